@@ -1,0 +1,203 @@
+#include "app/CommonHelpers.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cwchar>
+#include <cwctype>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#include "ui/core/WindowMessages.h"
+
+using Microsoft::WRL::ComPtr;
+
+ULONG s_themeFolderNotifyId = 0;
+
+std::wstring ColorToHex(COLORREF color)
+{
+    wchar_t text[8];
+    swprintf(text, 8, L"#%02X%02X%02X", GetRValue(color), GetGValue(color), GetBValue(color));
+    return text;
+}
+
+COLORREF HexToColor(const std::wstring& text)
+{
+    std::wstring digits = text;
+    if (!digits.empty() && digits[0] == L'#')
+        digits.erase(0, 1);
+    const wchar_t* begin = digits.c_str();
+    wchar_t* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::wcstoul(begin, &end, 16);
+    if (end == begin)
+        throw std::invalid_argument("invalid stoul argument");
+    if (errno == ERANGE)
+        throw std::out_of_range("stoul argument out of range");
+    return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+}
+
+int RandomInt()
+{
+    static std::mt19937 generator{std::random_device{}()};
+    std::uniform_int_distribution<int> distribution(1, 10);
+    return distribution(generator);
+}
+
+unsigned CountCjkCharacters(const std::wstring& text)
+{
+    unsigned count = 0;
+    for (wchar_t c : text) {
+        if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF))
+            ++count;
+    }
+    return count;
+}
+
+const wchar_t* FindFileNamePart(const wchar_t* path)
+{
+    if (!path)
+        return nullptr;
+    const wchar_t* part = path;
+    for (const wchar_t* p = path; *p; ++p) {
+        if (*p == L'\\' || *p == L'/')
+            part = p + 1;
+    }
+    return part;
+}
+
+std::wstring GetPathFileName(const std::wstring& path)
+{
+    if (path.empty())
+        return std::wstring();
+    return std::filesystem::path(path).filename().wstring();
+}
+
+const wchar_t* TrimLeft(const wchar_t* text)
+{
+    thread_local std::wstring buffer;
+    buffer.clear();
+    if (text) {
+        while (*text && std::iswspace(*text))
+            ++text;
+        buffer = text;
+    }
+    return buffer.c_str();
+}
+
+bool EnsureDirectory(const wchar_t* path)
+{
+    const std::filesystem::path folder(path);
+    std::filesystem::create_directories(folder);
+    return std::filesystem::is_directory(std::filesystem::status(folder));
+}
+
+namespace {
+
+// The shell's older interface, for systems whose IFileOperation is missing.
+// FOF_NOCONFIRMATION is left out on purpose: the user must be asked before
+// an item that cannot be recycled is deleted for good.
+bool RecycleWithFileOperationW(const std::wstring& path)
+{
+    std::wstring from = path;
+    from.push_back(L'\0');  // the list ends with two NULs
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_WANTNUKEWARNING;
+    return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+}
+
+}  // namespace
+
+bool RecycleItem(const std::wstring& path)
+{
+    if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (FAILED(init) && init != RPC_E_CHANGED_MODE)
+        return false;
+
+    ComPtr<IFileOperation> operation;
+    if (FAILED(CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation))))
+        return RecycleWithFileOperationW(path);
+    // FOF_WANTNUKEWARNING: with FOF_NOCONFIRMATION alone, what cannot go to
+    // the Recycle Bin would be deleted for good without a word.
+    if (FAILED(operation->SetOperationFlags(FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING)))
+        return false;
+    ComPtr<IShellItem> item;
+    if (FAILED(SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item))))
+        return false;
+    if (FAILED(operation->DeleteItem(item.Get(), nullptr))) {
+        return RecycleWithFileOperationW(path);
+    }
+    const HRESULT performed = operation->PerformOperations();
+    if (performed == E_NOTIMPL)
+        return RecycleWithFileOperationW(path);
+    BOOL aborted = FALSE;
+    if (FAILED(performed) || FAILED(operation->GetAnyOperationsAborted(&aborted)) || aborted)
+        return false;
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool RegisterThemeFolderNotify(HWND window)
+{
+    wchar_t appData[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)))
+        return false;
+    std::wstring themes = appData;
+    if (!themes.empty() && themes.back() != L'\\')
+        themes += L'\\';
+    themes += L"Microsoft\\Windows\\Themes";
+
+    PIDLIST_ABSOLUTE pidl = nullptr;
+    if (FAILED(SHParseDisplayName(themes.c_str(), nullptr, &pidl, 0, nullptr)) || !pidl) {
+        s_themeFolderNotifyId = 0;
+        return false;
+    }
+    SHChangeNotifyEntry entry{pidl, FALSE};
+    s_themeFolderNotifyId =
+        SHChangeNotifyRegister(window, SHCNRF_InterruptLevel | SHCNRF_ShellLevel | SHCNRF_NewDelivery,
+                               SHCNE_UPDATEITEM, WM_KELM_CAPTURE_DESKTOP, 1, &entry);
+    CoTaskMemFree(pidl);
+    return s_themeFolderNotifyId != 0;
+}
+
+void ToForwardSlashes(wchar_t* buffer)
+{
+    if (!buffer)
+        return;
+    size_t i = 0;
+    for (; i < 511 && buffer[i]; ++i) {
+        if (buffer[i] == L'\\')
+            buffer[i] = L'/';
+    }
+    // Reaching 511 characters means the text (and so the buffer) is longer.
+    if (i == 511)
+        buffer[511] = L'\0';
+}
+
+void GetAppDataShortPath(wchar_t (&buffer)[MAX_PATH])
+{
+    buffer[0] = L'\0';
+    wchar_t longPath[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, longPath)))
+        return;
+    if (GetShortPathNameW(longPath, buffer, MAX_PATH) == 0)
+        lstrcpynW(buffer, longPath, MAX_PATH);
+}
+
+void GetAppDataShortPath(char (&buffer)[MAX_PATH])
+{
+    buffer[0] = '\0';
+    char longPath[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, longPath)))
+        return;
+    if (GetShortPathNameA(longPath, buffer, MAX_PATH) == 0)
+        lstrcpynA(buffer, longPath, MAX_PATH);
+}

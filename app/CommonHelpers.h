@@ -1,0 +1,37 @@
+// Small helpers shared across the program: colour text of the stores,
+// random numbers, CJK counting, path parts, folders, the Recycle Bin and the
+// watch on the system's Themes folder.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+std::wstring ColorToHex(COLORREF color);
+// Throws std::invalid_argument or std::out_of_range for malformed text.
+COLORREF HexToColor(const std::wstring& text);
+
+// Uniform integer from 1 to 10. UI thread.
+int RandomInt();
+
+unsigned CountCjkCharacters(const std::wstring& text);
+const wchar_t* FindFileNamePart(const wchar_t* path);
+std::wstring GetPathFileName(const std::wstring& path);
+// Returns a per-thread buffer holding the text without leading blanks.
+const wchar_t* TrimLeft(const wchar_t* text);
+// Creates the folder and its parents; throws std::filesystem::filesystem_error.
+bool EnsureDirectory(const wchar_t* path);
+
+// Sends a file or folder to the Recycle Bin. Returns true only when the
+// item really went there; what cannot be recycled is not deleted silently.
+bool RecycleItem(const std::wstring& path);
+
+// Watches the Themes folder so a wallpaper change reaches the window as
+// message 4084. The id stays in s_themeFolderNotifyId.
+bool RegisterThemeFolderNotify(HWND window);
+extern ULONG s_themeFolderNotifyId;
+
+// In place, keeping at most 511 characters.
+void ToForwardSlashes(wchar_t* buffer);
+void GetAppDataShortPath(wchar_t (&buffer)[MAX_PATH]);
+void GetAppDataShortPath(char (&buffer)[MAX_PATH]);

@@ -1,0 +1,383 @@
+#include "app/KelmStorage.h"
+
+#include <algorithm>
+#include <iostream>
+#include <stdexcept>
+
+#include "app/LayoutTextParser.h"
+#include "app/StoreTextFormat.h"
+
+KelmStorage s_appStore;
+KelmStorage s_desktopContainerStore;
+KelmStorage s_magnetStore;
+KelmStorage s_quickPanelStore;
+
+KelmStorageNestedObject::KelmStorageNestedObject()
+{
+    members.max_load_factor(0.75f);
+}
+
+std::shared_ptr<KelmStorageNestedObject>& GetNestedObject(KelmStorageValue& value)
+{
+    return std::get<4>(value);
+}
+
+// ---------------------------------------------------------------- proxy
+
+std::pair<std::wstring, KelmStorageValue*> KelmStorageProxy::Iterator::operator*() const
+{
+    auto it = m_object->members.begin() + static_cast<std::ptrdiff_t>(m_index);
+    return {it->first, &it.value()};
+}
+
+KelmStorageProxy KelmStorageProxy::operator[](const std::wstring& key)
+{
+    if (m_isRoot)
+        return KelmStorageProxy(m_target, key, false);
+    auto found = m_target->members.find(m_key);
+    if (found == m_target->members.end()) {
+        auto object = std::make_shared<KelmStorageNestedObject>();
+        KelmStorageNestedObject* raw = object.get();
+        m_target->members.insert({m_key, KelmStorageValue(std::move(object))});
+        return KelmStorageProxy(raw, key, false);
+    }
+    KelmStorageValue& value = found.value();
+    if (value.index() != 4 || !std::get<4>(value)) {
+        // A scalar (or an empty slot) in the way is replaced in place, so
+        // the key keeps its position in the order.
+        value = std::make_shared<KelmStorageNestedObject>();
+    }
+    return KelmStorageProxy(std::get<4>(value).get(), key, false);
+}
+
+const KelmStorageValue* KelmStorageProxy::FindMember() const
+{
+    if (m_isRoot) {
+        std::wcerr << L"Warning: Attempting to get value from a root object proxy directly. Must use [] to access a "
+                      L"key."
+                   << std::endl;
+        return nullptr;
+    }
+    auto found = m_target->members.find(m_key);
+    return found == m_target->members.end() ? nullptr : &found->second;
+}
+
+template <>
+int KelmStorageProxy::Get<int>(int defaultValue) const
+{
+    const KelmStorageValue* value = FindMember();
+    return value && value->index() == 0 ? std::get<0>(*value) : defaultValue;
+}
+
+template <>
+std::wstring KelmStorageProxy::Get<std::wstring>(std::wstring defaultValue) const
+{
+    const KelmStorageValue* value = FindMember();
+    return value && value->index() == 3 ? std::get<3>(*value) : defaultValue;
+}
+
+template <>
+bool KelmStorageProxy::Get<bool>(bool defaultValue) const
+{
+    const KelmStorageValue* value = FindMember();
+    return value && value->index() == 2 ? std::get<2>(*value) : defaultValue;
+}
+
+template <>
+float KelmStorageProxy::Get<float>(float defaultValue) const
+{
+    const KelmStorageValue* value = FindMember();
+    if (!value)
+        return defaultValue;
+    if (value->index() == 1)
+        return static_cast<float>(std::get<1>(*value));
+    // A whole-number double (an opacity of 0.0 or 1.0) is written as "0" or
+    // "1" and comes back as an int.
+    if (value->index() == 0)
+        return static_cast<float>(std::get<0>(*value));
+    return defaultValue;
+}
+
+void KelmStorageProxy::Assign(KelmStorageValue value)
+{
+    if (m_isRoot) {
+        std::wcerr << L"Warning: Attempting to assign value to a root proxy directly. Use "
+                      L"storage[L\"obj\"][L\"key\"] = value; instead."
+                   << std::endl;
+        return;
+    }
+    m_target->members[m_key] = std::move(value);
+}
+
+void KelmStorageProxy::AssignUnsupported()
+{
+    if (m_isRoot) {
+        Assign(0);  // only writes the root warning
+        return;
+    }
+    std::wcerr << L"Warning: Unsupported type assignment for key '" << m_key << L"'. Skipping." << std::endl;
+}
+
+KelmStorageProxy& KelmStorageProxy::operator=(int value)
+{
+    Assign(value);
+    return *this;
+}
+
+KelmStorageProxy& KelmStorageProxy::operator=(double value)
+{
+    Assign(value);
+    return *this;
+}
+
+KelmStorageProxy& KelmStorageProxy::operator=(bool value)
+{
+    Assign(value);
+    return *this;
+}
+
+KelmStorageProxy& KelmStorageProxy::operator=(const std::wstring& value)
+{
+    Assign(value);
+    return *this;
+}
+
+KelmStorageProxy& KelmStorageProxy::operator=(const wchar_t* value)
+{
+    Assign(std::wstring(value ? value : L""));
+    return *this;
+}
+
+bool KelmStorageProxy::remove()
+{
+    if (m_isRoot) {
+        std::wcerr << L"Error: Cannot call remove() on a root object proxy directly. Use "
+                      L"KelmStorage::RemoveRootObject() instead if needed."
+                   << std::endl;
+        return false;
+    }
+    return m_target->members.erase(m_key) > 0;
+}
+
+KelmStorageNestedObject* KelmStorageProxy::RangeObject() const
+{
+    if (m_isRoot)
+        return m_target;
+    auto found = m_target->members.find(m_key);
+    if (found == m_target->members.end() || found->second.index() != 4)
+        return nullptr;
+    return std::get<4>(found->second).get();
+}
+
+KelmStorageProxy::Iterator KelmStorageProxy::begin() const
+{
+    return Iterator(RangeObject(), 0);
+}
+
+KelmStorageProxy::Iterator KelmStorageProxy::end() const
+{
+    KelmStorageNestedObject* object = RangeObject();
+    return Iterator(object, object ? object->members.size() : 0);
+}
+
+// ---------------------------------------------------------------- store
+
+namespace {
+
+bool WriteAllBytes(HANDLE file, const char* data, DWORD size)
+{
+    DWORD written = 0;
+    return WriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+KelmStorageWriteFn g_writeFn = WriteAllBytes;
+
+bool IsMissingFileError(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+           error == ERROR_BAD_NETPATH;
+}
+
+// On disk every line ends in CR LF; in memory in LF alone.
+std::string ToDiskLineEnds(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+std::string FromDiskLineEnds(const std::string& bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+            continue;
+        out += bytes[i];
+    }
+    return out;
+}
+
+// Writes the bytes to a new file beside the target, flushes it and renames
+// it over the target in one step, so the old file survives any failure.
+bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, bool& opened)
+{
+    const std::wstring tempPath = path + L".saving";
+    opened = false;
+    HANDLE file = CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    opened = true;
+    bool ok = true;
+    size_t offset = 0;
+    while (ok && offset < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
+        ok = g_writeFn(file, bytes.data() + offset, chunk);
+        offset += chunk;
+    }
+    ok = ok && FlushFileBuffers(file);
+    CloseHandle(file);
+    ok = ok && MoveFileExW(tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok)
+        DeleteFileW(tempPath.c_str());
+    return ok;
+}
+
+bool ReadAllBytes(const std::wstring& path, std::string& bytes, DWORD& error)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return false;
+    }
+    bool ok = true;
+    char buffer[1 << 16];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) {
+            error = GetLastError();
+            ok = false;
+            break;
+        }
+        if (read == 0)
+            break;
+        bytes.append(buffer, read);
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+}  // namespace
+
+void KelmStorage::SetWriteFunctionForTesting(KelmStorageWriteFn fn)
+{
+    g_writeFn = fn ? fn : WriteAllBytes;
+}
+
+KelmStorage::KelmStorage()
+{
+    m_roots.max_load_factor(0.75f);
+}
+
+void KelmStorage::Load(const std::wstring& path)
+{
+    m_fileName = path;
+    m_loaded = false;
+    m_keepOriginalOnSave = false;
+    m_unparsedOriginal.clear();
+
+    std::string bytes;
+    DWORD error = 0;
+    if (!ReadAllBytes(path, bytes, error)) {
+        // Only a file that is not there is new; one that is there but
+        // cannot be read must never be replaced by an empty store.
+        if (IsMissingFileError(error) && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            std::wcout << L"Info: File '" << path << L"' does not exist. Creating new storage." << std::endl;
+            m_loaded = true;
+            return;
+        }
+        throw std::runtime_error("Could not open file for reading: " + WideToUtf8(path));
+    }
+
+    const std::wstring text = Utf8ToWide(FromDiskLineEnds(bytes));
+    bvn::parser::basic_parser<std::wstringstream, wchar_t> parser(text);
+    const bool parsed = parser.parse();
+    const bool blank = text.find_first_not_of(L" \t\n\v\f\r") == std::wstring::npos;
+    if (!parsed && !blank) {
+        m_unparsedOriginal = std::move(bytes);
+        m_keepOriginalOnSave = true;
+        std::wcerr << L"Warning: '" << path
+                   << L"' could not be read completely; its original is kept as '.bak' before the next save."
+                   << std::endl;
+    }
+
+    m_roots.clear();
+    const auto& objects = parser.objects();
+    for (const std::wstring& name : parser.order()) {
+        const auto found = objects.find(name);
+        if (found != objects.end())
+            m_roots.insert({name, ConvertParsedObject(found->second)});
+    }
+    m_loaded = true;
+    std::wcout << L"KelmStorage loaded from '" << path << L"' (" << m_roots.size() << L" root objects)."
+               << std::endl;
+}
+
+void KelmStorage::Save()
+{
+    if (!m_loaded || m_fileName.empty())
+        throw std::runtime_error("Cannot save: No file is currently loaded or filename is not set.");
+
+    std::vector<std::unique_ptr<KelmStorageTextNode>> nodes;
+    nodes.reserve(m_roots.size());
+    for (const auto& [name, object] : m_roots) {
+        auto node = std::make_unique<KelmStorageTextNode>();
+        node->name = name;
+        BuildTextNode(*node, object);
+        nodes.push_back(std::move(node));
+    }
+    const std::string bytes = ToDiskLineEnds(WideToUtf8(WriteStoreDocument(nodes)));
+
+    if (m_keepOriginalOnSave) {
+        bool opened = false;
+        if (!ReplaceFileAtomically(m_fileName + L".bak", m_unparsedOriginal, opened))
+            throw std::runtime_error("Error writing to file: " + WideToUtf8(m_fileName + L".bak"));
+        m_keepOriginalOnSave = false;
+        m_unparsedOriginal.clear();
+    }
+
+    bool opened = false;
+    if (!ReplaceFileAtomically(m_fileName, bytes, opened)) {
+        if (!opened)
+            throw std::runtime_error("Could not save to file (ofstream): " + WideToUtf8(m_fileName));
+        throw std::runtime_error("Error writing to file: " + WideToUtf8(m_fileName));
+    }
+    std::wcout << L"KelmStorage saved to '" << m_fileName << L"'." << std::endl;
+}
+
+KelmStorageProxy KelmStorage::operator[](const std::wstring& rootName)
+{
+    auto found = m_roots.find(rootName);
+    if (found == m_roots.end())
+        found = m_roots.insert({rootName, KelmStorageNestedObject()}).first;
+    return KelmStorageProxy(&found.value(), std::wstring(), true);
+}
+
+KelmStorageNestedObject& KelmStorage::GetRootObject(const std::wstring& rootName)
+{
+    auto found = m_roots.find(rootName);
+    if (found == m_roots.end()) {
+        std::string narrow;
+        for (wchar_t c : rootName)
+            narrow += static_cast<char>(c & 0xFF);
+        throw std::out_of_range("Root object not found: " + narrow);
+    }
+    return found.value();
+}

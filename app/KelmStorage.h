@@ -1,0 +1,139 @@
+// KelmStorage: the key/value store behind every settings and box file.
+// A store is a tree of named root objects whose members are scalars or
+// nested objects, kept in insertion order; code reaches members through
+// KelmStorageProxy (store[L"Root"][L"key"]). UI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <variant>
+
+#include <tsl/ordered_map.h>
+
+struct KelmStorageNestedObject;
+
+// The alternatives and their order are part of the file format: the writer
+// switches on the index.
+using KelmStorageValue =
+    std::variant<int, double, bool, std::wstring, std::shared_ptr<KelmStorageNestedObject>>;
+
+using KelmStorageMemberMap = tsl::ordered_map<std::wstring, KelmStorageValue>;
+
+struct KelmStorageNestedObject {
+    KelmStorageNestedObject();
+    KelmStorageMemberMap members;
+};
+
+// The shared object of alternative 4; throws std::bad_variant_access for
+// any other alternative.
+std::shared_ptr<KelmStorageNestedObject>& GetNestedObject(KelmStorageValue& value);
+
+class KelmStorageProxy {
+public:
+    class Iterator {
+    public:
+        Iterator(KelmStorageNestedObject* object, size_t index) : m_object(object), m_index(index) {}
+        std::pair<std::wstring, KelmStorageValue*> operator*() const;
+        Iterator& operator++()
+        {
+            ++m_index;
+            return *this;
+        }
+        bool operator==(const Iterator& other) const
+        {
+            return m_object == other.m_object && m_index == other.m_index;
+        }
+        bool operator!=(const Iterator& other) const { return !(*this == other); }
+
+    private:
+        KelmStorageNestedObject* m_object;
+        size_t m_index;
+    };
+
+    KelmStorageProxy(KelmStorageNestedObject* target, std::wstring key, bool isRoot)
+        : m_target(target), m_key(std::move(key)), m_isRoot(isRoot)
+    {
+    }
+    KelmStorageProxy(const KelmStorageProxy&) = default;
+    // Assigning one proxy to another would copy the proxy, not a value.
+    KelmStorageProxy& operator=(const KelmStorageProxy&) = delete;
+
+    KelmStorageProxy operator[](const std::wstring& key);
+
+    template <typename T>
+    T Get(T defaultValue) const;
+
+    KelmStorageProxy& operator=(int value);
+    KelmStorageProxy& operator=(double value);
+    KelmStorageProxy& operator=(bool value);
+    KelmStorageProxy& operator=(const std::wstring& value);
+    KelmStorageProxy& operator=(const wchar_t* value);
+    // Every other type (float, unsigned, long ...) is refused with a warning.
+    template <typename T>
+    KelmStorageProxy& operator=(const T&)
+    {
+        AssignUnsupported();
+        return *this;
+    }
+
+    bool remove();
+    Iterator begin() const;
+    Iterator end() const;
+
+private:
+    const KelmStorageValue* FindMember() const;
+    void Assign(KelmStorageValue value);
+    void AssignUnsupported();
+    KelmStorageNestedObject* RangeObject() const;
+
+    KelmStorageNestedObject* m_target;
+    std::wstring m_key;
+    bool m_isRoot;
+};
+
+template <>
+int KelmStorageProxy::Get<int>(int defaultValue) const;
+template <>
+std::wstring KelmStorageProxy::Get<std::wstring>(std::wstring defaultValue) const;
+template <>
+bool KelmStorageProxy::Get<bool>(bool defaultValue) const;
+template <>
+float KelmStorageProxy::Get<float>(float defaultValue) const;
+
+// Writes the bytes of a save; replaceable so that tests can make a write
+// fail part way. Returns false on failure.
+using KelmStorageWriteFn = bool (*)(HANDLE file, const char* data, DWORD size);
+
+class KelmStorage {
+public:
+    KelmStorage();
+
+    void Load(const std::wstring& path);
+    void Save();
+
+    KelmStorageProxy operator[](const std::wstring& rootName);
+    KelmStorageNestedObject& GetRootObject(const std::wstring& rootName);
+
+    const std::wstring& FileName() const { return m_fileName; }
+    bool IsLoaded() const { return m_loaded; }
+    const tsl::ordered_map<std::wstring, KelmStorageNestedObject>& Roots() const { return m_roots; }
+
+    static void SetWriteFunctionForTesting(KelmStorageWriteFn fn);
+
+private:
+    std::wstring m_fileName;
+    tsl::ordered_map<std::wstring, KelmStorageNestedObject> m_roots;
+    bool m_loaded = false;
+    // Bytes of a file that did not parse completely; written beside the
+    // store as ".bak" before the first save can drop what was not read.
+    std::string m_unparsedOriginal;
+    bool m_keepOriginalOnSave = false;
+};
+
+extern KelmStorage s_appStore;
+extern KelmStorage s_desktopContainerStore;
+extern KelmStorage s_magnetStore;
+extern KelmStorage s_quickPanelStore;

@@ -1,0 +1,343 @@
+// bvn::parser: reader of the layout text that the stores are written in:
+// named objects in braces holding "key : value" or "key(value)" members,
+// values typed by their shape. It accepts more than the store writes and
+// never throws; a syntax error ends the parse with failure, keeping the
+// roots completed before it.
+#pragma once
+
+#include <any>
+#include <cerrno>
+#include <cstdlib>
+#include <cwchar>
+#include <cwctype>
+#include <limits>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace bvn::parser {
+
+template <typename Char>
+struct basic_object {
+    using string_type = std::basic_string<Char>;
+
+    basic_object() { members.max_load_factor(1.0f); }
+
+    string_type name;
+    std::unordered_map<string_type, std::any> members;
+    // Keys in reading order; a repeated key is listed once per occurrence.
+    std::vector<string_type> order;
+};
+
+// The value of a member written with no text ("x : ,").
+inline const char* const empty_marker = "";
+
+template <typename Stream, typename Char>
+class basic_parser {
+public:
+    using string_type = std::basic_string<Char>;
+    using object_type = basic_object<Char>;
+
+    explicit basic_parser(const string_type& text) : m_stream(text), m_text(m_stream.str()) {}
+
+    bool parse()
+    {
+        m_objects = std::unordered_map<string_type, object_type>();
+        m_objects.max_load_factor(1.0f);
+        m_order.clear();
+        m_pos = 0;
+        skip_space();
+        if (at_end())
+            return false;
+        if (peek() == Char('#'))
+            return parse_tagged_block();
+        for (;;) {
+            if (!parse_object())
+                return false;
+            skip_space();
+            if (at_end())
+                return true;
+        }
+    }
+
+    const std::unordered_map<string_type, object_type>& objects() const { return m_objects; }
+    const std::vector<string_type>& order() const { return m_order; }
+    const string_type& tag() const { return m_tag; }
+
+    bool parse_object()
+    {
+        string_type name(1, m_text[m_pos++]);
+        skip_space();
+        while (!at_end() && peek() != Char('{')) {
+            name += m_text[m_pos++];
+        }
+        if (at_end())
+            return false;
+        ++m_pos;  // '{'
+        object_type object;
+        if (!parse_members(object, 0))
+            return false;
+        while (m_objects.find(name) != m_objects.end())
+            name += Char('^');
+        const bool hidden = name[0] == Char('@');
+        m_objects.emplace(name, std::move(object));
+        if (!hidden)
+            m_order.push_back(name);
+        return true;
+    }
+
+    // Called after the '{'. Consumes the closing '}'.
+    bool parse_members(object_type& object, int depth)
+    {
+        // A hand-made file with absurd nesting must not overflow the stack.
+        if (depth > kMaxDepth)
+            return false;
+        skip_space();
+        if (!at_end() && peek() == Char('}')) {
+            ++m_pos;
+            return true;
+        }
+        for (;;) {
+            if (at_end())
+                return true;
+            if (peek() == Char(',')) {
+                ++m_pos;
+                skip_space();
+                if (at_end())
+                    return true;
+                if (peek() == Char('}')) {
+                    ++m_pos;
+                    return true;
+                }
+            }
+            string_type key;
+            while (!at_end() && !is_key_end(peek()))
+                key += m_text[m_pos++];
+            skip_space();
+            // The text ended inside a member: keep what was complete.
+            if (at_end())
+                return true;
+            std::any value;
+            const Char c = peek();
+            if (c == Char('(')) {
+                ++m_pos;
+                if (!parse_value(value, Char(')'), Char(')')))
+                    return false;
+                if (!at_end() && peek() == Char(')'))
+                    ++m_pos;
+                skip_space();
+            } else if (c == Char(':')) {
+                ++m_pos;
+                if (!parse_value(value, Char(','), Char('}')))
+                    return false;
+            } else if (c == Char('{')) {
+                ++m_pos;
+                object_type nested;
+                if (!parse_members(nested, depth + 1))
+                    return false;
+                value = std::move(nested);
+                skip_space();
+            } else {
+                return false;
+            }
+            auto found = object.members.find(key);
+            if (found == object.members.end())
+                object.members.emplace(key, std::move(value));
+            else
+                found->second = std::move(value);
+            object.order.push_back(key);
+            if (at_end())
+                return true;
+            if (peek() == Char('}')) {
+                ++m_pos;
+                return true;
+            }
+        }
+    }
+
+    // Collects one value up to a terminator and types it by its shape.
+    bool parse_value(std::any& out, Char term1, Char term2)
+    {
+        skip_space();
+        string_type text;
+        bool intShape = true;
+        bool realShape = true;
+        int minusCount = 0;
+        while (!at_end()) {
+            const Char c = peek();
+            if (c == term1 || c == term2)
+                break;
+            if (is_space(c)) {
+                if (!text.empty()) {
+                    skip_space();
+                    break;
+                }
+                ++m_pos;
+                continue;
+            }
+            if (c == Char('"')) {
+                intShape = realShape = false;
+                if (!text.empty() && text.back() == Char('\\')) {
+                    // Outside a quoted run an escaped quote is one quote.
+                    text.back() = Char('"');
+                    ++m_pos;
+                    continue;
+                }
+                read_quoted_run(text);
+                continue;
+            }
+            if (c == Char('-')) {
+                ++minusCount;
+            } else if (c == Char('.')) {
+                intShape = false;
+            } else if (c < Char('0') || c > Char('9')) {
+                intShape = realShape = false;
+            }
+            if (minusCount > 1)
+                intShape = realShape = false;
+            text += c;
+            ++m_pos;
+        }
+        out = type_value(text, intShape, realShape);
+        return true;
+    }
+
+    // Tagged documents select a block by tag; this system uses no tag, so
+    // such a document holds no roots for it.
+    bool parse_tagged_block()
+    {
+        m_pos = m_text.size();
+        return true;
+    }
+
+private:
+    static constexpr int kMaxDepth = 256;
+
+    bool at_end() const { return m_pos >= m_text.size(); }
+    Char peek() const { return m_text[m_pos]; }
+
+    static bool is_space(Char c)
+    {
+        return c == Char(' ') || c == Char('\t') || c == Char('\n') || c == Char('\v') ||
+               c == Char('\f') || c == Char('\r');
+    }
+    static bool is_key_end(Char c)
+    {
+        return c == Char(':') || c == Char('{') || c == Char('(') || c == Char(',') ||
+               c == Char('}') || is_space(c);
+    }
+    void skip_space()
+    {
+        while (!at_end() && is_space(peek()))
+            ++m_pos;
+    }
+
+    // True when position p starts the rest of a member line as the store
+    // writes it after a value: a line end, "," and a line end, or the end.
+    bool is_written_value_end(size_t p) const
+    {
+        if (p < m_text.size() && m_text[p] == Char(','))
+            ++p;
+        while (p < m_text.size() && m_text[p] == Char('\r'))
+            ++p;
+        return p >= m_text.size() || m_text[p] == Char('\n');
+    }
+
+    // Collects from the opening quote up to and including the closing one.
+    void read_quoted_run(string_type& text)
+    {
+        text += m_text[m_pos++];
+        while (!at_end()) {
+            const Char c = m_text[m_pos++];
+            text += c;
+            if (c != Char('"'))
+                continue;
+            const bool escaped = text.size() >= 2 && text[text.size() - 2] == Char('\\');
+            if (!escaped)
+                return;
+            // A text whose last character is a backslash is written as
+            // "...\" and its closing quote looks escaped. Where that quote
+            // stands where the writer ends a value, it closes the text, so
+            // the members after it are read as members.
+            if (is_written_value_end(m_pos))
+                return;
+        }
+    }
+
+    static std::any type_value(const string_type& t, bool intShape, bool realShape)
+    {
+        if (t.empty() || t == string_type(1, Char('"')))
+            return std::any(empty_marker);
+        if (t.size() >= 2 && t.front() == Char('"') && t.back() == Char('"'))
+            return std::any(t.substr(1, t.size() - 2));
+        if (intShape && t != string_type(1, Char('-'))) {
+            int value = 0;
+            if (leading_int(t, value))
+                return std::any(value);
+            return std::any(t);  // beyond 32 bits: kept as text
+        }
+        if (realShape && t != string_type(1, Char('.')) && t != string_type{Char('-'), Char('.')}) {
+            double value = 0;
+            if (leading_double(t, value))
+                return std::any(value);
+            return std::any(t);  // no number in it (".." or ".-"): kept as text
+        }
+        if (t == string_type{Char('t'), Char('r'), Char('u'), Char('e')})
+            return std::any(true);
+        if (t == string_type{Char('f'), Char('a'), Char('l'), Char('s'), Char('e')})
+            return std::any(false);
+        return std::any(t);
+    }
+
+    // Base-10 conversion of the leading part ("12-3" gives 12).
+    static bool leading_int(const string_type& t, int& out)
+    {
+        size_t i = 0;
+        bool negative = false;
+        if (i < t.size() && t[i] == Char('-')) {
+            negative = true;
+            ++i;
+        }
+        long long value = 0;
+        size_t digits = 0;
+        for (; i < t.size() && t[i] >= Char('0') && t[i] <= Char('9'); ++i, ++digits) {
+            value = value * 10 + (t[i] - Char('0'));
+            if (value > 2147483648LL)
+                return false;
+        }
+        if (digits == 0)
+            return false;
+        if (negative)
+            value = -value;
+        if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min())
+            return false;
+        out = static_cast<int>(value);
+        return true;
+    }
+
+    // Conversion of the leading part ("1.2.3" gives 1.2).
+    static bool leading_double(const string_type& t, double& out)
+    {
+        std::string narrow;
+        for (Char c : t)
+            narrow += static_cast<char>(c);
+        const char* begin = narrow.c_str();
+        char* end = nullptr;
+        errno = 0;
+        const double value = std::strtod(begin, &end);
+        if (end == begin || errno == ERANGE)
+            return false;
+        out = value;
+        return true;
+    }
+
+    Stream m_stream;
+    string_type m_text;
+    size_t m_pos = 0;
+    std::unordered_map<string_type, object_type> m_objects;
+    std::vector<string_type> m_order;
+    string_type m_tag;
+};
+
+}  // namespace bvn::parser

@@ -1,0 +1,210 @@
+#include "app/StoreTextFormat.h"
+
+#include <windows.h>
+
+#include <charconv>
+#include <iostream>
+
+void AppendTextEntry(KelmStorageTextNode& node, const std::wstring& key, std::wstring valueText)
+{
+    node.entries.emplace_back(key, std::move(valueText));
+}
+
+std::wstring FormatStoreDouble(double value)
+{
+    // to_chars with the general format and precision 6 is exactly "%g",
+    // including the two-digit exponent, whatever the C runtime does.
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::general, 6);
+    return std::wstring(buffer, result.ptr);
+}
+
+void WriteDoubleEntry(KelmStorageTextNode& node, const std::wstring& key, double value)
+{
+    AppendTextEntry(node, key, FormatStoreDouble(value));
+}
+
+void WriteStringEntry(KelmStorageTextNode& node, const std::wstring& key, const std::wstring& value)
+{
+    std::wstring text = L"\"";
+    if (value.find(L"\\\\") != std::wstring::npos) {
+        // Already escaped once (a reloaded path): written unchanged.
+        text += value;
+    } else {
+        for (wchar_t c : value) {
+            if (c == L'\\')
+                text += L"\\\\";
+            else if (c == L'"')
+                text += L"\\\"";
+            else
+                text += c;
+        }
+    }
+    text += L'"';
+    AppendTextEntry(node, key, std::move(text));
+}
+
+void WriteValueText(KelmStorageTextNode& node, const std::wstring& key, const KelmStorageValue& value)
+{
+    switch (value.index()) {
+    case 0:
+        AppendTextEntry(node, key, std::to_wstring(std::get<0>(value)));
+        break;
+    case 1:
+        WriteDoubleEntry(node, key, std::get<1>(value));
+        break;
+    case 2:
+        AppendTextEntry(node, key, std::get<2>(value) ? L"true" : L"false");
+        break;
+    case 3:
+        WriteStringEntry(node, key, std::get<3>(value));
+        break;
+    case 4:
+        if (const auto& nested = std::get<4>(value)) {
+            auto child = std::make_unique<KelmStorageTextNode>();
+            child->name = key;
+            child->parent = &node;
+            BuildTextNode(*child, *nested);
+            node.children.push_back(std::move(child));
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void BuildTextNode(KelmStorageTextNode& node, const KelmStorageNestedObject& object)
+{
+    for (const auto& [key, value] : object.members)
+        WriteValueText(node, key, value);
+}
+
+void WriteTextNode(const KelmStorageTextNode& node, std::wostringstream& out, int level)
+{
+    const std::wstring indent(static_cast<size_t>(level) * 4, L' ');
+    out << indent << node.name << L"{\n";
+    bool written = false;
+    for (const auto& [key, valueText] : node.entries) {
+        if (written)
+            out << L",\n";
+        out << indent << L"    " << key << L" : " << valueText;
+        written = true;
+    }
+    for (const auto& child : node.children) {
+        if (written)
+            out << L",\n";
+        WriteTextNode(*child, out, level + 1);
+        written = true;
+    }
+    out << L"\n" << indent << L"}";
+}
+
+std::wstring WriteStoreDocument(const std::vector<std::unique_ptr<KelmStorageTextNode>>& roots)
+{
+    std::wostringstream out;
+    bool first = true;
+    for (const auto& root : roots) {
+        if (!first)
+            out << L"\n";
+        WriteTextNode(*root, out, 0);
+        first = false;
+    }
+    return out.str();
+}
+
+namespace {
+
+std::wstring TrimStoreText(const std::wstring& text)
+{
+    const wchar_t* blanks = L" \t\n\r";
+    const size_t begin = text.find_first_not_of(blanks);
+    if (begin == std::wstring::npos)
+        return std::wstring();
+    const size_t end = text.find_last_not_of(blanks);
+    return text.substr(begin, end - begin + 1);
+}
+
+// Texts read back as their most specific type: "true" and "false" as bools,
+// whole numbers that fit 32 bits as ints; anything with a "." stays text.
+KelmStorageValue ConvertParsedText(const std::wstring& raw)
+{
+    std::wstring text = TrimStoreText(raw);
+    if (text == L"true")
+        return true;
+    if (text == L"false")
+        return false;
+    if (text.empty() || text.find(L'.') != std::wstring::npos)
+        return text;
+    size_t i = text[0] == L'-' ? 1 : 0;
+    if (i == text.size())
+        return text;
+    long long value = 0;
+    for (size_t k = i; k < text.size(); ++k) {
+        if (text[k] < L'0' || text[k] > L'9')
+            return text;
+        value = value * 10 + (text[k] - L'0');
+        if (value > 2147483648LL)
+            return text;
+    }
+    if (i == 1)
+        value = -value;
+    if (value > 2147483647LL)
+        return text;
+    return static_cast<int>(value);
+}
+
+}  // namespace
+
+KelmStorageNestedObject ConvertParsedObject(const bvn::parser::basic_object<wchar_t>& parsed)
+{
+    KelmStorageNestedObject result;
+    for (const std::wstring& key : parsed.order) {
+        const auto found = parsed.members.find(key);
+        if (found == parsed.members.end())
+            continue;
+        const std::any& value = found->second;
+        KelmStorageValue converted;
+        if (const auto* text = std::any_cast<std::wstring>(&value)) {
+            converted = ConvertParsedText(*text);
+        } else if (const auto* i = std::any_cast<int>(&value)) {
+            converted = *i;
+        } else if (const auto* d = std::any_cast<double>(&value)) {
+            converted = *d;
+        } else if (const auto* b = std::any_cast<bool>(&value)) {
+            converted = *b;
+        } else if (const auto* nested = std::any_cast<bvn::parser::basic_object<wchar_t>>(&value)) {
+            converted = std::make_shared<KelmStorageNestedObject>(ConvertParsedObject(*nested));
+        } else {
+            std::wcerr << L"Warning: Unknown type for key '" << key << L"' during conversion. Skipping." << std::endl;
+            continue;
+        }
+        // A repeated key keeps its first place and takes the last value.
+        result.members[key] = std::move(converted);
+    }
+    return result;
+}
+
+std::string WideToUtf8(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string result(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
+                            nullptr);
+    return result;
+}
+
+std::wstring Utf8ToWide(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
+    return result;
+}

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds incrementally and prepares the project's
+# Wine prefix. Sourced by run.sh and test.sh; safe to run again and again.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+
+APT_PACKAGES=(mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool
+  fonts-wqy-microhei fonts-wine imagemagick libtsl-ordered-map-dev googletest
+  cmake make x11-utils)
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+install_missing_packages() {
+  local missing=()
+  for p in "${APT_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  command -v npm >/dev/null 2>&1 || missing+=(npm)
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+install_icon_font() {
+  if [ ! -f "$TESSIK_ROOT/node_modules/@fortawesome/fontawesome-free/webfonts/fa-solid-900.ttf" ]; then
+    echo "setup: installing the icon font package"
+    (cd "$TESSIK_ROOT" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+}
+
+build() {
+  if [ ! -f "$TESSIK_BUILD/CMakeCache.txt" ]; then
+    cmake -S "$TESSIK_ROOT" -B "$TESSIK_BUILD" \
+      -DCMAKE_TOOLCHAIN_FILE="$TESSIK_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  fi
+  cmake --build "$TESSIK_BUILD" -j"$(nproc)" "$@"
+}
+
+# Starts Xvfb when there is no display; the caller's EXIT trap stops it.
+TESSIK_XVFB_PID=""
+ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  TESSIK_XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return; sleep 0.1; done
+  echo "setup: Xvfb did not start" >&2
+  return 1
+}
+
+stop_display() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$TESSIK_XVFB_PID" ]; then kill "$TESSIK_XVFB_PID" 2>/dev/null || true; fi
+}
+
+prepare_wine_prefix() {
+  [ -f "$WINEPREFIX/.tessik-ready" ] && return
+  echo "setup: creating the Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+  # DirectWrite finds "Segoe UI" only through this replacement.
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  # A crashing test must end at once instead of waiting in winedbg.
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d false /f >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.tessik-ready"
+}
+
+tessik_setup() {
+  install_missing_packages
+  install_icon_font
+  build "$@"
+  ensure_display
+  prepare_wine_prefix
+}

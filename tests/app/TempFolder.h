@@ -1,0 +1,46 @@
+// A fresh folder under the system's temporary folder, removed afterwards.
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "ui/core/TextHelpers.h"
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        m_path = std::filesystem::path(base) / (L"tessik_test_" + RandomHexString(8));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    std::wstring File(const std::wstring& name) const { return (m_path / name).wstring(); }
+    const std::filesystem::path& Path() const { return m_path; }
+
+    static std::string ReadBytes(const std::wstring& path)
+    {
+        std::ifstream in(std::filesystem::path(path), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    static void WriteBytes(const std::wstring& path, const std::string& bytes)
+    {
+        std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+        out << bytes;
+    }
+
+private:
+    std::filesystem::path m_path;
+};

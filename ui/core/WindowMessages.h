@@ -1,0 +1,17 @@
+// Private window messages of the program, in one place.
+#pragma once
+
+#include <windows.h>
+
+// A second start asks the running instance to show itself.
+constexpr UINT WM_KELM_INSTANCE_PING = 4081;
+// Sent to a framework window right after it was created.
+constexpr UINT WM_KELM_CREATED = 4082;
+// Main window: capture the desktop again (wallpaper or compatibility change).
+constexpr UINT WM_KELM_CAPTURE_DESKTOP = 4084;
+// A drop shadow window destroys itself.
+constexpr UINT WM_KELM_SHADOW_DESTROY = 4085;
+// The window's drop target gathered dropped files.
+constexpr UINT WM_KELM_FILES_DROPPED = 4086;
+// Tray icon callback; lParam carries the mouse message.
+constexpr UINT WM_KELM_TRAY = 4087;
