@@ -97,7 +97,8 @@ bool EnsureDirectory(const wchar_t* path)
     return std::filesystem::is_directory(std::filesystem::status(folder));
 }
 
-namespace {
+namespace
+{
 
 // The shell's older interface, for systems whose IFileOperation is missing.
 // FOF_NOCONFIRMATION is left out on purpose: the user must be asked before
@@ -105,15 +106,16 @@ namespace {
 bool RecycleWithFileOperationW(const std::wstring& path)
 {
     std::wstring from = path;
-    from.push_back(L'\0');  // the list ends with two NULs
+    from.push_back(L'\0'); // the list ends with two NULs
     SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_WANTNUKEWARNING;
-    return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted;
+    return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted &&
+           GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
-}  // namespace
+} // namespace
 
 bool RecycleItem(const std::wstring& path)
 {
@@ -128,19 +130,22 @@ bool RecycleItem(const std::wstring& path)
         return RecycleWithFileOperationW(path);
     // FOF_WANTNUKEWARNING: with FOF_NOCONFIRMATION alone, what cannot go to
     // the Recycle Bin would be deleted for good without a word.
-    if (FAILED(operation->SetOperationFlags(FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING)))
+    HRESULT hr = operation->SetOperationFlags(FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING);
+    // A shell whose IFileOperation is only a stub answers E_NOTIMPL.
+    if (hr == E_NOTIMPL)
+        return RecycleWithFileOperationW(path);
+    if (FAILED(hr))
         return false;
     ComPtr<IShellItem> item;
     if (FAILED(SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item))))
         return false;
-    if (FAILED(operation->DeleteItem(item.Get(), nullptr))) {
-        return RecycleWithFileOperationW(path);
-    }
-    const HRESULT performed = operation->PerformOperations();
-    if (performed == E_NOTIMPL)
+    hr = operation->DeleteItem(item.Get(), nullptr);
+    if (SUCCEEDED(hr))
+        hr = operation->PerformOperations();
+    if (hr == E_NOTIMPL)
         return RecycleWithFileOperationW(path);
     BOOL aborted = FALSE;
-    if (FAILED(performed) || FAILED(operation->GetAnyOperationsAborted(&aborted)) || aborted)
+    if (FAILED(hr) || FAILED(operation->GetAnyOperationsAborted(&aborted)) || aborted)
         return false;
     return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
@@ -162,8 +167,8 @@ bool RegisterThemeFolderNotify(HWND window)
     }
     SHChangeNotifyEntry entry{pidl, FALSE};
     s_themeFolderNotifyId =
-        SHChangeNotifyRegister(window, SHCNRF_InterruptLevel | SHCNRF_ShellLevel | SHCNRF_NewDelivery,
-                               SHCNE_UPDATEITEM, WM_KELM_CAPTURE_DESKTOP, 1, &entry);
+        SHChangeNotifyRegister(window, SHCNRF_InterruptLevel | SHCNRF_ShellLevel | SHCNRF_NewDelivery, SHCNE_UPDATEITEM,
+                               WM_KELM_CAPTURE_DESKTOP, 1, &entry);
     CoTaskMemFree(pidl);
     return s_themeFolderNotifyId != 0;
 }

@@ -62,29 +62,25 @@ const KelmStorageValue* KelmStorageProxy::FindMember() const
     return found == m_target->members.end() ? nullptr : &found->second;
 }
 
-template <>
-int KelmStorageProxy::Get<int>(int defaultValue) const
+template <> int KelmStorageProxy::Get<int>(int defaultValue) const
 {
     const KelmStorageValue* value = FindMember();
     return value && value->index() == 0 ? std::get<0>(*value) : defaultValue;
 }
 
-template <>
-std::wstring KelmStorageProxy::Get<std::wstring>(std::wstring defaultValue) const
+template <> std::wstring KelmStorageProxy::Get<std::wstring>(std::wstring defaultValue) const
 {
     const KelmStorageValue* value = FindMember();
     return value && value->index() == 3 ? std::get<3>(*value) : defaultValue;
 }
 
-template <>
-bool KelmStorageProxy::Get<bool>(bool defaultValue) const
+template <> bool KelmStorageProxy::Get<bool>(bool defaultValue) const
 {
     const KelmStorageValue* value = FindMember();
     return value && value->index() == 2 ? std::get<2>(*value) : defaultValue;
 }
 
-template <>
-float KelmStorageProxy::Get<float>(float defaultValue) const
+template <> float KelmStorageProxy::Get<float>(float defaultValue) const
 {
     const KelmStorageValue* value = FindMember();
     if (!value)
@@ -112,7 +108,7 @@ void KelmStorageProxy::Assign(KelmStorageValue value)
 void KelmStorageProxy::AssignUnsupported()
 {
     if (m_isRoot) {
-        Assign(0);  // only writes the root warning
+        Assign(0); // only writes the root warning
         return;
     }
     std::wcerr << L"Warning: Unsupported type assignment for key '" << m_key << L"'. Skipping." << std::endl;
@@ -182,7 +178,8 @@ KelmStorageProxy::Iterator KelmStorageProxy::end() const
 
 // ---------------------------------------------------------------- store
 
-namespace {
+namespace
+{
 
 bool WriteAllBytes(HANDLE file, const char* data, DWORD size)
 {
@@ -199,16 +196,45 @@ bool IsMissingFileError(DWORD error)
 }
 
 // On disk every line ends in CR LF; in memory in LF alone.
-std::string ToDiskLineEnds(const std::string& text)
+// UTF-8 with every LF written as CR LF, in one pass: the on-disk form of
+// a document (the text-mode line ends every store file has).
+std::string ToDiskBytes(const std::wstring& text)
 {
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
+    // Uninitialised scratch: zero-filling three bytes per character would
+    // cost as much as the encoding itself.
+    std::unique_ptr<char[]> buffer(new char[text.size() * 3 + 16]);
+    char* p = buffer.get();
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        unsigned c = static_cast<unsigned short>(text[i]);
+        if (c < 0x80) {
+            if (c == '\n')
+                *p++ = '\r';
+            *p++ = static_cast<char>(c);
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n) {
+            const unsigned low = static_cast<unsigned short>(text[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD; // a lone surrogate, as the system converter writes it
+        if (c < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            *p++ = static_cast<char>(0xE0 | (c >> 12));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        } else {
+            *p++ = static_cast<char>(0xF0 | (c >> 18));
+            *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
     }
-    return out;
+    return std::string(buffer.get(), static_cast<size_t>(p - buffer.get()));
 }
 
 std::string FromDiskLineEnds(const std::string& bytes)
@@ -229,8 +255,8 @@ bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, b
 {
     const std::wstring tempPath = path + L".saving";
     opened = false;
-    HANDLE file = CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     opened = true;
@@ -274,7 +300,7 @@ bool ReadAllBytes(const std::wstring& path, std::string& bytes, DWORD& error)
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 void KelmStorage::SetWriteFunctionForTesting(KelmStorageWriteFn fn)
 {
@@ -326,8 +352,7 @@ void KelmStorage::Load(const std::wstring& path)
             m_roots.insert({name, ConvertParsedObject(found->second)});
     }
     m_loaded = true;
-    std::wcout << L"KelmStorage loaded from '" << path << L"' (" << m_roots.size() << L" root objects)."
-               << std::endl;
+    std::wcout << L"KelmStorage loaded from '" << path << L"' (" << m_roots.size() << L" root objects)." << std::endl;
 }
 
 void KelmStorage::Save()
@@ -343,7 +368,7 @@ void KelmStorage::Save()
         BuildTextNode(*node, object);
         nodes.push_back(std::move(node));
     }
-    const std::string bytes = ToDiskLineEnds(WideToUtf8(WriteStoreDocument(nodes)));
+    const std::string bytes = ToDiskBytes(WriteStoreDocument(nodes));
 
     if (m_keepOriginalOnSave) {
         bool opened = false;

@@ -17,8 +17,7 @@ struct KelmStorageNestedObject;
 
 // The alternatives and their order are part of the file format: the writer
 // switches on the index.
-using KelmStorageValue =
-    std::variant<int, double, bool, std::wstring, std::shared_ptr<KelmStorageNestedObject>>;
+using KelmStorageValue = std::variant<int, double, bool, std::wstring, std::shared_ptr<KelmStorageNestedObject>>;
 
 using KelmStorageMemberMap = tsl::ordered_map<std::wstring, KelmStorageValue>;
 
@@ -31,9 +30,11 @@ struct KelmStorageNestedObject {
 // any other alternative.
 std::shared_ptr<KelmStorageNestedObject>& GetNestedObject(KelmStorageValue& value);
 
-class KelmStorageProxy {
+class KelmStorageProxy
+{
 public:
-    class Iterator {
+    class Iterator
+    {
     public:
         Iterator(KelmStorageNestedObject* object, size_t index) : m_object(object), m_index(index) {}
         std::pair<std::wstring, KelmStorageValue*> operator*() const;
@@ -42,10 +43,7 @@ public:
             ++m_index;
             return *this;
         }
-        bool operator==(const Iterator& other) const
-        {
-            return m_object == other.m_object && m_index == other.m_index;
-        }
+        bool operator==(const Iterator& other) const { return m_object == other.m_object && m_index == other.m_index; }
         bool operator!=(const Iterator& other) const { return !(*this == other); }
 
     private:
@@ -63,8 +61,7 @@ public:
 
     KelmStorageProxy operator[](const std::wstring& key);
 
-    template <typename T>
-    T Get(T defaultValue) const;
+    template <typename T> T Get(T defaultValue) const;
 
     KelmStorageProxy& operator=(int value);
     KelmStorageProxy& operator=(double value);
@@ -72,8 +69,7 @@ public:
     KelmStorageProxy& operator=(const std::wstring& value);
     KelmStorageProxy& operator=(const wchar_t* value);
     // Every other type (float, unsigned, long ...) is refused with a warning.
-    template <typename T>
-    KelmStorageProxy& operator=(const T&)
+    template <typename T> KelmStorageProxy& operator=(const T&)
     {
         AssignUnsupported();
         return *this;
@@ -94,20 +90,17 @@ private:
     bool m_isRoot;
 };
 
-template <>
-int KelmStorageProxy::Get<int>(int defaultValue) const;
-template <>
-std::wstring KelmStorageProxy::Get<std::wstring>(std::wstring defaultValue) const;
-template <>
-bool KelmStorageProxy::Get<bool>(bool defaultValue) const;
-template <>
-float KelmStorageProxy::Get<float>(float defaultValue) const;
+template <> int KelmStorageProxy::Get<int>(int defaultValue) const;
+template <> std::wstring KelmStorageProxy::Get<std::wstring>(std::wstring defaultValue) const;
+template <> bool KelmStorageProxy::Get<bool>(bool defaultValue) const;
+template <> float KelmStorageProxy::Get<float>(float defaultValue) const;
 
 // Writes the bytes of a save; replaceable so that tests can make a write
 // fail part way. Returns false on failure.
 using KelmStorageWriteFn = bool (*)(HANDLE file, const char* data, DWORD size);
 
-class KelmStorage {
+class KelmStorage
+{
 public:
     KelmStorage();
 

@@ -16,10 +16,10 @@
 #include <utility>
 #include <vector>
 
-namespace bvn::parser {
+namespace bvn::parser
+{
 
-template <typename Char>
-struct basic_object {
+template <typename Char> struct basic_object {
     using string_type = std::basic_string<Char>;
 
     basic_object() { members.max_load_factor(1.0f); }
@@ -33,8 +33,8 @@ struct basic_object {
 // The value of a member written with no text ("x : ,").
 inline const char* const empty_marker = "";
 
-template <typename Stream, typename Char>
-class basic_parser {
+template <typename Stream, typename Char> class basic_parser
+{
 public:
     using string_type = std::basic_string<Char>;
     using object_type = basic_object<Char>;
@@ -74,7 +74,7 @@ public:
         }
         if (at_end())
             return false;
-        ++m_pos;  // '{'
+        ++m_pos; // '{'
         object_type object;
         if (!parse_members(object, 0))
             return false;
@@ -219,13 +219,12 @@ private:
 
     static bool is_space(Char c)
     {
-        return c == Char(' ') || c == Char('\t') || c == Char('\n') || c == Char('\v') ||
-               c == Char('\f') || c == Char('\r');
+        return c == Char(' ') || c == Char('\t') || c == Char('\n') || c == Char('\v') || c == Char('\f') ||
+               c == Char('\r');
     }
     static bool is_key_end(Char c)
     {
-        return c == Char(':') || c == Char('{') || c == Char('(') || c == Char(',') ||
-               c == Char('}') || is_space(c);
+        return c == Char(':') || c == Char('{') || c == Char('(') || c == Char(',') || c == Char('}') || is_space(c);
     }
     void skip_space()
     {
@@ -275,13 +274,13 @@ private:
             int value = 0;
             if (leading_int(t, value))
                 return std::any(value);
-            return std::any(t);  // beyond 32 bits: kept as text
+            return std::any(t); // beyond 32 bits: kept as text
         }
         if (realShape && t != string_type(1, Char('.')) && t != string_type{Char('-'), Char('.')}) {
             double value = 0;
             if (leading_double(t, value))
                 return std::any(value);
-            return std::any(t);  // no number in it (".." or ".-"): kept as text
+            return std::any(t); // no number in it (".." or ".-"): kept as text
         }
         if (t == string_type{Char('t'), Char('r'), Char('u'), Char('e')})
             return std::any(true);
@@ -340,4 +339,4 @@ private:
     string_type m_tag;
 };
 
-}  // namespace bvn::parser
+} // namespace bvn::parser

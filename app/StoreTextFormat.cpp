@@ -26,7 +26,9 @@ void WriteDoubleEntry(KelmStorageTextNode& node, const std::wstring& key, double
 
 void WriteStringEntry(KelmStorageTextNode& node, const std::wstring& key, const std::wstring& value)
 {
-    std::wstring text = L"\"";
+    std::wstring text;
+    text.reserve(value.size() + 8);
+    text += L'"';
     if (value.find(L"\\\\") != std::wstring::npos) {
         // Already escaped once (a reloaded path): written unchanged.
         text += value;
@@ -75,44 +77,72 @@ void WriteValueText(KelmStorageTextNode& node, const std::wstring& key, const Ke
 
 void BuildTextNode(KelmStorageTextNode& node, const KelmStorageNestedObject& object)
 {
+    node.entries.reserve(object.members.size());
     for (const auto& [key, value] : object.members)
         WriteValueText(node, key, value);
 }
 
-void WriteTextNode(const KelmStorageTextNode& node, std::wostringstream& out, int level)
+void WriteTextNode(const KelmStorageTextNode& node, std::wstring& out, int level)
 {
-    const std::wstring indent(static_cast<size_t>(level) * 4, L' ');
-    out << indent << node.name << L"{\n";
+    const size_t indent = static_cast<size_t>(level) * 4;
+    out.append(indent, L' ');
+    out += node.name;
+    out += L"{\n";
     bool written = false;
     for (const auto& [key, valueText] : node.entries) {
         if (written)
-            out << L",\n";
-        out << indent << L"    " << key << L" : " << valueText;
+            out += L",\n";
+        out.append(indent + 4, L' ');
+        out += key;
+        out += L" : ";
+        out += valueText;
         written = true;
     }
     for (const auto& child : node.children) {
         if (written)
-            out << L",\n";
+            out += L",\n";
         WriteTextNode(*child, out, level + 1);
         written = true;
     }
-    out << L"\n" << indent << L"}";
+    out += L'\n';
+    out.append(indent, L' ');
+    out += L'}';
 }
+
+namespace
+{
+
+size_t EstimateTextSize(const KelmStorageTextNode& node, size_t level)
+{
+    size_t size = node.name.size() + 2 * level * 4 + 8;
+    for (const auto& [key, valueText] : node.entries)
+        size += (level + 1) * 4 + key.size() + valueText.size() + 5;
+    for (const auto& child : node.children)
+        size += EstimateTextSize(*child, level + 1) + 2;
+    return size;
+}
+
+} // namespace
 
 std::wstring WriteStoreDocument(const std::vector<std::unique_ptr<KelmStorageTextNode>>& roots)
 {
-    std::wostringstream out;
+    std::wstring out;
+    size_t estimate = 0;
+    for (const auto& root : roots)
+        estimate += EstimateTextSize(*root, 0) + 1;
+    out.reserve(estimate);
     bool first = true;
     for (const auto& root : roots) {
         if (!first)
-            out << L"\n";
+            out += L'\n';
         WriteTextNode(*root, out, 0);
         first = false;
     }
-    return out.str();
+    return out;
 }
 
-namespace {
+namespace
+{
 
 std::wstring TrimStoreText(const std::wstring& text)
 {
@@ -153,7 +183,7 @@ KelmStorageValue ConvertParsedText(const std::wstring& raw)
     return static_cast<int>(value);
 }
 
-}  // namespace
+} // namespace
 
 KelmStorageNestedObject ConvertParsedObject(const bvn::parser::basic_object<wchar_t>& parsed)
 {
@@ -188,8 +218,8 @@ std::string WideToUtf8(const std::wstring& text)
 {
     if (text.empty())
         return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<size_t>(size > 0 ? size : 0), '\0');
     if (size > 0)
         WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
@@ -201,8 +231,7 @@ std::wstring Utf8ToWide(const std::string& text)
 {
     if (text.empty())
         return std::wstring();
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring result(static_cast<size_t>(size > 0 ? size : 0), L'\0');
     if (size > 0)
         MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);

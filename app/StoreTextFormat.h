@@ -20,7 +20,8 @@ struct KelmStorageTextNode {
 };
 
 std::wstring WriteStoreDocument(const std::vector<std::unique_ptr<KelmStorageTextNode>>& roots);
-void WriteTextNode(const KelmStorageTextNode& node, std::wostringstream& out, int level);
+// Appends one node and its children to the document text.
+void WriteTextNode(const KelmStorageTextNode& node, std::wstring& out, int level);
 void BuildTextNode(KelmStorageTextNode& node, const KelmStorageNestedObject& object);
 void WriteValueText(KelmStorageTextNode& node, const std::wstring& key, const KelmStorageValue& value);
 void WriteDoubleEntry(KelmStorageTextNode& node, const std::wstring& key, double value);

@@ -10,7 +10,8 @@
 
 #include "ui/core/TextHelpers.h"
 
-class TempFolder {
+class TempFolder
+{
 public:
     TempFolder()
     {

@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <iostream>
+#include <thread>
+
+#include "app/CommonHelpers.h"
+#include "app/TempFolder.h"
+
+TEST(CommonHelpers, ColourText)
+{
+    EXPECT_EQ(ColorToHex(RGB(242, 242, 242)), L"#F2F2F2");
+    EXPECT_EQ(ColorToHex(RGB(255, 0, 16)), L"#FF0010");
+    EXPECT_EQ(HexToColor(L"#F2F2F2"), RGB(242, 242, 242));
+    EXPECT_EQ(HexToColor(L"F2F2F2"), RGB(242, 242, 242));
+    EXPECT_EQ(HexToColor(L"#FF0010"), RGB(255, 0, 16));
+    EXPECT_THROW(HexToColor(L"#XYZ"), std::invalid_argument);
+    EXPECT_THROW(HexToColor(L""), std::invalid_argument);
+    EXPECT_THROW(HexToColor(L"#FFFFFFFFFFFF"), std::out_of_range);
+}
+
+TEST(CommonHelpers, TextAndPathParts)
+{
+    EXPECT_EQ(CountCjkCharacters(L"收纳box"), 2u);
+    EXPECT_EQ(CountCjkCharacters(L"\x3400\xF900\xFAFF!"), 3u);
+    EXPECT_STREQ(FindFileNamePart(L"C:\\a\\b.txt"), L"b.txt");
+    EXPECT_STREQ(FindFileNamePart(L"C:/a/b.txt"), L"b.txt");
+    EXPECT_STREQ(FindFileNamePart(L"b.txt"), L"b.txt");
+    EXPECT_STREQ(FindFileNamePart(L"C:\\a\\"), L"");
+    EXPECT_EQ(FindFileNamePart(nullptr), nullptr);
+    EXPECT_EQ(GetPathFileName(L"C:\\a\\b.txt"), L"b.txt");
+    EXPECT_EQ(GetPathFileName(L""), L"");
+    EXPECT_STREQ(TrimLeft(L" \t\n x y"), L"x y");
+    EXPECT_STREQ(TrimLeft(nullptr), L"");
+    for (int i = 0; i < 200; ++i) {
+        const int r = RandomInt();
+        ASSERT_GE(r, 1);
+        ASSERT_LE(r, 10);
+    }
+}
+
+TEST(CommonHelpers, ForwardSlashesKeepAtMost511Characters)
+{
+    wchar_t buffer[600];
+    std::wstring text = L"C:\\a\\b";
+    wcscpy(buffer, text.c_str());
+    ToForwardSlashes(buffer);
+    EXPECT_STREQ(buffer, L"C:/a/b");
+    std::wstring longText(560, L'\\');
+    wcscpy(buffer, longText.c_str());
+    ToForwardSlashes(buffer);
+    EXPECT_EQ(std::wstring(buffer), std::wstring(511, L'/'));
+}
+
+TEST(CommonHelpers, FoldersAndRecycleBin)
+{
+    TempFolder folder;
+    const std::wstring nested = folder.File(L"x\\y\\z");
+    EXPECT_TRUE(EnsureDirectory(nested.c_str()));
+    EXPECT_TRUE(EnsureDirectory(nested.c_str()));
+    EXPECT_FALSE(RecycleItem(folder.File(L"does-not-exist.txt")));
+    // Whatever the system's Recycle Bin can do, the answer must match the
+    // disk: true only when the file is gone.
+    const std::wstring file = folder.File(L"recycle me.txt");
+    TempFolder::WriteBytes(file, "data");
+    std::atomic<int> result{-1};
+    std::thread worker([&] { result = RecycleItem(file) ? 1 : 0; });
+    // A shell that asks first gets its question answered like a user would.
+    for (int i = 0; i < 200 && result == -1; ++i) {
+        EnumWindows(
+            [](HWND window, LPARAM) -> BOOL {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(window, &pid);
+                wchar_t cls[32] = {};
+                GetClassNameW(window, cls, 32);
+                if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
+                    PostMessageW(window, WM_COMMAND, IDYES, 0);
+                return TRUE;
+            },
+            0);
+        Sleep(50);
+    }
+    worker.join();
+    EXPECT_EQ(result == 1, GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES);
+    std::cout << "recycled under this system: " << result << std::endl;
+
+    wchar_t shortPath[MAX_PATH];
+    GetAppDataShortPath(shortPath);
+    EXPECT_NE(shortPath[0], L'\0');
+}
