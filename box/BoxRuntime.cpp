@@ -1,0 +1,21 @@
+#include "box/BoxRuntime.h"
+
+std::unordered_map<BoxWindowPtr, BoxRuntime> s_boxRuntimes;
+
+bool IsQuickPanelPseudoId(const std::wstring& id)
+{
+    return id == L"QUICK_PANEL_ROOT" || id == L"QUICK_PANEL_PHYS" || id == L"QUICK_PANEL_CONTENT";
+}
+
+bool BoxRuntime::IsPseudoBox() const
+{
+    return IsQuickPanelPseudoId(id);
+}
+
+BoxRuntime* FindBoxRuntime(const BoxWindowPtr& box)
+{
+    if (!box)
+        return nullptr;
+    auto found = s_boxRuntimes.find(box);
+    return found == s_boxRuntimes.end() ? nullptr : &found->second;
+}

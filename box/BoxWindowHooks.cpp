@@ -1,0 +1,3 @@
+#include "box/BoxWindowHooks.h"
+
+BoxWindowHooks s_boxWindowHooks;

@@ -1,0 +1,22 @@
+// One file operation that the user can take back, kept in the undo and redo
+// lists of the box it concerns. UI thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class KelmWindow;
+
+struct UndoRecord {
+    // 0 created, 1 recycled, 2 renamed, 3 mapping added, 4 record removed,
+    // 5 alias changed.
+    uint32_t kind = 0;
+    std::wstring path;
+    // The kept copy of a recycled file (kind 1).
+    std::wstring tempPath;
+    std::wstring extra;
+    // The box whose lists receive the record; empty means the box it was
+    // pushed to.
+    std::shared_ptr<KelmWindow> owner;
+};

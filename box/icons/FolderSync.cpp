@@ -1,0 +1,246 @@
+#include "box/icons/FolderSync.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <exception>
+#include <functional>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "app/StoreTextFormat.h"
+#include "box/BoxWindowHooks.h"
+#include "box/icons/IconLog.h"
+#include "box/icons/IconPersistence.h"
+
+namespace {
+
+std::wstring LowerFileName(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    for (wchar_t& c : name)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return name;
+}
+
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring AbsoluteFolderPrefix(const std::wstring& folder)
+{
+    std::wstring absolute(MAX_PATH, L'\0');
+    DWORD length = GetFullPathNameW(folder.c_str(), static_cast<DWORD>(absolute.size()), absolute.data(), nullptr);
+    if (length >= absolute.size()) {
+        absolute.resize(length);
+        length = GetFullPathNameW(folder.c_str(), static_cast<DWORD>(absolute.size()), absolute.data(), nullptr);
+    }
+    absolute.resize(length && length < absolute.size() ? length : 0);
+    if (absolute.empty())
+        absolute = folder;
+    std::replace(absolute.begin(), absolute.end(), L'/', L'\\');
+    if (absolute.back() != L'\\')
+        absolute += L'\\';
+    return absolute;
+}
+
+// Brings the view's records of one owner in step with its folder's
+// listing; the listing is consumed. Records keep their old ids until the
+// caller renumbers, so the box's selection can follow them.
+bool ReconcileOwner(KelmIconManager& view, const BoxWindowPtr& owner, FolderListing& listing)
+{
+    std::vector<IconRecord>& records = view.Records();
+    bool changed = false;
+    size_t kept = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        IconRecord& record = records[i];
+        if (view.EffectiveOwner(record) == owner) {
+            auto entry = listing.find(LowerFileName(record.path));
+            if (entry == listing.end()) {
+                // Gone from disk, or a second record of the same file.
+                changed = true;
+                continue;
+            }
+            if (record.path != entry->second.path) {
+                record.path = entry->second.path;
+                record.sortName = IconSortName(record.alias, record.path);
+                changed = true;
+            }
+            listing.erase(entry);
+        }
+        if (kept != i)
+            records[kept] = std::move(record);
+        ++kept;
+    }
+    records.resize(kept);
+    if (listing.empty())
+        return changed;
+
+    const bool foreign = owner != view.OwnBox();
+    size_t insertAt = records.size();
+    bool holdsOwner = false;
+    for (size_t i = records.size(); i-- > 0;) {
+        if (view.EffectiveOwner(records[i]) == owner) {
+            insertAt = i + 1;
+            holdsOwner = true;
+            break;
+        }
+    }
+    // Until the view holds a record of the owner, new records are appended
+    // under the duplicate rule of the add operation; after that they follow
+    // the owner's last record without it.
+    std::unordered_set<std::wstring> existingPaths;
+    const bool checkDuplicates = !holdsOwner && view.ChecksDuplicatesFor(owner);
+    if (checkDuplicates) {
+        for (const IconRecord& record : records)
+            existingPaths.insert(record.path);
+    }
+    std::wstring title;
+    if (const BoxRuntime* runtime = FindBoxRuntime(owner))
+        title = runtime->title;
+
+    std::vector<IconRecord> added;
+    for (auto& [key, entry] : listing) {
+        if (!holdsOwner && checkDuplicates && existingPaths.count(entry.path))
+            continue;
+        IconRecord record = view.MakeRecord(entry.path, 0.0f, 0.0f, L"bvn!NULL", foreign,
+                                            foreign && !holdsOwner ? title : std::wstring(), owner, L"bvn!NULL");
+        record.lastWriteTime = entry.lastWriteTime;
+        record.isDirectory = entry.isDirectory;
+        added.push_back(std::move(record));
+        holdsOwner = true;
+    }
+    if (!added.empty()) {
+        records.insert(records.begin() + static_cast<std::ptrdiff_t>(insertAt), std::make_move_iterator(added.begin()),
+                       std::make_move_iterator(added.end()));
+        changed = true;
+    }
+    return changed;
+}
+
+void SyncOrThrow(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
+{
+    // Records must not change under a running drag.
+    if (s_boxWindowHooks.DragInProgress())
+        return;
+
+    const BoxWindowPtr& own = view.OwnBox();
+    std::vector<std::pair<BoxWindowPtr, std::wstring>> folders;
+    if (folder != L"bvn!NULL" && !folder.empty() && IsFolder(folder))
+        folders.emplace_back(own, folder);
+    for (const IconRecord& record : view.Records()) {
+        if (!record.owner || record.owner == own)
+            continue;
+        const bool known = std::any_of(folders.begin(), folders.end(),
+                                       [&](const auto& item) { return item.first == record.owner; });
+        if (known)
+            continue;
+        const BoxRuntime* runtime = FindBoxRuntime(record.owner);
+        if (runtime && runtime->UseTargetFolder && runtime->TargetFolder != L"bvn!NULL" &&
+            IsFolder(runtime->TargetFolder))
+            folders.emplace_back(record.owner, runtime->TargetFolder);
+    }
+    std::sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
+        return std::less<KelmWindow*>()(a.first.get(), b.first.get());
+    });
+
+    bool changed = false;
+    for (const auto& [owner, path] : folders) {
+        FolderListing listing;
+        // A folder that cannot be listed ends the pass without a save; what
+        // changed so far is saved by the next pass that succeeds.
+        if (!ListFolderEntries(path, listing)) {
+            if (changed)
+                view.Renumber();
+            return;
+        }
+        changed = ReconcileOwner(view, owner, listing) || changed;
+    }
+    if (!changed)
+        return;
+    view.Renumber();
+    SaveBoxIcons(view);
+    if (!noRepaint)
+        s_boxWindowHooks.Invalidate(own);
+}
+
+}  // namespace
+
+bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
+{
+    const std::wstring prefix = AbsoluteFolderPrefix(folder);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileExW((prefix + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    bool ok = true;
+    for (;;) {
+        const wchar_t* name = data.cFileName;
+        const bool dots = name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+        if (!dots) {
+            FolderEntry entry;
+            entry.path = prefix + name;
+            entry.lastWriteTime = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                                       data.ftLastWriteTime.dwLowDateTime);
+            entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            std::wstring key(name);
+            for (wchar_t& c : key)
+                c = static_cast<wchar_t>(std::towlower(c));
+            listing.emplace(std::move(key), std::move(entry));
+        }
+        if (!FindNextFileW(find, &data)) {
+            ok = GetLastError() == ERROR_NO_MORE_FILES;
+            break;
+        }
+    }
+    FindClose(find);
+    return ok;
+}
+
+void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
+{
+    try {
+        SyncOrThrow(view, folder, noRepaint);
+    } catch (const std::exception& e) {
+        LogIconError(L"Folder sync of '" + folder + L"' failed: " + Utf8ToWide(e.what()));
+    } catch (...) {
+        LogIconError(L"Folder sync of '" + folder + L"' failed.");
+    }
+}
+
+void RefreshFolderBoxes()
+{
+    if (s_boxWindowHooks.DragInProgress())
+        return;
+    // A sync can add registry entries (the layout of a rebuilt box looks
+    // its box up), so the walk goes over a copy.
+    std::vector<std::pair<BoxWindowPtr, std::wstring>> boxes;
+    for (const auto& [window, runtime] : s_boxRuntimes) {
+        if (window && runtime.UseTargetFolder && !runtime.isMinimized && runtime.TargetFolder != L"bvn!NULL" &&
+            !runtime.IsPseudoBox())
+            boxes.emplace_back(window, runtime.TargetFolder);
+    }
+    for (const auto& [window, folder] : boxes) {
+        // A box deleted by an earlier sync's consequences is left alone.
+        if (!FindBoxRuntime(window))
+            continue;
+        SyncBoxFolder(s_boxIconManagers[window], folder, false);
+    }
+}
+
+void CALLBACK RefreshFolderBoxesTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    // A timer procedure must never let an exception out: it would end the
+    // process from inside the message loop.
+    try {
+        RefreshFolderBoxes();
+    } catch (const std::exception& e) {
+        LogIconError(L"Folder refresh failed: " + Utf8ToWide(e.what()));
+    } catch (...) {
+        LogIconError(L"Folder refresh failed.");
+    }
+}

@@ -1,0 +1,37 @@
+// Keeps the records of folder-backed boxes in step with their folders:
+// files renamed, added or removed on disk are renamed, added or removed in
+// the view, and the view is saved once when anything changed. UI thread
+// only.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "box/icons/KelmIconManager.h"
+
+struct FolderEntry {
+    // Absolute, with backslashes.
+    std::wstring path;
+    int64_t lastWriteTime = 0;
+    bool isDirectory = false;
+};
+
+// Lower-cased file name to entry, in ordinal order of the name.
+using FolderListing = std::map<std::wstring, FolderEntry>;
+
+// Lists the folder without descending; false when it cannot be listed.
+bool ListFolderEntries(const std::wstring& folder, FolderListing& listing);
+
+// Folder: the own box's folder ("bvn!NULL" for none). The folders of the
+// other folder-backed boxes shown in the view are synchronised as well.
+// Does nothing while a drag is in progress. Never throws.
+void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRepaint);
+
+// One pass of the folder refresh over every real, unfolded folder box.
+void RefreshFolderBoxes();
+// Thread timer procedure of the UI thread for the 2600 ms folder refresh
+// (SetTimer(nullptr, 0, 2600, RefreshFolderBoxesTimer)).
+void CALLBACK RefreshFolderBoxesTimer(HWND window, UINT message, UINT_PTR id, DWORD time);

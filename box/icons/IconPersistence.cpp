@@ -1,0 +1,147 @@
+#include "box/icons/IconPersistence.h"
+
+#include <algorithm>
+#include <exception>
+#include <functional>
+#include <unordered_set>
+
+#include "app/KelmStorage.h"
+#include "app/StoreTextFormat.h"
+#include "box/BoxIconRebuild.h"
+#include "box/icons/IconLog.h"
+
+namespace {
+
+KelmStorageNestedObject* FindChildObject(KelmStorageNestedObject* parent, const std::wstring& key)
+{
+    if (!parent)
+        return nullptr;
+    auto found = parent->members.find(key);
+    if (found == parent->members.end() || found->second.index() != 4)
+        return nullptr;
+    return std::get<4>(found->second).get();
+}
+
+std::wstring ReadText(KelmStorageNestedObject* object, const std::wstring& key, const std::wstring& fallback)
+{
+    auto found = object->members.find(key);
+    if (found == object->members.end())
+        return fallback;
+    const KelmStorageValue& value = found->second;
+    if (value.index() == 3)
+        return std::get<3>(value);
+    // The store types values by their shape: an alias made of digits comes
+    // back as a number and must not be lost.
+    if (value.index() == 0)
+        return std::to_wstring(std::get<0>(value));
+    return fallback;
+}
+
+// The boxes of the view in window-address order: the own box first among
+// equals, then every record's owner.
+std::vector<BoxWindowPtr> OwnersOf(const KelmIconManager& view)
+{
+    std::vector<BoxWindowPtr> owners{view.OwnBox()};
+    for (const IconRecord& record : view.Records())
+        owners.push_back(view.EffectiveOwner(record));
+    std::sort(owners.begin(), owners.end(),
+              [](const BoxWindowPtr& a, const BoxWindowPtr& b) { return std::less<KelmWindow*>()(a.get(), b.get()); });
+    owners.erase(std::unique(owners.begin(), owners.end()), owners.end());
+    return owners;
+}
+
+bool MayWriteIconsOf(const KelmIconManager& view, const BoxWindowPtr& owner)
+{
+    const BoxRuntime* runtime = FindBoxRuntime(owner);
+    // A deleted box has no registry entry; the quick panel's windows never
+    // keep box settings.
+    if (!runtime || runtime->id.empty() || runtime->IsPseudoBox())
+        return false;
+    return ViewHoldsAllRecordsOf(view, owner);
+}
+
+}  // namespace
+
+bool ViewHoldsAllRecordsOf(const KelmIconManager& view, const BoxWindowPtr& box)
+{
+    auto main = s_boxIconManagers.find(box);
+    if (main == s_boxIconManagers.end() || &main->second == &view)
+        return true;
+    const KelmIconManager& full = main->second;
+    std::unordered_set<std::wstring> held;
+    for (const IconRecord& record : view.Records()) {
+        if (view.EffectiveOwner(record) == box)
+            held.insert(record.path);
+    }
+    for (const IconRecord& record : full.Records()) {
+        if (full.EffectiveOwner(record) == box && !held.count(record.path))
+            return false;
+    }
+    return true;
+}
+
+void SaveBoxIcons(KelmIconManager& view)
+{
+    if (!view.OwnBox())
+        return;
+    try {
+        std::vector<BoxWindowPtr> writable;
+        for (const BoxWindowPtr& owner : OwnersOf(view)) {
+            if (MayWriteIconsOf(view, owner))
+                writable.push_back(owner);
+        }
+        if (!writable.empty()) {
+            KelmStorageProxy components = s_desktopContainerStore[L"Components"];
+            std::unordered_map<const KelmWindow*, int> counters;
+            for (const BoxWindowPtr& owner : writable) {
+                components[L"ComID_" + s_boxRuntimes[owner].id][L"Icons"].remove();
+                counters[owner.get()] = 0;
+            }
+            for (const IconRecord& record : view.Records()) {
+                const BoxWindowPtr& owner = view.EffectiveOwner(record);
+                auto counter = counters.find(owner.get());
+                if (counter == counters.end())
+                    continue;
+                KelmStorageProxy icon = components[L"ComID_" + s_boxRuntimes[owner].id][L"Icons"]
+                                                  [L"iconID_" + std::to_wstring(counter->second++)];
+                icon[L"path"] = record.path;
+                icon[L"alias"] = record.alias;
+                icon[L"originalPath"] = record.originalPath;
+            }
+            s_desktopContainerStore.Save();
+        }
+    } catch (const std::exception& e) {
+        LogIconError(L"Saving the icons failed: " + Utf8ToWide(e.what()));
+    } catch (...) {
+        LogIconError(L"Saving the icons failed.");
+    }
+    try {
+        RebuildBoxIcons(view);
+    } catch (const std::exception& e) {
+        LogIconError(L"Rebuilding the icons of merged boxes failed: " + Utf8ToWide(e.what()));
+    }
+}
+
+void LoadBoxIcons(KelmIconManager& manager, const std::wstring& boxId)
+{
+    KelmStorageNestedObject* components = nullptr;
+    try {
+        components = &s_desktopContainerStore.GetRootObject(L"Components");
+    } catch (const std::out_of_range&) {
+        return;
+    }
+    KelmStorageNestedObject* icons = FindChildObject(FindChildObject(components, L"ComID_" + boxId), L"Icons");
+    if (!icons)
+        return;
+    const size_t count = icons->members.size();
+    for (size_t n = 0; n < count; ++n) {
+        KelmStorageNestedObject* icon = FindChildObject(icons, L"iconID_" + std::to_wstring(n));
+        if (!icon)
+            continue;
+        const std::wstring path = ReadText(icon, L"path", L"");
+        if (path.empty())
+            continue;
+        manager.AddRecordForPath(path, 0.0f, 0.0f, ReadText(icon, L"alias", L"bvn!NULL"), false, L"", nullptr,
+                                 ReadText(icon, L"originalPath", L"bvn!NULL"));
+    }
+}

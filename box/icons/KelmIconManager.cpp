@@ -1,0 +1,394 @@
+// Sections: construction and size; adding and removing records; ids and
+// the box's selection; layout and sort order; free helpers.
+#include "box/icons/KelmIconManager.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cwctype>
+#include <functional>
+
+#include "box/icons/WildcardMatch.h"
+
+std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxIconManagers;
+std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxSearchManagers;
+
+namespace {
+
+// Height of the row that a section text or a change of owner box opens.
+constexpr int kHeaderHeight = 35;
+
+struct IconSpacing {
+    int listRowHeight;
+    int extraRowSpace;
+    int columnGap;
+};
+
+IconSpacing SpacingFor(int mode, int gap)
+{
+    switch (mode) {
+    case 1:
+        return {44, gap + 35, gap + 16};
+    case 2:
+        return {60, gap + 60, gap + 36};
+    default:
+        return {32, gap + 15, gap};
+    }
+}
+
+size_t FileNameStart(const std::wstring& text)
+{
+    const size_t slash = text.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? 0 : slash + 1;
+}
+
+// The record is still added when the file cannot be read: a box may name a
+// file that is gone or on a drive that is not there right now.
+void ReadFileFacts(IconRecord& record)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (record.path.empty() || !GetFileAttributesExW(record.path.c_str(), GetFileExInfoStandard, &data))
+        return;
+    record.lastWriteTime = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                                data.ftLastWriteTime.dwLowDateTime);
+    record.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+std::wstring IconDisplayName(const std::wstring& alias, const std::wstring& path)
+{
+    const std::wstring& source = alias == L"bvn!NULL" ? path : alias;
+    return source.substr(FileNameStart(source));
+}
+
+std::wstring IconSortName(const std::wstring& alias, const std::wstring& path)
+{
+    std::wstring name = IconDisplayName(alias, path);
+    for (wchar_t& c : name)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return name;
+}
+
+int GetIconSizeForLevel(int level)
+{
+    static const int kEdges[] = {32, 40, 48, 54, 64, 80, 96};
+    return kEdges[std::clamp(level, 1, 7) - 1];
+}
+
+namespace TessikDesktopContainer {
+
+// ---------------------------------------------------------------- construction and size
+
+KelmIconManager::KelmIconManager(int edge, int baseGap, int topOffset)
+    : m_iconEdge(edge), m_baseGap(baseGap), m_topOffset(topOffset)
+{
+}
+
+void KelmIconManager::SetPadding(int sideMargin, int topOffset)
+{
+    m_sideMargin = sideMargin;
+    m_topOffset = topOffset;
+}
+
+void KelmIconManager::SetIconSize(int edge)
+{
+    m_iconEdge = edge;
+    for (IconRecord& record : m_records)
+        record.edge = edge;
+}
+
+// ---------------------------------------------------------------- adding and removing
+
+bool KelmIconManager::ChecksDuplicatesFor(const BoxWindowPtr& effectiveOwner) const
+{
+    // A box that mirrors a folder can hold each file once; so can the quick
+    // panel's main list, which gathers records of several boxes.
+    const BoxRuntime* owner = FindBoxRuntime(effectiveOwner);
+    if (owner && owner->UseTargetFolder)
+        return true;
+    const BoxRuntime* own = FindBoxRuntime(m_ownBox);
+    return own && own->id == L"QUICK_PANEL_ROOT";
+}
+
+IconRecord KelmIconManager::MakeRecord(const std::wstring& path, float x, float y, std::wstring alias, bool merged,
+                                       std::wstring sectionText, BoxWindowPtr owner, std::wstring originalPath) const
+{
+    IconRecord record;
+    record.id = kUnnumberedId;
+    record.control = nullptr;  // made by the icon control code when it draws the record
+    record.path = path;
+    record.edge = m_iconEdge;
+    record.x = x;
+    record.y = y;
+    record.merged = merged;
+    record.sectionText = std::move(sectionText);
+    record.owner = owner ? std::move(owner) : m_ownBox;
+    record.originalPath = std::move(originalPath);
+    // Exactly (0, 0) means "no place yet": the first layout fades it in.
+    record.isNew = x == 0.0f && y == 0.0f;
+    record.opacity = record.isNew ? 0.0f : 1.0f;
+    record.sortName = IconSortName(alias, path);
+    record.alias = std::move(alias);
+    return record;
+}
+
+void KelmIconManager::AddRecordForPath(const std::wstring& path, const float& x, const float& y, std::wstring alias,
+                                       bool merged, std::wstring sectionText, BoxWindowPtr owner,
+                                       std::wstring originalPath)
+{
+    const BoxWindowPtr& effective = owner ? owner : m_ownBox;
+    if (ChecksDuplicatesFor(effective)) {
+        for (const IconRecord& record : m_records) {
+            if (record.path == path)
+                return;
+        }
+    }
+    IconRecord record = MakeRecord(path, x, y, std::move(alias), merged, std::move(sectionText), std::move(owner),
+                                   std::move(originalPath));
+    ReadFileFacts(record);
+    record.id = static_cast<uint32_t>(m_records.size());
+    m_records.push_back(std::move(record));
+}
+
+void KelmIconManager::AddRecordForEntry(int index, const std::wstring& path, const float& x, const float& y,
+                                        std::wstring alias, bool merged, std::wstring sectionText, BoxWindowPtr owner,
+                                        bool skipDuplicateCheck, std::wstring originalPath)
+{
+    if (index < 0 || static_cast<size_t>(index) > m_records.size())
+        return;
+    if (!skipDuplicateCheck) {
+        const BoxRuntime* runtime = FindBoxRuntime(owner ? owner : m_ownBox);
+        if (runtime && runtime->UseTargetFolder) {
+            for (const IconRecord& record : m_records) {
+                if (record.path == path)
+                    return;
+            }
+        }
+    }
+    IconRecord record = MakeRecord(path, x, y, std::move(alias), merged, std::move(sectionText), std::move(owner),
+                                   std::move(originalPath));
+    ReadFileFacts(record);
+    m_records.insert(m_records.begin() + index, std::move(record));
+    Renumber();
+}
+
+void KelmIconManager::RemoveMergedRecords()
+{
+    std::erase_if(m_records, [](const IconRecord& record) { return record.merged; });
+    Renumber();
+}
+
+void KelmIconManager::RemoveById(int id)
+{
+    auto found = std::find_if(m_records.begin(), m_records.end(),
+                              [id](const IconRecord& record) { return static_cast<int>(record.id) == id; });
+    if (found == m_records.end())
+        return;
+    m_records.erase(found);
+    Renumber();
+}
+
+void KelmIconManager::RemoveByPath(const std::wstring& path)
+{
+    std::erase_if(m_records, [&path](const IconRecord& record) { return record.path == path; });
+    Renumber();
+}
+
+void KelmIconManager::RemoveAllRecords()
+{
+    m_records.clear();
+    Renumber();
+}
+
+void KelmIconManager::SetAliasByPath(const std::wstring& path, const std::wstring& alias)
+{
+    for (IconRecord& record : m_records) {
+        if (record.path == path) {
+            record.alias = alias;
+            record.sortName = IconSortName(alias, record.path);
+            return;
+        }
+    }
+}
+
+IconRecord* KelmIconManager::FindById(int id)
+{
+    for (IconRecord& record : m_records) {
+        if (static_cast<int>(record.id) == id)
+            return &record;
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- ids and the selection
+
+bool KelmIconManager::HoldsSelectionOfOwnBox(BoxRuntime& box) const
+{
+    // While the box's search filters, it shows (and selects in) its search
+    // view; otherwise its main view. Views outside the two maps (quick
+    // panel, magnet window) are the only view of their box.
+    auto search = s_boxSearchManagers.find(m_ownBox);
+    const bool isSearchView = search != s_boxSearchManagers.end() && &search->second == this;
+    if (box.SearchFilters())
+        return isSearchView || search == s_boxSearchManagers.end();
+    return !isSearchView;
+}
+
+void KelmIconManager::Renumber()
+{
+    // Before the new ids are written every record still carries its old id
+    // (an inserted one KelmIconManager::kUnnumberedId), so the selection can follow its records
+    // instead of silently covering whatever now sits at the old indices.
+    BoxRuntime* box = FindBoxRuntime(m_ownBox);
+    if (box && !box->selection.empty() && HoldsSelectionOfOwnBox(*box)) {
+        bool shifted = false;
+        for (size_t i = 0; i < m_records.size() && !shifted; ++i)
+            shifted = m_records[i].id != i;
+        // Ids of records that are gone must go as well.
+        shifted = shifted || static_cast<size_t>(*box->selection.rbegin()) >= m_records.size();
+        if (shifted) {
+            std::unordered_map<uint32_t, int32_t> newIndexByOldId;
+            newIndexByOldId.reserve(m_records.size());
+            for (size_t i = 0; i < m_records.size(); ++i) {
+                if (m_records[i].id != KelmIconManager::kUnnumberedId)
+                    newIndexByOldId.emplace(m_records[i].id, static_cast<int32_t>(i));
+            }
+            std::set<int32_t> remapped;
+            for (int32_t old : box->selection) {
+                auto found = old >= 0 ? newIndexByOldId.find(static_cast<uint32_t>(old)) : newIndexByOldId.end();
+                if (found != newIndexByOldId.end())
+                    remapped.insert(found->second);
+            }
+            box->selection = std::move(remapped);
+        }
+    }
+    for (size_t i = 0; i < m_records.size(); ++i)
+        m_records[i].id = static_cast<uint32_t>(i);
+}
+
+// ---------------------------------------------------------------- layout and sort order
+
+bool KelmIconManager::CompareRecords(const BoxRuntime& box, const IconRecord& a, const IconRecord& b) const
+{
+    const BoxWindowPtr& ownerA = EffectiveOwner(a);
+    const BoxWindowPtr& ownerB = EffectiveOwner(b);
+    if (ownerA != ownerB)
+        return std::less<KelmWindow*>()(ownerA.get(), ownerB.get());
+    switch (box.SortMode) {
+    case 1:
+        return a.sortName < b.sortName;
+    case 2:
+        return a.sortName > b.sortName;
+    case 3:
+        return a.lastWriteTime < b.lastWriteTime;
+    case 4:
+        return a.lastWriteTime > b.lastWriteTime;
+    default:
+        return false;
+    }
+}
+
+void KelmIconManager::Layout(int viewWidth)
+{
+    if (m_records.empty())
+        return;
+    static const BoxRuntime kNoBox;
+    const BoxRuntime& box = m_ownBox ? s_boxRuntimes[m_ownBox] : kNoBox;
+
+    if (box.SortMode != 0) {
+        std::stable_sort(m_records.begin(), m_records.end(),
+                         [this, &box](const IconRecord& a, const IconRecord& b) { return CompareRecords(box, a, b); });
+        bool moved = false;
+        for (size_t i = 0; i < m_records.size() && !moved; ++i)
+            moved = m_records[i].id != i;
+        if (moved)
+            Renumber();
+    }
+
+    const IconSpacing spacing = SpacingFor(box.IconSpacingMode, m_baseGap);
+    const bool list = box.IsListView;
+    const int rowStep = list ? spacing.listRowHeight : m_iconEdge + spacing.extraRowSpace;
+    const int available = viewWidth - 2 * m_sideMargin;
+    const int cellStep = m_iconEdge + spacing.columnGap;
+    int columns = 1;
+    int centring = 0;
+    if (!list) {
+        columns = std::max(1, available / cellStep);
+        centring = (available - (cellStep * columns - spacing.columnGap)) / 2;
+    }
+    const bool filter = !m_overlayMode && box.SearchFilters();
+
+    int y = m_topOffset;
+    int row = 0;
+    int column = 0;
+    const KelmWindow* currentOwner = nullptr;
+    auto newRow = [&] {
+        y += rowStep;
+        ++row;
+        column = 0;
+    };
+
+    for (IconRecord& record : m_records) {
+        if (!record.sectionText.empty()) {
+            if (column > 0)
+                newRow();
+            y += kHeaderHeight;
+        }
+        if (filter && !WildcardMatchNoCase(box.searchText, IconDisplayName(record.alias, record.path))) {
+            record.x = record.y = record.targetX = record.targetY = -100.0f;
+            record.opacity = 0.0f;
+            continue;
+        }
+        // A record hidden by an earlier search shows again.
+        if (!m_overlayMode && record.opacity < 1.0f && !record.isNew && !record.appearPending)
+            record.opacity = 1.0f;
+
+        const BoxWindowPtr& owner = EffectiveOwner(record);
+        if (owner.get() != currentOwner) {
+            if (column > 0)
+                newRow();
+            if (owner != m_ownBox)
+                y += kHeaderHeight;
+            currentOwner = owner.get();
+        }
+
+        // Text files show a preview two cells wide.
+        const int cells = !list && WildcardMatchNoCase(L"*.txt", record.path) ? 2 : 1;
+        if (column + cells > columns && column > 0)
+            newRow();
+
+        const float cellX = static_cast<float>((list ? 0 : cellStep * column) + centring + m_sideMargin);
+        const float cellY = static_cast<float>(y);
+        if (record.isNew) {
+            record.x = cellX;
+            record.y = cellY + 40.0f;
+            record.targetX = cellX;
+            record.targetY = cellY;
+            record.opacity = 0.0f;
+            record.appearDelay = static_cast<float>(row) * 0.05f;
+            record.appearPending = true;
+            record.isNew = false;
+            record.settled = false;
+        } else if (std::fabs(cellX - record.targetX) > 0.1f || std::fabs(cellY - record.targetY) > 0.1f) {
+            record.targetX = cellX;
+            record.targetY = cellY;
+            const float dx = std::fabs(cellX - record.x);
+            const float dy = std::fabs(cellY - record.y);
+            if (std::sqrt(dx * dx + dy * dy) >= 150.0f)
+                record.farMove = true;
+            else if (dx > 2.0f || dy > 2.0f)
+                record.nearMove = true;
+            else
+                record.smallMove = true;
+            record.settled = false;
+        }
+
+        column += cells;
+        if (column >= columns)
+            newRow();
+    }
+}
+
+}  // namespace TessikDesktopContainer

@@ -1,0 +1,108 @@
+// KelmIconManager: the icon records of one view in display order, the
+// view's layout parameters and the box window that shows it; lays the
+// records out in a grid or list, sorts them and applies the box's search.
+// s_boxIconManagers and s_boxSearchManagers hold the managers of the boxes.
+// UI thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "box/BoxRuntime.h"
+#include "box/icons/IconRecord.h"
+
+namespace TessikDesktopContainer {
+
+class KelmIconManager {
+public:
+    // The id of a record made but not yet numbered: never taken for the id
+    // that a record had before a renumbering.
+    static constexpr uint32_t kUnnumberedId = 0xFFFFFFFFu;
+
+    // The defaults are those of a manager that a map lookup creates.
+    KelmIconManager() : KelmIconManager(48, 20, 50) {}
+    KelmIconManager(int edge, int baseGap, int topOffset);
+
+    void SetPadding(int sideMargin, int topOffset);
+    void SetOverlayMode(bool overlay) { m_overlayMode = overlay; }
+    bool OverlayMode() const { return m_overlayMode; }
+    void SetIconSize(int edge);
+    int GetIconSize() const { return m_iconEdge; }
+    int BaseGap() const { return m_baseGap; }
+    int SideMargin() const { return m_sideMargin; }
+    int TopOffset() const { return m_topOffset; }
+
+    const BoxWindowPtr& OwnBox() const { return m_ownBox; }
+    void SetOwnBox(BoxWindowPtr box) { m_ownBox = std::move(box); }
+    // The record's owner, or the own box when it names none.
+    const BoxWindowPtr& EffectiveOwner(const IconRecord& record) const
+    {
+        return record.owner ? record.owner : m_ownBox;
+    }
+
+    std::vector<IconRecord>& Records() { return m_records; }
+    const std::vector<IconRecord>& Records() const { return m_records; }
+    std::vector<std::wstring>& PendingRecycle() { return m_pendingRecycle; }
+
+    void AddRecordForPath(const std::wstring& path, const float& x, const float& y, std::wstring alias, bool merged,
+                          std::wstring sectionText, BoxWindowPtr owner, std::wstring originalPath);
+    void AddRecordForEntry(int index, const std::wstring& path, const float& x, const float& y, std::wstring alias,
+                           bool merged, std::wstring sectionText, BoxWindowPtr owner, bool skipDuplicateCheck,
+                           std::wstring originalPath);
+    void RemoveMergedRecords();
+    void RemoveById(int id);
+    void RemoveByPath(const std::wstring& path);
+    void RemoveAllRecords();
+    void SetAliasByPath(const std::wstring& path, const std::wstring& alias);
+    IconRecord* FindById(int id);
+    // Sets every id to its index; the box's selection follows its records.
+    void Renumber();
+
+    // Targets and motion flags for a view viewWidth DIPs wide.
+    void Layout(int viewWidth);
+    // The stable sort order: owners grouped by window address, then by the
+    // box's SortMode.
+    bool CompareRecords(const BoxRuntime& box, const IconRecord& a, const IconRecord& b) const;
+
+    // A record as the add operations make it, still unnumbered; the file
+    // facts are left to the caller. The folder sync has them from its
+    // listing.
+    IconRecord MakeRecord(const std::wstring& path, float x, float y, std::wstring alias, bool merged,
+                          std::wstring sectionText, BoxWindowPtr owner, std::wstring originalPath) const;
+    // Whether the duplicate rule of AddRecordForPath applies for that owner.
+    bool ChecksDuplicatesFor(const BoxWindowPtr& effectiveOwner) const;
+
+private:
+    // The selection of the own box refers to this view's ids.
+    bool HoldsSelectionOfOwnBox(BoxRuntime& box) const;
+
+    std::vector<IconRecord> m_records;
+    std::vector<std::wstring> m_pendingRecycle;
+    int m_iconEdge;
+    int m_baseGap;
+    int m_sideMargin = 0;
+    int m_topOffset;
+    BoxWindowPtr m_ownBox;
+    bool m_overlayMode = false;
+};
+
+}  // namespace TessikDesktopContainer
+
+using TessikDesktopContainer::KelmIconManager;
+
+// All records of each box.
+extern std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxIconManagers;
+// The records a box shows while its search is open.
+extern std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxSearchManagers;
+
+// Icon edge of "IconSizeLevel" (clamped to 1..7): 32, 40, 48, 54, 64, 80, 96.
+int GetIconSizeForLevel(int level);
+
+// Lower-cased file-name part (after the last "\" or "/") of the alias, or
+// of the path when the alias is "bvn!NULL".
+std::wstring IconSortName(const std::wstring& alias, const std::wstring& path);
+// The file-name part of the alias, or of the path without alias.
+std::wstring IconDisplayName(const std::wstring& alias, const std::wstring& path);
