@@ -27,8 +27,7 @@ void RebuildBoxIcons(const KelmIconManager& source)
             // The original path travels along: it is what moves a file back
             // to where it came from.
             if (record.owner == box)
-                manager.AddRecordForPath(record.path, 0.0f, 0.0f, record.alias, false, L"", box,
-                                         record.originalPath);
+                manager.AddRecordForPath(record.path, 0.0f, 0.0f, record.alias, false, L"", box, record.originalPath);
         }
         manager.Layout(s_boxWindowHooks.ContentWidth(box));
         for (IconRecord& record : manager.Records()) {

@@ -22,11 +22,12 @@ class KelmFAIcon;
 class KelmReceiver;
 class KelmEdit;
 class KelmBarrier;
-namespace TessikDesktopContainer {
+namespace TessikDesktopContainer
+{
 class KelmGroupTag;
 class KelmIcon;
 class KelmScrollBar;
-}  // namespace TessikDesktopContainer
+} // namespace TessikDesktopContainer
 
 // Identity of a box everywhere: its framework window object.
 using BoxWindowPtr = std::shared_ptr<KelmWindow>;

@@ -13,7 +13,8 @@
 #include "box/icons/IconLog.h"
 #include "box/icons/IconPersistence.h"
 
-namespace {
+namespace
+{
 
 std::wstring LowerFileName(const std::wstring& path)
 {
@@ -134,8 +135,8 @@ void SyncOrThrow(KelmIconManager& view, const std::wstring& folder, bool noRepai
     for (const IconRecord& record : view.Records()) {
         if (!record.owner || record.owner == own)
             continue;
-        const bool known = std::any_of(folders.begin(), folders.end(),
-                                       [&](const auto& item) { return item.first == record.owner; });
+        const bool known =
+            std::any_of(folders.begin(), folders.end(), [&](const auto& item) { return item.first == record.owner; });
         if (known)
             continue;
         const BoxRuntime* runtime = FindBoxRuntime(record.owner);
@@ -143,9 +144,8 @@ void SyncOrThrow(KelmIconManager& view, const std::wstring& folder, bool noRepai
             IsFolder(runtime->TargetFolder))
             folders.emplace_back(record.owner, runtime->TargetFolder);
     }
-    std::sort(folders.begin(), folders.end(), [](const auto& a, const auto& b) {
-        return std::less<KelmWindow*>()(a.first.get(), b.first.get());
-    });
+    std::sort(folders.begin(), folders.end(),
+              [](const auto& a, const auto& b) { return std::less<KelmWindow*>()(a.first.get(), b.first.get()); });
 
     bool changed = false;
     for (const auto& [owner, path] : folders) {
@@ -167,7 +167,7 @@ void SyncOrThrow(KelmIconManager& view, const std::wstring& folder, bool noRepai
         s_boxWindowHooks.Invalidate(own);
 }
 
-}  // namespace
+} // namespace
 
 bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
 {
@@ -184,8 +184,9 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
         if (!dots) {
             FolderEntry entry;
             entry.path = prefix + name;
-            entry.lastWriteTime = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                                       data.ftLastWriteTime.dwLowDateTime);
+            entry.lastWriteTime =
+                static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                     data.ftLastWriteTime.dwLowDateTime);
             entry.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             std::wstring key(name);
             for (wchar_t& c : key)

@@ -14,7 +14,8 @@
 std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxIconManagers;
 std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxSearchManagers;
 
-namespace {
+namespace
+{
 
 // Height of the row that a section text or a change of owner box opens.
 constexpr int kHeaderHeight = 35;
@@ -55,7 +56,7 @@ void ReadFileFacts(IconRecord& record)
     record.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-}  // namespace
+} // namespace
 
 std::wstring IconDisplayName(const std::wstring& alias, const std::wstring& path)
 {
@@ -77,7 +78,8 @@ int GetIconSizeForLevel(int level)
     return kEdges[std::clamp(level, 1, 7) - 1];
 }
 
-namespace TessikDesktopContainer {
+namespace TessikDesktopContainer
+{
 
 // ---------------------------------------------------------------- construction and size
 
@@ -117,7 +119,7 @@ IconRecord KelmIconManager::MakeRecord(const std::wstring& path, float x, float 
 {
     IconRecord record;
     record.id = kUnnumberedId;
-    record.control = nullptr;  // made by the icon control code when it draws the record
+    record.control = nullptr; // made by the icon control code when it draws the record
     record.path = path;
     record.edge = m_iconEdge;
     record.x = x;
@@ -391,4 +393,4 @@ void KelmIconManager::Layout(int viewWidth)
     }
 }
 
-}  // namespace TessikDesktopContainer
+} // namespace TessikDesktopContainer

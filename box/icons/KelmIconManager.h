@@ -14,9 +14,11 @@
 #include "box/BoxRuntime.h"
 #include "box/icons/IconRecord.h"
 
-namespace TessikDesktopContainer {
+namespace TessikDesktopContainer
+{
 
-class KelmIconManager {
+class KelmIconManager
+{
 public:
     // The id of a record made but not yet numbered: never taken for the id
     // that a record had before a renumbering.
@@ -89,7 +91,7 @@ private:
     bool m_overlayMode = false;
 };
 
-}  // namespace TessikDesktopContainer
+} // namespace TessikDesktopContainer
 
 using TessikDesktopContainer::KelmIconManager;
 

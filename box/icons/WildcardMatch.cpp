@@ -2,14 +2,15 @@
 
 #include <cwctype>
 
-namespace {
+namespace
+{
 
 inline wchar_t Lower(wchar_t c)
 {
     return static_cast<wchar_t>(std::towlower(c));
 }
 
-}  // namespace
+} // namespace
 
 bool WildcardMatchNoCase(const std::wstring& pattern, const std::wstring& text)
 {

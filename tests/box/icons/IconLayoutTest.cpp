@@ -2,7 +2,8 @@
 
 #include "IconTestSupport.h"
 
-namespace {
+namespace
+{
 
 // A record that has been laid out before: placed, not new.
 void AddPlaced(KelmIconManager& manager, const std::wstring& path, const std::wstring& section = L"",
@@ -11,7 +12,8 @@ void AddPlaced(KelmIconManager& manager, const std::wstring& path, const std::ws
     manager.AddRecordForPath(path, 1.0f, 1.0f, L"bvn!NULL", false, section, std::move(owner), L"bvn!NULL");
 }
 
-class IconLayoutTest : public IconTest {
+class IconLayoutTest : public IconTest
+{
 protected:
     void SetUp() override
     {
@@ -27,19 +29,19 @@ protected:
     KelmIconManager manager;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(IconLayoutTest, NarrowViewHasOneCentredColumn)
 {
     AddPlaced(manager, L"a");
     AddPlaced(manager, L"b");
-    manager.Layout(100);  // step 60, 1 column, offset (100 - 48) / 2
+    manager.Layout(100); // step 60, 1 column, offset (100 - 48) / 2
     EXPECT_EQ(At(0).targetX, 26.0f);
     EXPECT_EQ(At(0).targetY, 0.0f);
     EXPECT_EQ(At(1).targetX, 26.0f);
     EXPECT_EQ(At(1).targetY, 48.0f + 12 + 15);
 
-    manager.Layout(30);  // narrower than a step: still one column
+    manager.Layout(30); // narrower than a step: still one column
     EXPECT_EQ(At(0).targetX, -9.0f);
 }
 
@@ -47,9 +49,9 @@ TEST_F(IconLayoutTest, SpacingModesAndSideMargin)
 {
     for (int i = 0; i < 5; ++i)
         AddPlaced(manager, L"f" + std::to_wstring(i));
-    Runtime().IconSpacingMode = 2;  // column gap 48, row space 72
+    Runtime().IconSpacingMode = 2; // column gap 48, row space 72
     manager.SetPadding(10, 5);
-    manager.Layout(320);            // available 300, step 96: 3 columns, offset (300 - 240) / 2
+    manager.Layout(320); // available 300, step 96: 3 columns, offset (300 - 240) / 2
     EXPECT_EQ(At(0).targetX, 30.0f + 10);
     EXPECT_EQ(At(1).targetX, 30.0f + 10 + 96);
     EXPECT_EQ(At(3).targetX, 40.0f);
@@ -69,7 +71,7 @@ TEST_F(IconLayoutTest, TextFilesTakeTwoCellsInTheGrid)
         AddPlaced(manager, path);
     manager.Layout(240);
     const float row = 48 + 12 + 15;
-    EXPECT_EQ(At(3).targetY, row);  // wrapped from column 3
+    EXPECT_EQ(At(3).targetY, row); // wrapped from column 3
     EXPECT_EQ(At(3).targetX, 6.0f);
     EXPECT_EQ(At(4).targetX, 6.0f + 120);
     EXPECT_EQ(At(4).targetY, row);
@@ -96,9 +98,9 @@ TEST_F(IconLayoutTest, SectionAndOwnerHeaders)
     AddPlaced(manager, L"d", L"", other);
     manager.Layout(240);
     const float row = 75;
-    EXPECT_EQ(At(0).targetY, 0.0f);                  // own box: no header
-    EXPECT_EQ(At(1).targetY, row + 35);              // section closes the row and adds a header
-    EXPECT_EQ(At(2).targetY, row + 35 + row + 35);   // other owner: new row and a header
+    EXPECT_EQ(At(0).targetY, 0.0f);                // own box: no header
+    EXPECT_EQ(At(1).targetY, row + 35);            // section closes the row and adds a header
+    EXPECT_EQ(At(2).targetY, row + 35 + row + 35); // other owner: new row and a header
     EXPECT_EQ(At(3).targetY, At(2).targetY);
     EXPECT_EQ(At(3).targetX, At(2).targetX + 60);
 }
@@ -121,7 +123,7 @@ TEST_F(IconLayoutTest, MotionKindFollowsTheDistanceAndRepeatsChangeNothing)
 {
     AddPlaced(manager, L"a");
     manager.Records()[0].x = 26;
-    manager.Records()[0].y = 1;  // 1 px away from its cell
+    manager.Records()[0].y = 1; // 1 px away from its cell
     manager.Layout(100);
     EXPECT_TRUE(At(0).smallMove);
     manager.Records()[0].settled = true;
@@ -130,12 +132,12 @@ TEST_F(IconLayoutTest, MotionKindFollowsTheDistanceAndRepeatsChangeNothing)
     EXPECT_TRUE(At(0).settled);
     EXPECT_FALSE(At(0).smallMove);
 
-    manager.SetPadding(0, 200);  // 199 px down: far
+    manager.SetPadding(0, 200); // 199 px down: far
     manager.Layout(100);
     EXPECT_TRUE(At(0).farMove);
     EXPECT_EQ(At(0).targetY, 200.0f);
     manager.Records()[0].y = 200;
-    manager.SetPadding(0, 204);  // 4 px: near
+    manager.SetPadding(0, 204); // 4 px: near
     manager.Layout(100);
     EXPECT_TRUE(At(0).nearMove);
 }
@@ -152,7 +154,7 @@ TEST_F(IconLayoutTest, SearchHidesMissesAndMatchesAliases)
     EXPECT_EQ(At(1).targetX, -100.0f);
     EXPECT_EQ(At(1).x, -100.0f);
     EXPECT_EQ(At(1).opacity, 0.0f);
-    EXPECT_EQ(At(2).targetY, 75.0f + 35);  // the hidden record's header still counts
+    EXPECT_EQ(At(2).targetY, 75.0f + 35); // the hidden record's header still counts
 
     Runtime().searchActive = false;
     manager.Layout(100);
@@ -160,7 +162,7 @@ TEST_F(IconLayoutTest, SearchHidesMissesAndMatchesAliases)
     EXPECT_EQ(At(1).targetY, 75.0f + 35);
 
     Runtime().searchActive = true;
-    manager.SetOverlayMode(true);  // the quick panel filters by itself
+    manager.SetOverlayMode(true); // the quick panel filters by itself
     manager.Layout(100);
     EXPECT_EQ(At(1).opacity, 1.0f);
 }
@@ -196,7 +198,7 @@ TEST_F(IconLayoutTest, FiveSortOrders)
 
     fill();
     manager.Layout(300);
-    EXPECT_EQ(order(), L"b.txt a.doc other.bin c ab.txt ");  // stored order, no grouping
+    EXPECT_EQ(order(), L"b.txt a.doc other.bin c ab.txt "); // stored order, no grouping
 
     Runtime().SortMode = 1;
     fill();
@@ -208,7 +210,7 @@ TEST_F(IconLayoutTest, FiveSortOrders)
     manager.Layout(300);
     EXPECT_EQ(order(), grouped(L"c b.txt ab.txt a.doc "));
 
-    Runtime().SortMode = 3;  // c and ab.txt share a time: stored order kept
+    Runtime().SortMode = 3; // c and ab.txt share a time: stored order kept
     fill();
     manager.Layout(300);
     EXPECT_EQ(order(), grouped(L"a.doc c ab.txt b.txt "));

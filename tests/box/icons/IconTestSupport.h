@@ -33,7 +33,8 @@ inline bool CountingWrite(HANDLE file, const char* data, DWORD size)
     return WriteFile(file, data, size, &written, nullptr) && written == size;
 }
 
-class IconTest : public ::testing::Test {
+class IconTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -71,8 +72,8 @@ protected:
     static std::wstring StoredPath(const std::wstring& id, int n)
     {
         return s_desktopContainerStore[L"Components"][L"ComID_" + id][L"Icons"][L"iconID_" + std::to_wstring(n)]
-                                     [L"path"]
-                                         .Get<std::wstring>(L"");
+                                      [L"path"]
+                                          .Get<std::wstring>(L"");
     }
 
     TempFolder temp;

@@ -2,7 +2,8 @@
 
 #include "IconTestSupport.h"
 
-namespace {
+namespace
+{
 
 std::vector<std::wstring> Paths(const KelmIconManager& manager)
 {
@@ -26,12 +27,12 @@ bool IdsAreIndices(const KelmIconManager& manager)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 TEST(IconSizeLevels, ClampAndMapEveryLevel)
 {
-    const std::pair<int, int> cases[] = {{-5, 32}, {0, 32}, {1, 32}, {2, 40}, {3, 48}, {4, 54},
-                                         {5, 64},  {6, 80}, {7, 96}, {9, 96}};
+    const std::pair<int, int> cases[] = {{-5, 32}, {0, 32}, {1, 32}, {2, 40}, {3, 48},
+                                         {4, 54},  {5, 64}, {6, 80}, {7, 96}, {9, 96}};
     for (const auto& [level, edge] : cases)
         EXPECT_EQ(GetIconSizeForLevel(level), edge) << level;
 }
@@ -76,7 +77,7 @@ TEST_F(IconTest, NewRecordsFadeInOnlyAtTheOrigin)
     const IconRecord& fresh = manager.Records()[0];
     EXPECT_TRUE(fresh.isNew);
     EXPECT_EQ(fresh.opacity, 0.0f);
-    EXPECT_EQ(fresh.lastWriteTime, 0);  // a missing file is still added
+    EXPECT_EQ(fresh.lastWriteTime, 0); // a missing file is still added
     EXPECT_EQ(fresh.edge, 48);
     EXPECT_EQ(fresh.alias, L"bvn!NULL");
     const IconRecord& placed = manager.Records()[1];
@@ -142,7 +143,7 @@ TEST_F(IconTest, AliasByPathRenamesTheSortKeyNotThePath)
     EXPECT_EQ(manager.Records()[0].path, L"C:\\x\\b.TXT");
     manager.SetAliasByPath(L"C:\\x\\b.TXT", L"bvn!NULL");
     EXPECT_EQ(manager.Records()[0].sortName, L"b.txt");
-    manager.SetAliasByPath(L"nowhere", L"X");  // nothing happens
+    manager.SetAliasByPath(L"nowhere", L"X"); // nothing happens
 }
 
 TEST_F(IconTest, SetIconSizeReachesEveryRecord)
@@ -166,18 +167,18 @@ TEST_F(IconTest, SelectionFollowsItsRecordsWhenIdsShift)
         AddPlain(manager, path);
     BoxRuntime& runtime = s_boxRuntimes[box];
     runtime.multiSelect = true;
-    runtime.selection = {1, 3};  // b and d
+    runtime.selection = {1, 3}; // b and d
 
-    manager.RemoveById(0);  // b, d are now 0 and 2
+    manager.RemoveById(0); // b, d are now 0 and 2
     EXPECT_EQ(runtime.selection, (std::set<int32_t>{0, 2}));
 
     manager.AddRecordForEntry(0, L"new", 0, 0, L"bvn!NULL", false, L"", nullptr, false, L"bvn!NULL");
     EXPECT_EQ(runtime.selection, (std::set<int32_t>{1, 3}));
 
-    manager.RemoveByPath(L"d");  // a removed record leaves the selection
+    manager.RemoveByPath(L"d"); // a removed record leaves the selection
     EXPECT_EQ(runtime.selection, (std::set<int32_t>{1}));
 
-    runtime.SortMode = 2;  // name descending: new, c, b
+    runtime.SortMode = 2; // name descending: new, c, b
     manager.Layout(300);
     EXPECT_EQ(Paths(manager), (std::vector<std::wstring>{L"new", L"c", L"b"}));
     EXPECT_EQ(runtime.selection, (std::set<int32_t>{2}));
@@ -195,7 +196,7 @@ TEST_F(IconTest, SelectionOfTheSearchViewIsLeftToTheSearchView)
     BoxRuntime& runtime = s_boxRuntimes[box];
     runtime.searchActive = true;
     runtime.searchText = L"c";
-    runtime.selection = {0};  // c in the search view
+    runtime.selection = {0}; // c in the search view
 
     main.RemoveById(0);
     EXPECT_EQ(runtime.selection, (std::set<int32_t>{0}));

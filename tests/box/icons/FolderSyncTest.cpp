@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "IconTestSupport.h"
+#include "box/icons/FolderSync.h"
+
+namespace
+{
+
+class FolderSyncTest : public IconTest
+{
+protected:
+    void SetUp() override
+    {
+        IconTest::SetUp();
+        folder = temp.File(L"box");
+        std::filesystem::create_directories(folder);
+        box = AddBox(L"sync1", folder);
+        s_boxWindowHooks.invalidate = [this](const BoxWindowPtr&) { ++repaints; };
+    }
+    void Touch(const std::wstring& name) { TempFolder::WriteBytes(folder + L"\\" + name, "x"); }
+    void Rename(const std::wstring& from, const std::wstring& to)
+    {
+        ASSERT_TRUE(MoveFileW((folder + L"\\" + from).c_str(), (folder + L"\\" + to).c_str()));
+    }
+    KelmIconManager& View() { return s_boxIconManagers[box]; }
+    void Sync(bool noRepaint = false) { SyncBoxFolder(View(), folder, noRepaint); }
+    std::vector<std::wstring> Names()
+    {
+        std::vector<std::wstring> names;
+        for (const IconRecord& record : View().Records())
+            names.push_back(std::filesystem::path(record.path).filename().wstring());
+        return names;
+    }
+
+    std::wstring folder;
+    BoxWindowPtr box;
+    int repaints = 0;
+};
+
+} // namespace
+
+TEST_F(FolderSyncTest, NewFilesAppearInNameOrderWithOneSave)
+{
+    Touch(L"b.txt");
+    Touch(L"A.doc");
+    CreateDirectoryW((folder + L"\\Sub").c_str(), nullptr);
+    Sync();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"A.doc", L"b.txt", L"Sub"}));
+    EXPECT_EQ(StoreWriteCount(), 1);
+    EXPECT_EQ(repaints, 1);
+    EXPECT_TRUE(View().Records()[2].isDirectory);
+    EXPECT_GT(View().Records()[0].lastWriteTime, 0);
+    EXPECT_TRUE(View().Records()[0].isNew);
+    EXPECT_EQ(StoredPath(L"sync1", 1), folder + L"\\b.txt");
+
+    Sync(); // nothing changed: no save, no repaint
+    EXPECT_EQ(StoreWriteCount(), 1);
+    EXPECT_EQ(repaints, 1);
+}
+
+TEST_F(FolderSyncTest, RenameOnDiskReplacesTheRecordAtTheEndOfTheBox)
+{
+    Touch(L"a.txt");
+    Touch(L"m.txt");
+    Sync();
+    Rename(L"a.txt", L"z.txt");
+    Sync();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"m.txt", L"z.txt"}));
+    EXPECT_EQ(StoreWriteCount(), 2);
+    EXPECT_EQ(StoredPath(L"sync1", 1), folder + L"\\z.txt");
+
+    // Case only: the same record keeps its place with the new path. (Two
+    // steps, as Wine takes a case-only rename for no change.)
+    Rename(L"m.txt", L"tmp");
+    Rename(L"tmp", L"M.TXT");
+    View().Records()[0].x = 7.0f;
+    Sync();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"M.TXT", L"z.txt"}));
+    EXPECT_EQ(View().Records()[0].x, 7.0f);
+    EXPECT_EQ(StoreWriteCount(), 3);
+}
+
+TEST_F(FolderSyncTest, RemovalsDuplicatesAndAnEmptiedFolder)
+{
+    Touch(L"a.txt");
+    Touch(L"b.txt");
+    Sync();
+    View().AddRecordForEntry(2, folder + L"\\A.TXT", 0, 0, L"bvn!NULL", false, L"", nullptr, true, L"bvn!NULL");
+    Sync(); // the second record of a.txt goes
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
+    EXPECT_EQ(StoreWriteCount(), 2);
+
+    DeleteFileW((folder + L"\\a.txt").c_str());
+    DeleteFileW((folder + L"\\b.txt").c_str());
+    Sync();
+    EXPECT_TRUE(View().Records().empty());
+    EXPECT_EQ(StoreWriteCount(), 3);
+    EXPECT_EQ(StoredPath(L"sync1", 0), L"");
+}
+
+TEST_F(FolderSyncTest, SelectionStaysOnItsFilesAcrossASync)
+{
+    for (const wchar_t* name : {L"a", L"b", L"c", L"d"})
+        Touch(name);
+    Sync();
+    s_boxRuntimes[box].selection = {2, 3}; // c, d
+    DeleteFileW((folder + L"\\a").c_str());
+    Touch(L"0");
+    Sync();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"b", L"c", L"d", L"0"}));
+    EXPECT_EQ(s_boxRuntimes[box].selection, (std::set<int32_t>{1, 2}));
+}
+
+TEST_F(FolderSyncTest, NoRepaintDragAndMissingFolder)
+{
+    Touch(L"a.txt");
+    Sync(true);
+    EXPECT_EQ(View().Records().size(), 1u);
+    EXPECT_EQ(repaints, 0);
+
+    s_boxWindowHooks.dragInProgress = [] { return true; };
+    Touch(L"b.txt");
+    Sync();
+    RefreshFolderBoxes();
+    EXPECT_EQ(View().Records().size(), 1u);
+    s_boxWindowHooks.dragInProgress = nullptr;
+
+    SyncBoxFolder(View(), L"bvn!NULL", false);
+    SyncBoxFolder(View(), temp.File(L"nothing-here"), false);
+    EXPECT_EQ(View().Records().size(), 1u);
+    EXPECT_EQ(StoreWriteCount(), 1);
+}
+
+TEST_F(FolderSyncTest, ForeignOwnersAreSyncedUnderTheirTitle)
+{
+    const std::wstring otherFolder = temp.File(L"other");
+    std::filesystem::create_directories(otherFolder);
+    TempFolder::WriteBytes(otherFolder + L"\\x.txt", "x");
+    TempFolder::WriteBytes(otherFolder + L"\\y.txt", "x");
+    BoxWindowPtr other = AddBox(L"sync2", otherFolder);
+    Touch(L"own.txt");
+    Sync();
+    // The host shows one record of the other box; the sync fills in the rest.
+    View().AddRecordForPath(otherFolder + L"\\x.txt", 0, 0, L"bvn!NULL", true, L"Box sync2", other, L"bvn!NULL");
+    Touch(L"own2.txt");
+    Sync();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"own.txt", L"own2.txt", L"x.txt", L"y.txt"}));
+    const IconRecord& added = View().Records()[3];
+    EXPECT_TRUE(added.merged);
+    EXPECT_EQ(added.owner, other);
+    EXPECT_EQ(added.sectionText, L"");
+    EXPECT_EQ(StoredPath(L"sync2", 1), otherFolder + L"\\y.txt");
+}
+
+TEST_F(FolderSyncTest, TimerSyncsRealUnfoldedFolderBoxes)
+{
+    Touch(L"a.txt");
+    const std::wstring foldedFolder = temp.File(L"folded");
+    std::filesystem::create_directories(foldedFolder);
+    TempFolder::WriteBytes(foldedFolder + L"\\f.txt", "x");
+    BoxWindowPtr folded = AddBox(L"sync3", foldedFolder);
+    s_boxRuntimes[folded].isMinimized = true;
+    BoxWindowPtr pseudo = AddBox(L"QUICK_PANEL_PHYS", foldedFolder);
+
+    RefreshFolderBoxesTimer(nullptr, WM_TIMER, 0, 0);
+    EXPECT_EQ(View().Records().size(), 1u);
+    EXPECT_TRUE(s_boxIconManagers[folded].Records().empty());
+    EXPECT_TRUE(s_boxIconManagers[pseudo].Records().empty());
+    EXPECT_EQ(StoreWriteCount(), 1);
+}
