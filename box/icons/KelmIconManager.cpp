@@ -299,9 +299,12 @@ void KelmIconManager::Layout(int viewWidth)
     static const BoxRuntime kNoBox;
     const BoxRuntime& box = m_ownBox ? s_boxRuntimes[m_ownBox] : kNoBox;
 
+    auto before = [this, &box](const IconRecord& a, const IconRecord& b) { return CompareRecords(box, a, b); };
+    // On a settled box the list is already in order; a stable sort would
+    // leave it as it is, so the per-paint cost is one pass.
     if (box.SortMode != 0) {
-        std::stable_sort(m_records.begin(), m_records.end(),
-                         [this, &box](const IconRecord& a, const IconRecord& b) { return CompareRecords(box, a, b); });
+        if (!std::is_sorted(m_records.begin(), m_records.end(), before))
+            std::stable_sort(m_records.begin(), m_records.end(), before);
         bool moved = false;
         for (size_t i = 0; i < m_records.size() && !moved; ++i)
             moved = m_records[i].id != i;

@@ -5,8 +5,12 @@
 namespace
 {
 
+// ASCII without the library call: the layout matches every record on every
+// paint, and towlower is a DLL call per unit.
 inline wchar_t Lower(wchar_t c)
 {
+    if (c < 0x80)
+        return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
     return static_cast<wchar_t>(std::towlower(c));
 }
 
