@@ -1,7 +1,10 @@
 // A test control that records the events it gets and answers a fixed result.
 #pragma once
 
+#include <d2d1.h>
+
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
