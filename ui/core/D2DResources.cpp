@@ -15,6 +15,7 @@ std::unordered_map<std::wstring, ComPtr<IDWriteTextFormat>> TextFormatCache;
 TargetBitmapMap IconBitmapCache;
 TargetBitmapMap BitmapCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
+std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
 std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>> ScaleBlurCache;
 
 bool CreateGraphicsFactories()
@@ -149,6 +150,7 @@ void ReleaseRenderTargetResources(ID2D1RenderTarget* target)
 {
     IconBitmapCache.erase(target);
     BitmapCache.erase(target);
+    BrushCache.erase(target);
     LayerCache.erase(target);
     ScaleBlurCache.erase(target);
 }

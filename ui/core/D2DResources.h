@@ -32,6 +32,8 @@ extern std::unordered_map<std::wstring, ComPtr<IDWriteTextFormat>> TextFormatCac
 extern TargetBitmapMap IconBitmapCache;
 extern TargetBitmapMap BitmapCache;
 extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
+// The recoloured solid brush of each target (drawing helpers).
+extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
 extern std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>>
     ScaleBlurCache;
 

@@ -26,10 +26,18 @@ D2D1_COLOR_F ToColor(COLORREF c, float alpha)
     return D2D1::ColorF(GetRValue(c) / 255.0f, GetGValue(c) / 255.0f, GetBValue(c) / 255.0f, alpha);
 }
 
+// One solid brush per target, recoloured per use: Direct2D takes the
+// brush's colour at each draw call, and an idle-free frame of a thousand
+// controls should not make a thousand brushes.
 ComPtr<ID2D1SolidColorBrush> MakeBrush(ID2D1RenderTarget* rt, COLORREF c, float alpha)
 {
-    ComPtr<ID2D1SolidColorBrush> brush;
-    rt->CreateSolidColorBrush(ToColor(c, alpha), &brush);
+    ComPtr<ID2D1SolidColorBrush>& brush = BrushCache[rt];
+    if (brush) {
+        brush->SetColor(ToColor(c, alpha));
+        return brush;
+    }
+    if (FAILED(rt->CreateSolidColorBrush(ToColor(c, alpha), &brush)))
+        BrushCache.erase(rt);
     return brush;
 }
 
