@@ -1,0 +1,160 @@
+// Easing curves, animation ticks and callbacks posted from other threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "ui/core/AnimationManager.h"
+
+namespace
+{
+
+struct ManualClock {
+    double now = 100.0;
+    std::function<double()> Fn()
+    {
+        return [this] { return now; };
+    }
+};
+
+TEST(Easing, BezierAndBounceEndpoints)
+{
+    for (double t : {0.1, 0.25, 0.5, 0.9})
+        EXPECT_NEAR(CubicBezierEase(t, 0, 1, 1, 0, 0, 1, 1), t, 2e-6);
+    EXPECT_EQ(CubicBezierEase(2.0, 3, 7, 2.0, 0.42, 0, 0.58, 1), 7.0);
+    EXPECT_EQ(CubicBezierEase(0.0, 3, 7, 2.0, 0.42, 0, 0.58, 1), 3.0);
+    EXPECT_EQ(CubicBezierEase(0.5, 3, 7, 0.0, 0.42, 0, 0.58, 1), 7.0);
+    // Symmetric ease-in-out passes through the middle.
+    EXPECT_NEAR(CubicBezierEase(0.5, 0, 1, 1, 0.42, 0, 0.58, 1), 0.5, 1e-5);
+    // Overshooting curves go above the target on the way.
+    EXPECT_GT(CubicBezierEase(0.6, 0, 1, 1, 0.34, 1.56, 0.64, 1), 1.0);
+    EXPECT_DOUBLE_EQ(EaseOutBounce(1.0, 2.0, 3.0, 1.0), 5.0);
+    EXPECT_DOUBLE_EQ(EaseOutBounce(0.0, 2.0, 3.0, 1.0), 2.0);
+}
+
+TEST(AnimationManager, HalfTimeThenOneFinalStepThenDone)
+{
+    ManualClock clock;
+    AnimationManager manager;
+    manager.SetClock(clock.Fn());
+    std::vector<double> steps;
+    std::vector<std::string> order;
+    manager.CreateAnimation(
+        nullptr, 0.3, nullptr, [&](double p) { steps.push_back(p), order.push_back("step"); },
+        [&] { order.push_back("done"); });
+    clock.now += 0.15;
+    manager.Update();
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_NEAR(steps[0], 0.5, 1e-9);
+    EXPECT_EQ(manager.GetActiveCount(), 1u);
+    clock.now += 0.2;
+    manager.Update();
+    clock.now += 0.2;
+    manager.Update();
+    EXPECT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps.back(), 1.0);
+    EXPECT_EQ(order, (std::vector<std::string>{"step", "step", "done"}));
+    EXPECT_EQ(manager.GetActiveCount(), 0u);
+}
+
+TEST(AnimationManager, VariablesStopAndLaterAnimationWins)
+{
+    ManualClock clock;
+    AnimationManager manager;
+    manager.SetClock(clock.Fn());
+    float value = 0;
+    manager.AnimateVariable(nullptr, value, 0.0f, 10.0f, 1.0);
+    manager.AnimateVariable(nullptr, value, 100.0f, 200.0f, 1.0);
+    double fromCallback = 0;
+    bool doneRan = false;
+    const int stopped = manager.AnimateVariable<double>(
+        nullptr, 0.0, 4.0, 1.0, [&](double v) { fromCallback = v; }, nullptr, [&] { doneRan = true; });
+    clock.now += 0.5;
+    manager.Update();
+    EXPECT_FLOAT_EQ(value, 150.0f);
+    EXPECT_DOUBLE_EQ(fromCallback, 2.0);
+    manager.Stop(stopped);
+    manager.Stop(999); // unknown ids change nothing
+    clock.now += 1.0;
+    manager.Update();
+    EXPECT_DOUBLE_EQ(fromCallback, 2.0);
+    EXPECT_FALSE(doneRan);
+    double eased = 0;
+    manager.AnimateVariableWithBezier(nullptr, eased, 0.0, 1.0, 1.0, 0.42, 0, 0.58, 1);
+    clock.now += 0.5;
+    manager.Update();
+    EXPECT_NEAR(eased, 0.5, 1e-5);
+}
+
+TEST(AnimationManager, CallbacksMayAddAnimationsDuringTheTick)
+{
+    ManualClock clock;
+    AnimationManager manager;
+    manager.SetClock(clock.Fn());
+    int innerSteps = 0, added = 0;
+    // Many additions from a step would reallocate the walked list.
+    manager.CreateAnimation(
+        nullptr, 1.0, nullptr,
+        [&](double) {
+            for (int i = 0; i < 64; ++i, ++added)
+                manager.CreateAnimation(
+                    nullptr, 1.0, nullptr, [&](double) { ++innerSteps; }, nullptr);
+        },
+        [&] {
+            manager.CreateAnimation(
+                nullptr, 1.0, nullptr, [&](double) { ++innerSteps; }, nullptr);
+        });
+    clock.now += 0.5;
+    manager.Update();
+    EXPECT_EQ(innerSteps, 0); // new records wait for the next tick
+    EXPECT_EQ(manager.GetActiveCount(), 65u);
+    clock.now += 0.6;
+    manager.Update(); // the outer one ends: 64 more from its step, one from its done
+    EXPECT_EQ(innerSteps, 64);
+    EXPECT_EQ(manager.GetActiveCount(), 64u + 64u + 1u);
+}
+
+TEST(AnimationManager, PostedCallbacksRunOnceEachOnTheUpdatingThread)
+{
+    AnimationManager manager;
+    constexpr int kThreads = 8, kPerThread = 500;
+    std::vector<int> counts(kThreads * kPerThread, 0);
+    const std::thread::id uiThread = std::this_thread::get_id();
+    std::atomic<int> wrongThread{0};
+    std::atomic<bool> go{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            while (!go)
+                std::this_thread::yield();
+            for (int i = 0; i < kPerThread; ++i) {
+                manager.PostCallback([&, index = t * kPerThread + i] {
+                    if (std::this_thread::get_id() != uiThread)
+                        ++wrongThread;
+                    ++counts[index];
+                });
+            }
+        });
+    }
+    go = true;
+    for (int i = 0; i < 50; ++i)
+        manager.Update(); // ticks while the workers post
+    for (auto& thread : threads)
+        thread.join();
+    manager.Update();
+    for (int c : counts)
+        ASSERT_EQ(c, 1);
+    EXPECT_EQ(wrongThread.load(), 0);
+}
+
+TEST(WaitWithMessages, KeepsTheQuitForTheMainLoop)
+{
+    PostQuitMessage(7);
+    WaitWithMessages(500);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+}
+
+} // namespace

@@ -1,0 +1,98 @@
+// The drawing helpers on a real window, read back at known pixels, and the
+// pure parts of the drawing family.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "tests/ui/core/WindowTestSupport.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/DrawingHelpers.h"
+#include "ui/core/GlyphNames.h"
+#include "ui/core/KelmWindow.h"
+
+namespace
+{
+
+bool Near(COLORREF a, COLORREF b, int tolerance = 12)
+{
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+TEST(Drawing, IconMarkupRanges)
+{
+    using Ranges = std::vector<std::pair<size_t, size_t>>;
+    EXPECT_EQ(FindColonRanges(L":\xF00D:"), (Ranges{{0, 2}}));
+    EXPECT_EQ(FindColonRanges(L"a::b"), Ranges{});
+    EXPECT_EQ(FindColonRanges(L"one: colon"), Ranges{});
+    EXPECT_EQ(FindColonRanges(L"x:\xF015: y :\x203A:"), (Ranges{{1, 3}, {7, 9}}));
+    EXPECT_EQ(GetGlyph(L"win-close"), L"\xF00D");
+    EXPECT_EQ(GetGlyph(L"Win-close"), L"Win-close");
+}
+
+TEST(Drawing, BlurSchedules)
+{
+    EXPECT_EQ(BlurPassFor(BlurStrength::Light, 1).opacity, 0.3f);
+    EXPECT_EQ(BlurPassFor(BlurStrength::Light, 2).opacity, 0.8f);
+    EXPECT_EQ(BlurPassFor(BlurStrength::Medium, 19).scale, 8.0f);
+    EXPECT_EQ(BlurPassFor(BlurStrength::Heavy, 17).scale, 32.0f);
+    EXPECT_EQ(BlurPassFor(BlurStrength::Heavy, 6).scale, 4.0f);
+}
+
+TEST(Drawing, HelpersPaintKnownPixelsAndTheIconFontDrawsGlyphs)
+{
+    ASSERT_TRUE(CreateGraphicsFactories());
+    const std::wstring font = WriteIconFontToTemp();
+    ASSERT_FALSE(font.empty());
+    ASSERT_TRUE(RegisterIconFont(font));
+    ASSERT_NE(GetTextFormat(kIconFontFamily, 14.0f, 400, false), nullptr);
+    EXPECT_EQ(GetTextFormat(nullptr, 14.0f, 400, false), GetTextFormat(nullptr, 14.001f, 400, false));
+    EXPECT_NE(GetTextFormat(nullptr, 14.0f, 400, false), GetTextFormat(nullptr, 14.01f, 400, false));
+    EXPECT_GT(MeasureTextWidth(nullptr, L"Tessik 收纳", 14.0f), 20);
+    EXPECT_EQ(MeasureTextWidth(nullptr, L"", 14.0f), 0);
+
+    auto window = std::make_shared<KelmWindow>();
+    window->Set(60, 60, 360, 260, L"Kelm.Test.Drawing", L"drawing");
+    window->style = WS_POPUP;
+    bool drew = false;
+    window->SetDrawCallback([&](HWND hwnd, ID2D1HwndRenderTarget* rt) {
+        drew = true;
+        rt->Clear(D2D1::ColorF(1, 1, 1, 1));
+        FillSolidRect(rt, 10, 10, 40, 40, RGB(255, 0, 0), 1.0f);
+        DrawRoundRect(rt, 60, 10, 60, 40, RGB(0, 0, 255), 12, 1.0f);
+        DrawButtonFace(rt, 130, 10, 60, 40, RGB(0, 160, 0), 6);
+        FillSolidRect(rt, 200, 10, 80, 80, RGB(0, 0, 0), 1.0f);
+        DrawIconText(rt, 200, 10, 80, 80, L":\xF00D:", 60, RGB(255, 255, 255), L"Segoe UI", 1.0f, false);
+        WithRoundRectClip(rt, 10, 100, 100, 60, hwnd, 20,
+                          [](HWND, ID2D1HwndRenderTarget* target, int x, int y, int w, int h) {
+                              FillSolidRect(target, static_cast<float>(x), static_cast<float>(y), static_cast<float>(w),
+                                            static_cast<float>(h), RGB(255, 200, 0), 1.0f);
+                          });
+        bool gdiRan = false;
+        WithGdiDC(rt, hwnd, [&](HWND, HDC dc) { gdiRan = dc != nullptr; });
+        EXPECT_TRUE(gdiRan);
+        DrawTextInRect(rt, 130, 100, 200, 40, L"收纳盒 Tessik", 16, RGB(0, 0, 0), L"Segoe UI", 1.0f, false);
+        DrawSoftShadow(rt, 150, 180, 60, 30, 6, 0, 0, 6, 3, 0, 0.3f, RGB(0, 0, 0));
+    });
+    ASSERT_EQ(window->Create(), 1);
+    PaintNow(window->hwnd);
+    PumpMessages(200);
+    ASSERT_TRUE(drew);
+    HWND hwnd = window->hwnd;
+    EXPECT_TRUE(Near(ReadClientPixel(hwnd, 30, 30), RGB(255, 0, 0)));
+    EXPECT_TRUE(Near(ReadClientPixel(hwnd, 90, 30), RGB(0, 0, 255)));
+    EXPECT_TRUE(Near(ReadClientPixel(hwnd, 61, 11), RGB(255, 255, 255))); // the rounded corner stays white
+    EXPECT_TRUE(Near(ReadClientPixel(hwnd, 160, 20), RGB(0, 160, 0)));
+    EXPECT_TRUE(Near(ReadClientPixel(hwnd, 60, 130), RGB(255, 200, 0)));
+    int lit = 0;
+    for (int y = 12; y < 90; y += 2)
+        for (int x = 202; x < 280; x += 2)
+            lit += GetRValue(ReadClientPixel(hwnd, x, y)) > 128 ? 1 : 0;
+    EXPECT_GT(lit, 40) << "the close glyph drew nothing";
+    DestroyWindow(hwnd);
+    PumpMessages(20);
+    EXPECT_EQ(RenderTargetMap.count(hwnd), 0u);
+    UnregisterIconFont(font);
+}
+
+} // namespace

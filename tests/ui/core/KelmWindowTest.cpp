@@ -1,0 +1,206 @@
+// A real framework window on the display: messages become panel events,
+// resize borders, wheel, tray clicks, and the fallback handler's share.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/ui/core/RecordingControl.h"
+#include "tests/ui/core/WindowTestSupport.h"
+#include "ui/core/DpiScale.h"
+#include "ui/core/KelmWindow.h"
+#include "ui/core/WindowMessages.h"
+
+using namespace Brevin;
+
+namespace
+{
+
+class KelmWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        savedScale = DpiScale;
+        window = std::make_shared<KelmWindow>();
+        window->Set(50, 50, 400, 300, L"Kelm.Test.Window", L"Kelm test window");
+        window->SetDrawCallback([this](HWND hwnd, ID2D1HwndRenderTarget* rt) {
+            window->GetPanel()->Init(hwnd, rt);
+            for (auto& control : controls)
+                window->GetPanel()->AddControl(control);
+        });
+        window->SetMessageHandler([this](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            fallbackMessages.push_back(message);
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        });
+    }
+    void TearDown() override
+    {
+        if (IsWindow(window->hwnd))
+            DestroyWindow(window->hwnd);
+        PumpMessages(20);
+        DpiScale = savedScale;
+    }
+    std::shared_ptr<RecordingControl> AddControl(const char* name, int result, int x, int y, int w, int h)
+    {
+        auto control = std::make_shared<RecordingControl>(name, &log, result);
+        control->SetRect(x, y, w, h);
+        controls.push_back(control);
+        return control;
+    }
+    bool Saw(UINT message) const
+    {
+        return std::find(fallbackMessages.begin(), fallbackMessages.end(), message) != fallbackMessages.end();
+    }
+
+    double savedScale = 1.0;
+    std::shared_ptr<KelmWindow> window;
+    std::vector<std::shared_ptr<RecordingControl>> controls;
+    std::vector<std::string> log;
+    std::vector<UINT> fallbackMessages;
+};
+
+TEST_F(KelmWindowTest, PostedMouseAndKeyMessagesReachControlsTopmostFirst)
+{
+    DpiScale = 1.5;
+    auto lower = AddControl("lower", 0, 10, 10, 20, 20);
+    auto upper = AddControl("upper", kNotHandled, 10, 10, 20, 20);
+    ASSERT_EQ(window->Create(), 1);
+    EXPECT_EQ(WindowMap.at(window->hwnd), window.get());
+    EXPECT_TRUE(Saw(WM_KELM_CREATED));
+    PaintNow(window->hwnd);
+    ASSERT_EQ(lower->attachedWindow, window->hwnd); // the paint added them
+
+    PostMessageW(window->hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(44, 44));
+    PostMessageW(window->hwnd, WM_LBUTTONUP, 0, MAKELPARAM(44, 44));
+    PostMessageW(window->hwnd, WM_RBUTTONUP, 0, MAKELPARAM(15, 15));
+    PostMessageW(window->hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(45, 45)); // outside after scaling
+    PumpMessages(50);
+    EXPECT_EQ(log, (std::vector<std::string>{"upper:0", "lower:0", "upper:1", "lower:1", "upper:3", "lower:3"}));
+    EXPECT_EQ(lower->lastPoint.x, 15);
+
+    log.clear();
+    lower->SetFocus(true);
+    PostMessageW(window->hwnd, WM_KEYDOWN, VK_LEFT, 0); // no character follows
+    PostMessageW(window->hwnd, WM_CHAR, L'k', 0);
+    PumpMessages(50);
+    EXPECT_EQ(log, (std::vector<std::string>{"lower:key8", "lower:key11"}));
+    EXPECT_EQ(lower->lastKey, static_cast<UINT>(L'k'));
+
+    SendMessageW(window->hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(0, 0));
+    EXPECT_EQ(window->GetPanel()->TakeScroll(), -18);
+    SendMessageW(window->hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), MAKELPARAM(0, 0));
+    EXPECT_EQ(window->GetPanel()->TakeScroll(), 18);
+}
+
+TEST_F(KelmWindowTest, RoutesOnlyUnhandledMessagesToTheFallback)
+{
+    int leftClicks = 0, rightClicks = 0;
+    ASSERT_EQ(window->Create(), 1);
+    window->onTrayLeftClick = [&] { ++leftClicks; };
+    window->onTrayRightClick = [&] { ++rightClicks; };
+    SendMessageW(window->hwnd, WM_KELM_TRAY, 0, WM_LBUTTONDOWN);
+    EXPECT_EQ(leftClicks, 0);
+    SendMessageW(window->hwnd, WM_KELM_TRAY, 0, WM_LBUTTONUP);
+    SendMessageW(window->hwnd, WM_KELM_TRAY, 0, WM_RBUTTONUP);
+    EXPECT_EQ(leftClicks, 1);
+    EXPECT_EQ(rightClicks, 1);
+
+    fallbackMessages.clear();
+    SendMessageW(window->hwnd, WM_COMMAND, 1, 0);
+    SendMessageW(window->hwnd, WM_TIMER, 77, 0);
+    EXPECT_TRUE(fallbackMessages.empty());
+    SendMessageW(window->hwnd, WM_HOTKEY, 1, 0);
+    SendMessageW(window->hwnd, WM_RBUTTONDOWN, 0, 0);
+    EXPECT_TRUE(Saw(WM_HOTKEY));
+    EXPECT_TRUE(Saw(WM_RBUTTONDOWN));
+}
+
+TEST_F(KelmWindowTest, CustomFrameHasStrictFivePixelResizeBorders)
+{
+    window->customFrame = true;
+    ASSERT_EQ(window->Create(), 1);
+    RECT rc;
+    GetClientRect(window->hwnd, &rc);
+    auto hit = [&](int x, int y) {
+        POINT pt{x, y};
+        ClientToScreen(window->hwnd, &pt);
+        return SendMessageW(window->hwnd, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+    };
+    const int r = rc.right, b = rc.bottom, cx = r / 2, cy = b / 2;
+    EXPECT_EQ(hit(2, 2), HTTOPLEFT);
+    EXPECT_EQ(hit(r - 2, 2), HTTOPRIGHT);
+    EXPECT_EQ(hit(2, b - 2), HTBOTTOMLEFT);
+    EXPECT_EQ(hit(r - 2, b - 2), HTBOTTOMRIGHT);
+    EXPECT_EQ(hit(4, cy), HTLEFT);
+    EXPECT_EQ(hit(r - 4, cy), HTRIGHT);
+    EXPECT_EQ(hit(cx, 4), HTTOP);
+    EXPECT_EQ(hit(cx, b - 4), HTBOTTOM);
+    EXPECT_NE(hit(5, cy), HTLEFT); // exactly 5 pixels in is no border
+    EXPECT_EQ(hit(cx, cy), HTCLIENT);
+}
+
+TEST_F(KelmWindowTest, AnimationTimerStepsAndRepaintsUntilDone)
+{
+    ASSERT_EQ(window->Create(), 1);
+    double value = 0;
+    bool done = false;
+    window->AnimateVariable(value, 0.0, 1.0, 0.1, nullptr, [&] { done = true; });
+    window->StartAnimationTimer();
+    for (int i = 0; i < 100 && !done; ++i)
+        PumpMessages(10);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(value, 1.0);
+
+    // A done callback that drops the last reference must not pull the
+    // window out from under the running tick.
+    std::weak_ptr<KelmWindow> weak = window;
+    bool released = false;
+    window->animationManager.CreateAnimation(window->hwnd, 0.02, nullptr, nullptr, [&] {
+        window.reset();
+        released = true;
+    });
+    HWND hwnd = weak.lock()->hwnd;
+    for (int i = 0; i < 100 && !released; ++i)
+        PumpMessages(10);
+    EXPECT_TRUE(released);
+    EXPECT_TRUE(weak.expired());
+    DestroyWindow(hwnd);
+    window = std::make_shared<KelmWindow>(); // for TearDown
+}
+
+TEST_F(KelmWindowTest, IdleWindowDoesNotRepaint)
+{
+    int paints = 0;
+    ASSERT_EQ(window->Create(), 1);
+    window->SetDrawCallback([&](HWND, ID2D1HwndRenderTarget*) { ++paints; });
+    PaintNow(window->hwnd);
+    SetTimer(window->hwnd, kHoverRepaintTimerId, 16, nullptr);
+    window->StartAnimationTimer();
+    const int before = paints;
+    PumpMessages(300);
+    EXPECT_EQ(paints, before);
+    HoverAnimationCount = 1; // a hover animation makes timer 11 repaint
+    PumpMessages(100);
+    HoverAnimationCount = 0;
+    EXPECT_GT(paints, before);
+}
+
+TEST(KelmWindowCreate, FailsWithoutProcedureOrRequiredInstanceAndLeavesNoMapEntry)
+{
+    KelmWindow window;
+    window.Set(0, 0, 100, 100, L"Kelm.Test.Required", L"x");
+    window.instanceRequired = true; // no "Dawnrail" window runs here
+    EXPECT_EQ(window.Create(), -1);
+    EXPECT_EQ(window.hwnd, nullptr);
+    const size_t before = WindowMap.size();
+    KelmWindow broken;
+    broken.Set(0, 0, 100, 100, L"Kelm.Test.NoCreator", L"x");
+    broken.customCreator = []() -> HWND { return nullptr; };
+    EXPECT_EQ(broken.Create(), 0);
+    EXPECT_EQ(WindowMap.size(), before);
+    EXPECT_EQ(WindowMap.count(nullptr), 0u);
+}
+
+} // namespace

@@ -1,0 +1,111 @@
+// Per-window animations stepped by timer 12, and the one channel through
+// which worker threads hand work back to the UI thread (PostCallback).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <mutex>
+#include <type_traits>
+#include <vector>
+
+#include "ui/core/Easing.h"
+
+struct AnimationRecord {
+    int id = 0;
+    std::function<double(double)> easing;
+    std::function<void(double)> step;
+    std::function<void()> done;
+    double start = 0.0;    // seconds
+    double duration = 0.0; // seconds
+    bool active = false;   // false = finished or stopped, removed at the next tick
+    HWND window = nullptr; // repainted while running and after the end
+};
+
+class AnimationManager
+{
+public:
+    AnimationManager();
+    AnimationManager(const AnimationManager&) = delete;
+    AnimationManager& operator=(const AnimationManager&) = delete;
+
+    // All operations but PostCallback: UI thread only. None starts a timer:
+    // the caller starts timer 12 on the window (KelmWindow::StartAnimationTimer).
+    int CreateAnimation(HWND window, double duration, std::function<double(double)> easing,
+                        std::function<void(double)> step, std::function<void()> done);
+    int AddPauseDelay(HWND window, double duration, std::function<void(double)> step);
+
+    // Writes from + (to - from) * eased progress into var; var must outlive
+    // the animation.
+    template <typename T>
+    int AnimateVariable(HWND window, T& var, std::type_identity_t<T> from, std::type_identity_t<T> to, double duration,
+                        std::function<double(double)> easing = {}, std::function<void()> done = {})
+    {
+        T* target = &var;
+        return CreateAnimation(
+            window, duration, std::move(easing), [target, from, to](double p) { *target = Lerp<T>(from, to, p); },
+            std::move(done));
+    }
+
+    template <typename T>
+    int AnimateVariable(HWND window, T from, std::type_identity_t<T> to, double duration,
+                        std::type_identity_t<std::function<void(T)>> onUpdate,
+                        std::function<double(double)> easing = {}, std::function<void()> done = {})
+    {
+        return CreateAnimation(
+            window, duration, std::move(easing),
+            [from, to, onUpdate = std::move(onUpdate)](double p) {
+                if (onUpdate)
+                    onUpdate(Lerp<T>(from, to, p));
+            },
+            std::move(done));
+    }
+
+    template <typename T>
+    int AnimateVariableWithBezier(HWND window, T& var, std::type_identity_t<T> from, std::type_identity_t<T> to,
+                                  double duration, double x1, double y1, double x2, double y2,
+                                  std::function<void()> done = {})
+    {
+        return AnimateVariable<T>(window, var, from, to, duration, BezierEasing(x1, y1, x2, y2), std::move(done));
+    }
+
+    template <typename T>
+    int AnimateVariableWithBezier(HWND window, T from, std::type_identity_t<T> to, double duration,
+                                  std::type_identity_t<std::function<void(T)>> onUpdate, double x1, double y1,
+                                  double x2, double y2, std::function<void()> done = {})
+    {
+        return AnimateVariable<T>(window, from, to, duration, std::move(onUpdate), BezierEasing(x1, y1, x2, y2),
+                                  std::move(done));
+    }
+
+    // Any thread. The function runs on the window's thread at the next tick.
+    void PostCallback(std::function<void()> callback);
+
+    // The tick (WM_TIMER 12). A stopped record gets no done callback.
+    void Update();
+    void Stop(int id);
+    size_t GetActiveCount() const;
+
+    // Seconds clock; tests replace it to step time by hand.
+    void SetClock(std::function<double()> clock);
+
+    static std::function<double(double)> BezierEasing(double x1, double y1, double x2, double y2);
+
+private:
+    template <typename T> static T Lerp(T from, T to, double p)
+    {
+        // The difference is taken in T (float for float animations).
+        return static_cast<T>(static_cast<double>(to - from) * p + static_cast<double>(from));
+    }
+    double Now() const;
+
+    std::vector<AnimationRecord> records_;
+    // Records created while Update walks records_ wait here, so the walk
+    // never sees its vector reallocate.
+    std::vector<AnimationRecord> pendingRecords_;
+    bool walking_ = false;
+    int nextId_ = 1;
+    std::mutex mutex_; // guards posted_ only
+    std::vector<std::function<void()>> posted_;
+    std::function<double()> clock_;
+};

@@ -1,0 +1,194 @@
+#include "ui/core/D2DResources.h"
+
+#include <dwrite_3.h>
+
+#include <cmath>
+#include <cwchar>
+
+ComPtr<ID2D1Factory> s_d2dFactory;
+ComPtr<IDWriteFactory> s_dwriteFactory;
+ComPtr<IWICImagingFactory> s_wicFactory;
+ComPtr<IDWriteFontCollection> s_iconFontCollection;
+
+std::unordered_map<HWND, ComPtr<ID2D1HwndRenderTarget>> RenderTargetMap;
+std::unordered_map<std::wstring, ComPtr<IDWriteTextFormat>> TextFormatCache;
+TargetBitmapMap IconBitmapCache;
+TargetBitmapMap BitmapCache;
+std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
+std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
+std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>> ScaleBlurCache;
+
+bool CreateGraphicsFactories()
+{
+    if (!s_d2dFactory)
+        D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, s_d2dFactory.ReleaseAndGetAddressOf());
+    if (!s_dwriteFactory)
+        DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                            reinterpret_cast<IUnknown**>(s_dwriteFactory.ReleaseAndGetAddressOf()));
+    if (!s_wicFactory)
+        CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_PPV_ARGS(s_wicFactory.ReleaseAndGetAddressOf()));
+    return s_d2dFactory && s_dwriteFactory;
+}
+
+bool RegisterIconFont(const std::wstring& fontPath)
+{
+    AddFontResourceW(fontPath.c_str());
+    if (!s_dwriteFactory)
+        CreateGraphicsFactories();
+    ComPtr<IDWriteFactory5> factory5;
+    if (!s_dwriteFactory || FAILED(s_dwriteFactory.As(&factory5)))
+        return false;
+    ComPtr<IDWriteFontSetBuilder1> builder;
+    ComPtr<IDWriteFontFile> file;
+    ComPtr<IDWriteFontSet> set;
+    ComPtr<IDWriteFontCollection1> collection;
+    if (FAILED(factory5->CreateFontSetBuilder(&builder)) ||
+        FAILED(factory5->CreateFontFileReference(fontPath.c_str(), nullptr, &file)) ||
+        FAILED(builder->AddFontFile(file.Get())) || FAILED(builder->CreateFontSet(&set)) ||
+        FAILED(factory5->CreateFontCollectionFromFontSet(set.Get(), &collection)))
+        return false;
+    s_iconFontCollection = collection;
+    // Formats made before the collection existed point at the system one.
+    const std::wstring prefix = std::wstring(kIconFontFamily) + L"_";
+    for (auto it = TextFormatCache.begin(); it != TextFormatCache.end();) {
+        if (it->first.compare(0, prefix.size(), prefix) == 0)
+            it = TextFormatCache.erase(it);
+        else
+            ++it;
+    }
+    return true;
+}
+
+void UnregisterIconFont(const std::wstring& fontPath)
+{
+    RemoveFontResourceW(fontPath.c_str());
+}
+
+void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw)
+{
+    RECT rc{};
+    GetClientRect(window, &rc);
+    const UINT width = static_cast<UINT>(rc.right - rc.left);
+    const UINT height = static_cast<UINT>(rc.bottom - rc.top);
+    if (width == 0 || height == 0)
+        return;
+    if (!s_d2dFactory &&
+        FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, s_d2dFactory.ReleaseAndGetAddressOf())))
+        return;
+
+    ComPtr<ID2D1HwndRenderTarget>& slot = RenderTargetMap[window];
+    if (!slot) {
+        const D2D1_RENDER_TARGET_PROPERTIES props = D2D1::RenderTargetProperties(
+            D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_UNKNOWN, D2D1_ALPHA_MODE_UNKNOWN), 0.0f,
+            0.0f, D2D1_RENDER_TARGET_USAGE_GDI_COMPATIBLE, D2D1_FEATURE_LEVEL_DEFAULT);
+        const D2D1_HWND_RENDER_TARGET_PROPERTIES hwndProps =
+            D2D1::HwndRenderTargetProperties(window, D2D1::SizeU(width, height), D2D1_PRESENT_OPTIONS_NONE);
+        ComPtr<ID2D1HwndRenderTarget> target;
+        if (FAILED(s_d2dFactory->CreateHwndRenderTarget(props, hwndProps, &target)) || !target)
+            return;
+        slot = target;
+    }
+    // The draw callback may destroy the window and so erase the map entry.
+    ComPtr<ID2D1HwndRenderTarget> target = slot;
+    target->BeginDraw();
+    if (draw)
+        draw(window, target.Get());
+    if (FAILED(target->EndDraw())) {
+        ReleaseRenderTargetResources(target.Get());
+        auto it = RenderTargetMap.find(window);
+        if (it != RenderTargetMap.end() && it->second.Get() == target.Get())
+            RenderTargetMap.erase(it);
+    }
+}
+
+IDWriteTextFormat* GetTextFormat(const wchar_t* family, float size, int weight, bool centred)
+{
+    if (!family)
+        family = L"Microsoft YaHei";
+    if (!s_dwriteFactory)
+        return nullptr;
+    wchar_t key[256];
+    swprintf(key, 256, L"%ls_%.2f_%d_%d", family, static_cast<double>(size), weight, centred ? 1 : 0);
+    auto it = TextFormatCache.find(key);
+    if (it != TextFormatCache.end())
+        return it->second.Get();
+
+    IDWriteFontCollection* collection = nullptr;
+    if (s_iconFontCollection && wcscmp(family, kIconFontFamily) == 0)
+        collection = s_iconFontCollection.Get();
+    ComPtr<IDWriteTextFormat> format;
+    if (FAILED(s_dwriteFactory->CreateTextFormat(family, collection, static_cast<DWRITE_FONT_WEIGHT>(weight),
+                                                 DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL, size, L"",
+                                                 &format)))
+        return nullptr;
+    if (centred)
+        format->SetTextAlignment(DWRITE_TEXT_ALIGNMENT_CENTER);
+    IDWriteTextFormat* raw = format.Get();
+    TextFormatCache.emplace(key, std::move(format));
+    return raw;
+}
+
+int MeasureTextWidth(HWND, const std::wstring& text, float size)
+{
+    if (text.empty())
+        return 0;
+    IDWriteTextFormat* format = GetTextFormat(L"Segoe UI", size, 400, false);
+    if (!format)
+        return 0;
+    ComPtr<IDWriteTextLayout> layout;
+    if (FAILED(s_dwriteFactory->CreateTextLayout(text.c_str(), static_cast<UINT32>(text.size()), format, 10000.0f,
+                                                 100.0f, &layout)))
+        return 0;
+    DWRITE_TEXT_METRICS metrics{};
+    if (FAILED(layout->GetMetrics(&metrics)))
+        return 0;
+    return static_cast<int>(std::ceil(metrics.width));
+}
+
+void ReleaseRenderTargetResources(ID2D1RenderTarget* target)
+{
+    IconBitmapCache.erase(target);
+    BitmapCache.erase(target);
+    BrushCache.erase(target);
+    LayerCache.erase(target);
+    ScaleBlurCache.erase(target);
+}
+
+void ReleaseAllD2DResources()
+{
+    IconBitmapCache.clear();
+    BitmapCache.clear();
+}
+
+void InvalidateWindow(HWND window)
+{
+    RECT rc;
+    if (GetClientRect(window, &rc))
+        InvalidateRect(window, &rc, FALSE);
+}
+
+void D2DClear(ID2D1RenderTarget* target, D2D1_COLOR_F color)
+{
+    if (target)
+        target->Clear(color);
+}
+
+void RotatePoints(std::vector<D2D1_POINT_2F>& points, float cx, float cy, float degrees)
+{
+    const double radians = degrees * 0.017453292;
+    const double c = std::cos(radians), s = std::sin(radians);
+    for (auto& p : points) {
+        const double dx = p.x - cx, dy = p.y - cy;
+        p.x = static_cast<float>(dx * c - dy * s + cx);
+        p.y = static_cast<float>(dy * c + dx * s + cy);
+    }
+}
+
+void TranslatePoints(std::vector<D2D1_POINT_2F>& points, float dx, float dy)
+{
+    for (auto& p : points) {
+        p.x += dx;
+        p.y += dy;
+    }
+}

@@ -1,0 +1,69 @@
+// Process-wide Direct2D/DirectWrite/WIC factories, the per-window render
+// targets, the caches keyed by render target or text-format parameters, and
+// the paint entry. UI thread only: the Direct2D factory is single-threaded.
+#pragma once
+
+#include <d2d1.h>
+#include <dwrite.h>
+#include <wincodec.h>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+using Microsoft::WRL::ComPtr;
+
+// The icon font's family name inside its own file.
+constexpr const wchar_t* kIconFontFamily = L"Font Awesome 6 Free Solid";
+
+extern ComPtr<ID2D1Factory> s_d2dFactory;
+extern ComPtr<IDWriteFactory> s_dwriteFactory;
+extern ComPtr<IWICImagingFactory> s_wicFactory;
+// The icon font as a private collection (see RegisterIconFont).
+extern ComPtr<IDWriteFontCollection> s_iconFontCollection;
+
+using TargetBitmapMap = std::unordered_map<ID2D1RenderTarget*, std::unordered_map<std::wstring, ComPtr<ID2D1Bitmap>>>;
+extern std::unordered_map<HWND, ComPtr<ID2D1HwndRenderTarget>> RenderTargetMap;
+extern std::unordered_map<std::wstring, ComPtr<IDWriteTextFormat>> TextFormatCache;
+extern TargetBitmapMap IconBitmapCache;
+extern TargetBitmapMap BitmapCache;
+extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
+// The recoloured solid brush of each target (drawing helpers).
+extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
+extern std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>>
+    ScaleBlurCache;
+
+// Makes whichever of the three factories is still missing (one attempt
+// each; the start-up code retries). True when Direct2D and DirectWrite exist.
+bool CreateGraphicsFactories();
+
+// Registers the icon font file for the system (AddFontResourceW) and loads
+// it into a private DirectWrite collection, which is what text formats of
+// kIconFontFamily use: DirectWrite does not see AddFontResourceW fonts on
+// every platform. True when the private collection was made. UI thread.
+bool RegisterIconFont(const std::wstring& fontPath);
+// Undoes the system registration (at exit, before a temporary file goes).
+void UnregisterIconFont(const std::wstring& fontPath);
+
+// WM_PAINT of a framework window: makes the window's target on first use,
+// runs draw between BeginDraw and EndDraw, drops the target when EndDraw
+// fails so the next paint makes a fresh one.
+void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw);
+
+// Cached text format; family null = "Microsoft YaHei". Not owned by the caller.
+IDWriteTextFormat* GetTextFormat(const wchar_t* family, float size, int weight, bool centred);
+// Width of the text in "Segoe UI" 400, rounded up; 0 when it cannot be measured.
+int MeasureTextWidth(HWND unused, const std::wstring& text, float size);
+
+void ReleaseRenderTargetResources(ID2D1RenderTarget* target);
+// Drops every icon and image bitmap so they are made again at the next paint.
+void ReleaseAllD2DResources();
+
+void InvalidateWindow(HWND window);
+void D2DClear(ID2D1RenderTarget* target, D2D1_COLOR_F color);
+void RotatePoints(std::vector<D2D1_POINT_2F>& points, float cx, float cy, float degrees);
+void TranslatePoints(std::vector<D2D1_POINT_2F>& points, float dx, float dy);

@@ -1,0 +1,19 @@
+// Drag-and-drop state shared by the framework windows and the boxes.
+// UI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Paths of the drag that last entered a framework window.
+extern std::vector<std::wstring> s_droppedFiles;
+// An accepted file drag is over a framework window.
+extern bool s_dragOverAccepted;
+// A drag entered or dropped; hover events pause while animations run.
+extern bool s_dropDelivered;
+// A drag out of the program runs; left-button releases are ignored.
+extern bool s_dragOutActive;
+// Screen rectangle of the drag-out source window; all zero otherwise.
+extern RECT s_dragOutRect;

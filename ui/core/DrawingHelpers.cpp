@@ -1,0 +1,577 @@
+// Section index: helpers; shapes; texts; shadows and faces; clips and GDI;
+// blur; shell icons.
+#include "ui/core/DrawingHelpers.h"
+
+#include <d2d1_1.h>
+#include <d2d1effects.h>
+#include <shellapi.h>
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
+
+#include "ui/core/D2DResources.h"
+#include "ui/core/DpiScale.h"
+#include "ui/core/ThemeColors.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace
+{
+
+D2D1_COLOR_F ToColor(COLORREF c, float alpha)
+{
+    return D2D1::ColorF(GetRValue(c) / 255.0f, GetGValue(c) / 255.0f, GetBValue(c) / 255.0f, alpha);
+}
+
+// One solid brush per target, recoloured per use: Direct2D takes the
+// brush's colour at each draw call, and an idle-free frame of a thousand
+// controls should not make a thousand brushes.
+ComPtr<ID2D1SolidColorBrush> MakeBrush(ID2D1RenderTarget* rt, COLORREF c, float alpha)
+{
+    ComPtr<ID2D1SolidColorBrush>& brush = BrushCache[rt];
+    if (brush) {
+        brush->SetColor(ToColor(c, alpha));
+        return brush;
+    }
+    if (FAILED(rt->CreateSolidColorBrush(ToColor(c, alpha), &brush)))
+        BrushCache.erase(rt);
+    return brush;
+}
+
+UINT32 Length(const wchar_t* text)
+{
+    return static_cast<UINT32>(wcslen(text));
+}
+
+// Text with icon runs set in the icon font (and its private collection).
+ComPtr<IDWriteTextLayout> MakeIconLayout(const wchar_t* text, IDWriteTextFormat* format, float w, float h,
+                                         const std::vector<std::pair<size_t, size_t>>& ranges)
+{
+    ComPtr<IDWriteTextLayout> layout;
+    if (!s_dwriteFactory || FAILED(s_dwriteFactory->CreateTextLayout(text, Length(text), format, w, h, &layout)))
+        return nullptr;
+    for (const auto& [i, j] : ranges) {
+        const DWRITE_TEXT_RANGE range{static_cast<UINT32>(i), static_cast<UINT32>(j - i + 1)};
+        layout->SetFontFamilyName(kIconFontFamily, range);
+        if (s_iconFontCollection)
+            layout->SetFontCollection(s_iconFontCollection.Get(), range);
+    }
+    return layout;
+}
+
+void DrawPlainText(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text,
+                   IDWriteTextFormat* format, COLORREF color, float alpha)
+{
+    if (!rt || !text || !format)
+        return;
+    auto brush = MakeBrush(rt, color, alpha);
+    if (!brush)
+        return;
+    rt->DrawText(text, Length(text), format, D2D1::RectF(x, y, x + w, y + h), brush.Get());
+}
+
+} // namespace
+
+std::vector<std::pair<size_t, size_t>> FindColonRanges(const std::wstring& text)
+{
+    std::vector<std::pair<size_t, size_t>> ranges;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t i = text.find(L':', pos);
+        if (i == std::wstring::npos || i + 1 >= text.size())
+            break;
+        const size_t j = text.find(L':', i + 1);
+        if (j == std::wstring::npos)
+            break;
+        if (j > i + 1)
+            ranges.emplace_back(i, j);
+        pos = j + 1;
+    }
+    return ranges;
+}
+
+// ---------------------------------------------------------------------------
+// Shapes
+// ---------------------------------------------------------------------------
+
+void DrawRoundRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF fill, float radius, float alpha,
+                   float borderWidth, COLORREF border, float borderAlpha, bool outlineOnly)
+{
+    if (!rt)
+        return;
+    const D2D1_ROUNDED_RECT rr{D2D1::RectF(x, y, x + w, y + h), radius, radius};
+    // A zero width would still draw a hairline: no border asked, none drawn.
+    if (borderWidth > 0.0f) {
+        auto pen = MakeBrush(rt, border, borderAlpha == 0.0f ? alpha : borderAlpha);
+        if (pen)
+            rt->DrawRoundedRectangle(rr, pen.Get(), borderWidth);
+    }
+    if (!outlineOnly) {
+        auto brush = MakeBrush(rt, fill, alpha);
+        if (brush)
+            rt->FillRoundedRectangle(rr, brush.Get());
+    }
+}
+
+void FillSolidRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float alpha)
+{
+    if (!rt)
+        return;
+    // Without a brush the fill is skipped: a message box here would re-enter the paint.
+    auto brush = MakeBrush(rt, color, alpha);
+    if (brush)
+        rt->FillRectangle(D2D1::RectF(x, y, x + w, y + h), brush.Get());
+}
+
+// ---------------------------------------------------------------------------
+// Texts
+// ---------------------------------------------------------------------------
+
+void DrawTextInRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                    COLORREF color, const wchar_t* family, float alpha, bool centred)
+{
+    if (!rt)
+        return;
+    DrawPlainText(rt, x, y, w, h, text, GetTextFormat(family, size, 400, centred), color, alpha);
+}
+
+void DrawTextInRectInt(ID2D1RenderTarget* rt, float x, float y, int w, int h, const wchar_t* text, float size,
+                       COLORREF color, const wchar_t* family, float alpha)
+{
+    DrawTextInRect(rt, x, y, static_cast<float>(w), static_cast<float>(h), text, size, color, family, alpha, false);
+}
+
+void DrawTextSemibold(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                      COLORREF color, const wchar_t*, float alpha, bool centred)
+{
+    if (!rt)
+        return;
+    DrawPlainText(rt, x, y, w, h, text, GetTextFormat(L"Segoe UI", size, 600, centred), color, alpha);
+}
+
+void DrawIconText(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                  COLORREF color, const wchar_t* family, float alpha, bool centred)
+{
+    if (!rt || !text || w < 5.0f || h < 5.0f)
+        return;
+    IDWriteTextFormat* plain = GetTextFormat(family, size, 400, centred);
+    IDWriteTextFormat* icon = GetTextFormat(kIconFontFamily, size, 400, centred);
+    if (!plain || !icon)
+        return;
+    auto brush = MakeBrush(rt, color, alpha);
+    if (!brush)
+        return;
+    const auto ranges = FindColonRanges(text);
+    if (ranges.empty()) {
+        rt->DrawText(text, Length(text), plain, D2D1::RectF(x, y, x + w, y + h), brush.Get());
+        return;
+    }
+    auto layout = MakeIconLayout(text, plain, w, h, ranges);
+    if (layout)
+        rt->DrawTextLayout(D2D1::Point2F(x, y), layout.Get(), brush.Get());
+}
+
+void DrawIconTextOblique(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                         COLORREF color, const wchar_t*, float alpha, bool centred)
+{
+    if (!rt || !text || w < 5.0f || h < 5.0f)
+        return;
+    IDWriteTextFormat* plain = GetTextFormat(L"Segoe UI", size, 600, centred);
+    IDWriteTextFormat* icon = GetTextFormat(kIconFontFamily, size, 400, centred);
+    if (!plain || !icon)
+        return;
+    auto brush = MakeBrush(rt, color, alpha);
+    auto layout = MakeIconLayout(text, plain, w, h, FindColonRanges(text));
+    if (!brush || !layout)
+        return;
+    D2D1_MATRIX_3X2_F saved;
+    rt->GetTransform(&saved);
+    const D2D1_POINT_2F centre = D2D1::Point2F(centred ? x + w / 2 : x, y + (centred ? h : size) / 2);
+    rt->SetTransform(D2D1::Matrix3x2F::Skew(-10.0f, 0.0f, centre) * *D2D1::Matrix3x2F::ReinterpretBaseType(&saved));
+    rt->DrawTextLayout(D2D1::Point2F(x, y), layout.Get(), brush.Get());
+    rt->SetTransform(saved);
+}
+
+namespace
+{
+
+void DrawGlow(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, IDWriteTextFormat* format,
+              COLORREF textColor, COLORREF glowColor, float dx, float dy, float glowRadius, float glowAlpha,
+              float alpha)
+{
+    if (!rt || !text || !format)
+        return;
+    const float sx = x + dx, sy = y + dy;
+    const UINT32 length = Length(text);
+    constexpr double kPi = 3.14159265358979323846;
+    for (int i = 1; i <= 4; ++i) {
+        const float f = i / 4.0f;
+        const float r = f * glowRadius;
+        const float a = (1.0f - f) * glowAlpha * alpha * 0.6f;
+        if (a <= 0.001f)
+            continue;
+        auto brush = MakeBrush(rt, glowColor, a);
+        if (!brush)
+            continue;
+        for (int k = 0; k < 16; ++k) {
+            const double angle = k * kPi / 8.0 + ((i % 2) ? kPi / 16.0 : 0.0);
+            const float ox = sx + r * static_cast<float>(std::cos(angle));
+            const float oy = sy + r * static_cast<float>(std::sin(angle));
+            rt->DrawText(text, length, format, D2D1::RectF(ox, oy, ox + w, oy + h), brush.Get());
+        }
+    }
+    if (auto drop = MakeBrush(rt, glowColor, glowAlpha * alpha))
+        rt->DrawText(text, length, format, D2D1::RectF(sx, sy, sx + w, sy + h), drop.Get());
+    if (auto brush = MakeBrush(rt, textColor, alpha))
+        rt->DrawText(text, length, format, D2D1::RectF(x, y, x + w, y + h), brush.Get());
+}
+
+} // namespace
+
+void DrawTextGlow(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                  COLORREF textColor, COLORREF glowColor, float dx, float dy, float glowRadius, float glowAlpha,
+                  float alpha, bool centred)
+{
+    if (!rt)
+        return;
+    DrawGlow(rt, x, y, w, h, text, GetTextFormat(L"Segoe UI", size, 400, centred), textColor, glowColor, dx, dy,
+             glowRadius, glowAlpha, alpha);
+}
+
+void DrawTextGlowSemibold(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                          COLORREF textColor, COLORREF glowColor, float dx, float dy, float glowRadius, float glowAlpha,
+                          float alpha)
+{
+    if (!rt)
+        return;
+    DrawGlow(rt, x, y, w, h, text, GetTextFormat(L"Segoe UI", size, 600, false), textColor, glowColor, dx, dy,
+             glowRadius, glowAlpha, alpha);
+}
+
+// ---------------------------------------------------------------------------
+// Shadows and faces
+// ---------------------------------------------------------------------------
+
+void DrawSoftShadow(ID2D1RenderTarget* rt, float x, float y, float w, float h, float radius, float dx, float dy,
+                    float spread, int layers, float inset, float alpha, COLORREF color)
+{
+    if (!rt || layers <= 0)
+        return;
+    for (int i = 0; i < layers; ++i) {
+        const float f = static_cast<float>(i) / layers;
+        const float g = f * spread;
+        const float e = g + inset;
+        DrawRoundRect(rt, x + dx - e, y + dy - e + 3, w + 2 * e, h + 2 * e, color, radius + g, (1 - f) * alpha);
+    }
+}
+
+void DrawButtonFace(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius)
+{
+    if (!rt)
+        return;
+    DrawRoundRect(rt, x, y, w, h, ContrastShiftColor(color, 10), radius, 1.0f);
+    DrawRoundRect(rt, x, y, w, h - 1, ContrastShiftColor(color, 5), radius, 1.0f);
+    DrawRoundRect(rt, x, y, w, h - 2, color, radius, 1.0f);
+}
+
+void DrawButtonFaceBordered(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius,
+                            float alpha, float borderWidth)
+{
+    if (!rt)
+        return;
+    DrawRoundRect(rt, x, y, w, h, ContrastShiftColor(color, 10), radius, alpha, borderWidth,
+                  ContrastShiftColor(color, 25), 0.0f, false);
+    DrawRoundRect(rt, x, y, w, h - 1, ContrastShiftColor(color, 5), radius, alpha);
+    DrawRoundRect(rt, x, y, w, h - 2, color, radius, alpha);
+}
+
+void DrawKeyCap(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius,
+                const wchar_t* label)
+{
+    if (!rt)
+        return;
+    DrawRoundRect(rt, x, y, w, h, ContrastShiftColor(color, 15), radius, 1.0f);
+    DrawRoundRect(rt, x, y, w, h - 2, ContrastShiftColor(color, 8), radius, 1.0f);
+    DrawRoundRect(rt, x, y - 2, w, h - 2, color, radius, 1.0f);
+    if (label)
+        DrawTextInRect(rt, x, y - 1, w, h - 2, label, 12.0f, ThemeTextColor.Ref(), L"Consolas", 0.8f, true);
+}
+
+// ---------------------------------------------------------------------------
+// Clips and GDI
+// ---------------------------------------------------------------------------
+
+void WithRoundRectClip(ID2D1HwndRenderTarget* rt, float x, float y, float w, float h, HWND window, float radius,
+                       const ClipCallback& callback)
+{
+    if (!rt || !s_d2dFactory)
+        return;
+    ComPtr<ID2D1Layer>& layer = LayerCache[rt];
+    if (!layer && FAILED(rt->CreateLayer(nullptr, &layer))) {
+        LayerCache.erase(rt);
+        return;
+    }
+    ComPtr<ID2D1RoundedRectangleGeometry> geometry;
+    if (FAILED(
+            s_d2dFactory->CreateRoundedRectangleGeometry({D2D1::RectF(x, y, x + w, y + h), radius, radius}, &geometry)))
+        return;
+    rt->PushLayer(D2D1::LayerParameters(D2D1::InfiniteRect(), geometry.Get(), D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
+                                        D2D1::IdentityMatrix(), 1.0f),
+                  layer.Get());
+    if (callback)
+        callback(window, rt, static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h));
+    rt->PopLayer();
+}
+
+void WithRoundRectClipNoLayer(ID2D1HwndRenderTarget* rt, float x, float y, float w, float h, HWND window, float radius,
+                              const ClipCallback& callback)
+{
+    if (!rt || w <= 0.1f || h <= 0.1f)
+        return;
+    ComPtr<ID2D1Factory> factory;
+    rt->GetFactory(&factory);
+    ComPtr<ID2D1RoundedRectangleGeometry> geometry;
+    if (!factory ||
+        FAILED(factory->CreateRoundedRectangleGeometry({D2D1::RectF(x, y, x + w, y + h), radius, radius}, &geometry)))
+        return;
+    // A null layer lets Direct2D manage it (Windows 8 and later).
+    rt->PushLayer(D2D1::LayerParameters(D2D1::InfiniteRect(), geometry.Get(), D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
+                                        D2D1::IdentityMatrix(), 1.0f),
+                  nullptr);
+    if (callback)
+        callback(window, rt, static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h));
+    rt->PopLayer();
+}
+
+void WithGdiDC(ID2D1RenderTarget* rt, HWND window, const std::function<void(HWND, HDC)>& callback)
+{
+    if (!rt)
+        return;
+    ComPtr<ID2D1GdiInteropRenderTarget> interop;
+    if (FAILED(rt->QueryInterface(IID_PPV_ARGS(&interop))) || !interop)
+        return;
+    HDC dc = nullptr;
+    if (FAILED(interop->GetDC(D2D1_DC_INITIALIZE_MODE_COPY, &dc)) || !dc)
+        return;
+    if (callback)
+        callback(window, dc);
+    interop->ReleaseDC(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Blur
+// ---------------------------------------------------------------------------
+
+void DownUpScaleRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float scale, float opacity)
+{
+    if (!rt)
+        return;
+    if (scale > 1.0f)
+        scale = 1.0f / scale;
+    else if (scale <= 0.0f)
+        scale = 0.1f;
+    opacity = std::clamp(opacity, 0.0f, 1.0f);
+    const D2D1_SIZE_U size = rt->GetPixelSize();
+    const int left = std::max(0, static_cast<int>(x)), top = std::max(0, static_cast<int>(y));
+    const int right = std::min(static_cast<int>(size.width), static_cast<int>(x + w));
+    const int bottom = std::min(static_cast<int>(size.height), static_cast<int>(y + h));
+    if (right <= left || bottom <= top)
+        return;
+    const UINT32 sw = static_cast<UINT32>(right - left), sh = static_cast<UINT32>(bottom - top);
+
+    auto& [copy, reduced] = ScaleBlurCache[rt];
+    auto fail = [&] {
+        copy.Reset();
+        reduced.Reset();
+    };
+    if (!copy || copy->GetPixelSize().width != sw || copy->GetPixelSize().height != sh) {
+        copy.Reset();
+        const D2D1_BITMAP_PROPERTIES props = D2D1::BitmapProperties(rt->GetPixelFormat(), 96.0f, 96.0f);
+        if (FAILED(rt->CreateBitmap(D2D1::SizeU(sw, sh), props, &copy)))
+            return fail();
+    }
+    const float rw = w * scale, rh = h * scale;
+    if (!reduced || std::fabs(reduced->GetSize().width - rw) > 1.0f ||
+        std::fabs(reduced->GetSize().height - rh) > 1.0f) {
+        reduced.Reset();
+        if (FAILED(rt->CreateCompatibleRenderTarget(D2D1::SizeF(rw, rh), &reduced)))
+            return fail();
+    }
+    const D2D1_POINT_2U origin = D2D1::Point2U(0, 0);
+    const D2D1_RECT_U source = D2D1::RectU(left, top, right, bottom);
+    if (FAILED(copy->CopyFromRenderTarget(&origin, rt, &source)))
+        return fail();
+    reduced->BeginDraw();
+    reduced->Clear(D2D1::ColorF(0, 0, 0, 0));
+    reduced->DrawBitmap(copy.Get(), D2D1::RectF(0, 0, rw, rh), opacity, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR);
+    if (FAILED(reduced->EndDraw()))
+        return fail();
+    ComPtr<ID2D1Bitmap> small;
+    if (FAILED(reduced->GetBitmap(&small)))
+        return fail();
+    rt->DrawBitmap(small.Get(),
+                   D2D1::RectF(x, y, x + w / static_cast<float>(DpiScale), y + h / static_cast<float>(DpiScale)),
+                   opacity, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR);
+}
+
+BlurPass BlurPassFor(BlurStrength strength, int pass)
+{
+    if (pass <= 1)
+        return {3, 0.3f};
+    const bool lowDpi = DpiScale < 1.25;
+    switch (strength) {
+    case BlurStrength::Light:
+        if (pass == 2)
+            return {3, 0.8f};
+        if (pass >= 9)
+            return {4, 0.9f};
+        return {lowDpi ? 2.0f : 4.0f, 0.9f};
+    case BlurStrength::Medium:
+        if (pass == 2)
+            return {3, 0.5f};
+        if (pass >= 19)
+            return {8, 0.8f};
+        if (pass >= 15)
+            return {5, 0.8f};
+        if (pass >= 9)
+            return {4, 0.8f};
+        return {lowDpi ? 2.0f : 3.0f, 0.9f};
+    case BlurStrength::Heavy:
+    default:
+        if (pass == 2)
+            return {3, 0.5f};
+        if (pass >= 17)
+            return {32, 0.8f};
+        if (pass >= 13)
+            return {16, 0.8f};
+        if (pass >= 9)
+            return {8, 0.8f};
+        if (pass >= 6)
+            return {4, 0.8f};
+        return {lowDpi ? 2.0f : 3.0f, 0.9f};
+    }
+}
+
+namespace
+{
+
+void RunBlur(BlurStrength strength, ID2D1RenderTarget* rt, float x, float y, float w, float h, float passes)
+{
+    if (!rt)
+        return;
+    for (int p = 0; p < passes; ++p) {
+        const BlurPass pass = BlurPassFor(strength, p);
+        DownUpScaleRegion(rt, x, y, w, h, pass.scale, pass.opacity);
+    }
+}
+
+} // namespace
+
+void DownsampleBlurLight(ID2D1RenderTarget* rt, float x, float y, float w, float h, float passes)
+{
+    RunBlur(BlurStrength::Light, rt, x, y, w, h, passes);
+}
+
+void DownsampleBlurMedium(ID2D1RenderTarget* rt, float x, float y, float w, float h, float passes)
+{
+    RunBlur(BlurStrength::Medium, rt, x, y, w, h, passes);
+}
+
+void DownsampleBlurHeavy(ID2D1RenderTarget* rt, float x, float y, float w, float h, float passes)
+{
+    RunBlur(BlurStrength::Heavy, rt, x, y, w, h, passes);
+}
+
+void GaussianBlurRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float deviation)
+{
+    if (!rt || w <= 0 || h <= 0 || deviation <= 0)
+        return;
+    ComPtr<ID2D1DeviceContext> dc;
+    if (FAILED(rt->QueryInterface(IID_PPV_ARGS(&dc))) || !dc)
+        return;
+    float dpiX = 96, dpiY = 96;
+    dc->GetDpi(&dpiX, &dpiY);
+    const UINT32 px = static_cast<UINT32>(std::floor(x * dpiX / 96)),
+                 py = static_cast<UINT32>(std::floor(y * dpiY / 96));
+    const UINT32 pw = static_cast<UINT32>(std::ceil(w * dpiX / 96)), ph = static_cast<UINT32>(std::ceil(h * dpiY / 96));
+    ComPtr<ID2D1Bitmap> copy;
+    const D2D1_BITMAP_PROPERTIES props = D2D1::BitmapProperties(dc->GetPixelFormat(), dpiX, dpiY);
+    if (FAILED(dc->CreateBitmap(D2D1::SizeU(pw, ph), props, &copy)))
+        return;
+    const D2D1_POINT_2U origin = D2D1::Point2U(0, 0);
+    const D2D1_RECT_U source = D2D1::RectU(px, py, px + pw, py + ph);
+    if (FAILED(copy->CopyFromRenderTarget(&origin, dc.Get(), &source)))
+        return;
+    ComPtr<ID2D1Effect> blur;
+    if (FAILED(dc->CreateEffect(CLSID_D2D1GaussianBlur, &blur)) || !blur)
+        return;
+    blur->SetInput(0, copy.Get());
+    blur->SetValue(D2D1_GAUSSIANBLUR_PROP_STANDARD_DEVIATION, deviation);
+    blur->SetValue(D2D1_GAUSSIANBLUR_PROP_BORDER_MODE, D2D1_BORDER_MODE_HARD);
+    dc->PushAxisAlignedClip(D2D1::RectF(x, y, x + w, y + h), D2D1_ANTIALIAS_MODE_ALIASED);
+    const D2D1_POINT_2F at = D2D1::Point2F(x, y);
+    dc->DrawImage(blur.Get(), &at, nullptr, D2D1_INTERPOLATION_MODE_LINEAR, D2D1_COMPOSITE_MODE_SOURCE_COPY);
+    dc->PopAxisAlignedClip();
+}
+
+// ---------------------------------------------------------------------------
+// Shell icons
+// ---------------------------------------------------------------------------
+
+namespace
+{
+
+ID2D1Bitmap* LoadShellIconBitmap(ID2D1RenderTarget* rt, const std::wstring& path, int pixelSize)
+{
+    if (!s_wicFactory)
+        CreateGraphicsFactories();
+    if (!s_wicFactory)
+        return nullptr;
+    SHFILEINFOW info{};
+    const UINT flags = SHGFI_ICON | (pixelSize > 16 ? SHGFI_LARGEICON : SHGFI_SMALLICON);
+    if (!SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), flags) || !info.hIcon)
+        return nullptr;
+    ComPtr<IWICBitmap> wicBitmap;
+    ComPtr<IWICFormatConverter> converter;
+    ID2D1Bitmap* bitmap = nullptr;
+    if (SUCCEEDED(s_wicFactory->CreateBitmapFromHICON(info.hIcon, &wicBitmap)) &&
+        SUCCEEDED(s_wicFactory->CreateFormatConverter(&converter)) &&
+        SUCCEEDED(converter->Initialize(wicBitmap.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                        nullptr, 0.0, WICBitmapPaletteTypeMedianCut)))
+        rt->CreateBitmapFromWicBitmap(converter.Get(), nullptr, &bitmap);
+    DestroyIcon(info.hIcon);
+    return bitmap;
+}
+
+ShellIconLoader& Loader()
+{
+    static ShellIconLoader loader = LoadShellIconBitmap;
+    return loader;
+}
+
+} // namespace
+
+void SetShellIconLoader(ShellIconLoader loader)
+{
+    Loader() = loader ? std::move(loader) : ShellIconLoader(LoadShellIconBitmap);
+}
+
+void DrawShellIcon(ID2D1RenderTarget* rt, const std::wstring& path, float x, float y, float size, float opacity)
+{
+    if (!rt)
+        return;
+    auto& perTarget = IconBitmapCache[rt];
+    auto it = perTarget.find(path);
+    if (it == perTarget.end()) {
+        ComPtr<ID2D1Bitmap> bitmap;
+        bitmap.Attach(Loader()(rt, path, static_cast<int>(size)));
+        if (!bitmap)
+            return;
+        it = perTarget.emplace(path, std::move(bitmap)).first;
+    }
+    rt->DrawBitmap(it->second.Get(), D2D1::RectF(x, y, x + size, y + size), opacity < 1.0f ? opacity : 1.0f,
+                   D2D1_BITMAP_INTERPOLATION_MODE_LINEAR);
+}

@@ -1,0 +1,72 @@
+// The drawing family every control and window uses: rounded shapes, texts
+// (with icon-font markup ":glyph:"), glow, soft shadows, button faces,
+// clips, GDI interop, frosted and Gaussian blur, shell icons. Rectangles are
+// DIPs of the target; colours are COLORREF with a separate opacity. Each
+// function does nothing for a null target. UI thread only.
+#pragma once
+
+#include <d2d1.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+using ClipCallback = std::function<void(HWND, ID2D1HwndRenderTarget*, int, int, int, int)>;
+
+// Ranges (i, j) of ":...:" icon runs, both colons included; "::" is none.
+std::vector<std::pair<size_t, size_t>> FindColonRanges(const std::wstring& text);
+
+void DrawRoundRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF fill, float radius, float alpha,
+                   float borderWidth = 0.0f, COLORREF border = 0, float borderAlpha = 0.0f, bool outlineOnly = false);
+void FillSolidRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float alpha);
+void DrawTextInRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                    COLORREF color, const wchar_t* family, float alpha, bool centred);
+void DrawTextInRectInt(ID2D1RenderTarget* rt, float x, float y, int w, int h, const wchar_t* text, float size,
+                       COLORREF color, const wchar_t* family, float alpha);
+void DrawTextSemibold(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                      COLORREF color, const wchar_t* family, float alpha, bool centred);
+void DrawIconText(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                  COLORREF color, const wchar_t* family, float alpha, bool centred);
+void DrawIconTextOblique(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                         COLORREF color, const wchar_t* family, float alpha, bool centred);
+void DrawTextGlow(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                  COLORREF textColor, COLORREF glowColor, float dx, float dy, float glowRadius, float glowAlpha,
+                  float alpha, bool centred);
+void DrawTextGlowSemibold(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                          COLORREF textColor, COLORREF glowColor, float dx, float dy, float glowRadius, float glowAlpha,
+                          float alpha);
+void DrawSoftShadow(ID2D1RenderTarget* rt, float x, float y, float w, float h, float radius, float dx, float dy,
+                    float spread, int layers, float inset, float alpha, COLORREF color);
+void DrawButtonFace(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius);
+void DrawButtonFaceBordered(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius,
+                            float alpha, float borderWidth);
+void DrawKeyCap(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius,
+                const wchar_t* label);
+// Runs the callback while drawing is clipped to the rounded rectangle.
+void WithRoundRectClip(ID2D1HwndRenderTarget* rt, float x, float y, float w, float h, HWND window, float radius,
+                       const ClipCallback& callback);
+void WithRoundRectClipNoLayer(ID2D1HwndRenderTarget* rt, float x, float y, float w, float h, HWND window, float radius,
+                              const ClipCallback& callback);
+// GDI drawing on a GDI-compatible target; skipped when the target gives no DC.
+void WithGdiDC(ID2D1RenderTarget* rt, HWND window, const std::function<void(HWND, HDC)>& callback);
+void DownUpScaleRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float scale, float opacity);
+void DownsampleBlurLight(ID2D1RenderTarget* rt, float x, float y, float w, float h, float passes);
+void DownsampleBlurMedium(ID2D1RenderTarget* rt, float x, float y, float w, float h, float passes);
+void DownsampleBlurHeavy(ID2D1RenderTarget* rt, float x, float y, float w, float h, float passes);
+void GaussianBlurRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float deviation);
+void DrawShellIcon(ID2D1RenderTarget* rt, const std::wstring& path, float x, float y, float size, float opacity);
+
+// Makes the bitmap of a file's shell icon at a pixel size, or null. The box
+// icon code may install its own loader; the default asks the shell.
+using ShellIconLoader = std::function<ID2D1Bitmap*(ID2D1RenderTarget*, const std::wstring& path, int pixelSize)>;
+void SetShellIconLoader(ShellIconLoader loader);
+
+// Blur schedule of one pass: (scale, opacity). Exposed for tests.
+struct BlurPass {
+    float scale;
+    float opacity;
+};
+enum class BlurStrength { Light, Medium, Heavy };
+BlurPass BlurPassFor(BlurStrength strength, int pass);

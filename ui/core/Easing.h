@@ -1,0 +1,17 @@
+// Easing curves of the animations, and the message-pumping wait that window
+// effects use to play short animations synchronously.
+#pragma once
+
+#include <windows.h>
+
+// The CSS-style cubic Bezier from (0,0) to (1,1) through (x1,y1) and (x2,y2),
+// solved for x = t / duration by twenty halvings; returns from..to.
+double CubicBezierEase(double t, double from, double to, double duration, double x1, double y1, double x2, double y2);
+
+// Ease-out bounce, used by controls for press feedback.
+double EaseOutBounce(double t, double begin, double change, double duration);
+
+// Waits the given time while dispatching the thread's messages. A WM_QUIT
+// ends the wait and is posted again so the main loop still sees it.
+// UI thread only.
+void WaitWithMessages(UINT milliseconds);

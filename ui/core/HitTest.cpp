@@ -1,0 +1,26 @@
+#include "ui/core/HitTest.h"
+
+#include "ui/core/DpiScale.h"
+
+bool HitTestScaledRect(const POINT* point, int x, int y, int w, int h, RECT* pixels)
+{
+    const double s = DpiScale;
+    const RECT rc{static_cast<LONG>(x * s), static_cast<LONG>(y * s), static_cast<LONG>((x + w) * s),
+                  static_cast<LONG>((y + h) * s)};
+    if (pixels)
+        *pixels = rc;
+    return point && PtInRect(&rc, *point);
+}
+
+bool HitTestScaled(const POINT* point, int x, int y, int w, int h)
+{
+    return HitTestScaledRect(point, x, y, w, h, nullptr);
+}
+
+bool HitTestCursor(HWND window, int x, int y, int w, int h)
+{
+    POINT pt;
+    if (!GetCursorPos(&pt) || !ScreenToClient(window, &pt))
+        return false;
+    return HitTestScaled(&pt, x, y, w, h);
+}

@@ -1,0 +1,11 @@
+// Hit tests of DIP rectangles against pixel points, scaled by DpiScale.
+#pragma once
+
+#include <windows.h>
+
+// PtInRect of (trunc(x*s), trunc(y*s), trunc((x+w)*s), trunc((y+h)*s)), s = DpiScale.
+bool HitTestScaled(const POINT* point, int x, int y, int w, int h);
+// The same, also giving the pixel rectangle.
+bool HitTestScaledRect(const POINT* point, int x, int y, int w, int h, RECT* pixels);
+// The current cursor position in the window's client pixels. UI thread.
+bool HitTestCursor(HWND window, int x, int y, int w, int h);

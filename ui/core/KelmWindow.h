@@ -1,0 +1,164 @@
+// The top-level framework window: registers and opens its Win32 window,
+// turns window messages into numbered events for its panel, paints through
+// PaintWindow (or a composition swap chain), runs its animations on timer 12
+// and optionally holds the tray icon. UI thread only, apart from
+// animationManager.PostCallback.
+#pragma once
+
+#include <d2d1_1.h>
+#include <d3d11.h>
+#include <dcomp.h>
+#include <dxgi1_2.h>
+#include <shellapi.h>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <functional>
+#include <memory>
+#include <unordered_map>
+
+#include "ui/core/AnimationManager.h"
+#include "ui/core/D2DBrevinPanel.h"
+
+class KelmDropTarget;
+
+// Timer ids of every framework window.
+constexpr UINT_PTR kHoverRepaintTimerId = 11; // 16 ms, repaints while hover animations run
+constexpr UINT_PTR kAnimationTimerId = 12;    // 10 ms, runs the animation manager
+
+// Number of controls whose frame-stepped hover or press animation runs;
+// while it is at least 1 every framework window repaints on timer 11.
+extern int HoverAnimationCount;
+
+class KelmWindow : public std::enable_shared_from_this<KelmWindow>
+{
+public:
+    using MessageFunction = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
+    using DrawFunction = std::function<void(HWND, ID2D1HwndRenderTarget*)>;
+
+    KelmWindow();
+    ~KelmWindow();
+    KelmWindow(const KelmWindow&) = delete;
+    KelmWindow& operator=(const KelmWindow&) = delete;
+
+    // Stores the rectangle (pixels) and the two names (not copied: they must
+    // outlive the window) and installs the message translator.
+    void Set(int x, int y, int w, int h, const wchar_t* className, const wchar_t* title);
+    // 1 shown; 0 no window was made; -1 no window procedure or the required
+    // running instance is missing.
+    int Create();
+
+    void SetDrawCallback(DrawFunction draw);
+    void SetMessageHandler(MessageFunction handler);
+    void SetDeactivateCallback(std::function<void()> callback);
+    void SetIgnoreHover(bool ignore);
+
+    void StartAnimationTimer();
+    void StopAnimation(int id);
+    int AddPauseDelay(double duration, std::function<void(double)> step);
+    template <typename... Args> int AnimateVariable(Args&&... args)
+    {
+        return animationManager.AnimateVariable(hwnd, std::forward<Args>(args)...);
+    }
+    template <typename T, typename... Args> int AnimateVariable(Args&&... args)
+    {
+        return animationManager.AnimateVariable<T>(hwnd, std::forward<Args>(args)...);
+    }
+    template <typename... Args> int AnimateVariableWithBezier(Args&&... args)
+    {
+        return animationManager.AnimateVariableWithBezier(hwnd, std::forward<Args>(args)...);
+    }
+    template <typename T, typename... Args> int AnimateVariableWithBezier(Args&&... args)
+    {
+        return animationManager.AnimateVariableWithBezier<T>(hwnd, std::forward<Args>(args)...);
+    }
+
+    void BringToFront();
+    HWND GetHwnd() const { return hwnd; }
+    Brevin::D2DBrevinPanel* GetPanel() const { return panel; }
+
+    // Adds the notification-area icon of this window (the main window):
+    // clicks arrive as WM_KELM_TRAY and run the two functions on release.
+    bool AddTrayIcon(std::function<void()> onLeftClick, std::function<void()> onRightClick);
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Public hooks, set by builders before Create.
+    MessageFunction handler;
+    std::function<bool(HWND)> activationVeto;
+    std::function<void()> onMouseMove;
+    std::function<void()> onMouseLeave;
+    AnimationManager animationManager;
+    std::function<void(HWND)> onSizing;
+    std::function<void(HWND)> onExitSizeMove;
+    std::function<void()> onCreated;
+    HWND (*customCreator)() = nullptr;
+    MessageFunction fallbackHandler;
+    NOTIFYICONDATAW trayIcon{};
+    std::function<void()> onTrayLeftClick;
+    std::function<void()> onTrayRightClick;
+    bool customFrame = false;
+    bool closeOnDeactivate = false;
+    bool keepTopmost = false;
+    bool keepBottom = false;
+    bool hoverWhileAnimating = false;
+    int cornerRadius = 0; // DIPs
+    HINSTANCE instance = nullptr;
+    const wchar_t* title = L"Kelm.Class.Unknown";
+    const wchar_t* className = L"Kelm.Unknown";
+    bool ignoreHover = false;
+    WNDPROC windowProc = &KelmWindow::WindowProc;
+    const wchar_t* iconName = nullptr;
+    DWORD style = 0x06CF0000;
+    int showCommand = SW_SHOW;
+    DWORD dropEffect = DROPEFFECT_COPY | DROPEFFECT_LINK;
+    int x = CW_USEDEFAULT, y = 0, width = 400, height = 200;
+    int minWidth = 0, minHeight = 0; // DIPs
+    int frameMode = 0;               // 0 standard, 1 borderless tool window, 2 client over the frame
+    HWND hwnd = nullptr;
+    KelmDropTarget* dropTarget = nullptr;
+    bool instanceProbe = true;
+    bool instanceRequired = false;
+    Brevin::D2DBrevinPanel* panel;
+    DrawFunction drawCallback;
+    std::function<void()> onDeactivate;
+    bool useComposition = false;
+
+    // Composition objects (shared devices copied in, per-window chain).
+    Microsoft::WRL::ComPtr<ID3D11Device> d3dDevice;
+    Microsoft::WRL::ComPtr<ID3D11DeviceContext> d3dContext;
+    Microsoft::WRL::ComPtr<IDXGISwapChain1> swapChain;
+    Microsoft::WRL::ComPtr<ID2D1Factory1> d2dFactory1;
+    Microsoft::WRL::ComPtr<ID2D1Device> d2dDevice;
+    Microsoft::WRL::ComPtr<ID2D1DeviceContext> d2dContext;
+    Microsoft::WRL::ComPtr<ID2D1Bitmap1> backBuffers[2];
+    ID2D1DeviceContext* currentTarget = nullptr;
+    Microsoft::WRL::ComPtr<IDCompositionDevice> compositionDevice;
+    Microsoft::WRL::ComPtr<IDCompositionTarget> compositionTarget;
+    Microsoft::WRL::ComPtr<IDCompositionVisual> compositionVisual;
+
+    // True when this window really paints through its swap chain; false
+    // when the composition devices could not be made and it paints through
+    // the ordinary render target instead.
+    bool CompositionActive() const { return useComposition && compositionReady_; }
+
+private:
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Fallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Repaint(HWND window);
+    bool AnimationRunning() const { return animationManager.GetActiveCount() > 0; }
+    void OnMouseMoveMessage(HWND window, LPARAM lParam);
+    LRESULT HitTestBorders(HWND window, WPARAM wParam, LPARAM lParam);
+
+    void SetUpComposition(HWND window);
+    void CreateBackBuffers();
+    void ResizeComposition(UINT w, UINT h);
+    void PaintComposition(HWND window);
+    void TearDownComposition();
+
+    bool compositionReady_ = false;
+};
+
+// Window objects by HWND, for timer procedures and controls. An entry
+// exists only for windows that were really created. UI thread only.
+extern std::unordered_map<HWND, KelmWindow*> WindowMap;
