@@ -59,19 +59,27 @@ stop_display() {
   if [ -n "$TESSIK_XVFB_PID" ]; then kill "$TESSIK_XVFB_PID" 2>/dev/null || true; fi
 }
 
+# Bump when the prefix settings below change, so existing prefixes get them.
+TESSIK_PREFIX_VERSION=2
+
 prepare_wine_prefix() {
-  [ -f "$WINEPREFIX/.tessik-ready" ] && return
-  echo "setup: creating the Wine prefix $WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w
-  # DirectWrite finds "Segoe UI" only through this replacement.
+  local marker="$WINEPREFIX/.tessik-ready"
+  [ -f "$marker" ] && [ "$(cat "$marker")" = "$TESSIK_PREFIX_VERSION" ] && return
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "setup: creating the Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  # DirectWrite finds "Segoe UI" (and the monospace "Consolas" of key caps)
+  # only through these replacements.
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Consolas' /t REG_SZ /d 'WenQuanYi Micro Hei Mono' /f >/dev/null 2>&1
   # A crashing test must end at once instead of waiting in winedbg.
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d false /f >/dev/null 2>&1
   wineserver -w
-  touch "$WINEPREFIX/.tessik-ready"
+  echo "$TESSIK_PREFIX_VERSION" > "$marker"
 }
 
 tessik_setup() {
