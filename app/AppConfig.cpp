@@ -1,0 +1,348 @@
+#include "app/AppConfig.h"
+
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <system_error>
+
+#include "app/AppState.h"
+#include "app/CommonHelpers.h"
+#include "app/KelmStorage.h"
+#include "app/LogFiles.h"
+#include "app/Logger.h"
+#include "app/StoreTextFormat.h"
+#include "app/UserNotice.h"
+#include "box/BoxServices.h"
+#include "mainwindow/FirstRunPages.h"
+#include "sidewindows/magwin/TessikMagWin.h"
+#include "ui/core/TextHelpers.h"
+
+namespace
+{
+
+const wchar_t kRef[] = L"TessikRef";
+const wchar_t kModule[] = L"Tessik";
+// Notice kinds: every problem of one kind is told once.
+const wchar_t kDataNotice[] = L"data";
+const wchar_t kContainerNotice[] = L"containerDir";
+
+bool FileExists(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring ProgramFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    const size_t slash = folder.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
+}
+
+std::wstring PerUserFolder()
+{
+    wchar_t appData[MAX_PATH] = {};
+    GetAppDataShortPath(appData);
+    return std::wstring(appData) + L"\\Ormund\\Tessik";
+}
+
+std::wstring StorePath(const wchar_t* fileName)
+{
+    return s_dataFolder + L"\\" + fileName;
+}
+
+void LogError(const std::wstring& text)
+{
+    Logger::GetInstance().Log(kModule, L"ERROR", text);
+}
+
+void NotifyDataNotKept(const std::wstring& detail)
+{
+    NotifyUserOnce(kDataNotice, L"无法在数据文件夹“" + s_dataFolder + L"”中保存数据（" + detail +
+                                    L"）。\n本次运行中的设置和收纳盒更改将不会被保存。");
+}
+
+// A store that exists but cannot be read stays unloaded, so it is never
+// saved over; the program goes on with its defaults.
+void LoadStore(KelmStorage& store, const wchar_t* fileName)
+{
+    const std::wstring path = StorePath(fileName);
+    try {
+        store.Load(path);
+    } catch (const std::exception& error) {
+        LogError(L"Could not load " + path + L": " + Utf8ToWide(error.what()));
+        NotifyUserOnce(std::wstring(L"load:") + fileName,
+                       L"无法读取设置文件“" + path + L"”。\n该文件保持原样，本次运行中对它的更改不会被保存。");
+    }
+}
+
+bool SaveStore(KelmStorage& store)
+{
+    try {
+        store.Save();
+        return true;
+    } catch (const std::exception& error) {
+        LogError(L"Could not save " + store.FileName() + L": " + Utf8ToWide(error.what()));
+        if (store.IsLoaded())
+            NotifyDataNotKept(L"无法写入文件");
+        return false;
+    }
+}
+
+bool CreateFolder(const std::wstring& folder)
+{
+    try {
+        return !folder.empty() && EnsureDirectory(folder.c_str());
+    } catch (const std::exception& error) {
+        LogError(L"Could not create " + folder + L": " + Utf8ToWide(error.what()));
+        return false;
+    }
+}
+
+std::vector<std::pair<std::wstring, UINT>> ListDrives()
+{
+    std::vector<std::pair<std::wstring, UINT>> drives;
+    wchar_t buffer[512] = {};
+    const DWORD length = GetLogicalDriveStringsW(511, buffer);
+    if (length == 0 || length > 511)
+        return drives;
+    for (const wchar_t* drive = buffer; *drive; drive += wcslen(drive) + 1)
+        drives.emplace_back(drive, GetDriveTypeW(drive));
+    return drives;
+}
+
+void RemoveOldLogs()
+{
+    if (s_appStore[kRef][L"logMode"].Get<int>(1) != 1)
+        return;
+    const std::wstring folder = s_dataFolder + L"\\logs";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+        return;
+    const LogCleanupResult result = RemoveExpiredLogFiles(folder, std::chrono::system_clock::now());
+    if (!result.listed) {
+        LogError(L"Could not list the log folder " + folder);
+        NotifyUserOnce(L"logs", L"无法读取日志文件夹“" + folder + L"”，旧日志未能清理。");
+    }
+}
+
+void WriteFirstStartDefaults()
+{
+    s_appStore[kRef][L"NewComer"] = true;
+    s_desktopContainerStore[kRef][L"dragTip"] = true;
+    s_appStore[kRef][L"themeBaseColor"] = ColorToHex(RGB(255, 255, 255));
+    s_appStore[kRef][L"containerDir"] = ChooseContainerRoot(ListDrives(), RandomHexString(6));
+}
+
+void EnsureContainerFolder()
+{
+    const std::wstring folder = s_appStore[kRef][L"containerDir"].Get<std::wstring>(L"");
+    if (folder.empty()) {
+        LogError(L"No containerDir is set.");
+        NotifyUserOnce(kContainerNotice,
+                       L"未设置收纳盒文件夹，普通收纳盒将无法存放文件。\n请在设置中选择收纳盒文件夹。");
+        return;
+    }
+    if (!CreateFolder(folder)) {
+        NotifyUserOnce(kContainerNotice,
+                       L"无法创建收纳盒文件夹“" + folder +
+                           L"”（驱动器可能不存在）。\n普通收纳盒将无法存放文件，请在设置中选择其他文件夹。");
+    }
+}
+
+void RecreateBoxes()
+{
+    KelmStorageNestedObject* components = nullptr;
+    try {
+        components = &s_desktopContainerStore.GetRootObject(L"Components");
+    } catch (const std::exception& error) {
+        std::cerr << "Error accessing root object: " << error.what() << std::endl;
+    }
+    if (components) {
+        // The creator may add members; walk a copy of the ordered list.
+        const KelmStorageMemberMap members = components->members;
+        for (const auto& [key, value] : members) {
+            if (value.index() != 4) {
+                std::wcerr << L"Warning: Root key '" << key << L"' is not a nested object. Skipping." << std::endl;
+                continue;
+            }
+            const auto& object = std::get<4>(value);
+            if (!object)
+                continue;
+            const auto id = object->members.find(L"id");
+            if (id == object->members.end()) {
+                std::wcerr << L"Warning: Component '" << key << L" ' is missing the 'id' key. Skipping." << std::endl;
+                continue;
+            }
+            if (id->second.index() != 3) {
+                std::wcerr << L"Warning: Key 'id' in component '" << key << L"' is not a wstring. Skipping."
+                           << std::endl;
+                continue;
+            }
+            TessikDesktopContainer::CreateCom(std::get<3>(id->second), L"NULL", false, 1);
+        }
+    }
+    std::cout << "-Complete" << std::endl;
+}
+
+void EndFirstRun()
+{
+    s_firstRunPageState = 0;
+    s_isFirstRun = false;
+    s_appStore[kRef][L"NewComer"] = false;
+    SaveStore(s_appStore);
+}
+
+} // namespace
+
+DataFolderChoice ChooseDataFolder(bool afterChoice, int firstRunDataChoice, bool portableHasStore, bool perUserHasStore,
+                                  const std::wstring& portableFolder, const std::wstring& perUserFolder)
+{
+    if (afterChoice)
+        return {firstRunDataChoice == 1 ? portableFolder : perUserFolder, false};
+    if (portableHasStore)
+        return {portableFolder, false};
+    if (perUserHasStore)
+        return {perUserFolder, false};
+    return {perUserFolder, true};
+}
+
+std::wstring ChooseContainerRoot(const std::vector<std::pair<std::wstring, UINT>>& drives,
+                                 const std::wstring& randomHex)
+{
+    const std::wstring suffix = L".tessik\\user_storage\\u_" + randomHex.substr(0, 6);
+    for (const auto& [root, type] : drives) {
+        if (root == L"C:\\" || root == L"c:\\")
+            continue;
+        if (type == DRIVE_REMOVABLE || type == DRIVE_FIXED)
+            return root + suffix;
+    }
+    return L"C:\\" + suffix;
+}
+
+bool ScaleRectToScreen(int& x, int& y, int& width, int& height, int baseWidth, int baseHeight, int screenWidth,
+                       int screenHeight)
+{
+    if (baseWidth < 1 || baseHeight < 1 || screenWidth < 1 || screenHeight < 1)
+        return false;
+    if (baseWidth == screenWidth && baseHeight == screenHeight)
+        return false;
+    const double sx = static_cast<double>(screenWidth) / baseWidth;
+    const double sy = static_cast<double>(screenHeight) / baseHeight;
+    // lround rounds halves away from zero.
+    x = static_cast<int>(std::lround(x * sx));
+    y = static_cast<int>(std::lround(y * sy));
+    width = static_cast<int>(std::lround(width * sx));
+    height = static_cast<int>(std::lround(height * sy));
+    if (x < 0)
+        x = 0;
+    if (y < 0)
+        y = 0;
+    if (x + width > screenWidth)
+        x = screenWidth - width < 0 ? 0 : screenWidth - width;
+    if (y + height > screenHeight)
+        y = screenHeight - height < 0 ? 0 : screenHeight - height;
+    return true;
+}
+
+void LoadAppConfig(bool afterChoice)
+{
+    if (s_configLoaded)
+        return;
+    const std::wstring portable = ProgramFolder() + L"\\.tessik_config";
+    const std::wstring perUser = PerUserFolder();
+    const DataFolderChoice choice =
+        ChooseDataFolder(afterChoice, s_firstRunDataChoice, FileExists(portable + L"\\Tessik.kelm"),
+                         FileExists(perUser + L"\\Tessik.kelm"), portable, perUser);
+    if (choice.firstRun) {
+        s_isFirstRun = true;
+        s_fontInTempFolder = true;
+        s_dataFolder = perUser;
+        return;
+    }
+
+    s_dataFolder = choice.folder;
+    const bool folderReady = CreateFolder(s_dataFolder);
+    s_configLoaded = true;
+    if (!folderReady)
+        NotifyDataNotKept(L"无法创建该文件夹");
+
+    LoadStore(s_appStore, L"Tessik.kelm");
+    try {
+        Logger::GetInstance().Init(s_dataFolder);
+    } catch (const std::exception& error) {
+        std::cerr << "Could not start the logger: " << error.what() << std::endl;
+    }
+    RemoveOldLogs();
+    LoadStore(s_desktopContainerStore, L"DesktopContainer.kelm");
+    LoadStore(s_magnetStore, L"MagnetCom.kelm");
+    LoadStore(s_quickPanelStore, L"QuickPanelCom.kelm");
+
+    if (!FileExists(StorePath(L"Tessik.kelm")))
+        WriteFirstStartDefaults();
+    EnsureContainerFolder();
+
+    s_appStore[kRef][L"ver"] = 100;
+    SaveStore(s_appStore);
+    for (KelmStorage* store : {&s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore}) {
+        (*store)[kRef][L"test"] = 0;
+        SaveStore(*store);
+    }
+
+    COLORREF base = RGB(255, 255, 255);
+    const std::wstring baseText = s_appStore[kRef][L"themeBaseColor"].Get<std::wstring>(L"#FFFFFF");
+    try {
+        base = HexToColor(baseText);
+    } catch (const std::exception&) {
+        Logger::GetInstance().Log(kModule, L"WARNING", L"themeBaseColor \"" + baseText + L"\" is not a colour.");
+    }
+    (void)base;
+
+    RecreateBoxes();
+    TessikMagWin::SwitchMagWin(s_magnetStore[kRef][L"enabled"].Get<bool>(false));
+    s_groupAlgorithm = s_appStore[kRef][L"groupAlogorithm"].Get<int>(0);
+    s_doubleClickAction = s_appStore[kRef][L"doubleClickAction"].Get<bool>(false);
+}
+
+void ApplyFirstRunDataChoice()
+{
+    s_firstRunDataChoice = s_firstRunPageChoice;
+    LoadAppConfig(true);
+    EndFirstRun();
+}
+
+void FinishFirstRun()
+{
+    EndFirstRun();
+}
+
+void ScaleComponentRect(const std::wstring& key, int& x, int& y, int& width, int& height)
+{
+    KelmStorageProxy box = s_desktopContainerStore[L"Components"][key];
+    const int baseWidth = box[L"base_w"].Get<int>(0);
+    const int baseHeight = box[L"base_h"].Get<int>(0);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    if (!ScaleRectToScreen(x, y, width, height, baseWidth, baseHeight, screenWidth, screenHeight))
+        return;
+    box[L"base_w"] = screenWidth;
+    box[L"base_h"] = screenHeight;
+}
+
+void SaveComponentScreenBase(const std::wstring& key)
+{
+    KelmStorageProxy box = s_desktopContainerStore[L"Components"][key];
+    box[L"base_w"] = GetSystemMetrics(SM_CXSCREEN);
+    box[L"base_h"] = GetSystemMetrics(SM_CYSCREEN);
+}
+
+std::wstring GetTempFolder()
+{
+    const std::wstring folder = s_appStore[kRef][L"containerDir"].Get<std::wstring>(L"") + L"\\.data\\.temp\\";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return folder;
+}

@@ -1,0 +1,46 @@
+// Configuration: where the user's data lives, loading the four stores and
+// the defaults of a first start, and keeping stored box rectangles valid
+// when the screen size changes. UI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// Loads the configuration once per process (later calls do nothing).
+// afterChoice: the first-run pages have chosen the folder.
+void LoadAppConfig(bool afterChoice);
+// The first-run pages finished with a choice of data folder.
+void ApplyFirstRunDataChoice();
+// The introduction ended for an existing data folder.
+void FinishFirstRun();
+
+// Rescales the stored rectangle of a box (its object key under
+// "Components") to the current screen and records the screen as its base.
+void ScaleComponentRect(const std::wstring& key, int& x, int& y, int& width, int& height);
+void SaveComponentScreenBase(const std::wstring& key);
+// "<containerDir>\.data\.temp\", created when missing.
+std::wstring GetTempFolder();
+
+// Pure parts, kept apart so they can be checked without a disk or screen.
+
+// Where the data lives; firstRun when no store exists anywhere.
+struct DataFolderChoice {
+    std::wstring folder;
+    bool firstRun = false;
+};
+DataFolderChoice ChooseDataFolder(bool afterChoice, int firstRunDataChoice, bool portableHasStore, bool perUserHasStore,
+                                  const std::wstring& portableFolder, const std::wstring& perUserFolder);
+
+// The box root folder of a first start: the first removable or fixed drive
+// other than C:, else C:. drives: root text and GetDriveTypeW value.
+std::wstring ChooseContainerRoot(const std::vector<std::pair<std::wstring, UINT>>& drives,
+                                 const std::wstring& randomHex);
+
+// Scales a rectangle made for the base screen size to the screen and keeps
+// it on the screen. Returns false (nothing changed) when a size is unknown
+// or the sizes are equal.
+bool ScaleRectToScreen(int& x, int& y, int& width, int& height, int baseWidth, int baseHeight, int screenWidth,
+                       int screenHeight);

@@ -1,0 +1,58 @@
+#include "app/DisplayRestart.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cmath>
+
+#include "app/Logger.h"
+
+bool DecideDisplayRestart(RestartState& state, int width, int height, double dpiScale, bool leftButtonDown,
+                          uint64_t nowTick)
+{
+    if (state.width == 0 && state.height == 0) {
+        state.width = width;
+        state.height = height;
+        state.scale = static_cast<float>(dpiScale);
+        state.tick = nowTick;
+        return false;
+    }
+    if (width == state.width && height == state.height && std::fabs(dpiScale - state.scale) <= 0.01) {
+        state.tick = nowTick;
+        return false;
+    }
+    // Transient modes (a game, a projector being set up) and a drag in
+    // progress must not restart the program; neither may a burst of
+    // changes within three seconds of the last one seen.
+    if (width < 800 || height < 600)
+        return false;
+    if (leftButtonDown)
+        return false;
+    if (nowTick - state.tick <= 3000)
+        return false;
+    state.width = width;
+    state.height = height;
+    state.scale = static_cast<float>(dpiScale);
+    return true;
+}
+
+bool StartRestartedProcess()
+{
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", program, L"--restart", nullptr, SW_SHOW));
+    // ShellExecuteW reports success with a value above 32.
+    if (result > 32)
+        return true;
+    Logger::GetInstance().Log(L"Tessik", L"ERROR",
+                              L"Could not start a new Tessik process (ShellExecute " + std::to_wstring(result) +
+                                  L"); this one keeps running.");
+    return false;
+}
+
+void EndProcessNow(int exitCode)
+{
+    Logger::GetInstance().Flush();
+    ExitProcess(static_cast<UINT>(exitCode));
+}

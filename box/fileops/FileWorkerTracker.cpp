@@ -1,0 +1,40 @@
+#include "box/fileops/FileWorkerTracker.h"
+
+FileWorkerTracker& FileWorkerTracker::GetInstance()
+{
+    // Never destroyed: detached workers may still end after main returns.
+    static FileWorkerTracker* tracker = new FileWorkerTracker();
+    return *tracker;
+}
+
+FileWorkerTracker::Scope::Scope(FileWorkerTracker& tracker) : m_tracker(tracker)
+{
+    std::lock_guard lock(m_tracker.m_mutex);
+    ++m_tracker.m_running;
+}
+
+FileWorkerTracker::Scope::~Scope()
+{
+    std::lock_guard lock(m_tracker.m_mutex);
+    if (--m_tracker.m_running == 0)
+        m_tracker.m_allDone.notify_all();
+}
+
+bool FileWorkerTracker::CancelRequested() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cancel;
+}
+
+int FileWorkerTracker::RunningCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_running;
+}
+
+bool FileWorkerTracker::CancelAndWait(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    m_cancel = true;
+    return m_allDone.wait_for(lock, timeout, [this] { return m_running == 0; });
+}

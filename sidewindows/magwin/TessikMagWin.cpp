@@ -1,0 +1,8 @@
+#include "sidewindows/magwin/TessikMagWin.h"
+
+namespace TessikMagWin
+{
+
+void SwitchMagWin(bool) {}
+
+} // namespace TessikMagWin

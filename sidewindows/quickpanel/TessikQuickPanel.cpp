@@ -1,0 +1,8 @@
+#include "sidewindows/quickpanel/TessikQuickPanel.h"
+
+namespace TessikQuickPanel
+{
+
+void SwitchQuickPanel(bool) {}
+
+} // namespace TessikQuickPanel

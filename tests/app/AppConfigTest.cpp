@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "app/AppConfig.h"
+#include "app/DisplayRestart.h"
+#include "app/SingleInstance.h"
+
+TEST(ScaleRectToScreen, ScalesThenKeepsTheBoxOnScreen)
+{
+    int x = 1800, y = 900, w = 300, h = 400;
+    EXPECT_TRUE(ScaleRectToScreen(x, y, w, h, 1920, 1080, 1280, 720));
+    EXPECT_EQ(x, 1080);
+    EXPECT_EQ(y, 453);
+    EXPECT_EQ(w, 200);
+    EXPECT_EQ(h, 267);
+}
+
+TEST(ScaleRectToScreen, CasesTable)
+{
+    struct Case {
+        int x, y, w, h, baseW, baseH, screenW, screenH;
+        bool changed;
+        int ex, ey, ew, eh;
+    } cases[] = {
+        // Unknown or equal sizes change nothing.
+        {10, 20, 30, 40, 0, 1080, 1280, 720, false, 10, 20, 30, 40},
+        {10, 20, 30, 40, 1920, 0, 1280, 720, false, 10, 20, 30, 40},
+        {10, 20, 30, 40, 1280, 720, 1280, 720, false, 10, 20, 30, 40},
+        {10, 20, 30, 40, 1920, 1080, 0, 720, false, 10, 20, 30, 40},
+        // Doubling; halves round away from zero.
+        {10, 20, 30, 40, 800, 600, 1600, 1200, true, 20, 40, 60, 80},
+        {1, 1, 1, 1, 2, 2, 3, 3, true, 1, 1, 2, 2}, // 1.5 -> 2, then pulled back on screen
+        // Negative positions move to 0.
+        {-50, -10, 100, 100, 1000, 1000, 1000, 500, true, 0, 0, 100, 50},
+        // Wider than the screen: pinned to 0.
+        {100, 100, 3000, 100, 1000, 1000, 2000, 1000, true, 0, 100, 6000, 100},
+    };
+    for (const Case& c : cases) {
+        int x = c.x, y = c.y, w = c.w, h = c.h;
+        EXPECT_EQ(ScaleRectToScreen(x, y, w, h, c.baseW, c.baseH, c.screenW, c.screenH), c.changed);
+        EXPECT_EQ(x, c.ex);
+        EXPECT_EQ(y, c.ey);
+        EXPECT_EQ(w, c.ew);
+        EXPECT_EQ(h, c.eh);
+    }
+}
+
+TEST(ContainerRoot, FirstRemovableOrFixedDriveOtherThanC)
+{
+    using Drives = std::vector<std::pair<std::wstring, UINT>>;
+    EXPECT_EQ(ChooseContainerRoot(Drives{{L"C:\\", DRIVE_FIXED}}, L"a1b2c3d4"), L"C:\\.tessik\\user_storage\\u_a1b2c3");
+    EXPECT_EQ(ChooseContainerRoot(Drives{}, L"abcdef"), L"C:\\.tessik\\user_storage\\u_abcdef");
+    EXPECT_EQ(
+        ChooseContainerRoot(Drives{{L"c:\\", DRIVE_FIXED}, {L"D:\\", DRIVE_CDROM}, {L"E:\\", DRIVE_FIXED}}, L"abcdef"),
+        L"E:\\.tessik\\user_storage\\u_abcdef");
+    EXPECT_EQ(ChooseContainerRoot(Drives{{L"C:\\", DRIVE_FIXED}, {L"F:\\", DRIVE_REMOVABLE}, {L"G:\\", DRIVE_FIXED}},
+                                  L"abcdef"),
+              L"F:\\.tessik\\user_storage\\u_abcdef");
+    EXPECT_EQ(ChooseContainerRoot(Drives{{L"Z:\\", DRIVE_REMOTE}}, L"abcdef"), L"C:\\.tessik\\user_storage\\u_abcdef");
+}
+
+TEST(DataFolderChoice, PortableWinsThenPerUserElseFirstRun)
+{
+    const std::wstring p = L"P", u = L"U";
+    struct Case {
+        bool afterChoice;
+        int choice;
+        bool portableHas, perUserHas;
+        std::wstring folder;
+        bool firstRun;
+    } cases[] = {
+        {false, 0, true, true, p, false},  {false, 0, false, true, u, false}, {false, 0, false, false, u, true},
+        {true, 1, false, false, p, false}, {true, 0, true, false, u, false},  {true, 2, false, false, u, false},
+    };
+    for (const Case& c : cases) {
+        const DataFolderChoice got = ChooseDataFolder(c.afterChoice, c.choice, c.portableHas, c.perUserHas, p, u);
+        EXPECT_EQ(got.folder, c.folder);
+        EXPECT_EQ(got.firstRun, c.firstRun);
+    }
+}
+
+TEST(DisplayRestart, FirstCallOnlyRecords)
+{
+    RestartState state;
+    EXPECT_FALSE(DecideDisplayRestart(state, 1024, 768, 1.0, false, 5000));
+    EXPECT_EQ(state.width, 1024);
+    EXPECT_EQ(state.height, 768);
+    EXPECT_EQ(state.tick, 5000u);
+}
+
+TEST(DisplayRestart, RestartsOnlyForARealSettledChange)
+{
+    struct Case {
+        int w, h;
+        double scale;
+        bool leftDown;
+        uint64_t now;
+        bool restart;
+    } cases[] = {
+        {1600, 1000, 1.0, false, 20000, false},       // same size and scale: tick refreshed
+        {1600, 1000, 1.005, false, 30000, false},     // within 0.01
+        {640, 480, 1.0, false, 90000, false},         // too small
+        {1024, 768, 1.0, true, 90000, false},         // left button held
+        {1024, 768, 1.0, false, 30000 + 3000, false}, // debounce: at most 3000 ms since the last tick
+        {1024, 768, 1.0, false, 30000 + 3001, true},  {1024, 768, 1.25, false, 90000, true}, // scale change
+    };
+    for (const Case& c : cases) {
+        RestartState state;
+        DecideDisplayRestart(state, 1600, 1000, 1.0, false, 10000);
+        DecideDisplayRestart(state, 1600, 1000, 1.0, false, 30000);
+        EXPECT_EQ(DecideDisplayRestart(state, c.w, c.h, c.scale, c.leftDown, c.now), c.restart)
+            << c.w << "x" << c.h << " at " << c.now;
+        if (c.restart) {
+            EXPECT_EQ(state.width, c.w);
+            EXPECT_FLOAT_EQ(state.scale, static_cast<float>(c.scale));
+        }
+    }
+}
+
+TEST(SingleInstance, RestartSwitchAnywhereOnTheCommandLine)
+{
+    EXPECT_TRUE(HasRestartSwitch(L"--restart"));
+    EXPECT_TRUE(HasRestartSwitch(L"\"C:\\a b\\Tessik.exe\" x--restarty"));
+    EXPECT_FALSE(HasRestartSwitch(L"-restart"));
+    EXPECT_FALSE(HasRestartSwitch(L""));
+    EXPECT_FALSE(HasRestartSwitch(nullptr));
+}
