@@ -16,7 +16,9 @@
 #include "box/BoxServices.h"
 #include "mainwindow/FirstRunPages.h"
 #include "sidewindows/magwin/TessikMagWin.h"
+#include "ui/core/KelmWindow.h"
 #include "ui/core/TextHelpers.h"
+#include "ui/core/ThemeColors.h"
 
 namespace
 {
@@ -129,14 +131,6 @@ void RemoveOldLogs()
     }
 }
 
-void WriteFirstStartDefaults()
-{
-    s_appStore[kRef][L"NewComer"] = true;
-    s_desktopContainerStore[kRef][L"dragTip"] = true;
-    s_appStore[kRef][L"themeBaseColor"] = ColorToHex(RGB(255, 255, 255));
-    s_appStore[kRef][L"containerDir"] = ChooseContainerRoot(ListDrives(), RandomHexString(6));
-}
-
 void EnsureContainerFolder()
 {
     const std::wstring folder = s_appStore[kRef][L"containerDir"].Get<std::wstring>(L"");
@@ -197,6 +191,14 @@ void EndFirstRun()
 }
 
 } // namespace
+
+void WriteFirstStartDefaults(const std::wstring& containerDir)
+{
+    s_appStore[kRef][L"NewComer"] = true;
+    s_desktopContainerStore[kRef][L"dragTip"] = true;
+    s_appStore[kRef][L"themeBaseColor"] = ColorToHex(RGB(255, 255, 255));
+    s_appStore[kRef][L"containerDir"] = containerDir;
+}
 
 DataFolderChoice ChooseDataFolder(bool afterChoice, int firstRunDataChoice, bool portableHasStore, bool perUserHasStore,
                                   const std::wstring& portableFolder, const std::wstring& perUserFolder)
@@ -282,7 +284,7 @@ void LoadAppConfig(bool afterChoice)
     LoadStore(s_quickPanelStore, L"QuickPanelCom.kelm");
 
     if (!FileExists(StorePath(L"Tessik.kelm")))
-        WriteFirstStartDefaults();
+        WriteFirstStartDefaults(ChooseContainerRoot(ListDrives(), RandomHexString(6)));
     EnsureContainerFolder();
 
     s_appStore[kRef][L"ver"] = 100;
@@ -299,12 +301,14 @@ void LoadAppConfig(bool afterChoice)
     } catch (const std::exception&) {
         Logger::GetInstance().Log(kModule, L"WARNING", L"themeBaseColor \"" + baseText + L"\" is not a colour.");
     }
-    (void)base;
+    ThemeBaseColor = ThemeRgb{GetRValue(base), GetGValue(base), GetBValue(base)};
+    UpdateThemeColors();
 
     RecreateBoxes();
     TessikMagWin::SwitchMagWin(s_magnetStore[kRef][L"enabled"].Get<bool>(false));
     s_groupAlgorithm = s_appStore[kRef][L"groupAlogorithm"].Get<int>(0);
     s_doubleClickAction = s_appStore[kRef][L"doubleClickAction"].Get<bool>(false);
+    HoverAnimationCount = 0;
 }
 
 void ApplyFirstRunDataChoice()

@@ -24,6 +24,9 @@ void SaveComponentScreenBase(const std::wstring& key);
 // "<containerDir>\.data\.temp\", created when missing.
 std::wstring GetTempFolder();
 
+// The settings of a first start with a data folder (saved by the loader).
+void WriteFirstStartDefaults(const std::wstring& containerDir);
+
 // Pure parts, kept apart so they can be checked without a disk or screen.
 
 // Where the data lives; firstRun when no store exists anywhere.

@@ -6,6 +6,14 @@
 #include <cmath>
 
 #include "app/Logger.h"
+#include "ui/core/DpiScale.h"
+
+namespace
+{
+
+RestartState s_restartState;
+
+} // namespace
 
 bool DecideDisplayRestart(RestartState& state, int width, int height, double dpiScale, bool leftButtonDown,
                           uint64_t nowTick)
@@ -55,4 +63,15 @@ void EndProcessNow(int exitCode)
 {
     Logger::GetInstance().Flush();
     ExitProcess(static_cast<UINT>(exitCode));
+}
+
+void RestartOnDisplayChange()
+{
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    const bool leftDown = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
+    if (!DecideDisplayRestart(s_restartState, width, height, DpiScale, leftDown, GetTickCount64()))
+        return;
+    if (StartRestartedProcess())
+        EndProcessNow(0);
 }

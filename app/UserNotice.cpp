@@ -39,7 +39,13 @@ void NotifyUserOnce(const std::wstring& kind, const std::wstring& text)
 {
     if (!s_noticeKinds.insert(kind).second)
         return;
-    Logger::GetInstance().Log(L"Tessik", L"ERROR", text);
+    // One log line per notice.
+    std::wstring line = text;
+    for (wchar_t& c : line) {
+        if (c == L'\n')
+            c = L' ';
+    }
+    Logger::GetInstance().Log(L"Tessik", L"ERROR", line);
     s_pendingNotices.push_back(text);
     ArmNoticeTimer();
 }

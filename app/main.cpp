@@ -1,7 +1,123 @@
-// Process entry of Tessik.exe.
+// Process entry of Tessik.exe: one instance per logon, configuration and
+// stores, icon font, graphics factories, the main window and the message
+// loop on the one UI thread.
 #include <windows.h>
+#include <objbase.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+#include <cstdlib>
+#include <cwchar>
+#include <stdexcept>
+#include <string>
+
+#include "app/AppConfig.h"
+#include "app/AppMainWindow.h"
+#include "app/AppState.h"
+#include "app/IconFontFile.h"
+#include "app/KelmStorage.h"
+#include "app/Logger.h"
+#include "app/SingleInstance.h"
+#include "mainwindow/MainWindowBuild.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/DpiScale.h"
+#include "ui/core/ThemeColors.h"
+
+namespace
 {
+
+// Other programs (the shell, an installer) must find the window at once,
+// but DirectWrite and the desktop settle first on a fresh logon.
+constexpr DWORD kStartupPauseMs = 1800;
+constexpr int kFactoryAttempts = 10;
+constexpr DWORD kFactoryRetryMs = 200;
+
+void SetCurrentDirectoryToProgramFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    wchar_t* slash = nullptr;
+    for (wchar_t* p = path; *p; ++p) {
+        if (*p == L'\\' || *p == L'/')
+            slash = p;
+    }
+    if (!slash)
+        return;
+    *slash = L'\0';
+    SetCurrentDirectoryW(path);
+}
+
+void CreateFactoriesWithRetries()
+{
+    for (int attempt = 0; attempt < kFactoryAttempts; ++attempt) {
+        if (CreateGraphicsFactories() && s_wicFactory)
+            return;
+        Sleep(kFactoryRetryMs);
+    }
+    // Whatever is still missing stays empty; drawing code copes with it.
+    Logger::GetInstance().Log(L"Tessik", L"WARNING", L"Some graphics factories could not be created.");
+}
+
+// Test builds force a crash through the environment so the crash handler
+// can be checked end to end; ordinary starts never set it.
+void CrashWhenAskedForTesting()
+{
+    const wchar_t* kind = _wgetenv(L"TESSIK_TEST_CRASH");
+    if (!kind)
+        return;
+    if (std::wcscmp(kind, L"access") == 0) {
+        volatile int* nowhere = nullptr;
+        *nowhere = 1;
+    } else if (std::wcscmp(kind, L"cxx") == 0) {
+        throw std::runtime_error("forced C++ exception");
+    }
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
+{
+    SetCurrentDirectoryToProgramFolder();
+    if (!ClaimSingleInstance(commandLine))
+        return 0;
+
+    DpiScale = GetDpiScale();
+    UpdateThemeColors();
+    LoadAppConfig(false);
+    Logger::GetInstance().Log(L"Tessik", L"INFO", L"Tessik started; data folder " + s_dataFolder);
+
+    s_iconFontPath = IconFontPathFor(s_isFirstRun, s_dataFolder);
+    EnsureIconFontFile(s_iconFontPath);
+
+    Sleep(kStartupPauseMs);
+    CoInitialize(nullptr);
+    CreateFactoriesWithRetries();
+    // Registered for the system and as DirectWrite's private collection,
+    // which needs the factory.
+    RegisterIconFont(s_iconFontPath);
+
+    s_startingUp = false;
+    KelmWindow& window = *s_mainWindow;
+    window.Set(100, 100, static_cast<int>(DpiScale * 1080), static_cast<int>(DpiScale * 720), kMainWindowClass,
+               kMainWindowTitle);
+    window.SetDrawCallback(MainWindowBuild);
+    window.showCommand = s_appStore[L"TessikRef"][L"showTessikMain"].Get<bool>(true) ? SW_SHOW : SW_HIDE;
+    window.frameMode = 2;
+    window.onCreated = OnMainWindowCreated;
+    window.minWidth = 460;
+    window.minHeight = 330;
+    if (window.Create() == 1) {
+        CrashWhenAskedForTesting();
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+
+    if (s_fontInTempFolder && !s_iconFontPath.empty()) {
+        UnregisterIconFont(s_iconFontPath);
+        DeleteFileW(s_iconFontPath.c_str());
+    }
+    // Everything logged so far reaches the file before the process ends.
+    Logger::GetInstance().Stop();
     return 0;
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/AppConfig.h"
+#include "app/KelmStorage.h"
+#include "app/TempFolder.h"
 #include "app/DisplayRestart.h"
 #include "app/SingleInstance.h"
 
@@ -123,4 +125,24 @@ TEST(SingleInstance, RestartSwitchAnywhereOnTheCommandLine)
     EXPECT_FALSE(HasRestartSwitch(L"-restart"));
     EXPECT_FALSE(HasRestartSwitch(L""));
     EXPECT_FALSE(HasRestartSwitch(nullptr));
+}
+
+TEST(FirstStartDefaults, IntroductionHintWhiteThemeAndBoxFolder)
+{
+    TempFolder folder;
+    s_appStore.Load(folder.File(L"Tessik.kelm"));
+    s_desktopContainerStore.Load(folder.File(L"DesktopContainer.kelm"));
+    WriteFirstStartDefaults(L"E:\\.tessik\\user_storage\\u_abc123");
+    EXPECT_TRUE(s_appStore[L"TessikRef"][L"NewComer"].Get<bool>(false));
+    EXPECT_TRUE(s_desktopContainerStore[L"TessikRef"][L"dragTip"].Get<bool>(false));
+    EXPECT_EQ(s_appStore[L"TessikRef"][L"themeBaseColor"].Get<std::wstring>(L""), L"#FFFFFF");
+    EXPECT_EQ(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L""), L"E:\\.tessik\\user_storage\\u_abc123");
+    // They survive a save and a load in the store's own format.
+    s_appStore.Save();
+    KelmStorage again;
+    again.Load(folder.File(L"Tessik.kelm"));
+    EXPECT_EQ(again[L"TessikRef"][L"themeBaseColor"].Get<std::wstring>(L""), L"#FFFFFF");
+    EXPECT_TRUE(again[L"TessikRef"][L"NewComer"].Get<bool>(false));
+    s_appStore = KelmStorage();
+    s_desktopContainerStore = KelmStorage();
 }

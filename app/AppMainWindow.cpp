@@ -1,0 +1,163 @@
+#include "app/AppMainWindow.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <chrono>
+
+#include "app/AppState.h"
+#include "app/Backup.h"
+#include "app/CommonHelpers.h"
+#include "app/DesktopCapture.h"
+#include "app/DisplayRestart.h"
+#include "app/GlobalHotkeys.h"
+#include "app/KelmStorage.h"
+#include "app/Logger.h"
+#include "app/UserNotice.h"
+#include "box/BoxServices.h"
+#include "box/fileops/FileWorkerTracker.h"
+#include "sidewindows/quickpanel/TessikQuickPanel.h"
+#include "ui/core/DragDropState.h"
+#include "ui/core/WindowMessages.h"
+
+std::shared_ptr<KelmWindow> s_mainWindow = std::make_shared<KelmWindow>();
+
+namespace
+{
+
+const wchar_t kRef[] = L"TessikRef";
+const wchar_t kDocumentationUrl[] = L"https://docs.tessik.example/";
+// How long quitting waits for file workers to stop after the cancel.
+constexpr auto kWorkerStopWait = std::chrono::seconds(15);
+
+// Runs a timer step unless one is already running further up this stack
+// (a modal loop inside a step dispatches the same timer again).
+template <typename Step> void RunOnce(bool& running, const wchar_t* name, Step step)
+{
+    if (running)
+        return;
+    running = true;
+    try {
+        step();
+    } catch (const std::exception& error) {
+        std::string what = error.what();
+        Logger::GetInstance().Log(L"Tessik", L"ERROR",
+                                  std::wstring(name) + L" failed: " + std::wstring(what.begin(), what.end()));
+    } catch (...) {
+        Logger::GetInstance().Log(L"Tessik", L"ERROR", std::wstring(name) + L" failed.");
+    }
+    running = false;
+}
+
+void CenterOnPrimaryScreen(HWND window)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ShowMainWindow()
+{
+    if (HWND window = s_mainWindow->GetHwnd())
+        ShowWindow(window, SW_SHOW);
+}
+
+} // namespace
+
+void OnMainWindowCreated()
+{
+    HWND window = s_mainWindow->hwnd;
+    CenterOnPrimaryScreen(window);
+    s_mainWindow->StartAnimationTimer();
+    s_mainWindow->AddTrayIcon(ShowMainWindow, ShowTrayMenu);
+    s_mainWindow->SetMessageHandler(MainWindowMessageHandler);
+    SetTimer(nullptr, 0, 2600, RefreshFolderBoxesTimer);
+    SetTimer(nullptr, 0, 60000, AutoBackupTimer);
+    SendMessageW(window, WM_KELM_CAPTURE_DESKTOP, 0, 0);
+    if (s_appStore[kRef][L"enableCompatibleLayer"].Get<bool>(false))
+        RegisterThemeFolderNotify(window);
+    RegisterQuickPanelHotKey(window, s_appStore[kRef][L"QuickPanelHotKey"].Get<std::wstring>(L"CTRL+SHIFT+K"));
+    RegisterVisibilityHotKey(window, s_appStore[kRef][L"VisibilityHotKey"].Get<std::wstring>(L"CTRL+SHIFT+L"));
+    ShowPendingNotices(window);
+}
+
+LRESULT MainWindowMessageHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_DISPLAYCHANGE:
+        RestartOnDisplayChange();
+        return 0;
+    case WM_CLOSE:
+        // Closing only hides: the program lives on in the tray.
+        ShowWindow(window, SW_HIDE);
+        return 0;
+    case WM_SETTINGCHANGE:
+        SendMessageW(window, WM_KELM_CAPTURE_DESKTOP, 0, 0);
+        return 0;
+    case WM_SYSKEYDOWN:
+        if (wParam == 'H')
+            ShellExecuteW(nullptr, L"open", kDocumentationUrl, nullptr, nullptr, SW_SHOW);
+        return 0;
+    case WM_HOTKEY:
+        if (wParam == kQuickPanelHotKeyId) {
+            TessikQuickPanel::SwitchQuickPanel(s_quickPanelClosed);
+            s_quickPanelClosed = !s_quickPanelClosed;
+        } else if (wParam == kVisibilityHotKeyId) {
+            ToggleAllBoxesVisible();
+            s_boxesHidden = !s_boxesHidden;
+        }
+        return 0;
+    case WM_KELM_CAPTURE_DESKTOP:
+        CaptureDesktop(window);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void ShowTrayMenu()
+{
+    // The tray menu ("返回" / "退出") is drawn by the framework's menu,
+    // which is not built yet; until then a right click quits directly.
+    QuitFromTray();
+}
+
+void QuitFromTray()
+{
+    Logger& logger = Logger::GetInstance();
+    FileWorkerTracker& workers = FileWorkerTracker::GetInstance();
+    if (workers.RunningCount() > 0) {
+        logger.Log(L"Tessik", L"INFO", L"Waiting for file operations to stop before quitting.");
+        if (!workers.CancelAndWait(kWorkerStopWait))
+            logger.Log(L"Tessik", L"WARNING", L"File operations still running at exit.");
+    }
+    if (s_themeFolderNotifyId) {
+        SHChangeNotifyDeregister(s_themeFolderNotifyId);
+        s_themeFolderNotifyId = 0;
+    }
+    logger.Log(L"Tessik", L"INFO", L"Quit from the tray.");
+    if (HWND window = s_mainWindow->GetHwnd())
+        DestroyWindow(window);
+    PostQuitMessage(0);
+}
+
+void CALLBACK RefreshFolderBoxesTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    static bool running = false;
+    RunOnce(running, L"Folder refresh", [] {
+        // Re-reading a folder while a file is dragged over it would drop
+        // the record of the dragged icon.
+        if (!s_dragOverAccepted)
+            TessikDesktopContainer::SyncFolderBoxes();
+    });
+}
+
+void CALLBACK AutoBackupTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    static bool running = false;
+    RunOnce(running, L"Automatic backup", [] { AutoBackupTick(); });
+}

@@ -1,0 +1,3 @@
+#include "app/Backup.h"
+
+void AutoBackupTick() {}

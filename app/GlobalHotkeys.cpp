@@ -1,0 +1,5 @@
+#include "app/GlobalHotkeys.h"
+
+void RegisterQuickPanelHotKey(HWND, const std::wstring&) {}
+
+void RegisterVisibilityHotKey(HWND, const std::wstring&) {}

@@ -1,0 +1,138 @@
+// Small Windows console program the end-to-end scripts run in the same Wine
+// prefix as Tessik.exe to see and poke its top-level windows (X tools only
+// see Wine's own class names). Every wait is bounded by its timeout.
+//
+//   WindowProbe wait <class> <title> <visible|hidden|any> <timeout ms>
+//   WindowProbe gone <class> <title> <timeout ms>
+//   WindowProbe count <class> <title>
+//   WindowProbe post <class> <title> <message> <wParam> <lParam>
+//   WindowProbe close-title <part of a title>
+//   WindowProbe list
+//
+// Exit code 0 on success, 1 when the condition was not met, 2 on bad use.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+struct Found {
+    HWND window;
+    std::wstring className;
+    std::wstring title;
+    bool visible;
+    DWORD processId;
+};
+
+std::vector<Found> ListWindows()
+{
+    std::vector<Found> windows;
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            wchar_t className[256] = {};
+            wchar_t title[512] = {};
+            GetClassNameW(window, className, 256);
+            GetWindowTextW(window, title, 512);
+            DWORD processId = 0;
+            GetWindowThreadProcessId(window, &processId);
+            reinterpret_cast<std::vector<Found>*>(param)->push_back(
+                {window, className, title, IsWindowVisible(window) != FALSE, processId});
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::vector<Found> Matching(const std::wstring& className, const std::wstring& title)
+{
+    std::vector<Found> matches;
+    for (const Found& f : ListWindows()) {
+        if (f.className == className && f.title == title)
+            matches.push_back(f);
+    }
+    return matches;
+}
+
+bool WantedVisibility(const Found& f, const std::wstring& visibility)
+{
+    return visibility == L"any" || (visibility == L"visible" && f.visible) || (visibility == L"hidden" && !f.visible);
+}
+
+void Print(const Found& f)
+{
+    RECT rect{};
+    GetWindowRect(f.window, &rect);
+    std::wprintf(L"%ls\t%ls\t%d\t%lu\t%ld,%ld,%ld,%ld\n", f.className.c_str(), f.title.c_str(), f.visible ? 1 : 0,
+                 f.processId, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+int Wait(const std::wstring& className, const std::wstring& title, const std::wstring& visibility, DWORD timeout)
+{
+    const ULONGLONG end = GetTickCount64() + timeout;
+    do {
+        for (const Found& f : Matching(className, title)) {
+            if (WantedVisibility(f, visibility)) {
+                Print(f);
+                return 0;
+            }
+        }
+        Sleep(100);
+    } while (GetTickCount64() < end);
+    return 1;
+}
+
+int Gone(const std::wstring& className, const std::wstring& title, DWORD timeout)
+{
+    const ULONGLONG end = GetTickCount64() + timeout;
+    do {
+        if (Matching(className, title).empty())
+            return 0;
+        Sleep(100);
+    } while (GetTickCount64() < end);
+    return 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"wait" && argc == 6)
+        return Wait(argv[2], argv[3], argv[4], static_cast<DWORD>(_wtoi(argv[5])));
+    if (command == L"gone" && argc == 5)
+        return Gone(argv[2], argv[3], static_cast<DWORD>(_wtoi(argv[4])));
+    if (command == L"count" && argc == 4) {
+        std::wprintf(L"%zu\n", Matching(argv[2], argv[3]).size());
+        return 0;
+    }
+    if (command == L"post" && argc == 7) {
+        int posted = 0;
+        for (const Found& f : Matching(argv[2], argv[3])) {
+            if (PostMessageW(f.window, static_cast<UINT>(_wtoi(argv[4])), static_cast<WPARAM>(_wtoi(argv[5])),
+                             static_cast<LPARAM>(_wtoi(argv[6]))))
+                ++posted;
+        }
+        std::wprintf(L"%d\n", posted);
+        return posted > 0 ? 0 : 1;
+    }
+    if (command == L"close-title" && argc == 3) {
+        int closed = 0;
+        for (const Found& f : ListWindows()) {
+            if (f.title.find(argv[2]) != std::wstring::npos && PostMessageW(f.window, WM_CLOSE, 0, 0))
+                ++closed;
+        }
+        std::wprintf(L"%d\n", closed);
+        return closed > 0 ? 0 : 1;
+    }
+    if (command == L"list") {
+        for (const Found& f : ListWindows())
+            Print(f);
+        return 0;
+    }
+    std::fwprintf(stderr, L"usage: see the top of WindowProbe.cpp\n");
+    return 2;
+}

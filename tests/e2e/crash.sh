@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# A forced crash (an access violation, then an uncaught C++ exception)
+# leaves a FATAL line naming the exception code after the lines logged
+# before it; the log opened in Notepad is closed again.
+source "$(dirname "$0")/lib.sh"
+
+seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
+
+crash_once() {
+  local kind="$1" code="$2" log="$3"
+  TESSIK_TEST_CRASH="$kind" start_tessik
+  local pid=$LAST_PID
+  # Wine may hold the crashed process in its debugger's "Program Error"
+  # dialog; closing that dialog ends the process.
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    probe post "#32770" "Program Error" 16 0 0 >/dev/null || true
+    sleep 0.2
+  done
+  wait_exit "$pid"
+  [ "$RC" != 0 ] && [ "$RC" != timeout ] || fail "$kind: exit code $RC"
+  [ -f "$log" ] || fail "$kind: no log $(ls "$DATA/logs")"
+  grep -q "\]\[FATAL\] Unhandled Exception (Code: $code) at address 0x" "$log" || fail "$kind: no FATAL line: $(cat "$log")"
+  # Lines queued before the crash come first.
+  local started fatal
+  started=$(grep -n 'Tessik started' "$log" | cut -d: -f1)
+  fatal=$(grep -n 'FATAL' "$log" | cut -d: -f1)
+  [ -n "$started" ] && [ "$started" -lt "$fatal" ] || fail "$kind: start line missing or after the FATAL line"
+  # Notepad shows the log; close it so nothing stays behind.
+  local name
+  name=$(basename "$log")
+  for _ in $(seq 40); do
+    probe close-title "$name" >/dev/null && break
+    sleep 0.25
+  done
+}
+
+crash_once access 0xC0000005 "$DATA/logs/${TODAY}_00.txt"
+crash_once cxx 0x20474343 "$DATA/logs/${TODAY}_01.txt"
+echo "PASS"

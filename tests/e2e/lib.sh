@@ -1,0 +1,78 @@
+# Shared set-up of the end-to-end scripts; sourced. Arguments of every
+# script: Tessik.exe, WindowProbe.exe, a work folder of the test's own.
+set -euo pipefail
+TESSIK_EXE="$1"
+PROBE_EXE="$2"
+WORK="$3"
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/env.sh"
+
+MAIN_CLASS="Kelm.Class.Tessik.App.Main"
+MAIN_TITLE="Tessik"
+WM_TRAY=4087
+WM_RBUTTONUP=517
+TODAY="$(date +%Y_%m_%d)"
+
+rm -rf "$WORK"
+APP="$WORK/app"
+DATA="$APP/.tessik_config"
+mkdir -p "$DATA"
+cp "$TESSIK_EXE" "$APP/Tessik.exe"
+
+# Z: is the Unix root in Wine.
+win_path() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's|/|\\|g')"; }
+# A path as the store writes it: backslashes doubled.
+store_path() { win_path "$1" | sed 's|\\|\\\\|g'; }
+
+# Portable data folder: Tessik.kelm beside the program makes it so.
+# Arguments: lines to put into "TessikRef" (already in store syntax).
+seed_app_store() {
+  local body="" line
+  for line in "$@"; do
+    [ -n "$body" ] && body+=$',\n'
+    body+="    $line"
+  done
+  printf 'TessikRef{\n%s\n}\n' "$body" > "$DATA/Tessik.kelm"
+}
+
+probe() { wine "$PROBE_EXE" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+TESSIK_PIDS=()
+# Starts Tessik in the background; its pid is in LAST_PID.
+start_tessik() {
+  (cd "$APP" && exec wine "$APP/Tessik.exe" "$@") >>"$WORK/output.txt" 2>&1 &
+  LAST_PID=$!
+  TESSIK_PIDS+=("$LAST_PID")
+}
+
+# Waits (bounded) for a background Tessik to end and leaves its exit code
+# in RC ("timeout" when it did not end). Not in a subshell: only this shell
+# can wait for its children.
+wait_exit() {
+  local pid="$1" i
+  RC=timeout
+  for i in $(seq 300); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      RC=0
+      wait "$pid" || RC=$?
+      return 0
+    fi
+    sleep 0.1
+  done
+}
+
+cleanup() {
+  local pid
+  for pid in "${TESSIK_PIDS[@]}"; do
+    kill -9 "$pid" 2>/dev/null || true
+  done
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; echo "--- program output:" >&2; cat "$WORK/output.txt" >&2 2>/dev/null || true; exit 1; }
+
+wait_main_window() { probe wait "$MAIN_CLASS" "$MAIN_TITLE" "$1" 40000 >/dev/null || fail "no main window ($1)"; }
+
+quit_from_tray() { probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_RBUTTONUP >/dev/null || fail "no window to quit"; }
+
+# "[module][YYYY/MM/DD HH:MM:SS][LEVEL] text" with CR LF.
+LINE_RE='^\[[^]]*\]\[[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\]\[(INFO|WARNING|ERROR|FATAL)\] .*'$'\r''$'

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# A start in a portable data folder: store files and their markers, the icon
+# font, the box root folder, log naming and format, clean-up of old logs,
+# and a quit from the tray that loses nothing.
+source "$(dirname "$0")/lib.sh"
+
+seed_app_store "containerDir : \"$(store_path "$WORK/boxes/root")\""
+mkdir -p "$DATA/logs"
+echo old > "$DATA/logs/old.txt"
+echo recent > "$DATA/logs/recent.txt"
+echo earlier > "$DATA/logs/${TODAY}_00.txt"
+touch -d '-49 hours' "$DATA/logs/old.txt"
+touch -d '-47 hours' "$DATA/logs/recent.txt"
+
+start_tessik
+pid=$LAST_PID
+wait_main_window visible
+
+for f in Tessik.kelm DesktopContainer.kelm MagnetCom.kelm QuickPanelCom.kelm; do
+  [ -f "$DATA/$f" ] || fail "store $f missing"
+done
+grep -q 'ver : 100' "$DATA/Tessik.kelm" || fail "ver marker missing"
+grep -q 'containerDir' "$DATA/Tessik.kelm" || fail "containerDir lost"
+for f in DesktopContainer.kelm MagnetCom.kelm QuickPanelCom.kelm; do
+  grep -q 'test : 0' "$DATA/$f" || fail "test marker missing in $f"
+done
+[ -d "$WORK/boxes/root" ] || fail "box root folder not created"
+[ "$(stat -c %s "$DATA/Font-AwesomeFree.ttf")" -gt 100000 ] || fail "icon font not written"
+
+[ ! -e "$DATA/logs/old.txt" ] || fail "log older than 48 hours kept"
+[ -e "$DATA/logs/recent.txt" ] || fail "log of 47 hours removed"
+log="$DATA/logs/${TODAY}_01.txt"
+[ -f "$log" ] || fail "log file ${TODAY}_01.txt missing: $(ls "$DATA/logs")"
+
+quit_from_tray
+wait_exit "$pid"
+[ "$RC" = 0 ] || fail "quit exit code $RC"
+grep -qE "$LINE_RE" "$log" || fail "no line in the log format"
+grep -q '\]\[INFO\] Tessik started; data folder Z:' "$log" || fail "start line missing"
+grep -q '\]\[INFO\] Quit from the tray\.' "$log" || fail "last line before quit lost"
+bad=$(grep -cvE "$LINE_RE" "$log" || true)
+[ "$bad" = 0 ] || fail "$bad lines not in the log format"
+echo "PASS"
