@@ -10,14 +10,14 @@
 #include "app/CommonHelpers.h"
 #include "app/DesktopCapture.h"
 #include "app/DisplayRestart.h"
-#include "app/GlobalHotkeys.h"
+#include "app/GlobalHotKeys.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxServices.h"
+#include "box/icons/FolderSync.h"
 #include "box/fileops/FileWorkerTracker.h"
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
-#include "ui/core/DragDropState.h"
 #include "ui/core/WindowMessages.h"
 
 std::shared_ptr<KelmWindow> s_mainWindow = std::make_shared<KelmWindow>();
@@ -143,17 +143,6 @@ void QuitFromTray()
     if (HWND window = s_mainWindow->GetHwnd())
         DestroyWindow(window);
     PostQuitMessage(0);
-}
-
-void CALLBACK RefreshFolderBoxesTimer(HWND, UINT, UINT_PTR, DWORD)
-{
-    static bool running = false;
-    RunOnce(running, L"Folder refresh", [] {
-        // Re-reading a folder while a file is dragged over it would drop
-        // the record of the dragged icon.
-        if (!s_dragOverAccepted)
-            TessikDesktopContainer::SyncFolderBoxes();
-    });
 }
 
 void CALLBACK AutoBackupTimer(HWND, UINT, UINT_PTR, DWORD)

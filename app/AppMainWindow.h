@@ -22,7 +22,8 @@ void ShowTrayMenu();
 // the message loop.
 void QuitFromTray();
 
-// Thread-timer procedures of the UI thread. Both also fire inside modal
-// loops (message boxes, popups), so each refuses to run inside itself.
-void CALLBACK RefreshFolderBoxesTimer(HWND, UINT, UINT_PTR, DWORD);
+// Thread-timer procedure of the automatic backup. It also fires inside
+// modal loops (message boxes, popups), so it refuses to run inside itself.
+// (The folder refresh timer, RefreshFolderBoxesTimer, lives with the folder
+// sync and guards itself the same way.)
 void CALLBACK AutoBackupTimer(HWND, UINT, UINT_PTR, DWORD);

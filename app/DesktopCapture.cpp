@@ -1,7 +1,8 @@
 #include "app/DesktopCapture.h"
 
 #include "app/KelmStorage.h"
-#include "box/BoxServices.h"
+#include "box/BoxRuntime.h"
+#include "ui/core/KelmWindow.h"
 
 HDC s_desktopCaptureDC = nullptr;
 
@@ -79,5 +80,8 @@ void CaptureDesktop(HWND window)
     }
     // The blur of "compatLayerBlurLevel" comes with the blur filters.
     ReleaseDC(window, windowDC);
-    TessikDesktopContainer::InvalidateAllBoxes();
+    for (const auto& [box, runtime] : s_boxRuntimes) {
+        if (box && box->GetHwnd())
+            InvalidateRect(box->GetHwnd(), nullptr, FALSE);
+    }
 }

@@ -11,10 +11,6 @@ void CreateCom(std::wstring id, std::wstring targetFolder, bool, int)
                               L"Box " + id + L" (" + targetFolder + L") is stored; box windows are not built yet.");
 }
 
-void SyncFolderBoxes() {}
-
-void InvalidateAllBoxes() {}
-
 } // namespace TessikDesktopContainer
 
 void ToggleAllBoxesVisible() {}

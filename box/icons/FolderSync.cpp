@@ -235,6 +235,12 @@ void RefreshFolderBoxes()
 
 void CALLBACK RefreshFolderBoxesTimer(HWND, UINT, UINT_PTR, DWORD)
 {
+    // Thread timers also fire inside modal loops (a message box or popup
+    // opened during a sync): a second pass must not start inside the first.
+    static bool running = false;
+    if (running)
+        return;
+    running = true;
     // A timer procedure must never let an exception out: it would end the
     // process from inside the message loop.
     try {
@@ -244,4 +250,5 @@ void CALLBACK RefreshFolderBoxesTimer(HWND, UINT, UINT_PTR, DWORD)
     } catch (...) {
         LogIconError(L"Folder refresh failed.");
     }
+    running = false;
 }
