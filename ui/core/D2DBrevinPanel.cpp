@@ -89,16 +89,20 @@ int D2DBrevinPanel::DispatchKeyEvent(const kelmPoint& point, kelmEvent event, UI
     return kNotHandled;
 }
 
-int D2DBrevinPanel::DispatchDropFiles(const kelmPoint& point, kelmEvent event, std::vector<std::wstring> paths)
+namespace {
+
+// Hands a drop to the topmost control under the point (or the one holding
+// the pointer) that takes it.
+template <typename Handler>
+int DispatchDrop(const std::vector<std::shared_ptr<BrevinControl>>& list, const kelmPoint& point, int offsetX,
+                 int offsetY, Handler&& handler)
 {
-    const auto list = Snapshot();
-    ClearHover(list, event);
     for (auto it = list.rbegin(); it != list.rend(); ++it) {
         kelmRect rc = (*it)->GetRect();
         rc.x += offsetX;
         rc.y += offsetY;
         if ((*it)->IsCapturing() || Hits(point, rc)) {
-            const int result = (*it)->OnDropFiles(point, event, paths);
+            const int result = handler(**it);
             if (result != kNotHandled)
                 return result;
         }
@@ -106,21 +110,22 @@ int D2DBrevinPanel::DispatchDropFiles(const kelmPoint& point, kelmEvent event, s
     return kNotHandled;
 }
 
+}  // namespace
+
+int D2DBrevinPanel::DispatchDropFiles(const kelmPoint& point, kelmEvent event, std::vector<std::wstring> paths)
+{
+    const auto list = Snapshot();
+    ClearHover(list, event);
+    return DispatchDrop(list, point, offsetX, offsetY,
+                        [&](BrevinControl& control) { return control.OnDropFiles(point, event, paths); });
+}
+
 int D2DBrevinPanel::DispatchDropText(const kelmPoint& point, kelmEvent event, std::wstring text)
 {
     const auto list = Snapshot();
     ClearHover(list, event);
-    for (auto it = list.rbegin(); it != list.rend(); ++it) {
-        kelmRect rc = (*it)->GetRect();
-        rc.x += offsetX;
-        rc.y += offsetY;
-        if ((*it)->IsCapturing() || Hits(point, rc)) {
-            const int result = (*it)->OnDropText(point, event, text);
-            if (result != kNotHandled)
-                return result;
-        }
-    }
-    return kNotHandled;
+    return DispatchDrop(list, point, offsetX, offsetY,
+                        [&](BrevinControl& control) { return control.OnDropText(point, event, text); });
 }
 
 } // namespace Brevin
