@@ -58,6 +58,15 @@ ComPtr<IDWriteTextLayout> MakeIconLayout(const wchar_t* text, IDWriteTextFormat*
         layout->SetFontFamilyName(kIconFontFamily, range);
         if (s_iconFontCollection)
             layout->SetFontCollection(s_iconFontCollection.Get(), range);
+        // The icon font has no colon: the two markers would show as missing-
+        // glyph boxes (or fall back to a visible colon). They only mark the
+        // run, so they take no room and draw nothing.
+        for (const size_t marker : {i, j}) {
+            const DWRITE_TEXT_RANGE one{static_cast<UINT32>(marker), 1};
+            layout->SetFontCollection(nullptr, one);
+            layout->SetFontFamilyName(L"Segoe UI", one);
+            layout->SetFontSize(0.001f, one);
+        }
     }
     return layout;
 }
