@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "tests/ui/core/WindowTestSupport.h"
+#include "tests/common/WindowTestSupport.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/GlyphNames.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "tests/ui/core/RecordingControl.h"
-#include "tests/ui/core/WindowTestSupport.h"
+#include "tests/common/WindowTestSupport.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/WindowMessages.h"

@@ -1,4 +1,4 @@
-#include "tests/ui/core/WindowTestSupport.h"
+#include "tests/common/WindowTestSupport.h"
 
 #include <filesystem>
 #include <fstream>

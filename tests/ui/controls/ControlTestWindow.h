@@ -1,0 +1,113 @@
+// A framework window for control tests: white background, the controls
+// given to it added on every paint, and helpers that post real mouse
+// messages at client points. UI thread only.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "tests/common/WindowTestSupport.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/KelmWindow.h"
+
+class ControlTestWindow
+{
+public:
+    // Graphics factories and the icon font, once per process.
+    static bool PrepareGraphics()
+    {
+        static bool ready = [] {
+            if (!CreateGraphicsFactories())
+                return false;
+            const std::wstring font = WriteIconFontToTemp();
+            return !font.empty() && RegisterIconFont(font);
+        }();
+        return ready;
+    }
+
+    ControlTestWindow(int x, int y, int w, int h)
+    {
+        window = std::make_shared<KelmWindow>();
+        window->Set(x, y, w, h, L"Kelm.Test.Controls", L"controls");
+        window->style = WS_POPUP;
+        window->SetDrawCallback([this](HWND hwnd, ID2D1HwndRenderTarget* rt) {
+            ++paints;
+            rt->Clear(D2D1::ColorF(1, 1, 1, 1));
+            window->GetPanel()->Init(hwnd, rt);
+            if (addControls)
+                addControls(window->GetPanel());
+        });
+        window->Create();
+        hwnd = window->GetHwnd();
+        // The first paints of a fresh window may land before it is mapped
+        // on the display: give it a moment, then paint once for real.
+        PumpMessages(100);
+        PaintNow(hwnd);
+    }
+    ~ControlTestWindow()
+    {
+        if (IsWindow(hwnd))
+            DestroyWindow(hwnd);
+        PumpMessages(10);
+    }
+
+    // Posts a mouse message at a client point (after moving the cursor
+    // there, so hover tests of the controls agree) and lets it run.
+    void Post(UINT message, int cx, int cy, WPARAM keys = 0)
+    {
+        POINT screen{cx, cy};
+        ClientToScreen(hwnd, &screen);
+        SetCursorPos(screen.x, screen.y);
+        PostMessageW(hwnd, message, keys, MAKELPARAM(cx, cy));
+        PumpMessages(20);
+    }
+    // A client pixel as shown, once the display caught up with the paints.
+    COLORREF Pixel(int cx, int cy)
+    {
+        PumpMessages(50);
+        return ReadClientPixel(hwnd, cx, cy);
+    }
+    // One synchronous paint, nothing else dispatched.
+    void PaintOnce() { RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }
+
+    std::shared_ptr<KelmWindow> window;
+    HWND hwnd = nullptr;
+    int paints = 0;
+    std::function<void(Brevin::D2DBrevinPanel*)> addControls;
+};
+
+// Window tests share one window per suite: making a window costs about two
+// seconds under Wine. Each test sets its own controls.
+class ControlWindowTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (ControlTestWindow::PrepareGraphics())
+            shared = new ControlTestWindow(120, 120, 360, 240);
+    }
+    static void TearDownTestSuite()
+    {
+        delete shared;
+        shared = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_NE(shared, nullptr);
+        shared->addControls = nullptr;
+        shared->PaintOnce();
+    }
+    void TearDown() override
+    {
+        if (shared) {
+            shared->addControls = nullptr;
+            shared->PaintOnce();
+        }
+    }
+    ControlTestWindow& test() { return *shared; }
+    static inline ControlTestWindow* shared = nullptr;
+};
