@@ -32,7 +32,10 @@ public:
     // Replaces the text and puts the caret (and an empty selection) at its end.
     void SetText(std::wstring text);
 
-    // The caret blinks only while the edit has the keyboard.
+    // The caret blinks only while the edit has the keyboard. The blink is an
+    // animation of the window, and a window ignores hover while animations
+    // run: owners with hover effects beside an edit set
+    // KelmWindow::hoverWhileAnimating.
     void StartCaretAnimation(float from, float to);
     // Also takes the keyboard away from the edit.
     void StopCaretAnimation();

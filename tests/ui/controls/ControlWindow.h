@@ -2,7 +2,7 @@
 // and adds the controls again, as every builder does; mouse messages are
 // posted with the cursor moved along so Wine's own pointer tracking agrees.
 // Hiding a window costs Wine about two seconds without a window manager, so
-// a test suite shares one window (Reset between tests).
+// the tests share one window (SharedControlWindow, Reset between tests).
 #pragma once
 
 #include <windows.h>
@@ -110,3 +110,11 @@ private:
     std::shared_ptr<KelmWindow> window_;
     std::vector<std::function<void(Brevin::D2DBrevinPanel*)>> adders_;
 };
+
+// The one window of the control tests. Never destroyed: the end of the
+// test process takes it down without the cost of hiding it.
+inline ControlWindow& SharedControlWindow()
+{
+    static ControlWindow* window = new ControlWindow(L"Kelm.Test.Controls", 560, 360);
+    return *window;
+}

@@ -59,12 +59,6 @@ std::wstring ClipboardText(HWND owner)
 class KelmEditTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { shared = new ControlWindow(L"Kelm.Test.Edit"); }
-    static void TearDownTestSuite()
-    {
-        delete shared;
-        shared = nullptr;
-    }
     void SetUp() override
     {
         ASSERT_TRUE(CreateGraphicsFactories());
@@ -108,13 +102,10 @@ protected:
         EXPECT_EQ(edit->GetCaret(), caret);
     }
 
-    static ControlWindow* shared;
-    ControlWindow& window = *shared;
+    ControlWindow& window = SharedControlWindow();
     std::shared_ptr<KelmEdit> edit;
     std::vector<std::wstring> entered;
 };
-
-ControlWindow* KelmEditTest::shared = nullptr;
 
 TEST_F(KelmEditTest, ClickFocusesAndTypingReplacesTheSelection)
 {
@@ -248,8 +239,8 @@ TEST_F(KelmEditTest, CaretBlinksWhileFocusedAndAFreedEditLeavesNothingBehind)
     EXPECT_TRUE(window.PumpUntil([&] { return edit->GetCaretOpacity() < 0.5f; }, 3000));
     EXPECT_TRUE(window.PumpUntil([&] { return edit->GetCaretOpacity() > 0.5f; }, 3000));
     window.Clear();
-    edit.reset(); // the blink must not write into the freed edit
-    PumpMessages(700);
+    edit.reset();      // the blink must not write into the freed edit
+    PumpMessages(650); // longer than one blink
 }
 
 TEST(KelmEditAlone, SetEmptiesAndSetLayoutKeepsTheText)

@@ -52,12 +52,6 @@ TEST(KelmOptionCtlLabel, SetTextWithoutAWindowReplacesAtOnceAndSameLabelKeepsThe
 class KelmOptionCtlWindowTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { shared = new ControlWindow(L"Kelm.Test.OptionRow"); }
-    static void TearDownTestSuite()
-    {
-        delete shared;
-        shared = nullptr;
-    }
     void SetUp() override
     {
         ASSERT_TRUE(CreateGraphicsFactories());
@@ -81,13 +75,10 @@ protected:
             RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     }
 
-    static ControlWindow* shared;
-    ControlWindow& window = *shared;
+    ControlWindow& window = SharedControlWindow();
     int clicks = 0;
     int hoverCountBefore = 0;
 };
-
-ControlWindow* KelmOptionCtlWindowTest::shared = nullptr;
 
 TEST_F(KelmOptionCtlWindowTest, ClicksRunTheCallbackOfClickableRowsOnly)
 {
@@ -190,7 +181,7 @@ TEST_F(KelmOptionCtlWindowTest, RowFreedWhileItsTooltipIsPendingOrFadingIsSafe)
     ASSERT_TRUE(window.PumpUntil([&] { return second->GetTipOpacity() > 0.0; }, 4000));
     window.Clear();
     second.reset();
-    PumpMessages(400);
+    PumpMessages(250); // longer than the fade
     SettleFaces();
     EXPECT_EQ(HoverAnimationCount, hoverCountBefore);
 }
