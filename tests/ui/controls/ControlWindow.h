@@ -25,7 +25,9 @@ public:
         DpiScale = 1.0;
         CreateGraphicsFactories();
         window_ = std::make_shared<KelmWindow>();
-        window_->Set(80, 80, width, height, className, L"control test");
+        // Far from the windows of the other test programs that run beside
+        // these: uncovering one of them would make it repaint.
+        window_->Set(1020, 600, width, height, className, L"control test");
         window_->style = WS_POPUP;
         window_->SetDrawCallback([this](HWND hwnd, ID2D1HwndRenderTarget* rt) {
             rt->Clear(D2D1::ColorF(0.95f, 0.95f, 0.95f, 1.0f));
