@@ -33,6 +33,13 @@ COLORREF Lighten(COLORREF colour, float amount)
     return RGB(channel(GetRValue(colour)), channel(GetGValue(colour)), channel(GetBValue(colour)));
 }
 
+// Other code resets the counter to 0 (a glyph icon's leave, a theme
+// change); below zero it would keep every later hover from repainting.
+void LowerHoverAnimationCount()
+{
+    HoverAnimationCount = std::max(0, HoverAnimationCount - 1);
+}
+
 KelmWindow* FindWindowObject(HWND window)
 {
     if (!window)
@@ -65,7 +72,7 @@ KelmOptionCtl::~KelmOptionCtl()
     StopAnimation(tipFade_);
     StopAnimation(labelChange_);
     if (animationRunning_)
-        --HoverAnimationCount;
+        LowerHoverAnimationCount();
 }
 
 void KelmOptionCtl::Set(int nx, int ny, int nw, int nh, const wchar_t* newText, std::function<void()> onClick,
@@ -226,7 +233,7 @@ void KelmOptionCtl::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
         // every window repainting on timer 11 for good.
         if (animationRunning_) {
             animationRunning_ = 0;
-            --HoverAnimationCount;
+            LowerHoverAnimationCount();
         }
         animationStep_ = 0;
         return;
@@ -310,14 +317,14 @@ void KelmOptionCtl::StepFaceAnimation()
             ++animationStep_;
         if (animationStep_ >= 10) {
             animationRunning_ = 0;
-            --HoverAnimationCount;
+            LowerHoverAnimationCount();
         }
     } else {
         if (animationStep_ > 0)
             --animationStep_;
         if (animationStep_ <= 0) {
             animationRunning_ = 0;
-            --HoverAnimationCount;
+            LowerHoverAnimationCount();
         }
     }
 }

@@ -7,7 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "tests/ui/controls/ControlWindow.h"
+#include <vector>
+
+#include "tests/ui/controls/ControlTestWindow.h"
+#include "ui/core/DpiScale.h"
 #include "ui/controls/KelmEdit.h"
 
 namespace
@@ -56,43 +59,45 @@ std::wstring ClipboardText(HWND owner)
     return text;
 }
 
-class KelmEditTest : public ::testing::Test
+class KelmEditTest : public ControlWindowTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(CreateGraphicsFactories());
-        window.Reset();
+        ControlWindowTest::SetUp();
         SetModifiers(false, false);
         edit = std::make_shared<KelmEdit>();
         edit->Set(
             20, 20, 320, 36, L"输入名称", [this](std::wstring text) { entered.push_back(text); }, RGB(255, 255, 255),
             RGB(30, 30, 30), 16);
-        window.Add(edit);
-        ASSERT_TRUE(window.Create());
+        test().addControls = [this](Brevin::D2DBrevinPanel* panel) {
+            if (edit)
+                panel->AddControl(edit);
+        };
+        test().PaintOnce();
     }
     void TearDown() override
     {
         SetModifiers(false, false);
-        window.Reset();
+        ControlWindowTest::TearDown();
     }
     // Clicks the edit (it takes the keyboard on release).
     void Focus()
     {
-        window.Click(300, 38);
+        test().Click(300, 38);
         ASSERT_TRUE(edit->focused);
     }
     void Key(UINT vk, bool shift = false, bool control = false)
     {
         SetModifiers(shift, control);
-        PostMessageW(window.hwnd(), WM_KEYDOWN, vk, 1);
+        PostMessageW(test().hwnd, WM_KEYDOWN, vk, 1);
         PumpMessages(20);
         SetModifiers(false, false);
     }
     void Type(const std::wstring& units)
     {
         for (wchar_t unit : units)
-            PostMessageW(window.hwnd(), WM_CHAR, unit, 1);
+            PostMessageW(test().hwnd, WM_CHAR, unit, 1);
         PumpMessages(30);
     }
     void ExpectState(int anchor, int end, int caret)
@@ -102,7 +107,6 @@ protected:
         EXPECT_EQ(edit->GetCaret(), caret);
     }
 
-    ControlWindow& window = SharedControlWindow();
     std::shared_ptr<KelmEdit> edit;
     std::vector<std::wstring> entered;
 };
@@ -128,7 +132,7 @@ TEST_F(KelmEditTest, ClickFocusesAndTypingReplacesTheSelection)
     EXPECT_EQ(entered[1], L"");
 
     // A release elsewhere in the window takes the keyboard away.
-    window.Click(200, 200);
+    test().Click(200, 200);
     EXPECT_FALSE(edit->focused);
 }
 
@@ -182,20 +186,20 @@ TEST_F(KelmEditTest, SurrogatePairsMoveAndDeleteAsOneCharacter)
 TEST_F(KelmEditTest, ControlKeysUseTheRealClipboard)
 {
     Focus();
-    ASSERT_TRUE(PutClipboardText(window.hwnd(), L"keep"));
+    ASSERT_TRUE(PutClipboardText(test().hwnd, L"keep"));
     edit->SetText(L"盒子 一");
     Key('C', false, true); // nothing selected: the clipboard stays
-    EXPECT_EQ(ClipboardText(window.hwnd()), L"keep");
+    EXPECT_EQ(ClipboardText(test().hwnd), L"keep");
     Key('X', false, true);
     EXPECT_EQ(edit->GetText(), L"盒子 一");
 
     Key('A', false, true);
     ExpectState(0, 4, 4);
     Key('C', false, true);
-    EXPECT_EQ(ClipboardText(window.hwnd()), L"盒子 一");
+    EXPECT_EQ(ClipboardText(test().hwnd), L"盒子 一");
     Key('X', false, true);
     EXPECT_EQ(edit->GetText(), L"");
-    EXPECT_EQ(ClipboardText(window.hwnd()), L"盒子 一");
+    EXPECT_EQ(ClipboardText(test().hwnd), L"盒子 一");
     Key('V', false, true);
     Key('V', false, true);
     EXPECT_EQ(edit->GetText(), L"盒子 一盒子 一");
@@ -205,7 +209,7 @@ TEST_F(KelmEditTest, ControlKeysUseTheRealClipboard)
 
     // Line breaks and tabs from another program do not enter one line;
     // the pasted text replaces the selection.
-    ASSERT_TRUE(PutClipboardText(window.hwnd(), L"第一行\r\n第二行\t完"));
+    ASSERT_TRUE(PutClipboardText(test().hwnd, L"第一行\r\n第二行\t完"));
     Key(VK_LEFT, true);
     Key('V', false, true);
     EXPECT_EQ(edit->GetText(), L"盒子 一盒子 一第一行第二行完");
@@ -217,17 +221,17 @@ TEST_F(KelmEditTest, MouseSelectsByBoundariesNearestToThePointer)
     const float origin = 20 + 10; // the text starts 10 in
     const float boundary2 = edit->MeasureTextWidth(L"ab", 16);
     ASSERT_GT(boundary2, 5.0f);
-    window.Click(static_cast<int>(origin + boundary2 + 0.5f), 38);
+    test().Click(static_cast<int>(origin + boundary2 + 0.5f), 38);
     ExpectState(2, 2, 2);
     EXPECT_TRUE(edit->focused);
-    window.Click(22, 38); // the far left
+    test().Click(22, 38); // the far left
     ExpectState(0, 0, 0);
 
     // Drag from the start past the end.
-    window.Post(WM_LBUTTONDOWN, 22, 38, MK_LBUTTON);
-    window.Post(WM_MOUSEMOVE, 200, 38, MK_LBUTTON);
-    window.Post(WM_MOUSEMOVE, 330, 40, MK_LBUTTON);
-    window.Post(WM_LBUTTONUP, 330, 40);
+    test().Post(WM_LBUTTONDOWN, 22, 38, MK_LBUTTON);
+    test().Post(WM_MOUSEMOVE, 200, 38, MK_LBUTTON);
+    test().Post(WM_MOUSEMOVE, 330, 40, MK_LBUTTON);
+    test().Post(WM_LBUTTONUP, 330, 40);
     PumpMessages(50);
     ExpectState(0, 6, 6);
     EXPECT_TRUE(edit->focused);
@@ -236,10 +240,11 @@ TEST_F(KelmEditTest, MouseSelectsByBoundariesNearestToThePointer)
 TEST_F(KelmEditTest, CaretBlinksWhileFocusedAndAFreedEditLeavesNothingBehind)
 {
     Focus();
-    EXPECT_TRUE(window.PumpUntil([&] { return edit->GetCaretOpacity() < 0.5f; }, 3000));
-    EXPECT_TRUE(window.PumpUntil([&] { return edit->GetCaretOpacity() > 0.5f; }, 3000));
-    window.Clear();
-    edit.reset();      // the blink must not write into the freed edit
+    EXPECT_TRUE(test().PumpUntil([&] { return edit->GetCaretOpacity() < 0.5f; }, 3000));
+    EXPECT_TRUE(test().PumpUntil([&] { return edit->GetCaretOpacity() > 0.5f; }, 3000));
+    // Off the window and freed: the blink must not write into it.
+    edit.reset();
+    test().PaintOnce();
     PumpMessages(650); // longer than one blink
 }
 
