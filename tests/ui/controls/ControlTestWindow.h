@@ -73,6 +73,21 @@ public:
     }
     // One synchronous paint, nothing else dispatched.
     void PaintOnce() { RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }
+    // Pointer onto the point, press and release there.
+    void Click(int cx, int cy)
+    {
+        Post(WM_MOUSEMOVE, cx, cy);
+        Post(WM_LBUTTONDOWN, cx, cy, MK_LBUTTON);
+        Post(WM_LBUTTONUP, cx, cy);
+    }
+    // Pumps until the condition holds or the time is up; returns the condition.
+    bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds)
+    {
+        const ULONGLONG end = GetTickCount64() + milliseconds;
+        while (!condition() && GetTickCount64() < end)
+            PumpMessages(10);
+        return condition();
+    }
 
     std::shared_ptr<KelmWindow> window;
     HWND hwnd = nullptr;
@@ -88,7 +103,9 @@ protected:
     static void SetUpTestSuite()
     {
         if (ControlTestWindow::PrepareGraphics())
-            shared = new ControlTestWindow(120, 120, 360, 240);
+            // Far from the windows of the test programs that run beside
+            // this one: uncovering one of them would make it repaint.
+            shared = new ControlTestWindow(1100, 660, 360, 240);
     }
     static void TearDownTestSuite()
     {

@@ -1,0 +1,268 @@
+// The edit box on a real framework window: focus by click, typing, caret
+// keys with and without Shift, whole-character editing, Enter, the real
+// clipboard, mouse selection, and an edit freed while its caret blinks.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <vector>
+
+#include "tests/ui/controls/ControlTestWindow.h"
+#include "ui/core/DpiScale.h"
+#include "ui/controls/KelmEdit.h"
+
+namespace
+{
+
+void SetModifiers(bool shift, bool control)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = keys[VK_LSHIFT] = shift ? 0x80 : 0;
+    keys[VK_CONTROL] = keys[VK_LCONTROL] = control ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
+bool PutClipboardText(HWND owner, const std::wstring& text)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    bool ok = false;
+    if (memory) {
+        auto* target = static_cast<wchar_t*>(GlobalLock(memory));
+        std::memcpy(target, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        ok = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        if (!ok)
+            GlobalFree(memory);
+    }
+    CloseClipboard();
+    return ok;
+}
+
+std::wstring ClipboardText(HWND owner)
+{
+    std::wstring text;
+    if (!OpenClipboard(owner))
+        return L"<closed>";
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* source = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = source;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+class KelmEditTest : public ControlWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        ControlWindowTest::SetUp();
+        SetModifiers(false, false);
+        edit = std::make_shared<KelmEdit>();
+        edit->Set(
+            20, 20, 320, 36, L"输入名称", [this](std::wstring text) { entered.push_back(text); }, RGB(255, 255, 255),
+            RGB(30, 30, 30), 16);
+        test().addControls = [this](Brevin::D2DBrevinPanel* panel) {
+            if (edit)
+                panel->AddControl(edit);
+        };
+        test().PaintOnce();
+    }
+    void TearDown() override
+    {
+        SetModifiers(false, false);
+        ControlWindowTest::TearDown();
+    }
+    // Clicks the edit (it takes the keyboard on release).
+    void Focus()
+    {
+        test().Click(300, 38);
+        ASSERT_TRUE(edit->focused);
+    }
+    void Key(UINT vk, bool shift = false, bool control = false)
+    {
+        SetModifiers(shift, control);
+        PostMessageW(test().hwnd, WM_KEYDOWN, vk, 1);
+        PumpMessages(20);
+        SetModifiers(false, false);
+    }
+    void Type(const std::wstring& units)
+    {
+        for (wchar_t unit : units)
+            PostMessageW(test().hwnd, WM_CHAR, unit, 1);
+        PumpMessages(30);
+    }
+    void ExpectState(int anchor, int end, int caret)
+    {
+        EXPECT_EQ(edit->GetAnchor(), anchor);
+        EXPECT_EQ(edit->GetSelectionEnd(), end);
+        EXPECT_EQ(edit->GetCaret(), caret);
+    }
+
+    std::shared_ptr<KelmEdit> edit;
+    std::vector<std::wstring> entered;
+};
+
+TEST_F(KelmEditTest, ClickFocusesAndTypingReplacesTheSelection)
+{
+    EXPECT_FALSE(edit->focused);
+    Focus();
+    Type(L"abc\r\x01 收纳");
+    EXPECT_EQ(edit->GetText(), L"abc 收纳"); // control characters are not typed
+    ExpectState(6, 6, 6);
+    Key(VK_HOME, true); // Shift+Home selects back to the start
+    ExpectState(6, 0, 0);
+    Type(L"新");
+    EXPECT_EQ(edit->GetText(), L"新");
+    Key(VK_RETURN);
+    ASSERT_EQ(entered.size(), 1u);
+    EXPECT_EQ(entered[0], L"新");
+
+    edit->SetText(L"");
+    Key(VK_RETURN); // run even for an empty text
+    ASSERT_EQ(entered.size(), 2u);
+    EXPECT_EQ(entered[1], L"");
+
+    // A release elsewhere in the window takes the keyboard away.
+    test().Click(200, 200);
+    EXPECT_FALSE(edit->focused);
+}
+
+TEST_F(KelmEditTest, ShiftArrowsExtendAndPlainArrowsMoveFromTheCaret)
+{
+    Focus();
+    edit->SetText(L"hello");
+    Key(VK_LEFT, true);
+    ExpectState(5, 4, 4);
+    Key(VK_LEFT);
+    ExpectState(3, 3, 3);
+    Key(VK_RIGHT, true);
+    Key(VK_RIGHT, true);
+    Key(VK_RIGHT, true); // stops at the end
+    ExpectState(3, 5, 5);
+    Key(VK_BACK); // only the selection goes
+    EXPECT_EQ(edit->GetText(), L"hel");
+    ExpectState(3, 3, 3);
+    Key(VK_HOME);
+    Key(VK_DELETE);
+    EXPECT_EQ(edit->GetText(), L"el");
+    Key(VK_END);
+    ExpectState(2, 2, 2);
+}
+
+TEST_F(KelmEditTest, SurrogatePairsMoveAndDeleteAsOneCharacter)
+{
+    Focus();
+    edit->SetText(L"x\xD83D\xDE00y\xD83D\xDC4D");
+    Key(VK_LEFT);
+    ExpectState(4, 4, 4);
+    Key(VK_LEFT);
+    ExpectState(3, 3, 3);
+    Key(VK_LEFT);
+    ExpectState(1, 1, 1);
+    Key(VK_RIGHT, true);
+    ExpectState(1, 3, 3);
+    Key(VK_END);
+    Key(VK_BACK);
+    EXPECT_EQ(edit->GetText(), L"x\xD83D\xDE00y");
+    Key(VK_HOME);
+    Key(VK_RIGHT);
+    Key(VK_DELETE);
+    EXPECT_EQ(edit->GetText(), L"xy");
+    // A pair typed as two character messages arrives whole.
+    Type(L"\xD83D\xDE00");
+    EXPECT_EQ(edit->GetText(), L"x\xD83D\xDE00y");
+    ExpectState(3, 3, 3);
+}
+
+TEST_F(KelmEditTest, ControlKeysUseTheRealClipboard)
+{
+    Focus();
+    ASSERT_TRUE(PutClipboardText(test().hwnd, L"keep"));
+    edit->SetText(L"盒子 一");
+    Key('C', false, true); // nothing selected: the clipboard stays
+    EXPECT_EQ(ClipboardText(test().hwnd), L"keep");
+    Key('X', false, true);
+    EXPECT_EQ(edit->GetText(), L"盒子 一");
+
+    Key('A', false, true);
+    ExpectState(0, 4, 4);
+    Key('C', false, true);
+    EXPECT_EQ(ClipboardText(test().hwnd), L"盒子 一");
+    Key('X', false, true);
+    EXPECT_EQ(edit->GetText(), L"");
+    EXPECT_EQ(ClipboardText(test().hwnd), L"盒子 一");
+    Key('V', false, true);
+    Key('V', false, true);
+    EXPECT_EQ(edit->GetText(), L"盒子 一盒子 一");
+    ExpectState(8, 8, 8);
+    Key('A'); // without Ctrl it is typed
+    EXPECT_EQ(edit->GetText(), L"盒子 一盒子 一a");
+
+    // Line breaks and tabs from another program do not enter one line;
+    // the pasted text replaces the selection.
+    ASSERT_TRUE(PutClipboardText(test().hwnd, L"第一行\r\n第二行\t完"));
+    Key(VK_LEFT, true);
+    Key('V', false, true);
+    EXPECT_EQ(edit->GetText(), L"盒子 一盒子 一第一行第二行完");
+}
+
+TEST_F(KelmEditTest, MouseSelectsByBoundariesNearestToThePointer)
+{
+    edit->SetText(L"abcdef");
+    const float origin = 20 + 10; // the text starts 10 in
+    const float boundary2 = edit->MeasureTextWidth(L"ab", 16);
+    ASSERT_GT(boundary2, 5.0f);
+    test().Click(static_cast<int>(origin + boundary2 + 0.5f), 38);
+    ExpectState(2, 2, 2);
+    EXPECT_TRUE(edit->focused);
+    test().Click(22, 38); // the far left
+    ExpectState(0, 0, 0);
+
+    // Drag from the start past the end.
+    test().Post(WM_LBUTTONDOWN, 22, 38, MK_LBUTTON);
+    test().Post(WM_MOUSEMOVE, 200, 38, MK_LBUTTON);
+    test().Post(WM_MOUSEMOVE, 330, 40, MK_LBUTTON);
+    test().Post(WM_LBUTTONUP, 330, 40);
+    PumpMessages(50);
+    ExpectState(0, 6, 6);
+    EXPECT_TRUE(edit->focused);
+}
+
+TEST_F(KelmEditTest, CaretBlinksWhileFocusedAndAFreedEditLeavesNothingBehind)
+{
+    Focus();
+    EXPECT_TRUE(test().PumpUntil([&] { return edit->GetCaretOpacity() < 0.5f; }, 3000));
+    EXPECT_TRUE(test().PumpUntil([&] { return edit->GetCaretOpacity() > 0.5f; }, 3000));
+    // Off the window and freed: the blink must not write into it.
+    edit.reset();
+    test().PaintOnce();
+    PumpMessages(650); // longer than one blink
+}
+
+TEST(KelmEditAlone, SetEmptiesAndSetLayoutKeepsTheText)
+{
+    KelmEdit edit;
+    edit.Set(1, 2, 100, 30, nullptr, nullptr, 0, 0, 14);
+    EXPECT_EQ(edit.placeholder, L"");
+    edit.SetText(L"abc");
+    EXPECT_EQ(edit.GetCaret(), 3);
+    edit.SetLayout(5, 6, 70, 20, RGB(1, 2, 3), RGB(4, 5, 6));
+    EXPECT_EQ(edit.GetText(), L"abc");
+    const auto rect = edit.GetRect();
+    EXPECT_EQ(rect.x, 5);
+    EXPECT_EQ(rect.w, 70);
+    edit.Set(1, 2, 100, 30, L"p", nullptr, 0, 0, 14);
+    EXPECT_EQ(edit.GetText(), L"");
+    EXPECT_EQ(edit.GetCaret(), 0);
+}
+
+} // namespace

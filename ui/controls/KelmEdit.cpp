@@ -1,0 +1,464 @@
+#include "ui/controls/KelmEdit.h"
+
+#include <imm.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "ui/controls/EditTextRules.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/DpiScale.h"
+#include "ui/core/DrawingHelpers.h"
+#include "ui/core/KelmWindow.h"
+#include "ui/core/ThemeColors.h"
+
+namespace
+{
+
+constexpr float kTextMargin = 10.0f; // before the text, and the caret's room after it
+constexpr float kClipInset = 2.0f;
+constexpr float kClipRadius = 4.0f;
+constexpr float kBoxRadius = 8.0f;
+constexpr float kCaretWidth = 1.2f;
+constexpr float kCaretHeight = 18.0f;
+constexpr COLORREF kSelectionColour = RGB(0, 120, 215);
+constexpr float kSelectionAlpha = 0.4f;
+constexpr float kPlaceholderAlpha = 0.5f;
+constexpr double kBlinkSeconds = 0.6;
+
+KelmWindow* FindWindowObject(HWND window)
+{
+    if (!window)
+        return nullptr;
+    auto it = WindowMap.find(window);
+    return it == WindowMap.end() ? nullptr : it->second;
+}
+
+bool ShiftDown()
+{
+    return GetKeyState(VK_SHIFT) < 0;
+}
+
+bool ControlDown()
+{
+    return (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+}
+
+// Closes the clipboard on every path out of a successful open.
+class ClipboardSession
+{
+public:
+    explicit ClipboardSession(HWND window) : open_(OpenClipboard(window) != FALSE) {}
+    ~ClipboardSession()
+    {
+        if (open_)
+            CloseClipboard();
+    }
+    ClipboardSession(const ClipboardSession&) = delete;
+    ClipboardSession& operator=(const ClipboardSession&) = delete;
+    bool IsOpen() const { return open_; }
+
+private:
+    bool open_;
+};
+
+} // namespace
+
+KelmEdit::KelmEdit() = default;
+
+KelmEdit::~KelmEdit()
+{
+    // The blink writes into caretOpacity_: it must not outlive the edit.
+    if (caretAnimationId_ != -1) {
+        if (KelmWindow* owner = FindWindowObject(caretAnimationWindow_))
+            owner->StopAnimation(caretAnimationId_);
+    }
+}
+
+void KelmEdit::Set(int nx, int ny, int nw, int nh, const wchar_t* placeholderText,
+                   std::function<void(std::wstring)> enter, COLORREF fill, COLORREF textCol, int size)
+{
+    editX = static_cast<float>(nx);
+    editY = static_cast<float>(ny);
+    editW = static_cast<float>(nw);
+    editH = static_cast<float>(nh);
+    fontSize = static_cast<float>(size);
+    placeholder = placeholderText ? placeholderText : L"";
+    onEnter = std::move(enter);
+    fillColour = fill;
+    textColour = textCol;
+    text_.clear();
+    caret_ = anchor_ = end_ = 0;
+    scroll_ = 0.0f;
+    selecting_ = false;
+    caretOpacity_ = 0.0f;
+    // A running blink keeps its id: forgetting it would leave a record
+    // that writes into this edit after it is freed.
+}
+
+void KelmEdit::SetLayout(int nx, int ny, int nw, int nh, COLORREF fill, COLORREF textCol)
+{
+    editX = static_cast<float>(nx);
+    editY = static_cast<float>(ny);
+    editW = static_cast<float>(nw);
+    editH = static_cast<float>(nh);
+    fillColour = fill;
+    textColour = textCol;
+}
+
+void KelmEdit::SetText(std::wstring newText)
+{
+    if (newText != text_)
+        text_ = std::move(newText);
+    caret_ = anchor_ = end_ = static_cast<int>(text_.size());
+}
+
+void KelmEdit::StartCaretAnimation(float from, float to)
+{
+    if (!focused)
+        return;
+    KelmWindow* owner = FindWindowObject(window_);
+    if (!owner)
+        return;
+    if (caretAnimationId_ != -1) {
+        if (KelmWindow* previous = FindWindowObject(caretAnimationWindow_))
+            previous->StopAnimation(caretAnimationId_);
+        caretAnimationId_ = -1;
+    }
+    owner->StartAnimationTimer();
+    caretAnimationWindow_ = window_;
+    caretAnimationId_ =
+        owner->AnimateVariableWithBezier<float>(caretOpacity_, from, to, kBlinkSeconds, 0.0, 1.11, 0.0, 0.96,
+                                                [this, from, to, alive = std::weak_ptr<char>(life_)]() {
+                                                    if (!alive.expired() && focused)
+                                                        StartCaretAnimation(to, from);
+                                                });
+}
+
+void KelmEdit::StopCaretAnimation()
+{
+    focused = false;
+    if (caretAnimationId_ != -1) {
+        if (KelmWindow* owner = FindWindowObject(caretAnimationWindow_))
+            owner->StopAnimation(caretAnimationId_);
+    }
+    caretAnimationId_ = -1;
+    caretOpacity_ = 0.0f;
+}
+
+void KelmEdit::UpdateImePosition()
+{
+    if (!window_)
+        return;
+    HIMC context = ImmGetContext(window_);
+    if (!context)
+        return;
+    const float caretX = PrefixWidth(caret_);
+    const POINT at{static_cast<LONG>((editX + kTextMargin - scroll_ + caretX) * DpiScale),
+                   static_cast<LONG>((editY + editH * 0.5f) * DpiScale)};
+    COMPOSITIONFORM composition{};
+    composition.dwStyle = CFS_POINT;
+    composition.ptCurrentPos = at;
+    ImmSetCompositionWindow(context, &composition);
+    CANDIDATEFORM candidate{};
+    candidate.dwIndex = 0;
+    candidate.dwStyle = CFS_CANDIDATEPOS;
+    candidate.ptCurrentPos = at;
+    ImmSetCandidateWindow(context, &candidate);
+    ImmReleaseContext(window_, context);
+}
+
+void KelmEdit::DeleteSelection()
+{
+    if (!HasSelection())
+        return;
+    const auto range = EditTextRules::SelectionRange(anchor_, end_, static_cast<int>(text_.size()));
+    text_.erase(static_cast<size_t>(range.start), static_cast<size_t>(range.count));
+    caret_ = anchor_ = end_ = range.start;
+}
+
+void KelmEdit::CopySelection()
+{
+    if (!HasSelection())
+        return;
+    const auto range = EditTextRules::SelectionRange(anchor_, end_, static_cast<int>(text_.size()));
+    ClipboardSession clipboard(window_);
+    if (!clipboard.IsOpen())
+        return;
+    // Allocate and fill before emptying: a failed allocation must leave the
+    // user's clipboard as it was.
+    const size_t bytes = (static_cast<size_t>(range.count) + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory)
+        return;
+    auto* target = static_cast<wchar_t*>(GlobalLock(memory));
+    if (!target) {
+        GlobalFree(memory);
+        return;
+    }
+    std::memcpy(target, text_.data() + range.start, static_cast<size_t>(range.count) * sizeof(wchar_t));
+    target[range.count] = L'\0';
+    GlobalUnlock(memory);
+    EmptyClipboard();
+    // On success the clipboard owns the memory.
+    if (!SetClipboardData(CF_UNICODETEXT, memory))
+        GlobalFree(memory);
+}
+
+void KelmEdit::Paste()
+{
+    ClipboardSession clipboard(window_);
+    if (!clipboard.IsOpen())
+        return;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    if (!data)
+        return;
+    const auto* source = static_cast<const wchar_t*>(GlobalLock(data));
+    if (!source)
+        return;
+    // Another program's data need not end in a NUL: read no further than
+    // its block.
+    const std::wstring insert = EditTextRules::CleanSingleLineText(source, GlobalSize(data) / sizeof(wchar_t));
+    GlobalUnlock(data);
+    DeleteSelection();
+    InsertAtCaret(insert);
+}
+
+void KelmEdit::InsertAtCaret(const std::wstring& insert)
+{
+    const int at = std::clamp(caret_, 0, static_cast<int>(text_.size()));
+    text_.insert(static_cast<size_t>(at), insert);
+    caret_ = anchor_ = end_ = at + static_cast<int>(insert.size());
+}
+
+float KelmEdit::MeasureTextWidth(const std::wstring& measured, int size) const
+{
+    if (measured.empty() || !s_dwriteFactory)
+        return 0.0f;
+    IDWriteTextFormat* format = GetTextFormat(L"Segoe UI", static_cast<float>(size), 400, false);
+    if (!format)
+        return 0.0f;
+    ComPtr<IDWriteTextLayout> layout;
+    if (FAILED(s_dwriteFactory->CreateTextLayout(measured.c_str(), static_cast<UINT32>(measured.size()), format,
+                                                 10000.0f, 1000.0f, &layout)))
+        return 0.0f;
+    DWRITE_TEXT_METRICS metrics{};
+    if (FAILED(layout->GetMetrics(&metrics)))
+        return 0.0f;
+    return metrics.widthIncludingTrailingWhitespace;
+}
+
+float KelmEdit::PrefixWidth(int units) const
+{
+    const int count = std::clamp(units, 0, static_cast<int>(text_.size()));
+    return MeasureTextWidth(text_.substr(0, static_cast<size_t>(count)), static_cast<int>(fontSize));
+}
+
+int KelmEdit::HitTestIndex(float px) const
+{
+    const float origin = editX + kTextMargin - scroll_;
+    return EditTextRules::HitTestIndex(text_, px - origin, [this](int units) { return PrefixWidth(units); });
+}
+
+int KelmEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UINT key)
+{
+    using namespace Brevin;
+    if (event == KELM_CHAR) {
+        const auto unit = static_cast<wchar_t>(key);
+        if (!EditTextRules::IsTypedCharAccepted(unit))
+            return 0;
+        DeleteSelection();
+        InsertAtCaret(std::wstring(1, unit));
+        caretOpacity_ = 1.0f;
+        UpdateImePosition();
+        Repaint();
+        return 0;
+    }
+    if (event == KELM_KEY_DOWN) {
+        const int length = static_cast<int>(text_.size());
+        const bool shift = ShiftDown();
+        const bool control = ControlDown();
+        bool enter = false;
+        switch (key) {
+        case VK_LEFT:
+            caret_ = EditTextRules::PreviousCharBoundary(text_, caret_);
+            if (!shift)
+                anchor_ = caret_;
+            end_ = caret_;
+            break;
+        case VK_RIGHT:
+            caret_ = EditTextRules::NextCharBoundary(text_, caret_);
+            if (!shift)
+                anchor_ = caret_;
+            end_ = caret_;
+            break;
+        case VK_HOME:
+            caret_ = end_ = 0;
+            if (!shift)
+                anchor_ = 0;
+            break;
+        case VK_END:
+            caret_ = end_ = length;
+            if (!shift)
+                anchor_ = length;
+            break;
+        case VK_BACK:
+            if (HasSelection()) {
+                DeleteSelection();
+            } else if (caret_ > 0) {
+                const int from = EditTextRules::PreviousCharBoundary(text_, caret_);
+                text_.erase(static_cast<size_t>(from), static_cast<size_t>(caret_ - from));
+                caret_ = from;
+            }
+            anchor_ = end_ = caret_;
+            break;
+        case VK_DELETE:
+            if (HasSelection()) {
+                DeleteSelection();
+            } else if (caret_ < length) {
+                const int to = EditTextRules::NextCharBoundary(text_, caret_);
+                text_.erase(static_cast<size_t>(caret_), static_cast<size_t>(to - caret_));
+            }
+            anchor_ = end_ = caret_;
+            break;
+        case VK_RETURN:
+            enter = true;
+            break;
+        case 'A':
+            if (control) {
+                anchor_ = 0;
+                caret_ = end_ = length;
+            }
+            break;
+        case 'C':
+            if (control)
+                CopySelection();
+            break;
+        case 'X':
+            if (control) {
+                CopySelection();
+                DeleteSelection();
+            }
+            break;
+        case 'V':
+            if (control)
+                Paste();
+            break;
+        default:
+            break;
+        }
+        caretOpacity_ = 1.0f;
+        UpdateImePosition();
+        Repaint();
+        // Last: the callback often closes the popup that owns the edit.
+        if (enter && onEnter) {
+            auto callback = onEnter;
+            callback(text_);
+        }
+    }
+    return 0;
+}
+
+int KelmEdit::AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event)
+{
+    using namespace Brevin;
+    const float px = static_cast<float>(point.x / DpiScale);
+    switch (event) {
+    case KELM_LBUTTON_DOWN:
+        StopCaretAnimation();
+        selecting_ = true;
+        caret_ = anchor_ = end_ = HitTestIndex(px);
+        caretOpacity_ = 1.0f;
+        UpdateImePosition();
+        Repaint();
+        break;
+    case KELM_MOUSE_MOVE:
+        if (selecting_) {
+            caret_ = end_ = HitTestIndex(px);
+            UpdateImePosition();
+            Repaint();
+        }
+        break;
+    case KELM_LBUTTON_UP:
+        if (!focused) {
+            focused = true;
+            StartCaretAnimation(0.0f, 1.0f);
+        }
+        selecting_ = false;
+        break;
+    case KELM_MOUSE_LEAVE:
+        StopCaretAnimation();
+        Repaint();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+Brevin::kelmRect KelmEdit::GetRect()
+{
+    return {static_cast<int>(editX), static_cast<int>(editY), static_cast<int>(editW), static_cast<int>(editH)};
+}
+
+void KelmEdit::AttachCtl(HWND window, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmEdit>)
+{
+    window_ = window;
+    CreateCtl(window, rt);
+}
+
+void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
+{
+    if (!focused && !selecting_ && paintHook && paintHook(text_) == -1)
+        return;
+    window_ = window;
+    if (editW <= 12.0f || editH <= 8.0f)
+        return;
+
+    DrawRoundRect(rt, editX, editY, editW, editH, fillColour, kBoxRadius, 1.0f, 1.0f, ThemeShade30.Ref(), 0.0f, false);
+
+    const float caretX = PrefixWidth(caret_);
+    const float textW = PrefixWidth(static_cast<int>(text_.size()));
+    // Keep the caret in view, and never scroll a text that fits.
+    const float visible = editW - 2 * kTextMargin;
+    if (caretX - scroll_ > visible)
+        scroll_ = caretX - visible;
+    else if (caretX - scroll_ < 0.0f)
+        scroll_ = caretX;
+    if (textW < visible)
+        scroll_ = 0.0f;
+
+    WithRoundRectClipNoLayer(
+        rt, editX + kClipInset, editY + kClipInset, std::max(editW - 2 * kClipInset, 0.1f),
+        std::max(editH - 2 * kClipInset, 0.1f), window, kClipRadius,
+        [&](HWND, ID2D1HwndRenderTarget* target, int, int, int, int) {
+            const float textX = editX + kTextMargin - scroll_;
+            const float textY = editY + (editH - fontSize) * 0.5f;
+            const float size = std::max(fontSize, 1.0f);
+            const float bottom = std::max(editY + editH, textY);
+            if (HasSelection()) {
+                const float x1 = PrefixWidth(std::min(anchor_, end_));
+                const float x2 = PrefixWidth(std::max(anchor_, end_));
+                const float top = editY + 4.0f;
+                FillSolidRect(target, textX + x1, top, x2 - x1, std::max(editY + editH - 4.0f, top) - top,
+                              kSelectionColour, kSelectionAlpha);
+            }
+            if (text_.empty()) {
+                const float left = editX + kTextMargin;
+                DrawTextInRect(target, left, textY, std::max(editX + editW, left) - left, bottom - textY,
+                               placeholder.c_str(), size, textColour, L"Segoe UI", kPlaceholderAlpha, false);
+            } else {
+                DrawTextInRect(target, textX, textY, textW + 100.0f, bottom - textY, text_.c_str(), size, textColour,
+                               L"Segoe UI", 1.0f, false);
+            }
+            if (focused)
+                FillSolidRect(target, textX + caretX, editY + editH * 0.5f - kCaretHeight / 2, kCaretWidth,
+                              kCaretHeight, textColour, caretOpacity_);
+        });
+}
+
+void KelmEdit::Repaint() const
+{
+    if (window_)
+        InvalidateWindow(window_);
+}
