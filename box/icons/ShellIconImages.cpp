@@ -34,7 +34,7 @@ IWICImagingFactory* WicFactory()
 bool IconFromImageList(int list, int index, IconHandle& out)
 {
     ComPtr<IImageList> images;
-    if (FAILED(SHGetImageList(list, IID_IImageList, reinterpret_cast<void**>(images.GetAddressOf()))) || !images)
+    if (FAILED(SHGetImageList(list, __uuidof(IImageList), reinterpret_cast<void**>(images.GetAddressOf()))) || !images)
         return false;
     return SUCCEEDED(images->GetIcon(index, ILD_TRANSPARENT, &out.icon)) && out.icon;
 }
