@@ -246,7 +246,9 @@ int KelmIcon::AddEvent(const Brevin::kelmPoint& pixelPoint, Brevin::kelmEvent ev
             return 0;
         }
 
-        if (pressedFlag && !(GetAsyncKeyState(VK_LBUTTON) & 0x8000)) {
+        // A double click arrives with the button down by definition; the
+        // key state may still lag behind the message.
+        if (event != Brevin::KELM_LBUTTON_DBLCLK && pressedFlag && !(GetAsyncKeyState(VK_LBUTTON) & 0x8000)) {
             pressedFlag = false;
             elasticX = elasticY = 0.0f;
             if (holdTimerArmed) {
