@@ -25,7 +25,6 @@
 #include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
 
-bool s_doubleClickAction = false;
 uint32_t s_iconFileFactsGeneration = 1;
 
 namespace TessikDesktopContainer

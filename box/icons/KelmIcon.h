@@ -16,11 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "app/AppState.h"
 #include "ui/core/BrevinControl.h"
-
-// "doubleClickAction": icons open on a double click instead of a single
-// one. Loaded at start-up and written by the settings page.
-extern bool s_doubleClickAction;
 
 // Raised by the folder sync: every icon reads its size text, folder state
 // and folder listing again at its next paint.
