@@ -12,6 +12,7 @@
 #include "box/BoxWindowHooks.h"
 #include "box/icons/IconLog.h"
 #include "box/icons/IconPersistence.h"
+#include "box/icons/KelmIcon.h"
 
 namespace
 {
@@ -204,6 +205,8 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
 
 void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
 {
+    // Icons read their sizes and folder listings again after a sync.
+    ++s_iconFileFactsGeneration;
     try {
         SyncOrThrow(view, folder, noRepaint);
     } catch (const std::exception& e) {
@@ -244,6 +247,9 @@ void CALLBACK RefreshFolderBoxesTimer(HWND, UINT, UINT_PTR, DWORD)
     // A timer procedure must never let an exception out: it would end the
     // process from inside the message loop.
     try {
+        // Icons of mapping boxes have no sync of their own: their sizes
+        // are refreshed on the same beat.
+        ++s_iconFileFactsGeneration;
         RefreshFolderBoxes();
     } catch (const std::exception& e) {
         LogIconError(L"Folder refresh failed: " + Utf8ToWide(e.what()));

@@ -1,5 +1,6 @@
 // Sections: construction and size; adding and removing records; ids and
-// the box's selection; layout and sort order; free helpers.
+// the box's selection; layout and sort order; controls and positions;
+// animations; the drag placeholder; free helpers.
 #include "box/icons/KelmIconManager.h"
 
 #include <windows.h>
@@ -8,14 +9,30 @@
 #include <cmath>
 #include <cwctype>
 #include <functional>
+#include <unordered_set>
 
+#include "app/CommonHelpers.h"
+#include "box/BoxWindowHooks.h"
+#include "box/icons/DragPlaceholder.h"
+#include "box/icons/IconActionHooks.h"
+#include "box/icons/IconDisplayRules.h"
+#include "box/icons/KelmIcon.h"
 #include "box/icons/WildcardMatch.h"
+#include "ui/core/KelmWindow.h"
 
 std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxIconManagers;
 std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxSearchManagers;
+IconActionHooks s_iconActionHooks;
+DragPlaceholder s_dragPlaceholder;
 
 namespace
 {
+
+std::unordered_set<const void*>& LiveViews()
+{
+    static std::unordered_set<const void*> live;
+    return live;
+}
 
 // Height of the row that a section text or a change of owner box opens.
 constexpr int kHeaderHeight = 35;
@@ -396,4 +413,283 @@ void KelmIconManager::Layout(int viewWidth)
     }
 }
 
+// ---------------------------------------------------------------- controls and positions
+
+KelmIconManager::LiveToken::LiveToken()
+{
+    LiveViews().insert(this);
+}
+
+KelmIconManager::LiveToken::LiveToken(const LiveToken&)
+{
+    LiveViews().insert(this);
+}
+
+KelmIconManager::LiveToken::~LiveToken()
+{
+    LiveViews().erase(this);
+}
+
+bool KelmIconManager::IsLive(const KelmIconManager* view)
+{
+    return view && LiveViews().count(&view->m_live) > 0;
+}
+
+std::shared_ptr<KelmIcon>& KelmIconManager::EnsureControl(IconRecord& record)
+{
+    if (!record.control)
+        record.control = std::make_shared<KelmIcon>();
+    return record.control;
+}
+
+IconRecord* KelmIconManager::FindByControl(const KelmIcon* control)
+{
+    if (!control)
+        return nullptr;
+    for (IconRecord& record : m_records) {
+        if (record.control.get() == control)
+            return &record;
+    }
+    return nullptr;
+}
+
+namespace
+{
+
+// Runs a hook for the record the control stands for, as long as both the
+// view and the record are still there.
+template <typename Call> void RunForControl(KelmIconManager* view, const std::weak_ptr<KelmIcon>& weak, Call&& call)
+{
+    if (!KelmIconManager::IsLive(view))
+        return;
+    std::shared_ptr<KelmIcon> control = weak.lock();
+    IconRecord* record = view->FindByControl(control.get());
+    if (!record)
+        return;
+    // A copy: the hook may change the list the record lives in.
+    const IconRecord copy = *record;
+    call(*view, copy);
+}
+
+} // namespace
+
+void KelmIconManager::ApplyCurrentPositions(float viewWidth, float viewHeight)
+{
+    const bool dragging = s_boxWindowHooks.DragInProgress();
+    if (!dragging && s_dragPlaceholder.index != -2) {
+        if (!IsLive(s_dragPlaceholder.manager)) {
+            ClearDragPlaceholder();
+        } else if (s_dragPlaceholder.manager == this) {
+            IconRecord* placeholder = FindById(s_dragPlaceholder.index);
+            if (placeholder && IsDragPlaceholder(*this, *placeholder))
+                RemoveById(s_dragPlaceholder.index);
+            ClearDragPlaceholder();
+            s_boxWindowHooks.Invalidate(m_ownBox);
+        }
+    }
+    if (viewWidth == 0.0f)
+        viewWidth = static_cast<float>(s_boxWindowHooks.ContentWidth(m_ownBox));
+
+    static const BoxRuntime kNoBox;
+    const BoxRuntime* found = FindBoxRuntime(m_ownBox);
+    const BoxRuntime& box = found ? *found : kNoBox;
+
+    for (IconRecord& record : m_records) {
+        if (record.y + static_cast<float>(record.edge) < -200.0f || record.y > viewHeight + 200.0f)
+            continue;
+        KelmIcon& control = *EnsureControl(record);
+        if (!dragging)
+            control.dragMode = 0;
+        control.opacity = record.opacity;
+        control.labelStyle = box.TextRenderMode;
+
+        std::wstring label = MakeIconLabel(record.alias, record.path, record.isDirectory, box.HideFileExtension);
+        if (box.IsListView)
+            label = ShortenListLabel(label, viewWidth, record.x, record.edge);
+        else
+            label = ShortenGridLabel(label, record.edge);
+
+        std::weak_ptr<KelmIcon> weak = record.control;
+        control.Setup(
+            static_cast<int>(record.x), static_cast<int>(record.y), record.edge, record.path.c_str(), label.c_str(),
+            [this, weak] {
+                RunForControl(this, weak, [](KelmIconManager& view, const IconRecord& r) {
+                    if (s_iconActionHooks.open)
+                        s_iconActionHooks.open(view, r);
+                });
+            },
+            [this, weak](const std::wstring& text) {
+                RunForControl(this, weak, [&text](KelmIconManager& view, const IconRecord& r) {
+                    if (s_iconActionHooks.textDrop)
+                        s_iconActionHooks.textDrop(view, r, text);
+                });
+            },
+            [this, weak](const bool&) {
+                RunForControl(this, weak, [](KelmIconManager& view, const IconRecord& r) {
+                    if (s_iconActionHooks.hoverMove)
+                        s_iconActionHooks.hoverMove(view, r);
+                });
+            },
+            [this, weak] {
+                RunForControl(this, weak, [](KelmIconManager& view, const IconRecord& r) {
+                    if (s_iconActionHooks.dragStart)
+                        s_iconActionHooks.dragStart(view, r);
+                });
+            },
+            [this, weak] {
+                RunForControl(this, weak, [](KelmIconManager& view, const IconRecord& r) {
+                    if (s_iconActionHooks.contextMenu)
+                        s_iconActionHooks.contextMenu(view, r);
+                });
+            });
+    }
+}
+
+// ---------------------------------------------------------------- animations
+
+namespace
+{
+
+// Finds the record by its control when the animation ticks: ids shift with
+// every insert and removal, the control stays with its record.
+std::function<void(double)> WriteToRecord(KelmIconManager* view, std::weak_ptr<KelmIcon> weak, float from, float to,
+                                          float IconRecord::*field)
+{
+    return [view, weak = std::move(weak), from, to, field](double p) {
+        if (!KelmIconManager::IsLive(view))
+            return;
+        std::shared_ptr<KelmIcon> control = weak.lock();
+        if (IconRecord* record = view->FindByControl(control.get()))
+            record->*field = static_cast<float>((to - from) * p + from);
+    };
+}
+
+std::function<void()> SettleRecord(KelmIconManager* view, std::weak_ptr<KelmIcon> weak)
+{
+    return [view, weak = std::move(weak)] {
+        if (!KelmIconManager::IsLive(view))
+            return;
+        std::shared_ptr<KelmIcon> control = weak.lock();
+        if (IconRecord* record = view->FindByControl(control.get()))
+            record->settled = true;
+    };
+}
+
+} // namespace
+
+void KelmIconManager::StartAppear(KelmWindow& box, IconRecord& record)
+{
+    std::weak_ptr<KelmIcon> weak = EnsureControl(record);
+    record.yAnimationId = box.animationManager.CreateAnimation(
+        box.GetHwnd(), 0.35, AnimationManager::BezierEasing(0.15, 0.85, 0.2, 1.0),
+        WriteToRecord(this, weak, record.targetY + 40.0f, record.targetY, &IconRecord::y), SettleRecord(this, weak));
+    box.animationManager.CreateAnimation(box.GetHwnd(), 0.25, nullptr,
+                                         WriteToRecord(this, weak, 0.0f, 1.0f, &IconRecord::opacity), nullptr);
+    box.StartAnimationTimer();
+}
+
+void KelmIconManager::StartMove(KelmWindow& box, IconRecord& record, double duration,
+                                std::function<double(double)> easing)
+{
+    if (record.xAnimationId != -1)
+        box.StopAnimation(record.xAnimationId);
+    if (record.yAnimationId != -1)
+        box.StopAnimation(record.yAnimationId);
+    std::weak_ptr<KelmIcon> weak = EnsureControl(record);
+    record.xAnimationId = box.animationManager.CreateAnimation(
+        box.GetHwnd(), duration, easing, WriteToRecord(this, weak, record.x, record.targetX, &IconRecord::x),
+        SettleRecord(this, weak));
+    record.yAnimationId = box.animationManager.CreateAnimation(
+        box.GetHwnd(), duration, std::move(easing), WriteToRecord(this, weak, record.y, record.targetY, &IconRecord::y),
+        SettleRecord(this, weak));
+    box.StartAnimationTimer();
+}
+
+void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
+{
+    m_ownBox = box;
+    if (!box)
+        return;
+    if (s_iconActionHooks.keyboard)
+        s_iconActionHooks.keyboard(*this, m_ownBox);
+    std::vector<std::wstring> recycle;
+    recycle.swap(m_pendingRecycle);
+    for (const std::wstring& path : recycle)
+        RecycleItem(path);
+
+    const BoxRuntime* runtime = FindBoxRuntime(m_ownBox);
+    const bool multiSelect = runtime && runtime->multiSelect;
+    for (IconRecord& record : m_records) {
+        KelmIcon& control = *EnsureControl(record);
+        const bool isSelected = multiSelect && runtime->selection.count(static_cast<int32_t>(record.id)) > 0;
+        control.selected = isSelected;
+        control.dimmed = multiSelect && !isSelected;
+
+        if (record.appearPending) {
+            record.appearPending = false;
+            if (record.appearDelay > 0.01f) {
+                KelmIconManager* view = this;
+                std::weak_ptr<KelmIcon> weak = record.control;
+                KelmWindow* window = box.get();
+                std::weak_ptr<KelmWindow> windowAlive = box;
+                box->animationManager.CreateAnimation(
+                    box->GetHwnd(), record.appearDelay, nullptr, [](double) {},
+                    [view, weak, window, windowAlive] {
+                        if (windowAlive.expired() || !IsLive(view))
+                            return;
+                        std::shared_ptr<KelmIcon> control = weak.lock();
+                        if (IconRecord* target = view->FindByControl(control.get()))
+                            view->StartAppear(*window, *target);
+                    });
+                box->StartAnimationTimer();
+            } else {
+                StartAppear(*box, record);
+            }
+            continue;
+        }
+        if (record.settled)
+            continue;
+        if (record.farMove) {
+            StartMove(*box, record, 0.3, AnimationManager::BezierEasing(0.18, 0.7, 0.67, 1.12));
+            record.farMove = false;
+            continue;
+        }
+        if (record.nearMove) {
+            StartMove(*box, record, 0.3, AnimationManager::BezierEasing(0.14, 0.66, 0.62, 0.98));
+            record.nearMove = false;
+        }
+        if (record.smallMove) {
+            StartMove(*box, record, 0.12, nullptr);
+            record.smallMove = false;
+        }
+    }
+}
+
 } // namespace TessikDesktopContainer
+
+// ---------------------------------------------------------------- the drag placeholder
+
+using TessikDesktopContainer::KelmIcon;
+
+void SetDragPlaceholder(KelmIconManager& view, int index)
+{
+    s_dragPlaceholder.manager = &view;
+    s_dragPlaceholder.index = index;
+    IconRecord* record = view.FindById(index);
+    s_dragPlaceholder.control =
+        record ? std::weak_ptr<KelmIcon>(view.EnsureControl(*record)) : std::weak_ptr<KelmIcon>();
+}
+
+void ClearDragPlaceholder()
+{
+    s_dragPlaceholder = DragPlaceholder();
+}
+
+bool IsDragPlaceholder(const KelmIconManager& view, const IconRecord& record)
+{
+    if (s_dragPlaceholder.index == -2 || s_dragPlaceholder.manager != &view ||
+        static_cast<int>(record.id) != s_dragPlaceholder.index)
+        return false;
+    const std::shared_ptr<KelmIcon> control = s_dragPlaceholder.control.lock();
+    return control && record.control == control;
+}

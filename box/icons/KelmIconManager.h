@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -13,6 +14,8 @@
 
 #include "box/BoxRuntime.h"
 #include "box/icons/IconRecord.h"
+
+class KelmWindow;
 
 namespace TessikDesktopContainer
 {
@@ -77,7 +80,35 @@ public:
     // Whether the duplicate rule of AddRecordForPath applies for that owner.
     bool ChecksDuplicatesFor(const BoxWindowPtr& effectiveOwner) const;
 
+    // Gives every visible record's control its place, label, opacity and
+    // callbacks; viewWidth 0 = the own box's content width. Removes a drag
+    // placeholder of this view that a finished drag left behind.
+    void ApplyCurrentPositions(float viewWidth, float viewHeight);
+    // Runs the box's keyboard and queued recycling, then turns the motion
+    // flags of the last layout into animations on the box window.
+    void UpdateAnimations(std::shared_ptr<KelmWindow> box);
+    // The record's control, made on first use.
+    std::shared_ptr<KelmIcon>& EnsureControl(IconRecord& record);
+    // The record that the control stands for, or null.
+    IconRecord* FindByControl(const KelmIcon* control);
+    // Animation and input callbacks outlive neither the view nor its
+    // records: they check the view with this before they touch it.
+    static bool IsLive(const KelmIconManager* view);
+
 private:
+    // Registers the address of the view it is part of (copies included).
+    class LiveToken
+    {
+    public:
+        LiveToken();
+        LiveToken(const LiveToken&);
+        LiveToken& operator=(const LiveToken&) { return *this; }
+        ~LiveToken();
+    };
+
+    void StartMove(KelmWindow& box, IconRecord& record, double duration, std::function<double(double)> easing);
+    void StartAppear(KelmWindow& box, IconRecord& record);
+
     // The selection of the own box refers to this view's ids.
     bool HoldsSelectionOfOwnBox(BoxRuntime& box) const;
 
@@ -89,6 +120,7 @@ private:
     int m_topOffset;
     BoxWindowPtr m_ownBox;
     bool m_overlayMode = false;
+    LiveToken m_live;
 };
 
 } // namespace TessikDesktopContainer
