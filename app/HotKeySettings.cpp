@@ -1,0 +1,132 @@
+#include "app/HotKeySettings.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <utility>
+#include <vector>
+
+#include "app/AppMainWindow.h"
+#include "app/AutoStart.h"
+#include "app/GlobalHotKeys.h"
+#include "app/KelmStorage.h"
+#include "app/Logger.h"
+#include "ui/controls/KelmHotKey.h"
+#include "ui/core/D2DResources.h"
+
+std::shared_ptr<KelmHotKey> s_quickPanelHotKeyBox = std::make_shared<KelmHotKey>();
+std::shared_ptr<KelmHotKey> s_visibilityHotKeyBox = std::make_shared<KelmHotKey>();
+
+namespace
+{
+
+const wchar_t kRef[] = L"TessikRef";
+
+SettingsMessageSink s_messageSink;
+std::vector<std::wstring> s_pendingMessages;
+UINT_PTR s_messageTimer = 0;
+
+void CALLBACK ShowMessagesTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    s_messageTimer = 0;
+    std::vector<std::wstring> messages = std::move(s_pendingMessages);
+    s_pendingMessages.clear();
+    for (const std::wstring& text : messages) {
+        HWND owner = s_mainWindow ? s_mainWindow->GetHwnd() : nullptr;
+        MessageBoxW(IsWindow(owner) ? owner : nullptr, text.c_str(), L"Tessik", MB_OK | MB_ICONWARNING);
+    }
+}
+
+void TellUser(const std::wstring& text)
+{
+    Logger::GetInstance().Log(L"Tessik", L"WARNING", text);
+    if (s_messageSink) {
+        s_messageSink(text);
+        return;
+    }
+    s_pendingMessages.push_back(text);
+    if (!s_messageTimer)
+        s_messageTimer = SetTimer(nullptr, 0, 10, ShowMessagesTimer);
+}
+
+struct HotKeySetting {
+    KelmHotKey& box;
+    const wchar_t* key;
+    const wchar_t* defaultText;
+    bool (*registerText)(HWND, const std::wstring&);
+    std::optional<HotKeyCombination> (*parse)(const std::wstring&);
+};
+
+void MarkFailed(KelmHotKey& box)
+{
+    box.fill = KelmHotKey::kInvalidFill;
+    if (HWND main = s_mainWindow ? s_mainWindow->GetHwnd() : nullptr)
+        InvalidateWindow(main);
+}
+
+bool SaveHotKey(const HotKeySetting& setting)
+{
+    HWND main = s_mainWindow ? s_mainWindow->GetHwnd() : nullptr;
+    if (!setting.box.HasCapturedCombination()) {
+        MarkFailed(setting.box);
+        return false;
+    }
+    const std::wstring text = setting.box.keyText;
+    if (!setting.parse(text)) {
+        MarkFailed(setting.box);
+        TellUser(L"组合键 " + text + L" 不能用作快捷键，请换一个组合。");
+        return false;
+    }
+    if (!setting.registerText(main, text)) {
+        // Registering removed the old hotkey first: give it back, so a
+        // refused choice does not leave the user without any.
+        const std::wstring previous = s_appStore[kRef][setting.key].Get<std::wstring>(setting.defaultText);
+        setting.registerText(main, previous);
+        MarkFailed(setting.box);
+        TellUser(L"快捷键 " + text + L" 注册失败，可能已被其他程序占用。仍在使用 " + previous + L"。");
+        return false;
+    }
+    s_appStore[kRef][setting.key] = text;
+    try {
+        s_appStore.Save();
+    } catch (const std::exception&) {
+        TellUser(L"快捷键 " + text + L" 已生效，但设置无法保存，下次启动时将恢复原来的快捷键。");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool SaveQuickPanelHotKey()
+{
+    return SaveHotKey({*s_quickPanelHotKeyBox, L"QuickPanelHotKey", L"CTRL+SHIFT+K", RegisterQuickPanelHotKey,
+                       ParseQuickPanelHotKey});
+}
+
+bool SaveVisibilityHotKey()
+{
+    return SaveHotKey({*s_visibilityHotKeyBox, L"VisibilityHotKey", L"CTRL+SHIFT+L", RegisterVisibilityHotKey,
+                       ParseVisibilityHotKey});
+}
+
+bool SetAutoStart(bool enabled)
+{
+    s_appStore[kRef][L"autoStartUp"] = enabled;
+    try {
+        s_appStore.Save();
+    } catch (const std::exception&) {
+        TellUser(L"开机启动设置无法保存。");
+    }
+    if (!WriteAutoStartValue(enabled)) {
+        TellUser(enabled ? L"无法设置开机启动：系统拒绝写入启动项。" : L"无法取消开机启动：系统拒绝删除启动项。");
+        return false;
+    }
+    return true;
+}
+
+void SetSettingsMessageSinkForTesting(SettingsMessageSink sink)
+{
+    s_messageSink = std::move(sink);
+}

@@ -1,0 +1,32 @@
+// The settings page's hotkey rows and autostart switch: a new hotkey text is
+// registered at once and stored only when the system took it; autostart
+// writes or removes the Run value. UI thread only.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class KelmHotKey;
+
+// The two hotkey boxes of the settings page, shared with its builder.
+extern std::shared_ptr<KelmHotKey> s_quickPanelHotKeyBox;
+extern std::shared_ptr<KelmHotKey> s_visibilityHotKeyBox;
+
+// Registers the box's combination as hotkey 1001 (1002) on the main window
+// and stores it as "QuickPanelHotKey" ("VisibilityHotKey"). When the box
+// holds no usable combination or the system refuses it (another program
+// owns it), the box turns red, the user is told why, the stored text and
+// the previous registration stay, and the result is false.
+bool SaveQuickPanelHotKey();
+bool SaveVisibilityHotKey();
+
+// Stores "autoStartUp" and writes (on) or removes (off) the Run value.
+// The switch's callback passes its new state. A registry refusal is told
+// to the user and gives false; the setting stays stored.
+bool SetAutoStart(bool enabled);
+
+// Where the Chinese messages of these handlers go; by default a message
+// box shown from a one-shot timer, so a control's handler is not blocked.
+using SettingsMessageSink = std::function<void(const std::wstring&)>;
+void SetSettingsMessageSinkForTesting(SettingsMessageSink sink);

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/AppMainWindow.h"
+#include "app/GlobalHotKeys.h"
+#include "app/HotKeySettings.h"
+#include "app/KelmStorage.h"
+#include "app/TempFolder.h"
+#include "ui/controls/KelmHotKey.h"
+
+namespace
+{
+
+const wchar_t kRun[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+void Type(KelmHotKey& box, const std::vector<UINT>& keys)
+{
+    for (UINT key : keys)
+        box.OnKeyEvent({0, 0}, Brevin::KELM_KEY_DOWN, key);
+    box.OnKeyEvent({0, 0}, Brevin::KELM_KEY_UP, keys.back());
+}
+
+class HotKeySettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TempFolder::WriteBytes(temp.File(L"Tessik.kelm"), "");
+        s_appStore.Load(temp.File(L"Tessik.kelm"));
+        mainWindow = CreateWindowExW(0, L"STATIC", L"main", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        s_mainWindow->hwnd = mainWindow;
+        SetSettingsMessageSinkForTesting([this](const std::wstring& text) { messages.push_back(text); });
+        for (auto* box : {s_quickPanelHotKeyBox.get(), s_visibilityHotKeyBox.get()}) {
+            box->Set(
+                0, 0, 0, 0, nullptr, [] {}, 0xEEEEEE, 15, 0);
+            box->AddEvent({0, 0}, Brevin::KELM_LBUTTON_UP); // cleared
+        }
+    }
+    void TearDown() override
+    {
+        SetSettingsMessageSinkForTesting(nullptr);
+        s_mainWindow->hwnd = nullptr;
+        DestroyWindow(mainWindow);
+    }
+    std::wstring Stored(const wchar_t* key) { return s_appStore[L"TessikRef"][key].Get<std::wstring>(L"none"); }
+
+    TempFolder temp;
+    HWND mainWindow = nullptr;
+    std::vector<std::wstring> messages;
+};
+
+} // namespace
+
+TEST_F(HotKeySettingsTest, ACapturedCombinationIsRegisteredAndStored)
+{
+    Type(*s_quickPanelHotKeyBox, {VK_CONTROL, VK_MENU, 'Q'});
+    EXPECT_TRUE(SaveQuickPanelHotKey());
+    EXPECT_EQ(Stored(L"QuickPanelHotKey"), L"CTRL+ALT+Q");
+    KelmStorage reread;
+    reread.Load(temp.File(L"Tessik.kelm"));
+    EXPECT_EQ(reread[L"TessikRef"][L"QuickPanelHotKey"].Get<std::wstring>(L""), L"CTRL+ALT+Q");
+    // The main window holds it: registering it again elsewhere fails.
+    EXPECT_FALSE(RegisterHotKey(nullptr, 77, MOD_CONTROL | MOD_ALT, 'Q'));
+
+    Type(*s_visibilityHotKeyBox, {VK_SHIFT, VK_MENU, '9'});
+    EXPECT_TRUE(SaveVisibilityHotKey());
+    EXPECT_EQ(Stored(L"VisibilityHotKey"), L"SHIFT+ALT+9");
+    EXPECT_TRUE(messages.empty());
+    UnregisterHotKey(mainWindow, kQuickPanelHotKeyId);
+    UnregisterHotKey(mainWindow, kVisibilityHotKeyId);
+}
+
+TEST_F(HotKeySettingsTest, AnEmptyOrInvalidBoxTurnsRedAndStoresNothing)
+{
+    EXPECT_FALSE(SaveQuickPanelHotKey());
+    EXPECT_EQ(s_quickPanelHotKeyBox->fill, KelmHotKey::kInvalidFill);
+    Type(*s_visibilityHotKeyBox, {VK_CONTROL});
+    EXPECT_FALSE(SaveVisibilityHotKey());
+    EXPECT_EQ(s_visibilityHotKeyBox->fill, KelmHotKey::kInvalidFill);
+    EXPECT_EQ(Stored(L"QuickPanelHotKey"), L"none");
+    EXPECT_EQ(Stored(L"VisibilityHotKey"), L"none");
+}
+
+TEST_F(HotKeySettingsTest, ACombinationTheParserCannotUseIsExplained)
+{
+    // Enter is no key of the visibility hotkey.
+    Type(*s_visibilityHotKeyBox, {VK_CONTROL, VK_RETURN});
+    EXPECT_FALSE(SaveVisibilityHotKey());
+    EXPECT_EQ(s_visibilityHotKeyBox->fill, KelmHotKey::kInvalidFill);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(L"CTRL+ENTER"), std::wstring::npos);
+    EXPECT_EQ(Stored(L"VisibilityHotKey"), L"none");
+}
+
+TEST_F(HotKeySettingsTest, ACombinationTakenElsewhereKeepsTheOldHotKey)
+{
+    s_appStore[L"TessikRef"][L"QuickPanelHotKey"] = L"CTRL+SHIFT+Y";
+    ASSERT_TRUE(RegisterQuickPanelHotKey(mainWindow, L"CTRL+SHIFT+Y"));
+    // Another owner holds Ctrl+Alt+T.
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(RegisterHotKey(other, 5, MOD_CONTROL | MOD_ALT | MOD_NOREPEAT, 'T'));
+
+    Type(*s_quickPanelHotKeyBox, {VK_CONTROL, VK_MENU, 'T'});
+    EXPECT_FALSE(SaveQuickPanelHotKey());
+    EXPECT_EQ(s_quickPanelHotKeyBox->fill, KelmHotKey::kInvalidFill);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(L"占用"), std::wstring::npos);
+    EXPECT_EQ(Stored(L"QuickPanelHotKey"), L"CTRL+SHIFT+Y");
+    // The previous hotkey is still the main window's.
+    EXPECT_FALSE(RegisterHotKey(nullptr, 78, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'Y'));
+
+    UnregisterHotKey(other, 5);
+    DestroyWindow(other);
+    UnregisterHotKey(mainWindow, kQuickPanelHotKeyId);
+}
+
+TEST_F(HotKeySettingsTest, AutoStartWritesAndRemovesTheRunValue)
+{
+    EXPECT_TRUE(SetAutoStart(true));
+    EXPECT_TRUE(s_appStore[L"TessikRef"][L"autoStartUp"].Get<bool>(false));
+    wchar_t value[MAX_PATH + 8] = {};
+    DWORD size = sizeof(value);
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kRun, L"RaDaziRiv", RRF_RT_REG_SZ, nullptr, value, &size), ERROR_SUCCESS);
+    EXPECT_EQ(value[0], L'"');
+    EXPECT_TRUE(SetAutoStart(false));
+    EXPECT_FALSE(s_appStore[L"TessikRef"][L"autoStartUp"].Get<bool>(true));
+    EXPECT_NE(RegGetValueW(HKEY_CURRENT_USER, kRun, L"RaDaziRiv", RRF_RT_REG_SZ, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    // Off when already off only stores the setting.
+    EXPECT_TRUE(SetAutoStart(false));
+    EXPECT_TRUE(messages.empty());
+}
