@@ -104,8 +104,9 @@ LRESULT MainWindowMessageHandler(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_HOTKEY:
         if (wParam == kQuickPanelHotKeyId) {
-            TessikQuickPanel::SwitchQuickPanel(s_quickPanelClosed);
-            s_quickPanelClosed = !s_quickPanelClosed;
+            // Decided by the window itself: the panel may have been closed
+            // another way (Alt+F4) since the last press.
+            TessikQuickPanel::SwitchQuickPanel(!TessikQuickPanel::IsQuickPanelOpen());
         } else if (wParam == kVisibilityHotKeyId) {
             ToggleAllBoxesVisible();
             s_boxesHidden = !s_boxesHidden;

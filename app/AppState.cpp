@@ -3,7 +3,6 @@
 std::wstring s_iconFontPath;
 bool s_isFirstRun = false;
 bool s_fontInTempFolder = false;
-bool s_quickPanelClosed = true;
 bool s_boxesHidden = false;
 bool s_startingUp = true;
 

@@ -12,7 +12,6 @@ extern bool s_isFirstRun;
 // The icon font was written to the temporary folder (first run); it is
 // removed again when the process ends.
 extern bool s_fontInTempFolder;
-extern bool s_quickPanelClosed;
 extern bool s_boxesHidden;
 // Set until the stored boxes exist; while set a moved box does not drag the
 // rest of its colour group along.

@@ -1,0 +1,10 @@
+#include "sidewindows/quickpanel/QuickPanelNewComponent.h"
+
+namespace TessikQuickPanel
+{
+
+void ShowNewComponentChooser() {}
+
+void CreateHiddenBoxFromPanel() {}
+
+} // namespace TessikQuickPanel

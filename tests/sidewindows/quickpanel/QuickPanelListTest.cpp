@@ -1,0 +1,182 @@
+#include <algorithm>
+
+#include "QuickPanelTestSupport.h"
+#include "sidewindows/quickpanel/QuickPanelList.h"
+
+using namespace TessikQuickPanel;
+
+TEST_F(QuickPanelTest, EmptyStoresGiveNoRowsAndNoSelection)
+{
+    BuildQuickPanelList();
+    EXPECT_TRUE(s_quickPanelRows.empty());
+    EXPECT_TRUE(s_hiddenBoxes.empty());
+    EXPECT_TRUE(s_selectedComponentId.empty());
+    // Reading creates no roots in the store.
+    EXPECT_TRUE(s_quickPanelStore.Roots().empty());
+}
+
+TEST_F(QuickPanelTest, SavedOrderComesFirstAndSkipsUnknownIds)
+{
+    AddBox(L"aaaaa");
+    AddBox(L"bbbbb");
+    AddBox(L"ccccc");
+    s_quickPanelStore[L"ListOrder"][L"0"] = L"bbbbb";
+    s_quickPanelStore[L"ListOrder"][L"1"] = L"xxxxx";
+    s_quickPanelStore[L"ListOrder"][L"2"] = L"aaaaa";
+    BuildQuickPanelList();
+    ASSERT_EQ(s_quickPanelRows.size(), 3u);
+    EXPECT_EQ(RowIds()[0], L"bbbbb");
+    EXPECT_EQ(RowIds()[1], L"aaaaa");
+    EXPECT_EQ(RowIds()[2], L"ccccc");
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_FLOAT_EQ(s_quickPanelRows[i]->y, 60.0f + 45.0f * i);
+        EXPECT_FLOAT_EQ(s_quickPanelRows[i]->targetY, s_quickPanelRows[i]->y);
+    }
+    // Nothing was selected: the first row is.
+    EXPECT_EQ(s_selectedComponentId, L"bbbbb");
+    EXPECT_FALSE(s_selectedIsHidden);
+}
+
+TEST_F(QuickPanelTest, OrderStopsAtTheFirstKeyThatIsNoTextAndHiddenBoxesFollowTheBoxes)
+{
+    AddBox(L"aaaaa");
+    AddBox(L"bbbbb");
+    AddHidden(L"h00001", L"Ghost");
+    s_quickPanelStore[L"ListOrder"][L"0"] = L"bbbbb";
+    s_quickPanelStore[L"ListOrder"][L"1"] = 7;
+    s_quickPanelStore[L"ListOrder"][L"2"] = L"h00001";
+    s_selectedComponentId = L"aaaaa";
+    BuildQuickPanelList();
+    EXPECT_EQ(RowIds(), (std::vector<std::wstring>{L"bbbbb", L"aaaaa", L"h00001"}));
+    EXPECT_TRUE(s_quickPanelRows[2]->hidden);
+    // A selection survives the rebuild.
+    EXPECT_EQ(s_selectedComponentId, L"aaaaa");
+}
+
+TEST_F(QuickPanelTest, AnIntegratedBoxStandsForTheBoxesOfItsColourAndKind)
+{
+    AddBox(L"plain", L"#454545");
+    AddBox(L"other", L"#454545");
+    AddBox(L"integ", L"#454545", true);
+    AddBox(L"green", L"#00FF00");
+    BuildQuickPanelList();
+    auto ids = RowIds();
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(ids, (std::vector<std::wstring>{L"green", L"integ"}));
+
+    // A box of another kind (folder) is not represented by it.
+    AddBox(L"folder", L"#454545", false, true);
+    BuildQuickPanelList();
+    EXPECT_EQ(RowIds().size(), 3u);
+}
+
+TEST_F(QuickPanelTest, CaptionBarColourWinsOverTheStoredOne)
+{
+    auto box = AddBox(L"plain", L"#454545");
+    AddBox(L"integ", L"#454545", true);
+    s_boxRuntimes[box].captionBar = std::make_shared<KelmCaptionBar>();
+    s_boxRuntimes[box].captionBar->colour = 0x123456;
+    BuildQuickPanelList();
+    EXPECT_EQ(RowIds().size(), 2u);
+}
+
+TEST_F(QuickPanelTest, PseudoBoxesAndThePanelAreNoRows)
+{
+    AddBox(L"aaaaa");
+    s_boxRuntimes[s_quickPanelWindow].id = L"QUICK_PANEL_ROOT";
+    s_boxRuntimes[std::make_shared<KelmWindow>()].id = L"QUICK_PANEL_PHYS";
+    s_boxRuntimes[nullptr].id = L"zzzzz";
+    BuildQuickPanelList();
+    EXPECT_EQ(RowIds(), (std::vector<std::wstring>{L"aaaaa"}));
+}
+
+TEST_F(QuickPanelTest, HiddenBoxRecordsTakeDefaultsForMissingOrWrongMembers)
+{
+    AddHidden(L"h00001", L"Ghost");
+    s_quickPanelStore[L"TempList"][L"h00002"][L"UseTargetFolder"] = L"yes";
+    s_quickPanelStore[L"TempList"][L"h00002"][L"clrtag"] = 5;
+    s_quickPanelStore[L"TempList"][L"scalar"] = 3;
+    s_quickPanelStore[L"TempList"][L"h00003"][L"title"] = L"Blue";
+    s_quickPanelStore[L"TempList"][L"h00003"][L"clrtag"] = L"#0000FF";
+    s_quickPanelStore[L"TempList"][L"h00003"][L"UseTargetFolder"] = true;
+    s_quickPanelStore[L"TempList"][L"h00003"][L"TargetFolder"] = L"C:\\ghost";
+    const auto records = ReadHiddenBoxRecords();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].title, L"Ghost");
+    EXPECT_EQ(records[1].title, L"Temp");
+    EXPECT_FALSE(records[1].UseTargetFolder);
+    EXPECT_EQ(records[1].TargetFolder, L"bvn!NULL");
+    EXPECT_EQ(records[1].clrtag, L"#F2F2F2");
+    EXPECT_TRUE(records[2].UseTargetFolder);
+    EXPECT_EQ(records[2].TargetFolder, L"C:\\ghost");
+
+    BuildQuickPanelList();
+    ASSERT_EQ(s_quickPanelRows.size(), 3u);
+    EXPECT_EQ(s_quickPanelRows[2]->colour, 0xFF0000u); // red in the low byte
+    EXPECT_EQ(ComponentColourFromText(L"not a colour"), 0xF2F2F2u);
+}
+
+TEST_F(QuickPanelTest, SavedOrderHoldsExactlyTheCurrentRows)
+{
+    for (int i = 0; i < 5; ++i)
+        AddHidden(L"h" + std::to_wstring(i), L"Ghost");
+    BuildQuickPanelList();
+    SaveQuickPanelListOrder();
+    s_quickPanelRows.erase(s_quickPanelRows.begin() + 1);
+    SaveQuickPanelListOrder();
+    int keys = 0;
+    for (auto it = s_quickPanelStore[L"ListOrder"].begin(); it != s_quickPanelStore[L"ListOrder"].end(); ++it)
+        ++keys;
+    EXPECT_EQ(keys, 4);
+    EXPECT_EQ(s_quickPanelStore[L"ListOrder"][L"1"].Get<std::wstring>(L""), L"h2");
+    EXPECT_EQ(s_quickPanelStore[L"ListOrder"][L"3"].Get<std::wstring>(L""), L"h4");
+    // And it is on disk.
+    KelmStorage reread;
+    reread.Load(temp.File(L"QuickPanelCom.kelm"));
+    EXPECT_EQ(reread[L"ListOrder"][L"0"].Get<std::wstring>(L""), L"h0");
+}
+
+TEST_F(QuickPanelTest, HiddenBoxRecordsAreWrittenBack)
+{
+    AddHidden(L"h00001", L"Ghost");
+    BuildQuickPanelList();
+    s_hiddenBoxes[0].title = L"改名";
+    s_hiddenBoxes[0].clrtag = L"#E8A33D";
+    SaveHiddenBoxRecords();
+    KelmStorage reread;
+    reread.Load(temp.File(L"QuickPanelCom.kelm"));
+    EXPECT_EQ(reread[L"TempList"][L"h00001"][L"title"].Get<std::wstring>(L""), L"改名");
+    EXPECT_EQ(reread[L"TempList"][L"h00001"][L"clrtag"].Get<std::wstring>(L""), L"#E8A33D");
+    EXPECT_EQ(reread[L"TempList"][L"h00001"][L"TargetFolder"].Get<std::wstring>(L""), L"bvn!NULL");
+}
+
+TEST_F(QuickPanelTest, ReleasingABoxShowsTheBoxesOfItsColourAgain)
+{
+    auto makeWindow = [](const std::wstring& id, COLORREF colour) {
+        auto box = AddBox(id, L"#454545");
+        box->Set(0, 0, 100, 100, L"Tessik.Test.ReleaseBox", L"release");
+        box->showCommand = SW_HIDE;
+        EXPECT_EQ(box->Create(), 1);
+        s_boxRuntimes[box].captionBar = std::make_shared<KelmCaptionBar>();
+        s_boxRuntimes[box].captionBar->colour = colour;
+        return box;
+    };
+    auto released = makeWindow(L"integ", 0x454545);
+    auto sameColour = makeWindow(L"same1", 0x454545);
+    auto otherColour = makeWindow(L"other", 0x00FF00);
+    s_boxRuntimes[released].IsIntegrated = true;
+    s_boxRuntimes[released].scrollOffset = 40;
+    s_desktopContainerStore[L"Components"][L"ComID_integ"][L"IsIntegrated"] = true;
+
+    ReleaseComponentIntegration(released);
+    EXPECT_FALSE(s_boxRuntimes[released].IsIntegrated);
+    EXPECT_EQ(s_boxRuntimes[released].scrollOffset, 0);
+    EXPECT_TRUE(IsWindowVisible(sameColour->GetHwnd()));
+    EXPECT_FALSE(IsWindowVisible(otherColour->GetHwnd()));
+    EXPECT_FALSE(IsWindowVisible(released->GetHwnd()));
+    KelmStorage reread;
+    reread.Load(temp.File(L"DesktopContainer.kelm"));
+    EXPECT_FALSE(reread[L"Components"][L"ComID_integ"][L"IsIntegrated"].Get<bool>(true));
+    for (const auto& box : {released, sameColour, otherColour})
+        DestroyWindow(box->GetHwnd());
+}

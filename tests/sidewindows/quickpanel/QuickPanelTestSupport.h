@@ -1,0 +1,71 @@
+// Shared set-up of the quick panel tests: empty stores in a folder of the
+// test's own, an empty box registry and no selection.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/KelmStorage.h"
+#include "app/TempFolder.h"
+#include "box/BoxRuntime.h"
+#include "box/icons/KelmIconManager.h"
+#include "sidewindows/quickpanel/QPListItem.h"
+#include "sidewindows/quickpanel/QuickPanelState.h"
+#include "ui/controls/KelmCaptionBar.h"
+#include "ui/core/KelmWindow.h"
+
+class QuickPanelTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // Empty files make Load drop whatever an earlier test left.
+        TempFolder::WriteBytes(temp.File(L"QuickPanelCom.kelm"), "");
+        TempFolder::WriteBytes(temp.File(L"DesktopContainer.kelm"), "");
+        s_quickPanelStore.Load(temp.File(L"QuickPanelCom.kelm"));
+        s_desktopContainerStore.Load(temp.File(L"DesktopContainer.kelm"));
+        Reset();
+    }
+    void TearDown() override { Reset(); }
+
+    static void Reset()
+    {
+        s_boxRuntimes.clear();
+        s_boxIconManagers.clear();
+        TessikQuickPanel::s_quickPanelRows.clear();
+        TessikQuickPanel::s_hiddenBoxes.clear();
+        TessikQuickPanel::SelectComponent(L"", false);
+    }
+
+    // A box in the registry (no Win32 window) with a stored colour.
+    static std::shared_ptr<KelmWindow> AddBox(const std::wstring& id, const std::wstring& colour = L"#F2F2F2",
+                                              bool integrated = false, bool folder = false)
+    {
+        auto box = std::make_shared<KelmWindow>();
+        BoxRuntime& runtime = s_boxRuntimes[box];
+        runtime.id = id;
+        runtime.title = L"Box " + id;
+        runtime.IsIntegrated = integrated;
+        runtime.UseTargetFolder = folder;
+        s_desktopContainerStore[L"Components"][L"ComID_" + id][L"clrtag"] = colour;
+        return box;
+    }
+
+    static void AddHidden(const std::wstring& id, const std::wstring& title)
+    {
+        s_quickPanelStore[L"TempList"][id][L"title"] = title;
+    }
+
+    static std::vector<std::wstring> RowIds()
+    {
+        std::vector<std::wstring> ids;
+        for (const auto& row : TessikQuickPanel::s_quickPanelRows)
+            ids.push_back(row->id);
+        return ids;
+    }
+
+    TempFolder temp;
+};
