@@ -2,6 +2,7 @@
 
 #include "app/KelmStorage.h"
 #include "box/BoxRuntime.h"
+#include "ui/core/BlurPaint.h"
 #include "ui/core/KelmWindow.h"
 
 HDC s_desktopCaptureDC = nullptr;
@@ -78,10 +79,19 @@ void CaptureDesktop(HWND window)
             }
         }
     }
-    // The blur of "compatLayerBlurLevel" comes with the blur filters.
+    // Level 2 blurs twice: a coarse pass hides the icons' detail, a fine
+    // one smooths the blocks it leaves.
+    const int blurLevel = s_appStore[L"TessikRef"][L"compatLayerBlurLevel"].Get<int>(2);
+    const BlurRect whole{0, 0, width, height};
+    if (blurLevel == 1) {
+        BlurAndPaint(s_desktopCaptureDC, whole, 2, 3, true);
+    } else if (blurLevel == 2) {
+        BlurAndPaint(s_desktopCaptureDC, whole, 4, 6, true);
+        BlurAndPaint(s_desktopCaptureDC, whole, 4, 2, true);
+    }
     ReleaseDC(window, windowDC);
     for (const auto& [box, runtime] : s_boxRuntimes) {
-        if (box && box->GetHwnd())
+        if (box && !runtime.IsPseudoBox() && IsWindow(box->GetHwnd()))
             InvalidateRect(box->GetHwnd(), nullptr, FALSE);
     }
 }
