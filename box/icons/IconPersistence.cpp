@@ -157,13 +157,15 @@ void LoadBoxIcons(KelmIconManager& manager, const std::wstring& boxId)
     KelmStorageNestedObject* icons = FindChildObject(FindChildObject(components, L"ComID_" + boxId), L"Icons");
     if (!icons)
         return;
-    const size_t count = icons->members.size();
-    for (size_t n = 0; n < count; ++n) {
-        KelmStorageNestedObject* icon = FindChildObject(icons, L"iconID_" + std::to_wstring(n));
-        if (!icon)
+    // The records as stored, in stored order: a gap in the numbering (a
+    // record removed by hand) neither adds an empty record nor drops the
+    // last one.
+    for (auto it = icons->members.begin(); it != icons->members.end(); ++it) {
+        if (it->first.rfind(L"iconID_", 0) != 0 || it->second.index() != 4 || !std::get<4>(it->second))
             continue;
+        KelmStorageNestedObject* icon = std::get<4>(it->second).get();
         const std::wstring path = ReadText(icon, L"path", L"");
-        if (path.empty())
+        if (path.empty() || path == L"NULL")
             continue;
         manager.AddRecordForPath(path, 0.0f, 0.0f, ReadText(icon, L"alias", L"bvn!NULL"), false, L"", nullptr,
                                  ReadText(icon, L"originalPath", L"bvn!NULL"));

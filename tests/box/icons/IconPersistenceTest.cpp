@@ -167,3 +167,19 @@ TEST_F(IconTest, AFailedSaveIsLoggedAndKeepsTheRecords)
     EXPECT_EQ(view.Records().size(), 1u);
     EXPECT_EQ(TempFolder::ReadBytes(storePath), ""); // the old file is untouched
 }
+
+TEST_F(IconTest, AGapInTheNumberingKeepsEveryStoredIcon)
+{
+    KelmStorageProxy icons = s_desktopContainerStore[L"Components"][L"ComID_gap01"][L"Icons"];
+    icons[L"iconID_0"][L"path"] = L"C:\\box\\a.txt";
+    icons[L"iconID_2"][L"path"] = L"C:\\box\\c.txt";
+    icons[L"iconID_5"][L"path"] = L"C:\\box\\f.txt";
+    KelmIconManager loaded(48, 12, 70);
+    LoadBoxIcons(loaded, L"gap01");
+    ASSERT_EQ(loaded.Records().size(), 3u);
+    EXPECT_EQ(loaded.Records()[0].path, L"C:\\box\\a.txt");
+    EXPECT_EQ(loaded.Records()[1].path, L"C:\\box\\c.txt");
+    EXPECT_EQ(loaded.Records()[2].path, L"C:\\box\\f.txt");
+    for (const IconRecord& record : loaded.Records())
+        EXPECT_NE(record.path, L"NULL");
+}
