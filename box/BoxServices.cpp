@@ -1,20 +1,8 @@
 #include "box/BoxServices.h"
 
 #include "app/AppState.h"
-#include "app/Logger.h"
 #include "box/BoxRuntime.h"
 #include "ui/core/KelmWindow.h"
-
-namespace TessikDesktopContainer
-{
-
-void CreateCom(std::wstring id, std::wstring targetFolder, bool, int)
-{
-    Logger::GetInstance().Log(L"DesktopContainer", L"INFO",
-                              L"Box " + id + L" (" + targetFolder + L") is stored; box windows are not built yet.");
-}
-
-} // namespace TessikDesktopContainer
 
 void ToggleAllBoxesVisible()
 {

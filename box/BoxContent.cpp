@@ -1,0 +1,573 @@
+// Section index: colours and small drawing pieces; scrolling and search;
+// background; icons, headers and hints; rubber band; title face and
+// controls; tooltips and the drop indicator; BuildBoxContent.
+#include "box/BoxContent.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/DesktopCapture.h"
+#include "app/KelmStorage.h"
+#include "box/BoxPaintRules.h"
+#include "box/KelmGroupTag.h"
+#include "box/KelmScrollBar.h"
+#include "box/icons/KelmIconManager.h"
+#include "box/icons/WildcardMatch.h"
+#include "ui/controls/KelmButton.h"
+#include "ui/controls/KelmCaptionBar.h"
+#include "ui/controls/KelmFAIcon.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/DpiScale.h"
+#include "ui/core/DragDropState.h"
+#include "ui/core/DrawingHelpers.h"
+#include "ui/core/GlyphNames.h"
+#include "ui/core/KelmWindow.h"
+#include "ui/core/ThemeColors.h"
+
+namespace TessikDesktopContainer
+{
+
+namespace
+{
+
+using namespace BoxPaintRules;
+
+constexpr COLORREF kHighlight = 0xFB7952;
+constexpr float kTitleBand = 40.0f;
+
+// The colours of one paint, read from the theme each time so a new theme
+// shows at once.
+struct Palette {
+    COLORREF background;
+    COLORREF text;
+    COLORREF variant;
+    COLORREF border;
+};
+
+Palette CurrentPalette()
+{
+    const bool grey = ThemeBaseColor.r == ThemeBaseColor.g;
+    return {grey ? ThemeAccent.Ref() : ThemeBaseColor.Ref(), ThemeTextColor.Ref(), ThemeAccent.Ref(),
+            ThemeShade30.Ref()};
+}
+
+// Everything one paint works with.
+struct PaintContext {
+    BoxWindowPtr box;
+    BoxRuntime& r;
+    KelmIconManager& manager;
+    HWND window;
+    ID2D1HwndRenderTarget* target;
+    Brevin::D2DBrevinPanel* panel;
+    float viewW;
+    float viewH;
+    Palette colours;
+};
+
+POINT CursorInDips(HWND window)
+{
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(window, &cursor);
+    return {static_cast<LONG>(cursor.x / DpiScale), static_cast<LONG>(cursor.y / DpiScale)};
+}
+
+bool CtrlHeld()
+{
+    return GetKeyState(VK_CONTROL) < 0;
+}
+
+// A rounded box with a soft shadow: the look of the file and tag tooltips.
+void DrawTipBox(ID2D1RenderTarget* rt, float x, float y, float w, float h, const Palette& colours, float p)
+{
+    for (int i = 0; i < 6; ++i) {
+        const float grow = static_cast<float>(i + 1);
+        DrawRoundRect(rt, x - grow, y - grow + 2, w + 2 * grow, h + 2 * grow, colours.text, 6 + grow, p * 0.02f);
+    }
+    DrawRoundRect(rt, x, y, w, h, colours.background, 6, p, 1.0f, colours.border, p);
+}
+
+std::vector<std::wstring> SplitLines(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (true) {
+        const size_t end = text.find(L'\n', start);
+        lines.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (end == std::wstring::npos)
+            return lines;
+        start = end + 1;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Scrolling and search
+// ---------------------------------------------------------------------------
+
+void ApplyCtrlWheel(PaintContext& c, int& amount)
+{
+    if (!CtrlHeld() || amount == 0)
+        return;
+    const int level = IconLevelAfterWheel(c.r.IconSizeLevel, amount);
+    amount = 0;
+    if (level == c.r.IconSizeLevel)
+        return;
+    c.r.IconSizeLevel = level;
+    s_desktopContainerStore[L"Components"][L"ComID_" + c.r.id][L"IconSizeLevel"] = level;
+    s_desktopContainerStore.Save();
+    const int edge = GetIconSizeForLevel(level);
+    c.manager.SetIconSize(edge);
+    if (auto search = s_boxSearchManagers.find(c.box); search != s_boxSearchManagers.end())
+        search->second.SetIconSize(edge);
+    InvalidateWindow(c.window);
+}
+
+void StartSpringBack(PaintContext& c)
+{
+    c.r.springBackPending = true;
+    std::weak_ptr<KelmWindow> weak = c.box;
+    c.box->AddPauseDelay(0.25, [weak](double progress) {
+        if (progress < 1.0)
+            return;
+        BoxWindowPtr box = weak.lock();
+        BoxRuntime* r = FindBoxRuntime(box);
+        if (!r)
+            return;
+        if (!r->searchActive && r->scrollOffset < 0)
+            r->scrollOffset = 0;
+        r->springBackPending = false;
+        InvalidateWindow(box->GetHwnd());
+    });
+    c.box->StartAnimationTimer();
+}
+
+void ScrollAndSearch(PaintContext& c, int d)
+{
+    ScrollState s{c.r.scrollOffset, c.r.searchScrollOffset};
+    ApplyWheel(s, d, c.r.searchActive, c.r.searchText.empty());
+    c.r.scrollOffset = s.scrollOffset;
+    c.r.searchScrollOffset = s.searchScrollOffset;
+
+    if (!c.r.searchActive && c.r.scrollOffset < 0) {
+        if (c.r.scrollOffset < kSearchOpenPull) {
+            c.r.searchActive = true;
+            c.r.scrollOffset = kSearchRowOffset;
+            c.r.springBackPending = false;
+        } else if (d != 0 && !c.r.springBackPending) {
+            StartSpringBack(c);
+        }
+    }
+    if (c.r.searchActive && c.r.scrollOffset > kSearchClosePush) {
+        c.r.searchActive = false;
+        c.r.searchText.clear();
+        c.r.appliedSearchText.clear();
+        c.r.scrollOffset = 0;
+        c.r.searchScrollOffset = 0;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Background
+// ---------------------------------------------------------------------------
+
+void PaintBackground(PaintContext& c)
+{
+    const int style = c.r.CompatibleLayer;
+    const bool composing = c.box->CompositionActive();
+    const Palette& p = c.colours;
+    // Whatever the style, a window that does not compose starts opaque:
+    // without the window manager's backdrop nothing would show through.
+    if (!composing)
+        c.target->Clear(D2D1::ColorF(GetRValue(p.background) / 255.0f, GetGValue(p.background) / 255.0f,
+                                     GetBValue(p.background) / 255.0f, 1.0f));
+    else if (style == 3)
+        c.target->Clear(D2D1::ColorF(0, 0, 0, 0));
+    float alpha = BackgroundAlpha(style, c.r.bgAlpha, composing);
+    if (style == 1) {
+        if (s_desktopCaptureDC) {
+            WithGdiDC(c.target, c.window, [](HWND window, HDC dc) {
+                RECT rc{};
+                GetClientRect(window, &rc);
+                POINT origin{0, 0};
+                ClientToScreen(window, &origin);
+                BitBlt(dc, 0, 0, rc.right, rc.bottom, s_desktopCaptureDC, origin.x, origin.y, SRCCOPY);
+            });
+        } else {
+            alpha = 1.0f;
+        }
+    }
+    FillSolidRect(c.target, 0, 0, c.viewW, c.viewH, p.background, alpha);
+}
+
+// ---------------------------------------------------------------------------
+// Icons, headers and hints
+// ---------------------------------------------------------------------------
+
+void DrawHeaders(PaintContext& c)
+{
+    const int edge = c.manager.GetIconSize();
+    const float W = c.viewW - 40;
+    float offset = 0;
+    if (!c.r.IsListView) {
+        const int n = std::max(1, static_cast<int>(W) / (edge + 12));
+        offset = (W - (n * (edge + 12) - 12)) / 2;
+    }
+    for (const IconRecord& record : c.manager.Records()) {
+        if (record.sectionText.empty() || record.y < -150 - 35 || record.y > c.viewH + 150)
+            continue;
+        DrawTextSemibold(c.target, 20 + offset, record.y - 30, c.viewW - 40, 25, record.sectionText.c_str(), 14,
+                         c.colours.text, L"Segoe UI", 0.8f, false);
+    }
+}
+
+// One hint line: text, an optional key cap and more text, centred.
+void DrawHintLine(PaintContext& c, float y, const std::wstring& before, const wchar_t* key, const std::wstring& after)
+{
+    const float size = 12;
+    const float w1 = static_cast<float>(MeasureTextWidth(c.window, before, size));
+    const float wk = key ? static_cast<float>(MeasureTextWidth(c.window, key, size) + 14) : 0;
+    const float w2 = static_cast<float>(MeasureTextWidth(c.window, after, size));
+    float x = (c.viewW - (w1 + wk + w2)) / 2;
+    DrawTextInRect(c.target, x, y + 4, w1 + 4, 20, before.c_str(), size, c.colours.text, L"Segoe UI", 0.5f, false);
+    x += w1;
+    if (key) {
+        DrawKeyCap(c.target, x + 2, y + 4, wk - 4, 20, c.colours.variant, 4, key);
+        x += wk;
+    }
+    if (!after.empty())
+        DrawTextInRect(c.target, x, y + 4, w2 + 4, 20, after.c_str(), size, c.colours.text, L"Segoe UI", 0.5f, false);
+}
+
+void DrawEmptyHints(PaintContext& c)
+{
+    const float top = (c.viewH - 104) / 2;
+    DrawHintLine(c, top, L"拖动来放置文件或移出文件", nullptr, L"");
+    DrawHintLine(c, top + 26, L"按住 ", L"CTRL", L" 来复制文件");
+    DrawHintLine(c, top + 52, L"按下 ", L"L", L" 来设置编组");
+    DrawHintLine(c, top + 78, L"编组后可按住 ", L"CTRL", L" 临时解除编组");
+}
+
+// ---------------------------------------------------------------------------
+// Rubber band
+// ---------------------------------------------------------------------------
+
+bool OnIconCell(const PaintContext& c, float x, float y)
+{
+    for (const IconRecord& record : c.manager.Records()) {
+        const Cell cell =
+            IconCell(record.x, record.y, c.manager.GetIconSize(), c.r.IsListView, c.r.IconSpacingMode, c.viewW,
+                     WildcardMatchNoCase(L"*.txt", record.path), IconDisplayName(record.alias, record.path).size());
+        if (Meets(cell, x, y, x, y))
+            return true;
+    }
+    return false;
+}
+
+void RubberBand(PaintContext& c, float contentTop)
+{
+    const bool allowed =
+        GetForegroundWindow() == c.window && !c.r.dropPending && !s_dragOverAccepted && !s_dragOutActive;
+    const bool down = GetAsyncKeyState(VK_LBUTTON) < 0;
+    const POINT cursor = CursorInDips(c.window);
+    const bool inContent = cursor.x >= 0 && cursor.x < c.viewW - 16 && cursor.y >= contentTop && cursor.y < c.viewH;
+    if (!c.r.bandActive) {
+        if (!allowed || !down || !inContent ||
+            OnIconCell(c, static_cast<float>(cursor.x), static_cast<float>(cursor.y)))
+            return;
+        c.r.bandActive = true;
+        c.r.bandStart = {cursor.x, cursor.y};
+        c.r.bandCurrent = c.r.bandStart;
+        if (!CtrlHeld()) {
+            c.r.selection.clear();
+            c.r.multiSelect = false;
+        }
+    }
+    if (!down) {
+        c.r.bandActive = false;
+        if (!c.r.selection.empty() && inContent)
+            c.r.multiSelect = true;
+        InvalidateWindow(c.window);
+        return;
+    }
+    c.r.bandCurrent = {cursor.x, cursor.y};
+    const float left = static_cast<float>(std::min(c.r.bandStart.x, c.r.bandCurrent.x));
+    const float top = static_cast<float>(std::min(c.r.bandStart.y, c.r.bandCurrent.y));
+    const float right = static_cast<float>(std::max(c.r.bandStart.x, c.r.bandCurrent.x));
+    const float bottom = static_cast<float>(std::max(c.r.bandStart.y, c.r.bandCurrent.y));
+    if (!CtrlHeld())
+        c.r.selection.clear();
+    for (const IconRecord& record : c.manager.Records()) {
+        const Cell cell =
+            IconCell(record.x, record.y, c.manager.GetIconSize(), c.r.IsListView, c.r.IconSpacingMode, c.viewW,
+                     WildcardMatchNoCase(L"*.txt", record.path), IconDisplayName(record.alias, record.path).size());
+        if (Meets(cell, left, top, right, bottom))
+            c.r.selection.insert(static_cast<int32_t>(record.id));
+    }
+    DrawRoundRect(c.target, left, top, right - left, bottom - top, kHighlight, 0, 0.2f, 1.0f, kHighlight, 0.8f);
+}
+
+// ---------------------------------------------------------------------------
+// Title face and controls
+// ---------------------------------------------------------------------------
+
+// The band's top and the title inset of this paint.
+struct TitleGeometry {
+    float bandTop;
+    float inset;
+    float panelTop; // top of the title panel (types 1 and 2), else the band top
+};
+
+TitleGeometry TitleGeometryOf(const PaintContext& c)
+{
+    TitleGeometry g{};
+    g.bandTop = c.r.IsUpwardExpand ? c.viewH - kTitleBand : 0.0f;
+    g.inset = static_cast<float>(TitleInset(c.r.TitleType, c.viewH));
+    g.panelTop = c.r.IsUpwardExpand ? c.viewH - kTitleBand - g.inset : g.inset;
+    if (c.r.TitleType == 0 || c.viewH < 45)
+        g.panelTop = g.bandTop;
+    return g;
+}
+
+void DrawTitleFace(PaintContext& c, const TitleGeometry& g)
+{
+    const int style = c.r.CompatibleLayer;
+    const float a = style == 0 ? 0.5f : c.r.titleAlpha;
+    const float b = style == 0 ? 1.0f : c.r.titleAlpha;
+    const bool searching = c.r.searchActive;
+    const bool blurBand = style == 2 && a > 0.01f && a < 0.99f;
+    if (c.r.TitleType == 0) {
+        if (c.r.IsLocked && !searching)
+            return;
+        float fill = 1.0f;
+        if (style == 1 && !searching) {
+            DownsampleBlurHeavy(c.target, 0, g.bandTop, c.viewW, kTitleBand, 14);
+            fill = a;
+        } else if ((style == 2 || style == 3) && !searching) {
+            if (blurBand)
+                GaussianBlurRegion(c.target, 0, g.bandTop, c.viewW, kTitleBand, 5);
+            fill = a;
+        }
+        FillSolidRect(c.target, 0, g.bandTop, c.viewW, kTitleBand, c.colours.background, fill);
+        const float lineY = c.r.IsUpwardExpand ? g.bandTop : g.bandTop + kTitleBand - 1;
+        FillSolidRect(c.target, 0, lineY, c.viewW, 1, c.colours.border, b);
+        return;
+    }
+    if (c.viewH < 45) {
+        FillSolidRect(c.target, 0, 0, c.viewW, 45, c.colours.background, a);
+        return;
+    }
+    if (blurBand)
+        GaussianBlurRegion(c.target, 0, g.bandTop, c.viewW, kTitleBand, 5);
+    const float x = g.inset, w = c.viewW - 2 * g.inset;
+    const bool pill = c.r.TitleType == 2;
+    const float radius = pill ? 20.0f : 6.5f;
+    DrawSoftShadow(c.target, x, g.panelTop, w, kTitleBand, radius, 0, 2, 10, 5, 0, a / 45, c.colours.text);
+    DrawRoundRect(c.target, x, g.panelTop, w, kTitleBand,
+                  pill ? ContrastShiftColor(c.colours.variant, 40) : c.colours.background, radius, a);
+}
+
+void AddTitleControls(PaintContext& c, const TitleGeometry& g)
+{
+    const bool unlocked = !c.r.IsLocked;
+    if (unlocked && c.r.captionBar) {
+        c.r.captionBar->Set(0, static_cast<int>(g.bandTop), static_cast<int>(c.viewW), 40, L" ", c.colours.background,
+                            18, c.colours.text, -1, 0, nullptr);
+        c.panel->AddControl(c.r.captionBar);
+    }
+    if ((unlocked || c.r.searchActive) && c.r.titleButton) {
+        // Kept off-screen: it only holds the box's colour.
+        const COLORREF fill = c.r.titleButton->fill;
+        c.r.titleButton->Set(
+            -200, -200, 10, 10, L"", [] {}, fill, 15, c.colours.text);
+        c.panel->AddControl(c.r.titleButton);
+    }
+    if (c.r.groupTag) {
+        const int width = TitleWidthEstimate(c.r.title) + 30;
+        const std::wstring text = GroupTagText(c.r.title, c.r.UseTargetFolder);
+        const bool pill = c.r.TitleType == 2 && c.viewH > 45;
+        // The title menu opens from here once it exists; until then a click
+        // only shows the press.
+        auto click = [] {};
+        if (pill) {
+            c.r.groupTag->Set(10, static_cast<int>(g.panelTop), width, 40, text, click, c.r.titleButton, 14, 0,
+                              c.colours.text, ContrastShiftColor(ThemeBaseColor.Ref(), -10), 20, false);
+        } else {
+            c.r.groupTag->Set(static_cast<int>(g.inset + 8), static_cast<int>(g.panelTop + 6), width, 28, text, click,
+                              c.r.titleButton, 14, 0, c.colours.text, c.colours.variant, 6, c.r.TitleType != 0);
+        }
+        c.r.groupTag->alternateTextStyle = c.r.UseTargetFolder;
+        c.panel->AddControl(c.r.groupTag);
+    }
+    if (!unlocked)
+        return;
+    const int glyphY = static_cast<int>(g.panelTop + 13);
+    const int i = static_cast<int>(g.inset);
+    if (c.r.foldButton) {
+        c.r.foldButton->Set(static_cast<int>(c.viewW) - 32 - i, glyphY,
+                            FoldGlyphName(c.r.IsHoverMinimized, c.r.isMinimized, c.r.IsUpwardExpand), 14,
+                            c.colours.text, [] {});
+        c.panel->AddControl(c.r.foldButton);
+    }
+    if (c.r.moreButton) {
+        c.r.moreButton->Set(static_cast<int>(c.viewW) - 65 - i, glyphY, L"test-more", 14, c.colours.text, [] {});
+        c.panel->AddControl(c.r.moreButton);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Tooltips, search row face and the drop indicator
+// ---------------------------------------------------------------------------
+
+void DrawTagTooltip(PaintContext& c)
+{
+    const auto& tag = c.r.groupTag;
+    if (!tag || c.viewH <= 200 || tag->tooltipOpacity <= 0 || tag->tooltipText.empty())
+        return;
+    const float p = static_cast<float>(tag->tooltipOpacity);
+    const std::vector<std::wstring> lines = SplitLines(tag->tooltipText);
+    float width = 0;
+    for (const std::wstring& line : lines)
+        width = std::max(width, static_cast<float>(MeasureTextWidth(c.window, line, 12)));
+    width = std::min(320.0f, width + 24);
+    const float height = 18.0f * lines.size() + 14;
+    float x = std::clamp(static_cast<float>(tag->x), 5.0f, std::max(5.0f, c.viewW - width - 5));
+    float y = static_cast<float>(tag->y + tag->h + 5);
+    if (c.r.IsUpwardExpand)
+        y = static_cast<float>(tag->y) - height - 5;
+    DrawTipBox(c.target, x, y, width, height, c.colours, p);
+    for (size_t n = 0; n < lines.size(); ++n)
+        DrawTextInRect(c.target, x + 12, y + 7 + 18.0f * n, width - 24, 18, lines[n].c_str(), 12, c.colours.text,
+                       L"Segoe UI", p, false);
+}
+
+void DrawSearchRowFace(PaintContext& c)
+{
+    const float height = c.r.IsUpwardExpand ? 80.0f : 105.0f;
+    const float top = c.r.IsUpwardExpand ? c.viewH - height : 0.0f;
+    if (c.r.CompatibleLayer == 0 || c.r.CompatibleLayer == 1)
+        DownsampleBlurHeavy(c.target, 0, top, c.viewW, height, 14);
+    if (c.r.TitleType == 1 || c.r.TitleType == 2) {
+        const float inset = 8;
+        DrawSoftShadow(c.target, inset, top + inset, c.viewW - 2 * inset, height - 2 * inset, 6.5f, 0, 2, 10, 5, 0,
+                       0.02f, c.colours.text);
+        DrawRoundRect(c.target, inset, top + inset, c.viewW - 2 * inset, height - 2 * inset, c.colours.background, 6.5f,
+                      1.0f, 1.0f, c.colours.border, 1.0f);
+        return;
+    }
+    FillSolidRect(c.target, 0, top, c.viewW, height, c.colours.background, 0.5f);
+    FillSolidRect(c.target, 0, c.r.IsUpwardExpand ? top : top + height - 1, c.viewW, 1, c.colours.border, 1.0f);
+}
+
+void DrawDropIndicator(PaintContext& c)
+{
+    if (!s_dragOverAccepted || c.r.dropPending)
+        return;
+    POINT screen{};
+    GetCursorPos(&screen);
+    RECT rc{};
+    GetWindowRect(c.window, &rc);
+    if (!PtInRect(&rc, screen))
+        return;
+    const POINT cursor = CursorInDips(c.window);
+    const bool hot = cursor.y >= 0 && cursor.y < 40;
+    const float w = 100, h = 30, x = (c.viewW - w) / 2, y = 5;
+    for (int i = 5; i >= 1; --i) {
+        const float grow = i * 2.0f;
+        DrawRoundRect(c.target, x - grow, y - grow, w + 2 * grow, h + 2 * grow, hot ? kHighlight : c.colours.text,
+                      h / 2 + grow, 0.03f);
+    }
+    const COLORREF face = hot ? kHighlight : c.colours.variant;
+    DrawRoundRect(c.target, x, y, w, h, face, h / 2, 1.0f, hot ? 2.5f : 1.0f, hot ? kHighlight : c.colours.border,
+                  1.0f);
+    const std::wstring label = L":" + GetGlyph(L"win-close") + L":  取消";
+    DrawIconText(c.target, x, y + 5, w, h - 6, label.c_str(), 14, hot ? RGB(255, 255, 255) : c.colours.text,
+                 L"Segoe UI", 1.0f, true);
+}
+
+void DrawDragPreview(PaintContext& c)
+{
+    if (!c.r.dropPending || !s_dragOverAccepted || s_droppedFiles.empty() || c.r.dragIcon)
+        return;
+    const POINT cursor = CursorInDips(c.window);
+    const float size = static_cast<float>(c.manager.GetIconSize());
+    DrawShellIcon(c.target, s_droppedFiles.front(), cursor.x - size / 2, cursor.y - size / 2, size, 0.7f);
+}
+
+void AddScrollBar(PaintContext& c, int contentHeight, int overflow)
+{
+    if (!c.r.scrollBar || c.r.searchActive || overflow <= 0)
+        return;
+    const float trackTop = c.r.IsLocked ? 0.0f : kTitleBand;
+    const float trackBottom = c.r.IsUpwardExpand ? c.viewH : c.viewH;
+    c.r.scrollBar->Set(c.viewW, static_cast<float>(contentHeight), trackBottom, static_cast<float>(c.r.scrollOffset),
+                       static_cast<float>(overflow), trackTop, c.r.IsUpwardExpand);
+    c.panel->AddControl(c.r.scrollBar);
+}
+
+} // namespace
+
+void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget* target)
+{
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    auto managerEntry = s_boxIconManagers.find(box);
+    if (!runtime || managerEntry == s_boxIconManagers.end() || !target)
+        return;
+    RECT rc{};
+    GetClientRect(window, &rc);
+    PaintContext c{box,
+                   *runtime,
+                   managerEntry->second,
+                   window,
+                   target,
+                   box->GetPanel(),
+                   static_cast<float>(rc.right / DpiScale),
+                   static_cast<float>(rc.bottom / DpiScale),
+                   CurrentPalette()};
+
+    int wheel = c.panel->TakeScroll() * 2;
+    ApplyCtrlWheel(c, wheel);
+    box->SetIgnoreHover(c.r.resizeAnimating || (!c.r.searchActive && box->animationManager.GetActiveCount() > 0));
+    ScrollAndSearch(c, wheel);
+
+    float lowest = 0, highest = 0;
+    const auto& records = c.manager.Records();
+    for (size_t n = 0; n < records.size(); ++n) {
+        lowest = n == 0 ? records[n].targetY : std::min(lowest, records[n].targetY);
+        highest = n == 0 ? records[n].targetY : std::max(highest, records[n].targetY);
+    }
+    const int contentHeight = ContentHeight(static_cast<int>(records.size()), lowest, highest, c.manager.GetIconSize());
+    const int overflow = std::max(0, contentHeight - static_cast<int>(c.viewH));
+    c.r.scrollOffset = ClampScrollOffset(c.r.scrollOffset, overflow);
+
+    PaintBackground(c);
+
+    const bool titleShown = !c.r.IsLocked || c.r.searchActive;
+    const int top = titleShown ? (c.r.IsUpwardExpand ? 20 : 70) : (c.r.IsUpwardExpand ? 10 : 30);
+    c.manager.SetPadding(20, top - c.r.scrollOffset);
+    c.manager.Layout(static_cast<int>(c.viewW));
+    // Until icons animate into place they stand at their targets.
+    for (IconRecord& record : c.manager.Records()) {
+        record.x = record.targetX;
+        record.y = record.targetY;
+    }
+
+    c.panel->Init(window, target);
+
+    if (c.viewH > 41 && (!c.r.searchActive || c.r.searchText.empty()))
+        DrawHeaders(c);
+    if (records.empty() && !c.r.isMinimized && c.viewH > 41 + 104)
+        DrawEmptyHints(c);
+    if (c.r.searchActive)
+        DrawSearchRowFace(c);
+
+    const TitleGeometry title = TitleGeometryOf(c);
+    RubberBand(c, c.r.IsLocked && !c.r.searchActive ? 0.0f : (c.r.IsUpwardExpand ? 0.0f : kTitleBand));
+    DrawTitleFace(c, title);
+    DrawTagTooltip(c);
+    DrawDropIndicator(c);
+    AddTitleControls(c, title);
+    DrawDragPreview(c);
+    AddScrollBar(c, contentHeight, overflow);
+}
+
+} // namespace TessikDesktopContainer

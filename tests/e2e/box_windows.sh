@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Three stored boxes (mapping, normal, target) become box windows at their
+# stored rectangles, with a screenshot of them for a look by eye; a box
+# with an unreadable colour tag still opens and its tag is kept.
+source "$(dirname "$0")/lib.sh"
+
+BOX_ROOT="$WORK/boxes/root"
+TARGET="$WORK/photos"
+mkdir -p "$BOX_ROOT/b2222" "$TARGET"
+echo hello > "$TARGET/note.txt"
+seed_app_store "containerDir : \"$(store_path "$BOX_ROOT")\"" "showTessikMain : false"
+cat > "$DATA/DesktopContainer.kelm" <<KELM
+Components{
+    ComID_a1111{
+        id : "a1111",
+        x : 40,
+        y : 60,
+        cx : 300,
+        cy : 400,
+        title : "映射盒子",
+        clrtag : "not a colour"
+    },
+    ComID_b2222{
+        id : "b2222",
+        x : 380,
+        y : 60,
+        cx : 320,
+        cy : 380,
+        title : "Normal box",
+        clrtag : "#FFB0B0",
+        UseTargetFolder : true,
+        TargetFolder : "$(store_path "$BOX_ROOT/b2222")",
+        TitleType : 1
+    },
+    ComID_c3333{
+        id : "c3333",
+        x : 740,
+        y : 60,
+        cx : 300,
+        cy : 420,
+        title : "Target",
+        clrtag : "#B0D0FF",
+        UseTargetFolder : true,
+        IsCustomTarget : true,
+        TargetFolder : "$(store_path "$TARGET")",
+        CompatibleLayer : 2,
+        bgAlpha : 0.6,
+        IsEmbeddedLayer : true
+    }
+}
+KELM
+
+start_tessik
+pid=$LAST_PID
+wait_main_window any
+
+BOX_PREFIX="Tessik.Kelm.Com.Container.Class."
+boxes=$(probe list | grep -F "$BOX_PREFIX" || true)
+[ "$(printf '%s\n' "$boxes" | grep -c .)" = 3 ] || fail "expected three box windows, got: $boxes"
+for rect in "40,60,300,400" "380,60,320,380" "740,60,300,420"; do
+  line=$(printf '%s\n' "$boxes" | grep -F "$rect" || true)
+  [ -n "$line" ] || fail "no box at $rect: $boxes"
+  printf '%s' "$line" | awk -F'\t' '$2 == "Tessik.Com.Container" && $3 == 1 {ok=1} END {exit !ok}' \
+    || fail "box at $rect not visible or wrongly titled: $line"
+done
+grep -q 'clrtag : "not a colour"' "$DATA/DesktopContainer.kelm" || fail "the unreadable colour tag was not kept"
+
+# Let the first paints land, then keep a picture for a look by eye.
+sleep 1.5
+import -window root "$WORK/boxes.png" 2>/dev/null || true
+
+quit_from_tray
+wait_exit "$pid"
+[ "$RC" = 0 ] || fail "quit exit code $RC"
+grep -q 'ComID_a1111' "$DATA/DesktopContainer.kelm" || fail "stored boxes lost"
+echo "PASS"
