@@ -4,6 +4,7 @@
 #include "box/BoxContent.h"
 
 #include <algorithm>
+#include <ctime>
 #include <vector>
 
 #include "app/DesktopCapture.h"
@@ -11,11 +12,14 @@
 #include "box/BoxPaintRules.h"
 #include "box/KelmGroupTag.h"
 #include "box/KelmScrollBar.h"
+#include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
 #include "box/icons/WildcardMatch.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCaptionBar.h"
+#include "ui/controls/KelmEdit.h"
 #include "ui/controls/KelmFAIcon.h"
+#include "ui/controls/KelmOptionCtl.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DragDropState.h"
@@ -220,6 +224,24 @@ void DrawHeaders(PaintContext& c)
     }
 }
 
+// The icon controls near the visible area go to the panel; the rest wait.
+void AddIcons(PaintContext& c)
+{
+    for (IconRecord& record : c.manager.Records()) {
+        if (!record.control || record.y + record.edge < -150 || record.y > c.viewH + 150)
+            continue;
+        c.panel->AddControl(record.control);
+    }
+}
+
+void SetIconsOverflow(PaintContext& c, bool raised)
+{
+    for (IconRecord& record : c.manager.Records()) {
+        if (record.control)
+            record.control->SetOverflowFlag(raised);
+    }
+}
+
 // One hint line: text, an optional key cap and more text, centred.
 void DrawHintLine(PaintContext& c, float y, const std::wstring& before, const wchar_t* key, const std::wstring& after)
 {
@@ -275,6 +297,7 @@ void RubberBand(PaintContext& c, float contentTop)
             OnIconCell(c, static_cast<float>(cursor.x), static_cast<float>(cursor.y)))
             return;
         c.r.bandActive = true;
+        SetIconsOverflow(c, true);
         c.r.bandStart = {cursor.x, cursor.y};
         c.r.bandCurrent = c.r.bandStart;
         if (!CtrlHeld()) {
@@ -284,6 +307,7 @@ void RubberBand(PaintContext& c, float contentTop)
     }
     if (!down) {
         c.r.bandActive = false;
+        SetIconsOverflow(c, false);
         if (!c.r.selection.empty() && inContent)
             c.r.multiSelect = true;
         InvalidateWindow(c.window);
@@ -381,6 +405,10 @@ void AddTitleControls(PaintContext& c, const TitleGeometry& g)
             -200, -200, 10, 10, L"", [] {}, fill, 15, c.colours.text);
         c.panel->AddControl(c.r.titleButton);
     }
+    if ((unlocked || c.r.searchActive) && c.r.optionControl) {
+        c.r.optionControl->Set(-200, -200, 10, 10, L"", [] {}, c.colours.background, 15, 1, c.colours.text);
+        c.panel->AddControl(c.r.optionControl);
+    }
     if (c.r.groupTag) {
         const int width = TitleWidthEstimate(c.r.title) + 30;
         const std::wstring text = GroupTagText(c.r.title, c.r.UseTargetFolder);
@@ -458,6 +486,89 @@ void DrawSearchRowFace(PaintContext& c)
     FillSolidRect(c.target, 0, c.r.IsUpwardExpand ? top : top + height - 1, c.viewW, 1, c.colours.border, 1.0f);
 }
 
+void AddSearchEdit(PaintContext& c)
+{
+    if (!c.r.searchEdit)
+        return;
+    float inset = static_cast<float>(TitleInset(c.r.TitleType, c.viewH));
+    if (c.r.TitleType == 1 || c.r.TitleType == 2)
+        inset += 15;
+    const int y = c.r.IsUpwardExpand ? 25 : static_cast<int>(inset + 55);
+    const int w = static_cast<int>(c.viewW) - 40;
+    if (c.r.searchEdit->w == 0) {
+        std::weak_ptr<KelmWindow> weak = c.box;
+        c.r.searchEdit->Set(20, y, w, 35, L"搜索文件...", [weak](std::wstring) {
+            if (BoxWindowPtr box = weak.lock())
+                InvalidateWindow(box->GetHwnd());
+        }, c.colours.variant, c.colours.text, 14);
+        c.r.searchEdit->SetText(c.r.searchText);
+    } else {
+        c.r.searchEdit->SetLayout(20, y, w, 35, c.colours.variant, c.colours.text);
+        c.r.searchText = c.r.searchEdit->GetText();
+    }
+    c.panel->AddControl(c.r.searchEdit);
+}
+
+// The file tooltip of an icon that the pointer rests on.
+std::wstring ModifiedText(int64_t fileTime)
+{
+    if (fileTime <= 0)
+        return L"修改于 : 未知";
+    FILETIME utc{static_cast<DWORD>(fileTime & 0xFFFFFFFF), static_cast<DWORD>(fileTime >> 32)};
+    FILETIME local{};
+    SYSTEMTIME st{};
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &st))
+        return L"修改于 : 未知";
+    wchar_t order[8] = L"", clock[8] = L"";
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ILDATE, order, 8);
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ITIME, clock, 8);
+    const std::wstring format = std::wstring(DateFormatFor(order)) + TimeFormatFor(clock);
+    std::tm tm{};
+    tm.tm_year = st.wYear - 1900;
+    tm.tm_mon = st.wMonth - 1;
+    tm.tm_mday = st.wDay;
+    tm.tm_hour = st.wHour;
+    tm.tm_min = st.wMinute;
+    wchar_t text[128] = L"";
+    if (wcsftime(text, 128, format.c_str(), &tm) == 0)
+        return L"修改于 : 未知";
+    return std::wstring(L"修改于 : ") + text;
+}
+
+void DrawIconTooltips(PaintContext& c)
+{
+    if (c.r.isMinimized)
+        return;
+    for (IconRecord& record : c.manager.Records()) {
+        if (!record.control || record.control->tooltipValue <= 0)
+            continue;
+        const float p = static_cast<float>(record.control->tooltipValue);
+        const std::wstring name = IconDisplayName(record.alias, record.path);
+        const std::wstring size = record.control->SizeText();
+        const std::wstring time = ModifiedText(record.lastWriteTime);
+        const float nameWidth = static_cast<float>(MeasureTextWidth(c.window, name, 12));
+        const float detailWidth = static_cast<float>(
+            std::max(MeasureTextWidth(c.window, size, 12), MeasureTextWidth(c.window, time, 12)));
+        const float width = std::max(std::min(nameWidth + 24, 280.0f), detailWidth + 24);
+        const int nameLines = std::max(1, static_cast<int>(nameWidth / 256) + 1);
+        const float height = 18.0f * nameLines + 36 + 14;
+        const Brevin::kelmRect cell = record.control->GetRect();
+        float x = cell.x + cell.w / 2.0f - width / 2;
+        x = std::clamp(x, 5.0f, std::max(5.0f, c.viewW - width - 5));
+        float y = static_cast<float>(cell.y + cell.h + 5);
+        if (y + height > c.viewH - 5)
+            y = cell.y - height - 5;
+        DrawTipBox(c.target, x, y, width, height, c.colours, p);
+        DrawTextInRect(c.target, x + 12, y + 7, width - 24, 18.0f * nameLines, name.c_str(), 12, c.colours.text,
+                       L"Segoe UI", p, false);
+        const float details = y + 7 + 18.0f * nameLines;
+        DrawTextInRect(c.target, x + 12, details, width - 24, 18, size.c_str(), 12, c.colours.text, L"Segoe UI",
+                       0.6f * p, false);
+        DrawTextInRect(c.target, x + 12, details + 18, width - 24, 18, time.c_str(), 12, c.colours.text, L"Segoe UI",
+                       0.6f * p, false);
+    }
+}
+
 void DrawDropIndicator(PaintContext& c)
 {
     if (!s_dragOverAccepted || c.r.dropPending)
@@ -486,10 +597,14 @@ void DrawDropIndicator(PaintContext& c)
 
 void DrawDragPreview(PaintContext& c)
 {
-    if (!c.r.dropPending || !s_dragOverAccepted || s_droppedFiles.empty() || c.r.dragIcon)
+    if (!c.r.dropPending || !s_dragOverAccepted || s_droppedFiles.empty())
         return;
     const POINT cursor = CursorInDips(c.window);
     const float size = static_cast<float>(c.manager.GetIconSize());
+    if (c.r.dragIcon) {
+        KelmIcon::PaintCell(*c.r.dragIcon, c.target, cursor.x - size / 2, cursor.y - size / 2, 0.8f);
+        return;
+    }
     DrawShellIcon(c.target, s_droppedFiles.front(), cursor.x - size / 2, cursor.y - size / 2, size, 0.7f);
 }
 
@@ -545,24 +660,28 @@ void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget
     const int top = titleShown ? (c.r.IsUpwardExpand ? 20 : 70) : (c.r.IsUpwardExpand ? 10 : 30);
     c.manager.SetPadding(20, top - c.r.scrollOffset);
     c.manager.Layout(static_cast<int>(c.viewW));
-    // Until icons animate into place they stand at their targets.
-    for (IconRecord& record : c.manager.Records()) {
-        record.x = record.targetX;
-        record.y = record.targetY;
-    }
+    // The search view of all boxes is not built yet: while searching, the
+    // layout filters this box's own icons.
+    c.manager.UpdateAnimations(box);
+    c.manager.ApplyCurrentPositions(c.viewW, c.viewH);
 
     c.panel->Init(window, target);
 
-    if (c.viewH > 41 && (!c.r.searchActive || c.r.searchText.empty()))
+    if (c.viewH > 41) {
+        AddIcons(c);
         DrawHeaders(c);
+    }
     if (records.empty() && !c.r.isMinimized && c.viewH > 41 + 104)
         DrawEmptyHints(c);
-    if (c.r.searchActive)
+    if (c.r.searchActive) {
         DrawSearchRowFace(c);
+        AddSearchEdit(c);
+    }
 
     const TitleGeometry title = TitleGeometryOf(c);
     RubberBand(c, c.r.IsLocked && !c.r.searchActive ? 0.0f : (c.r.IsUpwardExpand ? 0.0f : kTitleBand));
     DrawTitleFace(c, title);
+    DrawIconTooltips(c);
     DrawTagTooltip(c);
     DrawDropIndicator(c);
     AddTitleControls(c, title);

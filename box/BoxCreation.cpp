@@ -20,10 +20,16 @@
 #include "box/KelmScrollBar.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/IconPersistence.h"
+#include "box/icons/KelmIcon.h"
+#include "box/BoxWindowHooks.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCaptionBar.h"
+#include "ui/controls/KelmEdit.h"
 #include "ui/controls/KelmFAIcon.h"
+#include "ui/controls/KelmOptionCtl.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/DragDropState.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/TextHelpers.h"
@@ -158,8 +164,23 @@ void EnsureBoxFolder(const std::wstring& folder)
     }
 }
 
+// What the icon code needs of the box windows.
+void InstallWindowHooks()
+{
+    if (s_boxWindowHooks.invalidate)
+        return;
+    s_boxWindowHooks.invalidate = [](const BoxWindowPtr& box) { InvalidateWindow(box->GetHwnd()); };
+    s_boxWindowHooks.contentWidth = [](const BoxWindowPtr& box) {
+        RECT rc{};
+        GetClientRect(box->GetHwnd(), &rc);
+        return static_cast<int>(rc.right / DpiScale);
+    };
+    s_boxWindowHooks.dragInProgress = [] { return s_dragOverAccepted; };
+}
+
 void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool isCustomTarget, int zMode)
 {
+    InstallWindowHooks();
     BoxWindowPtr box = std::make_shared<KelmWindow>();
     const bool isNew = id == L"NULL";
     std::wstring suffix;
@@ -219,12 +240,15 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     runtime.captionBar = std::make_shared<KelmCaptionBar>();
     runtime.foldButton = std::make_shared<KelmFAIcon>();
     runtime.moreButton = std::make_shared<KelmFAIcon>();
+    runtime.iconControl = std::make_shared<KelmIcon>();
     runtime.titleButton = std::make_shared<KelmButton>();
+    runtime.optionControl = std::make_shared<KelmOptionCtl>();
     runtime.groupTag = std::make_shared<KelmGroupTag>();
     // A malformed tag shows the untagged grey; the stored text is kept.
     runtime.titleButton->fill = TagColourOrDefault(settings.clrtag);
     if (IsUntaggedColour(runtime.titleButton->fill) && _wcsicmp(settings.clrtag.c_str(), L"#F2F2F2") != 0)
         Log(L"WARNING", L"Box " + id + L" has an unreadable colour tag \"" + settings.clrtag + L"\".");
+    runtime.searchEdit = std::make_shared<KelmEdit>();
     runtime.scrollBar = std::make_shared<KelmScrollBar>();
     std::weak_ptr<KelmWindow> weakBox = box;
     runtime.scrollBar->SetOnScroll([weakBox](float position) {

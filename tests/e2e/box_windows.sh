@@ -8,6 +8,8 @@ BOX_ROOT="$WORK/boxes/root"
 TARGET="$WORK/photos"
 mkdir -p "$BOX_ROOT/b2222" "$TARGET"
 echo hello > "$TARGET/note.txt"
+mkdir -p "$TARGET/Holiday"
+echo report > "$WORK/report.txt"
 seed_app_store "containerDir : \"$(store_path "$BOX_ROOT")\"" "showTessikMain : false"
 cat > "$DATA/DesktopContainer.kelm" <<KELM
 Components{
@@ -18,7 +20,15 @@ Components{
         cx : 300,
         cy : 400,
         title : "映射盒子",
-        clrtag : "not a colour"
+        clrtag : "not a colour",
+        Icons{
+            iconID_0{
+                path : "$(store_path "$WORK/report.txt")"
+            },
+            iconID_2{
+                path : "$(store_path "$WORK/photos")"
+            }
+        }
     },
     ComID_b2222{
         id : "b2222",
