@@ -406,7 +406,8 @@ void AddTitleControls(PaintContext& c, const TitleGeometry& g)
         c.panel->AddControl(c.r.titleButton);
     }
     if ((unlocked || c.r.searchActive) && c.r.optionControl) {
-        c.r.optionControl->Set(-200, -200, 10, 10, L"", [] {}, c.colours.background, 15, 1, c.colours.text);
+        c.r.optionControl->Set(
+            -200, -200, 10, 10, L"", [] {}, c.colours.background, 15, 1, c.colours.text);
         c.panel->AddControl(c.r.optionControl);
     }
     if (c.r.groupTag) {
@@ -497,10 +498,13 @@ void AddSearchEdit(PaintContext& c)
     const int w = static_cast<int>(c.viewW) - 40;
     if (c.r.searchEdit->w == 0) {
         std::weak_ptr<KelmWindow> weak = c.box;
-        c.r.searchEdit->Set(20, y, w, 35, L"搜索文件...", [weak](std::wstring) {
-            if (BoxWindowPtr box = weak.lock())
-                InvalidateWindow(box->GetHwnd());
-        }, c.colours.variant, c.colours.text, 14);
+        c.r.searchEdit->Set(
+            20, y, w, 35, L"搜索文件...",
+            [weak](std::wstring) {
+                if (BoxWindowPtr box = weak.lock())
+                    InvalidateWindow(box->GetHwnd());
+            },
+            c.colours.variant, c.colours.text, 14);
         c.r.searchEdit->SetText(c.r.searchText);
     } else {
         c.r.searchEdit->SetLayout(20, y, w, 35, c.colours.variant, c.colours.text);
@@ -547,8 +551,8 @@ void DrawIconTooltips(PaintContext& c)
         const std::wstring size = record.control->SizeText();
         const std::wstring time = ModifiedText(record.lastWriteTime);
         const float nameWidth = static_cast<float>(MeasureTextWidth(c.window, name, 12));
-        const float detailWidth = static_cast<float>(
-            std::max(MeasureTextWidth(c.window, size, 12), MeasureTextWidth(c.window, time, 12)));
+        const float detailWidth =
+            static_cast<float>(std::max(MeasureTextWidth(c.window, size, 12), MeasureTextWidth(c.window, time, 12)));
         const float width = std::max(std::min(nameWidth + 24, 280.0f), detailWidth + 24);
         const int nameLines = std::max(1, static_cast<int>(nameWidth / 256) + 1);
         const float height = 18.0f * nameLines + 36 + 14;
