@@ -314,7 +314,10 @@ void KelmIconManager::Layout(int viewWidth)
     if (m_records.empty())
         return;
     static const BoxRuntime kNoBox;
-    const BoxRuntime& box = m_ownBox ? s_boxRuntimes[m_ownBox] : kNoBox;
+    // A lookup, not a subscript: a view of a window that is no box must not
+    // enter it into the registry.
+    const BoxRuntime* found = FindBoxRuntime(m_ownBox);
+    const BoxRuntime& box = found ? *found : kNoBox;
 
     auto before = [this, &box](const IconRecord& a, const IconRecord& b) { return CompareRecords(box, a, b); };
     // On a settled box the list is already in order; a stable sort would

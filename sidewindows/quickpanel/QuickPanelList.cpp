@@ -7,6 +7,7 @@
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
+#include "box/BoxCreation.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
@@ -209,21 +210,28 @@ void SaveHiddenBoxRecords()
 
 void ReleaseComponentIntegration(std::shared_ptr<KelmWindow> box)
 {
-    if (!box)
+    BoxRuntime* found = FindBoxRuntime(box);
+    auto managerEntry = s_boxIconManagers.find(box);
+    // Only a registered box: a subscript would enter any window.
+    if (!found || found->IsPseudoBox())
         return;
-    KelmIconManager& manager = s_boxIconManagers[box];
-    BoxRuntime& runtime = s_boxRuntimes[box];
+    BoxRuntime& runtime = *found;
     runtime.IsIntegrated = false;
     runtime.scrollOffset = 0;
     const std::wstring object = L"ComID_" + runtime.id;
     s_desktopContainerStore[L"Components"][object][L"IsIntegrated"] = false;
-    SaveBoxIcons(manager);
-    manager.RemoveMergedRecords();
+    if (managerEntry != s_boxIconManagers.end()) {
+        SaveBoxIcons(managerEntry->second);
+        managerEntry->second.RemoveMergedRecords();
+    }
 
     const COLORREF colour = ComponentColourFromText(
         s_desktopContainerStore[L"Components"][object][L"clrtag"].Get<std::wstring>(L"#F2F2F2"));
     for (const auto& [window, other] : s_boxRuntimes) {
-        if (!window || window == box || !other.captionBar || other.captionBar->colour != colour)
+        // The tag colour is the title button's; untagged boxes form no group.
+        if (!window || window == box || other.IsPseudoBox() || !IsWindow(window->GetHwnd()) || !other.titleButton ||
+            !TessikDesktopContainer::SharesColourGroup(
+                colour, runtime.UseTargetFolder, TessikDesktopContainer::BoxTagColour(other), other.UseTargetFolder))
             continue;
         if (HWND hwnd = window->GetHwnd()) {
             ShowWindow(hwnd, SW_SHOW);

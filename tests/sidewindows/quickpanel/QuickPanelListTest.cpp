@@ -2,6 +2,7 @@
 
 #include "QuickPanelTestSupport.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
+#include "ui/controls/KelmButton.h"
 
 using namespace TessikQuickPanel;
 
@@ -157,8 +158,9 @@ TEST_F(QuickPanelTest, ReleasingABoxShowsTheBoxesOfItsColourAgain)
         box->Set(0, 0, 100, 100, L"Tessik.Test.ReleaseBox", L"release");
         box->showCommand = SW_HIDE;
         EXPECT_EQ(box->Create(), 1);
-        s_boxRuntimes[box].captionBar = std::make_shared<KelmCaptionBar>();
-        s_boxRuntimes[box].captionBar->colour = colour;
+        // The title button holds a box's tag colour.
+        s_boxRuntimes[box].titleButton = std::make_shared<KelmButton>();
+        s_boxRuntimes[box].titleButton->fill = colour;
         return box;
     };
     auto released = makeWindow(L"integ", 0x454545);
