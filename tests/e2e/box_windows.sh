@@ -9,6 +9,11 @@ TARGET="$WORK/photos"
 mkdir -p "$BOX_ROOT/b2222" "$TARGET"
 echo hello > "$TARGET/note.txt"
 mkdir -p "$TARGET/Holiday"
+# Each kind of picture a box draws: image thumbnails, a text card, a folder
+# preview and a program's shell icon.
+convert -size 64x48 xc:'#E04040' "BMP3:$TARGET/red.bmp"
+convert -size 48x64 gradient:'#60A0FF'-'#2040A0' "$TARGET/sky.png"
+cp "$PROBE_EXE" "$TARGET/tool.exe"
 echo report > "$WORK/report.txt"
 seed_app_store "containerDir : \"$(store_path "$BOX_ROOT")\"" "showTessikMain : false"
 cat > "$DATA/DesktopContainer.kelm" <<KELM
@@ -78,6 +83,11 @@ grep -q 'clrtag : "not a colour"' "$DATA/DesktopContainer.kelm" || fail "the unr
 # Let the first paints land, then keep a picture for a look by eye.
 sleep 1.5
 import -window root "$WORK/boxes.png" 2>/dev/null || true
+
+# The target box follows its folder: every entry has a stored record.
+for name in red.bmp sky.png note.txt Holiday tool.exe; do
+  grep -q "photos\\\\\\\\$name\"" "$DATA/DesktopContainer.kelm" || fail "no stored record for $name"
+done
 
 quit_from_tray
 wait_exit "$pid"
