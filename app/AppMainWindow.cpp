@@ -18,6 +18,7 @@
 #include "box/icons/FolderSync.h"
 #include "box/fileops/FileWorkerTracker.h"
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
+#include "ui/controls/KelmMenu.h"
 #include "ui/core/WindowMessages.h"
 
 std::shared_ptr<KelmWindow> s_mainWindow = std::make_shared<KelmWindow>();
@@ -29,6 +30,7 @@ const wchar_t kRef[] = L"TessikRef";
 const wchar_t kDocumentationUrl[] = L"https://docs.tessik.example/";
 // How long quitting waits for file workers to stop after the cancel.
 constexpr auto kWorkerStopWait = std::chrono::seconds(15);
+constexpr int kTrayMenuWidth = 140; // DIPs
 
 // Runs a timer step unless one is already running further up this stack
 // (a modal loop inside a step dispatches the same timer again).
@@ -122,9 +124,14 @@ LRESULT MainWindowMessageHandler(HWND window, UINT message, WPARAM wParam, LPARA
 
 void ShowTrayMenu()
 {
-    // The tray menu ("返回" / "退出") is drawn by the framework's menu,
-    // which is not built yet; until then a right click quits directly.
-    QuitFromTray();
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    // Five spaces keep the label clear of the glyph.
+    const std::vector<Brevin::KelmOption> options{
+        {L":\uF060:     返回", ShowMainWindow, 1},
+        {L":\uF00D:     退出", QuitFromTray, 1},
+    };
+    KelmMenu::Show(s_mainWindow->GetHwnd(), cursor.x, cursor.y, options, kTrayMenuWidth, 0);
 }
 
 void QuitFromTray()

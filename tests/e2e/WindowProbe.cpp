@@ -9,6 +9,9 @@
 //   WindowProbe close-title <part of a title>
 //   WindowProbe list
 //
+// A class ending in "*" matches every class that begins with the rest
+// (menus register a class with a random suffix each).
+//
 // Exit code 0 on success, 1 when the condition was not met, 2 on bad use.
 #include <windows.h>
 
@@ -50,8 +53,11 @@ std::vector<Found> ListWindows()
 std::vector<Found> Matching(const std::wstring& className, const std::wstring& title)
 {
     std::vector<Found> matches;
+    const bool prefix = !className.empty() && className.back() == L'*';
+    const std::wstring stem = prefix ? className.substr(0, className.size() - 1) : className;
     for (const Found& f : ListWindows()) {
-        if (f.className == className && f.title == title)
+        const bool classMatches = prefix ? f.className.rfind(stem, 0) == 0 : f.className == className;
+        if (classMatches && f.title == title)
             matches.push_back(f);
     }
     return matches;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A start in a portable data folder: store files and their markers, the icon
 # font, the box root folder, log naming and format, clean-up of old logs,
-# and a quit from the tray that loses nothing.
+# the tray menu's "返回", and a quit from the tray that loses nothing.
 source "$(dirname "$0")/lib.sh"
 
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes/root")\""
@@ -31,6 +31,13 @@ done
 [ -e "$DATA/logs/recent.txt" ] || fail "log of 47 hours removed"
 log="$DATA/logs/${TODAY}_01.txt"
 [ -f "$log" ] || fail "log file ${TODAY}_01.txt missing: $(ls "$DATA/logs")"
+
+# Closing only hides the main window; "返回" of the tray menu brings it back.
+probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_CLOSE 0 0 >/dev/null || fail "no main window to close"
+wait_main_window hidden
+open_tray_menu
+click_tray_menu_row $TRAY_ROW_BACK
+wait_main_window visible
 
 quit_from_tray
 wait_exit "$pid"
