@@ -32,11 +32,15 @@ done
 log="$DATA/logs/${TODAY}_01.txt"
 [ -f "$log" ] || fail "log file ${TODAY}_01.txt missing: $(ls "$DATA/logs")"
 
-# Closing only hides the main window; "返回" of the tray menu brings it back.
+# Closing only hides the main window; "返回" of the tray menu just closes
+# the menu, and a left click on the tray icon brings the window back.
 probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_CLOSE 0 0 >/dev/null || fail "no main window to close"
 wait_main_window hidden
 open_tray_menu
 click_tray_menu_row $TRAY_ROW_BACK
+probe gone "$MENU_CLASS" "$MENU_TITLE" 10000 >/dev/null || fail "the tray menu stayed open after 返回"
+probe list | grep -F "$MAIN_CLASS" | awk -F'\t' '$3 == 1 {exit 1}' || fail "返回 showed the main window"
+probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_LBUTTONUP >/dev/null || fail "no window for the tray click"
 wait_main_window visible
 
 quit_from_tray
