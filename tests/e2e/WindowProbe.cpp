@@ -6,6 +6,7 @@
 //   WindowProbe gone <class> <title> <timeout ms>
 //   WindowProbe count <class> <title>
 //   WindowProbe post <class> <title> <message> <wParam> <lParam>
+//   WindowProbe post-one <class> <title> <message> <wParam> <lParam>  (first match only)
 //   WindowProbe close-title <part of a title>
 //   WindowProbe list
 //
@@ -115,12 +116,14 @@ int wmain(int argc, wchar_t** argv)
         std::wprintf(L"%zu\n", Matching(argv[2], argv[3]).size());
         return 0;
     }
-    if (command == L"post" && argc == 7) {
+    if ((command == L"post" || command == L"post-one") && argc == 7) {
         int posted = 0;
         for (const Found& f : Matching(argv[2], argv[3])) {
             if (PostMessageW(f.window, static_cast<UINT>(_wtoi(argv[4])), static_cast<WPARAM>(_wtoi(argv[5])),
                              static_cast<LPARAM>(_wtoi(argv[6]))))
                 ++posted;
+            if (posted > 0 && command == L"post-one")
+                break;
         }
         std::wprintf(L"%d\n", posted);
         return posted > 0 ? 0 : 1;

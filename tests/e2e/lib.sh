@@ -79,9 +79,10 @@ fail() { echo "FAIL: $*" >&2; echo "--- program output:" >&2; cat "$WORK/output.
 
 wait_main_window() { probe wait "$MAIN_CLASS" "$MAIN_TITLE" "$1" 40000 >/dev/null || fail "no main window ($1)"; }
 
-# A right click on the tray icon opens the tray menu.
+# A right click on the tray icon opens the tray menu (of one instance only:
+# two menus open at once would close each other).
 open_tray_menu() {
-  probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_RBUTTONUP >/dev/null || fail "no main window for the tray"
+  probe post-one "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_RBUTTONUP >/dev/null || fail "no main window for the tray"
   probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no tray menu"
 }
 
@@ -96,9 +97,7 @@ click_tray_menu_row() {
   fail "tray menu row did not close the menu"
 }
 
-# "退出" from the tray menu of every running Tessik. With two processes up,
-# one menu taking the foreground closes the other's, so each round quits at
-# least one of them.
+# "退出" from the tray menu of every running Tessik, one at a time.
 quit_from_tray() {
   local i
   for i in 1 2 3 4; do
