@@ -36,9 +36,7 @@ KelmButton::~KelmButton()
 void KelmButton::StopCounting()
 {
     animationRunning = 0;
-    // Someone may have reset the counter while this animation ran; below
-    // zero it would keep every later hover from repainting.
-    HoverAnimationCount = std::max(0, HoverAnimationCount - 1);
+    LowerHoverAnimationCount();
 }
 
 void KelmButton::Set(int nx, int ny, int nw, int nh, const wchar_t* newText, std::function<void()> click,

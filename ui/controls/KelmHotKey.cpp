@@ -36,7 +36,7 @@ KelmHotKey::~KelmHotKey()
 void KelmHotKey::StopCounting()
 {
     animationRunning = 0;
-    HoverAnimationCount = std::max(0, HoverAnimationCount - 1);
+    LowerHoverAnimationCount();
 }
 
 void KelmHotKey::Set(int nx, int ny, int, int, const wchar_t*, std::function<void()> change, COLORREF newFill, int,

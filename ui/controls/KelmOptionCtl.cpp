@@ -33,12 +33,6 @@ COLORREF Lighten(COLORREF colour, float amount)
     return RGB(channel(GetRValue(colour)), channel(GetGValue(colour)), channel(GetBValue(colour)));
 }
 
-// Other code resets the counter to 0 (a glyph icon's leave, a theme
-// change); below zero it would keep every later hover from repainting.
-void LowerHoverAnimationCount()
-{
-    HoverAnimationCount = std::max(0, HoverAnimationCount - 1);
-}
 
 KelmWindow* FindWindowObject(HWND window)
 {

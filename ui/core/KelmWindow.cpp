@@ -6,6 +6,7 @@
 #include <ole2.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cwchar>
 
@@ -18,6 +19,11 @@
 using Microsoft::WRL::ComPtr;
 
 int HoverAnimationCount = 0;
+
+void LowerHoverAnimationCount()
+{
+    HoverAnimationCount = std::max(0, HoverAnimationCount - 1);
+}
 std::unordered_map<HWND, KelmWindow*> WindowMap;
 
 namespace

@@ -29,6 +29,10 @@ constexpr UINT_PTR kAnimationTimerId = 12;    // 10 ms, runs the animation manag
 // Number of controls whose frame-stepped hover or press animation runs;
 // while it is at least 1 every framework window repaints on timer 11.
 extern int HoverAnimationCount;
+// Ends one hover animation. Clamped at 0: the counter may have been reset
+// while the animation ran, and below zero it would keep every later hover
+// from repainting. UI thread only.
+void LowerHoverAnimationCount();
 
 class KelmWindow : public std::enable_shared_from_this<KelmWindow>
 {
