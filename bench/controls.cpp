@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/WindowTestSupport.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCaptionBar.h"
 #include "ui/controls/KelmCompatibleButton.h"
@@ -29,39 +30,12 @@ using Brevin::Window::OuterShadow::RowSpan;
 namespace
 {
 
-void Pump(DWORD ms)
-{
-    const ULONGLONG end = GetTickCount64() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(1);
-    } while (GetTickCount64() < end);
-}
-
 double Seconds()
 {
     LARGE_INTEGER f, c;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&c);
     return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-std::wstring WriteFont()
-{
-    HRSRC res = FindResourceW(nullptr, MAKEINTRESOURCEW(111), L"BINARY");
-    const void* bytes = res ? LockResource(LoadResource(nullptr, res)) : nullptr;
-    if (!bytes)
-        return {};
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring path = std::wstring(folder) + L"tessik_bench_controls_fa.ttf";
-    std::ofstream(std::filesystem::path(path), std::ios::binary)
-        .write(static_cast<const char*>(bytes), SizeofResource(nullptr, res));
-    return path;
 }
 
 std::shared_ptr<KelmWindow> MakeWindow(int x, int y, int w, int h, const wchar_t* cls)
@@ -150,7 +124,7 @@ void Demo(DWORD ms)
     softShadow->SetSize(12);
     softShadow->SetSharpness(16);
     softShadow->Create(soft->hwnd);
-    Pump(ms);
+    PumpMessages(ms);
 }
 
 } // namespace
@@ -161,7 +135,7 @@ int main()
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     OleInitialize(nullptr);
     CreateGraphicsFactories();
-    const std::wstring font = WriteFont();
+    const std::wstring font = WriteIconFontToTemp(L"tessik_bench_controls_fa.ttf");
     if (!font.empty())
         RegisterIconFont(font);
     ThemeBaseColor = {0, 120, 215};
@@ -187,7 +161,7 @@ int main()
             window->GetPanel()->AddControl(b);
     });
     window->Create();
-    Pump(200);
+    PumpMessages(200);
     const int frames = 100;
     double t0 = Seconds();
     for (int i = 0; i < frames; ++i)

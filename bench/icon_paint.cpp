@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/common/WindowTestSupport.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
@@ -21,31 +22,6 @@
 
 namespace
 {
-
-void Pump(DWORD ms)
-{
-    const ULONGLONG end = GetTickCount64() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(1);
-    } while (GetTickCount64() < end);
-}
-
-double FrameMs(HWND hwnd, int frames)
-{
-    LARGE_INTEGER freq, a, b;
-    QueryPerformanceFrequency(&freq);
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    QueryPerformanceCounter(&a);
-    for (int i = 0; i < frames; ++i)
-        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    QueryPerformanceCounter(&b);
-    return (b.QuadPart - a.QuadPart) * 1000.0 / freq.QuadPart / frames;
-}
 
 void WriteFile(const std::wstring& path, const std::string& bytes)
 {
@@ -115,7 +91,7 @@ int main()
         s_boxRuntimes[box].multiSelect = true;
         s_boxRuntimes[box].selection = {0, 4};
         empty = false;
-        Pump(static_cast<DWORD>(argc > 2 ? _wtoi(argv[2]) : 8000));
+        PumpMessages(static_cast<DWORD>(argc > 2 ? _wtoi(argv[2]) : 8000));
         return 0;
     }
 
@@ -126,7 +102,7 @@ int main()
     // Let the icons fade in and settle before measuring.
     for (int i = 0; i < 40; ++i) {
         RedrawWindow(box->GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        Pump(25);
+        PumpMessages(25);
     }
     const double fullMs = FrameMs(box->GetHwnd(), 30);
     std::printf("empty window:        %.2f ms per frame\n", emptyMs);

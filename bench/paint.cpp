@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/WindowTestSupport.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/GlyphNames.h"
@@ -30,45 +31,6 @@ public:
                       color1, 3, 1.0f);
     }
 };
-
-void Pump(DWORD ms)
-{
-    const ULONGLONG end = GetTickCount64() + ms;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(1);
-    } while (GetTickCount64() < end);
-}
-
-double FrameMs(HWND hwnd, int frames)
-{
-    LARGE_INTEGER freq, a, b;
-    QueryPerformanceFrequency(&freq);
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); // warm-up
-    QueryPerformanceCounter(&a);
-    for (int i = 0; i < frames; ++i)
-        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    QueryPerformanceCounter(&b);
-    return (b.QuadPart - a.QuadPart) * 1000.0 / freq.QuadPart / frames;
-}
-
-std::wstring WriteFont()
-{
-    HRSRC res = FindResourceW(nullptr, MAKEINTRESOURCEW(111), L"BINARY");
-    const void* bytes = res ? LockResource(LoadResource(nullptr, res)) : nullptr;
-    if (!bytes)
-        return {};
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring path = std::wstring(folder) + L"tessik_bench_fa.ttf";
-    std::ofstream(std::filesystem::path(path), std::ios::binary)
-        .write(static_cast<const char*>(bytes), SizeofResource(nullptr, res));
-    return path;
-}
 
 void DrawDemo(HWND, ID2D1HwndRenderTarget* rt)
 {
@@ -100,7 +62,7 @@ int main()
     const bool demo = argc > 1 && std::wstring(argv[1]) == L"demo";
     OleInitialize(nullptr);
     CreateGraphicsFactories();
-    const std::wstring font = WriteFont();
+    const std::wstring font = WriteIconFontToTemp(L"tessik_bench_fa.ttf");
     if (!font.empty())
         RegisterIconFont(font);
     ThemeBaseColor = {0, 120, 215};
@@ -112,7 +74,7 @@ int main()
     if (demo) {
         window->SetDrawCallback(DrawDemo);
         window->Create();
-        Pump(static_cast<DWORD>(argc > 2 ? _wtoi(argv[2]) : 8000));
+        PumpMessages(static_cast<DWORD>(argc > 2 ? _wtoi(argv[2]) : 8000));
         return 0;
     }
 
@@ -134,7 +96,7 @@ int main()
                 window->GetPanel()->AddControl(c);
     });
     window->Create();
-    Pump(200);
+    PumpMessages(200);
     const int frames = 60;
     const double empty = FrameMs(window->hwnd, frames);
     full = true;
@@ -145,9 +107,9 @@ int main()
 
     SetTimer(window->hwnd, kHoverRepaintTimerId, 16, nullptr);
     window->StartAnimationTimer();
-    Pump(100);
+    PumpMessages(100);
     const int before = paints;
-    Pump(2000);
+    PumpMessages(2000);
     std::printf("idle paints in 2 s:  %d (goal 0)\n", paints - before);
     DestroyWindow(window->hwnd);
     return 0;

@@ -1,16 +1,70 @@
-// Helpers of the window tests: bounded message pumping, pixel read-back
-// and the icon font written out of the test executable's resources.
+// Helpers of the window tests and the drawing benchmarks: bounded message
+// pumping, paint timing, pixel read-back and the icon font written out of
+// the executable's resources. Header-only so the benchmarks can use it too.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "app/IconFontFile.h"
+
 // Dispatches the thread's messages for the given time (never longer).
-void PumpMessages(DWORD milliseconds);
+inline void PumpMessages(DWORD milliseconds)
+{
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(1);
+    } while (GetTickCount64() < end);
+}
+
 // Forces a paint now and pumps briefly.
-void PaintNow(HWND window);
+inline void PaintNow(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    PumpMessages(50);
+}
+
+// Average milliseconds of one forced paint, after one warm-up paint.
+inline double FrameMs(HWND window, int frames)
+{
+    LARGE_INTEGER freq, a, b;
+    QueryPerformanceFrequency(&freq);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    QueryPerformanceCounter(&a);
+    for (int i = 0; i < frames; ++i)
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    QueryPerformanceCounter(&b);
+    return (b.QuadPart - a.QuadPart) * 1000.0 / freq.QuadPart / frames;
+}
+
 // The colour of a client pixel as painted on screen (GDI read of the window).
-COLORREF ReadClientPixel(HWND window, int x, int y);
-// Writes resource 111 ("BINARY") to a temporary file; empty on failure.
-std::wstring WriteIconFontToTemp();
+inline COLORREF ReadClientPixel(HWND window, int x, int y)
+{
+    HDC dc = GetDC(window);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, 1, 1);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, 1, 1, dc, x, y, SRCCOPY);
+    const COLORREF color = GetPixel(memory, 0, 0);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, dc);
+    return color;
+}
+
+// Writes resource 111 ("BINARY") to a temporary file named after `name`;
+// empty on failure.
+inline std::wstring WriteIconFontToTemp(const wchar_t* name = L"tessik_test_fa-solid-900.ttf")
+{
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring path = std::wstring(folder) + name;
+    return WriteIconFontFile(GetModuleHandleW(nullptr), path) == IconFontWriteResult::Written ? path : std::wstring();
+}

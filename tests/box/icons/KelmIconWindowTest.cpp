@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "tests/common/WindowTestSupport.h"
 #include "box/icons/IconActionHooks.h"
 #include "box/icons/KelmIcon.h"
 #include "tests/box/icons/IconSampleFiles.h"
@@ -14,19 +15,6 @@
 
 namespace
 {
-
-void Pump(DWORD milliseconds)
-{
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(1);
-    } while (GetTickCount64() < end);
-}
 
 COLORREF PixelAt(HWND window, int x, int y)
 {
@@ -82,7 +70,7 @@ protected:
         // own corner, kept on top, keeps the pixel reads ours.
         for (int attempt = 0; attempt < 5 && !box->GetHwnd(); ++attempt) {
             if (box->Create() != 1)
-                Pump(200);
+                PumpMessages(200);
         }
         ASSERT_NE(box->GetHwnd(), nullptr);
         SetWindowPos(box->GetHwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -90,9 +78,9 @@ protected:
         // The icons fade in over half a second (bounded wait).
         const ULONGLONG start = GetTickCount64();
         while (GetTickCount64() - start < 3000 && !Settled())
-            Pump(20);
+            PumpMessages(20);
         RedrawWindow(box->GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        Pump(50);
+        PumpMessages(50);
     }
     void TearDown() override
     {
@@ -163,7 +151,7 @@ TEST_F(IconWindowTest, SelectedIconShowsTheAccentFrame)
     runtime.multiSelect = true;
     runtime.selection = {4};
     RedrawWindow(box->GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    Pump(50);
+    PumpMessages(50);
     RedrawWindow(box->GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_TRUE(Record(4).control->selected);
     EXPECT_TRUE(Record(0).control->dimmed);
@@ -197,7 +185,7 @@ TEST_F(IconWindowTest, ClickOpensAndDoubleClickModeIgnoresTheSingleClick)
     icon->AddEvent(point, Brevin::KELM_LBUTTON_DOWN);
     icon->AddEvent(point, Brevin::KELM_LBUTTON_UP);
     EXPECT_EQ(opened, 1) << "a single click waits for the second";
-    Pump(800);
+    PumpMessages(800);
     EXPECT_EQ(dragged, 0) << "the hold timer of a finished click starts no drag";
     icon->AddEvent(point, Brevin::KELM_LBUTTON_DBLCLK);
     EXPECT_EQ(opened, 2);
@@ -210,7 +198,7 @@ TEST_F(IconWindowTest, HoldStartsADragUnlessTheIconMovedToAnotherWindow)
     auto icon = Record(4).control;
     const POINT p = Centre(4);
     icon->AddEvent({p.x, p.y}, Brevin::KELM_LBUTTON_DOWN);
-    Pump(800);
+    PumpMessages(800);
     EXPECT_EQ(dragged, 1);
     EXPECT_FALSE(icon->IsCapturing());
 
@@ -222,7 +210,7 @@ TEST_F(IconWindowTest, HoldStartsADragUnlessTheIconMovedToAnotherWindow)
     box->SetDrawCallback([](HWND, ID2D1HwndRenderTarget*) {});
     icon->AddEvent({p.x, p.y}, Brevin::KELM_LBUTTON_DOWN);
     icon->AttachCtl(other->GetHwnd(), nullptr, icon);
-    Pump(800);
+    PumpMessages(800);
     EXPECT_EQ(dragged, 1) << "the hold timer left on the old window is gone";
     DestroyWindow(other->GetHwnd());
 }
