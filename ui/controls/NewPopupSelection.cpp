@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "ui/controls/KelmButton.h"
+#include "ui/controls/KelmMenu.h"
 #include "ui/controls/KelmOptionCtl.h"
 #include "ui/controls/PopupModalLoop.h"
 #include "ui/controls/PopupPlacement.h"
@@ -113,7 +114,39 @@ void Cancel()
         DestroyWindow(hwnd);
 }
 
-void OpenOptionList() {}
+// A row of the option list was chosen: the card shows it and OK follows
+// its colour rule.
+void ChooseFromList(int index)
+{
+    Popup& popup = ThePopup();
+    if (!popup.open || popup.closing || index < 0 || index >= static_cast<int>(s_selectionOptions.size()))
+        return;
+    const HWND hwnd = popup.window->GetHwnd();
+    s_selectionIndex = index;
+    if (popup.card)
+        popup.card->SetText(CurrentText(), 0);
+    SetOkButton(hwnd);
+    InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+// The list of all options, opened under the card as wide as the card.
+void OpenOptionList()
+{
+    Popup& popup = ThePopup();
+    if (!popup.open || popup.closing)
+        return;
+    const HWND hwnd = popup.window->GetHwnd();
+    POINT at{static_cast<int>(25 * DpiScale), static_cast<int>(160 * DpiScale)};
+    ClientToScreen(hwnd, &at);
+    std::vector<Brevin::KelmOption> rows;
+    rows.reserve(s_selectionOptions.size());
+    for (size_t i = 0; i < s_selectionOptions.size(); ++i) {
+        const int index = static_cast<int>(i);
+        rows.emplace_back(
+            s_selectionOptions[i].text, [index] { ChooseFromList(index); }, 1);
+    }
+    KelmMenu::Show(hwnd, at.x, at.y, rows, static_cast<int>(ClientWidth(hwnd) / DpiScale - 50), 0);
+}
 
 void Draw(HWND hwnd, ID2D1HwndRenderTarget* rt)
 {

@@ -379,6 +379,64 @@ TEST_F(PopupWindowTest, SelectionWheelWrapsAndOkRunsTheChosenOption)
     EXPECT_EQ(choices.ran, std::vector<int>{1});
 }
 
+// The level-0 menu of this process, whose class ends in a random suffix.
+HWND FindMenu()
+{
+    struct Search {
+        HWND found = nullptr;
+    } search;
+    EnumThreadWindows(
+        GetWindowThreadProcessId(FindWindowW(kSelectionClass, nullptr), nullptr),
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            wchar_t name[128]{};
+            GetClassNameW(hwnd, name, 128);
+            if (std::wstring(name).rfind(L"Kelm.Menu.Class.0", 0) == 0 && IsWindowVisible(hwnd)) {
+                reinterpret_cast<Search*>(data)->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST_F(PopupWindowTest, SelectionCardOpensTheListAndARowBecomesTheChoice)
+{
+    Choices choices;
+    s_selectionRedOk[0] = 1;
+    std::atomic<bool> menuFound{false};
+    RECT menuRect{};
+    PopupDriver driver(kSelectionClass, [&](HWND popup) {
+        Click(popup, 100, 135); // the card
+        HWND menu = nullptr;
+        const ULONGLONG end = GetTickCount64() + 3000;
+        while (!(menu = FindMenu()) && GetTickCount64() < end)
+            Sleep(20);
+        if (!menu)
+            return;
+        Sleep(300); // the menu's zoom-in
+        GetWindowRect(menu, &menuRect);
+        menuFound = true;
+        Click(menu, 60, 10 + 40 + 17); // the second row
+        Sleep(300);
+        RECT r;
+        GetWindowRect(popup, &r);
+        const POINT at = OkPoint(r);
+        Click(popup, at.x, at.y);
+    });
+    NewPopupSelection::Create(Owner(), L"m", L"h", choices.Make(3), L"", L"取消");
+    driver.Join();
+    ASSERT_TRUE(menuFound);
+    // Under the card, as wide as the card (600 - 50).
+    EXPECT_EQ(menuRect.left, driver.rect.left + 25);
+    EXPECT_EQ(menuRect.top, driver.rect.top + 160);
+    EXPECT_EQ(menuRect.right - menuRect.left, 550);
+    EXPECT_EQ(s_selectionOk, 1);
+    EXPECT_EQ(s_selectionIndex, 1);
+    EXPECT_EQ(choices.ran, std::vector<int>{1});
+    EXPECT_TRUE(s_selectionRedOk.empty());
+}
+
 TEST_F(PopupWindowTest, SelectionCancelRunsNothingAndEmptiesTheRedOkMap)
 {
     Choices choices;
