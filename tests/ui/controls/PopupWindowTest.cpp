@@ -139,8 +139,14 @@ class PopupWindowTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        if (ControlTestWindow::PrepareGraphics())
-            owner = new ControlTestWindow(300, 150, 1000, 400);
+        if (!ControlTestWindow::PrepareGraphics())
+            return;
+        owner = new ControlTestWindow(300, 150, 1000, 400);
+        // Let the display's focus events for the owner (and for windows of
+        // earlier tests) arrive now: a late one would activate the owner
+        // under the first input box, which closes on deactivation.
+        SetForegroundWindow(owner->hwnd);
+        PumpMessages(500);
     }
     static void TearDownTestSuite()
     {
