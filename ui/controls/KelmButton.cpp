@@ -39,6 +39,15 @@ void KelmButton::StopCounting()
     LowerHoverAnimationCount();
 }
 
+void KelmButton::ResetAnimation()
+{
+    if (animationRunning)
+        StopCounting();
+    animationStep = 0;
+    hovered = false;
+    pressed = false;
+}
+
 void KelmButton::Set(int nx, int ny, int nw, int nh, const wchar_t* newText, std::function<void()> click,
                      COLORREF newFill, int newFontSize, COLORREF newTextColour)
 {

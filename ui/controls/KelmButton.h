@@ -40,6 +40,12 @@ public:
     void Set(int x, int y, int w, int h, const wchar_t* text, std::function<void()> onClick, COLORREF fill,
              int fontSize, COLORREF textColour);
 
+    // Drops a running hover or press animation and its share of
+    // HoverAnimationCount, so a button kept across showings of a popup that
+    // closed under the pointer starts its next showing at rest and counts
+    // again.
+    void ResetAnimation();
+
     int AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event) override;
     // Draws one frame and advances the animation by one step.
     void CreateCtl(HWND window, ID2D1HwndRenderTarget* target);

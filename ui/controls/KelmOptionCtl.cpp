@@ -289,6 +289,15 @@ void KelmOptionCtl::StopAnimation(RunningAnimation& animation)
     animation.id = -1;
 }
 
+void KelmOptionCtl::StopAnimations()
+{
+    StopTimer();
+    StopAnimation(tipFade_);
+    StopAnimation(labelChange_);
+    tipOpacity_ = 0.0;
+    changeProgress_ = 1.0;
+}
+
 void KelmOptionCtl::StopTimer()
 {
     if (!timerWindow_)

@@ -46,6 +46,10 @@ public:
     // brings the new one from above, any other value the reverse. A text
     // with the same label changes nothing, not even the tip.
     void SetText(const wchar_t* text, int direction);
+    // Stops the label change, the tooltip fade and the tooltip delay. Owners
+    // call it while the row's window still exists: after the window is gone
+    // its animations can no longer be found and stopped.
+    void StopAnimations();
     // Run on every mouse move over the row (menus open submenus with it).
     void SetHoverCallback(std::function<void()> callback);
     // The label of a wide row, sliding while a label change runs.
