@@ -99,7 +99,6 @@ TransferResult CopyFileAtomically(const std::wstring& source, const std::wstring
         DeleteFileW(part.c_str());
         return error == ERROR_REQUEST_ABORTED ? TransferResult::Cancelled : TransferResult::Failed;
     }
-    SetFileAttributesW(part.c_str(), GetFileAttributesW(source.c_str()) & ~FILE_ATTRIBUTE_READONLY);
     if (Cancelled(options)) {
         DeleteFileW(part.c_str());
         return TransferResult::Cancelled;
@@ -108,11 +107,6 @@ TransferResult CopyFileAtomically(const std::wstring& source, const std::wstring
         DeleteFileW(part.c_str());
         return TransferResult::Failed;
     }
-    // The part file was made writable so that it could be renamed over an
-    // older file; give the copy its source's attributes back.
-    const DWORD attributes = GetFileAttributesW(source.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesW(destination.c_str(), attributes);
     return TransferResult::Done;
 }
 
