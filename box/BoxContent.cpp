@@ -9,7 +9,11 @@
 
 #include "app/DesktopCapture.h"
 #include "app/KelmStorage.h"
+#include "box/BoxDrop.h"
 #include "box/BoxPaintRules.h"
+#include "box/fileops/FileJobProgress.h"
+#include "ui/controls/KelmBarrier.h"
+#include "ui/controls/KelmReceiver.h"
 #include "box/KelmGroupTag.h"
 #include "box/KelmScrollBar.h"
 #include "box/icons/KelmIcon.h"
@@ -612,6 +616,57 @@ void DrawDragPreview(PaintContext& c)
     DrawShellIcon(c.target, s_droppedFiles.front(), cursor.x - size / 2, cursor.y - size / 2, size, 0.7f);
 }
 
+void AddReceiver(PaintContext& c)
+{
+    if (!c.r.receiver)
+        return;
+    const Cell area = ReceiverRect(c.viewW, c.viewH, c.r.IsUpwardExpand, c.r.IsLocked && !c.r.searchActive);
+    std::weak_ptr<KelmWindow> weak = c.box;
+    // The background menu is not built yet: a right click is taken and
+    // does nothing.
+    c.r.receiver->Set(
+        static_cast<int>(area.x), static_cast<int>(area.y), static_cast<int>(area.w), static_cast<int>(area.h),
+        [weak](std::vector<std::wstring> paths) { OnBoxDropFiles(weak.lock(), paths); }, [] {});
+    c.panel->AddControl(c.r.receiver);
+}
+
+// The card of a running file job: the current name and the done fraction,
+// fading with the record's display level.
+void DrawProgressCard(PaintContext& c)
+{
+    const double level = s_copyProgress.displayLevel;
+    if (level <= 0.0 || s_copyProgress.targetWindow != c.box)
+        return;
+    const float p = static_cast<float>(std::min(1.0, level));
+    const float w = std::min(c.viewW - 50.0f, 320.0f), h = 60.0f;
+    const float x = (c.viewW - w) / 2.0f;
+    const float y = c.r.IsUpwardExpand ? c.viewH - 110.0f : 50.0f;
+    for (int i = 0; i < 6; ++i) {
+        const float grow = static_cast<float>(i + 1);
+        DrawRoundRect(c.target, x - grow, y - grow + 2, w + 2 * grow, h + 2 * grow, c.colours.text, 6 + grow,
+                      (1.0f - i / 6.0f) * p * 0.02f);
+    }
+    DrawRoundRect(c.target, x, y, w, h, c.colours.background, 6, p, 1.0f, c.colours.border, p);
+    const std::wstring text = L"正在处理:\n" + s_copyProgress.CurrentName();
+    const std::vector<std::wstring> lines = SplitLines(text);
+    for (size_t i = 0; i < lines.size() && i < 2; ++i)
+        DrawTextInRect(c.target, x + 12, y + 6 + 18.0f * i, w - 24, 18, lines[i].c_str(), 12, c.colours.text,
+                       L"Segoe UI", p, false);
+    const float trackX = x + 12, trackW = w - 24, trackY = y + 52;
+    FillSolidRect(c.target, trackX, trackY, trackW, 3, c.colours.border, p);
+    const float fraction = std::clamp(s_copyProgress.fraction.load(), 0.0f, 1.0f);
+    if (fraction > 0.0f)
+        FillSolidRect(c.target, trackX, trackY, trackW * fraction, 3, kHighlight, p);
+}
+
+void AddBarrier(PaintContext& c)
+{
+    if (!c.r.barrier || !c.r.IsHoverMinimized || c.viewH >= 45)
+        return;
+    c.r.barrier->Set(0, 0, static_cast<int>(c.viewW), 40, [] {});
+    c.panel->AddControl(c.r.barrier);
+}
+
 void AddScrollBar(PaintContext& c, int contentHeight, int overflow)
 {
     if (!c.r.scrollBar || c.r.searchActive || overflow <= 0)
@@ -670,6 +725,7 @@ void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget
     c.manager.ApplyCurrentPositions(c.viewW, c.viewH);
 
     c.panel->Init(window, target);
+    AddReceiver(c);
 
     if (c.viewH > 41) {
         AddIcons(c);
@@ -687,9 +743,11 @@ void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget
     DrawTitleFace(c, title);
     DrawIconTooltips(c);
     DrawTagTooltip(c);
+    DrawProgressCard(c);
     DrawDropIndicator(c);
     AddTitleControls(c, title);
     DrawDragPreview(c);
+    AddBarrier(c);
     AddScrollBar(c, contentHeight, overflow);
 }
 

@@ -30,6 +30,9 @@
 #include "ui/controls/KelmOptionCtl.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DragDropState.h"
+#include "ui/controls/KelmReceiver.h"
+#include "ui/controls/KelmBarrier.h"
+#include "box/BoxDrop.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/TextHelpers.h"
@@ -248,7 +251,9 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     runtime.titleButton->fill = TagColourOrDefault(settings.clrtag);
     if (IsUntaggedColour(runtime.titleButton->fill) && _wcsicmp(settings.clrtag.c_str(), L"#F2F2F2") != 0)
         Log(L"WARNING", L"Box " + id + L" has an unreadable colour tag \"" + settings.clrtag + L"\".");
+    runtime.receiver = std::make_shared<KelmReceiver>();
     runtime.searchEdit = std::make_shared<KelmEdit>();
+    runtime.barrier = std::make_shared<KelmBarrier>();
     runtime.scrollBar = std::make_shared<KelmScrollBar>();
     std::weak_ptr<KelmWindow> weakBox = box;
     runtime.scrollBar->SetOnScroll([weakBox](float position) {
@@ -285,6 +290,7 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     }
     if (runtime.UseTargetFolder)
         box->dropEffect = DROPEFFECT_MOVE;
+    box->acceptsDrop = [weakBox] { return BoxAcceptsDrop(weakBox.lock()); };
     box->onCreated = [id, weakBox, hideAfterCreation] { FinishBoxWindow(id, weakBox.lock(), hideAfterCreation); };
     box->SetMessageHandler(OnBoxCloseMessage);
     box->minWidth = 200;

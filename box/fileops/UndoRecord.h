@@ -15,8 +15,13 @@ struct UndoRecord {
     std::wstring path;
     // The kept copy of a recycled file (kind 1).
     std::wstring tempPath;
+    // Kind 0 of an item moved in from elsewhere: where it came from, so that
+    // undo puts the user's file back there. Kind 4: "bvn!NULL".
     std::wstring extra;
     // The box whose lists receive the record; empty means the box it was
     // pushed to.
     std::shared_ptr<KelmWindow> owner;
+    // Kind 1: the item really reached the Recycle Bin, so the kept copy is
+    // no longer the only one and may be deleted when the record is dropped.
+    bool recycleConfirmed = false;
 };

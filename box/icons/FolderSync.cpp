@@ -1,5 +1,8 @@
 #include "box/icons/FolderSync.h"
 
+#include "box/fileops/FileJobProgress.h"
+#include "box/fileops/FileTransfer.h"
+
 #include <algorithm>
 #include <cwctype>
 #include <exception>
@@ -182,7 +185,8 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
     for (;;) {
         const wchar_t* name = data.cFileName;
         const bool dots = name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-        if (!dots) {
+        // A file worker's half-written copy is no item of the box.
+        if (!dots && !IsPartFileName(name)) {
             FolderEntry entry;
             entry.path = prefix + name;
             entry.lastWriteTime =
@@ -205,6 +209,10 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
 
 void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
 {
+    // A running file job adds its records one by one at the drop place;
+    // the next refresh after it catches anything it left out.
+    if (s_copyProgress.busy)
+        return;
     // Icons read their sizes and folder listings again after a sync.
     ++s_iconFileFactsGeneration;
     try {

@@ -1,7 +1,11 @@
 #include "ui/core/DragDropState.h"
 
+#include <ole2.h>
+
 std::vector<std::wstring> s_droppedFiles;
 bool s_dragOverAccepted = false;
 bool s_dropDelivered = false;
 bool s_dragOutActive = false;
 RECT s_dragOutRect{};
+DWORD s_dropAllowedEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+bool s_dropCtrlHeld = false;

@@ -17,3 +17,7 @@ extern bool s_dropDelivered;
 extern bool s_dragOutActive;
 // Screen rectangle of the drag-out source window; all zero otherwise.
 extern RECT s_dragOutRect;
+// The effects the source of the current drag allows (DROPEFFECT_*), and
+// whether Ctrl was held when it was dropped.
+extern DWORD s_dropAllowedEffects;
+extern bool s_dropCtrlHeld;

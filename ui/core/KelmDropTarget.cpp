@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "ui/core/DragDropState.h"
+#include "ui/core/KelmWindow.h"
 #include "ui/core/WindowMessages.h"
 
 namespace
@@ -13,7 +14,49 @@ FORMATETC HdropFormat()
     return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
 }
 
+// Reads every path of the data object's file list; false when it offers
+// none. Each name is measured first, so long paths arrive whole.
+bool ReadDroppedPaths(IDataObject* data, std::vector<std::wstring>& paths)
+{
+    FORMATETC format = HdropFormat();
+    STGMEDIUM medium{};
+    if (!data || FAILED(data->GetData(&format, &medium)))
+        return false;
+    HDROP drop = static_cast<HDROP>(medium.hGlobal);
+    const UINT count = drop ? DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) : 0;
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        if (length == 0)
+            continue;
+        std::wstring name(length + 1, L'\0');
+        const UINT copied = DragQueryFileW(drop, i, name.data(), length + 1);
+        name.resize(copied);
+        if (!name.empty())
+            paths.push_back(std::move(name));
+    }
+    ReleaseStgMedium(&medium);
+    return true;
+}
+
 } // namespace
+
+DWORD KelmDropTarget::EffectFor(DWORD keyState, DWORD allowed) const
+{
+    return ChooseDropEffect(defaultEffect_, keyState, allowed);
+}
+
+DWORD ChooseDropEffect(DWORD defaultEffect, DWORD keyState, DWORD allowed)
+{
+    const DWORD wanted = (keyState & MK_CONTROL) ? DROPEFFECT_COPY : defaultEffect;
+    const DWORD effect = wanted & allowed;
+    if (effect != 0)
+        return effect;
+    // A source that cannot give what this window prefers may still be
+    // copied from (a move-only preference meets a copy-only drag).
+    if (allowed & DROPEFFECT_COPY)
+        return DROPEFFECT_COPY;
+    return allowed & DROPEFFECT_MOVE;
+}
 
 KelmDropTarget::KelmDropTarget(HWND window, DWORD defaultEffect) : window_(window), defaultEffect_(defaultEffect) {}
 
@@ -43,8 +86,24 @@ ULONG STDMETHODCALLTYPE KelmDropTarget::Release()
     return static_cast<ULONG>(count);
 }
 
+bool KelmDropTarget::WindowAccepts() const
+{
+    auto it = WindowMap.find(window_);
+    if (it == WindowMap.end() || !it->second || !it->second->acceptsDrop)
+        return true;
+    try {
+        return it->second->acceptsDrop();
+    } catch (...) {
+        return false;
+    }
+}
+
 HRESULT STDMETHODCALLTYPE KelmDropTarget::DragEnter(IDataObject* data, DWORD keyState, POINTL, DWORD* effect)
 {
+    // Whatever an earlier drag gathered is never delivered with this one.
+    s_droppedFiles.clear();
+    allowed_ = effect ? *effect : DROPEFFECT_COPY;
+    s_dropAllowedEffects = allowed_;
     FORMATETC format = HdropFormat();
     if (!data || FAILED(data->QueryGetData(&format))) {
         if (effect)
@@ -52,34 +111,27 @@ HRESULT STDMETHODCALLTYPE KelmDropTarget::DragEnter(IDataObject* data, DWORD key
         s_dragOverAccepted = false;
         return S_OK;
     }
-    if (effect)
-        *effect = EffectFor(keyState);
     s_dragOverAccepted = true;
     s_dropDelivered = true;
-    STGMEDIUM medium{};
-    if (FAILED(data->GetData(&format, &medium)))
-        return S_OK;
-    HDROP drop = static_cast<HDROP>(medium.hGlobal);
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    s_droppedFiles.clear();
-    for (UINT i = 0; i < count; ++i) {
-        wchar_t name[MAX_PATH];
-        if (DragQueryFileW(drop, i, name, MAX_PATH) > 0)
-            s_droppedFiles.emplace_back(name);
+    try {
+        ReadDroppedPaths(data, s_droppedFiles);
+    } catch (...) {
+        s_droppedFiles.clear();
     }
-    if (count > 0) {
+    if (effect)
+        *effect = WindowAccepts() ? EffectFor(keyState, allowed_) : DROPEFFECT_NONE;
+    if (!s_droppedFiles.empty()) {
         RECT rc;
         GetClientRect(window_, &rc);
         InvalidateRect(window_, &rc, FALSE);
     }
-    ReleaseStgMedium(&medium);
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE KelmDropTarget::DragOver(DWORD keyState, POINTL, DWORD* effect)
 {
     if (effect)
-        *effect = s_dragOverAccepted ? EffectFor(keyState) : DROPEFFECT_NONE;
+        *effect = s_dragOverAccepted && WindowAccepts() ? EffectFor(keyState, allowed_) : DROPEFFECT_NONE;
     // OLE holds the mouse during the drag: keep the controls' hover alive.
     POINT pt;
     if (GetCursorPos(&pt) && ScreenToClient(window_, &pt))
@@ -95,21 +147,27 @@ HRESULT STDMETHODCALLTYPE KelmDropTarget::DragLeave()
 
 HRESULT STDMETHODCALLTYPE KelmDropTarget::Drop(IDataObject* data, DWORD keyState, POINTL, DWORD* effect)
 {
+    const bool wasAccepted = s_dragOverAccepted;
     s_dragOverAccepted = false;
     s_dropDelivered = true;
+    DWORD result = DROPEFFECT_NONE;
+    try {
+        // Some sources render their data only at the drop.
+        if (wasAccepted && s_droppedFiles.empty())
+            ReadDroppedPaths(data, s_droppedFiles);
+        POINT pt{};
+        GetCursorPos(&pt);
+        s_dropAllowedEffects = allowed_;
+        s_dropCtrlHeld = (keyState & MK_CONTROL) != 0;
+        // A drop back onto the window that started a drag out is no drop;
+        // neither is one the window would ignore or one without paths.
+        if (wasAccepted && !s_droppedFiles.empty() && !PtInRect(&s_dragOutRect, pt) && WindowAccepts() &&
+            SendMessageW(window_, WM_KELM_FILES_DROPPED, 0, 0) != 0)
+            result = EffectFor(keyState, allowed_);
+    } catch (...) {
+        result = DROPEFFECT_NONE;
+    }
     if (effect)
-        *effect = EffectFor(keyState);
-    POINT pt{};
-    GetCursorPos(&pt);
-    // A drop back onto the window that started a drag out is no drop.
-    if (!PtInRect(&s_dragOutRect, pt))
-        SendMessageW(window_, WM_KELM_FILES_DROPPED, 0, 0);
-    FORMATETC format = HdropFormat();
-    STGMEDIUM medium{};
-    if (!data || FAILED(data->GetData(&format, &medium)))
-        return S_OK;
-    if (DragQueryFileW(static_cast<HDROP>(medium.hGlobal), 0xFFFFFFFF, nullptr, 0) > 0 && effect)
-        *effect = EffectFor(keyState);
-    ReleaseStgMedium(&medium);
+        *effect = result;
     return S_OK;
 }

@@ -1,6 +1,7 @@
 // The OLE drop target of a framework window: accepts file lists only,
 // gathers their paths into s_droppedFiles and tells its window with
-// WM_KELM_FILES_DROPPED. Called by OLE on the UI thread.
+// WM_KELM_FILES_DROPPED. Called by OLE on the UI thread. A drop that no
+// control takes, or that its window refuses, is answered DROPEFFECT_NONE.
 #pragma once
 
 #include <ole2.h>
@@ -23,9 +24,16 @@ public:
 
 private:
     virtual ~KelmDropTarget() = default;
-    DWORD EffectFor(DWORD keyState) const { return (keyState & MK_CONTROL) ? DROPEFFECT_COPY : defaultEffect_; }
+    DWORD EffectFor(DWORD keyState, DWORD allowed) const;
+    bool WindowAccepts() const;
 
     volatile LONG refCount_ = 1;
     HWND window_;
     DWORD defaultEffect_;
+    // The effects the current drag's source allows.
+    DWORD allowed_ = DROPEFFECT_COPY;
 };
+
+// The effect offered to a drag: copy with Ctrl, else the window's default,
+// never one the source does not allow.
+DWORD ChooseDropEffect(DWORD defaultEffect, DWORD keyState, DWORD allowed);

@@ -267,7 +267,10 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_CREATE:
         if (useComposition)
             SetUpComposition(window);
-        OleInitialize(nullptr);
+        // Balanced by exactly one OleUninitialize at WM_DESTROY, and only
+        // when this call succeeded.
+        if (!oleInitialized_)
+            oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
         if (!dropTarget) {
             // The HWND of the message: hwnd is set only after CreateWindowExW returns.
             dropTarget = new KelmDropTarget(window, dropEffect);
@@ -297,7 +300,10 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
             dropTarget->Release();
             dropTarget = nullptr;
         }
-        OleUninitialize();
+        if (oleInitialized_) {
+            OleUninitialize();
+            oleInitialized_ = false;
+        }
         KillTimer(window, 10);
         KillTimer(window, kHoverRepaintTimerId);
         KillTimer(hwnd, kAnimationTimerId);
@@ -490,8 +496,9 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         RECT rc{};
         GetWindowRect(window, &rc);
         const kelmPoint dropPoint{cursor.x - rc.left, cursor.y - rc.top};
-        panel->DispatchDropFiles(dropPoint, KELM_DROP_FILES, s_droppedFiles);
-        return 0;
+        // 1 when a control took the files; the drop target reports no
+        // effect otherwise.
+        return panel->DispatchDropFiles(dropPoint, KELM_DROP_FILES, s_droppedFiles) != kNotHandled ? 1 : 0;
     }
 
     case WM_KELM_TRAY:

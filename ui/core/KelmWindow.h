@@ -96,6 +96,10 @@ public:
     std::function<void(HWND)> onSizing;
     std::function<void(HWND)> onExitSizeMove;
     std::function<void()> onCreated;
+    // Asked by the drop target before it offers an effect: a window that
+    // would ignore a drop now answers false, and the drag shows "no drop"
+    // (so a source never deletes files that were not taken). Empty: yes.
+    std::function<bool()> acceptsDrop;
     HWND (*customCreator)() = nullptr;
     MessageFunction fallbackHandler;
     NOTIFYICONDATAW trayIcon{};
@@ -161,6 +165,7 @@ private:
     void TearDownComposition();
 
     bool compositionReady_ = false;
+    bool oleInitialized_ = false;
 };
 
 // Window objects by HWND, for timer procedures and controls. An entry

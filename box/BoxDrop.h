@@ -1,0 +1,29 @@
+// Files dropped on a box: the receiver's callback parks the drop in the one
+// pending slot of the program and arms a 10 ms thread timer, whose
+// procedure imports the files outside the OLE drop call. UI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "box/BoxRuntime.h"
+
+namespace TessikDesktopContainer
+{
+
+// Whether the box would take a drop now: not locked, not searching with a
+// pattern, no other drop pending, and for a folder box no file job running.
+bool BoxAcceptsDrop(const BoxWindowPtr& box);
+
+// The receiver's files-dropped callback.
+void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& paths);
+
+// The timer procedure: takes the drop out of the slot and imports it.
+void CALLBACK ProcessDroppedFiles(HWND, UINT, UINT_PTR timerId, DWORD);
+
+// A drop is waiting for its timer.
+bool BoxDropPending();
+
+} // namespace TessikDesktopContainer

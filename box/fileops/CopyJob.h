@@ -1,0 +1,33 @@
+// One copy or move job handed to a file worker: the box, its items and the
+// same-name answer of the operation. Owned by the worker thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class KelmWindow;
+
+struct CopyJobItem {
+    std::wstring source;
+    std::wstring destination;
+    // Becomes the icon record's original path.
+    std::wstring originalPath;
+    // Where the new record goes in the box's list, and where it appears.
+    int32_t insertIndex = 0;
+    float dropX = 0.0f;
+    float dropY = 0.0f;
+    // The box whose section the new record joins.
+    std::shared_ptr<KelmWindow> owner;
+    // Moved rather than copied (only drops move).
+    bool move = false;
+    // The destination existed and the user chose to replace it.
+    bool replace = false;
+};
+
+struct CopyJob {
+    std::shared_ptr<KelmWindow> box;
+    std::vector<CopyJobItem> items;
+    // -1 not asked, 0 numbered copy, 1 overwrite.
+    int32_t conflictChoice = -1;
+};

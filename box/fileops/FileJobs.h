@@ -1,0 +1,40 @@
+// Starting a file worker and ending its job: the one-job-at-a-time rule,
+// the progress card's fade in and out, the throttled repaints and the
+// progress routine of every copy.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+class KelmWindow;
+
+// What a worker's copies report their progress to: the job's window,
+// reached only through its animation manager.
+struct RepaintTarget {
+    std::shared_ptr<KelmWindow> window;
+    HWND hwnd = nullptr;
+};
+
+// UI thread. Starts work on a detached thread unless another job holds the
+// progress record; false when the job was dropped. The worker must end by
+// calling EndFileJobWorker.
+bool StartFileJob(const std::shared_ptr<KelmWindow>& box, std::function<void()> work);
+
+// Worker thread, last step: marks the thread ended and posts the final
+// completion (renumber and save the box's icons, release the record, fade
+// the card out).
+void EndFileJobWorker(const RepaintTarget& target);
+
+// Any thread: posts a repaint of the window; with throttle only when more
+// than 48 ms passed since the last posted one.
+void PostRepaint(const RepaintTarget& target, bool throttle);
+
+// The progress routine of the workers' CopyFileExW; its context is a
+// RepaintTarget. Cancels when the job or the whole program is stopping.
+DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER total, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                                   DWORD, HANDLE, HANDLE, LPVOID context);
+
+// Whether the running job should stop (its cancel flag or the program's).
+bool FileJobCancelled();
