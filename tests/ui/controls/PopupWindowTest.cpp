@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/ui/controls/ControlTestWindow.h"
+#include "box/fileops/SameNameQuestion.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/NewEdit.h"
 #include "ui/controls/NewPopupSelection.h"
@@ -518,3 +519,30 @@ TEST_F(PopupWindowTest, QuitPostedWhileTheSelectionIsOpenStillEndsTheMainLoop)
 }
 
 } // namespace
+
+// The same-name question of drops and pastes, answered all three ways.
+TEST_F(PopupWindowTest, SameNameQuestionGivesCopyOverwriteOrCancel)
+{
+    auto answer = [this](std::function<void(HWND)> steps) {
+        PopupDriver driver(kSelectionClass, std::move(steps));
+        const int result = AskSameNameQuestion(Owner());
+        driver.Join();
+        EXPECT_TRUE(driver.found);
+        EXPECT_FALSE(driver.leftOpen);
+        return result;
+    };
+    auto press = [](HWND popup, bool ok) {
+        RECT r;
+        GetWindowRect(popup, &r);
+        const POINT at = ok ? OkPoint(r) : CancelPoint(r);
+        Click(popup, at.x, at.y);
+    };
+    EXPECT_EQ(answer([&](HWND popup) { press(popup, true); }), 0);
+    EXPECT_EQ(answer([&](HWND popup) {
+                  Wheel(popup, -WHEEL_DELTA); // on to "直接覆盖"
+                  press(popup, true);
+              }),
+              1);
+    EXPECT_EQ(answer([&](HWND popup) { press(popup, false); }), -1);
+    EXPECT_TRUE(s_selectionRedOk.empty()) << "the red mark is the question's own";
+}
