@@ -27,6 +27,7 @@
 #include "ui/controls/KelmCaptionBar.h"
 #include "ui/controls/KelmEdit.h"
 #include "ui/controls/KelmFAIcon.h"
+#include "ui/controls/NewTip2.h"
 #include "ui/controls/KelmOptionCtl.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DragDropState.h"
@@ -150,8 +151,8 @@ LRESULT OnBoxCloseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     if (message != WM_CLOSE)
         return DefWindowProcW(window, message, wParam, lParam);
     // Closing only hides: the box and its files stay.
-    if (MessageBoxW(window, L"本操作可以隐藏单个组件。\n稍后可通过组件可见性快捷键重新显示。", L"隐藏",
-                    MB_OKCANCEL | MB_ICONINFORMATION) == IDOK)
+    NewTip2::KelmCreateWindow(window, L"本操作可以隐藏单个组件。\n稍后可通过组件可见性快捷键重新显示。", L"隐藏");
+    if (s_tipResult == 1 && IsWindow(window))
         ShowWindow(window, SW_HIDE);
     return 0;
 }

@@ -89,6 +89,34 @@ for name in red.bmp sky.png note.txt Holiday tool.exe; do
   grep -q "photos\\\\\\\\$name\"" "$DATA/DesktopContainer.kelm" || fail "no stored record for $name"
 done
 
+# Closing a box asks first ("隐藏"); cancel keeps it, OK only hides it.
+TIP_CLASS="Kelm.concept.Tip2.Class"
+TIP_TITLE="Kelm.Test.concept.Tip2"
+visible_boxes() { probe list | grep -F "$BOX_PREFIX" | awk -F'\t' '$3 == 1' | grep -c . || true; }
+# Clicks the tip's OK ("ok") or cancel button with the real mouse; the
+# buttons sit 60 and 155 from the tip's right edge, 40 above its bottom.
+click_tip() {
+  local rect left top width height from_right
+  rect=$(probe list | grep -F "$TIP_CLASS" | awk -F'\t' '{print $5}' | head -1)
+  [ -n "$rect" ] || fail "no tip to click"
+  IFS=, read -r left top width height <<<"$rect"
+  from_right=155; [ "$1" = ok ] && from_right=60
+  xdotool mousemove $((left + width - from_right)) $((top + height - 40)) click 1
+  probe gone "$TIP_CLASS" "$TIP_TITLE" 10000 >/dev/null || fail "the tip stayed open"
+}
+probe post-one "${BOX_PREFIX}*" "Tessik.Com.Container" $WM_CLOSE 0 0 >/dev/null || fail "no box to close"
+probe wait "$TIP_CLASS" "$TIP_TITLE" visible 10000 >/dev/null || fail "closing a box asked nothing"
+sleep 0.5
+click_tip cancel
+[ "$(visible_boxes)" = 3 ] || fail "cancel hid a box"
+probe post-one "${BOX_PREFIX}*" "Tessik.Com.Container" $WM_CLOSE 0 0 >/dev/null || fail "no box to close"
+probe wait "$TIP_CLASS" "$TIP_TITLE" visible 10000 >/dev/null || fail "closing a box asked nothing"
+sleep 0.5
+click_tip ok
+for _ in $(seq 50); do [ "$(visible_boxes)" = 2 ] && break; sleep 0.1; done
+[ "$(visible_boxes)" = 2 ] || fail "OK did not hide the box"
+[ "$(probe list | grep -cF "$BOX_PREFIX")" = 3 ] || fail "a closed box was destroyed"
+
 quit_from_tray
 wait_exit "$pid"
 [ "$RC" = 0 ] || fail "quit exit code $RC"
