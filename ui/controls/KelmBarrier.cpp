@@ -1,5 +1,6 @@
 #include "ui/controls/KelmBarrier.h"
 
+#include "ui/controls/PointerRouting.h"
 #include "ui/core/D2DResources.h"
 
 using namespace Brevin;
@@ -15,21 +16,7 @@ void KelmBarrier::Set(int, int y_, int w_, int h_, std::function<void()> pressed
 
 int KelmBarrier::AddEvent(const kelmPoint&, kelmEvent event)
 {
-    switch (event) {
-    case KELM_LBUTTON_DOWN:
-        OnMouseDown();
-        break;
-    case KELM_LBUTTON_UP:
-        OnMouseUp();
-        break;
-    case KELM_MOUSE_MOVE:
-        hovered = true;
-        InvalidateWindow(window);
-        break;
-    default:
-        break;
-    }
-    return 0;
+    return RoutePointerEventWithHover(*this, event);
 }
 
 void KelmBarrier::CreateCtl(HWND, ID2D1HwndRenderTarget*) {}

@@ -1,5 +1,6 @@
 #include "ui/controls/KelmCaptionBar.h"
 
+#include "ui/controls/PointerRouting.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
 
@@ -40,20 +41,7 @@ void KelmCaptionBar::CreateCtl(HWND, ID2D1HwndRenderTarget* target)
 
 int KelmCaptionBar::AddEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event)
 {
-    switch (event) {
-    case Brevin::KELM_LBUTTON_DOWN:
-        OnMouseDown();
-        break;
-    case Brevin::KELM_LBUTTON_UP:
-        OnMouseUp();
-        break;
-    case Brevin::KELM_MOUSE_MOVE:
-        InvalidateWindow(window);
-        break;
-    default:
-        break;
-    }
-    return 0;
+    return RoutePointerEvent(*this, event, [this] { InvalidateWindow(window); });
 }
 
 void KelmCaptionBar::OnMouseUp()

@@ -1,5 +1,6 @@
 #include "ui/controls/KelmCompatibleButton.h"
 
+#include "ui/controls/PointerRouting.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/ThemeColors.h"
@@ -23,21 +24,7 @@ int KelmCompatibleButton::AddEvent(const Brevin::kelmPoint&, Brevin::kelmEvent e
 {
     if (!enabled)
         return 0;
-    switch (event) {
-    case Brevin::KELM_LBUTTON_DOWN:
-        OnMouseDown();
-        break;
-    case Brevin::KELM_LBUTTON_UP:
-        OnMouseUp();
-        break;
-    case Brevin::KELM_MOUSE_MOVE:
-        hovered = true;
-        InvalidateWindow(window);
-        break;
-    default:
-        break;
-    }
-    return 0;
+    return RoutePointerEventWithHover(*this, event);
 }
 
 void KelmCompatibleButton::OnMouseUp()

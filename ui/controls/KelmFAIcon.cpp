@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/controls/PointerRouting.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/GlyphNames.h"
@@ -161,32 +162,25 @@ void KelmFAIcon::CreateCtl(HWND hwnd, ID2D1HwndRenderTarget* target)
 
 int KelmFAIcon::AddEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event)
 {
-    switch (event) {
-    case Brevin::KELM_LBUTTON_DOWN:
-        OnMouseDown();
-        break;
-    case Brevin::KELM_LBUTTON_UP:
-        OnMouseUp();
-        break;
-    case Brevin::KELM_MOUSE_MOVE:
-        hovered = true;
-        Repaint();
-        break;
-    default:
-        hovered = false;
-        // The panel clears the pressed flag before a leave reaches the
-        // icon, so a hold in progress counts as pressed here too.
-        if ((pressed || holding) && !LeftButtonDown()) {
-            pressed = false;
-            if (holding) {
-                ReleaseHold();
-                HoverAnimationCount = 0;
+    return RoutePointerEvent(
+        *this, event,
+        [this] {
+            hovered = true;
+            Repaint();
+        },
+        [this] {
+            hovered = false;
+            // The panel clears the pressed flag before a leave reaches the
+            // icon, so a hold in progress counts as pressed here too.
+            if ((pressed || holding) && !LeftButtonDown()) {
+                pressed = false;
+                if (holding) {
+                    ReleaseHold();
+                    HoverAnimationCount = 0;
+                }
             }
-        }
-        Repaint();
-        break;
-    }
-    return 0;
+            Repaint();
+        });
 }
 
 void KelmFAIcon::OnMouseDown()

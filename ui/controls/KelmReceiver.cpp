@@ -1,5 +1,6 @@
 #include "ui/controls/KelmReceiver.h"
 
+#include "ui/controls/PointerRouting.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/KelmWindow.h"
 
@@ -28,29 +29,19 @@ int KelmReceiver::OnDropFiles(const kelmPoint&, kelmEvent event, std::vector<std
 
 int KelmReceiver::AddEvent(const kelmPoint&, kelmEvent event)
 {
-    switch (event) {
-    case KELM_LBUTTON_DOWN:
-        OnMouseDown();
-        break;
-    case KELM_LBUTTON_UP:
-        OnMouseUp();
-        break;
-    case KELM_RBUTTON_UP:
-        if (onRightClick)
-            onRightClick();
-        break;
-    case KELM_MOUSE_MOVE: {
-        hovered = true;
-        // While the window animates, its animation timer repaints anyway.
-        auto it = WindowMap.find(window);
-        if (it == WindowMap.end() || !it->second || it->second->animationManager.GetActiveCount() == 0)
-            InvalidateWindow(window);
-        break;
-    }
-    default:
-        break;
-    }
-    return 0;
+    return RoutePointerEvent(
+        *this, event,
+        [this] {
+            hovered = true;
+            // While the window animates, its animation timer repaints anyway.
+            auto it = WindowMap.find(window);
+            if (it == WindowMap.end() || !it->second || it->second->animationManager.GetActiveCount() == 0)
+                InvalidateWindow(window);
+        },
+        [this, event] {
+            if (event == KELM_RBUTTON_UP && onRightClick)
+                onRightClick();
+        });
 }
 
 void KelmReceiver::CreateCtl(HWND, ID2D1HwndRenderTarget*) {}
