@@ -2,20 +2,14 @@
 
 #include <algorithm>
 
+#include "ui/controls/HoverSteps.h"
+#include "ui/controls/PointerRouting.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
-#include "ui/core/Easing.h"
-#include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
 
 namespace
 {
-
-COLORREF Lighten(COLORREF colour, float amount)
-{
-    auto channel = [amount](int c) { return std::min(255, static_cast<int>(static_cast<float>(c) + amount)); };
-    return RGB(channel(GetRValue(colour)), channel(GetGValue(colour)), channel(GetBValue(colour)));
-}
 
 COLORREF Darken(COLORREF colour, int amount)
 {
@@ -35,8 +29,7 @@ KelmButton::~KelmButton()
 
 void KelmButton::StopCounting()
 {
-    animationRunning = 0;
-    LowerHoverAnimationCount();
+    HoverSteps::StopCounting(animationRunning);
 }
 
 void KelmButton::ResetAnimation()
@@ -67,21 +60,7 @@ int KelmButton::AddEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event)
 {
     if (!enabled)
         return 0;
-    switch (event) {
-    case Brevin::KELM_LBUTTON_DOWN:
-        OnMouseDown();
-        break;
-    case Brevin::KELM_LBUTTON_UP:
-        OnMouseUp();
-        break;
-    case Brevin::KELM_MOUSE_MOVE:
-        hovered = true;
-        InvalidateWindow(window);
-        break;
-    default:
-        break;
-    }
-    return 0;
+    return RoutePointerEventWithHover(*this, event);
 }
 
 void KelmButton::OnMouseUp()
@@ -111,15 +90,8 @@ void KelmButton::AttachCtl(HWND hwnd, ID2D1HwndRenderTarget* target, std::shared
 KelmButton::Look KelmButton::ComputeLook(int x, int y, int w, int h, COLORREF fill, float fontSize, int step,
                                          bool pressed, bool hovered, COLORREF themeShade)
 {
-    const float s = static_cast<float>(step);
-    float p;
-    if (pressed) {
-        p = static_cast<float>(EaseOutBounce(s, 0.0, 0.5, 10.0));
-    } else {
-        const float t = s / 10.0f - 1.0f;
-        p = (t * t * t + 1.0f) * 0.5f;
-    }
-    const COLORREF lit = Lighten(fill, p * 20.0f);
+    const float p = HoverSteps::Progress(step, pressed);
+    const COLORREF lit = HoverSteps::Lighten(fill, p * 20.0f);
     const COLORREF border = w == h ? Darken(lit, 50) : themeShade;
     const float fx = static_cast<float>(x), fy = static_cast<float>(y);
     const float fw = static_cast<float>(w), fh = static_cast<float>(h);
@@ -149,21 +121,7 @@ void KelmButton::CreateCtl(HWND, ID2D1HwndRenderTarget* target)
         return;
     // The animation has no timer of its own: each paint is one frame, and
     // the counter keeps the windows' hover timers repainting meanwhile.
-    if (!animationRunning) {
-        animationRunning = 1;
-        ++HoverAnimationCount;
-    }
-    if (pressed || hovered) {
-        if (animationStep < 10)
-            ++animationStep;
-        if (animationStep >= 10)
-            StopCounting();
-    } else {
-        if (animationStep > 0)
-            --animationStep;
-        if (animationStep <= 0)
-            StopCounting();
-    }
+    HoverSteps::Advance(animationStep, animationRunning, pressed || hovered);
 
     const Look look = ComputeLook(x, y, w, h, fill, fontSize, animationStep, pressed, hovered, ThemeShade30.Ref());
     for (int i = 0; i < look.layerCount; ++i) {

@@ -2,22 +2,16 @@
 
 #include <algorithm>
 
+#include "ui/controls/HoverSteps.h"
+#include "ui/controls/PointerRouting.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
-#include "ui/core/Easing.h"
-#include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
 
 const wchar_t* const KelmHotKey::kPlaceholder = L"悬停并按下组合键...";
 
 namespace
 {
-
-COLORREF Lighten(COLORREF colour, float amount)
-{
-    auto channel = [amount](int c) { return std::min(255, static_cast<int>(static_cast<float>(c) + amount)); };
-    return RGB(channel(GetRValue(colour)), channel(GetGValue(colour)), channel(GetBValue(colour)));
-}
 
 bool Contains(const std::vector<std::wstring>& keys, const std::wstring& name)
 {
@@ -35,8 +29,7 @@ KelmHotKey::~KelmHotKey()
 
 void KelmHotKey::StopCounting()
 {
-    animationRunning = 0;
-    LowerHoverAnimationCount();
+    HoverSteps::StopCounting(animationRunning);
 }
 
 void KelmHotKey::Set(int nx, int ny, int, int, const wchar_t*, std::function<void()> change, COLORREF newFill, int,
@@ -150,21 +143,7 @@ int KelmHotKey::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UI
 
 int KelmHotKey::AddEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event)
 {
-    switch (event) {
-    case Brevin::KELM_LBUTTON_DOWN:
-        OnMouseDown();
-        break;
-    case Brevin::KELM_LBUTTON_UP:
-        OnMouseUp();
-        break;
-    case Brevin::KELM_MOUSE_MOVE:
-        hovered = true;
-        InvalidateWindow(window);
-        break;
-    default:
-        break;
-    }
-    return 0;
+    return RoutePointerEventWithHover(*this, event);
 }
 
 void KelmHotKey::OnMouseDown()
@@ -208,33 +187,12 @@ void KelmHotKey::CreateCtl(HWND, ID2D1HwndRenderTarget* target)
 
     // One animation frame per paint; the counter keeps the windows' hover
     // timers repainting while it runs.
-    if (!animationRunning) {
-        animationRunning = 1;
-        ++HoverAnimationCount;
-    }
-    if (pressed || hovered) {
-        if (animationStep < 10)
-            ++animationStep;
-        if (animationStep >= 10)
-            StopCounting();
-    } else {
-        if (animationStep > 0)
-            --animationStep;
-        if (animationStep <= 0)
-            StopCounting();
-    }
+    HoverSteps::Advance(animationStep, animationRunning, pressed || hovered);
     if (!target)
         return;
 
-    const float s = static_cast<float>(animationStep);
-    float p;
-    if (pressed) {
-        p = static_cast<float>(EaseOutBounce(s, 0.0, 0.5, 10.0));
-    } else {
-        const float t = s / 10.0f - 1.0f;
-        p = (t * t * t + 1.0f) * 0.5f;
-    }
-    const COLORREF lit = Lighten(fill, p * 20.0f);
+    const float p = HoverSteps::Progress(animationStep, pressed);
+    const COLORREF lit = HoverSteps::Lighten(fill, p * 20.0f);
     const float fx = static_cast<float>(x), fy = static_cast<float>(y);
     const float fw = static_cast<float>(w), fh = static_cast<float>(h);
     // Pressed shrinks the face by p on every side, hover grows it.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "ui/controls/HoverSteps.h"
+#include "ui/controls/PointerRouting.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/Easing.h"
@@ -26,13 +28,6 @@ constexpr COLORREF kHighlightBorder = 0xFB7952;
 constexpr float kFaceRadius = 6.0f;
 constexpr double kTipFadeSeconds = 0.2;
 constexpr double kLabelChangeSeconds = 0.4;
-
-COLORREF Lighten(COLORREF colour, float amount)
-{
-    auto channel = [amount](int value) { return std::min(255, static_cast<int>(value + amount)); };
-    return RGB(channel(GetRValue(colour)), channel(GetGValue(colour)), channel(GetBValue(colour)));
-}
-
 
 KelmWindow* FindWindowObject(HWND window)
 {
@@ -170,14 +165,7 @@ int KelmOptionCtl::AddEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event)
 {
     if (!enabled)
         return 0;
-    switch (event) {
-    case Brevin::KELM_LBUTTON_DOWN:
-        OnMouseDown();
-        break;
-    case Brevin::KELM_LBUTTON_UP:
-        OnMouseUp();
-        break;
-    case Brevin::KELM_MOUSE_MOVE: {
+    return RoutePointerEvent(*this, event, [this] {
         // The panel clears the flag before every event, so this runs on
         // every move over the row. The callback may free the row (a menu
         // closing a submenu): it runs last, from a copy.
@@ -188,12 +176,7 @@ int KelmOptionCtl::AddEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event)
             auto callback = hoverCallback_;
             callback();
         }
-        break;
-    }
-    default:
-        break;
-    }
-    return 0;
+    });
 }
 
 void KelmOptionCtl::OnMouseDown()
@@ -225,10 +208,8 @@ void KelmOptionCtl::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
     if (!enabled) {
         // A row disabled in the middle of its face animation would keep
         // every window repainting on timer 11 for good.
-        if (animationRunning_) {
-            animationRunning_ = 0;
-            LowerHoverAnimationCount();
-        }
+        if (animationRunning_)
+            HoverSteps::StopCounting(animationRunning_);
         animationStep_ = 0;
         return;
     }
@@ -310,31 +291,12 @@ void KelmOptionCtl::StepFaceAnimation()
 {
     // One step per paint; HoverAnimationCount keeps timer 11 repainting
     // until the step reaches its end.
-    if (!animationRunning_) {
-        animationRunning_ = 1;
-        ++HoverAnimationCount;
-    }
-    const bool rising = kind_ >= kKindNormal && (pressed || hovered);
-    if (rising) {
-        if (animationStep_ < 10)
-            ++animationStep_;
-        if (animationStep_ >= 10) {
-            animationRunning_ = 0;
-            LowerHoverAnimationCount();
-        }
-    } else {
-        if (animationStep_ > 0)
-            --animationStep_;
-        if (animationStep_ <= 0) {
-            animationRunning_ = 0;
-            LowerHoverAnimationCount();
-        }
-    }
+    HoverSteps::Advance(animationStep_, animationRunning_, kind_ >= kKindNormal && (pressed || hovered));
 }
 
 void KelmOptionCtl::DrawFace(ID2D1HwndRenderTarget* rt, float p) const
 {
-    const COLORREF lit = Lighten(fill_, p * 20.0f);
+    const COLORREF lit = HoverSteps::Lighten(fill_, p * 20.0f);
     const float fx = static_cast<float>(x), fy = static_cast<float>(y), fw = static_cast<float>(w);
     // Every layer grows by p on every side.
     auto layer = [&](int height, COLORREF colour, float borderWidth, COLORREF border) {

@@ -1,0 +1,51 @@
+#include "ui/controls/HoverSteps.h"
+
+#include <algorithm>
+
+#include "ui/core/Easing.h"
+#include "ui/core/KelmWindow.h"
+
+namespace HoverSteps
+{
+
+void Advance(int& step, int& running, bool rising)
+{
+    if (!running) {
+        running = 1;
+        ++HoverAnimationCount;
+    }
+    if (rising) {
+        if (step < 10)
+            ++step;
+        if (step >= 10)
+            StopCounting(running);
+    } else {
+        if (step > 0)
+            --step;
+        if (step <= 0)
+            StopCounting(running);
+    }
+}
+
+void StopCounting(int& running)
+{
+    running = 0;
+    LowerHoverAnimationCount();
+}
+
+float Progress(int step, bool pressed)
+{
+    const float s = static_cast<float>(step);
+    if (pressed)
+        return static_cast<float>(EaseOutBounce(s, 0.0, 0.5, 10.0));
+    const float t = s / 10.0f - 1.0f;
+    return (t * t * t + 1.0f) * 0.5f;
+}
+
+COLORREF Lighten(COLORREF colour, float amount)
+{
+    auto channel = [amount](int c) { return std::min(255, static_cast<int>(static_cast<float>(c) + amount)); };
+    return RGB(channel(GetRValue(colour)), channel(GetGValue(colour)), channel(GetBValue(colour)));
+}
+
+} // namespace HoverSteps
