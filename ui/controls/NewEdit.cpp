@@ -6,6 +6,7 @@
 #include "ui/controls/KelmEdit.h"
 #include "ui/controls/PopupModalLoop.h"
 #include "ui/controls/PopupPlacement.h"
+#include "ui/controls/PopupWindow.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/DropShadow.h"
@@ -177,11 +178,7 @@ Placement FindPlacement(HWND owner)
         GetCursorPos(&cursor);
         monitor = MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST);
     }
-    MONITORINFO info{};
-    info.cbSize = sizeof(info);
-    if (!GetMonitorInfoW(monitor, &info))
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &info.rcWork, 0);
-    p.workArea = info.rcWork;
+    p.workArea = PopupWindow::WorkArea(monitor);
     if (!owner || !IsWindow(owner))
         p.reference = p.workArea;
     return p;
@@ -208,13 +205,7 @@ void KelmCreateEdit(HWND owner, const wchar_t* initialText)
     const RECT r = PopupPlacement::EditBoxRect(place.reference, place.workArea, DpiScale);
 
     KelmWindow& window = *box.window;
-    window.Set(r.left, r.top, r.right - r.left, r.bottom - r.top, kClassName, kTitle);
-    window.style = WS_POPUP;
-    window.frameMode = 1;
-    window.closeOnDeactivate = true;
-    window.keepTopmost = true;
-    window.keepBottom = false;
-    window.cornerRadius = static_cast<int>(12 * DpiScale);
+    PopupWindow::Configure(window, r, kClassName, kTitle, true);
     // The caret blink runs all the time; the buttons still light up.
     window.hoverWhileAnimating = true;
     window.SetDrawCallback(&Draw);

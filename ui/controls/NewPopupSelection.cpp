@@ -7,6 +7,7 @@
 #include "ui/controls/KelmOptionCtl.h"
 #include "ui/controls/PopupModalLoop.h"
 #include "ui/controls/PopupPlacement.h"
+#include "ui/controls/PopupWindow.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/KelmWindow.h"
@@ -197,12 +198,7 @@ RECT FindRect(HWND owner)
         // No owner to centre on: the work area of the cursor's monitor.
         POINT cursor{};
         GetCursorPos(&cursor);
-        MONITORINFO info{};
-        info.cbSize = sizeof(info);
-        if (GetMonitorInfoW(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &info))
-            reference = info.rcWork;
-        else
-            SystemParametersInfoW(SPI_GETWORKAREA, 0, &reference, 0);
+        reference = PopupWindow::WorkArea(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST));
     }
     return PopupPlacement::SelectionRect(reference, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                                          DpiScale);
@@ -260,13 +256,7 @@ void Create(HWND owner, const wchar_t* message, const wchar_t* heading, std::vec
 
     const RECT r = FindRect(owner);
     KelmWindow& window = *popup.window;
-    window.Set(r.left, r.top, r.right - r.left, r.bottom - r.top, kClassName, kTitle);
-    window.style = WS_POPUP;
-    window.frameMode = 1;
-    window.cornerRadius = static_cast<int>(12 * DpiScale);
-    window.keepTopmost = true;
-    window.keepBottom = false;
-    window.closeOnDeactivate = false;
+    PopupWindow::Configure(window, r, kClassName, kTitle, false);
     window.SetDrawCallback(&Draw);
     PopupModalLoop::HookDestroy(window, &OnDestroy);
 

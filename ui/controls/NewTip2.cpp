@@ -5,6 +5,7 @@
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/PopupModalLoop.h"
 #include "ui/controls/PopupPlacement.h"
+#include "ui/controls/PopupWindow.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/KelmWindow.h"
@@ -108,13 +109,10 @@ RECT FindRect(HWND owner)
         GetCursorPos(&cursor);
         monitor = MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST);
     }
-    MONITORINFO info{};
-    info.cbSize = sizeof(info);
-    if (!GetMonitorInfoW(monitor, &info))
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &info.rcWork, 0);
+    const RECT workArea = PopupWindow::WorkArea(monitor);
     if (!live)
-        reference = info.rcWork;
-    return PopupPlacement::TipRect(reference, info.rcWork, DpiScale);
+        reference = workArea;
+    return PopupPlacement::TipRect(reference, workArea, DpiScale);
 }
 
 } // namespace
@@ -132,13 +130,7 @@ void KelmCreateWindow(HWND owner, const wchar_t* message, const wchar_t* heading
 
     const RECT r = FindRect(owner);
     KelmWindow& window = *tip.window;
-    window.Set(r.left, r.top, r.right - r.left, r.bottom - r.top, kClassName, kTitle);
-    window.style = WS_POPUP;
-    window.frameMode = 1;
-    window.cornerRadius = static_cast<int>(12 * DpiScale);
-    window.keepTopmost = true;
-    window.keepBottom = false;
-    window.closeOnDeactivate = false;
+    PopupWindow::Configure(window, r, kClassName, kTitle, false);
     window.SetDrawCallback(&Draw);
     PopupModalLoop::HookDestroy(window, [] { TheTip().open = false; });
 

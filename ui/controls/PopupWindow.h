@@ -1,0 +1,22 @@
+// The window set-up the modal popups (input box, tip, choose-one) share:
+// where their work area is and how their window is made. UI thread only.
+#pragma once
+
+#include <windows.h>
+
+class KelmWindow;
+
+namespace PopupWindow
+{
+
+// The work area of `monitor`; the primary monitor's when the monitor cannot
+// be read (a display change under the call).
+RECT WorkArea(HMONITOR monitor);
+
+// Sets `window` up as a popup at `rect` (physical pixels): borderless tool
+// window with rounded corners, kept on top. Call before the popup's own
+// callbacks and HookDestroy: Set installs the window's message handler.
+void Configure(KelmWindow& window, const RECT& rect, const wchar_t* className, const wchar_t* title,
+               bool closeOnDeactivate);
+
+} // namespace PopupWindow
