@@ -1,0 +1,219 @@
+// Small Windows console program the end-to-end scripts run in Tessik's Wine
+// prefix to drop files on its windows the way another program does: a file
+// list (CF_HDROP) put into OLE drag and drop with copy and move allowed.
+//
+//   DropSource <screen x> <screen y> <file>...
+//
+// The cursor is put on the point first, since OLE picks the target window
+// under the cursor. No button is held: the source ends the drag with a drop
+// itself after a few polls, enough for the target to see the drag enter.
+// Prints the effect the drop answered ("effect 2" for a move) and exits 0
+// when DoDragDrop reports a drop, 1 when it does not, 2 on bad use.
+#include <windows.h>
+
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+FORMATETC HdropFormat()
+{
+    return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+}
+
+// DROPFILES followed by the wide paths, each ended by a zero, and one more
+// zero ending the list.
+HGLOBAL MakeFileList(const std::vector<std::wstring>& paths)
+{
+    size_t chars = 1;
+    for (const std::wstring& path : paths)
+        chars += path.size() + 1;
+    const size_t bytes = sizeof(DROPFILES) + chars * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    if (!memory)
+        return nullptr;
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    auto* text = reinterpret_cast<wchar_t*>(reinterpret_cast<BYTE*>(header) + sizeof(DROPFILES));
+    for (const std::wstring& path : paths) {
+        std::memcpy(text, path.c_str(), path.size() * sizeof(wchar_t));
+        text += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return memory;
+}
+
+HGLOBAL CopyGlobal(HGLOBAL source)
+{
+    const SIZE_T bytes = GlobalSize(source);
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!copy)
+        return nullptr;
+    std::memcpy(GlobalLock(copy), GlobalLock(source), bytes);
+    GlobalUnlock(source);
+    GlobalUnlock(copy);
+    return copy;
+}
+
+class FileListData : public IDataObject
+{
+public:
+    explicit FileListData(HGLOBAL files) : files_(files) {}
+    virtual ~FileListData() { GlobalFree(files_); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDataObject) {
+            *object = static_cast<IDataObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG count = InterlockedDecrement(&refCount_);
+        if (count == 0)
+            delete this;
+        return static_cast<ULONG>(count);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override
+    {
+        if (!format || !medium)
+            return E_INVALIDARG;
+        const HRESULT offered = QueryGetData(format);
+        if (FAILED(offered))
+            return offered;
+        // The receiver frees what it gets: it gets a copy of its own.
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = CopyGlobal(files_);
+        medium->pUnkForRelease = nullptr;
+        return medium->hGlobal ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override
+    {
+        if (!format)
+            return E_INVALIDARG;
+        if (format->cfFormat != CF_HDROP || format->dwAspect != DVASPECT_CONTENT)
+            return DV_E_FORMATETC;
+        return (format->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_TYMED;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override
+    {
+        if (out)
+            out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override
+    {
+        if (!formats)
+            return E_POINTER;
+        *formats = nullptr;
+        if (direction != DATADIR_GET)
+            return E_NOTIMPL;
+        FORMATETC format = HdropFormat();
+        return SHCreateStdEnumFmtEtc(1, &format, formats);
+    }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override
+    {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    HGLOBAL files_;
+    LONG refCount_ = 1;
+};
+
+class DropAfterPolls : public IDropSource
+{
+public:
+    virtual ~DropAfterPolls() = default;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDropSource) {
+            *object = static_cast<IDropSource*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG count = InterlockedDecrement(&refCount_);
+        if (count == 0)
+            delete this;
+        return static_cast<ULONG>(count);
+    }
+
+    // OLE delivers DragEnter and DragOver between polls; a handful of them
+    // lets the target see the drag before the drop, as a hand would.
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override
+    {
+        if (escape)
+            return DRAGDROP_S_CANCEL;
+        return ++polls_ >= kPollsBeforeDrop ? DRAGDROP_S_DROP : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+private:
+    static constexpr int kPollsBeforeDrop = 8;
+    int polls_ = 0;
+    LONG refCount_ = 1;
+};
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 4) {
+        std::fwprintf(stderr, L"usage: see the top of DropSource.cpp\n");
+        return 2;
+    }
+    std::vector<std::wstring> paths;
+    for (int i = 3; i < argc; ++i) {
+        wchar_t full[MAX_PATH * 4] = {};
+        const DWORD length = GetFullPathNameW(argv[i], MAX_PATH * 4, full, nullptr);
+        paths.emplace_back(length > 0 && length < MAX_PATH * 4 ? full : argv[i]);
+    }
+    if (FAILED(OleInitialize(nullptr))) {
+        std::fwprintf(stderr, L"OleInitialize failed\n");
+        return 1;
+    }
+    HGLOBAL files = MakeFileList(paths);
+    if (!files) {
+        OleUninitialize();
+        return 1;
+    }
+    SetCursorPos(_wtoi(argv[1]), _wtoi(argv[2]));
+    auto* data = new FileListData(files);
+    auto* source = new DropAfterPolls();
+    DWORD effect = DROPEFFECT_NONE;
+    const HRESULT result = DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+    source->Release();
+    data->Release();
+    OleUninitialize();
+    std::wprintf(L"result 0x%08lx effect %lu\n", static_cast<unsigned long>(result), effect);
+    return result == DRAGDROP_S_DROP ? 0 : 1;
+}
