@@ -79,6 +79,12 @@ TEST(Drawing, HelpersPaintKnownPixelsAndTheIconFontDrawsGlyphs)
     PumpMessages(200);
     ASSERT_TRUE(drew);
     HWND hwnd = window->hwnd;
+    // The X server may show a new window a little after its first paint;
+    // the pixels are read from the screen, so wait (bounded) until it is up.
+    for (int i = 0; i < 30 && !Near(ReadClientPixel(hwnd, 30, 30), RGB(255, 0, 0)); ++i) {
+        PaintNow(hwnd);
+        PumpMessages(100);
+    }
     EXPECT_TRUE(Near(ReadClientPixel(hwnd, 30, 30), RGB(255, 0, 0)));
     EXPECT_TRUE(Near(ReadClientPixel(hwnd, 90, 30), RGB(0, 0, 255)));
     EXPECT_TRUE(Near(ReadClientPixel(hwnd, 61, 11), RGB(255, 255, 255))); // the rounded corner stays white
