@@ -76,9 +76,12 @@ int main()
         view.Layout(client.right);
         view.UpdateAnimations(box);
         view.ApplyCurrentPositions(static_cast<float>(client.right), static_cast<float>(client.bottom));
+        // As the box paint does: controls far from the visible area are not
+        // added, so they are neither painted nor hit.
         for (IconRecord& record : view.Records()) {
-            if (record.control)
-                box->GetPanel()->AddControl(record.control);
+            if (!record.control || record.y + record.edge < -150 || record.y > client.bottom + 150)
+                continue;
+            box->GetPanel()->AddControl(record.control);
         }
     });
     box->Create();
