@@ -660,16 +660,24 @@ void KelmIcon::Paint(HWND paintWindow, ID2D1HwndRenderTarget* target)
             previewText = ReadTextPreview(path);
         }
         const size_t start = previewText.find_first_not_of(L" \t\v\f\u3000");
-        if (start != std::wstring::npos)
-            DrawLabelSemibold(*this, target, previewText.substr(start), X + 8, Y + 8, W - 10, H - 22, 11, text,
-                              0.6f * op, false);
+        if (start != std::wstring::npos) {
+            if (labelStyle == 0)
+                DrawTextCached(target, previewLayout, X + 8, Y + 8, W - 10, H - 22,
+                               std::wstring_view(previewText).substr(start), 11, 600, text, 0.6f * op, false);
+            else
+                DrawLabelSemibold(*this, target, previewText.substr(start), X + 8, Y + 8, W - 10, H - 22, 11, text,
+                                  0.6f * op, false);
+        }
         static const float kFadeOffsets[] = {8, 6, 5, 4, 3};
         static const float kFadeAlphas[] = {0.5f, 0.4f, 0.3f, 0.2f, 0.1f};
         for (int k = 0; k < 5; ++k)
             FillSolidRect(target, X + 2, Y + H - 26 + kFadeOffsets[k], W - 4, 20, card, kFadeAlphas[k]);
         const bool noLabel = label.empty() || label == L"bvn!BLANK" || label == L"bvn!NULL";
-        DrawLabel(*this, target, noLabel ? FileNameOf(path) : label, X + 6, Y + H - 16, W - 14, 16, 10, text, op,
-                  false);
+        const std::wstring& name = noLabel ? FileNameOf(path) : label;
+        if (labelStyle == 0)
+            DrawTextCached(target, nameLayout, X + 6, Y + H - 16, W - 14, 16, name, 10, 400, text, op, false);
+        else
+            DrawLabel(*this, target, name, X + 6, Y + H - 16, W - 14, 16, 10, text, op, false);
         return;
     } else {
         const float stretch = std::sqrt(elasticX * elasticX + elasticY * elasticY);
@@ -701,8 +709,12 @@ void KelmIcon::Paint(HWND paintWindow, ID2D1HwndRenderTarget* target)
         DrawLabelSemibold(*this, target, facts.sizeText, X + W - 60, Y + H / 2 - 8, 60, H / 2 + 8, 14, text, 0.7f * op,
                           false);
     } else if (!label.empty() && label != L"bvn!BLANK") {
-        DrawLabel(*this, target, label, X - 4 - mx, Y + static_cast<float>(h), static_cast<float>(w) + 8 + 2 * mx, 14,
-                  10, text, 0.8f * op, true);
+        const float lw = static_cast<float>(w) + 8 + 2 * mx;
+        if (labelStyle == 0)
+            DrawTextCached(target, nameLayout, X - 4 - mx, Y + static_cast<float>(h), lw, 14, label, 10, 400, text,
+                           0.8f * op, true);
+        else
+            DrawLabel(*this, target, label, X - 4 - mx, Y + static_cast<float>(h), lw, 14, 10, text, 0.8f * op, true);
     }
 }
 

@@ -18,6 +18,7 @@
 
 #include "app/AppState.h"
 #include "ui/core/BrevinControl.h"
+#include "ui/core/DrawingHelpers.h"
 
 // Raised by the folder sync: every icon reads its size text, folder state
 // and folder listing again at its next paint.
@@ -137,6 +138,9 @@ private:
     std::wstring previewText;
     bool previewLoaded = false;
     FileFacts facts;
+    // Plain-style (style 0) texts of the last paint, kept for the next.
+    CachedTextLayout previewLayout;
+    CachedTextLayout nameLayout;
 };
 
 } // namespace TessikDesktopContainer

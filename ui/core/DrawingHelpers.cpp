@@ -147,6 +147,35 @@ void DrawTextInRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, c
     DrawPlainText(rt, x, y, w, h, text, GetTextFormat(family, size, 400, centred), color, alpha);
 }
 
+void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, float y, float w, float h,
+                    std::wstring_view text, float size, int weight, COLORREF color, float alpha, bool centred)
+{
+    if (!rt || !s_dwriteFactory)
+        return;
+    IDWriteTextFormat* format = GetTextFormat(L"Segoe UI", size, weight, centred);
+    if (!format)
+        return;
+    // Drawn as a C string elsewhere: the text ends at its first NUL.
+    text = text.substr(0, text.find(L'\0'));
+    if (!cache.layout || cache.format != format || cache.size != size || cache.weight != weight ||
+        cache.centred != centred || cache.w != w || cache.h != h || cache.text != text) {
+        cache.layout.Reset();
+        cache.format = format;
+        cache.text.assign(text);
+        cache.w = w;
+        cache.h = h;
+        cache.size = size;
+        cache.weight = weight;
+        cache.centred = centred;
+        if (FAILED(s_dwriteFactory->CreateTextLayout(cache.text.c_str(), static_cast<UINT32>(cache.text.size()), format,
+                                                     w, h, &cache.layout)))
+            return;
+    }
+    auto brush = MakeBrush(rt, color, alpha);
+    if (brush)
+        rt->DrawTextLayout(D2D1::Point2F(x, y), cache.layout.Get(), brush.Get());
+}
+
 void DrawTextInRectInt(ID2D1RenderTarget* rt, float x, float y, int w, int h, const wchar_t* text, float size,
                        COLORREF color, const wchar_t* family, float alpha)
 {

@@ -6,10 +6,13 @@
 #pragma once
 
 #include <d2d1.h>
+#include <dwrite.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -25,6 +28,23 @@ void DrawTextInRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, c
                     COLORREF color, const wchar_t* family, float alpha, bool centred);
 void DrawTextInRectInt(ID2D1RenderTarget* rt, float x, float y, int w, int h, const wchar_t* text, float size,
                        COLORREF color, const wchar_t* family, float alpha);
+// A "Segoe UI" text layout kept by its owner between paints: building one
+// per draw is most of the cost of a frame full of labels and text cards.
+struct CachedTextLayout {
+    Microsoft::WRL::ComPtr<IDWriteTextLayout> layout;
+    IDWriteTextFormat* format = nullptr;
+    std::wstring text;
+    float w = -1.0f;
+    float h = -1.0f;
+    float size = 0.0f;
+    int weight = 0;
+    bool centred = false;
+};
+// Draws like DrawTextInRect (weight 400) or DrawTextSemibold (weight 600)
+// in "Segoe UI", rebuilding the layout only when the text, box, size,
+// weight or alignment changed.
+void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, float y, float w, float h,
+                    std::wstring_view text, float size, int weight, COLORREF color, float alpha, bool centred);
 void DrawTextSemibold(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
                       COLORREF color, const wchar_t* family, float alpha, bool centred);
 void DrawIconText(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
