@@ -46,16 +46,10 @@ InputBox& Box()
     return box;
 }
 
-// Stops what runs on the popup's timers. The counter reset covers buttons
-// that were freed mid-animation; the popup's own buttons give back their
-// share first so they count again next time.
+// Stops what runs on the popup's timers (the caret blinks on timer 12).
 void StopHoverAndTimers(HWND hwnd)
 {
-    InputBox& box = Box();
-    box.ok->ResetAnimation();
-    box.cancel->ResetAnimation();
-    HoverAnimationCount = 0;
-    KillTimer(hwnd, kHoverRepaintTimerId);
+    PopupWindow::StopHover(hwnd, *Box().ok, *Box().cancel);
     KillTimer(hwnd, kAnimationTimerId);
 }
 

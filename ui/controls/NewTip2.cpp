@@ -43,11 +43,7 @@ Tip& TheTip()
 
 void StopHover(HWND hwnd)
 {
-    Tip& tip = TheTip();
-    tip.ok->ResetAnimation();
-    tip.cancel->ResetAnimation();
-    HoverAnimationCount = 0;
-    KillTimer(hwnd, kHoverRepaintTimerId);
+    PopupWindow::StopHover(hwnd, *TheTip().ok, *TheTip().cancel);
 }
 
 void Confirm()

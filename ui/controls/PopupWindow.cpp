@@ -1,4 +1,5 @@
 #include "ui/controls/PopupWindow.h"
+#include "ui/controls/KelmButton.h"
 
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
@@ -25,6 +26,14 @@ void Configure(KelmWindow& window, const RECT& rect, const wchar_t* className, c
     window.keepTopmost = true;
     window.keepBottom = false;
     window.closeOnDeactivate = closeOnDeactivate;
+}
+
+void StopHover(HWND window, KelmButton& ok, KelmButton& cancel)
+{
+    ok.ResetAnimation();
+    cancel.ResetAnimation();
+    HoverAnimationCount = 0;
+    KillTimer(window, kHoverRepaintTimerId);
 }
 
 } // namespace PopupWindow

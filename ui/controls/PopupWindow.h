@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+class KelmButton;
 class KelmWindow;
 
 namespace PopupWindow
@@ -18,5 +19,11 @@ RECT WorkArea(HMONITOR monitor);
 // callbacks and HookDestroy: Set installs the window's message handler.
 void Configure(KelmWindow& window, const RECT& rect, const wchar_t* className, const wchar_t* title,
                bool closeOnDeactivate);
+
+// Stops the hover repaint of a closing popup: its OK and cancel buttons give
+// back their share of HoverAnimationCount first (so they count again next
+// time), then the counter is reset, covering buttons freed mid-animation,
+// and timer 11 is killed.
+void StopHover(HWND window, KelmButton& ok, KelmButton& cancel);
 
 } // namespace PopupWindow
