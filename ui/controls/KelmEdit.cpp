@@ -21,6 +21,8 @@ constexpr float kClipRadius = 4.0f;
 constexpr float kBoxRadius = 8.0f;
 constexpr float kCaretWidth = 1.2f;
 constexpr float kCaretHeight = 18.0f;
+// The caret's top lies this far above the box's middle.
+constexpr float kCaretRise = 8.0f;
 constexpr COLORREF kSelectionColour = RGB(0, 120, 215);
 constexpr float kSelectionAlpha = 0.4f;
 constexpr float kPlaceholderAlpha = 0.5f;
@@ -127,11 +129,20 @@ void KelmEdit::StartCaretAnimation(float from, float to)
     }
     owner->StartAnimationTimer();
     caretAnimationWindow_ = window_;
+    paintedSinceBlink_ = false;
     caretAnimationId_ =
         owner->AnimateVariableWithBezier<float>(caretOpacity_, from, to, kBlinkSeconds, 0.0, 1.11, 0.0, 0.96,
                                                 [this, from, to, alive = std::weak_ptr<char>(life_)]() {
-                                                    if (!alive.expired() && focused)
+                                                    if (alive.expired() || !focused)
+                                                        return;
+                                                    if (paintedSinceBlink_) {
                                                         StartCaretAnimation(to, from);
+                                                        return;
+                                                    }
+                                                    // Not painted for a whole swing: the edit is off
+                                                    // screen. The blink rests until it is drawn again.
+                                                    caretAnimationId_ = -1;
+                                                    caretOpacity_ = 0.0f;
                                                 });
 }
 
@@ -412,6 +423,9 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
     if (!focused && !selecting_ && paintHook && paintHook(text_) == -1)
         return;
     window_ = window;
+    paintedSinceBlink_ = true;
+    if (focused && caretAnimationId_ == -1)
+        StartCaretAnimation(0.0f, 1.0f); // back on screen with the keyboard: blink again
     if (editW <= 12.0f || editH <= 8.0f)
         return;
 
@@ -452,8 +466,8 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
                                L"Segoe UI", 1.0f, false);
             }
             if (focused)
-                FillSolidRect(target, textX + caretX, editY + editH * 0.5f - kCaretHeight / 2, kCaretWidth,
-                              kCaretHeight, textColour, caretOpacity_);
+                FillSolidRect(target, textX + caretX, editY + editH * 0.5f - kCaretRise, kCaretWidth, kCaretHeight,
+                              textColour, caretOpacity_);
         });
 }
 

@@ -32,7 +32,8 @@ public:
     // Replaces the text and puts the caret (and an empty selection) at its end.
     void SetText(std::wstring text);
 
-    // The caret blinks only while the edit has the keyboard. The blink is an
+    // The caret blinks only while the edit has the keyboard and is painted
+    // (a swing without a paint rests it until the next paint). The blink is an
     // animation of the window, and a window ignores hover while animations
     // run: owners with hover effects beside an edit set
     // KelmWindow::hoverWhileAnimating.
@@ -88,6 +89,9 @@ private:
     float scroll_ = 0.0f;
     float caretOpacity_ = 0.0f;
     int caretAnimationId_ = -1;
+    // Set by every paint; a blink swing that ends without one was off
+    // screen and does not start the next.
+    bool paintedSinceBlink_ = false;
     HWND caretAnimationWindow_ = nullptr;
     // The blink's completion restarts it; it may run after the edit is gone.
     std::shared_ptr<char> life_ = std::make_shared<char>();

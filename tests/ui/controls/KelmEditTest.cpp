@@ -3,6 +3,7 @@
 // clipboard, mouse selection, and an edit freed while its caret blinks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -246,6 +247,48 @@ TEST_F(KelmEditTest, CaretBlinksWhileFocusedAndAFreedEditLeavesNothingBehind)
     edit.reset();
     test().PaintOnce();
     PumpMessages(650); // longer than one blink
+}
+
+TEST_F(KelmEditTest, BlinkRestsWhileTheEditIsNotPaintedAndResumesWhenItIs)
+{
+    Focus();
+    auto blinking = [this] { return test().window->animationManager.GetActiveCount() > 0; };
+    ASSERT_TRUE(blinking());
+    test().addControls = nullptr; // off screen: no longer painted
+    test().PaintOnce();
+    EXPECT_TRUE(test().PumpUntil([&] { return !blinking(); }, 3000)) << "the blink went on off screen";
+    EXPECT_TRUE(edit->focused) << "resting keeps the keyboard";
+    test().addControls = [this](Brevin::D2DBrevinPanel* panel) { panel->AddControl(edit); };
+    test().PaintOnce();
+    EXPECT_TRUE(blinking()) << "drawn again with the keyboard, it blinks again";
+}
+
+// The caret is 18 high and its top lies 8 above the box's middle (38 for
+// this edit at y 20, 36 high): rows 30 to 47, never 29.
+TEST_F(KelmEditTest, CaretTopLiesEightAboveTheMiddle)
+{
+    Focus();
+    Type(L"x");
+    const int caretX = 20 + 10 + static_cast<int>(edit->MeasureTextWidth(L"x", 16) + 0.5f);
+    int darkest29 = 255, darkest30 = 255, darkest47 = 255, darkest48 = 255;
+    auto darkness = [this](int x, int y) {
+        int least = 255;
+        for (int dx = -1; dx <= 1; ++dx)
+            least = std::min<int>(least, GetGValue(ReadClientPixel(test().hwnd, x + dx, y)));
+        return least;
+    };
+    const ULONGLONG end = GetTickCount64() + 1500; // more than one blink
+    while (GetTickCount64() < end) {
+        PumpMessages(10);
+        darkest29 = std::min(darkest29, darkness(caretX, 29));
+        darkest30 = std::min(darkest30, darkness(caretX, 30));
+        darkest47 = std::min(darkest47, darkness(caretX, 47));
+        darkest48 = std::min(darkest48, darkness(caretX, 48));
+    }
+    EXPECT_LT(darkest30, 128) << "top row of the caret";
+    EXPECT_LT(darkest47, 128) << "bottom row of the caret";
+    EXPECT_GT(darkest29, 200) << "above the caret";
+    EXPECT_GT(darkest48, 200) << "below the caret";
 }
 
 TEST(KelmEditAlone, SetEmptiesAndSetLayoutKeepsTheText)
