@@ -171,6 +171,12 @@ void ScrollAndSearch(PaintContext& c, int d)
         c.r.appliedSearchText.clear();
         c.r.scrollOffset = 0;
         c.r.searchScrollOffset = 0;
+        if (c.r.searchEdit) {
+            // Off screen the edit must neither keep the keyboard nor blink;
+            // and the row opens again empty, not with the old word.
+            c.r.searchEdit->StopCaretAnimation();
+            c.r.searchEdit->SetText(L"");
+        }
     }
 }
 
@@ -289,13 +295,14 @@ bool OnIconCell(const PaintContext& c, float x, float y)
     return false;
 }
 
-void RubberBand(PaintContext& c, float contentTop)
+void RubberBand(PaintContext& c)
 {
     const bool allowed =
         GetForegroundWindow() == c.window && !c.r.dropPending && !s_dragOverAccepted && !s_dragOutActive;
     const bool down = GetAsyncKeyState(VK_LBUTTON) < 0;
     const POINT cursor = CursorInDips(c.window);
-    const bool inContent = cursor.x >= 0 && cursor.x < c.viewW - 16 && cursor.y >= contentTop && cursor.y < c.viewH;
+    const Cell content = BandStartArea(c.viewW, c.viewH, c.r.IsUpwardExpand, !c.r.IsLocked || c.r.searchActive);
+    const bool inContent = Contains(content, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
     if (!c.r.bandActive) {
         if (!allowed || !down || !inContent ||
             OnIconCell(c, static_cast<float>(cursor.x), static_cast<float>(cursor.y)))
@@ -358,48 +365,40 @@ TitleGeometry TitleGeometryOf(const PaintContext& c)
 
 void DrawTitleFace(PaintContext& c, const TitleGeometry& g)
 {
-    const int style = c.r.CompatibleLayer;
-    const float a = style == 0 ? 0.5f : c.r.titleAlpha;
-    const float b = style == 0 ? 1.0f : c.r.titleAlpha;
-    const bool searching = c.r.searchActive;
-    const bool blurBand = style == 2 && a > 0.01f && a < 0.99f;
-    if (c.r.TitleType == 0) {
-        if (c.r.IsLocked && !searching)
-            return;
-        float fill = 1.0f;
-        if (style == 1 && !searching) {
-            DownsampleBlurHeavy(c.target, 0, g.bandTop, c.viewW, kTitleBand, 14);
-            fill = a;
-        } else if ((style == 2 || style == 3) && !searching) {
-            if (blurBand)
-                GaussianBlurRegion(c.target, 0, g.bandTop, c.viewW, kTitleBand, 5);
-            fill = a;
-        }
-        FillSolidRect(c.target, 0, g.bandTop, c.viewW, kTitleBand, c.colours.background, fill);
-        const float lineY = c.r.IsUpwardExpand ? g.bandTop : g.bandTop + kTitleBand - 1;
-        FillSolidRect(c.target, 0, lineY, c.viewW, 1, c.colours.border, b);
+    const TitleFace face =
+        ChooseTitleFace(c.r.TitleType, c.r.CompatibleLayer, c.r.titleAlpha, c.r.IsLocked, c.r.searchActive, c.viewH);
+    if (face.shape == TitleShape::None)
+        return;
+    if (face.shape == TitleShape::FlatBand) {
+        FillSolidRect(c.target, 0, 0, c.viewW, 45, c.colours.background, face.fill);
         return;
     }
-    if (c.viewH < 45) {
-        FillSolidRect(c.target, 0, 0, c.viewW, 45, c.colours.background, a);
-        return;
-    }
-    if (blurBand)
+    if (face.blur == TitleBlur::Downsample)
+        DownsampleBlurHeavy(c.target, 0, g.bandTop, c.viewW, kTitleBand, 14);
+    else if (face.blur == TitleBlur::Gaussian)
         GaussianBlurRegion(c.target, 0, g.bandTop, c.viewW, kTitleBand, 5);
+    if (face.shape == TitleShape::Band) {
+        FillSolidRect(c.target, 0, g.bandTop, c.viewW, kTitleBand, c.colours.background, face.fill);
+        const float lineY = c.r.IsUpwardExpand ? g.bandTop : g.bandTop + kTitleBand - 1;
+        FillSolidRect(c.target, 0, lineY, c.viewW, 1, c.colours.border, face.line);
+        return;
+    }
     const float x = g.inset, w = c.viewW - 2 * g.inset;
-    const bool pill = c.r.TitleType == 2;
-    const float radius = pill ? 20.0f : 6.5f;
-    DrawSoftShadow(c.target, x, g.panelTop, w, kTitleBand, radius, 0, 2, 10, 5, 0, a / 45, c.colours.text);
+    const float radius = face.pill ? 20.0f : 6.5f;
+    DrawSoftShadow(c.target, x, g.panelTop, w, kTitleBand, radius, 0, 2, 10, 5, 0, face.fill / 45, c.colours.text);
     DrawRoundRect(c.target, x, g.panelTop, w, kTitleBand,
-                  pill ? ContrastShiftColor(c.colours.variant, 40) : c.colours.background, radius, a);
+                  face.pill ? ContrastShiftColor(c.colours.variant, 40) : c.colours.background, radius, face.fill);
 }
 
 void AddTitleControls(PaintContext& c, const TitleGeometry& g)
 {
     const bool unlocked = !c.r.IsLocked;
     if (unlocked && c.r.captionBar) {
-        c.r.captionBar->Set(0, static_cast<int>(g.bandTop), static_cast<int>(c.viewW), 40, L" ", c.colours.background,
-                            18, c.colours.text, -1, 0, nullptr);
+        // The bar draws no background: its colour is the box's tag colour,
+        // which the quick panel and the colour groups read.
+        const COLORREF tag = c.r.captionBar->colour;
+        c.r.captionBar->Set(0, static_cast<int>(g.bandTop), static_cast<int>(c.viewW), 40, L" ", tag, 18,
+                            c.colours.text, -1, 0, nullptr);
         c.panel->AddControl(c.r.captionBar);
     }
     if ((unlocked || c.r.searchActive) && c.r.titleButton) {
@@ -500,7 +499,7 @@ void AddSearchEdit(PaintContext& c)
         inset += 15;
     const int y = c.r.IsUpwardExpand ? 25 : static_cast<int>(inset + 55);
     const int w = static_cast<int>(c.viewW) - 40;
-    if (c.r.searchEdit->w == 0) {
+    if (c.r.searchEdit->editW == 0) { // never placed yet
         std::weak_ptr<KelmWindow> weak = c.box;
         c.r.searchEdit->Set(
             20, y, w, 35, L"搜索文件...",
@@ -541,6 +540,24 @@ std::wstring ModifiedText(int64_t fileTime)
     if (wcsftime(text, 128, format.c_str(), &tm) == 0)
         return L"修改于 : 未知";
     return std::wstring(L"修改于 : ") + text;
+}
+
+// An icon the pointer has left loses its hover, and a press on it ends
+// there: a release outside must not open it. A pressed icon counts as
+// hovered: while animations run the window drops pointer moves, so the
+// icon may not have seen the pointer go.
+void DropHoverOutside(PaintContext& c)
+{
+    const POINT cursor = CursorInDips(c.window);
+    for (IconRecord& record : c.manager.Records()) {
+        if (!record.control || !(record.control->hovered || record.control->IsCapturing()))
+            continue;
+        const Brevin::kelmRect cell = record.control->GetRect();
+        const bool inside =
+            cursor.x >= cell.x && cursor.x < cell.x + cell.w && cursor.y >= cell.y && cursor.y < cell.y + cell.h;
+        if (!inside)
+            record.control->OnMouseDown();
+    }
 }
 
 void DrawIconTooltips(PaintContext& c)
@@ -731,7 +748,7 @@ void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget
         AddIcons(c);
         DrawHeaders(c);
     }
-    if (records.empty() && !c.r.isMinimized && c.viewH > 41 + 104)
+    if (ShowsEmptyHints(!records.empty(), c.r.isMinimized))
         DrawEmptyHints(c);
     if (c.r.searchActive) {
         DrawSearchRowFace(c);
@@ -739,8 +756,9 @@ void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget
     }
 
     const TitleGeometry title = TitleGeometryOf(c);
-    RubberBand(c, c.r.IsLocked && !c.r.searchActive ? 0.0f : (c.r.IsUpwardExpand ? 0.0f : kTitleBand));
+    RubberBand(c);
     DrawTitleFace(c, title);
+    DropHoverOutside(c);
     DrawIconTooltips(c);
     DrawTagTooltip(c);
     DrawProgressCard(c);

@@ -153,6 +153,45 @@ bool Meets(const Cell& c, float left, float top, float right, float bottom)
     return c.x <= right && c.x + c.w >= left && c.y <= bottom && c.y + c.h >= top;
 }
 
+Cell BandStartArea(float viewWidth, float viewHeight, bool upwardExpand, bool titleShown)
+{
+    const float band = titleShown ? 40.0f : 0.0f;
+    const float top = upwardExpand ? 0.0f : band;
+    return {0, top, std::max(0.0f, viewWidth - 16), std::max(0.0f, viewHeight - band)};
+}
+
+TitleFace ChooseTitleFace(int titleType, int style, float titleAlpha, bool locked, bool searching, float viewHeight)
+{
+    const float a = style == 0 ? 0.5f : titleAlpha;
+    const float b = style == 0 ? 1.0f : titleAlpha;
+    const bool softBlur = style == 2 && a > 0.01f && a < 0.99f;
+    TitleFace face;
+    if (titleType != 1 && titleType != 2) {
+        if (locked && !searching)
+            return face;
+        face.shape = TitleShape::Band;
+        face.line = b;
+        face.fill = 1.0f;
+        if (style == 1 && !searching) {
+            face.blur = TitleBlur::Downsample;
+            face.fill = a;
+        } else if ((style == 2 || style == 3) && !searching) {
+            face.blur = softBlur ? TitleBlur::Gaussian : TitleBlur::None;
+            face.fill = a;
+        }
+        return face;
+    }
+    face.fill = a;
+    if (viewHeight < 45) {
+        face.shape = TitleShape::FlatBand;
+        return face;
+    }
+    face.shape = TitleShape::Panel;
+    face.blur = softBlur ? TitleBlur::Gaussian : TitleBlur::None;
+    face.pill = titleType == 2;
+    return face;
+}
+
 BlurBackdrop ChooseBlurBackdrop(std::optional<DWORD> build)
 {
     return build && *build >= 22523 ? BlurBackdrop::SystemBackdrop : BlurBackdrop::AccentPolicy;
@@ -160,8 +199,8 @@ BlurBackdrop ChooseBlurBackdrop(std::optional<DWORD> build)
 
 float BackgroundAlpha(int renderStyle, float bgAlpha, bool composing)
 {
-    if (renderStyle == 0)
-        return 1.0f;
+    if (renderStyle < 1 || renderStyle > 3)
+        return 1.0f; // 0, or a style this version does not know
     if ((renderStyle == 2 || renderStyle == 3) && !composing)
         return 1.0f;
     return std::clamp(bgAlpha, 0.0f, 1.0f);

@@ -64,6 +64,35 @@ Cell IconCell(float x, float y, int edge, bool listView, int spacingMode, float 
               size_t labelLength);
 bool Meets(const Cell& cell, float left, float top, float right, float bottom);
 
+// Where a left press may start a rubber band: the content left of the
+// 16 DIP scroll strip, below the title band (above it when the box grows
+// upwards); a box without title band (locked, not searching) offers all of
+// its height.
+Cell BandStartArea(float viewWidth, float viewHeight, bool upwardExpand, bool titleShown);
+inline bool Contains(const Cell& c, float x, float y)
+{
+    return x >= c.x && x < c.x + c.w && y >= c.y && y < c.y + c.h;
+}
+
+// The four hint lines of an empty box show unless it is minimized.
+inline bool ShowsEmptyHints(bool hasRecords, bool minimized)
+{
+    return !hasRecords && !minimized;
+}
+
+// What the title face of one paint draws.
+enum class TitleShape { None, Band, Panel, FlatBand };
+enum class TitleBlur { None, Downsample, Gaussian };
+struct TitleFace {
+    TitleShape shape = TitleShape::None;
+    TitleBlur blur = TitleBlur::None;
+    float fill = 0;    // opacity of the band, panel or flat band
+    float line = 0;    // opacity of the band's 1 DIP line (type 0)
+    bool pill = false; // type 2: corner 20 in the shifted variant colour
+};
+TitleFace ChooseTitleFace(int titleType, int renderStyle, float titleAlpha, bool locked, bool searching,
+                          float viewHeight);
+
 // The blur of render style 2 by the Windows build: the system backdrop
 // (acrylic) from build 22523, else the accent policy's blur behind; an
 // unknown build takes the accent policy.

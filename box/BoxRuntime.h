@@ -123,6 +123,9 @@ struct BoxRuntime {
 
     // The search filters the icons only while it is open with a pattern.
     bool SearchFilters() const { return searchActive && !searchText.empty(); }
+    // The box shows its search view (and selects in it) only once a pattern
+    // was applied to that view; until then its own view is on screen.
+    bool ShowsSearchView() const { return searchActive && !appliedSearchText.empty(); }
     // The quick panel's windows stand in the registry like boxes but never
     // keep box settings.
     bool IsPseudoBox() const;

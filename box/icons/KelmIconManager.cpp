@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "app/CommonHelpers.h"
+#include "box/BoxPaintRules.h"
 #include "box/BoxWindowHooks.h"
 #include "box/icons/DragPlaceholder.h"
 #include "box/icons/IconActionHooks.h"
@@ -245,12 +246,15 @@ IconRecord* KelmIconManager::FindById(int id)
 
 bool KelmIconManager::HoldsSelectionOfOwnBox(BoxRuntime& box) const
 {
-    // While the box's search filters, it shows (and selects in) its search
-    // view; otherwise its main view. Views outside the two maps (quick
-    // panel, magnet window) are the only view of their box.
+    // The selection belongs to the view the box shows: its search view once
+    // a pattern was applied to it, else its own view (which filters while
+    // the search row holds a pattern). Every box owns a search manager from
+    // its creation, so owning one says nothing about what is on screen.
+    // Views outside the two maps (quick panel, magnet window) are the only
+    // view of their box.
     auto search = s_boxSearchManagers.find(m_ownBox);
     const bool isSearchView = search != s_boxSearchManagers.end() && &search->second == this;
-    if (box.SearchFilters())
+    if (box.ShowsSearchView())
         return isSearchView || search == s_boxSearchManagers.end();
     return !isSearchView;
 }
@@ -344,6 +348,8 @@ void KelmIconManager::Layout(int viewWidth)
         centring = (available - (cellStep * columns - spacing.columnGap)) / 2;
     }
     const bool filter = !m_overlayMode && box.SearchFilters();
+    // A plain word finds every name that holds it.
+    const std::wstring pattern = filter ? BoxPaintRules::SearchPattern(box.searchText) : std::wstring();
 
     int y = m_topOffset;
     int row = 0;
@@ -361,7 +367,7 @@ void KelmIconManager::Layout(int viewWidth)
                 newRow();
             y += kHeaderHeight;
         }
-        if (filter && !WildcardMatchNoCase(box.searchText, IconDisplayName(record.alias, record.path))) {
+        if (filter && !WildcardMatchNoCase(pattern, IconDisplayName(record.alias, record.path))) {
             record.x = record.y = record.targetX = record.targetY = -100.0f;
             record.opacity = 0.0f;
             continue;

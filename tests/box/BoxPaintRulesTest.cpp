@@ -29,7 +29,6 @@ TEST(BoxPaintRules, WheelScrollsAndPullsDownTheSearchRow)
         EXPECT_EQ(s.scrollOffset, c.wantOffset) << c.offset << " " << c.d;
         EXPECT_EQ(s.searchScrollOffset, c.wantSearch) << c.offset << " " << c.d;
     }
-    EXPECT_LT(-46, kSearchOpenPull + 0) << "a pull of 46 opens the row";
 }
 
 TEST(BoxPaintRules, IconLevelStaysWithinOneToSeven)
@@ -126,6 +125,77 @@ TEST(BoxPaintRules, RenderStyleChoices)
     EXPECT_FLOAT_EQ(BackgroundAlpha(3, 0.3f, true), 0.3f);
     EXPECT_FLOAT_EQ(BackgroundAlpha(2, 0.3f, false), 1.0f) << "no composition: never see-through";
     EXPECT_FLOAT_EQ(BackgroundAlpha(3, 0.0f, false), 1.0f);
+    EXPECT_FLOAT_EQ(BackgroundAlpha(7, 0.3f, true), 1.0f) << "an unknown style draws as the default";
+    EXPECT_FLOAT_EQ(BackgroundAlpha(-1, 0.3f, true), 1.0f);
+}
+
+TEST(BoxPaintRules, EmptyBoxHintsShowUnlessMinimized)
+{
+    EXPECT_TRUE(ShowsEmptyHints(false, false));
+    EXPECT_FALSE(ShowsEmptyHints(false, true));
+    EXPECT_FALSE(ShowsEmptyHints(true, false));
+}
+
+TEST(BoxPaintRules, TitleFaceByTypeStyleAndState)
+{
+    using S = TitleShape;
+    using B = TitleBlur;
+    const struct {
+        int type, style;
+        float titleAlpha;
+        bool locked, searching;
+        float viewH;
+        S shape;
+        B blur;
+        float fill, line;
+        bool pill;
+    } cases[] = {
+        {0, 0, 0.4f, false, false, 400, S::Band, B::None, 1.0f, 1.0f, false}, // default: opaque band
+        {0, 0, 0.4f, true, false, 400, S::None, B::None, 0, 0, false},        // locked: no face
+        {0, 0, 0.4f, true, true, 400, S::Band, B::None, 1.0f, 1.0f, false},   // locked but searching
+        {0, 1, 0.4f, false, false, 400, S::Band, B::Downsample, 0.4f, 0.4f, false},
+        {0, 1, 0.4f, false, true, 400, S::Band, B::None, 1.0f, 0.4f, false}, // searching: opaque
+        {0, 2, 0.4f, false, false, 400, S::Band, B::Gaussian, 0.4f, 0.4f, false},
+        {0, 2, 1.0f, false, false, 400, S::Band, B::None, 1.0f, 1.0f, false}, // opaque: no blur
+        {0, 3, 0.4f, false, false, 400, S::Band, B::None, 0.4f, 0.4f, false},
+        {0, 7, 0.4f, false, false, 400, S::Band, B::None, 1.0f, 0.4f, false}, // unknown style
+        {1, 0, 0.4f, false, false, 400, S::Panel, B::None, 0.5f, 0, false},
+        {1, 0, 0.4f, true, false, 400, S::Panel, B::None, 0.5f, 0, false}, // shown when locked too
+        {2, 2, 0.4f, false, false, 400, S::Panel, B::Gaussian, 0.4f, 0, true},
+        {2, 3, 0.8f, false, false, 44, S::FlatBand, B::None, 0.8f, 0, false}, // a low box
+        {5, 0, 0.4f, false, false, 400, S::Band, B::None, 1.0f, 1.0f, false}, // unknown type as 0
+    };
+    for (const auto& c : cases) {
+        const TitleFace face = ChooseTitleFace(c.type, c.style, c.titleAlpha, c.locked, c.searching, c.viewH);
+        const std::string where = "type " + std::to_string(c.type) + " style " + std::to_string(c.style) +
+                                  (c.locked ? " locked" : "") + (c.searching ? " searching" : "") + " h " +
+                                  std::to_string(static_cast<int>(c.viewH));
+        EXPECT_EQ(face.shape, c.shape) << where;
+        EXPECT_EQ(face.blur, c.blur) << where;
+        EXPECT_FLOAT_EQ(face.fill, c.fill) << where;
+        if (c.shape == S::Band) {
+            EXPECT_FLOAT_EQ(face.line, c.line) << where;
+        }
+        EXPECT_EQ(face.pill, c.pill) << where;
+    }
+}
+
+TEST(BoxPaintRules, RubberBandStartsBelowOrAboveTheTitleBand)
+{
+    const struct {
+        bool upward, titleShown;
+        float x, y;
+        bool starts;
+    } cases[] = {
+        {false, true, 100, 39, false}, {false, true, 100, 40, true},  {false, true, 100, 399, true},
+        {true, true, 100, 359, true},  {true, true, 100, 360, false}, {true, true, 100, 0, true},
+        {false, false, 100, 5, true},  {true, false, 100, 395, true}, {false, true, 284, 200, false}, // scroll strip
+    };
+    for (const auto& c : cases) {
+        const Cell area = BandStartArea(300, 400, c.upward, c.titleShown);
+        EXPECT_EQ(Contains(area, c.x, c.y), c.starts)
+            << (c.upward ? "upward " : "") << (c.titleShown ? "title " : "") << c.x << "," << c.y;
+    }
 }
 
 TEST(BoxPaintRules, ReceiverStaysOutOfTheCancelBand)

@@ -196,7 +196,8 @@ TEST_F(IconTest, SelectionOfTheSearchViewIsLeftToTheSearchView)
     BoxRuntime& runtime = s_boxRuntimes[box];
     runtime.searchActive = true;
     runtime.searchText = L"c";
-    runtime.selection = {0}; // c in the search view
+    runtime.appliedSearchText = L"*c*"; // the search view is on screen
+    runtime.selection = {0};            // c in the search view
 
     main.RemoveById(0);
     EXPECT_EQ(runtime.selection, (std::set<int32_t>{0}));
