@@ -61,11 +61,6 @@ const KelmStorageNestedObject* ReadObject(const KelmStorageNestedObject* object,
     return value && value->index() == 4 ? std::get<4>(*value).get() : nullptr;
 }
 
-int KnownRenderStyle(int style)
-{
-    return style >= 0 && style <= 3 ? style : 0;
-}
-
 } // namespace
 
 BoxSettings BoxSettings::Read(const KelmStorageNestedObject* box, const KelmStorageNestedObject* ref, double dpiScale)
@@ -85,7 +80,9 @@ BoxSettings BoxSettings::Read(const KelmStorageNestedObject* box, const KelmStor
     const int storedStyle = ReadInt(box, L"CompatibleLayer", 0);
     s.followsGlobalAppearance = storedStyle == -1;
     const KelmStorageNestedObject* appearance = s.followsGlobalAppearance ? ref : box;
-    s.CompatibleLayer = KnownRenderStyle(s.followsGlobalAppearance ? ReadInt(ref, L"CompatibleLayer", 0) : storedStyle);
+    // Taken as stored, even outside 0..3: the paint draws an unknown style
+    // as the default one, and the stored value survives for a later version.
+    s.CompatibleLayer = s.followsGlobalAppearance ? ReadInt(ref, L"CompatibleLayer", 0) : storedStyle;
     s.bgAlpha = ReadFloat(appearance, L"bgAlpha", 1.0f);
     s.titleAlpha = ReadFloat(appearance, L"titleAlpha", 1.0f);
     s.ShowDefaultFolderIcon = ReadBool(appearance, L"ShowDefaultFolderIcon", false);

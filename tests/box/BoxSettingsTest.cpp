@@ -142,7 +142,9 @@ TEST(BoxSettings, GlobalAppearanceComesFromTessikRef)
     KelmStorageNestedObject old = ObjectOf({{L"HideFileExtension", true}, {L"CompatibleLayer", 7}});
     const BoxSettings o = BoxSettings::Read(&old, nullptr, 1.0);
     EXPECT_EQ(o.HideFileExtension, 1);
-    EXPECT_EQ(o.CompatibleLayer, 0) << "an unknown render style draws as the default";
+    EXPECT_EQ(o.CompatibleLayer, 7) << "the record takes the stored style, even one it does not know";
+    KelmStorageNestedObject negative = ObjectOf({{L"CompatibleLayer", -4}});
+    EXPECT_EQ(BoxSettings::Read(&negative, nullptr, 1.0).CompatibleLayer, -4);
 }
 
 TEST(BoxSettings, NewBoxesWriteTheirKeysAndReadBackAsWritten)
