@@ -252,6 +252,9 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     runtime.titleButton->fill = TagColourOrDefault(settings.clrtag);
     if (IsUntaggedColour(runtime.titleButton->fill) && _wcsicmp(settings.clrtag.c_str(), L"#F2F2F2") != 0)
         Log(L"WARNING", L"Box " + id + L" has an unreadable colour tag \"" + settings.clrtag + L"\".");
+    // The caption bar carries the tag colour as well: the quick panel reads
+    // a box's colour from it.
+    runtime.captionBar->colour = runtime.titleButton->fill;
     runtime.receiver = std::make_shared<KelmReceiver>();
     runtime.searchEdit = std::make_shared<KelmEdit>();
     runtime.barrier = std::make_shared<KelmBarrier>();

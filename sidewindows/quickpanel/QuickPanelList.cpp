@@ -7,7 +7,6 @@
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
-#include "box/BoxCreation.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
@@ -228,10 +227,10 @@ void ReleaseComponentIntegration(std::shared_ptr<KelmWindow> box)
     const COLORREF colour = ComponentColourFromText(
         s_desktopContainerStore[L"Components"][object][L"clrtag"].Get<std::wstring>(L"#F2F2F2"));
     for (const auto& [window, other] : s_boxRuntimes) {
-        // The tag colour is the title button's; untagged boxes form no group.
-        if (!window || window == box || other.IsPseudoBox() || !IsWindow(window->GetHwnd()) || !other.titleButton ||
-            !TessikDesktopContainer::SharesColourGroup(
-                colour, runtime.UseTargetFolder, TessikDesktopContainer::BoxTagColour(other), other.UseTargetFolder))
+        // Every box whose tag has the released box's colour shows again,
+        // whatever its kind.
+        if (!window || window == box || other.IsPseudoBox() || !IsWindow(window->GetHwnd()) || !other.captionBar ||
+            other.captionBar->colour != colour)
             continue;
         if (HWND hwnd = window->GetHwnd()) {
             ShowWindow(hwnd, SW_SHOW);

@@ -2,6 +2,9 @@
 
 #include "QuickPanelTestSupport.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
+#include "box/BoxCreation.h"
+#include "box/BoxServices.h"
+#include "tests/ui/controls/ControlTestWindow.h"
 #include "ui/controls/KelmButton.h"
 
 using namespace TessikQuickPanel;
@@ -153,18 +156,19 @@ TEST_F(QuickPanelTest, HiddenBoxRecordsAreWrittenBack)
 
 TEST_F(QuickPanelTest, ReleasingABoxShowsTheBoxesOfItsColourAgain)
 {
-    auto makeWindow = [](const std::wstring& id, COLORREF colour) {
-        auto box = AddBox(id, L"#454545");
+    auto makeWindow = [](const std::wstring& id, COLORREF colour, bool folder = false) {
+        auto box = AddBox(id, L"#454545", false, folder);
         box->Set(0, 0, 100, 100, L"Tessik.Test.ReleaseBox", L"release");
         box->showCommand = SW_HIDE;
         EXPECT_EQ(box->Create(), 1);
-        // The title button holds a box's tag colour.
-        s_boxRuntimes[box].titleButton = std::make_shared<KelmButton>();
-        s_boxRuntimes[box].titleButton->fill = colour;
+        // The caption bar holds a box's tag colour.
+        s_boxRuntimes[box].captionBar = std::make_shared<KelmCaptionBar>();
+        s_boxRuntimes[box].captionBar->colour = colour;
         return box;
     };
     auto released = makeWindow(L"integ", 0x454545);
     auto sameColour = makeWindow(L"same1", 0x454545);
+    auto otherKind = makeWindow(L"same2", 0x454545, true);
     auto otherColour = makeWindow(L"other", 0x00FF00);
     s_boxRuntimes[released].IsIntegrated = true;
     s_boxRuntimes[released].scrollOffset = 40;
@@ -174,11 +178,63 @@ TEST_F(QuickPanelTest, ReleasingABoxShowsTheBoxesOfItsColourAgain)
     EXPECT_FALSE(s_boxRuntimes[released].IsIntegrated);
     EXPECT_EQ(s_boxRuntimes[released].scrollOffset, 0);
     EXPECT_TRUE(IsWindowVisible(sameColour->GetHwnd()));
+    EXPECT_TRUE(IsWindowVisible(otherKind->GetHwnd())) << "every box of that colour shows, whatever its kind";
     EXPECT_FALSE(IsWindowVisible(otherColour->GetHwnd()));
     EXPECT_FALSE(IsWindowVisible(released->GetHwnd()));
     KelmStorage reread;
     reread.Load(temp.File(L"DesktopContainer.kelm"));
     EXPECT_FALSE(reread[L"Components"][L"ComID_integ"][L"IsIntegrated"].Get<bool>(true));
-    for (const auto& box : {released, sameColour, otherColour})
+    for (const auto& box : {released, sameColour, otherKind, otherColour})
         DestroyWindow(box->GetHwnd());
+}
+
+// Boxes as the program makes (CreateCom) and paints them: each row shows
+// its box's tag colour, and colour groups form by that colour.
+TEST_F(QuickPanelTest, RealBoxesListedByTheirTagColoursAfterAPaint)
+{
+    ASSERT_TRUE(ControlTestWindow::PrepareGraphics());
+    const struct {
+        const wchar_t* id;
+        const wchar_t* tag;
+        COLORREF colour;
+        bool integrated;
+    } boxes[] = {
+        {L"e0001", L"#E04040", RGB(0xE0, 0x40, 0x40), false},
+        {L"e0002", L"#40C060", RGB(0x40, 0xC0, 0x60), false},
+        {L"e0003", L"#4060E0", RGB(0x40, 0x60, 0xE0), false},
+        {L"e0004", L"#4060E0", RGB(0x40, 0x60, 0xE0), true}, // hosts the blue group
+    };
+    int n = 0;
+    for (const auto& b : boxes) {
+        KelmStorageProxy object = s_desktopContainerStore[L"Components"][std::wstring(L"ComID_") + b.id];
+        object[L"id"] = std::wstring(b.id);
+        object[L"x"] = 1100;
+        object[L"y"] = 80 + 90 * n++;
+        object[L"cx"] = 220;
+        object[L"cy"] = 160;
+        object[L"clrtag"] = std::wstring(b.tag);
+        object[L"IsIntegrated"] = b.integrated;
+    }
+    for (const auto& b : boxes)
+        TessikDesktopContainer::CreateCom(b.id, L"NULL", false, 1);
+    for (const auto& [window, runtime] : s_boxRuntimes)
+        PaintNow(window->GetHwnd());
+
+    BuildQuickPanelList();
+    std::vector<std::pair<std::wstring, COLORREF>> rows;
+    for (const auto& row : s_quickPanelRows)
+        rows.emplace_back(row->id, row->colour);
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (std::vector<std::pair<std::wstring, COLORREF>>{
+                        {L"e0001", boxes[0].colour}, {L"e0002", boxes[1].colour}, {L"e0004", boxes[3].colour}}));
+
+    // The windows stay until the process ends (destroying one costs Wine
+    // about two seconds); their timers stop.
+    static std::vector<std::shared_ptr<KelmWindow>> kept;
+    for (const auto& [window, runtime] : s_boxRuntimes) {
+        KillTimer(window->GetHwnd(), kHoverRepaintTimerId);
+        KillTimer(window->GetHwnd(), kAnimationTimerId);
+        kept.push_back(window);
+    }
+    s_boxSearchManagers.clear();
 }
