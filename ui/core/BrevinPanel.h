@@ -24,9 +24,12 @@ public:
     virtual int DispatchMouseEvent(const kelmPoint& point, kelmEvent event);
     virtual int DispatchCommand(UINT command);
     virtual int DispatchNotify(LPARAM value);
-    // Returns the last wheel amount and resets it.
+    // Returns the wheel amount stored since the last take and resets it.
     virtual int TakeScroll();
     virtual void SetScroll(int amount);
+    // Adds a wheel amount: notches that arrive faster than paints add up
+    // instead of replacing each other.
+    void AddScroll(int amount) { scroll += amount; }
 
     // Empties the panel; the first call of every draw callback.
     int Init(HWND window, ID2D1HwndRenderTarget* target);

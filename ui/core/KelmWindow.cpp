@@ -461,7 +461,7 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
 
     case WM_MOUSEWHEEL: {
         const int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-        panel->SetScroll(static_cast<int>(-(delta * 0.15)));
+        panel->AddScroll(static_cast<int>(-(delta * 0.15)));
         SendMessageW(window, WM_MOUSEMOVE, wParam, lParam);
         Repaint(window);
         return 0;
@@ -742,8 +742,6 @@ bool KelmWindow::AddTrayIcon(std::function<void()> onLeftClick, std::function<vo
     trayIcon.uCallbackMessage = WM_KELM_TRAY;
     HINSTANCE module = GetModuleHandleW(nullptr);
     trayIcon.hIcon = LoadIconW(module, MAKEINTRESOURCEW(107));
-    if (!trayIcon.hIcon) // the program icon when no separate tray icon is built in
-        trayIcon.hIcon = LoadIconW(module, MAKEINTRESOURCEW(1));
     wcsncpy(trayIcon.szTip, title ? title : L"", 127);
     trayIcon.szTip[127] = L'\0';
     return Shell_NotifyIconW(NIM_ADD, &trayIcon) != FALSE;

@@ -94,6 +94,28 @@ TEST_F(KelmWindowTest, PostedMouseAndKeyMessagesReachControlsTopmostFirst)
     EXPECT_EQ(window->GetPanel()->TakeScroll(), 18);
 }
 
+// Notches that arrive faster than paints must all count: forty quick ones
+// move the content forty notches, not the last one.
+TEST_F(KelmWindowTest, WheelNotchesAddUpUntilAPaintTakesThem)
+{
+    ASSERT_EQ(window->Create(), 1);
+    window->GetPanel()->TakeScroll();
+    for (int i = 0; i < 3; ++i)
+        SendMessageW(window->hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), MAKELPARAM(0, 0));
+    SendMessageW(window->hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(0, 0));
+    EXPECT_EQ(window->GetPanel()->TakeScroll(), 36);
+    EXPECT_EQ(window->GetPanel()->TakeScroll(), 0) << "a take empties the store";
+}
+
+TEST_F(KelmWindowTest, TrayIconShowsItsOwnIconResource)
+{
+    ASSERT_EQ(window->Create(), 1);
+    const HICON own = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(107));
+    ASSERT_NE(own, nullptr) << "icon resource 107 is not built in";
+    window->AddTrayIcon([] {}, [] {});
+    EXPECT_EQ(window->trayIcon.hIcon, own);
+}
+
 TEST_F(KelmWindowTest, RoutesOnlyUnhandledMessagesToTheFallback)
 {
     int leftClicks = 0, rightClicks = 0;
