@@ -8,6 +8,7 @@
 
 #include "app/CommonHelpers.h"
 #include "box/icons/WildcardMatch.h"
+#include "ui/controls/EditTextRules.h"
 
 std::wstring MakeIconLabel(const std::wstring& alias, const std::wstring& path, bool isDirectory, int hideExtension)
 {
@@ -27,12 +28,45 @@ std::wstring MakeIconLabel(const std::wstring& alias, const std::wstring& path, 
     return label;
 }
 
+namespace
+{
+
+// Labels are shortened by whole characters: an emoji (a surrogate pair)
+// is never cut in half.
+size_t CharCount(const std::wstring& text)
+{
+    size_t count = 0;
+    for (int i = 0; i < static_cast<int>(text.size()); i = EditTextRules::NextCharBoundary(text, i))
+        ++count;
+    return count;
+}
+
+// The unit index after the first n characters.
+size_t AfterFirstChars(const std::wstring& text, size_t n)
+{
+    int index = 0;
+    for (size_t i = 0; i < n; ++i)
+        index = EditTextRules::NextCharBoundary(text, index);
+    return static_cast<size_t>(index);
+}
+
+// The unit index where the last n characters begin.
+size_t BeforeLastChars(const std::wstring& text, size_t n)
+{
+    int index = static_cast<int>(text.size());
+    for (size_t i = 0; i < n; ++i)
+        index = EditTextRules::PreviousCharBoundary(text, index);
+    return static_cast<size_t>(index);
+}
+
+} // namespace
+
 std::wstring ShortenGridLabel(const std::wstring& label, int edge)
 {
     const size_t limit = edge < 64 ? 8 : edge < 80 ? 12 : 18;
-    if (label.size() <= limit)
+    if (CharCount(label) <= limit)
         return label;
-    return label.substr(0, limit) + L"...";
+    return label.substr(0, AfterFirstChars(label, limit)) + L"...";
 }
 
 std::wstring ShortenListLabel(const std::wstring& label, float viewWidth, float x, int edge)
@@ -41,11 +75,11 @@ std::wstring ShortenListLabel(const std::wstring& label, float viewWidth, float 
     if (n < 6)
         n = 5;
     const size_t limit = static_cast<size_t>(n);
-    if (label.size() <= limit)
+    if (CharCount(label) <= limit)
         return label;
     const size_t head = limit / 2;
     const size_t tail = limit - head;
-    return label.substr(0, head) + L"..." + label.substr(label.size() - tail);
+    return label.substr(0, AfterFirstChars(label, head)) + L"..." + label.substr(BeforeLastChars(label, tail));
 }
 
 std::wstring FormatIconSizeText(uint64_t bytes)

@@ -51,6 +51,25 @@ TEST(IconLabel, ListKeepsHeadAndTail)
     EXPECT_EQ(ShortenListLabel(L"short", 0.0f, 0.0f, 48), L"short");
 }
 
+TEST(IconLabel, ShortensByWholeCharactersNeverHalvingAnEmoji)
+{
+    const std::wstring smile = L"\U0001F600"; // two UTF-16 units
+    const struct {
+        std::wstring label;
+        std::wstring grid48;
+    } grid[] = {
+        {L"aaaaaaa" + smile, L"aaaaaaa" + smile},                       // 8 characters: whole
+        {L"aaaaaaa" + smile + L"bcdefgh", L"aaaaaaa" + smile + L"..."}, // cut after the emoji
+        {smile + smile + smile + smile + smile + smile + smile + smile + smile,
+         smile + smile + smile + smile + smile + smile + smile + smile + L"..."},
+    };
+    for (const auto& c : grid)
+        EXPECT_EQ(ShortenGridLabel(c.label, 48), c.grid48) << c.label.size();
+    // n = 5: two characters in front, three behind.
+    EXPECT_EQ(ShortenListLabel(smile + L"bcdefghx" + smile + L"z", 0.0f, 0.0f, 48), smile + L"b...x" + smile + L"z");
+    EXPECT_EQ(ShortenListLabel(smile + smile + L"abc", 0.0f, 0.0f, 48), smile + smile + L"abc");
+}
+
 TEST(IconSizeText, UnitsSwitchAtPowersOf1024)
 {
     EXPECT_EQ(FormatIconSizeText(0), L"0 B");
