@@ -8,6 +8,7 @@
 ComPtr<ID2D1Factory> s_d2dFactory;
 ComPtr<IDWriteFactory> s_dwriteFactory;
 ComPtr<IWICImagingFactory> s_wicFactory;
+ComPtr<ID2D1DCRenderTarget> s_dcRenderTarget;
 ComPtr<IDWriteFontCollection> s_iconFontCollection;
 
 std::unordered_map<HWND, ComPtr<ID2D1HwndRenderTarget>> RenderTargetMap;
@@ -22,6 +23,12 @@ bool CreateGraphicsFactories()
 {
     if (!s_d2dFactory)
         D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, s_d2dFactory.ReleaseAndGetAddressOf());
+    if (s_d2dFactory && !s_dcRenderTarget) {
+        const D2D1_RENDER_TARGET_PROPERTIES props =
+            D2D1::RenderTargetProperties(D2D1_RENDER_TARGET_TYPE_DEFAULT,
+                                         D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED));
+        s_d2dFactory->CreateDCRenderTarget(&props, s_dcRenderTarget.ReleaseAndGetAddressOf());
+    }
     if (!s_dwriteFactory)
         DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
                             reinterpret_cast<IUnknown**>(s_dwriteFactory.ReleaseAndGetAddressOf()));

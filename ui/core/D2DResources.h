@@ -23,6 +23,9 @@ constexpr const wchar_t* kIconFontFamily = L"Font Awesome 6 Free Solid";
 extern ComPtr<ID2D1Factory> s_d2dFactory;
 extern ComPtr<IDWriteFactory> s_dwriteFactory;
 extern ComPtr<IWICImagingFactory> s_wicFactory;
+// The process's device-context target (32-bit BGRA, premultiplied alpha,
+// default DPI), made with the Direct2D factory; bound to a DC by its user.
+extern ComPtr<ID2D1DCRenderTarget> s_dcRenderTarget;
 // The icon font as a private collection (see RegisterIconFont).
 extern ComPtr<IDWriteFontCollection> s_iconFontCollection;
 
@@ -37,8 +40,9 @@ extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> Brus
 extern std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>>
     ScaleBlurCache;
 
-// Makes whichever of the three factories is still missing (one attempt
-// each; the start-up code retries). True when Direct2D and DirectWrite exist.
+// Makes whichever of the three factories (and the DC render target, once
+// there is a Direct2D factory) is still missing, one attempt each; the
+// start-up code retries. True when Direct2D and DirectWrite exist.
 bool CreateGraphicsFactories();
 
 // Registers the icon font file for the system (AddFontResourceW) and loads

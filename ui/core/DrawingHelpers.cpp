@@ -604,14 +604,14 @@ void DrawShellIcon(ID2D1RenderTarget* rt, const std::wstring& path, float x, flo
     auto& perTarget = IconBitmapCache[rt];
     auto it = perTarget.find(path);
     if (it == perTarget.end()) {
-        // A failure is kept as well (an empty entry): asking the shell again
-        // on every paint of every such icon would stall the frame.
+        // A failure stores nothing: the file may appear, or the shell answer,
+        // at a later paint.
         ComPtr<ID2D1Bitmap> bitmap;
         bitmap.Attach(Loader()(rt, path, static_cast<int>(size)));
+        if (!bitmap)
+            return;
         it = perTarget.emplace(path, std::move(bitmap)).first;
     }
-    if (!it->second)
-        return;
     rt->DrawBitmap(it->second.Get(), D2D1::RectF(x, y, x + size, y + size), opacity < 1.0f ? opacity : 1.0f,
                    D2D1_BITMAP_INTERPOLATION_MODE_LINEAR);
 }

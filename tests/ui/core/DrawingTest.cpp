@@ -101,4 +101,86 @@ TEST(Drawing, HelpersPaintKnownPixelsAndTheIconFontDrawsGlyphs)
     UnregisterIconFont(font);
 }
 
+// Only clipping keeps the corner of a rounded clip clear of what is drawn
+// inside it.
+TEST(Drawing, RoundClipKeepsItsCornersClear)
+{
+    ASSERT_TRUE(CreateGraphicsFactories());
+    auto window = std::make_shared<KelmWindow>();
+    window->Set(60, 340, 200, 120, L"Kelm.Test.DrawingClip", L"clip");
+    window->style = WS_POPUP;
+    window->SetDrawCallback([](HWND hwnd, ID2D1HwndRenderTarget* rt) {
+        rt->Clear(D2D1::ColorF(1, 1, 1, 1));
+        WithRoundRectClip(rt, 10, 10, 100, 60, hwnd, 20, [](HWND, ID2D1HwndRenderTarget* target, int, int, int, int) {
+            FillSolidRect(target, 0, 0, 200, 120, RGB(255, 200, 0), 1.0f); // far beyond the clip
+        });
+    });
+    ASSERT_EQ(window->Create(), 1);
+    HWND hwnd = window->hwnd;
+    for (int i = 0; i < 30 && !Near(ReadClientPixel(hwnd, 60, 40), RGB(255, 200, 0)); ++i) {
+        PaintNow(hwnd);
+        PumpMessages(100);
+    }
+    ASSERT_TRUE(Near(ReadClientPixel(hwnd, 60, 40), RGB(255, 200, 0))) << "the clipped fill drew nothing";
+    // (12, 12) lies outside the corner's quarter circle, (150, 40) and
+    // (60, 100) outside the rectangle.
+    const bool clipped = Near(ReadClientPixel(hwnd, 12, 12), RGB(255, 255, 255)) &&
+                         Near(ReadClientPixel(hwnd, 150, 40), RGB(255, 255, 255)) &&
+                         Near(ReadClientPixel(hwnd, 60, 100), RGB(255, 255, 255));
+    DestroyWindow(hwnd);
+    PumpMessages(20);
+    if (!clipped) {
+        // Wine's Direct2D ignores the geometric mask of a layer; Windows
+        // must clip.
+        const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+        ASSERT_TRUE(wine) << "the rounded clip let the fill through";
+        GTEST_SKIP() << "rounded clip not checked: Wine's Direct2D does not clip to a layer's geometric mask";
+    }
+}
+
+// A shell icon that could not be made once is asked for again: nothing is
+// kept for a failure.
+TEST(Drawing, ShellIconFailureIsNotCached)
+{
+    ASSERT_TRUE(CreateGraphicsFactories());
+    ASSERT_TRUE(s_wicFactory);
+    ComPtr<IWICBitmap> pixels;
+    ASSERT_TRUE(
+        SUCCEEDED(s_wicFactory->CreateBitmap(32, 32, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)));
+    ComPtr<ID2D1RenderTarget> rt;
+    ASSERT_TRUE(
+        SUCCEEDED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)));
+    int calls = 0;
+    SetShellIconLoader([&calls](ID2D1RenderTarget* target, const std::wstring&, int size) -> ID2D1Bitmap* {
+        if (++calls == 1)
+            return nullptr; // the shell had no icon this time
+        ID2D1Bitmap* bitmap = nullptr;
+        target->CreateBitmap(
+            D2D1::SizeU(size, size),
+            D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED)),
+            &bitmap);
+        return bitmap;
+    });
+    rt->BeginDraw();
+    DrawShellIcon(rt.Get(), L"C:\\later.txt", 0, 0, 16, 1.0f);
+    DrawShellIcon(rt.Get(), L"C:\\later.txt", 0, 0, 16, 1.0f);
+    DrawShellIcon(rt.Get(), L"C:\\later.txt", 0, 0, 16, 1.0f);
+    rt->EndDraw();
+    SetShellIconLoader(nullptr);
+    EXPECT_EQ(calls, 2) << "asked again after the failure, then kept";
+    ReleaseRenderTargetResources(rt.Get());
+}
+
+TEST(Drawing, StartUpMakesThePremultipliedDcTarget)
+{
+    ASSERT_TRUE(CreateGraphicsFactories());
+    ASSERT_TRUE(s_dcRenderTarget);
+    const D2D1_PIXEL_FORMAT format = s_dcRenderTarget->GetPixelFormat();
+    EXPECT_EQ(format.format, DXGI_FORMAT_B8G8R8A8_UNORM);
+    EXPECT_EQ(format.alphaMode, D2D1_ALPHA_MODE_PREMULTIPLIED);
+    float dpiX = 0, dpiY = 0;
+    s_dcRenderTarget->GetDpi(&dpiX, &dpiY);
+    EXPECT_GT(dpiX, 0.0f) << "default DPI";
+}
+
 } // namespace
