@@ -133,8 +133,9 @@ void Draw(HWND hwnd, ID2D1HwndRenderTarget* rt)
     if (box.edit->editW == 0.0f) {
         // Set also empties the edit, so a box opened without an initial
         // text never shows the text typed the time before.
+        // The box has no key of its own: Enter in the edit confirms nothing.
         box.edit->Set(
-            28, 26, iw - 56, 28, L"", [](std::wstring) { Confirm(); }, raised, text, 16);
+            28, 26, iw - 56, 28, L"", [](std::wstring) {}, raised, text, 16);
         box.edit->SetText(box.initialText);
     }
     box.edit->SetLayout(28, 24, iw - 56, 32, raised, text);
@@ -144,16 +145,6 @@ void Draw(HWND hwnd, ID2D1HwndRenderTarget* rt)
     box.cancel->Set(iw - 195, ih - 60, 80, 40, L"取消", &Cancel, surface, 13, text);
     panel->AddControl(box.ok);
     panel->AddControl(box.cancel);
-}
-
-// Escape cancels; the keys reach the edit, which has no use for it.
-bool PreviewMessage(const MSG& msg)
-{
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && msg.hwnd == Box().window->GetHwnd()) {
-        Cancel();
-        return true;
-    }
-    return false;
 }
 
 struct Placement {
@@ -220,9 +211,10 @@ void KelmCreateEdit(HWND owner, const wchar_t* initialText)
     if (!box.open)
         return; // closed during its drop-in
 
-    const PopupModalLoop::End end = PopupModalLoop::Run(window.GetHwnd(), box.open, false, &PreviewMessage);
+    const PopupModalLoop::End end = PopupModalLoop::Run(window.GetHwnd(), box.open, false, nullptr);
     if (end != PopupModalLoop::End::Closed && box.open) {
-        // The program is quitting: nothing was confirmed.
+        // The program is quitting: nothing was confirmed, and an empty
+        // result would read as an empty text entered.
         s_editClosedByButton = 1;
         s_editResult = kCancelled;
         StopHoverAndTimers(window.GetHwnd());

@@ -178,15 +178,23 @@ protected:
 // Input box
 // ---------------------------------------------------------------------------
 
-TEST_F(PopupWindowTest, InputBoxOpensCentredBelowTheOwnersTopAndEnterGivesTheText)
+TEST_F(PopupWindowTest, InputBoxOpensCentredBelowTheOwnersTopAndOkGivesTheTextButEnterDoesNot)
 {
-    PopupDriver driver(kEditClass, [](HWND popup) {
+    std::atomic<bool> openAfterEnter{false};
+    PopupDriver driver(kEditClass, [&openAfterEnter](HWND popup) {
         Type(popup, L"盒子1");
-        Key(popup, VK_RETURN);
+        Key(popup, VK_RETURN); // the box has no key of its own
+        Sleep(200);
+        openAfterEnter = IsWindow(popup) != FALSE;
+        RECT r;
+        GetWindowRect(popup, &r);
+        const POINT at = OkPoint(r);
+        Click(popup, at.x, at.y);
     });
     NewEdit::KelmCreateEdit(Owner(), L"新的");
     driver.Join();
     ASSERT_TRUE(driver.found);
+    EXPECT_TRUE(openAfterEnter) << "Enter in the edit must not confirm";
     EXPECT_FALSE(driver.leftOpen);
     EXPECT_EQ(s_editResult, L"新的盒子1");
     // An owner 1000 wide at (300, 150): 600 by 160, centred, 60 below its top.
@@ -196,14 +204,22 @@ TEST_F(PopupWindowTest, InputBoxOpensCentredBelowTheOwnersTopAndEnterGivesTheTex
     EXPECT_EQ(driver.rect.bottom - driver.rect.top, 160);
 }
 
-TEST_F(PopupWindowTest, InputBoxEscapeAndCancelGiveNullAndOkOnAnEmptyFieldTheEmptyText)
+TEST_F(PopupWindowTest, InputBoxCancelGivesNullEscapeNothingAndOkOnAnEmptyFieldTheEmptyText)
 {
-    PopupDriver escape(kEditClass, [](HWND popup) {
+    std::atomic<bool> openAfterEscape{false};
+    PopupDriver escape(kEditClass, [&openAfterEscape](HWND popup) {
         Type(popup, L"old");
-        Key(popup, VK_ESCAPE);
+        Key(popup, VK_ESCAPE); // nothing special: the box stays
+        Sleep(200);
+        openAfterEscape = IsWindow(popup) != FALSE;
+        RECT r;
+        GetWindowRect(popup, &r);
+        const POINT at = CancelPoint(r);
+        Click(popup, at.x, at.y);
     });
     NewEdit::KelmCreateEdit(Owner(), L"");
     escape.Join();
+    EXPECT_TRUE(openAfterEscape) << "Escape must not close the box";
     EXPECT_FALSE(escape.leftOpen);
     EXPECT_EQ(s_editResult, L"bvn!NULL");
 
@@ -256,7 +272,10 @@ TEST_F(PopupWindowTest, InputBoxSecondCallWhileOpenGivesThatCallerNull)
     });
     PopupDriver driver(kEditClass, [](HWND popup) {
         Sleep(300); // after the nested call
-        Key(popup, VK_RETURN);
+        RECT r;
+        GetWindowRect(popup, &r);
+        const POINT at = OkPoint(r);
+        Click(popup, at.x, at.y);
     });
     NewEdit::KelmCreateEdit(Owner(), L"first");
     driver.Join();
