@@ -202,7 +202,8 @@ TEST_F(QuickPanelTest, RealBoxesListedByTheirTagColoursAfterAPaint)
         {L"e0001", L"#E04040", RGB(0xE0, 0x40, 0x40), false},
         {L"e0002", L"#40C060", RGB(0x40, 0xC0, 0x60), false},
         {L"e0003", L"#4060E0", RGB(0x40, 0x60, 0xE0), false},
-        {L"e0004", L"#4060E0", RGB(0x40, 0x60, 0xE0), true}, // hosts the blue group
+        {L"e0004", L"#4060E0", RGB(0x40, 0x60, 0xE0), true},  // hosts the blue group
+        {L"e0005", L"#4060E0", RGB(0x40, 0x60, 0xE0), false}, // blue, but a folder box
     };
     int n = 0;
     for (const auto& b : boxes) {
@@ -215,6 +216,10 @@ TEST_F(QuickPanelTest, RealBoxesListedByTheirTagColoursAfterAPaint)
         object[L"clrtag"] = std::wstring(b.tag);
         object[L"IsIntegrated"] = b.integrated;
     }
+    const std::wstring folder = temp.File(L"e0005");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    s_desktopContainerStore[L"Components"][L"ComID_e0005"][L"UseTargetFolder"] = true;
+    s_desktopContainerStore[L"Components"][L"ComID_e0005"][L"TargetFolder"] = folder;
     for (const auto& b : boxes)
         TessikDesktopContainer::CreateCom(b.id, L"NULL", false, 1);
     for (const auto& [window, runtime] : s_boxRuntimes)
@@ -225,8 +230,10 @@ TEST_F(QuickPanelTest, RealBoxesListedByTheirTagColoursAfterAPaint)
     for (const auto& row : s_quickPanelRows)
         rows.emplace_back(row->id, row->colour);
     std::sort(rows.begin(), rows.end());
-    EXPECT_EQ(rows, (std::vector<std::pair<std::wstring, COLORREF>>{
-                        {L"e0001", boxes[0].colour}, {L"e0002", boxes[1].colour}, {L"e0004", boxes[3].colour}}));
+    EXPECT_EQ(rows, (std::vector<std::pair<std::wstring, COLORREF>>{{L"e0001", boxes[0].colour},
+                                                                    {L"e0002", boxes[1].colour},
+                                                                    {L"e0004", boxes[3].colour},
+                                                                    {L"e0005", boxes[4].colour}}));
 
     // The windows stay until the process ends (destroying one costs Wine
     // about two seconds); their timers stop.
