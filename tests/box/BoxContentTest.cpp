@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BoxTestSupport.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
 #include "box/BoxCreation.h"
@@ -77,20 +78,10 @@ protected:
             SetWindowPos(box->GetHwnd(), nullptr, 760, 120, 300, 400, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    // The window stays until the process ends (destroying one costs Wine
-    // about two seconds); its timers stop.
     static void TearDownTestSuite()
     {
-        static std::vector<BoxWindowPtr> kept;
-        if (box) {
-            KillTimer(box->GetHwnd(), kHoverRepaintTimerId);
-            KillTimer(box->GetHwnd(), kAnimationTimerId);
-            s_boxRuntimes.erase(box);
-            s_boxIconManagers.erase(box);
-            s_boxSearchManagers.erase(box);
-            kept.push_back(box);
-            box.reset();
-        }
+        RetireBoxWindow(box);
+        box.reset();
     }
 
     void SetUp() override

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "BoxTestSupport.h"
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
@@ -48,17 +49,8 @@ protected:
     // about two seconds); the other suites must not see them as boxes.
     static void TearDownTestSuite()
     {
-        static std::vector<BoxWindowPtr> kept;
-        for (const auto& box : {folderBox, mappingBox}) {
-            if (!box)
-                continue;
-            KillTimer(box->GetHwnd(), kHoverRepaintTimerId);
-            KillTimer(box->GetHwnd(), kAnimationTimerId);
-            s_boxRuntimes.erase(box);
-            s_boxIconManagers.erase(box);
-            s_boxSearchManagers.erase(box);
-            kept.push_back(box);
-        }
+        for (const auto& box : {folderBox, mappingBox})
+            RetireBoxWindow(box);
         s_copyProgress.targetWindow.reset();
     }
 

@@ -4,6 +4,7 @@
 #include "sidewindows/quickpanel/QuickPanelList.h"
 #include "box/BoxCreation.h"
 #include "box/BoxServices.h"
+#include "tests/box/BoxTestSupport.h"
 #include "tests/ui/controls/ControlTestWindow.h"
 #include "ui/controls/KelmButton.h"
 
@@ -235,13 +236,9 @@ TEST_F(QuickPanelTest, RealBoxesListedByTheirTagColoursAfterAPaint)
                                                                     {L"e0004", boxes[3].colour},
                                                                     {L"e0005", boxes[4].colour}}));
 
-    // The windows stay until the process ends (destroying one costs Wine
-    // about two seconds); their timers stop.
-    static std::vector<std::shared_ptr<KelmWindow>> kept;
-    for (const auto& [window, runtime] : s_boxRuntimes) {
-        KillTimer(window->GetHwnd(), kHoverRepaintTimerId);
-        KillTimer(window->GetHwnd(), kAnimationTimerId);
-        kept.push_back(window);
-    }
-    s_boxSearchManagers.clear();
+    std::vector<std::shared_ptr<KelmWindow>> made;
+    for (const auto& [window, runtime] : s_boxRuntimes)
+        made.push_back(window);
+    for (const auto& window : made)
+        RetireBoxWindow(window);
 }

@@ -110,6 +110,21 @@ POINT CancelPoint(const RECT& r)
     return {r.right - r.left - 155, r.bottom - r.top - 40};
 }
 
+// Types, presses a key the input box must leave alone, notes whether the
+// box is still open, then clicks a button at the point given.
+void TypeKeyThenClick(HWND popup, const std::wstring& text, UINT key, POINT (*button)(const RECT&),
+                      std::atomic<bool>& openAfterKey)
+{
+    Type(popup, text);
+    Key(popup, key);
+    Sleep(200);
+    openAfterKey = IsWindow(popup) != FALSE;
+    RECT r;
+    GetWindowRect(popup, &r);
+    const POINT at = button(r);
+    Click(popup, at.x, at.y);
+}
+
 // A program's quit request that reached the test thread's queue.
 bool TakeQuit(WPARAM& code)
 {
@@ -182,14 +197,7 @@ TEST_F(PopupWindowTest, InputBoxOpensCentredBelowTheOwnersTopAndOkGivesTheTextBu
 {
     std::atomic<bool> openAfterEnter{false};
     PopupDriver driver(kEditClass, [&openAfterEnter](HWND popup) {
-        Type(popup, L"盒子1");
-        Key(popup, VK_RETURN); // the box has no key of its own
-        Sleep(200);
-        openAfterEnter = IsWindow(popup) != FALSE;
-        RECT r;
-        GetWindowRect(popup, &r);
-        const POINT at = OkPoint(r);
-        Click(popup, at.x, at.y);
+        TypeKeyThenClick(popup, L"盒子1", VK_RETURN, &OkPoint, openAfterEnter);
     });
     NewEdit::KelmCreateEdit(Owner(), L"新的");
     driver.Join();
@@ -208,14 +216,7 @@ TEST_F(PopupWindowTest, InputBoxCancelGivesNullEscapeNothingAndOkOnAnEmptyFieldT
 {
     std::atomic<bool> openAfterEscape{false};
     PopupDriver escape(kEditClass, [&openAfterEscape](HWND popup) {
-        Type(popup, L"old");
-        Key(popup, VK_ESCAPE); // nothing special: the box stays
-        Sleep(200);
-        openAfterEscape = IsWindow(popup) != FALSE;
-        RECT r;
-        GetWindowRect(popup, &r);
-        const POINT at = CancelPoint(r);
-        Click(popup, at.x, at.y);
+        TypeKeyThenClick(popup, L"old", VK_ESCAPE, &CancelPoint, openAfterEscape);
     });
     NewEdit::KelmCreateEdit(Owner(), L"");
     escape.Join();
