@@ -1,0 +1,17 @@
+// The about page ("Tab2"): version, credits, the open-source parts, the
+// agreement links and the update and community buttons. UI thread only.
+#pragma once
+
+#include <d2d1.h>
+#include <windows.h>
+
+namespace Brevin
+{
+class D2DBrevinPanel;
+}
+
+// Shown on the about page and sent to the update page.
+constexpr const wchar_t* kVersionText = L"v0.5.22";
+constexpr int kBuildNumber = 22;
+
+void DrawAboutPage(ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth);
