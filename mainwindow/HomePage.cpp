@@ -122,6 +122,21 @@ void DrawKeyHint(HWND window, ID2D1RenderTarget* target, float cx, float top, co
 
 } // namespace
 
+void DrawHomeIllustration(ID2D1RenderTarget* target, Illustration illustration, float cx, float cy)
+{
+    switch (illustration) {
+    case Illustration::Morning:
+        DrawMorning(target, cx, cy);
+        break;
+    case Illustration::Afternoon:
+        DrawAfternoon(target, cx, cy);
+        break;
+    case Illustration::Night:
+        DrawNight(target, cx, cy);
+        break;
+    }
+}
+
 void DrawHomePage(HWND window, ID2D1HwndRenderTarget* target, int tabWidth, float w, float h)
 {
     // Drawn once per process: the greeting changes only with the hour.
@@ -135,17 +150,7 @@ void DrawHomePage(HWND window, ID2D1HwndRenderTarget* target, int tabWidth, floa
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const auto greeting = MainWindowLayout::GreetingFor(now.wHour, roll);
-    switch (greeting.illustration) {
-    case Illustration::Morning:
-        DrawMorning(target, cx, cy);
-        break;
-    case Illustration::Afternoon:
-        DrawAfternoon(target, cx, cy);
-        break;
-    case Illustration::Night:
-        DrawNight(target, cx, cy);
-        break;
-    }
+    DrawHomeIllustration(target, greeting.illustration, cx, cy);
     DrawTextSemibold(target, cx - 150, cy + 50, 300, 40, greeting.text, 24, text, L"Segoe UI", 1.0f, true);
 
     // The stored text, not the registered hotkey: a text the system refused

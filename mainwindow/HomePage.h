@@ -6,5 +6,11 @@
 #include <d2d1.h>
 #include <windows.h>
 
+#include "mainwindow/MainWindowLayout.h"
+
+// The small drawing of a greeting band, centred on (cx, cy), about 45 DIPs
+// each way.
+void DrawHomeIllustration(ID2D1RenderTarget* target, MainWindowLayout::Illustration illustration, float cx, float cy);
+
 // tabWidth: the side column's width; w, h: the client in DIPs.
 void DrawHomePage(HWND window, ID2D1HwndRenderTarget* target, int tabWidth, float w, float h);
