@@ -33,33 +33,36 @@ std::wstring AboutText()
 
 } // namespace
 
+void AddAgreementLinks(Brevin::D2DBrevinPanel& panel, std::shared_ptr<KelmText> (&links)[3], int x, int y)
+{
+    static const struct {
+        const wchar_t* label;
+        const wchar_t* path;
+    } kLinks[3] = {
+        {L"使用协议", L"/agreement/tos.html"},
+        {L"隐私政策", L"/agreement/privacy.html"},
+        {L"知情权", L"/agreement/tessik-service.html"},
+    };
+    for (int i = 0; i < 3; ++i) {
+        if (!links[i])
+            links[i] = std::make_shared<KelmText>();
+        const wchar_t* path = kLinks[i].path;
+        links[i]->Set(x + 80 * i, y, 100, 40, kLinks[i].label, 16, kAccent, [path] { OpenAgreementPage(path); });
+        panel.AddControl(links[i]);
+    }
+}
+
 void DrawAboutPage(ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth)
 {
     static std::shared_ptr<KelmText> links[3];
     static std::shared_ptr<KelmButton> update, community;
-    static const struct {
-        const wchar_t* label;
-        int dx;
-        const wchar_t* path;
-    } kLinks[3] = {
-        {L"使用协议", 40, L"/agreement/tos.html"},
-        {L"隐私政策", 120, L"/agreement/privacy.html"},
-        {L"知情权", 200, L"/agreement/tessik-service.html"},
-    };
     const COLORREF text = ThemeTextColor.Ref();
     const float tw = static_cast<float>(tabWidth);
     DrawTextSemibold(target, tw + 40, 50, 200, 40, L"关于", 24, text, L"Segoe UI", 1.0f, false);
     static const std::wstring about = AboutText();
     DrawIconText(target, tw + 40, 104, 400, 40, about.c_str(), 16, text, L"Segoe UI", 1.0f, false);
 
-    for (int i = 0; i < 3; ++i) {
-        if (!links[i])
-            links[i] = std::make_shared<KelmText>();
-        const wchar_t* path = kLinks[i].path;
-        links[i]->Set(tabWidth + kLinks[i].dx, 382, 100, 40, kLinks[i].label, 16, kAccent,
-                      [path] { OpenAgreementPage(path); });
-        panel.AddControl(links[i]);
-    }
+    AddAgreementLinks(panel, links, tabWidth + 40, 382);
     if (!update) {
         update = std::make_shared<KelmButton>();
         community = std::make_shared<KelmButton>();

@@ -7,6 +7,7 @@
 #include "app/AppMainWindow.h"
 #include "app/AppState.h"
 #include "app/KelmStorage.h"
+#include "mainwindow/AboutPage.h"
 #include "mainwindow/MainWindowLayout.h"
 #include "mainwindow/MainWindowState.h"
 #include "ui/controls/KelmButton.h"
@@ -19,7 +20,6 @@
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
-#include "mainwindow/WebPages.h"
 
 int s_firstRunPageState = 1;
 int s_firstRunPageChoice = 0;
@@ -86,27 +86,11 @@ void DrawAgreementPage(ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& pa
 {
     static std::shared_ptr<KelmButton> accept, refuse;
     static std::shared_ptr<KelmText> links[3];
-    static const struct {
-        const wchar_t* label;
-        int dx;
-        const wchar_t* path;
-    } kLinks[3] = {
-        {L"使用协议", 20, L"/agreement/tos.html"},
-        {L"隐私政策", 100, L"/agreement/privacy.html"},
-        {L"知情权", 180, L"/agreement/tessik-service.html"},
-    };
     const COLORREF text = ThemeTextColor.Ref();
     DrawTextSemibold(target, c.x + 20, c.y + 20, c.w - 30, 30, L"等等！还有一步！(oﾟvﾟ)ノ", 24, text, L"Segoe UI", 1.0f,
                      false);
     DrawTextInRect(target, c.x + 20, c.y + 80, c.w - 30, 40, kAgreement, 16, text, L"Segoe UI", 1.0f, false);
-    for (int i = 0; i < 3; ++i) {
-        if (!links[i])
-            links[i] = std::make_shared<KelmText>();
-        const wchar_t* path = kLinks[i].path;
-        links[i]->Set(static_cast<int>(c.x) + kLinks[i].dx, static_cast<int>(c.y + 130), 100, 40, kLinks[i].label, 16,
-                      kAccent, [path] { OpenAgreementPage(path); });
-        panel.AddControl(links[i]);
-    }
+    AddAgreementLinks(panel, links, static_cast<int>(c.x) + 20, static_cast<int>(c.y + 130));
     DrawMainButton(panel, accept, c, L"同意并继续", AcceptAgreement);
     if (!refuse)
         refuse = std::make_shared<KelmButton>();

@@ -13,12 +13,6 @@ namespace
 
 using MainWindowLayout::Illustration;
 
-bool Near(COLORREF a, COLORREF b, int tolerance)
-{
-    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
-           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
-}
-
 class HomeIllustration : public ::testing::Test
 {
 protected:

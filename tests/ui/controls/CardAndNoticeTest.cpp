@@ -15,12 +15,6 @@
 namespace
 {
 
-struct ScaleGuard {
-    double saved = DpiScale;
-    ScaleGuard() { DpiScale = 1.0; }
-    ~ScaleGuard() { DpiScale = saved; }
-};
-
 TEST(CardPanel, LiftsFiveUnitsAndGrowsToThirtySevenPercentAtFullHover)
 {
     const auto rest = KelmCard::PanelAt(20, 200, 0.0);

@@ -13,18 +13,6 @@
 namespace
 {
 
-bool Near(COLORREF a, COLORREF b, int tolerance)
-{
-    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
-           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
-}
-
-struct ScaleGuard {
-    double saved = DpiScale;
-    ScaleGuard() { DpiScale = 1.0; }
-    ~ScaleGuard() { DpiScale = saved; }
-};
-
 TEST(HSLValues, EdgesGiveTheEndsOutsideIsClampedArithmeticIsInteger)
 {
     const KelmHSLGroup::Bar bar{100, 30, 180, 20};

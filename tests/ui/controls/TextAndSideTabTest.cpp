@@ -14,12 +14,6 @@
 namespace
 {
 
-struct ScaleGuard {
-    double saved = DpiScale;
-    ScaleGuard() { DpiScale = 1.0; }
-    ~ScaleGuard() { DpiScale = saved; }
-};
-
 TEST(HoverTint, LightColoursDarkenDarkOnesLightenAndChannelsNeverWrap)
 {
     const struct {
