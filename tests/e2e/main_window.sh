@@ -30,6 +30,21 @@ shot() {
 }
 # A client pixel of a screenshot as "r,g,b".
 pixel() { convert "$WORK/$1.png" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
+# Takes screenshots (bounded) until the pixel is, or is not ("!" first),
+# the colour.
+wait_pixel() {
+  local name="$1" x="$2" y="$3" want="$4" i
+  for i in $(seq 60); do
+    shot "$name"
+    if [ "${want:0:1}" = "!" ]; then
+      [ "$(pixel "$name" "$x" "$y")" != "${want:1}" ] && return 0
+    else
+      [ "$(pixel "$name" "$x" "$y")" = "$want" ] && return 0
+    fi
+    sleep 0.1
+  done
+  fail "pixel $x,$y of $name stayed $(pixel "$name" "$x" "$y") (wanted $want)"
+}
 stored_theme() { tr -d '\r' <"$DATA/Tessik.kelm" | sed -n 's/^ *themeBaseColor : "\(#[0-9A-F]*\)",*$/\1/p'; }
 
 start_tessik
@@ -54,12 +69,12 @@ shot home_dark
 # The support overlay swallows clicks on the tabs below it; its back glyph
 # closes it again.
 click "${TAB_SUPPORT[@]}"
-sleep 1
-shot support_dark
+# Fully open: the sheet reaches the top edge.
+wait_pixel support_dark 540 3 '!10,10,10'
 click "${TAB_SETTINGS[@]}"
 click "${BACK_GLYPH[@]}"
-sleep 1
-shot after_support
+# Closed: the sheet is gone from the bottom of the page.
+wait_pixel after_support 540 600 '10,10,10'
 # Still the home page: the settings tab was under the overlay.
 click "${CARD_ROSY[@]}"
 [ "$(stored_theme)" = "#0A0A0A" ] || fail "a click on the home page changed the theme: $(stored_theme)"
