@@ -153,3 +153,19 @@ TEST(SmoothShapes, SegmentCountsAndStraightTriangleAtTensionZero)
 }
 
 } // namespace
+
+#include "mainwindow/WebPages.h"
+
+namespace
+{
+
+TEST(WebPages, FixedPathsQueryAndSectionOnTheOneHost)
+{
+    const std::wstring host = kMakerSite;
+    EXPECT_EQ(AgreementPageUrl(L"/agreement/privacy.html").rfind(host, 0), 0u);
+    EXPECT_TRUE(AgreementPageUrl(L"/agreement/privacy.html").ends_with(L"/agreement/privacy.html"));
+    EXPECT_EQ(UpdatePageUrl(), host + L"/index.html?ver=522");
+    EXPECT_EQ(CommunityPageUrl(), host + L"/index.html#together");
+}
+
+} // namespace
