@@ -1,10 +1,11 @@
-// The home page's three drawings really draw: a filled body in the colour
-// of its band around the centre, nothing far outside.
+// The main window's own drawings really draw: the home page's three
+// pictures in the colours of their bands, and fixed-size shell icons.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "mainwindow/HomePage.h"
+#include "mainwindow/MainWindowDrawing.h"
 #include "tests/ui/controls/ControlTestWindow.h"
 #include "ui/core/DpiScale.h"
 
@@ -57,6 +58,25 @@ TEST_F(HomeIllustration, EachBandDrawsItsShapesInItsColour)
     EXPECT_TRUE(Near(window->Pixel(300 - 10, 120), RGB(255, 255, 255), 10));
     // Nothing far from the drawings.
     EXPECT_TRUE(Near(window->Pixel(120, 20), RGB(255, 255, 255), 2));
+}
+
+TEST_F(HomeIllustration, ShellIconOfAFileTypeDrawsThirtySixSquare)
+{
+    ASSERT_NE(window, nullptr);
+    window->addControls = [](Brevin::D2DBrevinPanel* panel) {
+        DrawShellIconFixed(panel->renderTarget, L"C:\\nowhere\\note.txt", 40, 40);
+    };
+    auto inked = [](int left, int top, int right, int bottom) {
+        for (int y = top; y < bottom; y += 3)
+            for (int x = left; x < right; x += 3)
+                if (!Near(ReadClientPixel(window->hwnd, x, y), RGB(255, 255, 255), 8))
+                    return true;
+        return false;
+    };
+    window->PaintOnce();
+    window->Pixel(0, 0); // lets the display catch up once
+    EXPECT_TRUE(inked(40, 40, 76, 76));
+    EXPECT_FALSE(inked(80, 40, 120, 76));
 }
 
 } // namespace
