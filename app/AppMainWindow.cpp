@@ -17,6 +17,7 @@
 #include "box/BoxServices.h"
 #include "box/icons/FolderSync.h"
 #include "box/fileops/FileWorkerTracker.h"
+#include "mainwindow/WebPages.h"
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
 #include "ui/controls/KelmMenu.h"
 #include "ui/core/WindowMessages.h"
@@ -27,7 +28,6 @@ namespace
 {
 
 const wchar_t kRef[] = L"TessikRef";
-const wchar_t kDocumentationUrl[] = L"https://docs.tessik.example/";
 // How long quitting waits for file workers to stop after the cancel.
 constexpr auto kWorkerStopWait = std::chrono::seconds(15);
 constexpr int kTrayMenuWidth = 140; // DIPs
@@ -102,7 +102,7 @@ LRESULT MainWindowMessageHandler(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_SYSKEYDOWN:
         if (wParam == 'H')
-            ShellExecuteW(nullptr, L"open", kDocumentationUrl, nullptr, nullptr, SW_SHOW);
+            OpenHelpPage();
         return 0;
     case WM_HOTKEY:
         if (wParam == kQuickPanelHotKeyId) {

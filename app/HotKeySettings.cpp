@@ -11,6 +11,7 @@
 #include "app/GlobalHotKeys.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
+#include "app/StoreTextFormat.h"
 #include "ui/controls/KelmHotKey.h"
 #include "ui/core/D2DResources.h"
 
@@ -124,6 +125,19 @@ bool SetAutoStart(bool enabled)
         return false;
     }
     return true;
+}
+
+bool SaveSettingsStore(KelmStorage& store, const std::wstring& failureText)
+{
+    try {
+        store.Save();
+        return true;
+    } catch (const std::exception& error) {
+        Logger::GetInstance().Log(L"Tessik", L"ERROR",
+                                  L"Could not save " + store.FileName() + L": " + Utf8ToWide(error.what()));
+        TellUser(failureText);
+        return false;
+    }
 }
 
 void SetSettingsMessageSinkForTesting(SettingsMessageSink sink)

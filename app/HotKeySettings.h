@@ -26,6 +26,13 @@ bool SaveVisibilityHotKey();
 // to the user and gives false; the setting stays stored.
 bool SetAutoStart(bool enabled);
 
+class KelmStorage;
+
+// Saves a store after a settings handler changed it. A failed save never
+// leaves the handler: it is logged as an ERROR line and `failureText` (in
+// Chinese) is told to the user. True when the store was written.
+bool SaveSettingsStore(KelmStorage& store, const std::wstring& failureText);
+
 // Where the Chinese messages of these handlers go; by default a message
 // box shown from a one-shot timer, so a control's handler is not blocked.
 using SettingsMessageSink = std::function<void(const std::wstring&)>;

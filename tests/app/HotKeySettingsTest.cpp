@@ -132,3 +132,20 @@ TEST_F(HotKeySettingsTest, AutoStartWritesAndRemovesTheRunValue)
     EXPECT_TRUE(SetAutoStart(false));
     EXPECT_TRUE(messages.empty());
 }
+
+TEST_F(HotKeySettingsTest, AFailedSettingsSaveIsToldNotThrown)
+{
+    s_appStore[L"TessikRef"][L"logMode"] = 2;
+    EXPECT_TRUE(SaveSettingsStore(s_appStore, L"设置无法保存。"));
+    EXPECT_TRUE(messages.empty());
+
+    // A store whose folder is gone cannot be written.
+    KelmStorage lost;
+    lost.Load(temp.File(L"gone\\Tessik.kelm"));
+    lost[L"TessikRef"][L"logMode"] = 2;
+    bool saved = true;
+    EXPECT_NO_THROW(saved = SaveSettingsStore(lost, L"设置无法保存。"));
+    EXPECT_FALSE(saved);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], L"设置无法保存。");
+}

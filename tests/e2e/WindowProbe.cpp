@@ -8,6 +8,7 @@
 //   WindowProbe post <class> <title> <message> <wParam> <lParam>
 //   WindowProbe post-one <class> <title> <message> <wParam> <lParam>  (first match only)
 //   WindowProbe close-title <part of a title>
+//   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
 //   WindowProbe list
 //
 // A class ending in "*" matches every class that begins with the rest
@@ -18,6 +19,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -103,6 +105,28 @@ int Gone(const std::wstring& className, const std::wstring& title, DWORD timeout
     return 1;
 }
 
+// Move, press and release at a client point of the first match, each sent
+// (so handled when this returns), then one synchronous repaint: the
+// window's controls are those of the page the click led to.
+int Click(const std::wstring& className, const std::wstring& title, int x, int y)
+{
+    const auto matches = Matching(className, title);
+    if (matches.empty())
+        return 1;
+    HWND window = matches.front().window;
+    const LPARAM point = MAKELPARAM(x, y);
+    DWORD_PTR result = 0;
+    const UINT kTimeout = 10000;
+    for (const auto& [message, keys] :
+         {std::pair<UINT, WPARAM>{WM_MOUSEMOVE, 0}, {WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}}) {
+        if (!SendMessageTimeoutW(window, message, keys, point, SMTO_NORMAL, kTimeout, &result))
+            return IsWindow(window) ? 1 : 0;
+    }
+    if (IsWindow(window))
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -137,6 +161,8 @@ int wmain(int argc, wchar_t** argv)
         std::wprintf(L"%d\n", closed);
         return closed > 0 ? 0 : 1;
     }
+    if (command == L"click" && argc == 6)
+        return Click(argv[2], argv[3], _wtoi(argv[4]), _wtoi(argv[5]));
     if (command == L"list") {
         for (const Found& f : ListWindows())
             Print(f);

@@ -48,4 +48,12 @@ COLORREF Lighten(COLORREF colour, float amount)
     return RGB(channel(GetRValue(colour)), channel(GetGValue(colour)), channel(GetBValue(colour)));
 }
 
+COLORREF ShiftForHover(COLORREF colour, float factor)
+{
+    const int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
+    const float delta = factor * 20.0f * (r + g + b < 387 ? 1.0f : -2.0f);
+    auto channel = [delta](int c) { return std::clamp(static_cast<int>(static_cast<float>(c) + delta), 0, 255); };
+    return RGB(channel(r), channel(g), channel(b));
+}
+
 } // namespace HoverSteps

@@ -24,4 +24,10 @@ float Progress(int step, bool pressed);
 // Adds `amount` to every channel, clamped at 255.
 COLORREF Lighten(COLORREF colour, float amount);
 
+// The hover tint of texts, tabs and notices at hover factor `factor`
+// (Progress of an unpressed step, 0..0.5): dark colours lighten by up to 10
+// per channel, light ones (r + g + b >= 387) darken by up to 20; channels
+// are truncated and clamped to 0..255.
+COLORREF ShiftForHover(COLORREF colour, float factor);
+
 } // namespace HoverSteps

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/controls/HoverSteps.h"
 #include "ui/controls/PointerRouting.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
@@ -101,10 +102,7 @@ COLORREF KelmFAIcon::HoverColour(COLORREF rest, float value)
 {
     if (value <= 0.01f)
         return rest;
-    const int r = GetRValue(rest), g = GetGValue(rest), b = GetBValue(rest);
-    const float amount = HoverFactor(value) * 20.0f * (r + g + b < 387 ? 1.0f : -2.0f);
-    auto channel = [amount](int c) { return std::clamp(static_cast<int>(static_cast<float>(c) + amount), 0, 255); };
-    return RGB(channel(r), channel(g), channel(b));
+    return HoverSteps::ShiftForHover(rest, HoverFactor(value));
 }
 
 void KelmFAIcon::AttachCtl(HWND hwnd, ID2D1HwndRenderTarget* target, std::shared_ptr<KelmFAIcon> self)

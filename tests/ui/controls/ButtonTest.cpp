@@ -13,18 +13,6 @@
 namespace
 {
 
-bool Near(COLORREF a, COLORREF b, int tolerance = 2)
-{
-    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
-           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
-}
-
-struct ScaleGuard {
-    double saved = DpiScale;
-    ScaleGuard() { DpiScale = 1.0; }
-    ~ScaleGuard() { DpiScale = saved; }
-};
-
 TEST(ButtonLook, HoverGrowsAndLightensPressShrinksWithBounce)
 {
     const COLORREF fill = RGB(100, 120, 140), shade = RGB(0, 0, 220);

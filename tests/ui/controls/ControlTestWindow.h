@@ -6,13 +6,29 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "tests/common/WindowTestSupport.h"
 #include "ui/core/D2DResources.h"
+#include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
+
+// Colours equal within a tolerance per channel (antialiasing, blending).
+inline bool Near(COLORREF a, COLORREF b, int tolerance = 2)
+{
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+// Control rectangles are DIPs: tests that read pixels fix the scale at 1.
+struct ScaleGuard {
+    double saved = DpiScale;
+    ScaleGuard() { DpiScale = 1.0; }
+    ~ScaleGuard() { DpiScale = saved; }
+};
 
 class ControlTestWindow
 {

@@ -1,0 +1,123 @@
+// The main window's frame driven through its draw callback: tabs and pages,
+// tabs made again on a resize with the page kept, and the support overlay
+// that keeps the tabs below it from taking clicks.
+#include <gtest/gtest.h>
+
+#include "app/AppMainWindow.h"
+#include "mainwindow/MainWindowBuild.h"
+#include "mainwindow/MainWindowState.h"
+#include "mainwindow/SupportOverlay.h"
+#include "tests/ui/controls/ControlTestWindow.h"
+#include "ui/controls/KelmSideTab.h"
+
+namespace
+{
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(ControlTestWindow::PrepareGraphics());
+        KelmWindow& window = *s_mainWindow;
+        window.Set(200, 150, 800, 600, L"Kelm.Test.MainWindow", L"main window test");
+        window.SetDrawCallback(MainWindowBuild);
+        window.frameMode = 2;
+        window.style = WS_POPUP;
+        ASSERT_EQ(window.Create(), 1);
+        hwnd = window.GetHwnd();
+        PumpMessages(100);
+        PaintNow(hwnd);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(hwnd);
+        PumpMessages(10);
+        s_mainWindowState = MainWindowState{};
+    }
+    void Click(int x, int y)
+    {
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        PaintNow(hwnd);
+    }
+    bool Selected(size_t i) { return s_mainWindowState.sideTabs.at(i)->selected; }
+
+    ScaleGuard scale;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(MainWindowTest, TabsSwitchPagesAndAboutIsTabTwo)
+{
+    MainWindowState& state = s_mainWindowState;
+    ASSERT_EQ(state.sideTabs.size(), 4u);
+    EXPECT_TRUE(IsPage(state.currentPage, kHomePage));
+    EXPECT_TRUE(Selected(0));
+    // 800 wide: the column is 200, the tabs 140.
+    EXPECT_EQ(state.sideTabs[0]->GetRect().w, 140);
+
+    Click(100, 210); // 关于, the fourth tab
+    EXPECT_TRUE(IsPage(state.currentPage, kAboutPage));
+    EXPECT_FALSE(Selected(0));
+    EXPECT_TRUE(Selected(3));
+    Click(100, 130);
+    EXPECT_TRUE(IsPage(state.currentPage, kLibraryPage));
+    Click(100, 170);
+    EXPECT_TRUE(IsPage(state.currentPage, kSettingsPage));
+    EXPECT_TRUE(Selected(2));
+    EXPECT_FALSE(Selected(1));
+}
+
+TEST_F(MainWindowTest, ResizeMakesTheTabsAgainAndKeepsThePage)
+{
+    MainWindowState& state = s_mainWindowState;
+    Click(100, 210);
+    const auto before = state.sideTabs[0];
+    SetWindowPos(hwnd, nullptr, 0, 0, 1400, 700, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PaintNow(hwnd);
+    ASSERT_EQ(state.sideTabs.size(), 4u);
+    EXPECT_NE(state.sideTabs[0], before);
+    EXPECT_EQ(state.sideTabs[0]->GetRect().w, 240); // column capped at 300
+    EXPECT_TRUE(Selected(3));
+    EXPECT_TRUE(IsPage(state.currentPage, kAboutPage));
+}
+
+TEST_F(MainWindowTest, SupportOverlaySwallowsTabClicksUntilClosed)
+{
+    MainWindowState& state = s_mainWindowState;
+    Click(100, 600 - 60 + 8); // 支持 at the bottom of the column
+    EXPECT_TRUE(state.overlayOpen);
+    EXPECT_TRUE(IsPage(state.sidePage, L"Tessik_like"));
+    Click(100, 210);
+    EXPECT_TRUE(IsPage(state.currentPage, kHomePage));
+
+    CloseSupportOverlay();
+    const ULONGLONG end = GetTickCount64() + 5000;
+    while (state.overlayOpen && GetTickCount64() < end)
+        PumpMessages(10);
+    EXPECT_FALSE(state.overlayOpen);
+    EXPECT_TRUE(IsPage(state.sidePage, L"Test"));
+    EXPECT_EQ(state.slideAmount, 0.0f);
+    Click(100, 210);
+    EXPECT_TRUE(IsPage(state.currentPage, kAboutPage));
+}
+
+TEST_F(MainWindowTest, ReopeningWhileClosingStaysOpen)
+{
+    MainWindowState& state = s_mainWindowState;
+    OpenSupportOverlay();
+    CloseSupportOverlay();
+    OpenSupportOverlay();
+    // Once every animation has ended, none of the closing ones may have
+    // closed the overlay that was opened again.
+    const ULONGLONG end = GetTickCount64() + 5000;
+    while (s_mainWindow->animationManager.GetActiveCount() > 0 && GetTickCount64() < end)
+        PumpMessages(10);
+    EXPECT_EQ(s_mainWindow->animationManager.GetActiveCount(), 0u);
+    EXPECT_TRUE(state.overlayOpen);
+    EXPECT_EQ(state.slideAmount, 100.0f);
+    EXPECT_EQ(state.blurAmount, 100.0f);
+}
+
+} // namespace
