@@ -64,8 +64,10 @@ out=$(wine "$DROP_EXE" "$drop_x" "$drop_y" "${paths[@]}" 2>/dev/null | tr -d '\r
 for k in 1 2 3 4 5 6; do
   import -window root "$WORK/drop_during_$k.png" 2>/dev/null || true
 done
-# The box answers a move: the source must not delete anything itself.
-printf '%s\n' "$out" | grep -q 'effect 2$' || fail "the box did not answer a move: $out"
+# The box moves the files itself: the source hears no move it would have to
+# finish by deleting.
+printf '%s\n' "$out" | grep -q ' effect 0 ' || fail "the box answered an effect for the source to act on: $out"
+printf '%s\n' "$out" | grep -q ' performed 2 ' && fail "the box reported a move as performed: $out"
 
 arrived=0
 for _ in $(seq 200); do
