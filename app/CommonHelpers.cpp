@@ -92,8 +92,8 @@ std::wstring NormalizeStoredPath(const std::wstring& stored)
         i = leading;
     }
     // Past the "\\?\" prefix a slash is a name character, not a separator.
-    const bool verbatim = stored.size() > leading + 1 && leading >= 2 && stored[leading] == L'?' &&
-                          isSeparator(stored[leading + 1]);
+    const bool verbatim =
+        stored.size() > leading + 1 && leading >= 2 && stored[leading] == L'?' && isSeparator(stored[leading + 1]);
     for (; i < stored.size(); ++i) {
         const wchar_t c = stored[i];
         const bool separator = verbatim ? c == L'\\' : isSeparator(c);

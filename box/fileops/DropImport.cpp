@@ -143,9 +143,9 @@ void CopyFilesWorker(CopyJob job)
             s_copyProgress.fraction = 0.0f;
             PostRepaint(target, true);
             TransferReport report;
-            const TransferResult result =
-                item.move ? MoveItem(item.source, item.destination, item.replace, options, &report)
-                          : CopyItem(item.source, item.destination, options, &report);
+            const TransferResult result = item.move
+                                              ? MoveItem(item.source, item.destination, item.replace, options, &report)
+                                              : CopyItem(item.source, item.destination, options, &report);
             if (result == TransferResult::Done || result == TransferResult::Incomplete) {
                 // What stayed at the source makes the item a copy: undo must
                 // not move it back over what is still there.

@@ -66,12 +66,11 @@ std::wstring PartFileFor(const std::wstring& destination)
 
 // Calls visit(name, attributes) for every entry of the folder but "." and
 // ".."; false when the folder cannot be listed or visit asks to stop.
-template <typename Visit>
-bool ForEachEntry(const std::wstring& folder, Visit visit)
+template <typename Visit> bool ForEachEntry(const std::wstring& folder, Visit visit)
 {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(Join(folder, L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                                   nullptr, 0);
+    HANDLE find =
+        FindFirstFileExW(Join(folder, L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
     if (find == INVALID_HANDLE_VALUE)
         return false;
     bool listed = true;

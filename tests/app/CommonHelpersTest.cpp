@@ -46,12 +46,12 @@ TEST(CommonHelpers, StoredFoldersCompareInOneForm)
         const wchar_t* normal;
     } cases[] = {
         {L"C:\\\\Users\\\\me\\\\box", L"C:\\Users\\me\\box"}, // the store's doubling
-        {L"C:\\Users\\me\\box\\", L"C:\\Users\\me\\box"},         // trailing separator
-        {L"D:\\\\", L"D:\\"},                                    // a root keeps its backslash
+        {L"C:\\Users\\me\\box\\", L"C:\\Users\\me\\box"},     // trailing separator
+        {L"D:\\\\", L"D:\\"},                                 // a root keeps its backslash
         {L"D:\\", L"D:\\"},
         {L"D:/data//box/", L"D:\\data\\box"},
         {L"\\\\\\\\server\\\\share\\\\box", L"\\\\server\\share\\box"}, // doubled network path
-        {L"\\\\server\\share", L"\\\\server\\share"},                 // network path as typed
+        {L"\\\\server\\share", L"\\\\server\\share"},                   // network path as typed
         {L"\\\\\\\\?\\\\D:\\\\box", L"\\\\?\\D:\\box"},
         {L"\\\\?\\D:\\", L"\\\\?\\D:\\"},
         {L"\\\\?\\D:\\a/b", L"\\\\?\\D:\\a/b"}, // a verbatim path takes slashes as they are

@@ -123,8 +123,8 @@ TEST(DropPlanInto, TwoSourcesOfOneNameNeverShareADestination)
 TEST(DropPlanInto, AStoredFolderIsRefusedAndPlannedIntoInItsOneForm)
 {
     FakeDisk disk{{L"C:\\u\\box", L"C:\\u", L"C:\\in\\c.txt"}};
-    const Plan plan = PlanInto({L"C:\\u\\box", L"C:\\u", L"C:\\in\\c.txt"}, L"C:\\\\u\\\\box", disk.Make(),
-                               [] { return 1; });
+    const Plan plan =
+        PlanInto({L"C:\\u\\box", L"C:\\u", L"C:\\in\\c.txt"}, L"C:\\\\u\\\\box", disk.Make(), [] { return 1; });
     EXPECT_EQ(Destinations(plan), (std::vector<std::wstring>{L"C:\\u\\box\\c.txt"}));
 }
 

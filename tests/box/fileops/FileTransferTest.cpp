@@ -198,7 +198,8 @@ TEST_F(FileTransferTest, ASourceThatCannotBeRemovedIsNotDoneAndBothStay)
     TempFolder::WriteBytes(In(L"docs\\d.txt"), "d");
     TempFolder::WriteBytes(In(L"docs\\e.txt"), "e");
     // Another program has the files open without allowing their deletion.
-    HANDLE held = CreateFileW(In(L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        CreateFileW(In(L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     HANDLE inFolder =
         CreateFileW(In(L"docs\\d.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
