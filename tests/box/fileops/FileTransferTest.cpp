@@ -50,7 +50,8 @@ bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target)
     if (unixLink && unixTarget) {
         std::string command = std::string("/bin/ln -s \"") + unixTarget + "\" \"" + unixLink + "\"";
         std::wstring wide(command.begin(), command.end());
-        STARTUPINFOW startup{sizeof(startup)};
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
         if (CreateProcessW(L"Z:\\bin\\ln", wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                            &process)) {
