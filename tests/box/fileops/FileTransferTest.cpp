@@ -255,8 +255,9 @@ TEST_F(FileTransferTest, ALinkInADroppedFolderIsNeverFollowed)
         EXPECT_FALSE(fs::exists(in(L"\\a.txt")));
         EXPECT_NE(GetFileAttributesW(in(L"\\sub\\link").c_str()), INVALID_FILE_ATTRIBUTES)
             << "the link stays where it was";
-        if (merge)
+        if (merge) {
             EXPECT_EQ(TempFolder::ReadBytes(box(L"\\keep.txt")), "keep");
+        }
         // A copy leaves the link out the same way.
         TransferReport copyReport;
         EXPECT_EQ(CopyItem(in(L""), Box(drop + L"copy"), {}, &copyReport), TransferResult::Incomplete);
