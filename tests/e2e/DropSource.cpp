@@ -161,30 +161,10 @@ public:
     HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
-    HRESULT STDMETHODCALLTYPE SetAsyncMode(BOOL mode) override
-    {
-        asyncMode = mode;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetAsyncMode(BOOL* mode) override
-    {
-        if (!mode)
-            return E_POINTER;
-        *mode = asyncMode;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE StartOperation(IBindCtx*) override
-    {
-        inOperation = TRUE;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE InOperation(BOOL* in) override
-    {
-        if (!in)
-            return E_POINTER;
-        *in = inOperation;
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE SetAsyncMode(BOOL mode) override { return Store(asyncMode, mode); }
+    HRESULT STDMETHODCALLTYPE GetAsyncMode(BOOL* mode) override { return Tell(mode, asyncMode); }
+    HRESULT STDMETHODCALLTYPE StartOperation(IBindCtx*) override { return Store(inOperation, TRUE); }
+    HRESULT STDMETHODCALLTYPE InOperation(BOOL* in) override { return Tell(in, inOperation); }
     HRESULT STDMETHODCALLTYPE EndOperation(HRESULT result, IBindCtx*, DWORD effects) override
     {
         ended = true;
@@ -201,6 +181,19 @@ public:
     long performed = -1;
 
 private:
+    static HRESULT Store(BOOL& field, BOOL value)
+    {
+        field = value;
+        return S_OK;
+    }
+    static HRESULT Tell(BOOL* out, BOOL value)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = value;
+        return S_OK;
+    }
+
     HGLOBAL files_;
     LONG refCount_ = 1;
 };

@@ -24,31 +24,13 @@ for name in "${names[@]}"; do
 done
 
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes/root")\"" "showTessikMain : false"
-cat > "$DATA/DesktopContainer.kelm" <<KELM
-Components{
-    ComID_d4444{
-        id : "d4444",
-        x : 200,
-        y : 100,
-        cx : 420,
-        cy : 520,
-        title : "Drop box",
-        clrtag : "#B0E0B0",
-        UseTargetFolder : true,
-        TargetFolder : "$(store_path "$BOX_FOLDER")"
-    }
-}
-KELM
+seed_folder_box d4444 "Drop box" "$BOX_FOLDER"
 
 start_tessik
 pid=$LAST_PID
 wait_main_window any
 
-BOX_CLASS="Tessik.Kelm.Com.Container.Class.*"
-probe wait "$BOX_CLASS" "Tessik.Com.Container" visible 20000 >/dev/null || fail "no box window"
-rect=$(probe list | grep -F "Tessik.Kelm.Com.Container.Class." | awk -F'\t' '{print $5}' | head -n1)
-IFS=, read -r bx by bw bh <<<"$rect"
-[ "${bw:-0}" -gt 0 ] && [ "${bh:-0}" -gt 0 ] || fail "no box rectangle: $rect"
+wait_box_rect
 # The middle of the box: inside its client area, below the title.
 drop_x=$((bx + bw / 2))
 drop_y=$((by + bh / 2))

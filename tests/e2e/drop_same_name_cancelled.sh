@@ -13,32 +13,13 @@ printf 'kept in the box\n' > "$BOX_FOLDER/same.txt"
 printf 'the dragged file\n' > "$SOURCE/same.txt"
 
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes/root")\"" "showTessikMain : false"
-cat > "$DATA/DesktopContainer.kelm" <<KELM
-Components{
-    ComID_e5555{
-        id : "e5555",
-        x : 200,
-        y : 100,
-        cx : 420,
-        cy : 520,
-        title : "Same name",
-        clrtag : "#B0E0B0",
-        UseTargetFolder : true,
-        TargetFolder : "$(store_path "$BOX_FOLDER")"
-    }
-}
-KELM
+seed_folder_box e5555 "Same name" "$BOX_FOLDER"
 
 start_tessik
 pid=$LAST_PID
 wait_main_window any
 
-BOX_CLASS="Tessik.Kelm.Com.Container.Class.*"
-probe wait "$BOX_CLASS" "Tessik.Com.Container" visible 20000 >/dev/null || fail "no box window"
-rect=$(probe list | grep -F "Tessik.Kelm.Com.Container.Class." | awk -F'\t' '{print $5}' | head -n1)
-IFS=, read -r bx by bw bh <<<"$rect"
-[ "${bw:-0}" -gt 0 ] && [ "${bh:-0}" -gt 0 ] || fail "no box rectangle: $rect"
-sleep 1
+wait_box_rect
 
 # The dragging program waits for the box's result when the system lets the
 # box answer later; it runs beside the question.
