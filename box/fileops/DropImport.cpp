@@ -93,15 +93,22 @@ void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIt
     Invalidate(box);
 }
 
-// UI thread: an item that was taken only in part.
-void ReportLeftBehind(const CopyJobItem& item, const std::vector<std::wstring>& leftBehind)
+// UI thread: an item that was taken only in part (or, being a link, not at
+// all) is logged and told to the user.
+void ReportLeftBehind(const CopyJobItem& item, bool taken, const std::vector<std::wstring>& leftBehind)
 {
     for (const std::wstring& path : leftBehind)
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Dropped item left in place: " + path);
-    NotifyUserOnce(L"drop-left:" + item.source,
-                   L"“" + GetPathFileName(item.source) +
-                       L"”已复制到收纳盒，但原位置的部分内容没有移走（其中的链接不会被跟随，或文件正被占用）。\n"
-                       L"两处的文件都已保留。");
+    const std::wstring name = L"“" + GetPathFileName(item.source) + L"”";
+    std::wstring text;
+    if (!taken)
+        text = name + L"是一个链接，没有放入收纳盒（链接不会被跟随），它仍在原来的位置。";
+    else if (item.move)
+        text = name + L"已复制到收纳盒，但原位置有部分内容没有移走（链接不会被跟随，或文件正被占用）。\n"
+                      L"两处的内容都已保留。";
+    else
+        text = name + L"已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）。";
+    NotifyUserOnce(L"drop-left:" + item.source, text);
 }
 
 } // namespace
@@ -152,17 +159,18 @@ void CopyFilesWorker(CopyJob job)
                 CopyJobItem finished = item;
                 finished.move = item.move && result == TransferResult::Done;
                 ++(finished.move ? moved : copied);
-                if (job.box) {
+                if (job.box)
                     job.box->animationManager.PostCallback([weak, finished] { FinishDroppedCopy(weak, finished); });
-                    if (result == TransferResult::Incomplete)
-                        job.box->animationManager.PostCallback(
-                            [finished, left = std::move(report.leftBehind)] { ReportLeftBehind(finished, left); });
-                }
             } else if (result == TransferResult::Failed) {
                 Logger::GetInstance().Log(
                     L"DesktopContainer", L"ERROR",
                     std::wstring(item.move ? L"Failed to move dropped item: " : L"Failed to copy dropped item: ") +
                         item.source);
+            }
+            if (job.box && !report.leftBehind.empty()) {
+                const bool taken = result == TransferResult::Incomplete;
+                job.box->animationManager.PostCallback(
+                    [item, taken, left = std::move(report.leftBehind)] { ReportLeftBehind(item, taken, left); });
             }
         }
     } catch (...) {

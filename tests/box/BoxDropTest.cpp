@@ -485,3 +485,38 @@ TEST_F(BoxDropTest, CopyOrMoveIsDecidedOnceAtTheDrop)
     EXPECT_FALSE(fs::exists(In(L"k.txt"))) << "the drop was a move and stays one";
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\k.txt"), "k");
 }
+
+TEST_F(BoxDropTest, AnItemThatCouldNotLeaveItsSourceIsACopyAndTheUserHearsIt)
+{
+    TempFolder::WriteBytes(In(L"held.txt"), "held");
+    TempFolder::WriteBytes(In(L"free.txt"), "free");
+    // Another program holds the file open without allowing its deletion.
+    HANDLE held =
+        CreateFileW(In(L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    auto* data = new SourceData({In(L"held.txt")}, true);
+    DropData(folderBox, data, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    CloseHandle(held);
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"held.txt")), "held");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\held.txt"), "held");
+    EXPECT_TRUE(WasUserNotified(L"drop-left:" + In(L"held.txt")));
+    EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(data->Logical(), static_cast<DWORD>(DROPEFFECT_COPY)) << "nothing left its source";
+    data->Release();
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    ASSERT_EQ(undo.size(), 1u);
+    EXPECT_TRUE(undo[0].extra.empty()) << "undo does not move a copy back over the file that stayed";
+
+    // Beside an item that did leave its source, the drop was a move.
+    held = CreateFileW(In(L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    answer = 0;
+    data = new SourceData({In(L"held.txt"), In(L"free.txt")}, true);
+    DropData(folderBox, data, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    CloseHandle(held);
+    EXPECT_FALSE(fs::exists(In(L"free.txt")));
+    EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_EQ(data->Logical(), static_cast<DWORD>(DROPEFFECT_MOVE));
+    data->Release();
+}
