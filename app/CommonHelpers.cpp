@@ -78,6 +78,38 @@ std::wstring GetPathFileName(const std::wstring& path)
     return std::filesystem::path(path).filename().wstring();
 }
 
+std::wstring NormalizeStoredPath(const std::wstring& stored)
+{
+    auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    std::wstring out;
+    out.reserve(stored.size());
+    size_t i = 0;
+    size_t leading = 0;
+    while (leading < stored.size() && isSeparator(stored[leading]))
+        ++leading;
+    if (leading > 0) {
+        out = leading >= 2 ? L"\\\\" : L"\\";
+        i = leading;
+    }
+    // Past the "\\?\" prefix a slash is a name character, not a separator.
+    const bool verbatim =
+        stored.size() > leading + 1 && leading >= 2 && stored[leading] == L'?' && isSeparator(stored[leading + 1]);
+    for (; i < stored.size(); ++i) {
+        const wchar_t c = stored[i];
+        const bool separator = verbatim ? c == L'\\' : isSeparator(c);
+        if (!separator) {
+            out.push_back(c);
+            continue;
+        }
+        if (out.empty() || out.back() != L'\\')
+            out.push_back(L'\\');
+    }
+    const bool root = out.size() >= 2 && out[out.size() - 2] == L':';
+    if (out.size() > 2 && out.back() == L'\\' && !root)
+        out.pop_back();
+    return out;
+}
+
 const wchar_t* TrimLeft(const wchar_t* text)
 {
     thread_local std::wstring buffer;

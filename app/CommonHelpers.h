@@ -17,6 +17,11 @@ int RandomInt();
 unsigned CountCjkCharacters(const std::wstring& text);
 const wchar_t* FindFileNamePart(const wchar_t* path);
 std::wstring GetPathFileName(const std::wstring& path);
+// A folder as stored (with the store's doubled backslashes, or not) in the
+// form to compare and open: every run of separators becomes one backslash,
+// except that a leading pair stays (\\server\share, \\?\D:\); a trailing
+// separator goes unless it belongs to a root (D:\).
+std::wstring NormalizeStoredPath(const std::wstring& stored);
 // Returns a per-thread buffer holding the text without leading blanks.
 const wchar_t* TrimLeft(const wchar_t* text);
 // Creates the folder and its parents; throws std::filesystem::filesystem_error.

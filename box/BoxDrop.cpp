@@ -4,6 +4,7 @@
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
 #include "ui/core/DragDropState.h"
+#include "ui/core/DropOutcome.h"
 #include "ui/core/KelmWindow.h"
 
 namespace TessikDesktopContainer
@@ -42,16 +43,28 @@ bool BoxAcceptsDrop(const BoxWindowPtr& box)
 
 void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& paths)
 {
-    if (!BoxAcceptsDrop(box) || paths.empty())
+    // Until the drop is parked, it is refused: the source keeps its files.
+    const std::shared_ptr<DropOutcome> outcome = s_dropOutcome;
+    if (outcome)
+        outcome->Take(DROPEFFECT_NONE);
+    const BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime || !BoxAcceptsDrop(box) || paths.empty())
+        return;
+    const DWORD effect = DecideDropEffect(*runtime, paths, s_dropAllowedEffects, s_dropCtrlHeld);
+    if (effect == DROPEFFECT_NONE)
         return;
     PendingBoxDrop& slot = Slot();
     slot.window = box;
     slot.files.paths = paths;
     GetCursorPos(&slot.files.cursor);
-    slot.files.allowedEffects = s_dropAllowedEffects;
-    slot.files.ctrlAtDrop = s_dropCtrlHeld;
-    if (!SetTimer(nullptr, 0, 10, ProcessDroppedFiles))
+    slot.files.effect = effect;
+    slot.files.outcome = outcome;
+    if (!SetTimer(nullptr, 0, 10, ProcessDroppedFiles)) {
         slot = PendingBoxDrop{};
+        return;
+    }
+    if (outcome)
+        outcome->Take(effect);
 }
 
 void CALLBACK ProcessDroppedFiles(HWND, UINT, UINT_PTR timerId, DWORD)
@@ -63,6 +76,8 @@ void CALLBACK ProcessDroppedFiles(HWND, UINT, UINT_PTR timerId, DWORD)
     PendingBoxDrop taken = std::move(slot);
     slot = PendingBoxDrop{};
     try {
+        // Whatever ends the import early, the outcome is told (as nothing
+        // taken) when the last holder lets it go, here on the UI thread.
         ImportDroppedFiles(taken.window, taken.files);
     } catch (const std::exception& e) {
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",

@@ -7,6 +7,7 @@
 #include <vector>
 
 class KelmWindow;
+class DropOutcome;
 
 struct CopyJobItem {
     std::wstring source;
@@ -30,4 +31,7 @@ struct CopyJob {
     std::vector<CopyJobItem> items;
     // -1 not asked, 0 numbered copy, 1 overwrite.
     int32_t conflictChoice = -1;
+    // A drop's answer to its source, told on the UI thread when the job
+    // has ended; never released by the worker.
+    std::shared_ptr<DropOutcome> outcome;
 };

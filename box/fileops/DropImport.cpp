@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/CommonHelpers.h"
 #include "app/Logger.h"
+#include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobProgress.h"
@@ -15,6 +17,7 @@
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DragDropState.h"
+#include "ui/core/DropOutcome.h"
 #include "ui/core/KelmWindow.h"
 
 namespace fs = std::filesystem;
@@ -40,6 +43,21 @@ bool FolderExists(const std::wstring& path)
 {
     std::error_code ec;
     return path != L"bvn!NULL" && fs::is_directory(fs::path(path), ec);
+}
+
+// The box's folder in the form to open and compare; empty when it has none.
+std::wstring BoxFolder(const BoxRuntime& runtime)
+{
+    if (!runtime.UseTargetFolder || runtime.TargetFolder == L"bvn!NULL")
+        return L"";
+    const std::wstring folder = NormalizeStoredPath(runtime.TargetFolder);
+    return FolderExists(folder) ? folder : L"";
+}
+
+void FinishOutcome(const std::shared_ptr<DropOutcome>& outcome, DWORD effect)
+{
+    if (outcome)
+        outcome->Finish(effect);
 }
 
 void Invalidate(const BoxWindowPtr& box)
@@ -75,7 +93,41 @@ void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIt
     Invalidate(box);
 }
 
+// UI thread: an item that was taken only in part (or, being a link, not at
+// all) is logged and told to the user.
+void ReportLeftBehind(const CopyJobItem& item, bool taken, const std::vector<std::wstring>& leftBehind)
+{
+    for (const std::wstring& path : leftBehind)
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Dropped item left in place: " + path);
+    const std::wstring name = L"“" + GetPathFileName(item.source) + L"”";
+    std::wstring text;
+    if (!taken)
+        text = name + L"是一个链接，没有放入收纳盒（链接不会被跟随），它仍在原来的位置。";
+    else if (item.move)
+        text = name + L"已复制到收纳盒，但原位置有部分内容没有移走（链接不会被跟随，或文件正被占用）。\n"
+                      L"两处的内容都已保留。";
+    else
+        text = name + L"已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）。";
+    NotifyUserOnce(L"drop-left:" + item.source, text);
+}
+
 } // namespace
+
+DWORD DecideDropEffect(const BoxRuntime& runtime, const std::vector<std::wstring>& paths, DWORD allowedEffects,
+                       bool ctrlHeld)
+{
+    const std::wstring folder = BoxFolder(runtime);
+    if (folder.empty())
+        return DROPEFFECT_LINK;
+    const bool anyTaken = std::any_of(paths.begin(), paths.end(), [&](const std::wstring& path) {
+        return !path.empty() && !DropPlan::IsSameOrAncestor(path, folder);
+    });
+    if (!anyTaken)
+        return DROPEFFECT_NONE;
+    // A drag that only offers a copy (another box's locked files, a
+    // read-only source) is never moved.
+    return !ctrlHeld && (allowedEffects & DROPEFFECT_MOVE) ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+}
 
 void CopyFilesWorker(CopyJob job)
 {
@@ -89,24 +141,47 @@ void CopyFilesWorker(CopyJob job)
         PostRepaint(target, false);
     };
     std::weak_ptr<KelmWindow> weak = job.box;
-    for (const CopyJobItem& item : job.items) {
-        if (FileJobCancelled())
-            break;
-        s_copyProgress.SetCurrentName(item.source);
-        s_copyProgress.fraction = 0.0f;
-        PostRepaint(target, true);
-        const TransferResult result = item.move ? MoveItem(item.source, item.destination, item.replace, options)
-                                                : CopyItem(item.source, item.destination, options);
-        if (result == TransferResult::Done) {
-            if (job.box)
-                job.box->animationManager.PostCallback([weak, item] { FinishDroppedCopy(weak, item); });
-        } else if (result == TransferResult::Failed) {
-            Logger::GetInstance().Log(
-                L"DesktopContainer", L"ERROR",
-                std::wstring(item.move ? L"Failed to move dropped item: " : L"Failed to copy dropped item: ") +
-                    item.source);
+    int moved = 0, copied = 0;
+    try {
+        for (const CopyJobItem& item : job.items) {
+            if (FileJobCancelled())
+                break;
+            s_copyProgress.SetCurrentName(item.source);
+            s_copyProgress.fraction = 0.0f;
+            PostRepaint(target, true);
+            TransferReport report;
+            const TransferResult result = item.move
+                                              ? MoveItem(item.source, item.destination, item.replace, options, &report)
+                                              : CopyItem(item.source, item.destination, options, &report);
+            if (result == TransferResult::Done || result == TransferResult::Incomplete) {
+                // What stayed at the source makes the item a copy: undo must
+                // not move it back over what is still there.
+                CopyJobItem finished = item;
+                finished.move = item.move && result == TransferResult::Done;
+                ++(finished.move ? moved : copied);
+                if (job.box)
+                    job.box->animationManager.PostCallback([weak, finished] { FinishDroppedCopy(weak, finished); });
+            } else if (result == TransferResult::Failed) {
+                Logger::GetInstance().Log(
+                    L"DesktopContainer", L"ERROR",
+                    std::wstring(item.move ? L"Failed to move dropped item: " : L"Failed to copy dropped item: ") +
+                        item.source);
+            }
+            if (job.box && !report.leftBehind.empty()) {
+                const bool taken = result == TransferResult::Incomplete;
+                job.box->animationManager.PostCallback(
+                    [item, taken, left = std::move(report.leftBehind)] { ReportLeftBehind(item, taken, left); });
+            }
         }
+    } catch (...) {
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"A drop job stopped on an unexpected error.");
     }
+    // The source hears MOVE (as the logical effect only) when something
+    // really left it, COPY when only copies were made.
+    const DWORD effect = moved > 0 ? DROPEFFECT_MOVE : copied > 0 ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    if (job.box && job.outcome)
+        job.box->animationManager.PostCallback(
+            [outcome = std::move(job.outcome), effect] { FinishOutcome(outcome, effect); });
     EndFileJobWorker(target);
 }
 
@@ -114,8 +189,10 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
 {
     BoxRuntime* runtime = FindBoxRuntime(box);
     auto managerEntry = s_boxIconManagers.find(box);
-    if (!runtime || managerEntry == s_boxIconManagers.end())
+    if (!runtime || managerEntry == s_boxIconManagers.end() || drop.effect == DROPEFFECT_NONE) {
+        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
         return;
+    }
     KelmIconManager& manager = managerEntry->second;
     const HWND hwnd = box->GetHwnd();
 
@@ -136,7 +213,10 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     }
     const bool foreign = owner != box;
 
-    if (!(runtime->UseTargetFolder && FolderExists(runtime->TargetFolder))) {
+    // A folder that went away since the drop makes records of where the
+    // files are, as a box without a folder does.
+    const std::wstring folder = BoxFolder(*runtime);
+    if (drop.effect == DROPEFFECT_LINK || folder.empty()) {
         int index = placement.insertIndex;
         for (const std::wstring& path : drop.paths) {
             UndoRecord record;
@@ -152,25 +232,26 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
         manager.Renumber();
         SaveBoxIcons(manager);
         Invalidate(box);
+        FinishOutcome(drop.outcome, DROPEFFECT_LINK);
         return;
     }
 
-    const bool ctrl = drop.ctrlAtDrop || GetAsyncKeyState(VK_CONTROL) < 0;
-    // A drag that only offers a copy (another box's locked files, a
-    // read-only source) is never moved.
-    const bool move = !ctrl && (drop.allowedEffects & DROPEFFECT_MOVE) != 0;
+    const bool move = drop.effect == DROPEFFECT_MOVE;
     const DropPlan::Disk disk{ExistsOnDisk, SameItem};
     const DropPlan::Plan plan =
-        DropPlan::PlanInto(drop.paths, runtime->TargetFolder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
+        DropPlan::PlanInto(drop.paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();
     // The question reset nothing the hover repaint needs.
     HoverAnimationCount = 0;
-    if (plan.cancelled)
+    if (plan.cancelled) {
+        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
         return;
+    }
 
     CopyJob job;
     job.box = box;
     job.conflictChoice = plan.choice;
+    job.outcome = drop.outcome;
     for (const DropPlan::Item& planned : plan.items) {
         CopyJobItem item;
         item.source = planned.source;
@@ -188,7 +269,14 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
         manager.Renumber();
         SaveBoxIcons(manager);
         Invalidate(box);
+        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
         return;
     }
-    StartFileJob(box, [job = std::move(job)]() mutable { CopyFilesWorker(std::move(job)); });
+    if (!StartFileJob(box, [job = std::move(job)]() mutable { CopyFilesWorker(std::move(job)); })) {
+        // Another job holds the worker: nothing was touched, the files stay
+        // where they are, and the user hears why they did not arrive.
+        NotifyUserOnce(L"drop-refused:" + drop.paths.front(),
+                       L"另一项文件操作正在进行，拖入的文件没有放入收纳盒，仍在原来的位置。\n请在当前操作完成后重试。");
+        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
+    }
 }

@@ -15,22 +15,35 @@
 #include "box/fileops/CopyJob.h"
 
 class KelmWindow;
+class DropOutcome;
+struct BoxRuntime;
 
 struct DroppedFiles {
     std::vector<std::wstring> paths;
     // Cursor at the drop, screen pixels.
     POINT cursor{};
-    // The drag's allowed effects and whether Ctrl was held at the drop.
-    DWORD allowedEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE;
-    bool ctrlAtDrop = false;
+    // Decided once, at the drop: DROPEFFECT_MOVE or DROPEFFECT_COPY into the
+    // box's folder, DROPEFFECT_LINK for records of where the files are.
+    DWORD effect = DROPEFFECT_LINK;
+    // What the drag's source hears when the import has ended; may be empty.
+    std::shared_ptr<DropOutcome> outcome;
 };
+
+// The one decision of a drop, made when it lands: a box with its folder
+// moves the files in (copies them with Ctrl, or when the drag cannot
+// move); a box without one records where they are (LINK). NONE refuses
+// the drop: every path is the box's folder or one of its ancestors.
+DWORD DecideDropEffect(const BoxRuntime& runtime, const std::vector<std::wstring>& paths, DWORD allowedEffects,
+                       bool ctrlHeld);
 
 // The same-name question: 0 numbered copy, 1 overwrite, -1 cancel. Asked at
 // most once per drop; tests replace it.
 extern std::function<int(HWND owner)> s_sameNameQuestion;
 
-// Imports the drop into the box (the body of the drop timer). Ctrl held now
-// or at the drop copies; a drag that does not allow moving is copied.
+// Imports the drop into the box (the body of the drop timer) as decided at
+// the drop, and finishes its outcome with what was really done: at once
+// when nothing is moved or copied (a cancelled question, a refused job),
+// else when the worker has ended.
 void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFiles& drop);
 
 // The worker of a drop job (its own thread).

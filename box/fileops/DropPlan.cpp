@@ -4,20 +4,21 @@
 #include <cwctype>
 #include <set>
 
+#include "app/CommonHelpers.h"
+
 namespace DropPlan
 {
 
 namespace
 {
 
+// Paths compared without case, in the one form of stored folders (a box's
+// folder may still hold the store's doubled backslashes).
 std::wstring Normalized(const std::wstring& path)
 {
-    std::wstring out;
-    out.reserve(path.size());
-    for (wchar_t c : path)
-        out.push_back(c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c)));
-    while (out.size() > 1 && out.back() == L'\\')
-        out.pop_back();
+    std::wstring out = NormalizeStoredPath(path);
+    for (wchar_t& c : out)
+        c = static_cast<wchar_t>(std::towlower(c));
     return out;
 }
 
@@ -79,9 +80,10 @@ bool IsSameOrAncestor(const std::wstring& candidate, const std::wstring& folder)
     return f.size() == a.size() || f[a.size()] == L'\\' || a.back() == L'\\';
 }
 
-Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& folder, const Disk& disk,
+Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& storedFolder, const Disk& disk,
               const std::function<int()>& ask)
 {
+    const std::wstring folder = NormalizeStoredPath(storedFolder);
     Plan plan;
     // Destinations this job will create, so that two sources of one name
     // are never planned onto one file (the second move would replace the

@@ -33,7 +33,8 @@ Placement PlaceAmong(const std::vector<Point>& recordPositions, float iconEdge, 
 std::wstring NumberedName(const std::wstring& name, int n);
 
 // Whether candidate is the folder itself or one of its ancestors (compared
-// without case, either kind of separator, trailing separators ignored).
+// without case, either kind of separator, trailing separators and the
+// store's doubled backslashes ignored).
 bool IsSameOrAncestor(const std::wstring& candidate, const std::wstring& folder);
 
 struct Disk {
@@ -58,7 +59,8 @@ struct Plan {
     bool cancelled = false;
 };
 
-// Plans the sources into folder. ask runs at the first destination that
+// Plans the sources into folder (as stored: doubled backslashes are
+// collapsed, and the destinations are in that one form). ask runs at the first destination that
 // exists and returns 0, 1 or -1 (cancel: the plan is empty and cancelled).
 // Missing sources, the folder itself and its ancestors, and items that are
 // already the destination are left out. Two sources of one name never

@@ -1,30 +1,56 @@
 #include "box/fileops/FileTransfer.h"
 
-#include <filesystem>
-#include <system_error>
+#include <utility>
 
 #include "ui/core/TextHelpers.h"
-
-namespace fs = std::filesystem;
 
 namespace
 {
 
-bool IsFolder(const std::wstring& path)
+DWORD AttributesOf(const std::wstring& path)
 {
-    std::error_code ec;
-    return fs::is_directory(fs::path(path), ec);
+    return GetFileAttributesW(path.c_str());
 }
 
 bool PathExists(const std::wstring& path)
 {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(fs::path(path), ec));
+    return AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A symbolic link or junction: the entry itself, never what it points to.
+bool IsLinkAttributes(DWORD attributes)
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool IsFolderAttributes(DWORD attributes)
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool Cancelled(const TransferOptions& options)
 {
     return options.cancelled && options.cancelled();
+}
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name)
+{
+    if (!folder.empty() && folder.back() == L'\\')
+        return folder + name;
+    return folder + L"\\" + name;
+}
+
+bool Rename(const TransferOptions& options, const std::wstring& from, const std::wstring& to, DWORD flags)
+{
+    if (options.rename)
+        return options.rename(from, to, flags);
+    return MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE;
+}
+
+void Report(TransferReport* report, const std::wstring& path)
+{
+    if (report)
+        report->leftBehind.push_back(path);
 }
 
 // A name beside the destination that nothing uses yet; hidden so that the
@@ -38,45 +64,149 @@ std::wstring PartFileFor(const std::wstring& destination)
     }
 }
 
-TransferResult CopyTree(const fs::path& source, const fs::path& destination, const TransferOptions& options)
+// Calls visit(name, attributes) for every entry of the folder but "." and
+// ".."; false when the folder cannot be listed or visit asks to stop.
+template <typename Visit> bool ForEachEntry(const std::wstring& folder, Visit visit)
 {
-    std::error_code ec;
-    if (!fs::is_directory(destination, ec)) {
-        if (!fs::create_directory(destination, ec) || ec)
-            return TransferResult::Failed;
+    WIN32_FIND_DATAW data;
+    HANDLE find =
+        FindFirstFileExW(Join(folder, L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    bool listed = true;
+    for (;;) {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L".." && !visit(name, data.dwFileAttributes)) {
+            listed = false;
+            break;
+        }
+        if (!FindNextFileW(find, &data)) {
+            listed = GetLastError() == ERROR_NO_MORE_FILES;
+            break;
+        }
     }
-    fs::directory_iterator it(source, ec), end;
-    if (ec)
+    FindClose(find);
+    return listed;
+}
+
+// Removes a tree this program created. A link in it is removed as a link;
+// nothing is reached through it.
+void RemoveCreatedTree(const std::wstring& folder)
+{
+    ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
+        const std::wstring path = Join(folder, name);
+        if (IsFolderAttributes(attributes) && !IsLinkAttributes(attributes)) {
+            RemoveCreatedTree(path);
+        } else if (IsFolderAttributes(attributes)) {
+            RemoveDirectoryW(path.c_str());
+        } else {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        }
+        return true;
+    });
+    RemoveDirectoryW(folder.c_str());
+}
+
+// What a folder copy took, so that a move removes exactly that.
+struct CopiedTree {
+    // Source and destination of every copied file.
+    std::vector<std::pair<std::wstring, std::wstring>> files;
+    // Source folders, each after the folders inside it.
+    std::vector<std::wstring> folders;
+};
+
+TransferResult CopyTree(const std::wstring& source, const std::wstring& destination, const TransferOptions& options,
+                        CopiedTree& tree, TransferReport* report)
+{
+    if (!IsFolderAttributes(AttributesOf(destination)) && !CreateDirectoryW(destination.c_str(), nullptr))
         return TransferResult::Failed;
-    for (; it != end; it.increment(ec)) {
-        if (ec)
-            return TransferResult::Failed;
-        if (Cancelled(options))
-            return TransferResult::Cancelled;
-        const fs::path from = it->path();
-        const fs::path to = destination / from.filename();
-        TransferResult result = fs::is_directory(from, ec)
-                                    ? CopyTree(from, to, options)
-                                    : CopyFileAtomically(from.wstring(), to.wstring(), true, options);
-        if (result != TransferResult::Done)
-            return result;
-    }
-    return ec ? TransferResult::Failed : TransferResult::Done;
+    TransferResult result = TransferResult::Done;
+    const bool listed = ForEachEntry(source, [&](const std::wstring& name, DWORD attributes) {
+        if (Cancelled(options)) {
+            result = TransferResult::Cancelled;
+            return false;
+        }
+        const std::wstring from = Join(source, name);
+        const std::wstring to = Join(destination, name);
+        // Neither a link of the source nor one already at the destination
+        // is followed: the first would copy (and a move then delete) what
+        // lies elsewhere, the second would write elsewhere.
+        if (IsLinkAttributes(attributes) || IsLinkAttributes(AttributesOf(to))) {
+            Report(report, from);
+            return true;
+        }
+        if (IsFolderAttributes(attributes)) {
+            result = CopyTree(from, to, options, tree, report);
+        } else {
+            result = CopyFileAtomically(from, to, true, options);
+            if (result == TransferResult::Done)
+                tree.files.emplace_back(from, to);
+        }
+        return result == TransferResult::Done;
+    });
+    if (result == TransferResult::Done && !listed)
+        return TransferResult::Failed;
+    if (result == TransferResult::Done)
+        tree.folders.push_back(source);
+    return result;
 }
 
 // Copies a folder; when the copy does not complete, whatever it created of
 // a destination that did not exist before is removed again.
-TransferResult CopyFolder(const std::wstring& source, const std::wstring& destination, const TransferOptions& options)
+TransferResult CopyFolder(const std::wstring& source, const std::wstring& destination, const TransferOptions& options,
+                          CopiedTree& tree, TransferReport* report)
 {
     const bool existedBefore = PathExists(destination);
     if (options.onFolder)
         options.onFolder();
-    const TransferResult result = CopyTree(fs::path(source), fs::path(destination), options);
-    if (result != TransferResult::Done && !existedBefore) {
-        std::error_code ec;
-        fs::remove_all(fs::path(destination), ec);
-    }
+    const TransferResult result = CopyTree(source, destination, options, tree, report);
+    if (result != TransferResult::Done && !existedBefore)
+        RemoveCreatedTree(destination);
     return result;
+}
+
+bool SameSize(const std::wstring& a, const std::wstring& b)
+{
+    WIN32_FILE_ATTRIBUTE_DATA first{}, second{};
+    return GetFileAttributesExW(a.c_str(), GetFileExInfoStandard, &first) &&
+           GetFileAttributesExW(b.c_str(), GetFileExInfoStandard, &second) &&
+           first.nFileSizeHigh == second.nFileSizeHigh && first.nFileSizeLow == second.nFileSizeLow;
+}
+
+// Deletes a source file whose copy stands complete at copy; a file that
+// stays keeps its attributes.
+bool DeleteCopiedFile(const std::wstring& file, const std::wstring& copy)
+{
+    if (!SameSize(file, copy))
+        return false;
+    const DWORD attributes = AttributesOf(file);
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(file.c_str()))
+        return true;
+    SetFileAttributesW(file.c_str(), attributes);
+    return false;
+}
+
+// Removes of a copied folder's source only the files whose copy stands
+// complete, then every folder left empty; a folder that still holds
+// something (a link, a file that could not be removed) stays.
+TransferResult RemoveCopiedSource(const std::wstring& source, const CopiedTree& tree, TransferReport* report)
+{
+    bool allRemoved = true;
+    for (const auto& [from, to] : tree.files) {
+        if (!DeleteCopiedFile(from, to)) {
+            Report(report, from);
+            allRemoved = false;
+        }
+    }
+    for (const std::wstring& folder : tree.folders)
+        RemoveDirectoryW(folder.c_str());
+    if (!PathExists(source))
+        return TransferResult::Done;
+    if (allRemoved && (!report || report->leftBehind.empty()))
+        Report(report, source);
+    return TransferResult::Incomplete;
 }
 
 } // namespace
@@ -110,45 +240,69 @@ TransferResult CopyFileAtomically(const std::wstring& source, const std::wstring
     return TransferResult::Done;
 }
 
-TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, const TransferOptions& options)
+TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, const TransferOptions& options,
+                        TransferReport* report)
 {
-    if (IsFolder(source))
-        return CopyFolder(source, destination, options);
-    return CopyFileAtomically(source, destination, true, options);
+    const DWORD attributes = AttributesOf(source);
+    if (attributes == INVALID_FILE_ATTRIBUTES || IsLinkAttributes(AttributesOf(destination)))
+        return TransferResult::Failed;
+    if (IsLinkAttributes(attributes)) {
+        Report(report, source);
+        return TransferResult::Failed;
+    }
+    if (!IsFolderAttributes(attributes))
+        return CopyFileAtomically(source, destination, true, options);
+    CopiedTree tree;
+    const size_t leftBefore = report ? report->leftBehind.size() : 0;
+    const TransferResult result = CopyFolder(source, destination, options, tree, report);
+    if (result == TransferResult::Done && report && report->leftBehind.size() > leftBefore)
+        return TransferResult::Incomplete;
+    return result;
 }
 
 TransferResult MoveItem(const std::wstring& source, const std::wstring& destination, bool replace,
-                        const TransferOptions& options)
+                        const TransferOptions& options, TransferReport* report)
 {
     if (Cancelled(options))
         return TransferResult::Cancelled;
-    if (!PathExists(source))
+    const DWORD attributes = AttributesOf(source);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
         return TransferResult::Failed;
-    if (IsFolder(source)) {
-        const bool destinationExists = PathExists(destination);
-        if (destinationExists && !replace)
-            return TransferResult::Failed;
-        // A rename moves a whole tree at once on one volume; over an
-        // existing folder the trees are merged by copying instead.
-        if (!destinationExists && MoveFileExW(source.c_str(), destination.c_str(), 0))
+    const bool destinationExists = PathExists(destination);
+    if (destinationExists && (!replace || IsLinkAttributes(AttributesOf(destination))))
+        return TransferResult::Failed;
+    const bool link = IsLinkAttributes(attributes);
+    if (IsFolderAttributes(attributes)) {
+        // A rename moves a whole tree (or a link as a link) at once on one
+        // volume; over an existing folder the trees are merged by copying.
+        if (!destinationExists && Rename(options, source, destination, 0))
             return TransferResult::Done;
-        const TransferResult copied = CopyFolder(source, destination, options);
+        if (link) {
+            Report(report, source);
+            return TransferResult::Failed;
+        }
+        CopiedTree tree;
+        const TransferResult copied = CopyFolder(source, destination, options, tree, report);
         if (copied != TransferResult::Done)
             return copied;
-        std::error_code ec;
-        fs::remove_all(fs::path(source), ec);
-        return TransferResult::Done;
+        return RemoveCopiedSource(source, tree, report);
     }
     // MOVEFILE_REPLACE_EXISTING swaps the file in one step: the old file is
     // never deleted before the new one stands in its place.
-    if (MoveFileExW(source.c_str(), destination.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))
+    if (Rename(options, source, destination, replace ? MOVEFILE_REPLACE_EXISTING : 0))
         return TransferResult::Done;
+    if (link) {
+        Report(report, source);
+        return TransferResult::Failed;
+    }
     const TransferResult copied = CopyFileAtomically(source, destination, replace, options);
     if (copied != TransferResult::Done)
         return copied;
     // Only now that the copy stands complete may the source go; a source
     // that cannot be removed leaves two copies, never none.
-    SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(source.c_str());
+    if (!DeleteCopiedFile(source, destination)) {
+        Report(report, source);
+        return TransferResult::Incomplete;
+    }
     return TransferResult::Done;
 }

@@ -1,20 +1,26 @@
 // Copying and moving one file or folder without ever losing data: copies
 // go to a hidden part file first and replace the destination only once
-// complete, a move across volumes deletes its source only after the copy
-// succeeded, and a failed or cancelled copy leaves no partial destination
-// behind. Any thread; never throws.
+// complete, a move across volumes deletes of its source only what was
+// copied and checked, and a failed or cancelled copy leaves no partial
+// destination behind. Links (symbolic links, junctions) are never followed:
+// not into while copying, not through while removing. Any thread; never
+// throws.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Names of the part files a copy writes before renaming them into place.
 constexpr const wchar_t* kPartFileSuffix = L".tessik-part";
 bool IsPartFileName(const std::wstring& name);
 
-enum class TransferResult { Done, Failed, Cancelled };
+// Incomplete: the destination holds what could be taken, but part of the
+// source stayed where it was (a link, or an entry that could not be
+// removed); both are kept.
+enum class TransferResult { Done, Failed, Cancelled, Incomplete };
 
 struct TransferOptions {
     // Handed to CopyFileExW for every file.
@@ -24,15 +30,25 @@ struct TransferOptions {
     std::function<bool()> cancelled;
     // Called before a folder is copied file by file.
     std::function<void()> onFolder;
+    // Renames within one volume; MoveFileExW when empty. A rename that
+    // fails (another volume) makes a move copy and then remove.
+    std::function<bool(const std::wstring& from, const std::wstring& to, DWORD flags)> rename;
+};
+
+struct TransferReport {
+    // Source entries not taken (links) or not removed after their copy.
+    std::vector<std::wstring> leftBehind;
 };
 
 // Copies a file or a folder tree; existing files of the destination are
-// replaced (a folder is merged into an existing one).
-TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, const TransferOptions& options);
+// replaced (a folder is merged into an existing one). Links inside a folder
+// are left out and reported; a link given as the item is not copied.
+TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, const TransferOptions& options,
+                        TransferReport* report = nullptr);
 // Moves a file or folder. Without replace an existing destination makes
 // the move fail; with it a file is replaced and a folder merged.
 TransferResult MoveItem(const std::wstring& source, const std::wstring& destination, bool replace,
-                        const TransferOptions& options);
+                        const TransferOptions& options, TransferReport* report = nullptr);
 // Copies one file through a part file beside the destination, then renames
 // it into place (over an existing file only with replace).
 TransferResult CopyFileAtomically(const std::wstring& source, const std::wstring& destination, bool replace,

@@ -39,6 +39,28 @@ TEST(CommonHelpers, TextAndPathParts)
     }
 }
 
+TEST(CommonHelpers, StoredFoldersCompareInOneForm)
+{
+    const struct {
+        const wchar_t* stored;
+        const wchar_t* normal;
+    } cases[] = {
+        {L"C:\\\\Users\\\\me\\\\box", L"C:\\Users\\me\\box"}, // the store's doubling
+        {L"C:\\Users\\me\\box\\", L"C:\\Users\\me\\box"},     // trailing separator
+        {L"D:\\\\", L"D:\\"},                                 // a root keeps its backslash
+        {L"D:\\", L"D:\\"},
+        {L"D:/data//box/", L"D:\\data\\box"},
+        {L"\\\\\\\\server\\\\share\\\\box", L"\\\\server\\share\\box"}, // doubled network path
+        {L"\\\\server\\share", L"\\\\server\\share"},                   // network path as typed
+        {L"\\\\\\\\?\\\\D:\\\\box", L"\\\\?\\D:\\box"},
+        {L"\\\\?\\D:\\", L"\\\\?\\D:\\"},
+        {L"\\\\?\\D:\\a/b", L"\\\\?\\D:\\a/b"}, // a verbatim path takes slashes as they are
+        {L"", L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(NormalizeStoredPath(c.stored), c.normal) << c.stored;
+}
+
 TEST(CommonHelpers, ForwardSlashesKeepAtMost511Characters)
 {
     wchar_t buffer[600];

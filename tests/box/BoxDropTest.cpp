@@ -1,15 +1,22 @@
 // Files dropped on a box through its OLE drop target: moved into a folder
 // box (copied with Ctrl or a copy-only drag) with records, undo records
 // and the store saved; mapping records for a mapping box; each same-name
-// answer; refused drops answer "no effect".
+// answer; refused drops answer "no effect"; the source never hears MOVE
+// for what the box moved itself or did not take, whether it waits for the
+// result (asynchronous mode) or hears it from Drop.
 #include <gtest/gtest.h>
 
+#include <shldisp.h>
+#include <shlobj.h>
+
 #include <filesystem>
+#include <map>
 
 #include "BoxTestSupport.h"
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
+#include "app/UserNotice.h"
 #include "box/BoxCreation.h"
 #include "box/BoxDrop.h"
 #include "box/BoxServices.h"
@@ -28,6 +35,91 @@ namespace fs = std::filesystem;
 
 namespace
 {
+
+// A drag source's data object as another program offers it: the file list,
+// the effects the target sets into it, and optionally the asynchronous
+// mode in which the source waits for the target's result.
+class SourceData : public IDataObject, public IDataObjectAsyncCapability
+{
+public:
+    SourceData(const std::vector<std::wstring>& paths, bool async)
+        : files_(new KelmDragHelper::CDataObject(KelmDragHelper::BuildDropFilesBlock(paths))), async_(async)
+    {
+    }
+    virtual ~SourceData() { files_->Release(); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
+    {
+        if (riid == IID_IUnknown || riid == IID_IDataObject)
+            *object = static_cast<IDataObject*>(this);
+        else if (riid == __uuidof(IDataObjectAsyncCapability))
+            *object = static_cast<IDataObjectAsyncCapability*>(this);
+        else
+            return *object = nullptr, E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        if (--refs_ == 0) {
+            delete this;
+            return 0;
+        }
+        return refs_;
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* f, STGMEDIUM* m) override { return files_->GetData(f, m); }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* f) override { return files_->QueryGetData(f); }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) override
+    {
+        wchar_t name[128] = {};
+        GetClipboardFormatNameW(format->cfFormat, name, 128);
+        DWORD value = *static_cast<DWORD*>(GlobalLock(medium->hGlobal));
+        GlobalUnlock(medium->hGlobal);
+        set[name] = value;
+        if (release)
+            GlobalFree(medium->hGlobal);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD d, IEnumFORMATETC** e) override
+    {
+        return files_->EnumFormatEtc(d, e);
+    }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+    HRESULT STDMETHODCALLTYPE SetAsyncMode(BOOL mode) override { return async_ = mode, S_OK; }
+    HRESULT STDMETHODCALLTYPE GetAsyncMode(BOOL* mode) override { return *mode = async_, S_OK; }
+    HRESULT STDMETHODCALLTYPE StartOperation(IBindCtx*) override { return started = true, S_OK; }
+    HRESULT STDMETHODCALLTYPE InOperation(BOOL* in) override { return *in = started && !ended, S_OK; }
+    HRESULT STDMETHODCALLTYPE EndOperation(HRESULT result, IBindCtx*, DWORD effects) override
+    {
+        ended = true;
+        endResult = result;
+        endEffect = effects;
+        return S_OK;
+    }
+
+    // What a source that deletes on a move would act on.
+    DWORD Performed() const { return set.count(CFSTR_PERFORMEDDROPEFFECT) ? set.at(CFSTR_PERFORMEDDROPEFFECT) : 0; }
+    DWORD Logical() const
+    {
+        return set.count(CFSTR_LOGICALPERFORMEDDROPEFFECT) ? set.at(CFSTR_LOGICALPERFORMEDDROPEFFECT) : 0;
+    }
+
+    std::map<std::wstring, DWORD> set;
+    bool started = false, ended = false;
+    HRESULT endResult = S_OK;
+    DWORD endEffect = 0xFFFF;
+
+private:
+    KelmDragHelper::CDataObject* files_;
+    BOOL async_;
+    ULONG refs_ = 1;
+};
 
 class BoxDropTest : public ::testing::Test
 {
@@ -83,17 +175,23 @@ protected:
     // answered at the drop.
     DWORD Drop(const BoxWindowPtr& box, const std::vector<std::wstring>& paths, DWORD allowed, DWORD keys = 0)
     {
+        auto* data = new KelmDragHelper::CDataObject(KelmDragHelper::BuildDropFilesBlock(paths));
+        const DWORD effect = DropData(box, data, allowed, keys);
+        data->Release();
+        return effect;
+    }
+
+    DWORD DropData(const BoxWindowPtr& box, IDataObject* data, DWORD allowed, DWORD keys = 0)
+    {
         RECT rc{};
         GetWindowRect(box->GetHwnd(), &rc);
         SetCursorPos(rc.left + 150, rc.top + 200);
         PaintNow(box->GetHwnd());
-        auto* data = new KelmDragHelper::CDataObject(KelmDragHelper::BuildDropFilesBlock(paths));
         DWORD effect = allowed;
         const POINTL point{rc.left + 150, rc.top + 200};
         box->dropTarget->DragEnter(data, keys | MK_LBUTTON, point, &effect);
         effect = allowed;
         box->dropTarget->Drop(data, keys, point, &effect);
-        data->Release();
         return effect;
     }
 
@@ -130,7 +228,7 @@ TEST_F(BoxDropTest, FilesMoveIntoAFolderBoxWithRecordsUndoAndStore)
     TempFolder::WriteBytes(In(L"photos\\p.jpg"), "p");
     const DWORD effect =
         Drop(folderBox, {In(L"a.txt"), In(L"b.txt"), In(L"photos")}, DROPEFFECT_COPY | DROPEFFECT_MOVE);
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "the box moves them itself";
     WaitForImport();
 
     const std::wstring folder = Folder();
@@ -257,4 +355,160 @@ TEST_F(BoxDropTest, RefusedDropsAnswerNoEffect)
     EXPECT_FALSE(BoxDropPending());
     WaitForImport();
     EXPECT_TRUE(fs::exists(In(L"r.txt")));
+}
+
+TEST_F(BoxDropTest, TheSourceNeverHearsMoveForWhatTheBoxMovedItself)
+{
+    for (const bool async : {false, true}) {
+        SCOPED_TRACE(async ? "a source that waits" : "a source that hears Drop");
+        const std::wstring name = async ? L"wait.txt" : L"now.txt";
+        TempFolder::WriteBytes(In(name), "x");
+        auto* data = new SourceData({In(name)}, async);
+        EXPECT_EQ(DropData(folderBox, data, DROPEFFECT_COPY | DROPEFFECT_MOVE), static_cast<DWORD>(DROPEFFECT_NONE));
+        WaitForImport();
+        EXPECT_FALSE(fs::exists(In(name)));
+        EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\" + name), "x");
+        EXPECT_EQ(data->Performed(), static_cast<DWORD>(DROPEFFECT_NONE));
+        EXPECT_EQ(data->started, async);
+        if (async) {
+            EXPECT_TRUE(data->ended);
+            EXPECT_EQ(data->endResult, S_OK);
+            EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_NONE)) << "nothing left for the source to delete";
+            EXPECT_EQ(data->Logical(), static_cast<DWORD>(DROPEFFECT_MOVE)) << "but it was a move";
+        }
+        data->Release();
+    }
+}
+
+TEST_F(BoxDropTest, NothingTakenIsNeverAnsweredMove)
+{
+    TempFolder::WriteBytes(Folder() + L"\\same.txt", "old");
+    TempFolder::WriteBytes(In(L"same.txt"), "new");
+    TempFolder::WriteBytes(In(L"other.txt"), "other");
+    const DWORD both = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    auto expectNothingTaken = [](SourceData* data) {
+        EXPECT_NE(data->Performed(), static_cast<DWORD>(DROPEFFECT_MOVE));
+        EXPECT_TRUE(data->ended);
+        EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_NONE));
+        EXPECT_NE(data->endResult, S_OK);
+        EXPECT_EQ(data->Logical(), static_cast<DWORD>(DROPEFFECT_NONE));
+        data->Release();
+    };
+    {
+        SCOPED_TRACE("the same-name question cancelled");
+        answer = -1;
+        auto* data = new SourceData({In(L"same.txt")}, true);
+        EXPECT_EQ(DropData(folderBox, data, both), static_cast<DWORD>(DROPEFFECT_NONE));
+        WaitForImport();
+        EXPECT_EQ(answers, 1);
+        expectNothingTaken(data);
+        EXPECT_EQ(TempFolder::ReadBytes(In(L"same.txt")), "new");
+        EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\same.txt"), "old");
+    }
+    {
+        SCOPED_TRACE("the job refused because another one runs");
+        auto* data = new SourceData({In(L"other.txt")}, true);
+        DropData(folderBox, data, both);
+        // Another job starts between the drop and its import.
+        s_copyProgress.busy = true;
+        s_copyProgress.workerRunning = true;
+        for (int i = 0; i < 100 && BoxDropPending(); ++i)
+            PumpMessages(20);
+        s_copyProgress.busy = false;
+        s_copyProgress.workerRunning = false;
+        expectNothingTaken(data);
+        EXPECT_EQ(TempFolder::ReadBytes(In(L"other.txt")), "other");
+        EXPECT_TRUE(WasUserNotified(L"drop-refused:" + In(L"other.txt"))) << "the user hears why";
+        EXPECT_TRUE(RecordPaths(folderBox).empty());
+    }
+    {
+        SCOPED_TRACE("the box's folder is gone: records of where the files are");
+        const std::wstring folder = Folder();
+        fs::rename(folder, folder + L"-away");
+        auto* data = new SourceData({In(L"other.txt")}, true);
+        EXPECT_NE(DropData(folderBox, data, both | DROPEFFECT_LINK), static_cast<DWORD>(DROPEFFECT_MOVE));
+        WaitForImport();
+        fs::rename(folder + L"-away", folder);
+        EXPECT_TRUE(data->ended);
+        EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_LINK));
+        EXPECT_EQ(data->Performed(), static_cast<DWORD>(DROPEFFECT_LINK));
+        data->Release();
+        EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{In(L"other.txt")});
+        EXPECT_EQ(TempFolder::ReadBytes(In(L"other.txt")), "other");
+    }
+}
+
+TEST_F(BoxDropTest, TheBoxFolderAndItsAncestorsAreRefusedAsStored)
+{
+    BoxRuntime& runtime = s_boxRuntimes.at(folderBox);
+    const std::wstring folder = runtime.TargetFolder;
+    const std::wstring parent = fs::path(folder).parent_path().wstring();
+    // The store keeps the folder with every backslash doubled.
+    std::wstring doubled = folder;
+    for (size_t i = 0; (i = doubled.find(L'\\', i)) != std::wstring::npos; i += 2)
+        doubled.insert(i, 1, L'\\');
+    runtime.TargetFolder = doubled;
+    for (const std::wstring& dropped : {folder, parent}) {
+        auto* data = new SourceData({dropped}, false);
+        EXPECT_EQ(DropData(folderBox, data, DROPEFFECT_COPY | DROPEFFECT_MOVE), static_cast<DWORD>(DROPEFFECT_NONE));
+        EXPECT_EQ(data->Performed(), static_cast<DWORD>(DROPEFFECT_NONE));
+        EXPECT_FALSE(BoxDropPending());
+        data->Release();
+        WaitForImport();
+    }
+    runtime.TargetFolder = folder;
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+    EXPECT_TRUE(fs::exists(folder));
+    EXPECT_FALSE(fs::exists(folder + L"\\" + fs::path(folder).filename().wstring())) << "no folder nested into itself";
+}
+
+TEST_F(BoxDropTest, CopyOrMoveIsDecidedOnceAtTheDrop)
+{
+    TempFolder::WriteBytes(In(L"k.txt"), "k");
+    EXPECT_EQ(Drop(folderBox, {In(L"k.txt")}, DROPEFFECT_COPY | DROPEFFECT_MOVE), static_cast<DWORD>(DROPEFFECT_NONE));
+    // Ctrl goes down after the drop, before its import.
+    INPUT key{};
+    key.type = INPUT_KEYBOARD;
+    key.ki.wVk = VK_CONTROL;
+    SendInput(1, &key, sizeof(key));
+    WaitForImport();
+    key.ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(1, &key, sizeof(key));
+    EXPECT_FALSE(fs::exists(In(L"k.txt"))) << "the drop was a move and stays one";
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\k.txt"), "k");
+}
+
+TEST_F(BoxDropTest, AnItemThatCouldNotLeaveItsSourceIsACopyAndTheUserHearsIt)
+{
+    TempFolder::WriteBytes(In(L"held.txt"), "held");
+    TempFolder::WriteBytes(In(L"free.txt"), "free");
+    // Another program holds the file open without allowing its deletion.
+    HANDLE held =
+        CreateFileW(In(L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    auto* data = new SourceData({In(L"held.txt")}, true);
+    DropData(folderBox, data, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    CloseHandle(held);
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"held.txt")), "held");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\held.txt"), "held");
+    EXPECT_TRUE(WasUserNotified(L"drop-left:" + In(L"held.txt")));
+    EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(data->Logical(), static_cast<DWORD>(DROPEFFECT_COPY)) << "nothing left its source";
+    data->Release();
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    ASSERT_EQ(undo.size(), 1u);
+    EXPECT_TRUE(undo[0].extra.empty()) << "undo does not move a copy back over the file that stayed";
+
+    // Beside an item that did leave its source, the drop was a move.
+    held = CreateFileW(In(L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    answer = 0;
+    data = new SourceData({In(L"held.txt"), In(L"free.txt")}, true);
+    DropData(folderBox, data, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    CloseHandle(held);
+    EXPECT_FALSE(fs::exists(In(L"free.txt")));
+    EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_EQ(data->Logical(), static_cast<DWORD>(DROPEFFECT_MOVE));
+    data->Release();
 }

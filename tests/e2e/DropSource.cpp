@@ -2,16 +2,22 @@
 // prefix to drop files on its windows the way another program does: a file
 // list (CF_HDROP) put into OLE drag and drop with copy and move allowed.
 //
-//   DropSource <screen x> <screen y> <file>...
+//   DropSource [--delete-on-move] <screen x> <screen y> <file>...
 //
 // The cursor is put on the point first, since OLE picks the target window
 // under the cursor. No button is held: the source ends the drag with a drop
 // itself after a few polls, enough for the target to see the drag enter.
-// Prints the effect the drop answered ("effect 2" for a move) and exits 0
-// when DoDragDrop reports a drop, 1 when it does not, 2 on bad use.
+// The data object offers the asynchronous mode: when the target starts it,
+// the program waits (bounded) for the target's result. With
+// --delete-on-move it then deletes its files when it was told they were
+// moved, as a source that finishes a move itself does.
+// Prints "result <hr> effect <effect> performed <value set by the target,
+// or -1> async <0|1>" and exits 0 when DoDragDrop reports a drop, 1 when
+// it does not, 2 on bad use.
 #include <windows.h>
 
 #include <ole2.h>
+#include <shldisp.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -63,7 +69,7 @@ HGLOBAL CopyGlobal(HGLOBAL source)
     return copy;
 }
 
-class FileListData : public IDataObject
+class FileListData : public IDataObject, public IDataObjectAsyncCapability
 {
 public:
     explicit FileListData(HGLOBAL files) : files_(files) {}
@@ -75,6 +81,11 @@ public:
             return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IDataObject) {
             *object = static_cast<IDataObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        if (riid == __uuidof(IDataObjectAsyncCapability)) {
+            *object = static_cast<IDataObjectAsyncCapability*>(this);
             AddRef();
             return S_OK;
         }
@@ -118,7 +129,21 @@ public:
             out->ptd = nullptr;
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    // Keeps only the effect the target reports as performed.
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release) override
+    {
+        if (!format || !medium || medium->tymed != TYMED_HGLOBAL)
+            return E_INVALIDARG;
+        if (format->cfFormat != RegisterClipboardFormatW(CFSTR_PERFORMEDDROPEFFECT))
+            return DV_E_FORMATETC;
+        if (auto* value = static_cast<DWORD*>(GlobalLock(medium->hGlobal))) {
+            performed = static_cast<long>(*value);
+            GlobalUnlock(medium->hGlobal);
+        }
+        if (release)
+            ReleaseStgMedium(medium);
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override
     {
         if (!formats)
@@ -136,7 +161,39 @@ public:
     HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
     HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
 
+    HRESULT STDMETHODCALLTYPE SetAsyncMode(BOOL mode) override { return Store(asyncMode, mode); }
+    HRESULT STDMETHODCALLTYPE GetAsyncMode(BOOL* mode) override { return Tell(mode, asyncMode); }
+    HRESULT STDMETHODCALLTYPE StartOperation(IBindCtx*) override { return Store(inOperation, TRUE); }
+    HRESULT STDMETHODCALLTYPE InOperation(BOOL* in) override { return Tell(in, inOperation); }
+    HRESULT STDMETHODCALLTYPE EndOperation(HRESULT result, IBindCtx*, DWORD effects) override
+    {
+        ended = true;
+        endResult = result;
+        endEffect = effects;
+        return S_OK;
+    }
+
+    BOOL asyncMode = TRUE;
+    BOOL inOperation = FALSE;
+    bool ended = false;
+    HRESULT endResult = S_OK;
+    DWORD endEffect = DROPEFFECT_NONE;
+    long performed = -1;
+
 private:
+    static HRESULT Store(BOOL& field, BOOL value)
+    {
+        field = value;
+        return S_OK;
+    }
+    static HRESULT Tell(BOOL* out, BOOL value)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = value;
+        return S_OK;
+    }
+
     HGLOBAL files_;
     LONG refCount_ = 1;
 };
@@ -187,12 +244,16 @@ private:
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 4) {
+    int first = 1;
+    const bool deleteOnMove = argc > 1 && std::wcscmp(argv[1], L"--delete-on-move") == 0;
+    if (deleteOnMove)
+        ++first;
+    if (argc < first + 3) {
         std::fwprintf(stderr, L"usage: see the top of DropSource.cpp\n");
         return 2;
     }
     std::vector<std::wstring> paths;
-    for (int i = 3; i < argc; ++i) {
+    for (int i = first + 2; i < argc; ++i) {
         wchar_t full[MAX_PATH * 4] = {};
         const DWORD length = GetFullPathNameW(argv[i], MAX_PATH * 4, full, nullptr);
         paths.emplace_back(length > 0 && length < MAX_PATH * 4 ? full : argv[i]);
@@ -206,14 +267,35 @@ int wmain(int argc, wchar_t** argv)
         OleUninitialize();
         return 1;
     }
-    SetCursorPos(_wtoi(argv[1]), _wtoi(argv[2]));
+    SetCursorPos(_wtoi(argv[first]), _wtoi(argv[first + 1]));
     auto* data = new FileListData(files);
     auto* source = new DropAfterPolls();
     DWORD effect = DROPEFFECT_NONE;
     const HRESULT result = DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
     source->Release();
+    // A target that works asynchronously answers later, through this
+    // program's message loop.
+    const bool async = data->inOperation;
+    if (async) {
+        const ULONGLONG until = GetTickCount64() + 60000;
+        MSG msg;
+        while (!data->ended && GetTickCount64() < until) {
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+        effect = data->ended && SUCCEEDED(data->endResult) ? data->endEffect : DROPEFFECT_NONE;
+    }
+    if (deleteOnMove && (effect & DROPEFFECT_MOVE)) {
+        for (const std::wstring& path : paths)
+            DeleteFileW(path.c_str());
+    }
+    const long performed = data->performed;
     data->Release();
     OleUninitialize();
-    std::wprintf(L"result 0x%08lx effect %lu\n", static_cast<unsigned long>(result), effect);
+    std::wprintf(L"result 0x%08lx effect %lu performed %ld async %d\n", static_cast<unsigned long>(result), effect,
+                 performed, async ? 1 : 0);
     return result == DRAGDROP_S_DROP ? 0 : 1;
 }

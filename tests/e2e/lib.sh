@@ -111,3 +111,33 @@ quit_from_tray() {
 
 # "[module][YYYY/MM/DD HH:MM:SS][LEVEL] text" with CR LF.
 LINE_RE='^\[[^]]*\]\[[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\]\[(INFO|WARNING|ERROR|FATAL)\] .*'$'\r''$'
+
+# The box store with one folder box: id, title, folder (a Unix path).
+seed_folder_box() {
+  cat >"$DATA/DesktopContainer.kelm" <<KELM
+Components{
+    ComID_$1{
+        id : "$1",
+        x : 200,
+        y : 100,
+        cx : 420,
+        cy : 520,
+        title : "$2",
+        clrtag : "#B0E0B0",
+        UseTargetFolder : true,
+        TargetFolder : "$(store_path "$3")"
+    }
+}
+KELM
+}
+
+# Waits (bounded) for the first box window; its screen rectangle is left in
+# bx, by, bw and bh.
+wait_box_rect() {
+  probe wait "Tessik.Kelm.Com.Container.Class.*" "Tessik.Com.Container" visible 20000 >/dev/null ||
+    fail "no box window"
+  local rect
+  rect=$(probe list | grep -F "Tessik.Kelm.Com.Container.Class." | awk -F'\t' '{print $5}' | head -n1)
+  IFS=, read -r bx by bw bh <<<"$rect"
+  [ "${bw:-0}" -gt 0 ] && [ "${bh:-0}" -gt 0 ] || fail "no box rectangle: $rect"
+}

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,3 +22,9 @@ extern RECT s_dragOutRect;
 // whether Ctrl was held when it was dropped.
 extern DWORD s_dropAllowedEffects;
 extern bool s_dropCtrlHeld;
+
+class DropOutcome;
+// The answer of the drop being delivered; set only while its window handles
+// it. A handler that takes the drop calls Take on it and keeps it until its
+// work has ended (then Finish); the drop target answers the source from it.
+extern std::shared_ptr<DropOutcome> s_dropOutcome;

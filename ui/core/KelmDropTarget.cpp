@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "ui/core/DragDropState.h"
+#include "ui/core/DropOutcome.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/WindowMessages.h"
 
@@ -159,12 +160,21 @@ HRESULT STDMETHODCALLTYPE KelmDropTarget::Drop(IDataObject* data, DWORD keyState
         GetCursorPos(&pt);
         s_dropAllowedEffects = allowed_;
         s_dropCtrlHeld = (keyState & MK_CONTROL) != 0;
+        auto outcome = std::make_shared<DropOutcome>(data, allowed_);
+        s_dropOutcome = outcome;
         // A drop back onto the window that started a drag out is no drop;
         // neither is one the window would ignore or one without paths.
-        if (wasAccepted && !s_droppedFiles.empty() && !PtInRect(&s_dragOutRect, pt) && WindowAccepts() &&
-            SendMessageW(window_, WM_KELM_FILES_DROPPED, 0, 0) != 0)
+        const bool delivered = wasAccepted && !s_droppedFiles.empty() && !PtInRect(&s_dragOutRect, pt) &&
+                               WindowAccepts() && SendMessageW(window_, WM_KELM_FILES_DROPPED, 0, 0) != 0;
+        s_dropOutcome.reset();
+        if (delivered && outcome->Taken()) {
+            result = outcome->Answer();
+        } else if (delivered) {
             result = EffectFor(keyState, allowed_);
+            outcome->Forget();
+        }
     } catch (...) {
+        s_dropOutcome.reset();
         result = DROPEFFECT_NONE;
     }
     if (effect)

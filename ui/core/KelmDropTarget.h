@@ -1,7 +1,8 @@
 // The OLE drop target of a framework window: accepts file lists only,
 // gathers their paths into s_droppedFiles and tells its window with
 // WM_KELM_FILES_DROPPED. Called by OLE on the UI thread. A drop that no
-// control takes, or that its window refuses, is answered DROPEFFECT_NONE.
+// control takes, or that its window refuses, is answered DROPEFFECT_NONE;
+// a handler that takes it through s_dropOutcome decides the answer.
 #pragma once
 
 #include <ole2.h>

@@ -70,6 +70,11 @@ TEST(DropPlanNames, TheFolderAndItsAncestorsAreRecognised)
     EXPECT_FALSE(IsSameOrAncestor(L"D:\\bo", L"D:\\box"));
     EXPECT_FALSE(IsSameOrAncestor(L"D:\\box\\a.txt", L"D:\\box"));
     EXPECT_FALSE(IsSameOrAncestor(L"", L"D:\\box"));
+    // A folder as the store keeps it, with every backslash doubled.
+    EXPECT_TRUE(IsSameOrAncestor(L"C:\\Users\\me\\a1b2c", L"C:\\\\Users\\\\me\\\\a1b2c"));
+    EXPECT_TRUE(IsSameOrAncestor(L"C:\\Users", L"C:\\\\Users\\\\me\\\\a1b2c"));
+    EXPECT_TRUE(IsSameOrAncestor(L"\\\\nas\\share", L"\\\\\\\\nas\\\\share\\\\box"));
+    EXPECT_FALSE(IsSameOrAncestor(L"\\\\nas\\other", L"\\\\\\\\nas\\\\share\\\\box"));
 }
 
 TEST(DropPlanInto, NoConflictAsksNothingAndKeepsOrder)
@@ -113,6 +118,14 @@ TEST(DropPlanInto, TwoSourcesOfOneNameNeverShareADestination)
         EXPECT_EQ(Destinations(plan), (std::vector<std::wstring>{L"D:\\box\\a.txt", L"D:\\box\\A (1).TXT"}));
         EXPECT_FALSE(plan.items[1].replace);
     }
+}
+
+TEST(DropPlanInto, AStoredFolderIsRefusedAndPlannedIntoInItsOneForm)
+{
+    FakeDisk disk{{L"C:\\u\\box", L"C:\\u", L"C:\\in\\c.txt"}};
+    const Plan plan =
+        PlanInto({L"C:\\u\\box", L"C:\\u", L"C:\\in\\c.txt"}, L"C:\\\\u\\\\box", disk.Make(), [] { return 1; });
+    EXPECT_EQ(Destinations(plan), (std::vector<std::wstring>{L"C:\\u\\box\\c.txt"}));
 }
 
 TEST(DropPlanInto, OwnFilesAndTheBoxFolderAreLeftOut)

@@ -1,6 +1,7 @@
 // Copies and moves never lose a file: failures keep the source, a cancelled
 // copy leaves neither a partial file nor a changed destination, overwrites
-// happen only with complete data, folders merge.
+// happen only with complete data, folders merge, a move to another volume
+// removes only what it copied, and links are never followed.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -27,6 +28,55 @@ DWORD CALLBACK CancelAfterFirstChunk(LARGE_INTEGER, LARGE_INTEGER transferred, L
     int& calls = *static_cast<int*>(context);
     ++calls;
     return transferred.QuadPart > 0 ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
+// A directory symbolic link as the platform makes it. Where the system's
+// call makes none (Wine answers success and creates nothing), the host's
+// own ln makes one, which Wine shows as a link. False when neither can.
+bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target)
+{
+    if (CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                            SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+        GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName)
+        return false;
+    char* unixLink = unixName(link.c_str());
+    char* unixTarget = unixName(target.c_str());
+    bool made = false;
+    if (unixLink && unixTarget) {
+        std::string command = std::string("/bin/ln -s \"") + unixTarget + "\" \"" + unixLink + "\"";
+        std::wstring wide(command.begin(), command.end());
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        if (CreateProcessW(L"Z:\\bin\\ln", wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process)) {
+            WaitForSingleObject(process.hProcess, 10000);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+        // Wine may report the host program ended before it has run.
+        for (int i = 0; i < 100 && !made; ++i) {
+            const DWORD attributes = GetFileAttributesW(link.c_str());
+            made = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+            if (!made)
+                Sleep(50);
+        }
+    }
+    HeapFree(GetProcessHeap(), 0, unixLink);
+    HeapFree(GetProcessHeap(), 0, unixTarget);
+    return made;
+}
+
+// Every rename fails, as between two volumes.
+bool RenameAcrossVolumes(const std::wstring&, const std::wstring&, DWORD)
+{
+    SetLastError(ERROR_NOT_SAME_DEVICE);
+    return false;
 }
 
 class FileTransferTest : public ::testing::Test
@@ -122,6 +172,98 @@ TEST_F(FileTransferTest, FoldersMoveWholeOrMergeWhenReplacing)
     EXPECT_EQ(CopyItem(In(L"docs"), Box(L"docs"), {}), TransferResult::Done);
     EXPECT_EQ(TempFolder::ReadBytes(Box(L"docs\\d.txt")), "d");
     EXPECT_TRUE(fs::exists(In(L"docs\\d.txt")));
+}
+
+TEST_F(FileTransferTest, AMoveToAnotherVolumeCopiesThenRemovesTheSource)
+{
+    TempFolder::WriteBytes(In(L"a.txt"), "a");
+    fs::create_directories(In(L"photos\\2024"));
+    TempFolder::WriteBytes(In(L"photos\\2024\\p.jpg"), "p");
+    TempFolder::WriteBytes(In(L"photos\\q.jpg"), "q");
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    TransferReport report;
+    EXPECT_EQ(MoveItem(In(L"a.txt"), Box(L"a.txt"), false, options, &report), TransferResult::Done);
+    EXPECT_EQ(MoveItem(In(L"photos"), Box(L"photos"), false, options, &report), TransferResult::Done);
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"a.txt")), "a");
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"photos\\2024\\p.jpg")), "p");
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"photos\\q.jpg")), "q");
+    EXPECT_EQ(EntriesIn(temp.File(L"in")), 0u) << "the sources are gone";
+    EXPECT_TRUE(report.leftBehind.empty());
+}
+
+TEST_F(FileTransferTest, ASourceThatCannotBeRemovedIsNotDoneAndBothStay)
+{
+    TempFolder::WriteBytes(In(L"held.txt"), "held");
+    fs::create_directories(In(L"docs"));
+    TempFolder::WriteBytes(In(L"docs\\d.txt"), "d");
+    TempFolder::WriteBytes(In(L"docs\\e.txt"), "e");
+    // Another program has the files open without allowing their deletion.
+    HANDLE held =
+        CreateFileW(In(L"held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE inFolder =
+        CreateFileW(In(L"docs\\d.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_NE(inFolder, INVALID_HANDLE_VALUE);
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    TransferReport report;
+    EXPECT_EQ(MoveItem(In(L"held.txt"), Box(L"held.txt"), false, options, &report), TransferResult::Incomplete);
+    EXPECT_EQ(MoveItem(In(L"docs"), Box(L"docs"), false, options, &report), TransferResult::Incomplete);
+    CloseHandle(held);
+    CloseHandle(inFolder);
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"held.txt")), "held");
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"held.txt")), "held");
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"docs\\d.txt")), "d");
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"docs\\d.txt")), "d");
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"docs\\e.txt")), "e");
+    EXPECT_FALSE(fs::exists(In(L"docs\\e.txt"))) << "what could go went";
+    EXPECT_EQ(report.leftBehind, (std::vector<std::wstring>{In(L"held.txt"), In(L"docs\\d.txt")}));
+}
+
+TEST_F(FileTransferTest, ALinkInADroppedFolderIsNeverFollowed)
+{
+    // Outside the dropped folder: what its link points to.
+    fs::create_directories(temp.File(L"outside\\deep"));
+    TempFolder::WriteBytes(temp.File(L"outside\\o.txt"), "outside");
+    TempFolder::WriteBytes(temp.File(L"outside\\deep\\p.txt"), "deep");
+    for (const bool merge : {false, true}) {
+        SCOPED_TRACE(merge ? "merged with an existing folder" : "moved to another volume");
+        const std::wstring drop = merge ? L"drop2" : L"drop1";
+        auto in = [&](const std::wstring& rest) { return In(drop + rest); };
+        auto box = [&](const std::wstring& rest) { return Box(drop + rest); };
+        fs::create_directories(in(L"\\sub"));
+        TempFolder::WriteBytes(in(L"\\a.txt"), "a");
+        TempFolder::WriteBytes(in(L"\\sub\\b.txt"), "b");
+        if (!MakeDirectoryLink(in(L"\\sub\\link"), temp.File(L"outside")))
+            GTEST_SKIP() << "this system makes no directory links";
+        if (merge) {
+            fs::create_directories(box(L""));
+            TempFolder::WriteBytes(box(L"\\keep.txt"), "keep");
+        }
+        TransferOptions options;
+        options.rename = RenameAcrossVolumes;
+        TransferReport report;
+        EXPECT_EQ(MoveItem(in(L""), box(L""), merge, options, &report), TransferResult::Incomplete);
+        EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"outside\\o.txt")), "outside");
+        EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"outside\\deep\\p.txt")), "deep");
+        EXPECT_EQ(TempFolder::ReadBytes(box(L"\\a.txt")), "a");
+        EXPECT_EQ(TempFolder::ReadBytes(box(L"\\sub\\b.txt")), "b");
+        EXPECT_EQ(GetFileAttributesW(box(L"\\sub\\link").c_str()), INVALID_FILE_ATTRIBUTES)
+            << "nothing was copied through the link";
+        EXPECT_EQ(report.leftBehind, std::vector<std::wstring>{in(L"\\sub\\link")});
+        EXPECT_FALSE(fs::exists(in(L"\\a.txt")));
+        EXPECT_NE(GetFileAttributesW(in(L"\\sub\\link").c_str()), INVALID_FILE_ATTRIBUTES)
+            << "the link stays where it was";
+        if (merge) {
+            EXPECT_EQ(TempFolder::ReadBytes(box(L"\\keep.txt")), "keep");
+        }
+        // A copy leaves the link out the same way.
+        TransferReport copyReport;
+        EXPECT_EQ(CopyItem(in(L""), Box(drop + L"copy"), {}, &copyReport), TransferResult::Incomplete);
+        EXPECT_EQ(copyReport.leftBehind, std::vector<std::wstring>{in(L"\\sub\\link")});
+        ASSERT_TRUE(fs::exists(temp.File(L"outside\\deep\\p.txt")));
+    }
 }
 
 TEST(PartFiles, AreRecognisedByName)
