@@ -61,8 +61,9 @@ std::vector<RECT> SnapTargets(const BoxWindowPtr& self, const BoxRuntime& runtim
     for (const auto& [other, record] : s_boxRuntimes) {
         if (other == self || !IsOnScreenBox(other, record) || record.IsIntegrated || record.IsUpwardExpand)
             continue;
-        // Boxes of its own colour group move with it rather than pull it.
-        if (!runtime.IsIntegrated && record.titleButton && BoxTagColour(record) == colour)
+        // Boxes of its own colour group move with it rather than pull it;
+        // untagged boxes form no group and pull each other.
+        if (!runtime.IsIntegrated && record.titleButton && BoxTagColour(record) == colour && !IsUntaggedColour(colour))
             continue;
         targets.push_back(WindowRect(other->GetHwnd()));
     }

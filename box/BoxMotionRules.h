@@ -29,14 +29,14 @@ SnapOffset SnapToEdges(const RECT& box, const std::vector<RECT>& targets);
 // One run of a group move: the moved box and what the first box of the run
 // did. All values in pixels.
 struct GroupMove {
-    RECT now{};             // the moved box's rectangle after its move
-    int dxLeft = 0;         // how far each of its edges moved
+    RECT now{};     // the moved box's rectangle after its move
+    int dxLeft = 0; // how far each of its edges moved
     int dyTop = 0;
     int dxRight = 0;
     int dyBottom = 0;
-    int firstDyTop = 0;     // the same for the box the user moved
+    int firstDyTop = 0; // the same for the box the user moved
     int firstDyBottom = 0;
-    int firstHeight = 0;    // that box's height now and as stored
+    int firstHeight = 0; // that box's height now and as stored
     int firstStoredHeight = 0;
     double scale = 1.0;
     int groupAlgorithm = 0; // 1: boxes beside a box that shrinks stay
