@@ -211,6 +211,8 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     runtime.captionBar = std::make_shared<KelmCaptionBar>();
     runtime.foldButton = std::make_shared<KelmFAIcon>();
     runtime.moreButton = std::make_shared<KelmFAIcon>();
+    std::weak_ptr<KelmWindow> weakBox = box;
+    runtime.foldButton->onHold = [weakBox] { TurnOnHoverMinimize(weakBox.lock()); };
     runtime.iconControl = std::make_shared<KelmIcon>();
     runtime.titleButton = std::make_shared<KelmButton>();
     runtime.optionControl = std::make_shared<KelmOptionCtl>();
@@ -223,7 +225,6 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     runtime.searchEdit = std::make_shared<KelmEdit>();
     runtime.barrier = std::make_shared<KelmBarrier>();
     runtime.scrollBar = std::make_shared<KelmScrollBar>();
-    std::weak_ptr<KelmWindow> weakBox = box;
     runtime.scrollBar->SetOnScroll([weakBox](float position) {
         if (BoxRuntime* r = FindBoxRuntime(weakBox.lock()))
             r->scrollOffset = static_cast<int>(position);

@@ -1,5 +1,9 @@
 #include "box/BoxHoverFold.h"
 
+#include <cmath>
+
+#include "app/KelmStorage.h"
+
 #include "box/BoxMotion.h"
 #include "box/BoxMotionRules.h"
 #include "ui/core/DpiScale.h"
@@ -115,6 +119,24 @@ void Unfold(const BoxWindowPtr& box, BoxRuntime& runtime)
                      AnimationManager::BezierEasing(0.2, 0.8, 0.2, 1.0));
 }
 
+void Fold(const BoxWindowPtr& box, BoxRuntime& runtime)
+{
+    runtime.hoverExpanded = false;
+    AnimateBoxHeight(box, runtime, BoxTitleBarHeight(DpiScale), kFoldTime,
+                     AnimationManager::BezierEasing(0.16, 0.77, 0.72, 1.19));
+}
+
+// Corner radius of a window region: DIPs times the DPI factor rounded up.
+int RegionRadius(int radius)
+{
+    return static_cast<int>(std::ceil(DpiScale) * radius);
+}
+
+KelmStorageProxy BoxObject(const BoxRuntime& runtime)
+{
+    return s_desktopContainerStore[L"Components"][L"ComID_" + runtime.id];
+}
+
 } // namespace
 
 void OnBoxHoverEnter(const BoxWindowPtr& box)
@@ -157,9 +179,7 @@ void FoldHoverBox(const BoxWindowPtr& box)
     runtime->hoverAnimationId = -1;
     if (CursorInside(box->GetHwnd()))
         return;
-    runtime->hoverExpanded = false;
-    AnimateBoxHeight(box, *runtime, BoxTitleBarHeight(DpiScale), kFoldTime,
-                     AnimationManager::BezierEasing(0.16, 0.77, 0.72, 1.19));
+    Fold(box, *runtime);
 }
 
 void UnfoldBoxUnderDrag(const BoxWindowPtr& box)
@@ -173,6 +193,69 @@ void UnfoldBoxUnderDrag(const BoxWindowPtr& box)
     runtime->hoverSuppressed = false;
     StopHoverDelay(box, *runtime);
     Unfold(box, *runtime);
+}
+
+} // namespace TessikDesktopContainer
+
+namespace TessikDesktopContainer
+{
+
+void ToggleBoxFolded(const BoxWindowPtr& box)
+{
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime || runtime->IsPseudoBox() || !IsWindow(box->GetHwnd()))
+        return;
+    HWND window = box->GetHwnd();
+    if (runtime->IsHoverMinimized && runtime->hoverExpanded) {
+        // Open under the pointer: leaving hover-minimize keeps it open.
+        runtime->IsHoverMinimized = false;
+        runtime->hoverExpanded = false;
+        runtime->resizeAnimating = false;
+        runtime->isMinimized = false;
+        BoxObject(*runtime)[L"isMinimized"] = false;
+        BoxObject(*runtime)[L"IsHoverMinimized"] = false;
+        s_desktopContainerStore.Save();
+        Invalidate(window);
+        return;
+    }
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    const int W = rc.right - rc.left;
+    runtime->isMinimized = !runtime->isMinimized;
+    BoxObject(*runtime)[L"isMinimized"] = runtime->isMinimized;
+    s_desktopContainerStore.Save();
+    int h = BoxTitleBarHeight(DpiScale);
+    if (!runtime->isMinimized) {
+        h = StoredUnfoldedHeight(*runtime);
+        // A stored height that leaves no room below the title bar opens
+        // at a usable size.
+        if (45 * DpiScale > h)
+            h = static_cast<int>(200 * DpiScale);
+    }
+    HRGN region = nullptr;
+    if (runtime->IsEmbeddedLayer || runtime->IsLocked) {
+        const int r = RegionRadius(runtime->IsEmbeddedLayer ? 6 : 16);
+        region = CreateRoundRectRgn(0, 0, W + 1, h + 1, r, r);
+    }
+    SetWindowRgn(window, region, TRUE);
+    if (runtime->IsUpwardExpand)
+        SetWindowPos(window, nullptr, rc.left, rc.bottom - h, W, h, SWP_NOZORDER);
+    else
+        SetWindowPos(window, nullptr, 0, 0, W, h, SWP_NOZORDER | SWP_NOMOVE);
+}
+
+void TurnOnHoverMinimize(const BoxWindowPtr& box)
+{
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime || runtime->IsPseudoBox() || runtime->IsHoverMinimized || !IsWindow(box->GetHwnd()))
+        return;
+    runtime->IsHoverMinimized = true;
+    runtime->hoverExpanded = false;
+    // The pointer is still on the box: it stays folded until it has left.
+    runtime->hoverSuppressed = true;
+    BoxObject(*runtime)[L"IsHoverMinimized"] = true;
+    s_desktopContainerStore.Save();
+    Fold(box, *runtime);
 }
 
 } // namespace TessikDesktopContainer

@@ -1,6 +1,7 @@
-// Hover folding: a hover-minimized box shows only its title bar, unfolds
-// once the pointer has rested on it for 0.1 s and folds again 0.3 s after the
-// pointer left; a file drag over it unfolds it at once. The delays and the
+// Folding a box to its title bar: by the fold button, and for a
+// hover-minimized box, which unfolds once the pointer has rested on it for
+// 0.1 s and folds again 0.3 s after the pointer left; a file drag over it
+// unfolds it at once. The delays and the
 // size animations run on the box window's animation manager. UI thread only.
 #pragma once
 
@@ -18,6 +19,12 @@ void ExpandHoverBox(const BoxWindowPtr& box);
 // Folds a hover-unfolded box to its title bar (0.25 s) unless the pointer
 // came back.
 void FoldHoverBox(const BoxWindowPtr& box);
+// The fold button's click: folds an open box to its title bar or opens a
+// folded one; on a hover-unfolded box it leaves hover-minimize, open.
+void ToggleBoxFolded(const BoxWindowPtr& box);
+// The fold button held down: the box becomes hover-minimized and folds.
+void TurnOnHoverMinimize(const BoxWindowPtr& box);
+
 // Asked while a file drag is over the box: a folded hover-minimized box
 // unfolds at once so the files can be dropped into it. Nothing happens
 // without a file drag from outside.

@@ -10,6 +10,7 @@
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
 #include "box/BoxCreation.h"
+#include "box/BoxHoverFold.h"
 #include "box/BoxServices.h"
 #include "box/BoxSettings.h"
 #include "box/BoxWindowHooks.h"
@@ -18,6 +19,7 @@
 #include "ui/core/DragDropState.h"
 #include "ui/core/KelmDragHelper.h"
 #include "ui/core/KelmDropTarget.h"
+#include "ui/controls/KelmFAIcon.h"
 #include "ui/core/KelmWindow.h"
 
 using namespace TessikDesktopContainer;
@@ -141,11 +143,11 @@ protected:
         return rc.bottom - rc.top;
     }
 
-    int OnDisk(const std::wstring& id, const wchar_t* key, int fallback)
+    template <typename T> T OnDisk(const std::wstring& id, const wchar_t* key, T fallback)
     {
         KelmStorage reloaded;
         reloaded.Load(storePath);
-        return reloaded[L"Components"][L"ComID_" + id][key].Get<int>(fallback);
+        return reloaded[L"Components"][L"ComID_" + id][key].Get<T>(fallback);
     }
 
     static int WorkAreaBottom(const BoxWindowPtr& box)
@@ -358,6 +360,65 @@ TEST_F(BoxMotionTest, FileDragOverAFoldedHoverBoxUnfoldsItAtOnce)
     EXPECT_EQ(HeightOf(box), 300);
     box->dropTarget->DragLeave();
     data->Release();
+}
+
+TEST_F(BoxMotionTest, FoldButtonOpensAStoredFoldedBoxAndFoldsItAgain)
+{
+    BoxWindowPtr box =
+        MakeBox(L"g0001", 500, 200, 300, 330, L"#F2F2F2", [](KelmStorageProxy& b) { b[L"isMinimized"] = true; });
+    BoxWindowPtr upward = MakeBox(L"g0002", 900, 200, 300, 330, L"#F2F2F2", [](KelmStorageProxy& b) {
+        b[L"isMinimized"] = true;
+        b[L"IsUpwardExpand"] = true;
+    });
+    ASSERT_TRUE(box && upward);
+    ASSERT_EQ(HeightOf(box), 40);
+
+    ToggleBoxFolded(box);
+    EXPECT_FALSE(s_boxRuntimes.at(box).isMinimized);
+    EXPECT_EQ(HeightOf(box), 330);
+    EXPECT_EQ(RectOf(box).top, 200);
+    EXPECT_FALSE(OnDisk<bool>(L"g0001", L"isMinimized", true));
+    ToggleBoxFolded(box);
+    EXPECT_EQ(HeightOf(box), 40);
+    EXPECT_TRUE(OnDisk<bool>(L"g0001", L"isMinimized", false));
+    EXPECT_EQ(Stored(L"g0001")[L"cy"].Get<int>(0), 330) << "a folded box keeps its unfolded height";
+
+    const int bottom = RectOf(upward).bottom;
+    ASSERT_EQ(bottom, 530);
+    ToggleBoxFolded(upward);
+    EXPECT_EQ(RectOf(upward).bottom, bottom) << "an upward box opens above its title bar";
+    EXPECT_EQ(HeightOf(upward), 330);
+}
+
+TEST_F(BoxMotionTest, HoldingTheFoldButtonTurnsHoverMinimizeOnAndAClickTurnsItOff)
+{
+    BoxWindowPtr box = MakeBox(L"g0003", 500, 200, 300, 300, L"#F2F2F2");
+    ASSERT_TRUE(box && s_boxRuntimes.at(box).foldButton);
+    const BoxRuntime& runtime = s_boxRuntimes.at(box);
+    s_boxRuntimes.at(box).foldButton->onHold();
+    EXPECT_TRUE(runtime.IsHoverMinimized);
+    EXPECT_TRUE(OnDisk<bool>(L"g0003", L"IsHoverMinimized", false));
+    StepTo(box, 0.3);
+    EXPECT_EQ(HeightOf(box), 40);
+
+    // The pointer that held the button is still there: no unfolding until
+    // it has left once.
+    box->onMouseMove();
+    StepTo(box, 0.5);
+    EXPECT_EQ(HeightOf(box), 40);
+    box->onMouseLeave();
+    box->onMouseMove();
+    StepTo(box, 0.61);
+    StepTo(box, 0.8);
+    EXPECT_EQ(HeightOf(box), 300);
+
+    // A click on the open box leaves hover-minimize and keeps it open.
+    ToggleBoxFolded(box);
+    EXPECT_FALSE(runtime.IsHoverMinimized);
+    EXPECT_FALSE(OnDisk<bool>(L"g0003", L"IsHoverMinimized", true));
+    box->onMouseLeave();
+    StepTo(box, 2.0);
+    EXPECT_EQ(HeightOf(box), 300);
 }
 
 } // namespace
