@@ -51,14 +51,15 @@ protected:
         s_dragOverAccepted = false;
         s_droppedFiles.clear();
         // Destroying a box window costs Wine about two seconds: the windows
-        // stay, out of the way and out of the registry.
-        static std::vector<BoxWindowPtr> kept;
+        // stay, out of the way and out of the registry. Their objects are
+        // never freed, so no message at process exit finds a freed window.
+        static auto* kept = new std::vector<BoxWindowPtr>();
         for (auto& [box, runtime] : s_boxRuntimes) {
             if (box && IsWindow(box->GetHwnd())) {
                 KillTimer(box->GetHwnd(), kHoverRepaintTimerId);
                 KillTimer(box->GetHwnd(), kAnimationTimerId);
                 ShowWindow(box->GetHwnd(), SW_HIDE);
-                kept.push_back(box);
+                kept->push_back(box);
             }
         }
         s_boxSearchManagers.clear();
