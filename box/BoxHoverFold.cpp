@@ -1,6 +1,7 @@
 #include "box/BoxHoverFold.h"
 
 #include <cmath>
+#include <unordered_map>
 
 #include "app/KelmStorage.h"
 
@@ -20,6 +21,12 @@ constexpr double kRestDelay = 0.1;  // seconds the pointer rests before the box 
 constexpr double kLeaveDelay = 0.3; // seconds after leaving before it folds
 constexpr double kUnfoldTime = 0.15;
 constexpr double kFoldTime = 0.25;
+
+// The running fold or unfold of each box window. A new one stops the old
+// one: two would fight over the window, and the first to end would clear
+// resizeAnimating while the other still moves the window, so its steps
+// would move the colour group a second time.
+std::unordered_map<HWND, int> s_sizeAnimations;
 
 void Invalidate(HWND window)
 {
@@ -77,24 +84,35 @@ void AnimateBoxHeight(const BoxWindowPtr& box, BoxRuntime& runtime, int target, 
     const UINT keepPlace = upward ? 0u : static_cast<UINT>(SWP_NOMOVE);
     const UINT quiet = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | keepPlace;
 
-    runtime.internalResize = true;
+    auto running = s_sizeAnimations.find(window);
+    if (running != s_sizeAnimations.end()) {
+        box->animationManager.Stop(running->second);
+        s_sizeAnimations.erase(running);
+    }
+
+    // The group moves once, from the explicit call below, by the change
+    // between the folded and the unfolded rectangle. The window's own
+    // position messages meanwhile are ignored: after an interrupted fold or
+    // unfold the window stands between the two, and they would move the
+    // group by part of the change as well.
+    runtime.resizeAnimating = true;
     SetWindowPos(window, nullptr, L, upward ? targetTop : T, W, target, quiet);
+    runtime.internalResize = true;
     if (box->onSizing)
         box->onSizing(window);
-    if (BoxRuntime* r = FindBoxRuntime(box)) {
+    if (BoxRuntime* r = FindBoxRuntime(box))
         r->internalResize = false;
-        r->resizeAnimating = true;
-    }
     SetWindowPos(window, nullptr, L, T, W, H, quiet);
 
     std::weak_ptr<KelmWindow> weak = box;
-    box->animationManager.CreateAnimation(
+    s_sizeAnimations[window] = box->animationManager.CreateAnimation(
         window, seconds, std::move(easing),
         [window, L, T, W, H, target, targetTop, upward, keepPlace](double p) {
             SetWindowPos(window, nullptr, L, upward ? StepToward(T, targetTop, p) : T, W, StepToward(H, target, p),
                          SWP_NOZORDER | SWP_NOACTIVATE | keepPlace);
         },
         [weak, window, L, T, W, target, targetTop, upward, keepPlace] {
+            s_sizeAnimations.erase(window);
             if (BoxRuntime* r = FindBoxRuntime(weak.lock()))
                 r->resizeAnimating = false;
             if (!IsWindow(window))

@@ -326,6 +326,31 @@ TEST_F(BoxMotionTest, HoverMinimizedBoxUnfoldsAfterARestAndFoldsAfterLeaving)
     EXPECT_EQ(Stored(L"f0001")[L"cy"].Get<int>(0), 320) << "the unfolded height is kept";
 }
 
+TEST_F(BoxMotionTest, PointerBackDuringTheFoldOpensTheBoxAgainWithItsGroupInPlace)
+{
+    BoxWindowPtr box =
+        MakeBox(L"f0005", 100, 100, 300, 320, L"#FFFF00", [](KelmStorageProxy& b) { b[L"IsHoverMinimized"] = true; });
+    BoxWindowPtr below = MakeBox(L"f0006", 100, 160, 300, 200, L"#FFFF00");
+    ASSERT_TRUE(box && below);
+    box->onMouseMove();
+    StepTo(box, 0.11);
+    StepTo(box, 0.3);
+    ASSERT_EQ(HeightOf(box), 320);
+    ASSERT_EQ(RectOf(below).top, 440);
+
+    box->onMouseLeave();
+    StepTo(box, 0.61); // the fold starts
+    StepTo(box, 0.65);
+    box->onMouseMove();
+    StepTo(box, 0.76); // the unfold starts while the fold still runs
+    for (double t = 0.8; t < 1.2; t += 0.04)
+        StepTo(box, t);
+    EXPECT_EQ(HeightOf(box), 320);
+    EXPECT_TRUE(s_boxRuntimes.at(box).hoverExpanded);
+    EXPECT_FALSE(s_boxRuntimes.at(box).resizeAnimating);
+    EXPECT_EQ(RectOf(below).top, 440) << "the group below stays 20 below the open box";
+}
+
 TEST_F(BoxMotionTest, UpwardHoverBoxUnfoldsAboveItsTitleBar)
 {
     BoxWindowPtr box = MakeBox(L"f0003", 500, 300, 300, 320, L"#F2F2F2", [](KelmStorageProxy& b) {
