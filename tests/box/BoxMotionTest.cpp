@@ -188,6 +188,12 @@ TEST_F(BoxMotionTest, MovedBoxSnapsToANeighbourButNotWithCtrlHeld)
     EXPECT_EQ(rc.top, 102);
     EXPECT_EQ(Stored(L"a0001")[L"x"].Get<int>(0), 200) << "the position is still kept";
     PressCtrl(false);
+
+    // A hidden box (shown inside its integrated host) pulls nothing.
+    MoveTo(moved, 100, 100);
+    ShowWindow(still->GetHwnd(), SW_HIDE);
+    MoveTo(moved, 200, 102);
+    EXPECT_EQ(RectOf(moved).left, 200);
 }
 
 TEST_F(BoxMotionTest, SameColourNeighbourMovesAlongAndTheMoveIsSavedWhenItEnds)
