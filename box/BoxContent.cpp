@@ -10,6 +10,7 @@
 #include "app/DesktopCapture.h"
 #include "app/KelmStorage.h"
 #include "box/BoxDrop.h"
+#include "box/BoxHoverFold.h"
 #include "box/BoxPaintRules.h"
 #include "box/fileops/FileJobProgress.h"
 #include "ui/controls/KelmBarrier.h"
@@ -437,7 +438,8 @@ void AddTitleControls(PaintContext& c, const TitleGeometry& g)
     if (c.r.foldButton) {
         c.r.foldButton->Set(static_cast<int>(c.viewW) - 32 - i, glyphY,
                             FoldGlyphName(c.r.IsHoverMinimized, c.r.isMinimized, c.r.IsUpwardExpand), 14,
-                            c.colours.text, [] {});
+                            c.colours.text,
+                            [weak = std::weak_ptr<KelmWindow>(c.box)] { ToggleBoxFolded(weak.lock()); });
         c.panel->AddControl(c.r.foldButton);
     }
     if (c.r.moreButton) {

@@ -1,4 +1,4 @@
-// Section index: ids and colour groups; position storage; the close
+// Section index: ids and colour groups; the close
 // message; CreateCom.
 #include "box/BoxCreation.h"
 
@@ -14,6 +14,8 @@
 #include "app/UserNotice.h"
 #include "box/BoxContent.h"
 #include "box/BoxEmbedding.h"
+#include "box/BoxHoverFold.h"
+#include "box/BoxMotion.h"
 #include "box/BoxServices.h"
 #include "box/BoxSettings.h"
 #include "box/KelmGroupTag.h"
@@ -109,41 +111,6 @@ bool JoinColourGroup(const BoxWindowPtr& box, BoxRuntime& runtime)
             ShowRecordsIn(own, member->second, other, record.title);
     }
     return false;
-}
-
-// Keeps the rectangle of a moved or sized box in the store (in memory; the
-// file is written when the move ends). A folded box keeps its full height.
-void StoreBoxRect(const BoxWindowPtr& box, HWND window)
-{
-    BoxRuntime* runtime = FindBoxRuntime(box);
-    if (!runtime || runtime->id.empty() || runtime->positionSaveSuspended || runtime->internalResize ||
-        !IsWindowVisible(window) || IsIconic(window))
-        return;
-    RECT rc{};
-    if (!GetWindowRect(window, &rc))
-        return;
-    KelmStorageProxy object = s_desktopContainerStore[L"Components"][L"ComID_" + runtime->id];
-    const bool folded = runtime->isMinimized || (runtime->IsHoverMinimized && !runtime->hoverExpanded);
-    auto write = [&](KelmStorageProxy target) {
-        target[L"x"] = static_cast<int>(rc.left);
-        if (!folded) {
-            target[L"y"] = static_cast<int>(rc.top);
-            target[L"cx"] = static_cast<int>(rc.right - rc.left);
-            target[L"cy"] = static_cast<int>(rc.bottom - rc.top);
-        } else if (!runtime->IsUpwardExpand) {
-            target[L"y"] = static_cast<int>(rc.top);
-        }
-    };
-    if (runtime->IsIntegrated)
-        write(object[L"IntegratedPos"]);
-    else
-        write(object);
-}
-
-void SaveBoxRect(const BoxWindowPtr& box, HWND window)
-{
-    StoreBoxRect(box, window);
-    s_desktopContainerStore.Save();
 }
 
 LRESULT OnBoxCloseMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -244,6 +211,8 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     runtime.captionBar = std::make_shared<KelmCaptionBar>();
     runtime.foldButton = std::make_shared<KelmFAIcon>();
     runtime.moreButton = std::make_shared<KelmFAIcon>();
+    std::weak_ptr<KelmWindow> weakBox = box;
+    runtime.foldButton->onHold = [weakBox] { TurnOnHoverMinimize(weakBox.lock()); };
     runtime.iconControl = std::make_shared<KelmIcon>();
     runtime.titleButton = std::make_shared<KelmButton>();
     runtime.optionControl = std::make_shared<KelmOptionCtl>();
@@ -259,7 +228,6 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     runtime.searchEdit = std::make_shared<KelmEdit>();
     runtime.barrier = std::make_shared<KelmBarrier>();
     runtime.scrollBar = std::make_shared<KelmScrollBar>();
-    std::weak_ptr<KelmWindow> weakBox = box;
     runtime.scrollBar->SetOnScroll([weakBox](float position) {
         if (BoxRuntime* r = FindBoxRuntime(weakBox.lock()))
             r->scrollOffset = static_cast<int>(position);
@@ -272,10 +240,10 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
             BuildBoxContent(self, window, target);
     });
     box->frameMode = 2;
-    box->onSizing = [weakBox](HWND window) { StoreBoxRect(weakBox.lock(), window); };
-    box->onExitSizeMove = [weakBox](HWND window) { SaveBoxRect(weakBox.lock(), window); };
-    box->onMouseMove = [] {};
-    box->onMouseLeave = [] {};
+    box->onSizing = [](HWND window) { OnBoxWindowPosChanged(window); };
+    box->onExitSizeMove = [](HWND window) { UpdateExpandDirection(window); };
+    box->onMouseMove = [weakBox] { OnBoxHoverEnter(weakBox.lock()); };
+    box->onMouseLeave = [weakBox] { OnBoxHoverLeave(weakBox.lock()); };
     const int style = runtime.CompatibleLayer;
     if (runtime.IsEmbeddedLayer) {
         box->frameMode = 1;
@@ -294,7 +262,13 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     }
     if (runtime.UseTargetFolder)
         box->dropEffect = DROPEFFECT_MOVE;
-    box->acceptsDrop = [weakBox] { return BoxAcceptsDrop(weakBox.lock()); };
+    // Asked on every step of a file drag over the window, so a folded
+    // hover-minimized box opens under the drag.
+    box->acceptsDrop = [weakBox] {
+        BoxWindowPtr self = weakBox.lock();
+        UnfoldBoxUnderDrag(self);
+        return BoxAcceptsDrop(self);
+    };
     box->onCreated = [id, weakBox, hideAfterCreation] { FinishBoxWindow(id, weakBox.lock(), hideAfterCreation); };
     box->SetMessageHandler(OnBoxCloseMessage);
     box->minWidth = 200;
