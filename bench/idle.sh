@@ -9,10 +9,18 @@
 # does not weigh on the CPU figures).
 #
 #   bash bench/idle.sh            (IDLE_SETTLE_S=20 IDLE_MEASURE_S=10 by default)
+#   IDLE_TESSIK_EXE=/some/Tessik.exe bash bench/idle.sh   (another build;
+#   nothing is built then, WindowProbe.exe must exist)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
 trap 'finish_bench' EXIT
-tessik_setup --target Tessik WindowProbe >/dev/null
+if [ -n "${IDLE_TESSIK_EXE:-}" ]; then
+  ensure_display
+  prepare_wine_prefix
+else
+  tessik_setup --target Tessik WindowProbe >/dev/null
+fi
+TESSIK_EXE="${IDLE_TESSIK_EXE:-$TESSIK_BUILD/Tessik.exe}"
 
 SETTLE_S="${IDLE_SETTLE_S:-20}"
 MEASURE_S="${IDLE_MEASURE_S:-10}"
@@ -37,7 +45,7 @@ probe() { wine "$PROBE_EXE" "$@" 2>/dev/null | tr -d '\r'; }
 prepare() {
   local scenario="$1" app="$ROOT/$1/app"
   mkdir -p "$app/.tessik_config" "$ROOT/$1/boxes"
-  cp "$TESSIK_BUILD/Tessik.exe" "$app/Tessik.exe"
+  cp "$TESSIK_EXE" "$app/Tessik.exe"
   printf 'TessikRef{\n    containerDir : "%s",\n    showTessikMain : true\n}\n' \
     "$(store_path "$ROOT/$1/boxes")" > "$app/.tessik_config/Tessik.kelm"
   [ "$scenario" = boxes ] || return 0
@@ -70,7 +78,7 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 wineserver_pid() {
   local want p
   want="$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")"
-  for p in $(pgrep -u "$(id -u)" -x wineserver || true); do
+  for p in $(pgrep -u "$(id -u)" wineserver || true); do
     case "$(readlink "/proc/$p/cwd" 2>/dev/null)" in */"$want") echo "$p"; return;; esac
   done
 }
