@@ -142,8 +142,8 @@ measure_messages() {
   tail -c +"$((from + 1))" "$trace" | head -c "$((to - from))" | grep "^$ui:.* dispatched" > "$part" || true
   RESULT[$scenario.timer]="$(grep -c 'WM_TIMER' "$part" || true)"
   RESULT[$scenario.paint]="$(grep -c 'WM_PAINT' "$part" || true)"
-  RESULT[$scenario.windows]="$(grep 'WM_TIMER' "$part" | awk '{print $2}' | sort -u | wc -l)"
-  RESULT[$scenario.maxwin]="$(grep 'WM_TIMER' "$part" | awk '{print $2}' | sort | uniq -c | sort -rn | awk 'NR==1{print $1}')"
+  RESULT[$scenario.windows]="$(awk '/WM_TIMER/ {print $2}' "$part" | sort -u | wc -l)"
+  RESULT[$scenario.maxwin]="$(awk '/WM_TIMER/ {print $2}' "$part" | sort | uniq -c | sort -rn | awk 'NR==1{print $1}')"
 }
 
 for scenario in boxes main; do
