@@ -52,7 +52,7 @@ protected:
         for (const auto& box : {folderBox, mappingBox}) {
             if (!box)
                 continue;
-            KillTimer(box->GetHwnd(), kHoverRepaintTimerId);
+            box->StopHoverRepaintTimer();
             KillTimer(box->GetHwnd(), kAnimationTimerId);
             s_boxRuntimes.erase(box);
             s_boxIconManagers.erase(box);
