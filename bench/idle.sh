@@ -9,6 +9,7 @@
 # does not weigh on the CPU figures).
 #
 #   bash bench/idle.sh            (IDLE_SETTLE_S=20 IDLE_MEASURE_S=10 by default)
+#   IDLE_ICONS=0 bash bench/idle.sh   (empty mapped folders)
 #   IDLE_TESSIK_EXE=/some/Tessik.exe bash bench/idle.sh   (another build;
 #   nothing is built then, WindowProbe.exe must exist)
 set -euo pipefail
@@ -25,7 +26,7 @@ TESSIK_EXE="${IDLE_TESSIK_EXE:-$TESSIK_BUILD/Tessik.exe}"
 SETTLE_S="${IDLE_SETTLE_S:-20}"
 MEASURE_S="${IDLE_MEASURE_S:-10}"
 BOXES=10
-ICONS=100
+ICONS="${IDLE_ICONS:-100}"
 PROBE_EXE="$TESSIK_BUILD/tests/e2e/WindowProbe.exe"
 ROOT="${TMPDIR:-/tmp}/tessik_bench_idle.$$"
 BOX_PREFIX="Tessik.Kelm.Com.Container.Class."

@@ -28,10 +28,10 @@ constexpr UINT_PTR kHoverRepaintTimerId = 11; // 16 ms, repaints while hover ani
 constexpr UINT_PTR kAnimationTimerId = 12;    // 10 ms, runs the animation manager
 
 // Number of controls whose frame-stepped hover or press animation runs;
-// while it is at least 1 every framework window that asked for hover
-// repaints repaints on timer 11. Reads as an int; raising it from 0 starts
-// those windows' timer 11 again (each stops its own once the count is back
-// at 0), so a control only counts, it never starts a timer. UI thread only.
+// while it is at least 1, every framework window that asked for hover
+// repaints redraws on timer 11. Reads as an int. Raising it from 0 starts
+// those windows' timer 11 (each stops its own once the count is back at 0),
+// so a control only counts and never starts a timer. UI thread only.
 class HoverAnimationCounter
 {
 public:
