@@ -154,7 +154,7 @@ for scenario in boxes main; do
 done
 
 per_s() { awk -v n="${1:-0}" -v s="$MEASURE_S" 'BEGIN{printf "%.1f", n / s}'; }
-printf '%-34s %14s %14s\n' "idle ${MEASURE_S} s after ${SETTLE_S} s settling" "10 boxes x 100" "main alone"
+printf '%-34s %14s %14s\n' "idle ${MEASURE_S} s after ${SETTLE_S} s settling" "$BOXES boxes x $ICONS" "main alone"
 printf '%-34s %14s %14s\n' "CPU of Tessik.exe (% of a core)" "${RESULT[boxes.cpu]}" "${RESULT[main.cpu]}"
 printf '%-34s %14s %14s\n' "CPU of wineserver (% of a core)" "${RESULT[boxes.server]}" "${RESULT[main.server]}"
 printf '%-34s %14s %14s\n' "WM_TIMER dispatched per second" "$(per_s "${RESULT[boxes.timer]}")" "$(per_s "${RESULT[main.timer]}")"
