@@ -192,6 +192,7 @@ TEST_F(IconMotionTest, FadeInOutOfSightPaintsNothingAndEndsByTheClock)
     box->Set(0, 0, 200, 300, L"Kelm.Test.MotionBox", L"");
     box->style = WS_POPUP;
     box->instanceProbe = false;
+    box->showCommand = SW_SHOWNOACTIVATE; // leaves other test programs' popups active
     ASSERT_EQ(box->Create(), 1);
     HWND window = box->GetHwnd();
     auto dirty = [window] {

@@ -195,6 +195,7 @@ TEST_F(KelmWindowTest, AnimationTimerStepsAndRepaintsUntilDone)
 TEST_F(KelmWindowTest, IdleWindowGetsNoTimerMessagesAndDoesNotRepaint)
 {
     int paints = 0;
+    window->showCommand = SW_SHOWNOACTIVATE; // leaves other test programs' popups active
     ASSERT_EQ(window->Create(), 1);
     window->SetDrawCallback([&](HWND, ID2D1HwndRenderTarget*) { ++paints; });
     PaintNow(window->hwnd);
@@ -209,6 +210,7 @@ TEST_F(KelmWindowTest, IdleWindowGetsNoTimerMessagesAndDoesNotRepaint)
 TEST_F(KelmWindowTest, HoverRepaintTimerRunsOnlyWhileAHoverAnimationCounts)
 {
     int paints = 0;
+    window->showCommand = SW_SHOWNOACTIVATE; // leaves other test programs' popups active
     ASSERT_EQ(window->Create(), 1);
     window->SetDrawCallback([&](HWND, ID2D1HwndRenderTarget*) { ++paints; });
     PaintNow(window->hwnd);
@@ -239,6 +241,7 @@ TEST_F(KelmWindowTest, HoverRepaintTimerRunsOnlyWhileAHoverAnimationCounts)
 
 TEST_F(KelmWindowTest, AnimationsAndPostedCallbacksStartTheAnimationTimerAndItStopsWithThem)
 {
+    window->showCommand = SW_SHOWNOACTIVATE; // leaves other test programs' popups active
     ASSERT_EQ(window->Create(), 1);
     double value = 0;
     bool done = false;
