@@ -98,7 +98,7 @@ void Demo(DWORD ms)
         panel->AddControl(frame);
     });
     main->Create();
-    SetTimer(main->hwnd, kHoverRepaintTimerId, 16, nullptr);
+    main->StartHoverRepaintTimer();
 
     // A popup with the popup shadow, and one with a large soft shadow.
     auto popup = MakeWindow(660, 80, 260, 160, L"Kelm.Bench.Popup");

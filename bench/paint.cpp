@@ -105,7 +105,7 @@ int main()
     std::printf("1000 controls:       %.2f ms per frame\n", thousand);
     std::printf("ratio:               %.2f (goal <= 2)\n", thousand / empty);
 
-    SetTimer(window->hwnd, kHoverRepaintTimerId, 16, nullptr);
+    window->StartHoverRepaintTimer();
     window->StartAnimationTimer();
     PumpMessages(100);
     const int before = paints;

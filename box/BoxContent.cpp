@@ -239,7 +239,7 @@ void DrawHeaders(PaintContext& c)
 void AddIcons(PaintContext& c)
 {
     for (IconRecord& record : c.manager.Records()) {
-        if (!record.control || record.y + record.edge < -150 || record.y > c.viewH + 150)
+        if (!record.control || !KelmIconManager::NearView(record, c.viewH))
             continue;
         c.panel->AddControl(record.control);
     }

@@ -144,8 +144,8 @@ void FinishBoxWindow(const std::wstring& id, const BoxWindowPtr& box, bool hideA
     if (rect.left == 0 && rect.top == 0)
         CenterWindowOnScreen(window);
 
-    SetTimer(window, kHoverRepaintTimerId, 16, nullptr);
-    SetTimer(window, kAnimationTimerId, 10, nullptr);
+    box->StartHoverRepaintTimer();
+    box->StartAnimationTimer();
     box->hoverWhileAnimating = true;
     runtime->id = id;
 

@@ -19,6 +19,7 @@
 #include "box/icons/IconDisplayRules.h"
 #include "box/icons/KelmIcon.h"
 #include "box/icons/WildcardMatch.h"
+#include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
 
 std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxIconManagers;
@@ -444,11 +445,26 @@ bool KelmIconManager::IsLive(const KelmIconManager* view)
     return view && LiveViews().count(&view->m_live) > 0;
 }
 
+bool KelmIconManager::NearView(const IconRecord& record, float viewHeight)
+{
+    return record.y + static_cast<float>(record.edge) >= -150.0f && record.y <= viewHeight + 150.0f;
+}
+
 std::shared_ptr<KelmIcon>& KelmIconManager::EnsureControl(IconRecord& record)
 {
     if (!record.control)
         record.control = std::make_shared<KelmIcon>();
     return record.control;
+}
+
+IconRecord* KelmIconManager::FindByControl(const KelmIcon* control, size_t& hint)
+{
+    if (control && hint < m_records.size() && m_records[hint].control.get() == control)
+        return &m_records[hint];
+    IconRecord* record = FindByControl(control);
+    if (record)
+        hint = static_cast<size_t>(record - m_records.data());
+    return record;
 }
 
 IconRecord* KelmIconManager::FindByControl(const KelmIcon* control)
@@ -584,6 +600,25 @@ std::function<void()> SettleRecord(KelmIconManager* view, std::weak_ptr<KelmIcon
     };
 }
 
+// A box's fade-in of rows out of sight runs by the clock but repaints
+// nothing: with thousands of files it would keep the box painting for a
+// minute. Asked after every step, so a row scrolled into view mid-way is
+// drawn from then on.
+std::function<bool()> RecordNearView(KelmIconManager* view, std::weak_ptr<KelmIcon> weak, HWND box)
+{
+    return [view, weak = std::move(weak), box, hint = size_t{0}]() mutable {
+        if (!KelmIconManager::IsLive(view))
+            return false;
+        std::shared_ptr<KelmIcon> control = weak.lock();
+        const IconRecord* record = view->FindByControl(control.get(), hint);
+        if (!record)
+            return false;
+        RECT rc{};
+        GetClientRect(box, &rc);
+        return KelmIconManager::NearView(*record, static_cast<float>(rc.bottom / DpiScale));
+    };
+}
+
 } // namespace
 
 void KelmIconManager::StartAppear(KelmWindow& box, IconRecord& record)
@@ -592,8 +627,13 @@ void KelmIconManager::StartAppear(KelmWindow& box, IconRecord& record)
     record.yAnimationId = box.animationManager.CreateAnimation(
         box.GetHwnd(), 0.35, AnimationManager::BezierEasing(0.15, 0.85, 0.2, 1.0),
         WriteToRecord(this, weak, record.targetY + 40.0f, record.targetY, &IconRecord::y), SettleRecord(this, weak));
-    box.animationManager.CreateAnimation(box.GetHwnd(), 0.25, nullptr,
-                                         WriteToRecord(this, weak, 0.0f, 1.0f, &IconRecord::opacity), nullptr);
+    const int fadeId = box.animationManager.CreateAnimation(
+        box.GetHwnd(), 0.25, nullptr, WriteToRecord(this, weak, 0.0f, 1.0f, &IconRecord::opacity), nullptr);
+    // Only a box's own view: its records are placed in the window's DIPs.
+    if (FindBoxRuntime(m_ownBox)) {
+        box.animationManager.RepaintOnlyWhile(record.yAnimationId, RecordNearView(this, weak, box.GetHwnd()));
+        box.animationManager.RepaintOnlyWhile(fadeId, RecordNearView(this, weak, box.GetHwnd()));
+    }
     box.StartAnimationTimer();
 }
 
@@ -641,7 +681,7 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
                 std::weak_ptr<KelmIcon> weak = record.control;
                 KelmWindow* window = box.get();
                 std::weak_ptr<KelmWindow> windowAlive = box;
-                box->animationManager.CreateAnimation(
+                const int delayId = box->animationManager.CreateAnimation(
                     box->GetHwnd(), record.appearDelay, nullptr, [](double) {},
                     [view, weak, window, windowAlive] {
                         if (windowAlive.expired() || !IsLive(view))
@@ -650,6 +690,8 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
                         if (IconRecord* target = view->FindByControl(control.get()))
                             view->StartAppear(*window, *target);
                     });
+                if (FindBoxRuntime(m_ownBox))
+                    box->animationManager.RepaintOnlyWhile(delayId, RecordNearView(this, weak, box->GetHwnd()));
                 box->StartAnimationTimer();
             } else {
                 StartAppear(*box, record);

@@ -91,9 +91,15 @@ public:
     std::shared_ptr<KelmIcon>& EnsureControl(IconRecord& record);
     // The record that the control stands for, or null.
     IconRecord* FindByControl(const KelmIcon* control);
+    // The same, trying index `hint` first and leaving the found index there
+    // (for lookups repeated every tick).
+    IconRecord* FindByControl(const KelmIcon* control, size_t& hint);
     // Animation and input callbacks outlive neither the view nor its
     // records: they check the view with this before they touch it.
     static bool IsLive(const KelmIconManager* view);
+    // Whether the record is drawn now or about to be: within 150 DIPs of a
+    // view viewHeight DIPs high (the box gives only these their controls).
+    static bool NearView(const IconRecord& record, float viewHeight);
 
 private:
     // Registers the address of the view it is part of (copies included).

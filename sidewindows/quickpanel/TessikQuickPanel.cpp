@@ -64,7 +64,7 @@ double Dpi()
 void StartWindowTimers(KelmWindow& window)
 {
     window.StartAnimationTimer();
-    SetTimer(window.GetHwnd(), kHoverRepaintTimerId, 16, nullptr);
+    window.StartHoverRepaintTimer();
 }
 
 // A fresh manager for a pseudo box: icon edge 48, gap 12, no side margin,

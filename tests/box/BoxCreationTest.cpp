@@ -41,7 +41,7 @@ protected:
         static std::vector<BoxWindowPtr> kept;
         for (auto& [box, runtime] : s_boxRuntimes) {
             if (box && IsWindow(box->GetHwnd())) {
-                KillTimer(box->GetHwnd(), kHoverRepaintTimerId);
+                box->StopHoverRepaintTimer();
                 KillTimer(box->GetHwnd(), kAnimationTimerId);
                 kept.push_back(box);
             }

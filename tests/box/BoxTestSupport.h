@@ -17,7 +17,7 @@ inline void RetireBoxWindow(const BoxWindowPtr& box)
     static std::vector<BoxWindowPtr> kept;
     if (!box)
         return;
-    KillTimer(box->GetHwnd(), kHoverRepaintTimerId);
+    box->StopHoverRepaintTimer();
     KillTimer(box->GetHwnd(), kAnimationTimerId);
     s_boxRuntimes.erase(box);
     s_boxIconManagers.erase(box);

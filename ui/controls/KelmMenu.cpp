@@ -25,7 +25,6 @@ constexpr int kRowPitch = 40;  // DIPs from one row's top to the next
 constexpr int kRowHeight = 35; // DIPs
 constexpr int kMargin = 10;    // DIPs above the first row and left of every row
 constexpr int kSubmenuWidth = 160;
-constexpr int kHoverRepaintMs = 16;
 
 template <typename Map> void EraseLevelsFrom(Map& map, int level)
 {
@@ -225,7 +224,7 @@ void CloseFrom(int level)
             if (GetForegroundWindow() == window && !s_openMenus.empty() && s_openMenus.back())
                 SetForegroundWindow(s_openMenus.back()->GetHwnd());
             HoverAnimationCount = 0;
-            KillTimer(window, kHoverRepaintTimerId);
+            top->StopHoverRepaintTimer();
             DestroyWindow(window);
         }
         // Every menu registers a class of its own; leaving them registered
@@ -353,7 +352,7 @@ void Show(HWND owner, int x, int y, const std::vector<Brevin::KelmOption>& optio
     // Without the foreground a click elsewhere would never deactivate the
     // menu and so never close it (a tray click leaves another program in front).
     SetForegroundWindow(window);
-    SetTimer(window, kHoverRepaintTimerId, kHoverRepaintMs, nullptr);
+    menu->StartHoverRepaintTimer();
     AnimateWindowZoomIn(window);
     // The zoom lets messages run: the menu may already be gone.
     if (IsWindow(window) && LevelOf(menu.get()) == level)

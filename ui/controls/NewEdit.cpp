@@ -102,7 +102,7 @@ void OnCreated()
     shadow->SetPosition(0, static_cast<int>(3 * DpiScale));
     shadow->Create(hwnd); // keeps itself alive until the popup is destroyed
     box.window->StartAnimationTimer();
-    SetTimer(hwnd, kHoverRepaintTimerId, 16, nullptr);
+    box.window->StartHoverRepaintTimer();
     // The edit is set up by a paint: make sure one ran before it takes the
     // keyboard.
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);

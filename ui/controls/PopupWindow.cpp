@@ -33,7 +33,7 @@ void StopHover(HWND window, KelmButton& ok, KelmButton& cancel)
     ok.ResetAnimation();
     cancel.ResetAnimation();
     HoverAnimationCount = 0;
-    KillTimer(window, kHoverRepaintTimerId);
+    StopHoverRepaints(window);
 }
 
 } // namespace PopupWindow

@@ -2,6 +2,20 @@
 
 #include <algorithm>
 
+namespace
+{
+
+void InvalidateClient(HWND window)
+{
+    if (!window || !IsWindow(window))
+        return;
+    RECT rc;
+    GetClientRect(window, &rc);
+    InvalidateRect(window, &rc, FALSE);
+}
+
+} // namespace
+
 AnimationManager::AnimationManager() = default;
 
 double AnimationManager::Now() const
@@ -35,6 +49,8 @@ int AnimationManager::CreateAnimation(HWND window, double duration, std::functio
     record.window = window;
     const int id = record.id;
     (walking_ ? pendingRecords_ : records_).push_back(std::move(record));
+    if (onWork_)
+        onWork_();
     return id;
 }
 
@@ -45,8 +61,48 @@ int AnimationManager::AddPauseDelay(HWND window, double duration, std::function<
 
 void AnimationManager::PostCallback(std::function<void()> callback)
 {
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        first = posted_.empty();
+        posted_.push_back(std::move(callback));
+    }
+    // Later posts find the timer already asked for: the tick empties the
+    // list, so at most one wake-up per tick.
+    if (first && onWork_)
+        onWork_();
+}
+
+void AnimationManager::SetWorkCallback(std::function<void()> onWork)
+{
+    onWork_ = std::move(onWork);
+}
+
+bool AnimationManager::HasWork()
+{
+    if (!records_.empty() || !pendingRecords_.empty())
+        return true;
     std::lock_guard<std::mutex> lock(mutex_);
-    posted_.push_back(std::move(callback));
+    return !posted_.empty();
+}
+
+void AnimationManager::RepaintOnlyWhile(int id, std::function<bool()> inView)
+{
+    for (auto* list : {&records_, &pendingRecords_}) {
+        for (auto& record : *list) {
+            if (record.id == id) {
+                record.repaintWhile = std::move(inView);
+                return;
+            }
+        }
+    }
+}
+
+bool AnimationManager::Repaints() const
+{
+    auto paints = [](const AnimationRecord& r) { return r.active && !r.quiet; };
+    return std::any_of(records_.begin(), records_.end(), paints) ||
+           std::any_of(pendingRecords_.begin(), pendingRecords_.end(), paints);
 }
 
 void AnimationManager::Stop(int id)
@@ -88,15 +144,20 @@ void AnimationManager::Update()
         const double p = record.duration > 0.0 ? std::min(1.0, elapsed / record.duration) : 1.0;
         if (record.easing && record.step)
             record.step(record.easing(p));
-        AnimationRecord& after = records_[i];
-        if (!after.active) // stopped by its own step: no done callback
+        if (!records_[i].active) // stopped by its own step: no done callback
             continue;
+        const bool seen = !records_[i].repaintWhile || records_[i].repaintWhile();
+        AnimationRecord& after = records_[i];
+        after.quiet = !seen;
+        const HWND repaint = seen ? after.window : nullptr;
+        if (!seen && after.window)
+            skippedRepaint_ = after.window;
         if (elapsed >= after.duration) {
             after.active = false;
-            if (after.done || after.window)
-                completions.push_back({after.done, after.window});
-        } else if (after.window) {
-            completions.push_back({nullptr, after.window});
+            if (after.done || repaint)
+                completions.push_back({after.done, repaint});
+        } else if (repaint) {
+            completions.push_back({nullptr, repaint});
         }
     }
     walking_ = false;
@@ -110,11 +171,11 @@ void AnimationManager::Update()
     for (auto& completion : completions) {
         if (completion.done)
             completion.done();
-        if (completion.window && IsWindow(completion.window)) {
-            RECT rc;
-            GetClientRect(completion.window, &rc);
-            InvalidateRect(completion.window, &rc, FALSE);
-        }
+        InvalidateClient(completion.window);
+    }
+    if (skippedRepaint_ && GetActiveCount() == 0) {
+        InvalidateClient(skippedRepaint_);
+        skippedRepaint_ = nullptr;
     }
 
     std::vector<std::function<void()>> posted;

@@ -20,6 +20,10 @@ struct AnimationRecord {
     double duration = 0.0; // seconds
     bool active = false;   // false = finished or stopped, removed at the next tick
     HWND window = nullptr; // repainted while running and after the end
+    // Empty: always repaints. Otherwise asked after every step; false means
+    // nobody can see this record now, so its tick repaints nothing.
+    std::function<bool()> repaintWhile;
+    bool quiet = false; // the last tick skipped this record's repaint
 };
 
 class AnimationManager
@@ -29,8 +33,9 @@ public:
     AnimationManager(const AnimationManager&) = delete;
     AnimationManager& operator=(const AnimationManager&) = delete;
 
-    // All operations but PostCallback: UI thread only. None starts a timer:
-    // the caller starts timer 12 on the window (KelmWindow::StartAnimationTimer).
+    // All operations but PostCallback: UI thread only. New work (an
+    // animation or a posted callback) calls the work callback, which starts
+    // the window's timer 12; the window stops it once HasWork says no.
     int CreateAnimation(HWND window, double duration, std::function<double(double)> easing,
                         std::function<void(double)> step, std::function<void()> done);
     int AddPauseDelay(HWND window, double duration, std::function<void(double)> step);
@@ -85,6 +90,21 @@ public:
     void Update();
     void Stop(int id);
     size_t GetActiveCount() const;
+    // True while a record or a posted callback waits for a tick. Any thread.
+    bool HasWork();
+
+    // The record with that id repaints its window only while inView answers
+    // true: an animation of something scrolled out of sight still runs by
+    // the clock but paints nothing. The window gets one repaint once the
+    // last record has ended, so whatever settled unseen is drawn then.
+    void RepaintOnlyWhile(int id, std::function<bool()> inView);
+    // Whether a running record repaints its window on the coming ticks (a
+    // window leaves its own hover repaints to such records).
+    bool Repaints() const;
+
+    // Run on new work; PostCallback runs it on the posting thread, and only
+    // when the posted list was empty.
+    void SetWorkCallback(std::function<void()> onWork);
 
     // Seconds clock; tests replace it to step time by hand.
     void SetClock(std::function<double()> clock);
@@ -108,4 +128,8 @@ private:
     std::mutex mutex_; // guards posted_ only
     std::vector<std::function<void()>> posted_;
     std::function<double()> clock_;
+    std::function<void()> onWork_;
+    // A window whose repaint a quiet record skipped; repainted once when
+    // no record is left.
+    HWND skippedRepaint_ = nullptr;
 };

@@ -18,13 +18,31 @@
 
 using Microsoft::WRL::ComPtr;
 
-int HoverAnimationCount = 0;
+HoverAnimationCounter HoverAnimationCount;
+
+HoverAnimationCounter& HoverAnimationCounter::operator=(int value)
+{
+    const bool rising = count_ < 1 && value >= 1;
+    count_ = value;
+    if (rising)
+        KelmWindow::ResumeHoverRepaints();
+    return *this;
+}
 
 void LowerHoverAnimationCount()
 {
     HoverAnimationCount = std::max(0, HoverAnimationCount - 1);
 }
 std::unordered_map<HWND, KelmWindow*> WindowMap;
+
+void StopHoverRepaints(HWND window)
+{
+    auto found = WindowMap.find(window);
+    if (found != WindowMap.end() && found->second && found->second->GetHwnd() == window)
+        found->second->StopHoverRepaintTimer();
+    else
+        KillTimer(window, kHoverRepaintTimerId);
+}
 
 namespace
 {
@@ -48,7 +66,20 @@ int RegionRadius(int cornerRadius)
 
 } // namespace
 
-KelmWindow::KelmWindow() : panel(new Brevin::D2DBrevinPanel()), onDeactivate([] {}) {}
+KelmWindow::KelmWindow() : panel(new Brevin::D2DBrevinPanel()), onDeactivate([] {})
+{
+    // Any thread: a worker's post cannot set a timer on this window's
+    // thread, so it asks the window to.
+    animationManager.SetWorkCallback([this] {
+        const HWND target = wakeTarget_.load();
+        if (!target)
+            return;
+        if (windowThread_.load() == GetCurrentThreadId())
+            WakeAnimationTimer();
+        else
+            PostMessageW(target, WM_KELM_WAKE_ANIMATION, 0, 0);
+    });
+}
 
 // The panel lives on: controls' captured panel pointers may outlast the
 // window object by a paint, and it is small.
@@ -100,8 +131,15 @@ int KelmWindow::Create()
     } else {
         hwnd = CreateWindowExW(0, className, title, style, x, y, width, height, nullptr, nullptr, instance, this);
         window = hwnd;
-        if (hwnd)
+        if (hwnd) {
             WindowMap[hwnd] = this;
+            animationTimerOn_ = hoverRepaintWanted_ = hoverTimerOn_ = false;
+            windowThread_ = GetCurrentThreadId();
+            wakeTarget_ = hwnd;
+            // Animations made before the window existed wait for it.
+            if (animationManager.HasWork())
+                WakeAnimationTimer();
+        }
     }
     if (!window)
         return 0;
@@ -149,7 +187,71 @@ void KelmWindow::SetIgnoreHover(bool ignore)
 
 void KelmWindow::StartAnimationTimer()
 {
+    if (!hwnd)
+        return;
     SetTimer(hwnd, kAnimationTimerId, 10, nullptr);
+    animationTimerOn_ = true;
+}
+
+void KelmWindow::WakeAnimationTimer()
+{
+    if (!animationTimerOn_)
+        StartAnimationTimer();
+}
+
+void KelmWindow::OnAnimationTimer(HWND window)
+{
+    animationTimerOn_ = true;
+    animationManager.Update();
+    // Stopped within the tick that ended the last piece of work; the next
+    // animation or post starts it again.
+    if (!animationManager.HasWork()) {
+        KillTimer(window, kAnimationTimerId);
+        animationTimerOn_ = false;
+    }
+}
+
+void KelmWindow::StartHoverRepaintTimer()
+{
+    hoverRepaintWanted_ = true;
+    if (hwnd && HoverAnimationCount >= 1 && !hoverTimerOn_) {
+        SetTimer(hwnd, kHoverRepaintTimerId, 16, nullptr);
+        hoverTimerOn_ = true;
+    }
+}
+
+void KelmWindow::StopHoverRepaintTimer()
+{
+    hoverRepaintWanted_ = false;
+    hoverTimerOn_ = false;
+    if (hwnd)
+        KillTimer(hwnd, kHoverRepaintTimerId);
+}
+
+void KelmWindow::OnHoverRepaintTimer(HWND window)
+{
+    // A builder may have set timer 11 directly: the window takes it as
+    // asking for hover repaints.
+    hoverRepaintWanted_ = true;
+    if (HoverAnimationCount < 1) {
+        KillTimer(window, kHoverRepaintTimerId);
+        hoverTimerOn_ = false;
+        return;
+    }
+    hoverTimerOn_ = true;
+    if (!AnimationRepaints())
+        Repaint(window);
+}
+
+void KelmWindow::ResumeHoverRepaints()
+{
+    for (const auto& [handle, window] : WindowMap) {
+        if (window && window->hwnd == handle && window->hoverRepaintWanted_ && !window->hoverTimerOn_ &&
+            IsWindow(handle)) {
+            SetTimer(handle, kHoverRepaintTimerId, 16, nullptr);
+            window->hoverTimerOn_ = true;
+        }
+    }
 }
 
 void KelmWindow::StopAnimation(int id)
@@ -227,7 +329,7 @@ void KelmWindow::OnMouseMoveMessage(HWND window, LPARAM lParam)
     const Brevin::kelmPoint point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     if (panel->DispatchMouseEvent(point, Brevin::KELM_MOUSE_MOVE) == 0)
         return;
-    if (!AnimationRunning())
+    if (!AnimationRepaints())
         Repaint(window);
 }
 
@@ -307,6 +409,8 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         KillTimer(window, 10);
         KillTimer(window, kHoverRepaintTimerId);
         KillTimer(hwnd, kAnimationTimerId);
+        animationTimerOn_ = hoverRepaintWanted_ = hoverTimerOn_ = false;
+        wakeTarget_ = nullptr;
         WindowMap.erase(window);
         return 0;
     }
@@ -340,6 +444,7 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
                 return 0;
             KillTimer(window, 10);
             KillTimer(window, kHoverRepaintTimerId);
+            hoverRepaintWanted_ = hoverTimerOn_ = false;
             onDeactivate();
             PostMessageW(window, WM_CLOSE, 0, 0);
         }
@@ -428,14 +533,17 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
 
     case WM_TIMER:
         if (wParam == 10) {
-            if (!AnimationRunning())
+            if (!AnimationRepaints())
                 Repaint(window);
         } else if (wParam == kHoverRepaintTimerId) {
-            if (HoverAnimationCount >= 1 && !AnimationRunning())
-                Repaint(window);
+            OnHoverRepaintTimer(window);
         } else if (wParam == kAnimationTimerId) {
-            animationManager.Update();
+            OnAnimationTimer(window);
         }
+        return 0;
+
+    case WM_KELM_WAKE_ANIMATION:
+        WakeAnimationTimer();
         return 0;
 
     case WM_MOUSEMOVE:
@@ -486,7 +594,7 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         panel->DispatchMouseEvent(point, KELM_MOUSE_LEAVE);
         if (onMouseLeave)
             onMouseLeave();
-        if (!AnimationRunning())
+        if (!AnimationRepaints())
             Repaint(window);
         return 0;
 

@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <unordered_map>
@@ -27,12 +28,44 @@ constexpr UINT_PTR kHoverRepaintTimerId = 11; // 16 ms, repaints while hover ani
 constexpr UINT_PTR kAnimationTimerId = 12;    // 10 ms, runs the animation manager
 
 // Number of controls whose frame-stepped hover or press animation runs;
-// while it is at least 1 every framework window repaints on timer 11.
-extern int HoverAnimationCount;
+// while it is at least 1, every framework window that asked for hover
+// repaints redraws on timer 11. Reads as an int. Raising it from 0 starts
+// those windows' timer 11 (each stops its own once the count is back at 0),
+// so a control only counts and never starts a timer. UI thread only.
+class HoverAnimationCounter
+{
+public:
+    constexpr HoverAnimationCounter() = default;
+    operator int() const { return count_; }
+    HoverAnimationCounter& operator=(int value);
+    HoverAnimationCounter& operator+=(int amount) { return *this = count_ + amount; }
+    HoverAnimationCounter& operator-=(int amount) { return *this = count_ - amount; }
+    HoverAnimationCounter& operator++() { return *this += 1; }
+    HoverAnimationCounter& operator--() { return *this -= 1; }
+    int operator++(int)
+    {
+        const int old = count_;
+        *this += 1;
+        return old;
+    }
+    int operator--(int)
+    {
+        const int old = count_;
+        *this -= 1;
+        return old;
+    }
+
+private:
+    int count_ = 0;
+};
+extern HoverAnimationCounter HoverAnimationCount;
 // Ends one hover animation. Clamped at 0: the counter may have been reset
 // while the animation ran, and below zero it would keep every later hover
 // from repainting. UI thread only.
 void LowerHoverAnimationCount();
+// KelmWindow::StopHoverRepaintTimer for the framework window of that HWND
+// (a plain KillTimer of timer 11 for any other window).
+void StopHoverRepaints(HWND window);
 
 class KelmWindow : public std::enable_shared_from_this<KelmWindow>
 {
@@ -57,7 +90,14 @@ public:
     void SetDeactivateCallback(std::function<void()> callback);
     void SetIgnoreHover(bool ignore);
 
+    // Timer 12 also starts by itself when an animation is created or a
+    // callback posted, and stops itself at the first tick with no work.
     void StartAnimationTimer();
+    // Timer 11 (hover repaints) for this window from now on: it runs while
+    // HoverAnimationCount is above 0 and is stopped otherwise. Stop ends
+    // that for good (a closing popup).
+    void StartHoverRepaintTimer();
+    void StopHoverRepaintTimer();
     void StopAnimation(int id);
     int AddPauseDelay(double duration, std::function<void(double)> step);
     template <typename... Args> int AnimateVariable(Args&&... args)
@@ -155,6 +195,13 @@ private:
     LRESULT Fallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Repaint(HWND window);
     bool AnimationRunning() const { return animationManager.GetActiveCount() > 0; }
+    // A running animation that repaints this window on its own ticks.
+    bool AnimationRepaints() const { return animationManager.Repaints(); }
+    void WakeAnimationTimer();
+    void OnAnimationTimer(HWND window);
+    void OnHoverRepaintTimer(HWND window);
+    friend class HoverAnimationCounter;
+    static void ResumeHoverRepaints();
     void OnMouseMoveMessage(HWND window, LPARAM lParam);
     LRESULT HitTestBorders(HWND window, WPARAM wParam, LPARAM lParam);
 
@@ -165,6 +212,15 @@ private:
     void TearDownComposition();
 
     bool compositionReady_ = false;
+    // Timer state, UI thread only. "Wanted": the window repaints hover
+    // animations (its builder started timer 11 once).
+    bool animationTimerOn_ = false;
+    bool hoverRepaintWanted_ = false;
+    bool hoverTimerOn_ = false;
+    // The window a worker thread's post wakes; null before Create and after
+    // WM_DESTROY. Any thread.
+    std::atomic<HWND> wakeTarget_{nullptr};
+    std::atomic<DWORD> windowThread_{0};
     bool oleInitialized_ = false;
 };
 

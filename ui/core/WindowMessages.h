@@ -15,3 +15,6 @@ constexpr UINT WM_KELM_SHADOW_DESTROY = 4085;
 constexpr UINT WM_KELM_FILES_DROPPED = 4086;
 // Tray icon callback; lParam carries the mouse message.
 constexpr UINT WM_KELM_TRAY = 4087;
+// Posted by a worker thread that handed a callback to a window whose
+// animation timer is stopped: the window starts it on its own thread.
+constexpr UINT WM_KELM_WAKE_ANIMATION = 4088;

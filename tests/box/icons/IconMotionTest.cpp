@@ -6,6 +6,7 @@
 #include "box/icons/DragPlaceholder.h"
 #include "box/icons/KelmIcon.h"
 #include "tests/box/icons/IconTestSupport.h"
+#include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
 
 namespace
@@ -180,4 +181,46 @@ TEST_F(IconMotionTest, LabelsAreShortenedAndSelectionDimsTheOthers)
     Paint(400);
     EXPECT_FALSE(View().Records()[0].control->dimmed);
     EXPECT_FALSE(View().Records()[1].control->selected);
+}
+
+TEST_F(IconMotionTest, FadeInOutOfSightPaintsNothingAndEndsByTheClock)
+{
+    // A real window 300 pixels high at scale 1: rows far below it are out
+    // of sight.
+    const double savedScale = DpiScale;
+    DpiScale = 1.0;
+    box->Set(0, 0, 200, 300, L"Kelm.Test.MotionBox", L"");
+    box->style = WS_POPUP;
+    box->instanceProbe = false;
+    box->showCommand = SW_SHOWNOACTIVATE; // leaves other test programs' popups active
+    ASSERT_EQ(box->Create(), 1);
+    HWND window = box->GetHwnd();
+    auto dirty = [window] {
+        RECT rc;
+        return GetUpdateRect(window, &rc, FALSE) != 0;
+    };
+    for (int i = 0; i < 150; ++i)
+        View().AddRecordForPath(L"C:\\nowhere\\file" + std::to_wstring(i) + L".dat", 0, 0, L"bvn!NULL", false, L"",
+                                nullptr, L"bvn!NULL");
+    Paint(200);
+    ValidateRect(window, nullptr);
+    Advance(0.05, 5);
+    EXPECT_TRUE(dirty()) << "the first rows are in view";
+
+    Advance(1.5, 150); // the rows in view and near it have ended
+    ValidateRect(window, nullptr);
+    Advance(1.0, 100);
+    EXPECT_GT(box->animationManager.GetActiveCount(), 0u) << "later rows still fade in";
+    EXPECT_FALSE(dirty());
+
+    Advance(20.0, 200);
+    EXPECT_EQ(box->animationManager.GetActiveCount(), 0u);
+    EXPECT_TRUE(dirty()) << "one repaint once the last row has ended";
+    for (const IconRecord& r : View().Records()) {
+        EXPECT_FLOAT_EQ(r.opacity, 1.0f);
+        EXPECT_FLOAT_EQ(r.y, r.targetY);
+        EXPECT_TRUE(r.settled);
+    }
+    DestroyWindow(window);
+    DpiScale = savedScale;
 }

@@ -93,6 +93,27 @@ TEST_F(ButtonWindow, TenPaintsAfterHoverGiveTheFullLookAndRestoreTheCounter)
     EXPECT_EQ(clicks, 0);
 }
 
+TEST_F(ButtonWindow, HoverStepsRunOnTheHoverTimerAloneUntilTheLastThenItStops)
+{
+    auto button = std::make_shared<KelmButton>();
+    button->Set(
+        40, 40, 160, 60, L"", [] {}, RGB(100, 120, 140), 15, RGB(0, 0, 0));
+    test().addControls = [&](Brevin::D2DBrevinPanel* panel) { panel->AddControl(button); };
+    HoverAnimationCount = 0;
+    test().window->StartHoverRepaintTimer(); // as the window builders do
+    test().PaintOnce();
+
+    test().Post(WM_MOUSEMOVE, 100, 70); // one repaint: the first step starts the timer
+    for (int i = 0; i < 300 && button->animationStep < 10; ++i)
+        PumpMessages(10);
+    EXPECT_EQ(button->animationStep, 10);
+    EXPECT_EQ(HoverAnimationCount, 0);
+    PumpMessages(100); // the next tick finds nothing running and stops
+    const int paints = test().paints;
+    PumpMessages(300);
+    EXPECT_EQ(test().paints, paints);
+}
+
 TEST_F(ButtonWindow, CounterResetMidAnimationNeverGoesNegative)
 {
     auto button = std::make_shared<KelmButton>();

@@ -148,6 +148,80 @@ TEST(AnimationManager, PostedCallbacksRunOnceEachOnTheUpdatingThread)
     EXPECT_EQ(wrongThread.load(), 0);
 }
 
+TEST(AnimationManager, NewWorkCallsTheWorkCallbackAndHasWorkEndsWithIt)
+{
+    ManualClock clock;
+    AnimationManager manager;
+    manager.SetClock(clock.Fn());
+    int wakes = 0;
+    manager.SetWorkCallback([&] { ++wakes; });
+    EXPECT_FALSE(manager.HasWork());
+    manager.PostCallback([] {});
+    manager.PostCallback([] {}); // already waiting for a tick
+    EXPECT_EQ(wakes, 1);
+    EXPECT_TRUE(manager.HasWork());
+    manager.Update();
+    EXPECT_FALSE(manager.HasWork());
+
+    const int id = manager.CreateAnimation(nullptr, 0.5, nullptr, nullptr, nullptr);
+    EXPECT_EQ(wakes, 2);
+    manager.Stop(id);
+    EXPECT_TRUE(manager.HasWork()); // the stopped record goes at the next tick
+    manager.Update();
+    EXPECT_FALSE(manager.HasWork());
+}
+
+TEST(AnimationManager, RecordsOutOfSightStepButRepaintOnlyOnceTheLastEnds)
+{
+    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 80, 60, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(window);
+    auto dirty = [window] {
+        RECT rc;
+        return GetUpdateRect(window, &rc, FALSE) != 0;
+    };
+    ValidateRect(window, nullptr);
+    ManualClock clock;
+    AnimationManager manager;
+    manager.SetClock(clock.Fn());
+    bool inView = false;
+    double value = 0;
+    bool done = false;
+    const int hidden = manager.AnimateVariable(window, value, 0.0, 1.0, 1.0, nullptr, [&] { done = true; });
+    manager.RepaintOnlyWhile(hidden, [&] { return inView; });
+    manager.CreateAnimation(window, 0.3, nullptr, nullptr, nullptr); // in view
+    EXPECT_TRUE(manager.Repaints());
+
+    clock.now += 0.2;
+    manager.Update(); // the shown one repaints
+    EXPECT_TRUE(dirty());
+    ValidateRect(window, nullptr);
+    clock.now += 0.2;
+    manager.Update(); // the shown one ends (with its last repaint)
+    ValidateRect(window, nullptr);
+    clock.now += 0.2;
+    manager.Update();
+    EXPECT_NEAR(value, 0.6, 1e-9); // still moving by the clock
+    EXPECT_FALSE(dirty());
+    EXPECT_FALSE(manager.Repaints());
+    EXPECT_EQ(manager.GetActiveCount(), 1u);
+
+    inView = true; // scrolled into view: drawn from this tick on
+    clock.now += 0.1;
+    manager.Update();
+    EXPECT_TRUE(dirty());
+    EXPECT_TRUE(manager.Repaints());
+    ValidateRect(window, nullptr);
+
+    inView = false;
+    clock.now += 0.5;
+    manager.Update();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(value, 1.0);
+    EXPECT_TRUE(dirty()); // once, so what settled unseen is drawn
+    DestroyWindow(window);
+}
+
 TEST(WaitWithMessages, KeepsTheQuitForTheMainLoop)
 {
     PostQuitMessage(7);

@@ -2,8 +2,11 @@
 // resize borders, wheel, tray clicks, and the fallback handler's share.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/ui/core/RecordingControl.h"
@@ -16,6 +19,25 @@ using namespace Brevin;
 
 namespace
 {
+
+// Dispatches the thread's messages like PumpMessages and counts the
+// WM_TIMER messages of one window by timer id.
+std::map<UINT_PTR, int> PumpCountingTimers(HWND window, DWORD milliseconds)
+{
+    std::map<UINT_PTR, int> ticks;
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_TIMER && msg.hwnd == window)
+                ++ticks[msg.wParam];
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(1);
+    } while (GetTickCount64() < end);
+    return ticks;
+}
 
 class KelmWindowTest : public ::testing::Test
 {
@@ -192,21 +214,77 @@ TEST_F(KelmWindowTest, AnimationTimerStepsAndRepaintsUntilDone)
     window = std::make_shared<KelmWindow>(); // for TearDown
 }
 
-TEST_F(KelmWindowTest, IdleWindowDoesNotRepaint)
+TEST_F(KelmWindowTest, IdleWindowGetsNoTimerMessagesAndDoesNotRepaint)
 {
     int paints = 0;
+    window->showCommand = SW_SHOWNOACTIVATE; // leaves other test programs' popups active
     ASSERT_EQ(window->Create(), 1);
     window->SetDrawCallback([&](HWND, ID2D1HwndRenderTarget*) { ++paints; });
     PaintNow(window->hwnd);
-    SetTimer(window->hwnd, kHoverRepaintTimerId, 16, nullptr);
+    window->StartHoverRepaintTimer();
     window->StartAnimationTimer();
+    PumpMessages(100); // the first tick finds nothing to do
     const int before = paints;
-    PumpMessages(300);
+    EXPECT_TRUE(PumpCountingTimers(window->hwnd, 2000).empty());
     EXPECT_EQ(paints, before);
-    HoverAnimationCount = 1; // a hover animation makes timer 11 repaint
+}
+
+TEST_F(KelmWindowTest, HoverRepaintTimerRunsOnlyWhileAHoverAnimationCounts)
+{
+    int paints = 0;
+    window->showCommand = SW_SHOWNOACTIVATE; // leaves other test programs' popups active
+    ASSERT_EQ(window->Create(), 1);
+    window->SetDrawCallback([&](HWND, ID2D1HwndRenderTarget*) { ++paints; });
+    PaintNow(window->hwnd);
+    // A builder that sets timer 11 directly still gets the stopping rule.
+    SetTimer(window->hwnd, kHoverRepaintTimerId, 16, nullptr);
     PumpMessages(100);
-    HoverAnimationCount = 0;
+    EXPECT_TRUE(PumpCountingTimers(window->hwnd, 300).empty());
+
+    const int before = paints;
+    ++HoverAnimationCount; // as a control's first hover step does
+    int ticks = 0;
+    for (int i = 0; i < 300 && ticks < 5; ++i)
+        ticks += PumpCountingTimers(window->hwnd, 10)[kHoverRepaintTimerId];
+    EXPECT_GE(ticks, 5);
     EXPECT_GT(paints, before);
+
+    LowerHoverAnimationCount();
+    EXPECT_LE(PumpCountingTimers(window->hwnd, 200)[kHoverRepaintTimerId], 1); // within one frame
+    EXPECT_TRUE(PumpCountingTimers(window->hwnd, 300).empty());
+
+    // A closing popup's stop holds against later hovers elsewhere.
+    window->StopHoverRepaintTimer();
+    HoverAnimationCount = 1;
+    const auto stopped = PumpCountingTimers(window->hwnd, 200);
+    HoverAnimationCount = 0;
+    EXPECT_TRUE(stopped.empty());
+}
+
+TEST_F(KelmWindowTest, AnimationsAndPostedCallbacksStartTheAnimationTimerAndItStopsWithThem)
+{
+    window->showCommand = SW_SHOWNOACTIVATE; // leaves other test programs' popups active
+    ASSERT_EQ(window->Create(), 1);
+    double value = 0;
+    bool done = false;
+    window->AnimateVariable(value, 0.0, 1.0, 0.05, nullptr, [&] { done = true; });
+    for (int i = 0; i < 300 && !done; ++i)
+        PumpMessages(10);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(value, 1.0);
+    EXPECT_LE(PumpCountingTimers(window->hwnd, 200)[kAnimationTimerId], 1);
+    EXPECT_TRUE(PumpCountingTimers(window->hwnd, 300).empty());
+
+    // A worker thread's callback wakes the stopped timer and runs on the
+    // window's thread.
+    std::atomic<DWORD> ranOn{0};
+    std::thread worker([&] { window->animationManager.PostCallback([&] { ranOn = GetCurrentThreadId(); }); });
+    worker.join();
+    for (int i = 0; i < 300 && !ranOn; ++i)
+        PumpMessages(10);
+    EXPECT_EQ(ranOn.load(), GetCurrentThreadId());
+    EXPECT_LE(PumpCountingTimers(window->hwnd, 200)[kAnimationTimerId], 1);
+    EXPECT_TRUE(PumpCountingTimers(window->hwnd, 300).empty());
 }
 
 TEST(KelmWindowCreate, FailsWithoutProcedureOrRequiredInstanceAndLeavesNoMapEntry)
