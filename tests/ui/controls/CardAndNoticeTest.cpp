@@ -55,12 +55,15 @@ TEST_F(CardWindow, HoverLiftsThePanelAndLeavingLowersItClickRuns)
     const COLORREF background = test().Pixel(170, 60);
     EXPECT_EQ(background, ThemeAccent.Ref());
 
+    // A busy machine may deliver the move late: wait for it, then paint.
     test().Post(WM_MOUSEMOVE, 170, 60);
+    ASSERT_TRUE(test().PumpUntil([&] { return card->hovered; }, 5000));
     test().PaintOnce();
     EXPECT_TRUE(card->hoverRising);
     EXPECT_TRUE(test().PumpUntil([&] { return card->hover >= 1.0; }, 5000));
 
     test().Post(WM_MOUSEMOVE, 340, 230); // outside the card
+    ASSERT_TRUE(test().PumpUntil([&] { return !card->hovered; }, 5000));
     test().PaintOnce();
     EXPECT_FALSE(card->hoverRising);
     EXPECT_TRUE(test().PumpUntil([&] { return card->hover <= 0.0; }, 5000));
