@@ -343,6 +343,9 @@ void KelmFileSelector::DrawRows(ID2D1HwndRenderTarget* rt)
     const COLORREF text = ThemeTextColor.Ref();
     const int listTop = y + kListTop;
     const int listBottom = y + h - 10;
+    // A row keeps its hover only while the pointer is over the browser: the
+    // panel stops sending moves once it leaves.
+    const int hotRow = hovered ? hoverRow : -1;
     bool stepping = false;
     // A row cut by the list's bottom stays inside the browser's frame.
     rt->PushAxisAlignedClip(
@@ -359,7 +362,7 @@ void KelmFileSelector::DrawRows(ID2D1HwndRenderTarget* rt)
         }
         std::copy(std::begin(rowRect), std::end(rowRect), entry.rect);
 
-        const int target = i == hoverRow ? kHoverSteps : 0;
+        const int target = i == hotRow ? kHoverSteps : 0;
         entry.stepping = entry.hoverStep != target ? 1 : 0;
         entry.hoverStep += entry.hoverStep < target ? 1 : entry.hoverStep > target ? -1 : 0;
         stepping = stepping || entry.stepping;
@@ -370,7 +373,7 @@ void KelmFileSelector::DrawRows(ID2D1HwndRenderTarget* rt)
         const float rw = static_cast<float>(rowRect[2]), rh = static_cast<float>(rowRect[3]);
         if (i == selectedRow) {
             DrawRoundRect(rt, rx + f, fry + f, rw - 2 * f, rh - 2 * f, kSelectedFill, 4.0f, 1.0f);
-        } else if (entry.hoverStep > 0 || i == hoverRow) {
+        } else if (entry.hoverStep > 0 || i == hotRow) {
             const int shift = static_cast<int>(entry.hoverStep / static_cast<double>(kHoverSteps) * 30);
             DrawRoundRect(rt, rx - f, fry - f, rw + 2 * f, rh + 2 * f, ContrastShiftColor(ThemeAccent.Ref(), shift),
                           4.0f, 1.0f);

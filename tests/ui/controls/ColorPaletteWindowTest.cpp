@@ -5,9 +5,7 @@
 #include <atomic>
 #include <memory>
 
-#include "tests/ui/controls/ControlTestWindow.h"
-#include "tests/ui/controls/PopupTestDriver.h"
-#include "tests/ui/controls/PopupThemeScope.h"
+#include "tests/ui/controls/PopupOwnerTest.h"
 #include "ui/controls/KelmColorMenuPattle.h"
 #include "ui/controls/KelmColorPattle.h"
 #include "ui/core/KelmWindow.h"
@@ -15,13 +13,24 @@
 namespace
 {
 
-using PopupTest::Click;
-using PopupTest::PopupDriver;
-using PopupTest::RunNestedWhenOpen;
+using namespace PopupTest;
 
 constexpr wchar_t kPaletteClass[] = L"Kelm.concept.ColorPattle.Class";
 constexpr wchar_t kMenuClass[] = L"Kelm.concept.ColorMenuPattle.Class";
 constexpr COLORREF kNamedColour = 0x9C6B3A;
+
+// Option rows that count their clicks in `clicked` (row i sets i + 1).
+std::vector<Brevin::KelmOption> CountingOptions(std::initializer_list<const wchar_t*> labels, int& clicked)
+{
+    std::vector<Brevin::KelmOption> options;
+    int row = 0;
+    for (const wchar_t* label : labels) {
+        const int value = ++row;
+        options.emplace_back(
+            label, [&clicked, value] { clicked = value; }, 1);
+    }
+    return options;
+}
 
 // The centre of a swatch whose top-left corner is (x, y) (DIPs at rest).
 POINT SwatchCentre(int x, int y)
@@ -29,43 +38,22 @@ POINT SwatchCentre(int x, int y)
     return {x + 14, y + 14};
 }
 
-class ColorPaletteWindowTest : public ::testing::Test
+class ColorPaletteWindowTest : public PopupOwnerTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!ControlTestWindow::PrepareGraphics())
-            return;
-        theme = new PopupThemeScope();
-        owner = new ControlTestWindow(300, 150, 800, 500);
-        SetForegroundWindow(owner->hwnd);
-        PumpMessages(500);
-    }
-    static void TearDownTestSuite()
-    {
-        delete owner;
-        owner = nullptr;
-        delete theme;
-        theme = nullptr;
-    }
+    static void SetUpTestSuite() { OpenOwner(300, 150, 800, 500, true); }
     void SetUp() override
     {
-        ASSERT_NE(owner, nullptr);
-        SetCursorPos(1590, 990);
+        PopupOwnerTest::SetUp();
         s_paletteExtraColors.clear();
-        PumpMessages(20);
     }
     void TearDown() override
     {
         EXPECT_EQ(FindWindowW(kPaletteClass, nullptr), nullptr);
         EXPECT_EQ(FindWindowW(kMenuClass, nullptr), nullptr);
         s_paletteExtraColors.clear();
-        PopupTest::ClearNested();
-        PumpMessages(20);
+        PopupOwnerTest::TearDown();
     }
-    HWND Owner() const { return owner->hwnd; }
-    static inline ControlTestWindow* owner = nullptr;
-    static inline PopupThemeScope* theme = nullptr;
 };
 
 TEST_F(ColorPaletteWindowTest, PaletteOpensOnTheOwnersCornerAndASwatchClickChoosesItsColour)
@@ -154,11 +142,7 @@ TEST_F(ColorPaletteWindowTest, SecondCallWhileOpenIsDismissedAndTheFirstKeepsIts
 TEST_F(ColorPaletteWindowTest, ColorMenuRowsSitBelowTheSeparatorAndARowClickRunsItsOption)
 {
     int clicked = 0;
-    std::vector<Brevin::KelmOption> options;
-    options.emplace_back(
-        L"第一项", [&clicked] { clicked = 1; }, 1);
-    options.emplace_back(
-        L"第二项", [&clicked] { clicked = 2; }, 1);
+    const auto options = CountingOptions({L"第一项", L"第二项"}, clicked);
     COLORREF separator = 0, aboveSeparator = 0;
     PopupDriver driver(kMenuClass, [&separator, &aboveSeparator](HWND popup) {
         separator = ReadClientPixel(popup, 120, 118);
@@ -185,9 +169,7 @@ TEST_F(ColorPaletteWindowTest, ColorMenuRowsSitBelowTheSeparatorAndARowClickRuns
 TEST_F(ColorPaletteWindowTest, ColorMenuSwatchClickChoosesAndAClickElsewhereDismisses)
 {
     int clicked = 0;
-    std::vector<Brevin::KelmOption> options;
-    options.emplace_back(
-        L"命令", [&clicked] { ++clicked; }, 1);
+    const auto options = CountingOptions({L"命令"}, clicked);
     PopupDriver chooser(kMenuClass, [](HWND popup) {
         const POINT last = SwatchCentre(184, 76);
         Click(popup, last.x, last.y);

@@ -110,9 +110,13 @@ TEST_F(FileSelectorTest, FolderListsTheUpRowThenFoldersThenFilesInEitherSortMode
     EXPECT_EQ(selector->entries[4].fullPath, root + L"A.txt");
 
     shared->PaintOnce();
+    ClickRow(5); // b.txt
     // The time button, then the name button, right of the path bar.
     shared->Click(kLeft + kWidth - 35 + 15, kTop + 5 + 15);
     EXPECT_EQ(selector->sortMode, 1);
+    // The selection stays on its file in the new order.
+    ASSERT_EQ(selector->selectedRow, 6);
+    EXPECT_EQ(selector->entries[6].name, L"b.txt");
     const auto byTime = Names(*selector);
     EXPECT_EQ(byTime.front(), L"..");
     EXPECT_EQ((std::vector<std::wstring>(byTime.end() - 3, byTime.end())),
@@ -139,6 +143,17 @@ TEST_F(FileSelectorTest, ClicksOpenFoldersAndReportFilesWithoutPathChanges)
     EXPECT_EQ(selector->currentPath, root);
     EXPECT_EQ(selector->selectedRow, 5);
     EXPECT_EQ(changes.size(), 1u);
+}
+
+TEST_F(FileSelectorTest, AFolderNamedLikeTheDriveListOpensLikeAnyOther)
+{
+    std::filesystem::create_directories(tree.Path() / L"sub" / L"计算机");
+    selector->SetPath(root + L"sub");
+    ASSERT_EQ(Names(*selector), (std::vector<std::wstring>{L"..", L"计算机"}));
+    shared->PaintOnce();
+    ClickRow(1);
+    EXPECT_TRUE(selector->inFolder);
+    EXPECT_EQ(selector->currentPath, root + L"sub\\计算机\\");
 }
 
 TEST_F(FileSelectorTest, DriveRootLeadsBackToTheDriveListAndADriveOpensAgain)

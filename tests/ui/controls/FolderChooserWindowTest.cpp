@@ -8,19 +8,13 @@
 #include <string>
 
 #include "app/TempFolder.h"
-#include "tests/ui/controls/ControlTestWindow.h"
-#include "tests/ui/controls/PopupTestDriver.h"
-#include "tests/ui/controls/PopupThemeScope.h"
+#include "tests/ui/controls/PopupOwnerTest.h"
 #include "ui/controls/KelmFolderSelectWin.h"
 
 namespace
 {
 
-using PopupTest::Click;
-using PopupTest::Key;
-using PopupTest::PopupDriver;
-using PopupTest::RunNestedSoon;
-using PopupTest::Type;
+using namespace PopupTest;
 
 constexpr wchar_t kChooserClass[] = L"Kelm.concept.FolderSelect.Class";
 
@@ -51,46 +45,25 @@ void ClickRow(HWND chooser, int k)
     Sleep(200);
 }
 
-class FolderChooserWindowTest : public ::testing::Test
+class FolderChooserWindowTest : public PopupOwnerTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!ControlTestWindow::PrepareGraphics())
-            return;
-        theme = new PopupThemeScope();
-        owner = new ControlTestWindow(100, 80, 700, 400);
-        SetForegroundWindow(owner->hwnd);
-        PumpMessages(500);
-    }
-    static void TearDownTestSuite()
-    {
-        delete owner;
-        owner = nullptr;
-        delete theme;
-        theme = nullptr;
-    }
+    static void SetUpTestSuite() { OpenOwner(100, 80, 700, 400, true); }
     void SetUp() override
     {
-        ASSERT_NE(owner, nullptr);
-        SetCursorPos(1590, 990);
+        PopupOwnerTest::SetUp();
         for (const wchar_t* folder : {L"alpha", L"Beta", L"gamma"})
             std::filesystem::create_directories(tree.Path() / folder);
         TempFolder::WriteBytes(tree.File(L"notes.txt"), "x");
-        PumpMessages(20);
     }
     void TearDown() override
     {
         EXPECT_EQ(FindWindowW(kChooserClass, nullptr), nullptr);
-        PopupTest::ClearNested();
-        PumpMessages(20);
+        PopupOwnerTest::TearDown();
     }
-    HWND Owner() const { return owner->hwnd; }
     std::wstring Folder(const wchar_t* name) const { return (tree.Path() / name).wstring() + L"\\"; }
 
     TempFolder tree;
-    static inline ControlTestWindow* owner = nullptr;
-    static inline PopupThemeScope* theme = nullptr;
 };
 
 TEST_F(FolderChooserWindowTest, OkAtTheDriveListGivesNullAndTheChooserIsCentredOnTheScreen)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/ui/controls/ControlTestWindow.h"
+#include "tests/ui/controls/PopupOwnerTest.h"
 #include "tests/ui/controls/PopupTestDriver.h"
 #include "box/fileops/SameNameQuestion.h"
 #include "ui/controls/KelmButton.h"
@@ -51,43 +52,17 @@ bool TakeQuit(WPARAM& code)
     return true;
 }
 
-class PopupWindowTest : public ::testing::Test
+class PopupWindowTest : public PopupOwnerTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!ControlTestWindow::PrepareGraphics())
-            return;
-        owner = new ControlTestWindow(300, 150, 1000, 400);
-        // Let the display's focus events for the owner (and for windows of
-        // earlier tests) arrive now: a late one would activate the owner
-        // under the first input box, which closes on deactivation.
-        SetForegroundWindow(owner->hwnd);
-        PumpMessages(500);
-    }
-    static void TearDownTestSuite()
-    {
-        delete owner;
-        owner = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_NE(owner, nullptr);
-        // Far from every popup: a real pointer over one would send it
-        // moves and leaves the test did not ask for.
-        SetCursorPos(1590, 990);
-        PumpMessages(20);
-    }
+    static void SetUpTestSuite() { OpenOwner(300, 150, 1000, 400, false); }
     void TearDown() override
     {
         EXPECT_EQ(FindWindowW(kEditClass, nullptr), nullptr);
         EXPECT_EQ(FindWindowW(kTipClass, nullptr), nullptr);
         EXPECT_EQ(FindWindowW(kSelectionClass, nullptr), nullptr);
-        PopupTest::ClearNested();
-        PumpMessages(20);
+        PopupOwnerTest::TearDown();
     }
-    HWND Owner() const { return owner->hwnd; }
-    static inline ControlTestWindow* owner = nullptr;
 };
 
 // ---------------------------------------------------------------------------
