@@ -218,11 +218,13 @@ RECT StartRect(HWND owner)
 void KelmCreateWindow(HWND owner, const wchar_t*, const wchar_t*)
 {
     s_folderResult = kNothing;
-    s_folderCurrentPath = FileSelectorRules::kComputer;
-    s_folderFirstPaintDone = 0;
     Chooser& chooser = TheChooser();
+    // The open chooser keeps its folder: starting this showing's state over
+    // would send it back to the drive list under its user.
     if (chooser.open || FindWindowW(kClassName, nullptr))
         return;
+    s_folderCurrentPath = FileSelectorRules::kComputer;
+    s_folderFirstPaintDone = 0;
 
     if (!chooser.window)
         chooser.window = std::make_shared<KelmWindow>();

@@ -152,4 +152,37 @@ TEST_F(FolderChooserWindowTest, ClickElsewhereClosesWithNullAndCancelToo)
     EXPECT_EQ(s_folderResult, L"bvn!NULL");
 }
 
+TEST_F(FolderChooserWindowTest, SecondCallWhileOpenGivesNullAndTheOpenChooserKeepsItsFolder)
+{
+    const std::wstring start = tree.Path().wstring();
+    std::atomic<bool> typed{false};
+    std::atomic<bool> nestedDone{false};
+    std::wstring nestedResult;
+    PopupDriver driver(kChooserClass, [&](HWND chooser) {
+        TypePath(chooser, start);
+        typed = true;
+        const ULONGLONG end = GetTickCount64() + 5000;
+        while (!nestedDone && GetTickCount64() < end)
+            Sleep(10);
+        Sleep(200); // a paint after the nested call
+        ClickOk(chooser);
+    });
+    std::function<void()> secondCallOnceTyped = [&] {
+        if (!typed) {
+            RunNestedSoon(secondCallOnceTyped);
+            return;
+        }
+        KelmFolderSelectWin::KelmCreateWindow(Owner(), L"", L"");
+        nestedResult = s_folderResult;
+        nestedDone = true;
+    };
+    RunNestedSoon(secondCallOnceTyped);
+    KelmFolderSelectWin::KelmCreateWindow(Owner(), L"", L"");
+    driver.Join();
+    ASSERT_TRUE(driver.found);
+    EXPECT_TRUE(nestedDone);
+    EXPECT_EQ(nestedResult, L"bvn!NULL");
+    EXPECT_EQ(s_folderResult, start + L"\\");
+}
+
 } // namespace
