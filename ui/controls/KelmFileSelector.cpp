@@ -314,8 +314,7 @@ void KelmFileSelector::CreateCtl(HWND, ID2D1HwndRenderTarget* rt)
     const COLORREF raised = ContrastShiftColor(colour, 20);
     DrawRoundRect(rt, fx + 5, fy + 5, fw - 85, 30, raised, 6.0f, 1.0f, 1.5f, shade);
     const bool atRoot = !inFolder || currentPath.empty();
-    DrawTextInRect(rt, fx + 15, fy + 12, fw - 105, 20, atRoot ? FileSelectorRules::kComputer : currentPath.c_str(),
-                   14.0f, text, kTextFamily, 1.0f, false);
+    DrawPathText(rt, atRoot ? FileSelectorRules::kComputer : currentPath.c_str());
 
     const int buttonTop = y + 5;
     const int nameRect[4] = {x + w - 70, buttonTop, 30, 30};
@@ -336,6 +335,24 @@ void KelmFileSelector::CreateCtl(HWND, ID2D1HwndRenderTarget* rt)
 
     DrawRows(rt);
     DrawScrollBar(rt);
+}
+
+void KelmFileSelector::DrawPathText(ID2D1HwndRenderTarget* rt, const wchar_t* path) const
+{
+    // One line, cut at the bar's end: a long path has no spaces to wrap at
+    // and would otherwise break after "C:" and spill over the rows.
+    IDWriteTextFormat* format = GetTextFormat(kTextFamily, 14.0f, 400, false);
+    if (format)
+        format->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
+    rt->PushAxisAlignedClip(D2D1::RectF(static_cast<float>(x + 5), static_cast<float>(y + 5),
+                                        static_cast<float>(x + w - 80), static_cast<float>(y + 35)),
+                            D2D1_ANTIALIAS_MODE_ALIASED);
+    DrawTextInRect(rt, static_cast<float>(x + 15), static_cast<float>(y + 12), static_cast<float>(w - 105), 20, path,
+                   14.0f, ThemeTextColor.Ref(), kTextFamily, 1.0f, false);
+    rt->PopAxisAlignedClip();
+    // The format is shared with every other text of this size.
+    if (format)
+        format->SetWordWrapping(DWRITE_WORD_WRAPPING_WRAP);
 }
 
 void KelmFileSelector::DrawRows(ID2D1HwndRenderTarget* rt)

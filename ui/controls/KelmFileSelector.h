@@ -68,6 +68,7 @@ private:
     // The visible rows: firstRow .. end (exclusive).
     int VisibleEnd() const;
     int RowAt(const POINT& point) const;
+    void DrawPathText(ID2D1HwndRenderTarget* rt, const wchar_t* path) const;
     void DrawRows(ID2D1HwndRenderTarget* rt);
     void DrawScrollBar(ID2D1HwndRenderTarget* rt);
 };
