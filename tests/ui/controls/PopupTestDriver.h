@@ -22,6 +22,23 @@ inline DWORD PauseForLooking()
     return GetEnvironmentVariableW(L"TESSIK_TEST_POPUP_PAUSE_MS", value, 16) ? wcstoul(value, nullptr, 10) : 0;
 }
 
+// Waits (at most 3 s) until the window's rectangle has stayed the same
+// for three reads 50 ms apart.
+inline void WaitUntilStill(HWND window)
+{
+    RECT last{};
+    GetWindowRect(window, &last);
+    int still = 0;
+    const ULONGLONG end = GetTickCount64() + 3000;
+    while (still < 3 && GetTickCount64() < end && IsWindow(window)) {
+        Sleep(50);
+        RECT now{};
+        GetWindowRect(window, &now);
+        still = EqualRect(&now, &last) ? still + 1 : 0;
+        last = now;
+    }
+}
+
 // Waits (bounded) for the popup, lets its drop-in settle, runs the steps,
 // and when the popup is still up afterwards closes it, so a missed click
 // fails the test rather than hang it.
@@ -37,6 +54,9 @@ public:
               if (!popup)
                   return;
               Sleep(400); // the drop-in takes about 150 ms, then the first paints
+              // A busy machine stretches the drop-in and zoom-in effects:
+              // act once the window has stopped moving and growing.
+              WaitUntilStill(popup);
               Sleep(PauseForLooking());
               GetWindowRect(popup, &rect);
               found = true;
