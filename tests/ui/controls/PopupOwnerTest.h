@@ -29,6 +29,22 @@ protected:
         // under the first popup, and most popups close on deactivation.
         SetForegroundWindow(owner->hwnd);
         PumpMessages(500);
+        // On a busy machine the display's focus events come later still:
+        // wait (at most 3 s) until the owner has stayed in front for 300 ms.
+        const HWND hwnd = owner->hwnd;
+        const ULONGLONG end = GetTickCount64() + 3000;
+        ULONGLONG frontSince = 0;
+        while (GetTickCount64() < end) {
+            if (GetForegroundWindow() != hwnd) {
+                SetForegroundWindow(hwnd);
+                frontSince = 0;
+            } else if (frontSince == 0) {
+                frontSince = GetTickCount64();
+            } else if (GetTickCount64() - frontSince >= 300) {
+                break;
+            }
+            PumpMessages(20);
+        }
     }
     static void TearDownTestSuite()
     {
