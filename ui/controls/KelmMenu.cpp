@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "ui/controls/PopupWindow.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DrawingHelpers.h"
-#include "ui/core/DropShadow.h"
 #include "ui/core/ThemeColors.h"
 #include "ui/core/WindowEffects.h"
 #include "ui/core/TextHelpers.h"
@@ -145,18 +145,6 @@ void DrawMenu(HWND window, ID2D1HwndRenderTarget* rt, int menuWidth, int level)
         y += kRowPitch;
     }
     DrawToolTips(rt, rows, s, clientW);
-}
-
-void SetUpShadow(HWND window)
-{
-    using Brevin::Window::OuterShadow::DropShadow;
-    auto shadow = std::make_shared<DropShadow>();
-    shadow->SetDarkness(80);
-    shadow->SetSharpness(static_cast<uint8_t>(std::clamp(static_cast<int>(5 * DpiScale), 0, 255)));
-    shadow->SetSize(0);
-    shadow->SetPosition(0, static_cast<int>(3 * DpiScale));
-    // The shadow registers itself for the menu window and lives until it goes.
-    shadow->Create(window);
 }
 
 } // namespace
@@ -356,7 +344,7 @@ void Show(HWND owner, int x, int y, const std::vector<Brevin::KelmOption>& optio
     AnimateWindowZoomIn(window);
     // The zoom lets messages run: the menu may already be gone.
     if (IsWindow(window) && LevelOf(menu.get()) == level)
-        SetUpShadow(window);
+        PopupWindow::AddMenuShadow(window);
 }
 
 } // namespace KelmMenu

@@ -9,7 +9,6 @@
 #include "ui/controls/PopupWindow.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DrawingHelpers.h"
-#include "ui/core/DropShadow.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
 #include "ui/core/WindowEffects.h"
@@ -95,12 +94,7 @@ void OnCreated()
     AnimateWindowDropIn(hwnd);
     if (!IsWindow(hwnd))
         return; // closed while it dropped in
-    auto shadow = std::make_shared<Brevin::Window::OuterShadow::DropShadow>();
-    shadow->SetDarkness(80);
-    shadow->SetSharpness(static_cast<uint8_t>(5 * DpiScale));
-    shadow->SetSize(0);
-    shadow->SetPosition(0, static_cast<int>(3 * DpiScale));
-    shadow->Create(hwnd); // keeps itself alive until the popup is destroyed
+    PopupWindow::AddMenuShadow(hwnd);
     box.window->StartAnimationTimer();
     box.window->StartHoverRepaintTimer();
     // The edit is set up by a paint: make sure one ran before it takes the

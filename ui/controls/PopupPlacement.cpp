@@ -37,6 +37,17 @@ POINT ClampIntoArea(int x, int y, int w, int h, const RECT& area)
     return {x, y};
 }
 
+POINT ClampIntoAreaTopLeftWins(int x, int y, int w, int h, const RECT& area)
+{
+    if (x + w > area.right)
+        x = area.right - w;
+    x = std::max(x, static_cast<int>(area.left));
+    if (y + h > area.bottom)
+        y = area.bottom - h;
+    y = std::max(y, static_cast<int>(area.top));
+    return {x, y};
+}
+
 RECT EditBoxRect(const RECT& reference, const RECT& workArea, double d)
 {
     const int w = FollowOwnerWidth(reference.right - reference.left, d, static_cast<int>(300 * d));

@@ -22,5 +22,9 @@ RECT SelectionRect(const RECT& reference, int screenW, int screenH, double d);
 // Moves x, y so that a w x h rectangle lies within the area: first onto
 // the left and top edges, then back from the right and bottom ones.
 POINT ClampIntoArea(int x, int y, int w, int h, const RECT& area);
+// The other order: first back from the right and bottom edges, then onto
+// the left and top ones, so a rectangle larger than the area keeps its
+// top-left corner (and its title) inside it.
+POINT ClampIntoAreaTopLeftWins(int x, int y, int w, int h, const RECT& area);
 
 } // namespace PopupPlacement

@@ -1,7 +1,10 @@
 #include "ui/controls/PopupWindow.h"
 #include "ui/controls/KelmButton.h"
 
+#include <algorithm>
+
 #include "ui/core/DpiScale.h"
+#include "ui/core/DropShadow.h"
 #include "ui/core/KelmWindow.h"
 
 namespace PopupWindow
@@ -28,12 +31,42 @@ void Configure(KelmWindow& window, const RECT& rect, const wchar_t* className, c
     window.closeOnDeactivate = closeOnDeactivate;
 }
 
+namespace
+{
+
+void EndHoverRepaint(HWND window)
+{
+    HoverAnimationCount = 0;
+    StopHoverRepaints(window);
+}
+
+} // namespace
+
 void StopHover(HWND window, KelmButton& ok, KelmButton& cancel)
 {
     ok.ResetAnimation();
     cancel.ResetAnimation();
-    HoverAnimationCount = 0;
-    StopHoverRepaints(window);
+    EndHoverRepaint(window);
+}
+
+void StopHover(HWND window, const std::vector<std::shared_ptr<KelmButton>>& buttons)
+{
+    for (const auto& button : buttons) {
+        if (button)
+            button->ResetAnimation();
+    }
+    EndHoverRepaint(window);
+}
+
+void AddMenuShadow(HWND window)
+{
+    using Brevin::Window::OuterShadow::DropShadow;
+    auto shadow = std::make_shared<DropShadow>();
+    shadow->SetDarkness(80);
+    shadow->SetSharpness(static_cast<uint8_t>(std::clamp(static_cast<int>(5 * DpiScale), 0, 255)));
+    shadow->SetSize(0);
+    shadow->SetPosition(0, static_cast<int>(3 * DpiScale));
+    shadow->Create(window);
 }
 
 } // namespace PopupWindow

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <vector>
+
 class KelmButton;
 class KelmWindow;
 
@@ -25,5 +28,12 @@ void Configure(KelmWindow& window, const RECT& rect, const wchar_t* className, c
 // time), then the counter is reset, covering buttons freed mid-animation,
 // and timer 11 is killed.
 void StopHover(HWND window, KelmButton& ok, KelmButton& cancel);
+// The same for a popup with any number of buttons (the colour swatches).
+void StopHover(HWND window, const std::vector<std::shared_ptr<KelmButton>>& buttons);
+
+// The soft shadow under menus and popups: darkness 80, sharpness and the
+// downward offset following the DPI factor. It registers itself for the
+// window and lives until the window goes.
+void AddMenuShadow(HWND window);
 
 } // namespace PopupWindow

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "tests/ui/controls/ControlTestWindow.h"
+#include "tests/ui/controls/PopupOwnerTest.h"
+#include "tests/ui/controls/PopupTestDriver.h"
 #include "box/fileops/SameNameQuestion.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/NewEdit.h"
@@ -20,85 +22,15 @@
 namespace
 {
 
+using PopupTest::Click;
+using PopupTest::Key;
+using PopupTest::PopupDriver;
+using PopupTest::RunNestedSoon;
+using PopupTest::Type;
+
 constexpr wchar_t kEditClass[] = L"Kelm.concept.Edit.Class";
 constexpr wchar_t kTipClass[] = L"Kelm.concept.Tip2.Class";
 constexpr wchar_t kSelectionClass[] = L"Kelm.concept.PopupSel.Class";
-
-// Plays the user's part from a second thread: waits (bounded) for the
-// popup, lets its drop-in settle, runs the steps, and when the popup is
-// still up afterwards closes it, so a missed click fails the test rather
-// than hang it.
-class PopupDriver
-{
-public:
-    PopupDriver(const wchar_t* className, std::function<void(HWND)> steps)
-        : thread_([this, className, steps = std::move(steps)] {
-              const ULONGLONG end = GetTickCount64() + 5000;
-              HWND popup = nullptr;
-              while (!(popup = FindWindowW(className, nullptr)) && GetTickCount64() < end)
-                  Sleep(10);
-              if (!popup)
-                  return;
-              Sleep(400); // the drop-in takes about 150 ms, then the first paints
-              GetWindowRect(popup, &rect);
-              found = true;
-              steps(popup);
-              // Hiding a window costs Wine about two seconds per window
-              // (the popup and its shadow) on a display without a window
-              // manager.
-              const ULONGLONG closeBy = GetTickCount64() + 10000;
-              while (IsWindow(popup) && GetTickCount64() < closeBy)
-                  Sleep(10);
-              if (IsWindow(popup)) {
-                  leftOpen = true;
-                  PostMessageW(popup, WM_CLOSE, 0, 0);
-              }
-          })
-    {
-    }
-    ~PopupDriver() { Join(); }
-    void Join()
-    {
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-    std::atomic<bool> found{false};
-    std::atomic<bool> leftOpen{false};
-    RECT rect{};
-
-private:
-    std::thread thread_;
-};
-
-// Mouse over a client point, press and release, as the window would see it.
-void Click(HWND popup, int x, int y)
-{
-    POINT screen{x, y};
-    ClientToScreen(popup, &screen);
-    SetCursorPos(screen.x, screen.y);
-    const LPARAM at = MAKELPARAM(x, y);
-    PostMessageW(popup, WM_MOUSEMOVE, 0, at);
-    Sleep(60);
-    PostMessageW(popup, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    Sleep(60);
-    PostMessageW(popup, WM_LBUTTONUP, 0, at);
-    Sleep(60);
-}
-
-void Key(HWND popup, UINT key)
-{
-    PostMessageW(popup, WM_KEYDOWN, key, 1);
-    PostMessageW(popup, WM_KEYUP, key, 0xC0000001);
-    Sleep(60);
-}
-
-void Type(HWND popup, const std::wstring& text)
-{
-    for (wchar_t c : text)
-        PostMessageW(popup, WM_CHAR, c, 1);
-    Sleep(60);
-}
 
 // The OK and cancel buttons of all three popups, centred on their faces.
 POINT OkPoint(const RECT& r)
@@ -135,58 +67,17 @@ bool TakeQuit(WPARAM& code)
     return true;
 }
 
-// A nested call on the test thread, as a timer or a hotkey would make it
-// while a popup's loop runs.
-std::function<void()> s_nested;
-void CALLBACK NestedTimerProc(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(nullptr, id);
-    if (s_nested)
-        s_nested();
-}
-void RunNestedSoon(std::function<void()> call)
-{
-    s_nested = std::move(call);
-    SetTimer(nullptr, 0, 450, &NestedTimerProc);
-}
-
-class PopupWindowTest : public ::testing::Test
+class PopupWindowTest : public PopupOwnerTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!ControlTestWindow::PrepareGraphics())
-            return;
-        owner = new ControlTestWindow(300, 150, 1000, 400);
-        // Let the display's focus events for the owner (and for windows of
-        // earlier tests) arrive now: a late one would activate the owner
-        // under the first input box, which closes on deactivation.
-        SetForegroundWindow(owner->hwnd);
-        PumpMessages(500);
-    }
-    static void TearDownTestSuite()
-    {
-        delete owner;
-        owner = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_NE(owner, nullptr);
-        // Far from every popup: a real pointer over one would send it
-        // moves and leaves the test did not ask for.
-        SetCursorPos(1590, 990);
-        PumpMessages(20);
-    }
+    static void SetUpTestSuite() { OpenOwner(300, 150, 1000, 400, false); }
     void TearDown() override
     {
         EXPECT_EQ(FindWindowW(kEditClass, nullptr), nullptr);
         EXPECT_EQ(FindWindowW(kTipClass, nullptr), nullptr);
         EXPECT_EQ(FindWindowW(kSelectionClass, nullptr), nullptr);
-        s_nested = nullptr;
-        PumpMessages(20);
+        PopupOwnerTest::TearDown();
     }
-    HWND Owner() const { return owner->hwnd; }
-    static inline ControlTestWindow* owner = nullptr;
 };
 
 // ---------------------------------------------------------------------------
