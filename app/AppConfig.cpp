@@ -229,6 +229,7 @@ void EndFirstRun()
     s_isFirstRun = false;
     s_appStore[kRef][L"NewComer"] = false;
     SaveStore(s_appStore);
+    HoverAnimationCount = 0;
 }
 
 } // namespace
