@@ -111,3 +111,38 @@ quit_from_tray() {
 
 # "[module][YYYY/MM/DD HH:MM:SS][LEVEL] text" with CR LF.
 LINE_RE='^\[[^]]*\]\[[0-9]{4}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\]\[(INFO|WARNING|ERROR|FATAL)\] .*'$'\r''$'
+
+# Closes the notices Tessik shows one after another ("#32770" titled
+# "Tessik"); waits (bounded) for the first. Prints how many were closed.
+close_notices() {
+  local closed=0 i j handle
+  probe wait "#32770" "Tessik" visible 15000 >/dev/null || { echo 0; return 0; }
+  for i in $(seq 10); do
+    handle=$(probe list | awk -F'\t' '$1 == "#32770" && $2 == "Tessik" {print $6; exit}')
+    [ -n "$handle" ] || break
+    probe post "#32770" "Tessik" 16 0 0 >/dev/null || break
+    # The next notice takes the same class and title: wait for this one.
+    for j in $(seq 100); do
+      probe list | awk -F'\t' -v h="$handle" '$6 == h {found=1} END {exit !found}' || break
+      sleep 0.1
+    done
+    closed=$((closed + 1))
+    probe wait "#32770" "Tessik" visible 1500 >/dev/null || break
+  done
+  echo "$closed"
+}
+
+# Waits (bounded) until exactly $1 box windows exist.
+BOX_PREFIX="Tessik.Kelm.Com.Container.Class."
+wait_box_count() {
+  local i n=0
+  for i in $(seq 100); do
+    n=$(probe list | grep -cF "$BOX_PREFIX" || true)
+    [ "$n" = "$1" ] && return 0
+    sleep 0.2
+  done
+  fail "expected $1 box windows, found $n"
+}
+
+# Text with CR LF line ends, as the store writes its files.
+crlf() { sed 's/$/\r/' | head -c -2; }
