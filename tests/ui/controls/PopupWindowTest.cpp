@@ -24,8 +24,70 @@ constexpr wchar_t kEditClass[] = L"Kelm.concept.Edit.Class";
 constexpr wchar_t kTipClass[] = L"Kelm.concept.Tip2.Class";
 constexpr wchar_t kSelectionClass[] = L"Kelm.concept.PopupSel.Class";
 
+// What the test thread's message loops have taken from their queue, seen
+// by a hook on that thread: the driver's markers and the paints. The
+// driver waits on these instead of for fixed times, so a busy machine only
+// makes the tests slower.
+std::atomic<int> s_markersTaken{0};
+std::atomic<int> s_paintsTaken{0};
+UINT MarkerMessage()
+{
+    static const UINT message = RegisterWindowMessageW(L"Tessik.Test.PopupMarker");
+    return message;
+}
+LRESULT CALLBACK WatchTakenMessages(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg->message == MarkerMessage())
+            ++s_markersTaken;
+        else if (msg->message == WM_PAINT)
+            ++s_paintsTaken;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Polls the condition for at most ten seconds.
+bool WaitFor(const std::function<bool()>& condition)
+{
+    const ULONGLONG end = GetTickCount64() + 10000;
+    while (!condition()) {
+        if (GetTickCount64() > end)
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+// Returns once the window's loop has handled everything posted to it so
+// far and painted once more.
+void Settle(HWND window)
+{
+    auto passMarker = [window] {
+        const int target = s_markersTaken + 1;
+        PostMessageW(window, MarkerMessage(), 0, 0);
+        WaitFor([&] { return s_markersTaken >= target || !IsWindow(window); });
+    };
+    passMarker();
+    const int paints = s_paintsTaken;
+    InvalidateRect(window, nullptr, FALSE);
+    WaitFor([&] { return s_paintsTaken > paints || !IsWindow(window); });
+    passMarker(); // the paint has ended
+}
+
+// The drop-in and zoom-in effects end at full opacity in their final place.
+bool WaitUntilOpaque(HWND window)
+{
+    return WaitFor([window] {
+        BYTE alpha = 0;
+        DWORD flags = 0;
+        return !IsWindow(window) ||
+               (GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) && (flags & LWA_ALPHA) && alpha == 255);
+    });
+}
+
 // Plays the user's part from a second thread: waits (bounded) for the
-// popup, lets its drop-in settle, runs the steps, and when the popup is
+// popup and for its drop-in to end, runs the steps, and when the popup is
 // still up afterwards closes it, so a missed click fails the test rather
 // than hang it.
 class PopupDriver
@@ -33,23 +95,18 @@ class PopupDriver
 public:
     PopupDriver(const wchar_t* className, std::function<void(HWND)> steps)
         : thread_([this, className, steps = std::move(steps)] {
-              const ULONGLONG end = GetTickCount64() + 5000;
               HWND popup = nullptr;
-              while (!(popup = FindWindowW(className, nullptr)) && GetTickCount64() < end)
-                  Sleep(10);
-              if (!popup)
+              if (!WaitFor([&] { return (popup = FindWindowW(className, nullptr)) != nullptr; }))
                   return;
-              Sleep(400); // the drop-in takes about 150 ms, then the first paints
+              WaitUntilOpaque(popup);
+              Settle(popup);
               GetWindowRect(popup, &rect);
               found = true;
               steps(popup);
               // Hiding a window costs Wine about two seconds per window
               // (the popup and its shadow) on a display without a window
               // manager.
-              const ULONGLONG closeBy = GetTickCount64() + 10000;
-              while (IsWindow(popup) && GetTickCount64() < closeBy)
-                  Sleep(10);
-              if (IsWindow(popup)) {
+              if (!WaitFor([&] { return !IsWindow(popup); })) {
                   leftOpen = true;
                   PostMessageW(popup, WM_CLOSE, 0, 0);
               }
@@ -79,25 +136,23 @@ void Click(HWND popup, int x, int y)
     SetCursorPos(screen.x, screen.y);
     const LPARAM at = MAKELPARAM(x, y);
     PostMessageW(popup, WM_MOUSEMOVE, 0, at);
-    Sleep(60);
+    Settle(popup);
     PostMessageW(popup, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    Sleep(60);
+    Settle(popup);
     PostMessageW(popup, WM_LBUTTONUP, 0, at);
-    Sleep(60);
 }
 
 void Key(HWND popup, UINT key)
 {
     PostMessageW(popup, WM_KEYDOWN, key, 1);
     PostMessageW(popup, WM_KEYUP, key, 0xC0000001);
-    Sleep(60);
 }
 
 void Type(HWND popup, const std::wstring& text)
 {
     for (wchar_t c : text)
         PostMessageW(popup, WM_CHAR, c, 1);
-    Sleep(60);
+    Settle(popup);
 }
 
 // The OK and cancel buttons of all three popups, centred on their faces.
@@ -157,6 +212,8 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(owner, nullptr);
+        watch = SetWindowsHookExW(WH_GETMESSAGE, WatchTakenMessages, nullptr, GetCurrentThreadId());
+        ASSERT_NE(watch, nullptr);
         // Far from every popup: a real pointer over one would send it
         // moves and leaves the test did not ask for.
         SetCursorPos(1590, 990);
@@ -169,7 +226,9 @@ protected:
         EXPECT_EQ(FindWindowW(kSelectionClass, nullptr), nullptr);
         s_nested = nullptr;
         PumpMessages(20);
+        UnhookWindowsHookEx(watch);
     }
+    HHOOK watch = nullptr;
     HWND Owner() const { return owner->hwnd; }
     static inline ControlTestWindow* owner = nullptr;
 };
@@ -249,13 +308,15 @@ TEST_F(PopupWindowTest, InputBoxSecondCallWhileOpenGivesThatCallerNull)
 {
     std::wstring nestedResult = L"unset";
     HWND nestedPopup = nullptr;
+    std::atomic<bool> nestedDone{false};
     RunNestedSoon([&] {
         NewEdit::KelmCreateEdit(Owner(), L"second");
         nestedResult = s_editResult;
         nestedPopup = FindWindowW(kEditClass, nullptr);
+        nestedDone = true;
     });
-    PopupDriver driver(kEditClass, [](HWND popup) {
-        Sleep(300); // after the nested call
+    PopupDriver driver(kEditClass, [&](HWND popup) {
+        WaitFor([&] { return nestedDone.load(); }); // after the nested call
         Key(popup, VK_RETURN);
     });
     NewEdit::KelmCreateEdit(Owner(), L"first");
@@ -346,7 +407,7 @@ struct Choices {
 void Wheel(HWND popup, short delta)
 {
     PostMessageW(popup, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), 0);
-    Sleep(150); // one step per paint: let it paint before the next notch
+    Settle(popup); // one step per paint: let it paint before the next notch
 }
 
 TEST_F(PopupWindowTest, SelectionWheelWrapsAndOkRunsTheChosenOption)
@@ -416,16 +477,15 @@ TEST_F(PopupWindowTest, SelectionCardOpensTheListAndARowBecomesTheChoice)
     PopupDriver driver(kSelectionClass, [&](HWND popup) {
         Click(popup, 100, 135); // the card
         HWND menu = nullptr;
-        const ULONGLONG end = GetTickCount64() + 3000;
-        while (!(menu = FindMenu()) && GetTickCount64() < end)
-            Sleep(20);
-        if (!menu)
+        if (!WaitFor([&] { return (menu = FindMenu()) != nullptr; }))
             return;
-        Sleep(300); // the menu's zoom-in
+        WaitUntilOpaque(menu); // the menu's zoom-in
+        Settle(menu);
         GetWindowRect(menu, &menuRect);
         menuFound = true;
         Click(menu, 60, 10 + 40 + 17); // the second row
-        Sleep(300);
+        WaitFor([] { return FindMenu() == nullptr; });
+        Settle(popup);
         RECT r;
         GetWindowRect(popup, &r);
         const POINT at = OkPoint(r);
@@ -483,13 +543,15 @@ TEST_F(PopupWindowTest, SelectionRefusesASecondCallAndKeepsTheFirstCallersChoice
 {
     Choices first, second;
     int nestedOk = -1;
+    std::atomic<bool> nestedDone{false};
     RunNestedSoon([&] {
         NewPopupSelection::Create(Owner(), L"other", L"other", second.Make(2), L"", L"取消");
         nestedOk = s_selectionOk;
+        nestedDone = true;
     });
-    PopupDriver driver(kSelectionClass, [](HWND popup) {
-        Wheel(popup, WHEEL_DELTA); // the first caller chooses its second option
-        Sleep(300);                // after the nested call
+    PopupDriver driver(kSelectionClass, [&](HWND popup) {
+        Wheel(popup, WHEEL_DELTA);                  // the first caller chooses its second option
+        WaitFor([&] { return nestedDone.load(); }); // after the nested call
         RECT r;
         GetWindowRect(popup, &r);
         const POINT at = OkPoint(r);
