@@ -418,9 +418,6 @@ bool KelmStorage::KeepDiskBytes()
 
 void KelmStorage::WriteDocument(const std::string& bytes)
 {
-    // The same bytes again: the file (and its time) stays as it is.
-    if (m_diskBytesKnown && bytes == m_diskBytes && GetFileAttributesW(m_fileName.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return;
     if (m_keepDiskBytes && m_diskBytesKnown) {
         if (!KeepDiskBytes())
             throw std::runtime_error("Error writing to file: " + WideToUtf8(m_fileName + L".bak"));
@@ -452,6 +449,9 @@ std::wstring KelmStorage::SaveKeepingLoadedBytes()
     // A copy written by the load already holds these bytes.
     const bool changes = m_diskBytesKnown && bytes != m_diskBytes;
     const bool alreadyKept = !m_backupPath.empty() && !m_keepDiskBytes;
+    // A start that changes nothing leaves the file (and its time) alone.
+    if (m_diskBytesKnown && !changes && GetFileAttributesW(m_fileName.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return L"";
     const std::wstring before = m_backupPath;
     if (changes && !alreadyKept)
         m_keepDiskBytes = true;

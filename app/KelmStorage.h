@@ -110,10 +110,11 @@ public:
     KelmStorageProxy operator[](const std::wstring& rootName);
     KelmStorageNestedObject& GetRootObject(const std::wstring& rootName);
 
-    // Saves like Save; when the save changes the bytes the file held when
-    // it was loaded, those bytes are first kept in a new numbered ".bak"
-    // (a save that cannot keep them does not happen). Returns the path of
-    // the copy it wrote, or empty text.
+    // The start-up save. When it would write the bytes the file already
+    // holds it writes nothing; when it changes the bytes the file held
+    // when it was loaded, those bytes are first kept in a new numbered
+    // ".bak" (a save that cannot keep them does not happen). Returns the
+    // path of the copy it wrote, or empty text.
     std::wstring SaveKeepingLoadedBytes();
 
     const std::wstring& FileName() const { return m_fileName; }
@@ -136,7 +137,7 @@ private:
     bool m_loaded = false;
     bool m_failedToParse = false;
     // What the file holds as far as this store knows: the bytes it loaded or
-    // last saved. A save of the same bytes leaves the file alone.
+    // last saved.
     std::string m_diskBytes;
     bool m_diskBytesKnown = false;
     // m_diskBytes must be copied to a ".bak" before the file is replaced.
