@@ -243,6 +243,21 @@ std::string FromDiskLineEnds(const std::string& bytes)
     return out;
 }
 
+// Writes all bytes in chunks, flushes them to the disk and closes the file.
+bool WriteFlushAndClose(HANDLE file, const std::string& bytes)
+{
+    bool ok = true;
+    size_t offset = 0;
+    while (ok && offset < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
+        ok = g_writeFn(file, bytes.data() + offset, chunk);
+        offset += chunk;
+    }
+    ok = ok && FlushFileBuffers(file);
+    CloseHandle(file);
+    return ok;
+}
+
 // Writes the bytes to a new file beside the target, flushes it and renames
 // it over the target in one step, so the old file survives any failure.
 bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, bool& opened)
@@ -254,15 +269,7 @@ bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, b
     if (file == INVALID_HANDLE_VALUE)
         return false;
     opened = true;
-    bool ok = true;
-    size_t offset = 0;
-    while (ok && offset < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
-        ok = g_writeFn(file, bytes.data() + offset, chunk);
-        offset += chunk;
-    }
-    ok = ok && FlushFileBuffers(file);
-    CloseHandle(file);
+    bool ok = WriteFlushAndClose(file, bytes);
     ok = ok && MoveFileExW(tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok)
         DeleteFileW(tempPath.c_str());
@@ -313,16 +320,7 @@ std::wstring WriteNumberedBackup(const std::wstring& path, const std::string& by
                 continue;
             return L"";
         }
-        bool ok = true;
-        size_t offset = 0;
-        while (ok && offset < bytes.size()) {
-            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
-            ok = g_writeFn(file, bytes.data() + offset, chunk);
-            offset += chunk;
-        }
-        ok = ok && FlushFileBuffers(file);
-        CloseHandle(file);
-        if (!ok) {
+        if (!WriteFlushAndClose(file, bytes)) {
             DeleteFileW(copy.c_str());
             return L"";
         }

@@ -6,30 +6,8 @@
 source "$(dirname "$0")/lib.sh"
 
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
-crlf > "$DATA/DesktopContainer.kelm" <<'KELM'
-Components{
-    ComID_a1111{
-        id : "a1111",
-        x : 40,
-        y : 60,
-        cx : 300,
-        cy : 300,
-        title : "say \"hi\"
-ok"
-    },
-    ComID_b2222{
-        id : "b2222",
-        x : 400,
-        y : 60,
-        cx : 300,
-        cy : 300,
-        title : "second"
-    }
-}
-TessikRef{
-    test : 0
-}
-KELM
+seed_box_store "$(stored_box a1111 40 'say \"hi\"
+ok')" "$(stored_box b2222 400 second)"
 damaged='TessikRef{ enabled ! }'
 printf '%s' "$damaged" > "$DATA/MagnetCom.kelm"
 

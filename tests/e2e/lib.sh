@@ -146,3 +146,20 @@ wait_box_count() {
 
 # Text with CR LF line ends, as the store writes its files.
 crlf() { sed 's/$/\r/' | head -c -2; }
+
+# One box object for "Components" at (x, 60), 300 by 300; the title is
+# written as given (already in store syntax, without its quotes).
+stored_box() {
+  local id="$1" x="$2" title="$3"
+  printf '    ComID_%s{\n        id : "%s",\n        x : %s,\n        y : 60,\n        cx : 300,\n        cy : 300,\n        title : "%s"\n    }' \
+    "$id" "$id" "$x" "$title"
+}
+# DesktopContainer.kelm holding the given box objects, with CR LF lines.
+seed_box_store() {
+  local boxes="" box
+  for box in "$@"; do
+    [ -n "$boxes" ] && boxes+=$',\n'
+    boxes+="$box"
+  done
+  printf 'Components{\n%s\n}\nTessikRef{\n    test : 0\n}\n' "$boxes" | crlf > "$DATA/DesktopContainer.kelm"
+}

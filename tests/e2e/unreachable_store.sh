@@ -9,21 +9,7 @@ ln -s Tessik.kelm.loop "$DATA/Tessik.kelm"
 ln -s Tessik.kelm "$DATA/Tessik.kelm.loop"
 ln -s QuickPanelCom.kelm.loop "$DATA/QuickPanelCom.kelm"
 ln -s QuickPanelCom.kelm "$DATA/QuickPanelCom.kelm.loop"
-crlf > "$DATA/DesktopContainer.kelm" <<'KELM'
-Components{
-    ComID_a1111{
-        id : "a1111",
-        x : 40,
-        y : 60,
-        cx : 300,
-        cy : 300,
-        title : "still here"
-    }
-}
-TessikRef{
-    test : 0
-}
-KELM
+seed_box_store "$(stored_box a1111 40 'still here')"
 
 start_tessik
 pid=$LAST_PID
