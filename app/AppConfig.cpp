@@ -84,11 +84,10 @@ void LoadStore(KelmStorage& store, const wchar_t* fileName)
         store.Load(path);
         if (store.FailedToParse()) {
             s_damagedStores.push_back(&store);
-            Logger::GetInstance().Log(kModule, L"WARNING",
-                                      L"Could not read " + path + L" completely; its original bytes are kept in " +
-                                          (store.BackupPath().empty() ? path + L".N.bak before the next save"
-                                                                      : store.BackupPath()) +
-                                          L".");
+            Logger::GetInstance().Log(
+                kModule, L"WARNING",
+                L"Could not read " + path + L" completely; its original bytes are kept in " +
+                    (store.BackupPath().empty() ? path + L".N.bak before the next save" : store.BackupPath()) + L".");
         }
     } catch (const std::exception& error) {
         LogError(L"Could not load " + path + L": " + Utf8ToWide(error.what()));

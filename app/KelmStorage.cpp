@@ -312,8 +312,7 @@ std::wstring WriteNumberedBackup(const std::wstring& path, const std::string& by
 {
     for (int n = 1; n < 100000; ++n) {
         const std::wstring copy = path + L"." + std::to_wstring(n) + L".bak";
-        HANDLE file =
-            CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
