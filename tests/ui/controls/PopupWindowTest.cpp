@@ -86,6 +86,27 @@ bool WaitUntilOpaque(HWND window)
     });
 }
 
+// A nested call on the test thread, as a timer or a hotkey would make it
+// while a popup's loop runs. It runs once the driver has seen the popup
+// settle (s_nestedArmed), however long the popup took to open.
+std::function<void()> s_nested;
+std::atomic<bool> s_nestedArmed{false};
+void CALLBACK NestedTimerProc(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (!s_nestedArmed)
+        return;
+    KillTimer(nullptr, id);
+    if (s_nested)
+        s_nested();
+}
+UINT_PTR s_nestedTimer = 0;
+void RunNestedSoon(std::function<void()> call)
+{
+    s_nested = std::move(call);
+    s_nestedArmed = false;
+    s_nestedTimer = SetTimer(nullptr, 0, 20, &NestedTimerProc);
+}
+
 // Plays the user's part from a second thread: waits (bounded) for the
 // popup and for its drop-in to end, runs the steps, and when the popup is
 // still up afterwards closes it, so a missed click fails the test rather
@@ -103,12 +124,16 @@ public:
               GetWindowRect(popup, &rect);
               found = true;
               survivedDropIn = IsWindow(popup) != FALSE;
+              s_nestedArmed = true;
               steps(popup);
               // Hiding a window costs Wine about two seconds per window
               // (the popup and its shadow) on a display without a window
               // manager.
               if (!WaitFor([&] { return !IsWindow(popup); })) {
                   leftOpen = true;
+                  // As if another window had been activated: every popup
+                  // closes then.
+                  PostMessageW(popup, WM_ACTIVATE, WA_INACTIVE, 0);
                   PostMessageW(popup, WM_CLOSE, 0, 0);
               }
           })
@@ -177,21 +202,6 @@ bool TakeQuit(WPARAM& code)
     return true;
 }
 
-// A nested call on the test thread, as a timer or a hotkey would make it
-// while a popup's loop runs.
-std::function<void()> s_nested;
-void CALLBACK NestedTimerProc(HWND, UINT, UINT_PTR id, DWORD)
-{
-    KillTimer(nullptr, id);
-    if (s_nested)
-        s_nested();
-}
-void RunNestedSoon(std::function<void()> call)
-{
-    s_nested = std::move(call);
-    SetTimer(nullptr, 0, 450, &NestedTimerProc);
-}
-
 class PopupWindowTest : public ::testing::Test
 {
 protected:
@@ -242,6 +252,9 @@ protected:
         EXPECT_EQ(FindWindowW(kEditClass, nullptr), nullptr);
         EXPECT_EQ(FindWindowW(kTipClass, nullptr), nullptr);
         EXPECT_EQ(FindWindowW(kSelectionClass, nullptr), nullptr);
+        if (s_nestedTimer)
+            KillTimer(nullptr, s_nestedTimer);
+        s_nestedTimer = 0;
         s_nested = nullptr;
         PumpMessages(20);
         UnhookWindowsHookEx(watch);
