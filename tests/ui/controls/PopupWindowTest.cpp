@@ -60,7 +60,8 @@ bool WaitFor(const std::function<bool()>& condition)
 }
 
 // Returns once the window's loop has handled everything posted to it so
-// far and painted once more.
+// far and has painted what that invalidated. Nothing is invalidated from
+// here: painting stays the window's own business.
 void Settle(HWND window)
 {
     auto passMarker = [window] {
@@ -69,10 +70,12 @@ void Settle(HWND window)
         WaitFor([&] { return s_markersTaken >= target || !IsWindow(window); });
     };
     passMarker();
-    const int paints = s_paintsTaken;
-    InvalidateRect(window, nullptr, FALSE);
-    WaitFor([&] { return s_paintsTaken > paints || !IsWindow(window); });
-    passMarker(); // the paint has ended
+    passMarker(); // a message taken with the first marker has been handled
+    if (IsWindow(window) && GetUpdateRect(window, nullptr, FALSE)) {
+        const int paints = s_paintsTaken;
+        WaitFor([&] { return s_paintsTaken > paints || !IsWindow(window); });
+        passMarker(); // the paint has ended
+    }
 }
 
 // The drop-in and zoom-in effects end at full opacity in their final place.
