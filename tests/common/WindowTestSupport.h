@@ -23,25 +23,6 @@ inline void PumpMessages(DWORD milliseconds)
     } while (GetTickCount64() < end);
 }
 
-// Dispatches the thread's messages until the condition holds; false when
-// it still does not after the timeout. For waits on a busy machine.
-template <typename Condition> bool PumpUntil(Condition condition, DWORD timeoutMs = 10000)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (condition())
-            return true;
-        if (GetTickCount64() >= end)
-            return false;
-        Sleep(1);
-    }
-}
-
 // Forces a paint now and pumps briefly.
 inline void PaintNow(HWND window)
 {
