@@ -30,15 +30,20 @@ win_path() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's|/|\\|g')"; }
 # A path as the store writes it: backslashes doubled.
 store_path() { win_path "$1" | sed 's|\\|\\\\|g'; }
 
+# The arguments joined by "," and a line feed, as members are written.
+join_members() {
+  local out="" item
+  for item in "$@"; do
+    [ -n "$out" ] && out+=$',\n'
+    out+="$item"
+  done
+  printf '%s' "$out"
+}
+
 # Portable data folder: Tessik.kelm beside the program makes it so.
 # Arguments: lines to put into "TessikRef" (already in store syntax).
 seed_app_store() {
-  local body="" line
-  for line in "$@"; do
-    [ -n "$body" ] && body+=$',\n'
-    body+="    $line"
-  done
-  printf 'TessikRef{\n%s\n}\n' "$body" > "$DATA/Tessik.kelm"
+  printf 'TessikRef{\n%s\n}\n' "$(join_members "${@/#/    }")" > "$DATA/Tessik.kelm"
 }
 
 probe() { wine "$PROBE_EXE" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
@@ -156,10 +161,5 @@ stored_box() {
 }
 # DesktopContainer.kelm holding the given box objects, with CR LF lines.
 seed_box_store() {
-  local boxes="" box
-  for box in "$@"; do
-    [ -n "$boxes" ] && boxes+=$',\n'
-    boxes+="$box"
-  done
-  printf 'Components{\n%s\n}\nTessikRef{\n    test : 0\n}\n' "$boxes" | crlf > "$DATA/DesktopContainer.kelm"
+  printf 'Components{\n%s\n}\nTessikRef{\n    test : 0\n}\n' "$(join_members "$@")" | crlf > "$DATA/DesktopContainer.kelm"
 }
