@@ -205,6 +205,32 @@ bool TakeQuit(WPARAM& code)
     return true;
 }
 
+// The display tells Wine of focus changes late, the more so on a busy
+// machine; a late one for the owner would deactivate (and so close) the
+// next popup. Waits (bounded) until the owner has been the active window
+// for a while, as seen while pumping those notifications.
+void WaitForSteadyFocus(HWND owner)
+{
+    if (GetForegroundWindow() != owner)
+        SetForegroundWindow(owner);
+    const ULONGLONG end = GetTickCount64() + 5000;
+    ULONGLONG steadySince = GetTickCount64();
+    while (GetTickCount64() < end) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (GetForegroundWindow() != owner || GetActiveWindow() != owner) {
+            SetForegroundWindow(owner);
+            steadySince = GetTickCount64();
+        } else if (GetTickCount64() - steadySince >= 300) {
+            return;
+        }
+        Sleep(5);
+    }
+}
+
 class PopupWindowTest : public ::testing::Test
 {
 protected:
@@ -245,6 +271,7 @@ protected:
         ASSERT_NE(owner, nullptr);
         watch = SetWindowsHookExW(WH_GETMESSAGE, WatchTakenMessages, nullptr, GetCurrentThreadId());
         ASSERT_NE(watch, nullptr);
+        WaitForSteadyFocus(Owner());
         // Far from every popup: a real pointer over one would send it
         // moves and leaves the test did not ask for.
         SetCursorPos(1590, 990);
