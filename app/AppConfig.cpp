@@ -29,11 +29,19 @@ const wchar_t kModule[] = L"Tessik";
 const wchar_t kDataNotice[] = L"data";
 const wchar_t kContainerNotice[] = L"containerDir";
 
-bool FileExists(const std::wstring& path)
+// Whether a store file may be there. Only "file not found" or "path not
+// found" says it is not: a share that is down must not make a first start
+// (whose defaults would then be saved over the user's file).
+bool StoreMayExist(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return !IsMissingFileError(GetLastError());
+    return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+// Stores of this start that did not parse completely.
+std::vector<const KelmStorage*> s_damagedStores;
 
 std::wstring ProgramFolder()
 {
@@ -74,6 +82,13 @@ void LoadStore(KelmStorage& store, const wchar_t* fileName)
     const std::wstring path = StorePath(fileName);
     try {
         store.Load(path);
+        if (store.FailedToParse()) {
+            s_damagedStores.push_back(&store);
+            Logger::GetInstance().Log(
+                kModule, L"WARNING",
+                L"Could not read " + path + L" completely; its original bytes are kept in " +
+                    (store.BackupPath().empty() ? path + L".N.bak before the next save" : store.BackupPath()) + L".");
+        }
     } catch (const std::exception& error) {
         LogError(L"Could not load " + path + L": " + Utf8ToWide(error.what()));
         NotifyUserOnce(std::wstring(L"load:") + fileName,
@@ -81,10 +96,20 @@ void LoadStore(KelmStorage& store, const wchar_t* fileName)
     }
 }
 
-bool SaveStore(KelmStorage& store)
+// atStartUp: a save that changes what the file held keeps those bytes
+// first, so a store the program misread is never lost by starting.
+bool SaveStore(KelmStorage& store, bool atStartUp = false)
 {
     try {
-        store.Save();
+        if (!atStartUp) {
+            store.Save();
+            return true;
+        }
+        const std::wstring copy = store.SaveKeepingLoadedBytes();
+        if (!copy.empty())
+            Logger::GetInstance().Log(kModule, L"WARNING",
+                                      L"The start changed " + store.FileName() + L"; its previous bytes are kept in " +
+                                          copy + L".");
         return true;
     } catch (const std::exception& error) {
         LogError(L"Could not save " + store.FileName() + L": " + Utf8ToWide(error.what()));
@@ -92,6 +117,21 @@ bool SaveStore(KelmStorage& store)
             NotifyDataNotKept(L"无法写入文件");
         return false;
     }
+}
+
+// Tells the user once where the originals of the damaged stores are.
+void NotifyDamagedStores()
+{
+    if (s_damagedStores.empty())
+        return;
+    std::wstring text = L"以下设置文件已损坏，未能完整读取：\n";
+    for (const KelmStorage* store : s_damagedStores) {
+        text += L"\n“" + store->FileName() + L"”\n";
+        text += store->BackupPath().empty() ? L"    原始内容无法另存，该文件不会被覆盖。\n"
+                                            : L"    原始内容已保存为“" + store->BackupPath() + L"”。\n";
+    }
+    text += L"\n未能读取的设置和收纳盒已恢复为默认值。";
+    NotifyUserOnce(L"damagedStores", text);
 }
 
 bool CreateFolder(const std::wstring& folder)
@@ -188,6 +228,7 @@ void EndFirstRun()
     s_isFirstRun = false;
     s_appStore[kRef][L"NewComer"] = false;
     SaveStore(s_appStore);
+    HoverAnimationCount = 0;
 }
 
 } // namespace
@@ -257,8 +298,8 @@ void LoadAppConfig(bool afterChoice)
     const std::wstring portable = ProgramFolder() + L"\\.tessik_config";
     const std::wstring perUser = PerUserFolder();
     const DataFolderChoice choice =
-        ChooseDataFolder(afterChoice, s_firstRunDataChoice, FileExists(portable + L"\\Tessik.kelm"),
-                         FileExists(perUser + L"\\Tessik.kelm"), portable, perUser);
+        ChooseDataFolder(afterChoice, s_firstRunDataChoice, StoreMayExist(portable + L"\\Tessik.kelm"),
+                         StoreMayExist(perUser + L"\\Tessik.kelm"), portable, perUser);
     if (choice.firstRun) {
         s_isFirstRun = true;
         s_fontInTempFolder = true;
@@ -275,23 +316,29 @@ void LoadAppConfig(bool afterChoice)
     LoadStore(s_appStore, L"Tessik.kelm");
     try {
         Logger::GetInstance().Init(s_dataFolder);
+        const std::wstring problem = Logger::GetInstance().InitProblem();
+        if (!problem.empty())
+            NotifyUserOnce(L"logger", L"无法在“" + s_dataFolder + L"\\logs”中记录日志：\n" + problem);
     } catch (const std::exception& error) {
         std::cerr << "Could not start the logger: " << error.what() << std::endl;
+        NotifyUserOnce(L"logger", L"无法启动日志记录：" + Utf8ToWide(error.what()));
     }
     RemoveOldLogs();
     LoadStore(s_desktopContainerStore, L"DesktopContainer.kelm");
     LoadStore(s_magnetStore, L"MagnetCom.kelm");
     LoadStore(s_quickPanelStore, L"QuickPanelCom.kelm");
 
-    if (!FileExists(StorePath(L"Tessik.kelm")))
+    NotifyDamagedStores();
+
+    if (!StoreMayExist(StorePath(L"Tessik.kelm")))
         WriteFirstStartDefaults(ChooseContainerRoot(ListDrives(), RandomHexString(6)));
     EnsureContainerFolder();
 
     s_appStore[kRef][L"ver"] = 100;
-    SaveStore(s_appStore);
+    SaveStore(s_appStore, true);
     for (KelmStorage* store : {&s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore}) {
         (*store)[kRef][L"test"] = 0;
-        SaveStore(*store);
+        SaveStore(*store, true);
     }
 
     COLORREF base = RGB(255, 255, 255);

@@ -189,12 +189,6 @@ bool WriteAllBytes(HANDLE file, const char* data, DWORD size)
 
 KelmStorageWriteFn g_writeFn = WriteAllBytes;
 
-bool IsMissingFileError(DWORD error)
-{
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
-           error == ERROR_BAD_NETPATH;
-}
-
 // On disk every line ends in CR LF; in memory in LF alone.
 // UTF-8 with every LF written as CR LF, in one pass: the on-disk form of
 // a document (the text-mode line ends every store file has).
@@ -249,6 +243,21 @@ std::string FromDiskLineEnds(const std::string& bytes)
     return out;
 }
 
+// Writes all bytes in chunks, flushes them to the disk and closes the file.
+bool WriteFlushAndClose(HANDLE file, const std::string& bytes)
+{
+    bool ok = true;
+    size_t offset = 0;
+    while (ok && offset < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
+        ok = g_writeFn(file, bytes.data() + offset, chunk);
+        offset += chunk;
+    }
+    ok = ok && FlushFileBuffers(file);
+    CloseHandle(file);
+    return ok;
+}
+
 // Writes the bytes to a new file beside the target, flushes it and renames
 // it over the target in one step, so the old file survives any failure.
 bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, bool& opened)
@@ -260,15 +269,7 @@ bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, b
     if (file == INVALID_HANDLE_VALUE)
         return false;
     opened = true;
-    bool ok = true;
-    size_t offset = 0;
-    while (ok && offset < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
-        ok = g_writeFn(file, bytes.data() + offset, chunk);
-        offset += chunk;
-    }
-    ok = ok && FlushFileBuffers(file);
-    CloseHandle(file);
+    bool ok = WriteFlushAndClose(file, bytes);
     ok = ok && MoveFileExW(tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok)
         DeleteFileW(tempPath.c_str());
@@ -302,6 +303,31 @@ bool ReadAllBytes(const std::wstring& path, std::string& bytes, DWORD& error)
 
 } // namespace
 
+bool IsMissingFileError(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+std::wstring WriteNumberedBackup(const std::wstring& path, const std::string& bytes)
+{
+    for (int n = 1; n < 100000; ++n) {
+        const std::wstring copy = path + L"." + std::to_wstring(n) + L".bak";
+        HANDLE file = CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+                continue;
+            return L"";
+        }
+        if (!WriteFlushAndClose(file, bytes)) {
+            DeleteFileW(copy.c_str());
+            return L"";
+        }
+        return copy;
+    }
+    return L"";
+}
+
 void KelmStorage::SetWriteFunctionForTesting(KelmStorageWriteFn fn)
 {
     g_writeFn = fn ? fn : WriteAllBytes;
@@ -316,32 +342,42 @@ void KelmStorage::Load(const std::wstring& path)
 {
     m_fileName = path;
     m_loaded = false;
-    m_keepOriginalOnSave = false;
-    m_unparsedOriginal.clear();
+    m_failedToParse = false;
+    m_keepDiskBytes = false;
+    m_diskBytesKnown = false;
+    m_diskBytes.clear();
+    m_backupPath.clear();
 
     std::string bytes;
     DWORD error = 0;
     if (!ReadAllBytes(path, bytes, error)) {
         // Only a file that is not there is new; one that is there but
         // cannot be read must never be replaced by an empty store.
-        if (IsMissingFileError(error) && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        DWORD attributesError = ERROR_FILE_NOT_FOUND;
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+            attributesError = ERROR_ACCESS_DENIED;
+        else
+            attributesError = GetLastError();
+        if (IsMissingFileError(error) && IsMissingFileError(attributesError)) {
             std::wcout << L"Info: File '" << path << L"' does not exist. Creating new storage." << std::endl;
             m_loaded = true;
             return;
         }
         throw std::runtime_error("Could not open file for reading: " + WideToUtf8(path));
     }
+    m_diskBytes = bytes;
+    m_diskBytesKnown = true;
 
     const std::wstring text = Utf8ToWide(FromDiskLineEnds(bytes));
     bvn::parser::basic_parser<std::wstringstream, wchar_t> parser(text);
     const bool parsed = parser.parse();
     const bool blank = text.find_first_not_of(L" \t\n\v\f\r") == std::wstring::npos;
     if (!parsed && !blank) {
-        m_unparsedOriginal = std::move(bytes);
-        m_keepOriginalOnSave = true;
-        std::wcerr << L"Warning: '" << path
-                   << L"' could not be read completely; its original is kept as '.bak' before the next save."
-                   << std::endl;
+        // What was not read would be lost by the next save: keep it now.
+        m_failedToParse = true;
+        m_keepDiskBytes = !KeepDiskBytes();
+        std::wcerr << L"Warning: '" << path << L"' could not be read completely; its original is kept as '"
+                   << (m_backupPath.empty() ? std::wstring(L".bak") : m_backupPath) << L"'." << std::endl;
     }
 
     m_roots.clear();
@@ -355,11 +391,8 @@ void KelmStorage::Load(const std::wstring& path)
     std::wcout << L"KelmStorage loaded from '" << path << L"' (" << m_roots.size() << L" root objects)." << std::endl;
 }
 
-void KelmStorage::Save()
+std::string KelmStorage::DocumentBytes() const
 {
-    if (!m_loaded || m_fileName.empty())
-        throw std::runtime_error("Cannot save: No file is currently loaded or filename is not set.");
-
     std::vector<std::unique_ptr<KelmStorageTextNode>> nodes;
     nodes.reserve(m_roots.size());
     for (const auto& [name, object] : m_roots) {
@@ -368,23 +401,59 @@ void KelmStorage::Save()
         BuildTextNode(*node, object);
         nodes.push_back(std::move(node));
     }
-    const std::string bytes = ToDiskBytes(WriteStoreDocument(nodes));
+    return ToDiskBytes(WriteStoreDocument(nodes));
+}
 
-    if (m_keepOriginalOnSave) {
-        bool opened = false;
-        if (!ReplaceFileAtomically(m_fileName + L".bak", m_unparsedOriginal, opened))
+bool KelmStorage::KeepDiskBytes()
+{
+    const std::wstring copy = WriteNumberedBackup(m_fileName, m_diskBytes);
+    if (copy.empty())
+        return false;
+    m_backupPath = copy;
+    return true;
+}
+
+void KelmStorage::WriteDocument(const std::string& bytes)
+{
+    if (m_keepDiskBytes && m_diskBytesKnown) {
+        if (!KeepDiskBytes())
             throw std::runtime_error("Error writing to file: " + WideToUtf8(m_fileName + L".bak"));
-        m_keepOriginalOnSave = false;
-        m_unparsedOriginal.clear();
+        m_keepDiskBytes = false;
     }
-
     bool opened = false;
     if (!ReplaceFileAtomically(m_fileName, bytes, opened)) {
         if (!opened)
             throw std::runtime_error("Could not save to file (ofstream): " + WideToUtf8(m_fileName));
         throw std::runtime_error("Error writing to file: " + WideToUtf8(m_fileName));
     }
+    m_diskBytes = bytes;
+    m_diskBytesKnown = true;
     std::wcout << L"KelmStorage saved to '" << m_fileName << L"'." << std::endl;
+}
+
+void KelmStorage::Save()
+{
+    if (!m_loaded || m_fileName.empty())
+        throw std::runtime_error("Cannot save: No file is currently loaded or filename is not set.");
+    WriteDocument(DocumentBytes());
+}
+
+std::wstring KelmStorage::SaveKeepingLoadedBytes()
+{
+    if (!m_loaded || m_fileName.empty())
+        throw std::runtime_error("Cannot save: No file is currently loaded or filename is not set.");
+    const std::string bytes = DocumentBytes();
+    // A copy written by the load already holds these bytes.
+    const bool changes = m_diskBytesKnown && bytes != m_diskBytes;
+    const bool alreadyKept = !m_backupPath.empty() && !m_keepDiskBytes;
+    // A start that changes nothing leaves the file (and its time) alone.
+    if (m_diskBytesKnown && !changes && GetFileAttributesW(m_fileName.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return L"";
+    const std::wstring before = m_backupPath;
+    if (changes && !alreadyKept)
+        m_keepDiskBytes = true;
+    WriteDocument(bytes);
+    return m_backupPath != before ? m_backupPath : std::wstring();
 }
 
 KelmStorageProxy KelmStorage::operator[](const std::wstring& rootName)

@@ -110,21 +110,50 @@ public:
     KelmStorageProxy operator[](const std::wstring& rootName);
     KelmStorageNestedObject& GetRootObject(const std::wstring& rootName);
 
+    // The start-up save. When it would write the bytes the file already
+    // holds it writes nothing; when it changes the bytes the file held
+    // when it was loaded, those bytes are first kept in a new numbered
+    // ".bak" (a save that cannot keep them does not happen). Returns the
+    // path of the copy it wrote, or empty text.
+    std::wstring SaveKeepingLoadedBytes();
+
     const std::wstring& FileName() const { return m_fileName; }
     bool IsLoaded() const { return m_loaded; }
     const tsl::ordered_map<std::wstring, KelmStorageNestedObject>& Roots() const { return m_roots; }
+    // The last Load found a file that did not parse completely.
+    bool FailedToParse() const { return m_failedToParse; }
+    // The copy of the file's bytes written for this load ("" when none yet).
+    const std::wstring& BackupPath() const { return m_backupPath; }
 
     static void SetWriteFunctionForTesting(KelmStorageWriteFn fn);
 
 private:
+    std::string DocumentBytes() const;
+    void WriteDocument(const std::string& bytes);
+    bool KeepDiskBytes();
+
     std::wstring m_fileName;
     tsl::ordered_map<std::wstring, KelmStorageNestedObject> m_roots;
     bool m_loaded = false;
-    // Bytes of a file that did not parse completely; written beside the
-    // store as ".bak" before the first save can drop what was not read.
-    std::string m_unparsedOriginal;
-    bool m_keepOriginalOnSave = false;
+    bool m_failedToParse = false;
+    // What the file holds as far as this store knows: the bytes it loaded or
+    // last saved.
+    std::string m_diskBytes;
+    bool m_diskBytesKnown = false;
+    // m_diskBytes must be copied to a ".bak" before the file is replaced.
+    bool m_keepDiskBytes = false;
+    std::wstring m_backupPath;
 };
+
+// Writes the bytes to "<path>.N.bak" with the first N from 1 whose file
+// does not exist yet; an existing copy is never overwritten. Returns the
+// path written, or empty text when no copy could be written.
+std::wstring WriteNumberedBackup(const std::wstring& path, const std::string& bytes);
+
+// Only these errors mean that a file is not there; any other failure
+// (a share that is down, a name the system refuses, no access) leaves it
+// unknown, and an unknown file must never be replaced by a new one.
+bool IsMissingFileError(DWORD error);
 
 extern KelmStorage s_appStore;
 extern KelmStorage s_desktopContainerStore;

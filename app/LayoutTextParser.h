@@ -129,7 +129,12 @@ public:
                 skip_space();
             } else if (c == Char(':')) {
                 ++m_pos;
-                if (!parse_value(value, Char(','), Char('}')))
+                // Only this form is written by the store, so only here may a
+                // written text that ends in a backslash be recognised.
+                m_writtenDepth = depth;
+                const bool read = parse_value(value, Char(','), Char('}'));
+                m_writtenDepth = -1;
+                if (!read)
                     return false;
             } else if (c == Char('{')) {
                 ++m_pos;
@@ -232,15 +237,56 @@ private:
             ++m_pos;
     }
 
-    // True when position p starts the rest of a member line as the store
-    // writes it after a value: a line end, "," and a line end, or the end.
+    // True when position p starts what the writer puts after a value of an
+    // object at the depth being read: "," and a line end and the next
+    // member at its indent, or a line end and the closing brace at its
+    // indent. The exact indent keeps this from matching inside texts.
     bool is_written_value_end(size_t p) const
     {
-        if (p < m_text.size() && m_text[p] == Char(','))
+        if (m_writtenDepth < 0)
+            return false;
+        const size_t memberIndent = 4 * static_cast<size_t>(m_writtenDepth + 1);
+        const bool comma = p < m_text.size() && m_text[p] == Char(',');
+        if (comma)
             ++p;
-        while (p < m_text.size() && m_text[p] == Char('\r'))
-            ++p;
-        return p >= m_text.size() || m_text[p] == Char('\n');
+        if (p >= m_text.size() || m_text[p] != Char('\n'))
+            return false;
+        ++p;
+        const size_t indent = comma ? memberIndent : memberIndent - 4;
+        for (size_t i = 0; i < indent; ++i, ++p) {
+            if (p >= m_text.size() || m_text[p] != Char(' '))
+                return false;
+        }
+        if (p >= m_text.size())
+            return false;
+        return comma ? !is_space(m_text[p]) : m_text[p] == Char('}');
+    }
+
+    // A quote that follows a backslash does not close a quoted run. The
+    // writer leaves one case open: a text whose last character is a
+    // backslash ends in a backslash right before its closing quote, and the
+    // run would go on into the members after it. Such a quote closes the
+    // run only when it stands exactly where the writer ends a value and
+    // going on would not reach another quote that ends a value there: the
+    // run would otherwise end at the next text's opening quote or at the end
+    // of the document. A text without a backslash at its end is written so
+    // that going on always reaches its own closing quote, which the writer
+    // follows by the end of a value, so its reading never changes.
+    bool closes_text_ending_in_backslash(size_t afterQuote) const
+    {
+        if (!is_written_value_end(afterQuote))
+            return false;
+        for (size_t q = afterQuote; q < m_text.size(); ++q) {
+            if (m_text[q] != Char('"'))
+                continue;
+            if (m_text[q - 1] == Char('\\')) {
+                if (is_written_value_end(q + 1))
+                    return false; // a later quote of this kind decides
+                continue;
+            }
+            return !is_written_value_end(q + 1);
+        }
+        return true;
     }
 
     // Collects from the opening quote up to and including the closing one.
@@ -252,14 +298,8 @@ private:
             text += c;
             if (c != Char('"'))
                 continue;
-            const bool escaped = text.size() >= 2 && text[text.size() - 2] == Char('\\');
-            if (!escaped)
-                return;
-            // A text whose last character is a backslash is written as
-            // "...\" and its closing quote looks escaped. Where that quote
-            // stands where the writer ends a value, it closes the text, so
-            // the members after it are read as members.
-            if (is_written_value_end(m_pos))
+            const bool escaped = m_text[m_pos - 2] == Char('\\');
+            if (!escaped || closes_text_ending_in_backslash(m_pos))
                 return;
         }
     }
@@ -334,6 +374,9 @@ private:
     Stream m_stream;
     string_type m_text;
     size_t m_pos = 0;
+    // Depth of the object whose "key : value" member is being read; -1
+    // elsewhere.
+    int m_writtenDepth = -1;
     std::unordered_map<string_type, object_type> m_objects;
     std::vector<string_type> m_order;
     string_type m_tag;

@@ -30,23 +30,38 @@ void Logger::Init(const std::wstring& dataFolder)
 
     const fs::path folder = fs::path(dataFolder) / L"logs";
     std::error_code ec;
-    if (!fs::is_directory(folder, ec))
+    if (!fs::is_directory(folder, ec)) {
         fs::create_directories(folder, ec);
+        if (ec)
+            m_initProblem = L"Could not create the log folder " + folder.wstring() + L": " + Utf8ToWide(ec.message());
+    }
 
     // A folder that cannot be listed counts as holding no file of today;
     // opening for append then never overwrites an existing file.
     std::vector<std::wstring> names;
-    fs::directory_iterator it(folder, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::error_code typeError;
-        if (it->is_regular_file(typeError))
-            names.push_back(it->path().filename().wstring());
+    if (m_initProblem.empty()) {
+        fs::directory_iterator it(folder, ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+            std::error_code typeError;
+            if (it->is_regular_file(typeError))
+                names.push_back(it->path().filename().wstring());
+        }
+        if (ec)
+            m_initProblem = L"Could not list the log folder " + folder.wstring() + L": " + Utf8ToWide(ec.message());
     }
     const std::wstring prefix = LogDatePrefix(LocalTimeOf(std::chrono::system_clock::now()));
     m_logPath = (folder / LogFileName(prefix, CountLogFilesOfDay(names, prefix))).wstring();
     m_file.open(fs::path(m_logPath), std::ios::out | std::ios::app);
-    if (!m_file.is_open())
+    if (!m_file.is_open()) {
         std::cerr << "Fatal: Could not open log file!" << std::endl;
+        if (m_initProblem.empty())
+            m_initProblem = L"Could not open the log file " + m_logPath;
+    }
+    // Goes to the file when only the listing failed; queued lines are
+    // written after it (the lock is held, so Log cannot be used here).
+    if (!m_initProblem.empty())
+        m_queue.push_back(
+            FormatLogLine(L"Logger", L"WARNING", LocalTimeOf(std::chrono::system_clock::now()), m_initProblem));
 
     InstallCrashHandler();
     m_writer = std::thread(&Logger::WriterLoop, this);
@@ -157,6 +172,12 @@ std::wstring Logger::LogPath() const
 {
     std::lock_guard lock(m_mutex);
     return m_logPath;
+}
+
+std::wstring Logger::InitProblem() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_initProblem;
 }
 
 bool Logger::IsFileOpen() const

@@ -37,6 +37,9 @@ public:
 
     std::wstring LogPath() const;
     bool IsFileOpen() const;
+    // What went wrong in Init (the log folder could not be created or
+    // listed, the file could not be opened), or empty text.
+    std::wstring InitProblem() const;
 
     // The program uses GetInstance; tests make loggers of their own.
     Logger() = default;
@@ -60,4 +63,5 @@ private:
     std::thread m_writer;
     std::ofstream m_file;
     std::wstring m_logPath;
+    std::wstring m_initProblem;
 };

@@ -56,8 +56,9 @@ void CreateFactoriesWithRetries()
     Logger::GetInstance().Log(L"Tessik", L"WARNING", L"Some graphics factories could not be created.");
 }
 
-// Test builds force a crash through the environment so the crash handler
-// can be checked end to end; ordinary starts never set it.
+#ifdef TESSIK_TEST_BUILD
+// The test build (never the shipped program) crashes on request, so the
+// crash handler can be checked end to end.
 void CrashWhenAskedForTesting()
 {
     const wchar_t* kind = _wgetenv(L"TESSIK_TEST_CRASH");
@@ -70,6 +71,7 @@ void CrashWhenAskedForTesting()
         throw std::runtime_error("forced C++ exception");
     }
 }
+#endif
 
 } // namespace
 
@@ -105,7 +107,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
     window.minWidth = 460;
     window.minHeight = 330;
     if (window.Create() == 1) {
+#ifdef TESSIK_TEST_BUILD
         CrashWhenAskedForTesting();
+#endif
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
             TranslateMessage(&message);

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <iostream>
 #include <thread>
 
 #include "app/CommonHelpers.h"
+#include "app/StoreTextFormat.h"
 #include "app/TempFolder.h"
 
 TEST(CommonHelpers, ColourText)
@@ -81,9 +83,19 @@ TEST(CommonHelpers, FoldersAndRecycleBin)
     EXPECT_TRUE(EnsureDirectory(nested.c_str()));
     EXPECT_TRUE(EnsureDirectory(nested.c_str()));
     EXPECT_FALSE(RecycleItem(folder.File(L"does-not-exist.txt")));
-    // Whatever the system's Recycle Bin can do, the answer must match the
-    // disk: true only when the file is gone.
-    const std::wstring file = folder.File(L"recycle me.txt");
+    // The item must land in the Trash: a silent delete for good would also
+    // make the file disappear. The test's Trash is its own (the XDG data
+    // folder the test run sets; Wine uses the XDG Trash).
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    ASSERT_NE(dataHome, nullptr) << "run through ctest, which gives the test a Trash of its own";
+    // Z: is the Unix root under Wine.
+    std::wstring trash = L"Z:" + Utf8ToWide(dataHome) + L"/Trash";
+    for (wchar_t& c : trash)
+        c = c == L'/' ? L'\\' : c;
+    ASSERT_TRUE(EnsureDirectory((trash + L"\\files").c_str()));
+    ASSERT_TRUE(EnsureDirectory((trash + L"\\info").c_str()));
+    const std::wstring name = L"recycle me " + RandomHexString(8) + L".txt";
+    const std::wstring file = folder.File(name);
     TempFolder::WriteBytes(file, "data");
     std::atomic<int> result{-1};
     std::thread worker([&] { result = RecycleItem(file) ? 1 : 0; });
@@ -103,8 +115,12 @@ TEST(CommonHelpers, FoldersAndRecycleBin)
         Sleep(50);
     }
     worker.join();
-    EXPECT_EQ(result == 1, GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES);
-    std::cout << "recycled under this system: " << result << std::endl;
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    const std::wstring inTrash = trash + L"\\files\\" + name;
+    EXPECT_EQ(TempFolder::ReadBytes(inTrash), "data") << "not in the Trash: " << WideToUtf8(inTrash);
+    DeleteFileW(inTrash.c_str());
+    DeleteFileW((trash + L"\\info\\" + name + L".trashinfo").c_str());
 
     wchar_t shortPath[MAX_PATH];
     GetAppDataShortPath(shortPath);

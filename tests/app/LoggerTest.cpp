@@ -58,6 +58,7 @@ TEST(Logger, LinesBeforeInitAndAfterAreWrittenInOrderAsUtf8)
     Logger logger;
     logger.Log(L"M", L"INFO", L"before");
     logger.Init(folder.Path().wstring()); // creates "logs"
+    EXPECT_EQ(logger.InitProblem(), L"");
     logger.Log(L"M", L"ERROR", L"收纳盒");
     logger.Stop();
 
@@ -95,6 +96,8 @@ TEST(Logger, FolderThatCannotBeCreatedDropsLinesWithoutThrowing)
     Logger logger;
     EXPECT_NO_THROW(logger.Init(folder.File(L"blocked")));
     EXPECT_FALSE(logger.IsFileOpen());
+    // The loader tells the user what went wrong.
+    EXPECT_EQ(logger.InitProblem().rfind(L"Could not create the log folder ", 0), 0u) << logger.InitProblem();
     logger.Log(L"M", L"INFO", L"dropped");
     EXPECT_NO_THROW(logger.Flush());
 }

@@ -9,7 +9,7 @@
 //   WindowProbe post-one <class> <title> <message> <wParam> <lParam>  (first match only)
 //   WindowProbe close-title <part of a title>
 //   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
-//   WindowProbe list
+//   WindowProbe list   (class, title, visible, process, rectangle, handle)
 //
 // A class ending in "*" matches every class that begins with the rest
 // (menus register a class with a random suffix each).
@@ -75,8 +75,9 @@ void Print(const Found& f)
 {
     RECT rect{};
     GetWindowRect(f.window, &rect);
-    std::wprintf(L"%ls\t%ls\t%d\t%lu\t%ld,%ld,%ld,%ld\n", f.className.c_str(), f.title.c_str(), f.visible ? 1 : 0,
-                 f.processId, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+    std::wprintf(L"%ls\t%ls\t%d\t%lu\t%ld,%ld,%ld,%ld\t%llx\n", f.className.c_str(), f.title.c_str(), f.visible ? 1 : 0,
+                 f.processId, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(f.window)));
 }
 
 int Wait(const std::wstring& className, const std::wstring& title, const std::wstring& visibility, DWORD timeout)

@@ -69,7 +69,6 @@ start_tessik
 pid=$LAST_PID
 wait_main_window any
 
-BOX_PREFIX="Tessik.Kelm.Com.Container.Class."
 boxes=$(probe list | grep -F "$BOX_PREFIX" || true)
 [ "$(printf '%s\n' "$boxes" | grep -c .)" = 3 ] || fail "expected three box windows, got: $boxes"
 for rect in "40,60,300,400" "380,60,320,380" "740,60,300,420"; do

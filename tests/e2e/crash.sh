@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A forced crash (an access violation, then an uncaught C++ exception)
 # leaves a FATAL line naming the exception code after the lines logged
-# before it; the log opened in Notepad is closed again.
+# before it; the log opened in Notepad is closed again. Runs the test build.
 source "$(dirname "$0")/lib.sh"
 
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
@@ -37,4 +37,12 @@ crash_once() {
 
 crash_once access 0xC0000005 "$DATA/logs/${TODAY}_00.txt"
 crash_once cxx 0x20474343 "$DATA/logs/${TODAY}_01.txt"
+
+# The switch lives in the test build only: the shipped program beside it
+# does not even hold the variable's name.
+shipped="$(dirname "$TESSIK_EXE")/Tessik.exe"
+[ -f "$shipped" ] || fail "no shipped program at $shipped"
+switch_count() { strings -e l "$1" | grep -c TESSIK_TEST_CRASH || true; }
+[ "$(switch_count "$TESSIK_EXE")" != 0 ] || fail "the test build does not know the switch"
+[ "$(switch_count "$shipped")" = 0 ] || fail "the shipped program reads TESSIK_TEST_CRASH"
 echo "PASS"

@@ -30,15 +30,20 @@ win_path() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's|/|\\|g')"; }
 # A path as the store writes it: backslashes doubled.
 store_path() { win_path "$1" | sed 's|\\|\\\\|g'; }
 
+# The arguments joined by "," and a line feed, as members are written.
+join_members() {
+  local out="" item
+  for item in "$@"; do
+    [ -n "$out" ] && out+=$',\n'
+    out+="$item"
+  done
+  printf '%s' "$out"
+}
+
 # Portable data folder: Tessik.kelm beside the program makes it so.
 # Arguments: lines to put into "TessikRef" (already in store syntax).
 seed_app_store() {
-  local body="" line
-  for line in "$@"; do
-    [ -n "$body" ] && body+=$',\n'
-    body+="    $line"
-  done
-  printf 'TessikRef{\n%s\n}\n' "$body" > "$DATA/Tessik.kelm"
+  printf 'TessikRef{\n%s\n}\n' "$(join_members "${@/#/    }")" > "$DATA/Tessik.kelm"
 }
 
 probe() { wine "$PROBE_EXE" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
@@ -140,4 +145,51 @@ wait_box_rect() {
   rect=$(probe list | grep -F "Tessik.Kelm.Com.Container.Class." | awk -F'\t' '{print $5}' | head -n1)
   IFS=, read -r bx by bw bh <<<"$rect"
   [ "${bw:-0}" -gt 0 ] && [ "${bh:-0}" -gt 0 ] || fail "no box rectangle: $rect"
+}
+
+# Closes the notices Tessik shows one after another ("#32770" titled
+# "Tessik"); waits (bounded) for the first. Prints how many were closed.
+close_notices() {
+  local closed=0 i j handle
+  probe wait "#32770" "Tessik" visible 15000 >/dev/null || { echo 0; return 0; }
+  for i in $(seq 10); do
+    handle=$(probe list | awk -F'\t' '$1 == "#32770" && $2 == "Tessik" {print $6; exit}')
+    [ -n "$handle" ] || break
+    probe post "#32770" "Tessik" 16 0 0 >/dev/null || break
+    # The next notice takes the same class and title: wait for this one.
+    for j in $(seq 100); do
+      probe list | awk -F'\t' -v h="$handle" '$6 == h {found=1} END {exit !found}' || break
+      sleep 0.1
+    done
+    closed=$((closed + 1))
+    probe wait "#32770" "Tessik" visible 1500 >/dev/null || break
+  done
+  echo "$closed"
+}
+
+# Waits (bounded) until exactly $1 box windows exist.
+BOX_PREFIX="Tessik.Kelm.Com.Container.Class."
+wait_box_count() {
+  local i n=0
+  for i in $(seq 100); do
+    n=$(probe list | grep -cF "$BOX_PREFIX" || true)
+    [ "$n" = "$1" ] && return 0
+    sleep 0.2
+  done
+  fail "expected $1 box windows, found $n"
+}
+
+# Text with CR LF line ends, as the store writes its files.
+crlf() { sed 's/$/\r/' | head -c -2; }
+
+# One box object for "Components" at (x, 60), 300 by 300; the title is
+# written as given (already in store syntax, without its quotes).
+stored_box() {
+  local id="$1" x="$2" title="$3"
+  printf '    ComID_%s{\n        id : "%s",\n        x : %s,\n        y : 60,\n        cx : 300,\n        cy : 300,\n        title : "%s"\n    }' \
+    "$id" "$id" "$x" "$title"
+}
+# DesktopContainer.kelm holding the given box objects, with CR LF lines.
+seed_box_store() {
+  printf 'Components{\n%s\n}\nTessikRef{\n    test : 0\n}\n' "$(join_members "$@")" | crlf > "$DATA/DesktopContainer.kelm"
 }

@@ -35,14 +35,14 @@ void TypePath(HWND chooser, const std::wstring& path)
         Key(chooser, VK_BACK);
     Type(chooser, path);
     Key(chooser, VK_RETURN);
-    Sleep(200);
+    Settle(chooser);
 }
 
 // Row k of the browser, whose rows start at y 90.
 void ClickRow(HWND chooser, int k)
 {
     Click(chooser, 200, 90 + 30 * k + 14);
-    Sleep(200);
+    Settle(chooser);
 }
 
 class FolderChooserWindowTest : public PopupOwnerTest
@@ -164,7 +164,7 @@ TEST_F(FolderChooserWindowTest, SecondCallWhileOpenGivesNullAndTheOpenChooserKee
         const ULONGLONG end = GetTickCount64() + 5000;
         while (!nestedDone && GetTickCount64() < end)
             Sleep(10);
-        Sleep(200); // a paint after the nested call
+        Settle(chooser); // a paint after the nested call
         ClickOk(chooser);
     });
     std::function<void()> secondCallOnceTyped = [&] {

@@ -29,13 +29,18 @@ protected:
         // under the first popup, and most popups close on deactivation.
         SetForegroundWindow(owner->hwnd);
         PumpMessages(500);
-        // On a busy machine the display's focus events come later still:
-        // wait (at most 3 s) until the owner has stayed in front for 300 ms.
-        const HWND hwnd = owner->hwnd;
-        const ULONGLONG end = GetTickCount64() + 3000;
+        WaitForSteadyFocus(owner->hwnd);
+    }
+    // The display tells Wine of focus changes late, the more so on a busy
+    // machine; a late one for the owner would deactivate (and so close) the
+    // next popup. Waits (at most 5 s) until the owner has stayed the active
+    // window for 300 ms, pumping those notifications meanwhile.
+    static void WaitForSteadyFocus(HWND hwnd)
+    {
+        const ULONGLONG end = GetTickCount64() + 5000;
         ULONGLONG frontSince = 0;
         while (GetTickCount64() < end) {
-            if (GetForegroundWindow() != hwnd) {
+            if (GetForegroundWindow() != hwnd || GetActiveWindow() != hwnd) {
                 SetForegroundWindow(hwnd);
                 frontSince = 0;
             } else if (frontSince == 0) {
@@ -54,6 +59,9 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(owner, nullptr);
+        watch = SetWindowsHookExW(WH_GETMESSAGE, PopupTest::WatchTakenMessages, nullptr, GetCurrentThreadId());
+        ASSERT_NE(watch, nullptr);
+        WaitForSteadyFocus(owner->hwnd);
         // Far from every popup: a real pointer over one would send it
         // moves and leaves the test did not ask for.
         SetCursorPos(1590, 990);
@@ -63,7 +71,11 @@ protected:
     {
         PopupTest::ClearNested();
         PumpMessages(20);
+        if (watch)
+            UnhookWindowsHookEx(watch);
+        watch = nullptr;
     }
+    HHOOK watch = nullptr;
     HWND Owner() const { return owner->hwnd; }
 
     static inline std::unique_ptr<ControlTestWindow> owner;

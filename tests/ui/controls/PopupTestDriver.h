@@ -39,6 +39,71 @@ inline void WaitUntilStill(HWND window)
     }
 }
 
+// What the test thread's message loops have taken from their queue, seen
+// by a hook on that thread (PopupOwnerTest installs it): the driver's
+// markers and the paints. The driver waits on these instead of for fixed
+// times, so a busy machine only makes the tests slower.
+inline std::atomic<int> s_markersTaken{0};
+inline std::atomic<int> s_paintsTaken{0};
+inline UINT MarkerMessage()
+{
+    static const UINT message = RegisterWindowMessageW(L"Tessik.Test.PopupMarker");
+    return message;
+}
+inline LRESULT CALLBACK WatchTakenMessages(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg->message == MarkerMessage())
+            ++s_markersTaken;
+        else if (msg->message == WM_PAINT)
+            ++s_paintsTaken;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Polls the condition for at most ten seconds.
+inline bool WaitFor(const std::function<bool()>& condition)
+{
+    const ULONGLONG end = GetTickCount64() + 10000;
+    while (!condition()) {
+        if (GetTickCount64() > end)
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+// Returns once the window's loop has handled everything posted to it so
+// far and has painted what that invalidated. Nothing is invalidated from
+// here: painting stays the window's own business.
+inline void Settle(HWND window)
+{
+    auto passMarker = [window] {
+        const int target = s_markersTaken + 1;
+        PostMessageW(window, MarkerMessage(), 0, 0);
+        WaitFor([&] { return s_markersTaken >= target || !IsWindow(window); });
+    };
+    passMarker();
+    passMarker(); // a message taken with the first marker has been handled
+    if (IsWindow(window) && GetUpdateRect(window, nullptr, FALSE)) {
+        const int paints = s_paintsTaken;
+        WaitFor([&] { return s_paintsTaken > paints || !IsWindow(window); });
+        passMarker(); // the paint has ended
+    }
+}
+
+// The drop-in and zoom-in effects end at full opacity in their final place.
+inline bool WaitUntilOpaque(HWND window)
+{
+    return WaitFor([window] {
+        BYTE alpha = 0;
+        DWORD flags = 0;
+        return !IsWindow(window) ||
+               (GetLayeredWindowAttributes(window, nullptr, &alpha, &flags) && (flags & LWA_ALPHA) && alpha == 255);
+    });
+}
+
 // Waits (bounded) for the popup, lets its drop-in settle, runs the steps,
 // and when the popup is still up afterwards closes it, so a missed click
 // fails the test rather than hang it.
@@ -53,10 +118,12 @@ public:
                   Sleep(10);
               if (!popup)
                   return;
-              Sleep(400); // the drop-in takes about 150 ms, then the first paints
               // A busy machine stretches the drop-in and zoom-in effects:
-              // act once the window has stopped moving and growing.
+              // act once the window is opaque, has stopped moving and
+              // growing, and has painted.
+              WaitUntilOpaque(popup);
               WaitUntilStill(popup);
+              Settle(popup);
               Sleep(PauseForLooking());
               GetWindowRect(popup, &rect);
               found = true;
@@ -69,6 +136,9 @@ public:
                   Sleep(10);
               if (IsWindow(popup)) {
                   leftOpen = true;
+                  // As if another window had been activated: every popup
+                  // closes then.
+                  PostMessageW(popup, WM_ACTIVATE, WA_INACTIVE, 0);
                   PostMessageW(popup, WM_CLOSE, 0, 0);
               }
           })
@@ -97,25 +167,25 @@ inline void Click(HWND popup, int x, int y)
     SetCursorPos(screen.x, screen.y);
     const LPARAM at = MAKELPARAM(x, y);
     PostMessageW(popup, WM_MOUSEMOVE, 0, at);
-    Sleep(60);
+    Settle(popup);
     PostMessageW(popup, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    Sleep(60);
+    Settle(popup);
     PostMessageW(popup, WM_LBUTTONUP, 0, at);
-    Sleep(60);
+    Settle(popup);
 }
 
 inline void Key(HWND popup, UINT key)
 {
     PostMessageW(popup, WM_KEYDOWN, key, 1);
     PostMessageW(popup, WM_KEYUP, key, 0xC0000001);
-    Sleep(60);
+    Settle(popup);
 }
 
 inline void Type(HWND popup, const std::wstring& text)
 {
     for (wchar_t c : text)
         PostMessageW(popup, WM_CHAR, c, 1);
-    Sleep(60);
+    Settle(popup);
 }
 
 // A nested call on the test thread, as a timer or a hotkey would make it

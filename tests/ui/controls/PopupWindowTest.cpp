@@ -26,7 +26,10 @@ using PopupTest::Click;
 using PopupTest::Key;
 using PopupTest::PopupDriver;
 using PopupTest::RunNestedSoon;
+using PopupTest::Settle;
 using PopupTest::Type;
+using PopupTest::WaitFor;
+using PopupTest::WaitUntilOpaque;
 
 constexpr wchar_t kEditClass[] = L"Kelm.concept.Edit.Class";
 constexpr wchar_t kTipClass[] = L"Kelm.concept.Tip2.Class";
@@ -49,6 +52,8 @@ void TypeKeyThenClick(HWND popup, const std::wstring& text, UINT key, POINT (*bu
 {
     Type(popup, text);
     Key(popup, key);
+    // Nothing to wait for when the key is rightly ignored: give a wrongly
+    // confirming box the time its close would take.
     Sleep(200);
     openAfterKey = IsWindow(popup) != FALSE;
     RECT r;
@@ -157,13 +162,18 @@ TEST_F(PopupWindowTest, InputBoxSecondCallWhileOpenGivesThatCallerNull)
 {
     std::wstring nestedResult = L"unset";
     HWND nestedPopup = nullptr;
+    std::atomic<bool> nestedDone{false};
     RunNestedSoon([&] {
         NewEdit::KelmCreateEdit(Owner(), L"second");
         nestedResult = s_editResult;
         nestedPopup = FindWindowW(kEditClass, nullptr);
+        nestedDone = true;
     });
-    PopupDriver driver(kEditClass, [](HWND popup) {
-        Sleep(300); // after the nested call
+    PopupDriver driver(kEditClass, [&](HWND popup) {
+        // After the nested call (bounded).
+        const ULONGLONG end = GetTickCount64() + 10000;
+        while (!nestedDone && GetTickCount64() < end)
+            Sleep(5);
         RECT r;
         GetWindowRect(popup, &r);
         const POINT at = OkPoint(r);
@@ -257,7 +267,7 @@ struct Choices {
 void Wheel(HWND popup, short delta)
 {
     PostMessageW(popup, WM_MOUSEWHEEL, MAKEWPARAM(0, delta), 0);
-    Sleep(150); // one step per paint: let it paint before the next notch
+    Settle(popup); // one step per paint: let it paint before the next notch
 }
 
 TEST_F(PopupWindowTest, SelectionWheelWrapsAndOkRunsTheChosenOption)
@@ -327,16 +337,15 @@ TEST_F(PopupWindowTest, SelectionCardOpensTheListAndARowBecomesTheChoice)
     PopupDriver driver(kSelectionClass, [&](HWND popup) {
         Click(popup, 100, 135); // the card
         HWND menu = nullptr;
-        const ULONGLONG end = GetTickCount64() + 3000;
-        while (!(menu = FindMenu()) && GetTickCount64() < end)
-            Sleep(20);
-        if (!menu)
+        if (!WaitFor([&] { return (menu = FindMenu()) != nullptr; }))
             return;
-        Sleep(300); // the menu's zoom-in
+        WaitUntilOpaque(menu); // the menu's zoom-in
+        Settle(menu);
         GetWindowRect(menu, &menuRect);
         menuFound = true;
         Click(menu, 60, 10 + 40 + 17); // the second row
-        Sleep(300);
+        WaitFor([] { return FindMenu() == nullptr; });
+        Settle(popup);
         RECT r;
         GetWindowRect(popup, &r);
         const POINT at = OkPoint(r);
@@ -394,13 +403,15 @@ TEST_F(PopupWindowTest, SelectionRefusesASecondCallAndKeepsTheFirstCallersChoice
 {
     Choices first, second;
     int nestedOk = -1;
+    std::atomic<bool> nestedDone{false};
     RunNestedSoon([&] {
         NewPopupSelection::Create(Owner(), L"other", L"other", second.Make(2), L"", L"取消");
         nestedOk = s_selectionOk;
+        nestedDone = true;
     });
-    PopupDriver driver(kSelectionClass, [](HWND popup) {
-        Wheel(popup, WHEEL_DELTA); // the first caller chooses its second option
-        Sleep(300);                // after the nested call
+    PopupDriver driver(kSelectionClass, [&](HWND popup) {
+        Wheel(popup, WHEEL_DELTA);                  // the first caller chooses its second option
+        WaitFor([&] { return nestedDone.load(); }); // after the nested call
         RECT r;
         GetWindowRect(popup, &r);
         const POINT at = OkPoint(r);
