@@ -1,5 +1,9 @@
 #include "box/BoxRuntime.h"
 
+#include <filesystem>
+
+#include "app/CommonHelpers.h"
+
 std::unordered_map<BoxWindowPtr, BoxRuntime> s_boxRuntimes;
 
 bool IsQuickPanelPseudoId(const std::wstring& id)
@@ -18,4 +22,13 @@ BoxRuntime* FindBoxRuntime(const BoxWindowPtr& box)
         return nullptr;
     auto found = s_boxRuntimes.find(box);
     return found == s_boxRuntimes.end() ? nullptr : &found->second;
+}
+
+std::wstring BoxRuntime::BackingFolder() const
+{
+    if (!UseTargetFolder || TargetFolder == L"bvn!NULL" || TargetFolder.empty())
+        return L"";
+    const std::wstring folder = NormalizeStoredPath(TargetFolder);
+    std::error_code ec;
+    return std::filesystem::is_directory(std::filesystem::path(folder), ec) ? folder : L"";
 }
