@@ -7,6 +7,7 @@
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
+#include "box/BoxShortcuts.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
@@ -67,16 +68,11 @@ bool IsFolderBacked(const BoxWindowPtr& owner)
     return runtime && !runtime->BackingFolder().empty();
 }
 
-// The view the selection was made in: the search view while it is shown.
+// The view the selection was made in.
 KelmIconManager* SelectionManager(const BoxWindowPtr& box, const BoxRuntime& runtime)
 {
-    if (runtime.ShowsSearchView()) {
-        auto search = s_boxSearchManagers.find(box);
-        if (search != s_boxSearchManagers.end())
-            return &search->second;
-    }
     auto own = s_boxIconManagers.find(box);
-    return own == s_boxIconManagers.end() ? nullptr : &own->second;
+    return own == s_boxIconManagers.end() ? nullptr : &SelectionView(box, runtime, own->second);
 }
 
 struct Selected {

@@ -171,7 +171,7 @@ TEST_F(BoxDeleteTest, CancelOrARunningJobChangesNothing)
     answer = 0;
     s_copyProgress.busy = true;
     s_copyProgress.workerRunning = true;
-    DeleteByKey(folderBox, {0});
+    DeleteSelection(folderBox);
     s_copyProgress.busy = false;
     s_copyProgress.workerRunning = false;
     EXPECT_EQ(TempFolder::ReadBytes(file), "c") << "nothing is moved away while another job runs";
