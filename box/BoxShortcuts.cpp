@@ -189,15 +189,15 @@ void RunBoxShortcuts(KelmIconManager& manager, const BoxWindowPtr& box)
         s_latches.paste = false;
     else if (active && !(runtime.IsLocked && runtime.searchActive) && !s_latches.paste) {
         s_latches.paste = true;
-        if (!s_pendingPasteBox)
-            RequestPasteByKey(box);
+        if (!s_pendingPaste.Pending())
+            s_pendingPaste.Arm(box);
     }
     if (!Down('L'))
         s_latches.groupTag = false;
     else if (active && !ctrl && !s_latches.groupTag) {
         s_latches.groupTag = true;
-        if (!s_pendingGroupTagBox)
-            RequestGroupTagPopup(box);
+        if (!s_pendingGroupTag.Pending())
+            s_pendingGroupTag.Arm(box);
     }
     if (runtime.multiSelect && active && Down(VK_ESCAPE)) {
         runtime.multiSelect = false;
@@ -212,8 +212,8 @@ void RunBoxShortcuts(KelmIconManager& manager, const BoxWindowPtr& box)
         s_latches.del = false;
     else if (runtime.multiSelect && !runtime.selection.empty() && active && !runtime.IsLocked && !s_latches.del) {
         s_latches.del = true;
-        if (!s_pendingDeleteBox)
-            RequestDeleteByKey(box);
+        if (!s_pendingDelete.Pending())
+            s_pendingDelete.Arm(box);
     }
     const bool copyKeys = runtime.multiSelect && !runtime.selection.empty() && active && ctrl;
     if (copyKeys && Down('C')) {

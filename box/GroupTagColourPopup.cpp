@@ -15,12 +15,10 @@
 #include "ui/controls/PalettePopup.h"
 #include "ui/core/KelmWindow.h"
 
-std::shared_ptr<KelmWindow> s_pendingGroupTagBox;
+PendingBoxTimer s_pendingGroupTag(ShowGroupTagPopup);
 
 namespace
 {
-
-UINT_PTR s_groupTagTimer = 0;
 
 bool ShowPalette(HWND owner, COLORREF current, COLORREF* chosen)
 {
@@ -54,14 +52,6 @@ COLORREF CurrentColour(const BoxRuntime& runtime)
 } // namespace
 
 std::function<bool(HWND owner, COLORREF current, COLORREF* chosen)> s_groupTagPalette = ShowPalette;
-
-void RequestGroupTagPopup(const std::shared_ptr<KelmWindow>& box)
-{
-    s_pendingGroupTagBox = box;
-    if (s_groupTagTimer)
-        KillTimer(nullptr, s_groupTagTimer);
-    s_groupTagTimer = SetTimer(nullptr, 0, 10, ShowGroupTagPopup);
-}
 
 bool ApplyGroupTagColour(const std::shared_ptr<KelmWindow>& box, COLORREF colour)
 {
@@ -98,11 +88,7 @@ bool ApplyGroupTagColour(const std::shared_ptr<KelmWindow>& box, COLORREF colour
 
 void CALLBACK ShowGroupTagPopup(HWND, UINT, UINT_PTR timerId, DWORD)
 {
-    KillTimer(nullptr, timerId);
-    if (timerId == s_groupTagTimer)
-        s_groupTagTimer = 0;
-    BoxWindowPtr box = std::move(s_pendingGroupTagBox);
-    s_pendingGroupTagBox.reset();
+    BoxWindowPtr box = s_pendingGroupTag.Take(timerId);
     const BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime)
         return;

@@ -8,14 +8,13 @@
 #include <functional>
 #include <memory>
 
+#include "box/PendingBoxTimer.h"
+
 class KelmWindow;
 
-// The box whose L waits for ShowGroupTagPopup.
-extern std::shared_ptr<KelmWindow> s_pendingGroupTagBox;
-
-// Fills the pending slot and arms the one-shot 10 ms timer.
-void RequestGroupTagPopup(const std::shared_ptr<KelmWindow>& box);
 void CALLBACK ShowGroupTagPopup(HWND hwnd, UINT message, UINT_PTR timerId, DWORD time);
+// The box whose L waits for ShowGroupTagPopup.
+extern PendingBoxTimer s_pendingGroupTag;
 
 // Opens the palette owned by the box, with its current colour; returns the
 // chosen colour, or false when it was dismissed. Tests replace it.

@@ -20,12 +20,10 @@
 namespace fs = std::filesystem;
 using TessikDesktopContainer::KelmIconManager;
 
-std::shared_ptr<KelmWindow> s_pendingDeleteBox;
+PendingBoxTimer s_pendingDelete(DeleteSelectionByKey);
 
 namespace
 {
-
-UINT_PTR s_deleteTimer = 0;
 
 int AskDeleteChoice(HWND owner)
 {
@@ -45,12 +43,6 @@ int AskDeleteChoice(HWND owner)
 void Log(const wchar_t* level, const std::wstring& text)
 {
     Logger::GetInstance().Log(L"DesktopContainer", level, text);
-}
-
-bool ExistsOnDisk(const std::wstring& path)
-{
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(fs::path(path), ec));
 }
 
 void RepaintBox(const BoxWindowPtr& box)
@@ -124,9 +116,9 @@ bool RecycleKeepingCopy(const DeleteJobItem& item)
 void TellNotDeleted(const DeleteJobItem& item, bool permanently)
 {
     const std::wstring name = L"“" + GetPathFileName(item.path) + L"”";
-    NotifyUserOnce(L"delete-failed:" + item.path,
-                   permanently ? name + L"无法删除，它仍在原来的位置。"
-                               : name + L"无法移动到回收站，它仍在原来的位置，没有被删除。");
+    NotifyUserOnce(L"delete-failed:" + item.path, permanently
+                                                      ? name + L"无法删除，它仍在原来的位置。"
+                                                      : name + L"无法移动到回收站，它仍在原来的位置，没有被删除。");
 }
 
 } // namespace
@@ -147,21 +139,9 @@ std::wstring PathToDelete(const std::wstring& path)
     return full;
 }
 
-void RequestDeleteByKey(const BoxWindowPtr& box)
-{
-    s_pendingDeleteBox = box;
-    if (s_deleteTimer)
-        KillTimer(nullptr, s_deleteTimer);
-    s_deleteTimer = SetTimer(nullptr, 0, 10, DeleteSelectionByKey);
-}
-
 void CALLBACK DeleteSelectionByKey(HWND, UINT, UINT_PTR timerId, DWORD)
 {
-    KillTimer(nullptr, timerId);
-    if (timerId == s_deleteTimer)
-        s_deleteTimer = 0;
-    BoxWindowPtr box = std::move(s_pendingDeleteBox);
-    s_pendingDeleteBox.reset();
+    BoxWindowPtr box = s_pendingDelete.Take(timerId);
     if (!box)
         return;
     try {
@@ -286,7 +266,7 @@ void DeleteSelectionWorker(DeleteJob job)
                     continue;
                 }
                 Log(L"INFO", L"Permanently deleted: " + item.path);
-            } else if (item.onDisk && ExistsOnDisk(item.path)) {
+            } else if (item.onDisk && PathExists(item.path)) {
                 recycled = RecycleKeepingCopy(item);
                 if (!recycled) {
                     // The file stays, and so does its record.

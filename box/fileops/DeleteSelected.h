@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "box/PendingBoxTimer.h"
+
 class KelmWindow;
 
 struct DeleteJobItem {
@@ -40,12 +42,9 @@ struct DeleteJob {
 // 1 "彻底删除", -1 cancel. Tests replace it.
 extern std::function<int(HWND owner)> s_deleteQuestion;
 
-// The box whose Del waits for DeleteSelectionByKey.
-extern std::shared_ptr<KelmWindow> s_pendingDeleteBox;
-
-// Fills the pending slot and arms the one-shot 10 ms timer.
-void RequestDeleteByKey(const std::shared_ptr<KelmWindow>& box);
 void CALLBACK DeleteSelectionByKey(HWND hwnd, UINT message, UINT_PTR timerId, DWORD time);
+// The box whose Del waits for DeleteSelectionByKey.
+extern PendingBoxTimer s_pendingDelete;
 // Deletes the box's selection (the Del key and the icon menu's "删除选中").
 void DeleteSelection(const std::shared_ptr<KelmWindow>& box);
 

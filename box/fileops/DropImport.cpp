@@ -27,18 +27,6 @@ std::function<int(HWND owner)> s_sameNameQuestion = AskSameNameQuestion;
 namespace
 {
 
-bool ExistsOnDisk(const std::wstring& path)
-{
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(fs::path(path), ec));
-}
-
-bool SameItem(const std::wstring& a, const std::wstring& b)
-{
-    std::error_code ec;
-    return fs::equivalent(fs::path(a), fs::path(b), ec) && !ec;
-}
-
 void FinishOutcome(const std::shared_ptr<DropOutcome>& outcome, DWORD effect)
 {
     if (outcome)
@@ -222,7 +210,7 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     }
 
     const bool move = drop.effect == DROPEFFECT_MOVE;
-    const DropPlan::Disk disk{ExistsOnDisk, SameItem};
+    const DropPlan::Disk disk{PathExists, SamePathItem};
     const DropPlan::Plan plan =
         DropPlan::PlanInto(drop.paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();

@@ -30,24 +30,10 @@
 namespace fs = std::filesystem;
 using TessikDesktopContainer::KelmIconManager;
 
-std::shared_ptr<KelmWindow> s_pendingPasteBox;
+PendingBoxTimer s_pendingPaste(PasteFromClipboardTimer);
 
 namespace
 {
-
-UINT_PTR s_pasteTimer = 0;
-
-bool ExistsOnDisk(const std::wstring& path)
-{
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(fs::path(path), ec));
-}
-
-bool SameItem(const std::wstring& a, const std::wstring& b)
-{
-    std::error_code ec;
-    return fs::equivalent(fs::path(a), fs::path(b), ec) && !ec;
-}
 
 void Log(const wchar_t* level, const std::wstring& text)
 {
@@ -159,7 +145,7 @@ void FinishPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PasteP
 void AddWrittenFile(const BoxWindowPtr& box, KelmIconManager& manager, const PastePlace& place,
                     const std::wstring& path)
 {
-    if (!ExistsOnDisk(path)) {
+    if (!PathExists(path)) {
         Log(L"ERROR", L"Failed to write pasted file: " + path);
         return;
     }
@@ -175,7 +161,7 @@ void AddWrittenFile(const BoxWindowPtr& box, KelmIconManager& manager, const Pas
 std::wstring NameForPaste(const std::wstring& folder, const std::wstring& stem, const std::wstring& extension,
                           const PastePlace& place)
 {
-    const std::wstring name = FreePasteName(folder, stem, extension, ExistsOnDisk);
+    const std::wstring name = FreePasteName(folder, stem, extension, PathExists);
     if (place.menu && name != folder + L"\\" + stem + extension)
         Log(L"WARNING", L"File collision avoided. Renamed to: " + name);
     return name;
@@ -234,8 +220,8 @@ void FinishPastedItem(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIte
     auto manager = s_boxIconManagers.find(box);
     if (manager == s_boxIconManagers.end())
         return;
-    Log(L"INFO", std::wstring(menu ? L"Successfully pasted file async: " : L"Successfully copied inwards: ") +
-                     item.destination);
+    Log(L"INFO",
+        std::wstring(menu ? L"Successfully pasted file async: " : L"Successfully copied inwards: ") + item.destination);
     UndoRecord record;
     record.kind = 0;
     record.path = item.destination;
@@ -259,7 +245,7 @@ void FinishPastedItem(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIte
 // in the temporary folder.
 TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options, TransferReport* report)
 {
-    if (ExistsOnDisk(item.destination)) {
+    if (PathExists(item.destination)) {
         if (!item.replace || item.keptCopy.empty())
             return TransferResult::Failed;
         if (CopyItem(item.destination, item.keptCopy, options) != TransferResult::Done)
@@ -339,7 +325,7 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
     }
 
     const HWND hwnd = box->GetHwnd();
-    const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, DropPlan::Disk{ExistsOnDisk, SameItem},
+    const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, DropPlan::Disk{PathExists, SamePathItem},
                                                    [hwnd] { return s_sameNameQuestion(hwnd); });
     HoverAnimationCount = 0;
     if (plan.cancelled)
@@ -385,8 +371,8 @@ void PasteText(const BoxWindowPtr& box, KelmIconManager& manager, const std::wst
     AddWrittenFile(box, manager, place, path);
 }
 
-void PasteBitmap(const BoxWindowPtr& box, KelmIconManager& manager, const std::wstring& folder,
-                 const PastePlace& place, HBITMAP bitmap)
+void PasteBitmap(const BoxWindowPtr& box, KelmIconManager& manager, const std::wstring& folder, const PastePlace& place,
+                 HBITMAP bitmap)
 {
     const std::wstring path = NameForPaste(folder, L"剪贴板图片", L".png", place);
     if (!SaveBitmapAsPng(bitmap, path)) {
@@ -455,21 +441,9 @@ std::string PastedTextBytes(const std::wstring& text)
     return bytes + utf8;
 }
 
-void RequestPasteByKey(const BoxWindowPtr& box)
-{
-    s_pendingPasteBox = box;
-    if (s_pasteTimer)
-        KillTimer(nullptr, s_pasteTimer);
-    s_pasteTimer = SetTimer(nullptr, 0, 10, PasteFromClipboardTimer);
-}
-
 void CALLBACK PasteFromClipboardTimer(HWND, UINT, UINT_PTR timerId, DWORD)
 {
-    KillTimer(nullptr, timerId);
-    if (timerId == s_pasteTimer)
-        s_pasteTimer = 0;
-    BoxWindowPtr box = std::move(s_pendingPasteBox);
-    s_pendingPasteBox.reset();
+    BoxWindowPtr box = s_pendingPaste.Take(timerId);
     if (!box)
         return;
     auto manager = s_boxIconManagers.find(box);

@@ -12,18 +12,17 @@
 #include <memory>
 #include <string>
 
+#include "box/PendingBoxTimer.h"
+
 class KelmWindow;
 namespace TessikDesktopContainer
 {
 class KelmIconManager;
 }
 
-// The box whose Ctrl+V waits for PasteFromClipboardTimer.
-extern std::shared_ptr<KelmWindow> s_pendingPasteBox;
-
-// Fills the pending slot and arms the one-shot 10 ms timer.
-void RequestPasteByKey(const std::shared_ptr<KelmWindow>& box);
 void CALLBACK PasteFromClipboardTimer(HWND hwnd, UINT message, UINT_PTR timerId, DWORD time);
+// The box whose Ctrl+V waits for PasteFromClipboardTimer.
+extern PendingBoxTimer s_pendingPaste;
 
 // The background menu's paste: the new records go beside the icon nearest
 // the cursor, in that icon's section.

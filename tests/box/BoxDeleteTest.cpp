@@ -24,22 +24,6 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// A shell that asks before it recycles gets its answer as from a user.
-void AnswerShellQuestions()
-{
-    EnumWindows(
-        [](HWND window, LPARAM) -> BOOL {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            wchar_t cls[32] = {};
-            GetClassNameW(window, cls, 32);
-            if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
-                PostMessageW(window, WM_COMMAND, IDYES, 0);
-            return TRUE;
-        },
-        0);
-}
-
 class BoxDeleteTest : public ::testing::Test
 {
 protected:
@@ -47,14 +31,9 @@ protected:
     {
         DpiScale = 1.0;
         store = new TempFolder();
-        s_appStore[L"TessikRef"][L"containerDir"] = store->File(L"data");
-        TempFolder::WriteBytes(store->File(L"DesktopContainer.kelm"), "");
-        s_desktopContainerStore.Load(store->File(L"DesktopContainer.kelm"));
-        fs::create_directories(store->File(L"root"));
-        CreateCom(L"NULL", store->File(L"root"), false, 1);
-        CreateCom(L"NULL", L"NULL", false, 1);
-        for (auto& [box, runtime] : s_boxRuntimes)
-            (runtime.UseTargetFolder ? folderBox : mappingBox) = box;
+        const std::vector<BoxWindowPtr> boxes = CreateTestBoxes(*store, {true, false});
+        folderBox = boxes.at(0);
+        mappingBox = boxes.at(1);
     }
     static void TearDownTestSuite()
     {
@@ -94,8 +73,8 @@ protected:
     void DeleteByKey(const BoxWindowPtr& box, std::set<int32_t> ids)
     {
         s_boxRuntimes.at(box).selection = std::move(ids);
-        RequestDeleteByKey(box);
-        for (int i = 0; i < 300 && (s_pendingDeleteBox || s_copyProgress.busy); ++i) {
+        s_pendingDelete.Arm(box);
+        for (int i = 0; i < 300 && (s_pendingDelete.Pending() || s_copyProgress.busy); ++i) {
             AnswerShellQuestions();
             PumpMessages(20);
         }

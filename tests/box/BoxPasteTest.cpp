@@ -56,14 +56,9 @@ protected:
     {
         DpiScale = 1.0;
         store = new TempFolder();
-        s_appStore[L"TessikRef"][L"containerDir"] = store->File(L"data");
-        TempFolder::WriteBytes(store->File(L"DesktopContainer.kelm"), "");
-        s_desktopContainerStore.Load(store->File(L"DesktopContainer.kelm"));
-        fs::create_directories(store->File(L"root"));
-        CreateCom(L"NULL", store->File(L"root"), false, 1);
-        CreateCom(L"NULL", L"NULL", false, 1);
-        for (auto& [box, runtime] : s_boxRuntimes)
-            (runtime.UseTargetFolder ? folderBox : mappingBox) = box;
+        const std::vector<BoxWindowPtr> boxes = CreateTestBoxes(*store, {true, false});
+        folderBox = boxes.at(0);
+        mappingBox = boxes.at(1);
     }
     static void TearDownTestSuite()
     {
@@ -98,8 +93,8 @@ protected:
 
     void PasteByKey(const BoxWindowPtr& box)
     {
-        RequestPasteByKey(box);
-        for (int i = 0; i < 300 && (s_pendingPasteBox || s_copyProgress.busy); ++i)
+        s_pendingPaste.Arm(box);
+        for (int i = 0; i < 300 && (s_pendingPaste.Pending() || s_copyProgress.busy); ++i)
             PumpMessages(20);
         PumpMessages(50);
     }
@@ -129,7 +124,7 @@ TEST(PasteNames, FreeNameNumbersUntilUnused)
     EXPECT_EQ(FreePasteName(L"F", L"剪贴板图片", L".png", exists), L"F\\剪贴板图片.png");
     EXPECT_EQ(PastedTextBytes(L""), "\xEF\xBB\xBF");
     EXPECT_EQ(PastedTextBytes(L"a中"), "\xEF\xBB\xBF"
-                                        "a\xE4\xB8\xAD");
+                                       "a\xE4\xB8\xAD");
 }
 
 TEST_F(BoxPasteTest, FilesAreCopiedWithNumberedNamesAndNeverOntoEachOther)

@@ -72,15 +72,10 @@ protected:
     {
         DpiScale = 1.0;
         store = new TempFolder();
-        s_appStore[L"TessikRef"][L"containerDir"] = store->File(L"data");
-        TempFolder::WriteBytes(store->File(L"DesktopContainer.kelm"), "");
-        s_desktopContainerStore.Load(store->File(L"DesktopContainer.kelm"));
-        fs::create_directories(store->File(L"root"));
-        CreateCom(L"NULL", store->File(L"root"), false, 1);
-        CreateCom(L"NULL", store->File(L"root"), false, 1);
-        CreateCom(L"NULL", L"NULL", false, 1);
-        for (auto& [box, runtime] : s_boxRuntimes)
-            (runtime.UseTargetFolder ? (folderA ? folderB : folderA) : mappingBox) = box;
+        const std::vector<BoxWindowPtr> boxes = CreateTestBoxes(*store, {true, true, false});
+        folderA = boxes.at(0);
+        folderB = boxes.at(1);
+        mappingBox = boxes.at(2);
     }
     static void TearDownTestSuite()
     {
@@ -143,7 +138,7 @@ protected:
 
     void WaitForWork()
     {
-        for (int i = 0; i < 300 && (s_pendingPasteBox || s_pendingDeleteBox || s_copyProgress.busy); ++i)
+        for (int i = 0; i < 300 && (s_pendingPaste.Pending() || s_pendingDelete.Pending() || s_copyProgress.busy); ++i)
             PumpMessages(20);
         PumpMessages(50);
     }
@@ -263,14 +258,14 @@ TEST_F(BoxShortcutsTest, UndoRedoAndDeleteFireOncePerPress)
     s_boxRuntimes.at(folderA).IsLocked = true;
     Press(folderA, {VK_CONTROL, 'A'});
     Press(folderA, {VK_DELETE});
-    EXPECT_FALSE(s_pendingDeleteBox) << "a locked box deletes nothing";
+    EXPECT_FALSE(s_pendingDelete.Pending()) << "a locked box deletes nothing";
     s_boxRuntimes.at(folderA).IsLocked = false;
     Press(folderA, {});
     Press(folderA, {VK_DELETE});
-    EXPECT_EQ(s_pendingDeleteBox, folderA);
-    s_pendingDeleteBox.reset();
+    EXPECT_EQ(s_pendingDelete.Pending(), folderA);
+    s_pendingDelete.Clear();
     Press(folderA, {VK_DELETE});
-    EXPECT_FALSE(s_pendingDeleteBox) << "held Del fires once";
+    EXPECT_FALSE(s_pendingDelete.Pending()) << "held Del fires once";
 }
 
 TEST_F(BoxShortcutsTest, KeyPressesRepaintTheBox)
@@ -303,7 +298,7 @@ TEST_F(BoxShortcutsTest, LChoosesTheGroupTagColourOfTheBoxAndTheBoxesItShows)
             FindBoxObject(s_desktopContainerStore, s_boxRuntimes.at(box).id)->members[L"clrtag"]);
     };
     auto waitForPopup = [] {
-        for (int i = 0; i < 100 && s_pendingGroupTagBox; ++i)
+        for (int i = 0; i < 100 && s_pendingGroupTag.Pending(); ++i)
             PumpMessages(20);
     };
 
@@ -323,8 +318,8 @@ TEST_F(BoxShortcutsTest, LChoosesTheGroupTagColourOfTheBoxAndTheBoxesItShows)
 
     // An integrated box passes its colour to the boxes whose records it shows.
     s_boxRuntimes.at(mappingBox).IsIntegrated = true;
-    s_boxIconManagers.at(mappingBox).AddRecordForPath(Folder(folderB) + L"\\x", 0, 0, L"bvn!NULL", true, L"", folderB,
-                                                      L"bvn!NULL");
+    s_boxIconManagers.at(mappingBox)
+        .AddRecordForPath(Folder(folderB) + L"\\x", 0, 0, L"bvn!NULL", true, L"", folderB, L"bvn!NULL");
     ApplyGroupTagColour(mappingBox, RGB(0xAB, 0xCD, 0xEF));
     EXPECT_EQ(clrtag(mappingBox), L"#ABCDEF");
     EXPECT_EQ(clrtag(folderB), L"#ABCDEF");
