@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/CommonHelpers.h"
+#include "ui/core/KelmWindow.h"
 
 std::unordered_map<BoxWindowPtr, BoxRuntime> s_boxRuntimes;
 
@@ -31,4 +32,13 @@ std::wstring BoxRuntime::BackingFolder() const
     const std::wstring folder = NormalizeStoredPath(TargetFolder);
     std::error_code ec;
     return std::filesystem::is_directory(std::filesystem::path(folder), ec) ? folder : L"";
+}
+
+void RepaintBoxWindows(const BoxWindowPtr& box)
+{
+    if (!box || !IsWindow(box->GetHwnd()))
+        return;
+    InvalidateRect(box->GetHwnd(), nullptr, FALSE);
+    if (const BoxRuntime* runtime = FindBoxRuntime(box); runtime && runtime->inputWindow)
+        InvalidateRect(runtime->inputWindow, nullptr, FALSE);
 }

@@ -138,4 +138,6 @@ struct BoxRuntime {
 extern std::unordered_map<BoxWindowPtr, BoxRuntime> s_boxRuntimes;
 
 BoxRuntime* FindBoxRuntime(const BoxWindowPtr& box);
+// Invalidates the box window and the second window its runtime names.
+void RepaintBoxWindows(const BoxWindowPtr& box);
 bool IsQuickPanelPseudoId(const std::wstring& id);

@@ -58,13 +58,6 @@ bool HasKeyboard(const BoxWindowPtr& box, const BoxRuntime& runtime)
     return foreground && foreground == box->GetHwnd();
 }
 
-void InvalidateBoth(const BoxWindowPtr& box, const BoxRuntime& runtime)
-{
-    InvalidateRect(box->GetHwnd(), nullptr, FALSE);
-    if (runtime.inputWindow)
-        InvalidateRect(runtime.inputWindow, nullptr, FALSE);
-}
-
 // An integrated box undoes in the box whose record is nearest the cursor.
 BoxWindowPtr UndoTarget(const BoxWindowPtr& box, const BoxRuntime& runtime, const KelmIconManager& manager)
 {
@@ -102,7 +95,7 @@ void SelectAll(const BoxWindowPtr& box, BoxRuntime& runtime, KelmIconManager& ma
     runtime.selection.clear();
     for (const IconRecord& record : view.Records())
         runtime.selection.insert(static_cast<int32_t>(record.id));
-    InvalidateBoth(box, runtime);
+    RepaintBoxWindows(box);
 }
 
 void InvertSelection(const BoxWindowPtr& box, BoxRuntime& runtime, KelmIconManager& manager)
@@ -113,7 +106,7 @@ void InvertSelection(const BoxWindowPtr& box, BoxRuntime& runtime, KelmIconManag
         if (!runtime.selection.count(static_cast<int32_t>(record.id)))
             inverted.insert(static_cast<int32_t>(record.id));
     runtime.selection = std::move(inverted);
-    InvalidateBoth(box, runtime);
+    RepaintBoxWindows(box);
 }
 
 } // namespace
@@ -202,7 +195,7 @@ void RunBoxShortcuts(KelmIconManager& manager, const BoxWindowPtr& box)
     if (runtime.multiSelect && active && Down(VK_ESCAPE)) {
         runtime.multiSelect = false;
         runtime.selection.clear();
-        InvalidateBoth(box, runtime);
+        RepaintBoxWindows(box);
     }
     if (runtime.multiSelect && active && ctrl && Down('U')) {
         InvertSelection(box, runtime, manager);

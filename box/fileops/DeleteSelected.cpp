@@ -45,15 +45,6 @@ void Log(const wchar_t* level, const std::wstring& text)
     Logger::GetInstance().Log(L"DesktopContainer", level, text);
 }
 
-void RepaintBox(const BoxWindowPtr& box)
-{
-    if (!box || !IsWindow(box->GetHwnd()))
-        return;
-    InvalidateRect(box->GetHwnd(), nullptr, FALSE);
-    if (const BoxRuntime* runtime = FindBoxRuntime(box); runtime && runtime->inputWindow)
-        InvalidateRect(runtime->inputWindow, nullptr, FALSE);
-}
-
 bool IsFolderBacked(const BoxWindowPtr& owner)
 {
     const BoxRuntime* runtime = FindBoxRuntime(owner);
@@ -231,7 +222,7 @@ void DeleteSelection(const BoxWindowPtr& box)
     }
     runtime->multiSelect = false;
     runtime->selection.clear();
-    RepaintBox(box);
+    RepaintBoxWindows(box);
     if (!StartFileJob(box, [job = std::move(job)]() mutable { DeleteSelectionWorker(std::move(job)); }))
         NotifyUserOnce(L"delete-busy", L"另一项文件操作正在进行，选中的文件没有删除。\n请在当前操作完成后重试。");
 }
@@ -333,5 +324,5 @@ void FinishDeleteSelection(const BoxWindowPtr& box, const std::vector<DeleteJobI
     } catch (...) {
         Log(L"ERROR", L"Saving the icons after a delete failed.");
     }
-    RepaintBox(box);
+    RepaintBoxWindows(box);
 }

@@ -105,14 +105,7 @@ DWORD DecideDropEffect(const BoxRuntime& runtime, const std::vector<std::wstring
 void CopyFilesWorker(CopyJob job)
 {
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
-    TransferOptions options;
-    options.progress = CopyProgressRoutine;
-    options.context = &target;
-    options.cancelled = FileJobCancelled;
-    options.onFolder = [&target] {
-        s_copyProgress.fraction = 0.5f;
-        PostRepaint(target, false);
-    };
+    const TransferOptions options = WorkerTransferOptions(target);
     std::weak_ptr<KelmWindow> weak = job.box;
     int moved = 0, copied = 0;
     try {

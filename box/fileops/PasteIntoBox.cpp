@@ -108,15 +108,6 @@ void RecomputeSectionTexts(const BoxWindowPtr& box, KelmIconManager& manager)
     }
 }
 
-void RepaintBox(const BoxWindowPtr& box)
-{
-    if (!box || !IsWindow(box->GetHwnd()))
-        return;
-    InvalidateRect(box->GetHwnd(), nullptr, FALSE);
-    if (const BoxRuntime* runtime = FindBoxRuntime(box); runtime && runtime->inputWindow)
-        InvalidateRect(runtime->inputWindow, nullptr, FALSE);
-}
-
 // One new item of the box's folder (or one mapped path) becomes its record.
 void AddPastedRecord(const BoxWindowPtr& box, KelmIconManager& manager, const PastePlace& place, int offset,
                      const std::wstring& path, const std::wstring& originalPath)
@@ -137,7 +128,7 @@ void FinishPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PasteP
     if (place.menu)
         RecomputeSectionTexts(box, manager);
     SaveBoxIcons(manager);
-    RepaintBox(box);
+    RepaintBoxWindows(box);
 }
 
 // A written text or image file becomes a record with its undo record, but
@@ -237,7 +228,7 @@ void FinishPastedItem(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIte
     AddPastedRecord(box, manager->second, place, 0, item.destination, item.originalPath);
     if (menu)
         RecomputeSectionTexts(box, manager->second);
-    RepaintBox(box);
+    RepaintBoxWindows(box);
 }
 
 // Copies one pasted item. A destination that was free when the paste was
@@ -260,14 +251,7 @@ TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options,
 void PasteCopyWorker(CopyJob job, bool menu)
 {
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
-    TransferOptions options;
-    options.progress = CopyProgressRoutine;
-    options.context = &target;
-    options.cancelled = FileJobCancelled;
-    options.onFolder = [&target] {
-        s_copyProgress.fraction = 0.5f;
-        PostRepaint(target, false);
-    };
+    const TransferOptions options = WorkerTransferOptions(target);
     std::weak_ptr<KelmWindow> weak = job.box;
     try {
         for (const CopyJobItem& item : job.items) {

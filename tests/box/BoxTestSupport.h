@@ -52,3 +52,12 @@ inline std::vector<BoxWindowPtr> CreateTestBoxes(const TempFolder& store, const 
     }
     return boxes;
 }
+
+// The paths of the box's records, in list order.
+inline std::vector<std::wstring> RecordPaths(const BoxWindowPtr& box)
+{
+    std::vector<std::wstring> paths;
+    for (const IconRecord& record : s_boxIconManagers.at(box).Records())
+        paths.push_back(record.path);
+    return paths;
+}
