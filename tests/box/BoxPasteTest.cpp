@@ -207,3 +207,23 @@ TEST_F(BoxPasteTest, TextAndImagesBecomeTheirNamedFiles)
     EXPECT_EQ(RecordPaths(folderBox).size(), 3u);
     EXPECT_EQ(s_boxRuntimes.at(folderBox).undoList.size(), 3u);
 }
+
+TEST_F(BoxPasteTest, MenuPasteGoesAfterTheIconLeftOfTheCursor)
+{
+    KelmIconManager& manager = s_boxIconManagers.at(mappingBox);
+    for (const wchar_t* name : {L"p.txt", L"q.txt", L"new.txt"})
+        TempFolder::WriteBytes(In(name), "x");
+    manager.AddRecordForPath(In(L"p.txt"), 0, 0, L"bvn!NULL", false, L"", mappingBox, L"bvn!NULL");
+    manager.AddRecordForPath(In(L"q.txt"), 0, 0, L"bvn!NULL", false, L"", mappingBox, L"bvn!NULL");
+    manager.Records()[0].x = 20;
+    manager.Records()[0].y = 60;
+    manager.Records()[1].x = 200;
+    manager.Records()[1].y = 60;
+    POINT origin{0, 0};
+    ClientToScreen(mappingBox->GetHwnd(), &origin);
+    // Right of the first icon's centre: the new record follows it.
+    SetCursorPos(origin.x + 20 + 48 + 10, origin.y + 60 + 24);
+    PutFiles({In(L"new.txt")});
+    PasteIntoBox(mappingBox, manager);
+    EXPECT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{In(L"p.txt"), In(L"new.txt"), In(L"q.txt")}));
+}
