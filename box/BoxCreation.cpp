@@ -17,10 +17,12 @@
 #include "box/BoxHoverFold.h"
 #include "box/BoxMotion.h"
 #include "box/BoxServices.h"
+#include "box/BoxShortcuts.h"
 #include "box/BoxSettings.h"
 #include "box/KelmGroupTag.h"
 #include "box/KelmScrollBar.h"
 #include "box/icons/FolderSync.h"
+#include "box/icons/IconActionHooks.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIcon.h"
 #include "box/BoxWindowHooks.h"
@@ -138,6 +140,8 @@ void EnsureBoxFolder(const std::wstring& folder)
 // What the icon code needs of the box windows.
 void InstallWindowHooks()
 {
+    if (!s_iconActionHooks.keyboard)
+        s_iconActionHooks.keyboard = RunBoxShortcuts;
     if (s_boxWindowHooks.invalidate)
         return;
     s_boxWindowHooks.invalidate = [](const BoxWindowPtr& box) { InvalidateWindow(box->GetHwnd()); };

@@ -1,5 +1,10 @@
 #include "box/BoxRuntime.h"
 
+#include <filesystem>
+
+#include "app/CommonHelpers.h"
+#include "ui/core/KelmWindow.h"
+
 std::unordered_map<BoxWindowPtr, BoxRuntime> s_boxRuntimes;
 
 bool IsQuickPanelPseudoId(const std::wstring& id)
@@ -18,4 +23,22 @@ BoxRuntime* FindBoxRuntime(const BoxWindowPtr& box)
         return nullptr;
     auto found = s_boxRuntimes.find(box);
     return found == s_boxRuntimes.end() ? nullptr : &found->second;
+}
+
+std::wstring BoxRuntime::BackingFolder() const
+{
+    if (!UseTargetFolder || TargetFolder == L"bvn!NULL" || TargetFolder.empty())
+        return L"";
+    const std::wstring folder = NormalizeStoredPath(TargetFolder);
+    std::error_code ec;
+    return std::filesystem::is_directory(std::filesystem::path(folder), ec) ? folder : L"";
+}
+
+void RepaintBoxWindows(const BoxWindowPtr& box)
+{
+    if (!box || !IsWindow(box->GetHwnd()))
+        return;
+    InvalidateRect(box->GetHwnd(), nullptr, FALSE);
+    if (const BoxRuntime* runtime = FindBoxRuntime(box); runtime && runtime->inputWindow)
+        InvalidateRect(runtime->inputWindow, nullptr, FALSE);
 }

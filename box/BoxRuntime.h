@@ -129,10 +129,15 @@ struct BoxRuntime {
     // The quick panel's windows stand in the registry like boxes but never
     // keep box settings.
     bool IsPseudoBox() const;
+    // The folder of a folder-backed box (UseTargetFolder set and its folder
+    // there) in the form to open and compare; empty for any other box.
+    std::wstring BackingFolder() const;
 };
 
 // Subscripting creates a default record; FindBoxRuntime does not.
 extern std::unordered_map<BoxWindowPtr, BoxRuntime> s_boxRuntimes;
 
 BoxRuntime* FindBoxRuntime(const BoxWindowPtr& box);
+// Invalidates the box window and the second window its runtime names.
+void RepaintBoxWindows(const BoxWindowPtr& box);
 bool IsQuickPanelPseudoId(const std::wstring& id);

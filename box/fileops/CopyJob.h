@@ -24,6 +24,9 @@ struct CopyJobItem {
     bool move = false;
     // The destination existed and the user chose to replace it.
     bool replace = false;
+    // Where a paste keeps what it replaces, for undo to put it back; empty
+    // when nothing is replaced.
+    std::wstring keptCopy;
 };
 
 struct CopyJob {

@@ -27,33 +27,6 @@ std::function<int(HWND owner)> s_sameNameQuestion = AskSameNameQuestion;
 namespace
 {
 
-bool ExistsOnDisk(const std::wstring& path)
-{
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(fs::path(path), ec));
-}
-
-bool SameItem(const std::wstring& a, const std::wstring& b)
-{
-    std::error_code ec;
-    return fs::equivalent(fs::path(a), fs::path(b), ec) && !ec;
-}
-
-bool FolderExists(const std::wstring& path)
-{
-    std::error_code ec;
-    return path != L"bvn!NULL" && fs::is_directory(fs::path(path), ec);
-}
-
-// The box's folder in the form to open and compare; empty when it has none.
-std::wstring BoxFolder(const BoxRuntime& runtime)
-{
-    if (!runtime.UseTargetFolder || runtime.TargetFolder == L"bvn!NULL")
-        return L"";
-    const std::wstring folder = NormalizeStoredPath(runtime.TargetFolder);
-    return FolderExists(folder) ? folder : L"";
-}
-
 void FinishOutcome(const std::shared_ptr<DropOutcome>& outcome, DWORD effect)
 {
     if (outcome)
@@ -116,7 +89,7 @@ void ReportLeftBehind(const CopyJobItem& item, bool taken, const std::vector<std
 DWORD DecideDropEffect(const BoxRuntime& runtime, const std::vector<std::wstring>& paths, DWORD allowedEffects,
                        bool ctrlHeld)
 {
-    const std::wstring folder = BoxFolder(runtime);
+    const std::wstring folder = runtime.BackingFolder();
     if (folder.empty())
         return DROPEFFECT_LINK;
     const bool anyTaken = std::any_of(paths.begin(), paths.end(), [&](const std::wstring& path) {
@@ -132,14 +105,7 @@ DWORD DecideDropEffect(const BoxRuntime& runtime, const std::vector<std::wstring
 void CopyFilesWorker(CopyJob job)
 {
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
-    TransferOptions options;
-    options.progress = CopyProgressRoutine;
-    options.context = &target;
-    options.cancelled = FileJobCancelled;
-    options.onFolder = [&target] {
-        s_copyProgress.fraction = 0.5f;
-        PostRepaint(target, false);
-    };
+    const TransferOptions options = WorkerTransferOptions(target);
     std::weak_ptr<KelmWindow> weak = job.box;
     int moved = 0, copied = 0;
     try {
@@ -215,7 +181,7 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
 
     // A folder that went away since the drop makes records of where the
     // files are, as a box without a folder does.
-    const std::wstring folder = BoxFolder(*runtime);
+    const std::wstring folder = runtime->BackingFolder();
     if (drop.effect == DROPEFFECT_LINK || folder.empty()) {
         int index = placement.insertIndex;
         for (const std::wstring& path : drop.paths) {
@@ -237,7 +203,7 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     }
 
     const bool move = drop.effect == DROPEFFECT_MOVE;
-    const DropPlan::Disk disk{ExistsOnDisk, SameItem};
+    const DropPlan::Disk disk{PathExists, SamePathItem};
     const DropPlan::Plan plan =
         DropPlan::PlanInto(drop.paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();

@@ -141,3 +141,16 @@ DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER total, LARGE_INTEGER transferre
         PostRepaint(*static_cast<const RepaintTarget*>(context), true);
     return PROGRESS_CONTINUE;
 }
+
+TransferOptions WorkerTransferOptions(RepaintTarget& target)
+{
+    TransferOptions options;
+    options.progress = CopyProgressRoutine;
+    options.context = &target;
+    options.cancelled = FileJobCancelled;
+    options.onFolder = [&target] {
+        s_copyProgress.fraction = 0.5f;
+        PostRepaint(target, false);
+    };
+    return options;
+}

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+#include "box/fileops/FileTransfer.h"
+
 class KelmWindow;
 
 // What a worker's copies report their progress to: the job's window,
@@ -35,6 +37,10 @@ void PostRepaint(const RepaintTarget& target, bool throttle);
 // RepaintTarget. Cancels when the job or the whole program is stopping.
 DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER total, LARGE_INTEGER transferred, LARGE_INTEGER, LARGE_INTEGER, DWORD,
                                    DWORD, HANDLE, HANDLE, LPVOID context);
+
+// The options of a worker's copies: progress to the target's card, the
+// job's cancel, a folder copied file by file shown half done.
+TransferOptions WorkerTransferOptions(RepaintTarget& target);
 
 // Whether the running job should stop (its cancel flag or the program's).
 bool FileJobCancelled();

@@ -1,5 +1,6 @@
 #include "box/fileops/FileTransfer.h"
 
+#include <filesystem>
 #include <utility>
 
 #include "ui/core/TextHelpers.h"
@@ -10,11 +11,6 @@ namespace
 DWORD AttributesOf(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str());
-}
-
-bool PathExists(const std::wstring& path)
-{
-    return AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 // A symbolic link or junction: the entry itself, never what it points to.
@@ -305,4 +301,15 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         return TransferResult::Incomplete;
     }
     return TransferResult::Done;
+}
+
+bool PathExists(const std::wstring& path)
+{
+    return !path.empty() && AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool SamePathItem(const std::wstring& a, const std::wstring& b)
+{
+    std::error_code ec;
+    return std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), ec) && !ec;
 }

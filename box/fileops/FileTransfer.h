@@ -13,6 +13,11 @@
 #include <string>
 #include <vector>
 
+// Whether anything is at path (a link counts and is not followed).
+bool PathExists(const std::wstring& path);
+// Both paths name one file or folder.
+bool SamePathItem(const std::wstring& a, const std::wstring& b);
+
 // Names of the part files a copy writes before renaming them into place.
 constexpr const wchar_t* kPartFileSuffix = L".tessik-part";
 bool IsPartFileName(const std::wstring& name);

@@ -7,6 +7,7 @@
 #include "app/AppConfig.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/FileTransfer.h"
 #include "ui/core/TextHelpers.h"
 
 namespace fs = std::filesystem;
@@ -14,15 +15,9 @@ namespace fs = std::filesystem;
 namespace
 {
 
-bool ExistsOnDisk(const std::wstring& path)
-{
-    std::error_code ec;
-    return !path.empty() && fs::exists(fs::symlink_status(fs::path(path), ec));
-}
-
 void RemoveKeptCopy(const std::wstring& path)
 {
-    if (!ExistsOnDisk(path))
+    if (!PathExists(path))
         return;
     std::error_code ec;
     fs::remove_all(fs::path(path), ec);
@@ -73,5 +68,5 @@ std::wstring TempCopyPathIn(const std::wstring& folder, const std::wstring& path
 
 std::wstring TempCopyPath(const std::wstring& path)
 {
-    return TempCopyPathIn(GetTempFolder(), path, ExistsOnDisk);
+    return TempCopyPathIn(GetTempFolder(), path, PathExists);
 }

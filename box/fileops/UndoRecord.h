@@ -13,7 +13,9 @@ struct UndoRecord {
     // 5 alias changed.
     uint32_t kind = 0;
     std::wstring path;
-    // The kept copy of a recycled file (kind 1).
+    // The kept copy of a recycled file (kind 1); for kind 0, the kept copy
+    // of what the created item replaced, which undo puts back (empty when
+    // nothing was replaced).
     std::wstring tempPath;
     // Kind 0 of an item moved in from elsewhere: where it came from, so that
     // undo puts the user's file back there. Kind 4: "bvn!NULL".

@@ -659,12 +659,12 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
     m_ownBox = box;
     if (!box)
         return;
-    if (s_iconActionHooks.keyboard)
-        s_iconActionHooks.keyboard(*this, m_ownBox);
     std::vector<std::wstring> recycle;
     recycle.swap(m_pendingRecycle);
     for (const std::wstring& path : recycle)
         RecycleItem(path);
+    if (s_iconActionHooks.keyboard)
+        s_iconActionHooks.keyboard(*this, m_ownBox);
 
     const BoxRuntime* runtime = FindBoxRuntime(m_ownBox);
     const bool multiSelect = runtime && runtime->multiSelect;

@@ -8,6 +8,7 @@
 #include "app/CommonHelpers.h"
 #include "app/StoreTextFormat.h"
 #include "app/TempFolder.h"
+#include "common/WindowTestSupport.h"
 
 TEST(CommonHelpers, ColourText)
 {
@@ -101,17 +102,7 @@ TEST(CommonHelpers, FoldersAndRecycleBin)
     std::thread worker([&] { result = RecycleItem(file) ? 1 : 0; });
     // A shell that asks first gets its question answered like a user would.
     for (int i = 0; i < 200 && result == -1; ++i) {
-        EnumWindows(
-            [](HWND window, LPARAM) -> BOOL {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                wchar_t cls[32] = {};
-                GetClassNameW(window, cls, 32);
-                if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
-                    PostMessageW(window, WM_COMMAND, IDYES, 0);
-                return TRUE;
-            },
-            0);
+        AnswerShellQuestions();
         Sleep(50);
     }
     worker.join();

@@ -203,14 +203,6 @@ protected:
         PumpMessages(50);
     }
 
-    std::vector<std::wstring> RecordPaths(const BoxWindowPtr& box)
-    {
-        std::vector<std::wstring> paths;
-        for (const IconRecord& record : s_boxIconManagers.at(box).Records())
-            paths.push_back(record.path);
-        return paths;
-    }
-
     static inline TempFolder* store = nullptr;
     static inline BoxWindowPtr folderBox, mappingBox;
     TempFolder temp;

@@ -3,7 +3,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <vector>
+
+#include "app/KelmStorage.h"
+#include "app/TempFolder.h"
+#include "box/BoxServices.h"
 
 #include "box/BoxRuntime.h"
 #include "box/icons/KelmIconManager.h"
@@ -23,4 +29,35 @@ inline void RetireBoxWindow(const BoxWindowPtr& box)
     s_boxIconManagers.erase(box);
     s_boxSearchManagers.erase(box);
     kept.push_back(box);
+}
+
+// Boxes of a test suite in a box store and data folder of their own under
+// store: one per entry, folder-backed (a folder under store's "root") when
+// the entry is true, mapping otherwise; in the order given.
+inline std::vector<BoxWindowPtr> CreateTestBoxes(const TempFolder& store, const std::vector<bool>& folderBacked)
+{
+    s_appStore[L"TessikRef"][L"containerDir"] = store.File(L"data");
+    TempFolder::WriteBytes(store.File(L"DesktopContainer.kelm"), "");
+    s_desktopContainerStore.Load(store.File(L"DesktopContainer.kelm"));
+    std::filesystem::create_directories(store.File(L"root"));
+    std::vector<BoxWindowPtr> boxes;
+    for (bool folder : folderBacked) {
+        std::vector<BoxWindowPtr> before;
+        for (const auto& entry : s_boxRuntimes)
+            before.push_back(entry.first);
+        TessikDesktopContainer::CreateCom(L"NULL", folder ? store.File(L"root") : L"NULL", false, 1);
+        for (const auto& entry : s_boxRuntimes)
+            if (std::find(before.begin(), before.end(), entry.first) == before.end())
+                boxes.push_back(entry.first);
+    }
+    return boxes;
+}
+
+// The paths of the box's records, in list order.
+inline std::vector<std::wstring> RecordPaths(const BoxWindowPtr& box)
+{
+    std::vector<std::wstring> paths;
+    for (const IconRecord& record : s_boxIconManagers.at(box).Records())
+        paths.push_back(record.path);
+    return paths;
 }

@@ -24,6 +24,23 @@ inline void PumpMessages(DWORD milliseconds)
 }
 
 // Forces a paint now and pumps briefly.
+// A shell that asks before it recycles (Wine's does) gets its "yes" as
+// from a user: every visible dialog of this process is answered.
+inline void AnswerShellQuestions()
+{
+    EnumWindows(
+        [](HWND window, LPARAM) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            wchar_t cls[32] = {};
+            GetClassNameW(window, cls, 32);
+            if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
+                PostMessageW(window, WM_COMMAND, IDYES, 0);
+            return TRUE;
+        },
+        0);
+}
+
 inline void PaintNow(HWND window)
 {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);

@@ -1,0 +1,450 @@
+#include "box/fileops/PasteIntoBox.h"
+
+#include <windows.h>
+// GDI+ needs the property ids of the COM headers before it.
+#include <objidl.h>
+#include <propidl.h>
+#include <gdiplus.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "app/CommonHelpers.h"
+#include "app/Logger.h"
+#include "box/BoxRuntime.h"
+#include "box/fileops/CopyJob.h"
+#include "box/fileops/DropImport.h"
+#include "box/fileops/DropPlan.h"
+#include "box/fileops/FileJobProgress.h"
+#include "box/fileops/FileJobs.h"
+#include "box/fileops/FileTransfer.h"
+#include "box/fileops/UndoList.h"
+#include "box/icons/IconPersistence.h"
+#include "box/icons/KelmIconManager.h"
+#include "ui/core/DpiScale.h"
+#include "ui/core/KelmWindow.h"
+
+namespace fs = std::filesystem;
+using TessikDesktopContainer::KelmIconManager;
+
+PendingBoxTimer s_pendingPaste(PasteFromClipboardTimer);
+
+namespace
+{
+
+void Log(const wchar_t* level, const std::wstring& text)
+{
+    Logger::GetInstance().Log(L"DesktopContainer", level, text);
+}
+
+// Closes the clipboard however the paste ends.
+class ClipboardOpen
+{
+public:
+    explicit ClipboardOpen(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    ~ClipboardOpen()
+    {
+        if (open_)
+            CloseClipboard();
+    }
+    ClipboardOpen(const ClipboardOpen&) = delete;
+    ClipboardOpen& operator=(const ClipboardOpen&) = delete;
+    bool IsOpen() const { return open_; }
+
+private:
+    bool open_;
+};
+
+// Where the new records of one paste go: Ctrl+V appends them at 0, 0 for
+// the box itself; the menu puts them beside the icon nearest the cursor.
+struct PastePlace {
+    bool menu = false;
+    int insertIndex = 0;
+    float x = 0.0f;
+    float y = 0.0f;
+    BoxWindowPtr owner;
+};
+
+PastePlace PlaceMenuPaste(const BoxWindowPtr& box, const KelmIconManager& manager)
+{
+    PastePlace place;
+    place.menu = true;
+    place.owner = box;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(box->GetHwnd(), &cursor);
+    const float halfEdge = manager.Records().empty() ? 25.0f : manager.Records().front().edge / 2.0f;
+    const DropPlan::Point point{static_cast<float>(cursor.x / DpiScale) - halfEdge,
+                                static_cast<float>(cursor.y / DpiScale) - halfEdge};
+    place.x = point.x;
+    place.y = point.y;
+    if (manager.Records().empty())
+        return place;
+    std::vector<DropPlan::Point> positions;
+    for (const IconRecord& record : manager.Records())
+        positions.push_back({record.x, record.y});
+    const DropPlan::Placement placement = DropPlan::PlaceAmong(positions, halfEdge * 2.0f, point);
+    place.insertIndex = placement.insertIndex;
+    if (placement.nearest >= 0)
+        place.owner = manager.EffectiveOwner(manager.Records()[placement.nearest]);
+    return place;
+}
+
+// Records shown on behalf of other boxes open a section headed by that
+// box's title wherever the owner changes.
+void RecomputeSectionTexts(const BoxWindowPtr& box, KelmIconManager& manager)
+{
+    BoxWindowPtr previous;
+    for (IconRecord& record : manager.Records()) {
+        record.sectionText.clear();
+        if (record.owner != previous && record.owner && record.owner != box) {
+            if (const BoxRuntime* owner = FindBoxRuntime(record.owner))
+                record.sectionText = owner->title;
+        }
+        previous = record.owner;
+    }
+}
+
+// One new item of the box's folder (or one mapped path) becomes its record.
+void AddPastedRecord(const BoxWindowPtr& box, KelmIconManager& manager, const PastePlace& place, int offset,
+                     const std::wstring& path, const std::wstring& originalPath)
+{
+    if (!place.menu) {
+        manager.AddRecordForPath(path, 0.0f, 0.0f, L"bvn!NULL", false, L"", box, originalPath);
+        return;
+    }
+    const int count = static_cast<int>(manager.Records().size());
+    const int index = std::clamp(place.insertIndex + offset, 0, count);
+    manager.AddRecordForEntry(index, path, place.x, place.y, L"bvn!NULL", place.owner && place.owner != box, L"",
+                              place.owner, false, originalPath);
+}
+
+void FinishPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PastePlace& place)
+{
+    manager.Renumber();
+    if (place.menu)
+        RecomputeSectionTexts(box, manager);
+    SaveBoxIcons(manager);
+    RepaintBoxWindows(box);
+}
+
+// A written text or image file becomes a record with its undo record, but
+// only once it is really there.
+void AddWrittenFile(const BoxWindowPtr& box, KelmIconManager& manager, const PastePlace& place,
+                    const std::wstring& path)
+{
+    if (!PathExists(path)) {
+        Log(L"ERROR", L"Failed to write pasted file: " + path);
+        return;
+    }
+    UndoRecord record;
+    record.kind = 0;
+    record.path = path;
+    record.owner = place.owner;
+    PushUndoRecord(box, std::move(record));
+    AddPastedRecord(box, manager, place, 0, path, L"bvn!NULL");
+    FinishPaste(box, manager, place);
+}
+
+std::wstring NameForPaste(const std::wstring& folder, const std::wstring& stem, const std::wstring& extension,
+                          const PastePlace& place)
+{
+    const std::wstring name = FreePasteName(folder, stem, extension, PathExists);
+    if (place.menu && name != folder + L"\\" + stem + extension)
+        Log(L"WARNING", L"File collision avoided. Renamed to: " + name);
+    return name;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    std::ofstream out(fs::path(path), std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+bool FindPngEncoder(CLSID* clsid)
+{
+    UINT count = 0, size = 0;
+    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0)
+        return false;
+    std::vector<BYTE> buffer(size);
+    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (Gdiplus::GetImageEncoders(count, size, encoders) != Gdiplus::Ok)
+        return false;
+    for (UINT i = 0; i < count; ++i) {
+        if (encoders[i].FilenameExtension && wcsstr(encoders[i].FilenameExtension, L"*.PNG")) {
+            *clsid = encoders[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The clipboard keeps its bitmap: GDI+ only reads it.
+bool SaveBitmapAsPng(HBITMAP bitmap, const std::wstring& path)
+{
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok)
+        return false;
+    bool saved = false;
+    {
+        CLSID png{};
+        Gdiplus::Bitmap image(bitmap, nullptr);
+        if (image.GetLastStatus() == Gdiplus::Ok && FindPngEncoder(&png))
+            saved = image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return saved;
+}
+
+// UI thread: one copied file becomes its record and undo record.
+void FinishPastedItem(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobItem& item, bool menu)
+{
+    BoxWindowPtr box = weakBox.lock();
+    if (!box)
+        return;
+    auto manager = s_boxIconManagers.find(box);
+    if (manager == s_boxIconManagers.end())
+        return;
+    Log(L"INFO",
+        std::wstring(menu ? L"Successfully pasted file async: " : L"Successfully copied inwards: ") + item.destination);
+    UndoRecord record;
+    record.kind = 0;
+    record.path = item.destination;
+    record.tempPath = item.keptCopy;
+    record.owner = item.owner;
+    PushUndoRecord(box, std::move(record));
+    PastePlace place;
+    place.menu = menu;
+    place.insertIndex = item.insertIndex;
+    place.x = item.dropX;
+    place.y = item.dropY;
+    place.owner = item.owner;
+    AddPastedRecord(box, manager->second, place, 0, item.destination, item.originalPath);
+    if (menu)
+        RecomputeSectionTexts(box, manager->second);
+    RepaintBoxWindows(box);
+}
+
+// Copies one pasted item. A destination that was free when the paste was
+// planned is never replaced; one the user chose to replace is first kept
+// in the temporary folder.
+TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options, TransferReport* report)
+{
+    if (PathExists(item.destination)) {
+        if (!item.replace || item.keptCopy.empty())
+            return TransferResult::Failed;
+        if (CopyItem(item.destination, item.keptCopy, options) != TransferResult::Done)
+            return TransferResult::Failed;
+    }
+    std::error_code ec;
+    if (fs::is_directory(fs::symlink_status(fs::path(item.source), ec)))
+        return CopyItem(item.source, item.destination, options, report);
+    return CopyFileAtomically(item.source, item.destination, item.replace, options);
+}
+
+void PasteCopyWorker(CopyJob job, bool menu)
+{
+    RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
+    const TransferOptions options = WorkerTransferOptions(target);
+    std::weak_ptr<KelmWindow> weak = job.box;
+    try {
+        for (const CopyJobItem& item : job.items) {
+            if (FileJobCancelled())
+                break;
+            s_copyProgress.SetCurrentName(item.source);
+            s_copyProgress.fraction = 0.0f;
+            PostRepaint(target, true);
+            TransferReport report;
+            const TransferResult result = PasteOne(item, options, &report);
+            if (result == TransferResult::Done || result == TransferResult::Incomplete) {
+                if (job.box)
+                    job.box->animationManager.PostCallback([weak, item, menu] { FinishPastedItem(weak, item, menu); });
+            } else {
+                if (result == TransferResult::Failed)
+                    Log(L"ERROR", L"Failed to paste file async: " + item.destination);
+                // Nothing was replaced: the kept copy is not needed.
+                if (!item.keptCopy.empty()) {
+                    std::error_code ec;
+                    fs::remove_all(fs::path(item.keptCopy), ec);
+                }
+            }
+        }
+    } catch (...) {
+        Log(L"ERROR", L"A paste job stopped on an unexpected error.");
+    }
+    EndFileJobWorker(target);
+}
+
+void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRuntime& runtime, const PastePlace& place,
+                HDROP drop)
+{
+    std::vector<std::wstring> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+        if (!path.empty())
+            paths.push_back(std::move(path));
+    }
+
+    const std::wstring folder = runtime.BackingFolder();
+    if (folder.empty()) {
+        int offset = 0;
+        for (const std::wstring& path : paths) {
+            UndoRecord record;
+            record.kind = 3;
+            record.path = path;
+            record.owner = place.owner;
+            PushUndoRecord(box, std::move(record));
+            AddPastedRecord(box, manager, place, offset++, path, path);
+        }
+        FinishPaste(box, manager, place);
+        return;
+    }
+
+    const HWND hwnd = box->GetHwnd();
+    const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, DropPlan::Disk{PathExists, SamePathItem},
+                                                   [hwnd] { return s_sameNameQuestion(hwnd); });
+    HoverAnimationCount = 0;
+    if (plan.cancelled)
+        return;
+    CopyJob job;
+    job.box = box;
+    job.conflictChoice = plan.choice;
+    for (const DropPlan::Item& planned : plan.items) {
+        CopyJobItem item;
+        item.source = planned.source;
+        item.destination = planned.destination;
+        item.originalPath = planned.source;
+        item.insertIndex = place.insertIndex + (place.menu ? planned.sourceIndex : 0);
+        item.dropX = place.x;
+        item.dropY = place.y;
+        item.owner = place.owner;
+        item.replace = planned.replace;
+        if (planned.replace)
+            item.keptCopy = TempCopyPath(planned.destination);
+        if (GetPathFileName(planned.destination) != GetPathFileName(planned.source))
+            Log(L"WARNING", L"File collision avoided. Renamed to: " + planned.destination);
+        job.items.push_back(std::move(item));
+    }
+    if (job.items.empty()) {
+        FinishPaste(box, manager, place);
+        return;
+    }
+    // While another job runs the paste is dropped, as it always was.
+    const bool menu = place.menu;
+    StartFileJob(box, [job = std::move(job), menu]() mutable { PasteCopyWorker(std::move(job), menu); });
+}
+
+void PasteText(const BoxWindowPtr& box, KelmIconManager& manager, const std::wstring& folder, const PastePlace& place,
+               HANDLE data)
+{
+    const auto* text = static_cast<const wchar_t*>(GlobalLock(data));
+    if (!text)
+        return;
+    const std::wstring content(text, wcsnlen(text, GlobalSize(data) / sizeof(wchar_t)));
+    GlobalUnlock(data);
+    const std::wstring path = NameForPaste(folder, L"剪贴板文本", L".txt", place);
+    WriteBytes(path, PastedTextBytes(content));
+    AddWrittenFile(box, manager, place, path);
+}
+
+void PasteBitmap(const BoxWindowPtr& box, KelmIconManager& manager, const std::wstring& folder, const PastePlace& place,
+                 HBITMAP bitmap)
+{
+    const std::wstring path = NameForPaste(folder, L"剪贴板图片", L".png", place);
+    if (!SaveBitmapAsPng(bitmap, path)) {
+        // A half-written image is no picture of the clipboard.
+        std::error_code ec;
+        fs::remove(fs::path(path), ec);
+    }
+    AddWrittenFile(box, manager, place, path);
+}
+
+void PasteClipboard(const BoxWindowPtr& box, KelmIconManager& manager, bool menu)
+{
+    const BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime || !IsWindow(box->GetHwnd()))
+        return;
+    // Open for the whole paste: the same-name question runs while it is.
+    ClipboardOpen clipboard(box->GetHwnd());
+    if (!clipboard.IsOpen())
+        return;
+    PastePlace place;
+    place.owner = box;
+    if (menu)
+        place = PlaceMenuPaste(box, manager);
+
+    if (IsClipboardFormatAvailable(CF_HDROP)) {
+        if (HANDLE data = GetClipboardData(CF_HDROP))
+            PasteFiles(box, manager, *runtime, place, static_cast<HDROP>(data));
+        return;
+    }
+    const std::wstring folder = runtime->BackingFolder();
+    if (IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+        HANDLE data = GetClipboardData(CF_UNICODETEXT);
+        if (data && !folder.empty())
+            PasteText(box, manager, folder, place, data);
+        return;
+    }
+    if (IsClipboardFormatAvailable(CF_BITMAP)) {
+        HANDLE data = GetClipboardData(CF_BITMAP);
+        if (data && !folder.empty())
+            PasteBitmap(box, manager, folder, place, static_cast<HBITMAP>(data));
+    }
+}
+
+} // namespace
+
+std::wstring FreePasteName(const std::wstring& folder, const std::wstring& stem, const std::wstring& extension,
+                           const std::function<bool(const std::wstring&)>& exists)
+{
+    std::wstring path = folder + L"\\" + stem + extension;
+    for (int n = 1; exists(path); ++n)
+        path = folder + L"\\" + stem + L" (" + std::to_wstring(n) + L")" + extension;
+    return path;
+}
+
+std::string PastedTextBytes(const std::wstring& text)
+{
+    std::string bytes = "\xEF\xBB\xBF";
+    if (text.empty())
+        return bytes;
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return bytes;
+    std::string utf8(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
+    return bytes + utf8;
+}
+
+void CALLBACK PasteFromClipboardTimer(HWND, UINT, UINT_PTR timerId, DWORD)
+{
+    BoxWindowPtr box = s_pendingPaste.Take(timerId);
+    if (!box)
+        return;
+    auto manager = s_boxIconManagers.find(box);
+    if (manager == s_boxIconManagers.end())
+        return;
+    try {
+        PasteClipboard(box, manager->second, false);
+    } catch (...) {
+        Log(L"ERROR", L"Paste stopped on an unexpected error.");
+    }
+}
+
+void PasteIntoBox(const BoxWindowPtr& box, KelmIconManager& manager)
+{
+    try {
+        PasteClipboard(box, manager, true);
+    } catch (...) {
+        Log(L"ERROR", L"Paste stopped on an unexpected error.");
+    }
+}

@@ -1,0 +1,229 @@
+// The clipboard pasted into a box: files copied into a folder-backed box
+// with numbered names on a clash (never onto one another, never replacing
+// without the "直接覆盖" answer, which keeps what it replaced for undo),
+// recorded where they are in a mapping box; text and images written as
+// their named files; the box folder itself refused.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "BoxTestSupport.h"
+#include "common/WindowTestSupport.h"
+#include "app/KelmStorage.h"
+#include "app/TempFolder.h"
+#include "box/BoxCreation.h"
+#include "box/BoxServices.h"
+#include "box/fileops/DropImport.h"
+#include "box/fileops/FileJobProgress.h"
+#include "box/fileops/PasteIntoBox.h"
+#include "box/icons/KelmIconManager.h"
+#include "ui/core/DpiScale.h"
+#include "ui/core/KelmDragHelper.h"
+#include "ui/core/KelmWindow.h"
+
+using namespace TessikDesktopContainer;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+void PutOnClipboard(UINT format, HANDLE data)
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(format, data);
+    CloseClipboard();
+}
+
+void PutFiles(const std::vector<std::wstring>& paths)
+{
+    PutOnClipboard(CF_HDROP, KelmDragHelper::BuildDropFilesBlock(paths));
+}
+
+void PutText(const std::wstring& text)
+{
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(data), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(data);
+    PutOnClipboard(CF_UNICODETEXT, data);
+}
+
+class BoxPasteTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        DpiScale = 1.0;
+        store = new TempFolder();
+        const std::vector<BoxWindowPtr> boxes = CreateTestBoxes(*store, {true, false});
+        folderBox = boxes.at(0);
+        mappingBox = boxes.at(1);
+    }
+    static void TearDownTestSuite()
+    {
+        for (const auto& box : {folderBox, mappingBox})
+            RetireBoxWindow(box);
+        s_copyProgress.targetWindow.reset();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(folderBox && mappingBox);
+        fs::create_directories(temp.File(L"in"));
+        for (const auto& box : {folderBox, mappingBox}) {
+            s_boxIconManagers.at(box).RemoveAllRecords();
+            s_boxRuntimes.at(box).undoList.clear();
+        }
+        for (auto& entry : fs::directory_iterator(Folder()))
+            fs::remove_all(entry.path());
+        answers = 0;
+        s_sameNameQuestion = [this](HWND) {
+            ++answers;
+            return answer;
+        };
+    }
+    void TearDown() override
+    {
+        s_sameNameQuestion = [](HWND) { return 0; };
+    }
+
+    static std::wstring Folder() { return s_boxRuntimes.at(folderBox).TargetFolder; }
+    std::wstring In(const std::wstring& name) { return temp.File(L"in\\" + name); }
+
+    void PasteByKey(const BoxWindowPtr& box)
+    {
+        s_pendingPaste.Arm(box);
+        for (int i = 0; i < 300 && (s_pendingPaste.Pending() || s_copyProgress.busy); ++i)
+            PumpMessages(20);
+        PumpMessages(50);
+    }
+
+    static inline TempFolder* store = nullptr;
+    static inline BoxWindowPtr folderBox, mappingBox;
+    TempFolder temp;
+    int answer = 0;
+    int answers = 0;
+};
+
+} // namespace
+
+TEST(PasteNames, FreeNameNumbersUntilUnused)
+{
+    std::set<std::wstring> taken{L"F\\剪贴板文本.txt", L"F\\剪贴板文本 (1).txt"};
+    auto exists = [&](const std::wstring& p) { return taken.count(p) > 0; };
+    EXPECT_EQ(FreePasteName(L"F", L"剪贴板文本", L".txt", exists), L"F\\剪贴板文本 (2).txt");
+    EXPECT_EQ(FreePasteName(L"F", L"剪贴板图片", L".png", exists), L"F\\剪贴板图片.png");
+    EXPECT_EQ(PastedTextBytes(L""), "\xEF\xBB\xBF");
+    EXPECT_EQ(PastedTextBytes(L"a中"), "\xEF\xBB\xBF"
+                                       "a\xE4\xB8\xAD");
+}
+
+TEST_F(BoxPasteTest, FilesAreCopiedWithNumberedNamesAndNeverOntoEachOther)
+{
+    fs::create_directories(In(L"one"));
+    fs::create_directories(In(L"two"));
+    TempFolder::WriteBytes(In(L"one\\a.txt"), "1");
+    TempFolder::WriteBytes(In(L"two\\a.txt"), "2");
+    TempFolder::WriteBytes(Folder() + L"\\a.txt", "old");
+    answer = 0;
+    PutFiles({In(L"one\\a.txt"), In(L"two\\a.txt")});
+    PasteByKey(folderBox);
+
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\a.txt"), "old");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\a (1).txt"), "1");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\a (2).txt"), "2");
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"one\\a.txt")), "1") << "a paste copies";
+    EXPECT_EQ(RecordPaths(folderBox),
+              (std::vector<std::wstring>{Folder() + L"\\a (1).txt", Folder() + L"\\a (2).txt"}));
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    ASSERT_EQ(undo.size(), 2u);
+    EXPECT_EQ(undo[0].kind, 0u);
+    EXPECT_TRUE(undo[0].tempPath.empty());
+}
+
+TEST_F(BoxPasteTest, OverwriteKeepsWhatItReplacedForUndo)
+{
+    TempFolder::WriteBytes(In(L"b.txt"), "new");
+    TempFolder::WriteBytes(Folder() + L"\\b.txt", "old");
+    answer = 1;
+    PutFiles({In(L"b.txt")});
+    PasteByKey(folderBox);
+
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "new");
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    ASSERT_EQ(undo.size(), 1u);
+    ASSERT_FALSE(undo[0].tempPath.empty());
+    EXPECT_EQ(TempFolder::ReadBytes(undo[0].tempPath), "old");
+    EXPECT_NE(undo[0].tempPath.find(L"\\.data\\.temp\\"), std::wstring::npos);
+}
+
+TEST_F(BoxPasteTest, CancelOrTheBoxFolderItselfPastesNothing)
+{
+    TempFolder::WriteBytes(In(L"c.txt"), "c");
+    TempFolder::WriteBytes(Folder() + L"\\c.txt", "old");
+    answer = -1;
+    PutFiles({In(L"c.txt")});
+    PasteByKey(folderBox);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\c.txt"), "old");
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+
+    PutFiles({Folder(), fs::path(Folder()).parent_path().wstring()});
+    PasteByKey(folderBox);
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+    EXPECT_FALSE(fs::exists(Folder() + L"\\root"));
+}
+
+TEST_F(BoxPasteTest, MappingBoxRecordsFilesWhereTheyAreAndIgnoresText)
+{
+    TempFolder::WriteBytes(In(L"m.txt"), "m");
+    PutFiles({In(L"m.txt")});
+    PasteByKey(mappingBox);
+    EXPECT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{In(L"m.txt")}));
+    ASSERT_EQ(s_boxRuntimes.at(mappingBox).undoList.size(), 1u);
+    EXPECT_EQ(s_boxRuntimes.at(mappingBox).undoList[0].kind, 3u);
+
+    PutText(L"text");
+    PasteByKey(mappingBox);
+    EXPECT_EQ(RecordPaths(mappingBox).size(), 1u);
+}
+
+TEST_F(BoxPasteTest, TextAndImagesBecomeTheirNamedFiles)
+{
+    PutText(L"你好");
+    PasteByKey(folderBox);
+    PasteByKey(folderBox);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\剪贴板文本.txt"), "\xEF\xBB\xBF\xE4\xBD\xA0\xE5\xA5\xBD");
+    EXPECT_TRUE(fs::exists(Folder() + L"\\剪贴板文本 (1).txt"));
+
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+    ReleaseDC(nullptr, screen);
+    PutOnClipboard(CF_BITMAP, bitmap);
+    PasteByKey(folderBox);
+    const std::string png = TempFolder::ReadBytes(Folder() + L"\\剪贴板图片.png");
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(RecordPaths(folderBox).size(), 3u);
+    EXPECT_EQ(s_boxRuntimes.at(folderBox).undoList.size(), 3u);
+}
+
+TEST_F(BoxPasteTest, MenuPasteGoesAfterTheIconLeftOfTheCursor)
+{
+    KelmIconManager& manager = s_boxIconManagers.at(mappingBox);
+    for (const wchar_t* name : {L"p.txt", L"q.txt", L"new.txt"})
+        TempFolder::WriteBytes(In(name), "x");
+    manager.AddRecordForPath(In(L"p.txt"), 0, 0, L"bvn!NULL", false, L"", mappingBox, L"bvn!NULL");
+    manager.AddRecordForPath(In(L"q.txt"), 0, 0, L"bvn!NULL", false, L"", mappingBox, L"bvn!NULL");
+    manager.Records()[0].x = 20;
+    manager.Records()[0].y = 60;
+    manager.Records()[1].x = 200;
+    manager.Records()[1].y = 60;
+    POINT origin{0, 0};
+    ClientToScreen(mappingBox->GetHwnd(), &origin);
+    // Right of the first icon's centre: the new record follows it.
+    SetCursorPos(origin.x + 20 + 48 + 10, origin.y + 60 + 24);
+    PutFiles({In(L"new.txt")});
+    PasteIntoBox(mappingBox, manager);
+    EXPECT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{In(L"p.txt"), In(L"new.txt"), In(L"q.txt")}));
+}

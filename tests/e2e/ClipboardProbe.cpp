@@ -1,0 +1,81 @@
+// Reads and fills the clipboard from inside the same Wine prefix as
+// Tessik.exe, for the end-to-end scripts.
+//
+//   ClipboardProbe files        one "file<TAB>path" line per CF_HDROP entry,
+//                               then "effect<TAB>n" ("Preferred DropEffect",
+//                               0 when absent)
+//   ClipboardProbe text <text>  puts the text on the clipboard (CF_UNICODETEXT)
+//
+// Exit code 0 on success, 1 when the clipboard could not be used, 2 on bad use.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace
+{
+
+bool Open()
+{
+    for (int i = 0; i < 50; ++i) {
+        if (OpenClipboard(nullptr))
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+int Files()
+{
+    if (!Open())
+        return 1;
+    if (HANDLE data = GetClipboardData(CF_HDROP)) {
+        const UINT count = DragQueryFileW(static_cast<HDROP>(data), 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            wchar_t path[1024] = {};
+            DragQueryFileW(static_cast<HDROP>(data), i, path, 1024);
+            std::wprintf(L"file\t%ls\n", path);
+        }
+    }
+    DWORD effect = 0;
+    if (HANDLE data = GetClipboardData(RegisterClipboardFormatW(L"Preferred DropEffect"))) {
+        if (const auto* value = static_cast<const DWORD*>(GlobalLock(data))) {
+            effect = *value;
+            GlobalUnlock(data);
+        }
+    }
+    std::wprintf(L"effect\t%lu\n", effect);
+    CloseClipboard();
+    return 0;
+}
+
+int Text(const std::wstring& text)
+{
+    if (!Open())
+        return 1;
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (data) {
+        std::memcpy(GlobalLock(data), text.c_str(), bytes);
+        GlobalUnlock(data);
+        if (!SetClipboardData(CF_UNICODETEXT, data))
+            GlobalFree(data);
+    }
+    CloseClipboard();
+    return data ? 0 : 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"files")
+        return Files();
+    if (command == L"text" && argc > 2)
+        return Text(argv[2]);
+    return 2;
+}
