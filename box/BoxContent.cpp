@@ -11,6 +11,8 @@
 #include "app/KelmStorage.h"
 #include "box/BoxDrop.h"
 #include "box/BoxHoverFold.h"
+#include "box/BoxMoreMenu.h"
+#include "box/BoxTitleMenu.h"
 #include "box/BoxPaintRules.h"
 #include "box/fileops/FileJobProgress.h"
 #include "ui/controls/KelmBarrier.h"
@@ -418,9 +420,8 @@ void AddTitleControls(PaintContext& c, const TitleGeometry& g)
         const int width = TitleWidthEstimate(c.r.title) + 30;
         const std::wstring text = GroupTagText(c.r.title, c.r.UseTargetFolder);
         const bool pill = c.r.TitleType == 2 && c.viewH > 45;
-        // The title menu opens from here once it exists; until then a click
-        // only shows the press.
-        auto click = [] {};
+        auto click = [weak = std::weak_ptr<KelmWindow>(c.box), owner = c.window, type = c.r.TitleType,
+                      inset = g.inset] { ShowBoxTitleMenu(weak.lock(), owner, type, inset); };
         if (pill) {
             c.r.groupTag->Set(10, static_cast<int>(g.panelTop), width, 40, text, click, c.r.titleButton, 14, 0,
                               c.colours.text, ContrastShiftColor(ThemeBaseColor.Ref(), -10), 20, false);
@@ -443,7 +444,8 @@ void AddTitleControls(PaintContext& c, const TitleGeometry& g)
         c.panel->AddControl(c.r.foldButton);
     }
     if (c.r.moreButton) {
-        c.r.moreButton->Set(static_cast<int>(c.viewW) - 65 - i, glyphY, L"test-more", 14, c.colours.text, [] {});
+        c.r.moreButton->Set(static_cast<int>(c.viewW) - 65 - i, glyphY, L"test-more", 14, c.colours.text,
+                            [weak = std::weak_ptr<KelmWindow>(c.box)] { ShowBoxMoreMenu(weak.lock()); });
         c.panel->AddControl(c.r.moreButton);
     }
 }
