@@ -10,6 +10,7 @@
 #include "app/DesktopCapture.h"
 #include "app/KelmStorage.h"
 #include "box/BoxDrop.h"
+#include "box/BoxBackgroundMenu.h"
 #include "box/BoxHoverFold.h"
 #include "box/BoxMoreMenu.h"
 #include "box/BoxTitleMenu.h"
@@ -643,11 +644,15 @@ void AddReceiver(PaintContext& c)
         return;
     const Cell area = ReceiverRect(c.viewW, c.viewH, c.r.IsUpwardExpand, c.r.IsLocked && !c.r.searchActive);
     std::weak_ptr<KelmWindow> weak = c.box;
-    // The background menu is not built yet: a right click is taken and
-    // does nothing.
     c.r.receiver->Set(
         static_cast<int>(area.x), static_cast<int>(area.y), static_cast<int>(area.w), static_cast<int>(area.h),
-        [weak](std::vector<std::wstring> paths) { OnBoxDropFiles(weak.lock(), paths); }, [] {});
+        [weak](std::vector<std::wstring> paths) { OnBoxDropFiles(weak.lock(), paths); },
+        [weak] {
+            BoxWindowPtr self = weak.lock();
+            auto view = s_boxIconManagers.find(self);
+            if (self && view != s_boxIconManagers.end())
+                ShowBoxBackgroundMenu(self, &view->second);
+        });
     c.panel->AddControl(c.r.receiver);
 }
 

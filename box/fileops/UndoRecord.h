@@ -13,10 +13,13 @@ struct UndoRecord {
     // 5 alias changed.
     uint32_t kind = 0;
     std::wstring path;
-    // The kept copy of a recycled file (kind 1).
+    // The kept copy of a recycled file (kind 1); kind 0 after an undo: where
+    // the item waits in the temporary folder; kind 2: the new path; kind 5:
+    // the old alias.
     std::wstring tempPath;
     // Kind 0 of an item moved in from elsewhere: where it came from, so that
-    // undo puts the user's file back there. Kind 4: "bvn!NULL".
+    // undo puts the user's file back there. Kinds 3 and 4: the alias
+    // ("bvn!NULL" or empty for none); kind 5: the new alias.
     std::wstring extra;
     // The box whose lists receive the record; empty means the box it was
     // pushed to.

@@ -4,17 +4,23 @@
 // entries, sort modes and the lock.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <regex>
+
 #include "common/WindowTestSupport.h"
 #include "app/AppState.h"
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
+#include "box/BoxBackgroundMenu.h"
 #include "box/BoxCreation.h"
 #include "box/BoxMoreMenu.h"
+#include "box/BoxNewFiles.h"
 #include "box/BoxServices.h"
 #include "box/BoxSortLock.h"
 #include "BoxTestSupport.h"
 #include "box/BoxTitleMenu.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/core/DpiScale.h"
@@ -33,6 +39,8 @@ protected:
         savedStartingUp = s_startingUp;
         DpiScale = 1.0;
         s_startingUp = false;
+        savedContainerDir = s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"");
+        s_appStore[L"TessikRef"][L"containerDir"] = temp.Path().wstring();
         storePath = temp.File(L"DesktopContainer.kelm");
         TempFolder::WriteBytes(storePath, "");
         s_desktopContainerStore.Load(storePath);
@@ -48,15 +56,20 @@ protected:
             RetireBoxWindow(box);
         }
         s_boxRuntimes.clear();
+        s_appStore[L"TessikRef"][L"containerDir"] = savedContainerDir;
         DpiScale = savedScale;
         s_startingUp = savedStartingUp;
     }
 
     KelmStorageProxy Stored(const std::wstring& id) { return s_desktopContainerStore[L"Components"][L"ComID_" + id]; }
 
-    BoxWindowPtr MakeBox(const std::wstring& id, int x, const std::wstring& clrtag)
+    BoxWindowPtr MakeBox(const std::wstring& id, int x, const std::wstring& clrtag, const std::wstring& folder = L"")
     {
         KelmStorageProxy box = Stored(id);
+        if (!folder.empty()) {
+            box[L"UseTargetFolder"] = true;
+            box[L"TargetFolder"] = folder;
+        }
         box[L"id"] = id;
         box[L"x"] = x;
         box[L"y"] = 100;
@@ -89,7 +102,38 @@ protected:
 
     static COLORREF TagOf(const BoxWindowPtr& box) { return s_boxRuntimes[box].titleButton->fill; }
 
+    // A screen point inside the box's client area.
+    static POINT Inside(const BoxWindowPtr& box, int x = 150, int y = 150)
+    {
+        POINT p{x, y};
+        ClientToScreen(box->GetHwnd(), &p);
+        return p;
+    }
+
+    static std::string Bytes(const std::filesystem::path& path)
+    {
+        std::string text;
+        if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+            char buffer[64];
+            size_t n;
+            while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0)
+                text.append(buffer, n);
+            fclose(f);
+        }
+        return text;
+    }
+
+    std::vector<std::wstring> TempItems()
+    {
+        std::vector<std::wstring> names;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(temp.Path() / L".data" / L".temp", ec))
+            names.push_back(entry.path().filename().wstring());
+        return names;
+    }
+
     TempFolder temp;
+    std::wstring savedContainerDir;
     std::wstring storePath;
     double savedScale = 1.0;
     bool savedStartingUp = true;
@@ -260,6 +304,131 @@ TEST_F(BoxMenusTest, LockingAnEmbeddedBoxKeepsItAtTheBottom)
     SetBoxFloatingLayer(box);
     EXPECT_FALSE(OnDisk<bool>(L"a0001", L"IsEmbeddedLayer", true));
     EXPECT_EQ(box->cornerRadius, 16) << "a locked floating box keeps its rounded frame";
+}
+
+TEST_F(BoxMenusTest, EveryNewItemKindLandsInTheBoxFolderWithItsBytesAndAFreeName)
+{
+    const std::filesystem::path folder = temp.Path() / L"box";
+    std::filesystem::create_directories(folder);
+    // Someone's file under the first name: it is neither replaced nor touched.
+    TempFolder::WriteBytes((folder / L"新建 Zip.zip").wstring(), "keep");
+    BoxWindowPtr box = MakeBox(L"a0001", 100, L"#F2F2F2", folder.wstring());
+    ASSERT_TRUE(box);
+    KelmIconManager* manager = &s_boxIconManagers[box];
+    const std::pair<std::wstring, std::string> expected[] = {
+        {L"新建文件夹", ""},           {L"新建 文本文档.txt", "\xEF\xBB\xBF"},
+        {L"新建 Word 文档.docx", ""},  {L"新建 PowerPoint 演示文稿.pptx", ""},
+        {L"新建 Excel 表格.xlsx", ""}, {L"新建 Markdown.md", "\xEF\xBB\xBF"},
+        {L"新建 Zip (1).zip", ""},
+    };
+    ASSERT_EQ(NewItemKinds().size(), 7u);
+    for (size_t i = 0; i < 7; ++i) {
+        const NewItemKind& kind = NewItemKinds()[i];
+        const std::wstring made =
+            CreateNewFileInBox(box, manager, Inside(box), kind.baseName, kind.extension, kind.isFolder);
+        EXPECT_EQ(made, (folder / expected[i].first).wstring());
+        if (kind.isFolder)
+            EXPECT_TRUE(std::filesystem::is_directory(made));
+        else
+            EXPECT_EQ(Bytes(made), expected[i].second);
+    }
+    EXPECT_EQ(Bytes(folder / L"新建 Zip.zip"), "keep");
+    const std::wstring second = CreateNewFileInBox(box, manager, Inside(box), L"新建 文本文档", L".txt", false);
+    EXPECT_EQ(second, (folder / L"新建 文本文档 (1).txt").wstring());
+    EXPECT_EQ(CreateNewFileInBox(box, manager, Inside(box), L"新建文件夹", L"", true),
+              (folder / L"新建文件夹 (1)").wstring());
+
+    EXPECT_EQ(manager->Records().size(), 10u) << "one record per item made, and the one of the file there before";
+    EXPECT_EQ(s_boxRuntimes[box].undoList.size(), 5u) << "the undo list keeps the last five";
+}
+
+TEST_F(BoxMenusTest, ANewItemThatCannotBeMadeAddsNoRecord)
+{
+    const std::filesystem::path folder = temp.Path() / L"gone";
+    std::filesystem::create_directories(folder);
+    BoxWindowPtr box = MakeBox(L"a0001", 100, L"#F2F2F2", folder.wstring());
+    ASSERT_TRUE(box);
+    std::filesystem::remove_all(folder);
+    KelmIconManager* manager = &s_boxIconManagers[box];
+    EXPECT_EQ(CreateNewFileInBox(box, manager, Inside(box), L"新建 文本文档", L".txt", false), L"");
+    EXPECT_TRUE(manager->Records().empty());
+    EXPECT_TRUE(s_boxRuntimes[box].undoList.empty());
+    EXPECT_FALSE(std::filesystem::exists(folder / L"新建 文本文档.txt"));
+
+    BoxWindowPtr mapping = MakeBox(L"b0001", 450, L"#F2F2F2");
+    ASSERT_TRUE(mapping);
+    EXPECT_EQ(CreateNewFileInBox(mapping, &s_boxIconManagers[mapping], Inside(mapping), L"新建 Zip", L".zip", false),
+              L"")
+        << "a box without a folder never writes to the desktop";
+    EXPECT_TRUE(s_boxIconManagers[mapping].Records().empty());
+}
+
+TEST_F(BoxMenusTest, UndoParksANewFileInTheTemporaryFolderAndRedoNeverOverwrites)
+{
+    const std::filesystem::path folder = temp.Path() / L"box";
+    std::filesystem::create_directories(folder);
+    BoxWindowPtr box = MakeBox(L"a0001", 100, L"#F2F2F2", folder.wstring());
+    ASSERT_TRUE(box);
+    KelmIconManager* manager = &s_boxIconManagers[box];
+    const std::wstring made = CreateNewFileInBox(box, manager, Inside(box), L"新建 文本文档", L".txt", false);
+    ASSERT_FALSE(made.empty());
+
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(made));
+    std::vector<std::wstring> parked = TempItems();
+    ASSERT_EQ(parked.size(), 1u);
+    EXPECT_TRUE(std::regex_match(parked[0], std::wregex(LR"(新建 文本文档\.txt[0-9a-f]{4}\.tmp)")));
+    EXPECT_TRUE(s_boxRuntimes[box].undoList.empty());
+    EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u);
+    EXPECT_TRUE(manager->Records().empty()) << "the folder was read again";
+
+    RedoLastFileOperation(box, nullptr);
+    EXPECT_EQ(Bytes(made), "\xEF\xBB\xBF");
+    EXPECT_TRUE(TempItems().empty());
+    EXPECT_EQ(s_boxRuntimes[box].undoList.size(), 1u);
+    EXPECT_EQ(manager->Records().size(), 1u);
+
+    // Something new under the old name: redo refuses and keeps its record.
+    UndoLastFileOperation(box, nullptr);
+    TempFolder::WriteBytes(made, "mine");
+    RedoLastFileOperation(box, nullptr);
+    EXPECT_EQ(Bytes(made), "mine");
+    EXPECT_EQ(TempItems().size(), 1u);
+    EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u) << "a refused redo stays to be tried again";
+    EXPECT_TRUE(s_boxRuntimes[box].undoList.empty());
+
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u) << "an empty undo list changes nothing";
+}
+
+TEST_F(BoxMenusTest, BackgroundMenuFitsTheBox)
+{
+    const std::filesystem::path folder = temp.Path() / L"box";
+    std::filesystem::create_directories(folder);
+    BoxWindowPtr mapping = MakeBox(L"a0001", 100, L"#F2F2F2");
+    BoxWindowPtr folderBox = MakeBox(L"b0001", 450, L"#F2F2F2", folder.wstring());
+    ASSERT_TRUE(mapping && folderBox);
+
+    auto options = BoxBackgroundMenuOptions(mapping, &s_boxIconManagers[mapping], Inside(mapping));
+    ASSERT_EQ(options.size(), 2u) << "paste and the undo row";
+    ASSERT_EQ(options[1].sideList.size(), 2u);
+    EXPECT_EQ(options[1].sideList[0].state, 0) << "nothing to undo";
+
+    options = BoxBackgroundMenuOptions(folderBox, &s_boxIconManagers[folderBox], Inside(folderBox));
+    ASSERT_EQ(options.size(), 5u);
+    EXPECT_EQ(options[0].children.size(), 7u);
+    EXPECT_EQ(options[4].text, L":\xF120:      命令行");
+    options[0].children[1].onClick();
+    EXPECT_TRUE(std::filesystem::exists(folder / L"新建 文本文档.txt"));
+    options = BoxBackgroundMenuOptions(folderBox, &s_boxIconManagers[folderBox], Inside(folderBox));
+    EXPECT_EQ(options[2].sideList[0].state, 1) << "undo offered after a new file";
+
+    LockBox(mapping);
+    EXPECT_EQ(BoxBackgroundMenuOptions(mapping, &s_boxIconManagers[mapping], Inside(mapping)).size(), 1u);
+    LockBox(folderBox);
+    options = BoxBackgroundMenuOptions(folderBox, &s_boxIconManagers[folderBox], Inside(folderBox));
+    ASSERT_EQ(options.size(), 3u);
+    EXPECT_EQ(options[0].text, L":\xF09C:     解除锁定");
 }
 
 } // namespace
