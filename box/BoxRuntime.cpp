@@ -1,5 +1,7 @@
 #include "box/BoxRuntime.h"
 
+#include "ui/controls/KelmButton.h"
+
 std::unordered_map<BoxWindowPtr, BoxRuntime> s_boxRuntimes;
 
 bool IsQuickPanelPseudoId(const std::wstring& id)
@@ -18,4 +20,27 @@ BoxRuntime* FindBoxRuntime(const BoxWindowPtr& box)
         return nullptr;
     auto found = s_boxRuntimes.find(box);
     return found == s_boxRuntimes.end() ? nullptr : &found->second;
+}
+
+std::vector<BoxWindowPtr> BoxesWithTagColour(COLORREF colour)
+{
+    std::vector<BoxWindowPtr> boxes;
+    for (const auto& [window, runtime] : s_boxRuntimes) {
+        if (window && !runtime.IsPseudoBox() && runtime.titleButton && runtime.titleButton->fill == colour)
+            boxes.push_back(window);
+    }
+    return boxes;
+}
+
+std::vector<BoxWindowPtr> IntegratedGroupMembers(const BoxWindowPtr& host)
+{
+    const BoxRuntime* runtime = FindBoxRuntime(host);
+    if (!runtime || !runtime->IsIntegrated || !runtime->titleButton)
+        return {};
+    std::vector<BoxWindowPtr> members;
+    for (const BoxWindowPtr& box : BoxesWithTagColour(runtime->titleButton->fill)) {
+        if (box != host && s_boxRuntimes[box].UseTargetFolder == runtime->UseTargetFolder)
+            members.push_back(box);
+    }
+    return members;
 }

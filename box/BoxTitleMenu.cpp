@@ -25,23 +25,6 @@ KelmStorageProxy BoxObject(const std::wstring& id)
     return s_desktopContainerStore[L"Components"][L"ComID_" + id];
 }
 
-bool HasTagColour(const BoxRuntime& runtime, COLORREF colour)
-{
-    return runtime.titleButton && runtime.titleButton->fill == colour;
-}
-
-// The real boxes (no quick panel pseudo box) whose tag has this colour, in
-// map order.
-std::vector<BoxWindowPtr> BoxesOfColour(COLORREF colour)
-{
-    std::vector<BoxWindowPtr> boxes;
-    for (auto& [window, runtime] : s_boxRuntimes) {
-        if (window && !runtime.IsPseudoBox() && HasTagColour(runtime, colour))
-            boxes.push_back(window);
-    }
-    return boxes;
-}
-
 void Repaint(const BoxWindowPtr& box)
 {
     if (box && box->GetHwnd())
@@ -68,7 +51,7 @@ std::vector<Brevin::KelmOption> BoxTitleMenuOptions(const BoxWindowPtr& box)
         // An integrated group never mixes folder-backed and mapping boxes.
         bool withFolder = false;
         bool withoutFolder = false;
-        for (const BoxWindowPtr& member : BoxesOfColour(runtime->titleButton->fill)) {
+        for (const BoxWindowPtr& member : BoxesWithTagColour(runtime->titleButton->fill)) {
             (s_boxRuntimes[member].UseTargetFolder ? withFolder : withoutFolder) = true;
         }
         mergeable = !(withFolder && withoutFolder);
@@ -107,17 +90,11 @@ void SetBoxTagColour(const BoxWindowPtr& box, COLORREF colour)
     BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime || !runtime->titleButton)
         return;
-    const COLORREF old = runtime->titleButton->fill;
     const std::wstring hex = ColorToHex(colour);
-    std::vector<BoxWindowPtr> members{box};
-    if (runtime->IsIntegrated) {
-        // Every hidden member of the group, also one whose records are all
-        // gone: a member left in the old colour would never show again.
-        for (const BoxWindowPtr& member : BoxesOfColour(old)) {
-            if (member != box && s_boxRuntimes[member].UseTargetFolder == runtime->UseTargetFolder)
-                members.push_back(member);
-        }
-    }
+    // Every hidden member of the group, also one whose records are all
+    // gone: a member left in the old colour would never show again.
+    std::vector<BoxWindowPtr> members = IntegratedGroupMembers(box);
+    members.insert(members.begin(), box);
     for (const BoxWindowPtr& member : members) {
         BoxRuntime& r = s_boxRuntimes[member];
         r.titleButton->fill = colour;
@@ -169,7 +146,7 @@ void MergeBoxGroup(const BoxWindowPtr& box)
     int cy = pos[L"cy"].Get<int>(ownCy);
     ScaleComponentRect(key, x, y, cx, cy);
 
-    const std::vector<BoxWindowPtr> group = BoxesOfColour(c);
+    const std::vector<BoxWindowPtr> group = BoxesWithTagColour(c);
     // Each member keeps its current rectangle before it hides.
     for (const BoxWindowPtr& member : group) {
         RECT rc{};
@@ -233,7 +210,7 @@ void SplitBoxGroup(const BoxWindowPtr& box)
     SaveBoxIcons(m);
     m.RemoveMergedRecords();
     if (runtime->titleButton) {
-        for (const BoxWindowPtr& member : BoxesOfColour(runtime->titleButton->fill)) {
+        for (const BoxWindowPtr& member : BoxesWithTagColour(runtime->titleButton->fill)) {
             if (member == box)
                 continue;
             ShowWindow(member->GetHwnd(), SW_SHOW);

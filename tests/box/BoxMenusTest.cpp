@@ -21,6 +21,7 @@
 #include "BoxTestSupport.h"
 #include "box/BoxTitleMenu.h"
 #include "box/fileops/UndoRedo.h"
+#include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/core/DpiScale.h"
@@ -429,6 +430,50 @@ TEST_F(BoxMenusTest, BackgroundMenuFitsTheBox)
     options = BoxBackgroundMenuOptions(folderBox, &s_boxIconManagers[folderBox], Inside(folderBox));
     ASSERT_EQ(options.size(), 3u);
     EXPECT_EQ(options[0].text, L":\xF09C:     解除锁定");
+}
+
+TEST_F(BoxMenusTest, ShowingAllBoxesKeepsOnlyTheMembersOfAnIntegratedGroupHidden)
+{
+    const std::filesystem::path folder = temp.Path() / L"box";
+    std::filesystem::create_directories(folder);
+    BoxWindowPtr host = MakeBox(L"a0001", 100, L"#FF0000");
+    BoxWindowPtr member = MakeBox(L"b0001", 450, L"#FF0000");
+    // Same colour, other kind: a group of its own, never inside the host.
+    BoxWindowPtr folderBox = MakeBox(L"c0001", 800, L"#FF0000", folder.wstring());
+    ASSERT_TRUE(host && member && folderBox);
+    s_boxRuntimes[folderBox].UseTargetFolder = true;
+    MergeBoxGroup(host);
+    ASSERT_FALSE(IsWindowVisible(member->GetHwnd()));
+    const bool savedHidden = s_boxesHidden;
+
+    s_boxesHidden = false;
+    ToggleAllBoxesVisible();
+    s_boxesHidden = true;
+    for (const BoxWindowPtr& box : {host, member, folderBox})
+        EXPECT_FALSE(IsWindowVisible(box->GetHwnd()));
+    ToggleAllBoxesVisible();
+    s_boxesHidden = savedHidden;
+    EXPECT_TRUE(IsWindowVisible(host->GetHwnd()));
+    EXPECT_FALSE(IsWindowVisible(member->GetHwnd()));
+    EXPECT_TRUE(IsWindowVisible(folderBox->GetHwnd())) << "the colour alone does not make a member";
+}
+
+TEST_F(BoxMenusTest, SavingAHostRebuildsEveryMemberEvenOneLeftWithoutRecords)
+{
+    BoxWindowPtr host = MakeBox(L"a0001", 100, L"#FF0000");
+    BoxWindowPtr member = MakeBox(L"b0001", 450, L"#FF0000");
+    ASSERT_TRUE(host && member);
+    s_boxIconManagers[member].AddRecordForPath(L"C:\\m.txt", 0.0f, 0.0f, L"bvn!NULL", false, L"", member,
+                                               L"D:\\was\\m.txt");
+    AddRecord(host, L"C:\\h.txt");
+    MergeBoxGroup(host);
+    KelmIconManager& view = s_boxIconManagers[host];
+    ASSERT_EQ(view.Records().size(), 2u);
+    EXPECT_EQ(view.Records()[1].originalPath, L"D:\\was\\m.txt");
+
+    view.RemoveByPath(L"C:\\m.txt");
+    SaveBoxIcons(view);
+    EXPECT_TRUE(s_boxIconManagers[member].Records().empty());
 }
 
 } // namespace
