@@ -1,7 +1,8 @@
 // The box menus' actions on real box windows: renaming and recolouring
 // (an integrated host recolours every member of its group), merging a
 // colour group into its host and splitting it again, the more menu's
-// entries, sort modes and the lock.
+// entries, sort modes and the lock, new files, undo and redo, show/hide all
+// and the search matches of all boxes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "box/BoxCreation.h"
 #include "box/BoxMoreMenu.h"
 #include "box/BoxNewFiles.h"
+#include "box/BoxSearchMatches.h"
 #include "box/BoxServices.h"
 #include "box/BoxSortLock.h"
 #include "BoxTestSupport.h"
@@ -474,6 +476,44 @@ TEST_F(BoxMenusTest, SavingAHostRebuildsEveryMemberEvenOneLeftWithoutRecords)
     view.RemoveByPath(L"C:\\m.txt");
     SaveBoxIcons(view);
     EXPECT_TRUE(s_boxIconManagers[member].Records().empty());
+}
+
+TEST_F(BoxMenusTest, SearchViewCollectsMatchesOfThisBoxFirstThenOfTheOthers)
+{
+    BoxWindowPtr box = MakeBox(L"a0001", 100, L"#F2F2F2");
+    BoxWindowPtr other = MakeBox(L"b0001", 450, L"#F2F2F2");
+    BoxWindowPtr untitled = MakeBox(L"c0001", 800, L"#F2F2F2");
+    ASSERT_TRUE(box && other && untitled);
+    s_boxRuntimes[other].title = L"照片";
+    s_boxRuntimes[untitled].title = L"";
+    AddRecord(box, L"C:\\report\\a.txt");
+    AddRecord(box, L"C:\\x\\report.txt");
+    AddRecord(box, L"C:\\x\\report2.txt");
+    s_boxIconManagers[other].AddRecordForPath(L"C:\\x\\b.png", 0.0f, 0.0f, L"report.png", false, L"", other,
+                                              L"bvn!NULL");
+    AddRecord(untitled, L"C:\\y\\Report.doc");
+
+    RebuildSearchView(box, L"*report*");
+    EXPECT_EQ(s_boxRuntimes[box].appliedSearchText, L"*report*");
+    const auto& matches = s_boxSearchManagers[box].Records();
+    ASSERT_EQ(matches.size(), 4u) << "the folder part of a path never matches";
+    EXPECT_EQ(matches[0].path, L"C:\\x\\report.txt");
+    EXPECT_EQ(matches[0].sectionText, L"当前组件");
+    EXPECT_EQ(matches[1].sectionText, L"");
+    EXPECT_EQ(matches[0].owner, box);
+    // The other boxes follow in registry order, each under its own header.
+    for (size_t n = 2; n < 4; ++n) {
+        if (matches[n].owner == other) {
+            EXPECT_EQ(matches[n].path, L"C:\\x\\b.png") << "matched by its alias";
+            EXPECT_EQ(matches[n].sectionText, L"照片");
+        } else {
+            EXPECT_EQ(matches[n].owner, untitled);
+            EXPECT_EQ(matches[n].sectionText, L"其他组件");
+        }
+    }
+
+    RebuildSearchView(box, L"*.png");
+    EXPECT_EQ(s_boxSearchManagers[box].Records().size(), 1u) << "a new pattern starts afresh";
 }
 
 } // namespace
