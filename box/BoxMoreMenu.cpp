@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/KelmStorage.h"
+#include "box/BoxSettings.h"
 #include "box/BoxEmbedding.h"
 #include "box/BoxSortLock.h"
 #include "ui/controls/KelmMenu.h"
@@ -17,12 +18,6 @@ namespace
 {
 
 constexpr int kMenuWidth = 160;
-constexpr LONG_PTR kFrameStyles = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
-
-KelmStorageProxy BoxObject(const BoxRuntime& runtime)
-{
-    return s_desktopContainerStore[L"Components"][L"ComID_" + runtime.id];
-}
 
 using Handler = void (*)(const BoxWindowPtr&);
 
@@ -64,7 +59,7 @@ void SetZ(const BoxWindowPtr& box, int z)
         box->keepTopmost = false;
         box->keepBottom = true;
     }
-    BoxObject(*runtime)[L"z"] = z;
+    BoxSettingsObject(runtime->id)[L"z"] = z;
     SetWindowPos(box->GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
 }
 
@@ -74,7 +69,7 @@ void SetSpacing(const BoxWindowPtr& box, int mode)
     if (!runtime)
         return;
     runtime->IconSpacingMode = mode;
-    BoxObject(*runtime)[L"IconSpacingMode"] = mode;
+    BoxSettingsObject(runtime->id)[L"IconSpacingMode"] = mode;
     s_desktopContainerStore.Save();
     InvalidateRect(box->GetHwnd(), nullptr, FALSE);
 }
@@ -153,7 +148,7 @@ void ToggleBoxListView(const BoxWindowPtr& box)
     // The icons are made again at the new view's size.
     ReleaseAllD2DResources();
     runtime->IsListView = !runtime->IsListView;
-    BoxObject(*runtime)[L"IsListView"] = runtime->IsListView;
+    BoxSettingsObject(runtime->id)[L"IsListView"] = runtime->IsListView;
     s_desktopContainerStore.Save();
     InvalidateRect(box->GetHwnd(), nullptr, FALSE);
 }
@@ -178,7 +173,7 @@ void SetBoxFloatingLayer(const BoxWindowPtr& box)
         return;
     HWND window = box->GetHwnd();
     runtime->IsEmbeddedLayer = false;
-    BoxObject(*runtime)[L"IsEmbeddedLayer"] = false;
+    BoxSettingsObject(runtime->id)[L"IsEmbeddedLayer"] = false;
     s_desktopContainerStore.Save();
     SetParent(window, nullptr);
     SetWindowLongPtrW(window, GWLP_HWNDPARENT, 0);
@@ -189,12 +184,12 @@ void SetBoxFloatingLayer(const BoxWindowPtr& box)
     if (runtime->IsLocked) {
         box->frameMode = 1;
         box->cornerRadius = 16;
-        style &= ~kFrameStyles;
+        style &= ~kBoxFrameStyles;
         region = BoxRoundRegion(window, 16);
     } else {
         box->frameMode = layer == 3 ? 1 : 2;
         if (layer != 3)
-            style |= kFrameStyles;
+            style |= kBoxFrameStyles;
         if (layer == 2) {
             style &= ~static_cast<LONG_PTR>(WS_SYSMENU);
             SetSmallCornerPreference(window);
@@ -220,12 +215,12 @@ void SetBoxEmbeddedLayer(const BoxWindowPtr& box)
         return;
     HWND window = box->GetHwnd();
     runtime->IsEmbeddedLayer = true;
-    BoxObject(*runtime)[L"IsEmbeddedLayer"] = true;
+    BoxSettingsObject(runtime->id)[L"IsEmbeddedLayer"] = true;
     s_desktopContainerStore.Save();
     EmbedInDesktopLayer(window);
     box->frameMode = 1;
     box->cornerRadius = 6;
-    SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) & ~kFrameStyles);
+    SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) & ~kBoxFrameStyles);
     SetWindowRgn(window, BoxRoundRegion(window, 6), TRUE);
     SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     InvalidateRect(window, nullptr, FALSE);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/KelmStorage.h"
+#include "box/BoxSettings.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
 
@@ -16,12 +17,6 @@ namespace
 
 constexpr DWORD kDwmCornerPreference = 33;
 constexpr int kCornerRoundSmall = 3;
-constexpr LONG_PTR kFrameStyles = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
-
-KelmStorageProxy BoxObject(const BoxRuntime& runtime)
-{
-    return s_desktopContainerStore[L"Components"][L"ComID_" + runtime.id];
-}
 
 void SetStyle(HWND window, LONG_PTR style)
 {
@@ -50,7 +45,7 @@ void SetBoxSortMode(const BoxWindowPtr& box, int mode)
     if (!runtime)
         return;
     runtime->SortMode = mode;
-    BoxObject(*runtime)[L"SortMode"] = mode;
+    BoxSettingsObject(runtime->id)[L"SortMode"] = mode;
     s_desktopContainerStore.Save();
     InvalidateRect(box->GetHwnd(), nullptr, FALSE);
 }
@@ -83,7 +78,7 @@ void LockBox(const BoxWindowPtr& box)
         return;
     HWND window = box->GetHwnd();
     runtime->IsLocked = true;
-    BoxObject(*runtime)[L"IsLocked"] = true;
+    BoxSettingsObject(runtime->id)[L"IsLocked"] = true;
     s_desktopContainerStore.Save();
     const int layer = runtime->CompatibleLayer;
     if (layer == 2) {
@@ -94,7 +89,7 @@ void LockBox(const BoxWindowPtr& box)
         return;
     box->frameMode = 1;
     box->cornerRadius = 16;
-    SetStyle(window, GetWindowLongPtrW(window, GWL_STYLE) & ~kFrameStyles);
+    SetStyle(window, GetWindowLongPtrW(window, GWL_STYLE) & ~kBoxFrameStyles);
     SetWindowRgn(window, BoxRoundRegion(window, 16), TRUE);
     // An embedded box belongs to the desktop layer: raising it would put it
     // above the user's windows.
@@ -110,13 +105,13 @@ void UnlockBox(const BoxWindowPtr& box)
         return;
     HWND window = box->GetHwnd();
     runtime->IsLocked = false;
-    BoxObject(*runtime)[L"IsLocked"] = false;
+    BoxSettingsObject(runtime->id)[L"IsLocked"] = false;
     s_desktopContainerStore.Save();
     const int layer = runtime->CompatibleLayer;
     if (runtime->IsEmbeddedLayer) {
         box->frameMode = 1;
         box->cornerRadius = 6;
-        SetStyle(window, GetWindowLongPtrW(window, GWL_STYLE) & ~kFrameStyles);
+        SetStyle(window, GetWindowLongPtrW(window, GWL_STYLE) & ~kBoxFrameStyles);
         SetWindowRgn(window, BoxRoundRegion(window, 6), TRUE);
         if (layer == 2)
             SetSmallCornerPreference(window);
@@ -125,7 +120,7 @@ void UnlockBox(const BoxWindowPtr& box)
         box->cornerRadius = 0;
         LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
         if (layer != 3)
-            style |= kFrameStyles;
+            style |= kBoxFrameStyles;
         if (layer == 2) {
             style &= ~static_cast<LONG_PTR>(WS_SYSMENU);
             SetSmallCornerPreference(window);

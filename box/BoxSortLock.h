@@ -4,6 +4,8 @@
 // only store and repaint. UI thread only.
 #pragma once
 
+#include <windows.h>
+
 #include "box/BoxRuntime.h"
 
 namespace TessikDesktopContainer
@@ -19,6 +21,9 @@ void SetBoxSortMode(const BoxWindowPtr& box, int mode);
 
 void LockBox(const BoxWindowPtr& box);
 void UnlockBox(const BoxWindowPtr& box);
+
+// The caption and sizing frame that a locked or embedded box goes without.
+constexpr LONG_PTR kBoxFrameStyles = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
 
 // The rounded window region of a box: radius k DIPs, rounded up to whole
 // device pixels per DIP, over the client area.

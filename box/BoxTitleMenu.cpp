@@ -5,6 +5,7 @@
 #include "app/AppConfig.h"
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
+#include "box/BoxSettings.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/KelmButton.h"
@@ -19,11 +20,6 @@ namespace TessikDesktopContainer
 
 namespace
 {
-
-KelmStorageProxy BoxObject(const std::wstring& id)
-{
-    return s_desktopContainerStore[L"Components"][L"ComID_" + id];
-}
 
 void Repaint(const BoxWindowPtr& box)
 {
@@ -98,7 +94,7 @@ void SetBoxTagColour(const BoxWindowPtr& box, COLORREF colour)
     for (const BoxWindowPtr& member : members) {
         BoxRuntime& r = s_boxRuntimes[member];
         r.titleButton->fill = colour;
-        BoxObject(r.id)[L"clrtag"] = hex;
+        BoxSettingsObject(r.id)[L"clrtag"] = hex;
     }
     s_desktopContainerStore.Save();
     Repaint(box);
@@ -121,7 +117,7 @@ void SetBoxTitle(const BoxWindowPtr& box, const std::wstring& title)
     if (!runtime)
         return;
     runtime->title = title;
-    BoxObject(runtime->id)[L"title"] = title;
+    BoxSettingsObject(runtime->id)[L"title"] = title;
     s_desktopContainerStore.Save();
     Repaint(box);
 }
@@ -134,7 +130,7 @@ void MergeBoxGroup(const BoxWindowPtr& box)
     KelmIconManager& m = s_boxIconManagers[box];
     const COLORREF c = runtime->titleButton->fill;
     const std::wstring key = L"ComID_" + runtime->id;
-    KelmStorageProxy object = BoxObject(runtime->id);
+    KelmStorageProxy object = BoxSettingsObject(runtime->id);
     const int ownX = object[L"x"].Get<int>(0);
     const int ownY = object[L"y"].Get<int>(0);
     const int ownCx = object[L"cx"].Get<int>(DefaultWidth());
@@ -167,7 +163,7 @@ void MergeBoxGroup(const BoxWindowPtr& box)
         ShowWindow(member->GetHwnd(), SW_HIDE);
         BoxRuntime& r = s_boxRuntimes[member];
         r.IsIntegrated = false;
-        BoxObject(r.id)[L"IsIntegrated"] = false;
+        BoxSettingsObject(r.id)[L"IsIntegrated"] = false;
         // Copied first: adding to m may not disturb the member's own list.
         const std::vector<IconRecord> records = s_boxIconManagers[member].Records();
         bool first = true;
@@ -189,7 +185,7 @@ void SplitBoxGroup(const BoxWindowPtr& box)
     KelmIconManager& m = s_boxIconManagers[box];
     runtime->scrollOffset = 0;
     const std::wstring key = L"ComID_" + runtime->id;
-    KelmStorageProxy object = BoxObject(runtime->id);
+    KelmStorageProxy object = BoxSettingsObject(runtime->id);
     KelmStorageProxy pos = object[L"IntegratedPos"];
     const int posX = pos[L"x"].Get<int>(0);
     const int posY = pos[L"y"].Get<int>(0);
