@@ -190,6 +190,9 @@ TEST_F(BoxMenusTest, MergeHidesTheMembersAndSplitShowsThemAgain)
     AddRecord(member, L"C:\\m1.txt");
     AddRecord(member, L"C:\\m2.txt");
 
+    RECT hostBefore{}, memberBefore{};
+    GetWindowRect(host->GetHwnd(), &hostBefore);
+    GetWindowRect(member->GetHwnd(), &memberBefore);
     MergeBoxGroup(host);
     EXPECT_TRUE(s_boxRuntimes[host].IsIntegrated);
     EXPECT_TRUE(OnDisk<bool>(L"a0001", L"IsIntegrated", false));
@@ -206,15 +209,26 @@ TEST_F(BoxMenusTest, MergeHidesTheMembersAndSplitShowsThemAgain)
     MergeBoxGroup(host);
     EXPECT_EQ(s_boxIconManagers[host].Records().size(), 3u) << "merging again does not double the records";
 
+    // The host moves while integrated: its own place is kept for the split.
+    SetWindowPos(host->GetHwnd(), nullptr, 600, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     SplitBoxGroup(host);
     EXPECT_FALSE(s_boxRuntimes[host].IsIntegrated);
     EXPECT_FALSE(OnDisk<bool>(L"a0001", L"IsIntegrated", true));
     EXPECT_TRUE(IsWindowVisible(member->GetHwnd()));
+    RECT hostAfter{}, memberAfter{};
+    GetWindowRect(host->GetHwnd(), &hostAfter);
+    GetWindowRect(member->GetHwnd(), &memberAfter);
+    EXPECT_EQ(hostAfter.left, hostBefore.left);
+    EXPECT_EQ(hostAfter.top, hostBefore.top);
+    EXPECT_EQ(memberAfter.left, memberBefore.left) << "each member shows where it was";
+    EXPECT_EQ(memberAfter.top, memberBefore.top);
     EXPECT_EQ(s_boxIconManagers[host].Records().size(), 1u);
     EXPECT_EQ(s_boxIconManagers[member].Records().size(), 2u);
     KelmStorage reloaded;
     reloaded.Load(storePath);
     EXPECT_EQ(reloaded[L"Components"][L"ComID_a0001"][L"IntegratedPos"][L"cx"].Get<int>(0), 300);
+    EXPECT_EQ(reloaded[L"Components"][L"ComID_a0001"][L"IntegratedPos"][L"x"].Get<int>(0), 600)
+        << "the integrated place is kept for the next merge";
 }
 
 TEST_F(BoxMenusTest, RecolouringAHostReachesMembersWithoutRecords)
