@@ -83,10 +83,14 @@ xdotool key Escape
 xdotool mousemove 1500 50 click 1
 probe gone "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
 
-# The title tag opens the colour menu; a click elsewhere dismisses it.
+# The title tag opens the colour menu.
 xdotool mousemove $((bx + 40)) $((by + 20)) click 1
 sleep 1.5
 import -window root "$WORK/title_menu.png" 2>/dev/null || true
+# The first swatch (top left of the palette) recolours the box.
+xdotool mousemove $((bx + 45)) $((by + 89)) click 1
+wait_file '! grep -q "#B0E0B0" "$DATA/DesktopContainer.kelm"' || fail "the swatch left the colour tag unchanged"
+grep -Eq 'clrtag : "#[0-9A-F]{6}"' "$DATA/DesktopContainer.kelm" || fail "no colour tag stored"
 xdotool mousemove 1500 50 click 1
 sleep 0.5
 
