@@ -2,8 +2,9 @@
 # The background menu of a folder box makes a new text file through "新建"
 # (with the byte-order mark and a store record), "撤销" parks it in the
 # temporary folder and "重做" brings it back; the more menu and the title
-# menu open from their buttons; the visibility hotkey hides and shows the
-# box. Screenshots of each menu for a look by eye.
+# menu open from their buttons, the palette recolours and "标题" renames
+# the box; the visibility hotkey hides and shows the box. Screenshots of
+# each menu for a look by eye.
 source "$(dirname "$0")/lib.sh"
 
 FOLDER="$WORK/boxes/a1111"
@@ -91,8 +92,21 @@ import -window root "$WORK/title_menu.png" 2>/dev/null || true
 xdotool mousemove $((bx + 45)) $((by + 89)) click 1
 wait_file '! grep -q "#B0E0B0" "$DATA/DesktopContainer.kelm"' || fail "the swatch left the colour tag unchanged"
 grep -Eq 'clrtag : "#[0-9A-F]{6}"' "$DATA/DesktopContainer.kelm" || fail "no colour tag stored"
-xdotool mousemove 1500 50 click 1
 sleep 0.5
+
+# "标题" of the title menu renames the box through the input box.
+xdotool mousemove $((bx + 40)) $((by + 20)) click 1
+sleep 1.5
+xdotool mousemove $((bx + 44)) $((by + 235)) click 1
+probe wait "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" visible 10000 >/dev/null || fail "no input box"
+menu_rect "Kelm.concept.Edit.Class"
+sleep 0.5
+xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace
+xdotool type Renamed
+sleep 0.3
+xdotool mousemove $((mx + mw - 60)) $((my + mh - 40)) click 1
+wait_file 'grep -q "title : \"Renamed\"" "$DATA/DesktopContainer.kelm"' ||
+  fail "the new title was not stored: $(grep title "$DATA/DesktopContainer.kelm")"
 
 # The visibility hotkey (id 1002) hides every box, and shows it again.
 BOX_CLASS="Tessik.Kelm.Com.Container.Class.*"
