@@ -34,18 +34,12 @@ MoveResult MoveItem(const std::wstring& from, const std::wstring& to)
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) ? MoveResult::Moved : MoveResult::Failed;
 }
 
-// The item goes to a fresh name in the temporary folder.
+// The item goes to a fresh name in the temporary folder; tempPath gets
+// that name also when there was nothing to move.
 MoveResult MoveToTemp(const std::wstring& path, std::wstring& tempPath)
 {
-    if (!Exists(path)) {
-        tempPath = TempCopyPath(path);
-        return MoveResult::SourceMissing;
-    }
-    const std::wstring temp = TempCopyPath(path);
-    const MoveResult result = MoveItem(path, temp);
-    if (result == MoveResult::Moved)
-        tempPath = temp;
-    return result;
+    tempPath = TempCopyPath(path);
+    return MoveItem(path, tempPath);
 }
 
 void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to)
@@ -85,9 +79,9 @@ bool Apply(const Step& step, UndoRecord& record)
         return true;
     };
     auto toTemp = [&](const std::wstring& path) {
-        std::wstring temp = record.tempPath;
+        std::wstring temp;
         if (MoveToTemp(path, temp) == MoveResult::Failed) {
-            TellMoveFailed(step.undo, path, TempCopyPath(path));
+            TellMoveFailed(step.undo, path, temp);
             return false;
         }
         record.tempPath = temp;
