@@ -10,7 +10,11 @@
 #include "app/DesktopCapture.h"
 #include "app/KelmStorage.h"
 #include "box/BoxDrop.h"
+#include "box/BoxBackgroundMenu.h"
 #include "box/BoxHoverFold.h"
+#include "box/BoxSearchMatches.h"
+#include "box/BoxMoreMenu.h"
+#include "box/BoxTitleMenu.h"
 #include "box/BoxPaintRules.h"
 #include "box/fileops/FileJobProgress.h"
 #include "ui/controls/KelmBarrier.h"
@@ -42,6 +46,9 @@ namespace
 using namespace BoxPaintRules;
 
 constexpr COLORREF kHighlight = 0xFB7952;
+constexpr COLORREF kSearchHeaderColour = 0x141414;
+// Where the layout puts a record that the search filter hides.
+constexpr float kHiddenByFilter = -100.0f;
 constexpr float kTitleBand = 40.0f;
 
 // The colours of one paint, read from the theme each time so a new theme
@@ -218,7 +225,7 @@ void PaintBackground(PaintContext& c)
 // Icons, headers and hints
 // ---------------------------------------------------------------------------
 
-void DrawHeaders(PaintContext& c)
+void DrawHeaders(PaintContext& c, bool searchView)
 {
     const int edge = c.manager.GetIconSize();
     const float W = c.viewW - 40;
@@ -230,6 +237,17 @@ void DrawHeaders(PaintContext& c)
     for (const IconRecord& record : c.manager.Records()) {
         if (record.sectionText.empty() || record.y < -150 - 35 || record.y > c.viewH + 150)
             continue;
+        if (searchView) {
+            // A folder box's title holds glyph ranges: the icon font draws them.
+            const BoxRuntime* owner = FindBoxRuntime(record.owner);
+            if (owner && owner->UseTargetFolder)
+                DrawIconTextOblique(c.target, 20 + offset, record.y - 30, c.viewW - 40, 25, record.sectionText.c_str(),
+                                    14, kSearchHeaderColour, L"Segoe UI", 0.8f, false);
+            else
+                DrawTextSemibold(c.target, 20 + offset, record.y - 30, c.viewW - 40, 25, record.sectionText.c_str(), 14,
+                                 kSearchHeaderColour, L"Segoe UI", 0.8f, false);
+            continue;
+        }
         DrawTextSemibold(c.target, 20 + offset, record.y - 30, c.viewW - 40, 25, record.sectionText.c_str(), 14,
                          c.colours.text, L"Segoe UI", 0.8f, false);
     }
@@ -418,9 +436,8 @@ void AddTitleControls(PaintContext& c, const TitleGeometry& g)
         const int width = TitleWidthEstimate(c.r.title) + 30;
         const std::wstring text = GroupTagText(c.r.title, c.r.UseTargetFolder);
         const bool pill = c.r.TitleType == 2 && c.viewH > 45;
-        // The title menu opens from here once it exists; until then a click
-        // only shows the press.
-        auto click = [] {};
+        auto click = [weak = std::weak_ptr<KelmWindow>(c.box), owner = c.window, type = c.r.TitleType,
+                      inset = g.inset] { ShowBoxTitleMenu(weak.lock(), owner, type, inset); };
         if (pill) {
             c.r.groupTag->Set(10, static_cast<int>(g.panelTop), width, 40, text, click, c.r.titleButton, 14, 0,
                               c.colours.text, ContrastShiftColor(ThemeBaseColor.Ref(), -10), 20, false);
@@ -443,7 +460,8 @@ void AddTitleControls(PaintContext& c, const TitleGeometry& g)
         c.panel->AddControl(c.r.foldButton);
     }
     if (c.r.moreButton) {
-        c.r.moreButton->Set(static_cast<int>(c.viewW) - 65 - i, glyphY, L"test-more", 14, c.colours.text, [] {});
+        c.r.moreButton->Set(static_cast<int>(c.viewW) - 65 - i, glyphY, L"test-more", 14, c.colours.text,
+                            [weak = std::weak_ptr<KelmWindow>(c.box)] { ShowBoxMoreMenu(weak.lock()); });
         c.panel->AddControl(c.r.moreButton);
     }
 }
@@ -641,11 +659,15 @@ void AddReceiver(PaintContext& c)
         return;
     const Cell area = ReceiverRect(c.viewW, c.viewH, c.r.IsUpwardExpand, c.r.IsLocked && !c.r.searchActive);
     std::weak_ptr<KelmWindow> weak = c.box;
-    // The background menu is not built yet: a right click is taken and
-    // does nothing.
     c.r.receiver->Set(
         static_cast<int>(area.x), static_cast<int>(area.y), static_cast<int>(area.w), static_cast<int>(area.h),
-        [weak](std::vector<std::wstring> paths) { OnBoxDropFiles(weak.lock(), paths); }, [] {});
+        [weak](std::vector<std::wstring> paths) { OnBoxDropFiles(weak.lock(), paths); },
+        [weak] {
+            BoxWindowPtr self = weak.lock();
+            auto view = s_boxIconManagers.find(self);
+            if (self && view != s_boxIconManagers.end())
+                ShowBoxBackgroundMenu(self, &view->second);
+        });
     c.panel->AddControl(c.r.receiver);
 }
 
@@ -697,6 +719,26 @@ void AddScrollBar(PaintContext& c, int contentHeight, int overflow)
     c.panel->AddControl(c.r.scrollBar);
 }
 
+// The matches of all boxes, rebuilt when the pattern changed, laid out
+// under the search row with every record at its place at once.
+KelmIconManager& PrepareSearchView(PaintContext& c)
+{
+    const std::wstring pattern = BoxPaintRules::SearchPattern(c.r.searchText);
+    if (pattern != c.r.appliedSearchText)
+        RebuildSearchView(c.box, pattern);
+    KelmIconManager& view = s_boxSearchManagers[c.box];
+    view.SetPadding(20, 130 - c.r.searchScrollOffset);
+    view.Layout(static_cast<int>(c.viewW));
+    view.UpdateAnimations(c.box);
+    for (IconRecord& record : view.Records()) {
+        record.x = record.targetX;
+        record.y = record.targetY;
+        record.opacity = 1.0f;
+    }
+    view.ApplyCurrentPositions(c.viewW, c.viewH);
+    return view;
+}
+
 } // namespace
 
 void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget* target)
@@ -723,12 +765,17 @@ void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget
     ScrollAndSearch(c, wheel);
 
     float lowest = 0, highest = 0;
+    int shown = 0;
     const auto& records = c.manager.Records();
-    for (size_t n = 0; n < records.size(); ++n) {
-        lowest = n == 0 ? records[n].targetY : std::min(lowest, records[n].targetY);
-        highest = n == 0 ? records[n].targetY : std::max(highest, records[n].targetY);
+    for (const IconRecord& record : records) {
+        // Records the search filter put aside take no room.
+        if (record.targetX == kHiddenByFilter && record.targetY == kHiddenByFilter)
+            continue;
+        lowest = shown == 0 ? record.targetY : std::min(lowest, record.targetY);
+        highest = shown == 0 ? record.targetY : std::max(highest, record.targetY);
+        ++shown;
     }
-    const int contentHeight = ContentHeight(static_cast<int>(records.size()), lowest, highest, c.manager.GetIconSize());
+    const int contentHeight = ContentHeight(shown, lowest, highest, c.manager.GetIconSize());
     const int overflow = std::max(0, contentHeight - static_cast<int>(c.viewH));
     c.r.scrollOffset = ClampScrollOffset(c.r.scrollOffset, overflow);
 
@@ -738,17 +785,20 @@ void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget
     const int top = titleShown ? (c.r.IsUpwardExpand ? 20 : 70) : (c.r.IsUpwardExpand ? 10 : 30);
     c.manager.SetPadding(20, top - c.r.scrollOffset);
     c.manager.Layout(static_cast<int>(c.viewW));
-    // The search view of all boxes is not built yet: while searching, the
-    // layout filters this box's own icons.
-    c.manager.UpdateAnimations(box);
+    const bool searchView = c.r.SearchFilters();
+    if (!searchView)
+        c.manager.UpdateAnimations(box);
     c.manager.ApplyCurrentPositions(c.viewW, c.viewH);
 
     c.panel->Init(window, target);
     AddReceiver(c);
 
+    KelmIconManager* searchManager = searchView ? &PrepareSearchView(c) : nullptr;
+    PaintContext s{c.box,   c.r,      searchManager ? *searchManager : c.manager, c.window, c.target, c.panel, c.viewW,
+                   c.viewH, c.colours};
     if (c.viewH > 41) {
-        AddIcons(c);
-        DrawHeaders(c);
+        AddIcons(searchView ? s : c);
+        DrawHeaders(searchView ? s : c, searchView);
     }
     if (ShowsEmptyHints(!records.empty(), c.r.isMinimized))
         DrawEmptyHints(c);
@@ -761,7 +811,7 @@ void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget
     RubberBand(c);
     DrawTitleFace(c, title);
     DropHoverOutside(c);
-    DrawIconTooltips(c);
+    DrawIconTooltips(searchView ? s : c);
     DrawTagTooltip(c);
     DrawProgressCard(c);
     DrawDropIndicator(c);

@@ -65,24 +65,6 @@ void ApplyAccentBlur(HWND window)
     set(window, &data);
 }
 
-void EmbedInDesktopLayer(HWND window)
-{
-    HWND progman = FindWindowW(L"Progman", nullptr);
-    // Asks the shell to make its WorkerW windows behind the icons.
-    if (progman)
-        SendMessageTimeoutW(progman, 0x052C, 0, 0, SMTO_NORMAL, 1000, nullptr);
-    HWND worker = nullptr;
-    EnumWindows(FindDesktopWorkerWindow, reinterpret_cast<LPARAM>(&worker));
-    SetParent(window, nullptr);
-    SetWindowLongPtrW(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(worker ? worker : progman));
-    SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
-    // A layered window without attributes is never drawn.
-    SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
-    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
-    SetWindowLongPtrW(window, GWL_STYLE, (style & ~static_cast<LONG_PTR>(WS_CHILD)) | WS_POPUP);
-    SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
-}
-
 void ApplyZMode(KelmWindow& box, HWND window, int z)
 {
     switch (z) {
@@ -127,6 +109,24 @@ BOOL CALLBACK FindDesktopWorkerWindow(HWND window, LPARAM param)
     if (FindWindowExW(window, nullptr, L"SHELLDLL_DefView", nullptr))
         *reinterpret_cast<HWND*>(param) = FindWindowExW(nullptr, window, L"WorkerW", nullptr);
     return TRUE;
+}
+
+void EmbedInDesktopLayer(HWND window)
+{
+    HWND progman = FindWindowW(L"Progman", nullptr);
+    // Asks the shell to make its WorkerW windows behind the icons.
+    if (progman)
+        SendMessageTimeoutW(progman, 0x052C, 0, 0, SMTO_NORMAL, 1000, nullptr);
+    HWND worker = nullptr;
+    EnumWindows(FindDesktopWorkerWindow, reinterpret_cast<LPARAM>(&worker));
+    SetParent(window, nullptr);
+    SetWindowLongPtrW(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(worker ? worker : progman));
+    SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+    // A layered window without attributes is never drawn.
+    SetLayeredWindowAttributes(window, 0, 255, LWA_ALPHA);
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    SetWindowLongPtrW(window, GWL_STYLE, (style & ~static_cast<LONG_PTR>(WS_CHILD)) | WS_POPUP);
+    SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
 void FinishBoxWindow(const std::wstring& id, const BoxWindowPtr& box, bool hideAfterCreation)

@@ -20,5 +20,9 @@ std::optional<DWORD> ReadWindowsBuild();
 // last match wins.
 BOOL CALLBACK FindDesktopWorkerWindow(HWND window, LPARAM param);
 
+// Owns the window by the desktop's worker window behind the icons (or
+// "Progman"), makes it a layered popup and puts it at the bottom.
+void EmbedInDesktopLayer(HWND window);
+
 // The onCreated callback of a box window.
 void FinishBoxWindow(const std::wstring& id, const BoxWindowPtr& box, bool hideAfterCreation);

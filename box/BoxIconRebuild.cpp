@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 
 #include "box/BoxWindowHooks.h"
 #include "box/icons/IconPersistence.h"
@@ -13,8 +14,18 @@ void RebuildBoxIcons(const KelmIconManager& source)
         if (record.owner && record.owner != source.OwnBox())
             owners.emplace(record.owner.get(), record.owner);
     }
+    // The own view of an integrated host speaks for its whole group: a
+    // member whose last record went away there is emptied as well.
+    std::set<const KelmWindow*> members;
+    auto hostView = s_boxIconManagers.find(source.OwnBox());
+    if (hostView != s_boxIconManagers.end() && &hostView->second == &source) {
+        for (const BoxWindowPtr& member : IntegratedGroupMembers(source.OwnBox())) {
+            owners.emplace(member.get(), member);
+            members.insert(member.get());
+        }
+    }
     for (const auto& [key, box] : owners) {
-        if (!ViewHoldsAllRecordsOf(source, box))
+        if (!members.count(key) && !ViewHoldsAllRecordsOf(source, box))
             continue;
         KelmIconManager& manager = s_boxIconManagers[box];
         if (&manager == &source)

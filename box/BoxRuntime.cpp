@@ -4,6 +4,7 @@
 
 #include "app/CommonHelpers.h"
 #include "ui/core/KelmWindow.h"
+#include "ui/controls/KelmButton.h"
 
 std::unordered_map<BoxWindowPtr, BoxRuntime> s_boxRuntimes;
 
@@ -41,4 +42,27 @@ void RepaintBoxWindows(const BoxWindowPtr& box)
     InvalidateRect(box->GetHwnd(), nullptr, FALSE);
     if (const BoxRuntime* runtime = FindBoxRuntime(box); runtime && runtime->inputWindow)
         InvalidateRect(runtime->inputWindow, nullptr, FALSE);
+}
+
+std::vector<BoxWindowPtr> BoxesWithTagColour(COLORREF colour)
+{
+    std::vector<BoxWindowPtr> boxes;
+    for (const auto& [window, runtime] : s_boxRuntimes) {
+        if (window && !runtime.IsPseudoBox() && runtime.titleButton && runtime.titleButton->fill == colour)
+            boxes.push_back(window);
+    }
+    return boxes;
+}
+
+std::vector<BoxWindowPtr> IntegratedGroupMembers(const BoxWindowPtr& host)
+{
+    const BoxRuntime* runtime = FindBoxRuntime(host);
+    if (!runtime || !runtime->IsIntegrated || !runtime->titleButton)
+        return {};
+    std::vector<BoxWindowPtr> members;
+    for (const BoxWindowPtr& box : BoxesWithTagColour(runtime->titleButton->fill)) {
+        if (box != host && s_boxRuntimes[box].UseTargetFolder == runtime->UseTargetFolder)
+            members.push_back(box);
+    }
+    return members;
 }

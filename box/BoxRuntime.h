@@ -141,3 +141,9 @@ BoxRuntime* FindBoxRuntime(const BoxWindowPtr& box);
 // Invalidates the box window and the second window its runtime names.
 void RepaintBoxWindows(const BoxWindowPtr& box);
 bool IsQuickPanelPseudoId(const std::wstring& id);
+// The real boxes (no quick panel pseudo box) whose tag has this colour, in
+// map order: one colour group, both kinds.
+std::vector<BoxWindowPtr> BoxesWithTagColour(COLORREF colour);
+// The members of an integrated box's group: the other boxes of its colour
+// and of its kind (folder-backed or not), records or none.
+std::vector<BoxWindowPtr> IntegratedGroupMembers(const BoxWindowPtr& host);

@@ -204,3 +204,8 @@ KelmStorageNestedObject* FindBoxObject(KelmStorage& store, const std::wstring& i
         return nullptr;
     return std::get<4>(found.value()).get();
 }
+
+KelmStorageProxy BoxSettingsObject(const std::wstring& id)
+{
+    return s_desktopContainerStore[L"Components"][L"ComID_" + id];
+}

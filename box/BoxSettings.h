@@ -72,6 +72,8 @@ COLORREF TagColourOrDefault(const std::wstring& clrtag);
 // The untagged grey never forms a colour group.
 bool IsUntaggedColour(COLORREF colour);
 
+// The settings object of the box with this id, made on first assignment.
+KelmStorageProxy BoxSettingsObject(const std::wstring& id);
 // The "Components" member of a box, or null; never creates it.
 KelmStorageNestedObject* FindBoxObject(KelmStorage& store, const std::wstring& id);
 // A root object of the store, or null; never creates it.

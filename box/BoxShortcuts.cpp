@@ -8,6 +8,7 @@
 #include "box/GroupTagColourPopup.h"
 #include "box/fileops/DeleteSelected.h"
 #include "box/fileops/PasteIntoBox.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmDragHelper.h"
@@ -21,8 +22,8 @@ BoxShortcutInput s_boxShortcutInput{
     [] { Sleep(150); },
 };
 
-std::function<void(const BoxWindowPtr&, const BoxWindowPtr&)> s_undoFileOperationHook;
-std::function<void(const BoxWindowPtr&, const BoxWindowPtr&)> s_redoFileOperationHook;
+std::function<void(const BoxWindowPtr&, const BoxWindowPtr&)> s_undoFileOperationHook = UndoLastFileOperation;
+std::function<void(const BoxWindowPtr&, const BoxWindowPtr&)> s_redoFileOperationHook = RedoLastFileOperation;
 
 namespace
 {

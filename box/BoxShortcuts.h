@@ -29,8 +29,8 @@ struct BoxShortcutInput {
 };
 extern BoxShortcutInput s_boxShortcutInput;
 
-// Undo and redo of the file operations (box window, target box); empty
-// until they are installed, and then the keys do nothing.
+// Undo and redo of the file operations (box window, target box):
+// UndoLastFileOperation and RedoLastFileOperation; replaceable in tests.
 extern std::function<void(const BoxWindowPtr& box, const BoxWindowPtr& target)> s_undoFileOperationHook;
 extern std::function<void(const BoxWindowPtr& box, const BoxWindowPtr& target)> s_redoFileOperationHook;
 

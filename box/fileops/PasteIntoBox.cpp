@@ -216,7 +216,7 @@ void FinishPastedItem(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIte
     UndoRecord record;
     record.kind = 0;
     record.path = item.destination;
-    record.tempPath = item.keptCopy;
+    record.replacedCopy = item.keptCopy;
     record.owner = item.owner;
     PushUndoRecord(box, std::move(record));
     PastePlace place;

@@ -13,12 +13,16 @@ struct UndoRecord {
     // 5 alias changed.
     uint32_t kind = 0;
     std::wstring path;
-    // The kept copy of a recycled file (kind 1); for kind 0, the kept copy
-    // of what the created item replaced, which undo puts back (empty when
-    // nothing was replaced).
+    // The kept copy of a recycled file (kind 1); kind 0 after an undo: where
+    // the item waits in the temporary folder; kind 2: the new path; kind 5:
+    // the old alias.
     std::wstring tempPath;
+    // Kind 0: the kept copy of what the created item replaced ("直接覆盖"),
+    // which undo puts back in its place (empty when nothing was replaced).
+    std::wstring replacedCopy;
     // Kind 0 of an item moved in from elsewhere: where it came from, so that
-    // undo puts the user's file back there. Kind 4: "bvn!NULL".
+    // undo puts the user's file back there. Kinds 3 and 4: the alias
+    // ("bvn!NULL" or empty for none); kind 5: the new alias.
     std::wstring extra;
     // The box whose lists receive the record; empty means the box it was
     // pushed to.

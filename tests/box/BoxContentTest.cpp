@@ -191,6 +191,24 @@ TEST_F(BoxContentTest, SearchRowTakesTypedWordsAndShowsTheNamesThatHoldThem)
     Runtime().searchEdit->StopCaretAnimation();
 }
 
+TEST_F(BoxContentTest, SearchWithAPatternShowsTheMatchesUnderTheSearchRow)
+{
+    AddFiles({L"report.txt", L"notes.md", L"budget report.xlsx"});
+    OpenSearchRowAndFocusTheEdit();
+    Runtime().searchEdit->SetText(L"report");
+    Paint();
+    Paint();
+    EXPECT_EQ(Runtime().appliedSearchText, L"*report*");
+    const auto& matches = s_boxSearchManagers.at(box).Records();
+    ASSERT_EQ(matches.size(), 2u);
+    EXPECT_EQ(matches[0].sectionText, L"当前组件");
+    for (const IconRecord& record : matches) {
+        EXPECT_TRUE(record.control) << "the match has its icon";
+        EXPECT_GE(record.y, 130.0f) << "placed below the search row at once";
+    }
+    Runtime().searchEdit->StopCaretAnimation();
+}
+
 TEST_F(BoxContentTest, ClosingTheSearchRowTakesTheKeyboardAndTheCaretStopsBlinking)
 {
     OpenSearchRowAndFocusTheEdit();

@@ -14,6 +14,7 @@
 #include "box/BoxServices.h"
 #include "box/fileops/DeleteSelected.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
@@ -126,6 +127,11 @@ TEST_F(BoxDeleteTest, RecycleKeepsACopyForUndoAndRemovesOtherBoxesRecords)
     EXPECT_TRUE(undo[0].recycleConfirmed);
     EXPECT_NE(undo[0].tempPath.find(L"\\.data\\.temp\\"), std::wstring::npos);
     EXPECT_EQ(TempFolder::ReadBytes(undo[0].tempPath), "keep me");
+
+    // Ctrl+Z brings the file back from the kept copy, with its record.
+    UndoLastFileOperation(folderBox, nullptr);
+    EXPECT_EQ(TempFolder::ReadBytes(file), "keep me");
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{file});
 }
 
 TEST_F(BoxDeleteTest, CancelOrARunningJobChangesNothing)

@@ -17,6 +17,7 @@
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/PasteIntoBox.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmDragHelper.h"
@@ -140,7 +141,7 @@ TEST_F(BoxPasteTest, FilesAreCopiedWithNumberedNamesAndNeverOntoEachOther)
     const auto& undo = s_boxRuntimes.at(folderBox).undoList;
     ASSERT_EQ(undo.size(), 2u);
     EXPECT_EQ(undo[0].kind, 0u);
-    EXPECT_TRUE(undo[0].tempPath.empty());
+    EXPECT_TRUE(undo[0].replacedCopy.empty());
 }
 
 TEST_F(BoxPasteTest, OverwriteKeepsWhatItReplacedForUndo)
@@ -154,9 +155,17 @@ TEST_F(BoxPasteTest, OverwriteKeepsWhatItReplacedForUndo)
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "new");
     const auto& undo = s_boxRuntimes.at(folderBox).undoList;
     ASSERT_EQ(undo.size(), 1u);
-    ASSERT_FALSE(undo[0].tempPath.empty());
-    EXPECT_EQ(TempFolder::ReadBytes(undo[0].tempPath), "old");
-    EXPECT_NE(undo[0].tempPath.find(L"\\.data\\.temp\\"), std::wstring::npos);
+    ASSERT_FALSE(undo[0].replacedCopy.empty());
+    EXPECT_EQ(TempFolder::ReadBytes(undo[0].replacedCopy), "old");
+    EXPECT_NE(undo[0].replacedCopy.find(L"\\.data\\.temp\\"), std::wstring::npos);
+
+    // Ctrl+Z puts the replaced file back; Ctrl+Y pastes over it again.
+    UndoLastFileOperation(folderBox, nullptr);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "old");
+    RedoLastFileOperation(folderBox, nullptr);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "new");
+    UndoLastFileOperation(folderBox, nullptr);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "old");
 }
 
 TEST_F(BoxPasteTest, CancelOrTheBoxFolderItselfPastesNothing)

@@ -18,6 +18,7 @@
 #include "box/BoxServices.h"
 #include "box/BoxSettings.h"
 #include "box/BoxShortcuts.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/GroupTagColourPopup.h"
 #include "box/fileops/DeleteSelected.h"
 #include "box/fileops/DropImport.h"
@@ -114,8 +115,8 @@ protected:
         keys.clear();
         for (const auto& box : {folderA, folderB, mappingBox})
             Press(box, {});
-        s_undoFileOperationHook = nullptr;
-        s_redoFileOperationHook = nullptr;
+        s_undoFileOperationHook = UndoLastFileOperation;
+        s_redoFileOperationHook = RedoLastFileOperation;
         s_sameNameQuestion = [](HWND) { return 0; };
     }
 

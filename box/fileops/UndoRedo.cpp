@@ -1,0 +1,169 @@
+#include "box/fileops/UndoRedo.h"
+
+#include <filesystem>
+#include <string>
+
+#include "app/UserNotice.h"
+#include "box/BoxRuntime.h"
+#include "box/fileops/UndoList.h"
+#include "box/icons/FolderSync.h"
+#include "box/icons/IconPersistence.h"
+#include "box/icons/KelmIconManager.h"
+#include "ui/core/KelmWindow.h"
+
+namespace
+{
+
+enum class MoveResult { Moved, SourceMissing, Failed };
+
+bool Exists(const std::wstring& path)
+{
+    // An item that cannot even be looked at is treated as absent: the move
+    // is skipped, nothing is harmed.
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::path(path), ec);
+}
+
+// Moves without ever replacing what stands at the destination.
+MoveResult MoveItem(const std::wstring& from, const std::wstring& to)
+{
+    if (!Exists(from))
+        return MoveResult::SourceMissing;
+    if (Exists(to))
+        return MoveResult::Failed;
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) ? MoveResult::Moved : MoveResult::Failed;
+}
+
+// The item goes to a fresh name in the temporary folder; tempPath gets
+// that name also when there was nothing to move.
+MoveResult MoveToTemp(const std::wstring& path, std::wstring& tempPath)
+{
+    tempPath = TempCopyPath(path);
+    return MoveItem(path, tempPath);
+}
+
+void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to)
+{
+    const std::wstring text = std::wstring(undo ? L"无法撤销：" : L"无法重做：") + L"“" + from + L"”不能移动到“" + to +
+                              L"”。目标位置已有同名项目，或文件正被占用。";
+    NotifyUserOnce(L"undo-move:" + from + L"|" + to, text);
+}
+
+struct Step {
+    bool undo;
+    const BoxWindowPtr& box;
+    BoxWindowPtr owner;
+    std::wstring header;
+};
+
+void AddRecordBack(const Step& step, const UndoRecord& record)
+{
+    const std::wstring alias = record.extra.empty() ? L"bvn!NULL" : record.extra;
+    s_boxIconManagers[step.box].AddRecordForPath(record.path, 0.0f, 0.0f, alias, step.owner != step.box, step.header,
+                                                 step.owner, L"bvn!NULL");
+}
+
+// Reverses (undo) or repeats (redo) the record on disk and in the view;
+// false when a move failed and the record stays in its list.
+bool Apply(const Step& step, UndoRecord& record)
+{
+    KelmIconManager& view = s_boxIconManagers[step.box];
+    // A created item that came from elsewhere goes back there, not to the
+    // temporary folder.
+    const bool movedIn = record.kind == 0 && !record.extra.empty() && record.extra != L"bvn!NULL";
+    auto move = [&](const std::wstring& from, const std::wstring& to) {
+        if (MoveItem(from, to) == MoveResult::Failed) {
+            TellMoveFailed(step.undo, from, to);
+            return false;
+        }
+        return true;
+    };
+    auto toTemp = [&](const std::wstring& path) {
+        std::wstring temp;
+        if (MoveToTemp(path, temp) == MoveResult::Failed) {
+            TellMoveFailed(step.undo, path, temp);
+            return false;
+        }
+        record.tempPath = temp;
+        return true;
+    };
+    switch (record.kind) {
+    case 0:
+        if (movedIn)
+            return step.undo ? move(record.path, record.extra) : move(record.extra, record.path);
+        if (step.undo) {
+            if (!toTemp(record.path))
+                return false;
+            // What "直接覆盖" replaced takes its place again; should that
+            // fail, the kept copy stays where it is and the user is told.
+            if (!record.replacedCopy.empty() && Exists(record.replacedCopy))
+                move(record.replacedCopy, record.path);
+            return true;
+        }
+        if (!record.replacedCopy.empty() && Exists(record.path) && !move(record.path, record.replacedCopy))
+            return false;
+        return move(record.tempPath, record.path);
+    case 1:
+        return step.undo ? move(record.tempPath, record.path) : toTemp(record.path);
+    case 2:
+        return step.undo ? move(record.tempPath, record.path) : move(record.path, record.tempPath);
+    case 3:
+        if (step.undo)
+            view.RemoveByPath(record.path);
+        else
+            AddRecordBack(step, record);
+        return true;
+    case 4:
+        if (step.undo)
+            AddRecordBack(step, record);
+        else
+            view.RemoveByPath(record.path);
+        return true;
+    case 5:
+        view.SetAliasByPath(record.path, step.undo ? record.tempPath : record.extra);
+        return true;
+    default:
+        return true;
+    }
+}
+
+void Run(const BoxWindowPtr& box, const BoxWindowPtr& requestedTarget, bool undo)
+{
+    const BoxWindowPtr target = requestedTarget ? requestedTarget : box;
+    BoxRuntime* targetRuntime = FindBoxRuntime(target);
+    if (!box || !targetRuntime)
+        return;
+    std::vector<UndoRecord>& from = undo ? targetRuntime->undoList : targetRuntime->redoList;
+    if (from.empty())
+        return;
+    UndoRecord record = from.back();
+    Step step{undo, box, record.owner ? record.owner : target, L""};
+    const BoxRuntime* ownerRuntime = FindBoxRuntime(step.owner);
+    if (step.owner != box && ownerRuntime)
+        step.header = ownerRuntime->title;
+    if (!Apply(step, record))
+        return;
+    from.pop_back();
+    (undo ? targetRuntime->redoList : targetRuntime->undoList).push_back(std::move(record));
+
+    KelmIconManager& view = s_boxIconManagers[box];
+    ownerRuntime = FindBoxRuntime(step.owner);
+    if (ownerRuntime && ownerRuntime->UseTargetFolder && ownerRuntime->TargetFolder != L"bvn!NULL")
+        SyncBoxFolder(view, ownerRuntime->TargetFolder, false);
+    view.Renumber();
+    SaveBoxIcons(view);
+    if (box->GetHwnd())
+        InvalidateRect(box->GetHwnd(), nullptr, FALSE);
+}
+
+} // namespace
+
+void UndoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target)
+{
+    Run(box, target, true);
+}
+
+void RedoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target)
+{
+    Run(box, target, false);
+}
