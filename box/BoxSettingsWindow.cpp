@@ -112,11 +112,16 @@ void WriteSevenValues(KelmStorageProxy object)
     object[L"TitleType"] = s.titleType;
 }
 
-// The shared step of the four display settings: set the runtime field of
-// the boxes the change reaches and repaint them.
-template <typename Apply> void ApplyToAffectedBoxes(Apply apply)
+// The four display settings: keep the value, store it, and set the runtime
+// field of the boxes the change reaches (the edited box, or every box that
+// follows the global values) and repaint them.
+template <typename T>
+void SetDisplayValue(const wchar_t* key, T value, T BoxSettingsState::*current, T BoxRuntime::*field)
 {
-    const BoxSettingsState& s = TheBoxSettings();
+    BoxSettingsState& s = TheBoxSettings();
+    s.*current = value;
+    Target()[key] = value;
+    s_desktopContainerStore.Save();
     for (auto& [window, runtime] : s_boxRuntimes) {
         // The quick panel's pseudo boxes and boxes whose window is gone keep
         // no settings: reading theirs would only make empty objects.
@@ -125,9 +130,10 @@ template <typename Apply> void ApplyToAffectedBoxes(Apply apply)
         const bool affected = s.globalScope ? FollowsGlobal(runtime.id) : runtime.id == s.boxId;
         if (!affected)
             continue;
-        apply(runtime);
+        runtime.*field = value;
         RepaintBoxWindows(window);
     }
+    InvalidateSettings();
 }
 
 void SetOpacity(const std::shared_ptr<KelmSlider>& slider, float& current, const wchar_t* key)
@@ -363,38 +369,23 @@ void SetTitleOpacity()
 
 void SetFolderView(bool showSystemIcon)
 {
-    TheBoxSettings().showDefaultFolderIcon = showSystemIcon;
-    Target()[L"ShowDefaultFolderIcon"] = showSystemIcon;
-    s_desktopContainerStore.Save();
-    ApplyToAffectedBoxes([showSystemIcon](BoxRuntime& r) { r.ShowDefaultFolderIcon = showSystemIcon; });
-    InvalidateSettings();
+    SetDisplayValue(L"ShowDefaultFolderIcon", showSystemIcon, &BoxSettingsState::showDefaultFolderIcon,
+                    &BoxRuntime::ShowDefaultFolderIcon);
 }
 
 void SetFileNameDisplay(int mode)
 {
-    TheBoxSettings().hideFileExtension = mode;
-    Target()[L"HideFileExtension"] = mode;
-    s_desktopContainerStore.Save();
-    ApplyToAffectedBoxes([mode](BoxRuntime& r) { r.HideFileExtension = mode; });
-    InvalidateSettings();
+    SetDisplayValue(L"HideFileExtension", mode, &BoxSettingsState::hideFileExtension, &BoxRuntime::HideFileExtension);
 }
 
 void SetTextShadow(int mode)
 {
-    TheBoxSettings().textRenderMode = mode;
-    Target()[L"TextRenderMode"] = mode;
-    s_desktopContainerStore.Save();
-    ApplyToAffectedBoxes([mode](BoxRuntime& r) { r.TextRenderMode = mode; });
-    InvalidateSettings();
+    SetDisplayValue(L"TextRenderMode", mode, &BoxSettingsState::textRenderMode, &BoxRuntime::TextRenderMode);
 }
 
 void SetTitleStyle(int style)
 {
-    TheBoxSettings().titleType = style;
-    Target()[L"TitleType"] = style;
-    s_desktopContainerStore.Save();
-    ApplyToAffectedBoxes([style](BoxRuntime& r) { r.TitleType = style; });
-    InvalidateSettings();
+    SetDisplayValue(L"TitleType", style, &BoxSettingsState::titleType, &BoxRuntime::TitleType);
 }
 
 void SetPropertyScope(bool global)
