@@ -8,6 +8,7 @@
 #include "app/AppState.h"
 #include "app/TempFolder.h"
 #include "box/BoxSettings.h"
+#include "box/BoxMoreMenu.h"
 #include "box/BoxSettingsWindow.h"
 #include "box/BoxTitleMenu.h"
 #include "box/icons/IconPersistence.h"
@@ -123,9 +124,19 @@ TEST_F(BoxSettingsWindowTest, OpensOneWindowWithTheBoxValuesAndShowsThem)
     EXPECT_FALSE(TheBoxSettings().globalScope);
     EXPECT_EQ(TheBoxSettings().renderStyle, 0);
 
-    OpenFor(second);
+    // The more menu's "个性化" opens the settings of its box.
+    int entries = 0;
+    for (const Brevin::KelmOption& option : BoxMoreMenuOptions(second))
+        for (const Brevin::KelmOption& child : option.children)
+            if (child.text == L"个性化" && child.onClick) {
+                ++entries;
+                child.onClick();
+            }
+    ASSERT_EQ(entries, 1);
+    PumpMessages(50);
     EXPECT_FALSE(IsWindow(firstWindow)) << "one settings window at a time";
     EXPECT_EQ(TheBoxSettings().boxId, L"a0002");
+    EXPECT_TRUE(IsWindow(TheBoxSettings().window->GetHwnd()));
 }
 
 TEST_F(BoxSettingsWindowTest, DisplayChoicesAreStoredAndReachTheBox)
