@@ -183,6 +183,22 @@ TEST_F(BoxSettingsWindowTest, RenderStyleRecreatesTheBoxWithItsIconsAndZeroOpaci
     EXPECT_TRUE(IsWindow(TheBoxSettings().window->GetHwnd())) << "the settings window stays open";
     EXPECT_EQ(OnDisk()[L"Components"][L"ComID_c0001"][L"CompatibleLayer"].Get<int>(0), 2);
 
+    // With the sliders the sections outgrow the window: the wheel scrolls
+    // them, never past their end.
+    const HWND settings = TheBoxSettings().window->GetHwnd();
+    for (int step = 0; step < 5; ++step)
+        SendMessageW(settings, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), MAKELPARAM(600, 400));
+    RECT client{};
+    GetClientRect(settings, &client);
+    // Sections 95 + 110 (sliders) + 4 x 75 + 20 high, 140 under the header.
+    const float range = 525.0f - static_cast<float>(client.bottom - 140);
+    const ULONGLONG end = GetTickCount64() + 3000;
+    while (TheBoxSettings().scroll < range - 1.5f && GetTickCount64() < end)
+        PumpMessages(10);
+    PaintNow(settings);
+    EXPECT_GE(TheBoxSettings().scroll, range - 1.5f);
+    EXPECT_LE(TheBoxSettings().scroll, range);
+
     // The sliders show for styles above 0; a slider at 0 stores 0.
     PaintNow(TheBoxSettings().window->GetHwnd());
     ASSERT_TRUE(TheBoxSettings().bgSlider);
