@@ -5,6 +5,7 @@
 
 #include "app/KelmStorage.h"
 #include "box/BoxSettings.h"
+#include "box/BoxSettingsWindow.h"
 #include "box/BoxEmbedding.h"
 #include "box/BoxSortLock.h"
 #include "ui/controls/KelmMenu.h"
@@ -114,9 +115,7 @@ std::vector<Brevin::KelmOption> BoxMoreMenuOptions(const BoxWindowPtr& box)
     advanced.emplace_back(SubmenuLabel(L"层级设置"), std::move(layers));
 
     std::vector<KelmOption> settings;
-    // The box settings window is not part of the program yet.
-    settings.emplace_back(
-        L"个性化", [] {}, 1);
+    settings.emplace_back(L"个性化", Bind(box, OpenBoxSettingsWindow), 1);
     settings.emplace_back(SubmenuLabel(L"图标间隔"), std::move(spacing));
     settings.emplace_back(SubmenuLabel(L"排序方式"), std::move(sorting));
     settings.emplace_back(L"锁定组件", Bind(box, LockBox), 1);
