@@ -15,6 +15,7 @@
 #include "box/BoxContent.h"
 #include "box/BoxEmbedding.h"
 #include "box/BoxHoverFold.h"
+#include "box/BoxIconOpen.h"
 #include "box/BoxMotion.h"
 #include "box/BoxServices.h"
 #include "box/BoxShortcuts.h"
@@ -142,6 +143,8 @@ void InstallWindowHooks()
 {
     if (!s_iconActionHooks.keyboard)
         s_iconActionHooks.keyboard = RunBoxShortcuts;
+    if (!s_iconActionHooks.open)
+        s_iconActionHooks.open = static_cast<void (*)(KelmIconManager&, const IconRecord&)>(OpenIcon);
     if (s_boxWindowHooks.invalidate)
         return;
     s_boxWindowHooks.invalidate = [](const BoxWindowPtr& box) { InvalidateWindow(box->GetHwnd()); };
