@@ -16,6 +16,7 @@
 #include "box/BoxEmbedding.h"
 #include "box/BoxHoverFold.h"
 #include "box/BoxIconOpen.h"
+#include "box/IconContextMenu.h"
 #include "box/BoxMotion.h"
 #include "box/BoxServices.h"
 #include "box/BoxShortcuts.h"
@@ -145,6 +146,8 @@ void InstallWindowHooks()
         s_iconActionHooks.keyboard = RunBoxShortcuts;
     if (!s_iconActionHooks.open)
         s_iconActionHooks.open = static_cast<void (*)(KelmIconManager&, const IconRecord&)>(OpenIcon);
+    if (!s_iconActionHooks.contextMenu)
+        s_iconActionHooks.contextMenu = ShowIconContextMenu;
     if (s_boxWindowHooks.invalidate)
         return;
     s_boxWindowHooks.invalidate = [](const BoxWindowPtr& box) { InvalidateWindow(box->GetHwnd()); };
