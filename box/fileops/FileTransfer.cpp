@@ -303,6 +303,22 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     return TransferResult::Done;
 }
 
+bool RemoveItemWithoutFollowingLinks(const std::wstring& path)
+{
+    const DWORD attributes = AttributesOf(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    if (IsFolderAttributes(attributes) && !IsLinkAttributes(attributes)) {
+        RemoveCreatedTree(path);
+    } else if (IsFolderAttributes(attributes)) {
+        RemoveDirectoryW(path.c_str());
+    } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
+    return !PathExists(path);
+}
+
 bool PathExists(const std::wstring& path)
 {
     return !path.empty() && AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
