@@ -15,6 +15,7 @@
 #include "box/BoxContent.h"
 #include "box/BoxEmbedding.h"
 #include "box/BoxHoverFold.h"
+#include "box/BoxIconDrag.h"
 #include "box/BoxIconOpen.h"
 #include "box/IconContextMenu.h"
 #include "box/BoxMotion.h"
@@ -146,6 +147,8 @@ void InstallWindowHooks()
         s_iconActionHooks.keyboard = RunBoxShortcuts;
     if (!s_iconActionHooks.open)
         s_iconActionHooks.open = static_cast<void (*)(KelmIconManager&, const IconRecord&)>(OpenIcon);
+    if (!s_iconActionHooks.dragStart)
+        s_iconActionHooks.dragStart = BeginIconDrag;
     if (!s_iconActionHooks.contextMenu)
         s_iconActionHooks.contextMenu = ShowIconContextMenu;
     if (s_boxWindowHooks.invalidate)

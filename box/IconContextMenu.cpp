@@ -288,25 +288,18 @@ std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, co
     const std::weak_ptr<KelmWindow> weakBox = box;
 
     if (own->multiSelect) {
-        rows.emplace_back(
-            Glyph(L'\xF0C5') + kSpaces + L"复制选中",
-            [weakBox, &view] {
+        // The selection as it is when the row is clicked.
+        auto selectionToClipboard = [weakBox, viewPtr = &view](bool cut) {
+            return [weakBox, viewPtr, cut] {
                 BoxWindowPtr b = weakBox.lock();
                 BoxRuntime* rt = b ? FindBoxRuntime(b) : nullptr;
-                if (rt && KelmIconManager::IsLive(&view))
-                    PutFilesOnClipboard(b->GetHwnd(), SelectedPaths(*rt, view), false);
-            },
-            1);
+                if (rt && KelmIconManager::IsLive(viewPtr))
+                    PutFilesOnClipboard(b->GetHwnd(), SelectedPaths(*rt, *viewPtr), cut);
+            };
+        };
+        rows.emplace_back(Glyph(L'\xF0C5') + kSpaces + L"复制选中", selectionToClipboard(false), 1);
         if (!locked && folderBacked)
-            rows.emplace_back(
-                Glyph(L'\xF0C4') + kSpaces + L"剪切选中",
-                [weakBox, &view] {
-                    BoxWindowPtr b = weakBox.lock();
-                    BoxRuntime* rt = b ? FindBoxRuntime(b) : nullptr;
-                    if (rt && KelmIconManager::IsLive(&view))
-                        PutFilesOnClipboard(b->GetHwnd(), SelectedPaths(*rt, view), true);
-                },
-                1);
+            rows.emplace_back(Glyph(L'\xF0C4') + kSpaces + L"剪切选中", selectionToClipboard(true), 1);
         if (!locked)
             rows.emplace_back(
                 Glyph(L'\xF014') + kSpaces + L"删除选中",
