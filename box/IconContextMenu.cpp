@@ -195,14 +195,15 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
                     const std::wstring& name)
 {
     if (!IsPlainFileName(name)) {
-        NotifyUserOnce(L"rename-name", L"名称“" + name + L"”不能用作文件名。\n文件名不能为空，也不能包含 \\ / :。");
+        NotifyUserOnce(L"rename-name:" + name,
+                       L"名称“" + name + L"”不能用作文件名。\n文件名不能为空，也不能包含 \\ / :。");
         return false;
     }
     const std::wstring oldPath = record.path;
     const std::wstring newPath = ParentPart(oldPath) + L"\\" + name;
     // A change of letter case names the same file and is allowed.
     if (PathExists(newPath) && !SamePathItem(oldPath, newPath)) {
-        NotifyUserOnce(L"rename-taken", L"已有名为“" + name + L"”的文件，未重命名。");
+        NotifyUserOnce(L"rename-taken:" + newPath, L"已有名为“" + name + L"”的文件，未重命名。");
         return false;
     }
     if (!MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_COPY_ALLOWED))
@@ -372,8 +373,9 @@ std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, co
             [weakBox, r, owner] {
                 BoxWindowPtr b = weakBox.lock();
                 const std::wstring entry = Ask(b, FileNamePart(r.path));
-                if (entry != L"bvn!NULL")
-                    RenameIconFile(b, r, owner, entry);
+                // A refusal is told at once, over the box.
+                if (entry != L"bvn!NULL" && !RenameIconFile(b, r, owner, entry) && b)
+                    ShowPendingNotices(b->GetHwnd());
             },
             1);
     if (folderBacked && !locked && r.originalPath != L"bvn!NULL" &&
