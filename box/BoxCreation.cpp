@@ -15,6 +15,9 @@
 #include "box/BoxContent.h"
 #include "box/BoxEmbedding.h"
 #include "box/BoxHoverFold.h"
+#include "box/BoxIconDrag.h"
+#include "box/BoxIconOpen.h"
+#include "box/IconContextMenu.h"
 #include "box/BoxMotion.h"
 #include "box/BoxServices.h"
 #include "box/BoxShortcuts.h"
@@ -142,6 +145,12 @@ void InstallWindowHooks()
 {
     if (!s_iconActionHooks.keyboard)
         s_iconActionHooks.keyboard = RunBoxShortcuts;
+    if (!s_iconActionHooks.open)
+        s_iconActionHooks.open = static_cast<void (*)(KelmIconManager&, const IconRecord&)>(OpenIcon);
+    if (!s_iconActionHooks.dragStart)
+        s_iconActionHooks.dragStart = BeginIconDrag;
+    if (!s_iconActionHooks.contextMenu)
+        s_iconActionHooks.contextMenu = ShowIconContextMenu;
     if (s_boxWindowHooks.invalidate)
         return;
     s_boxWindowHooks.invalidate = [](const BoxWindowPtr& box) { InvalidateWindow(box->GetHwnd()); };

@@ -5,6 +5,7 @@
 
 #include "app/KelmStorage.h"
 #include "box/BoxSettings.h"
+#include "box/BoxDeletion.h"
 #include "box/BoxSettingsWindow.h"
 #include "box/BoxEmbedding.h"
 #include "box/BoxSortLock.h"
@@ -123,9 +124,7 @@ std::vector<Brevin::KelmOption> BoxMoreMenuOptions(const BoxWindowPtr& box)
     options.emplace_back(Glyph(L'\x2699') + L"\u00A0 \u00A0 \u00A0  设置        " + Glyph(L'\x203A'),
                          std::move(settings));
 
-    // The delete dialog is not part of the program yet.
-    options.emplace_back(
-        Glyph(L'\xF014') + L"\u00A0 \u00A0 \u00A0 \u00A0 删除", [] {}, 1);
+    options.emplace_back(Glyph(L'\xF014') + L"\u00A0 \u00A0 \u00A0 \u00A0 删除", Bind(box, ShowDeleteBoxDialog), 1);
     return options;
 }
 

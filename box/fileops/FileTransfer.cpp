@@ -87,18 +87,25 @@ template <typename Visit> bool ForEachEntry(const std::wstring& folder, Visit vi
 
 // Removes a tree this program created. A link in it is removed as a link;
 // nothing is reached through it.
+void RemoveCreatedTree(const std::wstring& folder);
+
+// One entry of such a tree: a folder with what it holds, a link or a file.
+void RemoveEntry(const std::wstring& path, DWORD attributes)
+{
+    if (IsFolderAttributes(attributes) && !IsLinkAttributes(attributes)) {
+        RemoveCreatedTree(path);
+    } else if (IsFolderAttributes(attributes)) {
+        RemoveDirectoryW(path.c_str());
+    } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
+}
+
 void RemoveCreatedTree(const std::wstring& folder)
 {
     ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
-        const std::wstring path = Join(folder, name);
-        if (IsFolderAttributes(attributes) && !IsLinkAttributes(attributes)) {
-            RemoveCreatedTree(path);
-        } else if (IsFolderAttributes(attributes)) {
-            RemoveDirectoryW(path.c_str());
-        } else {
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(path.c_str());
-        }
+        RemoveEntry(Join(folder, name), attributes);
         return true;
     });
     RemoveDirectoryW(folder.c_str());
@@ -301,6 +308,15 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         return TransferResult::Incomplete;
     }
     return TransferResult::Done;
+}
+
+bool RemoveItemWithoutFollowingLinks(const std::wstring& path)
+{
+    const DWORD attributes = AttributesOf(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    RemoveEntry(path, attributes);
+    return !PathExists(path);
 }
 
 bool PathExists(const std::wstring& path)

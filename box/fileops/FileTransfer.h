@@ -18,6 +18,10 @@ bool PathExists(const std::wstring& path);
 // Both paths name one file or folder.
 bool SamePathItem(const std::wstring& a, const std::wstring& b);
 
+// Removes a file or a folder tree; a link (at the top or inside) is removed
+// as a link and nothing behind it is touched. True when nothing is left.
+bool RemoveItemWithoutFollowingLinks(const std::wstring& path);
+
 // Names of the part files a copy writes before renaming them into place.
 constexpr const wchar_t* kPartFileSuffix = L".tessik-part";
 bool IsPartFileName(const std::wstring& name);

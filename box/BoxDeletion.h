@@ -1,0 +1,32 @@
+// Deleting a storage box from its menu: the box alone, its files put back
+// where they came from ("解散并归位"), or its folder sent to the Recycle Bin
+// or removed for good. A folder is only ever removed when it is the box's
+// own: never a drive root, the data folder, the box folder root or their
+// parents, a known folder or another box's folder, and never through a
+// link. UI thread only; synchronous.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "box/BoxRuntime.h"
+#include "box/icons/IconRecord.h"
+
+// The menu's delete command: asks, runs the chosen file action, then
+// deletes the box.
+void ShowDeleteBoxDialog(const BoxWindowPtr& box);
+
+// Whether the box's folder may be recycled or removed (see above).
+bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder);
+
+// Moves every record's object that lies in the box folder back to its
+// original path, or to the desktop when it has none; never replaces (a
+// free " (n)" name). The folder goes when it is left empty.
+void DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, const std::vector<IconRecord>& records);
+// False (and logged) when the folder may not be removed or stays on disk.
+bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder);
+bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder);
+
+// Removes the box: its records in every view, its window, its settings and
+// its runtime state.
+void DeleteBox(const BoxWindowPtr& box);

@@ -1,0 +1,415 @@
+#include "box/IconContextMenu.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cwctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/Logger.h"
+#include "app/UserNotice.h"
+#include "box/BoxShortcuts.h"
+#include "box/fileops/DeleteSelected.h"
+#include "box/fileops/FileTransfer.h"
+#include "box/fileops/PasteIntoBox.h"
+#include "box/fileops/UndoList.h"
+#include "box/icons/IconPersistence.h"
+#include "box/icons/WildcardMatch.h"
+#include "ui/controls/KelmMenu.h"
+#include "ui/controls/NewEdit.h"
+#include "ui/core/KelmWindow.h"
+
+using namespace TessikDesktopContainer;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+constexpr int kMenuWidth = 180;
+const std::wstring kSpaces = L"      ";
+
+std::wstring Glyph(wchar_t code)
+{
+    return std::wstring(L":") + code + L":";
+}
+
+std::wstring FileNamePart(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring ParentPart(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? L"" : path.substr(0, slash);
+}
+
+std::wstring LowerExtension(const std::wstring& path)
+{
+    std::wstring ext = fs::path(path).extension().wstring();
+    for (wchar_t& c : ext)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return ext;
+}
+
+// The input box's answer; "bvn!NULL" when cancelled.
+std::wstring Ask(const BoxWindowPtr& box, const std::wstring& initial)
+{
+    NewEdit::KelmCreateEdit(box ? box->GetHwnd() : nullptr, initial.c_str());
+    return s_editResult;
+}
+
+// Search results are rebuilt at each box's next paint.
+void RefreshAllBoxes()
+{
+    for (auto& entry : s_boxRuntimes) {
+        entry.second.appliedSearchText.clear();
+        RepaintBoxWindows(entry.first);
+    }
+}
+
+void SaveOwner(const BoxWindowPtr& owner)
+{
+    auto it = s_boxIconManagers.find(owner);
+    if (it != s_boxIconManagers.end())
+        SaveBoxIcons(it->second);
+}
+
+template <typename Change> void ForFirstRecordOfPath(const std::wstring& path, Change&& change)
+{
+    for (auto* managers : {&s_boxIconManagers, &s_boxSearchManagers})
+        for (auto& entry : *managers)
+            for (IconRecord& r : entry.second.Records())
+                if (r.path == path) {
+                    change(r);
+                    break;
+                }
+}
+
+void CopyTextFileToClipboard(const BoxWindowPtr& box, const std::wstring& path)
+{
+    std::ifstream in(fs::path(path), std::ios::binary);
+    if (!in)
+        return;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::wstring text;
+    if (!bytes.empty()) {
+        const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+        text.resize(size);
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    }
+    if (!text.empty() && text[0] == L'\xFEFF')
+        text.erase(0, 1);
+    if (!OpenClipboard(box ? box->GetHwnd() : nullptr))
+        return;
+    EmptyClipboard();
+    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (text.size() + 1) * sizeof(wchar_t))) {
+        memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        GlobalUnlock(block);
+        if (!SetClipboardData(CF_UNICODETEXT, block))
+            GlobalFree(block);
+    }
+    CloseClipboard();
+}
+
+void OpenIconWith(const BoxWindowPtr& box, const std::wstring& path)
+{
+    OPENASINFO info{};
+    info.pcszFile = path.c_str();
+    info.oaifInFlags = OAIF_ALLOW_REGISTRATION | OAIF_EXEC;
+    const HRESULT hr = SHOpenWithDialog(box ? box->GetHwnd() : nullptr, &info);
+    if (FAILED(hr) && hr != HRESULT_FROM_WIN32(ERROR_CANCELLED))
+        Logger::GetInstance().Log(L"DesktopContainer", L"WARNING",
+                                  L"The open-with dialog could not be shown for: " + path);
+}
+
+void EditIconPath(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner, bool folderBacked)
+{
+    const std::wstring entry = Ask(box, record.path);
+    if (entry == L"bvn!NULL" || folderBacked)
+        return;
+    ForFirstRecordOfPath(record.path, [&entry](IconRecord& r) {
+        r.path = entry;
+        r.sortName = IconSortName(r.alias, r.path);
+    });
+    SaveOwner(owner);
+    RefreshAllBoxes();
+}
+
+// The single delete runs as a selection of one, so it takes the same file
+// job and keeps its copy in the same order as Del.
+void DeleteSingleIcon(const BoxWindowPtr& box, const IconRecord& record)
+{
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime)
+        return;
+    const std::set<int32_t> before = runtime->selection;
+    const bool multiSelect = runtime->multiSelect;
+    runtime->selection = {static_cast<int32_t>(record.id)};
+    DeleteSelection(box);
+    runtime = FindBoxRuntime(box);
+    if (runtime && runtime->selection == std::set<int32_t>{static_cast<int32_t>(record.id)}) {
+        runtime->selection = before;
+        runtime->multiSelect = multiSelect;
+    }
+}
+
+} // namespace
+
+std::wstring AliasFromEntry(const std::wstring& entry)
+{
+    return entry.empty() ? L"bvn!BLANK" : entry;
+}
+
+void SetIconAlias(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner,
+                  const std::wstring& alias)
+{
+    ForFirstRecordOfPath(record.path, [&alias](IconRecord& r) {
+        r.alias = alias;
+        r.sortName = IconSortName(r.alias, r.path);
+    });
+    UndoRecord undo;
+    undo.kind = 5;
+    undo.path = record.path;
+    undo.tempPath = record.alias;
+    undo.extra = alias;
+    undo.owner = owner;
+    PushUndoRecord(box, std::move(undo));
+    SaveOwner(owner);
+    RefreshAllBoxes();
+}
+
+bool IsPlainFileName(const std::wstring& name)
+{
+    if (name.empty() || name == L"." || name == L"..")
+        return false;
+    return name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner,
+                    const std::wstring& name)
+{
+    if (!IsPlainFileName(name)) {
+        NotifyUserOnce(L"rename-name:" + name,
+                       L"名称“" + name + L"”不能用作文件名。\n文件名不能为空，也不能包含 \\ / :。");
+        return false;
+    }
+    const std::wstring oldPath = record.path;
+    const std::wstring newPath = ParentPart(oldPath) + L"\\" + name;
+    // A change of letter case names the same file and is allowed.
+    if (PathExists(newPath) && !SamePathItem(oldPath, newPath)) {
+        NotifyUserOnce(L"rename-taken:" + newPath, L"已有名为“" + name + L"”的文件，未重命名。");
+        return false;
+    }
+    if (!MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_COPY_ALLOWED))
+        return false;
+    UndoRecord undo;
+    undo.kind = 2;
+    undo.path = oldPath;
+    undo.tempPath = newPath;
+    undo.owner = owner;
+    PushUndoRecord(box, std::move(undo));
+    ForFirstRecordOfPath(oldPath, [&newPath](IconRecord& r) {
+        r.path = newPath;
+        r.sortName = IconSortName(r.alias, r.path);
+    });
+    SaveOwner(owner);
+    RefreshAllBoxes();
+    return true;
+}
+
+bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& owner, const std::wstring& entered)
+{
+    if (entered.empty())
+        return false;
+    const fs::path target(entered);
+    std::error_code error;
+    const std::wstring parent = target.parent_path().wstring();
+    if (!parent.empty())
+        fs::create_directories(parent, error);
+    std::wstring destination = entered;
+    if (PathExists(destination)) {
+        destination = FreePasteName(parent, target.stem().wstring(), target.extension().wstring(), PathExists);
+        Logger::GetInstance().Log(L"DesktopContainer", L"WARNING",
+                                  L"File collision avoided. Renamed to: " + destination);
+    }
+    if (PathExists(record.path)) {
+        // Never replaces; across volumes a folder is copied whole and
+        // checked before its source goes.
+        const TransferResult result = MoveItem(record.path, destination, false, TransferOptions{});
+        if (result == TransferResult::Failed || result == TransferResult::Cancelled)
+            return false;
+    }
+    if (auto own = s_boxIconManagers.find(owner); own != s_boxIconManagers.end()) {
+        auto& records = own->second.Records();
+        for (auto it = records.begin(); it != records.end(); ++it)
+            if (it->path == record.path) {
+                records.erase(it);
+                break;
+            }
+        own->second.Renumber();
+    }
+    for (auto* managers : {&s_boxIconManagers, &s_boxSearchManagers})
+        for (auto& entry : *managers) {
+            if (managers == &s_boxIconManagers && entry.first == owner)
+                continue;
+            auto& records = entry.second.Records();
+            for (auto it = records.begin(); it != records.end(); ++it)
+                if (it->path == record.path) {
+                    records.erase(it);
+                    break;
+                }
+            entry.second.Renumber();
+        }
+    SaveOwner(owner);
+    RefreshAllBoxes();
+    return true;
+}
+
+std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, const IconRecord& record)
+{
+    std::vector<Brevin::KelmOption> rows;
+    const BoxWindowPtr box = view.OwnBox();
+    BoxRuntime* own = box ? FindBoxRuntime(box) : nullptr;
+    if (!own)
+        return rows;
+    BoxWindowPtr owner = record.owner ? record.owner : box;
+    const BoxRuntime* ownerRuntime = FindBoxRuntime(owner);
+    if (!ownerRuntime)
+        ownerRuntime = own;
+    const bool folderBacked = ownerRuntime->UseTargetFolder;
+    const bool locked = own->IsLocked;
+    const bool txt = WildcardMatchNoCase(L"*.txt", record.path);
+    const IconRecord r = record;
+    const std::weak_ptr<KelmWindow> weakBox = box;
+
+    if (own->multiSelect) {
+        // The selection as it is when the row is clicked.
+        auto selectionToClipboard = [weakBox, viewPtr = &view](bool cut) {
+            return [weakBox, viewPtr, cut] {
+                BoxWindowPtr b = weakBox.lock();
+                BoxRuntime* rt = b ? FindBoxRuntime(b) : nullptr;
+                if (rt && KelmIconManager::IsLive(viewPtr))
+                    PutFilesOnClipboard(b->GetHwnd(), SelectedPaths(*rt, *viewPtr), cut);
+            };
+        };
+        rows.emplace_back(Glyph(L'\xF0C5') + kSpaces + L"复制选中", selectionToClipboard(false), 1);
+        if (!locked && folderBacked)
+            rows.emplace_back(Glyph(L'\xF0C4') + kSpaces + L"剪切选中", selectionToClipboard(true), 1);
+        if (!locked)
+            rows.emplace_back(
+                Glyph(L'\xF014') + kSpaces + L"删除选中",
+                [weakBox] {
+                    if (BoxWindowPtr b = weakBox.lock())
+                        DeleteSelection(b);
+                },
+                1);
+        rows.emplace_back(
+            Glyph(L'\x2715') + kSpaces + L"取消选择",
+            [weakBox] {
+                BoxWindowPtr b = weakBox.lock();
+                if (BoxRuntime* rt = b ? FindBoxRuntime(b) : nullptr) {
+                    rt->multiSelect = false;
+                    rt->selection.clear();
+                    RepaintBoxWindows(b);
+                }
+            },
+            1);
+        return rows;
+    }
+
+    auto copyFile = [weakBox, r] {
+        if (BoxWindowPtr b = weakBox.lock())
+            PutFilesOnClipboard(b->GetHwnd(), {r.path}, false);
+    };
+    if (txt)
+        rows.emplace_back(
+            Glyph(L'\xF0C5') + kSpaces + L"复制纯文本",
+            [weakBox, r] { CopyTextFileToClipboard(weakBox.lock(), r.path); }, 1);
+    if (!locked)
+        rows.emplace_back(
+            Glyph(L'\xF031') + kSpaces + L"别名",
+            [weakBox, r, owner] {
+                BoxWindowPtr b = weakBox.lock();
+                const std::wstring entry = Ask(b, FileNamePart(r.path));
+                if (entry != L"bvn!NULL")
+                    SetIconAlias(b, r, owner, AliasFromEntry(entry));
+            },
+            1);
+    if (!folderBacked) {
+        rows.emplace_back(Glyph(L'\xF0C5') + kSpaces + (txt ? L"复制文件" : L"复制"), copyFile, 1);
+    } else {
+        Brevin::KelmOption pair(L"", nullptr, 1);
+        pair.sideList.emplace_back(Glyph(L'\xF0C5') + (txt ? L" 文件" : L" 复制"), copyFile, 1);
+        if (!locked)
+            pair.sideList.emplace_back(
+                Glyph(L'\xF0C4') + L" 剪切",
+                [weakBox, r] {
+                    if (BoxWindowPtr b = weakBox.lock())
+                        PutFilesOnClipboard(b->GetHwnd(), {r.path}, true);
+                },
+                1);
+        rows.push_back(std::move(pair));
+    }
+    rows.emplace_back(
+        Glyph(L'\xF08E') + kSpaces + L"打开方式", [weakBox, r] { OpenIconWith(weakBox.lock(), r.path); }, 1);
+    const std::wstring ext = LowerExtension(r.path);
+    if (ext == L".png" || ext == L".jpg" || ext == L".txt" || ext == L".docx" || ext == L".pptx" || ext == L".xlsx")
+        rows.emplace_back(
+            Glyph(L'\xF02F') + kSpaces + L"打印",
+            [weakBox, r] {
+                BoxWindowPtr b = weakBox.lock();
+                ShellExecuteW(b ? b->GetHwnd() : nullptr, L"print", r.path.c_str(), nullptr, nullptr, SW_HIDE);
+            },
+            1);
+    if (folderBacked && !locked)
+        rows.emplace_back(
+            Glyph(L'\xF044') + kSpaces + L"重命名",
+            [weakBox, r, owner] {
+                BoxWindowPtr b = weakBox.lock();
+                const std::wstring entry = Ask(b, FileNamePart(r.path));
+                // A refusal is told at once, over the box.
+                if (entry != L"bvn!NULL" && !RenameIconFile(b, r, owner, entry) && b)
+                    ShowPendingNotices(b->GetHwnd());
+            },
+            1);
+    if (folderBacked && !locked && r.originalPath != L"bvn!NULL" &&
+        fs::path(r.originalPath).parent_path() != fs::path(ownerRuntime->TargetFolder))
+        rows.emplace_back(
+            Glyph(L'\xF112') + kSpaces + L"归位",
+            [weakBox, r, owner] {
+                const std::wstring entry = Ask(weakBox.lock(), r.originalPath);
+                if (entry != L"bvn!NULL")
+                    RestoreIconToOriginalPath(r, owner, entry);
+            },
+            1);
+    if (!locked) {
+        rows.emplace_back(
+            Glyph(L'\xF1D8') + kSpaces + L"路径",
+            [weakBox, r, owner, folderBacked] { EditIconPath(weakBox.lock(), r, owner, folderBacked); }, 1);
+        rows.emplace_back(
+            Glyph(L'\xF014') + kSpaces + L"删除",
+            [weakBox, r] {
+                if (BoxWindowPtr b = weakBox.lock())
+                    DeleteSingleIcon(b, r);
+            },
+            1);
+    }
+    return rows;
+}
+
+void ShowIconContextMenu(KelmIconManager& view, const IconRecord& record)
+{
+    if (!view.FindById(record.id) || !view.OwnBox())
+        return;
+    POINT p{};
+    GetCursorPos(&p);
+    std::vector<Brevin::KelmOption> rows = IconContextMenuOptions(view, record);
+    if (!rows.empty())
+        KelmMenu::Show(view.OwnBox()->GetHwnd(), p.x, p.y, rows, kMenuWidth, 0);
+}

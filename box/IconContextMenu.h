@@ -1,0 +1,40 @@
+// The menu of a right click on an icon: on the whole selection while the box
+// is in multi-select mode, else on the clicked icon (copy, cut, plain text,
+// alias, open with, print, rename, move back, path, delete). Row callbacks
+// own copies of the record, so they stay valid when the list changes. UI
+// thread only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "box/BoxRuntime.h"
+#include "box/icons/KelmIconManager.h"
+#include "ui/core/KelmOption.h"
+
+// The icon manager's context-menu hook: the menu at the cursor.
+void ShowIconContextMenu(TessikDesktopContainer::KelmIconManager& view, const IconRecord& record);
+// The rows of that menu.
+std::vector<Brevin::KelmOption> IconContextMenuOptions(TessikDesktopContainer::KelmIconManager& view,
+                                                       const IconRecord& record);
+
+// The alias after an entry in the input box: an empty entry is a blank
+// alias ("bvn!BLANK"), so the icon shows no name.
+std::wstring AliasFromEntry(const std::wstring& entry);
+// Gives every record of R's path (the first of each view) the alias, with
+// an undo record in box; records are matched by path alone.
+void SetIconAlias(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner,
+                  const std::wstring& alias);
+
+// Whether name can be a new file name beside the old one: not empty, no
+// separator, no "." or "..", no drive colon.
+bool IsPlainFileName(const std::wstring& name);
+// Renames R's file within its folder. Refused (false, nothing changed) for
+// a name that is not plain or that another file already has: nothing is
+// ever replaced. Records, store and undo follow the new path.
+bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner,
+                    const std::wstring& name);
+// Moves R's file to destination (a free " (n)" name when taken, its folder
+// made when missing) and takes its records out of every view. A failed
+// move changes nothing.
+bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& owner, const std::wstring& destination);

@@ -1,0 +1,107 @@
+// Deleting and disbanding a box: which folders may be removed, the files
+// going back to where they came from (never over another file), and the
+// box leaving the views, the registry and the store.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "BoxTestSupport.h"
+#include "box/BoxDeletion.h"
+#include "box/BoxSettings.h"
+#include "ui/core/DpiScale.h"
+
+using namespace TessikDesktopContainer;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+class BoxDeletionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DpiScale = 1.0;
+        const std::vector<BoxWindowPtr> boxes = CreateTestBoxes(store, {true, false});
+        folderBox = boxes.at(0);
+        mappingBox = boxes.at(1);
+    }
+    void TearDown() override
+    {
+        RetireBoxWindow(folderBox);
+        RetireBoxWindow(mappingBox);
+    }
+
+    const IconRecord& Add(const BoxWindowPtr& box, const std::wstring& path, const std::wstring& originalPath)
+    {
+        TempFolder::WriteBytes(path, "from " + std::string(path.begin(), path.end()));
+        KelmIconManager& view = s_boxIconManagers.at(box);
+        view.AddRecordForPath(path, 0, 0, L"bvn!NULL", false, L"", box, originalPath);
+        return view.Records().back();
+    }
+
+    TempFolder store;
+    BoxWindowPtr folderBox, mappingBox;
+};
+
+} // namespace
+
+TEST_F(BoxDeletionTest, OnlyTheBoxsOwnFolderMayBeRemoved)
+{
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring own = store.File(L"elsewhere\\own");
+    fs::create_directories(own);
+    for (const std::wstring& refused :
+         {std::wstring(L""), std::wstring(L"bvn!NULL"), std::wstring(L"relative\\folder"), std::wstring(L"C:\\"),
+          fs::path(store.File(L"x")).parent_path().wstring(), store.File(L"data"),
+          fs::path(store.File(L"x")).parent_path().parent_path().wstring()})
+        EXPECT_FALSE(MayRemoveBoxFolder(mappingBox, refused)) << refused;
+    EXPECT_FALSE(MayRemoveBoxFolder(mappingBox, boxFolder)) << "another box's folder";
+    EXPECT_TRUE(MayRemoveBoxFolder(folderBox, boxFolder));
+    EXPECT_TRUE(MayRemoveBoxFolder(mappingBox, own));
+
+    fs::create_directories(store.File(L"data"));
+    TempFolder::WriteBytes(store.File(L"data\\keep.txt"), "kept");
+    EXPECT_FALSE(DeleteBoxFolderPermanently(mappingBox, store.File(L"data")));
+    EXPECT_TRUE(fs::exists(store.File(L"data\\keep.txt")));
+    TempFolder::WriteBytes(own + L"\\f.txt", "f");
+    EXPECT_TRUE(DeleteBoxFolderPermanently(mappingBox, own));
+    EXPECT_FALSE(fs::exists(own));
+}
+
+TEST_F(BoxDeletionTest, DisbandingPutsEachFileBackWithoutReplacingAndLeavesOutsideFilesAlone)
+{
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring home = store.File(L"home");
+    fs::create_directories(home);
+    TempFolder::WriteBytes(home + L"\\a.txt", "already there");
+    std::vector<IconRecord> records;
+    records.push_back(Add(folderBox, boxFolder + L"\\a.txt", home + L"\\a.txt"));
+    records.push_back(Add(folderBox, boxFolder + L"\\b.txt", store.File(L"gone\\b.txt")));
+    records.push_back(Add(folderBox, store.File(L"outside.txt"), home + L"\\outside.txt"));
+
+    DisbandAndRestore(folderBox, boxFolder, records);
+    EXPECT_EQ(TempFolder::ReadBytes(home + L"\\a.txt"), "already there");
+    EXPECT_TRUE(fs::exists(home + L"\\a (1).txt"));
+    EXPECT_TRUE(fs::exists(store.File(L"gone\\b.txt"))) << "a missing folder is made again";
+    EXPECT_TRUE(fs::exists(store.File(L"outside.txt"))) << "only what the box folder holds moves";
+    EXPECT_FALSE(fs::exists(home + L"\\outside.txt"));
+    EXPECT_FALSE(fs::exists(boxFolder)) << "the emptied box folder goes";
+}
+
+TEST_F(BoxDeletionTest, ADeletedBoxLeavesTheViewsTheRegistryAndTheStore)
+{
+    const std::wstring id = s_boxRuntimes.at(mappingBox).id;
+    BoxSettingsObject(id)[L"x"] = 5;
+    s_boxIconManagers.at(folderBox).AddRecordForPath(store.File(L"m.txt"), 0, 0, L"bvn!NULL", true, L"", mappingBox,
+                                                     L"bvn!NULL");
+    DeleteBox(mappingBox);
+    EXPECT_FALSE(FindBoxRuntime(mappingBox));
+    EXPECT_FALSE(s_boxIconManagers.count(mappingBox));
+    EXPECT_TRUE(s_boxIconManagers.at(folderBox).Records().empty());
+    EXPECT_FALSE(FindBoxObject(s_desktopContainerStore, id));
+    KelmStorage reloaded;
+    reloaded.Load(store.File(L"DesktopContainer.kelm"));
+    EXPECT_FALSE(FindBoxObject(reloaded, id));
+    mappingBox.reset();
+}

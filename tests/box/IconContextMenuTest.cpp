@@ -1,0 +1,154 @@
+// The icon menu: which rows a box offers, and the rename, alias and move
+// back rows on real files (a taken or unsafe name is refused and nothing is
+// lost; an alias follows the path, not the id; moving back never replaces).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "BoxTestSupport.h"
+#include "box/IconContextMenu.h"
+#include "ui/core/DpiScale.h"
+
+using namespace TessikDesktopContainer;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+class IconContextMenuTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        DpiScale = 1.0;
+        store = new TempFolder();
+        const std::vector<BoxWindowPtr> boxes = CreateTestBoxes(*store, {true, false});
+        folderBox = boxes.at(0);
+        mappingBox = boxes.at(1);
+    }
+    static void TearDownTestSuite()
+    {
+        RetireBoxWindow(folderBox);
+        RetireBoxWindow(mappingBox);
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(folderBox && mappingBox);
+        for (const auto& box : {folderBox, mappingBox}) {
+            s_boxIconManagers.at(box).RemoveAllRecords();
+            BoxRuntime& runtime = s_boxRuntimes.at(box);
+            runtime.IsLocked = false;
+            runtime.multiSelect = false;
+            runtime.selection.clear();
+            runtime.undoList.clear();
+        }
+        for (auto& entry : fs::directory_iterator(Folder()))
+            fs::remove_all(entry.path());
+    }
+
+    static std::wstring Folder() { return s_boxRuntimes.at(folderBox).TargetFolder; }
+
+    const IconRecord& Add(const BoxWindowPtr& box, const std::wstring& path, const std::string& bytes = "x")
+    {
+        if (!bytes.empty())
+            TempFolder::WriteBytes(path, bytes);
+        KelmIconManager& view = s_boxIconManagers.at(box);
+        view.AddRecordForPath(path, 0, 0, L"bvn!NULL", false, L"", box, L"bvn!NULL");
+        return view.Records().back();
+    }
+
+    static std::vector<std::wstring> Texts(const std::vector<Brevin::KelmOption>& rows)
+    {
+        std::vector<std::wstring> texts;
+        for (const auto& row : rows) {
+            texts.push_back(row.text.empty() ? L"[" : row.text);
+            for (const auto& side : row.sideList)
+                texts.push_back(side.text);
+        }
+        return texts;
+    }
+
+    static inline TempFolder* store = nullptr;
+    static inline BoxWindowPtr folderBox, mappingBox;
+};
+
+} // namespace
+
+TEST_F(IconContextMenuTest, RowsFollowTheBoxKindTheLockAndTheFileType)
+{
+    const IconRecord txt = Add(folderBox, Folder() + L"\\NOTES.TXT");
+    KelmIconManager& view = s_boxIconManagers.at(folderBox);
+    EXPECT_EQ(Texts(IconContextMenuOptions(view, txt)),
+              (std::vector<std::wstring>{L":\xF0C5:      复制纯文本", L":\xF031:      别名", L"[", L":\xF0C5: 文件",
+                                         L":\xF0C4: 剪切", L":\xF08E:      打开方式", L":\xF02F:      打印",
+                                         L":\xF044:      重命名", L":\xF1D8:      路径", L":\xF014:      删除"}));
+
+    s_boxRuntimes.at(folderBox).IsLocked = true;
+    EXPECT_EQ(Texts(IconContextMenuOptions(view, txt)),
+              (std::vector<std::wstring>{L":\xF0C5:      复制纯文本", L"[", L":\xF0C5: 文件", L":\xF08E:      打开方式",
+                                         L":\xF02F:      打印"}));
+
+    const IconRecord jpeg = Add(mappingBox, store->File(L"photo.jpeg"));
+    EXPECT_EQ(Texts(IconContextMenuOptions(s_boxIconManagers.at(mappingBox), jpeg)),
+              (std::vector<std::wstring>{L":\xF031:      别名", L":\xF0C5:      复制", L":\xF08E:      打开方式",
+                                         L":\xF1D8:      路径", L":\xF014:      删除"}));
+
+    s_boxRuntimes.at(mappingBox).multiSelect = true;
+    EXPECT_EQ(
+        Texts(IconContextMenuOptions(s_boxIconManagers.at(mappingBox), jpeg)),
+        (std::vector<std::wstring>{L":\xF0C5:      复制选中", L":\xF014:      删除选中", L":\x2715:      取消选择"}));
+}
+
+TEST_F(IconContextMenuTest, RenameRefusesTakenAndUnsafeNamesAndLosesNothing)
+{
+    const IconRecord a = Add(folderBox, Folder() + L"\\a.txt", "first");
+    Add(folderBox, Folder() + L"\\b.txt", "second");
+    fs::create_directories(store->File(L"outside"));
+
+    EXPECT_FALSE(RenameIconFile(folderBox, a, folderBox, L"b.txt"));
+    EXPECT_FALSE(RenameIconFile(folderBox, a, folderBox, L"..\\outside\\a.txt"));
+    EXPECT_FALSE(RenameIconFile(folderBox, a, folderBox, L".."));
+    EXPECT_FALSE(RenameIconFile(folderBox, a, folderBox, L""));
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\a.txt"), "first");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "second");
+    EXPECT_FALSE(fs::exists(store->File(L"outside\\a.txt")));
+    EXPECT_TRUE(s_boxRuntimes.at(folderBox).undoList.empty());
+
+    EXPECT_TRUE(RenameIconFile(folderBox, a, folderBox, L"c.txt"));
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\c.txt"), "first");
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{Folder() + L"\\c.txt", Folder() + L"\\b.txt"}));
+    ASSERT_EQ(s_boxRuntimes.at(folderBox).undoList.size(), 1u);
+    EXPECT_EQ(s_boxRuntimes.at(folderBox).undoList.back().kind, 2u);
+}
+
+TEST_F(IconContextMenuTest, AnAliasGoesToTheRecordOfThePathNotToTheOneThatNowHasItsId)
+{
+    IconRecord a = Add(mappingBox, store->File(L"a.txt"));
+    Add(mappingBox, store->File(L"b.txt"));
+    a.id = 1; // the ids shifted after the menu opened
+    SetIconAlias(mappingBox, a, mappingBox, AliasFromEntry(L""));
+    const auto& records = s_boxIconManagers.at(mappingBox).Records();
+    EXPECT_EQ(records.at(0).alias, L"bvn!BLANK");
+    EXPECT_EQ(records.at(1).alias, L"bvn!NULL");
+    EXPECT_EQ(AliasFromEntry(L"Plan"), L"Plan");
+}
+
+TEST_F(IconContextMenuTest, MovingBackTakesAFreeNumberedNameAndRemovesTheRecord)
+{
+    const std::wstring home = store->File(L"home");
+    fs::create_directories(home);
+    TempFolder::WriteBytes(home + L"\\r.txt", "already there");
+    IconRecord r = Add(folderBox, Folder() + L"\\r.txt", "boxed");
+    r.originalPath = home + L"\\r.txt";
+
+    EXPECT_TRUE(RestoreIconToOriginalPath(r, folderBox, r.originalPath));
+    EXPECT_EQ(TempFolder::ReadBytes(home + L"\\r.txt"), "already there");
+    EXPECT_EQ(TempFolder::ReadBytes(home + L"\\r (1).txt"), "boxed");
+    EXPECT_FALSE(fs::exists(Folder() + L"\\r.txt"));
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+
+    // A folder that is gone is made again.
+    IconRecord s = Add(folderBox, Folder() + L"\\s.txt", "s");
+    EXPECT_TRUE(RestoreIconToOriginalPath(s, folderBox, store->File(L"gone\\deeper\\s.txt")));
+    EXPECT_EQ(TempFolder::ReadBytes(store->File(L"gone\\deeper\\s.txt")), "s");
+}

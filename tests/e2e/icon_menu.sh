@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The icon menu of a folder box: a right click on an icon opens it (a
+# screenshot for a look by eye); "重命名" asks for the name, and cancelling
+# leaves both files as they were.
+source "$(dirname "$0")/lib.sh"
+
+FOLDER="$WORK/boxes/a2222"
+mkdir -p "$FOLDER"
+printf 'first' > "$FOLDER/a.txt"
+printf 'second' > "$FOLDER/b.txt"
+seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\"" "showTessikMain : false"
+seed_folder_box a2222 "Icons" "$FOLDER"
+
+start_tessik
+pid=$LAST_PID
+wait_main_window any
+wait_box_rect
+sleep 2
+
+menu_rect() {
+  local rect
+  rect=$(probe list | grep -F "$1" | awk -F'\t' '{print $5}' | head -n1)
+  IFS=, read -r mx my mw mh <<<"$rect"
+  [ "${mw:-0}" -gt 0 ] || fail "no window $1"
+}
+
+# The first icon sits at the top left of the content, below the title band.
+xdotool mousemove $((bx + 60)) $((by + 90)) click 3
+probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no icon menu"
+sleep 0.8
+import -window root "$WORK/icon_menu.png" 2>/dev/null || true
+menu_rect "Kelm.Menu.Class.0"
+# Rows 40 DIPs apart, 10 above the first: 复制纯文本, 别名, 文件|剪切, 打开方式,
+# 打印, 重命名.
+xdotool mousemove $((mx + 60)) $((my + 30 + 5 * 40)) click 1
+probe wait "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" visible 10000 >/dev/null || fail "no input box"
+menu_rect "Kelm.concept.Edit.Class"
+sleep 0.5
+# "取消" sits left of "确定": the box closes and nothing is renamed.
+xdotool mousemove $((mx + mw - 154)) $((my + mh - 40)) click 1
+probe gone "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" 10000 >/dev/null || fail "the input box stayed"
+[ "$(cat "$FOLDER/a.txt")" = first ] || fail "a.txt changed: $(ls "$FOLDER")"
+[ "$(cat "$FOLDER/b.txt")" = second ] || fail "b.txt was replaced"
+
+quit_from_tray
+wait_exit "$pid"
+[ "$RC" = 0 ] || fail "quit exit code $RC"
+echo "PASS"
