@@ -4,10 +4,10 @@
 #include <string>
 
 #include "app/KelmStorage.h"
-#include "box/BoxSettings.h"
 #include "box/BoxDeletion.h"
-#include "box/BoxSettingsWindow.h"
 #include "box/BoxEmbedding.h"
+#include "box/BoxSettings.h"
+#include "box/BoxSettingsWindow.h"
 #include "box/BoxSortLock.h"
 #include "ui/controls/KelmMenu.h"
 #include "ui/core/D2DResources.h"
