@@ -511,3 +511,23 @@ void QuickPanelRepaintTimerProc(HWND hwnd)
 }
 
 } // namespace TessikQuickPanel
+
+namespace TessikQuickPanel
+{
+
+void ShowContentForSelection()
+{
+    if (!Alive(s_quickPanelWindow))
+        return;
+    PlaceContentBesidePanel();
+    if (Alive(s_quickPanelContentWindow))
+        InvalidateRect(s_quickPanelContentWindow->GetHwnd(), nullptr, FALSE);
+}
+
+void HideContentWindow()
+{
+    if (Alive(s_quickPanelContentWindow))
+        ShowWindow(s_quickPanelContentWindow->GetHwnd(), SW_HIDE);
+}
+
+} // namespace TessikQuickPanel
