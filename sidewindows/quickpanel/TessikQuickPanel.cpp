@@ -14,6 +14,7 @@
 #include "sidewindows/quickpanel/QuickPanelList.h"
 #include "sidewindows/quickpanel/QuickPanelNewComponent.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
+#include "sidewindows/quickpanel/SidebarBackgroundCtrl.h"
 #include "ui/controls/KelmCaptionBar.h"
 #include "ui/controls/KelmFAIcon.h"
 #include "ui/core/DpiScale.h"
@@ -425,6 +426,8 @@ void BuildQuickPanelWindow(HWND hwnd, ID2D1HwndRenderTarget* target)
     }
 
     FillSolidRect(target, 0, 0, w, h, ThemeBaseColor.Ref(), 1.0f);
+    s_sidebarBackground->Set(0, 0, static_cast<int>(sidebarWidth), static_cast<int>(h));
+    panel.AddControl(s_sidebarBackground);
 
     if (!s_separateContent) {
         RenderRightSide(hwnd, target, s_quickPanelWindow, w, h, sidebarWidth, s_panelCaptionBar);
