@@ -34,8 +34,6 @@ std::wstring SelectedTitle()
 
 } // namespace
 
-void RefreshQuickPanelContent() {}
-
 void RenderRightSide(HWND hwnd, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmWindow> window, float w, float,
                      float left, std::shared_ptr<KelmCaptionBar> captionBar)
 {
@@ -48,6 +46,9 @@ void RenderRightSide(HWND hwnd, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmW
     }
     if (s_selectedComponentId.empty())
         return;
+    // Writes only when the entries changed since the last write.
+    if (!s_physicalSectionActive)
+        SaveHiddenBoxEntries(false);
     const std::wstring title = SelectedTitle();
     DrawTextSemibold(rt, left + 25, 75, w - left - 40, 25, title.c_str(), 14.0f, ThemeTextColor.Ref(), L"Segoe UI",
                      0.8f, false);

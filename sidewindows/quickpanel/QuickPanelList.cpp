@@ -126,6 +126,8 @@ std::vector<HiddenBoxRecord> ReadHiddenBoxRecords()
         record.title = MemberOr<std::wstring>(*object, L"title", L"Temp");
         record.UseTargetFolder = MemberOr<bool>(*object, L"UseTargetFolder", false);
         record.TargetFolder = MemberOr<std::wstring>(*object, L"TargetFolder", L"bvn!NULL");
+        if (record.TargetFolder != L"bvn!NULL")
+            record.TargetFolder = NormalizeStoredPath(record.TargetFolder);
         record.clrtag = MemberOr<std::wstring>(*object, L"clrtag", L"#F2F2F2");
         records.push_back(std::move(record));
     }
