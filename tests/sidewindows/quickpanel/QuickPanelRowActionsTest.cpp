@@ -3,6 +3,7 @@
 #include "QuickPanelTestSupport.h"
 #include "app/UserNotice.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
+#include "sidewindows/quickpanel/QuickPanelNewComponent.h"
 #include "sidewindows/quickpanel/QuickPanelRowActions.h"
 
 using namespace TessikQuickPanel;
@@ -141,4 +142,35 @@ TEST(QuickPanelRowTitle, NarrowRowsCutTheTitle)
     EXPECT_EQ(RowTitleText(L"abcd", 120), L"abcd");
     // Never fewer than one character.
     EXPECT_EQ(RowTitleText(L"abcdef", 40), L"a...");
+}
+
+TEST(QuickPanelHiddenBoxFolder, FolderBesideTheContainerFolder)
+{
+    EXPECT_EQ(HiddenBoxFolder(L"C:\\\\data\\\\boxes", L"ab12cd"), L"C:\\data\\boxes\\temp_ab12cd");
+    EXPECT_EQ(HiddenBoxFolder(L"D:\\", L"ab12cd"), L"D:\\temp_ab12cd");
+    EXPECT_EQ(HiddenBoxFolder(L"\\\\server\\share", L"ab12cd"), L"\\\\server\\share\\temp_ab12cd");
+    // No container folder: the root of the current drive.
+    EXPECT_EQ(HiddenBoxFolder(L"", L"ab12cd"), L"\\temp_ab12cd");
+}
+
+TEST_F(QuickPanelTest, ANewHiddenBoxIsStoredListedAndSelected)
+{
+    AddBox(L"aaaaa");
+    s_appStore[L"TessikRef"][L"containerDir"] = temp.File(L"boxes");
+    CreateHiddenBox(nullptr);
+    ASSERT_EQ(s_hiddenBoxes.size(), 1u);
+    const HiddenBoxRecord& record = s_hiddenBoxes[0];
+    EXPECT_EQ(record.id.size(), 6u);
+    EXPECT_EQ(record.TargetFolder, temp.File(L"boxes") + L"\\temp_" + record.id);
+    EXPECT_TRUE(std::filesystem::is_directory(record.TargetFolder));
+    EXPECT_EQ(s_selectedComponentId, record.id);
+    EXPECT_TRUE(s_selectedIsHidden);
+    EXPECT_EQ(s_quickPanelRows.size(), 2u);
+
+    KelmStorage reread;
+    reread.Load(temp.File(L"QuickPanelCom.kelm"));
+    EXPECT_EQ(reread[L"TempList"][record.id][L"title"].Get<std::wstring>(L""), L"隐身收纳盒");
+    EXPECT_EQ(reread[L"TempList"][record.id][L"clrtag"].Get<std::wstring>(L""), L"#F2F2F2");
+    EXPECT_FALSE(reread[L"TempList"][record.id][L"UseTargetFolder"].Get<bool>(true));
+    s_appStore[L"TessikRef"][L"containerDir"] = L"";
 }
