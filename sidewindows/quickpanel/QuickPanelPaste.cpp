@@ -15,7 +15,9 @@
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
+#include "ui/controls/KelmMenu.h"
 #include "ui/core/DpiScale.h"
+#include "ui/core/KelmOption.h"
 #include "ui/core/KelmWindow.h"
 
 namespace TessikQuickPanel
@@ -91,6 +93,26 @@ void Finish(const Target& target)
     }
 }
 
+POINT CursorDips(HWND window)
+{
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(window, &cursor);
+    return {static_cast<LONG>(cursor.x / DpiScale), static_cast<LONG>(cursor.y / DpiScale)};
+}
+
+bool TwoSectionView()
+{
+    return s_selectedIsHidden && !s_boxRuntimes[s_quickPanelWindow].searchActive;
+}
+
+// Whether x (DIP) lies over the half that shows the physical section.
+bool OverPhysicalHalf(float x, float left, float w)
+{
+    const bool overLeftHalf = x < left + (w - left) / 2;
+    return overLeftHalf != s_mappedSectionOnLeft;
+}
+
 } // namespace
 
 std::wstring PutItemIntoFolder(const std::wstring& source, const std::wstring& folder, bool move)
@@ -156,12 +178,56 @@ void PasteFilesToComponent(HWND window)
     CloseClipboard();
     if (paths.empty())
         return;
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    ScreenToClient(window, &cursor);
-    AddItemsToComponent(paths, false, static_cast<float>(cursor.x / DpiScale), static_cast<float>(cursor.y / DpiScale));
+    const POINT cursor = CursorDips(window);
+    AddItemsToComponent(paths, false, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
     if (IsWindow(window))
         InvalidateRect(window, nullptr, FALSE);
+}
+
+void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vector<std::wstring>& paths)
+{
+    const POINT cursor = CursorDips(window);
+    if (TwoSectionView())
+        s_physicalSectionActive = OverPhysicalHalf(static_cast<float>(cursor.x), left, w);
+    const bool copy = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+    AddItemsToComponent(paths, !copy, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
+    if (IsWindow(window))
+        InvalidateRect(window, nullptr, FALSE);
+}
+
+void ShowQuickPanelContentMenu(HWND window, float left, float w)
+{
+    if (TwoSectionView())
+        s_physicalSectionActive = OverPhysicalHalf(static_cast<float>(CursorDips(window).x), left, w);
+    std::wstring folder;
+    bool folderRows = false;
+    if (s_selectedIsHidden) {
+        for (const HiddenBoxRecord& record : s_hiddenBoxes)
+            if (record.id == s_selectedComponentId)
+                folder = NormalizeStoredPath(record.TargetFolder);
+        folderRows = true;
+    } else {
+        for (const auto& [box, runtime] : s_boxRuntimes)
+            if (box && runtime.id == s_selectedComponentId && !IsQuickPanelPseudoId(runtime.id))
+                folderRows = runtime.UseTargetFolder;
+        folder = s_boxRuntimes[s_quickPanelWindow].TargetFolder;
+    }
+    std::vector<Brevin::KelmOption> rows;
+    rows.emplace_back(
+        L":\uF0EA:      粘贴", [window] { PasteFilesToComponent(window); },
+        IsClipboardFormatAvailable(CF_HDROP) ? 1 : 0);
+    if (folderRows && !folder.empty()) {
+        rows.emplace_back(
+            L":\uF07C:      打开目录",
+            [folder] { ShellExecuteW(nullptr, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL); }, 1);
+        rows.emplace_back(
+            L":\uF120:      命令行",
+            [folder] { ShellExecuteW(nullptr, L"open", L"powershell.exe", nullptr, folder.c_str(), SW_SHOWNORMAL); },
+            1);
+    }
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    KelmMenu::Show(window, cursor.x, cursor.y, rows, 160, 0);
 }
 
 } // namespace TessikQuickPanel

@@ -24,5 +24,10 @@ void AddItemsToComponent(const std::vector<std::wstring>& paths, bool move, floa
 
 // The clipboard's file list into the selected component, at the cursor.
 void PasteFilesToComponent(HWND window);
+// Files dropped on the content area of the window (content from `left`
+// to `w` DIP): moved into a folder target, copied with Ctrl held.
+void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vector<std::wstring>& paths);
+// Paste, and for a component with a folder: open it, or a command line in it.
+void ShowQuickPanelContentMenu(HWND window, float left, float w);
 
 } // namespace TessikQuickPanel
