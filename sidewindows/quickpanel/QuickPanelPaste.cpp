@@ -15,6 +15,7 @@
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
+#include "sidewindows/quickpanel/TessikQuickPanel.h"
 #include "ui/controls/KelmMenu.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmOption.h"
@@ -91,14 +92,6 @@ void Finish(const Target& target)
         for (IconRecord& record : phys.Records())
             record.owner = s_quickPanelDummy;
     }
-}
-
-POINT CursorDips(HWND window)
-{
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    ScreenToClient(window, &cursor);
-    return {static_cast<LONG>(cursor.x / DpiScale), static_cast<LONG>(cursor.y / DpiScale)};
 }
 
 bool TwoSectionView()
@@ -178,7 +171,7 @@ void PasteFilesToComponent(HWND window)
     CloseClipboard();
     if (paths.empty())
         return;
-    const POINT cursor = CursorDips(window);
+    const POINT cursor = CursorInDips(window);
     AddItemsToComponent(paths, false, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
     if (IsWindow(window))
         InvalidateRect(window, nullptr, FALSE);
@@ -186,7 +179,7 @@ void PasteFilesToComponent(HWND window)
 
 void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vector<std::wstring>& paths)
 {
-    const POINT cursor = CursorDips(window);
+    const POINT cursor = CursorInDips(window);
     if (TwoSectionView())
         s_physicalSectionActive = OverPhysicalHalf(static_cast<float>(cursor.x), left, w);
     const bool copy = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
@@ -198,7 +191,7 @@ void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vecto
 void ShowQuickPanelContentMenu(HWND window, float left, float w)
 {
     if (TwoSectionView())
-        s_physicalSectionActive = OverPhysicalHalf(static_cast<float>(CursorDips(window).x), left, w);
+        s_physicalSectionActive = OverPhysicalHalf(static_cast<float>(CursorInDips(window).x), left, w);
     std::wstring folder;
     bool folderRows = false;
     if (s_selectedIsHidden) {

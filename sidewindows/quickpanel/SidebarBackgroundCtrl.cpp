@@ -22,14 +22,6 @@ int SidebarBackgroundCtrl::AddEvent(const Brevin::kelmPoint&, Brevin::kelmEvent 
     return 1;
 }
 
-void SidebarBackgroundCtrl::Set(int newX, int newY, int newW, int newH)
-{
-    x = newX;
-    y = newY;
-    w = newW;
-    h = newH;
-}
-
 void SidebarBackgroundCtrl::CreateCtl(HWND, ID2D1HwndRenderTarget*)
 {
     // Nothing to draw: the control only catches clicks.

@@ -17,7 +17,6 @@ class SidebarBackgroundCtrl : public Brevin::BrevinControl
 {
 public:
     int AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event) override;
-    void Set(int x, int y, int w, int h);
     void CreateCtl(HWND window, ID2D1HwndRenderTarget* target);
     void AttachCtl(HWND window, ID2D1HwndRenderTarget* target, std::shared_ptr<SidebarBackgroundCtrl> self);
 };

@@ -308,14 +308,6 @@ void ToggleSeparateContent()
 namespace
 {
 
-POINT CursorInDips(HWND hwnd)
-{
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    ScreenToClient(hwnd, &cursor);
-    return {static_cast<LONG>(cursor.x / Dpi()), static_cast<LONG>(cursor.y / Dpi())};
-}
-
 void ClampedAdd(int32_t& offset, int amount)
 {
     offset = std::max(0, offset + amount);
@@ -426,7 +418,7 @@ void BuildQuickPanelWindow(HWND hwnd, ID2D1HwndRenderTarget* target)
     }
 
     FillSolidRect(target, 0, 0, w, h, ThemeBaseColor.Ref(), 1.0f);
-    s_sidebarBackground->Set(0, 0, static_cast<int>(sidebarWidth), static_cast<int>(h));
+    s_sidebarBackground->SetRect(0, 0, static_cast<int>(sidebarWidth), static_cast<int>(h));
     panel.AddControl(s_sidebarBackground);
 
     if (!s_separateContent) {
@@ -531,6 +523,19 @@ void HideContentWindow()
 {
     if (Alive(s_quickPanelContentWindow))
         ShowWindow(s_quickPanelContentWindow->GetHwnd(), SW_HIDE);
+}
+
+} // namespace TessikQuickPanel
+
+namespace TessikQuickPanel
+{
+
+POINT CursorInDips(HWND hwnd)
+{
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(hwnd, &cursor);
+    return {static_cast<LONG>(cursor.x / Dpi()), static_cast<LONG>(cursor.y / Dpi())};
 }
 
 } // namespace TessikQuickPanel

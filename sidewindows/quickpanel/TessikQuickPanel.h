@@ -37,5 +37,7 @@ void QuickPanelRepaintTimerProc(HWND hwnd);
 // shows the selection in it.
 void ShowContentForSelection();
 void HideContentWindow();
+// The cursor in the window's client area, in DIP.
+POINT CursorInDips(HWND hwnd);
 
 } // namespace TessikQuickPanel
