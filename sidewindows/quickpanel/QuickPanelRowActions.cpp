@@ -203,8 +203,12 @@ void SetComponentColorTag(std::shared_ptr<QPListItem> row)
 {
     if (!row)
         return;
+    // The preset rows are shared with the other colour popups: theirs come
+    // back once this one has closed.
+    const std::vector<PaletteColorEntry> savedPresets = s_paletteExtraColors;
     s_paletteExtraColors = {{HexToColor(L"#454545"), L""}, {HexToColor(L"#F2F2F2"), L"默认"}};
     KelmColorPattle::KelmCreateWindow(PanelHwnd(), false, 0, 0, 0, row->colour);
+    s_paletteExtraColors = savedPresets;
     // White is what the palette holds before any colour was chosen.
     if (s_paletteDismissed || s_paletteChosenColor == RGB(0xFF, 0xFF, 0xFF))
         return;

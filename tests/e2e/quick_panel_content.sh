@@ -34,7 +34,8 @@ start_tessik
 pid=$LAST_PID
 wait_main_window visible
 probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_HOTKEY 1001 0 >/dev/null || fail "cannot post the hotkey"
-probe wait "$PANEL_CLASS" "$PANEL_TITLE" visible 10000 >/dev/null || fail "quick panel did not open"
+panel=$(probe wait "$PANEL_CLASS" "$PANEL_TITLE" visible 10000) || fail "quick panel did not open"
+IFS=, read -r px py _ _ <<<"$(cut -f5 <<<"$panel")"
 
 # The first paint of the selection writes its entries once.
 for _ in $(seq 1 100); do
@@ -49,6 +50,14 @@ before_ns=$(stat -c %.9Y "$DATA/QuickPanelCom.kelm")
 sleep 1.5
 import -window root "$WORK/quick_panel_hidden_box.png" 2>/dev/null || true
 [ "$(stat -c %.9Y "$DATA/QuickPanelCom.kelm")" = "$before_ns" ] || fail "idle paints rewrote the store"
+
+# A right click on the hidden box's row opens its menu.
+xdotool mousemove $((px + 100)) $((py + 80)) click 3
+probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no row menu"
+sleep 0.5
+import -window root "$WORK/quick_panel_row_menu.png" 2>/dev/null || true
+xdotool key Escape
+probe gone "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
 
 probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_HOTKEY 1001 0 >/dev/null
 probe gone "$PANEL_CLASS" "$PANEL_TITLE" 10000 || fail "the panel did not close"
