@@ -17,11 +17,15 @@ namespace TessikQuickPanel
 class QPListItem : public Brevin::BrevinControl
 {
 public:
+    // Stops the row's hover animation on the panel window, which outlives it.
+    ~QPListItem() override;
+
     // The first argument is unused. x and target x become 10, the row is
     // 180 x 40, target y 0; the current y stays (the list sets both).
     void Set(int unused, const std::wstring& id, const std::wstring& title, COLORREF colour, bool hidden, bool folder,
              bool integrated);
 
+    // 1 when a press on the handle (the last 35 units) starts a drag.
     int AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event) override;
     // The row as drawn: moved by the sidebar scroll along the list axis.
     Brevin::kelmRect GetRect() override;
@@ -40,6 +44,18 @@ public:
     bool integrated = false;
     // Float position along x while the row slides to its target.
     float currentX = 10.0f;
+    double hoverProgress = 0.0;
+    int hoverAnimationId = -1;
+    bool hoverRising = false;
+
+private:
+    void StepHoverAnimation();
+    // Rename, colour tag and, for a row that is no integrated box, delete.
+    void ShowRowMenu(HWND panel);
 };
+
+// The title as a row of width w shows it: narrower than 180, it is cut to
+// max(1, (w - 80) / 10) characters followed by "...".
+std::wstring RowTitleText(const std::wstring& title, int w);
 
 } // namespace TessikQuickPanel

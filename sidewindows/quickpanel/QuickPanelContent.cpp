@@ -4,7 +4,9 @@
 
 #include "box/BoxRuntime.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
+#include "sidewindows/quickpanel/QuickPanelPaste.h"
 #include "ui/controls/KelmCaptionBar.h"
+#include "ui/controls/KelmReceiver.h"
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
@@ -34,13 +36,20 @@ std::wstring SelectedTitle()
 
 } // namespace
 
-void RefreshQuickPanelContent() {}
-
-void RenderRightSide(HWND hwnd, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmWindow> window, float w, float,
+void RenderRightSide(HWND hwnd, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmWindow> window, float w, float h,
                      float left, std::shared_ptr<KelmCaptionBar> captionBar)
 {
     if (!window || !rt)
         return;
+    // Under everything else: takes dropped files and right clicks.
+    std::shared_ptr<KelmReceiver>& receiver = s_boxRuntimes[s_quickPanelWindow].receiver;
+    if (!receiver)
+        receiver = std::make_shared<KelmReceiver>();
+    receiver->Set(
+        static_cast<int>(left), 60, static_cast<int>(w - left), static_cast<int>(h - 60),
+        [hwnd, left, w](std::vector<std::wstring> paths) { OnQuickPanelFilesDropped(hwnd, left, w, paths); },
+        [hwnd, left, w] { ShowQuickPanelContentMenu(hwnd, left, w); });
+    window->GetPanel()->AddControl(receiver);
     if (captionBar) {
         captionBar->Set(static_cast<int>(left), 0, static_cast<int>(w - left), 40, L"", ThemeBaseColor.Ref(), 18,
                         ThemeTextColor.Ref(), 14, 25, [] {});
@@ -48,6 +57,9 @@ void RenderRightSide(HWND hwnd, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmW
     }
     if (s_selectedComponentId.empty())
         return;
+    // Writes only when the entries changed since the last write.
+    if (!s_physicalSectionActive)
+        SaveHiddenBoxEntries(false);
     const std::wstring title = SelectedTitle();
     DrawTextSemibold(rt, left + 25, 75, w - left - 40, 25, title.c_str(), 14.0f, ThemeTextColor.Ref(), L"Segoe UI",
                      0.8f, false);

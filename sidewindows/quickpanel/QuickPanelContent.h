@@ -9,14 +9,13 @@
 
 #include <memory>
 
+#include "sidewindows/quickpanel/QuickPanelContentModel.h"
+
 class KelmWindow;
 class KelmCaptionBar;
 
 namespace TessikQuickPanel
 {
-
-// Rebuilds the content for the current selection.
-void RefreshQuickPanelContent();
 
 // Draws the content area from `left` to w (DIP) of the window and lets the
 // caption bar move the window.

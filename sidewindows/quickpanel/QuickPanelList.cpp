@@ -7,6 +7,7 @@
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
+#include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
@@ -49,17 +50,6 @@ template <typename T> T MemberOr(const KelmStorageNestedObject& object, const st
     return fallback;
 }
 
-void SaveStore(KelmStorage& store, const wchar_t* what)
-{
-    try {
-        store.Save();
-    } catch (const std::exception& error) {
-        const std::string text = error.what();
-        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
-                                  std::wstring(what) + L" not saved: " + std::wstring(text.begin(), text.end()));
-    }
-}
-
 COLORREF StoredBoxColour(const std::wstring& boxId)
 {
     const KelmStorageNestedObject* components = FindRoot(s_desktopContainerStore, L"Components");
@@ -93,6 +83,23 @@ bool IsPanelWindow(const std::shared_ptr<KelmWindow>& window)
 
 } // namespace
 
+bool SaveStore(KelmStorage& store, const wchar_t* what)
+{
+    std::wstring reason;
+    try {
+        store.Save();
+        return true;
+    } catch (const std::exception& error) {
+        const std::string text = error.what();
+        reason = std::wstring(text.begin(), text.end());
+    } catch (...) {
+        reason = L"unknown error";
+    }
+    Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", std::wstring(what) + L" not saved: " + reason);
+    NotifyUserOnce(L"quick-panel-save", L"快捷面板的更改无法保存到配置文件，重新启动后可能恢复原样。");
+    return false;
+}
+
 COLORREF ComponentColourFromText(const std::wstring& text)
 {
     try {
@@ -119,6 +126,8 @@ std::vector<HiddenBoxRecord> ReadHiddenBoxRecords()
         record.title = MemberOr<std::wstring>(*object, L"title", L"Temp");
         record.UseTargetFolder = MemberOr<bool>(*object, L"UseTargetFolder", false);
         record.TargetFolder = MemberOr<std::wstring>(*object, L"TargetFolder", L"bvn!NULL");
+        if (record.TargetFolder != L"bvn!NULL")
+            record.TargetFolder = NormalizeStoredPath(record.TargetFolder);
         record.clrtag = MemberOr<std::wstring>(*object, L"clrtag", L"#F2F2F2");
         records.push_back(std::move(record));
     }

@@ -12,6 +12,7 @@
 
 #include "sidewindows/quickpanel/QuickPanelState.h"
 
+class KelmStorage;
 class KelmWindow;
 
 namespace TessikQuickPanel
@@ -30,6 +31,10 @@ void SaveHiddenBoxRecords();
 // the records it showed for others, and the boxes of its colour that it
 // stood for shown again.
 void ReleaseComponentIntegration(std::shared_ptr<KelmWindow> box);
+
+// Saves the store; a failure is logged as an ERROR and told to the user
+// (once per run), and answers false.
+bool SaveStore(KelmStorage& store, const wchar_t* what);
 
 // The hidden boxes stored under "TempList", with the defaults for members
 // of the wrong type; members that are no objects are skipped.

@@ -14,6 +14,7 @@
 #include "sidewindows/quickpanel/QuickPanelList.h"
 #include "sidewindows/quickpanel/QuickPanelNewComponent.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
+#include "sidewindows/quickpanel/SidebarBackgroundCtrl.h"
 #include "ui/controls/KelmCaptionBar.h"
 #include "ui/controls/KelmFAIcon.h"
 #include "ui/core/DpiScale.h"
@@ -307,14 +308,6 @@ void ToggleSeparateContent()
 namespace
 {
 
-POINT CursorInDips(HWND hwnd)
-{
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    ScreenToClient(hwnd, &cursor);
-    return {static_cast<LONG>(cursor.x / Dpi()), static_cast<LONG>(cursor.y / Dpi())};
-}
-
 void ClampedAdd(int32_t& offset, int amount)
 {
     offset = std::max(0, offset + amount);
@@ -425,6 +418,8 @@ void BuildQuickPanelWindow(HWND hwnd, ID2D1HwndRenderTarget* target)
     }
 
     FillSolidRect(target, 0, 0, w, h, ThemeBaseColor.Ref(), 1.0f);
+    s_sidebarBackground->SetRect(0, 0, static_cast<int>(sidebarWidth), static_cast<int>(h));
+    panel.AddControl(s_sidebarBackground);
 
     if (!s_separateContent) {
         RenderRightSide(hwnd, target, s_quickPanelWindow, w, h, sidebarWidth, s_panelCaptionBar);
@@ -508,6 +503,39 @@ void QuickPanelContentOnCreated()
 void QuickPanelRepaintTimerProc(HWND hwnd)
 {
     InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+} // namespace TessikQuickPanel
+
+namespace TessikQuickPanel
+{
+
+void ShowContentForSelection()
+{
+    if (!Alive(s_quickPanelWindow))
+        return;
+    PlaceContentBesidePanel();
+    if (Alive(s_quickPanelContentWindow))
+        InvalidateRect(s_quickPanelContentWindow->GetHwnd(), nullptr, FALSE);
+}
+
+void HideContentWindow()
+{
+    if (Alive(s_quickPanelContentWindow))
+        ShowWindow(s_quickPanelContentWindow->GetHwnd(), SW_HIDE);
+}
+
+} // namespace TessikQuickPanel
+
+namespace TessikQuickPanel
+{
+
+POINT CursorInDips(HWND hwnd)
+{
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(hwnd, &cursor);
+    return {static_cast<LONG>(cursor.x / Dpi()), static_cast<LONG>(cursor.y / Dpi())};
 }
 
 } // namespace TessikQuickPanel

@@ -33,5 +33,11 @@ void ToggleSeparateContent();
 void RenderQuickPanelContentWindow(HWND hwnd, ID2D1HwndRenderTarget* target);
 // Timer 10086 of the window that shows the content: one repaint.
 void QuickPanelRepaintTimerProc(HWND hwnd);
+// Separate-content mode: places the content window beside the panel and
+// shows the selection in it.
+void ShowContentForSelection();
+void HideContentWindow();
+// The cursor in the window's client area, in DIP.
+POINT CursorInDips(HWND hwnd);
 
 } // namespace TessikQuickPanel

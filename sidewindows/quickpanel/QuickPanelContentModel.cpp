@@ -1,0 +1,323 @@
+#include "sidewindows/quickpanel/QuickPanelContentModel.h"
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "app/CommonHelpers.h"
+#include "app/KelmStorage.h"
+#include "box/BoxRuntime.h"
+#include "box/icons/FolderSync.h"
+#include "box/icons/KelmIconManager.h"
+#include "box/icons/WildcardMatch.h"
+#include "sidewindows/quickpanel/QuickPanelList.h"
+#include "sidewindows/quickpanel/QuickPanelState.h"
+#include "ui/core/KelmWindow.h"
+
+namespace TessikQuickPanel
+{
+
+namespace
+{
+
+using NestedPtr = std::shared_ptr<KelmStorageNestedObject>;
+
+struct StoredEntry {
+    std::wstring path;
+    std::wstring alias;
+};
+
+const KelmStorageNestedObject* FindObject(const KelmStorageNestedObject& parent, const std::wstring& key)
+{
+    auto it = parent.members.find(key);
+    if (it == parent.members.end() || !std::holds_alternative<NestedPtr>(it->second))
+        return nullptr;
+    return std::get<NestedPtr>(it->second).get();
+}
+
+std::wstring TextOr(const KelmStorageNestedObject& object, const std::wstring& key, const std::wstring& fallback)
+{
+    auto it = object.members.find(key);
+    if (it == object.members.end() || !std::holds_alternative<std::wstring>(it->second))
+        return fallback;
+    return std::get<std::wstring>(it->second);
+}
+
+// The entries stored under root / id, "0", "1", ... up to the first gap;
+// the paths in their one stored form, the aliases as they were typed.
+std::vector<StoredEntry> ReadEntries(const wchar_t* rootName, const std::wstring& id)
+{
+    std::vector<StoredEntry> entries;
+    const KelmStorageNestedObject* root = nullptr;
+    try {
+        root = &s_quickPanelStore.GetRootObject(rootName);
+    } catch (const std::exception&) {
+        return entries;
+    }
+    const KelmStorageNestedObject* list = FindObject(*root, id);
+    if (!list)
+        return entries;
+    for (size_t n = 0;; ++n) {
+        const KelmStorageNestedObject* entry = FindObject(*list, std::to_wstring(n));
+        if (!entry)
+            break;
+        const std::wstring path = TextOr(*entry, L"path", L"");
+        if (path.empty())
+            continue;
+        entries.push_back({NormalizeStoredPath(path), TextOr(*entry, L"alias", L"bvn!NULL")});
+    }
+    return entries;
+}
+
+const HiddenBoxRecord* SelectedHiddenBox()
+{
+    for (const HiddenBoxRecord& record : s_hiddenBoxes)
+        if (record.id == s_selectedComponentId)
+            return &record;
+    return nullptr;
+}
+
+BoxWindowPtr FindBox(const std::wstring& id)
+{
+    for (const auto& [window, runtime] : s_boxRuntimes)
+        if (window && runtime.id == id)
+            return window;
+    return nullptr;
+}
+
+void ResetPseudoRuntime(BoxRuntime& runtime)
+{
+    runtime.selection.clear();
+    runtime.multiSelect = false;
+    runtime.scrollOffset = 0;
+    runtime.UseTargetFolder = false;
+    runtime.TargetFolder = L"bvn!NULL";
+    runtime.bandActive = false;
+}
+
+void Add(KelmIconManager& list, const std::wstring& path, const std::wstring& alias, const std::wstring& section,
+         const BoxWindowPtr& owner)
+{
+    list.AddRecordForPath(path, 0.0f, 0.0f, alias, false, section, owner, L"bvn!NULL");
+}
+
+// Gives the first record of every run of one owner a header, unless it has
+// one already.
+void LabelOwnerRuns(KelmIconManager& list, const std::wstring& fixed)
+{
+    BoxWindowPtr previous;
+    bool first = true;
+    for (IconRecord& record : list.Records()) {
+        if ((first || record.owner != previous) && record.sectionText.empty()) {
+            if (!fixed.empty()) {
+                record.sectionText = fixed;
+            } else {
+                const BoxRuntime* owner = record.owner ? FindBoxRuntime(record.owner) : nullptr;
+                if (owner)
+                    record.sectionText = owner->title;
+                else if (BoxWindowPtr selected = FindBox(s_selectedComponentId))
+                    record.sectionText = s_boxRuntimes[selected].title;
+            }
+        }
+        first = false;
+        previous = record.owner;
+    }
+}
+
+bool IsPanelWindow(const BoxWindowPtr& window, const BoxRuntime& runtime)
+{
+    return window == s_quickPanelWindow || window == s_quickPanelContentWindow || window == s_quickPanelDummy ||
+           IsQuickPanelPseudoId(runtime.id);
+}
+
+void FillSearch(KelmIconManager& main, const BoxWindowPtr& mainWindow, const BoxWindowPtr& physWindow,
+                const std::wstring& pattern)
+{
+    auto matches = [&pattern](const std::wstring& path, const std::wstring& alias) {
+        return WildcardMatchNoCase(pattern, EntrySearchName(path, alias));
+    };
+    BoxWindowPtr selectedBox;
+    if (s_selectedIsHidden) {
+        if (const HiddenBoxRecord* hidden = SelectedHiddenBox()) {
+            const wchar_t* section = L"当前组件 (映射区)";
+            for (const StoredEntry& entry : ReadEntries(L"TempIcons", hidden->id)) {
+                if (!matches(entry.path, entry.alias))
+                    continue;
+                Add(main, entry.path, entry.alias, section, mainWindow);
+                section = L"";
+            }
+            const std::wstring folder = NormalizeStoredPath(hidden->TargetFolder);
+            std::error_code error;
+            if (hidden->TargetFolder != L"bvn!NULL" && std::filesystem::is_directory(folder, error)) {
+                section = L"当前组件 (物理区)";
+                for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+                     it.increment(error)) {
+                    const std::wstring path = it->path().wstring();
+                    if (!matches(path, L"bvn!NULL"))
+                        continue;
+                    Add(main, path, L"bvn!NULL", section, physWindow);
+                    section = L"";
+                }
+            }
+        }
+    } else if ((selectedBox = FindBox(s_selectedComponentId))) {
+        const wchar_t* section = L"当前组件";
+        for (const IconRecord& record : s_boxIconManagers[selectedBox].Records()) {
+            if (!matches(record.path, record.alias))
+                continue;
+            Add(main, record.path, record.alias, section, selectedBox);
+            section = L"";
+        }
+    }
+    // Copied first: adding records may touch the registry's maps.
+    std::vector<std::pair<BoxWindowPtr, std::wstring>> others;
+    for (const auto& [window, runtime] : s_boxRuntimes) {
+        if (!window || IsPanelWindow(window, runtime) || window == selectedBox)
+            continue;
+        others.emplace_back(window, runtime.title.empty() ? L"其他组件" : runtime.title);
+    }
+    for (const auto& [window, label] : others) {
+        const std::vector<IconRecord> records = s_boxIconManagers[window].Records();
+        std::wstring section = label;
+        for (const IconRecord& record : records) {
+            if (!matches(record.path, record.alias))
+                continue;
+            Add(main, record.path, record.alias, section, window);
+            section.clear();
+        }
+    }
+}
+
+void RemovePseudoBoxSettings()
+{
+    try {
+        KelmStorageNestedObject& components = s_desktopContainerStore.GetRootObject(L"Components");
+        const bool root = components.members.erase(L"ComID_QUICK_PANEL_ROOT") > 0;
+        const bool phys = components.members.erase(L"ComID_QUICK_PANEL_PHYS") > 0;
+        if (root || phys)
+            SaveStore(s_desktopContainerStore, L"Quick panel pseudo boxes");
+    } catch (const std::exception&) {
+        // No "Components" root: nothing to clean.
+    }
+}
+
+// Writes the list under root / id when it changed; true when it wrote.
+bool WriteEntries(const wchar_t* rootName, const KelmIconManager& list, bool changed, std::wstring& lastSignature)
+{
+    std::wstring signature;
+    for (const IconRecord& record : list.Records())
+        signature += record.path + L"|" + record.alias + L"|";
+    if (!changed && signature == lastSignature)
+        return false;
+    s_quickPanelStore[rootName];
+    s_quickPanelStore.GetRootObject(rootName).members.erase(s_selectedComponentId);
+    const auto& records = list.Records();
+    for (size_t i = 0; i < records.size(); ++i) {
+        KelmStorageProxy entry = s_quickPanelStore[rootName][s_selectedComponentId][std::to_wstring(i)];
+        entry[L"path"] = records[i].path;
+        entry[L"alias"] = records[i].alias;
+    }
+    lastSignature = signature;
+    return true;
+}
+
+} // namespace
+
+std::wstring EntrySearchName(const std::wstring& path, const std::wstring& alias)
+{
+    const std::wstring& source = alias == L"bvn!NULL" ? path : alias;
+    const size_t cut = source.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? source : source.substr(cut + 1);
+}
+
+std::wstring SearchPattern(const std::wstring& text)
+{
+    if (text.find_first_of(L"*?") != std::wstring::npos)
+        return text;
+    return L"*" + text + L"*";
+}
+
+void RefreshQuickPanelContent()
+{
+    if (!s_quickPanelWindow)
+        return;
+    const BoxWindowPtr mainWindow = s_quickPanelWindow;
+    const BoxWindowPtr physWindow = s_quickPanelDummy;
+    KelmIconManager& main = s_boxIconManagers[mainWindow];
+    main.RemoveAllRecords();
+    if (physWindow)
+        s_boxIconManagers[physWindow].RemoveAllRecords();
+    if (s_selectedComponentId.empty())
+        return;
+
+    BoxRuntime& mainRuntime = s_boxRuntimes[mainWindow];
+    ResetPseudoRuntime(mainRuntime);
+    if (physWindow)
+        ResetPseudoRuntime(s_boxRuntimes[physWindow]);
+
+    if (mainRuntime.searchActive && !mainRuntime.searchText.empty()) {
+        main.SetOverlayMode(true);
+        if (physWindow)
+            s_boxIconManagers[physWindow].SetOverlayMode(true);
+        FillSearch(main, mainWindow, physWindow, SearchPattern(mainRuntime.searchText));
+        return;
+    }
+
+    main.SetOverlayMode(true);
+    if (physWindow)
+        s_boxIconManagers[physWindow].SetOverlayMode(false);
+    if (s_selectedIsHidden) {
+        if (const HiddenBoxRecord* hidden = SelectedHiddenBox()) {
+            const std::wstring folder =
+                hidden->TargetFolder == L"bvn!NULL" ? hidden->TargetFolder : NormalizeStoredPath(hidden->TargetFolder);
+            mainRuntime.TargetFolder = folder;
+            for (const StoredEntry& entry : ReadEntries(L"TempIcons", hidden->id))
+                Add(main, entry.path, entry.alias, L"", mainWindow);
+            if (physWindow) {
+                BoxRuntime& physRuntime = s_boxRuntimes[physWindow];
+                physRuntime.UseTargetFolder = true;
+                physRuntime.TargetFolder = folder;
+                KelmIconManager& phys = s_boxIconManagers[physWindow];
+                for (const StoredEntry& entry : ReadEntries(L"TempPhysIcons", hidden->id))
+                    Add(phys, entry.path, entry.alias, L"", physWindow);
+                phys.UpdateAnimations(physWindow);
+                SyncBoxFolder(phys, folder, true);
+                for (IconRecord& record : phys.Records())
+                    record.owner = physWindow;
+            }
+        }
+    } else if (BoxWindowPtr box = FindBox(s_selectedComponentId)) {
+        mainRuntime.TargetFolder = s_boxRuntimes[box].TargetFolder;
+        const std::vector<IconRecord> records = s_boxIconManagers[box].Records();
+        for (const IconRecord& record : records)
+            Add(main, record.path, record.alias, record.sectionText, record.owner ? record.owner : box);
+    }
+    LabelOwnerRuns(main, s_selectedIsHidden ? L"映射区" : L"");
+    if (s_selectedIsHidden && physWindow && !s_boxIconManagers[physWindow].Records().empty())
+        LabelOwnerRuns(s_boxIconManagers[physWindow], L"物理区");
+}
+
+void SaveHiddenBoxEntries(bool force)
+{
+    static std::wstring lastSelection;
+    static std::wstring lastMainSignature;
+    static std::wstring lastPhysSignature;
+    if (!s_selectedIsHidden || s_selectedComponentId.empty() || !s_quickPanelWindow)
+        return;
+    bool changed = force;
+    if (s_selectedComponentId != lastSelection) {
+        changed = true;
+        lastSelection = s_selectedComponentId;
+    }
+    bool wrote = WriteEntries(L"TempIcons", s_boxIconManagers[s_quickPanelWindow], changed, lastMainSignature);
+    if (s_quickPanelDummy && IsWindow(s_quickPanelDummy->GetHwnd()))
+        wrote =
+            WriteEntries(L"TempPhysIcons", s_boxIconManagers[s_quickPanelDummy], changed, lastPhysSignature) || wrote;
+    if (!wrote)
+        return;
+    SaveStore(s_quickPanelStore, L"Hidden box entries");
+    RemovePseudoBoxSettings();
+}
+
+} // namespace TessikQuickPanel

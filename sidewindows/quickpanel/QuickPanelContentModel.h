@@ -1,0 +1,27 @@
+// What the quick panel's content view shows: the icon managers of the two
+// pseudo boxes ("QUICK_PANEL_ROOT": a desktop box's records, a hidden
+// box's mapped entries or the search matches; "QUICK_PANEL_PHYS": the
+// files of a hidden box's folder) filled for the selection and search, and
+// a hidden box's entries written back to "TempIcons" and "TempPhysIcons".
+// UI thread only.
+#pragma once
+
+#include <string>
+
+namespace TessikQuickPanel
+{
+
+// Rebuilds both lists for the current selection and search.
+void RefreshQuickPanelContent();
+
+// When a hidden box is selected, writes its two lists to the store: only
+// when they differ from the last write for that selection, or when forced.
+void SaveHiddenBoxEntries(bool force);
+
+// The name an entry is searched by: the last part of its alias, or of its
+// path when it has none.
+std::wstring EntrySearchName(const std::wstring& path, const std::wstring& alias);
+// The search text as a pattern: "*text*" unless it holds a wildcard.
+std::wstring SearchPattern(const std::wstring& text);
+
+} // namespace TessikQuickPanel

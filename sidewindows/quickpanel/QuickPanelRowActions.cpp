@@ -1,0 +1,258 @@
+#include "sidewindows/quickpanel/QuickPanelRowActions.h"
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "app/CommonHelpers.h"
+#include "app/KelmStorage.h"
+#include "app/Logger.h"
+#include "app/UserNotice.h"
+#include "box/BoxRuntime.h"
+#include "box/icons/KelmIconManager.h"
+#include "sidewindows/quickpanel/QPListItem.h"
+#include "sidewindows/quickpanel/QuickPanelContent.h"
+#include "sidewindows/quickpanel/QuickPanelList.h"
+#include "sidewindows/quickpanel/QuickPanelState.h"
+#include "ui/controls/KelmButton.h"
+#include "ui/controls/KelmCaptionBar.h"
+#include "ui/controls/KelmColorPattle.h"
+#include "ui/controls/NewEdit.h"
+#include "ui/controls/NewPopupSelection.h"
+#include "ui/controls/NewTip2.h"
+#include "ui/controls/PalettePopup.h"
+#include "ui/core/KelmWindow.h"
+
+namespace TessikQuickPanel
+{
+
+namespace
+{
+
+HWND PanelHwnd()
+{
+    return s_quickPanelWindow ? s_quickPanelWindow->GetHwnd() : nullptr;
+}
+
+void InvalidatePanel()
+{
+    if (IsWindow(PanelHwnd()))
+        InvalidateRect(PanelHwnd(), nullptr, FALSE);
+    if (s_separateContent && s_quickPanelContentWindow && IsWindow(s_quickPanelContentWindow->GetHwnd()))
+        InvalidateRect(s_quickPanelContentWindow->GetHwnd(), nullptr, FALSE);
+}
+
+std::shared_ptr<KelmWindow> FindDesktopBox(const std::wstring& id)
+{
+    for (const auto& [window, runtime] : s_boxRuntimes)
+        if (runtime.id == id && !IsQuickPanelPseudoId(id))
+            return window;
+    return nullptr;
+}
+
+HiddenBoxRecord* FindHidden(const std::wstring& id)
+{
+    for (HiddenBoxRecord& record : s_hiddenBoxes)
+        if (record.id == id)
+            return &record;
+    return nullptr;
+}
+
+// Only a real, existing directory is ever recycled or removed: an empty or
+// vanished path must not turn into the program's own folder.
+bool DisposeFolder(const std::wstring& stored, FolderChoice choice)
+{
+    if (choice == FolderChoice::Keep || stored.empty() || stored == L"bvn!NULL")
+        return true;
+    std::wstring folder = NormalizeStoredPath(stored);
+    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return true;
+    if (choice == FolderChoice::Remove) {
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path(folder), ignored);
+        return true;
+    }
+    if (RecycleItem(folder))
+        return true;
+    Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Folder not recycled: " + folder);
+    MessageBoxW(PanelHwnd(), (L"无法将文件夹移动到回收站，组件已保留：\n" + folder).c_str(), L"删除",
+                MB_OK | MB_ICONWARNING);
+    return false;
+}
+
+void EraseMember(KelmStorage& store, const wchar_t* root, const std::wstring& key)
+{
+    try {
+        store.GetRootObject(root).members.erase(key);
+    } catch (const std::exception&) {
+        // No such root: nothing to remove.
+    }
+}
+
+void Rebuild()
+{
+    BuildQuickPanelList();
+    InvalidatePanel();
+}
+
+} // namespace
+
+void ApplyComponentTitle(const std::wstring& id, bool hidden, const std::wstring& title)
+{
+    if (hidden) {
+        if (HiddenBoxRecord* record = FindHidden(id)) {
+            record->title = title;
+            SaveHiddenBoxRecords();
+        }
+    } else if (auto box = FindDesktopBox(id)) {
+        s_boxRuntimes[box].title = title;
+        s_desktopContainerStore[L"Components"][L"ComID_" + id][L"title"] = title;
+        SaveStore(s_desktopContainerStore, L"Component title");
+        if (IsWindow(box->GetHwnd()))
+            InvalidateRect(box->GetHwnd(), nullptr, FALSE);
+    }
+    Rebuild();
+}
+
+void ApplyComponentColour(const std::wstring& id, bool hidden, COLORREF colour)
+{
+    if (hidden) {
+        if (HiddenBoxRecord* record = FindHidden(id)) {
+            record->clrtag = ColorToHex(colour);
+            SaveHiddenBoxRecords();
+        }
+    } else if (auto box = FindDesktopBox(id)) {
+        BoxRuntime& runtime = s_boxRuntimes[box];
+        if (runtime.captionBar)
+            runtime.captionBar->colour = colour;
+        if (runtime.titleButton)
+            runtime.titleButton->fill = colour;
+        s_desktopContainerStore[L"Components"][L"ComID_" + id][L"clrtag"] = ColorToHex(colour);
+        SaveStore(s_desktopContainerStore, L"Component colour");
+        if (IsWindow(box->GetHwnd()))
+            InvalidateRect(box->GetHwnd(), nullptr, FALSE);
+    }
+    Rebuild();
+}
+
+bool RemoveDesktopComponent(const std::wstring& id, FolderChoice choice)
+{
+    auto box = FindDesktopBox(id);
+    if (!box) {
+        BuildQuickPanelList();
+        return true;
+    }
+    if (s_boxRuntimes[box].IsIntegrated)
+        ReleaseComponentIntegration(box);
+    if (s_boxRuntimes[box].UseTargetFolder && !DisposeFolder(s_boxRuntimes[box].TargetFolder, choice)) {
+        Rebuild();
+        return false;
+    }
+    if (IsWindow(box->GetHwnd()))
+        DestroyWindow(box->GetHwnd());
+    EraseMember(s_desktopContainerStore, L"Components", L"ComID_" + id);
+    SaveStore(s_desktopContainerStore, L"Component removal");
+    s_boxIconManagers.erase(box);
+    s_boxRuntimes.erase(box);
+    if (s_selectedComponentId == id)
+        SelectComponent(L"", false);
+    BuildQuickPanelList();
+    SaveQuickPanelListOrder();
+    InvalidatePanel();
+    return true;
+}
+
+bool RemoveHiddenComponent(const std::wstring& id, FolderChoice choice)
+{
+    const HiddenBoxRecord* record = FindHidden(id);
+    const std::wstring folder = record ? record->TargetFolder : L"";
+    if (s_selectedComponentId == id) {
+        SelectComponent(L"", false);
+        RefreshQuickPanelContent();
+    }
+    if (!DisposeFolder(folder, choice)) {
+        Rebuild();
+        return false;
+    }
+    EraseMember(s_quickPanelStore, L"TempList", id);
+    EraseMember(s_quickPanelStore, L"TempIcons", id);
+    EraseMember(s_quickPanelStore, L"TempPhysIcons", id);
+    SaveStore(s_quickPanelStore, L"Hidden box removal");
+    std::erase_if(s_hiddenBoxes, [&](const HiddenBoxRecord& r) { return r.id == id; });
+    SaveHiddenBoxRecords();
+    BuildQuickPanelList();
+    SaveQuickPanelListOrder();
+    InvalidatePanel();
+    return true;
+}
+
+void RenameComponent(std::shared_ptr<QPListItem> row)
+{
+    if (!row)
+        return;
+    NewEdit::KelmCreateEdit(PanelHwnd(), row->title.c_str());
+    if (s_editResult == L"bvn!NULL")
+        return;
+    ApplyComponentTitle(row->id, row->hidden, s_editResult);
+}
+
+void SetComponentColorTag(std::shared_ptr<QPListItem> row)
+{
+    if (!row)
+        return;
+    // The preset rows are shared with the other colour popups: theirs come
+    // back once this one has closed.
+    const std::vector<PaletteColorEntry> savedPresets = s_paletteExtraColors;
+    s_paletteExtraColors = {{HexToColor(L"#454545"), L""}, {HexToColor(L"#F2F2F2"), L"默认"}};
+    KelmColorPattle::KelmCreateWindow(PanelHwnd(), false, 0, 0, 0, row->colour);
+    s_paletteExtraColors = savedPresets;
+    // White is what the palette holds before any colour was chosen.
+    if (s_paletteDismissed || s_paletteChosenColor == RGB(0xFF, 0xFF, 0xFF))
+        return;
+    ApplyComponentColour(row->id, row->hidden, s_paletteChosenColor);
+}
+
+void DeleteComponent(std::shared_ptr<QPListItem> row)
+{
+    if (!row)
+        return;
+    const std::wstring id = row->id;
+    bool folderPopup = row->hidden;
+    if (!row->hidden) {
+        auto box = FindDesktopBox(id);
+        if (!box) {
+            BuildQuickPanelList();
+            return;
+        }
+        folderPopup = s_boxRuntimes[box].UseTargetFolder;
+    }
+    if (!folderPopup) {
+        NewTip2::KelmCreateWindow(PanelHwnd(), L"确定要删除组件嘛？（此操作不可撤销）＞︿＜", L"删除");
+        if (s_tipResult == 1)
+            RemoveDesktopComponent(id, FolderChoice::Keep);
+        return;
+    }
+    FolderChoice choice = FolderChoice::Keep;
+    std::vector<Brevin::KelmOption> options;
+    options.emplace_back(
+        L"移动文件到回收站", [&choice] { choice = FolderChoice::Recycle; }, 1);
+    options.emplace_back(
+        L"仅删除组件", [&choice] { choice = FolderChoice::Keep; }, 1);
+    options.emplace_back(
+        L"彻底删除文件", [&choice] { choice = FolderChoice::Remove; }, 1);
+    s_selectionRedOk.clear();
+    s_selectionRedOk[2] = 1;
+    NewPopupSelection::Create(PanelHwnd(), L"请选择删除操作\n（此操作不可撤销）＞︿＜", L"删除", std::move(options),
+                              L"", L"取消");
+    if (s_selectionOk != 1)
+        return;
+    if (row->hidden)
+        RemoveHiddenComponent(id, choice);
+    else
+        RemoveDesktopComponent(id, choice);
+}
+
+} // namespace TessikQuickPanel

@@ -1,0 +1,32 @@
+// What a sidebar row's menu does to its component: rename, colour tag and
+// delete, for desktop boxes and hidden boxes alike. The prompting actions
+// ask the user and then call the Apply/Remove functions, which change the
+// records, save the stores (a failed save is logged and told to the user)
+// and rebuild the list. UI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace TessikQuickPanel
+{
+
+class QPListItem;
+
+void RenameComponent(std::shared_ptr<QPListItem> row);
+void SetComponentColorTag(std::shared_ptr<QPListItem> row);
+void DeleteComponent(std::shared_ptr<QPListItem> row);
+
+// What happens to a deleted component's folder.
+enum class FolderChoice { Recycle, Keep, Remove };
+
+void ApplyComponentTitle(const std::wstring& id, bool hidden, const std::wstring& title);
+void ApplyComponentColour(const std::wstring& id, bool hidden, COLORREF colour);
+// False when the folder could not be moved to the Recycle Bin: the
+// component is kept then, and the user is told.
+bool RemoveDesktopComponent(const std::wstring& id, FolderChoice choice);
+bool RemoveHiddenComponent(const std::wstring& id, FolderChoice choice);
+
+} // namespace TessikQuickPanel

@@ -1,0 +1,153 @@
+#include <filesystem>
+
+#include "QuickPanelTestSupport.h"
+#include "app/CommonHelpers.h"
+#include "sidewindows/quickpanel/QuickPanelContentModel.h"
+#include "sidewindows/quickpanel/QuickPanelList.h"
+
+using namespace TessikQuickPanel;
+
+namespace
+{
+
+class QuickPanelContentTest : public QuickPanelTest
+{
+protected:
+    void SetUp() override
+    {
+        QuickPanelTest::SetUp();
+        s_quickPanelDummy = std::make_shared<KelmWindow>();
+        s_boxRuntimes[s_quickPanelWindow].id = L"QUICK_PANEL_ROOT";
+        s_boxRuntimes[s_quickPanelDummy].id = L"QUICK_PANEL_PHYS";
+    }
+    void TearDown() override
+    {
+        QuickPanelTest::TearDown();
+        s_quickPanelDummy.reset();
+    }
+
+    std::vector<IconRecord>& Main() { return s_boxIconManagers[s_quickPanelWindow].Records(); }
+    std::vector<IconRecord>& Phys() { return s_boxIconManagers[s_quickPanelDummy].Records(); }
+
+    void SelectHidden(const std::wstring& id, const std::wstring& folder)
+    {
+        s_quickPanelStore[L"TempList"][id][L"title"] = L"隐身收纳盒";
+        s_quickPanelStore[L"TempList"][id][L"TargetFolder"] = folder;
+        s_hiddenBoxes = ReadHiddenBoxRecords();
+        SelectComponent(id, true);
+    }
+};
+
+} // namespace
+
+TEST_F(QuickPanelContentTest, AHiddenBoxLoadsItsEntriesUpToTheFirstGapInTheOneStoredForm)
+{
+    const std::wstring folder = temp.File(L"temp_h00001");
+    std::filesystem::create_directories(folder);
+    TempFolder::WriteBytes(folder + L"\\inside.txt", "x");
+    KelmStorageProxy icons = s_quickPanelStore[L"TempIcons"][L"h00001"];
+    icons[L"0"][L"path"] = L"C:\\\\data\\\\a.txt";
+    icons[L"0"][L"alias"] = L"my\\\\alias";
+    icons[L"1"][L"path"] = L"\\\\server\\share\\b.txt";
+    icons[L"2"][L"path"] = L"D:\\";
+    icons[L"4"][L"path"] = L"C:\\after-gap.txt";
+    SelectHidden(L"h00001", folder);
+
+    RefreshQuickPanelContent();
+    ASSERT_EQ(Main().size(), 3u);
+    EXPECT_EQ(Main()[0].path, L"C:\\data\\a.txt");
+    // An alias is text the user typed: left alone.
+    EXPECT_EQ(Main()[0].alias, L"my\\\\alias");
+    EXPECT_EQ(Main()[1].path, L"\\\\server\\share\\b.txt");
+    EXPECT_EQ(Main()[2].path, L"D:\\");
+    EXPECT_EQ(Main()[0].sectionText, L"映射区");
+    EXPECT_EQ(Main()[1].sectionText, L"");
+    // The folder's file is in the physical list, under its header.
+    ASSERT_EQ(Phys().size(), 1u);
+    EXPECT_EQ(std::filesystem::path(Phys()[0].path).filename().wstring(), L"inside.txt");
+    EXPECT_EQ(Phys()[0].sectionText, L"物理区");
+    EXPECT_EQ(Phys()[0].owner, s_quickPanelDummy);
+}
+
+TEST_F(QuickPanelContentTest, ADesktopBoxShowsItsRecordsUnderItsTitle)
+{
+    auto box = AddBox(L"aaaaa");
+    const std::wstring file = temp.File(L"one.txt");
+    TempFolder::WriteBytes(file, "1");
+    s_boxIconManagers[box].AddRecordForPath(file, 0.0f, 0.0f, L"bvn!NULL", false, L"", box, L"bvn!NULL");
+    SelectComponent(L"aaaaa", false);
+    RefreshQuickPanelContent();
+    ASSERT_EQ(Main().size(), 1u);
+    EXPECT_EQ(Main()[0].owner, box);
+    EXPECT_EQ(Main()[0].sectionText, L"Box aaaaa");
+    // No selection: nothing.
+    SelectComponent(L"", false);
+    RefreshQuickPanelContent();
+    EXPECT_TRUE(Main().empty());
+}
+
+TEST_F(QuickPanelContentTest, SearchListsTheCurrentComponentFirstThenTheOthers)
+{
+    auto current = AddBox(L"aaaaa");
+    auto other = AddBox(L"bbbbb");
+    s_boxRuntimes[other].title = L"";
+    for (const wchar_t* name : {L"Report.docx", L"prep.txt", L"notes.md"}) {
+        const std::wstring file = temp.File(name);
+        TempFolder::WriteBytes(file, "1");
+        s_boxIconManagers[current].AddRecordForPath(file, 0, 0, L"bvn!NULL", false, L"", current, L"bvn!NULL");
+    }
+    const std::wstring otherFile = temp.File(L"sub\\repo.txt");
+    std::filesystem::create_directories(temp.File(L"sub"));
+    TempFolder::WriteBytes(otherFile, "1");
+    s_boxIconManagers[other].AddRecordForPath(otherFile, 0, 0, L"bvn!NULL", false, L"", other, L"bvn!NULL");
+    SelectComponent(L"aaaaa", false);
+    s_boxRuntimes[s_quickPanelWindow].searchActive = true;
+    s_boxRuntimes[s_quickPanelWindow].searchText = L"rep";
+
+    RefreshQuickPanelContent();
+    ASSERT_EQ(Main().size(), 3u);
+    EXPECT_EQ(EntrySearchName(Main()[0].path, Main()[0].alias), L"Report.docx");
+    EXPECT_EQ(Main()[0].sectionText, L"当前组件");
+    EXPECT_EQ(EntrySearchName(Main()[1].path, Main()[1].alias), L"prep.txt");
+    EXPECT_EQ(Main()[2].owner, other);
+    EXPECT_EQ(Main()[2].sectionText, L"其他组件");
+
+    s_boxRuntimes[s_quickPanelWindow].searchText = L"*.txt";
+    RefreshQuickPanelContent();
+    EXPECT_EQ(Main().size(), 2u);
+}
+
+TEST(QuickPanelSearchNames, NamesAndPatterns)
+{
+    EXPECT_EQ(EntrySearchName(L"C:\\a\\b.txt", L"bvn!NULL"), L"b.txt");
+    EXPECT_EQ(EntrySearchName(L"C:\\a\\b.txt", L"x/Alias"), L"Alias");
+    EXPECT_EQ(SearchPattern(L"rep"), L"*rep*");
+    EXPECT_EQ(SearchPattern(L"*.txt"), L"*.txt");
+    EXPECT_EQ(SearchPattern(L"a?c"), L"a?c");
+}
+
+TEST_F(QuickPanelContentTest, HiddenEntriesAreWrittenOnlyWhenTheyChange)
+{
+    const std::wstring file = temp.File(L"mapped.txt");
+    TempFolder::WriteBytes(file, "1");
+    s_quickPanelStore[L"TempIcons"][L"h00002"][L"0"][L"path"] = file;
+    SelectHidden(L"h00002", L"bvn!NULL");
+    RefreshQuickPanelContent();
+    ASSERT_EQ(Main().size(), 1u);
+    const std::wstring storeFile = temp.File(L"QuickPanelCom.kelm");
+
+    SaveHiddenBoxEntries(false); // a new selection writes once
+    ASSERT_TRUE(std::filesystem::exists(storeFile));
+    std::filesystem::remove(storeFile);
+    SaveHiddenBoxEntries(false);
+    SaveHiddenBoxEntries(false);
+    EXPECT_FALSE(std::filesystem::exists(storeFile)) << "idle paints must not rewrite the store";
+
+    SaveHiddenBoxEntries(true);
+    ASSERT_TRUE(std::filesystem::exists(storeFile));
+    KelmStorage reread;
+    reread.Load(storeFile);
+    // The file form doubles backslashes; readers take them back.
+    EXPECT_EQ(NormalizeStoredPath(reread[L"TempIcons"][L"h00002"][L"0"][L"path"].Get<std::wstring>(L"")), file);
+    EXPECT_EQ(reread[L"TempIcons"][L"h00002"][L"0"][L"alias"].Get<std::wstring>(L""), L"bvn!NULL");
+}

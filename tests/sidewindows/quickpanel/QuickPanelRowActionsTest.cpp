@@ -1,0 +1,176 @@
+#include <filesystem>
+
+#include "QuickPanelTestSupport.h"
+#include "app/UserNotice.h"
+#include "sidewindows/quickpanel/QuickPanelList.h"
+#include "sidewindows/quickpanel/QuickPanelNewComponent.h"
+#include "sidewindows/quickpanel/QuickPanelRowActions.h"
+
+using namespace TessikQuickPanel;
+
+namespace
+{
+
+std::wstring Text(KelmStorage& store, const std::wstring& root, const std::wstring& key, const std::wstring& member)
+{
+    return store[root][key][member].Get<std::wstring>(L"<none>");
+}
+
+bool HasMember(KelmStorage& store, const std::wstring& root, const std::wstring& key)
+{
+    try {
+        return store.GetRootObject(root).members.count(key) > 0;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The saved "ListOrder" keys, which must be exactly "0".."n-1".
+std::vector<std::wstring> SavedOrder(const std::wstring& file)
+{
+    KelmStorage reread;
+    reread.Load(file);
+    std::vector<std::wstring> ids;
+    for (const auto& [key, value] : reread.GetRootObject(L"ListOrder").members) {
+        EXPECT_EQ(key, std::to_wstring(ids.size()));
+        ids.push_back(std::get<std::wstring>(value));
+    }
+    return ids;
+}
+
+} // namespace
+
+TEST_F(QuickPanelTest, RenameAndRecolourReachTheStoresOfBothKinds)
+{
+    auto box = AddBox(L"aaaaa");
+    AddHidden(L"h00001", L"Ghost");
+    BuildQuickPanelList();
+
+    ApplyComponentTitle(L"aaaaa", false, L"工作");
+    EXPECT_EQ(s_boxRuntimes[box].title, L"工作");
+    ApplyComponentTitle(L"h00001", true, L"");
+    ApplyComponentColour(L"aaaaa", false, RGB(0x12, 0x34, 0x56));
+    ApplyComponentColour(L"h00001", true, RGB(0xAB, 0xCD, 0xEF));
+
+    KelmStorage desktop, panel;
+    desktop.Load(temp.File(L"DesktopContainer.kelm"));
+    panel.Load(temp.File(L"QuickPanelCom.kelm"));
+    EXPECT_EQ(Text(desktop, L"Components", L"ComID_aaaaa", L"title"), L"工作");
+    EXPECT_EQ(Text(desktop, L"Components", L"ComID_aaaaa", L"clrtag"), L"#123456");
+    // An empty title is a title.
+    EXPECT_EQ(Text(panel, L"TempList", L"h00001", L"title"), L"");
+    EXPECT_EQ(Text(panel, L"TempList", L"h00001", L"clrtag"), L"#ABCDEF");
+    // The rebuilt rows show the new values.
+    for (const auto& row : s_quickPanelRows) {
+        if (row->id == L"aaaaa")
+            EXPECT_EQ(row->colour, RGB(0x12, 0x34, 0x56));
+    }
+}
+
+TEST_F(QuickPanelTest, DeletingTheSelectedBoxRewritesTheOrderAndSelectsTheFirstRow)
+{
+    AddBox(L"aaaaa");
+    AddBox(L"bbbbb");
+    AddBox(L"ccccc");
+    s_quickPanelStore[L"ListOrder"][L"0"] = L"bbbbb";
+    s_quickPanelStore[L"ListOrder"][L"1"] = L"aaaaa";
+    s_quickPanelStore[L"ListOrder"][L"2"] = L"ccccc";
+    s_selectedComponentId = L"aaaaa";
+    BuildQuickPanelList();
+
+    EXPECT_TRUE(RemoveDesktopComponent(L"aaaaa", FolderChoice::Keep));
+    EXPECT_FALSE(HasMember(s_desktopContainerStore, L"Components", L"ComID_aaaaa"));
+    EXPECT_TRUE(HasMember(s_desktopContainerStore, L"Components", L"ComID_bbbbb"));
+    EXPECT_EQ(RowIds(), (std::vector<std::wstring>{L"bbbbb", L"ccccc"}));
+    EXPECT_EQ(SavedOrder(temp.File(L"QuickPanelCom.kelm")), (std::vector<std::wstring>{L"bbbbb", L"ccccc"}));
+    EXPECT_EQ(s_selectedComponentId, L"bbbbb");
+    KelmStorage desktop;
+    desktop.Load(temp.File(L"DesktopContainer.kelm"));
+    EXPECT_FALSE(HasMember(desktop, L"Components", L"ComID_aaaaa"));
+}
+
+TEST_F(QuickPanelTest, DeletingAHiddenBoxRemovesItsRecordsAndTreatsItsFolderAsChosen)
+{
+    const std::wstring kept = temp.File(L"temp_h00001");
+    const std::wstring gone = temp.File(L"temp_h00002");
+    std::filesystem::create_directories(std::filesystem::path(kept) / L"sub");
+    std::filesystem::create_directories(std::filesystem::path(gone) / L"sub");
+    AddHidden(L"h00001", L"One");
+    AddHidden(L"h00002", L"Two");
+    AddHidden(L"h00003", L"Three");
+    s_quickPanelStore[L"TempList"][L"h00001"][L"TargetFolder"] = kept;
+    // Stored with a trailing backslash: the folder itself goes.
+    s_quickPanelStore[L"TempList"][L"h00002"][L"TargetFolder"] = gone + L"\\";
+    // An empty folder must not become the working folder.
+    s_quickPanelStore[L"TempList"][L"h00003"][L"TargetFolder"] = L"";
+    s_quickPanelStore[L"TempIcons"][L"h00001"][L"0"] = L"x";
+    s_quickPanelStore[L"TempPhysIcons"][L"h00001"][L"0"] = L"y";
+    const std::filesystem::path workingFolder = std::filesystem::current_path();
+    BuildQuickPanelList();
+
+    EXPECT_TRUE(RemoveHiddenComponent(L"h00001", FolderChoice::Keep));
+    EXPECT_TRUE(std::filesystem::is_directory(kept));
+    EXPECT_FALSE(HasMember(s_quickPanelStore, L"TempList", L"h00001"));
+    EXPECT_FALSE(HasMember(s_quickPanelStore, L"TempIcons", L"h00001"));
+    EXPECT_FALSE(HasMember(s_quickPanelStore, L"TempPhysIcons", L"h00001"));
+
+    EXPECT_TRUE(RemoveHiddenComponent(L"h00002", FolderChoice::Remove));
+    EXPECT_FALSE(std::filesystem::exists(gone));
+
+    EXPECT_TRUE(RemoveHiddenComponent(L"h00003", FolderChoice::Remove));
+    EXPECT_TRUE(std::filesystem::is_directory(workingFolder));
+    EXPECT_TRUE(s_hiddenBoxes.empty());
+    EXPECT_TRUE(s_quickPanelRows.empty());
+    EXPECT_TRUE(SavedOrder(temp.File(L"QuickPanelCom.kelm")).empty());
+}
+
+TEST_F(QuickPanelTest, AFailedSaveIsToldToTheUser)
+{
+    AddBox(L"aaaaa");
+    BuildQuickPanelList();
+    // A store whose folder does not exist cannot be written.
+    s_desktopContainerStore.Load(temp.File(L"missing\\DesktopContainer.kelm"));
+    s_desktopContainerStore[L"Components"][L"ComID_aaaaa"][L"clrtag"] = L"#F2F2F2";
+    ApplyComponentTitle(L"aaaaa", false, L"新");
+    EXPECT_TRUE(WasUserNotified(L"quick-panel-save"));
+}
+
+TEST(QuickPanelRowTitle, NarrowRowsCutTheTitle)
+{
+    EXPECT_EQ(RowTitleText(L"abcdefghijklmnop", 180), L"abcdefghijklmnop");
+    EXPECT_EQ(RowTitleText(L"abcdefghijklmnop", 120), L"abcd...");
+    EXPECT_EQ(RowTitleText(L"abcd", 120), L"abcd");
+    // Never fewer than one character.
+    EXPECT_EQ(RowTitleText(L"abcdef", 40), L"a...");
+}
+
+TEST(QuickPanelHiddenBoxFolder, FolderBesideTheContainerFolder)
+{
+    EXPECT_EQ(HiddenBoxFolder(L"C:\\\\data\\\\boxes", L"ab12cd"), L"C:\\data\\boxes\\temp_ab12cd");
+    EXPECT_EQ(HiddenBoxFolder(L"D:\\", L"ab12cd"), L"D:\\temp_ab12cd");
+    EXPECT_EQ(HiddenBoxFolder(L"\\\\server\\share", L"ab12cd"), L"\\\\server\\share\\temp_ab12cd");
+    // No container folder: the root of the current drive.
+    EXPECT_EQ(HiddenBoxFolder(L"", L"ab12cd"), L"\\temp_ab12cd");
+}
+
+TEST_F(QuickPanelTest, ANewHiddenBoxIsStoredListedAndSelected)
+{
+    AddBox(L"aaaaa");
+    s_appStore[L"TessikRef"][L"containerDir"] = temp.File(L"boxes");
+    CreateHiddenBox(nullptr);
+    ASSERT_EQ(s_hiddenBoxes.size(), 1u);
+    const HiddenBoxRecord& record = s_hiddenBoxes[0];
+    EXPECT_EQ(record.id.size(), 6u);
+    EXPECT_EQ(record.TargetFolder, temp.File(L"boxes") + L"\\temp_" + record.id);
+    EXPECT_TRUE(std::filesystem::is_directory(record.TargetFolder));
+    EXPECT_EQ(s_selectedComponentId, record.id);
+    EXPECT_TRUE(s_selectedIsHidden);
+    EXPECT_EQ(s_quickPanelRows.size(), 2u);
+
+    KelmStorage reread;
+    reread.Load(temp.File(L"QuickPanelCom.kelm"));
+    EXPECT_EQ(reread[L"TempList"][record.id][L"title"].Get<std::wstring>(L""), L"隐身收纳盒");
+    EXPECT_EQ(reread[L"TempList"][record.id][L"clrtag"].Get<std::wstring>(L""), L"#F2F2F2");
+    EXPECT_FALSE(reread[L"TempList"][record.id][L"UseTargetFolder"].Get<bool>(true));
+    s_appStore[L"TessikRef"][L"containerDir"] = L"";
+}
