@@ -62,8 +62,9 @@ TEST_F(QuickPanelTest, RenameAndRecolourReachTheStoresOfBothKinds)
     EXPECT_EQ(Text(panel, L"TempList", L"h00001", L"clrtag"), L"#ABCDEF");
     // The rebuilt rows show the new values.
     for (const auto& row : s_quickPanelRows) {
-        if (row->id == L"aaaaa")
+        if (row->id == L"aaaaa") {
             EXPECT_EQ(row->colour, RGB(0x12, 0x34, 0x56));
+        }
     }
 }
 
