@@ -25,24 +25,9 @@ namespace fs = std::filesystem;
 namespace
 {
 
-class BoxDeleteTest : public ::testing::Test
+class BoxDeleteTest : public FolderAndMappingBoxesTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        DpiScale = 1.0;
-        store = new TempFolder();
-        const std::vector<BoxWindowPtr> boxes = CreateTestBoxes(*store, {true, false});
-        folderBox = boxes.at(0);
-        mappingBox = boxes.at(1);
-    }
-    static void TearDownTestSuite()
-    {
-        for (const auto& box : {folderBox, mappingBox})
-            RetireBoxWindow(box);
-        s_copyProgress.targetWindow.reset();
-    }
-
     void SetUp() override
     {
         ASSERT_TRUE(folderBox && mappingBox);
@@ -82,8 +67,6 @@ protected:
         PumpMessages(50);
     }
 
-    static inline TempFolder* store = nullptr;
-    static inline BoxWindowPtr folderBox, mappingBox;
     TempFolder temp;
     int answer = 0;
     int asked = 0;

@@ -50,24 +50,9 @@ void PutText(const std::wstring& text)
     PutOnClipboard(CF_UNICODETEXT, data);
 }
 
-class BoxPasteTest : public ::testing::Test
+class BoxPasteTest : public FolderAndMappingBoxesTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        DpiScale = 1.0;
-        store = new TempFolder();
-        const std::vector<BoxWindowPtr> boxes = CreateTestBoxes(*store, {true, false});
-        folderBox = boxes.at(0);
-        mappingBox = boxes.at(1);
-    }
-    static void TearDownTestSuite()
-    {
-        for (const auto& box : {folderBox, mappingBox})
-            RetireBoxWindow(box);
-        s_copyProgress.targetWindow.reset();
-    }
-
     void SetUp() override
     {
         ASSERT_TRUE(folderBox && mappingBox);
@@ -100,8 +85,6 @@ protected:
         PumpMessages(50);
     }
 
-    static inline TempFolder* store = nullptr;
-    static inline BoxWindowPtr folderBox, mappingBox;
     TempFolder temp;
     int answer = 0;
     int answers = 0;

@@ -1,6 +1,7 @@
 // Shared by the tests that make real box windows.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -12,7 +13,9 @@
 #include "box/BoxServices.h"
 
 #include "box/BoxRuntime.h"
+#include "box/fileops/FileJobProgress.h"
 #include "box/icons/KelmIconManager.h"
+#include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
 
 // Takes a box out of the registry and stops its timers. The window itself
@@ -61,3 +64,27 @@ inline std::vector<std::wstring> RecordPaths(const BoxWindowPtr& box)
         paths.push_back(record.path);
     return paths;
 }
+
+// A suite with one folder box and one mapping box in a store of its own,
+// made once for the suite and retired after it.
+class FolderAndMappingBoxesTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        DpiScale = 1.0;
+        store = new TempFolder();
+        const std::vector<BoxWindowPtr> boxes = CreateTestBoxes(*store, {true, false});
+        folderBox = boxes.at(0);
+        mappingBox = boxes.at(1);
+    }
+    static void TearDownTestSuite()
+    {
+        for (const auto& box : {folderBox, mappingBox})
+            RetireBoxWindow(box);
+        s_copyProgress.targetWindow.reset();
+    }
+
+    static inline TempFolder* store = nullptr;
+    static inline BoxWindowPtr folderBox, mappingBox;
+};

@@ -15,22 +15,9 @@ namespace fs = std::filesystem;
 namespace
 {
 
-class IconContextMenuTest : public ::testing::Test
+class IconContextMenuTest : public FolderAndMappingBoxesTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        DpiScale = 1.0;
-        store = new TempFolder();
-        const std::vector<BoxWindowPtr> boxes = CreateTestBoxes(*store, {true, false});
-        folderBox = boxes.at(0);
-        mappingBox = boxes.at(1);
-    }
-    static void TearDownTestSuite()
-    {
-        RetireBoxWindow(folderBox);
-        RetireBoxWindow(mappingBox);
-    }
     void SetUp() override
     {
         ASSERT_TRUE(folderBox && mappingBox);
@@ -68,8 +55,6 @@ protected:
         return texts;
     }
 
-    static inline TempFolder* store = nullptr;
-    static inline BoxWindowPtr folderBox, mappingBox;
 };
 
 } // namespace
