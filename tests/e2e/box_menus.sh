@@ -29,8 +29,7 @@ menu_rect() {
 # Right-clicks the empty background and waits for the menu.
 open_background_menu() {
   xdotool mousemove $((bx + 300)) $((by + 400)) click 3
-  probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no background menu"
-  sleep 0.5
+  wait_still "$MENU_CLASS" "$MENU_TITLE"
 }
 wait_file() {
   local i
@@ -86,7 +85,7 @@ probe gone "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
 
 # The title tag opens the colour menu.
 xdotool mousemove $((bx + 40)) $((by + 20)) click 1
-sleep 1.5
+wait_still "Kelm.concept.ColorMenuPattle.Class" "Kelm.Test.concept.ColorMenu"
 import -window root "$WORK/title_menu.png" 2>/dev/null || true
 # The first swatch (top left of the palette) recolours the box.
 xdotool mousemove $((bx + 45)) $((by + 89)) click 1
@@ -96,7 +95,7 @@ sleep 0.5
 
 # "标题" of the title menu renames the box through the input box.
 xdotool mousemove $((bx + 40)) $((by + 20)) click 1
-sleep 1.5
+wait_still "Kelm.concept.ColorMenuPattle.Class" "Kelm.Test.concept.ColorMenu"
 xdotool mousemove $((bx + 44)) $((by + 235)) click 1
 probe wait "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" visible 10000 >/dev/null || fail "no input box"
 menu_rect "Kelm.concept.Edit.Class"
