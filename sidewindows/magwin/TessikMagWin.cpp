@@ -4,5 +4,6 @@ namespace TessikMagWin
 {
 
 void SwitchMagWin(bool) {}
+void RefreshContent() {}
 
 } // namespace TessikMagWin

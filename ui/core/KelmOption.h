@@ -22,7 +22,7 @@ public:
     std::wstring text; // may hold icon markup
     std::wstring secondText;
     std::function<void()> onClick;
-    std::function<void()> secondCallback; // the showing popup's (toggle entries)
+    std::function<void(int)> secondCallback; // toggle entries: gets the new state
     std::function<void()> thirdCallback;
     std::vector<KelmOption> sideList; // shown side by side within the row
     std::vector<KelmOption> children; // the submenu

@@ -1,0 +1,4 @@
+#include "mainwindow/BoxOverview.h"
+
+// Placeholder until the overview window is built.
+void OpenBoxOverview() {}
