@@ -9,6 +9,7 @@
 //   WindowProbe post-one <class> <title> <message> <wParam> <lParam>  (first match only)
 //   WindowProbe close-title <part of a title>
 //   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
+//   WindowProbe settled <class> <title> <timeout ms>   (visible, opaque, still, idle)
 //   WindowProbe list   (class, title, visible, process, rectangle, handle)
 //
 // A class ending in "*" matches every class that begins with the rest
@@ -17,6 +18,7 @@
 // Exit code 0 on success, 1 when the condition was not met, 2 on bad use.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <utility>
@@ -106,6 +108,43 @@ int Gone(const std::wstring& className, const std::wstring& title, DWORD timeout
     return 1;
 }
 
+// A window is at rest when it is visible, fully opaque (a fading layered
+// window reports its alpha), its rectangle has not changed over three looks
+// 50 ms apart and its thread has handled everything queued before the look
+// (a sent WM_NULL returns). Prints the window's line.
+int Settled(const std::wstring& className, const std::wstring& title, DWORD timeout)
+{
+    const ULONGLONG end = GetTickCount64() + timeout;
+    RECT last{};
+    int same = 0;
+    do {
+        const auto matches = Matching(className, title);
+        auto it = std::find_if(matches.begin(), matches.end(), [](const Found& f) { return f.visible; });
+        if (it == matches.end()) {
+            same = 0;
+        } else {
+            BYTE alpha = 255;
+            DWORD flags = 0;
+            const bool fading = (GetWindowLongW(it->window, GWL_EXSTYLE) & WS_EX_LAYERED) &&
+                                GetLayeredWindowAttributes(it->window, nullptr, &alpha, &flags) &&
+                                (flags & LWA_ALPHA) && alpha != 255;
+            DWORD_PTR result = 0;
+            const bool idle = SendMessageTimeoutW(it->window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result) != 0;
+            RECT rect{};
+            GetWindowRect(it->window, &rect);
+            if (fading || !idle || !EqualRect(&rect, &last)) {
+                same = 0;
+                last = rect;
+            } else if (++same >= 2) {
+                Print(*it);
+                return 0;
+            }
+        }
+        Sleep(50);
+    } while (GetTickCount64() < end);
+    return 1;
+}
+
 // Move, press and release at a client point of the first match, each sent
 // (so handled when this returns), then one synchronous repaint: the
 // window's controls are those of the page the click led to.
@@ -162,6 +201,8 @@ int wmain(int argc, wchar_t** argv)
         std::wprintf(L"%d\n", closed);
         return closed > 0 ? 0 : 1;
     }
+    if (command == L"settled" && argc == 5)
+        return Settled(argv[2], argv[3], static_cast<DWORD>(_wtoi(argv[4])));
     if (command == L"click" && argc == 6)
         return Click(argv[2], argv[3], _wtoi(argv[4]), _wtoi(argv[5]));
     if (command == L"list") {

@@ -16,7 +16,7 @@ start_tessik
 pid=$LAST_PID
 wait_main_window any
 wait_box_rect
-sleep 1
+wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 
 SUB_CLASS="Kelm.Menu.Class.1*"
 # The screen rectangle of the first window of a class prefix, in mx my mw mh.
@@ -45,8 +45,7 @@ wait_file() {
 open_background_menu
 menu_rect "Kelm.Menu.Class.0"
 xdotool mousemove $((mx + 60)) $((my + 30))
-probe wait "$SUB_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no 新建 submenu"
-sleep 0.5
+wait_still "$SUB_CLASS" "$MENU_TITLE"
 import -window root "$WORK/background_menu.png" 2>/dev/null || true
 menu_rect "Kelm.Menu.Class.1"
 xdotool mousemove $((mx + 60)) $((my + 70)) click 1
@@ -76,8 +75,7 @@ probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no more
 menu_rect "Kelm.Menu.Class.0"
 # "设置" (row 2) opens its submenu on hover.
 xdotool mousemove $((mx + 60)) $((my + 110))
-probe wait "$SUB_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no 设置 submenu"
-sleep 0.5
+wait_still "$SUB_CLASS" "$MENU_TITLE"
 import -window root "$WORK/more_menu.png" 2>/dev/null || true
 xdotool key Escape
 xdotool mousemove 1500 50 click 1
@@ -91,15 +89,15 @@ import -window root "$WORK/title_menu.png" 2>/dev/null || true
 xdotool mousemove $((bx + 45)) $((by + 89)) click 1
 wait_file '! grep -q "#B0E0B0" "$DATA/DesktopContainer.kelm"' || fail "the swatch left the colour tag unchanged"
 grep -Eq 'clrtag : "#[0-9A-F]{6}"' "$DATA/DesktopContainer.kelm" || fail "no colour tag stored"
-sleep 0.5
+probe gone "Kelm.concept.ColorMenuPattle.Class" "Kelm.Test.concept.ColorMenu" 10000 >/dev/null ||
+  fail "the colour menu stayed after a choice"
 
 # "标题" of the title menu renames the box through the input box.
 xdotool mousemove $((bx + 40)) $((by + 20)) click 1
 wait_still "Kelm.concept.ColorMenuPattle.Class" "Kelm.Test.concept.ColorMenu"
 xdotool mousemove $((bx + 44)) $((by + 235)) click 1
-probe wait "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" visible 10000 >/dev/null || fail "no input box"
+wait_still "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit"
 menu_rect "Kelm.concept.Edit.Class"
-sleep 0.5
 xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace
 xdotool type Renamed
 sleep 0.3

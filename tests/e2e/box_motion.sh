@@ -56,7 +56,7 @@ wait_box_rect() {
 wait_box_rect "100,100,300,300"
 wait_box_rect "100,420,300,200"
 wait_box_rect "700,100,300,40"
-sleep 1
+wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 
 # Drag the first box by its title band 60 right and 40 down.
 xdotool mousemove 250 120 mousedown 1
@@ -77,11 +77,11 @@ grep -A4 'ComID_a1111' "$DATA/DesktopContainer.kelm" | grep -q 'x : 160' \
 # Rest the pointer on the folded box: it unfolds; leave: it folds again.
 xdotool mousemove 850 115
 wait_box_rect "700,100,300,400"
-sleep 0.5
+wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 import -window root "$WORK/unfolded.png" 2>/dev/null || true
 xdotool mousemove 1400 900
 wait_box_rect "700,100,300,40"
-sleep 0.5
+wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 import -window root "$WORK/folded.png" 2>/dev/null || true
 
 quit_from_tray

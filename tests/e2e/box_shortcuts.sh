@@ -22,7 +22,10 @@ wait_main_window any
 wait_box_rect
 
 # Gives the box the keyboard: a click on its empty lower part.
-focus_box() { xdotool mousemove $((bx + bw / 2)) $((by + bh - 60)) click 1; sleep 0.3; }
+focus_box() {
+  xdotool mousemove $((bx + bw / 2)) $((by + bh - 60)) click 1
+  wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
+}
 # Holds the keys over the repaint their press causes, then lets go.
 press() {
   local key
@@ -62,13 +65,13 @@ done
 [ -f "$pasted" ] || fail "Ctrl+V wrote no text file: $(ls "$BOX_FOLDER")"
 [ "$(head -c 3 "$pasted" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "the text file has no UTF-8 byte order mark"
 [ "$(tail -c +4 "$pasted")" = "pasted by key" ] || fail "the text file holds: $(cat "$pasted")"
-sleep 1
+wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 import -window root "$WORK/after_paste.png" 2>/dev/null || true
 
 focus_box
 press l
 probe wait "Kelm.concept.ColorPattle.Class" "Kelm.Test.concept.Color" visible 5000 >/dev/null || fail "L opened no colour palette: $(probe list)"
-sleep 0.5
+wait_still "Kelm.concept.ColorPattle.Class" "Kelm.Test.concept.Color"
 import -window root "$WORK/palette.png" 2>/dev/null || true
 # A click elsewhere dismisses it without a choice.
 xdotool mousemove 5 5 click 1

@@ -80,7 +80,7 @@ done
 grep -q 'clrtag : "not a colour"' "$DATA/DesktopContainer.kelm" || fail "the unreadable colour tag was not kept"
 
 # Let the first paints land, then keep a picture for a look by eye.
-sleep 1.5
+wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
 import -window root "$WORK/boxes.png" 2>/dev/null || true
 
 # The target box follows its folder: every entry has a stored record.
@@ -104,13 +104,11 @@ click_tip() {
   probe gone "$TIP_CLASS" "$TIP_TITLE" 10000 >/dev/null || fail "the tip stayed open"
 }
 probe post-one "${BOX_PREFIX}*" "Tessik.Com.Container" $WM_CLOSE 0 0 >/dev/null || fail "no box to close"
-probe wait "$TIP_CLASS" "$TIP_TITLE" visible 10000 >/dev/null || fail "closing a box asked nothing"
-sleep 0.5
+wait_still "$TIP_CLASS" "$TIP_TITLE"
 click_tip cancel
 [ "$(visible_boxes)" = 3 ] || fail "cancel hid a box"
 probe post-one "${BOX_PREFIX}*" "Tessik.Com.Container" $WM_CLOSE 0 0 >/dev/null || fail "no box to close"
-probe wait "$TIP_CLASS" "$TIP_TITLE" visible 10000 >/dev/null || fail "closing a box asked nothing"
-sleep 0.5
+wait_still "$TIP_CLASS" "$TIP_TITLE"
 click_tip ok
 for _ in $(seq 50); do [ "$(visible_boxes)" = 2 ] && break; sleep 0.1; done
 [ "$(visible_boxes)" = 2 ] || fail "OK did not hide the box"

@@ -34,7 +34,7 @@ wait_box_rect
 # The middle of the box: inside its client area, below the title.
 drop_x=$((bx + bw / 2))
 drop_y=$((by + bh / 2))
-sleep 1
+wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
 
 paths=()
 for name in "${names[@]}"; do
@@ -87,7 +87,7 @@ records=$(printf '%s\n' "$store" | grep -cE '^[[:space:]]*path : ')
 [ "$records" = "${#names[@]}" ] || fail "$records icon records for ${#names[@]} files"
 
 # Let the icons' paint land, then keep a picture for a look by eye.
-sleep 1.5
+wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
 import -window root "$WORK/drop_after.png" 2>/dev/null || true
 
 quit_from_tray

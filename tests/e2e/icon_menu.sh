@@ -15,7 +15,12 @@ start_tessik
 pid=$LAST_PID
 wait_main_window any
 wait_box_rect
-sleep 2
+# The icons are placed once the box has synced its folder into the store.
+for _ in $(seq 100); do
+  grep -q 'b.txt' "$DATA/DesktopContainer.kelm" 2>/dev/null && break
+  sleep 0.1
+done
+wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 
 menu_rect() {
   local rect
@@ -26,16 +31,14 @@ menu_rect() {
 
 # The first icon sits at the top left of the content, below the title band.
 xdotool mousemove $((bx + 60)) $((by + 90)) click 3
-probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no icon menu"
-sleep 0.8
+wait_still "$MENU_CLASS" "$MENU_TITLE"
 import -window root "$WORK/icon_menu.png" 2>/dev/null || true
 menu_rect "Kelm.Menu.Class.0"
 # Rows 40 DIPs apart, 10 above the first: 复制纯文本, 别名, 文件|剪切, 打开方式,
 # 打印, 重命名.
 xdotool mousemove $((mx + 60)) $((my + 30 + 5 * 40)) click 1
-probe wait "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" visible 10000 >/dev/null || fail "no input box"
+wait_still "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit"
 menu_rect "Kelm.concept.Edit.Class"
-sleep 0.5
 # "取消" sits left of "确定": the box closes and nothing is renamed.
 xdotool mousemove $((mx + mw - 154)) $((my + mh - 40)) click 1
 probe gone "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" 10000 >/dev/null || fail "the input box stayed"

@@ -198,25 +198,10 @@ seed_box_store() {
   printf 'Components{\n%s\n}\nTessikRef{\n    test : 0\n}\n' "$(join_members "$@")" | crlf > "$DATA/DesktopContainer.kelm"
 }
 
-# Waits (bounded) until a window of the class and title is shown and its
-# rectangle has stayed the same for three looks in a row: the drop-in and
-# zoom-in effects have ended and a click lands where the test aims.
+# Waits (bounded) until a window of the class and title is shown, opaque,
+# idle and its rectangle has stayed the same for three looks in a row: the
+# drop-in, fade-in and zoom-in effects have ended and a click lands where
+# the test aims. A class ending in "*" stands for every class with that start.
 wait_still() {
-  probe wait "$1" "$2" visible 10000 >/dev/null || fail "no window $1"
-  local last="" now same=0 i
-  for i in $(seq 100); do
-    # A class ending in "*" stands for every class that begins with the rest.
-    now=$(probe list | awk -F'\t' -v c="$1" -v t="$2" '
-      { stem = c; prefix = sub(/\*$/, "", stem) }
-      (prefix ? index($1, stem) == 1 : $1 == c) && $2 == t {print $5; exit}')
-    if [ -n "$now" ] && [ "$now" = "$last" ]; then
-      same=$((same + 1))
-      [ "$same" -ge 2 ] && return 0
-    else
-      same=0
-    fi
-    last="$now"
-    sleep 0.05
-  done
-  fail "window $1 did not come to rest"
+  probe settled "$1" "$2" 15000 >/dev/null || fail "window $1 did not come to rest"
 }

@@ -50,7 +50,7 @@ else
   first=$(probe wait "$PANEL_CLASS" "$PANEL_TITLE" visible 10000) || fail "quick panel did not open"
 fi
 probe wait "$DUMMY_CLASS" "Dummy" hidden 5000 >/dev/null || fail "dummy window missing or visible"
-sleep 1
+wait_still "$PANEL_CLASS" "$PANEL_TITLE"
 import -window root "$WORK/quick_panel_open.png" 2>/dev/null || true
 
 if [ "$by_keys" = 1 ]; then

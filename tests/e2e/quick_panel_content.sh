@@ -53,8 +53,7 @@ import -window root "$WORK/quick_panel_hidden_box.png" 2>/dev/null || true
 
 # A right click on the hidden box's row opens its menu.
 xdotool mousemove $((px + 100)) $((py + 80)) click 3
-probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no row menu"
-sleep 0.5
+wait_still "$MENU_CLASS" "$MENU_TITLE"
 import -window root "$WORK/quick_panel_row_menu.png" 2>/dev/null || true
 xdotool key Escape
 probe gone "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
