@@ -8,7 +8,6 @@
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropPlan.h"
-#include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/SameNameQuestion.h"
@@ -108,40 +107,31 @@ void CopyFilesWorker(CopyJob job)
     const TransferOptions options = WorkerTransferOptions(target);
     std::weak_ptr<KelmWindow> weak = job.box;
     int moved = 0, copied = 0;
-    try {
-        for (const CopyJobItem& item : job.items) {
-            if (FileJobCancelled())
-                break;
-            s_copyProgress.SetCurrentName(item.source);
-            s_copyProgress.fraction = 0.0f;
-            PostRepaint(target, true);
-            TransferReport report;
-            const TransferResult result = item.move
-                                              ? MoveItem(item.source, item.destination, item.replace, options, &report)
-                                              : CopyItem(item.source, item.destination, options, &report);
-            if (result == TransferResult::Done || result == TransferResult::Incomplete) {
-                // What stayed at the source makes the item a copy: undo must
-                // not move it back over what is still there.
-                CopyJobItem finished = item;
-                finished.move = item.move && result == TransferResult::Done;
-                ++(finished.move ? moved : copied);
-                if (job.box)
-                    job.box->animationManager.PostCallback([weak, finished] { FinishDroppedCopy(weak, finished); });
-            } else if (result == TransferResult::Failed) {
-                Logger::GetInstance().Log(
-                    L"DesktopContainer", L"ERROR",
-                    std::wstring(item.move ? L"Failed to move dropped item: " : L"Failed to copy dropped item: ") +
-                        item.source);
-            }
-            if (job.box && !report.leftBehind.empty()) {
-                const bool taken = result == TransferResult::Incomplete;
-                job.box->animationManager.PostCallback(
-                    [item, taken, left = std::move(report.leftBehind)] { ReportLeftBehind(item, taken, left); });
-            }
+    ForEachJobItem(job, target, L"drop", [&](const CopyJobItem& item) {
+        TransferReport report;
+        const TransferResult result = item.move
+                                          ? MoveItem(item.source, item.destination, item.replace, options, &report)
+                                          : CopyItem(item.source, item.destination, options, &report);
+        if (result == TransferResult::Done || result == TransferResult::Incomplete) {
+            // What stayed at the source makes the item a copy: undo must
+            // not move it back over what is still there.
+            CopyJobItem finished = item;
+            finished.move = item.move && result == TransferResult::Done;
+            ++(finished.move ? moved : copied);
+            if (job.box)
+                job.box->animationManager.PostCallback([weak, finished] { FinishDroppedCopy(weak, finished); });
+        } else if (result == TransferResult::Failed) {
+            Logger::GetInstance().Log(
+                L"DesktopContainer", L"ERROR",
+                std::wstring(item.move ? L"Failed to move dropped item: " : L"Failed to copy dropped item: ") +
+                    item.source);
         }
-    } catch (...) {
-        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"A drop job stopped on an unexpected error.");
-    }
+        if (job.box && !report.leftBehind.empty()) {
+            const bool taken = result == TransferResult::Incomplete;
+            job.box->animationManager.PostCallback(
+                [item, taken, left = std::move(report.leftBehind)] { ReportLeftBehind(item, taken, left); });
+        }
+    });
     // The source hears MOVE (as the logical effect only) when something
     // really left it, COPY when only copies were made.
     const DWORD effect = moved > 0 ? DROPEFFECT_MOVE : copied > 0 ? DROPEFFECT_COPY : DROPEFFECT_NONE;

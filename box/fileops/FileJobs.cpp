@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "app/Logger.h"
+#include "box/fileops/CopyJob.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileWorkerTracker.h"
 #include "box/icons/IconPersistence.h"
@@ -153,4 +154,22 @@ TransferOptions WorkerTransferOptions(RepaintTarget& target)
         PostRepaint(target, false);
     };
     return options;
+}
+
+void ForEachJobItem(const CopyJob& job, const RepaintTarget& target, const wchar_t* jobName,
+                    const std::function<void(const CopyJobItem&)>& step)
+{
+    try {
+        for (const CopyJobItem& item : job.items) {
+            if (FileJobCancelled())
+                break;
+            s_copyProgress.SetCurrentName(item.source);
+            s_copyProgress.fraction = 0.0f;
+            PostRepaint(target, true);
+            step(item);
+        }
+    } catch (...) {
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
+                                  std::wstring(L"A ") + jobName + L" job stopped on an unexpected error.");
+    }
 }

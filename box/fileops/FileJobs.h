@@ -11,6 +11,8 @@
 #include "box/fileops/FileTransfer.h"
 
 class KelmWindow;
+struct CopyJob;
+struct CopyJobItem;
 
 // What a worker's copies report their progress to: the job's window,
 // reached only through its animation manager.
@@ -44,3 +46,10 @@ TransferOptions WorkerTransferOptions(RepaintTarget& target);
 
 // Whether the running job should stop (its cancel flag or the program's).
 bool FileJobCancelled();
+
+// Worker thread: runs step for each item of the job until a cancel, with
+// the item's name on the progress card and a repaint before it. An
+// unexpected error ends the loop and is logged with the job's name ("drop",
+// "paste"); it never leaves the worker.
+void ForEachJobItem(const CopyJob& job, const RepaintTarget& target, const wchar_t* jobName,
+                    const std::function<void(const CopyJobItem&)>& step);

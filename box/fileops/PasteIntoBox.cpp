@@ -18,7 +18,6 @@
 #include "box/fileops/CopyJob.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/DropPlan.h"
-#include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/UndoList.h"
@@ -253,31 +252,22 @@ void PasteCopyWorker(CopyJob job, bool menu)
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
     const TransferOptions options = WorkerTransferOptions(target);
     std::weak_ptr<KelmWindow> weak = job.box;
-    try {
-        for (const CopyJobItem& item : job.items) {
-            if (FileJobCancelled())
-                break;
-            s_copyProgress.SetCurrentName(item.source);
-            s_copyProgress.fraction = 0.0f;
-            PostRepaint(target, true);
-            TransferReport report;
-            const TransferResult result = PasteOne(item, options, &report);
-            if (result == TransferResult::Done || result == TransferResult::Incomplete) {
-                if (job.box)
-                    job.box->animationManager.PostCallback([weak, item, menu] { FinishPastedItem(weak, item, menu); });
-            } else {
-                if (result == TransferResult::Failed)
-                    Log(L"ERROR", L"Failed to paste file async: " + item.destination);
-                // Nothing was replaced: the kept copy is not needed.
-                if (!item.keptCopy.empty()) {
-                    std::error_code ec;
-                    fs::remove_all(fs::path(item.keptCopy), ec);
-                }
+    ForEachJobItem(job, target, L"paste", [&](const CopyJobItem& item) {
+        TransferReport report;
+        const TransferResult result = PasteOne(item, options, &report);
+        if (result == TransferResult::Done || result == TransferResult::Incomplete) {
+            if (job.box)
+                job.box->animationManager.PostCallback([weak, item, menu] { FinishPastedItem(weak, item, menu); });
+        } else {
+            if (result == TransferResult::Failed)
+                Log(L"ERROR", L"Failed to paste file async: " + item.destination);
+            // Nothing was replaced: the kept copy is not needed.
+            if (!item.keptCopy.empty()) {
+                std::error_code ec;
+                fs::remove_all(fs::path(item.keptCopy), ec);
             }
         }
-    } catch (...) {
-        Log(L"ERROR", L"A paste job stopped on an unexpected error.");
-    }
+    });
     EndFileJobWorker(target);
 }
 

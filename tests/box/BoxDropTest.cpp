@@ -121,56 +121,9 @@ private:
     ULONG refs_ = 1;
 };
 
-class BoxDropTest : public ::testing::Test
+class BoxDropTest : public FileJobBoxesTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        DpiScale = 1.0;
-        store = new TempFolder();
-        TempFolder::WriteBytes(store->File(L"DesktopContainer.kelm"), "");
-        s_desktopContainerStore.Load(store->File(L"DesktopContainer.kelm"));
-        fs::create_directories(store->File(L"root"));
-        CreateCom(L"NULL", store->File(L"root"), false, 1);
-        CreateCom(L"NULL", L"NULL", false, 1);
-        for (auto& [box, runtime] : s_boxRuntimes)
-            (runtime.UseTargetFolder ? folderBox : mappingBox) = box;
-    }
-
-    // The windows stay until the process ends (destroying one costs Wine
-    // about two seconds); the other suites must not see them as boxes.
-    static void TearDownTestSuite()
-    {
-        for (const auto& box : {folderBox, mappingBox})
-            RetireBoxWindow(box);
-        s_copyProgress.targetWindow.reset();
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(folderBox && mappingBox);
-        fs::create_directories(temp.File(L"in"));
-        for (const auto& box : {folderBox, mappingBox}) {
-            s_boxIconManagers.at(box).RemoveAllRecords();
-            s_boxRuntimes.at(box).undoList.clear();
-            s_boxRuntimes.at(box).IsLocked = false;
-        }
-        for (auto& entry : fs::directory_iterator(Folder()))
-            fs::remove_all(entry.path());
-        answers = 0;
-        s_sameNameQuestion = [this](HWND) {
-            ++answers;
-            return answer;
-        };
-    }
-    void TearDown() override
-    {
-        s_sameNameQuestion = [](HWND) { return 0; };
-    }
-
-    static std::wstring Folder() { return s_boxRuntimes.at(folderBox).TargetFolder; }
-    std::wstring In(const std::wstring& name) { return temp.File(L"in\\" + name); }
-
     // Drops the paths on the box as the shell would and returns the effect
     // answered at the drop.
     DWORD Drop(const BoxWindowPtr& box, const std::vector<std::wstring>& paths, DWORD allowed, DWORD keys = 0)
@@ -202,12 +155,6 @@ protected:
             PumpMessages(20);
         PumpMessages(50);
     }
-
-    static inline TempFolder* store = nullptr;
-    static inline BoxWindowPtr folderBox, mappingBox;
-    TempFolder temp;
-    int answer = 0;
-    int answers = 0;
 };
 
 } // namespace

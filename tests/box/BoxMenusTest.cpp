@@ -33,37 +33,9 @@ using namespace TessikDesktopContainer;
 namespace
 {
 
-class BoxMenusTest : public ::testing::Test
+class BoxMenusTest : public OwnBoxStoreTest
 {
 protected:
-    void SetUp() override
-    {
-        savedScale = DpiScale;
-        savedStartingUp = s_startingUp;
-        DpiScale = 1.0;
-        s_startingUp = false;
-        savedContainerDir = s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"");
-        s_appStore[L"TessikRef"][L"containerDir"] = temp.Path().wstring();
-        storePath = temp.File(L"DesktopContainer.kelm");
-        TempFolder::WriteBytes(storePath, "");
-        s_desktopContainerStore.Load(storePath);
-    }
-    void TearDown() override
-    {
-        std::vector<BoxWindowPtr> boxes;
-        for (auto& [box, runtime] : s_boxRuntimes)
-            boxes.push_back(box);
-        for (const BoxWindowPtr& box : boxes) {
-            if (box)
-                ShowWindow(box->GetHwnd(), SW_HIDE);
-            RetireBoxWindow(box);
-        }
-        s_boxRuntimes.clear();
-        s_appStore[L"TessikRef"][L"containerDir"] = savedContainerDir;
-        DpiScale = savedScale;
-        s_startingUp = savedStartingUp;
-    }
-
     KelmStorageProxy Stored(const std::wstring& id) { return s_desktopContainerStore[L"Components"][L"ComID_" + id]; }
 
     BoxWindowPtr MakeBox(const std::wstring& id, int x, const std::wstring& clrtag, const std::wstring& folder = L"")
@@ -135,11 +107,6 @@ protected:
         return names;
     }
 
-    TempFolder temp;
-    std::wstring savedContainerDir;
-    std::wstring storePath;
-    double savedScale = 1.0;
-    bool savedStartingUp = true;
 };
 
 TEST_F(BoxMenusTest, RenameAndRecolourAreStored)

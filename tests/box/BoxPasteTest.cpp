@@ -50,33 +50,9 @@ void PutText(const std::wstring& text)
     PutOnClipboard(CF_UNICODETEXT, data);
 }
 
-class BoxPasteTest : public FolderAndMappingBoxesTest
+class BoxPasteTest : public FileJobBoxesTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(folderBox && mappingBox);
-        fs::create_directories(temp.File(L"in"));
-        for (const auto& box : {folderBox, mappingBox}) {
-            s_boxIconManagers.at(box).RemoveAllRecords();
-            s_boxRuntimes.at(box).undoList.clear();
-        }
-        for (auto& entry : fs::directory_iterator(Folder()))
-            fs::remove_all(entry.path());
-        answers = 0;
-        s_sameNameQuestion = [this](HWND) {
-            ++answers;
-            return answer;
-        };
-    }
-    void TearDown() override
-    {
-        s_sameNameQuestion = [](HWND) { return 0; };
-    }
-
-    static std::wstring Folder() { return s_boxRuntimes.at(folderBox).TargetFolder; }
-    std::wstring In(const std::wstring& name) { return temp.File(L"in\\" + name); }
-
     void PasteByKey(const BoxWindowPtr& box)
     {
         s_pendingPaste.Arm(box);
@@ -85,9 +61,6 @@ protected:
         PumpMessages(50);
     }
 
-    TempFolder temp;
-    int answer = 0;
-    int answers = 0;
 };
 
 } // namespace

@@ -21,38 +21,15 @@ using namespace TessikDesktopContainer;
 namespace
 {
 
-class BoxSettingsWindowTest : public ::testing::Test
+class BoxSettingsWindowTest : public OwnBoxStoreTest
 {
 protected:
-    void SetUp() override
-    {
-        savedScale = DpiScale;
-        savedStartingUp = s_startingUp;
-        DpiScale = 1.0;
-        s_startingUp = false;
-        savedContainerDir = s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"");
-        s_appStore[L"TessikRef"][L"containerDir"] = temp.Path().wstring();
-        storePath = temp.File(L"DesktopContainer.kelm");
-        TempFolder::WriteBytes(storePath, "");
-        s_desktopContainerStore.Load(storePath);
-    }
     void TearDown() override
     {
         BoxSettingsState& s = TheBoxSettings();
         if (s.window && IsWindow(s.window->GetHwnd()))
             DestroyWindow(s.window->GetHwnd());
-        std::vector<BoxWindowPtr> boxes;
-        for (auto& [box, runtime] : s_boxRuntimes)
-            boxes.push_back(box);
-        for (const BoxWindowPtr& box : boxes) {
-            if (box && IsWindow(box->GetHwnd()))
-                ShowWindow(box->GetHwnd(), SW_HIDE);
-            RetireBoxWindow(box);
-        }
-        s_boxRuntimes.clear();
-        s_appStore[L"TessikRef"][L"containerDir"] = savedContainerDir;
-        DpiScale = savedScale;
-        s_startingUp = savedStartingUp;
+        OwnBoxStoreTest::TearDown();
     }
 
     BoxWindowPtr MakeBox(const std::wstring& id, int x, const std::wstring& clrtag = L"#F2F2F2")
@@ -95,11 +72,6 @@ protected:
         PumpMessages(50);
     }
 
-    TempFolder temp;
-    std::wstring savedContainerDir;
-    std::wstring storePath;
-    double savedScale = 1.0;
-    bool savedStartingUp = false;
 };
 
 TEST_F(BoxSettingsWindowTest, OpensOneWindowWithTheBoxValuesAndShowsThem)

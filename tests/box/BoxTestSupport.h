@@ -8,11 +8,13 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/AppState.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
 #include "box/BoxServices.h"
 
 #include "box/BoxRuntime.h"
+#include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
@@ -65,6 +67,47 @@ inline std::vector<std::wstring> RecordPaths(const BoxWindowPtr& box)
     return paths;
 }
 
+// A test with a box store and a default box folder of its own, at scale 1
+// and past the start-up; every box it made is retired afterwards and the
+// global settings it changed are put back.
+class OwnBoxStoreTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        savedScale = DpiScale;
+        savedStartingUp = s_startingUp;
+        DpiScale = 1.0;
+        s_startingUp = false;
+        savedContainerDir = s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"");
+        s_appStore[L"TessikRef"][L"containerDir"] = temp.Path().wstring();
+        storePath = temp.File(L"DesktopContainer.kelm");
+        TempFolder::WriteBytes(storePath, "");
+        s_desktopContainerStore.Load(storePath);
+    }
+    void TearDown() override
+    {
+        std::vector<BoxWindowPtr> boxes;
+        for (auto& [box, runtime] : s_boxRuntimes)
+            boxes.push_back(box);
+        for (const BoxWindowPtr& box : boxes) {
+            if (box && IsWindow(box->GetHwnd()))
+                ShowWindow(box->GetHwnd(), SW_HIDE);
+            RetireBoxWindow(box);
+        }
+        s_boxRuntimes.clear();
+        s_appStore[L"TessikRef"][L"containerDir"] = savedContainerDir;
+        DpiScale = savedScale;
+        s_startingUp = savedStartingUp;
+    }
+
+    TempFolder temp;
+    std::wstring savedContainerDir;
+    std::wstring storePath;
+    double savedScale = 1.0;
+    bool savedStartingUp = true;
+};
+
 // A suite with one folder box and one mapping box in a store of its own,
 // made once for the suite and retired after it.
 class FolderAndMappingBoxesTest : public ::testing::Test
@@ -87,4 +130,40 @@ protected:
 
     static inline TempFolder* store = nullptr;
     static inline BoxWindowPtr folderBox, mappingBox;
+};
+
+// Both boxes emptied before each test (records, undo list, lock and the
+// folder's files), a folder "in" for sources, and the same-name question
+// answered with `answer` and counted.
+class FileJobBoxesTest : public FolderAndMappingBoxesTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folderBox && mappingBox);
+        std::filesystem::create_directories(temp.File(L"in"));
+        for (const auto& box : {folderBox, mappingBox}) {
+            s_boxIconManagers.at(box).RemoveAllRecords();
+            s_boxRuntimes.at(box).undoList.clear();
+            s_boxRuntimes.at(box).IsLocked = false;
+        }
+        for (auto& entry : std::filesystem::directory_iterator(Folder()))
+            std::filesystem::remove_all(entry.path());
+        answers = 0;
+        s_sameNameQuestion = [this](HWND) {
+            ++answers;
+            return answer;
+        };
+    }
+    void TearDown() override
+    {
+        s_sameNameQuestion = [](HWND) { return 0; };
+    }
+
+    static std::wstring Folder() { return s_boxRuntimes.at(folderBox).TargetFolder; }
+    std::wstring In(const std::wstring& name) { return temp.File(L"in\\" + name); }
+
+    TempFolder temp;
+    int answer = 0;
+    int answers = 0;
 };
