@@ -16,6 +16,7 @@
 #include "app/StoreTextFormat.h"
 #include "ui/controls/KelmMenu.h"
 #include "ui/controls/NewPopupSelection.h"
+#include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
 
 namespace fs = std::filesystem;
@@ -382,6 +383,10 @@ void ClearUserDataAndExit()
     RemoveLogFiles(s_dataFolder + L"\\logs", L"");
     if (!s_iconFontPath.empty())
         RemoveFontResourceW(s_iconFontPath.c_str());
+    // The private DirectWrite collection keeps the font file open, and an
+    // open file keeps the data folder from going. Nothing is drawn again.
+    s_iconFontCollection.Reset();
+    TextFormatCache.clear();
     std::error_code ec;
     fs::remove_all(s_dataFolder, ec);
     // On a first run the font lies in the temporary folder: only that one
