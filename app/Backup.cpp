@@ -307,8 +307,8 @@ void ShowBackupIntervalMenu(HWND owner, int x, float y)
     ClientToScreen(owner, &at);
     std::vector<Brevin::KelmOption> options;
     for (int minutes : {0, 5, 10, 30, 60})
-        options.emplace_back(BackupIntervalText(minutes), [owner, minutes] { SetAutoBackupInterval(owner, minutes); },
-                             1);
+        options.emplace_back(
+            BackupIntervalText(minutes), [owner, minutes] { SetAutoBackupInterval(owner, minutes); }, 1);
     KelmMenu::Show(owner, at.x, at.y, options, kIntervalMenuWidth, 0);
 }
 
@@ -328,10 +328,12 @@ void ShowRestoreChooser(HWND owner)
     std::wstring chosen;
     std::vector<Brevin::KelmOption> options;
     const std::wstring automatic = AutoBackupFolder(s_dataFolder);
-    options.emplace_back(L"恢复到上一个自动节点", [&chosen, automatic] { chosen = automatic; }, 1);
+    options.emplace_back(
+        L"恢复到上一个自动节点", [&chosen, automatic] { chosen = automatic; }, 1);
     for (const std::wstring& name : ListManualBackupNodes(userBackups)) {
         const std::wstring folder = userBackups + L"\\" + name;
-        options.emplace_back(name.c_str(), [&chosen, folder] { chosen = folder; }, 1);
+        options.emplace_back(
+            name.c_str(), [&chosen, folder] { chosen = folder; }, 1);
     }
     NewPopupSelection::Create(owner, L"请选择恢复到的节点", L"恢复", std::move(options), L"", L"取消");
     if (s_selectionOk == 1 && !chosen.empty())
@@ -370,7 +372,8 @@ void ConfirmClearUserData(HWND owner)
 {
     bool confirmed = false;
     std::vector<Brevin::KelmOption> options;
-    options.emplace_back(L"清除并退出程序", [&confirmed] { confirmed = true; }, 1);
+    options.emplace_back(
+        L"清除并退出程序", [&confirmed] { confirmed = true; }, 1);
     NewPopupSelection::Create(owner, L"确定要清除所有用户数据吗？\n（此操作不可撤销）", L"清除", std::move(options),
                               L"", L"取消");
     if (s_selectionOk == 1 && confirmed)

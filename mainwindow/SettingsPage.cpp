@@ -244,8 +244,8 @@ struct PageContext {
     }
     void Chevron(float x, float rowY) const
     {
-        DrawIconText(target, tw + x, rowY + 8 - scroll, 30, 30, kChevron, 14, ContrastShiftColor(text, 45), kFont,
-                     1.0f, false);
+        DrawIconText(target, tw + x, rowY + 8 - scroll, 30, 30, kChevron, 14, ContrastShiftColor(text, 45), kFont, 1.0f,
+                     false);
     }
     void Button(std::shared_ptr<KelmButton>& button, float x, float y, int w, int h, const wchar_t* label,
                 std::function<void()> onClick) const
@@ -259,8 +259,8 @@ struct PageContext {
     {
         if (!sw)
             sw = std::make_shared<KelmSwitch>();
-        const COLORREF colours[9] = {control, control, RGB(0xFF, 0xFF, 0xFF), 0, 0, 0,
-                                     ThemeBaseColor.Ref(), control, RGB(0xF4, 0xF4, 0xF4)};
+        const COLORREF colours[9] = {
+            control, control, RGB(0xFF, 0xFF, 0xFF), 0, 0, 0, ThemeBaseColor.Ref(), control, RGB(0xF4, 0xF4, 0xF4)};
         KelmSwitch* raw = sw.get();
         sw->Set(X(200), Y(y), KelmSwitch::kWidth, 22, colours, [raw, onToggle] { onToggle(raw->IsOn()); });
         sw->SetState(stored);
@@ -340,8 +340,9 @@ void DrawHotKeyRows(const PageContext& page)
     };
     for (const auto& row : rows) {
         page.Label(40, row.y + 5, 200, 30, row.label);
-        row.box->Set(page.X(190), page.Y(row.y), KelmHotKey::kWidth, KelmHotKey::kHeight, L"悬停并按下组合键...",
-                     [] {}, page.control, 12, page.text);
+        row.box->Set(
+            page.X(190), page.Y(row.y), KelmHotKey::kWidth, KelmHotKey::kHeight, L"悬停并按下组合键...", [] {},
+            page.control, 12, page.text);
         page.panel.AddControl(row.box);
         auto onSave = row.onSave;
         page.Button(row.save, 360, row.y, 60, 30, L"保存", [onSave] { onSave(); });
@@ -393,16 +394,22 @@ void DrawAdvancedSection(const PageContext& page, float w)
                 L"启用本选项后，启用软件兼容层的组件将可以实时更新，但可能增加少量CPU占用（可忽略不计）。");
 
     auto modeChoice = [](int value) {
-        return Brevin::KelmOption(CompatLayerModeText(value), [value] {
-            SetCompatValue(L"compatLayerMode", value, s_page.compatLayerMode, s_page.compatModeText,
-                           CompatLayerModeText(value));
-        }, 1);
+        return Brevin::KelmOption(
+            CompatLayerModeText(value),
+            [value] {
+                SetCompatValue(L"compatLayerMode", value, s_page.compatLayerMode, s_page.compatModeText,
+                               CompatLayerModeText(value));
+            },
+            1);
     };
     auto blurChoice = [](int value) {
-        return Brevin::KelmOption(CompatLayerBlurText(value), [value] {
-            SetCompatValue(L"compatLayerBlurLevel", value, s_page.compatLayerBlurLevel, s_page.compatBlurText,
-                           CompatLayerBlurText(value));
-        }, 1);
+        return Brevin::KelmOption(
+            CompatLayerBlurText(value),
+            [value] {
+                SetCompatValue(L"compatLayerBlurLevel", value, s_page.compatLayerBlurLevel, s_page.compatBlurText,
+                               CompatLayerBlurText(value));
+            },
+            1);
     };
     page.Label(40, 1247, 200, 30, L"兼容层实现");
     page.Row(modeRow, 190, 1242, 150, s_page.compatModeText, 14, [=] {
@@ -429,26 +436,28 @@ void DrawDebugArea(const PageContext& page)
     for (int i = 0; i < 2; ++i) {
         if (!animator[i])
             animator[i] = std::make_shared<KelmCompatibleButton>();
-        animator[i]->Set(page.X(40 + 120 * i), page.Y(1392), KelmCompatibleButton::kWidth,
-                         KelmCompatibleButton::kHeight, names[i], [owner, i] { DebugAnimatorToggle(owner, i); },
-                         page.fill, 12.5f, page.text);
+        animator[i]->Set(
+            page.X(40 + 120 * i), page.Y(1392), KelmCompatibleButton::kWidth, KelmCompatibleButton::kHeight, names[i],
+            [owner, i] { DebugAnimatorToggle(owner, i); }, page.fill, 12.5f, page.text);
         page.panel.AddControl(animator[i]);
         FillSolidRect(page.target, page.tw + 40 + static_cast<float>(s_page.demoOffset[i]),
                       1452.0f + 50.0f * i - page.scroll, 100, 50, kDemoColour, 0.5f);
     }
     if (!edit)
         edit = std::make_shared<KelmCompatibleButton>();
-    edit->Set(page.X(280), page.Y(1392), KelmCompatibleButton::kWidth, KelmCompatibleButton::kHeight, L"Edit",
-              [owner] { TestEditPopup(owner); }, page.fill, 12.5f, page.text);
+    edit->Set(
+        page.X(280), page.Y(1392), KelmCompatibleButton::kWidth, KelmCompatibleButton::kHeight, L"Edit",
+        [owner] { TestEditPopup(owner); }, page.fill, 12.5f, page.text);
     page.panel.AddControl(edit);
 
     // Set empties an edit: once, later only moved.
     if (!s_page.editsMade) {
         s_page.editsMade = true;
-        lineEdit->Set(page.X(40), page.Y(1592), 200, 40, L"KelmUI Edit", [](std::wstring) {}, page.fill, page.text,
-                      12);
-        markdownEdit->Set(page.X(40), page.Y(1672), KelmMarkdownEdit::kSize, KelmMarkdownEdit::kSize, L"",
-                          [](std::wstring) {}, [] {}, page.fill, page.text);
+        lineEdit->Set(
+            page.X(40), page.Y(1592), 200, 40, L"KelmUI Edit", [](std::wstring) {}, page.fill, page.text, 12);
+        markdownEdit->Set(
+            page.X(40), page.Y(1672), KelmMarkdownEdit::kSize, KelmMarkdownEdit::kSize, L"", [](std::wstring) {}, [] {},
+            page.fill, page.text);
     }
     lineEdit->SetLayout(page.X(40), page.Y(1592), 200, 40, page.fill, page.text);
     page.panel.AddControl(lineEdit);
@@ -515,8 +524,8 @@ std::wstring ClearLogsMessage(const LogRemoval& removal)
     return L"所有日志已被成功清除。";
 }
 
-void DrawSettingsPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth,
-                      float w, float h)
+void DrawSettingsPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth, float w,
+                      float h)
 {
     auto it = WindowMap.find(window);
     if (it == WindowMap.end())
@@ -528,8 +537,14 @@ void DrawSettingsPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBre
     s_page.compatLayerBlurLevel = Ref()[L"compatLayerBlurLevel"].Get<int>(2);
 
     const float scroll = s_mainWindowState.settingsScrollPosition;
-    const PageContext page{target,          panel, window, static_cast<float>(tabWidth), scroll, ThemeTextColor.Ref(),
-                           ThemeAccent.Ref(), ThemeShade30.Ref()};
+    const PageContext page{target,
+                           panel,
+                           window,
+                           static_cast<float>(tabWidth),
+                           scroll,
+                           ThemeTextColor.Ref(),
+                           ThemeAccent.Ref(),
+                           ThemeShade30.Ref()};
     DrawTextSemibold(target, page.tw + 40, 50 - scroll, 200, 40, L"设置", 24, page.text, kFont, 1.0f, false);
     page.Header(104, L"主题");
     AddThemeCards(panel, tabWidth, scroll);

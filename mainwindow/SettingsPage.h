@@ -16,8 +16,8 @@ class D2DBrevinPanel;
 
 // Draws the page and adds its controls; w and h are the client size in
 // DIPs.
-void DrawSettingsPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth,
-                      float w, float h);
+void DrawSettingsPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth, float w,
+                      float h);
 
 namespace SettingsLayout
 {
