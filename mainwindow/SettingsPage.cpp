@@ -154,6 +154,17 @@ void SetCompatValue(const wchar_t* key, int value, int& current, std::wstring& t
     Repaint();
 }
 
+// The menu entries of a compatibility row: one per value, 0 first.
+std::vector<Brevin::KelmOption> CompatChoices(const wchar_t* key, const wchar_t* (*textOf)(int), int& current,
+                                              std::wstring& shown, int count)
+{
+    std::vector<Brevin::KelmOption> options;
+    for (int value = 0; value < count; ++value)
+        options.emplace_back(
+            textOf(value), [=, &current, &shown] { SetCompatValue(key, value, current, shown, textOf(value)); }, 1);
+    return options;
+}
+
 void OpenUserDataFolder()
 {
     ShellExecuteW(nullptr, L"open", s_dataFolder.c_str(), nullptr, nullptr, SW_SHOW);
@@ -393,32 +404,20 @@ void DrawAdvancedSection(const PageContext& page, float w)
                 L"兼容层可以在渲染时实现硬件和软件绘图的交互。\n"
                 L"启用本选项后，启用软件兼容层的组件将可以实时更新，但可能增加少量CPU占用（可忽略不计）。");
 
-    auto modeChoice = [](int value) {
-        return Brevin::KelmOption(
-            CompatLayerModeText(value),
-            [value] {
-                SetCompatValue(L"compatLayerMode", value, s_page.compatLayerMode, s_page.compatModeText,
-                               CompatLayerModeText(value));
-            },
-            1);
-    };
-    auto blurChoice = [](int value) {
-        return Brevin::KelmOption(
-            CompatLayerBlurText(value),
-            [value] {
-                SetCompatValue(L"compatLayerBlurLevel", value, s_page.compatLayerBlurLevel, s_page.compatBlurText,
-                               CompatLayerBlurText(value));
-            },
-            1);
-    };
     page.Label(40, 1247, 200, 30, L"兼容层实现");
     page.Row(modeRow, 190, 1242, 150, s_page.compatModeText, 14, [=] {
-        ShowRowMenu(owner, tw + 200, 1242 - scroll + 25, {modeChoice(0), modeChoice(1)}, 120);
+        ShowRowMenu(
+            owner, tw + 200, 1242 - scroll + 25,
+            CompatChoices(L"compatLayerMode", CompatLayerModeText, s_page.compatLayerMode, s_page.compatModeText, 2),
+            120);
     });
     page.Chevron(315, 1242);
     page.Label(40, 1292, 200, 30, L"兼容层样式");
     page.Row(blurRow, 190, 1287, 150, s_page.compatBlurText, 14, [=] {
-        ShowRowMenu(owner, tw + 200, 1287 - scroll + 25, {blurChoice(0), blurChoice(1), blurChoice(2)}, 120);
+        ShowRowMenu(owner, tw + 200, 1287 - scroll + 25,
+                    CompatChoices(L"compatLayerBlurLevel", CompatLayerBlurText, s_page.compatLayerBlurLevel,
+                                  s_page.compatBlurText, 3),
+                    120);
     });
     page.Chevron(315, 1287);
 }

@@ -14,15 +14,10 @@
 namespace
 {
 
+// A local time to the minute.
 std::tm Time(int year, int month, int day, int hour, int minute)
 {
-    std::tm t{};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    return t;
+    return std::tm{0, minute, hour, day, month - 1, year - 1900, 0, 0, 0};
 }
 
 // A file held open as another program would: without sharing nobody else

@@ -9,11 +9,7 @@ seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\"" 'AutoBackupInter
 seed_box_store "$(stored_box 1 100 'First')"
 AUTO="$DATA/Backups/AutoBackup"
 
-start_tessik
-pid=$LAST_PID
-wait_main_window visible
-click "${TAB_SETTINGS[@]}"
-shot_still settings_top
+open_settings_page
 # Far more notches than the page is long: it stops at its end.
 wheel 60
 shot_still settings_bottom settings_top

@@ -10,11 +10,7 @@ seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\"" 'themeBaseColor 
 seed_box_store "$(stored_box 1 100 'First')"
 NODES="$DATA/Backups/UserBackups"
 
-start_tessik
-pid=$LAST_PID
-wait_main_window visible
-click "${TAB_SETTINGS[@]}"
-shot_still settings_top
+open_settings_page
 
 # 20 notches: the page is 540 down; the backup row is at y 952 - 540.
 wheel 20

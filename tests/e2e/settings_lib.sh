@@ -9,6 +9,16 @@ WM_MOUSEWHEEL=522
 NOTCH_DOWN=$((-120 * 65536))
 NOTCH_UP=$((120 * 65536))
 
+# Starts Tessik (its pid in pid), opens the settings page and takes the
+# screenshot settings_top.
+open_settings_page() {
+  start_tessik
+  pid=$LAST_PID
+  wait_main_window visible
+  click "${TAB_SETTINGS[@]}"
+  shot_still settings_top
+}
+
 main_rect() { probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '{print $5}'; }
 
 click() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }

@@ -14,11 +14,7 @@ seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
 mkdir -p "$DATA/logs/kept_folder"
 printf 'old\r\n' >"$DATA/logs/2020_01_01_00.txt"
 
-start_tessik
-pid=$LAST_PID
-wait_main_window visible
-click "${TAB_SETTINGS[@]}"
-shot_still settings_top
+open_settings_page
 
 click_modal 580 592 # 清除日志
 probe wait "#32770" "日志系统" visible 20000 >/dev/null || fail "no log message"
