@@ -1,3 +1,404 @@
 #include "app/Backup.h"
 
-void AutoBackupTick() {}
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <functional>
+
+#include "app/AppMainWindow.h"
+#include "app/AppState.h"
+#include "app/DisplayRestart.h"
+#include "app/HotKeySettings.h"
+#include "app/KelmStorage.h"
+#include "app/LogFiles.h"
+#include "app/Logger.h"
+#include "app/StoreTextFormat.h"
+#include "ui/controls/KelmMenu.h"
+#include "ui/controls/NewPopupSelection.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/DpiScale.h"
+
+namespace fs = std::filesystem;
+
+std::wstring s_autoBackupIntervalText;
+
+namespace
+{
+
+constexpr wchar_t kRef[] = L"TessikRef";
+constexpr wchar_t kTempSuffix[] = L".copying";
+constexpr int kIntervalMenuWidth = 120;
+
+int s_autoBackupMinutes = 0;
+
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFile(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::tm LocalNow()
+{
+    return LocalTimeOf(std::chrono::system_clock::now());
+}
+
+void Log(const wchar_t* level, const std::wstring& text)
+{
+    Logger::GetInstance().Log(L"Tessik", level, text);
+}
+
+// Every store is saved before it is copied, so a node holds what the user
+// sees. A store that cannot be saved (not loaded, or its file refused)
+// stops the backup: the node would otherwise mix old and new state.
+bool SaveAllStores(std::wstring& failedFile)
+{
+    for (KelmStorage* store : {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore}) {
+        try {
+            store->Save();
+        } catch (const std::exception& error) {
+            failedFile = store->FileName();
+            Log(L"ERROR", L"Backup: could not save " + failedFile + L": " + Utf8ToWide(error.what()));
+            return false;
+        }
+    }
+    return true;
+}
+
+std::wstring CopyFailureText(const StoreCopyResult& copy)
+{
+    if (copy.failedFile.empty())
+        return L"无法创建文件夹（错误代码 " + std::to_wstring(copy.error) + L"）。";
+    return L"无法复制 " + copy.failedFile + L"（错误代码 " + std::to_wstring(copy.error) + L"）。";
+}
+
+void LogCopyFailure(const std::wstring& what, const StoreCopyResult& copy)
+{
+    Log(L"ERROR", what + L": " + (copy.failedFile.empty() ? L"folder" : copy.failedFile) + L" failed with error " +
+                      std::to_wstring(copy.error));
+}
+
+} // namespace
+
+std::wstring BackupNodeName(const std::tm& t)
+{
+    wchar_t name[64];
+    std::swprintf(name, 64, L"bk_%04d_%02d_%02d_%02d_%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
+                  t.tm_min);
+    return name;
+}
+
+std::wstring UserBackupsFolder(const std::wstring& dataFolder)
+{
+    return dataFolder + L"\\Backups\\UserBackups";
+}
+
+std::wstring AutoBackupFolder(const std::wstring& dataFolder)
+{
+    return dataFolder + L"\\Backups\\AutoBackup";
+}
+
+std::vector<std::wstring> ListManualBackupNodes(const std::wstring& userBackupsFolder)
+{
+    std::vector<std::wstring> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(userBackupsFolder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_directory(typeError))
+            continue;
+        std::wstring name = it->path().filename().wstring();
+        if (name.rfind(L"bk_", 0) == 0)
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(), std::greater<>());
+    return names;
+}
+
+StoreCopyResult CopyStoreFiles(const std::wstring& from, const std::wstring& to)
+{
+    StoreCopyResult result;
+    std::error_code ec;
+    fs::create_directories(to, ec);
+    if (!IsFolder(to)) {
+        result.ok = false;
+        result.error = ec ? static_cast<DWORD>(ec.value()) : ERROR_PATH_NOT_FOUND;
+        return result;
+    }
+    std::vector<std::wstring> copied;
+    auto dropTemporaries = [&] {
+        for (const std::wstring& name : copied)
+            DeleteFileW((to + L"\\" + name + kTempSuffix).c_str());
+    };
+    // First every file in full beside its target: a failure here leaves
+    // the targets untouched.
+    for (const wchar_t* name : kBackupStoreFiles) {
+        const std::wstring source = from + L"\\" + name;
+        if (!IsFile(source))
+            continue;
+        const std::wstring temporary = to + L"\\" + name + kTempSuffix;
+        if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) {
+            result = {false, name, GetLastError(), 0};
+            DeleteFileW(temporary.c_str());
+            dropTemporaries();
+            return result;
+        }
+        copied.push_back(name);
+    }
+    for (size_t i = 0; i < copied.size(); ++i) {
+        const std::wstring temporary = to + L"\\" + copied[i] + kTempSuffix;
+        const std::wstring target = to + L"\\" + copied[i];
+        if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            result = {false, copied[i], GetLastError(), result.replaced};
+            for (size_t j = i; j < copied.size(); ++j)
+                DeleteFileW((to + L"\\" + copied[j] + kTempSuffix).c_str());
+            return result;
+        }
+        ++result.replaced;
+    }
+    return result;
+}
+
+std::wstring FreePreRestoreNodeFolder(const std::wstring& dataFolder, const std::tm& localTime)
+{
+    const std::wstring base = UserBackupsFolder(dataFolder) + L"\\" + BackupNodeName(localTime) + L"_before_restore";
+    std::wstring folder = base;
+    for (int n = 2; GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+        folder = base + L"_" + std::to_wstring(n);
+    return folder;
+}
+
+RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dataFolder, const std::tm& localTime)
+{
+    RestoreResult result;
+    if (!IsFolder(node)) {
+        result.stage = RestoreResult::Stage::NodeMissing;
+        return result;
+    }
+    result.preRestoreNode = FreePreRestoreNodeFolder(dataFolder, localTime);
+    result.copy = CopyStoreFiles(dataFolder, result.preRestoreNode);
+    if (!result.copy.ok) {
+        result.stage = RestoreResult::Stage::PreRestoreNode;
+        return result;
+    }
+    result.copy = CopyStoreFiles(node, dataFolder);
+    if (!result.copy.ok) {
+        result.stage = RestoreResult::Stage::Copy;
+        if (result.copy.replaced > 0) {
+            const StoreCopyResult back = CopyStoreFiles(result.preRestoreNode, dataFolder);
+            if (!back.ok)
+                LogCopyFailure(L"Restore: putting back the current stores", back);
+        }
+    }
+    return result;
+}
+
+std::wstring RestoreFailureText(const RestoreResult& result)
+{
+    switch (result.stage) {
+    case RestoreResult::Stage::NodeMissing:
+        return L"备份节点不存在。";
+    case RestoreResult::Stage::PreRestoreNode:
+        return L"无法在恢复前保存当前数据：" + CopyFailureText(result.copy) + L"\n未进行恢复，当前数据未更改。";
+    case RestoreResult::Stage::Copy:
+        return L"恢复失败：" + CopyFailureText(result.copy) + L"\n当前数据已保留，恢复前的数据另存于节点 " +
+               fs::path(result.preRestoreNode).filename().wstring() + L"。";
+    case RestoreResult::Stage::Done:
+        break;
+    }
+    return {};
+}
+
+bool AutoBackupDue(int& minuteCounter, int intervalMinutes)
+{
+    ++minuteCounter;
+    if (intervalMinutes < 1 || minuteCounter < intervalMinutes)
+        return false;
+    minuteCounter = 0;
+    return true;
+}
+
+const wchar_t* BackupIntervalText(int minutes)
+{
+    switch (minutes) {
+    case 0:
+        return L"从不自动备份";
+    case 5:
+        return L"每5分钟";
+    case 10:
+        return L"每10分钟";
+    case 30:
+        return L"每30分钟";
+    default:
+        return L"每小时";
+    }
+}
+
+LogRemoval RemoveLogFiles(const std::wstring& folder, const std::wstring& keep)
+{
+    LogRemoval result;
+    if (!IsFolder(folder))
+        return result;
+    result.folderFound = true;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError))
+            continue;
+        std::error_code same;
+        if (!keep.empty() && fs::equivalent(it->path(), fs::path(keep), same)) {
+            result.keptOpenLog = true;
+            continue;
+        }
+        if (DeleteFileW(it->path().c_str()))
+            ++result.removed;
+        else
+            ++result.failed;
+    }
+    return result;
+}
+
+StoreCopyResult CopyStorageToBackupNode(const std::wstring& node)
+{
+    return CopyStoreFiles(s_dataFolder, node);
+}
+
+void CreateManualBackupNode(HWND owner)
+{
+    const std::wstring node = UserBackupsFolder(s_dataFolder) + L"\\" + BackupNodeName(LocalNow());
+    std::wstring failedStore;
+    if (!SaveAllStores(failedStore)) {
+        MessageBoxW(owner, (L"无法保存 " + failedStore + L"，未创建节点。").c_str(), L"备份", MB_OK | MB_ICONERROR);
+        return;
+    }
+    const StoreCopyResult copy = CopyStorageToBackupNode(node);
+    if (!copy.ok) {
+        LogCopyFailure(L"Manual backup " + node, copy);
+        MessageBoxW(owner, (L"创建节点失败：" + CopyFailureText(copy)).c_str(), L"备份", MB_OK | MB_ICONERROR);
+        return;
+    }
+    Log(L"INFO", L"Manual backup node written: " + node);
+    MessageBoxW(owner, L"成功创建节点。", L"备份", MB_OK);
+}
+
+void AutoBackupTick()
+{
+    // During a first run no store is loaded yet: the minutes still count,
+    // but there is nothing to save.
+    const int interval = s_configLoaded ? s_appStore[kRef][L"AutoBackupInterval"].Get<int>(10) : 10;
+    if (!AutoBackupDue(s_autoBackupMinutes, interval) || !s_configLoaded)
+        return;
+    std::wstring failedStore;
+    if (!SaveAllStores(failedStore))
+        return; // logged; the next interval tries again
+    const StoreCopyResult copy = CopyStorageToBackupNode(AutoBackupFolder(s_dataFolder));
+    if (!copy.ok)
+        LogCopyFailure(L"Automatic backup", copy);
+}
+
+void ShowBackupIntervalMenu(HWND owner, int x, float y)
+{
+    POINT at{static_cast<int>((x + 110) * DpiScale), static_cast<int>((y + 70) * DpiScale)};
+    ClientToScreen(owner, &at);
+    std::vector<Brevin::KelmOption> options;
+    for (int minutes : {0, 5, 10, 30, 60})
+        options.emplace_back(
+            BackupIntervalText(minutes), [owner, minutes] { SetAutoBackupInterval(owner, minutes); }, 1);
+    KelmMenu::Show(owner, at.x, at.y, options, kIntervalMenuWidth, 0);
+}
+
+void SetAutoBackupInterval(HWND owner, int minutes)
+{
+    s_autoBackupIntervalText = BackupIntervalText(minutes);
+    s_appStore[kRef][L"AutoBackupInterval"] = minutes;
+    SaveSettingsStore(s_appStore, L"自动备份间隔无法保存，下次启动时将恢复原来的设置。");
+    InvalidateRect(owner, nullptr, FALSE);
+}
+
+void ShowRestoreChooser(HWND owner)
+{
+    const std::wstring userBackups = UserBackupsFolder(s_dataFolder);
+    // The popup runs its own message loop: the restore (which may end the
+    // process or show its own messages) runs after it has closed.
+    std::wstring chosen;
+    std::vector<Brevin::KelmOption> options;
+    const std::wstring automatic = AutoBackupFolder(s_dataFolder);
+    options.emplace_back(
+        L"恢复到上一个自动节点", [&chosen, automatic] { chosen = automatic; }, 1);
+    for (const std::wstring& name : ListManualBackupNodes(userBackups)) {
+        const std::wstring folder = userBackups + L"\\" + name;
+        options.emplace_back(
+            name.c_str(), [&chosen, folder] { chosen = folder; }, 1);
+    }
+    NewPopupSelection::Create(owner, L"请选择恢复到的节点", L"恢复", std::move(options), L"", L"取消");
+    if (s_selectionOk == 1 && !chosen.empty())
+        RestoreBackupNode(owner, chosen);
+}
+
+void RestoreBackupNode(HWND owner, const std::wstring& node)
+{
+    const RestoreResult result = RestoreNodeFiles(node, s_dataFolder, LocalNow());
+    if (result.stage == RestoreResult::Stage::NodeMissing) {
+        MessageBoxW(owner, L"备份节点不存在。", L"错误", MB_ICONERROR);
+        return;
+    }
+    if (result.stage != RestoreResult::Stage::Done) {
+        LogCopyFailure(L"Restore of " + node, result.copy);
+        MessageBoxW(owner, RestoreFailureText(result).c_str(), L"错误", MB_OK | MB_ICONERROR);
+        return;
+    }
+    Log(L"INFO", L"Restored " + node + L"; the stores before it are in " + result.preRestoreNode);
+    if (!StartRestartedProcess()) {
+        // This process keeps running with the stores it has in memory; its
+        // next save would overwrite the restored files, so they go back.
+        const StoreCopyResult back = CopyStoreFiles(result.preRestoreNode, s_dataFolder);
+        if (!back.ok)
+            LogCopyFailure(L"Restore: putting back the current stores", back);
+        MessageBoxW(owner, L"无法重新启动 Tessik，恢复已撤销。", L"错误", MB_OK | MB_ICONERROR);
+        return;
+    }
+    // Nothing is saved on the way out: the restored files stay as copied.
+    if (IsWindow(owner))
+        DestroyWindow(owner);
+    EndProcessNow(0);
+}
+
+void ConfirmClearUserData(HWND owner)
+{
+    bool confirmed = false;
+    std::vector<Brevin::KelmOption> options;
+    options.emplace_back(
+        L"清除并退出程序", [&confirmed] { confirmed = true; }, 1);
+    NewPopupSelection::Create(owner, L"确定要清除所有用户数据吗？\n（此操作不可撤销）", L"清除", std::move(options),
+                              L"", L"取消");
+    if (s_selectionOk == 1 && confirmed)
+        ClearUserDataAndExit();
+}
+
+void ClearUserDataAndExit()
+{
+    Logger::GetInstance().Stop();
+    RemoveLogFiles(s_dataFolder + L"\\logs", L"");
+    if (!s_iconFontPath.empty())
+        RemoveFontResourceW(s_iconFontPath.c_str());
+    // The private DirectWrite collection keeps the font file open, and an
+    // open file keeps the data folder from going. Nothing is drawn again.
+    s_iconFontCollection.Reset();
+    TextFormatCache.clear();
+    std::error_code ec;
+    fs::remove_all(s_dataFolder, ec);
+    // On a first run the font lies in the temporary folder: only that one
+    // file goes, the folder's other contents are not ours.
+    if (s_fontInTempFolder && !s_iconFontPath.empty()) {
+        RemoveFontResourceW(s_iconFontPath.c_str());
+        DeleteFileW(s_iconFontPath.c_str());
+    }
+    if (HWND main = s_mainWindow->GetHwnd())
+        DestroyWindow(main);
+    EndProcessNow(0);
+}

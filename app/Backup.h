@@ -1,6 +1,96 @@
-// Backups of the four store files. UI thread only.
+// Backups of the user's state: a node is a folder holding copies of the four
+// store files. Manual nodes live in "\Backups\UserBackups" under the data
+// folder, the one automatic node in "\Backups\AutoBackup". Restoring copies
+// a node back and restarts the program; clearing deletes the data folder
+// and ends it. UI thread only.
 #pragma once
 
-// The 60 000 ms thread-timer step that counts towards the automatic
-// backup. Minimal for now: backups are not built yet.
+#include <windows.h>
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+// The store files of a node, in the order they are copied.
+inline constexpr const wchar_t* kBackupStoreFiles[] = {L"Tessik.kelm", L"DesktopContainer.kelm", L"MagnetCom.kelm",
+                                                       L"QuickPanelCom.kelm"};
+
+// "bk_YYYY_MM_DD_HH_MM" of a local time.
+std::wstring BackupNodeName(const std::tm& localTime);
+std::wstring UserBackupsFolder(const std::wstring& dataFolder);
+std::wstring AutoBackupFolder(const std::wstring& dataFolder);
+// Names of the folders directly inside the folder that begin with "bk_",
+// newest (greatest) first; empty when the folder is missing.
+std::vector<std::wstring> ListManualBackupNodes(const std::wstring& userBackupsFolder);
+
+// What a copy of the store files did. A copy goes through temporary files
+// and stops at the first error, naming the file and the system's code.
+struct StoreCopyResult {
+    bool ok = true;
+    std::wstring failedFile; // empty when the target folder was the problem
+    DWORD error = 0;
+    int replaced = 0; // target files replaced before it stopped
+};
+// Copies those of the store files that exist in `from` into `to`
+// (created with its parents): each is first copied beside its target and,
+// only when every copy is complete, renamed over it. Missing files are
+// skipped.
+StoreCopyResult CopyStoreFiles(const std::wstring& from, const std::wstring& to);
+
+// The pre-restore node's folder for a restore at that time: a manual node
+// named after the minute with "_before_restore", given a number when a
+// folder of that name exists already, so no node is ever overwritten.
+std::wstring FreePreRestoreNodeFolder(const std::wstring& dataFolder, const std::tm& localTime);
+
+struct RestoreResult {
+    enum class Stage { Done, NodeMissing, PreRestoreNode, Copy } stage = Stage::Done;
+    StoreCopyResult copy;
+    std::wstring preRestoreNode;
+};
+// Saves the current store files into a pre-restore node, then copies the
+// node's files into the data folder. Nothing of the data folder changes
+// unless the pre-restore node is complete; when the copy back fails after
+// some files were replaced, the pre-restore files are put back.
+RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dataFolder, const std::tm& localTime);
+// The Chinese message for a failed restore.
+std::wstring RestoreFailureText(const RestoreResult& result);
+
+// One minute more on the counter; true (and the counter reset) when an
+// interval of at least one minute has been reached.
+bool AutoBackupDue(int& minuteCounter, int intervalMinutes);
+
+// The shown text of the backup interval row: 0, 5, 10, 30 their own text,
+// anything else "每小时".
+const wchar_t* BackupIntervalText(int minutes);
+// The row's text, set on the settings page's first paint and by the menu.
+extern std::wstring s_autoBackupIntervalText;
+
+// Removes the regular files of a log folder (sub-folders stay), except
+// `keep` (the log file this process has open; empty keeps none).
+struct LogRemoval {
+    bool folderFound = false;
+    int removed = 0;
+    int failed = 0;
+    bool keptOpenLog = false;
+};
+LogRemoval RemoveLogFiles(const std::wstring& folder, const std::wstring& keep);
+
+// Copies the data folder's store files into the node.
+StoreCopyResult CopyStorageToBackupNode(const std::wstring& node);
+// "创建手动节点": a manual node of this minute; "成功创建节点。" only when
+// every store was saved and copied.
+void CreateManualBackupNode(HWND owner);
+// The 60 000 ms timer step: writes the automatic node every
+// "AutoBackupInterval" minutes (default 10; 0 never).
 void AutoBackupTick();
+// The interval menu below the settings row at (x, y) DIPs.
+void ShowBackupIntervalMenu(HWND owner, int x, float y);
+void SetAutoBackupInterval(HWND owner, int minutes);
+// "恢复": the choice of the automatic node or a manual node.
+void ShowRestoreChooser(HWND owner);
+// Restores a node and restarts; on any failure reports it and keeps
+// running with the data folder as it was.
+void RestoreBackupNode(HWND owner, const std::wstring& node);
+// "清除用户数据": asks, then clears and ends the process.
+void ConfirmClearUserData(HWND owner);
+[[noreturn]] void ClearUserDataAndExit();

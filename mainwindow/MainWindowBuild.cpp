@@ -7,6 +7,7 @@
 #include "mainwindow/HomePage.h"
 #include "mainwindow/MainWindowLayout.h"
 #include "mainwindow/MainWindowState.h"
+#include "mainwindow/SettingsPage.h"
 #include "mainwindow/SupportOverlay.h"
 #include "mainwindow/ThemeChoice.h"
 #include "ui/controls/KelmCaptionBar.h"
@@ -94,18 +95,6 @@ void DrawLibraryPage(ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& pane
     }
 }
 
-// The settings page proper is built elsewhere; here only its title and the
-// theme cards.
-void DrawSettingsPage(ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth)
-{
-    const float scroll = s_mainWindowState.settingsScrollPosition;
-    const COLORREF text = ThemeTextColor.Ref();
-    const float tw = static_cast<float>(tabWidth);
-    DrawTextSemibold(target, tw + 40, 50 - scroll, 200, 40, L"设置", 24, text, L"Segoe UI", 1.0f, false);
-    DrawIconText(target, tw + 40, 104 - scroll, 400, 40, L"主题", 16, text, L"Segoe UI", 1.0f, false);
-    AddThemeCards(panel, tabWidth, scroll);
-}
-
 // The caption and its glyphs, added last so they stay usable above the
 // overlays.
 void AddCaption(HWND window, Brevin::D2DBrevinPanel& panel, float w)
@@ -187,7 +176,7 @@ void MainWindowBuild(HWND window, ID2D1HwndRenderTarget* target)
     else if (IsPage(state.currentPage, kLibraryPage))
         DrawLibraryPage(target, panel, tabWidth, w);
     else if (IsPage(state.currentPage, kSettingsPage))
-        DrawSettingsPage(target, panel, tabWidth);
+        DrawSettingsPage(window, target, panel, tabWidth, w, h);
     else
         DrawHomePage(window, target, tabWidth, w, h);
 

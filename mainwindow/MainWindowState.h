@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class KelmSideTab;
@@ -31,7 +32,10 @@ struct MainWindowState {
     int lastSizeSum = 0; // client width + height in pixels at the last paint
     float settingsScrollTarget = 0.0f;
     float settingsScrollPosition = 0.0f;
-    int scrollAnimationId = -1;
+    int scrollAnimationId = -1; // -1: no scroll animation runs
+    // The page id the settings page last saw; empty until its first paint,
+    // which starts it at the top.
+    std::wstring settingsRememberedPage;
 };
 
 extern MainWindowState s_mainWindowState;

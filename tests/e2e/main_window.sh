@@ -55,12 +55,12 @@ click "${TAB_LIBRARY[@]}"
 shot library
 click "${TAB_SETTINGS[@]}"
 shot settings
-[ "$(pixel settings 600 650)" = "255,255,255" ] || fail "light page background is $(pixel settings 600 650)"
+[ "$(pixel settings 1000 650)" = "255,255,255" ] || fail "light page background is $(pixel settings 1000 650)"
 
 click "${CARD_DARK[@]}"
 [ "$(stored_theme)" = "#0A0A0A" ] || fail "Dark stored $(stored_theme)"
 shot settings_dark
-[ "$(pixel settings_dark 600 650)" = "10,10,10" ] || fail "dark page background is $(pixel settings_dark 600 650)"
+[ "$(pixel settings_dark 1000 650)" = "10,10,10" ] || fail "dark page background is $(pixel settings_dark 1000 650)"
 click "${TAB_ABOUT[@]}"
 shot about_dark
 click "${TAB_HOME[@]}"
@@ -85,7 +85,7 @@ click "${CARD_ROSY[@]}"
 click "${CARD_MILK_TEA[@]}"
 [ "$(stored_theme)" = "#F0E7CC" ] || fail "Milk Tea stored $(stored_theme)"
 shot settings_milk_tea
-[ "$(pixel settings_milk_tea 600 650)" = "240,231,204" ] || fail "milk tea background is $(pixel settings_milk_tea 600 650)"
+[ "$(pixel settings_milk_tea 1000 650)" = "240,231,204" ] || fail "milk tea background is $(pixel settings_milk_tea 1000 650)"
 
 click "${CLOSE_GLYPH[@]}"
 wait_main_window hidden

@@ -1,0 +1,192 @@
+// Backup nodes: their names and order, copies that stop at the first error
+// without touching the target, restores that keep the current state in a
+// node of its own, the automatic interval and clearing the logs.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/Backup.h"
+#include "app/TempFolder.h"
+
+namespace
+{
+
+// A local time to the minute.
+std::tm Time(int year, int month, int day, int hour, int minute)
+{
+    return std::tm{0, minute, hour, day, month - 1, year - 1900, 0, 0, 0};
+}
+
+// A file held open as another program would: without sharing nobody else
+// may read it; shared for reading it may be read but not replaced.
+class LockedFile
+{
+public:
+    LockedFile(const std::wstring& path, DWORD share)
+        : handle_(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr))
+    {
+    }
+    ~LockedFile()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+    }
+    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+class BackupTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        data = temp.File(L"data");
+        node = temp.File(L"node");
+        std::filesystem::create_directories(data);
+        std::filesystem::create_directories(node);
+        for (const wchar_t* name : kBackupStoreFiles) {
+            TempFolder::WriteBytes(data + L"\\" + name, "current");
+            TempFolder::WriteBytes(node + L"\\" + name, "backed up");
+        }
+    }
+    std::string Read(const std::wstring& folder, const wchar_t* name)
+    {
+        return TempFolder::ReadBytes(folder + L"\\" + name);
+    }
+    int CountEntries(const std::wstring& folder)
+    {
+        int n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            (void)entry;
+            ++n;
+        }
+        return n;
+    }
+
+    TempFolder temp;
+    std::wstring data;
+    std::wstring node;
+};
+
+} // namespace
+
+TEST(BackupNodeNames, AreNamedByTheMinuteAndListedNewestFirst)
+{
+    EXPECT_EQ(BackupNodeName(Time(2026, 1, 6, 9, 5)), L"bk_2026_01_06_09_05");
+    EXPECT_EQ(BackupNodeName(Time(2026, 12, 31, 23, 59)), L"bk_2026_12_31_23_59");
+
+    TempFolder temp;
+    for (const wchar_t* name : {L"bk_2026_12_06_09_30", L"bk_2026_12_06_17_05", L"old_bk_1", L"bk_2025_01_01_00_00"})
+        std::filesystem::create_directories(temp.Path() / name);
+    TempFolder::WriteBytes(temp.File(L"bk_file"), "not a node");
+    const std::vector<std::wstring> expected{L"bk_2026_12_06_17_05", L"bk_2026_12_06_09_30", L"bk_2025_01_01_00_00"};
+    EXPECT_EQ(ListManualBackupNodes(temp.Path().wstring()), expected);
+    EXPECT_TRUE(ListManualBackupNodes(temp.File(L"missing")).empty());
+}
+
+TEST_F(BackupTest, ACopySkipsMissingFilesAndLeavesNoTemporaryFiles)
+{
+    std::filesystem::remove(data + L"\\MagnetCom.kelm");
+    const std::wstring target = temp.File(L"Backups\\UserBackups\\bk_2026_12_07_10_00");
+    const StoreCopyResult result = CopyStoreFiles(data, target);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(result.replaced, 3);
+    EXPECT_EQ(Read(target, L"Tessik.kelm"), "current");
+    EXPECT_FALSE(std::filesystem::exists(target + L"\\MagnetCom.kelm"));
+    EXPECT_EQ(CountEntries(target), 3);
+}
+
+TEST_F(BackupTest, ACopyThatCannotReadAFileChangesNothing)
+{
+    LockedFile locked(node + L"\\MagnetCom.kelm", 0);
+    ASSERT_TRUE(locked.Held());
+    const StoreCopyResult result = CopyStoreFiles(node, data);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.failedFile, L"MagnetCom.kelm");
+    EXPECT_NE(result.error, 0u);
+    for (const wchar_t* name : kBackupStoreFiles)
+        EXPECT_EQ(Read(data, name), "current") << name;
+    EXPECT_EQ(CountEntries(data), 4); // no temporary file left
+}
+
+TEST_F(BackupTest, ARestoreKeepsTheCurrentStoresInANodeOfTheirOwn)
+{
+    const std::tm now = Time(2026, 12, 7, 10, 0);
+    const RestoreResult result = RestoreNodeFiles(node, data, now);
+    ASSERT_EQ(result.stage, RestoreResult::Stage::Done);
+    EXPECT_EQ(Read(data, L"DesktopContainer.kelm"), "backed up");
+    EXPECT_EQ(Read(result.preRestoreNode, L"DesktopContainer.kelm"), "current");
+    EXPECT_EQ(std::filesystem::path(result.preRestoreNode).filename().wstring(), L"bk_2026_12_07_10_00_before_restore");
+
+    // Restoring the pre-restore node in the same minute must not overwrite
+    // it with the stores it is about to bring back.
+    const RestoreResult undo = RestoreNodeFiles(result.preRestoreNode, data, now);
+    ASSERT_EQ(undo.stage, RestoreResult::Stage::Done);
+    EXPECT_NE(undo.preRestoreNode, result.preRestoreNode);
+    EXPECT_EQ(Read(data, L"DesktopContainer.kelm"), "current");
+    EXPECT_EQ(Read(undo.preRestoreNode, L"DesktopContainer.kelm"), "backed up");
+}
+
+TEST_F(BackupTest, ARestoreThatFailsLeavesTheDataFolderAsItWas)
+{
+    const std::tm now = Time(2026, 12, 7, 10, 0);
+    EXPECT_EQ(RestoreNodeFiles(temp.File(L"gone"), data, now).stage, RestoreResult::Stage::NodeMissing);
+
+    {
+        // A store the program holds open cannot be replaced: the files
+        // replaced before it are put back.
+        LockedFile locked(data + L"\\QuickPanelCom.kelm", FILE_SHARE_READ);
+        ASSERT_TRUE(locked.Held());
+        const RestoreResult result = RestoreNodeFiles(node, data, now);
+        EXPECT_EQ(result.stage, RestoreResult::Stage::Copy);
+        EXPECT_EQ(result.copy.failedFile, L"QuickPanelCom.kelm");
+        EXPECT_EQ(result.copy.replaced, 3);
+        EXPECT_FALSE(RestoreFailureText(result).empty());
+    }
+    {
+        // The current stores cannot be kept: nothing is restored.
+        LockedFile locked(data + L"\\Tessik.kelm", 0);
+        ASSERT_TRUE(locked.Held());
+        EXPECT_EQ(RestoreNodeFiles(node, data, now).stage, RestoreResult::Stage::PreRestoreNode);
+    }
+    for (const wchar_t* name : kBackupStoreFiles)
+        EXPECT_EQ(Read(data, name), "current") << name;
+}
+
+TEST(AutoBackupInterval, BacksUpEveryIntervalAndNeverAtZero)
+{
+    int counter = 0;
+    std::vector<int> due;
+    for (int minute = 1; minute <= 25; ++minute)
+        if (AutoBackupDue(counter, 10))
+            due.push_back(minute);
+    EXPECT_EQ(due, (std::vector<int>{10, 20}));
+
+    counter = 0;
+    for (int minute = 1; minute <= 100; ++minute)
+        EXPECT_FALSE(AutoBackupDue(counter, 0));
+
+    EXPECT_STREQ(BackupIntervalText(15), L"每小时");
+    EXPECT_STREQ(BackupIntervalText(0), L"从不自动备份");
+}
+
+TEST(LogClearing, KeepsTheOpenLogAndSubFolders)
+{
+    TempFolder temp;
+    TempFolder::WriteBytes(temp.File(L"2026_12_01_00.txt"), "old");
+    TempFolder::WriteBytes(temp.File(L"2026_12_07_00.txt"), "open");
+    std::filesystem::create_directories(temp.Path() / L"kept");
+    const LogRemoval removal = RemoveLogFiles(temp.Path().wstring(), temp.File(L"2026_12_07_00.txt"));
+    EXPECT_TRUE(removal.folderFound);
+    EXPECT_EQ(removal.removed, 1);
+    EXPECT_TRUE(removal.keptOpenLog);
+    EXPECT_FALSE(std::filesystem::exists(temp.File(L"2026_12_01_00.txt")));
+    EXPECT_TRUE(std::filesystem::exists(temp.File(L"2026_12_07_00.txt")));
+    EXPECT_TRUE(std::filesystem::is_directory(temp.Path() / L"kept"));
+    EXPECT_FALSE(RemoveLogFiles(temp.File(L"missing"), L"").folderFound);
+}

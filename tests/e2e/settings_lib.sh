@@ -1,0 +1,100 @@
+# Shared steps of the settings page scripts; sourced after lib.sh.
+# Client points at DPI 96 in the 1080 x 720 window: the tab column is 270
+# wide, so a page x of TW + n is 270 + n.
+TAB_SETTINGS=(100 170)
+POPUP_CLASS="Kelm.concept.PopupSel.Class"
+POPUP_TITLE="Kelm.Test.concept.PopupSel"
+WM_MOUSEWHEEL=522
+# One wheel notch away from the user scrolls the page 27 DIPs down.
+NOTCH_DOWN=$((-120 * 65536))
+NOTCH_UP=$((120 * 65536))
+
+# Starts Tessik (its pid in pid), opens the settings page and takes the
+# screenshot settings_top.
+open_settings_page() {
+  start_tessik
+  pid=$LAST_PID
+  wait_main_window visible
+  click "${TAB_SETTINGS[@]}"
+  shot_still settings_top
+}
+
+main_rect() { probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '{print $5}'; }
+
+click() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }
+# A click whose handler opens a modal window: the probe's click returns
+# only when the handler does, so it runs beside the script.
+click_modal() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null 2>&1 & }
+
+# Turns the wheel over the page n notches (down, or up with "up").
+wheel() {
+  local n="$1" delta=$NOTCH_DOWN i mx my mw mh
+  [ "${2:-down}" = up ] && delta=$NOTCH_UP
+  IFS=, read -r mx my mw mh <<<"$(main_rect)"
+  for i in $(seq "$n"); do
+    probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_MOUSEWHEEL $delta $((mx + 900 + (my + 650) * 65536)) >/dev/null
+  done
+}
+
+# Screenshot of the main window, taken again (bounded) until two in a row
+# are the same: the scroll animation has ended. With a second argument,
+# the name of an earlier screenshot, it first waits until the page has
+# changed from it (the wheel has been taken).
+shot_still() {
+  local name="$1" rect x y w h last="" now i
+  if [ -n "${2:-}" ]; then
+    last=$(md5sum <"$WORK/$2.png")
+    for i in $(seq 50); do
+      IFS=, read -r x y w h <<<"$(main_rect)"
+      import -window root -crop "${w}x${h}+${x}+${y}" "$WORK/$name.png"
+      [ "$(md5sum <"$WORK/$name.png")" != "$last" ] && break
+      sleep 0.1
+    done
+    last=""
+  fi
+  for i in $(seq 40); do
+    rect=$(main_rect)
+    IFS=, read -r x y w h <<<"$rect"
+    import -window root -crop "${w}x${h}+${x}+${y}" "$WORK/$name.png"
+    now=$(md5sum <"$WORK/$name.png")
+    [ "$now" = "$last" ] && return 0
+    last="$now"
+    sleep 0.1
+  done
+  fail "the settings page did not come to rest ($name)"
+}
+
+# A key of "TessikRef" in Tessik.kelm as written (empty when absent).
+stored_setting() { tr -d '\r' <"${2:-$DATA/Tessik.kelm}" | sed -n "s/^ *$1 : \(.*\)$/\1/p" | sed 's/,$//'; }
+
+# Picks the option at the wheel step n (0 the first, 1 the one after) of
+# the open choose-one popup and presses its OK.
+popup_ok() {
+  local steps="$1" rect x y w h i
+  wait_still "$POPUP_CLASS" "$POPUP_TITLE"
+  rect=$(probe list | awk -F'\t' -v c="$POPUP_CLASS" '$1 == c {print $5; exit}')
+  IFS=, read -r x y w h <<<"$rect"
+  popup_shot() { import -window root -crop "${w}x${h}+${x}+${y}" "$WORK/popup.png"; md5sum <"$WORK/popup.png"; }
+  for i in $(seq "$steps"); do
+    local before
+    before=$(popup_shot)
+    probe post "$POPUP_CLASS" "$POPUP_TITLE" $WM_MOUSEWHEEL $NOTCH_UP $((x + w / 2 + (y + h / 2) * 65536)) >/dev/null
+    # The card shows the next option before OK is pressed.
+    for _ in $(seq 50); do
+      [ "$(popup_shot)" != "$before" ] && break
+      sleep 0.1
+    done
+  done
+  probe click "$POPUP_CLASS" "$POPUP_TITLE" $((w - 60)) $((h - 40)) >/dev/null 2>&1 &
+}
+
+# A restore starts Tessik anew outside this shell: on the way out every
+# main window's process still running is ended too.
+settings_cleanup() {
+  local wpid
+  cleanup
+  for wpid in $(probe list 2>/dev/null | awk -F'\t' -v c="$MAIN_CLASS" '$1 == c {print $4}' | sort -u); do
+    wine taskkill /F /PID "$wpid" >/dev/null 2>&1 || true
+  done
+}
+trap settings_cleanup EXIT

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# "开机启动" writes and removes the Run value "RaDaziRiv"; "清除日志" keeps
+# the log this start writes and sub-folders; "清除用户数据" removes the data
+# folder and ends the program with 0.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/settings_lib.sh"
+
+RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+run_value() { wine reg query "$RUN_KEY" /v RaDaziRiv 2>/dev/null | tr -d '\r' | grep RaDaziRiv || true; }
+# Never leave a Run value behind: the prefix would start it at boot.
+trap 'wine reg delete "$RUN_KEY" /v RaDaziRiv /f >/dev/null 2>&1 || true; settings_cleanup' EXIT
+
+seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
+mkdir -p "$DATA/logs/kept_folder"
+printf 'old\r\n' >"$DATA/logs/2020_01_01_00.txt"
+
+open_settings_page
+
+click_modal 580 592 # 清除日志
+probe wait "#32770" "日志系统" visible 20000 >/dev/null || fail "no log message"
+probe post "#32770" "日志系统" "$WM_CLOSE" 0 0 >/dev/null
+probe gone "#32770" "日志系统" 10000 || fail "the log message stayed"
+[ -e "$DATA/logs/2020_01_01_00.txt" ] && fail "the old log was not removed"
+[ -f "$DATA/logs/${TODAY}_00.txt" ] || fail "the open log was removed: $(ls "$DATA/logs")"
+[ -d "$DATA/logs/kept_folder" ] || fail "a sub-folder of the logs was removed"
+
+# 20 notches down: the autostart switch (y 817) is at 277.
+wheel 20
+shot_still settings_middle settings_top
+click 490 288
+[ "$(stored_setting autoStartUp)" = true ] || fail "autoStartUp stored as '$(stored_setting autoStartUp)'"
+value=$(run_value)
+[[ "$value" == *'"'*'Tessik.exe"'* ]] || fail "Run value: '$value'"
+click 490 288
+[ "$(stored_setting autoStartUp)" = false ] || fail "autoStartUp stored as '$(stored_setting autoStartUp)'"
+[ -z "$(run_value)" ] || fail "the Run value stayed: $(run_value)"
+
+shot_still settings_switched
+wheel 20 up
+shot_still settings_top_again settings_switched
+click_modal 500 454 # 清除用户数据
+popup_ok 0
+wait_exit "$pid"
+[ "$RC" = 0 ] || fail "clearing ended with $RC"
+[ -e "$DATA" ] && fail "the data folder is still there: $(ls -R "$DATA" | head)"
+[ -f "$APP/Tessik.exe" ] || fail "the program beside the data folder was removed"
+echo "PASS"
