@@ -377,8 +377,8 @@ void MoveIconToBox(KelmIconManager& view, const IconRecord& dragged, const BoxWi
     if (target && target->UseTargetFolder && PathExists(dragged.path) &&
         !IsDirectlyInFolder(dragged.path, target->TargetFolder)) {
         const std::filesystem::path source(dragged.path);
-        const std::wstring destination = FreePasteName(target->TargetFolder, source.stem().wstring(),
-                                                       source.extension().wstring(), PathExists);
+        const std::wstring destination =
+            FreePasteName(target->TargetFolder, source.stem().wstring(), source.extension().wstring(), PathExists);
         // The name was free a moment ago: never replace what may have come
         // there since.
         if (MoveFileExW(dragged.path.c_str(), destination.c_str(), MOVEFILE_COPY_ALLOWED) && PathExists(destination)) {

@@ -736,4 +736,3 @@ void ClearDragPlaceholder()
 {
     s_dragPlaceholder = DragPlaceholder();
 }
-

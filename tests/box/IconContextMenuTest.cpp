@@ -56,7 +56,6 @@ protected:
         }
         return texts;
     }
-
 };
 
 } // namespace
