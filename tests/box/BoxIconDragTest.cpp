@@ -146,6 +146,13 @@ protected:
         view.EnsureControl(view.Records().at(index));
         BeginIconDrag(view, view.Records().at(index));
     }
+    // Grabs one icon and moves the pointer to (x, 100) over another.
+    void DragOver(const BoxWindowPtr& box, size_t grabbed, int x, size_t hovered)
+    {
+        Grab(box, grabbed);
+        PointAt(box, x, 100);
+        HoverOver(box, hovered);
+    }
     // The box's icons as the store now holds them.
     std::vector<std::wstring> StoredPaths(const BoxWindowPtr& box)
     {
@@ -209,9 +216,7 @@ TEST_F(IconDragTest, AFolderBoxTakesInAFileFromElsewhereUnderAFreeNameAndRemembe
     Add(folderBox, own, folderBox);
     Add(folderBox, stranger, folderBox);
     const std::string strangerBytes = TempFolder::ReadBytes(stranger);
-    Grab(folderBox, 1);
-    PointAt(folderBox, 30, 100);
-    HoverOver(folderBox, 0);
+    DragOver(folderBox, 1, 30, 0);
     FinishIconDragOnRelease(folderBox, false);
 
     const std::wstring taken = folder + L"\\a (1).txt";
@@ -229,9 +234,7 @@ TEST_F(IconDragTest, DroppedInAnotherBoxesSectionTheFileMovesIntoThatBox)
     const std::wstring mine = outside + L"\\mine.txt", theirs = folder + L"\\theirs.txt";
     Add(mappingBox, mine, mappingBox, L"Mine", L"bvn!NULL");
     Add(mappingBox, theirs, folderBox);
-    Grab(mappingBox, 0);
-    PointAt(mappingBox, 160, 100);
-    HoverOver(mappingBox, 1);
+    DragOver(mappingBox, 0, 160, 1);
     FinishIconDragOnRelease(mappingBox, false);
 
     const std::wstring moved = folder + L"\\mine.txt";
@@ -291,9 +294,7 @@ TEST_F(IconDragTest, LeavingTheBoxPutsTheIconBackAndStartsASystemDrag)
     const std::wstring a = folder + L"\\a.txt", b = folder + L"\\b.txt";
     Add(folderBox, a, folderBox, L"bvn!NULL", L"D:\\was\\a.txt");
     Add(folderBox, b, folderBox);
-    Grab(folderBox, 0);
-    PointAt(folderBox, 160, 100);
-    HoverOver(folderBox, 1);
+    DragOver(folderBox, 0, 160, 1);
     ASSERT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{b, a}));
 
     EXPECT_TRUE(RunIconDragOut(folderBox));
