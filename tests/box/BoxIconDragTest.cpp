@@ -263,6 +263,8 @@ TEST_F(IconDragTest, AFileDragKeepsItsPlaceholderInTheViewItIsOver)
     HoverOver(mappingBox, 1);
     EXPECT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{c, a, b}));
     EXPECT_EQ(s_boxIconManagers.at(mappingBox).Records()[0].control->dragMode, 1);
+    SaveBoxIcons(s_boxIconManagers.at(mappingBox));
+    EXPECT_EQ(StoredPaths(mappingBox), (std::vector<std::wstring>{a, b})) << "a placeholder is never stored";
 
     // On to the folder box: the placeholder leaves the mapping box.
     PointAt(folderBox, 130, 100);
