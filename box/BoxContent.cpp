@@ -12,6 +12,7 @@
 #include "box/BoxDrop.h"
 #include "box/BoxBackgroundMenu.h"
 #include "box/BoxHoverFold.h"
+#include "box/BoxIconDrag.h"
 #include "box/BoxSearchMatches.h"
 #include "box/BoxMoreMenu.h"
 #include "box/BoxTitleMenu.h"
@@ -819,6 +820,8 @@ void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget
     DrawDragPreview(c);
     AddBarrier(c);
     AddScrollBar(c, contentHeight, overflow);
+    // Last: putting the dragged icon down changes the records just drawn.
+    FinishIconDragOnRelease(box, (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0);
 }
 
 } // namespace TessikDesktopContainer

@@ -149,6 +149,10 @@ void InstallWindowHooks()
         s_iconActionHooks.open = static_cast<void (*)(KelmIconManager&, const IconRecord&)>(OpenIcon);
     if (!s_iconActionHooks.dragStart)
         s_iconActionHooks.dragStart = BeginIconDrag;
+    if (!s_iconActionHooks.hoverMove)
+        s_iconActionHooks.hoverMove = UpdateIconDragState;
+    if (!s_iconActionHooks.textDrop)
+        s_iconActionHooks.textDrop = DropIconAtCursor;
     if (!s_iconActionHooks.contextMenu)
         s_iconActionHooks.contextMenu = ShowIconContextMenu;
     if (s_boxWindowHooks.invalidate)

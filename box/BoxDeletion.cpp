@@ -238,6 +238,15 @@ void DeleteBox(const BoxWindowPtr& box)
     s_desktopContainerStore.Save();
 }
 
+std::function<bool(HWND, std::vector<Brevin::KelmOption>)> s_deleteBoxChoice =
+    [](HWND owner, std::vector<Brevin::KelmOption> options) {
+        // Removing the files for good cannot be undone: its OK turns red.
+        s_selectionRedOk[static_cast<int>(options.size()) - 1] = 1;
+        NewPopupSelection::Create(owner, L"请选择删除操作\n（此操作不可撤销）＞︿＜", L"删除", std::move(options),
+                                  L"确定", L"取消");
+        return s_selectionOk == 1;
+    };
+
 void ShowDeleteBoxDialog(const BoxWindowPtr& box)
 {
     BoxRuntime* runtime = FindBoxRuntime(box);
@@ -284,10 +293,7 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
         options.emplace_back(L"仅删除组件", onlyBox, 1);
     }
     options.emplace_back(L"彻底删除文件", removeAll, 1);
-    s_selectionRedOk[static_cast<int>(options.size()) - 1] = 1;
-    NewPopupSelection::Create(box->GetHwnd(), L"请选择删除操作\n（此操作不可撤销）＞︿＜", L"删除", std::move(options),
-                              L"确定", L"取消");
-    if (s_selectionOk != 1 || keep || !FindBoxRuntime(box))
+    if (!s_deleteBoxChoice(box->GetHwnd(), std::move(options)) || keep || !FindBoxRuntime(box))
         return;
     DeleteBox(box);
 }

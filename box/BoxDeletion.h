@@ -6,15 +6,22 @@
 // link. UI thread only; synchronous.
 #pragma once
 
+#include <windows.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "box/BoxRuntime.h"
 #include "box/icons/IconRecord.h"
+#include "ui/core/KelmOption.h"
 
 // The menu's delete command: asks, runs the chosen file action, then
 // deletes the box.
 void ShowDeleteBoxDialog(const BoxWindowPtr& box);
+// The choose-one popup of that command: runs the chosen option's action and
+// tells whether one was chosen (false: cancelled). Tests replace it.
+extern std::function<bool(HWND owner, std::vector<Brevin::KelmOption> options)> s_deleteBoxChoice;
 
 // Whether the box's folder may be recycled or removed (see above).
 bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder);

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "app/KelmStorage.h"
+#include "box/BoxIconDrag.h"
 
 #include "box/BoxMotion.h"
 #include "box/BoxMotionRules.h"
@@ -175,6 +176,9 @@ void OnBoxHoverLeave(const BoxWindowPtr& box)
     if (!runtime)
         return;
     runtime->hoverSuppressed = false;
+    // An icon dragged out of the box turns into a system file drag.
+    if (RunIconDragOut(box))
+        return;
     StopHoverDelay(box, *runtime);
     if (runtime->IsHoverMinimized && runtime->hoverExpanded && !CursorInside(box->GetHwnd()))
         StartHoverDelay(box, *runtime, kLeaveDelay, FoldHoverBox);
@@ -209,6 +213,9 @@ void UnfoldBoxUnderDrag(const BoxWindowPtr& box)
         runtime->hoverExpanded || !IsWindow(box->GetHwnd()))
         return;
     runtime->hoverSuppressed = false;
+    // An icon dragged out of the box turns into a system file drag.
+    if (RunIconDragOut(box))
+        return;
     StopHoverDelay(box, *runtime);
     Unfold(box, *runtime);
 }

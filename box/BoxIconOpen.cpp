@@ -7,13 +7,12 @@
 #include <cwctype>
 #include <filesystem>
 
+#include "box/BoxIconDrag.h"
 #include "box/BoxRuntime.h"
 #include "box/BoxShortcuts.h"
 #include "box/BoxWindowHooks.h"
 
 using namespace TessikDesktopContainer;
-
-std::function<void()> s_pendingIconDrop;
 
 namespace
 {
@@ -70,10 +69,10 @@ void OpenIcon(KelmIconManager& view, const IconRecord& record)
         return;
     const BoxWindowPtr& box = view.OwnBox();
     BoxRuntime* runtime = box ? FindBoxRuntime(box) : nullptr;
-    if (runtime && runtime->iconDragActive) {
-        if (s_pendingIconDrop) {
-            std::function<void()> drop = std::move(s_pendingIconDrop);
-            s_pendingIconDrop = nullptr;
+    if (runtime && runtime->dropPending) {
+        if (s_dragFinishAction) {
+            std::function<void()> drop = std::move(s_dragFinishAction);
+            s_dragFinishAction = nullptr;
             drop();
         }
         return;

@@ -1,5 +1,5 @@
 // Opening an icon: the open callback of every icon control. A click during
-// an icon drag completes the drop the drag left pending; Ctrl+click, or a
+// an icon drag completes the drop the drag left pending (s_dragFinishAction); Ctrl+click, or a
 // click while the box is in multi-select mode, toggles the icon's selection;
 // anything else opens the file (folders and shortcuts through Explorer, the
 // rest with the shell's "open" verb). UI thread only.
@@ -9,10 +9,6 @@
 #include <string>
 
 #include "box/icons/KelmIconManager.h"
-
-// The drop an icon drag leaves pending over its target; a click while the
-// box's icon drag runs takes it out of the slot and runs it once.
-extern std::function<void()> s_pendingIconDrop;
 
 // How an icon's path is opened: through Explorer with a command line, or
 // with the shell's "open" verb on the path.

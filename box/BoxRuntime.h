@@ -44,6 +44,8 @@ struct BoxRuntime {
     std::wstring title = L"Unnamed";
     // Folded to its title bar.
     bool isMinimized = false;
+    // An icon of this box is being dragged inside it (the drag's placeholder
+    // is in its list); dragIcon is the grabbed control.
     bool dropPending = false;
     bool IsIntegrated = false;
     int32_t z = 1;
@@ -105,8 +107,6 @@ struct BoxRuntime {
     float hoverDelay = 0.0f;
     int32_t hoverAnimationId = -1;
     bool positionSaveSuspended = false;
-    // An icon of this box is being dragged inside it.
-    bool iconDragActive = false;
     std::shared_ptr<TessikDesktopContainer::KelmIcon> dragIcon;
 
     float bgAlpha = 1.0f;

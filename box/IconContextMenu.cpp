@@ -151,7 +151,7 @@ void DeleteSingleIcon(const BoxWindowPtr& box, const IconRecord& record)
     const std::set<int32_t> before = runtime->selection;
     const bool multiSelect = runtime->multiSelect;
     runtime->selection = {static_cast<int32_t>(record.id)};
-    DeleteSelection(box);
+    DeleteSelection(box, kMenuSingleQuestion);
     runtime = FindBoxRuntime(box);
     if (runtime && runtime->selection == std::set<int32_t>{static_cast<int32_t>(record.id)}) {
         runtime->selection = before;
@@ -306,7 +306,7 @@ std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, co
                 Glyph(L'\xF014') + kSpaces + L"删除选中",
                 [weakBox] {
                     if (BoxWindowPtr b = weakBox.lock())
-                        DeleteSelection(b);
+                        DeleteSelection(b, kMenuSelectionQuestion);
                 },
                 1);
         rows.emplace_back(

@@ -25,7 +25,7 @@ PendingBoxTimer s_pendingDelete(DeleteSelectionByKey);
 namespace
 {
 
-int AskDeleteChoice(HWND owner)
+int AskDeleteChoice(HWND owner, const DeleteQuestionTexts& texts)
 {
     std::vector<Brevin::KelmOption> options{
         {L"移动到回收站", nullptr, 1},
@@ -33,8 +33,7 @@ int AskDeleteChoice(HWND owner)
     };
     // A permanent delete cannot be undone: the OK button turns red for it.
     s_selectionRedOk[1] = 1;
-    NewPopupSelection::Create(owner, L"确定要删除选中的文件？\n（文件将从本地移除）", L"删除选中", std::move(options),
-                              L"确定", L"取消");
+    NewPopupSelection::Create(owner, texts.text, texts.title, std::move(options), L"确定", L"取消");
     if (s_selectionOk != 1)
         return -1;
     return s_selectionIndex == 1 ? 1 : 0;
@@ -114,7 +113,11 @@ void TellNotDeleted(const DeleteJobItem& item, bool permanently)
 
 } // namespace
 
-std::function<int(HWND owner)> s_deleteQuestion = AskDeleteChoice;
+const DeleteQuestionTexts kDeleteKeyQuestion{L"删除选中", L"确定要删除选中的文件？\n（文件将从本地移除）"};
+const DeleteQuestionTexts kMenuSelectionQuestion{L"删除", L"确定要删除选中的文件吗？\n（将会删除本地文件）"};
+const DeleteQuestionTexts kMenuSingleQuestion{L"删除", L"确定要删除此文件吗？\n（将会删除本地文件）"};
+
+std::function<int(HWND owner, const DeleteQuestionTexts& texts)> s_deleteQuestion = AskDeleteChoice;
 
 std::wstring PathToDelete(const std::wstring& path)
 {
@@ -142,7 +145,7 @@ void CALLBACK DeleteSelectionByKey(HWND, UINT, UINT_PTR timerId, DWORD)
     }
 }
 
-void DeleteSelection(const BoxWindowPtr& box)
+void DeleteSelection(const BoxWindowPtr& box, const DeleteQuestionTexts& texts)
 {
     BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime || runtime->selection.empty())
@@ -167,7 +170,7 @@ void DeleteSelection(const BoxWindowPtr& box)
     int choice = 0;
     if (anyOnDisk) {
         HoverAnimationCount = 0;
-        choice = s_deleteQuestion(box->GetHwnd());
+        choice = s_deleteQuestion(box->GetHwnd(), texts);
         HoverAnimationCount = 0;
         if (choice != 0 && choice != 1)
             return;

@@ -38,15 +38,27 @@ struct DeleteJob {
     int32_t choice = 0;
 };
 
+// The title and text of the question a delete of real files asks.
+struct DeleteQuestionTexts {
+    const wchar_t* title;
+    const wchar_t* text;
+};
+// Del and Del's selection: "删除选中".
+extern const DeleteQuestionTexts kDeleteKeyQuestion;
+// The icon menu's rows: "删除选中" of a selection, "删除" of one icon.
+extern const DeleteQuestionTexts kMenuSelectionQuestion;
+extern const DeleteQuestionTexts kMenuSingleQuestion;
+
 // The question of a delete that touches real files: 0 "移动到回收站",
 // 1 "彻底删除", -1 cancel. Tests replace it.
-extern std::function<int(HWND owner)> s_deleteQuestion;
+extern std::function<int(HWND owner, const DeleteQuestionTexts& texts)> s_deleteQuestion;
 
 void CALLBACK DeleteSelectionByKey(HWND hwnd, UINT message, UINT_PTR timerId, DWORD time);
 // The box whose Del waits for DeleteSelectionByKey.
 extern PendingBoxTimer s_pendingDelete;
-// Deletes the box's selection (the Del key and the icon menu's "删除选中").
-void DeleteSelection(const std::shared_ptr<KelmWindow>& box);
+// Deletes the box's selection (the Del key and the icon menu's rows), asking
+// with the given texts when real files are touched.
+void DeleteSelection(const std::shared_ptr<KelmWindow>& box, const DeleteQuestionTexts& texts = kDeleteKeyQuestion);
 
 void DeleteSelectionWorker(DeleteJob job);
 // A finished item: its records leave the boxes that show it.

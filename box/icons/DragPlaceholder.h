@@ -9,7 +9,7 @@
 #include "box/icons/KelmIconManager.h"
 
 struct DragPlaceholder {
-    const KelmIconManager* manager = nullptr;
+    KelmIconManager* manager = nullptr;
     // Record id in that view; -2 = no placeholder.
     int index = -2;
     std::weak_ptr<TessikDesktopContainer::KelmIcon> control;
@@ -21,5 +21,3 @@ extern DragPlaceholder s_dragPlaceholder;
 // when it has none yet).
 void SetDragPlaceholder(KelmIconManager& view, int index);
 void ClearDragPlaceholder();
-// Whether that record of that view is the placeholder.
-bool IsDragPlaceholder(const KelmIconManager& view, const IconRecord& record);

@@ -8,6 +8,7 @@
 #include "app/KelmStorage.h"
 #include "app/StoreTextFormat.h"
 #include "box/BoxIconRebuild.h"
+#include "box/icons/DragPlaceholder.h"
 #include "box/icons/IconLog.h"
 #include "ui/core/TextHelpers.h"
 
@@ -121,7 +122,13 @@ void SaveBoxIcons(KelmIconManager& view)
                 components[L"ComID_" + s_boxRuntimes[owner].id][L"Icons"].remove();
                 counters[owner.get()] = 0;
             }
+            // The placeholder of a drag passing over the box stands for no
+            // icon of it.
+            const std::shared_ptr<TessikDesktopContainer::KelmIcon> placeholder =
+                s_dragPlaceholder.manager == &view ? s_dragPlaceholder.control.lock() : nullptr;
             for (const IconRecord& record : view.Records()) {
+                if (placeholder && record.control == placeholder)
+                    continue;
                 const BoxWindowPtr& owner = view.EffectiveOwner(record);
                 auto counter = counters.find(owner.get());
                 if (counter == counters.end())

@@ -234,7 +234,7 @@ int KelmIcon::AddEvent(const Brevin::kelmPoint& pixelPoint, Brevin::kelmEvent ev
         const BoxRuntime* box = RuntimeForWindow(window);
 
         if (event == Brevin::KELM_LBUTTON_UP) {
-            if (!s_doubleClickAction || (box && box->iconDragActive) || DragOrFileDragRunning()) {
+            if (!s_doubleClickAction || (box && box->dropPending) || DragOrFileDragRunning()) {
                 OnMouseUp();
             } else if (holdTimerArmed) {
                 // The release waits for a double click, but the hold timer

@@ -505,9 +505,10 @@ void KelmIconManager::ApplyCurrentPositions(float viewWidth, float viewHeight)
         if (!IsLive(s_dragPlaceholder.manager)) {
             ClearDragPlaceholder();
         } else if (s_dragPlaceholder.manager == this) {
-            IconRecord* placeholder = FindById(s_dragPlaceholder.index);
-            if (placeholder && IsDragPlaceholder(*this, *placeholder))
-                RemoveById(s_dragPlaceholder.index);
+            // Found by its control: an import may have shifted the ids
+            // since, and no other record is ever taken for it.
+            if (IconRecord* placeholder = FindByControl(s_dragPlaceholder.control.lock().get()))
+                RemoveById(static_cast<int>(placeholder->id));
             ClearDragPlaceholder();
             s_boxWindowHooks.Invalidate(m_ownBox);
         }
@@ -734,13 +735,4 @@ void SetDragPlaceholder(KelmIconManager& view, int index)
 void ClearDragPlaceholder()
 {
     s_dragPlaceholder = DragPlaceholder();
-}
-
-bool IsDragPlaceholder(const KelmIconManager& view, const IconRecord& record)
-{
-    if (s_dragPlaceholder.index == -2 || s_dragPlaceholder.manager != &view ||
-        static_cast<int>(record.id) != s_dragPlaceholder.index)
-        return false;
-    const std::shared_ptr<KelmIcon> control = s_dragPlaceholder.control.lock();
-    return control && record.control == control;
 }

@@ -39,14 +39,14 @@ protected:
         for (auto& entry : fs::directory_iterator(Folder()))
             fs::remove_all(entry.path());
         asked = 0;
-        s_deleteQuestion = [this](HWND) {
+        s_deleteQuestion = [this](HWND, const DeleteQuestionTexts&) {
             ++asked;
             return answer;
         };
     }
     void TearDown() override
     {
-        s_deleteQuestion = [](HWND) { return -1; };
+        s_deleteQuestion = [](HWND, const DeleteQuestionTexts&) { return -1; };
     }
 
     static std::wstring Folder() { return s_boxRuntimes.at(folderBox).TargetFolder; }

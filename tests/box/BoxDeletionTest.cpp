@@ -1,11 +1,13 @@
 // Deleting and disbanding a box: which folders may be removed, the files
-// going back to where they came from (never over another file), and the
-// box leaving the views, the registry and the store.
+// going back to where they came from (never over another file), the box
+// leaving the views, the registry and the store, and the choice that runs
+// its action first (a folder that stays keeps its box).
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "BoxTestSupport.h"
+#include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxSettings.h"
 #include "ui/core/DpiScale.h"
@@ -104,4 +106,52 @@ TEST_F(BoxDeletionTest, ADeletedBoxLeavesTheViewsTheRegistryAndTheStore)
     reloaded.Load(store.File(L"DesktopContainer.kelm"));
     EXPECT_FALSE(FindBoxObject(reloaded, id));
     mappingBox.reset();
+}
+
+TEST_F(BoxDeletionTest, TheChosenActionRunsBeforeTheBoxGoesAndAFolderThatStaysKeepsItsBox)
+{
+    const auto saved = s_deleteBoxChoice;
+    std::wstring choose;
+    std::vector<std::wstring> offered;
+    s_deleteBoxChoice = [&](HWND, std::vector<Brevin::KelmOption> options) {
+        offered.clear();
+        for (const auto& option : options) {
+            offered.push_back(option.text);
+            if (option.text == choose)
+                option.onClick();
+        }
+        return !choose.empty();
+    };
+    const std::wstring id = s_boxRuntimes.at(folderBox).id;
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring home = store.File(L"home");
+    fs::create_directories(home);
+    const std::wstring inBox = boxFolder + L"\\a.txt";
+    Add(folderBox, inBox, home + L"\\a.txt");
+
+    ShowDeleteBoxDialog(folderBox);
+    EXPECT_EQ(offered, (std::vector<std::wstring>{L"解散并归位", L"移动文件到回收站", L"仅删除组件", L"彻底删除文件"}));
+    EXPECT_TRUE(FindBoxRuntime(folderBox)) << "cancelled";
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
+
+    // A folder that may not go (here: the data folder) is kept, and so is
+    // its box; the user is told.
+    const std::wstring data = store.File(L"data");
+    fs::create_directories(data);
+    s_boxRuntimes.at(folderBox).TargetFolder = data;
+    choose = L"移动文件到回收站";
+    ShowDeleteBoxDialog(folderBox);
+    EXPECT_TRUE(FindBoxRuntime(folderBox));
+    EXPECT_TRUE(FindBoxObject(s_desktopContainerStore, id));
+    EXPECT_TRUE(fs::exists(data));
+    EXPECT_TRUE(WasUserNotified(L"box-folder-kept"));
+
+    s_boxRuntimes.at(folderBox).TargetFolder = boxFolder;
+    choose = L"解散并归位";
+    ShowDeleteBoxDialog(folderBox);
+    EXPECT_EQ(TempFolder::ReadBytes(home + L"\\a.txt"), "from " + std::string(inBox.begin(), inBox.end()));
+    EXPECT_FALSE(FindBoxRuntime(folderBox));
+    EXPECT_FALSE(FindBoxObject(s_desktopContainerStore, id));
+    folderBox.reset();
+    s_deleteBoxChoice = saved;
 }

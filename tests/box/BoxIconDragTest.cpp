@@ -1,59 +1,336 @@
-// Dragging icons out of a box: the effects a drop may take, and what is
-// handed to the system drag (the icon, or the selection it belongs to).
+// Dragging icons: reordering inside a box (every record kept with its
+// alias and original path, the new order stored), files of a folder box
+// that lie elsewhere moved into its folder, the placeholder staying in the
+// view it belongs to, and the system drag for icons that cannot be
+// rearranged or leave the box.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "BoxTestSupport.h"
 #include "box/BoxIconDrag.h"
 #include "box/BoxShortcuts.h"
-#include "ui/core/DpiScale.h"
+#include "box/icons/DragPlaceholder.h"
+#include "box/icons/IconPersistence.h"
+#include "box/icons/KelmIcon.h"
+#include "ui/core/DragDropState.h"
 
+namespace fs = std::filesystem;
 using namespace TessikDesktopContainer;
 
-TEST(IconDragEffects, MoveOnlyOutOfAnUnlockedFolderBoxWithoutCtrl)
+TEST(IconDragRules, EffectsAndSlots)
 {
     EXPECT_EQ(IconDragEffects(true, false, false), static_cast<DWORD>(DROPEFFECT_MOVE));
     EXPECT_EQ(IconDragEffects(true, true, false), static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_EQ(IconDragEffects(true, false, true), static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_EQ(IconDragEffects(false, false, false), static_cast<DWORD>(DROPEFFECT_COPY));
+
+    // Three icons in a row at x 0, 100, 200 (edge 48: centres at 24, 124,
+    // 224), the group starting at list index 2.
+    IconSlotInput grid;
+    grid.positions = {{0, 0}, {100, 0}, {200, 0}};
+    grid.groupFirst = 2;
+    grid.edge = 48;
+    struct Case {
+        float x, y;
+        int slot;
+    };
+    // After the nearest icon once right of or below its centre.
+    for (const Case& c : {Case{20, 20, 2}, Case{30, 20, 3}, Case{10, 40, 3}, Case{110, 10, 3}, Case{130, 0, 4},
+                          Case{900, 0, 5}, Case{-50, 10, 2}}) {
+        grid.x = c.x;
+        grid.y = c.y;
+        EXPECT_EQ(NearestIconSlot(grid), c.slot) << c.x << "," << c.y;
+    }
+    // A list: only the height counts, past the nearest row's top + 15.
+    IconSlotInput list;
+    list.positions = {{20, 0}, {20, 32}, {20, 64}};
+    list.edge = 48;
+    list.listView = true;
+    for (const Case& c : {Case{900, 10, 0}, Case{0, 20, 1}, Case{400, 40, 1}, Case{400, 50, 2}, Case{0, 900, 3}}) {
+        list.x = c.x;
+        list.y = c.y;
+        EXPECT_EQ(NearestIconSlot(list), c.slot) << c.x << "," << c.y;
+    }
 }
 
-TEST(BeginIconDrag, HandsTheIconOrItsSelectionToTheSystemDrag)
+TEST(IconDragRules, AFileIsInItsFolderWhateverTheLetterCaseOrSeparators)
 {
-    DpiScale = 1.0;
-    TempFolder store;
-    const BoxWindowPtr box = CreateTestBoxes(store, {true}).at(0);
-    KelmIconManager& view = s_boxIconManagers.at(box);
-    const std::wstring folder = s_boxRuntimes.at(box).TargetFolder;
-    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt"}) {
-        TempFolder::WriteBytes(folder + L"\\" + name, "x");
-        view.AddRecordForPath(folder + L"\\" + name, 0, 0, L"bvn!NULL", false, L"", box, L"bvn!NULL");
+    TempFolder temp;
+    fs::create_directories(temp.File(L"Box Folder"));
+    const std::wstring folder = temp.File(L"Box Folder");
+    std::wstring upper = folder;
+    for (wchar_t& c : upper)
+        c = static_cast<wchar_t>(towupper(c));
+    EXPECT_TRUE(IsDirectlyInFolder(folder + L"\\a.txt", folder));
+    EXPECT_TRUE(IsDirectlyInFolder(upper + L"/a.txt", folder));
+    EXPECT_FALSE(IsDirectlyInFolder(folder + L"\\sub\\a.txt", folder));
+    EXPECT_FALSE(IsDirectlyInFolder(temp.File(L"a.txt"), folder));
+}
+
+namespace
+{
+
+class IconDragTest : public FolderAndMappingBoxesTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folderBox && mappingBox);
+        savedDrag = s_iconFileDrag;
+        savedCursor = s_iconDragCursor;
+        savedInput = s_boxShortcutInput;
+        s_iconFileDrag = [this](const std::vector<std::wstring>& paths, DWORD effects, HWND) {
+            dragged = paths;
+            draggedEffects = effects;
+            return DWORD(DROPEFFECT_NONE);
+        };
+        s_iconDragCursor = [this] { return cursor; };
+        s_boxShortcutInput.keyDown = [](int) { return false; };
+        for (const BoxWindowPtr& box : {folderBox, mappingBox}) {
+            s_boxIconManagers.at(box).RemoveAllRecords();
+            BoxRuntime& runtime = s_boxRuntimes.at(box);
+            runtime.dropPending = false;
+            runtime.IsLocked = false;
+            runtime.SortMode = 0;
+            runtime.multiSelect = false;
+            runtime.selection.clear();
+        }
+        folder = s_boxRuntimes.at(folderBox).TargetFolder;
+        outside = store->File(L"outside");
+        fs::create_directories(outside);
     }
-    const auto savedDrag = s_iconFileDrag;
-    const BoxShortcutInput savedInput = s_boxShortcutInput;
+    void TearDown() override
+    {
+        s_iconFileDrag = savedDrag;
+        s_iconDragCursor = savedCursor;
+        s_boxShortcutInput = savedInput;
+        s_dragOverAccepted = false;
+        s_droppedFiles.clear();
+        s_dragOutAction = nullptr;
+        s_dragFinishAction = nullptr;
+        ClearDragPlaceholder();
+        std::error_code ec;
+        fs::remove_all(outside, ec);
+        for (const auto& entry : fs::directory_iterator(folder, ec))
+            fs::remove_all(entry.path(), ec);
+    }
+
+    // A record in a row at x = 20 + 100 * n, y = 80, for a file made at path.
+    void Add(const BoxWindowPtr& view, const std::wstring& path, const BoxWindowPtr& owner,
+             const std::wstring& alias = L"bvn!NULL", const std::wstring& originalPath = L"bvn!NULL")
+    {
+        TempFolder::WriteBytes(path, "bytes of " + std::string(path.begin(), path.end()));
+        KelmIconManager& manager = s_boxIconManagers.at(view);
+        const float x = 20.0f + 100.0f * static_cast<float>(manager.Records().size());
+        manager.AddRecordForPath(path, x, 80.0f, alias, owner != view, L"", owner, originalPath);
+    }
+    // The pointer over the client point (x, y) of the box.
+    void PointAt(const BoxWindowPtr& box, int x, int y)
+    {
+        cursor = {x, y};
+        ClientToScreen(box->GetHwnd(), &cursor);
+    }
+    // A pointer move over the icon at index.
+    void HoverOver(const BoxWindowPtr& box, size_t index)
+    {
+        KelmIconManager& view = s_boxIconManagers.at(box);
+        IconRecord& record = view.Records().at(index);
+        view.EnsureControl(record);
+        UpdateIconDragState(view, IconRecord(record));
+    }
+    void Grab(const BoxWindowPtr& box, size_t index)
+    {
+        KelmIconManager& view = s_boxIconManagers.at(box);
+        view.EnsureControl(view.Records().at(index));
+        BeginIconDrag(view, view.Records().at(index));
+    }
+    // Grabs one icon and moves the pointer to (x, 100) over another.
+    void DragOver(const BoxWindowPtr& box, size_t grabbed, int x, size_t hovered)
+    {
+        Grab(box, grabbed);
+        PointAt(box, x, 100);
+        HoverOver(box, hovered);
+    }
+    // The box's icons as the store now holds them.
+    std::vector<std::wstring> StoredPaths(const BoxWindowPtr& box)
+    {
+        KelmIconManager loaded;
+        LoadBoxIcons(loaded, s_boxRuntimes.at(box).id);
+        std::vector<std::wstring> paths;
+        for (const IconRecord& record : loaded.Records())
+            paths.push_back(record.path);
+        return paths;
+    }
+
+    std::function<DWORD(const std::vector<std::wstring>&, DWORD, HWND)> savedDrag;
+    std::function<POINT()> savedCursor;
+    BoxShortcutInput savedInput;
     std::vector<std::wstring> dragged;
-    DWORD effects = 0;
-    s_iconFileDrag = [&](const std::vector<std::wstring>& paths, DWORD e, HWND) {
-        dragged = paths;
-        effects = e;
-        return DWORD(DROPEFFECT_NONE);
-    };
-    s_boxShortcutInput.keyDown = [](int) { return false; };
+    DWORD draggedEffects = 0;
+    POINT cursor{0, 0};
+    std::wstring folder;
+    std::wstring outside;
+};
 
-    BeginIconDrag(view, view.Records().at(1));
+} // namespace
+
+TEST_F(IconDragTest, AReorderKeepsEveryRecordWithItsAliasAndOriginalPathAndStoresTheOrder)
+{
+    const std::wstring a = outside + L"\\a.txt", b = outside + L"\\b.txt", c = outside + L"\\c.txt";
+    Add(mappingBox, a, mappingBox, L"Alpha", L"D:\\was\\a.txt");
+    Add(mappingBox, b, mappingBox);
+    Add(mappingBox, c, mappingBox);
+    Grab(mappingBox, 0);
+    ASSERT_TRUE(s_boxRuntimes.at(mappingBox).dropPending) << "a free box rearranges";
+    EXPECT_TRUE(dragged.empty());
+    ASSERT_EQ(s_dragPlaceholder.index, 0);
+
+    // Right of c's centre (c at x 220, edge 48): after c.
+    PointAt(mappingBox, 260, 100);
+    HoverOver(mappingBox, 2);
+    EXPECT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{b, c, a}));
+    EXPECT_EQ(s_dragPlaceholder.index, 2);
+    HoverOver(mappingBox, 1);
+    EXPECT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{b, c, a})) << "the same slot changes nothing";
+
+    FinishIconDragOnRelease(mappingBox, true);
+    EXPECT_TRUE(s_boxRuntimes.at(mappingBox).dropPending) << "the button is still down";
+    FinishIconDragOnRelease(mappingBox, false);
+    EXPECT_FALSE(s_boxRuntimes.at(mappingBox).dropPending);
+    EXPECT_FALSE(s_dragOverAccepted);
+    EXPECT_FALSE(s_dragFinishAction) << "the finish runs once";
+
+    const auto& records = s_boxIconManagers.at(mappingBox).Records();
+    ASSERT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{b, c, a}));
+    EXPECT_EQ(records[2].alias, L"Alpha");
+    EXPECT_EQ(records[2].originalPath, L"D:\\was\\a.txt");
+    EXPECT_EQ(StoredPaths(mappingBox), (std::vector<std::wstring>{b, c, a}));
+    EXPECT_EQ(TempFolder::ReadBytes(a), "bytes of " + std::string(a.begin(), a.end())) << "a mapping box moves no file";
+}
+
+TEST_F(IconDragTest, AFolderBoxTakesInAFileFromElsewhereUnderAFreeNameAndRemembersWhereItWas)
+{
+    const std::wstring own = folder + L"\\a.txt", stranger = outside + L"\\a.txt";
+    Add(folderBox, own, folderBox);
+    Add(folderBox, stranger, folderBox);
+    const std::string strangerBytes = TempFolder::ReadBytes(stranger);
+    DragOver(folderBox, 1, 30, 0);
+    FinishIconDragOnRelease(folderBox, false);
+
+    const std::wstring taken = folder + L"\\a (1).txt";
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{taken, own}));
+    EXPECT_EQ(TempFolder::ReadBytes(taken), strangerBytes);
+    EXPECT_EQ(TempFolder::ReadBytes(own), "bytes of " + std::string(own.begin(), own.end()));
+    EXPECT_FALSE(fs::exists(stranger));
+    EXPECT_EQ(s_boxIconManagers.at(folderBox).Records()[0].originalPath, stranger) << "it can be put back";
+    EXPECT_EQ(StoredPaths(folderBox), (std::vector<std::wstring>{taken, own}));
+}
+
+TEST_F(IconDragTest, DroppedInAnotherBoxesSectionTheFileMovesIntoThatBox)
+{
+    // The mapping box shows a record of the folder box, as a host does.
+    const std::wstring mine = outside + L"\\mine.txt", theirs = folder + L"\\theirs.txt";
+    Add(mappingBox, mine, mappingBox, L"Mine", L"bvn!NULL");
+    Add(mappingBox, theirs, folderBox);
+    DragOver(mappingBox, 0, 160, 1);
+    FinishIconDragOnRelease(mappingBox, false);
+
+    const std::wstring moved = folder + L"\\mine.txt";
+    EXPECT_TRUE(fs::exists(moved));
+    EXPECT_FALSE(fs::exists(mine));
+    const auto& records = s_boxIconManagers.at(mappingBox).Records();
+    ASSERT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{theirs, moved}));
+    EXPECT_EQ(records[1].owner, folderBox);
+    EXPECT_EQ(records[1].alias, L"Mine");
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{theirs, moved})) << "the folder box's store";
+}
+
+TEST_F(IconDragTest, AFileDragKeepsItsPlaceholderInTheViewItIsOver)
+{
+    const std::wstring a = outside + L"\\a.txt", b = outside + L"\\b.txt", c = outside + L"\\c.txt";
+    const std::wstring inFolder = folder + L"\\f.txt", g = folder + L"\\g.txt";
+    Add(mappingBox, a, mappingBox);
+    Add(mappingBox, b, mappingBox);
+    Add(folderBox, inFolder, folderBox);
+    Add(folderBox, g, folderBox);
+    TempFolder::WriteBytes(c, "c");
+    s_dragOverAccepted = true;
+    s_droppedFiles = {c};
+
+    PointAt(mappingBox, 30, 100);
+    HoverOver(mappingBox, 1);
+    EXPECT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{c, a, b}));
+    EXPECT_EQ(s_boxIconManagers.at(mappingBox).Records()[0].control->dragMode, 1);
+    SaveBoxIcons(s_boxIconManagers.at(mappingBox));
+    EXPECT_EQ(StoredPaths(mappingBox), (std::vector<std::wstring>{a, b})) << "a placeholder is never stored";
+
+    // On to the folder box: the placeholder leaves the mapping box.
+    PointAt(folderBox, 130, 100);
+    HoverOver(folderBox, 0);
+    EXPECT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{a, b}));
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{inFolder, c, g}));
+
+    // The drag ends: the other view's next paint takes none of its records
+    // for the placeholder, the view that holds it removes exactly that one.
+    s_dragOverAccepted = false;
+    s_boxIconManagers.at(mappingBox).ApplyCurrentPositions(400, 400);
+    EXPECT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{a, b}));
+    s_boxIconManagers.at(folderBox).ApplyCurrentPositions(400, 400);
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{inFolder, g}));
+
+    // A file the folder box already holds gets no placeholder, so none of
+    // its records can be taken for one.
+    s_dragOverAccepted = true;
+    s_droppedFiles = {g};
+    HoverOver(folderBox, 0);
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{inFolder, g}));
+    s_dragOverAccepted = false;
+    s_boxIconManagers.at(folderBox).ApplyCurrentPositions(400, 400);
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{inFolder, g}));
+}
+
+TEST_F(IconDragTest, LeavingTheBoxPutsTheIconBackAndStartsASystemDrag)
+{
+    const std::wstring a = folder + L"\\a.txt", b = folder + L"\\b.txt";
+    Add(folderBox, a, folderBox, L"bvn!NULL", L"D:\\was\\a.txt");
+    Add(folderBox, b, folderBox);
+    DragOver(folderBox, 0, 160, 1);
+    ASSERT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{b, a}));
+
+    EXPECT_TRUE(RunIconDragOut(folderBox));
+    EXPECT_EQ(dragged, (std::vector<std::wstring>{a}));
+    EXPECT_EQ(draggedEffects, static_cast<DWORD>(DROPEFFECT_MOVE));
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{a, b})) << "back at its former index";
+    EXPECT_EQ(s_boxIconManagers.at(folderBox).Records()[0].originalPath, L"D:\\was\\a.txt");
+    EXPECT_FALSE(s_boxRuntimes.at(folderBox).dropPending);
+    EXPECT_FALSE(s_dragOverAccepted);
+    EXPECT_FALSE(RunIconDragOut(folderBox)) << "the drag is over";
+}
+
+TEST_F(IconDragTest, IconsThatCannotBeRearrangedGoStraightToASystemDrag)
+{
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt"})
+        Add(folderBox, folder + L"\\" + name, folderBox);
+    BoxRuntime& runtime = s_boxRuntimes.at(folderBox);
+    runtime.IsLocked = true;
+    Grab(folderBox, 1);
     EXPECT_EQ(dragged, (std::vector<std::wstring>{folder + L"\\b.txt"}));
-    EXPECT_EQ(effects, static_cast<DWORD>(DROPEFFECT_MOVE));
+    EXPECT_EQ(draggedEffects, static_cast<DWORD>(DROPEFFECT_COPY)) << "only copy out of a locked box";
+    runtime.IsLocked = false;
 
-    BoxRuntime& runtime = s_boxRuntimes.at(box);
+    runtime.SortMode = 1;
+    dragged.clear();
+    Grab(folderBox, 2);
+    EXPECT_EQ(dragged, (std::vector<std::wstring>{folder + L"\\c.txt"}));
+    EXPECT_EQ(draggedEffects, static_cast<DWORD>(DROPEFFECT_MOVE));
+    runtime.SortMode = 0;
+
     runtime.multiSelect = true;
     runtime.selection = {0, 2};
-    BeginIconDrag(view, view.Records().at(2));
+    Grab(folderBox, 2);
     EXPECT_EQ(dragged, (std::vector<std::wstring>{folder + L"\\a.txt", folder + L"\\c.txt"}));
-    BeginIconDrag(view, view.Records().at(1));
-    EXPECT_EQ(dragged, (std::vector<std::wstring>{folder + L"\\b.txt"})) << "an icon outside the selection";
-
-    s_iconFileDrag = savedDrag;
-    s_boxShortcutInput = savedInput;
-    RetireBoxWindow(box);
+    EXPECT_FALSE(runtime.dropPending);
+    EXPECT_EQ(RecordPaths(folderBox).size(), 3u);
 }

@@ -1,12 +1,14 @@
 // The icon menu: which rows a box offers, and the rename, alias and move
 // back rows on real files (a taken or unsafe name is refused and nothing is
-// lost; an alias follows the path, not the id; moving back never replaces).
+// lost; an alias follows the path, not the id; moving back never replaces),
+// the delete rows' own questions and the plain-text copy.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "BoxTestSupport.h"
 #include "box/IconContextMenu.h"
+#include "box/fileops/DeleteSelected.h"
 #include "ui/core/DpiScale.h"
 
 using namespace TessikDesktopContainer;
@@ -54,7 +56,6 @@ protected:
         }
         return texts;
     }
-
 };
 
 } // namespace
@@ -136,4 +137,47 @@ TEST_F(IconContextMenuTest, MovingBackTakesAFreeNumberedNameAndRemovesTheRecord)
     IconRecord s = Add(folderBox, Folder() + L"\\s.txt", "s");
     EXPECT_TRUE(RestoreIconToOriginalPath(s, folderBox, store->File(L"gone\\deeper\\s.txt")));
     EXPECT_EQ(TempFolder::ReadBytes(store->File(L"gone\\deeper\\s.txt")), "s");
+}
+
+TEST_F(IconContextMenuTest, TheDeleteRowsAskTheirOwnQuestionAndACancelKeepsTheFile)
+{
+    const IconRecord a = Add(folderBox, Folder() + L"\\a.txt", "kept");
+    KelmIconManager& view = s_boxIconManagers.at(folderBox);
+    std::vector<std::wstring> asked;
+    const auto savedQuestion = s_deleteQuestion;
+    s_deleteQuestion = [&asked](HWND, const DeleteQuestionTexts& texts) {
+        asked.push_back(std::wstring(texts.title) + L"|" + texts.text);
+        return -1;
+    };
+    auto rowNamed = [](const std::vector<Brevin::KelmOption>& rows, const std::wstring& text) {
+        for (const auto& row : rows)
+            if (row.text == text)
+                return row.onClick;
+        return std::function<void()>();
+    };
+    rowNamed(IconContextMenuOptions(view, a), L":\xF014:      删除")();
+    s_boxRuntimes.at(folderBox).multiSelect = true;
+    s_boxRuntimes.at(folderBox).selection = {0};
+    rowNamed(IconContextMenuOptions(view, a), L":\xF014:      删除选中")();
+    s_deleteQuestion = savedQuestion;
+
+    EXPECT_EQ(asked, (std::vector<std::wstring>{L"删除|确定要删除此文件吗？\n（将会删除本地文件）",
+                                                L"删除|确定要删除选中的文件吗？\n（将会删除本地文件）"}));
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\a.txt"), "kept");
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{Folder() + L"\\a.txt"}));
+}
+
+TEST_F(IconContextMenuTest, PlainTextCopyPutsTheTextWithoutItsByteOrderMarkOnTheClipboard)
+{
+    const IconRecord note = Add(mappingBox, store->File(L"note.txt"), "\xEF\xBB\xBF\xE4\xBD\xA0\xE5\xA5\xBD line");
+    const auto rows = IconContextMenuOptions(s_boxIconManagers.at(mappingBox), note);
+    ASSERT_EQ(rows.at(0).text, L":\xF0C5:      复制纯文本");
+    rows.at(0).onClick();
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const std::wstring text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : L"";
+    if (data)
+        GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(text, L"你好 line");
 }
