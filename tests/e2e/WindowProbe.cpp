@@ -10,6 +10,7 @@
 //   WindowProbe close-title <part of a title>
 //   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
 //   WindowProbe list   (class, title, visible, process, rectangle, handle)
+//   WindowProbe move <class> <title> <x> <y>   (first match, screen pixels, size kept)
 //
 // A class ending in "*" matches every class that begins with the rest
 // (menus register a class with a random suffix each).
@@ -161,6 +162,13 @@ int wmain(int argc, wchar_t** argv)
         }
         std::wprintf(L"%d\n", closed);
         return closed > 0 ? 0 : 1;
+    }
+    if (command == L"move" && argc == 6) {
+        const auto matches = Matching(argv[2], argv[3]);
+        return !matches.empty() && SetWindowPos(matches.front().window, nullptr, _wtoi(argv[4]), _wtoi(argv[5]), 0, 0,
+                                                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+                   ? 0
+                   : 1;
     }
     if (command == L"click" && argc == 6)
         return Click(argv[2], argv[3], _wtoi(argv[4]), _wtoi(argv[5]));

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The magnet window against a file dialog nobody here wrote: Wine's own
+# notepad opens its Open dialog; the magnet window docks beside it at
+# 300 x 260, follows a move and hides when the dialog goes. A click on the
+# box row sends the box folder to the dialog and shows the icon window; a
+# click on the file's icon fills the dialog and notepad opens the file.
+source "$(dirname "$0")/lib.sh"
+
+MAG_CLASS="Tessik.Kelm.Com.MagWin.Class"
+MAG_TITLE="Tessik.Com.MagWindow"
+ICON_CLASS="Tessik.Kelm.Com.MagIconWin.Class"
+ICON_TITLE="Tessik.Com.MagIcons"
+NOTEPAD_CLASS="Notepad"
+WM_COMMAND=273
+OPEN_COMMAND=257
+
+BOX_FOLDER="$WORK/boxes/docs"
+mkdir -p "$BOX_FOLDER" "$WORK/elsewhere"
+printf 'magnet test\r\n' > "$BOX_FOLDER/hello.txt"
+seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
+seed_folder_box b0001 "Docs" "$BOX_FOLDER"
+printf 'TessikRef{\n    enabled : true\n}\n' > "$DATA/MagnetCom.kelm"
+
+start_tessik
+# The first poll hides the window that was made off screen.
+probe wait "$MAG_CLASS" "$MAG_TITLE" hidden 40000 >/dev/null || fail "no magnet window"
+wait_box_rect
+
+(cd "$WORK/elsewhere" && exec wine notepad) >>"$WORK/notepad.txt" 2>&1 &
+TESSIK_PIDS+=("$!")
+notepad_title() { probe list | awk -F'\t' -v c="$NOTEPAD_CLASS" '$1 == c && $3 == 1 {print $2; exit}'; }
+for i in $(seq 100); do
+  NOTEPAD_TITLE=$(notepad_title)
+  [ -n "$NOTEPAD_TITLE" ] && break
+  sleep 0.2
+done
+[ -n "$NOTEPAD_TITLE" ] || fail "notepad did not open"
+
+# Field 5 of the probe's list: x,y,w,h of the first visible match.
+rect_of() { probe list | awk -F'\t' -v c="$1" -v t="$2" '$1 == c && $2 == t && $3 == 1 {print $5; exit}'; }
+
+open_dialog() {
+  probe post-one "$NOTEPAD_CLASS" "$NOTEPAD_TITLE" $WM_COMMAND $OPEN_COMMAND 0 >/dev/null || fail "cannot reach notepad"
+  probe wait "#32770" "Open" visible 20000 >/dev/null || fail "no Open dialog"
+}
+
+# Waits (bounded) until the magnet window stands docked beside the dialog:
+# 5 pixels right of it (left when there is no room), its top, 300 x 260.
+wait_docked() {
+  local i d m dx dy dw dh mx my mw mh screen_w expected
+  screen_w=$(xdpyinfo | awk '/dimensions:/ {split($2, a, "x"); print a[1]}')
+  for i in $(seq 100); do
+    d=$(rect_of "#32770" "Open")
+    m=$(rect_of "$MAG_CLASS" "$MAG_TITLE")
+    if [ -n "$d" ] && [ -n "$m" ]; then
+      IFS=, read -r dx dy dw dh <<<"$d"
+      IFS=, read -r mx my mw mh <<<"$m"
+      expected=$((dx + dw + 5))
+      [ $((dx + dw + 300)) -gt "$screen_w" ] && expected=$((dx - 300 - 5))
+      [ "$mx" = "$expected" ] && [ "$my" = "$dy" ] && [ "$mw" = 300 ] && [ "$mh" = 260 ] && return 0
+    fi
+    sleep 0.1
+  done
+  fail "magnet window not docked: dialog $d, magnet $m"
+}
+
+open_dialog
+wait_docked
+import -window root "$WORK/magnet_docked.png" 2>/dev/null || true
+
+# The window follows the dialog.
+IFS=, read -r dx dy dw dh <<<"$(rect_of "#32770" "Open")"
+probe move "#32770" "Open" $((dx + 40)) $((dy + 30)) || fail "cannot move the dialog"
+wait_docked
+
+# The box row: its body starts 10 units in, the first row 35 below the top.
+IFS=, read -r mx my mw mh <<<"$(rect_of "$MAG_CLASS" "$MAG_TITLE")"
+xdotool mousemove $((mx + 80)) $((my + 55)) click 1
+probe wait "$ICON_CLASS" "$ICON_TITLE" visible 20000 >/dev/null || fail "no icon window after the row click"
+grep -q '路径跳转完成' "$WORK/output.txt" || fail "the box folder was not sent to the dialog"
+IFS=, read -r ix iy iw ih <<<"$(rect_of "$ICON_CLASS" "$ICON_TITLE")"
+[ "$ix" = "$mx" ] && [ "$iy" = $((my + mh + 20)) ] && [ "$iw" = "$mw" ] && [ "$ih" = 300 ] ||
+  fail "icon window not below the magnet window: $ix,$iy,$iw,$ih"
+wait_still "$ICON_CLASS" "$ICON_TITLE"
+import -window root "$WORK/magnet_icons.png" 2>/dev/null || true
+
+# The file's icon: a text card in the first cell of the centred grid.
+xdotool mousemove $((ix + 110)) $((iy + 45)) click 1
+for i in $(seq 100); do
+  title=$(notepad_title)
+  [ "${title#hello}" != "$title" ] && break
+  sleep 0.2
+done
+[ "${title#hello}" != "$title" ] || fail "notepad did not open the file (title: $title)"
+
+# The dialog is gone: both windows hide.
+probe wait "$MAG_CLASS" "$MAG_TITLE" hidden 10000 >/dev/null || fail "magnet window still shown"
+probe wait "$ICON_CLASS" "$ICON_TITLE" hidden 10000 >/dev/null || fail "icon window still shown"
+echo "PASS"
