@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
+#include "box/BoxRuntime.h"
+#include "sidewindows/magwin/ContainerListItem.h"
 #include "sidewindows/magwin/MagWinRules.h"
+#include "sidewindows/magwin/MagWinState.h"
+#include "sidewindows/magwin/TessikMagWin.h"
+#include "ui/controls/KelmCaptionBar.h"
+#include "ui/core/KelmWindow.h"
 
 using namespace TessikMagWin;
 
@@ -124,4 +132,57 @@ TEST(MagnetOrder, StoredIdsFirstThenTheRestAscending)
     EXPECT_EQ(OrderRowIds({}, {L"a", L"b", L"c"}), (V{L"a", L"b", L"c"}));
     // A deleted box in the order is skipped; a new one comes after.
     EXPECT_EQ(OrderRowIds({L"c", L"gone", L"a"}, {L"a", L"b", L"c", L"d"}), (V{L"c", L"a", L"b", L"d"}));
+}
+
+class MagnetRowListTest : public MagnetOrderTest
+{
+protected:
+    void SetUp() override
+    {
+        MagnetOrderTest::SetUp();
+        TempFolder::WriteBytes(temp.File(L"QuickPanelCom.kelm"), "");
+        s_quickPanelStore.Load(temp.File(L"QuickPanelCom.kelm"));
+        s_boxRuntimes.clear();
+    }
+    void TearDown() override
+    {
+        s_magRows.clear();
+        s_boxRuntimes.clear();
+    }
+    static void AddBox(const std::wstring& id, bool withCaption = true)
+    {
+        BoxRuntime& runtime = s_boxRuntimes[std::make_shared<KelmWindow>()];
+        runtime.id = id;
+        if (withCaption)
+            runtime.captionBar = std::make_shared<KelmCaptionBar>();
+    }
+    static std::vector<std::wstring> RowIds()
+    {
+        std::vector<std::wstring> ids;
+        for (const auto& row : s_magRows)
+            ids.push_back(row->BoxId());
+        return ids;
+    }
+};
+
+TEST_F(MagnetRowListTest, BoxesAndHiddenBoxesInStoredOrderWithoutPseudoBoxes)
+{
+    AddBox(L"b0002");
+    AddBox(L"b0001");
+    AddBox(L"b0009", false); // still being built: no caption yet
+    AddBox(L"QUICK_PANEL_ROOT");
+    AddBox(L"QUICK_PANEL_PHYS");
+    s_quickPanelStore[L"TempList"][L"h00001"][L"title"] = L"Temp box";
+    s_quickPanelStore[L"TempList"][L"h00001"][L"clrtag"] = L"#102030";
+    s_quickPanelStore[L"TempList"][L"broken"] = L"not an object";
+
+    RefreshContent();
+    EXPECT_EQ(RowIds(), (std::vector<std::wstring>{L"b0001", L"b0002", L"h00001"}));
+    EXPECT_TRUE(s_magRows[2]->hidden);
+    EXPECT_EQ(s_magRows[2]->colour, static_cast<COLORREF>(0x302010));
+    EXPECT_TRUE(s_magRows[2]->IsFolderBox());
+
+    ASSERT_TRUE(WriteRowOrder({L"h00001", L"gone", L"b0002"}));
+    RefreshContent();
+    EXPECT_EQ(RowIds(), (std::vector<std::wstring>{L"h00001", L"b0002", L"b0001"}));
 }
