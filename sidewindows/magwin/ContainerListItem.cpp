@@ -183,11 +183,18 @@ int ContainerListItem::OnMouseDown()
 int ContainerListItem::OnMouseUp()
 {
     if (s_magDragIndex != -1) {
+        // A release faster than the next paint still drops the row where
+        // the cursor is.
+        FollowDraggedRow();
+        // The release may land on the row that gave way to the dragged one.
+        ContainerListItem& dragged =
+            s_magDragIndex < static_cast<int>(s_magRows.size()) ? *s_magRows[s_magDragIndex] : *this;
         s_magDragIndex = -1;
-        dragging = false;
-        StopPositionAnimation();
+        dragged.dragging = false;
+        dragged.StopPositionAnimation();
         if (IsLive(s_magWindow))
-            animationId = s_magWindow->AnimateVariableWithBezier<float>(y, y, targetY, 0.4, 0.25, 0.1, 0.25, 1.0);
+            dragged.animationId = s_magWindow->AnimateVariableWithBezier<float>(dragged.y, dragged.y, dragged.targetY,
+                                                                                0.4, 0.25, 0.1, 0.25, 1.0);
         std::vector<std::wstring> ids;
         for (const auto& row : s_magRows)
             ids.push_back(row->BoxId());

@@ -212,25 +212,31 @@ void CALLBACK TrackFileDialog(HWND, UINT, UINT_PTR, DWORD)
 // The window's paint
 // ---------------------------------------------------------------------------
 
+void FollowDraggedRow()
+{
+    HWND hwnd = MagHwnd();
+    if (!hwnd || s_magDragIndex < 0 || s_magDragIndex >= static_cast<int>(s_magRows.size()))
+        return;
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(hwnd, &cursor);
+    ContainerListItem& dragged = *s_magRows[s_magDragIndex];
+    dragged.y = static_cast<float>(cursor.y / Scale()) - s_magGrabOffset;
+    const int swap = DragSwapIndex(s_magDragIndex, dragged.y, static_cast<int>(s_magRows.size()));
+    if (swap == -1)
+        return;
+    auto row = s_magRows[s_magDragIndex];
+    s_magRows.erase(s_magRows.begin() + s_magDragIndex);
+    s_magRows.insert(s_magRows.begin() + swap, row);
+    s_magDragIndex = swap;
+}
+
 namespace
 {
 
-void LayOutRows(HWND hwnd)
+void LayOutRows()
 {
-    if (s_magDragIndex >= 0 && s_magDragIndex < static_cast<int>(s_magRows.size())) {
-        POINT cursor{};
-        GetCursorPos(&cursor);
-        ScreenToClient(hwnd, &cursor);
-        ContainerListItem& dragged = *s_magRows[s_magDragIndex];
-        dragged.y = static_cast<float>(cursor.y / Scale()) - s_magGrabOffset;
-        const int swap = DragSwapIndex(s_magDragIndex, dragged.y, static_cast<int>(s_magRows.size()));
-        if (swap != -1) {
-            auto row = s_magRows[s_magDragIndex];
-            s_magRows.erase(s_magRows.begin() + s_magDragIndex);
-            s_magRows.insert(s_magRows.begin() + swap, row);
-            s_magDragIndex = swap;
-        }
-    }
+    FollowDraggedRow();
     for (size_t i = 0; i < s_magRows.size(); ++i)
         s_magRows[i]->MoveToSlot(RowSlotY(static_cast<int>(i)));
 }
@@ -264,7 +270,7 @@ void BuildMagWinContent(HWND hwnd, ID2D1HwndRenderTarget* target)
 
     FillSolidRect(target, 0, 0, w, h, base, 1.0f);
     s_magScrollOffset = std::max(0.0f, static_cast<float>(static_cast<int>(s_magScrollOffset + panel.TakeScroll())));
-    LayOutRows(hwnd);
+    LayOutRows();
 
     panel.Init(hwnd, target);
     for (const auto& row : s_magRows) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The magnet window against a file dialog nobody here wrote: Wine's own
 # notepad opens its Open dialog; the magnet window docks beside it at
-# 300 x 260, follows a move and hides when the dialog goes. A click on the
-# box row sends the box folder to the dialog and shows the icon window; a
-# click on the file's icon fills the dialog and notepad opens the file.
+# 300 x 260, follows a move and hides when the dialog goes. A drag of a
+# row's grip stores the new row order; a click on the box row sends the box
+# folder to the dialog and shows the icon window; a click on the file's
+# icon fills the dialog and notepad opens the file.
 source "$(dirname "$0")/lib.sh"
 
 MAG_CLASS="Tessik.Kelm.Com.MagWin.Class"
@@ -19,6 +20,8 @@ mkdir -p "$BOX_FOLDER" "$WORK/elsewhere"
 printf 'magnet test\r\n' > "$BOX_FOLDER/hello.txt"
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
 seed_folder_box b0001 "Docs" "$BOX_FOLDER"
+printf 'TempList{\n    h00001{\n        title : "Hidden",\n        TargetFolder : "%s"\n    }\n}\n' \
+  "$(store_path "$WORK/boxes/temp_h00001")" > "$DATA/QuickPanelCom.kelm"
 printf 'TessikRef{\n    enabled : true\n}\n' > "$DATA/MagnetCom.kelm"
 
 start_tessik
@@ -73,9 +76,20 @@ IFS=, read -r dx dy dw dh <<<"$(rect_of "#32770" "Open")"
 probe move "#32770" "Open" $((dx + 40)) $((dy + 30)) || fail "cannot move the dialog"
 wait_docked
 
-# The box row: its body starts 10 units in, the first row 35 below the top.
+# Rows start 35 below the top, 45 apart; the grip is their last 35 units.
+# Dragging the first row (Docs) below the second stores the new order.
 IFS=, read -r mx my mw mh <<<"$(rect_of "$MAG_CLASS" "$MAG_TITLE")"
-xdotool mousemove $((mx + 80)) $((my + 55)) click 1
+xdotool mousemove $((mx + 272)) $((my + 55)) mousedown 1
+for step in 10 20 30 40 50; do xdotool mousemove $((mx + 272)) $((my + 55 + step)); done
+xdotool mouseup 1
+for i in $(seq 100); do
+  grep -q 'idx_0 : "h00001"' "$DATA/MagnetCom.kelm" && grep -q 'idx_1 : "b0001"' "$DATA/MagnetCom.kelm" && break
+  sleep 0.1
+done
+grep -q 'idx_1 : "b0001"' "$DATA/MagnetCom.kelm" || fail "row order not stored: $(cat "$DATA/MagnetCom.kelm")"
+
+# The body of the Docs row, now the second.
+xdotool mousemove $((mx + 80)) $((my + 100)) click 1
 probe wait "$ICON_CLASS" "$ICON_TITLE" visible 20000 >/dev/null || fail "no icon window after the row click"
 grep -q '路径跳转完成' "$WORK/output.txt" || fail "the box folder was not sent to the dialog"
 IFS=, read -r ix iy iw ih <<<"$(rect_of "$ICON_CLASS" "$ICON_TITLE")"
