@@ -95,23 +95,30 @@ void ContainerListItem::SetupHidden(const std::wstring& newId, const std::wstrin
     Reset(std::move(open));
 }
 
+bool ContainerListItem::HasBox() const
+{
+    // A box closed since the rows were built has left the registry: its
+    // runtime must not be read any more.
+    return hidden || (runtime && FindBoxRuntime(box) == runtime);
+}
+
 std::wstring ContainerListItem::BoxId() const
 {
     if (hidden)
         return id;
-    return runtime ? runtime->id : L"";
+    return HasBox() ? runtime->id : L"";
 }
 
 bool ContainerListItem::IsFolderBox() const
 {
-    return hidden || (runtime && runtime->UseTargetFolder);
+    return hidden || (HasBox() && runtime->UseTargetFolder);
 }
 
 std::wstring ContainerListItem::Folder() const
 {
     if (hidden)
         return folder;
-    return runtime ? runtime->TargetFolder : L"";
+    return HasBox() ? runtime->TargetFolder : L"";
 }
 
 void ContainerListItem::StopPositionAnimation()
@@ -196,13 +203,15 @@ int ContainerListItem::OnMouseUp()
             dragged.animationId = s_magWindow->AnimateVariableWithBezier<float>(dragged.y, dragged.y, dragged.targetY,
                                                                                 0.4, 0.25, 0.1, 0.25, 1.0);
         std::vector<std::wstring> ids;
-        for (const auto& row : s_magRows)
-            ids.push_back(row->BoxId());
+        for (const auto& row : s_magRows) {
+            if (std::wstring rowId = row->BoxId(); !rowId.empty())
+                ids.push_back(std::move(rowId));
+        }
         WriteRowOrder(ids);
         RepaintMagWindow();
         return 0;
     }
-    if (!hidden && !runtime)
+    if (!HasBox())
         return 0;
     const POINT cursor = CursorInDips();
     const int right = x + w;
@@ -241,7 +250,7 @@ void ContainerListItem::AttachCtl(HWND, ID2D1HwndRenderTarget* target, std::shar
 
 void ContainerListItem::CreateCtl(HWND, ID2D1HwndRenderTarget* target)
 {
-    if (!target || (!hidden && !runtime))
+    if (!target || !HasBox())
         return;
     const float X = static_cast<float>(x), W = static_cast<float>(w), H = static_cast<float>(h);
     const float Y = baseOffset + y;

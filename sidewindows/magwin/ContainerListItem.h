@@ -39,6 +39,8 @@ public:
     int OnMouseDown();
     void AttachCtl(HWND window, ID2D1HwndRenderTarget* target, std::shared_ptr<ContainerListItem> self);
 
+    // A hidden box, or a desktop box still in the registry.
+    bool HasBox() const;
     // Hidden rows their id, desktop rows their box's.
     std::wstring BoxId() const;
     // A hidden box, or a desktop box whose files live in a folder.

@@ -1,5 +1,6 @@
 #include "sidewindows/magwin/MagIconWindow.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 

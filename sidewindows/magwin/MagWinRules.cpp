@@ -6,6 +6,7 @@
 
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
+#include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
 
 namespace TessikMagWin
@@ -105,18 +106,15 @@ bool WriteRowOrder(const std::vector<std::wstring>& ids)
     s_magnetStore[L"Config"][L"Order"].remove();
     for (size_t i = 0; i < ids.size(); ++i)
         s_magnetStore[L"Config"][L"Order"][L"idx_" + std::to_wstring(i)] = ids[i];
-    std::wstring reason;
     try {
         s_magnetStore.Save();
         return true;
     } catch (const std::exception& error) {
-        const std::string text = error.what();
-        reason = std::wstring(text.begin(), text.end());
+        Logger::GetInstance().Log(L"MagWin", L"ERROR", L"row order not saved: " + Utf8ToWide(error.what()));
     } catch (...) {
-        reason = L"unknown error";
+        Logger::GetInstance().Log(L"MagWin", L"ERROR", L"row order not saved");
     }
-    Logger::GetInstance().Log(L"MagWin", L"ERROR", L"row order not saved: " + reason);
-    NotifyUserOnce(L"magnet-save", L"磁贴窗口的排列顺序无法保存到配置文件，重新启动后可能恢复原样。");
+    NotifyUserOnce(L"magnet-save", L"磁力访问窗的排列顺序无法保存到配置文件，重新启动后可能恢复原样。");
     return false;
 }
 

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
+#include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
 #include "box/BoxRuntime.h"
 #include "sidewindows/magwin/ContainerListItem.h"
+#include "sidewindows/magwin/MagNewComponent.h"
 #include "sidewindows/magwin/MagWinRules.h"
 #include "sidewindows/magwin/MagWinState.h"
 #include "sidewindows/magwin/TessikMagWin.h"
@@ -185,4 +188,28 @@ TEST_F(MagnetRowListTest, BoxesAndHiddenBoxesInStoredOrderWithoutPseudoBoxes)
     ASSERT_TRUE(WriteRowOrder({L"h00001", L"gone", L"b0002"}));
     RefreshContent();
     EXPECT_EQ(RowIds(), (std::vector<std::wstring>{L"h00001", L"b0002", L"b0001"}));
+}
+
+TEST_F(MagnetRowListTest, HiddenBoxFromTheHeaderIsStoredAndListed)
+{
+    TempFolder::WriteBytes(temp.File(L"Tessik.kelm"), "");
+    s_appStore.Load(temp.File(L"Tessik.kelm"));
+    s_appStore[L"TessikRef"][L"containerDir"] = (temp.Path() / L"boxes").wstring();
+
+    CreateHiddenBox();
+    CreateHiddenBox();
+    const std::vector<std::wstring> ids = RowIds();
+    ASSERT_EQ(ids.size(), 2u);
+    EXPECT_NE(ids[0], ids[1]);
+    s_quickPanelStore.Load(temp.File(L"QuickPanelCom.kelm"));
+    for (const std::wstring& id : ids) {
+        KelmStorageProxy record = s_quickPanelStore[L"TempList"][id];
+        EXPECT_EQ(record[L"title"].Get<std::wstring>(L""), L"隐身收纳盒");
+        EXPECT_EQ(record[L"clrtag"].Get<std::wstring>(L""), L"#F2F2F2");
+        EXPECT_FALSE(record[L"UseTargetFolder"].Get<bool>(true));
+        // Read back as stored (doubled backslashes), compared as opened.
+        const std::wstring folder = NormalizeStoredPath(record[L"TargetFolder"].Get<std::wstring>(L""));
+        EXPECT_EQ(folder, (temp.Path() / L"boxes" / (L"temp_" + id)).wstring());
+        EXPECT_TRUE(std::filesystem::is_directory(folder));
+    }
 }
