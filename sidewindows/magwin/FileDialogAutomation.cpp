@@ -257,8 +257,8 @@ bool NavigateDialogAddressBar(const std::wstring& folder)
     swprintf(handle, 32, L"%p", static_cast<void*>(edit));
     Report(std::wstring(L"[+] 已精准定位地址栏句柄: ") + handle);
     DWORD_PTR result = 0;
-    SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG,
-                        kMessageTimeout, &result);
+    SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG, kMessageTimeout,
+                        &result);
     WaitWithMessages(50);
     PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
     PostMessageW(edit, WM_KEYUP, VK_RETURN, 0);
@@ -312,8 +312,8 @@ bool SetDialogFileName(const std::wstring& name)
     }
     PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
     PostMessageW(field, WM_KEYUP, VK_RETURN, 0);
-    SendMessageTimeoutW(dialog, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)),
-                        SMTO_ABORTIFHUNG, kMessageTimeout, &result);
+    SendMessageTimeoutW(dialog, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)), SMTO_ABORTIFHUNG,
+                        kMessageTimeout, &result);
     Report(L"[+] 已设置文件名并发送回车指令。");
     return true;
 }
@@ -348,7 +348,8 @@ std::vector<std::wstring> ReadDialogComboText()
             if (LooksLikeFilterText(text))
                 filter = text;
         }
-        for (HWND combo = Child(dialog, L"ComboBox"); combo && filter.empty(); combo = Child(dialog, L"ComboBox", combo)) {
+        for (HWND combo = Child(dialog, L"ComboBox"); combo && filter.empty();
+             combo = Child(dialog, L"ComboBox", combo)) {
             const std::wstring text = ComboText(combo);
             if (LooksLikeFilterText(text))
                 filter = text;

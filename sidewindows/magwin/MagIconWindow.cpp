@@ -66,7 +66,8 @@ bool EnsureIconWindow(const RECT& magnet)
 const KelmStorageNestedObject* NestedMember(const KelmStorageNestedObject& object, const std::wstring& key)
 {
     auto found = object.members.find(key);
-    if (found == object.members.end() || !std::holds_alternative<std::shared_ptr<KelmStorageNestedObject>>(found->second))
+    if (found == object.members.end() ||
+        !std::holds_alternative<std::shared_ptr<KelmStorageNestedObject>>(found->second))
         return nullptr;
     return std::get<std::shared_ptr<KelmStorageNestedObject>>(found->second).get();
 }
@@ -211,7 +212,8 @@ void BuildIconWindowContent(HWND hwnd, ID2D1HwndRenderTarget* target)
                 // anew: work on a copy.
                 const std::wstring file = path;
                 FillFileDialog(file);
-            }, [](const std::wstring&) {}, [](const bool&) {}, [] {}, [] {});
+            },
+            [](const std::wstring&) {}, [](const bool&) {}, [] {}, [] {});
     }
 
     panel.Init(hwnd, target);
@@ -231,7 +233,8 @@ void BuildIconWindowContent(HWND hwnd, ID2D1HwndRenderTarget* target)
         DrawTextInRect(target, 25, bar - 34, w - 4, 20, L"筛选当前不适用。", 14.0f, 0xF4F4F4, L"Segoe UI", 1.0f, false);
     }
     DrawTextInRect(target, 20, bar + 10, 80, 20, L"筛选类别", 14.0f, text, L"Segoe UI", 1.0f, false);
-    const COLORREF colours[9] = {second, second, 0xFFFFFF, ThemeBaseColor.Ref(), second, 0xF4F4F4, 0xFB7952, second, 0xF4F4F4};
+    const COLORREF colours[9] = {second,   second, 0xFFFFFF, ThemeBaseColor.Ref(), second, 0xF4F4F4,
+                                 0xFB7952, second, 0xF4F4F4};
     s_filterSwitch->Set(90, static_cast<int>(bar + 9), KelmSwitch::kWidth, 20, colours, OnFilterToggled);
     s_filterSwitch->SetState(s_magFilterEnabled);
     panel.AddControl(s_filterSwitch);

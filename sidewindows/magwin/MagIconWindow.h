@@ -16,8 +16,7 @@ namespace TessikMagWin
 
 // Shows the icon window and fills it with the box's files: a desktop box by
 // its window (id and folder empty), a hidden box by its id and folder.
-void UpdateIconWindow(std::shared_ptr<KelmWindow> box, bool hidden, const std::wstring& id,
-                      const std::wstring& folder);
+void UpdateIconWindow(std::shared_ptr<KelmWindow> box, bool hidden, const std::wstring& id, const std::wstring& folder);
 void BuildIconWindowContent(HWND hwnd, ID2D1HwndRenderTarget* target);
 // Forgets the icons (a new list, switching off).
 void ClearIconWindowEntries();

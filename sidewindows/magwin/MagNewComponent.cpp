@@ -86,10 +86,11 @@ void NewComponentChooser(HWND window, const RECT& client, const std::shared_ptr<
     card->AddItem(Brevin::KelmOption(
         L"映射收纳盒", L"映射收纳盒是文件的快捷方式。您可以使用映射收纳盒快速访问和整理文件，建立跨位置的快速访问。",
         CreateMappingBox));
-    card->AddItem(Brevin::KelmOption(L"普通收纳盒",
-                                     L"普通收纳盒会将文件实际移入其中。删除、重命名等操作会影响原始文件。文件将在这里统一管"
-                                     L"理，适合归档以及日常、学习、工作场景的文件处理。",
-                                     CreateNormalBox));
+    card->AddItem(
+        Brevin::KelmOption(L"普通收纳盒",
+                           L"普通收纳盒会将文件实际移入其中。删除、重命名等操作会影响原始文件。文件将在这里统一管"
+                           L"理，适合归档以及日常、学习、工作场景的文件处理。",
+                           CreateNormalBox));
     card->AddItem(Brevin::KelmOption(
         L"目标收纳盒", L"目标收纳盒将现有目录作为收纳盒的目标。类似普通收纳盒，所有操作会与指定的目录同步。",
         CreateTargetBox));

@@ -14,13 +14,35 @@ namespace TessikMagWin
 
 const std::vector<std::wstring>& FileDialogTitles()
 {
-    static const std::vector<std::wstring> titles = {
-        L"另存",          L"打开",        L"保存",          L"位置",     L"另存新檔",
-        L"開啟",          L"儲存",        L"另存為",        L"选择文件夹", L"Save As",
-        L"Open",          L"Save",        L"名前を付けて保存", L"開く",     L"다른 이름으로 저장",
-        L"열기",          L"저장",        L"Сохранить как", L"Открыть",  L"Сохранить",
-        L"Guardar como",  L"Abrir",       L"Guardar",       L"Enregistrer sous", L"Ouvrir",
-        L"Enregistrer",   L"Speichern unter", L"Öffnen",    L"Speichern"};
+    static const std::vector<std::wstring> titles = {L"另存",
+                                                     L"打开",
+                                                     L"保存",
+                                                     L"位置",
+                                                     L"另存新檔",
+                                                     L"開啟",
+                                                     L"儲存",
+                                                     L"另存為",
+                                                     L"选择文件夹",
+                                                     L"Save As",
+                                                     L"Open",
+                                                     L"Save",
+                                                     L"名前を付けて保存",
+                                                     L"開く",
+                                                     L"다른 이름으로 저장",
+                                                     L"열기",
+                                                     L"저장",
+                                                     L"Сохранить как",
+                                                     L"Открыть",
+                                                     L"Сохранить",
+                                                     L"Guardar como",
+                                                     L"Abrir",
+                                                     L"Guardar",
+                                                     L"Enregistrer sous",
+                                                     L"Ouvrir",
+                                                     L"Enregistrer",
+                                                     L"Speichern unter",
+                                                     L"Öffnen",
+                                                     L"Speichern"};
     return titles;
 }
 

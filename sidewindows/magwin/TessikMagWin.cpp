@@ -302,10 +302,14 @@ void BuildMagWinContent(HWND hwnd, ID2D1HwndRenderTarget* target)
     panel.AddControl(s_ghostIcon);
     panel.AddControl(s_plusIcon);
 
-    const int colours[9] = {static_cast<int>(first),  static_cast<int>(second),
-                            static_cast<int>(first),  static_cast<int>(first),
-                            static_cast<int>(second), static_cast<int>(ContrastShiftColor(first, 5)),
-                            0xFB7952,                 static_cast<int>(second),
+    const int colours[9] = {static_cast<int>(first),
+                            static_cast<int>(second),
+                            static_cast<int>(first),
+                            static_cast<int>(first),
+                            static_cast<int>(second),
+                            static_cast<int>(ContrastShiftColor(first, 5)),
+                            0xFB7952,
+                            static_cast<int>(second),
                             0xF4F4F4};
     s_card->Set(colours, [] {});
     s_barrier->Set(0, 0, iw, static_cast<int>(h), [] {});
