@@ -1,5 +1,7 @@
 #include "sidewindows/magwin/ContainerListItem.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -146,8 +148,11 @@ Brevin::kelmRect ContainerListItem::GetRect()
 
 POINT ContainerListItem::CursorInDips() const
 {
-    POINT cursor{};
-    GetCursorPos(&cursor);
+    // Where the cursor was when the press or release happened: read later,
+    // a busy window would see where it has gone since (another row, the
+    // grip missed, a wrong grab offset).
+    const DWORD at = GetMessagePos();
+    POINT cursor{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
     if (HWND hwnd = MagHwnd())
         ScreenToClient(hwnd, &cursor);
     return {static_cast<LONG>(cursor.x / Scale()), static_cast<LONG>(cursor.y / Scale())};
@@ -192,7 +197,8 @@ int ContainerListItem::OnMouseUp()
     if (s_magDragIndex != -1) {
         // A release faster than the next paint still drops the row where
         // the cursor is.
-        FollowDraggedRow();
+        const DWORD at = GetMessagePos();
+        FollowDraggedRow({GET_X_LPARAM(at), GET_Y_LPARAM(at)});
         // The release may land on the row that gave way to the dragged one.
         ContainerListItem& dragged =
             s_magDragIndex < static_cast<int>(s_magRows.size()) ? *s_magRows[s_magDragIndex] : *this;

@@ -66,7 +66,8 @@ public:
 
 private:
     void Reset(OpenIconWindow open);
-    // The cursor in the magnet window's client area, in DIPs.
+    // The cursor of the message being handled, in the magnet window's
+    // client area, in DIPs.
     POINT CursorInDips() const;
 };
 

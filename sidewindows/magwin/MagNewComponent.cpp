@@ -30,9 +30,10 @@ constexpr int kBottomZ = 0;
 
 std::weak_ptr<KelmSelectionCard> s_openCard;
 
+// The store keeps the folder with doubled backslashes: the form to open.
 std::wstring ContainerDir()
 {
-    return s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"");
+    return NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L""));
 }
 
 void CloseCard()

@@ -45,8 +45,8 @@ bool IsLive(const std::shared_ptr<KelmWindow>& window);
 HWND MagHwnd();
 void RepaintMagWindow();
 double Scale();
-// The dragged row follows the cursor and takes the slot it reaches (the
-// paint, and the release before the order is stored).
-void FollowDraggedRow();
+// The dragged row follows the cursor (screen pixels) and takes the slot it
+// reaches (the paint, and the release before the order is stored).
+void FollowDraggedRow(POINT cursor);
 
 } // namespace TessikMagWin

@@ -212,13 +212,11 @@ void CALLBACK TrackFileDialog(HWND, UINT, UINT_PTR, DWORD)
 // The window's paint
 // ---------------------------------------------------------------------------
 
-void FollowDraggedRow()
+void FollowDraggedRow(POINT cursor)
 {
     HWND hwnd = MagHwnd();
     if (!hwnd || s_magDragIndex < 0 || s_magDragIndex >= static_cast<int>(s_magRows.size()))
         return;
-    POINT cursor{};
-    GetCursorPos(&cursor);
     ScreenToClient(hwnd, &cursor);
     ContainerListItem& dragged = *s_magRows[s_magDragIndex];
     dragged.y = static_cast<float>(cursor.y / Scale()) - s_magGrabOffset;
@@ -236,7 +234,9 @@ namespace
 
 void LayOutRows()
 {
-    FollowDraggedRow();
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    FollowDraggedRow(cursor);
     for (size_t i = 0; i < s_magRows.size(); ++i)
         s_magRows[i]->MoveToSlot(RowSlotY(static_cast<int>(i)));
 }

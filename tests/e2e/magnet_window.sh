@@ -92,9 +92,23 @@ grep -q 'idx_1 : "b0001"' "$DATA/MagnetCom.kelm" || fail "row order not stored: 
 xdotool mousemove $((mx + 80)) $((my + 100)) click 1
 probe wait "$ICON_CLASS" "$ICON_TITLE" visible 20000 >/dev/null || fail "no icon window after the row click"
 grep -q '路径跳转完成' "$WORK/output.txt" || fail "the box folder was not sent to the dialog"
-IFS=, read -r ix iy iw ih <<<"$(rect_of "$ICON_CLASS" "$ICON_TITLE")"
-[ "$ix" = "$mx" ] && [ "$iy" = $((my + mh + 20)) ] && [ "$iw" = "$mw" ] && [ "$ih" = 300 ] ||
+# The icon window stands 20 pixels below the magnet window, as wide, 300
+# high, and moves with it.
+icon_below() {
+  local i
+  for i in $(seq 100); do
+    IFS=, read -r mx my mw mh <<<"$(rect_of "$MAG_CLASS" "$MAG_TITLE")"
+    IFS=, read -r ix iy iw ih <<<"$(rect_of "$ICON_CLASS" "$ICON_TITLE")"
+    [ "$ix" = "$mx" ] && [ "$iy" = $((my + mh + 20)) ] && [ "$iw" = "$mw" ] && [ "$ih" = 300 ] && return 0
+    sleep 0.1
+  done
   fail "icon window not below the magnet window: $ix,$iy,$iw,$ih"
+}
+icon_below
+IFS=, read -r dx dy dw dh <<<"$(rect_of "#32770" "Open")"
+probe move "#32770" "Open" $((dx - 30)) $((dy - 20)) || fail "cannot move the dialog"
+wait_docked
+icon_below
 wait_still "$ICON_CLASS" "$ICON_TITLE"
 import -window root "$WORK/magnet_icons.png" 2>/dev/null || true
 
