@@ -4,7 +4,8 @@
 # 300 x 260, follows a move and hides when the dialog goes. A drag of a
 # row's grip stores the new row order; a click on the box row sends the box
 # folder to the dialog and shows the icon window; a click on the file's
-# icon fills the dialog and notepad opens the file.
+# icon fills the dialog and notepad opens the file. The chooser of the
+# header makes a box at the bottom.
 source "$(dirname "$0")/lib.sh"
 
 MAG_CLASS="Tessik.Kelm.Com.MagWin.Class"
@@ -29,6 +30,8 @@ start_tessik
 probe wait "$MAG_CLASS" "$MAG_TITLE" hidden 40000 >/dev/null || fail "no magnet window"
 wait_box_rect
 
+# The dialog would open in the folder it showed last time.
+wine reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\ComDlg32' /f >/dev/null 2>&1 || true
 (cd "$WORK/elsewhere" && exec wine notepad) >>"$WORK/notepad.txt" 2>&1 &
 TESSIK_PIDS+=("$!")
 notepad_title() { probe list | awk -F'\t' -v c="$NOTEPAD_CLASS" '$1 == c && $3 == 1 {print $2; exit}'; }
@@ -88,10 +91,34 @@ for i in $(seq 100); do
 done
 grep -q 'idx_1 : "b0001"' "$DATA/MagnetCom.kelm" || fail "row order not stored: $(cat "$DATA/MagnetCom.kelm")"
 
-# The body of the Docs row, now the second.
-xdotool mousemove $((mx + 80)) $((my + 100)) click 1
+# "test-plus" opens the "新建组件" chooser in the window's card; its first
+# row makes a mapping box, which lies at the bottom (z 0).
+xdotool mousemove $((mx + 218)) $((my + 23)) click 1
+wait_still "$MAG_CLASS" "$MAG_TITLE"
+for i in $(seq 50); do
+  xdotool mousemove $((mx + 150)) $((my + 103)) click 1
+  for j in $(seq 10); do
+    grep -q 'z : 0' "$DATA/DesktopContainer.kelm" && break 2
+    sleep 0.1
+  done
+done
+grep -q 'z : 0' "$DATA/DesktopContainer.kelm" || fail "no new box from the chooser"
+wait_box_count 2
+
+# The body of the Docs row, now the second: the dialog shows the box folder
+# ("Look in", item 0x471) and the icon window opens. The card closes with
+# an animation; a click during it is taken by the card's barrier.
+for i in $(seq 20); do
+  xdotool mousemove $((mx + 80)) $((my + 100)) click 1
+  probe wait "$ICON_CLASS" "$ICON_TITLE" visible 1000 >/dev/null && break
+done
 probe wait "$ICON_CLASS" "$ICON_TITLE" visible 20000 >/dev/null || fail "no icon window after the row click"
 grep -q '路径跳转完成' "$WORK/output.txt" || fail "the box folder was not sent to the dialog"
+for i in $(seq 50); do
+  [ "$(probe item-text "#32770" "Open" 1137)" = docs ] && break
+  sleep 0.1
+done
+[ "$(probe item-text "#32770" "Open" 1137)" = docs ] || fail "dialog not in the box folder"
 # The icon window stands 20 pixels below the magnet window, as wide, 300
 # high, and moves with it.
 icon_below() {
