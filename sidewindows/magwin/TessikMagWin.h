@@ -1,14 +1,22 @@
-// The magnet access window beside the system's Open and Save dialogs.
-// UI thread only.
+// The magnet access window: a small topmost tool window that docks beside
+// every system Open or Save dialog while one is on screen (found by a
+// 100 ms poll of the top-level windows), lists the boxes and fills the
+// dialog with a box folder or one of its files. UI thread only.
 #pragma once
+
+#include <d2d1.h>
+#include <windows.h>
 
 namespace TessikMagWin
 {
 
-// true (re)creates the magnet window, false closes it. Minimal for now: no
-// window is built yet.
+// true (re)creates the magnet window, false closes it.
 void SwitchMagWin(bool enable);
-// Rebuilds the box rows from the stores; nothing while the window is off.
+// Rebuilds the box rows from the stores and the open boxes.
 void RefreshContent();
+
+// The poll of timer 1001.
+void CALLBACK TrackFileDialog(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
+void BuildMagWinContent(HWND hwnd, ID2D1HwndRenderTarget* target);
 
 } // namespace TessikMagWin

@@ -11,6 +11,8 @@
 //   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
 //   WindowProbe settled <class> <title> <timeout ms>   (visible, opaque, still, idle)
 //   WindowProbe list   (class, title, visible, process, rectangle, handle)
+//   WindowProbe move <class> <title> <x> <y>   (first match, screen pixels, size kept)
+//   WindowProbe item-text <class> <title> <control id>   (text of a dialog item of the first match)
 //
 // A class ending in "*" matches every class that begins with the rest
 // (menus register a class with a random suffix each).
@@ -203,6 +205,26 @@ int wmain(int argc, wchar_t** argv)
     }
     if (command == L"settled" && argc == 5)
         return Settled(argv[2], argv[3], static_cast<DWORD>(_wtoi(argv[4])));
+    if (command == L"move" && argc == 6) {
+        const auto matches = Matching(argv[2], argv[3]);
+        return !matches.empty() && SetWindowPos(matches.front().window, nullptr, _wtoi(argv[4]), _wtoi(argv[5]), 0, 0,
+                                                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+                   ? 0
+                   : 1;
+    }
+    if (command == L"item-text" && argc == 5) {
+        const auto matches = Matching(argv[2], argv[3]);
+        HWND item = matches.empty() ? nullptr : GetDlgItem(matches.front().window, _wtoi(argv[4]));
+        if (!item)
+            return 1;
+        // GetWindowTextW would give another process's control its caption
+        // only, not the text it shows.
+        wchar_t text[512] = {};
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(item, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
+        std::wprintf(L"%ls\n", text);
+        return 0;
+    }
     if (command == L"click" && argc == 6)
         return Click(argv[2], argv[3], _wtoi(argv[4]), _wtoi(argv[5]));
     if (command == L"list") {

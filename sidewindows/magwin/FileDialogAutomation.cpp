@@ -1,0 +1,378 @@
+#include "sidewindows/magwin/FileDialogAutomation.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "app/CommonHelpers.h"
+#include "app/StoreTextFormat.h"
+#include "sidewindows/magwin/MagWinRules.h"
+#include "sidewindows/magwin/MagWinState.h"
+#include "ui/core/Easing.h"
+
+namespace TessikMagWin
+{
+
+namespace
+{
+
+constexpr UINT kMessageTimeout = 2000;
+constexpr int kTypeFilterComboId = 0x470; // cmb1 of the common dialogs
+constexpr wchar_t kNoDialog[] = L"[-] 未找到匹配相关字符的对话框。";
+
+void Report(const std::wstring& line)
+{
+    const std::string bytes = WideToUtf8(line + L"\n");
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
+std::wstring ClassOf(HWND window)
+{
+    wchar_t name[257] = {};
+    GetClassNameW(window, name, 257);
+    return name;
+}
+
+// Window text of a window of another process, bounded so a hung dialog
+// cannot hang the caller.
+std::wstring TextOf(HWND window, size_t limit)
+{
+    std::wstring text(limit + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, limit + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                             kMessageTimeout, &copied))
+        return L"";
+    text.resize(std::min<size_t>(copied, limit));
+    return text;
+}
+
+HWND Child(HWND parent, const wchar_t* className, HWND after = nullptr)
+{
+    return parent ? FindWindowExW(parent, after, className, nullptr) : nullptr;
+}
+
+HWND Chain(HWND from, std::initializer_list<const wchar_t*> classes)
+{
+    HWND at = from;
+    for (const wchar_t* name : classes)
+        at = Child(at, name);
+    return at;
+}
+
+HWND OpenDialogNameEdit(HWND dialog)
+{
+    return Chain(dialog, {L"ComboBoxEx32", L"ComboBox", L"Edit"});
+}
+
+HWND AddressBarEdit(HWND dialog)
+{
+    return Chain(dialog, {L"WorkerW", L"ReBarWindow32", L"Address Band Root", L"msctls_progress32", L"ComboBoxEx32",
+                          L"ComboBox", L"Edit"});
+}
+
+// The classic dialog layout (no address bar, none of the newer dialogs'
+// view) takes a folder typed into its file-name field and Enter.
+HWND ClassicNameField(HWND dialog)
+{
+    if (Child(dialog, L"DUIViewWndClassName") || AddressBarEdit(dialog))
+        return nullptr;
+    return OpenDialogNameEdit(dialog);
+}
+
+// The combo boxes of a save dialog's view, sink by sink; the callback
+// answers true to stop.
+template <typename Visit> void ForEachSaveCombo(HWND dialog, Visit&& visit)
+{
+    HWND view = Chain(dialog, {L"DUIViewWndClassName", L"DirectUIHWND"});
+    if (!view)
+        return;
+    for (HWND sink = Child(view, L"FloatNotifySink"); sink; sink = Child(view, L"FloatNotifySink", sink)) {
+        for (HWND combo = Child(sink, L"ComboBox"); combo; combo = Child(sink, L"ComboBox", combo)) {
+            if (visit(sink, combo))
+                return;
+        }
+    }
+}
+
+bool HasFileNameControl(HWND dialog)
+{
+    if (OpenDialogNameEdit(dialog) || Child(dialog, L"Edit"))
+        return true;
+    bool found = false;
+    ForEachSaveCombo(dialog, [&found](HWND, HWND combo) {
+        found = !LooksLikeFilterText(TextOf(combo, 512)) && Child(combo, L"Edit");
+        return found;
+    });
+    return found;
+}
+
+struct Search {
+    const std::vector<std::wstring>* titles;
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialogTitle(HWND window, LPARAM param)
+{
+    Search& search = *reinterpret_cast<Search*>(param);
+    if (!IsFileDialogMatch(window, *search.titles))
+        return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+// The text a combo box shows: its window text, else its selected item.
+std::wstring ComboText(HWND combo)
+{
+    std::wstring text = TextOf(combo, 512);
+    if (!text.empty())
+        return text;
+    DWORD_PTR selection = CB_ERR;
+    if (!SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &selection) ||
+        static_cast<LRESULT>(selection) == CB_ERR)
+        return L"";
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, selection, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &length) ||
+        static_cast<LRESULT>(length) == CB_ERR || length > 4096)
+        return L"";
+    std::wstring item(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(combo, CB_GETLBTEXT, selection, reinterpret_cast<LPARAM>(item.data()), SMTO_ABORTIFHUNG,
+                             kMessageTimeout, &copied) ||
+        static_cast<LRESULT>(copied) == CB_ERR)
+        return L"";
+    item.resize(std::min<size_t>(copied, length));
+    return item;
+}
+
+// Releases the keys a stopped shortcut left down.
+void ReleaseKeys(const std::vector<WORD>& down)
+{
+    for (auto key = down.rbegin(); key != down.rend(); ++key) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *key;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(1, &input, sizeof(INPUT));
+    }
+}
+
+// Alt+D as four events, each sent only while the dialog still has the
+// foreground: typed into another window it would act there.
+bool TypeAltD(HWND dialog)
+{
+    const std::pair<WORD, bool> events[] = {{VK_MENU, false}, {'D', false}, {'D', true}, {VK_MENU, true}};
+    std::vector<WORD> down;
+    for (const auto& [key, up] : events) {
+        if (GetForegroundWindow() != dialog) {
+            ReleaseKeys(down);
+            Report(L"[-] 对话框不在前台，已停止输入。");
+            return false;
+        }
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        SendInput(1, &input, sizeof(INPUT));
+        if (up)
+            std::erase(down, key);
+        else
+            down.push_back(key);
+    }
+    return true;
+}
+
+HWND FindAddressEdit(HWND dialog, HWND nameEdit)
+{
+    if (HWND edit = AddressBarEdit(dialog))
+        return edit;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        HWND focus = GetFocus();
+        if (focus && focus != dialog && focus != nameEdit && ClassOf(focus) == L"Edit")
+            return focus;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool IsFileDialogMatch(HWND window, const std::vector<std::wstring>& titles)
+{
+    if (ClassOf(window) != L"#32770" || !IsWindowVisible(window))
+        return false;
+    wchar_t title[257] = {};
+    GetWindowTextW(window, title, 257);
+    return TitleMatchesAny(title, titles) && HasFileNameControl(window);
+}
+
+HWND FindMatchingDialog(const std::vector<std::wstring>& titles)
+{
+    Search search{&titles, nullptr};
+    EnumWindows(MatchDialogTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool NavigateDialogAddressBar(const std::wstring& folder)
+{
+    HWND dialog = FindMatchingDialog(AutomationDialogTitles(true));
+    if (!dialog) {
+        Report(kNoDialog);
+        return false;
+    }
+    // Stored folders keep doubled backslashes; a share keeps its leading pair.
+    const std::wstring path = NormalizeStoredPath(folder);
+    std::error_code error;
+    if (folder == L"bvn!NULL" || path.empty() || !std::filesystem::is_directory(path, error)) {
+        Report(L"[-] 文件夹不存在：" + folder);
+        return false;
+    }
+    HWND nameEdit = OpenDialogNameEdit(dialog);
+
+    const DWORD own = GetCurrentThreadId();
+    const DWORD target = GetWindowThreadProcessId(dialog, nullptr);
+    const bool attached = own != target && AttachThreadInput(own, target, TRUE);
+    auto detach = [&] {
+        if (attached)
+            AttachThreadInput(own, target, FALSE);
+    };
+    // The classic layout has no address bar: its name field takes folders.
+    HWND edit = ClassicNameField(dialog);
+    if (!edit) {
+        SetForegroundWindow(dialog);
+        SetFocus(dialog);
+        Sleep(100);
+        if (!TypeAltD(dialog)) {
+            detach();
+            return false;
+        }
+        WaitWithMessages(200);
+        edit = FindAddressEdit(dialog, nameEdit);
+    }
+    if (!edit) {
+        detach();
+        return false;
+    }
+    wchar_t handle[32] = {};
+    swprintf(handle, 32, L"%p", static_cast<void*>(edit));
+    Report(std::wstring(L"[+] 已精准定位地址栏句柄: ") + handle);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_ABORTIFHUNG, kMessageTimeout,
+                        &result);
+    WaitWithMessages(50);
+    PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(edit, WM_KEYUP, VK_RETURN, 0);
+    Report(L"[+] 路径跳转完成。");
+    detach();
+    return true;
+}
+
+bool SetDialogFileName(const std::wstring& name)
+{
+    HWND dialog = FindMatchingDialog(AutomationDialogTitles(true));
+    if (!dialog) {
+        Report(kNoDialog);
+        return false;
+    }
+    const bool save = IsSaveDialogTitle(TextOf(dialog, 256));
+    HWND field = nullptr;
+    if (save) {
+        ForEachSaveCombo(dialog, [&field](HWND, HWND combo) {
+            if (LooksLikeFilterText(TextOf(combo, 512)))
+                return false;
+            const LPARAM point = MAKELPARAM(5, 5);
+            SendMessageTimeoutW(combo, WM_LBUTTONDOWN, MK_LBUTTON, point, SMTO_ABORTIFHUNG, kMessageTimeout, nullptr);
+            SendMessageTimeoutW(combo, WM_LBUTTONUP, 0, point, SMTO_ABORTIFHUNG, kMessageTimeout, nullptr);
+            SetFocus(combo);
+            Sleep(50);
+            field = Child(combo, L"Edit");
+            return field != nullptr;
+        });
+    }
+    if (!field)
+        field = OpenDialogNameEdit(dialog);
+    if (!field)
+        field = Child(dialog, L"Edit");
+    if (!field) {
+        Report(L"[-] 未找到文件名输入控件。");
+        return false;
+    }
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG,
+                             kMessageTimeout, &result) ||
+        !result) {
+        Report(L"[-] 无法写入文件名。");
+        return false;
+    }
+    if (save) {
+        // Confirming here could replace a file of that name in whatever
+        // folder the dialog shows: the user confirms.
+        Report(L"[+] 已设置文件名，请在对话框中确认保存。");
+        return true;
+    }
+    PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(field, WM_KEYUP, VK_RETURN, 0);
+    SendMessageTimeoutW(dialog, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)), SMTO_ABORTIFHUNG,
+                        kMessageTimeout, &result);
+    Report(L"[+] 已设置文件名并发送回车指令。");
+    return true;
+}
+
+std::vector<std::wstring> ReadDialogComboText()
+{
+    HWND dialog = FindMatchingDialog(AutomationDialogTitles(false));
+    if (!dialog) {
+        Report(kNoDialog);
+        return {};
+    }
+    std::wstring filter;
+    if (IsSaveDialogTitle(TextOf(dialog, 256))) {
+        HWND lastSink = nullptr;
+        ForEachSaveCombo(dialog, [&](HWND sink, HWND combo) {
+            // The search ends with the sink that gave a real filter text.
+            if (sink != lastSink && filter.size() > 1)
+                return true;
+            lastSink = sink;
+            if (filter.empty()) {
+                const std::wstring text = ComboText(combo);
+                if (LooksLikeFilterText(text))
+                    filter = text;
+            }
+            return false;
+        });
+    } else {
+        // The type combo box first: the "Look in" box shows a folder name,
+        // which may hold "(" as well.
+        if (HWND types = GetDlgItem(dialog, kTypeFilterComboId); types && ClassOf(types) == L"ComboBox") {
+            const std::wstring text = ComboText(types);
+            if (LooksLikeFilterText(text))
+                filter = text;
+        }
+        for (HWND combo = Child(dialog, L"ComboBox"); combo && filter.empty();
+             combo = Child(dialog, L"ComboBox", combo)) {
+            const std::wstring text = ComboText(combo);
+            if (LooksLikeFilterText(text))
+                filter = text;
+        }
+    }
+    if (filter.empty())
+        return {};
+    return ParseFilterPatterns(filter);
+}
+
+bool MatchDialogFilter(const std::vector<std::wstring>& patterns, const std::wstring& path)
+{
+    return !s_magFilterActive || PathPassesPatterns(patterns, path);
+}
+
+bool FillFileDialog(const std::wstring& path)
+{
+    const std::wstring folder = path.empty() ? L"" : std::filesystem::path(path).parent_path().wstring();
+    const std::wstring name = GetPathFileName(path);
+    if (!NavigateDialogAddressBar(folder))
+        return false;
+    WaitWithMessages(100);
+    return SetDialogFileName(name);
+}
+
+} // namespace TessikMagWin

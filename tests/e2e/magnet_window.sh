@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# The magnet window against a file dialog nobody here wrote: Wine's own
+# notepad opens its Open dialog; the magnet window docks beside it at
+# 300 x 260, follows a move and hides when the dialog goes. A drag of a
+# row's grip stores the new row order; a click on the box row sends the box
+# folder to the dialog and shows the icon window; a click on the file's
+# icon fills the dialog and notepad opens the file. The chooser of the
+# header makes a box at the bottom.
+source "$(dirname "$0")/lib.sh"
+
+MAG_CLASS="Tessik.Kelm.Com.MagWin.Class"
+MAG_TITLE="Tessik.Com.MagWindow"
+ICON_CLASS="Tessik.Kelm.Com.MagIconWin.Class"
+ICON_TITLE="Tessik.Com.MagIcons"
+NOTEPAD_CLASS="Notepad"
+WM_COMMAND=273
+OPEN_COMMAND=257
+
+BOX_FOLDER="$WORK/boxes/docs"
+mkdir -p "$BOX_FOLDER" "$WORK/elsewhere"
+printf 'magnet test\r\n' > "$BOX_FOLDER/hello.txt"
+seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
+seed_folder_box b0001 "Docs" "$BOX_FOLDER"
+printf 'TempList{\n    h00001{\n        title : "Hidden",\n        TargetFolder : "%s"\n    }\n}\n' \
+  "$(store_path "$WORK/boxes/temp_h00001")" > "$DATA/QuickPanelCom.kelm"
+printf 'TessikRef{\n    enabled : true\n}\n' > "$DATA/MagnetCom.kelm"
+
+start_tessik
+# The first poll hides the window that was made off screen.
+probe wait "$MAG_CLASS" "$MAG_TITLE" hidden 40000 >/dev/null || fail "no magnet window"
+wait_box_rect
+
+# The dialog would open in the folder it showed last time.
+wine reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\ComDlg32' /f >/dev/null 2>&1 || true
+(cd "$WORK/elsewhere" && exec wine notepad) >>"$WORK/notepad.txt" 2>&1 &
+TESSIK_PIDS+=("$!")
+notepad_title() { probe list | awk -F'\t' -v c="$NOTEPAD_CLASS" '$1 == c && $3 == 1 {print $2; exit}'; }
+for i in $(seq 100); do
+  NOTEPAD_TITLE=$(notepad_title)
+  [ -n "$NOTEPAD_TITLE" ] && break
+  sleep 0.2
+done
+[ -n "$NOTEPAD_TITLE" ] || fail "notepad did not open"
+
+# Field 5 of the probe's list: x,y,w,h of the first visible match.
+rect_of() { probe list | awk -F'\t' -v c="$1" -v t="$2" '$1 == c && $2 == t && $3 == 1 {print $5; exit}'; }
+
+open_dialog() {
+  probe post-one "$NOTEPAD_CLASS" "$NOTEPAD_TITLE" $WM_COMMAND $OPEN_COMMAND 0 >/dev/null || fail "cannot reach notepad"
+  probe wait "#32770" "Open" visible 20000 >/dev/null || fail "no Open dialog"
+}
+
+# Waits (bounded) until the magnet window stands docked beside the dialog:
+# 5 pixels right of it (left when there is no room), its top, 300 x 260.
+wait_docked() {
+  local i d m dx dy dw dh mx my mw mh screen_w expected
+  screen_w=$(xdpyinfo | awk '/dimensions:/ {split($2, a, "x"); print a[1]}')
+  for i in $(seq 100); do
+    d=$(rect_of "#32770" "Open")
+    m=$(rect_of "$MAG_CLASS" "$MAG_TITLE")
+    if [ -n "$d" ] && [ -n "$m" ]; then
+      IFS=, read -r dx dy dw dh <<<"$d"
+      IFS=, read -r mx my mw mh <<<"$m"
+      expected=$((dx + dw + 5))
+      [ $((dx + dw + 300)) -gt "$screen_w" ] && expected=$((dx - 300 - 5))
+      [ "$mx" = "$expected" ] && [ "$my" = "$dy" ] && [ "$mw" = 300 ] && [ "$mh" = 260 ] && return 0
+    fi
+    sleep 0.1
+  done
+  fail "magnet window not docked: dialog $d, magnet $m"
+}
+
+open_dialog
+wait_docked
+import -window root "$WORK/magnet_docked.png" 2>/dev/null || true
+
+# The window follows the dialog.
+IFS=, read -r dx dy dw dh <<<"$(rect_of "#32770" "Open")"
+probe move "#32770" "Open" $((dx + 40)) $((dy + 30)) || fail "cannot move the dialog"
+wait_docked
+
+# Rows start 35 below the top, 45 apart; the grip is their last 35 units.
+# Dragging the first row (Docs) below the second stores the new order.
+IFS=, read -r mx my mw mh <<<"$(rect_of "$MAG_CLASS" "$MAG_TITLE")"
+xdotool mousemove $((mx + 272)) $((my + 55)) mousedown 1
+for step in 10 20 30 40 50; do xdotool mousemove $((mx + 272)) $((my + 55 + step)); done
+xdotool mouseup 1
+for i in $(seq 100); do
+  grep -q 'idx_0 : "h00001"' "$DATA/MagnetCom.kelm" && grep -q 'idx_1 : "b0001"' "$DATA/MagnetCom.kelm" && break
+  sleep 0.1
+done
+grep -q 'idx_1 : "b0001"' "$DATA/MagnetCom.kelm" || fail "row order not stored: $(cat "$DATA/MagnetCom.kelm")"
+
+# "test-plus" opens the "新建组件" chooser in the window's card; its first
+# row makes a mapping box, which lies at the bottom (z 0).
+xdotool mousemove $((mx + 218)) $((my + 23)) click 1
+wait_still "$MAG_CLASS" "$MAG_TITLE"
+for i in $(seq 50); do
+  xdotool mousemove $((mx + 150)) $((my + 103)) click 1
+  for j in $(seq 10); do
+    grep -q 'z : 0' "$DATA/DesktopContainer.kelm" && break 2
+    sleep 0.1
+  done
+done
+grep -q 'z : 0' "$DATA/DesktopContainer.kelm" || fail "no new box from the chooser"
+wait_box_count 2
+
+# The body of the Docs row, now the second: the dialog shows the box folder
+# ("Look in", item 0x471) and the icon window opens. The card closes with
+# an animation; a click during it is taken by the card's barrier.
+for i in $(seq 20); do
+  xdotool mousemove $((mx + 80)) $((my + 100)) click 1
+  probe wait "$ICON_CLASS" "$ICON_TITLE" visible 1000 >/dev/null && break
+done
+probe wait "$ICON_CLASS" "$ICON_TITLE" visible 20000 >/dev/null || fail "no icon window after the row click"
+grep -q '路径跳转完成' "$WORK/output.txt" || fail "the box folder was not sent to the dialog"
+for i in $(seq 50); do
+  [ "$(probe item-text "#32770" "Open" 1137)" = docs ] && break
+  sleep 0.1
+done
+[ "$(probe item-text "#32770" "Open" 1137)" = docs ] || fail "dialog not in the box folder"
+# The icon window stands 20 pixels below the magnet window, as wide, 300
+# high, and moves with it.
+icon_below() {
+  local i
+  for i in $(seq 100); do
+    IFS=, read -r mx my mw mh <<<"$(rect_of "$MAG_CLASS" "$MAG_TITLE")"
+    IFS=, read -r ix iy iw ih <<<"$(rect_of "$ICON_CLASS" "$ICON_TITLE")"
+    [ "$ix" = "$mx" ] && [ "$iy" = $((my + mh + 20)) ] && [ "$iw" = "$mw" ] && [ "$ih" = 300 ] && return 0
+    sleep 0.1
+  done
+  fail "icon window not below the magnet window: $ix,$iy,$iw,$ih"
+}
+icon_below
+IFS=, read -r dx dy dw dh <<<"$(rect_of "#32770" "Open")"
+probe move "#32770" "Open" $((dx - 30)) $((dy - 20)) || fail "cannot move the dialog"
+wait_docked
+icon_below
+wait_still "$ICON_CLASS" "$ICON_TITLE"
+import -window root "$WORK/magnet_icons.png" 2>/dev/null || true
+
+# The file's icon: a text card in the first cell of the centred grid.
+xdotool mousemove $((ix + 110)) $((iy + 45)) click 1
+for i in $(seq 100); do
+  title=$(notepad_title)
+  [ "${title#hello}" != "$title" ] && break
+  sleep 0.2
+done
+[ "${title#hello}" != "$title" ] || fail "notepad did not open the file (title: $title)"
+
+# The dialog is gone: both windows hide.
+probe wait "$MAG_CLASS" "$MAG_TITLE" hidden 10000 >/dev/null || fail "magnet window still shown"
+probe wait "$ICON_CLASS" "$ICON_TITLE" hidden 10000 >/dev/null || fail "icon window still shown"
+echo "PASS"

@@ -1,0 +1,256 @@
+// Real "#32770" windows of this process stand in for the system's file
+// dialogs: a classic layout (file-name ComboBoxEx32, "Look in" and type
+// combo boxes), a bare dialog with a direct edit, and prompts without any.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/TempFolder.h"
+#include "sidewindows/magwin/FileDialogAutomation.h"
+#include "sidewindows/magwin/MagWinRules.h"
+#include "sidewindows/magwin/MagWinState.h"
+
+using namespace TessikMagWin;
+
+namespace
+{
+
+// A dialog template built in memory: header, then word-aligned items.
+class DialogTemplate
+{
+public:
+    explicit DialogTemplate(const wchar_t* title)
+    {
+        Dword(WS_POPUP | WS_CAPTION | WS_SYSMENU);
+        Dword(0);
+        countAt_ = words_.size();
+        words_.push_back(0);
+        for (int v : {10, 10, 300, 200})
+            words_.push_back(static_cast<WORD>(v));
+        words_.push_back(0); // no menu
+        words_.push_back(0); // the dialog class
+        Text(title);
+    }
+    DialogTemplate& Item(const wchar_t* className, WORD id, DWORD style, const wchar_t* text = L"")
+    {
+        if (words_.size() % 2)
+            words_.push_back(0);
+        Dword(style | WS_CHILD | WS_VISIBLE);
+        Dword(0);
+        for (int v : {5, 5 + 20 * words_[countAt_], 200, 100})
+            words_.push_back(static_cast<WORD>(v));
+        words_.push_back(id);
+        Text(className);
+        Text(text);
+        words_.push_back(0);
+        ++words_[countAt_];
+        return *this;
+    }
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+private:
+    void Dword(DWORD value)
+    {
+        words_.push_back(LOWORD(value));
+        words_.push_back(HIWORD(value));
+    }
+    void Text(const wchar_t* text)
+    {
+        for (; *text; ++text)
+            words_.push_back(*text);
+        words_.push_back(0);
+    }
+    std::vector<WORD> words_;
+    size_t countAt_ = 0;
+};
+
+int s_okCount = 0;
+
+INT_PTR CALLBACK CountOk(HWND, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK)
+        ++s_okCount;
+    return message == WM_INITDIALOG;
+}
+
+// Owns a dialog window for one test.
+class TestDialog
+{
+public:
+    explicit TestDialog(const DialogTemplate& dialogTemplate, bool show = true)
+    {
+        hwnd_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate.Get(), nullptr, CountOk, 0);
+        if (hwnd_ && show)
+            ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+    }
+    ~TestDialog()
+    {
+        if (hwnd_)
+            DestroyWindow(hwnd_);
+    }
+    HWND Get() const { return hwnd_; }
+    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+HWND NameEdit(HWND dialog)
+{
+    HWND ex = FindWindowExW(dialog, nullptr, L"ComboBoxEx32", nullptr);
+    HWND combo = ex ? FindWindowExW(ex, nullptr, L"ComboBox", nullptr) : nullptr;
+    return combo ? FindWindowExW(combo, nullptr, L"Edit", nullptr) : nullptr;
+}
+
+void Pump()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
+constexpr WORD kLookIn = 0x471, kTypes = 0x470, kName = 0x47C;
+
+DialogTemplate ClassicOpen(const wchar_t* title)
+{
+    DialogTemplate t(title);
+    t.Item(L"ComboBox", kLookIn, CBS_DROPDOWNLIST)
+        .Item(WC_COMBOBOXEXW, kName, CBS_DROPDOWN)
+        .Item(L"ComboBox", kTypes, CBS_DROPDOWNLIST);
+    return t;
+}
+
+void SelectText(HWND combo, const wchar_t* text)
+{
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+}
+
+class MagnetDialogTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX init{sizeof(init), ICC_USEREX_CLASSES};
+        InitCommonControlsEx(&init);
+    }
+    void SetUp() override
+    {
+        s_okCount = 0;
+        s_magFilterActive = false;
+    }
+};
+
+} // namespace
+
+TEST_F(MagnetDialogTest, OnlyVisibleDialogsWithAFileNameFieldMatch)
+{
+    const std::wstring title = L"Open " + std::to_wstring(GetCurrentProcessId());
+    TestDialog hidden(ClassicOpen(title.c_str()), false);
+    // A prompt titled like a dialog ("Save", no name field) must not capture
+    // the docking.
+    DialogTemplate promptTemplate(L"Save");
+    promptTemplate.Item(L"Button", IDOK, BS_PUSHBUTTON, L"Yes");
+    TestDialog prompt(promptTemplate);
+    ASSERT_TRUE(hidden.Get() && prompt.Get());
+
+    EXPECT_FALSE(IsFileDialogMatch(hidden.Get(), FileDialogTitles()));
+    EXPECT_FALSE(IsFileDialogMatch(prompt.Get(), FileDialogTitles()));
+    EXPECT_NE(FindMatchingDialog(FileDialogTitles()), hidden.Get());
+
+    ShowWindow(hidden.Get(), SW_SHOWNOACTIVATE);
+    EXPECT_TRUE(IsFileDialogMatch(hidden.Get(), FileDialogTitles()));
+    DialogTemplate bare(L"Save As");
+    bare.Item(L"Edit", 0x480, ES_AUTOHSCROLL);
+    TestDialog bareDialog(bare);
+    EXPECT_TRUE(IsFileDialogMatch(bareDialog.Get(), FileDialogTitles()));
+    DialogTemplate other(L"Error");
+    other.Item(L"Edit", 0x480, ES_AUTOHSCROLL);
+    TestDialog otherDialog(other);
+    EXPECT_FALSE(IsFileDialogMatch(otherDialog.Get(), FileDialogTitles()));
+}
+
+TEST_F(MagnetDialogTest, TypeFilterIsReadFromTheTypeComboFirst)
+{
+    TestDialog dialog(ClassicOpen(L"Open"));
+    ASSERT_TRUE(dialog.Get());
+    // The "Look in" box comes first and its folder name holds "(".
+    SelectText(dialog.Item(kLookIn), L"photos (2021)");
+    SelectText(dialog.Item(kTypes), L"Text files (*.txt)");
+    EXPECT_EQ(ReadDialogComboText(), (std::vector<std::wstring>{L"*.txt"}));
+
+    // No filter text at all: no patterns, and so no filtering.
+    SendMessageW(dialog.Item(kTypes), CB_RESETCONTENT, 0, 0);
+    SendMessageW(dialog.Item(kLookIn), CB_RESETCONTENT, 0, 0);
+    EXPECT_TRUE(ReadDialogComboText().empty());
+    EXPECT_TRUE(MatchDialogFilter({}, L"C:\\x\\README"));
+    s_magFilterActive = true;
+    EXPECT_FALSE(MatchDialogFilter({L"*.txt"}, L"C:\\x\\README"));
+}
+
+TEST_F(MagnetDialogTest, ClassicDialogGoesOnlyToExistingFolders)
+{
+    TestDialog dialog(ClassicOpen(L"Open"));
+    ASSERT_TRUE(dialog.Get());
+    HWND edit = NameEdit(dialog.Get());
+    ASSERT_TRUE(edit);
+    SetWindowTextW(edit, L"*.txt");
+
+    TempFolder temp;
+    const std::filesystem::path folder = temp.Path() / L"box";
+    EXPECT_FALSE(NavigateDialogAddressBar(folder.wstring()));
+    EXPECT_FALSE(NavigateDialogAddressBar(L"bvn!NULL"));
+    EXPECT_EQ(TextOf(edit), L"*.txt");
+
+    std::filesystem::create_directories(folder);
+    // As the store writes it: every backslash doubled.
+    std::wstring stored = folder.wstring();
+    for (size_t at = stored.find(L'\\'); at != std::wstring::npos; at = stored.find(L'\\', at + 2))
+        stored.insert(at, 1, L'\\');
+    EXPECT_TRUE(NavigateDialogAddressBar(stored));
+    EXPECT_EQ(TextOf(edit), folder.wstring());
+    Pump();
+}
+
+TEST_F(MagnetDialogTest, OpenDialogIsConfirmedSaveDialogIsNot)
+{
+    {
+        TestDialog open(ClassicOpen(L"Open"));
+        ASSERT_TRUE(open.Get());
+        EXPECT_TRUE(SetDialogFileName(L"a.txt"));
+        EXPECT_EQ(TextOf(NameEdit(open.Get())), L"a.txt");
+        EXPECT_EQ(s_okCount, 1);
+        Pump();
+    }
+    s_okCount = 0;
+    TestDialog save(ClassicOpen(L"Save As"));
+    ASSERT_TRUE(save.Get());
+    EXPECT_TRUE(SetDialogFileName(L"report.docx"));
+    EXPECT_EQ(TextOf(NameEdit(save.Get())), L"report.docx");
+    Pump();
+    // Neither IDOK nor Enter: the user confirms the save.
+    EXPECT_EQ(s_okCount, 0);
+}
+
+TEST_F(MagnetDialogTest, FillStopsWhenTheFolderIsMissing)
+{
+    TestDialog dialog(ClassicOpen(L"Open"));
+    ASSERT_TRUE(dialog.Get());
+    SetWindowTextW(NameEdit(dialog.Get()), L"");
+    EXPECT_FALSE(FillFileDialog(L"C:\\no such folder 7f3a\\a.txt"));
+    EXPECT_EQ(TextOf(NameEdit(dialog.Get())), L"");
+    EXPECT_EQ(s_okCount, 0);
+}

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "app/KelmStorage.h"
+#include "app/TempFolder.h"
+#include "sidewindows/magwin/MagWinState.h"
+#include "sidewindows/magwin/TessikMagWin.h"
+#include "tests/common/WindowTestSupport.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/DpiScale.h"
+#include "ui/core/KelmWindow.h"
+
+using namespace TessikMagWin;
+
+namespace
+{
+
+int CountMagnetWindows()
+{
+    int count = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (std::wstring(name) == L"Tessik.Kelm.Com.MagWin.Class")
+                ++*reinterpret_cast<int*>(param);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+template <typename Condition> bool PumpUntil(Condition&& condition, DWORD timeout = 5000)
+{
+    const ULONGLONG end = GetTickCount64() + timeout;
+    while (!condition() && GetTickCount64() < end)
+        PumpMessages(10);
+    return condition();
+}
+
+} // namespace
+
+TEST(MagnetWindowSwitch, OnTwiceMakesOneHiddenToolWindowAndOffRemovesIt)
+{
+    TempFolder temp;
+    TempFolder::WriteBytes(temp.File(L"MagnetCom.kelm"), "");
+    TempFolder::WriteBytes(temp.File(L"QuickPanelCom.kelm"), "");
+    s_magnetStore.Load(temp.File(L"MagnetCom.kelm"));
+    s_quickPanelStore.Load(temp.File(L"QuickPanelCom.kelm"));
+    CreateGraphicsFactories();
+    DpiScale = 1.0;
+
+    SwitchMagWin(true);
+    SwitchMagWin(true);
+    PumpMessages(20);
+    EXPECT_EQ(CountMagnetWindows(), 1);
+    HWND magnet = MagHwnd();
+    ASSERT_TRUE(magnet);
+    RECT rc{};
+    GetWindowRect(magnet, &rc);
+    EXPECT_EQ(rc.right - rc.left, 300);
+    EXPECT_EQ(rc.bottom - rc.top, 260);
+    const LONG_PTR ex = GetWindowLongPtrW(magnet, GWL_EXSTYLE);
+    EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(ex & WS_EX_ACCEPTFILES);
+    // No file dialog here: the first poll hides the window.
+    EXPECT_TRUE(PumpUntil([magnet] { return !IsWindowVisible(magnet); }));
+
+    SwitchMagWin(false);
+    PumpMessages(20);
+    EXPECT_EQ(CountMagnetWindows(), 0);
+    EXPECT_EQ(MagHwnd(), nullptr);
+}
