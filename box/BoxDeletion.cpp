@@ -217,6 +217,8 @@ bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& fol
     return true;
 }
 
+std::function<void(const BoxWindowPtr& box)> s_boxDeletedHook;
+
 void DeleteBox(const BoxWindowPtr& box)
 {
     BoxRuntime* runtime = FindBoxRuntime(box);
@@ -232,6 +234,8 @@ void DeleteBox(const BoxWindowPtr& box)
     s_boxIconManagers.erase(box);
     s_boxSearchManagers.erase(box);
     s_boxRuntimes.erase(box);
+    if (s_boxDeletedHook)
+        s_boxDeletedHook(box);
     if (IsWindow(box->GetHwnd()))
         DestroyWindow(box->GetHwnd());
     BoxSettingsObject(id).remove();

@@ -37,3 +37,7 @@ bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& fol
 // Removes the box: its records in every view, its window, its settings and
 // its runtime state.
 void DeleteBox(const BoxWindowPtr& box);
+// Run by DeleteBox once the box has left the registry, before its window
+// goes: windows outside the box layer that list boxes (the magnet window)
+// forget it here. Empty when nothing listens.
+extern std::function<void(const BoxWindowPtr& box)> s_boxDeletedHook;

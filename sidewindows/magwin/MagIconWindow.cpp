@@ -151,6 +151,16 @@ void ClearIconWindowEntries()
     s_magIconManager.RemoveAllRecords();
 }
 
+void ForgetShownBox(const std::shared_ptr<KelmWindow>& box)
+{
+    if (!box || s_shown.box != box)
+        return;
+    s_shown = {};
+    s_magIconManager.RemoveAllRecords();
+    if (IsLive(s_magIconWindow))
+        ShowWindow(s_magIconWindow->GetHwnd(), SW_HIDE);
+}
+
 void UpdateIconWindow(std::shared_ptr<KelmWindow> box, bool hidden, const std::wstring& id, const std::wstring& folder)
 {
     s_shown = {box, hidden, id, folder};

@@ -20,5 +20,8 @@ void UpdateIconWindow(std::shared_ptr<KelmWindow> box, bool hidden, const std::w
 void BuildIconWindowContent(HWND hwnd, ID2D1HwndRenderTarget* target);
 // Forgets the icons (a new list, switching off).
 void ClearIconWindowEntries();
+// A deleted box: when the icon window shows it, its icons go and the
+// window hides.
+void ForgetShownBox(const std::shared_ptr<KelmWindow>& box);
 
 } // namespace TessikMagWin

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "box/BoxDeletion.h"
 #include "box/BoxRuntime.h"
 #include "sidewindows/magwin/ContainerListItem.h"
 #include "sidewindows/magwin/FileDialogAutomation.h"
@@ -136,6 +137,15 @@ void SwitchMagWin(bool enable)
     DestroyIfLive(s_magWindow);
     DestroyIfLive(s_magIconWindow);
     s_cachedDialogRect = {};
+    // A deleted box leaves the rows and the icon window at once, not at the
+    // next dialog.
+    s_boxDeletedHook = [](const BoxWindowPtr& box) {
+        ForgetShownBox(box);
+        if (HWND hwnd = MagHwnd()) {
+            RefreshContent();
+            InvalidateRect(hwnd, nullptr, FALSE);
+        }
+    };
     RefreshContent();
 
     s_magWindow = std::make_shared<KelmWindow>();

@@ -4,6 +4,11 @@
 
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
+#include "box/BoxDeletion.h"
+#include "box/BoxRuntime.h"
+#include "box/icons/KelmIconManager.h"
+#include "sidewindows/magwin/MagIconWindow.h"
+#include "ui/controls/KelmCaptionBar.h"
 #include "sidewindows/magwin/MagWinState.h"
 #include "sidewindows/magwin/TessikMagWin.h"
 #include "tests/common/WindowTestSupport.h"
@@ -72,4 +77,36 @@ TEST(MagnetWindowSwitch, OnTwiceMakesOneHiddenToolWindowAndOffRemovesIt)
     PumpMessages(20);
     EXPECT_EQ(CountMagnetWindows(), 0);
     EXPECT_EQ(MagHwnd(), nullptr);
+}
+
+TEST(MagnetWindowSwitch, ADeletedBoxLeavesTheRowsAndTheIconWindow)
+{
+    TempFolder temp;
+    for (const wchar_t* name : {L"MagnetCom.kelm", L"QuickPanelCom.kelm", L"DesktopContainer.kelm"})
+        TempFolder::WriteBytes(temp.File(name), "");
+    s_magnetStore.Load(temp.File(L"MagnetCom.kelm"));
+    s_quickPanelStore.Load(temp.File(L"QuickPanelCom.kelm"));
+    s_desktopContainerStore.Load(temp.File(L"DesktopContainer.kelm"));
+    CreateGraphicsFactories();
+    DpiScale = 1.0;
+
+    auto box = std::make_shared<KelmWindow>();
+    BoxRuntime& runtime = s_boxRuntimes[box];
+    runtime.id = L"d0001";
+    runtime.captionBar = std::make_shared<KelmCaptionBar>();
+    s_boxIconManagers[box].AddRecordForPath(temp.File(L"a.txt"), 0.0f, 0.0f, L"bvn!NULL", false, L"", box,
+                                            L"bvn!NULL");
+    SwitchMagWin(true);
+    PumpMessages(20);
+    ASSERT_EQ(s_magRows.size(), 1u);
+    UpdateIconWindow(box, false, L"", L"");
+    ASSERT_EQ(s_magIconManager.Records().size(), 1u);
+
+    DeleteBox(box);
+    EXPECT_TRUE(s_magRows.empty());
+    EXPECT_TRUE(s_magIconManager.Records().empty());
+    EXPECT_FALSE(IsWindowVisible(s_magIconWindow ? s_magIconWindow->GetHwnd() : nullptr));
+
+    SwitchMagWin(false);
+    PumpMessages(20);
 }
