@@ -82,6 +82,16 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; echo "--- program output:" >&2; cat "$WORK/output.txt" >&2 2>/dev/null || true; exit 1; }
 
+# A click at a client point of the main window.
+click_main() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }
+# A screenshot of the main window as $WORK/<name>.png.
+shot_main() {
+  local rect x y w h
+  rect=$(probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '{print $5}')
+  IFS=, read -r x y w h <<<"$rect"
+  import -window root -crop "${w}x${h}+${x}+${y}" "$WORK/$1.png"
+}
+
 wait_main_window() { probe wait "$MAIN_CLASS" "$MAIN_TITLE" "$1" 40000 >/dev/null || fail "no main window ($1)"; }
 
 # A right click on the tray icon opens the tray menu (of one instance only:
