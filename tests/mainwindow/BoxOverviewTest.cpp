@@ -157,19 +157,4 @@ TEST_F(BoxOverviewWindowTest, ABoxInsideAnotherWindowLandsOnItsScreenPlace)
     EXPECT_EQ(Stored(goneId, L"x"), storedBefore);
 }
 
-TEST_F(BoxOverviewWindowTest, OpeningAgainReplacesTheWindowAndReadsTheBoxesAfresh)
-{
-    HWND old = BoxOverviewWindow();
-    SetWindowPos(boxes[0]->GetHwnd(), nullptr, 333, 222, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    OpenBoxOverview();
-    ASSERT_NE(BoxOverviewWindow(), nullptr);
-    EXPECT_FALSE(IsWindow(old));
-    PaintNow(BoxOverviewWindow());
-    ASSERT_NE(ItemOf(boxes[0]), nullptr);
-    RECT rc{};
-    GetWindowRect(boxes[0]->GetHwnd(), &rc);
-    EXPECT_EQ(ItemOf(boxes[0])->x, rc.left);
-    EXPECT_EQ(ItemOf(boxes[0])->y, rc.top);
-}
-
 } // namespace
