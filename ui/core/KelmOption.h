@@ -23,7 +23,8 @@ public:
     std::wstring secondText;
     std::function<void()> onClick;
     std::function<void(int)> secondCallback; // toggle entries: gets the new state
-    std::function<void()> thirdCallback;
+    // Hover entries: gets the pointer's client point (pixels) on every move.
+    std::function<void(int x, int y)> thirdCallback;
     std::vector<KelmOption> sideList; // shown side by side within the row
     std::vector<KelmOption> children; // the submenu
     int state = 1;
