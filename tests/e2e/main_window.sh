@@ -26,23 +26,6 @@ shot() {
   click "${EMPTY_SPOT[@]}"
   shot_main "$1"
 }
-# A client pixel of a screenshot as "r,g,b".
-pixel() { convert "$WORK/$1.png" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
-# Takes screenshots (bounded) until the pixel is, or is not ("!" first),
-# the colour.
-wait_pixel() {
-  local name="$1" x="$2" y="$3" want="$4" i
-  for i in $(seq 60); do
-    shot "$name"
-    if [ "${want:0:1}" = "!" ]; then
-      [ "$(pixel "$name" "$x" "$y")" != "${want:1}" ] && return 0
-    else
-      [ "$(pixel "$name" "$x" "$y")" = "$want" ] && return 0
-    fi
-    sleep 0.1
-  done
-  fail "pixel $x,$y of $name stayed $(pixel "$name" "$x" "$y") (wanted $want)"
-}
 stored_theme() { tr -d '\r' <"$DATA/Tessik.kelm" | sed -n 's/^ *themeBaseColor : "\(#[0-9A-F]*\)",*$/\1/p'; }
 
 start_tessik
