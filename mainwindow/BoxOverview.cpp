@@ -97,8 +97,7 @@ void PlaceFrames()
         frame.frameW = at.w;
         frame.frameH = at.h;
         const BoxRuntime* runtime = FindBoxRuntime(item->box);
-        frame.borderColour =
-            runtime && runtime->titleButton ? TessikDesktopContainer::BoxTagColour(*runtime) : kAccent;
+        frame.borderColour = runtime && runtime->titleButton ? TessikDesktopContainer::BoxTagColour(*runtime) : kAccent;
         frame.minWidth = 20;
         frame.minHeight = 20;
         frame.onResize = [item](int x, int y, int w, int h) {
@@ -207,8 +206,8 @@ Rect ToScreen(const Rect& picture, const Bounds& bounds, const Fit& fit)
     if (fit.scale <= 0)
         return picture;
     return {static_cast<int>((picture.x - fit.offX) / fit.scale + bounds.minX),
-            static_cast<int>((picture.y - fit.offY) / fit.scale + bounds.minY),
-            static_cast<int>(picture.w / fit.scale), static_cast<int>(picture.h / fit.scale)};
+            static_cast<int>((picture.y - fit.offY) / fit.scale + bounds.minY), static_cast<int>(picture.w / fit.scale),
+            static_cast<int>(picture.h / fit.scale)};
 }
 
 } // namespace BoxOverviewLayout
@@ -268,8 +267,8 @@ void BuildBoxOverview(HWND window, ID2D1HwndRenderTarget* target)
     const float cellW = static_cast<float>(s.screenWidth * s.fit.scale);
     const float cellH = static_cast<float>(s.screenHeight * s.fit.scale);
     for (const auto& [column, row] : s.cells) {
-        const auto at = BoxOverviewLayout::ToPicture({column * s.screenWidth, row * s.screenHeight, 0, 0}, s.bounds,
-                                                     s.fit);
+        const auto at =
+            BoxOverviewLayout::ToPicture({column * s.screenWidth, row * s.screenHeight, 0, 0}, s.bounds, s.fit);
         DrawRoundRect(target, static_cast<float>(at.x), static_cast<float>(at.y), cellW, cellH, ThemeAccent.Ref(), 0.0f,
                       1.0f, 2.0f, ThemeShade30.Ref(), 1.0f);
     }

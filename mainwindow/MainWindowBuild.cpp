@@ -71,8 +71,7 @@ void AddSideTabs(Brevin::D2DBrevinPanel& panel, int tabWidth, float h)
 
 // The component library's two cards; each opens the library's selection
 // card from its own rectangle.
-void DrawLibraryPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth,
-                     float w)
+void DrawLibraryPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth, float w)
 {
     static auto boxCard = std::make_shared<KelmCard>();
     static auto magnetCard = std::make_shared<KelmCard>();
@@ -92,15 +91,15 @@ void DrawLibraryPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBrev
         KelmCard::Painter painter;
     } cards[] = {
         {boxCard, L"万能收纳盒", L"解锁你需要收纳的一切。", NewComponentChooser, ShowSampleFilePage},
-        {magnetCard, L"磁力访问窗", L"在系统打开、保存对话框旁快速访问收纳盒。", BuildMagWinCard,
-         ShowMagWinSamplePage},
+        {magnetCard, L"磁力访问窗", L"在系统打开、保存对话框旁快速访问收纳盒。", BuildMagWinCard, ShowMagWinSamplePage},
     };
     for (const auto& entry : cards) {
         const auto at = flow.Place();
         const LibraryRect rect{at.x, at.y, at.w, at.h};
         const Action action = entry.action;
-        entry.card->Set(at.x, at.y, at.w, at.h, entry.title, entry.body, entry.painter,
-                        [window, client, rect, action] { action(window, client, rect); }, 0, 0, text);
+        entry.card->Set(
+            at.x, at.y, at.w, at.h, entry.title, entry.body, entry.painter,
+            [window, client, rect, action] { action(window, client, rect); }, 0, 0, text);
         panel.AddControl(entry.card);
     }
 }

@@ -134,8 +134,8 @@ TEST_F(BoxOverviewWindowTest, ApplyMovesAndStoresEveryShownBox)
 TEST_F(BoxOverviewWindowTest, ABoxInsideAnotherWindowLandsOnItsScreenPlace)
 {
     // Boxes embedded in the desktop are child windows of it.
-    parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 150, 120, 1000, 700, nullptr, nullptr,
-                             nullptr, nullptr);
+    parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 150, 120, 1000, 700, nullptr, nullptr, nullptr,
+                             nullptr);
     ASSERT_NE(parent, nullptr);
     HWND box = boxes[0]->GetHwnd();
     SetWindowLongPtrW(box, GWL_STYLE, (GetWindowLongPtrW(box, GWL_STYLE) & ~WS_POPUP) | WS_CHILD);
