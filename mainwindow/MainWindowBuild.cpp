@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "mainwindow/AboutPage.h"
+#include "mainwindow/ComponentLibrary.h"
 #include "mainwindow/FirstRunPages.h"
 #include "mainwindow/HomePage.h"
 #include "mainwindow/MainWindowLayout.h"
@@ -69,9 +70,9 @@ void AddSideTabs(Brevin::D2DBrevinPanel& panel, int tabWidth, float h)
     panel.AddControl(support);
 }
 
-// The component library's two cards; what they open is the library's own
-// business (the new-box chooser and the magnet window card).
-void DrawLibraryPage(ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth, float w)
+// The component library's two cards; each opens the library's selection
+// card from its own rectangle.
+void DrawLibraryPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& panel, int tabWidth, float w)
 {
     static auto boxCard = std::make_shared<KelmCard>();
     static auto magnetCard = std::make_shared<KelmCard>();
@@ -80,17 +81,26 @@ void DrawLibraryPage(ID2D1HwndRenderTarget* target, Brevin::D2DBrevinPanel& pane
                      false);
     MainWindowLayout::CardFlow flow;
     flow.Init(tabWidth + 40, static_cast<int>(w) - 40);
+    RECT client{};
+    GetClientRect(window, &client);
+    using Action = void (*)(HWND, RECT, LibraryRect);
     const struct {
         std::shared_ptr<KelmCard>& card;
         const wchar_t* title;
         const wchar_t* body;
+        Action action;
+        KelmCard::Painter painter;
     } cards[] = {
-        {boxCard, L"万能收纳盒", L"解锁你需要收纳的一切。"},
-        {magnetCard, L"磁力访问窗", L"在系统打开、保存对话框旁快速访问收纳盒。"},
+        {boxCard, L"万能收纳盒", L"解锁你需要收纳的一切。", NewComponentChooser, ShowSampleFilePage},
+        {magnetCard, L"磁力访问窗", L"在系统打开、保存对话框旁快速访问收纳盒。", BuildMagWinCard, ShowMagWinSamplePage},
     };
     for (const auto& entry : cards) {
         const auto at = flow.Place();
-        entry.card->Set(at.x, at.y, at.w, at.h, entry.title, entry.body, nullptr, nullptr, 0, 0, text);
+        const LibraryRect rect{at.x, at.y, at.w, at.h};
+        const Action action = entry.action;
+        entry.card->Set(
+            at.x, at.y, at.w, at.h, entry.title, entry.body, entry.painter,
+            [window, client, rect, action] { action(window, client, rect); }, 0, 0, text);
         panel.AddControl(entry.card);
     }
 }
@@ -174,11 +184,12 @@ void MainWindowBuild(HWND window, ID2D1HwndRenderTarget* target)
     if (IsPage(state.currentPage, kAboutPage))
         DrawAboutPage(target, panel, tabWidth);
     else if (IsPage(state.currentPage, kLibraryPage))
-        DrawLibraryPage(target, panel, tabWidth, w);
+        DrawLibraryPage(window, target, panel, tabWidth, w);
     else if (IsPage(state.currentPage, kSettingsPage))
         DrawSettingsPage(window, target, panel, tabWidth, w, h);
     else
         DrawHomePage(window, target, tabWidth, w, h);
+    AddLibrarySelectionCard(panel, w, h);
 
     if (IsFirstRunActive()) {
         state.blurAmount = 100.0f;

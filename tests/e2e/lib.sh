@@ -82,6 +82,34 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*" >&2; echo "--- program output:" >&2; cat "$WORK/output.txt" >&2 2>/dev/null || true; exit 1; }
 
+# A click at a client point of the main window.
+click_main() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }
+# A screenshot of the main window as $WORK/<name>.png.
+shot_main() {
+  local rect x y w h
+  rect=$(probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '{print $5}')
+  IFS=, read -r x y w h <<<"$rect"
+  import -window root -crop "${w}x${h}+${x}+${y}" "$WORK/$1.png"
+}
+
+# A client pixel of a screenshot as "r,g,b".
+pixel() { convert "$WORK/$1.png" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
+# Takes screenshots with the script's own `shot` (bounded) until the pixel
+# is, or is not ("!" first), the colour.
+wait_pixel() {
+  local name="$1" x="$2" y="$3" want="$4" i
+  for i in $(seq 60); do
+    shot "$name"
+    if [ "${want:0:1}" = "!" ]; then
+      [ "$(pixel "$name" "$x" "$y")" != "${want:1}" ] && return 0
+    else
+      [ "$(pixel "$name" "$x" "$y")" = "$want" ] && return 0
+    fi
+    sleep 0.1
+  done
+  fail "pixel $x,$y of $name stayed $(pixel "$name" "$x" "$y") (wanted $want)"
+}
+
 wait_main_window() { probe wait "$MAIN_CLASS" "$MAIN_TITLE" "$1" 40000 >/dev/null || fail "no main window ($1)"; }
 
 # A right click on the tray icon opens the tray menu (of one instance only:

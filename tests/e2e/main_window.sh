@@ -20,30 +20,11 @@ BACK_GLYPH=(144 45)
 CLOSE_GLYPH=(1055 27)
 EMPTY_SPOT=(1000 650)
 
-click() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }
+click() { click_main "$@"; }
+# The pointer leaves the cards first, so no hover shows.
 shot() {
-  local rect x y w h
   click "${EMPTY_SPOT[@]}"
-  rect=$(probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '{print $5}')
-  IFS=, read -r x y w h <<<"$rect"
-  import -window root -crop "${w}x${h}+${x}+${y}" "$WORK/$1.png"
-}
-# A client pixel of a screenshot as "r,g,b".
-pixel() { convert "$WORK/$1.png" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:; }
-# Takes screenshots (bounded) until the pixel is, or is not ("!" first),
-# the colour.
-wait_pixel() {
-  local name="$1" x="$2" y="$3" want="$4" i
-  for i in $(seq 60); do
-    shot "$name"
-    if [ "${want:0:1}" = "!" ]; then
-      [ "$(pixel "$name" "$x" "$y")" != "${want:1}" ] && return 0
-    else
-      [ "$(pixel "$name" "$x" "$y")" = "$want" ] && return 0
-    fi
-    sleep 0.1
-  done
-  fail "pixel $x,$y of $name stayed $(pixel "$name" "$x" "$y") (wanted $want)"
+  shot_main "$1"
 }
 stored_theme() { tr -d '\r' <"$DATA/Tessik.kelm" | sed -n 's/^ *themeBaseColor : "\(#[0-9A-F]*\)",*$/\1/p'; }
 
