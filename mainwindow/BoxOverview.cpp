@@ -6,6 +6,8 @@
 #include "app/HotKeySettings.h"
 #include "app/KelmStorage.h"
 #include "box/BoxCreation.h"
+#include "box/BoxMotion.h"
+#include "box/BoxMotionRules.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCaptionBar.h"
 #include "ui/controls/KelmFAIcon.h"
@@ -287,11 +289,20 @@ void ApplyBoxOverviewLayout()
         if (GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD)
             MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), &at, 1);
         SetWindowPos(hwnd, nullptr, at.x, at.y, item->width, item->height, SWP_NOZORDER | SWP_NOACTIVATE);
-        KelmStorageProxy object = s_desktopContainerStore[L"Components"][L"ComID_" + FindBoxRuntime(item->box)->id];
+        const BoxRuntime& runtime = *FindBoxRuntime(item->box);
+        KelmStorageProxy object = s_desktopContainerStore[L"Components"][L"ComID_" + runtime.id];
         object[L"x"] = static_cast<int>(item->x);
-        object[L"y"] = static_cast<int>(item->y);
         object[L"cx"] = static_cast<int>(item->width);
-        object[L"cy"] = static_cast<int>(item->height);
+        // A folded box shows only its title bar: the store keeps the height
+        // it unfolds to (and, for one that unfolds upwards, the top of the
+        // unfolded box), or the next unfold would shrink it to a title bar.
+        if (runtime.isMinimized || (runtime.IsHoverMinimized && !runtime.hoverExpanded)) {
+            object[L"y"] = TessikDesktopContainer::StoredBoxTop(
+                item->y, runtime.IsUpwardExpand, true, TessikDesktopContainer::StoredUnfoldedHeight(runtime), DpiScale);
+        } else {
+            object[L"y"] = static_cast<int>(item->y);
+            object[L"cy"] = static_cast<int>(item->height);
+        }
     }
     SaveSettingsStore(s_desktopContainerStore, L"无法保存收纳盒的新位置，下次启动时收纳盒将回到原来的位置。");
 }

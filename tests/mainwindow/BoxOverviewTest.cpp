@@ -157,4 +157,17 @@ TEST_F(BoxOverviewWindowTest, ABoxInsideAnotherWindowLandsOnItsScreenPlace)
     EXPECT_EQ(Stored(goneId, L"x"), storedBefore);
 }
 
+TEST_F(BoxOverviewWindowTest, AFoldedBoxKeepsTheHeightItUnfoldsTo)
+{
+    s_boxRuntimes.at(boxes[0]).isMinimized = true;
+    s_desktopContainerStore[L"Components"][L"ComID_" + s_boxRuntimes.at(boxes[0]).id][L"cy"] = 300;
+    *ItemOf(boxes[0]) = {boxes[0], 500, 200, 320, 40};
+
+    ApplyBoxOverviewLayout();
+    EXPECT_EQ(Stored(boxes[0], L"x"), 500);
+    EXPECT_EQ(Stored(boxes[0], L"y"), 200);
+    EXPECT_EQ(Stored(boxes[0], L"cx"), 320);
+    EXPECT_EQ(Stored(boxes[0], L"cy"), 300);
+}
+
 } // namespace
