@@ -13,17 +13,30 @@
 #include "sidewindows/quickpanel/QuickPanelState.h"
 #include "ui/controls/KelmFolderSelectWin.h"
 #include "ui/controls/KelmMenu.h"
+#include "ui/controls/KelmSelectionCard.h"
 #include "ui/core/KelmOption.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/TextHelpers.h"
+#include "ui/core/ThemeColors.h"
 
 namespace TessikQuickPanel
 {
+
+std::shared_ptr<KelmSelectionCard> s_newComponentCard = std::make_shared<KelmSelectionCard>();
 
 namespace
 {
 
 constexpr int kNormalZ = 1;
+
+const wchar_t kMappingTitle[] = L"映射收纳盒";
+const wchar_t kNormalTitle[] = L"普通收纳盒";
+const wchar_t kTargetTitle[] = L"目标收纳盒";
+const wchar_t kMappingText[] =
+    L"映射收纳盒是文件的快捷方式。您可以使用映射收纳盒快速访问和整理文件，建立跨位置的快速访问。";
+const wchar_t kNormalText[] = L"普通收纳盒会将文件实际移入其中。删除、重命名等操作会影响原始文件。文件将在这里统一"
+                              L"管理，适合归档以及日常、学习、工作场景的文件处理。";
+const wchar_t kTargetText[] = L"目标收纳盒将现有目录作为收纳盒的目标。类似普通收纳盒，所有操作会与指定的目录同步。";
 
 HWND PanelHwnd()
 {
@@ -69,7 +82,40 @@ void CreateTargetBox()
     AfterCreation();
 }
 
+// The card goes once its choice is made, also after a cancelled folder
+// choice; it collapses on the next paint.
+void CloseCard()
+{
+    s_newComponentCard->SetFocus(false);
+}
+
 } // namespace
+
+bool NewComponentCardOpen()
+{
+    return s_newComponentCard->IsOpen();
+}
+
+void StyleNewComponentCard()
+{
+    // Card and rows in the panel's own colour, hover a step off it.
+    const COLORREF base = ThemeBaseColor.Ref();
+    const COLORREF edge = ContrastShiftColor(base, 20);
+    const int colours[8] = {static_cast<int>(base),
+                            static_cast<int>(edge),
+                            static_cast<int>(base),
+                            static_cast<int>(base),
+                            static_cast<int>(edge),
+                            static_cast<int>(ContrastShiftColor(base, 5)),
+                            0xFB7952,
+                            static_cast<int>(edge)};
+    s_newComponentCard->Set(colours, [] {});
+}
+
+void ResetNewComponentCard()
+{
+    s_newComponentCard = std::make_shared<KelmSelectionCard>();
+}
 
 std::wstring HiddenBoxFolder(const std::wstring& containerDir, const std::wstring& id)
 {
@@ -80,15 +126,37 @@ std::wstring HiddenBoxFolder(const std::wstring& containerDir, const std::wstrin
     return folder + L"\\temp_" + id;
 }
 
-void ShowNewComponentChooser()
+void NewComponentChooser()
 {
-    std::vector<Brevin::KelmOption> options;
-    options.emplace_back(L"映射收纳盒", CreateMappingBox, 1);
-    options.emplace_back(L"普通收纳盒", CreateNormalBox, 1);
-    options.emplace_back(L"目标收纳盒", CreateTargetBox, 1);
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    KelmMenu::Show(PanelHwnd(), cursor.x, cursor.y, options, 160, 0);
+    if (s_separateContent) {
+        std::vector<Brevin::KelmOption> options;
+        options.emplace_back(kMappingTitle, CreateMappingBox, 1);
+        options.emplace_back(kNormalTitle, CreateNormalBox, 1);
+        options.emplace_back(kTargetTitle, CreateTargetBox, 1);
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        KelmMenu::Show(PanelHwnd(), cursor.x, cursor.y, options, 160, 0);
+        return;
+    }
+    KelmSelectionCard& card = *s_newComponentCard;
+    card.ClearItems();
+    card.title = L"新建组件";
+    card.AddItem(Brevin::KelmOption(kMappingTitle, kMappingText, [] {
+        CreateMappingBox();
+        CloseCard();
+    }));
+    card.AddItem(Brevin::KelmOption(kNormalTitle, kNormalText, [] {
+        CreateNormalBox();
+        CloseCard();
+    }));
+    card.AddItem(Brevin::KelmOption(kTargetTitle, kTargetText, [] {
+        CreateTargetBox();
+        CloseCard();
+    }));
+    // Out of the "+" button, over the sidebar and the content.
+    const int from[4] = {20, 15, 100, 30};
+    const int to[4] = {20, 25, 400, 300};
+    card.Open(from, to, 2.0f);
 }
 
 void CreateHiddenBox(HWND repaint)

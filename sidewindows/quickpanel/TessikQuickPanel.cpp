@@ -15,8 +15,10 @@
 #include "sidewindows/quickpanel/QuickPanelNewComponent.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
 #include "sidewindows/quickpanel/SidebarBackgroundCtrl.h"
+#include "ui/controls/KelmBarrier.h"
 #include "ui/controls/KelmCaptionBar.h"
 #include "ui/controls/KelmFAIcon.h"
+#include "ui/controls/KelmSelectionCard.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DrawingHelpers.h"
 #include "ui/core/KelmWindow.h"
@@ -41,6 +43,8 @@ constexpr COLORREF kAccent = 0xFB7952;
 std::shared_ptr<KelmCaptionBar> s_panelCaptionBar = std::make_shared<KelmCaptionBar>();
 std::shared_ptr<KelmFAIcon> s_plusButton = std::make_shared<KelmFAIcon>();
 std::shared_ptr<KelmFAIcon> s_ghostButton = std::make_shared<KelmFAIcon>();
+// Under the open chooser card: the panel's controls get no clicks.
+std::shared_ptr<KelmBarrier> s_cardBarrier = std::make_shared<KelmBarrier>();
 // Made anew at every closing, so a reopened panel starts without their
 // animation state.
 std::shared_ptr<KelmFAIcon> s_separateButton = std::make_shared<KelmFAIcon>();
@@ -199,6 +203,7 @@ void TearDown(bool remember)
     s_quickPanelWindow = std::make_shared<KelmWindow>();
     s_separateButton = std::make_shared<KelmFAIcon>();
     s_contentCaptionBar = std::make_shared<KelmCaptionBar>();
+    ResetNewComponentCard();
     s_quickPanelRows.clear();
     s_hiddenBoxes.clear();
     s_quickPanelDummy.reset();
@@ -364,8 +369,9 @@ void LayOutRows(HWND hwnd, float w, float h, bool strip)
         if ((strip ? row.currentX : row.y) != oldAlong)
             moving = true;
     }
-    // Rows still sliding need more paints than the hover timer gives.
-    if (moving)
+    // Rows still sliding need more paints than the hover timer gives; not
+    // under the chooser card, whose own animations paint.
+    if (moving && !NewComponentCardOpen())
         s_quickPanelWindow->AddPauseDelay(0.016, [hwnd](double) { InvalidateRect(hwnd, nullptr, FALSE); });
 }
 
@@ -378,7 +384,7 @@ void AddSidebarButtons(Brevin::D2DBrevinPanel& panel, ID2D1HwndRenderTarget* tar
     // In a strip the rows slide under the buttons: cover them first.
     if (strip)
         FillSolidRect(target, 0, 0, 70, h, base, 1.0f);
-    s_plusButton->Set(20, y, L"test-plus", 16, text, [] { ShowNewComponentChooser(); });
+    s_plusButton->Set(20, y, L"test-plus", 16, text, [] { NewComponentChooser(); });
     panel.AddControl(s_plusButton);
     s_ghostButton->Set(50, y, L"test-cuteghost", 16, text, [] { CreateHiddenBoxFromPanel(); });
     panel.AddControl(s_ghostButton);
@@ -405,9 +411,9 @@ void BuildQuickPanelWindow(HWND hwnd, ID2D1HwndRenderTarget* target)
     const bool strip = s_separateContent && h < 100;
     const float sidebarWidth = s_separateContent ? w : 200.0f;
 
-    // No popup card is open over the panel: hover reaches the controls
-    // while animations run.
-    window.hoverWhileAnimating = true;
+    // Hover reaches the controls while animations run, except under the
+    // open chooser card.
+    window.hoverWhileAnimating = !NewComponentCardOpen();
 
     if (const int wheel = panel.TakeScroll()) {
         const POINT cursor = CursorInDips(hwnd);
@@ -438,6 +444,14 @@ void BuildQuickPanelWindow(HWND hwnd, ID2D1HwndRenderTarget* target)
         panel.AddControl(row);
 
     AddSidebarButtons(panel, target, sidebarWidth, h, strip);
+
+    // The chooser card on top of everything, a barrier under it while open.
+    if (NewComponentCardOpen()) {
+        s_cardBarrier->Set(0, 0, static_cast<int>(w), static_cast<int>(h), [] {});
+        panel.AddControl(s_cardBarrier);
+    }
+    StyleNewComponentCard();
+    panel.AddControl(s_newComponentCard);
 }
 
 // ---------------------------------------------------------------------------
@@ -502,6 +516,9 @@ void QuickPanelContentOnCreated()
 
 void QuickPanelRepaintTimerProc(HWND hwnd)
 {
+    // The open card repaints through its own animations.
+    if (NewComponentCardOpen())
+        return;
     InvalidateRect(hwnd, nullptr, FALSE);
 }
 

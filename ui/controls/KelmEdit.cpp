@@ -1,10 +1,8 @@
 #include "ui/controls/KelmEdit.h"
 
-#include <imm.h>
-
 #include <algorithm>
-#include <cstring>
 
+#include "ui/controls/EditPlatform.h"
 #include "ui/controls/EditTextRules.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
@@ -28,41 +26,13 @@ constexpr float kSelectionAlpha = 0.4f;
 constexpr float kPlaceholderAlpha = 0.5f;
 constexpr double kBlinkSeconds = 0.6;
 
+using EditPlatform::ControlDown;
+using EditPlatform::ShiftDown;
+
 KelmWindow* FindWindowObject(HWND window)
 {
-    if (!window)
-        return nullptr;
-    auto it = WindowMap.find(window);
-    return it == WindowMap.end() ? nullptr : it->second;
+    return EditPlatform::WindowObject(window);
 }
-
-bool ShiftDown()
-{
-    return GetKeyState(VK_SHIFT) < 0;
-}
-
-bool ControlDown()
-{
-    return (GetKeyState(VK_CONTROL) & 0x8000) != 0;
-}
-
-// Closes the clipboard on every path out of a successful open.
-class ClipboardSession
-{
-public:
-    explicit ClipboardSession(HWND window) : open_(OpenClipboard(window) != FALSE) {}
-    ~ClipboardSession()
-    {
-        if (open_)
-            CloseClipboard();
-    }
-    ClipboardSession(const ClipboardSession&) = delete;
-    ClipboardSession& operator=(const ClipboardSession&) = delete;
-    bool IsOpen() const { return open_; }
-
-private:
-    bool open_;
-};
 
 } // namespace
 
@@ -161,22 +131,9 @@ void KelmEdit::UpdateImePosition()
 {
     if (!window_)
         return;
-    HIMC context = ImmGetContext(window_);
-    if (!context)
-        return;
     const float caretX = PrefixWidth(caret_);
-    const POINT at{static_cast<LONG>((editX + kTextMargin - scroll_ + caretX) * DpiScale),
-                   static_cast<LONG>((editY + editH * 0.5f) * DpiScale)};
-    COMPOSITIONFORM composition{};
-    composition.dwStyle = CFS_POINT;
-    composition.ptCurrentPos = at;
-    ImmSetCompositionWindow(context, &composition);
-    CANDIDATEFORM candidate{};
-    candidate.dwIndex = 0;
-    candidate.dwStyle = CFS_CANDIDATEPOS;
-    candidate.ptCurrentPos = at;
-    ImmSetCandidateWindow(context, &candidate);
-    ImmReleaseContext(window_, context);
+    EditPlatform::PlaceImeWindows(window_, {static_cast<LONG>((editX + kTextMargin - scroll_ + caretX) * DpiScale),
+                                            static_cast<LONG>((editY + editH * 0.5f) * DpiScale)});
 }
 
 void KelmEdit::DeleteSelection()
@@ -193,44 +150,16 @@ void KelmEdit::CopySelection()
     if (!HasSelection())
         return;
     const auto range = EditTextRules::SelectionRange(anchor_, end_, static_cast<int>(text_.size()));
-    ClipboardSession clipboard(window_);
-    if (!clipboard.IsOpen())
-        return;
-    // Allocate and fill before emptying: a failed allocation must leave the
-    // user's clipboard as it was.
-    const size_t bytes = (static_cast<size_t>(range.count) + 1) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (!memory)
-        return;
-    auto* target = static_cast<wchar_t*>(GlobalLock(memory));
-    if (!target) {
-        GlobalFree(memory);
-        return;
-    }
-    std::memcpy(target, text_.data() + range.start, static_cast<size_t>(range.count) * sizeof(wchar_t));
-    target[range.count] = L'\0';
-    GlobalUnlock(memory);
-    EmptyClipboard();
-    // On success the clipboard owns the memory.
-    if (!SetClipboardData(CF_UNICODETEXT, memory))
-        GlobalFree(memory);
+    EditPlatform::WriteClipboardText(window_,
+                                     text_.substr(static_cast<size_t>(range.start), static_cast<size_t>(range.count)));
 }
 
 void KelmEdit::Paste()
 {
-    ClipboardSession clipboard(window_);
-    if (!clipboard.IsOpen())
+    std::wstring data;
+    if (!EditPlatform::ReadClipboardText(window_, data))
         return;
-    HANDLE data = GetClipboardData(CF_UNICODETEXT);
-    if (!data)
-        return;
-    const auto* source = static_cast<const wchar_t*>(GlobalLock(data));
-    if (!source)
-        return;
-    // Another program's data need not end in a NUL: read no further than
-    // its block.
-    const std::wstring insert = EditTextRules::CleanSingleLineText(source, GlobalSize(data) / sizeof(wchar_t));
-    GlobalUnlock(data);
+    const std::wstring insert = EditTextRules::CleanSingleLineText(data.c_str(), data.size());
     DeleteSelection();
     InsertAtCaret(insert);
 }

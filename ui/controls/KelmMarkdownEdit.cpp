@@ -1,22 +1,507 @@
 #include "ui/controls/KelmMarkdownEdit.h"
 
-// Placeholder until the editor is drawn: it keeps its place only.
-void KelmMarkdownEdit::Set(int x, int y, int, int, const wchar_t*, std::function<void(std::wstring)>,
-                           std::function<void()>, COLORREF, COLORREF)
+#include <algorithm>
+#include <vector>
+
+#include "ui/controls/EditPlatform.h"
+#include "ui/controls/EditTextRules.h"
+#include "ui/controls/MarkdownRules.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/DpiScale.h"
+#include "ui/core/DrawingHelpers.h"
+#include "ui/core/KelmWindow.h"
+#include "ui/core/ThemeColors.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace
 {
-    x_ = x;
-    y_ = y;
+
+constexpr float kMargin = 10.0f; // on every side of the text area
+constexpr float kClipInset = 2.0f;
+constexpr float kClipRadius = 4.0f;
+constexpr float kBoxRadius = 8.0f;
+constexpr float kCaretWidth = 1.2f;
+constexpr COLORREF kSelectionColour = RGB(0, 120, 215);
+constexpr float kSelectionAlpha = 0.4f;
+constexpr float kPlaceholderAlpha = 0.5f;
+constexpr float kMarkAlpha = 0.4f; // quote bars and rules
+constexpr double kBlinkSeconds = 0.6;
+constexpr float kLayoutHeight = 10000.0f;
+
+using EditPlatform::ControlDown;
+using EditPlatform::ShiftDown;
+
+KelmWindow* FindWindowObject(HWND window)
+{
+    return EditPlatform::WindowObject(window);
+}
+
+DWRITE_TEXT_RANGE ToRange(int start, int length)
+{
+    return {static_cast<UINT32>(start), static_cast<UINT32>(length)};
+}
+
+void ApplyFormat(IDWriteTextLayout* layout, const MarkdownRules::Format& format)
+{
+    const DWRITE_TEXT_RANGE range = ToRange(format.start, format.length);
+    switch (format.style) {
+    case MarkdownRules::Style::Size:
+        layout->SetFontSize(format.size, range);
+        break;
+    case MarkdownRules::Style::Bold:
+        layout->SetFontWeight(DWRITE_FONT_WEIGHT_BOLD, range);
+        break;
+    case MarkdownRules::Style::Italic:
+        layout->SetFontStyle(DWRITE_FONT_STYLE_ITALIC, range);
+        break;
+    case MarkdownRules::Style::Underline:
+        layout->SetUnderline(TRUE, range);
+        break;
+    case MarkdownRules::Style::Strike:
+        layout->SetStrikethrough(TRUE, range);
+        break;
+    case MarkdownRules::Style::Code:
+        layout->SetFontFamilyName(L"Consolas", range);
+        break;
+    }
+}
+
+// The hit-test rectangles of a range of the layout.
+std::vector<DWRITE_HIT_TEST_METRICS> RangeRects(IDWriteTextLayout* layout, int start, int length)
+{
+    UINT32 count = 0;
+    layout->HitTestTextRange(static_cast<UINT32>(start), static_cast<UINT32>(length), 0, 0, nullptr, 0, &count);
+    std::vector<DWRITE_HIT_TEST_METRICS> rects(count);
+    if (count == 0 || FAILED(layout->HitTestTextRange(static_cast<UINT32>(start), static_cast<UINT32>(length), 0, 0,
+                                                      rects.data(), count, &count)))
+        return {};
+    rects.resize(count);
+    return rects;
+}
+
+} // namespace
+
+KelmMarkdownEdit::~KelmMarkdownEdit()
+{
+    // The blink writes into caretOpacity_: it must not outlive the box.
+    if (caretAnimation_ != -1)
+        if (KelmWindow* owner = FindWindowObject(caretAnimationWindow_))
+            owner->StopAnimation(caretAnimation_);
+}
+
+void KelmMarkdownEdit::Set(int nx, int ny, int, int, const wchar_t*, std::function<void(std::wstring)> onEnter,
+                           std::function<void()> onRightClick, COLORREF fill, COLORREF textColour)
+{
+    x_ = static_cast<float>(nx);
+    y_ = static_cast<float>(ny);
+    onEnter_ = std::move(onEnter);
+    onRightClick_ = std::move(onRightClick);
+    fill_ = fill;
+    textColour_ = textColour;
+    fontSize_ = 12.0f;
     text_.clear();
+    caret_ = anchor_ = end_ = 0;
+    scrollX_ = scrollY_ = 0;
+    selecting_ = false;
+    caretOpacity_ = 0;
+    StopCaretAnimation();
 }
-void KelmMarkdownEdit::SetLayout(int x, int y, int, int, COLORREF, COLORREF)
+
+void KelmMarkdownEdit::SetLayout(int nx, int ny, int, int, COLORREF fill, COLORREF textColour)
 {
-    x_ = x;
-    y_ = y;
+    x_ = static_cast<float>(nx);
+    y_ = static_cast<float>(ny);
+    fill_ = fill;
+    textColour_ = textColour;
 }
-Brevin::kelmRect KelmMarkdownEdit::GetRect() { return {x_, y_, kSize, kSize}; }
-void KelmMarkdownEdit::CreateCtl(HWND, ID2D1HwndRenderTarget*) {}
+
+void KelmMarkdownEdit::StartCaretAnimation(float from, float to)
+{
+    if (!focused)
+        return;
+    KelmWindow* owner = FindWindowObject(window_);
+    if (!owner)
+        return;
+    if (caretAnimation_ != -1)
+        if (KelmWindow* previous = FindWindowObject(caretAnimationWindow_))
+            previous->StopAnimation(caretAnimation_);
+    caretAnimationWindow_ = window_;
+    caretAnimation_ = owner->animationManager.AnimateVariableWithBezier<float>(
+        window_, caretOpacity_, from, to, kBlinkSeconds, 0.0, 1.11, 0.0, 0.96,
+        [this, from, to, alive = std::weak_ptr<char>(life_)] {
+            if (!alive.expired() && focused)
+                StartCaretAnimation(to, from);
+        });
+    owner->StartAnimationTimer();
+}
+
+void KelmMarkdownEdit::StopCaretAnimation()
+{
+    focused = false;
+    if (caretAnimation_ != -1)
+        if (KelmWindow* owner = FindWindowObject(caretAnimationWindow_))
+            owner->StopAnimation(caretAnimation_);
+    caretAnimation_ = -1;
+    caretOpacity_ = 0;
+}
+
+ComPtr<IDWriteTextLayout> KelmMarkdownEdit::CreateLayout(bool formatted) const
+{
+    if (!s_dwriteFactory)
+        return nullptr;
+    IDWriteTextFormat* format = GetTextFormat(L"Segoe UI", std::max(fontSize_, 1.0f), 400, false);
+    if (!format)
+        return nullptr;
+    ComPtr<IDWriteTextLayout> layout;
+    if (FAILED(s_dwriteFactory->CreateTextLayout(text_.c_str(), static_cast<UINT32>(text_.size()), format,
+                                                 std::max(w_ - 2 * kMargin, 1.0f), kLayoutHeight, &layout)))
+        return nullptr;
+    if (formatted)
+        for (const auto& f : MarkdownRules::FormatPreview(text_, fontSize_).formats)
+            ApplyFormat(layout.Get(), f);
+    return layout;
+}
+
+int KelmMarkdownEdit::IndexFromPoint(float px, float py) const
+{
+    auto layout = CreateLayout(!focused);
+    if (!layout)
+        return caret_;
+    BOOL trailing = FALSE, inside = FALSE;
+    DWRITE_HIT_TEST_METRICS metrics{};
+    layout->HitTestPoint(px - (x_ + kMargin - scrollX_), py - (y_ + kMargin - scrollY_), &trailing, &inside, &metrics);
+    return std::min(static_cast<int>(metrics.textPosition) + (trailing ? 1 : 0), static_cast<int>(text_.size()));
+}
+
+void KelmMarkdownEdit::CaretPoint(IDWriteTextLayout* layout, float& cx, float& cy, float& lineHeight) const
+{
+    cx = cy = 0;
+    lineHeight = fontSize_;
+    if (!layout)
+        return;
+    DWRITE_HIT_TEST_METRICS metrics{};
+    const int at = std::clamp(caret_, 0, static_cast<int>(text_.size()));
+    if (SUCCEEDED(layout->HitTestTextPosition(static_cast<UINT32>(at), FALSE, &cx, &cy, &metrics))) {
+        lineHeight = metrics.height;
+        return;
+    }
+    // Without hit tests (Wine): the lines' heights above the caret's line
+    // and the width of its line up to the caret. Lines do not wrap here
+    // only when they are short, which the caret then follows roughly.
+    UINT32 count = 0;
+    layout->GetLineMetrics(nullptr, 0, &count);
+    std::vector<DWRITE_LINE_METRICS> lines(count);
+    if (count == 0 || FAILED(layout->GetLineMetrics(lines.data(), count, &count)))
+        return;
+    UINT32 start = 0;
+    for (const auto& line : lines) {
+        if (static_cast<UINT32>(at) < start + line.length || &line == &lines.back()) {
+            lineHeight = line.height;
+            const std::wstring prefix = text_.substr(start, static_cast<size_t>(at) - start);
+            IDWriteTextFormat* format = GetTextFormat(L"Segoe UI", std::max(fontSize_, 1.0f), 400, false);
+            ComPtr<IDWriteTextLayout> measure;
+            DWRITE_TEXT_METRICS size{};
+            if (format && !prefix.empty() &&
+                SUCCEEDED(s_dwriteFactory->CreateTextLayout(prefix.c_str(), static_cast<UINT32>(prefix.size()), format,
+                                                            10000.0f, kLayoutHeight, &measure)) &&
+                SUCCEEDED(measure->GetMetrics(&size)))
+                cx = size.widthIncludingTrailingWhitespace;
+            return;
+        }
+        cy += line.height;
+        start += line.length;
+    }
+}
+
+int KelmMarkdownEdit::MoveVertical(int index, int direction) const
+{
+    auto layout = CreateLayout(!focused);
+    if (!layout)
+        return std::clamp(index + direction, 0, static_cast<int>(text_.size()));
+    float cx = 0, cy = 0;
+    DWRITE_HIT_TEST_METRICS metrics{};
+    BOOL trailing = FALSE, inside = FALSE;
+    DWRITE_HIT_TEST_METRICS hit{};
+    const UINT32 at = static_cast<UINT32>(std::clamp(index, 0, static_cast<int>(text_.size())));
+    if (FAILED(layout->HitTestTextPosition(at, FALSE, &cx, &cy, &metrics)) ||
+        FAILED(layout->HitTestPoint(cx, cy + direction * 1.5f * metrics.height, &trailing, &inside, &hit)))
+        // DirectWrite without hit tests (Wine): the same column of the
+        // neighbouring line, which is where short notes land anyway.
+        return MarkdownRules::MoveByColumn(text_, index, direction);
+    return std::min(static_cast<int>(hit.textPosition) + (trailing ? 1 : 0), static_cast<int>(text_.size()));
+}
+
+void KelmMarkdownEdit::DeleteSelection()
+{
+    if (anchor_ == end_)
+        return;
+    const auto range = EditTextRules::SelectionRange(anchor_, end_, static_cast<int>(text_.size()));
+    text_.erase(static_cast<size_t>(range.start), static_cast<size_t>(range.count));
+    caret_ = anchor_ = end_ = range.start;
+}
+
+void KelmMarkdownEdit::InsertAtCaret(const std::wstring& insert)
+{
+    const int at = std::clamp(caret_, 0, static_cast<int>(text_.size()));
+    text_.insert(static_cast<size_t>(at), insert);
+    caret_ = anchor_ = end_ = at + static_cast<int>(insert.size());
+}
+
+void KelmMarkdownEdit::Repaint() const
+{
+    if (window_)
+        InvalidateWindow(window_);
+}
+
+int KelmMarkdownEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UINT key)
+{
+    using namespace Brevin;
+    if (event == KELM_CHAR) {
+        if (key < 32)
+            return 0;
+        if (window_) {
+            float cx = 0, cy = 0, line = 0;
+            CaretPoint(CreateLayout(!focused).Get(), cx, cy, line);
+            EditPlatform::PlaceImeWindows(window_,
+                                          {static_cast<LONG>((x_ + kMargin - scrollX_ + cx) * DpiScale),
+                                           static_cast<LONG>((y_ + kMargin - scrollY_ + cy + line) * DpiScale)});
+        }
+        DeleteSelection();
+        InsertAtCaret(std::wstring(1, static_cast<wchar_t>(key)));
+        caretOpacity_ = 1.0f;
+        Repaint();
+        return 0;
+    }
+    if (event != KELM_KEY_DOWN)
+        return 0;
+    const int length = static_cast<int>(text_.size());
+    const bool shift = ShiftDown();
+    const bool control = ControlDown();
+    bool enter = false;
+    auto moved = [&](int to) {
+        caret_ = to;
+        if (!shift)
+            anchor_ = caret_;
+        end_ = caret_;
+    };
+    switch (key) {
+    case VK_LEFT:
+        if (caret_ > 0)
+            moved(control ? MarkdownRules::WordBoundary(text_, caret_, -1)
+                          : EditTextRules::PreviousCharBoundary(text_, caret_));
+        break;
+    case VK_RIGHT:
+        if (caret_ < length)
+            moved(control ? MarkdownRules::WordBoundary(text_, caret_, 1)
+                          : EditTextRules::NextCharBoundary(text_, caret_));
+        break;
+    case VK_UP:
+        moved(MoveVertical(caret_, -1));
+        break;
+    case VK_DOWN:
+        moved(MoveVertical(caret_, 1));
+        break;
+    case VK_HOME:
+        moved(MarkdownRules::LineStart(text_, caret_));
+        break;
+    case VK_END:
+        moved(MarkdownRules::LineEnd(text_, caret_));
+        break;
+    case VK_BACK:
+        if (anchor_ != end_) {
+            DeleteSelection();
+        } else if (caret_ > 0) {
+            const int from = EditTextRules::PreviousCharBoundary(text_, caret_);
+            text_.erase(static_cast<size_t>(from), static_cast<size_t>(caret_ - from));
+            caret_ = from;
+        }
+        anchor_ = end_ = caret_;
+        break;
+    case VK_DELETE:
+        if (anchor_ != end_) {
+            DeleteSelection();
+        } else if (caret_ < length) {
+            const int to = EditTextRules::NextCharBoundary(text_, caret_);
+            text_.erase(static_cast<size_t>(caret_), static_cast<size_t>(to - caret_));
+        }
+        anchor_ = end_ = caret_;
+        break;
+    case VK_RETURN:
+        DeleteSelection();
+        InsertAtCaret(L"\n");
+        enter = true;
+        break;
+    case 'A':
+        if (control) {
+            anchor_ = 0;
+            caret_ = end_ = length;
+        }
+        break;
+    case 'C':
+    case 'X':
+        if (control && anchor_ != end_) {
+            const auto range = EditTextRules::SelectionRange(anchor_, end_, length);
+            EditPlatform::WriteClipboardText(
+                window_, MarkdownRules::ToClipboardText(
+                             text_.substr(static_cast<size_t>(range.start), static_cast<size_t>(range.count))));
+            if (key == 'X')
+                DeleteSelection();
+        }
+        break;
+    case 'V':
+        if (control) {
+            std::wstring data;
+            if (EditPlatform::ReadClipboardText(window_, data)) {
+                DeleteSelection();
+                InsertAtCaret(MarkdownRules::FromClipboardText(data));
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    caretOpacity_ = 1.0f;
+    Repaint();
+    // Last: the callback may replace or move the box.
+    if (enter && onEnter_) {
+        auto callback = onEnter_;
+        callback(text_);
+    }
+    return 0;
+}
+
+int KelmMarkdownEdit::AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event)
+{
+    using namespace Brevin;
+    const float px = static_cast<float>(point.x / DpiScale);
+    const float py = static_cast<float>(point.y / DpiScale);
+    switch (event) {
+    case KELM_LBUTTON_DOWN:
+        StopCaretAnimation();
+        selecting_ = true;
+        caret_ = anchor_ = end_ = IndexFromPoint(px, py);
+        caretOpacity_ = 1.0f;
+        Repaint();
+        break;
+    case KELM_MOUSE_MOVE:
+        if (selecting_) {
+            caret_ = end_ = IndexFromPoint(px, py);
+            Repaint();
+        }
+        break;
+    case KELM_LBUTTON_UP:
+        if (!focused) {
+            focused = true;
+            StartCaretAnimation(0.0f, 1.0f);
+        }
+        selecting_ = false;
+        break;
+    case KELM_RBUTTON_UP:
+        if (onRightClick_) {
+            auto callback = onRightClick_;
+            callback();
+        }
+        break;
+    case KELM_MOUSE_LEAVE:
+        StopCaretAnimation();
+        Repaint();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+Brevin::kelmRect KelmMarkdownEdit::GetRect()
+{
+    return {static_cast<int>(x_), static_cast<int>(y_), kSize, kSize};
+}
+
 void KelmMarkdownEdit::AttachCtl(HWND window, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmMarkdownEdit>)
 {
-    if (!window_) window_ = window;
+    window_ = window;
     CreateCtl(window, rt);
+}
+
+void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
+{
+    if (!focused && !selecting_ && paintHook && paintHook(text_) == -1)
+        return;
+    window_ = window;
+    if (focused && caretAnimation_ == -1)
+        StartCaretAnimation(0.0f, 1.0f); // back on screen with the keyboard: blink again
+    if (w_ <= 12.0f || h_ <= 8.0f)
+        return;
+    DrawRoundRect(rt, x_, y_, w_, h_, fill_, kBoxRadius, 1.0f, 1.0f, ThemeShade30.Ref(), 0.0f, false);
+
+    const bool formatted = !focused;
+    auto layout = CreateLayout(formatted);
+    if (!layout)
+        return;
+    float cx = 0, cy = 0, line = 0;
+    CaretPoint(layout.Get(), cx, cy, line);
+    const float areaW = w_ - 2 * kMargin, areaH = h_ - 2 * kMargin;
+    if (cx - scrollX_ > areaW - 2)
+        scrollX_ = cx - areaW + 2;
+    else if (cx - scrollX_ < 0)
+        scrollX_ = cx;
+    if (cy - scrollY_ > areaH - line)
+        scrollY_ = cy - areaH + line;
+    else if (cy - scrollY_ < 0)
+        scrollY_ = cy;
+
+    WithRoundRectClipNoLayer(
+        rt, x_ + kClipInset, y_ + kClipInset, std::max(w_ - 2 * kClipInset, 0.1f), std::max(h_ - 2 * kClipInset, 0.1f),
+        window, kClipRadius, [&](HWND, ID2D1HwndRenderTarget* target, int, int, int, int) {
+            const float textX = x_ + kMargin - scrollX_;
+            const float textY = y_ + kMargin - scrollY_;
+            if (text_.empty()) {
+                const float left = x_ + kMargin, top = y_ + kMargin;
+                DrawTextInRect(target, left, top, std::max(x_ + w_, left) - left, std::max(y_ + h_, textY) - top,
+                               placeholder_.c_str(), std::max(fontSize_, 1.0f), textColour_, L"Segoe UI",
+                               kPlaceholderAlpha, false);
+            } else {
+                const auto range = EditTextRules::SelectionRange(anchor_, end_, static_cast<int>(text_.size()));
+                if (range.count > 0)
+                    for (const auto& r : RangeRects(layout.Get(), range.start, range.count))
+                        FillSolidRect(target, textX + r.left, textY + r.top, r.width, r.height, kSelectionColour,
+                                      kSelectionAlpha);
+                ComPtr<ID2D1SolidColorBrush> brush;
+                target->CreateSolidColorBrush(D2D1::ColorF(GetRValue(textColour_) / 255.0f,
+                                                           GetGValue(textColour_) / 255.0f,
+                                                           GetBValue(textColour_) / 255.0f, 1.0f),
+                                              &brush);
+                if (brush)
+                    target->DrawTextLayout(D2D1::Point2F(textX, textY), layout.Get(), brush.Get());
+                if (formatted)
+                    DrawPreviewMarks(target, layout.Get(), textX, textY);
+            }
+            if (focused)
+                FillSolidRect(target, textX + cx, textY + cy, kCaretWidth, line, textColour_, caretOpacity_);
+        });
+}
+
+void KelmMarkdownEdit::DrawPreviewMarks(ID2D1HwndRenderTarget* target, IDWriteTextLayout* layout, float textX,
+                                        float textY) const
+{
+    const auto preview = MarkdownRules::FormatPreview(text_, fontSize_);
+    for (const auto& quote : preview.quotes) {
+        const auto rects = RangeRects(layout, quote.start, std::max(quote.length, 1));
+        if (rects.empty())
+            continue;
+        float top = rects[0].top, bottom = rects[0].top + rects[0].height;
+        for (const auto& r : rects) {
+            top = std::min(top, r.top);
+            bottom = std::max(bottom, r.top + r.height);
+        }
+        FillSolidRect(target, textX + rects[0].left, textY + top, 4.0f, bottom - top, textColour_, kMarkAlpha);
+    }
+    for (const auto& rule : preview.rules) {
+        const auto rects = RangeRects(layout, rule.start, rule.length);
+        if (rects.empty())
+            continue;
+        const float ly = textY + rects[0].top + 4.0f;
+        FillSolidRect(target, textX, ly - 1.0f, std::max(w_ - 2 * kMargin, 1.0f), 2.0f, textColour_, kMarkAlpha);
+    }
 }

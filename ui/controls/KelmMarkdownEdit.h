@@ -4,7 +4,9 @@
 #pragma once
 
 #include <d2d1.h>
+#include <dwrite.h>
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <functional>
 #include <memory>
@@ -17,17 +19,64 @@ class KelmMarkdownEdit : public Brevin::BrevinControl
 public:
     static constexpr int kSize = 200;
 
+    KelmMarkdownEdit() = default;
+    ~KelmMarkdownEdit() override;
+    KelmMarkdownEdit(const KelmMarkdownEdit&) = delete;
+    KelmMarkdownEdit& operator=(const KelmMarkdownEdit&) = delete;
+
+    // Places the box and empties it; the size stays 200 by 200 and the
+    // placeholder "KelmUI Edit" (w, h and text are not used).
     void Set(int x, int y, int w, int h, const wchar_t* text, std::function<void(std::wstring)> onEnter,
              std::function<void()> onRightClick, COLORREF fill, COLORREF textColour);
+    // Moves and recolours the box; text and state stay.
     void SetLayout(int x, int y, int w, int h, COLORREF fill, COLORREF textColour);
     std::wstring GetText() const { return text_; }
+    int GetCaret() const { return caret_; }
+    int GetAnchor() const { return anchor_; }
 
+    // The caret blinks (0.6 s swings) while the box has the keyboard.
+    void StartCaretAnimation(float from, float to);
+    // Also takes the keyboard away from the box.
+    void StopCaretAnimation();
+
+    int OnKeyEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event, UINT key) override;
+    int AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event) override;
     Brevin::kelmRect GetRect() override;
     void CreateCtl(HWND window, ID2D1HwndRenderTarget* rt);
     void AttachCtl(HWND window, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmMarkdownEdit> self);
 
+    // Asked before each paint without the keyboard; -1 skips the paint.
+    std::function<int(std::wstring&)> paintHook = [](std::wstring&) { return 0; };
+
 private:
-    int x_ = 0, y_ = 0;
+    // The whole text laid out in the text area; null when DirectWrite
+    // cannot make it. Formatted as the preview unless the box is focused.
+    Microsoft::WRL::ComPtr<IDWriteTextLayout> CreateLayout(bool formatted) const;
+    int IndexFromPoint(float px, float py) const;
+    int MoveVertical(int index, int direction) const;
+    // Caret x, y and line height in the layout.
+    void CaretPoint(IDWriteTextLayout* layout, float& cx, float& cy, float& lineHeight) const;
+    // Quote bars and rule lines of the preview, over the laid-out text.
+    void DrawPreviewMarks(ID2D1HwndRenderTarget* target, IDWriteTextLayout* layout, float textX, float textY) const;
+    void DeleteSelection();
+    void InsertAtCaret(const std::wstring& insert);
+    void Repaint() const;
+
+    float x_ = 0, y_ = 0, w_ = kSize, h_ = kSize;
     std::wstring text_;
+    COLORREF fill_ = RGB(255, 255, 255);
+    COLORREF textColour_ = 0;
     HWND window_ = nullptr;
+    std::wstring placeholder_ = L"KelmUI Edit";
+    std::function<void(std::wstring)> onEnter_;
+    std::function<void()> onRightClick_;
+    float fontSize_ = 12.0f;
+    bool selecting_ = false;
+    int caret_ = 0, anchor_ = 0, end_ = 0;
+    float scrollX_ = 0, scrollY_ = 0;
+    float caretOpacity_ = 0;
+    int caretAnimation_ = -1;
+    HWND caretAnimationWindow_ = nullptr;
+    // The blink's completion restarts it; it may run after the box is gone.
+    std::shared_ptr<char> life_ = std::make_shared<char>();
 };
