@@ -15,7 +15,9 @@ inline void PumpMessages(DWORD milliseconds)
     const ULONGLONG end = GetTickCount64() + milliseconds;
     do {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        // Bounded inside too: a window whose paint takes longer than its
+        // repaint timer's period never leaves the queue empty.
+        while (GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
