@@ -85,6 +85,8 @@ void Finish(const Target& target)
                 own.AddRecordForPath(record.path, record.x, record.y, record.alias, false, record.sectionText,
                                      record.owner ? record.owner : target.owner, L"bvn!NULL");
             SaveBoxIcons(own);
+            // The box on the desktop shows the new files at once.
+            RepaintBoxWindows(target.owner);
         }
     } else if (!target.physical) {
         SaveHiddenBoxEntries(true);
