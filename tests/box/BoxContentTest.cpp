@@ -19,6 +19,7 @@
 #include "box/icons/IconActionHooks.h"
 #include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
+#include "tests/common/WindowTestSupport.h"
 #include "tests/ui/controls/ControlTestWindow.h"
 #include "ui/controls/KelmEdit.h"
 #include "ui/core/DpiScale.h"
@@ -45,20 +46,6 @@ void Pump(DWORD milliseconds)
     } while (GetTickCount64() < end);
 }
 
-// Real pointer input: GetAsyncKeyState sees the button, as the rubber band
-// and the icons' stale-press check read it.
-void MouseAt(HWND window, int cx, int cy, DWORD buttonFlag = 0)
-{
-    POINT screen{cx, cy};
-    ClientToScreen(window, &screen);
-    SetCursorPos(screen.x, screen.y);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = static_cast<LONG>(screen.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1));
-    input.mi.dy = static_cast<LONG>(screen.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1));
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlag;
-    SendInput(1, &input, sizeof(INPUT));
-}
 
 class BoxContentTest : public ::testing::Test
 {

@@ -17,13 +17,6 @@ wait_main_window any
 wait_box_rect
 sleep 2
 
-menu_rect() {
-  local rect
-  rect=$(probe list | grep -F "$1" | awk -F'\t' '{print $5}' | head -n1)
-  IFS=, read -r mx my mw mh <<<"$rect"
-  [ "${mw:-0}" -gt 0 ] || fail "no window $1"
-}
-
 # The first icon sits at the top left of the content, below the title band.
 xdotool mousemove $((bx + 60)) $((by + 90)) click 3
 probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no icon menu"

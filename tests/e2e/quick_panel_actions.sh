@@ -31,21 +31,6 @@ ListOrder{
 }
 STORE
 
-wait_file() {
-  local i
-  for i in $(seq 100); do
-    eval "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-# The screen rectangle of the first window of a class, in mx my mw mh.
-window_rect() {
-  local rect
-  rect=$(probe list | grep -F "$1" | awk -F'\t' '{print $5}' | head -n1)
-  IFS=, read -r mx my mw mh <<<"$rect"
-  [ "${mw:-0}" -gt 0 ] || fail "no window $1"
-}
 # The stored object of a box: its lines up to its closing brace.
 box_object() { tr -d '\r' < "$DATA/DesktopContainer.kelm" | awk -v o="    ComID_$1{" '$0 == o {on=1} on {print} on && /^    }/ {exit}'; }
 # Right-clicks sidebar row $1 (rows 45 DIPs apart from y 60) and clicks
@@ -53,7 +38,7 @@ box_object() { tr -d '\r' < "$DATA/DesktopContainer.kelm" | awk -v o="    ComID_
 row_action() {
   xdotool mousemove $((px + 100)) $((py + 80 + 45 * $1)) click 3
   wait_still "$MENU_CLASS" "$MENU_TITLE"
-  window_rect "Kelm.Menu.Class.0"
+  menu_rect "Kelm.Menu.Class.0"
   xdotool mousemove $((mx + 60)) $((my + 30 + 40 * $2)) click 1
 }
 
@@ -70,7 +55,7 @@ clip put-files "$(win_path "$WORK/files/a.txt")" || fail "cannot put the file on
 for name in "a.txt" "a (1).txt"; do
   xdotool mousemove $((px + 500)) $((py + 400)) click 3
   wait_still "$MENU_CLASS" "$MENU_TITLE"
-  window_rect "Kelm.Menu.Class.0"
+  menu_rect "Kelm.Menu.Class.0"
   xdotool mousemove $((mx + 60)) $((my + 30)) click 1
   wait_file '[ -f "$FOLDER/$name" ]' || fail "no $name after a paste: $(ls "$FOLDER")"
   probe gone "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
@@ -83,7 +68,7 @@ import -window root "$WORK/quick_panel_pasted.png" 2>/dev/null || true
 # Rename Beta through the input box.
 row_action 1 0
 wait_still "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit"
-window_rect "Kelm.concept.Edit.Class"
+menu_rect "Kelm.concept.Edit.Class"
 xdotool key End BackSpace BackSpace BackSpace BackSpace
 xdotool type Bravo
 sleep 0.3
@@ -94,7 +79,7 @@ wait_file 'box_object b2222 | grep -q "title : \"Bravo\""' || fail "the new titl
 probe gone "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" 5000 >/dev/null || true
 row_action 1 1
 wait_still "Kelm.concept.ColorPattle.Class" "Kelm.Test.concept.Color"
-window_rect "Kelm.concept.ColorPattle.Class"
+menu_rect "Kelm.concept.ColorPattle.Class"
 xdotool mousemove $((mx + 44)) $((my + 72)) click 1
 wait_file '! box_object b2222 | grep -q "clrtag : \"#F2F2F2\""' || fail "the colour tag did not change: $(box_object b2222)"
 box_object b2222 | grep -Eq 'clrtag : "#[0-9A-F]{6}"' || fail "no colour text stored: $(box_object b2222)"
@@ -103,7 +88,7 @@ probe gone "Kelm.concept.ColorPattle.Class" "Kelm.Test.concept.Color" 5000 >/dev
 # Delete Gamma (a mapping box: one question, "确定").
 row_action 2 2
 wait_still "Kelm.concept.Tip2.Class" "Kelm.Test.concept.Tip2"
-window_rect "Kelm.concept.Tip2.Class"
+menu_rect "Kelm.concept.Tip2.Class"
 xdotool mousemove $((mx + mw - 60)) $((my + mh - 40)) click 1
 wait_file '[ -z "$(box_object c3333)" ]' || fail "ComID_c3333 is still stored"
 wait_box_count 2

@@ -31,17 +31,9 @@ template <class F> bool WaitFor(F condition, DWORD ms)
 
 // Real pointer input, so GetAsyncKeyState sees the button as the marquee
 // reads it.
-void MouseAt(HWND window, int cx, int cy, DWORD buttonFlag = 0)
+void Pointer(HWND window, int cx, int cy, DWORD buttonFlag = 0)
 {
-    POINT screen{cx, cy};
-    ClientToScreen(window, &screen);
-    SetCursorPos(screen.x, screen.y);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = static_cast<LONG>(screen.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1));
-    input.mi.dy = static_cast<LONG>(screen.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1));
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlag;
-    SendInput(1, &input, sizeof(INPUT));
+    MouseAt(window, cx, cy, buttonFlag);
     PumpMessages(30);
 }
 
@@ -52,16 +44,12 @@ bool Topmost(HWND window)
 
 // The panel opens 850 x 550 at DPI 1: the content runs from 200 to 850,
 // its halves meet at 525.
-class QuickPanelContentViewTest : public QuickPanelTest
+class QuickPanelContentViewTest : public QuickPanelWindowTest
 {
 protected:
     void SetUp() override
     {
-        QuickPanelTest::SetUp();
-        CreateGraphicsFactories();
-        DpiScale = 1.0;
-        s_rememberedRect = {};
-        s_separateContent = false;
+        QuickPanelWindowTest::SetUp();
         s_mappedSectionOnLeft = true;
         folder = temp.File(L"temp_h00001");
         fs::create_directories(folder);
@@ -78,12 +66,9 @@ protected:
     }
     void TearDown() override
     {
-        SwitchQuickPanel(false);
-        PumpMessages(20);
-        s_rememberedRect = {};
+        QuickPanelWindowTest::TearDown();
         s_mappedSectionOnLeft = true;
         s_physicalSectionActive = false;
-        QuickPanelTest::TearDown();
     }
     static HWND Panel() { return s_quickPanelWindow->GetHwnd(); }
     static KelmIconManager& Mapped() { return s_boxIconManagers[s_quickPanelWindow]; }
@@ -183,13 +168,13 @@ TEST_F(QuickPanelContentViewTest, AMarqueeOverTheMappedSectionSelectsOnlyWhatItC
     const IconRecord first = Mapped().Records()[0];
     ASSERT_EQ(first.x, 248.0f);
     const int startX = 300, startY = 300;
-    MouseAt(Panel(), startX, startY);
-    MouseAt(Panel(), startX, startY, MOUSEEVENTF_LEFTDOWN);
+    Pointer(Panel(), startX, startY);
+    Pointer(Panel(), startX, startY, MOUSEEVENTF_LEFTDOWN);
     PaintNow(Panel());
     ASSERT_TRUE(s_boxRuntimes[s_quickPanelWindow].bandActive) << "a press on empty content starts a marquee";
-    MouseAt(Panel(), 280, 100);
+    Pointer(Panel(), 280, 100);
     PaintNow(Panel());
-    MouseAt(Panel(), 280, 100, MOUSEEVENTF_LEFTUP);
+    Pointer(Panel(), 280, 100, MOUSEEVENTF_LEFTUP);
     PaintNow(Panel());
 
     const BoxRuntime& panel = s_boxRuntimes[s_quickPanelWindow];
@@ -200,9 +185,9 @@ TEST_F(QuickPanelContentViewTest, AMarqueeOverTheMappedSectionSelectsOnlyWhatItC
     EXPECT_FALSE(s_physicalSectionActive);
 
     // A press in the other half makes the physical section the active one.
-    MouseAt(Panel(), 700, 400, MOUSEEVENTF_LEFTDOWN);
+    Pointer(Panel(), 700, 400, MOUSEEVENTF_LEFTDOWN);
     PaintNow(Panel());
-    MouseAt(Panel(), 700, 400, MOUSEEVENTF_LEFTUP);
+    Pointer(Panel(), 700, 400, MOUSEEVENTF_LEFTUP);
     PaintNow(Panel());
     EXPECT_TRUE(s_physicalSectionActive);
     EXPECT_TRUE(panel.selection.empty()) << "a new marquee starts with an empty selection";
