@@ -104,7 +104,8 @@ void Report(const char* what, const char* small, const char* large, const std::v
     std::printf("%s\n", what);
     std::printf("  %-22s median %7.2f ms, fastest %7.2f ms\n", small, Median(a), Fastest(a));
     std::printf("  %-22s median %7.2f ms, fastest %7.2f ms\n", large, Median(b), Fastest(b));
-    std::printf("  ratio (goal at most 3): median %.2f, fastest %.2f\n", Median(b) / Median(a), Fastest(b) / Fastest(a));
+    std::printf("  ratio (goal at most 3): median %.2f, fastest %.2f\n", Median(b) / Median(a),
+                Fastest(b) / Fastest(a));
 }
 
 // Selects the component, paints once and times the paint after that.
@@ -166,8 +167,7 @@ int main()
     MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
 
     Report("opening (hotkey to the end of the first paint)", "no boxes", "30 boxes x 100 icons", emptyOpen, fullOpen);
-    Report("frame after the first, once a component is selected", "10 icons", "1,000 icons", smallTimes,
-           largeTimes);
+    Report("frame after the first, once a component is selected", "10 icons", "1,000 icons", smallTimes, largeTimes);
     DestroyWindow(main);
     return 0;
 }

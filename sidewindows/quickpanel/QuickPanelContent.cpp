@@ -515,8 +515,7 @@ void RenderRightSide(HWND hwnd, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmW
     if (!s_selectedComponentId.empty()) {
         const COLORREF text = ThemeTextColor.Ref();
         s_refreshButton->Set(static_cast<int>(w) - 65, 25, L"test-refresh", 16, text, [] { RefreshQuickPanelAll(); });
-        s_pinButton->Set(static_cast<int>(w) - 35, 25, L"test-pin", 16, s_pinned ? kAccent : text,
-                         [] { TogglePin(); });
+        s_pinButton->Set(static_cast<int>(w) - 35, 25, L"test-pin", 16, s_pinned ? kAccent : text, [] { TogglePin(); });
 
         if (panel.bandActive) {
             const POINT now = CursorInPixels(hwnd);
@@ -573,8 +572,7 @@ void TogglePin()
         SetWindowPos(s_quickPanelWindow->GetHwnd(), order, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     if (s_separateContent && WindowAlive(s_quickPanelContentWindow))
-        SetWindowPos(s_quickPanelContentWindow->GetHwnd(), order, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(s_quickPanelContentWindow->GetHwnd(), order, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RepaintWindow(s_separateContent ? s_quickPanelContentWindow : s_quickPanelWindow);
 }
 

@@ -46,7 +46,6 @@ void Pump(DWORD milliseconds)
     } while (GetTickCount64() < end);
 }
 
-
 class BoxContentTest : public ::testing::Test
 {
 protected:
