@@ -204,6 +204,8 @@ TEST_F(QuickPanelContentViewTest, ThePinTogglesTopmostAndFilesDroppedOnThePhysic
 
     const std::wstring dropped = temp.File(L"dropped.dat");
     TempFolder::WriteBytes(dropped, "d");
+    // Arrived in the folder since the panel read it.
+    TempFolder::WriteBytes(folder + L"\\later.dat", "l");
     s_droppedFiles = {dropped};
     POINT over{700, 300};
     ClientToScreen(Panel(), &over);
@@ -213,8 +215,8 @@ TEST_F(QuickPanelContentViewTest, ThePinTogglesTopmostAndFilesDroppedOnThePhysic
     EXPECT_TRUE(fs::exists(folder + L"\\dropped.dat"));
     EXPECT_FALSE(fs::exists(dropped)) << "a drop without Ctrl moves";
     EXPECT_TRUE(s_droppedFiles.empty());
-    // The section follows the folder: both files, owned by the dummy.
-    ASSERT_EQ(Physical().Records().size(), 2u);
+    // The section follows the folder: all three files, owned by the dummy.
+    ASSERT_EQ(Physical().Records().size(), 3u);
     for (const IconRecord& record : Physical().Records())
         EXPECT_EQ(record.owner, s_quickPanelDummy);
 }
