@@ -30,20 +30,11 @@ using namespace TessikDesktopContainer;
 namespace
 {
 
-// Dispatches for the given time, never longer: while the caret blinks the
-// box repaints (with its blurred search row) as fast as its timer runs, so
-// a loop that waits for an empty queue would never end.
+// While the caret blinks the box repaints (with its blurred search row) as
+// fast as its timer runs: a loop that waits for an empty queue never ends.
 void Pump(DWORD milliseconds)
 {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    do {
-        MSG msg;
-        while (GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(1);
-    } while (GetTickCount64() < end);
+    PumpWithin(milliseconds);
 }
 
 class BoxContentTest : public ::testing::Test

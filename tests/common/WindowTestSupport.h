@@ -15,8 +15,21 @@ inline void PumpMessages(DWORD milliseconds)
     const ULONGLONG end = GetTickCount64() + milliseconds;
     do {
         MSG msg;
-        // Bounded inside too: a window whose paint takes longer than its
-        // repaint timer's period never leaves the queue empty.
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(1);
+    } while (GetTickCount64() < end);
+}
+
+// Like PumpMessages, but also stops in the middle of a queue that never
+// runs dry (a window repainting as fast as its timer fires).
+inline void PumpWithin(DWORD milliseconds)
+{
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    do {
+        MSG msg;
         while (GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

@@ -18,13 +18,26 @@ namespace fs = std::filesystem;
 namespace
 {
 
+// While icons move, the panel's repaint timer may fire again before a slow
+// paint has ended: the queue is never empty.
+void Pump(DWORD milliseconds)
+{
+    PumpWithin(milliseconds);
+}
+
+void Paint(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    Pump(50);
+}
+
 template <class F> bool WaitFor(F condition, DWORD ms)
 {
     const ULONGLONG end = GetTickCount64() + ms;
     while (!condition()) {
         if (GetTickCount64() > end)
             return false;
-        PumpMessages(10);
+        Pump(10);
     }
     return true;
 }
@@ -34,7 +47,7 @@ template <class F> bool WaitFor(F condition, DWORD ms)
 void Pointer(HWND window, int cx, int cy, DWORD buttonFlag = 0)
 {
     MouseAt(window, cx, cy, buttonFlag);
-    PumpMessages(30);
+    Pump(30);
 }
 
 bool Topmost(HWND window)
@@ -62,7 +75,7 @@ protected:
         s_quickPanelStore[L"TempIcons"][L"h00001"][L"1"][L"path"] = temp.File(L"two.dat");
         SwitchQuickPanel(true);
         SetWindowPos(Panel(), nullptr, 100, 100, 850, 550, SWP_NOZORDER);
-        PaintNow(Panel());
+        Paint(Panel());
     }
     void TearDown() override
     {
@@ -78,7 +91,7 @@ protected:
     {
         return WaitFor(
             [] {
-                PaintNow(Panel());
+                Paint(Panel());
                 return s_repaintTimer == 0;
             },
             5000);
@@ -97,10 +110,10 @@ TEST_F(QuickPanelContentViewTest, AHiddenBoxShowsTwoSectionsThatTradeHalvesAndTa
     ASSERT_TRUE(Settle()) << "timer 10086 was never killed";
     // An icon on its way arms the repaint timer; it goes once all rest.
     Physical().Records()[0].settled = false;
-    PaintNow(Panel());
+    Paint(Panel());
     EXPECT_NE(s_repaintTimer, 0u);
     Physical().Records()[0].settled = true;
-    PaintNow(Panel());
+    Paint(Panel());
     EXPECT_EQ(s_repaintTimer, 0u);
 
     EXPECT_EQ(Mapped().Records()[0].sectionText, L"映射区");
@@ -122,12 +135,12 @@ TEST_F(QuickPanelContentViewTest, AHiddenBoxShowsTwoSectionsThatTradeHalvesAndTa
     EXPECT_EQ(s_boxRuntimes[s_quickPanelDummy].inputWindow, nullptr);
 
     ToggleSectionOrder();
-    PaintNow(Panel());
+    Paint(Panel());
     EXPECT_GE(Mapped().Records()[0].targetX, 545.0f);
     EXPECT_LT(Physical().Records()[0].targetX + 48, 525.0f);
 
     s_physicalSectionActive = true;
-    PaintNow(Panel());
+    Paint(Panel());
     EXPECT_TRUE(s_boxRuntimes[s_quickPanelWindow].keysOff);
     EXPECT_FALSE(s_boxRuntimes[s_quickPanelDummy].keysOff);
     EXPECT_EQ(s_boxRuntimes[s_quickPanelDummy].inputWindow, Panel());
@@ -137,22 +150,23 @@ TEST_F(QuickPanelContentViewTest, TypingInTheSearchEditSearchesAndClearingItBrin
 {
     PostMessageW(Panel(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(260, 30));
     PostMessageW(Panel(), WM_LBUTTONUP, 0, MAKELPARAM(260, 30));
-    PumpMessages(30);
+    Pump(30);
     for (wchar_t c : std::wstring(L"ONE"))
         SendMessageW(Panel(), WM_CHAR, c, 0);
-    PaintNow(Panel());
+    Paint(Panel());
     const BoxRuntime& record = s_boxRuntimes[s_quickPanelWindow];
     EXPECT_TRUE(record.searchActive);
     EXPECT_EQ(record.searchText, L"ONE");
     ASSERT_EQ(Mapped().Records().size(), 1u) << "the search matches names without regard to case";
     EXPECT_EQ(Mapped().Records()[0].sectionText, L"当前组件 (映射区)");
     EXPECT_TRUE(Physical().Records().empty());
+    EXPECT_TRUE(Settle()) << "the matches never came to rest";
 
     for (int i = 0; i < 3; ++i) {
         SendMessageW(Panel(), WM_KEYDOWN, VK_BACK, 0);
         SendMessageW(Panel(), WM_KEYUP, VK_BACK, 0);
     }
-    PaintNow(Panel());
+    Paint(Panel());
     EXPECT_FALSE(record.searchActive);
     EXPECT_EQ(Mapped().Records().size(), 2u);
     EXPECT_EQ(Physical().Records().size(), 1u);
@@ -170,12 +184,12 @@ TEST_F(QuickPanelContentViewTest, AMarqueeOverTheMappedSectionSelectsOnlyWhatItC
     const int startX = 300, startY = 300;
     Pointer(Panel(), startX, startY);
     Pointer(Panel(), startX, startY, MOUSEEVENTF_LEFTDOWN);
-    PaintNow(Panel());
+    Paint(Panel());
     ASSERT_TRUE(s_boxRuntimes[s_quickPanelWindow].bandActive) << "a press on empty content starts a marquee";
     Pointer(Panel(), 280, 100);
-    PaintNow(Panel());
+    Paint(Panel());
     Pointer(Panel(), 280, 100, MOUSEEVENTF_LEFTUP);
-    PaintNow(Panel());
+    Paint(Panel());
 
     const BoxRuntime& panel = s_boxRuntimes[s_quickPanelWindow];
     EXPECT_FALSE(panel.bandActive);
@@ -186,9 +200,9 @@ TEST_F(QuickPanelContentViewTest, AMarqueeOverTheMappedSectionSelectsOnlyWhatItC
 
     // A press in the other half makes the physical section the active one.
     Pointer(Panel(), 700, 400, MOUSEEVENTF_LEFTDOWN);
-    PaintNow(Panel());
+    Paint(Panel());
     Pointer(Panel(), 700, 400, MOUSEEVENTF_LEFTUP);
-    PaintNow(Panel());
+    Paint(Panel());
     EXPECT_TRUE(s_physicalSectionActive);
     EXPECT_TRUE(panel.selection.empty()) << "a new marquee starts with an empty selection";
 }
