@@ -130,6 +130,10 @@ int main()
     DpiScale = 1.0;
     ThemeBaseColor = {242, 242, 242};
     UpdateThemeColors();
+    // As the program does: glyphs come from the icon font, not a fallback.
+    const std::wstring font = WriteIconFontToTemp(L"tessik_bench_quick_panel_fa.ttf");
+    if (!font.empty())
+        RegisterIconFont(font);
 
     TempFolder temp;
     TempFolder::WriteBytes(temp.File(L"QuickPanelCom.kelm"), "");
