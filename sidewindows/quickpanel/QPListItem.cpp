@@ -139,9 +139,9 @@ QPListItem::~QPListItem()
         s_quickPanelWindow->StopAnimation(hoverAnimationId);
 }
 
-void QPListItem::AttachCtl(HWND, ID2D1HwndRenderTarget* target, std::shared_ptr<QPListItem>)
+void QPListItem::AttachCtl(HWND window, ID2D1HwndRenderTarget* target, std::shared_ptr<QPListItem>)
 {
-    CreateCtl(nullptr, target);
+    CreateCtl(window, target);
 }
 
 void QPListItem::StepHoverAnimation()
@@ -174,7 +174,7 @@ std::wstring RowTitleText(const std::wstring& title, int w)
     return title.substr(0, keep) + L"...";
 }
 
-void QPListItem::CreateCtl(HWND, ID2D1HwndRenderTarget* target)
+void QPListItem::CreateCtl(HWND window, ID2D1HwndRenderTarget* target)
 {
     if (!target)
         return;
@@ -187,6 +187,13 @@ void QPListItem::CreateCtl(HWND, ID2D1HwndRenderTarget* target)
     auto shade = [](COLORREF c, int d) { return ContrastShiftColor(c, d); };
     const bool selected = id == s_selectedComponentId;
     StepHoverAnimation();
+    // Rows scrolled out of the panel cost text layouts and draw nothing.
+    RECT client{};
+    if (window && GetClientRect(window, &client)) {
+        const float scale = DpiScale > 0 ? static_cast<float>(DpiScale) : 1.0f;
+        if (Y > client.bottom / scale || Y + H < 0 || X > client.right / scale || X + W < 0)
+            return;
+    }
     const float I = (selected || dragging) ? 1.0f : static_cast<float>(hoverProgress);
 
     if (integrated) {

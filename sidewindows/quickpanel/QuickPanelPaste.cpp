@@ -11,6 +11,7 @@
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
+#include "box/icons/FolderSync.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
@@ -18,6 +19,7 @@
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
 #include "ui/controls/KelmMenu.h"
 #include "ui/core/DpiScale.h"
+#include "ui/core/DragDropState.h"
 #include "ui/core/KelmOption.h"
 #include "ui/core/KelmWindow.h"
 
@@ -83,12 +85,18 @@ void Finish(const Target& target)
                 own.AddRecordForPath(record.path, record.x, record.y, record.alias, false, record.sectionText,
                                      record.owner ? record.owner : target.owner, L"bvn!NULL");
             SaveBoxIcons(own);
+            // The box on the desktop shows the new files at once.
+            RepaintBoxWindows(target.owner);
         }
     } else if (!target.physical) {
         SaveHiddenBoxEntries(true);
     } else {
+        // The folder is the truth of the physical section: the new files
+        // take their places through the same sync as any folder box.
         KelmIconManager& phys = s_boxIconManagers[s_quickPanelDummy];
         phys.SetOverlayMode(false);
+        phys.UpdateAnimations(s_quickPanelDummy);
+        SyncBoxFolder(phys, target.folder, false);
         for (IconRecord& record : phys.Records())
             record.owner = s_quickPanelDummy;
     }
@@ -154,7 +162,7 @@ void AddItemsToComponent(const std::vector<std::wstring>& paths, bool move, floa
     Finish(target);
 }
 
-void PasteFilesToComponent(HWND window)
+void PasteFilesToComponent(HWND window, float left, float w)
 {
     if (!OpenClipboard(window))
         return;
@@ -172,7 +180,15 @@ void PasteFilesToComponent(HWND window)
     if (paths.empty())
         return;
     const POINT cursor = CursorInDips(window);
-    AddItemsToComponent(paths, false, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
+    float x = static_cast<float>(cursor.x);
+    // The menu may have been opened over the other half: the items still
+    // go to the section it made active, near its left edge.
+    if (TwoSectionView() && OverPhysicalHalf(x, left, w) != s_physicalSectionActive) {
+        const float half = (w - left) / 2;
+        const bool activeOnLeft = s_physicalSectionActive != s_mappedSectionOnLeft;
+        x = (activeOnLeft ? left : left + half) + 50;
+    }
+    AddItemsToComponent(paths, false, x, static_cast<float>(cursor.y));
     if (IsWindow(window))
         InvalidateRect(window, nullptr, FALSE);
 }
@@ -184,6 +200,8 @@ void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vecto
         s_physicalSectionActive = OverPhysicalHalf(static_cast<float>(cursor.x), left, w);
     const bool copy = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
     AddItemsToComponent(paths, !copy, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
+    // The drag is over: nothing may paint its feedback any more.
+    s_droppedFiles.clear();
     if (IsWindow(window))
         InvalidateRect(window, nullptr, FALSE);
 }
@@ -207,7 +225,7 @@ void ShowQuickPanelContentMenu(HWND window, float left, float w)
     }
     std::vector<Brevin::KelmOption> rows;
     rows.emplace_back(
-        L":\uF0EA:      粘贴", [window] { PasteFilesToComponent(window); },
+        L":\uF0EA:      粘贴", [window, left, w] { PasteFilesToComponent(window, left, w); },
         IsClipboardFormatAvailable(CF_HDROP) ? 1 : 0);
     if (folderRows && !folder.empty()) {
         rows.emplace_back(

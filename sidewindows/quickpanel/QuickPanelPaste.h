@@ -22,8 +22,9 @@ std::wstring PutItemIntoFolder(const std::wstring& source, const std::wstring& f
 // nearest to the point (DIP) and saves the component.
 void AddItemsToComponent(const std::vector<std::wstring>& paths, bool move, float x, float y);
 
-// The clipboard's file list into the selected component, at the cursor.
-void PasteFilesToComponent(HWND window);
+// The clipboard's file list into the selected component, at the cursor
+// (content from `left` to `w` DIP of the window).
+void PasteFilesToComponent(HWND window, float left, float w);
 // Files dropped on the content area of the window (content from `left`
 // to `w` DIP): moved into a folder target, copied with Ctrl held.
 void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vector<std::wstring>& paths);

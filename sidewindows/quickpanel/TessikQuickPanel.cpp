@@ -202,6 +202,7 @@ void TearDown(bool remember)
 
     s_quickPanelWindow = std::make_shared<KelmWindow>();
     s_separateButton = std::make_shared<KelmFAIcon>();
+    ResetContentViewControls();
     s_contentCaptionBar = std::make_shared<KelmCaptionBar>();
     ResetNewComponentCard();
     s_quickPanelRows.clear();

@@ -19,6 +19,7 @@
 #include "box/icons/IconActionHooks.h"
 #include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
+#include "tests/common/WindowTestSupport.h"
 #include "tests/ui/controls/ControlTestWindow.h"
 #include "ui/controls/KelmEdit.h"
 #include "ui/core/DpiScale.h"
@@ -29,35 +30,11 @@ using namespace TessikDesktopContainer;
 namespace
 {
 
-// Dispatches for the given time, never longer: while the caret blinks the
-// box repaints (with its blurred search row) as fast as its timer runs, so
-// a loop that waits for an empty queue would never end.
+// While the caret blinks the box repaints (with its blurred search row) as
+// fast as its timer runs: a loop that waits for an empty queue never ends.
 void Pump(DWORD milliseconds)
 {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    do {
-        MSG msg;
-        while (GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(1);
-    } while (GetTickCount64() < end);
-}
-
-// Real pointer input: GetAsyncKeyState sees the button, as the rubber band
-// and the icons' stale-press check read it.
-void MouseAt(HWND window, int cx, int cy, DWORD buttonFlag = 0)
-{
-    POINT screen{cx, cy};
-    ClientToScreen(window, &screen);
-    SetCursorPos(screen.x, screen.y);
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = static_cast<LONG>(screen.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1));
-    input.mi.dy = static_cast<LONG>(screen.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1));
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlag;
-    SendInput(1, &input, sizeof(INPUT));
+    PumpWithin(milliseconds);
 }
 
 class BoxContentTest : public ::testing::Test

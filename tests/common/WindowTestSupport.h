@@ -23,6 +23,37 @@ inline void PumpMessages(DWORD milliseconds)
     } while (GetTickCount64() < end);
 }
 
+// Like PumpMessages, but also stops in the middle of a queue that never
+// runs dry (a window repainting as fast as its timer fires).
+inline void PumpWithin(DWORD milliseconds)
+{
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    do {
+        MSG msg;
+        while (GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(1);
+    } while (GetTickCount64() < end);
+}
+
+// Moves the real pointer to a client point of the window, with a button
+// flag (MOUSEEVENTF_LEFTDOWN ...) or none: GetAsyncKeyState sees the
+// button as the code that polls it does.
+inline void MouseAt(HWND window, int cx, int cy, DWORD buttonFlag = 0)
+{
+    POINT screen{cx, cy};
+    ClientToScreen(window, &screen);
+    SetCursorPos(screen.x, screen.y);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>(screen.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1));
+    input.mi.dy = static_cast<LONG>(screen.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1));
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttonFlag;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
 // Forces a paint now and pumps briefly.
 // A shell that asks before it recycles (Wine's does) gets its "yes" as
 // from a user: every visible dialog of this process is answered.

@@ -5,9 +5,13 @@
 //                               then "effect<TAB>n" ("Preferred DropEffect",
 //                               0 when absent)
 //   ClipboardProbe text <text>  puts the text on the clipboard (CF_UNICODETEXT)
+//   ClipboardProbe put-files <path>...
+//                               puts the paths on the clipboard as a file
+//                               list (CF_HDROP), as a copy in Explorer does
 //
 // Exit code 0 on success, 1 when the clipboard could not be used, 2 on bad use.
 #include <windows.h>
+#include <shlobj.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -68,6 +72,35 @@ int Text(const std::wstring& text)
     return data ? 0 : 1;
 }
 
+int PutFiles(int count, wchar_t** paths)
+{
+    std::wstring list;
+    for (int i = 0; i < count; ++i) {
+        list += paths[i];
+        list += L'\0';
+    }
+    list += L'\0';
+    const size_t bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    if (!data)
+        return 1;
+    auto* header = static_cast<DROPFILES*>(GlobalLock(data));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(data);
+    if (!Open()) {
+        GlobalFree(data);
+        return 1;
+    }
+    EmptyClipboard();
+    const bool put = SetClipboardData(CF_HDROP, data) != nullptr;
+    if (!put)
+        GlobalFree(data);
+    CloseClipboard();
+    return put ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -77,5 +110,7 @@ int wmain(int argc, wchar_t** argv)
         return Files();
     if (command == L"text" && argc > 2)
         return Text(argv[2]);
+    if (command == L"put-files" && argc > 2)
+        return PutFiles(argc - 2, argv + 2);
     return 2;
 }

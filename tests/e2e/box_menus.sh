@@ -19,25 +19,10 @@ wait_box_rect
 wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 
 SUB_CLASS="Kelm.Menu.Class.1*"
-# The screen rectangle of the first window of a class prefix, in mx my mw mh.
-menu_rect() {
-  local rect
-  rect=$(probe list | grep -F "$1" | awk -F'\t' '{print $5}' | head -n1)
-  IFS=, read -r mx my mw mh <<<"$rect"
-  [ "${mw:-0}" -gt 0 ] || fail "no window $1"
-}
 # Right-clicks the empty background and waits for the menu.
 open_background_menu() {
   xdotool mousemove $((bx + 300)) $((by + 400)) click 3
   wait_still "$MENU_CLASS" "$MENU_TITLE"
-}
-wait_file() {
-  local i
-  for i in $(seq 100); do
-    eval "$1" && return 0
-    sleep 0.1
-  done
-  return 1
 }
 
 # Rows are 40 DIPs apart, 10 above the first: "新建" is row 0, its submenu

@@ -22,13 +22,6 @@ for _ in $(seq 100); do
 done
 wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 
-menu_rect() {
-  local rect
-  rect=$(probe list | grep -F "$1" | awk -F'\t' '{print $5}' | head -n1)
-  IFS=, read -r mx my mw mh <<<"$rect"
-  [ "${mw:-0}" -gt 0 ] || fail "no window $1"
-}
-
 # The first icon sits at the top left of the content, below the title band.
 xdotool mousemove $((bx + 60)) $((by + 90)) click 3
 wait_still "$MENU_CLASS" "$MENU_TITLE"

@@ -233,3 +233,22 @@ seed_box_store() {
 wait_still() {
   probe settled "$1" "$2" 15000 >/dev/null || fail "window $1 did not come to rest"
 }
+
+# The screen rectangle of the first window whose class starts with $1, in
+# mx my mw mh.
+menu_rect() {
+  local rect
+  rect=$(probe list | grep -F "$1" | awk -F'\t' '{print $5}' | head -n1)
+  IFS=, read -r mx my mw mh <<<"$rect"
+  [ "${mw:-0}" -gt 0 ] || fail "no window $1"
+}
+
+# Waits (bounded, 10 s) until the shell condition $1 holds.
+wait_file() {
+  local i
+  for i in $(seq 100); do
+    eval "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}

@@ -53,26 +53,9 @@ bool Topmost(HWND window)
     return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
 }
 
-class QuickPanelSwitchTest : public QuickPanelTest
+class QuickPanelSwitchTest : public QuickPanelWindowTest
 {
 protected:
-    void SetUp() override
-    {
-        QuickPanelTest::SetUp();
-        CreateGraphicsFactories();
-        DpiScale = 1.0;
-        s_rememberedRect = {};
-        s_separateContent = false;
-        s_pinned = true;
-    }
-    void TearDown() override
-    {
-        SwitchQuickPanel(false);
-        PumpMessages(20);
-        s_rememberedRect = {};
-        s_separateContent = false;
-        QuickPanelTest::TearDown();
-    }
     HWND Panel() const { return s_quickPanelWindow->GetHwnd(); }
 };
 

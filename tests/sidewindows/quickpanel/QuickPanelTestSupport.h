@@ -14,7 +14,11 @@
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QPListItem.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
+#include "sidewindows/quickpanel/TessikQuickPanel.h"
+#include "tests/common/WindowTestSupport.h"
 #include "ui/controls/KelmCaptionBar.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
 
 class QuickPanelTest : public ::testing::Test
@@ -68,4 +72,28 @@ protected:
     }
 
     TempFolder temp;
+};
+
+// Tests of the open panel: real windows at DPI 1, the panel joined and
+// pinned, nothing remembered; closed again afterwards.
+class QuickPanelWindowTest : public QuickPanelTest
+{
+protected:
+    void SetUp() override
+    {
+        QuickPanelTest::SetUp();
+        CreateGraphicsFactories();
+        DpiScale = 1.0;
+        TessikQuickPanel::s_rememberedRect = {};
+        TessikQuickPanel::s_separateContent = false;
+        TessikQuickPanel::s_pinned = true;
+    }
+    void TearDown() override
+    {
+        TessikQuickPanel::SwitchQuickPanel(false);
+        PumpMessages(20);
+        TessikQuickPanel::s_rememberedRect = {};
+        TessikQuickPanel::s_separateContent = false;
+        QuickPanelTest::TearDown();
+    }
 };
