@@ -432,7 +432,7 @@ void AddCaptionAndSearch(const View& v, const std::shared_ptr<KelmCaptionBar>& c
 
 void DrawDragFeedback(const View& v)
 {
-    if (!v.panel.iconDragActive || !s_dragOverAccepted || s_droppedFiles.empty())
+    if (!v.panel.dropPending || !s_dragOverAccepted || s_droppedFiles.empty())
         return;
     const float x = static_cast<float>(v.cursor.x) - 24, y = static_cast<float>(v.cursor.y) - 24;
     if (v.panel.dragIcon)
