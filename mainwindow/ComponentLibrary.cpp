@@ -3,18 +3,16 @@
 #include <shlobj.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "app/AppMainWindow.h"
 #include "app/CommonHelpers.h"
 #include "app/HotKeySettings.h"
 #include "app/KelmStorage.h"
 #include "box/BoxServices.h"
+#include "box/NewBoxKinds.h"
 #include "mainwindow/MainWindowDrawing.h"
 #include "sidewindows/magwin/TessikMagWin.h"
 #include "ui/controls/KelmBarrier.h"
-#include "ui/controls/KelmFolderSelectWin.h"
 #include "ui/controls/KelmSelectionCard.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DrawingHelpers.h"
@@ -58,11 +56,6 @@ void OpenLibraryCard(RECT client, const LibraryRect& card)
     LibrarySelectionCard()->Open(card.data(), to.data(), kCardScale);
 }
 
-std::wstring ContainerDir()
-{
-    return NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L""));
-}
-
 void CreateMappingBox()
 {
     TessikDesktopContainer::CreateCom(L"NULL", L"NULL", false, kNormalZ);
@@ -70,20 +63,7 @@ void CreateMappingBox()
 
 void CreateNormalBox()
 {
-    TessikDesktopContainer::CreateCom(L"NULL", ContainerDir(), false, kNormalZ);
-}
-
-// The chosen folder when it is still a folder; empty for a cancelled
-// choice, the root "计算机", a path gone since or a file.
-std::wstring ChosenFolder()
-{
-    KelmFolderSelectWin::KelmCreateWindow(MainHwnd(), L"", L"");
-    if (s_folderResult == L"bvn!NULL")
-        return {};
-    std::error_code error;
-    if (!std::filesystem::is_directory(s_folderResult, error))
-        return {};
-    return s_folderResult;
+    TessikDesktopContainer::CreateCom(L"NULL", TessikDesktopContainer::DefaultBoxFolder(), false, kNormalZ);
 }
 
 PWSTR KnownFolderPath(REFKNOWNFOLDERID id)
@@ -144,28 +124,18 @@ void NewComponentChooser(HWND, RECT client, LibraryRect card)
     const auto selection = LibrarySelectionCard();
     selection->ClearItems();
     selection->title = L"新建组件";
-    selection->AddItem(Brevin::KelmOption(
-        L"映射收纳盒", L"映射收纳盒是文件的快捷方式。您可以使用快速访问和整理文件，建立跨位置的快速访问。",
-        CreateMappingBox));
-    selection->AddItem(
-        Brevin::KelmOption(L"普通收纳盒",
-                           L"普通收纳盒会将文件实际移入其中。删除、重命名等操作会影响原始文件。文件将在这里统一管理，"
-                           L"适合归档以及日常、学习、工作场景的文件处理。",
-                           CreateNormalBox));
-    selection->AddItem(Brevin::KelmOption(
-        L"目标收纳盒", L"目标收纳盒将现有目录作为收纳盒的目标。类似普通收纳盒，所有操作会与指定的目录同步。",
-        CreateChosenComponent));
+    for (const Brevin::KelmOption& kind :
+         TessikDesktopContainer::NewBoxKinds({CreateMappingBox, CreateNormalBox, CreateChosenComponent}, true))
+        selection->AddItem(kind);
     OpenLibraryCard(client, card);
 }
 
 void CreateChosenComponent()
 {
-    const std::wstring chosen = ChosenFolder();
+    const std::wstring chosen = TessikDesktopContainer::ChooseExistingFolder(MainHwnd());
     if (chosen.empty())
         return;
-    // Trailing backslashes go, but a root keeps its own: "D:" alone would
-    // mean the current folder of drive D.
-    TessikDesktopContainer::CreateCom(L"NULL", NormalizeStoredPath(chosen), true, kNormalZ);
+    TessikDesktopContainer::CreateCom(L"NULL", chosen, true, kNormalZ);
 }
 
 void BuildMagWinCard(HWND, RECT client, LibraryRect card)
@@ -245,7 +215,7 @@ std::wstring StoredContainerDir(const std::wstring& chosen)
 
 void ChangeContainerDir()
 {
-    const std::wstring chosen = ChosenFolder();
+    const std::wstring chosen = TessikDesktopContainer::ChooseExistingFolder(MainHwnd());
     if (chosen.empty())
         return;
     s_appStore[L"TessikRef"][L"containerDir"] = StoredContainerDir(chosen);

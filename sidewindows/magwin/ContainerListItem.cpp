@@ -240,8 +240,16 @@ int ContainerListItem::OnMouseUp()
     const std::shared_ptr<KelmWindow> openBox = box;
     const bool openHidden = hidden;
     const std::wstring openId = id, openFolder = folder;
+    // Clicks dispatched while a dialog is being driven would drive it again
+    // from a second task, both typing into the same dialog: they are
+    // dropped until the first has ended.
+    static bool s_driving = false;
+    if (s_driving)
+        return 0;
+    s_driving = true;
     if (IsFolderBox())
         NavigateOnTask(Folder());
+    s_driving = false;
     if (open)
         open(openBox, openHidden, openId, openFolder);
     RepaintMagWindow();

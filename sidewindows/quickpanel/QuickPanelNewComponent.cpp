@@ -1,17 +1,15 @@
 #include "sidewindows/quickpanel/QuickPanelNewComponent.h"
 
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "app/AppConfig.h"
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
 #include "box/BoxServices.h"
+#include "box/NewBoxKinds.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
-#include "ui/controls/KelmFolderSelectWin.h"
 #include "ui/controls/KelmMenu.h"
 #include "ui/controls/KelmSelectionCard.h"
 #include "ui/core/KelmOption.h"
@@ -29,23 +27,9 @@ namespace
 
 constexpr int kNormalZ = 1;
 
-const wchar_t kMappingTitle[] = L"映射收纳盒";
-const wchar_t kNormalTitle[] = L"普通收纳盒";
-const wchar_t kTargetTitle[] = L"目标收纳盒";
-const wchar_t kMappingText[] =
-    L"映射收纳盒是文件的快捷方式。您可以使用映射收纳盒快速访问和整理文件，建立跨位置的快速访问。";
-const wchar_t kNormalText[] = L"普通收纳盒会将文件实际移入其中。删除、重命名等操作会影响原始文件。文件将在这里统一"
-                              L"管理，适合归档以及日常、学习、工作场景的文件处理。";
-const wchar_t kTargetText[] = L"目标收纳盒将现有目录作为收纳盒的目标。类似普通收纳盒，所有操作会与指定的目录同步。";
-
 HWND PanelHwnd()
 {
     return s_quickPanelWindow ? s_quickPanelWindow->GetHwnd() : nullptr;
-}
-
-std::wstring ContainerDir()
-{
-    return NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L""));
 }
 
 void AfterCreation()
@@ -63,21 +47,15 @@ void CreateMappingBox()
 
 void CreateNormalBox()
 {
-    TessikDesktopContainer::CreateCom(L"NULL", ContainerDir(), false, kNormalZ);
+    TessikDesktopContainer::CreateCom(L"NULL", TessikDesktopContainer::DefaultBoxFolder(), false, kNormalZ);
     AfterCreation();
 }
 
 void CreateTargetBox()
 {
-    KelmFolderSelectWin::KelmCreateWindow(PanelHwnd(), L"", L"");
-    if (s_folderResult == L"bvn!NULL")
+    const std::wstring folder = TessikDesktopContainer::ChooseExistingFolder(PanelHwnd());
+    if (folder.empty())
         return;
-    std::error_code error;
-    if (!std::filesystem::is_directory(s_folderResult, error))
-        return;
-    // Trailing backslashes go, but a root keeps its own: "D:" alone would
-    // mean the current folder of drive D.
-    const std::wstring folder = NormalizeStoredPath(s_folderResult);
     TessikDesktopContainer::CreateCom(L"NULL", folder, true, kNormalZ);
     AfterCreation();
 }
@@ -129,10 +107,7 @@ std::wstring HiddenBoxFolder(const std::wstring& containerDir, const std::wstrin
 void NewComponentChooser()
 {
     if (s_separateContent) {
-        std::vector<Brevin::KelmOption> options;
-        options.emplace_back(kMappingTitle, CreateMappingBox, 1);
-        options.emplace_back(kNormalTitle, CreateNormalBox, 1);
-        options.emplace_back(kTargetTitle, CreateTargetBox, 1);
+        const auto options = TessikDesktopContainer::NewBoxMenuEntries({CreateMappingBox, CreateNormalBox, CreateTargetBox});
         POINT cursor{};
         GetCursorPos(&cursor);
         KelmMenu::Show(PanelHwnd(), cursor.x, cursor.y, options, 160, 0);
@@ -141,18 +116,15 @@ void NewComponentChooser()
     KelmSelectionCard& card = *s_newComponentCard;
     card.ClearItems();
     card.title = L"新建组件";
-    card.AddItem(Brevin::KelmOption(kMappingTitle, kMappingText, [] {
-        CreateMappingBox();
-        CloseCard();
-    }));
-    card.AddItem(Brevin::KelmOption(kNormalTitle, kNormalText, [] {
-        CreateNormalBox();
-        CloseCard();
-    }));
-    card.AddItem(Brevin::KelmOption(kTargetTitle, kTargetText, [] {
-        CreateTargetBox();
-        CloseCard();
-    }));
+    const auto closing = [](void (*create)()) {
+        return [create] {
+            create();
+            CloseCard();
+        };
+    };
+    for (const Brevin::KelmOption& kind : TessikDesktopContainer::NewBoxKinds(
+             {closing(CreateMappingBox), closing(CreateNormalBox), closing(CreateTargetBox)}, false))
+        card.AddItem(kind);
     // Out of the "+" button, over the sidebar and the content.
     const int from[4] = {20, 15, 100, 30};
     const int to[4] = {20, 25, 400, 300};
@@ -165,7 +137,7 @@ void CreateHiddenBox(HWND repaint)
     record.id = RandomHexString(6);
     record.title = L"隐身收纳盒";
     record.UseTargetFolder = false;
-    record.TargetFolder = HiddenBoxFolder(ContainerDir(), record.id);
+    record.TargetFolder = HiddenBoxFolder(TessikDesktopContainer::DefaultBoxFolder(), record.id);
     record.clrtag = L"#F2F2F2";
     // A folder that cannot be made is made by the first file put in.
     EnsureDirectory(record.TargetFolder.c_str());

@@ -15,9 +15,13 @@ inline void PumpMessages(DWORD milliseconds)
     const ULONGLONG end = GetTickCount64() + milliseconds;
     do {
         MSG msg;
+        // A queue that never runs dry (a window repainting as fast as its
+        // timer fires) ends the pump two seconds late rather than never.
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+            if (GetTickCount64() > end + 2000)
+                return;
         }
         Sleep(1);
     } while (GetTickCount64() < end);

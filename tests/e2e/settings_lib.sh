@@ -52,12 +52,20 @@ shot_still() {
     done
     last=""
   fi
-  for i in $(seq 40); do
+  # On a busy machine a slow animation can leave two frames alike: the
+  # page is at rest only after four alike in a row.
+  local same=0
+  for i in $(seq 80); do
     rect=$(main_rect)
     IFS=, read -r x y w h <<<"$rect"
     import -window root -crop "${w}x${h}+${x}+${y}" "$WORK/$name.png"
     now=$(md5sum <"$WORK/$name.png")
-    [ "$now" = "$last" ] && return 0
+    if [ "$now" = "$last" ]; then
+      same=$((same + 1))
+      [ "$same" -ge 3 ] && return 0
+    else
+      same=0
+    fi
     last="$now"
     sleep 0.1
   done

@@ -45,7 +45,9 @@ protected:
         PostMessageW(panel, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
         PostMessageW(panel, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         PostMessageW(panel, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-        PumpMessages(30);
+        // The open panel repaints while its content settles: its queue
+        // may never run dry.
+        PumpWithin(30);
     }
     // The card's blurred paints cost more than a frame under Wine: wait
     // for the state, bounded.
@@ -53,7 +55,7 @@ protected:
     {
         const ULONGLONG end = GetTickCount64() + 5000;
         while (!condition() && GetTickCount64() < end)
-            PumpMessages(10);
+            PumpWithin(10);
         return condition();
     }
 
