@@ -24,28 +24,15 @@ constexpr float kCaretRise = 8.0f;
 constexpr COLORREF kSelectionColour = RGB(0, 120, 215);
 constexpr float kSelectionAlpha = 0.4f;
 constexpr float kPlaceholderAlpha = 0.5f;
-constexpr double kBlinkSeconds = 0.6;
 
 using EditPlatform::ControlDown;
 using EditPlatform::ShiftDown;
-
-KelmWindow* FindWindowObject(HWND window)
-{
-    return EditPlatform::WindowObject(window);
-}
 
 } // namespace
 
 KelmEdit::KelmEdit() = default;
 
-KelmEdit::~KelmEdit()
-{
-    // The blink writes into caretOpacity_: it must not outlive the edit.
-    if (caretAnimationId_ != -1) {
-        if (KelmWindow* owner = FindWindowObject(caretAnimationWindow_))
-            owner->StopAnimation(caretAnimationId_);
-    }
-}
+KelmEdit::~KelmEdit() = default;
 
 void KelmEdit::Set(int nx, int ny, int nw, int nh, const wchar_t* placeholderText,
                    std::function<void(std::wstring)> enter, COLORREF fill, COLORREF textCol, int size)
@@ -63,9 +50,7 @@ void KelmEdit::Set(int nx, int ny, int nw, int nh, const wchar_t* placeholderTex
     caret_ = anchor_ = end_ = 0;
     scroll_ = 0.0f;
     selecting_ = false;
-    caretOpacity_ = 0.0f;
-    // A running blink keeps its id: forgetting it would leave a record
-    // that writes into this edit after it is freed.
+    blink_.opacity = 0.0f;
 }
 
 void KelmEdit::SetLayout(int nx, int ny, int nw, int nh, COLORREF fill, COLORREF textCol)
@@ -87,44 +72,14 @@ void KelmEdit::SetText(std::wstring newText)
 
 void KelmEdit::StartCaretAnimation(float from, float to)
 {
-    if (!focused)
-        return;
-    KelmWindow* owner = FindWindowObject(window_);
-    if (!owner)
-        return;
-    if (caretAnimationId_ != -1) {
-        if (KelmWindow* previous = FindWindowObject(caretAnimationWindow_))
-            previous->StopAnimation(caretAnimationId_);
-        caretAnimationId_ = -1;
-    }
-    owner->StartAnimationTimer();
-    caretAnimationWindow_ = window_;
-    paintedSinceBlink_ = false;
-    caretAnimationId_ =
-        owner->AnimateVariableWithBezier<float>(caretOpacity_, from, to, kBlinkSeconds, 0.0, 1.11, 0.0, 0.96,
-                                                [this, from, to, alive = std::weak_ptr<char>(life_)]() {
-                                                    if (alive.expired() || !focused)
-                                                        return;
-                                                    if (paintedSinceBlink_) {
-                                                        StartCaretAnimation(to, from);
-                                                        return;
-                                                    }
-                                                    // Not painted for a whole swing: the edit is off
-                                                    // screen. The blink rests until it is drawn again.
-                                                    caretAnimationId_ = -1;
-                                                    caretOpacity_ = 0.0f;
-                                                });
+    if (focused)
+        blink_.Start(window_, from, to, [this] { return focused; });
 }
 
 void KelmEdit::StopCaretAnimation()
 {
     focused = false;
-    if (caretAnimationId_ != -1) {
-        if (KelmWindow* owner = FindWindowObject(caretAnimationWindow_))
-            owner->StopAnimation(caretAnimationId_);
-    }
-    caretAnimationId_ = -1;
-    caretOpacity_ = 0.0f;
+    blink_.Stop();
 }
 
 void KelmEdit::UpdateImePosition()
@@ -209,7 +164,7 @@ int KelmEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UINT
             return 0;
         DeleteSelection();
         InsertAtCaret(std::wstring(1, unit));
-        caretOpacity_ = 1.0f;
+        blink_.opacity = 1.0f;
         UpdateImePosition();
         Repaint();
         return 0;
@@ -287,7 +242,7 @@ int KelmEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UINT
         default:
             break;
         }
-        caretOpacity_ = 1.0f;
+        blink_.opacity = 1.0f;
         UpdateImePosition();
         Repaint();
         // Last: the callback often closes the popup that owns the edit.
@@ -308,7 +263,7 @@ int KelmEdit::AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event)
         StopCaretAnimation();
         selecting_ = true;
         caret_ = anchor_ = end_ = HitTestIndex(px);
-        caretOpacity_ = 1.0f;
+        blink_.opacity = 1.0f;
         UpdateImePosition();
         Repaint();
         break;
@@ -352,8 +307,8 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
     if (!focused && !selecting_ && paintHook && paintHook(text_) == -1)
         return;
     window_ = window;
-    paintedSinceBlink_ = true;
-    if (focused && caretAnimationId_ == -1)
+    blink_.Painted();
+    if (focused && !blink_.Running())
         StartCaretAnimation(0.0f, 1.0f); // back on screen with the keyboard: blink again
     if (editW <= 12.0f || editH <= 8.0f)
         return;
@@ -396,7 +351,7 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
             }
             if (focused)
                 FillSolidRect(target, textX + caretX, editY + editH * 0.5f - kCaretRise, kCaretWidth, kCaretHeight,
-                              textColour, caretOpacity_);
+                              textColour, blink_.opacity);
         });
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "ui/controls/CaretBlink.h"
 #include "ui/core/BrevinControl.h"
 
 class KelmEdit : public Brevin::BrevinControl
@@ -61,7 +62,7 @@ public:
     int GetAnchor() const { return anchor_; }
     int GetSelectionEnd() const { return end_; }
     bool HasSelection() const { return anchor_ != end_; }
-    float GetCaretOpacity() const { return caretOpacity_; }
+    float GetCaretOpacity() const { return blink_.opacity; }
 
     // Asked before each paint without the keyboard; -1 skips the paint.
     std::function<int(std::wstring&)> paintHook = [](std::wstring&) { return 0; };
@@ -87,12 +88,5 @@ private:
     int anchor_ = 0;
     int end_ = 0; // the caret side of the selection
     float scroll_ = 0.0f;
-    float caretOpacity_ = 0.0f;
-    int caretAnimationId_ = -1;
-    // Set by every paint; a blink swing that ends without one was off
-    // screen and does not start the next.
-    bool paintedSinceBlink_ = false;
-    HWND caretAnimationWindow_ = nullptr;
-    // The blink's completion restarts it; it may run after the edit is gone.
-    std::shared_ptr<char> life_ = std::make_shared<char>();
+    CaretBlink blink_;
 };

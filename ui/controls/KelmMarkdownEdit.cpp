@@ -26,16 +26,10 @@ constexpr COLORREF kSelectionColour = RGB(0, 120, 215);
 constexpr float kSelectionAlpha = 0.4f;
 constexpr float kPlaceholderAlpha = 0.5f;
 constexpr float kMarkAlpha = 0.4f; // quote bars and rules
-constexpr double kBlinkSeconds = 0.6;
 constexpr float kLayoutHeight = 10000.0f;
 
 using EditPlatform::ControlDown;
 using EditPlatform::ShiftDown;
-
-KelmWindow* FindWindowObject(HWND window)
-{
-    return EditPlatform::WindowObject(window);
-}
 
 DWRITE_TEXT_RANGE ToRange(int start, int length)
 {
@@ -82,13 +76,7 @@ std::vector<DWRITE_HIT_TEST_METRICS> RangeRects(IDWriteTextLayout* layout, int s
 
 } // namespace
 
-KelmMarkdownEdit::~KelmMarkdownEdit()
-{
-    // The blink writes into caretOpacity_: it must not outlive the box.
-    if (caretAnimation_ != -1)
-        if (KelmWindow* owner = FindWindowObject(caretAnimationWindow_))
-            owner->StopAnimation(caretAnimation_);
-}
+KelmMarkdownEdit::~KelmMarkdownEdit() = default;
 
 void KelmMarkdownEdit::Set(int nx, int ny, int, int, const wchar_t*, std::function<void(std::wstring)> onEnter,
                            std::function<void()> onRightClick, COLORREF fill, COLORREF textColour)
@@ -104,7 +92,7 @@ void KelmMarkdownEdit::Set(int nx, int ny, int, int, const wchar_t*, std::functi
     caret_ = anchor_ = end_ = 0;
     scrollX_ = scrollY_ = 0;
     selecting_ = false;
-    caretOpacity_ = 0;
+    blink_.opacity = 0.0f;
     StopCaretAnimation();
 }
 
@@ -118,32 +106,14 @@ void KelmMarkdownEdit::SetLayout(int nx, int ny, int, int, COLORREF fill, COLORR
 
 void KelmMarkdownEdit::StartCaretAnimation(float from, float to)
 {
-    if (!focused)
-        return;
-    KelmWindow* owner = FindWindowObject(window_);
-    if (!owner)
-        return;
-    if (caretAnimation_ != -1)
-        if (KelmWindow* previous = FindWindowObject(caretAnimationWindow_))
-            previous->StopAnimation(caretAnimation_);
-    caretAnimationWindow_ = window_;
-    caretAnimation_ = owner->animationManager.AnimateVariableWithBezier<float>(
-        window_, caretOpacity_, from, to, kBlinkSeconds, 0.0, 1.11, 0.0, 0.96,
-        [this, from, to, alive = std::weak_ptr<char>(life_)] {
-            if (!alive.expired() && focused)
-                StartCaretAnimation(to, from);
-        });
-    owner->StartAnimationTimer();
+    if (focused)
+        blink_.Start(window_, from, to, [this] { return focused; });
 }
 
 void KelmMarkdownEdit::StopCaretAnimation()
 {
     focused = false;
-    if (caretAnimation_ != -1)
-        if (KelmWindow* owner = FindWindowObject(caretAnimationWindow_))
-            owner->StopAnimation(caretAnimation_);
-    caretAnimation_ = -1;
-    caretOpacity_ = 0;
+    blink_.Stop();
 }
 
 ComPtr<IDWriteTextLayout> KelmMarkdownEdit::CreateLayout(bool formatted) const
@@ -269,7 +239,7 @@ int KelmMarkdownEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent eve
         }
         DeleteSelection();
         InsertAtCaret(std::wstring(1, static_cast<wchar_t>(key)));
-        caretOpacity_ = 1.0f;
+        blink_.opacity = 1.0f;
         Repaint();
         return 0;
     }
@@ -361,7 +331,7 @@ int KelmMarkdownEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent eve
     default:
         break;
     }
-    caretOpacity_ = 1.0f;
+    blink_.opacity = 1.0f;
     Repaint();
     // Last: the callback may replace or move the box.
     if (enter && onEnter_) {
@@ -381,7 +351,7 @@ int KelmMarkdownEdit::AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent
         StopCaretAnimation();
         selecting_ = true;
         caret_ = anchor_ = end_ = IndexFromPoint(px, py);
-        caretOpacity_ = 1.0f;
+        blink_.opacity = 1.0f;
         Repaint();
         break;
     case KELM_MOUSE_MOVE:
@@ -429,7 +399,8 @@ void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
     if (!focused && !selecting_ && paintHook && paintHook(text_) == -1)
         return;
     window_ = window;
-    if (focused && caretAnimation_ == -1)
+    blink_.Painted();
+    if (focused && !blink_.Running())
         StartCaretAnimation(0.0f, 1.0f); // back on screen with the keyboard: blink again
     if (w_ <= 12.0f || h_ <= 8.0f)
         return;
@@ -478,7 +449,7 @@ void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
                     DrawPreviewMarks(target, layout.Get(), textX, textY);
             }
             if (focused)
-                FillSolidRect(target, textX + cx, textY + cy, kCaretWidth, line, textColour_, caretOpacity_);
+                FillSolidRect(target, textX + cx, textY + cy, kCaretWidth, line, textColour_, blink_.opacity);
         });
 }
 

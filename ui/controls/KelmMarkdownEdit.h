@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "ui/controls/CaretBlink.h"
 #include "ui/core/BrevinControl.h"
 
 class KelmMarkdownEdit : public Brevin::BrevinControl
@@ -74,9 +75,5 @@ private:
     bool selecting_ = false;
     int caret_ = 0, anchor_ = 0, end_ = 0;
     float scrollX_ = 0, scrollY_ = 0;
-    float caretOpacity_ = 0;
-    int caretAnimation_ = -1;
-    HWND caretAnimationWindow_ = nullptr;
-    // The blink's completion restarts it; it may run after the box is gone.
-    std::shared_ptr<char> life_ = std::make_shared<char>();
+    CaretBlink blink_;
 };

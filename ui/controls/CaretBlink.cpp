@@ -1,0 +1,54 @@
+#include "ui/controls/CaretBlink.h"
+
+#include "ui/controls/EditPlatform.h"
+#include "ui/core/KelmWindow.h"
+
+namespace
+{
+
+constexpr double kSwingSeconds = 0.6;
+
+} // namespace
+
+CaretBlink::~CaretBlink()
+{
+    StopSwing();
+}
+
+void CaretBlink::StopSwing()
+{
+    if (animation_ != -1) {
+        if (KelmWindow* owner = EditPlatform::WindowObject(window_))
+            owner->StopAnimation(animation_);
+    }
+    animation_ = -1;
+}
+
+void CaretBlink::Start(HWND window, float from, float to, std::function<bool()> stillFocused)
+{
+    KelmWindow* owner = EditPlatform::WindowObject(window);
+    if (!owner)
+        return;
+    StopSwing();
+    stillFocused_ = std::move(stillFocused);
+    owner->StartAnimationTimer();
+    window_ = window;
+    paintedSinceSwing_ = false;
+    animation_ = owner->AnimateVariableWithBezier<float>(
+        opacity, from, to, kSwingSeconds, 0.0, 1.11, 0.0, 0.96, [this, window, from, to, alive = std::weak_ptr<char>(life_)]() {
+            if (alive.expired() || !stillFocused_ || !stillFocused_())
+                return;
+            if (paintedSinceSwing_) {
+                Start(window, to, from, stillFocused_);
+                return;
+            }
+            animation_ = -1;
+            opacity = 0.0f;
+        });
+}
+
+void CaretBlink::Stop()
+{
+    StopSwing();
+    opacity = 0.0f;
+}
