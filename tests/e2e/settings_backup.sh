@@ -15,8 +15,7 @@ open_settings_page
 # 20 notches: the page is 540 down; the backup row is at y 952 - 540.
 wheel 20
 shot_still settings_middle settings_top
-click_modal 630 427 # 创建手动节点
-probe wait "#32770" "备份" visible 20000 >/dev/null || fail "no backup message"
+click_for_window 630 427 "#32770" "备份" || fail "no backup message" # 创建手动节点
 probe post "#32770" "备份" "$WM_CLOSE" 0 0 >/dev/null
 probe gone "#32770" "备份" 10000 || fail "the backup message stayed"
 node=$(ls "$NODES" | grep '^bk_' | head -n1)
@@ -35,7 +34,7 @@ click 490 503
 shot_still settings_switched
 wheel 20
 shot_still settings_before_restore settings_switched
-click_modal 540 427 # 恢复
+click_for_window 540 427 "$POPUP_CLASS" "$POPUP_TITLE" || fail "no restore chooser" # 恢复
 popup_ok 1 # the manual node, after the automatic one
 wait_exit "$pid"
 [ "$RC" = 0 ] || fail "the restoring process ended with $RC"

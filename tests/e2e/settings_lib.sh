@@ -24,7 +24,26 @@ main_rect() { probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '
 click() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }
 # A click whose handler opens a modal window: the probe's click returns
 # only when the handler does, so it runs beside the script.
-click_modal() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null 2>&1 & }
+click_modal() {
+  probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null 2>&1 &
+  CLICK_PID=$!
+}
+# A click that opens a modal window of the class and title, clicked again
+# (bounded) when it was lost: a click that lands while the page still
+# animates finds no button under the pointer, and its handler returns at
+# once. A handler still running has its window coming: no second click.
+click_for_window() {
+  local x="$1" y="$2" class="$3" title="$4" i
+  for i in 1 2 3 4; do
+    click_modal "$x" "$y"
+    probe wait "$class" "$title" visible 6000 >/dev/null && return 0
+    if kill -0 "$CLICK_PID" 2>/dev/null; then
+      probe wait "$class" "$title" visible 20000 >/dev/null
+      return
+    fi
+  done
+  return 1
+}
 
 # Turns the wheel over the page n notches (down, or up with "up").
 wheel() {

@@ -16,8 +16,7 @@ printf 'old\r\n' >"$DATA/logs/2020_01_01_00.txt"
 
 open_settings_page
 
-click_modal 580 592 # 清除日志
-probe wait "#32770" "日志系统" visible 20000 >/dev/null || fail "no log message"
+click_for_window 580 592 "#32770" "日志系统" || fail "no log message" # 清除日志
 probe post "#32770" "日志系统" "$WM_CLOSE" 0 0 >/dev/null
 probe gone "#32770" "日志系统" 10000 || fail "the log message stayed"
 [ -e "$DATA/logs/2020_01_01_00.txt" ] && fail "the old log was not removed"
@@ -38,7 +37,7 @@ click 490 288
 shot_still settings_switched
 wheel 20 up
 shot_still settings_top_again settings_switched
-click_modal 500 454 # 清除用户数据
+click_for_window 500 454 "$POPUP_CLASS" "$POPUP_TITLE" || fail "no question before clearing" # 清除用户数据
 popup_ok 0
 wait_exit "$pid"
 [ "$RC" = 0 ] || fail "clearing ended with $RC"
