@@ -7,6 +7,7 @@
 //   WindowProbe count <class> <title>
 //   WindowProbe post <class> <title> <message> <wParam> <lParam>
 //   WindowProbe post-one <class> <title> <message> <wParam> <lParam>  (first match only)
+//   WindowProbe send <class> <title> <message> <wParam> <lParam>  (first match; returns once handled)
 //   WindowProbe close-title <part of a title>
 //   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
 //   WindowProbe settled <class> <title> <timeout ms>   (visible, opaque, still, idle)
@@ -193,6 +194,15 @@ int wmain(int argc, wchar_t** argv)
         }
         std::wprintf(L"%d\n", posted);
         return posted > 0 ? 0 : 1;
+    }
+    if (command == L"send" && argc == 7) {
+        const auto matches = Matching(argv[2], argv[3]);
+        DWORD_PTR result = 0;
+        return !matches.empty() && SendMessageTimeoutW(matches.front().window, static_cast<UINT>(_wtoi(argv[4])),
+                                                       static_cast<WPARAM>(_wtoi(argv[5])),
+                                                       static_cast<LPARAM>(_wtoi(argv[6])), SMTO_NORMAL, 10000, &result)
+                   ? 0
+                   : 1;
     }
     if (command == L"close-title" && argc == 3) {
         int closed = 0;

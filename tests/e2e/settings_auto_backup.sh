@@ -29,8 +29,7 @@ wheel 60 up
 shot_still settings_top_again settings_bottom
 wheel 20
 shot_still settings_middle settings_top_again
-click 440 427
-probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no interval menu"
+click_for_window 440 427 "$MENU_CLASS" "$MENU_TITLE" || fail "no interval menu"
 wait_still "$MENU_CLASS" "$MENU_TITLE"
 click_tray_menu_row $((60 + 67 * 65536)) # the second row, "每5分钟"
 [ "$(stored_setting AutoBackupInterval)" = 5 ] || fail "interval stored as '$(stored_setting AutoBackupInterval)'"

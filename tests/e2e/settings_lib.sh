@@ -51,7 +51,9 @@ wheel() {
   [ "${2:-down}" = up ] && delta=$NOTCH_UP
   IFS=, read -r mx my mw mh <<<"$(main_rect)"
   for i in $(seq "$n"); do
-    probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_MOUSEWHEEL $delta $((mx + 900 + (my + 650) * 65536)) >/dev/null
+    # Sent, not posted: each notch is taken before the next and before the
+    # screenshots that wait for the page to rest.
+    probe send "$MAIN_CLASS" "$MAIN_TITLE" $WM_MOUSEWHEEL $delta $((mx + 900 + (my + 650) * 65536)) >/dev/null
   done
 }
 
