@@ -53,7 +53,10 @@ import -window root "$WORK/quick_panel_hidden_box.png" 2>/dev/null || true
 
 # A right click on the hidden box's row opens its menu.
 xdotool mousemove $((px + 100)) $((py + 80)) click 3
-wait_still "$MENU_CLASS" "$MENU_TITLE"
+probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no row menu"
+# Only the screenshot waits for the menu to rest: over the panel's steady
+# repaints a busy machine may not let it look still within the bound.
+probe settled "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
 import -window root "$WORK/quick_panel_row_menu.png" 2>/dev/null || true
 xdotool key Escape
 probe gone "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
