@@ -132,7 +132,7 @@ int Settled(const std::wstring& className, const std::wstring& title, DWORD time
                                 GetLayeredWindowAttributes(it->window, nullptr, &alpha, &flags) &&
                                 (flags & LWA_ALPHA) && alpha != 255;
             DWORD_PTR result = 0;
-            const bool idle = SendMessageTimeoutW(it->window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result) != 0;
+            const bool idle = SendMessageTimeoutW(it->window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
             RECT rect{};
             GetWindowRect(it->window, &rect);
             if (fading || !idle || !EqualRect(&rect, &last)) {

@@ -231,7 +231,7 @@ seed_box_store() {
 # drop-in, fade-in and zoom-in effects have ended and a click lands where
 # the test aims. A class ending in "*" stands for every class with that start.
 wait_still() {
-  probe settled "$1" "$2" 15000 >/dev/null || fail "window $1 did not come to rest"
+  probe settled "$1" "$2" 40000 >/dev/null || fail "window $1 did not come to rest"
 }
 
 # The screen rectangle of the first window whose class starts with $1, in
