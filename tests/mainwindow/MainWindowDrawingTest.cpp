@@ -51,10 +51,10 @@ TEST_F(HomeIllustration, EachBandDrawsItsShapesInItsColour)
         },
         5000));
     // Afternoon: the sun's middle and a ray to its right.
-    EXPECT_TRUE(Near(window->Pixel(180, 120), RGB(0xFF, 0xD7, 0x00), 10));
-    EXPECT_TRUE(Near(window->Pixel(180 + 33, 120), RGB(0xFF, 0xD7, 0x00), 40));
+    EXPECT_TRUE(Near(window->AwaitPixel(180, 120, RGB(0xFF, 0xD7, 0x00), 10), RGB(0xFF, 0xD7, 0x00), 10));
+    EXPECT_TRUE(Near(window->AwaitPixel(180 + 33, 120, RGB(0xFF, 0xD7, 0x00), 40), RGB(0xFF, 0xD7, 0x00), 40));
     // Night: the crescent's thick right side, the hollow left of it stays white.
-    EXPECT_TRUE(Near(window->Pixel(300 + 24, 124), RGB(0x52, 0x79, 0xFB), 10));
+    EXPECT_TRUE(Near(window->AwaitPixel(300 + 24, 124, RGB(0x52, 0x79, 0xFB), 10), RGB(0x52, 0x79, 0xFB), 10));
     EXPECT_TRUE(Near(window->Pixel(300 - 10, 120), RGB(255, 255, 255), 10));
     // Nothing far from the drawings.
     EXPECT_TRUE(Near(window->Pixel(120, 20), RGB(255, 255, 255), 2));

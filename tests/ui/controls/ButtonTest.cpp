@@ -87,7 +87,7 @@ TEST_F(ButtonWindow, TenPaintsAfterHoverGiveTheFullLookAndRestoreTheCounter)
     test().PaintOnce();
     EXPECT_EQ(button->animationStep, 10);
     EXPECT_EQ(HoverAnimationCount, before);
-    EXPECT_TRUE(Near(test().Pixel(60, 60), RGB(110, 130, 150)));
+    EXPECT_TRUE(Near(test().AwaitPixel(60, 60, RGB(110, 130, 150), 2), RGB(110, 130, 150)));
     // The grown face reaches past the rectangle's left edge.
     EXPECT_FALSE(Near(test().Pixel(39, 70), RGB(255, 255, 255), 8));
     EXPECT_EQ(clicks, 0);
@@ -184,10 +184,10 @@ TEST_F(ButtonWindow, FlatButtonHasFixedSizeAndShadesOnHover)
     EXPECT_EQ(button->GetRect().h, 40);
     test().addControls = [&](Brevin::D2DBrevinPanel* panel) { panel->AddControl(button); };
     test().PaintOnce();
-    EXPECT_TRUE(Near(test().Pixel(40, 40), RGB(60, 60, 60)));
+    EXPECT_TRUE(Near(test().AwaitPixel(40, 40, RGB(60, 60, 60), 2), RGB(60, 60, 60)));
     test().Post(WM_MOUSEMOVE, 60, 50);
     test().PaintOnce();
-    EXPECT_TRUE(Near(test().Pixel(40, 40), RGB(80, 80, 80)));
+    EXPECT_TRUE(Near(test().AwaitPixel(40, 40, RGB(80, 80, 80), 2), RGB(80, 80, 80)));
     test().Post(WM_LBUTTONUP, 60, 50);
     EXPECT_EQ(clicks, 1);
 }

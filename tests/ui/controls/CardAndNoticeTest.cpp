@@ -52,7 +52,7 @@ TEST_F(CardWindow, HoverLiftsThePanelAndLeavingLowersItClickRuns)
     test().addControls = [&](Brevin::D2DBrevinPanel* panel) { panel->AddControl(card); };
     test().PaintOnce();
     // Without a painter the picture area shows the card's background.
-    const COLORREF background = test().Pixel(170, 60);
+    const COLORREF background = test().AwaitPixel(170, 60, ThemeAccent.Ref());
     EXPECT_EQ(background, ThemeAccent.Ref());
 
     // A busy machine may deliver the move late: wait for it, then paint.
@@ -123,7 +123,7 @@ TEST_F(CardWindow, NoticeIsSixtyHighAndEveryPressSinksFromStepZero)
     EXPECT_FLOAT_EQ(notice->fontSize, 14.0f);
     test().addControls = [&](Brevin::D2DBrevinPanel* panel) { panel->AddControl(notice); };
     test().PaintOnce();
-    EXPECT_EQ(test().Pixel(100, 60), RGB(40, 40, 40));
+    EXPECT_EQ(test().AwaitPixel(100, 60, RGB(40, 40, 40)), RGB(40, 40, 40));
     // The banner ends 60 below its top, whatever height it was given.
     EXPECT_EQ(test().Pixel(100, 100), RGB(255, 255, 255));
 

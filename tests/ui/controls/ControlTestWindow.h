@@ -23,6 +23,20 @@ inline bool Near(COLORREF a, COLORREF b, int tolerance = 2)
            std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
+// A client pixel once it shows the expected colour (within the tolerance),
+// or the last one read when 3 s pass: on a busy machine the display may
+// show a paint well after the paint returned.
+inline COLORREF AwaitClientPixel(HWND window, int cx, int cy, COLORREF expected, int tolerance = 0)
+{
+    const ULONGLONG end = GetTickCount64() + 3000;
+    COLORREF shown = ReadClientPixel(window, cx, cy);
+    while (!Near(shown, expected, tolerance) && GetTickCount64() < end) {
+        PumpMessages(20);
+        shown = ReadClientPixel(window, cx, cy);
+    }
+    return shown;
+}
+
 // Control rectangles are DIPs: tests that read pixels fix the scale at 1.
 struct ScaleGuard {
     double saved = DpiScale;
@@ -86,6 +100,11 @@ public:
     {
         PumpMessages(50);
         return ReadClientPixel(hwnd, cx, cy);
+    }
+    // As AwaitClientPixel, on this window.
+    COLORREF AwaitPixel(int cx, int cy, COLORREF expected, int tolerance = 0)
+    {
+        return AwaitClientPixel(hwnd, cx, cy, expected, tolerance);
     }
     // One synchronous paint, nothing else dispatched.
     void PaintOnce() { RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }

@@ -59,14 +59,14 @@ TEST_F(HSLWindow, StartsAtHueZeroHalfSaturationHalfLightnessGrey)
     EXPECT_EQ(group->GetRect().w, 300);
     EXPECT_EQ(group->GetRect().h, 120);
     // The swatch shows the grey until the first change.
-    EXPECT_TRUE(Near(test().Pixel(40, 45), RGB(128, 128, 128), 2));
+    EXPECT_TRUE(Near(test().AwaitPixel(40, 45, RGB(128, 128, 128), 2), RGB(128, 128, 128), 2));
 }
 
 TEST_F(HSLWindow, PressGivesTheHueDrawnUnderThePointer)
 {
     // Hue bar gradient from x 110, 180 columns, rows 40..60 (group at 10, 10).
     const int x = 110 + 90, y = 50;
-    const COLORREF drawn = test().Pixel(x, y);
+    const COLORREF drawn = test().AwaitPixel(x, y, HSLToRGB(180, 1.0, 0.5), 12);
     EXPECT_TRUE(Near(drawn, HSLToRGB(180, 1.0, 0.5), 12)) << std::hex << drawn;
     test().Post(WM_LBUTTONDOWN, x, y, MK_LBUTTON);
     EXPECT_EQ(group->hue, 180.0);

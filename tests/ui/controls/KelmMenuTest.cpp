@@ -181,7 +181,7 @@ TEST_F(KelmMenuTest, OpensAtThePointWithItsRowsShadowAndClassOfItsOwn)
         EXPECT_EQ(rows[i]->h, 35);
     }
     // The surface colour fills the menu between the rows.
-    const COLORREF between = ReadClientPixel(menu, 80, 47);
+    const COLORREF between = AwaitClientPixel(menu, 80, 47, ThemeAccent.Ref());
     EXPECT_EQ(between, ThemeAccent.Ref());
 }
 
