@@ -115,7 +115,7 @@ TEST_F(SliderSwitchWindow, PressAndDragSetTheSliderValueThroughTheCallback)
     test().PaintOnce();
     EXPECT_EQ(slider->GetValue(), 75);
     // The filled part reaches three quarters of the track.
-    EXPECT_FALSE(Near(test().Pixel(150, 50), test().Pixel(210, 50), 4));
+    EXPECT_TRUE(test().PumpUntil([&] { return !Near(test().Pixel(150, 50), test().Pixel(210, 50), 4); }, 3000));
     test().addControls = nullptr;
 }
 
@@ -135,8 +135,13 @@ TEST_F(SliderSwitchWindow, ClickTogglesSlidesTheKnobAndAReClickReversesIt)
     EXPECT_FALSE(toggle->WasOn());
     ASSERT_TRUE(test().PumpUntil([&] { return toggle->GetPosition() >= 1.0; }, 3000));
     // The track shows the "on" colour, lightened by the hover at most.
-    const COLORREF track = test().Pixel(46, 51);
-    EXPECT_GT(GetBValue(track), 200);
+    COLORREF track = 0;
+    EXPECT_TRUE(test().PumpUntil(
+        [&] {
+            track = test().Pixel(46, 51);
+            return GetBValue(track) > 200;
+        },
+        3000));
     EXPECT_LT(GetRValue(track), 140);
 
     // Two clicks in a row: the second sends the knob back from where it is.
