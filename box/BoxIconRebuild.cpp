@@ -7,6 +7,14 @@
 #include "box/BoxWindowHooks.h"
 #include "box/icons/IconPersistence.h"
 
+std::vector<BoxWindowPtr> MembersSpokenFor(const KelmIconManager& view)
+{
+    auto hostView = s_boxIconManagers.find(view.OwnBox());
+    if (hostView == s_boxIconManagers.end() || &hostView->second != &view)
+        return {};
+    return IntegratedGroupMembers(view.OwnBox());
+}
+
 void RebuildBoxIcons(const KelmIconManager& source)
 {
     std::map<const KelmWindow*, BoxWindowPtr, std::less<const KelmWindow*>> owners;
@@ -14,15 +22,10 @@ void RebuildBoxIcons(const KelmIconManager& source)
         if (record.owner && record.owner != source.OwnBox())
             owners.emplace(record.owner.get(), record.owner);
     }
-    // The own view of an integrated host speaks for its whole group: a
-    // member whose last record went away there is emptied as well.
     std::set<const KelmWindow*> members;
-    auto hostView = s_boxIconManagers.find(source.OwnBox());
-    if (hostView != s_boxIconManagers.end() && &hostView->second == &source) {
-        for (const BoxWindowPtr& member : IntegratedGroupMembers(source.OwnBox())) {
-            owners.emplace(member.get(), member);
-            members.insert(member.get());
-        }
+    for (const BoxWindowPtr& member : MembersSpokenFor(source)) {
+        owners.emplace(member.get(), member);
+        members.insert(member.get());
     }
     for (const auto& [key, box] : owners) {
         if (!members.count(key) && !ViewHoldsAllRecordsOf(source, box))

@@ -63,12 +63,14 @@ std::wstring ReadText(KelmStorageNestedObject* object, const std::wstring& key, 
 }
 
 // The boxes of the view in window-address order: the own box first among
-// equals, then every record's owner.
+// equals, then every record's owner and every member the view speaks for.
 std::vector<BoxWindowPtr> OwnersOf(const KelmIconManager& view)
 {
     std::vector<BoxWindowPtr> owners{view.OwnBox()};
     for (const IconRecord& record : view.Records())
         owners.push_back(view.EffectiveOwner(record));
+    for (const BoxWindowPtr& member : MembersSpokenFor(view))
+        owners.push_back(member);
     std::sort(owners.begin(), owners.end(),
               [](const BoxWindowPtr& a, const BoxWindowPtr& b) { return std::less<KelmWindow*>()(a.get(), b.get()); });
     owners.erase(std::unique(owners.begin(), owners.end()), owners.end());
@@ -82,6 +84,9 @@ bool MayWriteIconsOf(const KelmIconManager& view, const BoxWindowPtr& owner)
     // keep box settings.
     if (!runtime || runtime->id.empty() || runtime->IsPseudoBox())
         return false;
+    const std::vector<BoxWindowPtr> members = MembersSpokenFor(view);
+    if (std::find(members.begin(), members.end(), owner) != members.end())
+        return true;
     return ViewHoldsAllRecordsOf(view, owner);
 }
 

@@ -449,6 +449,7 @@ TEST_F(BoxMenusTest, SavingAHostRebuildsEveryMemberEvenOneLeftWithoutRecords)
     s_boxIconManagers[member].AddRecordForPath(L"C:\\m.txt", 0.0f, 0.0f, L"bvn!NULL", false, L"", member,
                                                L"D:\\was\\m.txt");
     AddRecord(host, L"C:\\h.txt");
+    SaveBoxIcons(s_boxIconManagers[member]);
     MergeBoxGroup(host);
     KelmIconManager& view = s_boxIconManagers[host];
     ASSERT_EQ(view.Records().size(), 2u);
@@ -457,6 +458,13 @@ TEST_F(BoxMenusTest, SavingAHostRebuildsEveryMemberEvenOneLeftWithoutRecords)
     view.RemoveByPath(L"C:\\m.txt");
     SaveBoxIcons(view);
     EXPECT_TRUE(s_boxIconManagers[member].Records().empty());
+    // The store forgets it too: the icon must not come back with a restart.
+    KelmStorage reloaded;
+    reloaded.Load(storePath);
+    EXPECT_EQ(reloaded[L"Components"][L"ComID_b0001"][L"Icons"][L"iconID_0"][L"path"].Get<std::wstring>(L"none"),
+              L"none");
+    EXPECT_NE(reloaded[L"Components"][L"ComID_a0001"][L"Icons"][L"iconID_0"][L"path"].Get<std::wstring>(L"none"),
+              L"none");
 }
 
 TEST_F(BoxMenusTest, SearchViewCollectsMatchesOfThisBoxFirstThenOfTheOthers)
