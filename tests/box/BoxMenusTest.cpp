@@ -106,7 +106,6 @@ protected:
             names.push_back(entry.path().filename().wstring());
         return names;
     }
-
 };
 
 TEST_F(BoxMenusTest, RenameAndRecolourAreStored)

@@ -74,8 +74,7 @@ TEST_F(HomeIllustration, ShellIconOfAFileTypeDrawsThirtySixSquare)
         return false;
     };
     window->PaintOnce();
-    window->Pixel(0, 0); // lets the display catch up once
-    EXPECT_TRUE(inked(40, 40, 76, 76));
+    EXPECT_TRUE(window->PumpUntil([&] { return inked(40, 40, 76, 76); }, 3000));
     EXPECT_FALSE(inked(80, 40, 120, 76));
 }
 

@@ -125,11 +125,17 @@ TEST_F(FAIconWindow, UnknownNameDrawsItsTextInTheIconFont)
     test().addControls = [&](Brevin::D2DBrevinPanel* panel) { panel->AddControl(icon); };
     test().PaintOnce();
     int dark = 0;
-    PumpMessages(50);
-    for (int py = 20; py < 60; py += 2)
-        for (int px = 20; px < 60; px += 2)
-            dark += GetRValue(ReadClientPixel(test().hwnd, px, py)) < 128;
-    EXPECT_GT(dark, 20); // the house glyph, not an empty box
+    // The house glyph, not an empty box; a busy display shows it late.
+    test().PumpUntil(
+        [&] {
+            dark = 0;
+            for (int py = 20; py < 60; py += 2)
+                for (int px = 20; px < 60; px += 2)
+                    dark += GetRValue(ReadClientPixel(test().hwnd, px, py)) < 128;
+            return dark > 20;
+        },
+        3000);
+    EXPECT_GT(dark, 20);
 }
 
 } // namespace
