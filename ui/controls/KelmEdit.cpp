@@ -46,8 +46,7 @@ void KelmEdit::Set(int nx, int ny, int nw, int nh, const wchar_t* placeholderTex
     onEnter = std::move(enter);
     fillColour = fill;
     textColour = textCol;
-    text_.clear();
-    caret_ = anchor_ = end_ = 0;
+    buffer_.Clear();
     scroll_ = 0.0f;
     selecting_ = false;
     blink_.opacity = 0.0f;
@@ -65,9 +64,9 @@ void KelmEdit::SetLayout(int nx, int ny, int nw, int nh, COLORREF fill, COLORREF
 
 void KelmEdit::SetText(std::wstring newText)
 {
-    if (newText != text_)
-        text_ = std::move(newText);
-    caret_ = anchor_ = end_ = static_cast<int>(text_.size());
+    if (newText != buffer_.text)
+        buffer_.text = std::move(newText);
+    buffer_.CollapseTo(static_cast<int>(buffer_.text.size()));
 }
 
 void KelmEdit::StartCaretAnimation(float from, float to)
@@ -86,27 +85,20 @@ void KelmEdit::UpdateImePosition()
 {
     if (!window_)
         return;
-    const float caretX = PrefixWidth(caret_);
+    const float caretX = PrefixWidth(buffer_.caret);
     EditPlatform::PlaceImeWindows(window_, {static_cast<LONG>((editX + kTextMargin - scroll_ + caretX) * DpiScale),
                                             static_cast<LONG>((editY + editH * 0.5f) * DpiScale)});
 }
 
 void KelmEdit::DeleteSelection()
 {
-    if (!HasSelection())
-        return;
-    const auto range = EditTextRules::SelectionRange(anchor_, end_, static_cast<int>(text_.size()));
-    text_.erase(static_cast<size_t>(range.start), static_cast<size_t>(range.count));
-    caret_ = anchor_ = end_ = range.start;
+    buffer_.DeleteSelection();
 }
 
 void KelmEdit::CopySelection()
 {
-    if (!HasSelection())
-        return;
-    const auto range = EditTextRules::SelectionRange(anchor_, end_, static_cast<int>(text_.size()));
-    EditPlatform::WriteClipboardText(window_,
-                                     text_.substr(static_cast<size_t>(range.start), static_cast<size_t>(range.count)));
+    if (HasSelection())
+        EditPlatform::WriteClipboardText(window_, buffer_.SelectedText());
 }
 
 void KelmEdit::Paste()
@@ -114,16 +106,7 @@ void KelmEdit::Paste()
     std::wstring data;
     if (!EditPlatform::ReadClipboardText(window_, data))
         return;
-    const std::wstring insert = EditTextRules::CleanSingleLineText(data.c_str(), data.size());
-    DeleteSelection();
-    InsertAtCaret(insert);
-}
-
-void KelmEdit::InsertAtCaret(const std::wstring& insert)
-{
-    const int at = std::clamp(caret_, 0, static_cast<int>(text_.size()));
-    text_.insert(static_cast<size_t>(at), insert);
-    caret_ = anchor_ = end_ = at + static_cast<int>(insert.size());
+    buffer_.Type(EditTextRules::CleanSingleLineText(data.c_str(), data.size()));
 }
 
 float KelmEdit::MeasureTextWidth(const std::wstring& measured, int size) const
@@ -145,14 +128,14 @@ float KelmEdit::MeasureTextWidth(const std::wstring& measured, int size) const
 
 float KelmEdit::PrefixWidth(int units) const
 {
-    const int count = std::clamp(units, 0, static_cast<int>(text_.size()));
-    return MeasureTextWidth(text_.substr(0, static_cast<size_t>(count)), static_cast<int>(fontSize));
+    const int count = std::clamp(units, 0, static_cast<int>(buffer_.text.size()));
+    return MeasureTextWidth(buffer_.text.substr(0, static_cast<size_t>(count)), static_cast<int>(fontSize));
 }
 
 int KelmEdit::HitTestIndex(float px) const
 {
     const float origin = editX + kTextMargin - scroll_;
-    return EditTextRules::HitTestIndex(text_, px - origin, [this](int units) { return PrefixWidth(units); });
+    return EditTextRules::HitTestIndex(buffer_.text, px - origin, [this](int units) { return PrefixWidth(units); });
 }
 
 int KelmEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UINT key)
@@ -162,68 +145,41 @@ int KelmEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UINT
         const auto unit = static_cast<wchar_t>(key);
         if (!EditTextRules::IsTypedCharAccepted(unit))
             return 0;
-        DeleteSelection();
-        InsertAtCaret(std::wstring(1, unit));
+        buffer_.Type(std::wstring(1, unit));
         blink_.opacity = 1.0f;
         UpdateImePosition();
         Repaint();
         return 0;
     }
     if (event == KELM_KEY_DOWN) {
-        const int length = static_cast<int>(text_.size());
         const bool shift = ShiftDown();
         const bool control = ControlDown();
         bool enter = false;
         switch (key) {
         case VK_LEFT:
-            caret_ = EditTextRules::PreviousCharBoundary(text_, caret_);
-            if (!shift)
-                anchor_ = caret_;
-            end_ = caret_;
+            buffer_.MoveCaret(EditTextRules::PreviousCharBoundary(buffer_.text, buffer_.caret), shift);
             break;
         case VK_RIGHT:
-            caret_ = EditTextRules::NextCharBoundary(text_, caret_);
-            if (!shift)
-                anchor_ = caret_;
-            end_ = caret_;
+            buffer_.MoveCaret(EditTextRules::NextCharBoundary(buffer_.text, buffer_.caret), shift);
             break;
         case VK_HOME:
-            caret_ = end_ = 0;
-            if (!shift)
-                anchor_ = 0;
+            buffer_.MoveCaret(0, shift);
             break;
         case VK_END:
-            caret_ = end_ = length;
-            if (!shift)
-                anchor_ = length;
+            buffer_.MoveCaret(static_cast<int>(buffer_.text.size()), shift);
             break;
         case VK_BACK:
-            if (HasSelection()) {
-                DeleteSelection();
-            } else if (caret_ > 0) {
-                const int from = EditTextRules::PreviousCharBoundary(text_, caret_);
-                text_.erase(static_cast<size_t>(from), static_cast<size_t>(caret_ - from));
-                caret_ = from;
-            }
-            anchor_ = end_ = caret_;
+            buffer_.Backspace();
             break;
         case VK_DELETE:
-            if (HasSelection()) {
-                DeleteSelection();
-            } else if (caret_ < length) {
-                const int to = EditTextRules::NextCharBoundary(text_, caret_);
-                text_.erase(static_cast<size_t>(caret_), static_cast<size_t>(to - caret_));
-            }
-            anchor_ = end_ = caret_;
+            buffer_.DeleteForward();
             break;
         case VK_RETURN:
             enter = true;
             break;
         case 'A':
-            if (control) {
-                anchor_ = 0;
-                caret_ = end_ = length;
-            }
+            if (control)
+                buffer_.SelectAll();
             break;
         case 'C':
             if (control)
@@ -248,7 +204,7 @@ int KelmEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UINT
         // Last: the callback often closes the popup that owns the edit.
         if (enter && onEnter) {
             auto callback = onEnter;
-            callback(text_);
+            callback(buffer_.text);
         }
     }
     return 0;
@@ -262,14 +218,14 @@ int KelmEdit::AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event)
     case KELM_LBUTTON_DOWN:
         StopCaretAnimation();
         selecting_ = true;
-        caret_ = anchor_ = end_ = HitTestIndex(px);
+        buffer_.CollapseTo(HitTestIndex(px));
         blink_.opacity = 1.0f;
         UpdateImePosition();
         Repaint();
         break;
     case KELM_MOUSE_MOVE:
         if (selecting_) {
-            caret_ = end_ = HitTestIndex(px);
+            buffer_.MoveCaret(HitTestIndex(px), true);
             UpdateImePosition();
             Repaint();
         }
@@ -304,7 +260,7 @@ void KelmEdit::AttachCtl(HWND window, ID2D1HwndRenderTarget* rt, std::shared_ptr
 
 void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
 {
-    if (!focused && !selecting_ && paintHook && paintHook(text_) == -1)
+    if (!focused && !selecting_ && paintHook && paintHook(buffer_.text) == -1)
         return;
     window_ = window;
     blink_.Painted();
@@ -315,8 +271,8 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
 
     DrawRoundRect(rt, editX, editY, editW, editH, fillColour, kBoxRadius, 1.0f, 1.0f, ThemeShade30.Ref(), 0.0f, false);
 
-    const float caretX = PrefixWidth(caret_);
-    const float textW = PrefixWidth(static_cast<int>(text_.size()));
+    const float caretX = PrefixWidth(buffer_.caret);
+    const float textW = PrefixWidth(static_cast<int>(buffer_.text.size()));
     // Keep the caret in view, and never scroll a text that fits.
     const float visible = editW - 2 * kTextMargin;
     if (caretX - scroll_ > visible)
@@ -335,19 +291,19 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
             const float size = std::max(fontSize, 1.0f);
             const float bottom = std::max(editY + editH, textY);
             if (HasSelection()) {
-                const float x1 = PrefixWidth(std::min(anchor_, end_));
-                const float x2 = PrefixWidth(std::max(anchor_, end_));
+                const float x1 = PrefixWidth(std::min(buffer_.anchor, buffer_.end));
+                const float x2 = PrefixWidth(std::max(buffer_.anchor, buffer_.end));
                 const float top = editY + 4.0f;
                 FillSolidRect(target, textX + x1, top, x2 - x1, std::max(editY + editH - 4.0f, top) - top,
                               kSelectionColour, kSelectionAlpha);
             }
-            if (text_.empty()) {
+            if (buffer_.text.empty()) {
                 const float left = editX + kTextMargin;
                 DrawTextInRect(target, left, textY, std::max(editX + editW, left) - left, bottom - textY,
                                placeholder.c_str(), size, textColour, L"Segoe UI", kPlaceholderAlpha, false);
             } else {
-                DrawTextInRect(target, textX, textY, textW + 100.0f, bottom - textY, text_.c_str(), size, textColour,
-                               L"Segoe UI", 1.0f, false);
+                DrawTextInRect(target, textX, textY, textW + 100.0f, bottom - textY, buffer_.text.c_str(), size,
+                               textColour, L"Segoe UI", 1.0f, false);
             }
             if (focused)
                 FillSolidRect(target, textX + caretX, editY + editH * 0.5f - kCaretRise, kCaretWidth, kCaretHeight,

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ui/controls/CaretBlink.h"
+#include "ui/controls/EditBuffer.h"
 #include "ui/core/BrevinControl.h"
 
 class KelmEdit : public Brevin::BrevinControl
@@ -29,7 +30,7 @@ public:
     // Moves and recolours the edit; text and state stay.
     void SetLayout(int x, int y, int w, int h, COLORREF fill, COLORREF textColour);
 
-    std::wstring GetText() const { return text_; }
+    std::wstring GetText() const { return buffer_.text; }
     // Replaces the text and puts the caret (and an empty selection) at its end.
     void SetText(std::wstring text);
 
@@ -58,10 +59,10 @@ public:
     // Called by BrevinPanel::AddControl: remembers the window and draws.
     virtual void AttachCtl(HWND window, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmEdit> self);
 
-    int GetCaret() const { return caret_; }
-    int GetAnchor() const { return anchor_; }
-    int GetSelectionEnd() const { return end_; }
-    bool HasSelection() const { return anchor_ != end_; }
+    int GetCaret() const { return buffer_.caret; }
+    int GetAnchor() const { return buffer_.anchor; }
+    int GetSelectionEnd() const { return buffer_.end; }
+    bool HasSelection() const { return buffer_.HasSelection(); }
     float GetCaretOpacity() const { return blink_.opacity; }
 
     // Asked before each paint without the keyboard; -1 skips the paint.
@@ -77,16 +78,12 @@ public:
 
 private:
     void Paste();
-    void InsertAtCaret(const std::wstring& insert);
     float PrefixWidth(int units) const;
     void Repaint() const;
 
-    std::wstring text_;
+    EditBuffer buffer_;
     HWND window_ = nullptr;
     bool selecting_ = false; // the left button went down in the edit and is still down
-    int caret_ = 0;
-    int anchor_ = 0;
-    int end_ = 0; // the caret side of the selection
     float scroll_ = 0.0f;
     CaretBlink blink_;
 };

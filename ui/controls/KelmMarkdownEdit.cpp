@@ -88,8 +88,7 @@ void KelmMarkdownEdit::Set(int nx, int ny, int, int, const wchar_t*, std::functi
     fill_ = fill;
     textColour_ = textColour;
     fontSize_ = 12.0f;
-    text_.clear();
-    caret_ = anchor_ = end_ = 0;
+    buffer_.Clear();
     scrollX_ = scrollY_ = 0;
     selecting_ = false;
     blink_.opacity = 0.0f;
@@ -124,11 +123,11 @@ ComPtr<IDWriteTextLayout> KelmMarkdownEdit::CreateLayout(bool formatted) const
     if (!format)
         return nullptr;
     ComPtr<IDWriteTextLayout> layout;
-    if (FAILED(s_dwriteFactory->CreateTextLayout(text_.c_str(), static_cast<UINT32>(text_.size()), format,
+    if (FAILED(s_dwriteFactory->CreateTextLayout(buffer_.text.c_str(), static_cast<UINT32>(buffer_.text.size()), format,
                                                  std::max(w_ - 2 * kMargin, 1.0f), kLayoutHeight, &layout)))
         return nullptr;
     if (formatted)
-        for (const auto& f : MarkdownRules::FormatPreview(text_, fontSize_).formats)
+        for (const auto& f : MarkdownRules::FormatPreview(buffer_.text, fontSize_).formats)
             ApplyFormat(layout.Get(), f);
     return layout;
 }
@@ -137,11 +136,11 @@ int KelmMarkdownEdit::IndexFromPoint(float px, float py) const
 {
     auto layout = CreateLayout(!focused);
     if (!layout)
-        return caret_;
+        return buffer_.caret;
     BOOL trailing = FALSE, inside = FALSE;
     DWRITE_HIT_TEST_METRICS metrics{};
     layout->HitTestPoint(px - (x_ + kMargin - scrollX_), py - (y_ + kMargin - scrollY_), &trailing, &inside, &metrics);
-    return std::min(static_cast<int>(metrics.textPosition) + (trailing ? 1 : 0), static_cast<int>(text_.size()));
+    return std::min(static_cast<int>(metrics.textPosition) + (trailing ? 1 : 0), static_cast<int>(buffer_.text.size()));
 }
 
 void KelmMarkdownEdit::CaretPoint(IDWriteTextLayout* layout, float& cx, float& cy, float& lineHeight) const
@@ -151,7 +150,7 @@ void KelmMarkdownEdit::CaretPoint(IDWriteTextLayout* layout, float& cx, float& c
     if (!layout)
         return;
     DWRITE_HIT_TEST_METRICS metrics{};
-    const int at = std::clamp(caret_, 0, static_cast<int>(text_.size()));
+    const int at = std::clamp(buffer_.caret, 0, static_cast<int>(buffer_.text.size()));
     if (SUCCEEDED(layout->HitTestTextPosition(static_cast<UINT32>(at), FALSE, &cx, &cy, &metrics))) {
         lineHeight = metrics.height;
         return;
@@ -168,7 +167,7 @@ void KelmMarkdownEdit::CaretPoint(IDWriteTextLayout* layout, float& cx, float& c
     for (const auto& line : lines) {
         if (static_cast<UINT32>(at) < start + line.length || &line == &lines.back()) {
             lineHeight = line.height;
-            const std::wstring prefix = text_.substr(start, static_cast<size_t>(at) - start);
+            const std::wstring prefix = buffer_.text.substr(start, static_cast<size_t>(at) - start);
             IDWriteTextFormat* format = GetTextFormat(L"Segoe UI", std::max(fontSize_, 1.0f), 400, false);
             ComPtr<IDWriteTextLayout> measure;
             DWRITE_TEXT_METRICS size{};
@@ -188,34 +187,18 @@ int KelmMarkdownEdit::MoveVertical(int index, int direction) const
 {
     auto layout = CreateLayout(!focused);
     if (!layout)
-        return std::clamp(index + direction, 0, static_cast<int>(text_.size()));
+        return std::clamp(index + direction, 0, static_cast<int>(buffer_.text.size()));
     float cx = 0, cy = 0;
     DWRITE_HIT_TEST_METRICS metrics{};
     BOOL trailing = FALSE, inside = FALSE;
     DWRITE_HIT_TEST_METRICS hit{};
-    const UINT32 at = static_cast<UINT32>(std::clamp(index, 0, static_cast<int>(text_.size())));
+    const UINT32 at = static_cast<UINT32>(std::clamp(index, 0, static_cast<int>(buffer_.text.size())));
     if (FAILED(layout->HitTestTextPosition(at, FALSE, &cx, &cy, &metrics)) ||
         FAILED(layout->HitTestPoint(cx, cy + direction * 1.5f * metrics.height, &trailing, &inside, &hit)))
         // DirectWrite without hit tests (Wine): the same column of the
         // neighbouring line, which is where short notes land anyway.
-        return MarkdownRules::MoveByColumn(text_, index, direction);
-    return std::min(static_cast<int>(hit.textPosition) + (trailing ? 1 : 0), static_cast<int>(text_.size()));
-}
-
-void KelmMarkdownEdit::DeleteSelection()
-{
-    if (anchor_ == end_)
-        return;
-    const auto range = EditTextRules::SelectionRange(anchor_, end_, static_cast<int>(text_.size()));
-    text_.erase(static_cast<size_t>(range.start), static_cast<size_t>(range.count));
-    caret_ = anchor_ = end_ = range.start;
-}
-
-void KelmMarkdownEdit::InsertAtCaret(const std::wstring& insert)
-{
-    const int at = std::clamp(caret_, 0, static_cast<int>(text_.size()));
-    text_.insert(static_cast<size_t>(at), insert);
-    caret_ = anchor_ = end_ = at + static_cast<int>(insert.size());
+        return MarkdownRules::MoveByColumn(buffer_.text, index, direction);
+    return std::min(static_cast<int>(hit.textPosition) + (trailing ? 1 : 0), static_cast<int>(buffer_.text.size()));
 }
 
 void KelmMarkdownEdit::Repaint() const
@@ -237,95 +220,68 @@ int KelmMarkdownEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent eve
                                           {static_cast<LONG>((x_ + kMargin - scrollX_ + cx) * DpiScale),
                                            static_cast<LONG>((y_ + kMargin - scrollY_ + cy + line) * DpiScale)});
         }
-        DeleteSelection();
-        InsertAtCaret(std::wstring(1, static_cast<wchar_t>(key)));
+        buffer_.Type(std::wstring(1, static_cast<wchar_t>(key)));
         blink_.opacity = 1.0f;
         Repaint();
         return 0;
     }
     if (event != KELM_KEY_DOWN)
         return 0;
-    const int length = static_cast<int>(text_.size());
+    const std::wstring& text = buffer_.text;
+    const int caret = buffer_.caret;
     const bool shift = ShiftDown();
     const bool control = ControlDown();
     bool enter = false;
-    auto moved = [&](int to) {
-        caret_ = to;
-        if (!shift)
-            anchor_ = caret_;
-        end_ = caret_;
-    };
+    auto moved = [&](int to) { buffer_.MoveCaret(to, shift); };
     switch (key) {
     case VK_LEFT:
-        if (caret_ > 0)
-            moved(control ? MarkdownRules::WordBoundary(text_, caret_, -1)
-                          : EditTextRules::PreviousCharBoundary(text_, caret_));
+        if (caret > 0)
+            moved(control ? MarkdownRules::WordBoundary(text, caret, -1)
+                          : EditTextRules::PreviousCharBoundary(text, caret));
         break;
     case VK_RIGHT:
-        if (caret_ < length)
-            moved(control ? MarkdownRules::WordBoundary(text_, caret_, 1)
-                          : EditTextRules::NextCharBoundary(text_, caret_));
+        if (caret < static_cast<int>(text.size()))
+            moved(control ? MarkdownRules::WordBoundary(text, caret, 1) : EditTextRules::NextCharBoundary(text, caret));
         break;
     case VK_UP:
-        moved(MoveVertical(caret_, -1));
+        moved(MoveVertical(caret, -1));
         break;
     case VK_DOWN:
-        moved(MoveVertical(caret_, 1));
+        moved(MoveVertical(caret, 1));
         break;
     case VK_HOME:
-        moved(MarkdownRules::LineStart(text_, caret_));
+        moved(MarkdownRules::LineStart(text, caret));
         break;
     case VK_END:
-        moved(MarkdownRules::LineEnd(text_, caret_));
+        moved(MarkdownRules::LineEnd(text, caret));
         break;
     case VK_BACK:
-        if (anchor_ != end_) {
-            DeleteSelection();
-        } else if (caret_ > 0) {
-            const int from = EditTextRules::PreviousCharBoundary(text_, caret_);
-            text_.erase(static_cast<size_t>(from), static_cast<size_t>(caret_ - from));
-            caret_ = from;
-        }
-        anchor_ = end_ = caret_;
+        buffer_.Backspace();
         break;
     case VK_DELETE:
-        if (anchor_ != end_) {
-            DeleteSelection();
-        } else if (caret_ < length) {
-            const int to = EditTextRules::NextCharBoundary(text_, caret_);
-            text_.erase(static_cast<size_t>(caret_), static_cast<size_t>(to - caret_));
-        }
-        anchor_ = end_ = caret_;
+        buffer_.DeleteForward();
         break;
     case VK_RETURN:
-        DeleteSelection();
-        InsertAtCaret(L"\n");
+        buffer_.Type(L"\n");
         enter = true;
         break;
     case 'A':
-        if (control) {
-            anchor_ = 0;
-            caret_ = end_ = length;
-        }
+        if (control)
+            buffer_.SelectAll();
         break;
     case 'C':
     case 'X':
-        if (control && anchor_ != end_) {
-            const auto range = EditTextRules::SelectionRange(anchor_, end_, length);
-            EditPlatform::WriteClipboardText(
-                window_, MarkdownRules::ToClipboardText(
-                             text_.substr(static_cast<size_t>(range.start), static_cast<size_t>(range.count))));
+        if (control && buffer_.HasSelection()) {
+            EditPlatform::WriteClipboardText(window_, MarkdownRules::ToClipboardText(buffer_.SelectedText()));
             if (key == 'X')
-                DeleteSelection();
+                buffer_.DeleteSelection();
         }
         break;
     case 'V':
         if (control) {
             std::wstring data;
-            if (EditPlatform::ReadClipboardText(window_, data)) {
-                DeleteSelection();
-                InsertAtCaret(MarkdownRules::FromClipboardText(data));
-            }
+            if (EditPlatform::ReadClipboardText(window_, data))
+                buffer_.Type(MarkdownRules::FromClipboardText(data));
         }
         break;
     default:
@@ -336,7 +292,7 @@ int KelmMarkdownEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent eve
     // Last: the callback may replace or move the box.
     if (enter && onEnter_) {
         auto callback = onEnter_;
-        callback(text_);
+        callback(buffer_.text);
     }
     return 0;
 }
@@ -350,13 +306,13 @@ int KelmMarkdownEdit::AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent
     case KELM_LBUTTON_DOWN:
         StopCaretAnimation();
         selecting_ = true;
-        caret_ = anchor_ = end_ = IndexFromPoint(px, py);
+        buffer_.CollapseTo(IndexFromPoint(px, py));
         blink_.opacity = 1.0f;
         Repaint();
         break;
     case KELM_MOUSE_MOVE:
         if (selecting_) {
-            caret_ = end_ = IndexFromPoint(px, py);
+            buffer_.MoveCaret(IndexFromPoint(px, py), true);
             Repaint();
         }
         break;
@@ -396,7 +352,7 @@ void KelmMarkdownEdit::AttachCtl(HWND window, ID2D1HwndRenderTarget* rt, std::sh
 
 void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
 {
-    if (!focused && !selecting_ && paintHook && paintHook(text_) == -1)
+    if (!focused && !selecting_ && paintHook && paintHook(buffer_.text) == -1)
         return;
     window_ = window;
     blink_.Painted();
@@ -427,13 +383,13 @@ void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
         window, kClipRadius, [&](HWND, ID2D1HwndRenderTarget* target, int, int, int, int) {
             const float textX = x_ + kMargin - scrollX_;
             const float textY = y_ + kMargin - scrollY_;
-            if (text_.empty()) {
+            if (buffer_.text.empty()) {
                 const float left = x_ + kMargin, top = y_ + kMargin;
                 DrawTextInRect(target, left, top, std::max(x_ + w_, left) - left, std::max(y_ + h_, textY) - top,
                                placeholder_.c_str(), std::max(fontSize_, 1.0f), textColour_, L"Segoe UI",
                                kPlaceholderAlpha, false);
             } else {
-                const auto range = EditTextRules::SelectionRange(anchor_, end_, static_cast<int>(text_.size()));
+                const auto range = buffer_.Selection();
                 if (range.count > 0)
                     for (const auto& r : RangeRects(layout.Get(), range.start, range.count))
                         FillSolidRect(target, textX + r.left, textY + r.top, r.width, r.height, kSelectionColour,
@@ -456,7 +412,7 @@ void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
 void KelmMarkdownEdit::DrawPreviewMarks(ID2D1HwndRenderTarget* target, IDWriteTextLayout* layout, float textX,
                                         float textY) const
 {
-    const auto preview = MarkdownRules::FormatPreview(text_, fontSize_);
+    const auto preview = MarkdownRules::FormatPreview(buffer_.text, fontSize_);
     for (const auto& quote : preview.quotes) {
         const auto rects = RangeRects(layout, quote.start, std::max(quote.length, 1));
         if (rects.empty())

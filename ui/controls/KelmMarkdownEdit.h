@@ -13,6 +13,7 @@
 #include <string>
 
 #include "ui/controls/CaretBlink.h"
+#include "ui/controls/EditBuffer.h"
 #include "ui/core/BrevinControl.h"
 
 class KelmMarkdownEdit : public Brevin::BrevinControl
@@ -31,9 +32,9 @@ public:
              std::function<void()> onRightClick, COLORREF fill, COLORREF textColour);
     // Moves and recolours the box; text and state stay.
     void SetLayout(int x, int y, int w, int h, COLORREF fill, COLORREF textColour);
-    std::wstring GetText() const { return text_; }
-    int GetCaret() const { return caret_; }
-    int GetAnchor() const { return anchor_; }
+    std::wstring GetText() const { return buffer_.text; }
+    int GetCaret() const { return buffer_.caret; }
+    int GetAnchor() const { return buffer_.anchor; }
 
     // The caret blinks (0.6 s swings) while the box has the keyboard.
     void StartCaretAnimation(float from, float to);
@@ -59,12 +60,10 @@ private:
     void CaretPoint(IDWriteTextLayout* layout, float& cx, float& cy, float& lineHeight) const;
     // Quote bars and rule lines of the preview, over the laid-out text.
     void DrawPreviewMarks(ID2D1HwndRenderTarget* target, IDWriteTextLayout* layout, float textX, float textY) const;
-    void DeleteSelection();
-    void InsertAtCaret(const std::wstring& insert);
     void Repaint() const;
 
     float x_ = 0, y_ = 0, w_ = kSize, h_ = kSize;
-    std::wstring text_;
+    EditBuffer buffer_;
     COLORREF fill_ = RGB(255, 255, 255);
     COLORREF textColour_ = 0;
     HWND window_ = nullptr;
@@ -73,7 +72,6 @@ private:
     std::function<void()> onRightClick_;
     float fontSize_ = 12.0f;
     bool selecting_ = false;
-    int caret_ = 0, anchor_ = 0, end_ = 0;
     float scrollX_ = 0, scrollY_ = 0;
     CaretBlink blink_;
 };
