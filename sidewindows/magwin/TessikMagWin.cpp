@@ -244,6 +244,14 @@ namespace
 
 void LayOutRows()
 {
+    // A release outside the window reaches no row: the first paint after it
+    // drops the dragged row as a release on it would, instead of letting the
+    // row follow a pointer whose button is up.
+    if (s_magDragIndex >= 0 && s_magDragIndex < static_cast<int>(s_magRows.size()) &&
+        GetAsyncKeyState(VK_LBUTTON) >= 0) {
+        const std::shared_ptr<ContainerListItem> dragged = s_magRows[s_magDragIndex];
+        dragged->OnMouseUp();
+    }
     POINT cursor{};
     GetCursorPos(&cursor);
     FollowDraggedRow(cursor);

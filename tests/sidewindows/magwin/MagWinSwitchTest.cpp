@@ -2,17 +2,21 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/KelmIconManager.h"
+#include "sidewindows/magwin/ContainerListItem.h"
 #include "sidewindows/magwin/MagIconWindow.h"
-#include "ui/controls/KelmCaptionBar.h"
+#include "sidewindows/magwin/MagWinRules.h"
 #include "sidewindows/magwin/MagWinState.h"
 #include "sidewindows/magwin/TessikMagWin.h"
 #include "tests/common/WindowTestSupport.h"
 #include "ui/core/D2DResources.h"
+#include "ui/controls/KelmCaptionBar.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
 
@@ -94,8 +98,7 @@ TEST(MagnetWindowSwitch, ADeletedBoxLeavesTheRowsAndTheIconWindow)
     BoxRuntime& runtime = s_boxRuntimes[box];
     runtime.id = L"d0001";
     runtime.captionBar = std::make_shared<KelmCaptionBar>();
-    s_boxIconManagers[box].AddRecordForPath(temp.File(L"a.txt"), 0.0f, 0.0f, L"bvn!NULL", false, L"", box,
-                                            L"bvn!NULL");
+    s_boxIconManagers[box].AddRecordForPath(temp.File(L"a.txt"), 0.0f, 0.0f, L"bvn!NULL", false, L"", box, L"bvn!NULL");
     SwitchMagWin(true);
     PumpMessages(20);
     ASSERT_EQ(s_magRows.size(), 1u);
@@ -109,4 +112,44 @@ TEST(MagnetWindowSwitch, ADeletedBoxLeavesTheRowsAndTheIconWindow)
 
     SwitchMagWin(false);
     PumpMessages(20);
+}
+
+TEST(MagnetWindowSwitch, ARowDragReleasedOutsideTheWindowEndsAtTheNextPaint)
+{
+    TempFolder temp;
+    for (const wchar_t* name : {L"MagnetCom.kelm", L"QuickPanelCom.kelm", L"DesktopContainer.kelm"})
+        TempFolder::WriteBytes(temp.File(name), "");
+    s_magnetStore.Load(temp.File(L"MagnetCom.kelm"));
+    s_quickPanelStore.Load(temp.File(L"QuickPanelCom.kelm"));
+    s_desktopContainerStore.Load(temp.File(L"DesktopContainer.kelm"));
+    CreateGraphicsFactories();
+    DpiScale = 1.0;
+    std::vector<BoxWindowPtr> boxes;
+    for (const wchar_t* id : {L"d0001", L"d0002"}) {
+        auto box = std::make_shared<KelmWindow>();
+        s_boxRuntimes[box].id = id;
+        s_boxRuntimes[box].captionBar = std::make_shared<KelmCaptionBar>();
+        boxes.push_back(box);
+    }
+    SwitchMagWin(true);
+    PumpMessages(20);
+    HWND magnet = MagHwnd();
+    ASSERT_TRUE(magnet);
+    ASSERT_EQ(s_magRows.size(), 2u);
+
+    // The grip was pressed, and the button came up over another window.
+    s_magDragIndex = 0;
+    s_magRows[0]->dragging = true;
+    ASSERT_GE(GetAsyncKeyState(VK_LBUTTON), 0);
+    // Painted at once, before the dialog poll hides the window again.
+    SetWindowPos(magnet, HWND_TOPMOST, 50, 50, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    RedrawWindow(magnet, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(s_magDragIndex, -1);
+    EXPECT_FALSE(s_magRows[0]->dragging);
+    EXPECT_EQ(ReadRowOrder().size(), 2u) << "the order is stored as after a release on the row";
+
+    SwitchMagWin(false);
+    PumpMessages(20);
+    for (const BoxWindowPtr& box : boxes)
+        s_boxRuntimes.erase(box);
 }
