@@ -49,6 +49,18 @@ template <typename Condition> bool PumpUntil(Condition&& condition, DWORD timeou
     return condition();
 }
 
+// Empty stores in the folder, graphics ready, scale 1.
+void UseEmptyStores(TempFolder& temp)
+{
+    for (const wchar_t* name : {L"MagnetCom.kelm", L"QuickPanelCom.kelm", L"DesktopContainer.kelm"})
+        TempFolder::WriteBytes(temp.File(name), "");
+    s_magnetStore.Load(temp.File(L"MagnetCom.kelm"));
+    s_quickPanelStore.Load(temp.File(L"QuickPanelCom.kelm"));
+    s_desktopContainerStore.Load(temp.File(L"DesktopContainer.kelm"));
+    CreateGraphicsFactories();
+    DpiScale = 1.0;
+}
+
 } // namespace
 
 TEST(MagnetWindowSwitch, OnTwiceMakesOneHiddenToolWindowAndOffRemovesIt)
@@ -86,13 +98,7 @@ TEST(MagnetWindowSwitch, OnTwiceMakesOneHiddenToolWindowAndOffRemovesIt)
 TEST(MagnetWindowSwitch, ADeletedBoxLeavesTheRowsAndTheIconWindow)
 {
     TempFolder temp;
-    for (const wchar_t* name : {L"MagnetCom.kelm", L"QuickPanelCom.kelm", L"DesktopContainer.kelm"})
-        TempFolder::WriteBytes(temp.File(name), "");
-    s_magnetStore.Load(temp.File(L"MagnetCom.kelm"));
-    s_quickPanelStore.Load(temp.File(L"QuickPanelCom.kelm"));
-    s_desktopContainerStore.Load(temp.File(L"DesktopContainer.kelm"));
-    CreateGraphicsFactories();
-    DpiScale = 1.0;
+    UseEmptyStores(temp);
 
     auto box = std::make_shared<KelmWindow>();
     BoxRuntime& runtime = s_boxRuntimes[box];
@@ -117,13 +123,7 @@ TEST(MagnetWindowSwitch, ADeletedBoxLeavesTheRowsAndTheIconWindow)
 TEST(MagnetWindowSwitch, ARowDragReleasedOutsideTheWindowEndsAtTheNextPaint)
 {
     TempFolder temp;
-    for (const wchar_t* name : {L"MagnetCom.kelm", L"QuickPanelCom.kelm", L"DesktopContainer.kelm"})
-        TempFolder::WriteBytes(temp.File(name), "");
-    s_magnetStore.Load(temp.File(L"MagnetCom.kelm"));
-    s_quickPanelStore.Load(temp.File(L"QuickPanelCom.kelm"));
-    s_desktopContainerStore.Load(temp.File(L"DesktopContainer.kelm"));
-    CreateGraphicsFactories();
-    DpiScale = 1.0;
+    UseEmptyStores(temp);
     std::vector<BoxWindowPtr> boxes;
     for (const wchar_t* id : {L"d0001", L"d0002"}) {
         auto box = std::make_shared<KelmWindow>();
