@@ -69,18 +69,6 @@ void KelmEdit::SetText(std::wstring newText)
     buffer_.CollapseTo(static_cast<int>(buffer_.text.size()));
 }
 
-void KelmEdit::StartCaretAnimation(float from, float to)
-{
-    if (focused)
-        blink_.Start(window_, from, to, [this] { return focused; });
-}
-
-void KelmEdit::StopCaretAnimation()
-{
-    focused = false;
-    blink_.Stop();
-}
-
 void KelmEdit::UpdateImePosition()
 {
     if (!window_)
@@ -212,38 +200,8 @@ int KelmEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UINT
 
 int KelmEdit::AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event)
 {
-    using namespace Brevin;
     const float px = static_cast<float>(point.x / DpiScale);
-    switch (event) {
-    case KELM_LBUTTON_DOWN:
-        StopCaretAnimation();
-        selecting_ = true;
-        buffer_.CollapseTo(HitTestIndex(px));
-        blink_.opacity = 1.0f;
-        UpdateImePosition();
-        Repaint();
-        break;
-    case KELM_MOUSE_MOVE:
-        if (selecting_) {
-            buffer_.MoveCaret(HitTestIndex(px), true);
-            UpdateImePosition();
-            Repaint();
-        }
-        break;
-    case KELM_LBUTTON_UP:
-        if (!focused) {
-            focused = true;
-            StartCaretAnimation(0.0f, 1.0f);
-        }
-        selecting_ = false;
-        break;
-    case KELM_MOUSE_LEAVE:
-        StopCaretAnimation();
-        Repaint();
-        break;
-    default:
-        break;
-    }
+    PointerEvent(event, [this, px] { return HitTestIndex(px); });
     return 0;
 }
 
@@ -260,12 +218,8 @@ void KelmEdit::AttachCtl(HWND window, ID2D1HwndRenderTarget* rt, std::shared_ptr
 
 void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
 {
-    if (!focused && !selecting_ && paintHook && paintHook(buffer_.text) == -1)
+    if (!BeginPaint(window))
         return;
-    window_ = window;
-    blink_.Painted();
-    if (focused && !blink_.Running())
-        StartCaretAnimation(0.0f, 1.0f); // back on screen with the keyboard: blink again
     if (editW <= 12.0f || editH <= 8.0f)
         return;
 
@@ -309,10 +263,4 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
                 FillSolidRect(target, textX + caretX, editY + editH * 0.5f - kCaretRise, kCaretWidth, kCaretHeight,
                               textColour, blink_.opacity);
         });
-}
-
-void KelmEdit::Repaint() const
-{
-    if (window_)
-        InvalidateWindow(window_);
 }

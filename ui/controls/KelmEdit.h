@@ -11,11 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "ui/controls/CaretBlink.h"
-#include "ui/controls/EditBuffer.h"
-#include "ui/core/BrevinControl.h"
+#include "ui/controls/KelmEditBase.h"
 
-class KelmEdit : public Brevin::BrevinControl
+class KelmEdit : public KelmEditBase
 {
 public:
     KelmEdit();
@@ -30,18 +28,9 @@ public:
     // Moves and recolours the edit; text and state stay.
     void SetLayout(int x, int y, int w, int h, COLORREF fill, COLORREF textColour);
 
-    std::wstring GetText() const { return buffer_.text; }
     // Replaces the text and puts the caret (and an empty selection) at its end.
     void SetText(std::wstring text);
 
-    // The caret blinks only while the edit has the keyboard and is painted
-    // (a swing without a paint rests it until the next paint). The blink is an
-    // animation of the window, and a window ignores hover while animations
-    // run: owners with hover effects beside an edit set
-    // KelmWindow::hoverWhileAnimating.
-    void StartCaretAnimation(float from, float to);
-    // Also takes the keyboard away from the edit.
-    void StopCaretAnimation();
     // Places the input method's composition and candidate windows at the caret.
     void UpdateImePosition();
     void DeleteSelection();
@@ -59,14 +48,6 @@ public:
     // Called by BrevinPanel::AddControl: remembers the window and draws.
     virtual void AttachCtl(HWND window, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmEdit> self);
 
-    int GetCaret() const { return buffer_.caret; }
-    int GetAnchor() const { return buffer_.anchor; }
-    int GetSelectionEnd() const { return buffer_.end; }
-    bool HasSelection() const { return buffer_.HasSelection(); }
-    float GetCaretOpacity() const { return blink_.opacity; }
-
-    // Asked before each paint without the keyboard; -1 skips the paint.
-    std::function<int(std::wstring&)> paintHook = [](std::wstring&) { return 0; };
     // The rectangle in DIPs, kept as floats (GetRect truncates).
     float editX = 0.0f, editY = 0.0f, editW = 0.0f, editH = 0.0f;
     COLORREF fillColour = RGB(255, 255, 255);
@@ -78,12 +59,8 @@ public:
 
 private:
     void Paste();
+    void CaretPlaced() override { UpdateImePosition(); }
     float PrefixWidth(int units) const;
-    void Repaint() const;
 
-    EditBuffer buffer_;
-    HWND window_ = nullptr;
-    bool selecting_ = false; // the left button went down in the edit and is still down
     float scroll_ = 0.0f;
-    CaretBlink blink_;
 };

@@ -103,18 +103,6 @@ void KelmMarkdownEdit::SetLayout(int nx, int ny, int, int, COLORREF fill, COLORR
     textColour_ = textColour;
 }
 
-void KelmMarkdownEdit::StartCaretAnimation(float from, float to)
-{
-    if (focused)
-        blink_.Start(window_, from, to, [this] { return focused; });
-}
-
-void KelmMarkdownEdit::StopCaretAnimation()
-{
-    focused = false;
-    blink_.Stop();
-}
-
 ComPtr<IDWriteTextLayout> KelmMarkdownEdit::CreateLayout(bool formatted) const
 {
     if (!s_dwriteFactory)
@@ -199,12 +187,6 @@ int KelmMarkdownEdit::MoveVertical(int index, int direction) const
         // neighbouring line, which is where short notes land anyway.
         return MarkdownRules::MoveByColumn(buffer_.text, index, direction);
     return std::min(static_cast<int>(hit.textPosition) + (trailing ? 1 : 0), static_cast<int>(buffer_.text.size()));
-}
-
-void KelmMarkdownEdit::Repaint() const
-{
-    if (window_)
-        InvalidateWindow(window_);
 }
 
 int KelmMarkdownEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UINT key)
@@ -302,40 +284,14 @@ int KelmMarkdownEdit::AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent
     using namespace Brevin;
     const float px = static_cast<float>(point.x / DpiScale);
     const float py = static_cast<float>(point.y / DpiScale);
-    switch (event) {
-    case KELM_LBUTTON_DOWN:
-        StopCaretAnimation();
-        selecting_ = true;
-        buffer_.CollapseTo(IndexFromPoint(px, py));
-        blink_.opacity = 1.0f;
-        Repaint();
-        break;
-    case KELM_MOUSE_MOVE:
-        if (selecting_) {
-            buffer_.MoveCaret(IndexFromPoint(px, py), true);
-            Repaint();
-        }
-        break;
-    case KELM_LBUTTON_UP:
-        if (!focused) {
-            focused = true;
-            StartCaretAnimation(0.0f, 1.0f);
-        }
-        selecting_ = false;
-        break;
-    case KELM_RBUTTON_UP:
+    if (event == KELM_RBUTTON_UP) {
         if (onRightClick_) {
             auto callback = onRightClick_;
             callback();
         }
-        break;
-    case KELM_MOUSE_LEAVE:
-        StopCaretAnimation();
-        Repaint();
-        break;
-    default:
-        break;
+        return 0;
     }
+    PointerEvent(event, [this, px, py] { return IndexFromPoint(px, py); });
     return 0;
 }
 
@@ -352,12 +308,8 @@ void KelmMarkdownEdit::AttachCtl(HWND window, ID2D1HwndRenderTarget* rt, std::sh
 
 void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
 {
-    if (!focused && !selecting_ && paintHook && paintHook(buffer_.text) == -1)
+    if (!BeginPaint(window))
         return;
-    window_ = window;
-    blink_.Painted();
-    if (focused && !blink_.Running())
-        StartCaretAnimation(0.0f, 1.0f); // back on screen with the keyboard: blink again
     if (w_ <= 12.0f || h_ <= 8.0f)
         return;
     DrawRoundRect(rt, x_, y_, w_, h_, fill_, kBoxRadius, 1.0f, 1.0f, ThemeShade30.Ref(), 0.0f, false);

@@ -12,11 +12,9 @@
 #include <memory>
 #include <string>
 
-#include "ui/controls/CaretBlink.h"
-#include "ui/controls/EditBuffer.h"
-#include "ui/core/BrevinControl.h"
+#include "ui/controls/KelmEditBase.h"
 
-class KelmMarkdownEdit : public Brevin::BrevinControl
+class KelmMarkdownEdit : public KelmEditBase
 {
 public:
     static constexpr int kSize = 200;
@@ -32,23 +30,12 @@ public:
              std::function<void()> onRightClick, COLORREF fill, COLORREF textColour);
     // Moves and recolours the box; text and state stay.
     void SetLayout(int x, int y, int w, int h, COLORREF fill, COLORREF textColour);
-    std::wstring GetText() const { return buffer_.text; }
-    int GetCaret() const { return buffer_.caret; }
-    int GetAnchor() const { return buffer_.anchor; }
-
-    // The caret blinks (0.6 s swings) while the box has the keyboard.
-    void StartCaretAnimation(float from, float to);
-    // Also takes the keyboard away from the box.
-    void StopCaretAnimation();
 
     int OnKeyEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event, UINT key) override;
     int AddEvent(const Brevin::kelmPoint& point, Brevin::kelmEvent event) override;
     Brevin::kelmRect GetRect() override;
     void CreateCtl(HWND window, ID2D1HwndRenderTarget* rt);
     void AttachCtl(HWND window, ID2D1HwndRenderTarget* rt, std::shared_ptr<KelmMarkdownEdit> self);
-
-    // Asked before each paint without the keyboard; -1 skips the paint.
-    std::function<int(std::wstring&)> paintHook = [](std::wstring&) { return 0; };
 
 private:
     // The whole text laid out in the text area; null when DirectWrite
@@ -60,18 +47,13 @@ private:
     void CaretPoint(IDWriteTextLayout* layout, float& cx, float& cy, float& lineHeight) const;
     // Quote bars and rule lines of the preview, over the laid-out text.
     void DrawPreviewMarks(ID2D1HwndRenderTarget* target, IDWriteTextLayout* layout, float textX, float textY) const;
-    void Repaint() const;
 
     float x_ = 0, y_ = 0, w_ = kSize, h_ = kSize;
-    EditBuffer buffer_;
     COLORREF fill_ = RGB(255, 255, 255);
     COLORREF textColour_ = 0;
-    HWND window_ = nullptr;
     std::wstring placeholder_ = L"KelmUI Edit";
     std::function<void(std::wstring)> onEnter_;
     std::function<void()> onRightClick_;
     float fontSize_ = 12.0f;
-    bool selecting_ = false;
     float scrollX_ = 0, scrollY_ = 0;
-    CaretBlink blink_;
 };
