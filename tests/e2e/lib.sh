@@ -84,6 +84,30 @@ fail() { echo "FAIL: $*" >&2; echo "--- program output:" >&2; cat "$WORK/output.
 
 # A click at a client point of the main window.
 click_main() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }
+# Clicks a tab of the main window once it is at rest, and again (bounded)
+# while the page title still shows the page from before: a click taken
+# while the window is still coming up is lost.
+click_tab() {
+  local x="$1" y="$2" before i j
+  wait_still "$MAIN_CLASS" "$MAIN_TITLE"
+  before=$(page_title_sum)
+  for i in 1 2 3 4; do
+    click_main "$x" "$y"
+    for j in $(seq 30); do
+      [ "$(page_title_sum)" != "$before" ] && return 0
+      sleep 0.1
+    done
+  done
+  fail "the tab at $x,$y did not open its page"
+}
+# A checksum of the page title's band (client 300,30 to 700,90): the tabs'
+# hover, left of it, does not reach it.
+page_title_sum() {
+  local rect x y w h
+  rect=$(probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '{print $5}')
+  IFS=, read -r x y w h <<<"$rect"
+  import -window root -crop "400x60+$((x + 300))+$((y + 30))" -depth 8 rgb:- 2>/dev/null | md5sum
+}
 # A screenshot of the main window as $WORK/<name>.png.
 shot_main() {
   local rect x y w h

@@ -32,7 +32,7 @@ start_tessik
 pid=$LAST_PID
 wait_main_window visible
 shot home
-click "${TAB_LIBRARY[@]}"
+click_tab "${TAB_LIBRARY[@]}"
 shot library
 click "${TAB_SETTINGS[@]}"
 shot settings

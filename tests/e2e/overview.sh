@@ -20,7 +20,7 @@ start_tessik
 pid=$LAST_PID
 wait_main_window visible
 wait_box_rect
-click_main "${TAB_SETTINGS[@]}"
+click_tab "${TAB_SETTINGS[@]}"
 click_main "${OVERVIEW_BUTTON[@]}"
 wait_still "$OVERVIEW_CLASS" "$OVERVIEW_TITLE"
 rect=$(probe list | awk -F'\t' -v c="$OVERVIEW_CLASS" '$1 == c {print $5; exit}')

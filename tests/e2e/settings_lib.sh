@@ -15,7 +15,7 @@ open_settings_page() {
   start_tessik
   pid=$LAST_PID
   wait_main_window visible
-  click "${TAB_SETTINGS[@]}"
+  click_tab "${TAB_SETTINGS[@]}"
   shot_still settings_top
 }
 
