@@ -56,8 +56,7 @@ toggle_until() {
 start_tessik
 pid=$LAST_PID
 wait_main_window visible
-wait_still "$MAIN_CLASS" "$MAIN_TITLE"
-click_main "${TAB_LIBRARY[@]}"
+click_tab "${TAB_LIBRARY[@]}"
 shot_main library
 
 click_main "${BOX_CARD[@]}"
