@@ -186,14 +186,8 @@ int KelmEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event, UINT
         default:
             break;
         }
-        blink_.opacity = 1.0f;
         UpdateImePosition();
-        Repaint();
-        // Last: the callback often closes the popup that owns the edit.
-        if (enter && onEnter) {
-            auto callback = onEnter;
-            callback(buffer_.text);
-        }
+        AfterKey(enter, onEnter);
     }
     return 0;
 }

@@ -49,6 +49,16 @@ void KelmEditBase::PointerEvent(Brevin::kelmEvent event, const std::function<int
     }
 }
 
+void KelmEditBase::AfterKey(bool enter, const std::function<void(std::wstring)>& onEnter)
+{
+    blink_.opacity = 1.0f;
+    Repaint();
+    if (enter && onEnter) {
+        auto callback = onEnter;
+        callback(buffer_.text);
+    }
+}
+
 bool KelmEditBase::BeginPaint(HWND window)
 {
     if (!focused && !selecting_ && paintHook && paintHook(buffer_.text) == -1)

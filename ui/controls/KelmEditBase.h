@@ -47,6 +47,10 @@ protected:
     // After the pointer placed the caret (the single-line edit moves its
     // input method windows there).
     virtual void CaretPlaced() {}
+    // The end of every key press: the caret shows at once, the edit
+    // repaints, and Enter's callback runs last, on a copy of the text (it
+    // may close or move what owns the edit).
+    void AfterKey(bool enter, const std::function<void(std::wstring)>& onEnter);
     // The start of every paint: false when the paint hook skips it.
     // Remembers the window and keeps the caret blinking while focused.
     bool BeginPaint(HWND window);

@@ -269,13 +269,7 @@ int KelmMarkdownEdit::OnKeyEvent(const Brevin::kelmPoint&, Brevin::kelmEvent eve
     default:
         break;
     }
-    blink_.opacity = 1.0f;
-    Repaint();
-    // Last: the callback may replace or move the box.
-    if (enter && onEnter_) {
-        auto callback = onEnter_;
-        callback(buffer_.text);
-    }
+    AfterKey(enter, onEnter_);
     return 0;
 }
 
