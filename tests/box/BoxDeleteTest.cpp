@@ -60,11 +60,10 @@ protected:
     {
         s_boxRuntimes.at(box).selection = std::move(ids);
         s_pendingDelete.Arm(box);
-        for (int i = 0; i < 300 && (s_pendingDelete.Pending() || s_copyProgress.busy); ++i) {
+        EXPECT_TRUE(WaitForFileJob([] {
             AnswerShellQuestions();
-            PumpMessages(20);
-        }
-        PumpMessages(50);
+            return s_pendingDelete.Pending() != nullptr;
+        })) << "the delete job did not end";
     }
 
     TempFolder temp;

@@ -149,12 +149,7 @@ protected:
     }
 
     // Pumps until the drop is imported and its job, if any, has ended.
-    void WaitForImport()
-    {
-        for (int i = 0; i < 300 && (BoxDropPending() || s_copyProgress.busy); ++i)
-            PumpMessages(20);
-        PumpMessages(50);
-    }
+    void WaitForImport() { EXPECT_TRUE(WaitForFileJob(BoxDropPending)) << "the drop's job did not end"; }
 };
 
 } // namespace

@@ -56,11 +56,8 @@ protected:
     void PasteByKey(const BoxWindowPtr& box)
     {
         s_pendingPaste.Arm(box);
-        for (int i = 0; i < 300 && (s_pendingPaste.Pending() || s_copyProgress.busy); ++i)
-            PumpMessages(20);
-        PumpMessages(50);
+        EXPECT_TRUE(WaitForFileJob([] { return s_pendingPaste.Pending() != nullptr; })) << "the paste job did not end";
     }
-
 };
 
 } // namespace

@@ -139,9 +139,8 @@ protected:
 
     void WaitForWork()
     {
-        for (int i = 0; i < 300 && (s_pendingPaste.Pending() || s_pendingDelete.Pending() || s_copyProgress.busy); ++i)
-            PumpMessages(20);
-        PumpMessages(50);
+        EXPECT_TRUE(WaitForFileJob([] { return s_pendingPaste.Pending() || s_pendingDelete.Pending(); }))
+            << "the file job did not end";
     }
 
     static inline TempFolder* store = nullptr;

@@ -17,6 +17,7 @@
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/icons/KelmIconManager.h"
+#include "common/WindowTestSupport.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
 
@@ -56,6 +57,15 @@ inline std::vector<BoxWindowPtr> CreateTestBoxes(const TempFolder& store, const 
                 boxes.push_back(entry.first);
     }
     return boxes;
+}
+
+// Dispatches messages until nothing waits to start (`pending` says whether
+// something does) and no file job holds the progress record: the worker
+// has ended and its final completion ran on this thread. False when that
+// took longer than 30 s.
+inline bool WaitForFileJob(const std::function<bool()>& pending)
+{
+    return PumpUntil([&] { return !pending() && !s_copyProgress.busy; }, 30000);
 }
 
 // The paths of the box's records, in list order.

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "app/IconFontFile.h"
@@ -40,6 +41,21 @@ inline void PumpWithin(DWORD milliseconds)
         }
         Sleep(1);
     } while (GetTickCount64() < end);
+}
+
+// Dispatches the thread's messages until the condition holds or the time
+// is up; returns the condition. Work on another thread, in another process
+// or on the display is waited for this way: a busy machine only makes the
+// wait longer.
+inline bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds)
+{
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (!condition()) {
+        if (GetTickCount64() >= end)
+            return condition();
+        PumpWithin(10);
+    }
+    return true;
 }
 
 // Moves the real pointer to a client point of the window, with a button
