@@ -214,8 +214,7 @@ TEST_F(IconWindowTest, HoldStartsADragUnlessTheIconMovedToAnotherWindow)
     auto icon = Record(4).control;
     const POINT p = Centre(4);
     icon->AddEvent({p.x, p.y}, Brevin::KELM_LBUTTON_DOWN);
-    PumpMessages(800);
-    EXPECT_EQ(dragged, 1);
+    EXPECT_TRUE(PumpUntil([&] { return dragged == 1; }, 3000)) << "the hold started no drag";
     EXPECT_FALSE(icon->IsCapturing());
 
     auto other = std::make_shared<KelmWindow>();

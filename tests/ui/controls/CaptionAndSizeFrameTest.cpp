@@ -162,13 +162,13 @@ TEST_F(CaptionWindow, SizeFrameResizesFromItsCornerAndMovesFromInside)
     SendMouse(MOUSEEVENTF_MOVE, corner.x, corner.y);
     PumpMessages(30);
     SendMouse(MOUSEEVENTF_LEFTDOWN);
-    PumpMessages(40);
+    test().PumpUntil([&] { return frame->dragMode != KelmSizeFrame::kNone; }, 3000);
     ASSERT_EQ(frame->dragMode, KelmSizeFrame::kBottomRight);
     test().Post(WM_MOUSEMOVE, 210, 150, MK_LBUTTON);
     // Past the window's right part: the drag keeps the frame, not the hit test.
     test().Post(WM_MOUSEMOVE, 240, 170, MK_LBUTTON);
     SendMouse(MOUSEEVENTF_LEFTUP);
-    PumpMessages(40);
+    test().PumpUntil([&] { return frame->dragMode == KelmSizeFrame::kNone; }, 3000);
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back().w, 180);
     EXPECT_EQ(reports.back().h, 110);
@@ -181,11 +181,11 @@ TEST_F(CaptionWindow, SizeFrameResizesFromItsCornerAndMovesFromInside)
     SendMouse(MOUSEEVENTF_MOVE, inside.x, inside.y);
     PumpMessages(30);
     SendMouse(MOUSEEVENTF_LEFTDOWN);
-    PumpMessages(40);
+    test().PumpUntil([&] { return frame->dragMode != KelmSizeFrame::kNone; }, 3000);
     ASSERT_EQ(frame->dragMode, KelmSizeFrame::kMove);
     test().Post(WM_MOUSEMOVE, 90, 95, MK_LBUTTON);
     SendMouse(MOUSEEVENTF_LEFTUP);
-    PumpMessages(40);
+    test().PumpUntil([&] { return frame->dragMode == KelmSizeFrame::kNone; }, 3000);
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back().x, 50);
     EXPECT_EQ(reports.back().y, 55);

@@ -109,7 +109,7 @@ TEST_F(CardWindow, DisabledCardDrawsNothingAndIgnoresClicks)
     card->SetEnabled(false);
     test().addControls = [&](Brevin::D2DBrevinPanel* panel) { panel->AddControl(card); };
     test().PaintOnce();
-    EXPECT_EQ(test().Pixel(170, 60), RGB(255, 255, 255));
+    EXPECT_EQ(test().AwaitPixel(170, 60, RGB(255, 255, 255)), RGB(255, 255, 255));
     test().Click(170, 60);
     EXPECT_EQ(clicks, 0);
 }

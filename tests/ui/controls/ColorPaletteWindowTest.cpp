@@ -61,7 +61,8 @@ TEST_F(ColorPaletteWindowTest, PaletteOpensOnTheOwnersCornerAndASwatchClickChoos
     COLORREF firstSwatch = 0;
     PopupDriver driver(kPaletteClass, [&firstSwatch](HWND popup) {
         const POINT first = SwatchCentre(24, 48);
-        firstSwatch = ReadClientPixel(popup, first.x, first.y);
+        // A busy display shows the paint late (bounded wait).
+        WaitFor([&] { return (firstSwatch = ReadClientPixel(popup, first.x, first.y)) == 0x919BEBu; });
         const POINT eighth = SwatchCentre(104, 88);
         Click(popup, eighth.x, eighth.y);
     });
@@ -89,7 +90,7 @@ TEST_F(ColorPaletteWindowTest, ExtraEntriesAddARowAndTheNamedOneIsChosenByItsWid
     COLORREF plainExtra = 0;
     PopupDriver driver(kPaletteClass, [&plainExtra](HWND popup) {
         const POINT plain = SwatchCentre(24, 128);
-        plainExtra = ReadClientPixel(popup, plain.x, plain.y);
+        WaitFor([&] { return (plainExtra = ReadClientPixel(popup, plain.x, plain.y)) == 0x454545u; });
         // The right half of the 68 wide named swatch.
         Click(popup, 104 + 55, 128 + 14);
     });
@@ -145,8 +146,11 @@ TEST_F(ColorPaletteWindowTest, ColorMenuRowsSitBelowTheSeparatorAndARowClickRuns
     const auto options = CountingOptions({L"第一项", L"第二项"}, clicked);
     COLORREF separator = 0, aboveSeparator = 0;
     PopupDriver driver(kMenuClass, [&separator, &aboveSeparator](HWND popup) {
-        separator = ReadClientPixel(popup, 120, 118);
-        aboveSeparator = ReadClientPixel(popup, 120, 116);
+        WaitFor([&] {
+            separator = ReadClientPixel(popup, 120, 118);
+            aboveSeparator = ReadClientPixel(popup, 120, 116);
+            return separator == ThemeShade30.Ref() && aboveSeparator == ThemeAccent.Ref();
+        });
         // The second row: 170 to 205.
         Click(popup, 120, 187);
     });

@@ -112,7 +112,8 @@ class PopupDriver
 public:
     PopupDriver(const wchar_t* className, std::function<void(HWND)> steps)
         : thread_([this, className, steps = std::move(steps)] {
-              const ULONGLONG end = GetTickCount64() + 5000;
+              // A busy machine may take seconds to make the window.
+              const ULONGLONG end = GetTickCount64() + 20000;
               HWND popup = nullptr;
               while (!(popup = FindWindowW(className, nullptr)) && GetTickCount64() < end)
                   Sleep(10);
