@@ -46,7 +46,16 @@ seed_app_store() {
   printf 'TessikRef{\n%s\n}\n' "$(join_members "${@/#/    }")" > "$DATA/Tessik.kelm"
 }
 
-probe() { wine "$PROBE_EXE" "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+# The probe's whole answer is taken before any of it is passed on, and
+# passed on in one write: a reader that stops at its first match (awk's
+# exit, head) must not end the probe's side of the pipe half way, which
+# pipefail would count as a failure. The probe's own exit code is kept.
+probe() {
+  local out status=0
+  out=$(wine "$PROBE_EXE" "$@" 2>>"$WORK/probe-errors.txt" | tr -d '\r'; exit "${PIPESTATUS[0]}") || status=$?
+  [ -z "$out" ] || cat <<<"$out"
+  return "$status"
+}
 
 TESSIK_PIDS=()
 # Starts Tessik in the background; its pid is in LAST_PID.
@@ -80,7 +89,32 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; echo "--- program output:" >&2; cat "$WORK/output.txt" >&2 2>/dev/null || true; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  # A failure inside a command substitution ends only its subshell: the
+  # mark keeps the caller's error trap from reporting it a second time.
+  : >"$WORK/failed" 2>/dev/null || true
+  echo "--- program output:" >&2
+  cat "$WORK/output.txt" >&2 2>/dev/null || true
+  if [ -s "$WORK/probe-errors.txt" ]; then
+    echo "--- probe errors:" >&2
+    cat "$WORK/probe-errors.txt" >&2
+  fi
+  exit 1
+}
+
+# A command that fails outside any check would end the script through
+# set -e without a word: name the step (script, line, function), the
+# command and its exit status. Only the script's own shell reports; a
+# failure inside a command substitution shows as the failed assignment.
+on_error() {
+  local status="$1" where="$2" command="$3"
+  [ "$BASH_SUBSHELL" = 0 ] || return 0
+  [ -e "$WORK/failed" ] && exit 1
+  fail "$where: \`$command\` ended with status $status"
+}
+set -o errtrace
+trap 'on_error $? "${BASH_SOURCE[0]##*/}:$LINENO${FUNCNAME[0]:+ in ${FUNCNAME[0]}}" "$BASH_COMMAND"' ERR
 
 # A click at a client point of the main window.
 click_main() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }
@@ -111,7 +145,8 @@ page_title_sum() {
 # A screenshot of the main window as $WORK/<name>.png.
 shot_main() {
   local rect x y w h
-  rect=$(probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '{print $5}')
+  rect=$(probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '{print $5}') ||
+    fail "no visible main window for the screenshot $1"
   IFS=, read -r x y w h <<<"$rect"
   import -window root -crop "${w}x${h}+${x}+${y}" "$WORK/$1.png"
 }

@@ -33,14 +33,19 @@ wait_box_rect
 # The dialog would open in the folder it showed last time.
 wine reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\ComDlg32' /f >/dev/null 2>&1 || true
 (cd "$WORK/elsewhere" && exec wine notepad) >>"$WORK/notepad.txt" 2>&1 &
-TESSIK_PIDS+=("$!")
+NOTEPAD_PID=$!
+TESSIK_PIDS+=("$NOTEPAD_PID")
 notepad_title() { probe list | awk -F'\t' -v c="$NOTEPAD_CLASS" '$1 == c && $3 == 1 {print $2; exit}'; }
 for i in $(seq 100); do
-  NOTEPAD_TITLE=$(notepad_title)
+  NOTEPAD_TITLE=$(notepad_title) || fail "no window list while waiting for notepad"
   [ -n "$NOTEPAD_TITLE" ] && break
+  kill -0 "$NOTEPAD_PID" 2>/dev/null || break
   sleep 0.2
 done
-[ -n "$NOTEPAD_TITLE" ] || fail "notepad did not open"
+if [ -z "$NOTEPAD_TITLE" ]; then
+  kill -0 "$NOTEPAD_PID" 2>/dev/null && seen="runs without a visible window" || seen="has ended"
+  fail "notepad did not open: its process $seen (its output: $(tr '\r\n' '  ' <"$WORK/notepad.txt"))"
+fi
 
 # Field 5 of the probe's list: x,y,w,h of the first visible match.
 rect_of() { probe list | awk -F'\t' -v c="$1" -v t="$2" '$1 == c && $2 == t && $3 == 1 {print $5; exit}'; }
