@@ -86,6 +86,8 @@ wait_docked
 
 # Rows start 35 below the top, 45 apart; the grip is their last 35 units.
 # Dragging the first row (Docs) below the second stores the new order.
+# The press must find the rows painted: the window is at rest first.
+wait_still "$MAG_CLASS" "$MAG_TITLE"
 IFS=, read -r mx my mw mh <<<"$(rect_of "$MAG_CLASS" "$MAG_TITLE")"
 xdotool mousemove $((mx + 272)) $((my + 55)) mousedown 1
 for step in 10 20 30 40 50; do xdotool mousemove $((mx + 272)) $((my + 55 + step)); done
