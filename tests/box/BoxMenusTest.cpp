@@ -54,8 +54,7 @@ protected:
         CreateCom(id, L"NULL", false, 1);
         for (auto& [window, runtime] : s_boxRuntimes) {
             if (runtime.id == id) {
-                for (int i = 0; i < 200 && !IsWindowVisible(window->GetHwnd()); ++i)
-                    PumpMessages(10);
+                PumpUntil([&] { return IsWindowVisible(window->GetHwnd()) != FALSE; }, 10000);
                 return window;
             }
         }

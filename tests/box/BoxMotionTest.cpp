@@ -112,8 +112,7 @@ protected:
 
     static void WaitUntilShown(HWND window)
     {
-        for (int i = 0; i < 200 && !IsWindowVisible(window); ++i)
-            PumpMessages(10);
+        PumpUntil([window] { return IsWindowVisible(window) != FALSE; }, 10000);
     }
 
     static RECT RectOf(const BoxWindowPtr& box)

@@ -130,8 +130,7 @@ TEST_F(CaptionWindow, DraggingTheCaptionMovesTheWindowAndReportsTheEnd)
     PumpMessages(30);
     const UINT_PTR timer = SetTimer(nullptr, 0, 60, DragStep);
     SendMouse(MOUSEEVENTF_LEFTDOWN);
-    for (int i = 0; i < 100 && ends == 0; ++i)
-        PumpMessages(10);
+    test().PumpUntil([&] { return ends != 0; }, 5000);
     KillTimer(nullptr, timer);
     if (GetAsyncKeyState(VK_LBUTTON) < 0)
         SendMouse(MOUSEEVENTF_LEFTUP);
