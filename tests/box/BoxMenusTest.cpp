@@ -65,6 +65,14 @@ protected:
         return nullptr;
     }
 
+    // A box on the folder "box" of the test's temporary folder.
+    BoxWindowPtr MakeFolderBox(std::filesystem::path& folder)
+    {
+        folder = temp.Path() / L"box";
+        std::filesystem::create_directories(folder);
+        return MakeBox(L"a0001", 100, L"#F2F2F2", folder.wstring());
+    }
+
     static void AddRecord(const BoxWindowPtr& box, const std::wstring& path)
     {
         s_boxIconManagers[box].AddRecordForPath(path, 0.0f, 0.0f, L"bvn!NULL", false, L"", box, L"bvn!NULL");
@@ -353,9 +361,8 @@ TEST_F(BoxMenusTest, ANewItemThatCannotBeMadeAddsNoRecord)
 
 TEST_F(BoxMenusTest, UndoParksANewFileInTheTemporaryFolderAndRedoNeverOverwrites)
 {
-    const std::filesystem::path folder = temp.Path() / L"box";
-    std::filesystem::create_directories(folder);
-    BoxWindowPtr box = MakeBox(L"a0001", 100, L"#F2F2F2", folder.wstring());
+    std::filesystem::path folder;
+    BoxWindowPtr box = MakeFolderBox(folder);
     ASSERT_TRUE(box);
     KelmIconManager* manager = &s_boxIconManagers[box];
     const std::wstring made = CreateNewFileInBox(box, manager, Inside(box), L"新建 文本文档", L".txt", false);
@@ -394,9 +401,8 @@ TEST_F(BoxMenusTest, UndoParksANewFileInTheTemporaryFolderAndRedoNeverOverwrites
 
 TEST_F(BoxMenusTest, UndoNeverTakesAwayANewItemTheUserChanged)
 {
-    const std::filesystem::path folder = temp.Path() / L"box";
-    std::filesystem::create_directories(folder);
-    BoxWindowPtr box = MakeBox(L"a0001", 100, L"#F2F2F2", folder.wstring());
+    std::filesystem::path folder;
+    BoxWindowPtr box = MakeFolderBox(folder);
     ASSERT_TRUE(box);
     KelmIconManager* manager = &s_boxIconManagers[box];
     auto later = [](const std::wstring& path) {
