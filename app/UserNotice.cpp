@@ -1,6 +1,7 @@
 #include "app/UserNotice.h"
 
-#include <set>
+#include <algorithm>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -9,7 +10,7 @@
 namespace
 {
 
-std::set<std::wstring> s_noticeKinds;
+std::map<std::wstring, int> s_noticeKinds;
 std::vector<std::wstring> s_pendingNotices;
 HWND s_noticeOwner = nullptr;
 UINT_PTR s_noticeTimer = 0;
@@ -33,12 +34,9 @@ void ArmNoticeTimer()
         s_noticeTimer = SetTimer(nullptr, 0, 10, ShowNoticesTimer);
 }
 
-} // namespace
-
-void NotifyUserOnce(const std::wstring& kind, const std::wstring& text)
+void Queue(const std::wstring& kind, const std::wstring& text)
 {
-    if (!s_noticeKinds.insert(kind).second)
-        return;
+    ++s_noticeKinds[kind];
     // One log line per notice.
     std::wstring line = text;
     for (wchar_t& c : line) {
@@ -46,8 +44,22 @@ void NotifyUserOnce(const std::wstring& kind, const std::wstring& text)
             c = L' ';
     }
     Logger::GetInstance().Log(L"Tessik", L"ERROR", line);
-    s_pendingNotices.push_back(text);
+    if (std::find(s_pendingNotices.begin(), s_pendingNotices.end(), text) == s_pendingNotices.end())
+        s_pendingNotices.push_back(text);
     ArmNoticeTimer();
+}
+
+} // namespace
+
+void NotifyUserOnce(const std::wstring& kind, const std::wstring& text)
+{
+    if (s_noticeKinds.count(kind) == 0)
+        Queue(kind, text);
+}
+
+void NotifyUser(const std::wstring& kind, const std::wstring& text)
+{
+    Queue(kind, text);
 }
 
 void ShowPendingNotices(HWND owner)
@@ -59,4 +71,10 @@ void ShowPendingNotices(HWND owner)
 bool WasUserNotified(const std::wstring& kind)
 {
     return s_noticeKinds.count(kind) != 0;
+}
+
+int TimesUserNotified(const std::wstring& kind)
+{
+    auto told = s_noticeKinds.find(kind);
+    return told == s_noticeKinds.end() ? 0 : told->second;
 }

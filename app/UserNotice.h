@@ -1,6 +1,7 @@
-// Problems the user must hear about (data that cannot be kept where it
-// should be). Each kind is told once per process, in a message box over
-// the main window once it exists. UI thread only.
+// Problems the user must hear about, in a message box over the main window
+// once it exists. A lasting problem (data that cannot be kept where it
+// should be) is told once per process; the refusal of something the user
+// asked for is told every time it happens. UI thread only.
 #pragma once
 
 #include <windows.h>
@@ -11,9 +12,15 @@
 // Also logs it as an ERROR line.
 void NotifyUserOnce(const std::wstring& kind, const std::wstring& text);
 
-// Shows what is queued over the owner, one box per kind, from a one-shot
+// Queues the text however often its kind was told before: the user asked
+// again and must hear again why nothing happened. A text still waiting to
+// be shown is not queued twice. Also logs it as an ERROR line.
+void NotifyUser(const std::wstring& kind, const std::wstring& text);
+
+// Shows what is queued over the owner, one box per text, from a one-shot
 // timer so the caller (a window's creation) is not blocked.
 void ShowPendingNotices(HWND owner);
 
-// Kinds told so far or queued (for tests).
+// Kinds told so far or queued, and how often (for tests).
 bool WasUserNotified(const std::wstring& kind);
+int TimesUserNotified(const std::wstring& kind);

@@ -136,7 +136,7 @@ void EnsureBoxFolder(const std::wstring& folder)
     try {
         EnsureDirectory(folder.c_str());
     } catch (const std::exception&) {
-        NotifyUserOnce(L"box-folder", L"无法创建收纳盒文件夹“" + folder + L"”。\n收纳盒已创建，但暂时无法存放文件。");
+        NotifyUser(L"box-folder", L"无法创建收纳盒文件夹“" + folder + L"”。\n收纳盒已创建，但暂时无法存放文件。");
     }
 }
 

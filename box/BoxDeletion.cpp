@@ -278,13 +278,13 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
     auto recycle = [box, folder, &keep] {
         if (!RecycleBoxFolder(box, folder)) {
             keep = true;
-            NotifyUserOnce(L"box-folder-kept", L"收纳盒文件夹“" + folder + L"”未能移到回收站，收纳盒已保留。");
+            NotifyUser(L"box-folder-kept", L"收纳盒文件夹“" + folder + L"”未能移到回收站，收纳盒已保留。");
         }
     };
     auto removeAll = [box, folder, &keep] {
         if (!DeleteBoxFolderPermanently(box, folder)) {
             keep = true;
-            NotifyUserOnce(L"box-folder-kept", L"收纳盒文件夹“" + folder + L"”未能删除，收纳盒已保留。");
+            NotifyUser(L"box-folder-kept", L"收纳盒文件夹“" + folder + L"”未能删除，收纳盒已保留。");
         }
     };
     std::vector<Brevin::KelmOption> options;

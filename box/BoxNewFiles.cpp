@@ -7,6 +7,7 @@
 #include "app/UserNotice.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/UndoList.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/IconPersistence.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
@@ -138,7 +139,7 @@ std::wstring CreateNewFileInBox(const BoxWindowPtr& box, KelmIconManager* manage
     }
     const std::wstring shownName = name + extension;
     if (folder.empty()) {
-        NotifyUserOnce(L"new-file:" + shownName, L"无法新建“" + shownName + L"”：这个收纳盒没有自己的文件夹。");
+        NotifyUser(L"new-file", L"无法新建“" + shownName + L"”：这个收纳盒没有自己的文件夹。");
         return L"";
     }
 
@@ -155,8 +156,7 @@ std::wstring CreateNewFileInBox(const BoxWindowPtr& box, KelmIconManager* manage
             break;
     }
     if (path.empty()) {
-        NotifyUserOnce(L"new-file:" + folder + L"\\" + shownName,
-                       L"无法在“" + folder + L"”中新建“" + shownName + L"”：" + SystemMessage(error));
+        NotifyUser(L"new-file", L"无法在“" + folder + L"”中新建“" + shownName + L"”：" + SystemMessage(error));
         return L"";
     }
 
@@ -164,6 +164,7 @@ std::wstring CreateNewFileInBox(const BoxWindowPtr& box, KelmIconManager* manage
     undo.kind = 0;
     undo.path = path;
     undo.owner = owner;
+    undo.made = StampItem(path);
     PushUndoRecord(box, std::move(undo));
 
     manager->AddRecordForEntry(index, path, x, y, L"bvn!NULL", owner != box, L"", owner, false, L"bvn!NULL");

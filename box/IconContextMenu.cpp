@@ -123,9 +123,14 @@ void OpenIconWith(const BoxWindowPtr& box, const std::wstring& path)
     info.pcszFile = path.c_str();
     info.oaifInFlags = OAIF_ALLOW_REGISTRATION | OAIF_EXEC;
     const HRESULT hr = SHOpenWithDialog(box ? box->GetHwnd() : nullptr, &info);
-    if (FAILED(hr) && hr != HRESULT_FROM_WIN32(ERROR_CANCELLED))
+    if (FAILED(hr) && hr != HRESULT_FROM_WIN32(ERROR_CANCELLED)) {
         Logger::GetInstance().Log(L"DesktopContainer", L"WARNING",
                                   L"The open-with dialog could not be shown for: " + path);
+        wchar_t code[16];
+        swprintf(code, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+        NotifyUser(L"open-with",
+                   L"无法显示“打开方式”对话框，“" + FileNamePart(path) + L"”没有打开。\n（错误代码 " + code + L"）");
+    }
 }
 
 void EditIconPath(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner, bool folderBacked)
@@ -195,15 +200,14 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
                     const std::wstring& name)
 {
     if (!IsPlainFileName(name)) {
-        NotifyUserOnce(L"rename-name:" + name,
-                       L"名称“" + name + L"”不能用作文件名。\n文件名不能为空，也不能包含 \\ / :。");
+        NotifyUser(L"rename-name:" + name, L"名称“" + name + L"”不能用作文件名。\n文件名不能为空，也不能包含 \\ / :。");
         return false;
     }
     const std::wstring oldPath = record.path;
     const std::wstring newPath = ParentPart(oldPath) + L"\\" + name;
     // A change of letter case names the same file and is allowed.
     if (PathExists(newPath) && !SamePathItem(oldPath, newPath)) {
-        NotifyUserOnce(L"rename-taken:" + newPath, L"已有名为“" + name + L"”的文件，未重命名。");
+        NotifyUser(L"rename-taken:" + newPath, L"已有名为“" + name + L"”的文件，未重命名。");
         return false;
     }
     if (!MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_COPY_ALLOWED))

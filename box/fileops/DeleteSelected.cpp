@@ -106,9 +106,8 @@ bool RecycleKeepingCopy(const DeleteJobItem& item)
 void TellNotDeleted(const DeleteJobItem& item, bool permanently)
 {
     const std::wstring name = L"“" + GetPathFileName(item.path) + L"”";
-    NotifyUserOnce(L"delete-failed:" + item.path, permanently
-                                                      ? name + L"无法删除，它仍在原来的位置。"
-                                                      : name + L"无法移动到回收站，它仍在原来的位置，没有被删除。");
+    NotifyUser(L"delete-failed:" + item.path, permanently ? name + L"无法删除，它仍在原来的位置。"
+                                                          : name + L"无法移动到回收站，它仍在原来的位置，没有被删除。");
 }
 
 } // namespace
@@ -162,7 +161,7 @@ void DeleteSelection(const BoxWindowPtr& box, const DeleteQuestionTexts& texts)
         return;
     // Nothing is touched while another job runs: it would refuse this one.
     if (s_copyProgress.busy) {
-        NotifyUserOnce(L"delete-busy", L"另一项文件操作正在进行，选中的文件没有删除。\n请在当前操作完成后重试。");
+        NotifyUser(L"delete-busy", L"另一项文件操作正在进行，选中的文件没有删除。\n请在当前操作完成后重试。");
         return;
     }
     const bool anyOnDisk =
@@ -227,7 +226,7 @@ void DeleteSelection(const BoxWindowPtr& box, const DeleteQuestionTexts& texts)
     runtime->selection.clear();
     RepaintBoxWindows(box);
     if (!StartFileJob(box, [job = std::move(job)]() mutable { DeleteSelectionWorker(std::move(job)); }))
-        NotifyUserOnce(L"delete-busy", L"另一项文件操作正在进行，选中的文件没有删除。\n请在当前操作完成后重试。");
+        NotifyUser(L"delete-busy", L"另一项文件操作正在进行，选中的文件没有删除。\n请在当前操作完成后重试。");
 }
 
 void DeleteSelectionWorker(DeleteJob job)

@@ -80,7 +80,7 @@ void ReportLeftBehind(const CopyJobItem& item, bool taken, const std::vector<std
                       L"两处的内容都已保留。";
     else
         text = name + L"已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）。";
-    NotifyUserOnce(L"drop-left:" + item.source, text);
+    NotifyUser(L"drop-left:" + item.source, text);
 }
 
 } // namespace
@@ -231,8 +231,8 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     if (!StartFileJob(box, [job = std::move(job)]() mutable { CopyFilesWorker(std::move(job)); })) {
         // Another job holds the worker: nothing was touched, the files stay
         // where they are, and the user hears why they did not arrive.
-        NotifyUserOnce(L"drop-refused:" + drop.paths.front(),
-                       L"另一项文件操作正在进行，拖入的文件没有放入收纳盒，仍在原来的位置。\n请在当前操作完成后重试。");
+        NotifyUser(L"drop-refused:" + drop.paths.front(),
+                   L"另一项文件操作正在进行，拖入的文件没有放入收纳盒，仍在原来的位置。\n请在当前操作完成后重试。");
         FinishOutcome(drop.outcome, DROPEFFECT_NONE);
     }
 }

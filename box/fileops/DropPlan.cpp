@@ -81,7 +81,7 @@ bool IsSameOrAncestor(const std::wstring& candidate, const std::wstring& folder)
 }
 
 Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& storedFolder, const Disk& disk,
-              const std::function<int()>& ask)
+              const std::function<int()>& ask, OwnItem own)
 {
     const std::wstring folder = NormalizeStoredPath(storedFolder);
     Plan plan;
@@ -103,7 +103,8 @@ Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& stor
             for (int n = 1; taken(destination); ++n)
                 destination = Join(folder, NumberedName(name, n));
         } else if (disk.exists(destination)) {
-            if (disk.sameItem && disk.sameItem(source, destination))
+            const bool itself = disk.sameItem && disk.sameItem(source, destination);
+            if (itself && own == OwnItem::LeaveOut)
                 continue;
             if (plan.choice < 0) {
                 plan.choice = ask ? ask() : -1;
@@ -113,6 +114,10 @@ Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& stor
                     plan.choice = -1;
                     return plan;
                 }
+            }
+            if (plan.choice == 1 && itself) {
+                plan.refused.push_back(source);
+                continue;
             }
             if (plan.choice == 1) {
                 replace = true;

@@ -57,15 +57,28 @@ struct Plan {
     // -1 never asked, 0 numbered copy, 1 overwrite.
     int choice = -1;
     bool cancelled = false;
+    // Sources left out because the answer was to replace them by
+    // themselves, which would destroy them.
+    std::vector<std::wstring> refused;
+};
+
+// What becomes of a source that already is its destination (one of the
+// box's own files brought in again).
+enum class OwnItem {
+    // A drop: the file already is where it was dropped; it is left out.
+    LeaveOut,
+    // A paste: asked like any taken name; a copy takes a numbered name,
+    // replacing the file by itself is refused.
+    Ask,
 };
 
 // Plans the sources into folder (as stored: doubled backslashes are
 // collapsed, and the destinations are in that one form). ask runs at the first destination that
 // exists and returns 0, 1 or -1 (cancel: the plan is empty and cancelled).
-// Missing sources, the folder itself and its ancestors, and items that are
-// already the destination are left out. Two sources of one name never
-// share a destination: the later one gets a numbered name.
+// Missing sources and the folder itself and its ancestors are left out;
+// items that are already the destination as own says. Two sources of one
+// name never share a destination: the later one gets a numbered name.
 Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& folder, const Disk& disk,
-              const std::function<int()>& ask);
+              const std::function<int()>& ask, OwnItem own = OwnItem::LeaveOut);
 
 } // namespace DropPlan

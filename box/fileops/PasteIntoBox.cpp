@@ -14,6 +14,7 @@
 
 #include "app/CommonHelpers.h"
 #include "app/Logger.h"
+#include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/CopyJob.h"
 #include "box/fileops/DropImport.h"
@@ -299,11 +300,19 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
     }
 
     const HWND hwnd = box->GetHwnd();
-    const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, DropPlan::Disk{PathExists, SamePathItem},
-                                                   [hwnd] { return s_sameNameQuestion(hwnd); });
+    const DropPlan::Plan plan = DropPlan::PlanInto(
+        paths, folder, DropPlan::Disk{PathExists, SamePathItem}, [hwnd] { return s_sameNameQuestion(hwnd); },
+        DropPlan::OwnItem::Ask);
     HoverAnimationCount = 0;
     if (plan.cancelled)
         return;
+    if (!plan.refused.empty()) {
+        std::wstring names;
+        for (const std::wstring& source : plan.refused)
+            names += (names.empty() ? L"“" : L"、“") + GetPathFileName(source) + L"”";
+        NotifyUser(L"paste-onto-itself",
+                   names + L"已在这个收纳盒中，不能用它自己覆盖，没有粘贴。\n要再放一份，请选择“创建副本”。");
+    }
     CopyJob job;
     job.box = box;
     job.conflictChoice = plan.choice;

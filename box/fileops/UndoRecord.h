@@ -8,6 +8,16 @@
 
 class KelmWindow;
 
+// How an item looked when it was made: a file's size and write time, a
+// folder's having anything in it. Unknown when it could not be read.
+struct ItemStamp {
+    bool known = false;
+    bool folder = false;
+    uint64_t size = 0;
+    uint64_t writeTime = 0;
+    bool operator==(const ItemStamp&) const = default;
+};
+
 struct UndoRecord {
     // 0 created, 1 recycled, 2 renamed, 3 mapping added, 4 record removed,
     // 5 alias changed.
@@ -30,4 +40,7 @@ struct UndoRecord {
     // Kind 1: the item really reached the Recycle Bin, so the kept copy is
     // no longer the only one and may be deleted when the record is dropped.
     bool recycleConfirmed = false;
+    // Kind 0 of an item the user made new in the box: undo takes it away
+    // only while it still looks so, never once something was written in.
+    ItemStamp made;
 };

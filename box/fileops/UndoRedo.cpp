@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/CommonHelpers.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/UndoList.h"
@@ -46,7 +47,20 @@ void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to)
 {
     const std::wstring text = std::wstring(undo ? L"无法撤销：" : L"无法重做：") + L"“" + from + L"”不能移动到“" + to +
                               L"”。目标位置已有同名项目，或文件正被占用。";
-    NotifyUserOnce(L"undo-move:" + from + L"|" + to, text);
+    NotifyUser(L"undo-move", text);
+}
+
+// A new item the user has since written into is theirs now: taking it
+// away would leave their work under a generated name in the temporary
+// folder, where nothing leads back to it.
+bool ChangedSinceMade(const UndoRecord& record)
+{
+    if (!record.made.known || !Exists(record.path) || StampItem(record.path) == record.made)
+        return false;
+    NotifyUser(L"undo-changed",
+               L"无法撤销新建：“" + GetPathFileName(record.path) +
+                   L"”在新建之后已被修改，撤销会把修改过的内容移走。\n它仍在原处；不再需要时可以自行删除。");
+    return true;
 }
 
 struct Step {
@@ -92,7 +106,7 @@ bool Apply(const Step& step, UndoRecord& record)
         if (movedIn)
             return step.undo ? move(record.path, record.extra) : move(record.extra, record.path);
         if (step.undo) {
-            if (!toTemp(record.path))
+            if (ChangedSinceMade(record) || !toTemp(record.path))
                 return false;
             // What "直接覆盖" replaced takes its place again; should that
             // fail, the kept copy stays where it is and the user is told.
@@ -157,6 +171,36 @@ void Run(const BoxWindowPtr& box, const BoxWindowPtr& requestedTarget, bool undo
 }
 
 } // namespace
+
+ItemStamp StampItem(const std::wstring& path)
+{
+    ItemStamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return stamp;
+    stamp.known = true;
+    stamp.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!stamp.folder) {
+        stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        stamp.writeTime =
+            (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+        return stamp;
+    }
+    // A folder's own write time follows moves of the folder on some file
+    // systems; what it holds is what the user put there.
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE)
+        return stamp;
+    do {
+        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0) {
+            stamp.size = 1;
+            break;
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return stamp;
+}
 
 void UndoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target)
 {

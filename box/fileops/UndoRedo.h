@@ -5,12 +5,20 @@
 #pragma once
 
 #include <memory>
+#include <string>
+
+#include "box/fileops/UndoRecord.h"
 
 class KelmWindow;
 
 // box: the window that asked (its records are changed); target: the box
 // whose lists are used, null for box itself. A move that cannot be done
 // (the destination is taken, or the system refuses) leaves the record where
-// it was and tells the user; nothing is ever overwritten.
+// it was and tells the user, every time; nothing is ever overwritten. A new
+// item that was changed since it was made (its stamp differs) is not taken
+// away: undo refuses and tells the user.
 void UndoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target);
 void RedoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target);
+
+// The stamp of the item at path as it is now.
+ItemStamp StampItem(const std::wstring& path);

@@ -86,11 +86,7 @@ void CreateHiddenBox()
 {
     const std::wstring id = RandomHexString(6);
     const std::wstring folder = TessikQuickPanel::HiddenBoxFolder(TessikDesktopContainer::DefaultBoxFolder(), id);
-    try {
-        EnsureDirectory(folder.c_str());
-    } catch (const std::exception&) {
-        // The first file put into the box makes its folder.
-    }
+    TessikQuickPanel::MakeHiddenBoxFolder(folder);
     KelmStorageProxy record = s_quickPanelStore[L"TempList"][id];
     record[L"title"] = L"隐身收纳盒";
     record[L"UseTargetFolder"] = false;

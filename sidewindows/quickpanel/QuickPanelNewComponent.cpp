@@ -5,6 +5,7 @@
 #include "app/AppConfig.h"
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
+#include "app/Logger.h"
 #include "box/BoxServices.h"
 #include "box/NewBoxKinds.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
@@ -95,6 +96,18 @@ void ResetNewComponentCard()
     s_newComponentCard = std::make_shared<KelmSelectionCard>();
 }
 
+void MakeHiddenBoxFolder(const std::wstring& folder)
+{
+    bool made = false;
+    try {
+        made = EnsureDirectory(folder.c_str());
+    } catch (const std::exception&) {
+    }
+    // The box is made all the same: the first file put in makes its folder.
+    if (!made)
+        Logger::GetInstance().Log(L"DesktopContainer", L"WARNING", L"Hidden box folder not made yet: " + folder);
+}
+
 std::wstring HiddenBoxFolder(const std::wstring& containerDir, const std::wstring& id)
 {
     std::wstring folder = NormalizeStoredPath(containerDir);
@@ -107,7 +120,8 @@ std::wstring HiddenBoxFolder(const std::wstring& containerDir, const std::wstrin
 void NewComponentChooser()
 {
     if (s_separateContent) {
-        const auto options = TessikDesktopContainer::NewBoxMenuEntries({CreateMappingBox, CreateNormalBox, CreateTargetBox});
+        const auto options =
+            TessikDesktopContainer::NewBoxMenuEntries({CreateMappingBox, CreateNormalBox, CreateTargetBox});
         POINT cursor{};
         GetCursorPos(&cursor);
         KelmMenu::Show(PanelHwnd(), cursor.x, cursor.y, options, 160, 0);
@@ -139,8 +153,7 @@ void CreateHiddenBox(HWND repaint)
     record.UseTargetFolder = false;
     record.TargetFolder = HiddenBoxFolder(TessikDesktopContainer::DefaultBoxFolder(), record.id);
     record.clrtag = L"#F2F2F2";
-    // A folder that cannot be made is made by the first file put in.
-    EnsureDirectory(record.TargetFolder.c_str());
+    MakeHiddenBoxFolder(record.TargetFolder);
     s_hiddenBoxes.push_back(record);
     SaveHiddenBoxRecords();
     BuildQuickPanelList();

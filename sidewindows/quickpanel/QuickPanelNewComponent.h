@@ -34,5 +34,8 @@ void CreateHiddenBox(HWND repaint);
 // The folder of a new hidden box: the container folder (its stored form)
 // followed by "\temp_" and the id.
 std::wstring HiddenBoxFolder(const std::wstring& containerDir, const std::wstring& id);
+// Makes that folder with its missing parents. One that cannot be made now
+// is only logged: the first file put into the box makes it.
+void MakeHiddenBoxFolder(const std::wstring& folder);
 
 } // namespace TessikQuickPanel

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <regex>
 
 #include "common/WindowTestSupport.h"
@@ -13,6 +14,7 @@
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
+#include "app/UserNotice.h"
 #include "box/BoxBackgroundMenu.h"
 #include "box/BoxCreation.h"
 #include "box/BoxMoreMenu.h"
@@ -60,6 +62,14 @@ protected:
         }
         ADD_FAILURE() << "box did not open";
         return nullptr;
+    }
+
+    // A box on the folder "box" of the test's temporary folder.
+    BoxWindowPtr MakeFolderBox(std::filesystem::path& folder)
+    {
+        folder = temp.Path() / L"box";
+        std::filesystem::create_directories(folder);
+        return MakeBox(L"a0001", 100, L"#F2F2F2", folder.wstring());
     }
 
     static void AddRecord(const BoxWindowPtr& box, const std::wstring& path)
@@ -332,7 +342,10 @@ TEST_F(BoxMenusTest, ANewItemThatCannotBeMadeAddsNoRecord)
     ASSERT_TRUE(box);
     std::filesystem::remove_all(folder);
     KelmIconManager* manager = &s_boxIconManagers[box];
+    const int told = TimesUserNotified(L"new-file");
     EXPECT_EQ(CreateNewFileInBox(box, manager, Inside(box), L"新建 文本文档", L".txt", false), L"");
+    EXPECT_EQ(CreateNewFileInBox(box, manager, Inside(box), L"新建 文本文档", L".txt", false), L"");
+    EXPECT_EQ(TimesUserNotified(L"new-file"), told + 2) << "each refused attempt is told";
     EXPECT_TRUE(manager->Records().empty());
     EXPECT_TRUE(s_boxRuntimes[box].undoList.empty());
     EXPECT_FALSE(std::filesystem::exists(folder / L"新建 文本文档.txt"));
@@ -347,9 +360,8 @@ TEST_F(BoxMenusTest, ANewItemThatCannotBeMadeAddsNoRecord)
 
 TEST_F(BoxMenusTest, UndoParksANewFileInTheTemporaryFolderAndRedoNeverOverwrites)
 {
-    const std::filesystem::path folder = temp.Path() / L"box";
-    std::filesystem::create_directories(folder);
-    BoxWindowPtr box = MakeBox(L"a0001", 100, L"#F2F2F2", folder.wstring());
+    std::filesystem::path folder;
+    BoxWindowPtr box = MakeFolderBox(folder);
     ASSERT_TRUE(box);
     KelmIconManager* manager = &s_boxIconManagers[box];
     const std::wstring made = CreateNewFileInBox(box, manager, Inside(box), L"新建 文本文档", L".txt", false);
@@ -378,9 +390,50 @@ TEST_F(BoxMenusTest, UndoParksANewFileInTheTemporaryFolderAndRedoNeverOverwrites
     EXPECT_EQ(TempItems().size(), 1u);
     EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u) << "a refused redo stays to be tried again";
     EXPECT_TRUE(s_boxRuntimes[box].undoList.empty());
+    const int told = TimesUserNotified(L"undo-move");
+    RedoLastFileOperation(box, nullptr);
+    EXPECT_EQ(TimesUserNotified(L"undo-move"), told + 1) << "the same refusal is told again";
 
     UndoLastFileOperation(box, nullptr);
     EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u) << "an empty undo list changes nothing";
+}
+
+TEST_F(BoxMenusTest, UndoNeverTakesAwayANewItemTheUserChanged)
+{
+    std::filesystem::path folder;
+    BoxWindowPtr box = MakeFolderBox(folder);
+    ASSERT_TRUE(box);
+    KelmIconManager* manager = &s_boxIconManagers[box];
+    auto later = [](const std::wstring& path) {
+        HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        FILETIME time{};
+        GetFileTime(file, nullptr, nullptr, &time);
+        time.dwHighDateTime += 1; // about seven minutes on
+        SetFileTime(file, nullptr, nullptr, &time);
+        CloseHandle(file);
+    };
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* extension;
+        bool isFolder;
+        std::function<void(const std::wstring&)> change;
+    } cases[] = {
+        {L"新建 文本文档", L".txt", false, [](const std::wstring& p) { TempFolder::WriteBytes(p, "mine"); }},
+        {L"新建 Zip", L".zip", false, later}, // same size, written again
+        {L"新建文件夹", L"", true, [](const std::wstring& p) { TempFolder::WriteBytes(p + L"\\a.txt", "mine"); }},
+    };
+    for (const Case& c : cases) {
+        const std::wstring made = CreateNewFileInBox(box, manager, Inside(box), c.name, c.extension, c.isFolder);
+        ASSERT_FALSE(made.empty());
+        c.change(made);
+        const int told = TimesUserNotified(L"undo-changed");
+        UndoLastFileOperation(box, nullptr);
+        EXPECT_TRUE(std::filesystem::exists(made)) << c.name << ": the user's work stays where it is";
+        EXPECT_EQ(TimesUserNotified(L"undo-changed"), told + 1) << c.name;
+        EXPECT_TRUE(s_boxRuntimes[box].redoList.empty()) << c.name;
+    }
+    EXPECT_TRUE(TempItems().empty());
+    EXPECT_EQ(Bytes(folder / L"新建 文本文档.txt"), "mine");
 }
 
 TEST_F(BoxMenusTest, BackgroundMenuFitsTheBox)

@@ -12,6 +12,7 @@
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
+#include "app/UserNotice.h"
 #include "box/BoxCreation.h"
 #include "box/BoxServices.h"
 #include "box/fileops/DropImport.h"
@@ -135,6 +136,26 @@ TEST_F(BoxPasteTest, CancelOrTheBoxFolderItselfPastesNothing)
     PasteByKey(folderBox);
     EXPECT_TRUE(RecordPaths(folderBox).empty());
     EXPECT_FALSE(fs::exists(Folder() + L"\\root"));
+}
+
+TEST_F(BoxPasteTest, PastingABoxsOwnFileAsksAndNeverReplacesItByItself)
+{
+    const std::wstring own = Folder() + L"\\a.txt";
+    TempFolder::WriteBytes(own, "mine");
+    PutFiles({own});
+    answer = 0;
+    PasteByKey(folderBox);
+    PasteByKey(folderBox);
+    EXPECT_EQ(answers, 2);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\a (1).txt"), "mine");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\a (2).txt"), "mine");
+
+    answer = 1;
+    const int told = TimesUserNotified(L"paste-onto-itself");
+    PasteByKey(folderBox);
+    EXPECT_EQ(TempFolder::ReadBytes(own), "mine");
+    EXPECT_EQ(TimesUserNotified(L"paste-onto-itself"), told + 1) << "the refusal is told";
+    EXPECT_EQ(RecordPaths(folderBox).size(), 2u);
 }
 
 TEST_F(BoxPasteTest, MappingBoxRecordsFilesWhereTheyAreAndIgnoresText)

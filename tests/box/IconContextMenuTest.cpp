@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "BoxTestSupport.h"
+#include "app/UserNotice.h"
 #include "box/IconContextMenu.h"
 #include "box/fileops/DeleteSelected.h"
 #include "ui/core/DpiScale.h"
@@ -180,4 +181,23 @@ TEST_F(IconContextMenuTest, PlainTextCopyPutsTheTextWithoutItsByteOrderMarkOnThe
         GlobalUnlock(data);
     CloseClipboard();
     EXPECT_EQ(text, L"你好 line");
+}
+
+TEST_F(IconContextMenuTest, OpenWithThatCannotShowItsDialogTellsTheUser)
+{
+    // Wine has no open-with dialog; on Windows the dialog would open and
+    // wait for the user.
+    if (!GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        GTEST_SKIP() << "the system shows its open-with dialog";
+    const IconRecord a = Add(folderBox, Folder() + L"\\a.txt");
+    for (const auto& row : IconContextMenuOptions(s_boxIconManagers.at(folderBox), a)) {
+        if (row.text == L":\xF08E:      打开方式") {
+            const int told = TimesUserNotified(L"open-with");
+            row.onClick();
+            row.onClick();
+            EXPECT_EQ(TimesUserNotified(L"open-with"), told + 2);
+            return;
+        }
+    }
+    ADD_FAILURE() << "no open-with row";
 }

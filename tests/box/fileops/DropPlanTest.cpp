@@ -137,3 +137,26 @@ TEST(DropPlanInto, OwnFilesAndTheBoxFolderAreLeftOut)
     EXPECT_EQ(asked, 0) << "dropping a box's own file back is no conflict";
     EXPECT_EQ(Destinations(plan), (std::vector<std::wstring>{L"D:\\box\\c.txt"}));
 }
+
+TEST(DropPlanInto, APastedOwnFileIsAskedAboutAndNeverReplacesItself)
+{
+    FakeDisk disk{{L"D:\\box\\a.txt", L"D:\\box\\a (1).txt", L"C:\\in\\b.txt", L"D:\\box\\b.txt"}};
+    const std::vector<std::wstring> sources{L"D:\\box\\a.txt", L"C:\\in\\b.txt"};
+    struct Case {
+        int answer;
+        std::vector<std::wstring> destinations;
+        std::vector<std::wstring> refused;
+    } cases[] = {
+        {0, {L"D:\\box\\a (2).txt", L"D:\\box\\b (1).txt"}, {}},
+        {1, {L"D:\\box\\b.txt"}, {L"D:\\box\\a.txt"}}, // only the other file is replaced
+        {-1, {}, {}},
+    };
+    for (const Case& c : cases) {
+        int asked = 0;
+        const Plan plan = PlanInto(
+            sources, L"D:\\box", disk.Make(), [&] { return ++asked, c.answer; }, OwnItem::Ask);
+        EXPECT_EQ(asked, 1) << c.answer;
+        EXPECT_EQ(Destinations(plan), c.destinations) << c.answer;
+        EXPECT_EQ(plan.refused, c.refused) << c.answer;
+    }
+}

@@ -175,3 +175,18 @@ TEST_F(QuickPanelTest, ANewHiddenBoxIsStoredListedAndSelected)
     EXPECT_FALSE(reread[L"TempList"][record.id][L"UseTargetFolder"].Get<bool>(true));
     s_appStore[L"TessikRef"][L"containerDir"] = L"";
 }
+
+TEST_F(QuickPanelTest, AHiddenBoxWhoseFolderCannotBeMadeIsStoredAllTheSame)
+{
+    // A file stands where the folder's parent should be.
+    TempFolder::WriteBytes(temp.File(L"blocked"), "x");
+    s_appStore[L"TessikRef"][L"containerDir"] = temp.File(L"blocked");
+    CreateHiddenBox(nullptr);
+    s_appStore[L"TessikRef"][L"containerDir"] = L"";
+    ASSERT_EQ(s_hiddenBoxes.size(), 1u);
+    const std::wstring id = s_hiddenBoxes[0].id;
+    EXPECT_EQ(s_selectedComponentId, id);
+    KelmStorage reread;
+    reread.Load(temp.File(L"QuickPanelCom.kelm"));
+    EXPECT_EQ(reread[L"TempList"][id][L"title"].Get<std::wstring>(L""), L"隐身收纳盒");
+}
