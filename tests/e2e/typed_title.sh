@@ -6,10 +6,16 @@ source "$(dirname "$0")/lib.sh"
 
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\"" "showTessikMain : false"
 seed_box_store "$(stored_box a1111 40 First)" "$(stored_box b2222 400 Second)" "$(stored_box c3333 760 Third)"
-BOX="Tessik.Kelm.Com.Container.Class.a1111"
+# Box windows take a class of their own each start: the first box is the
+# one stored at x 40.
+first_box() {
+  BOX=$(probe list | grep -F "$BOX_PREFIX" | awk -F'\t' '$5 ~ /^40,/ {print $1; exit}')
+  [ -n "$BOX" ] || fail "the first box is not on the screen: $(probe list | grep -F "$BOX_PREFIX")"
+}
 
 # The title band of the first box, as on the screen now, into $1.png.
 shot_title() {
+  first_box
   xdotool mousemove 1500 900
   wait_still "$BOX" "Tessik.Com.Container"
   menu_rect "$BOX"
@@ -21,6 +27,7 @@ start_tessik
 pid=$LAST_PID
 wait_main_window any
 wait_box_count 3
+first_box
 wait_still "$BOX" "Tessik.Com.Container"
 menu_rect "$BOX"
 bx=$mx by=$my
