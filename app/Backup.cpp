@@ -14,6 +14,7 @@
 #include "app/LogFiles.h"
 #include "app/Logger.h"
 #include "app/StoreTextFormat.h"
+#include "app/UserNotice.h"
 #include "ui/controls/KelmMenu.h"
 #include "ui/controls/NewPopupSelection.h"
 #include "ui/core/D2DResources.h"
@@ -180,6 +181,17 @@ RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dat
         result.stage = RestoreResult::Stage::NodeMissing;
         return result;
     }
+    // A store cut short or garbled would come back as a partial state (the
+    // boxes after the damage gone): such a node is refused before anything
+    // is touched.
+    for (const wchar_t* name : kBackupStoreFiles) {
+        const std::wstring file = node + L"\\" + name;
+        if (IsFile(file) && !StoreFileReadsCompletely(file)) {
+            result.stage = RestoreResult::Stage::NodeDamaged;
+            result.damagedFile = name;
+            return result;
+        }
+    }
     result.preRestoreNode = FreePreRestoreNodeFolder(dataFolder, localTime);
     result.copy = CopyStoreFiles(dataFolder, result.preRestoreNode);
     if (!result.copy.ok) {
@@ -203,6 +215,8 @@ std::wstring RestoreFailureText(const RestoreResult& result)
     switch (result.stage) {
     case RestoreResult::Stage::NodeMissing:
         return L"备份节点不存在。";
+    case RestoreResult::Stage::NodeDamaged:
+        return L"无法恢复：节点中的 " + result.damagedFile + L" 已损坏，未能完整读取。\n未进行恢复，当前数据未更改。";
     case RestoreResult::Stage::PreRestoreNode:
         return L"无法在恢复前保存当前数据：" + CopyFailureText(result.copy) + L"\n未进行恢复，当前数据未更改。";
     case RestoreResult::Stage::Copy:
@@ -212,6 +226,23 @@ std::wstring RestoreFailureText(const RestoreResult& result)
         break;
     }
     return {};
+}
+
+std::wstring RestoreDoneText(const std::wstring& node, const RestoreResult& result)
+{
+    return L"已恢复节点 " + fs::path(node).filename().wstring() + L"。\n恢复前的数据已另存为节点 " +
+           fs::path(result.preRestoreNode).filename().wstring() + L"（" + result.preRestoreNode +
+           L"），可随时在“恢复”中选择它。\n\nTessik 将重新启动。";
+}
+
+std::vector<std::wstring> DamagedStoreNames()
+{
+    std::vector<std::wstring> names;
+    for (const KelmStorage* store : {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore}) {
+        if (store->FailedToParse())
+            names.push_back(fs::path(store->FileName()).filename().wstring());
+    }
+    return names;
 }
 
 bool AutoBackupDue(int& minuteCounter, int intervalMinutes)
@@ -283,7 +314,15 @@ void CreateManualBackupNode(HWND owner)
         return;
     }
     Log(L"INFO", L"Manual backup node written: " + node);
-    MessageBoxW(owner, L"成功创建节点。", L"备份", MB_OK);
+    const std::vector<std::wstring> damaged = DamagedStoreNames();
+    if (damaged.empty()) {
+        MessageBoxW(owner, L"成功创建节点。", L"备份", MB_OK);
+        return;
+    }
+    std::wstring text = L"成功创建节点。\n\n注意：启动时以下设置文件已损坏，未能完整读取，此节点保存的是读取后的数据：";
+    for (const std::wstring& name : damaged)
+        text += L"\n    " + name;
+    MessageBoxW(owner, text.c_str(), L"备份", MB_OK | MB_ICONWARNING);
 }
 
 void AutoBackupTick()
@@ -293,6 +332,15 @@ void AutoBackupTick()
     const int interval = s_configLoaded ? s_appStore[kRef][L"AutoBackupInterval"].Get<int>(10) : 10;
     if (!AutoBackupDue(s_autoBackupMinutes, interval) || !s_configLoaded)
         return;
+    const std::vector<std::wstring> damaged = DamagedStoreNames();
+    if (!damaged.empty()) {
+        std::wstring text = L"启动时以下设置文件已损坏，未能完整读取：";
+        for (const std::wstring& name : damaged)
+            text += L"\n    " + name;
+        text += L"\n\n为保留自动节点中完好的数据，本次运行不会更新自动节点。如需备份当前状态，请手动创建节点。";
+        NotifyUserOnce(L"autoBackupKept", text);
+        return;
+    }
     std::wstring failedStore;
     if (!SaveAllStores(failedStore))
         return; // logged; the next interval tries again
@@ -347,12 +395,19 @@ void RestoreBackupNode(HWND owner, const std::wstring& node)
         MessageBoxW(owner, L"备份节点不存在。", L"错误", MB_ICONERROR);
         return;
     }
+    if (result.stage == RestoreResult::Stage::NodeDamaged) {
+        Log(L"ERROR", L"Restore of " + node + L" refused: " + result.damagedFile + L" does not read completely");
+        MessageBoxW(owner, RestoreFailureText(result).c_str(), L"错误", MB_OK | MB_ICONERROR);
+        return;
+    }
     if (result.stage != RestoreResult::Stage::Done) {
         LogCopyFailure(L"Restore of " + node, result.copy);
         MessageBoxW(owner, RestoreFailureText(result).c_str(), L"错误", MB_OK | MB_ICONERROR);
         return;
     }
     Log(L"INFO", L"Restored " + node + L"; the stores before it are in " + result.preRestoreNode);
+    // Told before the restart: the new process waits for this one to end.
+    MessageBoxW(owner, RestoreDoneText(node, result).c_str(), L"恢复", MB_OK | MB_ICONINFORMATION);
     if (!StartRestartedProcess()) {
         // This process keeps running with the stores it has in memory; its
         // next save would overwrite the restored files, so they go back.

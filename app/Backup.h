@@ -43,17 +43,25 @@ StoreCopyResult CopyStoreFiles(const std::wstring& from, const std::wstring& to)
 std::wstring FreePreRestoreNodeFolder(const std::wstring& dataFolder, const std::tm& localTime);
 
 struct RestoreResult {
-    enum class Stage { Done, NodeMissing, PreRestoreNode, Copy } stage = Stage::Done;
+    enum class Stage { Done, NodeMissing, NodeDamaged, PreRestoreNode, Copy } stage = Stage::Done;
     StoreCopyResult copy;
     std::wstring preRestoreNode;
+    std::wstring damagedFile; // the node's store that does not read completely
 };
-// Saves the current store files into a pre-restore node, then copies the
-// node's files into the data folder. Nothing of the data folder changes
-// unless the pre-restore node is complete; when the copy back fails after
-// some files were replaced, the pre-restore files are put back.
+// Checks that every store file of the node reads completely, saves the
+// current store files into a pre-restore node, then copies the node's
+// files into the data folder. Nothing of the data folder changes unless
+// the node is sound and the pre-restore node is complete; when the copy
+// back fails after some files were replaced, the pre-restore files are put
+// back.
 RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dataFolder, const std::tm& localTime);
-// The Chinese message for a failed restore.
+// The Chinese message for a failed restore, and for a restore done.
 std::wstring RestoreFailureText(const RestoreResult& result);
+std::wstring RestoreDoneText(const std::wstring& node, const RestoreResult& result);
+
+// The names of the store files that were read damaged at this start (empty
+// when every store read completely).
+std::vector<std::wstring> DamagedStoreNames();
 
 // One minute more on the counter; true (and the counter reset) when an
 // interval of at least one minute has been reached.
@@ -81,7 +89,9 @@ StoreCopyResult CopyStorageToBackupNode(const std::wstring& node);
 // every store was saved and copied.
 void CreateManualBackupNode(HWND owner);
 // The 60 000 ms timer step: writes the automatic node every
-// "AutoBackupInterval" minutes (default 10; 0 never).
+// "AutoBackupInterval" minutes (default 10; 0 never), except while a store
+// read damaged at start would replace the good state it holds; the user is
+// told once why.
 void AutoBackupTick();
 // The interval menu below the settings row at (x, y) DIPs.
 void ShowBackupIntervalMenu(HWND owner, int x, float y);

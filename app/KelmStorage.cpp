@@ -301,7 +301,23 @@ bool ReadAllBytes(const std::wstring& path, std::string& bytes, DWORD& error)
     return ok;
 }
 
+bool IsBlankDocument(const std::wstring& text)
+{
+    return text.find_first_not_of(L" \t\n\v\f\r") == std::wstring::npos;
+}
+
 } // namespace
+
+bool StoreFileReadsCompletely(const std::wstring& path)
+{
+    std::string bytes;
+    DWORD error = 0;
+    if (!ReadAllBytes(path, bytes, error))
+        return false;
+    const std::wstring text = Utf8ToWide(FromDiskLineEnds(bytes));
+    bvn::parser::basic_parser<std::wstringstream, wchar_t> parser(text);
+    return IsBlankDocument(text) || (parser.parse() && parser.complete());
+}
 
 bool IsMissingFileError(DWORD error)
 {
@@ -370,8 +386,10 @@ void KelmStorage::Load(const std::wstring& path)
 
     const std::wstring text = Utf8ToWide(FromDiskLineEnds(bytes));
     bvn::parser::basic_parser<std::wstringstream, wchar_t> parser(text);
-    const bool parsed = parser.parse();
-    const bool blank = text.find_first_not_of(L" \t\n\v\f\r") == std::wstring::npos;
+    // A file cut short parses, but what was cut is gone: it counts as
+    // damaged as well.
+    const bool parsed = parser.parse() && parser.complete();
+    const bool blank = IsBlankDocument(text);
     if (!parsed && !blank) {
         // What was not read would be lost by the next save: keep it now.
         m_failedToParse = true;

@@ -145,6 +145,10 @@ private:
     std::wstring m_backupPath;
 };
 
+// The file can be read and its text read to its end (a blank file holds
+// no roots and counts as complete); nothing is written.
+bool StoreFileReadsCompletely(const std::wstring& path);
+
 // Writes the bytes to "<path>.N.bak" with the first N from 1 whose file
 // does not exist yet; an existing copy is never overwritten. Returns the
 // path written, or empty text when no copy could be written.

@@ -33,6 +33,15 @@ template <typename Char> struct basic_object {
 // The value of a member written with no text ("x : ,").
 inline const char* const empty_marker = "";
 
+// A text written in the exact form: '~', then the text between double
+// quotes with each of its quotes doubled. Backslashes mean nothing there,
+// so every text reads back as it was, and the form is kept apart from the
+// plain quoted texts (whose reading keeps escapes as written) by the '~'
+// that no other written value begins with.
+template <typename Char> struct exact_text {
+    std::basic_string<Char> text;
+};
+
 template <typename Stream, typename Char> class basic_parser
 {
 public:
@@ -47,6 +56,7 @@ public:
         m_objects.max_load_factor(1.0f);
         m_order.clear();
         m_pos = 0;
+        m_complete = true;
         skip_space();
         if (at_end())
             return false;
@@ -61,6 +71,9 @@ public:
         }
     }
 
+    // False when the text ended inside an object or a text: the roots read
+    // are only part of what was written.
+    bool complete() const { return m_complete; }
     const std::unordered_map<string_type, object_type>& objects() const { return m_objects; }
     const std::vector<string_type>& order() const { return m_order; }
     const string_type& tag() const { return m_tag; }
@@ -100,12 +113,12 @@ public:
         }
         for (;;) {
             if (at_end())
-                return true;
+                return ended_early();
             if (peek() == Char(',')) {
                 ++m_pos;
                 skip_space();
                 if (at_end())
-                    return true;
+                    return ended_early();
                 if (peek() == Char('}')) {
                     ++m_pos;
                     return true;
@@ -117,7 +130,7 @@ public:
             skip_space();
             // The text ended inside a member: keep what was complete.
             if (at_end())
-                return true;
+                return ended_early();
             std::any value;
             const Char c = peek();
             if (c == Char('(')) {
@@ -153,7 +166,7 @@ public:
                 found->second = std::move(value);
             object.order.push_back(key);
             if (at_end())
-                return true;
+                return ended_early();
             if (peek() == Char('}')) {
                 ++m_pos;
                 return true;
@@ -165,6 +178,11 @@ public:
     bool parse_value(std::any& out, Char term1, Char term2)
     {
         skip_space();
+        if (m_pos + 1 < m_text.size() && peek() == Char('~') && m_text[m_pos + 1] == Char('"')) {
+            out = read_exact_text();
+            skip_space();
+            return true;
+        }
         string_type text;
         bool intShape = true;
         bool realShape = true;
@@ -289,6 +307,32 @@ private:
         return true;
     }
 
+    // Reads "~" and a quoted text whose doubled quotes stand for one quote.
+    exact_text<Char> read_exact_text()
+    {
+        m_pos += 2;
+        exact_text<Char> value;
+        while (!at_end()) {
+            const Char c = m_text[m_pos++];
+            if (c != Char('"')) {
+                value.text += c;
+                continue;
+            }
+            if (at_end() || peek() != Char('"'))
+                return value;
+            value.text += c;
+            ++m_pos;
+        }
+        m_complete = false;
+        return value;
+    }
+
+    bool ended_early()
+    {
+        m_complete = false;
+        return true;
+    }
+
     // Collects from the opening quote up to and including the closing one.
     void read_quoted_run(string_type& text)
     {
@@ -377,6 +421,7 @@ private:
     // Depth of the object whose "key : value" member is being read; -1
     // elsewhere.
     int m_writtenDepth = -1;
+    bool m_complete = true;
     std::unordered_map<string_type, object_type> m_objects;
     std::vector<string_type> m_order;
     string_type m_tag;

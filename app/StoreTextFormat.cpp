@@ -5,6 +5,21 @@
 #include <charconv>
 #include <iostream>
 
+namespace
+{
+
+std::wstring TrimStoreText(const std::wstring& text)
+{
+    const wchar_t* blanks = L" \t\n\r";
+    const size_t begin = text.find_first_not_of(blanks);
+    if (begin == std::wstring::npos)
+        return std::wstring();
+    const size_t end = text.find_last_not_of(blanks);
+    return text.substr(begin, end - begin + 1);
+}
+
+} // namespace
+
 void AppendTextEntry(KelmStorageTextNode& node, const std::wstring& key, std::wstring valueText)
 {
     node.entries.emplace_back(key, std::move(valueText));
@@ -24,10 +39,46 @@ void WriteDoubleEntry(KelmStorageTextNode& node, const std::wstring& key, double
     AppendTextEntry(node, key, FormatStoreDouble(value));
 }
 
-void WriteStringEntry(KelmStorageTextNode& node, const std::wstring& key, const std::wstring& value)
+namespace
+{
+
+// Whether the quoted form of a text holding a double quote reads back as
+// the very same text. Only a text written unchanged (it holds two
+// backslashes in a row) can: every quote in it must follow a backslash,
+// so that none ends it early. The reading also trims the ends and looks
+// for line ends where the writer ends a value; such texts take the exact
+// form instead.
+bool QuotedFormReadsBack(const std::wstring& text)
+{
+    if (text.find(L"\\\\") == std::wstring::npos || text.find(L'\n') != std::wstring::npos)
+        return false;
+    if (text.back() == L'\\' || text != TrimStoreText(text))
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'"' && (i == 0 || text[i - 1] != L'\\'))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::wstring StoreTextValue(const std::wstring& value)
 {
     std::wstring text;
     text.reserve(value.size() + 8);
+    if (value.find(L'"') != std::wstring::npos && !QuotedFormReadsBack(value)) {
+        // The quoted form would lose the text (or everything after it) or
+        // change it on every save: the exact form keeps it as it is.
+        text += L"~\"";
+        for (wchar_t c : value) {
+            if (c == L'"')
+                text += L'"';
+            text += c;
+        }
+        text += L'"';
+        return text;
+    }
     text += L'"';
     if (value.find(L"\\\\") != std::wstring::npos) {
         // Already escaped once (a reloaded path): written unchanged.
@@ -36,14 +87,51 @@ void WriteStringEntry(KelmStorageTextNode& node, const std::wstring& key, const 
         for (wchar_t c : value) {
             if (c == L'\\')
                 text += L"\\\\";
-            else if (c == L'"')
-                text += L"\\\"";
             else
                 text += c;
         }
     }
     text += L'"';
-    AppendTextEntry(node, key, std::move(text));
+    return text;
+}
+
+void WriteStringEntry(KelmStorageTextNode& node, const std::wstring& key, const std::wstring& value)
+{
+    AppendTextEntry(node, key, StoreTextValue(value));
+}
+
+std::wstring TypedTextToStore(const std::wstring& typed)
+{
+    std::wstring stored;
+    stored.reserve(typed.size() + 4);
+    for (wchar_t c : typed) {
+        if (c == L'\\')
+            stored += L'\\';
+        stored += c;
+    }
+    return stored;
+}
+
+std::wstring TypedTextFromStore(const std::wstring& stored)
+{
+    // Every run of backslashes even: the text went through TypedTextToStore
+    // or the store's doubling. An odd run is kept as it is.
+    std::wstring typed;
+    typed.reserve(stored.size());
+    for (size_t i = 0; i < stored.size();) {
+        if (stored[i] != L'\\') {
+            typed += stored[i++];
+            continue;
+        }
+        size_t run = 0;
+        while (i + run < stored.size() && stored[i + run] == L'\\')
+            ++run;
+        if (run % 2 != 0)
+            return stored;
+        typed.append(run / 2, L'\\');
+        i += run;
+    }
+    return typed;
 }
 
 void WriteValueText(KelmStorageTextNode& node, const std::wstring& key, const KelmStorageValue& value)
@@ -144,16 +232,6 @@ std::wstring WriteStoreDocument(const std::vector<std::unique_ptr<KelmStorageTex
 namespace
 {
 
-std::wstring TrimStoreText(const std::wstring& text)
-{
-    const wchar_t* blanks = L" \t\n\r";
-    const size_t begin = text.find_first_not_of(blanks);
-    if (begin == std::wstring::npos)
-        return std::wstring();
-    const size_t end = text.find_last_not_of(blanks);
-    return text.substr(begin, end - begin + 1);
-}
-
 // Texts read back as their most specific type: "true" and "false" as bools,
 // whole numbers that fit 32 bits as ints; anything with a "." stays text.
 KelmStorageValue ConvertParsedText(const std::wstring& raw)
@@ -196,6 +274,8 @@ KelmStorageNestedObject ConvertParsedObject(const bvn::parser::basic_object<wcha
         KelmStorageValue converted;
         if (const auto* text = std::any_cast<std::wstring>(&value)) {
             converted = ConvertParsedText(*text);
+        } else if (const auto* exact = std::any_cast<bvn::parser::exact_text<wchar_t>>(&value)) {
+            converted = exact->text;
         } else if (const auto* i = std::any_cast<int>(&value)) {
             converted = *i;
         } else if (const auto* d = std::any_cast<double>(&value)) {

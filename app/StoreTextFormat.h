@@ -28,6 +28,19 @@ void WriteDoubleEntry(KelmStorageTextNode& node, const std::wstring& key, double
 void WriteStringEntry(KelmStorageTextNode& node, const std::wstring& key, const std::wstring& value);
 void AppendTextEntry(KelmStorageTextNode& node, const std::wstring& key, std::wstring valueText);
 
+// The value text the writer puts down for a text: between double quotes,
+// each backslash doubled unless the text already holds a doubled one (so a
+// path settles in one form); a text holding a double quote that this form
+// would not give back as it is goes in the exact form (see exact_text).
+std::wstring StoreTextValue(const std::wstring& value);
+
+// A text the user typed (a title, an alias) as it is kept in a store, and
+// back. The store reads single backslashes back doubled, so typed text is
+// kept with every backslash doubled and halved when read; a stored text
+// with an odd run of backslashes was never doubled and is shown as it is.
+std::wstring TypedTextToStore(const std::wstring& typed);
+std::wstring TypedTextFromStore(const std::wstring& stored);
+
 // Text of a double as the store writes it (six significant digits, "%g").
 std::wstring FormatStoreDouble(double value);
 

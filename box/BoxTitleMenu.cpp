@@ -5,6 +5,7 @@
 #include "app/AppConfig.h"
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
+#include "app/StoreTextFormat.h"
 #include "box/BoxSettings.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
@@ -117,7 +118,7 @@ void SetBoxTitle(const BoxWindowPtr& box, const std::wstring& title)
     if (!runtime)
         return;
     runtime->title = title;
-    BoxSettingsObject(runtime->id)[L"title"] = title;
+    BoxSettingsObject(runtime->id)[L"title"] = TypedTextToStore(title);
     s_desktopContainerStore.Save();
     Repaint(box);
 }

@@ -10,7 +10,6 @@
 #include "box/BoxIconRebuild.h"
 #include "box/icons/DragPlaceholder.h"
 #include "box/icons/IconLog.h"
-#include "ui/core/TextHelpers.h"
 
 namespace
 {
@@ -25,28 +24,6 @@ KelmStorageNestedObject* FindChildObject(KelmStorageNestedObject* parent, const 
     return std::get<4>(found->second).get();
 }
 
-// The store doubles every backslash of a text on its first save and reads
-// it back doubled. Only a text whose backslashes all come in pairs went
-// through that; a text written unchanged (a network path "\\server\share")
-// keeps its single backslashes and must not lose its leading pair.
-std::wstring UndoubleBackslashes(std::wstring text)
-{
-    for (size_t i = 0; i < text.size();) {
-        if (text[i] != L'\\') {
-            ++i;
-            continue;
-        }
-        size_t run = 0;
-        while (i + run < text.size() && text[i + run] == L'\\')
-            ++run;
-        if (run % 2 != 0)
-            return text;
-        i += run;
-    }
-    ReplaceAll(text, L"\\\\", L"\\");
-    return text;
-}
-
 std::wstring ReadText(KelmStorageNestedObject* object, const std::wstring& key, const std::wstring& fallback)
 {
     auto found = object->members.find(key);
@@ -54,7 +31,7 @@ std::wstring ReadText(KelmStorageNestedObject* object, const std::wstring& key, 
         return fallback;
     const KelmStorageValue& value = found->second;
     if (value.index() == 3)
-        return UndoubleBackslashes(std::get<3>(value));
+        return TypedTextFromStore(std::get<3>(value));
     // The store types values by their shape: an alias made of digits comes
     // back as a number and must not be lost.
     if (value.index() == 0)
@@ -141,7 +118,7 @@ void SaveBoxIcons(KelmIconManager& view)
                 KelmStorageProxy icon = components[L"ComID_" + s_boxRuntimes[owner].id][L"Icons"]
                                                   [L"iconID_" + std::to_wstring(counter->second++)];
                 icon[L"path"] = record.path;
-                icon[L"alias"] = record.alias;
+                icon[L"alias"] = TypedTextToStore(record.alias);
                 icon[L"originalPath"] = record.originalPath;
             }
             s_desktopContainerStore.Save();

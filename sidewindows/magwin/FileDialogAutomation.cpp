@@ -304,16 +304,18 @@ bool SetDialogFileName(const std::wstring& name)
         Report(L"[-] 无法写入文件名。");
         return false;
     }
-    if (save) {
+    HWND okButton = GetDlgItem(dialog, IDOK);
+    if (!IsKnownOpenDialog(TextOf(dialog, 256), okButton ? TextOf(okButton, 64) : std::wstring())) {
         // Confirming here could replace a file of that name in whatever
-        // folder the dialog shows: the user confirms.
+        // folder the dialog shows: only a dialog known to open is
+        // confirmed, every other one is left to the user.
         Report(L"[+] 已设置文件名，请在对话框中确认保存。");
         return true;
     }
     PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
     PostMessageW(field, WM_KEYUP, VK_RETURN, 0);
-    SendMessageTimeoutW(dialog, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)), SMTO_ABORTIFHUNG,
-                        kMessageTimeout, &result);
+    SendMessageTimeoutW(dialog, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(okButton), SMTO_ABORTIFHUNG, kMessageTimeout,
+                        &result);
     Report(L"[+] 已设置文件名并发送回车指令。");
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
+#include "app/StoreTextFormat.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/KelmIcon.h"
 #include "sidewindows/magwin/FileDialogAutomation.h"
@@ -132,7 +133,7 @@ void FillFromHiddenBox(const std::wstring& id, const std::wstring& folder)
         const std::wstring entryPath = TextMember(*entry, L"path", L"");
         if (entryPath.empty() || !MatchDialogFilter(s_magFilterPatterns, entryPath))
             continue;
-        Add(NormalizeStoredPath(entryPath), TextMember(*entry, L"alias", L"bvn!NULL"), section);
+        Add(NormalizeStoredPath(entryPath), TypedTextFromStore(TextMember(*entry, L"alias", L"bvn!NULL")), section);
         section = L"";
     }
 }

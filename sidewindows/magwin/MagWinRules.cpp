@@ -78,6 +78,23 @@ bool IsSaveDialogTitle(const std::wstring& title)
     return TitleMatchesAny(title, {L"保存", L"Save", L"另存"});
 }
 
+bool IsKnownOpenDialog(const std::wstring& title, const std::wstring& okButtonText)
+{
+    static const std::vector<std::wstring> open = {L"打开",    L"開啟",  L"Open",   L"開く",  L"열기",
+                                                   L"Открыть", L"Abrir", L"Ouvrir", L"Öffnen"};
+    // The save words of the known titles, also as they stand inside a
+    // sentence or on a button.
+    static const std::vector<std::wstring> save = {
+        L"保存",      L"另存",    L"儲存",    L"Save",        L"save",        L"저장",      L"Сохранить",
+        L"сохранить", L"Guardar", L"guardar", L"Enregistrer", L"enregistrer", L"Speichern", L"speichern"};
+    std::wstring button;
+    for (wchar_t c : okButtonText) {
+        if (c != L'&')
+            button += c;
+    }
+    return TitleMatchesAny(title, open) && !TitleMatchesAny(title, save) && !TitleMatchesAny(button, save);
+}
+
 DockRect DockBesideDialog(const RECT& dialog, int screenWidth, double scale)
 {
     const int w = static_cast<int>(scale * 300);

@@ -20,8 +20,14 @@ const std::vector<std::wstring>& FileDialogTitles();
 const std::vector<std::wstring>& AutomationDialogTitles(bool withLocation);
 // The title holds one of the entries (case-sensitive substring).
 bool TitleMatchesAny(const std::wstring& title, const std::vector<std::wstring>& entries);
-// "保存", "Save" or "另存" in the title: a save dialog; anything else opens.
+// "保存", "Save" or "另存" in the title: a save dialog's layout; anything
+// else is looked at as an open dialog.
 bool IsSaveDialogTitle(const std::wstring& title);
+// A dialog that may be confirmed once its file name is set: its title says
+// "open" in one of the known languages and neither the title nor its OK
+// button's text says "save". Every other dialog may write a file and is
+// left for the user to confirm.
+bool IsKnownOpenDialog(const std::wstring& title, const std::wstring& okButtonText);
 
 struct DockRect {
     int x, y, w, h;

@@ -7,6 +7,7 @@
 
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
+#include "app/StoreTextFormat.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/KelmIconManager.h"
@@ -65,7 +66,7 @@ std::vector<StoredEntry> ReadEntries(const wchar_t* rootName, const std::wstring
         const std::wstring path = TextOr(*entry, L"path", L"");
         if (path.empty())
             continue;
-        entries.push_back({NormalizeStoredPath(path), TextOr(*entry, L"alias", L"bvn!NULL")});
+        entries.push_back({NormalizeStoredPath(path), TypedTextFromStore(TextOr(*entry, L"alias", L"bvn!NULL"))});
     }
     return entries;
 }
@@ -216,7 +217,7 @@ bool WriteEntries(const wchar_t* rootName, const KelmIconManager& list, bool cha
     for (size_t i = 0; i < records.size(); ++i) {
         KelmStorageProxy entry = s_quickPanelStore[rootName][s_selectedComponentId][std::to_wstring(i)];
         entry[L"path"] = records[i].path;
-        entry[L"alias"] = records[i].alias;
+        entry[L"alias"] = TypedTextToStore(records[i].alias);
     }
     lastSignature = signature;
     return true;

@@ -6,6 +6,7 @@
 
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
+#include "app/StoreTextFormat.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
@@ -123,7 +124,7 @@ std::vector<HiddenBoxRecord> ReadHiddenBoxRecords()
             continue;
         HiddenBoxRecord record;
         record.id = id;
-        record.title = MemberOr<std::wstring>(*object, L"title", L"Temp");
+        record.title = TypedTextFromStore(MemberOr<std::wstring>(*object, L"title", L"Temp"));
         record.UseTargetFolder = MemberOr<bool>(*object, L"UseTargetFolder", false);
         record.TargetFolder = MemberOr<std::wstring>(*object, L"TargetFolder", L"bvn!NULL");
         if (record.TargetFolder != L"bvn!NULL")
@@ -208,7 +209,7 @@ void SaveHiddenBoxRecords()
 {
     for (const HiddenBoxRecord& record : s_hiddenBoxes) {
         KelmStorageProxy object = s_quickPanelStore[L"TempList"][record.id];
-        object[L"title"] = record.title;
+        object[L"title"] = TypedTextToStore(record.title);
         object[L"UseTargetFolder"] = record.UseTargetFolder;
         object[L"TargetFolder"] = record.TargetFolder;
         object[L"clrtag"] = record.clrtag;

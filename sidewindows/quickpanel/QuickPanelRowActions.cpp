@@ -6,6 +6,7 @@
 
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
+#include "app/StoreTextFormat.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
@@ -109,7 +110,7 @@ void ApplyComponentTitle(const std::wstring& id, bool hidden, const std::wstring
         }
     } else if (auto box = FindDesktopBox(id)) {
         s_boxRuntimes[box].title = title;
-        s_desktopContainerStore[L"Components"][L"ComID_" + id][L"title"] = title;
+        s_desktopContainerStore[L"Components"][L"ComID_" + id][L"title"] = TypedTextToStore(title);
         SaveStore(s_desktopContainerStore, L"Component title");
         if (IsWindow(box->GetHwnd()))
             InvalidateRect(box->GetHwnd(), nullptr, FALSE);

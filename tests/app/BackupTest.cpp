@@ -8,11 +8,21 @@
 #include <filesystem>
 #include <string>
 
+#include "app/AppState.h"
 #include "app/Backup.h"
+#include "app/KelmStorage.h"
 #include "app/TempFolder.h"
+#include "app/UserNotice.h"
 
 namespace
 {
+
+// Store files as the program writes them, and one cut in the middle of its
+// second of three boxes.
+const std::string kCurrent = "A{\r\n    v : \"current\"\r\n}";
+const std::string kBackedUp = "A{\r\n    v : \"backed up\"\r\n}";
+const std::string kCutBoxes = "Components{\r\n    ComID_a{\r\n        title : \"a\"\r\n    },\r\n    ComID_b{\r\n"
+                              "        title : \"b";
 
 // A local time to the minute.
 std::tm Time(int year, int month, int day, int hour, int minute)
@@ -50,8 +60,8 @@ protected:
         std::filesystem::create_directories(data);
         std::filesystem::create_directories(node);
         for (const wchar_t* name : kBackupStoreFiles) {
-            TempFolder::WriteBytes(data + L"\\" + name, "current");
-            TempFolder::WriteBytes(node + L"\\" + name, "backed up");
+            TempFolder::WriteBytes(data + L"\\" + name, kCurrent);
+            TempFolder::WriteBytes(node + L"\\" + name, kBackedUp);
         }
     }
     std::string Read(const std::wstring& folder, const wchar_t* name)
@@ -96,7 +106,7 @@ TEST_F(BackupTest, ACopySkipsMissingFilesAndLeavesNoTemporaryFiles)
     const StoreCopyResult result = CopyStoreFiles(data, target);
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.replaced, 3);
-    EXPECT_EQ(Read(target, L"Tessik.kelm"), "current");
+    EXPECT_EQ(Read(target, L"Tessik.kelm"), kCurrent);
     EXPECT_FALSE(std::filesystem::exists(target + L"\\MagnetCom.kelm"));
     EXPECT_EQ(CountEntries(target), 3);
 }
@@ -110,7 +120,7 @@ TEST_F(BackupTest, ACopyThatCannotReadAFileChangesNothing)
     EXPECT_EQ(result.failedFile, L"MagnetCom.kelm");
     EXPECT_NE(result.error, 0u);
     for (const wchar_t* name : kBackupStoreFiles)
-        EXPECT_EQ(Read(data, name), "current") << name;
+        EXPECT_EQ(Read(data, name), kCurrent) << name;
     EXPECT_EQ(CountEntries(data), 4); // no temporary file left
 }
 
@@ -119,8 +129,8 @@ TEST_F(BackupTest, ARestoreKeepsTheCurrentStoresInANodeOfTheirOwn)
     const std::tm now = Time(2026, 12, 7, 10, 0);
     const RestoreResult result = RestoreNodeFiles(node, data, now);
     ASSERT_EQ(result.stage, RestoreResult::Stage::Done);
-    EXPECT_EQ(Read(data, L"DesktopContainer.kelm"), "backed up");
-    EXPECT_EQ(Read(result.preRestoreNode, L"DesktopContainer.kelm"), "current");
+    EXPECT_EQ(Read(data, L"DesktopContainer.kelm"), kBackedUp);
+    EXPECT_EQ(Read(result.preRestoreNode, L"DesktopContainer.kelm"), kCurrent);
     EXPECT_EQ(std::filesystem::path(result.preRestoreNode).filename().wstring(), L"bk_2026_12_07_10_00_before_restore");
 
     // Restoring the pre-restore node in the same minute must not overwrite
@@ -128,8 +138,8 @@ TEST_F(BackupTest, ARestoreKeepsTheCurrentStoresInANodeOfTheirOwn)
     const RestoreResult undo = RestoreNodeFiles(result.preRestoreNode, data, now);
     ASSERT_EQ(undo.stage, RestoreResult::Stage::Done);
     EXPECT_NE(undo.preRestoreNode, result.preRestoreNode);
-    EXPECT_EQ(Read(data, L"DesktopContainer.kelm"), "current");
-    EXPECT_EQ(Read(undo.preRestoreNode, L"DesktopContainer.kelm"), "backed up");
+    EXPECT_EQ(Read(data, L"DesktopContainer.kelm"), kCurrent);
+    EXPECT_EQ(Read(undo.preRestoreNode, L"DesktopContainer.kelm"), kBackedUp);
 }
 
 TEST_F(BackupTest, ARestoreThatFailsLeavesTheDataFolderAsItWas)
@@ -155,7 +165,47 @@ TEST_F(BackupTest, ARestoreThatFailsLeavesTheDataFolderAsItWas)
         EXPECT_EQ(RestoreNodeFiles(node, data, now).stage, RestoreResult::Stage::PreRestoreNode);
     }
     for (const wchar_t* name : kBackupStoreFiles)
-        EXPECT_EQ(Read(data, name), "current") << name;
+        EXPECT_EQ(Read(data, name), kCurrent) << name;
+}
+
+TEST_F(BackupTest, ANodeWithAStoreCutShortIsRefusedAndNothingChanges)
+{
+    TempFolder::WriteBytes(node + L"\\DesktopContainer.kelm", kCutBoxes);
+    const RestoreResult result = RestoreNodeFiles(node, data, Time(2026, 12, 7, 10, 0));
+    EXPECT_EQ(result.stage, RestoreResult::Stage::NodeDamaged);
+    EXPECT_EQ(result.damagedFile, L"DesktopContainer.kelm");
+    EXPECT_NE(RestoreFailureText(result).find(L"DesktopContainer.kelm"), std::wstring::npos);
+    for (const wchar_t* name : kBackupStoreFiles)
+        EXPECT_EQ(Read(data, name), kCurrent) << name;
+    EXPECT_EQ(CountEntries(data), 4); // not even a pre-restore node
+}
+
+TEST_F(BackupTest, TheAutomaticNodeKeepsTheGoodStateWhileAStoreReadDamaged)
+{
+    const std::wstring automatic = AutoBackupFolder(data);
+    ASSERT_TRUE(CopyStoreFiles(node, automatic).ok);
+    TempFolder::WriteBytes(data + L"\\Tessik.kelm", "TessikRef{\r\n    AutoBackupInterval : 1\r\n}");
+    TempFolder::WriteBytes(data + L"\\DesktopContainer.kelm", kCutBoxes);
+    KelmStorage* stores[] = {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore};
+    for (size_t i = 0; i < 4; ++i)
+        stores[i]->Load(data + L"\\" + kBackupStoreFiles[i]);
+    ASSERT_TRUE(s_desktopContainerStore.FailedToParse());
+    s_dataFolder = data;
+    s_configLoaded = true;
+
+    AutoBackupTick();
+    EXPECT_EQ(Read(automatic, L"DesktopContainer.kelm"), kBackedUp);
+    EXPECT_TRUE(WasUserNotified(L"autoBackupKept"));
+
+    // Once every store reads completely the node is refreshed again.
+    TempFolder::WriteBytes(data + L"\\DesktopContainer.kelm", kCurrent);
+    s_desktopContainerStore.Load(data + L"\\DesktopContainer.kelm");
+    AutoBackupTick();
+    EXPECT_EQ(Read(automatic, L"DesktopContainer.kelm"), kCurrent);
+
+    s_configLoaded = false;
+    for (KelmStorage* store : stores)
+        *store = KelmStorage();
 }
 
 TEST(AutoBackupInterval, BacksUpEveryIntervalAndNeverAtZero)

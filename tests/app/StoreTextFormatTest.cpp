@@ -98,7 +98,8 @@ TEST(StoreTextFormat, TextEscapingRules)
     WriteStringEntry(node, L"d", L"line\nbreak\ttab");
     EXPECT_EQ(node.entries[0].second, L"\"C:\\\\dir\"");
     EXPECT_EQ(node.entries[1].second, L"\"C:\\\\dir\"");
-    EXPECT_EQ(node.entries[2].second, L"\"say \\\"hi\\\"\"");
+    // A quote the quoted form would not give back: the exact form.
+    EXPECT_EQ(node.entries[2].second, L"~\"say \"\"hi\"\"\"");
     EXPECT_EQ(node.entries[3].second, L"\"line\nbreak\ttab\"");
 }
 
@@ -215,7 +216,7 @@ TEST(StoreTextFormat, TypeChangesOnReload)
     EXPECT_FLOAT_EQ(g[L"whole"].Get<float>(0), 300.0f); // a whole double reads back through the float getter
     EXPECT_EQ(g[L"tiny"].Get<std::wstring>(L""), L"1e-07");
     EXPECT_EQ(g[L"path"].Get<std::wstring>(L""), L"C:\\\\Users\\\\me");
-    EXPECT_EQ(g[L"quote"].Get<std::wstring>(L""), L"a\\\"b");
+    EXPECT_EQ(g[L"quote"].Get<std::wstring>(L""), L"a\"b");
     EXPECT_EQ(g[L"spaced"].Get<std::wstring>(L""), L"x");
     EXPECT_EQ(g[L"emoji"].Get<std::wstring>(L""), L"盒\U0001F600");
     std::vector<std::wstring> order;
@@ -228,4 +229,75 @@ TEST(StoreTextFormat, TypeChangesOnReload)
     KelmStorage third;
     third.Load(path);
     EXPECT_EQ(third[L"R"][L"path"].Get<std::wstring>(L""), L"C:\\\\Users\\\\me");
+}
+
+TEST(StoreTextFormat, TypedTextsComeBackAsTypedAfterEverySave)
+{
+    const std::wstring texts[] = {L"\\\\NAS \"my photos\"",
+                                  L"say \"hi\"",
+                                  L"a\\b",
+                                  L"a\\\\b",
+                                  L"a\\\\\\b",
+                                  L"\\\\\"",
+                                  L"x\\\\\"y\"",
+                                  L"trailing\\",
+                                  L"trailing\\\\",
+                                  L"\"quoted\\\"",
+                                  L"\"",
+                                  L"a, b {c} d: e",
+                                  L"收纳盒 \"照片\" \U0001F600",
+                                  L"Unnamed"};
+    TempFolder folder;
+    const std::wstring path = folder.File(L"DesktopContainer.kelm");
+    KelmStorage store;
+    store.Load(path);
+    int n = 0;
+    for (const std::wstring& text : texts)
+        store[L"Components"][L"ComID_" + std::to_wstring(n++)][L"title"] = TypedTextToStore(text);
+    store[L"Components"][L"after"] = L"C:\\Users\\me";
+    store[L"Last"][L"k"] = 1;
+    store.Save();
+    std::string first;
+    for (int save = 0; save < 3; ++save) {
+        KelmStorage again;
+        again.Load(path);
+        ASSERT_FALSE(again.FailedToParse()) << save;
+        n = 0;
+        for (const std::wstring& text : texts) {
+            const std::wstring stored =
+                again[L"Components"][L"ComID_" + std::to_wstring(n++)][L"title"].Get<std::wstring>(L"");
+            EXPECT_EQ(TypedTextFromStore(stored), text) << save << " " << testing::PrintToString(text);
+        }
+        EXPECT_EQ(again[L"Components"][L"after"].Get<std::wstring>(L""), L"C:\\\\Users\\\\me");
+        EXPECT_EQ(again[L"Last"][L"k"].Get<int>(0), 1);
+        again.Save();
+        // From the first reload on, not a byte changes.
+        if (save == 0)
+            first = TempFolder::ReadBytes(path);
+        else
+            EXPECT_EQ(TempFolder::ReadBytes(path), first);
+    }
+    // Texts stable before keep their bytes: plain titles and stored paths.
+    EXPECT_NE(first.find("title : \"Unnamed\""), std::string::npos);
+    EXPECT_NE(first.find("after : \"C:\\\\Users\\\\me\""), std::string::npos);
+}
+
+TEST(LayoutTextParser, ExactTextsAndFilesCutShort)
+{
+    // Doubled quotes stand for one; backslashes are plain characters.
+    KelmStorageNestedObject a = ParseRoot(L"A{\n    t : ~\"a \"\"b\"\" c\\\",\n    n : 2\n}");
+    EXPECT_EQ(std::get<std::wstring>(Member(a, L"t")), L"a \"b\" c\\");
+    EXPECT_EQ(std::get<int>(Member(a, L"n")), 2);
+    // Not trimmed, not typed.
+    a = ParseRoot(L"A{ t : ~\" 12 \" }");
+    EXPECT_EQ(std::get<std::wstring>(Member(a, L"t")), L" 12 ");
+
+    auto complete = [](const std::wstring& text) {
+        bvn::parser::basic_parser<std::wstringstream, wchar_t> parser(text);
+        return parser.parse() && parser.complete();
+    };
+    EXPECT_TRUE(complete(L"A{\n    k : 1\n}\nB{\n\n}"));
+    EXPECT_FALSE(complete(L"A{\n    k : 1\n}\nB{\n    C{\n        t : \"x"));
+    EXPECT_FALSE(complete(L"A{\n    k : 1,"));
+    EXPECT_FALSE(complete(L"A{\n    t : ~\"open"));
 }

@@ -20,6 +20,7 @@
 #include "box/BoxMoreMenu.h"
 #include "box/BoxNewFiles.h"
 #include "box/BoxSearchMatches.h"
+#include "box/BoxSettings.h"
 #include "box/BoxServices.h"
 #include "box/BoxSortLock.h"
 #include "BoxTestSupport.h"
@@ -116,6 +117,24 @@ protected:
         return names;
     }
 };
+
+TEST_F(BoxMenusTest, RenamedTitlesComeBackAsTypedAfterAReload)
+{
+    BoxWindowPtr box = MakeBox(L"a0001", 100, L"#F2F2F2");
+    BoxWindowPtr other = MakeBox(L"b0001", 500, L"#F2F2F2");
+    ASSERT_TRUE(box && other);
+    for (const std::wstring title : {L"\\\\NAS \"my photos\"", L"say \"hi\"", L"C:\\dir\\", L"a\\\\b", L"\\\\\"",
+                                     L"{a}, b: c", L"收纳盒 \U0001F600"}) {
+        SetBoxTitle(box, title);
+        KelmStorage reloaded;
+        reloaded.Load(storePath);
+        ASSERT_FALSE(reloaded.FailedToParse());
+        const auto& boxes = reloaded.GetRootObject(L"Components").members;
+        const BoxSettings read = BoxSettings::Read(std::get<4>(boxes.at(L"ComID_a0001")).get(), nullptr, 1.0);
+        EXPECT_EQ(read.title, title);
+        EXPECT_EQ(boxes.count(L"ComID_b0001"), 1u) << "the box after it";
+    }
+}
 
 TEST_F(BoxMenusTest, RenameAndRecolourAreStored)
 {

@@ -36,6 +36,9 @@ wheel 20
 shot_still settings_before_restore settings_switched
 click_for_window 540 427 "$POPUP_CLASS" "$POPUP_TITLE" || fail "no restore chooser" # 恢复
 popup_ok 1 # the manual node, after the automatic one
+# Before the restart the user is told where the state before it is kept.
+probe wait "#32770" "恢复" visible 15000 >/dev/null || fail "the restore was not told"
+probe post "#32770" "恢复" "$WM_CLOSE" 0 0 >/dev/null
 wait_exit "$pid"
 [ "$RC" = 0 ] || fail "the restoring process ended with $RC"
 # The new process opens its window once the old one has gone.

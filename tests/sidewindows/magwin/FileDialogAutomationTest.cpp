@@ -71,6 +71,15 @@ private:
 };
 
 int s_okCount = 0;
+int s_enterCount = 0;
+WNDPROC s_editProc = nullptr;
+
+LRESULT CALLBACK CountEnter(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_KEYDOWN && wParam == VK_RETURN)
+        ++s_enterCount;
+    return CallWindowProcW(s_editProc, window, message, wParam, lParam);
+}
 
 INT_PTR CALLBACK CountOk(HWND, UINT message, WPARAM wParam, LPARAM)
 {
@@ -227,22 +236,30 @@ TEST_F(MagnetDialogTest, ClassicDialogGoesOnlyToExistingFolders)
 
 TEST_F(MagnetDialogTest, OpenDialogIsConfirmedSaveDialogIsNot)
 {
-    {
-        TestDialog open(ClassicOpen(L"Open"));
-        ASSERT_TRUE(open.Get());
-        EXPECT_TRUE(SetDialogFileName(L"a.txt"));
-        EXPECT_EQ(TextOf(NameEdit(open.Get())), L"a.txt");
-        EXPECT_EQ(s_okCount, 1);
+    // Open dialogs get Enter and IDOK; a dialog that may save, whatever its
+    // language, gets neither: the user confirms.
+    const std::pair<const wchar_t*, bool> dialogs[] = {{L"Open", true},
+                                                       {L"Öffnen", true},
+                                                       {L"Save As", false},
+                                                       {L"Speichern unter", false},
+                                                       {L"Enregistrer sous", false},
+                                                       {L"儲存", false},
+                                                       {L"另存为", false}};
+    for (const auto& [title, confirmed] : dialogs) {
+        s_okCount = 0;
+        s_enterCount = 0;
+        TestDialog dialog(ClassicOpen(title));
+        ASSERT_TRUE(dialog.Get());
+        HWND edit = NameEdit(dialog.Get());
+        s_editProc =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountEnter)));
+        EXPECT_TRUE(SetDialogFileName(L"note.txt"));
+        EXPECT_EQ(TextOf(edit), L"note.txt");
         Pump();
+        EXPECT_EQ(s_okCount, confirmed ? 1 : 0) << testing::PrintToString(std::wstring(title));
+        EXPECT_EQ(s_enterCount, confirmed ? 1 : 0) << testing::PrintToString(std::wstring(title));
+        SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_editProc));
     }
-    s_okCount = 0;
-    TestDialog save(ClassicOpen(L"Save As"));
-    ASSERT_TRUE(save.Get());
-    EXPECT_TRUE(SetDialogFileName(L"report.docx"));
-    EXPECT_EQ(TextOf(NameEdit(save.Get())), L"report.docx");
-    Pump();
-    // Neither IDOK nor Enter: the user confirms the save.
-    EXPECT_EQ(s_okCount, 0);
 }
 
 TEST_F(MagnetDialogTest, FillStopsWhenTheFolderIsMissing)

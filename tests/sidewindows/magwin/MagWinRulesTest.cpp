@@ -36,6 +36,14 @@ TEST(MagnetDialogTitles, SubstringsOfTheKnownTitlesMatch)
     EXPECT_TRUE(IsSaveDialogTitle(L"Save As"));
     EXPECT_TRUE(IsSaveDialogTitle(L"另存为"));
     EXPECT_FALSE(IsSaveDialogTitle(L"Open"));
+
+    EXPECT_TRUE(IsKnownOpenDialog(L"打开", L"打开(&O)"));
+    EXPECT_TRUE(IsKnownOpenDialog(L"Öffnen", L""));
+    for (const wchar_t* title : {L"Speichern unter", L"Enregistrer sous", L"Guardar como", L"Сохранить как",
+                                 L"다른 이름으로 저장", L"儲存", L"位置", L"Open or Save"})
+        EXPECT_FALSE(IsKnownOpenDialog(title, L"")) << testing::PrintToString(std::wstring(title));
+    // An "open" title over a button that saves.
+    EXPECT_FALSE(IsKnownOpenDialog(L"Open", L"&Save"));
 }
 
 TEST(MagnetDocking, BesideTheDialogOrOnItsLeft)

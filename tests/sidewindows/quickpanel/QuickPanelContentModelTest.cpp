@@ -56,8 +56,8 @@ TEST_F(QuickPanelContentTest, AHiddenBoxLoadsItsEntriesUpToTheFirstGapInTheOneSt
     RefreshQuickPanelContent();
     ASSERT_EQ(Main().size(), 3u);
     EXPECT_EQ(Main()[0].path, L"C:\\data\\a.txt");
-    // An alias is text the user typed: left alone.
-    EXPECT_EQ(Main()[0].alias, L"my\\\\alias");
+    // An alias is text the user typed, kept with its backslashes doubled.
+    EXPECT_EQ(Main()[0].alias, L"my\\alias");
     EXPECT_EQ(Main()[1].path, L"\\\\server\\share\\b.txt");
     EXPECT_EQ(Main()[2].path, L"D:\\");
     EXPECT_EQ(Main()[0].sectionText, L"映射区");
