@@ -13,6 +13,7 @@
 #include "app/GlobalHotKeys.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
+#include "app/SingleInstance.h"
 #include "app/UserNotice.h"
 #include "box/BoxServices.h"
 #include "box/icons/FolderSync.h"
@@ -65,7 +66,7 @@ void CenterOnPrimaryScreen(HWND window)
 void ShowMainWindow()
 {
     if (HWND window = s_mainWindow->GetHwnd())
-        ShowWindow(window, SW_SHOW);
+        BringWindowBack(window);
 }
 
 } // namespace
@@ -128,9 +129,7 @@ void ShowTrayMenu()
     GetCursorPos(&cursor);
     // Five spaces keep the label clear of the glyph.
     const std::vector<Brevin::KelmOption> options{
-        // "返回" only closes the menu; a left click on the tray icon is what
-        // brings the main window back.
-        {L":\uF060:     返回", nullptr, 1},
+        {L":\uF060:     返回", ShowMainWindow, 1},
         {L":\uF00D:     退出", QuitFromTray, 1},
     };
     KelmMenu::Show(s_mainWindow->GetHwnd(), cursor.x, cursor.y, options, kTrayMenuWidth, 0);

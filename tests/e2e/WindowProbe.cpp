@@ -2,7 +2,7 @@
 // prefix as Tessik.exe to see and poke its top-level windows (X tools only
 // see Wine's own class names). Every wait is bounded by its timeout.
 //
-//   WindowProbe wait <class> <title> <visible|hidden|any> <timeout ms>
+//   WindowProbe wait <class> <title> <visible|hidden|iconic|restored|any> <timeout ms>
 //   WindowProbe gone <class> <title> <timeout ms>
 //   WindowProbe count <class> <title>
 //   WindowProbe post <class> <title> <message> <wParam> <lParam>
@@ -73,7 +73,9 @@ std::vector<Found> Matching(const std::wstring& className, const std::wstring& t
 
 bool WantedVisibility(const Found& f, const std::wstring& visibility)
 {
-    return visibility == L"any" || (visibility == L"visible" && f.visible) || (visibility == L"hidden" && !f.visible);
+    const bool iconic = IsIconic(f.window) != FALSE;
+    return visibility == L"any" || (visibility == L"visible" && f.visible) || (visibility == L"hidden" && !f.visible) ||
+           (visibility == L"iconic" && iconic) || (visibility == L"restored" && f.visible && !iconic);
 }
 
 void Print(const Found& f)
