@@ -129,7 +129,9 @@ void ShowTrayMenu()
     GetCursorPos(&cursor);
     // Five spaces keep the label clear of the glyph.
     const std::vector<Brevin::KelmOption> options{
-        {L":\uF060:     返回", ShowMainWindow, 1},
+        // "返回" only closes the menu; a left click on the tray icon is what
+        // brings the main window back.
+        {L":\uF060:     返回", nullptr, 1},
         {L":\uF00D:     退出", QuitFromTray, 1},
     };
     KelmMenu::Show(s_mainWindow->GetHwnd(), cursor.x, cursor.y, options, kTrayMenuWidth, 0);
