@@ -13,6 +13,7 @@
 #include "app/GlobalHotKeys.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
+#include "app/SingleInstance.h"
 #include "app/UserNotice.h"
 #include "box/BoxServices.h"
 #include "box/icons/FolderSync.h"
@@ -65,7 +66,7 @@ void CenterOnPrimaryScreen(HWND window)
 void ShowMainWindow()
 {
     if (HWND window = s_mainWindow->GetHwnd())
-        ShowWindow(window, SW_SHOW);
+        BringWindowBack(window);
 }
 
 } // namespace

@@ -16,8 +16,8 @@ extern std::shared_ptr<KelmWindow> s_mainWindow;
 void OnMainWindowCreated();
 // Fallback handler of the main window's messages the framework leaves.
 LRESULT MainWindowMessageHandler(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Right click on the tray icon: a menu at the cursor, "返回" shows the main
-// window, "退出" quits.
+// Right click on the tray icon: a menu at the cursor; "返回" only closes it,
+// "退出" quits.
 void ShowTrayMenu();
 // "退出": lets running file workers stop, closes the main window and ends
 // the message loop.

@@ -2,6 +2,12 @@
 
 #include <cwchar>
 
+void BringWindowBack(HWND window)
+{
+    ShowWindow(window, IsIconic(window) ? SW_RESTORE : SW_SHOW);
+    SetForegroundWindow(window);
+}
+
 bool HasRestartSwitch(const wchar_t* commandLine)
 {
     return commandLine && std::wcsstr(commandLine, kRestartSwitch) != nullptr;
@@ -17,10 +23,8 @@ bool ClaimSingleInstance(const wchar_t* commandLine)
 
     HWND running = FindWindowW(kMainWindowClass, kMainWindowTitle);
     if (!HasRestartSwitch(commandLine)) {
-        if (running) {
-            ShowWindow(running, SW_SHOW);
-            SetForegroundWindow(running);
-        }
+        if (running)
+            BringWindowBack(running);
         if (mutex)
             CloseHandle(mutex);
         return false;

@@ -25,6 +25,6 @@ void ToggleAllBoxesVisible()
         if (!s_boxesHidden)
             ShowWindow(window->GetHwnd(), SW_HIDE);
         else if (runtime.IsIntegrated || !grouped.count(window))
-            ShowWindow(window->GetHwnd(), SW_SHOWNOACTIVATE);
+            ShowWindow(window->GetHwnd(), SW_SHOW);
     }
 }

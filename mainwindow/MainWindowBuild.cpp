@@ -1,5 +1,6 @@
 #include "mainwindow/MainWindowBuild.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "mainwindow/AboutPage.h"
@@ -11,6 +12,7 @@
 #include "mainwindow/SettingsPage.h"
 #include "mainwindow/SupportOverlay.h"
 #include "mainwindow/ThemeChoice.h"
+#include "ui/controls/KelmBarrier.h"
 #include "ui/controls/KelmCaptionBar.h"
 #include "ui/controls/KelmCard.h"
 #include "ui/controls/KelmFAIcon.h"
@@ -105,6 +107,24 @@ void DrawLibraryPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBrev
     }
 }
 
+// The caption bar is drawn last, over the overlay's blur, yet takes a
+// press only where no control is drawn in its band: the support sheet's
+// back glyph reaches into it, and so do settings rows scrolled up. So it
+// is routed under everything added since the last barrier, and above that
+// barrier, so the window can still be dragged while an overlay is shown.
+void RouteCaptionBarUnderDrawnControls(Brevin::D2DBrevinPanel& panel, const std::shared_ptr<KelmCaptionBar>& caption)
+{
+    auto& controls = panel.controls;
+    const auto at = std::find(controls.begin(), controls.end(), caption);
+    if (at == controls.end())
+        return;
+    controls.erase(at);
+    const auto lastBarrier = std::find_if(controls.rbegin(), controls.rend(), [](const auto& control) {
+        return dynamic_cast<const KelmBarrier*>(control.get()) != nullptr;
+    });
+    controls.insert(lastBarrier.base(), caption);
+}
+
 // The caption and its glyphs, added last so they stay usable above the
 // overlays.
 void AddCaption(HWND window, Brevin::D2DBrevinPanel& panel, float w)
@@ -116,6 +136,7 @@ void AddCaption(HWND window, Brevin::D2DBrevinPanel& panel, float w)
     const COLORREF text = ThemeTextColor.Ref();
     caption->Set(0, 0, static_cast<int>(w - 160), 40, L"Tessik", ThemeBaseColor.Ref(), 18, text, -1, 0, [] {});
     panel.AddControl(caption);
+    RouteCaptionBarUnderDrawnControls(panel, caption);
 
     // Closing only hides: the program lives on in the tray.
     close->Set(static_cast<int>(w - 32), 20, L"win-close", 15, text, [window] {

@@ -60,7 +60,7 @@ stop_display() {
 }
 
 # Bump when the prefix settings below change, so existing prefixes get them.
-TESSIK_PREFIX_VERSION=3
+TESSIK_PREFIX_VERSION=4
 
 prepare_wine_prefix() {
   local marker="$WINEPREFIX/.tessik-ready"
@@ -75,6 +75,13 @@ prepare_wine_prefix() {
   # only through these replacements.
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Consolas' /t REG_SZ /d 'WenQuanYi Micro Hei Mono' /f >/dev/null 2>&1
+  # Message boxes and the other system dialogs draw with the dialog fonts
+  # (Wine's own Tahoma among them, which has no Chinese): without these
+  # their Chinese text shows as empty boxes.
+  local face
+  for face in 'MS Shell Dlg' 'MS Shell Dlg 2' 'Tahoma' 'Microsoft YaHei' 'SimSun'; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  done
   # A crashing test must end at once instead of waiting in winedbg.
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d false /f >/dev/null 2>&1

@@ -506,6 +506,9 @@ TEST_F(BoxMenusTest, ShowingAllBoxesKeepsOnlyTheMembersOfAnIntegratedGroupHidden
         EXPECT_FALSE(IsWindowVisible(box->GetHwnd()));
     ToggleAllBoxesVisible();
     s_boxesHidden = savedHidden;
+    // Shown as any window is shown, which activates it.
+    const HWND active = GetActiveWindow();
+    EXPECT_TRUE(active == host->GetHwnd() || active == folderBox->GetHwnd());
     EXPECT_TRUE(IsWindowVisible(host->GetHwnd()));
     EXPECT_FALSE(IsWindowVisible(member->GetHwnd()));
     EXPECT_TRUE(IsWindowVisible(folderBox->GetHwnd())) << "the colour alone does not make a member";

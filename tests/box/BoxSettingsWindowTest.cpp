@@ -4,6 +4,8 @@
 // the quick panel's pseudo boxes left without settings objects.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "BoxTestSupport.h"
 #include "app/AppState.h"
 #include "app/TempFolder.h"
@@ -71,7 +73,6 @@ protected:
         ASSERT_TRUE(TheBoxSettings().window);
         PumpMessages(50);
     }
-
 };
 
 TEST_F(BoxSettingsWindowTest, OpensOneWindowWithTheBoxValuesAndShowsThem)
@@ -145,7 +146,17 @@ TEST_F(BoxSettingsWindowTest, RenderStyleRecreatesTheBoxWithItsIconsAndZeroOpaci
     SaveBoxIcons(s_boxIconManagers.at(box));
     const HWND before = box->GetHwnd();
     OpenFor(box);
+    // The opacity sliders belong to the styles that draw a background.
+    auto slidersShown = []() -> int {
+        BoxSettingsState& s = TheBoxSettings();
+        PaintNow(s.window->GetHwnd());
+        const auto& controls = s.window->GetPanel()->controls;
+        return static_cast<int>(std::count(controls.begin(), controls.end(), s.bgSlider) +
+                                std::count(controls.begin(), controls.end(), s.titleSlider));
+    };
+    EXPECT_EQ(slidersShown(), 0) << "style 0 has no sliders";
     SetBoxRenderStyle(2);
+    EXPECT_EQ(slidersShown(), 2);
     BoxWindowPtr made = Live(L"c0001");
     ASSERT_TRUE(made);
     EXPECT_NE(made->GetHwnd(), before);
@@ -171,9 +182,7 @@ TEST_F(BoxSettingsWindowTest, RenderStyleRecreatesTheBoxWithItsIconsAndZeroOpaci
     EXPECT_GE(TheBoxSettings().scroll, range - 1.5f);
     EXPECT_LE(TheBoxSettings().scroll, range);
 
-    // The sliders show for styles above 0; a slider at 0 stores 0.
-    PaintNow(TheBoxSettings().window->GetHwnd());
-    ASSERT_TRUE(TheBoxSettings().bgSlider);
+    // A slider at 0 stores 0.
     TheBoxSettings().bgSlider->Set(0, 0, 100, 0, 0, 0, L"", {});
     SetBackgroundOpacity();
     EXPECT_FLOAT_EQ(s_boxRuntimes.at(made).bgAlpha, 0.0f);

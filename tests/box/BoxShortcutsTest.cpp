@@ -268,14 +268,24 @@ TEST_F(BoxShortcutsTest, UndoRedoAndDeleteFireOncePerPress)
     EXPECT_FALSE(s_pendingDelete.Pending()) << "held Del fires once";
 }
 
+// The shortcuts run in the box's paint: a key press and a release each
+// repaint the box, so Ctrl+Z undoes, and undoes again after Z was let go.
 TEST_F(BoxShortcutsTest, KeyPressesRepaintTheBox)
 {
-    ValidateRect(folderA->GetHwnd(), nullptr);
-    SendMessageW(folderA->GetHwnd(), WM_KEYDOWN, 'Z', 0);
-    EXPECT_TRUE(GetUpdateRect(folderA->GetHwnd(), nullptr, FALSE));
-    ValidateRect(folderA->GetHwnd(), nullptr);
-    SendMessageW(folderA->GetHwnd(), WM_KEYUP, 'Z', 0);
-    EXPECT_TRUE(GetUpdateRect(folderA->GetHwnd(), nullptr, FALSE));
+    int undos = 0;
+    s_undoFileOperationHook = [&](const BoxWindowPtr&, const BoxWindowPtr&) { ++undos; };
+    const HWND box = folderA->GetHwnd();
+    auto key = [&](UINT message, std::set<int> down) {
+        keys = std::move(down);
+        ValidateRect(box, nullptr);
+        SendMessageW(box, message, 'Z', 0);
+        UpdateWindow(box);
+    };
+    key(WM_KEYDOWN, {VK_CONTROL, 'Z'});
+    EXPECT_EQ(undos, 1);
+    key(WM_KEYUP, {VK_CONTROL});
+    key(WM_KEYDOWN, {VK_CONTROL, 'Z'});
+    EXPECT_EQ(undos, 2) << "the release was not seen";
 }
 
 TEST_F(BoxShortcutsTest, LChoosesTheGroupTagColourOfTheBoxAndTheBoxesItShows)

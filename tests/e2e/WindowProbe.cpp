@@ -2,7 +2,7 @@
 // prefix as Tessik.exe to see and poke its top-level windows (X tools only
 // see Wine's own class names). Every wait is bounded by its timeout.
 //
-//   WindowProbe wait <class> <title> <visible|hidden|any> <timeout ms>
+//   WindowProbe wait <class> <title> <visible|hidden|iconic|restored|any> <timeout ms>
 //   WindowProbe gone <class> <title> <timeout ms>
 //   WindowProbe count <class> <title>
 //   WindowProbe post <class> <title> <message> <wParam> <lParam>
@@ -13,7 +13,8 @@
 //   WindowProbe settled <class> <title> <timeout ms>   (visible, opaque, still, idle)
 //   WindowProbe list   (class, title, visible, process, rectangle, handle)
 //   WindowProbe move <class> <title> <x> <y>   (first match, screen pixels, size kept)
-//   WindowProbe item-text <class> <title> <control id>   (text of a dialog item of the first match)
+//   WindowProbe item-text <class> <title> <control id>   (text of a dialog item of the first match, UTF-8)
+//   WindowProbe message-font-covers <text>   (the font of message boxes has a glyph for every character)
 //
 // A class ending in "*" matches every class that begins with the rest
 // (menus register a class with a random suffix each).
@@ -73,7 +74,9 @@ std::vector<Found> Matching(const std::wstring& className, const std::wstring& t
 
 bool WantedVisibility(const Found& f, const std::wstring& visibility)
 {
-    return visibility == L"any" || (visibility == L"visible" && f.visible) || (visibility == L"hidden" && !f.visible);
+    const bool iconic = IsIconic(f.window) != FALSE;
+    return visibility == L"any" || (visibility == L"visible" && f.visible) || (visibility == L"hidden" && !f.visible) ||
+           (visibility == L"iconic" && iconic) || (visibility == L"restored" && f.visible && !iconic);
 }
 
 void Print(const Found& f)
@@ -170,6 +173,42 @@ int Click(const std::wstring& className, const std::wstring& title, int x, int y
     return 0;
 }
 
+// Text as UTF-8, as the scripts write their own strings.
+void PrintUtf8(const std::wstring& text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(size > 1 ? static_cast<size_t>(size) : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), size, nullptr, nullptr);
+    std::printf("%s\n", bytes.c_str());
+}
+
+// Message boxes draw their text in the system's message font; a character
+// that font has no glyph for shows as an empty box. Prints the face and
+// the count of such characters (line breaks and other controls aside).
+int MessageFontCovers(const std::wstring& text)
+{
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+        return 1;
+    HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    std::wstring shown;
+    for (wchar_t c : text)
+        if (c >= L' ')
+            shown += c;
+    std::vector<WORD> glyphs(shown.size() + 1);
+    const DWORD got =
+        GetGlyphIndicesW(dc, shown.c_str(), static_cast<int>(shown.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(font);
+    const auto missing = std::count(glyphs.begin(), glyphs.begin() + shown.size(), static_cast<WORD>(0xFFFF));
+    std::wprintf(L"%ls\t%d\n", metrics.lfMessageFont.lfFaceName, static_cast<int>(missing));
+    return got != GDI_ERROR && missing == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -232,9 +271,11 @@ int wmain(int argc, wchar_t** argv)
         wchar_t text[512] = {};
         DWORD_PTR copied = 0;
         SendMessageTimeoutW(item, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
-        std::wprintf(L"%ls\n", text);
+        PrintUtf8(text);
         return 0;
     }
+    if (command == L"message-font-covers" && argc == 3)
+        return MessageFontCovers(argv[2]);
     if (command == L"click" && argc == 6)
         return Click(argv[2], argv[3], _wtoi(argv[4]), _wtoi(argv[5]));
     if (command == L"list") {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Stores as a user may have them: a box title with a quote before its line
 # break keeps both boxes; a store that does not parse is kept in numbered
-# ".bak" copies (never overwritten), logged and told once; a start that
-# changes nothing leaves a store's bytes and time alone.
+# ".bak" copies (never overwritten), logged and told once in a readable
+# message box; a start that changes nothing leaves a store's bytes and time
+# alone.
 source "$(dirname "$0")/lib.sh"
 
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
@@ -17,6 +18,12 @@ wait_main_window any
 wait_box_count 2
 probe wait "#32770" "Tessik" visible 15000 >/dev/null || fail "the damaged store was not told"
 import -window root "$WORK/notice.png" 2>/dev/null || true
+# The notice can be read: it says what happened, in a font that has a
+# glyph for each of its characters (else Wine draws empty boxes).
+notice=$(probe item-text "#32770" "Tessik" 65535)
+[[ "$notice" == *以下设置文件已损坏* ]] || fail "notice text: $notice"
+probe message-font-covers "$notice" >/dev/null ||
+  fail "message boxes cannot draw the notice: $(probe message-font-covers "$notice")"
 [ "$(close_notices)" = 1 ] || fail "the damaged store was not told exactly once"
 quit_from_tray
 wait_exit "$pid"

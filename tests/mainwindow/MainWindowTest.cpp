@@ -1,6 +1,7 @@
 // The main window's frame driven through its draw callback: tabs and pages,
 // tabs made again on a resize with the page kept, and the support overlay
-// that keeps the tabs below it from taking clicks.
+// that keeps the tabs below it from taking clicks and closes from its back
+// glyph, also where the caption bar's band lies over it.
 #include <gtest/gtest.h>
 
 #include "app/AppMainWindow.h"
@@ -101,6 +102,26 @@ TEST_F(MainWindowTest, SupportOverlaySwallowsTabClicksUntilClosed)
     EXPECT_EQ(state.slideAmount, 0.0f);
     Click(100, 210);
     EXPECT_TRUE(IsPage(state.currentPage, kAboutPage));
+}
+
+TEST_F(MainWindowTest, TheBackGlyphAnswersWhereTheCaptionBandCoversIt)
+{
+    MainWindowState& state = s_mainWindowState;
+    OpenSupportOverlay();
+    const ULONGLONG opened = GetTickCount64() + 5000;
+    while (state.slideAmount < 100.0f && GetTickCount64() < opened)
+        PumpMessages(10);
+    PaintNow(hwnd);
+    // 800 wide: the sheet starts at x 80, the back glyph at (105, 25), in
+    // the caption bar's band (y 0 to 40). Only the release, which clicks the
+    // glyph: a press on the caption bar would enter the system's move loop,
+    // which waits for the real mouse button.
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(112, 30));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(112, 30));
+    const ULONGLONG closed = GetTickCount64() + 5000;
+    while (state.overlayOpen && GetTickCount64() < closed)
+        PumpMessages(10);
+    EXPECT_FALSE(state.overlayOpen);
 }
 
 TEST_F(MainWindowTest, ReopeningWhileClosingStaysOpen)

@@ -155,11 +155,23 @@ void KelmCard::CreateCtl(HWND hwnd, ID2D1HwndRenderTarget* target)
     if (hovered) {
         // The frost is a GDI pass over what is drawn so far. Direct2D gives
         // no DC while a clip layer is pushed, so it runs between the two
-        // clipped parts.
+        // clipped parts, with a GDI clip of the card's own rounded shape:
+        // the panel area reaches below the card, over its shadow.
         const double scale = DpiScale;
         const BlurRect pixels{static_cast<int>(fx * scale), static_cast<int>(panel.top * scale),
                               static_cast<int>(fw * scale), static_cast<int>((panel.height + 20) * scale)};
-        WithGdiDC(target, hwnd, [&pixels](HWND, HDC dc) { BlurAndPaint(dc, pixels, 2.0, 3, false); });
+        const int diameter = static_cast<int>(2 * radius * scale);
+        WithGdiDC(target, hwnd, [&](HWND, HDC dc) {
+            HRGN card = CreateRoundRectRgn(static_cast<int>(fx * scale), static_cast<int>(fy * scale),
+                                           static_cast<int>((fx + fw) * scale), static_cast<int>((fy + fh) * scale),
+                                           diameter, diameter);
+            if (!card)
+                return;
+            SelectClipRgn(dc, card); // the DC keeps a copy
+            DeleteObject(card);
+            BlurAndPaint(dc, pixels, 2.0, 3, false);
+            SelectClipRgn(dc, nullptr);
+        });
     }
     WithRoundRectClip(target, fx, fy, fw, fh, hwnd, radius, [&](HWND, ID2D1HwndRenderTarget* rt, int, int, int, int) {
         DrawPanel(rt, panel.top, panel.height);

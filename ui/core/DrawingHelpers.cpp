@@ -356,12 +356,16 @@ void WithRoundRectClip(ID2D1HwndRenderTarget* rt, float x, float y, float w, flo
     if (FAILED(
             s_d2dFactory->CreateRoundedRectangleGeometry({D2D1::RectF(x, y, x + w, y + h), radius, radius}, &geometry)))
         return;
+    // The rectangle clip as well: where a layer's geometry mask is not
+    // applied (Wine), drawing still stays inside the bounds, if square.
+    rt->PushAxisAlignedClip(D2D1::RectF(x, y, x + w, y + h), D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
     rt->PushLayer(D2D1::LayerParameters(D2D1::InfiniteRect(), geometry.Get(), D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
                                         D2D1::IdentityMatrix(), 1.0f),
                   layer.Get());
     if (callback)
         callback(window, rt, static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h));
     rt->PopLayer();
+    rt->PopAxisAlignedClip();
 }
 
 void WithRoundRectClipNoLayer(ID2D1HwndRenderTarget* rt, float x, float y, float w, float h, HWND window, float radius,

@@ -144,12 +144,25 @@ TEST_F(SliderSwitchWindow, ClickTogglesSlidesTheKnobAndAReClickReversesIt)
         3000));
     EXPECT_LT(GetRValue(track), 140);
 
-    // Two clicks in a row: the second sends the knob back from where it is.
+    // A click while the knob moves sends it back from where it is: from the
+    // release on, it only moves towards on. (The release alone clicks.)
     test().Click(60, 50);
-    test().Click(60, 50);
+    ASSERT_TRUE(test().PumpUntil([&] { return toggle->GetPosition() < 0.95; }, 3000));
+    double last = toggle->GetPosition();
+    ASSERT_GT(last, 0.0) << "the slide ended before the second click";
+    test().Post(WM_LBUTTONUP, 60, 50);
     EXPECT_TRUE(toggle->IsOn());
     EXPECT_EQ(toggles, 3);
-    ASSERT_TRUE(test().PumpUntil([&] { return toggle->GetPosition() >= 1.0; }, 3000));
+    bool monotonic = true;
+    ASSERT_TRUE(test().PumpUntil(
+        [&] {
+            const double now = toggle->GetPosition();
+            monotonic = monotonic && now >= last - 1e-9;
+            last = now;
+            return now >= 1.0;
+        },
+        3000));
+    EXPECT_TRUE(monotonic) << "the knob went back towards off after the reversal";
     test().addControls = nullptr;
     test().PaintOnce();
 }
