@@ -8,12 +8,24 @@
 # window from Wine's message trace (a second run of its own, so the trace
 # does not weigh on the CPU figures). The trace shows messages dispatched to
 # windows: thread timers (the 2600 ms folder refresh, the 60 s backup tick)
-# are not among them; their cost is in the CPU figures.
+# are not among them; their cost is in the CPU figures. It also prints the
+# resident memory of both runs.
+#
+# A third run ("act", three boxes of 12 files) drives what a user does and
+# measures each phase the same way (CPU over MEASURE_S seconds, 2 s after
+# the action, pointer away): at rest; a box's search row pulled down with
+# the wheel; a word typed into the row (the caret blinking); the row pushed
+# up again; the quick panel's search field holding the caret; the panel
+# closed; a box made through the component library's "新建组件" card with
+# the card closed again. With IDLE_TRACE=1 a second run of it prints the
+# WM_TIMER and WM_PAINT messages of each phase by window class and timer.
 #
 #   bash bench/idle.sh            (IDLE_SETTLE_S=20 IDLE_MEASURE_S=10 by default)
 #   IDLE_ICONS=0 bash bench/idle.sh   (empty mapped folders)
 #   IDLE_TESSIK_EXE=/some/Tessik.exe bash bench/idle.sh   (another build;
 #   nothing is built then, WindowProbe.exe must exist)
+#   IDLE_SCENARIOS="" IDLE_TRACE=1 bash bench/idle.sh   (only the act run,
+#   with its message trace; IDLE_ACT=0 leaves the act run out)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
 trap 'finish_bench' EXIT
@@ -51,19 +63,23 @@ prepare() {
   cp "$TESSIK_EXE" "$app/Tessik.exe"
   printf 'TessikRef{\n    containerDir : "%s",\n    showTessikMain : true\n}\n' \
     "$(store_path "$ROOT/$1/boxes")" > "$app/.tessik_config/Tessik.kelm"
-  [ "$scenario" = boxes ] || return 0
-  local b i body=""
-  for b in $(seq 0 $((BOXES - 1))); do
+  [ "$scenario" = main ] && return 0
+  local b i body="" boxes=$BOXES icons=$ICONS
+  [ "$scenario" = act ] && boxes=3 icons=12
+  for b in $(seq 0 $((boxes - 1))); do
     local folder="$ROOT/$1/mapped/folder$b"
     mkdir -p "$folder"
-    for i in $(seq -w 1 "$ICONS"); do echo "$b $i" > "$folder/file_$i.dat"; done
+    for i in $(seq -w 1 "$icons"); do echo "$b $i" > "$folder/file_$i.dat"; done
     [ -n "$body" ] && body+=$',\n'
+    local bx=$((20 + (b % 5) * 310)) by=$((20 + (b / 5) * 480)) bh=460
+    # Right of the main window (100,100 1080 x 720), one under another.
+    [ "$scenario" = act ] && bx=1230 by=$((10 + b * 330)) bh=320
     body+="    ComID_box$b{
         id : \"box$b\",
-        x : $((20 + (b % 5) * 310)),
-        y : $((20 + (b / 5) * 480)),
-        cx : 300,
-        cy : 460,
+        x : $bx,
+        y : $by,
+        cx : 330,
+        cy : $bh,
         title : \"盒子 $b\",
         UseTargetFolder : true,
         IsCustomTarget : true,
@@ -72,6 +88,9 @@ prepare() {
   done
   printf 'Components{\n%s\n}\n' "$body" > "$app/.tessik_config/DesktopContainer.kelm"
 }
+
+# Resident memory of a process in MB.
+rss_mb() { awk '/^VmRSS:/ {printf "%.0f", $2 / 1024}' "/proc/$1/status" 2>/dev/null || echo 0; }
 
 # Clock ticks of user and system time of a process.
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
@@ -98,14 +117,15 @@ start_and_settle() {
   RUN_PID=$!
   wine "$PROBE_EXE" wait "Kelm.Class.Tessik.App.Main" "Tessik" visible 60000 >/dev/null 2>&1 \
     || { echo "idle: no main window" >&2; exit 1; }
-  if [ "$scenario" = boxes ]; then
-    local n=0 tries
+  if [ "$scenario" != main ]; then
+    local n=0 tries want=$BOXES
+    [ "$scenario" = act ] && want=3
     for tries in $(seq 120); do
       n="$(probe list | grep -cF "$BOX_PREFIX" || true)"
-      [ "$n" -ge "$BOXES" ] && break
+      [ "$n" -ge "$want" ] && break
       sleep 0.5
     done
-    [ "$n" -ge "$BOXES" ] || { echo "idle: only $n box windows" >&2; exit 1; }
+    [ "$n" -ge "$want" ] || { echo "idle: only $n box windows" >&2; exit 1; }
   fi
   sleep "$SETTLE_S"
 }
@@ -128,6 +148,7 @@ measure_cpu() {
   b="$(cpu_ticks "$RUN_PID")"; sb="$( [ -n "$server" ] && cpu_ticks "$server" || echo 0)"
   RESULT[$scenario.cpu]="$(awk -v d=$((b - a)) -v hz="$hz" -v s="$MEASURE_S" 'BEGIN{printf "%.2f", 100 * d / hz / s}')"
   RESULT[$scenario.server]="$(awk -v d=$((sb - sa)) -v hz="$hz" -v s="$MEASURE_S" 'BEGIN{printf "%.2f", 100 * d / hz / s}')"
+  RESULT[$scenario.rss]="$(rss_mb "$RUN_PID")"
   stop_run
 }
 
@@ -149,12 +170,120 @@ measure_messages() {
   RESULT[$scenario.maxwin]="$(awk '/WM_TIMER/ {print $2}' "$part" | sort | uniq -c | sort -rn | awk 'NR==1{print $1}')"
 }
 
-for scenario in boxes main; do
+# ---- the "act" run: phases driven with xdotool over the display ----
+MAIN_CLASS="Kelm.Class.Tessik.App.Main"
+PANEL_CLASS="Tessik.Kelm.QuickPanel.Class"
+AWAY=(1595 995)
+PHASES=()
+declare -A PHASE
+# The phase hook: cpu (measure CPU) or trace (mark the trace).
+PHASE_MODE=cpu
+TRACE_FILE=""
+
+away() { xdotool mousemove "${AWAY[@]}"; }
+# Screen rectangle "x y w h" of the first window of a class (prefix with *).
+rect_of() { probe wait "$1" "$2" visible 20000 | awk -F'\t' '{print $5}' | tr ',' ' '; }
+click_at() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
+
+phase() {
+  local name="$1" hz a b
+  away
+  sleep 2
+  [ ${#PHASES[@]} -lt 20 ] && [[ " ${PHASES[*]} " != *" $name "* ]] && PHASES+=("$name")
+  if [ "$PHASE_MODE" = trace ]; then
+    PHASE[$name.from]="$(stat -c %s "$TRACE_FILE")"
+    sleep "$MEASURE_S"
+    PHASE[$name.to]="$(stat -c %s "$TRACE_FILE")"
+    return
+  fi
+  hz="$(getconf CLK_TCK)"
+  a="$(cpu_ticks "$RUN_PID")"
+  sleep "$MEASURE_S"
+  b="$(cpu_ticks "$RUN_PID")"
+  PHASE[$name.cpu]="$(awk -v d=$((b - a)) -v hz="$hz" -v s="$MEASURE_S" 'BEGIN{printf "%.1f", 100 * d / hz / s}')"
+  PHASE[$name.rss]="$(rss_mb "$RUN_PID")"
+}
+
+drive_phases() {
+  local bx by bw bh px py pw ph mx my mw mh
+  read -r bx by bw bh <<<"$(rect_of "$BOX_PREFIX*" "Tessik.Com.Container")"
+  # Box 0 is the top one.
+  read -r bx by bw bh <<<"$(probe list | grep -F "$BOX_PREFIX" | awk -F'\t' '{print $5}' | tr ',' ' ' | sort -k2 -n | head -1)"
+  phase rest
+  # The wheel reaches the window with the keyboard (Wine): click first,
+  # on the box's empty lower part.
+  click_at $((bx + bw / 2)) $((by + bh - 30))
+  xdotool click 4 click 4 click 4 click 4
+  phase search_row_open
+  click_at $((bx + bw / 2)) $((by + 72))
+  xdotool type --delay 80 note
+  phase typed_note
+  # The wheel moves the row only while the field is empty.
+  xdotool key ctrl+a BackSpace
+  xdotool mousemove $((bx + bw / 2)) $((by + bh - 30))
+  xdotool click 5 click 5 click 5 click 5
+  sleep 3
+  phase search_row_closed
+  probe post "$MAIN_CLASS" "Tessik" 786 1001 0 >/dev/null
+  read -r px py pw ph <<<"$(rect_of "$PANEL_CLASS" "Tessik.QuickPanel")"
+  sleep 2
+  click_at $((px + pw / 2)) $((py + 30))
+  xdotool type --delay 80 ab
+  phase quick_panel_field
+  probe post "$MAIN_CLASS" "Tessik" 786 1001 0 >/dev/null
+  probe gone "$PANEL_CLASS" "Tessik.QuickPanel" 10000 >/dev/null || true
+  phase quick_panel_closed
+  read -r mx my mw mh <<<"$(rect_of "$MAIN_CLASS" "Tessik")"
+  probe settled "$MAIN_CLASS" "Tessik" 40000 >/dev/null || true
+  click_at $((mx + 100)) $((my + 130))  # the library tab
+  sleep 1
+  click_at $((mx + 460)) $((my + 200))  # "万能收纳盒": the new-box card
+  sleep 1.5
+  click_at $((mx + 570)) $((my + 230))  # its mapping-box row
+  sleep 1.5
+  click_at $((mx + 1000)) $((my + 650)) # an empty spot closes the card
+  phase card_made_box
+}
+
+measure_act() {
+  start_and_settle act
+  drive_phases
+  stop_run
+  if [ "${IDLE_TRACE:-0}" = 1 ]; then
+    prepare_fresh act
+    TRACE_FILE="$ROOT/act/trace.txt"
+    PHASE_MODE=trace
+    start_and_settle act "$TRACE_FILE"
+    drive_phases
+    stop_run
+    PHASE_MODE=cpu
+  fi
+}
+
+# A fresh copy of a scenario's folders (the act run changed its stores).
+prepare_fresh() { rm -rf "${ROOT:?}/$1"; prepare "$1"; }
+
+# WM_TIMER and WM_PAINT of one phase of the trace by window class and timer.
+trace_phase() {
+  local name="$1" ui
+  ui="$(grep -m1 'L"Tessik" *\[[0-9a-f]*\] [A-Z_]* dispatched' "$TRACE_FILE" | cut -d: -f1)"
+  tail -c +"$((PHASE[$name.from] + 1))" "$TRACE_FILE" | head -c "$((PHASE[$name.to] - PHASE[$name.from]))" |
+    grep "^$ui:.* dispatched" | grep -E 'WM_TIMER|WM_PAINT' |
+    sed -E 's/.*\(([0-9a-fx]+)\) (L"[^"]*")? *\[[0-9a-f]+\] (WM_[A-Z]+) dispatched +wp=([0-9a-f]+).*/\1 \2 \3 \4/' |
+    sort | uniq -c | sort -rn | awk 'NR <= 8' || true
+}
+
+for scenario in ${IDLE_SCENARIOS-boxes main}; do
   prepare "$scenario"
   measure_cpu "$scenario"
   measure_messages "$scenario"
 done
+if [ "${IDLE_ACT:-1}" = 1 ]; then
+  prepare act
+  measure_act
+fi
 
+if [ -n "${RESULT[boxes.cpu]:-}" ] && [ -n "${RESULT[main.cpu]:-}" ]; then
 per_s() { awk -v n="${1:-0}" -v s="$MEASURE_S" 'BEGIN{printf "%.1f", n / s}'; }
 printf '%-34s %14s %14s\n' "idle ${MEASURE_S} s after ${SETTLE_S} s settling" "$BOXES boxes x $ICONS" "main alone"
 printf '%-34s %14s %14s\n' "CPU of Tessik.exe (% of a core)" "${RESULT[boxes.cpu]}" "${RESULT[main.cpu]}"
@@ -163,3 +292,17 @@ printf '%-34s %14s %14s\n' "WM_TIMER dispatched per second" "$(per_s "${RESULT[b
 printf '%-34s %14s %14s\n' "WM_PAINT dispatched per second" "$(per_s "${RESULT[boxes.paint]}")" "$(per_s "${RESULT[main.paint]}")"
 printf '%-34s %14s %14s\n' "windows that got WM_TIMER" "${RESULT[boxes.windows]}" "${RESULT[main.windows]}"
 printf '%-34s %14s %14s\n' "WM_TIMER/s of the busiest window" "$(per_s "${RESULT[boxes.maxwin]:-0}")" "$(per_s "${RESULT[main.maxwin]:-0}")"
+printf '%-34s %14s %14s\n' "resident memory (MB)" "${RESULT[boxes.rss]}" "${RESULT[main.rss]}"
+fi
+[ "${IDLE_ACT:-1}" = 1 ] || exit 0
+echo
+printf '%-34s %14s %10s\n' "3 boxes, phase (pointer away)" "CPU % of core" "RSS MB"
+for name in "${PHASES[@]}"; do
+  printf '%-34s %14s %10s\n' "$name" "${PHASE[$name.cpu]}" "${PHASE[$name.rss]}"
+done
+if [ "${IDLE_TRACE:-0}" = 1 ]; then
+  for name in "${PHASES[@]}"; do
+    echo "-- $name: messages in ${MEASURE_S} s (count, window, class, message, wParam)"
+    trace_phase "$name"
+  done
+fi

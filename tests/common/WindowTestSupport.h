@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "app/IconFontFile.h"
 
@@ -109,6 +111,45 @@ inline double FrameMs(HWND window, int frames)
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     QueryPerformanceCounter(&b);
     return (b.QuadPart - a.QuadPart) * 1000.0 / freq.QuadPart / frames;
+}
+
+// Dispatches the thread's messages like PumpMessages and counts the
+// WM_TIMER messages of one window by timer id.
+inline std::map<UINT_PTR, int> PumpCountingTimers(HWND window, DWORD milliseconds)
+{
+    std::map<UINT_PTR, int> ticks;
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_TIMER && msg.hwnd == window)
+                ++ticks[msg.wParam];
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(1);
+    } while (GetTickCount64() < end);
+    return ticks;
+}
+
+// The client pixels of a rectangle as painted on screen, row by row.
+inline std::vector<COLORREF> ReadClientPixels(HWND window, const RECT& area)
+{
+    const int w = area.right - area.left, h = area.bottom - area.top;
+    std::vector<COLORREF> pixels;
+    HDC dc = GetDC(window);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, dc, area.left, area.top, SRCCOPY);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            pixels.push_back(GetPixel(memory, x, y));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, dc);
+    return pixels;
 }
 
 // The colour of a client pixel as painted on screen (GDI read of the window).

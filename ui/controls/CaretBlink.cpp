@@ -34,17 +34,32 @@ void CaretBlink::Start(HWND window, float from, float to, std::function<bool()> 
     owner->StartAnimationTimer();
     window_ = window;
     paintedSinceSwing_ = false;
-    animation_ = owner->AnimateVariableWithBezier<float>(
-        opacity, from, to, kSwingSeconds, 0.0, 1.11, 0.0, 0.96, [this, window, from, to, alive = std::weak_ptr<char>(life_)]() {
-            if (alive.expired() || !stillFocused_ || !stillFocused_())
+    auto next = [this, window, from, to, alive = std::weak_ptr<char>(life_)]() {
+        if (alive.expired() || !stillFocused_ || !stillFocused_())
+            return;
+        if (paintedSinceSwing_) {
+            Start(window, to, from, stillFocused_);
+            return;
+        }
+        animation_ = -1;
+        opacity = 0.0f;
+    };
+    if (!repaintCaret) {
+        animation_ = owner->AnimateVariableWithBezier<float>(opacity, from, to, kSwingSeconds, 0.0, 1.11, 0.0, 0.96,
+                                                             std::move(next));
+        return;
+    }
+    // No window on the record: the whole window is not repainted at every
+    // tick, only the caret's few pixels.
+    animation_ = owner->animationManager.AnimateVariableWithBezier<float>(
+        nullptr, from, to, kSwingSeconds,
+        [this, alive = std::weak_ptr<char>(life_)](float value) {
+            if (alive.expired())
                 return;
-            if (paintedSinceSwing_) {
-                Start(window, to, from, stillFocused_);
-                return;
-            }
-            animation_ = -1;
-            opacity = 0.0f;
-        });
+            opacity = value;
+            repaintCaret();
+        },
+        0.0, 1.11, 0.0, 0.96, std::move(next));
 }
 
 void CaretBlink::Stop()

@@ -29,6 +29,9 @@ public:
     bool Running() const { return animation_ != -1; }
 
     float opacity = 0.0f;
+    // Repaints what the opacity changes (the caret alone) at every step;
+    // empty: the swing repaints the whole window.
+    std::function<void()> repaintCaret;
 
 private:
     void StopSwing();

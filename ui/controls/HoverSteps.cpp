@@ -10,6 +10,15 @@ namespace HoverSteps
 
 void Advance(int& step, int& running, bool rising)
 {
+    // At rest already: nothing moves, so nothing is counted. Counting it
+    // for a moment would still start timer 11 on every window, at each
+    // paint of a window that holds a resting control.
+    if (step == (rising ? 10 : 0)) {
+        if (running)
+            StopCounting(running);
+        return;
+    }
+    NoteHoverStep();
     if (!running) {
         running = 1;
         ++HoverAnimationCount;

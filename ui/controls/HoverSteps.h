@@ -11,7 +11,8 @@ namespace HoverSteps
 
 // Moves `step` one frame toward 10 while `rising`, toward 0 otherwise.
 // `running` is the control's share of HoverAnimationCount: taken while the
-// step moves, given back once it reaches its end.
+// step moves, given back once it reaches its end; a step at its end takes
+// nothing.
 void Advance(int& step, int& running, bool rising);
 
 // Gives back the control's share of HoverAnimationCount.

@@ -253,8 +253,11 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
                 DrawTextInRect(target, textX, textY, textW + 100.0f, bottom - textY, buffer_.text.c_str(), size,
                                textColour, L"Segoe UI", 1.0f, false);
             }
-            if (focused)
-                FillSolidRect(target, textX + caretX, editY + editH * 0.5f - kCaretRise, kCaretWidth, kCaretHeight,
-                              textColour, blink_.opacity);
+            if (focused) {
+                const float caretY = editY + editH * 0.5f - kCaretRise;
+                SetCaretArea(textX + caretX, caretY, kCaretWidth, kCaretHeight, editX + kClipInset, editY + kClipInset,
+                             editW - 2 * kClipInset, editH - 2 * kClipInset);
+                FillSolidRect(target, textX + caretX, caretY, kCaretWidth, kCaretHeight, textColour, blink_.opacity);
+            }
         });
 }

@@ -15,7 +15,7 @@
 class KelmEditBase : public Brevin::BrevinControl
 {
 public:
-    KelmEditBase() = default;
+    KelmEditBase();
     KelmEditBase(const KelmEditBase&) = delete;
     KelmEditBase& operator=(const KelmEditBase&) = delete;
 
@@ -55,9 +55,18 @@ protected:
     // Remembers the window and keeps the caret blinking while focused.
     bool BeginPaint(HWND window);
     void Repaint() const;
+    // Where the paint put the caret (DIPs), kept inside the edit's opaque
+    // inside (x, y, w, h): the blink repaints only those pixels. Nothing
+    // given: the blink repaints the whole window.
+    void SetCaretArea(float x, float y, float w, float h, float insideX, float insideY, float insideW, float insideH);
 
     EditBuffer buffer_;
     HWND window_ = nullptr;
     bool selecting_ = false; // the left button went down in the edit and is still down
     CaretBlink blink_;
+
+private:
+    void RepaintCaret() const;
+
+    RECT caretPixels_{};
 };

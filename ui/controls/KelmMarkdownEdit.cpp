@@ -350,8 +350,11 @@ void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
                 if (formatted)
                     DrawPreviewMarks(target, layout.Get(), textX, textY);
             }
-            if (focused)
+            if (focused) {
+                SetCaretArea(textX + cx, textY + cy, kCaretWidth, line, x_ + kClipInset, y_ + kClipInset,
+                             w_ - 2 * kClipInset, h_ - 2 * kClipInset);
                 FillSolidRect(target, textX + cx, textY + cy, kCaretWidth, line, textColour_, blink_.opacity);
+            }
         });
 }
 

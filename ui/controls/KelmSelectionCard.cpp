@@ -165,6 +165,14 @@ void KelmSelectionCard::StartClosing()
                 card->cardAnimation_ = -1;
                 card->open_ = false;
                 card->closing_ = false;
+                // A closed card draws no rows: a row's hover that was still
+                // moving would hold the hover count (and every window's
+                // hover repaints) for good.
+                for (auto& item : card->items_) {
+                    card->StopRowAnimations(*item);
+                    item->hoverStep = 0;
+                }
+                card->hoverIndex_ = -1;
                 card->Repaint();
             }
         });

@@ -100,7 +100,8 @@ void AnimationManager::RepaintOnlyWhile(int id, std::function<bool()> inView)
 
 bool AnimationManager::Repaints() const
 {
-    auto paints = [](const AnimationRecord& r) { return r.active && !r.quiet; };
+    // A record without a window (the caret's blink) repaints nothing whole.
+    auto paints = [](const AnimationRecord& r) { return r.active && !r.quiet && r.window; };
     return std::any_of(records_.begin(), records_.end(), paints) ||
            std::any_of(pendingRecords_.begin(), pendingRecords_.end(), paints);
 }

@@ -2,8 +2,40 @@
 
 #include <string>
 
+#include "ui/core/DpiScale.h"
+
 namespace Brevin
 {
+
+namespace
+{
+
+// Controls draw a little beyond their rectangles (shadows, hover growth):
+// one this close to the paint region is drawn, clipped, all the same.
+constexpr int kOverdrawMargin = 32; // DIPs
+
+} // namespace
+
+void BrevinPanel::SetPaintRegion(const RECT* pixels)
+{
+    partialPaint_ = pixels != nullptr;
+    paintRegion_ = pixels ? *pixels : RECT{};
+}
+
+bool BrevinPanel::InPaintRegion(BrevinControl& control) const
+{
+    if (!partialPaint_)
+        return true;
+    const kelmRect rc = control.GetRect();
+    if (rc.w <= 0 || rc.h <= 0)
+        return true; // sized while it draws: its extent is not known before
+    const double s = DpiScale > 0 ? DpiScale : 1.0;
+    const RECT area{static_cast<LONG>((rc.x - kOverdrawMargin) * s), static_cast<LONG>((rc.y - kOverdrawMargin) * s),
+                    static_cast<LONG>((rc.x + rc.w + kOverdrawMargin) * s),
+                    static_cast<LONG>((rc.y + rc.h + kOverdrawMargin) * s)};
+    RECT overlap;
+    return IntersectRect(&overlap, &area, &paintRegion_) != FALSE;
+}
 
 int BrevinPanel::DispatchMouseEvent(const kelmPoint& point, kelmEvent event)
 {

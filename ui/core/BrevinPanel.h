@@ -36,13 +36,21 @@ public:
 
     // Places the control (layout modes), lets it draw itself through its
     // AttachCtl and appends it on top.
+    // A control wholly outside the paint region (a partial repaint) is not
+    // drawn, but still added: input goes to it as before.
     template <class T> void AddControl(std::shared_ptr<T> control)
     {
         PlaceNewControl(control);
-        control->AttachCtl(window, renderTarget, control);
+        if (InPaintRegion(*control))
+            control->AttachCtl(window, renderTarget, control);
         control->SetPanel(this);
         controls.push_back(std::move(control));
     }
+
+    // The client pixels the current paint redraws; none: all of them. Set
+    // by the window around its paint; Init keeps it.
+    void SetPaintRegion(const RECT* pixels);
+    bool InPaintRegion(BrevinControl& control) const;
 
     void PlaceNewControl(const std::shared_ptr<BrevinControl>& control);
 
@@ -59,6 +67,10 @@ protected:
     // Handlers may run modal loops that repaint and so rebuild the list:
     // every walk goes over a copy of it.
     std::vector<std::shared_ptr<BrevinControl>> Snapshot() const { return controls; }
+
+private:
+    bool partialPaint_ = false;
+    RECT paintRegion_{};
 };
 
 } // namespace Brevin

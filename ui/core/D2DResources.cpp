@@ -75,7 +75,7 @@ void UnregisterIconFont(const std::wstring& fontPath)
     RemoveFontResourceW(fontPath.c_str());
 }
 
-void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw)
+void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw, const RECT* region)
 {
     RECT rc{};
     GetClientRect(window, &rc);
@@ -93,7 +93,9 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
             D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_UNKNOWN, D2D1_ALPHA_MODE_UNKNOWN), 0.0f,
             0.0f, D2D1_RENDER_TARGET_USAGE_GDI_COMPATIBLE, D2D1_FEATURE_LEVEL_DEFAULT);
         const D2D1_HWND_RENDER_TARGET_PROPERTIES hwndProps =
-            D2D1::HwndRenderTargetProperties(window, D2D1::SizeU(width, height), D2D1_PRESENT_OPTIONS_NONE);
+            // Retained: a partial paint redraws only its region and
+            // presents the rest as the last paint left it.
+            D2D1::HwndRenderTargetProperties(window, D2D1::SizeU(width, height), D2D1_PRESENT_OPTIONS_RETAIN_CONTENTS);
         ComPtr<ID2D1HwndRenderTarget> target;
         if (FAILED(s_d2dFactory->CreateHwndRenderTarget(props, hwndProps, &target)) || !target)
             return;
@@ -102,8 +104,17 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
     // The draw callback may destroy the window and so erase the map entry.
     ComPtr<ID2D1HwndRenderTarget> target = slot;
     target->BeginDraw();
+    if (region) {
+        float dpiX = 96.0f, dpiY = 96.0f;
+        target->GetDpi(&dpiX, &dpiY);
+        target->PushAxisAlignedClip(D2D1::RectF(region->left * 96.0f / dpiX, region->top * 96.0f / dpiY,
+                                                region->right * 96.0f / dpiX, region->bottom * 96.0f / dpiY),
+                                    D2D1_ANTIALIAS_MODE_ALIASED);
+    }
     if (draw)
         draw(window, target.Get());
+    if (region)
+        target->PopAxisAlignedClip();
     if (FAILED(target->EndDraw())) {
         ReleaseRenderTargetResources(target.Get());
         auto it = RenderTargetMap.find(window);

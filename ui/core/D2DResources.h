@@ -55,8 +55,10 @@ void UnregisterIconFont(const std::wstring& fontPath);
 
 // WM_PAINT of a framework window: makes the window's target on first use,
 // runs draw between BeginDraw and EndDraw, drops the target when EndDraw
-// fails so the next paint makes a fresh one.
-void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw);
+// fails so the next paint makes a fresh one. With a region (client
+// pixels) everything drawn is clipped to it: the rest of the window keeps
+// what the last paint left there (the target retains its contents).
+void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw, const RECT* region = nullptr);
 
 // Cached text format; family null = "Microsoft YaHei". Not owned by the caller.
 IDWriteTextFormat* GetTextFormat(const wchar_t* family, float size, int weight, bool centred);

@@ -20,13 +20,40 @@ using Microsoft::WRL::ComPtr;
 
 HoverAnimationCounter HoverAnimationCount;
 
+namespace
+{
+
+// When a hover step last moved (or the count rose), GetTickCount64.
+ULONGLONG s_lastHoverStep = 0;
+// A real hover animation steps on every paint, many times a second even
+// on a loaded machine.
+constexpr ULONGLONG kHoverStepSilenceMs = 1000;
+
+} // namespace
+
 HoverAnimationCounter& HoverAnimationCounter::operator=(int value)
 {
     const bool rising = count_ < 1 && value >= 1;
     count_ = value;
-    if (rising)
+    if (rising) {
+        s_lastHoverStep = GetTickCount64();
         KelmWindow::ResumeHoverRepaints();
+    }
     return *this;
+}
+
+void NoteHoverStep()
+{
+    s_lastHoverStep = GetTickCount64();
+}
+
+void RepaintWindowPart(HWND window, const RECT& pixels)
+{
+    auto found = WindowMap.find(window);
+    if (found != WindowMap.end() && found->second && found->second->GetHwnd() == window)
+        found->second->RepaintPart(pixels);
+    else if (window)
+        InvalidateRect(window, nullptr, FALSE);
 }
 
 void LowerHoverAnimationCount()
@@ -233,6 +260,8 @@ void KelmWindow::OnHoverRepaintTimer(HWND window)
     // A builder may have set timer 11 directly: the window takes it as
     // asking for hover repaints.
     hoverRepaintWanted_ = true;
+    if (HoverAnimationCount >= 1 && GetTickCount64() - s_lastHoverStep > kHoverStepSilenceMs)
+        HoverAnimationCount = 0; // held by controls that are not drawn any more
     if (HoverAnimationCount < 1) {
         KillTimer(window, kHoverRepaintTimerId);
         hoverTimerOn_ = false;
@@ -311,6 +340,40 @@ void KelmWindow::Repaint(HWND window)
     RECT rc;
     GetClientRect(window, &rc);
     InvalidateRect(window, &rc, FALSE);
+}
+
+void KelmWindow::RepaintPart(const RECT& pixels)
+{
+    if (!hwnd)
+        return;
+    RECT joined = pixels;
+    if (partAsked_)
+        UnionRect(&joined, &partRect_, &pixels);
+    partRect_ = joined;
+    partAsked_ = true;
+    InvalidateRect(hwnd, &pixels, FALSE);
+}
+
+void KelmWindow::Paint(HWND window)
+{
+    PAINTSTRUCT ps;
+    BeginPaint(window, &ps);
+    // Partial only when every invalid pixel was asked for through
+    // RepaintPart; the composition chain always draws whole frames.
+    RECT joined;
+    const bool partial = partAsked_ && !CompositionActive() && UnionRect(&joined, &partRect_, &ps.rcPaint) &&
+                         EqualRect(&joined, &partRect_);
+    partAsked_ = false;
+    if (CompositionActive()) {
+        PaintComposition(window);
+    } else {
+        const RECT* region = partial ? &ps.rcPaint : nullptr;
+        Brevin::D2DBrevinPanel* painted = panel;
+        painted->SetPaintRegion(region);
+        PaintWindow(window, drawCallback, region);
+        painted->SetPaintRegion(nullptr);
+    }
+    EndPaint(window, &ps);
 }
 
 void KelmWindow::OnMouseMoveMessage(HWND window, LPARAM lParam)
@@ -450,16 +513,9 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         }
         return 0;
 
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(window, &ps);
-        if (CompositionActive())
-            PaintComposition(window);
-        else
-            PaintWindow(window, drawCallback);
-        EndPaint(window, &ps);
+    case WM_PAINT:
+        Paint(window);
         return 0;
-    }
 
     case WM_ERASEBKGND:
         return 1;

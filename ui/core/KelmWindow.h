@@ -66,6 +66,14 @@ void LowerHoverAnimationCount();
 // KelmWindow::StopHoverRepaintTimer for the framework window of that HWND
 // (a plain KillTimer of timer 11 for any other window).
 void StopHoverRepaints(HWND window);
+// A hover or press step moved in a paint. A count that no painted control
+// has moved for a second belongs to controls that are no longer drawn (a
+// closed card, a page gone): timer 11 then gives it up instead of
+// repainting every window for ever. UI thread only.
+void NoteHoverStep();
+// KelmWindow::RepaintPart for the framework window of that HWND (the whole
+// client of any other window).
+void RepaintWindowPart(HWND window, const RECT& pixels);
 
 class KelmWindow : public std::enable_shared_from_this<KelmWindow>
 {
@@ -116,6 +124,12 @@ public:
     {
         return animationManager.AnimateVariableWithBezier<T>(hwnd, std::forward<Args>(args)...);
     }
+
+    // Repaints only these client pixels: the draw callback runs clipped to
+    // them and the panel draws only the controls near them. A paint that
+    // must cover more (the window was uncovered, or repaints whole) draws
+    // everything. UI thread only.
+    void RepaintPart(const RECT& pixels);
 
     void BringToFront();
     HWND GetHwnd() const { return hwnd; }
@@ -194,6 +208,7 @@ private:
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Fallback(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Repaint(HWND window);
+    void Paint(HWND window);
     bool AnimationRunning() const { return animationManager.GetActiveCount() > 0; }
     // A running animation that repaints this window on its own ticks.
     bool AnimationRepaints() const { return animationManager.Repaints(); }
@@ -212,6 +227,9 @@ private:
     void TearDownComposition();
 
     bool compositionReady_ = false;
+    // The pixels RepaintPart asked for since the last paint.
+    bool partAsked_ = false;
+    RECT partRect_{};
     // Timer state, UI thread only. "Wanted": the window repaints hover
     // animations (its builder started timer 11 once).
     bool animationTimerOn_ = false;

@@ -263,6 +263,51 @@ TEST_F(KelmEditTest, BlinkRestsWhileTheEditIsNotPaintedAndResumesWhenItIs)
     EXPECT_TRUE(blinking()) << "drawn again with the keyboard, it blinks again";
 }
 
+// The blink repaints only the caret's pixels: the draw callback runs
+// clipped, a control away from the caret is not drawn, and what shows is
+// what a full paint of the same moment shows.
+TEST_F(KelmEditTest, BlinkRepaintsOnlyTheCaretAndMatchesAFullPaint)
+{
+    ScaleGuard scale;
+    double now = 5000.0; // the swing moves only when the test says
+    test().window->animationManager.SetClock([&now] { return now; });
+    auto other = std::make_shared<KelmEdit>();
+    other->Set(
+        20, 150, 320, 36, L"别处", [](std::wstring) {}, RGB(250, 230, 200), RGB(30, 30, 30), 16);
+    int otherPaints = 0;
+    other->paintHook = [&otherPaints](std::wstring&) { return ++otherPaints, 0; };
+    test().addControls = [this, other](Brevin::D2DBrevinPanel* panel) {
+        panel->AddControl(other);
+        panel->AddControl(edit);
+    };
+    Focus();
+    Type(L"收纳 ab");
+    test().PaintOnce();
+    const RECT area{0, 0, 360, 200};
+    PumpMessages(50);
+    const std::vector<COLORREF> before = ReadClientPixels(test().hwnd, area);
+    const int paints = test().paints, othersBefore = otherPaints;
+
+    now += 0.3; // half way through the swing: the caret changes
+    ASSERT_TRUE(test().PumpUntil([&] { return test().paints > paints; }, 3000));
+    EXPECT_EQ(otherPaints, othersBefore) << "a control away from the caret was drawn";
+    PumpMessages(50);
+    const std::vector<COLORREF> partial = ReadClientPixels(test().hwnd, area);
+    EXPECT_NE(partial, before) << "the caret did not change";
+
+    test().PaintOnce(); // the same moment, painted whole
+    EXPECT_GT(otherPaints, othersBefore);
+    PumpMessages(50);
+    const std::vector<COLORREF> full = ReadClientPixels(test().hwnd, area);
+    size_t differing = 0;
+    for (size_t i = 0; i < full.size(); ++i)
+        differing += full[i] != partial[i];
+    EXPECT_EQ(differing, 0u);
+
+    edit->StopCaretAnimation();
+    test().window->animationManager.SetClock({});
+}
+
 // The caret is 18 high and its top lies 8 above the box's middle (38 for
 // this edit at y 20, 36 high): rows 30 to 47, never 29.
 TEST_F(KelmEditTest, CaretTopLiesEightAboveTheMiddle)

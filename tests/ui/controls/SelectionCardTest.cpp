@@ -146,6 +146,37 @@ TEST_F(SelectionCardWindow, ClosesWhenAClickLandsOutsideIt)
     EXPECT_EQ(card->AddEvent({100, 100}, Brevin::KELM_LBUTTON_UP), Brevin::kNotHandled);
 }
 
+// A card that closes while a row's hover is still on its way leaves
+// nothing running: no hover count, no animation, no timer on its window.
+TEST_F(SelectionCardWindow, AClosedCardLeavesNothingRunning)
+{
+    double now = 7000.0; // the card moves only when the test says
+    test().window->animationManager.SetClock([&now] { return now; });
+    card->ClearItems();
+    card->AddItem(Brevin::KelmOption(
+        L"普通", [] {}, 1));
+    const int from[4] = {10, 5, 50, 20};
+    const int to[4] = {10, 10, 340, 220};
+    const int countBefore = HoverAnimationCount;
+    card->Open(from, to, 2.0f);
+    now += 1.0;
+    ASSERT_TRUE(Until([this] { return card->Progress() == 1.0; }));
+    test().Post(WM_MOUSEMOVE, Centre(0).x, Centre(0).y);
+    test().PaintOnce(); // the row's hover starts
+    ASSERT_EQ(HoverAnimationCount, countBefore + 1);
+
+    SendMessageW(test().hwnd, WM_LBUTTONUP, 0, MAKELPARAM(352, 235)); // outside: the focus goes
+    test().PaintOnce();
+    now += 1.0;
+    ASSERT_TRUE(test().PumpUntil([this] { return !card->IsOpen(); }, 3000));
+    test().window->animationManager.SetClock({});
+
+    EXPECT_TRUE(test().PumpUntil([&] { return HoverAnimationCount == countBefore; }, 2500));
+    EXPECT_EQ(test().window->animationManager.GetActiveCount(), 0u);
+    PumpMessages(100);
+    EXPECT_TRUE(PumpCountingTimers(test().hwnd, 300).empty());
+}
+
 TEST_F(SelectionCardWindow, AnUnfoldingRowKeepsItsAnimationWhileRowsAreAdded)
 {
     card->ClearItems();

@@ -20,25 +20,6 @@ using namespace Brevin;
 namespace
 {
 
-// Dispatches the thread's messages like PumpMessages and counts the
-// WM_TIMER messages of one window by timer id.
-std::map<UINT_PTR, int> PumpCountingTimers(HWND window, DWORD milliseconds)
-{
-    std::map<UINT_PTR, int> ticks;
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_TIMER && msg.hwnd == window)
-                ++ticks[msg.wParam];
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(1);
-    } while (GetTickCount64() < end);
-    return ticks;
-}
-
 // Pumps and counts like PumpCountingTimers until 300 ms pass without a tick
 // of the window (at most 5 s): a busy machine may delay a timer's last
 // tick, never leave it out. The ticks seen; `quiet` tells whether the
