@@ -134,6 +134,27 @@ std::wstring TypedTextFromStore(const std::wstring& stored)
     return typed;
 }
 
+std::wstring TypedTextMember(const KelmStorageNestedObject* object, const std::wstring& key,
+                             const std::wstring& fallback)
+{
+    if (!object)
+        return fallback;
+    const auto found = object->members.find(key);
+    if (found == object->members.end())
+        return fallback;
+    const KelmStorageValue& value = found->second;
+    switch (value.index()) {
+    case 0:
+        return std::to_wstring(std::get<0>(value));
+    case 2:
+        return std::get<2>(value) ? L"true" : L"false";
+    case 3:
+        return TypedTextFromStore(std::get<3>(value));
+    default:
+        return fallback;
+    }
+}
+
 void WriteValueText(KelmStorageTextNode& node, const std::wstring& key, const KelmStorageValue& value)
 {
     switch (value.index()) {

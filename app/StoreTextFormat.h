@@ -40,6 +40,11 @@ std::wstring StoreTextValue(const std::wstring& value);
 // with an odd run of backslashes was never doubled and is shown as it is.
 std::wstring TypedTextToStore(const std::wstring& typed);
 std::wstring TypedTextFromStore(const std::wstring& stored);
+// A typed text read back from a member of a stored object (null: none). The
+// store reads a text made only of digits, or "true"/"false", back as a
+// number or a bool: a box named "2024" must not come back as the fallback.
+std::wstring TypedTextMember(const KelmStorageNestedObject* object, const std::wstring& key,
+                             const std::wstring& fallback);
 
 // Text of a double as the store writes it (six significant digits, "%g").
 std::wstring FormatStoreDouble(double value);

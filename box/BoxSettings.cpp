@@ -101,7 +101,7 @@ BoxSettings BoxSettings::Read(const KelmStorageNestedObject* box, const KelmStor
     s.cx = ReadInt(rect, L"cx", defaultWidth);
     s.cy = ReadInt(rect, L"cy", defaultHeight);
     s.isMinimized = ReadBool(box, L"isMinimized", false);
-    s.title = TypedTextFromStore(ReadText(box, L"title", L"Unnamed"));
+    s.title = TypedTextMember(box, L"title", L"Unnamed");
     s.z = ReadInt(box, L"z", 1);
     s.clrtag = ReadText(box, L"clrtag", kUntaggedColour);
     return s;

@@ -26,17 +26,9 @@ KelmStorageNestedObject* FindChildObject(KelmStorageNestedObject* parent, const 
 
 std::wstring ReadText(KelmStorageNestedObject* object, const std::wstring& key, const std::wstring& fallback)
 {
-    auto found = object->members.find(key);
-    if (found == object->members.end())
-        return fallback;
-    const KelmStorageValue& value = found->second;
-    if (value.index() == 3)
-        return TypedTextFromStore(std::get<3>(value));
     // The store types values by their shape: an alias made of digits comes
     // back as a number and must not be lost.
-    if (value.index() == 0)
-        return std::to_wstring(std::get<0>(value));
-    return fallback;
+    return TypedTextMember(object, key, fallback);
 }
 
 // The boxes of the view in window-address order: the own box first among

@@ -133,7 +133,7 @@ void FillFromHiddenBox(const std::wstring& id, const std::wstring& folder)
         const std::wstring entryPath = TextMember(*entry, L"path", L"");
         if (entryPath.empty() || !MatchDialogFilter(s_magFilterPatterns, entryPath))
             continue;
-        Add(NormalizeStoredPath(entryPath), TypedTextFromStore(TextMember(*entry, L"alias", L"bvn!NULL")), section);
+        Add(NormalizeStoredPath(entryPath), TypedTextMember(entry, L"alias", L"bvn!NULL"), section);
         section = L"";
     }
 }

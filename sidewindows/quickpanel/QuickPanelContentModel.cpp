@@ -66,7 +66,7 @@ std::vector<StoredEntry> ReadEntries(const wchar_t* rootName, const std::wstring
         const std::wstring path = TextOr(*entry, L"path", L"");
         if (path.empty())
             continue;
-        entries.push_back({NormalizeStoredPath(path), TypedTextFromStore(TextOr(*entry, L"alias", L"bvn!NULL"))});
+        entries.push_back({NormalizeStoredPath(path), TypedTextMember(entry, L"alias", L"bvn!NULL")});
     }
     return entries;
 }

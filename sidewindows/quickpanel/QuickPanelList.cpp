@@ -124,7 +124,7 @@ std::vector<HiddenBoxRecord> ReadHiddenBoxRecords()
             continue;
         HiddenBoxRecord record;
         record.id = id;
-        record.title = TypedTextFromStore(MemberOr<std::wstring>(*object, L"title", L"Temp"));
+        record.title = TypedTextMember(object.get(), L"title", L"Temp");
         record.UseTargetFolder = MemberOr<bool>(*object, L"UseTargetFolder", false);
         record.TargetFolder = MemberOr<std::wstring>(*object, L"TargetFolder", L"bvn!NULL");
         if (record.TargetFolder != L"bvn!NULL")
