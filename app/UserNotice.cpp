@@ -37,8 +37,13 @@ void ArmNoticeTimer()
 
 void NotifyUserOnce(const std::wstring& kind, const std::wstring& text)
 {
-    if (!s_noticeKinds.insert(kind).second)
-        return;
+    if (s_noticeKinds.count(kind) == 0)
+        NotifyUser(kind, text);
+}
+
+void NotifyUser(const std::wstring& kind, const std::wstring& text)
+{
+    s_noticeKinds.insert(kind);
     // One log line per notice.
     std::wstring line = text;
     for (wchar_t& c : line) {

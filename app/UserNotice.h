@@ -11,6 +11,10 @@
 // Also logs it as an ERROR line.
 void NotifyUserOnce(const std::wstring& kind, const std::wstring& text);
 
+// Queues the text however often its kind was told before: the outcome of
+// an action the user just took. Also logs it as an ERROR line.
+void NotifyUser(const std::wstring& kind, const std::wstring& text);
+
 // Shows what is queued over the owner, one box per kind, from a one-shot
 // timer so the caller (a window's creation) is not blocked.
 void ShowPendingNotices(HWND owner);

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "BoxTestSupport.h"
+#include "app/FileRemoval.h"
 #include "box/IconContextMenu.h"
 #include "box/fileops/DeleteSelected.h"
 #include "ui/core/DpiScale.h"
@@ -32,7 +33,7 @@ protected:
             runtime.undoList.clear();
         }
         for (auto& entry : fs::directory_iterator(Folder()))
-            fs::remove_all(entry.path());
+            RemoveItemWithoutFollowingLinks(entry.path().wstring());
     }
 
     static std::wstring Folder() { return s_boxRuntimes.at(folderBox).TargetFolder; }
