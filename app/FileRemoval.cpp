@@ -38,10 +38,10 @@ struct Removal {
 
 // A link goes as the directory entry it is. Which call takes it differs
 // (a link to a folder is a directory entry on Windows, a plain one on some
-// file systems): both are tried, and neither reaches the target.
+// file systems): both are tried, and neither reaches the target. Its
+// attributes are left alone: setting them would reach through it.
 bool RemoveLink(const std::wstring& path, DWORD attributes)
 {
-    SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     if (IsFolder(attributes) && RemoveDirectoryW(path.c_str()) &&
         GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
         return true;
@@ -49,13 +49,20 @@ bool RemoveLink(const std::wstring& path, DWORD attributes)
     return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
-bool RemoveFile(const std::wstring& path, DWORD attributes)
+// A read-only file or folder goes too, as a delete in Explorer does; one
+// that stays keeps its attributes.
+template <typename Remove> bool RemoveClearingReadOnly(const std::wstring& path, DWORD attributes, Remove remove)
 {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileW(path.c_str()))
+    constexpr DWORD kSettable = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_TEMPORARY;
+    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly)
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (remove(path.c_str()))
         return true;
-    // A file that stays keeps its attributes.
-    SetFileAttributesW(path.c_str(), attributes);
+    if (readOnly)
+        SetFileAttributesW(path.c_str(), attributes & kSettable);
     return false;
 }
 
@@ -74,13 +81,12 @@ bool RemoveEntry(const std::wstring& path, DWORD attributes, Removal& removal)
             RemoveEntry(Join(path, name), entry, removal);
             return true;
         });
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-        removed = RemoveDirectoryW(path.c_str()) != FALSE;
+        removed = RemoveClearingReadOnly(path, attributes, RemoveDirectoryW);
         // What stayed inside already tells why the folder stays.
         if (!removed && removal.stayed.size() > stayedBefore)
             return false;
     } else {
-        removed = RemoveFile(path, attributes);
+        removed = RemoveClearingReadOnly(path, attributes, DeleteFileW);
     }
     if (!removed)
         removal.stayed.push_back(path);
