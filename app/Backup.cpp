@@ -8,7 +8,9 @@
 
 #include "app/AppMainWindow.h"
 #include "app/AppState.h"
+#include "app/CommonHelpers.h"
 #include "app/DisplayRestart.h"
+#include "app/FileRemoval.h"
 #include "app/HotKeySettings.h"
 #include "app/KelmStorage.h"
 #include "app/LogFiles.h"
@@ -435,8 +437,83 @@ void ConfirmClearUserData(HWND owner)
         ClearUserDataAndExit();
 }
 
+namespace
+{
+
+void AddTargetFolders(KelmStorage& store, const wchar_t* root, std::vector<std::wstring>& folders)
+{
+    try {
+        for (const auto& [key, value] : store.GetRootObject(root).members) {
+            const auto* object = std::get_if<std::shared_ptr<KelmStorageNestedObject>>(&value);
+            if (!object || !*object)
+                continue;
+            const auto found = (*object)->members.find(L"TargetFolder");
+            if (found == (*object)->members.end())
+                continue;
+            if (const auto* folder = std::get_if<std::wstring>(&found->second))
+                folders.push_back(NormalizeStoredPath(*folder));
+        }
+    } catch (const std::exception&) {
+        // No such root: no boxes of that kind.
+    }
+}
+
+// Every folder a box keeps its files in, as the stores name them.
+std::vector<std::wstring> StoredBoxFolders()
+{
+    std::vector<std::wstring> folders;
+    if (!s_configLoaded)
+        return folders;
+    folders.push_back(NormalizeStoredPath(s_appStore[kRef][L"containerDir"].Get<std::wstring>(L"")));
+    AddTargetFolders(s_desktopContainerStore, L"Components", folders);
+    AddTargetFolders(s_quickPanelStore, L"TempList", folders);
+    std::erase_if(folders, [](const std::wstring& folder) { return folder.empty() || folder == L"bvn!NULL"; });
+    return folders;
+}
+
+std::wstring ClearingReportText(const DataFolderClearing& clearing)
+{
+    std::wstring text = L"用户数据未能全部清除，以下内容仍在数据文件夹中：";
+    for (size_t i = 0; i < clearing.failed.size() && i < 5; ++i)
+        text += L"\n" + clearing.failed[i];
+    if (clearing.failed.size() > 5)
+        text += L"\n……以及另外 " + std::to_wstring(clearing.failed.size() - 5) + L" 项";
+    if (!clearing.spared.empty()) {
+        text += L"\n\n收纳盒的文件夹不属于用户数据，已保留：";
+        for (const std::wstring& folder : clearing.spared)
+            text += L"\n" + folder;
+    }
+    return text;
+}
+
+} // namespace
+
+DataFolderClearing ClearDataFolder(const std::wstring& dataFolder, const std::vector<std::wstring>& boxFolders)
+{
+    DataFolderClearing clearing;
+    if (!MayRemoveFolder(dataFolder, {})) {
+        clearing.failed.push_back(dataFolder);
+        return clearing;
+    }
+    RemovalReport report;
+    RemoveItemWithoutFollowingLinks(dataFolder, &report, [&](const std::wstring& path) {
+        const bool box = std::any_of(boxFolders.begin(), boxFolders.end(),
+                                     [&](const std::wstring& folder) { return SameLocation(path, folder); });
+        if (box)
+            clearing.spared.push_back(path);
+        return box;
+    });
+    for (const std::wstring& path : report.stayed)
+        if (std::find(clearing.spared.begin(), clearing.spared.end(), path) == clearing.spared.end())
+            clearing.failed.push_back(path);
+    return clearing;
+}
+
 void ClearUserDataAndExit()
 {
+    // Read while the stores are still at hand: a box's folder is the
+    // user's files, never part of the program's data.
+    const std::vector<std::wstring> boxFolders = StoredBoxFolders();
     Logger::GetInstance().Stop();
     RemoveLogFiles(s_dataFolder + L"\\logs", L"");
     if (!s_iconFontPath.empty())
@@ -445,8 +522,7 @@ void ClearUserDataAndExit()
     // open file keeps the data folder from going. Nothing is drawn again.
     s_iconFontCollection.Reset();
     TextFormatCache.clear();
-    std::error_code ec;
-    fs::remove_all(s_dataFolder, ec);
+    const DataFolderClearing clearing = ClearDataFolder(s_dataFolder, boxFolders);
     // On a first run the font lies in the temporary folder: only that one
     // file goes, the folder's other contents are not ours.
     if (s_fontInTempFolder && !s_iconFontPath.empty()) {
@@ -455,5 +531,18 @@ void ClearUserDataAndExit()
     }
     if (HWND main = s_mainWindow->GetHwnd())
         DestroyWindow(main);
-    EndProcessNow(0);
+    if (clearing.failed.empty() && clearing.spared.empty())
+        EndProcessNow(0);
+    // The data folder stays, so a log in it may say what stayed and why.
+    const std::wstring text = ClearingReportText(clearing);
+    {
+        Logger late;
+        late.Init(s_dataFolder);
+        std::wstring line = text;
+        std::replace(line.begin(), line.end(), L'\n', L' ');
+        late.Log(L"Tessik", L"ERROR", L"Clearing user data did not finish: " + line);
+        late.Stop();
+    }
+    MessageBoxW(nullptr, text.c_str(), L"Tessik", MB_OK | MB_ICONWARNING);
+    EndProcessNow(1);
 }

@@ -101,6 +101,17 @@ void ShowRestoreChooser(HWND owner);
 // Restores a node and restarts; on any failure reports it and keeps
 // running with the data folder as it was.
 void RestoreBackupNode(HWND owner, const std::wstring& node);
+// What clearing the data folder left: what could not be removed, and the
+// box folders inside it, which are never removed.
+struct DataFolderClearing {
+    std::vector<std::wstring> failed;
+    std::vector<std::wstring> spared;
+};
+// Removes the data folder with what it holds, never through a link (a link
+// goes as a link) and never a box's folder nor anything in it.
+DataFolderClearing ClearDataFolder(const std::wstring& dataFolder, const std::vector<std::wstring>& boxFolders);
 // "清除用户数据": asks, then clears and ends the process.
 void ConfirmClearUserData(HWND owner);
+// Ends with 0 when the data folder is gone; when anything stayed, tells the
+// user what, logs it and ends with 1.
 [[noreturn]] void ClearUserDataAndExit();

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
@@ -40,59 +41,10 @@ std::wstring KnownFolder(int csidl)
     return path;
 }
 
-std::wstring FullPath(const std::wstring& path)
-{
-    wchar_t full[MAX_PATH * 4] = {};
-    const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
-    std::wstring result = n > 0 && n < MAX_PATH * 4 ? std::wstring(full, n) : path;
-    while (result.size() > 3 && (result.back() == L'\\' || result.back() == L'/'))
-        result.pop_back();
-    return result;
-}
-
-bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
-{
-    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
-    CloseHandle(h);
-    return ok;
-}
-
-// Two paths name one place: by file identity when both exist (another
-// spelling, a mapped name), else by their full paths ignoring case.
-bool SameLocation(const std::wstring& a, const std::wstring& b)
-{
-    BY_HANDLE_FILE_INFORMATION x{}, y{};
-    if (FileIdentity(a, x) && FileIdentity(b, y))
-        return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
-               x.nFileIndexLow == y.nFileIndexLow;
-    const std::wstring fa = FullPath(a), fb = FullPath(b);
-    return CompareStringOrdinal(fa.c_str(), -1, fb.c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
-// candidate names protected or one of the folders above it.
-bool IsSameOrAbove(const std::wstring& candidate, const std::wstring& protectedPath)
-{
-    if (protectedPath.empty())
-        return false;
-    fs::path p = fs::path(FullPath(protectedPath));
-    for (;;) {
-        if (SameLocation(candidate, p.wstring()))
-            return true;
-        const fs::path parent = p.parent_path();
-        if (parent == p || parent.empty())
-            return false;
-        p = parent;
-    }
-}
-
 // The object lies in the folder (at any depth), told by file identity.
 bool LiesIn(const std::wstring& path, const std::wstring& folder)
 {
-    fs::path p = fs::path(FullPath(path)).parent_path();
+    fs::path p = fs::path(FullPathOf(path)).parent_path();
     for (;;) {
         if (SameLocation(p.wstring(), folder))
             return true;
@@ -107,6 +59,12 @@ std::wstring FileNamePart(const std::wstring& path)
 {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool IsFolderEmpty(const std::wstring& folder)
@@ -128,60 +86,92 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
 {
     if (folder.empty() || folder == L"bvn!NULL" || !fs::path(folder).is_absolute())
         return false;
-    const std::wstring full = FullPath(folder);
-    if (!fs::path(full).has_relative_path())
-        return false;
     std::vector<std::wstring> guarded = {
-        s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L""),
+        NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")),
         fs::path(s_desktopContainerStore.FileName()).parent_path().wstring(),
     };
-    for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_PROFILE, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA,
-                      CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_PROGRAM_FILES, CSIDL_MYPICTURES, CSIDL_MYMUSIC, CSIDL_MYVIDEO,
-                      CSIDL_COMMON_DESKTOPDIRECTORY})
-        guarded.push_back(KnownFolder(csidl));
-    for (const std::wstring& path : guarded)
-        if (IsSameOrAbove(full, path))
-            return false;
     for (const auto& [other, runtime] : s_boxRuntimes) {
         if (other == box || runtime.IsPseudoBox() || !runtime.UseTargetFolder)
             continue;
-        if (IsSameOrAbove(full, runtime.TargetFolder))
-            return false;
+        guarded.push_back(NormalizeStoredPath(runtime.TargetFolder));
     }
-    return true;
+    return MayRemoveFolder(folder, guarded);
 }
 
-void DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, const std::vector<IconRecord>& records)
+DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder,
+                                const std::vector<IconRecord>& records)
 {
     LeaveIntegrationIfIntegrated(box);
     Log(L"INFO", L"User initiated disbanded and restore for container target: " + folder);
+    DisbandReport report;
     const std::wstring desktop = KnownFolder(CSIDL_DESKTOPDIRECTORY);
     for (const IconRecord& record : records) {
         // Only what the box holds goes; a record of an outside file stays.
         if (!PathExists(record.path) || !LiesIn(record.path, folder))
             continue;
         std::wstring target;
-        if (record.originalPath != L"bvn!NULL" && record.originalPath != record.path)
+        bool toDesktop = false;
+        if (record.originalPath != L"bvn!NULL" && record.originalPath != record.path) {
             target = record.originalPath;
-        else if (!desktop.empty())
+        } else if (!desktop.empty()) {
             target = desktop + L"\\" + FileNamePart(record.path);
-        if (target.empty() || target == record.path)
+            toDesktop = true;
+        }
+        if (target.empty() || target == record.path) {
+            if (target.empty())
+                report.stayed.push_back({record.path, L"没有记录原来的位置，也找不到桌面文件夹"});
             continue;
+        }
         const fs::path t(target);
         std::error_code error;
         fs::create_directories(t.parent_path(), error);
+        if (!IsFolder(t.parent_path().wstring())) {
+            Log(L"ERROR", L"Failed to restore object. Original path intact: " + record.path);
+            report.stayed.push_back({record.path, L"原来的文件夹“" + t.parent_path().wstring() + L"”无法创建"});
+            continue;
+        }
+        const std::wstring wanted = target;
         if (PathExists(target)) {
             target = FreePasteName(t.parent_path().wstring(), t.stem().wstring(), t.extension().wstring(), PathExists);
             Log(L"WARNING", L"File collision avoided. Renamed to: " + target);
         }
         const TransferResult result = MoveItem(record.path, target, false, TransferOptions{});
-        if (result != TransferResult::Failed && result != TransferResult::Cancelled && PathExists(target))
+        if (result == TransferResult::Done) {
             Log(L"INFO", L"Successfully restored object to: " + target);
-        else
+        } else if (result == TransferResult::Incomplete && PathExists(target)) {
+            Log(L"ERROR", L"Restored only part of the object (the rest stays in the box): " + record.path);
+            report.stayed.push_back({record.path, L"只移回了一部分，其余内容（如链接）仍在收纳盒中"});
+        } else {
             Log(L"ERROR", L"Failed to restore object. Original path intact: " + record.path);
+            report.stayed.push_back({record.path, L"无法移动到“" + target + L"”"});
+            continue;
+        }
+        if (toDesktop)
+            report.elsewhere.push_back({record.path, target, L"没有记录原来的位置，已放到桌面"});
+        else if (target != wanted)
+            report.elsewhere.push_back({record.path, target, L"原位置已有同名项目，已改名"});
     }
     if (IsFolderEmpty(folder) && RemoveDirectoryW(folder.c_str()))
         Log(L"INFO", L"Removed empty container folder: " + folder);
+    return report;
+}
+
+std::wstring DisbandReportText(const DisbandReport& report)
+{
+    std::wstring text;
+    if (!report.stayed.empty()) {
+        text = L"以下文件未能归位，仍在收纳盒中，收纳盒已保留：";
+        for (const DisbandReport::Stayed& stayed : report.stayed)
+            text += L"\n“" + FileNamePart(stayed.path) + L"”：" + stayed.why;
+    }
+    if (!report.elsewhere.empty()) {
+        if (!text.empty())
+            text += L"\n\n";
+        text += L"以下文件没有放回原来的位置：";
+        for (const DisbandReport::Elsewhere& moved : report.elsewhere)
+            text += L"\n“" + FileNamePart(moved.path) + L"”" + moved.why + L"：" + moved.target;
+    }
+    return text;
 }
 
 bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
@@ -191,7 +181,7 @@ bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
         Log(L"ERROR", L"Refused to recycle a folder that is not the box's own: " + folder);
         return false;
     }
-    const std::wstring full = FullPath(folder);
+    const std::wstring full = FullPathOf(folder);
     RecycleItem(full);
     if (PathExists(full)) {
         Log(L"ERROR", L"Failed to move container folder to Recycle Bin: " + full);
@@ -201,16 +191,19 @@ bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
     return true;
 }
 
-bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder)
+bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder, RemovalReport* report)
 {
     LeaveIntegrationIfIntegrated(box);
     if (!MayRemoveBoxFolder(box, folder)) {
         Log(L"ERROR", L"Refused to delete a folder that is not the box's own: " + folder);
         return false;
     }
-    if (!RemoveItemWithoutFollowingLinks(FullPath(folder))) {
-        Log(L"ERROR",
-            L"Failed to permanently delete container folder: " + folder + L", EC: " + std::to_wstring(GetLastError()));
+    RemovalReport removal;
+    if (!RemoveItemWithoutFollowingLinks(FullPathOf(folder), &removal)) {
+        Log(L"ERROR", L"Failed to permanently delete container folder: " + folder + L", EC: " +
+                          std::to_wstring(GetLastError()) + L"; still there: " + removal.stayed.front());
+        if (report)
+            *report = std::move(removal);
         return false;
     }
     Log(L"INFO", L"Successfully permanently deleted container folder: " + folder);
@@ -272,19 +265,39 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
     const std::wstring folder = runtime->TargetFolder;
     bool keep = false;
     auto onlyBox = [box] { LeaveIntegrationIfIntegrated(box); };
-    auto disband = [box, folder, records] { DisbandAndRestore(box, folder, records); };
-    // A folder that could not (or may not) go keeps its box, so nothing
-    // the user still has on disk loses its place on the desktop.
-    auto recycle = [box, folder, &keep] {
+    // Files that could not go back keep their box: nothing the user still
+    // has on disk loses its place on the desktop.
+    auto disband = [box, folder, records, &keep] {
+        const DisbandReport report = DisbandAndRestore(box, folder, records);
+        keep = !report.stayed.empty();
+        if (!report.stayed.empty() || !report.elsewhere.empty())
+            NotifyUser(L"box-disband", DisbandReportText(report));
+    };
+    // A folder that may not go is never touched.
+    auto refused = [box, folder, &keep] {
+        if (MayRemoveBoxFolder(box, folder))
+            return false;
+        keep = true;
+        NotifyUser(L"box-folder-kept", L"“" + folder +
+                                           L"”是受保护的位置（磁盘根目录、用户文件夹、系统或程序所在文件夹，"
+                                           L"或其他收纳盒的文件夹），不会被删除，收纳盒已保留。");
+        return true;
+    };
+    auto recycle = [box, folder, refused, &keep] {
+        if (refused())
+            return;
         if (!RecycleBoxFolder(box, folder)) {
             keep = true;
             NotifyUser(L"box-folder-kept", L"收纳盒文件夹“" + folder + L"”未能移到回收站，收纳盒已保留。");
         }
     };
-    auto removeAll = [box, folder, &keep] {
-        if (!DeleteBoxFolderPermanently(box, folder)) {
+    auto removeAll = [box, folder, refused, &keep] {
+        if (refused())
+            return;
+        RemovalReport report;
+        if (!DeleteBoxFolderPermanently(box, folder, &report)) {
             keep = true;
-            NotifyUser(L"box-folder-kept", L"收纳盒文件夹“" + folder + L"”未能删除，收纳盒已保留。");
+            NotifyUser(L"box-folder-kept", RemovalStayedText(FullPathOf(folder), report.stayed) + L"\n收纳盒已保留。");
         }
     };
     std::vector<Brevin::KelmOption> options;

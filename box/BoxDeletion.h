@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FileRemoval.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/IconRecord.h"
 #include "ui/core/KelmOption.h"
@@ -26,13 +27,29 @@ extern std::function<bool(HWND owner, std::vector<Brevin::KelmOption> options)> 
 // Whether the box's folder may be recycled or removed (see above).
 bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder);
 
+// What a disband could not do as asked: files that stayed in the box (and
+// why), files put somewhere else than where they came from.
+struct DisbandReport {
+    struct Stayed {
+        std::wstring path, why;
+    };
+    struct Elsewhere {
+        std::wstring path, target, why;
+    };
+    std::vector<Stayed> stayed;
+    std::vector<Elsewhere> elsewhere;
+};
 // Moves every record's object that lies in the box folder back to its
 // original path, or to the desktop when it has none; never replaces (a
 // free " (n)" name). The folder goes when it is left empty.
-void DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, const std::vector<IconRecord>& records);
-// False (and logged) when the folder may not be removed or stays on disk.
+DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder,
+                                const std::vector<IconRecord>& records);
+// The message telling the user about it.
+std::wstring DisbandReportText(const DisbandReport& report);
+// False (and logged) when the folder may not be removed or stays on disk;
+// report then names what stayed.
 bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder);
-bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder);
+bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder, RemovalReport* report = nullptr);
 
 // Removes the box: its records in every view, its window, its settings and
 // its runtime state.

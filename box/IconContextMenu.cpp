@@ -147,21 +147,11 @@ void EditIconPath(const BoxWindowPtr& box, const IconRecord& record, const BoxWi
 }
 
 // The single delete runs as a selection of one, so it takes the same file
-// job and keeps its copy in the same order as Del.
-void DeleteSingleIcon(const BoxWindowPtr& box, const IconRecord& record)
+// job and keeps its copy in the same order as Del. It deletes the file that
+// was right-clicked, by its path: the list may be renumbered meanwhile.
+void DeleteSingleIcon(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner)
 {
-    BoxRuntime* runtime = FindBoxRuntime(box);
-    if (!runtime)
-        return;
-    const std::set<int32_t> before = runtime->selection;
-    const bool multiSelect = runtime->multiSelect;
-    runtime->selection = {static_cast<int32_t>(record.id)};
-    DeleteSelection(box, kMenuSingleQuestion);
-    runtime = FindBoxRuntime(box);
-    if (runtime && runtime->selection == std::set<int32_t>{static_cast<int32_t>(record.id)}) {
-        runtime->selection = before;
-        runtime->multiSelect = multiSelect;
-    }
+    DeleteIcon(box, record.path, owner, kMenuSingleQuestion);
 }
 
 } // namespace
@@ -398,9 +388,9 @@ std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, co
             [weakBox, r, owner, folderBacked] { EditIconPath(weakBox.lock(), r, owner, folderBacked); }, 1);
         rows.emplace_back(
             Glyph(L'\xF014') + kSpaces + L"删除",
-            [weakBox, r] {
+            [weakBox, r, owner] {
                 if (BoxWindowPtr b = weakBox.lock())
-                    DeleteSingleIcon(b, r);
+                    DeleteSingleIcon(b, r, owner);
             },
             1);
     }

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
@@ -57,11 +58,34 @@ KelmIconManager* SelectionManager(const BoxWindowPtr& box, const BoxRuntime& run
     return own == s_boxIconManagers.end() ? nullptr : &SelectionView(box, runtime, own->second);
 }
 
+// What the user chose: a record's path in its owner box. Ids are
+// renumbered by every change of the list (a folder sync, a finished job),
+// so they name nothing once the user has been asked.
 struct Selected {
-    int id = 0;
     std::wstring path;
     BoxWindowPtr owner;
 };
+
+// The view still shows the item: a record of that path and owner.
+bool StillShown(KelmIconManager& manager, const Selected& item)
+{
+    const auto& records = manager.Records();
+    return std::any_of(records.begin(), records.end(), [&](const IconRecord& record) {
+        return record.path == item.path && manager.EffectiveOwner(record) == item.owner;
+    });
+}
+
+// Keeps what is still shown in the box's selection view; false when the
+// box or view went or nothing is left.
+bool KeepStillShown(const BoxWindowPtr& box, std::vector<Selected>& selected)
+{
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    KelmIconManager* manager = runtime ? SelectionManager(box, *runtime) : nullptr;
+    if (!manager)
+        return false;
+    std::erase_if(selected, [&](const Selected& item) { return !StillShown(*manager, item); });
+    return !selected.empty();
+}
 
 bool IsItemPath(const DeleteJobItem& item, const std::wstring& path)
 {
@@ -87,8 +111,7 @@ bool RecycleKeepingCopy(const DeleteJobItem& item)
     TransferOptions options;
     options.cancelled = FileJobCancelled;
     if (CopyItem(item.path, item.tempCopyPath, options) != TransferResult::Done) {
-        std::error_code ec;
-        fs::remove_all(fs::path(item.tempCopyPath), ec);
+        RemoveItemWithoutFollowingLinks(item.tempCopyPath);
         Log(L"ERROR", L"Failed to keep a copy before recycling: " + item.path);
         return false;
     }
@@ -97,17 +120,16 @@ bool RecycleKeepingCopy(const DeleteJobItem& item)
         return true;
     }
     // The original is still in place: the copy is not needed.
-    std::error_code ec;
-    fs::remove_all(fs::path(item.tempCopyPath), ec);
+    RemoveItemWithoutFollowingLinks(item.tempCopyPath);
     Log(L"ERROR", L"Failed to recycle: " + item.path);
     return false;
 }
 
-void TellNotDeleted(const DeleteJobItem& item, bool permanently)
+void TellNotDeleted(const DeleteJobItem& item, const std::vector<std::wstring>& stayed, bool permanently)
 {
-    const std::wstring name = L"“" + GetPathFileName(item.path) + L"”";
-    NotifyUser(L"delete-failed:" + item.path, permanently ? name + L"无法删除，它仍在原来的位置。"
-                                                          : name + L"无法移动到回收站，它仍在原来的位置，没有被删除。");
+    NotifyUser(L"delete-failed:" + item.path,
+               permanently ? RemovalStayedText(item.path, stayed)
+                           : L"“" + GetPathFileName(item.path) + L"”无法移动到回收站，它仍在原来的位置，没有被删除。");
 }
 
 } // namespace
@@ -120,16 +142,7 @@ std::function<int(HWND owner, const DeleteQuestionTexts& texts)> s_deleteQuestio
 
 std::wstring PathToDelete(const std::wstring& path)
 {
-    std::wstring full = path;
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size > 0) {
-        full.assign(size, L'\0');
-        full.resize(GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
-    }
-    std::replace(full.begin(), full.end(), L'/', L'\\');
-    while (full.size() > 3 && full.back() == L'\\')
-        full.pop_back();
-    return full;
+    return FullPathOf(path);
 }
 
 void CALLBACK DeleteSelectionByKey(HWND, UINT, UINT_PTR timerId, DWORD)
@@ -144,20 +157,12 @@ void CALLBACK DeleteSelectionByKey(HWND, UINT, UINT_PTR timerId, DWORD)
     }
 }
 
-void DeleteSelection(const BoxWindowPtr& box, const DeleteQuestionTexts& texts)
+namespace
 {
-    BoxRuntime* runtime = FindBoxRuntime(box);
-    if (!runtime || runtime->selection.empty())
-        return;
-    KelmIconManager* manager = SelectionManager(box, *runtime);
-    if (!manager)
-        return;
-    std::vector<Selected> selected;
-    for (int id : runtime->selection) {
-        if (const IconRecord* record = manager->FindById(id))
-            selected.push_back({id, record->path, manager->EffectiveOwner(*record)});
-    }
-    if (selected.empty())
+
+void DeleteItems(const BoxWindowPtr& box, std::vector<Selected> selected, const DeleteQuestionTexts& texts)
+{
+    if (!KeepStillShown(box, selected))
         return;
     // Nothing is touched while another job runs: it would refuse this one.
     if (s_copyProgress.busy) {
@@ -174,20 +179,11 @@ void DeleteSelection(const BoxWindowPtr& box, const DeleteQuestionTexts& texts)
         if (choice != 0 && choice != 1)
             return;
         // The question let the folder sync and other work run: what is
-        // deleted is only what still is what the user chose.
-        runtime = FindBoxRuntime(box);
-        manager = runtime ? SelectionManager(box, *runtime) : nullptr;
-        if (!manager)
-            return;
-        selected.erase(std::remove_if(selected.begin(), selected.end(),
-                                      [&](const Selected& s) {
-                                          const IconRecord* record = manager->FindById(s.id);
-                                          return !record || record->path != s.path;
-                                      }),
-                       selected.end());
-        if (selected.empty() || s_copyProgress.busy)
+        // deleted is only what is still there of what the user chose.
+        if (!KeepStillShown(box, selected) || s_copyProgress.busy)
             return;
     }
+    BoxRuntime* runtime = FindBoxRuntime(box);
 
     // Grouped by owner box in the order the owners first appear.
     std::vector<BoxWindowPtr> owners;
@@ -229,6 +225,30 @@ void DeleteSelection(const BoxWindowPtr& box, const DeleteQuestionTexts& texts)
         NotifyUser(L"delete-busy", L"另一项文件操作正在进行，选中的文件没有删除。\n请在当前操作完成后重试。");
 }
 
+} // namespace
+
+void DeleteSelection(const BoxWindowPtr& box, const DeleteQuestionTexts& texts)
+{
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime || runtime->selection.empty())
+        return;
+    KelmIconManager* manager = SelectionManager(box, *runtime);
+    if (!manager)
+        return;
+    std::vector<Selected> selected;
+    for (int id : runtime->selection) {
+        if (const IconRecord* record = manager->FindById(id))
+            selected.push_back({record->path, manager->EffectiveOwner(*record)});
+    }
+    DeleteItems(box, std::move(selected), texts);
+}
+
+void DeleteIcon(const BoxWindowPtr& box, const std::wstring& path, const BoxWindowPtr& owner,
+                const DeleteQuestionTexts& texts)
+{
+    DeleteItems(box, {{path, owner}}, texts);
+}
+
 void DeleteSelectionWorker(DeleteJob job)
 {
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
@@ -244,18 +264,15 @@ void DeleteSelectionWorker(DeleteJob job)
             PostRepaint(target, true);
             bool recycled = false;
             if (item.onDisk && job.choice == 1) {
-                std::error_code ec;
-                fs::remove(fs::path(item.path), ec);
-                // A folder with content goes as a whole tree (links inside are
-                // removed, never followed).
-                if (ec && fs::is_directory(fs::symlink_status(fs::path(item.path)))) {
-                    ec.clear();
-                    fs::remove_all(fs::path(item.path), ec);
-                }
-                if (ec) {
-                    Log(L"ERROR", L"Failed to permanently delete: " + item.path);
+                // A folder goes as a whole tree; a link in it is removed as
+                // a link, never followed.
+                RemovalReport report;
+                if (!RemoveItemWithoutFollowingLinks(item.path, &report)) {
+                    Log(L"ERROR", L"Failed to permanently delete: " + item.path + L" (still there: " +
+                                      report.stayed.front() + L")");
                     if (job.box)
-                        job.box->animationManager.PostCallback([item] { TellNotDeleted(item, true); });
+                        job.box->animationManager.PostCallback(
+                            [item, stayed = report.stayed] { TellNotDeleted(item, stayed, true); });
                     continue;
                 }
                 Log(L"INFO", L"Permanently deleted: " + item.path);
@@ -264,7 +281,7 @@ void DeleteSelectionWorker(DeleteJob job)
                 if (!recycled) {
                     // The file stays, and so does its record.
                     if (job.box)
-                        job.box->animationManager.PostCallback([item] { TellNotDeleted(item, false); });
+                        job.box->animationManager.PostCallback([item] { TellNotDeleted(item, {}, false); });
                     continue;
                 }
             }

@@ -57,8 +57,13 @@ void CALLBACK DeleteSelectionByKey(HWND hwnd, UINT message, UINT_PTR timerId, DW
 // The box whose Del waits for DeleteSelectionByKey.
 extern PendingBoxTimer s_pendingDelete;
 // Deletes the box's selection (the Del key and the icon menu's rows), asking
-// with the given texts when real files are touched.
+// with the given texts when real files are touched. The selection is taken
+// by path when this runs; what vanished before the answer is skipped.
 void DeleteSelection(const std::shared_ptr<KelmWindow>& box, const DeleteQuestionTexts& texts = kDeleteKeyQuestion);
+// The same for one icon: the record of path in owner's files, as the user
+// pointed at it (nothing when the box no longer shows it).
+void DeleteIcon(const std::shared_ptr<KelmWindow>& box, const std::wstring& path,
+                const std::shared_ptr<KelmWindow>& owner, const DeleteQuestionTexts& texts);
 
 void DeleteSelectionWorker(DeleteJob job);
 // A finished item: its records leave the boxes that show it.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "app/FileRemoval.h"
 #include "ui/core/TextHelpers.h"
 
 namespace
@@ -60,57 +61,6 @@ std::wstring PartFileFor(const std::wstring& destination)
     }
 }
 
-// Calls visit(name, attributes) for every entry of the folder but "." and
-// ".."; false when the folder cannot be listed or visit asks to stop.
-template <typename Visit> bool ForEachEntry(const std::wstring& folder, Visit visit)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find =
-        FindFirstFileExW(Join(folder, L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE)
-        return false;
-    bool listed = true;
-    for (;;) {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L".." && !visit(name, data.dwFileAttributes)) {
-            listed = false;
-            break;
-        }
-        if (!FindNextFileW(find, &data)) {
-            listed = GetLastError() == ERROR_NO_MORE_FILES;
-            break;
-        }
-    }
-    FindClose(find);
-    return listed;
-}
-
-// Removes a tree this program created. A link in it is removed as a link;
-// nothing is reached through it.
-void RemoveCreatedTree(const std::wstring& folder);
-
-// One entry of such a tree: a folder with what it holds, a link or a file.
-void RemoveEntry(const std::wstring& path, DWORD attributes)
-{
-    if (IsFolderAttributes(attributes) && !IsLinkAttributes(attributes)) {
-        RemoveCreatedTree(path);
-    } else if (IsFolderAttributes(attributes)) {
-        RemoveDirectoryW(path.c_str());
-    } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-    }
-}
-
-void RemoveCreatedTree(const std::wstring& folder)
-{
-    ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
-        RemoveEntry(Join(folder, name), attributes);
-        return true;
-    });
-    RemoveDirectoryW(folder.c_str());
-}
-
 // What a folder copy took, so that a move removes exactly that.
 struct CopiedTree {
     // Source and destination of every copied file.
@@ -125,7 +75,7 @@ TransferResult CopyTree(const std::wstring& source, const std::wstring& destinat
     if (!IsFolderAttributes(AttributesOf(destination)) && !CreateDirectoryW(destination.c_str(), nullptr))
         return TransferResult::Failed;
     TransferResult result = TransferResult::Done;
-    const bool listed = ForEachEntry(source, [&](const std::wstring& name, DWORD attributes) {
+    const bool listed = ForEachFolderEntry(source, [&](const std::wstring& name, unsigned long attributes) {
         if (Cancelled(options)) {
             result = TransferResult::Cancelled;
             return false;
@@ -165,7 +115,7 @@ TransferResult CopyFolder(const std::wstring& source, const std::wstring& destin
         options.onFolder();
     const TransferResult result = CopyTree(source, destination, options, tree, report);
     if (result != TransferResult::Done && !existedBefore)
-        RemoveCreatedTree(destination);
+        RemoveItemWithoutFollowingLinks(destination);
     return result;
 }
 
@@ -308,15 +258,6 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         return TransferResult::Incomplete;
     }
     return TransferResult::Done;
-}
-
-bool RemoveItemWithoutFollowingLinks(const std::wstring& path)
-{
-    const DWORD attributes = AttributesOf(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return true;
-    RemoveEntry(path, attributes);
-    return !PathExists(path);
 }
 
 bool PathExists(const std::wstring& path)

@@ -3,8 +3,8 @@
 // complete, a move across volumes deletes of its source only what was
 // copied and checked, and a failed or cancelled copy leaves no partial
 // destination behind. Links (symbolic links, junctions) are never followed:
-// not into while copying, not through while removing. Any thread; never
-// throws.
+// not into while copying, not through while removing (app/FileRemoval).
+// Any thread; never throws.
 #pragma once
 
 #include <windows.h>
@@ -17,10 +17,6 @@
 bool PathExists(const std::wstring& path);
 // Both paths name one file or folder.
 bool SamePathItem(const std::wstring& a, const std::wstring& b);
-
-// Removes a file or a folder tree; a link (at the top or inside) is removed
-// as a link and nothing behind it is touched. True when nothing is left.
-bool RemoveItemWithoutFollowingLinks(const std::wstring& path);
 
 // Names of the part files a copy writes before renaming them into place.
 constexpr const wchar_t* kPartFileSuffix = L".tessik-part";

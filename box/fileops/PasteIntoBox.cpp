@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
@@ -263,10 +264,8 @@ void PasteCopyWorker(CopyJob job, bool menu)
             if (result == TransferResult::Failed)
                 Log(L"ERROR", L"Failed to paste file async: " + item.destination);
             // Nothing was replaced: the kept copy is not needed.
-            if (!item.keptCopy.empty()) {
-                std::error_code ec;
-                fs::remove_all(fs::path(item.keptCopy), ec);
-            }
+            if (!item.keptCopy.empty())
+                RemoveItemWithoutFollowingLinks(item.keptCopy);
         }
     });
     EndFileJobWorker(target);
@@ -360,8 +359,7 @@ void PasteBitmap(const BoxWindowPtr& box, KelmIconManager& manager, const std::w
     const std::wstring path = NameForPaste(folder, L"剪贴板图片", L".png", place);
     if (!SaveBitmapAsPng(bitmap, path)) {
         // A half-written image is no picture of the clipboard.
-        std::error_code ec;
-        fs::remove(fs::path(path), ec);
+        DeleteFileW(path.c_str());
     }
     AddWrittenFile(box, manager, place, path);
 }

@@ -2,25 +2,20 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <filesystem>
 
 #include "app/AppConfig.h"
+#include "app/FileRemoval.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileTransfer.h"
 #include "ui/core/TextHelpers.h"
-
-namespace fs = std::filesystem;
 
 namespace
 {
 
 void RemoveKeptCopy(const std::wstring& path)
 {
-    if (!PathExists(path))
-        return;
-    std::error_code ec;
-    fs::remove_all(fs::path(path), ec);
+    RemoveItemWithoutFollowingLinks(path);
 }
 
 } // namespace

@@ -1,14 +1,14 @@
 #include "sidewindows/quickpanel/QuickPanelRowActions.h"
 
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
 #include "app/KelmStorage.h"
 #include "app/StoreTextFormat.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxDeletion.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QPListItem.h"
@@ -59,9 +59,18 @@ HiddenBoxRecord* FindHidden(const std::wstring& id)
     return nullptr;
 }
 
-// Only a real, existing directory is ever recycled or removed: an empty or
-// vanished path must not turn into the program's own folder.
-bool DisposeFolder(const std::wstring& stored, FolderChoice choice)
+void Tell(const std::wstring& text)
+{
+    NotifyUser(L"quick-panel-delete", text);
+    if (IsWindow(PanelHwnd()))
+        ShowPendingNotices(PanelHwnd());
+}
+
+// Only a real, existing directory that is the box's own is ever recycled
+// or removed: an empty or vanished path must not turn into the program's
+// own folder, and a drive root or a folder of the user's never goes,
+// whatever the store says. False (the user told) when the folder stays.
+bool DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& stored, FolderChoice choice)
 {
     if (choice == FolderChoice::Keep || stored.empty() || stored == L"bvn!NULL")
         return true;
@@ -71,17 +80,37 @@ bool DisposeFolder(const std::wstring& stored, FolderChoice choice)
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return true;
+    if (!MayRemoveBoxFolder(box, folder)) {
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Refused to remove a protected folder: " + folder);
+        Tell(L"“" + folder +
+             L"”是受保护的位置（磁盘根目录、用户文件夹、系统或程序所在文件夹，或其他收纳盒的文件夹），"
+             L"不会被删除，组件已保留。");
+        return false;
+    }
     if (choice == FolderChoice::Remove) {
-        std::error_code ignored;
-        std::filesystem::remove_all(std::filesystem::path(folder), ignored);
-        return true;
+        RemovalReport report;
+        if (RemoveItemWithoutFollowingLinks(FullPathOf(folder), &report))
+            return true;
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
+                                  L"Folder not removed completely: " + folder + L" (still there: " +
+                                      report.stayed.front() + L")");
+        Tell(RemovalStayedText(FullPathOf(folder), report.stayed) + L"\n组件已保留。");
+        return false;
     }
     if (RecycleItem(folder))
         return true;
     Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Folder not recycled: " + folder);
-    MessageBoxW(PanelHwnd(), (L"无法将文件夹移动到回收站，组件已保留：\n" + folder).c_str(), L"删除",
-                MB_OK | MB_ICONWARNING);
+    Tell(L"无法将文件夹移动到回收站，组件已保留：\n" + folder);
     return false;
+}
+
+void RestartHoverRepaints()
+{
+    HoverAnimationCount = 0;
+    if (s_quickPanelWindow && IsWindow(s_quickPanelWindow->GetHwnd())) {
+        s_quickPanelWindow->StopHoverRepaintTimer();
+        s_quickPanelWindow->StartHoverRepaintTimer();
+    }
 }
 
 void EraseMember(KelmStorage& store, const wchar_t* root, const std::wstring& key)
@@ -148,7 +177,7 @@ bool RemoveDesktopComponent(const std::wstring& id, FolderChoice choice)
     }
     if (s_boxRuntimes[box].IsIntegrated)
         ReleaseComponentIntegration(box);
-    if (s_boxRuntimes[box].UseTargetFolder && !DisposeFolder(s_boxRuntimes[box].TargetFolder, choice)) {
+    if (s_boxRuntimes[box].UseTargetFolder && !DisposeFolder(box, s_boxRuntimes[box].TargetFolder, choice)) {
         Rebuild();
         return false;
     }
@@ -174,7 +203,7 @@ bool RemoveHiddenComponent(const std::wstring& id, FolderChoice choice)
         SelectComponent(L"", false);
         RefreshQuickPanelContent();
     }
-    if (!DisposeFolder(folder, choice)) {
+    if (!DisposeFolder(nullptr, folder, choice)) {
         Rebuild();
         return false;
     }
@@ -244,16 +273,28 @@ void DeleteComponent(std::shared_ptr<QPListItem> row)
         L"仅删除组件", [&choice] { choice = FolderChoice::Keep; }, 1);
     options.emplace_back(
         L"彻底删除文件", [&choice] { choice = FolderChoice::Remove; }, 1);
-    s_selectionRedOk.clear();
-    s_selectionRedOk[2] = 1;
-    NewPopupSelection::Create(PanelHwnd(), L"请选择删除操作\n（此操作不可撤销）＞︿＜", L"删除", std::move(options),
-                              L"", L"取消");
-    if (s_selectionOk != 1)
+    const bool confirmed = s_deleteComponentChoice(PanelHwnd(), std::move(options));
+    if (!row->hidden) {
+        if (confirmed)
+            RemoveDesktopComponent(id, choice);
         return;
-    if (row->hidden)
+    }
+    const bool wasSelected = s_selectedComponentId == id;
+    if (confirmed)
         RemoveHiddenComponent(id, choice);
-    else
-        RemoveDesktopComponent(id, choice);
+    // The popup took the pointer while a row's hover may have been running:
+    // its count would keep the panel repainting at frame rate.
+    if (!confirmed || choice != FolderChoice::Keep || wasSelected)
+        RestartHoverRepaints();
 }
+
+std::function<bool(HWND, std::vector<Brevin::KelmOption>)> s_deleteComponentChoice =
+    [](HWND owner, std::vector<Brevin::KelmOption> options) {
+        s_selectionRedOk.clear();
+        s_selectionRedOk[2] = 1;
+        NewPopupSelection::Create(owner, L"请选择删除操作\n（此操作不可撤销）＞︿＜", L"删除", std::move(options), L"",
+                                  L"取消");
+        return s_selectionOk == 1;
+    };
 
 } // namespace TessikQuickPanel

@@ -7,8 +7,12 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "ui/core/KelmOption.h"
 
 namespace TessikQuickPanel
 {
@@ -18,6 +22,10 @@ class QPListItem;
 void RenameComponent(std::shared_ptr<QPListItem> row);
 void SetComponentColorTag(std::shared_ptr<QPListItem> row);
 void DeleteComponent(std::shared_ptr<QPListItem> row);
+// The choose-one popup of a folder component's delete: runs the chosen
+// option's callback and tells whether one was chosen (false: cancelled).
+// Tests replace it.
+extern std::function<bool(HWND owner, std::vector<Brevin::KelmOption> options)> s_deleteComponentChoice;
 
 // What happens to a deleted component's folder.
 enum class FolderChoice { Recycle, Keep, Remove };

@@ -13,6 +13,7 @@
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
 #include "app/UserNotice.h"
+#include "common/DirectoryLink.h"
 
 namespace
 {
@@ -239,4 +240,33 @@ TEST(LogClearing, KeepsTheOpenLogAndSubFolders)
     EXPECT_TRUE(std::filesystem::exists(temp.File(L"2026_12_07_00.txt")));
     EXPECT_TRUE(std::filesystem::is_directory(temp.Path() / L"kept"));
     EXPECT_FALSE(RemoveLogFiles(temp.File(L"missing"), L"").folderFound);
+}
+
+TEST_F(BackupTest, ClearingTheDataFolderNeverReachesThroughALinkNorIntoABoxFolder)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories(temp.File(L"outside"));
+    TempFolder::WriteBytes(temp.File(L"outside\\keep.txt"), "keep");
+    fs::create_directories(data + L"\\Backups\\AutoBackup");
+    TempFolder::WriteBytes(data + L"\\Backups\\AutoBackup\\Tessik.kelm", "node");
+    if (!MakeDirectoryLink(data + L"\\linked", temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no directory links";
+    // The user chose a box folder inside the data folder: it is theirs.
+    fs::create_directories(data + L"\\boxes\\u_1");
+    TempFolder::WriteBytes(data + L"\\boxes\\u_1\\mine.txt", "mine");
+
+    // Where a link cannot be removed, it stays and is named.
+    const std::vector<std::wstring> linkStays =
+        FolderLinksStayOnThisSystem() ? std::vector<std::wstring>{data + L"\\linked"} : std::vector<std::wstring>{};
+    DataFolderClearing clearing = ClearDataFolder(data, {data + L"\\boxes"});
+    EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"outside\\keep.txt")), "keep");
+    EXPECT_EQ(TempFolder::ReadBytes(data + L"\\boxes\\u_1\\mine.txt"), "mine");
+    EXPECT_EQ(clearing.failed, linkStays);
+    EXPECT_EQ(clearing.spared, std::vector<std::wstring>{data + L"\\boxes"});
+    EXPECT_EQ(CountEntries(data), 1 + static_cast<int>(linkStays.size())) << "only the box folder stays";
+
+    clearing = ClearDataFolder(data, {});
+    EXPECT_EQ(fs::exists(data), !linkStays.empty());
+    EXPECT_EQ(clearing.failed, linkStays);
+    EXPECT_TRUE(clearing.spared.empty());
 }

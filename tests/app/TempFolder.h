@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 
+#include "app/FileRemoval.h"
 #include "ui/core/TextHelpers.h"
 
 class TempFolder
@@ -20,11 +21,8 @@ public:
         m_path = std::filesystem::path(base) / (L"tessik_test_" + RandomHexString(8));
         std::filesystem::create_directories(m_path);
     }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
+    // Never through a link a test made: its target may lie elsewhere.
+    ~TempFolder() { RemoveItemWithoutFollowingLinks(m_path.wstring()); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 

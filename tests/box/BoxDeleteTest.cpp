@@ -8,10 +8,14 @@
 #include <filesystem>
 
 #include "BoxTestSupport.h"
+#include "common/DirectoryLink.h"
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
+#include "app/FileRemoval.h"
+#include "app/UserNotice.h"
 #include "box/BoxServices.h"
+#include "box/IconContextMenu.h"
 #include "box/fileops/DeleteSelected.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/UndoRedo.h"
@@ -37,7 +41,7 @@ protected:
             s_boxRuntimes.at(box).selection.clear();
         }
         for (auto& entry : fs::directory_iterator(Folder()))
-            fs::remove_all(entry.path());
+            RemoveItemWithoutFollowingLinks(entry.path().wstring());
         asked = 0;
         s_deleteQuestion = [this](HWND, const DeleteQuestionTexts&) {
             ++asked;
@@ -60,10 +64,22 @@ protected:
     {
         s_boxRuntimes.at(box).selection = std::move(ids);
         s_pendingDelete.Arm(box);
+        WaitForTheJob();
+    }
+    static void WaitForTheJob()
+    {
         EXPECT_TRUE(WaitForFileJob([] {
             AnswerShellQuestions();
             return s_pendingDelete.Pending() != nullptr;
         })) << "the delete job did not end";
+    }
+    static std::function<void()> Row(const std::vector<Brevin::KelmOption>& rows, const std::wstring& text)
+    {
+        for (const auto& row : rows)
+            if (row.text == text)
+                return row.onClick;
+        ADD_FAILURE() << "no such row";
+        return [] {};
     }
 
     TempFolder temp;
@@ -154,6 +170,64 @@ TEST_F(BoxDeleteTest, PermanentDeleteRemovesWholeTrees)
     EXPECT_TRUE(RecordPaths(folderBox).empty());
     EXPECT_FALSE(fs::exists(Folder() + L"\\tree"));
     EXPECT_TRUE(s_boxRuntimes.at(folderBox).undoList.empty()) << "a permanent delete cannot be undone";
+}
+
+TEST_F(BoxDeleteTest, APermanentDeleteRemovesALinkInsideAsALinkAndNothingBehindIt)
+{
+    fs::create_directories(temp.File(L"outside"));
+    TempFolder::WriteBytes(temp.File(L"outside\\keep.txt"), "keep");
+    fs::create_directories(Folder() + L"\\sub");
+    TempFolder::WriteBytes(Folder() + L"\\sub\\inner.txt", "inner");
+    if (!MakeDirectoryLink(Folder() + L"\\sub\\lnk", temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no directory links";
+    Add(folderBox, Folder() + L"\\sub");
+    answer = 1;
+    DeleteByKey(folderBox, {0});
+    EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"outside\\keep.txt")), "keep");
+    EXPECT_FALSE(fs::exists(Folder() + L"\\sub\\inner.txt"));
+    if (FolderLinksStayOnThisSystem()) {
+        // The folder stays with the link, and so does its record; the user
+        // is told what stayed.
+        EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{Folder() + L"\\sub"});
+        EXPECT_TRUE(WasUserNotified(L"delete-failed:" + Folder() + L"\\sub"));
+    } else {
+        EXPECT_FALSE(fs::exists(Folder() + L"\\sub"));
+        EXPECT_TRUE(RecordPaths(folderBox).empty());
+    }
+}
+
+TEST_F(BoxDeleteTest, WhatGoesIsWhatTheUserChoseThoughTheListWasRenumbered)
+{
+    KelmIconManager& view = s_boxIconManagers.at(folderBox);
+    for (const wchar_t* name : {L"z.txt", L"note.txt", L"c.txt"}) {
+        TempFolder::WriteBytes(Folder() + L"\\" + name, "x");
+        Add(folderBox, Folder() + L"\\" + name);
+    }
+    const std::vector<Brevin::KelmOption> rows = IconContextMenuOptions(view, view.Records().at(1));
+    // The shell removes z.txt while the menu is open; the sync renumbers.
+    fs::remove(Folder() + L"\\z.txt");
+    view.RemoveByPath(Folder() + L"\\z.txt");
+    view.Renumber();
+    answer = 1;
+    Row(rows, L":\xF014:      删除")();
+    WaitForTheJob();
+    EXPECT_FALSE(fs::exists(Folder() + L"\\note.txt"));
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{Folder() + L"\\c.txt"});
+
+    // Del of c.txt and b.txt: c.txt vanishes while the question is open.
+    for (const wchar_t* name : {L"a.txt", L"b.txt"}) {
+        TempFolder::WriteBytes(Folder() + L"\\" + name, "x");
+        Add(folderBox, Folder() + L"\\" + name);
+    }
+    s_deleteQuestion = [&view](HWND, const DeleteQuestionTexts&) {
+        fs::remove(Folder() + L"\\c.txt");
+        view.RemoveByPath(Folder() + L"\\c.txt");
+        view.Renumber();
+        return 1;
+    };
+    DeleteByKey(folderBox, {0, 2});
+    EXPECT_FALSE(fs::exists(Folder() + L"\\b.txt"));
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{Folder() + L"\\a.txt"});
 }
 
 TEST(DeletePaths, AbsoluteWithBackslashesAndNoTrailingSeparator)

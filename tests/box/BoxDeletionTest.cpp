@@ -155,3 +155,30 @@ TEST_F(BoxDeletionTest, TheChosenActionRunsBeforeTheBoxGoesAndAFolderThatStaysKe
     folderBox.reset();
     s_deleteBoxChoice = saved;
 }
+
+TEST_F(BoxDeletionTest, AFileThatCannotGoBackKeepsItsBoxAndTheUserHearsWhereFilesWent)
+{
+    const auto saved = s_deleteBoxChoice;
+    s_deleteBoxChoice = [](HWND, std::vector<Brevin::KelmOption> options) {
+        for (const auto& option : options)
+            if (option.text == L"解散并归位")
+                option.onClick();
+        return true;
+    };
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring home = store.File(L"home");
+    fs::create_directories(home);
+    // A file now has the name of the folder a.txt came from.
+    TempFolder::WriteBytes(home + L"\\taken", "a file");
+    TempFolder::WriteBytes(home + L"\\c.txt", "already there");
+    Add(folderBox, boxFolder + L"\\a.txt", home + L"\\taken\\a.txt");
+    Add(folderBox, boxFolder + L"\\c.txt", home + L"\\c.txt");
+
+    ShowDeleteBoxDialog(folderBox);
+    s_deleteBoxChoice = saved;
+    EXPECT_TRUE(FindBoxRuntime(folderBox)) << "the box stays with the file that stayed";
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
+    EXPECT_EQ(TempFolder::ReadBytes(home + L"\\taken"), "a file");
+    EXPECT_TRUE(fs::exists(home + L"\\c (1).txt")) << "what could go went";
+    EXPECT_TRUE(WasUserNotified(L"box-disband"));
+}

@@ -8,6 +8,7 @@
 
 #include "BoxTestSupport.h"
 #include "app/UserNotice.h"
+#include "app/FileRemoval.h"
 #include "box/IconContextMenu.h"
 #include "box/fileops/DeleteSelected.h"
 #include "ui/core/DpiScale.h"
@@ -33,7 +34,7 @@ protected:
             runtime.undoList.clear();
         }
         for (auto& entry : fs::directory_iterator(Folder()))
-            fs::remove_all(entry.path());
+            RemoveItemWithoutFollowingLinks(entry.path().wstring());
     }
 
     static std::wstring Folder() { return s_boxRuntimes.at(folderBox).TargetFolder; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # "开机启动" writes and removes the Run value "RaDaziRiv"; "清除日志" keeps
 # the log this start writes and sub-folders; "清除用户数据" removes the data
-# folder and ends the program with 0.
+# folder (a link in it as a link, never what it points to) and ends the
+# program with 0, or tells what stayed and ends it with 1.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/settings_lib.sh"
 
@@ -11,7 +12,9 @@ run_value() { wine reg query "$RUN_KEY" /v RaDaziRiv 2>/dev/null | tr -d '\r' | 
 trap 'wine reg delete "$RUN_KEY" /v RaDaziRiv /f >/dev/null 2>&1 || true; settings_cleanup' EXIT
 
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
-mkdir -p "$DATA/logs/kept_folder"
+mkdir -p "$DATA/logs/kept_folder" "$WORK/outside"
+printf 'keep' >"$WORK/outside/keep.txt"
+ln -s "$WORK/outside" "$DATA/linked"
 printf 'old\r\n' >"$DATA/logs/2020_01_01_00.txt"
 
 open_settings_page
@@ -39,8 +42,31 @@ wheel 20 up
 shot_still settings_top_again settings_switched
 click_for_window 500 454 "$POPUP_CLASS" "$POPUP_TITLE" || fail "no question before clearing" # 清除用户数据
 popup_ok 0
+# Wine cannot remove a host link to a folder: the link, and the data folder
+# holding it, then stay, the user is told what stayed and the program ends
+# with 1. Elsewhere everything goes and it ends with 0.
+told=false
+for _ in $(seq 150); do
+  kill -0 "$pid" 2>/dev/null || break
+  if [ "$(probe count "#32770" "Tessik")" != 0 ]; then
+    told=true
+    wait_still "#32770" "Tessik"
+    import -window root "$WORK/user_data_stayed.png" 2>/dev/null || true
+    probe post "#32770" "Tessik" "$WM_CLOSE" 0 0 >/dev/null
+    break
+  fi
+  sleep 0.1
+done
 wait_exit "$pid"
-[ "$RC" = 0 ] || fail "clearing ended with $RC"
-[ -e "$DATA" ] && fail "the data folder is still there: $(ls -R "$DATA" | head)"
+if [ -L "$DATA/linked" ]; then
+  [ "$RC" = 1 ] || fail "clearing left the link and ended with $RC"
+  $told || fail "the user was not told what stayed"
+  grep -q 'Clearing user data did not finish: .*linked' "$DATA"/logs/*.txt || fail "no log line names the link"
+  [ "$(ls -A "$DATA" | grep -v '^logs$')" = linked ] || fail "more than the link (and the log saying so) stayed: $(ls -A "$DATA")"
+else
+  [ "$RC" = 0 ] || fail "clearing ended with $RC"
+  [ -e "$DATA" ] && fail "the data folder is still there: $(ls -R "$DATA" | head)"
+fi
 [ -f "$APP/Tessik.exe" ] || fail "the program beside the data folder was removed"
+[ "$(cat "$WORK/outside/keep.txt" 2>/dev/null)" = keep ] || fail "clearing reached through the link: $(ls -la "$WORK/outside" 2>&1)"
 echo "PASS"

@@ -3,9 +3,14 @@
 // kept copies.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
+#include "app/TempFolder.h"
+#include "box/BoxRuntime.h"
 #include "box/fileops/UndoList.h"
+#include "common/DirectoryLink.h"
+#include "ui/core/KelmWindow.h"
 
 namespace
 {
@@ -55,6 +60,27 @@ TEST(UndoLists, AnUnconfirmedRecycleKeepsItsCopy)
     EXPECT_EQ(discarded, std::vector<std::wstring>{L"undone2.tmp"});
     PushOnto(undo, redo, 1, Created(L"c"), discard);
     EXPECT_EQ(discarded.size(), 1u) << "the only copy of an unconfirmed recycle stays";
+}
+
+TEST(UndoLists, ADroppedCopyGoesWithoutReachingThroughALink)
+{
+    TempFolder temp;
+    std::filesystem::create_directories(temp.File(L"outside"));
+    TempFolder::WriteBytes(temp.File(L"outside\\keep.txt"), "keep");
+    std::filesystem::create_directories(temp.File(L"kept"));
+    TempFolder::WriteBytes(temp.File(L"kept\\file.txt"), "copy");
+    if (!MakeDirectoryLink(temp.File(L"kept\\lnk"), temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no directory links";
+    auto box = std::make_shared<KelmWindow>();
+    s_boxRuntimes[box].undoLimit = 1;
+    UndoRecord recycled = Recycled(temp.File(L"folder"), true);
+    recycled.tempPath = temp.File(L"kept");
+    PushUndoRecord(box, recycled);
+    PushUndoRecord(box, Created(L"c"));
+    s_boxRuntimes.erase(box);
+    EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"outside\\keep.txt")), "keep");
+    EXPECT_FALSE(std::filesystem::exists(temp.File(L"kept\\file.txt")));
+    EXPECT_EQ(std::filesystem::exists(temp.File(L"kept")), FolderLinksStayOnThisSystem());
 }
 
 TEST(TempCopyNames, ATakenNameIsDrawnAgain)

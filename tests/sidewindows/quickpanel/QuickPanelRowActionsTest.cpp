@@ -1,7 +1,13 @@
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "QuickPanelTestSupport.h"
+#include "app/FileRemoval.h"
+#include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
+#include "common/DirectoryLink.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
 #include "sidewindows/quickpanel/QuickPanelNewComponent.h"
 #include "sidewindows/quickpanel/QuickPanelRowActions.h"
@@ -136,6 +142,114 @@ TEST_F(QuickPanelTest, DeletingAHiddenBoxRemovesItsRecordsAndTreatsItsFolderAsCh
     EXPECT_TRUE(s_hiddenBoxes.empty());
     EXPECT_TRUE(s_quickPanelRows.empty());
     EXPECT_TRUE(SavedOrder(temp.File(L"QuickPanelCom.kelm")).empty());
+}
+
+TEST_F(QuickPanelTest, RecyclingAHiddenBoxSendsTheFolderItselfToTheRecycleBin)
+{
+    // The test's own Trash (see tests/CMakeLists.txt), where Wine puts what
+    // it recycles.
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    ASSERT_NE(dataHome, nullptr) << "run through ctest, which gives the test a Trash of its own";
+    const std::wstring name = L"temp_r" + RandomHexString(5);
+    const std::wstring inTrash = L"Z:" + Utf8ToWide(dataHome) + L"\\Trash\\files\\" + name;
+    const std::wstring folder = temp.File(name);
+    std::filesystem::create_directories(std::filesystem::path(folder) / L"sub");
+    TempFolder::WriteBytes(folder + L"\\sub\\f.txt", "f");
+    AddHidden(L"h00004", L"Four");
+    AddHidden(L"h00005", L"Five");
+    // Stored with a trailing backslash: the folder itself goes.
+    s_quickPanelStore[L"TempList"][L"h00004"][L"TargetFolder"] = folder + L"\\";
+    s_quickPanelStore[L"TempList"][L"h00005"][L"TargetFolder"] = L"";
+    const std::filesystem::path workingFolder = std::filesystem::current_path();
+    BuildQuickPanelList();
+
+    // The shell asks before it recycles (Wine's does): answered as a user.
+    std::atomic<int> recycled{-1};
+    std::thread worker([&] { recycled = RemoveHiddenComponent(L"h00004", FolderChoice::Recycle) ? 1 : 0; });
+    for (int i = 0; i < 200 && recycled == -1; ++i) {
+        AnswerShellQuestions();
+        Sleep(50);
+    }
+    worker.join();
+    EXPECT_EQ(recycled, 1);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_EQ(TempFolder::ReadBytes(inTrash + L"\\sub\\f.txt"), "f") << "not in the Recycle Bin as a whole";
+    EXPECT_FALSE(HasMember(s_quickPanelStore, L"TempList", L"h00004"));
+    RemoveItemWithoutFollowingLinks(inTrash);
+
+    // An empty folder must not become the working folder.
+    EXPECT_TRUE(RemoveHiddenComponent(L"h00005", FolderChoice::Recycle));
+    EXPECT_TRUE(std::filesystem::is_directory(workingFolder));
+    EXPECT_TRUE(s_hiddenBoxes.empty());
+}
+
+TEST_F(QuickPanelTest, RemovingAHiddenBoxsFolderNeverReachesThroughALinkNorTakesAProtectedFolder)
+{
+    std::filesystem::create_directories(temp.File(L"outside"));
+    TempFolder::WriteBytes(temp.File(L"outside\\keep.txt"), "keep");
+    const std::wstring folder = temp.File(L"temp_h00006");
+    std::filesystem::create_directories(folder + L"\\sub");
+    TempFolder::WriteBytes(folder + L"\\sub\\inner.txt", "inner");
+    if (!MakeDirectoryLink(folder + L"\\sub\\lnk", temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no directory links";
+    // The box folder root itself, stored as a hidden box's folder.
+    const std::wstring root = temp.File(L"boxes");
+    std::filesystem::create_directories(root);
+    TempFolder::WriteBytes(root + L"\\mine.txt", "mine");
+    s_appStore[L"TessikRef"][L"containerDir"] = root;
+    AddHidden(L"h00006", L"Six");
+    AddHidden(L"h00007", L"Seven");
+    s_quickPanelStore[L"TempList"][L"h00006"][L"TargetFolder"] = folder;
+    s_quickPanelStore[L"TempList"][L"h00007"][L"TargetFolder"] = root;
+    BuildQuickPanelList();
+
+    // Where the link cannot be removed, the folder stays with it, and so
+    // does the box.
+    const bool linkStays = FolderLinksStayOnThisSystem();
+    EXPECT_EQ(RemoveHiddenComponent(L"h00006", FolderChoice::Remove), !linkStays);
+    EXPECT_EQ(std::filesystem::exists(folder), linkStays);
+    EXPECT_FALSE(std::filesystem::exists(folder + L"\\sub\\inner.txt"));
+    EXPECT_EQ(HasMember(s_quickPanelStore, L"TempList", L"h00006"), linkStays);
+    EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"outside\\keep.txt")), "keep");
+
+    EXPECT_FALSE(RemoveHiddenComponent(L"h00007", FolderChoice::Remove));
+    EXPECT_EQ(TempFolder::ReadBytes(root + L"\\mine.txt"), "mine");
+    EXPECT_TRUE(HasMember(s_quickPanelStore, L"TempList", L"h00007")) << "the box is kept";
+    EXPECT_TRUE(WasUserNotified(L"quick-panel-delete"));
+    s_appStore[L"TessikRef"][L"containerDir"] = L"";
+}
+
+TEST_F(QuickPanelTest, EveryAnswerToAHiddenBoxsDeleteEndsTheHoverRepaints)
+{
+    const auto saved = s_deleteComponentChoice;
+    std::wstring choose;
+    s_deleteComponentChoice = [&choose](HWND, std::vector<Brevin::KelmOption> options) {
+        for (const auto& option : options)
+            if (option.text == choose)
+                option.onClick();
+        return !choose.empty();
+    };
+    int n = 0;
+    for (const wchar_t* answer : {L"", L"移动文件到回收站", L"彻底删除文件", L"仅删除组件"}) {
+        choose = answer;
+        const std::wstring id = L"h1000" + std::to_wstring(n++);
+        AddHidden(id, L"Ghost");
+        BuildQuickPanelList();
+        // "仅删除组件" ends them for the selected box.
+        SelectComponent(id, true);
+        std::shared_ptr<QPListItem> row;
+        for (const auto& candidate : s_quickPanelRows)
+            if (candidate->id == id)
+                row = candidate;
+        ASSERT_TRUE(row);
+        // A row's hover was running when the popup took the pointer.
+        HoverAnimationCount = 2;
+        DeleteComponent(row);
+        EXPECT_EQ(HoverAnimationCount, 0) << std::wstring(answer).size();
+        EXPECT_EQ(HasMember(s_quickPanelStore, L"TempList", id), choose.empty());
+    }
+    s_deleteComponentChoice = saved;
+    HoverAnimationCount = 0;
 }
 
 TEST_F(QuickPanelTest, AFailedSaveIsToldToTheUser)

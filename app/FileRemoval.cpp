@@ -1,0 +1,304 @@
+#include "app/FileRemoval.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cwctype>
+
+#include "app/CommonHelpers.h"
+
+namespace
+{
+
+constexpr size_t kNamedInMessage = 5;
+
+bool IsLink(DWORD attributes)
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool IsFolder(DWORD attributes)
+{
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name)
+{
+    if (!folder.empty() && folder.back() == L'\\')
+        return folder + name;
+    return folder + L"\\" + name;
+}
+
+struct Removal {
+    std::vector<std::wstring> stayed;
+    const std::function<bool(const std::wstring&)>& spare;
+};
+
+// A link goes as the directory entry it is. Which call takes it differs
+// (a link to a folder is a directory entry on Windows, a plain one on some
+// file systems): both are tried, and neither reaches the target. Its
+// attributes are left alone: setting them would reach through it.
+bool RemoveLink(const std::wstring& path, DWORD attributes)
+{
+    if (IsFolder(attributes) && RemoveDirectoryW(path.c_str()) &&
+        GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return true;
+    DeleteFileW(path.c_str());
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+// A read-only file or folder goes too, as a delete in Explorer does; one
+// that stays keeps its attributes.
+template <typename Remove> bool RemoveClearingReadOnly(const std::wstring& path, DWORD attributes, Remove remove)
+{
+    constexpr DWORD kSettable = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_TEMPORARY;
+    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly)
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (remove(path.c_str()))
+        return true;
+    if (readOnly)
+        SetFileAttributesW(path.c_str(), attributes & kSettable);
+    return false;
+}
+
+bool RemoveEntry(const std::wstring& path, DWORD attributes, Removal& removal)
+{
+    if (removal.spare && removal.spare(path)) {
+        removal.stayed.push_back(path);
+        return false;
+    }
+    bool removed = false;
+    if (IsLink(attributes)) {
+        removed = RemoveLink(path, attributes);
+    } else if (IsFolder(attributes)) {
+        const size_t stayedBefore = removal.stayed.size();
+        ForEachFolderEntry(path, [&](const std::wstring& name, unsigned long entry) {
+            RemoveEntry(Join(path, name), entry, removal);
+            return true;
+        });
+        removed = RemoveClearingReadOnly(path, attributes, RemoveDirectoryW);
+        // What stayed inside already tells why the folder stays.
+        if (!removed && removal.stayed.size() > stayedBefore)
+            return false;
+    } else {
+        removed = RemoveClearingReadOnly(path, attributes, DeleteFileW);
+    }
+    if (!removed)
+        removal.stayed.push_back(path);
+    return removed;
+}
+
+// The comparable form of a full path: backslashes, one at a time but for
+// a leading pair, lower case, no trailing separator, "\\?\" long-path
+// prefixes taken off.
+std::wstring Comparable(std::wstring path)
+{
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        path = L"\\\\" + path.substr(8);
+    else if (path.rfind(L"\\\\?\\", 0) == 0)
+        path = path.substr(4);
+    for (size_t i = 2; i < path.size();) {
+        if (path[i] == L'\\' && path[i - 1] == L'\\')
+            path.erase(i, 1);
+        else
+            ++i;
+    }
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    std::transform(path.begin(), path.end(), path.begin(), [](wchar_t c) { return std::towlower(c); });
+    return path;
+}
+
+bool IsDrivePath(const std::wstring& path)
+{
+    return path.size() >= 2 && std::iswalpha(path[0]) && path[1] == L':';
+}
+
+// "x:" or "\\server\share" (already comparable), or not absolute at all.
+bool IsRootOrRelative(const std::wstring& path)
+{
+    if (IsDrivePath(path))
+        return path.size() == 2 || path[2] != L'\\';
+    if (path.rfind(L"\\\\", 0) != 0)
+        return true;
+    const size_t server = path.find(L'\\', 2);
+    return server == std::wstring::npos || path.find(L'\\', server + 1) == std::wstring::npos;
+}
+
+bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
+    CloseHandle(h);
+    return ok;
+}
+
+// The path or one of the folders above it is the same place as candidate.
+bool IsSameOrAboveByIdentity(const std::wstring& candidate, const std::wstring& protectedPath)
+{
+    std::wstring p = FullPathOf(protectedPath);
+    for (;;) {
+        if (SameLocation(candidate, p))
+            return true;
+        const size_t slash = p.find_last_of(L'\\');
+        if (slash == std::wstring::npos || slash + 1 >= p.size())
+            return false;
+        // "C:\a" goes up to "C:\", not to "C:".
+        std::wstring parent = p.substr(0, slash);
+        if (parent.size() == 2 && parent[1] == L':')
+            parent += L'\\';
+        if (parent == p || parent.empty())
+            return false;
+        p = parent;
+    }
+}
+
+std::wstring KnownFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return L"";
+    return path;
+}
+
+std::wstring ProgramFolder()
+{
+    wchar_t path[MAX_PATH * 4] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
+    const std::wstring file(path, length);
+    const size_t slash = file.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : file.substr(0, slash);
+}
+
+} // namespace
+
+bool ForEachFolderEntry(const std::wstring& folder,
+                        const std::function<bool(const std::wstring& name, unsigned long attributes)>& visit)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find =
+        FindFirstFileExW(Join(folder, L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    bool listed = true;
+    for (;;) {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L".." && !visit(name, data.dwFileAttributes)) {
+            listed = false;
+            break;
+        }
+        if (!FindNextFileW(find, &data)) {
+            listed = GetLastError() == ERROR_NO_MORE_FILES;
+            break;
+        }
+    }
+    FindClose(find);
+    return listed;
+}
+
+bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* report,
+                                     const std::function<bool(const std::wstring& path)>& spare)
+{
+    if (path.empty())
+        return true;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return true;
+    Removal removal{{}, spare};
+    RemoveEntry(path, attributes, removal);
+    const bool gone = GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (!gone && removal.stayed.empty())
+        removal.stayed.push_back(path);
+    if (report)
+        report->stayed.insert(report->stayed.end(), removal.stayed.begin(), removal.stayed.end());
+    return gone;
+}
+
+std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::wstring>& stayed)
+{
+    const std::wstring name = L"“" + GetPathFileName(path) + L"”";
+    if (stayed.empty() || (stayed.size() == 1 && stayed.front() == path))
+        return name + L"无法删除，它仍在原来的位置。";
+    std::wstring text = name + L"未能完全删除，以下内容仍在原来的位置：";
+    for (size_t i = 0; i < stayed.size() && i < kNamedInMessage; ++i)
+        text += L"\n" + stayed[i];
+    if (stayed.size() > kNamedInMessage)
+        text += L"\n……以及另外 " + std::to_wstring(stayed.size() - kNamedInMessage) + L" 项";
+    return text;
+}
+
+bool IsProtectedFromRemoval(const std::wstring& fullPath, const std::vector<std::wstring>& protectedFolders)
+{
+    const std::wstring candidate = Comparable(fullPath);
+    if (IsRootOrRelative(candidate))
+        return true;
+    for (const std::wstring& folder : protectedFolders) {
+        const std::wstring guarded = Comparable(folder);
+        if (guarded.empty())
+            continue;
+        if (guarded == candidate ||
+            (guarded.size() > candidate.size() && guarded.compare(0, candidate.size(), candidate) == 0 &&
+             guarded[candidate.size()] == L'\\'))
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::wstring> SystemProtectedFolders()
+{
+    std::vector<std::wstring> folders;
+    for (int csidl : {CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_WINDOWS, CSIDL_SYSTEM,
+                      CSIDL_PROGRAM_FILES, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_MYPICTURES, CSIDL_MYMUSIC,
+                      CSIDL_MYVIDEO, CSIDL_COMMON_DESKTOPDIRECTORY})
+        folders.push_back(KnownFolder(csidl));
+    folders.push_back(ProgramFolder());
+    std::erase_if(folders, [](const std::wstring& folder) { return folder.empty(); });
+    return folders;
+}
+
+bool MayRemoveFolder(const std::wstring& folder, const std::vector<std::wstring>& alsoProtected)
+{
+    if (folder.empty())
+        return false;
+    const std::wstring full = FullPathOf(folder);
+    std::vector<std::wstring> guarded = SystemProtectedFolders();
+    guarded.insert(guarded.end(), alsoProtected.begin(), alsoProtected.end());
+    if (IsProtectedFromRemoval(full, guarded))
+        return false;
+    return std::none_of(guarded.begin(), guarded.end(), [&](const std::wstring& protectedFolder) {
+        return !protectedFolder.empty() && IsSameOrAboveByIdentity(full, protectedFolder);
+    });
+}
+
+bool SameLocation(const std::wstring& a, const std::wstring& b)
+{
+    BY_HANDLE_FILE_INFORMATION x{}, y{};
+    if (FileIdentity(a, x) && FileIdentity(b, y))
+        return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+               x.nFileIndexLow == y.nFileIndexLow;
+    const std::wstring fa = FullPathOf(a), fb = FullPathOf(b);
+    return CompareStringOrdinal(fa.c_str(), -1, fb.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+std::wstring FullPathOf(const std::wstring& path)
+{
+    std::wstring full = path;
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size > 0) {
+        full.assign(size, L'\0');
+        full.resize(GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
+    }
+    std::replace(full.begin(), full.end(), L'/', L'\\');
+    while (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
+    return full;
+}

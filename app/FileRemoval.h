@@ -1,0 +1,57 @@
+// Removing files and folder trees without ever reaching through a link
+// (symbolic link, junction): a link is removed as a link, never entered.
+// MinGW's std::filesystem sees a link to a folder as a plain folder and
+// walks into it, so every removal of a tree goes through here. Also the
+// one rule for the folders that are never removed as a whole. Any thread;
+// never throws.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// What a removal left on disk: the entries that could not be removed (or
+// were spared), each named once, innermost first; a folder is named only
+// when nothing inside it stayed.
+struct RemovalReport {
+    std::vector<std::wstring> stayed;
+};
+
+// Removes a file, a link or a folder tree. A link at the top or anywhere
+// inside is removed as a link and nothing behind it is touched. An entry
+// for which spare answers true stays with everything in it. True when
+// nothing is left at path (also when nothing was there).
+bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* report = nullptr,
+                                     const std::function<bool(const std::wstring& path)>& spare = {});
+
+// Calls visit(name, attributes) for every entry of the folder but "." and
+// ".."; the attributes are the entry's own (a link is not followed). False
+// when the folder cannot be listed or visit asks to stop.
+bool ForEachFolderEntry(const std::wstring& folder,
+                        const std::function<bool(const std::wstring& name, unsigned long attributes)>& visit);
+
+// The message that a removal of path did not finish, naming what stayed.
+std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::wstring>& stayed);
+
+// Whether a folder, given as a full path, must never be removed as a whole:
+// a drive or share root, a path that is not absolute, or the same as or
+// above one of the protected folders (compared ignoring case, "/" and
+// trailing separators).
+bool IsProtectedFromRemoval(const std::wstring& fullPath, const std::vector<std::wstring>& protectedFolders);
+
+// The folders of the user and the system that no removal may take (the
+// profile, Desktop, Documents, the Windows folder ...) and the program's
+// own folder.
+std::vector<std::wstring> SystemProtectedFolders();
+
+// Whether the folder may be removed as a whole: not protected by
+// SystemProtectedFolders or alsoProtected, by name or by another spelling
+// of the same place.
+bool MayRemoveFolder(const std::wstring& folder, const std::vector<std::wstring>& alsoProtected);
+
+// Two paths name one place: by file identity when both exist, else by
+// their full paths ignoring case.
+bool SameLocation(const std::wstring& a, const std::wstring& b);
+
+// The system's full path, without trailing separators (a root keeps its).
+std::wstring FullPathOf(const std::wstring& path);

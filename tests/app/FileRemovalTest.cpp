@@ -1,0 +1,86 @@
+// Removing trees never reaches through a link, says what stayed, and never
+// takes a root, a folder of the user's or of the system, or anything above
+// one.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/FileRemoval.h"
+#include "app/TempFolder.h"
+#include "common/DirectoryLink.h"
+
+namespace fs = std::filesystem;
+
+TEST(FileRemoval, ALinkInsideIsRemovedAsALinkAndWhatStaysIsNamed)
+{
+    TempFolder temp;
+    fs::create_directories(temp.File(L"outside\\deep"));
+    TempFolder::WriteBytes(temp.File(L"outside\\deep\\keep.txt"), "keep");
+    fs::create_directories(temp.File(L"tree\\sub"));
+    TempFolder::WriteBytes(temp.File(L"tree\\sub\\inner.txt"), "inner");
+    if (!MakeDirectoryLink(temp.File(L"tree\\sub\\lnk"), temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no directory links";
+
+    RemovalReport report;
+    const bool removed = RemoveItemWithoutFollowingLinks(temp.File(L"tree"), &report);
+    EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"outside\\deep\\keep.txt")), "keep");
+    EXPECT_FALSE(fs::exists(temp.File(L"tree\\sub\\inner.txt")));
+    if (FolderLinksStayOnThisSystem()) {
+        EXPECT_FALSE(removed);
+        EXPECT_EQ(report.stayed, std::vector<std::wstring>{temp.File(L"tree\\sub\\lnk")});
+    } else {
+        EXPECT_TRUE(removed);
+        EXPECT_TRUE(report.stayed.empty());
+        EXPECT_FALSE(fs::exists(temp.File(L"tree")));
+    }
+
+    // A file held open without delete sharing stays, and so do the folders
+    // that hold it; only the file is named.
+    fs::create_directories(temp.File(L"held\\sub"));
+    TempFolder::WriteBytes(temp.File(L"held\\a.txt"), "a");
+    TempFolder::WriteBytes(temp.File(L"held\\sub\\open.txt"), "open");
+    HANDLE open = CreateFileW(temp.File(L"held\\sub\\open.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(open, INVALID_HANDLE_VALUE);
+    report = {};
+    EXPECT_FALSE(RemoveItemWithoutFollowingLinks(temp.File(L"held"), &report));
+    CloseHandle(open);
+    EXPECT_EQ(report.stayed, std::vector<std::wstring>{temp.File(L"held\\sub\\open.txt")});
+    EXPECT_FALSE(fs::exists(temp.File(L"held\\a.txt")));
+    EXPECT_EQ(RemovalStayedText(temp.File(L"held"), report.stayed),
+              L"“held”未能完全删除，以下内容仍在原来的位置：\n" + temp.File(L"held\\sub\\open.txt"));
+    EXPECT_EQ(RemovalStayedText(L"C:\\x\\sub", {L"C:\\x\\sub"}), L"“sub”无法删除，它仍在原来的位置。");
+}
+
+TEST(FileRemoval, RootsProtectedFoldersAndTheirParentsAreNeverRemoved)
+{
+    const std::vector<std::wstring> guarded = {L"C:\\Users\\Ann", L"C:\\Users\\Ann\\Desktop", L"C:\\Windows",
+                                               L"D:\\Apps\\Tessik\\", L"\\\\srv\\share\\data"};
+    struct Case {
+        const wchar_t* path;
+        bool refused;
+    };
+    for (const Case& c : {
+             Case{L"C:\\", true},
+             Case{L"d:", true},
+             Case{L"\\\\srv\\share", true},
+             Case{L"\\\\srv\\share\\", true},
+             Case{L"\\\\?\\C:\\", true},
+             Case{L"relative\\box", true},
+             Case{L"", true},
+             Case{L"C:\\Users", true},
+             Case{L"c:\\users\\ann\\", true},
+             Case{L"C:/Users/Ann/Desktop", true},
+             Case{L"C:\\\\Users\\\\Ann", true},
+             Case{L"C:\\WINDOWS", true},
+             Case{L"D:\\Apps", true},
+             Case{L"\\\\srv\\share\\data", true},
+             Case{L"\\\\?\\UNC\\srv\\share\\data", true},
+             Case{L"C:\\Users\\Ann\\Desktop\\box", false},
+             Case{L"C:\\Users\\Annabel", false},
+             Case{L"D:\\Apps\\Tessik\\.tessik_config", false},
+             Case{L"D:\\.tessik\\user_storage\\u_1a2b3c", false},
+             Case{L"\\\\srv\\share\\box", false},
+         })
+        EXPECT_EQ(IsProtectedFromRemoval(c.path, guarded), c.refused) << c.path;
+}

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Del and "彻底删除" on a folder of a folder box that holds a link to a
+# folder outside every box: the folder and the link go, the folder the link
+# points to and its file stay. Real key presses and clicks throughout (the
+# notice of what stayed is closed by message).
+source "$(dirname "$0")/lib.sh"
+POPUP_CLASS="Kelm.concept.PopupSel.Class"
+POPUP_TITLE="Kelm.Test.concept.PopupSel"
+
+FOLDER="$WORK/boxes/d7777"
+OUTSIDE="$WORK/outside"
+mkdir -p "$FOLDER/sub" "$OUTSIDE"
+printf 'inner' > "$FOLDER/sub/inner.txt"
+printf 'keep' > "$OUTSIDE/keep.txt"
+ln -s "$OUTSIDE" "$FOLDER/sub/lnk"
+seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\"" "showTessikMain : false"
+seed_folder_box d7777 "Links" "$FOLDER"
+
+start_tessik
+pid=$LAST_PID
+wait_main_window any
+wait_box_rect
+# The icon is placed once the box has synced its folder into the store.
+wait_file "grep -q 'sub' '$DATA/DesktopContainer.kelm' 2>/dev/null" || fail "the box never listed sub"
+wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
+
+# Ctrl+click selects the first icon; Del, held over the repaint its press
+# causes, asks how to delete.
+asked=false
+for _ in 1 2 3 4 5; do
+  xdotool mousemove $((bx + 60)) $((by + 90)) keydown ctrl click 1 keyup ctrl
+  sleep 0.3
+  xdotool keydown Delete
+  sleep 0.4
+  xdotool keyup Delete
+  if probe wait "$POPUP_CLASS" "$POPUP_TITLE" visible 3000 >/dev/null; then
+    asked=true
+    break
+  fi
+done
+$asked || fail "Del asked nothing: $(probe list)"
+wait_still "$POPUP_CLASS" "$POPUP_TITLE"
+rect=$(probe list | awk -F'\t' -v c="$POPUP_CLASS" '$1 == c {print $5; exit}')
+IFS=, read -r px py pw ph <<<"$rect"
+popup_sum() { import -window root -crop "${pw}x${ph}+${px}+${py}" -depth 8 rgb:- 2>/dev/null | md5sum; }
+# One notch of the wheel over the card shows the second option, "彻底删除".
+before=$(popup_sum)
+xdotool mousemove $((px + pw / 2)) $((py + ph / 2)) click 4
+for _ in $(seq 50); do
+  [ "$(popup_sum)" != "$before" ] && break
+  sleep 0.1
+done
+[ "$(popup_sum)" != "$before" ] || fail "the wheel did not turn to the next option"
+sleep 0.5
+import -window root -crop "${pw}x${ph}+${px}+${py}" "$WORK/delete_question.png" 2>/dev/null || true
+xdotool mousemove $((px + pw - 60)) $((py + ph - 40)) click 1
+probe gone "$POPUP_CLASS" "$POPUP_TITLE" 10000 >/dev/null || fail "the question stayed open"
+
+wait_file "[ ! -e '$FOLDER/sub/inner.txt' ]" || fail "inner.txt stayed: $(ls -la "$FOLDER/sub" 2>&1)"
+# Wine cannot remove a host link to a folder: the link, and sub holding
+# it, then stay and the user is told what stayed. Elsewhere both go.
+if [ -L "$FOLDER/sub/lnk" ]; then
+  probe wait "#32770" "Tessik" visible 15000 >/dev/null || fail "the user was not told what stayed"
+  wait_still "#32770" "Tessik"
+  import -window root "$WORK/delete_stayed.png" 2>/dev/null || true
+  [ "$(close_notices)" -ge 1 ] || fail "no notice to close"
+  grep -q 'Failed to permanently delete: .*sub (still there: .*lnk)' "$DATA"/logs/*.txt || fail "no log line names the link"
+else
+  wait_file "[ ! -e '$FOLDER/sub' ]" || fail "sub stayed: $(ls -la "$FOLDER/sub" 2>&1)"
+fi
+[ "$(cat "$OUTSIDE/keep.txt" 2>/dev/null)" = keep ] || fail "the folder behind the link was touched: $(ls -la "$OUTSIDE" 2>&1)"
+
+quit_from_tray
+wait_exit "$pid"
+[ "$RC" = 0 ] || fail "quit exit code $RC"
+echo "PASS"
