@@ -48,8 +48,7 @@ start_tessik
 pid=$LAST_PID
 wait_main_window visible
 # The caption's close glyph still works above the card: it only hides.
-click 1055 27
-wait_main_window hidden
+close_main_window
 probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_LBUTTONUP >/dev/null || fail "no window for the tray click"
 wait_main_window visible
 shot first_run_1_again

@@ -169,7 +169,28 @@ wait_pixel() {
   fail "pixel $x,$y of $name stayed $(pixel "$name" "$x" "$y") (wanted $want)"
 }
 
-wait_main_window() { probe wait "$MAIN_CLASS" "$MAIN_TITLE" "$1" 40000 >/dev/null || fail "no main window ($1)"; }
+# The failure names the caller's line: a script waits for the window at
+# several steps.
+wait_main_window() {
+  probe wait "$MAIN_CLASS" "$MAIN_TITLE" "$1" 40000 >/dev/null ||
+    fail "no main window ($1) at ${BASH_SOURCE[1]##*/}:${BASH_LINENO[0]}"
+}
+
+# Clicks the caption's close glyph once the window is at rest, and again
+# (bounded) while the window still shows. The glyph hides the window in the
+# click's own handler, which has run when the probe's click returns: a
+# window still shown then means the click was lost (taken before the first
+# paint laid out the glyph), never that its handler is still to come.
+CLOSE_GLYPH=(1055 27)
+close_main_window() {
+  local i
+  wait_still "$MAIN_CLASS" "$MAIN_TITLE"
+  for i in 1 2 3 4 5; do
+    click_main "${CLOSE_GLYPH[@]}"
+    probe wait "$MAIN_CLASS" "$MAIN_TITLE" hidden 2000 >/dev/null && return 0
+  done
+  fail "the close glyph did not hide the main window"
+}
 
 # A right click on the tray icon opens the tray menu (of one instance only:
 # two menus open at once would close each other).

@@ -17,7 +17,6 @@ CARD_DARK=(480 192)
 CARD_MILK_TEA=(600 192)
 CARD_ROSY=(600 292)
 BACK_GLYPH=(144 45)
-CLOSE_GLYPH=(1055 27)
 EMPTY_SPOT=(1000 650)
 
 click() { click_main "$@"; }
@@ -68,8 +67,7 @@ click "${CARD_MILK_TEA[@]}"
 shot settings_milk_tea
 [ "$(pixel settings_milk_tea 1000 650)" = "240,231,204" ] || fail "milk tea background is $(pixel settings_milk_tea 1000 650)"
 
-click "${CLOSE_GLYPH[@]}"
-wait_main_window hidden
+close_main_window
 kill -0 "$pid" 2>/dev/null || fail "the close glyph ended the program"
 probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_LBUTTONUP >/dev/null || fail "no window for the tray click"
 wait_main_window visible
