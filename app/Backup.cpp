@@ -514,6 +514,10 @@ void ClearUserDataAndExit()
     // Read while the stores are still at hand: a box's folder is the
     // user's files, never part of the program's data.
     const std::vector<std::wstring> boxFolders = StoredBoxFolders();
+    // The stores in memory are no longer the user's: the automatic backup,
+    // which may still come while the report below is shown, must not write
+    // them back into the folder being cleared.
+    s_configLoaded = false;
     Logger::GetInstance().Stop();
     RemoveLogFiles(s_dataFolder + L"\\logs", L"");
     if (!s_iconFontPath.empty())
@@ -543,6 +547,8 @@ void ClearUserDataAndExit()
         late.Log(L"Tessik", L"ERROR", L"Clearing user data did not finish: " + line);
         late.Stop();
     }
-    MessageBoxW(nullptr, text.c_str(), L"Tessik", MB_OK | MB_ICONWARNING);
+    // Task-modal: the boxes still on the desktop take no drag or edit, each
+    // of which would save a store into the data folder again.
+    MessageBoxW(nullptr, text.c_str(), L"Tessik", MB_OK | MB_ICONWARNING | MB_TASKMODAL);
     EndProcessNow(1);
 }
