@@ -57,6 +57,12 @@ probe() {
   return "$status"
 }
 
+# Whether a process this script started in the background still runs. Its
+# number alone does not tell: once the process has ended, the system may
+# give the number to any new process, another suite's on a shared machine
+# too, which a kill must never reach.
+runs() { [ "$(ps -o ppid= -p "$1" 2>/dev/null | tr -d ' ')" = "$$" ]; }
+
 TESSIK_PIDS=()
 # Starts Tessik in the background; its pid is in LAST_PID.
 start_tessik() {
@@ -72,7 +78,7 @@ wait_exit() {
   local pid="$1" i
   RC=timeout
   for i in $(seq 300); do
-    if ! kill -0 "$pid" 2>/dev/null; then
+    if ! runs "$pid"; then
       RC=0
       wait "$pid" || RC=$?
       return 0
@@ -81,11 +87,27 @@ wait_exit() {
   done
 }
 
+# Every instance of Tessik holds this mutex; a start that finds it held
+# defers to the running instance and ends at once.
+INSTANCE_MUTEX='Local\Tessik_App_Mutex'
+
+# The windows' processes of every Tessik still running (Windows ids).
+tessik_processes() { probe list | awk -F'\t' -v c="$MAIN_CLASS" '$1 == c {print $4}' | sort -u; }
+
+# Ends this script's programs, and those the program started itself (a
+# restore starts Tessik anew), then waits (bounded) until Wine has let go
+# of them: the next test's program must not find an instance still ending.
 cleanup() {
   local pid
+  trap - ERR
   for pid in "${TESSIK_PIDS[@]}"; do
-    kill -9 "$pid" 2>/dev/null || true
+    if runs "$pid"; then kill -9 "$pid" 2>/dev/null || true; fi
   done
+  probe mutex-gone "$INSTANCE_MUTEX" 3000 >/dev/null 2>&1 && return 0
+  for pid in $(tessik_processes 2>/dev/null); do
+    wine taskkill /F /PID "$pid" >/dev/null 2>&1 || true
+  done
+  probe mutex-gone "$INSTANCE_MUTEX" 10000 >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 
@@ -115,6 +137,11 @@ on_error() {
 }
 set -o errtrace
 trap 'on_error $? "${BASH_SOURCE[0]##*/}:$LINENO${FUNCNAME[0]:+ in ${FUNCNAME[0]}}" "$BASH_COMMAND"' ERR
+
+# A Tessik of the test before may still be ending; one that still runs
+# after the bound would take this test's starts for second instances.
+probe mutex-gone "$INSTANCE_MUTEX" 20000 >/dev/null ||
+  fail "a Tessik of an earlier test still runs (processes $(tessik_processes | tr '\n' ' '))"
 
 # A click at a client point of the main window.
 click_main() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }

@@ -39,11 +39,11 @@ notepad_title() { probe list | awk -F'\t' -v c="$NOTEPAD_CLASS" '$1 == c && $3 =
 for i in $(seq 100); do
   NOTEPAD_TITLE=$(notepad_title) || fail "no window list while waiting for notepad"
   [ -n "$NOTEPAD_TITLE" ] && break
-  kill -0 "$NOTEPAD_PID" 2>/dev/null || break
+  runs "$NOTEPAD_PID" || break
   sleep 0.2
 done
 if [ -z "$NOTEPAD_TITLE" ]; then
-  kill -0 "$NOTEPAD_PID" 2>/dev/null && seen="runs without a visible window" || seen="has ended"
+  runs "$NOTEPAD_PID" && seen="runs without a visible window" || seen="has ended"
   fail "notepad did not open: its process $seen (its output: $(tr '\r\n' '  ' <"$WORK/notepad.txt"))"
 fi
 

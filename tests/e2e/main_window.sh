@@ -70,7 +70,7 @@ shot settings_milk_tea
 
 click "${CLOSE_GLYPH[@]}"
 wait_main_window hidden
-kill -0 "$pid" 2>/dev/null || fail "the close glyph ended the program"
+runs "$pid" || fail "the close glyph ended the program"
 probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_LBUTTONUP >/dev/null || fail "no window for the tray click"
 wait_main_window visible
 

@@ -13,7 +13,7 @@ wait_exit "$second"
 [ "$RC" = 0 ] || fail "second start exit code $RC"
 probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 10000 >/dev/null || fail "first main window not shown"
 [ "$(probe count "$MAIN_CLASS" "$MAIN_TITLE")" = 1 ] || fail "more than one main window"
-kill -0 "$first" || fail "first instance ended"
+runs "$first" || fail "first instance ended"
 
 quit_from_tray
 wait_exit "$first"
