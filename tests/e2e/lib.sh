@@ -64,8 +64,18 @@ probe() {
 runs() { [ "$(ps -o ppid= -p "$1" 2>/dev/null | tr -d ' ')" = "$$" ]; }
 
 TESSIK_PIDS=()
-# Starts Tessik in the background; its pid is in LAST_PID.
+# Starts Tessik in the background; its pid is in LAST_PID. It is to be the
+# only instance: first wait (bounded) until no earlier one, of this test or
+# the one before, holds the instance any more. One that has ended is let go
+# of by Wine a little later, and meanwhile the start would defer to it and
+# end at once.
 start_tessik() {
+  probe mutex-gone "$INSTANCE_MUTEX" 20000 >/dev/null ||
+    fail "a Tessik still runs before this start (processes $(tessik_processes | tr '\n' ' '))"
+  start_second_tessik "$@"
+}
+# Starts Tessik beside a running one (a second start, a restart).
+start_second_tessik() {
   (cd "$APP" && exec wine "$APP/Tessik.exe" "$@") >>"$WORK/output.txt" 2>&1 &
   LAST_PID=$!
   TESSIK_PIDS+=("$LAST_PID")
@@ -137,11 +147,6 @@ on_error() {
 }
 set -o errtrace
 trap 'on_error $? "${BASH_SOURCE[0]##*/}:$LINENO${FUNCNAME[0]:+ in ${FUNCNAME[0]}}" "$BASH_COMMAND"' ERR
-
-# A Tessik of the test before may still be ending; one that still runs
-# after the bound would take this test's starts for second instances.
-probe mutex-gone "$INSTANCE_MUTEX" 20000 >/dev/null ||
-  fail "a Tessik of an earlier test still runs (processes $(tessik_processes | tr '\n' ' '))"
 
 # A click at a client point of the main window.
 click_main() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }

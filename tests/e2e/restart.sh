@@ -8,7 +8,7 @@ start_tessik
 first=$LAST_PID
 wait_main_window visible
 
-start_tessik --restart
+start_second_tessik --restart
 second=$LAST_PID
 for _ in $(seq 200); do
   [ "$(probe count "$MAIN_CLASS" "$MAIN_TITLE")" = 2 ] && break

@@ -7,7 +7,7 @@ start_tessik
 first=$LAST_PID
 wait_main_window hidden
 
-start_tessik
+start_second_tessik
 second=$LAST_PID
 wait_exit "$second"
 [ "$RC" = 0 ] || fail "second start exit code $RC"
