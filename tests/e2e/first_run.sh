@@ -47,7 +47,9 @@ wait_exit "$pid"
 start_tessik
 pid=$LAST_PID
 wait_main_window visible
-# The caption's close glyph still works above the card: it only hides.
+# The caption's close glyph still works above the card: it only hides. A
+# click taken while the window still comes up is lost: it is at rest first.
+wait_still "$MAIN_CLASS" "$MAIN_TITLE"
 click 1055 27
 wait_main_window hidden
 probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_LBUTTONUP >/dev/null || fail "no window for the tray click"
