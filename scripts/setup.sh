@@ -39,19 +39,28 @@ build() {
 }
 
 # Starts Xvfb when there is no display; the caller's EXIT trap stops it.
+# Xvfb picks the first free display number itself (its lock file is made
+# atomically): suites started at the same moment on one machine never share
+# a display, whose windows, pointer and end they would take from each other.
 TESSIK_XVFB_PID=""
 ensure_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-  done
-  Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  local number_file
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
   TESSIK_XVFB_PID=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return; sleep 0.1; done
-  echo "setup: Xvfb did not start" >&2
-  return 1
+  # The number is written once the display takes connections.
+  for _ in $(seq 300); do
+    [ -s "$number_file" ] && break
+    kill -0 "$TESSIK_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  export DISPLAY=":$(tr -d '\n' <"$number_file")"
+  rm -f "$number_file"
+  if [ "$DISPLAY" = ":" ] || ! xdpyinfo >/dev/null 2>&1; then
+    echo "setup: Xvfb did not start" >&2
+    return 1
+  fi
 }
 
 stop_display() {

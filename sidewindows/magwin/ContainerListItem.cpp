@@ -11,6 +11,7 @@
 #include "sidewindows/magwin/MagWinState.h"
 #include "ui/controls/KelmCaptionBar.h"
 #include "ui/core/DrawingHelpers.h"
+#include "ui/core/Easing.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
 
@@ -35,19 +36,7 @@ void NavigateOnTask(const std::wstring& folder)
         NavigateDialogAddressBar(folder);
         SetEvent(done);
     });
-    while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                // The main loop must still see it.
-                PostQuitMessage(static_cast<int>(message.wParam));
-                WaitForSingleObject(done, INFINITE);
-                break;
-            }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
+    WaitForObjectWithMessages(done);
     task.join();
     CloseHandle(done);
 }

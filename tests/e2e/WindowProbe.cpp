@@ -15,6 +15,7 @@
 //   WindowProbe move <class> <title> <x> <y>   (first match, screen pixels, size kept)
 //   WindowProbe item-text <class> <title> <control id>   (text of a dialog item of the first match, UTF-8)
 //   WindowProbe message-font-covers <text>   (the font of message boxes has a glyph for every character)
+//   WindowProbe mutex-gone <name> <timeout ms>   (no process holds the named mutex any more)
 //
 // A class ending in "*" matches every class that begins with the rest
 // (menus register a class with a random suffix each).
@@ -151,6 +152,22 @@ int Settled(const std::wstring& className, const std::wstring& title, DWORD time
     return 1;
 }
 
+// A process that has ended holds its objects until the Wine server has
+// noticed: only then may a new process take its place.
+int MutexGone(const std::wstring& name, DWORD timeout)
+{
+    const ULONGLONG end = GetTickCount64() + timeout;
+    do {
+        HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+        if (!mutex && GetLastError() == ERROR_FILE_NOT_FOUND)
+            return 0;
+        if (mutex)
+            CloseHandle(mutex);
+        Sleep(100);
+    } while (GetTickCount64() < end);
+    return 1;
+}
+
 // Move, press and release at a client point of the first match, each sent
 // (so handled when this returns), then one synchronous repaint: the
 // window's controls are those of the page the click led to.
@@ -276,6 +293,8 @@ int wmain(int argc, wchar_t** argv)
     }
     if (command == L"message-font-covers" && argc == 3)
         return MessageFontCovers(argv[2]);
+    if (command == L"mutex-gone" && argc == 4)
+        return MutexGone(argv[2], static_cast<DWORD>(_wtoi(argv[3])));
     if (command == L"click" && argc == 6)
         return Click(argv[2], argv[3], _wtoi(argv[4]), _wtoi(argv[5]));
     if (command == L"list") {

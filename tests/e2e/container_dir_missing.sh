@@ -11,7 +11,7 @@ probe wait "#32770" "Tessik" visible 15000 >/dev/null || fail "no notice shown"
 grep -q 'Could not create Q:' "$DATA/logs/${TODAY}_00.txt" || fail "failure not logged"
 probe post "#32770" "Tessik" 16 0 0 >/dev/null
 probe gone "#32770" "Tessik" 10000 || fail "notice did not close"
-kill -0 "$pid" || fail "program ended"
+runs "$pid" || fail "program ended"
 quit_from_tray
 wait_exit "$pid"
 [ "$RC" = 0 ] || fail "quit exit code ($RC)"

@@ -13,13 +13,13 @@ crash_once() {
   # Wine may hold the crashed process in its debugger's "Program Error"
   # dialog; closing that dialog ends the process.
   for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
+    runs "$pid" || break
     probe post "#32770" "Program Error" 16 0 0 >/dev/null || true
     sleep 0.2
   done
   wait_exit "$pid"
   [ "$RC" != 0 ] && [ "$RC" != timeout ] || fail "$kind: exit code $RC"
-  [ -f "$log" ] || fail "$kind: no log $(ls "$DATA/logs")"
+  [ -f "$log" ] || fail "$kind: no log (exit code $RC; logs: $(ls "$DATA/logs" 2>&1 | tr '\n' ' '))"
   grep -q "\]\[FATAL\] Unhandled Exception (Code: $code) at address 0x" "$log" || fail "$kind: no FATAL line: $(cat "$log")"
   # Lines queued before the crash come first.
   local started fatal

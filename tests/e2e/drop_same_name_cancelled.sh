@@ -37,10 +37,10 @@ probe post "$POPUP_CLASS" "$POPUP_TITLE" "$WM_CLOSE" 0 0 >/dev/null
 probe gone "$POPUP_CLASS" "$POPUP_TITLE" 15000 || fail "the question did not close"
 
 for _ in $(seq 600); do
-  kill -0 "$drop_pid" 2>/dev/null || break
+  runs "$drop_pid" || break
   sleep 0.1
 done
-kill -0 "$drop_pid" 2>/dev/null && fail "the dragging program still waits"
+runs "$drop_pid" && fail "the dragging program still waits"
 wait "$drop_pid" || fail "the drop did not happen: $(cat "$WORK/drop.txt")"
 out=$(tr -d '\r' <"$WORK/drop.txt")
 echo "$out"

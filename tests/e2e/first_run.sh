@@ -69,7 +69,7 @@ for f in DesktopContainer.kelm MagnetCom.kelm QuickPanelCom.kelm; do
   [ -f "$DATA/$f" ] || fail "store $f not loaded"
 done
 grep -q 'containerDir' "$DATA/Tessik.kelm" || fail "no containerDir after the first run"
-kill -0 "$pid" 2>/dev/null || fail "the program ended after the choice"
+runs "$pid" || fail "the program ended after the choice"
 wait_main_window visible
 shot after_first_run
 # A first run on a machine with a second drive puts the box folder at its

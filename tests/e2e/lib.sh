@@ -57,9 +57,25 @@ probe() {
   return "$status"
 }
 
+# Whether a process this script started in the background still runs. Its
+# number alone does not tell: once the process has ended, the system may
+# give the number to any new process, another suite's on a shared machine
+# too, which a kill must never reach.
+runs() { [ "$(ps -o ppid= -p "$1" 2>/dev/null | tr -d ' ')" = "$$" ]; }
+
 TESSIK_PIDS=()
-# Starts Tessik in the background; its pid is in LAST_PID.
+# Starts Tessik in the background; its pid is in LAST_PID. It is to be the
+# only instance: first wait (bounded) until no earlier one, of this test or
+# the one before, holds the instance any more. One that has ended is let go
+# of by Wine a little later, and meanwhile the start would defer to it and
+# end at once.
 start_tessik() {
+  probe mutex-gone "$INSTANCE_MUTEX" 20000 >/dev/null ||
+    fail "a Tessik still runs before this start (processes $(tessik_processes | tr '\n' ' '))"
+  start_second_tessik "$@"
+}
+# Starts Tessik beside a running one (a second start, a restart).
+start_second_tessik() {
   (cd "$APP" && exec wine "$APP/Tessik.exe" "$@") >>"$WORK/output.txt" 2>&1 &
   LAST_PID=$!
   TESSIK_PIDS+=("$LAST_PID")
@@ -72,7 +88,7 @@ wait_exit() {
   local pid="$1" i
   RC=timeout
   for i in $(seq 300); do
-    if ! kill -0 "$pid" 2>/dev/null; then
+    if ! runs "$pid"; then
       RC=0
       wait "$pid" || RC=$?
       return 0
@@ -81,11 +97,27 @@ wait_exit() {
   done
 }
 
+# Every instance of Tessik holds this mutex; a start that finds it held
+# defers to the running instance and ends at once.
+INSTANCE_MUTEX='Local\Tessik_App_Mutex'
+
+# The windows' processes of every Tessik still running (Windows ids).
+tessik_processes() { probe list | awk -F'\t' -v c="$MAIN_CLASS" '$1 == c {print $4}' | sort -u; }
+
+# Ends this script's programs, and those the program started itself (a
+# restore starts Tessik anew), then waits (bounded) until Wine has let go
+# of them: the next test's program must not find an instance still ending.
 cleanup() {
   local pid
+  trap - ERR
   for pid in "${TESSIK_PIDS[@]}"; do
-    kill -9 "$pid" 2>/dev/null || true
+    if runs "$pid"; then kill -9 "$pid" 2>/dev/null || true; fi
   done
+  probe mutex-gone "$INSTANCE_MUTEX" 3000 >/dev/null 2>&1 && return 0
+  for pid in $(tessik_processes 2>/dev/null); do
+    wine taskkill /F /PID "$pid" >/dev/null 2>&1 || true
+  done
+  probe mutex-gone "$INSTANCE_MUTEX" 10000 >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 

@@ -39,11 +39,11 @@ notepad_title() { probe list | awk -F'\t' -v c="$NOTEPAD_CLASS" '$1 == c && $3 =
 for i in $(seq 100); do
   NOTEPAD_TITLE=$(notepad_title) || fail "no window list while waiting for notepad"
   [ -n "$NOTEPAD_TITLE" ] && break
-  kill -0 "$NOTEPAD_PID" 2>/dev/null || break
+  runs "$NOTEPAD_PID" || break
   sleep 0.2
 done
 if [ -z "$NOTEPAD_TITLE" ]; then
-  kill -0 "$NOTEPAD_PID" 2>/dev/null && seen="runs without a visible window" || seen="has ended"
+  runs "$NOTEPAD_PID" && seen="runs without a visible window" || seen="has ended"
   fail "notepad did not open: its process $seen (its output: $(tr '\r\n' '  ' <"$WORK/notepad.txt"))"
 fi
 
@@ -114,10 +114,18 @@ wait_box_count 2
 
 # The body of the Docs row, now the second: the dialog shows the box folder
 # ("Look in", item 0x471) and the icon window opens. The card closes with
-# an animation; a click during it is taken by the card's barrier.
+# an animation; a click during it is taken by the card's barrier, and is
+# made again. A click that reached the row drives the dialog (it reports
+# the address field it found) and then opens the icon window, however long
+# that takes on a busy machine: no second click then.
+row_took_click() { grep -q '已精准定位地址栏句柄\|未找到\|不存在' "$WORK/output.txt"; }
 for i in $(seq 20); do
   xdotool mousemove $((mx + 80)) $((my + 100)) click 1
-  probe wait "$ICON_CLASS" "$ICON_TITLE" visible 1000 >/dev/null && break
+  for j in $(seq 10); do
+    row_took_click && break 2
+    sleep 0.1
+  done
+  probe wait "$ICON_CLASS" "$ICON_TITLE" visible 100 >/dev/null && break
 done
 probe wait "$ICON_CLASS" "$ICON_TITLE" visible 20000 >/dev/null || fail "no icon window after the row click"
 grep -q '路径跳转完成' "$WORK/output.txt" || fail "the box folder was not sent to the dialog"

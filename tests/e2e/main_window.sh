@@ -68,7 +68,7 @@ shot settings_milk_tea
 [ "$(pixel settings_milk_tea 1000 650)" = "240,231,204" ] || fail "milk tea background is $(pixel settings_milk_tea 1000 650)"
 
 close_main_window
-kill -0 "$pid" 2>/dev/null || fail "the close glyph ended the program"
+runs "$pid" || fail "the close glyph ended the program"
 probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_LBUTTONUP >/dev/null || fail "no window for the tray click"
 wait_main_window visible
 

@@ -8,11 +8,11 @@ start_tessik
 first=$LAST_PID
 wait_main_window visible
 
-start_tessik --restart
+start_second_tessik --restart
 second=$LAST_PID
 for _ in $(seq 200); do
   [ "$(probe count "$MAIN_CLASS" "$MAIN_TITLE")" = 2 ] && break
-  kill -0 "$second" 2>/dev/null || fail "restarted process ended"
+  runs "$second" || fail "restarted process ended"
   sleep 0.2
 done
 [ "$(probe count "$MAIN_CLASS" "$MAIN_TITLE")" = 2 ] || fail "restarted process opened no window"

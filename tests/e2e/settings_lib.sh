@@ -37,7 +37,7 @@ click_for_window() {
   for i in 1 2 3 4; do
     click_modal "$x" "$y"
     probe wait "$class" "$title" visible 6000 >/dev/null && return 0
-    if kill -0 "$CLICK_PID" 2>/dev/null; then
+    if runs "$CLICK_PID"; then
       probe wait "$class" "$title" visible 20000 >/dev/null
       return
     fi
@@ -116,14 +116,3 @@ popup_ok() {
   done
   probe click "$POPUP_CLASS" "$POPUP_TITLE" $((w - 60)) $((h - 40)) >/dev/null 2>&1 &
 }
-
-# A restore starts Tessik anew outside this shell: on the way out every
-# main window's process still running is ended too.
-settings_cleanup() {
-  local wpid
-  cleanup
-  for wpid in $(probe list 2>/dev/null | awk -F'\t' -v c="$MAIN_CLASS" '$1 == c {print $4}' | sort -u); do
-    wine taskkill /F /PID "$wpid" >/dev/null 2>&1 || true
-  done
-}
-trap settings_cleanup EXIT

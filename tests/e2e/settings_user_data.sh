@@ -9,7 +9,7 @@ source "$(dirname "$0")/settings_lib.sh"
 RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 run_value() { wine reg query "$RUN_KEY" /v RaDaziRiv 2>/dev/null | tr -d '\r' | grep RaDaziRiv || true; }
 # Never leave a Run value behind: the prefix would start it at boot.
-trap 'wine reg delete "$RUN_KEY" /v RaDaziRiv /f >/dev/null 2>&1 || true; settings_cleanup' EXIT
+trap 'wine reg delete "$RUN_KEY" /v RaDaziRiv /f >/dev/null 2>&1 || true; cleanup' EXIT
 
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
 mkdir -p "$DATA/logs/kept_folder" "$WORK/outside"

@@ -9,13 +9,13 @@ start_tessik
 first=$LAST_PID
 wait_main_window hidden
 
-start_tessik
+start_second_tessik
 second=$LAST_PID
 wait_exit "$second"
 [ "$RC" = 0 ] || fail "second start exit code $RC"
 probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 10000 >/dev/null || fail "first main window not shown"
 [ "$(probe count "$MAIN_CLASS" "$MAIN_TITLE")" = 1 ] || fail "more than one main window"
-kill -0 "$first" || fail "first instance ended"
+runs "$first" || fail "first instance ended"
 
 WM_SYSCOMMAND=274
 SC_MINIMIZE=61472

@@ -70,3 +70,23 @@ void WaitWithMessages(UINT milliseconds)
         Sleep(0);
     }
 }
+
+void WaitForObjectWithMessages(HANDLE object)
+{
+    while (MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        // The object is looked at between messages: a queue that never runs
+        // empty (a timer due again before a slow paint has ended) must not
+        // hold the wait after the object is signalled.
+        while (WaitForSingleObject(object, 0) == WAIT_TIMEOUT && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                // The main loop must still see it.
+                PostQuitMessage(static_cast<int>(message.wParam));
+                WaitForSingleObject(object, INFINITE);
+                return;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}

@@ -1,5 +1,6 @@
-// Easing curves of the animations, and the message-pumping wait that window
-// effects use to play short animations synchronously.
+// Easing curves of the animations, and the message-pumping waits that window
+// effects use to play short animations synchronously and that the UI thread
+// uses while work of another thread runs.
 #pragma once
 
 #include <windows.h>
@@ -15,3 +16,8 @@ double EaseOutBounce(double t, double begin, double change, double duration);
 // ends the wait and is posted again so the main loop still sees it.
 // UI thread only.
 void WaitWithMessages(UINT milliseconds);
+
+// Waits until the object is signalled while dispatching the thread's
+// messages. A WM_QUIT is posted again and the rest of the wait dispatches
+// nothing. UI thread only.
+void WaitForObjectWithMessages(HANDLE object);

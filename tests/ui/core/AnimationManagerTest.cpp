@@ -231,4 +231,44 @@ TEST(WaitWithMessages, KeepsTheQuitForTheMainLoop)
     EXPECT_EQ(msg.wParam, 7u);
 }
 
+// A window that posts itself a message for each one it handles keeps the
+// queue from ever running empty, as a timer due again before a slow paint
+// has ended does; the hundredth message signals the awaited event.
+struct Flood {
+    static inline HANDLE done = nullptr;
+    static inline int handled = 0;
+    static inline ULONGLONG stopAt = 0;
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message != WM_APP)
+            return DefWindowProcW(window, message, wParam, lParam);
+        if (++handled == 100)
+            SetEvent(done);
+        if (GetTickCount64() < stopAt)
+            PostMessageW(window, WM_APP, 0, 0);
+        return 0;
+    }
+};
+
+TEST(WaitForObjectWithMessages, EndsOnceSignalledThoughMessagesKeepComing)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Flood::Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"WaitFloodTest";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    Flood::done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // The flood ends by itself, so a wait that only ends on an empty queue
+    // ends too, late.
+    Flood::stopAt = GetTickCount64() + 5000;
+    PostMessageW(window, WM_APP, 0, 0);
+    WaitForObjectWithMessages(Flood::done);
+    EXPECT_LT(Flood::handled, 1000);
+    Flood::stopAt = 0;
+    DestroyWindow(window);
+    CloseHandle(Flood::done);
+}
+
 } // namespace
