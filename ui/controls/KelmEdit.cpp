@@ -217,6 +217,7 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
     if (editW <= 12.0f || editH <= 8.0f)
         return;
 
+    RevealPaint(static_cast<KelmEditBase*>(this));
     DrawRoundRect(rt, editX, editY, editW, editH, fillColour, kBoxRadius, 1.0f, 1.0f, ThemeShade30.Ref(), 0.0f, false);
 
     const float caretX = PrefixWidth(buffer_.caret);

@@ -32,7 +32,7 @@ void KelmEditBase::RepaintCaret() const
     if (!window_)
         return;
     if (caretPixels_.right > caretPixels_.left && caretPixels_.bottom > caretPixels_.top)
-        RepaintWindowPart(window_, caretPixels_);
+        RepaintWindowPart(window_, caretPixels_, this); // inside the edit's opaque face
     else
         InvalidateWindow(window_);
 }
