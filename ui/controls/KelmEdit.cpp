@@ -257,7 +257,7 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
             if (focused) {
                 const float caretY = editY + editH * 0.5f - kCaretRise;
                 SetCaretArea(textX + caretX, caretY, kCaretWidth, kCaretHeight, editX + kClipInset, editY + kClipInset,
-                             editW - 2 * kClipInset, editH - 2 * kClipInset);
+                             editW - 2 * kClipInset, editH - 2 * kClipInset, textColour, fillColour);
                 FillSolidRect(target, textX + caretX, caretY, kCaretWidth, kCaretHeight, textColour, blink_.opacity);
             }
         });

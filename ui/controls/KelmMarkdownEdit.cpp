@@ -353,7 +353,7 @@ void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
             }
             if (focused) {
                 SetCaretArea(textX + cx, textY + cy, kCaretWidth, line, x_ + kClipInset, y_ + kClipInset,
-                             w_ - 2 * kClipInset, h_ - 2 * kClipInset);
+                             w_ - 2 * kClipInset, h_ - 2 * kClipInset, textColour_, fill_);
                 FillSolidRect(target, textX + cx, textY + cy, kCaretWidth, line, textColour_, blink_.opacity);
             }
         });
