@@ -200,12 +200,51 @@ TEST_F(BoxContentTest, ClosingTheSearchRowTakesTheKeyboardAndTheCaretStopsBlinki
     EXPECT_FALSE(Runtime().searchEdit->focused);
     EXPECT_TRUE(WaitFor([] { return box->animationManager.GetActiveCount() == 0; }, 3000))
         << "the caret blink of the closed row still runs";
+    // With the pointer gone, nothing of the row keeps the window ticking.
+    SetCursorPos(0, 0);
+    PostMessageW(Hwnd(), WM_MOUSELEAVE, 0, 0);
+    EXPECT_TRUE(WaitFor([] { return PumpCountingTimers(Hwnd(), 300).empty(); }, 3000))
+        << "a timer of the closed row still runs";
 
     // Opened again, the row is empty.
     Runtime().searchActive = true;
     Runtime().scrollOffset = -50;
     Paint();
     EXPECT_EQ(Runtime().searchText, L"");
+}
+
+// The blink repaints the caret alone, over the blurred search row: what
+// shows is what a whole paint of the same moment shows.
+TEST_F(BoxContentTest, CaretBlinkOverTheSearchRowMatchesAFullPaint)
+{
+    AddFiles({L"report.txt", L"notes.md"});
+    double now = 9000.0; // the swing moves only when the test says
+    box->animationManager.SetClock([&now] { return now; });
+    OpenSearchRowAndFocusTheEdit();
+    PostMessageW(Hwnd(), WM_CHAR, L'n', 1);
+    Pump(30);
+    Paint();
+    RECT client{};
+    GetClientRect(Hwnd(), &client);
+    const std::vector<COLORREF> before = ReadClientPixels(Hwnd(), client);
+
+    now += 0.3; // half way through the swing: the caret changes
+    std::vector<COLORREF> partial = before;
+    const ULONGLONG end = GetTickCount64() + 3000;
+    while (partial == before && GetTickCount64() < end) {
+        Pump(30);
+        partial = ReadClientPixels(Hwnd(), client);
+    }
+    ASSERT_NE(partial, before) << "the caret did not change";
+    Paint(); // the same moment, painted whole
+    const std::vector<COLORREF> full = ReadClientPixels(Hwnd(), client);
+    size_t differing = 0;
+    for (size_t i = 0; i < full.size(); ++i)
+        differing += full[i] != partial[i];
+    EXPECT_EQ(differing, 0u);
+
+    Runtime().searchEdit->StopCaretAnimation();
+    box->animationManager.SetClock({});
 }
 
 TEST_F(BoxContentTest, SelectionFollowsItsRecordsInTheViewTheBoxShows)

@@ -217,6 +217,7 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
     if (editW <= 12.0f || editH <= 8.0f)
         return;
 
+    RevealPaint(static_cast<KelmEditBase*>(this));
     DrawRoundRect(rt, editX, editY, editW, editH, fillColour, kBoxRadius, 1.0f, 1.0f, ThemeShade30.Ref(), 0.0f, false);
 
     const float caretX = PrefixWidth(buffer_.caret);
@@ -256,7 +257,7 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
             if (focused) {
                 const float caretY = editY + editH * 0.5f - kCaretRise;
                 SetCaretArea(textX + caretX, caretY, kCaretWidth, kCaretHeight, editX + kClipInset, editY + kClipInset,
-                             editW - 2 * kClipInset, editH - 2 * kClipInset);
+                             editW - 2 * kClipInset, editH - 2 * kClipInset, textColour, fillColour);
                 FillSolidRect(target, textX + caretX, caretY, kCaretWidth, kCaretHeight, textColour, blink_.opacity);
             }
         });

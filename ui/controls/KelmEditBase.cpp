@@ -12,9 +12,39 @@ KelmEditBase::KelmEditBase()
     blink_.repaintCaret = [this] { RepaintCaret(); };
 }
 
-void KelmEditBase::SetCaretArea(float x, float y, float w, float h, float insideX, float insideY, float insideW,
-                                float insideH)
+namespace
 {
+
+double NowMs()
+{
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return now.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
+// One refresh of the screen: more caret paints than that never show.
+double RefreshMs()
+{
+    static const double refresh = [] {
+        HDC screen = GetDC(nullptr);
+        const int hz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
+        if (screen)
+            ReleaseDC(nullptr, screen);
+        return 1000.0 / (hz > 1 ? hz : 60);
+    }();
+    return refresh;
+}
+
+} // namespace
+
+void KelmEditBase::SetCaretArea(float x, float y, float w, float h, float insideX, float insideY, float insideW,
+                                float insideH, COLORREF caret, COLORREF fill)
+{
+    caretColour_ = caret;
+    fillColour_ = fill;
+    paintedCaret_ = CaretPixel(blink_.opacity);
+    caretPaintedAt_ = NowMs();
     // One pixel more on each side for the antialiased edges of the caret,
     // but never beyond the inside: what lies under the edit's border is
     // drawn from the window behind it.
@@ -27,14 +57,31 @@ void KelmEditBase::SetCaretArea(float x, float y, float w, float h, float inside
                     static_cast<LONG>(std::ceil(right)), static_cast<LONG>(std::ceil(bottom))};
 }
 
-void KelmEditBase::RepaintCaret() const
+COLORREF KelmEditBase::CaretPixel(float opacity) const
+{
+    const float a = std::clamp(opacity, 0.0f, 1.0f);
+    auto mix = [a](int fill, int caret) { return static_cast<int>(std::lround(fill + (caret - fill) * a)); };
+    return RGB(mix(GetRValue(fillColour_), GetRValue(caretColour_)),
+               mix(GetGValue(fillColour_), GetGValue(caretColour_)),
+               mix(GetBValue(fillColour_), GetBValue(caretColour_)));
+}
+
+void KelmEditBase::RepaintCaret()
 {
     if (!window_)
         return;
-    if (caretPixels_.right > caretPixels_.left && caretPixels_.bottom > caretPixels_.top)
-        RepaintWindowPart(window_, caretPixels_);
-    else
+    if (caretPixels_.right <= caretPixels_.left || caretPixels_.bottom <= caretPixels_.top) {
         InvalidateWindow(window_);
+        return;
+    }
+    // Most of a swing eases along within one colour step: nothing to
+    // paint. Over a selection the caret's ground is not the fill.
+    if (!HasSelection() && CaretPixel(blink_.opacity) == paintedCaret_)
+        return;
+    // A later step paints the newest colour.
+    if (NowMs() - caretPaintedAt_ < RefreshMs())
+        return;
+    RepaintWindowPart(window_, caretPixels_, this); // inside the edit's opaque face
 }
 
 void KelmEditBase::StartCaretAnimation(float from, float to)

@@ -56,9 +56,11 @@ protected:
     bool BeginPaint(HWND window);
     void Repaint() const;
     // Where the paint put the caret (DIPs), kept inside the edit's opaque
-    // inside (x, y, w, h): the blink repaints only those pixels. Nothing
-    // given: the blink repaints the whole window.
-    void SetCaretArea(float x, float y, float w, float h, float insideX, float insideY, float insideW, float insideH);
+    // inside (x, y, w, h), and its colour over the edit's fill: the blink
+    // repaints only those pixels, and only when they change. Nothing given:
+    // the blink repaints the whole window.
+    void SetCaretArea(float x, float y, float w, float h, float insideX, float insideY, float insideW, float insideH,
+                      COLORREF caret, COLORREF fill);
 
     EditBuffer buffer_;
     HWND window_ = nullptr;
@@ -66,7 +68,12 @@ protected:
     CaretBlink blink_;
 
 private:
-    void RepaintCaret() const;
+    void RepaintCaret();
+    COLORREF CaretPixel(float opacity) const;
 
     RECT caretPixels_{};
+    COLORREF caretColour_ = 0;
+    COLORREF fillColour_ = 0;
+    COLORREF paintedCaret_ = 0; // what the last paint put there
+    double caretPaintedAt_ = 0; // when, in milliseconds
 };

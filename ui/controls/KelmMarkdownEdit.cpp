@@ -306,6 +306,7 @@ void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
         return;
     if (w_ <= 12.0f || h_ <= 8.0f)
         return;
+    RevealPaint(static_cast<KelmEditBase*>(this));
     DrawRoundRect(rt, x_, y_, w_, h_, fill_, kBoxRadius, 1.0f, 1.0f, ThemeShade30.Ref(), 0.0f, false);
 
     const bool formatted = !focused;
@@ -352,7 +353,7 @@ void KelmMarkdownEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
             }
             if (focused) {
                 SetCaretArea(textX + cx, textY + cy, kCaretWidth, line, x_ + kClipInset, y_ + kClipInset,
-                             w_ - 2 * kClipInset, h_ - 2 * kClipInset);
+                             w_ - 2 * kClipInset, h_ - 2 * kClipInset, textColour_, fill_);
                 FillSolidRect(target, textX + cx, textY + cy, kCaretWidth, line, textColour_, blink_.opacity);
             }
         });

@@ -2,6 +2,7 @@
 
 #include <dwrite_3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cwchar>
 
@@ -18,6 +19,19 @@ TargetBitmapMap BitmapCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
 std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>> ScaleBlurCache;
+std::unordered_map<ID2D1RenderTarget*, std::map<BlurResultKey, ComPtr<ID2D1Bitmap>>> BlurResultCache;
+
+namespace
+{
+
+// The target PaintWindow draws on, and the region of a partial paint.
+ID2D1RenderTarget* s_paintingTarget = nullptr;
+bool s_partialPaint = false;
+RECT s_partialRegion{};
+// The control that covers the region and has not drawn yet.
+const void* s_pendingCover = nullptr;
+
+} // namespace
 
 bool CreateGraphicsFactories()
 {
@@ -75,7 +89,8 @@ void UnregisterIconFont(const std::wstring& fontPath)
     RemoveFontResourceW(fontPath.c_str());
 }
 
-void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw, const RECT* region)
+void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw, const RECT* region,
+                 const void* cover)
 {
     RECT rc{};
     GetClientRect(window, &rc);
@@ -111,16 +126,81 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
                                                 region->right * 96.0f / dpiX, region->bottom * 96.0f / dpiY),
                                     D2D1_ANTIALIAS_MODE_ALIASED);
     }
+    // A draw callback may paint another window (a modal loop): its paint
+    // state comes back afterwards.
+    ID2D1RenderTarget* const outerTarget = s_paintingTarget;
+    const bool outerPartial = s_partialPaint;
+    const RECT outerRegion = s_partialRegion;
+    const void* const outerCover = s_pendingCover;
+    s_paintingTarget = target.Get();
+    s_partialPaint = region != nullptr;
+    s_partialRegion = region ? *region : RECT{};
+    s_pendingCover = region ? cover : nullptr;
     if (draw)
         draw(window, target.Get());
+    if (s_pendingCover && IsWindow(window))
+        InvalidateRect(window, nullptr, FALSE); // the region was left as it was: paint it all
+    s_paintingTarget = outerTarget;
+    s_partialPaint = outerPartial;
+    s_partialRegion = outerRegion;
+    s_pendingCover = outerCover;
     if (region)
         target->PopAxisAlignedClip();
-    if (FAILED(target->EndDraw())) {
+    const HRESULT drawn = target->EndDraw();
+    if (FAILED(drawn)) {
         ReleaseRenderTargetResources(target.Get());
         auto it = RenderTargetMap.find(window);
         if (it != RenderTargetMap.end() && it->second.Get() == target.Get())
             RenderTargetMap.erase(it);
     }
+}
+
+void RevealPaint(const void* cover)
+{
+    if (cover && cover == s_pendingCover)
+        s_pendingCover = nullptr;
+}
+
+ID2D1RenderTarget* PaintingTarget()
+{
+    return s_paintingTarget;
+}
+
+const RECT* PartialPaintRegion(ID2D1RenderTarget* rt)
+{
+    return rt && rt == s_paintingTarget && s_partialPaint ? &s_partialRegion : nullptr;
+}
+
+RECT PixelBoundsOf(ID2D1RenderTarget* rt, float x, float y, float w, float h)
+{
+    D2D1_MATRIX_3X2_F m;
+    rt->GetTransform(&m);
+    float dpiX = 96.0f, dpiY = 96.0f;
+    rt->GetDpi(&dpiX, &dpiY);
+    float left = 1e9f, top = 1e9f, right = -1e9f, bottom = -1e9f;
+    for (const D2D1_POINT_2F p :
+         {D2D1::Point2F(x, y), D2D1::Point2F(x + w, y), D2D1::Point2F(x, y + h), D2D1::Point2F(x + w, y + h)}) {
+        const float px = (p.x * m._11 + p.y * m._21 + m._31) * dpiX / 96.0f;
+        const float py = (p.x * m._12 + p.y * m._22 + m._32) * dpiY / 96.0f;
+        left = std::min(left, px);
+        top = std::min(top, py);
+        right = std::max(right, px);
+        bottom = std::max(bottom, py);
+    }
+    return {static_cast<LONG>(std::floor(left)) - 1, static_cast<LONG>(std::floor(top)) - 1,
+            static_cast<LONG>(std::ceil(right)) + 1, static_cast<LONG>(std::ceil(bottom)) + 1};
+}
+
+bool OutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h)
+{
+    const RECT* region = PartialPaintRegion(rt);
+    if (!region)
+        return false;
+    if (s_pendingCover)
+        return true;
+    const RECT bounds = PixelBoundsOf(rt, std::min(x, x + w), std::min(y, y + h), std::fabs(w), std::fabs(h));
+    RECT overlap;
+    return IntersectRect(&overlap, &bounds, region) == FALSE;
 }
 
 IDWriteTextFormat* GetTextFormat(const wchar_t* family, float size, int weight, bool centred)
@@ -174,6 +254,7 @@ void ReleaseRenderTargetResources(ID2D1RenderTarget* target)
     BrushCache.erase(target);
     LayerCache.erase(target);
     ScaleBlurCache.erase(target);
+    BlurResultCache.erase(target);
 }
 
 void ReleaseAllD2DResources()

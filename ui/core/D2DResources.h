@@ -9,7 +9,9 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <array>
 #include <functional>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -39,6 +41,10 @@ extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
 extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
 extern std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>>
     ScaleBlurCache;
+// What each blur last left on a window's target, by blur and pixel area:
+// a partial paint shows it again instead of blurring anew.
+using BlurResultKey = std::array<LONG, 5>; // left, top, right, bottom, kind of blur
+extern std::unordered_map<ID2D1RenderTarget*, std::map<BlurResultKey, ComPtr<ID2D1Bitmap>>> BlurResultCache;
 
 // Makes whichever of the three factories (and the DC render target, once
 // there is a Direct2D factory) is still missing, one attempt each; the
@@ -58,7 +64,26 @@ void UnregisterIconFont(const std::wstring& fontPath);
 // fails so the next paint makes a fresh one. With a region (client
 // pixels) everything drawn is clipped to it: the rest of the window keeps
 // what the last paint left there (the target retains its contents).
-void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw, const RECT* region = nullptr);
+// A cover (with a region) is a control that paints the whole region
+// opaquely: nothing drawn before it can show there, so the drawing helpers
+// skip it until the cover says it draws (RevealPaint). A cover that does
+// not draw leaves the window to be repainted whole.
+void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw, const RECT* region = nullptr,
+                 const void* cover = nullptr);
+// The cover of the current partial paint is about to draw.
+void RevealPaint(const void* cover);
+
+// The window target PaintWindow is drawing on now (null outside a paint).
+ID2D1RenderTarget* PaintingTarget();
+// The client pixels the current paint of rt redraws; null when rt paints
+// whole or is not being painted by PaintWindow.
+const RECT* PartialPaintRegion(ID2D1RenderTarget* rt);
+// Pixel bounds on rt of DIP bounds under rt's current transform, one
+// pixel more on each side for antialiased edges.
+RECT PixelBoundsOf(ID2D1RenderTarget* rt, float x, float y, float w, float h);
+// True when ink within these DIP bounds on rt would fall wholly outside
+// the region of a partial paint (so it need not be drawn at all).
+bool OutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h);
 
 // Cached text format; family null = "Microsoft YaHei". Not owned by the caller.
 IDWriteTextFormat* GetTextFormat(const wchar_t* family, float size, int weight, bool centred);

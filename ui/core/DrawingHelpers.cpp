@@ -71,10 +71,40 @@ ComPtr<IDWriteTextLayout> MakeIconLayout(const wchar_t* text, IDWriteTextFormat*
     return layout;
 }
 
+// True when text laid out in this box on rt draws nothing inside the
+// region of a partial paint. Wrapped text stays within its width (glyphs
+// overhang by less than an em) but may run below its box: the lines laid
+// out tell how far.
+bool TextOutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float em,
+                            const std::function<ComPtr<IDWriteTextLayout>()>& layOut)
+{
+    if (!PartialPaintRegion(rt) || !OutsidePaintRegion(rt, x - em, y - em, w + 2 * em, h + 2 * em))
+        return false;
+    ComPtr<IDWriteTextLayout> layout = layOut();
+    DWRITE_TEXT_METRICS metrics{};
+    if (!layout || FAILED(layout->GetMetrics(&metrics)))
+        return false;
+    const float bottom = std::max(h, metrics.top + metrics.height);
+    return OutsidePaintRegion(rt, x - em, y - em, w + 2 * em, bottom + 2 * em);
+}
+
+// `reach`: how much farther than an em the drawing goes (a glow).
+bool PlainTextOutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text,
+                                 IDWriteTextFormat* format, float reach = 0.0f)
+{
+    return TextOutsidePaintRegion(rt, x, y, w, h, format->GetFontSize() + reach, [&] {
+        ComPtr<IDWriteTextLayout> layout;
+        if (s_dwriteFactory)
+            s_dwriteFactory->CreateTextLayout(text, Length(text), format, std::max(w, 0.0f), std::max(h, 0.0f),
+                                              &layout);
+        return layout;
+    });
+}
+
 void DrawPlainText(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text,
                    IDWriteTextFormat* format, COLORREF color, float alpha)
 {
-    if (!rt || !text || !format)
+    if (!rt || !text || !format || PlainTextOutsidePaintRegion(rt, x, y, w, h, text, format))
         return;
     auto brush = MakeBrush(rt, color, alpha);
     if (!brush)
@@ -109,7 +139,8 @@ std::vector<std::pair<size_t, size_t>> FindColonRanges(const std::wstring& text)
 void DrawRoundRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF fill, float radius, float alpha,
                    float borderWidth, COLORREF border, float borderAlpha, bool outlineOnly)
 {
-    if (!rt)
+    const float pen = std::max(borderWidth, 0.0f);
+    if (!rt || OutsidePaintRegion(rt, x - pen, y - pen, w + 2 * pen, h + 2 * pen))
         return;
     const D2D1_ROUNDED_RECT rr{D2D1::RectF(x, y, x + w, y + h), radius, radius};
     // A zero width would still draw a hairline: no border asked, none drawn.
@@ -127,7 +158,7 @@ void DrawRoundRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, CO
 
 void FillSolidRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float alpha)
 {
-    if (!rt)
+    if (!rt || OutsidePaintRegion(rt, x, y, w, h))
         return;
     // Without a brush the fill is skipped: a message box here would re-enter the paint.
     auto brush = MakeBrush(rt, color, alpha);
@@ -171,6 +202,8 @@ void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, flo
                                                      w, h, &cache.layout)))
             return;
     }
+    if (TextOutsidePaintRegion(rt, x, y, w, h, size, [&] { return cache.layout; }))
+        return;
     auto brush = MakeBrush(rt, color, alpha);
     if (brush)
         rt->DrawTextLayout(D2D1::Point2F(x, y), cache.layout.Get(), brush.Get());
@@ -204,11 +237,12 @@ void DrawIconText(ID2D1RenderTarget* rt, float x, float y, float w, float h, con
         return;
     const auto ranges = FindColonRanges(text);
     if (ranges.empty()) {
-        rt->DrawText(text, Length(text), plain, D2D1::RectF(x, y, x + w, y + h), brush.Get());
+        if (!PlainTextOutsidePaintRegion(rt, x, y, w, h, text, plain))
+            rt->DrawText(text, Length(text), plain, D2D1::RectF(x, y, x + w, y + h), brush.Get());
         return;
     }
     auto layout = MakeIconLayout(text, plain, w, h, ranges);
-    if (layout)
+    if (layout && !TextOutsidePaintRegion(rt, x, y, w, h, size, [&] { return layout; }))
         rt->DrawTextLayout(D2D1::Point2F(x, y), layout.Get(), brush.Get());
 }
 
@@ -223,7 +257,8 @@ void DrawIconTextOblique(ID2D1RenderTarget* rt, float x, float y, float w, float
         return;
     auto brush = MakeBrush(rt, color, alpha);
     auto layout = MakeIconLayout(text, plain, w, h, FindColonRanges(text));
-    if (!brush || !layout)
+    // The slant moves glyphs sideways by less than a fifth of the height.
+    if (!brush || !layout || TextOutsidePaintRegion(rt, x, y, w, h, size + h, [&] { return layout; }))
         return;
     D2D1_MATRIX_3X2_F saved;
     rt->GetTransform(&saved);
@@ -240,7 +275,8 @@ void DrawGlow(ID2D1RenderTarget* rt, float x, float y, float w, float h, const w
               COLORREF textColor, COLORREF glowColor, float dx, float dy, float glowRadius, float glowAlpha,
               float alpha)
 {
-    if (!rt || !text || !format)
+    const float reach = glowRadius + std::max(std::fabs(dx), std::fabs(dy));
+    if (!rt || !text || !format || PlainTextOutsidePaintRegion(rt, x, y, w, h, text, format, reach))
         return;
     const float sx = x + dx, sy = y + dy;
     const UINT32 length = Length(text);
@@ -500,14 +536,76 @@ BlurPass BlurPassFor(BlurStrength strength, int pass)
 namespace
 {
 
+bool IdentityTransform(ID2D1RenderTarget* rt)
+{
+    D2D1_MATRIX_3X2_F m;
+    rt->GetTransform(&m);
+    return m._11 == 1.0f && m._12 == 0.0f && m._21 == 0.0f && m._22 == 1.0f && m._31 == 0.0f && m._32 == 0.0f;
+}
+
+// Runs a blur of the DIP area (x, y, w, h) on a window's target and keeps
+// what it left there. A partial paint changes nothing under the blur (a
+// change there repaints whole), so it shows the kept pixels again rather
+// than blurring anew, and a blur wholly outside its region is not run.
+void WithKeptBlur(ID2D1RenderTarget* rt, float x, float y, float w, float h, LONG kind,
+                  const std::function<void()>& blur)
+{
+    if (rt != PaintingTarget() || !IdentityTransform(rt)) {
+        blur();
+        return;
+    }
+    // Some blurs take their size in pixels, some in DIPs: cover both.
+    const float scale = static_cast<float>(DpiScale > 0 ? DpiScale : 1.0);
+    RECT area = PixelBoundsOf(rt, x, y, std::max(w, w / scale), std::max(h, h / scale));
+    const D2D1_SIZE_U size = rt->GetPixelSize();
+    area.left = std::max<LONG>(area.left, 0);
+    area.top = std::max<LONG>(area.top, 0);
+    area.right = std::min<LONG>(area.right, static_cast<LONG>(size.width));
+    area.bottom = std::min<LONG>(area.bottom, static_cast<LONG>(size.height));
+    if (area.right <= area.left || area.bottom <= area.top)
+        return blur();
+    const BlurResultKey key{area.left, area.top, area.right, area.bottom, kind};
+    auto& kept = BlurResultCache[rt];
+    float dpiX = 96.0f, dpiY = 96.0f;
+    rt->GetDpi(&dpiX, &dpiY);
+    if (const RECT* region = PartialPaintRegion(rt)) {
+        RECT overlap;
+        if (!IntersectRect(&overlap, &area, region) || OutsidePaintRegion(rt, x, y, w, h))
+            return;
+        auto found = kept.find(key);
+        if (found == kept.end())
+            return blur();
+        rt->DrawBitmap(found->second.Get(),
+                       D2D1::RectF(area.left * 96.0f / dpiX, area.top * 96.0f / dpiY, area.right * 96.0f / dpiX,
+                                   area.bottom * 96.0f / dpiY),
+                       1.0f, D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
+        return;
+    }
+    blur();
+    const UINT32 width = static_cast<UINT32>(area.right - area.left);
+    const UINT32 height = static_cast<UINT32>(area.bottom - area.top);
+    ComPtr<ID2D1Bitmap>& copy = kept[key];
+    if (!copy && FAILED(rt->CreateBitmap(D2D1::SizeU(width, height),
+                                         D2D1::BitmapProperties(rt->GetPixelFormat(), dpiX, dpiY), &copy))) {
+        kept.erase(key);
+        return;
+    }
+    const D2D1_POINT_2U origin = D2D1::Point2U(0, 0);
+    const D2D1_RECT_U source = D2D1::RectU(area.left, area.top, area.right, area.bottom);
+    if (FAILED(copy->CopyFromRenderTarget(&origin, rt, &source)))
+        kept.erase(key);
+}
+
 void RunBlur(BlurStrength strength, ID2D1RenderTarget* rt, float x, float y, float w, float h, float passes)
 {
     if (!rt)
         return;
-    for (int p = 0; p < passes; ++p) {
-        const BlurPass pass = BlurPassFor(strength, p);
-        DownUpScaleRegion(rt, x, y, w, h, pass.scale, pass.opacity);
-    }
+    WithKeptBlur(rt, x, y, w, h, static_cast<LONG>(strength) * 1000 + static_cast<LONG>(passes), [&] {
+        for (int p = 0; p < passes; ++p) {
+            const BlurPass pass = BlurPassFor(strength, p);
+            DownUpScaleRegion(rt, x, y, w, h, pass.scale, pass.opacity);
+        }
+    });
 }
 
 } // namespace
@@ -527,10 +625,11 @@ void DownsampleBlurHeavy(ID2D1RenderTarget* rt, float x, float y, float w, float
     RunBlur(BlurStrength::Heavy, rt, x, y, w, h, passes);
 }
 
-void GaussianBlurRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float deviation)
+namespace
 {
-    if (!rt || w <= 0 || h <= 0 || deviation <= 0)
-        return;
+
+void GaussianBlurNow(ID2D1RenderTarget* rt, float x, float y, float w, float h, float deviation)
+{
     ComPtr<ID2D1DeviceContext> dc;
     if (FAILED(rt->QueryInterface(IID_PPV_ARGS(&dc))) || !dc)
         return;
@@ -557,6 +656,16 @@ void GaussianBlurRegion(ID2D1RenderTarget* rt, float x, float y, float w, float 
     const D2D1_POINT_2F at = D2D1::Point2F(x, y);
     dc->DrawImage(blur.Get(), &at, nullptr, D2D1_INTERPOLATION_MODE_LINEAR, D2D1_COMPOSITE_MODE_SOURCE_COPY);
     dc->PopAxisAlignedClip();
+}
+
+} // namespace
+
+void GaussianBlurRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float deviation)
+{
+    if (!rt || w <= 0 || h <= 0 || deviation <= 0)
+        return;
+    WithKeptBlur(rt, x, y, w, h, 100000 + static_cast<LONG>(deviation * 100),
+                 [&] { GaussianBlurNow(rt, x, y, w, h, deviation); });
 }
 
 // ---------------------------------------------------------------------------

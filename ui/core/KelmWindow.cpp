@@ -47,11 +47,11 @@ void NoteHoverStep()
     s_lastHoverStep = GetTickCount64();
 }
 
-void RepaintWindowPart(HWND window, const RECT& pixels)
+void RepaintWindowPart(HWND window, const RECT& pixels, const void* cover)
 {
     auto found = WindowMap.find(window);
     if (found != WindowMap.end() && found->second && found->second->GetHwnd() == window)
-        found->second->RepaintPart(pixels);
+        found->second->RepaintPart(pixels, cover);
     else if (window)
         InvalidateRect(window, nullptr, FALSE);
 }
@@ -342,13 +342,17 @@ void KelmWindow::Repaint(HWND window)
     InvalidateRect(window, &rc, FALSE);
 }
 
-void KelmWindow::RepaintPart(const RECT& pixels)
+void KelmWindow::RepaintPart(const RECT& pixels, const void* cover)
 {
     if (!hwnd)
         return;
     RECT joined = pixels;
-    if (partAsked_)
+    if (partAsked_) {
         UnionRect(&joined, &partRect_, &pixels);
+        if (cover != partCover_ || !EqualRect(&joined, &partRect_))
+            cover = nullptr; // the cover may not cover the rest
+    }
+    partCover_ = cover;
     partRect_ = joined;
     partAsked_ = true;
     InvalidateRect(hwnd, &pixels, FALSE);
@@ -370,7 +374,7 @@ void KelmWindow::Paint(HWND window)
         const RECT* region = partial ? &ps.rcPaint : nullptr;
         Brevin::D2DBrevinPanel* painted = panel;
         painted->SetPaintRegion(region);
-        PaintWindow(window, drawCallback, region);
+        PaintWindow(window, drawCallback, region, partial ? partCover_ : nullptr);
         painted->SetPaintRegion(nullptr);
     }
     EndPaint(window, &ps);

@@ -73,7 +73,7 @@ void StopHoverRepaints(HWND window);
 void NoteHoverStep();
 // KelmWindow::RepaintPart for the framework window of that HWND (the whole
 // client of any other window).
-void RepaintWindowPart(HWND window, const RECT& pixels);
+void RepaintWindowPart(HWND window, const RECT& pixels, const void* cover = nullptr);
 
 class KelmWindow : public std::enable_shared_from_this<KelmWindow>
 {
@@ -129,7 +129,9 @@ public:
     // them and the panel draws only the controls near them. A paint that
     // must cover more (the window was uncovered, or repaints whole) draws
     // everything. UI thread only.
-    void RepaintPart(const RECT& pixels);
+    // A cover is a control that paints these pixels opaquely (see
+    // PaintWindow).
+    void RepaintPart(const RECT& pixels, const void* cover = nullptr);
 
     void BringToFront();
     HWND GetHwnd() const { return hwnd; }
@@ -230,6 +232,7 @@ private:
     // The pixels RepaintPart asked for since the last paint.
     bool partAsked_ = false;
     RECT partRect_{};
+    const void* partCover_ = nullptr; // the cover all of them had, if one
     // Timer state, UI thread only. "Wanted": the window repaints hover
     // animations (its builder started timer 11 once).
     bool animationTimerOn_ = false;
