@@ -59,8 +59,19 @@ template <typename Remove> bool RemoveClearingReadOnly(const std::wstring& path,
     const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly)
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (remove(path.c_str()))
-        return true;
+    // A handle held for a moment by someone else (an icon being read, the
+    // folder watch, a virus scanner) makes the first try fail while the
+    // entry is on its way out: a few short tries more, then it stays.
+    for (int attempt = 0;; ++attempt) {
+        if (remove(path.c_str()))
+            return true;
+        const DWORD error = GetLastError();
+        const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                          error == ERROR_DIR_NOT_EMPTY || error == ERROR_LOCK_VIOLATION;
+        if (!busy || attempt == 4)
+            break;
+        Sleep(25);
+    }
     if (readOnly)
         SetFileAttributesW(path.c_str(), attributes & kSettable);
     return false;

@@ -58,6 +58,8 @@ KelmIconManager* SelectionManager(const BoxWindowPtr& box, const BoxRuntime& run
     return own == s_boxIconManagers.end() ? nullptr : &SelectionView(box, runtime, own->second);
 }
 
+constexpr wchar_t kDeleteBusyText[] = L"另一项文件操作正在进行，选中的文件没有删除。\n请在当前操作完成后重试。";
+
 // What the user chose: a record's path in its owner box. Ids are
 // renumbered by every change of the list (a folder sync, a finished job),
 // so they name nothing once the user has been asked.
@@ -166,7 +168,7 @@ void DeleteItems(const BoxWindowPtr& box, std::vector<Selected> selected, const 
         return;
     // Nothing is touched while another job runs: it would refuse this one.
     if (s_copyProgress.busy) {
-        NotifyUser(L"delete-busy", L"另一项文件操作正在进行，选中的文件没有删除。\n请在当前操作完成后重试。");
+        NotifyUser(L"delete-busy", kDeleteBusyText);
         return;
     }
     const bool anyOnDisk =
@@ -180,8 +182,12 @@ void DeleteItems(const BoxWindowPtr& box, std::vector<Selected> selected, const 
             return;
         // The question let the folder sync and other work run: what is
         // deleted is only what is still there of what the user chose.
-        if (!KeepStillShown(box, selected) || s_copyProgress.busy)
+        if (!KeepStillShown(box, selected))
             return;
+        if (s_copyProgress.busy) {
+            NotifyUser(L"delete-busy", kDeleteBusyText);
+            return;
+        }
     }
     BoxRuntime* runtime = FindBoxRuntime(box);
 
@@ -222,7 +228,7 @@ void DeleteItems(const BoxWindowPtr& box, std::vector<Selected> selected, const 
     runtime->selection.clear();
     RepaintBoxWindows(box);
     if (!StartFileJob(box, [job = std::move(job)]() mutable { DeleteSelectionWorker(std::move(job)); }))
-        NotifyUser(L"delete-busy", L"另一项文件操作正在进行，选中的文件没有删除。\n请在当前操作完成后重试。");
+        NotifyUser(L"delete-busy", kDeleteBusyText);
 }
 
 } // namespace

@@ -30,7 +30,7 @@ probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_LBUTTONUP >/dev/null || fa
 restored "a tray click"
 
 minimise
-start_tessik
+start_second_tessik
 wait_exit "$LAST_PID"
 [ "$RC" = 0 ] || fail "second start of a minimised Tessik: exit code $RC"
 restored "a second start"
