@@ -30,6 +30,8 @@ bool s_partialPaint = false;
 RECT s_partialRegion{};
 // The control that covers the region and has not drawn yet.
 const void* s_pendingCover = nullptr;
+// The kept blurs of the target before its current whole paint.
+std::map<BlurResultKey, ComPtr<ID2D1Bitmap>>* s_earlierBlurs = nullptr;
 
 } // namespace
 
@@ -132,6 +134,11 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
     const bool outerPartial = s_partialPaint;
     const RECT outerRegion = s_partialRegion;
     const void* const outerCover = s_pendingCover;
+    auto* const outerBlurs = s_earlierBlurs;
+    std::map<BlurResultKey, ComPtr<ID2D1Bitmap>> earlierBlurs;
+    if (!region)
+        earlierBlurs.swap(BlurResultCache[target.Get()]);
+    s_earlierBlurs = region ? nullptr : &earlierBlurs;
     s_paintingTarget = target.Get();
     s_partialPaint = region != nullptr;
     s_partialRegion = region ? *region : RECT{};
@@ -144,6 +151,7 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
     s_partialPaint = outerPartial;
     s_partialRegion = outerRegion;
     s_pendingCover = outerCover;
+    s_earlierBlurs = outerBlurs;
     if (region)
         target->PopAxisAlignedClip();
     const HRESULT drawn = target->EndDraw();
@@ -153,6 +161,17 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
         if (it != RenderTargetMap.end() && it->second.Get() == target.Get())
             RenderTargetMap.erase(it);
     }
+}
+
+ComPtr<ID2D1Bitmap>& KeptBlurSlot(ID2D1RenderTarget* rt, const BlurResultKey& key)
+{
+    ComPtr<ID2D1Bitmap>& slot = BlurResultCache[rt][key];
+    if (!slot && s_earlierBlurs && rt == s_paintingTarget) {
+        auto earlier = s_earlierBlurs->find(key);
+        if (earlier != s_earlierBlurs->end())
+            slot = std::move(earlier->second);
+    }
+    return slot;
 }
 
 void RevealPaint(const void* cover)

@@ -45,6 +45,10 @@ extern std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, Com
 // a partial paint shows it again instead of blurring anew.
 using BlurResultKey = std::array<LONG, 5>; // left, top, right, bottom, kind of blur
 extern std::unordered_map<ID2D1RenderTarget*, std::map<BlurResultKey, ComPtr<ID2D1Bitmap>>> BlurResultCache;
+// The slot of a blur's kept result on the target being painted whole. A
+// whole paint keeps only the blurs it draws (a moving blur would otherwise
+// keep one bitmap per frame); one that it draws again keeps its bitmap.
+ComPtr<ID2D1Bitmap>& KeptBlurSlot(ID2D1RenderTarget* rt, const BlurResultKey& key);
 
 // Makes whichever of the three factories (and the DC render target, once
 // there is a Direct2D factory) is still missing, one attempt each; the

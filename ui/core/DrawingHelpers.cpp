@@ -580,7 +580,7 @@ void WithKeptBlur(ID2D1RenderTarget* rt, float x, float y, float w, float h, LON
     blur();
     const UINT32 width = static_cast<UINT32>(area.right - area.left);
     const UINT32 height = static_cast<UINT32>(area.bottom - area.top);
-    ComPtr<ID2D1Bitmap>& copy = kept[key];
+    ComPtr<ID2D1Bitmap>& copy = KeptBlurSlot(rt, key);
     if (!copy && FAILED(rt->CreateBitmap(D2D1::SizeU(width, height),
                                          D2D1::BitmapProperties(rt->GetPixelFormat(), dpiX, dpiY), &copy))) {
         kept.erase(key);
