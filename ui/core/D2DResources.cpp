@@ -19,7 +19,6 @@ TargetBitmapMap BitmapCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
 std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>> ScaleBlurCache;
-std::unordered_map<ID2D1RenderTarget*, std::map<BlurResultKey, ComPtr<ID2D1Bitmap>>> BlurResultCache;
 
 namespace
 {
@@ -30,8 +29,6 @@ bool s_partialPaint = false;
 RECT s_partialRegion{};
 // The control that covers the region and has not drawn yet.
 const void* s_pendingCover = nullptr;
-// The kept blurs of the target before its current whole paint.
-std::map<BlurResultKey, ComPtr<ID2D1Bitmap>>* s_earlierBlurs = nullptr;
 
 } // namespace
 
@@ -134,11 +131,6 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
     const bool outerPartial = s_partialPaint;
     const RECT outerRegion = s_partialRegion;
     const void* const outerCover = s_pendingCover;
-    auto* const outerBlurs = s_earlierBlurs;
-    std::map<BlurResultKey, ComPtr<ID2D1Bitmap>> earlierBlurs;
-    if (!region)
-        earlierBlurs.swap(BlurResultCache[target.Get()]);
-    s_earlierBlurs = region ? nullptr : &earlierBlurs;
     s_paintingTarget = target.Get();
     s_partialPaint = region != nullptr;
     s_partialRegion = region ? *region : RECT{};
@@ -151,7 +143,6 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
     s_partialPaint = outerPartial;
     s_partialRegion = outerRegion;
     s_pendingCover = outerCover;
-    s_earlierBlurs = outerBlurs;
     if (region)
         target->PopAxisAlignedClip();
     const HRESULT drawn = target->EndDraw();
@@ -163,26 +154,10 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
     }
 }
 
-ComPtr<ID2D1Bitmap>& KeptBlurSlot(ID2D1RenderTarget* rt, const BlurResultKey& key)
-{
-    ComPtr<ID2D1Bitmap>& slot = BlurResultCache[rt][key];
-    if (!slot && s_earlierBlurs && rt == s_paintingTarget) {
-        auto earlier = s_earlierBlurs->find(key);
-        if (earlier != s_earlierBlurs->end())
-            slot = std::move(earlier->second);
-    }
-    return slot;
-}
-
 void RevealPaint(const void* cover)
 {
     if (cover && cover == s_pendingCover)
         s_pendingCover = nullptr;
-}
-
-ID2D1RenderTarget* PaintingTarget()
-{
-    return s_paintingTarget;
 }
 
 const RECT* PartialPaintRegion(ID2D1RenderTarget* rt)
@@ -273,7 +248,6 @@ void ReleaseRenderTargetResources(ID2D1RenderTarget* target)
     BrushCache.erase(target);
     LayerCache.erase(target);
     ScaleBlurCache.erase(target);
-    BlurResultCache.erase(target);
 }
 
 void ReleaseAllD2DResources()
