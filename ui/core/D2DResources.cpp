@@ -19,7 +19,6 @@ TargetBitmapMap BitmapCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
 std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>> ScaleBlurCache;
-std::unordered_map<ID2D1RenderTarget*, std::map<BlurResultKey, ComPtr<ID2D1Bitmap>>> BlurResultCache;
 
 namespace
 {
@@ -161,11 +160,6 @@ void RevealPaint(const void* cover)
         s_pendingCover = nullptr;
 }
 
-ID2D1RenderTarget* PaintingTarget()
-{
-    return s_paintingTarget;
-}
-
 const RECT* PartialPaintRegion(ID2D1RenderTarget* rt)
 {
     return rt && rt == s_paintingTarget && s_partialPaint ? &s_partialRegion : nullptr;
@@ -254,7 +248,6 @@ void ReleaseRenderTargetResources(ID2D1RenderTarget* target)
     BrushCache.erase(target);
     LayerCache.erase(target);
     ScaleBlurCache.erase(target);
-    BlurResultCache.erase(target);
 }
 
 void ReleaseAllD2DResources()

@@ -9,9 +9,7 @@
 #include <windows.h>
 #include <wrl/client.h>
 
-#include <array>
 #include <functional>
-#include <map>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -41,10 +39,6 @@ extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
 extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
 extern std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>>
     ScaleBlurCache;
-// What each blur last left on a window's target, by blur and pixel area:
-// a partial paint shows it again instead of blurring anew.
-using BlurResultKey = std::array<LONG, 5>; // left, top, right, bottom, kind of blur
-extern std::unordered_map<ID2D1RenderTarget*, std::map<BlurResultKey, ComPtr<ID2D1Bitmap>>> BlurResultCache;
 
 // Makes whichever of the three factories (and the DC render target, once
 // there is a Direct2D factory) is still missing, one attempt each; the
@@ -73,8 +67,6 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
 // The cover of the current partial paint is about to draw.
 void RevealPaint(const void* cover);
 
-// The window target PaintWindow is drawing on now (null outside a paint).
-ID2D1RenderTarget* PaintingTarget();
 // The client pixels the current paint of rt redraws; null when rt paints
 // whole or is not being painted by PaintWindow.
 const RECT* PartialPaintRegion(ID2D1RenderTarget* rt);

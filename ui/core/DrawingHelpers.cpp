@@ -536,71 +536,21 @@ BlurPass BlurPassFor(BlurStrength strength, int pass)
 namespace
 {
 
-bool IdentityTransform(ID2D1RenderTarget* rt)
+// Runs a blur of the DIP area (x, y, w, h) unless a partial paint's
+// region lies wholly outside it (or under the control that covers it).
+void UnlessOutsidePaint(ID2D1RenderTarget* rt, float x, float y, float w, float h, const std::function<void()>& blur)
 {
-    D2D1_MATRIX_3X2_F m;
-    rt->GetTransform(&m);
-    return m._11 == 1.0f && m._12 == 0.0f && m._21 == 0.0f && m._22 == 1.0f && m._31 == 0.0f && m._32 == 0.0f;
-}
-
-// Runs a blur of the DIP area (x, y, w, h) on a window's target and keeps
-// what it left there. A partial paint changes nothing under the blur (a
-// change there repaints whole), so it shows the kept pixels again rather
-// than blurring anew, and a blur wholly outside its region is not run.
-void WithKeptBlur(ID2D1RenderTarget* rt, float x, float y, float w, float h, LONG kind,
-                  const std::function<void()>& blur)
-{
-    if (rt != PaintingTarget() || !IdentityTransform(rt)) {
-        blur();
-        return;
-    }
     // Some blurs take their size in pixels, some in DIPs: cover both.
     const float scale = static_cast<float>(DpiScale > 0 ? DpiScale : 1.0);
-    RECT area = PixelBoundsOf(rt, x, y, std::max(w, w / scale), std::max(h, h / scale));
-    const D2D1_SIZE_U size = rt->GetPixelSize();
-    area.left = std::max<LONG>(area.left, 0);
-    area.top = std::max<LONG>(area.top, 0);
-    area.right = std::min<LONG>(area.right, static_cast<LONG>(size.width));
-    area.bottom = std::min<LONG>(area.bottom, static_cast<LONG>(size.height));
-    if (area.right <= area.left || area.bottom <= area.top)
-        return blur();
-    const BlurResultKey key{area.left, area.top, area.right, area.bottom, kind};
-    auto& kept = BlurResultCache[rt];
-    float dpiX = 96.0f, dpiY = 96.0f;
-    rt->GetDpi(&dpiX, &dpiY);
-    if (const RECT* region = PartialPaintRegion(rt)) {
-        RECT overlap;
-        if (!IntersectRect(&overlap, &area, region) || OutsidePaintRegion(rt, x, y, w, h))
-            return;
-        auto found = kept.find(key);
-        if (found == kept.end())
-            return blur();
-        rt->DrawBitmap(found->second.Get(),
-                       D2D1::RectF(area.left * 96.0f / dpiX, area.top * 96.0f / dpiY, area.right * 96.0f / dpiX,
-                                   area.bottom * 96.0f / dpiY),
-                       1.0f, D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
-        return;
-    }
-    blur();
-    const UINT32 width = static_cast<UINT32>(area.right - area.left);
-    const UINT32 height = static_cast<UINT32>(area.bottom - area.top);
-    ComPtr<ID2D1Bitmap>& copy = kept[key];
-    if (!copy && FAILED(rt->CreateBitmap(D2D1::SizeU(width, height),
-                                         D2D1::BitmapProperties(rt->GetPixelFormat(), dpiX, dpiY), &copy))) {
-        kept.erase(key);
-        return;
-    }
-    const D2D1_POINT_2U origin = D2D1::Point2U(0, 0);
-    const D2D1_RECT_U source = D2D1::RectU(area.left, area.top, area.right, area.bottom);
-    if (FAILED(copy->CopyFromRenderTarget(&origin, rt, &source)))
-        kept.erase(key);
+    if (!OutsidePaintRegion(rt, x, y, std::max(w, w / scale), std::max(h, h / scale)))
+        blur();
 }
 
 void RunBlur(BlurStrength strength, ID2D1RenderTarget* rt, float x, float y, float w, float h, float passes)
 {
     if (!rt)
         return;
-    WithKeptBlur(rt, x, y, w, h, static_cast<LONG>(strength) * 1000 + static_cast<LONG>(passes), [&] {
+    UnlessOutsidePaint(rt, x, y, w, h, [&] {
         for (int p = 0; p < passes; ++p) {
             const BlurPass pass = BlurPassFor(strength, p);
             DownUpScaleRegion(rt, x, y, w, h, pass.scale, pass.opacity);
@@ -664,8 +614,7 @@ void GaussianBlurRegion(ID2D1RenderTarget* rt, float x, float y, float w, float 
 {
     if (!rt || w <= 0 || h <= 0 || deviation <= 0)
         return;
-    WithKeptBlur(rt, x, y, w, h, 100000 + static_cast<LONG>(deviation * 100),
-                 [&] { GaussianBlurNow(rt, x, y, w, h, deviation); });
+    UnlessOutsidePaint(rt, x, y, w, h, [&] { GaussianBlurNow(rt, x, y, w, h, deviation); });
 }
 
 // ---------------------------------------------------------------------------
