@@ -39,7 +39,8 @@ wait_still "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit"
 menu_rect "Kelm.concept.Edit.Class"
 xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace
 xdotool type '\\NAS "my photos"'
-sleep 0.3
+# The click on 确定 queues behind the typed keys: the stored title below
+# shows they all arrived first.
 xdotool mousemove $((mx + mw - 60)) $((my + mh - 40)) click 1
 wait_file 'grep -qF "title : ~\"\\\\\\\\NAS \"\"my photos\"\"\"" "$DATA/DesktopContainer.kelm"' ||
   fail "the typed title was not stored: $(grep title "$DATA/DesktopContainer.kelm")"
