@@ -9,7 +9,9 @@
 # does not weigh on the CPU figures). The trace shows messages dispatched to
 # windows: thread timers (the 2600 ms folder refresh, the 60 s backup tick)
 # are not among them; their cost is in the CPU figures. It also prints the
-# resident memory of both runs.
+# resident memory of both runs, and how far it lies above that of the
+# smallest Direct2D window (bench_bare_window: what the platform costs for
+# any window drawn this way).
 #
 # A third run ("act", three boxes of 12 files) drives what a user does and
 # measures each phase the same way (CPU over MEASURE_S seconds, 2 s after
@@ -33,7 +35,7 @@ if [ -n "${IDLE_TESSIK_EXE:-}" ]; then
   ensure_display
   prepare_wine_prefix
 else
-  tessik_setup --target Tessik WindowProbe >/dev/null
+  tessik_setup --target Tessik WindowProbe bench_bare_window >/dev/null
 fi
 TESSIK_EXE="${IDLE_TESSIK_EXE:-$TESSIK_BUILD/Tessik.exe}"
 
@@ -42,6 +44,7 @@ MEASURE_S="${IDLE_MEASURE_S:-10}"
 BOXES=10
 ICONS="${IDLE_ICONS:-100}"
 PROBE_EXE="$TESSIK_BUILD/tests/e2e/WindowProbe.exe"
+BARE_EXE="$TESSIK_BUILD/bench/bench_bare_window.exe"
 ROOT="${TMPDIR:-/tmp}/tessik_bench_idle.$$"
 BOX_PREFIX="Tessik.Kelm.Com.Container.Class."
 RUN_PID=""
@@ -273,6 +276,17 @@ trace_phase() {
     sort | uniq -c | sort -rn | awk 'NR <= 8' || true
 }
 
+# Resident memory of the bare Direct2D window once it has painted.
+measure_bare() {
+  wine "$BARE_EXE" >/dev/null 2>&1 &
+  RUN_PID=$!
+  wine "$PROBE_EXE" wait "BareDirect2DWindow" "bare" visible 60000 >/dev/null 2>&1 \
+    || { echo "idle: the bare window did not open" >&2; exit 1; }
+  sleep 5
+  RESULT[bare.rss]="$(rss_mb "$RUN_PID")"
+  stop_run
+}
+
 for scenario in ${IDLE_SCENARIOS-boxes main}; do
   prepare "$scenario"
   measure_cpu "$scenario"
@@ -293,6 +307,10 @@ printf '%-34s %14s %14s\n' "WM_PAINT dispatched per second" "$(per_s "${RESULT[b
 printf '%-34s %14s %14s\n' "windows that got WM_TIMER" "${RESULT[boxes.windows]}" "${RESULT[main.windows]}"
 printf '%-34s %14s %14s\n' "WM_TIMER/s of the busiest window" "$(per_s "${RESULT[boxes.maxwin]:-0}")" "$(per_s "${RESULT[main.maxwin]:-0}")"
 printf '%-34s %14s %14s\n' "resident memory (MB)" "${RESULT[boxes.rss]}" "${RESULT[main.rss]}"
+measure_bare
+printf '%-34s %14s %14s\n' "  above a bare Direct2D window" "$((RESULT[boxes.rss] - RESULT[bare.rss]))" \
+  "$((RESULT[main.rss] - RESULT[bare.rss]))"
+printf '%-34s %14s\n' "  (the bare window itself)" "${RESULT[bare.rss]}"
 fi
 [ "${IDLE_ACT:-1}" = 1 ] || exit 0
 echo
