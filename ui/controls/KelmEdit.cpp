@@ -117,7 +117,18 @@ float KelmEdit::MeasureTextWidth(const std::wstring& measured, int size) const
 float KelmEdit::PrefixWidth(int units) const
 {
     const int count = std::clamp(units, 0, static_cast<int>(buffer_.text.size()));
-    return MeasureTextWidth(buffer_.text.substr(0, static_cast<size_t>(count)), static_cast<int>(fontSize));
+    // Every paint measures the caret's prefix and the whole text, a blink
+    // of the caret included: measured once per text and size.
+    const int size = static_cast<int>(fontSize);
+    if (measuredText_ != buffer_.text || measuredSize_ != size) {
+        measuredText_ = buffer_.text;
+        measuredSize_ = size;
+        prefixWidths_.assign(buffer_.text.size() + 1, -1.0f);
+    }
+    float& width = prefixWidths_[static_cast<size_t>(count)];
+    if (width < 0.0f)
+        width = MeasureTextWidth(buffer_.text.substr(0, static_cast<size_t>(count)), size);
+    return width;
 }
 
 int KelmEdit::HitTestIndex(float px) const

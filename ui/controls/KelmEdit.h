@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/controls/KelmEditBase.h"
 
@@ -63,4 +64,8 @@ private:
     float PrefixWidth(int units) const;
 
     float scroll_ = 0.0f;
+    // Widths of the text's prefixes by length (-1: not measured yet).
+    mutable std::wstring measuredText_;
+    mutable int measuredSize_ = 0;
+    mutable std::vector<float> prefixWidths_;
 };

@@ -72,27 +72,33 @@ ComPtr<IDWriteTextLayout> MakeIconLayout(const wchar_t* text, IDWriteTextFormat*
 }
 
 // True when text laid out in this box on rt draws nothing inside the
-// region of a partial paint. Wrapped text stays within its width (glyphs
-// overhang by less than an em) but may run below its box: the lines laid
-// out tell how far.
-bool TextOutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float em,
+// region of a partial paint. Glyphs reach sideways beyond their lines by
+// less than `sideways` (an em for overhangs, more for a slant or a glow)
+// and above or below them by less than `upDown` (half an em for tall
+// marks, more for a glow); the lines may run beyond the box (wrapped or
+// unwrapped text): the layout tells how far.
+bool TextOutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float sideways, float upDown,
                             const std::function<ComPtr<IDWriteTextLayout>()>& layOut)
 {
-    if (!PartialPaintRegion(rt) || !OutsidePaintRegion(rt, x - em, y - em, w + 2 * em, h + 2 * em))
+    if (!PartialPaintRegion(rt))
         return false;
     ComPtr<IDWriteTextLayout> layout = layOut();
     DWRITE_TEXT_METRICS metrics{};
     if (!layout || FAILED(layout->GetMetrics(&metrics)))
         return false;
-    const float bottom = std::max(h, metrics.top + metrics.height);
-    return OutsidePaintRegion(rt, x - em, y - em, w + 2 * em, bottom + 2 * em);
+    const float left = std::min(0.0f, metrics.left) - sideways;
+    const float right = std::max(w, metrics.left + metrics.widthIncludingTrailingWhitespace) + sideways;
+    const float top = std::min(0.0f, metrics.top) - upDown;
+    const float bottom = std::max(h, metrics.top + metrics.height) + upDown;
+    return OutsidePaintRegion(rt, x + left, y + top, right - left, bottom - top);
 }
 
-// `reach`: how much farther than an em the drawing goes (a glow).
+// `reach`: how much farther the drawing goes on every side (a glow).
 bool PlainTextOutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text,
                                  IDWriteTextFormat* format, float reach = 0.0f)
 {
-    return TextOutsidePaintRegion(rt, x, y, w, h, format->GetFontSize() + reach, [&] {
+    const float em = format->GetFontSize();
+    return TextOutsidePaintRegion(rt, x, y, w, h, em + reach, em / 2 + reach, [&] {
         ComPtr<IDWriteTextLayout> layout;
         if (s_dwriteFactory)
             s_dwriteFactory->CreateTextLayout(text, Length(text), format, std::max(w, 0.0f), std::max(h, 0.0f),
@@ -202,7 +208,7 @@ void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, flo
                                                      w, h, &cache.layout)))
             return;
     }
-    if (TextOutsidePaintRegion(rt, x, y, w, h, size, [&] { return cache.layout; }))
+    if (TextOutsidePaintRegion(rt, x, y, w, h, size, size / 2, [&] { return cache.layout; }))
         return;
     auto brush = MakeBrush(rt, color, alpha);
     if (brush)
@@ -242,7 +248,7 @@ void DrawIconText(ID2D1RenderTarget* rt, float x, float y, float w, float h, con
         return;
     }
     auto layout = MakeIconLayout(text, plain, w, h, ranges);
-    if (layout && !TextOutsidePaintRegion(rt, x, y, w, h, size, [&] { return layout; }))
+    if (layout && !TextOutsidePaintRegion(rt, x, y, w, h, size, size / 2, [&] { return layout; }))
         rt->DrawTextLayout(D2D1::Point2F(x, y), layout.Get(), brush.Get());
 }
 
@@ -257,8 +263,9 @@ void DrawIconTextOblique(ID2D1RenderTarget* rt, float x, float y, float w, float
         return;
     auto brush = MakeBrush(rt, color, alpha);
     auto layout = MakeIconLayout(text, plain, w, h, FindColonRanges(text));
-    // The slant moves glyphs sideways by less than a fifth of the height.
-    if (!brush || !layout || TextOutsidePaintRegion(rt, x, y, w, h, size + h, [&] { return layout; }))
+    // The slant moves glyphs sideways by less than a fifth of the height,
+    // never up or down.
+    if (!brush || !layout || TextOutsidePaintRegion(rt, x, y, w, h, size + h, size / 2, [&] { return layout; }))
         return;
     D2D1_MATRIX_3X2_F saved;
     rt->GetTransform(&saved);
