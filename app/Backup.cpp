@@ -473,11 +473,7 @@ std::vector<std::wstring> StoredBoxFolders()
 
 std::wstring ClearingReportText(const DataFolderClearing& clearing)
 {
-    std::wstring text = L"用户数据未能全部清除，以下内容仍在数据文件夹中：";
-    for (size_t i = 0; i < clearing.failed.size() && i < 5; ++i)
-        text += L"\n" + clearing.failed[i];
-    if (clearing.failed.size() > 5)
-        text += L"\n……以及另外 " + std::to_wstring(clearing.failed.size() - 5) + L" 项";
+    std::wstring text = L"用户数据未能全部清除，以下内容仍在数据文件夹中：" + PathLinesText(clearing.failed);
     if (!clearing.spared.empty()) {
         text += L"\n\n收纳盒的文件夹不属于用户数据，已保留：";
         for (const std::wstring& folder : clearing.spared)
