@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <optional>
 
 ComPtr<ID2D1Factory> s_d2dFactory;
 ComPtr<IDWriteFactory> s_dwriteFactory;
@@ -27,8 +28,7 @@ namespace
 // paint, and the control that covers the region and has not drawn yet.
 struct PaintState {
     ID2D1RenderTarget* target = nullptr;
-    bool partial = false;
-    RECT region{};
+    std::optional<RECT> region; // none: a whole paint
     const void* pendingCover = nullptr;
 };
 PaintState s_paint;
@@ -144,7 +144,7 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
     }
     {
         const PaintStateScope painting(
-            {target.Get(), region != nullptr, region ? *region : RECT{}, region ? cover : nullptr});
+            {target.Get(), region ? std::optional<RECT>(*region) : std::nullopt, region ? cover : nullptr});
         if (draw)
             draw(window, target.Get());
         if (s_paint.pendingCover && IsWindow(window))
@@ -169,7 +169,7 @@ void RevealPaint(const void* cover)
 
 const RECT* PartialPaintRegion(ID2D1RenderTarget* rt)
 {
-    return rt && rt == s_paint.target && s_paint.partial ? &s_paint.region : nullptr;
+    return rt && rt == s_paint.target && s_paint.region ? &*s_paint.region : nullptr;
 }
 
 RECT PixelBoundsOf(ID2D1RenderTarget* rt, float x, float y, float w, float h)
