@@ -301,6 +301,20 @@ StoreCopyResult CopyStorageToBackupNode(const std::wstring& node)
     return CopyStoreFiles(s_dataFolder, node);
 }
 
+namespace
+{
+
+// The damaged stores' names as the backup messages list them.
+std::wstring DamagedStoreLines(const std::vector<std::wstring>& names)
+{
+    std::wstring lines;
+    for (const std::wstring& name : names)
+        lines += L"\n    " + name;
+    return lines;
+}
+
+} // namespace
+
 void CreateManualBackupNode(HWND owner)
 {
     const std::wstring node = UserBackupsFolder(s_dataFolder) + L"\\" + BackupNodeName(LocalNow());
@@ -321,9 +335,9 @@ void CreateManualBackupNode(HWND owner)
         MessageBoxW(owner, L"成功创建节点。", L"备份", MB_OK);
         return;
     }
-    std::wstring text = L"成功创建节点。\n\n注意：启动时以下设置文件已损坏，未能完整读取，此节点保存的是读取后的数据：";
-    for (const std::wstring& name : damaged)
-        text += L"\n    " + name;
+    const std::wstring text =
+        L"成功创建节点。\n\n注意：启动时以下设置文件已损坏，未能完整读取，此节点保存的是读取后的数据：" +
+        DamagedStoreLines(damaged);
     MessageBoxW(owner, text.c_str(), L"备份", MB_OK | MB_ICONWARNING);
 }
 
@@ -336,10 +350,9 @@ void AutoBackupTick()
         return;
     const std::vector<std::wstring> damaged = DamagedStoreNames();
     if (!damaged.empty()) {
-        std::wstring text = L"启动时以下设置文件已损坏，未能完整读取：";
-        for (const std::wstring& name : damaged)
-            text += L"\n    " + name;
-        text += L"\n\n为保留自动节点中完好的数据，本次运行不会更新自动节点。如需备份当前状态，请手动创建节点。";
+        const std::wstring text =
+            L"启动时以下设置文件已损坏，未能完整读取：" + DamagedStoreLines(damaged) +
+            L"\n\n为保留自动节点中完好的数据，本次运行不会更新自动节点。如需备份当前状态，请手动创建节点。";
         NotifyUserOnce(L"autoBackupKept", text);
         return;
     }
@@ -473,11 +486,7 @@ std::vector<std::wstring> StoredBoxFolders()
 
 std::wstring ClearingReportText(const DataFolderClearing& clearing)
 {
-    std::wstring text = L"用户数据未能全部清除，以下内容仍在数据文件夹中：";
-    for (size_t i = 0; i < clearing.failed.size() && i < 5; ++i)
-        text += L"\n" + clearing.failed[i];
-    if (clearing.failed.size() > 5)
-        text += L"\n……以及另外 " + std::to_wstring(clearing.failed.size() - 5) + L" 项";
+    std::wstring text = L"用户数据未能全部清除，以下内容仍在数据文件夹中：" + PathLinesText(clearing.failed);
     if (!clearing.spared.empty()) {
         text += L"\n\n收纳盒的文件夹不属于用户数据，已保留：";
         for (const std::wstring& folder : clearing.spared)

@@ -239,11 +239,16 @@ std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::
     const std::wstring name = L"“" + GetPathFileName(path) + L"”";
     if (stayed.empty() || (stayed.size() == 1 && stayed.front() == path))
         return name + L"无法删除，它仍在原来的位置。";
-    std::wstring text = name + L"未能完全删除，以下内容仍在原来的位置：";
-    for (size_t i = 0; i < stayed.size() && i < kNamedInMessage; ++i)
-        text += L"\n" + stayed[i];
-    if (stayed.size() > kNamedInMessage)
-        text += L"\n……以及另外 " + std::to_wstring(stayed.size() - kNamedInMessage) + L" 项";
+    return name + L"未能完全删除，以下内容仍在原来的位置：" + PathLinesText(stayed);
+}
+
+std::wstring PathLinesText(const std::vector<std::wstring>& paths)
+{
+    std::wstring text;
+    for (size_t i = 0; i < paths.size() && i < kNamedInMessage; ++i)
+        text += L"\n" + paths[i];
+    if (paths.size() > kNamedInMessage)
+        text += L"\n……以及另外 " + std::to_wstring(paths.size() - kNamedInMessage) + L" 项";
     return text;
 }
 

@@ -32,6 +32,9 @@ bool ForEachFolderEntry(const std::wstring& folder,
 
 // The message that a removal of path did not finish, naming what stayed.
 std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::wstring>& stayed);
+// The lines that name paths in such a message: one per path, the first
+// five, then how many more there are.
+std::wstring PathLinesText(const std::vector<std::wstring>& paths);
 
 // Whether a folder, given as a full path, must never be removed as a whole:
 // a drive or share root, a path that is not absolute, or the same as or

@@ -98,6 +98,13 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
     return MayRemoveFolder(folder, guarded);
 }
 
+std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstring& kept)
+{
+    return L"“" + folder +
+           L"”是受保护的位置（磁盘根目录、用户文件夹、系统或程序所在文件夹，或其他收纳盒的文件夹），不会被删除，" +
+           kept + L"已保留。";
+}
+
 DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder,
                                 const std::vector<IconRecord>& records)
 {
@@ -278,9 +285,7 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
         if (MayRemoveBoxFolder(box, folder))
             return false;
         keep = true;
-        NotifyUser(L"box-folder-kept", L"“" + folder +
-                                           L"”是受保护的位置（磁盘根目录、用户文件夹、系统或程序所在文件夹，"
-                                           L"或其他收纳盒的文件夹），不会被删除，收纳盒已保留。");
+        NotifyUser(L"box-folder-kept", ProtectedFolderKeptText(folder, L"收纳盒"));
         return true;
     };
     auto recycle = [box, folder, refused, &keep] {

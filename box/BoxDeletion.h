@@ -26,6 +26,9 @@ extern std::function<bool(HWND owner, std::vector<Brevin::KelmOption> options)> 
 
 // Whether the box's folder may be recycled or removed (see above).
 bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder);
+// The message that such a folder is not removed and what it belongs to
+// ("收纳盒", "组件") stays.
+std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstring& kept);
 
 // What a disband could not do as asked: files that stayed in the box (and
 // why), files put somewhere else than where they came from.

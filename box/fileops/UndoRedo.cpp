@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/UndoList.h"
@@ -188,17 +189,10 @@ ItemStamp StampItem(const std::wstring& path)
     }
     // A folder's own write time follows moves of the folder on some file
     // systems; what it holds is what the user put there.
-    WIN32_FIND_DATAW entry{};
-    HANDLE find = FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE)
-        return stamp;
-    do {
-        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0) {
-            stamp.size = 1;
-            break;
-        }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    ForEachFolderEntry(path, [&stamp](const std::wstring&, unsigned long) {
+        stamp.size = 1;
+        return false; // one entry tells enough
+    });
     return stamp;
 }
 

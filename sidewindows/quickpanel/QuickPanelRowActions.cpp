@@ -82,9 +82,7 @@ bool DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& s
         return true;
     if (!MayRemoveBoxFolder(box, folder)) {
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Refused to remove a protected folder: " + folder);
-        Tell(L"“" + folder +
-             L"”是受保护的位置（磁盘根目录、用户文件夹、系统或程序所在文件夹，或其他收纳盒的文件夹），"
-             L"不会被删除，组件已保留。");
+        Tell(ProtectedFolderKeptText(folder, L"组件"));
         return false;
     }
     if (choice == FolderChoice::Remove) {

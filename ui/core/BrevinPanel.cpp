@@ -18,13 +18,12 @@ constexpr int kOverdrawMargin = 32; // DIPs
 
 void BrevinPanel::SetPaintRegion(const RECT* pixels)
 {
-    partialPaint_ = pixels != nullptr;
-    paintRegion_ = pixels ? *pixels : RECT{};
+    paintRegion_ = pixels ? std::optional<RECT>(*pixels) : std::nullopt;
 }
 
 bool BrevinPanel::InPaintRegion(BrevinControl& control) const
 {
-    if (!partialPaint_)
+    if (!paintRegion_)
         return true;
     const kelmRect rc = control.GetRect();
     if (rc.w <= 0 || rc.h <= 0)
@@ -34,7 +33,7 @@ bool BrevinPanel::InPaintRegion(BrevinControl& control) const
                     static_cast<LONG>((rc.x + rc.w + kOverdrawMargin) * s),
                     static_cast<LONG>((rc.y + rc.h + kOverdrawMargin) * s)};
     RECT overlap;
-    return IntersectRect(&overlap, &area, &paintRegion_) != FALSE;
+    return IntersectRect(&overlap, &area, &*paintRegion_) != FALSE;
 }
 
 int BrevinPanel::DispatchMouseEvent(const kelmPoint& point, kelmEvent event)

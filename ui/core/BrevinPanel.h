@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,8 +70,7 @@ protected:
     std::vector<std::shared_ptr<BrevinControl>> Snapshot() const { return controls; }
 
 private:
-    bool partialPaint_ = false;
-    RECT paintRegion_{};
+    std::optional<RECT> paintRegion_; // none: the paint draws everything
 };
 
 } // namespace Brevin

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <optional>
 
 ComPtr<ID2D1Factory> s_d2dFactory;
 ComPtr<IDWriteFactory> s_dwriteFactory;
@@ -23,12 +24,28 @@ std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2
 namespace
 {
 
-// The target PaintWindow draws on, and the region of a partial paint.
-ID2D1RenderTarget* s_paintingTarget = nullptr;
-bool s_partialPaint = false;
-RECT s_partialRegion{};
-// The control that covers the region and has not drawn yet.
-const void* s_pendingCover = nullptr;
+// What PaintWindow is painting: the target, the region of a partial
+// paint, and the control that covers the region and has not drawn yet.
+struct PaintState {
+    ID2D1RenderTarget* target = nullptr;
+    std::optional<RECT> region; // none: a whole paint
+    const void* pendingCover = nullptr;
+};
+PaintState s_paint;
+
+// A draw callback may paint another window (a modal loop): the outer
+// paint's state comes back when the inner one ends.
+class PaintStateScope
+{
+public:
+    explicit PaintStateScope(const PaintState& state) : outer_(s_paint) { s_paint = state; }
+    ~PaintStateScope() { s_paint = outer_; }
+    PaintStateScope(const PaintStateScope&) = delete;
+    PaintStateScope& operator=(const PaintStateScope&) = delete;
+
+private:
+    const PaintState outer_;
+};
 
 } // namespace
 
@@ -125,24 +142,14 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
                                                 region->right * 96.0f / dpiX, region->bottom * 96.0f / dpiY),
                                     D2D1_ANTIALIAS_MODE_ALIASED);
     }
-    // A draw callback may paint another window (a modal loop): its paint
-    // state comes back afterwards.
-    ID2D1RenderTarget* const outerTarget = s_paintingTarget;
-    const bool outerPartial = s_partialPaint;
-    const RECT outerRegion = s_partialRegion;
-    const void* const outerCover = s_pendingCover;
-    s_paintingTarget = target.Get();
-    s_partialPaint = region != nullptr;
-    s_partialRegion = region ? *region : RECT{};
-    s_pendingCover = region ? cover : nullptr;
-    if (draw)
-        draw(window, target.Get());
-    if (s_pendingCover && IsWindow(window))
-        InvalidateRect(window, nullptr, FALSE); // the region was left as it was: paint it all
-    s_paintingTarget = outerTarget;
-    s_partialPaint = outerPartial;
-    s_partialRegion = outerRegion;
-    s_pendingCover = outerCover;
+    {
+        const PaintStateScope painting(
+            {target.Get(), region ? std::optional<RECT>(*region) : std::nullopt, region ? cover : nullptr});
+        if (draw)
+            draw(window, target.Get());
+        if (s_paint.pendingCover && IsWindow(window))
+            InvalidateRect(window, nullptr, FALSE); // the region was left as it was: paint it all
+    }
     if (region)
         target->PopAxisAlignedClip();
     const HRESULT drawn = target->EndDraw();
@@ -156,13 +163,13 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
 
 void RevealPaint(const void* cover)
 {
-    if (cover && cover == s_pendingCover)
-        s_pendingCover = nullptr;
+    if (cover && cover == s_paint.pendingCover)
+        s_paint.pendingCover = nullptr;
 }
 
 const RECT* PartialPaintRegion(ID2D1RenderTarget* rt)
 {
-    return rt && rt == s_paintingTarget && s_partialPaint ? &s_partialRegion : nullptr;
+    return rt && rt == s_paint.target && s_paint.region ? &*s_paint.region : nullptr;
 }
 
 RECT PixelBoundsOf(ID2D1RenderTarget* rt, float x, float y, float w, float h)
@@ -190,7 +197,7 @@ bool OutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float 
     const RECT* region = PartialPaintRegion(rt);
     if (!region)
         return false;
-    if (s_pendingCover)
+    if (s_paint.pendingCover)
         return true;
     const RECT bounds = PixelBoundsOf(rt, std::min(x, x + w), std::min(y, y + h), std::fabs(w), std::fabs(h));
     RECT overlap;

@@ -76,9 +76,12 @@ ComPtr<IDWriteTextLayout> MakeIconLayout(const wchar_t* text, IDWriteTextFormat*
 // less than `sideways` (an em for overhangs, more for a slant or a glow)
 // and above or below them by less than `upDown` (half an em for tall
 // marks, more for a glow); the lines may run beyond the box (wrapped or
-// unwrapped text): the layout tells how far.
+// unwrapped text): the layout tells how far. layOut (any callable giving
+// the layout) runs only in a partial paint: a template, so an ordinary
+// paint builds no std::function.
+template <typename LayOut>
 bool TextOutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float sideways, float upDown,
-                            const std::function<ComPtr<IDWriteTextLayout>()>& layOut)
+                            LayOut&& layOut)
 {
     if (!PartialPaintRegion(rt))
         return false;
@@ -543,26 +546,23 @@ BlurPass BlurPassFor(BlurStrength strength, int pass)
 namespace
 {
 
-// Runs a blur of the DIP area (x, y, w, h) unless a partial paint's
+// A blur of the DIP area (x, y, w, h) need not run: a partial paint's
 // region lies wholly outside it (or under the control that covers it).
-void UnlessOutsidePaint(ID2D1RenderTarget* rt, float x, float y, float w, float h, const std::function<void()>& blur)
+bool BlurOutsidePaint(ID2D1RenderTarget* rt, float x, float y, float w, float h)
 {
     // Some blurs take their size in pixels, some in DIPs: cover both.
     const float scale = static_cast<float>(DpiScale > 0 ? DpiScale : 1.0);
-    if (!OutsidePaintRegion(rt, x, y, std::max(w, w / scale), std::max(h, h / scale)))
-        blur();
+    return OutsidePaintRegion(rt, x, y, std::max(w, w / scale), std::max(h, h / scale));
 }
 
 void RunBlur(BlurStrength strength, ID2D1RenderTarget* rt, float x, float y, float w, float h, float passes)
 {
-    if (!rt)
+    if (!rt || BlurOutsidePaint(rt, x, y, w, h))
         return;
-    UnlessOutsidePaint(rt, x, y, w, h, [&] {
-        for (int p = 0; p < passes; ++p) {
-            const BlurPass pass = BlurPassFor(strength, p);
-            DownUpScaleRegion(rt, x, y, w, h, pass.scale, pass.opacity);
-        }
-    });
+    for (int p = 0; p < passes; ++p) {
+        const BlurPass pass = BlurPassFor(strength, p);
+        DownUpScaleRegion(rt, x, y, w, h, pass.scale, pass.opacity);
+    }
 }
 
 } // namespace
@@ -582,11 +582,10 @@ void DownsampleBlurHeavy(ID2D1RenderTarget* rt, float x, float y, float w, float
     RunBlur(BlurStrength::Heavy, rt, x, y, w, h, passes);
 }
 
-namespace
+void GaussianBlurRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float deviation)
 {
-
-void GaussianBlurNow(ID2D1RenderTarget* rt, float x, float y, float w, float h, float deviation)
-{
+    if (!rt || w <= 0 || h <= 0 || deviation <= 0 || BlurOutsidePaint(rt, x, y, w, h))
+        return;
     ComPtr<ID2D1DeviceContext> dc;
     if (FAILED(rt->QueryInterface(IID_PPV_ARGS(&dc))) || !dc)
         return;
@@ -613,15 +612,6 @@ void GaussianBlurNow(ID2D1RenderTarget* rt, float x, float y, float w, float h, 
     const D2D1_POINT_2F at = D2D1::Point2F(x, y);
     dc->DrawImage(blur.Get(), &at, nullptr, D2D1_INTERPOLATION_MODE_LINEAR, D2D1_COMPOSITE_MODE_SOURCE_COPY);
     dc->PopAxisAlignedClip();
-}
-
-} // namespace
-
-void GaussianBlurRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, float deviation)
-{
-    if (!rt || w <= 0 || h <= 0 || deviation <= 0)
-        return;
-    UnlessOutsidePaint(rt, x, y, w, h, [&] { GaussianBlurNow(rt, x, y, w, h, deviation); });
 }
 
 // ---------------------------------------------------------------------------

@@ -348,13 +348,12 @@ void KelmWindow::RepaintPart(const RECT& pixels, const void* cover)
         return;
     RECT joined = pixels;
     if (partAsked_) {
-        UnionRect(&joined, &partRect_, &pixels);
-        if (cover != partCover_ || !EqualRect(&joined, &partRect_))
+        UnionRect(&joined, &*partAsked_, &pixels);
+        if (cover != partCover_ || !EqualRect(&joined, &*partAsked_))
             cover = nullptr; // the cover may not cover the rest
     }
     partCover_ = cover;
-    partRect_ = joined;
-    partAsked_ = true;
+    partAsked_ = joined;
     InvalidateRect(hwnd, &pixels, FALSE);
 }
 
@@ -365,9 +364,9 @@ void KelmWindow::Paint(HWND window)
     // Partial only when every invalid pixel was asked for through
     // RepaintPart; the composition chain always draws whole frames.
     RECT joined;
-    const bool partial = partAsked_ && !CompositionActive() && UnionRect(&joined, &partRect_, &ps.rcPaint) &&
-                         EqualRect(&joined, &partRect_);
-    partAsked_ = false;
+    const bool partial = partAsked_ && !CompositionActive() && UnionRect(&joined, &*partAsked_, &ps.rcPaint) &&
+                         EqualRect(&joined, &*partAsked_);
+    partAsked_.reset();
     if (CompositionActive()) {
         PaintComposition(window);
     } else {

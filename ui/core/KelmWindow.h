@@ -16,6 +16,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "ui/core/AnimationManager.h"
@@ -230,8 +231,7 @@ private:
 
     bool compositionReady_ = false;
     // The pixels RepaintPart asked for since the last paint.
-    bool partAsked_ = false;
-    RECT partRect_{};
+    std::optional<RECT> partAsked_;
     const void* partCover_ = nullptr; // the cover all of them had, if one
     // Timer state, UI thread only. "Wanted": the window repaints hover
     // animations (its builder started timer 11 once).
