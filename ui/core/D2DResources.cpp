@@ -204,6 +204,24 @@ bool OutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float 
     return IntersectRect(&overlap, &bounds, region) == FALSE;
 }
 
+bool PaintRegionInside(ID2D1RenderTarget* rt, float x, float y, float w, float h)
+{
+    const RECT* region = PartialPaintRegion(rt);
+    if (!region || w <= 0.0f || h <= 0.0f)
+        return false;
+    D2D1_MATRIX_3X2_F m;
+    rt->GetTransform(&m);
+    if (m._12 != 0.0f || m._21 != 0.0f)
+        return false;
+    float dpiX = 96.0f, dpiY = 96.0f;
+    rt->GetDpi(&dpiX, &dpiY);
+    const float x1 = (x * m._11 + m._31) * dpiX / 96.0f, x2 = ((x + w) * m._11 + m._31) * dpiX / 96.0f;
+    const float y1 = (y * m._22 + m._32) * dpiY / 96.0f, y2 = ((y + h) * m._22 + m._32) * dpiY / 96.0f;
+    // Whole pixels only: a pixel the edge cuts is partly covered.
+    return region->left >= std::ceil(std::min(x1, x2)) && region->right <= std::floor(std::max(x1, x2)) &&
+           region->top >= std::ceil(std::min(y1, y2)) && region->bottom <= std::floor(std::max(y1, y2));
+}
+
 IDWriteTextFormat* GetTextFormat(const wchar_t* family, float size, int weight, bool centred)
 {
     if (!family)

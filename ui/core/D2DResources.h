@@ -76,6 +76,10 @@ RECT PixelBoundsOf(ID2D1RenderTarget* rt, float x, float y, float w, float h);
 // True when ink within these DIP bounds on rt would fall wholly outside
 // the region of a partial paint (so it need not be drawn at all).
 bool OutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h);
+// True in a partial paint whose region lies wholly inside the DIP
+// rectangle, each of its pixels covered whole by it (an axis-aligned
+// transform only).
+bool PaintRegionInside(ID2D1RenderTarget* rt, float x, float y, float w, float h);
 
 // Cached text format; family null = "Microsoft YaHei". Not owned by the caller.
 IDWriteTextFormat* GetTextFormat(const wchar_t* family, float size, int weight, bool centred);

@@ -152,6 +152,19 @@ void DrawRoundRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, CO
     if (!rt || OutsidePaintRegion(rt, x - pen, y - pen, w + 2 * pen, h + 2 * pen))
         return;
     const D2D1_ROUNDED_RECT rr{D2D1::RectF(x, y, x + w, y + h), radius, radius};
+    // A partial paint inside the flat middle of the face (an edit's caret)
+    // is filled whole there: no border reaches it, and working out the
+    // rounded outline would cost most of the paint.
+    if (!outlineOnly) {
+        for (const D2D1_RECT_F band : {D2D1::RectF(x + radius, y + pen, x + w - radius, y + h - pen),
+                                       D2D1::RectF(x + pen, y + radius, x + w - pen, y + h - radius)}) {
+            if (!PaintRegionInside(rt, band.left, band.top, band.right - band.left, band.bottom - band.top))
+                continue;
+            if (auto brush = MakeBrush(rt, fill, alpha))
+                rt->FillRectangle(band, brush.Get());
+            return;
+        }
+    }
     // A zero width would still draw a hairline: no border asked, none drawn.
     if (borderWidth > 0.0f) {
         auto pen = MakeBrush(rt, border, borderAlpha == 0.0f ? alpha : borderAlpha);
