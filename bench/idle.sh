@@ -17,7 +17,8 @@
 # measures each phase the same way (CPU over MEASURE_S seconds, 2 s after
 # the action, pointer away): at rest; a box's search row pulled down with
 # the wheel; a word typed into the row (the caret blinking); the row pushed
-# up again; the quick panel's search field holding the caret; the panel
+# up again; the icon menu's "路径" input box holding the caret, and closed
+# again; the quick panel's search field holding the caret; the panel
 # closed; a box made through the component library's "新建组件" card with
 # the card closed again. With IDLE_TRACE=1 a second run of it prints the
 # WM_TIMER and WM_PAINT messages of each phase by window class and timer.
@@ -227,6 +228,17 @@ drive_phases() {
   xdotool click 5 click 5 click 5 click 5
   sleep 3
   phase search_row_closed
+  # The icon menu's "路径" opens the input box with the icon's path, its
+  # field holding the caret. Rows 40 DIPs apart, 10 above the first: 别名,
+  # 复制|剪切, 打开方式, 重命名, 路径.
+  xdotool mousemove $((bx + 60)) $((by + 90)) click 3
+  read -r mx my mw mh <<<"$(rect_of "Kelm.Menu.Class.0*" "Kelm.Menu")"
+  click_at $((mx + 60)) $((my + 30 + 4 * 40))
+  read -r mx my mw mh <<<"$(rect_of "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit")"
+  phase path_popup_field
+  click_at $((mx + mw - 154)) $((my + mh - 40)) # "取消"
+  probe gone "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" 10000 >/dev/null || true
+  phase path_popup_closed
   probe post "$MAIN_CLASS" "Tessik" 786 1001 0 >/dev/null
   read -r px py pw ph <<<"$(rect_of "$PANEL_CLASS" "Tessik.QuickPanel")"
   sleep 2
