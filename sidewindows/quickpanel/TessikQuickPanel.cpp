@@ -231,7 +231,13 @@ void OpenPanel()
     s_boxRuntimes[s_quickPanelWindow].id = L"QUICK_PANEL_ROOT";
     BuildQuickPanelList();
 
-    const PanelOpening opening = PanelRectForOpening(s_rememberedRect, s_separateContent, Dpi());
+    PanelOpening opening = PanelRectForOpening(s_rememberedRect, s_separateContent, Dpi());
+    if (opening.centre) {
+        // Made where it will stand: shown first at the stored corner, it
+        // would jump to the middle a moment later.
+        opening.rect.x = (GetSystemMetrics(SM_CXSCREEN) - opening.rect.w) / 2;
+        opening.rect.y = (GetSystemMetrics(SM_CYSCREEN) - opening.rect.h) / 2;
+    }
     KelmWindow& panel = *s_quickPanelWindow;
     panel.Set(opening.rect.x, opening.rect.y, opening.rect.w, opening.rect.h, kPanelClass, kPanelTitle);
     panel.frameMode = 2;

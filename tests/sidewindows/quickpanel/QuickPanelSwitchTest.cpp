@@ -48,6 +48,21 @@ RECT WindowRect(HWND window)
     return rc;
 }
 
+// Where the panel window was made, seen when it is created.
+POINT s_panelCreatedAt{-1, -1};
+
+LRESULT CALLBACK NotePanelCreation(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND) {
+        wchar_t name[128] = {};
+        GetClassNameW(reinterpret_cast<HWND>(wParam), name, 128);
+        const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
+        if (std::wstring(name) == L"Tessik.Kelm.QuickPanel.Class")
+            s_panelCreatedAt = {cs->x, cs->y};
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 bool Topmost(HWND window)
 {
     return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
@@ -70,11 +85,16 @@ TEST_F(QuickPanelSwitchTest, HotKeyOpensClosesAndRemembersTheRectangle)
     AddHidden(L"h00002", L"Notes");
     HWND main = CreateWindowExW(0, L"STATIC", L"main", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     s_pinned = false;
+    HHOOK hook = SetWindowsHookExW(WH_CBT, NotePanelCreation, nullptr, GetCurrentThreadId());
     MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    UnhookWindowsHookEx(hook);
     ASSERT_TRUE(IsQuickPanelOpen());
     PumpMessages(50);
 
-    // First opening: 850 x 550 DIP, centred, pinned again, topmost.
+    // First opening: 850 x 550 DIP, centred, pinned again, topmost. It is
+    // made there: shown first at another place, it would jump.
+    EXPECT_EQ(s_panelCreatedAt.x, (GetSystemMetrics(SM_CXSCREEN) - 850) / 2);
+    EXPECT_EQ(s_panelCreatedAt.y, (GetSystemMetrics(SM_CYSCREEN) - 550) / 2);
     RECT rc = WindowRect(Panel());
     EXPECT_EQ(rc.right - rc.left, 850);
     EXPECT_EQ(rc.bottom - rc.top, 550);
