@@ -172,24 +172,34 @@ const RECT* PartialPaintRegion(ID2D1RenderTarget* rt)
     return rt && rt == s_paint.target && s_paint.region ? &*s_paint.region : nullptr;
 }
 
-RECT PixelBoundsOf(ID2D1RenderTarget* rt, float x, float y, float w, float h)
+namespace
+{
+
+// The DIP rectangle on rt in pixels, exactly: the bounding box of its
+// transformed corners.
+D2D1_RECT_F PixelRectOf(ID2D1RenderTarget* rt, float x, float y, float w, float h)
 {
     D2D1_MATRIX_3X2_F m;
     rt->GetTransform(&m);
     float dpiX = 96.0f, dpiY = 96.0f;
     rt->GetDpi(&dpiX, &dpiY);
-    float left = 1e9f, top = 1e9f, right = -1e9f, bottom = -1e9f;
+    D2D1_RECT_F r{1e9f, 1e9f, -1e9f, -1e9f};
     for (const D2D1_POINT_2F p :
          {D2D1::Point2F(x, y), D2D1::Point2F(x + w, y), D2D1::Point2F(x, y + h), D2D1::Point2F(x + w, y + h)}) {
         const float px = (p.x * m._11 + p.y * m._21 + m._31) * dpiX / 96.0f;
         const float py = (p.x * m._12 + p.y * m._22 + m._32) * dpiY / 96.0f;
-        left = std::min(left, px);
-        top = std::min(top, py);
-        right = std::max(right, px);
-        bottom = std::max(bottom, py);
+        r = {std::min(r.left, px), std::min(r.top, py), std::max(r.right, px), std::max(r.bottom, py)};
     }
-    return {static_cast<LONG>(std::floor(left)) - 1, static_cast<LONG>(std::floor(top)) - 1,
-            static_cast<LONG>(std::ceil(right)) + 1, static_cast<LONG>(std::ceil(bottom)) + 1};
+    return r;
+}
+
+} // namespace
+
+RECT PixelBoundsOf(ID2D1RenderTarget* rt, float x, float y, float w, float h)
+{
+    const D2D1_RECT_F r = PixelRectOf(rt, x, y, w, h);
+    return {static_cast<LONG>(std::floor(r.left)) - 1, static_cast<LONG>(std::floor(r.top)) - 1,
+            static_cast<LONG>(std::ceil(r.right)) + 1, static_cast<LONG>(std::ceil(r.bottom)) + 1};
 }
 
 bool OutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h)
@@ -212,14 +222,11 @@ bool PaintRegionInside(ID2D1RenderTarget* rt, float x, float y, float w, float h
     D2D1_MATRIX_3X2_F m;
     rt->GetTransform(&m);
     if (m._12 != 0.0f || m._21 != 0.0f)
-        return false;
-    float dpiX = 96.0f, dpiY = 96.0f;
-    rt->GetDpi(&dpiX, &dpiY);
-    const float x1 = (x * m._11 + m._31) * dpiX / 96.0f, x2 = ((x + w) * m._11 + m._31) * dpiX / 96.0f;
-    const float y1 = (y * m._22 + m._32) * dpiY / 96.0f, y2 = ((y + h) * m._22 + m._32) * dpiY / 96.0f;
+        return false; // turned or slanted: the bounding box is not the shape
     // Whole pixels only: a pixel the edge cuts is partly covered.
-    return region->left >= std::ceil(std::min(x1, x2)) && region->right <= std::floor(std::max(x1, x2)) &&
-           region->top >= std::ceil(std::min(y1, y2)) && region->bottom <= std::floor(std::max(y1, y2));
+    const D2D1_RECT_F r = PixelRectOf(rt, x, y, w, h);
+    return region->left >= std::ceil(r.left) && region->right <= std::floor(r.right) &&
+           region->top >= std::ceil(r.top) && region->bottom <= std::floor(r.bottom);
 }
 
 IDWriteTextFormat* GetTextFormat(const wchar_t* family, float size, int weight, bool centred)

@@ -96,29 +96,44 @@ bool TextOutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, fl
     return OutsidePaintRegion(rt, x + left, y + top, right - left, bottom - top);
 }
 
+ComPtr<IDWriteTextLayout> PlainLayout(const wchar_t* text, IDWriteTextFormat* format, float w, float h)
+{
+    ComPtr<IDWriteTextLayout> layout;
+    if (s_dwriteFactory)
+        s_dwriteFactory->CreateTextLayout(text, Length(text), format, std::max(w, 0.0f), std::max(h, 0.0f), &layout);
+    return layout;
+}
+
 // `reach`: how much farther the drawing goes on every side (a glow).
 bool PlainTextOutsidePaintRegion(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text,
                                  IDWriteTextFormat* format, float reach = 0.0f)
 {
     const float em = format->GetFontSize();
-    return TextOutsidePaintRegion(rt, x, y, w, h, em + reach, em / 2 + reach, [&] {
-        ComPtr<IDWriteTextLayout> layout;
-        if (s_dwriteFactory)
-            s_dwriteFactory->CreateTextLayout(text, Length(text), format, std::max(w, 0.0f), std::max(h, 0.0f),
-                                              &layout);
-        return layout;
-    });
+    return TextOutsidePaintRegion(rt, x, y, w, h, em + reach, em / 2 + reach,
+                                  [&] { return PlainLayout(text, format, w, h); });
 }
 
 void DrawPlainText(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text,
                    IDWriteTextFormat* format, COLORREF color, float alpha)
 {
-    if (!rt || !text || !format || PlainTextOutsidePaintRegion(rt, x, y, w, h, text, format))
+    if (!rt || !text || !format)
         return;
+    // A partial paint lays the text out to see whether it reaches the
+    // region, and then draws that layout rather than laying it out again.
+    ComPtr<IDWriteTextLayout> layout;
+    if (PartialPaintRegion(rt)) {
+        layout = PlainLayout(text, format, w, h);
+        const float em = format->GetFontSize();
+        if (TextOutsidePaintRegion(rt, x, y, w, h, em, em / 2, [&] { return layout; }))
+            return;
+    }
     auto brush = MakeBrush(rt, color, alpha);
     if (!brush)
         return;
-    rt->DrawText(text, Length(text), format, D2D1::RectF(x, y, x + w, y + h), brush.Get());
+    if (layout)
+        rt->DrawTextLayout(D2D1::Point2F(x, y), layout.Get(), brush.Get());
+    else
+        rt->DrawText(text, Length(text), format, D2D1::RectF(x, y, x + w, y + h), brush.Get());
 }
 
 } // namespace
