@@ -51,7 +51,14 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 [ "$(popup_sum)" != "$before" ] || fail "the wheel did not turn to the next option"
-sleep 0.5
+# The card eases to that option: the picture is kept once it stands still.
+last=""
+for _ in $(seq 50); do
+  now=$(popup_sum)
+  [ "$now" = "$last" ] && break
+  last=$now
+  sleep 0.1
+done
 import -window root -crop "${pw}x${ph}+${px}+${py}" "$WORK/delete_question.png" 2>/dev/null || true
 xdotool mousemove $((px + pw - 60)) $((py + ph - 40)) click 1
 probe gone "$POPUP_CLASS" "$POPUP_TITLE" 10000 >/dev/null || fail "the question stayed open"
