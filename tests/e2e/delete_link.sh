@@ -42,7 +42,7 @@ $asked || fail "Del asked nothing: $(probe list)"
 wait_still "$POPUP_CLASS" "$POPUP_TITLE"
 rect=$(probe list | awk -F'\t' -v c="$POPUP_CLASS" '$1 == c {print $5; exit}')
 IFS=, read -r px py pw ph <<<"$rect"
-popup_sum() { import -window root -crop "${pw}x${ph}+${px}+${py}" -depth 8 rgb:- 2>/dev/null | md5sum; }
+popup_sum() { screen_sum "$px" "$py" "$pw" "$ph"; }
 # One notch of the wheel over the card shows the second option, "彻底删除".
 before=$(popup_sum)
 xdotool mousemove $((px + pw / 2)) $((py + ph / 2)) click 4
@@ -52,13 +52,7 @@ for _ in $(seq 50); do
 done
 [ "$(popup_sum)" != "$before" ] || fail "the wheel did not turn to the next option"
 # The card eases to that option: the picture is kept once it stands still.
-last=""
-for _ in $(seq 50); do
-  now=$(popup_sum)
-  [ "$now" = "$last" ] && break
-  last=$now
-  sleep 0.1
-done
+wait_area_still "$px" "$py" "$pw" "$ph" || true
 import -window root -crop "${pw}x${ph}+${px}+${py}" "$WORK/delete_question.png" 2>/dev/null || true
 xdotool mousemove $((px + pw - 60)) $((py + ph - 40)) click 1
 probe gone "$POPUP_CLASS" "$POPUP_TITLE" 10000 >/dev/null || fail "the question stayed open"

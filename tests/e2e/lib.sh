@@ -172,7 +172,21 @@ page_title_sum() {
   local rect x y w h
   rect=$(probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '{print $5}')
   IFS=, read -r x y w h <<<"$rect"
-  import -window root -crop "400x60+$((x + 300))+$((y + 30))" -depth 8 rgb:- 2>/dev/null | md5sum
+  screen_sum $((x + 300)) $((y + 30)) 400 60
+}
+# A checksum of the screen's rectangle x y w h.
+screen_sum() { import -window root -crop "${3}x${4}+${1}+${2}" -depth 8 rgb:- 2>/dev/null | md5sum; }
+# Waits (bounded) until the screen's rectangle x y w h shows the same
+# picture twice in a row: what eases there has come to rest.
+wait_area_still() {
+  local last="" now
+  for _ in $(seq 50); do
+    now=$(screen_sum "$@")
+    [ "$now" = "$last" ] && return 0
+    last=$now
+    sleep 0.1
+  done
+  return 1
 }
 # A screenshot of the main window as $WORK/<name>.png.
 shot_main() {
