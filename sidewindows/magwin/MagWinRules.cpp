@@ -78,21 +78,115 @@ bool IsSaveDialogTitle(const std::wstring& title)
     return TitleMatchesAny(title, {L"保存", L"Save", L"另存"});
 }
 
+namespace
+{
+
+std::wstring Trimmed(const std::wstring& text)
+{
+    const size_t first = text.find_first_not_of(L' ');
+    if (first == std::wstring::npos)
+        return L"";
+    const size_t last = text.find_last_not_of(L' ');
+    return text.substr(first, last - first + 1);
+}
+
+std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(towlower(c));
+    return text;
+}
+
+// Lower case over every script (towlower knows only ASCII in the C
+// locale): "ÖFFNEN" and "СОХРАНИТЬ" fold as well.
+std::wstring FoldCase(std::wstring text)
+{
+    if (!text.empty())
+        CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// Ideographs, kana and hangul: words of these scripts stand inside a
+// title without spaces around them.
+bool IsCjk(wchar_t c)
+{
+    return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x3040 && c <= 0x30FF) || (c >= 0x3130 && c <= 0x318F) ||
+           (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
+           (c >= 0xF900 && c <= 0xFAFF);
+}
+
+bool IsLetterOfSpacedScript(wchar_t c)
+{
+    return iswalnum(c) && !IsCjk(c);
+}
+
+// The word stands whole in the text, ignoring case: "Export" in "Export to
+// OpenDocument" but not "Open" in it. A word of a script without spaces
+// counts wherever it stands.
+bool HasWholeWord(const std::wstring& foldedText, const std::wstring& word)
+{
+    const std::wstring w = FoldCase(word);
+    for (size_t at = foldedText.find(w); at != std::wstring::npos; at = foldedText.find(w, at + 1)) {
+        const size_t after = at + w.size();
+        const bool openStart =
+            at == 0 || !IsLetterOfSpacedScript(w.front()) || !IsLetterOfSpacedScript(foldedText[at - 1]);
+        const bool openEnd = after == foldedText.size() || !IsLetterOfSpacedScript(w.back()) ||
+                             !IsLetterOfSpacedScript(foldedText[after]);
+        if (openStart && openEnd)
+            return true;
+    }
+    return false;
+}
+
+// A button's text as it reads: "打开(&O)" and "&Open" both read "打开" and
+// "Open"; "&&" stands for one "&".
+std::wstring ButtonWording(const std::wstring& text)
+{
+    std::wstring plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        const bool paren = c == L'(' || c == L'\uFF08';
+        if (paren && i + 3 < text.size() && text[i + 1] == L'&' && (text[i + 3] == L')' || text[i + 3] == L'\uFF09')) {
+            i += 3;
+            continue;
+        }
+        if (c == L'&') {
+            if (i + 1 < text.size() && text[i + 1] == L'&')
+                plain += text[++i];
+            continue;
+        }
+        plain += c;
+    }
+    return Trimmed(plain);
+}
+
+} // namespace
+
 bool IsKnownOpenDialog(const std::wstring& title, const std::wstring& okButtonText)
 {
+    // What the OK button of an Open dialog says in each known language.
     static const std::vector<std::wstring> open = {L"打开",    L"開啟",  L"Open",   L"開く",  L"열기",
                                                    L"Открыть", L"Abrir", L"Ouvrir", L"Öffnen"};
-    // The save words of the known titles, also as they stand inside a
-    // sentence or on a button.
-    static const std::vector<std::wstring> save = {
-        L"保存",      L"另存",    L"儲存",    L"Save",        L"save",        L"저장",      L"Сохранить",
-        L"сохранить", L"Guardar", L"guardar", L"Enregistrer", L"enregistrer", L"Speichern", L"speichern"};
-    std::wstring button;
-    for (wchar_t c : okButtonText) {
-        if (c != L'&')
-            button += c;
+    // Words of dialogs that write a file: save and export, as the known
+    // languages write them in titles and on buttons.
+    static const std::vector<std::wstring> writing = {
+        L"保存",      L"另存",           L"储存",       L"存储",     L"儲存",        L"存檔",        L"导出",
+        L"導出",      L"匯出",           L"输出",       L"輸出",     L"Save",        L"Saving",      L"Export",
+        L"Exporting", L"エクスポート",   L"書き出し",   L"저장",     L"내보내기",    L"Сохранить",   L"Сохранение",
+        L"Экспорт",   L"Экспортировать", L"Guardar",    L"Exportar", L"Sauvegarder", L"Enregistrer", L"Exporter",
+        L"Speichern", L"Sichern",        L"Exportieren"};
+    const std::wstring button = FoldCase(ButtonWording(okButtonText));
+    bool opens = false;
+    for (const std::wstring& word : open)
+        opens = opens || button == FoldCase(word);
+    if (!opens)
+        return false;
+    const std::wstring foldedTitle = FoldCase(title);
+    for (const std::wstring& word : writing) {
+        if (HasWholeWord(foldedTitle, word))
+            return false;
     }
-    return TitleMatchesAny(title, open) && !TitleMatchesAny(title, save) && !TitleMatchesAny(button, save);
+    return true;
 }
 
 DockRect DockBesideDialog(const RECT& dialog, int screenWidth, double scale)
@@ -168,27 +262,6 @@ std::vector<std::wstring> OrderRowIds(const std::vector<std::wstring>& stored, c
     order.insert(order.end(), left.begin(), left.end());
     return order;
 }
-
-namespace
-{
-
-std::wstring Trimmed(const std::wstring& text)
-{
-    const size_t first = text.find_first_not_of(L' ');
-    if (first == std::wstring::npos)
-        return L"";
-    const size_t last = text.find_last_not_of(L' ');
-    return text.substr(first, last - first + 1);
-}
-
-std::wstring Lower(std::wstring text)
-{
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(towlower(c));
-    return text;
-}
-
-} // namespace
 
 std::vector<std::wstring> ParseFilterPatterns(const std::wstring& text)
 {

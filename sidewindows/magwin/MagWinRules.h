@@ -23,10 +23,11 @@ bool TitleMatchesAny(const std::wstring& title, const std::vector<std::wstring>&
 // "保存", "Save" or "另存" in the title: a save dialog's layout; anything
 // else is looked at as an open dialog.
 bool IsSaveDialogTitle(const std::wstring& title);
-// A dialog that may be confirmed once its file name is set: its title says
-// "open" in one of the known languages and neither the title nor its OK
-// button's text says "save". Every other dialog may write a file and is
-// left for the user to confirm.
+// A dialog that may be confirmed once its file name is set: its OK button
+// reads "open" in one of the known languages (without "&" and marks such
+// as "(&O)") and its title holds no save or export word (whole words, any
+// case). Every other dialog may write a file and is left for the user to
+// confirm.
 bool IsKnownOpenDialog(const std::wstring& title, const std::wstring& okButtonText);
 
 struct DockRect {

@@ -234,21 +234,32 @@ TEST_F(MagnetDialogTest, ClassicDialogGoesOnlyToExistingFolders)
     Pump();
 }
 
-TEST_F(MagnetDialogTest, OpenDialogIsConfirmedSaveDialogIsNot)
+TEST_F(MagnetDialogTest, OnlyADialogWhoseButtonOpensIsConfirmed)
 {
     // Open dialogs get Enter and IDOK; a dialog that may save, whatever its
-    // language, gets neither: the user confirms.
-    const std::pair<const wchar_t*, bool> dialogs[] = {{L"Open", true},
-                                                       {L"Öffnen", true},
-                                                       {L"Save As", false},
-                                                       {L"Speichern unter", false},
-                                                       {L"Enregistrer sous", false},
-                                                       {L"儲存", false},
-                                                       {L"另存为", false}};
-    for (const auto& [title, confirmed] : dialogs) {
+    // language and whatever "open" its title holds, gets neither: the user
+    // confirms.
+    struct Case {
+        const wchar_t* title;
+        const wchar_t* okButton;
+        bool confirmed;
+    };
+    const Case dialogs[] = {{L"Open", L"&Open", true},
+                            {L"Öffnen", L"Ö&ffnen", true},
+                            {L"Export to OpenDocument", L"Export", false},
+                            {L"打开方式导出", L"导出", false},
+                            {L"Open", nullptr, false},
+                            {L"Save As", L"&Save", false},
+                            {L"Speichern unter", L"&Speichern", false},
+                            {L"儲存", L"儲存(&S)", false},
+                            {L"另存为", L"保存(&S)", false}};
+    for (const Case& c : dialogs) {
         s_okCount = 0;
         s_enterCount = 0;
-        TestDialog dialog(ClassicOpen(title));
+        DialogTemplate layout = ClassicOpen(c.title);
+        if (c.okButton)
+            layout.Item(L"Button", IDOK, BS_DEFPUSHBUTTON, c.okButton);
+        TestDialog dialog(layout);
         ASSERT_TRUE(dialog.Get());
         HWND edit = NameEdit(dialog.Get());
         s_editProc =
@@ -256,8 +267,8 @@ TEST_F(MagnetDialogTest, OpenDialogIsConfirmedSaveDialogIsNot)
         EXPECT_TRUE(SetDialogFileName(L"note.txt"));
         EXPECT_EQ(TextOf(edit), L"note.txt");
         Pump();
-        EXPECT_EQ(s_okCount, confirmed ? 1 : 0) << testing::PrintToString(std::wstring(title));
-        EXPECT_EQ(s_enterCount, confirmed ? 1 : 0) << testing::PrintToString(std::wstring(title));
+        EXPECT_EQ(s_okCount, c.confirmed ? 1 : 0) << testing::PrintToString(std::wstring(c.title));
+        EXPECT_EQ(s_enterCount, c.confirmed ? 1 : 0) << testing::PrintToString(std::wstring(c.title));
         SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s_editProc));
     }
 }

@@ -36,14 +36,50 @@ TEST(MagnetDialogTitles, SubstringsOfTheKnownTitlesMatch)
     EXPECT_TRUE(IsSaveDialogTitle(L"Save As"));
     EXPECT_TRUE(IsSaveDialogTitle(L"另存为"));
     EXPECT_FALSE(IsSaveDialogTitle(L"Open"));
+}
 
-    EXPECT_TRUE(IsKnownOpenDialog(L"打开", L"打开(&O)"));
-    EXPECT_TRUE(IsKnownOpenDialog(L"Öffnen", L""));
-    for (const wchar_t* title : {L"Speichern unter", L"Enregistrer sous", L"Guardar como", L"Сохранить как",
-                                 L"다른 이름으로 저장", L"儲存", L"位置", L"Open or Save"})
-        EXPECT_FALSE(IsKnownOpenDialog(title, L"")) << testing::PrintToString(std::wstring(title));
-    // An "open" title over a button that saves.
-    EXPECT_FALSE(IsKnownOpenDialog(L"Open", L"&Save"));
+TEST(MagnetDialogTitles, OnlyADialogWhoseButtonOpensIsConfirmed)
+{
+    struct Dialog {
+        const wchar_t* title;
+        const wchar_t* okButton;
+        bool confirmed;
+    };
+    const Dialog dialogs[] = {
+        // The Open dialogs of the known languages, as their buttons read.
+        {L"Open", L"&Open", true},
+        {L"打开", L"打开(&O)", true},
+        {L"開啟舊檔", L"開啟(&O)", true},
+        {L"ファイルを開く", L"開く(&O)", true},
+        {L"열기", L"열기(&O)", true},
+        {L"Открытие", L"&Открыть", true},
+        {L"Öffnen", L"Ö&ffnen", true},
+        {L"Abrir", L"&Abrir", true},
+        {L"Ouvrir", L"&Ouvrir", true},
+        {L"Select a file", L"OPEN", true},
+        // Save dialogs that pass as Open by their titles.
+        {L"Export to OpenDocument", L"Export", false},
+        {L"Abrir en formato nuevo", L"Exportar", false},
+        {L"打开方式导出", L"导出", false},
+        // An "open" button under a title that writes; a word inside another
+        // is no word.
+        {L"Export to OpenDocument", L"&Open", false},
+        {L"打开并另存为", L"打开(&O)", false},
+        {L"СОХРАНИТЬ В ОБЛАКО", L"&Открыть", false},
+        {L"Exported reports", L"&Open", true},
+        // The save dialogs of the known languages, and no button at all.
+        {L"Save As", L"&Save", false},
+        {L"Speichern unter", L"&Speichern", false},
+        {L"Enregistrer sous", L"&Enregistrer", false},
+        {L"Guardar como", L"&Guardar", false},
+        {L"另存为", L"保存(&S)", false},
+        {L"Open", L"", false},
+        {L"Open", L"Open file and save", false},
+    };
+    for (const Dialog& d : dialogs)
+        EXPECT_EQ(IsKnownOpenDialog(d.title, d.okButton), d.confirmed)
+            << testing::PrintToString(std::wstring(d.title)) << " / "
+            << testing::PrintToString(std::wstring(d.okButton));
 }
 
 TEST(MagnetDocking, BesideTheDialogOrOnItsLeft)
