@@ -5,7 +5,9 @@
 # row's grip stores the new row order; a click on the box row sends the box
 # folder to the dialog and shows the icon window; a click on the file's
 # icon fills the dialog and notepad opens the file. The chooser of the
-# header makes a box at the bottom.
+# header makes a box at the bottom. A program's save dialog that reads like
+# an Open dialog ("Export to OpenDocument", OK button "Export") gets the
+# file's name but is not confirmed: the file stays as it was.
 source "$(dirname "$0")/lib.sh"
 
 MAG_CLASS="Tessik.Kelm.Com.MagWin.Class"
@@ -55,13 +57,15 @@ open_dialog() {
   probe wait "#32770" "Open" visible 20000 >/dev/null || fail "no Open dialog"
 }
 
-# Waits (bounded) until the magnet window stands docked beside the dialog:
-# 5 pixels right of it (left when there is no room), its top, 300 x 260.
+# Waits (bounded) until the magnet window stands docked beside the dialog
+# titled $DIALOG: 5 pixels right of it (left when there is no room), its
+# top, 300 x 260.
+DIALOG="Open"
 wait_docked() {
   local i d m dx dy dw dh mx my mw mh screen_w expected
   screen_w=$(xdpyinfo | awk '/dimensions:/ {split($2, a, "x"); print a[1]}')
   for i in $(seq 100); do
-    d=$(rect_of "#32770" "Open")
+    d=$(rect_of "#32770" "$DIALOG")
     m=$(rect_of "$MAG_CLASS" "$MAG_TITLE")
     if [ -n "$d" ] && [ -n "$m" ]; then
       IFS=, read -r dx dy dw dh <<<"$d"
@@ -118,22 +122,27 @@ wait_box_count 2
 # made again. A click that reached the row drives the dialog (it reports
 # the address field it found) and then opens the icon window, however long
 # that takes on a busy machine: no second click then.
-row_took_click() { grep -q '已精准定位地址栏句柄\|未找到\|不存在' "$WORK/output.txt"; }
-for i in $(seq 20); do
-  xdotool mousemove $((mx + 80)) $((my + 100)) click 1
-  for j in $(seq 10); do
-    row_took_click && break 2
+reports() { grep -c "$1" "$WORK/output.txt" || true; }
+click_docs_row() {
+  local i j before
+  before=$(reports '已精准定位地址栏句柄\|未找到\|不存在')
+  for i in $(seq 20); do
+    xdotool mousemove $((mx + 80)) $((my + 100)) click 1
+    for j in $(seq 10); do
+      [ "$(reports '已精准定位地址栏句柄\|未找到\|不存在')" -gt "$before" ] && break 2
+      sleep 0.1
+    done
+    probe wait "$ICON_CLASS" "$ICON_TITLE" visible 100 >/dev/null && break
+  done
+  probe wait "$ICON_CLASS" "$ICON_TITLE" visible 20000 >/dev/null || fail "no icon window after the row click"
+  for i in $(seq 50); do
+    [ "$(reports '路径跳转完成')" -gt 0 ] && [ "$(probe item-text "#32770" "$DIALOG" 1137)" = docs ] && return 0
     sleep 0.1
   done
-  probe wait "$ICON_CLASS" "$ICON_TITLE" visible 100 >/dev/null && break
-done
-probe wait "$ICON_CLASS" "$ICON_TITLE" visible 20000 >/dev/null || fail "no icon window after the row click"
-grep -q '路径跳转完成' "$WORK/output.txt" || fail "the box folder was not sent to the dialog"
-for i in $(seq 50); do
-  [ "$(probe item-text "#32770" "Open" 1137)" = docs ] && break
-  sleep 0.1
-done
-[ "$(probe item-text "#32770" "Open" 1137)" = docs ] || fail "dialog not in the box folder"
+  [ "$(reports '路径跳转完成')" -gt 0 ] || fail "the box folder was not sent to the dialog"
+  fail "dialog not in the box folder"
+}
+click_docs_row
 # The icon window stands 20 pixels below the magnet window, as wide, 300
 # high, and moves with it.
 icon_below() {
@@ -147,8 +156,8 @@ icon_below() {
   fail "icon window not below the magnet window: $ix,$iy,$iw,$ih"
 }
 icon_below
-IFS=, read -r dx dy dw dh <<<"$(rect_of "#32770" "Open")"
-probe move "#32770" "Open" $((dx - 30)) $((dy - 20)) || fail "cannot move the dialog"
+IFS=, read -r dx dy dw dh <<<"$(rect_of "#32770" "$DIALOG")"
+probe move "#32770" "$DIALOG" $((dx - 30)) $((dy - 20)) || fail "cannot move the dialog"
 wait_docked
 icon_below
 wait_still "$ICON_CLASS" "$ICON_TITLE"
@@ -166,4 +175,40 @@ done
 # The dialog is gone: both windows hide.
 probe wait "$MAG_CLASS" "$MAG_TITLE" hidden 10000 >/dev/null || fail "magnet window still shown"
 probe wait "$ICON_CLASS" "$ICON_TITLE" hidden 10000 >/dev/null || fail "icon window still shown"
+
+# A program that exports shows the system's save dialog under a title and
+# OK button that read like an Open dialog's, and writes, without asking,
+# whatever file the dialog returns.
+DIALOG="Export to OpenDocument"
+SAVE_EXE="$(dirname "$PROBE_EXE")/SaveDialog.exe"
+wine "$SAVE_EXE" "$DIALOG" "Export" "$(win_path "$WORK/elsewhere")" >>"$WORK/save-dialog.txt" 2>&1 &
+SAVE_PID=$!
+TESSIK_PIDS+=("$SAVE_PID")
+probe wait "#32770" "$DIALOG" visible 20000 >/dev/null || fail "no save dialog"
+[ "$(probe item-text "#32770" "$DIALOG" 1)" = Export ] || fail "the save dialog's OK button does not read Export"
+wait_docked
+wait_still "$MAG_CLASS" "$MAG_TITLE"
+IFS=, read -r mx my mw mh <<<"$(rect_of "$MAG_CLASS" "$MAG_TITLE")"
+click_docs_row
+icon_below
+wait_still "$ICON_CLASS" "$ICON_TITLE"
+confirmed_before=$(reports '已设置文件名并发送回车指令')
+xdotool mousemove $((ix + 110)) $((iy + 45)) click 1
+for i in $(seq 100); do
+  [ "$(reports '已设置文件名，请在对话框中确认保存')" -gt 0 ] && break
+  [ "$(reports '已设置文件名并发送回车指令')" -gt "$confirmed_before" ] && break
+  sleep 0.1
+done
+# The name is in the dialog (file name, item 0x47C), which still waits for
+# the user; the box's file is untouched.
+[ "$(reports '已设置文件名并发送回车指令')" = "$confirmed_before" ] || fail "the save dialog was confirmed"
+[ "$(probe item-text "#32770" "$DIALOG" 1148)" = hello.txt ] || fail "the file name was not filled in"
+runs "$SAVE_PID" || fail "the save dialog closed: $(tr '\r\n' '  ' <"$WORK/save-dialog.txt")"
+probe wait "#32770" "$DIALOG" visible 100 >/dev/null || fail "the save dialog is gone"
+[ "$(cat "$BOX_FOLDER/hello.txt")" = $'magnet test\r' ] || fail "the box's file was overwritten"
+import -window root "$WORK/magnet_save_dialog.png" 2>/dev/null || true
+probe post-one "#32770" "$DIALOG" $WM_COMMAND 2 0 >/dev/null || fail "cannot cancel the save dialog"
+wait_exit "$SAVE_PID"
+[ "$RC" = 1 ] || fail "the save dialog did not end cancelled (exit $RC)"
+[ "$(cat "$BOX_FOLDER/hello.txt")" = $'magnet test\r' ] || fail "the box's file was overwritten"
 echo "PASS"
