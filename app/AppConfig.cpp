@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "app/AppState.h"
+#include "app/Backup.h"
 #include "app/CommonHelpers.h"
 #include "app/KelmStorage.h"
 #include "app/LogFiles.h"
@@ -40,7 +41,7 @@ bool StoreMayExist(const std::wstring& path)
     return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Stores of this start that did not parse completely.
+// Stores of this start that did not read completely or were missing.
 std::vector<const KelmStorage*> s_damagedStores;
 
 std::wstring ProgramFolder()
@@ -76,13 +77,22 @@ void NotifyDataNotKept(const std::wstring& detail)
 }
 
 // A store that exists but cannot be read stays unloaded, so it is never
-// saved over; the program goes on with its defaults.
-void LoadStore(KelmStorage& store, const wchar_t* fileName)
+// saved over; the program goes on with its defaults. folderInUse: the data
+// folder holds stores already, and every start writes all four, so a
+// missing one was lost, not new.
+void LoadStore(KelmStorage& store, const wchar_t* fileName, bool folderInUse)
 {
     const std::wstring path = StorePath(fileName);
     try {
-        store.Load(path);
-        if (store.FailedToParse()) {
+        store.Load(path, kStoreOwnRoot, folderInUse);
+        if (store.Missing()) {
+            s_damagedStores.push_back(&store);
+            Logger::GetInstance().Log(kModule, L"WARNING",
+                                      path + L" is missing from a data folder in use; it starts empty.");
+        } else if (store.LoadedEmptyFile()) {
+            s_damagedStores.push_back(&store);
+            Logger::GetInstance().Log(kModule, L"WARNING", path + L" is empty; it starts empty.");
+        } else if (store.FailedToParse()) {
             s_damagedStores.push_back(&store);
             Logger::GetInstance().Log(
                 kModule, L"WARNING",
@@ -124,11 +134,17 @@ void NotifyDamagedStores()
 {
     if (s_damagedStores.empty())
         return;
-    std::wstring text = L"以下设置文件已损坏，未能完整读取：\n";
+    std::wstring text = L"以下设置文件已损坏或缺失，未能完整读取：\n";
     for (const KelmStorage* store : s_damagedStores) {
         text += L"\n“" + store->FileName() + L"”\n";
-        text += store->BackupPath().empty() ? L"    原始内容无法另存，该文件不会被覆盖。\n"
-                                            : L"    原始内容已保存为“" + store->BackupPath() + L"”。\n";
+        if (store->Missing())
+            text += L"    文件不存在。\n";
+        else if (store->LoadedEmptyFile())
+            text += L"    文件为空。\n";
+        else if (store->BackupPath().empty())
+            text += L"    原始内容无法另存，该文件不会被覆盖。\n";
+        else
+            text += L"    原始内容已保存为“" + store->BackupPath() + L"”。\n";
     }
     text += L"\n未能读取的设置和收纳盒已恢复为默认值。";
     NotifyUserOnce(L"damagedStores", text);
@@ -313,7 +329,10 @@ void LoadAppConfig(bool afterChoice)
     if (!folderReady)
         NotifyDataNotKept(L"无法创建该文件夹");
 
-    LoadStore(s_appStore, L"Tessik.kelm");
+    bool folderInUse = false;
+    for (const wchar_t* name : kBackupStoreFiles)
+        folderInUse = folderInUse || StoreMayExist(StorePath(name));
+    LoadStore(s_appStore, L"Tessik.kelm", folderInUse);
     try {
         Logger::GetInstance().Init(s_dataFolder);
         const std::wstring problem = Logger::GetInstance().InitProblem();
@@ -324,9 +343,9 @@ void LoadAppConfig(bool afterChoice)
         NotifyUserOnce(L"logger", L"无法启动日志记录：" + Utf8ToWide(error.what()));
     }
     RemoveOldLogs();
-    LoadStore(s_desktopContainerStore, L"DesktopContainer.kelm");
-    LoadStore(s_magnetStore, L"MagnetCom.kelm");
-    LoadStore(s_quickPanelStore, L"QuickPanelCom.kelm");
+    LoadStore(s_desktopContainerStore, L"DesktopContainer.kelm", folderInUse);
+    LoadStore(s_magnetStore, L"MagnetCom.kelm", folderInUse);
+    LoadStore(s_quickPanelStore, L"QuickPanelCom.kelm", folderInUse);
 
     NotifyDamagedStores();
 

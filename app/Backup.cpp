@@ -188,7 +188,7 @@ RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dat
     // is touched.
     for (const wchar_t* name : kBackupStoreFiles) {
         const std::wstring file = node + L"\\" + name;
-        if (IsFile(file) && !StoreFileReadsCompletely(file)) {
+        if (IsFile(file) && !StoreFileReadsCompletely(file, kStoreOwnRoot)) {
             result.stage = RestoreResult::Stage::NodeDamaged;
             result.damagedFile = name;
             return result;
@@ -241,7 +241,7 @@ std::vector<std::wstring> DamagedStoreNames()
 {
     std::vector<std::wstring> names;
     for (const KelmStorage* store : {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore}) {
-        if (store->FailedToParse())
+        if (store->FailedToParse() || store->Missing())
             names.push_back(fs::path(store->FileName()).filename().wstring());
     }
     return names;
@@ -336,7 +336,7 @@ void CreateManualBackupNode(HWND owner)
         return;
     }
     const std::wstring text =
-        L"成功创建节点。\n\n注意：启动时以下设置文件已损坏，未能完整读取，此节点保存的是读取后的数据：" +
+        L"成功创建节点。\n\n注意：启动时以下设置文件已损坏或缺失，未能完整读取，此节点保存的是读取后的数据：" +
         DamagedStoreLines(damaged);
     MessageBoxW(owner, text.c_str(), L"备份", MB_OK | MB_ICONWARNING);
 }
@@ -351,7 +351,7 @@ void AutoBackupTick()
     const std::vector<std::wstring> damaged = DamagedStoreNames();
     if (!damaged.empty()) {
         const std::wstring text =
-            L"启动时以下设置文件已损坏，未能完整读取：" + DamagedStoreLines(damaged) +
+            L"启动时以下设置文件已损坏或缺失，未能完整读取：" + DamagedStoreLines(damaged) +
             L"\n\n为保留自动节点中完好的数据，本次运行不会更新自动节点。如需备份当前状态，请手动创建节点。";
         NotifyUserOnce(L"autoBackupKept", text);
         return;

@@ -48,7 +48,8 @@ struct RestoreResult {
     std::wstring preRestoreNode;
     std::wstring damagedFile; // the node's store that does not read completely
 };
-// Checks that every store file of the node reads completely, saves the
+// Checks that every store file of the node reads completely and holds its
+// own root (kStoreOwnRoot), saves the
 // current store files into a pre-restore node, then copies the node's
 // files into the data folder. Nothing of the data folder changes unless
 // the node is sound and the pre-restore node is complete; when the copy
@@ -59,8 +60,8 @@ RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dat
 std::wstring RestoreFailureText(const RestoreResult& result);
 std::wstring RestoreDoneText(const std::wstring& node, const RestoreResult& result);
 
-// The names of the store files that were read damaged at this start (empty
-// when every store read completely).
+// The names of the store files that were read damaged or found missing at
+// this start (empty when every store read completely).
 std::vector<std::wstring> DamagedStoreNames();
 
 // One minute more on the counter; true (and the counter reset) when an

@@ -306,17 +306,45 @@ bool IsBlankDocument(const std::wstring& text)
     return text.find_first_not_of(L" \t\n\v\f\r") == std::wstring::npos;
 }
 
+constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+
+// An editor may put a byte-order mark before the text; it is no part of
+// the first root's name.
+std::string WithoutBom(const std::string& bytes)
+{
+    return bytes.rfind(kUtf8Bom, 0) == 0 ? bytes.substr(3) : bytes;
+}
+
+std::wstring StoreTextOfBytes(const std::string& bytes)
+{
+    return Utf8ToWide(FromDiskLineEnds(WithoutBom(bytes)));
+}
+
+// Whether the text reads to its end and holds the own root (when one is
+// given). A blank text reads completely but holds no root.
+bool ReadsWhole(bvn::parser::basic_parser<std::wstringstream, wchar_t>& parser, const std::wstring& text,
+                const std::wstring& ownRoot)
+{
+    const bool parsed = IsBlankDocument(text) || (parser.parse() && parser.complete());
+    if (!parsed)
+        return false;
+    if (ownRoot.empty())
+        return true;
+    const auto& order = parser.order();
+    return std::find(order.begin(), order.end(), ownRoot) != order.end();
+}
+
 } // namespace
 
-bool StoreFileReadsCompletely(const std::wstring& path)
+bool StoreFileReadsCompletely(const std::wstring& path, const std::wstring& ownRoot)
 {
     std::string bytes;
     DWORD error = 0;
     if (!ReadAllBytes(path, bytes, error))
         return false;
-    const std::wstring text = Utf8ToWide(FromDiskLineEnds(bytes));
+    const std::wstring text = StoreTextOfBytes(bytes);
     bvn::parser::basic_parser<std::wstringstream, wchar_t> parser(text);
-    return IsBlankDocument(text) || (parser.parse() && parser.complete());
+    return ReadsWhole(parser, text, ownRoot);
 }
 
 bool IsMissingFileError(DWORD error)
@@ -354,11 +382,14 @@ KelmStorage::KelmStorage()
     m_roots.max_load_factor(0.75f);
 }
 
-void KelmStorage::Load(const std::wstring& path)
+void KelmStorage::Load(const std::wstring& path, const std::wstring& ownRoot, bool mustExist)
 {
     m_fileName = path;
+    m_ownRoot = ownRoot;
     m_loaded = false;
     m_failedToParse = false;
+    m_missing = false;
+    m_loadedEmptyFile = false;
     m_keepDiskBytes = false;
     m_diskBytesKnown = false;
     m_diskBytes.clear();
@@ -376,6 +407,7 @@ void KelmStorage::Load(const std::wstring& path)
             attributesError = GetLastError();
         if (IsMissingFileError(error) && IsMissingFileError(attributesError)) {
             std::wcout << L"Info: File '" << path << L"' does not exist. Creating new storage." << std::endl;
+            m_missing = mustExist;
             m_loaded = true;
             return;
         }
@@ -384,16 +416,16 @@ void KelmStorage::Load(const std::wstring& path)
     m_diskBytes = bytes;
     m_diskBytesKnown = true;
 
-    const std::wstring text = Utf8ToWide(FromDiskLineEnds(bytes));
+    const std::wstring text = StoreTextOfBytes(bytes);
     bvn::parser::basic_parser<std::wstringstream, wchar_t> parser(text);
     // A file cut short parses, but what was cut is gone: it counts as
-    // damaged as well.
-    const bool parsed = parser.parse() && parser.complete();
-    const bool blank = IsBlankDocument(text);
-    if (!parsed && !blank) {
+    // damaged as well. So does one cut between two roots, which lacks the
+    // own root that saves write last.
+    if (!ReadsWhole(parser, text, ownRoot)) {
         // What was not read would be lost by the next save: keep it now.
         m_failedToParse = true;
-        m_keepDiskBytes = !KeepDiskBytes();
+        m_loadedEmptyFile = bytes.empty();
+        m_keepDiskBytes = !m_loadedEmptyFile && !KeepDiskBytes();
         std::wcerr << L"Warning: '" << path << L"' could not be read completely; its original is kept as '"
                    << (m_backupPath.empty() ? std::wstring(L".bak") : m_backupPath) << L"'." << std::endl;
     }
@@ -409,17 +441,34 @@ void KelmStorage::Load(const std::wstring& path)
     std::wcout << L"KelmStorage loaded from '" << path << L"' (" << m_roots.size() << L" root objects)." << std::endl;
 }
 
-std::string KelmStorage::DocumentBytes() const
+std::string KelmStorage::DocumentBytes(bool ownRootLast) const
 {
     std::vector<std::unique_ptr<KelmStorageTextNode>> nodes;
     nodes.reserve(m_roots.size());
+    std::unique_ptr<KelmStorageTextNode> ownNode;
     for (const auto& [name, object] : m_roots) {
         auto node = std::make_unique<KelmStorageTextNode>();
         node->name = name;
         BuildTextNode(*node, object);
-        nodes.push_back(std::move(node));
+        if (ownRootLast && !m_ownRoot.empty() && name == m_ownRoot)
+            ownNode = std::move(node);
+        else
+            nodes.push_back(std::move(node));
     }
+    if (ownNode)
+        nodes.push_back(std::move(ownNode));
     return ToDiskBytes(WriteStoreDocument(nodes));
+}
+
+bool KelmStorage::SameContentAsDisk(const std::string& bytes) const
+{
+    if (!m_diskBytesKnown)
+        return false;
+    const std::string disk = WithoutBom(m_diskBytes);
+    // The roots in the order the file has them (an older file may hold the
+    // own root first), without a byte-order mark: only the order or the mark
+    // would change, and nothing is lost by writing the new form.
+    return bytes == disk || DocumentBytes(false) == disk;
 }
 
 bool KelmStorage::KeepDiskBytes()
@@ -462,10 +511,13 @@ std::wstring KelmStorage::SaveKeepingLoadedBytes()
         throw std::runtime_error("Cannot save: No file is currently loaded or filename is not set.");
     const std::string bytes = DocumentBytes();
     // A copy written by the load already holds these bytes.
-    const bool changes = m_diskBytesKnown && bytes != m_diskBytes;
+    const bool identical = m_diskBytesKnown && bytes == m_diskBytes;
+    // Only the roots' order or a byte-order mark differ: the file is written
+    // in the new form, and there is nothing to keep.
+    const bool changes = m_diskBytesKnown && !identical && !SameContentAsDisk(bytes);
     const bool alreadyKept = !m_backupPath.empty() && !m_keepDiskBytes;
     // A start that changes nothing leaves the file (and its time) alone.
-    if (m_diskBytesKnown && !changes && GetFileAttributesW(m_fileName.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (identical && GetFileAttributesW(m_fileName.c_str()) != INVALID_FILE_ATTRIBUTES)
         return L"";
     const std::wstring before = m_backupPath;
     if (changes && !alreadyKept)

@@ -99,12 +99,22 @@ template <> float KelmStorageProxy::Get<float>(float defaultValue) const;
 // fail part way. Returns false on failure.
 using KelmStorageWriteFn = bool (*)(HANDLE file, const char* data, DWORD size);
 
+// The root that every store file of the program holds: each start writes a
+// marker into it, so a file without it was not written whole.
+inline constexpr wchar_t kStoreOwnRoot[] = L"TessikRef";
+
 class KelmStorage
 {
 public:
     KelmStorage();
 
-    void Load(const std::wstring& path);
+    // ownRoot (optional): a root every file of this store holds; a file
+    // without it counts as damaged like one that does not parse, and saves
+    // write that root last, so a file cut anywhere (between two roots too)
+    // either lacks it or ends inside an object. mustExist: the file was
+    // there before (its data folder is in use); when it is gone the store
+    // is loaded empty and Missing() says so.
+    void Load(const std::wstring& path, const std::wstring& ownRoot = std::wstring(), bool mustExist = false);
     void Save();
 
     KelmStorageProxy operator[](const std::wstring& rootName);
@@ -120,22 +130,34 @@ public:
     const std::wstring& FileName() const { return m_fileName; }
     bool IsLoaded() const { return m_loaded; }
     const tsl::ordered_map<std::wstring, KelmStorageNestedObject>& Roots() const { return m_roots; }
-    // The last Load found a file that did not parse completely.
+    // The last Load found a file that did not parse completely or lacked
+    // its own root.
     bool FailedToParse() const { return m_failedToParse; }
+    // The last Load was told the file must exist, and it was not there.
+    bool Missing() const { return m_missing; }
+    // The damaged file the last Load found held no bytes at all (so there
+    // was nothing to keep).
+    bool LoadedEmptyFile() const { return m_loadedEmptyFile; }
     // The copy of the file's bytes written for this load ("" when none yet).
     const std::wstring& BackupPath() const { return m_backupPath; }
 
     static void SetWriteFunctionForTesting(KelmStorageWriteFn fn);
 
 private:
-    std::string DocumentBytes() const;
+    // ownRootLast: the own root after every other root (what saves write);
+    // else the roots in their order (the order the file was read in).
+    std::string DocumentBytes(bool ownRootLast = true) const;
+    bool SameContentAsDisk(const std::string& bytes) const;
     void WriteDocument(const std::string& bytes);
     bool KeepDiskBytes();
 
     std::wstring m_fileName;
     tsl::ordered_map<std::wstring, KelmStorageNestedObject> m_roots;
+    std::wstring m_ownRoot;
     bool m_loaded = false;
     bool m_failedToParse = false;
+    bool m_missing = false;
+    bool m_loadedEmptyFile = false;
     // What the file holds as far as this store knows: the bytes it loaded or
     // last saved.
     std::string m_diskBytes;
@@ -146,8 +168,9 @@ private:
 };
 
 // The file can be read and its text read to its end (a blank file holds
-// no roots and counts as complete); nothing is written.
-bool StoreFileReadsCompletely(const std::wstring& path);
+// no roots and counts as complete) and, when ownRoot is given, it holds
+// that root; nothing is written.
+bool StoreFileReadsCompletely(const std::wstring& path, const std::wstring& ownRoot = std::wstring());
 
 // Writes the bytes to "<path>.N.bak" with the first N from 1 whose file
 // does not exist yet; an existing copy is never overwritten. Returns the

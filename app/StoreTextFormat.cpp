@@ -18,6 +18,35 @@ std::wstring TrimStoreText(const std::wstring& text)
     return text.substr(begin, end - begin + 1);
 }
 
+// Texts read back as their most specific type: "true" and "false" as bools,
+// whole numbers that fit 32 bits as ints; anything with a "." stays text.
+KelmStorageValue ConvertParsedText(const std::wstring& raw)
+{
+    std::wstring text = TrimStoreText(raw);
+    if (text == L"true")
+        return true;
+    if (text == L"false")
+        return false;
+    if (text.empty() || text.find(L'.') != std::wstring::npos)
+        return text;
+    size_t i = text[0] == L'-' ? 1 : 0;
+    if (i == text.size())
+        return text;
+    long long value = 0;
+    for (size_t k = i; k < text.size(); ++k) {
+        if (text[k] < L'0' || text[k] > L'9')
+            return text;
+        value = value * 10 + (text[k] - L'0');
+        if (value > 2147483648LL)
+            return text;
+    }
+    if (i == 1)
+        value = -value;
+    if (value > 2147483647LL)
+        return text;
+    return static_cast<int>(value);
+}
+
 } // namespace
 
 void AppendTextEntry(KelmStorageTextNode& node, const std::wstring& key, std::wstring valueText)
@@ -61,15 +90,27 @@ bool QuotedFormReadsBack(const std::wstring& text)
     return true;
 }
 
+// Whether reading the quoted form would make the text something else: a
+// number or a bool ("2024", "-0", "007", "true"), or a text without the
+// blanks at its ends.
+bool QuotedFormTypesOrTrims(const std::wstring& text)
+{
+    if (text.empty())
+        return false;
+    const KelmStorageValue read = ConvertParsedText(text);
+    return read.index() != 3 || std::get<3>(read) != text;
+}
+
 } // namespace
 
 std::wstring StoreTextValue(const std::wstring& value)
 {
     std::wstring text;
     text.reserve(value.size() + 8);
-    if (value.find(L'"') != std::wstring::npos && !QuotedFormReadsBack(value)) {
-        // The quoted form would lose the text (or everything after it) or
-        // change it on every save: the exact form keeps it as it is.
+    if ((value.find(L'"') != std::wstring::npos && !QuotedFormReadsBack(value)) || QuotedFormTypesOrTrims(value)) {
+        // The quoted form would lose the text (or everything after it),
+        // type or trim it, or change it on every save: the exact form keeps
+        // it as it is.
         text += L"~\"";
         for (wchar_t c : value) {
             if (c == L'"')
@@ -249,40 +290,6 @@ std::wstring WriteStoreDocument(const std::vector<std::unique_ptr<KelmStorageTex
     }
     return out;
 }
-
-namespace
-{
-
-// Texts read back as their most specific type: "true" and "false" as bools,
-// whole numbers that fit 32 bits as ints; anything with a "." stays text.
-KelmStorageValue ConvertParsedText(const std::wstring& raw)
-{
-    std::wstring text = TrimStoreText(raw);
-    if (text == L"true")
-        return true;
-    if (text == L"false")
-        return false;
-    if (text.empty() || text.find(L'.') != std::wstring::npos)
-        return text;
-    size_t i = text[0] == L'-' ? 1 : 0;
-    if (i == text.size())
-        return text;
-    long long value = 0;
-    for (size_t k = i; k < text.size(); ++k) {
-        if (text[k] < L'0' || text[k] > L'9')
-            return text;
-        value = value * 10 + (text[k] - L'0');
-        if (value > 2147483648LL)
-            return text;
-    }
-    if (i == 1)
-        value = -value;
-    if (value > 2147483647LL)
-        return text;
-    return static_cast<int>(value);
-}
-
-} // namespace
 
 KelmStorageNestedObject ConvertParsedObject(const bvn::parser::basic_object<wchar_t>& parsed)
 {

@@ -30,8 +30,10 @@ void AppendTextEntry(KelmStorageTextNode& node, const std::wstring& key, std::ws
 
 // The value text the writer puts down for a text: between double quotes,
 // each backslash doubled unless the text already holds a doubled one (so a
-// path settles in one form); a text holding a double quote that this form
-// would not give back as it is goes in the exact form (see exact_text).
+// path settles in one form). A text this form would not give back as it
+// is goes in the exact form (see exact_text): one holding a double quote
+// that would end it early, and one that would be read back as a number or
+// a bool ("2024", "-0", "007", "true") or lose the blanks at its ends.
 std::wstring StoreTextValue(const std::wstring& value);
 
 // A text the user typed (a title, an alias) as it is kept in a store, and
@@ -40,9 +42,10 @@ std::wstring StoreTextValue(const std::wstring& value);
 // with an odd run of backslashes was never doubled and is shown as it is.
 std::wstring TypedTextToStore(const std::wstring& typed);
 std::wstring TypedTextFromStore(const std::wstring& stored);
-// A typed text read back from a member of a stored object (null: none). The
-// store reads a text made only of digits, or "true"/"false", back as a
-// number or a bool: a box named "2024" must not come back as the fallback.
+// A typed text read back from a member of a stored object (null: none).
+// Files written before such texts took the exact form hold a title of
+// digits, or "true"/"false", bare: it reads back as a number or a bool and
+// must not come back as the fallback.
 std::wstring TypedTextMember(const KelmStorageNestedObject* object, const std::wstring& key,
                              const std::wstring& fallback);
 

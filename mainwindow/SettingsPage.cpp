@@ -294,6 +294,18 @@ struct PageContext {
     }
 };
 
+} // namespace
+
+std::wstring ContainerDirLine(const std::wstring& stored)
+{
+    // A reloaded path holds its separators doubled (the store's escaping);
+    // the user is shown the folder itself.
+    return L"默认收纳文件夹： " + (stored.empty() ? std::wstring(L"未设置") : NormalizeStoredPath(stored));
+}
+
+namespace
+{
+
 void DrawGeneralSection(const PageContext& page)
 {
     static std::shared_ptr<KelmButton> change, viewData, clearData, overview, clearLogs;
@@ -304,8 +316,7 @@ void DrawGeneralSection(const PageContext& page)
     const float tw = page.tw;
 
     page.Header(352, L"常规");
-    const std::wstring folder = Ref()[L"containerDir"].Get<std::wstring>(L"");
-    const std::wstring folderLine = L"默认收纳文件夹： " + (folder.empty() ? std::wstring(L"未设置") : folder);
+    const std::wstring folderLine = ContainerDirLine(Ref()[L"containerDir"].Get<std::wstring>(L""));
     page.Label(40, 397, 400, 30, folderLine.c_str());
     page.Button(change, 400, 392, 80, 30, L"修改", ChangeContainerDir);
     page.Button(viewData, 40, 437, 120, 35, L"查看用户数据", OpenUserDataFolder);

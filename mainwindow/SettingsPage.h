@@ -41,5 +41,9 @@ const wchar_t* GroupAlgorithmText(int algorithm);
 const wchar_t* CompatLayerModeText(int mode);
 const wchar_t* CompatLayerBlurText(int level);
 
+// The line "默认收纳文件夹： " with the stored folder as the user knows it
+// (single separators), or "未设置".
+std::wstring ContainerDirLine(const std::wstring& stored);
+
 // "清除日志"'s message for what the removal did.
 std::wstring ClearLogsMessage(const LogRemoval& removal);

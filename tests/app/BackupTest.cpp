@@ -20,10 +20,13 @@ namespace
 
 // Store files as the program writes them, and one cut in the middle of its
 // second of three boxes.
-const std::string kCurrent = "A{\r\n    v : \"current\"\r\n}";
-const std::string kBackedUp = "A{\r\n    v : \"backed up\"\r\n}";
+const std::string kCurrent = "TessikRef{\r\n    v : \"current\"\r\n}";
+const std::string kBackedUp = "TessikRef{\r\n    v : \"backed up\"\r\n}";
 const std::string kCutBoxes = "Components{\r\n    ComID_a{\r\n        title : \"a\"\r\n    },\r\n    ComID_b{\r\n"
                               "        title : \"b";
+// Cut exactly after its first root: it reads to its end, but its own root
+// (written last) is gone with the boxes after it.
+const std::string kCutBetweenRoots = "Components{\r\n    ComID_a{\r\n        title : \"a\"\r\n    }\r\n}\r\n";
 
 // A local time to the minute.
 std::tm Time(int year, int month, int day, int hour, int minute)
@@ -171,14 +174,16 @@ TEST_F(BackupTest, ARestoreThatFailsLeavesTheDataFolderAsItWas)
 
 TEST_F(BackupTest, ANodeWithAStoreCutShortIsRefusedAndNothingChanges)
 {
-    TempFolder::WriteBytes(node + L"\\DesktopContainer.kelm", kCutBoxes);
-    const RestoreResult result = RestoreNodeFiles(node, data, Time(2026, 12, 7, 10, 0));
-    EXPECT_EQ(result.stage, RestoreResult::Stage::NodeDamaged);
-    EXPECT_EQ(result.damagedFile, L"DesktopContainer.kelm");
-    EXPECT_NE(RestoreFailureText(result).find(L"DesktopContainer.kelm"), std::wstring::npos);
-    for (const wchar_t* name : kBackupStoreFiles)
-        EXPECT_EQ(Read(data, name), kCurrent) << name;
-    EXPECT_EQ(CountEntries(data), 4); // not even a pre-restore node
+    for (const std::string& cut : {kCutBoxes, kCutBetweenRoots, std::string()}) {
+        TempFolder::WriteBytes(node + L"\\DesktopContainer.kelm", cut);
+        const RestoreResult result = RestoreNodeFiles(node, data, Time(2026, 12, 7, 10, 0));
+        EXPECT_EQ(result.stage, RestoreResult::Stage::NodeDamaged) << cut;
+        EXPECT_EQ(result.damagedFile, L"DesktopContainer.kelm");
+        EXPECT_NE(RestoreFailureText(result).find(L"DesktopContainer.kelm"), std::wstring::npos);
+        for (const wchar_t* name : kBackupStoreFiles)
+            EXPECT_EQ(Read(data, name), kCurrent) << name;
+        EXPECT_EQ(CountEntries(data), 4); // not even a pre-restore node
+    }
 }
 
 TEST_F(BackupTest, TheAutomaticNodeKeepsTheGoodStateWhileAStoreReadDamaged)
@@ -189,7 +194,7 @@ TEST_F(BackupTest, TheAutomaticNodeKeepsTheGoodStateWhileAStoreReadDamaged)
     TempFolder::WriteBytes(data + L"\\DesktopContainer.kelm", kCutBoxes);
     KelmStorage* stores[] = {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore};
     for (size_t i = 0; i < 4; ++i)
-        stores[i]->Load(data + L"\\" + kBackupStoreFiles[i]);
+        stores[i]->Load(data + L"\\" + kBackupStoreFiles[i], kStoreOwnRoot, true);
     ASSERT_TRUE(s_desktopContainerStore.FailedToParse());
     s_dataFolder = data;
     s_configLoaded = true;
@@ -198,9 +203,22 @@ TEST_F(BackupTest, TheAutomaticNodeKeepsTheGoodStateWhileAStoreReadDamaged)
     EXPECT_EQ(Read(automatic, L"DesktopContainer.kelm"), kBackedUp);
     EXPECT_TRUE(WasUserNotified(L"autoBackupKept"));
 
+    // The same for a store cut between its roots, and for one that is gone
+    // from the data folder in use.
+    TempFolder::WriteBytes(data + L"\\DesktopContainer.kelm", kCutBetweenRoots);
+    s_desktopContainerStore.Load(data + L"\\DesktopContainer.kelm", kStoreOwnRoot, true);
+    AutoBackupTick();
+    EXPECT_EQ(Read(automatic, L"DesktopContainer.kelm"), kBackedUp);
+    DeleteFileW((data + L"\\DesktopContainer.kelm").c_str());
+    s_desktopContainerStore.Load(data + L"\\DesktopContainer.kelm", kStoreOwnRoot, true);
+    ASSERT_TRUE(s_desktopContainerStore.Missing());
+    EXPECT_EQ(DamagedStoreNames(), std::vector<std::wstring>{L"DesktopContainer.kelm"});
+    AutoBackupTick();
+    EXPECT_EQ(Read(automatic, L"DesktopContainer.kelm"), kBackedUp);
+
     // Once every store reads completely the node is refreshed again.
     TempFolder::WriteBytes(data + L"\\DesktopContainer.kelm", kCurrent);
-    s_desktopContainerStore.Load(data + L"\\DesktopContainer.kelm");
+    s_desktopContainerStore.Load(data + L"\\DesktopContainer.kelm", kStoreOwnRoot, true);
     AutoBackupTick();
     EXPECT_EQ(Read(automatic, L"DesktopContainer.kelm"), kCurrent);
 

@@ -547,3 +547,114 @@ TEST(KelmStorageFile, TwoStartsLeaveAQuotedTitleAndItsBytesAlone)
     EXPECT_EQ(TempFolder::ReadBytes(path), saved);
     EXPECT_FALSE(std::filesystem::exists(path + L".1.bak"));
 }
+
+namespace
+{
+
+// A box store as a start writes it: the own root is made first (the start's
+// marker), the boxes come later.
+std::string WrittenBoxStore(const std::wstring& path)
+{
+    KelmStorage store;
+    store.Load(path, kStoreOwnRoot);
+    store[kStoreOwnRoot][L"test"] = 0;
+    store[L"Components"][L"ComID_a1b2c"][L"id"] = L"a1b2c";
+    store[L"Components"][L"ComID_a1b2c"][L"title"] = L"照片";
+    store[L"Components"][L"ComID_d3e4f"][L"id"] = L"d3e4f";
+    store.Save();
+    return TempFolder::ReadBytes(path);
+}
+
+} // namespace
+
+TEST(KelmStorageFile, EveryCutOfAWrittenStoreReadsAsDamaged)
+{
+    TempFolder folder;
+    const std::string whole = WrittenBoxStore(folder.File(L"DesktopContainer.kelm"));
+    // The own root goes last, so a cut between the roots loses it.
+    ASSERT_EQ(whole.rfind("Components{", 0), 0u);
+    const size_t between = whole.find("}\r\nTessikRef{");
+    ASSERT_NE(between, std::string::npos);
+
+    for (size_t cut = 0; cut < whole.size(); ++cut) {
+        const std::wstring path = folder.File(L"cut" + std::to_wstring(cut) + L".kelm");
+        TempFolder::WriteBytes(path, whole.substr(0, cut));
+        EXPECT_FALSE(StoreFileReadsCompletely(path, kStoreOwnRoot)) << cut;
+        KelmStorage store;
+        store.Load(path, kStoreOwnRoot);
+        EXPECT_TRUE(store.FailedToParse()) << cut << (cut == between + 1 ? " (between the roots)" : "");
+        // Kept as it was, where there are bytes to keep.
+        EXPECT_EQ(store.BackupPath().empty(), cut == 0) << cut;
+        EXPECT_EQ(store.LoadedEmptyFile(), cut == 0) << cut;
+    }
+    const std::wstring path = folder.File(L"whole.kelm");
+    TempFolder::WriteBytes(path, whole);
+    EXPECT_TRUE(StoreFileReadsCompletely(path, kStoreOwnRoot));
+    KelmStorage store;
+    store.Load(path, kStoreOwnRoot);
+    EXPECT_FALSE(store.FailedToParse());
+    EXPECT_EQ(store.Roots().size(), 2u);
+}
+
+TEST(KelmStorageFile, AFileWithItsOwnRootFirstReadsAsBeforeAndTakesTheNewOrderWithoutACopy)
+{
+    TempFolder folder;
+    const std::wstring path = folder.File(L"DesktopContainer.kelm");
+    const std::string older = "TessikRef{\r\n    test : 0\r\n}\r\nComponents{\r\n    ComID_a1b2c{\r\n"
+                              "        id : \"a1b2c\"\r\n    }\r\n}";
+    TempFolder::WriteBytes(path, older);
+    KelmStorage store;
+    store.Load(path, kStoreOwnRoot);
+    EXPECT_FALSE(store.FailedToParse());
+    EXPECT_EQ(store[L"Components"][L"ComID_a1b2c"][L"id"].Get<std::wstring>(L""), L"a1b2c");
+    // Only the order changes: nothing to keep.
+    EXPECT_EQ(store.SaveKeepingLoadedBytes(), L"");
+    EXPECT_FALSE(std::filesystem::exists(path + L".1.bak"));
+    const std::string rewritten = TempFolder::ReadBytes(path);
+    EXPECT_EQ(rewritten.rfind("Components{", 0), 0u);
+    EXPECT_EQ(rewritten.size(), older.size());
+
+    KelmStorage again;
+    again.Load(path, kStoreOwnRoot);
+    EXPECT_EQ(again.SaveKeepingLoadedBytes(), L"");
+    EXPECT_EQ(TempFolder::ReadBytes(path), rewritten);
+    // Without an own root nothing changes: the roots keep their order.
+    TempFolder::WriteBytes(path, older);
+    KelmStorage plain;
+    plain.Load(path);
+    plain.Save();
+    EXPECT_EQ(TempFolder::ReadBytes(path), older);
+}
+
+TEST(KelmStorageFile, AFileThatMustExistAndIsGoneIsToldApartFromANewOne)
+{
+    TempFolder folder;
+    const std::wstring path = folder.File(L"MagnetCom.kelm");
+    KelmStorage store;
+    store.Load(path, kStoreOwnRoot, true);
+    EXPECT_TRUE(store.IsLoaded());
+    EXPECT_TRUE(store.Missing());
+    EXPECT_FALSE(store.FailedToParse());
+    KelmStorage fresh;
+    fresh.Load(path, kStoreOwnRoot, false);
+    EXPECT_FALSE(fresh.Missing());
+}
+
+TEST(KelmStorageFile, AByteOrderMarkIsNoPartOfTheFirstRoot)
+{
+    TempFolder folder;
+    const std::wstring path = folder.File(L"DesktopContainer.kelm");
+    const std::string text = WrittenBoxStore(path);
+    TempFolder::WriteBytes(path, "\xEF\xBB\xBF" + text);
+    EXPECT_TRUE(StoreFileReadsCompletely(path, kStoreOwnRoot));
+    KelmStorage store;
+    store.Load(path, kStoreOwnRoot);
+    EXPECT_FALSE(store.FailedToParse());
+    EXPECT_EQ(store.Roots().begin()->first, L"Components");
+    EXPECT_EQ(store[L"Components"][L"ComID_d3e4f"][L"id"].Get<std::wstring>(L""), L"d3e4f");
+    // The start writes the file without the mark, and keeps no copy: nothing
+    // else changed.
+    EXPECT_EQ(store.SaveKeepingLoadedBytes(), L"");
+    EXPECT_EQ(TempFolder::ReadBytes(path), text);
+    EXPECT_FALSE(std::filesystem::exists(path + L".1.bak"));
+}

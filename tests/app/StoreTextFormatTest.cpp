@@ -188,7 +188,7 @@ TEST(LayoutTextParser, AbsurdNestingFailsInsteadOfOverflowingTheStack)
     EXPECT_TRUE(RootsOf(deep).empty());
 }
 
-TEST(StoreTextFormat, TypeChangesOnReload)
+TEST(StoreTextFormat, TextsKeepTheirTypeOnReloadDoublesMayNot)
 {
     TempFolder folder;
     const std::wstring path = folder.File(L"t.kelm");
@@ -210,14 +210,16 @@ TEST(StoreTextFormat, TypeChangesOnReload)
     KelmStorage again;
     again.Load(path);
     auto g = again[L"R"];
-    EXPECT_EQ(g[L"digits"].Get<int>(0), 42);
-    EXPECT_FALSE(g[L"word"].Get<bool>(true));
+    // Texts that look like numbers or bools, or have blanks at their ends,
+    // stay the texts they were.
+    EXPECT_EQ(g[L"digits"].Get<std::wstring>(L""), L"0042");
+    EXPECT_EQ(g[L"word"].Get<std::wstring>(L""), L"false");
     EXPECT_EQ(g[L"whole"].Get<int>(0), 300);
     EXPECT_FLOAT_EQ(g[L"whole"].Get<float>(0), 300.0f); // a whole double reads back through the float getter
     EXPECT_EQ(g[L"tiny"].Get<std::wstring>(L""), L"1e-07");
     EXPECT_EQ(g[L"path"].Get<std::wstring>(L""), L"C:\\\\Users\\\\me");
     EXPECT_EQ(g[L"quote"].Get<std::wstring>(L""), L"a\"b");
-    EXPECT_EQ(g[L"spaced"].Get<std::wstring>(L""), L"x");
+    EXPECT_EQ(g[L"spaced"].Get<std::wstring>(L""), L"  x  ");
     EXPECT_EQ(g[L"emoji"].Get<std::wstring>(L""), L"盒\U0001F600");
     std::vector<std::wstring> order;
     for (auto it = g.begin(); it != g.end(); ++it)
@@ -229,6 +231,13 @@ TEST(StoreTextFormat, TypeChangesOnReload)
     KelmStorage third;
     third.Load(path);
     EXPECT_EQ(third[L"R"][L"path"].Get<std::wstring>(L""), L"C:\\\\Users\\\\me");
+
+    // Files written before keep reading as they always did.
+    const KelmStorageNestedObject older =
+        ParseRoot(L"R{ digits : \"0042\", word : \"false\", spaced : \"  x  \" }", L"R");
+    EXPECT_EQ(older.members.at(L"digits"), KelmStorageValue(42));
+    EXPECT_EQ(older.members.at(L"word"), KelmStorageValue(false));
+    EXPECT_EQ(older.members.at(L"spaced"), KelmStorageValue(std::wstring(L"x")));
 }
 
 TEST(StoreTextFormat, TypedTextsComeBackAsTypedAfterEverySave)
@@ -300,4 +309,40 @@ TEST(LayoutTextParser, ExactTextsAndFilesCutShort)
     EXPECT_FALSE(complete(L"A{\n    k : 1\n}\nB{\n    C{\n        t : \"x"));
     EXPECT_FALSE(complete(L"A{\n    k : 1,"));
     EXPECT_FALSE(complete(L"A{\n    t : ~\"open"));
+}
+
+TEST(StoreTextFormat, TypedTextsThatLookLikeValuesKeepTheirTextAndBytes)
+{
+    // Each would be read back as a number, a bool or trimmed from the
+    // quoted form.
+    const std::wstring texts[] = {L"2024", L"true", L"false", L"-0", L"007", L" a ", L"-12", L"\t1\n", L"2147483647"};
+    TempFolder folder;
+    const std::wstring path = folder.File(L"DesktopContainer.kelm");
+    KelmStorage store;
+    store.Load(path, kStoreOwnRoot);
+    int n = 0;
+    for (const std::wstring& text : texts)
+        store[L"Components"][L"ComID_" + std::to_wstring(n++)][L"title"] = TypedTextToStore(text);
+    store[kStoreOwnRoot][L"test"] = 0;
+    store.Save();
+    const std::string saved = TempFolder::ReadBytes(path);
+    for (int start = 0; start < 2; ++start) {
+        KelmStorage again;
+        again.Load(path, kStoreOwnRoot);
+        ASSERT_FALSE(again.FailedToParse());
+        n = 0;
+        for (const std::wstring& text : texts) {
+            const auto& box =
+                std::get<4>(again.GetRootObject(L"Components").members.at(L"ComID_" + std::to_wstring(n++)));
+            EXPECT_EQ(box->members.at(L"title"), KelmStorageValue(text)) << testing::PrintToString(text);
+            EXPECT_EQ(TypedTextMember(box.get(), L"title", L"Unnamed"), text);
+        }
+        EXPECT_EQ(again.SaveKeepingLoadedBytes(), L"") << start;
+    }
+    EXPECT_EQ(TempFolder::ReadBytes(path), saved);
+    EXPECT_FALSE(std::filesystem::exists(path + L".1.bak"));
+    // Texts that read back as they are keep the quoted form.
+    EXPECT_EQ(StoreTextValue(L"12a"), L"\"12a\"");
+    EXPECT_EQ(StoreTextValue(L"1.50"), L"\"1.50\"");
+    EXPECT_EQ(StoreTextValue(L""), L"\"\"");
 }

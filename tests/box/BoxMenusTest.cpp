@@ -124,7 +124,7 @@ TEST_F(BoxMenusTest, RenamedTitlesComeBackAsTypedAfterAReload)
     BoxWindowPtr other = MakeBox(L"b0001", 500, L"#F2F2F2");
     ASSERT_TRUE(box && other);
     for (const std::wstring title : {L"\\\\NAS \"my photos\"", L"say \"hi\"", L"C:\\dir\\", L"a\\\\b", L"\\\\\"",
-                                     L"{a}, b: c", L"收纳盒 \U0001F600", L"2024", L"true"}) {
+                                     L"{a}, b: c", L"收纳盒 \U0001F600", L"2024", L"true", L"-0", L"007", L" a "}) {
         SetBoxTitle(box, title);
         KelmStorage reloaded;
         reloaded.Load(storePath);

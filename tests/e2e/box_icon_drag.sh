@@ -15,8 +15,8 @@ folder_box() {
   printf '    ComID_%s{\n        id : "%s",\n        x : %s,\n        y : 100,\n        cx : 420,\n        cy : 520,\n        title : "%s",\n        clrtag : "%s",\n        UseTargetFolder : true,\n        TargetFolder : "%s"\n    }' \
     "$1" "$1" "$2" "$3" "$4" "$(store_path "$5")"
 }
-printf 'Components{\n%s\n}\n' "$(join_members "$(folder_box d3333 200 Drag '#B0E0B0' "$FROM")" \
-  "$(folder_box e4444 700 Target '#E0B0B0' "$TO")")" > "$DATA/DesktopContainer.kelm"
+printf 'Components{\n%s\n}\n%s\n' "$(join_members "$(folder_box d3333 200 Drag '#B0E0B0' "$FROM")" \
+  "$(folder_box e4444 700 Target '#E0B0B0' "$TO")")" "$OWN_ROOT" > "$DATA/DesktopContainer.kelm"
 
 # The file names of a box's stored icons, in stored order.
 stored_order() {

@@ -37,6 +37,9 @@ Components{
         IsHoverMinimized : true
     }
 }
+TessikRef{
+    test : 0
+}
 KELM
 
 start_tessik

@@ -63,6 +63,9 @@ Components{
         IsEmbeddedLayer : true
     }
 }
+TessikRef{
+    test : 0
+}
 KELM
 
 start_tessik

@@ -42,8 +42,20 @@ join_members() {
 
 # Portable data folder: Tessik.kelm beside the program makes it so.
 # Arguments: lines to put into "TessikRef" (already in store syntax).
+# Every store file a start leaves holds the root "TessikRef" (a start
+# writes a marker into it): a seeded store without it reads as damaged.
+OWN_ROOT='TessikRef{
+    test : 0
+}'
+
+# A data folder in use holds all four stores: the settings as given, and
+# each other store not seeded yet as a start leaves it with nothing in it.
 seed_app_store() {
   printf 'TessikRef{\n%s\n}\n' "$(join_members "${@/#/    }")" > "$DATA/Tessik.kelm"
+  local f
+  for f in DesktopContainer.kelm MagnetCom.kelm QuickPanelCom.kelm; do
+    [ -e "$DATA/$f" ] || printf '%s\n' "$OWN_ROOT" > "$DATA/$f"
+  done
 }
 
 # The probe's whole answer is taken before any of it is passed on, and
@@ -291,6 +303,7 @@ Components{
         TargetFolder : "$(store_path "$3")"
     }
 }
+$OWN_ROOT
 KELM
 }
 

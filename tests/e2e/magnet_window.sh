@@ -25,6 +25,7 @@ seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
 seed_folder_box b0001 "Docs" "$BOX_FOLDER"
 printf 'TempList{\n    h00001{\n        title : "Hidden",\n        TargetFolder : "%s"\n    }\n}\n' \
   "$(store_path "$WORK/boxes/temp_h00001")" > "$DATA/QuickPanelCom.kelm"
+printf '%s\n' "$OWN_ROOT" >> "$DATA/QuickPanelCom.kelm"
 printf 'TessikRef{\n    enabled : true\n}\n' > "$DATA/MagnetCom.kelm"
 
 start_tessik

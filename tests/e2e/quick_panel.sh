@@ -22,6 +22,9 @@ TempList{
         clrtag : "#4D8FE8"
     }
 }
+TessikRef{
+    test : 0
+}
 STORE
 
 start_tessik

@@ -21,13 +21,16 @@ mapping_box() {
 }
 folder_box=$(printf '    ComID_a1111{\n        id : "a1111",\n        x : 1000,\n        y : 60,\n        cx : 300,\n        cy : 300,\n        title : "Alpha",\n        clrtag : "#B0E0B0",\n        UseTargetFolder : true,\n        TargetFolder : "%s"\n    }' \
   "$(store_path "$FOLDER")")
-printf 'Components{\n%s\n}\n' "$(join_members "$folder_box" "$(mapping_box b2222 1000 Beta)" "$(mapping_box c3333 1310 Gamma)")" \
-  > "$DATA/DesktopContainer.kelm"
+printf 'Components{\n%s\n}\n%s\n' "$(join_members "$folder_box" "$(mapping_box b2222 1000 Beta)" "$(mapping_box c3333 1310 Gamma)")" \
+  "$OWN_ROOT" > "$DATA/DesktopContainer.kelm"
 cat > "$DATA/QuickPanelCom.kelm" <<STORE
 ListOrder{
     0 : "a1111",
     1 : "b2222",
     2 : "c3333"
+}
+TessikRef{
+    test : 0
 }
 STORE
 

@@ -28,6 +28,9 @@ TempIcons{
         }
     }
 }
+TessikRef{
+    test : 0
+}
 STORE
 
 start_tessik

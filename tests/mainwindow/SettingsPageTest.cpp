@@ -40,3 +40,14 @@ TEST(ClearLogsMessage, SaysWhatHappened)
     EXPECT_NE(ClearLogsMessage({true, 2, 1, false}).find(L"无法删除"), std::wstring::npos);
     EXPECT_NE(ClearLogsMessage({false, 0, 0, false}), L"所有日志已被成功清除。");
 }
+
+TEST(SettingsRows, TheBoxFolderShowsWithSingleSeparators)
+{
+    // As reloaded from the store (separators doubled) and as first written.
+    EXPECT_EQ(ContainerDirLine(L"Z:\\\\.tessik\\\\user_storage\\\\u_3fa9c1"),
+              L"默认收纳文件夹： Z:\\.tessik\\user_storage\\u_3fa9c1");
+    EXPECT_EQ(ContainerDirLine(L"Z:\\.tessik\\user_storage\\u_3fa9c1"),
+              L"默认收纳文件夹： Z:\\.tessik\\user_storage\\u_3fa9c1");
+    EXPECT_EQ(ContainerDirLine(L"\\\\\\\\nas\\\\boxes"), L"默认收纳文件夹： \\\\nas\\boxes");
+    EXPECT_EQ(ContainerDirLine(L""), L"默认收纳文件夹： 未设置");
+}

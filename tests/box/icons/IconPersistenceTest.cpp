@@ -38,7 +38,7 @@ TEST_F(IconTest, IconsSurviveASaveAndAFreshLoad)
     KelmIconManager& view = s_boxIconManagers[box];
     AddIcon(view, L"C:\\box\\a.txt", L"Alias A", nullptr, L"D:\\was\\a.txt");
     AddIcon(view, L"C:\\box\\报告.docx");
-    AddIcon(view, L"C:\\box\\c", L"2024"); // digits come back as a number
+    AddIcon(view, L"C:\\box\\c", L"007"); // digits stay a text, leading zeros kept
     AddIcon(view, L"\\\\srv\\share\\n.txt");
     SaveBoxIcons(view);
     EXPECT_EQ(StoreWriteCount(), 1);
@@ -52,7 +52,7 @@ TEST_F(IconTest, IconsSurviveASaveAndAFreshLoad)
     EXPECT_EQ(loaded.Records()[0].originalPath, L"D:\\was\\a.txt");
     EXPECT_EQ(loaded.Records()[1].path, L"C:\\box\\报告.docx");
     EXPECT_EQ(loaded.Records()[1].alias, L"bvn!NULL");
-    EXPECT_EQ(loaded.Records()[2].alias, L"2024");
+    EXPECT_EQ(loaded.Records()[2].alias, L"007");
     EXPECT_TRUE(loaded.Records()[2].isNew); // restored icons fade in
     EXPECT_EQ(loaded.Records()[3].path, L"\\\\srv\\share\\n.txt");
 

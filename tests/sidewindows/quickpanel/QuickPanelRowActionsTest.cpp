@@ -50,7 +50,7 @@ TEST_F(QuickPanelTest, RenamedHiddenBoxesComeBackAsTypedAfterAReload)
 {
     AddHidden(L"h00001", L"Ghost");
     BuildQuickPanelList();
-    for (const std::wstring title : {L"\\\\NAS \"my photos\" a\\b", L"2024"}) {
+    for (const std::wstring title : {L"\\\\NAS \"my photos\" a\\b", L"2024", L"-0", L" a "}) {
         ApplyComponentTitle(L"h00001", true, title);
         s_quickPanelStore.Load(temp.File(L"QuickPanelCom.kelm"));
         BuildQuickPanelList();
