@@ -7,7 +7,8 @@
 //   WindowProbe count <class> <title>
 //   WindowProbe post <class> <title> <message> <wParam> <lParam>
 //   WindowProbe post-one <class> <title> <message> <wParam> <lParam>  (first match only)
-//   WindowProbe send <class> <title> <message> <wParam> <lParam>  (first match; returns once handled)
+//   WindowProbe send <class> <title> <message> <wParam> <lParam>  (first match; returns once handled,
+//     within 30 s: a loaded machine can keep a busy window from it for long)
 //   WindowProbe close-title <part of a title>
 //   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
 //   WindowProbe settled <class> <title> <timeout ms>   (visible, opaque, still, idle)
@@ -256,7 +257,7 @@ int wmain(int argc, wchar_t** argv)
         DWORD_PTR result = 0;
         return !matches.empty() && SendMessageTimeoutW(matches.front().window, static_cast<UINT>(_wtoi(argv[4])),
                                                        static_cast<WPARAM>(_wtoi(argv[5])),
-                                                       static_cast<LPARAM>(_wtoi(argv[6])), SMTO_NORMAL, 10000, &result)
+                                                       static_cast<LPARAM>(_wtoi(argv[6])), SMTO_NORMAL, 30000, &result)
                    ? 0
                    : 1;
     }
