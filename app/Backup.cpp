@@ -288,7 +288,8 @@ LogRemoval RemoveLogFiles(const std::wstring& folder, const std::wstring& keep)
             result.keptOpenLog = true;
             continue;
         }
-        if (DeleteFileW(it->path().c_str()))
+        // A link listed as a plain file would take the file behind it.
+        if (EntryIsItself(it->path().wstring()) && DeleteFileW(it->path().c_str()))
             ++result.removed;
         else
             ++result.failed;

@@ -18,11 +18,22 @@ struct RemovalReport {
 };
 
 // Removes a file, a link or a folder tree. A link at the top or anywhere
-// inside is removed as a link and nothing behind it is touched. An entry
+// inside is removed as a link and nothing behind it is touched; an entry
+// that is not itself (EntryIsItself) stays and is reported. An entry
 // for which spare answers true stays with everything in it. True when
 // nothing is left at path (also when nothing was there).
 bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* report = nullptr,
                                      const std::function<bool(const std::wstring& path)>& spare = {});
+
+// Whether the entry at path is itself and not a way to something else:
+// opened without following a link, the system names this very entry. A
+// link the system shows as a link passes (it is then handled as a link);
+// one it shows as a plain file or folder does not (Wine lists a host link
+// to a file as a plain file, and its delete, attribute and move calls act
+// on what lies behind it). False too when the entry cannot be opened to
+// tell; true when nothing is at path. Check it before an entry is removed,
+// moved or has its attributes changed.
+bool EntryIsItself(const std::wstring& path);
 
 // Calls visit(name, attributes) for every entry of the folder but "." and
 // ".."; the attributes are the entry's own (a link is not followed). False

@@ -189,7 +189,7 @@ bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
         return false;
     }
     const std::wstring full = FullPathOf(folder);
-    RecycleItem(full);
+    RecycleItem(full, box ? box->GetHwnd() : nullptr);
     if (PathExists(full)) {
         Log(L"ERROR", L"Failed to move container folder to Recycle Bin: " + full);
         return false;

@@ -95,7 +95,7 @@ bool DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& s
         Tell(RemovalStayedText(FullPathOf(folder), report.stayed) + L"\n组件已保留。");
         return false;
     }
-    if (RecycleItem(folder))
+    if (RecycleItem(folder, PanelHwnd()))
         return true;
     Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Folder not recycled: " + folder);
     Tell(L"无法将文件夹移动到回收站，组件已保留：\n" + folder);

@@ -3,6 +3,7 @@
 // one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/FileRemoval.h"
@@ -83,4 +84,47 @@ TEST(FileRemoval, RootsProtectedFoldersAndTheirParentsAreNeverRemoved)
              Case{L"\\\\srv\\share\\box", false},
          })
         EXPECT_EQ(IsProtectedFromRemoval(c.path, guarded), c.refused) << c.path;
+}
+
+TEST(FileRemoval, ALinkToAFileOrAnEmptyFolderIsNeverReachedThrough)
+{
+    TempFolder temp;
+    fs::create_directories(temp.File(L"tree\\sub"));
+    TempFolder::WriteBytes(temp.File(L"tree\\plain.txt"), "plain");
+    OutsideLinks inside, top;
+    if (!inside.Make(temp.File(L"tree\\sub"), temp.File(L"outside")) ||
+        !top.Make(temp.File(L"tree"), temp.File(L"outside2")))
+        GTEST_SKIP() << "this system makes no links";
+
+    EXPECT_TRUE(EntryIsItself(temp.File(L"tree\\plain.txt")));
+    EXPECT_TRUE(EntryIsItself(temp.File(L"tree\\nothing here.txt")));
+    EXPECT_TRUE(EntryIsItself(temp.File(L"tree")));
+    for (const std::wstring& link : top.links) {
+        // A link the system shows as a link is handled as one; one it shows
+        // as a plain entry is not itself.
+        const bool shownAsLink = GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT;
+        if (!shownAsLink) {
+            EXPECT_FALSE(EntryIsItself(link)) << link;
+        }
+        RemovalReport report;
+        const bool removed = RemoveItemWithoutFollowingLinks(link, &report);
+        EXPECT_TRUE(top.Untouched()) << "reached through " << fs::path(link).filename();
+        if (!removed) {
+            EXPECT_EQ(report.stayed, std::vector<std::wstring>{link});
+        } else {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+        }
+    }
+
+    RemovalReport report;
+    RemoveItemWithoutFollowingLinks(temp.File(L"tree"), &report);
+    EXPECT_TRUE(inside.Untouched());
+    EXPECT_TRUE(top.Untouched());
+    EXPECT_FALSE(fs::exists(temp.File(L"tree\\plain.txt")));
+    for (const std::wstring& link : inside.links) {
+        if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            EXPECT_NE(std::find(report.stayed.begin(), report.stayed.end(), link), report.stayed.end())
+                << "a link that stays is named";
+        }
+    }
 }
