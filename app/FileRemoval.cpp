@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <knownfolders.h>
 #include <shlobj.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <cwctype>
@@ -252,6 +255,54 @@ std::wstring KnownFolder(int csidl)
     return path;
 }
 
+// Every folder the system names as a known folder (the user's Downloads,
+// Saved Games, Contacts, Links, Favorites, Public, ProgramData, Program
+// Files (x86) and the rest), with paths only: virtual folders have none.
+void AddKnownFolders(std::vector<std::wstring>& folders)
+{
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    {
+        Microsoft::WRL::ComPtr<IKnownFolderManager> manager;
+        KNOWNFOLDERID* ids = nullptr;
+        UINT count = 0;
+        if (SUCCEEDED(
+                CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&manager))) &&
+            SUCCEEDED(manager->GetFolderIds(&ids, &count))) {
+            for (UINT i = 0; i < count; ++i) {
+                Microsoft::WRL::ComPtr<IKnownFolder> folder;
+                PWSTR path = nullptr;
+                if (SUCCEEDED(manager->GetFolder(ids[i], &folder)) &&
+                    SUCCEEDED(folder->GetPath(KF_FLAG_DONT_VERIFY, &path)) && path)
+                    folders.push_back(path);
+                CoTaskMemFree(path);
+            }
+            CoTaskMemFree(ids);
+        }
+    }
+    // Where the folder manager is missing, the ones named here still count.
+    for (REFKNOWNFOLDERID id : {FOLDERID_ProgramFilesX86, FOLDERID_ProgramFilesCommon, FOLDERID_ProgramFilesCommonX86,
+                                FOLDERID_ProgramData, FOLDERID_Downloads, FOLDERID_Public, FOLDERID_Favorites,
+                                FOLDERID_SavedGames, FOLDERID_Contacts, FOLDERID_Links, FOLDERID_UserProfiles}) {
+        PWSTR path = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path)) && path)
+            folders.push_back(path);
+        CoTaskMemFree(path);
+    }
+    if (SUCCEEDED(init))
+        CoUninitialize();
+}
+
+// The Recycle Bin's folders at the root of every drive, whichever system
+// made them.
+void AddRecycleBinFolders(std::vector<std::wstring>& folders)
+{
+    wchar_t drives[512] = {};
+    const DWORD length = GetLogicalDriveStringsW(511, drives);
+    for (const wchar_t* drive = drives; length > 0 && length < 512 && *drive; drive += wcslen(drive) + 1)
+        for (const wchar_t* name : {L"$Recycle.Bin", L"RECYCLER", L"RECYCLED"})
+            folders.push_back(std::wstring(drive) + name);
+}
+
 std::wstring ProgramFolder()
 {
     wchar_t path[MAX_PATH * 4] = {};
@@ -366,8 +417,11 @@ std::vector<std::wstring> SystemProtectedFolders()
     std::vector<std::wstring> folders;
     for (int csidl : {CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_WINDOWS, CSIDL_SYSTEM,
                       CSIDL_PROGRAM_FILES, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_MYPICTURES, CSIDL_MYMUSIC,
-                      CSIDL_MYVIDEO, CSIDL_COMMON_DESKTOPDIRECTORY})
+                      CSIDL_MYVIDEO, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_PROGRAM_FILESX86, CSIDL_COMMON_APPDATA,
+                      CSIDL_FAVORITES, CSIDL_COMMON_DOCUMENTS})
         folders.push_back(KnownFolder(csidl));
+    AddKnownFolders(folders);
+    AddRecycleBinFolders(folders);
     folders.push_back(ProgramFolder());
     std::erase_if(folders, [](const std::wstring& folder) { return folder.empty(); });
     return folders;

@@ -53,9 +53,11 @@ std::wstring PathLinesText(const std::vector<std::wstring>& paths);
 // trailing separators).
 bool IsProtectedFromRemoval(const std::wstring& fullPath, const std::vector<std::wstring>& protectedFolders);
 
-// The folders of the user and the system that no removal may take (the
-// profile, Desktop, Documents, the Windows folder ...) and the program's
-// own folder.
+// The folders of the user and the system that no removal may take: every
+// known folder the system names (the profile, Desktop, Documents,
+// Downloads, Public, ProgramData, Program Files (x86), the Windows folder
+// ...), the Recycle Bin folders of every drive and the program's own
+// folder.
 std::vector<std::wstring> SystemProtectedFolders();
 
 // Whether the folder may be removed as a whole: not protected by

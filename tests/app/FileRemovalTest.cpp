@@ -3,6 +3,10 @@
 // one.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <shlobj.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -127,4 +131,55 @@ TEST(FileRemoval, ALinkToAFileOrAnEmptyFolderIsNeverReachedThrough)
                 << "a link that stays is named";
         }
     }
+}
+
+TEST(FileRemoval, EveryKnownFolderAndTheRecycleBinFoldersAreProtected)
+{
+    struct Place {
+        const KNOWNFOLDERID& id;
+        const char* name;
+    };
+    const Place places[] = {
+        {FOLDERID_ProgramFilesX86, "Program Files (x86)"},
+        {FOLDERID_ProgramFiles, "Program Files"},
+        {FOLDERID_ProgramData, "ProgramData"},
+        {FOLDERID_Downloads, "Downloads"},
+        {FOLDERID_Public, "Public"},
+        {FOLDERID_PublicDocuments, "Public Documents"},
+        {FOLDERID_Favorites, "Favorites"},
+        {FOLDERID_SavedGames, "Saved Games"},
+        {FOLDERID_Contacts, "Contacts"},
+        {FOLDERID_Links, "Links"},
+        {FOLDERID_Profile, "the profile"},
+        {FOLDERID_Desktop, "Desktop"},
+        {FOLDERID_Documents, "Documents"},
+        {FOLDERID_Music, "Music"},
+        {FOLDERID_Pictures, "Pictures"},
+        {FOLDERID_Videos, "Videos"},
+        {FOLDERID_RoamingAppData, "AppData"},
+        {FOLDERID_Windows, "Windows"},
+    };
+    int named = 0;
+    for (const Place& place : places) {
+        PWSTR path = nullptr;
+        if (FAILED(SHGetKnownFolderPath(place.id, KF_FLAG_DONT_VERIFY, nullptr, &path)) || !path) {
+            CoTaskMemFree(path);
+            continue;
+        }
+        const std::wstring folder = path;
+        CoTaskMemFree(path);
+        ++named;
+        EXPECT_FALSE(MayRemoveFolder(folder, {})) << place.name;
+        EXPECT_FALSE(MayRemoveFolder(folder + L"\\", {})) << place.name;
+    }
+    EXPECT_GE(named, 12) << "the system names these places";
+    for (const wchar_t* bin : {L"C:\\$Recycle.Bin", L"C:\\RECYCLER", L"c:\\recycled"})
+        EXPECT_FALSE(MayRemoveFolder(bin, {})) << fs::path(bin).string();
+
+    // What the user keeps inside such a place is theirs to remove.
+    PWSTR downloads = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_DONT_VERIFY, nullptr, &downloads)) && downloads) {
+        EXPECT_TRUE(MayRemoveFolder(std::wstring(downloads) + L"\\old project", {}));
+    }
+    CoTaskMemFree(downloads);
 }
