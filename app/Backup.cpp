@@ -12,6 +12,7 @@
 #include "app/DisplayRestart.h"
 #include "app/FileRemoval.h"
 #include "app/HotKeySettings.h"
+#include "app/KeptBoxFolders.h"
 #include "app/KelmStorage.h"
 #include "app/LogFiles.h"
 #include "app/Logger.h"
@@ -439,14 +440,21 @@ void RestoreBackupNode(HWND owner, const std::wstring& node)
     EndProcessNow(0);
 }
 
+namespace
+{
+std::vector<std::wstring> StoredBoxFolders();
+} // namespace
+
 void ConfirmClearUserData(HWND owner)
 {
     bool confirmed = false;
     std::vector<Brevin::KelmOption> options;
     options.emplace_back(
         L"清除并退出程序", [&confirmed] { confirmed = true; }, 1);
-    NewPopupSelection::Create(owner, L"确定要清除所有用户数据吗？\n（此操作不可撤销）", L"清除", std::move(options),
-                              L"", L"取消");
+    // The boxes' folders are the user's files and stay: the question says
+    // where.
+    const std::wstring question = ClearUserDataQuestionText(StoredBoxFolders());
+    NewPopupSelection::Create(owner, question.c_str(), L"清除", std::move(options), L"", L"取消");
     if (s_selectionOk == 1 && confirmed)
         ClearUserDataAndExit();
 }
@@ -485,7 +493,7 @@ std::vector<std::wstring> StoredBoxFolders()
     return folders;
 }
 
-std::wstring ClearingReportText(const DataFolderClearing& clearing)
+std::wstring ClearingReportText(const DataFolderClearing& clearing, const std::vector<std::wstring>& kept)
 {
     std::wstring text = L"用户数据未能全部清除，以下内容仍在数据文件夹中：" + PathLinesText(clearing.failed);
     if (!clearing.spared.empty()) {
@@ -493,6 +501,8 @@ std::wstring ClearingReportText(const DataFolderClearing& clearing)
         for (const std::wstring& folder : clearing.spared)
             text += L"\n" + folder;
     }
+    if (!kept.empty())
+        text += L"\n\n以下收纳盒的文件夹中仍有文件，已保留：" + PathLinesText(kept);
     return text;
 }
 
@@ -545,10 +555,21 @@ void ClearUserDataAndExit()
     }
     if (HWND main = s_mainWindow->GetHwnd())
         DestroyWindow(main);
-    if (clearing.failed.empty() && clearing.spared.empty())
+    // The boxes' folders stay with the user's files in them; the next
+    // start shows none of them, so the user hears where they are.
+    const std::vector<std::wstring> kept = FoldersHoldingFiles(boxFolders);
+    if (clearing.failed.empty() && clearing.spared.empty() && kept.empty())
         EndProcessNow(0);
+    if (clearing.failed.empty()) {
+        std::vector<std::wstring> named = kept;
+        for (const std::wstring& folder : OutermostFolders(clearing.spared))
+            if (std::find(named.begin(), named.end(), folder) == named.end())
+                named.push_back(folder);
+        MessageBoxW(nullptr, UserDataClearedText(named).c_str(), L"Tessik", MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+        EndProcessNow(0);
+    }
     // The data folder stays, so a log in it may say what stayed and why.
-    const std::wstring text = ClearingReportText(clearing);
+    const std::wstring text = ClearingReportText(clearing, kept);
     {
         Logger late;
         late.Init(s_dataFolder);
