@@ -380,9 +380,15 @@ std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::
 {
     const size_t slash = path.find_last_of(L"\\/");
     const std::wstring name = L"“" + (slash == std::wstring::npos ? path : path.substr(slash + 1)) + L"”";
+    // A link the system shows as a plain entry stays on purpose: the user
+    // hears that what it leads to was not touched.
+    const bool links =
+        std::any_of(stayed.begin(), stayed.end(), [](const std::wstring& p) { return !EntryIsItself(p); });
     if (stayed.empty() || (stayed.size() == 1 && stayed.front() == path))
-        return name + L"无法删除，它仍在原来的位置。";
-    return name + L"未能完全删除，以下内容仍在原来的位置：" + PathLinesText(stayed);
+        return name + (links ? L"是指向其他位置的链接，无法只删除链接本身，它仍在原来的位置，链接指向的内容没有被改动。"
+                             : L"无法删除，它仍在原来的位置。");
+    return name + L"未能完全删除，以下内容仍在原来的位置：" + PathLinesText(stayed) +
+           (links ? L"\n其中指向其他位置的链接已原样保留，链接指向的内容没有被改动。" : L"");
 }
 
 std::wstring PathLinesText(const std::vector<std::wstring>& paths)

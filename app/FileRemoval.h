@@ -41,7 +41,8 @@ bool EntryIsItself(const std::wstring& path);
 bool ForEachFolderEntry(const std::wstring& folder,
                         const std::function<bool(const std::wstring& name, unsigned long attributes)>& visit);
 
-// The message that a removal of path did not finish, naming what stayed.
+// The message that a removal of path did not finish, naming what stayed
+// (and saying so when a link stayed so as not to reach what it leads to).
 std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::wstring>& stayed);
 // The lines that name paths in such a message: one per path, the first
 // five, then how many more there are.

@@ -115,6 +115,8 @@ TEST(FileRemoval, ALinkToAFileOrAnEmptyFolderIsNeverReachedThrough)
         EXPECT_TRUE(top.Untouched()) << "reached through " << fs::path(link).filename();
         if (!removed) {
             EXPECT_EQ(report.stayed, std::vector<std::wstring>{link});
+            EXPECT_NE(RemovalStayedText(link, report.stayed).find(L"链接指向的内容没有被改动"), std::wstring::npos)
+                << "the user hears why it stayed";
         } else {
             EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
         }
