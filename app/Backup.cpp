@@ -451,12 +451,17 @@ void ConfirmClearUserData(HWND owner)
     std::vector<Brevin::KelmOption> options;
     options.emplace_back(
         L"清除并退出程序", [&confirmed] { confirmed = true; }, 1);
-    // The boxes' folders are the user's files and stay: the question says
-    // where.
-    const std::wstring question = ClearUserDataQuestionText(StoredBoxFolders());
-    NewPopupSelection::Create(owner, question.c_str(), L"清除", std::move(options), L"", L"取消");
-    if (s_selectionOk == 1 && confirmed)
-        ClearUserDataAndExit();
+    NewPopupSelection::Create(owner, L"确定要清除所有用户数据吗？\n（此操作不可撤销）", L"清除", std::move(options),
+                              L"", L"取消");
+    if (s_selectionOk != 1 || !confirmed)
+        return;
+    // The boxes' folders are the user's files and stay: before anything
+    // goes, the user hears where they are (the card above has room for its
+    // two lines only).
+    const std::wstring kept = KeptBoxFoldersQuestionText(StoredBoxFolders());
+    if (!kept.empty() && MessageBoxW(owner, kept.c_str(), L"清除", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+        return;
+    ClearUserDataAndExit();
 }
 
 namespace

@@ -74,13 +74,13 @@ std::vector<std::wstring> FoldersHoldingFiles(const std::vector<std::wstring>& f
     return holding;
 }
 
-std::wstring ClearUserDataQuestionText(const std::vector<std::wstring>& boxFolders)
+std::wstring KeptBoxFoldersQuestionText(const std::vector<std::wstring>& boxFolders)
 {
-    std::wstring text = L"确定要清除所有用户数据吗？\n（此操作不可撤销）";
     const std::vector<std::wstring> folders = OutermostFolders(boxFolders);
-    if (!folders.empty())
-        text += L"\n\n收纳盒的文件夹及其中的文件不会被清除，仍保留在：" + PathLinesText(folders);
-    return text;
+    if (folders.empty())
+        return L"";
+    return L"收纳盒的文件夹及其中的文件不会被清除，仍保留在：" + PathLinesText(folders) +
+           L"\n\n清除用户数据并退出程序吗？";
 }
 
 std::wstring UserDataClearedText(const std::vector<std::wstring>& keptFolders)

@@ -14,8 +14,9 @@ std::vector<std::wstring> OutermostFolders(const std::vector<std::wstring>& fold
 // counts as a file and is not followed).
 std::vector<std::wstring> FoldersHoldingFiles(const std::vector<std::wstring>& folders);
 
-// The clearing question, naming where the boxes' folders stay.
-std::wstring ClearUserDataQuestionText(const std::vector<std::wstring>& boxFolders);
+// The question asked once clearing is chosen, naming where the boxes'
+// folders stay; empty when there are none on disk.
+std::wstring KeptBoxFoldersQuestionText(const std::vector<std::wstring>& boxFolders);
 // The message after a clearing that removed all user data, naming the box
 // folders that still hold files (at most five, then how many more).
 std::wstring UserDataClearedText(const std::vector<std::wstring>& keptFolders);

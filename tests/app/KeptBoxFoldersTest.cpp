@@ -27,11 +27,10 @@ TEST(KeptBoxFolders, TheQuestionAndTheMessageNameTheFoldersThatKeepFiles)
 
     EXPECT_EQ(OutermostFolders(folders), (std::vector<std::wstring>{root, temp.File(L"chosen"), temp.File(L"empty")}));
     EXPECT_EQ(FoldersHoldingFiles(folders), (std::vector<std::wstring>{root, temp.File(L"chosen")}));
-    EXPECT_EQ(ClearUserDataQuestionText(folders), L"确定要清除所有用户数据吗？\n（此操作不可撤销）\n\n"
-                                                  L"收纳盒的文件夹及其中的文件不会被清除，仍保留在：\n" +
-                                                      root + L"\n" + temp.File(L"chosen") + L"\n" +
-                                                      temp.File(L"empty"));
-    EXPECT_EQ(ClearUserDataQuestionText({}), L"确定要清除所有用户数据吗？\n（此操作不可撤销）");
+    EXPECT_EQ(KeptBoxFoldersQuestionText(folders), L"收纳盒的文件夹及其中的文件不会被清除，仍保留在：\n" + root +
+                                                       L"\n" + temp.File(L"chosen") + L"\n" + temp.File(L"empty") +
+                                                       L"\n\n清除用户数据并退出程序吗？");
+    EXPECT_EQ(KeptBoxFoldersQuestionText({temp.File(L"missing")}), L"");
     EXPECT_EQ(UserDataClearedText({L"D:\\a", L"D:\\b"}),
               L"用户数据已清除。\n以下收纳盒的文件夹中仍有文件，已保留，没有删除：\nD:\\a\nD:\\b");
     const std::vector<std::wstring> seven = {L"D:\\1", L"D:\\2", L"D:\\3", L"D:\\4", L"D:\\5", L"D:\\6", L"D:\\7"};
