@@ -12,6 +12,7 @@
 #include "app/DisplayRestart.h"
 #include "app/FileRemoval.h"
 #include "app/HotKeySettings.h"
+#include "app/KeptBoxFolders.h"
 #include "app/KelmStorage.h"
 #include "app/LogFiles.h"
 #include "app/Logger.h"
@@ -288,7 +289,8 @@ LogRemoval RemoveLogFiles(const std::wstring& folder, const std::wstring& keep)
             result.keptOpenLog = true;
             continue;
         }
-        if (DeleteFileW(it->path().c_str()))
+        // A link listed as a plain file would take the file behind it.
+        if (EntryIsItself(it->path().wstring()) && DeleteFileW(it->path().c_str()))
             ++result.removed;
         else
             ++result.failed;
@@ -438,6 +440,11 @@ void RestoreBackupNode(HWND owner, const std::wstring& node)
     EndProcessNow(0);
 }
 
+namespace
+{
+std::vector<std::wstring> StoredBoxFolders();
+} // namespace
+
 void ConfirmClearUserData(HWND owner)
 {
     bool confirmed = false;
@@ -446,8 +453,15 @@ void ConfirmClearUserData(HWND owner)
         L"清除并退出程序", [&confirmed] { confirmed = true; }, 1);
     NewPopupSelection::Create(owner, L"确定要清除所有用户数据吗？\n（此操作不可撤销）", L"清除", std::move(options),
                               L"", L"取消");
-    if (s_selectionOk == 1 && confirmed)
-        ClearUserDataAndExit();
+    if (s_selectionOk != 1 || !confirmed)
+        return;
+    // The boxes' folders are the user's files and stay: before anything
+    // goes, the user hears where they are (the card above has room for its
+    // two lines only).
+    const std::wstring kept = KeptBoxFoldersQuestionText(StoredBoxFolders());
+    if (!kept.empty() && MessageBoxW(owner, kept.c_str(), L"清除", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+        return;
+    ClearUserDataAndExit();
 }
 
 namespace
@@ -484,7 +498,7 @@ std::vector<std::wstring> StoredBoxFolders()
     return folders;
 }
 
-std::wstring ClearingReportText(const DataFolderClearing& clearing)
+std::wstring ClearingReportText(const DataFolderClearing& clearing, const std::vector<std::wstring>& kept)
 {
     std::wstring text = L"用户数据未能全部清除，以下内容仍在数据文件夹中：" + PathLinesText(clearing.failed);
     if (!clearing.spared.empty()) {
@@ -492,6 +506,8 @@ std::wstring ClearingReportText(const DataFolderClearing& clearing)
         for (const std::wstring& folder : clearing.spared)
             text += L"\n" + folder;
     }
+    if (!kept.empty())
+        text += L"\n\n以下收纳盒的文件夹中仍有文件，已保留：" + PathLinesText(kept);
     return text;
 }
 
@@ -544,10 +560,21 @@ void ClearUserDataAndExit()
     }
     if (HWND main = s_mainWindow->GetHwnd())
         DestroyWindow(main);
-    if (clearing.failed.empty() && clearing.spared.empty())
+    // The boxes' folders stay with the user's files in them; the next
+    // start shows none of them, so the user hears where they are.
+    const std::vector<std::wstring> kept = FoldersHoldingFiles(boxFolders);
+    if (clearing.failed.empty() && clearing.spared.empty() && kept.empty())
         EndProcessNow(0);
+    if (clearing.failed.empty()) {
+        std::vector<std::wstring> named = kept;
+        for (const std::wstring& folder : OutermostFolders(clearing.spared))
+            if (std::find(named.begin(), named.end(), folder) == named.end())
+                named.push_back(folder);
+        MessageBoxW(nullptr, UserDataClearedText(named).c_str(), L"Tessik", MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+        EndProcessNow(0);
+    }
     // The data folder stays, so a log in it may say what stayed and why.
-    const std::wstring text = ClearingReportText(clearing);
+    const std::wstring text = ClearingReportText(clearing, kept);
     {
         Logger late;
         late.Init(s_dataFolder);

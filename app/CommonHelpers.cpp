@@ -13,6 +13,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "app/FileRemoval.h"
 #include "ui/core/WindowMessages.h"
 
 using Microsoft::WRL::ComPtr;
@@ -135,11 +136,13 @@ namespace
 // The shell's older interface, for systems whose IFileOperation is missing.
 // FOF_NOCONFIRMATION is left out on purpose: the user must be asked before
 // an item that cannot be recycled is deleted for good.
-bool RecycleWithFileOperationW(const std::wstring& path)
+bool RecycleWithFileOperationW(const std::wstring& path, HWND owner)
 {
     std::wstring from = path;
     from.push_back(L'\0'); // the list ends with two NULs
     SHFILEOPSTRUCTW op{};
+    // The shell's own questions stand in front of the window that asked.
+    op.hwnd = owner;
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_WANTNUKEWARNING;
@@ -149,9 +152,12 @@ bool RecycleWithFileOperationW(const std::wstring& path)
 
 } // namespace
 
-bool RecycleItem(const std::wstring& path)
+bool RecycleItem(const std::wstring& path, HWND owner)
 {
     if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    // The shell would send what a hidden link leads to, not the link.
+    if (!EntryIsItself(path))
         return false;
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (FAILED(init) && init != RPC_E_CHANGED_MODE)
@@ -159,15 +165,17 @@ bool RecycleItem(const std::wstring& path)
 
     ComPtr<IFileOperation> operation;
     if (FAILED(CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation))))
-        return RecycleWithFileOperationW(path);
+        return RecycleWithFileOperationW(path, owner);
     // FOF_WANTNUKEWARNING: with FOF_NOCONFIRMATION alone, what cannot go to
     // the Recycle Bin would be deleted for good without a word.
     HRESULT hr = operation->SetOperationFlags(FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING);
     // A shell whose IFileOperation is only a stub answers E_NOTIMPL.
     if (hr == E_NOTIMPL)
-        return RecycleWithFileOperationW(path);
+        return RecycleWithFileOperationW(path, owner);
     if (FAILED(hr))
         return false;
+    if (owner)
+        operation->SetOwnerWindow(owner);
     ComPtr<IShellItem> item;
     if (FAILED(SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item))))
         return false;
@@ -175,7 +183,7 @@ bool RecycleItem(const std::wstring& path)
     if (SUCCEEDED(hr))
         hr = operation->PerformOperations();
     if (hr == E_NOTIMPL)
-        return RecycleWithFileOperationW(path);
+        return RecycleWithFileOperationW(path, owner);
     BOOL aborted = FALSE;
     if (FAILED(hr) || FAILED(operation->GetAnyOperationsAborted(&aborted)) || aborted)
         return false;

@@ -28,8 +28,10 @@ const wchar_t* TrimLeft(const wchar_t* text);
 bool EnsureDirectory(const wchar_t* path);
 
 // Sends a file or folder to the Recycle Bin. Returns true only when the
-// item really went there; what cannot be recycled is not deleted silently.
-bool RecycleItem(const std::wstring& path);
+// item really went there; what cannot be recycled is not deleted silently,
+// and a link the system does not show as one is not sent (EntryIsItself).
+// The shell's questions are owned by owner.
+bool RecycleItem(const std::wstring& path, HWND owner = nullptr);
 
 // Watches the Themes folder so a wallpaper change reaches the window as
 // message 4084. The id stays in s_themeFolderNotifyId.

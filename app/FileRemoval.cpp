@@ -2,12 +2,13 @@
 
 #include <windows.h>
 
+#include <knownfolders.h>
 #include <shlobj.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <cwctype>
-
-#include "app/CommonHelpers.h"
 
 namespace
 {
@@ -35,6 +36,70 @@ struct Removal {
     std::vector<std::wstring> stayed;
     const std::function<bool(const std::wstring&)>& spare;
 };
+
+std::wstring Comparable(std::wstring path);
+
+// What the system says an opened object is, in comparable form; empty when
+// it cannot be opened or named. ownEntry opens the entry itself, not what a
+// link at it leads to.
+std::wstring FinalPathOf(const std::wstring& path, bool ownEntry)
+{
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (ownEntry ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return L"";
+    std::wstring final;
+    for (DWORD kind : {FILE_NAME_NORMALIZED, FILE_NAME_OPENED}) {
+        DWORD size = GetFinalPathNameByHandleW(h, nullptr, 0, kind | VOLUME_NAME_DOS);
+        if (size == 0)
+            continue;
+        final.assign(size, L'\0');
+        size = GetFinalPathNameByHandleW(h, final.data(), size, kind | VOLUME_NAME_DOS);
+        if (size > 0 && size < final.size()) {
+            final.resize(size);
+            break;
+        }
+        final.clear();
+    }
+    CloseHandle(h);
+    return final.empty() ? final : Comparable(final);
+}
+
+// The entry named name in the folder whose final path is folderFinal is
+// itself: opened without following a link, the system names that very
+// entry. A link it shows as a link passes (the handle is the link's own);
+// a link it shows as a plain entry names what lies behind it.
+bool IsItselfIn(const std::wstring& folderFinal, const std::wstring& path, const std::wstring& name)
+{
+    if (folderFinal.empty())
+        return false;
+    const std::wstring own = FinalPathOf(path, true);
+    return !own.empty() && own == Comparable(folderFinal + L"\\" + name);
+}
+
+// The folder that holds a full path ("C:\a" is held by "C:\").
+std::wstring ParentOf(const std::wstring& full)
+{
+    const size_t slash = full.find_last_of(L'\\');
+    std::wstring parent = slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
+    if (parent.size() == 2 && parent[1] == L':')
+        parent += L'\\';
+    return parent;
+}
+
+// The entry's name as its folder lists it: the long name, even when the
+// path spells a short one.
+std::wstring OwnName(const std::wstring& full)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileExW(full.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (find != INVALID_HANDLE_VALUE) {
+        FindClose(find);
+        return data.cFileName;
+    }
+    return full.substr(full.find_last_of(L'\\') + 1);
+}
 
 // A link goes as the directory entry it is. Which call takes it differs
 // (a link to a folder is a directory entry on Windows, a plain one on some
@@ -77,9 +142,17 @@ template <typename Remove> bool RemoveClearingReadOnly(const std::wstring& path,
     return false;
 }
 
-bool RemoveEntry(const std::wstring& path, DWORD attributes, Removal& removal)
+bool RemoveEntry(const std::wstring& path, const std::wstring& name, const std::wstring& folderFinal, DWORD attributes,
+                 Removal& removal)
 {
     if (removal.spare && removal.spare(path)) {
+        removal.stayed.push_back(path);
+        return false;
+    }
+    // An entry that is not itself is a link the system does not show as
+    // one: every delete or attribute change would reach what lies behind
+    // it, so it stays, untouched, and is named.
+    if (!IsItselfIn(folderFinal, path, name)) {
         removal.stayed.push_back(path);
         return false;
     }
@@ -88,8 +161,9 @@ bool RemoveEntry(const std::wstring& path, DWORD attributes, Removal& removal)
         removed = RemoveLink(path, attributes);
     } else if (IsFolder(attributes)) {
         const size_t stayedBefore = removal.stayed.size();
-        ForEachFolderEntry(path, [&](const std::wstring& name, unsigned long entry) {
-            RemoveEntry(Join(path, name), entry, removal);
+        const std::wstring ownFinal = FinalPathOf(path, true);
+        ForEachFolderEntry(path, [&](const std::wstring& entryName, unsigned long entry) {
+            RemoveEntry(Join(path, entryName), entryName, ownFinal, entry, removal);
             return true;
         });
         removed = RemoveClearingReadOnly(path, attributes, RemoveDirectoryW);
@@ -181,6 +255,54 @@ std::wstring KnownFolder(int csidl)
     return path;
 }
 
+// Every folder the system names as a known folder (the user's Downloads,
+// Saved Games, Contacts, Links, Favorites, Public, ProgramData, Program
+// Files (x86) and the rest), with paths only: virtual folders have none.
+void AddKnownFolders(std::vector<std::wstring>& folders)
+{
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    {
+        Microsoft::WRL::ComPtr<IKnownFolderManager> manager;
+        KNOWNFOLDERID* ids = nullptr;
+        UINT count = 0;
+        if (SUCCEEDED(
+                CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&manager))) &&
+            SUCCEEDED(manager->GetFolderIds(&ids, &count))) {
+            for (UINT i = 0; i < count; ++i) {
+                Microsoft::WRL::ComPtr<IKnownFolder> folder;
+                PWSTR path = nullptr;
+                if (SUCCEEDED(manager->GetFolder(ids[i], &folder)) &&
+                    SUCCEEDED(folder->GetPath(KF_FLAG_DONT_VERIFY, &path)) && path)
+                    folders.push_back(path);
+                CoTaskMemFree(path);
+            }
+            CoTaskMemFree(ids);
+        }
+    }
+    // Where the folder manager is missing, the ones named here still count.
+    for (REFKNOWNFOLDERID id : {FOLDERID_ProgramFilesX86, FOLDERID_ProgramFilesCommon, FOLDERID_ProgramFilesCommonX86,
+                                FOLDERID_ProgramData, FOLDERID_Downloads, FOLDERID_Public, FOLDERID_Favorites,
+                                FOLDERID_SavedGames, FOLDERID_Contacts, FOLDERID_Links, FOLDERID_UserProfiles}) {
+        PWSTR path = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path)) && path)
+            folders.push_back(path);
+        CoTaskMemFree(path);
+    }
+    if (SUCCEEDED(init))
+        CoUninitialize();
+}
+
+// The Recycle Bin's folders at the root of every drive, whichever system
+// made them.
+void AddRecycleBinFolders(std::vector<std::wstring>& folders)
+{
+    wchar_t drives[512] = {};
+    const DWORD length = GetLogicalDriveStringsW(511, drives);
+    for (const wchar_t* drive = drives; length > 0 && length < 512 && *drive; drive += wcslen(drive) + 1)
+        for (const wchar_t* name : {L"$Recycle.Bin", L"RECYCLER", L"RECYCLED"})
+            folders.push_back(std::wstring(drive) + name);
+}
+
 std::wstring ProgramFolder()
 {
     wchar_t path[MAX_PATH * 4] = {};
@@ -216,6 +338,18 @@ bool ForEachFolderEntry(const std::wstring& folder,
     return listed;
 }
 
+bool EntryIsItself(const std::wstring& path)
+{
+    if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return true;
+    const std::wstring full = FullPathOf(path);
+    const size_t slash = full.find_last_of(L'\\');
+    // A drive or share root is no link.
+    if (slash == std::wstring::npos || slash + 1 >= full.size() || IsRootOrRelative(Comparable(full)))
+        return true;
+    return IsItselfIn(FinalPathOf(ParentOf(full), false), full, OwnName(full));
+}
+
 bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* report,
                                      const std::function<bool(const std::wstring& path)>& spare)
 {
@@ -225,7 +359,15 @@ bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* re
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return true;
     Removal removal{{}, spare};
-    RemoveEntry(path, attributes, removal);
+    const std::wstring full = FullPathOf(path);
+    const size_t slash = full.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash + 1 >= full.size()) {
+        // A root is never removed, and nothing tells what it is.
+        removal.stayed.push_back(path);
+    } else {
+        const std::wstring name = OwnName(full);
+        RemoveEntry(path, name, FinalPathOf(ParentOf(full), false), attributes, removal);
+    }
     const bool gone = GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
     if (!gone && removal.stayed.empty())
         removal.stayed.push_back(path);
@@ -236,10 +378,17 @@ bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* re
 
 std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::wstring>& stayed)
 {
-    const std::wstring name = L"“" + GetPathFileName(path) + L"”";
+    const size_t slash = path.find_last_of(L"\\/");
+    const std::wstring name = L"“" + (slash == std::wstring::npos ? path : path.substr(slash + 1)) + L"”";
+    // A link the system shows as a plain entry stays on purpose: the user
+    // hears that what it leads to was not touched.
+    const bool links =
+        std::any_of(stayed.begin(), stayed.end(), [](const std::wstring& p) { return !EntryIsItself(p); });
     if (stayed.empty() || (stayed.size() == 1 && stayed.front() == path))
-        return name + L"无法删除，它仍在原来的位置。";
-    return name + L"未能完全删除，以下内容仍在原来的位置：" + PathLinesText(stayed);
+        return name + (links ? L"是指向其他位置的链接，无法只删除链接本身，它仍在原来的位置，链接指向的内容没有被改动。"
+                             : L"无法删除，它仍在原来的位置。");
+    return name + L"未能完全删除，以下内容仍在原来的位置：" + PathLinesText(stayed) +
+           (links ? L"\n其中指向其他位置的链接已原样保留，链接指向的内容没有被改动。" : L"");
 }
 
 std::wstring PathLinesText(const std::vector<std::wstring>& paths)
@@ -274,8 +423,11 @@ std::vector<std::wstring> SystemProtectedFolders()
     std::vector<std::wstring> folders;
     for (int csidl : {CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL, CSIDL_WINDOWS, CSIDL_SYSTEM,
                       CSIDL_PROGRAM_FILES, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_MYPICTURES, CSIDL_MYMUSIC,
-                      CSIDL_MYVIDEO, CSIDL_COMMON_DESKTOPDIRECTORY})
+                      CSIDL_MYVIDEO, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_PROGRAM_FILESX86, CSIDL_COMMON_APPDATA,
+                      CSIDL_FAVORITES, CSIDL_COMMON_DOCUMENTS})
         folders.push_back(KnownFolder(csidl));
+    AddKnownFolders(folders);
+    AddRecycleBinFolders(folders);
     folders.push_back(ProgramFolder());
     std::erase_if(folders, [](const std::wstring& folder) { return folder.empty(); });
     return folders;

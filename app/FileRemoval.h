@@ -18,11 +18,22 @@ struct RemovalReport {
 };
 
 // Removes a file, a link or a folder tree. A link at the top or anywhere
-// inside is removed as a link and nothing behind it is touched. An entry
+// inside is removed as a link and nothing behind it is touched; an entry
+// that is not itself (EntryIsItself) stays and is reported. An entry
 // for which spare answers true stays with everything in it. True when
 // nothing is left at path (also when nothing was there).
 bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* report = nullptr,
                                      const std::function<bool(const std::wstring& path)>& spare = {});
+
+// Whether the entry at path is itself and not a way to something else:
+// opened without following a link, the system names this very entry. A
+// link the system shows as a link passes (it is then handled as a link);
+// one it shows as a plain file or folder does not (Wine lists a host link
+// to a file as a plain file, and its delete, attribute and move calls act
+// on what lies behind it). False too when the entry cannot be opened to
+// tell; true when nothing is at path. Check it before an entry is removed,
+// moved or has its attributes changed.
+bool EntryIsItself(const std::wstring& path);
 
 // Calls visit(name, attributes) for every entry of the folder but "." and
 // ".."; the attributes are the entry's own (a link is not followed). False
@@ -30,7 +41,8 @@ bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* re
 bool ForEachFolderEntry(const std::wstring& folder,
                         const std::function<bool(const std::wstring& name, unsigned long attributes)>& visit);
 
-// The message that a removal of path did not finish, naming what stayed.
+// The message that a removal of path did not finish, naming what stayed
+// (and saying so when a link stayed so as not to reach what it leads to).
 std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::wstring>& stayed);
 // The lines that name paths in such a message: one per path, the first
 // five, then how many more there are.
@@ -42,9 +54,11 @@ std::wstring PathLinesText(const std::vector<std::wstring>& paths);
 // trailing separators).
 bool IsProtectedFromRemoval(const std::wstring& fullPath, const std::vector<std::wstring>& protectedFolders);
 
-// The folders of the user and the system that no removal may take (the
-// profile, Desktop, Documents, the Windows folder ...) and the program's
-// own folder.
+// The folders of the user and the system that no removal may take: every
+// known folder the system names (the profile, Desktop, Documents,
+// Downloads, Public, ProgramData, Program Files (x86), the Windows folder
+// ...), the Recycle Bin folders of every drive and the program's own
+// folder.
 std::vector<std::wstring> SystemProtectedFolders();
 
 // Whether the folder may be removed as a whole: not protected by

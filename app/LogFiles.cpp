@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <filesystem>
 
+#include "app/FileRemoval.h"
+
 namespace
 {
 
@@ -93,7 +95,9 @@ LogCleanupResult RemoveExpiredLogFiles(const std::wstring& folder, std::chrono::
         // shift by the difference of the two clocks' "now".
         const auto writtenSystem = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
             written - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
-        if (IsLogFileExpired(now - writtenSystem) && fs::remove(it->path(), entryError) && !entryError)
+        // A link listed as a plain file would take the file behind it.
+        if (IsLogFileExpired(now - writtenSystem) && EntryIsItself(it->path().wstring()) &&
+            fs::remove(it->path(), entryError) && !entryError)
             ++result.removed;
         else
             ++result.kept;

@@ -82,7 +82,31 @@ void LeaveIntegrationIfIntegrated(const BoxWindowPtr& box)
 
 } // namespace
 
-bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
+namespace
+{
+
+// The folders of the hidden boxes (listed only in the quick panel), as the
+// store names them; the box with ownHiddenId is left out.
+void AddHiddenBoxFolders(const std::wstring& ownHiddenId, std::vector<std::wstring>& folders)
+{
+    const auto& roots = s_quickPanelStore.Roots();
+    const auto list = roots.find(L"TempList");
+    if (list == roots.end())
+        return;
+    for (const auto& [id, value] : list->second.members) {
+        const auto* object = std::get_if<std::shared_ptr<KelmStorageNestedObject>>(&value);
+        if (id == ownHiddenId || !object || !*object)
+            continue;
+        const auto found = (*object)->members.find(L"TargetFolder");
+        const auto* folder = found == (*object)->members.end() ? nullptr : std::get_if<std::wstring>(&found->second);
+        if (folder && !folder->empty() && *folder != L"bvn!NULL")
+            folders.push_back(NormalizeStoredPath(*folder));
+    }
+}
+
+} // namespace
+
+bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId)
 {
     if (folder.empty() || folder == L"bvn!NULL" || !fs::path(folder).is_absolute())
         return false;
@@ -95,6 +119,7 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
             continue;
         guarded.push_back(NormalizeStoredPath(runtime.TargetFolder));
     }
+    AddHiddenBoxFolders(ownHiddenId, guarded);
     return MayRemoveFolder(folder, guarded);
 }
 
@@ -189,7 +214,7 @@ bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
         return false;
     }
     const std::wstring full = FullPathOf(folder);
-    RecycleItem(full);
+    RecycleItem(full, box ? box->GetHwnd() : nullptr);
     if (PathExists(full)) {
         Log(L"ERROR", L"Failed to move container folder to Recycle Bin: " + full);
         return false;

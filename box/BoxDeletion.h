@@ -24,8 +24,10 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box);
 // tells whether one was chosen (false: cancelled). Tests replace it.
 extern std::function<bool(HWND owner, std::vector<Brevin::KelmOption> options)> s_deleteBoxChoice;
 
-// Whether the box's folder may be recycled or removed (see above).
-bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder);
+// Whether the box's folder may be recycled or removed (see above). Another
+// box's folder counts whether that box stands on the desktop or is a
+// hidden box of the quick panel; a hidden box asks with its own id.
+bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId = L"");
 // The message that such a folder is not removed and what it belongs to
 // ("收纳盒", "组件") stays.
 std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstring& kept);

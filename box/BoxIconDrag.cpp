@@ -8,6 +8,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "box/BoxRuntime.h"
 #include "box/BoxShortcuts.h"
@@ -374,8 +375,10 @@ void MoveIconToBox(KelmIconManager& view, const IconRecord& dragged, const BoxWi
     std::wstring path = dragged.path;
     std::wstring originalPath = dragged.originalPath;
     const BoxRuntime* target = FindBoxRuntime(owner);
+    // A link the system does not show as one is not moved: the move would
+    // take the file behind it. The record joins the box as it is.
     if (target && target->UseTargetFolder && PathExists(dragged.path) &&
-        !IsDirectlyInFolder(dragged.path, target->TargetFolder)) {
+        !IsDirectlyInFolder(dragged.path, target->TargetFolder) && EntryIsItself(dragged.path)) {
         const std::filesystem::path source(dragged.path);
         const std::wstring destination =
             FreePasteName(target->TargetFolder, source.stem().wstring(), source.extension().wstring(), PathExists);

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxShortcuts.h"
@@ -198,6 +200,13 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
     // A change of letter case names the same file and is allowed.
     if (PathExists(newPath) && !SamePathItem(oldPath, newPath)) {
         NotifyUser(L"rename-taken:" + newPath, L"已有名为“" + name + L"”的文件，未重命名。");
+        return false;
+    }
+    // A rename of a link the system does not show as one would move the
+    // file behind it into the box.
+    if (!EntryIsItself(oldPath)) {
+        NotifyUser(L"rename-link:" + oldPath,
+                   L"“" + GetPathFileName(oldPath) + L"”是指向其他位置的链接，未重命名，链接指向的文件没有改动。");
         return false;
     }
     if (!MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_COPY_ALLOWED))

@@ -108,7 +108,7 @@ void RemoveFirstMatch(KelmIconManager& manager, const DeleteJobItem& item)
 
 // Worker: the file goes to the Recycle Bin only once a copy of it is kept;
 // true when it really went there.
-bool RecycleKeepingCopy(const DeleteJobItem& item)
+bool RecycleKeepingCopy(const DeleteJobItem& item, HWND owner)
 {
     TransferOptions options;
     options.cancelled = FileJobCancelled;
@@ -117,7 +117,7 @@ bool RecycleKeepingCopy(const DeleteJobItem& item)
         Log(L"ERROR", L"Failed to keep a copy before recycling: " + item.path);
         return false;
     }
-    if (RecycleItem(item.path)) {
+    if (RecycleItem(item.path, owner)) {
         Log(L"INFO", L"Recycled object: " + item.path);
         return true;
     }
@@ -283,7 +283,7 @@ void DeleteSelectionWorker(DeleteJob job)
                 }
                 Log(L"INFO", L"Permanently deleted: " + item.path);
             } else if (item.onDisk && PathExists(item.path)) {
-                recycled = RecycleKeepingCopy(item);
+                recycled = RecycleKeepingCopy(item, target.hwnd);
                 if (!recycled) {
                     // The file stays, and so does its record.
                     if (job.box)

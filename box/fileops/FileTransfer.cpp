@@ -25,6 +25,13 @@ bool IsFolderAttributes(DWORD attributes)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// A destination that is a link (shown as one or not): writing to it would
+// write elsewhere.
+bool IsForeignDestination(const std::wstring& path)
+{
+    return IsLinkAttributes(AttributesOf(path)) || !EntryIsItself(path);
+}
+
 bool Cancelled(const TransferOptions& options)
 {
     return options.cancelled && options.cancelled();
@@ -85,7 +92,7 @@ TransferResult CopyTree(const std::wstring& source, const std::wstring& destinat
         // Neither a link of the source nor one already at the destination
         // is followed: the first would copy (and a move then delete) what
         // lies elsewhere, the second would write elsewhere.
-        if (IsLinkAttributes(attributes) || IsLinkAttributes(AttributesOf(to))) {
+        if (IsLinkAttributes(attributes) || !EntryIsItself(from) || IsForeignDestination(to)) {
             Report(report, from);
             return true;
         }
@@ -131,7 +138,7 @@ bool SameSize(const std::wstring& a, const std::wstring& b)
 // stays keeps its attributes.
 bool DeleteCopiedFile(const std::wstring& file, const std::wstring& copy)
 {
-    if (!SameSize(file, copy))
+    if (!SameSize(file, copy) || !EntryIsItself(file))
         return false;
     const DWORD attributes = AttributesOf(file);
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -197,9 +204,9 @@ TransferResult CopyItem(const std::wstring& source, const std::wstring& destinat
                         TransferReport* report)
 {
     const DWORD attributes = AttributesOf(source);
-    if (attributes == INVALID_FILE_ATTRIBUTES || IsLinkAttributes(AttributesOf(destination)))
+    if (attributes == INVALID_FILE_ATTRIBUTES || IsForeignDestination(destination))
         return TransferResult::Failed;
-    if (IsLinkAttributes(attributes)) {
+    if (IsLinkAttributes(attributes) || !EntryIsItself(source)) {
         Report(report, source);
         return TransferResult::Failed;
     }
@@ -222,8 +229,14 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return TransferResult::Failed;
     const bool destinationExists = PathExists(destination);
-    if (destinationExists && (!replace || IsLinkAttributes(AttributesOf(destination))))
+    if (destinationExists && (!replace || IsForeignDestination(destination)))
         return TransferResult::Failed;
+    // A link the system does not show as one would be moved as what lies
+    // behind it (the rename and the delete both reach through): it stays.
+    if (!EntryIsItself(source)) {
+        Report(report, source);
+        return TransferResult::Failed;
+    }
     const bool link = IsLinkAttributes(attributes);
     if (IsFolderAttributes(attributes)) {
         // A rename moves a whole tree (or a link as a link) at once on one

@@ -663,7 +663,7 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
     std::vector<std::wstring> recycle;
     recycle.swap(m_pendingRecycle);
     for (const std::wstring& path : recycle)
-        RecycleItem(path);
+        RecycleItem(path, box->GetHwnd());
     if (s_iconActionHooks.keyboard)
         s_iconActionHooks.keyboard(*this, m_ownBox);
 

@@ -70,7 +70,8 @@ void Tell(const std::wstring& text)
 // or removed: an empty or vanished path must not turn into the program's
 // own folder, and a drive root or a folder of the user's never goes,
 // whatever the store says. False (the user told) when the folder stays.
-bool DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& stored, FolderChoice choice)
+bool DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& hiddenId, const std::wstring& stored,
+                   FolderChoice choice)
 {
     if (choice == FolderChoice::Keep || stored.empty() || stored == L"bvn!NULL")
         return true;
@@ -80,7 +81,7 @@ bool DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& s
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return true;
-    if (!MayRemoveBoxFolder(box, folder)) {
+    if (!MayRemoveBoxFolder(box, folder, hiddenId)) {
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Refused to remove a protected folder: " + folder);
         Tell(ProtectedFolderKeptText(folder, L"组件"));
         return false;
@@ -95,7 +96,7 @@ bool DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& s
         Tell(RemovalStayedText(FullPathOf(folder), report.stayed) + L"\n组件已保留。");
         return false;
     }
-    if (RecycleItem(folder))
+    if (RecycleItem(folder, PanelHwnd()))
         return true;
     Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Folder not recycled: " + folder);
     Tell(L"无法将文件夹移动到回收站，组件已保留：\n" + folder);
@@ -175,7 +176,7 @@ bool RemoveDesktopComponent(const std::wstring& id, FolderChoice choice)
     }
     if (s_boxRuntimes[box].IsIntegrated)
         ReleaseComponentIntegration(box);
-    if (s_boxRuntimes[box].UseTargetFolder && !DisposeFolder(box, s_boxRuntimes[box].TargetFolder, choice)) {
+    if (s_boxRuntimes[box].UseTargetFolder && !DisposeFolder(box, L"", s_boxRuntimes[box].TargetFolder, choice)) {
         Rebuild();
         return false;
     }
@@ -201,7 +202,7 @@ bool RemoveHiddenComponent(const std::wstring& id, FolderChoice choice)
         SelectComponent(L"", false);
         RefreshQuickPanelContent();
     }
-    if (!DisposeFolder(nullptr, folder, choice)) {
+    if (!DisposeFolder(nullptr, id, folder, choice)) {
         Rebuild();
         return false;
     }

@@ -117,3 +117,45 @@ TEST(CommonHelpers, FoldersAndRecycleBin)
     GetAppDataShortPath(shortPath);
     EXPECT_NE(shortPath[0], L'\0');
 }
+
+TEST(CommonHelpers, TheShellsRecycleQuestionIsOwnedByTheWindowThatAsked)
+{
+    TempFolder folder;
+    const std::wstring file = folder.File(L"asked about.txt");
+    TempFolder::WriteBytes(file, "data");
+    HWND owner = CreateWindowExW(0, L"STATIC", L"box", WS_POPUP | WS_VISIBLE, 100, 100, 300, 200, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(owner);
+    std::atomic<int> result{-1};
+    std::thread worker([&] { result = RecycleItem(file, owner) ? 1 : 0; });
+    HWND question = nullptr;
+    PumpUntil(
+        [&] {
+            EnumWindows(
+                [](HWND window, LPARAM found) -> BOOL {
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(window, &pid);
+                    wchar_t cls[32] = {};
+                    GetClassNameW(window, cls, 32);
+                    if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
+                        *reinterpret_cast<HWND*>(found) = window;
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&question));
+            return question != nullptr || result != -1;
+        },
+        10000);
+    if (!question) {
+        worker.join();
+        DestroyWindow(owner);
+        GTEST_SKIP() << "this shell recycles without asking";
+    }
+    EXPECT_EQ(GetWindow(question, GW_OWNER), owner);
+    // "No": the file stays where it was.
+    PostMessageW(question, WM_COMMAND, IDNO, 0);
+    PumpUntil([&] { return result != -1; }, 10000);
+    worker.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(TempFolder::ReadBytes(file), "data");
+    DestroyWindow(owner);
+}

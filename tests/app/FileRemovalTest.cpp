@@ -3,6 +3,11 @@
 // one.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
 #include <filesystem>
 
 #include "app/FileRemoval.h"
@@ -83,4 +88,100 @@ TEST(FileRemoval, RootsProtectedFoldersAndTheirParentsAreNeverRemoved)
              Case{L"\\\\srv\\share\\box", false},
          })
         EXPECT_EQ(IsProtectedFromRemoval(c.path, guarded), c.refused) << c.path;
+}
+
+TEST(FileRemoval, ALinkToAFileOrAnEmptyFolderIsNeverReachedThrough)
+{
+    TempFolder temp;
+    fs::create_directories(temp.File(L"tree\\sub"));
+    TempFolder::WriteBytes(temp.File(L"tree\\plain.txt"), "plain");
+    OutsideLinks inside, top;
+    if (!inside.Make(temp.File(L"tree\\sub"), temp.File(L"outside")) ||
+        !top.Make(temp.File(L"tree"), temp.File(L"outside2")))
+        GTEST_SKIP() << "this system makes no links";
+
+    EXPECT_TRUE(EntryIsItself(temp.File(L"tree\\plain.txt")));
+    EXPECT_TRUE(EntryIsItself(temp.File(L"tree\\nothing here.txt")));
+    EXPECT_TRUE(EntryIsItself(temp.File(L"tree")));
+    for (const std::wstring& link : top.links) {
+        // A link the system shows as a link is handled as one; one it shows
+        // as a plain entry is not itself.
+        const bool shownAsLink = GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT;
+        if (!shownAsLink) {
+            EXPECT_FALSE(EntryIsItself(link)) << link;
+        }
+        RemovalReport report;
+        const bool removed = RemoveItemWithoutFollowingLinks(link, &report);
+        EXPECT_TRUE(top.Untouched()) << "reached through " << fs::path(link).filename();
+        if (!removed) {
+            EXPECT_EQ(report.stayed, std::vector<std::wstring>{link});
+            EXPECT_NE(RemovalStayedText(link, report.stayed).find(L"链接指向的内容没有被改动"), std::wstring::npos)
+                << "the user hears why it stayed";
+        } else {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(link)));
+        }
+    }
+
+    RemovalReport report;
+    RemoveItemWithoutFollowingLinks(temp.File(L"tree"), &report);
+    EXPECT_TRUE(inside.Untouched());
+    EXPECT_TRUE(top.Untouched());
+    EXPECT_FALSE(fs::exists(temp.File(L"tree\\plain.txt")));
+    for (const std::wstring& link : inside.links) {
+        if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            EXPECT_NE(std::find(report.stayed.begin(), report.stayed.end(), link), report.stayed.end())
+                << "a link that stays is named";
+        }
+    }
+}
+
+TEST(FileRemoval, EveryKnownFolderAndTheRecycleBinFoldersAreProtected)
+{
+    struct Place {
+        const KNOWNFOLDERID& id;
+        const char* name;
+    };
+    const Place places[] = {
+        {FOLDERID_ProgramFilesX86, "Program Files (x86)"},
+        {FOLDERID_ProgramFiles, "Program Files"},
+        {FOLDERID_ProgramData, "ProgramData"},
+        {FOLDERID_Downloads, "Downloads"},
+        {FOLDERID_Public, "Public"},
+        {FOLDERID_PublicDocuments, "Public Documents"},
+        {FOLDERID_Favorites, "Favorites"},
+        {FOLDERID_SavedGames, "Saved Games"},
+        {FOLDERID_Contacts, "Contacts"},
+        {FOLDERID_Links, "Links"},
+        {FOLDERID_Profile, "the profile"},
+        {FOLDERID_Desktop, "Desktop"},
+        {FOLDERID_Documents, "Documents"},
+        {FOLDERID_Music, "Music"},
+        {FOLDERID_Pictures, "Pictures"},
+        {FOLDERID_Videos, "Videos"},
+        {FOLDERID_RoamingAppData, "AppData"},
+        {FOLDERID_Windows, "Windows"},
+    };
+    int named = 0;
+    for (const Place& place : places) {
+        PWSTR path = nullptr;
+        if (FAILED(SHGetKnownFolderPath(place.id, KF_FLAG_DONT_VERIFY, nullptr, &path)) || !path) {
+            CoTaskMemFree(path);
+            continue;
+        }
+        const std::wstring folder = path;
+        CoTaskMemFree(path);
+        ++named;
+        EXPECT_FALSE(MayRemoveFolder(folder, {})) << place.name;
+        EXPECT_FALSE(MayRemoveFolder(folder + L"\\", {})) << place.name;
+    }
+    EXPECT_GE(named, 12) << "the system names these places";
+    for (const wchar_t* bin : {L"C:\\$Recycle.Bin", L"C:\\RECYCLER", L"c:\\recycled"})
+        EXPECT_FALSE(MayRemoveFolder(bin, {})) << fs::path(bin).string();
+
+    // What the user keeps inside such a place is theirs to remove.
+    PWSTR downloads = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_DONT_VERIFY, nullptr, &downloads)) && downloads) {
+        EXPECT_TRUE(MayRemoveFolder(std::wstring(downloads) + L"\\old project", {}));
+    }
+    CoTaskMemFree(downloads);
 }

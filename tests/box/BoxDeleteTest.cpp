@@ -5,6 +5,7 @@
 // records of a deleted file go with it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "BoxTestSupport.h"
@@ -194,6 +195,35 @@ TEST_F(BoxDeleteTest, APermanentDeleteRemovesALinkInsideAsALinkAndNothingBehindI
         EXPECT_FALSE(fs::exists(Folder() + L"\\sub"));
         EXPECT_TRUE(RecordPaths(folderBox).empty());
     }
+}
+
+TEST_F(BoxDeleteTest, NoDeleteReachesThroughALinkToAFileOrAnEmptyFolder)
+{
+    fs::create_directories(Folder() + L"\\sub");
+    TempFolder::WriteBytes(Folder() + L"\\sub\\inner.txt", "inner");
+    OutsideLinks top, inside;
+    if (!top.Make(Folder(), temp.File(L"outside")) || !inside.Make(Folder() + L"\\sub", temp.File(L"outside2")))
+        GTEST_SKIP() << "this system makes no links";
+    for (const int choice : {0, 1}) {
+        SCOPED_TRACE(choice == 1 ? "for good" : "to the Recycle Bin");
+        s_boxIconManagers.at(folderBox).RemoveAllRecords();
+        for (const std::wstring& link : top.links)
+            Add(folderBox, link);
+        Add(folderBox, Folder() + L"\\sub");
+        answer = choice;
+        DeleteByKey(folderBox, {0, 1, 2, 3});
+        EXPECT_TRUE(top.Untouched());
+        EXPECT_TRUE(inside.Untouched());
+        for (const std::wstring& link : top.links) {
+            if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                // What stays keeps its record, and the user is told.
+                const auto paths = RecordPaths(folderBox);
+                EXPECT_NE(std::find(paths.begin(), paths.end(), link), paths.end());
+                EXPECT_TRUE(WasUserNotified(L"delete-failed:" + link));
+            }
+        }
+    }
+    EXPECT_FALSE(fs::exists(Folder() + L"\\sub\\inner.txt"));
 }
 
 TEST_F(BoxDeleteTest, WhatGoesIsWhatTheUserChoseThoughTheListWasRenumbered)

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "BoxTestSupport.h"
+#include "common/DirectoryLink.h"
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
@@ -445,4 +446,20 @@ TEST_F(BoxDropTest, AnItemThatCouldNotLeaveItsSourceIsACopyAndTheUserHearsIt)
     EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_NONE));
     EXPECT_EQ(data->Logical(), static_cast<DWORD>(DROPEFFECT_MOVE));
     data->Release();
+}
+
+TEST_F(BoxDropTest, ADroppedLinkToAFileOrAnEmptyFolderNeverMovesWhatItLeadsTo)
+{
+    fs::create_directories(In(L""));
+    OutsideLinks links;
+    if (!links.Make(temp.File(L"in"), temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no links";
+    Drop(folderBox, links.links, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_TRUE(links.Untouched());
+    for (const std::wstring& link : links.links) {
+        if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            EXPECT_TRUE(WasUserNotified(L"drop-left:" + link)) << "the user hears what stayed";
+        }
+    }
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "BoxTestSupport.h"
+#include "common/DirectoryLink.h"
 #include "app/UserNotice.h"
 #include "app/FileRemoval.h"
 #include "box/IconContextMenu.h"
@@ -107,6 +108,24 @@ TEST_F(IconContextMenuTest, RenameRefusesTakenAndUnsafeNamesAndLosesNothing)
     EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{Folder() + L"\\c.txt", Folder() + L"\\b.txt"}));
     ASSERT_EQ(s_boxRuntimes.at(folderBox).undoList.size(), 1u);
     EXPECT_EQ(s_boxRuntimes.at(folderBox).undoList.back().kind, 2u);
+}
+
+TEST_F(IconContextMenuTest, RenamingALinkToAFileOrAnEmptyFolderMovesNothingBehindIt)
+{
+    OutsideLinks links;
+    if (!links.Make(Folder(), store->File(L"outside links")))
+        GTEST_SKIP() << "this system makes no links";
+    int n = 0;
+    for (const std::wstring& link : links.links) {
+        const IconRecord record = Add(folderBox, link, "");
+        const bool shownAsLink = GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT;
+        const bool renamed = RenameIconFile(folderBox, record, folderBox, L"renamed " + std::to_wstring(++n));
+        EXPECT_TRUE(links.Untouched());
+        if (!shownAsLink) {
+            EXPECT_FALSE(renamed);
+            EXPECT_TRUE(WasUserNotified(L"rename-link:" + link));
+        }
+    }
 }
 
 TEST_F(IconContextMenuTest, AnAliasGoesToTheRecordOfThePathNotToTheOneThatNowHasItsId)

@@ -4,8 +4,6 @@
 # points to and its file stay. Real key presses and clicks throughout (the
 # notice of what stayed is closed by message).
 source "$(dirname "$0")/lib.sh"
-POPUP_CLASS="Kelm.concept.PopupSel.Class"
-POPUP_TITLE="Kelm.Test.concept.PopupSel"
 
 FOLDER="$WORK/boxes/d7777"
 OUTSIDE="$WORK/outside"
@@ -24,38 +22,7 @@ wait_box_rect
 wait_file "grep -q 'sub' '$DATA/DesktopContainer.kelm' 2>/dev/null" || fail "the box never listed sub"
 wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 
-# Ctrl+click selects the first icon; Del, held over the repaint its press
-# causes, asks how to delete.
-asked=false
-for _ in 1 2 3 4 5; do
-  xdotool mousemove $((bx + 60)) $((by + 90)) keydown ctrl click 1 keyup ctrl
-  sleep 0.3
-  xdotool keydown Delete
-  sleep 0.4
-  xdotool keyup Delete
-  if probe wait "$POPUP_CLASS" "$POPUP_TITLE" visible 3000 >/dev/null; then
-    asked=true
-    break
-  fi
-done
-$asked || fail "Del asked nothing: $(probe list)"
-wait_still "$POPUP_CLASS" "$POPUP_TITLE"
-rect=$(probe list | awk -F'\t' -v c="$POPUP_CLASS" '$1 == c {print $5; exit}')
-IFS=, read -r px py pw ph <<<"$rect"
-popup_sum() { screen_sum "$px" "$py" "$pw" "$ph"; }
-# One notch of the wheel over the card shows the second option, "彻底删除".
-before=$(popup_sum)
-xdotool mousemove $((px + pw / 2)) $((py + ph / 2)) click 4
-for _ in $(seq 50); do
-  [ "$(popup_sum)" != "$before" ] && break
-  sleep 0.1
-done
-[ "$(popup_sum)" != "$before" ] || fail "the wheel did not turn to the next option"
-# The card eases to that option: the picture is kept once it stands still.
-wait_area_still "$px" "$py" "$pw" "$ph" || true
-import -window root -crop "${pw}x${ph}+${px}+${py}" "$WORK/delete_question.png" 2>/dev/null || true
-xdotool mousemove $((px + pw - 60)) $((py + ph - 40)) click 1
-probe gone "$POPUP_CLASS" "$POPUP_TITLE" 10000 >/dev/null || fail "the question stayed open"
+delete_first_icon_for_good delete_question
 
 wait_file "[ ! -e '$FOLDER/sub/inner.txt' ]" || fail "inner.txt stayed: $(ls -la "$FOLDER/sub" 2>&1)"
 # Wine cannot remove a host link to a folder: the link, and sub holding

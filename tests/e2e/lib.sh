@@ -391,3 +391,40 @@ wait_file() {
   done
   return 1
 }
+
+# Deletes the box's first icon for good through real keys and clicks:
+# Ctrl+click selects it, Del asks how, one notch of the wheel turns the
+# question to "彻底删除" and OK confirms. Needs bx, by (wait_box_rect); the
+# question is kept as $WORK/$1.png.
+delete_first_icon_for_good() {
+  local popup_class="Kelm.concept.PopupSel.Class" popup_title="Kelm.Test.concept.PopupSel"
+  local asked=false rect px py pw ph before
+  # Del, held over the repaint its press causes, asks how to delete.
+  for _ in 1 2 3 4 5; do
+    xdotool mousemove $((bx + 60)) $((by + 90)) keydown ctrl click 1 keyup ctrl
+    sleep 0.3
+    xdotool keydown Delete
+    sleep 0.4
+    xdotool keyup Delete
+    if probe wait "$popup_class" "$popup_title" visible 3000 >/dev/null; then
+      asked=true
+      break
+    fi
+  done
+  $asked || fail "Del asked nothing: $(probe list)"
+  wait_still "$popup_class" "$popup_title"
+  rect=$(probe list | awk -F'\t' -v c="$popup_class" '$1 == c {print $5; exit}')
+  IFS=, read -r px py pw ph <<<"$rect"
+  before=$(screen_sum "$px" "$py" "$pw" "$ph")
+  xdotool mousemove $((px + pw / 2)) $((py + ph / 2)) click 4
+  for _ in $(seq 50); do
+    [ "$(screen_sum "$px" "$py" "$pw" "$ph")" != "$before" ] && break
+    sleep 0.1
+  done
+  [ "$(screen_sum "$px" "$py" "$pw" "$ph")" != "$before" ] || fail "the wheel did not turn to the next option"
+  # The card eases to that option: the picture is kept once it stands still.
+  wait_area_still "$px" "$py" "$pw" "$ph" || true
+  import -window root -crop "${pw}x${ph}+${px}+${py}" "$WORK/$1.png" 2>/dev/null || true
+  xdotool mousemove $((px + pw - 60)) $((py + ph - 40)) click 1
+  probe gone "$popup_class" "$popup_title" 10000 >/dev/null || fail "the question stayed open"
+}

@@ -2,7 +2,8 @@
 # "开机启动" writes and removes the Run value "RaDaziRiv"; "清除日志" keeps
 # the log this start writes and sub-folders; "清除用户数据" removes the data
 # folder (a link in it as a link, never what it points to) and ends the
-# program with 0, or tells what stayed and ends it with 1.
+# program with 0, or tells what stayed and ends it with 1; the boxes' folder
+# and the file in it stay, and the question and the report say where.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/settings_lib.sh"
 
@@ -16,6 +17,8 @@ mkdir -p "$DATA/logs/kept_folder" "$WORK/outside"
 printf 'keep' >"$WORK/outside/keep.txt"
 ln -s "$WORK/outside" "$DATA/linked"
 printf 'old\r\n' >"$DATA/logs/2020_01_01_00.txt"
+mkdir -p "$WORK/boxes"
+printf 'mine' >"$WORK/boxes/dropped.txt"
 
 open_settings_page
 
@@ -42,6 +45,11 @@ wheel 20 up
 shot_still settings_top_again settings_switched
 click_for_window 500 454 "$POPUP_CLASS" "$POPUP_TITLE" || fail "no question before clearing" # 清除用户数据
 popup_ok 0
+# The boxes' folder stays, and the user hears where before anything goes.
+probe wait "#32770" "清除" visible 15000 >/dev/null || fail "no word on the boxes' folder that stays"
+wait_still "#32770" "清除"
+import -window root "$WORK/user_data_kept.png" 2>/dev/null || true
+probe post "#32770" "清除" 273 1 0 >/dev/null # WM_COMMAND IDOK
 # Wine cannot remove a host link to a folder: the link, and the data folder
 # holding it, then stay, the user is told what stayed and the program ends
 # with 1. Elsewhere everything goes and it ends with 0.
@@ -62,11 +70,13 @@ if [ -L "$DATA/linked" ]; then
   [ "$RC" = 1 ] || fail "clearing left the link and ended with $RC"
   $told || fail "the user was not told what stayed"
   grep -q 'Clearing user data did not finish: .*linked' "$DATA"/logs/*.txt || fail "no log line names the link"
+  grep -q 'did not finish: .*收纳盒的文件夹中仍有文件.*boxes' "$DATA"/logs/*.txt || fail "the report does not name the boxes' folder"
   [ "$(ls -A "$DATA" | grep -v '^logs$')" = linked ] || fail "more than the link (and the log saying so) stayed: $(ls -A "$DATA")"
 else
   [ "$RC" = 0 ] || fail "clearing ended with $RC"
   [ -e "$DATA" ] && fail "the data folder is still there: $(ls -R "$DATA" | head)"
 fi
 [ -f "$APP/Tessik.exe" ] || fail "the program beside the data folder was removed"
+[ "$(cat "$WORK/boxes/dropped.txt" 2>/dev/null)" = mine ] || fail "the file in the boxes' folder was removed"
 [ "$(cat "$WORK/outside/keep.txt" 2>/dev/null)" = keep ] || fail "clearing reached through the link: $(ls -la "$WORK/outside" 2>&1)"
 echo "PASS"

@@ -4,6 +4,7 @@
 // removes only what it copied, and links are never followed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/TempFolder.h"
@@ -222,6 +223,48 @@ TEST_F(FileTransferTest, ALinkInADroppedFolderIsNeverFollowed)
         EXPECT_EQ(CopyItem(in(L""), Box(drop + L"copy"), {}, &copyReport), TransferResult::Incomplete);
         EXPECT_EQ(copyReport.leftBehind, std::vector<std::wstring>{in(L"\\sub\\link")});
         ASSERT_TRUE(fs::exists(temp.File(L"outside\\deep\\p.txt")));
+    }
+}
+
+TEST_F(FileTransferTest, ALinkToAFileOrAnEmptyFolderIsNeverMovedAsWhatItLeadsTo)
+{
+    fs::create_directories(In(L"drop"));
+    TempFolder::WriteBytes(In(L"drop\\a.txt"), "a");
+    OutsideLinks links;
+    if (!links.Make(In(L"drop"), temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no links";
+    TransferOptions acrossVolumes;
+    acrossVolumes.rename = RenameAcrossVolumes;
+    for (const std::wstring& link : links.links) {
+        const std::wstring name = fs::path(link).filename().wstring();
+        SCOPED_TRACE(fs::path(link).filename().string());
+        const bool shownAsLink = GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT;
+        TransferReport report;
+        EXPECT_NE(CopyItem(link, Box(L"copy " + name), {}, &report), TransferResult::Done);
+        EXPECT_NE(MoveItem(link, Box(L"far " + name), false, acrossVolumes, &report), TransferResult::Done);
+        EXPECT_TRUE(links.Untouched());
+        const TransferResult moved = MoveItem(link, Box(name), false, {}, &report);
+        EXPECT_TRUE(links.Untouched());
+        if (!shownAsLink || moved != TransferResult::Done) {
+            // It stays where it was, as it was, and the caller learns of it.
+            EXPECT_NE(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES);
+            EXPECT_NE(std::find(report.leftBehind.begin(), report.leftBehind.end(), link), report.leftBehind.end());
+        }
+    }
+
+    // A folder moved to another volume: its files go, the links stay.
+    TransferReport report;
+    EXPECT_EQ(MoveItem(In(L"drop"), Box(L"drop"), false, acrossVolumes, &report), TransferResult::Incomplete);
+    EXPECT_TRUE(links.Untouched());
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"drop\\a.txt")), "a");
+    EXPECT_FALSE(fs::exists(In(L"drop\\a.txt")));
+    for (const std::wstring& link : links.links) {
+        if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            EXPECT_NE(std::find(report.leftBehind.begin(), report.leftBehind.end(), link), report.leftBehind.end());
+            EXPECT_EQ(GetFileAttributesW(Box(L"drop\\" + fs::path(link).filename().wstring()).c_str()),
+                      INVALID_FILE_ATTRIBUTES)
+                << "nothing was copied through a link";
+        }
     }
 }
 

@@ -144,6 +144,24 @@ TEST_F(QuickPanelTest, DeletingAHiddenBoxRemovesItsRecordsAndTreatsItsFolderAsCh
     EXPECT_TRUE(SavedOrder(temp.File(L"QuickPanelCom.kelm")).empty());
 }
 
+TEST_F(QuickPanelTest, AFolderTwoHiddenBoxesShareStaysWhenOneOfThemIsDeleted)
+{
+    const std::wstring shared = temp.File(L"temp_h00008");
+    std::filesystem::create_directories(shared);
+    TempFolder::WriteBytes(shared + L"\\kept.txt", "the other box's file");
+    AddHidden(L"h00008", L"One");
+    AddHidden(L"h00009", L"Two");
+    s_quickPanelStore[L"TempList"][L"h00008"][L"TargetFolder"] = shared;
+    s_quickPanelStore[L"TempList"][L"h00009"][L"TargetFolder"] = shared + L"\\";
+    BuildQuickPanelList();
+
+    EXPECT_FALSE(RemoveHiddenComponent(L"h00008", FolderChoice::Remove));
+    EXPECT_FALSE(RemoveHiddenComponent(L"h00008", FolderChoice::Recycle));
+    EXPECT_EQ(TempFolder::ReadBytes(shared + L"\\kept.txt"), "the other box's file");
+    EXPECT_TRUE(HasMember(s_quickPanelStore, L"TempList", L"h00008")) << "the box stays with its folder";
+    EXPECT_TRUE(WasUserNotified(L"quick-panel-delete"));
+}
+
 TEST_F(QuickPanelTest, RecyclingAHiddenBoxSendsTheFolderItselfToTheRecycleBin)
 {
     // The test's own Trash (see tests/CMakeLists.txt), where Wine puts what
