@@ -50,15 +50,14 @@ std::string VersionOf(const std::string& bytes)
     return bytes.substr(0, bytes.find('.'));
 }
 
-// Reading a file costs Wine far more than looking at it: a file whose size
+// Reading a file costs Wine far more than listing it: a file whose size
 // and write time did not change is not read again.
-std::string VersionOfFile(const std::wstring& path)
+std::string CachedVersion(const std::wstring& path, const WIN32_FIND_DATAW& data)
 {
     static std::map<std::wstring, std::pair<std::string, std::string>> known;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return "";
-    const std::string look(reinterpret_cast<const char*>(&data), sizeof(data));
+    const std::string look = std::to_string(data.nFileSizeLow) + ":" +
+                             std::to_string(data.ftLastWriteTime.dwLowDateTime) + ":" +
+                             std::to_string(data.ftLastWriteTime.dwHighDateTime);
     auto& entry = known[path];
     if (entry.first != look)
         entry = {look, VersionOf(TempFolder::ReadBytes(path))};
@@ -67,16 +66,37 @@ std::string VersionOfFile(const std::wstring& path)
 
 void CollectVersions(const std::wstring& path, Versions& out)
 {
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) {
-        for (const auto& entry : fs::recursive_directory_iterator(path, ec))
-            if (entry.is_regular_file(ec))
-                if (std::string v = VersionOfFile(entry.path().wstring()); !v.empty())
-                    out.insert(v);
-    } else if (fs::is_regular_file(path, ec)) {
-        if (std::string v = VersionOfFile(path); !v.empty())
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW(path.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    FindClose(find);
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (std::string v = CachedVersion(path, data); !v.empty())
             out.insert(v);
+        return;
     }
+    find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring full = path + L"\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectVersions(full, out);
+        else if (std::string v = CachedVersion(full, data); !v.empty())
+            out.insert(v);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+std::string VersionOfFile(const std::wstring& path)
+{
+    Versions one;
+    CollectVersions(path, one);
+    return one.empty() ? "" : *one.begin();
 }
 
 Versions VersionsIn(const std::wstring& path)
@@ -303,18 +323,12 @@ protected:
         if (op < 6) {
             log += "new ";
             CreateNewFileInBox(box, &View(), POINT{0, 0}, L"新建 文本文档", L".txt", false);
-        } else if (op < 18) {
-            log += sameNameAnswer ? "drop-move-overwrite " : "drop-move ";
-            DroppedFiles drop;
-            drop.paths = {NewSource(random)};
-            drop.effect = DROPEFFECT_MOVE;
-            ImportDroppedFiles(box, drop);
-            FinishJob();
         } else if (op < 26) {
-            log += sameNameAnswer ? "drop-copy-overwrite " : "drop-copy ";
+            const bool move = op < 18;
+            log += std::string(move ? "drop-move" : "drop-copy") + (sameNameAnswer ? "-overwrite " : " ");
             DroppedFiles drop;
             drop.paths = {NewSource(random)};
-            drop.effect = DROPEFFECT_COPY;
+            drop.effect = move ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
             ImportDroppedFiles(box, drop);
             FinishJob();
         } else if (op < 38) {
