@@ -281,6 +281,15 @@ protected:
         ASSERT_FALSE(s_copyProgress.busy) << "the file job did not end";
     }
 
+    void Drop(const std::wstring& path, DWORD effect)
+    {
+        DroppedFiles drop;
+        drop.paths = {path};
+        drop.effect = effect;
+        ImportDroppedFiles(box, drop);
+        FinishJob();
+    }
+
     // Every version the user had is still reachable, but for the exempt.
     void Check(const std::string& what)
     {
@@ -326,11 +335,7 @@ protected:
         } else if (op < 26) {
             const bool move = op < 18;
             log += std::string(move ? "drop-move" : "drop-copy") + (sameNameAnswer ? "-overwrite " : " ");
-            DroppedFiles drop;
-            drop.paths = {NewSource(random)};
-            drop.effect = move ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
-            ImportDroppedFiles(box, drop);
-            FinishJob();
+            Drop(NewSource(random), move ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
         } else if (op < 38) {
             log += sameNameAnswer ? "paste-overwrite " : "paste ";
             PasteFilesIntoBox(box, View(), {NewSource(random)});
@@ -506,22 +511,14 @@ TEST_F(UndoSequenceTest, UndoOfAnOverwritingDropPutsBackWhatTheBoxHeld)
     const std::string newX = VersionOfFile(sources + L"\\1\\d\\x.txt");
     sameNameAnswer = 1;
 
-    DroppedFiles copy;
-    copy.paths = {sources + L"\\1\\a.txt"};
-    copy.effect = DROPEFFECT_COPY;
-    ImportDroppedFiles(box, copy);
-    FinishJob();
+    Drop(sources + L"\\1\\a.txt", DROPEFFECT_COPY);
     ASSERT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), newA);
     UndoLastFileOperation(box, nullptr);
     EXPECT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), oldA);
     RedoLastFileOperation(box, nullptr);
     EXPECT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), newA);
 
-    DroppedFiles move;
-    move.paths = {sources + L"\\1\\d"};
-    move.effect = DROPEFFECT_MOVE;
-    ImportDroppedFiles(box, move);
-    FinishJob();
+    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
     ASSERT_EQ(VersionOfFile(boxFolder + L"\\d\\x.txt"), newX);
     ASSERT_TRUE(fs::exists(boxFolder + L"\\d\\y.txt"));
     UndoLastFileOperation(box, nullptr);
