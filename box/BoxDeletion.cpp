@@ -14,6 +14,7 @@
 #include "app/UserNotice.h"
 #include "box/BoxSettings.h"
 #include "box/BoxTitleMenu.h"
+#include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/icons/KelmIconManager.h"
@@ -276,31 +277,68 @@ std::function<bool(HWND, std::vector<Brevin::KelmOption>)> s_deleteBoxChoice =
         return s_selectionOk == 1;
     };
 
-void ShowDeleteBoxDialog(const BoxWindowPtr& box)
+namespace
 {
-    BoxRuntime* runtime = FindBoxRuntime(box);
-    if (!runtime || runtime->IsPseudoBox())
-        return;
-    if (!runtime->UseTargetFolder) {
-        NewTip2::KelmCreateWindow(box->GetHwnd(), L"确定要删除组件嘛？（此操作不可撤销）＞︿＜", L"删除");
-        if (s_tipResult != 1)
-            return;
-        LeaveIntegrationIfIntegrated(box);
-        DeleteBox(box);
-        return;
-    }
+
+// A copy still on its way into the box would land in a folder no box
+// shows, and its records in a box that is gone: the box stays meanwhile.
+// Asked before the question and again when the chosen action runs.
+bool RefusedWhileAJobRuns(const BoxWindowPtr& box)
+{
+    if (!FileJobWorksFor(box))
+        return false;
+    NotifyUser(L"box-delete-busy",
+               L"这个收纳盒的文件操作（复制、移动或删除）正在进行，收纳盒没有删除，文件也没有改动。\n"
+               L"请在当前操作完成后重试。");
+    return true;
+}
+
+// The box's own records as they are when the action runs.
+std::vector<IconRecord> OwnRecords(const BoxWindowPtr& box)
+{
     std::vector<IconRecord> records;
     if (auto own = s_boxIconManagers.find(box); own != s_boxIconManagers.end())
         for (const IconRecord& r : own->second.Records())
             if (own->second.EffectiveOwner(r) == box)
                 records.push_back(r);
+    return records;
+}
+
+} // namespace
+
+void ShowDeleteBoxDialog(const BoxWindowPtr& box)
+{
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime || runtime->IsPseudoBox() || RefusedWhileAJobRuns(box))
+        return;
+    if (!runtime->UseTargetFolder) {
+        NewTip2::KelmCreateWindow(box->GetHwnd(), L"确定要删除组件嘛？（此操作不可撤销）＞︿＜", L"删除");
+        if (s_tipResult != 1 || !FindBoxRuntime(box) || RefusedWhileAJobRuns(box))
+            return;
+        LeaveIntegrationIfIntegrated(box);
+        DeleteBox(box);
+        return;
+    }
     const std::wstring folder = runtime->TargetFolder;
     bool keep = false;
-    auto onlyBox = [box] { LeaveIntegrationIfIntegrated(box); };
+    // Every action first makes sure no job started for the box while the
+    // question was open; what it acts on is read when it runs.
+    auto busy = [box, &keep] {
+        if (!RefusedWhileAJobRuns(box))
+            return false;
+        keep = true;
+        return true;
+    };
+    auto onlyBox = [box, busy] {
+        if (!busy())
+            LeaveIntegrationIfIntegrated(box);
+    };
     // Files that could not go back keep their box: nothing the user still
     // has on disk loses its place on the desktop.
-    auto disband = [box, folder, records, &keep] {
-        const DisbandReport report = DisbandAndRestore(box, folder, records);
+    auto disband = [box, folder, busy, &keep] {
+        if (busy())
+            return;
+        const DisbandReport report = DisbandAndRestore(box, folder, OwnRecords(box));
         keep = !report.stayed.empty();
         if (!report.stayed.empty() || !report.elsewhere.empty())
             NotifyUser(L"box-disband", DisbandReportText(report));
@@ -313,16 +351,16 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
         NotifyUser(L"box-folder-kept", ProtectedFolderKeptText(folder, L"收纳盒"));
         return true;
     };
-    auto recycle = [box, folder, refused, &keep] {
-        if (refused())
+    auto recycle = [box, folder, refused, busy, &keep] {
+        if (busy() || refused())
             return;
         if (!RecycleBoxFolder(box, folder)) {
             keep = true;
             NotifyUser(L"box-folder-kept", L"收纳盒文件夹“" + folder + L"”未能移到回收站，收纳盒已保留。");
         }
     };
-    auto removeAll = [box, folder, refused, &keep] {
-        if (refused())
+    auto removeAll = [box, folder, refused, busy, &keep] {
+        if (busy() || refused())
             return;
         RemovalReport report;
         if (!DeleteBoxFolderPermanently(box, folder, &report)) {

@@ -12,6 +12,7 @@
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/SameNameQuestion.h"
 #include "box/fileops/UndoList.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
@@ -52,6 +53,9 @@ void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIt
     record.path = item.destination;
     if (item.move)
         record.extra = item.source;
+    else
+        record.made = StampItem(item.destination);
+    record.replacedCopy = item.keptCopy;
     record.owner = item.owner;
     PushUndoRecord(box, std::move(record));
     // Earlier items of the job may have failed: the record goes as closest to
@@ -109,7 +113,9 @@ void CopyFilesWorker(CopyJob job)
     int moved = 0, copied = 0;
     ForEachJobItem(job, target, L"drop", [&](const CopyJobItem& item) {
         TransferReport report;
-        const TransferResult result = item.move
+        // What "直接覆盖" replaces is kept first, as a paste keeps it.
+        const TransferResult result = !KeepWhatItemReplaces(item, options) ? TransferResult::Failed
+                                      : item.move
                                           ? MoveItem(item.source, item.destination, item.replace, options, &report)
                                           : CopyItem(item.source, item.destination, options, &report);
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
@@ -120,7 +126,10 @@ void CopyFilesWorker(CopyJob job)
             ++(finished.move ? moved : copied);
             if (job.box)
                 job.box->animationManager.PostCallback([weak, finished] { FinishDroppedCopy(weak, finished); });
-        } else if (result == TransferResult::Failed) {
+        } else {
+            DropKeptCopyOfFailedItem(item);
+        }
+        if (result == TransferResult::Failed) {
             Logger::GetInstance().Log(
                 L"DesktopContainer", L"ERROR",
                 std::wstring(item.move ? L"Failed to move dropped item: " : L"Failed to copy dropped item: ") +
@@ -219,6 +228,8 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
         item.owner = owner;
         item.move = move;
         item.replace = planned.replace;
+        if (planned.replace)
+            item.keptCopy = TempCopyPath(planned.destination);
         job.items.push_back(std::move(item));
     }
     if (job.items.empty()) {

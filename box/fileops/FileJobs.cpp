@@ -1,7 +1,9 @@
 #include "box/fileops/FileJobs.h"
 
+#include <algorithm>
 #include <thread>
 
+#include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "box/fileops/CopyJob.h"
 #include "box/fileops/FileJobProgress.h"
@@ -172,4 +174,46 @@ void ForEachJobItem(const CopyJob& job, const RepaintTarget& target, const wchar
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
                                   std::wstring(L"A ") + jobName + L" job stopped on an unexpected error.");
     }
+}
+
+bool KeepWhatItemReplaces(const CopyJobItem& item, const TransferOptions& options)
+{
+    if (!item.replace || !PathExists(item.destination))
+        return true;
+    if (item.keptCopy.empty())
+        return false;
+    if (CopyItem(item.destination, item.keptCopy, options) == TransferResult::Done)
+        return true;
+    RemoveItemWithoutFollowingLinks(item.keptCopy);
+    return false;
+}
+
+void DropKeptCopyOfFailedItem(const CopyJobItem& item)
+{
+    if (item.keptCopy.empty())
+        return;
+    const DWORD attributes = GetFileAttributesW(item.keptCopy.c_str());
+    // A file is replaced all at once or not at all.
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        RemoveItemWithoutFollowingLinks(item.keptCopy);
+}
+
+bool FileJobWorksFor(const std::shared_ptr<KelmWindow>& box)
+{
+    if (!box || !s_copyProgress.busy)
+        return false;
+    const std::shared_ptr<KelmWindow> target = s_copyProgress.targetWindow;
+    if (!target || target == box)
+        return true;
+    // A job whose worker ended in a window that is gone no longer works.
+    if (!s_copyProgress.workerRunning && !IsWindow(target->GetHwnd()))
+        return false;
+    auto shows = [](const std::shared_ptr<KelmWindow>& view, const std::shared_ptr<KelmWindow>& owner) {
+        auto manager = s_boxIconManagers.find(view);
+        if (manager == s_boxIconManagers.end())
+            return false;
+        const auto& records = manager->second.Records();
+        return std::any_of(records.begin(), records.end(), [&](const IconRecord& r) { return r.owner == owner; });
+    };
+    return shows(target, box) || shows(box, target);
 }

@@ -53,3 +53,17 @@ bool FileJobCancelled();
 // "paste"); it never leaves the worker.
 void ForEachJobItem(const CopyJob& job, const RepaintTarget& target, const wchar_t* jobName,
                     const std::function<void(const CopyJobItem&)>& step);
+
+// Worker thread, before an item replaces what stands at its destination
+// ("直接覆盖"): that is copied to the item's kept copy first, for undo to
+// put it back. False when it could not be kept: the item must not go on.
+bool KeepWhatItemReplaces(const CopyJobItem& item, const TransferOptions& options);
+// Worker thread, after an item did not arrive: its kept copy goes unless
+// part of a folder may already have been replaced (then it is all that is
+// left of those files, and stays).
+void DropKeptCopyOfFailedItem(const CopyJobItem& item);
+
+// UI thread. Whether a running file job works for the box: it runs in the
+// box, or in a box that shows the box's records or whose records the box
+// shows (an integrated group). A box must not go away under it.
+bool FileJobWorksFor(const std::shared_ptr<KelmWindow>& box);

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "app/CommonHelpers.h"
-#include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
@@ -23,6 +22,7 @@
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/UndoList.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
@@ -145,6 +145,7 @@ void AddWrittenFile(const BoxWindowPtr& box, KelmIconManager& manager, const Pas
     record.kind = 0;
     record.path = path;
     record.owner = place.owner;
+    record.made = StampItem(path);
     PushUndoRecord(box, std::move(record));
     AddPastedRecord(box, manager, place, 0, path, L"bvn!NULL");
     FinishPaste(box, manager, place);
@@ -219,6 +220,7 @@ void FinishPastedItem(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIte
     record.path = item.destination;
     record.replacedCopy = item.keptCopy;
     record.owner = item.owner;
+    record.made = StampItem(item.destination);
     PushUndoRecord(box, std::move(record));
     PastePlace place;
     place.menu = menu;
@@ -237,12 +239,8 @@ void FinishPastedItem(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIte
 // in the temporary folder.
 TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options, TransferReport* report)
 {
-    if (PathExists(item.destination)) {
-        if (!item.replace || item.keptCopy.empty())
-            return TransferResult::Failed;
-        if (CopyItem(item.destination, item.keptCopy, options) != TransferResult::Done)
-            return TransferResult::Failed;
-    }
+    if (PathExists(item.destination) && (!item.replace || !KeepWhatItemReplaces(item, options)))
+        return TransferResult::Failed;
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(fs::path(item.source), ec)))
         return CopyItem(item.source, item.destination, options, report);
@@ -263,16 +261,13 @@ void PasteCopyWorker(CopyJob job, bool menu)
         } else {
             if (result == TransferResult::Failed)
                 Log(L"ERROR", L"Failed to paste file async: " + item.destination);
-            // Nothing was replaced: the kept copy is not needed.
-            if (!item.keptCopy.empty())
-                RemoveItemWithoutFollowingLinks(item.keptCopy);
+            DropKeptCopyOfFailedItem(item);
         }
     });
     EndFileJobWorker(target);
 }
 
-void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRuntime& runtime, const PastePlace& place,
-                HDROP drop)
+std::vector<std::wstring> DroppedPaths(HDROP drop)
 {
     std::vector<std::wstring> paths;
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
@@ -282,7 +277,12 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
         if (!path.empty())
             paths.push_back(std::move(path));
     }
+    return paths;
+}
 
+void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRuntime& runtime, const PastePlace& place,
+                const std::vector<std::wstring>& paths)
+{
     const std::wstring folder = runtime.BackingFolder();
     if (folder.empty()) {
         int offset = 0;
@@ -380,7 +380,7 @@ void PasteClipboard(const BoxWindowPtr& box, KelmIconManager& manager, bool menu
 
     if (IsClipboardFormatAvailable(CF_HDROP)) {
         if (HANDLE data = GetClipboardData(CF_HDROP))
-            PasteFiles(box, manager, *runtime, place, static_cast<HDROP>(data));
+            PasteFiles(box, manager, *runtime, place, DroppedPaths(static_cast<HDROP>(data)));
         return;
     }
     const std::wstring folder = runtime->BackingFolder();
@@ -435,6 +435,16 @@ void CALLBACK PasteFromClipboardTimer(HWND, UINT, UINT_PTR timerId, DWORD)
     } catch (...) {
         Log(L"ERROR", L"Paste stopped on an unexpected error.");
     }
+}
+
+void PasteFilesIntoBox(const BoxWindowPtr& box, KelmIconManager& manager, const std::vector<std::wstring>& paths)
+{
+    const BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime)
+        return;
+    PastePlace place;
+    place.owner = box;
+    PasteFiles(box, manager, *runtime, place, paths);
 }
 
 void PasteIntoBox(const BoxWindowPtr& box, KelmIconManager& manager)

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "box/PendingBoxTimer.h"
 
@@ -27,6 +28,11 @@ extern PendingBoxTimer s_pendingPaste;
 // The background menu's paste: the new records go beside the icon nearest
 // the cursor, in that icon's section.
 void PasteIntoBox(const std::shared_ptr<KelmWindow>& box, TessikDesktopContainer::KelmIconManager& manager);
+
+// The file list of a Ctrl+V, however it was read from the clipboard: the
+// same-name question, the copy worker, records and undo records.
+void PasteFilesIntoBox(const std::shared_ptr<KelmWindow>& box, TessikDesktopContainer::KelmIconManager& manager,
+                       const std::vector<std::wstring>& paths);
 
 // folder + "\" + stem + extension, or the first free stem + " (n)" +
 // extension for n = 1, 2, 3 ...

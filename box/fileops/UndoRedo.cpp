@@ -1,12 +1,14 @@
 #include "box/fileops/UndoRedo.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
+#include "box/fileops/FileTransfer.h"
 #include "box/fileops/UndoList.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/IconPersistence.h"
@@ -27,7 +29,7 @@ bool Exists(const std::wstring& path)
 }
 
 // Moves without ever replacing what stands at the destination.
-MoveResult MoveItem(const std::wstring& from, const std::wstring& to)
+MoveResult MoveWithoutReplacing(const std::wstring& from, const std::wstring& to)
 {
     if (!Exists(from))
         return MoveResult::SourceMissing;
@@ -41,7 +43,7 @@ MoveResult MoveItem(const std::wstring& from, const std::wstring& to)
 MoveResult MoveToTemp(const std::wstring& path, std::wstring& tempPath)
 {
     tempPath = TempCopyPath(path);
-    return MoveItem(path, tempPath);
+    return MoveWithoutReplacing(path, tempPath);
 }
 
 void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to)
@@ -62,6 +64,31 @@ bool ChangedSinceMade(const UndoRecord& record)
                L"无法撤销新建：“" + GetPathFileName(record.path) +
                    L"”在新建之后已被修改，撤销会把修改过的内容移走。\n它仍在原处；不再需要时可以自行删除。");
     return true;
+}
+
+// Redo of a delete to the Recycle Bin does what the user chose then: the
+// item goes to the bin again, once a fresh copy of it is kept for undo
+// (the item may have changed since the first delete). False when the bin
+// did not take it and the item is still in place.
+bool RecycleAgain(UndoRecord& record)
+{
+    if (!Exists(record.path)) {
+        record.tempPath = TempCopyPath(record.path);
+        record.recycleConfirmed = false;
+        return true;
+    }
+    const std::wstring copy = TempCopyPath(record.path);
+    if (CopyItem(record.path, copy, TransferOptions{}) == TransferResult::Done) {
+        const bool recycled = RecycleItem(record.path);
+        if (recycled || !Exists(record.path)) {
+            record.tempPath = copy;
+            record.recycleConfirmed = recycled;
+            return true;
+        }
+    }
+    // The item is still in place: a copy of it is not needed.
+    RemoveItemWithoutFollowingLinks(copy);
+    return false;
 }
 
 struct Step {
@@ -87,7 +114,7 @@ bool Apply(const Step& step, UndoRecord& record)
     // temporary folder.
     const bool movedIn = record.kind == 0 && !record.extra.empty() && record.extra != L"bvn!NULL";
     auto move = [&](const std::wstring& from, const std::wstring& to) {
-        if (MoveItem(from, to) == MoveResult::Failed) {
+        if (MoveWithoutReplacing(from, to) == MoveResult::Failed) {
             TellMoveFailed(step.undo, from, to);
             return false;
         }
@@ -102,24 +129,43 @@ bool Apply(const Step& step, UndoRecord& record)
         record.tempPath = temp;
         return true;
     };
+    // What "直接覆盖" replaced takes its place again; should that fail, the
+    // kept copy stays where it is and the user is told.
+    auto putReplacedBack = [&] {
+        if (!record.replacedCopy.empty() && Exists(record.replacedCopy))
+            move(record.replacedCopy, record.path);
+        return true;
+    };
     switch (record.kind) {
     case 0:
-        if (movedIn)
-            return step.undo ? move(record.path, record.extra) : move(record.extra, record.path);
+        if (movedIn) {
+            if (step.undo)
+                return move(record.path, record.extra) && putReplacedBack();
+            if (!record.replacedCopy.empty() && Exists(record.path) && !move(record.path, record.replacedCopy))
+                return false;
+            return move(record.extra, record.path);
+        }
         if (step.undo) {
             if (ChangedSinceMade(record) || !toTemp(record.path))
                 return false;
-            // What "直接覆盖" replaced takes its place again; should that
-            // fail, the kept copy stays where it is and the user is told.
-            if (!record.replacedCopy.empty() && Exists(record.replacedCopy))
-                move(record.replacedCopy, record.path);
-            return true;
+            return putReplacedBack();
         }
         if (!record.replacedCopy.empty() && Exists(record.path) && !move(record.path, record.replacedCopy))
             return false;
         return move(record.tempPath, record.path);
     case 1:
-        return step.undo ? move(record.tempPath, record.path) : toTemp(record.path);
+        if (step.undo)
+            return move(record.tempPath, record.path);
+        if (RecycleAgain(record))
+            return true;
+        // The Recycle Bin cannot take it: the item waits in the temporary
+        // folder instead, and the record says that copy is the only one.
+        record.recycleConfirmed = false;
+        if (!toTemp(record.path))
+            return false;
+        NotifyUser(L"redo-recycle", L"“" + GetPathFileName(record.path) +
+                                        L"”无法移动到回收站，已暂存在临时文件夹中；撤销可以把它放回原处。");
+        return true;
     case 2:
         return step.undo ? move(record.tempPath, record.path) : move(record.path, record.tempPath);
     case 3:
@@ -188,11 +234,37 @@ ItemStamp StampItem(const std::wstring& path)
         return stamp;
     }
     // A folder's own write time follows moves of the folder on some file
-    // systems; what it holds is what the user put there.
-    ForEachFolderEntry(path, [&stamp](const std::wstring&, unsigned long) {
-        stamp.size = 1;
-        return false; // one entry tells enough
-    });
+    // systems; what it holds is what the user put there: every entry's
+    // name, and a file's size and write time, folded into one value (a link is taken as
+    // itself, never entered). size counts the entries.
+    uint64_t digest = 1469598103934665603ull;
+    auto fold = [&digest](const void* bytes, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            digest ^= static_cast<const unsigned char*>(bytes)[i];
+            digest *= 1099511628211ull;
+        }
+    };
+    std::function<void(const std::wstring&, const std::wstring&)> walk = [&](const std::wstring& folder,
+                                                                             const std::wstring& relative) {
+        ForEachFolderEntry(folder, [&](const std::wstring& name, unsigned long attributes) {
+            const std::wstring full = folder + L"\\" + name;
+            const std::wstring rel = relative + L"\\" + name;
+            ++stamp.size;
+            fold(rel.data(), rel.size() * sizeof(wchar_t));
+            WIN32_FILE_ATTRIBUTE_DATA entry{};
+            const bool folderEntry = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (!folderEntry && GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &entry)) {
+                fold(&entry.nFileSizeLow, sizeof(entry.nFileSizeLow));
+                fold(&entry.nFileSizeHigh, sizeof(entry.nFileSizeHigh));
+                fold(&entry.ftLastWriteTime, sizeof(entry.ftLastWriteTime));
+            }
+            if (folderEntry && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                walk(full, rel);
+            return true;
+        });
+    };
+    walk(path, L"");
+    stamp.writeTime = digest;
     return stamp;
 }
 

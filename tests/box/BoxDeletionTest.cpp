@@ -182,3 +182,65 @@ TEST_F(BoxDeletionTest, AFileThatCannotGoBackKeepsItsBoxAndTheUserHearsWhereFile
     EXPECT_TRUE(fs::exists(home + L"\\c (1).txt")) << "what could go went";
     EXPECT_TRUE(WasUserNotified(L"box-disband"));
 }
+
+// A copy still on its way into the box would land in a folder no box shows:
+// the box is neither deleted nor disbanded while a file job works for it,
+// whether the job ran before the question or started while it was open.
+// What is disbanded is what the box holds when the answer comes.
+TEST_F(BoxDeletionTest, NoBoxGoesWhileAFileJobWorksForItAndTheAnswerActsOnWhatItHoldsThen)
+{
+    const auto saved = s_deleteBoxChoice;
+    int asked = 0;
+    bool startJob = false;
+    std::function<void()> whileAsking;
+    s_deleteBoxChoice = [&](HWND, std::vector<Brevin::KelmOption> options) {
+        ++asked;
+        if (startJob) {
+            s_copyProgress.busy = true;
+            s_copyProgress.workerRunning = true;
+            s_copyProgress.targetWindow = folderBox;
+        }
+        if (whileAsking)
+            whileAsking();
+        for (const auto& option : options)
+            if (option.text == L"解散并归位")
+                option.onClick();
+        return true;
+    };
+    auto jobEnds = [] {
+        s_copyProgress.busy = false;
+        s_copyProgress.workerRunning = false;
+        s_copyProgress.targetWindow.reset();
+    };
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring home = store.File(L"home");
+    fs::create_directories(home);
+    Add(folderBox, boxFolder + L"\\a.txt", home + L"\\a.txt");
+
+    s_copyProgress.busy = true;
+    s_copyProgress.workerRunning = true;
+    s_copyProgress.targetWindow = folderBox;
+    const int told = TimesUserNotified(L"box-delete-busy");
+    ShowDeleteBoxDialog(folderBox);
+    EXPECT_EQ(asked, 0) << "refused before the question";
+    EXPECT_TRUE(FindBoxRuntime(folderBox));
+    EXPECT_EQ(TimesUserNotified(L"box-delete-busy"), told + 1);
+    jobEnds();
+
+    startJob = true;
+    ShowDeleteBoxDialog(folderBox);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(FindBoxRuntime(folderBox)) << "a job started while the question was open";
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
+    EXPECT_EQ(TimesUserNotified(L"box-delete-busy"), told + 2);
+    jobEnds();
+
+    startJob = false;
+    whileAsking = [&] { Add(folderBox, boxFolder + L"\\b.txt", home + L"\\b.txt"); };
+    ShowDeleteBoxDialog(folderBox);
+    EXPECT_FALSE(FindBoxRuntime(folderBox));
+    EXPECT_TRUE(fs::exists(home + L"\\a.txt"));
+    EXPECT_TRUE(fs::exists(home + L"\\b.txt")) << "the file that arrived while the question was open went home too";
+    folderBox.reset();
+    s_deleteBoxChoice = saved;
+}

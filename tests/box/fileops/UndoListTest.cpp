@@ -1,6 +1,6 @@
 // Undo lists: the limit, the redo list emptied by a new operation, kept
-// copies deleted only when they are not the last copy, and free names for
-// kept copies.
+// copies deleted only when they are not the last copy (else recycled), and
+// free names for kept copies.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -34,32 +34,48 @@ UndoRecord Created(const std::wstring& path)
 
 } // namespace
 
-TEST(UndoLists, TheSixthPushDropsTheOldest)
+TEST(UndoLists, TheSixthPushDropsTheOldestAndANewOperationEmptiesRedo)
 {
-    std::vector<UndoRecord> undo, redo;
-    std::vector<std::wstring> discarded;
-    auto discard = [&](const std::wstring& p) { discarded.push_back(p); };
+    std::vector<UndoRecord> undo, redo{Created(L"undone")};
+    std::vector<std::pair<std::wstring, bool>> discarded;
+    auto discard = [&](const UndoRecord& r, bool undone) { discarded.emplace_back(r.path, undone); };
     PushOnto(undo, redo, 5, Recycled(L"r", true), discard);
+    EXPECT_TRUE(redo.empty());
     for (int i = 0; i < 4; ++i)
         PushOnto(undo, redo, 5, Created(L"c" + std::to_wstring(i)), discard);
     EXPECT_EQ(undo.size(), 5u);
-    EXPECT_TRUE(discarded.empty());
     PushOnto(undo, redo, 5, Created(L"c4"), discard);
     ASSERT_EQ(undo.size(), 5u);
     EXPECT_EQ(undo.front().path, L"c0");
-    EXPECT_EQ(discarded, std::vector<std::wstring>{L"r.tmp"});
+    const std::vector<std::pair<std::wstring, bool>> expected{{L"undone", true}, {L"r", false}};
+    EXPECT_EQ(discarded, expected);
 }
 
-TEST(UndoLists, AnUnconfirmedRecycleKeepsItsCopy)
+// A kept copy is deleted only where the Recycle Bin holds the item too;
+// one that may be the user's only copy goes to the bin.
+TEST(UndoLists, AKeptCopyIsDeletedOnlyWhenTheBinHoldsTheItem)
 {
-    std::vector<UndoRecord> undo, redo{Recycled(L"undone", false), Recycled(L"undone2", true)};
-    std::vector<std::wstring> discarded;
-    auto discard = [&](const std::wstring& p) { discarded.push_back(p); };
-    PushOnto(undo, redo, 1, Recycled(L"r", false), discard);
-    EXPECT_TRUE(redo.empty()) << "a new operation empties the redo list";
-    EXPECT_EQ(discarded, std::vector<std::wstring>{L"undone2.tmp"});
-    PushOnto(undo, redo, 1, Created(L"c"), discard);
-    EXPECT_EQ(discarded.size(), 1u) << "the only copy of an unconfirmed recycle stays";
+    using Action = KeptCopyFate::Action;
+    UndoRecord overwrote = Created(L"p");
+    overwrote.replacedCopy = L"p.kept";
+    const struct {
+        UndoRecord record;
+        bool undone;
+        Action action;
+        std::wstring copy;
+    } cases[] = {
+        {Recycled(L"a", true), false, Action::Delete, L"a.tmp"},
+        {Recycled(L"a", false), false, Action::Recycle, L"a.tmp"},
+        {Recycled(L"a", true), true, Action::Keep, L""},
+        {overwrote, false, Action::Recycle, L"p.kept"},
+        {overwrote, true, Action::Recycle, L"p.kept"},
+        {Created(L"n"), true, Action::Keep, L""},
+    };
+    for (const auto& c : cases) {
+        const KeptCopyFate fate = FateOfKeptCopy(c.record, c.undone);
+        EXPECT_EQ(fate.action, c.action) << c.record.kind << " " << c.undone;
+        EXPECT_EQ(fate.copy, c.copy);
+    }
 }
 
 TEST(UndoLists, ADroppedCopyGoesWithoutReachingThroughALink)

@@ -1,0 +1,530 @@
+// Random sequences of a user's file operations on one box with a real
+// folder (新建, drops that move or copy, pastes, deletes to the Recycle Bin
+// or for good, renames, aliases, edits made outside, undo and redo, and
+// more operations than the undo list holds), with fixed seeds. After every
+// step each version of a file the user had is still somewhere the user can
+// reach: the box, the sources, the Recycle Bin, or the kept copy of a
+// record still on a list; only what was deleted for good, or a new item
+// taken back by undo as it was made, may be gone. Nothing outside the box
+// and the sources changes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "app/KelmStorage.h"
+#include "app/StoreTextFormat.h"
+#include "app/UserNotice.h"
+#include "app/TempFolder.h"
+#include "box/BoxNewFiles.h"
+#include "box/BoxRuntime.h"
+#include "box/IconContextMenu.h"
+#include "box/fileops/DeleteSelected.h"
+#include "box/fileops/DropImport.h"
+#include "box/fileops/FileJobProgress.h"
+#include "box/fileops/PasteIntoBox.h"
+#include "box/fileops/UndoList.h"
+#include "box/fileops/UndoRedo.h"
+#include "box/icons/FolderSync.h"
+#include "box/icons/KelmIconManager.h"
+#include "common/WindowTestSupport.h"
+#include "ui/core/KelmWindow.h"
+
+using namespace TessikDesktopContainer;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+// The version a file holds: every write puts a new mark at its start,
+// padded so that the file also changes its size.
+using Versions = std::set<std::string>;
+
+std::string VersionOf(const std::string& bytes)
+{
+    if (bytes.empty() || bytes[0] != 'v')
+        return "";
+    return bytes.substr(0, bytes.find('.'));
+}
+
+// Reading a file costs Wine far more than listing it: a file whose size
+// and write time did not change is not read again.
+std::string CachedVersion(const std::wstring& path, const WIN32_FIND_DATAW& data)
+{
+    static std::map<std::wstring, std::pair<std::string, std::string>> known;
+    const std::string look = std::to_string(data.nFileSizeLow) + ":" +
+                             std::to_string(data.ftLastWriteTime.dwLowDateTime) + ":" +
+                             std::to_string(data.ftLastWriteTime.dwHighDateTime);
+    auto& entry = known[path];
+    if (entry.first != look)
+        entry = {look, VersionOf(TempFolder::ReadBytes(path))};
+    return entry.second;
+}
+
+void CollectVersions(const std::wstring& path, Versions& out)
+{
+    WIN32_FIND_DATAW data{};
+    HANDLE find = FindFirstFileW(path.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    FindClose(find);
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (std::string v = CachedVersion(path, data); !v.empty())
+            out.insert(v);
+        return;
+    }
+    find = FindFirstFileW((path + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring full = path + L"\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CollectVersions(full, out);
+        else if (std::string v = CachedVersion(full, data); !v.empty())
+            out.insert(v);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+std::string VersionOfFile(const std::wstring& path)
+{
+    Versions one;
+    CollectVersions(path, one);
+    return one.empty() ? "" : *one.begin();
+}
+
+Versions VersionsIn(const std::wstring& path)
+{
+    Versions out;
+    CollectVersions(path, out);
+    return out;
+}
+
+// What identifies a record however it travels between the lists.
+std::wstring RecordKey(const UndoRecord& r)
+{
+    return std::to_wstring(r.kind) + L"|" + r.path + L"|" + r.extra + L"|" + r.replacedCopy;
+}
+
+bool SameRecord(const UndoRecord& a, const UndoRecord& b)
+{
+    return RecordKey(a) == RecordKey(b) && a.tempPath == b.tempPath;
+}
+
+// The records the step pushed: the end of the list after it that the list
+// before it does not end with.
+size_t PushedCount(const std::vector<UndoRecord>& before, const std::vector<UndoRecord>& after)
+{
+    for (size_t pushed = 0; pushed < after.size(); ++pushed) {
+        const size_t kept = after.size() - pushed;
+        if (kept > before.size())
+            continue;
+        bool same = true;
+        for (size_t i = 0; i < kept && same; ++i)
+            same = SameRecord(after[i], before[before.size() - kept + i]);
+        if (same)
+            return pushed;
+    }
+    return after.size();
+}
+
+class UndoSequenceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        savedContainerDir = s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"");
+        s_appStore[L"TessikRef"][L"containerDir"] = temp.File(L"data");
+        TempFolder::WriteBytes(temp.File(L"DesktopContainer.kelm"), "");
+        s_desktopContainerStore.Load(temp.File(L"DesktopContainer.kelm"));
+        const char* dataHome = std::getenv("XDG_DATA_HOME");
+        if (dataHome) {
+            trash = L"Z:" + Utf8ToWide(dataHome) + L"/Trash/files";
+            for (wchar_t& c : trash)
+                c = c == L'/' ? L'\\' : c;
+            trashInfo = trash.substr(0, trash.size() - 5) + L"info";
+        }
+        boxFolder = temp.File(L"box");
+        sources = temp.File(L"sources");
+        fs::create_directories(temp.File(L"outside"));
+        TempFolder::WriteBytes(temp.File(L"outside\\keep.txt"), "bystander");
+        box = std::make_shared<KelmWindow>();
+        BoxRuntime& runtime = s_boxRuntimes[box];
+        runtime.id = L"5eeda";
+        runtime.UseTargetFolder = true;
+        runtime.TargetFolder = boxFolder;
+        s_boxIconManagers[box].SetOwnBox(box);
+        // Wine's shell asks before it recycles a folder, from whichever
+        // thread recycles: the user's "yes" comes from here.
+        answerer = std::thread([this] {
+            while (!stopAnswering) {
+                AnswerShellQuestions();
+                Sleep(2);
+            }
+        });
+        // A job another suite left to a window that is gone holds nothing.
+        ASSERT_FALSE(s_copyProgress.workerRunning);
+        s_copyProgress.busy = false;
+        s_sameNameQuestion = [this](HWND) { return sameNameAnswer; };
+        s_deleteQuestion = [this](HWND, const DeleteQuestionTexts&) { return deleteAnswer; };
+    }
+    void TearDown() override
+    {
+        stopAnswering = true;
+        if (answerer.joinable())
+            answerer.join();
+        s_boxIconManagers.erase(box);
+        s_boxRuntimes.erase(box);
+        s_sameNameQuestion = [](HWND) { return -1; };
+        s_deleteQuestion = [](HWND, const DeleteQuestionTexts&) { return -1; };
+        s_appStore[L"TessikRef"][L"containerDir"] = savedContainerDir;
+    }
+
+    BoxRuntime& Runtime() { return s_boxRuntimes.at(box); }
+    KelmIconManager& View() { return s_boxIconManagers.at(box); }
+
+    void Write(const std::wstring& path)
+    {
+        std::error_code ec;
+        const auto size = fs::is_regular_file(path, ec) ? fs::file_size(path, ec) : 0;
+        std::string bytes = "v" + std::to_string(++written) + ".";
+        bytes.resize(std::max<size_t>(bytes.size(), static_cast<size_t>(size) + 1), '.');
+        TempFolder::WriteBytes(path, bytes);
+    }
+
+    // Empties everything a sequence left behind and gives the box what it
+    // held before the user began: a file and a folder with two files.
+    void StartSequence()
+    {
+        for (const std::wstring& folder : {boxFolder, sources, temp.File(L"data"), trash, trashInfo})
+            if (!folder.empty()) {
+                RemoveItemWithoutFollowingLinks(folder);
+                fs::create_directories(folder);
+            }
+        fs::create_directories(boxFolder + L"\\d");
+        Write(boxFolder + L"\\a.txt");
+        Write(boxFolder + L"\\d\\x.txt");
+        Write(boxFolder + L"\\d\\z.txt");
+        Runtime().undoList.clear();
+        Runtime().redoList.clear();
+        View().RemoveAllRecords();
+        SyncBoxFolder(View(), boxFolder, true);
+        had.clear();
+        exempt.clear();
+        created.clear();
+        sourceCount = 0;
+    }
+
+    // A new file or folder to bring in, under a name the box may hold too.
+    std::wstring NewSource(std::mt19937& random)
+    {
+        static const wchar_t* const names[] = {L"a.txt", L"b.txt", L"d"};
+        const std::wstring name = names[random() % 3];
+        const std::wstring folder = sources + L"\\" + std::to_wstring(++sourceCount);
+        fs::create_directories(folder);
+        const std::wstring path = folder + L"\\" + name;
+        if (name == L"d") {
+            fs::create_directories(path);
+            Write(path + (random() % 2 ? L"\\x.txt" : L"\\y.txt"));
+            if (random() % 2)
+                Write(path + L"\\w.txt");
+        } else {
+            Write(path);
+        }
+        return path;
+    }
+
+    std::vector<std::wstring> BoxItems()
+    {
+        std::vector<std::wstring> items;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(boxFolder, ec))
+            items.push_back(entry.path().wstring());
+        return items;
+    }
+
+    std::vector<std::wstring> FilesUnder(const std::wstring& folder)
+    {
+        std::vector<std::wstring> files;
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(folder, ec))
+            if (entry.is_regular_file(ec))
+                files.push_back(entry.path().wstring());
+        return files;
+    }
+
+    const IconRecord* RecordOf(const std::wstring& path)
+    {
+        for (const IconRecord& record : View().Records())
+            if (record.path == path)
+                return &record;
+        return nullptr;
+    }
+
+    // A file job runs on its own thread; its completions are taken from
+    // the box's queue here, as the window's timer would.
+    void FinishJob()
+    {
+        const DWORD start = GetTickCount();
+        while (s_copyProgress.busy && s_copyProgress.targetWindow == box && GetTickCount() - start < 20000) {
+            box->animationManager.Update();
+            if (s_copyProgress.workerRunning)
+                Sleep(1);
+        }
+        box->animationManager.Update();
+        ASSERT_FALSE(s_copyProgress.busy) << "the file job did not end";
+    }
+
+    void Drop(const std::wstring& path, DWORD effect)
+    {
+        DroppedFiles drop;
+        drop.paths = {path};
+        drop.effect = effect;
+        ImportDroppedFiles(box, drop);
+        FinishJob();
+    }
+
+    // Every version the user had is still reachable, but for the exempt.
+    void Check(const std::string& what)
+    {
+        CollectVersions(boxFolder, had);
+        CollectVersions(sources, had);
+        Versions reachable;
+        CollectVersions(boxFolder, reachable);
+        CollectVersions(sources, reachable);
+        if (!trash.empty())
+            CollectVersions(trash, reachable);
+        for (const auto* list : {&Runtime().undoList, &Runtime().redoList})
+            for (const UndoRecord& record : *list)
+                for (const std::wstring& kept : {record.tempPath, record.replacedCopy})
+                    if (!kept.empty())
+                        CollectVersions(kept, reachable);
+        for (const std::string& version : had)
+            if (!reachable.count(version) && !exempt.count(version)) {
+                ADD_FAILURE() << "version " << version << " is nowhere the user can reach after " << what;
+                lost = true;
+            }
+        if (TempFolder::ReadBytes(temp.File(L"outside\\keep.txt")) != "bystander") {
+            ADD_FAILURE() << "a file outside the box changed after " << what;
+            lost = true;
+        }
+    }
+
+    void Step(std::mt19937& random, std::string& log)
+    {
+        // The box's folder is read again as the 2600 ms sync would.
+        SyncBoxFolder(View(), boxFolder, true);
+        const std::vector<UndoRecord> before = Runtime().undoList;
+        std::map<std::wstring, Versions> boxBefore;
+        for (const std::wstring& item : BoxItems())
+            boxBefore[item] = VersionsIn(item);
+        const std::vector<std::wstring> items = BoxItems();
+        auto anyItem = [&]() -> std::wstring { return items.empty() ? L"" : items[random() % items.size()]; };
+        sameNameAnswer = static_cast<int>(random() % 2);
+        const unsigned op = random() % 100;
+        bool pushes = true;
+        if (op < 6) {
+            log += "new ";
+            CreateNewFileInBox(box, &View(), POINT{0, 0}, L"新建 文本文档", L".txt", false);
+        } else if (op < 26) {
+            const bool move = op < 18;
+            log += std::string(move ? "drop-move" : "drop-copy") + (sameNameAnswer ? "-overwrite " : " ");
+            Drop(NewSource(random), move ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
+        } else if (op < 38) {
+            log += sameNameAnswer ? "paste-overwrite " : "paste ";
+            PasteFilesIntoBox(box, View(), {NewSource(random)});
+            FinishJob();
+        } else if (op < 48) {
+            deleteAnswer = op < 44 ? 0 : 1;
+            const std::wstring item = anyItem();
+            log += deleteAnswer ? "delete-for-good " : "delete-to-bin ";
+            if (item.empty() || !RecordOf(item))
+                return;
+            if (deleteAnswer == 1)
+                CollectVersions(item, exempt);
+            DeleteIcon(box, item, box, kDeleteKeyQuestion);
+            FinishJob();
+        } else if (op < 56) {
+            log += "rename ";
+            static const wchar_t* const names[] = {L"a.txt", L"b.txt", L"c.txt", L"e"};
+            const std::wstring item = anyItem();
+            if (const IconRecord* record = item.empty() ? nullptr : RecordOf(item)) {
+                const IconRecord copy = *record;
+                RenameIconFile(box, copy, box, names[random() % 4]);
+            }
+        } else if (op < 61) {
+            log += "alias ";
+            const std::wstring item = anyItem();
+            if (const IconRecord* record = item.empty() ? nullptr : RecordOf(item)) {
+                const IconRecord copy = *record;
+                SetIconAlias(box, copy, box, L"别名" + std::to_wstring(random() % 10));
+            }
+        } else if (op < 76) {
+            log += "edit ";
+            pushes = false;
+            std::vector<std::wstring> files = FilesUnder(boxFolder);
+            const std::vector<std::wstring> sourceFiles = FilesUnder(sources);
+            files.insert(files.end(), sourceFiles.begin(), sourceFiles.end());
+            if (!files.empty()) {
+                // The user writes over their own version.
+                const std::wstring file = files[random() % files.size()];
+                CollectVersions(file, exempt);
+                Write(file);
+            }
+        } else if (op < 90) {
+            log += "undo ";
+            pushes = false;
+            if (Runtime().undoList.empty())
+                return;
+            const UndoRecord top = Runtime().undoList.back();
+            UndoLastFileOperation(box, nullptr);
+            const auto& redo = Runtime().redoList;
+            const bool movedIn = !top.extra.empty() && top.extra != L"bvn!NULL";
+            if (top.kind == 0 && !movedIn && !redo.empty() && RecordKey(redo.back()) == RecordKey(top)) {
+                // A new item taken back as it was made may go; what it
+                // held that it did not bring may not.
+                const Versions away = VersionsIn(redo.back().tempPath);
+                for (const std::string& version : created[RecordKey(top)])
+                    if (away.count(version))
+                        exempt.insert(version);
+            }
+        } else {
+            log += "redo ";
+            pushes = false;
+            RedoLastFileOperation(box, nullptr);
+        }
+        if (!pushes)
+            return;
+        const auto& after = Runtime().undoList;
+        const size_t pushed = PushedCount(before, after);
+        for (size_t i = after.size() - pushed; i < after.size(); ++i) {
+            const UndoRecord& record = after[i];
+            if (record.kind != 0)
+                continue;
+            Versions brought = VersionsIn(record.path);
+            if (auto old = boxBefore.find(record.path); old != boxBefore.end())
+                for (const std::string& version : old->second)
+                    brought.erase(version);
+            created[RecordKey(record)] = brought;
+        }
+    }
+
+    TempFolder temp;
+    std::wstring savedContainerDir;
+    std::wstring trash, trashInfo, boxFolder, sources;
+    BoxWindowPtr box;
+    int sameNameAnswer = 0;
+    int deleteAnswer = 0;
+    int written = 0;
+    int sourceCount = 0;
+    Versions had, exempt;
+    std::map<std::wstring, Versions> created;
+    bool lost = false;
+    std::thread answerer;
+    std::atomic<bool> stopAnswering{false};
+};
+
+} // namespace
+
+TEST_F(UndoSequenceTest, NoVersionOfAUsersFileIsEverOutOfReach)
+{
+    ASSERT_FALSE(trash.empty()) << "run through ctest, which gives the test a Recycle Bin of its own";
+    constexpr int kSequences = 120;
+    int steps = 0;
+    for (int seed = 1; seed <= kSequences && !lost; ++seed) {
+        std::mt19937 random(static_cast<unsigned>(seed));
+        StartSequence();
+        std::string log;
+        const int length = 4 + static_cast<int>(random() % 9);
+        for (int i = 0; i < length && !lost; ++i, ++steps) {
+            Step(random, log);
+            Check("seed " + std::to_string(seed) + ": " + log);
+        }
+    }
+    std::printf("[ sequences ] %d sequences, %d steps\n", kSequences, steps);
+}
+
+TEST_F(UndoSequenceTest, ARedoneRecycleSendsTheItemAsItIsNowToTheBinAgain)
+{
+    ASSERT_FALSE(trash.empty());
+    StartSequence();
+    const std::wstring file = boxFolder + L"\\a.txt";
+    DeleteIcon(box, file, box, kDeleteKeyQuestion);
+    FinishJob();
+    UndoLastFileOperation(box, nullptr);
+    ASSERT_TRUE(fs::exists(file));
+    Write(file);
+    const std::string edited = VersionOfFile(file);
+    RedoLastFileOperation(box, nullptr);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(VersionsIn(trash).count(edited)) << "the edited file is in the Recycle Bin";
+    ASSERT_EQ(Runtime().undoList.size(), 1u);
+    EXPECT_TRUE(Runtime().undoList.back().recycleConfirmed);
+    // Five more operations push the record off the list.
+    for (int i = 0; i < 5; ++i) {
+        UndoRecord mapped;
+        mapped.kind = 3;
+        mapped.path = sources + L"\\m" + std::to_wstring(i);
+        PushUndoRecord(box, mapped);
+    }
+    EXPECT_TRUE(VersionsIn(trash).count(edited));
+}
+
+TEST_F(UndoSequenceTest, AnEditedPasteIsNotTakenAwayByUndo)
+{
+    StartSequence();
+    const std::wstring source = sources + L"\\b.txt";
+    Write(source);
+    PasteFilesIntoBox(box, View(), {source});
+    FinishJob();
+    const std::wstring pasted = boxFolder + L"\\b.txt";
+    ASSERT_TRUE(fs::exists(pasted));
+    Write(pasted);
+    const std::string edited = VersionOfFile(pasted);
+    const int told = TimesUserNotified(L"undo-changed");
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(VersionOfFile(pasted), edited);
+    EXPECT_EQ(TimesUserNotified(L"undo-changed"), told + 1);
+    EXPECT_EQ(Runtime().undoList.size(), 1u) << "the record stays for a later try";
+}
+
+// "直接覆盖" of a dropped file and of a dropped folder merged into the box's
+// own: undo takes away what the drop brought and puts back what the box
+// held; redo brings the drop back.
+TEST_F(UndoSequenceTest, UndoOfAnOverwritingDropPutsBackWhatTheBoxHeld)
+{
+    StartSequence();
+    const std::string oldA = VersionOfFile(boxFolder + L"\\a.txt");
+    const std::string oldX = VersionOfFile(boxFolder + L"\\d\\x.txt");
+    const std::string oldZ = VersionOfFile(boxFolder + L"\\d\\z.txt");
+    fs::create_directories(sources + L"\\1\\d");
+    Write(sources + L"\\1\\a.txt");
+    Write(sources + L"\\1\\d\\x.txt");
+    Write(sources + L"\\1\\d\\y.txt");
+    const std::string newA = VersionOfFile(sources + L"\\1\\a.txt");
+    const std::string newX = VersionOfFile(sources + L"\\1\\d\\x.txt");
+    sameNameAnswer = 1;
+
+    Drop(sources + L"\\1\\a.txt", DROPEFFECT_COPY);
+    ASSERT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), newA);
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), oldA);
+    RedoLastFileOperation(box, nullptr);
+    EXPECT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), newA);
+
+    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    ASSERT_EQ(VersionOfFile(boxFolder + L"\\d\\x.txt"), newX);
+    ASSERT_TRUE(fs::exists(boxFolder + L"\\d\\y.txt"));
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\x.txt"), oldX);
+    EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\z.txt"), oldZ);
+    EXPECT_FALSE(fs::exists(boxFolder + L"\\d\\y.txt"));
+    EXPECT_EQ(VersionOfFile(sources + L"\\1\\d\\x.txt"), newX) << "the dropped folder went back to its place";
+    EXPECT_TRUE(fs::exists(sources + L"\\1\\d\\y.txt"));
+}
