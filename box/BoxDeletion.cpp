@@ -184,7 +184,8 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
         else if (target != wanted)
             report.elsewhere.push_back({record.path, target, L"原位置已有同名项目，已改名"});
     }
-    if (IsFolderEmpty(folder) && RemoveDirectoryW(folder.c_str()))
+    // RemoveDirectoryW on a link to an empty folder removes that folder.
+    if (IsFolderEmpty(folder) && EntryIsItself(folder) && RemoveDirectoryW(folder.c_str()))
         Log(L"INFO", L"Removed empty container folder: " + folder);
     return report;
 }

@@ -47,6 +47,8 @@ bool RecycleKeptCopy(const std::wstring& copy, const std::wstring& name)
 {
     if (!PathExists(copy))
         return true;
+    if (!EntryIsItself(copy))
+        return false;
     // A folder of its own in the temporary folder gives the copy its name
     // back: the Recycle Bin shows "a.txt", not "a.txt3f2a.tmp".
     const std::wstring folder = TempCopyPath(L"kept");

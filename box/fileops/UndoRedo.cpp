@@ -33,7 +33,8 @@ MoveResult MoveWithoutReplacing(const std::wstring& from, const std::wstring& to
 {
     if (!Exists(from))
         return MoveResult::SourceMissing;
-    if (Exists(to))
+    // A link the system lists as a plain entry would move what it leads to.
+    if (Exists(to) || !EntryIsItself(from))
         return MoveResult::Failed;
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) ? MoveResult::Moved : MoveResult::Failed;
 }
@@ -49,7 +50,7 @@ MoveResult MoveToTemp(const std::wstring& path, std::wstring& tempPath)
 void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to)
 {
     const std::wstring text = std::wstring(undo ? L"无法撤销：" : L"无法重做：") + L"“" + from + L"”不能移动到“" + to +
-                              L"”。目标位置已有同名项目，或文件正被占用。";
+                              L"”。目标位置已有同名项目，文件正被占用，或它是指向其他位置的链接。";
     NotifyUser(L"undo-move", text);
 }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <regex>
 
+#include "common/DirectoryLink.h"
 #include "common/WindowTestSupport.h"
 #include "app/AppState.h"
 #include "app/CommonHelpers.h"
@@ -415,6 +416,32 @@ TEST_F(BoxMenusTest, UndoParksANewFileInTheTemporaryFolderAndRedoNeverOverwrites
 
     UndoLastFileOperation(box, nullptr);
     EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u) << "an empty undo list changes nothing";
+}
+
+// What waits in the temporary folder may have become a link the system
+// shows as a plain file: a redo moving it would move what it leads to.
+TEST_F(BoxMenusTest, RedoNeverMovesWhatAParkedLinkLeadsTo)
+{
+    std::filesystem::path folder;
+    BoxWindowPtr box = MakeFolderBox(folder);
+    ASSERT_TRUE(box);
+    // The host's ln is handed the names byte by byte: they stay ASCII.
+    const std::wstring made = CreateNewFileInBox(box, &s_boxIconManagers[box], Inside(box), L"note", L".txt", false);
+    ASSERT_FALSE(made.empty());
+    UndoLastFileOperation(box, nullptr);
+    const std::vector<std::wstring> parked = TempItems();
+    ASSERT_EQ(parked.size(), 1u);
+    const std::filesystem::path parkedPath = temp.Path() / L".data" / L".temp" / parked[0];
+    std::filesystem::remove(parkedPath);
+    const std::wstring outside = (temp.Path() / L"outside.txt").wstring();
+    TempFolder::WriteBytes(outside, "outside");
+    if (!MakeLink(parkedPath.wstring(), outside, false))
+        GTEST_SKIP() << "this system makes no links";
+
+    RedoLastFileOperation(box, nullptr);
+    EXPECT_EQ(Bytes(outside), "outside");
+    EXPECT_FALSE(std::filesystem::exists(made));
+    EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u) << "the refused redo stays";
 }
 
 TEST_F(BoxMenusTest, UndoNeverTakesAwayANewItemTheUserChanged)
