@@ -505,6 +505,9 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
     }
 
     case WM_ACTIVATE:
+        // Deactivation also takes the keyboard; WM_KILLFOCUS says so too,
+        // and the second notice finds nobody holding it.
+        panel->DispatchNotify(LOWORD(wParam) == WA_INACTIVE ? kNotifyKeyboardLost : kNotifyKeyboardBack);
         if (closeOnDeactivate && LOWORD(wParam) == WA_INACTIVE) {
             if (activationVeto && activationVeto(reinterpret_cast<HWND>(lParam)))
                 return 0;
@@ -589,6 +592,16 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
 
     case WM_COMMAND:
         return DefWindowProcW(window, message, wParam, lParam);
+
+    // A control that holds the keyboard (an edit's blinking caret) gives it
+    // up when the window loses it, and takes it back when it returns.
+    case WM_KILLFOCUS:
+        panel->DispatchNotify(kNotifyKeyboardLost);
+        return Fallback(window, message, wParam, lParam);
+
+    case WM_SETFOCUS:
+        panel->DispatchNotify(kNotifyKeyboardBack);
+        return Fallback(window, message, wParam, lParam);
 
     case WM_TIMER:
         if (wParam == 10) {
