@@ -16,8 +16,9 @@
 # A third run ("act", three boxes of 12 files) drives what a user does and
 # measures each phase the same way (CPU over MEASURE_S seconds, 2 s after
 # the action, pointer away): at rest; a box's search row pulled down with
-# the wheel; a word typed into the row (the caret blinking); the row pushed
-# up again; the icon menu's "路径" input box holding the caret, and closed
+# the wheel; a word typed into the row (the caret blinking); the row left
+# with its word for another window (no caret: under 1% wanted); the row
+# pushed up again; the icon menu's "路径" input box holding the caret, and closed
 # again; the quick panel's search field holding the caret; the panel
 # closed; a box made through the component library's "新建组件" card with
 # the card closed again. With IDLE_TRACE=1 a second run of it prints the
@@ -29,9 +30,28 @@
 #   nothing is built then, WindowProbe.exe must exist)
 #   IDLE_SCENARIOS="" IDLE_TRACE=1 bash bench/idle.sh   (only the act run,
 #   with its message trace; IDLE_ACT=0 leaves the act run out)
+#   IDLE_SCREEN=1920x1080 bash bench/idle.sh   (on an Xvfb display of that
+#   size of its own; otherwise the display given, or the scripts' default)
+#
+# Every click is placed from the windows found on the screen (WindowProbe
+# lists them from inside the prefix) and made only after WindowProbe says
+# the window under the point is the one meant: a click that would miss
+# ends the run with a message instead of measuring the wrong thing.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
 trap 'finish_bench' EXIT
+OWN_XVFB_PID=""
+if [ -n "${IDLE_SCREEN:-}" ]; then
+  number_file="$(mktemp)"
+  Xvfb -displayfd 3 -screen 0 "${IDLE_SCREEN}x24" -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  OWN_XVFB_PID=$!
+  for _ in $(seq 300); do
+    [ -s "$number_file" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(tr -d '\n' <"$number_file")"
+  rm -f "$number_file"
+fi
 if [ -n "${IDLE_TESSIK_EXE:-}" ]; then
   ensure_display
   prepare_wine_prefix
@@ -53,8 +73,11 @@ RUN_PID=""
 finish_bench() {
   if [ -n "$RUN_PID" ]; then kill -9 "$RUN_PID" 2>/dev/null || true; fi
   stop_display
+  if [ -n "$OWN_XVFB_PID" ]; then kill "$OWN_XVFB_PID" 2>/dev/null || true; fi
   rm -rf "$ROOT"
 }
+
+read -r SCREEN_W SCREEN_H <<<"$(xdotool getdisplaygeometry)"
 
 win_path() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's|/|\\|g')"; }
 store_path() { win_path "$1" | sed 's|\\|\\\\|g'; }
@@ -76,8 +99,13 @@ prepare() {
     for i in $(seq -w 1 "$icons"); do echo "$b $i" > "$folder/file_$i.dat"; done
     [ -n "$body" ] && body+=$',\n'
     local bx=$((20 + (b % 5) * 310)) by=$((20 + (b / 5) * 480)) bh=460
-    # Right of the main window (100,100 1080 x 720), one under another.
-    [ "$scenario" = act ] && bx=1230 by=$((10 + b * 330)) bh=320
+    # At the right edge of the screen, one under another; the act run moves
+    # the main window to the left edge, clear of them.
+    if [ "$scenario" = act ]; then
+      bh=$(( (SCREEN_H - 40) / 3 - 10 ))
+      [ "$bh" -gt 320 ] && bh=320
+      bx=$((SCREEN_W - 360)) by=$((10 + b * (bh + 10)))
+    fi
     body+="    ComID_box$b{
         id : \"box$b\",
         x : $bx,
@@ -177,7 +205,7 @@ measure_messages() {
 # ---- the "act" run: phases driven with xdotool over the display ----
 MAIN_CLASS="Kelm.Class.Tessik.App.Main"
 PANEL_CLASS="Tessik.Kelm.QuickPanel.Class"
-AWAY=(1595 995)
+AWAY=($((SCREEN_W - 5)) $((SCREEN_H - 5)))
 PHASES=()
 declare -A PHASE
 # The phase hook: cpu (measure CPU) or trace (mark the trace).
@@ -187,7 +215,19 @@ TRACE_FILE=""
 away() { xdotool mousemove "${AWAY[@]}"; }
 # Screen rectangle "x y w h" of the first window of a class (prefix with *).
 rect_of() { probe wait "$1" "$2" visible 20000 | awk -F'\t' '{print $5}' | tr ',' ' '; }
-click_at() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
+# Clicks (button 1, or the one given) at a screen point once the window
+# there is of the class meant (a prefix): a click that would land on
+# another window ends the run.
+click_on() {
+  local want="$1" x="$2" y="$3" button="${4:-1}" found
+  found="$(probe at "$x" "$y" | awk -F'\t' '{print $1}')"
+  case "$found" in
+    "$want"*) ;;
+    *) echo "idle: a click at $x,$y meant for $want would land on ${found:-no window}" >&2; exit 1;;
+  esac
+  xdotool mousemove "$x" "$y" click "$button"
+  sleep 0.3
+}
 
 phase() {
   local name="$1" hz a b
@@ -208,20 +248,45 @@ phase() {
   PHASE[$name.rss]="$(rss_mb "$RUN_PID")"
 }
 
+# The first of the points "x y" (arguments) where a click reaches a window
+# of the class; none: the run ends.
+free_point() {
+  local want="$1" found
+  shift
+  while [ $# -ge 2 ]; do
+    found="$(probe at "$1" "$2" | awk -F'\t' '{print $1}')"
+    case "$found" in "$want"*) echo "$1 $2"; return;; esac
+    shift 2
+  done
+  echo "idle: no point of $want is free to click" >&2
+  exit 1
+}
+
+# Screen rectangles "x y w h" of the box windows, top one first.
+box_rects() {
+  probe list | grep -F "$BOX_PREFIX" | awk -F'\t' '{print $5}' | tr ',' ' ' | sort -k2 -n
+}
+
 drive_phases() {
-  local bx by bw bh px py pw ph mx my mw mh
-  read -r bx by bw bh <<<"$(rect_of "$BOX_PREFIX*" "Tessik.Com.Container")"
-  # Box 0 is the top one.
-  read -r bx by bw bh <<<"$(probe list | grep -F "$BOX_PREFIX" | awk -F'\t' '{print $5}' | tr ',' ' ' | sort -k2 -n | head -1)"
+  local bx by bw bh ox oy ow oh px py pw ph mx my mw mh
+  # The main window to the left edge, clear of the boxes at the right.
+  probe move "$MAIN_CLASS" "Tessik" 10 10 >/dev/null
+  # Box 0 is the top one; box 1 below it takes the keyboard from it.
+  read -r bx by bw bh <<<"$(box_rects | sed -n 1p)"
+  read -r ox oy ow oh <<<"$(box_rects | sed -n 2p)"
   phase rest
   # The wheel reaches the window with the keyboard (Wine): click first,
   # on the box's empty lower part.
-  click_at $((bx + bw / 2)) $((by + bh - 30))
+  click_on "$BOX_PREFIX" $((bx + bw / 2)) $((by + bh - 30))
   xdotool click 4 click 4 click 4 click 4
   phase search_row_open
-  click_at $((bx + bw / 2)) $((by + 72))
+  click_on "$BOX_PREFIX" $((bx + bw / 2)) $((by + 72))
   xdotool type --delay 80 note
   phase typed_note
+  # Another window takes the keyboard; the row keeps its word.
+  click_on "$BOX_PREFIX" $((ox + ow / 2)) $((oy + oh - 15))
+  phase field_left_with_text
+  click_on "$BOX_PREFIX" $((bx + bw / 2)) $((by + 72))
   # The wheel moves the row only while the field is empty.
   xdotool key ctrl+a BackSpace
   xdotool mousemove $((bx + bw / 2)) $((by + bh - 30))
@@ -231,18 +296,18 @@ drive_phases() {
   # The icon menu's "路径" opens the input box with the icon's path, its
   # field holding the caret. Rows 40 DIPs apart, 10 above the first: 别名,
   # 复制|剪切, 打开方式, 重命名, 路径.
-  xdotool mousemove $((bx + 60)) $((by + 90)) click 3
+  click_on "$BOX_PREFIX" $((bx + 60)) $((by + 90)) 3
   read -r mx my mw mh <<<"$(rect_of "Kelm.Menu.Class.0*" "Kelm.Menu")"
-  click_at $((mx + 60)) $((my + 30 + 4 * 40))
+  click_on "Kelm.Menu.Class.0" $((mx + 60)) $((my + 30 + 4 * 40))
   read -r mx my mw mh <<<"$(rect_of "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit")"
   phase path_popup_field
-  click_at $((mx + mw - 154)) $((my + mh - 40)) # "取消"
+  click_on "Kelm.concept.Edit.Class" $((mx + mw - 154)) $((my + mh - 40)) # "取消"
   probe gone "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" 10000 >/dev/null || true
   phase path_popup_closed
   probe post "$MAIN_CLASS" "Tessik" 786 1001 0 >/dev/null
   read -r px py pw ph <<<"$(rect_of "$PANEL_CLASS" "Tessik.QuickPanel")"
   sleep 2
-  click_at $((px + pw / 2)) $((py + 30))
+  click_on "$PANEL_CLASS" $((px + pw / 2)) $((py + 30))
   xdotool type --delay 80 ab
   phase quick_panel_field
   probe post "$MAIN_CLASS" "Tessik" 786 1001 0 >/dev/null
@@ -250,13 +315,16 @@ drive_phases() {
   phase quick_panel_closed
   read -r mx my mw mh <<<"$(rect_of "$MAIN_CLASS" "Tessik")"
   probe settled "$MAIN_CLASS" "Tessik" 40000 >/dev/null || true
-  click_at $((mx + 100)) $((my + 130))  # the library tab
+  click_on "$MAIN_CLASS" $((mx + 100)) $((my + 130))  # the library tab
   sleep 1
-  click_at $((mx + 460)) $((my + 200))  # "万能收纳盒": the new-box card
+  click_on "$MAIN_CLASS" $((mx + 460)) $((my + 200))  # "万能收纳盒": the new-box card
   sleep 1.5
-  click_at $((mx + 570)) $((my + 230))  # its mapping-box row
+  click_on "$MAIN_CLASS" $((mx + 570)) $((my + 230))  # its mapping-box row
   sleep 1.5
-  click_at $((mx + 1000)) $((my + 650)) # an empty spot closes the card
+  # An empty spot closes the card; the new box may stand over some of them.
+  read -r px py <<<"$(free_point "$MAIN_CLASS" $((mx + 1000)) $((my + 650)) $((mx + 600)) $((my + 650)) \
+    $((mx + 1000)) $((my + 400)) $((mx + 600)) $((my + 400)))"
+  click_on "$MAIN_CLASS" "$px" "$py"
   phase card_made_box
 }
 

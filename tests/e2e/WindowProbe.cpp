@@ -13,6 +13,7 @@
 //   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
 //   WindowProbe settled <class> <title> <timeout ms>   (visible, opaque, still, idle)
 //   WindowProbe list   (class, title, visible, process, rectangle, handle)
+//   WindowProbe at <x> <y>   (the top-level window a click at that screen point reaches, as list prints it)
 //   WindowProbe move <class> <title> <x> <y>   (first match, screen pixels, size kept)
 //   WindowProbe item-text <class> <title> <control id>   (text of a dialog item of the first match, UTF-8)
 //   WindowProbe message-font-covers <text>   (the font of message boxes has a glyph for every character)
@@ -42,19 +43,23 @@ struct Found {
     DWORD processId;
 };
 
+Found Describe(HWND window)
+{
+    wchar_t className[256] = {};
+    wchar_t title[512] = {};
+    GetClassNameW(window, className, 256);
+    GetWindowTextW(window, title, 512);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    return {window, className, title, IsWindowVisible(window) != FALSE, processId};
+}
+
 std::vector<Found> ListWindows()
 {
     std::vector<Found> windows;
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
-            wchar_t className[256] = {};
-            wchar_t title[512] = {};
-            GetClassNameW(window, className, 256);
-            GetWindowTextW(window, title, 512);
-            DWORD processId = 0;
-            GetWindowThreadProcessId(window, &processId);
-            reinterpret_cast<std::vector<Found>*>(param)->push_back(
-                {window, className, title, IsWindowVisible(window) != FALSE, processId});
+            reinterpret_cast<std::vector<Found>*>(param)->push_back(Describe(window));
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&windows));
@@ -298,6 +303,15 @@ int wmain(int argc, wchar_t** argv)
         return MutexGone(argv[2], static_cast<DWORD>(_wtoi(argv[3])));
     if (command == L"click" && argc == 6)
         return Click(argv[2], argv[3], _wtoi(argv[4]), _wtoi(argv[5]));
+    if (command == L"at" && argc == 4) {
+        const POINT point{_wtoi(argv[2]), _wtoi(argv[3])};
+        HWND hit = WindowFromPoint(point);
+        HWND top = hit ? GetAncestor(hit, GA_ROOT) : nullptr;
+        if (!top)
+            return 1;
+        Print(Describe(top));
+        return 0;
+    }
     if (command == L"list") {
         for (const Found& f : ListWindows())
             Print(f);

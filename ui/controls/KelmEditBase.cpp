@@ -93,7 +93,43 @@ void KelmEditBase::StartCaretAnimation(float from, float to)
 void KelmEditBase::StopCaretAnimation()
 {
     focused = false;
+    keyboardAway_ = false;
     blink_.Stop();
+}
+
+void KelmEditBase::SetFocus(bool focus)
+{
+    if (focus) {
+        if (!focused) {
+            focused = true;
+            StartCaretAnimation(0.0f, 1.0f);
+            Repaint();
+        }
+        return;
+    }
+    keyboardAway_ = false;
+    // The panel calls this for every control a release misses: an edit
+    // without the keyboard stays as it is.
+    if (focused || blink_.Running()) {
+        StopCaretAnimation();
+        Repaint();
+    }
+}
+
+int KelmEditBase::OnPanelNotify(LPARAM value)
+{
+    if (value == Brevin::kNotifyKeyboardLost && focused) {
+        StopCaretAnimation();
+        keyboardAway_ = true;
+        Repaint();
+        return 0;
+    }
+    if (value == Brevin::kNotifyKeyboardBack && keyboardAway_) {
+        keyboardAway_ = false;
+        SetFocus(true);
+        return 0;
+    }
+    return Brevin::kNotHandled;
 }
 
 void KelmEditBase::PointerEvent(Brevin::kelmEvent event, const std::function<int()>& indexAtPoint)

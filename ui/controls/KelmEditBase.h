@@ -35,6 +35,14 @@ public:
     // Also takes the keyboard away from the edit.
     void StopCaretAnimation();
 
+    // The panel's focus: giving it starts the blink, taking it away (a
+    // release elsewhere in the window) stops the blink at once.
+    void SetFocus(bool focus) override;
+    // The window losing the keyboard stops the blink (a field left with
+    // text costs nothing); its coming back starts it again in the edit
+    // that held it, text and caret kept.
+    int OnPanelNotify(LPARAM value) override;
+
     // Asked before each paint without the keyboard; -1 skips the paint.
     std::function<int(std::wstring&)> paintHook = [](std::wstring&) { return 0; };
 
@@ -64,7 +72,8 @@ protected:
 
     EditBuffer buffer_;
     HWND window_ = nullptr;
-    bool selecting_ = false; // the left button went down in the edit and is still down
+    bool selecting_ = false;    // the left button went down in the edit and is still down
+    bool keyboardAway_ = false; // held the keyboard when its window lost it
     CaretBlink blink_;
 
 private:

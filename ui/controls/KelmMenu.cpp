@@ -218,8 +218,6 @@ void CloseFrom(int level)
         // Every menu registers a class of its own; leaving them registered
         // would pile up one class per menu ever opened.
         UnregisterClassW(top->className, top->instance);
-        // The panel outlives its window; let the rows and their callbacks go.
-        top->GetPanel()->Init(nullptr, nullptr);
     }
 }
 

@@ -37,6 +37,14 @@ enum kelmEvent : int32_t {
 // Routing result that lets the next control try.
 constexpr int kNotHandled = -1;
 
+// Values of the panel's notify dispatch (OnPanelNotify) sent by the window.
+// The window lost the keyboard (another window or program took it): the
+// control holding it gives it up and remembers that it did.
+constexpr LPARAM kNotifyKeyboardLost = 1;
+// The window has the keyboard again: the control that gave it up on the
+// last loss takes it back.
+constexpr LPARAM kNotifyKeyboardBack = 2;
+
 struct kelmRect {
     int x;
     int y;

@@ -78,6 +78,25 @@ void BrevinPanel::SetScroll(int amount)
     scroll = amount;
 }
 
+BrevinPanel::~BrevinPanel()
+{
+    Release();
+}
+
+void BrevinPanel::Release()
+{
+    // Swapped out first: a control let go here may end a control whose
+    // destructor reaches back into the panel.
+    std::vector<std::shared_ptr<BrevinControl>> released;
+    released.swap(controls);
+    for (auto& control : released) {
+        if (control->panel == this)
+            control->SetPanel(nullptr);
+    }
+    window = nullptr;
+    renderTarget = nullptr;
+}
+
 int BrevinPanel::Init(HWND newWindow, ID2D1HwndRenderTarget* target)
 {
     controls.clear();

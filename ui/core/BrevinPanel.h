@@ -19,7 +19,10 @@ namespace Brevin
 class BrevinPanel
 {
 public:
-    virtual ~BrevinPanel() = default;
+    BrevinPanel() = default;
+    BrevinPanel(const BrevinPanel&) = delete;
+    BrevinPanel& operator=(const BrevinPanel&) = delete;
+    virtual ~BrevinPanel();
 
     // Each dispatch returns the first result other than -1, or -1.
     virtual int DispatchMouseEvent(const kelmPoint& point, kelmEvent event);
@@ -34,6 +37,9 @@ public:
 
     // Empties the panel; the first call of every draw callback.
     int Init(HWND window, ID2D1HwndRenderTarget* target);
+    // Empties the panel for good (its window ended): the controls are let
+    // go and no longer name this panel.
+    void Release();
 
     // Places the control (layout modes), lets it draw itself through its
     // AttachCtl and appends it on top.

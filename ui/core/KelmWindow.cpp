@@ -93,7 +93,7 @@ int RegionRadius(int cornerRadius)
 
 } // namespace
 
-KelmWindow::KelmWindow() : panel(new Brevin::D2DBrevinPanel()), onDeactivate([] {})
+KelmWindow::KelmWindow() : panel(std::make_unique<Brevin::D2DBrevinPanel>()), onDeactivate([] {})
 {
     // Any thread: a worker's post cannot set a timer on this window's
     // thread, so it asks the window to.
@@ -108,9 +108,20 @@ KelmWindow::KelmWindow() : panel(new Brevin::D2DBrevinPanel()), onDeactivate([] 
     });
 }
 
-// The panel lives on: controls' captured panel pointers may outlast the
-// window object by a paint, and it is small.
-KelmWindow::~KelmWindow() = default;
+// The panel goes with the object. What used it after the window object
+// was gone is covered elsewhere: a message (a control's handler, a paint,
+// an animation tick) keeps the object alive until it is done (WindowProc);
+// controls stop naming a panel that releases them; and a window that
+// outlives its object no longer reaches it (below).
+KelmWindow::~KelmWindow()
+{
+    if (hwnd && IsWindow(hwnd) && GetWindowLongPtrW(hwnd, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this)) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        auto found = WindowMap.find(hwnd);
+        if (found != WindowMap.end() && found->second == this)
+            WindowMap.erase(found);
+    }
+}
 
 void KelmWindow::Set(int nx, int ny, int w, int h, const wchar_t* classNameText, const wchar_t* titleText)
 {
@@ -371,10 +382,9 @@ void KelmWindow::Paint(HWND window)
         PaintComposition(window);
     } else {
         const RECT* region = partial ? &ps.rcPaint : nullptr;
-        Brevin::D2DBrevinPanel* painted = panel;
-        painted->SetPaintRegion(region);
+        panel->SetPaintRegion(region);
         PaintWindow(window, drawCallback, region, partial ? partCover_ : nullptr);
-        painted->SetPaintRegion(nullptr);
+        panel->SetPaintRegion(nullptr);
     }
     EndPaint(window, &ps);
 }
@@ -478,6 +488,11 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         animationTimerOn_ = hoverRepaintWanted_ = hoverTimerOn_ = false;
         wakeTarget_ = nullptr;
         WindowMap.erase(window);
+        // The controls of the last paint (and whatever their callbacks
+        // hold) go now, not with the window object, which a builder may
+        // keep for the next opening. A handler running in them holds its
+        // own reference until it returns.
+        panel->Release();
         return 0;
     }
 
@@ -505,6 +520,9 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
     }
 
     case WM_ACTIVATE:
+        // Deactivation also takes the keyboard; WM_KILLFOCUS says so too,
+        // and the second notice finds nobody holding it.
+        panel->DispatchNotify(LOWORD(wParam) == WA_INACTIVE ? kNotifyKeyboardLost : kNotifyKeyboardBack);
         if (closeOnDeactivate && LOWORD(wParam) == WA_INACTIVE) {
             if (activationVeto && activationVeto(reinterpret_cast<HWND>(lParam)))
                 return 0;
@@ -589,6 +607,16 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
 
     case WM_COMMAND:
         return DefWindowProcW(window, message, wParam, lParam);
+
+    // A control that holds the keyboard (an edit's blinking caret) gives it
+    // up when the window loses it, and takes it back when it returns.
+    case WM_KILLFOCUS:
+        panel->DispatchNotify(kNotifyKeyboardLost);
+        return Fallback(window, message, wParam, lParam);
+
+    case WM_SETFOCUS:
+        panel->DispatchNotify(kNotifyKeyboardBack);
+        return Fallback(window, message, wParam, lParam);
 
     case WM_TIMER:
         if (wParam == 10) {

@@ -136,7 +136,7 @@ public:
 
     void BringToFront();
     HWND GetHwnd() const { return hwnd; }
-    Brevin::D2DBrevinPanel* GetPanel() const { return panel; }
+    Brevin::D2DBrevinPanel* GetPanel() const { return panel.get(); }
 
     // Adds the notification-area icon of this window (the main window):
     // clicks arrive as WM_KELM_TRAY and run the two functions on release.
@@ -184,7 +184,9 @@ public:
     KelmDropTarget* dropTarget = nullptr;
     bool instanceProbe = true;
     bool instanceRequired = false;
-    Brevin::D2DBrevinPanel* panel;
+    // Lives as long as this object; lets its controls go when the window
+    // ends (WM_DESTROY), so nothing a paint added outlives the window.
+    std::unique_ptr<Brevin::D2DBrevinPanel> panel;
     DrawFunction drawCallback;
     std::function<void()> onDeactivate;
     bool useComposition = false;

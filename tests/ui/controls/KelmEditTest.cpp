@@ -263,6 +263,53 @@ TEST_F(KelmEditTest, BlinkRestsWhileTheEditIsNotPaintedAndResumesWhenItIs)
     EXPECT_TRUE(blinking()) << "drawn again with the keyboard, it blinks again";
 }
 
+// A field left with text costs nothing: the window losing the keyboard
+// (another window activated) stops the blink at once, and the keyboard's
+// return starts it again in the same edit, text and caret kept. Another
+// edit taking the keyboard stops the first one's blink as well.
+TEST_F(KelmEditTest, LosingTheKeyboardStopsTheBlinkAndItsReturnStartsItAgain)
+{
+    const HWND hwnd = test().hwnd;
+    auto blinks = [this] { return test().window->animationManager.GetActiveCount(); };
+    auto takeKeyboard = [](HWND window) {
+        SetForegroundWindow(window);
+        SetFocus(window);
+        return PumpUntil([window] { return GetFocus() == window; }, 5000);
+    };
+    ASSERT_TRUE(takeKeyboard(hwnd));
+    Focus();
+    Type(L"fi");
+    ASSERT_EQ(blinks(), 1u);
+
+    HWND away = CreateWindowExW(0, L"STATIC", L"away", WS_POPUP | WS_VISIBLE, 1100, 450, 80, 80, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_TRUE(takeKeyboard(away));
+    EXPECT_TRUE(PumpUntil([&] { return blinks() == 0u; }, 3000)) << "the caret blinks in a window without the keyboard";
+    EXPECT_FALSE(edit->focused);
+    EXPECT_EQ(edit->GetText(), L"fi");
+
+    ASSERT_TRUE(takeKeyboard(hwnd));
+    EXPECT_TRUE(PumpUntil([&] { return blinks() == 1u; }, 3000)) << "the keyboard came back, the caret did not";
+    EXPECT_TRUE(edit->focused);
+    Type(L"x");
+    EXPECT_EQ(edit->GetText(), L"fix");
+    DestroyWindow(away);
+
+    auto second = std::make_shared<KelmEdit>();
+    second->Set(
+        20, 150, 320, 36, L"别处", [](std::wstring) {}, RGB(255, 255, 255), RGB(30, 30, 30), 16);
+    test().addControls = [this, second](Brevin::D2DBrevinPanel* panel) {
+        panel->AddControl(edit);
+        panel->AddControl(second);
+    };
+    test().PaintOnce();
+    test().Click(300, 168);
+    EXPECT_TRUE(second->focused);
+    EXPECT_FALSE(edit->focused);
+    EXPECT_EQ(blinks(), 1u) << "the edit that lost the keyboard still blinks";
+    second->StopCaretAnimation();
+}
+
 // The blink repaints only the caret's pixels: the draw callback runs
 // clipped, a control away from the caret is not drawn, and what shows is
 // what a full paint of the same moment shows.

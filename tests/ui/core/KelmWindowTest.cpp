@@ -292,6 +292,47 @@ TEST_F(KelmWindowTest, AnimationsAndPostedCallbacksStartTheAnimationTimerAndItSt
     EXPECT_TRUE(quiet);
 }
 
+// Nothing a window's paints added outlives it: when the window ends (here
+// from a control's own handler, in the middle of its routing) the panel
+// lets its controls go, and the panel goes with the window object.
+TEST(KelmWindowLifetime, AnEndedWindowReleasesItsControlsAndItsPanel)
+{
+    std::vector<std::string> log;
+    auto window = std::make_shared<KelmWindow>();
+    window->Set(60, 60, 200, 150, L"Kelm.Test.Lifetime", L"lifetime");
+    auto closer = std::make_shared<RecordingControl>("closer", &log, 0);
+    closer->SetRect(10, 10, 50, 50);
+    KelmWindow* raw = window.get();
+    closer->onEvent = [raw] { DestroyWindow(raw->GetHwnd()); };
+    window->SetDrawCallback([raw, closer](HWND hwnd, ID2D1HwndRenderTarget* rt) {
+        raw->GetPanel()->Init(hwnd, rt);
+        raw->GetPanel()->AddControl(closer);
+    });
+    ASSERT_EQ(window->Create(), 1);
+    const HWND hwnd = window->GetHwnd();
+    PaintNow(hwnd);
+    ASSERT_EQ(closer->attachedWindow, hwnd);
+    const std::weak_ptr<RecordingControl> added = closer;
+    closer.reset();
+    window->SetDrawCallback(nullptr); // the builder lets go of it too
+
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    PumpUntil([hwnd] { return !IsWindow(hwnd); }, 3000);
+    ASSERT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(log, std::vector<std::string>{"closer:0"});
+    EXPECT_TRUE(added.expired()) << "the ended window's panel still holds its controls";
+    EXPECT_TRUE(window->GetPanel()->controls.empty());
+
+    // A control left in the panel of a window object goes with the object.
+    auto late = std::make_shared<RecordingControl>("late", &log, 0);
+    window->GetPanel()->AddControl(late);
+    EXPECT_EQ(late->panel, window->GetPanel());
+    const std::weak_ptr<RecordingControl> lateAdded = late;
+    late.reset();
+    window.reset();
+    EXPECT_TRUE(lateAdded.expired()) << "the panel outlived its window object";
+}
+
 TEST(KelmWindowCreate, FailsWithoutProcedureOrRequiredInstanceAndLeavesNoMapEntry)
 {
     KelmWindow window;
