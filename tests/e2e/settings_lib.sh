@@ -19,7 +19,9 @@ open_settings_page() {
   shot_still settings_top
 }
 
-main_rect() { probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 5000 | awk -F'\t' '{print $5}'; }
+# The bound is wide: a suite starting eight Wine programs at once once kept
+# the probe from seeing the main window within 5 s.
+main_rect() { probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 20000 | awk -F'\t' '{print $5}'; }
 
 click() { probe click "$MAIN_CLASS" "$MAIN_TITLE" "$1" "$2" >/dev/null || fail "click at $1,$2"; }
 # A click whose handler opens a modal window: the probe's click returns
