@@ -27,7 +27,8 @@ using namespace TessikDesktopContainer;
 namespace
 {
 
-// The animation clock of the boxes under test: the tests step time by hand.
+// The seconds of the test so far: the boxes under test hold their animation
+// clocks, and the tests step them by hand.
 double s_now = 0.0;
 
 class BoxMotionTest : public ::testing::Test
@@ -101,7 +102,7 @@ protected:
         CreateCom(id, L"NULL", false, 1);
         for (auto& [window, runtime] : s_boxRuntimes) {
             if (runtime.id == id) {
-                window->animationManager.SetClock([] { return s_now; });
+                window->animationManager.Clock().Hold();
                 WaitUntilShown(window->GetHwnd());
                 return window;
             }
@@ -130,9 +131,14 @@ protected:
     // Ends a move as the system's move loop does.
     static void EndMove(const BoxWindowPtr& box) { SendMessageW(box->GetHwnd(), WM_EXITSIZEMOVE, 0, 0); }
 
-    // Steps the box's animations to the given second.
+    // Steps the held clocks of the boxes to the given second of the test
+    // and runs one tick of the box.
     static void StepTo(const BoxWindowPtr& box, double seconds)
     {
+        for (auto& [window, runtime] : s_boxRuntimes) {
+            if (window->animationManager.Clock().IsHeld())
+                window->animationManager.Clock().Step(seconds - s_now);
+        }
         s_now = seconds;
         box->animationManager.Update();
     }
