@@ -213,10 +213,18 @@ TEST_F(KelmOptionCtlWindowTest, SetTextSlidesToTheNewLabel)
     EXPECT_TRUE(test().PumpUntil([&] { return row->GetChangeProgress() >= 1.0; }, 4000));
 
     // A change during a change restarts from the current label.
-    row->SetText(L"视图：图标", 1);
-    PumpMessages(50);
-    row->SetText(L"视图：网格", 0);
-    EXPECT_EQ(row->GetLabel(), L"视图：网格");
+    {
+        HeldAnimationClock clock(test().window->animationManager);
+        row->SetText(L"视图：图标", 1);
+        clock.Step(0.1);
+        test().window->animationManager.Update();
+        ASSERT_GT(row->GetChangeProgress(), 0.0);
+        ASSERT_LT(row->GetChangeProgress(), 1.0);
+        row->SetText(L"视图：网格", 0);
+        EXPECT_EQ(row->GetLabel(), L"视图：网格");
+        test().window->animationManager.Update();
+        EXPECT_EQ(row->GetChangeProgress(), 0.0) << "the second change did not start over";
+    }
     EXPECT_TRUE(test().PumpUntil([&] { return row->GetChangeProgress() >= 1.0; }, 4000));
 
     // Freed in the middle of a slide.
