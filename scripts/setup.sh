@@ -63,9 +63,16 @@ ensure_display() {
   fi
 }
 
+# Ends the Xvfb that ensure_display started, and nothing else.
+stop_own_display() {
+  if [ -n "$TESSIK_XVFB_PID" ]; then kill "$TESSIK_XVFB_PID" 2>/dev/null || true; fi
+}
+
+# For scripts that started every program of the prefix themselves (the
+# tests, the benchmarks): ends them all, then the Xvfb they ran on.
 stop_display() {
   wineserver -k >/dev/null 2>&1 || true
-  if [ -n "$TESSIK_XVFB_PID" ]; then kill "$TESSIK_XVFB_PID" 2>/dev/null || true; fi
+  stop_own_display
 }
 
 # Bump when the prefix settings below change, so existing prefixes get them.

@@ -218,8 +218,7 @@ TEST_F(BoxContentTest, ClosingTheSearchRowTakesTheKeyboardAndTheCaretStopsBlinki
 TEST_F(BoxContentTest, CaretBlinkOverTheSearchRowMatchesAFullPaint)
 {
     AddFiles({L"report.txt", L"notes.md"});
-    double now = 9000.0; // the swing moves only when the test says
-    box->animationManager.SetClock([&now] { return now; });
+    HeldAnimationClock clock(box->animationManager); // the swing moves only when the test says
     OpenSearchRowAndFocusTheEdit();
     PostMessageW(Hwnd(), WM_CHAR, L'n', 1);
     Pump(30);
@@ -228,7 +227,7 @@ TEST_F(BoxContentTest, CaretBlinkOverTheSearchRowMatchesAFullPaint)
     GetClientRect(Hwnd(), &client);
     const std::vector<COLORREF> before = ReadClientPixels(Hwnd(), client);
 
-    now += 0.3; // half way through the swing: the caret changes
+    clock.Step(0.3); // half way through the swing: the caret changes
     std::vector<COLORREF> partial = before;
     const ULONGLONG end = GetTickCount64() + 3000;
     while (partial == before && GetTickCount64() < end) {
@@ -244,7 +243,6 @@ TEST_F(BoxContentTest, CaretBlinkOverTheSearchRowMatchesAFullPaint)
     EXPECT_EQ(differing, 0u);
 
     Runtime().searchEdit->StopCaretAnimation();
-    box->animationManager.SetClock({});
 }
 
 TEST_F(BoxContentTest, SelectionFollowsItsRecordsInTheViewTheBoxShows)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/IconFontFile.h"
+#include "ui/core/AnimationManager.h"
 
 // Dispatches the thread's messages for the given time (never longer).
 inline void PumpMessages(DWORD milliseconds)
@@ -59,6 +60,23 @@ inline bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds
     }
     return true;
 }
+
+// Holds a window's animation clock for a scope: a test looks at any moment
+// between an animation's start and end, however slowly the machine runs,
+// and steps the clock on by hand. Released at the end of the scope, even
+// when an assertion leaves it early. The manager must outlive the hold.
+class HeldAnimationClock
+{
+public:
+    explicit HeldAnimationClock(AnimationManager& manager) : clock_(manager.Clock()) { clock_.Hold(); }
+    ~HeldAnimationClock() { clock_.Release(); }
+    HeldAnimationClock(const HeldAnimationClock&) = delete;
+    HeldAnimationClock& operator=(const HeldAnimationClock&) = delete;
+    void Step(double seconds) { clock_.Step(seconds); }
+
+private:
+    AnimationClock& clock_;
+};
 
 // Moves the real pointer to a client point of the window, with a button
 // flag (MOUSEEVENTF_LEFTDOWN ...) or none: GetAsyncKeyState sees the

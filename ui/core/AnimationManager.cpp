@@ -16,18 +16,34 @@ void InvalidateClient(HWND window)
 
 } // namespace
 
+double AnimationClock::Now() const
+{
+    return held_ ? heldAt_ : static_cast<double>(GetTickCount64()) / 1000.0;
+}
+
+void AnimationClock::Hold()
+{
+    if (!held_)
+        heldAt_ = Now();
+    held_ = true;
+}
+
+void AnimationClock::Step(double seconds)
+{
+    Hold();
+    heldAt_ += seconds;
+}
+
+void AnimationClock::Release()
+{
+    held_ = false;
+}
+
 AnimationManager::AnimationManager() = default;
 
 double AnimationManager::Now() const
 {
-    if (clock_)
-        return clock_();
-    return static_cast<double>(GetTickCount64()) / 1000.0;
-}
-
-void AnimationManager::SetClock(std::function<double()> clock)
-{
-    clock_ = std::move(clock);
+    return clock_.Now();
 }
 
 std::function<double(double)> AnimationManager::BezierEasing(double x1, double y1, double x2, double y2)
@@ -141,8 +157,10 @@ void AnimationManager::Update()
         if (!record.active)
             continue;
         const double elapsed = now - record.start;
-        // A zero duration completes at once instead of dividing 0 by 0.
-        const double p = record.duration > 0.0 ? std::min(1.0, elapsed / record.duration) : 1.0;
+        // A zero duration completes at once instead of dividing 0 by 0; a
+        // clock set back (a held clock released) never gives a negative
+        // progress.
+        const double p = record.duration > 0.0 ? std::clamp(elapsed / record.duration, 0.0, 1.0) : 1.0;
         if (record.easing && record.step)
             record.step(record.easing(p));
         if (!records_[i].active) // stopped by its own step: no done callback

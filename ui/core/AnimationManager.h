@@ -11,6 +11,27 @@
 
 #include "ui/core/Easing.h"
 
+// The animations' time in seconds: the system's tick count. A test holds
+// it to look at a moment between an animation's start and end, however
+// slowly its machine runs, and steps it on by hand; released, it follows
+// the system again.
+class AnimationClock
+{
+public:
+    double Now() const;
+    // Stands still at the present reading (a held clock stays where it is).
+    void Hold();
+    // Moves the clock on; a clock that follows the system is held first.
+    void Step(double seconds);
+    // Follows the system's tick count again.
+    void Release();
+    bool IsHeld() const { return held_; }
+
+private:
+    bool held_ = false;
+    double heldAt_ = 0.0;
+};
+
 struct AnimationRecord {
     int id = 0;
     std::function<double(double)> easing;
@@ -106,8 +127,8 @@ public:
     // when the posted list was empty.
     void SetWorkCallback(std::function<void()> onWork);
 
-    // Seconds clock; tests replace it to step time by hand.
-    void SetClock(std::function<double()> clock);
+    // The time every record of this manager runs by.
+    AnimationClock& Clock() { return clock_; }
 
     static std::function<double(double)> BezierEasing(double x1, double y1, double x2, double y2);
 
@@ -127,7 +148,7 @@ private:
     int nextId_ = 1;
     std::mutex mutex_; // guards posted_ only
     std::vector<std::function<void()>> posted_;
-    std::function<double()> clock_;
+    AnimationClock clock_;
     std::function<void()> onWork_;
     // A window whose repaint a quiet record skipped; repainted once when
     // no record is left.

@@ -19,7 +19,7 @@ protected:
     {
         IconTest::SetUp();
         box = std::make_shared<KelmWindow>();
-        box->animationManager.SetClock([this] { return now; });
+        box->animationManager.Clock().Hold(); // time moves only when a test advances it
         s_boxRuntimes[box].id = L"m0t10";
         s_boxIconManagers[box].SetOwnBox(box);
     }
@@ -42,12 +42,11 @@ protected:
     void Advance(double seconds, int steps = 20)
     {
         for (int i = 0; i < steps; ++i) {
-            now += seconds / steps;
+            box->animationManager.Clock().Step(seconds / steps);
             box->animationManager.Update();
         }
     }
 
-    double now = 100.0;
     std::shared_ptr<KelmWindow> box;
 };
 

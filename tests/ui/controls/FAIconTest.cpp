@@ -29,22 +29,21 @@ protected:
         ControlWindowTest::SetUp();
         savedScale = DpiScale;
         DpiScale = 1.0;
-        test().window->animationManager.SetClock([this] { return now; });
+        test().window->animationManager.Clock().Hold();
     }
     void TearDown() override
     {
-        test().window->animationManager.SetClock(nullptr);
+        test().window->animationManager.Clock().Release();
         DpiScale = savedScale;
         ControlWindowTest::TearDown();
     }
     // Moves the animation clock on and runs one animation tick.
     void Advance(double seconds)
     {
-        now += seconds;
+        test().window->animationManager.Clock().Step(seconds);
         test().window->animationManager.Update();
     }
 
-    double now = 1000.0;
     double savedScale = 1.0;
 };
 

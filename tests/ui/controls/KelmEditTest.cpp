@@ -316,8 +316,7 @@ TEST_F(KelmEditTest, LosingTheKeyboardStopsTheBlinkAndItsReturnStartsItAgain)
 TEST_F(KelmEditTest, BlinkRepaintsOnlyTheCaretAndMatchesAFullPaint)
 {
     ScaleGuard scale;
-    double now = 5000.0; // the swing moves only when the test says
-    test().window->animationManager.SetClock([&now] { return now; });
+    HeldAnimationClock clock(test().window->animationManager); // the swing moves only when the test says
     auto other = std::make_shared<KelmEdit>();
     other->Set(
         20, 150, 320, 36, L"别处", [](std::wstring) {}, RGB(250, 230, 200), RGB(30, 30, 30), 16);
@@ -335,7 +334,7 @@ TEST_F(KelmEditTest, BlinkRepaintsOnlyTheCaretAndMatchesAFullPaint)
     const std::vector<COLORREF> before = ReadClientPixels(test().hwnd, area);
     const int paints = test().paints, othersBefore = otherPaints;
 
-    now += 0.3; // half way through the swing: the caret changes
+    clock.Step(0.3); // half way through the swing: the caret changes
     ASSERT_TRUE(test().PumpUntil([&] { return test().paints > paints; }, 3000));
     EXPECT_EQ(otherPaints, othersBefore) << "a control away from the caret was drawn";
     PumpMessages(50);
@@ -352,7 +351,6 @@ TEST_F(KelmEditTest, BlinkRepaintsOnlyTheCaretAndMatchesAFullPaint)
     EXPECT_EQ(differing, 0u);
 
     edit->StopCaretAnimation();
-    test().window->animationManager.SetClock({});
 }
 
 // The caret is 18 high and its top lies 8 above the box's middle (38 for

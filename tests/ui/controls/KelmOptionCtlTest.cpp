@@ -185,11 +185,20 @@ TEST_F(KelmOptionCtlWindowTest, RowFreedWhileItsTooltipIsPendingOrFadingIsSafe)
     // The same while the tip is fading in: the fade writes into the row.
     auto second = AddRow(L"重命名<改名>", KelmOptionCtl::kKindNormal);
     test().PaintOnce();
-    test().Post(WM_MOUSEMOVE, 61, 41);
-    ASSERT_TRUE(test().PumpUntil([&] { return second->GetTipOpacity() > 0.0; }, 4000));
-    DropRows();
-    second.reset();
-    PumpMessages(250); // longer than the fade
+    {
+        HeldAnimationClock clock(test().window->animationManager); // the fade stops half way
+        test().Post(WM_MOUSEMOVE, 61, 41);
+        ASSERT_TRUE(second->ToolTipTimerPending());
+        ASSERT_TRUE(test().PumpUntil([&] { return !second->ToolTipTimerPending(); }, 4000));
+        clock.Step(0.1);
+        ASSERT_TRUE(test().PumpUntil([&] { return second->GetTipOpacity() > 0.0; }, 4000));
+        ASSERT_LT(second->GetTipOpacity(), 1.0);
+        DropRows();
+        second.reset();
+        PumpMessages(50); // ticks of the held moment
+        clock.Step(0.2); // and past the end of the fade
+        PumpMessages(50);
+    }
     SettleFaces();
     EXPECT_EQ(HoverAnimationCount, hoverCountBefore);
 }
@@ -204,10 +213,18 @@ TEST_F(KelmOptionCtlWindowTest, SetTextSlidesToTheNewLabel)
     EXPECT_TRUE(test().PumpUntil([&] { return row->GetChangeProgress() >= 1.0; }, 4000));
 
     // A change during a change restarts from the current label.
-    row->SetText(L"视图：图标", 1);
-    PumpMessages(50);
-    row->SetText(L"视图：网格", 0);
-    EXPECT_EQ(row->GetLabel(), L"视图：网格");
+    {
+        HeldAnimationClock clock(test().window->animationManager);
+        row->SetText(L"视图：图标", 1);
+        clock.Step(0.1);
+        test().window->animationManager.Update();
+        ASSERT_GT(row->GetChangeProgress(), 0.0);
+        ASSERT_LT(row->GetChangeProgress(), 1.0);
+        row->SetText(L"视图：网格", 0);
+        EXPECT_EQ(row->GetLabel(), L"视图：网格");
+        test().window->animationManager.Update();
+        EXPECT_EQ(row->GetChangeProgress(), 0.0) << "the second change did not start over";
+    }
     EXPECT_TRUE(test().PumpUntil([&] { return row->GetChangeProgress() >= 1.0; }, 4000));
 
     // Freed in the middle of a slide.

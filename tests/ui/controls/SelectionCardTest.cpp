@@ -1,6 +1,6 @@
 // The selection card: row placement and the staggered fade-in as pure
 // rules, and in a window the rows' clicks, toggles, dismissal, unfolding
-// and closing when the focus goes, on the real animation clock.
+// and closing when the focus goes.
 #include <gtest/gtest.h>
 
 #include "tests/ui/controls/ControlTestWindow.h"
@@ -70,7 +70,8 @@ protected:
         ControlWindowTest::TearDown();
     }
     // The card's paints blur the window and cost more than a frame under
-    // Wine: animations run on the real clock and tests wait for their end.
+    // Wine: tests wait for an animation's end, and hold the clock where
+    // they look at a moment on the way.
     bool Until(const std::function<bool()>& condition)
     {
         const bool met = test().PumpUntil(condition, 5000);
@@ -136,9 +137,14 @@ TEST_F(SelectionCardWindow, ClosesWhenAClickLandsOutsideIt)
         L"一", [] {}, 1));
     OpenCard();
     ASSERT_TRUE(card->IsOpen());
+    HeldAnimationClock clock(test().window->animationManager); // the collapse waits for the test
     test().Click(352, 235); // outside the card: the panel takes its focus
     test().PaintOnce();
     EXPECT_TRUE(card->IsOpen()); // it collapses first
+    clock.Step(0.25);
+    EXPECT_TRUE(Until([this] { return card->Progress() < 1.0; }));
+    EXPECT_TRUE(card->IsOpen()) << "closed half way through the collapse";
+    clock.Step(0.25);
     EXPECT_TRUE(Until([this] { return !card->IsOpen(); }));
     EXPECT_EQ(card->Progress(), 0.0);
     EXPECT_EQ(dismissals, 0);
@@ -150,26 +156,26 @@ TEST_F(SelectionCardWindow, ClosesWhenAClickLandsOutsideIt)
 // nothing running: no hover count, no animation, no timer on its window.
 TEST_F(SelectionCardWindow, AClosedCardLeavesNothingRunning)
 {
-    double now = 7000.0; // the card moves only when the test says
-    test().window->animationManager.SetClock([&now] { return now; });
     card->ClearItems();
     card->AddItem(Brevin::KelmOption(
         L"普通", [] {}, 1));
     const int from[4] = {10, 5, 50, 20};
     const int to[4] = {10, 10, 340, 220};
     const int countBefore = HoverAnimationCount;
-    card->Open(from, to, 2.0f);
-    now += 1.0;
-    ASSERT_TRUE(Until([this] { return card->Progress() == 1.0; }));
-    test().Post(WM_MOUSEMOVE, Centre(0).x, Centre(0).y);
-    test().PaintOnce(); // the row's hover starts
-    ASSERT_EQ(HoverAnimationCount, countBefore + 1);
+    {
+        HeldAnimationClock clock(test().window->animationManager); // the card moves only when the test says
+        card->Open(from, to, 2.0f);
+        clock.Step(1.0);
+        ASSERT_TRUE(Until([this] { return card->Progress() == 1.0; }));
+        test().Post(WM_MOUSEMOVE, Centre(0).x, Centre(0).y);
+        test().PaintOnce(); // the row's hover starts
+        ASSERT_EQ(HoverAnimationCount, countBefore + 1);
 
-    SendMessageW(test().hwnd, WM_LBUTTONUP, 0, MAKELPARAM(352, 235)); // outside: the focus goes
-    test().PaintOnce();
-    now += 1.0;
-    ASSERT_TRUE(test().PumpUntil([this] { return !card->IsOpen(); }, 3000));
-    test().window->animationManager.SetClock({});
+        SendMessageW(test().hwnd, WM_LBUTTONUP, 0, MAKELPARAM(352, 235)); // outside: the focus goes
+        test().PaintOnce();
+        clock.Step(1.0);
+        ASSERT_TRUE(test().PumpUntil([this] { return !card->IsOpen(); }, 3000));
+    }
 
     EXPECT_TRUE(test().PumpUntil([&] { return HoverAnimationCount == countBefore; }, 2500));
     EXPECT_EQ(test().window->animationManager.GetActiveCount(), 0u);

@@ -10,14 +10,6 @@
 namespace
 {
 
-struct ManualClock {
-    double now = 100.0;
-    std::function<double()> Fn()
-    {
-        return [this] { return now; };
-    }
-};
-
 TEST(Easing, BezierAndBounceEndpoints)
 {
     for (double t : {0.1, 0.25, 0.5, 0.9})
@@ -35,22 +27,21 @@ TEST(Easing, BezierAndBounceEndpoints)
 
 TEST(AnimationManager, HalfTimeThenOneFinalStepThenDone)
 {
-    ManualClock clock;
     AnimationManager manager;
-    manager.SetClock(clock.Fn());
+    manager.Clock().Hold();
     std::vector<double> steps;
     std::vector<std::string> order;
     manager.CreateAnimation(
         nullptr, 0.3, nullptr, [&](double p) { steps.push_back(p), order.push_back("step"); },
         [&] { order.push_back("done"); });
-    clock.now += 0.15;
+    manager.Clock().Step(0.15);
     manager.Update();
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_NEAR(steps[0], 0.5, 1e-9);
     EXPECT_EQ(manager.GetActiveCount(), 1u);
-    clock.now += 0.2;
+    manager.Clock().Step(0.2);
     manager.Update();
-    clock.now += 0.2;
+    manager.Clock().Step(0.2);
     manager.Update();
     EXPECT_EQ(steps.size(), 2u);
     EXPECT_EQ(steps.back(), 1.0);
@@ -58,11 +49,42 @@ TEST(AnimationManager, HalfTimeThenOneFinalStepThenDone)
     EXPECT_EQ(manager.GetActiveCount(), 0u);
 }
 
+TEST(AnimationClock, AHeldClockMovesOnlyWhenSteppedAndFollowsTheSystemOnceReleased)
+{
+    AnimationManager manager;
+    std::vector<double> steps;
+    bool done = false;
+    manager.Clock().Hold();
+    manager.CreateAnimation(
+        nullptr, 0.0625, nullptr, [&](double p) { steps.push_back(p); }, [&] { done = true; });
+    Sleep(120); // longer than the animation: a held clock does not see it
+    manager.Update();
+    manager.Clock().Hold(); // holding again keeps the moment
+    manager.Update();
+    manager.Clock().Step(0.03125);
+    manager.Update();
+    EXPECT_EQ(steps, (std::vector<double>{0.0, 0.0, 0.5}));
+    EXPECT_FALSE(done);
+
+    manager.Clock().Release(); // the system's time went on meanwhile
+    manager.Update();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(steps.back(), 1.0);
+
+    // Released after a step ahead of the system, a clock never hands out
+    // a progress below the start.
+    manager.Clock().Step(30.0);
+    manager.CreateAnimation(
+        nullptr, 1.0, nullptr, [&](double p) { steps.push_back(p); }, nullptr);
+    manager.Clock().Release();
+    manager.Update();
+    EXPECT_EQ(steps.back(), 0.0);
+}
+
 TEST(AnimationManager, VariablesStopAndLaterAnimationWins)
 {
-    ManualClock clock;
     AnimationManager manager;
-    manager.SetClock(clock.Fn());
+    manager.Clock().Hold();
     float value = 0;
     manager.AnimateVariable(nullptr, value, 0.0f, 10.0f, 1.0);
     manager.AnimateVariable(nullptr, value, 100.0f, 200.0f, 1.0);
@@ -70,28 +92,27 @@ TEST(AnimationManager, VariablesStopAndLaterAnimationWins)
     bool doneRan = false;
     const int stopped = manager.AnimateVariable<double>(
         nullptr, 0.0, 4.0, 1.0, [&](double v) { fromCallback = v; }, nullptr, [&] { doneRan = true; });
-    clock.now += 0.5;
+    manager.Clock().Step(0.5);
     manager.Update();
     EXPECT_FLOAT_EQ(value, 150.0f);
     EXPECT_DOUBLE_EQ(fromCallback, 2.0);
     manager.Stop(stopped);
     manager.Stop(999); // unknown ids change nothing
-    clock.now += 1.0;
+    manager.Clock().Step(1.0);
     manager.Update();
     EXPECT_DOUBLE_EQ(fromCallback, 2.0);
     EXPECT_FALSE(doneRan);
     double eased = 0;
     manager.AnimateVariableWithBezier(nullptr, eased, 0.0, 1.0, 1.0, 0.42, 0, 0.58, 1);
-    clock.now += 0.5;
+    manager.Clock().Step(0.5);
     manager.Update();
     EXPECT_NEAR(eased, 0.5, 1e-5);
 }
 
 TEST(AnimationManager, CallbacksMayAddAnimationsDuringTheTick)
 {
-    ManualClock clock;
     AnimationManager manager;
-    manager.SetClock(clock.Fn());
+    manager.Clock().Hold();
     int innerSteps = 0, added = 0;
     // Many additions from a step would reallocate the walked list.
     manager.CreateAnimation(
@@ -105,11 +126,11 @@ TEST(AnimationManager, CallbacksMayAddAnimationsDuringTheTick)
             manager.CreateAnimation(
                 nullptr, 1.0, nullptr, [&](double) { ++innerSteps; }, nullptr);
         });
-    clock.now += 0.5;
+    manager.Clock().Step(0.5);
     manager.Update();
     EXPECT_EQ(innerSteps, 0); // new records wait for the next tick
     EXPECT_EQ(manager.GetActiveCount(), 65u);
-    clock.now += 0.6;
+    manager.Clock().Step(0.6);
     manager.Update(); // the outer one ends: 64 more from its step, one from its done
     EXPECT_EQ(innerSteps, 64);
     EXPECT_EQ(manager.GetActiveCount(), 64u + 64u + 1u);
@@ -150,9 +171,8 @@ TEST(AnimationManager, PostedCallbacksRunOnceEachOnTheUpdatingThread)
 
 TEST(AnimationManager, NewWorkCallsTheWorkCallbackAndHasWorkEndsWithIt)
 {
-    ManualClock clock;
     AnimationManager manager;
-    manager.SetClock(clock.Fn());
+    manager.Clock().Hold();
     int wakes = 0;
     manager.SetWorkCallback([&] { ++wakes; });
     EXPECT_FALSE(manager.HasWork());
@@ -181,9 +201,8 @@ TEST(AnimationManager, RecordsOutOfSightStepButRepaintOnlyOnceTheLastEnds)
         return GetUpdateRect(window, &rc, FALSE) != 0;
     };
     ValidateRect(window, nullptr);
-    ManualClock clock;
     AnimationManager manager;
-    manager.SetClock(clock.Fn());
+    manager.Clock().Hold();
     bool inView = false;
     double value = 0;
     bool done = false;
@@ -192,14 +211,14 @@ TEST(AnimationManager, RecordsOutOfSightStepButRepaintOnlyOnceTheLastEnds)
     manager.CreateAnimation(window, 0.3, nullptr, nullptr, nullptr); // in view
     EXPECT_TRUE(manager.Repaints());
 
-    clock.now += 0.2;
+    manager.Clock().Step(0.2);
     manager.Update(); // the shown one repaints
     EXPECT_TRUE(dirty());
     ValidateRect(window, nullptr);
-    clock.now += 0.2;
+    manager.Clock().Step(0.2);
     manager.Update(); // the shown one ends (with its last repaint)
     ValidateRect(window, nullptr);
-    clock.now += 0.2;
+    manager.Clock().Step(0.2);
     manager.Update();
     EXPECT_NEAR(value, 0.6, 1e-9); // still moving by the clock
     EXPECT_FALSE(dirty());
@@ -207,14 +226,14 @@ TEST(AnimationManager, RecordsOutOfSightStepButRepaintOnlyOnceTheLastEnds)
     EXPECT_EQ(manager.GetActiveCount(), 1u);
 
     inView = true; // scrolled into view: drawn from this tick on
-    clock.now += 0.1;
+    manager.Clock().Step(0.1);
     manager.Update();
     EXPECT_TRUE(dirty());
     EXPECT_TRUE(manager.Repaints());
     ValidateRect(window, nullptr);
 
     inView = false;
-    clock.now += 0.5;
+    manager.Clock().Step(0.5);
     manager.Update();
     EXPECT_TRUE(done);
     EXPECT_EQ(value, 1.0);
