@@ -171,6 +171,37 @@ TEST(Drawing, ShellIconFailureIsNotCached)
     ReleaseRenderTargetResources(rt.Get());
 }
 
+// The loader's bitmap is held by the cache alone: it ends when its
+// target's resources are released.
+TEST(Drawing, ShellIconEndsWithItsTargetsResources)
+{
+    ASSERT_TRUE(CreateGraphicsFactories());
+    ASSERT_TRUE(s_wicFactory);
+    ComPtr<IWICBitmap> pixels;
+    ASSERT_TRUE(
+        SUCCEEDED(s_wicFactory->CreateBitmap(32, 32, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)));
+    ComPtr<ID2D1RenderTarget> rt;
+    ASSERT_TRUE(
+        SUCCEEDED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)));
+    ComPtr<ID2D1Bitmap> watched; // a reference of the test's own
+    SetShellIconLoader([&watched](ID2D1RenderTarget* target, const std::wstring&, int size) -> ID2D1Bitmap* {
+        ID2D1Bitmap* bitmap = nullptr;
+        target->CreateBitmap(
+            D2D1::SizeU(size, size),
+            D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED)),
+            &bitmap);
+        watched = bitmap;
+        return bitmap;
+    });
+    rt->BeginDraw();
+    DrawShellIcon(rt.Get(), L"C:\icon.txt", 0, 0, 16, 1.0f);
+    rt->EndDraw();
+    SetShellIconLoader(nullptr);
+    ASSERT_TRUE(watched);
+    ReleaseRenderTargetResources(rt.Get());
+    EXPECT_EQ(watched.Reset(), 0u) << "a reference to the icon outlived its target's resources";
+}
+
 TEST(Drawing, StartUpMakesThePremultipliedDcTarget)
 {
     ASSERT_TRUE(CreateGraphicsFactories());
