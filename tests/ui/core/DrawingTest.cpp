@@ -138,18 +138,24 @@ TEST(Drawing, RoundClipKeepsItsCornersClear)
     }
 }
 
+// A 32 x 32 render target over WIC pixels (keeps them alive); null on failure.
+ComPtr<ID2D1RenderTarget> SmallWicTarget()
+{
+    ComPtr<IWICBitmap> pixels;
+    ComPtr<ID2D1RenderTarget> rt;
+    if (!CreateGraphicsFactories() || !s_wicFactory ||
+        FAILED(s_wicFactory->CreateBitmap(32, 32, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)) ||
+        FAILED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)))
+        return nullptr;
+    return rt;
+}
+
 // A shell icon that could not be made once is asked for again: nothing is
 // kept for a failure.
 TEST(Drawing, ShellIconFailureIsNotCached)
 {
-    ASSERT_TRUE(CreateGraphicsFactories());
-    ASSERT_TRUE(s_wicFactory);
-    ComPtr<IWICBitmap> pixels;
-    ASSERT_TRUE(
-        SUCCEEDED(s_wicFactory->CreateBitmap(32, 32, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)));
-    ComPtr<ID2D1RenderTarget> rt;
-    ASSERT_TRUE(
-        SUCCEEDED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)));
+    ComPtr<ID2D1RenderTarget> rt = SmallWicTarget();
+    ASSERT_TRUE(rt);
     int calls = 0;
     SetShellIconLoader([&calls](ID2D1RenderTarget* target, const std::wstring&, int size) -> ID2D1Bitmap* {
         if (++calls == 1)
@@ -175,14 +181,8 @@ TEST(Drawing, ShellIconFailureIsNotCached)
 // target's resources are released.
 TEST(Drawing, ShellIconEndsWithItsTargetsResources)
 {
-    ASSERT_TRUE(CreateGraphicsFactories());
-    ASSERT_TRUE(s_wicFactory);
-    ComPtr<IWICBitmap> pixels;
-    ASSERT_TRUE(
-        SUCCEEDED(s_wicFactory->CreateBitmap(32, 32, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)));
-    ComPtr<ID2D1RenderTarget> rt;
-    ASSERT_TRUE(
-        SUCCEEDED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)));
+    ComPtr<ID2D1RenderTarget> rt = SmallWicTarget();
+    ASSERT_TRUE(rt);
     ComPtr<ID2D1Bitmap> watched; // a reference of the test's own
     SetShellIconLoader([&watched](ID2D1RenderTarget* target, const std::wstring&, int size) -> ID2D1Bitmap* {
         ID2D1Bitmap* bitmap = nullptr;
