@@ -62,9 +62,7 @@ void DrawShellIconFixed(ID2D1RenderTarget* target, const std::wstring& path, int
     auto it = perTarget.find(key);
     if (it == perTarget.end()) {
         // A failure is kept too: asking the shell on every paint would stall.
-        ComPtr<ID2D1Bitmap> bitmap;
-        bitmap.Attach(DrawShellIconToBitmap(target, path));
-        it = perTarget.emplace(key, std::move(bitmap)).first;
+        it = perTarget.emplace(key, AdoptReference(DrawShellIconToBitmap(target, path))).first;
     }
     if (it->second)
         DrawBitmapInSquare(target, it->second.Get(), static_cast<float>(x), static_cast<float>(y), 36.0f);

@@ -17,6 +17,16 @@
 
 using Microsoft::WRL::ComPtr;
 
+// Takes over the one reference the caller was given (a maker's "one
+// reference for the caller"). Not ComPtr::Attach: mingw-w64's Attach adds a
+// reference of its own, so everything attached would outlive its holder.
+template <typename T> ComPtr<T> AdoptReference(T* owned)
+{
+    ComPtr<T> holder;
+    *holder.GetAddressOf() = owned;
+    return holder;
+}
+
 // The icon font's family name inside its own file.
 constexpr const wchar_t* kIconFontFamily = L"Font Awesome 6 Free Solid";
 

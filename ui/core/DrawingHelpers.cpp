@@ -693,8 +693,7 @@ void DrawShellIcon(ID2D1RenderTarget* rt, const std::wstring& path, float x, flo
     if (it == perTarget.end()) {
         // A failure stores nothing: the file may appear, or the shell answer,
         // at a later paint.
-        ComPtr<ID2D1Bitmap> bitmap;
-        bitmap.Attach(Loader()(rt, path, static_cast<int>(size)));
+        ComPtr<ID2D1Bitmap> bitmap = AdoptReference(Loader()(rt, path, static_cast<int>(size)));
         if (!bitmap)
             return;
         it = perTarget.emplace(path, std::move(bitmap)).first;

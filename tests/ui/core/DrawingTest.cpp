@@ -138,18 +138,24 @@ TEST(Drawing, RoundClipKeepsItsCornersClear)
     }
 }
 
+// A 32 x 32 render target over WIC pixels (keeps them alive); null on failure.
+ComPtr<ID2D1RenderTarget> SmallWicTarget()
+{
+    ComPtr<IWICBitmap> pixels;
+    ComPtr<ID2D1RenderTarget> rt;
+    if (!CreateGraphicsFactories() || !s_wicFactory ||
+        FAILED(s_wicFactory->CreateBitmap(32, 32, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)) ||
+        FAILED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)))
+        return nullptr;
+    return rt;
+}
+
 // A shell icon that could not be made once is asked for again: nothing is
 // kept for a failure.
 TEST(Drawing, ShellIconFailureIsNotCached)
 {
-    ASSERT_TRUE(CreateGraphicsFactories());
-    ASSERT_TRUE(s_wicFactory);
-    ComPtr<IWICBitmap> pixels;
-    ASSERT_TRUE(
-        SUCCEEDED(s_wicFactory->CreateBitmap(32, 32, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)));
-    ComPtr<ID2D1RenderTarget> rt;
-    ASSERT_TRUE(
-        SUCCEEDED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)));
+    ComPtr<ID2D1RenderTarget> rt = SmallWicTarget();
+    ASSERT_TRUE(rt);
     int calls = 0;
     SetShellIconLoader([&calls](ID2D1RenderTarget* target, const std::wstring&, int size) -> ID2D1Bitmap* {
         if (++calls == 1)
@@ -169,6 +175,31 @@ TEST(Drawing, ShellIconFailureIsNotCached)
     SetShellIconLoader(nullptr);
     EXPECT_EQ(calls, 2) << "asked again after the failure, then kept";
     ReleaseRenderTargetResources(rt.Get());
+}
+
+// The loader's bitmap is held by the cache alone: it ends when its
+// target's resources are released.
+TEST(Drawing, ShellIconEndsWithItsTargetsResources)
+{
+    ComPtr<ID2D1RenderTarget> rt = SmallWicTarget();
+    ASSERT_TRUE(rt);
+    ComPtr<ID2D1Bitmap> watched; // a reference of the test's own
+    SetShellIconLoader([&watched](ID2D1RenderTarget* target, const std::wstring&, int size) -> ID2D1Bitmap* {
+        ID2D1Bitmap* bitmap = nullptr;
+        target->CreateBitmap(
+            D2D1::SizeU(size, size),
+            D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED)),
+            &bitmap);
+        watched = bitmap;
+        return bitmap;
+    });
+    rt->BeginDraw();
+    DrawShellIcon(rt.Get(), L"C:\icon.txt", 0, 0, 16, 1.0f);
+    rt->EndDraw();
+    SetShellIconLoader(nullptr);
+    ASSERT_TRUE(watched);
+    ReleaseRenderTargetResources(rt.Get());
+    EXPECT_EQ(watched.Reset(), 0u) << "a reference to the icon outlived its target's resources";
 }
 
 TEST(Drawing, StartUpMakesThePremultipliedDcTarget)
