@@ -55,17 +55,23 @@ bool RecycleKeptCopy(const std::wstring& copy, const std::wstring& name)
     const std::wstring named = folder + L"\\" + (name.empty() ? FileNameOfPath(copy) : name);
     if (!CreateDirectoryW(folder.c_str(), nullptr))
         return false;
+    // Only once it is empty: while the copy could not go back it stays in
+    // there. Checked like every entry, though made a moment ago.
+    auto removeFolderWhenEmpty = [&folder] {
+        if (EntryIsItself(folder))
+            RemoveDirectoryW(folder.c_str());
+    };
     if (!MoveFileExW(copy.c_str(), named.c_str(), 0)) {
-        RemoveDirectoryW(folder.c_str());
+        removeFolderWhenEmpty();
         return false;
     }
     if (RecycleItem(named)) {
-        RemoveDirectoryW(folder.c_str());
+        removeFolderWhenEmpty();
         return true;
     }
     // Still the only copy: it goes back under the record's name and stays.
-    if (MoveFileExW(named.c_str(), copy.c_str(), 0))
-        RemoveDirectoryW(folder.c_str());
+    if (EntryIsItself(named) && MoveFileExW(named.c_str(), copy.c_str(), 0))
+        removeFolderWhenEmpty();
     return false;
 }
 
