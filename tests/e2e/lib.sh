@@ -144,6 +144,19 @@ fail() {
     echo "--- probe errors:" >&2
     cat "$WORK/probe-errors.txt" >&2
   fi
+  # What the program wrote of its own and what still ran: a start that
+  # showed nothing tells here how far it came.
+  local log pid
+  for log in "$DATA"/logs/*; do
+    [ -f "$log" ] || continue
+    echo "--- last lines of ${log##*/}:" >&2
+    tail -n 30 "$log" | tr -d '\r' >&2
+  done
+  for pid in "${TESSIK_PIDS[@]}"; do
+    if runs "$pid"; then echo "--- started program $pid still runs" >&2; else echo "--- started program $pid has ended" >&2; fi
+  done
+  echo "--- Wine processes:" >&2
+  ps -eo pid,stat,etimes,pcpu,args 2>/dev/null | grep -iE 'wine|\.exe' | grep -v grep | cut -c1-160 >&2 || true
   exit 1
 }
 
