@@ -190,13 +190,20 @@ bool RecycleItem(const std::wstring& path, HWND owner)
     return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
+std::wstring KnownFolderPath(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return L"";
+    return path;
+}
+
 bool RegisterThemeFolderNotify(HWND window)
 {
-    wchar_t appData[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData)))
+    std::wstring themes = KnownFolderPath(CSIDL_APPDATA);
+    if (themes.empty())
         return false;
-    std::wstring themes = appData;
-    if (!themes.empty() && themes.back() != L'\\')
+    if (themes.back() != L'\\')
         themes += L'\\';
     themes += L"Microsoft\\Windows\\Themes";
 

@@ -33,6 +33,9 @@ bool EnsureDirectory(const wchar_t* path);
 // The shell's questions are owned by owner.
 bool RecycleItem(const std::wstring& path, HWND owner = nullptr);
 
+// The path of a system folder (a CSIDL_ value), or "" when it has none.
+std::wstring KnownFolderPath(int csidl);
+
 // Watches the Themes folder so a wallpaper change reaches the window as
 // message 4084. The id stays in s_themeFolderNotifyId.
 bool RegisterThemeFolderNotify(HWND window);

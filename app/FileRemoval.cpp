@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "app/CommonHelpers.h"
+
 namespace
 {
 
@@ -247,14 +249,6 @@ bool IsSameOrAboveByIdentity(const std::wstring& candidate, const std::wstring& 
     }
 }
 
-std::wstring KnownFolder(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
-        return L"";
-    return path;
-}
-
 // Every folder the system names as a known folder (the user's Downloads,
 // Saved Games, Contacts, Links, Favorites, Public, ProgramData, Program
 // Files (x86) and the rest), with paths only: virtual folders have none.
@@ -425,7 +419,7 @@ std::vector<std::wstring> SystemProtectedFolders()
                       CSIDL_PROGRAM_FILES, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_MYPICTURES, CSIDL_MYMUSIC,
                       CSIDL_MYVIDEO, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_PROGRAM_FILESX86, CSIDL_COMMON_APPDATA,
                       CSIDL_FAVORITES, CSIDL_COMMON_DOCUMENTS})
-        folders.push_back(KnownFolder(csidl));
+        folders.push_back(KnownFolderPath(csidl));
     AddKnownFolders(folders);
     AddRecycleBinFolders(folders);
     folders.push_back(ProgramFolder());

@@ -34,14 +34,6 @@ void Log(const wchar_t* level, const std::wstring& text)
     Logger::GetInstance().Log(L"DesktopContainer", level, text);
 }
 
-std::wstring KnownFolder(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
-        return L"";
-    return path;
-}
-
 // The object lies in the folder (at any depth), told by file identity.
 bool LiesIn(const std::wstring& path, const std::wstring& folder)
 {
@@ -137,7 +129,7 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
     LeaveIntegrationIfIntegrated(box);
     Log(L"INFO", L"User initiated disbanded and restore for container target: " + folder);
     DisbandReport report;
-    const std::wstring desktop = KnownFolder(CSIDL_DESKTOPDIRECTORY);
+    const std::wstring desktop = KnownFolderPath(CSIDL_DESKTOPDIRECTORY);
     for (const IconRecord& record : records) {
         // Only what the box holds goes; a record of an outside file stays.
         if (!PathExists(record.path) || !LiesIn(record.path, folder))
