@@ -8,7 +8,8 @@
 //   WindowProbe post <class> <title> <message> <wParam> <lParam>
 //   WindowProbe post-one <class> <title> <message> <wParam> <lParam>  (first match only)
 //   WindowProbe send <class> <title> <message> <wParam> <lParam>  (first match; returns once handled,
-//     within 30 s: a loaded machine can keep a busy window from it for long)
+//     within 30 s: a loaded machine can keep a busy window from it for long;
+//     exit code 3 when it failed other than by timing out)
 //   WindowProbe close-title <part of a title>
 //   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
 //   WindowProbe settled <class> <title> <timeout ms>   (visible, opaque, still, idle)
@@ -259,12 +260,22 @@ int wmain(int argc, wchar_t** argv)
     }
     if (command == L"send" && argc == 7) {
         const auto matches = Matching(argv[2], argv[3]);
+        if (matches.empty()) {
+            std::fwprintf(stderr, L"send: no window %ls \"%ls\"\n", argv[2], argv[3]);
+            return 1;
+        }
         DWORD_PTR result = 0;
-        return !matches.empty() && SendMessageTimeoutW(matches.front().window, static_cast<UINT>(_wtoi(argv[4])),
-                                                       static_cast<WPARAM>(_wtoi(argv[5])),
-                                                       static_cast<LPARAM>(_wtoi(argv[6])), SMTO_NORMAL, 30000, &result)
-                   ? 0
-                   : 1;
+        const ULONGLONG start = GetTickCount64();
+        if (SendMessageTimeoutW(matches.front().window, static_cast<UINT>(_wtoi(argv[4])),
+                                static_cast<WPARAM>(_wtoi(argv[5])), static_cast<LPARAM>(_wtoi(argv[6])), SMTO_NORMAL,
+                                30000, &result))
+            return 0;
+        // Timed out, or failed otherwise (seen at once under load): only the
+        // caller knows whether sending again is harmless.
+        const DWORD error = GetLastError();
+        std::fwprintf(stderr, L"send: message %ls not handled, error %lu after %llu ms\n", argv[4], error,
+                      GetTickCount64() - start);
+        return error == ERROR_TIMEOUT ? 1 : 3;
     }
     if (command == L"close-title" && argc == 3) {
         int closed = 0;
