@@ -5,6 +5,7 @@
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DrawingHelpers.h"
+#include "ui/core/HitTest.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
 
@@ -124,7 +125,7 @@ int KelmScrollBar::AddEvent(const Brevin::kelmPoint&, Brevin::kelmEvent event)
         if (!dragging)
             return 0;
         // A release outside the window never reaches the bar: ask the button.
-        if (GetAsyncKeyState(VK_LBUTTON) >= 0)
+        if (LeftButtonReleaseMissed())
             return OnMouseUp();
         const Geometry g = CurrentGeometry();
         if (g.travel > 0 && onScroll)

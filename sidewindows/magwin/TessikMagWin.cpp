@@ -20,6 +20,7 @@
 #include "ui/controls/KelmFAIcon.h"
 #include "ui/controls/KelmSelectionCard.h"
 #include "ui/core/DrawingHelpers.h"
+#include "ui/core/HitTest.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
 
@@ -246,14 +247,8 @@ void LayOutRows()
 {
     // A release outside the window reaches no row: the first paint after it
     // drops the dragged row as a release on it would, instead of letting the
-    // row follow a pointer whose button is up. A release still queued for
-    // this thread is no such release: on a busy machine the button is up
-    // before its message is handled, and the message drops the row where
-    // the button went up, not where the pointer was at an earlier message.
-    // The queue is looked at once the button is seen up: reading the button
-    // may bring the release into the queue first.
-    if (s_magDragIndex >= 0 && s_magDragIndex < static_cast<int>(s_magRows.size()) &&
-        GetAsyncKeyState(VK_LBUTTON) >= 0 && !(HIWORD(GetQueueStatus(QS_MOUSEBUTTON)) & QS_MOUSEBUTTON)) {
+    // row follow a pointer whose button is up.
+    if (s_magDragIndex >= 0 && s_magDragIndex < static_cast<int>(s_magRows.size()) && LeftButtonReleaseMissed()) {
         const std::shared_ptr<ContainerListItem> dragged = s_magRows[s_magDragIndex];
         dragged->OnMouseUp();
     }

@@ -5,6 +5,7 @@
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DrawingHelpers.h"
+#include "ui/core/HitTest.h"
 #include "ui/core/ThemeColors.h"
 
 namespace
@@ -142,7 +143,7 @@ void KelmSizeFrame::OnHoverDrag(const Brevin::kelmPoint& point)
         SetCursor(LoadCursorW(nullptr, cursor));
         return;
     }
-    if (GetAsyncKeyState(VK_LBUTTON) >= 0) {
+    if (LeftButtonReleaseMissed()) {
         // The button went up somewhere the release did not reach us.
         dragMode = kNone;
         InvalidateWindow(window);

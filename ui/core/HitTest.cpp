@@ -24,3 +24,10 @@ bool HitTestCursor(HWND window, int x, int y, int w, int h)
         return false;
     return HitTestScaled(&pt, x, y, w, h);
 }
+
+bool LeftButtonReleaseMissed()
+{
+    // The button is read first: reading it may bring the release into the
+    // queue.
+    return GetAsyncKeyState(VK_LBUTTON) >= 0 && !(HIWORD(GetQueueStatus(QS_MOUSEBUTTON)) & QS_MOUSEBUTTON);
+}

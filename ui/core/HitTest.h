@@ -9,3 +9,8 @@ bool HitTestScaled(const POINT* point, int x, int y, int w, int h);
 bool HitTestScaledRect(const POINT* point, int x, int y, int w, int h, RECT* pixels);
 // The current cursor position in the window's client pixels. UI thread.
 bool HitTestCursor(HWND window, int x, int y, int w, int h);
+// A drag's release went somewhere this thread will not hear of: the left
+// button is up and no button message waits in this thread's queue. On a
+// busy machine the button is up before the queued release is handled; that
+// release still ends the drag, where the button went up. UI thread.
+bool LeftButtonReleaseMissed();

@@ -190,6 +190,22 @@ TEST_F(CaptionWindow, SizeFrameResizesFromItsCornerAndMovesFromInside)
     EXPECT_EQ(reports.back().y, 55);
     EXPECT_EQ(reports.back().w, 180);
 
+    // A quick drag handled late, as on a busy machine: the button is up
+    // before the moves are handled; the queued release still ends the drag
+    // where the button went up. (Away from the last press: no double click.)
+    reports.clear();
+    const POINT grab = Screen(140, 110);
+    SendMouse(MOUSEEVENTF_MOVE, grab.x, grab.y);
+    PumpMessages(30);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    SendMouse(MOUSEEVENTF_MOVE, grab.x + 15, grab.y + 10);
+    SendMouse(MOUSEEVENTF_MOVE, grab.x + 30, grab.y + 20);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    test().PumpUntil([&] { return !reports.empty() && frame->dragMode == KelmSizeFrame::kNone; }, 3000);
+    ASSERT_FALSE(reports.empty()) << "the drag was dropped before its moves";
+    EXPECT_EQ(reports.back().x, 80);
+    EXPECT_EQ(reports.back().y, 75);
+
     // A hover step after the button went up elsewhere ends a drag.
     frame->dragMode = KelmSizeFrame::kMove;
     reports.clear();
