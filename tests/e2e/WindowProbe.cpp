@@ -7,9 +7,9 @@
 //   WindowProbe count <class> <title>
 //   WindowProbe post <class> <title> <message> <wParam> <lParam>
 //   WindowProbe post-one <class> <title> <message> <wParam> <lParam>  (first match only)
-//   WindowProbe send <class> <title> <message> <wParam> <lParam>  (first match; returns once handled,
-//     within 30 s: a loaded machine can keep a busy window from it for long;
-//     exit code 3 when it failed other than by timing out)
+//   WindowProbe send <class> <title> <message> <wParam> <lParam> [count]  (first match, count times
+//     (1), each handled before the next; each within 30 s: a loaded machine can keep a busy window
+//     from it for long)
 //   WindowProbe close-title <part of a title>
 //   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
 //   WindowProbe settled <class> <title> <timeout ms>   (visible, opaque, still, idle)
@@ -94,6 +94,25 @@ void Print(const Found& f)
     std::wprintf(L"%ls\t%ls\t%d\t%lu\t%ld,%ld,%ld,%ld\t%llx\n", f.className.c_str(), f.title.c_str(), f.visible ? 1 : 0,
                  f.processId, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(f.window)));
+}
+
+// Sends and waits (up to 30 s) until the window has handled the message.
+// Wine was seen to fail a send at once on a loaded machine: a failure that
+// is not a timeout is tried again, a few times at most.
+bool SendHandled(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        DWORD_PTR result = 0;
+        const ULONGLONG start = GetTickCount64();
+        if (SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 30000, &result))
+            return true;
+        const DWORD error = GetLastError();
+        std::fwprintf(stderr, L"send: attempt %d failed with error %lu after %llu ms\n", attempt, error,
+                      GetTickCount64() - start);
+        if (error == ERROR_TIMEOUT)
+            return false;
+    }
+    return false;
 }
 
 int Wait(const std::wstring& className, const std::wstring& title, const std::wstring& visibility, DWORD timeout)
@@ -258,24 +277,21 @@ int wmain(int argc, wchar_t** argv)
         std::wprintf(L"%d\n", posted);
         return posted > 0 ? 0 : 1;
     }
-    if (command == L"send" && argc == 7) {
+    if (command == L"send" && (argc == 7 || argc == 8)) {
         const auto matches = Matching(argv[2], argv[3]);
         if (matches.empty()) {
             std::fwprintf(stderr, L"send: no window %ls \"%ls\"\n", argv[2], argv[3]);
             return 1;
         }
-        DWORD_PTR result = 0;
-        const ULONGLONG start = GetTickCount64();
-        if (SendMessageTimeoutW(matches.front().window, static_cast<UINT>(_wtoi(argv[4])),
-                                static_cast<WPARAM>(_wtoi(argv[5])), static_cast<LPARAM>(_wtoi(argv[6])), SMTO_NORMAL,
-                                30000, &result))
-            return 0;
-        // Timed out, or failed otherwise (seen at once under load): only the
-        // caller knows whether sending again is harmless.
-        const DWORD error = GetLastError();
-        std::fwprintf(stderr, L"send: message %ls not handled, error %lu after %llu ms\n", argv[4], error,
-                      GetTickCount64() - start);
-        return error == ERROR_TIMEOUT ? 1 : 3;
+        const int count = argc == 8 ? _wtoi(argv[7]) : 1;
+        for (int i = 1; i <= count; ++i) {
+            if (!SendHandled(matches.front().window, static_cast<UINT>(_wtoi(argv[4])),
+                             static_cast<WPARAM>(_wtoi(argv[5])), static_cast<LPARAM>(_wtoi(argv[6])))) {
+                std::fwprintf(stderr, L"send: message %ls number %d of %d was not handled\n", argv[4], i, count);
+                return 1;
+            }
+        }
+        return 0;
     }
     if (command == L"close-title" && argc == 3) {
         int closed = 0;

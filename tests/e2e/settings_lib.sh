@@ -49,23 +49,13 @@ click_for_window() {
 
 # Turns the wheel over the page n notches (down, or up with "up").
 wheel() {
-  local n="$1" delta=$NOTCH_DOWN i mx my mw mh tries status
+  local n="$1" delta=$NOTCH_DOWN mx my mw mh
   [ "${2:-down}" = up ] && delta=$NOTCH_UP
   IFS=, read -r mx my mw mh <<<"$(main_rect)"
-  for i in $(seq "$n"); do
-    # Sent, not posted: each notch is taken before the next and before the
-    # screenshots that wait for the page to rest.
-    # A send that failed other than by timing out (exit code 3, seen under
-    # load) is tried again, a few times at most.
-    tries=0 status=3
-    while [ "$status" = 3 ] && [ "$tries" -lt 3 ]; do
-      status=0
-      probe send "$MAIN_CLASS" "$MAIN_TITLE" $WM_MOUSEWHEEL $delta $((mx + 900 + (my + 650) * 65536)) >/dev/null ||
-        status=$?
-      tries=$((tries + 1))
-    done
-    [ "$status" = 0 ] || fail "the main window did not take wheel notch $i (probe status $status)"
-  done
+  # Sent, not posted: each notch is taken before the next and before the
+  # screenshots that wait for the page to rest.
+  probe send "$MAIN_CLASS" "$MAIN_TITLE" $WM_MOUSEWHEEL $delta $((mx + 900 + (my + 650) * 65536)) "$n" >/dev/null ||
+    fail "the main window did not take $n wheel notches"
 }
 
 # Screenshot of the main window, taken again (bounded) until two in a row
