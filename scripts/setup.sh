@@ -78,6 +78,18 @@ stop_display() {
 # Bump when the prefix settings below change, so existing prefixes get them.
 TESSIK_PREFIX_VERSION=5
 
+# "wine reg add" with its arguments. On a loaded machine one such call was
+# seen to fail without a word while the prefix was made: it is run again, a
+# few times at most, and a last failure names the value.
+prefix_reg_add() {
+  local attempt
+  for attempt in 1 2 3; do
+    wine reg add "$@" /f >/dev/null 2>&1 && return 0
+  done
+  echo "setup: could not set $1 $3 in the Wine prefix" >&2
+  return 1
+}
+
 prepare_wine_prefix() {
   local marker="$WINEPREFIX/.tessik-ready"
   [ -f "$marker" ] && [ "$(cat "$marker")" = "$TESSIK_PREFIX_VERSION" ] && return
@@ -89,27 +101,27 @@ prepare_wine_prefix() {
   fi
   # DirectWrite finds "Segoe UI" (and the monospace "Consolas" of key caps)
   # only through these replacements.
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Consolas' /t REG_SZ /d 'WenQuanYi Micro Hei Mono' /f >/dev/null 2>&1
+  prefix_reg_add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Segoe UI' /t REG_SZ /d 'WenQuanYi Micro Hei'
+  prefix_reg_add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Consolas' /t REG_SZ /d 'WenQuanYi Micro Hei Mono'
   # Message boxes and the other system dialogs draw with the dialog fonts
   # (Wine's own Tahoma among them, which has no Chinese): without these
   # their Chinese text shows as empty boxes.
   local face
   for face in 'MS Shell Dlg' 'MS Shell Dlg 2' 'Tahoma' 'Microsoft YaHei' 'SimSun'; do
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+    prefix_reg_add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d 'WenQuanYi Micro Hei'
   done
   # A crashing test must end at once instead of waiting in winedbg.
-  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
-  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d false /f >/dev/null 2>&1
+  prefix_reg_add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1
+  prefix_reg_add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d false
   # With no window manager on the test display, hiding or destroying a
   # window that Wine hands to the window manager waits 2 s for an answer
   # that never comes; popups and menus open and close in every test.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  prefix_reg_add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
   # Wine's Direct3D runs its commands on a thread of its own that spins on
   # the processor for a while after every frame instead of waiting; a
   # blinking caret alone kept it busy at 60% of a core. Without that thread
   # each frame is drawn on the thread that asks for it, as Windows does.
-  wine reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  prefix_reg_add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0
   wineserver -w
   echo "$TESSIK_PREFIX_VERSION" > "$marker"
 }
