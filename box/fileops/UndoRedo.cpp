@@ -166,6 +166,17 @@ public:
         }
         return true;
     }
+    // The root and every folder of the tree under it, each made after the
+    // folder holding it; from is the root of the tree the folders come from.
+    bool MakeFolderTree(const std::wstring& root, const std::vector<std::wstring>& folders, const std::wstring& from)
+    {
+        if (!MakeFolder(root, from))
+            return false;
+        for (const std::wstring& folder : folders)
+            if (!MakeFolder(Under(root, folder), Under(from, folder)))
+                return false;
+        return true;
+    }
     // A folder the steps emptied goes; one the user put something in since
     // stays with it.
     void RemoveWhenEmpty(const std::wstring& folder)
@@ -205,12 +216,9 @@ private:
 // it replaced comes back from the kept copy, and whatever else the box's
 // folder holds stays as it is, edits and all. The source gets back nothing
 // it did not have.
-bool UndoMergedMove(const UndoRecord& record)
+bool UndoMergedMove(const MergedEntries& merged, const std::wstring& box, const std::wstring& source,
+                    const std::wstring& kept)
 {
-    const MergedEntries& merged = *record.merged;
-    const std::wstring& box = record.path;
-    const std::wstring& source = record.extra;
-    const std::wstring& kept = record.replacedCopy;
     // A place at the source taken meanwhile refuses the undo before
     // anything moves.
     for (const std::wstring& file : merged.files) {
@@ -220,11 +228,8 @@ bool UndoMergedMove(const UndoRecord& record)
         }
     }
     MergeSteps steps(true);
-    if (!steps.MakeFolder(source, box))
+    if (!steps.MakeFolderTree(source, merged.folders, box))
         return false;
-    for (const std::wstring& folder : merged.folders)
-        if (!steps.MakeFolder(Under(source, folder), Under(box, folder)))
-            return false;
     for (const std::wstring& file : merged.files)
         if (Exists(Under(box, file)) && !steps.Move(Under(box, file), Under(source, file)))
             return false;
@@ -247,12 +252,9 @@ bool UndoMergedMove(const UndoRecord& record)
 // Redo of a merged move: what it replaces in the box is set aside in the
 // kept copy again, then the source's entries move in, and the source's
 // folders it emptied go.
-bool RedoMergedMove(const UndoRecord& record)
+bool RedoMergedMove(const MergedEntries& merged, const std::wstring& box, const std::wstring& source,
+                    const std::wstring& kept)
 {
-    const MergedEntries& merged = *record.merged;
-    const std::wstring& box = record.path;
-    const std::wstring& source = record.extra;
-    const std::wstring& kept = record.replacedCopy;
     for (const std::wstring& file : merged.files) {
         const std::wstring at = Under(box, file);
         if (Exists(Under(source, file)) && Exists(at) &&
@@ -262,11 +264,8 @@ bool RedoMergedMove(const UndoRecord& record)
         }
     }
     MergeSteps steps(false);
-    if (!steps.MakeFolder(box, source))
+    if (!steps.MakeFolderTree(box, merged.folders, source))
         return false;
-    for (const std::wstring& folder : merged.folders)
-        if (!steps.MakeFolder(Under(box, folder), Under(source, folder)))
-            return false;
     for (const std::wstring& file : merged.files) {
         const std::wstring from = Under(source, file);
         const std::wstring to = Under(box, file);
@@ -331,7 +330,8 @@ bool Apply(const Step& step, UndoRecord& record)
     switch (record.kind) {
     case 0:
         if (movedIn && record.merged)
-            return step.undo ? UndoMergedMove(record) : RedoMergedMove(record);
+            return (step.undo ? UndoMergedMove : RedoMergedMove)(*record.merged, record.path, record.extra,
+                                                                 record.replacedCopy);
         if (movedIn) {
             if (step.undo)
                 return move(record.path, record.extra) && putReplacedBack();
