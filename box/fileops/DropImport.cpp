@@ -40,7 +40,8 @@ void Invalidate(const BoxWindowPtr& box)
 }
 
 // UI thread: one finished item becomes its record and undo record.
-void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobItem& item)
+void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobItem& item,
+                       const std::optional<MergedEntries>& merged)
 {
     BoxWindowPtr box = weakBox.lock();
     if (!box)
@@ -51,10 +52,12 @@ void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIt
     UndoRecord record;
     record.kind = 0;
     record.path = item.destination;
-    if (item.move)
+    if (item.move) {
         record.extra = item.source;
-    else
+        record.merged = merged;
+    } else {
         record.made = StampItem(item.destination);
+    }
     record.replacedCopy = item.keptCopy;
     record.owner = item.owner;
     PushUndoRecord(box, std::move(record));
@@ -124,8 +127,12 @@ void CopyFilesWorker(CopyJob job)
             CopyJobItem finished = item;
             finished.move = item.move && result == TransferResult::Done;
             ++(finished.move ? moved : copied);
+            std::optional<MergedEntries> merged;
+            if (finished.move)
+                merged = std::move(report.merged);
             if (job.box)
-                job.box->animationManager.PostCallback([weak, finished] { FinishDroppedCopy(weak, finished); });
+                job.box->animationManager.PostCallback(
+                    [weak, finished, merged] { FinishDroppedCopy(weak, finished, merged); });
         } else {
             DropKeptCopyOfFailedItem(item);
         }

@@ -169,6 +169,21 @@ TransferResult RemoveCopiedSource(const std::wstring& source, const CopiedTree& 
     return TransferResult::Incomplete;
 }
 
+// The entries of a folder merged whole into another, relative to it. The
+// tree names each folder after what it holds; the list names it before.
+MergedEntries MergedFrom(const std::wstring& source, const CopiedTree& tree)
+{
+    const size_t prefix = Join(source, L"").size();
+    auto relative = [prefix](const std::wstring& path) { return path.substr(prefix); };
+    MergedEntries merged;
+    for (const auto& file : tree.files)
+        merged.files.push_back(relative(file.first));
+    for (auto folder = tree.folders.rbegin(); folder != tree.folders.rend(); ++folder)
+        if (folder->size() > prefix)
+            merged.folders.push_back(relative(*folder));
+    return merged;
+}
+
 } // namespace
 
 bool IsPartFileName(const std::wstring& name)
@@ -251,7 +266,10 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         const TransferResult copied = CopyFolder(source, destination, options, tree, report);
         if (copied != TransferResult::Done)
             return copied;
-        return RemoveCopiedSource(source, tree, report);
+        const TransferResult moved = RemoveCopiedSource(source, tree, report);
+        if (moved == TransferResult::Done && report)
+            report->merged = MergedFrom(source, tree);
+        return moved;
     }
     // MOVEFILE_REPLACE_EXISTING swaps the file in one step: the old file is
     // never deleted before the new one stands in its place.

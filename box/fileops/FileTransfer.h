@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,9 +41,20 @@ struct TransferOptions {
     std::function<bool(const std::wstring& from, const std::wstring& to, DWORD flags)> rename;
 };
 
+// What a folder moved into a folder that already stood at its destination
+// brought there, as paths relative to both: every file, and every folder
+// (empty ones too) named before what it holds.
+struct MergedEntries {
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> folders;
+};
+
 struct TransferReport {
     // Source entries not taken (links) or not removed after their copy.
     std::vector<std::wstring> leftBehind;
+    // Set when a move merged a whole folder into an existing one: the
+    // destination holds more than came from the source.
+    std::optional<MergedEntries> merged;
 };
 
 // Copies a file or a folder tree; existing files of the destination are

@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "box/fileops/FileTransfer.h"
 
 class KelmWindow;
 
@@ -34,6 +37,11 @@ struct UndoRecord {
     // undo puts the user's file back there. Kinds 3 and 4: the alias
     // ("bvn!NULL" or empty for none); kind 5: the new alias.
     std::wstring extra;
+    // Kind 0 of a folder moved in and merged into the box's folder of the
+    // same name: what the move brought (the rest of that folder is the
+    // box's own), so that undo gives the source back only that, and redo
+    // moves it in again.
+    std::optional<MergedEntries> merged;
     // The box whose lists receive the record; empty means the box it was
     // pushed to.
     std::shared_ptr<KelmWindow> owner;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
@@ -92,6 +93,195 @@ bool RecycleAgain(UndoRecord& record)
     return false;
 }
 
+std::wstring Under(const std::wstring& folder, const std::wstring& relative)
+{
+    return folder + L"\\" + relative;
+}
+
+std::wstring ParentPart(const std::wstring& relative)
+{
+    const size_t slash = relative.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash);
+}
+
+// A folder that is itself, not a link to one: what is moved into it stays
+// where the user sees it.
+bool IsOwnFolder(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && EntryIsItself(path);
+}
+
+bool IsOwnFile(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Removes the folder only while nothing is in it; anything that appears
+// inside meanwhile is spared, so it stays with its folder.
+bool RemoveEmptyFolder(const std::wstring& folder)
+{
+    if (!IsOwnFolder(folder) || !ForEachFolderEntry(folder, [](const std::wstring&, unsigned long) { return false; }))
+        return false;
+    return RemoveItemWithoutFollowingLinks(folder, nullptr, [&folder](const std::wstring& p) { return p != folder; });
+}
+
+// The steps of one undo or redo of a merged folder, each taken back in
+// reverse when a later one fails: the record then stays, and everything is
+// where it was before the try.
+class MergeSteps
+{
+public:
+    explicit MergeSteps(bool undo) : undo_(undo) {}
+
+    bool Move(const std::wstring& from, const std::wstring& to)
+    {
+        if (MoveWithoutReplacing(from, to) != MoveResult::Moved)
+            return Fail(from, to);
+        done_.push_back({Kind::Moved, from, to});
+        return true;
+    }
+    // The folder, made when missing; forItem is the item that needs it,
+    // named to the user should it fail.
+    bool MakeFolder(const std::wstring& folder, const std::wstring& forItem)
+    {
+        if (IsOwnFolder(folder))
+            return true;
+        if (Exists(folder) || !CreateDirectoryW(folder.c_str(), nullptr))
+            return Fail(forItem, folder);
+        done_.push_back({Kind::Made, folder, L""});
+        return true;
+    }
+    // The folders of relative (a path under root) from the top down.
+    bool MakeFolders(const std::wstring& root, const std::wstring& relative, const std::wstring& forItem)
+    {
+        if (!MakeFolder(root, forItem))
+            return false;
+        for (size_t slash = 0; !relative.empty() && slash != std::wstring::npos;) {
+            slash = relative.find(L'\\', slash + 1);
+            if (!MakeFolder(Under(root, relative.substr(0, slash)), forItem))
+                return false;
+        }
+        return true;
+    }
+    // The root and every folder of the tree under it, each made after the
+    // folder holding it; from is the root of the tree the folders come from.
+    bool MakeFolderTree(const std::wstring& root, const std::vector<std::wstring>& folders, const std::wstring& from)
+    {
+        if (!MakeFolder(root, from))
+            return false;
+        for (const std::wstring& folder : folders)
+            if (!MakeFolder(Under(root, folder), Under(from, folder)))
+                return false;
+        return true;
+    }
+    // A folder the steps emptied goes; one the user put something in since
+    // stays with it.
+    void RemoveWhenEmpty(const std::wstring& folder)
+    {
+        if (RemoveEmptyFolder(folder))
+            done_.push_back({Kind::Removed, folder, L""});
+    }
+    bool Fail(const std::wstring& from, const std::wstring& to)
+    {
+        TellMoveFailed(undo_, from, to);
+        const std::vector<Done> done = std::move(done_);
+        done_.clear();
+        for (auto step = done.rbegin(); step != done.rend(); ++step) {
+            if (step->kind == Kind::Moved)
+                MoveWithoutReplacing(step->to, step->path);
+            else if (step->kind == Kind::Made)
+                RemoveEmptyFolder(step->path);
+            else
+                CreateDirectoryW(step->path.c_str(), nullptr);
+        }
+        return false;
+    }
+
+private:
+    enum class Kind { Moved, Made, Removed };
+    // Moved: from path to to; Made and Removed: the folder at path.
+    struct Done {
+        Kind kind;
+        std::wstring path, to;
+    };
+    bool undo_;
+    std::vector<Done> done_;
+};
+
+// Undo of a folder moved in and merged into the box's folder of the same
+// name: what the move brought goes back to its source as it is now, what
+// it replaced comes back from the kept copy, and whatever else the box's
+// folder holds stays as it is, edits and all. The source gets back nothing
+// it did not have.
+bool UndoMergedMove(const MergedEntries& merged, const std::wstring& box, const std::wstring& source,
+                    const std::wstring& kept)
+{
+    // A place at the source taken meanwhile refuses the undo before
+    // anything moves.
+    for (const std::wstring& file : merged.files) {
+        if (Exists(Under(box, file)) && Exists(Under(source, file))) {
+            TellMoveFailed(true, Under(box, file), Under(source, file));
+            return false;
+        }
+    }
+    MergeSteps steps(true);
+    if (!steps.MakeFolderTree(source, merged.folders, box))
+        return false;
+    for (const std::wstring& file : merged.files)
+        if (Exists(Under(box, file)) && !steps.Move(Under(box, file), Under(source, file)))
+            return false;
+    // The kept copy holds the box's folder as it was before the move: a
+    // folder it has was the box's too and stays, a file it has is what the
+    // move replaced.
+    for (auto folder = merged.folders.rbegin(); folder != merged.folders.rend(); ++folder)
+        if (kept.empty() || !IsOwnFolder(Under(kept, *folder)))
+            steps.RemoveWhenEmpty(Under(box, *folder));
+    for (const std::wstring& file : merged.files) {
+        if (kept.empty() || !IsOwnFile(Under(kept, file)))
+            continue;
+        if (!steps.MakeFolders(box, ParentPart(file), Under(kept, file)) ||
+            !steps.Move(Under(kept, file), Under(box, file)))
+            return false;
+    }
+    return true;
+}
+
+// Redo of a merged move: what it replaces in the box is set aside in the
+// kept copy again, then the source's entries move in, and the source's
+// folders it emptied go.
+bool RedoMergedMove(const MergedEntries& merged, const std::wstring& box, const std::wstring& source,
+                    const std::wstring& kept)
+{
+    for (const std::wstring& file : merged.files) {
+        const std::wstring at = Under(box, file);
+        if (Exists(Under(source, file)) && Exists(at) &&
+            (kept.empty() || !IsOwnFile(at) || Exists(Under(kept, file)))) {
+            TellMoveFailed(false, at, kept.empty() ? at : Under(kept, file));
+            return false;
+        }
+    }
+    MergeSteps steps(false);
+    if (!steps.MakeFolderTree(box, merged.folders, source))
+        return false;
+    for (const std::wstring& file : merged.files) {
+        const std::wstring from = Under(source, file);
+        const std::wstring to = Under(box, file);
+        if (!Exists(from))
+            continue;
+        if (Exists(to) && !(steps.MakeFolders(kept, ParentPart(file), to) && steps.Move(to, Under(kept, file))))
+            return false;
+        if (!steps.Move(from, to))
+            return false;
+    }
+    for (auto folder = merged.folders.rbegin(); folder != merged.folders.rend(); ++folder)
+        steps.RemoveWhenEmpty(Under(source, *folder));
+    steps.RemoveWhenEmpty(source);
+    return true;
+}
+
 struct Step {
     bool undo;
     const BoxWindowPtr& box;
@@ -139,6 +329,9 @@ bool Apply(const Step& step, UndoRecord& record)
     };
     switch (record.kind) {
     case 0:
+        if (movedIn && record.merged)
+            return (step.undo ? UndoMergedMove : RedoMergedMove)(*record.merged, record.path, record.extra,
+                                                                 record.replacedCopy);
         if (movedIn) {
             if (step.undo)
                 return move(record.path, record.extra) && putReplacedBack();

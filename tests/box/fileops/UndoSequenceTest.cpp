@@ -218,6 +218,7 @@ protected:
         had.clear();
         exempt.clear();
         created.clear();
+        sourceFiles.clear();
         sourceCount = 0;
     }
 
@@ -237,6 +238,8 @@ protected:
         } else {
             Write(path);
         }
+        for (const std::wstring& file : FilesUnder(folder))
+            sourceFiles.insert(file);
         return path;
     }
 
@@ -310,6 +313,12 @@ protected:
                 ADD_FAILURE() << "version " << version << " is nowhere the user can reach after " << what;
                 lost = true;
             }
+        // An undo gives a source back only what it had.
+        for (const std::wstring& file : FilesUnder(sources))
+            if (sourceFiles.insert(file).second && undid) {
+                ADD_FAILURE() << "the source gained " << WideToUtf8(file) << " after " << what;
+                lost = true;
+            }
         if (TempFolder::ReadBytes(temp.File(L"outside\\keep.txt")) != "bystander") {
             ADD_FAILURE() << "a file outside the box changed after " << what;
             lost = true;
@@ -329,6 +338,7 @@ protected:
         sameNameAnswer = static_cast<int>(random() % 2);
         const unsigned op = random() % 100;
         bool pushes = true;
+        undid = false;
         if (op < 6) {
             log += "new ";
             CreateNewFileInBox(box, &View(), POINT{0, 0}, L"新建 文本文档", L".txt", false);
@@ -384,6 +394,7 @@ protected:
                 return;
             const UndoRecord top = Runtime().undoList.back();
             UndoLastFileOperation(box, nullptr);
+            undid = true;
             const auto& redo = Runtime().redoList;
             const bool movedIn = !top.extra.empty() && top.extra != L"bvn!NULL";
             if (top.kind == 0 && !movedIn && !redo.empty() && RecordKey(redo.back()) == RecordKey(top)) {
@@ -424,6 +435,8 @@ protected:
     int written = 0;
     int sourceCount = 0;
     Versions had, exempt;
+    std::set<std::wstring> sourceFiles;
+    bool undid = false;
     std::map<std::wstring, Versions> created;
     bool lost = false;
     std::thread answerer;
@@ -507,6 +520,7 @@ TEST_F(UndoSequenceTest, UndoOfAnOverwritingDropPutsBackWhatTheBoxHeld)
     Write(sources + L"\\1\\a.txt");
     Write(sources + L"\\1\\d\\x.txt");
     Write(sources + L"\\1\\d\\y.txt");
+    fs::create_directories(sources + L"\\1\\d\\e\\f");
     const std::string newA = VersionOfFile(sources + L"\\1\\a.txt");
     const std::string newX = VersionOfFile(sources + L"\\1\\d\\x.txt");
     sameNameAnswer = 1;
@@ -521,10 +535,63 @@ TEST_F(UndoSequenceTest, UndoOfAnOverwritingDropPutsBackWhatTheBoxHeld)
     Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
     ASSERT_EQ(VersionOfFile(boxFolder + L"\\d\\x.txt"), newX);
     ASSERT_TRUE(fs::exists(boxFolder + L"\\d\\y.txt"));
+    ASSERT_EQ(VersionOfFile(boxFolder + L"\\d\\z.txt"), oldZ);
+    // The box's own file, which the merge left alone, is edited afterwards.
+    Write(boxFolder + L"\\d\\z.txt");
+    const std::string editedZ = VersionOfFile(boxFolder + L"\\d\\z.txt");
+    for (int round = 0; round < 2; ++round) {
+        UndoLastFileOperation(box, nullptr);
+        EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\x.txt"), oldX);
+        EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\z.txt"), editedZ) << "the edit made after the drop stays";
+        EXPECT_FALSE(fs::exists(boxFolder + L"\\d\\y.txt"));
+        EXPECT_EQ(VersionOfFile(sources + L"\\1\\d\\x.txt"), newX) << "the dropped folder went back to its place";
+        EXPECT_TRUE(fs::exists(sources + L"\\1\\d\\y.txt"));
+        EXPECT_FALSE(fs::exists(sources + L"\\1\\d\\z.txt")) << "the source never had the box's z.txt";
+        EXPECT_EQ(FilesUnder(sources + L"\\1\\d").size(), 2u);
+        EXPECT_TRUE(fs::is_directory(sources + L"\\1\\d\\e\\f")) << "empty folders go back too";
+        EXPECT_FALSE(fs::exists(boxFolder + L"\\d\\e"));
+        if (round == 1)
+            break;
+        RedoLastFileOperation(box, nullptr);
+        EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\x.txt"), newX);
+        EXPECT_TRUE(fs::exists(boxFolder + L"\\d\\y.txt"));
+        EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\z.txt"), editedZ);
+        EXPECT_FALSE(fs::exists(sources + L"\\1\\d"));
+    }
+}
+
+// A merged folder that cannot go back (a place at the source taken, a file
+// held open) is left as it is: the user is told and the record stays.
+TEST_F(UndoSequenceTest, UndoOfAMergedMoveThatCannotGoBackChangesNothing)
+{
+    StartSequence();
+    fs::create_directories(sources + L"\\1\\d");
+    Write(sources + L"\\1\\d\\x.txt");
+    Write(sources + L"\\1\\d\\y.txt");
+    sameNameAnswer = 1;
+    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    const Versions inBox = VersionsIn(boxFolder + L"\\d");
+    fs::create_directories(sources + L"\\1\\d");
+    Write(sources + L"\\1\\d\\y.txt");
+    const int told = TimesUserNotified(L"undo-move");
     UndoLastFileOperation(box, nullptr);
-    EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\x.txt"), oldX);
-    EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\z.txt"), oldZ);
-    EXPECT_FALSE(fs::exists(boxFolder + L"\\d\\y.txt"));
-    EXPECT_EQ(VersionOfFile(sources + L"\\1\\d\\x.txt"), newX) << "the dropped folder went back to its place";
-    EXPECT_TRUE(fs::exists(sources + L"\\1\\d\\y.txt"));
+    EXPECT_EQ(TimesUserNotified(L"undo-move"), told + 1);
+    EXPECT_EQ(Runtime().undoList.size(), 1u);
+    EXPECT_EQ(VersionsIn(boxFolder + L"\\d"), inBox);
+    EXPECT_EQ(FilesUnder(sources + L"\\1\\d").size(), 1u);
+
+    // A move that fails half way (a file held open) takes back what it
+    // had moved: nothing is left half undone.
+    RemoveItemWithoutFollowingLinks(sources + L"\\1\\d");
+    HANDLE held = CreateFileW((boxFolder + L"\\d\\y.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    UndoLastFileOperation(box, nullptr);
+    CloseHandle(held);
+    EXPECT_EQ(TimesUserNotified(L"undo-move"), told + 2);
+    EXPECT_EQ(Runtime().undoList.size(), 1u);
+    EXPECT_EQ(VersionsIn(boxFolder + L"\\d"), inBox);
+    EXPECT_FALSE(fs::exists(sources + L"\\1\\d"));
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(FilesUnder(sources + L"\\1\\d").size(), 2u);
 }
