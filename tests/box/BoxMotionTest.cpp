@@ -237,8 +237,9 @@ TEST_F(BoxMotionTest, SameColourNeighbourMovesAlongAndTheMoveIsSavedWhenItEnds)
         MoveTo(moved, 100, 100);
         held = held && (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
         PressCtrl(false);
-        if (held)
+        if (held) {
             EXPECT_EQ(RectOf(below).top, top);
+        }
     }
     EXPECT_TRUE(held) << "Ctrl never stayed down through a move";
 }
