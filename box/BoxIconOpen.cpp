@@ -11,6 +11,7 @@
 #include "box/BoxRuntime.h"
 #include "box/BoxShortcuts.h"
 #include "box/BoxWindowHooks.h"
+#include "ui/core/KelmWindow.h"
 
 using namespace TessikDesktopContainer;
 
@@ -78,7 +79,9 @@ void OpenIcon(KelmIconManager& view, const IconRecord& record)
         return;
     }
     const IconRecord copy = record;
-    const bool ctrl = s_boxShortcutInput.keyDown && s_boxShortcutInput.keyDown(VK_CONTROL);
+    // The click's own keys first: handled late, it finds Ctrl already up.
+    const bool ctrl = (MouseMessageKeys() & MK_CONTROL) ||
+                      (s_boxShortcutInput.keyDown && s_boxShortcutInput.keyDown(VK_CONTROL));
     if (runtime && (ctrl || runtime->multiSelect)) {
         if (!runtime->multiSelect) {
             runtime->multiSelect = true;

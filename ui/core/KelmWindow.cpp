@@ -29,7 +29,31 @@ ULONGLONG s_lastHoverStep = 0;
 // on a loaded machine.
 constexpr ULONGLONG kHoverStepSilenceMs = 1000;
 
+thread_local WPARAM t_mouseMessageKeys = 0;
+
+// The keys of the mouse button message being handled, for its handlers; a
+// handler's modal loop handles messages of its own and puts them back.
+class MouseKeysScope
+{
+public:
+    explicit MouseKeysScope(WPARAM wParam) : saved_(t_mouseMessageKeys)
+    {
+        t_mouseMessageKeys = GET_KEYSTATE_WPARAM(wParam);
+    }
+    ~MouseKeysScope() { t_mouseMessageKeys = saved_; }
+    MouseKeysScope(const MouseKeysScope&) = delete;
+    MouseKeysScope& operator=(const MouseKeysScope&) = delete;
+
+private:
+    WPARAM saved_;
+};
+
 } // namespace
+
+WPARAM MouseMessageKeys()
+{
+    return t_mouseMessageKeys;
+}
 
 HoverAnimationCounter& HoverAnimationCounter::operator=(int value)
 {
@@ -637,22 +661,30 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
         OnMouseMoveMessage(window, lParam);
         return 0;
 
-    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDOWN: {
+        const MouseKeysScope keys(wParam);
         panel->DispatchMouseEvent(point, KELM_LBUTTON_DOWN);
         return 0;
+    }
 
     case WM_LBUTTONUP:
-        if (!s_dragOutActive)
+        if (!s_dragOutActive) {
+            const MouseKeysScope keys(wParam);
             panel->DispatchMouseEvent(point, KELM_LBUTTON_UP);
+        }
         return 0;
 
-    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONDBLCLK: {
+        const MouseKeysScope keys(wParam);
         panel->DispatchMouseEvent(point, KELM_LBUTTON_DBLCLK);
         return 0;
+    }
 
-    case WM_RBUTTONUP:
+    case WM_RBUTTONUP: {
+        const MouseKeysScope keys(wParam);
         panel->DispatchMouseEvent(point, KELM_RBUTTON_UP);
         return 0;
+    }
 
     case WM_MOUSEWHEEL: {
         const int delta = GET_WHEEL_DELTA_WPARAM(wParam);

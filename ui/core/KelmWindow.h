@@ -250,3 +250,9 @@ private:
 // Window objects by HWND, for timer procedures and controls. An entry
 // exists only for windows that were really created. UI thread only.
 extern std::unordered_map<HWND, KelmWindow*> WindowMap;
+
+// The key flags (MK_CONTROL, MK_SHIFT ...) of the mouse button message this
+// thread's window is handling now, 0 outside one. They tell how the click
+// was made: on a busy machine a Ctrl+click is often handled after Ctrl went
+// up, when the keyboard's state no longer says so.
+WPARAM MouseMessageKeys();

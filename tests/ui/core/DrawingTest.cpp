@@ -194,7 +194,7 @@ TEST(Drawing, ShellIconEndsWithItsTargetsResources)
         return bitmap;
     });
     rt->BeginDraw();
-    DrawShellIcon(rt.Get(), L"C:\icon.txt", 0, 0, 16, 1.0f);
+    DrawShellIcon(rt.Get(), L"C:\\icon.txt", 0, 0, 16, 1.0f);
     rt->EndDraw();
     SetShellIconLoader(nullptr);
     ASSERT_TRUE(watched);
