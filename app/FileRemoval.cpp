@@ -332,6 +332,15 @@ bool ForEachFolderEntry(const std::wstring& folder,
     return listed;
 }
 
+bool RemoveFolderIfEmpty(const std::wstring& folder)
+{
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || IsLink(attributes) ||
+        !EntryIsItself(folder))
+        return false;
+    return RemoveDirectoryW(folder.c_str()) != FALSE;
+}
+
 bool EntryIsItself(const std::wstring& path)
 {
     if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)

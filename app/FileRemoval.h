@@ -35,6 +35,12 @@ bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* re
 // moved or has its attributes changed.
 bool EntryIsItself(const std::wstring& path);
 
+// Removes the folder only while it is empty and a folder of its own, not a
+// link: RemoveDirectoryW refuses a folder with anything in it, but given a
+// link to an empty folder that the system does not show as a link (Wine)
+// it removes the folder behind it.
+bool RemoveFolderIfEmpty(const std::wstring& folder);
+
 // Calls visit(name, attributes) for every entry of the folder but "." and
 // ".."; the attributes are the entry's own (a link is not followed). False
 // when the folder cannot be listed or visit asks to stop.

@@ -60,12 +60,6 @@ bool IsFolder(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool IsFolderEmpty(const std::wstring& folder)
-{
-    std::error_code error;
-    return fs::is_directory(folder, error) && fs::is_empty(folder, error) && !error;
-}
-
 void LeaveIntegrationIfIntegrated(const BoxWindowPtr& box)
 {
     const BoxRuntime* runtime = FindBoxRuntime(box);
@@ -176,8 +170,7 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
         else if (target != wanted)
             report.elsewhere.push_back({record.path, target, L"原位置已有同名项目，已改名"});
     }
-    // RemoveDirectoryW on a link to an empty folder removes that folder.
-    if (IsFolderEmpty(folder) && EntryIsItself(folder) && RemoveDirectoryW(folder.c_str()))
+    if (RemoveFolderIfEmpty(folder))
         Log(L"INFO", L"Removed empty container folder: " + folder);
     return report;
 }

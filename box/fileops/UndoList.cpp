@@ -55,23 +55,19 @@ bool RecycleKeptCopy(const std::wstring& copy, const std::wstring& name)
     const std::wstring named = folder + L"\\" + (name.empty() ? FileNameOfPath(copy) : name);
     if (!CreateDirectoryW(folder.c_str(), nullptr))
         return false;
-    // Only once it is empty: while the copy could not go back it stays in
-    // there. Checked like every entry, though made a moment ago.
-    auto removeFolderWhenEmpty = [&folder] {
-        if (EntryIsItself(folder))
-            RemoveDirectoryW(folder.c_str());
-    };
+    // The folder goes only once it is empty: while the copy could not go
+    // back it stays in there.
     if (!MoveFileExW(copy.c_str(), named.c_str(), 0)) {
-        removeFolderWhenEmpty();
+        RemoveFolderIfEmpty(folder);
         return false;
     }
     if (RecycleItem(named)) {
-        removeFolderWhenEmpty();
+        RemoveFolderIfEmpty(folder);
         return true;
     }
     // Still the only copy: it goes back under the record's name and stays.
     if (EntryIsItself(named) && MoveFileExW(named.c_str(), copy.c_str(), 0))
-        removeFolderWhenEmpty();
+        RemoveFolderIfEmpty(folder);
     return false;
 }
 

@@ -119,15 +119,6 @@ bool IsOwnFile(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Removes the folder only while nothing is in it; anything that appears
-// inside meanwhile is spared, so it stays with its folder.
-bool RemoveEmptyFolder(const std::wstring& folder)
-{
-    if (!IsOwnFolder(folder) || !ForEachFolderEntry(folder, [](const std::wstring&, unsigned long) { return false; }))
-        return false;
-    return RemoveItemWithoutFollowingLinks(folder, nullptr, [&folder](const std::wstring& p) { return p != folder; });
-}
-
 // The steps of one undo or redo of a merged folder, each taken back in
 // reverse when a later one fails: the record then stays, and everything is
 // where it was before the try.
@@ -181,7 +172,7 @@ public:
     // stays with it.
     void RemoveWhenEmpty(const std::wstring& folder)
     {
-        if (RemoveEmptyFolder(folder))
+        if (RemoveFolderIfEmpty(folder))
             done_.push_back({Kind::Removed, folder, L""});
     }
     bool Fail(const std::wstring& from, const std::wstring& to)
@@ -193,7 +184,7 @@ public:
             if (step->kind == Kind::Moved)
                 MoveWithoutReplacing(step->to, step->path);
             else if (step->kind == Kind::Made)
-                RemoveEmptyFolder(step->path);
+                RemoveFolderIfEmpty(step->path);
             else
                 CreateDirectoryW(step->path.c_str(), nullptr);
         }
