@@ -332,13 +332,16 @@ bool ForEachFolderEntry(const std::wstring& folder,
     return listed;
 }
 
+bool IsOwnFolder(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(attributes) &&
+           EntryIsItself(path);
+}
+
 bool RemoveFolderIfEmpty(const std::wstring& folder)
 {
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || IsLink(attributes) ||
-        !EntryIsItself(folder))
-        return false;
-    return RemoveDirectoryW(folder.c_str()) != FALSE;
+    return IsOwnFolder(folder) && RemoveDirectoryW(folder.c_str()) != FALSE;
 }
 
 bool EntryIsItself(const std::wstring& path)

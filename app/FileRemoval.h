@@ -35,6 +35,10 @@ bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* re
 // moved or has its attributes changed.
 bool EntryIsItself(const std::wstring& path);
 
+// A folder of its own: a folder, neither a link the system shows as one
+// nor one it shows as a plain folder (EntryIsItself).
+bool IsOwnFolder(const std::wstring& path);
+
 // Removes the folder only while it is empty and a folder of its own, not a
 // link: RemoveDirectoryW refuses a folder with anything in it, but given a
 // link to an empty folder that the system does not show as a link (Wine)

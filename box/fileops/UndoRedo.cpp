@@ -104,15 +104,6 @@ std::wstring ParentPart(const std::wstring& relative)
     return slash == std::wstring::npos ? std::wstring() : relative.substr(0, slash);
 }
 
-// A folder that is itself, not a link to one: what is moved into it stays
-// where the user sees it.
-bool IsOwnFolder(const std::wstring& path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && EntryIsItself(path);
-}
-
 bool IsOwnFile(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
