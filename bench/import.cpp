@@ -67,7 +67,7 @@ int main()
         CopyFileExW(s.c_str(), d.c_str(), nullptr, nullptr, nullptr, 0);
     });
     const double ourCopy = ForEachSmall(root / L"c", root / L"e",
-                                        [&](const std::wstring& s, const std::wstring& d) { CopyItem(s, d, none); });
+                                        [&](const std::wstring& s, const std::wstring& d) { CopyItem(s, d, true, none); });
     std::printf("1000 small files: move %.3f s (MoveFileExW %.3f s), copy %.3f s (CopyFileExW %.3f s)\n", ourMove,
                 plainMove, ourCopy, plainCopy);
 
@@ -76,7 +76,7 @@ int main()
     CopyFileExW((root / L"big.bin").c_str(), (root / L"big1.bin").c_str(), nullptr, nullptr, nullptr, 0);
     const double plainBig = Seconds(start);
     start = std::chrono::steady_clock::now();
-    CopyItem((root / L"big.bin").wstring(), (root / L"big2.bin").wstring(), none);
+    CopyItem((root / L"big.bin").wstring(), (root / L"big2.bin").wstring(), true, none);
     const double ourBig = Seconds(start);
     std::printf("200 MB file copy: %.3f s (CopyFileExW %.3f s)\n", ourBig, plainBig);
 

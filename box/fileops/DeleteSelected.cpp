@@ -112,7 +112,7 @@ bool RecycleKeepingCopy(const DeleteJobItem& item, HWND owner)
 {
     TransferOptions options;
     options.cancelled = FileJobCancelled;
-    if (CopyItem(item.path, item.tempCopyPath, options) != TransferResult::Done) {
+    if (CopyItem(item.path, item.tempCopyPath, true, options) != TransferResult::Done) {
         RemoveItemWithoutFollowingLinks(item.tempCopyPath);
         Log(L"ERROR", L"Failed to keep a copy before recycling: " + item.path);
         return false;

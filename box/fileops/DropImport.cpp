@@ -120,7 +120,7 @@ void CopyFilesWorker(CopyJob job)
         const TransferResult result = !KeepWhatItemReplaces(item, options) ? TransferResult::Failed
                                       : item.move
                                           ? MoveItem(item.source, item.destination, item.replace, options, &report)
-                                          : CopyItem(item.source, item.destination, options, &report);
+                                          : CopyItem(item.source, item.destination, true, options, &report);
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
             // What stayed at the source makes the item a copy: undo must
             // not move it back over what is still there.

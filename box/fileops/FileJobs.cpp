@@ -182,7 +182,7 @@ bool KeepWhatItemReplaces(const CopyJobItem& item, const TransferOptions& option
         return true;
     if (item.keptCopy.empty())
         return false;
-    if (CopyItem(item.destination, item.keptCopy, options) == TransferResult::Done)
+    if (CopyItem(item.destination, item.keptCopy, true, options) == TransferResult::Done)
         return true;
     RemoveItemWithoutFollowingLinks(item.keptCopy);
     return false;

@@ -215,8 +215,8 @@ TransferResult CopyFileAtomically(const std::wstring& source, const std::wstring
     return TransferResult::Done;
 }
 
-TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, const TransferOptions& options,
-                        TransferReport* report)
+TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, bool /*replace*/,
+                        const TransferOptions& options, TransferReport* report)
 {
     const DWORD attributes = AttributesOf(source);
     if (attributes == INVALID_FILE_ATTRIBUTES || IsForeignDestination(destination))

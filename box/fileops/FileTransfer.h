@@ -49,19 +49,31 @@ struct MergedEntries {
     std::vector<std::wstring> folders;
 };
 
+// A source entry that did not arrive, and why: a Win32 error code
+// (ERROR_FILE_EXISTS where an entry stood that the plan did not replace,
+// ERROR_INVALID_NAME for a name that would leave its folder).
+struct TransferFailure {
+    std::wstring path;
+    DWORD error = 0;
+};
+
 struct TransferReport {
     // Source entries not taken (links) or not removed after their copy.
     std::vector<std::wstring> leftBehind;
+    // Source entries that could not be written to the destination; they
+    // stay where they were.
+    std::vector<TransferFailure> failed;
     // Set when a move merged a whole folder into an existing one: the
     // destination holds more than came from the source.
     std::optional<MergedEntries> merged;
 };
 
-// Copies a file or a folder tree; existing files of the destination are
-// replaced (a folder is merged into an existing one). Links inside a folder
-// are left out and reported; a link given as the item is not copied.
-TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, const TransferOptions& options,
-                        TransferReport* report = nullptr);
+// Copies a file or a folder tree. With replace, existing files of the
+// destination are replaced (a folder is merged into an existing one).
+// Links inside a folder are left out and reported; a link given as the
+// item is not copied.
+TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, bool replace,
+                        const TransferOptions& options, TransferReport* report = nullptr);
 // Moves a file or folder. Without replace an existing destination makes
 // the move fail; with it a file is replaced and a folder merged.
 TransferResult MoveItem(const std::wstring& source, const std::wstring& destination, bool replace,

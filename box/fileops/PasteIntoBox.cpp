@@ -243,7 +243,7 @@ TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options,
         return TransferResult::Failed;
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(fs::path(item.source), ec)))
-        return CopyItem(item.source, item.destination, options, report);
+        return CopyItem(item.source, item.destination, true, options, report);
     return CopyFileAtomically(item.source, item.destination, item.replace, options);
 }
 

@@ -80,7 +80,7 @@ bool RecycleAgain(UndoRecord& record)
         return true;
     }
     const std::wstring copy = TempCopyPath(record.path);
-    if (CopyItem(record.path, copy, TransferOptions{}) == TransferResult::Done) {
+    if (CopyItem(record.path, copy, true, TransferOptions{}) == TransferResult::Done) {
         const bool recycled = RecycleItem(record.path);
         if (recycled || !Exists(record.path)) {
             record.tempPath = copy;

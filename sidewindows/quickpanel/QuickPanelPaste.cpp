@@ -122,7 +122,7 @@ std::wstring PutItemIntoFolder(const std::wstring& source, const std::wstring& f
     const std::wstring destination =
         FreePasteName(folder, name.stem().wstring(), name.extension().wstring(), PathExists);
     const TransferResult result = move ? MoveItem(source, destination, false, TransferOptions{})
-                                       : CopyItem(source, destination, TransferOptions{});
+                                       : CopyItem(source, destination, true, TransferOptions{});
     if (result == TransferResult::Done || result == TransferResult::Incomplete)
         return destination;
     Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Not put into the component: " + source);

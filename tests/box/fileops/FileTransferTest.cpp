@@ -58,7 +58,7 @@ TEST_F(FileTransferTest, CopyReplacesOnlyWithCompleteData)
 {
     TempFolder::WriteBytes(In(L"a.txt"), "new");
     TempFolder::WriteBytes(Box(L"a.txt"), "old");
-    EXPECT_EQ(CopyItem(In(L"a.txt"), Box(L"a.txt"), {}), TransferResult::Done);
+    EXPECT_EQ(CopyItem(In(L"a.txt"), Box(L"a.txt"), true, {}), TransferResult::Done);
     EXPECT_EQ(TempFolder::ReadBytes(Box(L"a.txt")), "new");
     EXPECT_EQ(TempFolder::ReadBytes(In(L"a.txt")), "new");
     EXPECT_EQ(EntriesIn(temp.File(L"box")), 1u) << "no part file is left behind";
@@ -67,7 +67,7 @@ TEST_F(FileTransferTest, CopyReplacesOnlyWithCompleteData)
 TEST_F(FileTransferTest, FailedCopyKeepsSourceAndDestination)
 {
     TempFolder::WriteBytes(In(L"a.txt"), "data");
-    EXPECT_EQ(CopyItem(In(L"a.txt"), temp.File(L"nowhere\\a.txt"), {}), TransferResult::Failed);
+    EXPECT_EQ(CopyItem(In(L"a.txt"), temp.File(L"nowhere\\a.txt"), true, {}), TransferResult::Failed);
     EXPECT_EQ(MoveItem(In(L"a.txt"), temp.File(L"nowhere\\a.txt"), false, {}), TransferResult::Failed);
     EXPECT_EQ(TempFolder::ReadBytes(In(L"a.txt")), "data");
     EXPECT_EQ(MoveItem(In(L"gone.txt"), Box(L"gone.txt"), false, {}), TransferResult::Failed);
@@ -86,7 +86,7 @@ TEST_F(FileTransferTest, CancelledCopyOfALargeFileLeavesNothingBehind)
     options.progress = CancelAfterFirstChunk;
     options.context = &calls;
     options.cancelled = [&] { return checks++ >= 1 || calls > 0; };
-    EXPECT_EQ(CopyItem(In(L"big.bin"), Box(L"big.bin"), options), TransferResult::Cancelled);
+    EXPECT_EQ(CopyItem(In(L"big.bin"), Box(L"big.bin"), true, options), TransferResult::Cancelled);
     EXPECT_EQ(fs::file_size(In(L"big.bin")), big.size());
     EXPECT_EQ(fs::file_size(Box(L"big.bin")), 3u) << "the file to be replaced is untouched";
     EXPECT_EQ(EntriesIn(temp.File(L"box")), 1u);
@@ -129,7 +129,7 @@ TEST_F(FileTransferTest, FoldersMoveWholeOrMergeWhenReplacing)
 
     fs::create_directories(In(L"docs"));
     TempFolder::WriteBytes(In(L"docs\\d.txt"), "d");
-    EXPECT_EQ(CopyItem(In(L"docs"), Box(L"docs"), {}), TransferResult::Done);
+    EXPECT_EQ(CopyItem(In(L"docs"), Box(L"docs"), true, {}), TransferResult::Done);
     EXPECT_EQ(TempFolder::ReadBytes(Box(L"docs\\d.txt")), "d");
     EXPECT_TRUE(fs::exists(In(L"docs\\d.txt")));
 }
@@ -220,7 +220,7 @@ TEST_F(FileTransferTest, ALinkInADroppedFolderIsNeverFollowed)
         }
         // A copy leaves the link out the same way.
         TransferReport copyReport;
-        EXPECT_EQ(CopyItem(in(L""), Box(drop + L"copy"), {}, &copyReport), TransferResult::Incomplete);
+        EXPECT_EQ(CopyItem(in(L""), Box(drop + L"copy"), true, {}, &copyReport), TransferResult::Incomplete);
         EXPECT_EQ(copyReport.leftBehind, std::vector<std::wstring>{in(L"\\sub\\link")});
         ASSERT_TRUE(fs::exists(temp.File(L"outside\\deep\\p.txt")));
     }
@@ -240,7 +240,7 @@ TEST_F(FileTransferTest, ALinkToAFileOrAnEmptyFolderIsNeverMovedAsWhatItLeadsTo)
         SCOPED_TRACE(fs::path(link).filename().string());
         const bool shownAsLink = GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT;
         TransferReport report;
-        EXPECT_NE(CopyItem(link, Box(L"copy " + name), {}, &report), TransferResult::Done);
+        EXPECT_NE(CopyItem(link, Box(L"copy " + name), true, {}, &report), TransferResult::Done);
         EXPECT_NE(MoveItem(link, Box(L"far " + name), false, acrossVolumes, &report), TransferResult::Done);
         EXPECT_TRUE(links.Untouched());
         const TransferResult moved = MoveItem(link, Box(name), false, {}, &report);
