@@ -57,6 +57,12 @@ void Report(TransferReport* report, const std::wstring& path)
         report->leftBehind.push_back(path);
 }
 
+void ReportFailure(TransferReport* report, const std::wstring& path, DWORD error)
+{
+    if (report)
+        report->failed.push_back({path, error});
+}
+
 // A name beside the destination that nothing uses yet; hidden so that the
 // box's folder sync and the shell do not show a half-written file.
 std::wstring PartFileFor(const std::wstring& destination)
@@ -76,8 +82,8 @@ struct CopiedTree {
     std::vector<std::wstring> folders;
 };
 
-TransferResult CopyTree(const std::wstring& source, const std::wstring& destination, const TransferOptions& options,
-                        CopiedTree& tree, TransferReport* report)
+TransferResult CopyTree(const std::wstring& source, const std::wstring& destination, bool replace,
+                        const TransferOptions& options, CopiedTree& tree, TransferReport* report)
 {
     if (!IsFolderAttributes(AttributesOf(destination)) && !CreateDirectoryW(destination.c_str(), nullptr))
         return TransferResult::Failed;
@@ -97,11 +103,13 @@ TransferResult CopyTree(const std::wstring& source, const std::wstring& destinat
             return true;
         }
         if (IsFolderAttributes(attributes)) {
-            result = CopyTree(from, to, options, tree, report);
+            result = CopyTree(from, to, replace, options, tree, report);
         } else {
-            result = CopyFileAtomically(from, to, true, options);
+            result = CopyFileAtomically(from, to, replace, options);
             if (result == TransferResult::Done)
                 tree.files.emplace_back(from, to);
+            else if (result == TransferResult::Failed)
+                ReportFailure(report, from, GetLastError());
         }
         return result == TransferResult::Done;
     });
@@ -114,13 +122,13 @@ TransferResult CopyTree(const std::wstring& source, const std::wstring& destinat
 
 // Copies a folder; when the copy does not complete, whatever it created of
 // a destination that did not exist before is removed again.
-TransferResult CopyFolder(const std::wstring& source, const std::wstring& destination, const TransferOptions& options,
-                          CopiedTree& tree, TransferReport* report)
+TransferResult CopyFolder(const std::wstring& source, const std::wstring& destination, bool replace,
+                          const TransferOptions& options, CopiedTree& tree, TransferReport* report)
 {
     const bool existedBefore = PathExists(destination);
     if (options.onFolder)
         options.onFolder();
-    const TransferResult result = CopyTree(source, destination, options, tree, report);
+    const TransferResult result = CopyTree(source, destination, replace, options, tree, report);
     if (result != TransferResult::Done && !existedBefore)
         RemoveItemWithoutFollowingLinks(destination);
     return result;
@@ -202,6 +210,8 @@ TransferResult CopyFileAtomically(const std::wstring& source, const std::wstring
                      COPY_FILE_FAIL_IF_EXISTS)) {
         const DWORD error = GetLastError();
         DeleteFileW(part.c_str());
+        // The caller names why the file did not arrive.
+        SetLastError(error);
         return error == ERROR_REQUEST_ABORTED ? TransferResult::Cancelled : TransferResult::Failed;
     }
     if (Cancelled(options)) {
@@ -209,13 +219,15 @@ TransferResult CopyFileAtomically(const std::wstring& source, const std::wstring
         return TransferResult::Cancelled;
     }
     if (!MoveFileExW(part.c_str(), destination.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+        const DWORD error = GetLastError();
         DeleteFileW(part.c_str());
+        SetLastError(error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error);
         return TransferResult::Failed;
     }
     return TransferResult::Done;
 }
 
-TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, bool /*replace*/,
+TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, bool replace,
                         const TransferOptions& options, TransferReport* report)
 {
     const DWORD attributes = AttributesOf(source);
@@ -225,11 +237,15 @@ TransferResult CopyItem(const std::wstring& source, const std::wstring& destinat
         Report(report, source);
         return TransferResult::Failed;
     }
-    if (!IsFolderAttributes(attributes))
-        return CopyFileAtomically(source, destination, true, options);
+    if (!IsFolderAttributes(attributes)) {
+        const TransferResult result = CopyFileAtomically(source, destination, replace, options);
+        if (result == TransferResult::Failed)
+            ReportFailure(report, source, GetLastError());
+        return result;
+    }
     CopiedTree tree;
     const size_t leftBefore = report ? report->leftBehind.size() : 0;
-    const TransferResult result = CopyFolder(source, destination, options, tree, report);
+    const TransferResult result = CopyFolder(source, destination, replace, options, tree, report);
     if (result == TransferResult::Done && report && report->leftBehind.size() > leftBefore)
         return TransferResult::Incomplete;
     return result;
@@ -263,7 +279,7 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
             return TransferResult::Failed;
         }
         CopiedTree tree;
-        const TransferResult copied = CopyFolder(source, destination, options, tree, report);
+        const TransferResult copied = CopyFolder(source, destination, replace, options, tree, report);
         if (copied != TransferResult::Done)
             return copied;
         const TransferResult moved = RemoveCopiedSource(source, tree, report);
