@@ -32,8 +32,14 @@ install_icon_font() {
 
 build() {
   if [ ! -f "$TESSIK_BUILD/CMakeCache.txt" ]; then
+    # A compiler cache, where the machine has one, makes a fresh clone's
+    # first build take minutes less; the build is the same without it.
+    local launcher=()
+    if command -v ccache >/dev/null 2>&1; then
+      launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    fi
     cmake -S "$TESSIK_ROOT" -B "$TESSIK_BUILD" \
-      -DCMAKE_TOOLCHAIN_FILE="$TESSIK_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$TESSIK_ROOT/cmake/mingw-w64-x86_64.cmake" "${launcher[@]}" >/dev/null
   fi
   cmake --build "$TESSIK_BUILD" -j"$(nproc)" "$@"
 }
