@@ -10,6 +10,7 @@
 
 #include "app/CommonHelpers.h"
 #include "app/StoreTextFormat.h"
+#include "app/UserNotice.h"
 #include "sidewindows/magwin/MagWinRules.h"
 #include "sidewindows/magwin/MagWinState.h"
 #include "ui/core/Easing.h"
@@ -536,6 +537,8 @@ bool FillFileDialog(const std::wstring& path)
             return false;
         if (!WaitForFolder(dialog, target)) {
             Report(L"[-] 对话框没有进入文件夹，未填写文件名：" + target);
+            NotifyUser(L"magnet-fill-folder",
+                       L"文件对话框没有及时进入文件夹“" + target + L"”，文件名没有填入。请稍后再点一次该文件。");
             return false;
         }
     }

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/TempFolder.h"
+#include "app/UserNotice.h"
 #include "common/WindowTestSupport.h"
 #include "sidewindows/magwin/FileDialogAutomation.h"
 
@@ -221,4 +222,22 @@ TEST(MagnetDialogTest, TheNameWaitsUntilASlowDialogShowsTheFolder)
     EXPECT_FALSE(dialog.Finished()) << "saved as " << testing::PrintToString(dialog.Chosen());
     EXPECT_EQ(dialog.Folder(), box);
     EXPECT_EQ(dialog.Name(), L"report.txt");
+}
+
+TEST(MagnetDialogTest, ADialogThatNeverShowsTheFolderGetsNoName)
+{
+    TempFolder temp;
+    const std::wstring box = temp.Path() / L"box", elsewhere = temp.Path() / L"elsewhere";
+    std::filesystem::create_directories(box);
+    std::filesystem::create_directories(elsewhere);
+    CommonDialog dialog({false, L"Open", L"", elsewhere, 60000});
+    ASSERT_TRUE(dialog.Dialog());
+    const int told = TimesUserNotified(L"magnet-fill-folder");
+
+    EXPECT_FALSE(FillFileDialog(box + L"\\report.txt"));
+    ASSERT_TRUE(dialog.Settle());
+    EXPECT_FALSE(dialog.Finished());
+    EXPECT_EQ(dialog.Folder(), elsewhere);
+    EXPECT_NE(dialog.Name(), L"report.txt");
+    EXPECT_EQ(TimesUserNotified(L"magnet-fill-folder"), told + 1);
 }
