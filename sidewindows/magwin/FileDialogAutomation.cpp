@@ -1,11 +1,16 @@
 #include "sidewindows/magwin/FileDialogAutomation.h"
 
+#include <commdlg.h>
+
 #include <cstdio>
+#include <cwchar>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/CommonHelpers.h"
 #include "app/StoreTextFormat.h"
+#include "app/UserNotice.h"
 #include "sidewindows/magwin/MagWinRules.h"
 #include "sidewindows/magwin/MagWinState.h"
 #include "ui/core/Easing.h"
@@ -17,6 +22,9 @@ namespace
 {
 
 constexpr UINT kMessageTimeout = 2000;
+// How long a fill waits for the dialog to show the box's folder: a busy
+// dialog may take seconds to list a large folder.
+constexpr ULONGLONG kFolderWait = 5000;
 constexpr int kTypeFilterComboId = 0x470; // cmb1 of the common dialogs
 constexpr wchar_t kNoDialog[] = L"[-] 未找到匹配相关字符的对话框。";
 
@@ -45,6 +53,25 @@ std::wstring TextOf(HWND window, size_t limit)
         return L"";
     text.resize(std::min<size_t>(copied, limit));
     return text;
+}
+
+// The whole window text; false when the window did not answer.
+bool ReadWholeText(HWND window, std::wstring& text)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &length))
+        return false;
+    // The text may grow between the two messages: one more character
+    // than asked for shows that it did.
+    std::wstring buffer(length + 2, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, kMessageTimeout, &copied) ||
+        copied > length)
+        return false;
+    buffer.resize(copied);
+    text = std::move(buffer);
+    return true;
 }
 
 HWND Child(HWND parent, const wchar_t* className, HWND after = nullptr)
@@ -95,16 +122,114 @@ template <typename Visit> void ForEachSaveCombo(HWND dialog, Visit&& visit)
     }
 }
 
-bool HasFileNameControl(HWND dialog)
+// The newer Save dialog's name field: a combo box of its view that holds
+// an edit and no type filter.
+bool HasNameFieldInView(HWND dialog)
 {
-    if (OpenDialogNameEdit(dialog) || Child(dialog, L"Edit"))
-        return true;
     bool found = false;
     ForEachSaveCombo(dialog, [&found](HWND, HWND combo) {
         found = !LooksLikeFilterText(TextOf(combo, 512)) && Child(combo, L"Edit");
         return found;
     });
     return found;
+}
+
+bool HasFileNameControl(HWND dialog)
+{
+    return OpenDialogNameEdit(dialog) || Child(dialog, L"Edit") || HasNameFieldInView(dialog);
+}
+
+// What the dialog shows of its kind; nothing when a part of it could not
+// be read, so that a dialog that does not answer is never confirmed.
+std::optional<DialogFace> ReadDialogFace(HWND dialog)
+{
+    DialogFace face;
+    if (!ReadWholeText(dialog, face.title))
+        return std::nullopt;
+    if (HWND ok = GetDlgItem(dialog, IDOK); ok && !ReadWholeText(ok, face.okButton))
+        return std::nullopt;
+    for (HWND label = Child(dialog, L"Static"); label; label = Child(dialog, L"Static", label)) {
+        std::wstring text;
+        if (!ReadWholeText(label, text))
+            return std::nullopt;
+        if (!text.empty())
+            face.labels.push_back(std::move(text));
+    }
+    face.nameFieldInView = HasNameFieldInView(dialog);
+    return face;
+}
+
+// The folder the dialog shows, as the common dialogs tell it
+// (CDM_GETFOLDERPATH); empty when it does not answer. The message carries a
+// pointer, which no process boundary translates: for a dialog of another
+// process the buffer is made inside that process.
+std::wstring FolderByDialogMessage(HWND dialog)
+{
+    constexpr size_t kChars = 32768;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(dialog, &processId);
+    DWORD_PTR answer = 0;
+    auto ask = [&](void* buffer) {
+        return SendMessageTimeoutW(dialog, CDM_GETFOLDERPATH, kChars, reinterpret_cast<LPARAM>(buffer),
+                                   SMTO_ABORTIFHUNG, kMessageTimeout, &answer) != 0;
+    };
+    // The answer counts the terminating null; more than the buffer holds
+    // means the path did not fit.
+    auto fits = [&] { return static_cast<LONG_PTR>(answer) > 1 && answer <= kChars; };
+    std::wstring buffer(kChars, L'\0');
+    if (processId == GetCurrentProcessId()) {
+        if (!ask(buffer.data()) || !fits())
+            return L"";
+    } else {
+        HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        if (!process)
+            return L"";
+        const SIZE_T bytes = kChars * sizeof(wchar_t);
+        void* remote = VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        bool read = false;
+        if (remote) {
+            const bool answered = ask(remote);
+            SIZE_T copied = 0;
+            read = answered && fits() && ReadProcessMemory(process, remote, buffer.data(), bytes, &copied) &&
+                   copied == bytes;
+            // A dialog that answers late may still write into the buffer:
+            // it is left to that process rather than freed under it.
+            if (answered)
+                VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+        }
+        CloseHandle(process);
+        if (!read)
+            return L"";
+    }
+    buffer.resize(wcsnlen(buffer.data(), kChars));
+    return buffer;
+}
+
+// Whether the dialog shows the folder: by its own answer, else by the text
+// of the newer dialogs' address bar.
+bool DialogShowsFolder(HWND dialog, const std::wstring& folder)
+{
+    if (const std::wstring shown = FolderByDialogMessage(dialog); !shown.empty())
+        return SameFolderPath(shown, folder);
+    HWND crumbs = Chain(dialog, {L"WorkerW", L"ReBarWindow32", L"Address Band Root", L"msctls_progress32",
+                                 L"Breadcrumb Parent", L"ToolbarWindow32"});
+    std::wstring text;
+    return crumbs && ReadWholeText(crumbs, text) && SameFolderPath(FolderOfAddressText(text), folder);
+}
+
+// Waits, dispatching the thread's messages, until the dialog shows the
+// folder; false when it does not within the bound or is gone.
+bool WaitForFolder(HWND dialog, const std::wstring& folder)
+{
+    const ULONGLONG deadline = GetTickCount64() + kFolderWait;
+    while (IsWindow(dialog)) {
+        if (DialogShowsFolder(dialog, folder))
+            return true;
+        if (GetTickCount64() >= deadline)
+            return false;
+        WaitWithMessages(50);
+    }
+    return false;
 }
 
 struct Search {
@@ -213,13 +338,11 @@ HWND FindMatchingDialog(const std::vector<std::wstring>& titles)
     return search.found;
 }
 
-bool NavigateDialogAddressBar(const std::wstring& folder)
+namespace
 {
-    HWND dialog = FindMatchingDialog(AutomationDialogTitles(true));
-    if (!dialog) {
-        Report(kNoDialog);
-        return false;
-    }
+
+bool NavigateDialog(HWND dialog, const std::wstring& folder)
+{
     // Stored folders keep doubled backslashes; a share keeps its leading pair.
     const std::wstring path = NormalizeStoredPath(folder);
     std::error_code error;
@@ -267,13 +390,8 @@ bool NavigateDialogAddressBar(const std::wstring& folder)
     return true;
 }
 
-bool SetDialogFileName(const std::wstring& name)
+bool FillName(HWND dialog, const std::wstring& name)
 {
-    HWND dialog = FindMatchingDialog(AutomationDialogTitles(true));
-    if (!dialog) {
-        Report(kNoDialog);
-        return false;
-    }
     const bool save = IsSaveDialogTitle(TextOf(dialog, 256));
     HWND field = nullptr;
     if (save) {
@@ -305,10 +423,11 @@ bool SetDialogFileName(const std::wstring& name)
         return false;
     }
     HWND okButton = GetDlgItem(dialog, IDOK);
-    if (!IsKnownOpenDialog(TextOf(dialog, 256), okButton ? TextOf(okButton, 64) : std::wstring())) {
+    const std::optional<DialogFace> face = ReadDialogFace(dialog);
+    if (!face || !IsKnownOpenDialog(*face)) {
         // Confirming here could replace a file of that name in whatever
-        // folder the dialog shows: only a dialog known to open is
-        // confirmed, every other one is left to the user.
+        // folder the dialog shows: only a dialog that shows itself as an
+        // Open dialog is confirmed, every other one is left to the user.
         Report(L"[+] 已设置文件名，请在对话框中确认保存。");
         return true;
     }
@@ -318,6 +437,28 @@ bool SetDialogFileName(const std::wstring& name)
                         &result);
     Report(L"[+] 已设置文件名并发送回车指令。");
     return true;
+}
+
+} // namespace
+
+bool NavigateDialogAddressBar(const std::wstring& folder)
+{
+    HWND dialog = FindMatchingDialog(AutomationDialogTitles(true));
+    if (!dialog) {
+        Report(kNoDialog);
+        return false;
+    }
+    return NavigateDialog(dialog, folder);
+}
+
+bool SetDialogFileName(const std::wstring& name)
+{
+    HWND dialog = FindMatchingDialog(AutomationDialogTitles(true));
+    if (!dialog) {
+        Report(kNoDialog);
+        return false;
+    }
+    return FillName(dialog, name);
 }
 
 std::vector<std::wstring> ReadDialogComboText()
@@ -369,12 +510,39 @@ bool MatchDialogFilter(const std::vector<std::wstring>& patterns, const std::wst
 
 bool FillFileDialog(const std::wstring& path)
 {
+    // Messages are dispatched while the dialog changes folder: a second
+    // click meanwhile would drive the same dialog from two places.
+    static bool s_filling = false;
+    if (s_filling)
+        return false;
+    s_filling = true;
+    struct Done {
+        ~Done() { s_filling = false; }
+    } done;
+
     const std::wstring folder = path.empty() ? L"" : std::filesystem::path(path).parent_path().wstring();
     const std::wstring name = GetPathFileName(path);
-    if (!NavigateDialogAddressBar(folder))
+    HWND dialog = FindMatchingDialog(AutomationDialogTitles(true));
+    if (!dialog) {
+        Report(kNoDialog);
         return false;
-    WaitWithMessages(100);
-    return SetDialogFileName(name);
+    }
+    // The name goes in only once the dialog shows the file's folder: given
+    // earlier, it would be taken in the folder the dialog showed before,
+    // and the folder's Enter, still queued, would confirm it there. A
+    // dialog already there gets no Enter at all.
+    const std::wstring target = NormalizeStoredPath(folder);
+    if (!DialogShowsFolder(dialog, target)) {
+        if (!NavigateDialog(dialog, folder))
+            return false;
+        if (!WaitForFolder(dialog, target)) {
+            Report(L"[-] 对话框没有进入文件夹，未填写文件名：" + target);
+            NotifyUser(L"magnet-fill-folder",
+                       L"文件对话框没有及时进入文件夹“" + target + L"”，文件名没有填入。请稍后再点一次该文件。");
+            return false;
+        }
+    }
+    return FillName(dialog, name);
 }
 
 } // namespace TessikMagWin

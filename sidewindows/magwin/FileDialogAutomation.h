@@ -23,17 +23,19 @@ HWND FindMatchingDialog(const std::vector<std::wstring>& titles);
 // folders are sent; doubled backslashes are collapsed first. The keyboard
 // shortcut is typed only while the dialog is the foreground window.
 bool NavigateDialogAddressBar(const std::wstring& folder);
-// Puts the name into the dialog's file-name field. An open dialog is then
-// confirmed; a save dialog is left for the user to confirm, so that no file
-// is overwritten by a click on an icon.
+// Puts the name into the dialog's file-name field. A dialog that shows
+// itself as an Open dialog (its button, whole title and labels) is then
+// confirmed; every other one is left for the user to confirm, so that no
+// file is overwritten by a click on an icon.
 bool SetDialogFileName(const std::wstring& name);
 // The patterns of the dialog's current type filter; empty without one.
 std::vector<std::wstring> ReadDialogComboText();
 // Whether a file passes the icon window's filter (everything while it is
 // not active).
 bool MatchDialogFilter(const std::vector<std::wstring>& patterns, const std::wstring& path);
-// Jumps the dialog to the file's folder, then puts the name in; stops at
-// the first step that fails.
+// Jumps the dialog to the file's folder, waits (bounded, dispatching the
+// thread's messages) until the dialog shows it, then puts the name in;
+// stops at the first step that fails. UI thread only.
 bool FillFileDialog(const std::wstring& path);
 
 } // namespace TessikMagWin

@@ -1,5 +1,6 @@
 #include "sidewindows/magwin/MagWinRules.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <exception>
 #include <set>
@@ -162,31 +163,76 @@ std::wstring ButtonWording(const std::wstring& text)
 
 } // namespace
 
-bool IsKnownOpenDialog(const std::wstring& title, const std::wstring& okButtonText)
+namespace
 {
-    // What the OK button of an Open dialog says in each known language.
-    static const std::vector<std::wstring> open = {L"打开",    L"開啟",  L"Open",   L"開く",  L"열기",
-                                                   L"Открыть", L"Abrir", L"Ouvrir", L"Öffnen"};
-    // Words of dialogs that write a file: save and export, as the known
-    // languages write them in titles and on buttons.
+
+// Words of dialogs that write a file: save and export, as the known
+// languages write them in titles, labels and on buttons.
+bool HoldsWritingWord(const std::wstring& text)
+{
     static const std::vector<std::wstring> writing = {
         L"保存",      L"另存",           L"储存",       L"存储",     L"儲存",        L"存檔",        L"导出",
         L"導出",      L"匯出",           L"输出",       L"輸出",     L"Save",        L"Saving",      L"Export",
         L"Exporting", L"エクスポート",   L"書き出し",   L"저장",     L"내보내기",    L"Сохранить",   L"Сохранение",
         L"Экспорт",   L"Экспортировать", L"Guardar",    L"Exportar", L"Sauvegarder", L"Enregistrer", L"Exporter",
         L"Speichern", L"Sichern",        L"Exportieren"};
+    const std::wstring folded = FoldCase(text);
+    for (const std::wstring& word : writing) {
+        if (HasWholeWord(folded, word))
+            return true;
+    }
+    return false;
+}
+
+std::wstring FolderSpelling(std::wstring path)
+{
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    // "C:\" keeps its separator: without it the name means the drive's
+    // current folder.
+    while (path.size() > 3 && path.back() == L'\\')
+        path.pop_back();
+    return path;
+}
+
+} // namespace
+
+bool IsKnownOpenDialog(const std::wstring& title, const std::wstring& okButtonText)
+{
+    // What the OK button of an Open dialog says in each known language.
+    static const std::vector<std::wstring> open = {L"打开",    L"開啟",  L"Open",   L"開く",  L"열기",
+                                                   L"Открыть", L"Abrir", L"Ouvrir", L"Öffnen"};
     const std::wstring button = FoldCase(ButtonWording(okButtonText));
     bool opens = false;
     for (const std::wstring& word : open)
         opens = opens || button == FoldCase(word);
-    if (!opens)
+    return opens && !HoldsWritingWord(title);
+}
+
+bool IsKnownOpenDialog(const DialogFace& face)
+{
+    if (face.nameFieldInView)
         return false;
-    const std::wstring foldedTitle = FoldCase(title);
-    for (const std::wstring& word : writing) {
-        if (HasWholeWord(foldedTitle, word))
+    for (const std::wstring& label : face.labels) {
+        if (HoldsWritingWord(ButtonWording(label)))
             return false;
     }
-    return true;
+    return IsKnownOpenDialog(face.title, face.okButton);
+}
+
+bool SameFolderPath(const std::wstring& a, const std::wstring& b)
+{
+    const std::wstring left = FolderSpelling(a), right = FolderSpelling(b);
+    if (left.empty() || right.empty())
+        return false;
+    return CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
+                                static_cast<int>(right.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring FolderOfAddressText(const std::wstring& text)
+{
+    // A path holds no ": " of its own; the label ends with one.
+    const size_t colon = text.find(L": ");
+    return colon == std::wstring::npos ? L"" : text.substr(colon + 2);
 }
 
 DockRect DockBesideDialog(const RECT& dialog, int screenWidth, double scale)

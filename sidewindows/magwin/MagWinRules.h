@@ -30,6 +30,28 @@ bool IsSaveDialogTitle(const std::wstring& title);
 // confirm.
 bool IsKnownOpenDialog(const std::wstring& title, const std::wstring& okButtonText);
 
+// What a file dialog shows of itself, as read from its windows.
+struct DialogFace {
+    std::wstring title;    // the whole title
+    std::wstring okButton; // the text of the IDOK button
+    // The texts of the dialog's own labels ("Look in:" or "Save in:", the
+    // type label): a Save dialog names itself there even when its program
+    // gave it the title and button of an Open dialog.
+    std::vector<std::wstring> labels;
+    // The newer dialogs keep the name field inside their view only when
+    // they save.
+    bool nameFieldInView = false;
+};
+// A dialog that may be confirmed: as above, and no label names saving and
+// its name field is not a Save dialog's. Anything in doubt is not.
+bool IsKnownOpenDialog(const DialogFace& face);
+
+// The same folder, ignoring case, "/" for "\" and a trailing separator.
+bool SameFolderPath(const std::wstring& a, const std::wstring& b);
+// The folder an address bar shows in its text ("Address: C:\Docs"): what
+// follows its label; empty without one.
+std::wstring FolderOfAddressText(const std::wstring& text);
+
 struct DockRect {
     int x, y, w, h;
     bool operator==(const DockRect&) const = default;

@@ -6,8 +6,9 @@
 # folder to the dialog and shows the icon window; a click on the file's
 # icon fills the dialog and notepad opens the file. The chooser of the
 # header makes a box at the bottom. A program's save dialog that reads like
-# an Open dialog ("Export to OpenDocument", OK button "Export") gets the
-# file's name but is not confirmed: the file stays as it was.
+# an Open dialog ("Export to OpenDocument", OK button "Export"; "Open", OK
+# button "O&pen") gets the file's name but is not confirmed: the file stays
+# as it was.
 source "$(dirname "$0")/lib.sh"
 
 MAG_CLASS="Tessik.Kelm.Com.MagWin.Class"
@@ -177,39 +178,48 @@ done
 probe wait "$MAG_CLASS" "$MAG_TITLE" hidden 10000 >/dev/null || fail "magnet window still shown"
 probe wait "$ICON_CLASS" "$ICON_TITLE" hidden 10000 >/dev/null || fail "icon window still shown"
 
-# A program that exports shows the system's save dialog under a title and
-# OK button that read like an Open dialog's, and writes, without asking,
-# whatever file the dialog returns.
-DIALOG="Export to OpenDocument"
+# Programs that save show the system's save dialog under a title and OK
+# button that read like an Open dialog's, and write, without asking,
+# whatever file the dialog returns: the dialog gets the file's name but is
+# not confirmed. Only the dialog's own labels tell the second one from an
+# Open dialog.
 SAVE_EXE="$(dirname "$PROBE_EXE")/SaveDialog.exe"
-wine "$SAVE_EXE" "$DIALOG" "Export" "$(win_path "$WORK/elsewhere")" >>"$WORK/save-dialog.txt" 2>&1 &
-SAVE_PID=$!
-TESSIK_PIDS+=("$SAVE_PID")
-probe wait "#32770" "$DIALOG" visible 20000 >/dev/null || fail "no save dialog"
-[ "$(probe item-text "#32770" "$DIALOG" 1)" = Export ] || fail "the save dialog's OK button does not read Export"
-wait_docked
-wait_still "$MAG_CLASS" "$MAG_TITLE"
-IFS=, read -r mx my mw mh <<<"$(rect_of "$MAG_CLASS" "$MAG_TITLE")"
-click_docs_row
-icon_below
-wait_still "$ICON_CLASS" "$ICON_TITLE"
-confirmed_before=$(reports '已设置文件名并发送回车指令')
-xdotool mousemove $((ix + 110)) $((iy + 45)) click 1
-for i in $(seq 100); do
-  [ "$(reports '已设置文件名，请在对话框中确认保存')" -gt 0 ] && break
-  [ "$(reports '已设置文件名并发送回车指令')" -gt "$confirmed_before" ] && break
-  sleep 0.1
-done
-# The name is in the dialog (file name, item 0x47C), which still waits for
-# the user; the box's file is untouched.
-[ "$(reports '已设置文件名并发送回车指令')" = "$confirmed_before" ] || fail "the save dialog was confirmed"
-[ "$(probe item-text "#32770" "$DIALOG" 1148)" = hello.txt ] || fail "the file name was not filled in"
-runs "$SAVE_PID" || fail "the save dialog closed: $(tr '\r\n' '  ' <"$WORK/save-dialog.txt")"
-probe wait "#32770" "$DIALOG" visible 100 >/dev/null || fail "the save dialog is gone"
-[ "$(cat "$BOX_FOLDER/hello.txt")" = $'magnet test\r' ] || fail "the box's file was overwritten"
-import -window root "$WORK/magnet_save_dialog.png" 2>/dev/null || true
-probe post-one "#32770" "$DIALOG" $WM_COMMAND 2 0 >/dev/null || fail "cannot cancel the save dialog"
-wait_exit "$SAVE_PID"
-[ "$RC" = 1 ] || fail "the save dialog did not end cancelled (exit $RC)"
-[ "$(cat "$BOX_FOLDER/hello.txt")" = $'magnet test\r' ] || fail "the box's file was overwritten"
+save_dialog_is_only_filled() {
+  local button="$2" shown="$3" confirmed_before filled_before
+  DIALOG="$1"
+  wine "$SAVE_EXE" "$DIALOG" "$button" "$(win_path "$WORK/elsewhere")" >>"$WORK/save-dialog.txt" 2>&1 &
+  SAVE_PID=$!
+  TESSIK_PIDS+=("$SAVE_PID")
+  probe wait "#32770" "$DIALOG" visible 20000 >/dev/null || fail "no save dialog titled $DIALOG"
+  [ "$(probe item-text "#32770" "$DIALOG" 1)" = "$shown" ] || fail "the save dialog's OK button does not read $shown"
+  wait_docked
+  wait_still "$MAG_CLASS" "$MAG_TITLE"
+  IFS=, read -r mx my mw mh <<<"$(rect_of "$MAG_CLASS" "$MAG_TITLE")"
+  click_docs_row
+  icon_below
+  wait_still "$ICON_CLASS" "$ICON_TITLE"
+  confirmed_before=$(reports '已设置文件名并发送回车指令')
+  filled_before=$(reports '已设置文件名，请在对话框中确认保存')
+  xdotool mousemove $((ix + 110)) $((iy + 45)) click 1
+  for i in $(seq 100); do
+    [ "$(reports '已设置文件名，请在对话框中确认保存')" -gt "$filled_before" ] && break
+    [ "$(reports '已设置文件名并发送回车指令')" -gt "$confirmed_before" ] && break
+    sleep 0.1
+  done
+  # The name is in the dialog (file name, item 0x47C), which still waits
+  # for the user; the box's file is untouched.
+  [ "$(reports '已设置文件名并发送回车指令')" = "$confirmed_before" ] || fail "the save dialog $DIALOG was confirmed"
+  [ "$(probe item-text "#32770" "$DIALOG" 1148)" = hello.txt ] || fail "the file name was not filled in ($DIALOG)"
+  runs "$SAVE_PID" || fail "the save dialog closed: $(tr '\r\n' '  ' <"$WORK/save-dialog.txt")"
+  probe wait "#32770" "$DIALOG" visible 100 >/dev/null || fail "the save dialog $DIALOG is gone"
+  [ "$(cat "$BOX_FOLDER/hello.txt")" = $'magnet test\r' ] || fail "the box's file was overwritten"
+  import -window root "$WORK/magnet_save_dialog_$4.png" 2>/dev/null || true
+  probe post-one "#32770" "$DIALOG" $WM_COMMAND 2 0 >/dev/null || fail "cannot cancel the save dialog"
+  wait_exit "$SAVE_PID"
+  [ "$RC" = 1 ] || fail "the save dialog did not end cancelled (exit $RC)"
+  [ "$(cat "$BOX_FOLDER/hello.txt")" = $'magnet test\r' ] || fail "the box's file was overwritten"
+  probe wait "$MAG_CLASS" "$MAG_TITLE" hidden 10000 >/dev/null || fail "magnet window still shown"
+}
+save_dialog_is_only_filled "Export to OpenDocument" "Export" "Export" export
+save_dialog_is_only_filled "Open" "O&pen" "O&pen" open
 echo "PASS"

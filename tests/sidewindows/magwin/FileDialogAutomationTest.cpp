@@ -148,7 +148,7 @@ void SelectText(HWND combo, const wchar_t* text)
     SendMessageW(combo, CB_SETCURSEL, 0, 0);
 }
 
-class MagnetDialogTest : public ::testing::Test
+class FileDialogAutomationTest : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
@@ -165,7 +165,7 @@ protected:
 
 } // namespace
 
-TEST_F(MagnetDialogTest, OnlyVisibleDialogsWithAFileNameFieldMatch)
+TEST_F(FileDialogAutomationTest, OnlyVisibleDialogsWithAFileNameFieldMatch)
 {
     const std::wstring title = L"Open " + std::to_wstring(GetCurrentProcessId());
     TestDialog hidden(ClassicOpen(title.c_str()), false);
@@ -192,7 +192,7 @@ TEST_F(MagnetDialogTest, OnlyVisibleDialogsWithAFileNameFieldMatch)
     EXPECT_FALSE(IsFileDialogMatch(otherDialog.Get(), FileDialogTitles()));
 }
 
-TEST_F(MagnetDialogTest, TypeFilterIsReadFromTheTypeComboFirst)
+TEST_F(FileDialogAutomationTest, TypeFilterIsReadFromTheTypeComboFirst)
 {
     TestDialog dialog(ClassicOpen(L"Open"));
     ASSERT_TRUE(dialog.Get());
@@ -210,7 +210,7 @@ TEST_F(MagnetDialogTest, TypeFilterIsReadFromTheTypeComboFirst)
     EXPECT_FALSE(MatchDialogFilter({L"*.txt"}, L"C:\\x\\README"));
 }
 
-TEST_F(MagnetDialogTest, ClassicDialogGoesOnlyToExistingFolders)
+TEST_F(FileDialogAutomationTest, ClassicDialogGoesOnlyToExistingFolders)
 {
     TestDialog dialog(ClassicOpen(L"Open"));
     ASSERT_TRUE(dialog.Get());
@@ -234,7 +234,7 @@ TEST_F(MagnetDialogTest, ClassicDialogGoesOnlyToExistingFolders)
     Pump();
 }
 
-TEST_F(MagnetDialogTest, OnlyADialogWhoseButtonOpensIsConfirmed)
+TEST_F(FileDialogAutomationTest, OnlyADialogWhoseButtonOpensIsConfirmed)
 {
     // Open dialogs get Enter and IDOK; a dialog that may save, whatever its
     // language and whatever "open" its title holds, gets neither: the user
@@ -273,7 +273,7 @@ TEST_F(MagnetDialogTest, OnlyADialogWhoseButtonOpensIsConfirmed)
     }
 }
 
-TEST_F(MagnetDialogTest, FillStopsWhenTheFolderIsMissing)
+TEST_F(FileDialogAutomationTest, FillStopsWhenTheFolderIsMissing)
 {
     TestDialog dialog(ClassicOpen(L"Open"));
     ASSERT_TRUE(dialog.Get());

@@ -82,6 +82,35 @@ TEST(MagnetDialogTitles, OnlyADialogWhoseButtonOpensIsConfirmed)
             << testing::PrintToString(std::wstring(d.okButton));
 }
 
+TEST(MagnetDialogTitles, ASaveDialogShowsItselfInItsLabels)
+{
+    struct Dialog {
+        DialogFace face;
+        bool confirmed;
+    };
+    const std::vector<std::wstring> openLabels = {L"Look &in:", L"File &name:", L"Files of &type:"};
+    const Dialog dialogs[] = {
+        {{L"Open", L"&Open", openLabels, false}, true},
+        {{L"打开", L"打开(&O)", {L"查找范围(&I):", L"文件名(&N):", L"文件类型(&T):"}, false}, true},
+        // Save dialogs under an Open dialog's title and button.
+        {{L"Open output file", L"&Open", {L"Save &in:", L"File &name:", L"Files of &type:"}, false}, false},
+        {{L"Open", L"O&pen", {L"Look &in:", L"Save as &type:"}, false}, false},
+        {{L"打开", L"打开(&O)", {L"保存在(&I):", L"保存类型(&T):"}, false}, false},
+        {{L"Open", L"&Open", {}, true}, false},
+        // The whole title counts.
+        {{L"Open " + std::wstring(300, L'x') + L" Save", L"&Open", openLabels, false}, false},
+    };
+    for (const Dialog& d : dialogs)
+        EXPECT_EQ(IsKnownOpenDialog(d.face), d.confirmed) << testing::PrintToString(d.face.title.substr(0, 20));
+
+    EXPECT_TRUE(SameFolderPath(L"C:\\Data\\Box\\", L"c:/data/box"));
+    EXPECT_TRUE(SameFolderPath(L"C:\\", L"c:\\"));
+    EXPECT_FALSE(SameFolderPath(L"C:\\Data\\Box", L"C:\\Data\\Boxes"));
+    EXPECT_FALSE(SameFolderPath(L"", L""));
+    EXPECT_EQ(FolderOfAddressText(L"Address: C:\\Data"), L"C:\\Data");
+    EXPECT_EQ(FolderOfAddressText(L"Documents"), L"");
+}
+
 TEST(MagnetDocking, BesideTheDialogOrOnItsLeft)
 {
     // Room on the right: 5 pixels after the dialog's right edge, its top.
