@@ -150,6 +150,63 @@ void DragPaths(const std::vector<std::wstring>& paths, const BoxRuntime& runtime
         s_iconFileDrag(paths, EffectsFor(runtime), WindowOf(box));
 }
 
+// ---------------------------------------------------------------- Esc during an internal drag
+
+// Puts the icon of the running internal drag back; empty when none runs.
+std::function<void()> s_dragCancelAction;
+
+bool EscapeDown()
+{
+    return s_boxShortcutInput.keyDown ? s_boxShortcutInput.keyDown(VK_ESCAPE)
+                                      : (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0;
+}
+
+void CancelRunningDrag()
+{
+    // A copy: the cancel clears the slot.
+    const std::function<void()> cancel = s_dragCancelAction;
+    if (cancel)
+        cancel();
+}
+
+// Sees every message the UI thread takes from its queue while an internal
+// drag runs. The Esc key is read from the message that carries it, however
+// late a busy machine hands it over; a box without the keyboard never gets
+// that message, so Esc held at a pointer move counts too.
+LRESULT CALLBACK WatchIconDragKeys(int code, WPARAM removal, LPARAM lParam)
+{
+    if (code == HC_ACTION && removal == PM_REMOVE && s_dragCancelAction) {
+        try {
+            const MSG& msg = *reinterpret_cast<const MSG*>(lParam);
+            const bool escKey = (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && msg.wParam == VK_ESCAPE;
+            if (escKey || (msg.message == WM_MOUSEMOVE && EscapeDown()))
+                CancelRunningDrag();
+        } catch (...) {
+            Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Cancelling an icon drag failed.");
+        }
+    }
+    return CallNextHookEx(nullptr, code, removal, lParam);
+}
+
+HHOOK s_dragKeyHook = nullptr;
+
+void WatchForEscape(std::function<void()> cancel)
+{
+    s_dragCancelAction = std::move(cancel);
+    if (!s_dragKeyHook)
+        s_dragKeyHook = SetWindowsHookExW(WH_GETMESSAGE, WatchIconDragKeys, nullptr, GetCurrentThreadId());
+}
+
+// Every end of an internal drag stops watching: a box at rest sees no hook.
+void StopWatchingForEscape()
+{
+    s_dragCancelAction = nullptr;
+    if (s_dragKeyHook) {
+        UnhookWindowsHookEx(s_dragKeyHook);
+        s_dragKeyHook = nullptr;
+    }
+}
+
 } // namespace
 
 DWORD IconDragEffects(bool folderBacked, bool locked, bool ctrlDown)
@@ -230,6 +287,12 @@ void BeginIconDrag(KelmIconManager& view, const IconRecord& record)
         if (KelmIconManager::IsLive(viewPtr))
             MoveIconToBox(*viewPtr, r, weakBox.lock());
     };
+    WatchForEscape([viewPtr, r, weakBox] {
+        if (KelmIconManager::IsLive(viewPtr))
+            CancelIconDrag(*viewPtr, r, weakBox.lock());
+        else
+            StopWatchingForEscape();
+    });
 
     // The grabbed icon is replaced in its slot by a fresh record with a
     // control of its own: the placeholder, hidden while the grabbed control
@@ -338,6 +401,8 @@ void DragIconOutOfBox(KelmIconManager& view, const IconRecord& dragged, const Bo
     BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime || !runtime->dropPending)
         return;
+    // The system drag reads Esc itself.
+    StopWatchingForEscape();
     runtime->dropPending = false;
     runtime->dragIcon.reset();
     s_droppedFiles.clear();
@@ -358,6 +423,7 @@ void MoveIconToBox(KelmIconManager& view, const IconRecord& dragged, const BoxWi
     BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime || !runtime->dropPending)
         return;
+    StopWatchingForEscape();
     runtime->dragIcon.reset();
     s_droppedFiles.clear();
     const POINT cursor = CursorInClient(box);
@@ -412,6 +478,23 @@ void MoveIconToBox(KelmIconManager& view, const IconRecord& dragged, const BoxWi
     Repaint(box);
 }
 
+void CancelIconDrag(KelmIconManager& view, const IconRecord& dragged, const BoxWindowPtr& box)
+{
+    StopWatchingForEscape();
+    s_dragFinishAction = nullptr;
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime || !runtime->dropPending)
+        return;
+    runtime->dropPending = false;
+    runtime->dragIcon.reset();
+    s_droppedFiles.clear();
+    s_dragOverAccepted = false;
+    RemovePlaceholderOf(view);
+    view.AddRecordForEntry(static_cast<int>(dragged.id), dragged.path, dragged.x, dragged.y, dragged.alias,
+                           dragged.merged, dragged.sectionText, dragged.owner, true, dragged.originalPath);
+    Repaint(box);
+}
+
 // ---------------------------------------------------------------- the box window's side
 
 bool RunIconDragOut(const BoxWindowPtr& box)
@@ -419,6 +502,11 @@ bool RunIconDragOut(const BoxWindowPtr& box)
     const BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime || !runtime->dropPending || !s_dragOutAction)
         return false;
+    // Esc held as the pointer leaves: the drag ends here, no system drag.
+    if (EscapeDown()) {
+        CancelRunningDrag();
+        return true;
+    }
     // A copy: the drag may re-arm the slot.
     const std::function<void()> action = s_dragOutAction;
     action();

@@ -44,6 +44,10 @@ void DropIconAtCursor(KelmIconManager& view, const IconRecord& record, const std
 // runs.
 void DragIconOutOfBox(KelmIconManager& view, const IconRecord& dragged, const BoxWindowPtr& box);
 void MoveIconToBox(KelmIconManager& view, const IconRecord& dragged, const BoxWindowPtr& box);
+// Esc: the drag ends with nothing moved and the icon back in its place.
+// Read from the key's message (any window of the UI thread) and, for a box
+// without the keyboard, from the key held at a pointer move.
+void CancelIconDrag(KelmIconManager& view, const IconRecord& dragged, const BoxWindowPtr& box);
 
 // The box window's side: its pointer-leave handler and its paint. True when
 // the box's drag was handled (the leave handler then does nothing else).

@@ -7,6 +7,7 @@
 
 #include "app/CommonHelpers.h"
 #include "app/Logger.h"
+#include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileTransfer.h"
@@ -20,6 +21,7 @@
 #include "ui/controls/KelmMenu.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DragDropState.h"
+#include "ui/core/DropOutcome.h"
 #include "ui/core/KelmOption.h"
 #include "ui/core/KelmWindow.h"
 
@@ -114,25 +116,80 @@ bool OverPhysicalHalf(float x, float left, float w)
     return overLeftHalf != s_mappedSectionOnLeft;
 }
 
+// The items of one paste or drop that did not arrive (or only in part),
+// told to the user once the operation is over.
+class Untaken
+{
+public:
+    void Note(const std::wstring& source, const BroughtItem& brought)
+    {
+        if (brought.intoItself)
+            Add(intoItself_, source);
+        else if (brought.path.empty())
+            Add(failed_, source);
+        else if (!brought.leftBehind.empty())
+            Add(partly_, source);
+    }
+    void Tell() const
+    {
+        if (!intoItself_.empty())
+            NotifyUser(L"quick-panel-into-itself",
+                       intoItself_ +
+                           L"是这个收纳盒的文件夹或包含它的文件夹，不能放进收纳盒自己里面，已留在原来的位置。");
+        if (!failed_.empty())
+            NotifyUser(L"quick-panel-not-taken", failed_ + L"没有放入收纳盒，仍在原来的位置。");
+        if (!partly_.empty())
+            NotifyUser(L"quick-panel-left-behind",
+                       partly_ + L"已放入收纳盒，但原位置有部分内容没有移走（链接不会被跟随，或文件正被占用）。\n"
+                                 L"两处的内容都已保留。");
+    }
+
+private:
+    static void Add(std::wstring& names, const std::wstring& source)
+    {
+        names += (names.empty() ? L"“" : L"、“") + GetPathFileName(source) + L"”";
+    }
+    std::wstring intoItself_, failed_, partly_;
+};
+
 } // namespace
 
-std::wstring PutItemIntoFolder(const std::wstring& source, const std::wstring& folder, bool move)
+BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& folder, bool move, bool keepOwn)
 {
+    BroughtItem brought;
+    // A folder copied or moved into itself would grow under its own copy
+    // (or swallow the component's files): it stays where it is.
+    if (DropPlan::IsSameOrAncestor(source, folder)) {
+        brought.intoItself = true;
+        return brought;
+    }
     const std::filesystem::path name = std::filesystem::path(source).filename();
+    const std::wstring sameName = (std::filesystem::path(folder) / name).wstring();
+    if (keepOwn && PathExists(sameName) && SamePathItem(source, sameName)) {
+        brought.path = source;
+        return brought;
+    }
     const std::wstring destination =
         FreePasteName(folder, name.stem().wstring(), name.extension().wstring(), PathExists);
-    const TransferResult result = move ? MoveItem(source, destination, false, TransferOptions{})
-                                       : CopyItem(source, destination, true, TransferOptions{});
-    if (result == TransferResult::Done || result == TransferResult::Incomplete)
-        return destination;
+    TransferReport report;
+    // The name was free a moment ago: never replace what came there since.
+    const TransferResult result = move ? MoveItem(source, destination, false, TransferOptions{}, &report)
+                                       : CopyItem(source, destination, false, TransferOptions{}, &report);
+    brought.leftBehind = std::move(report.leftBehind);
+    if (result == TransferResult::Done || result == TransferResult::Incomplete) {
+        brought.path = destination;
+        // What stayed at the source makes the item a copy.
+        brought.effect = move && result == TransferResult::Done ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
+        return brought;
+    }
     Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Not put into the component: " + source);
-    return L"";
+    return brought;
 }
 
-void AddItemsToComponent(const std::vector<std::wstring>& paths, bool move, float x, float y)
+DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from, bool move, float x, float y)
 {
     if (s_selectedComponentId.empty() || !s_quickPanelWindow)
-        return;
+        return DROPEFFECT_NONE;
     const Target target = FindTarget();
     KelmIconManager& manager = *target.manager;
     std::vector<DropPlan::Point> positions;
@@ -145,12 +202,18 @@ void AddItemsToComponent(const std::vector<std::wstring>& paths, bool move, floa
         owner = manager.Records()[place.nearest].owner;
     const bool intoFolder = target.physical && FolderExists(target.folder);
     int index = place.insertIndex;
+    DWORD done = DROPEFFECT_NONE;
+    Untaken untaken;
     for (std::wstring path : paths) {
         if (intoFolder) {
-            path = PutItemIntoFolder(path, target.folder, move);
-            if (path.empty())
+            BroughtItem brought = BringIntoFolder(path, target.folder, move, from == ItemsFrom::Drop);
+            untaken.Note(path, brought);
+            if (brought.path.empty())
                 continue;
+            path = brought.path;
+            done |= brought.effect;
         }
+        done |= DROPEFFECT_LINK;
         for (wchar_t& c : path)
             if (c == L'/')
                 c = L'\\';
@@ -160,23 +223,40 @@ void AddItemsToComponent(const std::vector<std::wstring>& paths, bool move, floa
             ++index;
     }
     Finish(target);
+    untaken.Tell();
+    if (done & DROPEFFECT_MOVE)
+        return DROPEFFECT_MOVE;
+    if (done & DROPEFFECT_COPY)
+        return DROPEFFECT_COPY;
+    return done;
 }
 
-void PasteFilesToComponent(HWND window, float left, float w)
+std::vector<std::wstring> ClipboardFilePaths(HWND owner)
 {
-    if (!OpenClipboard(window))
-        return;
     std::vector<std::wstring> paths;
+    if (!OpenClipboard(owner))
+        return paths;
     if (HANDLE data = GetClipboardData(CF_HDROP)) {
         HDROP drop = static_cast<HDROP>(data);
         const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
         for (UINT i = 0; i < count; ++i) {
-            wchar_t path[MAX_PATH] = {};
-            if (DragQueryFileW(drop, i, path, MAX_PATH))
-                paths.emplace_back(path);
+            // Measured first: a path cut short could name its parent folder.
+            const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+            if (length == 0)
+                continue;
+            std::wstring path(length + 1, L'\0');
+            path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+            if (!path.empty())
+                paths.push_back(std::move(path));
         }
     }
     CloseClipboard();
+    return paths;
+}
+
+void PasteFilesToComponent(HWND window, float left, float w)
+{
+    const std::vector<std::wstring> paths = ClipboardFilePaths(window);
     if (paths.empty())
         return;
     const POINT cursor = CursorInDips(window);
@@ -188,18 +268,31 @@ void PasteFilesToComponent(HWND window, float left, float w)
         const bool activeOnLeft = s_physicalSectionActive != s_mappedSectionOnLeft;
         x = (activeOnLeft ? left : left + half) + 50;
     }
-    AddItemsToComponent(paths, false, x, static_cast<float>(cursor.y));
+    AddItemsToComponent(paths, ItemsFrom::Clipboard, false, x, static_cast<float>(cursor.y));
     if (IsWindow(window))
         InvalidateRect(window, nullptr, FALSE);
 }
 
 void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vector<std::wstring>& paths)
 {
+    // Until the work is done the drop counts as refused: the source keeps
+    // its files whatever ends it early.
+    const std::shared_ptr<DropOutcome> outcome = s_dropOutcome;
+    if (outcome)
+        outcome->Take(DROPEFFECT_NONE);
     const POINT cursor = CursorInDips(window);
     if (TwoSectionView())
         s_physicalSectionActive = OverPhysicalHalf(static_cast<float>(cursor.x), left, w);
     const bool copy = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
-    AddItemsToComponent(paths, !copy, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
+    // A source that offers only a copy (a mapping box's file) keeps it.
+    const bool move = !copy && (s_dropAllowedEffects & DROPEFFECT_MOVE) != 0;
+    const DWORD done =
+        AddItemsToComponent(paths, ItemsFrom::Drop, move, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
+    // The work is over before the source is answered: it hears what was done.
+    if (outcome) {
+        outcome->Take(done);
+        outcome->Finish(done);
+    }
     // The drag is over: nothing may paint its feedback any more.
     s_droppedFiles.clear();
     if (IsWindow(window))

@@ -5,6 +5,7 @@
 // mapped entries. UI thread only.
 #pragma once
 
+#include <ole2.h>
 #include <windows.h>
 
 #include <string>
@@ -13,20 +14,46 @@
 namespace TessikQuickPanel
 {
 
+// What became of one item brought into a component's folder.
+struct BroughtItem {
+    // The path its record gets; empty when nothing arrived.
+    std::wstring path;
+    // DROPEFFECT_MOVE or _COPY for what was done, NONE when the item stayed
+    // where it was (refused, failed, or already in the folder).
+    DWORD effect = DROPEFFECT_NONE;
+    // The folder itself or one that holds it: refused, since it would be
+    // put inside itself.
+    bool intoItself = false;
+    // Parts of the source that stayed where they were (links, entries in
+    // use) although the item arrived.
+    std::vector<std::wstring> leftBehind;
+};
+
 // Copies or moves the item (a folder with everything in it) into the
 // folder under a free name; a moved source goes only once its copy is
-// complete. The destination, or empty when nothing arrived.
-std::wstring PutItemIntoFolder(const std::wstring& source, const std::wstring& folder, bool move);
+// complete. An item that already lies in the folder stays where it is when
+// keepOwn is set, else it is copied beside itself under a numbered name.
+BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& folder, bool move, bool keepOwn);
 
 // Inserts the items into the selected component next to the record
-// nearest to the point (DIP) and saves the component.
-void AddItemsToComponent(const std::vector<std::wstring>& paths, bool move, float x, float y);
+// nearest to the point (DIP) and saves the component. A drop keeps a
+// component's own files where they are; a paste copies them beside
+// themselves. Items are moved only when move is set. Tells the user what
+// did not arrive. Returns what was done, for a drop's source: MOVE when
+// anything left its place, else COPY when anything was copied, LINK when
+// only records were made, NONE when nothing was taken.
+enum class ItemsFrom { Clipboard, Drop };
+DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from, bool move, float x, float y);
+
+// The clipboard's file list (every path at its full length).
+std::vector<std::wstring> ClipboardFilePaths(HWND owner);
 
 // The clipboard's file list into the selected component, at the cursor
 // (content from `left` to `w` DIP of the window).
 void PasteFilesToComponent(HWND window, float left, float w);
 // Files dropped on the content area of the window (content from `left`
-// to `w` DIP): moved into a folder target, copied with Ctrl held.
+// to `w` DIP): moved into a folder target, copied with Ctrl held or when
+// the drag's source allows no move. The drag's source hears what was done.
 void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vector<std::wstring>& paths);
 // Paste, and for a component with a folder: open it, or a command line in it.
 void ShowQuickPanelContentMenu(HWND window, float left, float w);

@@ -334,3 +334,33 @@ TEST_F(IconDragTest, IconsThatCannotBeRearrangedGoStraightToASystemDrag)
     EXPECT_FALSE(runtime.dropPending);
     EXPECT_EQ(RecordPaths(folderBox).size(), 3u);
 }
+
+TEST_F(IconDragTest, EscEndsTheDragInsideTheBoxWithTheIconBackAndNothingMoved)
+{
+    const std::wstring own = folder + L"\\a.txt", stranger = outside + L"\\b.txt";
+    Add(folderBox, own, folderBox);
+    Add(folderBox, stranger, folderBox);
+    const BoxRuntime& runtime = s_boxRuntimes.at(folderBox);
+    auto expectCancelled = [&](const char* how) {
+        EXPECT_TRUE(PumpUntil([&] { return !runtime.dropPending; }, 3000)) << how;
+        FinishIconDragOnRelease(folderBox, false);
+        EXPECT_FALSE(RunIconDragOut(folderBox)) << how;
+        EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{own, stranger})) << how;
+        EXPECT_TRUE(fs::exists(stranger)) << how << ": the file stays where it was";
+        EXPECT_FALSE(s_dragOverAccepted) << how;
+        EXPECT_EQ(s_dragPlaceholder.index, -2) << how;
+        EXPECT_TRUE(dragged.empty()) << how << ": no system drag";
+    };
+
+    // The key's message, as the box that holds the keyboard gets it.
+    DragOver(folderBox, 1, 30, 0);
+    ASSERT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{stranger, own}));
+    PostMessageW(folderBox->GetHwnd(), WM_KEYDOWN, VK_ESCAPE, 1);
+    expectCancelled("Esc key");
+
+    // A box without the keyboard: Esc held at the next pointer move.
+    DragOver(folderBox, 1, 30, 0);
+    s_boxShortcutInput.keyDown = [](int key) { return key == VK_ESCAPE; };
+    PostMessageW(folderBox->GetHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(30, 100));
+    expectCancelled("Esc held");
+}

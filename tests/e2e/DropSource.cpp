@@ -1,8 +1,9 @@
 // Small Windows console program the end-to-end scripts run in Tessik's Wine
 // prefix to drop files on its windows the way another program does: a file
-// list (CF_HDROP) put into OLE drag and drop with copy and move allowed.
+// list (CF_HDROP) put into OLE drag and drop with copy and move allowed, or
+// the effects --effects names (1 copy only, as a box that maps its files).
 //
-//   DropSource [--delete-on-move] <screen x> <screen y> <file>...
+//   DropSource [--delete-on-move] [--effects <DROPEFFECT mask>] <screen x> <screen y> <file>...
 //
 // The cursor is put on the point first, since OLE picks the target window
 // under the cursor. No button is held: the source ends the drag with a drop
@@ -248,6 +249,11 @@ int wmain(int argc, wchar_t** argv)
     const bool deleteOnMove = argc > 1 && std::wcscmp(argv[1], L"--delete-on-move") == 0;
     if (deleteOnMove)
         ++first;
+    DWORD allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    if (argc > first + 1 && std::wcscmp(argv[first], L"--effects") == 0) {
+        allowed = static_cast<DWORD>(_wtoi(argv[first + 1]));
+        first += 2;
+    }
     if (argc < first + 3) {
         std::fwprintf(stderr, L"usage: see the top of DropSource.cpp\n");
         return 2;
@@ -271,7 +277,7 @@ int wmain(int argc, wchar_t** argv)
     auto* data = new FileListData(files);
     auto* source = new DropAfterPolls();
     DWORD effect = DROPEFFECT_NONE;
-    const HRESULT result = DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+    const HRESULT result = DoDragDrop(data, source, allowed, &effect);
     source->Release();
     // A target that works asynchronously answers later, through this
     // program's message loop.

@@ -40,6 +40,10 @@ void DropOutcome::Take(DWORD intendedEffect)
 DWORD DropOutcome::Answer()
 {
     answered_ = true;
+    // A window that did its work while the drop was delivered has told the
+    // source already (Finish): the answer is what it did.
+    if (finished_ && taken_)
+        return EffectForSource(intended_, allowed_);
     if (finished_ || !taken_ || !data_)
         return DROPEFFECT_NONE;
     IDataObjectAsyncCapability* async = nullptr;

@@ -30,7 +30,9 @@ public:
     DWORD AllowedEffects() const { return allowed_; }
 
     // The effect Drop returns. Starts the asynchronous mode when the source
-    // offers it; without it the performed effect is set now.
+    // offers it; without it the performed effect is set now. A window that
+    // finished its work before (Take, then Finish, both with what it did)
+    // is answered with that.
     DWORD Answer();
     bool Async() const { return async_ != nullptr; }
 

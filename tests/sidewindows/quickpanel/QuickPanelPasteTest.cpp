@@ -17,9 +17,9 @@ TEST_F(QuickPanelTest, PastingOneFileTwiceIntoAFolderBoxNumbersTheSecondCopy)
     s_boxRuntimes[s_quickPanelWindow].id = L"QUICK_PANEL_ROOT";
     SelectComponent(L"aaaaa", false);
 
-    AddItemsToComponent({source}, false, 0, 0);
-    AddItemsToComponent({source}, false, 0, 0);
-    AddItemsToComponent({source}, false, 0, 0);
+    AddItemsToComponent({source}, ItemsFrom::Clipboard, false, 0, 0);
+    AddItemsToComponent({source}, ItemsFrom::Clipboard, false, 0, 0);
+    AddItemsToComponent({source}, ItemsFrom::Clipboard, false, 0, 0);
     EXPECT_TRUE(fs::exists(folder + L"\\a.txt"));
     EXPECT_TRUE(fs::exists(folder + L"\\a (1).txt"));
     EXPECT_TRUE(fs::exists(folder + L"\\a (2).txt"));
@@ -36,14 +36,14 @@ TEST_F(QuickPanelTest, AFolderArrivesWithItsContentAndAMoveRemovesTheSourceAfter
     TempFolder::WriteBytes(source + L"\\deep\\x.txt", "x");
     fs::create_directories(into + L"\\src");
 
-    const std::wstring copied = PutItemIntoFolder(source, into, false);
+    const std::wstring copied = BringIntoFolder(source, into, false, false).path;
     EXPECT_EQ(copied, into + L"\\src (1)");
     EXPECT_TRUE(fs::exists(copied + L"\\deep\\x.txt"));
 
-    const std::wstring moved = PutItemIntoFolder(source, into, true);
+    const std::wstring moved = BringIntoFolder(source, into, true, false).path;
     EXPECT_EQ(moved, into + L"\\src (2)");
     EXPECT_TRUE(fs::exists(moved + L"\\deep\\x.txt"));
     EXPECT_FALSE(fs::exists(source));
     // Nothing to take: nothing arrives.
-    EXPECT_EQ(PutItemIntoFolder(temp.File(L"missing.txt"), into, true), L"");
+    EXPECT_EQ(BringIntoFolder(temp.File(L"missing.txt"), into, true, false).path, L"");
 }

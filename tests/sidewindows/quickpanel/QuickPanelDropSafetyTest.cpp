@@ -1,0 +1,143 @@
+// What the quick panel's drop and paste never do to the user's files: put a
+// folder into itself, move what the drag's source only lets it copy, rename
+// a component's own file, or take a path cut short for another one.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "QuickPanelTestSupport.h"
+#include "app/UserNotice.h"
+#include "sidewindows/quickpanel/QuickPanelPaste.h"
+#include "ui/core/DragDropState.h"
+#include "ui/core/DropOutcome.h"
+
+using namespace TessikQuickPanel;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+class QuickPanelDropSafetyTest : public QuickPanelTest
+{
+protected:
+    void SetUp() override
+    {
+        QuickPanelTest::SetUp();
+        parent = temp.File(L"boxes");
+        folder = parent + L"\\box";
+        fs::create_directories(folder);
+        TempFolder::WriteBytes(folder + L"\\n2.txt", "n2");
+        box = AddBox(L"aaaaa", L"#F2F2F2", false, true);
+        s_boxRuntimes[box].TargetFolder = folder;
+        s_boxRuntimes[s_quickPanelWindow].id = L"QUICK_PANEL_ROOT";
+        SelectComponent(L"aaaaa", false);
+        savedEffects = s_dropAllowedEffects;
+    }
+    void TearDown() override
+    {
+        s_dropAllowedEffects = savedEffects;
+        s_dropOutcome.reset();
+        s_boxRuntimes.erase(s_quickPanelWindow);
+        QuickPanelTest::TearDown();
+    }
+
+    void Drop(const std::vector<std::wstring>& paths) { OnQuickPanelFilesDropped(nullptr, 0, 400, paths); }
+
+    // Every entry under root, relative to it.
+    static std::vector<std::wstring> Tree(const std::wstring& root)
+    {
+        std::vector<std::wstring> entries;
+        for (const auto& entry : fs::recursive_directory_iterator(root))
+            entries.push_back(fs::relative(entry.path(), root).wstring());
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
+
+    std::wstring parent, folder;
+    std::shared_ptr<KelmWindow> box;
+    DWORD savedEffects = 0;
+};
+
+// A CF_HDROP list of the paths on the clipboard.
+void PutOnClipboard(const std::vector<std::wstring>& paths)
+{
+    size_t chars = 1;
+    for (const std::wstring& path : paths)
+        chars += path.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    auto* text = reinterpret_cast<wchar_t*>(header + 1);
+    for (const std::wstring& path : paths) {
+        std::copy(path.begin(), path.end(), text);
+        text += path.size() + 1;
+    }
+    GlobalUnlock(memory);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_HDROP, memory);
+    CloseClipboard();
+}
+
+} // namespace
+
+TEST_F(QuickPanelDropSafetyTest, TheBoxFolderAndTheFoldersThatHoldItAreRefusedWithAMessage)
+{
+    const std::vector<std::wstring> before = Tree(parent);
+    const int told = TimesUserNotified(L"quick-panel-into-itself");
+    Drop({parent, folder});
+    EXPECT_EQ(Tree(parent), before) << "nothing was copied or moved into itself";
+    EXPECT_EQ(TimesUserNotified(L"quick-panel-into-itself"), told + 1);
+    EXPECT_TRUE(s_boxIconManagers[box].Records().empty());
+}
+
+TEST_F(QuickPanelDropSafetyTest, ASourceThatOffersOnlyACopyKeepsItsFileAndHearsCopy)
+{
+    const std::wstring source = temp.File(L"mapped.txt");
+    TempFolder::WriteBytes(source, "mapped");
+    s_dropAllowedEffects = DROPEFFECT_COPY;
+    auto outcome = std::make_shared<DropOutcome>(nullptr, DROPEFFECT_COPY);
+    s_dropOutcome = outcome;
+    Drop({source});
+    EXPECT_EQ(TempFolder::ReadBytes(source), "mapped");
+    EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\mapped.txt"), "mapped");
+    EXPECT_TRUE(outcome->Taken());
+    EXPECT_EQ(outcome->Intended(), static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(outcome->Answer(), static_cast<DWORD>(DROPEFFECT_COPY));
+}
+
+TEST_F(QuickPanelDropSafetyTest, TheBoxsOwnFileDroppedOnItStaysUnderItsName)
+{
+    Drop({folder + L"\\n2.txt"});
+    EXPECT_EQ(Tree(folder), (std::vector<std::wstring>{L"n2.txt"}));
+    EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\n2.txt"), "n2");
+}
+
+TEST_F(QuickPanelDropSafetyTest, APasteRefusesAFolderThatHoldsTheBoxAndReadsLongPathsWhole)
+{
+    // A path past 260 characters whose first 259 name its parent folder.
+    std::wstring deep = temp.File(L"deep");
+    while (deep.size() < 200)
+        deep += L"\\" + std::wstring(20, L'd');
+    deep += L"\\" + std::wstring(258 - deep.size(), L'e');
+    const std::wstring longFile = deep + L"\\long-named.txt";
+    fs::create_directories(deep);
+    TempFolder::WriteBytes(longFile, "long");
+    const std::vector<std::wstring> before = Tree(parent);
+    const int told = TimesUserNotified(L"quick-panel-into-itself");
+
+    PutOnClipboard({parent, longFile});
+    EXPECT_EQ(ClipboardFilePaths(nullptr), (std::vector<std::wstring>{parent, longFile}));
+    PasteFilesToComponent(nullptr, 0, 400);
+    // Cut to 259 characters the path would name its folder.
+    EXPECT_FALSE(fs::exists(folder + L"\\" + fs::path(deep).filename().wstring())) << "not the cut path's folder";
+    std::vector<std::wstring> after = Tree(parent);
+    std::erase(after, L"box\\long-named.txt");
+    EXPECT_EQ(after, before) << "nothing but the long file may arrive";
+    EXPECT_EQ(TimesUserNotified(L"quick-panel-into-itself"), told + 1);
+    EXPECT_TRUE(fs::exists(longFile)) << "a paste copies";
+}
