@@ -214,6 +214,14 @@ protected:
         runtime.UseTargetFolder = true;
         runtime.TargetFolder = boxFolder;
         s_boxIconManagers[box].SetOwnBox(box);
+        // A second box whose files are dragged into the first.
+        otherFolder = sources + L"\\box2";
+        other = std::make_shared<KelmWindow>();
+        BoxRuntime& otherRuntime = s_boxRuntimes[other];
+        otherRuntime.id = L"5eedb";
+        otherRuntime.UseTargetFolder = true;
+        otherRuntime.TargetFolder = otherFolder;
+        s_boxIconManagers[other].SetOwnBox(other);
         // Wine's shell asks before it recycles a folder, from whichever
         // thread recycles: the user's "yes" comes from here.
         answerer = std::thread([this] {
@@ -235,6 +243,8 @@ protected:
             answerer.join();
         s_boxIconManagers.erase(box);
         s_boxRuntimes.erase(box);
+        s_boxIconManagers.erase(other);
+        s_boxRuntimes.erase(other);
         s_sameNameQuestion = [](HWND) { return -1; };
         s_deleteQuestion = [](HWND, const DeleteQuestionTexts&) { return -1; };
         s_appStore[L"TessikRef"][L"containerDir"] = savedContainerDir;
@@ -274,6 +284,13 @@ protected:
         created.clear();
         sourceFiles.clear();
         sourceCount = 0;
+        fs::create_directories(otherFolder + L"\\d");
+        Write(otherFolder + L"\\b.txt");
+        Write(otherFolder + L"\\d\\x.txt");
+        s_boxIconManagers.at(other).RemoveAllRecords();
+        SyncBoxFolder(s_boxIconManagers.at(other), otherFolder, true);
+        for (const std::wstring& file : FilesUnder(otherFolder))
+            sourceFiles.insert(file);
     }
 
     // A new file or folder to bring in, under a name the box may hold too.
@@ -400,7 +417,18 @@ protected:
         } else if (op < 26) {
             const bool move = op < 18;
             log += std::string(move ? "drop-move" : "drop-copy") + (sameNameAnswer ? "-overwrite" : "");
-            const std::wstring source = NewSource(random);
+            std::error_code ec;
+            std::vector<std::wstring> fromOther;
+            for (const auto& entry : fs::directory_iterator(otherFolder, ec))
+                fromOther.push_back(entry.path().wstring());
+            std::wstring source;
+            if (random() % 4 == 0 && !fromOther.empty()) {
+                // Dragged out of the other box.
+                log += "-from-box2";
+                source = fromOther[random() % fromOther.size()];
+            } else {
+                source = NewSource(random);
+            }
             const std::vector<std::wstring> files = FilesUnder(source.substr(0, source.find_last_of(L'\\')));
             std::unique_ptr<HeldOpen> held;
             if (random() % 3 == 0 && !files.empty()) {
@@ -517,8 +545,8 @@ protected:
 
     TempFolder temp;
     std::wstring savedContainerDir;
-    std::wstring trash, trashInfo, boxFolder, sources;
-    BoxWindowPtr box;
+    std::wstring trash, trashInfo, boxFolder, sources, otherFolder;
+    BoxWindowPtr box, other;
     int sameNameAnswer = 0;
     int deleteAnswer = 0;
     int written = 0;
