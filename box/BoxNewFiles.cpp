@@ -6,6 +6,7 @@
 #include "app/CommonHelpers.h"
 #include "app/UserNotice.h"
 #include "box/fileops/DropPlan.h"
+#include "box/fileops/FileJobs.h"
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
 #include "box/icons/IconPersistence.h"
@@ -111,6 +112,9 @@ std::wstring CreateNewFileInBox(const BoxWindowPtr& box, KelmIconManager* manage
     BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime || !manager)
         return L"";
+    // The new name would be chosen against a folder a job is still filling.
+    if (RefusedWhileFileJobRuns(L"新建"))
+        return L"";
     POINT q = p;
     ScreenToClient(box->GetHwnd(), &q);
     const auto& records = manager->Records();
@@ -165,6 +169,7 @@ std::wstring CreateNewFileInBox(const BoxWindowPtr& box, KelmIconManager* manage
     undo.path = path;
     undo.owner = owner;
     undo.made = StampItem(path);
+    undo.identity = IdentifyItem(path);
     PushUndoRecord(box, std::move(undo));
 
     manager->AddRecordForEntry(index, path, x, y, L"bvn!NULL", owner != box, L"", owner, false, L"bvn!NULL");

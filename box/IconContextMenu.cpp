@@ -16,6 +16,7 @@
 #include "app/UserNotice.h"
 #include "box/BoxShortcuts.h"
 #include "box/fileops/DeleteSelected.h"
+#include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/fileops/UndoList.h"
@@ -191,6 +192,9 @@ bool IsPlainFileName(const std::wstring& name)
 bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner,
                     const std::wstring& name)
 {
+    // A running job may be writing the file, or planned its name.
+    if (RefusedWhileFileJobRuns(L"重命名"))
+        return false;
     if (!IsPlainFileName(name)) {
         NotifyUser(L"rename-name:" + name, L"名称“" + name + L"”不能用作文件名。\n文件名不能为空，也不能包含 \\ / :。");
         return false;

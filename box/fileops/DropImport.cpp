@@ -41,7 +41,7 @@ void Invalidate(const BoxWindowPtr& box)
 
 // UI thread: one finished item becomes its record and undo record.
 void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobItem& item,
-                       const std::optional<MergedEntries>& merged)
+                       const std::optional<MergedEntries>& merged, const ItemIdentity& identity)
 {
     BoxWindowPtr box = weakBox.lock();
     if (!box)
@@ -60,6 +60,8 @@ void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIt
     }
     record.replacedCopy = item.keptCopy;
     record.owner = item.owner;
+    // Undo takes back only the item the drop brought, known by its identity.
+    record.identity = identity;
     PushUndoRecord(box, std::move(record));
     // Earlier items of the job may have failed: the record goes as closest to
     // its planned place as the list now allows.
@@ -108,33 +110,86 @@ DWORD DecideDropEffect(const BoxRuntime& runtime, const std::vector<std::wstring
     return !ctrlHeld && (allowedEffects & DROPEFFECT_MOVE) ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
 }
 
+namespace
+{
+
+// A folder moved only in part (something stayed at its source): what
+// really left the source, so that undo gives back exactly that and the box
+// keeps what it held.
+MergedEntries TakenFromSource(const MergedEntries& sourceBefore, const std::wstring& source,
+                              const std::wstring& destination)
+{
+    MergedEntries taken;
+    taken.folders = sourceBefore.folders;
+    for (const std::wstring& file : sourceBefore.files)
+        if (!PathExists(source + L"\\" + file) && PathExists(destination + L"\\" + file))
+            taken.files.push_back(file);
+    return taken;
+}
+
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+} // namespace
+
 void CopyFilesWorker(CopyJob job)
 {
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
     const TransferOptions options = WorkerTransferOptions(target);
     std::weak_ptr<KelmWindow> weak = job.box;
     int moved = 0, copied = 0;
-    ForEachJobItem(job, target, L"drop", [&](const CopyJobItem& item) {
+    JobTrouble trouble;
+    ForEachJobItem(job, target, L"drop", [&](const CopyJobItem& planned) {
+        CopyJobItem item = planned;
+        // What appeared at the destination since the plan was made is not
+        // the plan's to replace: the item takes a free name beside it.
+        if (!item.replace && PathExists(item.destination)) {
+            item.destination = FreeNameBeside(planned.destination);
+            trouble.renamed.emplace_back(planned.destination, item.destination);
+            Logger::GetInstance().Log(L"DesktopContainer", L"WARNING",
+                                      L"File collision avoided. Renamed to: " + item.destination);
+        }
+        const MergedEntries sourceBefore = item.move && IsFolder(item.source) ? ListTree(item.source) : MergedEntries{};
         TransferReport report;
+        DestinationBefore before;
         // What "直接覆盖" replaces is kept first, as a paste keeps it.
-        const TransferResult result = !KeepWhatItemReplaces(item, options) ? TransferResult::Failed
-                                      : item.move
-                                          ? MoveItem(item.source, item.destination, item.replace, options, &report)
-                                          : CopyItem(item.source, item.destination, true, options, &report);
+        const bool kept = KeepWhatItemReplaces(item, options, &before);
+        DWORD error = kept ? 0 : ERROR_ACCESS_DENIED;
+        TransferResult result = TransferResult::Failed;
+        if (kept) {
+            result = item.move ? MoveItem(item.source, item.destination, item.replace, options, &report)
+                               : CopyItem(item.source, item.destination, item.replace, options, &report);
+            error = GetLastError();
+        }
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
-            // What stayed at the source makes the item a copy: undo must
-            // not move it back over what is still there.
             CopyJobItem finished = item;
-            finished.move = item.move && result == TransferResult::Done;
-            ++(finished.move ? moved : copied);
             std::optional<MergedEntries> merged;
-            if (finished.move)
+            if (item.move && result == TransferResult::Done) {
                 merged = std::move(report.merged);
+            } else if (item.move && !sourceBefore.files.empty() && IsFolder(item.destination)) {
+                // Part of the folder left its source: undo gives back that
+                // part, never the box's own files with it.
+                merged = TakenFromSource(sourceBefore, item.source, item.destination);
+            } else {
+                // Nothing left the source: the item is a copy, and undo must
+                // not move it back over what is still there.
+                finished.move = false;
+            }
+            ++(finished.move ? moved : copied);
+            const ItemIdentity identity = IdentifyItem(item.destination);
             if (job.box)
                 job.box->animationManager.PostCallback(
-                    [weak, finished, merged] { FinishDroppedCopy(weak, finished, merged); });
+                    [weak, finished, merged, identity] { FinishDroppedCopy(weak, finished, merged, identity); });
         } else {
-            DropKeptCopyOfFailedItem(item);
+            std::wstring keptAt;
+            if (!GiveBackWhatFailedItemReplaced(item, before, &keptAt))
+                trouble.notGivenBack.emplace_back(item.destination, keptAt);
+            if (report.failed.empty() && result == TransferResult::Failed)
+                report.failed.push_back({item.source, error ? error : ERROR_GEN_FAILURE});
         }
         if (result == TransferResult::Failed) {
             Logger::GetInstance().Log(
@@ -142,12 +197,15 @@ void CopyFilesWorker(CopyJob job)
                 std::wstring(item.move ? L"Failed to move dropped item: " : L"Failed to copy dropped item: ") +
                     item.source);
         }
+        trouble.failed.insert(trouble.failed.end(), report.failed.begin(), report.failed.end());
         if (job.box && !report.leftBehind.empty()) {
             const bool taken = result == TransferResult::Incomplete;
             job.box->animationManager.PostCallback(
                 [item, taken, left = std::move(report.leftBehind)] { ReportLeftBehind(item, taken, left); });
         }
     });
+    if (job.box && !trouble.Empty())
+        job.box->animationManager.PostCallback([text = JobTroubleText(trouble)] { NotifyUser(L"drop-failed", text); });
     // The source hears MOVE (as the logical effect only) when something
     // really left it, COPY when only copies were made.
     const DWORD effect = moved > 0 ? DROPEFFECT_MOVE : copied > 0 ? DROPEFFECT_COPY : DROPEFFECT_NONE;

@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <thread>
 
+#include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
+#include "app/UserNotice.h"
 #include "box/fileops/CopyJob.h"
+#include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileWorkerTracker.h"
+#include "box/fileops/UndoList.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/KelmWindow.h"
@@ -176,26 +181,202 @@ void ForEachJobItem(const CopyJob& job, const RepaintTarget& target, const wchar
     }
 }
 
-bool KeepWhatItemReplaces(const CopyJobItem& item, const TransferOptions& options)
+namespace
+{
+
+std::wstring Under(const std::wstring& root, const std::wstring& relative)
+{
+    return root + L"\\" + relative;
+}
+
+void ListUnder(const std::wstring& folder, const std::wstring& relative, MergedEntries& out)
+{
+    ForEachFolderEntry(folder, [&](const std::wstring& name, unsigned long attributes) {
+        const std::wstring rel = relative.empty() ? name : relative + L"\\" + name;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            out.folders.push_back(rel);
+            ListUnder(Under(folder, name), rel, out);
+        } else {
+            out.files.push_back(rel);
+        }
+        return true;
+    });
+}
+
+bool SameFileSize(const std::wstring& a, const std::wstring& b)
+{
+    WIN32_FILE_ATTRIBUTE_DATA first{}, second{};
+    return GetFileAttributesExW(a.c_str(), GetFileExInfoStandard, &first) &&
+           GetFileAttributesExW(b.c_str(), GetFileExInfoStandard, &second) &&
+           first.nFileSizeHigh == second.nFileSizeHigh && first.nFileSizeLow == second.nFileSizeLow;
+}
+
+constexpr size_t kNamesInNotice = 3;
+
+std::wstring Quoted(const std::wstring& path)
+{
+    return L"“" + FileNameOfPath(path) + L"”";
+}
+
+template <typename T>
+std::wstring NameLines(const std::vector<T>& items, const std::function<std::wstring(const T&)>& line)
+{
+    std::wstring text;
+    for (size_t i = 0; i < items.size() && i < kNamesInNotice; ++i)
+        text += L"\n" + line(items[i]);
+    if (items.size() > kNamesInNotice)
+        text += L"\n……以及另外 " + std::to_wstring(items.size() - kNamesInNotice) + L" 项";
+    return text;
+}
+
+} // namespace
+
+MergedEntries ListTree(const std::wstring& root)
+{
+    MergedEntries entries;
+    ListUnder(root, L"", entries);
+    return entries;
+}
+
+bool KeepWhatItemReplaces(const CopyJobItem& item, const TransferOptions& options, DestinationBefore* before)
 {
     if (!item.replace || !PathExists(item.destination))
         return true;
     if (item.keptCopy.empty())
         return false;
+    if (before && IsOwnFolder(item.destination)) {
+        const MergedEntries held = ListTree(item.destination);
+        for (const std::wstring& file : held.files)
+            before->files[file] = IdentifyItem(Under(item.destination, file));
+        before->folders.insert(held.folders.begin(), held.folders.end());
+    }
     if (CopyItem(item.destination, item.keptCopy, true, options) == TransferResult::Done)
         return true;
     RemoveItemWithoutFollowingLinks(item.keptCopy);
     return false;
 }
 
-void DropKeptCopyOfFailedItem(const CopyJobItem& item)
+bool GiveBackWhatFailedItemReplaced(const CopyJobItem& item, const DestinationBefore& before, std::wstring* keptAt)
 {
-    if (item.keptCopy.empty())
-        return;
-    const DWORD attributes = GetFileAttributesW(item.keptCopy.c_str());
-    // A file is replaced all at once or not at all.
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (item.keptCopy.empty() || !PathExists(item.keptCopy))
+        return true;
+    // A file is replaced all at once or not at all: a failed one replaced
+    // nothing, and its kept copy is a second copy.
+    if (!IsOwnFolder(item.keptCopy)) {
         RemoveItemWithoutFollowingLinks(item.keptCopy);
+        return true;
+    }
+    bool allBack = true;
+    // A file of the box's folder whose identity changed was written over:
+    // its kept copy takes its place again. What took its place is a copy
+    // of a file the failed item left at its source, so nothing is lost.
+    for (const auto& [relative, identity] : before.files) {
+        const std::wstring at = Under(item.destination, relative);
+        const std::wstring kept = Under(item.keptCopy, relative);
+        if (!PathExists(kept) || (PathExists(at) && IdentifyItem(at) == identity))
+            continue;
+        const bool copyOfSource = !PathExists(at) || (PathExists(Under(item.source, relative)) && EntryIsItself(at));
+        if (!copyOfSource || !EntryIsItself(kept) ||
+            !MoveFileExW(kept.c_str(), at.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+            allBack = false;
+    }
+    // What the item added are copies of files still at its source; folders
+    // it made go once empty.
+    const MergedEntries now = ListTree(item.destination);
+    for (const std::wstring& file : now.files) {
+        const std::wstring at = Under(item.destination, file);
+        const std::wstring source = Under(item.source, file);
+        if (!before.files.count(file) && PathExists(source) && SameFileSize(source, at) && EntryIsItself(at))
+            DeleteFileW(at.c_str());
+    }
+    for (auto folder = now.folders.rbegin(); folder != now.folders.rend(); ++folder)
+        if (!before.folders.count(*folder))
+            RemoveFolderIfEmpty(Under(item.destination, *folder));
+    if (allBack) {
+        RemoveItemWithoutFollowingLinks(item.keptCopy);
+        return true;
+    }
+    // The kept copy still holds versions that are nowhere else: the user
+    // finds them in the Recycle Bin, or where they wait when it refuses.
+    const bool recycled = RecycleKeptCopy(item.keptCopy, FileNameOfPath(item.destination));
+    if (keptAt)
+        *keptAt = recycled ? L"" : item.keptCopy;
+    return false;
+}
+
+std::wstring FreeNameBeside(const std::wstring& destination)
+{
+    const size_t slash = destination.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"" : destination.substr(0, slash + 1);
+    const std::wstring name = slash == std::wstring::npos ? destination : destination.substr(slash + 1);
+    std::wstring free = destination;
+    for (int n = 1; PathExists(free); ++n)
+        free = folder + DropPlan::NumberedName(name, n);
+    return free;
+}
+
+std::wstring TransferErrorText(DWORD error)
+{
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return L"磁盘空间不足";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return L"文件正被其他程序使用";
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return L"没有访问权限";
+    case ERROR_FILENAME_EXCED_RANGE:
+        return L"路径太长";
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return L"目标位置已有同名项目";
+    case ERROR_INVALID_NAME:
+        return L"名称不能用作文件名";
+    case ERROR_REQUEST_ABORTED:
+        return L"操作已取消";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return L"找不到该项目";
+    default:
+        return L"错误代码 " + std::to_wstring(error);
+    }
+}
+
+std::wstring JobTroubleText(const JobTrouble& trouble)
+{
+    std::wstring text;
+    auto section = [&text](const std::wstring& part) { text += (text.empty() ? L"" : L"\n\n") + part; };
+    if (!trouble.failed.empty())
+        section(L"以下项目没有放入收纳盒，仍在原来的位置：" +
+                NameLines<TransferFailure>(trouble.failed, [](const TransferFailure& failure) {
+                    return Quoted(failure.path) + L"（" + TransferErrorText(failure.error) + L"）";
+                }));
+    if (!trouble.renamed.empty())
+        section(L"操作进行期间，收纳盒中出现了同名项目；它们没有被覆盖，放入的项目改用了新名称：" +
+                NameLines<std::pair<std::wstring, std::wstring>>(trouble.renamed, [](const auto& renamed) {
+                    return Quoted(renamed.first) + L" → " + Quoted(renamed.second);
+                }));
+    if (!trouble.notGivenBack.empty())
+        section(L"以下项目中被替换的文件未能全部恢复，原来的版本" +
+                NameLines<std::pair<std::wstring, std::wstring>>(trouble.notGivenBack, [](const auto& kept) {
+                    return Quoted(kept.first) +
+                           (kept.second.empty() ? L"：已移到回收站" : L"：保存在“" + kept.second + L"”");
+                }));
+    return text;
+}
+
+bool RefusedWhileFileJobRuns(const wchar_t* action)
+{
+    if (!s_copyProgress.busy)
+        return false;
+    // A job whose worker ended in a window that is gone holds nothing.
+    const std::shared_ptr<KelmWindow> target = s_copyProgress.targetWindow;
+    if (!s_copyProgress.workerRunning && target && !IsWindow(target->GetHwnd()))
+        return false;
+    NotifyUser(L"job-busy", std::wstring(L"另一项文件操作正在进行，没有") + action + L"。\n请在当前操作完成后重试。");
+    return true;
 }
 
 bool FileJobWorksFor(const std::shared_ptr<KelmWindow>& box)

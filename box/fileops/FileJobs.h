@@ -6,9 +6,14 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "box/fileops/FileTransfer.h"
+#include "box/fileops/UndoRecord.h"
 
 class KelmWindow;
 struct CopyJob;
@@ -54,14 +59,62 @@ bool FileJobCancelled();
 void ForEachJobItem(const CopyJob& job, const RepaintTarget& target, const wchar_t* jobName,
                     const std::function<void(const CopyJobItem&)>& step);
 
+// What an item's destination held before the item was written over it:
+// every file (relative to it) with its identity, and every folder, so that
+// an item that fails half way can give back what it replaced.
+struct DestinationBefore {
+    std::map<std::wstring, ItemIdentity> files;
+    std::set<std::wstring> folders;
+};
+
+// Any thread. The files and folders under root, relative to it, each
+// folder named before what it holds; links are listed as files and never
+// entered.
+MergedEntries ListTree(const std::wstring& root);
+
 // Worker thread, before an item replaces what stands at its destination
 // ("直接覆盖"): that is copied to the item's kept copy first, for undo to
-// put it back. False when it could not be kept: the item must not go on.
-bool KeepWhatItemReplaces(const CopyJobItem& item, const TransferOptions& options);
-// Worker thread, after an item did not arrive: its kept copy goes unless
-// part of a folder may already have been replaced (then it is all that is
-// left of those files, and stays).
-void DropKeptCopyOfFailedItem(const CopyJobItem& item);
+// put it back, and what it held is noted in before. False when it could
+// not be kept: the item must not go on.
+bool KeepWhatItemReplaces(const CopyJobItem& item, const TransferOptions& options, DestinationBefore* before = nullptr);
+// Worker thread, after an item did not arrive (failed or cancelled half
+// way): whatever of its destination it replaced takes its place again from
+// the kept copy, the copies it added of files still at the source go, and
+// the kept copy goes once nothing in it is the only version. False when
+// something could not be put back: the kept copy then went to the Recycle
+// Bin (or, refused there, stays where recycledTo says) and the user must
+// hear of it.
+bool GiveBackWhatFailedItemReplaced(const CopyJobItem& item, const DestinationBefore& before,
+                                    std::wstring* keptAt = nullptr);
+
+// A destination that appeared after the job was planned is never written
+// over: the first free numbered name beside it.
+std::wstring FreeNameBeside(const std::wstring& destination);
+
+// Why a file did not arrive, in a few words the user understands.
+std::wstring TransferErrorText(DWORD error);
+
+// What one job could not do as planned, told to the user once when the
+// job has ended (UI thread).
+struct JobTrouble {
+    // Items (or entries of folders) that did not arrive, and why.
+    std::vector<TransferFailure> failed;
+    // Planned destination and the free name an item took instead, because
+    // something appeared at the destination while the job ran.
+    std::vector<std::pair<std::wstring, std::wstring>> renamed;
+    // Kept copies of replaced files that could not be put back: where they
+    // are now (the Recycle Bin when empty).
+    std::vector<std::pair<std::wstring, std::wstring>> notGivenBack;
+    bool Empty() const { return failed.empty() && renamed.empty() && notGivenBack.empty(); }
+};
+// The one message of a job's trouble; at most a few names of each kind.
+std::wstring JobTroubleText(const JobTrouble& trouble);
+
+// UI thread. Whether a file job runs, so that undo, redo, rename, 新建 and
+// paste, which would change the box's folder under it, must wait; when it
+// runs the user is told that what they asked was not done (action: "撤销",
+// "重做", ...) and true is returned.
+bool RefusedWhileFileJobRuns(const wchar_t* action);
 
 // UI thread. Whether a running file job works for the box: it runs in the
 // box, or in a box that shows the box's records or whose records the box

@@ -146,6 +146,7 @@ void AddWrittenFile(const BoxWindowPtr& box, KelmIconManager& manager, const Pas
     record.path = path;
     record.owner = place.owner;
     record.made = StampItem(path);
+    record.identity = IdentifyItem(path);
     PushUndoRecord(box, std::move(record));
     AddPastedRecord(box, manager, place, 0, path, L"bvn!NULL");
     FinishPaste(box, manager, place);
@@ -221,6 +222,7 @@ void FinishPastedItem(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIte
     record.replacedCopy = item.keptCopy;
     record.owner = item.owner;
     record.made = StampItem(item.destination);
+    record.identity = IdentifyItem(item.destination);
     PushUndoRecord(box, std::move(record));
     PastePlace place;
     place.menu = menu;
@@ -234,16 +236,21 @@ void FinishPastedItem(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIte
     RepaintBoxWindows(box);
 }
 
-// Copies one pasted item. A destination that was free when the paste was
-// planned is never replaced; one the user chose to replace is first kept
-// in the temporary folder.
-TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options, TransferReport* report)
+// Copies one pasted item. A destination the paste did not decide to
+// replace is never written over (one that appeared since the paste was
+// planned leaves the item a free name beside it); one the user chose to
+// replace is first kept in the temporary folder, and what it held noted
+// in before.
+TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options, TransferReport* report,
+                        DestinationBefore* before)
 {
-    if (PathExists(item.destination) && (!item.replace || !KeepWhatItemReplaces(item, options)))
+    if (!KeepWhatItemReplaces(item, options, before)) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return TransferResult::Failed;
+    }
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(fs::path(item.source), ec)))
-        return CopyItem(item.source, item.destination, true, options, report);
+        return CopyItem(item.source, item.destination, item.replace, options, report);
     return CopyFileAtomically(item.source, item.destination, item.replace, options);
 }
 
@@ -252,18 +259,34 @@ void PasteCopyWorker(CopyJob job, bool menu)
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
     const TransferOptions options = WorkerTransferOptions(target);
     std::weak_ptr<KelmWindow> weak = job.box;
-    ForEachJobItem(job, target, L"paste", [&](const CopyJobItem& item) {
+    JobTrouble trouble;
+    ForEachJobItem(job, target, L"paste", [&](const CopyJobItem& planned) {
+        CopyJobItem item = planned;
+        if (!item.replace && PathExists(item.destination)) {
+            item.destination = FreeNameBeside(planned.destination);
+            trouble.renamed.emplace_back(planned.destination, item.destination);
+            Log(L"WARNING", L"File collision avoided. Renamed to: " + item.destination);
+        }
         TransferReport report;
-        const TransferResult result = PasteOne(item, options, &report);
+        DestinationBefore before;
+        const TransferResult result = PasteOne(item, options, &report, &before);
+        const DWORD error = GetLastError();
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
             if (job.box)
                 job.box->animationManager.PostCallback([weak, item, menu] { FinishPastedItem(weak, item, menu); });
         } else {
             if (result == TransferResult::Failed)
                 Log(L"ERROR", L"Failed to paste file async: " + item.destination);
-            DropKeptCopyOfFailedItem(item);
+            std::wstring keptAt;
+            if (!GiveBackWhatFailedItemReplaced(item, before, &keptAt))
+                trouble.notGivenBack.emplace_back(item.destination, keptAt);
+            if (report.failed.empty() && result == TransferResult::Failed)
+                report.failed.push_back({item.source, error ? error : ERROR_GEN_FAILURE});
         }
+        trouble.failed.insert(trouble.failed.end(), report.failed.begin(), report.failed.end());
     });
+    if (job.box && !trouble.Empty())
+        job.box->animationManager.PostCallback([text = JobTroubleText(trouble)] { NotifyUser(L"paste-failed", text); });
     EndFileJobWorker(target);
 }
 
@@ -298,6 +321,9 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
         return;
     }
 
+    // The plan would be made against a folder the job is still changing.
+    if (RefusedWhileFileJobRuns(L"粘贴"))
+        return;
     const HWND hwnd = box->GetHwnd();
     const DropPlan::Plan plan = DropPlan::PlanInto(
         paths, folder, DropPlan::Disk{PathExists, SamePathItem}, [hwnd] { return s_sameNameQuestion(hwnd); },
@@ -335,9 +361,9 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
         FinishPaste(box, manager, place);
         return;
     }
-    // While another job runs the paste is dropped, as it always was.
     const bool menu = place.menu;
-    StartFileJob(box, [job = std::move(job), menu]() mutable { PasteCopyWorker(std::move(job), menu); });
+    if (!StartFileJob(box, [job = std::move(job), menu]() mutable { PasteCopyWorker(std::move(job), menu); }))
+        NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有粘贴。\n请在当前操作完成后重试。");
 }
 
 void PasteText(const BoxWindowPtr& box, KelmIconManager& manager, const std::wstring& folder, const PastePlace& place,
@@ -384,6 +410,8 @@ void PasteClipboard(const BoxWindowPtr& box, KelmIconManager& manager, bool menu
         return;
     }
     const std::wstring folder = runtime->BackingFolder();
+    if (!folder.empty() && RefusedWhileFileJobRuns(L"粘贴"))
+        return;
     if (IsClipboardFormatAvailable(CF_UNICODETEXT)) {
         HANDLE data = GetClipboardData(CF_UNICODETEXT);
         if (data && !folder.empty())

@@ -9,6 +9,7 @@
 #include "app/FileRemoval.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
+#include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/UndoList.h"
 #include "box/icons/FolderSync.h"
@@ -62,9 +63,26 @@ bool ChangedSinceMade(const UndoRecord& record)
 {
     if (!record.made.known || !Exists(record.path) || StampItem(record.path) == record.made)
         return false;
+    // Another item of the same name says so in its own words.
+    if (record.identity.known && IdentifyItem(record.path) != record.identity)
+        return false;
     NotifyUser(L"undo-changed",
                L"无法撤销新建：“" + GetPathFileName(record.path) +
                    L"”在新建之后已被修改，撤销会把修改过的内容移走。\n它仍在原处；不再需要时可以自行删除。");
+    return true;
+}
+
+// The item at the record's path is another than the one its operation
+// brought (that one was deleted or moved away, and something else was put
+// under its name): undo must not carry it off.
+bool AnotherItemStandsThere(const UndoRecord& record)
+{
+    if (!record.identity.known || !Exists(record.path) || IdentifyItem(record.path) == record.identity)
+        return false;
+    NotifyUser(L"undo-other-item",
+               L"无法撤销：“" + GetPathFileName(record.path) +
+                   L"”已不是当初放入收纳盒的那个项目（原来的项目已被删除或移走，现在的是另一个同名项目）。\n"
+                   L"它仍在原处，没有被移动。");
     return true;
 }
 
@@ -221,6 +239,9 @@ bool UndoMergedMove(const MergedEntries& merged, const std::wstring& box, const 
     for (auto folder = merged.folders.rbegin(); folder != merged.folders.rend(); ++folder)
         if (kept.empty() || !IsOwnFolder(Under(kept, *folder)))
             steps.RemoveWhenEmpty(Under(box, *folder));
+    // A folder the move made (nothing of the box's stood there) goes too.
+    if (kept.empty() || !IsOwnFolder(kept))
+        steps.RemoveWhenEmpty(box);
     for (const std::wstring& file : merged.files) {
         if (kept.empty() || !IsOwnFile(Under(kept, file)))
             continue;
@@ -314,21 +335,31 @@ bool Apply(const Step& step, UndoRecord& record)
         if (movedIn && record.merged)
             return (step.undo ? UndoMergedMove : RedoMergedMove)(*record.merged, record.path, record.extra,
                                                                  record.replacedCopy);
+        if (step.undo && AnotherItemStandsThere(record))
+            return false;
         if (movedIn) {
             if (step.undo)
                 return move(record.path, record.extra) && putReplacedBack();
             if (!record.replacedCopy.empty() && Exists(record.path) && !move(record.path, record.replacedCopy))
                 return false;
-            return move(record.extra, record.path);
-        }
-        if (step.undo) {
-            if (ChangedSinceMade(record) || !toTemp(record.path))
+            if (!move(record.extra, record.path))
                 return false;
-            return putReplacedBack();
+        } else {
+            if (step.undo) {
+                if (ChangedSinceMade(record) || !toTemp(record.path))
+                    return false;
+                return putReplacedBack();
+            }
+            if (!record.replacedCopy.empty() && Exists(record.path) && !move(record.path, record.replacedCopy))
+                return false;
+            if (!move(record.tempPath, record.path))
+                return false;
         }
-        if (!record.replacedCopy.empty() && Exists(record.path) && !move(record.path, record.replacedCopy))
-            return false;
-        return move(record.tempPath, record.path);
+        // A move to another volume makes a new file: the next undo knows
+        // the item as it stands now.
+        if (record.identity.known)
+            record.identity = IdentifyItem(record.path);
+        return true;
     case 1:
         if (step.undo)
             return move(record.tempPath, record.path);
@@ -444,12 +475,35 @@ ItemStamp StampItem(const std::wstring& path)
     return stamp;
 }
 
+ItemIdentity IdentifyItem(const std::wstring& path)
+{
+    ItemIdentity identity;
+    // Opened for nothing but its attributes, sharing everything: the user's
+    // programs are not disturbed, and a link is not followed.
+    HANDLE handle =
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return identity;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileInformationByHandle(handle, &information)) {
+        identity.known = true;
+        identity.volume = information.dwVolumeSerialNumber;
+        identity.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    }
+    CloseHandle(handle);
+    return identity;
+}
+
 void UndoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target)
 {
-    Run(box, target, true);
+    // A running job may be writing the very items the undo would move.
+    if (!RefusedWhileFileJobRuns(L"撤销"))
+        Run(box, target, true);
 }
 
 void RedoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target)
 {
-    Run(box, target, false);
+    if (!RefusedWhileFileJobRuns(L"重做"))
+        Run(box, target, false);
 }

@@ -22,3 +22,6 @@ void RedoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::sh
 
 // The stamp of the item at path as it is now.
 ItemStamp StampItem(const std::wstring& path);
+// Any thread. The identity of the entry at path itself (a link is not
+// followed); unknown when it cannot be opened.
+ItemIdentity IdentifyItem(const std::wstring& path);

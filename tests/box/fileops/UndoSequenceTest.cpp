@@ -6,11 +6,15 @@
 // reach: the box, the sources, the Recycle Bin, or the kept copy of a
 // record still on a list; only what was deleted for good, or a new item
 // taken back by undo as it was made, may be gone. Nothing outside the box
-// and the sources changes.
+// and the sources changes. Some drops run with a source file held open by
+// another program (so a move or merge stops half way), some items are
+// deleted and written again outside, and some undos are asked while a job
+// still runs.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <thread>
@@ -25,6 +29,7 @@
 #include "box/fileops/DeleteSelected.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/FileJobs.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
@@ -112,6 +117,54 @@ std::wstring RecordKey(const UndoRecord& r)
     return std::to_wstring(r.kind) + L"|" + r.path + L"|" + r.extra + L"|" + r.replacedCopy;
 }
 
+// A tree beside the box that no operation of the box may touch.
+const wchar_t* const kBystanders[] = {L"outside\\keep.txt", L"outside\\sub\\plan.txt",
+                                      L"outside\\sub\\deeper\\photo.jpg"};
+
+// Another program holding a file open for the length of one operation:
+// with shareRead a copy of it can be read but it cannot be removed; without
+// it cannot even be read.
+class HeldOpen
+{
+public:
+    HeldOpen(const std::wstring& path, bool shareRead)
+        : handle_(CreateFileW(path.c_str(), GENERIC_READ, shareRead ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr))
+    {
+    }
+    ~HeldOpen()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+    }
+    HeldOpen(const HeldOpen&) = delete;
+    HeldOpen& operator=(const HeldOpen&) = delete;
+    bool Holds() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+// Makes the box's job look as if it still ran, for as long as it lives.
+class JobStillRunning
+{
+public:
+    explicit JobStillRunning(const BoxWindowPtr& box)
+    {
+        s_copyProgress.busy = true;
+        s_copyProgress.workerRunning = true;
+        s_copyProgress.targetWindow = box;
+    }
+    ~JobStillRunning()
+    {
+        s_copyProgress.workerRunning = false;
+        s_copyProgress.busy = false;
+        s_copyProgress.targetWindow.reset();
+    }
+    JobStillRunning(const JobStillRunning&) = delete;
+    JobStillRunning& operator=(const JobStillRunning&) = delete;
+};
+
 bool SameRecord(const UndoRecord& a, const UndoRecord& b)
 {
     return RecordKey(a) == RecordKey(b) && a.tempPath == b.tempPath;
@@ -152,14 +205,23 @@ protected:
         }
         boxFolder = temp.File(L"box");
         sources = temp.File(L"sources");
-        fs::create_directories(temp.File(L"outside"));
-        TempFolder::WriteBytes(temp.File(L"outside\\keep.txt"), "bystander");
+        fs::create_directories(temp.File(L"outside\\sub\\deeper"));
+        for (const wchar_t* name : kBystanders)
+            TempFolder::WriteBytes(temp.File(name), "bystander");
         box = std::make_shared<KelmWindow>();
         BoxRuntime& runtime = s_boxRuntimes[box];
         runtime.id = L"5eeda";
         runtime.UseTargetFolder = true;
         runtime.TargetFolder = boxFolder;
         s_boxIconManagers[box].SetOwnBox(box);
+        // A second box whose files are dragged into the first.
+        otherFolder = sources + L"\\box2";
+        other = std::make_shared<KelmWindow>();
+        BoxRuntime& otherRuntime = s_boxRuntimes[other];
+        otherRuntime.id = L"5eedb";
+        otherRuntime.UseTargetFolder = true;
+        otherRuntime.TargetFolder = otherFolder;
+        s_boxIconManagers[other].SetOwnBox(other);
         // Wine's shell asks before it recycles a folder, from whichever
         // thread recycles: the user's "yes" comes from here.
         answerer = std::thread([this] {
@@ -181,6 +243,8 @@ protected:
             answerer.join();
         s_boxIconManagers.erase(box);
         s_boxRuntimes.erase(box);
+        s_boxIconManagers.erase(other);
+        s_boxRuntimes.erase(other);
         s_sameNameQuestion = [](HWND) { return -1; };
         s_deleteQuestion = [](HWND, const DeleteQuestionTexts&) { return -1; };
         s_appStore[L"TessikRef"][L"containerDir"] = savedContainerDir;
@@ -220,6 +284,13 @@ protected:
         created.clear();
         sourceFiles.clear();
         sourceCount = 0;
+        fs::create_directories(otherFolder + L"\\d");
+        Write(otherFolder + L"\\b.txt");
+        Write(otherFolder + L"\\d\\x.txt");
+        s_boxIconManagers.at(other).RemoveAllRecords();
+        SyncBoxFolder(s_boxIconManagers.at(other), otherFolder, true);
+        for (const std::wstring& file : FilesUnder(otherFolder))
+            sourceFiles.insert(file);
     }
 
     // A new file or folder to bring in, under a name the box may hold too.
@@ -319,10 +390,11 @@ protected:
                 ADD_FAILURE() << "the source gained " << WideToUtf8(file) << " after " << what;
                 lost = true;
             }
-        if (TempFolder::ReadBytes(temp.File(L"outside\\keep.txt")) != "bystander") {
-            ADD_FAILURE() << "a file outside the box changed after " << what;
-            lost = true;
-        }
+        for (const wchar_t* name : kBystanders)
+            if (TempFolder::ReadBytes(temp.File(name)) != "bystander") {
+                ADD_FAILURE() << "a file outside the box changed after " << what;
+                lost = true;
+            }
     }
 
     void Step(std::mt19937& random, std::string& log)
@@ -344,8 +416,30 @@ protected:
             CreateNewFileInBox(box, &View(), POINT{0, 0}, L"新建 文本文档", L".txt", false);
         } else if (op < 26) {
             const bool move = op < 18;
-            log += std::string(move ? "drop-move" : "drop-copy") + (sameNameAnswer ? "-overwrite " : " ");
-            Drop(NewSource(random), move ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
+            log += std::string(move ? "drop-move" : "drop-copy") + (sameNameAnswer ? "-overwrite" : "");
+            std::error_code ec;
+            std::vector<std::wstring> fromOther;
+            for (const auto& entry : fs::directory_iterator(otherFolder, ec))
+                fromOther.push_back(entry.path().wstring());
+            std::wstring source;
+            if (random() % 4 == 0 && !fromOther.empty()) {
+                // Dragged out of the other box.
+                log += "-from-box2";
+                source = fromOther[random() % fromOther.size()];
+            } else {
+                source = NewSource(random);
+            }
+            const std::vector<std::wstring> files = FilesUnder(source.substr(0, source.find_last_of(L'\\')));
+            std::unique_ptr<HeldOpen> held;
+            if (random() % 3 == 0 && !files.empty()) {
+                // Another program holds one of the files: the move or merge
+                // stops half way.
+                const bool shareRead = random() % 2 != 0;
+                log += shareRead ? "-held" : "-locked";
+                held = std::make_unique<HeldOpen>(files[random() % files.size()], shareRead);
+            }
+            log += " ";
+            Drop(source, move ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
         } else if (op < 38) {
             log += sameNameAnswer ? "paste-overwrite " : "paste ";
             PasteFilesIntoBox(box, View(), {NewSource(random)});
@@ -382,10 +476,18 @@ protected:
             const std::vector<std::wstring> sourceFiles = FilesUnder(sources);
             files.insert(files.end(), sourceFiles.begin(), sourceFiles.end());
             if (!files.empty()) {
-                // The user writes over their own version.
+                // The user writes over their own version, in place or, as
+                // many programs save, as a new file put in its place.
                 const std::wstring file = files[random() % files.size()];
                 CollectVersions(file, exempt);
-                Write(file);
+                if (random() % 2) {
+                    log += "(new file) ";
+                    Write(file + L".new");
+                    DeleteFileW(file.c_str());
+                    MoveFileW((file + L".new").c_str(), file.c_str());
+                } else {
+                    Write(file);
+                }
             }
         } else if (op < 90) {
             log += "undo ";
@@ -393,6 +495,21 @@ protected:
             if (Runtime().undoList.empty())
                 return;
             const UndoRecord top = Runtime().undoList.back();
+            if (random() % 4 == 0) {
+                // Asked while a job still runs: nothing moves.
+                log += "(while a job runs) ";
+                const size_t waiting = Runtime().undoList.size();
+                const std::vector<std::wstring> held = BoxItems();
+                {
+                    JobStillRunning job(box);
+                    UndoLastFileOperation(box, nullptr);
+                }
+                if (Runtime().undoList.size() != waiting || BoxItems() != held) {
+                    ADD_FAILURE() << "an undo ran while a job ran";
+                    lost = true;
+                }
+                return;
+            }
             UndoLastFileOperation(box, nullptr);
             undid = true;
             const auto& redo = Runtime().redoList;
@@ -428,8 +545,8 @@ protected:
 
     TempFolder temp;
     std::wstring savedContainerDir;
-    std::wstring trash, trashInfo, boxFolder, sources;
-    BoxWindowPtr box;
+    std::wstring trash, trashInfo, boxFolder, sources, otherFolder;
+    BoxWindowPtr box, other;
     int sameNameAnswer = 0;
     int deleteAnswer = 0;
     int written = 0;
@@ -461,6 +578,159 @@ TEST_F(UndoSequenceTest, NoVersionOfAUsersFileIsEverOutOfReach)
         }
     }
     std::printf("[ sequences ] %d sequences, %d steps\n", kSequences, steps);
+}
+
+// A destination that appeared after the drop was planned (an undo put the
+// user's file back while the copy ran) is not the job's to replace.
+TEST_F(UndoSequenceTest, AJobNeverWritesOverWhatAppearedAtItsDestinationSinceItWasPlanned)
+{
+    StartSequence();
+    Write(sources + L"\\report.txt");
+    const std::string theirs = VersionOfFile(sources + L"\\report.txt");
+    Write(boxFolder + L"\\report.txt");
+    const std::string mine = VersionOfFile(boxFolder + L"\\report.txt");
+    CopyJob job;
+    job.box = box;
+    CopyJobItem item;
+    item.source = item.originalPath = sources + L"\\report.txt";
+    item.destination = boxFolder + L"\\report.txt";
+    item.owner = box;
+    job.items.push_back(item);
+    const int told = TimesUserNotified(L"drop-failed");
+    {
+        JobStillRunning running(box);
+        CopyFilesWorker(job);
+    }
+    box->animationManager.Update();
+    EXPECT_EQ(VersionOfFile(boxFolder + L"\\report.txt"), mine);
+    EXPECT_EQ(VersionOfFile(boxFolder + L"\\report (1).txt"), theirs);
+    EXPECT_EQ(TimesUserNotified(L"drop-failed"), told + 1);
+}
+
+TEST_F(UndoSequenceTest, UndoRedoRenameNewAndPasteWaitWhileAJobRuns)
+{
+    StartSequence();
+    const IconRecord a = *RecordOf(boxFolder + L"\\a.txt");
+    ASSERT_TRUE(RenameIconFile(box, a, box, L"mine.txt"));
+    Write(sources + L"\\p.txt");
+    const int told = TimesUserNotified(L"job-busy");
+    std::wstring made;
+    bool renamed = false;
+    {
+        JobStillRunning running(box);
+        UndoLastFileOperation(box, nullptr);
+        renamed = RenameIconFile(box, *RecordOf(boxFolder + L"\\mine.txt"), box, L"other.txt");
+        made = CreateNewFileInBox(box, &View(), POINT{0, 0}, L"新建 文本文档", L".txt", false);
+        PasteFilesIntoBox(box, View(), {sources + L"\\p.txt"});
+    }
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\mine.txt")) << "the rename was not undone";
+    EXPECT_FALSE(renamed);
+    EXPECT_TRUE(made.empty());
+    EXPECT_FALSE(fs::exists(boxFolder + L"\\p.txt"));
+    EXPECT_EQ(Runtime().undoList.size(), 1u);
+    EXPECT_EQ(TimesUserNotified(L"job-busy"), told + 4) << "each refusal is told";
+}
+
+// A folder merged into the box's own of the same name while one of its
+// files is held open: part stays at the source. Undo gives the source back
+// what left it, and the box keeps what it held.
+TEST_F(UndoSequenceTest, UndoOfAMoveThatLeftSomethingBehindGivesBackOnlyWhatItTook)
+{
+    StartSequence();
+    fs::create_directories(boxFolder + L"\\Photos");
+    Write(boxFolder + L"\\Photos\\old_1.jpg");
+    const std::string old = VersionOfFile(boxFolder + L"\\Photos\\old_1.jpg");
+    fs::create_directories(sources + L"\\1\\Photos");
+    for (const wchar_t* name : {L"a.jpg", L"b.jpg", L"locked.jpg"})
+        Write(sources + L"\\1\\Photos\\" + name);
+    const Versions dropped = VersionsIn(sources + L"\\1\\Photos");
+    sameNameAnswer = 1;
+    {
+        HeldOpen held(sources + L"\\1\\Photos\\locked.jpg", true);
+        ASSERT_TRUE(held.Holds());
+        Drop(sources + L"\\1\\Photos", DROPEFFECT_MOVE);
+    }
+    ASSERT_TRUE(fs::exists(boxFolder + L"\\Photos\\a.jpg"));
+    ASSERT_TRUE(fs::exists(sources + L"\\1\\Photos\\locked.jpg"));
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(VersionsIn(sources + L"\\1\\Photos"), dropped) << "the source has its files back";
+    EXPECT_EQ(VersionOfFile(boxFolder + L"\\Photos\\old_1.jpg"), old) << "the box keeps its own";
+    EXPECT_FALSE(fs::exists(boxFolder + L"\\Photos\\a.jpg"));
+    EXPECT_FALSE(fs::exists(boxFolder + L"\\Photos\\b.jpg"));
+}
+
+// "直接覆盖" of a folder whose seventh file cannot be read: what the merge
+// had already replaced comes back, and the user hears which file failed.
+TEST_F(UndoSequenceTest, AMergeThatFailsHalfWayGivesBackWhatItReplaced)
+{
+    StartSequence();
+    fs::create_directories(boxFolder + L"\\Photos");
+    fs::create_directories(sources + L"\\1\\Photos");
+    std::map<std::wstring, std::string> own;
+    for (int i = 1; i <= 12; ++i) {
+        const std::wstring name = L"\\Photos\\p" + std::to_wstring(i) + L".jpg";
+        Write(boxFolder + name);
+        own[name] = VersionOfFile(boxFolder + name);
+        Write(sources + L"\\1" + name);
+    }
+    const Versions dropped = VersionsIn(sources + L"\\1\\Photos");
+    sameNameAnswer = 1;
+    const int told = TimesUserNotified(L"drop-failed");
+    {
+        HeldOpen held(sources + L"\\1\\Photos\\p7.jpg", false);
+        ASSERT_TRUE(held.Holds());
+        Drop(sources + L"\\1\\Photos", DROPEFFECT_MOVE);
+    }
+    for (const auto& [name, version] : own)
+        EXPECT_EQ(VersionOfFile(boxFolder + name), version) << WideToUtf8(name);
+    EXPECT_EQ(VersionsIn(sources + L"\\1\\Photos"), dropped);
+    EXPECT_EQ(TimesUserNotified(L"drop-failed"), told + 1);
+    EXPECT_TRUE(VersionsIn(temp.File(L"data")).empty()) << "nothing waits in the temporary folder";
+}
+
+// The dropped file was deleted outside and another written under its name:
+// undo leaves that one where it is.
+TEST_F(UndoSequenceTest, UndoMovesBackOnlyTheItemItsDropBrought)
+{
+    StartSequence();
+    fs::create_directories(sources + L"\\1");
+    Write(sources + L"\\1\\plan.txt");
+    Drop(sources + L"\\1\\plan.txt", DROPEFFECT_MOVE);
+    const std::wstring dropped = boxFolder + L"\\plan.txt";
+    ASSERT_TRUE(fs::exists(dropped));
+    Write(dropped + L".new");
+    ASSERT_TRUE(DeleteFileW(dropped.c_str()));
+    ASSERT_TRUE(MoveFileW((dropped + L".new").c_str(), dropped.c_str()));
+    const std::string other = VersionOfFile(dropped);
+    const int told = TimesUserNotified(L"undo-other-item");
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(VersionOfFile(dropped), other);
+    EXPECT_FALSE(fs::exists(sources + L"\\1\\plan.txt"));
+    EXPECT_EQ(TimesUserNotified(L"undo-other-item"), told + 1);
+    EXPECT_EQ(Runtime().undoList.size(), 1u);
+}
+
+// A dropped file another program holds open stays where it was, and the
+// user hears which one and why.
+TEST_F(UndoSequenceTest, AFileThatDidNotArriveIsToldByName)
+{
+    StartSequence();
+    fs::create_directories(sources + L"\\1");
+    Write(sources + L"\\1\\free.txt");
+    Write(sources + L"\\1\\busy.txt");
+    const int told = TimesUserNotified(L"drop-failed");
+    {
+        HeldOpen held(sources + L"\\1\\busy.txt", false);
+        ASSERT_TRUE(held.Holds());
+        DroppedFiles drop;
+        drop.paths = {sources + L"\\1\\free.txt", sources + L"\\1\\busy.txt"};
+        drop.effect = DROPEFFECT_MOVE;
+        ImportDroppedFiles(box, drop);
+        FinishJob();
+    }
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\free.txt"));
+    EXPECT_TRUE(fs::exists(sources + L"\\1\\busy.txt"));
+    EXPECT_EQ(TimesUserNotified(L"drop-failed"), told + 1);
 }
 
 TEST_F(UndoSequenceTest, ARedoneRecycleSendsTheItemAsItIsNowToTheBinAgain)
