@@ -47,8 +47,9 @@ std::wstring Comparable(std::wstring path);
 std::wstring FinalPathOf(const std::wstring& path, bool ownEntry)
 {
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (ownEntry ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, flags, nullptr);
+    HANDLE h =
+        CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return L"";
     std::wstring final;
@@ -64,20 +65,54 @@ std::wstring FinalPathOf(const std::wstring& path, bool ownEntry)
         }
         final.clear();
     }
+    // Wine names no path longer than MAX_PATH here (it answers that more
+    // room is needed, however much is given): the entry is then told as
+    // one whose name is too long to check.
+    const DWORD error = GetLastError();
     CloseHandle(h);
+    if (final.empty())
+        SetLastError(error == ERROR_MORE_DATA ? ERROR_FILENAME_EXCED_RANGE : error);
     return final.empty() ? final : Comparable(final);
 }
 
 // The entry named name in the folder whose final path is folderFinal is
 // itself: opened without following a link, the system names that very
 // entry. A link it shows as a link passes (the handle is the link's own);
-// a link it shows as a plain entry names what lies behind it.
-bool IsItselfIn(const std::wstring& folderFinal, const std::wstring& path, const std::wstring& name)
+// a link it shows as a plain entry names what lies behind it. Unchecked
+// (with the system's reason as last error) when either cannot be opened.
+EntryCheck CheckItselfIn(const std::wstring& folderFinal, const std::wstring& path, const std::wstring& name)
 {
     if (folderFinal.empty())
-        return false;
+        return EntryCheck::Unchecked;
+    if (!IsPlainEntryName(name)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return EntryCheck::NotItself;
+    }
     const std::wstring own = FinalPathOf(path, true);
-    return !own.empty() && own == Comparable(folderFinal + L"\\" + name);
+    if (own.empty())
+        return EntryCheck::Unchecked;
+    return own == Comparable(folderFinal + L"\\" + name) ? EntryCheck::Itself : EntryCheck::NotItself;
+}
+
+// A path that names "." or ".." as one of its parts: the system resolves
+// them before it opens anything, so the entry it reaches is not the one
+// the last name seems to name.
+bool HasDotPart(const std::wstring& path)
+{
+    size_t start = 0;
+    // The prefix of "\\?\C:\..." is no part of the path.
+    if (path.rfind(L"\\\\?\\", 0) == 0)
+        start = 4;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of(L"\\/", start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        const std::wstring part = path.substr(start, end - start);
+        if (part == L"." || part == L"..")
+            return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 // The folder that holds a full path ("C:\a" is held by "C:\").
@@ -95,7 +130,8 @@ std::wstring ParentOf(const std::wstring& full)
 std::wstring OwnName(const std::wstring& full)
 {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(full.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    HANDLE find =
+        FindFirstFileExW(LongPathForm(full).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
     if (find != INVALID_HANDLE_VALUE) {
         FindClose(find);
         return data.cFileName;
@@ -109,11 +145,12 @@ std::wstring OwnName(const std::wstring& full)
 // attributes are left alone: setting them would reach through it.
 bool RemoveLink(const std::wstring& path, DWORD attributes)
 {
-    if (IsFolder(attributes) && RemoveDirectoryW(path.c_str()) &&
-        GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    const std::wstring reach = LongPathForm(path);
+    if (IsFolder(attributes) && RemoveDirectoryW(reach.c_str()) &&
+        GetFileAttributesW(reach.c_str()) == INVALID_FILE_ATTRIBUTES)
         return true;
-    DeleteFileW(path.c_str());
-    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    DeleteFileW(reach.c_str());
+    return GetFileAttributesW(reach.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 // A read-only file or folder goes too, as a delete in Explorer does; one
@@ -123,14 +160,15 @@ template <typename Remove> bool RemoveClearingReadOnly(const std::wstring& path,
     constexpr DWORD kSettable = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
                                 FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM |
                                 FILE_ATTRIBUTE_TEMPORARY;
+    const std::wstring reach = LongPathForm(path);
     const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
     if (readOnly)
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(reach.c_str(), FILE_ATTRIBUTE_NORMAL);
     // A handle held for a moment by someone else (an icon being read, the
     // folder watch, a virus scanner) makes the first try fail while the
     // entry is on its way out: a few short tries more, then it stays.
     for (int attempt = 0;; ++attempt) {
-        if (remove(path.c_str()))
+        if (remove(reach.c_str()))
             return true;
         const DWORD error = GetLastError();
         const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
@@ -140,7 +178,7 @@ template <typename Remove> bool RemoveClearingReadOnly(const std::wstring& path,
         Sleep(25);
     }
     if (readOnly)
-        SetFileAttributesW(path.c_str(), attributes & kSettable);
+        SetFileAttributesW(reach.c_str(), attributes & kSettable);
     return false;
 }
 
@@ -154,7 +192,7 @@ bool RemoveEntry(const std::wstring& path, const std::wstring& name, const std::
     // An entry that is not itself is a link the system does not show as
     // one: every delete or attribute change would reach what lies behind
     // it, so it stays, untouched, and is named.
-    if (!IsItselfIn(folderFinal, path, name)) {
+    if (CheckItselfIn(folderFinal, path, name) != EntryCheck::Itself) {
         removal.stayed.push_back(path);
         return false;
     }
@@ -312,8 +350,8 @@ bool ForEachFolderEntry(const std::wstring& folder,
                         const std::function<bool(const std::wstring& name, unsigned long attributes)>& visit)
 {
     WIN32_FIND_DATAW data;
-    HANDLE find =
-        FindFirstFileExW(Join(folder, L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    HANDLE find = FindFirstFileExW(LongPathForm(Join(folder, L"*")).c_str(), FindExInfoBasic, &data,
+                                   FindExSearchNameMatch, nullptr, 0);
     if (find == INVALID_HANDLE_VALUE)
         return false;
     bool listed = true;
@@ -334,26 +372,65 @@ bool ForEachFolderEntry(const std::wstring& folder,
 
 bool IsOwnFolder(const std::wstring& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(attributes) &&
            EntryIsItself(path);
 }
 
 bool RemoveFolderIfEmpty(const std::wstring& folder)
 {
-    return IsOwnFolder(folder) && RemoveDirectoryW(folder.c_str()) != FALSE;
+    return IsOwnFolder(folder) && RemoveDirectoryW(LongPathForm(folder).c_str()) != FALSE;
 }
 
 bool EntryIsItself(const std::wstring& path)
 {
-    if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return true;
+    return CheckEntry(path) == EntryCheck::Itself;
+}
+
+EntryCheck CheckEntry(const std::wstring& path)
+{
+    if (path.empty())
+        return EntryCheck::Itself;
+    // Checked before anything resolves them: "box\..\..\report.doc" is no
+    // entry of the box, whatever it reaches.
+    if (HasDotPart(path)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return EntryCheck::NotItself;
+    }
+    if (GetFileAttributesW(LongPathForm(path).c_str()) == INVALID_FILE_ATTRIBUTES)
+        return EntryCheck::Itself;
     const std::wstring full = FullPathOf(path);
     const size_t slash = full.find_last_of(L'\\');
     // A drive or share root is no link.
     if (slash == std::wstring::npos || slash + 1 >= full.size() || IsRootOrRelative(Comparable(full)))
-        return true;
-    return IsItselfIn(FinalPathOf(ParentOf(full), false), full, OwnName(full));
+        return EntryCheck::Itself;
+    return CheckItselfIn(FinalPathOf(ParentOf(full), false), full, OwnName(full));
+}
+
+bool IsPlainEntryName(const std::wstring& name)
+{
+    return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/") == std::wstring::npos;
+}
+
+std::wstring LongPathForm(const std::wstring& path)
+{
+    // Below this length every file call takes the path as it is (folders
+    // are created up to MAX_PATH - 12); the prefix also turns off the
+    // system's own clean-up of the path, so it is given only when needed.
+    constexpr size_t kShortEnough = MAX_PATH - 12;
+    if (path.size() < kShortEnough || path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
+        return path;
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
+    std::replace(full.begin(), full.end(), L'/', L'\\');
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    if (IsDrivePath(full))
+        return L"\\\\?\\" + full;
+    return path;
 }
 
 bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* report,
@@ -361,7 +438,7 @@ bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* re
 {
     if (path.empty())
         return true;
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return true;
     Removal removal{{}, spare};
@@ -374,7 +451,7 @@ bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* re
         const std::wstring name = OwnName(full);
         RemoveEntry(path, name, FinalPathOf(ParentOf(full), false), attributes, removal);
     }
-    const bool gone = GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    const bool gone = GetFileAttributesW(LongPathForm(path).c_str()) == INVALID_FILE_ATTRIBUTES;
     if (!gone && removal.stayed.empty())
         removal.stayed.push_back(path);
     if (report)

@@ -35,6 +35,23 @@ bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* re
 // moved or has its attributes changed.
 bool EntryIsItself(const std::wstring& path);
 
+// What the link check found: the entry is itself, it is a link the system
+// does not show as one (or its path climbs out through "." or ".."), or it
+// could not be opened to tell (access denied, held without sharing); then
+// GetLastError names why. EntryIsItself is true only for Itself.
+enum class EntryCheck { Itself, NotItself, Unchecked };
+EntryCheck CheckEntry(const std::wstring& path);
+
+// A name as a folder listing gives it that can be joined to the folder's
+// path: not empty, not "." or "..", holding no "\" or "/". A name made on
+// another file system may hold them; joined, it would name another entry.
+bool IsPlainEntryName(const std::wstring& name);
+
+// The path in the form the system's file calls reach even when it is
+// longer than they otherwise take: a long full path gets the "\\?\" (or
+// "\\?\UNC\") prefix, any other path stays as it is.
+std::wstring LongPathForm(const std::wstring& path);
+
 // A folder of its own: a folder, neither a link the system shows as one
 // nor one it shows as a plain folder (EntryIsItself).
 bool IsOwnFolder(const std::wstring& path);

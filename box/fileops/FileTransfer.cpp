@@ -1,6 +1,10 @@
 #include "box/fileops/FileTransfer.h"
 
+#include <algorithm>
+#include <cwctype>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <utility>
 
 #include "app/FileRemoval.h"
@@ -11,7 +15,7 @@ namespace
 
 DWORD AttributesOf(const std::wstring& path)
 {
-    return GetFileAttributesW(path.c_str());
+    return GetFileAttributesW(LongPathForm(path).c_str());
 }
 
 // A symbolic link or junction: the entry itself, never what it points to.
@@ -23,13 +27,6 @@ bool IsLinkAttributes(DWORD attributes)
 bool IsFolderAttributes(DWORD attributes)
 {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// A destination that is a link (shown as one or not): writing to it would
-// write elsewhere.
-bool IsForeignDestination(const std::wstring& path)
-{
-    return IsLinkAttributes(AttributesOf(path)) || !EntryIsItself(path);
 }
 
 bool Cancelled(const TransferOptions& options)
@@ -48,10 +45,135 @@ bool Rename(const TransferOptions& options, const std::wstring& from, const std:
 {
     if (options.rename)
         return options.rename(from, to, flags);
-    return MoveFileExW(from.c_str(), to.c_str(), flags) != FALSE;
+    return MoveFileExW(LongPathForm(from).c_str(), LongPathForm(to).c_str(), flags) != FALSE;
 }
 
-void Report(TransferReport* report, const std::wstring& path)
+// Why an entry may not be written at path, or 0: a link there (shown as one
+// or not) would make the write land elsewhere.
+DWORD DestinationRefusal(const std::wstring& path)
+{
+    if (IsLinkAttributes(AttributesOf(path)))
+        return ERROR_FILE_EXISTS;
+    switch (CheckEntry(path)) {
+    case EntryCheck::Itself:
+        return 0;
+    case EntryCheck::NotItself:
+        return ERROR_FILE_EXISTS;
+    case EntryCheck::Unchecked:
+        break;
+    }
+    const DWORD error = GetLastError();
+    return error ? error : ERROR_ACCESS_DENIED;
+}
+
+// What the system tells of an open file: which file it is (volume serial
+// and file index), its size and its last write time.
+bool FileFacts(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& facts)
+{
+    HANDLE h = CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = GetFileInformationByHandle(h, &facts) != FALSE;
+    CloseHandle(h);
+    return ok;
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
+{
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool SameSizeAndTime(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
+{
+    return a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
+           CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
+}
+
+// The part files that copies of this process are writing now, in
+// comparable form: a sweep for leftovers never takes one of them.
+std::mutex s_partFilesMutex;
+std::set<std::wstring> s_partFilesInUse;
+
+std::wstring PartKey(const std::wstring& path)
+{
+    std::wstring key = FullPathOf(path);
+    std::transform(key.begin(), key.end(), key.begin(), [](wchar_t c) { return std::towlower(c); });
+    return key;
+}
+
+// A name beside the destination that nothing uses yet, claimed for as long
+// as this object lives; the box's folder sync does not show it.
+class PartFile
+{
+public:
+    explicit PartFile(const std::wstring& destination)
+    {
+        std::lock_guard lock(s_partFilesMutex);
+        for (;;) {
+            path = destination + L"." + RandomHexString(6) + kPartFileSuffix;
+            if (!PathExists(path) && s_partFilesInUse.insert(PartKey(path)).second)
+                return;
+        }
+    }
+    ~PartFile()
+    {
+        std::lock_guard lock(s_partFilesMutex);
+        s_partFilesInUse.erase(PartKey(path));
+    }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+    std::wstring path;
+};
+
+// A copied file: its source, where it arrived and which file that is.
+struct CopiedFile {
+    std::wstring source;
+    std::wstring destination;
+    BY_HANDLE_FILE_INFORMATION placed{};
+};
+
+// One copy of a file or folder: what it took, so that a move removes
+// exactly that, and what it wrote, so that nothing replaces it.
+struct CopyRun {
+    CopyRun(const TransferOptions& options, bool replace, TransferReport* report)
+        : options(options), replace(replace), report(report)
+    {
+    }
+    const TransferOptions& options;
+    bool replace;
+    TransferReport* report;
+    std::vector<CopiedFile> files;
+    // Source folders, each after the folders inside it.
+    std::vector<std::wstring> folders;
+    // Every file and folder the copy wrote or created.
+    std::vector<BY_HANDLE_FILE_INFORMATION> written;
+    // Entries that did not arrive (failed or left behind).
+    size_t notTaken = 0;
+
+    bool Wrote(const std::wstring& path) const
+    {
+        BY_HANDLE_FILE_INFORMATION facts{};
+        return FileFacts(path, facts) &&
+               std::any_of(written.begin(), written.end(), [&](const auto& own) { return SameFile(own, facts); });
+    }
+    void LeftBehind(const std::wstring& path)
+    {
+        ++notTaken;
+        if (report)
+            report->leftBehind.push_back(path);
+    }
+    void Failed(const std::wstring& path, DWORD error)
+    {
+        ++notTaken;
+        if (report)
+            report->failed.push_back({path, error ? error : ERROR_GEN_FAILURE});
+    }
+};
+
+void ReportLeftBehind(TransferReport* report, const std::wstring& path)
 {
     if (report)
         report->leftBehind.push_back(path);
@@ -60,136 +182,295 @@ void Report(TransferReport* report, const std::wstring& path)
 void ReportFailure(TransferReport* report, const std::wstring& path, DWORD error)
 {
     if (report)
-        report->failed.push_back({path, error});
+        report->failed.push_back({path, error ? error : ERROR_GEN_FAILURE});
 }
 
-// A name beside the destination that nothing uses yet; hidden so that the
-// box's folder sync and the shell do not show a half-written file.
-std::wstring PartFileFor(const std::wstring& destination)
+// Copies one file to a part file and renames that into place. The rename
+// is the moment of the check: without replace it never goes over anything,
+// and with it never over a file this same run wrote (two source names that
+// one destination folder takes as one). placed receives which file arrived.
+TransferResult PlaceFile(const std::wstring& source, const std::wstring& destination, bool replace,
+                         const TransferOptions& options, CopyRun* run, BY_HANDLE_FILE_INFORMATION& placed)
 {
-    for (;;) {
-        std::wstring part = destination + L"." + RandomHexString(6) + kPartFileSuffix;
-        if (!PathExists(part))
-            return part;
+    if (Cancelled(options))
+        return TransferResult::Cancelled;
+    const PartFile part(destination);
+    const std::wstring partPath = LongPathForm(part.path);
+    if (!CopyFileExW(LongPathForm(source).c_str(), partPath.c_str(), options.progress, options.context, nullptr,
+                     COPY_FILE_FAIL_IF_EXISTS)) {
+        const DWORD error = GetLastError();
+        DeleteFileW(partPath.c_str());
+        // The caller names why the file did not arrive.
+        SetLastError(error);
+        return error == ERROR_REQUEST_ABORTED ? TransferResult::Cancelled : TransferResult::Failed;
     }
+    auto drop = [&](DWORD error) {
+        DeleteFileW(partPath.c_str());
+        SetLastError(error);
+        return TransferResult::Failed;
+    };
+    if (Cancelled(options)) {
+        DeleteFileW(partPath.c_str());
+        return TransferResult::Cancelled;
+    }
+    // A rename keeps the file: what the part file is, the destination is
+    // once it stands there.
+    if (!FileFacts(part.path, placed))
+        return drop(GetLastError());
+    if (replace && run && run->Wrote(destination))
+        return drop(ERROR_FILE_EXISTS);
+    if (!MoveFileExW(partPath.c_str(), LongPathForm(destination).c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+        const DWORD error = GetLastError();
+        return drop(error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error);
+    }
+    if (run)
+        run->written.push_back(placed);
+    return TransferResult::Done;
 }
 
-// What a folder copy took, so that a move removes exactly that.
-struct CopiedTree {
-    // Source and destination of every copied file.
-    std::vector<std::pair<std::wstring, std::wstring>> files;
-    // Source folders, each after the folders inside it.
-    std::vector<std::wstring> folders;
-};
-
-TransferResult CopyTree(const std::wstring& source, const std::wstring& destination, bool replace,
-                        const TransferOptions& options, CopiedTree& tree, TransferReport* report)
+// The folder at destination to copy into: created by this run, or, with
+// replace, one that stood there before (merged into). 0 or why not.
+DWORD OpenDestinationFolder(const std::wstring& destination, CopyRun& run, bool& created)
 {
-    if (!IsFolderAttributes(AttributesOf(destination)) && !CreateDirectoryW(destination.c_str(), nullptr))
-        return TransferResult::Failed;
-    TransferResult result = TransferResult::Done;
-    const bool listed = ForEachFolderEntry(source, [&](const std::wstring& name, unsigned long attributes) {
-        if (Cancelled(options)) {
-            result = TransferResult::Cancelled;
-            return false;
+    created = false;
+    if (const DWORD refusal = DestinationRefusal(destination))
+        return refusal;
+    if (CreateDirectoryW(LongPathForm(destination).c_str(), nullptr)) {
+        created = true;
+        BY_HANDLE_FILE_INFORMATION facts{};
+        if (FileFacts(destination, facts))
+            run.written.push_back(facts);
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS)
+        return error;
+    // Two source folders whose names one destination takes as one are not
+    // poured into one folder: the second stays where it is.
+    if (!run.replace || !IsOwnFolder(destination) || run.Wrote(destination))
+        return ERROR_FILE_EXISTS;
+    return 0;
+}
+
+// The names of a folder as listed once, before the copy adds anything: a
+// copy never walks what it writes itself.
+bool ListNames(const std::wstring& folder, std::vector<std::pair<std::wstring, DWORD>>& entries)
+{
+    return ForEachFolderEntry(folder, [&](const std::wstring& name, unsigned long attributes) {
+        entries.emplace_back(name, attributes);
+        return true;
+    });
+}
+
+// Copies the entries of source into the folder destination. An entry that
+// cannot be copied is named and the rest still goes: the user gets as much
+// as can be taken, and what did not arrive stays at its source. Only a
+// cancel stops the walk.
+TransferResult CopyEntries(const std::wstring& source, const std::wstring& destination, CopyRun& run)
+{
+    std::vector<std::pair<std::wstring, DWORD>> entries;
+    if (!ListNames(source, entries)) {
+        run.Failed(source, GetLastError());
+        return TransferResult::Done;
+    }
+    for (const auto& [name, attributes] : entries) {
+        if (Cancelled(run.options))
+            return TransferResult::Cancelled;
+        // A name holding a separator, or a dot name, would name an entry
+        // elsewhere once joined to the folder's path: it is never joined.
+        if (!IsPlainEntryName(name)) {
+            run.Failed(source + L"\\" + name, ERROR_INVALID_NAME);
+            continue;
         }
         const std::wstring from = Join(source, name);
         const std::wstring to = Join(destination, name);
-        // Neither a link of the source nor one already at the destination
-        // is followed: the first would copy (and a move then delete) what
-        // lies elsewhere, the second would write elsewhere.
-        if (IsLinkAttributes(attributes) || !EntryIsItself(from) || IsForeignDestination(to)) {
-            Report(report, from);
-            return true;
+        // A link of the source is never followed: it would copy (and a
+        // move then delete) what lies elsewhere.
+        if (IsLinkAttributes(attributes)) {
+            run.LeftBehind(from);
+            continue;
+        }
+        const EntryCheck check = CheckEntry(from);
+        if (check != EntryCheck::Itself) {
+            if (check == EntryCheck::NotItself)
+                run.LeftBehind(from);
+            else
+                run.Failed(from, GetLastError());
+            continue;
+        }
+        if (const DWORD refusal = DestinationRefusal(to)) {
+            run.Failed(from, refusal);
+            continue;
         }
         if (IsFolderAttributes(attributes)) {
-            result = CopyTree(from, to, replace, options, tree, report);
-        } else {
-            result = CopyFileAtomically(from, to, replace, options);
-            if (result == TransferResult::Done)
-                tree.files.emplace_back(from, to);
-            else if (result == TransferResult::Failed)
-                ReportFailure(report, from, GetLastError());
+            bool created = false;
+            if (const DWORD refusal = OpenDestinationFolder(to, run, created)) {
+                run.Failed(from, refusal);
+                continue;
+            }
+            if (CopyEntries(from, to, run) == TransferResult::Cancelled)
+                return TransferResult::Cancelled;
+            run.folders.push_back(from);
+            continue;
         }
-        return result == TransferResult::Done;
-    });
-    if (result == TransferResult::Done && !listed)
+        CopiedFile file{from, to, {}};
+        const TransferResult result = PlaceFile(from, to, run.replace, run.options, &run, file.placed);
+        if (result == TransferResult::Cancelled)
+            return result;
+        if (result == TransferResult::Done)
+            run.files.push_back(std::move(file));
+        else
+            run.Failed(from, GetLastError());
+    }
+    return TransferResult::Done;
+}
+
+// Copies a folder. A cancelled copy takes away again the destination
+// folder it created; otherwise what arrived stays. Failed only when the
+// destination folder itself cannot be had.
+TransferResult CopyFolder(const std::wstring& source, const std::wstring& destination, CopyRun& run)
+{
+    if (run.options.onFolder)
+        run.options.onFolder();
+    bool created = false;
+    if (const DWORD refusal = OpenDestinationFolder(destination, run, created)) {
+        ReportFailure(run.report, source, refusal);
+        SetLastError(refusal);
         return TransferResult::Failed;
-    if (result == TransferResult::Done)
-        tree.folders.push_back(source);
-    return result;
+    }
+    const TransferResult result = CopyEntries(source, destination, run);
+    if (result == TransferResult::Cancelled) {
+        if (created)
+            RemoveItemWithoutFollowingLinks(destination);
+        return result;
+    }
+    run.folders.push_back(source);
+    return TransferResult::Done;
 }
 
-// Copies a folder; when the copy does not complete, whatever it created of
-// a destination that did not exist before is removed again.
-TransferResult CopyFolder(const std::wstring& source, const std::wstring& destination, bool replace,
-                          const TransferOptions& options, CopiedTree& tree, TransferReport* report)
+// Deletes a source file only when its copy is proven to stand at the
+// destination: the very file that was renamed into place, still of the
+// size and time it arrived with, and the source unchanged since (of that
+// size and time too, and not the same file). A file that stays keeps its
+// attributes.
+bool DeleteCopiedFile(const CopiedFile& file)
 {
-    const bool existedBefore = PathExists(destination);
-    if (options.onFolder)
-        options.onFolder();
-    const TransferResult result = CopyTree(source, destination, replace, options, tree, report);
-    if (result != TransferResult::Done && !existedBefore)
-        RemoveItemWithoutFollowingLinks(destination);
-    return result;
-}
-
-bool SameSize(const std::wstring& a, const std::wstring& b)
-{
-    WIN32_FILE_ATTRIBUTE_DATA first{}, second{};
-    return GetFileAttributesExW(a.c_str(), GetFileExInfoStandard, &first) &&
-           GetFileAttributesExW(b.c_str(), GetFileExInfoStandard, &second) &&
-           first.nFileSizeHigh == second.nFileSizeHigh && first.nFileSizeLow == second.nFileSizeLow;
-}
-
-// Deletes a source file whose copy stands complete at copy; a file that
-// stays keeps its attributes.
-bool DeleteCopiedFile(const std::wstring& file, const std::wstring& copy)
-{
-    if (!SameSize(file, copy) || !EntryIsItself(file))
+    BY_HANDLE_FILE_INFORMATION there{}, here{};
+    if (!FileFacts(file.destination, there) || !SameFile(there, file.placed) || !SameSizeAndTime(there, file.placed) ||
+        !FileFacts(file.source, here) || SameFile(here, there) || !SameSizeAndTime(here, there) ||
+        !EntryIsItself(file.source))
         return false;
-    const DWORD attributes = AttributesOf(file);
-    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileW(file.c_str()))
+    const std::wstring reach = LongPathForm(file.source);
+    const DWORD attributes = GetFileAttributesW(reach.c_str());
+    SetFileAttributesW(reach.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(reach.c_str()))
         return true;
-    SetFileAttributesW(file.c_str(), attributes);
+    SetFileAttributesW(reach.c_str(), attributes);
     return false;
 }
 
-// Removes of a copied folder's source only the files whose copy stands
-// complete, then every folder left empty; a folder that still holds
-// something (a link, a file that could not be removed) stays.
-TransferResult RemoveCopiedSource(const std::wstring& source, const CopiedTree& tree, TransferReport* report)
+// Removes of a copied folder's source only the files whose copy is proven,
+// then every folder left empty; a folder that still holds something (a
+// link, a file that did not arrive or could not be removed) stays.
+TransferResult RemoveCopiedSource(const std::wstring& source, CopyRun& run)
 {
-    bool allRemoved = true;
-    for (const auto& [from, to] : tree.files) {
-        if (!DeleteCopiedFile(from, to)) {
-            Report(report, from);
-            allRemoved = false;
-        }
-    }
-    for (const std::wstring& folder : tree.folders)
-        RemoveDirectoryW(folder.c_str());
+    for (const CopiedFile& file : run.files)
+        if (!DeleteCopiedFile(file))
+            run.LeftBehind(file.source);
+    for (const std::wstring& folder : run.folders)
+        RemoveFolderIfEmpty(folder);
     if (!PathExists(source))
         return TransferResult::Done;
-    if (allRemoved && (!report || report->leftBehind.empty()))
-        Report(report, source);
+    if (run.notTaken == 0)
+        run.LeftBehind(source);
     return TransferResult::Incomplete;
 }
 
 // The entries of a folder merged whole into another, relative to it. The
-// tree names each folder after what it holds; the list names it before.
-MergedEntries MergedFrom(const std::wstring& source, const CopiedTree& tree)
+// run names each folder after what it holds; the list names it before.
+MergedEntries MergedFrom(const std::wstring& source, const CopyRun& run)
 {
     const size_t prefix = Join(source, L"").size();
     auto relative = [prefix](const std::wstring& path) { return path.substr(prefix); };
     MergedEntries merged;
-    for (const auto& file : tree.files)
-        merged.files.push_back(relative(file.first));
-    for (auto folder = tree.folders.rbegin(); folder != tree.folders.rend(); ++folder)
+    for (const auto& file : run.files)
+        merged.files.push_back(relative(file.source));
+    for (auto folder = run.folders.rbegin(); folder != run.folders.rend(); ++folder)
         if (folder->size() > prefix)
             merged.folders.push_back(relative(*folder));
     return merged;
+}
+
+// The final path of what path names (links followed), comparable: lower
+// case, backslashes, no long-path prefix. Empty when it cannot be opened.
+std::wstring ComparableFinalPath(const std::wstring& path)
+{
+    HANDLE h = CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return L"";
+    std::wstring final(32768, L'\0');
+    const DWORD size = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(h);
+    final.resize(size > 0 && size < final.size() ? size : 0);
+    return final;
+}
+
+std::wstring ComparableForm(std::wstring path)
+{
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        path = L"\\\\" + path.substr(8);
+    else if (path.rfind(L"\\\\?\\", 0) == 0)
+        path = path.substr(4);
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    std::transform(path.begin(), path.end(), path.begin(), [](wchar_t c) { return std::towlower(c); });
+    return path;
+}
+
+// The destination is the source itself or lies inside it, as the system
+// names both: short names, case and links to folders on the way cannot
+// hide it. The part of the destination that does not exist yet is added
+// to the final path of the deepest folder above it that does.
+bool IsSameOrInside(const std::wstring& source, const std::wstring& destination)
+{
+    const std::wstring ownSource = ComparableFinalPath(source);
+    std::wstring existing = FullPathOf(destination), rest;
+    std::wstring finalDestination;
+    for (;;) {
+        finalDestination = ComparableFinalPath(existing);
+        if (!finalDestination.empty())
+            break;
+        const size_t slash = existing.find_last_of(L'\\');
+        if (slash == std::wstring::npos || slash + 1 >= existing.size())
+            break;
+        rest = existing.substr(slash) + rest;
+        existing = existing.substr(0, slash);
+        if (existing.size() == 2 && existing[1] == L':')
+            existing += L'\\';
+    }
+    const std::wstring a = ComparableForm(ownSource.empty() ? FullPathOf(source) : ownSource);
+    const std::wstring b =
+        finalDestination.empty() ? ComparableForm(FullPathOf(destination)) : ComparableForm(finalDestination + rest);
+    return !a.empty() && (a == b || (b.size() > a.size() && b.compare(0, a.size(), a) == 0 && b[a.size()] == L'\\'));
+}
+
+// Exactly the form a copy gives its part files: a name, a dot, six hex
+// digits and the suffix.
+bool IsLeftoverPartFileName(const std::wstring& name)
+{
+    const std::wstring suffix = kPartFileSuffix;
+    constexpr size_t kTag = 7;
+    if (name.size() <= suffix.size() + kTag || !IsPartFileName(name))
+        return false;
+    const size_t tag = name.size() - suffix.size() - kTag;
+    if (name[tag] != L'.')
+        return false;
+    return std::all_of(name.begin() + tag + 1, name.begin() + tag + kTag,
+                       [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); });
 }
 
 } // namespace
@@ -200,53 +481,82 @@ bool IsPartFileName(const std::wstring& name)
     return name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+bool RemoveLeftoverPartFile(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    if (!IsLeftoverPartFileName(slash == std::wstring::npos ? path : path.substr(slash + 1)))
+        return false;
+    // Held while the file goes, so that no copy of this process claims the
+    // name in between.
+    std::lock_guard lock(s_partFilesMutex);
+    if (s_partFilesInUse.count(PartKey(path)))
+        return false;
+    const DWORD attributes = AttributesOf(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || IsFolderAttributes(attributes) || IsLinkAttributes(attributes) ||
+        !EntryIsItself(path))
+        return false;
+    const std::wstring reach = LongPathForm(path);
+    // A copy stopped mid-way gives its part file the source's attributes.
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(reach.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    // Opened without any sharing: a file another program (a copy of another
+    // user's session, say) still writes cannot be opened, and stays.
+    HANDLE h = CreateFileW(reach.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        if (attributes & FILE_ATTRIBUTE_READONLY)
+            SetFileAttributesW(reach.c_str(), attributes);
+        return false;
+    }
+    CloseHandle(h);
+    return !PathExists(path);
+}
+
 TransferResult CopyFileAtomically(const std::wstring& source, const std::wstring& destination, bool replace,
                                   const TransferOptions& options)
 {
-    if (Cancelled(options))
-        return TransferResult::Cancelled;
-    const std::wstring part = PartFileFor(destination);
-    if (!CopyFileExW(source.c_str(), part.c_str(), options.progress, options.context, nullptr,
-                     COPY_FILE_FAIL_IF_EXISTS)) {
-        const DWORD error = GetLastError();
-        DeleteFileW(part.c_str());
-        // The caller names why the file did not arrive.
-        SetLastError(error);
-        return error == ERROR_REQUEST_ABORTED ? TransferResult::Cancelled : TransferResult::Failed;
-    }
-    if (Cancelled(options)) {
-        DeleteFileW(part.c_str());
-        return TransferResult::Cancelled;
-    }
-    if (!MoveFileExW(part.c_str(), destination.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
-        const DWORD error = GetLastError();
-        DeleteFileW(part.c_str());
-        SetLastError(error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error);
-        return TransferResult::Failed;
-    }
-    return TransferResult::Done;
+    BY_HANDLE_FILE_INFORMATION placed{};
+    return PlaceFile(source, destination, replace, options, nullptr, placed);
 }
 
 TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, bool replace,
                         const TransferOptions& options, TransferReport* report)
 {
     const DWORD attributes = AttributesOf(source);
-    if (attributes == INVALID_FILE_ATTRIBUTES || IsForeignDestination(destination))
-        return TransferResult::Failed;
-    if (IsLinkAttributes(attributes) || !EntryIsItself(source)) {
-        Report(report, source);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        ReportFailure(report, source, GetLastError());
         return TransferResult::Failed;
     }
+    if (IsLinkAttributes(attributes)) {
+        ReportLeftBehind(report, source);
+        return TransferResult::Failed;
+    }
+    const EntryCheck check = CheckEntry(source);
+    if (check != EntryCheck::Itself) {
+        if (check == EntryCheck::NotItself)
+            ReportLeftBehind(report, source);
+        else
+            ReportFailure(report, source, GetLastError());
+        return TransferResult::Failed;
+    }
+    if (IsSameOrInside(source, destination)) {
+        ReportFailure(report, source, kErrorDestinationInsideSource);
+        return TransferResult::Failed;
+    }
+    if (const DWORD refusal = DestinationRefusal(destination)) {
+        ReportFailure(report, source, refusal);
+        return TransferResult::Failed;
+    }
+    CopyRun run{options, replace, report};
     if (!IsFolderAttributes(attributes)) {
-        const TransferResult result = CopyFileAtomically(source, destination, replace, options);
+        BY_HANDLE_FILE_INFORMATION placed{};
+        const TransferResult result = PlaceFile(source, destination, replace, options, &run, placed);
         if (result == TransferResult::Failed)
             ReportFailure(report, source, GetLastError());
         return result;
     }
-    CopiedTree tree;
-    const size_t leftBefore = report ? report->leftBehind.size() : 0;
-    const TransferResult result = CopyFolder(source, destination, replace, options, tree, report);
-    if (result == TransferResult::Done && report && report->leftBehind.size() > leftBefore)
+    const TransferResult result = CopyFolder(source, destination, run);
+    if (result == TransferResult::Done && run.notTaken > 0)
         return TransferResult::Incomplete;
     return result;
 }
@@ -257,16 +567,34 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     if (Cancelled(options))
         return TransferResult::Cancelled;
     const DWORD attributes = AttributesOf(source);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        ReportFailure(report, source, GetLastError());
         return TransferResult::Failed;
-    const bool destinationExists = PathExists(destination);
-    if (destinationExists && (!replace || IsForeignDestination(destination)))
-        return TransferResult::Failed;
+    }
     // A link the system does not show as one would be moved as what lies
     // behind it (the rename and the delete both reach through): it stays.
-    if (!EntryIsItself(source)) {
-        Report(report, source);
+    const EntryCheck check = CheckEntry(source);
+    if (check != EntryCheck::Itself) {
+        if (check == EntryCheck::NotItself)
+            ReportLeftBehind(report, source);
+        else
+            ReportFailure(report, source, GetLastError());
         return TransferResult::Failed;
+    }
+    if (IsSameOrInside(source, destination)) {
+        ReportFailure(report, source, kErrorDestinationInsideSource);
+        return TransferResult::Failed;
+    }
+    const bool destinationExists = PathExists(destination);
+    if (destinationExists && !replace) {
+        ReportFailure(report, source, ERROR_FILE_EXISTS);
+        return TransferResult::Failed;
+    }
+    if (destinationExists) {
+        if (const DWORD refusal = DestinationRefusal(destination)) {
+            ReportFailure(report, source, refusal);
+            return TransferResult::Failed;
+        }
     }
     const bool link = IsLinkAttributes(attributes);
     if (IsFolderAttributes(attributes)) {
@@ -275,16 +603,16 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         if (!destinationExists && Rename(options, source, destination, 0))
             return TransferResult::Done;
         if (link) {
-            Report(report, source);
+            ReportLeftBehind(report, source);
             return TransferResult::Failed;
         }
-        CopiedTree tree;
-        const TransferResult copied = CopyFolder(source, destination, replace, options, tree, report);
+        CopyRun run{options, replace, report};
+        const TransferResult copied = CopyFolder(source, destination, run);
         if (copied != TransferResult::Done)
             return copied;
-        const TransferResult moved = RemoveCopiedSource(source, tree, report);
+        const TransferResult moved = RemoveCopiedSource(source, run);
         if (moved == TransferResult::Done && report)
-            report->merged = MergedFrom(source, tree);
+            report->merged = MergedFrom(source, run);
         return moved;
     }
     // MOVEFILE_REPLACE_EXISTING swaps the file in one step: the old file is
@@ -292,16 +620,20 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     if (Rename(options, source, destination, replace ? MOVEFILE_REPLACE_EXISTING : 0))
         return TransferResult::Done;
     if (link) {
-        Report(report, source);
+        ReportLeftBehind(report, source);
         return TransferResult::Failed;
     }
-    const TransferResult copied = CopyFileAtomically(source, destination, replace, options);
+    CopyRun run{options, replace, report};
+    CopiedFile file{source, destination, {}};
+    const TransferResult copied = PlaceFile(source, destination, replace, options, &run, file.placed);
+    if (copied == TransferResult::Failed)
+        ReportFailure(report, source, GetLastError());
     if (copied != TransferResult::Done)
         return copied;
     // Only now that the copy stands complete may the source go; a source
     // that cannot be removed leaves two copies, never none.
-    if (!DeleteCopiedFile(source, destination)) {
-        Report(report, source);
+    if (!DeleteCopiedFile(file)) {
+        ReportLeftBehind(report, source);
         return TransferResult::Incomplete;
     }
     return TransferResult::Done;

@@ -22,6 +22,11 @@ bool SamePathItem(const std::wstring& a, const std::wstring& b);
 // Names of the part files a copy writes before renaming them into place.
 constexpr const wchar_t* kPartFileSuffix = L".tessik-part";
 bool IsPartFileName(const std::wstring& name);
+// Removes a part file that a copy stopped mid-way left behind (the program
+// ended during the copy): only a file whose name has exactly the form a
+// copy gives, that is itself (EntryIsItself), that no copy of this process
+// is writing and that no other program holds open. True when it went.
+bool RemoveLeftoverPartFile(const std::wstring& path);
 
 // Incomplete: the destination holds what could be taken, but part of the
 // source stayed where it was (a link, or an entry that could not be
@@ -49,9 +54,16 @@ struct MergedEntries {
     std::vector<std::wstring> folders;
 };
 
+// The error of a transfer refused because its destination is its source
+// or lies inside it; the system has no message of its own for it.
+constexpr DWORD kErrorDestinationInsideSource = ERROR_CIRCULAR_DEPENDENCY;
+
 // A source entry that did not arrive, and why: a Win32 error code
 // (ERROR_FILE_EXISTS where an entry stood that the plan did not replace,
-// ERROR_INVALID_NAME for a name that would leave its folder).
+// or that the same copy had already written under a name differing only
+// in case; ERROR_INVALID_NAME for a name that would leave its folder;
+// kErrorDestinationInsideSource; the reason an entry could not be checked
+// for being a link, ERROR_ACCESS_DENIED for instance; ERROR_DISK_FULL...).
 struct TransferFailure {
     std::wstring path;
     DWORD error = 0;
@@ -69,13 +81,23 @@ struct TransferReport {
 };
 
 // Copies a file or a folder tree. With replace, existing files of the
-// destination are replaced (a folder is merged into an existing one).
+// destination are replaced (a folder is merged into an existing one);
+// without it nothing that stands at the destination, at any depth, is
+// replaced or merged into, even when it appeared after the caller looked:
+// the entry stays out and is named in failed. Nothing replaces what the
+// same copy wrote. An entry that cannot be written is named in failed and
+// the rest of the tree still goes (Incomplete). A destination that is the
+// source or lies inside it is refused (kErrorDestinationInsideSource).
 // Links inside a folder are left out and reported; a link given as the
 // item is not copied.
 TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, bool replace,
                         const TransferOptions& options, TransferReport* report = nullptr);
 // Moves a file or folder. Without replace an existing destination makes
-// the move fail; with it a file is replaced and a folder merged.
+// the move fail; with it a file is replaced and a folder merged. Across
+// volumes it copies as CopyItem does and then deletes only the source
+// files whose copy is proven to stand at the destination (the same file
+// that was renamed into place, of the source's size and time); what did
+// not arrive stays at its source and is named.
 TransferResult MoveItem(const std::wstring& source, const std::wstring& destination, bool replace,
                         const TransferOptions& options, TransferReport* report = nullptr);
 // Copies one file through a part file beside the destination, then renames

@@ -185,8 +185,11 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
     for (;;) {
         const wchar_t* name = data.cFileName;
         const bool dots = name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-        // A file worker's half-written copy is no item of the box.
-        if (!dots && !IsPartFileName(name)) {
+        // A file worker's half-written copy is no item of the box; one that
+        // no copy is writing any more (the program ended mid-copy) goes.
+        if (!dots && IsPartFileName(name))
+            RemoveLeftoverPartFile(prefix + name);
+        else if (!dots) {
             FolderEntry entry;
             entry.path = prefix + name;
             entry.lastWriteTime =

@@ -187,3 +187,12 @@ TEST(FileRemoval, EveryKnownFolderAndTheRecycleBinFoldersAreProtected)
     }
     CoTaskMemFree(downloads);
 }
+
+TEST(FileRemoval, APathThatClimbsOutIsNotTakenForTheEntryItReaches)
+{
+    TempFolder temp;
+    fs::create_directories(temp.File(L"in\\drop"));
+    TempFolder::WriteBytes(temp.File(L"report.doc"), "mine");
+    EXPECT_FALSE(EntryIsItself(temp.File(L"in\\drop\\..\\..\\report.doc")));
+    EXPECT_TRUE(EntryIsItself(temp.File(L"report.doc")));
+}

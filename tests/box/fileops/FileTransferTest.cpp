@@ -6,15 +6,26 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "app/TempFolder.h"
-#include "common/DirectoryLink.h"
 #include "box/fileops/FileTransfer.h"
+#include "common/DirectoryLink.h"
+#include "common/HostFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace
 {
+
+// What every file of a folder holds, its name aside.
+std::multiset<std::string> ContentsIn(const std::wstring& folder)
+{
+    std::multiset<std::string> contents;
+    for (const auto& entry : fs::directory_iterator(folder))
+        contents.insert(TempFolder::ReadBytes(entry.path().wstring()));
+    return contents;
+}
 
 size_t EntriesIn(const std::wstring& folder)
 {
@@ -273,4 +284,105 @@ TEST(PartFiles, AreRecognisedByName)
     EXPECT_TRUE(IsPartFileName(L"a.txt.1a2b3c.tessik-part"));
     EXPECT_FALSE(IsPartFileName(L".tessik-part"));
     EXPECT_FALSE(IsPartFileName(L"a.txt"));
+}
+
+TEST_F(FileTransferTest, TwoNamesOneFolderTakesAsOneNeverBecomeOneFile)
+{
+    // Made on a file system that tells case apart: "a.txt" and "A.txt".
+    fs::create_directories(In(L"G"));
+    TempFolder::WriteBytes(In(L"G\\a.txt"), "aaaa");
+    TempFolder::WriteBytes(In(L"upper"), "BBBB");
+    if (!RenameOnHost(In(L"upper"), In(L"G"), "A.txt") || EntriesIn(In(L"G")) != 2)
+        GTEST_SKIP() << "this system makes no names that differ only in case";
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    TransferReport report;
+    EXPECT_EQ(MoveItem(In(L"G"), Box(L"G"), true, options, &report), TransferResult::Incomplete);
+    EXPECT_EQ(EntriesIn(Box(L"G")), 1u);
+    EXPECT_EQ(EntriesIn(In(L"G")), 1u) << "what did not arrive stays at its source";
+    std::multiset<std::string> all = ContentsIn(Box(L"G"));
+    all.merge(ContentsIn(In(L"G")));
+    EXPECT_EQ(all, (std::multiset<std::string>{"aaaa", "BBBB"}));
+    ASSERT_EQ(report.failed.size(), 1u);
+    EXPECT_EQ(report.failed[0].error, static_cast<DWORD>(ERROR_FILE_EXISTS));
+    RemoveOnHost(In(L"G"));
+}
+
+TEST_F(FileTransferTest, ANameThatClimbsOutOfItsFolderIsNeverFollowed)
+{
+    // Beside the source two levels up, and in the box two levels up from
+    // where the folder goes: what "..\\..\\report.doc" would reach.
+    TempFolder::WriteBytes(temp.File(L"report.doc"), "mine");
+    fs::create_directories(Box(L"deep"));
+    TempFolder::WriteBytes(temp.File(L"box\\report.doc"), "the box's own");
+    fs::create_directories(In(L"drop"));
+    TempFolder::WriteBytes(In(L"drop\\a.txt"), "a");
+    TempFolder::WriteBytes(In(L"odd"), "odd");
+    if (!RenameOnHost(In(L"odd"), In(L"drop"), "..\\..\\report.doc") || EntriesIn(In(L"drop")) != 2)
+        GTEST_SKIP() << "this system makes no names that hold a backslash";
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    TransferReport report;
+    EXPECT_EQ(MoveItem(In(L"drop"), Box(L"deep\\drop"), false, options, &report), TransferResult::Incomplete);
+    EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"report.doc")), "mine");
+    EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"box\\report.doc")), "the box's own");
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"deep\\drop\\a.txt")), "a");
+    EXPECT_EQ(EntriesIn(In(L"drop")), 1u) << "the odd name stays where it is";
+    ASSERT_EQ(report.failed.size(), 1u);
+    EXPECT_EQ(report.failed[0].error, static_cast<DWORD>(ERROR_INVALID_NAME));
+    RemoveOnHost(In(L"drop"));
+}
+
+TEST_F(FileTransferTest, AFolderIsNeverPutIntoItself)
+{
+    fs::create_directories(In(L"photos"));
+    TempFolder::WriteBytes(In(L"photos\\p.jpg"), "p");
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    TransferReport report;
+    EXPECT_EQ(CopyItem(In(L"photos"), In(L"photos\\inner"), true, {}, &report), TransferResult::Failed);
+    EXPECT_EQ(MoveItem(In(L"photos"), In(L"PHOTOS\\inner"), false, options, &report), TransferResult::Failed);
+    EXPECT_EQ(CopyItem(In(L"photos"), In(L"photos"), true, {}, &report), TransferResult::Failed);
+    if (MakeDirectoryLink(temp.File(L"alias"), In(L"photos"))) {
+        EXPECT_EQ(CopyItem(In(L"photos"), temp.File(L"alias\\inner"), true, {}, &report), TransferResult::Failed);
+    }
+    EXPECT_EQ(ContentsIn(In(L"photos")), std::multiset<std::string>{"p"});
+    ASSERT_FALSE(report.failed.empty());
+    for (const TransferFailure& failure : report.failed)
+        EXPECT_EQ(failure.error, kErrorDestinationInsideSource);
+}
+
+TEST_F(FileTransferTest, APathLongerThanTheOldLimitIsCopiedAndMoved)
+{
+    std::wstring folder = In(L"long");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    while (folder.size() < 300) {
+        folder += L"\\" + std::wstring(40, L'x');
+        ASSERT_TRUE(CreateDirectoryW(LongPathForm(folder).c_str(), nullptr));
+    }
+    const std::wstring file = folder + L"\\f.txt";
+    HANDLE h = CreateFileW(LongPathForm(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, "long", 4, &written, nullptr);
+    CloseHandle(h);
+    TransferReport report;
+    if (CheckEntry(file) != EntryCheck::Itself) {
+        // Wine cannot name an open file whose path is that long: the entry
+        // is then one that could not be checked, never taken for a link.
+        EXPECT_EQ(CheckEntry(file), EntryCheck::Unchecked);
+        EXPECT_EQ(CopyItem(file, Box(L"f.txt"), false, {}, &report), TransferResult::Failed);
+        EXPECT_TRUE(report.leftBehind.empty());
+        ASSERT_EQ(report.failed.size(), 1u);
+        EXPECT_EQ(report.failed[0].error, static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+        return;
+    }
+    EXPECT_EQ(CopyItem(file, Box(L"f.txt"), false, {}), TransferResult::Done);
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"f.txt")), "long");
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    EXPECT_EQ(MoveItem(In(L"long"), Box(L"long"), false, options), TransferResult::Done);
+    EXPECT_FALSE(fs::exists(In(L"long")));
+    const std::wstring moved = Box(file.substr(In(L"").size()));
+    EXPECT_NE(GetFileAttributesW(LongPathForm(moved).c_str()), INVALID_FILE_ATTRIBUTES);
 }

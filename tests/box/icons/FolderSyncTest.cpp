@@ -170,3 +170,15 @@ TEST_F(FolderSyncTest, TimerSyncsRealUnfoldedFolderBoxes)
     EXPECT_TRUE(s_boxIconManagers[pseudo].Records().empty());
     EXPECT_EQ(StoreWriteCount(), 1);
 }
+
+TEST_F(FolderSyncTest, APartFileNoCopyWritesIsSweptAndAUserFileOfThatNameStays)
+{
+    // Left by a copy that was stopped mid-way when the program ended.
+    Touch(L"movie.mkv.1a2b3c.tessik-part");
+    Touch(L"notes.tessik-part");
+    Touch(L"a.txt");
+    Sync();
+    EXPECT_FALSE(std::filesystem::exists(folder + L"\\movie.mkv.1a2b3c.tessik-part"));
+    EXPECT_TRUE(std::filesystem::exists(folder + L"\\notes.tessik-part"));
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"a.txt"});
+}

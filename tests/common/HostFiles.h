@@ -1,0 +1,79 @@
+// Entries that only the host's own file system can make: names that hold a
+// backslash, names that differ only in case in one folder. Under Wine the
+// host's programs make them; elsewhere (and where a host program cannot
+// run) the helpers answer false and the test has nothing to check.
+// Header-only.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace host_files
+{
+
+using UnixName = char*(CDECL*)(const wchar_t*);
+
+inline UnixName UnixNameFunction()
+{
+    return reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+}
+
+inline std::string UnixPath(const std::wstring& path)
+{
+    UnixName unixName = UnixNameFunction();
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    std::string result = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Runs a host program with its arguments, each quoted; true when it ran.
+inline bool RunOnHost(const std::wstring& program, const std::vector<std::string>& arguments)
+{
+    std::string command = "prog";
+    for (const std::string& argument : arguments)
+        command += " \"" + argument + "\"";
+    std::wstring wide(command.begin(), command.end());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), wide.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+} // namespace host_files
+
+// Gives the file at from the name newName (ASCII, taken as it is, a
+// backslash too) in the folder folder, through the host. True once the
+// file is gone from its old name.
+inline bool RenameOnHost(const std::wstring& from, const std::wstring& folder, const std::string& newName)
+{
+    const std::string unixFrom = host_files::UnixPath(from);
+    const std::string unixFolder = host_files::UnixPath(folder);
+    if (unixFrom.empty() || unixFolder.empty() ||
+        !host_files::RunOnHost(L"Z:\\bin\\mv", {unixFrom, unixFolder + "/" + newName}))
+        return false;
+    // Wine may report the host program ended before it has run.
+    for (int i = 0; i < 100; ++i) {
+        if (GetFileAttributesW(from.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+// Removes a folder with everything in it through the host, for entries
+// the system itself cannot name.
+inline void RemoveOnHost(const std::wstring& folder)
+{
+    const std::string unixFolder = host_files::UnixPath(folder);
+    if (!unixFolder.empty() && unixFolder.size() > 5)
+        host_files::RunOnHost(L"Z:\\bin\\rm", {"-rf", unixFolder});
+}
