@@ -18,6 +18,8 @@
 #include "box/BoxServices.h"
 #include "box/icons/FolderSync.h"
 #include "box/fileops/FileWorkerTracker.h"
+#include "box/fileops/TempFolderSweep.h"
+#include "box/fileops/UndoList.h"
 #include "mainwindow/WebPages.h"
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
 #include "ui/controls/KelmMenu.h"
@@ -85,6 +87,9 @@ void OnMainWindowCreated()
         RegisterThemeFolderNotify(window);
     RegisterQuickPanelHotKey(window, s_appStore[kRef][L"QuickPanelHotKey"].Get<std::wstring>(L"CTRL+SHIFT+K"));
     RegisterVisibilityHotKey(window, s_appStore[kRef][L"VisibilityHotKey"].Get<std::wstring>(L"CTRL+SHIFT+L"));
+    // What a run that ended without quitting left for undo is let go of
+    // before any box makes new copies.
+    SweepTemporaryFolder();
     ShowPendingNotices(window);
 }
 
@@ -150,6 +155,11 @@ void QuitFromTray()
         SHChangeNotifyDeregister(s_themeFolderNotifyId);
         s_themeFolderNotifyId = 0;
     }
+    // The undo lists are not kept: what their records hold leaves now, and
+    // the user hears at once of anything brought into view.
+    const LeaveReport left = EmptyEveryUndoList();
+    if (!left.Empty())
+        MessageBoxW(nullptr, LeaveReportText(left).c_str(), L"Tessik", MB_OK | MB_ICONWARNING);
     logger.Log(L"Tessik", L"INFO", L"Quit from the tray.");
     if (HWND window = s_mainWindow->GetHwnd())
         DestroyWindow(window);

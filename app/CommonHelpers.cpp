@@ -136,7 +136,7 @@ namespace
 // The shell's older interface, for systems whose IFileOperation is missing.
 // FOF_NOCONFIRMATION is left out on purpose: the user must be asked before
 // an item that cannot be recycled is deleted for good.
-bool RecycleWithFileOperationW(const std::wstring& path, HWND owner)
+RecycleOutcome RecycleWithFileOperationW(const std::wstring& path, HWND owner)
 {
     std::wstring from = path;
     from.push_back(L'\0'); // the list ends with two NULs
@@ -146,22 +146,37 @@ bool RecycleWithFileOperationW(const std::wstring& path, HWND owner)
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_WANTNUKEWARNING;
-    return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted &&
-           GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    const bool succeeded = SHFileOperationW(&op) == 0;
+    return RecycleOutcomeOf(succeeded, op.fAnyOperationsAborted != FALSE,
+                            GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
 }
 
 } // namespace
 
+RecycleOutcome RecycleOutcomeOf(bool succeeded, bool aborted, bool stillThere)
+{
+    // A No leaves the item in place; whatever else left it there is a
+    // refusal the user must hear of.
+    if (aborted && stillThere)
+        return RecycleOutcome::Declined;
+    return succeeded && !aborted && !stillThere ? RecycleOutcome::Recycled : RecycleOutcome::Refused;
+}
+
 bool RecycleItem(const std::wstring& path, HWND owner)
 {
+    return RecycleItemAsking(path, owner) == RecycleOutcome::Recycled;
+}
+
+RecycleOutcome RecycleItemAsking(const std::wstring& path, HWND owner)
+{
     if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return false;
+        return RecycleOutcome::Refused;
     // The shell would send what a hidden link leads to, not the link.
     if (!EntryIsItself(path))
-        return false;
+        return RecycleOutcome::Refused;
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (FAILED(init) && init != RPC_E_CHANGED_MODE)
-        return false;
+        return RecycleOutcome::Refused;
 
     ComPtr<IFileOperation> operation;
     if (FAILED(CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation))))
@@ -173,21 +188,25 @@ bool RecycleItem(const std::wstring& path, HWND owner)
     if (hr == E_NOTIMPL)
         return RecycleWithFileOperationW(path, owner);
     if (FAILED(hr))
-        return false;
+        return RecycleOutcome::Refused;
     if (owner)
         operation->SetOwnerWindow(owner);
     ComPtr<IShellItem> item;
     if (FAILED(SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item))))
-        return false;
+        return RecycleOutcome::Refused;
     hr = operation->DeleteItem(item.Get(), nullptr);
     if (SUCCEEDED(hr))
         hr = operation->PerformOperations();
     if (hr == E_NOTIMPL)
         return RecycleWithFileOperationW(path, owner);
     BOOL aborted = FALSE;
-    if (FAILED(hr) || FAILED(operation->GetAnyOperationsAborted(&aborted)) || aborted)
-        return false;
-    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (FAILED(operation->GetAnyOperationsAborted(&aborted)))
+        aborted = FALSE;
+    // The nuke warning answered No ends the operation as cancelled.
+    if (hr == HRESULT_FROM_WIN32(ERROR_CANCELLED))
+        aborted = TRUE;
+    return RecycleOutcomeOf(SUCCEEDED(hr), aborted != FALSE,
+                            GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
 }
 
 std::wstring KnownFolderPath(int csidl)

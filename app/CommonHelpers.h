@@ -33,6 +33,16 @@ bool EnsureDirectory(const wchar_t* path);
 // The shell's questions are owned by owner.
 bool RecycleItem(const std::wstring& path, HWND owner = nullptr);
 
+// How a recycle ended: the item went to the bin; the user answered a
+// question of the shell with No (the item stays and nothing more is to be
+// done); or the bin did not take it (no bin on that drive, too large, an
+// error), which the user has not heard of yet.
+enum class RecycleOutcome { Recycled, Declined, Refused };
+RecycleOutcome RecycleItemAsking(const std::wstring& path, HWND owner = nullptr);
+// The outcome from what the shell reported: its result, whether it says
+// the user cancelled, and whether the item is still there.
+RecycleOutcome RecycleOutcomeOf(bool succeeded, bool aborted, bool stillThere);
+
 // The path of a system folder (a CSIDL_ value), or "" when it has none.
 std::wstring KnownFolderPath(int csidl);
 

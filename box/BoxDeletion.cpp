@@ -17,6 +17,7 @@
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
+#include "box/fileops/UndoList.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/NewPopupSelection.h"
 #include "ui/controls/NewTip2.h"
@@ -233,6 +234,14 @@ std::function<void(const BoxWindowPtr& box)> s_boxDeletedHook;
 
 void DeleteBox(const BoxWindowPtr& box)
 {
+    if (!FindBoxRuntime(box))
+        return;
+    // The undo lists go with the box: what their records kept goes to the
+    // Recycle Bin, or into view where the bin does not take it, before the
+    // box and its lists are gone.
+    const LeaveReport left = EmptyUndoLists(box);
+    if (!left.Empty())
+        NotifyUser(L"undo-copy-kept", LeaveReportText(left));
     BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime)
         return;

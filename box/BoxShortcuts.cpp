@@ -8,6 +8,7 @@
 #include "box/GroupTagColourPopup.h"
 #include "box/fileops/DeleteSelected.h"
 #include "box/fileops/PasteIntoBox.h"
+#include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
@@ -160,7 +161,9 @@ void RunBoxShortcuts(KelmIconManager& manager, const BoxWindowPtr& box)
     if (!found || !box)
         return;
     BoxRuntime& runtime = *found;
-    const bool active = HasKeyboard(box, runtime);
+    // While the shell asks about the box's records (its message loop paints
+    // the box), no shortcut may change them.
+    const bool active = HasKeyboard(box, runtime) && !BoxQuestionOpen(box);
     const bool ctrl = Down(VK_CONTROL);
 
     if (!Down('Z'))

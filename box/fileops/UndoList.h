@@ -2,41 +2,107 @@
 // for undo in the temporary folder. UI thread only.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/CommonHelpers.h"
 #include "box/fileops/UndoRecord.h"
 
 class KelmWindow;
 
 // Appends the record to the undo list of its owner (else of the box), drops
-// the oldest record beyond the box's limit and empties the redo list.
+// the oldest record beyond the box's limit and empties the redo list. What
+// the records that leave held is let go of (LetRecordLeave) only once the
+// lists are changed; where something came back into view the user is told.
 void PushUndoRecord(const std::shared_ptr<KelmWindow>& box, UndoRecord record);
 
 // What leaving the lists does to a record's kept copy. A copy is deleted
 // only where another one is known to exist (a confirmed recycle); one that
 // may be the only copy of the user's file goes to the Recycle Bin under its
 // own name instead (an unconfirmed recycle, what "直接覆盖" replaced). An
-// undone new item waits in the temporary folder as it was made and is left
-// there.
+// undone new item waits in the temporary folder: it may go while it still
+// looks as it was made (DeleteIfAsMade), else it is the user's.
 struct KeptCopyFate {
-    enum class Action { Keep, Delete, Recycle } action = Action::Keep;
+    enum class Action { Keep, Delete, Recycle, DeleteIfAsMade } action = Action::Keep;
     std::wstring copy;
 };
 // undone: the record leaves the redo list (its operation is taken back).
 KeptCopyFate FateOfKeptCopy(const UndoRecord& record, bool undone);
+// The undone new item itself (DeleteIfAsMade), else Keep.
+KeptCopyFate FateOfUndoneItem(const UndoRecord& record, bool undone);
 
 // The list rule on its own: appends, trims to the limit and clears redo;
-// every record that leaves is handed to discard with whether it was undone.
+// every record that leaves is handed to discard with whether it was undone,
+// after the lists are changed: discard may ask the user, and whatever runs
+// meanwhile finds the lists as they now stand.
 void PushOnto(std::vector<UndoRecord>& undoList, std::vector<UndoRecord>& redoList, int limit, UndoRecord record,
               const std::function<void(const UndoRecord&, bool undone)>& discard);
 
 // Sends a kept copy to the Recycle Bin under the name of the item it keeps
-// (name), so the user finds it there; false when it stays in the temporary
-// folder.
-bool RecycleKeptCopy(const std::wstring& copy, const std::wstring& name);
+// (name), so the user finds it there. Where the bin does not take it the
+// copy is still at its own path in the temporary folder.
+RecycleOutcome RecycleKeptCopy(const std::wstring& copy, const std::wstring& name, HWND owner = nullptr);
+
+// Where the copies of leaving records went that the Recycle Bin did not
+// take: each item's name and where it is now (still in the temporary
+// folder when it could not be brought into view either).
+struct LeaveReport {
+    struct Placed {
+        std::wstring name, at;
+    };
+    std::vector<Placed> inView;
+    std::vector<Placed> stuck;
+    // Names of what went to the Recycle Bin (not told when a record leaves:
+    // the bin is where it was meant to go).
+    std::vector<std::wstring> recycled;
+    bool Empty() const { return inView.empty() && stuck.empty(); }
+};
+// The text telling the user where the copies are; empty when nothing is
+// to tell.
+std::wstring LeaveReportText(const LeaveReport& report);
+
+// A record leaves the lists of box for good: what it holds that may be the
+// only version of the user's file goes to the Recycle Bin; what the bin
+// does not take (refused, or the user answered No) is moved into view
+// (ViewFolderFor) under a free name that says what it is. The box's own
+// shortcuts do nothing while the shell asks. UI thread only.
+void LetRecordLeave(const std::shared_ptr<KelmWindow>& box, const UndoRecord& record, bool undone, LeaveReport& report);
+
+// One kept copy (name: the item's own) goes to the Recycle Bin, or into
+// view (ViewFolderFor box; the boxes' folder without a box) where the bin
+// does not take it. UI thread only.
+void LetKeptCopyGo(const std::shared_ptr<KelmWindow>& box, const std::wstring& copy, const std::wstring& name,
+                   LeaveReport& report);
+
+// The box's folder while it is on disk, else the folder the user chose for
+// the boxes: where a copy the bin did not take comes back into view.
+std::wstring ViewFolderFor(const std::shared_ptr<KelmWindow>& box);
+
+// Both lists of the box are emptied first, then every record leaves
+// (LetRecordLeave). For a box that is deleted and for the program's end.
+LeaveReport EmptyUndoLists(const std::shared_ptr<KelmWindow>& box);
+// The same for every box, at the program's end.
+LeaveReport EmptyEveryUndoList();
+
+// While a question of the shell about a box's records is open, the box's
+// own shortcuts and its undo and redo do nothing: the question runs a
+// message loop, and the lists must not change under it.
+class BoxQuestionScope
+{
+public:
+    explicit BoxQuestionScope(std::shared_ptr<KelmWindow> box);
+    ~BoxQuestionScope();
+    BoxQuestionScope(const BoxQuestionScope&) = delete;
+    BoxQuestionScope& operator=(const BoxQuestionScope&) = delete;
+
+private:
+    std::shared_ptr<KelmWindow> box_;
+};
+bool BoxQuestionOpen(const std::shared_ptr<KelmWindow>& box);
 
 // A free name for a kept copy of path in folder (which ends with a
 // separator): the file name, four random hexadecimal characters with at

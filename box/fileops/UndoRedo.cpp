@@ -36,7 +36,8 @@ MoveResult MoveWithoutReplacing(const std::wstring& from, const std::wstring& to
     if (!Exists(from))
         return MoveResult::SourceMissing;
     // A link the system lists as a plain entry would move what it leads to.
-    if (Exists(to) || !EntryIsItself(from))
+    // A name that differs only in letter case names the item itself.
+    if ((Exists(to) && !SamePathItem(from, to)) || !EntryIsItself(from))
         return MoveResult::Failed;
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) ? MoveResult::Moved : MoveResult::Failed;
 }
@@ -88,27 +89,28 @@ bool AnotherItemStandsThere(const UndoRecord& record)
 
 // Redo of a delete to the Recycle Bin does what the user chose then: the
 // item goes to the bin again, once a fresh copy of it is kept for undo
-// (the item may have changed since the first delete). False when the bin
-// did not take it and the item is still in place.
-bool RecycleAgain(UndoRecord& record)
+// (the item may have changed since the first delete). Anything but
+// Recycled leaves the item in place and the record as it was.
+RecycleOutcome RecycleAgain(UndoRecord& record, const BoxWindowPtr& box)
 {
     if (!Exists(record.path)) {
         record.tempPath = TempCopyPath(record.path);
         record.recycleConfirmed = false;
-        return true;
+        return RecycleOutcome::Recycled;
     }
     const std::wstring copy = TempCopyPath(record.path);
+    RecycleOutcome outcome = RecycleOutcome::Refused;
     if (CopyItem(record.path, copy, true, TransferOptions{}) == TransferResult::Done) {
-        const bool recycled = RecycleItem(record.path);
-        if (recycled || !Exists(record.path)) {
+        outcome = RecycleItemAsking(record.path, box && IsWindow(box->GetHwnd()) ? box->GetHwnd() : nullptr);
+        if (outcome == RecycleOutcome::Recycled || !Exists(record.path)) {
             record.tempPath = copy;
-            record.recycleConfirmed = recycled;
-            return true;
+            record.recycleConfirmed = outcome == RecycleOutcome::Recycled;
+            return RecycleOutcome::Recycled;
         }
     }
     // The item is still in place: a copy of it is not needed.
     RemoveItemWithoutFollowingLinks(copy);
-    return false;
+    return outcome;
 }
 
 std::wstring Under(const std::wstring& folder, const std::wstring& relative)
@@ -363,16 +365,18 @@ bool Apply(const Step& step, UndoRecord& record)
     case 1:
         if (step.undo)
             return move(record.tempPath, record.path);
-        if (RecycleAgain(record))
+        switch (RecycleAgain(record, step.owner)) {
+        case RecycleOutcome::Recycled:
             return true;
-        // The Recycle Bin cannot take it: the item waits in the temporary
-        // folder instead, and the record says that copy is the only one.
-        record.recycleConfirmed = false;
-        if (!toTemp(record.path))
+        case RecycleOutcome::Declined:
+            // The user answered No: nothing moves, the record stays.
             return false;
-        NotifyUser(L"redo-recycle", L"“" + GetPathFileName(record.path) +
-                                        L"”无法移动到回收站，已暂存在临时文件夹中；撤销可以把它放回原处。");
-        return true;
+        case RecycleOutcome::Refused:
+            NotifyUser(L"redo-recycle",
+                       L"无法重做：“" + GetPathFileName(record.path) + L"”无法移动到回收站，它仍在原处，没有被删除。");
+            return false;
+        }
+        return false;
     case 2:
         return step.undo ? move(record.tempPath, record.path) : move(record.path, record.tempPath);
     case 3:
@@ -401,6 +405,10 @@ void Run(const BoxWindowPtr& box, const BoxWindowPtr& requestedTarget, bool undo
     BoxRuntime* targetRuntime = FindBoxRuntime(target);
     if (!box || !targetRuntime)
         return;
+    // A question of the shell about the box's records is open: its lists
+    // must not change under it.
+    if (BoxQuestionOpen(box) || BoxQuestionOpen(target))
+        return;
     std::vector<UndoRecord>& from = undo ? targetRuntime->undoList : targetRuntime->redoList;
     if (from.empty())
         return;
@@ -409,9 +417,20 @@ void Run(const BoxWindowPtr& box, const BoxWindowPtr& requestedTarget, bool undo
     const BoxRuntime* ownerRuntime = FindBoxRuntime(step.owner);
     if (step.owner != box && ownerRuntime)
         step.header = ownerRuntime->title;
-    if (!Apply(step, record))
+    {
+        // The shell may ask (a redo of a recycle): nothing changes the
+        // lists while it does.
+        BoxQuestionScope askingBox(box);
+        BoxQuestionScope askingTarget(target);
+        if (!Apply(step, record))
+            return;
+    }
+    targetRuntime = FindBoxRuntime(target);
+    if (!targetRuntime)
         return;
-    from.pop_back();
+    std::vector<UndoRecord>& done = undo ? targetRuntime->undoList : targetRuntime->redoList;
+    if (!done.empty())
+        done.pop_back();
     (undo ? targetRuntime->redoList : targetRuntime->undoList).push_back(std::move(record));
 
     KelmIconManager& view = s_boxIconManagers[box];

@@ -95,21 +95,22 @@ inline void MouseAt(HWND window, int cx, int cy, DWORD buttonFlag = 0)
 }
 
 // Forces a paint now and pumps briefly.
-// A shell that asks before it recycles (Wine's does) gets its "yes" as
-// from a user: every visible dialog of this process is answered.
-inline void AnswerShellQuestions()
+// A shell that asks before it recycles (Wine's does) gets its "yes" (or
+// the answer given) as from a user: every visible dialog of this process
+// is answered.
+inline void AnswerShellQuestions(WPARAM answer = IDYES)
 {
     EnumWindows(
-        [](HWND window, LPARAM) -> BOOL {
+        [](HWND window, LPARAM answer) -> BOOL {
             DWORD pid = 0;
             GetWindowThreadProcessId(window, &pid);
             wchar_t cls[32] = {};
             GetClassNameW(window, cls, 32);
             if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
-                PostMessageW(window, WM_COMMAND, IDYES, 0);
+                PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(answer), 0);
             return TRUE;
         },
-        0);
+        static_cast<LPARAM>(answer));
 }
 
 inline void PaintNow(HWND window)

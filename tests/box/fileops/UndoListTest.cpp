@@ -8,7 +8,9 @@
 
 #include "app/TempFolder.h"
 #include "box/BoxRuntime.h"
+#include "box/fileops/TempFolderSweep.h"
 #include "box/fileops/UndoList.h"
+#include "box/fileops/UndoRedo.h"
 #include "common/DirectoryLink.h"
 #include "ui/core/KelmWindow.h"
 
@@ -114,4 +116,48 @@ TEST(TempCopyNames, ATakenNameIsDrawnAgain)
     EXPECT_EQ(name.substr(name.size() - 4), L".tmp");
     const std::wstring suffix = name.substr(name.size() - 8, 4);
     EXPECT_NE(suffix.find_first_of(L"abcdefABCDEF"), std::wstring::npos) << "at least one letter";
+}
+
+// The shell's question about a leaving record runs a message loop: an undo
+// made meanwhile finds the lists as they now stand and its record stays.
+TEST(UndoLists, ARecordUndoneWhileALeavingOneIsAskedAboutStays)
+{
+    std::vector<UndoRecord> undo{Created(L"older")}, redo{Recycled(L"undone", false)};
+    bool asked = false;
+    PushOnto(undo, redo, 5, Created(L"new"), [&](const UndoRecord&, bool) {
+        if (asked)
+            return;
+        asked = true;
+        // Ctrl+Z while the question is open.
+        redo.push_back(undo.back());
+        undo.pop_back();
+    });
+    ASSERT_EQ(redo.size(), 1u);
+    EXPECT_EQ(redo.back().path, L"new");
+    ASSERT_EQ(undo.size(), 1u);
+    EXPECT_EQ(undo.back().path, L"older");
+}
+
+TEST(UndoLists, UndoAndRedoWaitWhileTheShellAsksAboutTheBox)
+{
+    auto box = std::make_shared<KelmWindow>();
+    UndoRecord mapped;
+    mapped.kind = 3;
+    mapped.path = L"C:\\elsewhere\\m.txt";
+    s_boxRuntimes[box].undoList.push_back(mapped);
+    {
+        BoxQuestionScope asking(box);
+        UndoLastFileOperation(box, nullptr);
+        EXPECT_EQ(s_boxRuntimes[box].undoList.size(), 1u);
+    }
+    EXPECT_FALSE(BoxQuestionOpen(box));
+    s_boxRuntimes.erase(box);
+}
+
+TEST(TempCopyNames, AKeptCopyGivesBackItsItemsName)
+{
+    EXPECT_EQ(OriginalNameOfKeptCopy(L"report.docx3f2a.tmp"), L"report.docx");
+    EXPECT_EQ(OriginalNameOfKeptCopy(L"keptab12.tmp"), L"kept");
+    EXPECT_EQ(OriginalNameOfKeptCopy(L"notes.tmp"), L"notes.tmp");
+    EXPECT_EQ(OriginalNameOfKeptCopy(L"a.txtxyz1.tmp"), L"a.txtxyz1.tmp");
 }

@@ -23,6 +23,7 @@
 #include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
 #include "app/TempFolder.h"
+#include "box/BoxDeletion.h"
 #include "box/BoxNewFiles.h"
 #include "box/BoxRuntime.h"
 #include "box/IconContextMenu.h"
@@ -31,6 +32,7 @@
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/PasteIntoBox.h"
+#include "box/fileops/TempFolderSweep.h"
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
 #include "box/icons/FolderSync.h"
@@ -226,7 +228,7 @@ protected:
         // thread recycles: the user's "yes" comes from here.
         answerer = std::thread([this] {
             while (!stopAnswering) {
-                AnswerShellQuestions();
+                AnswerShellQuestions(shellAnswer);
                 Sleep(2);
             }
         });
@@ -314,6 +316,17 @@ protected:
         return path;
     }
 
+    // The entries of the folder chosen for the boxes but its own ".data".
+    std::vector<std::wstring> ItemsInView()
+    {
+        std::vector<std::wstring> items;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(temp.File(L"data"), ec))
+            if (entry.path().filename() != L".data")
+                items.push_back(entry.path().wstring());
+        return items;
+    }
+
     std::vector<std::wstring> BoxItems()
     {
         std::vector<std::wstring> items;
@@ -374,6 +387,9 @@ protected:
         CollectVersions(sources, reachable);
         if (!trash.empty())
             CollectVersions(trash, reachable);
+        // What came back into view in the folder chosen for the boxes.
+        for (const std::wstring& item : ItemsInView())
+            CollectVersions(item, reachable);
         for (const auto* list : {&Runtime().undoList, &Runtime().redoList})
             for (const UndoRecord& record : *list)
                 for (const std::wstring& kept : {record.tempPath, record.replacedCopy})
@@ -558,6 +574,8 @@ protected:
     bool lost = false;
     std::thread answerer;
     std::atomic<bool> stopAnswering{false};
+    // What the user answers the shell's questions.
+    std::atomic<WPARAM> shellAnswer{IDYES};
 };
 
 } // namespace
@@ -865,4 +883,196 @@ TEST_F(UndoSequenceTest, UndoOfAMergedMoveThatCannotGoBackChangesNothing)
     EXPECT_FALSE(fs::exists(sources + L"\\1\\d"));
     UndoLastFileOperation(box, nullptr);
     EXPECT_EQ(FilesUnder(sources + L"\\1\\d").size(), 2u);
+}
+
+// ---- Records that leave the lists, the shell's "No", case-only renames ----
+
+namespace
+{
+
+// A tree beside the box that nothing the user does in the box may change.
+struct Bystander {
+    explicit Bystander(const std::wstring& root) : root(root)
+    {
+        fs::create_directories(root + L"\\sub\\deeper");
+        TempFolder::WriteBytes(root + L"\\one.txt", "one");
+        TempFolder::WriteBytes(root + L"\\sub\\two.txt", "two");
+        TempFolder::WriteBytes(root + L"\\sub\\deeper\\three.txt", "three");
+        before = Listing();
+    }
+    std::map<std::wstring, std::string> Listing() const
+    {
+        std::map<std::wstring, std::string> listing;
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(root, ec))
+            listing[entry.path().wstring()] = entry.is_regular_file(ec) ? TempFolder::ReadBytes(entry.path()) : "/";
+        return listing;
+    }
+    bool Unchanged() const { return Listing() == before; }
+    std::wstring root;
+    std::map<std::wstring, std::string> before;
+};
+
+bool EmptyFolder(const std::wstring& folder)
+{
+    std::error_code ec;
+    return !fs::exists(folder, ec) || fs::is_empty(folder, ec);
+}
+
+} // namespace
+
+// A redone recycle the user answers No to leaves the folder, with the edit
+// made in it, where it is, and the record on the redo list.
+TEST_F(UndoSequenceTest, ANoToARedoneRecycleLeavesTheFolderAndItsRecord)
+{
+    ASSERT_FALSE(trash.empty());
+    StartSequence();
+    const std::wstring folder = boxFolder + L"\\d";
+    DeleteIcon(box, folder, box, kDeleteKeyQuestion);
+    FinishJob();
+    ASSERT_FALSE(fs::exists(folder));
+    UndoLastFileOperation(box, nullptr);
+    ASSERT_TRUE(fs::exists(folder));
+    Write(folder + L"\\x.txt");
+    const std::string edited = VersionOfFile(folder + L"\\x.txt");
+    shellAnswer = IDNO;
+    RedoLastFileOperation(box, nullptr);
+    shellAnswer = IDYES;
+    EXPECT_EQ(VersionOfFile(folder + L"\\x.txt"), edited);
+    EXPECT_EQ(Runtime().redoList.size(), 1u);
+    EXPECT_TRUE(Runtime().undoList.empty());
+    EXPECT_TRUE(EmptyFolder(temp.File(L"data\\.data\\.temp"))) << "nothing parked in the temporary folder";
+}
+
+// Quitting, deleting the box, and a start after a run that ended without
+// quitting: what the records kept ends in the Recycle Bin, or in view when
+// the user answers No, and never only in the temporary folder.
+TEST_F(UndoSequenceTest, WhatLeavingRecordsKeptEndsInTheBinOrInView)
+{
+    ASSERT_FALSE(trash.empty());
+    const Bystander bystander(temp.File(L"outside\\tree"));
+    const std::wstring tempFolder = temp.File(L"data\\.data\\.temp");
+    auto overwriteA = [&] {
+        const std::string old = VersionOfFile(boxFolder + L"\\a.txt");
+        const std::wstring source = sources + L"\\" + std::to_wstring(++sourceCount) + L"\\a.txt";
+        fs::create_directories(fs::path(source).parent_path());
+        Write(source);
+        sameNameAnswer = 1;
+        PasteFilesIntoBox(box, View(), {source});
+        FinishJob();
+        EXPECT_NE(VersionOfFile(boxFolder + L"\\a.txt"), old);
+        return old;
+    };
+
+    // Quit with an overwrite record listed.
+    StartSequence();
+    std::string old = overwriteA();
+    EmptyEveryUndoList();
+    EXPECT_TRUE(VersionsIn(trash).count(old)) << "quit";
+    EXPECT_TRUE(EmptyFolder(tempFolder));
+
+    // The same, the shell's question answered No: the replaced file comes
+    // into view in the box's folder and the user is told.
+    StartSequence();
+    old = overwriteA();
+    int told = TimesUserNotified(L"undo-copy-kept");
+    shellAnswer = IDNO;
+    const LeaveReport report = EmptyEveryUndoList();
+    shellAnswer = IDYES;
+    if (!VersionsIn(trash).count(old)) {
+        ASSERT_EQ(report.inView.size(), 1u);
+        EXPECT_EQ(fs::path(report.inView[0].at).parent_path(), fs::path(boxFolder));
+        EXPECT_EQ(VersionOfFile(report.inView[0].at), old);
+        EXPECT_FALSE(LeaveReportText(report).empty());
+    }
+    EXPECT_TRUE(EmptyFolder(tempFolder));
+
+    // A record listed when the box is deleted, a No at its question: the
+    // box's folder stays (the box alone is deleted) and holds the copy.
+    StartSequence();
+    old = overwriteA();
+    shellAnswer = IDNO;
+    DeleteBox(box);
+    shellAnswer = IDYES;
+    Versions reachable = VersionsIn(trash);
+    CollectVersions(boxFolder, reachable);
+    EXPECT_TRUE(reachable.count(old)) << "delete box";
+    EXPECT_TRUE(EmptyFolder(tempFolder));
+    if (!VersionsIn(trash).count(old)) {
+        EXPECT_EQ(TimesUserNotified(L"undo-copy-kept"), told + 1);
+    }
+
+    // A run that ended without quitting left copies nobody holds: the next
+    // start sends them to the bin, or into view, and says so.
+    fs::create_directories(tempFolder + L"\\keptab12.tmp");
+    TempFolder::WriteBytes(tempFolder + L"\\b.txt1f2e.tmp", "v9001.");
+    TempFolder::WriteBytes(tempFolder + L"\\keptab12.tmp\\c.txt", "v9002.");
+    told = TimesUserNotified(L"temp-sweep");
+    SweepTemporaryFolder();
+    EXPECT_TRUE(EmptyFolder(tempFolder));
+    EXPECT_TRUE(fs::exists(trash + L"\\b.txt"));
+    EXPECT_TRUE(fs::exists(trash + L"\\c.txt"));
+    EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 1);
+    fs::create_directories(tempFolder);
+    TempFolder::WriteBytes(tempFolder + L"\\e.txtab3c.tmp", "v9003.");
+    shellAnswer = IDNO;
+    SweepTemporaryFolder();
+    shellAnswer = IDYES;
+    Versions seen = VersionsIn(trash);
+    for (const std::wstring& item : ItemsInView())
+        CollectVersions(item, seen);
+    EXPECT_TRUE(seen.count("v9003"));
+    EXPECT_TRUE(EmptyFolder(tempFolder));
+    EXPECT_TRUE(bystander.Unchanged());
+}
+
+// Undo of a rename that changed only the letter case gives the old name
+// back and does not block older records.
+TEST_F(UndoSequenceTest, UndoOfACaseOnlyRenameWorks)
+{
+    StartSequence();
+    const IconRecord record = *RecordOf(boxFolder + L"\\a.txt");
+    ASSERT_TRUE(RenameIconFile(box, record, box, L"A.txt"));
+    const int refused = TimesUserNotified(L"undo-move");
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(TimesUserNotified(L"undo-move"), refused);
+    EXPECT_TRUE(Runtime().undoList.empty());
+    EXPECT_EQ(Runtime().redoList.size(), 1u);
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
+}
+
+// Random sequences as above with the shell's questions answered Yes or No,
+// quits and restarts among the steps, and a bystander tree beside the box.
+TEST_F(UndoSequenceTest, LeavingRecordsAndAnswersNoKeepEveryVersionWithinReach)
+{
+    ASSERT_FALSE(trash.empty());
+    const Bystander bystander(temp.File(L"outside\\tree"));
+    constexpr int kSequences = 40;
+    int steps = 0;
+    for (int seed = 1001; seed < 1001 + kSequences && !lost; ++seed) {
+        std::mt19937 random(static_cast<unsigned>(seed));
+        StartSequence();
+        std::string log;
+        const int length = 4 + static_cast<int>(random() % 9);
+        for (int i = 0; i <= length && !lost; ++i, ++steps) {
+            shellAnswer = random() % 3 == 0 ? IDNO : IDYES;
+            if (i == length || random() % 8 == 0) {
+                // Quit, then start again.
+                log += shellAnswer == IDNO ? "quit(no) " : "quit ";
+                EmptyEveryUndoList();
+                SweepTemporaryFolder();
+            } else {
+                log += shellAnswer == IDNO ? "(no) " : "";
+                Step(random, log);
+            }
+            Check("seed " + std::to_string(seed) + ": " + log);
+            if (!bystander.Unchanged()) {
+                ADD_FAILURE() << "the bystander tree changed after seed " << seed << ": " << log;
+                lost = true;
+            }
+        }
+        shellAnswer = IDYES;
+        EXPECT_TRUE(EmptyFolder(temp.File(L"data\\.data\\.temp"))) << "seed " << seed << ": " << log;
+    }
+    std::printf("[ sequences ] %d sequences, %d steps\n", kSequences, steps);
 }
