@@ -20,9 +20,9 @@ quit_from_tray
 wait_exit "$pid"
 mkdir -p "$AUTO"
 cp "$DATA"/*.kelm "$AUTO/"
-grep -q 'ComID_b2222' "$AUTO/DesktopContainer.kelm" || fail "the node lacks the second box"
+grep -q '"Second"' "$AUTO/DesktopContainer.kelm" || fail "the node lacks the second box's title"
 
-# Cut inside the second box.
+# Cut inside the second box: its title is lost.
 line=$(grep -n 'ComID_b2222' "$DATA/DesktopContainer.kelm" | cut -d: -f1)
 head -n $((line + 2)) "$DATA/DesktopContainer.kelm" > "$WORK/cut.kelm"
 cp "$WORK/cut.kelm" "$DATA/DesktopContainer.kelm"
@@ -44,14 +44,14 @@ start_tessik
 pid=$LAST_PID
 wait_main_window any
 for _ in $(seq 900); do
-  grep -q 'ComID_b2222' "$AUTO/DesktopContainer.kelm" || break
+  grep -q '"Second"' "$AUTO/DesktopContainer.kelm" || break
   sleep 0.1
 done
-grep -q 'ComID_b2222' "$AUTO/DesktopContainer.kelm" && fail "no tick rewrote the automatic node"
+grep -q '"Second"' "$AUTO/DesktopContainer.kelm" && fail "no tick rewrote the automatic node"
 for f in Tessik.kelm DesktopContainer.kelm MagnetCom.kelm QuickPanelCom.kelm; do
   [ -f "$USER_NODES/$kept/$f" ] || fail "the node set aside lacks $f"
 done
-grep -q 'ComID_b2222' "$USER_NODES/$kept/DesktopContainer.kelm" || fail "the node set aside lost the second box"
+grep -q '"Second"' "$USER_NODES/$kept/DesktopContainer.kelm" || fail "the node set aside lost the second box's title"
 quit_from_tray
 wait_exit "$pid"
 [ "$RC" = 0 ] || fail "quit exit code $RC"
