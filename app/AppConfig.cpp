@@ -1,5 +1,6 @@
 #include "app/AppConfig.h"
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -129,7 +130,28 @@ bool SaveStore(KelmStorage& store, bool atStartUp = false)
     }
 }
 
-// Tells the user once where the originals of the damaged stores are.
+// What became of the automatic node when a store read damaged: this start
+// saves the reduced state, and the next start would back it up over the
+// node, so the node is set aside first.
+std::wstring KeepAutomaticNodeForDamagedStart()
+{
+    StoreCopyResult copy;
+    const std::wstring node = KeepAutomaticNodeAside(s_dataFolder, LocalTimeOf(std::chrono::system_clock::now()), copy);
+    if (!node.empty()) {
+        Logger::GetInstance().Log(kModule, L"WARNING", L"The automatic backup node is kept as " + node + L".");
+        return L"\n\n自动备份节点中的数据已另存为节点“" + std::filesystem::path(node).filename().wstring() + L"”（" +
+               node + L"），之后的自动备份不会覆盖它，可在设置的“恢复”中选择它。";
+    }
+    if (copy.ok)
+        return L""; // there is no automatic node yet
+    LogError(L"Could not set the automatic backup node aside: " + copy.failedFile + L" failed with error " +
+             std::to_wstring(copy.error));
+    return L"\n\n自动备份节点无法另存（错误代码 " + std::to_wstring(copy.error) +
+           L"），本次运行不会更新它；再次启动后的自动备份可能会覆盖它。";
+}
+
+// Tells the user once where the originals of the damaged stores are, and
+// where the automatic node's good state is kept.
 void NotifyDamagedStores()
 {
     if (s_damagedStores.empty())
@@ -147,6 +169,7 @@ void NotifyDamagedStores()
             text += L"    原始内容已保存为“" + store->BackupPath() + L"”。\n";
     }
     text += L"\n未能读取的设置和收纳盒已恢复为默认值。";
+    text += KeepAutomaticNodeForDamagedStart();
     NotifyUserOnce(L"damagedStores", text);
 }
 
@@ -334,7 +357,11 @@ void LoadAppConfig(bool afterChoice)
         folderInUse = folderInUse || StoreMayExist(StorePath(name));
     LoadStore(s_appStore, L"Tessik.kelm", folderInUse);
     try {
-        Logger::GetInstance().Init(s_dataFolder);
+        // "不记录日志": no log file at all, from this start on.
+        if (s_appStore[kRef][L"logMode"].Get<int>(1) == 0)
+            Logger::GetInstance().Disable();
+        else
+            Logger::GetInstance().Init(s_dataFolder);
         const std::wstring problem = Logger::GetInstance().InitProblem();
         if (!problem.empty())
             NotifyUserOnce(L"logger", L"无法在“" + s_dataFolder + L"\\logs”中记录日志：\n" + problem);

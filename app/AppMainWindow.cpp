@@ -11,6 +11,7 @@
 #include "app/DesktopCapture.h"
 #include "app/DisplayRestart.h"
 #include "app/GlobalHotKeys.h"
+#include "app/HotKeySettings.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
 #include "app/SingleInstance.h"
@@ -85,8 +86,7 @@ void OnMainWindowCreated()
     SendMessageW(window, WM_KELM_CAPTURE_DESKTOP, 0, 0);
     if (s_appStore[kRef][L"enableCompatibleLayer"].Get<bool>(false))
         RegisterThemeFolderNotify(window);
-    RegisterQuickPanelHotKey(window, s_appStore[kRef][L"QuickPanelHotKey"].Get<std::wstring>(L"CTRL+SHIFT+K"));
-    RegisterVisibilityHotKey(window, s_appStore[kRef][L"VisibilityHotKey"].Get<std::wstring>(L"CTRL+SHIFT+L"));
+    RegisterStoredHotKeys(window);
     // What a run that ended without quitting left for undo is let go of
     // before any box makes new copies.
     SweepTemporaryFolder();

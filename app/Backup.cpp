@@ -33,6 +33,9 @@ namespace
 constexpr wchar_t kRef[] = L"TessikRef";
 constexpr wchar_t kTempSuffix[] = L".copying";
 constexpr int kIntervalMenuWidth = 120;
+// Said when a restore that stopped every save could not finish: this
+// process keeps running but can no longer keep a change.
+constexpr wchar_t kSavesStoppedText[] = L"\n\n本次运行中之后的更改将不会被保存，请退出并重新启动 Tessik。";
 
 int s_autoBackupMinutes = 0;
 
@@ -168,20 +171,123 @@ StoreCopyResult CopyStoreFiles(const std::wstring& from, const std::wstring& to)
     return result;
 }
 
-std::wstring FreePreRestoreNodeFolder(const std::wstring& dataFolder, const std::tm& localTime)
+namespace
 {
-    const std::wstring base = UserBackupsFolder(dataFolder) + L"\\" + BackupNodeName(localTime) + L"_before_restore";
-    std::wstring folder = base;
-    for (int n = 2; GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
-        folder = base + L"_" + std::to_wstring(n);
-    return folder;
+
+// The folder and every entry in it are this backup's own: it was created
+// just now and holds only the copies it wrote.
+void RemoveFailedNode(const std::wstring& node)
+{
+    RemovalReport report;
+    if (!RemoveItemWithoutFollowingLinks(node, &report))
+        Log(L"ERROR", L"Could not remove the incomplete backup node " + node);
 }
 
-RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dataFolder, const std::tm& localTime)
+bool SameBytes(const std::wstring& a, const std::wstring& b)
+{
+    std::error_code ec;
+    if (fs::file_size(a, ec) != fs::file_size(b, ec) || ec)
+        return false;
+    std::FILE* fa = _wfopen(a.c_str(), L"rb");
+    std::FILE* fb = _wfopen(b.c_str(), L"rb");
+    bool same = fa && fb;
+    for (int ca = 0; same && ca != EOF;) {
+        ca = std::fgetc(fa);
+        same = ca == std::fgetc(fb);
+    }
+    if (fa)
+        std::fclose(fa);
+    if (fb)
+        std::fclose(fb);
+    return same;
+}
+
+// Both folders hold the same store files with the same bytes.
+bool SameStoreFiles(const std::wstring& a, const std::wstring& b)
+{
+    for (const wchar_t* name : kBackupStoreFiles) {
+        const std::wstring x = a + L"\\" + name, y = b + L"\\" + name;
+        if (IsFile(x) != IsFile(y) || (IsFile(x) && !SameBytes(x, y)))
+            return false;
+    }
+    return true;
+}
+
+bool HoldsAnyStoreFile(const std::wstring& folder)
+{
+    return std::any_of(std::begin(kBackupStoreFiles), std::end(kBackupStoreFiles),
+                       [&](const wchar_t* name) { return IsFile(folder + L"\\" + name); });
+}
+
+} // namespace
+
+StoreCopyResult CopyStoresIntoNewNode(const std::wstring& from, const std::wstring& base, std::wstring& node)
+{
+    node.clear();
+    StoreCopyResult result;
+    std::error_code ec;
+    fs::create_directories(fs::path(base).parent_path(), ec);
+    // CreateDirectoryW, not a test for existence: a folder made meanwhile
+    // by another backup is taken as taken.
+    for (int n = 1;; ++n) {
+        const std::wstring candidate = n == 1 ? base : base + L"_" + std::to_wstring(n);
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            node = candidate;
+            break;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+            result.ok = false;
+            result.error = error;
+            return result;
+        }
+    }
+    result = CopyStoreFiles(from, node);
+    if (!result.ok) {
+        RemoveFailedNode(node);
+        node.clear();
+    }
+    return result;
+}
+
+StoreCopyResult CreateManualNodeFiles(const std::wstring& dataFolder, const std::tm& localTime, std::wstring& node)
+{
+    return CopyStoresIntoNewNode(dataFolder, UserBackupsFolder(dataFolder) + L"\\" + BackupNodeName(localTime), node);
+}
+
+std::wstring KeepAutomaticNodeAside(const std::wstring& dataFolder, const std::tm& localTime, StoreCopyResult& copy)
+{
+    copy = {};
+    const std::wstring automatic = AutoBackupFolder(dataFolder);
+    if (!HoldsAnyStoreFile(automatic))
+        return L"";
+    // Start after start with the same damage keeps one copy, not one each.
+    const std::wstring userBackups = UserBackupsFolder(dataFolder);
+    for (const std::wstring& name : ListManualBackupNodes(userBackups)) {
+        const std::wstring folder = userBackups + L"\\" + name;
+        if (name.find(L"_auto") != std::wstring::npos && SameStoreFiles(folder, automatic))
+            return folder;
+    }
+    std::wstring node;
+    copy = CopyStoresIntoNewNode(automatic, userBackups + L"\\" + BackupNodeName(localTime) + L"_auto", node);
+    return node;
+}
+
+RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dataFolder, const std::tm& localTime,
+                               const std::function<void()>& beforeCopy)
 {
     RestoreResult result;
     if (!IsFolder(node)) {
         result.stage = RestoreResult::Stage::NodeMissing;
+        return result;
+    }
+    // A node without all four stores (a backup that failed, files removed
+    // since) would bring back a mix of its state and the current one.
+    for (const wchar_t* name : kBackupStoreFiles)
+        if (!IsFile(node + L"\\" + name))
+            result.missingFiles.push_back(name);
+    if (!result.missingFiles.empty()) {
+        result.stage = RestoreResult::Stage::NodeIncomplete;
         return result;
     }
     // A store cut short or garbled would come back as a partial state (the
@@ -189,18 +295,21 @@ RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dat
     // is touched.
     for (const wchar_t* name : kBackupStoreFiles) {
         const std::wstring file = node + L"\\" + name;
-        if (IsFile(file) && !StoreFileReadsCompletely(file, kStoreOwnRoot)) {
+        if (!StoreFileReadsCompletely(file, kStoreOwnRoot)) {
             result.stage = RestoreResult::Stage::NodeDamaged;
             result.damagedFile = name;
             return result;
         }
     }
-    result.preRestoreNode = FreePreRestoreNodeFolder(dataFolder, localTime);
-    result.copy = CopyStoreFiles(dataFolder, result.preRestoreNode);
+    result.copy = CopyStoresIntoNewNode(
+        dataFolder, UserBackupsFolder(dataFolder) + L"\\" + BackupNodeName(localTime) + L"_before_restore",
+        result.preRestoreNode);
     if (!result.copy.ok) {
         result.stage = RestoreResult::Stage::PreRestoreNode;
         return result;
     }
+    if (beforeCopy)
+        beforeCopy();
     result.copy = CopyStoreFiles(node, dataFolder);
     if (!result.copy.ok) {
         result.stage = RestoreResult::Stage::Copy;
@@ -218,6 +327,12 @@ std::wstring RestoreFailureText(const RestoreResult& result)
     switch (result.stage) {
     case RestoreResult::Stage::NodeMissing:
         return L"备份节点不存在。";
+    case RestoreResult::Stage::NodeIncomplete: {
+        std::wstring names;
+        for (const std::wstring& name : result.missingFiles)
+            names += (names.empty() ? L"" : L"、") + name;
+        return L"无法恢复：节点不完整，缺少 " + names + L"。\n未进行恢复，当前数据未更改。";
+    }
     case RestoreResult::Stage::NodeDamaged:
         return L"无法恢复：节点中的 " + result.damagedFile + L" 已损坏，未能完整读取。\n未进行恢复，当前数据未更改。";
     case RestoreResult::Stage::PreRestoreNode:
@@ -319,15 +434,15 @@ std::wstring DamagedStoreLines(const std::vector<std::wstring>& names)
 
 void CreateManualBackupNode(HWND owner)
 {
-    const std::wstring node = UserBackupsFolder(s_dataFolder) + L"\\" + BackupNodeName(LocalNow());
     std::wstring failedStore;
     if (!SaveAllStores(failedStore)) {
         MessageBoxW(owner, (L"无法保存 " + failedStore + L"，未创建节点。").c_str(), L"备份", MB_OK | MB_ICONERROR);
         return;
     }
-    const StoreCopyResult copy = CopyStorageToBackupNode(node);
+    std::wstring node;
+    const StoreCopyResult copy = CreateManualNodeFiles(s_dataFolder, LocalNow(), node);
     if (!copy.ok) {
-        LogCopyFailure(L"Manual backup " + node, copy);
+        LogCopyFailure(L"Manual backup", copy);
         MessageBoxW(owner, (L"创建节点失败：" + CopyFailureText(copy)).c_str(), L"备份", MB_OK | MB_ICONERROR);
         return;
     }
@@ -349,6 +464,10 @@ void AutoBackupTick()
     // but there is nothing to save.
     const int interval = s_configLoaded ? s_appStore[kRef][L"AutoBackupInterval"].Get<int>(10) : 10;
     if (!AutoBackupDue(s_autoBackupMinutes, interval) || !s_configLoaded)
+        return;
+    // After a restore began, the stores in memory are not what the data
+    // folder holds: nothing of them goes into a node.
+    if (KelmStorage::SavesStopped())
         return;
     const std::vector<std::wstring> damaged = DamagedStoreNames();
     if (!damaged.empty()) {
@@ -407,19 +526,24 @@ void ShowRestoreChooser(HWND owner)
 
 void RestoreBackupNode(HWND owner, const std::wstring& node)
 {
-    const RestoreResult result = RestoreNodeFiles(node, s_dataFolder, LocalNow());
+    // From the first copied file on, what this process holds in memory
+    // must never be saved over what the restore brought back.
+    const RestoreResult result = RestoreNodeFiles(node, s_dataFolder, LocalNow(), KelmStorage::StopAllSavesForRestore);
     if (result.stage == RestoreResult::Stage::NodeMissing) {
         MessageBoxW(owner, L"备份节点不存在。", L"错误", MB_ICONERROR);
         return;
     }
-    if (result.stage == RestoreResult::Stage::NodeDamaged) {
-        Log(L"ERROR", L"Restore of " + node + L" refused: " + result.damagedFile + L" does not read completely");
+    if (result.stage == RestoreResult::Stage::NodeIncomplete || result.stage == RestoreResult::Stage::NodeDamaged) {
+        Log(L"ERROR", L"Restore of " + node + L" refused: the node is incomplete or damaged");
         MessageBoxW(owner, RestoreFailureText(result).c_str(), L"错误", MB_OK | MB_ICONERROR);
         return;
     }
     if (result.stage != RestoreResult::Stage::Done) {
         LogCopyFailure(L"Restore of " + node, result.copy);
-        MessageBoxW(owner, RestoreFailureText(result).c_str(), L"错误", MB_OK | MB_ICONERROR);
+        std::wstring text = RestoreFailureText(result);
+        if (KelmStorage::SavesStopped())
+            text += kSavesStoppedText;
+        MessageBoxW(owner, text.c_str(), L"错误", MB_OK | MB_ICONERROR);
         return;
     }
     Log(L"INFO", L"Restored " + node + L"; the stores before it are in " + result.preRestoreNode);
@@ -431,7 +555,8 @@ void RestoreBackupNode(HWND owner, const std::wstring& node)
         const StoreCopyResult back = CopyStoreFiles(result.preRestoreNode, s_dataFolder);
         if (!back.ok)
             LogCopyFailure(L"Restore: putting back the current stores", back);
-        MessageBoxW(owner, L"无法重新启动 Tessik，恢复已撤销。", L"错误", MB_OK | MB_ICONERROR);
+        MessageBoxW(owner, (std::wstring(L"无法重新启动 Tessik，恢复已撤销。") + kSavesStoppedText).c_str(), L"错误",
+                    MB_OK | MB_ICONERROR);
         return;
     }
     // Nothing is saved on the way out: the restored files stay as copied.

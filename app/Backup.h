@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,25 +38,42 @@ struct StoreCopyResult {
 // skipped.
 StoreCopyResult CopyStoreFiles(const std::wstring& from, const std::wstring& to);
 
-// The pre-restore node's folder for a restore at that time: a manual node
-// named after the minute with "_before_restore", given a number when a
-// folder of that name exists already, so no node is ever overwritten.
-std::wstring FreePreRestoreNodeFolder(const std::wstring& dataFolder, const std::tm& localTime);
+// A new node: the first of `base`, `base_2`, `base_3` ... that does not
+// exist yet is created (an existing node is never written into) and the
+// store files of `from` are copied into it. When the copy fails the new
+// folder is removed again, so a failed backup leaves no node behind.
+// `node` names the folder made (empty when none could be made).
+StoreCopyResult CopyStoresIntoNewNode(const std::wstring& from, const std::wstring& base, std::wstring& node);
+
+// A manual node of that minute holding the data folder's store files;
+// two in one minute are two nodes.
+StoreCopyResult CreateManualNodeFiles(const std::wstring& dataFolder, const std::tm& localTime, std::wstring& node);
+
+// A start that read a store damaged or found one missing will save the
+// reduced state, and the next start, reading it completely, would let the
+// automatic backup replace the good node with it. The automatic node is
+// therefore set aside as a manual node of its own, "bk_..._auto", which no
+// tick and no start replaces and "恢复" lists. Returns that node (one set
+// aside before with the same files is reused), or empty text when there is
+// no automatic node or it could not be copied (`copy` says why).
+std::wstring KeepAutomaticNodeAside(const std::wstring& dataFolder, const std::tm& localTime, StoreCopyResult& copy);
 
 struct RestoreResult {
-    enum class Stage { Done, NodeMissing, NodeDamaged, PreRestoreNode, Copy } stage = Stage::Done;
+    enum class Stage { Done, NodeMissing, NodeIncomplete, NodeDamaged, PreRestoreNode, Copy } stage = Stage::Done;
     StoreCopyResult copy;
     std::wstring preRestoreNode;
-    std::wstring damagedFile; // the node's store that does not read completely
+    std::wstring damagedFile;               // the node's store that does not read completely
+    std::vector<std::wstring> missingFiles; // the node's stores that are not there
 };
-// Checks that every store file of the node reads completely and holds its
-// own root (kStoreOwnRoot), saves the
-// current store files into a pre-restore node, then copies the node's
-// files into the data folder. Nothing of the data folder changes unless
-// the node is sound and the pre-restore node is complete; when the copy
-// back fails after some files were replaced, the pre-restore files are put
-// back.
-RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dataFolder, const std::tm& localTime);
+// Checks that the node holds every store file and that each reads
+// completely and holds its own root (kStoreOwnRoot), saves the current
+// store files into a new pre-restore node, then copies the node's files
+// into the data folder (`beforeCopy` runs right before that copy). Nothing
+// of the data folder changes unless the node is whole and sound and the
+// pre-restore node is complete; when the copy back fails after some files
+// were replaced, the pre-restore files are put back.
+RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dataFolder, const std::tm& localTime,
+                               const std::function<void()>& beforeCopy = {});
 // The Chinese message for a failed restore, and for a restore done.
 std::wstring RestoreFailureText(const RestoreResult& result);
 std::wstring RestoreDoneText(const std::wstring& node, const RestoreResult& result);
@@ -86,8 +104,8 @@ LogRemoval RemoveLogFiles(const std::wstring& folder, const std::wstring& keep);
 
 // Copies the data folder's store files into the node.
 StoreCopyResult CopyStorageToBackupNode(const std::wstring& node);
-// "创建手动节点": a manual node of this minute; "成功创建节点。" only when
-// every store was saved and copied.
+// "创建手动节点": a new manual node of this minute; "成功创建节点。" only
+// when every store was saved and copied.
 void CreateManualBackupNode(HWND owner);
 // The 60 000 ms timer step: writes the automatic node every
 // "AutoBackupInterval" minutes (default 10; 0 never), except while a store

@@ -335,6 +335,66 @@ void AddRecycleBinFolders(std::vector<std::wstring>& folders)
             folders.push_back(std::wstring(drive) + name);
 }
 
+// The first element below the root of a comparable path ("c:\\a\\b" gives
+// "a", "\\\\server\\share\\a" gives "a"); empty when there is none.
+std::wstring FirstElementBelowRoot(const std::wstring& path)
+{
+    size_t start = std::wstring::npos;
+    if (IsDrivePath(path) && path.size() > 3 && path[2] == L'\\') {
+        start = 3;
+    } else if (path.rfind(L"\\\\", 0) == 0) {
+        const size_t server = path.find(L'\\', 2);
+        const size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
+        if (share != std::wstring::npos)
+            start = share + 1;
+    }
+    if (start == std::wstring::npos || start >= path.size())
+        return L"";
+    return path.substr(start, path.find(L'\\', start) - start);
+}
+
+bool NamesARecycleBin(const std::wstring& fullPath)
+{
+    const std::wstring first = FirstElementBelowRoot(Comparable(fullPath));
+    return first == L"$recycle.bin" || first == L"recycler" || first == L"recycled";
+}
+
+// Everything inside a drive's Recycle Bin belongs to the bin: the system
+// keeps each user's deleted items in folders below it, and a box showing
+// one of them must never take it along. By name, by the long form of a
+// short (8.3) spelling, and by identity for a link that leads into a bin.
+bool LiesInRecycleBin(const std::wstring& full)
+{
+    if (NamesARecycleBin(full))
+        return true;
+    const DWORD size = GetLongPathNameW(full.c_str(), nullptr, 0);
+    if (size > 0) {
+        std::wstring longName(size, L'\0');
+        longName.resize(GetLongPathNameW(full.c_str(), longName.data(), size));
+        if (NamesARecycleBin(longName))
+            return true;
+    }
+    std::vector<std::wstring> bins;
+    AddRecycleBinFolders(bins);
+    std::erase_if(bins,
+                  [](const std::wstring& bin) { return GetFileAttributesW(bin.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    if (bins.empty())
+        return false;
+    for (std::wstring p = full;;) {
+        if (std::any_of(bins.begin(), bins.end(), [&](const std::wstring& bin) { return SameLocation(p, bin); }))
+            return true;
+        const size_t slash = p.find_last_of(L'\\');
+        if (slash == std::wstring::npos || slash + 1 >= p.size())
+            return false;
+        std::wstring parent = p.substr(0, slash);
+        if (parent.size() == 2 && parent[1] == L':')
+            return false; // the drive's root is no bin
+        if (parent.empty() || parent == p)
+            return false;
+        p = parent;
+    }
+}
+
 std::wstring ProgramFolder()
 {
     wchar_t path[MAX_PATH * 4] = {};
@@ -523,7 +583,7 @@ bool MayRemoveFolder(const std::wstring& folder, const std::vector<std::wstring>
     const std::wstring full = FullPathOf(folder);
     std::vector<std::wstring> guarded = SystemProtectedFolders();
     guarded.insert(guarded.end(), alsoProtected.begin(), alsoProtected.end());
-    if (IsProtectedFromRemoval(full, guarded))
+    if (IsProtectedFromRemoval(full, guarded) || LiesInRecycleBin(full))
         return false;
     return std::none_of(guarded.begin(), guarded.end(), [&](const std::wstring& protectedFolder) {
         return !protectedFolder.empty() && IsSameOrAboveByIdentity(full, protectedFolder);

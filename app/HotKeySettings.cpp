@@ -81,11 +81,13 @@ bool SaveHotKey(const HotKeySetting& setting)
     }
     if (!setting.registerText(main, text)) {
         // Registering removed the old hotkey first: give it back, so a
-        // refused choice does not leave the user without any.
+        // refused choice does not leave the user without any. It may not
+        // come back (another program took it meanwhile, or it never
+        // worked): then the user hears that neither key works.
         const std::wstring previous = s_appStore[kRef][setting.key].Get<std::wstring>(setting.defaultText);
-        setting.registerText(main, previous);
+        const bool previousBack = setting.registerText(main, previous);
         MarkFailed(setting.box);
-        TellUser(L"快捷键 " + text + L" 注册失败，可能已被其他程序占用。仍在使用 " + previous + L"。");
+        TellUser(HotKeyRefusedText(text, previous, previousBack));
         return false;
     }
     s_appStore[kRef][setting.key] = text;
@@ -99,6 +101,45 @@ bool SaveHotKey(const HotKeySetting& setting)
 }
 
 } // namespace
+
+std::wstring HotKeyRefusedText(const std::wstring& text, const std::wstring& previous, bool previousBack)
+{
+    const std::wstring refused = L"快捷键 " + text + L" 注册失败，可能已被其他程序占用。";
+    if (previousBack)
+        return refused + L"仍在使用 " + previous + L"。";
+    return refused + L"原来的快捷键 " + previous + L" 也无法注册，目前这项功能没有可用的快捷键，请换一个组合。";
+}
+
+std::wstring HotKeysNotWorkingText(const std::vector<std::wstring>& failedLines)
+{
+    std::wstring text = L"以下快捷键无法注册，可能已被其他程序占用，目前不起作用：";
+    for (const std::wstring& line : failedLines)
+        text += L"\n" + line;
+    return text + L"\n\n可在设置页中换一个组合。";
+}
+
+void RegisterStoredHotKeys(HWND window)
+{
+    struct Stored {
+        const wchar_t* key;
+        const wchar_t* defaultText;
+        const wchar_t* label;
+        bool (*registerText)(HWND, const std::wstring&);
+    };
+    const Stored hotKeys[] = {
+        {L"QuickPanelHotKey", L"CTRL+SHIFT+K", L"启动/关闭快速面板", RegisterQuickPanelHotKey},
+        {L"VisibilityHotKey", L"CTRL+SHIFT+L", L"组件可见性", RegisterVisibilityHotKey},
+    };
+    std::vector<std::wstring> failed;
+    for (const Stored& hotKey : hotKeys) {
+        const std::wstring text = s_appStore[kRef][hotKey.key].Get<std::wstring>(hotKey.defaultText);
+        // An empty text is no hotkey on purpose.
+        if (!hotKey.registerText(window, text) && !text.empty() && text != L"bvn!NULL")
+            failed.push_back(text + L"（" + hotKey.label + L"）");
+    }
+    if (!failed.empty())
+        TellUser(HotKeysNotWorkingText(failed));
+}
 
 bool SaveQuickPanelHotKey()
 {

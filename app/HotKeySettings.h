@@ -3,9 +3,12 @@
 // writes or removes the Run value. UI thread only.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class KelmHotKey;
 
@@ -20,6 +23,17 @@ extern std::shared_ptr<KelmHotKey> s_visibilityHotKeyBox;
 // the previous registration stay, and the result is false.
 bool SaveQuickPanelHotKey();
 bool SaveVisibilityHotKey();
+
+// Registers both hotkeys from the store on the main window at start; the
+// user is told which of them do not work (taken by another program, or a
+// text that names no key).
+void RegisterStoredHotKeys(HWND window);
+
+// The message for a new hotkey the system refused; previousBack: the
+// previous one could be registered again.
+std::wstring HotKeyRefusedText(const std::wstring& text, const std::wstring& previous, bool previousBack);
+// The start's message for hotkeys that do not work, one line each.
+std::wstring HotKeysNotWorkingText(const std::vector<std::wstring>& failedLines);
 
 // Stores "autoStartUp" and writes (on) or removes (off) the Run value.
 // The switch's callback passes its new state. A registry refusal is told

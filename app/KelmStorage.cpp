@@ -1,10 +1,12 @@
 #include "app/KelmStorage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iostream>
 #include <stdexcept>
 
 #include "app/LayoutTextParser.h"
+#include "app/Logger.h"
 #include "app/StoreTextFormat.h"
 
 KelmStorage s_appStore;
@@ -377,6 +379,34 @@ void KelmStorage::SetWriteFunctionForTesting(KelmStorageWriteFn fn)
     g_writeFn = fn ? fn : WriteAllBytes;
 }
 
+namespace
+{
+
+// Set once by a restore, read by every save; saves run on the UI thread,
+// the flag is atomic only so that a worker's save could never miss it.
+std::atomic<bool> g_savesStopped{false};
+
+bool SkippedForRestore(const std::wstring& fileName)
+{
+    if (!g_savesStopped.load())
+        return false;
+    Logger::GetInstance().Log(L"Tessik", L"WARNING",
+                              L"Save of " + fileName + L" skipped: a restore has replaced the store files.");
+    return true;
+}
+
+} // namespace
+
+void KelmStorage::StopAllSavesForRestore()
+{
+    g_savesStopped.store(true);
+}
+
+bool KelmStorage::SavesStopped()
+{
+    return g_savesStopped.load();
+}
+
 KelmStorage::KelmStorage()
 {
     m_roots.max_load_factor(0.75f);
@@ -500,6 +530,8 @@ void KelmStorage::WriteDocument(const std::string& bytes)
 
 void KelmStorage::Save()
 {
+    if (SkippedForRestore(m_fileName))
+        return;
     if (!m_loaded || m_fileName.empty())
         throw std::runtime_error("Cannot save: No file is currently loaded or filename is not set.");
     WriteDocument(DocumentBytes());
@@ -507,6 +539,8 @@ void KelmStorage::Save()
 
 std::wstring KelmStorage::SaveKeepingLoadedBytes()
 {
+    if (SkippedForRestore(m_fileName))
+        return L"";
     if (!m_loaded || m_fileName.empty())
         throw std::runtime_error("Cannot save: No file is currently loaded or filename is not set.");
     const std::string bytes = DocumentBytes();

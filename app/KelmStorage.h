@@ -143,6 +143,16 @@ public:
 
     static void SetWriteFunctionForTesting(KelmStorageWriteFn fn);
 
+    // A restore is about to copy a node's files over the store files: from
+    // then on the stores in memory are no longer the user's, and anything
+    // that would save them (a folder refresh, a box moved, the automatic
+    // backup, all of which run inside the restore's message box) would
+    // undo the restore. Every later save of this process, of any store,
+    // writes nothing and logs that it was skipped. There is no way back:
+    // the process ends or must be restarted.
+    static void StopAllSavesForRestore();
+    static bool SavesStopped();
+
 private:
     // ownRootLast: the own root after every other root (what saves write);
     // else the roots in their order (the order the file was read in).

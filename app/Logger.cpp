@@ -25,7 +25,7 @@ void Logger::Init(const std::wstring& dataFolder)
 {
     namespace fs = std::filesystem;
     std::unique_lock lock(m_mutex);
-    if (m_file.is_open() || m_stopped || m_started)
+    if (m_file.is_open() || m_stopped || m_started || m_disabled)
         return;
 
     const fs::path folder = fs::path(dataFolder) / L"logs";
@@ -68,11 +68,25 @@ void Logger::Init(const std::wstring& dataFolder)
     m_started = true;
 }
 
+void Logger::Disable()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_started)
+            return;
+        m_disabled = true;
+        m_queue.clear();
+    }
+    InstallCrashHandler();
+}
+
 void Logger::Log(const std::wstring& module, const std::wstring& level, const std::wstring& text)
 {
     std::wstring line = FormatLogLine(module, level, LocalTimeOf(std::chrono::system_clock::now()), text);
     {
         std::lock_guard lock(m_mutex);
+        if (m_disabled)
+            return;
         m_queue.push_back(std::move(line));
     }
     m_wake.notify_one();

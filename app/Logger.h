@@ -21,6 +21,10 @@ public:
     // Opens this start's log file, installs the crash handler and starts the
     // writer. Throws std::system_error when the thread cannot start.
     void Init(const std::wstring& dataFolder);
+    // "不记录日志": instead of Init, no log file is opened and every line,
+    // those queued before too, is dropped; the crash handler is installed
+    // all the same.
+    void Disable();
     void Log(const std::wstring& module, const std::wstring& level, const std::wstring& text);
     // Writes every queued line on the calling thread.
     void Flush();
@@ -60,6 +64,7 @@ private:
     std::deque<std::wstring> m_queue;
     bool m_stopped = false;
     bool m_started = false;
+    bool m_disabled = false;
     std::thread m_writer;
     std::ofstream m_file;
     std::wstring m_logPath;

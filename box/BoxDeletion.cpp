@@ -113,7 +113,9 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, con
 
 std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstring& kept)
 {
-    return L"“" + folder +
+    // A stored path holds its separators doubled; the user is shown the
+    // folder itself.
+    return L"“" + NormalizeStoredPath(folder) +
            L"”是受保护的位置（磁盘根目录、用户文件夹、系统或程序所在文件夹，或其他收纳盒的文件夹），不会被删除，" +
            kept + L"已保留。";
 }
@@ -163,7 +165,12 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
             report.stayed.push_back({record.path, L"只移回了一部分，其余内容（如链接）仍在收纳盒中"});
         } else {
             Log(L"ERROR", L"Failed to restore object. Original path intact: " + record.path);
-            report.stayed.push_back({record.path, L"无法移动到“" + target + L"”"});
+            // A link the system shows as a plain entry is left alone on
+            // purpose: moving it would move what it leads to.
+            report.stayed.push_back({record.path, EntryIsItself(record.path)
+                                                      ? L"无法移动到“" + target + L"”"
+                                                      : std::wstring(L"是指向其他位置的链接，为了不改动链接指向的"
+                                                                     L"内容，已原样保留")});
             continue;
         }
         if (toDesktop)
@@ -351,7 +358,8 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
             return;
         if (!RecycleBoxFolder(box, folder)) {
             keep = true;
-            NotifyUser(L"box-folder-kept", L"收纳盒文件夹“" + folder + L"”未能移到回收站，收纳盒已保留。");
+            NotifyUser(L"box-folder-kept",
+                       L"收纳盒文件夹“" + NormalizeStoredPath(folder) + L"”未能移到回收站，收纳盒已保留。");
         }
     };
     auto removeAll = [box, folder, refused, busy, &keep] {

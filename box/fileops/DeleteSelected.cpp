@@ -129,9 +129,16 @@ bool RecycleKeepingCopy(const DeleteJobItem& item, HWND owner)
 
 void TellNotDeleted(const DeleteJobItem& item, const std::vector<std::wstring>& stayed, bool permanently)
 {
-    NotifyUser(L"delete-failed:" + item.path,
-               permanently ? RemovalStayedText(item.path, stayed)
-                           : L"“" + GetPathFileName(item.path) + L"”无法移动到回收站，它仍在原来的位置，没有被删除。");
+    const std::wstring name = L"“" + GetPathFileName(item.path) + L"”";
+    // A link the system shows as a plain file is never recycled: the bin
+    // would take what it leads to.
+    NotifyUser(
+        L"delete-failed:" + item.path,
+        permanently ? RemovalStayedText(item.path, stayed)
+        : EntryIsItself(item.path)
+            ? name + L"无法移动到回收站，它仍在原来的位置，没有被删除。"
+            : name +
+                  L"是指向其他位置的链接，无法只把链接本身移动到回收站，它仍在原来的位置，链接指向的内容没有被改动。");
 }
 
 } // namespace

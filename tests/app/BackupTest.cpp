@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -225,6 +226,82 @@ TEST_F(BackupTest, TheAutomaticNodeKeepsTheGoodStateWhileAStoreReadDamaged)
     s_configLoaded = false;
     for (KelmStorage* store : stores)
         *store = KelmStorage();
+}
+
+TEST_F(BackupTest, ANewNodeNeverReplacesOneAndAFailedOneLeavesNone)
+{
+    const std::tm minute = Time(2026, 12, 7, 10, 0);
+    std::wstring first, second;
+    ASSERT_TRUE(CreateManualNodeFiles(data, minute, first).ok);
+    TempFolder::WriteBytes(data + L"\\DesktopContainer.kelm", kBackedUp);
+    ASSERT_TRUE(CreateManualNodeFiles(data, minute, second).ok);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(Read(first, L"DesktopContainer.kelm"), kCurrent);
+    EXPECT_EQ(Read(second, L"DesktopContainer.kelm"), kBackedUp);
+
+    // A store that cannot be read (as a full disk or a locked file would):
+    // no empty or partial node is left for "恢复" to list.
+    LockedFile locked(data + L"\\QuickPanelCom.kelm", 0);
+    ASSERT_TRUE(locked.Held());
+    std::wstring failed;
+    EXPECT_FALSE(CreateManualNodeFiles(data, minute, failed).ok);
+    EXPECT_TRUE(failed.empty());
+    EXPECT_EQ(ListManualBackupNodes(UserBackupsFolder(data)).size(), 2u);
+}
+
+TEST_F(BackupTest, AnEmptyOrPartialNodeIsRefusedAndNothingChanges)
+{
+    const std::wstring empty = temp.File(L"empty");
+    std::filesystem::create_directories(empty);
+    DeleteFileW((node + L"\\MagnetCom.kelm").c_str());
+    for (const std::wstring& folder : {empty, node}) {
+        const RestoreResult result = RestoreNodeFiles(folder, data, Time(2026, 12, 7, 10, 0));
+        EXPECT_EQ(result.stage, RestoreResult::Stage::NodeIncomplete);
+        EXPECT_NE(RestoreFailureText(result).find(L"MagnetCom.kelm"), std::wstring::npos);
+        for (const wchar_t* name : kBackupStoreFiles)
+            EXPECT_EQ(Read(data, name), kCurrent) << name;
+        EXPECT_EQ(CountEntries(data), 4); // not even a pre-restore node
+    }
+}
+
+TEST_F(BackupTest, TheAutomaticNodeOfADamagedStartIsKeptWhereNoLaterTickReachesIt)
+{
+    const std::wstring automatic = AutoBackupFolder(data);
+    ASSERT_TRUE(CopyStoreFiles(node, automatic).ok);
+    StoreCopyResult copy;
+    const std::wstring kept = KeepAutomaticNodeAside(data, Time(2026, 12, 7, 10, 0), copy);
+    ASSERT_FALSE(kept.empty());
+    // A second damaged start keeps no second copy of the same node.
+    EXPECT_EQ(KeepAutomaticNodeAside(data, Time(2026, 12, 7, 10, 5), copy), kept);
+    const std::vector<std::wstring> listed = ListManualBackupNodes(UserBackupsFolder(data));
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(UserBackupsFolder(data) + L"\\" + listed[0], kept);
+
+    // The next start reads the reduced state completely, and its tick
+    // writes it into the automatic node.
+    ASSERT_TRUE(CopyStoreFiles(data, automatic).ok);
+    for (const wchar_t* name : kBackupStoreFiles)
+        EXPECT_EQ(Read(kept, name), kBackedUp) << name;
+    EXPECT_EQ(RestoreNodeFiles(kept, data, Time(2026, 12, 7, 11, 0)).stage, RestoreResult::Stage::Done);
+}
+
+TEST_F(BackupTest, ASaveAfterARestoreBeganWritesNothing)
+{
+    // Every save of the process stops for good, so it runs in a child.
+    EXPECT_EXIT(
+        {
+            KelmStorage store;
+            store.Load(data + L"\\DesktopContainer.kelm", kStoreOwnRoot, true);
+            const RestoreResult result =
+                RestoreNodeFiles(node, data, Time(2026, 12, 7, 10, 0), KelmStorage::StopAllSavesForRestore);
+            // A folder refresh or a box moved while "已恢复" is shown.
+            store[L"Components"][L"moved"] = 1;
+            store.Save();
+            std::exit(result.stage == RestoreResult::Stage::Done && Read(data, L"DesktopContainer.kelm") == kBackedUp
+                          ? 0
+                          : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(AutoBackupInterval, BacksUpEveryIntervalAndNeverAtZero)

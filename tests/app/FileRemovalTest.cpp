@@ -179,6 +179,11 @@ TEST(FileRemoval, EveryKnownFolderAndTheRecycleBinFoldersAreProtected)
     EXPECT_GE(named, 12) << "the system names these places";
     for (const wchar_t* bin : {L"C:\\$Recycle.Bin", L"C:\\RECYCLER", L"c:\\recycled"})
         EXPECT_FALSE(MayRemoveFolder(bin, {})) << fs::path(bin).string();
+    // And everything inside a bin: each user's deleted items live there.
+    for (const wchar_t* inside :
+         {L"C:\\$Recycle.Bin\\S-1-5-21-1004336348-1177238915-682003330-1001", L"D:\\RECYCLER\\S-1-5-21-1\\Dc1",
+          L"c:\\recycled\\x\\", L"\\\\server\\share\\$RECYCLE.BIN\\S-1-5-21-7"})
+        EXPECT_FALSE(MayRemoveFolder(inside, {})) << fs::path(inside).string();
 
     // What the user keeps inside such a place is theirs to remove.
     PWSTR downloads = nullptr;

@@ -116,6 +116,30 @@ TEST_F(HotKeySettingsTest, ACombinationTakenElsewhereKeepsTheOldHotKey)
     UnregisterHotKey(mainWindow, kQuickPanelHotKeyId);
 }
 
+TEST_F(HotKeySettingsTest, AHotKeyThatDoesNotWorkIsNamedAndNeverSaidToBeInUse)
+{
+    // Another program holds the stored quick panel key from before the start.
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(RegisterHotKey(other, 5, MOD_CONTROL | MOD_SHIFT | MOD_NOREPEAT, 'K'));
+    ASSERT_TRUE(RegisterHotKey(other, 6, MOD_CONTROL | MOD_ALT | MOD_NOREPEAT, 'T'));
+    RegisterStoredHotKeys(mainWindow);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(L"CTRL+SHIFT+K"), std::wstring::npos);
+    EXPECT_EQ(messages[0].find(L"CTRL+SHIFT+L"), std::wstring::npos);
+
+    // A new key that is taken too: the old one did not come back either.
+    Type(*s_quickPanelHotKeyBox, {VK_CONTROL, VK_MENU, 'T'});
+    EXPECT_FALSE(SaveQuickPanelHotKey());
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].find(L"仍在使用"), std::wstring::npos) << messages[1];
+    EXPECT_NE(messages[1].find(L"CTRL+SHIFT+K"), std::wstring::npos);
+
+    for (int id : {5, 6})
+        UnregisterHotKey(other, id);
+    DestroyWindow(other);
+    UnregisterHotKey(mainWindow, kVisibilityHotKeyId);
+}
+
 TEST_F(HotKeySettingsTest, AutoStartWritesAndRemovesTheRunValue)
 {
     EXPECT_TRUE(SetAutoStart(true));
