@@ -298,7 +298,7 @@ bool GiveBackWhatFailedItemReplaced(const CopyJobItem& item, const DestinationBe
     }
     // The kept copy still holds versions that are nowhere else: the user
     // finds them in the Recycle Bin, or where they wait when it refuses.
-    const bool recycled = RecycleKeptCopy(item.keptCopy, FileNameOfPath(item.destination));
+    const bool recycled = RecycleKeptCopy(item.keptCopy, FileNameOfPath(item.destination)) == RecycleOutcome::Recycled;
     if (keptAt)
         *keptAt = recycled ? L"" : item.keptCopy;
     return false;
