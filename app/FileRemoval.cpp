@@ -75,6 +75,27 @@ std::wstring FinalPathOf(const std::wstring& path, bool ownEntry)
     return final.empty() ? final : Comparable(final);
 }
 
+// Both paths open one file: the first as the entry itself (a link as the
+// link), the second as whatever it leads to. False when either cannot be
+// opened.
+bool IsSameFileAs(const std::wstring& entry, const std::wstring& other)
+{
+    auto identity = [](const std::wstring& path, DWORD flags, BY_HANDLE_FILE_INFORMATION& info) {
+        HANDLE h =
+            CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
+        CloseHandle(h);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return identity(entry, FILE_FLAG_OPEN_REPARSE_POINT, first) && identity(other, 0, second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
+           first.nFileIndexLow == second.nFileIndexLow;
+}
+
 // The entry named name in the folder whose final path is folderFinal is
 // itself: opened without following a link, the system names that very
 // entry. A link it shows as a link passes (the handle is the link's own);
@@ -91,7 +112,17 @@ EntryCheck CheckItselfIn(const std::wstring& folderFinal, const std::wstring& pa
     const std::wstring own = FinalPathOf(path, true);
     if (own.empty())
         return EntryCheck::Unchecked;
-    return own == Comparable(folderFinal + L"\\" + name) ? EntryCheck::Itself : EntryCheck::NotItself;
+    if (own == Comparable(folderFinal + L"\\" + name))
+        return EntryCheck::Itself;
+    // Wine names an entry whose name ends in dots or blanks without them.
+    // It is still itself, unless it is the very file of that shorter name
+    // (a link to its neighbour).
+    std::wstring trimmed = name;
+    while (!trimmed.empty() && (trimmed.back() == L'.' || trimmed.back() == L' '))
+        trimmed.pop_back();
+    if (trimmed.empty() || trimmed == name || own != Comparable(folderFinal + L"\\" + trimmed))
+        return EntryCheck::NotItself;
+    return IsSameFileAs(LongPathForm(path), folderFinal + L"\\" + trimmed) ? EntryCheck::NotItself : EntryCheck::Itself;
 }
 
 // A path that names "." or ".." as one of its parts: the system resolves
@@ -472,13 +503,68 @@ bool IsPlainEntryName(const std::wstring& name)
     return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/") == std::wstring::npos;
 }
 
+namespace
+{
+
+// A name the system's path clean-up would change: trailing dots and
+// blanks are cut from every part of a plain path, so "rep." would reach
+// the file "rep" beside it. "." and ".." are not names (they are refused
+// before any file call).
+bool HasNameTheSystemTrims(const std::wstring& path)
+{
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of(L"\\/", start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        const std::wstring part = path.substr(start, end - start);
+        if (!part.empty() && part != L"." && part != L".." && (part.back() == L'.' || part.back() == L' '))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// The path with "/" turned into "\" and repeated separators made one
+// (a UNC path keeps its leading two).
+std::wstring WithPlainSeparators(const std::wstring& path)
+{
+    std::wstring out;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const wchar_t c = path[i] == L'/' ? L'\\' : path[i];
+        if (c == L'\\' && i > 1 && !out.empty() && out.back() == L'\\')
+            continue;
+        out += c;
+    }
+    return out;
+}
+
+} // namespace
+
 std::wstring LongPathForm(const std::wstring& path)
 {
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
+        return path;
+    // A name ending in a dot or a blank is reached only with the prefix,
+    // which takes the path as written. GetFullPathNameW would cut the name
+    // too, so the path is prefixed as it stands: an absolute one without
+    // "." or ".." parts (anything else is never such an entry's own path).
+    if (HasNameTheSystemTrims(path)) {
+        const std::wstring plain = WithPlainSeparators(path);
+        const bool climbs = plain.find(L"\\.\\") != std::wstring::npos || plain.find(L"\\..\\") != std::wstring::npos ||
+                            (plain.size() >= 2 && plain.compare(plain.size() - 2, 2, L"\\.") == 0) ||
+                            (plain.size() >= 3 && plain.compare(plain.size() - 3, 3, L"\\..") == 0);
+        if (!climbs && plain.size() >= 3 && IsDrivePath(plain) && plain[2] == L'\\')
+            return L"\\\\?\\" + plain;
+        if (!climbs && plain.rfind(L"\\\\", 0) == 0)
+            return L"\\\\?\\UNC\\" + plain.substr(2);
+        return path;
+    }
     // Below this length every file call takes the path as it is (folders
     // are created up to MAX_PATH - 12); the prefix also turns off the
     // system's own clean-up of the path, so it is given only when needed.
     constexpr size_t kShortEnough = MAX_PATH - 12;
-    if (path.size() < kShortEnough || path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
+    if (path.size() < kShortEnough)
         return path;
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0)
@@ -603,7 +689,12 @@ bool SameLocation(const std::wstring& a, const std::wstring& b)
 std::wstring FullPathOf(const std::wstring& path)
 {
     std::wstring full = path;
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    // The system's clean-up would cut such a name to another entry's; an
+    // absolute path is already full.
+    const bool keepAsWritten = HasNameTheSystemTrims(path) && LongPathForm(path) != path;
+    const DWORD size = keepAsWritten ? 0 : GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (keepAsWritten)
+        full = WithPlainSeparators(path);
     if (size > 0) {
         full.assign(size, L'\0');
         full.resize(GetFullPathNameW(path.c_str(), size, full.data(), nullptr));

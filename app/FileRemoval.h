@@ -48,8 +48,9 @@ EntryCheck CheckEntry(const std::wstring& path);
 bool IsPlainEntryName(const std::wstring& name);
 
 // The path in the form the system's file calls reach even when it is
-// longer than they otherwise take: a long full path gets the "\\?\" (or
-// "\\?\UNC\") prefix, any other path stays as it is.
+// longer than they otherwise take, or names an entry whose name ends in a
+// dot or a blank: such a full path gets the "\\?\" (or "\\?\UNC\")
+// prefix, any other path stays as it is.
 std::wstring LongPathForm(const std::wstring& path);
 
 // A folder of its own: a folder, neither a link the system shows as one

@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -14,6 +15,7 @@
 #include "app/UserNotice.h"
 #include "box/BoxSettings.h"
 #include "box/BoxTitleMenu.h"
+#include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
@@ -92,23 +94,40 @@ void AddHiddenBoxFolders(const std::wstring& ownHiddenId, std::vector<std::wstri
     }
 }
 
-} // namespace
-
-bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId)
+// The default box folder, the data folder, and the folder of every box
+// but box (and of every hidden box but ownHiddenId).
+std::vector<std::wstring> BoxFoldersBut(const BoxWindowPtr& box, const std::wstring& ownHiddenId)
 {
-    if (folder.empty() || folder == L"bvn!NULL" || !fs::path(folder).is_absolute())
-        return false;
-    std::vector<std::wstring> guarded = {
+    std::vector<std::wstring> folders = {
         NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")),
         fs::path(s_desktopContainerStore.FileName()).parent_path().wstring(),
     };
     for (const auto& [other, runtime] : s_boxRuntimes) {
         if (other == box || runtime.IsPseudoBox() || !runtime.UseTargetFolder)
             continue;
-        guarded.push_back(NormalizeStoredPath(runtime.TargetFolder));
+        folders.push_back(NormalizeStoredPath(runtime.TargetFolder));
     }
-    AddHiddenBoxFolders(ownHiddenId, guarded);
-    return MayRemoveFolder(folder, guarded);
+    AddHiddenBoxFolders(ownHiddenId, folders);
+    return folders;
+}
+
+} // namespace
+
+bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId)
+{
+    if (folder.empty() || folder == L"bvn!NULL" || !fs::path(folder).is_absolute())
+        return false;
+    return MayRemoveFolder(folder, BoxFoldersBut(box, ownHiddenId));
+}
+
+bool IsOrHoldsABoxFolder(const std::wstring& path)
+{
+    if (path.empty())
+        return false;
+    const std::vector<std::wstring> folders = BoxFoldersBut(nullptr, L"");
+    return std::any_of(folders.begin(), folders.end(), [&](const std::wstring& folder) {
+        return !folder.empty() && folder != L"bvn!NULL" && DropPlan::IsSameOrAncestor(path, folder);
+    });
 }
 
 std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstring& kept)

@@ -28,6 +28,10 @@ extern std::function<bool(HWND owner, std::vector<Brevin::KelmOption> options)> 
 // box's folder counts whether that box stands on the desktop or is a
 // hidden box of the quick panel; a hidden box asks with its own id.
 bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId = L"");
+// Whether path is the folder of a box (on the desktop or hidden), the
+// default box folder, the data folder, or a folder that holds one of them:
+// moved into a box it would take a box's folder away. UI thread only.
+bool IsOrHoldsABoxFolder(const std::wstring& path);
 // The message that such a folder is not removed and what it belongs to
 // ("收纳盒", "组件") stays.
 std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstring& kept);

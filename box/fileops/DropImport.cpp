@@ -6,8 +6,10 @@
 #include "app/CommonHelpers.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxDeletion.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropPlan.h"
+#include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/SameNameQuestion.h"
@@ -267,9 +269,23 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     }
 
     const bool move = drop.effect == DROPEFFECT_MOVE;
+    // Another box's folder (or one that holds it) would leave that box
+    // without its folder: it stays where it is, and the user hears why.
+    // The box's own folder and its parents the plan leaves out anyway.
+    std::vector<std::wstring> paths;
+    std::wstring boxFolders;
+    for (const std::wstring& path : drop.paths) {
+        if (!DropPlan::IsSameOrAncestor(path, folder) && IsOrHoldsABoxFolder(path))
+            boxFolders += (boxFolders.empty() ? L"“" : L"、“") + FileNameOfPath(path) + L"”";
+        else
+            paths.push_back(path);
+    }
+    if (!boxFolders.empty())
+        NotifyUser(L"drop-box-folder",
+                   boxFolders + L"是收纳盒的文件夹或包含收纳盒的文件夹，放进这个收纳盒会让那个收纳盒失去它的文件夹，"
+                                L"已留在原来的位置。");
     const DropPlan::Disk disk{PathExists, SamePathItem};
-    const DropPlan::Plan plan =
-        DropPlan::PlanInto(drop.paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
+    const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();
     // The question reset nothing the hover repaint needs.
     HoverAnimationCount = 0;

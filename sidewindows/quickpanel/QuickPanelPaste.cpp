@@ -8,6 +8,7 @@
 #include "app/CommonHelpers.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxDeletion.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileTransfer.h"
@@ -125,6 +126,8 @@ public:
     {
         if (brought.intoItself)
             Add(intoItself_, source);
+        else if (brought.boxFolder)
+            Add(boxFolder_, source);
         else if (brought.path.empty())
             Add(failed_, source);
         else if (!brought.leftBehind.empty())
@@ -136,6 +139,11 @@ public:
             NotifyUser(L"quick-panel-into-itself",
                        intoItself_ +
                            L"是这个收纳盒的文件夹或包含它的文件夹，不能放进收纳盒自己里面，已留在原来的位置。");
+        if (!boxFolder_.empty())
+            NotifyUser(L"quick-panel-box-folder",
+                       boxFolder_ +
+                           L"是收纳盒的文件夹或包含收纳盒的文件夹，放进这个收纳盒会让那个收纳盒失去它的文件夹，"
+                           L"已留在原来的位置。");
         if (!failed_.empty())
             NotifyUser(L"quick-panel-not-taken", failed_ + L"没有放入收纳盒，仍在原来的位置。");
         if (!partly_.empty())
@@ -149,7 +157,7 @@ private:
     {
         names += (names.empty() ? L"“" : L"、“") + GetPathFileName(source) + L"”";
     }
-    std::wstring intoItself_, failed_, partly_;
+    std::wstring intoItself_, boxFolder_, failed_, partly_;
 };
 
 } // namespace
@@ -161,6 +169,10 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
     // (or swallow the component's files): it stays where it is.
     if (DropPlan::IsSameOrAncestor(source, folder)) {
         brought.intoItself = true;
+        return brought;
+    }
+    if (IsOrHoldsABoxFolder(source)) {
+        brought.boxFolder = true;
         return brought;
     }
     const std::filesystem::path name = std::filesystem::path(source).filename();

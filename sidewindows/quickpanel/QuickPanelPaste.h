@@ -24,6 +24,9 @@ struct BroughtItem {
     // The folder itself or one that holds it: refused, since it would be
     // put inside itself.
     bool intoItself = false;
+    // Another box's folder or one that holds it: refused, since that box
+    // would lose its folder.
+    bool boxFolder = false;
     // Parts of the source that stayed where they were (links, entries in
     // use) although the item arrived.
     std::vector<std::wstring> leftBehind;

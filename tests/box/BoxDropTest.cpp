@@ -397,6 +397,27 @@ TEST_F(BoxDropTest, TheBoxFolderAndItsAncestorsAreRefusedAsStored)
     EXPECT_FALSE(fs::exists(folder + L"\\" + fs::path(folder).filename().wstring())) << "no folder nested into itself";
 }
 
+TEST_F(BoxDropTest, AnotherBoxsFolderStaysWithItsBox)
+{
+    // The mapping box shows a folder for this test: dropped on the folder
+    // box, that folder would leave the mapping box without it.
+    fs::create_directories(In(L"shown"));
+    TempFolder::WriteBytes(In(L"shown\\s.txt"), "s");
+    BoxRuntime& other = s_boxRuntimes.at(mappingBox);
+    const bool usedFolder = other.UseTargetFolder;
+    const std::wstring shown = other.TargetFolder;
+    other.UseTargetFolder = true;
+    other.TargetFolder = In(L"shown");
+    const int told = TimesUserNotified(L"drop-box-folder");
+    EXPECT_EQ(Drop(folderBox, {In(L"shown")}, DROPEFFECT_COPY | DROPEFFECT_MOVE), static_cast<DWORD>(DROPEFFECT_NONE));
+    WaitForImport();
+    other.UseTargetFolder = usedFolder;
+    other.TargetFolder = shown;
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"shown\\s.txt")), "s");
+    EXPECT_FALSE(fs::exists(Folder() + L"\\shown"));
+    EXPECT_EQ(TimesUserNotified(L"drop-box-folder"), told + 1);
+}
+
 TEST_F(BoxDropTest, CopyOrMoveIsDecidedOnceAtTheDrop)
 {
     TempFolder::WriteBytes(In(L"k.txt"), "k");

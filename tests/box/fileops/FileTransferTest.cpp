@@ -333,6 +333,30 @@ TEST_F(FileTransferTest, ANameThatClimbsOutOfItsFolderIsNeverFollowed)
     RemoveOnHost(In(L"drop"));
 }
 
+// "rep." and "sp " are names of their own (archives and shares make them);
+// the system's path clean-up would reach "rep" and "sp" beside them.
+TEST_F(FileTransferTest, ANameEndingInADotOrABlankMovesThatEntryAndNotItsNeighbour)
+{
+    TempFolder::WriteBytes(In(L"rep"), "plain");
+    TempFolder::WriteBytes(In(L"sp"), "plainsp");
+    TempFolder::WriteBytes(In(L"one"), "dotted");
+    TempFolder::WriteBytes(In(L"two"), "spaced");
+    if (!RenameOnHost(In(L"one"), In(L""), "rep.") || !RenameOnHost(In(L"two"), In(L""), "sp "))
+        GTEST_SKIP() << "this system makes no names that end in a dot or a blank";
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    EXPECT_EQ(MoveItem(In(L"rep."), Box(L"rep."), false, {}, nullptr), TransferResult::Done);
+    EXPECT_EQ(MoveItem(In(L"sp "), Box(L"sp "), false, options, nullptr), TransferResult::Done);
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"rep")), "plain");
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"sp")), "plainsp");
+    EXPECT_EQ(EntriesIn(In(L"")), 2u);
+    EXPECT_FALSE(PathExists(Box(L"rep"))) << "no neighbour arrived";
+    EXPECT_FALSE(PathExists(Box(L"sp")));
+    EXPECT_EQ(EntriesIn(Box(L"")), 2u);
+    RemoveOnHost(Box(L"rep."));
+    RemoveOnHost(Box(L"sp "));
+}
+
 TEST_F(FileTransferTest, AFolderIsNeverPutIntoItself)
 {
     fs::create_directories(In(L"photos"));

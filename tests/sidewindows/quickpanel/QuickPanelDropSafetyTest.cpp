@@ -95,6 +95,21 @@ TEST_F(QuickPanelDropSafetyTest, TheBoxFolderAndTheFoldersThatHoldItAreRefusedWi
     EXPECT_TRUE(s_boxIconManagers[box].Records().empty());
 }
 
+TEST_F(QuickPanelDropSafetyTest, AnotherBoxsFolderStaysWithItsBox)
+{
+    const std::wstring other = parent + L"\\other";
+    fs::create_directories(other);
+    TempFolder::WriteBytes(other + L"\\b.txt", "b");
+    const auto otherBox = AddBox(L"bbbbb", L"#F2F2F2", false, true);
+    s_boxRuntimes[otherBox].TargetFolder = other;
+    s_boxRuntimes[otherBox].UseTargetFolder = true;
+    const int told = TimesUserNotified(L"quick-panel-box-folder");
+    Drop({other});
+    EXPECT_EQ(TempFolder::ReadBytes(other + L"\\b.txt"), "b");
+    EXPECT_EQ(Tree(folder), (std::vector<std::wstring>{L"n2.txt"}));
+    EXPECT_EQ(TimesUserNotified(L"quick-panel-box-folder"), told + 1);
+}
+
 TEST_F(QuickPanelDropSafetyTest, ASourceThatOffersOnlyACopyKeepsItsFileAndHearsCopy)
 {
     const std::wstring source = temp.File(L"mapped.txt");
