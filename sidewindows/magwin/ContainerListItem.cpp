@@ -32,13 +32,18 @@ void NavigateOnTask(const std::wstring& folder)
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!done)
         return;
-    std::thread task([folder, done] {
-        NavigateDialogAddressBar(folder);
+    TakeLastFailure();
+    bool navigated = false;
+    std::thread task([folder, done, &navigated] {
+        navigated = NavigateDialogAddressBar(folder);
         SetEvent(done);
     });
     WaitForObjectWithMessages(done);
     task.join();
     CloseHandle(done);
+    // A click that did nothing says why.
+    if (!navigated)
+        TellLastFailure();
 }
 
 } // namespace

@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cwchar>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "app/CommonHelpers.h"
 #include "app/StoreTextFormat.h"
@@ -28,11 +30,20 @@ constexpr ULONGLONG kFolderWait = 5000;
 constexpr int kTypeFilterComboId = 0x470; // cmb1 of the common dialogs
 constexpr wchar_t kNoDialog[] = L"[-] 未找到匹配相关字符的对话框。";
 
+// The last failure line since it was taken: the address bar is driven
+// from a task thread, and only the UI thread may tell the user.
+std::mutex s_failureLock;
+std::wstring s_lastFailure;
+
 void Report(const std::wstring& line)
 {
     const std::string bytes = WideToUtf8(line + L"\n");
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     std::fflush(stdout);
+    if (line.rfind(L"[-] ", 0) == 0) {
+        std::lock_guard<std::mutex> lock(s_failureLock);
+        s_lastFailure = line.substr(4);
+    }
 }
 
 std::wstring ClassOf(HWND window)
@@ -347,7 +358,14 @@ bool NavigateDialog(HWND dialog, const std::wstring& folder)
     const std::wstring path = NormalizeStoredPath(folder);
     std::error_code error;
     if (folder == L"bvn!NULL" || path.empty() || !std::filesystem::is_directory(path, error)) {
-        Report(L"[-] 文件夹不存在：" + folder);
+        Report(L"[-] 文件夹不存在：" + path);
+        return false;
+    }
+    // The dialogs take folders of at most MAX_PATH characters; a longer
+    // one would be cut short in the name field, where Enter could take
+    // what is left for a file name.
+    if (path.size() >= MAX_PATH) {
+        Report(L"[-] 文件夹路径太长，文件对话框无法进入：" + path);
         return false;
     }
     HWND nameEdit = OpenDialogNameEdit(dialog);
@@ -440,6 +458,19 @@ bool FillName(HWND dialog, const std::wstring& name)
 }
 
 } // namespace
+
+std::wstring TakeLastFailure()
+{
+    std::lock_guard<std::mutex> lock(s_failureLock);
+    return std::exchange(s_lastFailure, std::wstring());
+}
+
+void TellLastFailure()
+{
+    const std::wstring why = TakeLastFailure();
+    if (!why.empty())
+        NotifyUser(L"magnet-dialog", L"磁力访问窗没能操作文件对话框：" + why);
+}
 
 bool NavigateDialogAddressBar(const std::wstring& folder)
 {
@@ -537,6 +568,7 @@ bool FillFileDialog(const std::wstring& path)
             return false;
         if (!WaitForFolder(dialog, target)) {
             Report(L"[-] 对话框没有进入文件夹，未填写文件名：" + target);
+            TakeLastFailure();
             NotifyUser(L"magnet-fill-folder",
                        L"文件对话框没有及时进入文件夹“" + target + L"”，文件名没有填入。请稍后再点一次该文件。");
             return false;

@@ -38,4 +38,10 @@ bool MatchDialogFilter(const std::vector<std::wstring>& patterns, const std::wst
 // stops at the first step that fails. UI thread only.
 bool FillFileDialog(const std::wstring& path);
 
+// The last failure ("[-] " line, without its mark) reported since the
+// previous call, from any thread; empty when none.
+std::wstring TakeLastFailure();
+// Tells the user of that failure, if any. UI thread only.
+void TellLastFailure();
+
 } // namespace TessikMagWin

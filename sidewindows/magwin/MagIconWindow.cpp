@@ -222,7 +222,9 @@ void BuildIconWindowContent(HWND hwnd, ID2D1HwndRenderTarget* target)
                 // The paints that the fill lets through set this callback up
                 // anew: work on a copy.
                 const std::wstring file = path;
-                FillFileDialog(file);
+                TakeLastFailure();
+                if (!FillFileDialog(file))
+                    TellLastFailure();
             },
             [](const std::wstring&) {}, [](const bool&) {}, [] {}, [] {});
     }

@@ -241,3 +241,29 @@ TEST(MagnetDialogTest, ADialogThatNeverShowsTheFolderGetsNoName)
     EXPECT_NE(dialog.Name(), L"report.txt");
     EXPECT_EQ(TimesUserNotified(L"magnet-fill-folder"), told + 1);
 }
+
+// A folder the dialog cannot take is never typed into its name field,
+// where Enter could save under what is left of it; a folder that is gone
+// is said too.
+TEST(MagnetDialogTest, AFolderTooLongOrGoneIsNotTypedAndTheReasonIsKept)
+{
+    TempFolder temp;
+    const std::wstring elsewhere = temp.Path() / L"elsewhere";
+    std::wstring deep = temp.Path() / L"deep";
+    while (deep.size() < MAX_PATH + 10)
+        deep += L"\\" + std::wstring(30, L'd');
+    std::filesystem::create_directories(elsewhere);
+    std::filesystem::create_directories(std::filesystem::path(LR"(\\?\)" + deep));
+    CommonDialog dialog({true, L"Save As", L"", elsewhere});
+    ASSERT_TRUE(dialog.Dialog());
+
+    TakeLastFailure();
+    EXPECT_FALSE(NavigateDialogAddressBar(deep));
+    EXPECT_NE(TakeLastFailure().find(L"太长"), std::wstring::npos);
+    EXPECT_FALSE(NavigateDialogAddressBar(temp.Path() / L"gone"));
+    EXPECT_NE(TakeLastFailure().find(L"不存在"), std::wstring::npos);
+    ASSERT_TRUE(dialog.Settle());
+    EXPECT_FALSE(dialog.Finished());
+    EXPECT_EQ(dialog.Folder(), elsewhere);
+    EXPECT_EQ(dialog.Name(), L"");
+}
