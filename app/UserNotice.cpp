@@ -11,6 +11,7 @@ namespace
 {
 
 std::map<std::wstring, int> s_noticeKinds;
+std::map<std::wstring, std::wstring> s_lastTexts;
 std::vector<std::wstring> s_pendingNotices;
 HWND s_noticeOwner = nullptr;
 UINT_PTR s_noticeTimer = 0;
@@ -37,6 +38,7 @@ void ArmNoticeTimer()
 void Queue(const std::wstring& kind, const std::wstring& text)
 {
     ++s_noticeKinds[kind];
+    s_lastTexts[kind] = text;
     // One log line per notice.
     std::wstring line = text;
     for (wchar_t& c : line) {
@@ -77,4 +79,10 @@ int TimesUserNotified(const std::wstring& kind)
 {
     auto told = s_noticeKinds.find(kind);
     return told == s_noticeKinds.end() ? 0 : told->second;
+}
+
+std::wstring LastNoticeText(const std::wstring& kind)
+{
+    auto told = s_lastTexts.find(kind);
+    return told == s_lastTexts.end() ? std::wstring() : told->second;
 }

@@ -24,3 +24,5 @@ void ShowPendingNotices(HWND owner);
 // Kinds told so far or queued, and how often (for tests).
 bool WasUserNotified(const std::wstring& kind);
 int TimesUserNotified(const std::wstring& kind);
+// The text last told under the kind (for tests).
+std::wstring LastNoticeText(const std::wstring& kind);

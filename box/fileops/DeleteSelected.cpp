@@ -108,13 +108,19 @@ void RemoveFirstMatch(KelmIconManager& manager, const DeleteJobItem& item)
 
 // Worker: the file goes to the Recycle Bin only once a copy of it is kept;
 // true when it really went there.
-bool RecycleKeepingCopy(const DeleteJobItem& item, HWND owner)
+// notKept names what the copy could not hold (links are never copied):
+// undo could not bring those back, so the item stays where it is.
+bool RecycleKeepingCopy(const DeleteJobItem& item, HWND owner, std::vector<std::wstring>& notKept)
 {
     TransferOptions options;
     options.cancelled = FileJobCancelled;
-    if (CopyItem(item.path, item.tempCopyPath, true, options) != TransferResult::Done) {
+    TransferReport report;
+    if (CopyItem(item.path, item.tempCopyPath, true, options, &report) != TransferResult::Done) {
         RemoveItemWithoutFollowingLinks(item.tempCopyPath);
         Log(L"ERROR", L"Failed to keep a copy before recycling: " + item.path);
+        notKept = std::move(report.leftBehind);
+        for (const TransferFailure& failure : report.failed)
+            notKept.push_back(failure.path);
         return false;
     }
     if (RecycleItem(item.path, owner)) {
@@ -130,6 +136,16 @@ bool RecycleKeepingCopy(const DeleteJobItem& item, HWND owner)
 void TellNotDeleted(const DeleteJobItem& item, const std::vector<std::wstring>& stayed, bool permanently)
 {
     const std::wstring name = L"“" + GetPathFileName(item.path) + L"”";
+    // What undo could not have given back (a link inside a folder): the
+    // folder stays whole, links and all.
+    if (!permanently && !stayed.empty() && EntryIsItself(item.path)) {
+        NotifyUser(L"delete-failed:" + item.path,
+                   name +
+                       L"中有些内容无法为撤销保留副本（链接不会被跟随），撤销将无法找回它们，"
+                       L"所以它没有移动到回收站，仍在原来的位置，没有被改动：" +
+                       PathLinesText(stayed));
+        return;
+    }
     // A link the system shows as a plain file is never recycled: the bin
     // would take what it leads to.
     NotifyUser(
@@ -290,11 +306,13 @@ void DeleteSelectionWorker(DeleteJob job)
                 }
                 Log(L"INFO", L"Permanently deleted: " + item.path);
             } else if (item.onDisk && PathExists(item.path)) {
-                recycled = RecycleKeepingCopy(item, target.hwnd);
+                std::vector<std::wstring> notKept;
+                recycled = RecycleKeepingCopy(item, target.hwnd, notKept);
                 if (!recycled) {
                     // The file stays, and so does its record.
                     if (job.box)
-                        job.box->animationManager.PostCallback([item] { TellNotDeleted(item, {}, false); });
+                        job.box->animationManager.PostCallback(
+                            [item, notKept] { TellNotDeleted(item, notKept, false); });
                     continue;
                 }
             }

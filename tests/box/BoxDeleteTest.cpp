@@ -173,6 +173,29 @@ TEST_F(BoxDeleteTest, PermanentDeleteRemovesWholeTrees)
     EXPECT_TRUE(s_boxRuntimes.at(folderBox).undoList.empty()) << "a permanent delete cannot be undone";
 }
 
+// Undo could not give back a link the kept copy cannot hold: the folder
+// stays whole, and the user hears which link kept it there.
+TEST_F(BoxDeleteTest, AFolderHoldingALinkStaysWholeAndTheLinkIsNamed)
+{
+    fs::create_directories(Folder() + L"\\sub");
+    TempFolder::WriteBytes(Folder() + L"\\sub\\inner.txt", "inner");
+    OutsideLinks inside;
+    if (!inside.Make(Folder() + L"\\sub", temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no links";
+    Add(folderBox, Folder() + L"\\sub");
+    answer = 0;
+    const int told = TimesUserNotified(L"delete-failed:" + Folder() + L"\\sub");
+    DeleteByKey(folderBox, {0});
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\sub\\inner.txt"), "inner");
+    for (const std::wstring& link : inside.links)
+        EXPECT_NE(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES) << "the link stays";
+    EXPECT_TRUE(inside.Untouched());
+    EXPECT_TRUE(s_boxRuntimes.at(folderBox).undoList.empty());
+    EXPECT_EQ(TimesUserNotified(L"delete-failed:" + Folder() + L"\\sub"), told + 1);
+    EXPECT_NE(LastNoticeText(L"delete-failed:" + Folder() + L"\\sub").find(inside.links.front()), std::wstring::npos)
+        << "the link is named";
+}
+
 TEST_F(BoxDeleteTest, APermanentDeleteRemovesALinkInsideAsALinkAndNothingBehindIt)
 {
     fs::create_directories(temp.File(L"outside"));
