@@ -704,3 +704,13 @@ std::wstring FullPathOf(const std::wstring& path)
         full.pop_back();
     return full;
 }
+
+std::wstring ComparablePath(const std::wstring& path)
+{
+    return Comparable(path);
+}
+
+std::wstring ComparableFinalPath(const std::wstring& path)
+{
+    return FinalPathOf(path, false);
+}

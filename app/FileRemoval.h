@@ -52,6 +52,12 @@ bool IsPlainEntryName(const std::wstring& name);
 // dot or a blank: such a full path gets the "\\?\" (or "\\?\UNC\")
 // prefix, any other path stays as it is.
 std::wstring LongPathForm(const std::wstring& path);
+// The comparable form of a full path: backslashes (one at a time but for
+// a leading pair), lower case, no trailing separator, no long-path prefix.
+std::wstring ComparablePath(const std::wstring& path);
+// The final path of what path names (links followed), in comparable form;
+// empty when it cannot be opened or named.
+std::wstring ComparableFinalPath(const std::wstring& path);
 
 // A folder of its own: a folder, neither a link the system shows as one
 // nor one it shows as a plain folder (EntryIsItself).

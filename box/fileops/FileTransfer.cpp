@@ -401,36 +401,6 @@ MergedEntries MergedFrom(const std::wstring& source, const CopyRun& run)
     return merged;
 }
 
-// The final path of what path names (links followed), comparable: lower
-// case, backslashes, no long-path prefix. Empty when it cannot be opened.
-std::wstring ComparableFinalPath(const std::wstring& path)
-{
-    HANDLE h = CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return L"";
-    std::wstring final(32768, L'\0');
-    const DWORD size = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
-                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    CloseHandle(h);
-    final.resize(size > 0 && size < final.size() ? size : 0);
-    return final;
-}
-
-std::wstring ComparableForm(std::wstring path)
-{
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
-        path = L"\\\\" + path.substr(8);
-    else if (path.rfind(L"\\\\?\\", 0) == 0)
-        path = path.substr(4);
-    while (!path.empty() && path.back() == L'\\')
-        path.pop_back();
-    std::transform(path.begin(), path.end(), path.begin(), [](wchar_t c) { return std::towlower(c); });
-    return path;
-}
-
 // The destination is the source itself or lies inside it, as the system
 // names both: short names, case and links to folders on the way cannot
 // hide it. The part of the destination that does not exist yet is added
@@ -452,10 +422,36 @@ bool IsSameOrInside(const std::wstring& source, const std::wstring& destination)
         if (existing.size() == 2 && existing[1] == L':')
             existing += L'\\';
     }
-    const std::wstring a = ComparableForm(ownSource.empty() ? FullPathOf(source) : ownSource);
+    const std::wstring a = ComparablePath(ownSource.empty() ? FullPathOf(source) : ownSource);
     const std::wstring b =
-        finalDestination.empty() ? ComparableForm(FullPathOf(destination)) : ComparableForm(finalDestination + rest);
+        finalDestination.empty() ? ComparablePath(FullPathOf(destination)) : ComparablePath(finalDestination + rest);
     return !a.empty() && (a == b || (b.size() > a.size() && b.compare(0, a.size(), a) == 0 && b[a.size()] == L'\\'));
+}
+
+// Whether the item may go to destination at all: it exists, it is itself
+// (a link the system does not show as one would be copied or moved as what
+// lies behind it: the rename and the delete both reach through), and the
+// destination is not inside it. Otherwise the reason is reported.
+bool MayTakeSource(const std::wstring& source, DWORD attributes, const std::wstring& destination,
+                   TransferReport* report)
+{
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        ReportFailure(report, source, GetLastError());
+        return false;
+    }
+    const EntryCheck check = CheckEntry(source);
+    if (check != EntryCheck::Itself) {
+        if (check == EntryCheck::NotItself)
+            ReportLeftBehind(report, source);
+        else
+            ReportFailure(report, source, GetLastError());
+        return false;
+    }
+    if (IsSameOrInside(source, destination)) {
+        ReportFailure(report, source, kErrorDestinationInsideSource);
+        return false;
+    }
+    return true;
 }
 
 // Exactly the form a copy gives its part files: a name, a dot, six hex
@@ -523,26 +519,12 @@ TransferResult CopyItem(const std::wstring& source, const std::wstring& destinat
                         const TransferOptions& options, TransferReport* report)
 {
     const DWORD attributes = AttributesOf(source);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        ReportFailure(report, source, GetLastError());
-        return TransferResult::Failed;
-    }
-    if (IsLinkAttributes(attributes)) {
+    if (attributes != INVALID_FILE_ATTRIBUTES && IsLinkAttributes(attributes)) {
         ReportLeftBehind(report, source);
         return TransferResult::Failed;
     }
-    const EntryCheck check = CheckEntry(source);
-    if (check != EntryCheck::Itself) {
-        if (check == EntryCheck::NotItself)
-            ReportLeftBehind(report, source);
-        else
-            ReportFailure(report, source, GetLastError());
+    if (!MayTakeSource(source, attributes, destination, report))
         return TransferResult::Failed;
-    }
-    if (IsSameOrInside(source, destination)) {
-        ReportFailure(report, source, kErrorDestinationInsideSource);
-        return TransferResult::Failed;
-    }
     if (const DWORD refusal = DestinationRefusal(destination)) {
         ReportFailure(report, source, refusal);
         return TransferResult::Failed;
@@ -567,24 +549,8 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     if (Cancelled(options))
         return TransferResult::Cancelled;
     const DWORD attributes = AttributesOf(source);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        ReportFailure(report, source, GetLastError());
+    if (!MayTakeSource(source, attributes, destination, report))
         return TransferResult::Failed;
-    }
-    // A link the system does not show as one would be moved as what lies
-    // behind it (the rename and the delete both reach through): it stays.
-    const EntryCheck check = CheckEntry(source);
-    if (check != EntryCheck::Itself) {
-        if (check == EntryCheck::NotItself)
-            ReportLeftBehind(report, source);
-        else
-            ReportFailure(report, source, GetLastError());
-        return TransferResult::Failed;
-    }
-    if (IsSameOrInside(source, destination)) {
-        ReportFailure(report, source, kErrorDestinationInsideSource);
-        return TransferResult::Failed;
-    }
     const bool destinationExists = PathExists(destination);
     if (destinationExists && !replace) {
         ReportFailure(report, source, ERROR_FILE_EXISTS);
