@@ -453,6 +453,10 @@ void WithRoundRectClipNoLayer(ID2D1HwndRenderTarget* rt, float x, float y, float
     if (!factory ||
         FAILED(factory->CreateRoundedRectangleGeometry({D2D1::RectF(x, y, x + w, y + h), radius, radius}, &geometry)))
         return;
+    // The rectangle clip as well, as in WithRoundRectClip: where the mask
+    // is not applied (Wine), a scrolled text would otherwise spill out of
+    // its field.
+    rt->PushAxisAlignedClip(D2D1::RectF(x, y, x + w, y + h), D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
     // A null layer lets Direct2D manage it (Windows 8 and later).
     rt->PushLayer(D2D1::LayerParameters(D2D1::InfiniteRect(), geometry.Get(), D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
                                         D2D1::IdentityMatrix(), 1.0f),
@@ -460,6 +464,7 @@ void WithRoundRectClipNoLayer(ID2D1HwndRenderTarget* rt, float x, float y, float
     if (callback)
         callback(window, rt, static_cast<int>(x), static_cast<int>(y), static_cast<int>(w), static_cast<int>(h));
     rt->PopLayer();
+    rt->PopAxisAlignedClip();
 }
 
 void WithGdiDC(ID2D1RenderTarget* rt, HWND window, const std::function<void(HWND, HDC)>& callback)

@@ -148,6 +148,38 @@ TEST_F(PopupWindowTest, InputBoxCancelGivesNullEscapeNothingAndOkOnAnEmptyFieldT
     EXPECT_EQ(HoverAnimationCount, 0);
 }
 
+// A path wider than the field opens scrolled to its end: what scrolled out
+// on the left must not show beside the field, nor over the field's rim.
+TEST_F(PopupWindowTest, InputBoxKeepsALongTextInsideItsField)
+{
+    std::wstring path = L"C:\\";
+    while (path.size() < 200)
+        path += L"收纳盒Folder\\";
+    path.resize(200);
+    std::vector<COLORREF> band;
+    PopupDriver driver(kEditClass, [&band](HWND popup) {
+        // Field rows 26 to 54, from the window's left edge to the inside
+        // of the edit (x 30): the surface colour left of the field at 20,
+        // its raised face after.
+        band = ReadClientPixels(popup, RECT{0, 26, 30, 54});
+        RECT r;
+        GetWindowRect(popup, &r);
+        const POINT at = CancelPoint(r);
+        Click(popup, at.x, at.y);
+    });
+    NewEdit::KelmCreateEdit(Owner(), path.c_str());
+    driver.Join();
+    ASSERT_EQ(band.size(), 30u * 28u);
+    int outside = 0;
+    for (size_t i = 0; i < band.size(); ++i) {
+        const int x = static_cast<int>(i % 30);
+        if (x == 20)
+            continue; // the field's own antialiased edge
+        outside += !Near(band[i], x < 20 ? ThemeAccent.Ref() : ThemeShade30.Ref());
+    }
+    EXPECT_EQ(outside, 0) << "text drawn outside the field";
+}
+
 TEST_F(PopupWindowTest, InputBoxClosesWithNullWhenAnotherWindowIsActivated)
 {
     PopupDriver driver(kEditClass, [](HWND) {});
