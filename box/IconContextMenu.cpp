@@ -220,8 +220,12 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
                    L"“" + GetPathFileName(oldPath) + L"”是指向其他位置的链接，未重命名，链接指向的文件没有改动。");
         return false;
     }
-    if (!MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_COPY_ALLOWED))
+    if (!MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_COPY_ALLOWED)) {
+        const DWORD error = GetLastError();
+        NotifyUser(L"rename-failed:" + oldPath, L"“" + GetPathFileName(oldPath) + L"”没有重命名为“" + name + L"”：" +
+                                                    TransferErrorText(error) + L"。");
         return false;
+    }
     UndoRecord undo;
     undo.kind = 2;
     undo.path = oldPath;
