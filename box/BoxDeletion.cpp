@@ -130,6 +130,12 @@ bool IsOrHoldsABoxFolder(const std::wstring& path)
     });
 }
 
+std::wstring BoxFolderKeptText(const std::wstring& names, const std::wstring& doing)
+{
+    return names + L"是收纳盒的文件夹或包含收纳盒的文件夹，" + doing +
+           L"会让那个收纳盒失去它的文件夹，已留在原来的位置。";
+}
+
 std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstring& kept)
 {
     // A stored path holds its separators doubled; the user is shown the

@@ -32,6 +32,10 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, con
 // default box folder, the data folder, or a folder that holds one of them:
 // moved into a box it would take a box's folder away. UI thread only.
 bool IsOrHoldsABoxFolder(const std::wstring& path);
+// The message that such items (names already quoted, e.g. "“a”、“b”")
+// stayed where they are because doing (e.g. "删除它们") would take a box's
+// folder away.
+std::wstring BoxFolderKeptText(const std::wstring& names, const std::wstring& doing);
 // The message that such a folder is not removed and what it belongs to
 // ("收纳盒", "组件") stays.
 std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstring& kept);

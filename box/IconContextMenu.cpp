@@ -14,6 +14,7 @@
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxDeletion.h"
 #include "box/BoxShortcuts.h"
 #include "box/fileops/DeleteSelected.h"
 #include "box/fileops/FileJobs.h"
@@ -195,6 +196,12 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
     // A running job may be writing the file, or planned its name.
     if (RefusedWhileFileJobRuns(L"重命名"))
         return false;
+    // Renamed, another box's folder (or a folder holding it) would leave
+    // that box showing a folder that is no longer there.
+    if (IsOrHoldsABoxFolder(FullPathOf(record.path))) {
+        NotifyUser(L"rename-box-folder", BoxFolderKeptText(L"“" + GetPathFileName(record.path) + L"”", L"重命名"));
+        return false;
+    }
     if (!IsPlainFileName(name)) {
         NotifyUser(L"rename-name:" + name, L"名称“" + name + L"”不能用作文件名。\n文件名不能为空，也不能包含 \\ / :。");
         return false;
@@ -213,8 +220,12 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
                    L"“" + GetPathFileName(oldPath) + L"”是指向其他位置的链接，未重命名，链接指向的文件没有改动。");
         return false;
     }
-    if (!MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_COPY_ALLOWED))
+    if (!MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_COPY_ALLOWED)) {
+        const DWORD error = GetLastError();
+        NotifyUser(L"rename-failed:" + oldPath, L"“" + GetPathFileName(oldPath) + L"”没有重命名为“" + name + L"”：" +
+                                                    TransferErrorText(error) + L"。");
         return false;
+    }
     UndoRecord undo;
     undo.kind = 2;
     undo.path = oldPath;

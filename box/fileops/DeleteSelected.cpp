@@ -7,6 +7,7 @@
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxDeletion.h"
 #include "box/BoxRuntime.h"
 #include "box/BoxShortcuts.h"
 #include "box/fileops/FileJobProgress.h"
@@ -185,7 +186,27 @@ void CALLBACK DeleteSelectionByKey(HWND, UINT, UINT_PTR timerId, DWORD)
 namespace
 {
 
-void DeleteItems(const BoxWindowPtr& box, std::vector<Selected> selected, const DeleteQuestionTexts& texts)
+// A file of a folder-backed box that is another box's folder, or holds
+// one, would take that box's folder with it (to the Recycle Bin or for
+// good): it stays, with its record, and its name is added to names.
+// Reads the box registry: UI thread only.
+void LeaveBoxFolders(std::vector<Selected>& selected, std::wstring& names)
+{
+    std::erase_if(selected, [&names](const Selected& item) {
+        if (!IsFolderBacked(item.owner))
+            return false;
+        const std::wstring path = PathToDelete(item.path);
+        if (!IsOrHoldsABoxFolder(path))
+            return false;
+        const std::wstring name = L"“" + GetPathFileName(path) + L"”";
+        if (names.find(name) == std::wstring::npos)
+            names += (names.empty() ? L"" : L"、") + name;
+        return true;
+    });
+}
+
+void DeleteSelectedItems(const BoxWindowPtr& box, std::vector<Selected> selected, const DeleteQuestionTexts& texts,
+                         std::wstring& boxFolders)
 {
     if (!KeepStillShown(box, selected))
         return;
@@ -194,6 +215,9 @@ void DeleteItems(const BoxWindowPtr& box, std::vector<Selected> selected, const 
         NotifyUser(L"delete-busy", kDeleteBusyText);
         return;
     }
+    LeaveBoxFolders(selected, boxFolders);
+    if (selected.empty())
+        return;
     const bool anyOnDisk =
         std::any_of(selected.begin(), selected.end(), [](const Selected& s) { return IsFolderBacked(s.owner); });
     int choice = 0;
@@ -211,6 +235,10 @@ void DeleteItems(const BoxWindowPtr& box, std::vector<Selected> selected, const 
             NotifyUser(L"delete-busy", kDeleteBusyText);
             return;
         }
+        // A box may have been made or moved onto one of them meanwhile.
+        LeaveBoxFolders(selected, boxFolders);
+        if (selected.empty())
+            return;
     }
     BoxRuntime* runtime = FindBoxRuntime(box);
 
@@ -252,6 +280,15 @@ void DeleteItems(const BoxWindowPtr& box, std::vector<Selected> selected, const 
     RepaintBoxWindows(box);
     if (!StartFileJob(box, [job = std::move(job)]() mutable { DeleteSelectionWorker(std::move(job)); }))
         NotifyUser(L"delete-busy", kDeleteBusyText);
+}
+
+// The user hears once per operation which items stayed as boxes' folders.
+void DeleteItems(const BoxWindowPtr& box, std::vector<Selected> selected, const DeleteQuestionTexts& texts)
+{
+    std::wstring boxFolders;
+    DeleteSelectedItems(box, std::move(selected), texts, boxFolders);
+    if (!boxFolders.empty())
+        NotifyUser(L"delete-box-folder", BoxFolderKeptText(boxFolders, L"删除"));
 }
 
 } // namespace

@@ -281,9 +281,7 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
             paths.push_back(path);
     }
     if (!boxFolders.empty())
-        NotifyUser(L"drop-box-folder",
-                   boxFolders + L"是收纳盒的文件夹或包含收纳盒的文件夹，放进这个收纳盒会让那个收纳盒失去它的文件夹，"
-                                L"已留在原来的位置。");
+        NotifyUser(L"drop-box-folder", BoxFolderKeptText(boxFolders, L"放进这个收纳盒"));
     const DropPlan::Disk disk{PathExists, SamePathItem};
     const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();

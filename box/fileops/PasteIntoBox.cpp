@@ -6,6 +6,7 @@
 #include <propidl.h>
 #include <gdiplus.h>
 #include <shellapi.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
@@ -132,13 +134,21 @@ void FinishPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PasteP
     RepaintBoxWindows(box);
 }
 
+// The user hears which file the paste could not write, and why; no record
+// and no undo record were made for it.
+void TellPasteNotWritten(const std::wstring& path, DWORD error)
+{
+    NotifyUser(L"paste-write-failed", L"粘贴的内容没有保存：无法写入“" + path + L"”（" + TransferErrorText(error) +
+                                          L"）。\n收纳盒中没有添加它。");
+}
+
 // A written text or image file becomes a record with its undo record, but
 // only once it is really there.
 void AddWrittenFile(const BoxWindowPtr& box, KelmIconManager& manager, const PastePlace& place,
                     const std::wstring& path)
 {
     if (!PathExists(path)) {
-        Log(L"ERROR", L"Failed to write pasted file: " + path);
+        TellPasteNotWritten(path, ERROR_FILE_NOT_FOUND);
         return;
     }
     UndoRecord record;
@@ -161,12 +171,37 @@ std::wstring NameForPaste(const std::wstring& folder, const std::wstring& stem, 
     return name;
 }
 
-bool WriteBytes(const std::wstring& path, const std::string& bytes)
+// Writes bytes as a new file at path and answers ERROR_SUCCESS, or why it
+// failed. A file already at path is never opened, let alone replaced. A
+// write that fails (a full disk) leaves nothing of this file behind: it is
+// removed through the handle that created it, so only this very file goes,
+// and only when it is itself.
+DWORD WriteNewFile(const std::wstring& path, const std::string& bytes)
 {
-    std::ofstream out(fs::path(path), std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    size_t offset = 0;
+    while (error == ERROR_SUCCESS && offset < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + offset, chunk, &written, nullptr))
+            error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        else if (written == 0)
+            error = ERROR_DISK_FULL;
+        offset += written;
+    }
+    if (error == ERROR_SUCCESS && !FlushFileBuffers(file))
+        error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+    if (error != ERROR_SUCCESS) {
+        FILE_DISPOSITION_INFO gone{TRUE};
+        if (!EntryIsItself(path) || !SetFileInformationByHandle(file, FileDispositionInfo, &gone, sizeof(gone)))
+            Log(L"ERROR", L"A failed paste could not remove the file it began: " + path);
+    }
+    CloseHandle(file);
+    return error;
 }
 
 bool FindPngEncoder(CLSID* clsid)
@@ -187,22 +222,38 @@ bool FindPngEncoder(CLSID* clsid)
     return false;
 }
 
-// The clipboard keeps its bitmap: GDI+ only reads it.
-bool SaveBitmapAsPng(HBITMAP bitmap, const std::wstring& path)
+// The clipboard bitmap encoded as a PNG file's bytes; false when GDI+
+// cannot. The clipboard keeps its bitmap: GDI+ only reads it.
+bool EncodeBitmapAsPng(HBITMAP bitmap, std::string& bytes)
 {
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok)
         return false;
-    bool saved = false;
+    bool encoded = false;
     {
+        // Encoded in memory, the image is written like a pasted text:
+        // never over another file, never left half-written.
+        Microsoft::WRL::ComPtr<IStream> stream;
         CLSID png{};
         Gdiplus::Bitmap image(bitmap, nullptr);
-        if (image.GetLastStatus() == Gdiplus::Ok && FindPngEncoder(&png))
-            saved = image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+        if (image.GetLastStatus() == Gdiplus::Ok && FindPngEncoder(&png) &&
+            SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
+            image.Save(stream.Get(), &png, nullptr) == Gdiplus::Ok) {
+            HGLOBAL memory = nullptr;
+            STATSTG stat{};
+            if (SUCCEEDED(GetHGlobalFromStream(stream.Get(), &memory)) &&
+                SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+                if (const auto* data = static_cast<const char*>(GlobalLock(memory))) {
+                    bytes.assign(data, static_cast<size_t>(stat.cbSize.QuadPart));
+                    GlobalUnlock(memory);
+                    encoded = !bytes.empty();
+                }
+            }
+        }
     }
     Gdiplus::GdiplusShutdown(token);
-    return saved;
+    return encoded;
 }
 
 // UI thread: one copied file becomes its record and undo record.
@@ -375,17 +426,25 @@ void PasteText(const BoxWindowPtr& box, KelmIconManager& manager, const std::wst
     const std::wstring content(text, wcsnlen(text, GlobalSize(data) / sizeof(wchar_t)));
     GlobalUnlock(data);
     const std::wstring path = NameForPaste(folder, L"剪贴板文本", L".txt", place);
-    WriteBytes(path, PastedTextBytes(content));
+    if (const DWORD error = WriteNewFile(path, PastedTextBytes(content))) {
+        TellPasteNotWritten(path, error);
+        return;
+    }
     AddWrittenFile(box, manager, place, path);
 }
 
 void PasteBitmap(const BoxWindowPtr& box, KelmIconManager& manager, const std::wstring& folder, const PastePlace& place,
                  HBITMAP bitmap)
 {
+    std::string png;
+    if (!EncodeBitmapAsPng(bitmap, png)) {
+        NotifyUser(L"paste-write-failed", L"剪贴板中的图片无法转换为 PNG 图片，没有粘贴。");
+        return;
+    }
     const std::wstring path = NameForPaste(folder, L"剪贴板图片", L".png", place);
-    if (!SaveBitmapAsPng(bitmap, path)) {
-        // A half-written image is no picture of the clipboard.
-        DeleteFileW(path.c_str());
+    if (const DWORD error = WriteNewFile(path, png)) {
+        TellPasteNotWritten(path, error);
+        return;
     }
     AddWrittenFile(box, manager, place, path);
 }

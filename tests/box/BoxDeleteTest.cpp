@@ -283,6 +283,44 @@ TEST_F(BoxDeleteTest, WhatGoesIsWhatTheUserChoseThoughTheListWasRenumbered)
     EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{Folder() + L"\\a.txt"});
 }
 
+// Another box shows a folder of this box: neither delete nor a rename in
+// this box may take that folder away from it.
+TEST_F(BoxDeleteTest, AnotherBoxsFolderIsNeitherDeletedNorRenamed)
+{
+    const std::wstring shown = Folder() + L"\\bfolder";
+    fs::create_directories(shown);
+    TempFolder::WriteBytes(shown + L"\\b.txt", "b");
+    BoxRuntime& other = s_boxRuntimes.at(mappingBox);
+    const bool usedFolder = other.UseTargetFolder;
+    const std::wstring otherFolder = other.TargetFolder;
+    other.UseTargetFolder = true;
+    other.TargetFolder = shown;
+    for (const int choice : {0, 1}) {
+        SCOPED_TRACE(choice == 1 ? "for good" : "to the Recycle Bin");
+        s_boxIconManagers.at(folderBox).RemoveAllRecords();
+        TempFolder::WriteBytes(Folder() + L"\\plain.txt", "p");
+        Add(folderBox, shown);
+        Add(folderBox, Folder() + L"\\plain.txt");
+        answer = choice;
+        const int told = TimesUserNotified(L"delete-box-folder");
+        DeleteByKey(folderBox, {0, 1});
+        EXPECT_EQ(TempFolder::ReadBytes(shown + L"\\b.txt"), "b");
+        EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{shown});
+        EXPECT_FALSE(fs::exists(Folder() + L"\\plain.txt")) << "the rest of the selection goes";
+        EXPECT_EQ(TimesUserNotified(L"delete-box-folder"), told + 1);
+        EXPECT_NE(LastNoticeText(L"delete-box-folder").find(L"“bfolder”"), std::wstring::npos);
+    }
+    const int told = TimesUserNotified(L"rename-box-folder");
+    const bool renamed =
+        RenameIconFile(folderBox, s_boxIconManagers.at(folderBox).Records().front(), folderBox, L"moved");
+    other.UseTargetFolder = usedFolder;
+    other.TargetFolder = otherFolder;
+    EXPECT_FALSE(renamed);
+    EXPECT_EQ(TempFolder::ReadBytes(shown + L"\\b.txt"), "b");
+    EXPECT_FALSE(fs::exists(Folder() + L"\\moved"));
+    EXPECT_EQ(TimesUserNotified(L"rename-box-folder"), told + 1);
+}
+
 TEST(DeletePaths, AbsoluteWithBackslashesAndNoTrailingSeparator)
 {
     EXPECT_EQ(PathToDelete(L"C:/a/b/"), L"C:\\a\\b");

@@ -191,6 +191,39 @@ TEST_F(BoxPasteTest, TextAndImagesBecomeTheirNamedFiles)
     EXPECT_EQ(s_boxRuntimes.at(folderBox).undoList.size(), 3u);
 }
 
+// The box shows a folder that refuses every new file, as a full disk
+// refuses a write: under Wine the host's kernel settings folder, where not
+// even root may add one.
+TEST_F(BoxPasteTest, TextOrAnImageThatCannotBeWrittenIsToldAndGetsNoRecord)
+{
+    const std::wstring refusing = L"Z:\\sys\\kernel";
+    if (!fs::is_directory(refusing))
+        GTEST_SKIP() << "no folder that refuses new files";
+    BoxRuntime& runtime = s_boxRuntimes.at(folderBox);
+    const std::wstring own = runtime.TargetFolder;
+    runtime.TargetFolder = refusing;
+    const int told = TimesUserNotified(L"paste-write-failed");
+    PutText(L"你好");
+    PasteByKey(folderBox);
+    const int toldForText = TimesUserNotified(L"paste-write-failed");
+    const std::wstring text = LastNoticeText(L"paste-write-failed");
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+    ReleaseDC(nullptr, screen);
+    PutOnClipboard(CF_BITMAP, bitmap);
+    PasteByKey(folderBox);
+    runtime.TargetFolder = own;
+
+    EXPECT_EQ(toldForText, told + 1);
+    EXPECT_NE(text.find(L"剪贴板文本.txt"), std::wstring::npos);
+    EXPECT_NE(text.find(L"没有访问权限"), std::wstring::npos) << "the reason is named";
+    EXPECT_EQ(TimesUserNotified(L"paste-write-failed"), told + 2);
+    EXPECT_NE(LastNoticeText(L"paste-write-failed").find(L"剪贴板图片.png"), std::wstring::npos);
+    for (const std::wstring& path : RecordPaths(folderBox))
+        EXPECT_EQ(path.find(L"剪贴板"), std::wstring::npos) << "no record of a file that was not written";
+    EXPECT_TRUE(s_boxRuntimes.at(folderBox).undoList.empty());
+}
+
 TEST_F(BoxPasteTest, MenuPasteGoesAfterTheIconLeftOfTheCursor)
 {
     KelmIconManager& manager = s_boxIconManagers.at(mappingBox);

@@ -110,6 +110,25 @@ TEST_F(IconContextMenuTest, RenameRefusesTakenAndUnsafeNamesAndLosesNothing)
     EXPECT_EQ(s_boxRuntimes.at(folderBox).undoList.back().kind, 2u);
 }
 
+TEST_F(IconContextMenuTest, ARenameTheSystemRefusesIsToldWithItsReason)
+{
+    const IconRecord a = Add(folderBox, Folder() + L"\\held.txt", "held");
+    // Another program holds the file open without sharing it.
+    HANDLE held = CreateFileW(a.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const int told = TimesUserNotified(L"rename-failed:" + a.path);
+    const bool renamed = RenameIconFile(folderBox, a, folderBox, L"other.txt");
+    CloseHandle(held);
+    ASSERT_FALSE(renamed);
+    EXPECT_EQ(TempFolder::ReadBytes(a.path), "held");
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{a.path});
+    EXPECT_TRUE(s_boxRuntimes.at(folderBox).undoList.empty());
+    EXPECT_EQ(TimesUserNotified(L"rename-failed:" + a.path), told + 1);
+    const std::wstring text = LastNoticeText(L"rename-failed:" + a.path);
+    EXPECT_NE(text.find(L"held.txt"), std::wstring::npos);
+    EXPECT_NE(text.find(L"文件正被其他程序使用"), std::wstring::npos) << "the reason is named";
+}
+
 TEST_F(IconContextMenuTest, RenamingALinkToAFileOrAnEmptyFolderMovesNothingBehindIt)
 {
     OutsideLinks links;
