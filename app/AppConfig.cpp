@@ -33,13 +33,24 @@ const wchar_t kContainerNotice[] = L"containerDir";
 
 // Whether a store file may be there. Only "file not found" or "path not
 // found" says it is not: a share that is down must not make a first start
-// (whose defaults would then be saved over the user's file).
+// (whose defaults would then be saved over the user's file). Nor may a
+// folder standing at the store's name: it cannot be read, and the store
+// it replaced was the user's.
 bool StoreMayExist(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return !IsMissingFileError(GetLastError());
-    return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return true;
+}
+
+DataFolderStores StoresIn(const std::wstring& folder)
+{
+    DataFolderStores stores;
+    stores.settings = StoreMayExist(folder + L"\\Tessik.kelm");
+    for (const wchar_t* name : kBackupStoreFiles)
+        stores.any = stores.any || StoreMayExist(folder + L"\\" + name);
+    return stores;
 }
 
 // Stores of this start that did not read completely or were missing.
@@ -280,14 +291,21 @@ void WriteFirstStartDefaults(const std::wstring& containerDir)
     s_appStore[kRef][L"containerDir"] = containerDir;
 }
 
-DataFolderChoice ChooseDataFolder(bool afterChoice, int firstRunDataChoice, bool portableHasStore, bool perUserHasStore,
-                                  const std::wstring& portableFolder, const std::wstring& perUserFolder)
+DataFolderChoice ChooseDataFolder(bool afterChoice, int firstRunDataChoice, DataFolderStores portable,
+                                  DataFolderStores perUser, const std::wstring& portableFolder,
+                                  const std::wstring& perUserFolder)
 {
     if (afterChoice)
         return {firstRunDataChoice == 1 ? portableFolder : perUserFolder, false};
-    if (portableHasStore)
+    if (portable.settings)
         return {portableFolder, false};
-    if (perUserHasStore)
+    if (perUser.settings)
+        return {perUserFolder, false};
+    // A folder that lost "Tessik.kelm" but holds the other stores is the
+    // user's: a first run would hide its boxes, or give it a new box root.
+    if (portable.any)
+        return {portableFolder, false};
+    if (perUser.any)
         return {perUserFolder, false};
     return {perUserFolder, true};
 }
@@ -337,8 +355,7 @@ void LoadAppConfig(bool afterChoice)
     const std::wstring portable = ProgramFolder() + L"\\.tessik_config";
     const std::wstring perUser = PerUserFolder();
     const DataFolderChoice choice =
-        ChooseDataFolder(afterChoice, s_firstRunDataChoice, StoreMayExist(portable + L"\\Tessik.kelm"),
-                         StoreMayExist(perUser + L"\\Tessik.kelm"), portable, perUser);
+        ChooseDataFolder(afterChoice, s_firstRunDataChoice, StoresIn(portable), StoresIn(perUser), portable, perUser);
     if (choice.firstRun) {
         s_isFirstRun = true;
         s_fontInTempFolder = true;
@@ -352,9 +369,7 @@ void LoadAppConfig(bool afterChoice)
     if (!folderReady)
         NotifyDataNotKept(L"无法创建该文件夹");
 
-    bool folderInUse = false;
-    for (const wchar_t* name : kBackupStoreFiles)
-        folderInUse = folderInUse || StoreMayExist(StorePath(name));
+    const bool folderInUse = StoresIn(s_dataFolder).any;
     LoadStore(s_appStore, L"Tessik.kelm", folderInUse);
     try {
         // "不记录日志": no log file at all, from this start on.
@@ -376,7 +391,11 @@ void LoadAppConfig(bool afterChoice)
 
     NotifyDamagedStores();
 
-    if (!StoreMayExist(StorePath(L"Tessik.kelm")))
+    // Only a folder that held no store is new. One that lost its settings
+    // keeps no "containerDir" rather than a new one, which would send new
+    // boxes and undo copies away from the user's box root (the user is
+    // told, and can choose it again in the settings).
+    if (!folderInUse)
         WriteFirstStartDefaults(ChooseContainerRoot(ListDrives(), RandomHexString(6)));
     EnsureContainerFolder();
 

@@ -34,8 +34,14 @@ struct DataFolderChoice {
     std::wstring folder;
     bool firstRun = false;
 };
-DataFolderChoice ChooseDataFolder(bool afterChoice, int firstRunDataChoice, bool portableHasStore, bool perUserHasStore,
-                                  const std::wstring& portableFolder, const std::wstring& perUserFolder);
+// What a candidate folder holds: "Tessik.kelm", and any of the four stores.
+struct DataFolderStores {
+    bool settings = false;
+    bool any = false;
+};
+DataFolderChoice ChooseDataFolder(bool afterChoice, int firstRunDataChoice, DataFolderStores portable,
+                                  DataFolderStores perUser, const std::wstring& portableFolder,
+                                  const std::wstring& perUserFolder);
 
 // The box root folder of a first start: the first removable or fixed drive
 // other than C:, else C:. drives: root text and GetDriveTypeW value.

@@ -477,12 +477,25 @@ void AutoBackupTick()
         NotifyUserOnce(L"autoBackupKept", text);
         return;
     }
+    // A failure here tends to last (a full disk, a locked node): the user
+    // hears of it once, and each later interval tries again.
     std::wstring failedStore;
-    if (!SaveAllStores(failedStore))
-        return; // logged; the next interval tries again
+    if (!SaveAllStores(failedStore)) {
+        NotifyUserOnce(L"autoBackupFailed", L"自动备份失败：无法保存 " + failedStore +
+                                                L"。\n自动备份节点保持原样，之后的自动备份会再次尝试。");
+        return;
+    }
     const StoreCopyResult copy = CopyStorageToBackupNode(AutoBackupFolder(s_dataFolder));
-    if (!copy.ok)
+    if (!copy.ok) {
         LogCopyFailure(L"Automatic backup", copy);
+        // Only a rename that failed after others succeeded leaves some
+        // files of the node newer than the rest.
+        const std::wstring node = copy.replaced == 0
+                                      ? L"自动备份节点保持原样"
+                                      : L"自动备份节点中只有 " + std::to_wstring(copy.replaced) + L" 个文件已更新";
+        NotifyUserOnce(L"autoBackupFailed",
+                       L"自动备份失败：" + CopyFailureText(copy) + L"\n" + node + L"，之后的自动备份会再次尝试。");
+    }
 }
 
 void ShowBackupIntervalMenu(HWND owner, int x, float y)

@@ -110,7 +110,8 @@ void CreateManualBackupNode(HWND owner);
 // The 60 000 ms timer step: writes the automatic node every
 // "AutoBackupInterval" minutes (default 10; 0 never), except while a store
 // read damaged at start would replace the good state it holds; the user is
-// told once why.
+// told once why. A tick that cannot save or copy leaves the node as it was
+// and is told once per run.
 void AutoBackupTick();
 // The interval menu below the settings row at (x, y) DIPs.
 void ShowBackupIntervalMenu(HWND owner, int x, float y);

@@ -74,10 +74,23 @@ TEST(DataFolderChoice, PortableWinsThenPerUserElseFirstRun)
         {true, 1, false, false, p, false}, {true, 0, true, false, u, false},  {true, 2, false, false, u, false},
     };
     for (const Case& c : cases) {
-        const DataFolderChoice got = ChooseDataFolder(c.afterChoice, c.choice, c.portableHas, c.perUserHas, p, u);
+        const DataFolderChoice got = ChooseDataFolder(c.afterChoice, c.choice, {c.portableHas, c.portableHas},
+                                                      {c.perUserHas, c.perUserHas}, p, u);
         EXPECT_EQ(got.folder, c.folder);
         EXPECT_EQ(got.firstRun, c.firstRun);
     }
+}
+
+TEST(DataFolderChoice, AFolderThatLostItsSettingsStoreIsNoFirstRun)
+{
+    const std::wstring p = L"P", u = L"U";
+    const DataFolderStores none, others{false, true}, all{true, true};
+    EXPECT_EQ(ChooseDataFolder(false, 0, others, none, p, u).folder, p);
+    EXPECT_FALSE(ChooseDataFolder(false, 0, others, none, p, u).firstRun);
+    EXPECT_EQ(ChooseDataFolder(false, 0, none, others, p, u).folder, u);
+    EXPECT_FALSE(ChooseDataFolder(false, 0, none, others, p, u).firstRun);
+    // Where "Tessik.kelm" is, the choice stays as it was.
+    EXPECT_EQ(ChooseDataFolder(false, 0, others, all, p, u).folder, u);
 }
 
 TEST(DisplayRestart, FirstCallOnlyRecords)

@@ -228,6 +228,36 @@ TEST_F(BackupTest, TheAutomaticNodeKeepsTheGoodStateWhileAStoreReadDamaged)
         *store = KelmStorage();
 }
 
+TEST_F(BackupTest, AnAutomaticBackupThatFailsIsToldOnceAndLeavesTheNode)
+{
+    const std::wstring automatic = AutoBackupFolder(data);
+    ASSERT_TRUE(CopyStoreFiles(node, automatic).ok);
+    TempFolder::WriteBytes(data + L"\\Tessik.kelm", "TessikRef{\r\n    AutoBackupInterval : 1\r\n}");
+    KelmStorage* stores[] = {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore};
+    for (size_t i = 0; i < 4; ++i)
+        stores[i]->Load(data + L"\\" + kBackupStoreFiles[i], kStoreOwnRoot, true);
+    s_dataFolder = data;
+    s_configLoaded = true;
+
+    // The node's first file held by another program: its copy cannot
+    // replace it, as on a full disk no copy can be written.
+    {
+        LockedFile locked(automatic + L"\\Tessik.kelm", 0);
+        ASSERT_TRUE(locked.Held());
+        AutoBackupTick();
+        AutoBackupTick();
+    }
+    EXPECT_EQ(TimesUserNotified(L"autoBackupFailed"), 1);
+    EXPECT_NE(LastNoticeText(L"autoBackupFailed").find(L"Tessik.kelm"), std::wstring::npos);
+    for (const wchar_t* name : kBackupStoreFiles)
+        EXPECT_EQ(Read(automatic, name), kBackedUp) << name;
+    EXPECT_EQ(CountEntries(automatic), 4); // no temporary file left
+
+    s_configLoaded = false;
+    for (KelmStorage* store : stores)
+        *store = KelmStorage();
+}
+
 TEST_F(BackupTest, ANewNodeNeverReplacesOneAndAFailedOneLeavesNone)
 {
     const std::tm minute = Time(2026, 12, 7, 10, 0);
