@@ -148,13 +148,8 @@ void CopyFilesWorker(CopyJob job)
     ForEachJobItem(job, target, L"drop", [&](const CopyJobItem& planned) {
         CopyJobItem item = planned;
         // What appeared at the destination since the plan was made is not
-        // the plan's to replace: the item takes a free name beside it.
-        if (!item.replace && PathExists(item.destination)) {
-            item.destination = FreeNameBeside(planned.destination);
-            trouble.renamed.emplace_back(planned.destination, item.destination);
-            Logger::GetInstance().Log(L"DesktopContainer", L"WARNING",
-                                      L"File collision avoided. Renamed to: " + item.destination);
-        }
+        // the plan's to replace.
+        AvoidDestinationTakenSincePlan(item, trouble);
         const MergedEntries sourceBefore = item.move && IsFolder(item.source) ? ListTree(item.source) : MergedEntries{};
         TransferReport report;
         DestinationBefore before;

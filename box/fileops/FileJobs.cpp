@@ -315,6 +315,17 @@ std::wstring FreeNameBeside(const std::wstring& destination)
     return free;
 }
 
+void AvoidDestinationTakenSincePlan(CopyJobItem& item, JobTrouble& trouble)
+{
+    if (item.replace || !PathExists(item.destination))
+        return;
+    const std::wstring planned = item.destination;
+    item.destination = FreeNameBeside(planned);
+    trouble.renamed.emplace_back(planned, item.destination);
+    Logger::GetInstance().Log(L"DesktopContainer", L"WARNING",
+                              L"File collision avoided. Renamed to: " + item.destination);
+}
+
 std::wstring TransferErrorText(DWORD error)
 {
     switch (error) {

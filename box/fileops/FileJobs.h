@@ -109,6 +109,10 @@ struct JobTrouble {
 };
 // The one message of a job's trouble; at most a few names of each kind.
 std::wstring JobTroubleText(const JobTrouble& trouble);
+// Worker thread: an item whose destination was taken since the plan (and
+// is not the plan's to replace) takes a free name beside it, which the
+// trouble notes for the user.
+void AvoidDestinationTakenSincePlan(CopyJobItem& item, JobTrouble& trouble);
 
 // UI thread. Whether a file job runs, so that undo, redo, rename, 新建 and
 // paste, which would change the box's folder under it, must wait; when it

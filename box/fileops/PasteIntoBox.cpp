@@ -313,11 +313,7 @@ void PasteCopyWorker(CopyJob job, bool menu)
     JobTrouble trouble;
     ForEachJobItem(job, target, L"paste", [&](const CopyJobItem& planned) {
         CopyJobItem item = planned;
-        if (!item.replace && PathExists(item.destination)) {
-            item.destination = FreeNameBeside(planned.destination);
-            trouble.renamed.emplace_back(planned.destination, item.destination);
-            Log(L"WARNING", L"File collision avoided. Renamed to: " + item.destination);
-        }
+        AvoidDestinationTakenSincePlan(item, trouble);
         TransferReport report;
         DestinationBefore before;
         const TransferResult result = PasteOne(item, options, &report, &before);

@@ -12,12 +12,7 @@ AUTO="$DATA/Backups/AutoBackup"
 USER_NODES="$DATA/Backups/UserBackups"
 
 # One start writes the stores in the program's own form: they are the node.
-start_tessik
-pid=$LAST_PID
-wait_main_window any
-wait_box_count 2
-quit_from_tray
-wait_exit "$pid"
+run_once_and_quit 2
 mkdir -p "$AUTO"
 cp "$DATA"/*.kelm "$AUTO/"
 grep -q '"Second"' "$AUTO/DesktopContainer.kelm" || fail "the node lacks the second box's title"

@@ -324,6 +324,19 @@ click_tray_menu_row() {
   fail "tray menu row did not close the menu"
 }
 
+# One run that writes the stores in the program's own form: Tessik starts,
+# shows its main window and $1 boxes, and is quit from the tray.
+run_once_and_quit() {
+  local pid
+  start_tessik
+  pid=$LAST_PID
+  wait_main_window any
+  wait_box_count "$1"
+  quit_from_tray
+  wait_exit "$pid"
+  [ "$RC" = 0 ] || fail "quit exit code $RC"
+}
+
 # "退出" from the tray menu of every running Tessik, one at a time.
 quit_from_tray() {
   local i

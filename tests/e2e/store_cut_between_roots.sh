@@ -12,13 +12,7 @@ AUTO="$DATA/Backups/AutoBackup"
 
 # One start writes the stores in the program's own form; the automatic node
 # of that run holds them.
-start_tessik
-pid=$LAST_PID
-wait_main_window any
-wait_box_count 2
-quit_from_tray
-wait_exit "$pid"
-[ "$RC" = 0 ] || fail "quit exit code $RC"
+run_once_and_quit 2
 mkdir -p "$AUTO" "$WORK/node"
 cp "$DATA"/*.kelm "$AUTO/"
 cp "$AUTO"/*.kelm "$WORK/node/"
