@@ -148,8 +148,15 @@ void QuitFromTray()
     FileWorkerTracker& workers = FileWorkerTracker::GetInstance();
     if (workers.RunningCount() > 0) {
         logger.Log(L"Tessik", L"INFO", L"Waiting for file operations to stop before quitting.");
-        if (!workers.CancelAndWait(kWorkerStopWait))
-            logger.Log(L"Tessik", L"WARNING", L"File operations still running at exit.");
+        // A worker that does not stop may be half way through a file, or
+        // waiting for the user's answer to the shell's question: ending
+        // the process would cut it off. The quit waits for another try.
+        if (!workers.CancelAndWait(kWorkerStopWait)) {
+            NotifyUser(L"quit-while-working",
+                       L"文件操作还没有停下来（它可能正在等你回答一个问题），Tessik 暂不退出，以免文件只处理了一半。\n"
+                       L"请在操作结束后再退出。");
+            return;
+        }
     }
     if (s_themeFolderNotifyId) {
         SHChangeNotifyDeregister(s_themeFolderNotifyId);

@@ -10,6 +10,11 @@ FileWorkerTracker& FileWorkerTracker::GetInstance()
 FileWorkerTracker::Scope::Scope(FileWorkerTracker& tracker) : m_tracker(tracker)
 {
     std::lock_guard lock(m_tracker.m_mutex);
+    // A stop asked of the workers that ran then (a quit that could not
+    // wait for them and did not happen) does not reach a job started once
+    // they have all ended.
+    if (m_tracker.m_running == 0)
+        m_tracker.m_cancel = false;
     ++m_tracker.m_running;
 }
 

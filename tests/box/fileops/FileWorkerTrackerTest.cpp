@@ -35,3 +35,14 @@ TEST(FileWorkerTracker, WaitIsBoundedWhenAWorkerDoesNotStop)
     scope.reset();
     EXPECT_TRUE(tracker.CancelAndWait(std::chrono::milliseconds(0)));
 }
+
+TEST(FileWorkerTracker, AStopThatCouldNotWaitDoesNotCancelTheNextJob)
+{
+    FileWorkerTracker tracker;
+    auto stuck = std::make_unique<FileWorkerTracker::Scope>(tracker);
+    EXPECT_FALSE(tracker.CancelAndWait(std::chrono::milliseconds(20)));
+    EXPECT_TRUE(tracker.CancelRequested()) << "the running worker is asked to stop";
+    stuck.reset();
+    FileWorkerTracker::Scope next(tracker);
+    EXPECT_FALSE(tracker.CancelRequested());
+}
