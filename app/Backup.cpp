@@ -382,6 +382,7 @@ RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dat
             if (!back.ok)
                 LogCopyFailure(L"Restore: putting back the current stores", back);
             consistent = PutBackCoversReplaced(back, result.preRestoreNode, result.copy.replaced);
+            result.putBack = consistent;
         }
     }
     // Stores of two states stay behind a put-back that did not reach every
@@ -463,6 +464,12 @@ std::wstring RestoreFailureText(const RestoreResult& result)
         return L"无法开始恢复：无法在数据文件夹中写入恢复记录 " + std::wstring(kRestoreMarker) + L"（错误代码 " +
                std::to_wstring(result.copy.error) + L"）。\n未进行恢复，当前数据未更改。";
     case RestoreResult::Stage::Copy:
+        if (!result.putBack)
+            return L"恢复失败：" + CopyFailureText(result.copy) +
+                   L"\n部分设置文件已被替换且未能全部还原，设置和收纳盒可能混合了恢复前后的状态。恢复前的数据保存在节点"
+                   L" " +
+                   fs::path(result.preRestoreNode).filename().wstring() + L"（" + result.preRestoreNode +
+                   L"），可在“恢复”中选择它。";
         return L"恢复失败：" + CopyFailureText(result.copy) + L"\n当前数据已保留，恢复前的数据另存于节点 " +
                fs::path(result.preRestoreNode).filename().wstring() + L"。";
     case RestoreResult::Stage::Done:

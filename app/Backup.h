@@ -72,6 +72,9 @@ struct RestoreResult {
     std::wstring preRestoreNode;
     std::wstring damagedFile;               // the node's store that does not read completely
     std::vector<std::wstring> missingFiles; // the node's stores that are not there
+    // Stage::Copy: the stores it had replaced are all back (false: the data
+    // folder holds stores of two states).
+    bool putBack = true;
 };
 // Checks that the node holds every store file and that each reads
 // completely and holds its own root (kStoreOwnRoot), saves the current

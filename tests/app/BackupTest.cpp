@@ -191,6 +191,7 @@ TEST_F(BackupTest, ARestoreCutOffHalfWayIsToldOnceAtTheNextStart)
     ASSERT_EQ(result.stage, RestoreResult::Stage::Copy);
     ASSERT_EQ(Read(data, L"Tessik.kelm"), kBackedUp);
     ASSERT_EQ(Read(data, L"MagnetCom.kelm"), kCurrent);
+    EXPECT_EQ(RestoreFailureText(result).find(L"当前数据已保留"), std::wstring::npos) << "the mix is not called kept";
 
     // The next start.
     NotifyInterruptedRestore(data);
