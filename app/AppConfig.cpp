@@ -390,6 +390,7 @@ void LoadAppConfig(bool afterChoice)
     LoadStore(s_quickPanelStore, L"QuickPanelCom.kelm", folderInUse);
 
     NotifyDamagedStores();
+    NotifyInterruptedRestore(s_dataFolder);
 
     // Only a folder that held no store is new. One that lost its settings
     // keeps no "containerDir" rather than a new one, which would send new

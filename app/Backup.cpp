@@ -32,6 +32,11 @@ namespace
 
 constexpr wchar_t kRef[] = L"TessikRef";
 constexpr wchar_t kTempSuffix[] = L".copying";
+// Lies in the data folder from before the first store is replaced until
+// the restore has ended either way. Neither ".kelm" nor "bk_": no store
+// load, backup copy or node listing takes it for one of theirs.
+constexpr wchar_t kRestoreMarker[] = L"RestoreInProgress.mark";
+constexpr wchar_t kMarkerTempSuffix[] = L".writing";
 constexpr int kIntervalMenuWidth = 120;
 // Said when a restore that stopped every save could not finish: this
 // process keeps running but can no longer keep a change.
@@ -219,6 +224,55 @@ bool HoldsAnyStoreFile(const std::wstring& folder)
                        [&](const wchar_t* name) { return IsFile(folder + L"\\" + name); });
 }
 
+std::wstring RestoreMarkerPath(const std::wstring& dataFolder)
+{
+    return dataFolder + L"\\" + kRestoreMarker;
+}
+
+// The marker holds the node being restored and the pre-restore node, one
+// full path a line, in UTF-8. Written beside its place, flushed and renamed
+// into it: a marker is there whole or not at all. Returns 0 or the error.
+DWORD WriteRestoreMarker(const std::wstring& dataFolder, const std::wstring& node, const std::wstring& preRestoreNode)
+{
+    const std::wstring marker = RestoreMarkerPath(dataFolder);
+    const std::wstring temporary = marker + kMarkerTempSuffix;
+    const std::string bytes = WideToUtf8(node + L"\n" + preRestoreNode + L"\n");
+    HANDLE file =
+        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size() && FlushFileBuffers(file);
+    DWORD error = ok ? 0 : GetLastError();
+    CloseHandle(file);
+    if (ok && !MoveFileExW(temporary.c_str(), marker.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ok = false;
+        error = GetLastError();
+    }
+    if (!ok) {
+        DeleteFileW(temporary.c_str());
+        Log(L"ERROR", L"Restore: could not write the marker " + marker + L" (error " + std::to_wstring(error) + L")");
+        return error ? error : ERROR_WRITE_FAULT;
+    }
+    return 0;
+}
+
+// Whether putting the pre-restore stores back reached every store the
+// restore had replaced. Both copies go in the order of kBackupStoreFiles;
+// the restored node holds all four, so it replaced the first `replaced`
+// of them, and the put-back renames only those the pre-restore node holds.
+bool PutBackCoversReplaced(const StoreCopyResult& back, const std::wstring& preRestoreNode, int replaced)
+{
+    if (back.ok)
+        return true;
+    int needed = 0;
+    for (int i = 0; i < replaced; ++i)
+        if (IsFile(preRestoreNode + L"\\" + kBackupStoreFiles[i]))
+            ++needed;
+    return back.replaced >= needed;
+}
+
 } // namespace
 
 StoreCopyResult CopyStoresIntoNewNode(const std::wstring& from, const std::wstring& base, std::wstring& node)
@@ -308,18 +362,87 @@ RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dat
         result.stage = RestoreResult::Stage::PreRestoreNode;
         return result;
     }
+    // A process ended between the first and the last rename leaves stores
+    // of two states side by side; the marker lets the next start say so.
+    // Without it such an end would go unseen, so no store is touched.
+    const DWORD markerError = WriteRestoreMarker(dataFolder, node, result.preRestoreNode);
+    if (markerError != 0) {
+        result.stage = RestoreResult::Stage::Marker;
+        result.copy = {false, kRestoreMarker, markerError, 0};
+        return result;
+    }
     if (beforeCopy)
         beforeCopy();
     result.copy = CopyStoreFiles(node, dataFolder);
+    bool consistent = true;
     if (!result.copy.ok) {
         result.stage = RestoreResult::Stage::Copy;
         if (result.copy.replaced > 0) {
             const StoreCopyResult back = CopyStoreFiles(result.preRestoreNode, dataFolder);
             if (!back.ok)
                 LogCopyFailure(L"Restore: putting back the current stores", back);
+            consistent = PutBackCoversReplaced(back, result.preRestoreNode, result.copy.replaced);
+            result.putBack = consistent;
         }
     }
+    // Stores of two states stay behind a put-back that did not reach every
+    // replaced file: the marker stays too, and the next start tells of it.
+    if (consistent && !DeleteFileW(RestoreMarkerPath(dataFolder).c_str()))
+        Log(L"ERROR", L"Restore: could not remove the marker " + RestoreMarkerPath(dataFolder) + L" (error " +
+                          std::to_wstring(GetLastError()) + L")");
     return result;
+}
+
+namespace
+{
+
+// The notice of a restore cut off, from the marker's text (empty when it
+// could not be read).
+std::wstring InterruptedRestoreText(const std::wstring& markerText)
+{
+    std::wstring node, preRestoreNode;
+    const size_t end = markerText.find(L'\n');
+    if (end != std::wstring::npos) {
+        node = markerText.substr(0, end);
+        preRestoreNode = markerText.substr(end + 1);
+        while (!preRestoreNode.empty() && (preRestoreNode.back() == L'\n' || preRestoreNode.back() == L'\r'))
+            preRestoreNode.pop_back();
+    }
+    const std::wstring nodeName = node.empty() ? L"" : L"“" + fs::path(node).filename().wstring() + L"”";
+    std::wstring text =
+        L"上次恢复节点" + nodeName + L"时被中断，未能完成。\n当前的设置和收纳盒可能混合了恢复前和恢复后两种状态。\n\n";
+    if (preRestoreNode.empty())
+        return text + L"恢复前的数据保存在名称以 _before_restore 结尾的节点中，可在设置的“恢复”中选择它。";
+    return text + L"恢复前的数据保存在节点“" + fs::path(preRestoreNode).filename().wstring() + L"”（" + preRestoreNode +
+           L"）中，可在设置的“恢复”中选择它。";
+}
+
+} // namespace
+
+void NotifyInterruptedRestore(const std::wstring& dataFolder)
+{
+    const std::wstring marker = RestoreMarkerPath(dataFolder);
+    if (!IsFile(marker))
+        return;
+    std::string bytes;
+    if (std::FILE* file = _wfopen(marker.c_str(), L"rb")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+            bytes.append(buffer, n);
+        std::fclose(file);
+    }
+    // An unreadable marker still means a restore that did not finish.
+    std::wstring markerText;
+    try {
+        markerText = Utf8ToWide(bytes);
+    } catch (const std::exception&) {
+    }
+    Log(L"ERROR", L"A restore was interrupted; its marker reads: " + markerText);
+    NotifyUserOnce(L"interruptedRestore", InterruptedRestoreText(markerText));
+    // Told now: the next start has nothing more to say about it.
+    if (!DeleteFileW(marker.c_str()))
+        Log(L"ERROR",
+            L"Could not remove the restore marker " + marker + L" (error " + std::to_wstring(GetLastError()) + L")");
 }
 
 std::wstring RestoreFailureText(const RestoreResult& result)
@@ -337,7 +460,16 @@ std::wstring RestoreFailureText(const RestoreResult& result)
         return L"无法恢复：节点中的 " + result.damagedFile + L" 已损坏，未能完整读取。\n未进行恢复，当前数据未更改。";
     case RestoreResult::Stage::PreRestoreNode:
         return L"无法在恢复前保存当前数据：" + CopyFailureText(result.copy) + L"\n未进行恢复，当前数据未更改。";
+    case RestoreResult::Stage::Marker:
+        return L"无法开始恢复：无法在数据文件夹中写入恢复记录 " + std::wstring(kRestoreMarker) + L"（错误代码 " +
+               std::to_wstring(result.copy.error) + L"）。\n未进行恢复，当前数据未更改。";
     case RestoreResult::Stage::Copy:
+        if (!result.putBack)
+            return L"恢复失败：" + CopyFailureText(result.copy) +
+                   L"\n部分设置文件已被替换且未能全部还原，设置和收纳盒可能混合了恢复前后的状态。恢复前的数据保存在节点"
+                   L" " +
+                   fs::path(result.preRestoreNode).filename().wstring() + L"（" + result.preRestoreNode +
+                   L"），可在“恢复”中选择它。";
         return L"恢复失败：" + CopyFailureText(result.copy) + L"\n当前数据已保留，恢复前的数据另存于节点 " +
                fs::path(result.preRestoreNode).filename().wstring() + L"。";
     case RestoreResult::Stage::Done:

@@ -59,21 +59,40 @@ StoreCopyResult CreateManualNodeFiles(const std::wstring& dataFolder, const std:
 std::wstring KeepAutomaticNodeAside(const std::wstring& dataFolder, const std::tm& localTime, StoreCopyResult& copy);
 
 struct RestoreResult {
-    enum class Stage { Done, NodeMissing, NodeIncomplete, NodeDamaged, PreRestoreNode, Copy } stage = Stage::Done;
+    enum class Stage {
+        Done,
+        NodeMissing,
+        NodeIncomplete,
+        NodeDamaged,
+        PreRestoreNode,
+        Marker,
+        Copy
+    } stage = Stage::Done;
     StoreCopyResult copy;
     std::wstring preRestoreNode;
     std::wstring damagedFile;               // the node's store that does not read completely
     std::vector<std::wstring> missingFiles; // the node's stores that are not there
+    // Stage::Copy: the stores it had replaced are all back (false: the data
+    // folder holds stores of two states).
+    bool putBack = true;
 };
 // Checks that the node holds every store file and that each reads
 // completely and holds its own root (kStoreOwnRoot), saves the current
 // store files into a new pre-restore node, then copies the node's files
 // into the data folder (`beforeCopy` runs right before that copy). Nothing
 // of the data folder changes unless the node is whole and sound and the
-// pre-restore node is complete; when the copy back fails after some files
-// were replaced, the pre-restore files are put back.
+// pre-restore node is complete and a marker naming both nodes was written
+// into the data folder (Stage::Marker when it could not be). When the copy
+// back fails after some files were replaced, the pre-restore files are put
+// back. The marker goes once the data folder holds one whole state again;
+// it stays when the process ends in between or the put-back fails.
 RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dataFolder, const std::tm& localTime,
                                const std::function<void()>& beforeCopy = {});
+// Start-up: a marker left in the data folder means a restore was cut off
+// and the stores may mix two states. The user is told once (the node being
+// restored and the pre-restore node, which "恢复" lists) and the marker is
+// removed; nothing is restored by itself.
+void NotifyInterruptedRestore(const std::wstring& dataFolder);
 // The Chinese message for a failed restore, and for a restore done.
 std::wstring RestoreFailureText(const RestoreResult& result);
 std::wstring RestoreDoneText(const std::wstring& node, const RestoreResult& result);

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "app/AppState.h"
@@ -171,6 +172,34 @@ TEST_F(BackupTest, ARestoreThatFailsLeavesTheDataFolderAsItWas)
     }
     for (const wchar_t* name : kBackupStoreFiles)
         EXPECT_EQ(Read(data, name), kCurrent) << name;
+}
+
+TEST_F(BackupTest, ARestoreCutOffHalfWayIsToldOnceAtTheNextStart)
+{
+    // Cut off after two stores were replaced: the third cannot be replaced
+    // and the put-back cannot read the first pre-restore store, as a
+    // process ended between two renames would leave the folder.
+    std::unique_ptr<LockedFile> heldStore, heldPreRestore;
+    const RestoreResult result = RestoreNodeFiles(node, data, Time(2026, 12, 7, 10, 0), [&] {
+        heldStore = std::make_unique<LockedFile>(data + L"\\MagnetCom.kelm", FILE_SHARE_READ);
+        heldPreRestore = std::make_unique<LockedFile>(
+            data + L"\\Backups\\UserBackups\\bk_2026_12_07_10_00_before_restore\\Tessik.kelm", 0);
+    });
+    ASSERT_TRUE(heldStore->Held() && heldPreRestore->Held());
+    heldStore.reset();
+    heldPreRestore.reset();
+    ASSERT_EQ(result.stage, RestoreResult::Stage::Copy);
+    ASSERT_EQ(Read(data, L"Tessik.kelm"), kBackedUp);
+    ASSERT_EQ(Read(data, L"MagnetCom.kelm"), kCurrent);
+    EXPECT_EQ(RestoreFailureText(result).find(L"当前数据已保留"), std::wstring::npos) << "the mix is not called kept";
+
+    // The next start.
+    NotifyInterruptedRestore(data);
+    EXPECT_EQ(TimesUserNotified(L"interruptedRestore"), 1);
+    const std::wstring text = LastNoticeText(L"interruptedRestore");
+    EXPECT_NE(text.find(L"bk_2026_12_07_10_00_before_restore"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"“node”"), std::wstring::npos) << text;
+    EXPECT_EQ(CountEntries(data), 5); // the four stores and "Backups": told once, nothing left to tell again
 }
 
 TEST_F(BackupTest, ANodeWithAStoreCutShortIsRefusedAndNothingChanges)
