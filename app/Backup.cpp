@@ -246,12 +246,16 @@ DWORD WriteRestoreMarker(const std::wstring& dataFolder, const std::wstring& nod
               written == bytes.size() && FlushFileBuffers(file);
     DWORD error = ok ? 0 : GetLastError();
     CloseHandle(file);
-    if (ok && !MoveFileExW(temporary.c_str(), marker.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // A marker still there is a told one the start could not remove: it
+    // goes first (as itself, never what a link leads to), and the new one
+    // takes its name without replacing anything.
+    if (ok && (!RemoveItemWithoutFollowingLinks(marker) ||
+               !MoveFileExW(temporary.c_str(), marker.c_str(), MOVEFILE_WRITE_THROUGH))) {
         ok = false;
         error = GetLastError();
     }
     if (!ok) {
-        DeleteFileW(temporary.c_str());
+        RemoveItemWithoutFollowingLinks(temporary);
         Log(L"ERROR", L"Restore: could not write the marker " + marker + L" (error " + std::to_wstring(error) + L")");
         return error ? error : ERROR_WRITE_FAULT;
     }
@@ -387,7 +391,7 @@ RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dat
     }
     // Stores of two states stay behind a put-back that did not reach every
     // replaced file: the marker stays too, and the next start tells of it.
-    if (consistent && !DeleteFileW(RestoreMarkerPath(dataFolder).c_str()))
+    if (consistent && !RemoveItemWithoutFollowingLinks(RestoreMarkerPath(dataFolder)))
         Log(L"ERROR", L"Restore: could not remove the marker " + RestoreMarkerPath(dataFolder) + L" (error " +
                           std::to_wstring(GetLastError()) + L")");
     return result;
@@ -440,7 +444,7 @@ void NotifyInterruptedRestore(const std::wstring& dataFolder)
     Log(L"ERROR", L"A restore was interrupted; its marker reads: " + markerText);
     NotifyUserOnce(L"interruptedRestore", InterruptedRestoreText(markerText));
     // Told now: the next start has nothing more to say about it.
-    if (!DeleteFileW(marker.c_str()))
+    if (!RemoveItemWithoutFollowingLinks(marker))
         Log(L"ERROR",
             L"Could not remove the restore marker " + marker + L" (error " + std::to_wstring(GetLastError()) + L")");
 }

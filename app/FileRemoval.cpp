@@ -80,20 +80,8 @@ std::wstring FinalPathOf(const std::wstring& path, bool ownEntry)
 // opened.
 bool IsSameFileAs(const std::wstring& entry, const std::wstring& other)
 {
-    auto identity = [](const std::wstring& path, DWORD flags, BY_HANDLE_FILE_INFORMATION& info) {
-        HANDLE h =
-            CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return false;
-        const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
-        CloseHandle(h);
-        return ok;
-    };
     BY_HANDLE_FILE_INFORMATION first{}, second{};
-    return identity(entry, FILE_FLAG_OPEN_REPARSE_POINT, first) && identity(other, 0, second) &&
-           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber && first.nFileIndexHigh == second.nFileIndexHigh &&
-           first.nFileIndexLow == second.nFileIndexLow;
+    return EntryFacts(entry, true, first) && EntryFacts(other, false, second) && SameFileIdentity(first, second);
 }
 
 // The entry named name in the folder whose final path is folderFinal is
@@ -285,17 +273,6 @@ bool IsRootOrRelative(const std::wstring& path)
         return true;
     const size_t server = path.find(L'\\', 2);
     return server == std::wstring::npos || path.find(L'\\', server + 1) == std::wstring::npos;
-}
-
-bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
-{
-    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    const bool ok = GetFileInformationByHandle(h, &info) != FALSE;
-    CloseHandle(h);
-    return ok;
 }
 
 // The path or one of the folders above it is the same place as candidate.
@@ -679,9 +656,8 @@ bool MayRemoveFolder(const std::wstring& folder, const std::vector<std::wstring>
 bool SameLocation(const std::wstring& a, const std::wstring& b)
 {
     BY_HANDLE_FILE_INFORMATION x{}, y{};
-    if (FileIdentity(a, x) && FileIdentity(b, y))
-        return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
-               x.nFileIndexLow == y.nFileIndexLow;
+    if (EntryFacts(a, false, x) && EntryFacts(b, false, y))
+        return SameFileIdentity(x, y);
     const std::wstring fa = FullPathOf(a), fb = FullPathOf(b);
     return CompareStringOrdinal(fa.c_str(), -1, fb.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
@@ -713,4 +689,24 @@ std::wstring ComparablePath(const std::wstring& path)
 std::wstring ComparableFinalPath(const std::wstring& path)
 {
     return FinalPathOf(path, false);
+}
+
+bool EntryFacts(const std::wstring& path, bool ownEntry, BY_HANDLE_FILE_INFORMATION& facts)
+{
+    // Opened for nothing but its attributes, sharing everything: the user's
+    // programs are not disturbed.
+    HANDLE h = CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | (ownEntry ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = GetFileInformationByHandle(h, &facts) != FALSE;
+    CloseHandle(h);
+    return ok;
+}
+
+bool SameFileIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
+{
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
 }

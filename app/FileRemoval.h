@@ -6,6 +6,8 @@
 // never throws.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -58,6 +60,12 @@ std::wstring ComparablePath(const std::wstring& path);
 // The final path of what path names (links followed), in comparable form;
 // empty when it cannot be opened or named.
 std::wstring ComparableFinalPath(const std::wstring& path);
+// What the system tells of an entry (which file it is: volume serial and
+// file index; its size and write time). ownEntry opens a link as the link.
+// False when it cannot be opened.
+bool EntryFacts(const std::wstring& path, bool ownEntry, BY_HANDLE_FILE_INFORMATION& facts);
+// Both facts are of one file.
+bool SameFileIdentity(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b);
 
 // A folder of its own: a folder, neither a link the system shows as one
 // nor one it shows as a plain folder (EntryIsItself).

@@ -275,7 +275,9 @@ bool GiveBackWhatFailedItemReplaced(const CopyJobItem& item, const DestinationBe
         const std::wstring kept = Under(item.keptCopy, relative);
         if (!PathExists(kept) || (PathExists(at) && IdentifyItem(at) == identity))
             continue;
-        const bool copyOfSource = !PathExists(at) || (PathExists(Under(item.source, relative)) && EntryIsItself(at));
+        const std::wstring source = Under(item.source, relative);
+        const bool copyOfSource =
+            !PathExists(at) || (PathExists(source) && SameFileSize(source, at) && EntryIsItself(at));
         if (!copyOfSource || !EntryIsItself(kept) ||
             !MoveFileExW(kept.c_str(), at.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
             allBack = false;

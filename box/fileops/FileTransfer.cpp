@@ -66,26 +66,6 @@ DWORD DestinationRefusal(const std::wstring& path)
     return error ? error : ERROR_ACCESS_DENIED;
 }
 
-// What the system tells of an open file: which file it is (volume serial
-// and file index), its size and its last write time.
-bool FileFacts(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& facts)
-{
-    HANDLE h = CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    const bool ok = GetFileInformationByHandle(h, &facts) != FALSE;
-    CloseHandle(h);
-    return ok;
-}
-
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
-{
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-           a.nFileIndexLow == b.nFileIndexLow;
-}
-
 bool SameSizeAndTime(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
 {
     return a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
@@ -156,8 +136,9 @@ struct CopyRun {
     bool Wrote(const std::wstring& path) const
     {
         BY_HANDLE_FILE_INFORMATION facts{};
-        return FileFacts(path, facts) &&
-               std::any_of(written.begin(), written.end(), [&](const auto& own) { return SameFile(own, facts); });
+        return EntryFacts(path, true, facts) && std::any_of(written.begin(), written.end(), [&](const auto& own) {
+                   return SameFileIdentity(own, facts);
+               });
     }
     void LeftBehind(const std::wstring& path)
     {
@@ -215,7 +196,7 @@ TransferResult PlaceFile(const std::wstring& source, const std::wstring& destina
     }
     // A rename keeps the file: what the part file is, the destination is
     // once it stands there.
-    if (!FileFacts(part.path, placed))
+    if (!EntryFacts(part.path, true, placed))
         return drop(GetLastError());
     if (replace && run && run->Wrote(destination))
         return drop(ERROR_FILE_EXISTS);
@@ -238,7 +219,7 @@ DWORD OpenDestinationFolder(const std::wstring& destination, CopyRun& run, bool&
     if (CreateDirectoryW(LongPathForm(destination).c_str(), nullptr)) {
         created = true;
         BY_HANDLE_FILE_INFORMATION facts{};
-        if (FileFacts(destination, facts))
+        if (EntryFacts(destination, true, facts))
             run.written.push_back(facts);
         return 0;
     }
@@ -356,9 +337,9 @@ TransferResult CopyFolder(const std::wstring& source, const std::wstring& destin
 bool DeleteCopiedFile(const CopiedFile& file)
 {
     BY_HANDLE_FILE_INFORMATION there{}, here{};
-    if (!FileFacts(file.destination, there) || !SameFile(there, file.placed) || !SameSizeAndTime(there, file.placed) ||
-        !FileFacts(file.source, here) || SameFile(here, there) || !SameSizeAndTime(here, there) ||
-        !EntryIsItself(file.source))
+    if (!EntryFacts(file.destination, true, there) || !SameFileIdentity(there, file.placed) ||
+        !SameSizeAndTime(there, file.placed) || !EntryFacts(file.source, true, here) || SameFileIdentity(here, there) ||
+        !SameSizeAndTime(here, there) || !EntryIsItself(file.source))
         return false;
     const std::wstring reach = LongPathForm(file.source);
     const DWORD attributes = GetFileAttributesW(reach.c_str());

@@ -497,20 +497,13 @@ ItemStamp StampItem(const std::wstring& path)
 ItemIdentity IdentifyItem(const std::wstring& path)
 {
     ItemIdentity identity;
-    // Opened for nothing but its attributes, sharing everything: the user's
-    // programs are not disturbed, and a link is not followed.
-    HANDLE handle =
-        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return identity;
     BY_HANDLE_FILE_INFORMATION information{};
-    if (GetFileInformationByHandle(handle, &information)) {
+    // A link is not followed: the entry itself is the item.
+    if (EntryFacts(path, true, information)) {
         identity.known = true;
         identity.volume = information.dwVolumeSerialNumber;
         identity.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
     }
-    CloseHandle(handle);
     return identity;
 }
 
