@@ -14,6 +14,7 @@
 #include "app/LogFiles.h"
 #include "app/Logger.h"
 #include "app/StoreTextFormat.h"
+#include "app/TempFolderUse.h"
 #include "app/UserNotice.h"
 #include "box/BoxServices.h"
 #include "mainwindow/FirstRunPages.h"
@@ -458,8 +459,15 @@ void SaveComponentScreenBase(const std::wstring& key)
 
 std::wstring GetTempFolder()
 {
-    const std::wstring folder = s_appStore[kRef][L"containerDir"].Get<std::wstring>(L"") + L"\\.data\\.temp\\";
+    const std::wstring root = s_appStore[kRef][L"containerDir"].Get<std::wstring>(L"");
+    const std::wstring folder = root + L"\\.data\\.temp\\";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
+    // Marked in use and listed in the data folder before it takes a copy:
+    // a sweep of another run leaves it alone, and a later start finds it
+    // even when the box folder changed meanwhile. Not while the data folder
+    // is unloaded (a first run, or being cleared): there is no list.
+    if (s_configLoaded && !NormalizeStoredPath(root).empty())
+        s_tempFolderUse.Use(s_dataFolder, folder);
     return folder;
 }

@@ -17,6 +17,7 @@
 #include "app/LogFiles.h"
 #include "app/Logger.h"
 #include "app/StoreTextFormat.h"
+#include "app/TempFolderUse.h"
 #include "app/UserNotice.h"
 #include "ui/controls/KelmMenu.h"
 #include "ui/controls/NewPopupSelection.h"
@@ -719,8 +720,16 @@ namespace
 std::vector<std::wstring> StoredBoxFolders();
 } // namespace
 
+UserDataClearingHooks s_userDataClearingHooks;
+
 void ConfirmClearUserData(HWND owner)
 {
+    // A job still copying would write into a box folder whose undo copies
+    // are let go below, and its replaced files would stay in the temporary
+    // folder.
+    auto refused = [] { return s_userDataClearingHooks.refused && s_userDataClearingHooks.refused(); };
+    if (refused())
+        return;
     bool confirmed = false;
     std::vector<Brevin::KelmOption> options;
     options.emplace_back(
@@ -734,6 +743,9 @@ void ConfirmClearUserData(HWND owner)
     // two lines only).
     const std::wstring kept = KeptBoxFoldersQuestionText(StoredBoxFolders());
     if (!kept.empty() && MessageBoxW(owner, kept.c_str(), L"清除", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+        return;
+    // A job may have started while the questions were open.
+    if (refused())
         return;
     ClearUserDataAndExit();
 }
@@ -810,6 +822,11 @@ DataFolderClearing ClearDataFolder(const std::wstring& dataFolder, const std::ve
 
 void ClearUserDataAndExit()
 {
+    // The copies kept for undo are the user's files: each reaches the
+    // Recycle Bin or comes into view before the list of where they lie goes
+    // with the data folder.
+    if (s_userDataClearingHooks.beforeClearing)
+        s_userDataClearingHooks.beforeClearing(s_mainWindow ? s_mainWindow->GetHwnd() : nullptr);
     // Read while the stores are still at hand: a box's folder is the
     // user's files, never part of the program's data.
     const std::vector<std::wstring> boxFolders = StoredBoxFolders();
@@ -826,6 +843,8 @@ void ClearUserDataAndExit()
     s_iconFontCollection.Reset();
     TextFormatCache.clear();
     const DataFolderClearing clearing = ClearDataFolder(s_dataFolder, boxFolders);
+    // Nothing of this run is kept any more: its temporary folders are free.
+    s_tempFolderUse.EndCleanly();
     // On a first run the font lies in the temporary folder: only that one
     // file goes, the folder's other contents are not ours.
     if (s_fontInTempFolder && !s_iconFontPath.empty()) {

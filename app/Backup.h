@@ -149,7 +149,18 @@ struct DataFolderClearing {
 // Removes the data folder with what it holds, never through a link (a link
 // goes as a link) and never a box's folder nor anything in it.
 DataFolderClearing ClearDataFolder(const std::wstring& dataFolder, const std::vector<std::wstring>& boxFolders);
-// "清除用户数据": asks, then clears and ends the process.
+// What clearing user data needs of the file operations, which the core
+// does not see: set by the entry. refused: a file job runs (the user was
+// told, nothing is cleared). beforeClearing: every undo record leaves and
+// every known temporary folder is swept, as at quit, and the user is told
+// where the copies went, before the data folder and its list go.
+struct UserDataClearingHooks {
+    std::function<bool()> refused;
+    std::function<void(HWND owner)> beforeClearing;
+};
+extern UserDataClearingHooks s_userDataClearingHooks;
+// "清除用户数据": asks, then clears and ends the process; refused while a
+// file job runs, asked again before anything goes.
 void ConfirmClearUserData(HWND owner);
 // Ends with 0 when the data folder is gone; when anything stayed, tells the
 // user what, logs it and ends with 1.

@@ -12,10 +12,13 @@
 #include "app/AppConfig.h"
 #include "app/AppMainWindow.h"
 #include "app/AppState.h"
+#include "app/Backup.h"
 #include "app/IconFontFile.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
 #include "app/SingleInstance.h"
+#include "app/TempFolderUse.h"
+#include "box/fileops/TempFolderSweep.h"
 #include "mainwindow/MainWindowBuild.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
@@ -96,6 +99,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
     // which needs the factory.
     RegisterIconFont(s_iconFontPath);
 
+    // Clearing user data is of the core; what it must let go of first is
+    // the file operations'.
+    s_userDataClearingHooks = {RefusedToClearWhileFileJobRuns, LetEveryKeptCopyGoBeforeClearing};
+
     s_startingUp = false;
     KelmWindow& window = *s_mainWindow;
     window.Set(100, 100, static_cast<int>(DpiScale * 1080), static_cast<int>(DpiScale * 720), kMainWindowClass,
@@ -117,6 +124,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
         }
     }
 
+    // A clean end: the undo records have left, the temporary folders this
+    // run marked are free for the next sweep.
+    s_tempFolderUse.EndCleanly();
     if (s_fontInTempFolder && !s_iconFontPath.empty()) {
         UnregisterIconFont(s_iconFontPath);
         DeleteFileW(s_iconFontPath.c_str());

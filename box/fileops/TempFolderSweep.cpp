@@ -4,10 +4,16 @@
 #include <vector>
 
 #include "app/AppConfig.h"
+#include "app/AppState.h"
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
 #include "app/KelmStorage.h"
+#include "app/KnownTempFolders.h"
+#include "app/Logger.h"
+#include "app/TempFolderUse.h"
 #include "app/UserNotice.h"
+#include "box/fileops/FileJobs.h"
+#include "box/fileops/FileWorkerTracker.h"
 #include "box/fileops/UndoList.h"
 
 std::wstring OriginalNameOfKeptCopy(const std::wstring& name)
@@ -22,27 +28,41 @@ std::wstring OriginalNameOfKeptCopy(const std::wstring& name)
     return name.substr(0, name.size() - kSuffix);
 }
 
-void SweepTemporaryFolder()
+namespace
 {
-    if (NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")).empty())
-        return;
-    const std::wstring folder = GetTempFolder();
-    std::vector<std::wstring> names;
-    ForEachFolderEntry(folder, [&names](const std::wstring& name, unsigned long) {
+
+bool ListEntries(const std::wstring& folder, std::vector<std::wstring>& names)
+{
+    return ForEachFolderEntry(folder, [&names](const std::wstring& name, unsigned long) {
         names.push_back(name);
         return true;
     });
-    LeaveReport report;
+}
+
+// Positive evidence that nothing is there: the folder is missing on a
+// volume that is. A folder on a drive that is not plugged in is not empty.
+bool FolderIsGone(const std::wstring& folder)
+{
+    if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        return false;
+    wchar_t volume[MAX_PATH] = {};
+    return GetVolumePathNameW(folder.c_str(), volume, MAX_PATH) &&
+           GetFileAttributesW(volume) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Every entry of one temporary folder leaves (LetKeptCopyGo).
+void SweepFolder(const std::wstring& folder, const std::vector<std::wstring>& names, LeaveReport& report)
+{
     for (const std::wstring& name : names) {
         const std::wstring path = folder + name;
         // A copy on its way to the Recycle Bin waits in a folder of its own
         // under its own name.
         if (OriginalNameOfKeptCopy(name) == L"kept" && IsOwnFolder(path)) {
             std::vector<std::wstring> inside;
-            ForEachFolderEntry(path, [&inside](const std::wstring& item, unsigned long) {
-                inside.push_back(item);
-                return true;
-            });
+            ListEntries(path, inside);
             for (const std::wstring& item : inside)
                 LetKeptCopyGo(nullptr, path + L"\\" + item, item, report);
             RemoveFolderIfEmpty(path);
@@ -50,15 +70,110 @@ void SweepTemporaryFolder()
         }
         LetKeptCopyGo(nullptr, path, OriginalNameOfKeptCopy(name), report);
     }
-    if (report.recycled.empty() && report.Empty())
-        return;
-    std::wstring text = L"Tessik 上次没有正常退出，为撤销保留的文件已处理。";
-    if (!report.recycled.empty()) {
-        text += L"\n已移到回收站：";
-        for (const std::wstring& name : report.recycled)
-            text += L"\n“" + name + L"”";
+}
+
+std::wstring WithSeparator(std::wstring folder)
+{
+    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
+        folder += L'\\';
+    return folder;
+}
+
+} // namespace
+
+TempSweepResult SweepKnownTemporaryFolders()
+{
+    TempSweepResult result;
+    std::vector<std::wstring> folders;
+    if (s_configLoaded && !ReadKnownTempFolders(s_dataFolder, folders))
+        Logger::GetInstance().Log(L"Tessik", L"ERROR", L"Could not read the list of temporary folders.");
+    // The current one is used (marked and listed) from now on.
+    if (!NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")).empty())
+        folders.push_back(GetTempFolder());
+    std::vector<std::wstring> swept;
+    for (const std::wstring& listed : folders) {
+        const std::wstring folder = WithSeparator(listed);
+        bool seen = false;
+        for (const std::wstring& done : swept)
+            seen = seen || SameLocation(done, folder);
+        if (seen)
+            continue;
+        swept.push_back(folder);
+        // Another live run's copies are its undo's: not a word, not a touch.
+        const TempFolderUsers users = CheckTempFolderUsers(folder, s_tempFolderUse.LockFiles());
+        if (users.otherRunLive)
+            continue;
+        std::vector<std::wstring> names;
+        if (!ListEntries(folder, names) && !FolderIsGone(folder)) {
+            result.unreachable.push_back(listed);
+            continue;
+        }
+        if (!names.empty() && users.endedRunFound)
+            result.endedRunFound = true;
+        SweepFolder(folder, names, result.report);
+        std::vector<std::wstring> left;
+        ListEntries(folder, left);
+        if (left.empty() && s_configLoaded && !s_tempFolderUse.Holds(folder))
+            ForgetTempFolder(s_dataFolder, folder);
     }
-    if (!report.Empty())
-        text += L"\n\n" + LeaveReportText(report);
-    NotifyUser(L"temp-sweep", text);
+    return result;
+}
+
+std::wstring TempSweepText(const TempSweepResult& result, bool atStart)
+{
+    const LeaveReport& report = result.report;
+    std::wstring text;
+    if (!report.recycled.empty() || !report.Empty()) {
+        if (!atStart)
+            text = L"临时文件夹中为撤销保留的文件已处理。";
+        else if (result.endedRunFound)
+            text = L"Tessik 上次没有正常退出，为撤销保留的文件已处理。";
+        else
+            text = L"临时文件夹中还有以前为撤销保留的文件，已处理。";
+        if (!report.recycled.empty()) {
+            text += L"\n已移到回收站：";
+            for (const std::wstring& name : report.recycled)
+                text += L"\n“" + name + L"”";
+        }
+        if (!report.Empty())
+            text += L"\n\n" + LeaveReportText(report);
+    }
+    if (!atStart && !result.unreachable.empty()) {
+        if (!text.empty())
+            text += L"\n\n";
+        text += L"以下临时文件夹现在无法打开，其中可能还有为撤销保留的文件：" + PathLinesText(result.unreachable);
+    }
+    return text;
+}
+
+void SweepTemporaryFolder()
+{
+    const std::wstring text = TempSweepText(SweepKnownTemporaryFolders(), true);
+    if (!text.empty())
+        NotifyUser(L"temp-sweep", text);
+}
+
+bool RefusedToClearWhileFileJobRuns()
+{
+    if (RefusedWhileFileJobRuns(L"清除用户数据"))
+        return true;
+    // The icon menu's own delete worker holds no job record.
+    if (FileWorkerTracker::GetInstance().RunningCount() == 0)
+        return false;
+    NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有清除用户数据。\n请在当前操作完成后重试。");
+    return true;
+}
+
+void LetEveryKeptCopyGoBeforeClearing(HWND owner)
+{
+    const LeaveReport left = EmptyEveryUndoList();
+    const TempSweepResult swept = SweepKnownTemporaryFolders();
+    std::wstring text = LeaveReportText(left);
+    if (const std::wstring sweptText = TempSweepText(swept, false); !sweptText.empty())
+        text += (text.empty() ? L"" : L"\n\n") + sweptText;
+    if (text.empty())
+        return;
+    Logger::GetInstance().Log(L"Tessik", L"WARNING", L"Before clearing user data: " + text);
+    // Told now: the program ends right after the clearing.
+    MessageBoxW(IsWindow(owner) ? owner : nullptr, text.c_str(), L"Tessik", MB_OK | MB_ICONWARNING);
 }

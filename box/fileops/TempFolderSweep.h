@@ -1,16 +1,49 @@
-// At start, nothing holds what the temporary folder still has (the undo
-// lists live only while the program runs): after a crash or a kill, the
-// copies kept for undo would stay where only the program finds them. They
-// go to the Recycle Bin, or into view where the bin does not take them,
-// and the user is told. UI thread only.
+// At start, nothing of this run holds what the temporary folders of kept
+// copies still have (the undo lists live only while a run lasts): after a
+// crash, a kill or a restart, or in the folder of an earlier box folder,
+// the copies kept for undo would stay where only the program finds them.
+// Every folder a run has used (the list in the data folder, and the
+// current one) is swept unless another live run marks it: its entries go
+// to the Recycle Bin, or into view where the bin does not take them, and
+// the user is told. Clearing user data does the same after every record
+// has left. UI thread only.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+#include <vector>
+
+#include "box/fileops/UndoList.h"
 
 // The item's own name of a kept copy: "a.txt" of "a.txt3f2a.tmp"; the name
 // itself when it is not a kept copy's.
 std::wstring OriginalNameOfKeptCopy(const std::wstring& name);
 
-// Every entry of the temporary folder leaves as described above; nothing
-// happens while no folder for the boxes is chosen.
+// What a sweep of the known temporary folders did.
+struct TempSweepResult {
+    LeaveReport report;
+    // Copies were found where a run had ended without quitting.
+    bool endedRunFound = false;
+    // Listed folders that could not be looked into (a drive not there):
+    // they stay on the list.
+    std::vector<std::wstring> unreachable;
+};
+// Sweeps every known temporary folder that no other live run marks. A
+// folder leaves the list once it is empty and this run does not use it.
+TempSweepResult SweepKnownTemporaryFolders();
+// The text telling the user what a sweep did; empty when nothing is to
+// tell. atStart: the start-up notice, which says that a run ended without
+// quitting only when one did.
+std::wstring TempSweepText(const TempSweepResult& result, bool atStart);
+
+// The start-up sweep, told as a notice.
 void SweepTemporaryFolder();
+
+// Clearing user data: refused, and the user told in the words every file
+// action uses, while a file job runs.
+bool RefusedToClearWhileFileJobRuns();
+// Clearing user data, before anything is cleared: every undo record leaves
+// as at quit, then every known temporary folder is swept; what went where
+// is told over owner before the data folder (and the list with it) goes.
+void LetEveryKeptCopyGoBeforeClearing(HWND owner);

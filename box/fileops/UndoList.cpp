@@ -79,9 +79,14 @@ RecycleOutcome RecycleKeptCopy(const std::wstring& copy, const std::wstring& nam
         return RecycleOutcome::Recycled;
     if (!EntryIsItself(copy))
         return RecycleOutcome::Refused;
-    // A folder of its own in the temporary folder gives the copy its name
-    // back: the Recycle Bin shows "a.txt", not "a.txt3f2a.tmp".
-    const std::wstring folder = TempCopyPath(L"kept");
+    // A folder of its own beside the copy gives it its name back: the
+    // Recycle Bin shows "a.txt", not "a.txt3f2a.tmp". Beside it, so the
+    // copy never leaves its volume (a temporary folder of an earlier box
+    // folder may lie on another drive).
+    const size_t slash = copy.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos
+                                    ? TempCopyPath(L"kept")
+                                    : TempCopyPathIn(copy.substr(0, slash + 1), L"kept", PathExists);
     const std::wstring named = folder + L"\\" + (name.empty() ? FileNameOfPath(copy) : name);
     if (!CreateDirectoryW(folder.c_str(), nullptr))
         return RecycleOutcome::Refused;

@@ -19,10 +19,14 @@
 #include <set>
 #include <thread>
 
+#include "app/AppState.h"
+#include "app/Backup.h"
 #include "app/KelmStorage.h"
+#include "app/KnownTempFolders.h"
 #include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
 #include "app/TempFolder.h"
+#include "app/TempFolderUse.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxNewFiles.h"
 #include "box/BoxRuntime.h"
@@ -366,6 +370,20 @@ protected:
         }
         box->animationManager.Update();
         ASSERT_FALSE(s_copyProgress.busy) << "the file job did not end";
+    }
+
+    // A paste of a new a.txt answered "直接覆盖"; the version it replaced.
+    std::string OverwriteA()
+    {
+        const std::string old = VersionOfFile(boxFolder + L"\\a.txt");
+        const std::wstring source = sources + L"\\" + std::to_wstring(++sourceCount) + L"\\a.txt";
+        fs::create_directories(fs::path(source).parent_path());
+        Write(source);
+        sameNameAnswer = 1;
+        PasteFilesIntoBox(box, View(), {source});
+        FinishJob();
+        EXPECT_NE(VersionOfFile(boxFolder + L"\\a.txt"), old);
+        return old;
     }
 
     void Drop(const std::wstring& path, DWORD effect)
@@ -1075,4 +1093,129 @@ TEST_F(UndoSequenceTest, LeavingRecordsAndAnswersNoKeepEveryVersionWithinReach)
         EXPECT_TRUE(EmptyFolder(temp.File(L"data\\.data\\.temp"))) << "seed " << seed << ": " << log;
     }
     std::printf("[ sequences ] %d sequences, %d steps\n", kSequences, steps);
+}
+
+// ---- The roads by which a run's knowledge of its kept copies ends ----
+
+namespace
+{
+
+// A loaded configuration with its data folder, for as long as it lives;
+// the marks this run left on temporary folders go with it.
+struct LoadedConfiguration {
+    explicit LoadedConfiguration(const std::wstring& dataFolder) : saved(s_dataFolder)
+    {
+        fs::create_directories(dataFolder);
+        s_dataFolder = dataFolder;
+        s_configLoaded = true;
+    }
+    ~LoadedConfiguration()
+    {
+        s_tempFolderUse.EndCleanly();
+        s_configLoaded = false;
+        s_dataFolder = saved;
+    }
+    std::wstring saved;
+};
+
+// The run ends without quitting (a crash, a kill, a restart): its lists are
+// gone, its marks on the temporary folders stay behind.
+void EndWithoutQuitting(BoxRuntime& runtime, TempFolderUse& run)
+{
+    runtime.undoList.clear();
+    runtime.redoList.clear();
+    run = TempFolderUse();
+}
+
+} // namespace
+
+// "默认收纳文件夹" changed after a "直接覆盖", then the run ends without
+// quitting: the next start finds the earlier temporary folder and says so.
+TEST_F(UndoSequenceTest, AnEarlierBoxFoldersCopiesAreFoundAfterAnEndWithoutQuitting)
+{
+    ASSERT_FALSE(trash.empty());
+    const LoadedConfiguration config(temp.File(L"appdata"));
+    StartSequence();
+    const std::string replaced = OverwriteA();
+    const std::wstring earlierTemp = temp.File(L"data\\.data\\.temp");
+    ASSERT_FALSE(EmptyFolder(earlierTemp));
+    s_appStore[L"TessikRef"][L"containerDir"] = temp.File(L"data2");
+    EndWithoutQuitting(Runtime(), s_tempFolderUse);
+
+    const int told = TimesUserNotified(L"temp-sweep");
+    SweepTemporaryFolder();
+    EXPECT_TRUE(VersionsIn(trash).count(replaced)) << "the replaced a.txt is in the Recycle Bin";
+    EXPECT_TRUE(EmptyFolder(earlierTemp));
+    EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 1);
+    EXPECT_NE(LastNoticeText(L"temp-sweep").find(L"上次没有正常退出"), std::wstring::npos);
+    // Emptied and used by no run, the earlier folder leaves the list.
+    std::vector<std::wstring> known;
+    ASSERT_TRUE(ReadKnownTempFolders(s_dataFolder, known));
+    ASSERT_EQ(known.size(), 1u);
+    EXPECT_TRUE(SameLocation(known[0], temp.File(L"data2\\.data\\.temp")));
+}
+
+// A second start beside a live run sharing the box folder (a restart that
+// went on after its wait, another account): the live run's copies are its
+// undo's, untouched and unsaid; once it ended without quitting they go.
+TEST_F(UndoSequenceTest, ATemporaryFolderALiveRunMarksIsLeftToIt)
+{
+    ASSERT_FALSE(trash.empty());
+    const LoadedConfiguration config(temp.File(L"appdata"));
+    StartSequence();
+    const std::string replaced = OverwriteA();
+    const std::string pasted = VersionOfFile(boxFolder + L"\\a.txt");
+    TempFolderUse firstRun = std::move(s_tempFolderUse);
+    s_tempFolderUse = TempFolderUse();
+
+    const int told = TimesUserNotified(L"temp-sweep");
+    SweepTemporaryFolder();
+    EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told);
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), replaced) << "the first run's undo gives back what it replaced";
+
+    EndWithoutQuitting(Runtime(), firstRun);
+    SweepTemporaryFolder();
+    EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 1);
+    EXPECT_NE(LastNoticeText(L"temp-sweep").find(L"上次没有正常退出"), std::wstring::npos);
+    EXPECT_TRUE(VersionsIn(trash).count(pasted));
+    EXPECT_TRUE(EmptyFolder(temp.File(L"data\\.data\\.temp")));
+
+    // A copy that stayed although every run quit is no sign of a crash.
+    TempFolder::WriteBytes(temp.File(L"data\\.data\\.temp\\b.txt1f2e.tmp"), "v9001.");
+    SweepTemporaryFolder();
+    EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 2);
+    EXPECT_EQ(LastNoticeText(L"temp-sweep").find(L"上次没有正常退出"), std::wstring::npos);
+}
+
+// Clearing user data waits for a running job; otherwise every record leaves
+// as at quit, and every known temporary folder is swept, before the data
+// folder with its list goes.
+TEST_F(UndoSequenceTest, ClearingUserDataLetsEveryKeptCopyGoFirst)
+{
+    ASSERT_FALSE(trash.empty());
+    const LoadedConfiguration config(temp.File(L"appdata"));
+    StartSequence();
+    const std::string replaced = OverwriteA();
+    // An earlier box folder a run left a copy in.
+    const std::wstring earlierTemp = temp.File(L"data0\\.data\\.temp");
+    fs::create_directories(earlierTemp);
+    TempFolder::WriteBytes(earlierTemp + L"\\c.txt3f42.tmp", "v9002.");
+    ASSERT_TRUE(RememberTempFolder(s_dataFolder, earlierTemp));
+    {
+        const JobStillRunning job(box);
+        const int busy = TimesUserNotified(L"job-busy");
+        EXPECT_TRUE(RefusedToClearWhileFileJobRuns());
+        EXPECT_EQ(TimesUserNotified(L"job-busy"), busy + 1);
+    }
+    ASSERT_FALSE(RefusedToClearWhileFileJobRuns());
+
+    LetEveryKeptCopyGoBeforeClearing(nullptr);
+    EXPECT_TRUE(ClearDataFolder(s_dataFolder, {}).failed.empty());
+    const Versions binned = VersionsIn(trash);
+    EXPECT_TRUE(binned.count(replaced));
+    EXPECT_TRUE(binned.count("v9002"));
+    EXPECT_TRUE(Runtime().undoList.empty());
+    EXPECT_TRUE(EmptyFolder(temp.File(L"data\\.data\\.temp")));
+    EXPECT_TRUE(EmptyFolder(earlierTemp));
 }

@@ -1,0 +1,63 @@
+// The marks runs leave on the temporary folders of kept copies, and the
+// list of those folders in the data folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/KnownTempFolders.h"
+#include "app/TempFolder.h"
+#include "app/TempFolderLock.h"
+
+namespace fs = std::filesystem;
+
+TEST(TempFolderLockTest, ALockTellsALiveRunFromOneThatEndedWithoutQuitting)
+{
+    TempFolder temp;
+    const std::wstring folder = temp.File(L".data\\.temp") + L"\\";
+    fs::create_directories(folder);
+    EXPECT_FALSE(CheckTempFolderUsers(folder, {}).otherRunLive);
+    {
+        TempFolderLock other(folder);
+        ASSERT_TRUE(other.Held());
+        const TempFolderUsers live = CheckTempFolderUsers(folder, {});
+        EXPECT_TRUE(live.otherRunLive);
+        EXPECT_FALSE(live.endedRunFound);
+        // A run passes over its own lock.
+        EXPECT_FALSE(CheckTempFolderUsers(folder, {other.File()}).otherRunLive);
+    }
+    // Closed without a clean end: found once, and then gone.
+    const TempFolderUsers ended = CheckTempFolderUsers(folder, {});
+    EXPECT_FALSE(ended.otherRunLive);
+    EXPECT_TRUE(ended.endedRunFound);
+    EXPECT_FALSE(CheckTempFolderUsers(folder, {}).endedRunFound);
+
+    TempFolderLock clean(folder);
+    clean.Release();
+    const TempFolderUsers after = CheckTempFolderUsers(folder, {});
+    EXPECT_FALSE(after.otherRunLive || after.endedRunFound);
+    EXPECT_FALSE(fs::exists(TempFolderLockFolder(folder)));
+}
+
+TEST(TempFolderLockTest, TheListNamesAFolderOnceUntilItIsForgotten)
+{
+    TempFolder temp;
+    const std::wstring data = temp.File(L"data");
+    const std::wstring folder = temp.File(L"root\\.data\\.temp");
+    fs::create_directories(data);
+    fs::create_directories(folder);
+    std::vector<std::wstring> known;
+    ASSERT_TRUE(ReadKnownTempFolders(data, known));
+    EXPECT_TRUE(known.empty());
+    ASSERT_TRUE(RememberTempFolder(data, folder + L"\\"));
+    ASSERT_TRUE(RememberTempFolder(data, temp.File(L"ROOT\\.data\\..\\.data\\.temp")));
+    ASSERT_TRUE(ReadKnownTempFolders(data, known));
+    ASSERT_EQ(known.size(), 1u);
+    EXPECT_EQ(known[0], folder);
+    ASSERT_TRUE(ForgetTempFolder(data, folder + L"\\"));
+    ASSERT_TRUE(ReadKnownTempFolders(data, known));
+    EXPECT_TRUE(known.empty());
+
+    EXPECT_EQ(ParseTempFolderList("\xEF\xBB\xBF"
+                                  "C:\\a\r\n\r\nD:\\\xE7\xAE\xB1\n"),
+              (std::vector<std::wstring>{L"C:\\a", L"D:\\\u7bb1"}));
+}
