@@ -1137,6 +1137,7 @@ TEST_F(UndoSequenceTest, AnEarlierBoxFoldersCopiesAreFoundAfterAnEndWithoutQuitt
     const LoadedConfiguration config(temp.File(L"appdata"));
     StartSequence();
     const std::string replaced = OverwriteA();
+    Check("overwrite");
     const std::wstring earlierTemp = temp.File(L"data\\.data\\.temp");
     ASSERT_FALSE(EmptyFolder(earlierTemp));
     s_appStore[L"TessikRef"][L"containerDir"] = temp.File(L"data2");
@@ -1153,6 +1154,7 @@ TEST_F(UndoSequenceTest, AnEarlierBoxFoldersCopiesAreFoundAfterAnEndWithoutQuitt
     ASSERT_TRUE(ReadKnownTempFolders(s_dataFolder, known));
     ASSERT_EQ(known.size(), 1u);
     EXPECT_TRUE(SameLocation(known[0], temp.File(L"data2\\.data\\.temp")));
+    Check("a changed box folder, an end without quitting, a start");
 }
 
 // A second start beside a live run sharing the box folder (a restart that
@@ -1164,6 +1166,7 @@ TEST_F(UndoSequenceTest, ATemporaryFolderALiveRunMarksIsLeftToIt)
     const LoadedConfiguration config(temp.File(L"appdata"));
     StartSequence();
     const std::string replaced = OverwriteA();
+    Check("overwrite");
     const std::string pasted = VersionOfFile(boxFolder + L"\\a.txt");
     TempFolderUse firstRun = std::move(s_tempFolderUse);
     s_tempFolderUse = TempFolderUse();
@@ -1180,6 +1183,7 @@ TEST_F(UndoSequenceTest, ATemporaryFolderALiveRunMarksIsLeftToIt)
     EXPECT_NE(LastNoticeText(L"temp-sweep").find(L"上次没有正常退出"), std::wstring::npos);
     EXPECT_TRUE(VersionsIn(trash).count(pasted));
     EXPECT_TRUE(EmptyFolder(temp.File(L"data\\.data\\.temp")));
+    Check("a second run beside a live one, then its end without quitting");
 
     // A copy that stayed although every run quit is no sign of a crash.
     TempFolder::WriteBytes(temp.File(L"data\\.data\\.temp\\b.txt1f2e.tmp"), "v9001.");
@@ -1197,6 +1201,7 @@ TEST_F(UndoSequenceTest, ClearingUserDataLetsEveryKeptCopyGoFirst)
     const LoadedConfiguration config(temp.File(L"appdata"));
     StartSequence();
     const std::string replaced = OverwriteA();
+    Check("overwrite");
     // An earlier box folder a run left a copy in.
     const std::wstring earlierTemp = temp.File(L"data0\\.data\\.temp");
     fs::create_directories(earlierTemp);
@@ -1218,4 +1223,5 @@ TEST_F(UndoSequenceTest, ClearingUserDataLetsEveryKeptCopyGoFirst)
     EXPECT_TRUE(Runtime().undoList.empty());
     EXPECT_TRUE(EmptyFolder(temp.File(L"data\\.data\\.temp")));
     EXPECT_TRUE(EmptyFolder(earlierTemp));
+    Check("clearing user data");
 }
