@@ -16,11 +16,20 @@ seed_app_store "containerDir : \"$(store_path "$ROOT")\"" "showTessikMain : fals
 seed_folder_box s2222 "SmallDisk" "$FOLDER"
 
 # The Desktop of this run is a folder of its own: the prefix's Desktop leads
-# to the host's home, where nothing of a test may land.
-DESK="$WORK/profile/Desktop"
+# to the host's home, where nothing of a test may land. Wine takes the
+# Desktop from "User Shell Folders" at each request (USERPROFILE of the
+# environment it replaces with its own); the value is put back at the end,
+# and the folder lies beside the test's Trash, so it stays even if not.
+SHELL_FOLDERS='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+DESK="${XDG_DATA_HOME:-$WORK}/Desktop"
+rm -rf "$DESK"
 mkdir -p "$DESK"
-export USERPROFILE
-USERPROFILE="$(win_path "$WORK/profile")"
+desktop_before=$(wine reg query "$SHELL_FOLDERS" /v Desktop 2>/dev/null | tr -d '\r' | awk '$1 == "Desktop" {print $3}')
+[ -n "$desktop_before" ] || desktop_before='%USERPROFILE%\Desktop'
+put_desktop_back() { wine reg add "$SHELL_FOLDERS" /v Desktop /t REG_EXPAND_SZ /d "$desktop_before" /f >/dev/null 2>&1 || true; }
+trap 'cleanup; put_desktop_back' EXIT
+wine reg add "$SHELL_FOLDERS" /v Desktop /t REG_EXPAND_SZ /d "$(win_path "$DESK")" /f >/dev/null 2>&1 ||
+  fail "the Desktop could not be given a folder of the test's own"
 
 start_tessik
 pid=$LAST_PID
