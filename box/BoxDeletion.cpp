@@ -167,11 +167,11 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
         if (!PathExists(record.path) || !LiesIn(record.path, folder))
             continue;
         const bool known = record.originalPath != L"bvn!NULL" && !record.originalPath.empty();
-        const PutBack::Place place =
-            known ? PutBack::JudgePlace(fs::path(record.originalPath).parent_path().wstring(), boxFolders)
-                  : PutBack::Place::Unknown;
+        const std::wstring original = known ? NormalizeStoredPath(record.originalPath) : record.originalPath;
+        const PutBack::Place place = known ? PutBack::JudgePlace(fs::path(original).parent_path().wstring(), boxFolders)
+                                           : PutBack::Place::Unknown;
         const PutBack::DisbandTarget plan =
-            PutBack::PlanDisbandTarget(FileNamePart(record.path), record.originalPath, place, desktop);
+            PutBack::PlanDisbandTarget(FileNamePart(record.path), original, place, desktop);
         if (plan.kind == PutBack::DisbandTarget::Kind::Stay) {
             report.stayed.push_back({record.path, plan.why});
             continue;
