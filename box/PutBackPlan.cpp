@@ -22,35 +22,22 @@ bool IsFolder(const std::wstring& path)
 }
 
 // A folder as the system knows it, to be compared with others: which
-// folder it is (its file identity, and the final path the system names,
-// links followed) when it exists, else its full path.
+// folder it is (its file identity, links followed) when it exists, else
+// its full path.
 struct KnownFolder {
     bool exists = false;
     BY_HANDLE_FILE_INFORMATION facts{};
-    std::wstring final;
     std::wstring comparable;
 
-    explicit KnownFolder(const std::wstring& path)
-        : exists(EntryFacts(path, false, facts)), comparable(ComparablePath(FullPathOf(path)))
+    explicit KnownFolder(const std::wstring& path) : comparable(ComparablePath(FullPathOf(path)))
     {
-        if (exists)
-            final = ComparableFinalPath(path);
-    }
-    // Wine names no identity of a folder (volume and index are 0): its
-    // final path tells then.
-    bool HasIdentity() const
-    {
-        return facts.dwVolumeSerialNumber != 0 || facts.nFileIndexHigh != 0 || facts.nFileIndexLow != 0;
+        exists = EntryFacts(path, false, facts);
     }
     bool Is(const KnownFolder& other) const
     {
         if (exists != other.exists)
             return false;
-        if (!exists)
-            return comparable == other.comparable;
-        if (HasIdentity() && other.HasIdentity())
-            return SameFileIdentity(facts, other.facts);
-        return !final.empty() ? final == other.final : comparable == other.comparable;
+        return exists ? SameFileIdentity(facts, other.facts) : comparable == other.comparable;
     }
 };
 
