@@ -15,6 +15,7 @@
 #include "app/UserNotice.h"
 #include "box/BoxSettings.h"
 #include "box/BoxTitleMenu.h"
+#include "box/PutBackPlan.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
@@ -146,38 +147,42 @@ std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstr
 }
 
 DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder,
-                                const std::vector<IconRecord>& records)
+                                const std::vector<IconRecord>& records, const std::wstring& desktop)
 {
     LeaveIntegrationIfIntegrated(box);
     Log(L"INFO", L"User initiated disbanded and restore for container target: " + folder);
     DisbandReport report;
-    const std::wstring desktop = KnownFolderPath(CSIDL_DESKTOPDIRECTORY);
+    // A file goes back only into a folder the user sees: never into a
+    // box's folder (of a box that stands or stood: anything in the box
+    // root) or a folder that is gone, which would be made again where
+    // nothing shows it.
+    std::vector<std::wstring> boxFolders = {
+        NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")), folder};
+    for (const auto& [other, runtime] : s_boxRuntimes)
+        if (!runtime.IsPseudoBox() && runtime.UseTargetFolder)
+            boxFolders.push_back(NormalizeStoredPath(runtime.TargetFolder));
+    AddHiddenBoxFolders(L"", boxFolders);
     for (const IconRecord& record : records) {
         // Only what the box holds goes; a record of an outside file stays.
         if (!PathExists(record.path) || !LiesIn(record.path, folder))
             continue;
-        std::wstring target;
-        bool toDesktop = false;
-        if (record.originalPath != L"bvn!NULL" && record.originalPath != record.path) {
-            target = record.originalPath;
-        } else if (!desktop.empty()) {
-            target = desktop + L"\\" + FileNamePart(record.path);
-            toDesktop = true;
-        }
-        if (target.empty() || target == record.path) {
-            if (target.empty())
-                report.stayed.push_back({record.path, L"没有记录原来的位置，也找不到桌面文件夹"});
+        const bool known = record.originalPath != L"bvn!NULL" && !record.originalPath.empty();
+        const std::wstring original = known ? NormalizeStoredPath(record.originalPath) : record.originalPath;
+        const PutBack::Place place = known ? PutBack::JudgePlace(fs::path(original).parent_path().wstring(), boxFolders)
+                                           : PutBack::Place::Unknown;
+        const PutBack::DisbandTarget plan =
+            PutBack::PlanDisbandTarget(FileNamePart(record.path), original, place, desktop);
+        if (plan.kind == PutBack::DisbandTarget::Kind::Stay) {
+            report.stayed.push_back({record.path, plan.why});
             continue;
         }
+        std::wstring target = plan.path;
         const fs::path t(target);
-        std::error_code error;
-        fs::create_directories(t.parent_path(), error);
         if (!IsFolder(t.parent_path().wstring())) {
             Log(L"ERROR", L"Failed to restore object. Original path intact: " + record.path);
-            report.stayed.push_back({record.path, L"原来的文件夹“" + t.parent_path().wstring() + L"”无法创建"});
+            report.stayed.push_back({record.path, L"文件夹“" + t.parent_path().wstring() + L"”不存在"});
             continue;
         }
-        const std::wstring wanted = target;
         if (PathExists(target)) {
             target = FreePasteName(t.parent_path().wstring(), t.stem().wstring(), t.extension().wstring(), PathExists);
             Log(L"WARNING", L"File collision avoided. Renamed to: " + target);
@@ -198,9 +203,9 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
                                                                      L"内容，已原样保留")});
             continue;
         }
-        if (toDesktop)
-            report.elsewhere.push_back({record.path, target, L"没有记录原来的位置，已放到桌面"});
-        else if (target != wanted)
+        if (!plan.why.empty())
+            report.elsewhere.push_back({record.path, target, plan.why});
+        else if (target != plan.path)
             report.elsewhere.push_back({record.path, target, L"原位置已有同名项目，已改名"});
     }
     if (RemoveFolderIfEmpty(folder))
@@ -210,18 +215,28 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
 
 std::wstring DisbandReportText(const DisbandReport& report)
 {
+    // A few names each, then how many more: a box of hundreds of files
+    // must not make a message taller than the screen.
+    constexpr size_t kNamed = 5;
+    auto more = [](size_t count) {
+        return count > kNamed ? L"\n……以及另外 " + std::to_wstring(count - kNamed) + L" 项" : std::wstring();
+    };
     std::wstring text;
     if (!report.stayed.empty()) {
         text = L"以下文件未能归位，仍在收纳盒中，收纳盒已保留：";
-        for (const DisbandReport::Stayed& stayed : report.stayed)
-            text += L"\n“" + FileNamePart(stayed.path) + L"”：" + stayed.why;
+        for (size_t i = 0; i < report.stayed.size() && i < kNamed; ++i)
+            text += L"\n“" + FileNamePart(report.stayed[i].path) + L"”：" + report.stayed[i].why;
+        text += more(report.stayed.size());
     }
     if (!report.elsewhere.empty()) {
         if (!text.empty())
             text += L"\n\n";
         text += L"以下文件没有放回原来的位置：";
-        for (const DisbandReport::Elsewhere& moved : report.elsewhere)
+        for (size_t i = 0; i < report.elsewhere.size() && i < kNamed; ++i) {
+            const DisbandReport::Elsewhere& moved = report.elsewhere[i];
             text += L"\n“" + FileNamePart(moved.path) + L"”" + moved.why + L"：" + moved.target;
+        }
+        text += more(report.elsewhere.size());
     }
     return text;
 }
@@ -304,13 +319,9 @@ std::function<bool(HWND, std::vector<Brevin::KelmOption>)> s_deleteBoxChoice =
         return s_selectionOk == 1;
     };
 
-namespace
-{
-
 // A copy still on its way into the box would land in a folder no box
 // shows, and its records in a box that is gone: the box stays meanwhile.
-// Asked before the question and again when the chosen action runs.
-bool RefusedWhileAJobRuns(const BoxWindowPtr& box)
+bool BoxDeletionRefusedWhileBusy(const BoxWindowPtr& box)
 {
     if (!FileJobWorksFor(box))
         return false;
@@ -319,6 +330,9 @@ bool RefusedWhileAJobRuns(const BoxWindowPtr& box)
                L"请在当前操作完成后重试。");
     return true;
 }
+
+namespace
+{
 
 // The box's own records as they are when the action runs.
 std::vector<IconRecord> OwnRecords(const BoxWindowPtr& box)
@@ -336,11 +350,11 @@ std::vector<IconRecord> OwnRecords(const BoxWindowPtr& box)
 void ShowDeleteBoxDialog(const BoxWindowPtr& box)
 {
     BoxRuntime* runtime = FindBoxRuntime(box);
-    if (!runtime || runtime->IsPseudoBox() || RefusedWhileAJobRuns(box))
+    if (!runtime || runtime->IsPseudoBox() || BoxDeletionRefusedWhileBusy(box))
         return;
     if (!runtime->UseTargetFolder) {
         NewTip2::KelmCreateWindow(box->GetHwnd(), L"确定要删除组件嘛？（此操作不可撤销）＞︿＜", L"删除");
-        if (s_tipResult != 1 || !FindBoxRuntime(box) || RefusedWhileAJobRuns(box))
+        if (s_tipResult != 1 || !FindBoxRuntime(box) || BoxDeletionRefusedWhileBusy(box))
             return;
         LeaveIntegrationIfIntegrated(box);
         DeleteBox(box);
@@ -351,7 +365,7 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
     // Every action first makes sure no job started for the box while the
     // question was open; what it acts on is read when it runs.
     auto busy = [box, &keep] {
-        if (!RefusedWhileAJobRuns(box))
+        if (!BoxDeletionRefusedWhileBusy(box))
             return false;
         keep = true;
         return true;
@@ -365,7 +379,8 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
     auto disband = [box, folder, busy, &keep] {
         if (busy())
             return;
-        const DisbandReport report = DisbandAndRestore(box, folder, OwnRecords(box));
+        const DisbandReport report =
+            DisbandAndRestore(box, folder, OwnRecords(box), KnownFolderPath(CSIDL_DESKTOPDIRECTORY));
         keep = !report.stayed.empty();
         if (!report.stayed.empty() || !report.elsewhere.empty())
             NotifyUser(L"box-disband", DisbandReportText(report));

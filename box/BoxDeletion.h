@@ -53,19 +53,29 @@ struct DisbandReport {
     std::vector<Elsewhere> elsewhere;
 };
 // Moves every record's object that lies in the box folder back to its
-// original path, or to the desktop when it has none; never replaces (a
-// free " (n)" name). The folder goes when it is left empty.
+// original path when that is a folder the user sees, else to the desktop
+// folder given (no origin recorded, its folder gone, or a box's folder or
+// one inside it); never replaces (a free " (n)" name). The folder goes
+// when it is left empty.
 DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder,
-                                const std::vector<IconRecord>& records);
-// The message telling the user about it.
+                                const std::vector<IconRecord>& records, const std::wstring& desktop);
+// The message telling the user about it: where each file went, a few
+// names of each kind, then how many more.
 std::wstring DisbandReportText(const DisbandReport& report);
 // False (and logged) when the folder may not be removed or stays on disk;
 // report then names what stayed.
 bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder);
 bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder, RemovalReport* report = nullptr);
 
-// Removes the box: its records in every view, its window, its settings and
-// its runtime state.
+// Whether a file job works for the box (FileJobWorksFor); the user is then
+// told that the box stays and no file changed. Every road that deletes a
+// box asks before its question and again when the chosen action runs.
+bool BoxDeletionRefusedWhileBusy(const BoxWindowPtr& box);
+
+// Removes the box: its undo records leave (what they kept goes to the
+// Recycle Bin or into view, and the user is told), then its records in
+// every view, its window, its settings and its runtime state. The one
+// road by which a box goes, whichever window asks.
 void DeleteBox(const BoxWindowPtr& box);
 // Run by DeleteBox once the box has left the registry, before its window
 // goes: windows outside the box layer that list boxes (the magnet window)

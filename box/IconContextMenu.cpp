@@ -16,7 +16,9 @@
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxShortcuts.h"
+#include "box/PutBackPlan.h"
 #include "box/fileops/DeleteSelected.h"
+#include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
@@ -245,23 +247,44 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
 {
     if (entered.empty())
         return false;
-    const fs::path target(entered);
+    const std::wstring name = GetPathFileName(record.path);
+    const PutBack::RestoreTarget plan = PutBack::PlanRestoreTarget(entered, name, PutBack::RestoreFactsOf(entered));
+    auto refuse = [&](const std::wstring& why) {
+        NotifyUser(L"restore-refused:" + record.path, why + L"\n“" + name + L"”仍在收纳盒中。");
+        return false;
+    };
+    if (!plan.refused.empty())
+        return refuse(plan.refused);
+    // Moved into itself, a folder would take its own place away.
+    if (DropPlan::IsSameOrAncestor(record.path, plan.folder))
+        return refuse(L"不能把“" + name + L"”移到它自己里面。");
     std::error_code error;
-    const std::wstring parent = target.parent_path().wstring();
-    if (!parent.empty())
-        fs::create_directories(parent, error);
-    std::wstring destination = entered;
+    fs::create_directories(plan.folder, error);
+    const DWORD attributes = GetFileAttributesW(LongPathForm(plan.folder).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return refuse(L"无法创建文件夹“" + plan.folder + L"”。");
+    const fs::path wanted = fs::path(plan.folder) / plan.name;
+    std::wstring destination = wanted.wstring();
     if (PathExists(destination)) {
-        destination = FreePasteName(parent, target.stem().wstring(), target.extension().wstring(), PathExists);
+        std::wstring folder = plan.folder;
+        while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+            folder.pop_back();
+        destination = FreePasteName(folder, wanted.stem().wstring(), wanted.extension().wstring(), PathExists);
         Logger::GetInstance().Log(L"DesktopContainer", L"WARNING",
                                   L"File collision avoided. Renamed to: " + destination);
     }
+    std::wstring partly;
     if (PathExists(record.path)) {
         // Never replaces; across volumes a folder is copied whole and
         // checked before its source goes.
-        const TransferResult result = MoveItem(record.path, destination, false, TransferOptions{});
-        if (result == TransferResult::Failed || result == TransferResult::Cancelled)
-            return false;
+        TransferReport report;
+        const TransferResult result = MoveItem(record.path, destination, false, TransferOptions{}, &report);
+        if (result == TransferResult::Failed || result == TransferResult::Cancelled) {
+            const DWORD why = report.failed.empty() ? GetLastError() : report.failed.front().error;
+            return refuse(L"“" + name + L"”没有移到“" + destination + L"”：" + TransferErrorText(why) + L"。");
+        }
+        if (result == TransferResult::Incomplete)
+            partly = L"\n其中有些内容没有移过去，仍在收纳盒的文件夹中。";
     }
     if (auto own = s_boxIconManagers.find(owner); own != s_boxIconManagers.end()) {
         auto& records = own->second.Records();
@@ -286,6 +309,9 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
         }
     SaveOwner(owner);
     RefreshAllBoxes();
+    // The icon leaves the box: the user hears where the file is now.
+    if (PathExists(destination))
+        NotifyUser(L"restore-done", L"“" + name + L"”已归位到：" + destination + partly);
     return true;
 }
 
@@ -401,9 +427,13 @@ std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, co
         rows.emplace_back(
             Glyph(L'\xF112') + kSpaces + L"归位",
             [weakBox, r, owner] {
-                const std::wstring entry = Ask(weakBox.lock(), r.originalPath);
-                if (entry != L"bvn!NULL")
+                BoxWindowPtr b = weakBox.lock();
+                const std::wstring entry = Ask(b, r.originalPath);
+                if (entry != L"bvn!NULL" && !entry.empty()) {
                     RestoreIconToOriginalPath(r, owner, entry);
+                    if (b)
+                        ShowPendingNotices(b->GetHwnd());
+                }
             },
             1);
     if (!locked) {

@@ -36,7 +36,10 @@ bool IsPlainFileName(const std::wstring& name);
 // store and undo follow the new path.
 bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner,
                     const std::wstring& name);
-// Moves R's file to destination (a free " (n)" name when taken, its folder
-// made when missing) and takes its records out of every view. A failed
-// move changes nothing.
+// Moves R's file to the typed destination and takes its records out of
+// every view: into an existing folder (or one typed with a trailing
+// separator) under its own name, else under the typed name; a free
+// " (n)" name when taken, the folder made when missing. A path that is
+// not absolute is refused. The user is told where the file went, or why
+// it stayed (then nothing changed).
 bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& owner, const std::wstring& destination);

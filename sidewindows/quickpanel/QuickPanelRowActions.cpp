@@ -174,18 +174,25 @@ bool RemoveDesktopComponent(const std::wstring& id, FolderChoice choice)
         BuildQuickPanelList();
         return true;
     }
+    // A job still working for the box would land its files in a folder no
+    // box shows: the box stays, as when its own menu deletes it.
+    if (BoxDeletionRefusedWhileBusy(box)) {
+        if (IsWindow(PanelHwnd()))
+            ShowPendingNotices(PanelHwnd());
+        Rebuild();
+        return false;
+    }
     if (s_boxRuntimes[box].IsIntegrated)
         ReleaseComponentIntegration(box);
     if (s_boxRuntimes[box].UseTargetFolder && !DisposeFolder(box, L"", s_boxRuntimes[box].TargetFolder, choice)) {
         Rebuild();
         return false;
     }
-    if (IsWindow(box->GetHwnd()))
-        DestroyWindow(box->GetHwnd());
-    EraseMember(s_desktopContainerStore, L"Components", L"ComID_" + id);
-    SaveStore(s_desktopContainerStore, L"Component removal");
-    s_boxIconManagers.erase(box);
-    s_boxRuntimes.erase(box);
+    // The box's own road: its undo records leave with what they kept, its
+    // records leave every view, the windows that list boxes forget it.
+    DeleteBox(box);
+    if (IsWindow(PanelHwnd()))
+        ShowPendingNotices(PanelHwnd());
     if (s_selectedComponentId == id)
         SelectComponent(L"", false);
     BuildQuickPanelList();
@@ -254,6 +261,11 @@ void DeleteComponent(std::shared_ptr<QPListItem> row)
         auto box = FindDesktopBox(id);
         if (!box) {
             BuildQuickPanelList();
+            return;
+        }
+        if (BoxDeletionRefusedWhileBusy(box)) {
+            if (IsWindow(PanelHwnd()))
+                ShowPendingNotices(PanelHwnd());
             return;
         }
         folderPopup = s_boxRuntimes[box].UseTargetFolder;

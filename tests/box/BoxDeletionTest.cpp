@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "BoxTestSupport.h"
+#include "common/DirectoryLink.h"
+#include "app/FileRemoval.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxSettings.h"
@@ -82,13 +84,69 @@ TEST_F(BoxDeletionTest, DisbandingPutsEachFileBackWithoutReplacingAndLeavesOutsi
     records.push_back(Add(folderBox, boxFolder + L"\\b.txt", store.File(L"gone\\b.txt")));
     records.push_back(Add(folderBox, store.File(L"outside.txt"), home + L"\\outside.txt"));
 
-    DisbandAndRestore(folderBox, boxFolder, records);
+    const std::wstring desktop = store.File(L"desktop");
+    fs::create_directories(desktop);
+    DisbandAndRestore(folderBox, boxFolder, records, desktop);
     EXPECT_EQ(TempFolder::ReadBytes(home + L"\\a.txt"), "already there");
     EXPECT_TRUE(fs::exists(home + L"\\a (1).txt"));
-    EXPECT_TRUE(fs::exists(store.File(L"gone\\b.txt"))) << "a missing folder is made again";
+    EXPECT_FALSE(fs::exists(store.File(L"gone"))) << "a folder that is gone is not made again";
+    EXPECT_TRUE(fs::exists(desktop + L"\\b.txt"));
     EXPECT_TRUE(fs::exists(store.File(L"outside.txt"))) << "only what the box folder holds moves";
     EXPECT_FALSE(fs::exists(home + L"\\outside.txt"));
     EXPECT_FALSE(fs::exists(boxFolder)) << "the emptied box folder goes";
+}
+
+// A file goes home only to a folder the user sees: a recorded place in a
+// deleted box's folder (anything in the box root, however it is spelled),
+// inside the box's own folder or another box's, or one that is gone, is
+// not made again; the file goes to the Desktop and the notice says where.
+TEST_F(BoxDeletionTest, DisbandingNeverPutsAFileWhereNoBoxOrUserSeesIt)
+{
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring root = store.File(L"data");
+    const std::wstring home = store.File(L"home");
+    const std::wstring desktop = store.File(L"desktop");
+    const std::wstring shown = store.File(L"shown");
+    for (const std::wstring& folder : {root, home, desktop, shown, boxFolder + L"\\sub"})
+        fs::create_directories(folder);
+    // Another box shows a folder of the user's.
+    s_boxRuntimes.at(mappingBox).UseTargetFolder = true;
+    s_boxRuntimes.at(mappingBox).TargetFolder = shown;
+    const std::wstring rootLink = store.File(L"rootLink");
+    const bool linked = MakeLink(rootLink, root, true);
+    std::vector<IconRecord> records;
+    records.push_back(Add(folderBox, boxFolder + L"\\d1.txt", root + L"\\u0dea\\d1.txt"));
+    records.push_back(Add(folderBox, boxFolder + L"\\e.txt", boxFolder + L"\\sub\\e.txt"));
+    records.push_back(Add(folderBox, boxFolder + L"\\f.txt", store.File(L"gone\\f.txt")));
+    records.push_back(Add(folderBox, boxFolder + L"\\g.txt", shown + L"\\g.txt"));
+    records.push_back(Add(folderBox, boxFolder + L"\\h.txt", home + L"\\h.txt"));
+    if (linked)
+        records.push_back(Add(folderBox, boxFolder + L"\\k.txt", rootLink + L"\\u0deb\\k.txt"));
+
+    const DisbandReport report = DisbandAndRestore(folderBox, boxFolder, records, desktop);
+    EXPECT_TRUE(fs::exists(home + L"\\h.txt")) << "a place the user sees";
+    for (const wchar_t* name : {L"d1.txt", L"e.txt", L"f.txt", L"g.txt"})
+        EXPECT_TRUE(fs::exists(desktop + L"\\" + name)) << name;
+    EXPECT_FALSE(fs::exists(root + L"\\u0dea")) << "a deleted box's folder is not made again";
+    EXPECT_FALSE(fs::exists(store.File(L"gone")));
+    EXPECT_FALSE(fs::exists(shown + L"\\g.txt"));
+    if (linked) {
+        EXPECT_TRUE(fs::exists(desktop + L"\\k.txt")) << "the box root spelled through a link";
+        EXPECT_FALSE(fs::exists(root + L"\\u0deb"));
+    }
+    EXPECT_TRUE(report.stayed.empty());
+    ASSERT_EQ(report.elsewhere.size(), linked ? 5u : 4u);
+    const std::wstring text = DisbandReportText(report);
+    EXPECT_NE(text.find(L"“d1.txt”"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(desktop + L"\\d1.txt"), std::wstring::npos) << text;
+    EXPECT_EQ(text.find(L"h.txt"), std::wstring::npos) << text;
+    RemoveItemWithoutFollowingLinks(rootLink);
+
+    // Many files: a few names, then how many more.
+    DisbandReport many;
+    for (int i = 0; i < 7; ++i)
+        many.elsewhere.push_back({L"x\\" + std::to_wstring(i) + L".txt", L"y", L"z"});
+    EXPECT_NE(DisbandReportText(many).find(L"……以及另外 2 项"), std::wstring::npos);
 }
 
 TEST_F(BoxDeletionTest, ADeletedBoxLeavesTheViewsTheRegistryAndTheStore)
@@ -168,17 +226,19 @@ TEST_F(BoxDeletionTest, AFileThatCannotGoBackKeepsItsBoxAndTheUserHearsWhereFile
     const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
     const std::wstring home = store.File(L"home");
     fs::create_directories(home);
-    // A file now has the name of the folder a.txt came from.
-    TempFolder::WriteBytes(home + L"\\taken", "a file");
     TempFolder::WriteBytes(home + L"\\c.txt", "already there");
-    Add(folderBox, boxFolder + L"\\a.txt", home + L"\\taken\\a.txt");
+    Add(folderBox, boxFolder + L"\\a.txt", home + L"\\a.txt");
     Add(folderBox, boxFolder + L"\\c.txt", home + L"\\c.txt");
+    // Another program holds a.txt open and lets nobody delete it.
+    HANDLE held = CreateFileW((boxFolder + L"\\a.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     ShowDeleteBoxDialog(folderBox);
+    CloseHandle(held);
     s_deleteBoxChoice = saved;
     EXPECT_TRUE(FindBoxRuntime(folderBox)) << "the box stays with the file that stayed";
     EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
-    EXPECT_EQ(TempFolder::ReadBytes(home + L"\\taken"), "a file");
     EXPECT_TRUE(fs::exists(home + L"\\c (1).txt")) << "what could go went";
     EXPECT_TRUE(WasUserNotified(L"box-disband"));
 }

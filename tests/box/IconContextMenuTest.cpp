@@ -179,6 +179,32 @@ TEST_F(IconContextMenuTest, MovingBackTakesAFreeNumberedNameAndRemovesTheRecord)
     EXPECT_EQ(TempFolder::ReadBytes(store->File(L"gone\\deeper\\s.txt")), "s");
 }
 
+// A typed destination that is a folder takes the file in under its own
+// name; one that is no full path is refused and nothing moves; the user
+// hears where the file went.
+TEST_F(IconContextMenuTest, MovingBackIntoATypedFolderKeepsTheNameAndARelativePathIsRefused)
+{
+    const std::wstring desk = store->File(L"desk");
+    fs::create_directories(desk);
+    IconRecord d = Add(folderBox, Folder() + L"\\d1.txt", "first");
+    d.originalPath = desk + L"\\d1.txt";
+    EXPECT_TRUE(RestoreIconToOriginalPath(d, folderBox, desk));
+    EXPECT_EQ(TempFolder::ReadBytes(desk + L"\\d1.txt"), "first");
+    EXPECT_NE(LastNoticeText(L"restore-done").find(desk + L"\\d1.txt"), std::wstring::npos);
+
+    IconRecord again = Add(folderBox, Folder() + L"\\d1.txt", "second");
+    EXPECT_TRUE(RestoreIconToOriginalPath(again, folderBox, desk + L"\\"));
+    EXPECT_EQ(TempFolder::ReadBytes(desk + L"\\d1.txt"), "first") << "nothing is replaced";
+    EXPECT_EQ(TempFolder::ReadBytes(desk + L"\\d1 (1).txt"), "second");
+    EXPECT_NE(LastNoticeText(L"restore-done").find(desk + L"\\d1 (1).txt"), std::wstring::npos);
+
+    const IconRecord budget = Add(folderBox, Folder() + L"\\budget.xlsx", "sums");
+    EXPECT_FALSE(RestoreIconToOriginalPath(budget, folderBox, L"budget-2027.xlsx"));
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\budget.xlsx"), "sums");
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{Folder() + L"\\budget.xlsx"});
+    EXPECT_TRUE(WasUserNotified(L"restore-refused:" + budget.path));
+}
+
 TEST_F(IconContextMenuTest, TheDeleteRowsAskTheirOwnQuestionAndACancelKeepsTheFile)
 {
     const IconRecord a = Add(folderBox, Folder() + L"\\a.txt", "kept");

@@ -7,6 +7,8 @@
 #include "app/FileRemoval.h"
 #include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
+#include "box/fileops/FileJobProgress.h"
+#include "box/fileops/UndoRecord.h"
 #include "common/DirectoryLink.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
 #include "sidewindows/quickpanel/QuickPanelNewComponent.h"
@@ -107,6 +109,41 @@ TEST_F(QuickPanelTest, DeletingTheSelectedBoxRewritesTheOrderAndSelectsTheFirstR
     KelmStorage desktop;
     desktop.Load(temp.File(L"DesktopContainer.kelm"));
     EXPECT_FALSE(HasMember(desktop, L"Components", L"ComID_aaaaa"));
+}
+
+// The panel deletes a desktop box by the box's own road: not while a file
+// job works for it; otherwise its undo records leave with it, and what
+// they kept does not wait in the temporary folder.
+TEST_F(QuickPanelTest, DeletingADesktopBoxWaitsForItsFileJobAndLetsItsUndoRecordsLeave)
+{
+    auto box = AddBox(L"aaaaa");
+    BuildQuickPanelList();
+    const std::wstring kept = temp.File(L"a.txt1f2e.tmp");
+    TempFolder::WriteBytes(kept, "kept for undo");
+    UndoRecord record;
+    record.kind = 1;
+    record.path = temp.File(L"a.txt");
+    record.tempPath = kept;
+    record.recycleConfirmed = true;
+    s_boxRuntimes[box].undoList.push_back(record);
+
+    s_copyProgress.busy = true;
+    s_copyProgress.workerRunning = true;
+    s_copyProgress.targetWindow = box;
+    const int told = TimesUserNotified(L"box-delete-busy");
+    const bool removedWhileBusy = RemoveDesktopComponent(L"aaaaa", FolderChoice::Keep);
+    s_copyProgress.busy = false;
+    s_copyProgress.workerRunning = false;
+    s_copyProgress.targetWindow.reset();
+    EXPECT_FALSE(removedWhileBusy);
+    EXPECT_EQ(TimesUserNotified(L"box-delete-busy"), told + 1);
+    EXPECT_TRUE(FindBoxRuntime(box));
+    EXPECT_TRUE(HasMember(s_desktopContainerStore, L"Components", L"ComID_aaaaa"));
+    EXPECT_TRUE(std::filesystem::exists(kept));
+
+    EXPECT_TRUE(RemoveDesktopComponent(L"aaaaa", FolderChoice::Keep));
+    EXPECT_FALSE(FindBoxRuntime(box));
+    EXPECT_FALSE(std::filesystem::exists(kept)) << "the record left with what it kept";
 }
 
 TEST_F(QuickPanelTest, DeletingAHiddenBoxRemovesItsRecordsAndTreatsItsFolderAsChosen)

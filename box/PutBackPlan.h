@@ -1,0 +1,61 @@
+// Where a file taken out of a box goes: back to where it came from only when
+// the user can see that place, and where a typed "归位" destination means
+// it to go. The plans are pure rules over what the disk said; JudgePlace
+// and RestoreFactsOf are the only questions asked of the disk. UI thread
+// only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace PutBack
+{
+
+// What a folder a file would go back into is.
+enum class Place {
+    Unknown,   // no place was recorded
+    Seen,      // an existing folder that no box holds
+    Gone,      // no folder stands there any more
+    BoxFolder, // a box's folder, the box root, or inside one
+};
+
+// Judges folder against the folders of the boxes and the box root: the
+// folder itself and each of its parents is compared with
+// them by what it is (file identity), not by spelling, so a place inside a
+// deleted box's folder counts as that box's when the box root is listed.
+Place JudgePlace(const std::wstring& folder, const std::vector<std::wstring>& boxFolders);
+
+// Where a disband puts one file of the box.
+struct DisbandTarget {
+    enum class Kind { Original, Desktop, Stay };
+    Kind kind = Kind::Stay;
+    // The place it goes to (before a free name is found there).
+    std::wstring path;
+    // Why it does not go back where it came from; empty when it does.
+    std::wstring why;
+};
+// fileName: the file's name; originalPath: where it came from ("bvn!NULL"
+// when unknown); place: JudgePlace of that path's folder; desktop: the
+// Desktop folder, empty when it is not known.
+DisbandTarget PlanDisbandTarget(const std::wstring& fileName, const std::wstring& originalPath, Place place,
+                                const std::wstring& desktop);
+
+// What the disk says of a typed "归位" destination.
+struct RestoreFacts {
+    bool isFolder = false;
+};
+RestoreFacts RestoreFactsOf(const std::wstring& entered);
+
+// Where a typed "归位" destination puts the file: into folder, under name
+// (a free numbered name when taken). refused holds why nothing happens.
+struct RestoreTarget {
+    std::wstring refused;
+    std::wstring folder;
+    std::wstring name;
+};
+// An existing folder, or a path that ends in a separator, takes the file
+// under its own name; any other absolute path names the file itself; a
+// path that is not absolute is refused (it would land beside the program).
+RestoreTarget PlanRestoreTarget(const std::wstring& entered, const std::wstring& fileName, const RestoreFacts& facts);
+
+} // namespace PutBack
