@@ -497,6 +497,9 @@ bool KelmStorage::HasUnsavedChanges() const
 
 void KelmStorage::Load(const std::wstring& path, const std::wstring& ownRoot, bool mustExist)
 {
+    // The tree is about to become what the file holds: nothing earlier is
+    // left to retry.
+    StoreSaveRetry::Forget(*this);
     m_fileName = path;
     m_ownRoot = ownRoot;
     m_loaded = false;
