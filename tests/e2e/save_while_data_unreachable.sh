@@ -40,6 +40,14 @@ wait_box_at "160,140,300,300"
 [ ! -e "$DATA" ] || fail "a save made the data folder again: $(ls -a "$DATA")"
 grep -A3 'ComID_a1111' "$AWAY/DesktopContainer.kelm" | grep -q 'x : 100' || fail "the store moved with the folder changed"
 
+# Quitting while the move still cannot be saved asks first; "否" stays.
+open_tray_menu
+click_tray_menu_row $TRAY_ROW_QUIT
+probe wait "#32770" "Tessik" visible 15000 >/dev/null || fail "quitting with an unsaved move did not ask"
+probe post "#32770" "Tessik" 273 7 0 >/dev/null # WM_COMMAND IDNO
+probe gone "#32770" "Tessik" 10000 >/dev/null || fail "the question stayed"
+[ "$(probe count "$MAIN_CLASS" "$MAIN_TITLE")" = 1 ] || fail "Tessik quit without the move"
+
 mv "$AWAY" "$DATA"
 quit_from_tray
 wait_exit "$pid"
