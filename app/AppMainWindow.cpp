@@ -15,6 +15,7 @@
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
 #include "app/SingleInstance.h"
+#include "app/StoreSaveRetry.h"
 #include "app/UserNotice.h"
 #include "box/BoxServices.h"
 #include "box/icons/FolderSync.h"
@@ -142,6 +143,29 @@ void ShowTrayMenu()
     KelmMenu::Show(s_mainWindow->GetHwnd(), cursor.x, cursor.y, options, kTrayMenuWidth, 0);
 }
 
+namespace
+{
+
+// What the user changed is on disk before the process ends. A store that
+// still cannot be written is named, and the user decides: quitting loses
+// it, staying keeps retrying. True when the quit may go on.
+bool SaveUnsavedStoresBeforeQuit(bool mayStay)
+{
+    if (StoreSaveRetry::SaveAllNow())
+        return true;
+    const std::vector<UnsavedStoreLine> lines = StoreSaveRetry::UnsavedLines();
+    Logger::GetInstance().Log(L"Tessik", L"ERROR",
+                              L"Quitting with " + std::to_wstring(lines.size()) + L" store(s) still unsaved.");
+    if (!mayStay) {
+        MessageBoxW(nullptr, UnsavedStoresLostText(lines, L"退出").c_str(), L"Tessik", MB_OK | MB_ICONWARNING);
+        return true;
+    }
+    return MessageBoxW(nullptr, UnsavedStoresQuitQuestion(lines).c_str(), L"Tessik",
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
+} // namespace
+
 void QuitFromTray()
 {
     Logger& logger = Logger::GetInstance();
@@ -158,6 +182,10 @@ void QuitFromTray()
             return;
         }
     }
+    if (!SaveUnsavedStoresBeforeQuit(true)) {
+        logger.Log(L"Tessik", L"INFO", L"Quit put off: the user stays while stores are unsaved.");
+        return;
+    }
     if (s_themeFolderNotifyId) {
         SHChangeNotifyDeregister(s_themeFolderNotifyId);
         s_themeFolderNotifyId = 0;
@@ -167,6 +195,8 @@ void QuitFromTray()
     const LeaveReport left = EmptyEveryUndoList();
     if (!left.Empty())
         MessageBoxW(nullptr, LeaveReportText(left).c_str(), L"Tessik", MB_OK | MB_ICONWARNING);
+    // Letting the undo copies go may have changed a box once more.
+    SaveUnsavedStoresBeforeQuit(false);
     logger.Log(L"Tessik", L"INFO", L"Quit from the tray.");
     if (HWND window = s_mainWindow->GetHwnd())
         DestroyWindow(window);

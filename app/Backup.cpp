@@ -74,7 +74,12 @@ bool SaveAllStores(std::wstring& failedFile)
 {
     for (KelmStorage* store : {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore}) {
         try {
-            store->Save();
+            // A write that failed is retried and told by the store; the
+            // node must not be made from the file it could not replace.
+            if (!store->Save()) {
+                failedFile = store->FileName();
+                return false;
+            }
         } catch (const std::exception& error) {
             failedFile = store->FileName();
             Log(L"ERROR", L"Backup: could not save " + failedFile + L": " + Utf8ToWide(error.what()));

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/Logger.h"
+#include "app/StoreSaveRetry.h"
 #include "ui/core/DpiScale.h"
 
 namespace
@@ -72,6 +73,11 @@ void RestartOnDisplayChange()
     const bool leftDown = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
     if (!DecideDisplayRestart(s_restartState, width, height, DpiScale, leftDown, GetTickCount64()))
         return;
+    // The new process reads the files: what is still unsaved goes first,
+    // and what cannot is told before it is lost.
+    if (!StoreSaveRetry::SaveAllNow())
+        MessageBoxW(nullptr, UnsavedStoresLostText(StoreSaveRetry::UnsavedLines(), L"重新启动").c_str(), L"Tessik",
+                    MB_OK | MB_ICONWARNING);
     if (StartRestartedProcess())
         EndProcessNow(0);
 }

@@ -171,8 +171,9 @@ bool SetAutoStart(bool enabled)
 bool SaveSettingsStore(KelmStorage& store, const std::wstring& failureText)
 {
     try {
-        store.Save();
-        return true;
+        // A write that fails is kept, retried and told by the store itself;
+        // only a store that cannot be saved at all loses the change.
+        return store.Save();
     } catch (const std::exception& error) {
         Logger::GetInstance().Log(L"Tessik", L"ERROR",
                                   L"Could not save " + store.FileName() + L": " + Utf8ToWide(error.what()));

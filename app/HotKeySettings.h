@@ -43,8 +43,10 @@ bool SetAutoStart(bool enabled);
 class KelmStorage;
 
 // Saves a store after a settings handler changed it. A failed save never
-// leaves the handler: it is logged as an ERROR line and `failureText` (in
-// Chinese) is told to the user. True when the store was written.
+// leaves the handler: a write that fails is kept, retried and told by the
+// store itself; a store that cannot be saved at all (never loaded) is
+// logged as an ERROR line and `failureText` (in Chinese) is told to the
+// user. True when the store was written.
 bool SaveSettingsStore(KelmStorage& store, const std::wstring& failureText);
 
 // Where the Chinese messages of these handlers go; by default a message

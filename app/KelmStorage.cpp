@@ -5,8 +5,10 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "app/FileRemoval.h"
 #include "app/LayoutTextParser.h"
 #include "app/Logger.h"
+#include "app/StoreSaveRetry.h"
 #include "app/StoreTextFormat.h"
 
 KelmStorage s_appStore;
@@ -260,22 +262,93 @@ bool WriteFlushAndClose(HANDLE file, const std::string& bytes)
     return ok;
 }
 
+// The reason of the call that just failed; a failure the system left no
+// code for (a short write) still needs one to be told.
+DWORD LastErrorOr(DWORD fallback)
+{
+    const DWORD error = GetLastError();
+    return error ? error : fallback;
+}
+
 // Writes the bytes to a new file beside the target, flushes it and renames
 // it over the target in one step, so the old file survives any failure.
-bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, bool& opened)
+bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, bool& opened, DWORD& error)
 {
     const std::wstring tempPath = path + L".saving";
     opened = false;
     HANDLE file =
         CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        error = LastErrorOr(ERROR_CANNOT_MAKE);
         return false;
+    }
     opened = true;
+    SetLastError(0);
     bool ok = WriteFlushAndClose(file, bytes);
-    ok = ok && MoveFileExW(tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok)
+        error = LastErrorOr(ERROR_WRITE_FAULT);
+    if (ok && !MoveFileExW(tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = LastErrorOr(ERROR_ACCESS_DENIED);
+        ok = false;
+    }
     if (!ok)
         DeleteFileW(tempPath.c_str());
     return ok;
+}
+
+// The file a save replaces: the store file itself, or, when the store file
+// is a link, the file behind it, so the link stays a link and its target
+// gets the new bytes (renaming over a link would put a plain file in its
+// place and leave the target behind). A link the system shows as one, and
+// one it shows as a plain file (Wine, a host link to a file), are both
+// followed. False, with the reason, when the file cannot be told apart or
+// the link leads nowhere: nothing is written then.
+bool SaveTargetOf(const std::wstring& path, std::wstring& target, DWORD& error)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // No file yet: it is made where the store is bound. When its folder
+        // is gone (renamed, a share that dropped) the write fails there;
+        // no folder is made for it.
+        target = path;
+        return true;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        SetLastError(0);
+        switch (CheckEntry(path)) {
+        case EntryCheck::Itself:
+            target = path;
+            return true;
+        case EntryCheck::Unchecked:
+            error = LastErrorOr(ERROR_ACCESS_DENIED);
+            return false;
+        case EntryCheck::NotItself:
+            break;
+        }
+    }
+    HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = LastErrorOr(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    std::wstring finalPath(32768, L'\0');
+    const DWORD length = GetFinalPathNameByHandleW(file, finalPath.data(), static_cast<DWORD>(finalPath.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0 || length >= finalPath.size()) {
+        error = LastErrorOr(ERROR_FILE_NOT_FOUND);
+        CloseHandle(file);
+        return false;
+    }
+    CloseHandle(file);
+    finalPath.resize(length);
+    const DWORD targetAttributes = GetFileAttributesW(finalPath.c_str());
+    if (targetAttributes == INVALID_FILE_ATTRIBUTES || (targetAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = targetAttributes == INVALID_FILE_ATTRIBUTES ? LastErrorOr(ERROR_FILE_NOT_FOUND) : ERROR_DIRECTORY;
+        return false;
+    }
+    target = finalPath;
+    return true;
 }
 
 bool ReadAllBytes(const std::wstring& path, std::string& bytes, DWORD& error)
@@ -412,8 +485,21 @@ KelmStorage::KelmStorage()
     m_roots.max_load_factor(0.75f);
 }
 
+KelmStorage::~KelmStorage()
+{
+    StoreSaveRetry::Forget(*this);
+}
+
+bool KelmStorage::HasUnsavedChanges() const
+{
+    return StoreSaveRetry::IsUnsaved(*this);
+}
+
 void KelmStorage::Load(const std::wstring& path, const std::wstring& ownRoot, bool mustExist)
 {
+    // The tree is about to become what the file holds: nothing earlier is
+    // left to retry.
+    StoreSaveRetry::Forget(*this);
     m_fileName = path;
     m_ownRoot = ownRoot;
     m_loaded = false;
@@ -512,13 +598,20 @@ bool KelmStorage::KeepDiskBytes()
 
 void KelmStorage::WriteDocument(const std::string& bytes)
 {
+    m_lastError = 0;
     if (m_keepDiskBytes && m_diskBytesKnown) {
-        if (!KeepDiskBytes())
+        SetLastError(0);
+        if (!KeepDiskBytes()) {
+            m_lastError = LastErrorOr(ERROR_WRITE_FAULT);
             throw std::runtime_error("Error writing to file: " + WideToUtf8(m_fileName + L".bak"));
+        }
         m_keepDiskBytes = false;
     }
+    std::wstring target;
+    if (!SaveTargetOf(m_fileName, target, m_lastError))
+        throw std::runtime_error("Could not save to file (ofstream): " + WideToUtf8(m_fileName));
     bool opened = false;
-    if (!ReplaceFileAtomically(m_fileName, bytes, opened)) {
+    if (!ReplaceFileAtomically(target, bytes, opened, m_lastError)) {
         if (!opened)
             throw std::runtime_error("Could not save to file (ofstream): " + WideToUtf8(m_fileName));
         throw std::runtime_error("Error writing to file: " + WideToUtf8(m_fileName));
@@ -528,13 +621,20 @@ void KelmStorage::WriteDocument(const std::string& bytes)
     std::wcout << L"KelmStorage saved to '" << m_fileName << L"'." << std::endl;
 }
 
-void KelmStorage::Save()
+bool KelmStorage::Save()
 {
     if (SkippedForRestore(m_fileName))
-        return;
+        return true;
     if (!m_loaded || m_fileName.empty())
         throw std::runtime_error("Cannot save: No file is currently loaded or filename is not set.");
-    WriteDocument(DocumentBytes());
+    try {
+        WriteDocument(DocumentBytes());
+    } catch (const std::runtime_error&) {
+        StoreSaveRetry::SaveFailed(*this, m_lastError ? m_lastError : ERROR_WRITE_FAULT);
+        return false;
+    }
+    StoreSaveRetry::Saved(*this);
+    return true;
 }
 
 std::wstring KelmStorage::SaveKeepingLoadedBytes()

@@ -107,6 +107,11 @@ class KelmStorage
 {
 public:
     KelmStorage();
+    // A store going away is no longer retried; a copy is a store of its
+    // own (it inherits no pending retry).
+    ~KelmStorage();
+    KelmStorage(const KelmStorage&) = default;
+    KelmStorage& operator=(const KelmStorage&) = default;
 
     // ownRoot (optional): a root every file of this store holds; a file
     // without it counts as damaged like one that does not parse, and saves
@@ -115,7 +120,17 @@ public:
     // there before (its data folder is in use); when it is gone the store
     // is loaded empty and Missing() says so.
     void Load(const std::wstring& path, const std::wstring& ownRoot = std::wstring(), bool mustExist = false);
-    void Save();
+    // Rewrites the whole file from the tree; when the file is a link, the
+    // file behind it is written and the link stays. Throws only for a store
+    // without a file (never loaded). A write that fails leaves the tree in
+    // memory as the truth: the store stays unsaved, the write is tried again
+    // (always with the tree as it is then) until it lands, and the user is
+    // told once while it fails (StoreSaveRetry). Returns whether the file
+    // now holds the tree; true, writing nothing, after
+    // StopAllSavesForRestore.
+    bool Save();
+    // The last save of this store did not land and is waiting for a retry.
+    bool HasUnsavedChanges() const;
 
     KelmStorageProxy operator[](const std::wstring& rootName);
     KelmStorageNestedObject& GetRootObject(const std::wstring& rootName);
@@ -158,6 +173,7 @@ private:
     // else the roots in their order (the order the file was read in).
     std::string DocumentBytes(bool ownRootLast = true) const;
     bool SameContentAsDisk(const std::string& bytes) const;
+    // Throws std::runtime_error; m_lastError then holds the system's reason.
     void WriteDocument(const std::string& bytes);
     bool KeepDiskBytes();
 
@@ -175,6 +191,7 @@ private:
     // m_diskBytes must be copied to a ".bak" before the file is replaced.
     bool m_keepDiskBytes = false;
     std::wstring m_backupPath;
+    DWORD m_lastError = 0;
 };
 
 // The file can be read and its text read to its end (a blank file holds

@@ -64,6 +64,17 @@ void NotifyUser(const std::wstring& kind, const std::wstring& text)
     Queue(kind, text);
 }
 
+void NotifyUserReplacing(const std::wstring& kind, const std::wstring& text)
+{
+    auto last = s_lastTexts.find(kind);
+    if (last != s_lastTexts.end()) {
+        auto pending = std::find(s_pendingNotices.begin(), s_pendingNotices.end(), last->second);
+        if (pending != s_pendingNotices.end())
+            s_pendingNotices.erase(pending);
+    }
+    Queue(kind, text);
+}
+
 void ShowPendingNotices(HWND owner)
 {
     s_noticeOwner = owner;

@@ -17,6 +17,11 @@ void NotifyUserOnce(const std::wstring& kind, const std::wstring& text);
 // be shown is not queued twice. Also logs it as an ERROR line.
 void NotifyUser(const std::wstring& kind, const std::wstring& text);
 
+// Like NotifyUser, but a text of this kind still waiting to be shown is
+// dropped for the new one, which says all the older one did: one box, not
+// two, when a second problem joins the first before the user saw it.
+void NotifyUserReplacing(const std::wstring& kind, const std::wstring& text);
+
 // Shows what is queued over the owner, one box per text, from a one-shot
 // timer so the caller (a window's creation) is not blocked.
 void ShowPendingNotices(HWND owner);

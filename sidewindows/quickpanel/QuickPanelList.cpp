@@ -88,8 +88,8 @@ bool SaveStore(KelmStorage& store, const wchar_t* what)
 {
     std::wstring reason;
     try {
-        store.Save();
-        return true;
+        // A failed write is kept, retried and told by the store itself.
+        return store.Save();
     } catch (const std::exception& error) {
         const std::string text = error.what();
         reason = std::wstring(text.begin(), text.end());

@@ -8,6 +8,7 @@
 #include "app/HotKeySettings.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
+#include "app/UserNotice.h"
 #include "ui/controls/KelmHotKey.h"
 
 namespace
@@ -169,6 +170,16 @@ TEST_F(HotKeySettingsTest, AFailedSettingsSaveIsToldNotThrown)
     lost[L"TessikRef"][L"logMode"] = 2;
     bool saved = true;
     EXPECT_NO_THROW(saved = SaveSettingsStore(lost, L"设置无法保存。"));
+    EXPECT_FALSE(saved);
+    // The change is kept and retried; the store itself says what and why.
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(lost.HasUnsavedChanges());
+    EXPECT_NE(LastNoticeText(L"store-save").find(L"程序设置"), std::wstring::npos);
+
+    // A store that was never bound to a file cannot keep the change at all.
+    KelmStorage unbound;
+    unbound[L"TessikRef"][L"logMode"] = 2;
+    EXPECT_NO_THROW(saved = SaveSettingsStore(unbound, L"设置无法保存。"));
     EXPECT_FALSE(saved);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], L"设置无法保存。");

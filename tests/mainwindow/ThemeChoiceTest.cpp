@@ -8,6 +8,7 @@
 #include "app/CommonHelpers.h"
 #include "app/HotKeySettings.h"
 #include "app/KelmStorage.h"
+#include "app/UserNotice.h"
 #include "mainwindow/ThemeChoice.h"
 #include "tests/app/TempFolder.h"
 #include "ui/controls/KelmHSLGroup.h"
@@ -88,8 +89,10 @@ TEST_F(ThemeChoiceTest, AFailedSaveStillAppliesTheThemeAndTellsTheUser)
     s_appStore.Load(temp.File(L"gone\\Tessik.kelm"));
     EXPECT_NO_THROW(ApplyThemeSwatch(Card(L"Nord")));
     EXPECT_EQ(ThemeBaseColor.Ref(), RGB(202, 218, 229));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find(L"无法保存"), std::wstring::npos);
+    // The change is kept and retried; the store itself tells what and why.
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(s_appStore.HasUnsavedChanges());
+    EXPECT_NE(LastNoticeText(L"store-save").find(L"程序设置"), std::wstring::npos);
 }
 
 } // namespace

@@ -315,7 +315,9 @@ TEST_F(QuickPanelTest, AFailedSaveIsToldToTheUser)
     s_desktopContainerStore.Load(temp.File(L"missing\\DesktopContainer.kelm"));
     s_desktopContainerStore[L"Components"][L"ComID_aaaaa"][L"clrtag"] = L"#F2F2F2";
     ApplyComponentTitle(L"aaaaa", false, L"新");
-    EXPECT_TRUE(WasUserNotified(L"quick-panel-save"));
+    EXPECT_TRUE(WasUserNotified(L"store-save"));
+    EXPECT_NE(LastNoticeText(L"store-save").find(L"收纳盒及其图标"), std::wstring::npos);
+    EXPECT_TRUE(s_desktopContainerStore.HasUnsavedChanges());
 }
 
 TEST(QuickPanelRowTitle, NarrowRowsCutTheTitle)
