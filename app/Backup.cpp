@@ -485,9 +485,10 @@ std::wstring InterruptedRestoreText(const std::wstring& markerText)
         lines.push_back(line);
         start = end + 1;
     }
-    // A marker cut before its second line's end names no pre-restore node.
-    const bool whole = markerText.find(L'\n') != std::wstring::npos && lines.size() >= 2;
-    const std::wstring node = whole ? lines[0] : L"";
+    // Each line counts only when its end was written.
+    const bool hasLine = markerText.find(L'\n') != std::wstring::npos;
+    const bool whole = hasLine && lines.size() >= 2;
+    const std::wstring node = hasLine ? lines[0] : L"";
     const std::wstring preRestoreNode = whole ? lines[1] : L"";
     std::vector<std::wstring> nodeFiles;
     if (whole && lines.size() >= 3) {
