@@ -1,6 +1,5 @@
 #include "app/AppConfig.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -154,8 +153,10 @@ bool SaveStore(KelmStorage& store, bool atStartUp = false)
             Logger::GetInstance().Log(kModule, L"WARNING",
                                       L"The start changed " + store.FileName() + L"; its previous bytes are kept in " +
                                           copy + L".");
-            // A damaged store is told with its copy already.
-            if (std::find(s_damagedStores.begin(), s_damagedStores.end(), &store) == s_damagedStores.end())
+            // A store whose reading changed what the user wrote is told
+            // with its copy; a copy of bytes the start only reformatted or
+            // added its markers to stays a log line.
+            if (store.LoadChanges().Any() && !store.FailedToParse() && !store.Missing())
                 NoteChangedStore(store, copy);
         }
         return true;
@@ -322,8 +323,6 @@ std::wstring ChangedStoreText(const std::wstring& file, const StoreLoadChanges& 
         text += L"    “" + root + L"”出现了多次，已合并为一个；名称相同的项以后出现的为准。\n";
     for (const std::wstring& root : changes.droppedRoots)
         text += L"    无法识别的部分“" + root + L"”未被读取，保存时不会保留。\n";
-    if (!changes.Any())
-        text += L"    内容已按当前格式重写。\n";
     if (copy.empty())
         return text + L"    原始内容无法另存，该文件不会被覆盖。\n";
     return text + L"    原始内容已保存为“" + copy + L"”。\n";

@@ -652,7 +652,10 @@ std::wstring AutomaticNodeKeepingText(const AutomaticNodeKeeping& keeping)
                keeping.node + L"），之后的自动备份不会覆盖它，可在设置的“恢复”中选择它。";
     if (keeping.copy.ok)
         return L""; // there is no automatic node yet
-    const std::wstring reason = L"自动备份节点无法另存（" + CopyFailureText(keeping.copy) + L"）";
+    const std::wstring reason =
+        L"自动备份节点无法另存（" +
+        (keeping.copy.failedFile.empty() ? std::wstring(L"无法创建文件夹") : L"无法复制 " + keeping.copy.failedFile) +
+        L"，错误代码 " + std::to_wstring(keeping.copy.error) + L"）";
     if (keeping.waiting)
         return reason + L"。在它另存成功之前，自动备份不会覆盖它；之后每次启动和每次自动备份时都会再试。";
     return reason + L"，本次运行不会更新它；再次启动后的自动备份可能会覆盖它。";
