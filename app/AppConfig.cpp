@@ -56,20 +56,8 @@ DataFolderStores StoresIn(const std::wstring& folder)
 // Stores of this start that did not read completely or were missing.
 std::vector<const KelmStorage*> s_damagedStores;
 // Stores this start read completely but had to change, with the copy of
-// the bytes it kept.
+// the bytes the load kept (empty: the next save keeps it or fails).
 std::vector<std::pair<const KelmStorage*, std::wstring>> s_changedStores;
-
-void NoteChangedStore(const KelmStorage& store, const std::wstring& copy)
-{
-    for (auto& [known, kept] : s_changedStores) {
-        if (known == &store) {
-            if (kept.empty())
-                kept = copy;
-            return;
-        }
-    }
-    s_changedStores.emplace_back(&store, copy);
-}
 
 std::wstring ProgramFolder()
 {
@@ -126,7 +114,7 @@ void LoadStore(KelmStorage& store, const wchar_t* fileName, bool folderInUse)
                 L"Could not read " + path + L" completely; its original bytes are kept in " +
                     (store.BackupPath().empty() ? path + L".N.bak before the next save" : store.BackupPath()) + L".");
         } else if (store.LoadChanges().Any()) {
-            NoteChangedStore(store, store.BackupPath());
+            s_changedStores.emplace_back(&store, store.BackupPath());
             Logger::GetInstance().Log(
                 kModule, L"WARNING",
                 L"Reading " + path + L" changed it; its original bytes are kept in " +
@@ -149,16 +137,10 @@ bool SaveStore(KelmStorage& store, bool atStartUp = false)
             return true;
         }
         const std::wstring copy = store.SaveKeepingLoadedBytes();
-        if (!copy.empty()) {
+        if (!copy.empty())
             Logger::GetInstance().Log(kModule, L"WARNING",
                                       L"The start changed " + store.FileName() + L"; its previous bytes are kept in " +
                                           copy + L".");
-            // A store whose reading changed what the user wrote is told
-            // with its copy; a copy of bytes the start only reformatted or
-            // added its markers to stays a log line.
-            if (store.LoadChanges().Any() && !store.FailedToParse() && !store.Missing())
-                NoteChangedStore(store, copy);
-        }
         return true;
     } catch (const std::exception& error) {
         LogError(L"Could not save " + store.FileName() + L": " + Utf8ToWide(error.what()));
@@ -324,7 +306,7 @@ std::wstring ChangedStoreText(const std::wstring& file, const StoreLoadChanges& 
     for (const std::wstring& root : changes.droppedRoots)
         text += L"    无法识别的部分“" + root + L"”未被读取，保存时不会保留。\n";
     if (copy.empty())
-        return text + L"    原始内容无法另存，该文件不会被覆盖。\n";
+        return text + L"    原始内容暂时无法另存；在另存成功之前，该文件不会被覆盖。\n";
     return text + L"    原始内容已保存为“" + copy + L"”。\n";
 }
 
@@ -442,7 +424,7 @@ void LoadAppConfig(bool afterChoice)
 
     // Before anything is saved: the automatic node may hold the only whole
     // state there is.
-    const std::wstring automaticNode = KeepAutomaticNodeForStart();
+    NotifyStoresOfStart(KeepAutomaticNodeForStart());
     NotifyInterruptedRestore(s_dataFolder);
 
     // Only a folder that held no store is new. One that lost its settings
@@ -459,7 +441,6 @@ void LoadAppConfig(bool afterChoice)
         (*store)[kRef][L"test"] = 0;
         SaveStore(*store, true);
     }
-    NotifyStoresOfStart(automaticNode);
 
     COLORREF base = RGB(255, 255, 255);
     const std::wstring baseText = s_appStore[kRef][L"themeBaseColor"].Get<std::wstring>(L"#FFFFFF");
