@@ -56,6 +56,9 @@ DataFolderStores StoresIn(const std::wstring& folder)
 
 // Stores of this start that did not read completely or were missing.
 std::vector<const KelmStorage*> s_damagedStores;
+// Stores this start read completely but had to change, with the copy of
+// the bytes the load kept (empty: the next save keeps it or fails).
+std::vector<std::pair<const KelmStorage*, std::wstring>> s_changedStores;
 
 std::wstring ProgramFolder()
 {
@@ -111,6 +114,12 @@ void LoadStore(KelmStorage& store, const wchar_t* fileName, bool folderInUse)
                 kModule, L"WARNING",
                 L"Could not read " + path + L" completely; its original bytes are kept in " +
                     (store.BackupPath().empty() ? path + L".N.bak before the next save" : store.BackupPath()) + L".");
+        } else if (store.LoadChanges().Any()) {
+            s_changedStores.emplace_back(&store, store.BackupPath());
+            Logger::GetInstance().Log(
+                kModule, L"WARNING",
+                L"Reading " + path + L" changed it; its original bytes are kept in " +
+                    (store.BackupPath().empty() ? path + L".N.bak before the next save" : store.BackupPath()) + L".");
         }
     } catch (const std::exception& error) {
         LogError(L"Could not load " + path + L": " + Utf8ToWide(error.what()));
@@ -142,47 +151,52 @@ bool SaveStore(KelmStorage& store, bool atStartUp = false)
     }
 }
 
-// What became of the automatic node when a store read damaged: this start
-// saves the reduced state, and the next start would back it up over the
-// node, so the node is set aside first.
-std::wstring KeepAutomaticNodeForDamagedStart()
+// What became of the automatic node in a start whose stores may not be
+// whole: this start saves what it read, and the next start would back it
+// up over the node, so the node is set aside first. A set-aside that
+// failed before is tried again at every start.
+std::wstring KeepAutomaticNodeForStart()
 {
-    StoreCopyResult copy;
-    const std::wstring node = KeepAutomaticNodeAside(s_dataFolder, LocalTimeOf(std::chrono::system_clock::now()), copy);
-    if (!node.empty()) {
-        Logger::GetInstance().Log(kModule, L"WARNING", L"The automatic backup node is kept as " + node + L".");
-        return L"\n\n自动备份节点中的数据已另存为节点“" + std::filesystem::path(node).filename().wstring() + L"”（" +
-               node + L"），之后的自动备份不会覆盖它，可在设置的“恢复”中选择它。";
-    }
-    if (copy.ok)
-        return L""; // there is no automatic node yet
-    LogError(L"Could not set the automatic backup node aside: " + copy.failedFile + L" failed with error " +
-             std::to_wstring(copy.error));
-    return L"\n\n自动备份节点无法另存（错误代码 " + std::to_wstring(copy.error) +
-           L"），本次运行不会更新它；再次启动后的自动备份可能会覆盖它。";
+    if (s_damagedStores.empty() && !RestoreMarkerFound(s_dataFolder) && !AutomaticNodeAwaitsKeeping(s_dataFolder))
+        return L"";
+    const AutomaticNodeKeeping keeping =
+        KeepAutomaticNodeOrRemember(s_dataFolder, LocalTimeOf(std::chrono::system_clock::now()));
+    if (!keeping.node.empty())
+        Logger::GetInstance().Log(kModule, L"WARNING", L"The automatic backup node is kept as " + keeping.node + L".");
+    return AutomaticNodeKeepingText(keeping);
 }
 
-// Tells the user once where the originals of the damaged stores are, and
-// where the automatic node's good state is kept.
-void NotifyDamagedStores()
+// Tells the user once where the originals of the damaged stores and of the
+// stores the start had to change are, and where the automatic node's state
+// is kept.
+void NotifyStoresOfStart(const std::wstring& automaticNode)
 {
-    if (s_damagedStores.empty())
-        return;
-    std::wstring text = L"以下设置文件已损坏或缺失，未能完整读取：\n";
-    for (const KelmStorage* store : s_damagedStores) {
-        text += L"\n“" + store->FileName() + L"”\n";
-        if (store->Missing())
-            text += L"    文件不存在。\n";
-        else if (store->LoadedEmptyFile())
-            text += L"    文件为空。\n";
-        else if (store->BackupPath().empty())
-            text += L"    原始内容无法另存，该文件不会被覆盖。\n";
-        else
-            text += L"    原始内容已保存为“" + store->BackupPath() + L"”。\n";
+    std::wstring text;
+    if (!s_damagedStores.empty()) {
+        text = L"以下设置文件已损坏或缺失，未能完整读取：\n";
+        for (const KelmStorage* store : s_damagedStores) {
+            text += L"\n“" + store->FileName() + L"”\n";
+            if (store->Missing())
+                text += L"    文件不存在。\n";
+            else if (store->LoadedEmptyFile())
+                text += L"    文件为空。\n";
+            else if (store->BackupPath().empty())
+                text += L"    原始内容无法另存，该文件不会被覆盖。\n";
+            else
+                text += L"    原始内容已保存为“" + store->BackupPath() + L"”。\n";
+        }
+        text += L"\n未能读取的设置和收纳盒已恢复为默认值。";
     }
-    text += L"\n未能读取的设置和收纳盒已恢复为默认值。";
-    text += KeepAutomaticNodeForDamagedStart();
-    NotifyUserOnce(L"damagedStores", text);
+    if (!s_changedStores.empty()) {
+        text += text.empty() ? L"" : L"\n\n";
+        text += L"以下设置文件在启动时需要修改才能使用：\n";
+        for (const auto& [store, copy] : s_changedStores)
+            text += ChangedStoreText(store->FileName(), store->LoadChanges(), copy);
+    }
+    if (!automaticNode.empty())
+        text += (text.empty() ? L"" : L"\n\n") + automaticNode;
+    if (!text.empty())
+        NotifyUserOnce(L"damagedStores", text);
 }
 
 bool CreateFolder(const std::wstring& folder)
@@ -231,11 +245,8 @@ void EnsureContainerFolder()
                        L"未设置收纳盒文件夹，普通收纳盒将无法存放文件。\n请在设置中选择收纳盒文件夹。");
         return;
     }
-    if (!CreateFolder(folder)) {
-        NotifyUserOnce(kContainerNotice,
-                       L"无法创建收纳盒文件夹“" + folder +
-                           L"”（驱动器可能不存在）。\n普通收纳盒将无法存放文件，请在设置中选择其他文件夹。");
-    }
+    if (!CreateFolder(NormalizeStoredPath(folder)))
+        NotifyUserOnce(kContainerNotice, ContainerFolderNotMadeText(folder));
 }
 
 void RecreateBoxes()
@@ -283,6 +294,28 @@ void EndFirstRun()
 }
 
 } // namespace
+
+std::wstring ChangedStoreText(const std::wstring& file, const StoreLoadChanges& changes, const std::wstring& copy)
+{
+    std::wstring text = L"\n“" + file + L"”\n";
+    if (changes.linesNotUtf8 > 0)
+        text +=
+            L"    有 " + std::to_wstring(changes.linesNotUtf8) +
+            L" 行不是 UTF-8 编码（可能由其他编辑器以旧编码保存），已按系统默认编码读取，请检查其中的名称是否正确。\n";
+    for (const std::wstring& root : changes.repeatedRoots)
+        text += L"    “" + root + L"”出现了多次，已合并为一个；名称相同的项以后出现的为准。\n";
+    for (const std::wstring& root : changes.droppedRoots)
+        text += L"    无法识别的部分“" + root + L"”未被读取，保存时不会保留。\n";
+    if (copy.empty())
+        return text + L"    原始内容暂时无法另存；在另存成功之前，该文件不会被覆盖。\n";
+    return text + L"    原始内容已保存为“" + copy + L"”。\n";
+}
+
+std::wstring ContainerFolderNotMadeText(const std::wstring& storedFolder)
+{
+    return L"无法创建收纳盒文件夹“" + NormalizeStoredPath(storedFolder) +
+           L"”（驱动器可能不存在）。\n普通收纳盒将无法存放文件，请在设置中选择其他文件夹。";
+}
 
 void WriteFirstStartDefaults(const std::wstring& containerDir)
 {
@@ -390,7 +423,9 @@ void LoadAppConfig(bool afterChoice)
     LoadStore(s_magnetStore, L"MagnetCom.kelm", folderInUse);
     LoadStore(s_quickPanelStore, L"QuickPanelCom.kelm", folderInUse);
 
-    NotifyDamagedStores();
+    // Before anything is saved: the automatic node may hold the only whole
+    // state there is.
+    NotifyStoresOfStart(KeepAutomaticNodeForStart());
     NotifyInterruptedRestore(s_dataFolder);
 
     // Only a folder that held no store is new. One that lost its settings

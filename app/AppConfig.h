@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/KelmStorage.h"
+
 // Loads the configuration once per process (later calls do nothing).
 // afterChoice: the first-run pages have chosen the folder.
 void LoadAppConfig(bool afterChoice);
@@ -53,3 +55,11 @@ std::wstring ChooseContainerRoot(const std::vector<std::pair<std::wstring, UINT>
 // or the sizes are equal.
 bool ScaleRectToScreen(int& x, int& y, int& width, int& height, int baseWidth, int baseHeight, int screenWidth,
                        int screenHeight);
+
+// The lines of the start's notice that name a store file the start had to
+// change and the copy of its bytes it kept (copy empty: none could be
+// written, and the file is not replaced).
+std::wstring ChangedStoreText(const std::wstring& file, const StoreLoadChanges& changes, const std::wstring& copy);
+// The notice when the box root folder cannot be made, naming the folder
+// as the settings page shows it.
+std::wstring ContainerFolderNotMadeText(const std::wstring& storedFolder);

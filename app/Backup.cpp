@@ -18,6 +18,7 @@
 #include "app/Logger.h"
 #include "app/StoreTextFormat.h"
 #include "app/TempFolderUse.h"
+#include "app/UnshownBoxFolders.h"
 #include "app/UserNotice.h"
 #include "ui/controls/KelmMenu.h"
 #include "ui/controls/NewPopupSelection.h"
@@ -161,7 +162,7 @@ StoreCopyResult CopyStoreFiles(const std::wstring& from, const std::wstring& to)
             continue;
         const std::wstring temporary = to + L"\\" + name + kTempSuffix;
         if (!CopyFileW(source.c_str(), temporary.c_str(), FALSE)) {
-            result = {false, name, GetLastError(), 0};
+            result = {false, name, GetLastError(), 0, {}};
             DeleteFileW(temporary.c_str());
             dropTemporaries();
             return result;
@@ -172,12 +173,15 @@ StoreCopyResult CopyStoreFiles(const std::wstring& from, const std::wstring& to)
         const std::wstring temporary = to + L"\\" + copied[i] + kTempSuffix;
         const std::wstring target = to + L"\\" + copied[i];
         if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            result = {false, copied[i], GetLastError(), result.replaced};
+            result.ok = false;
+            result.failedFile = copied[i];
+            result.error = GetLastError();
             for (size_t j = i; j < copied.size(); ++j)
                 DeleteFileW((to + L"\\" + copied[j] + kTempSuffix).c_str());
             return result;
         }
         ++result.replaced;
+        result.replacedFiles.push_back(copied[i]);
     }
     return result;
 }
@@ -238,11 +242,19 @@ std::wstring RestoreMarkerPath(const std::wstring& dataFolder)
 // The marker holds the node being restored and the pre-restore node, one
 // full path a line, in UTF-8. Written beside its place, flushed and renamed
 // into it: a marker is there whole or not at all. Returns 0 or the error.
-DWORD WriteRestoreMarker(const std::wstring& dataFolder, const std::wstring& node, const std::wstring& preRestoreNode)
+// A third line, when given, names the stores known to hold the node's
+// state, separated by "|".
+DWORD WriteRestoreMarker(const std::wstring& dataFolder, const std::wstring& node, const std::wstring& preRestoreNode,
+                         const std::vector<std::wstring>& nodeFiles = {})
 {
     const std::wstring marker = RestoreMarkerPath(dataFolder);
     const std::wstring temporary = marker + kMarkerTempSuffix;
-    const std::string bytes = WideToUtf8(node + L"\n" + preRestoreNode + L"\n");
+    std::wstring text = node + L"\n" + preRestoreNode + L"\n";
+    for (size_t i = 0; i < nodeFiles.size(); ++i)
+        text += (i ? L"|" : L"") + nodeFiles[i];
+    if (!nodeFiles.empty())
+        text += L"\n";
+    const std::string bytes = WideToUtf8(text);
     HANDLE file =
         CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -268,19 +280,48 @@ DWORD WriteRestoreMarker(const std::wstring& dataFolder, const std::wstring& nod
     return 0;
 }
 
-// Whether putting the pre-restore stores back reached every store the
-// restore had replaced. Both copies go in the order of kBackupStoreFiles;
-// the restored node holds all four, so it replaced the first `replaced`
-// of them, and the put-back renames only those the pre-restore node holds.
-bool PutBackCoversReplaced(const StoreCopyResult& back, const std::wstring& preRestoreNode, int replaced)
+// The stores the restore replaced that the put-back did not reach: they
+// hold the node's state. A store the pre-restore node lacks was not there
+// before, so there is nothing to put back for it.
+std::vector<std::wstring> StoresLeftFromNode(const std::vector<std::wstring>& replaced, const StoreCopyResult& back,
+                                             const std::wstring& preRestoreNode)
 {
-    if (back.ok)
-        return true;
-    int needed = 0;
-    for (int i = 0; i < replaced; ++i)
-        if (IsFile(preRestoreNode + L"\\" + kBackupStoreFiles[i]))
-            ++needed;
-    return back.replaced >= needed;
+    std::vector<std::wstring> left;
+    for (const std::wstring& name : replaced) {
+        if (!IsFile(preRestoreNode + L"\\" + name))
+            continue;
+        if (std::find(back.replacedFiles.begin(), back.replacedFiles.end(), name) == back.replacedFiles.end())
+            left.push_back(name);
+    }
+    return left;
+}
+
+std::wstring NodeNameAndPath(const std::wstring& node)
+{
+    return L"“" + fs::path(node).filename().wstring() + L"”（" + node + L"）";
+}
+
+// Which stores hold which state, and where the state before the restore is.
+std::wstring MixedStoresText(const std::wstring& node, const std::wstring& preRestoreNode,
+                             const std::vector<std::wstring>& nodeFiles)
+{
+    std::wstring text = L"以下设置文件现在是";
+    text += node.empty() ? std::wstring(L"所恢复节点") : L"节点“" + fs::path(node).filename().wstring() + L"”";
+    text += L"中的数据：";
+    for (const std::wstring& name : nodeFiles)
+        text += L"\n    " + name;
+    text += L"\n其余设置文件是恢复前的数据。";
+    if (!preRestoreNode.empty())
+        text += L"\n恢复前的全部数据保存在节点" + NodeNameAndPath(preRestoreNode) + L"中，可在设置的“恢复”中选择它。";
+    return text;
+}
+
+void RemoveRestoreMarker(const std::wstring& dataFolder)
+{
+    const std::wstring marker = RestoreMarkerPath(dataFolder);
+    if (!RemoveItemWithoutFollowingLinks(marker))
+        Log(L"ERROR",
+            L"Could not remove the restore marker " + marker + L" (error " + std::to_wstring(GetLastError()) + L")");
 }
 
 } // namespace
@@ -378,29 +419,57 @@ RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dat
     const DWORD markerError = WriteRestoreMarker(dataFolder, node, result.preRestoreNode);
     if (markerError != 0) {
         result.stage = RestoreResult::Stage::Marker;
-        result.copy = {false, kRestoreMarker, markerError, 0};
+        result.copy = {false, kRestoreMarker, markerError, 0, {}};
         return result;
     }
     if (beforeCopy)
         beforeCopy();
     result.copy = CopyStoreFiles(node, dataFolder);
-    bool consistent = true;
     if (!result.copy.ok) {
         result.stage = RestoreResult::Stage::Copy;
         if (result.copy.replaced > 0) {
             const StoreCopyResult back = CopyStoreFiles(result.preRestoreNode, dataFolder);
             if (!back.ok)
                 LogCopyFailure(L"Restore: putting back the current stores", back);
-            consistent = PutBackCoversReplaced(back, result.preRestoreNode, result.copy.replaced);
-            result.putBack = consistent;
+            result.nodeFiles = StoresLeftFromNode(result.copy.replacedFiles, back, result.preRestoreNode);
+            result.putBack = result.nodeFiles.empty();
         }
     }
     // Stores of two states stay behind a put-back that did not reach every
-    // replaced file: the marker stays too, and the next start tells of it.
-    if (consistent && !RemoveItemWithoutFollowingLinks(RestoreMarkerPath(dataFolder)))
-        Log(L"ERROR", L"Restore: could not remove the marker " + RestoreMarkerPath(dataFolder) + L" (error " +
-                          std::to_wstring(GetLastError()) + L")");
+    // replaced file: the marker stays too, naming them, and the next start
+    // tells of it.
+    if (result.putBack)
+        RemoveRestoreMarker(dataFolder);
+    else if (WriteRestoreMarker(dataFolder, node, result.preRestoreNode, result.nodeFiles) != 0)
+        Log(L"ERROR", L"Restore: could not name the mixed stores in the marker");
     return result;
+}
+
+RestoreResult PutBackAfterRestore(const std::wstring& node, const std::wstring& dataFolder, const RestoreResult& done)
+{
+    RestoreResult result = done;
+    result.stage = RestoreResult::Stage::Copy;
+    // Until every store is back the data folder may mix two states: the
+    // next start must know, even if this process ends in between.
+    const DWORD markerError = WriteRestoreMarker(dataFolder, node, done.preRestoreNode);
+    if (markerError != 0)
+        Log(L"ERROR", L"Restore: could not write the marker again (error " + std::to_wstring(markerError) + L")");
+    result.copy = CopyStoreFiles(done.preRestoreNode, dataFolder);
+    if (!result.copy.ok)
+        LogCopyFailure(L"Restore: putting back the current stores", result.copy);
+    std::vector<std::wstring> replaced(std::begin(kBackupStoreFiles), std::end(kBackupStoreFiles));
+    result.nodeFiles = StoresLeftFromNode(replaced, result.copy, done.preRestoreNode);
+    result.putBack = result.nodeFiles.empty();
+    if (result.putBack)
+        RemoveRestoreMarker(dataFolder);
+    else if (WriteRestoreMarker(dataFolder, node, done.preRestoreNode, result.nodeFiles) != 0)
+        Log(L"ERROR", L"Restore: could not name the mixed stores in the marker");
+    return result;
+}
+
+bool RestoreMarkerFound(const std::wstring& dataFolder)
+{
+    return GetFileAttributesW(RestoreMarkerPath(dataFolder).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 namespace
@@ -410,21 +479,56 @@ namespace
 // could not be read).
 std::wstring InterruptedRestoreText(const std::wstring& markerText)
 {
-    std::wstring node, preRestoreNode;
-    const size_t end = markerText.find(L'\n');
-    if (end != std::wstring::npos) {
-        node = markerText.substr(0, end);
-        preRestoreNode = markerText.substr(end + 1);
-        while (!preRestoreNode.empty() && (preRestoreNode.back() == L'\n' || preRestoreNode.back() == L'\r'))
-            preRestoreNode.pop_back();
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start < markerText.size()) {
+        size_t end = markerText.find(L'\n', start);
+        if (end == std::wstring::npos)
+            end = markerText.size();
+        std::wstring line = markerText.substr(start, end - start);
+        while (!line.empty() && line.back() == L'\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    // Each line counts only when its end was written.
+    const bool hasLine = markerText.find(L'\n') != std::wstring::npos;
+    const bool whole = hasLine && lines.size() >= 2;
+    const std::wstring node = hasLine ? lines[0] : L"";
+    const std::wstring preRestoreNode = whole ? lines[1] : L"";
+    std::vector<std::wstring> nodeFiles;
+    if (whole && lines.size() >= 3) {
+        const std::wstring& list = lines[2];
+        for (size_t from = 0; from <= list.size();) {
+            size_t bar = list.find(L'|', from);
+            if (bar == std::wstring::npos)
+                bar = list.size();
+            if (bar > from)
+                nodeFiles.push_back(list.substr(from, bar - from));
+            from = bar + 1;
+        }
     }
     const std::wstring nodeName = node.empty() ? L"" : L"“" + fs::path(node).filename().wstring() + L"”";
+    if (!nodeFiles.empty())
+        return L"上次恢复节点" + nodeName + L"未能完成，恢复前的设置文件也未能全部放回。\n\n" +
+               MixedStoresText(node, preRestoreNode, nodeFiles);
     std::wstring text =
         L"上次恢复节点" + nodeName + L"时被中断，未能完成。\n当前的设置和收纳盒可能混合了恢复前和恢复后两种状态。\n\n";
     if (preRestoreNode.empty())
         return text + L"恢复前的数据保存在名称以 _before_restore 结尾的节点中，可在设置的“恢复”中选择它。";
-    return text + L"恢复前的数据保存在节点“" + fs::path(preRestoreNode).filename().wstring() + L"”（" + preRestoreNode +
-           L"）中，可在设置的“恢复”中选择它。";
+    return text + L"恢复前的数据保存在节点" + NodeNameAndPath(preRestoreNode) + L"中，可在设置的“恢复”中选择它。";
+}
+
+std::string ReadMarkerBytes(const std::wstring& marker)
+{
+    std::string bytes;
+    if (std::FILE* file = _wfopen(marker.c_str(), L"rb")) {
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+            bytes.append(buffer, n);
+        std::fclose(file);
+    }
+    return bytes;
 }
 
 } // namespace
@@ -434,13 +538,7 @@ void NotifyInterruptedRestore(const std::wstring& dataFolder)
     const std::wstring marker = RestoreMarkerPath(dataFolder);
     if (!IsFile(marker))
         return;
-    std::string bytes;
-    if (std::FILE* file = _wfopen(marker.c_str(), L"rb")) {
-        char buffer[4096];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-            bytes.append(buffer, n);
-        std::fclose(file);
-    }
+    const std::string bytes = ReadMarkerBytes(marker);
     // An unreadable marker still means a restore that did not finish.
     std::wstring markerText;
     try {
@@ -448,11 +546,14 @@ void NotifyInterruptedRestore(const std::wstring& dataFolder)
     } catch (const std::exception&) {
     }
     Log(L"ERROR", L"A restore was interrupted; its marker reads: " + markerText);
-    NotifyUserOnce(L"interruptedRestore", InterruptedRestoreText(markerText));
-    // Told now: the next start has nothing more to say about it.
-    if (!RemoveItemWithoutFollowingLinks(marker))
-        Log(L"ERROR",
-            L"Could not remove the restore marker " + marker + L" (error " + std::to_wstring(GetLastError()) + L")");
+    // The marker goes once the user has read the message: a start that ends
+    // before that tells again. A marker written since (a new restore) is
+    // not this one and stays.
+    NotifyUserOnce(L"interruptedRestore", InterruptedRestoreText(markerText), [dataFolder, bytes] {
+        const std::wstring path = RestoreMarkerPath(dataFolder);
+        if (IsFile(path) && ReadMarkerBytes(path) == bytes)
+            RemoveRestoreMarker(dataFolder);
+    });
 }
 
 std::wstring RestoreFailureText(const RestoreResult& result)
@@ -475,11 +576,8 @@ std::wstring RestoreFailureText(const RestoreResult& result)
                std::to_wstring(result.copy.error) + L"）。\n未进行恢复，当前数据未更改。";
     case RestoreResult::Stage::Copy:
         if (!result.putBack)
-            return L"恢复失败：" + CopyFailureText(result.copy) +
-                   L"\n部分设置文件已被替换且未能全部还原，设置和收纳盒可能混合了恢复前后的状态。恢复前的数据保存在节点"
-                   L" " +
-                   fs::path(result.preRestoreNode).filename().wstring() + L"（" + result.preRestoreNode +
-                   L"），可在“恢复”中选择它。";
+            return L"恢复失败：" + CopyFailureText(result.copy) + L"\n部分设置文件已被替换且未能全部还原。\n\n" +
+                   MixedStoresText(L"", result.preRestoreNode, result.nodeFiles);
         return L"恢复失败：" + CopyFailureText(result.copy) + L"\n当前数据已保留，恢复前的数据另存于节点 " +
                fs::path(result.preRestoreNode).filename().wstring() + L"。";
     case RestoreResult::Stage::Done:
@@ -488,11 +586,85 @@ std::wstring RestoreFailureText(const RestoreResult& result)
     return {};
 }
 
-std::wstring RestoreDoneText(const std::wstring& node, const RestoreResult& result)
+std::wstring RestoreDoneText(const std::wstring& node, const RestoreResult& result,
+                             const std::vector<std::wstring>& unshownFolders)
 {
-    return L"已恢复节点 " + fs::path(node).filename().wstring() + L"。\n恢复前的数据已另存为节点 " +
-           fs::path(result.preRestoreNode).filename().wstring() + L"（" + result.preRestoreNode +
-           L"），可随时在“恢复”中选择它。\n\nTessik 将重新启动。";
+    std::wstring text = L"已恢复节点 " + fs::path(node).filename().wstring() + L"。\n恢复前的数据已另存为节点 " +
+                        fs::path(result.preRestoreNode).filename().wstring() + L"（" + result.preRestoreNode +
+                        L"），可随时在“恢复”中选择它。";
+    if (!unshownFolders.empty())
+        text +=
+            L"\n\n恢复后，以下收纳盒文件夹不再由任何收纳盒显示，其中的文件仍在原处：" + PathLinesText(unshownFolders);
+    return text + L"\n\nTessik 将重新启动。";
+}
+
+std::wstring RestoreUndoneText(const RestoreResult& putBack)
+{
+    if (putBack.putBack)
+        return std::wstring(L"无法重新启动 Tessik，恢复已撤销。") + kSavesStoppedText;
+    return L"无法重新启动 Tessik，恢复前的设置文件也未能全部放回：" + CopyFailureText(putBack.copy) + L"\n\n" +
+           MixedStoresText(L"", putBack.preRestoreNode, putBack.nodeFiles) + kSavesStoppedText;
+}
+
+namespace
+{
+
+constexpr wchar_t kAutoNodeWaitingMarker[] = L"AutoBackupNotKept.mark";
+
+std::wstring AutoNodeWaitingPath(const std::wstring& dataFolder)
+{
+    return dataFolder + L"\\" + kAutoNodeWaitingMarker;
+}
+
+} // namespace
+
+bool AutomaticNodeAwaitsKeeping(const std::wstring& dataFolder)
+{
+    // Anything at that name counts: it is never taken for "kept".
+    return GetFileAttributesW(AutoNodeWaitingPath(dataFolder).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+AutomaticNodeKeeping KeepAutomaticNodeOrRemember(const std::wstring& dataFolder, const std::tm& localTime)
+{
+    AutomaticNodeKeeping keeping;
+    keeping.node = KeepAutomaticNodeAside(dataFolder, localTime, keeping.copy);
+    const std::wstring marker = AutoNodeWaitingPath(dataFolder);
+    if (keeping.copy.ok) {
+        if (AutomaticNodeAwaitsKeeping(dataFolder) && !RemoveItemWithoutFollowingLinks(marker))
+            Log(L"ERROR", L"Could not remove " + marker + L" (error " + std::to_wstring(GetLastError()) + L")");
+        return keeping;
+    }
+    LogCopyFailure(L"Setting the automatic node aside", keeping.copy);
+    if (AutomaticNodeAwaitsKeeping(dataFolder)) {
+        keeping.waiting = true;
+        return keeping;
+    }
+    // An empty file: on a full disk its name still finds room where a copy
+    // of the node does not.
+    HANDLE file = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        keeping.waiting = true;
+    } else {
+        Log(L"ERROR", L"Could not write " + marker + L" (error " + std::to_wstring(GetLastError()) + L")");
+    }
+    return keeping;
+}
+
+std::wstring AutomaticNodeKeepingText(const AutomaticNodeKeeping& keeping)
+{
+    if (!keeping.node.empty())
+        return L"自动备份节点中的数据已另存为节点“" + fs::path(keeping.node).filename().wstring() + L"”（" +
+               keeping.node + L"），之后的自动备份不会覆盖它，可在设置的“恢复”中选择它。";
+    if (keeping.copy.ok)
+        return L""; // there is no automatic node yet
+    const std::wstring reason =
+        L"自动备份节点无法另存（" +
+        (keeping.copy.failedFile.empty() ? std::wstring(L"无法创建文件夹") : L"无法复制 " + keeping.copy.failedFile) +
+        L"，错误代码 " + std::to_wstring(keeping.copy.error) + L"）";
+    if (keeping.waiting)
+        return reason + L"。在它另存成功之前，自动备份不会覆盖它；之后每次启动和每次自动备份时都会再试。";
+    return reason + L"，本次运行不会更新它；再次启动后的自动备份可能会覆盖它。";
 }
 
 std::vector<std::wstring> DamagedStoreNames()
@@ -619,6 +791,18 @@ void AutoBackupTick()
         NotifyUserOnce(L"autoBackupKept", text);
         return;
     }
+    // A start that could not set the automatic node aside left word of it:
+    // the node holds a state that may be kept nowhere else.
+    if (AutomaticNodeAwaitsKeeping(s_dataFolder)) {
+        const AutomaticNodeKeeping keeping = KeepAutomaticNodeOrRemember(s_dataFolder, LocalNow());
+        if (!keeping.copy.ok) {
+            NotifyUserOnce(L"autoBackupNotKept", L"自动备份已暂停：" + AutomaticNodeKeepingText(keeping) +
+                                                     L"\n如需备份当前状态，请手动创建节点。");
+            return;
+        }
+        if (!keeping.node.empty())
+            NotifyUserOnce(L"autoBackupNodeKept", AutomaticNodeKeepingText(keeping));
+    }
     // A failure here tends to last (a full disk, a locked node): the user
     // hears of it once, and each later interval tries again.
     std::wstring failedStore;
@@ -702,16 +886,25 @@ void RestoreBackupNode(HWND owner, const std::wstring& node)
         return;
     }
     Log(L"INFO", L"Restored " + node + L"; the stores before it are in " + result.preRestoreNode);
+    // The boxes of now that the node lacks are gone after the restart; their
+    // folders and files stay, and the user hears where.
+    const auto roots = [](const KelmStorage& store, const wchar_t* name) -> const KelmStorageNestedObject* {
+        const auto found = store.Roots().find(name);
+        return found == store.Roots().end() ? nullptr : &found->second;
+    };
+    const std::vector<std::wstring> unshown = FoldersNoBoxWillShow(
+        BoxFoldersOfStores(roots(s_desktopContainerStore, L"Components"), roots(s_quickPanelStore, L"TempList"), false),
+        NodeBoxFolders(node));
+    for (const std::wstring& folder : unshown)
+        Log(L"INFO", L"Restore: no box of the restored state shows " + folder);
     // Told before the restart: the new process waits for this one to end.
-    MessageBoxW(owner, RestoreDoneText(node, result).c_str(), L"恢复", MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(owner, RestoreDoneText(node, result, unshown).c_str(), L"恢复", MB_OK | MB_ICONINFORMATION);
     if (!StartRestartedProcess()) {
-        // This process keeps running with the stores it has in memory; its
-        // next save would overwrite the restored files, so they go back.
-        const StoreCopyResult back = CopyStoreFiles(result.preRestoreNode, s_dataFolder);
-        if (!back.ok)
-            LogCopyFailure(L"Restore: putting back the current stores", back);
-        MessageBoxW(owner, (std::wstring(L"无法重新启动 Tessik，恢复已撤销。") + kSavesStoppedText).c_str(), L"错误",
-                    MB_OK | MB_ICONERROR);
+        // This process keeps running with the stores it has in memory; the
+        // restored files go back so that what the user sees is what the
+        // data folder holds, and what could not go back is named.
+        const RestoreResult back = PutBackAfterRestore(node, s_dataFolder, result);
+        MessageBoxW(owner, RestoreUndoneText(back).c_str(), L"错误", MB_OK | MB_ICONERROR);
         return;
     }
     // Nothing is saved on the way out: the restored files stay as copied.

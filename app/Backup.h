@@ -30,7 +30,8 @@ struct StoreCopyResult {
     bool ok = true;
     std::wstring failedFile; // empty when the target folder was the problem
     DWORD error = 0;
-    int replaced = 0; // target files replaced before it stopped
+    int replaced = 0;                        // target files replaced before it stopped
+    std::vector<std::wstring> replacedFiles; // their names, in that order
 };
 // Copies those of the store files that exist in `from` into `to`
 // (created with its parents): each is first copied beside its target and,
@@ -75,6 +76,9 @@ struct RestoreResult {
     // Stage::Copy: the stores it had replaced are all back (false: the data
     // folder holds stores of two states).
     bool putBack = true;
+    // When putBack is false: the stores that hold the node's state; the
+    // others hold the state before the restore.
+    std::vector<std::wstring> nodeFiles;
 };
 // Checks that the node holds every store file and that each reads
 // completely and holds its own root (kStoreOwnRoot), saves the current
@@ -88,14 +92,46 @@ struct RestoreResult {
 // it stays when the process ends in between or the put-back fails.
 RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dataFolder, const std::tm& localTime,
                                const std::function<void()>& beforeCopy = {});
+// A restore done whose restart failed: the pre-restore stores go back.
+// The marker is written again first and goes only when every store is
+// back; otherwise it names the stores left with the node's state, which
+// the result lists (putBack false, nodeFiles).
+RestoreResult PutBackAfterRestore(const std::wstring& node, const std::wstring& dataFolder, const RestoreResult& done);
+// Whether a restore marker lies in the data folder (a restore was cut off
+// or could not be put back).
+bool RestoreMarkerFound(const std::wstring& dataFolder);
 // Start-up: a marker left in the data folder means a restore was cut off
 // and the stores may mix two states. The user is told once (the node being
-// restored and the pre-restore node, which "恢复" lists) and the marker is
-// removed; nothing is restored by itself.
+// restored, the pre-restore node, which "恢复" lists, and the stores known
+// to hold the node's state); the marker goes once the message has been
+// closed, so a start ended before that tells again. Nothing is restored by
+// itself.
 void NotifyInterruptedRestore(const std::wstring& dataFolder);
-// The Chinese message for a failed restore, and for a restore done.
+// The Chinese message for a failed restore, and for a restore done; the
+// latter names the box folders that hold files and that no box of the
+// restored state shows.
 std::wstring RestoreFailureText(const RestoreResult& result);
-std::wstring RestoreDoneText(const std::wstring& node, const RestoreResult& result);
+std::wstring RestoreDoneText(const std::wstring& node, const RestoreResult& result,
+                             const std::vector<std::wstring>& unshownFolders = {});
+// The message when the restart after a restore failed and the stores were
+// put back as far as they could be.
+std::wstring RestoreUndoneText(const RestoreResult& putBack);
+
+// The automatic node of a start whose stores may not be whole (one read
+// damaged or missing, or a restore cut off) is set aside before any tick
+// could replace it. When that fails the failure is remembered in the data
+// folder, and every later start and tick tries again; no tick writes the
+// automatic node while it waits.
+struct AutomaticNodeKeeping {
+    std::wstring node; // the node it was kept as (empty: none, or failed)
+    StoreCopyResult copy;
+    bool waiting = false; // not kept; the data folder remembers it
+};
+AutomaticNodeKeeping KeepAutomaticNodeOrRemember(const std::wstring& dataFolder, const std::tm& localTime);
+// A set-aside failed before and waits to be done.
+bool AutomaticNodeAwaitsKeeping(const std::wstring& dataFolder);
+// The sentence of a start-up notice that says what became of it.
+std::wstring AutomaticNodeKeepingText(const AutomaticNodeKeeping& keeping);
 
 // The names of the store files that were read damaged or found missing at
 // this start (empty when every store read completely).

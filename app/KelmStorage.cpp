@@ -390,9 +390,37 @@ std::string WithoutBom(const std::string& bytes)
     return bytes.rfind(kUtf8Bom, 0) == 0 ? bytes.substr(3) : bytes;
 }
 
-std::wstring StoreTextOfBytes(const std::string& bytes)
+std::wstring StoreTextOfBytes(const std::string& bytes, int& linesNotUtf8)
 {
-    return Utf8ToWide(FromDiskLineEnds(WithoutBom(bytes)));
+    return StoreBytesToText(FromDiskLineEnds(WithoutBom(bytes)), linesNotUtf8);
+}
+
+// The parsed roots in file order as the store holds them: a root written
+// again is merged into the first of its name rather than kept under a
+// name with "^" that nothing reads (its boxes never shown).
+void CollectRoots(const bvn::parser::basic_parser<std::wstringstream, wchar_t>& parser,
+                  tsl::ordered_map<std::wstring, KelmStorageNestedObject>& roots, StoreLoadChanges& changes)
+{
+    const auto& objects = parser.objects();
+    const auto& order = parser.order();
+    const auto& written = parser.written_names();
+    for (size_t i = 0; i < order.size(); ++i) {
+        const auto found = objects.find(order[i]);
+        if (found == objects.end())
+            continue;
+        KelmStorageNestedObject object = ConvertParsedObject(found->second);
+        const std::wstring& name = i < written.size() ? written[i] : order[i];
+        auto existing = roots.find(name);
+        if (name == order[i] || existing == roots.end()) {
+            roots.insert({order[i], std::move(object)});
+            continue;
+        }
+        if (std::find(changes.repeatedRoots.begin(), changes.repeatedRoots.end(), name) == changes.repeatedRoots.end())
+            changes.repeatedRoots.push_back(name);
+        for (auto& [key, value] : object.members)
+            existing.value().members[key] = std::move(value);
+    }
+    changes.droppedRoots = parser.hidden();
 }
 
 // Whether the text reads to its end and holds the own root (when one is
@@ -417,9 +445,29 @@ bool StoreFileReadsCompletely(const std::wstring& path, const std::wstring& ownR
     DWORD error = 0;
     if (!ReadAllBytes(path, bytes, error))
         return false;
-    const std::wstring text = StoreTextOfBytes(bytes);
+    int linesNotUtf8 = 0;
+    const std::wstring text = StoreTextOfBytes(bytes, linesNotUtf8);
     bvn::parser::basic_parser<std::wstringstream, wchar_t> parser(text);
     return ReadsWhole(parser, text, ownRoot);
+}
+
+bool ReadStoreFileRoot(const std::wstring& path, const std::wstring& rootName, KelmStorageNestedObject& root)
+{
+    std::string bytes;
+    DWORD error = 0;
+    if (!ReadAllBytes(path, bytes, error))
+        return false;
+    StoreLoadChanges changes;
+    const std::wstring text = StoreTextOfBytes(bytes, changes.linesNotUtf8);
+    bvn::parser::basic_parser<std::wstringstream, wchar_t> parser(text);
+    parser.parse();
+    tsl::ordered_map<std::wstring, KelmStorageNestedObject> roots;
+    CollectRoots(parser, roots, changes);
+    auto found = roots.find(rootName);
+    if (found == roots.end())
+        return false;
+    root = std::move(found.value());
+    return true;
 }
 
 bool IsMissingFileError(DWORD error)
@@ -506,6 +554,7 @@ void KelmStorage::Load(const std::wstring& path, const std::wstring& ownRoot, bo
     m_failedToParse = false;
     m_missing = false;
     m_loadedEmptyFile = false;
+    m_loadChanges = StoreLoadChanges();
     m_keepDiskBytes = false;
     m_diskBytesKnown = false;
     m_diskBytes.clear();
@@ -532,7 +581,7 @@ void KelmStorage::Load(const std::wstring& path, const std::wstring& ownRoot, bo
     m_diskBytes = bytes;
     m_diskBytesKnown = true;
 
-    const std::wstring text = StoreTextOfBytes(bytes);
+    const std::wstring text = StoreTextOfBytes(bytes, m_loadChanges.linesNotUtf8);
     bvn::parser::basic_parser<std::wstringstream, wchar_t> parser(text);
     // A file cut short parses, but what was cut is gone: it counts as
     // damaged as well. So does one cut between two roots, which lacks the
@@ -547,11 +596,14 @@ void KelmStorage::Load(const std::wstring& path, const std::wstring& ownRoot, bo
     }
 
     m_roots.clear();
-    const auto& objects = parser.objects();
-    for (const std::wstring& name : parser.order()) {
-        const auto found = objects.find(name);
-        if (found != objects.end())
-            m_roots.insert({name, ConvertParsedObject(found->second)});
+    CollectRoots(parser, m_roots, m_loadChanges);
+    // The store differs from the file in what the user wrote (a title in a
+    // legacy code page, a repeated or hidden root): the bytes are kept
+    // before anything could replace them.
+    if (m_loadChanges.Any() && !m_failedToParse) {
+        m_keepDiskBytes = !KeepDiskBytes();
+        std::wcerr << L"Warning: '" << path << L"' was changed in reading; its original is kept as '"
+                   << (m_backupPath.empty() ? std::wstring(L".bak") : m_backupPath) << L"'." << std::endl;
     }
     m_loaded = true;
     std::wcout << L"KelmStorage loaded from '" << path << L"' (" << m_roots.size() << L" root objects)." << std::endl;

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include <tsl/ordered_map.h>
 
@@ -103,6 +104,19 @@ using KelmStorageWriteFn = bool (*)(HANDLE file, const char* data, DWORD size);
 // marker into it, so a file without it was not written whole.
 inline constexpr wchar_t kStoreOwnRoot[] = L"TessikRef";
 
+// What a load had to change to read a file that parsed: the next save
+// writes the store without it, so the file's bytes are kept first.
+struct StoreLoadChanges {
+    // Lines that were not UTF-8, read in the system's ANSI code page.
+    int linesNotUtf8 = 0;
+    // Roots written more than once (as written), merged into one: a member
+    // of a later one takes the place of one of the same key.
+    std::vector<std::wstring> repeatedRoots;
+    // Roots whose names begin with '@': read, but never part of a store.
+    std::vector<std::wstring> droppedRoots;
+    bool Any() const { return linesNotUtf8 > 0 || !repeatedRoots.empty() || !droppedRoots.empty(); }
+};
+
 class KelmStorage
 {
 public:
@@ -153,6 +167,8 @@ public:
     // The damaged file the last Load found held no bytes at all (so there
     // was nothing to keep).
     bool LoadedEmptyFile() const { return m_loadedEmptyFile; }
+    // What the last Load changed in reading a file that parsed.
+    const StoreLoadChanges& LoadChanges() const { return m_loadChanges; }
     // The copy of the file's bytes written for this load ("" when none yet).
     const std::wstring& BackupPath() const { return m_backupPath; }
 
@@ -184,6 +200,7 @@ private:
     bool m_failedToParse = false;
     bool m_missing = false;
     bool m_loadedEmptyFile = false;
+    StoreLoadChanges m_loadChanges;
     // What the file holds as far as this store knows: the bytes it loaded or
     // last saved.
     std::string m_diskBytes;
@@ -198,6 +215,10 @@ private:
 // no roots and counts as complete) and, when ownRoot is given, it holds
 // that root; nothing is written.
 bool StoreFileReadsCompletely(const std::wstring& path, const std::wstring& ownRoot = std::wstring());
+
+// Reads one root of a store file as Load would, without keeping or
+// writing anything; false when the file cannot be read or lacks the root.
+bool ReadStoreFileRoot(const std::wstring& path, const std::wstring& rootName, KelmStorageNestedObject& root);
 
 // Writes the bytes to "<path>.N.bak" with the first N from 1 whose file
 // does not exist yet; an existing copy is never overwritten. Returns the

@@ -55,6 +55,8 @@ public:
         m_objects = std::unordered_map<string_type, object_type>();
         m_objects.max_load_factor(1.0f);
         m_order.clear();
+        m_written.clear();
+        m_hidden.clear();
         m_pos = 0;
         m_complete = true;
         skip_space();
@@ -76,6 +78,11 @@ public:
     bool complete() const { return m_complete; }
     const std::unordered_map<string_type, object_type>& objects() const { return m_objects; }
     const std::vector<string_type>& order() const { return m_order; }
+    // The name each root of order() was written under (a repeated root is
+    // listed in order() with "^" appended, here as written).
+    const std::vector<string_type>& written_names() const { return m_written; }
+    // The roots read but left out of order() (names beginning with '@').
+    const std::vector<string_type>& hidden() const { return m_hidden; }
     const string_type& tag() const { return m_tag; }
 
     bool parse_object()
@@ -91,12 +98,17 @@ public:
         object_type object;
         if (!parse_members(object, 0))
             return false;
+        const string_type written = name;
         while (m_objects.find(name) != m_objects.end())
             name += Char('^');
         const bool hidden = name[0] == Char('@');
         m_objects.emplace(name, std::move(object));
-        if (!hidden)
+        if (hidden) {
+            m_hidden.push_back(name);
+        } else {
             m_order.push_back(name);
+            m_written.push_back(written);
+        }
         return true;
     }
 
@@ -424,6 +436,8 @@ private:
     bool m_complete = true;
     std::unordered_map<string_type, object_type> m_objects;
     std::vector<string_type> m_order;
+    std::vector<string_type> m_written;
+    std::vector<string_type> m_hidden;
     string_type m_tag;
 };
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <charconv>
+#include <climits>
 #include <iostream>
 
 namespace
@@ -344,4 +345,57 @@ std::wstring Utf8ToWide(const std::string& text)
     if (size > 0)
         MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
     return result;
+}
+
+namespace
+{
+
+// Strict conversion: false when the bytes are not valid in the code page.
+bool DecodeStrictly(UINT codePage, const char* data, int size, std::wstring& out)
+{
+    out.clear();
+    if (size == 0)
+        return true;
+    const int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, data, size, nullptr, 0);
+    if (length <= 0)
+        return false;
+    out.resize(static_cast<size_t>(length));
+    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, data, size, out.data(), length) == length;
+}
+
+} // namespace
+
+std::wstring StoreBytesToText(const std::string& bytes, int& linesNotUtf8)
+{
+    linesNotUtf8 = 0;
+    std::wstring text;
+    if (bytes.size() > static_cast<size_t>(INT_MAX) / 2)
+        return Utf8ToWide(bytes);
+    if (DecodeStrictly(CP_UTF8, bytes.data(), static_cast<int>(bytes.size()), text))
+        return text;
+    // Line by line: the keys, quotes and braces are ASCII in every ANSI
+    // code page, so a title saved by a legacy editor keeps its characters
+    // and the lines around it stay as they were.
+    text.clear();
+    std::wstring line;
+    size_t start = 0;
+    while (start <= bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        const bool last = end == std::string::npos;
+        if (last)
+            end = bytes.size();
+        const char* data = bytes.data() + start;
+        const int size = static_cast<int>(end - start);
+        if (!DecodeStrictly(CP_UTF8, data, size, line)) {
+            ++linesNotUtf8;
+            if (!DecodeStrictly(CP_ACP, data, size, line))
+                line = Utf8ToWide(std::string(data, static_cast<size_t>(size)));
+        }
+        text += line;
+        if (last)
+            break;
+        text += L'\n';
+        start = end + 1;
+    }
+    return text;
 }

@@ -56,3 +56,8 @@ KelmStorageNestedObject ConvertParsedObject(const bvn::parser::basic_object<wcha
 
 std::string WideToUtf8(const std::wstring& text);
 std::wstring Utf8ToWide(const std::string& text);
+// The text of a store file's bytes (LF line ends). Text that is not UTF-8
+// (a line an editor saved in the system's legacy code page) would become
+// U+FFFD characters: each such line is read in the system's ANSI code page
+// instead, and linesNotUtf8 counts them (0 for a file that is all UTF-8).
+std::wstring StoreBytesToText(const std::string& bytes, int& linesNotUtf8);

@@ -12,7 +12,11 @@ namespace
 
 std::map<std::wstring, int> s_noticeKinds;
 std::map<std::wstring, std::wstring> s_lastTexts;
-std::vector<std::wstring> s_pendingNotices;
+struct PendingNotice {
+    std::wstring text;
+    std::vector<std::function<void()>> afterShown;
+};
+std::vector<PendingNotice> s_pendingNotices;
 HWND s_noticeOwner = nullptr;
 UINT_PTR s_noticeTimer = 0;
 
@@ -21,11 +25,14 @@ void CALLBACK ShowNoticesTimer(HWND, UINT, UINT_PTR id, DWORD)
     KillTimer(nullptr, id);
     s_noticeTimer = 0;
     // The boxes may queue more while one is shown; take them as a batch.
-    std::vector<std::wstring> notices = std::move(s_pendingNotices);
+    std::vector<PendingNotice> notices = std::move(s_pendingNotices);
     s_pendingNotices.clear();
-    for (const std::wstring& text : notices) {
+    for (const PendingNotice& notice : notices) {
         HWND owner = IsWindow(s_noticeOwner) ? s_noticeOwner : nullptr;
-        MessageBoxW(owner, text.c_str(), L"Tessik", MB_OK | MB_ICONWARNING);
+        if (MessageBoxW(owner, notice.text.c_str(), L"Tessik", MB_OK | MB_ICONWARNING) == 0)
+            continue; // not shown: what waits for it keeps waiting
+        for (const auto& done : notice.afterShown)
+            done();
     }
 }
 
@@ -35,7 +42,7 @@ void ArmNoticeTimer()
         s_noticeTimer = SetTimer(nullptr, 0, 10, ShowNoticesTimer);
 }
 
-void Queue(const std::wstring& kind, const std::wstring& text)
+void Queue(const std::wstring& kind, const std::wstring& text, std::function<void()> afterShown = {})
 {
     ++s_noticeKinds[kind];
     s_lastTexts[kind] = text;
@@ -46,8 +53,12 @@ void Queue(const std::wstring& kind, const std::wstring& text)
             c = L' ';
     }
     Logger::GetInstance().Log(L"Tessik", L"ERROR", line);
-    if (std::find(s_pendingNotices.begin(), s_pendingNotices.end(), text) == s_pendingNotices.end())
-        s_pendingNotices.push_back(text);
+    auto pending = std::find_if(s_pendingNotices.begin(), s_pendingNotices.end(),
+                                [&](const PendingNotice& notice) { return notice.text == text; });
+    if (pending == s_pendingNotices.end())
+        pending = s_pendingNotices.insert(s_pendingNotices.end(), PendingNotice{text, {}});
+    if (afterShown)
+        pending->afterShown.push_back(std::move(afterShown));
     ArmNoticeTimer();
 }
 
@@ -57,6 +68,12 @@ void NotifyUserOnce(const std::wstring& kind, const std::wstring& text)
 {
     if (s_noticeKinds.count(kind) == 0)
         Queue(kind, text);
+}
+
+void NotifyUserOnce(const std::wstring& kind, const std::wstring& text, std::function<void()> afterShown)
+{
+    if (s_noticeKinds.count(kind) == 0)
+        Queue(kind, text, std::move(afterShown));
 }
 
 void NotifyUser(const std::wstring& kind, const std::wstring& text)

@@ -6,11 +6,15 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 // Queues the text under its kind; a kind already told or queued is ignored.
 // Also logs it as an ERROR line.
 void NotifyUserOnce(const std::wstring& kind, const std::wstring& text);
+// The same; afterShown runs once the user has closed the message (never
+// when the process ends before that), for what must last until it was read.
+void NotifyUserOnce(const std::wstring& kind, const std::wstring& text, std::function<void()> afterShown);
 
 // Queues the text however often its kind was told before: the user asked
 // again and must hear again why nothing happened. A text still waiting to

@@ -159,3 +159,20 @@ TEST(FirstStartDefaults, IntroductionHintWhiteThemeAndBoxFolder)
     s_appStore = KelmStorage();
     s_desktopContainerStore = KelmStorage();
 }
+
+TEST(StartNotices, NameAChangedStoreItsCopyAndTheBoxRootAsTheSettingsShowIt)
+{
+    StoreLoadChanges changes;
+    changes.linesNotUtf8 = 2;
+    changes.repeatedRoots = {L"Components"};
+    changes.droppedRoots = {L"@Notes"};
+    const std::wstring text =
+        ChangedStoreText(L"D:\\data\\DesktopContainer.kelm", changes, L"D:\\data\\DesktopContainer.kelm.1.bak");
+    for (const wchar_t* part : {L"“D:\\data\\DesktopContainer.kelm”", L"2 行不是 UTF-8", L"“Components”出现了多次",
+                                L"“@Notes”", L"原始内容已保存为“D:\\data\\DesktopContainer.kelm.1.bak”"})
+        EXPECT_NE(text.find(part), std::wstring::npos) << part;
+    EXPECT_NE(ChangedStoreText(L"a.kelm", StoreLoadChanges(), L"").find(L"不会被覆盖"), std::wstring::npos);
+
+    const std::wstring root = ContainerFolderNotMadeText(L"Q:\\\\.tessik\\\\user_storage\\\\u_3fa9c1");
+    EXPECT_NE(root.find(L"“Q:\\.tessik\\user_storage\\u_3fa9c1”"), std::wstring::npos) << root;
+}

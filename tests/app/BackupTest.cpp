@@ -5,17 +5,22 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/AppState.h"
 #include "app/Backup.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
+#include "app/StoreTextFormat.h"
+#include "app/UnshownBoxFolders.h"
 #include "app/UserNotice.h"
 #include "common/DirectoryLink.h"
+#include "common/WindowTestSupport.h"
 
 namespace
 {
@@ -199,7 +204,139 @@ TEST_F(BackupTest, ARestoreCutOffHalfWayIsToldOnceAtTheNextStart)
     const std::wstring text = LastNoticeText(L"interruptedRestore");
     EXPECT_NE(text.find(L"bk_2026_12_07_10_00_before_restore"), std::wstring::npos) << text;
     EXPECT_NE(text.find(L"“node”"), std::wstring::npos) << text;
-    EXPECT_EQ(CountEntries(data), 5); // the four stores and "Backups": told once, nothing left to tell again
+    // Until the user has closed the message a start ended meanwhile tells
+    // again; once closed, nothing is left to tell.
+    EXPECT_EQ(CountEntries(data), 6);
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        for (int i = 0; i < 1200 && !done; ++i) {
+            AnswerShellQuestions(IDOK);
+            Sleep(50);
+        }
+    });
+    ShowPendingNotices(owner);
+    EXPECT_TRUE(PumpUntil([&] { return CountEntries(data) == 5; }, 60000));
+    done = true;
+    reader.join();
+    ShowPendingNotices(nullptr);
+    DestroyWindow(owner);
+}
+
+TEST_F(BackupTest, ARestoreWhoseRestartAndPutBackFailNamesWhichStoresAreWhoseAndTheNextStartKnows)
+{
+    const RestoreResult done = RestoreNodeFiles(node, data, Time(2026, 12, 7, 10, 0));
+    ASSERT_EQ(done.stage, RestoreResult::Stage::Done);
+    RestoreResult back;
+    {
+        // Held open by another program: it cannot be put back.
+        LockedFile held(data + L"\\MagnetCom.kelm", FILE_SHARE_READ);
+        ASSERT_TRUE(held.Held());
+        back = PutBackAfterRestore(node, data, done);
+    }
+    EXPECT_FALSE(back.putBack);
+    EXPECT_EQ(back.nodeFiles, (std::vector<std::wstring>{L"MagnetCom.kelm", L"QuickPanelCom.kelm"}));
+    EXPECT_EQ(Read(data, L"Tessik.kelm"), kCurrent);
+    EXPECT_EQ(Read(data, L"MagnetCom.kelm"), kBackedUp);
+    const std::wstring text = RestoreUndoneText(back);
+    EXPECT_EQ(text.find(L"恢复已撤销"), std::wstring::npos) << text;
+    for (const std::wstring& part :
+         {std::wstring(L"MagnetCom.kelm"), std::wstring(L"QuickPanelCom.kelm"), done.preRestoreNode})
+        EXPECT_NE(text.find(part), std::wstring::npos) << part;
+    // The marker stays, naming them, for the next start.
+    ASSERT_TRUE(RestoreMarkerFound(data));
+    const std::string marker = Read(data, L"RestoreInProgress.mark");
+    EXPECT_NE(marker.find("MagnetCom.kelm|QuickPanelCom.kelm"), std::string::npos) << marker;
+
+    // Once every store could go back the marker goes.
+    const RestoreResult again = PutBackAfterRestore(node, data, done);
+    EXPECT_TRUE(again.putBack);
+    EXPECT_FALSE(RestoreMarkerFound(data));
+    for (const wchar_t* name : kBackupStoreFiles)
+        EXPECT_EQ(Read(data, name), kCurrent) << name;
+}
+
+TEST_F(BackupTest, AnAutomaticNodeThatCouldNotBeSetAsideIsReplacedByNoTickUntilItIsKept)
+{
+    const std::wstring automatic = AutoBackupFolder(data);
+    ASSERT_TRUE(CopyStoreFiles(node, automatic).ok);
+    TempFolder::WriteBytes(data + L"\\Tessik.kelm", "TessikRef{\r\n    AutoBackupInterval : 1\r\n}");
+    {
+        // A damaged start whose copy of the node fails, as on a full disk.
+        LockedFile held(automatic + L"\\QuickPanelCom.kelm", 0);
+        ASSERT_TRUE(held.Held());
+        const AutomaticNodeKeeping keeping = KeepAutomaticNodeOrRemember(data, Time(2026, 12, 7, 10, 0));
+        EXPECT_TRUE(keeping.node.empty());
+        EXPECT_TRUE(keeping.waiting);
+        EXPECT_NE(AutomaticNodeKeepingText(keeping).find(L"不会覆盖"), std::wstring::npos);
+        EXPECT_TRUE(AutomaticNodeAwaitsKeeping(data));
+
+        // The next start reads every store whole; its tick still cannot keep
+        // the node and leaves it.
+        KelmStorage* stores[] = {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore};
+        for (size_t i = 0; i < 4; ++i)
+            stores[i]->Load(data + L"\\" + kBackupStoreFiles[i], kStoreOwnRoot, true);
+        s_dataFolder = data;
+        s_configLoaded = true;
+        AutoBackupTick();
+        for (const wchar_t* name : {L"Tessik.kelm", L"DesktopContainer.kelm", L"MagnetCom.kelm"})
+            EXPECT_EQ(Read(automatic, name), kBackedUp) << name;
+        EXPECT_TRUE(WasUserNotified(L"autoBackupNotKept"));
+    }
+    // Once it can be kept, the tick keeps it first, then backs up.
+    AutoBackupTick();
+    EXPECT_FALSE(AutomaticNodeAwaitsKeeping(data));
+    const std::vector<std::wstring> nodes = ListManualBackupNodes(UserBackupsFolder(data));
+    ASSERT_EQ(nodes.size(), 1u);
+    EXPECT_EQ(Read(UserBackupsFolder(data) + L"\\" + nodes[0], L"MagnetCom.kelm"), kBackedUp);
+    EXPECT_EQ(Read(automatic, L"MagnetCom.kelm"), kCurrent);
+
+    s_configLoaded = false;
+    for (KelmStorage* store : {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore})
+        *store = KelmStorage();
+}
+
+TEST_F(BackupTest, ARestoreNamesTheBoxFoldersWithFilesThatNoRestoredBoxShows)
+{
+    const std::wstring root = temp.File(L"boxes");
+    for (const wchar_t* folder : {L"u_a", L"u_b", L"u_empty", L"mine\\sub"})
+        std::filesystem::create_directories(root + L"\\" + folder);
+    TempFolder::WriteBytes(root + L"\\u_a\\one.txt", "1");
+    TempFolder::WriteBytes(root + L"\\u_a\\two.txt", "2");
+    TempFolder::WriteBytes(root + L"\\u_b\\three.txt", "3");
+    TempFolder::WriteBytes(root + L"\\mine\\sub\\four.txt", "4");
+    // The node's boxes show u_b (spelled another way) and a folder above
+    // mine\sub; as the store keeps paths, with doubled separators.
+    auto doubled = [](std::wstring path) {
+        std::wstring out;
+        for (wchar_t c : path)
+            out += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+        return out;
+    };
+    const std::string nodeBoxes =
+        "Components{\r\n    ComID_b{\r\n        UseTargetFolder : true,\r\n        TargetFolder : \"" +
+        WideToUtf8(doubled(root + L"\\u_a\\..\\U_B\\")) + "\"\r\n    }\r\n}\r\nTessikRef{\r\n}";
+    const std::string nodeHidden =
+        "TempList{\r\n    h{\r\n        UseTargetFolder : true,\r\n        TargetFolder : \"" +
+        WideToUtf8(doubled(root + L"\\mine")) + "\"\r\n    }\r\n}\r\nTessikRef{\r\n}";
+    TempFolder::WriteBytes(node + L"\\DesktopContainer.kelm", nodeBoxes);
+    TempFolder::WriteBytes(node + L"\\QuickPanelCom.kelm", nodeHidden);
+
+    KelmStorageNestedObject now;
+    for (const wchar_t* folder : {L"u_a", L"u_b", L"u_empty", L"mine\\sub"}) {
+        auto box = std::make_shared<KelmStorageNestedObject>();
+        box->members[L"TargetFolder"] = doubled(root + L"\\" + folder);
+        now.members[std::wstring(L"ComID_") + folder] = box;
+    }
+    const std::vector<std::wstring> unshown =
+        FoldersNoBoxWillShow(BoxFoldersOfStores(&now, nullptr, false), NodeBoxFolders(node));
+    ASSERT_EQ(unshown, std::vector<std::wstring>{root + L"\\u_a"});
+
+    RestoreResult done;
+    done.preRestoreNode = data + L"\\Backups\\UserBackups\\bk_2026_12_07_10_00_before_restore";
+    const std::wstring text = RestoreDoneText(node, done, unshown);
+    EXPECT_NE(text.find(root + L"\\u_a"), std::wstring::npos) << text;
+    EXPECT_LT(text.find(root + L"\\u_a"), text.find(L"Tessik 将重新启动"));
 }
 
 TEST_F(BackupTest, ANodeWithAStoreCutShortIsRefusedAndNothingChanges)

@@ -652,3 +652,46 @@ TEST(KelmStorageFile, AByteOrderMarkIsNoPartOfTheFirstRoot)
     EXPECT_EQ(TempFolder::ReadBytes(path), text);
     EXPECT_FALSE(std::filesystem::exists(path + L".1.bak"));
 }
+
+TEST(KelmStorageFile, AStoreTheLoadHadToChangeIsKeptAndSaysWhat)
+{
+    // A title saved by an editor in the system's legacy code page.
+    const std::wstring title = L"Caf\u00e9 \u00c4rger \u00d6l";
+    const int size = WideCharToMultiByte(CP_ACP, 0, title.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string legacy(static_cast<size_t>(size - 1), '\0');
+    WideCharToMultiByte(CP_ACP, 0, title.c_str(), -1, legacy.data(), size, nullptr, nullptr);
+    std::wstring expected(title.size() * 2, L'\0');
+    expected.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, legacy.data(), static_cast<int>(legacy.size()),
+                                                            expected.data(), static_cast<int>(expected.size()))));
+    ASSERT_NE(Utf8ToWide(legacy).find(L'\ufffd'), std::wstring::npos) << "the code page's bytes must not be UTF-8";
+
+    TempFolder folder;
+    const std::wstring path = folder.File(L"DesktopContainer.kelm");
+    const std::string original = "Components{\r\n    ComID_a{\r\n        id : \"a\",\r\n        title : \"" + legacy +
+                                 "\"\r\n    }\r\n}\r\n@Notes{\r\n    n : 1\r\n}\r\nComponents{\r\n    ComID_b{\r\n"
+                                 "        id : \"b\",\r\n        title : \"\xe6\x94\xb6\xe7\xba\xb3\"\r\n    }\r\n}\r\n"
+                                 "TessikRef{\r\n    test : 0\r\n}";
+    TempFolder::WriteBytes(path, original);
+    KelmStorage store;
+    store.Load(path, kStoreOwnRoot, true);
+    EXPECT_FALSE(store.FailedToParse());
+    EXPECT_EQ(store[L"Components"][L"ComID_a"][L"title"].Get<std::wstring>(L""), expected);
+    // The repeated root's box is a box like the others, not "Components^".
+    EXPECT_EQ(store[L"Components"][L"ComID_b"][L"title"].Get<std::wstring>(L""), L"\u6536\u7eb3");
+    EXPECT_EQ(store.Roots().count(L"Components^"), 0u);
+    const StoreLoadChanges& changes = store.LoadChanges();
+    EXPECT_EQ(changes.linesNotUtf8, 1);
+    EXPECT_EQ(changes.repeatedRoots, std::vector<std::wstring>{L"Components"});
+    EXPECT_EQ(changes.droppedRoots, std::vector<std::wstring>{L"@Notes"});
+    // Kept before anything could replace it, and not again by the start.
+    EXPECT_EQ(store.BackupPath(), path + L".1.bak");
+    EXPECT_EQ(TempFolder::ReadBytes(path + L".1.bak"), original);
+    EXPECT_EQ(store.SaveKeepingLoadedBytes(), L"");
+    EXPECT_FALSE(std::filesystem::exists(path + L".2.bak"));
+
+    KelmStorage reloaded;
+    reloaded.Load(path, kStoreOwnRoot, true);
+    EXPECT_FALSE(reloaded.LoadChanges().Any());
+    EXPECT_EQ(reloaded[L"Components"][L"ComID_a"][L"title"].Get<std::wstring>(L""), expected);
+    EXPECT_EQ(reloaded[L"Components"][L"ComID_b"][L"id"].Get<std::wstring>(L""), L"b");
+}
