@@ -29,8 +29,9 @@ TEST(FolderRelation, AFolderIsKnownHoweverItIsSpelled)
     for (const std::wstring& same :
          {folder, above, temp.Path().wstring(), otherDrive, ThroughOtherDrive(above), shortName,
           shortName.empty() ? L"" : shortName + L"\\box", linked, linked.empty() ? L"" : linked + L"\\box"}) {
-        if (!same.empty())
+        if (!same.empty()) {
             EXPECT_EQ(RelationOf(same, resolved), FolderRelation::SameOrHolding) << WideToUtf8(same);
+        }
     }
     for (const std::wstring& other : {folder + L"\\inside", temp.File(L"neighbour"), temp.File(L"a.txt"),
                                       temp.File(L"missing"), ThroughOtherDrive(temp.File(L"neighbour"))})
