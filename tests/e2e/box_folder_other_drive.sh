@@ -33,8 +33,10 @@ start_tessik
 pid=$LAST_PID
 wait_main_window any
 wait_box_count 2
-wait_still "${BOX_PREFIX}a1111" "Tessik.Com.Container"
-IFS=, read -r ax ay aw ah <<<"$(probe list | awk -F'\t' -v c="${BOX_PREFIX}a1111" '$1 == c {print $5; exit}')"
+wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
+# Box A stands left of box B.
+IFS=, read -r ax ay aw ah <<<"$(probe list | grep -F "$BOX_PREFIX" | awk -F'\t' '{print $5}' | sort -t, -n -k1,1 | head -n1)"
+[ "${aw:-0}" -gt 0 ] || fail "no rectangle of box A"
 
 out=$(wine "$DROP_EXE" $((ax + aw / 2)) $((ay + ah / 2)) 'Y:\b2222' 2>/dev/null | tr -d '\r') ||
   fail "the drop did not happen: $out"
