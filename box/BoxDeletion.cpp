@@ -13,6 +13,7 @@
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxFolderGuard.h"
 #include "box/BoxSettings.h"
 #include "box/BoxTitleMenu.h"
 #include "box/PutBackPlan.h"
@@ -121,14 +122,14 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, con
     return MayRemoveFolder(folder, BoxFoldersBut(box, ownHiddenId));
 }
 
+BoxFolderGuard GuardOfBoxFolders(const std::wstring& intoFolder)
+{
+    return BoxFolderGuard(BoxFoldersBut(nullptr, L""), intoFolder);
+}
+
 bool IsOrHoldsABoxFolder(const std::wstring& path)
 {
-    if (path.empty())
-        return false;
-    const std::vector<std::wstring> folders = BoxFoldersBut(nullptr, L"");
-    return std::any_of(folders.begin(), folders.end(), [&](const std::wstring& folder) {
-        return !folder.empty() && folder != L"bvn!NULL" && DropPlan::IsSameOrAncestor(path, folder);
-    });
+    return !path.empty() && GuardOfBoxFolders().BoxFolder(path) != FolderRelation::Unrelated;
 }
 
 std::wstring BoxFolderKeptText(const std::wstring& names, const std::wstring& doing)

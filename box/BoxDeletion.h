@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/FileRemoval.h"
+#include "box/BoxFolderGuard.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/IconRecord.h"
 #include "ui/core/KelmOption.h"
@@ -28,9 +29,14 @@ extern std::function<bool(HWND owner, std::vector<Brevin::KelmOption> options)> 
 // box's folder counts whether that box stands on the desktop or is a
 // hidden box of the quick panel; a hidden box asks with its own id.
 bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId = L"");
-// Whether path is the folder of a box (on the desktop or hidden), the
-// default box folder, the data folder, or a folder that holds one of them:
-// moved into a box it would take a box's folder away. UI thread only.
+// The folders of every box (on the desktop or hidden), the default box
+// folder and the data folder, resolved for one operation that brings
+// entries into intoFolder (empty: none) or deletes or renames them.
+// UI thread only.
+BoxFolderGuard GuardOfBoxFolders(const std::wstring& intoFolder = L"");
+// Whether path is one of those folders or a folder that holds one, or the
+// system will not tell: moved into a box, deleted or renamed, it could
+// take a box's folder away. UI thread only.
 bool IsOrHoldsABoxFolder(const std::wstring& path);
 // The message that such items (names already quoted, e.g. "“a”、“b”")
 // stayed where they are because doing (e.g. "删除它们") would take a box's

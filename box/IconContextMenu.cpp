@@ -15,6 +15,7 @@
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
+#include "box/BoxFolderNames.h"
 #include "box/BoxShortcuts.h"
 #include "box/PutBackPlan.h"
 #include "box/fileops/DeleteSelected.h"
@@ -200,8 +201,11 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
         return false;
     // Renamed, another box's folder (or a folder holding it) would leave
     // that box showing a folder that is no longer there.
-    if (IsOrHoldsABoxFolder(FullPathOf(record.path))) {
-        NotifyUser(L"rename-box-folder", BoxFolderKeptText(L"“" + GetPathFileName(record.path) + L"”", L"重命名"));
+    const std::wstring full = FullPathOf(record.path);
+    if (const FolderRelation relation = GuardOfBoxFolders().BoxFolder(full); relation != FolderRelation::Unrelated) {
+        BoxFolderNames names;
+        names.Add(full, relation);
+        NotifyUser(L"rename-box-folder", names.Text(L"重命名"));
         return false;
     }
     if (!IsPlainFileName(name)) {

@@ -8,6 +8,7 @@
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
+#include "box/BoxFolderNames.h"
 #include "box/BoxRuntime.h"
 #include "box/BoxShortcuts.h"
 #include "box/fileops/FileJobProgress.h"
@@ -107,11 +108,12 @@ void RemoveFirstMatch(KelmIconManager& manager, const DeleteJobItem& item)
         records.erase(found);
 }
 
-// Worker: the file goes to the Recycle Bin only once a copy of it is kept;
-// true when it really went there.
-// notKept names what the copy could not hold (links are never copied):
-// undo could not bring those back, so the item stays where it is.
-bool RecycleKeepingCopy(const DeleteJobItem& item, HWND owner, std::vector<std::wstring>& notKept)
+// Worker: the file goes to the Recycle Bin only once a copy of it is kept.
+// Declined: the user answered the shell's question with No and the item
+// stays, as asked. notKept names what the copy could not hold (links are
+// never copied): undo could not bring those back, so the item stays where
+// it is.
+RecycleOutcome RecycleKeepingCopy(const DeleteJobItem& item, HWND owner, std::vector<std::wstring>& notKept)
 {
     TransferOptions options;
     options.cancelled = FileJobCancelled;
@@ -122,16 +124,18 @@ bool RecycleKeepingCopy(const DeleteJobItem& item, HWND owner, std::vector<std::
         notKept = std::move(report.leftBehind);
         for (const TransferFailure& failure : report.failed)
             notKept.push_back(failure.path);
-        return false;
+        return RecycleOutcome::Refused;
     }
-    if (RecycleItem(item.path, owner)) {
+    const RecycleOutcome outcome = RecycleItemAsking(item.path, owner);
+    if (outcome == RecycleOutcome::Recycled) {
         Log(L"INFO", L"Recycled object: " + item.path);
-        return true;
+        return outcome;
     }
     // The original is still in place: the copy is not needed.
     RemoveItemWithoutFollowingLinks(item.tempCopyPath);
-    Log(L"ERROR", L"Failed to recycle: " + item.path);
-    return false;
+    Log(outcome == RecycleOutcome::Declined ? L"INFO" : L"ERROR",
+        (outcome == RecycleOutcome::Declined ? L"Kept as the user answered: " : L"Failed to recycle: ") + item.path);
+    return outcome;
 }
 
 void TellNotDeleted(const DeleteJobItem& item, const std::vector<std::wstring>& stayed, bool permanently)
@@ -187,26 +191,24 @@ namespace
 {
 
 // A file of a folder-backed box that is another box's folder, or holds
-// one, would take that box's folder with it (to the Recycle Bin or for
-// good): it stays, with its record, and its name is added to names.
-// Reads the box registry: UI thread only.
-void LeaveBoxFolders(std::vector<Selected>& selected, std::wstring& names)
+// one, however either is spelled, would take that box's folder with it
+// (to the Recycle Bin or for good): it stays, with its record, and its
+// name is added to names. Reads the box registry: UI thread only.
+void LeaveBoxFolders(std::vector<Selected>& selected, BoxFolderNames& names)
 {
-    std::erase_if(selected, [&names](const Selected& item) {
+    const BoxFolderGuard guard = GuardOfBoxFolders();
+    std::erase_if(selected, [&](const Selected& item) {
         if (!IsFolderBacked(item.owner))
             return false;
         const std::wstring path = PathToDelete(item.path);
-        if (!IsOrHoldsABoxFolder(path))
-            return false;
-        const std::wstring name = L"“" + GetPathFileName(path) + L"”";
-        if (names.find(name) == std::wstring::npos)
-            names += (names.empty() ? L"" : L"、") + name;
-        return true;
+        const FolderRelation relation = guard.BoxFolder(path);
+        names.Add(path, relation);
+        return relation != FolderRelation::Unrelated;
     });
 }
 
 void DeleteSelectedItems(const BoxWindowPtr& box, std::vector<Selected> selected, const DeleteQuestionTexts& texts,
-                         std::wstring& boxFolders)
+                         BoxFolderNames& boxFolders)
 {
     if (!KeepStillShown(box, selected))
         return;
@@ -285,10 +287,10 @@ void DeleteSelectedItems(const BoxWindowPtr& box, std::vector<Selected> selected
 // The user hears once per operation which items stayed as boxes' folders.
 void DeleteItems(const BoxWindowPtr& box, std::vector<Selected> selected, const DeleteQuestionTexts& texts)
 {
-    std::wstring boxFolders;
+    BoxFolderNames boxFolders;
     DeleteSelectedItems(box, std::move(selected), texts, boxFolders);
-    if (!boxFolders.empty())
-        NotifyUser(L"delete-box-folder", BoxFolderKeptText(boxFolders, L"删除"));
+    if (!boxFolders.Empty())
+        NotifyUser(L"delete-box-folder", boxFolders.Text(L"删除"));
 }
 
 } // namespace
@@ -344,10 +346,13 @@ void DeleteSelectionWorker(DeleteJob job)
                 Log(L"INFO", L"Permanently deleted: " + item.path);
             } else if (item.onDisk && PathExists(item.path)) {
                 std::vector<std::wstring> notKept;
-                recycled = RecycleKeepingCopy(item, target.hwnd, notKept);
+                const RecycleOutcome outcome = RecycleKeepingCopy(item, target.hwnd, notKept);
+                recycled = outcome == RecycleOutcome::Recycled;
                 if (!recycled) {
-                    // The file stays, and so does its record.
-                    if (job.box)
+                    // The file stays, and so does its record. A No to the
+                    // shell's question is the user's own answer: nothing to
+                    // tell.
+                    if (job.box && outcome == RecycleOutcome::Refused)
                         job.box->animationManager.PostCallback(
                             [item, notKept] { TellNotDeleted(item, notKept, false); });
                     continue;

@@ -7,6 +7,7 @@
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
+#include "box/BoxFolderNames.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobProgress.h"
@@ -264,19 +265,23 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     }
 
     const bool move = drop.effect == DROPEFFECT_MOVE;
-    // Another box's folder (or one that holds it) would leave that box
-    // without its folder: it stays where it is, and the user hears why.
-    // The box's own folder and its parents the plan leaves out anyway.
+    // The box's own folder and the folders that hold it, however spelled,
+    // are left out, as the plan leaves out their stored spelling. Another
+    // box's folder (or one that holds it) would leave that box without its
+    // folder: it stays where it is, and the user hears why.
+    const BoxFolderGuard guard = GuardOfBoxFolders(folder);
     std::vector<std::wstring> paths;
-    std::wstring boxFolders;
+    BoxFolderNames boxFolders;
     for (const std::wstring& path : drop.paths) {
-        if (!DropPlan::IsSameOrAncestor(path, folder) && IsOrHoldsABoxFolder(path))
-            boxFolders += (boxFolders.empty() ? L"“" : L"、“") + FileNameOfPath(path) + L"”";
-        else
+        if (guard.IntoItself(path) == FolderRelation::SameOrHolding)
+            continue;
+        const FolderRelation relation = guard.BoxFolder(path);
+        boxFolders.Add(path, relation);
+        if (relation == FolderRelation::Unrelated)
             paths.push_back(path);
     }
-    if (!boxFolders.empty())
-        NotifyUser(L"drop-box-folder", BoxFolderKeptText(boxFolders, L"放进这个收纳盒"));
+    if (!boxFolders.Empty())
+        NotifyUser(L"drop-box-folder", boxFolders.Text(L"放进这个收纳盒"));
     const DropPlan::Disk disk{PathExists, SamePathItem};
     const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();

@@ -352,6 +352,8 @@ std::wstring TransferErrorText(DWORD error)
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
         return L"找不到该项目";
+    case kErrorDestinationInsideSource:
+        return L"目标位置在它自己里面，不能放进它自己";
     default:
         return L"错误代码 " + std::to_wstring(error);
     }

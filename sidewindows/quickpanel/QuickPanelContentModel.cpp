@@ -97,10 +97,13 @@ void ResetPseudoRuntime(BoxRuntime& runtime)
     runtime.bandActive = false;
 }
 
+// A box's record listed here keeps its original path: whatever saves the
+// list on the box's behalf must not make the box forget where a file
+// came from.
 void Add(KelmIconManager& list, const std::wstring& path, const std::wstring& alias, const std::wstring& section,
-         const BoxWindowPtr& owner)
+         const BoxWindowPtr& owner, const std::wstring& originalPath = L"bvn!NULL")
 {
-    list.AddRecordForPath(path, 0.0f, 0.0f, alias, false, section, owner, L"bvn!NULL");
+    list.AddRecordForPath(path, 0.0f, 0.0f, alias, false, section, owner, originalPath);
 }
 
 // Gives the first record of every run of one owner a header, unless it has
@@ -167,7 +170,7 @@ void FillSearch(KelmIconManager& main, const BoxWindowPtr& mainWindow, const Box
         for (const IconRecord& record : s_boxIconManagers[selectedBox].Records()) {
             if (!matches(record.path, record.alias))
                 continue;
-            Add(main, record.path, record.alias, section, selectedBox);
+            Add(main, record.path, record.alias, section, selectedBox, record.originalPath);
             section = L"";
         }
     }
@@ -184,7 +187,7 @@ void FillSearch(KelmIconManager& main, const BoxWindowPtr& mainWindow, const Box
         for (const IconRecord& record : records) {
             if (!matches(record.path, record.alias))
                 continue;
-            Add(main, record.path, record.alias, section, window);
+            Add(main, record.path, record.alias, section, window, record.originalPath);
             section.clear();
         }
     }
@@ -292,7 +295,8 @@ void RefreshQuickPanelContent()
         mainRuntime.TargetFolder = s_boxRuntimes[box].TargetFolder;
         const std::vector<IconRecord> records = s_boxIconManagers[box].Records();
         for (const IconRecord& record : records)
-            Add(main, record.path, record.alias, record.sectionText, record.owner ? record.owner : box);
+            Add(main, record.path, record.alias, record.sectionText, record.owner ? record.owner : box,
+                record.originalPath);
     }
     LabelOwnerRuns(main, s_selectedIsHidden ? L"映射区" : L"");
     if (s_selectedIsHidden && physWindow && !s_boxIconManagers[physWindow].Records().empty())

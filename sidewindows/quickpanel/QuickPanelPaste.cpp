@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -9,8 +10,11 @@
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
+#include "box/BoxFolderGuard.h"
+#include "box/BoxFolderNames.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropPlan.h"
+#include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/icons/FolderSync.h"
@@ -73,24 +77,37 @@ bool FolderExists(const std::wstring& folder)
     return !folder.empty() && folder != L"bvn!NULL" && std::filesystem::is_directory(folder, error);
 }
 
-void Finish(const Target& target)
+// A record the panel made for an item it brought, at its index in the
+// panel's list.
+struct Added {
+    int index = 0;
+    std::wstring path;
+    float x = 0, y = 0;
+    BoxWindowPtr owner;
+};
+
+void Finish(const Target& target, const std::vector<Added>& added)
 {
     if (s_boxRuntimes[s_quickPanelWindow].searchActive)
         return;
     if (!target.twoSections) {
-        KelmIconManager& panel = s_boxIconManagers[s_quickPanelWindow];
-        SaveBoxIcons(panel);
-        if (target.owner && target.owner != s_quickPanelWindow) {
-            KelmIconManager& own = s_boxIconManagers[target.owner];
-            const std::vector<IconRecord> records = panel.Records();
-            own.RemoveAllRecords();
-            for (const IconRecord& record : records)
-                own.AddRecordForPath(record.path, record.x, record.y, record.alias, false, record.sectionText,
-                                     record.owner ? record.owner : target.owner, L"bvn!NULL");
-            SaveBoxIcons(own);
-            // The box on the desktop shows the new files at once.
-            RepaintBoxWindows(target.owner);
+        if (!target.owner || target.owner == s_quickPanelWindow) {
+            SaveBoxIcons(s_boxIconManagers[s_quickPanelWindow]);
+            return;
         }
+        // The panel lists the box's records in the box's order: the new
+        // ones go to the same places in the box, and the box's other
+        // records stay exactly as they are (their original paths too).
+        KelmIconManager& own = s_boxIconManagers[target.owner];
+        for (const Added& item : added) {
+            const int index = std::clamp(item.index, 0, static_cast<int>(own.Records().size()));
+            own.AddRecordForEntry(index, item.path, item.x, item.y, L"bvn!NULL", item.owner != target.owner, L"",
+                                  item.owner, false, L"bvn!NULL");
+        }
+        own.Renumber();
+        SaveBoxIcons(own);
+        // The box on the desktop shows the new files at once.
+        RepaintBoxWindows(target.owner);
     } else if (!target.physical) {
         SaveHiddenBoxEntries(true);
     } else {
@@ -126,10 +143,10 @@ public:
     {
         if (brought.intoItself)
             Add(intoItself_, source);
-        else if (brought.boxFolder)
-            Add(boxFolder_, source);
+        else if (brought.boxFolder != FolderRelation::Unrelated)
+            boxFolder_.Add(source, brought.boxFolder);
         else if (brought.path.empty())
-            Add(failed_, source);
+            Add(failed_, source, brought.error ? L"（" + TransferErrorText(brought.error) + L"）" : L"");
         else if (!brought.leftBehind.empty())
             Add(partly_, source);
     }
@@ -139,11 +156,8 @@ public:
             NotifyUser(L"quick-panel-into-itself",
                        intoItself_ +
                            L"是这个收纳盒的文件夹或包含它的文件夹，不能放进收纳盒自己里面，已留在原来的位置。");
-        if (!boxFolder_.empty())
-            NotifyUser(L"quick-panel-box-folder",
-                       boxFolder_ +
-                           L"是收纳盒的文件夹或包含收纳盒的文件夹，放进这个收纳盒会让那个收纳盒失去它的文件夹，"
-                           L"已留在原来的位置。");
+        if (!boxFolder_.Empty())
+            NotifyUser(L"quick-panel-box-folder", boxFolder_.Text(L"放进这个收纳盒"));
         if (!failed_.empty())
             NotifyUser(L"quick-panel-not-taken", failed_ + L"没有放入收纳盒，仍在原来的位置。");
         if (!partly_.empty())
@@ -153,28 +167,33 @@ public:
     }
 
 private:
-    static void Add(std::wstring& names, const std::wstring& source)
+    static void Add(std::wstring& names, const std::wstring& source, const std::wstring& why = L"")
     {
-        names += (names.empty() ? L"“" : L"、“") + GetPathFileName(source) + L"”";
+        names += (names.empty() ? L"“" : L"、“") + GetPathFileName(source) + L"”" + why;
     }
-    std::wstring intoItself_, boxFolder_, failed_, partly_;
+    std::wstring intoItself_, failed_, partly_;
+    BoxFolderNames boxFolder_;
 };
 
 } // namespace
 
-BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& folder, bool move, bool keepOwn)
+BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& folder, bool move, bool keepOwn,
+                            const BoxFolderGuard* guard)
 {
     BroughtItem brought;
+    const BoxFolderGuard ownGuard = guard ? BoxFolderGuard({}, L"") : GuardOfBoxFolders(folder);
+    if (!guard)
+        guard = &ownGuard;
     // A folder copied or moved into itself would grow under its own copy
-    // (or swallow the component's files): it stays where it is.
-    if (DropPlan::IsSameOrAncestor(source, folder)) {
+    // (or swallow the component's files): it stays where it is. Known by
+    // what it is, not how it is spelled.
+    if (guard->IntoItself(source) == FolderRelation::SameOrHolding) {
         brought.intoItself = true;
         return brought;
     }
-    if (IsOrHoldsABoxFolder(source)) {
-        brought.boxFolder = true;
+    brought.boxFolder = guard->BoxFolder(source);
+    if (brought.boxFolder != FolderRelation::Unrelated)
         return brought;
-    }
     const std::filesystem::path name = std::filesystem::path(source).filename();
     const std::wstring sameName = (std::filesystem::path(folder) / name).wstring();
     if (keepOwn && PathExists(sameName) && SamePathItem(source, sameName)) {
@@ -194,6 +213,10 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
         brought.effect = move && result == TransferResult::Done ? DROPEFFECT_MOVE : DROPEFFECT_COPY;
         return brought;
     }
+    if (!report.failed.empty())
+        brought.error = report.failed.front().error;
+    else if (!PathExists(source))
+        brought.error = ERROR_FILE_NOT_FOUND;
     Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Not put into the component: " + source);
     return brought;
 }
@@ -216,9 +239,11 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
     int index = place.insertIndex;
     DWORD done = DROPEFFECT_NONE;
     Untaken untaken;
+    std::vector<Added> added;
+    const BoxFolderGuard guard = intoFolder ? GuardOfBoxFolders(target.folder) : BoxFolderGuard({}, L"");
     for (std::wstring path : paths) {
         if (intoFolder) {
-            BroughtItem brought = BringIntoFolder(path, target.folder, move, from == ItemsFrom::Drop);
+            BroughtItem brought = BringIntoFolder(path, target.folder, move, from == ItemsFrom::Drop, &guard);
             untaken.Note(path, brought);
             if (brought.path.empty())
                 continue;
@@ -232,9 +257,9 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
         const size_t before = manager.Records().size();
         manager.AddRecordForEntry(index, path, x, y, L"bvn!NULL", false, L"", owner, false, L"bvn!NULL");
         if (manager.Records().size() > before)
-            ++index;
+            added.push_back({index++, path, x, y, owner});
     }
-    Finish(target);
+    Finish(target, added);
     untaken.Tell();
     if (done & DROPEFFECT_MOVE)
         return DROPEFFECT_MOVE;

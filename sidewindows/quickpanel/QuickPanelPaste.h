@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "app/FolderRelation.h"
+
+class BoxFolderGuard;
+
 namespace TessikQuickPanel
 {
 
@@ -24,9 +28,11 @@ struct BroughtItem {
     // The folder itself or one that holds it: refused, since it would be
     // put inside itself.
     bool intoItself = false;
-    // Another box's folder or one that holds it: refused, since that box
-    // would lose its folder.
-    bool boxFolder = false;
+    // Another box's folder or one that holds it (or the system would not
+    // tell): refused, since that box would lose its folder.
+    FolderRelation boxFolder = FolderRelation::Unrelated;
+    // Why nothing arrived (a system error code), 0 when unknown.
+    DWORD error = 0;
     // Parts of the source that stayed where they were (links, entries in
     // use) although the item arrived.
     std::vector<std::wstring> leftBehind;
@@ -36,7 +42,10 @@ struct BroughtItem {
 // folder under a free name; a moved source goes only once its copy is
 // complete. An item that already lies in the folder stays where it is when
 // keepOwn is set, else it is copied beside itself under a numbered name.
-BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& folder, bool move, bool keepOwn);
+// guard knows the box folders and the folder (GuardOfBoxFolders(folder));
+// without one, one is made for this item.
+BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& folder, bool move, bool keepOwn,
+                            const BoxFolderGuard* guard = nullptr);
 
 // Inserts the items into the selected component next to the record
 // nearest to the point (DIP) and saves the component. A drop keeps a

@@ -10,6 +10,7 @@
 
 #include "BoxTestSupport.h"
 #include "common/DirectoryLink.h"
+#include "common/OtherSpellings.h"
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
@@ -131,6 +132,28 @@ TEST_F(BoxDeleteTest, RecycleKeepsACopyForUndoAndRemovesOtherBoxesRecords)
     UndoLastFileOperation(folderBox, nullptr);
     EXPECT_EQ(TempFolder::ReadBytes(file), "keep me");
     EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{file});
+}
+
+// A No to the shell's own recycle question is the user's answer: the file
+// and its record stay, and no failure is reported.
+TEST_F(BoxDeleteTest, ANoToTheShellsQuestionKeepsTheFileWithoutAFailure)
+{
+    const std::wstring file = Folder() + L"\\kept.txt";
+    TempFolder::WriteBytes(file, "kept");
+    Add(folderBox, file);
+    answer = 0;
+    const int failed = TimesUserNotified(L"delete-failed:" + file);
+    s_boxRuntimes.at(folderBox).selection = {0};
+    s_pendingDelete.Arm(folderBox);
+    EXPECT_TRUE(WaitForFileJob([] {
+        AnswerShellQuestions(IDNO);
+        return s_pendingDelete.Pending() != nullptr;
+    }));
+    PumpMessages(50);
+    EXPECT_EQ(TempFolder::ReadBytes(file), "kept");
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{file});
+    EXPECT_EQ(TimesUserNotified(L"delete-failed:" + file), failed);
+    EXPECT_TRUE(s_boxRuntimes.at(folderBox).undoList.empty());
 }
 
 TEST_F(BoxDeleteTest, CancelOrARunningJobChangesNothing)
@@ -284,7 +307,8 @@ TEST_F(BoxDeleteTest, WhatGoesIsWhatTheUserChoseThoughTheListWasRenumbered)
 }
 
 // Another box shows a folder of this box: neither delete nor a rename in
-// this box may take that folder away from it.
+// this box may take that folder away from it, even when that box has the
+// folder stored through another drive letter.
 TEST_F(BoxDeleteTest, AnotherBoxsFolderIsNeitherDeletedNorRenamed)
 {
     const std::wstring shown = Folder() + L"\\bfolder";
@@ -294,7 +318,8 @@ TEST_F(BoxDeleteTest, AnotherBoxsFolderIsNeitherDeletedNorRenamed)
     const bool usedFolder = other.UseTargetFolder;
     const std::wstring otherFolder = other.TargetFolder;
     other.UseTargetFolder = true;
-    other.TargetFolder = shown;
+    other.TargetFolder = ThroughOtherDrive(shown);
+    ASSERT_FALSE(other.TargetFolder.empty());
     for (const int choice : {0, 1}) {
         SCOPED_TRACE(choice == 1 ? "for good" : "to the Recycle Bin");
         s_boxIconManagers.at(folderBox).RemoveAllRecords();

@@ -14,8 +14,10 @@
 
 #include "BoxTestSupport.h"
 #include "common/DirectoryLink.h"
+#include "common/OtherSpellings.h"
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
+#include "app/StoreTextFormat.h"
 #include "app/TempFolder.h"
 #include "app/UserNotice.h"
 #include "box/BoxCreation.h"
@@ -397,25 +399,34 @@ TEST_F(BoxDropTest, TheBoxFolderAndItsAncestorsAreRefusedAsStored)
     EXPECT_FALSE(fs::exists(folder + L"\\" + fs::path(folder).filename().wstring())) << "no folder nested into itself";
 }
 
+// However the dropped folder is spelled: another drive letter, a short
+// name, a path through a link.
 TEST_F(BoxDropTest, AnotherBoxsFolderStaysWithItsBox)
 {
     // The mapping box shows a folder for this test: dropped on the folder
     // box, that folder would leave the mapping box without it.
-    fs::create_directories(In(L"shown"));
-    TempFolder::WriteBytes(In(L"shown\\s.txt"), "s");
+    const std::wstring shownFolder = In(L"Shown Folder");
+    fs::create_directories(shownFolder);
+    TempFolder::WriteBytes(shownFolder + L"\\s.txt", "s");
     BoxRuntime& other = s_boxRuntimes.at(mappingBox);
     const bool usedFolder = other.UseTargetFolder;
     const std::wstring shown = other.TargetFolder;
     other.UseTargetFolder = true;
-    other.TargetFolder = In(L"shown");
-    const int told = TimesUserNotified(L"drop-box-folder");
-    EXPECT_EQ(Drop(folderBox, {In(L"shown")}, DROPEFFECT_COPY | DROPEFFECT_MOVE), static_cast<DWORD>(DROPEFFECT_NONE));
-    WaitForImport();
+    other.TargetFolder = shownFolder;
+    for (const std::wstring& dropped : {shownFolder, ThroughOtherDrive(shownFolder), ByShortName(shownFolder),
+                                        ThroughLinkedParent(shownFolder, temp.File(L"link"))}) {
+        if (dropped.empty())
+            continue;
+        SCOPED_TRACE(WideToUtf8(dropped));
+        const int told = TimesUserNotified(L"drop-box-folder");
+        Drop(folderBox, {dropped}, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+        WaitForImport();
+        EXPECT_EQ(TempFolder::ReadBytes(shownFolder + L"\\s.txt"), "s");
+        EXPECT_TRUE(fs::is_empty(Folder())) << "nothing arrived in the box";
+        EXPECT_EQ(TimesUserNotified(L"drop-box-folder"), told + 1);
+    }
     other.UseTargetFolder = usedFolder;
     other.TargetFolder = shown;
-    EXPECT_EQ(TempFolder::ReadBytes(In(L"shown\\s.txt")), "s");
-    EXPECT_FALSE(fs::exists(Folder() + L"\\shown"));
-    EXPECT_EQ(TimesUserNotified(L"drop-box-folder"), told + 1);
 }
 
 TEST_F(BoxDropTest, CopyOrMoveIsDecidedOnceAtTheDrop)

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "QuickPanelTestSupport.h"
+#include "common/OtherSpellings.h"
 #include "app/UserNotice.h"
 #include "sidewindows/quickpanel/QuickPanelPaste.h"
 #include "ui/core/DragDropState.h"
@@ -95,6 +96,8 @@ TEST_F(QuickPanelDropSafetyTest, TheBoxFolderAndTheFoldersThatHoldItAreRefusedWi
     EXPECT_TRUE(s_boxIconManagers[box].Records().empty());
 }
 
+// Spelled through another drive letter, the box's own folder and another
+// box's folder are still known for what they are.
 TEST_F(QuickPanelDropSafetyTest, AnotherBoxsFolderStaysWithItsBox)
 {
     const std::wstring other = parent + L"\\other";
@@ -103,11 +106,17 @@ TEST_F(QuickPanelDropSafetyTest, AnotherBoxsFolderStaysWithItsBox)
     const auto otherBox = AddBox(L"bbbbb", L"#F2F2F2", false, true);
     s_boxRuntimes[otherBox].TargetFolder = other;
     s_boxRuntimes[otherBox].UseTargetFolder = true;
-    const int told = TimesUserNotified(L"quick-panel-box-folder");
-    Drop({other});
-    EXPECT_EQ(TempFolder::ReadBytes(other + L"\\b.txt"), "b");
+    for (const std::wstring& dropped : {other, ThroughOtherDrive(other)}) {
+        const int told = TimesUserNotified(L"quick-panel-box-folder");
+        Drop({dropped});
+        EXPECT_EQ(TempFolder::ReadBytes(other + L"\\b.txt"), "b");
+        EXPECT_EQ(Tree(folder), (std::vector<std::wstring>{L"n2.txt"}));
+        EXPECT_EQ(TimesUserNotified(L"quick-panel-box-folder"), told + 1);
+    }
+    const int told = TimesUserNotified(L"quick-panel-into-itself");
+    Drop({ThroughOtherDrive(parent)});
     EXPECT_EQ(Tree(folder), (std::vector<std::wstring>{L"n2.txt"}));
-    EXPECT_EQ(TimesUserNotified(L"quick-panel-box-folder"), told + 1);
+    EXPECT_EQ(TimesUserNotified(L"quick-panel-into-itself"), told + 1);
 }
 
 TEST_F(QuickPanelDropSafetyTest, ASourceThatOffersOnlyACopyKeepsItsFileAndHearsCopy)
