@@ -44,7 +44,7 @@ struct DialogOptions {
     // The language of the dialog's thread (0: the process's).
     LCID locale = 0;
     // What the program puts in the folder label (stc4) through its hook.
-    std::optional<std::wstring> folderLabel;
+    std::optional<std::wstring> folderLabel = std::nullopt;
 };
 
 // One common dialog on a thread of its own, its result kept.
@@ -191,7 +191,7 @@ TEST(MagnetDialogTest, OnlyADialogThatShowsItselfAsOpenIsConfirmed)
         const wchar_t* okText;
         bool confirmed;
         LCID locale = 0;
-        std::optional<std::wstring> folderLabel;
+        std::optional<std::wstring> folderLabel = std::nullopt;
     };
     constexpr LCID kPortuguese = 0x0816;
     // Save dialogs under an Open dialog's title and button, and an Open
