@@ -427,11 +427,13 @@ Outcome ApplyMerged(Step& step, UndoRecord& record)
 
 // Moves an item that a failed step moved away back to its place; the user
 // hears where it is should that fail too.
-void MoveBack(bool undo, const std::wstring& from, const std::wstring& to)
+bool MoveBack(bool undo, const std::wstring& from, const std::wstring& to)
 {
-    if (MoveWithoutReplacing(from, to) == MoveResult::Failed)
-        NotifyUser(L"undo-move", std::wstring(undo ? L"撤销" : L"重做") + L"没有完成，“" + GetPathFileName(to) +
-                                     L"”也无法移回原处，它现在在“" + from + L"”。");
+    if (MoveWithoutReplacing(from, to) != MoveResult::Failed)
+        return true;
+    NotifyUser(L"undo-move", std::wstring(undo ? L"撤销" : L"重做") + L"没有完成，“" + GetPathFileName(to) +
+                                 L"”也无法移回原处，它现在在“" + from + L"”。");
+    return false;
 }
 
 // Undo of an item created or moved in: it goes back where it came from (the
@@ -456,9 +458,14 @@ Outcome UndoItem(Step& step, UndoRecord& record, bool movedIn)
     }
     if (!record.replacedCopy.empty() && MoveWithoutReplacing(record.replacedCopy, record.path) != MoveResult::Moved) {
         TellMoveFailed(true, record.replacedCopy, record.path);
-        if (result == MoveResult::Moved)
-            MoveBack(true, away, record.path);
-        return Outcome::Refused;
+        if (result != MoveResult::Moved || MoveBack(true, away, record.path))
+            return Outcome::Refused;
+        // A new item stuck in the temporary folder stays known to the
+        // record, on the redo list, until it comes back or leaves.
+        if (movedIn)
+            return Outcome::Refused;
+        record.tempPath = away;
+        return Outcome::Done;
     }
     // An item already gone left nothing in the temporary folder, and redo
     // has nothing to bring back.
