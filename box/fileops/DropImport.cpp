@@ -44,7 +44,8 @@ void Invalidate(const BoxWindowPtr& box)
 
 // UI thread: one finished item becomes its record and undo record.
 void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobItem& item,
-                       const std::optional<MergedEntries>& merged, const ItemIdentity& identity)
+                       const std::optional<MergedEntries>& merged, const ItemIdentity& identity,
+                       const std::map<std::wstring, ItemIdentity>& mergedIdentities)
 {
     BoxWindowPtr box = weakBox.lock();
     if (!box)
@@ -58,6 +59,7 @@ void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIt
     if (item.move) {
         record.extra = item.source;
         record.merged = merged;
+        record.mergedIdentities = mergedIdentities;
     } else {
         record.made = StampItem(item.destination);
     }
@@ -179,9 +181,12 @@ void CopyFilesWorker(CopyJob job)
             }
             ++(finished.move ? moved : copied);
             const ItemIdentity identity = IdentifyItem(item.destination);
+            const std::map<std::wstring, ItemIdentity> mergedIdentities =
+                merged ? IdentifyEntries(item.destination, merged->files) : std::map<std::wstring, ItemIdentity>{};
             if (job.box)
-                job.box->animationManager.PostCallback(
-                    [weak, finished, merged, identity] { FinishDroppedCopy(weak, finished, merged, identity); });
+                job.box->animationManager.PostCallback([weak, finished, merged, identity, mergedIdentities] {
+                    FinishDroppedCopy(weak, finished, merged, identity, mergedIdentities);
+                });
         } else {
             std::wstring keptAt;
             if (!GiveBackWhatFailedItemReplaced(item, before, &keptAt))

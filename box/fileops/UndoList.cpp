@@ -198,6 +198,10 @@ void PushUndoRecord(const std::shared_ptr<KelmWindow>& box, UndoRecord record)
     const std::shared_ptr<KelmWindow> target = record.owner ? record.owner : box;
     if (!target)
         return;
+    // A job whose destination was gone by the time it ran replaced nothing
+    // and kept nothing: undo has nothing to put back.
+    if (!record.replacedCopy.empty() && !PathExists(record.replacedCopy))
+        record.replacedCopy.clear();
     BoxRuntime& runtime = s_boxRuntimes[target];
     const int limit = runtime.undoLimit;
     LeaveReport report;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -52,6 +53,11 @@ struct UndoRecord {
     // box's own), so that undo gives the source back only that, and redo
     // moves it in again.
     std::optional<MergedEntries> merged;
+    // Kind 0 of a merged move: each file it brought (relative path as in
+    // merged) as it arrived, so that undo takes back only those and leaves
+    // a file replaced since where it is. A file not listed is taken as the
+    // one brought.
+    std::map<std::wstring, ItemIdentity> mergedIdentities;
     // The box whose lists receive the record; empty means the box it was
     // pushed to.
     std::shared_ptr<KelmWindow> owner;

@@ -1,5 +1,6 @@
 #include "box/fileops/UndoRedo.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -42,19 +43,64 @@ MoveResult MoveWithoutReplacing(const std::wstring& from, const std::wstring& to
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) ? MoveResult::Moved : MoveResult::Failed;
 }
 
-// The item goes to a fresh name in the temporary folder; tempPath gets
-// that name also when there was nothing to move.
-MoveResult MoveToTemp(const std::wstring& path, std::wstring& tempPath)
-{
-    tempPath = TempCopyPath(path);
-    return MoveWithoutReplacing(path, tempPath);
-}
-
 void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to)
 {
     const std::wstring text = std::wstring(undo ? L"无法撤销：" : L"无法重做：") + L"“" + from + L"”不能移动到“" + to +
                               L"”。目标位置已有同名项目，文件正被占用，或它是指向其他位置的链接。";
     NotifyUser(L"undo-move", text);
+}
+
+// What became of one undo or redo: done (the record changes lists),
+// refused (it stays where it is, to be tried again), or never to be done
+// (it leaves the lists as a trimmed record does).
+enum class Outcome { Done, Refused, Leaves };
+
+// The entry is positively not there: the system says so. An entry that
+// cannot be looked at (access denied) is not taken for a missing one.
+bool Gone(const std::wstring& path)
+{
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Some folder above path is there: the drive or share answers, so what is
+// missing under it is gone, not out of reach for a while.
+bool PlaceReachable(const std::wstring& path)
+{
+    for (size_t slash = path.find_last_of(L"\\/"); slash != std::wstring::npos && slash > 0;
+         slash = path.find_last_of(L"\\/", slash - 1)) {
+        const DWORD attributes = GetFileAttributesW(path.substr(0, slash + 1).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return true;
+    }
+    return false;
+}
+
+// A copy kept in the temporary folder that must go back is gone (another
+// program, a sweep, the user removed it): nothing moves, and the user hears
+// which version it was and where it was last. Gone for good, the record
+// could never be done and leaves the lists; where the folder that held it
+// cannot be reached (a drive or share away for a while) the record waits.
+Outcome KeptCopyGone(bool undo, const UndoRecord& record, const std::wstring& copy, std::wstring& text)
+{
+    const std::wstring name = L"“" + GetPathFileName(record.path) + L"”";
+    const std::wstring where = L"为此保留的副本已不在它最后所在的位置“" + copy + L"”";
+    text = undo ? L"无法撤销：" : L"无法重做：";
+    if (record.kind == 1 && record.recycleConfirmed)
+        text += L"删除的" + name + L"无法放回。" + where + L"。\n" + name + L"已在回收站中，可以从回收站还原。";
+    else if (record.kind == 1)
+        text += L"删除的" + name + L"无法放回。" + where + L"（可能已被移到回收站或被删除）。";
+    else if (undo)
+        text += name + L"被覆盖前的版本无法放回。" + where + L"（可能已被移到回收站或被删除）。\n现在的" + name +
+                L"仍在原处，没有被移动。";
+    else
+        text += name + L"无法放回。" + where + L"（可能已被移到回收站或被删除）。";
+    if (PlaceReachable(copy))
+        return Outcome::Leaves;
+    NotifyUser(L"undo-copy-gone", text + L"\n这条记录已保留，那个位置可以访问后可以再试。");
+    return Outcome::Refused;
 }
 
 // A new item the user has since written into is theirs now: taking it
@@ -73,18 +119,24 @@ bool ChangedSinceMade(const UndoRecord& record)
     return true;
 }
 
-// The item at the record's path is another than the one its operation
-// brought (that one was deleted or moved away, and something else was put
-// under its name): undo must not carry it off.
-bool AnotherItemStandsThere(const UndoRecord& record)
+// The entry at path is another than the one an operation brought: most
+// editors save so (a new file written, then renamed over the old one), and
+// so does a file deleted and made again. Undo must not carry it off. Only
+// an identity read says so: an entry that cannot be opened is tried as the
+// item, and its move tells what stands in the way.
+bool ReplacedSince(const std::wstring& path, const ItemIdentity& identity)
 {
-    if (!record.identity.known || !Exists(record.path) || IdentifyItem(record.path) == record.identity)
+    if (!identity.known || !Exists(path))
         return false;
-    NotifyUser(L"undo-other-item",
-               L"无法撤销：“" + GetPathFileName(record.path) +
-                   L"”已不是当初放入收纳盒的那个项目（原来的项目已被删除或移走，现在的是另一个同名项目）。\n"
-                   L"它仍在原处，没有被移动。");
-    return true;
+    const ItemIdentity now = IdentifyItem(path);
+    return now.known && now != identity;
+}
+
+std::wstring ReplacedSinceText(const std::wstring& path)
+{
+    return L"无法撤销：“" + GetPathFileName(path) +
+           L"”在放入收纳盒之后已被修改或替换（例如被其他程序重新保存过），已不是当初放入的那个项目。\n"
+           L"它仍在原处，没有被移动。";
 }
 
 // Redo of a delete to the Recycle Bin does what the user chose then: the
@@ -93,8 +145,10 @@ bool AnotherItemStandsThere(const UndoRecord& record)
 // Recycled leaves the item in place and the record as it was.
 RecycleOutcome RecycleAgain(UndoRecord& record, const BoxWindowPtr& box)
 {
+    // Nothing is there to delete: nothing is kept, and undo has nothing to
+    // put back.
     if (!Exists(record.path)) {
-        record.tempPath = TempCopyPath(record.path);
+        record.tempPath.clear();
         record.recycleConfirmed = false;
         return RecycleOutcome::Recycled;
     }
@@ -217,14 +271,25 @@ private:
 // name: what the move brought goes back to its source as it is now, what
 // it replaced comes back from the kept copy, and whatever else the box's
 // folder holds stays as it is, edits and all. The source gets back nothing
-// it did not have.
-bool UndoMergedMove(const MergedEntries& merged, const std::wstring& box, const std::wstring& source,
-                    const std::wstring& kept)
+// it did not have. A file replaced since it came is not the one the move
+// brought: it stays where it is, with what it replaced kept, and is named
+// in stayed.
+bool UndoMergedMove(const MergedEntries& merged, const std::map<std::wstring, ItemIdentity>& identities,
+                    const std::wstring& box, const std::wstring& source, const std::wstring& kept,
+                    std::vector<std::wstring>& stayed)
 {
+    for (const std::wstring& file : merged.files) {
+        const auto known = identities.find(file);
+        if (known != identities.end() && ReplacedSince(Under(box, file), known->second))
+            stayed.push_back(file);
+    }
+    auto staying = [&stayed](const std::wstring& file) {
+        return std::find(stayed.begin(), stayed.end(), file) != stayed.end();
+    };
     // A place at the source taken meanwhile refuses the undo before
     // anything moves.
     for (const std::wstring& file : merged.files) {
-        if (Exists(Under(box, file)) && Exists(Under(source, file))) {
+        if (!staying(file) && Exists(Under(box, file)) && Exists(Under(source, file))) {
             TellMoveFailed(true, Under(box, file), Under(source, file));
             return false;
         }
@@ -233,7 +298,7 @@ bool UndoMergedMove(const MergedEntries& merged, const std::wstring& box, const 
     if (!steps.MakeFolderTree(source, merged.folders, box))
         return false;
     for (const std::wstring& file : merged.files)
-        if (Exists(Under(box, file)) && !steps.Move(Under(box, file), Under(source, file)))
+        if (!staying(file) && Exists(Under(box, file)) && !steps.Move(Under(box, file), Under(source, file)))
             return false;
     // The kept copy holds the box's folder as it was before the move: a
     // folder it has was the box's too and stays, a file it has is what the
@@ -245,7 +310,7 @@ bool UndoMergedMove(const MergedEntries& merged, const std::wstring& box, const 
     if (kept.empty() || !IsOwnFolder(kept))
         steps.RemoveWhenEmpty(box);
     for (const std::wstring& file : merged.files) {
-        if (kept.empty() || !IsOwnFile(Under(kept, file)))
+        if (staying(file) || kept.empty() || !IsOwnFile(Under(kept, file)))
             continue;
         if (!steps.MakeFolders(box, ParentPart(file), Under(kept, file)) ||
             !steps.Move(Under(kept, file), Under(box, file)))
@@ -255,10 +320,10 @@ bool UndoMergedMove(const MergedEntries& merged, const std::wstring& box, const 
 }
 
 // Redo of a merged move: what it replaces in the box is set aside in the
-// kept copy again, then the source's entries move in, and the source's
-// folders it emptied go.
+// kept copy again, then the source's entries move in (named in moved), and
+// the source's folders it emptied go.
 bool RedoMergedMove(const MergedEntries& merged, const std::wstring& box, const std::wstring& source,
-                    const std::wstring& kept)
+                    const std::wstring& kept, std::vector<std::wstring>& moved)
 {
     for (const std::wstring& file : merged.files) {
         const std::wstring at = Under(box, file);
@@ -280,6 +345,7 @@ bool RedoMergedMove(const MergedEntries& merged, const std::wstring& box, const 
             return false;
         if (!steps.Move(from, to))
             return false;
+        moved.push_back(file);
     }
     for (auto folder = merged.folders.rbegin(); folder != merged.folders.rend(); ++folder)
         steps.RemoveWhenEmpty(Under(source, *folder));
@@ -292,6 +358,8 @@ struct Step {
     const BoxWindowPtr& box;
     BoxWindowPtr owner;
     std::wstring header;
+    // Outcome::Leaves: what the user is told, under which kind.
+    std::wstring leaveKind, leaveText;
 };
 
 void AddRecordBack(const Step& step, const UndoRecord& record)
@@ -301,9 +369,113 @@ void AddRecordBack(const Step& step, const UndoRecord& record)
                                                  step.owner, L"bvn!NULL");
 }
 
-// Reverses (undo) or repeats (redo) the record on disk and in the view;
-// false when a move failed and the record stays in its list.
-bool Apply(const Step& step, UndoRecord& record)
+Outcome Leaves(Step& step, const std::wstring& kind, const std::wstring& text)
+{
+    step.leaveKind = kind;
+    step.leaveText = text;
+    return Outcome::Leaves;
+}
+
+// A merged folder moved in, taken back or brought in again; a file replaced
+// since is left where it is and named, and the record then speaks only for
+// the files that went back.
+Outcome ApplyMerged(Step& step, UndoRecord& record)
+{
+    MergedEntries& merged = *record.merged;
+    if (!step.undo) {
+        std::vector<std::wstring> moved;
+        if (!RedoMergedMove(merged, record.path, record.extra, record.replacedCopy, moved))
+            return Outcome::Refused;
+        // A move to another volume makes new files: the next undo knows
+        // them as they stand now.
+        for (auto& [file, identity] : IdentifyEntries(record.path, moved))
+            record.mergedIdentities[file] = identity;
+        return Outcome::Done;
+    }
+    if (!record.replacedCopy.empty() && Gone(record.replacedCopy)) {
+        std::wstring text;
+        const Outcome outcome = KeptCopyGone(true, record, record.replacedCopy, text);
+        return outcome == Outcome::Leaves ? Leaves(step, L"undo-copy-gone", text) : outcome;
+    }
+    std::vector<std::wstring> stayed;
+    if (!UndoMergedMove(merged, record.mergedIdentities, record.path, record.extra, record.replacedCopy, stayed))
+        return Outcome::Refused;
+    if (stayed.empty())
+        return Outcome::Done;
+    std::wstring text = L"撤销时以下项目没有移回“" + record.extra +
+                        L"”：它们在放入收纳盒之后已被修改或替换（例如被其他程序重新保存过），"
+                        L"已不是当初放入的项目，仍留在“" +
+                        record.path + L"”中：";
+    // What the move replaced of a file that stays cannot take its place:
+    // it goes to the Recycle Bin (else into view) rather than wait with
+    // the record where no undo will bring it back.
+    LeaveReport report;
+    for (const std::wstring& file : stayed) {
+        text += L"\n“" + file + L"”";
+        std::erase(merged.files, file);
+        record.mergedIdentities.erase(file);
+        if (!record.replacedCopy.empty() && IsOwnFile(Under(record.replacedCopy, file)))
+            LetKeptCopyGo(step.owner, Under(record.replacedCopy, file), GetPathFileName(file), report);
+    }
+    for (const std::wstring& name : report.recycled)
+        text += L"\n被放入的项目替换掉的“" + name + L"”旧版本已移到回收站。";
+    if (!report.Empty())
+        text += L"\n\n" + LeaveReportText(report);
+    NotifyUser(L"undo-other-item", text);
+    return Outcome::Done;
+}
+
+// Moves an item that a failed step moved away back to its place; the user
+// hears where it is should that fail too.
+bool MoveBack(bool undo, const std::wstring& from, const std::wstring& to)
+{
+    if (MoveWithoutReplacing(from, to) != MoveResult::Failed)
+        return true;
+    NotifyUser(L"undo-move", std::wstring(undo ? L"撤销" : L"重做") + L"没有完成，“" + GetPathFileName(to) +
+                                 L"”也无法移回原处，它现在在“" + from + L"”。");
+    return false;
+}
+
+// Undo of an item created or moved in: it goes back where it came from (the
+// temporary folder for a new one), and what it replaced ("直接覆盖") takes
+// its place again. Should that fail the item returns: nothing is half done.
+Outcome UndoItem(Step& step, UndoRecord& record, bool movedIn)
+{
+    if (ReplacedSince(record.path, record.identity))
+        return Leaves(step, L"undo-other-item", ReplacedSinceText(record.path));
+    if (!record.replacedCopy.empty() && Gone(record.replacedCopy)) {
+        std::wstring text;
+        const Outcome outcome = KeptCopyGone(true, record, record.replacedCopy, text);
+        return outcome == Outcome::Leaves ? Leaves(step, L"undo-copy-gone", text) : outcome;
+    }
+    if (!movedIn && ChangedSinceMade(record))
+        return Outcome::Refused;
+    const std::wstring away = movedIn ? record.extra : TempCopyPath(record.path);
+    const MoveResult result = MoveWithoutReplacing(record.path, away);
+    if (result == MoveResult::Failed) {
+        TellMoveFailed(true, record.path, away);
+        return Outcome::Refused;
+    }
+    if (!record.replacedCopy.empty() && MoveWithoutReplacing(record.replacedCopy, record.path) != MoveResult::Moved) {
+        TellMoveFailed(true, record.replacedCopy, record.path);
+        if (result != MoveResult::Moved || MoveBack(true, away, record.path))
+            return Outcome::Refused;
+        // A new item stuck in the temporary folder stays known to the
+        // record, on the redo list, until it comes back or leaves.
+        if (movedIn)
+            return Outcome::Refused;
+        record.tempPath = away;
+        return Outcome::Done;
+    }
+    // An item already gone left nothing in the temporary folder, and redo
+    // has nothing to bring back.
+    if (!movedIn)
+        record.tempPath = result == MoveResult::Moved ? away : L"";
+    return Outcome::Done;
+}
+
+// Reverses (undo) or repeats (redo) the record on disk and in the view.
+Outcome Apply(Step& step, UndoRecord& record)
 {
     KelmIconManager& view = s_boxIconManagers[step.box];
     // A created item that came from elsewhere goes back there, not to the
@@ -316,87 +488,96 @@ bool Apply(const Step& step, UndoRecord& record)
         }
         return true;
     };
-    auto toTemp = [&](const std::wstring& path) {
-        std::wstring temp;
-        if (MoveToTemp(path, temp) == MoveResult::Failed) {
-            TellMoveFailed(step.undo, path, temp);
+    // A copy kept in the temporary folder that has to go back is gone.
+    auto keptCopyGone = [&](const std::wstring& copy, Outcome& outcome) {
+        if (copy.empty() || !Gone(copy))
             return false;
-        }
-        record.tempPath = temp;
+        std::wstring text;
+        outcome = KeptCopyGone(step.undo, record, copy, text);
+        if (outcome == Outcome::Leaves)
+            Leaves(step, L"undo-copy-gone", text);
         return true;
     };
-    // What "直接覆盖" replaced takes its place again; should that fail, the
-    // kept copy stays where it is and the user is told.
-    auto putReplacedBack = [&] {
-        if (!record.replacedCopy.empty() && Exists(record.replacedCopy))
-            move(record.replacedCopy, record.path);
-        return true;
-    };
+    auto done = [](bool moved) { return moved ? Outcome::Done : Outcome::Refused; };
+    Outcome gone = Outcome::Refused;
     switch (record.kind) {
     case 0:
         if (movedIn && record.merged)
-            return (step.undo ? UndoMergedMove : RedoMergedMove)(*record.merged, record.path, record.extra,
-                                                                 record.replacedCopy);
-        if (step.undo && AnotherItemStandsThere(record))
-            return false;
+            return ApplyMerged(step, record);
+        if (step.undo)
+            return UndoItem(step, record, movedIn);
         if (movedIn) {
-            if (step.undo)
-                return move(record.path, record.extra) && putReplacedBack();
             if (!record.replacedCopy.empty() && Exists(record.path) && !move(record.path, record.replacedCopy))
-                return false;
+                return Outcome::Refused;
             if (!move(record.extra, record.path))
-                return false;
+                return Outcome::Refused;
         } else {
-            if (step.undo) {
-                if (ChangedSinceMade(record) || !toTemp(record.path))
-                    return false;
-                return putReplacedBack();
-            }
+            if (keptCopyGone(record.tempPath, gone))
+                return gone;
             if (!record.replacedCopy.empty() && Exists(record.path) && !move(record.path, record.replacedCopy))
-                return false;
+                return Outcome::Refused;
             if (!move(record.tempPath, record.path))
-                return false;
+                return Outcome::Refused;
         }
         // A move to another volume makes a new file: the next undo knows
         // the item as it stands now.
         if (record.identity.known)
             record.identity = IdentifyItem(record.path);
-        return true;
+        return Outcome::Done;
     case 1:
-        if (step.undo)
-            return move(record.tempPath, record.path);
+        if (step.undo) {
+            if (keptCopyGone(record.tempPath, gone))
+                return gone;
+            return done(move(record.tempPath, record.path));
+        }
         switch (RecycleAgain(record, step.owner)) {
         case RecycleOutcome::Recycled:
-            return true;
+            return Outcome::Done;
         case RecycleOutcome::Declined:
             // The user answered No: nothing moves, the record stays.
-            return false;
+            return Outcome::Refused;
         case RecycleOutcome::Refused:
             NotifyUser(L"redo-recycle",
                        L"无法重做：“" + GetPathFileName(record.path) + L"”无法移动到回收站，它仍在原处，没有被删除。");
-            return false;
+            return Outcome::Refused;
         }
-        return false;
+        return Outcome::Refused;
     case 2:
-        return step.undo ? move(record.tempPath, record.path) : move(record.path, record.tempPath);
+        return done(step.undo ? move(record.tempPath, record.path) : move(record.path, record.tempPath));
     case 3:
         if (step.undo)
             view.RemoveByPath(record.path);
         else
             AddRecordBack(step, record);
-        return true;
+        return Outcome::Done;
     case 4:
         if (step.undo)
             AddRecordBack(step, record);
         else
             view.RemoveByPath(record.path);
-        return true;
+        return Outcome::Done;
     case 5:
         view.SetAliasByPath(record.path, step.undo ? record.tempPath : record.extra);
-        return true;
+        return Outcome::Done;
     default:
-        return true;
+        return Outcome::Done;
     }
+}
+
+// A record that can never be done leaves its list the way a trimmed one
+// does (what it kept goes to the Recycle Bin, else into view), and the
+// user hears why and that older records can now be reached.
+void LetRefusedRecordLeave(const BoxWindowPtr& target, bool undo, const UndoRecord& record, const Step& step)
+{
+    LeaveReport report;
+    LetRecordLeave(target, record, !undo, report);
+    std::wstring text =
+        step.leaveText + (undo ? L"\n这条撤销记录已移除，可以继续撤销更早的操作。" : L"\n这条重做记录已移除。");
+    for (const std::wstring& name : report.recycled)
+        text += L"\n为撤销保留的“" + name + L"”已移到回收站。";
+    if (!report.Empty())
+        text += L"\n\n" + LeaveReportText(report);
+    NotifyUser(step.leaveKind, text);
 }
 
 void Run(const BoxWindowPtr& box, const BoxWindowPtr& requestedTarget, bool undo)
@@ -413,24 +594,32 @@ void Run(const BoxWindowPtr& box, const BoxWindowPtr& requestedTarget, bool undo
     if (from.empty())
         return;
     UndoRecord record = from.back();
-    Step step{undo, box, record.owner ? record.owner : target, L""};
+    Step step{undo, box, record.owner ? record.owner : target, L"", L"", L""};
     const BoxRuntime* ownerRuntime = FindBoxRuntime(step.owner);
     if (step.owner != box && ownerRuntime)
         step.header = ownerRuntime->title;
+    Outcome outcome;
     {
         // The shell may ask (a redo of a recycle): nothing changes the
         // lists while it does.
         BoxQuestionScope askingBox(box);
         BoxQuestionScope askingTarget(target);
-        if (!Apply(step, record))
-            return;
+        outcome = Apply(step, record);
     }
+    if (outcome == Outcome::Refused)
+        return;
     targetRuntime = FindBoxRuntime(target);
     if (!targetRuntime)
         return;
     std::vector<UndoRecord>& done = undo ? targetRuntime->undoList : targetRuntime->redoList;
     if (!done.empty())
         done.pop_back();
+    if (outcome == Outcome::Leaves) {
+        // The lists are changed first: the shell may ask while the record
+        // leaves.
+        LetRefusedRecordLeave(target, undo, record, step);
+        return;
+    }
     (undo ? targetRuntime->redoList : targetRuntime->undoList).push_back(std::move(record));
 
     KelmIconManager& view = s_boxIconManagers[box];
@@ -518,4 +707,13 @@ void RedoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::sh
 {
     if (!RefusedWhileFileJobRuns(L"重做"))
         Run(box, target, false);
+}
+
+std::map<std::wstring, ItemIdentity> IdentifyEntries(const std::wstring& root,
+                                                     const std::vector<std::wstring>& relatives)
+{
+    std::map<std::wstring, ItemIdentity> identities;
+    for (const std::wstring& relative : relatives)
+        identities[relative] = IdentifyItem(root + L"\\" + relative);
+    return identities;
 }

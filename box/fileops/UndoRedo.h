@@ -5,7 +5,9 @@
 #pragma once
 
 #include <memory>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "box/fileops/UndoRecord.h"
 
@@ -16,7 +18,10 @@ class KelmWindow;
 // (the destination is taken, or the system refuses) leaves the record where
 // it was and tells the user, every time; nothing is ever overwritten. A new
 // item that was changed since it was made (its stamp differs) is not taken
-// away: undo refuses and tells the user.
+// away: undo refuses and tells the user. A record that can never be done
+// (the item was replaced since, or the kept copy it must put back is gone)
+// leaves the lists the way a trimmed one does, and the user is told, so
+// that older records can be reached.
 void UndoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target);
 void RedoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target);
 
@@ -25,3 +30,6 @@ ItemStamp StampItem(const std::wstring& path);
 // Any thread. The identity of the entry at path itself (a link is not
 // followed); unknown when it cannot be opened.
 ItemIdentity IdentifyItem(const std::wstring& path);
+// Any thread. The identity of each file under root, by its relative path.
+std::map<std::wstring, ItemIdentity> IdentifyEntries(const std::wstring& root,
+                                                     const std::vector<std::wstring>& relatives);

@@ -28,6 +28,7 @@ constexpr UINT kMessageTimeout = 2000;
 // dialog may take seconds to list a large folder.
 constexpr ULONGLONG kFolderWait = 5000;
 constexpr int kTypeFilterComboId = 0x470; // cmb1 of the common dialogs
+constexpr int kFolderLabelId = 0x443;     // stc4: "Look &in:" or "Save &in:"
 constexpr wchar_t kNoDialog[] = L"[-] 未找到匹配相关字符的对话框。";
 
 // The last failure line since it was taken: the address bar is driven
@@ -166,7 +167,12 @@ std::optional<DialogFace> ReadDialogFace(HWND dialog)
         if (!text.empty())
             face.labels.push_back(std::move(text));
     }
+    if (HWND folderLabel = GetDlgItem(dialog, kFolderLabelId);
+        folderLabel && !ReadWholeText(folderLabel, face.folderLabel))
+        return std::nullopt;
     face.nameFieldInView = HasNameFieldInView(dialog);
+    face.newerLayout = Chain(dialog, {L"DUIViewWndClassName", L"DirectUIHWND"}) != nullptr;
+    face.nameFieldOutsideView = OpenDialogNameEdit(dialog) != nullptr;
     return face;
 }
 

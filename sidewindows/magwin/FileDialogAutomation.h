@@ -24,9 +24,10 @@ HWND FindMatchingDialog(const std::vector<std::wstring>& titles);
 // shortcut is typed only while the dialog is the foreground window.
 bool NavigateDialogAddressBar(const std::wstring& folder);
 // Puts the name into the dialog's file-name field. A dialog that shows
-// itself as an Open dialog (its button, whole title and labels) is then
-// confirmed; every other one is left for the user to confirm, so that no
-// file is overwritten by a click on an icon.
+// itself as an Open dialog (its folder label or the newer Open dialog's
+// structure, and its button, whole title and labels) is then confirmed;
+// every other one is left for the user to confirm, so that no file is
+// overwritten by a click on an icon.
 bool SetDialogFileName(const std::wstring& name);
 // The patterns of the dialog's current type filter; empty without one.
 std::vector<std::wstring> ReadDialogComboText();

@@ -208,9 +208,40 @@ bool IsKnownOpenDialog(const std::wstring& title, const std::wstring& okButtonTe
     return opens && !HoldsWritingWord(title);
 }
 
+bool IsOpenDialogFolderLabel(const std::wstring& label)
+{
+    // Only labels an Open dialog alone shows: the Russian dialogs, for
+    // one, name the folder "&Папка:" whether they open or save.
+    static const std::vector<std::wstring> open = {
+        L"Look in",        // English, Wine and Windows
+        L"浏览",           // Chinese (simplified), Wine
+        L"查找范围",       // Chinese (simplified), Windows
+        L"搜尋位置",       // Chinese (traditional), Wine
+        L"查詢",           // Chinese (traditional), Windows
+        L"ファイルの場所", // Japanese, Windows
+        L"찾는 위치",      // Korean, Windows
+        L"Suchen in",      // German, Windows
+        L"Regarder dans",  // French, Windows
+        L"Buscar en",      // Spanish, Windows
+        L"Examinar",       // Portuguese, Wine and Windows
+    };
+    std::wstring wording = ButtonWording(label);
+    while (!wording.empty() && (wording.back() == L':' || wording.back() == L'\uFF1A' || wording.back() == L' '))
+        wording.pop_back();
+    const std::wstring folded = FoldCase(wording);
+    return !folded.empty() && std::any_of(open.begin(), open.end(),
+                                          [&folded](const std::wstring& word) { return folded == FoldCase(word); });
+}
+
 bool IsKnownOpenDialog(const DialogFace& face)
 {
     if (face.nameFieldInView)
+        return false;
+    // Positive evidence only: a Save dialog in a language not listed here,
+    // or one whose program blanked or relabelled its folder label, shows
+    // nothing of an Open dialog and is not confirmed.
+    const bool newerOpen = face.newerLayout && face.nameFieldOutsideView;
+    if (!newerOpen && !IsOpenDialogFolderLabel(face.folderLabel))
         return false;
     for (const std::wstring& label : face.labels) {
         if (HoldsWritingWord(ButtonWording(label)))

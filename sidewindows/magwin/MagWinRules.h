@@ -41,9 +41,21 @@ struct DialogFace {
     // The newer dialogs keep the name field inside their view only when
     // they save.
     bool nameFieldInView = false;
+    // The classic dialogs' folder label (stc4): "Look &in:" in an Open
+    // dialog, "Save &in:" in a Save dialog; empty when there is none.
+    std::wstring folderLabel;
+    // The newer dialogs' view, and a name field of the dialog's own
+    // outside it: together the structure of the newer Open dialog.
+    bool newerLayout = false;
+    bool nameFieldOutsideView = false;
 };
-// A dialog that may be confirmed: as above, and no label names saving and
-// its name field is not a Save dialog's. Anything in doubt is not.
+// The folder label reads as an Open dialog's in a known language (Wine's
+// and Windows' wording, the mnemonic and the colon left out). A label that
+// is blank, relabelled or in another language is no evidence.
+bool IsOpenDialogFolderLabel(const std::wstring& label);
+// A dialog that may be confirmed: it shows itself as an Open dialog, by
+// its folder label or by the newer Open dialog's structure, and as above,
+// and no label names saving. Anything in doubt is not.
 bool IsKnownOpenDialog(const DialogFace& face);
 
 // The same folder, ignoring case, "/" for "\" and a trailing separator.

@@ -725,26 +725,100 @@ TEST_F(UndoSequenceTest, AMergeThatFailsHalfWayGivesBackWhatItReplaced)
     EXPECT_EQ(VersionsIn(sources + L"\\1\\Photos"), dropped);
 }
 
-// The dropped file was deleted outside and another written under its name:
-// undo leaves that one where it is.
-TEST_F(UndoSequenceTest, UndoMovesBackOnlyTheItemItsDropBrought)
+// The dropped file was saved by an editor (a new file written and renamed
+// over it, the old one kept aside): undo leaves that one where it is, says
+// it was changed or replaced, and lets its record go so that the older
+// record is reached by the next undo.
+TEST_F(UndoSequenceTest, UndoMovesBackOnlyTheItemItsDropBroughtAndReachesOlderRecords)
 {
     StartSequence();
     fs::create_directories(sources + L"\\1");
+    Write(sources + L"\\1\\older.txt");
+    Drop(sources + L"\\1\\older.txt", DROPEFFECT_MOVE);
     Write(sources + L"\\1\\plan.txt");
     Drop(sources + L"\\1\\plan.txt", DROPEFFECT_MOVE);
     const std::wstring dropped = boxFolder + L"\\plan.txt";
     ASSERT_TRUE(fs::exists(dropped));
     Write(dropped + L".new");
-    ASSERT_TRUE(DeleteFileW(dropped.c_str()));
+    ASSERT_TRUE(MoveFileW(dropped.c_str(), temp.File(L"plan.txt.old").c_str()));
     ASSERT_TRUE(MoveFileW((dropped + L".new").c_str(), dropped.c_str()));
-    const std::string other = VersionOfFile(dropped);
+    const std::string saved = VersionOfFile(dropped);
     const int told = TimesUserNotified(L"undo-other-item");
     UndoLastFileOperation(box, nullptr);
-    EXPECT_EQ(VersionOfFile(dropped), other);
+    EXPECT_EQ(VersionOfFile(dropped), saved);
     EXPECT_FALSE(fs::exists(sources + L"\\1\\plan.txt"));
     EXPECT_EQ(TimesUserNotified(L"undo-other-item"), told + 1);
+    EXPECT_NE(LastNoticeText(L"undo-other-item").find(L"修改或替换"), std::wstring::npos);
+    ASSERT_EQ(Runtime().undoList.size(), 1u) << "the refused record went";
+    EXPECT_TRUE(Runtime().redoList.empty());
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_TRUE(fs::exists(sources + L"\\1\\older.txt")) << "the older record is reached";
+    EXPECT_EQ(Runtime().redoList.size(), 1u);
+}
+
+// "直接覆盖" of a dropped file, then the copy kept of what it replaced is
+// held by another program, then gone: undo moves nothing, tells which
+// version could not go back and where it was last, and never counts the
+// record as done.
+TEST_F(UndoSequenceTest, AnUndoThatCannotPutBackWhatWasReplacedSaysSo)
+{
+    StartSequence();
+    fs::create_directories(sources + L"\\1");
+    Write(sources + L"\\1\\a.txt");
+    const std::string dropped = VersionOfFile(sources + L"\\1\\a.txt");
+    sameNameAnswer = 1;
+    Drop(sources + L"\\1\\a.txt", DROPEFFECT_COPY);
+    ASSERT_EQ(Runtime().undoList.size(), 1u);
+    const std::wstring kept = Runtime().undoList.back().replacedCopy;
+    ASSERT_TRUE(fs::exists(kept));
+    const std::wstring a = boxFolder + L"\\a.txt";
+
+    const int refused = TimesUserNotified(L"undo-move");
+    {
+        HeldOpen held(kept, false);
+        ASSERT_TRUE(held.Holds());
+        UndoLastFileOperation(box, nullptr);
+    }
+    EXPECT_EQ(TimesUserNotified(L"undo-move"), refused + 1);
+    EXPECT_EQ(VersionOfFile(a), dropped) << "the dropped file is back in its place";
     EXPECT_EQ(Runtime().undoList.size(), 1u);
+    EXPECT_TRUE(Runtime().redoList.empty());
+
+    ASSERT_TRUE(MoveFileW(kept.c_str(), temp.File(L"elsewhere.txt").c_str()));
+    const int gone = TimesUserNotified(L"undo-copy-gone");
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(VersionOfFile(a), dropped);
+    EXPECT_EQ(TimesUserNotified(L"undo-copy-gone"), gone + 1);
+    EXPECT_NE(LastNoticeText(L"undo-copy-gone").find(kept), std::wstring::npos) << "where it was last";
+    EXPECT_TRUE(Runtime().redoList.empty()) << "not counted as done";
+}
+
+// A folder merged into the box's own, one of whose files an editor saved
+// since: undo gives the source back the rest, leaves that file in the box
+// and names it.
+TEST_F(UndoSequenceTest, UndoOfAMergedMoveLeavesAFileReplacedSince)
+{
+    StartSequence();
+    fs::create_directories(sources + L"\\1\\d");
+    Write(sources + L"\\1\\d\\x.txt");
+    Write(sources + L"\\1\\d\\y.txt");
+    const std::string x = VersionOfFile(sources + L"\\1\\d\\x.txt");
+    sameNameAnswer = 1;
+    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    const std::wstring y = boxFolder + L"\\d\\y.txt";
+    ASSERT_TRUE(fs::exists(y));
+    Write(y + L".new");
+    ASSERT_TRUE(MoveFileW(y.c_str(), temp.File(L"y.txt.old").c_str()));
+    ASSERT_TRUE(MoveFileW((y + L".new").c_str(), y.c_str()));
+    const std::string saved = VersionOfFile(y);
+    const int told = TimesUserNotified(L"undo-other-item");
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_EQ(VersionOfFile(sources + L"\\1\\d\\x.txt"), x);
+    EXPECT_FALSE(fs::exists(sources + L"\\1\\d\\y.txt")) << "the saved file is not the one dropped";
+    EXPECT_EQ(VersionOfFile(y), saved);
+    EXPECT_EQ(TimesUserNotified(L"undo-other-item"), told + 1);
+    EXPECT_NE(LastNoticeText(L"undo-other-item").find(L"y.txt"), std::wstring::npos);
+    EXPECT_EQ(Runtime().redoList.size(), 1u);
 }
 
 // A dropped file another program holds open stays where it was, and the

@@ -131,12 +131,13 @@ void Pump()
         DispatchMessageW(&message);
 }
 
-constexpr WORD kLookIn = 0x471, kTypes = 0x470, kName = 0x47C;
+constexpr WORD kLookIn = 0x471, kTypes = 0x470, kName = 0x47C, kFolderLabel = 0x443;
 
-DialogTemplate ClassicOpen(const wchar_t* title)
+DialogTemplate ClassicOpen(const wchar_t* title, const wchar_t* folderLabel = L"Look &in:")
 {
     DialogTemplate t(title);
-    t.Item(L"ComboBox", kLookIn, CBS_DROPDOWNLIST)
+    t.Item(L"Static", kFolderLabel, SS_LEFT, folderLabel)
+        .Item(L"ComboBox", kLookIn, CBS_DROPDOWNLIST)
         .Item(WC_COMBOBOXEXW, kName, CBS_DROPDOWN)
         .Item(L"ComboBox", kTypes, CBS_DROPDOWNLIST);
     return t;
@@ -243,9 +244,12 @@ TEST_F(FileDialogAutomationTest, OnlyADialogWhoseButtonOpensIsConfirmed)
         const wchar_t* title;
         const wchar_t* okButton;
         bool confirmed;
+        const wchar_t* folderLabel = L"Look &in:";
     };
     const Case dialogs[] = {{L"Open", L"&Open", true},
-                            {L"Öffnen", L"Ö&ffnen", true},
+                            {L"Öffnen", L"Ö&ffnen", true, L"Suchen &in:"},
+                            {L"Open", L"&Open", false, L"Save &in:"},
+                            {L"Open", L"&Open", false, L""},
                             {L"Export to OpenDocument", L"Export", false},
                             {L"打开方式导出", L"导出", false},
                             {L"Open", nullptr, false},
@@ -256,7 +260,7 @@ TEST_F(FileDialogAutomationTest, OnlyADialogWhoseButtonOpensIsConfirmed)
     for (const Case& c : dialogs) {
         s_okCount = 0;
         s_enterCount = 0;
-        DialogTemplate layout = ClassicOpen(c.title);
+        DialogTemplate layout = ClassicOpen(c.title, c.folderLabel);
         if (c.okButton)
             layout.Item(L"Button", IDOK, BS_DEFPUSHBUTTON, c.okButton);
         TestDialog dialog(layout);

@@ -90,15 +90,29 @@ TEST(MagnetDialogTitles, ASaveDialogShowsItselfInItsLabels)
     };
     const std::vector<std::wstring> openLabels = {L"Look &in:", L"File &name:", L"Files of &type:"};
     const Dialog dialogs[] = {
-        {{L"Open", L"&Open", openLabels, false}, true},
-        {{L"打开", L"打开(&O)", {L"查找范围(&I):", L"文件名(&N):", L"文件类型(&T):"}, false}, true},
+        {{L"Open", L"&Open", openLabels, false, L"Look &in:"}, true},
+        {{L"打开", L"打开(&O)", {L"查找范围(&I):", L"文件名(&N):", L"文件类型(&T):"}, false, L"查找范围(&I):"}, true},
+        {{L"打开", L"打开(&O)", {L"浏览(&I):"}, false, L"浏览(&I):"}, true},
+        {{L"Ouvrir", L"&Ouvrir", {L"Regarder &dans :"}, false, L"Regarder &dans :"}, true},
+        {{L"Abrir", L"&Abrir", {L"&Examinar:"}, false, L"&Examinar:"}, true},
+        // The newer Open dialog: no folder label, its name field outside
+        // the view.
+        {{L"Open", L"&Open", {}, false, L"", true, true}, true},
+        {{L"Open", L"&Open", {}, false, L"", true, false}, false},
         // Save dialogs under an Open dialog's title and button.
-        {{L"Open output file", L"&Open", {L"Save &in:", L"File &name:", L"Files of &type:"}, false}, false},
-        {{L"Open", L"O&pen", {L"Look &in:", L"Save as &type:"}, false}, false},
-        {{L"打开", L"打开(&O)", {L"保存在(&I):", L"保存类型(&T):"}, false}, false},
-        {{L"Open", L"&Open", {}, true}, false},
+        {{L"Open output file", L"&Open", {L"Save &in:", L"File &name:", L"Files of &type:"}, false, L"Save &in:"},
+         false},
+        {{L"Open", L"O&pen", {L"Look &in:", L"Save as &type:"}, false, L"Look &in:"}, false},
+        {{L"打开", L"打开(&O)", {L"保存在(&I):", L"保存类型(&T):"}, false, L"保存在(&I):"}, false},
+        {{L"Open", L"&Open", {}, true, L"", true, true}, false},
+        // Nothing shows an Open dialog: a language without a listed label,
+        // a label shared by both kinds, a blank or relabelled one.
+        {{L"Abrir", L"&Abrir", {L"Gravar &em:"}, false, L"Gravar &em:"}, false},
+        {{L"Открыть", L"&Открыть", {L"&Папка:"}, false, L"&Папка:"}, false},
+        {{L"Open", L"&Open", {L"File &name:"}, false, L""}, false},
+        {{L"Open", L"&Open", {L"Folder:"}, false, L"Folder:"}, false},
         // The whole title counts.
-        {{L"Open " + std::wstring(300, L'x') + L" Save", L"&Open", openLabels, false}, false},
+        {{L"Open " + std::wstring(300, L'x') + L" Save", L"&Open", openLabels, false, L"Look &in:"}, false},
     };
     for (const Dialog& d : dialogs)
         EXPECT_EQ(IsKnownOpenDialog(d.face), d.confirmed) << testing::PrintToString(d.face.title.substr(0, 20));

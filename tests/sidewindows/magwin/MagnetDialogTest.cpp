@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -27,7 +28,8 @@ namespace
 // before it has been handled too.
 constexpr UINT kMarker = WM_APP + 1;
 constexpr UINT_PTR kDeferTimer = 7;
-constexpr int kNameField = 0x47C; // cmb13
+constexpr int kNameField = 0x47C;   // cmb13
+constexpr int kFolderLabel = 0x443; // stc4
 
 using DialogFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
 
@@ -39,6 +41,10 @@ struct DialogOptions {
     // A slow dialog: it changes to a folder typed into its name field this
     // long after the Enter.
     UINT slowFolderChange = 0;
+    // The language of the dialog's thread (0: the process's).
+    LCID locale = 0;
+    // What the program puts in the folder label (stc4) through its hook.
+    std::optional<std::wstring> folderLabel = std::nullopt;
 };
 
 // One common dialog on a thread of its own, its result kept.
@@ -106,6 +112,8 @@ private:
         dialog.lpstrTitle = options_.title.c_str();
         dialog.Flags = OFN_EXPLORER | OFN_ENABLEHOOK | OFN_NOCHANGEDIR;
         dialog.lpfnHook = Hook;
+        if (options_.locale)
+            SetThreadLocale(options_.locale);
         accepted_ = show && show(&dialog);
         chosen_ = path;
         finished_ = true;
@@ -122,6 +130,9 @@ private:
             if (!self.options_.okText.empty())
                 SendMessageW(self.dialog_, CDM_SETCONTROLTEXT, IDOK,
                              reinterpret_cast<LPARAM>(self.options_.okText.c_str()));
+            if (self.options_.folderLabel)
+                SendMessageW(self.dialog_, CDM_SETCONTROLTEXT, kFolderLabel,
+                             reinterpret_cast<LPARAM>(self.options_.folderLabel->c_str()));
             if (self.options_.slowFolderChange)
                 self.dialogProc_ = reinterpret_cast<WNDPROC>(
                     SetWindowLongPtrW(self.dialog_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowFolderChange)));
@@ -179,16 +190,30 @@ TEST(MagnetDialogTest, OnlyADialogThatShowsItselfAsOpenIsConfirmed)
         std::wstring title;
         const wchar_t* okText;
         bool confirmed;
+        LCID locale = 0;
+        std::optional<std::wstring> folderLabel = std::nullopt;
     };
+    constexpr LCID kPortuguese = 0x0816;
     // Save dialogs under an Open dialog's title and button, and an Open
-    // dialog whose title names saving only far into it.
+    // dialog whose title names saving only far into it. Save dialogs that
+    // show nothing of an Open dialog: labelled in a language the rules do
+    // not know ("Gravar &em:"), their folder label relabelled or blanked
+    // by their program's hook.
     const Case cases[] = {{false, L"Open", L"", true},
+                          {false, L"Abrir", L"", true, kPortuguese},
                           {true, L"Open output file", L"&Open", false},
                           {true, L"Open", L"O&pen", false},
-                          {false, L"Open " + std::wstring(300, L'x') + L" and Save", L"", false}};
+                          {false, L"Open " + std::wstring(300, L'x') + L" and Save", L"", false},
+                          {true, L"Abrir", L"&Abrir", false, kPortuguese},
+                          {true, L"Open", L"&Open", false, 0, L"Folder:"},
+                          {true, L"Open", L"&Open", false, 0, L""}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.title.substr(0, 20)));
-        CommonDialog dialog({c.save, c.title, c.okText, box});
+        SCOPED_TRACE(testing::PrintToString(c.title.substr(0, 20)) + " " + std::to_string(c.locale) +
+                     (c.folderLabel ? " relabelled" : ""));
+        DialogOptions options{c.save, c.title, c.okText, box};
+        options.locale = c.locale;
+        options.folderLabel = c.folderLabel;
+        CommonDialog dialog(options);
         ASSERT_TRUE(dialog.Dialog());
         ASSERT_EQ(dialog.Folder(), box);
 
