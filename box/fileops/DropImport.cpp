@@ -41,6 +41,8 @@ void Invalidate(const BoxWindowPtr& box)
         InvalidateRect(box->GetHwnd(), nullptr, FALSE);
 }
 
+constexpr DWORD kDropSaveInterval = 500;
+
 // UI thread: one finished item becomes its record and undo record.
 void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobItem& item,
                        const std::optional<MergedEntries>& merged, const ItemIdentity& identity)
@@ -72,7 +74,13 @@ void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIt
     const bool foreign = item.owner && item.owner != box;
     manager->second.AddRecordForEntry(index, item.destination, item.dropX, item.dropY, L"bvn!NULL", foreign, L"",
                                       item.owner, false, item.originalPath);
-    SaveBoxIcons(manager->second);
+    // Saved as the files land, but not for every one of a thousand: the
+    // whole store is written each time. The job's end saves the rest.
+    static DWORD lastSave = GetTickCount() - kDropSaveInterval;
+    if (const DWORD now = GetTickCount(); now - lastSave >= kDropSaveInterval) {
+        lastSave = now;
+        SaveBoxIcons(manager->second);
+    }
     Invalidate(box);
 }
 
