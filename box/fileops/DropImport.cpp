@@ -185,7 +185,8 @@ void CopyFilesWorker(CopyJob job)
                 finished.move = false;
             }
             ++(finished.move ? moved : copied);
-            const ItemIdentity identity = IdentifyItem(item.destination);
+            ItemIdentity identity;
+            identity.known = IdentifyInJob(item.destination, options, identity.volume, identity.index);
             if (job.box)
                 job.box->animationManager.PostCallback(
                     [weak, finished, merged, identity] { FinishDroppedCopy(weak, finished, merged, identity); });

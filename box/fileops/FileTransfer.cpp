@@ -118,6 +118,8 @@ struct TransferJobState {
     // compares with it is asked fresh, so an outdated answer only sends
     // the entry to the full check.
     std::map<std::wstring, std::wstring> folderFinal;
+    // Folder paths as given, and the volume serial of each.
+    std::map<std::wstring, DWORD> folderVolume;
 
     const std::wstring& FolderFinal(const std::wstring& folder)
     {
@@ -722,6 +724,49 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         return TransferResult::Incomplete;
     }
     return TransferResult::Done;
+}
+
+bool IdentifyInJob(const std::wstring& path, const TransferOptions& options, uint32_t& volume, uint64_t& index)
+{
+    using QueryFile = LONG(WINAPI*)(HANDLE, void*, void*, ULONG, int);
+    static const auto query = reinterpret_cast<QueryFile>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    constexpr int kFileInternalInformation = 6;
+    auto full = [&] {
+        BY_HANDLE_FILE_INFORMATION facts{};
+        if (!EntryFacts(path, true, facts))
+            return false;
+        volume = facts.dwVolumeSerialNumber;
+        index = (static_cast<uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow;
+        return true;
+    };
+    std::wstring folder, name;
+    if (!options.job || !query || !SplitFull(FullPathOf(path), folder, name))
+        return full();
+    HANDLE h = CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FILE_STANDARD_INFO standard{};
+    LARGE_INTEGER internal{};
+    ULONG_PTR status[2] = {};
+    const bool file = GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof(standard)) &&
+                      !standard.Directory &&
+                      query(h, status, &internal, sizeof(internal), kFileInternalInformation) == 0;
+    CloseHandle(h);
+    if (!file)
+        return full();
+    auto known = options.job->folderVolume.find(folder);
+    if (known == options.job->folderVolume.end()) {
+        BY_HANDLE_FILE_INFORMATION facts{};
+        if (!EntryFacts(folder, false, facts))
+            return full();
+        known = options.job->folderVolume.emplace(folder, facts.dwVolumeSerialNumber).first;
+    }
+    volume = known->second;
+    index = static_cast<uint64_t>(internal.QuadPart);
+    return true;
 }
 
 bool PathExists(const std::wstring& path)

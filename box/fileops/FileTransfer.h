@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -81,6 +82,13 @@ struct TransferReport {
     // destination holds more than came from the source.
     std::optional<MergedEntries> merged;
 };
+
+// Which file stands at path, as EntryFacts tells it (volume serial, file
+// index): a file's volume is its folder's, asked once per folder of the
+// job, so a job of many files does not ask the system for each one's
+// volume (under Wine that costs more than the move). A folder, which may
+// be a volume of its own, is asked in full. False when it cannot be opened.
+bool IdentifyInJob(const std::wstring& path, const TransferOptions& options, uint32_t& volume, uint64_t& index);
 
 // Copies a file or a folder tree. With replace, existing files of the
 // destination are replaced (a folder is merged into an existing one);
