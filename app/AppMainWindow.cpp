@@ -20,6 +20,7 @@
 #include "box/BoxServices.h"
 #include "box/icons/FolderSync.h"
 #include "box/fileops/FileWorkerTracker.h"
+#include "box/fileops/PartFileJournal.h"
 #include "box/fileops/TempFolderSweep.h"
 #include "box/fileops/UndoList.h"
 #include "mainwindow/WebPages.h"
@@ -88,8 +89,13 @@ void OnMainWindowCreated()
     if (s_appStore[kRef][L"enableCompatibleLayer"].Get<bool>(false))
         RegisterThemeFolderNotify(window);
     RegisterStoredHotKeys(window);
-    // What a run that ended without quitting left for undo is let go of
+    // Part files of jobs a run left unfinished go first, and a folder move
+    // it cut off half way is told; then what it left for undo is let go of
     // before any box makes new copies.
+    PartFileJournal::UseDataFolder(s_dataFolder);
+    const std::wstring cutOff = PartFileJournal::SweepLeftovers(PartFileJournal::Folder());
+    if (!cutOff.empty())
+        NotifyUser(L"part-sweep", cutOff);
     SweepTemporaryFolder();
     ShowPendingNotices(window);
 }

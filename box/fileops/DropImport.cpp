@@ -42,6 +42,8 @@ void Invalidate(const BoxWindowPtr& box)
         InvalidateRect(box->GetHwnd(), nullptr, FALSE);
 }
 
+constexpr DWORD kDropSaveInterval = 500;
+
 // UI thread: one finished item becomes its record and undo record.
 void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobItem& item,
                        const std::optional<MergedEntries>& merged, const ItemIdentity& identity,
@@ -75,7 +77,13 @@ void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIt
     const bool foreign = item.owner && item.owner != box;
     manager->second.AddRecordForEntry(index, item.destination, item.dropX, item.dropY, L"bvn!NULL", foreign, L"",
                                       item.owner, false, item.originalPath);
-    SaveBoxIcons(manager->second);
+    // Saved as the files land, but not for every one of a thousand: the
+    // whole store is written each time. The job's end saves the rest.
+    static DWORD lastSave = GetTickCount() - kDropSaveInterval;
+    if (const DWORD now = GetTickCount(); now - lastSave >= kDropSaveInterval) {
+        lastSave = now;
+        SaveBoxIcons(manager->second);
+    }
     Invalidate(box);
 }
 
@@ -180,7 +188,8 @@ void CopyFilesWorker(CopyJob job)
                 finished.move = false;
             }
             ++(finished.move ? moved : copied);
-            const ItemIdentity identity = IdentifyItem(item.destination);
+            ItemIdentity identity;
+            identity.known = IdentifyInJob(item.destination, options, identity.volume, identity.index);
             const std::map<std::wstring, ItemIdentity> mergedIdentities =
                 merged ? IdentifyEntries(item.destination, merged->files) : std::map<std::wstring, ItemIdentity>{};
             if (job.box)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "app/AppState.h"
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
@@ -11,6 +12,7 @@
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileWorkerTracker.h"
+#include "box/fileops/PartFileJournal.h"
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
 #include "box/icons/IconPersistence.h"
@@ -80,6 +82,9 @@ bool StartFileJob(const std::shared_ptr<KelmWindow>& box, std::function<void()> 
             return false;
     }
     StopDisplayAnimation();
+    // The worker records its part files where this start knows the data
+    // folder to be.
+    PartFileJournal::UseDataFolder(s_dataFolder);
     s_copyProgress.busy = true;
     s_copyProgress.cancel = false;
     s_copyProgress.workerRunning = true;
@@ -156,6 +161,8 @@ TransferOptions WorkerTransferOptions(RepaintTarget& target)
     options.progress = CopyProgressRoutine;
     options.context = &target;
     options.cancelled = FileJobCancelled;
+    // One record of part files and one look at each folder for the job.
+    options.job = NewTransferJobState();
     options.onFolder = [&target] {
         s_copyProgress.fraction = 0.5f;
         PostRepaint(target, false);

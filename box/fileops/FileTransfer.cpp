@@ -1,14 +1,12 @@
 #include "box/fileops/FileTransfer.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <filesystem>
-#include <mutex>
-#include <set>
+#include <map>
 #include <utility>
 
 #include "app/FileRemoval.h"
-#include "ui/core/TextHelpers.h"
+#include "box/fileops/PartFileJournal.h"
 
 namespace
 {
@@ -41,6 +39,35 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name)
     return folder + L"\\" + name;
 }
 
+// A path that names "." or ".." as one of its parts: the system resolves
+// them before it opens anything, so such a path takes the full check.
+bool HasDotPart(const std::wstring& path)
+{
+    for (size_t start = path.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0; start <= path.size();) {
+        size_t end = path.find_first_of(L"\\/", start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        const std::wstring part = path.substr(start, end - start);
+        if (part == L"." || part == L"..")
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// The folder that holds a full path and the name in it; false for a root.
+bool SplitFull(const std::wstring& full, std::wstring& folder, std::wstring& name)
+{
+    const size_t slash = full.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash == 0 || slash + 1 >= full.size())
+        return false;
+    folder = full.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':')
+        folder += L'\\';
+    name = full.substr(slash + 1);
+    return true;
+}
+
 bool Rename(const TransferOptions& options, const std::wstring& from, const std::wstring& to, DWORD flags)
 {
     if (options.rename)
@@ -50,10 +77,14 @@ bool Rename(const TransferOptions& options, const std::wstring& from, const std:
 
 // Why an entry may not be written at path, or 0: a link there (shown as one
 // or not) would make the write land elsewhere.
-DWORD DestinationRefusal(const std::wstring& path)
+DWORD DestinationRefusal(const std::wstring& path, DWORD attributes)
 {
-    if (IsLinkAttributes(AttributesOf(path)))
+    if (IsLinkAttributes(attributes))
         return ERROR_FILE_EXISTS;
+    // Nothing there: nothing to reach through (a path that climbs out
+    // through "." or ".." is still refused by the check).
+    if (attributes == INVALID_FILE_ATTRIBUTES && !HasDotPart(path))
+        return 0;
     switch (CheckEntry(path)) {
     case EntryCheck::Itself:
         return 0;
@@ -66,47 +97,132 @@ DWORD DestinationRefusal(const std::wstring& path)
     return error ? error : ERROR_ACCESS_DENIED;
 }
 
+DWORD DestinationRefusal(const std::wstring& path)
+{
+    return DestinationRefusal(path, AttributesOf(path));
+}
+
 bool SameSizeAndTime(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
 {
     return a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
            CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
 }
 
-// The part files that copies of this process are writing now, in
-// comparable form: a sweep for leftovers never takes one of them.
-std::mutex s_partFilesMutex;
-std::set<std::wstring> s_partFilesInUse;
+} // namespace
 
-std::wstring PartKey(const std::wstring& path)
+struct TransferJobState {
+    PartFileJournal journal;
+    // Folder paths as given, and the comparable final path of the folder
+    // each names (links followed); empty when it could not be named. A
+    // job of many items in one folder asks once. What an entry's own check
+    // compares with it is asked fresh, so an outdated answer only sends
+    // the entry to the full check.
+    std::map<std::wstring, std::wstring> folderFinal;
+    // Folder paths as given, and the volume serial of each.
+    std::map<std::wstring, DWORD> folderVolume;
+
+    const std::wstring& FolderFinal(const std::wstring& folder)
+    {
+        auto known = folderFinal.find(folder);
+        if (known != folderFinal.end())
+            return known->second;
+        std::wstring final = ComparableFinalPath(folder);
+        std::wstring parent, name;
+        // A folder not made yet is where its parent is, under its name.
+        if (final.empty() && AttributesOf(folder) == INVALID_FILE_ATTRIBUTES && SplitFull(folder, parent, name)) {
+            const std::wstring& above = FolderFinal(parent);
+            if (!above.empty())
+                final = ComparablePath(above + L"\\" + name);
+        }
+        return folderFinal.emplace(folder, std::move(final)).first->second;
+    }
+};
+
+std::shared_ptr<TransferJobState> NewTransferJobState()
 {
-    std::wstring key = FullPathOf(path);
-    std::transform(key.begin(), key.end(), key.begin(), [](wchar_t c) { return std::towlower(c); });
-    return key;
+    return std::make_shared<TransferJobState>();
 }
 
-// A name beside the destination that nothing uses yet, claimed for as long
-// as this object lives; the box's folder sync does not show it.
-class PartFile
+namespace
+{
+
+// The job's shared state, or one of the call's own.
+class JobOf
 {
 public:
-    explicit PartFile(const std::wstring& destination)
+    explicit JobOf(const TransferOptions& options)
     {
-        std::lock_guard lock(s_partFilesMutex);
-        for (;;) {
-            path = destination + L"." + RandomHexString(6) + kPartFileSuffix;
-            if (!PathExists(path) && s_partFilesInUse.insert(PartKey(path)).second)
-                return;
+        if (!options.job)
+            own_.emplace();
+        state_ = options.job ? options.job.get() : &*own_;
+    }
+    TransferJobState& operator*() const { return *state_; }
+    TransferJobState* operator->() const { return state_; }
+
+private:
+    std::optional<TransferJobState> own_;
+    TransferJobState* state_ = nullptr;
+};
+
+// What one look at a source entry tells: its own attributes, its final
+// path (comparable) and whether it is itself (CheckEntry).
+struct SourceEntry {
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    std::wstring ownFinal;
+    EntryCheck check = EntryCheck::Unchecked;
+    // The system's reason when the entry is not there or unchecked.
+    DWORD error = 0;
+};
+
+// The final path of an open handle, comparable; empty when the system
+// cannot name it.
+std::wstring FinalPathOfHandle(HANDLE h)
+{
+    wchar_t buffer[MAX_PATH + 64];
+    const DWORD size = GetFinalPathNameByHandleW(h, buffer, MAX_PATH + 64, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (size == 0 || size >= MAX_PATH + 64)
+        return L"";
+    return ComparablePath(std::wstring(buffer, size));
+}
+
+// Looks at a source entry once: its attributes, then one open of the entry
+// itself (a link as the link) for its final path. It is itself when that
+// final path is its folder's (known to the job) joined with its name;
+// anything else (a short name, a trimmed name, a link the system lists as
+// a plain entry, an entry that cannot be opened or named) takes the full
+// check. Which file it is is not asked: under Wine that costs more than
+// the move itself.
+SourceEntry InspectSource(const std::wstring& path, TransferJobState& job)
+{
+    SourceEntry entry;
+    const std::wstring reach = LongPathForm(path);
+    entry.attributes = GetFileAttributesW(reach.c_str());
+    if (entry.attributes == INVALID_FILE_ATTRIBUTES) {
+        entry.error = GetLastError();
+        return entry;
+    }
+    if (reach == path && !HasDotPart(path)) {
+        HANDLE h =
+            CreateFileW(reach.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            entry.ownFinal = FinalPathOfHandle(h);
+            CloseHandle(h);
+        }
+        std::wstring folder, name;
+        if (!entry.ownFinal.empty() && SplitFull(FullPathOf(path), folder, name)) {
+            const std::wstring& folderFinal = job.FolderFinal(folder);
+            if (!folderFinal.empty() && entry.ownFinal == ComparablePath(folderFinal + L"\\" + name)) {
+                entry.check = EntryCheck::Itself;
+                return entry;
+            }
         }
     }
-    ~PartFile()
-    {
-        std::lock_guard lock(s_partFilesMutex);
-        s_partFilesInUse.erase(PartKey(path));
-    }
-    PartFile(const PartFile&) = delete;
-    PartFile& operator=(const PartFile&) = delete;
-    std::wstring path;
-};
+    entry.check = CheckEntry(path);
+    if (entry.check == EntryCheck::Unchecked)
+        entry.error = GetLastError();
+    return entry;
+}
 
 // A copied file: its source, where it arrived and which file that is.
 struct CopiedFile {
@@ -118,11 +234,12 @@ struct CopiedFile {
 // One copy of a file or folder: what it took, so that a move removes
 // exactly that, and what it wrote, so that nothing replaces it.
 struct CopyRun {
-    CopyRun(const TransferOptions& options, bool replace, TransferReport* report)
-        : options(options), replace(replace), report(report)
+    CopyRun(const TransferOptions& options, TransferJobState& job, bool replace, TransferReport* report)
+        : options(options), job(job), replace(replace), report(report)
     {
     }
     const TransferOptions& options;
+    TransferJobState& job;
     bool replace;
     TransferReport* report;
     std::vector<CopiedFile> files;
@@ -130,27 +247,32 @@ struct CopyRun {
     std::vector<std::wstring> folders;
     // Every file and folder the copy wrote or created.
     std::vector<BY_HANDLE_FILE_INFORMATION> written;
-    // Entries that did not arrive (failed or left behind).
+    // Entries that did not arrive (failed or left behind), those left
+    // behind, and why the last one that failed did.
     size_t notTaken = 0;
+    size_t leftBehind = 0;
+    DWORD lastError = 0;
 
     bool Wrote(const std::wstring& path) const
     {
         BY_HANDLE_FILE_INFORMATION facts{};
-        return EntryFacts(path, true, facts) && std::any_of(written.begin(), written.end(), [&](const auto& own) {
-                   return SameFileIdentity(own, facts);
-               });
+        return !written.empty() && EntryFacts(path, true, facts) &&
+               std::any_of(written.begin(), written.end(),
+                           [&](const auto& own) { return SameFileIdentity(own, facts); });
     }
     void LeftBehind(const std::wstring& path)
     {
         ++notTaken;
+        ++leftBehind;
         if (report)
             report->leftBehind.push_back(path);
     }
     void Failed(const std::wstring& path, DWORD error)
     {
         ++notTaken;
+        lastError = error ? error : ERROR_GEN_FAILURE;
         if (report)
-            report->failed.push_back({path, error ? error : ERROR_GEN_FAILURE});
+            report->failed.push_back({path, lastError});
     }
 };
 
@@ -169,43 +291,57 @@ void ReportFailure(TransferReport* report, const std::wstring& path, DWORD error
 // Copies one file to a part file and renames that into place. The rename
 // is the moment of the check: without replace it never goes over anything,
 // and with it never over a file this same run wrote (two source names that
-// one destination folder takes as one). placed receives which file arrived.
+// one destination folder takes as one). placed, when given, receives which
+// file arrived.
 TransferResult PlaceFile(const std::wstring& source, const std::wstring& destination, bool replace,
-                         const TransferOptions& options, CopyRun* run, BY_HANDLE_FILE_INFORMATION& placed)
+                         const TransferOptions& options, TransferJobState& job, CopyRun* run,
+                         BY_HANDLE_FILE_INFORMATION* placed)
 {
     if (Cancelled(options))
         return TransferResult::Cancelled;
-    const PartFile part(destination);
-    const std::wstring partPath = LongPathForm(part.path);
-    if (!CopyFileExW(LongPathForm(source).c_str(), partPath.c_str(), options.progress, options.context, nullptr,
-                     COPY_FILE_FAIL_IF_EXISTS)) {
+    PartFileJournal& journal = job.journal;
+    std::wstring part, partPath;
+    // The part file is made new: a name something else took is never
+    // written over nor removed, another is claimed.
+    for (int attempt = 0;; ++attempt) {
+        part = journal.Claim(destination);
+        partPath = LongPathForm(part);
+        if (CopyFileExW(LongPathForm(source).c_str(), partPath.c_str(), options.progress, options.context, nullptr,
+                        COPY_FILE_FAIL_IF_EXISTS))
+            break;
         const DWORD error = GetLastError();
-        DeleteFileW(partPath.c_str());
+        const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        if (taken && attempt < 3) {
+            journal.Release(part, true);
+            continue;
+        }
+        const bool gone = taken || DeleteFileW(partPath.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+                          GetLastError() == ERROR_PATH_NOT_FOUND;
+        journal.Release(part, gone);
         // The caller names why the file did not arrive.
         SetLastError(error);
         return error == ERROR_REQUEST_ABORTED ? TransferResult::Cancelled : TransferResult::Failed;
     }
-    auto drop = [&](DWORD error) {
-        DeleteFileW(partPath.c_str());
+    auto drop = [&](DWORD error, TransferResult result) {
+        journal.Release(part, DeleteFileW(partPath.c_str()) != FALSE);
         SetLastError(error);
-        return TransferResult::Failed;
+        return result;
     };
-    if (Cancelled(options)) {
-        DeleteFileW(partPath.c_str());
-        return TransferResult::Cancelled;
-    }
+    if (Cancelled(options))
+        return drop(ERROR_REQUEST_ABORTED, TransferResult::Cancelled);
     // A rename keeps the file: what the part file is, the destination is
     // once it stands there.
-    if (!EntryFacts(part.path, true, placed))
-        return drop(GetLastError());
+    if (placed && !EntryFacts(part, true, *placed))
+        return drop(GetLastError(), TransferResult::Failed);
     if (replace && run && run->Wrote(destination))
-        return drop(ERROR_FILE_EXISTS);
+        return drop(ERROR_FILE_EXISTS, TransferResult::Failed);
     if (!MoveFileExW(partPath.c_str(), LongPathForm(destination).c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
         const DWORD error = GetLastError();
-        return drop(error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error);
+        return drop(error == ERROR_ALREADY_EXISTS ? ERROR_FILE_EXISTS : error, TransferResult::Failed);
     }
-    if (run)
-        run->written.push_back(placed);
+    journal.Release(part, true);
+    if (run && placed)
+        run->written.push_back(*placed);
     return TransferResult::Done;
 }
 
@@ -243,17 +379,23 @@ bool ListNames(const std::wstring& folder, std::vector<std::pair<std::wstring, D
     });
 }
 
+TransferResult CopyFolderInto(const std::wstring& source, const std::wstring& destination, CopyRun& run, bool& arrived);
+
 // Copies the entries of source into the folder destination. An entry that
 // cannot be copied is named and the rest still goes: the user gets as much
 // as can be taken, and what did not arrive stays at its source. Only a
-// cancel stops the walk.
-TransferResult CopyEntries(const std::wstring& source, const std::wstring& destination, CopyRun& run)
+// cancel stops the walk. arrived tells whether any entry arrived; listed
+// whether the source held any.
+TransferResult CopyEntries(const std::wstring& source, const std::wstring& destination, CopyRun& run, bool& arrived,
+                           bool& listed)
 {
     std::vector<std::pair<std::wstring, DWORD>> entries;
     if (!ListNames(source, entries)) {
         run.Failed(source, GetLastError());
+        listed = true;
         return TransferResult::Done;
     }
+    listed = !entries.empty();
     for (const auto& [name, attributes] : entries) {
         if (Cancelled(run.options))
             return TransferResult::Cancelled;
@@ -271,12 +413,12 @@ TransferResult CopyEntries(const std::wstring& source, const std::wstring& desti
             run.LeftBehind(from);
             continue;
         }
-        const EntryCheck check = CheckEntry(from);
-        if (check != EntryCheck::Itself) {
-            if (check == EntryCheck::NotItself)
+        const SourceEntry entry = InspectSource(from, run.job);
+        if (entry.check != EntryCheck::Itself) {
+            if (entry.check == EntryCheck::NotItself)
                 run.LeftBehind(from);
             else
-                run.Failed(from, GetLastError());
+                run.Failed(from, entry.error);
             continue;
         }
         if (const DWORD refusal = DestinationRefusal(to)) {
@@ -284,49 +426,67 @@ TransferResult CopyEntries(const std::wstring& source, const std::wstring& desti
             continue;
         }
         if (IsFolderAttributes(attributes)) {
-            bool created = false;
-            if (const DWORD refusal = OpenDestinationFolder(to, run, created)) {
-                run.Failed(from, refusal);
-                continue;
-            }
-            if (CopyEntries(from, to, run) == TransferResult::Cancelled)
-                return TransferResult::Cancelled;
-            run.folders.push_back(from);
+            bool inner = false;
+            const TransferResult result = CopyFolderInto(from, to, run, inner);
+            if (result == TransferResult::Cancelled)
+                return result;
+            arrived = arrived || inner;
             continue;
         }
         CopiedFile file{from, to, {}};
-        const TransferResult result = PlaceFile(from, to, run.replace, run.options, &run, file.placed);
+        const TransferResult result = PlaceFile(from, to, run.replace, run.options, run.job, &run, &file.placed);
         if (result == TransferResult::Cancelled)
             return result;
-        if (result == TransferResult::Done)
+        if (result == TransferResult::Done) {
             run.files.push_back(std::move(file));
-        else
+            arrived = true;
+        } else {
             run.Failed(from, GetLastError());
+        }
     }
     return TransferResult::Done;
 }
 
-// Copies a folder. A cancelled copy takes away again the destination
-// folder it created; otherwise what arrived stays. Failed only when the
-// destination folder itself cannot be had.
-TransferResult CopyFolder(const std::wstring& source, const std::wstring& destination, CopyRun& run)
+// Copies a folder into the folder at destination, made by this run or, with
+// replace, one that stood there (merged into). A folder it made in which
+// nothing arrived because everything its source held was refused is taken
+// away again: a refused tree leaves no empty chain of folders. arrived
+// tells whether the folder is at the destination now.
+TransferResult CopyFolderInto(const std::wstring& source, const std::wstring& destination, CopyRun& run, bool& arrived)
 {
-    if (run.options.onFolder)
-        run.options.onFolder();
+    arrived = false;
     bool created = false;
     if (const DWORD refusal = OpenDestinationFolder(destination, run, created)) {
-        ReportFailure(run.report, source, refusal);
+        run.Failed(source, refusal);
         SetLastError(refusal);
         return TransferResult::Failed;
     }
-    const TransferResult result = CopyEntries(source, destination, run);
+    bool inner = false, listed = false;
+    const size_t leftBefore = run.leftBehind;
+    const TransferResult result = CopyEntries(source, destination, run, inner, listed);
     if (result == TransferResult::Cancelled) {
+        // What this run made holds only what it wrote.
         if (created)
             RemoveItemWithoutFollowingLinks(destination);
         return result;
     }
+    if (created && listed && !inner && run.leftBehind == leftBefore && RemoveFolderIfEmpty(destination)) {
+        SetLastError(run.lastError);
+        return TransferResult::Failed;
+    }
     run.folders.push_back(source);
+    arrived = true;
     return TransferResult::Done;
+}
+
+// Copies a folder as a whole item. Failed when the destination folder
+// itself cannot be had, or nothing of a source that held something arrived.
+TransferResult CopyFolder(const std::wstring& source, const std::wstring& destination, CopyRun& run)
+{
+    if (run.options.onFolder)
+        run.options.onFolder();
+    bool arrived = false;
+    return CopyFolderInto(source, destination, run, arrived);
 }
 
 // Deletes a source file only when its copy is proven to stand at the
@@ -385,27 +545,26 @@ MergedEntries MergedFrom(const std::wstring& source, const CopyRun& run)
 // The destination is the source itself or lies inside it, as the system
 // names both: short names, case and links to folders on the way cannot
 // hide it. The part of the destination that does not exist yet is added
-// to the final path of the deepest folder above it that does.
-bool IsSameOrInside(const std::wstring& source, const std::wstring& destination)
+// to the final path of the deepest folder above it that does (the job
+// knows the folders). An existing destination is named itself.
+bool IsSameOrInside(const std::wstring& source, const SourceEntry& entry, const std::wstring& destination,
+                    bool destinationExists, TransferJobState& job)
 {
-    const std::wstring ownSource = ComparableFinalPath(source);
-    std::wstring existing = FullPathOf(destination), rest;
-    std::wstring finalDestination;
-    for (;;) {
-        finalDestination = ComparableFinalPath(existing);
-        if (!finalDestination.empty())
-            break;
-        const size_t slash = existing.find_last_of(L'\\');
-        if (slash == std::wstring::npos || slash + 1 >= existing.size())
-            break;
-        rest = existing.substr(slash) + rest;
-        existing = existing.substr(0, slash);
-        if (existing.size() == 2 && existing[1] == L':')
-            existing += L'\\';
+    // A link is named by what it leads to; anything else by its own name.
+    std::wstring a =
+        IsLinkAttributes(entry.attributes) || entry.ownFinal.empty() ? ComparableFinalPath(source) : entry.ownFinal;
+    if (a.empty())
+        a = ComparablePath(FullPathOf(source));
+    const std::wstring full = FullPathOf(destination);
+    std::wstring b = destinationExists ? ComparableFinalPath(full) : std::wstring();
+    std::wstring folder, name;
+    if (b.empty() && SplitFull(full, folder, name)) {
+        const std::wstring& folderFinal = job.FolderFinal(folder);
+        if (!folderFinal.empty())
+            b = ComparablePath(folderFinal + L"\\" + name);
     }
-    const std::wstring a = ComparablePath(ownSource.empty() ? FullPathOf(source) : ownSource);
-    const std::wstring b =
-        finalDestination.empty() ? ComparablePath(FullPathOf(destination)) : ComparablePath(finalDestination + rest);
+    if (b.empty())
+        b = ComparablePath(full);
     return !a.empty() && (a == b || (b.size() > a.size() && b.compare(0, a.size(), a) == 0 && b[a.size()] == L'\\'));
 }
 
@@ -413,107 +572,75 @@ bool IsSameOrInside(const std::wstring& source, const std::wstring& destination)
 // (a link the system does not show as one would be copied or moved as what
 // lies behind it: the rename and the delete both reach through), and the
 // destination is not inside it. Otherwise the reason is reported.
-bool MayTakeSource(const std::wstring& source, DWORD attributes, const std::wstring& destination,
-                   TransferReport* report)
+bool MayTakeSource(const std::wstring& source, const SourceEntry& entry, const std::wstring& destination,
+                   bool destinationExists, TransferJobState& job, TransferReport* report)
 {
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        ReportFailure(report, source, GetLastError());
+    if (entry.attributes == INVALID_FILE_ATTRIBUTES) {
+        ReportFailure(report, source, entry.error);
         return false;
     }
-    const EntryCheck check = CheckEntry(source);
-    if (check != EntryCheck::Itself) {
-        if (check == EntryCheck::NotItself)
+    if (entry.check != EntryCheck::Itself) {
+        if (entry.check == EntryCheck::NotItself)
             ReportLeftBehind(report, source);
         else
-            ReportFailure(report, source, GetLastError());
+            ReportFailure(report, source, entry.error);
         return false;
     }
-    if (IsSameOrInside(source, destination)) {
+    if (IsSameOrInside(source, entry, destination, destinationExists, job)) {
         ReportFailure(report, source, kErrorDestinationInsideSource);
         return false;
     }
     return true;
 }
 
-// Exactly the form a copy gives its part files: a name, a dot, six hex
-// digits and the suffix.
-bool IsLeftoverPartFileName(const std::wstring& name)
+// Tells the job's record how a folder move across volumes (or into a
+// folder it merges with) went, on every way out.
+class FolderMoveRecord
 {
-    const std::wstring suffix = kPartFileSuffix;
-    constexpr size_t kTag = 7;
-    if (name.size() <= suffix.size() + kTag || !IsPartFileName(name))
-        return false;
-    const size_t tag = name.size() - suffix.size() - kTag;
-    if (name[tag] != L'.')
-        return false;
-    return std::all_of(name.begin() + tag + 1, name.begin() + tag + kTag,
-                       [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); });
-}
+public:
+    FolderMoveRecord(PartFileJournal& journal, const std::wstring& source, const std::wstring& destination)
+        : journal_(journal), destination_(destination)
+    {
+        journal_.FolderMoveStarted(source, destination);
+    }
+    ~FolderMoveRecord() { journal_.FolderMoveEnded(destination_); }
+    FolderMoveRecord(const FolderMoveRecord&) = delete;
+    FolderMoveRecord& operator=(const FolderMoveRecord&) = delete;
+    void Copied() { journal_.FolderMoveCopied(destination_); }
+
+private:
+    PartFileJournal& journal_;
+    std::wstring destination_;
+};
 
 } // namespace
-
-bool IsPartFileName(const std::wstring& name)
-{
-    const std::wstring suffix = kPartFileSuffix;
-    return name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-bool RemoveLeftoverPartFile(const std::wstring& path)
-{
-    const size_t slash = path.find_last_of(L"\\/");
-    if (!IsLeftoverPartFileName(slash == std::wstring::npos ? path : path.substr(slash + 1)))
-        return false;
-    // Held while the file goes, so that no copy of this process claims the
-    // name in between.
-    std::lock_guard lock(s_partFilesMutex);
-    if (s_partFilesInUse.count(PartKey(path)))
-        return false;
-    const DWORD attributes = AttributesOf(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || IsFolderAttributes(attributes) || IsLinkAttributes(attributes) ||
-        !EntryIsItself(path))
-        return false;
-    const std::wstring reach = LongPathForm(path);
-    // A copy stopped mid-way gives its part file the source's attributes.
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesW(reach.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    // Opened without any sharing: a file another program (a copy of another
-    // user's session, say) still writes cannot be opened, and stays.
-    HANDLE h = CreateFileW(reach.c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        if (attributes & FILE_ATTRIBUTE_READONLY)
-            SetFileAttributesW(reach.c_str(), attributes);
-        return false;
-    }
-    CloseHandle(h);
-    return !PathExists(path);
-}
 
 TransferResult CopyFileAtomically(const std::wstring& source, const std::wstring& destination, bool replace,
                                   const TransferOptions& options)
 {
-    BY_HANDLE_FILE_INFORMATION placed{};
-    return PlaceFile(source, destination, replace, options, nullptr, placed);
+    JobOf job(options);
+    return PlaceFile(source, destination, replace, options, *job, nullptr, nullptr);
 }
 
 TransferResult CopyItem(const std::wstring& source, const std::wstring& destination, bool replace,
                         const TransferOptions& options, TransferReport* report)
 {
-    const DWORD attributes = AttributesOf(source);
-    if (attributes != INVALID_FILE_ATTRIBUTES && IsLinkAttributes(attributes)) {
+    JobOf job(options);
+    const SourceEntry entry = InspectSource(source, *job);
+    if (IsLinkAttributes(entry.attributes)) {
         ReportLeftBehind(report, source);
         return TransferResult::Failed;
     }
-    if (!MayTakeSource(source, attributes, destination, report))
+    const DWORD destinationAttributes = AttributesOf(destination);
+    if (!MayTakeSource(source, entry, destination, destinationAttributes != INVALID_FILE_ATTRIBUTES, *job, report))
         return TransferResult::Failed;
-    if (const DWORD refusal = DestinationRefusal(destination)) {
+    if (const DWORD refusal = DestinationRefusal(destination, destinationAttributes)) {
         ReportFailure(report, source, refusal);
         return TransferResult::Failed;
     }
-    CopyRun run{options, replace, report};
-    if (!IsFolderAttributes(attributes)) {
-        BY_HANDLE_FILE_INFORMATION placed{};
-        const TransferResult result = PlaceFile(source, destination, replace, options, &run, placed);
+    CopyRun run{options, *job, replace, report};
+    if (!IsFolderAttributes(entry.attributes)) {
+        const TransferResult result = PlaceFile(source, destination, replace, options, *job, &run, nullptr);
         if (result == TransferResult::Failed)
             ReportFailure(report, source, GetLastError());
         return result;
@@ -529,34 +656,45 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
 {
     if (Cancelled(options))
         return TransferResult::Cancelled;
-    const DWORD attributes = AttributesOf(source);
-    if (!MayTakeSource(source, attributes, destination, report))
+    JobOf job(options);
+    const SourceEntry entry = InspectSource(source, *job);
+    // Without replace an existing destination makes the rename fail; it is
+    // looked for only then.
+    const bool destinationExists = replace && PathExists(destination);
+    if (!MayTakeSource(source, entry, destination, destinationExists, *job, report))
         return TransferResult::Failed;
-    const bool destinationExists = PathExists(destination);
-    if (destinationExists && !replace) {
-        ReportFailure(report, source, ERROR_FILE_EXISTS);
-        return TransferResult::Failed;
-    }
     if (destinationExists) {
         if (const DWORD refusal = DestinationRefusal(destination)) {
             ReportFailure(report, source, refusal);
             return TransferResult::Failed;
         }
     }
-    const bool link = IsLinkAttributes(attributes);
-    if (IsFolderAttributes(attributes)) {
+    auto taken = [&] {
+        if (replace || !PathExists(destination))
+            return false;
+        ReportFailure(report, source, ERROR_FILE_EXISTS);
+        return true;
+    };
+    const bool link = IsLinkAttributes(entry.attributes);
+    if (IsFolderAttributes(entry.attributes)) {
         // A rename moves a whole tree (or a link as a link) at once on one
         // volume; over an existing folder the trees are merged by copying.
         if (!destinationExists && Rename(options, source, destination, 0))
             return TransferResult::Done;
+        if (taken())
+            return TransferResult::Failed;
         if (link) {
             ReportLeftBehind(report, source);
             return TransferResult::Failed;
         }
-        CopyRun run{options, replace, report};
+        // Recorded so that a move cut off half way is found at the next
+        // start and told.
+        FolderMoveRecord record(job->journal, source, destination);
+        CopyRun run{options, *job, replace, report};
         const TransferResult copied = CopyFolder(source, destination, run);
         if (copied != TransferResult::Done)
             return copied;
+        record.Copied();
         const TransferResult moved = RemoveCopiedSource(source, run);
         if (moved == TransferResult::Done && report)
             report->merged = MergedFrom(source, run);
@@ -566,13 +704,15 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     // never deleted before the new one stands in its place.
     if (Rename(options, source, destination, replace ? MOVEFILE_REPLACE_EXISTING : 0))
         return TransferResult::Done;
+    if (taken())
+        return TransferResult::Failed;
     if (link) {
         ReportLeftBehind(report, source);
         return TransferResult::Failed;
     }
-    CopyRun run{options, replace, report};
+    CopyRun run{options, *job, replace, report};
     CopiedFile file{source, destination, {}};
-    const TransferResult copied = PlaceFile(source, destination, replace, options, &run, file.placed);
+    const TransferResult copied = PlaceFile(source, destination, replace, options, *job, &run, &file.placed);
     if (copied == TransferResult::Failed)
         ReportFailure(report, source, GetLastError());
     if (copied != TransferResult::Done)
@@ -584,6 +724,49 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         return TransferResult::Incomplete;
     }
     return TransferResult::Done;
+}
+
+bool IdentifyInJob(const std::wstring& path, const TransferOptions& options, uint32_t& volume, uint64_t& index)
+{
+    using QueryFile = LONG(WINAPI*)(HANDLE, void*, void*, ULONG, int);
+    static const auto query = reinterpret_cast<QueryFile>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    constexpr int kFileInternalInformation = 6;
+    auto full = [&] {
+        BY_HANDLE_FILE_INFORMATION facts{};
+        if (!EntryFacts(path, true, facts))
+            return false;
+        volume = facts.dwVolumeSerialNumber;
+        index = (static_cast<uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow;
+        return true;
+    };
+    std::wstring folder, name;
+    if (!options.job || !query || !SplitFull(FullPathOf(path), folder, name))
+        return full();
+    HANDLE h = CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FILE_STANDARD_INFO standard{};
+    LARGE_INTEGER internal{};
+    ULONG_PTR status[2] = {};
+    const bool file = GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof(standard)) &&
+                      !standard.Directory &&
+                      query(h, status, &internal, sizeof(internal), kFileInternalInformation) == 0;
+    CloseHandle(h);
+    if (!file)
+        return full();
+    auto known = options.job->folderVolume.find(folder);
+    if (known == options.job->folderVolume.end()) {
+        BY_HANDLE_FILE_INFORMATION facts{};
+        if (!EntryFacts(folder, false, facts))
+            return full();
+        known = options.job->folderVolume.emplace(folder, facts.dwVolumeSerialNumber).first;
+    }
+    volume = known->second;
+    index = static_cast<uint64_t>(internal.QuadPart);
+    return true;
 }
 
 bool PathExists(const std::wstring& path)

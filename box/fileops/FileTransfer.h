@@ -1,15 +1,18 @@
 // Copying and moving one file or folder without ever losing data: copies
-// go to a hidden part file first and replace the destination only once
-// complete, a move across volumes deletes of its source only what was
-// copied and checked, and a failed or cancelled copy leaves no partial
-// destination behind. Links (symbolic links, junctions) are never followed:
-// not into while copying, not through while removing (app/FileRemoval).
-// Any thread; never throws.
+// go to a part file first (named and recorded by the job's
+// PartFileJournal) and replace the destination only once complete, a move
+// across volumes deletes of its source only what was copied and checked,
+// and a failed or cancelled copy leaves no partial destination behind.
+// Links (symbolic links, junctions) are never followed: not into while
+// copying, not through while removing (app/FileRemoval). Any thread;
+// never throws.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,14 +22,11 @@ bool PathExists(const std::wstring& path);
 // Both paths name one file or folder.
 bool SamePathItem(const std::wstring& a, const std::wstring& b);
 
-// Names of the part files a copy writes before renaming them into place.
-constexpr const wchar_t* kPartFileSuffix = L".tessik-part";
-bool IsPartFileName(const std::wstring& name);
-// Removes a part file that a copy stopped mid-way left behind (the program
-// ended during the copy): only a file whose name has exactly the form a
-// copy gives, that is itself (EntryIsItself), that no copy of this process
-// is writing and that no other program holds open. True when it went.
-bool RemoveLeftoverPartFile(const std::wstring& path);
+// What the transfers of one job share: the record of the part files they
+// write (PartFileJournal) and which folder each folder path is, asked of
+// the system once per job. One thread at a time.
+struct TransferJobState;
+std::shared_ptr<TransferJobState> NewTransferJobState();
 
 // Incomplete: the destination holds what could be taken, but part of the
 // source stayed where it was (a link, or an entry that could not be
@@ -44,6 +44,9 @@ struct TransferOptions {
     // Renames within one volume; MoveFileExW when empty. A rename that
     // fails (another volume) makes a move copy and then remove.
     std::function<bool(const std::wstring& from, const std::wstring& to, DWORD flags)> rename;
+    // Shared by every item of a job (NewTransferJobState); without it each
+    // call records and looks up on its own.
+    std::shared_ptr<TransferJobState> job;
 };
 
 // What a folder moved into a folder that already stood at its destination
@@ -80,13 +83,22 @@ struct TransferReport {
     std::optional<MergedEntries> merged;
 };
 
+// Which file stands at path, as EntryFacts tells it (volume serial, file
+// index): a file's volume is its folder's, asked once per folder of the
+// job, so a job of many files does not ask the system for each one's
+// volume (under Wine that costs more than the move). A folder, which may
+// be a volume of its own, is asked in full. False when it cannot be opened.
+bool IdentifyInJob(const std::wstring& path, const TransferOptions& options, uint32_t& volume, uint64_t& index);
+
 // Copies a file or a folder tree. With replace, existing files of the
 // destination are replaced (a folder is merged into an existing one);
 // without it nothing that stands at the destination, at any depth, is
 // replaced or merged into, even when it appeared after the caller looked:
 // the entry stays out and is named in failed. Nothing replaces what the
 // same copy wrote. An entry that cannot be written is named in failed and
-// the rest of the tree still goes (Incomplete). A destination that is the
+// the rest of the tree still goes (Incomplete); a folder the copy made in
+// which none of its source's entries arrived is taken away again (Failed
+// when that is the item's own folder). A destination that is the
 // source or lies inside it is refused (kErrorDestinationInsideSource).
 // Links inside a folder are left out and reported; a link given as the
 // item is not copied.

@@ -1,7 +1,7 @@
 #include "box/icons/FolderSync.h"
 
 #include "box/fileops/FileJobProgress.h"
-#include "box/fileops/FileTransfer.h"
+#include "box/fileops/PartFileJournal.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -185,11 +185,11 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
     for (;;) {
         const wchar_t* name = data.cFileName;
         const bool dots = name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-        // A file worker's half-written copy is no item of the box; one that
-        // no copy is writing any more (the program ended mid-copy) goes.
-        if (!dots && IsPartFileName(name))
-            RemoveLeftoverPartFile(prefix + name);
-        else if (!dots) {
+        // A part file this program records is no item of the box; one whose
+        // job ended goes. Any other file is shown, whatever its name.
+        const bool part =
+            !dots && !PartFileJournal::TokenOfPartFileName(name).empty() && PartFileJournal::TakenBySync(prefix + name);
+        if (!dots && !part) {
             FolderEntry entry;
             entry.path = prefix + name;
             entry.lastWriteTime =

@@ -10,6 +10,7 @@
 
 #include "app/TempFolder.h"
 #include "box/fileops/FileTransfer.h"
+#include "box/fileops/PartFileJournal.h"
 #include "common/DirectoryLink.h"
 #include "common/HostFiles.h"
 
@@ -279,11 +280,14 @@ TEST_F(FileTransferTest, ALinkToAFileOrAnEmptyFolderIsNeverMovedAsWhatItLeadsTo)
     }
 }
 
-TEST(PartFiles, AreRecognisedByName)
+TEST(PartFiles, AreKnownByTheTokenOfTheirJob)
 {
-    EXPECT_TRUE(IsPartFileName(L"a.txt.1a2b3c.tessik-part"));
-    EXPECT_FALSE(IsPartFileName(L".tessik-part"));
-    EXPECT_FALSE(IsPartFileName(L"a.txt"));
+    EXPECT_EQ(PartFileJournal::TokenOfPartFileName(L"a.txt.0123456789ab-c0de.tessik-part"), L"0123456789ab");
+    // The form copies used to give, and names near ours, carry no token.
+    EXPECT_EQ(PartFileJournal::TokenOfPartFileName(L"notes.1a2b3c.tessik-part"), L"");
+    EXPECT_EQ(PartFileJournal::TokenOfPartFileName(L".0123456789ab-c0de.tessik-part"), L"");
+    EXPECT_EQ(PartFileJournal::TokenOfPartFileName(L"a.0123456789AB-c0de.tessik-part"), L"");
+    EXPECT_EQ(PartFileJournal::TokenOfPartFileName(L"a.txt"), L"");
 }
 
 TEST_F(FileTransferTest, TwoNamesOneFolderTakesAsOneNeverBecomeOneFile)
@@ -409,4 +413,30 @@ TEST_F(FileTransferTest, APathLongerThanTheOldLimitIsCopiedAndMoved)
     EXPECT_FALSE(fs::exists(In(L"long")));
     const std::wstring moved = Box(file.substr(In(L"").size()));
     EXPECT_NE(GetFileAttributesW(LongPathForm(moved).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FileTransferTest, AFolderWhoseEntriesAreAllRefusedLeavesNoEmptyFolders)
+{
+    std::wstring folder = In(L"deep");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    while (folder.size() < 300) {
+        folder += L"\\" + std::wstring(40, L'y');
+        ASSERT_TRUE(CreateDirectoryW(LongPathForm(folder).c_str(), nullptr));
+    }
+    HANDLE h =
+        CreateFileW(LongPathForm(folder + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+    if (CheckEntry(folder + L"\\f.txt") == EntryCheck::Itself)
+        GTEST_SKIP() << "this system checks entries of any length: nothing is refused";
+    TransferReport report;
+    EXPECT_EQ(CopyItem(In(L"deep"), Box(L"deep"), false, {}, &report), TransferResult::Failed);
+    EXPECT_FALSE(PathExists(Box(L"deep"))) << "no chain of empty folders stays in the box";
+    ASSERT_EQ(report.failed.size(), 1u);
+    EXPECT_EQ(report.failed[0].error, static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    EXPECT_EQ(MoveItem(In(L"deep"), Box(L"deep"), false, options), TransferResult::Failed);
+    EXPECT_FALSE(PathExists(Box(L"deep")));
+    EXPECT_NE(GetFileAttributesW(LongPathForm(folder + L"\\f.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "IconTestSupport.h"
+#include "box/fileops/PartFileJournal.h"
 #include "box/icons/FolderSync.h"
 
 namespace
@@ -171,14 +172,30 @@ TEST_F(FolderSyncTest, TimerSyncsRealUnfoldedFolderBoxes)
     EXPECT_EQ(StoreWriteCount(), 1);
 }
 
-TEST_F(FolderSyncTest, APartFileNoCopyWritesIsSweptAndAUserFileOfThatNameStays)
+TEST_F(FolderSyncTest, OnlyAPartFileAnEndedJobRecordedGoesAndAUserFileOfThatFormStays)
 {
-    // Left by a copy that was stopped mid-way when the program ended.
-    Touch(L"movie.mkv.1a2b3c.tessik-part");
-    Touch(L"notes.tessik-part");
+    // The user's own files, one in the form copies gave their part files.
+    Touch(L"notes.1a2b3c.tessik-part");
     Touch(L"a.txt");
+    std::wstring part;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    {
+        PartFileJournal job(temp.File(L"parts"));
+        part = job.Claim(folder + L"\\movie.mkv");
+        TempFolder::WriteBytes(part, "half");
+        Sync();
+        EXPECT_TRUE(std::filesystem::exists(part)) << "a job that runs keeps its part file";
+        EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"notes.1a2b3c.tessik-part"}));
+        // The job cannot remove it as it ends: something holds it.
+        held = CreateFileW(part.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        job.Release(part, false);
+    }
+    EXPECT_TRUE(std::filesystem::exists(part));
+    CloseHandle(held);
     Sync();
-    EXPECT_FALSE(std::filesystem::exists(folder + L"\\movie.mkv.1a2b3c.tessik-part"));
-    EXPECT_TRUE(std::filesystem::exists(folder + L"\\notes.tessik-part"));
-    EXPECT_EQ(Names(), std::vector<std::wstring>{L"a.txt"});
+    EXPECT_FALSE(std::filesystem::exists(part)) << "the ended job's part file goes once nothing holds it";
+    EXPECT_TRUE(std::filesystem::is_empty(temp.File(L"parts"))) << "and with it the job's record";
+    EXPECT_TRUE(std::filesystem::exists(folder + L"\\notes.1a2b3c.tessik-part"));
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"notes.1a2b3c.tessik-part"}));
 }
