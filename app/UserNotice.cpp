@@ -85,8 +85,10 @@ void NotifyUserReplacing(const std::wstring& kind, const std::wstring& text)
 {
     auto last = s_lastTexts.find(kind);
     if (last != s_lastTexts.end()) {
-        auto pending = std::find(s_pendingNotices.begin(), s_pendingNotices.end(), last->second);
-        if (pending != s_pendingNotices.end())
+        auto pending = std::find_if(s_pendingNotices.begin(), s_pendingNotices.end(),
+                                    [&](const PendingNotice& notice) { return notice.text == last->second; });
+        // A notice something waits on stays: its callback must still run.
+        if (pending != s_pendingNotices.end() && pending->afterShown.empty())
             s_pendingNotices.erase(pending);
     }
     Queue(kind, text);
