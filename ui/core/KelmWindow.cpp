@@ -272,7 +272,7 @@ void KelmWindow::DrawFirstFrame(HWND window)
         GetClientRect(window, &rc);
         SetWindowRgn(window, WantedRegion(rc.right, rc.bottom), FALSE);
         // A shadow took its shape from the window while it had none.
-        DropShadow::RefreshFor(window);
+        Brevin::Window::OuterShadow::DropShadow::RefreshFor(window);
     }
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
 }
