@@ -31,7 +31,7 @@ PROBE_EXE="$TESSIK_BUILD/tests/e2e/WindowProbe.exe"
 FILES="${LARGE_FILES:-10000}"
 MEASURE_S="${LARGE_MEASURE_S:-10}"
 LATER_S="${LARGE_LATER_S:-30}"
-BOX_CLASS="Tessik.Kelm.Com.Container.Class.large"
+BOX_PREFIX="Tessik.Kelm.Com.Container.Class."
 
 probe() { bench_probe "$PROBE_EXE" "$@"; }
 no_notice() { refuse_with_notice "$1" bench_probe "$PROBE_EXE"; }
@@ -56,12 +56,12 @@ seed_data_folder "$app/.tessik_config" "$ROOT/boxes" \
 
 (cd "$app" && exec wine "$app/Tessik.exe") >/dev/null 2>&1 &
 RUN_PID=$!
-probe wait "$BOX_CLASS" "Tessik.Com.Container" visible 120000 >/dev/null ||
+probe wait "${BOX_PREFIX}*" "Tessik.Com.Container" visible 120000 >/dev/null ||
   { echo "large: the box did not show" >&2; exit 1; }
 shown=$(now_ms)
 # The visible icons have appeared once the box's picture stands still over
 # four looks 250 ms apart.
-rect="$(probe list | awk -F'\t' -v c="$BOX_CLASS" '$1 == c {print $5; exit}')"
+rect="$(probe list | awk -F'\t' -v p="$BOX_PREFIX" 'index($1, p) == 1 && $3 == 1 {print $5; exit}')"
 IFS=, read -r bx by bw bh <<<"$rect"
 last="" still=0
 for _ in $(seq 600); do
