@@ -22,6 +22,7 @@
 #include "mainwindow/MainWindowBuild.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
+#include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
 
 namespace
@@ -86,6 +87,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
 
     DpiScale = GetDpiScale();
     UpdateThemeColors();
+    // The boxes are made here, but cannot be drawn before the graphics
+    // factories exist: they wait off screen instead of standing black.
+    KelmWindow::HoldFirstFrames();
     LoadAppConfig(false);
     Logger::GetInstance().Log(L"Tessik", L"INFO", L"Tessik started; data folder " + s_dataFolder);
 
@@ -98,6 +102,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
     // Registered for the system and as DirectWrite's private collection,
     // which needs the factory.
     RegisterIconFont(s_iconFontPath);
+    KelmWindow::ReleaseFirstFrames();
 
     // Clearing user data is of the core; what it must let go of first is
     // the file operations'.

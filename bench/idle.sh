@@ -39,6 +39,7 @@
 # ends the run with a message instead of measuring the wrong thing.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/seed.sh"
 trap 'finish_bench' EXIT
 OWN_XVFB_PID=""
 if [ -n "${IDLE_SCREEN:-}" ]; then
@@ -79,46 +80,32 @@ finish_bench() {
 
 read -r SCREEN_W SCREEN_H <<<"$(xdotool getdisplaygeometry)"
 
-win_path() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's|/|\\|g')"; }
-store_path() { win_path "$1" | sed 's|\\|\\\\|g'; }
-probe() { wine "$PROBE_EXE" "$@" 2>/dev/null | tr -d '\r'; }
+probe() { bench_probe "$PROBE_EXE" "$@"; }
+# No figure is taken while the program shows a message box.
+no_notice() { refuse_with_notice "$1" bench_probe "$PROBE_EXE"; }
 
-# A portable program folder; with "boxes", ten mapping boxes of 100 files.
+# A portable program folder with its four stores; with "boxes", ten
+# folder boxes of 100 files, with "act" three of 12.
 prepare() {
-  local scenario="$1" app="$ROOT/$1/app"
-  mkdir -p "$app/.tessik_config" "$ROOT/$1/boxes"
+  local scenario="$1" app="$ROOT/$1/app" body="" b i
+  mkdir -p "$app"
   cp "$TESSIK_EXE" "$app/Tessik.exe"
-  printf 'TessikRef{\n    containerDir : "%s",\n    showTessikMain : true\n}\n' \
-    "$(store_path "$ROOT/$1/boxes")" > "$app/.tessik_config/Tessik.kelm"
-  [ "$scenario" = main ] && return 0
-  local b i body="" boxes=$BOXES icons=$ICONS
-  [ "$scenario" = act ] && boxes=3 icons=12
-  for b in $(seq 0 $((boxes - 1))); do
-    local folder="$ROOT/$1/mapped/folder$b"
-    mkdir -p "$folder"
-    for i in $(seq -w 1 "$icons"); do echo "$b $i" > "$folder/file_$i.dat"; done
-    [ -n "$body" ] && body+=$',\n'
-    local bx=$((20 + (b % 5) * 310)) by=$((20 + (b / 5) * 480)) bh=460
-    # At the right edge of the screen, one under another; the act run moves
-    # the main window to the left edge, clear of them.
-    if [ "$scenario" = act ]; then
-      bh=$(( (SCREEN_H - 40) / 3 - 10 ))
-      [ "$bh" -gt 320 ] && bh=320
-      bx=$((SCREEN_W - 360)) by=$((10 + b * (bh + 10)))
-    fi
-    body+="    ComID_box$b{
-        id : \"box$b\",
-        x : $bx,
-        y : $by,
-        cx : 330,
-        cy : $bh,
-        title : \"盒子 $b\",
-        UseTargetFolder : true,
-        IsCustomTarget : true,
-        TargetFolder : \"$(store_path "$folder")\"
-    }"
-  done
-  printf 'Components{\n%s\n}\n' "$body" > "$app/.tessik_config/DesktopContainer.kelm"
+  if [ "$scenario" = boxes ]; then
+    body="$(seed_idle_boxes "$ROOT/$1/mapped" "$BOXES" "$ICONS")"
+  elif [ "$scenario" = act ]; then
+    # At the right edge of the screen, one under another; the act run
+    # moves the main window to the left edge, clear of them.
+    local bh=$(((SCREEN_H - 40) / 3 - 10))
+    [ "$bh" -gt 320 ] && bh=320
+    for b in 0 1 2; do
+      local folder="$ROOT/$1/mapped/folder$b"
+      mkdir -p "$folder"
+      for i in $(seq -w 1 12); do echo "$b $i" >"$folder/file_$i.dat"; done
+      [ -n "$body" ] && body+=$',\n'
+      body+="$(seed_box_member "box$b" $((SCREEN_W - 360)) $((10 + b * (bh + 10))) 330 "$bh" "盒子 $b" "$folder")"
+    done
+  fi
+  seed_data_folder "$app/.tessik_config" "$ROOT/$1/boxes" "$body" false "showTessikMain : true"
 }
 
 # Resident memory of a process in MB.
@@ -160,6 +147,7 @@ start_and_settle() {
     [ "$n" -ge "$want" ] || { echo "idle: only $n box windows" >&2; exit 1; }
   fi
   sleep "$SETTLE_S"
+  no_notice "the $scenario run"
 }
 
 stop_run() {
@@ -178,6 +166,7 @@ measure_cpu() {
   a="$(cpu_ticks "$RUN_PID")"; sa="$( [ -n "$server" ] && cpu_ticks "$server" || echo 0)"
   sleep "$MEASURE_S"
   b="$(cpu_ticks "$RUN_PID")"; sb="$( [ -n "$server" ] && cpu_ticks "$server" || echo 0)"
+  no_notice "CPU of the $scenario run"
   RESULT[$scenario.cpu]="$(awk -v d=$((b - a)) -v hz="$hz" -v s="$MEASURE_S" 'BEGIN{printf "%.2f", 100 * d / hz / s}')"
   RESULT[$scenario.server]="$(awk -v d=$((sb - sa)) -v hz="$hz" -v s="$MEASURE_S" 'BEGIN{printf "%.2f", 100 * d / hz / s}')"
   RESULT[$scenario.rss]="$(rss_mb "$RUN_PID")"
@@ -190,6 +179,7 @@ measure_messages() {
   from="$(stat -c %s "$trace")"
   sleep "$MEASURE_S"
   to="$(stat -c %s "$trace")"
+  no_notice "messages of the $scenario run"
   stop_run
   # Only the program's UI thread: services of the prefix write here too.
   local ui
@@ -238,12 +228,14 @@ phase() {
     PHASE[$name.from]="$(stat -c %s "$TRACE_FILE")"
     sleep "$MEASURE_S"
     PHASE[$name.to]="$(stat -c %s "$TRACE_FILE")"
+    no_notice "phase $name"
     return
   fi
   hz="$(getconf CLK_TCK)"
   a="$(cpu_ticks "$RUN_PID")"
   sleep "$MEASURE_S"
   b="$(cpu_ticks "$RUN_PID")"
+  no_notice "phase $name"
   PHASE[$name.cpu]="$(awk -v d=$((b - a)) -v hz="$hz" -v s="$MEASURE_S" 'BEGIN{printf "%.1f", 100 * d / hz / s}')"
   PHASE[$name.rss]="$(rss_mb "$RUN_PID")"
 }

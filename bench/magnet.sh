@@ -11,6 +11,7 @@
 #   bash bench/magnet.sh        (MAGNET_IDLE_S=10 by default)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/seed.sh"
 ROOT="${TMPDIR:-/tmp}/tessik_bench_magnet.$$"
 PIDS=()
 finish_bench() {
@@ -26,19 +27,18 @@ IDLE_S="${MAGNET_IDLE_S:-10}"
 PROBE_EXE="$TESSIK_BUILD/tests/e2e/WindowProbe.exe"
 DOCK_EXE="$TESSIK_BUILD/bench/bench_magnet_dock.exe"
 
-probe() { wine "$PROBE_EXE" "$@" 2>/dev/null | tr -d '\r'; }
+probe() { bench_probe "$PROBE_EXE" "$@"; }
+# No figure is taken while the program shows a message box.
+no_notice() { refuse_with_notice "$1" bench_probe "$PROBE_EXE"; }
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 
-# A portable program folder with the magnet window on or off.
+# A portable program folder with its four stores, the magnet window on or
+# off, no boxes.
 prepare() {
   local app="$ROOT/$1/app"
-  mkdir -p "$app/.tessik_config"
+  mkdir -p "$app"
   cp "$TESSIK_BUILD/Tessik.exe" "$app/Tessik.exe"
-  mkdir -p "$ROOT/$1/boxes"
-  # A stored configuration: no first-run pages.
-  printf 'TessikRef{\n    containerDir : "Z:%s"\n}\n' "$(printf '%s' "$ROOT/$1/boxes" | sed 's|/|\\\\|g')" \
-    > "$app/.tessik_config/Tessik.kelm"
-  printf 'TessikRef{\n    enabled : %s\n}\n' "$2" > "$app/.tessik_config/MagnetCom.kelm"
+  seed_data_folder "$app/.tessik_config" "$ROOT/$1/boxes" "" "$2"
 }
 
 # Starts Tessik (optionally with the message trace into $2) and waits for
@@ -71,6 +71,7 @@ idle_cpu() {
   a="$(cpu_ticks "$RUN_PID")"
   sleep "$IDLE_S"
   b="$(cpu_ticks "$RUN_PID")"
+  no_notice "CPU at rest"
   awk -v d=$((b - a)) -v hz="$hz" -v s="$IDLE_S" 'BEGIN{printf "%.2f", 100 * d / hz / s}'
 }
 
@@ -88,7 +89,9 @@ cpu_on="$(idle_cpu)"
 (cd "$ROOT" && exec wine notepad) >/dev/null 2>&1 &
 PIDS+=("$!")
 probe wait "Notepad" "Untitled - Notepad" visible 30000 >/dev/null || { echo "magnet: no notepad" >&2; exit 1; }
-wine "$DOCK_EXE" | tr -d '\r'
+dock="$(wine "$DOCK_EXE" | tr -d '\r')"
+no_notice "docking"
+printf '%s\n' "$dock"
 stop
 
 trace="$ROOT/trace.txt"
@@ -96,6 +99,7 @@ start on "$trace"
 from="$(stat -c %s "$trace")"
 sleep "$IDLE_S"
 to="$(stat -c %s "$trace")"
+no_notice "messages at rest"
 stop
 part="$ROOT/part.txt"
 tail -c +"$((from + 1))" "$trace" | head -c "$((to - from))" | grep 'L"Tessik.Com.MagWindow".* dispatched' > "$part" || true

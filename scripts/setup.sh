@@ -82,7 +82,7 @@ stop_display() {
 }
 
 # Bump when the prefix settings below change, so existing prefixes get them.
-TESSIK_PREFIX_VERSION=5
+TESSIK_PREFIX_VERSION=6
 
 # "wine reg add" with its arguments. On a loaded machine one such call was
 # seen to fail without a word while the prefix was made: it is run again, a
@@ -128,6 +128,13 @@ prepare_wine_prefix() {
   # blinking caret alone kept it busy at 60% of a core. Without that thread
   # each frame is drawn on the thread that asks for it, as Windows does.
   prefix_reg_add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0
+  # A fixed drive D: of the prefix's own, on its folder drive_d. A first
+  # start puts the normal boxes' folder on the first fixed drive that is
+  # not C:; without D: that is Wine's Z:, the host's "/", outside the
+  # prefix.
+  mkdir -p "$WINEPREFIX/drive_d"
+  ln -sfn ../drive_d "$WINEPREFIX/dosdevices/d:"
+  prefix_reg_add 'HKLM\Software\Wine\Drives' /v 'd:' /t REG_SZ /d hd
   wineserver -w
   echo "$TESSIK_PREFIX_VERSION" > "$marker"
 }

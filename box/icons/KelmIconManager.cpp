@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cwctype>
 #include <functional>
+#include <optional>
 #include <unordered_set>
 
 #include "app/CommonHelpers.h"
@@ -620,6 +621,24 @@ std::function<bool()> RecordNearView(KelmIconManager* view, std::weak_ptr<KelmIc
     };
 }
 
+// The height in DIPs of the view a box's records are placed in: its
+// window's client area. None for a window that is not there (a view that
+// is laid out without a window sees every record).
+std::optional<float> ViewHeightOf(HWND box)
+{
+    RECT rc{};
+    if (!box || !IsWindow(box) || !GetClientRect(box, &rc))
+        return std::nullopt;
+    return static_cast<float>(rc.bottom / DpiScale);
+}
+
+// Whether a record about to appear ends near the view: in the band in
+// which the box gives records their controls (NearView, at its target).
+bool AppearsInView(const IconRecord& record, float viewHeight)
+{
+    return record.targetY + static_cast<float>(record.edge) >= -150.0f && record.targetY <= viewHeight + 150.0f;
+}
+
 } // namespace
 
 void KelmIconManager::StartAppear(KelmWindow& box, IconRecord& record)
@@ -669,6 +688,7 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
 
     const BoxRuntime* runtime = FindBoxRuntime(m_ownBox);
     const bool multiSelect = runtime && runtime->multiSelect;
+    const std::optional<float> viewHeight = runtime ? ViewHeightOf(box->GetHwnd()) : std::nullopt;
     for (IconRecord& record : m_records) {
         KelmIcon& control = *EnsureControl(record);
         const bool isSelected = multiSelect && runtime->selection.count(static_cast<int32_t>(record.id)) > 0;
@@ -677,6 +697,15 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
 
         if (record.appearPending) {
             record.appearPending = false;
+            if (viewHeight && !AppearsInView(record, *viewHeight)) {
+                // Nobody sees a row out of sight fade in; waiting out its
+                // delay kept the box's tick running for minutes on a large
+                // folder. It stands in its place when it is scrolled to.
+                record.y = record.targetY;
+                record.opacity = 1.0f;
+                record.settled = true;
+                continue;
+            }
             if (record.appearDelay > 0.01f) {
                 KelmIconManager* view = this;
                 std::weak_ptr<KelmIcon> weak = record.control;

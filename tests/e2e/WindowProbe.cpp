@@ -14,6 +14,9 @@
 //   WindowProbe click <class> <title> <x> <y>   (client pixels; returns after the repaint)
 //   WindowProbe settled <class> <title> <timeout ms>   (visible, opaque, still, idle)
 //   WindowProbe list   (class, title, visible, process, rectangle, handle)
+//
+// "Visible" is on screen: shown, and with some area (a window shown with an
+// empty region is not).
 //   WindowProbe at <x> <y>   (the top-level window a click at that screen point reaches, as list prints it)
 //   WindowProbe move <class> <title> <x> <y>   (first match, screen pixels, size kept)
 //   WindowProbe item-text <class> <title> <control id>   (text of a dialog item of the first match, UTF-8)
@@ -44,6 +47,19 @@ struct Found {
     DWORD processId;
 };
 
+// Visible and on screen: a window shown with an empty region (one that
+// waits for its first frame) has nothing on screen yet.
+bool OnScreen(HWND window)
+{
+    if (!IsWindowVisible(window))
+        return false;
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    const int kind = region ? GetWindowRgn(window, region) : ERROR;
+    if (region)
+        DeleteObject(region);
+    return kind != NULLREGION;
+}
+
 Found Describe(HWND window)
 {
     wchar_t className[256] = {};
@@ -52,7 +68,7 @@ Found Describe(HWND window)
     GetWindowTextW(window, title, 512);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    return {window, className, title, IsWindowVisible(window) != FALSE, processId};
+    return {window, className, title, OnScreen(window), processId};
 }
 
 std::vector<Found> ListWindows()

@@ -73,10 +73,15 @@ runs "$pid" || fail "the program ended after the choice"
 wait_main_window visible
 shot after_first_run
 # A first run on a machine with a second drive puts the box folder at its
-# root; under Wine that is Z:, the Unix root. Leave nothing there.
+# root: the prefix's own D:, or Z:, the Unix root, in a prefix without it.
+# Leave nothing there.
 container=$(tr -d '\r' <"$DATA/Tessik.kelm" | sed -n 's/^ *containerDir : "\(.*\)",*$/\1/p' | sed 's|\\\\|/|g')
 case "$container" in
 Z:/.tessik/user_storage/u_*) rm -rf "${container#Z:}"; rmdir "/.tessik/user_storage" "/.tessik" 2>/dev/null || true ;;
+D:/.tessik/user_storage/u_*)
+  rm -rf "$WINEPREFIX/drive_d${container#D:}"
+  rmdir "$WINEPREFIX/drive_d/.tessik/user_storage" "$WINEPREFIX/drive_d/.tessik" 2>/dev/null || true
+  ;;
 esac
 
 quit_from_tray

@@ -63,21 +63,36 @@ seed_app_store() {
 # exit, head) must not end the probe's side of the pipe half way, which
 # pipefail would count as a failure. The probe's own exit code is kept.
 #
-# A waiting command (wait, gone, settled, mutex-gone: the last argument is
-# its bound in ms) can only fail once its bound has passed. One that fails
-# sooner was ended by Wine at its start, as seen on a loaded machine: it
-# is run again, twice at most.
+# On a loaded machine Wine now and then ends a program at its start with
+# status 1 and nothing on its output. Such an end is told from a real
+# answer, and the probe run again (twice at most), so:
+# - a waiting command (wait, gone, settled, mutex-gone: the last argument
+#   is its bound in ms) can only fail once its bound has passed; one that
+#   fails sooner was ended at its start;
+# - a reading command (list, count, at, item-text, message-font-covers)
+#   answers with output; one that fails and prints nothing may have been
+#   ended at its start (list and count never fail; at and item-text fail
+#   silently for "nothing there", and asking again changes nothing then).
+# Commands that act (post, click, send, move, close-title) are not run
+# again: the first run may have acted.
 probe() {
-  local out status attempt started elapsed bound=0
-  case "${1:-}" in wait | gone | settled | mutex-gone) bound="${*: -1}" ;; esac
+  local out status attempt started elapsed bound=0 reads=false again
+  case "${1:-}" in
+    wait | gone | settled | mutex-gone) bound="${*: -1}" ;;
+    list | count | at | item-text | message-font-covers) reads=true ;;
+  esac
   [[ "$bound" =~ ^[0-9]+$ ]] || bound=0
   for attempt in 1 2 3; do
     status=0
     started=$(date +%s%N)
     out=$(wine "$PROBE_EXE" "$@" 2>>"$WORK/probe-errors.txt" | tr -d '\r'; exit "${PIPESTATUS[0]}") || status=$?
     elapsed=$((($(date +%s%N) - started) / 1000000))
-    [ "$status" != 0 ] && [ "$bound" -gt 0 ] && [ "$elapsed" -lt "$bound" ] || break
-    echo "probe $1 ended with status $status after $elapsed ms of its $bound ms; run again" >>"$WORK/probe-errors.txt"
+    [ "$status" != 0 ] || break
+    again=false
+    [ "$bound" -gt 0 ] && [ "$elapsed" -lt "$bound" ] && again=true
+    $reads && [ -z "$out" ] && again=true
+    $again || break
+    echo "probe $1 ended with status $status after $elapsed ms (bound $bound ms), ${#out} characters out; run again" >>"$WORK/probe-errors.txt"
   done
   [ -z "$out" ] || cat <<<"$out"
   return "$status"

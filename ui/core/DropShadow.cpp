@@ -167,6 +167,15 @@ bool DropShadow::Create(HWND owner)
     return true;
 }
 
+void DropShadow::RefreshFor(HWND owner)
+{
+    const auto it = s_shadowObjects.find(owner);
+    if (it == s_shadowObjects.end() || !it->second)
+        return;
+    auto shadow = it->second; // Update may re-enter through messages
+    shadow->RedrawIfShown();
+}
+
 void DropShadow::RedrawIfShown()
 {
     if ((status_ & kShown) && IsWindow(shadow_))

@@ -55,6 +55,9 @@ public:
     HWND ShadowWindow() const { return shadow_; }
     // The shadow window registered for an owner, or null.
     static HWND ShadowWindowOf(HWND owner);
+    // Redraws the owner's shadow, if it has one, from the owner's shape now
+    // (the owner's region changed without a resize).
+    static void RefreshFor(HWND owner);
 
     // Fills `bits` (premultiplied BGRA, rect's width + 2 size by height +
     // 2 size, top row first) from the owner's window region.

@@ -9,10 +9,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <utility>
+#include <vector>
 
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DragDropState.h"
+#include "ui/core/DropShadow.h"
 #include "ui/core/KelmDropTarget.h"
 #include "ui/core/WindowMessages.h"
 
@@ -109,6 +112,9 @@ struct CompositionDevices {
     int windows = 0;
 };
 CompositionDevices s_composition;
+
+// Start-up holds first frames until it can draw (KelmWindow::HoldFirstFrames).
+bool s_firstFramesHeld = false;
 
 int RegionRadius(int cornerRadius)
 {
@@ -213,17 +219,83 @@ int KelmWindow::Create()
         SetWindowLongPtrW(window, GWL_EXSTYLE, ex);
         SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_FRAMECHANGED);
     }
-    if (cornerRadius != 0) {
+    // Start-up makes windows before it can draw them; mapped then, each
+    // would stand as a black rectangle until the first paint. While first
+    // frames are held a window is shown without area instead, and takes
+    // its area once its first frame is drawn. A custom creator's window is
+    // not ours to paint.
+    firstFramePending_ = s_firstFramesHeld && !customCreator && showCommand != SW_HIDE;
+    if (firstFramePending_) {
+        SetWindowRgn(window, CreateRectRgn(0, 0, 0, 0), FALSE);
+    } else if (cornerRadius != 0) {
         RECT rc;
         GetClientRect(window, &rc);
-        const int r = RegionRadius(cornerRadius);
-        SetWindowRgn(window, CreateRoundRectRgn(0, 0, rc.right + 1, rc.bottom + 1, r, r), TRUE);
+        SetWindowRgn(window, WantedRegion(rc.right, rc.bottom), TRUE);
     }
     ShowWindow(window, showCommand);
     if (onCreated)
         onCreated();
     SendMessageW(window, WM_KELM_CREATED, 0, 0);
     return 1;
+}
+
+HRGN KelmWindow::WantedRegion(int w, int h) const
+{
+    if (cornerRadius == 0)
+        return nullptr;
+    const int r = RegionRadius(cornerRadius);
+    return CreateRoundRectRgn(0, 0, w + 1, h + 1, r, r);
+}
+
+void KelmWindow::DrawFirstFrame(HWND window)
+{
+    if (!firstFramePending_ || s_firstFramesHeld || !IsWindow(window))
+        return;
+    firstFramePending_ = false;
+    // Drawn once while it has no area: the render target, text formats and
+    // bitmaps are made now, so the frame drawn when the window takes its
+    // area is a quick one.
+    if (CompositionActive())
+        PaintComposition(window);
+    else
+        PaintWindow(window, drawCallback, nullptr, nullptr);
+    if (!IsWindow(window))
+        return;
+    // Only the empty region given at Create is replaced: one that other
+    // code has set since stays.
+    HRGN current = CreateRectRgn(0, 0, 0, 0);
+    const int kind = current ? GetWindowRgn(window, current) : ERROR;
+    if (current)
+        DeleteObject(current);
+    if (kind == NULLREGION) {
+        RECT rc{};
+        GetClientRect(window, &rc);
+        SetWindowRgn(window, WantedRegion(rc.right, rc.bottom), FALSE);
+        // A shadow took its shape from the window while it had none.
+        Brevin::Window::OuterShadow::DropShadow::RefreshFor(window);
+    }
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+}
+
+void KelmWindow::HoldFirstFrames()
+{
+    s_firstFramesHeld = true;
+}
+
+void KelmWindow::ReleaseFirstFrames()
+{
+    s_firstFramesHeld = false;
+    // A copy: a draw callback may make or destroy windows.
+    std::vector<std::pair<HWND, KelmWindow*>> waiting;
+    for (const auto& [handle, object] : WindowMap) {
+        if (object && object->firstFramePending_)
+            waiting.emplace_back(handle, object);
+    }
+    for (const auto& [handle, object] : waiting) {
+        auto it = WindowMap.find(handle);
+        if (it != WindowMap.end() && it->second == object)
+            object->DrawFirstFrame(handle);
+    }
 }
 
 void KelmWindow::SetDrawCallback(DrawFunction draw)
@@ -522,10 +594,9 @@ LRESULT KelmWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPAR
 
     case WM_SIZE: {
         const UINT w = LOWORD(lParam), h = HIWORD(lParam);
-        if (cornerRadius != 0 && customFrame) {
-            const int r = RegionRadius(cornerRadius);
-            SetWindowRgn(window, CreateRoundRectRgn(0, 0, w + 1, h + 1, r, r), TRUE);
-        }
+        // A window still waiting for its first frame keeps its empty region.
+        if (cornerRadius != 0 && customFrame && !firstFramePending_)
+            SetWindowRgn(window, WantedRegion(w, h), TRUE);
         if (CompositionActive()) {
             HDC dc = GetDC(window);
             if (dc) {

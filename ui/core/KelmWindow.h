@@ -94,6 +94,13 @@ public:
     // running instance is missing.
     int Create();
 
+    // While held (UI thread only), a window that Create shows has no area
+    // on screen: start-up makes the boxes before it can draw them, and
+    // mapped they would stand black until then. Release draws each waiting
+    // window's first frame and then gives it its area, so it appears drawn.
+    static void HoldFirstFrames();
+    static void ReleaseFirstFrames();
+
     void SetDrawCallback(DrawFunction draw);
     void SetMessageHandler(MessageFunction handler);
     void SetDeactivateCallback(std::function<void()> callback);
@@ -231,7 +238,14 @@ private:
     void PaintComposition(HWND window);
     void TearDownComposition();
 
+    // The region the window has once its first frame is drawn: rounded by
+    // cornerRadius, or none.
+    HRGN WantedRegion(int w, int h) const;
+    void DrawFirstFrame(HWND window);
+
     bool compositionReady_ = false;
+    // Shown without area, its first frame not drawn yet.
+    bool firstFramePending_ = false;
     // The pixels RepaintPart asked for since the last paint.
     std::optional<RECT> partAsked_;
     const void* partCover_ = nullptr; // the cover all of them had, if one

@@ -292,6 +292,48 @@ TEST_F(KelmWindowTest, AnimationsAndPostedCallbacksStartTheAnimationTimerAndItSt
     EXPECT_TRUE(quiet);
 }
 
+// Windows made while start-up cannot draw yet are shown without area, so
+// none stands black on the screen; each takes its area with its first
+// frame drawn. A region other code gave a waiting window stays.
+TEST_F(KelmWindowTest, WindowsMadeWhileFirstFramesAreHeldTakeTheirAreaWithTheirFirstFrame)
+{
+    auto regionKind = [](HWND hwnd) {
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        const int kind = GetWindowRgn(hwnd, region);
+        DeleteObject(region);
+        return kind;
+    };
+    int paints = 0;
+    window->SetDrawCallback([&paints](HWND, ID2D1HwndRenderTarget*) { ++paints; });
+    window->showCommand = SW_SHOWNOACTIVATE; // leaves other test programs' popups active
+    KelmWindow shaped;
+    shaped.Set(500, 50, 200, 100, L"Kelm.Test.ShapedWindow", L"Kelm shaped test window");
+    shaped.showCommand = SW_SHOWNOACTIVATE;
+
+    KelmWindow::HoldFirstFrames();
+    const int made = window->Create();
+    const int madeShaped = shaped.Create();
+    SetWindowRgn(shaped.hwnd, CreateRectRgn(0, 0, 50, 50), FALSE);
+    PumpMessages(50);
+    const bool shownWithoutArea = IsWindowVisible(window->hwnd) && regionKind(window->hwnd) == NULLREGION;
+    KelmWindow::ReleaseFirstFrames();
+    ASSERT_EQ(made, 1);
+    ASSERT_EQ(madeShaped, 1);
+    EXPECT_TRUE(shownWithoutArea);
+    EXPECT_GE(paints, 1) << "drawn before it took its area";
+    EXPECT_EQ(regionKind(window->hwnd), ERROR) << "the whole window, no region";
+    EXPECT_EQ(regionKind(shaped.hwnd), SIMPLEREGION) << "the region set meanwhile stays";
+    DestroyWindow(shaped.hwnd);
+
+    // Made after the release: shown as before, with its whole area.
+    KelmWindow later;
+    later.Set(500, 200, 200, 100, L"Kelm.Test.LaterWindow", L"Kelm later test window");
+    later.showCommand = SW_SHOWNOACTIVATE;
+    ASSERT_EQ(later.Create(), 1);
+    EXPECT_EQ(regionKind(later.hwnd), ERROR);
+    DestroyWindow(later.hwnd);
+}
+
 // Nothing a window's paints added outlives it: when the window ends (here
 // from a control's own handler, in the middle of its routing) the panel
 // lets its controls go, and the panel goes with the window object.

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# A box showing a large folder, at rest: the real program in a portable
+# folder of its own with one box on a folder of LARGE_FILES files (10,000
+# by default). Once the box's picture has stood still (its visible icons
+# have appeared), it measures CPU of Tessik.exe and of the prefix's
+# wineserver over MEASURE_S seconds; LARGE_LATER_S seconds on (0: not at
+# all) it measures them again.
+#
+#   bash bench/large_folder.sh   (LARGE_FILES=10000 LARGE_MEASURE_S=10 LARGE_LATER_S=30)
+#   LARGE_TESSIK_EXE=/some/Tessik.exe bash bench/large_folder.sh   (another build;
+#   nothing is built then, WindowProbe.exe must exist)
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/seed.sh"
+ROOT="${TMPDIR:-/tmp}/tessik_bench_large.$$"
+RUN_PID=""
+finish_bench() {
+  if [ -n "$RUN_PID" ]; then kill -9 "$RUN_PID" 2>/dev/null || true; fi
+  stop_display
+  rm -rf "$ROOT"
+}
+trap 'finish_bench' EXIT
+if [ -n "${LARGE_TESSIK_EXE:-}" ]; then
+  ensure_display
+  prepare_wine_prefix
+else
+  tessik_setup --target Tessik WindowProbe >/dev/null
+fi
+TESSIK_EXE="${LARGE_TESSIK_EXE:-$TESSIK_BUILD/Tessik.exe}"
+PROBE_EXE="$TESSIK_BUILD/tests/e2e/WindowProbe.exe"
+FILES="${LARGE_FILES:-10000}"
+MEASURE_S="${LARGE_MEASURE_S:-10}"
+LATER_S="${LARGE_LATER_S:-30}"
+BOX_PREFIX="Tessik.Kelm.Com.Container.Class."
+
+probe() { bench_probe "$PROBE_EXE" "$@"; }
+no_notice() { refuse_with_notice "$1" bench_probe "$PROBE_EXE"; }
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+wineserver_pid() {
+  local want p
+  want="$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")"
+  for p in $(pgrep -u "$(id -u)" wineserver || true); do
+    case "$(readlink "/proc/$p/cwd" 2>/dev/null)" in */"$want") echo "$p"; return;; esac
+  done
+}
+screen_sum() { import -window root -crop "${3}x${4}+${1}+${2}" -depth 8 rgb:- 2>/dev/null | md5sum; }
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+app="$ROOT/app"
+folder="$ROOT/folder"
+mkdir -p "$app" "$folder"
+cp "$TESSIK_EXE" "$app/Tessik.exe"
+(cd "$folder" && seq -w 1 "$FILES" | sed 's/^/file_/; s/$/.dat/' | xargs touch)
+seed_data_folder "$app/.tessik_config" "$ROOT/boxes" \
+  "$(seed_box_member large 200 60 420 600 "大文件夹" "$folder")" false "showTessikMain : false"
+
+(cd "$app" && exec wine "$app/Tessik.exe") >/dev/null 2>&1 &
+RUN_PID=$!
+probe wait "${BOX_PREFIX}*" "Tessik.Com.Container" visible 120000 >/dev/null ||
+  { echo "large: the box did not show" >&2; exit 1; }
+shown=$(now_ms)
+# The visible icons have appeared once the box's picture stands still over
+# four looks 250 ms apart.
+rect="$(probe list | awk -F'\t' -v p="$BOX_PREFIX" 'index($1, p) == 1 && $3 == 1 {print $5; exit}')"
+IFS=, read -r bx by bw bh <<<"$rect"
+last="" still=0
+for _ in $(seq 600); do
+  now="$(screen_sum "$bx" "$by" "$bw" "$bh")"
+  if [ "$now" = "$last" ]; then still=$((still + 1)); else still=0; fi
+  last="$now"
+  [ "$still" -ge 3 ] && break
+  sleep 0.25
+done
+[ "$still" -ge 3 ] || { echo "large: the box's picture never stood still" >&2; exit 1; }
+rested=$(now_ms)
+
+hz="$(getconf CLK_TCK)"
+measure() {
+  local server a b sa sb
+  server="$(wineserver_pid)"
+  a="$(cpu_ticks "$RUN_PID")"; sa="$([ -n "$server" ] && cpu_ticks "$server" || echo 0)"
+  sleep "$MEASURE_S"
+  b="$(cpu_ticks "$RUN_PID")"; sb="$([ -n "$server" ] && cpu_ticks "$server" || echo 0)"
+  no_notice "CPU at rest"
+  awk -v d=$((b - a)) -v sd=$((sb - sa)) -v hz="$hz" -v s="$MEASURE_S" \
+    'BEGIN{printf "%.2f %.2f", 100 * d / hz / s, 100 * sd / hz / s}'
+}
+figures="$(measure)"
+read -r first first_server <<<"$figures"
+echo "box on a folder of $FILES files: shown to picture still $((rested - shown)) ms"
+echo "  the ${MEASURE_S} s after that: CPU of Tessik.exe ${first} % of a core, wineserver ${first_server} %"
+if [ "$LATER_S" -gt 0 ]; then
+  sleep "$LATER_S"
+  figures="$(measure)"
+  read -r later later_server <<<"$figures"
+  echo "  ${LATER_S} s later, ${MEASURE_S} s: CPU of Tessik.exe ${later} % of a core, wineserver ${later_server} %"
+fi
