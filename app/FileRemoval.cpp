@@ -113,27 +113,6 @@ EntryCheck CheckItselfIn(const std::wstring& folderFinal, const std::wstring& pa
     return IsSameFileAs(LongPathForm(path), folderFinal + L"\\" + trimmed) ? EntryCheck::NotItself : EntryCheck::Itself;
 }
 
-// A path that names "." or ".." as one of its parts: the system resolves
-// them before it opens anything, so the entry it reaches is not the one
-// the last name seems to name.
-bool HasDotPart(const std::wstring& path)
-{
-    size_t start = 0;
-    // The prefix of "\\?\C:\..." is no part of the path.
-    if (path.rfind(L"\\\\?\\", 0) == 0)
-        start = 4;
-    while (start <= path.size()) {
-        size_t end = path.find_first_of(L"\\/", start);
-        if (end == std::wstring::npos)
-            end = path.size();
-        const std::wstring part = path.substr(start, end - start);
-        if (part == L"." || part == L"..")
-            return true;
-        start = end + 1;
-    }
-    return false;
-}
-
 // The folder that holds a full path ("C:\a" is held by "C:\").
 std::wstring ParentOf(const std::wstring& full)
 {
@@ -413,6 +392,27 @@ std::wstring ProgramFolder()
 }
 
 } // namespace
+
+// A path that names "." or ".." as one of its parts: the system resolves
+// them before it opens anything, so the entry it reaches is not the one
+// the last name seems to name.
+bool HasDotPart(const std::wstring& path)
+{
+    size_t start = 0;
+    // The prefix of "\\?\C:\..." is no part of the path.
+    if (path.rfind(L"\\\\?\\", 0) == 0)
+        start = 4;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of(L"\\/", start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        const std::wstring part = path.substr(start, end - start);
+        if (part == L"." || part == L"..")
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
 
 bool ForEachFolderEntry(const std::wstring& folder,
                         const std::function<bool(const std::wstring& name, unsigned long attributes)>& visit)

@@ -37,6 +37,11 @@ bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* re
 // moved or has its attributes changed.
 bool EntryIsItself(const std::wstring& path);
 
+// The path names "." or ".." as one of its parts: the system resolves them
+// before it opens anything, so the entry it reaches is not the one the last
+// name seems to name.
+bool HasDotPart(const std::wstring& path);
+
 // What the link check found: the entry is itself, it is a link the system
 // does not show as one (or its path climbs out through "." or ".."), or it
 // could not be opened to tell (access denied, held without sharing); then

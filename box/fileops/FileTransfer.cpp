@@ -39,22 +39,6 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name)
     return folder + L"\\" + name;
 }
 
-// A path that names "." or ".." as one of its parts: the system resolves
-// them before it opens anything, so such a path takes the full check.
-bool HasDotPart(const std::wstring& path)
-{
-    for (size_t start = path.rfind(L"\\\\?\\", 0) == 0 ? 4 : 0; start <= path.size();) {
-        size_t end = path.find_first_of(L"\\/", start);
-        if (end == std::wstring::npos)
-            end = path.size();
-        const std::wstring part = path.substr(start, end - start);
-        if (part == L"." || part == L"..")
-            return true;
-        start = end + 1;
-    }
-    return false;
-}
-
 // The folder that holds a full path and the name in it; false for a root.
 bool SplitFull(const std::wstring& full, std::wstring& folder, std::wstring& name)
 {
