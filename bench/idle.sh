@@ -111,18 +111,7 @@ prepare() {
 # Resident memory of a process in MB.
 rss_mb() { awk '/^VmRSS:/ {printf "%.0f", $2 / 1024}' "/proc/$1/status" 2>/dev/null || echo 0; }
 
-# Clock ticks of user and system time of a process.
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 
-# The wineserver of this prefix: its working folder is named after the
-# prefix's device and inode.
-wineserver_pid() {
-  local want p
-  want="$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")"
-  for p in $(pgrep -u "$(id -u)" wineserver || true); do
-    case "$(readlink "/proc/$p/cwd" 2>/dev/null)" in */"$want") echo "$p"; return;; esac
-  done
-}
 
 # Starts the program of a scenario (trace file given: with the message
 # trace) and waits until its windows are up and the fade-in has settled.

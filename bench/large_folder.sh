@@ -35,14 +35,6 @@ BOX_PREFIX="Tessik.Kelm.Com.Container.Class."
 
 probe() { bench_probe "$PROBE_EXE" "$@"; }
 no_notice() { refuse_with_notice "$1" bench_probe "$PROBE_EXE"; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
-wineserver_pid() {
-  local want p
-  want="$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")"
-  for p in $(pgrep -u "$(id -u)" wineserver || true); do
-    case "$(readlink "/proc/$p/cwd" 2>/dev/null)" in */"$want") echo "$p"; return;; esac
-  done
-}
 screen_sum() { import -window root -crop "${3}x${4}+${1}+${2}" -depth 8 rgb:- 2>/dev/null | md5sum; }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 

@@ -30,7 +30,6 @@ DOCK_EXE="$TESSIK_BUILD/bench/bench_magnet_dock.exe"
 probe() { bench_probe "$PROBE_EXE" "$@"; }
 # No figure is taken while the program shows a message box.
 no_notice() { refuse_with_notice "$1" bench_probe "$PROBE_EXE"; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
 
 # A portable program folder with its four stores, the magnet window on or
 # off, no boxes.

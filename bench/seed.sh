@@ -97,3 +97,16 @@ bench_probe() {
   [ -z "$out" ] || printf '%s\n' "$out"
   return "$status"
 }
+
+# Clock ticks of user and system time of a process.
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+
+# The wineserver of this prefix: its working folder is named after the
+# prefix's device and inode.
+wineserver_pid() {
+  local want p
+  want="$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")"
+  for p in $(pgrep -u "$(id -u)" wineserver || true); do
+    case "$(readlink "/proc/$p/cwd" 2>/dev/null)" in */"$want") echo "$p"; return;; esac
+  done
+}
