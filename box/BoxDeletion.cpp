@@ -163,10 +163,20 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
         if (!runtime.IsPseudoBox() && runtime.UseTargetFolder)
             boxFolders.push_back(NormalizeStoredPath(runtime.TargetFolder));
     AddHiddenBoxFolders(L"", boxFolders);
+    // A folder in the box may be another box's folder or hold one: sent
+    // home, it would leave that box without its folder.
+    const BoxFolderGuard guard(BoxFoldersBut(box, L""), L"");
     for (const IconRecord& record : records) {
         // Only what the box holds goes; a record of an outside file stays.
         if (!PathExists(record.path) || !LiesIn(record.path, folder))
             continue;
+        if (const FolderRelation relation = guard.BoxFolder(FullPathOf(record.path));
+            relation != FolderRelation::Unrelated) {
+            report.stayed.push_back({record.path, relation == FolderRelation::SameOrHolding
+                                                      ? L"是其他收纳盒的文件夹或包含收纳盒的文件夹，移走会让那个收纳盒失去它的文件夹"
+                                                      : L"无法确认不是其他收纳盒的文件夹（系统没有回答它是哪个文件夹）"});
+            continue;
+        }
         const bool known = record.originalPath != L"bvn!NULL" && !record.originalPath.empty();
         const std::wstring original = known ? NormalizeStoredPath(record.originalPath) : record.originalPath;
         const PutBack::Place place = known ? PutBack::JudgePlace(fs::path(original).parent_path().wstring(), boxFolders)
@@ -209,7 +219,8 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
         else if (target != plan.path)
             report.elsewhere.push_back({record.path, target, L"原位置已有同名项目，已改名"});
     }
-    if (RemoveFolderIfEmpty(folder))
+    // Another box may show the same folder, emptied or not.
+    if (MayRemoveBoxFolder(box, folder) && RemoveFolderIfEmpty(folder))
         Log(L"INFO", L"Removed empty container folder: " + folder);
     return report;
 }

@@ -10,6 +10,9 @@
 
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
+#include "app/UserNotice.h"
+#include "box/BoxDeletion.h"
+#include "box/BoxFolderNames.h"
 #include "box/BoxRuntime.h"
 #include "box/BoxShortcuts.h"
 #include "box/BoxWindowHooks.h"
@@ -443,6 +446,24 @@ void MoveIconToBox(KelmIconManager& view, const IconRecord& dragged, const BoxWi
     const BoxRuntime* target = FindBoxRuntime(owner);
     // A link the system does not show as one is not moved: the move would
     // take the file behind it. The record joins the box as it is.
+    // Nor is another box's folder (or a folder holding one): that box
+    // would lose its folder; the user hears why it stayed.
+    const bool boxFolder = [&] {
+        if (!target || !target->UseTargetFolder || !PathExists(dragged.path) ||
+            IsDirectlyInFolder(dragged.path, target->TargetFolder))
+            return false;
+        const FolderRelation relation = GuardOfBoxFolders().BoxFolder(FullPathOf(dragged.path));
+        if (relation == FolderRelation::Unrelated)
+            return false;
+        BoxFolderNames names;
+        names.Add(dragged.path, relation);
+        NotifyUser(L"drag-box-folder", names.Text(L"放进这个收纳盒"));
+        return true;
+    }();
+    if (boxFolder) {
+        CancelIconDrag(view, dragged, box);
+        return;
+    }
     if (target && target->UseTargetFolder && PathExists(dragged.path) &&
         !IsDirectlyInFolder(dragged.path, target->TargetFolder) && EntryIsItself(dragged.path)) {
         const std::filesystem::path source(dragged.path);

@@ -259,6 +259,15 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
     };
     if (!plan.refused.empty())
         return refuse(plan.refused);
+    // Sent elsewhere, another box's folder (or a folder holding it) would
+    // leave that box without its folder.
+    if (const FolderRelation relation = GuardOfBoxFolders().BoxFolder(FullPathOf(record.path));
+        relation != FolderRelation::Unrelated) {
+        BoxFolderNames names;
+        names.Add(record.path, relation);
+        NotifyUser(L"restore-box-folder", names.Text(L"归位"));
+        return false;
+    }
     // Moved into itself, a folder would take its own place away.
     if (DropPlan::IsSameOrAncestor(record.path, plan.folder))
         return refuse(L"不能把“" + name + L"”移到它自己里面。");

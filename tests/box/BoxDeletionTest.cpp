@@ -304,3 +304,34 @@ TEST_F(BoxDeletionTest, NoBoxGoesWhileAFileJobWorksForItAndTheAnswerActsOnWhatIt
     folderBox.reset();
     s_deleteBoxChoice = saved;
 }
+
+TEST_F(BoxDeletionTest, AnotherBoxsFolderInsideTheBoxStaysWithItsBoxWhenTheBoxIsDisbanded)
+{
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring desktop = store.File(L"desktop");
+    const std::wstring inner = boxFolder + L"\\reports";
+    fs::create_directories(desktop);
+    fs::create_directories(inner + L"\\q1");
+    s_boxRuntimes.at(mappingBox).UseTargetFolder = true;
+    s_boxRuntimes.at(mappingBox).TargetFolder = inner + L"\\q1";
+    std::vector<IconRecord> records;
+    records.push_back(Add(folderBox, boxFolder + L"\\a.txt", L"bvn!NULL"));
+    KelmIconManager& view = s_boxIconManagers.at(folderBox);
+    view.AddRecordForPath(inner, 0, 0, L"bvn!NULL", false, L"", folderBox, L"bvn!NULL");
+    records.push_back(view.Records().back());
+
+    const DisbandReport report = DisbandAndRestore(folderBox, boxFolder, records, desktop);
+    EXPECT_TRUE(fs::exists(desktop + L"\\a.txt"));
+    EXPECT_TRUE(fs::exists(inner + L"\\q1")) << "the other box keeps its folder";
+    EXPECT_FALSE(fs::exists(desktop + L"\\reports"));
+    ASSERT_EQ(report.stayed.size(), 1u);
+    EXPECT_NE(DisbandReportText(report).find(L"“reports”：是其他收纳盒的文件夹"), std::wstring::npos);
+
+    // A folder another box shows too stays when it is left empty.
+    RemoveItemWithoutFollowingLinks(inner);
+    s_boxRuntimes.at(mappingBox).TargetFolder = boxFolder;
+    const std::vector<IconRecord> last{Add(folderBox, boxFolder + L"\\b.txt", L"bvn!NULL")};
+    EXPECT_TRUE(DisbandAndRestore(folderBox, boxFolder, last, desktop).stayed.empty());
+    EXPECT_TRUE(fs::exists(desktop + L"\\b.txt"));
+    EXPECT_TRUE(fs::exists(boxFolder)) << "the other box keeps its folder";
+}

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "BoxTestSupport.h"
+#include "app/UserNotice.h"
 #include "box/BoxIconDrag.h"
 #include "box/BoxShortcuts.h"
 #include "box/icons/DragPlaceholder.h"
@@ -245,6 +246,33 @@ TEST_F(IconDragTest, DroppedInAnotherBoxesSectionTheFileMovesIntoThatBox)
     EXPECT_EQ(records[1].owner, folderBox);
     EXPECT_EQ(records[1].alias, L"Mine");
     EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{theirs, moved})) << "the folder box's store";
+}
+
+TEST_F(IconDragTest, AnotherBoxsFolderDroppedInAFolderBoxsSectionStaysWithItsBox)
+{
+    // The mapping box shows a folder holding a folder that a box shows.
+    const std::wstring work = outside + L"\\work", theirs = folder + L"\\theirs.txt";
+    fs::create_directories(work + L"\\reports");
+    BoxRuntime& shown = s_boxRuntimes.at(mappingBox);
+    struct Restore {
+        BoxRuntime& runtime;
+        bool use;
+        std::wstring folder;
+        ~Restore() { runtime.UseTargetFolder = use, runtime.TargetFolder = folder; }
+    } restore{shown, shown.UseTargetFolder, shown.TargetFolder};
+    shown.UseTargetFolder = true;
+    shown.TargetFolder = work + L"\\reports";
+    s_boxIconManagers.at(mappingBox).AddRecordForPath(work, 20.0f, 80.0f, L"Work", false, L"", mappingBox, L"bvn!NULL");
+    Add(mappingBox, theirs, folderBox);
+    DragOver(mappingBox, 0, 160, 1);
+    FinishIconDragOnRelease(mappingBox, false);
+
+    EXPECT_TRUE(fs::exists(work + L"\\reports")) << "the other box keeps its folder";
+    EXPECT_FALSE(fs::exists(folder + L"\\work"));
+    EXPECT_NE(LastNoticeText(L"drag-box-folder").find(L"“work”"), std::wstring::npos);
+    const auto& records = s_boxIconManagers.at(mappingBox).Records();
+    ASSERT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{work, theirs}));
+    EXPECT_EQ(records[0].owner, mappingBox) << "the record stays where it was";
 }
 
 TEST_F(IconDragTest, AFileDragKeepsItsPlaceholderInTheViewItIsOver)

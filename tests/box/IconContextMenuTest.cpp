@@ -205,6 +205,26 @@ TEST_F(IconContextMenuTest, MovingBackIntoATypedFolderKeepsTheNameAndARelativePa
     EXPECT_TRUE(WasUserNotified(L"restore-refused:" + budget.path));
 }
 
+TEST_F(IconContextMenuTest, MovingBackLeavesAFolderThatHoldsAnotherBoxsFolder)
+{
+    const std::wstring work = Folder() + L"\\work", desk = store->File(L"desk2");
+    fs::create_directories(work + L"\\reports");
+    fs::create_directories(desk);
+    BoxRuntime& other = s_boxRuntimes.at(mappingBox);
+    const std::wstring was = other.TargetFolder;
+    other.UseTargetFolder = true;
+    other.TargetFolder = work + L"\\reports";
+    const IconRecord w = Add(folderBox, work, "");
+    const bool moved = RestoreIconToOriginalPath(w, folderBox, desk);
+    other.UseTargetFolder = false;
+    other.TargetFolder = was;
+    EXPECT_FALSE(moved);
+    EXPECT_TRUE(fs::exists(work + L"\\reports")) << "the other box keeps its folder";
+    EXPECT_FALSE(fs::exists(desk + L"\\work"));
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{work});
+    EXPECT_NE(LastNoticeText(L"restore-box-folder").find(L"“work”"), std::wstring::npos);
+}
+
 TEST_F(IconContextMenuTest, TheDeleteRowsAskTheirOwnQuestionAndACancelKeepsTheFile)
 {
     const IconRecord a = Add(folderBox, Folder() + L"\\a.txt", "kept");
