@@ -22,6 +22,7 @@
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/fileops/UndoList.h"
+#include "box/icons/FolderSync.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/NewPopupSelection.h"
 #include "ui/controls/NewTip2.h"
@@ -209,8 +210,33 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
         else if (target != plan.path)
             report.elsewhere.push_back({record.path, target, L"原位置已有同名项目，已改名"});
     }
-    if (RemoveFolderIfEmpty(folder))
+    if (RemoveFolderIfEmpty(folder)) {
         Log(L"INFO", L"Removed empty container folder: " + folder);
+        return report;
+    }
+    // What came into the folder since the box last looked (another program
+    // wrote it there while a job or the question held the folder sync) has
+    // no record to take it home: it stays, and so does the box that shows
+    // it, rather than be left in a folder no box shows. An empty folder
+    // holds nothing of the user's.
+    auto empty = [](const FolderEntry& entry) {
+        bool any = false;
+        return entry.isDirectory &&
+               ForEachFolderEntry(entry.path,
+                                  [&any](const std::wstring&, unsigned long) {
+                                      any = true;
+                                      return false;
+                                  }) &&
+               !any;
+    };
+    FolderListing left;
+    if (ListFolderEntries(folder, left))
+        for (const auto& [name, entry] : left)
+            if (!empty(entry) &&
+                std::none_of(report.stayed.begin(), report.stayed.end(), [&](const DisbandReport::Stayed& stayed) {
+                    return SamePathItem(stayed.path, entry.path);
+                }))
+                report.stayed.push_back({entry.path, L"它是刚放进收纳盒的，收纳盒中还没有显示它"});
     return report;
 }
 
