@@ -22,6 +22,7 @@
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/fileops/UndoList.h"
+#include "box/icons/FolderSync.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/NewPopupSelection.h"
 #include "ui/controls/NewTip2.h"
@@ -172,9 +173,10 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
             continue;
         if (const FolderRelation relation = guard.BoxFolder(FullPathOf(record.path));
             relation != FolderRelation::Unrelated) {
-            report.stayed.push_back({record.path, relation == FolderRelation::SameOrHolding
-                                                      ? L"是其他收纳盒的文件夹或包含收纳盒的文件夹，移走会让那个收纳盒失去它的文件夹"
-                                                      : L"无法确认不是其他收纳盒的文件夹（系统没有回答它是哪个文件夹）"});
+            report.stayed.push_back(
+                {record.path, relation == FolderRelation::SameOrHolding
+                                  ? L"是其他收纳盒的文件夹或包含收纳盒的文件夹，移走会让那个收纳盒失去它的文件夹"
+                                  : L"无法确认不是其他收纳盒的文件夹（系统没有回答它是哪个文件夹）"});
             continue;
         }
         const bool known = record.originalPath != L"bvn!NULL" && !record.originalPath.empty();
@@ -219,9 +221,37 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
         else if (target != plan.path)
             report.elsewhere.push_back({record.path, target, L"原位置已有同名项目，已改名"});
     }
-    // Another box may show the same folder, emptied or not.
-    if (MayRemoveBoxFolder(box, folder) && RemoveFolderIfEmpty(folder))
+    // Another box may show the same folder, emptied or not: what is left
+    // there stays in view of that box.
+    if (!MayRemoveBoxFolder(box, folder))
+        return report;
+    if (RemoveFolderIfEmpty(folder)) {
         Log(L"INFO", L"Removed empty container folder: " + folder);
+        return report;
+    }
+    // What came into the folder since the box last looked (another program
+    // wrote it there while a job or the question held the folder sync) has
+    // no record to take it home: it stays, and so does the box that shows
+    // it, rather than be left in a folder no box shows. An empty folder
+    // holds nothing of the user's.
+    auto empty = [](const FolderEntry& entry) {
+        bool any = false;
+        return entry.isDirectory &&
+               ForEachFolderEntry(entry.path,
+                                  [&any](const std::wstring&, unsigned long) {
+                                      any = true;
+                                      return false;
+                                  }) &&
+               !any;
+    };
+    FolderListing left;
+    if (ListFolderEntries(folder, left))
+        for (const auto& [name, entry] : left)
+            if (!empty(entry) &&
+                std::none_of(report.stayed.begin(), report.stayed.end(), [&](const DisbandReport::Stayed& stayed) {
+                    return SamePathItem(stayed.path, entry.path);
+                }))
+                report.stayed.push_back({entry.path, L"它是刚放进收纳盒的，收纳盒中还没有显示它"});
     return report;
 }
 

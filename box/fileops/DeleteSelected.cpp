@@ -108,12 +108,19 @@ void RemoveFirstMatch(KelmIconManager& manager, const DeleteJobItem& item)
         records.erase(found);
 }
 
+// What the copy kept for undo could not hold: links (never copied) and
+// entries that could not be copied (held open by another program, a full
+// temporary folder), each with its reason.
+struct NotKept {
+    std::vector<std::wstring> links;
+    std::vector<TransferFailure> unread;
+};
+
 // Worker: the file goes to the Recycle Bin only once a copy of it is kept.
 // Declined: the user answered the shell's question with No and the item
-// stays, as asked. notKept names what the copy could not hold (links are
-// never copied): undo could not bring those back, so the item stays where
-// it is.
-RecycleOutcome RecycleKeepingCopy(const DeleteJobItem& item, HWND owner, std::vector<std::wstring>& notKept)
+// stays, as asked. notKept names what the copy could not hold: undo could
+// not bring those back, so the item stays where it is.
+RecycleOutcome RecycleKeepingCopy(const DeleteJobItem& item, HWND owner, NotKept& notKept)
 {
     TransferOptions options;
     options.cancelled = FileJobCancelled;
@@ -121,9 +128,8 @@ RecycleOutcome RecycleKeepingCopy(const DeleteJobItem& item, HWND owner, std::ve
     if (CopyItem(item.path, item.tempCopyPath, true, options, &report) != TransferResult::Done) {
         RemoveItemWithoutFollowingLinks(item.tempCopyPath);
         Log(L"ERROR", L"Failed to keep a copy before recycling: " + item.path);
-        notKept = std::move(report.leftBehind);
-        for (const TransferFailure& failure : report.failed)
-            notKept.push_back(failure.path);
+        notKept.links = std::move(report.leftBehind);
+        notKept.unread = std::move(report.failed);
         return RecycleOutcome::Refused;
     }
     const RecycleOutcome outcome = RecycleItemAsking(item.path, owner);
@@ -160,6 +166,23 @@ void TellNotDeleted(const DeleteJobItem& item, const std::vector<std::wstring>& 
             ? name + L"无法移动到回收站，它仍在原来的位置，没有被删除。"
             : name +
                   L"是指向其他位置的链接，无法只把链接本身移动到回收站，它仍在原来的位置，链接指向的内容没有被改动。");
+}
+
+// A copy for undo that could not be made: what could not be copied is
+// named with its reason; links get their own words.
+void TellNotKept(const DeleteJobItem& item, const NotKept& notKept)
+{
+    if (notKept.unread.empty() || !EntryIsItself(item.path)) {
+        TellNotDeleted(item, notKept.links, false);
+        return;
+    }
+    std::wstring text = L"“" + GetPathFileName(item.path) +
+                        L"”没有移动到回收站：为撤销保留副本时，以下内容无法复制。它仍在原来的位置，没有被改动：";
+    for (const TransferFailure& failure : notKept.unread)
+        text += L"\n" + failure.path + L"（" + TransferErrorText(failure.error) + L"）";
+    if (!notKept.links.empty())
+        text += L"\n其中的链接不会被跟随，也无法保留：" + PathLinesText(notKept.links);
+    NotifyUser(L"delete-failed:" + item.path, text);
 }
 
 } // namespace
@@ -345,7 +368,7 @@ void DeleteSelectionWorker(DeleteJob job)
                 }
                 Log(L"INFO", L"Permanently deleted: " + item.path);
             } else if (item.onDisk && PathExists(item.path)) {
-                std::vector<std::wstring> notKept;
+                NotKept notKept;
                 const RecycleOutcome outcome = RecycleKeepingCopy(item, target.hwnd, notKept);
                 recycled = outcome == RecycleOutcome::Recycled;
                 if (!recycled) {
@@ -353,8 +376,7 @@ void DeleteSelectionWorker(DeleteJob job)
                     // shell's question is the user's own answer: nothing to
                     // tell.
                     if (job.box && outcome == RecycleOutcome::Refused)
-                        job.box->animationManager.PostCallback(
-                            [item, notKept] { TellNotDeleted(item, notKept, false); });
+                        job.box->animationManager.PostCallback([item, notKept] { TellNotKept(item, notKept); });
                     continue;
                 }
             }

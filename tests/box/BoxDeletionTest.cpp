@@ -96,6 +96,24 @@ TEST_F(BoxDeletionTest, DisbandingPutsEachFileBackWithoutReplacingAndLeavesOutsi
     EXPECT_FALSE(fs::exists(boxFolder)) << "the emptied box folder goes";
 }
 
+// A file another program wrote into the box's folder since the box last
+// looked has no record to take it home: it stays, named, and the box with it.
+TEST_F(BoxDeletionTest, AFileWithoutARecordStaysNamedAndKeepsTheBox)
+{
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring home = store.File(L"home");
+    fs::create_directories(home);
+    const std::vector<IconRecord> records{Add(folderBox, boxFolder + L"\\a.txt", home + L"\\a.txt")};
+    TempFolder::WriteBytes(boxFolder + L"\\late.txt", "late");
+
+    const DisbandReport report = DisbandAndRestore(folderBox, boxFolder, records, store.File(L"desktop"));
+    EXPECT_TRUE(fs::exists(home + L"\\a.txt"));
+    EXPECT_EQ(TempFolder::ReadBytes(boxFolder + L"\\late.txt"), "late");
+    ASSERT_EQ(report.stayed.size(), 1u) << "the box would go, leaving late.txt where no box shows it";
+    EXPECT_EQ(fs::path(report.stayed.front().path).filename().wstring(), L"late.txt");
+    EXPECT_NE(DisbandReportText(report).find(L"late.txt"), std::wstring::npos);
+}
+
 // A file goes home only to a folder the user sees: a recorded place in a
 // deleted box's folder (anything in the box root, however it is spelled),
 // inside the box's own folder or another box's, or one that is gone, is

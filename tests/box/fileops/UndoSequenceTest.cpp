@@ -695,6 +695,26 @@ TEST_F(UndoSequenceTest, UndoOfAMoveThatLeftSomethingBehindGivesBackOnlyWhatItTo
     EXPECT_FALSE(fs::exists(boxFolder + L"\\Photos\\b.jpg"));
 }
 
+// A file another program holds open without sharing cannot be copied for
+// undo: it stays, and the user hears that reason, not one about links.
+TEST_F(UndoSequenceTest, AFileThatCannotBeKeptForUndoStaysAndTheReasonIsTold)
+{
+    StartSequence();
+    const std::wstring file = boxFolder + L"\\a.txt";
+    deleteAnswer = 0;
+    {
+        HeldOpen held(file, false);
+        ASSERT_TRUE(held.Holds());
+        DeleteIcon(box, file, box, kDeleteKeyQuestion);
+        FinishJob();
+    }
+    EXPECT_TRUE(fs::exists(file));
+    const std::wstring text = LastNoticeText(L"delete-failed:" + file);
+    EXPECT_EQ(text.find(L"链接"), std::wstring::npos) << "told of links: " << WideToUtf8(text);
+    EXPECT_NE(text.find(TransferErrorText(ERROR_SHARING_VIOLATION)), std::wstring::npos)
+        << "not told why: " << WideToUtf8(text);
+}
+
 // "直接覆盖" of a folder whose seventh file cannot be read: the rest of the
 // folder goes, the user hears which file failed, and undo gives the box
 // back every file the merge replaced and the source what it took.
