@@ -145,6 +145,12 @@ bool SaveStore(KelmStorage& store, bool atStartUp = false)
         return true;
     } catch (const std::exception& error) {
         LogError(L"Could not save " + store.FileName() + L": " + Utf8ToWide(error.what()));
+        // A loaded store whose start-up write failed (a file held by
+        // another program, a full volume) is saved again like any other
+        // failed save: the user hears that it is kept and retried, which
+        // is true, and the store lands once the file can be written.
+        if (atStartUp && store.IsLoaded())
+            return store.Save();
         if (store.IsLoaded())
             NotifyDataNotKept(L"无法写入文件");
         return false;

@@ -1030,8 +1030,10 @@ void ClearUserDataAndExit()
     const std::vector<std::wstring> boxFolders = StoredBoxFolders();
     // The stores in memory are no longer the user's: the automatic backup,
     // which may still come while the report below is shown, must not write
-    // them back into the folder being cleared.
+    // them back into the folder being cleared, and neither may a save that
+    // is still being retried or one a box makes while the report is shown.
     s_configLoaded = false;
+    KelmStorage::StopAllSavesForRestore();
     Logger::GetInstance().Stop();
     RemoveLogFiles(s_dataFolder + L"\\logs", L"");
     if (!s_iconFontPath.empty())
