@@ -282,14 +282,15 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     // The box's own folder and the folders that hold it, however spelled,
     // are left out, as the plan leaves out their stored spelling. Another
     // box's folder (or one that holds it) would leave that box without its
-    // folder: it stays where it is, and the user hears why.
+    // folder: it stays where it is, and the user hears why. A copy leaves
+    // it where it is, so only a move asks.
     const BoxFolderGuard guard = GuardOfBoxFolders(folder);
     std::vector<std::wstring> paths;
     BoxFolderNames boxFolders;
     for (const std::wstring& path : drop.paths) {
         if (guard.IntoItself(path) == FolderRelation::SameOrHolding)
             continue;
-        const FolderRelation relation = guard.BoxFolder(path);
+        const FolderRelation relation = move ? guard.BoxFolder(path) : FolderRelation::Unrelated;
         boxFolders.Add(path, relation);
         if (relation == FolderRelation::Unrelated)
             paths.push_back(path);

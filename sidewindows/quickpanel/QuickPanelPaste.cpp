@@ -191,7 +191,9 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
         brought.intoItself = true;
         return brought;
     }
-    brought.boxFolder = guard->BoxFolder(source);
+    // Only a move takes a folder from the box that shows it; a copy leaves
+    // it where it is.
+    brought.boxFolder = move ? guard->BoxFolder(source) : FolderRelation::Unrelated;
     if (brought.boxFolder != FolderRelation::Unrelated)
         return brought;
     const std::filesystem::path name = std::filesystem::path(source).filename();

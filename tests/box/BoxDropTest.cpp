@@ -425,6 +425,13 @@ TEST_F(BoxDropTest, AnotherBoxsFolderStaysWithItsBox)
         EXPECT_TRUE(fs::is_empty(Folder())) << "nothing arrived in the box";
         EXPECT_EQ(TimesUserNotified(L"drop-box-folder"), told + 1);
     }
+    // A copy leaves the folder with its box, so it is not refused.
+    const int told = TimesUserNotified(L"drop-box-folder");
+    Drop(folderBox, {shownFolder}, DROPEFFECT_COPY);
+    WaitForImport();
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\Shown Folder\\s.txt"), "s");
+    EXPECT_EQ(TempFolder::ReadBytes(shownFolder + L"\\s.txt"), "s");
+    EXPECT_EQ(TimesUserNotified(L"drop-box-folder"), told);
     other.UseTargetFolder = usedFolder;
     other.TargetFolder = shown;
 }
