@@ -46,19 +46,9 @@ start_tessik
 pid=$LAST_PID
 wait_main_window any
 
-BOX_PREFIX="Tessik.Kelm.Com.Container.Class."
-# Waits (bounded) until a box window has the given rectangle "x,y,w,h".
-wait_box_rect() {
-  local i
-  for i in $(seq 100); do
-    probe list | grep -F "$BOX_PREFIX" | grep -qF "$1" && return 0
-    sleep 0.1
-  done
-  fail "no box at $1: $(probe list | grep -F "$BOX_PREFIX")"
-}
-wait_box_rect "100,100,300,300"
-wait_box_rect "100,420,300,200"
-wait_box_rect "700,100,300,40"
+wait_box_at "100,100,300,300"
+wait_box_at "100,420,300,200"
+wait_box_at "700,100,300,40"
 wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 
 # Drag the first box by its title band 60 right and 40 down.
@@ -68,8 +58,8 @@ for step in 1 2 3 4 5 6; do
   sleep 0.05
 done
 xdotool mouseup 1
-wait_box_rect "160,140,300,300"
-wait_box_rect "160,460,300,200"
+wait_box_at "160,140,300,300"
+wait_box_at "160,460,300,200"
 for _ in $(seq 50); do
   grep -A3 'ComID_a1111' "$DATA/DesktopContainer.kelm" | grep -q 'x : 160' && break
   sleep 0.1
@@ -79,11 +69,11 @@ grep -A4 'ComID_a1111' "$DATA/DesktopContainer.kelm" | grep -q 'x : 160' \
 
 # Rest the pointer on the folded box: it unfolds; leave: it folds again.
 xdotool mousemove 850 115
-wait_box_rect "700,100,300,400"
+wait_box_at "700,100,300,400"
 wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 import -window root "$WORK/unfolded.png" 2>/dev/null || true
 xdotool mousemove 1400 900
-wait_box_rect "700,100,300,40"
+wait_box_at "700,100,300,40"
 wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 import -window root "$WORK/folded.png" 2>/dev/null || true
 

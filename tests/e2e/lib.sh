@@ -424,6 +424,16 @@ close_notices() {
 
 # Waits (bounded) until exactly $1 box windows exist.
 BOX_PREFIX="Tessik.Kelm.Com.Container.Class."
+# Waits (bounded) until a box window has the rectangle "x,y,w,h".
+wait_box_at() {
+  local i
+  for i in $(seq 100); do
+    probe list | grep -F "$BOX_PREFIX" | grep -qF "$1" && return 0
+    sleep 0.1
+  done
+  fail "no box at $1: $(probe list | grep -F "$BOX_PREFIX")"
+}
+
 wait_box_count() {
   local i n=0
   for i in $(seq 100); do

@@ -10,15 +10,6 @@ seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\"" "showTessikMain 
 seed_box_store "$(printf '    ComID_a1111{\n        id : "a1111",\n        x : 100,\n        y : 100,\n        cx : 300,\n        cy : 300,\n        title : "Moved"\n    }')"
 
 BOX_CLASS="Tessik.Kelm.Com.Container.Class.*"
-# Waits (bounded) until the box window has the rectangle "x,y,w,h".
-wait_box_at() {
-  local i
-  for i in $(seq 100); do
-    probe list | grep -F "$BOX_PREFIX" | grep -qF "$1" && return 0
-    sleep 0.1
-  done
-  fail "no box at $1: $(probe list | grep -F "$BOX_PREFIX")"
-}
 
 start_tessik
 pid=$LAST_PID

@@ -1064,21 +1064,10 @@ TEST_F(UndoSequenceTest, WhatLeavingRecordsKeptEndsInTheBinOrInView)
     ASSERT_FALSE(trash.empty());
     const Bystander bystander(temp.File(L"outside\\tree"));
     const std::wstring tempFolder = temp.File(L"data\\.data\\.temp");
-    auto overwriteA = [&] {
-        const std::string old = VersionOfFile(boxFolder + L"\\a.txt");
-        const std::wstring source = sources + L"\\" + std::to_wstring(++sourceCount) + L"\\a.txt";
-        fs::create_directories(fs::path(source).parent_path());
-        Write(source);
-        sameNameAnswer = 1;
-        PasteFilesIntoBox(box, View(), {source});
-        FinishJob();
-        EXPECT_NE(VersionOfFile(boxFolder + L"\\a.txt"), old);
-        return old;
-    };
 
     // Quit with an overwrite record listed.
     StartSequence();
-    std::string old = overwriteA();
+    std::string old = OverwriteA();
     EmptyEveryUndoList();
     EXPECT_TRUE(VersionsIn(trash).count(old)) << "quit";
     EXPECT_TRUE(EmptyFolder(tempFolder));
@@ -1086,7 +1075,7 @@ TEST_F(UndoSequenceTest, WhatLeavingRecordsKeptEndsInTheBinOrInView)
     // The same, the shell's question answered No: the replaced file comes
     // into view in the box's folder and the user is told.
     StartSequence();
-    old = overwriteA();
+    old = OverwriteA();
     int told = TimesUserNotified(L"undo-copy-kept");
     shellAnswer = IDNO;
     const LeaveReport report = EmptyEveryUndoList();
@@ -1102,7 +1091,7 @@ TEST_F(UndoSequenceTest, WhatLeavingRecordsKeptEndsInTheBinOrInView)
     // A record listed when the box is deleted, a No at its question: the
     // box's folder stays (the box alone is deleted) and holds the copy.
     StartSequence();
-    old = overwriteA();
+    old = OverwriteA();
     shellAnswer = IDNO;
     DeleteBox(box);
     shellAnswer = IDYES;
