@@ -174,6 +174,16 @@ bool SaveUnsavedStoresBeforeQuit(bool mayStay)
 
 void QuitFromTray()
 {
+    // The quit asks questions in modal loops, where the tray menu still
+    // answers: a second quit inside the first would empty the undo lists
+    // and destroy the window under it.
+    static bool quitting = false;
+    if (quitting)
+        return;
+    quitting = true;
+    struct Done {
+        ~Done() { quitting = false; }
+    } done;
     Logger& logger = Logger::GetInstance();
     FileWorkerTracker& workers = FileWorkerTracker::GetInstance();
     if (workers.RunningCount() > 0) {

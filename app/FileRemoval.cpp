@@ -393,6 +393,11 @@ std::wstring ProgramFolder()
 
 } // namespace
 
+bool MayWriteOwnFileAt(const std::wstring& path)
+{
+    return GetFileAttributesW(LongPathForm(path).c_str()) == INVALID_FILE_ATTRIBUTES || EntryIsItself(path);
+}
+
 // A path that names "." or ".." as one of its parts: the system resolves
 // them before it opens anything, so the entry it reaches is not the one
 // the last name seems to name.

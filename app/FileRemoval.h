@@ -37,6 +37,11 @@ bool RemoveItemWithoutFollowingLinks(const std::wstring& path, RemovalReport* re
 // moved or has its attributes changed.
 bool EntryIsItself(const std::wstring& path);
 
+// A file of the program's own (a save's new file beside its target) may be
+// written at the path: nothing stands there, or what stands there is itself,
+// not a link that would carry the write to another file.
+bool MayWriteOwnFileAt(const std::wstring& path);
+
 // The path names "." or ".." as one of its parts: the system resolves them
 // before it opens anything, so the entry it reaches is not the one the last
 // name seems to name.

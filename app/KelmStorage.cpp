@@ -276,6 +276,10 @@ bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, b
 {
     const std::wstring tempPath = path + L".saving";
     opened = false;
+    if (!MayWriteOwnFileAt(tempPath)) {
+        error = ERROR_ALREADY_EXISTS;
+        return false;
+    }
     HANDLE file =
         CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

@@ -40,6 +40,8 @@ bool ReadAll(const std::wstring& path, std::string& bytes, bool& missing)
 bool WriteAtomically(const std::wstring& path, const std::string& bytes)
 {
     const std::wstring beside = path + L".saving";
+    if (!MayWriteOwnFileAt(beside))
+        return false;
     HANDLE file = CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;

@@ -151,6 +151,22 @@ TEST(StoreSaveRetry, AStoreThatIsALinkIsWrittenThroughToItsTarget)
     EXPECT_FALSE(std::filesystem::exists(folder.File(L"elsewhere\\MagnetCom.kelm.saving")));
 }
 
+TEST(StoreSaveRetry, ALinkInThePlaceOfTheSavesNewFileIsNeverWrittenThrough)
+{
+    TempFolder folder;
+    const std::wstring mine = folder.File(L"mine.txt");
+    TempFolder::WriteBytes(mine, "mine");
+    const std::wstring path = folder.File(L"MagnetCom.kelm");
+    ASSERT_TRUE(MakeLink(path + L".saving", mine, false));
+
+    KelmStorage store;
+    store.Load(path);
+    store[L"TessikRef"][L"enabled"] = true;
+    EXPECT_FALSE(store.Save());
+    EXPECT_EQ(TempFolder::ReadBytes(mine), "mine");
+    EXPECT_TRUE(StoreSaveRetry::IsUnsaved(store)) << "the failed save is not kept for a retry";
+}
+
 TEST(StoreSaveRetry, NoRetryWritesAfterARestoreStoppedEverySave)
 {
     // Every save of the process stops for good, so it runs in a child.
