@@ -44,17 +44,19 @@ build() {
   cmake --build "$TESSIK_BUILD" -j"$(nproc)" "$@"
 }
 
-# Starts Xvfb when there is no display; the caller's EXIT trap stops it.
-# Xvfb picks the first free display number itself (its lock file is made
-# atomically): suites started at the same moment on one machine never share
-# a display, whose windows, pointer and end they would take from each other.
+# Starts an Xvfb of its own and exports its DISPLAY; stop_own_display ends
+# it. Xvfb picks the first free display number itself (its lock file is
+# made atomically): suites started at the same moment on one machine never
+# share a display, whose windows, pointer and end they would take from each
+# other.
 TESSIK_XVFB_PID=""
-ensure_display() {
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
+TESSIK_XVFB_PIDS=()
+start_display() {
   local number_file
   number_file=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
   TESSIK_XVFB_PID=$!
+  TESSIK_XVFB_PIDS+=("$TESSIK_XVFB_PID")
   # The number is written once the display takes connections.
   for _ in $(seq 300); do
     [ -s "$number_file" ] && break
@@ -69,9 +71,19 @@ ensure_display() {
   fi
 }
 
-# Ends the Xvfb that ensure_display started, and nothing else.
+# Starts Xvfb when there is no display; the caller's EXIT trap stops it.
+ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
+  start_display
+}
+
+# Ends the Xvfbs that this shell started, and nothing else.
 stop_own_display() {
-  if [ -n "$TESSIK_XVFB_PID" ]; then kill "$TESSIK_XVFB_PID" 2>/dev/null || true; fi
+  local pid
+  for pid in "${TESSIK_XVFB_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  TESSIK_XVFB_PIDS=()
 }
 
 # For scripts that started every program of the prefix themselves (the
@@ -137,6 +149,25 @@ prepare_wine_prefix() {
   prefix_reg_add 'HKLM\Software\Wine\Drives' /v 'd:' /t REG_SZ /d hd
   wineserver -w
   echo "$TESSIK_PREFIX_VERSION" > "$marker"
+}
+
+# A test lane's own prefix ($1): a copy of the prepared prefix
+# $WINEPREFIX, made again when the prefix settings changed. Every link the
+# prefix itself holds (dosdevices: c:, d:) is relative and so leads into the
+# copy; what tests left in the temporary folder is not taken along (its
+# links lead into the original).
+prepare_lane_prefix() {
+  local lane_prefix="$1" user_dir
+  [ -f "$lane_prefix/.tessik-ready" ] && [ "$(cat "$lane_prefix/.tessik-ready")" = "$TESSIK_PREFIX_VERSION" ] && return
+  echo "setup: copying the Wine prefix to $lane_prefix"
+  # Every program of the prefix has ended and its registry is on disk.
+  wineserver -w
+  rm -rf "$lane_prefix" "$lane_prefix.part"
+  cp -a "$WINEPREFIX" "$lane_prefix.part"
+  for user_dir in "$lane_prefix.part"/drive_c/users/*/Temp; do
+    [ -d "$user_dir" ] && [ ! -L "$user_dir" ] && find "$user_dir" -mindepth 1 -delete
+  done
+  mv "$lane_prefix.part" "$lane_prefix"
 }
 
 tessik_setup() {
