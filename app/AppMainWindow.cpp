@@ -84,7 +84,7 @@ void OnMainWindowCreated()
     s_mainWindow->AddTrayIcon(ShowMainWindow, ShowTrayMenu);
     s_mainWindow->SetMessageHandler(MainWindowMessageHandler);
     SetTimer(nullptr, 0, 2600, RefreshFolderBoxesTimer);
-    SetTimer(nullptr, 0, 60000, AutoBackupTimer);
+    SetTimer(nullptr, 0, s_autoBackupTimerMs, AutoBackupTimer);
     SendMessageW(window, WM_KELM_CAPTURE_DESKTOP, 0, 0);
     if (s_appStore[kRef][L"enableCompatibleLayer"].Get<bool>(false))
         RegisterThemeFolderNotify(window);
@@ -218,6 +218,8 @@ void QuitFromTray()
         DestroyWindow(window);
     PostQuitMessage(0);
 }
+
+UINT s_autoBackupTimerMs = 60000;
 
 void CALLBACK AutoBackupTimer(HWND, UINT, UINT_PTR, DWORD)
 {

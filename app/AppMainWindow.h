@@ -28,3 +28,7 @@ void QuitFromTray();
 // (The folder refresh timer, RefreshFolderBoxesTimer, lives with the folder
 // sync and guards itself the same way.)
 void CALLBACK AutoBackupTimer(HWND, UINT, UINT_PTR, DWORD);
+// The period of AutoBackupTimer, one minute of "AutoBackupInterval". Only
+// the test build sets it shorter, before the main window is created, so
+// tests see the minute pass without waiting for it.
+extern UINT s_autoBackupTimerMs;

@@ -405,21 +405,26 @@ wait_box_rect() {
 # Closes the notices Tessik shows one after another ("#32770" titled
 # "Tessik"); waits (bounded) for the first. Prints how many were closed.
 close_notices() {
-  local closed=0 i j handle
+  local closed=0 i
   probe wait "#32770" "Tessik" visible 15000 >/dev/null || { echo 0; return 0; }
   for i in $(seq 10); do
-    handle=$(probe list | awk -F'\t' '$1 == "#32770" && $2 == "Tessik" {print $6; exit}')
-    [ -n "$handle" ] || break
-    probe post "#32770" "Tessik" 16 0 0 >/dev/null || break
-    # The next notice takes the same class and title: wait for this one.
-    for j in $(seq 100); do
-      probe list | awk -F'\t' -v h="$handle" '$6 == h {found=1} END {exit !found}' || break
-      sleep 0.1
-    done
+    close_notice || break
     closed=$((closed + 1))
     probe wait "#32770" "Tessik" visible 1500 >/dev/null || break
   done
   echo "$closed"
+}
+# Closes the first notice and waits (bounded) until it is gone: the next
+# notice takes the same class and title. Fails when there is none.
+close_notice() {
+  local handle j
+  handle=$(probe list | awk -F'\t' '$1 == "#32770" && $2 == "Tessik" {print $6; exit}')
+  [ -n "$handle" ] || return 1
+  probe post "#32770" "Tessik" 16 0 0 >/dev/null || return 1
+  for j in $(seq 100); do
+    probe list | awk -F'\t' -v h="$handle" '$6 == h {found=1} END {exit !found}' || break
+    sleep 0.1
+  done
 }
 
 # Waits (bounded) until exactly $1 box windows exist.

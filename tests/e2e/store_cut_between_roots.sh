@@ -24,18 +24,29 @@ awk '{print} /^}/ {exit}' "$DATA/DesktopContainer.kelm" > "$WORK/cut.kelm"
 cp "$WORK/cut.kelm" "$DATA/DesktopContainer.kelm"
 rm "$DATA/MagnetCom.kelm"
 
+# The damaged start's minute lasts 2 s (the test build's).
+export TESSIK_TEST_MINUTE_MS=2000
 start_tessik
 pid=$LAST_PID
 wait_main_window any
 probe wait "#32770" "Tessik" visible 15000 >/dev/null || fail "the damaged stores were not told"
 notice=$(probe item-text "#32770" "Tessik" 65535)
 [[ "$notice" == *DesktopContainer.kelm* && "$notice" == *MagnetCom.kelm* ]] || fail "notice text: $notice"
-[ "$(close_notices)" = 1 ] || fail "the start told more than once"
+# The start tells once. The minute tick may show its own notice among
+# them: the notices are closed one by one, those of the start counted.
+told=0
+for _ in $(seq 10); do
+  probe wait "#32770" "Tessik" visible 1500 >/dev/null || break
+  text=$(probe item-text "#32770" "Tessik" 65535 || true)
+  [[ "$text" == *不会更新自动节点* ]] || told=$((told + 1))
+  close_notice || break
+done
+[ "$told" = 1 ] || fail "the start told $told times"
 cmp -s "$WORK/cut.kelm" "$DATA/DesktopContainer.kelm.1.bak" || fail "the cut store was not kept in .1.bak"
 
 # The next tick of the minute timer keeps the node and says why.
 log="$DATA/logs/${TODAY}_00.txt"
-for _ in $(seq 900); do
+for _ in $(seq 300); do
   ls "$DATA/logs/${TODAY}"_*.txt >/dev/null 2>&1 && grep -q '不会更新自动节点' "$DATA/logs/${TODAY}"_*.txt && break
   sleep 0.1
 done
