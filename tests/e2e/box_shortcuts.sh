@@ -7,7 +7,9 @@
 # held over the repaint its press causes, then released.
 source "$(dirname "$0")/lib.sh"
 CLIP_EXE="$(dirname "$PROBE_EXE")/ClipboardProbe.exe"
-clip() { wine "$CLIP_EXE" "$@" 2>/dev/null | tr -d '\r'; }
+clip() {
+  if [ "$1" = files ]; then wine_read "$CLIP_EXE" "$@"; else wine "$CLIP_EXE" "$@" 2>/dev/null | tr -d '\r'; fi
+}
 
 BOX_FOLDER="$WORK/boxes/root/e5555"
 mkdir -p "$BOX_FOLDER"

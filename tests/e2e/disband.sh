@@ -24,7 +24,7 @@ SHELL_FOLDERS='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shel
 DESK="${XDG_DATA_HOME:-$WORK}/Desktop"
 rm -rf "$DESK"
 mkdir -p "$DESK"
-desktop_before=$(wine reg query "$SHELL_FOLDERS" /v Desktop 2>/dev/null | tr -d '\r' | awk '$1 == "Desktop" {print $3}')
+desktop_before=$({ wine_read reg query "$SHELL_FOLDERS" /v Desktop || true; } | awk '$1 == "Desktop" {print $3}')
 [ -n "$desktop_before" ] || desktop_before='%USERPROFILE%\Desktop'
 put_desktop_back() { wine reg add "$SHELL_FOLDERS" /v Desktop /t REG_EXPAND_SZ /d "$desktop_before" /f >/dev/null 2>&1 || true; }
 trap 'cleanup; put_desktop_back' EXIT

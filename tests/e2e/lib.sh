@@ -98,6 +98,22 @@ probe() {
   return "$status"
 }
 
+# Runs a Windows program that only reads (the clipboard's file list, a
+# registry value) and passes on what it printed. An end with status 1 and
+# nothing on either output may be Wine's end of a program at its start
+# (see probe): it is run again, twice at most. A real "nothing" (a missing
+# value) says so on the error output.
+wine_read() {
+  local out status attempt errors="$WORK/read-errors.txt"
+  for attempt in 1 2 3; do
+    status=0
+    out=$(wine "$@" 2>"$errors" | tr -d '\r'; exit "${PIPESTATUS[0]}") || status=$?
+    [ "$status" = 1 ] && [ -z "$out" ] && [ ! -s "$errors" ] || break
+  done
+  [ -z "$out" ] || cat <<<"$out"
+  return "$status"
+}
+
 # Whether a process this script started in the background still runs. Its
 # number alone does not tell: once the process has ended, the system may
 # give the number to any new process, another suite's on a shared machine

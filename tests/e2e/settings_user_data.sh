@@ -8,7 +8,7 @@ source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/settings_lib.sh"
 
 RUN_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
-run_value() { wine reg query "$RUN_KEY" /v RaDaziRiv 2>/dev/null | tr -d '\r' | grep RaDaziRiv || true; }
+run_value() { wine_read reg query "$RUN_KEY" /v RaDaziRiv | grep RaDaziRiv || true; }
 # Never leave a Run value behind: the prefix would start it at boot.
 trap 'wine reg delete "$RUN_KEY" /v RaDaziRiv /f >/dev/null 2>&1 || true; cleanup' EXIT
 
