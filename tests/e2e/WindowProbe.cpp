@@ -27,6 +27,9 @@
 // (menus register a class with a random suffix each).
 //
 // Exit code 0 on success, 1 when the condition was not met, 2 on bad use.
+// A command that acts (post, post-one, send, close-title, click, move)
+// always writes something when it fails: an end with status 1 and no word
+// at all is Wine's end of the program at its start, before it acted.
 #include <windows.h>
 
 #include <algorithm>
@@ -216,16 +219,22 @@ int MutexGone(const std::wstring& name, DWORD timeout)
 int Click(const std::wstring& className, const std::wstring& title, int x, int y)
 {
     const auto matches = Matching(className, title);
-    if (matches.empty())
+    if (matches.empty()) {
+        std::fwprintf(stderr, L"click: no window %ls \"%ls\"\n", className.c_str(), title.c_str());
         return 1;
+    }
     HWND window = matches.front().window;
     const LPARAM point = MAKELPARAM(x, y);
     DWORD_PTR result = 0;
     const UINT kTimeout = 10000;
     for (const auto& [message, keys] :
          {std::pair<UINT, WPARAM>{WM_MOUSEMOVE, 0}, {WM_LBUTTONDOWN, MK_LBUTTON}, {WM_LBUTTONUP, 0}}) {
-        if (!SendMessageTimeoutW(window, message, keys, point, SMTO_NORMAL, kTimeout, &result))
-            return IsWindow(window) ? 1 : 0;
+        if (!SendMessageTimeoutW(window, message, keys, point, SMTO_NORMAL, kTimeout, &result)) {
+            if (!IsWindow(window))
+                return 0;
+            std::fwprintf(stderr, L"click: message %u was not taken\n", message);
+            return 1;
+        }
     }
     if (IsWindow(window))
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -322,10 +331,11 @@ int wmain(int argc, wchar_t** argv)
         return Settled(argv[2], argv[3], static_cast<DWORD>(_wtoi(argv[4])));
     if (command == L"move" && argc == 6) {
         const auto matches = Matching(argv[2], argv[3]);
-        return !matches.empty() && SetWindowPos(matches.front().window, nullptr, _wtoi(argv[4]), _wtoi(argv[5]), 0, 0,
-                                                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
-                   ? 0
-                   : 1;
+        if (!matches.empty() && SetWindowPos(matches.front().window, nullptr, _wtoi(argv[4]), _wtoi(argv[5]), 0, 0,
+                                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE))
+            return 0;
+        std::fwprintf(stderr, L"move: %ls \"%ls\" was not moved\n", argv[2], argv[3]);
+        return 1;
     }
     if (command == L"item-text" && argc == 5) {
         const auto matches = Matching(argv[2], argv[3]);

@@ -72,28 +72,35 @@ seed_app_store() {
 # - a reading command (list, count, at, item-text, message-font-covers)
 #   answers with output; one that fails and prints nothing may have been
 #   ended at its start (list and count never fail; at and item-text fail
-#   silently for "nothing there", and asking again changes nothing then).
-# Commands that act (post, click, send, move, close-title) are not run
-# again: the first run may have acted.
+#   silently for "nothing there", and asking again changes nothing then);
+# - a command that acts (post, post-one, send, close-title, click, move)
+#   always says something when it fails; one that fails without a word on
+#   either output was ended before it acted.
 probe() {
-  local out status attempt started elapsed bound=0 reads=false again
+  local out status attempt started elapsed bound=0 reads=false acts=false again
+  local said
   case "${1:-}" in
     wait | gone | settled | mutex-gone) bound="${*: -1}" ;;
     list | count | at | item-text | message-font-covers) reads=true ;;
+    post | post-one | send | close-title | click | move) acts=true ;;
   esac
   [[ "$bound" =~ ^[0-9]+$ ]] || bound=0
+  said=$(mktemp "$WORK/probe-said.XXXXXX")
   for attempt in 1 2 3; do
     status=0
     started=$(date +%s%N)
-    out=$(wine "$PROBE_EXE" "$@" 2>>"$WORK/probe-errors.txt" | tr -d '\r'; exit "${PIPESTATUS[0]}") || status=$?
+    out=$(wine "$PROBE_EXE" "$@" 2>"$said" | tr -d '\r'; exit "${PIPESTATUS[0]}") || status=$?
     elapsed=$((($(date +%s%N) - started) / 1000000))
+    cat "$said" >>"$WORK/probe-errors.txt"
     [ "$status" != 0 ] || break
     again=false
     [ "$bound" -gt 0 ] && [ "$elapsed" -lt "$bound" ] && again=true
     $reads && [ -z "$out" ] && again=true
+    $acts && [ "$status" = 1 ] && [ -z "$out" ] && [ ! -s "$said" ] && again=true
     $again || break
     echo "probe $1 ended with status $status after $elapsed ms (bound $bound ms), ${#out} characters out; run again" >>"$WORK/probe-errors.txt"
   done
+  rm -f "$said"
   [ -z "$out" ] || cat <<<"$out"
   return "$status"
 }
