@@ -15,7 +15,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-lane_prefixes=()
+lane_prefixes=("$WINEPREFIX")
 stop_lanes() {
   local prefix
   for prefix in "${lane_prefixes[@]}"; do
@@ -37,7 +37,7 @@ for lane in $(seq 1 $((lanes - 1))); do
   prepare_lane_prefix "$WINEPREFIX.lane$lane"
   lane_prefixes+=("$WINEPREFIX.lane$lane")
 done
-spec="$TESSIK_BUILD/test-lanes.json"
+lanes_file="$TESSIK_BUILD/test-lanes.json"
 ids=""
 for lane in $(seq 0 $((lanes - 1))); do
   prefix="${lane_prefixes[$lane]}"
@@ -52,7 +52,7 @@ for lane in $(seq 0 $((lanes - 1))); do
   ids+="${ids:+,}{\"id\":\"$lane\",\"slots\":1}"
 done
 export DISPLAY="$first_display"
-printf '{"version":{"major":1,"minor":0},"local":[{"lanes":[%s]}]}\n' "$ids" >"$spec"
+printf '{"version":{"major":1,"minor":0},"local":[{"lanes":[%s]}]}\n' "$ids" >"$lanes_file"
 # Every prefix is up before the first test starts.
 for prefix in "${lane_prefixes[@]}"; do
   for _ in $(seq 100); do
@@ -65,6 +65,6 @@ echo "test: $lanes lanes"
 started=$(date +%s)
 cd "$TESSIK_BUILD"
 status=0
-ctest --output-on-failure --resource-spec-file "$spec" -j"$(nproc)" "$@" || status=$?
+ctest --output-on-failure --resource-spec-file "$lanes_file" -j"$(nproc)" "$@" || status=$?
 echo "test: the tests took $(($(date +%s) - started)) s"
 exit "$status"
