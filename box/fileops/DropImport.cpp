@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "app/CommonHelpers.h"
 #include "app/Logger.h"
@@ -140,6 +141,13 @@ MergedEntries TakenFromSource(const MergedEntries& sourceBefore, const std::wstr
     return taken;
 }
 
+// The move failed only because something stood at its destination.
+bool RefusedForTakenDestination(TransferResult result, const TransferReport& report, const std::wstring& source)
+{
+    return result == TransferResult::Failed && report.leftBehind.empty() && report.failed.size() == 1 &&
+           report.failed.front().error == ERROR_FILE_EXISTS && report.failed.front().path == source;
+}
+
 bool IsFolder(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -159,8 +167,13 @@ void CopyFilesWorker(CopyJob job)
     ForEachJobItem(job, target, L"drop", [&](const CopyJobItem& planned) {
         CopyJobItem item = planned;
         // What appeared at the destination since the plan was made is not
-        // the plan's to replace.
-        AvoidDestinationTakenSincePlan(item, trouble);
+        // the plan's to replace. A move that replaces nothing never goes
+        // over anything (the rename itself refuses): its destination is
+        // looked at only when the move was refused for it, which spares
+        // every other item a look into a folder that grows with the job.
+        const bool moveRefusesTaken = item.move && !item.replace;
+        if (!moveRefusesTaken)
+            AvoidDestinationTakenSincePlan(item, trouble);
         const MergedEntries sourceBefore = item.move && IsFolder(item.source) ? ListTree(item.source) : MergedEntries{};
         TransferReport report;
         DestinationBefore before;
@@ -172,6 +185,13 @@ void CopyFilesWorker(CopyJob job)
             result = item.move ? MoveItem(item.source, item.destination, item.replace, options, &report)
                                : CopyItem(item.source, item.destination, item.replace, options, &report);
             error = GetLastError();
+            if (moveRefusesTaken && RefusedForTakenDestination(result, report, item.source) &&
+                PathExists(item.destination)) {
+                AvoidDestinationTakenSincePlan(item, trouble);
+                report = TransferReport{};
+                result = MoveItem(item.source, item.destination, false, options, &report);
+                error = GetLastError();
+            }
         }
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
             CopyJobItem finished = item;
@@ -287,17 +307,29 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     const BoxFolderGuard guard = GuardOfBoxFolders(folder);
     std::vector<std::wstring> paths;
     BoxFolderNames boxFolders;
+    // Each dropped entry is looked at once for the guard and the plan: a
+    // drop of a thousand files asks the system a thousand times, not four
+    // thousand.
+    std::map<std::wstring, bool> present;
     for (const std::wstring& path : drop.paths) {
-        if (guard.IntoItself(path) == FolderRelation::SameOrHolding)
+        const EntryLook look = LookAtEntry(path);
+        if (guard.IntoItself(look) == FolderRelation::SameOrHolding)
             continue;
-        const FolderRelation relation = move ? guard.BoxFolder(path) : FolderRelation::Unrelated;
+        const FolderRelation relation = move ? guard.BoxFolder(look) : FolderRelation::Unrelated;
         boxFolders.Add(path, relation);
-        if (relation == FolderRelation::Unrelated)
+        if (relation == FolderRelation::Unrelated) {
             paths.push_back(path);
+            if (look.full == path)
+                present[path] = look.attributes != INVALID_FILE_ATTRIBUTES;
+        }
     }
     if (!boxFolders.Empty())
         NotifyUser(L"drop-box-folder", boxFolders.Text(L"放进这个收纳盒"));
-    const DropPlan::Disk disk{PathExists, SamePathItem};
+    auto exists = [&present](const std::wstring& path) {
+        const auto known = present.find(path);
+        return known != present.end() ? known->second : PathExists(path);
+    };
+    const DropPlan::Disk disk{exists, SamePathItem};
     const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();
     // The question reset nothing the hover repaint needs.
