@@ -209,7 +209,13 @@ void CopyFilesWorker(CopyJob job)
             }
             ++(finished.move ? moved : copied);
             ItemIdentity identity;
-            identity.known = IdentifyInJob(item.destination, options, identity.volume, identity.index);
+            if (report.placed) {
+                identity.known = true;
+                identity.volume = report.placed->volume;
+                identity.index = report.placed->index;
+            } else {
+                identity.known = IdentifyInJob(item.destination, options, identity.volume, identity.index);
+            }
             const std::map<std::wstring, ItemIdentity> mergedIdentities =
                 merged ? IdentifyEntries(item.destination, merged->files) : std::map<std::wstring, ItemIdentity>{};
             if (job.box)
