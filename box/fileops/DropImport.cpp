@@ -45,10 +45,50 @@ void Invalidate(const BoxWindowPtr& box)
 
 constexpr DWORD kDropSaveInterval = 500;
 
+// Finished items reach the UI thread in batches, at most this often (ms):
+// a box taking a thousand files adds their records and repaints a few
+// times a second, not once per file, and leaves the disk to the job.
+constexpr DWORD kDropBatchInterval = 200;
+
+// One finished item, as the worker hands it to the UI thread.
+struct FinishedDrop {
+    CopyJobItem item;
+    std::optional<MergedEntries> merged;
+    ItemIdentity identity;
+    std::map<std::wstring, ItemIdentity> mergedIdentities;
+};
+
 // UI thread: one finished item becomes its record and undo record.
-void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobItem& item,
-                       const std::optional<MergedEntries>& merged, const ItemIdentity& identity,
-                       const std::map<std::wstring, ItemIdentity>& mergedIdentities)
+void FinishDroppedCopy(const BoxWindowPtr& box, KelmIconManager& manager, const FinishedDrop& finished)
+{
+    const CopyJobItem& item = finished.item;
+    UndoRecord record;
+    record.kind = 0;
+    record.path = item.destination;
+    if (item.move) {
+        record.extra = item.source;
+        record.merged = finished.merged;
+        record.mergedIdentities = finished.mergedIdentities;
+    } else {
+        record.made = StampItem(item.destination);
+    }
+    record.replacedCopy = item.keptCopy;
+    record.owner = item.owner;
+    // Undo takes back only the item the drop brought, known by its identity.
+    record.identity = finished.identity;
+    PushUndoRecord(box, std::move(record));
+    // Earlier items of the job may have failed: the record goes as closest to
+    // its planned place as the list now allows.
+    const int count = static_cast<int>(manager.Records().size());
+    const int index = std::clamp(item.insertIndex, 0, count);
+    const bool foreign = item.owner && item.owner != box;
+    manager.AddRecordForEntry(index, item.destination, item.dropX, item.dropY, L"bvn!NULL", foreign, L"", item.owner,
+                              false, item.originalPath);
+}
+
+// UI thread: a batch of finished items, in the order they finished; one
+// save and one repaint for them all.
+void FinishDroppedCopies(const std::weak_ptr<KelmWindow>& weakBox, const std::vector<FinishedDrop>& batch)
 {
     BoxWindowPtr box = weakBox.lock();
     if (!box)
@@ -56,28 +96,8 @@ void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIt
     auto manager = s_boxIconManagers.find(box);
     if (manager == s_boxIconManagers.end())
         return;
-    UndoRecord record;
-    record.kind = 0;
-    record.path = item.destination;
-    if (item.move) {
-        record.extra = item.source;
-        record.merged = merged;
-        record.mergedIdentities = mergedIdentities;
-    } else {
-        record.made = StampItem(item.destination);
-    }
-    record.replacedCopy = item.keptCopy;
-    record.owner = item.owner;
-    // Undo takes back only the item the drop brought, known by its identity.
-    record.identity = identity;
-    PushUndoRecord(box, std::move(record));
-    // Earlier items of the job may have failed: the record goes as closest to
-    // its planned place as the list now allows.
-    const int count = static_cast<int>(manager->second.Records().size());
-    const int index = std::clamp(item.insertIndex, 0, count);
-    const bool foreign = item.owner && item.owner != box;
-    manager->second.AddRecordForEntry(index, item.destination, item.dropX, item.dropY, L"bvn!NULL", foreign, L"",
-                                      item.owner, false, item.originalPath);
+    for (const FinishedDrop& finished : batch)
+        FinishDroppedCopy(box, manager->second, finished);
     // Saved as the files land, but not for every one of a thousand: the
     // whole store is written each time. The job's end saves the rest.
     static DWORD lastSave = GetTickCount() - kDropSaveInterval;
@@ -164,6 +184,16 @@ void CopyFilesWorker(CopyJob job)
     std::weak_ptr<KelmWindow> weak = job.box;
     int moved = 0, copied = 0;
     JobTrouble trouble;
+    std::vector<FinishedDrop> batch;
+    DWORD lastPost = GetTickCount() - kDropBatchInterval;
+    auto postBatch = [&] {
+        if (batch.empty() || !job.box)
+            return;
+        job.box->animationManager.PostCallback(
+            [weak, finished = std::move(batch)] { FinishDroppedCopies(weak, finished); });
+        batch.clear();
+        lastPost = GetTickCount();
+    };
     ForEachJobItem(job, target, L"drop", [&](const CopyJobItem& planned) {
         CopyJobItem item = planned;
         // What appeared at the destination since the plan was made is not
@@ -218,10 +248,9 @@ void CopyFilesWorker(CopyJob job)
             }
             const std::map<std::wstring, ItemIdentity> mergedIdentities =
                 merged ? IdentifyEntries(item.destination, merged->files) : std::map<std::wstring, ItemIdentity>{};
-            if (job.box)
-                job.box->animationManager.PostCallback([weak, finished, merged, identity, mergedIdentities] {
-                    FinishDroppedCopy(weak, finished, merged, identity, mergedIdentities);
-                });
+            batch.push_back(FinishedDrop{std::move(finished), std::move(merged), identity, mergedIdentities});
+            if (GetTickCount() - lastPost >= kDropBatchInterval)
+                postBatch();
         } else {
             std::wstring keptAt;
             if (!GiveBackWhatFailedItemReplaced(item, before, &keptAt))
@@ -237,11 +266,13 @@ void CopyFilesWorker(CopyJob job)
         }
         trouble.failed.insert(trouble.failed.end(), report.failed.begin(), report.failed.end());
         if (job.box && !report.leftBehind.empty()) {
+            postBatch();
             const bool taken = result == TransferResult::Incomplete;
             job.box->animationManager.PostCallback(
                 [item, taken, left = std::move(report.leftBehind)] { ReportLeftBehind(item, taken, left); });
         }
     });
+    postBatch();
     if (job.box && !trouble.Empty())
         job.box->animationManager.PostCallback([text = JobTroubleText(trouble)] { NotifyUser(L"drop-failed", text); });
     // The source hears MOVE (as the logical effect only) when something
