@@ -206,9 +206,9 @@ std::wstring FinalPathOfHandle(HANDLE h)
 // final path is its folder's (known to the job) joined with its name;
 // anything else (a short name, a trimmed name, a link the system lists as
 // a plain entry, an entry that cannot be opened or named) takes the full
-// check. Which file it is is not asked: under Wine that costs more than
-// the move itself.
-SourceEntry InspectSource(const std::wstring& path, TransferJobState& job)
+// check. Its volume is not asked (under Wine that costs more than the
+// move itself); withIndex reads its file index on the same open.
+SourceEntry InspectSource(const std::wstring& path, TransferJobState& job, bool withIndex = false)
 {
     SourceEntry entry;
     const std::wstring reach = LongPathForm(path);
@@ -223,7 +223,7 @@ SourceEntry InspectSource(const std::wstring& path, TransferJobState& job)
                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             entry.ownFinal = FinalPathOfHandle(h);
-            if (!IsFolderAttributes(entry.attributes))
+            if (withIndex && !IsFolderAttributes(entry.attributes))
                 entry.index = FileIndexOfHandle(h);
             CloseHandle(h);
         }
@@ -675,7 +675,9 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     if (Cancelled(options))
         return TransferResult::Cancelled;
     JobOf job(options);
-    const SourceEntry entry = InspectSource(source, *job);
+    // Which file arrives is told only to a caller that asks (a report) and
+    // only of the system's own rename.
+    const SourceEntry entry = InspectSource(source, *job, report && !options.rename);
     // Without replace an existing destination makes the rename fail; it is
     // looked for only then.
     const bool destinationExists = replace && PathExists(destination);
