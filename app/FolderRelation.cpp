@@ -73,18 +73,37 @@ ResolvedFolder ResolveFolder(const std::wstring& folder)
     return resolved;
 }
 
+EntryLook LookAtEntry(const std::wstring& entry)
+{
+    EntryLook look;
+    if (entry.empty())
+        return look;
+    look.full = FullPathOf(entry);
+    look.attributes = GetFileAttributesW(LongPathForm(look.full).c_str());
+    if (look.attributes == INVALID_FILE_ATTRIBUTES)
+        look.error = GetLastError();
+    return look;
+}
+
 FolderRelation RelationOf(const std::wstring& entry, const ResolvedFolder& folder)
 {
     if (entry.empty() || folder.spellings.empty())
         return FolderRelation::Unrelated;
-    const std::wstring full = FullPathOf(entry);
+    return RelationOf(LookAtEntry(entry), folder);
+}
+
+FolderRelation RelationOf(const EntryLook& entry, const ResolvedFolder& folder)
+{
+    if (entry.full.empty() || folder.spellings.empty())
+        return FolderRelation::Unrelated;
+    const std::wstring& full = entry.full;
     const std::wstring spelled = ComparablePath(full);
     if (std::any_of(folder.spellings.begin(), folder.spellings.end(),
                     [&](const std::wstring& spelling) { return SpelledSameOrAbove(spelled, spelling); }))
         return FolderRelation::SameOrHolding;
-    const DWORD attributes = GetFileAttributesW(LongPathForm(full).c_str());
+    const DWORD attributes = entry.attributes;
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
+        const DWORD error = entry.error;
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FolderRelation::Unrelated
                                                                               : FolderRelation::CannotTell;
     }

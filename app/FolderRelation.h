@@ -29,6 +29,18 @@ ResolvedFolder ResolveFolder(const std::wstring& folder);
 enum class FolderRelation { Unrelated, SameOrHolding, CannotTell };
 FolderRelation RelationOf(const std::wstring& entry, const ResolvedFolder& folder);
 
+// One look at an entry (its full path and attributes) that several
+// questions about it share: many entries asked about several folders cost
+// one attribute read each.
+struct EntryLook {
+    std::wstring full;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    // Why the attributes could not be read.
+    DWORD error = 0;
+};
+EntryLook LookAtEntry(const std::wstring& entry);
+FolderRelation RelationOf(const EntryLook& entry, const ResolvedFolder& folder);
+
 // The spelling rule alone: candidate names the folder or one above it
 // (both comparable paths, ComparablePath).
 bool SpelledSameOrAbove(const std::wstring& candidate, const std::wstring& folder);

@@ -13,11 +13,23 @@ FolderRelation BoxFolderGuard::IntoItself(const std::wstring& path) const
     return RelationOf(path, m_into);
 }
 
+FolderRelation BoxFolderGuard::IntoItself(const EntryLook& entry) const
+{
+    return RelationOf(entry, m_into);
+}
+
 FolderRelation BoxFolderGuard::BoxFolder(const std::wstring& path) const
+{
+    if (path.empty() || m_boxFolders.empty())
+        return FolderRelation::Unrelated;
+    return BoxFolder(LookAtEntry(path));
+}
+
+FolderRelation BoxFolderGuard::BoxFolder(const EntryLook& entry) const
 {
     FolderRelation relation = FolderRelation::Unrelated;
     for (const ResolvedFolder& folder : m_boxFolders) {
-        const FolderRelation found = RelationOf(path, folder);
+        const FolderRelation found = RelationOf(entry, folder);
         if (found == FolderRelation::SameOrHolding)
             return found;
         if (found == FolderRelation::CannotTell)

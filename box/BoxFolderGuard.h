@@ -23,6 +23,9 @@ public:
     FolderRelation IntoItself(const std::wstring& path) const;
     // The entry is one of boxFolders or holds one (or may be).
     FolderRelation BoxFolder(const std::wstring& path) const;
+    // The same questions about an entry already looked at (LookAtEntry).
+    FolderRelation IntoItself(const EntryLook& entry) const;
+    FolderRelation BoxFolder(const EntryLook& entry) const;
 
 private:
     std::vector<ResolvedFolder> m_boxFolders;

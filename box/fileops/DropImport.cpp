@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "app/CommonHelpers.h"
 #include "app/Logger.h"
@@ -44,10 +45,50 @@ void Invalidate(const BoxWindowPtr& box)
 
 constexpr DWORD kDropSaveInterval = 500;
 
+// Finished items reach the UI thread in batches, at most this often (ms):
+// a box taking a thousand files adds their records and repaints a few
+// times a second, not once per file, and leaves the disk to the job.
+constexpr DWORD kDropBatchInterval = 200;
+
+// One finished item, as the worker hands it to the UI thread.
+struct FinishedDrop {
+    CopyJobItem item;
+    std::optional<MergedEntries> merged;
+    ItemIdentity identity;
+    std::map<std::wstring, ItemIdentity> mergedIdentities;
+};
+
 // UI thread: one finished item becomes its record and undo record.
-void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobItem& item,
-                       const std::optional<MergedEntries>& merged, const ItemIdentity& identity,
-                       const std::map<std::wstring, ItemIdentity>& mergedIdentities)
+void FinishDroppedCopy(const BoxWindowPtr& box, KelmIconManager& manager, const FinishedDrop& finished)
+{
+    const CopyJobItem& item = finished.item;
+    UndoRecord record;
+    record.kind = 0;
+    record.path = item.destination;
+    if (item.move) {
+        record.extra = item.source;
+        record.merged = finished.merged;
+        record.mergedIdentities = finished.mergedIdentities;
+    } else {
+        record.made = StampItem(item.destination);
+    }
+    record.replacedCopy = item.keptCopy;
+    record.owner = item.owner;
+    // Undo takes back only the item the drop brought, known by its identity.
+    record.identity = finished.identity;
+    PushUndoRecord(box, std::move(record));
+    // Earlier items of the job may have failed: the record goes as closest to
+    // its planned place as the list now allows.
+    const int count = static_cast<int>(manager.Records().size());
+    const int index = std::clamp(item.insertIndex, 0, count);
+    const bool foreign = item.owner && item.owner != box;
+    manager.AddRecordForEntry(index, item.destination, item.dropX, item.dropY, L"bvn!NULL", foreign, L"", item.owner,
+                              false, item.originalPath);
+}
+
+// UI thread: a batch of finished items, in the order they finished; one
+// save and one repaint for them all.
+void FinishDroppedCopies(const std::weak_ptr<KelmWindow>& weakBox, const std::vector<FinishedDrop>& batch)
 {
     BoxWindowPtr box = weakBox.lock();
     if (!box)
@@ -55,28 +96,8 @@ void FinishDroppedCopy(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobIt
     auto manager = s_boxIconManagers.find(box);
     if (manager == s_boxIconManagers.end())
         return;
-    UndoRecord record;
-    record.kind = 0;
-    record.path = item.destination;
-    if (item.move) {
-        record.extra = item.source;
-        record.merged = merged;
-        record.mergedIdentities = mergedIdentities;
-    } else {
-        record.made = StampItem(item.destination);
-    }
-    record.replacedCopy = item.keptCopy;
-    record.owner = item.owner;
-    // Undo takes back only the item the drop brought, known by its identity.
-    record.identity = identity;
-    PushUndoRecord(box, std::move(record));
-    // Earlier items of the job may have failed: the record goes as closest to
-    // its planned place as the list now allows.
-    const int count = static_cast<int>(manager->second.Records().size());
-    const int index = std::clamp(item.insertIndex, 0, count);
-    const bool foreign = item.owner && item.owner != box;
-    manager->second.AddRecordForEntry(index, item.destination, item.dropX, item.dropY, L"bvn!NULL", foreign, L"",
-                                      item.owner, false, item.originalPath);
+    for (const FinishedDrop& finished : batch)
+        FinishDroppedCopy(box, manager->second, finished);
     // Saved as the files land, but not for every one of a thousand: the
     // whole store is written each time. The job's end saves the rest.
     static DWORD lastSave = GetTickCount() - kDropSaveInterval;
@@ -140,6 +161,13 @@ MergedEntries TakenFromSource(const MergedEntries& sourceBefore, const std::wstr
     return taken;
 }
 
+// The move failed only because something stood at its destination.
+bool RefusedForTakenDestination(TransferResult result, const TransferReport& report, const std::wstring& source)
+{
+    return result == TransferResult::Failed && report.leftBehind.empty() && report.failed.size() == 1 &&
+           report.failed.front().error == ERROR_FILE_EXISTS && report.failed.front().path == source;
+}
+
 bool IsFolder(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -156,11 +184,26 @@ void CopyFilesWorker(CopyJob job)
     std::weak_ptr<KelmWindow> weak = job.box;
     int moved = 0, copied = 0;
     JobTrouble trouble;
+    std::vector<FinishedDrop> batch;
+    DWORD lastPost = GetTickCount() - kDropBatchInterval;
+    auto postBatch = [&] {
+        if (batch.empty() || !job.box)
+            return;
+        job.box->animationManager.PostCallback(
+            [weak, finished = std::move(batch)] { FinishDroppedCopies(weak, finished); });
+        batch.clear();
+        lastPost = GetTickCount();
+    };
     ForEachJobItem(job, target, L"drop", [&](const CopyJobItem& planned) {
         CopyJobItem item = planned;
         // What appeared at the destination since the plan was made is not
-        // the plan's to replace.
-        AvoidDestinationTakenSincePlan(item, trouble);
+        // the plan's to replace. A move that replaces nothing never goes
+        // over anything (the rename itself refuses): its destination is
+        // looked at only when the move was refused for it, which spares
+        // every other item a look into a folder that grows with the job.
+        const bool moveRefusesTaken = item.move && !item.replace;
+        if (!moveRefusesTaken)
+            AvoidDestinationTakenSincePlan(item, trouble);
         const MergedEntries sourceBefore = item.move && IsFolder(item.source) ? ListTree(item.source) : MergedEntries{};
         TransferReport report;
         DestinationBefore before;
@@ -172,6 +215,13 @@ void CopyFilesWorker(CopyJob job)
             result = item.move ? MoveItem(item.source, item.destination, item.replace, options, &report)
                                : CopyItem(item.source, item.destination, item.replace, options, &report);
             error = GetLastError();
+            if (moveRefusesTaken && RefusedForTakenDestination(result, report, item.source) &&
+                PathExists(item.destination)) {
+                AvoidDestinationTakenSincePlan(item, trouble);
+                report = TransferReport{};
+                result = MoveItem(item.source, item.destination, false, options, &report);
+                error = GetLastError();
+            }
         }
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
             CopyJobItem finished = item;
@@ -189,13 +239,18 @@ void CopyFilesWorker(CopyJob job)
             }
             ++(finished.move ? moved : copied);
             ItemIdentity identity;
-            identity.known = IdentifyInJob(item.destination, options, identity.volume, identity.index);
+            if (report.placed) {
+                identity.known = true;
+                identity.volume = report.placed->volume;
+                identity.index = report.placed->index;
+            } else {
+                identity.known = IdentifyInJob(item.destination, options, identity.volume, identity.index);
+            }
             const std::map<std::wstring, ItemIdentity> mergedIdentities =
                 merged ? IdentifyEntries(item.destination, merged->files) : std::map<std::wstring, ItemIdentity>{};
-            if (job.box)
-                job.box->animationManager.PostCallback([weak, finished, merged, identity, mergedIdentities] {
-                    FinishDroppedCopy(weak, finished, merged, identity, mergedIdentities);
-                });
+            batch.push_back(FinishedDrop{std::move(finished), std::move(merged), identity, mergedIdentities});
+            if (GetTickCount() - lastPost >= kDropBatchInterval)
+                postBatch();
         } else {
             std::wstring keptAt;
             if (!GiveBackWhatFailedItemReplaced(item, before, &keptAt))
@@ -211,11 +266,13 @@ void CopyFilesWorker(CopyJob job)
         }
         trouble.failed.insert(trouble.failed.end(), report.failed.begin(), report.failed.end());
         if (job.box && !report.leftBehind.empty()) {
+            postBatch();
             const bool taken = result == TransferResult::Incomplete;
             job.box->animationManager.PostCallback(
                 [item, taken, left = std::move(report.leftBehind)] { ReportLeftBehind(item, taken, left); });
         }
     });
+    postBatch();
     if (job.box && !trouble.Empty())
         job.box->animationManager.PostCallback([text = JobTroubleText(trouble)] { NotifyUser(L"drop-failed", text); });
     // The source hears MOVE (as the logical effect only) when something
@@ -287,17 +344,29 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     const BoxFolderGuard guard = GuardOfBoxFolders(folder);
     std::vector<std::wstring> paths;
     BoxFolderNames boxFolders;
+    // Each dropped entry is looked at once for the guard and the plan: a
+    // drop of a thousand files asks the system a thousand times, not four
+    // thousand.
+    std::map<std::wstring, bool> present;
     for (const std::wstring& path : drop.paths) {
-        if (guard.IntoItself(path) == FolderRelation::SameOrHolding)
+        const EntryLook look = LookAtEntry(path);
+        if (guard.IntoItself(look) == FolderRelation::SameOrHolding)
             continue;
-        const FolderRelation relation = move ? guard.BoxFolder(path) : FolderRelation::Unrelated;
+        const FolderRelation relation = move ? guard.BoxFolder(look) : FolderRelation::Unrelated;
         boxFolders.Add(path, relation);
-        if (relation == FolderRelation::Unrelated)
+        if (relation == FolderRelation::Unrelated) {
             paths.push_back(path);
+            if (look.full == path)
+                present[path] = look.attributes != INVALID_FILE_ATTRIBUTES;
+        }
     }
     if (!boxFolders.Empty())
         NotifyUser(L"drop-box-folder", boxFolders.Text(L"放进这个收纳盒"));
-    const DropPlan::Disk disk{PathExists, SamePathItem};
+    auto exists = [&present](const std::wstring& path) {
+        const auto known = present.find(path);
+        return known != present.end() ? known->second : PathExists(path);
+    };
+    const DropPlan::Disk disk{exists, SamePathItem};
     const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();
     // The question reset nothing the hover repaint needs.

@@ -105,6 +105,21 @@ struct TransferJobState {
     // Folder paths as given, and the volume serial of each.
     std::map<std::wstring, DWORD> folderVolume;
 
+    // The volume serial of a folder, asked once per job; false when the
+    // folder cannot be opened.
+    bool FolderVolume(const std::wstring& folder, DWORD& volume)
+    {
+        auto known = folderVolume.find(folder);
+        if (known == folderVolume.end()) {
+            BY_HANDLE_FILE_INFORMATION facts{};
+            if (!EntryFacts(folder, false, facts))
+                return false;
+            known = folderVolume.emplace(folder, facts.dwVolumeSerialNumber).first;
+        }
+        volume = known->second;
+        return true;
+    }
+
     const std::wstring& FolderFinal(const std::wstring& folder)
     {
         auto known = folderFinal.find(folder);
@@ -153,10 +168,27 @@ private:
 struct SourceEntry {
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
     std::wstring ownFinal;
+    // The file index of a file, read on the same open.
+    std::optional<uint64_t> index;
     EntryCheck check = EntryCheck::Unchecked;
     // The system's reason when the entry is not there or unchecked.
     DWORD error = 0;
 };
+
+// The file index of an open file (the file's own, not its volume's):
+// one query of the handle.
+std::optional<uint64_t> FileIndexOfHandle(HANDLE h)
+{
+    using QueryFile = LONG(WINAPI*)(HANDLE, void*, void*, ULONG, int);
+    static const auto query = reinterpret_cast<QueryFile>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    constexpr int kFileInternalInformation = 6;
+    LARGE_INTEGER internal{};
+    ULONG_PTR status[2] = {};
+    if (!query || query(h, status, &internal, sizeof(internal), kFileInternalInformation) != 0)
+        return std::nullopt;
+    return static_cast<uint64_t>(internal.QuadPart);
+}
 
 // The final path of an open handle, comparable; empty when the system
 // cannot name it.
@@ -174,9 +206,9 @@ std::wstring FinalPathOfHandle(HANDLE h)
 // final path is its folder's (known to the job) joined with its name;
 // anything else (a short name, a trimmed name, a link the system lists as
 // a plain entry, an entry that cannot be opened or named) takes the full
-// check. Which file it is is not asked: under Wine that costs more than
-// the move itself.
-SourceEntry InspectSource(const std::wstring& path, TransferJobState& job)
+// check. Its volume is not asked (under Wine that costs more than the
+// move itself); withIndex reads its file index on the same open.
+SourceEntry InspectSource(const std::wstring& path, TransferJobState& job, bool withIndex = false)
 {
     SourceEntry entry;
     const std::wstring reach = LongPathForm(path);
@@ -191,6 +223,8 @@ SourceEntry InspectSource(const std::wstring& path, TransferJobState& job)
                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             entry.ownFinal = FinalPathOfHandle(h);
+            if (withIndex && !IsFolderAttributes(entry.attributes))
+                entry.index = FileIndexOfHandle(h);
             CloseHandle(h);
         }
         std::wstring folder, name;
@@ -641,7 +675,9 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     if (Cancelled(options))
         return TransferResult::Cancelled;
     JobOf job(options);
-    const SourceEntry entry = InspectSource(source, *job);
+    // Which file arrives is told only to a caller that asks (a report) and
+    // only of the system's own rename.
+    const SourceEntry entry = InspectSource(source, *job, report && !options.rename);
     // Without replace an existing destination makes the rename fail; it is
     // looked for only then.
     const bool destinationExists = replace && PathExists(destination);
@@ -686,8 +722,17 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     }
     // MOVEFILE_REPLACE_EXISTING swaps the file in one step: the old file is
     // never deleted before the new one stands in its place.
-    if (Rename(options, source, destination, replace ? MOVEFILE_REPLACE_EXISTING : 0))
+    if (Rename(options, source, destination, replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+        // The system's rename stays on one volume and keeps the file: the
+        // file looked at is the one that arrived. (A file swapped in between
+        // is told by an identity that does not match, never taken for it.)
+        std::wstring folder, name;
+        DWORD volume = 0;
+        if (report && entry.index && !options.rename && SplitFull(FullPathOf(destination), folder, name) &&
+            job->FolderVolume(folder, volume))
+            report->placed = TransferReport::Placed{volume, *entry.index};
         return TransferResult::Done;
+    }
     if (taken())
         return TransferResult::Failed;
     if (link) {
@@ -712,10 +757,6 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
 
 bool IdentifyInJob(const std::wstring& path, const TransferOptions& options, uint32_t& volume, uint64_t& index)
 {
-    using QueryFile = LONG(WINAPI*)(HANDLE, void*, void*, ULONG, int);
-    static const auto query = reinterpret_cast<QueryFile>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
-    constexpr int kFileInternalInformation = 6;
     auto full = [&] {
         BY_HANDLE_FILE_INFORMATION facts{};
         if (!EntryFacts(path, true, facts))
@@ -725,7 +766,7 @@ bool IdentifyInJob(const std::wstring& path, const TransferOptions& options, uin
         return true;
     };
     std::wstring folder, name;
-    if (!options.job || !query || !SplitFull(FullPathOf(path), folder, name))
+    if (!options.job || !SplitFull(FullPathOf(path), folder, name))
         return full();
     HANDLE h = CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -733,23 +774,15 @@ bool IdentifyInJob(const std::wstring& path, const TransferOptions& options, uin
     if (h == INVALID_HANDLE_VALUE)
         return false;
     FILE_STANDARD_INFO standard{};
-    LARGE_INTEGER internal{};
-    ULONG_PTR status[2] = {};
-    const bool file = GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof(standard)) &&
-                      !standard.Directory &&
-                      query(h, status, &internal, sizeof(internal), kFileInternalInformation) == 0;
+    std::optional<uint64_t> own;
+    if (GetFileInformationByHandleEx(h, FileStandardInfo, &standard, sizeof(standard)) && !standard.Directory)
+        own = FileIndexOfHandle(h);
     CloseHandle(h);
-    if (!file)
+    DWORD folderVolume = 0;
+    if (!own || !options.job->FolderVolume(folder, folderVolume))
         return full();
-    auto known = options.job->folderVolume.find(folder);
-    if (known == options.job->folderVolume.end()) {
-        BY_HANDLE_FILE_INFORMATION facts{};
-        if (!EntryFacts(folder, false, facts))
-            return full();
-        known = options.job->folderVolume.emplace(folder, facts.dwVolumeSerialNumber).first;
-    }
-    volume = known->second;
-    index = static_cast<uint64_t>(internal.QuadPart);
+    volume = folderVolume;
+    index = *own;
     return true;
 }
 

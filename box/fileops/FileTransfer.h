@@ -81,6 +81,14 @@ struct TransferReport {
     // Set when a move merged a whole folder into an existing one: the
     // destination holds more than came from the source.
     std::optional<MergedEntries> merged;
+    // Which file a moved file is at its destination (as IdentifyInJob tells
+    // it), when the move learned it on the way: a rename keeps the file it
+    // renames, so the look at the source already said which it is.
+    struct Placed {
+        uint32_t volume = 0;
+        uint64_t index = 0;
+    };
+    std::optional<Placed> placed;
 };
 
 // Which file stands at path, as EntryFacts tells it (volume serial, file

@@ -103,6 +103,7 @@ HRESULT STDMETHODCALLTYPE KelmDropTarget::DragEnter(IDataObject* data, DWORD key
 {
     // Whatever an earlier drag gathered is never delivered with this one.
     s_droppedFiles.clear();
+    lastOver_ = POINT{LONG_MIN, LONG_MIN};
     allowed_ = effect ? *effect : DROPEFFECT_COPY;
     s_dropAllowedEffects = allowed_;
     FORMATETC format = HdropFormat();
@@ -133,10 +134,13 @@ HRESULT STDMETHODCALLTYPE KelmDropTarget::DragOver(DWORD keyState, POINTL, DWORD
 {
     if (effect)
         *effect = s_dragOverAccepted && WindowAccepts() ? EffectFor(keyState, allowed_) : DROPEFFECT_NONE;
-    // OLE holds the mouse during the drag: keep the controls' hover alive.
+    // OLE holds the mouse during the drag: keep the controls' hover alive
+    // as the pointer moves.
     POINT pt;
-    if (GetCursorPos(&pt) && ScreenToClient(window_, &pt))
+    if (GetCursorPos(&pt) && ScreenToClient(window_, &pt) && (pt.x != lastOver_.x || pt.y != lastOver_.y)) {
+        lastOver_ = pt;
         PostMessageW(window_, WM_MOUSEMOVE, 0, MAKELPARAM(pt.x, pt.y));
+    }
     return S_OK;
 }
 

@@ -8,6 +8,8 @@
 #include <ole2.h>
 #include <windows.h>
 
+#include <climits>
+
 class KelmDropTarget : public IDropTarget
 {
 public:
@@ -33,6 +35,10 @@ private:
     DWORD defaultEffect_;
     // The effects the current drag's source allows.
     DWORD allowed_ = DROPEFFECT_COPY;
+    // Where the pointer was at the last DragOver that told the window: OLE
+    // asks again and again while the pointer rests, and a window told each
+    // time would repaint for nothing (and keep the source waiting).
+    POINT lastOver_{LONG_MIN, LONG_MIN};
 };
 
 // The effect offered to a drag: copy with Ctrl, else the window's default,

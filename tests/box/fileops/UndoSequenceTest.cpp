@@ -617,30 +617,36 @@ TEST_F(UndoSequenceTest, NoVersionOfAUsersFileIsEverOutOfReach)
 }
 
 // A destination that appeared after the drop was planned (an undo put the
-// user's file back while the copy ran) is not the job's to replace.
+// user's file back while the copy or move ran) is not the job's to replace.
 TEST_F(UndoSequenceTest, AJobNeverWritesOverWhatAppearedAtItsDestinationSinceItWasPlanned)
 {
     StartSequence();
-    Write(sources + L"\\report.txt");
-    const std::string theirs = VersionOfFile(sources + L"\\report.txt");
-    Write(boxFolder + L"\\report.txt");
-    const std::string mine = VersionOfFile(boxFolder + L"\\report.txt");
-    CopyJob job;
-    job.box = box;
-    CopyJobItem item;
-    item.source = item.originalPath = sources + L"\\report.txt";
-    item.destination = boxFolder + L"\\report.txt";
-    item.owner = box;
-    job.items.push_back(item);
-    const int told = TimesUserNotified(L"drop-failed");
-    {
-        JobStillRunning running(box);
-        CopyFilesWorker(job);
+    for (const bool move : {false, true}) {
+        SCOPED_TRACE(move ? "move" : "copy");
+        const std::wstring name = move ? L"moved" : L"copied";
+        Write(sources + L"\\" + name + L".txt");
+        const std::string theirs = VersionOfFile(sources + L"\\" + name + L".txt");
+        Write(boxFolder + L"\\" + name + L".txt");
+        const std::string mine = VersionOfFile(boxFolder + L"\\" + name + L".txt");
+        CopyJob job;
+        job.box = box;
+        CopyJobItem item;
+        item.source = item.originalPath = sources + L"\\" + name + L".txt";
+        item.destination = boxFolder + L"\\" + name + L".txt";
+        item.owner = box;
+        item.move = move;
+        job.items.push_back(item);
+        const int told = TimesUserNotified(L"drop-failed");
+        {
+            JobStillRunning running(box);
+            CopyFilesWorker(job);
+        }
+        box->animationManager.Update();
+        EXPECT_EQ(VersionOfFile(boxFolder + L"\\" + name + L".txt"), mine);
+        EXPECT_EQ(VersionOfFile(boxFolder + L"\\" + name + L" (1).txt"), theirs);
+        EXPECT_EQ(fs::exists(sources + L"\\" + name + L".txt"), !move);
+        EXPECT_EQ(TimesUserNotified(L"drop-failed"), told + 1);
     }
-    box->animationManager.Update();
-    EXPECT_EQ(VersionOfFile(boxFolder + L"\\report.txt"), mine);
-    EXPECT_EQ(VersionOfFile(boxFolder + L"\\report (1).txt"), theirs);
-    EXPECT_EQ(TimesUserNotified(L"drop-failed"), told + 1);
 }
 
 TEST_F(UndoSequenceTest, UndoRedoRenameNewAndPasteWaitWhileAJobRuns)
