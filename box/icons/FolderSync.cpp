@@ -247,28 +247,6 @@ bool NeedsListing(RefreshState& state, KelmIconManager& view, const std::wstring
     return list;
 }
 
-// The refresh's state of a real, unfolded box on that folder; null for
-// any other view.
-RefreshState* RefreshStateOf(const BoxWindowPtr& box, const std::wstring& folder)
-{
-    const BoxRuntime* runtime = box ? FindBoxRuntime(box) : nullptr;
-    if (!runtime || !runtime->UseTargetFolder || runtime->isMinimized || runtime->TargetFolder == L"bvn!NULL" ||
-        runtime->TargetFolder != folder || runtime->IsPseudoBox())
-        return nullptr;
-    RefreshState& state = s_refreshStates[box.get()];
-    if (state.box.lock() != box) {
-        state = RefreshState();
-        state.box = box;
-    }
-    return &state;
-}
-
-void SetInStep(RefreshState& state, const KelmIconManager& view)
-{
-    state.pending = false;
-    state.recordCount = view.Records().size();
-}
-
 } // namespace
 
 bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
@@ -310,13 +288,7 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
 
 void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
 {
-    // A box the refresh follows is armed before this listing, so that the
-    // refresh does not list again what this sync already saw.
-    RefreshState* state = RefreshStateOf(view.OwnBox(), folder);
-    if (state)
-        NeedsListing(*state, view, folder);
-    if (SyncView(view, folder, noRepaint) && state)
-        SetInStep(*state, view);
+    SyncView(view, folder, noRepaint);
 }
 
 void ForgetFolderWatches()
@@ -346,12 +318,18 @@ void RefreshFolderBoxes()
         // A box deleted by an earlier sync's consequences is left alone.
         if (!FindBoxRuntime(window))
             continue;
-        RefreshState* state = RefreshStateOf(window, folder);
-        if (!state)
-            continue;
         KelmIconManager& view = s_boxIconManagers[window];
-        if (NeedsListing(*state, view, folder) && SyncView(view, folder, false))
-            SetInStep(*state, view);
+        RefreshState& state = s_refreshStates[window.get()];
+        if (state.box.lock() != window) {
+            state = RefreshState();
+            state.box = window;
+        }
+        if (!NeedsListing(state, view, folder))
+            continue;
+        if (SyncView(view, folder, false)) {
+            state.pending = false;
+            state.recordCount = view.Records().size();
+        }
     }
 }
 
