@@ -225,6 +225,8 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
     // there stays in view of that box.
     if (!MayRemoveBoxFolder(box, folder))
         return report;
+    // The folder refresh's notification handles would keep it in place.
+    ForgetFolderWatches();
     if (RemoveFolderIfEmpty(folder)) {
         Log(L"INFO", L"Removed empty container folder: " + folder);
         return report;
