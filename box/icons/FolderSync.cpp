@@ -214,6 +214,10 @@ struct RefreshState {
     size_t recordCount = 0;
     // A change was seen but the view is not in step yet.
     bool pending = true;
+    // Facts of a folder taken before a sync listed it while no watch was
+    // armed on it: the watch armed later need not list it again when the
+    // folder stayed quiet in between.
+    std::map<std::wstring, FolderWatch::Facts> listedUnwatched;
 };
 
 std::map<KelmWindow*, RefreshState> s_refreshStates;
@@ -235,16 +239,41 @@ bool NeedsListing(RefreshState& state, KelmIconManager& view, const std::wstring
             // armed, so nothing between the two goes unseen.
             watch = std::make_unique<FolderWatch>(item.second);
             watch->ChangedSinceLastLook();
-            list = true;
+            auto listed = state.listedUnwatched.find(item.second);
+            if (listed == state.listedUnwatched.end() || !watch->ArmedQuietSince(listed->second))
+                list = true;
         } else if (watch->ChangedSinceLastLook()) {
             list = true;
         }
     }
+    state.listedUnwatched.clear();
     // A folder gone or not yet there: the sync finds nothing to list, at
     // no cost, and the view is left as it is.
     if (list)
         state.pending = true;
     return list;
+}
+
+// The refresh's state of a real, unfolded box on that folder; null for
+// any other view.
+RefreshState* RefreshStateOf(const BoxWindowPtr& box, const std::wstring& folder)
+{
+    const BoxRuntime* runtime = box ? FindBoxRuntime(box) : nullptr;
+    if (!runtime || !runtime->UseTargetFolder || runtime->isMinimized || runtime->TargetFolder == L"bvn!NULL" ||
+        runtime->TargetFolder != folder || runtime->IsPseudoBox())
+        return nullptr;
+    RefreshState& state = s_refreshStates[box.get()];
+    if (state.box.lock() != box) {
+        state = RefreshState();
+        state.box = box;
+    }
+    return &state;
+}
+
+void SetInStep(RefreshState& state, const KelmIconManager& view)
+{
+    state.pending = false;
+    state.recordCount = view.Records().size();
 }
 
 } // namespace
@@ -288,7 +317,18 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
 
 void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
 {
-    SyncView(view, folder, noRepaint);
+    // A box the refresh follows but does not watch yet (a box just made):
+    // what this sync lists need not be listed again by the refresh when the
+    // folder stays quiet until its watch is armed. No watch is armed here,
+    // so a folder removed right after a box is made is not held.
+    RefreshState* state = RefreshStateOf(view.OwnBox(), folder);
+    FolderWatch::Facts facts;
+    const bool unwatched = state && !state->watches.count(folder) && FolderWatch::ReadFacts(folder, facts);
+    if (!SyncView(view, folder, noRepaint) || !state)
+        return;
+    if (unwatched)
+        state->listedUnwatched[folder] = facts;
+    SetInStep(*state, view);
 }
 
 void ForgetFolderWatches()
@@ -318,18 +358,12 @@ void RefreshFolderBoxes()
         // A box deleted by an earlier sync's consequences is left alone.
         if (!FindBoxRuntime(window))
             continue;
-        KelmIconManager& view = s_boxIconManagers[window];
-        RefreshState& state = s_refreshStates[window.get()];
-        if (state.box.lock() != window) {
-            state = RefreshState();
-            state.box = window;
-        }
-        if (!NeedsListing(state, view, folder))
+        RefreshState* state = RefreshStateOf(window, folder);
+        if (!state)
             continue;
-        if (SyncView(view, folder, false)) {
-            state.pending = false;
-            state.recordCount = view.Records().size();
-        }
+        KelmIconManager& view = s_boxIconManagers[window];
+        if (NeedsListing(*state, view, folder) && SyncView(view, folder, false))
+            SetInStep(*state, view);
     }
 }
 

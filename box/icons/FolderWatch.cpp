@@ -1,5 +1,6 @@
 #include "box/icons/FolderWatch.h"
 
+#include <cstdint>
 #include <utility>
 
 #include "app/FileRemoval.h"
@@ -10,8 +11,42 @@ namespace
 // Adding, removing and renaming entries is all a listing of names shows;
 // sizes and times are read by the icons themselves.
 constexpr DWORD kWatchedChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
+// File times move in steps of the system clock's tick (about 16 ms) or
+// coarser; a folder whose time is older than this by the time it is looked
+// at cannot take a later change without its time moving.
+constexpr uint64_t kQuietMargin = 2ull * 10'000'000; // 2 s in 100 ns units
+
+uint64_t Ticks(const FILETIME& time)
+{
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
 
 } // namespace
+
+bool FolderWatch::ReadFacts(const std::wstring& folder, Facts& facts)
+{
+    HANDLE handle = CreateFileW(LongPathForm(folder).c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    GetSystemTimeAsFileTime(&facts.takenAt);
+    bool ok =
+        GetFileInformationByHandle(handle, &facts.info) && (facts.info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    wchar_t system[MAX_PATH + 1] = {};
+    facts.datesEntries =
+        ok && GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH + 1) &&
+        (lstrcmpiW(system, L"NTFS") == 0 || lstrcmpiW(system, L"ReFS") == 0);
+    CloseHandle(handle);
+    return ok;
+}
+
+bool FolderWatch::ArmedQuietSince(const Facts& earlier) const
+{
+    return handle_ != INVALID_HANDLE_VALUE && earlier.datesEntries && SameFileIdentity(earlier.info, armed_.info) &&
+           Ticks(earlier.info.ftLastWriteTime) == Ticks(armed_.info.ftLastWriteTime) &&
+           Ticks(earlier.info.ftLastWriteTime) + kQuietMargin < Ticks(earlier.takenAt);
+}
 
 FolderWatch::FolderWatch(std::wstring folder) : folder_(std::move(folder)) {}
 
@@ -32,7 +67,7 @@ bool FolderWatch::Arm()
     Close();
     // The identity is taken before the notification is armed: a folder put
     // in its place between the two shows as another folder at the next look.
-    if (!EntryFacts(folder_, false, identity_))
+    if (!ReadFacts(folder_, armed_))
         return false;
     handle_ = FindFirstChangeNotificationW(LongPathForm(folder_).c_str(), FALSE, kWatchedChanges);
     return handle_ != INVALID_HANDLE_VALUE;
@@ -48,7 +83,7 @@ bool FolderWatch::ChangedSinceLastLook()
     // away, deleted or replaced under the same path tells nothing of what
     // the path names now.
     BY_HANDLE_FILE_INFORMATION now{};
-    if (!EntryFacts(folder_, false, now) || !SameFileIdentity(now, identity_)) {
+    if (!EntryFacts(folder_, false, now) || !SameFileIdentity(now, armed_.info)) {
         Arm();
         return true;
     }

@@ -12,6 +12,16 @@
 class FolderWatch
 {
 public:
+    // What the system tells of a folder at one moment: which folder it is,
+    // when an entry in it last came, went or was renamed, and whether its
+    // volume keeps that time (NTFS and ReFS do; FAT does not).
+    struct Facts {
+        BY_HANDLE_FILE_INFORMATION info{};
+        bool datesEntries = false;
+        FILETIME takenAt{};
+    };
+    static bool ReadFacts(const std::wstring& folder, Facts& facts);
+
     explicit FolderWatch(std::wstring folder);
     ~FolderWatch();
     FolderWatch(const FolderWatch&) = delete;
@@ -25,6 +35,10 @@ public:
     // answers, so a change made during the listing that follows is told
     // by the next call.
     bool ChangedSinceLastLook();
+    // The watch is armed on the folder these earlier facts describe, and no
+    // entry of it changed since: its time is the same, and was well before
+    // the facts were taken, so a change just after could not share it.
+    bool ArmedQuietSince(const Facts& earlier) const;
 
 private:
     bool Arm();
@@ -32,5 +46,5 @@ private:
 
     std::wstring folder_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
-    BY_HANDLE_FILE_INFORMATION identity_{};
+    Facts armed_;
 };

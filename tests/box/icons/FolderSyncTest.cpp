@@ -271,3 +271,24 @@ TEST_F(FolderSyncTest, RefreshFollowsAFolderReplacedUnderItsPath)
     RefreshFolderBoxes();
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"new.txt", L"later.txt"}));
 }
+
+TEST_F(FolderSyncTest, AChangeBetweenABoxsFirstSyncAndTheRefreshShows)
+{
+    Touch(L"a.txt");
+    // A folder quiet for an hour, as most are when their box is made.
+    HANDLE handle = CreateFileW(folder.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time{{now.dwLowDateTime, now.dwHighDateTime}};
+    time.QuadPart -= 3600ull * 10'000'000;
+    const FILETIME hourAgo{time.LowPart, time.HighPart};
+    ASSERT_TRUE(SetFileTime(handle, nullptr, nullptr, &hourAgo));
+    CloseHandle(handle);
+    Sync(true);
+
+    Touch(L"b.txt");
+    RefreshFolderBoxes();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
+}
