@@ -79,6 +79,16 @@ bool FolderWatch::ChangedSinceLastLook()
         Arm();
         return true;
     }
+    const DWORD signal = WaitForSingleObject(handle_, 0);
+    if (armed_.datesEntries) {
+        // Renewed at every look: a folder removed while watched is kept in
+        // place by the watch until it closes (older Windows, Wine), so none
+        // is held longer than one look. A change between the close and the
+        // new watch moves the folder's time.
+        const Facts previous = armed_;
+        Arm();
+        return signal != WAIT_TIMEOUT || !ArmedQuietSince(previous);
+    }
     // The notification stays with the folder it was armed on: one renamed
     // away, deleted or replaced under the same path tells nothing of what
     // the path names now.
@@ -87,7 +97,7 @@ bool FolderWatch::ChangedSinceLastLook()
         Arm();
         return true;
     }
-    switch (WaitForSingleObject(handle_, 0)) {
+    switch (signal) {
     case WAIT_TIMEOUT:
         return false;
     case WAIT_OBJECT_0:

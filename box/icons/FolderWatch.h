@@ -33,7 +33,9 @@ public:
     // folder or none, or no notification could be had (then every call is
     // true, and each tries to arm the watch again). Armed before it
     // answers, so a change made during the listing that follows is told
-    // by the next call.
+    // by the next call. On a volume that dates its entries the watch is
+    // renewed at every call, so that a folder removed while watched is not
+    // kept in place by it for longer than one look.
     bool ChangedSinceLastLook();
     // The watch is armed on the folder these earlier facts describe, and no
     // entry of it changed since: its time is the same, and was well before

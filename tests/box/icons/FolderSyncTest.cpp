@@ -292,3 +292,13 @@ TEST_F(FolderSyncTest, AChangeBetweenABoxsFirstSyncAndTheRefreshShows)
     RefreshFolderBoxes();
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
 }
+
+TEST_F(FolderSyncTest, AFolderRemovedWhileWatchedGoesByTheNextRefresh)
+{
+    RefreshFolderBoxes();
+    // Removed by another program: the refresh's watch must not keep it.
+    ASSERT_TRUE(RemoveDirectoryW(folder.c_str()));
+    RefreshFolderBoxes();
+    EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "a folder of that name can be made again";
+}
