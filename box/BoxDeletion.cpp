@@ -225,6 +225,8 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
     // there stays in view of that box.
     if (!MayRemoveBoxFolder(box, folder))
         return report;
+    // The folder refresh's notification handles would keep it in place.
+    ForgetFolderWatches();
     if (RemoveFolderIfEmpty(folder)) {
         Log(L"INFO", L"Removed empty container folder: " + folder);
         return report;
@@ -285,6 +287,8 @@ std::wstring DisbandReportText(const DisbandReport& report)
 
 bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
 {
+    // The folder refresh's notification handles would keep it in place.
+    ForgetFolderWatches();
     LeaveIntegrationIfIntegrated(box);
     if (!MayRemoveBoxFolder(box, folder)) {
         Log(L"ERROR", L"Refused to recycle a folder that is not the box's own: " + folder);
@@ -302,6 +306,8 @@ bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
 
 bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder, RemovalReport* report)
 {
+    // The folder refresh's notification handles would keep it in place.
+    ForgetFolderWatches();
     LeaveIntegrationIfIntegrated(box);
     if (!MayRemoveBoxFolder(box, folder)) {
         Log(L"ERROR", L"Refused to delete a folder that is not the box's own: " + folder);

@@ -7,6 +7,8 @@
 #include <cwctype>
 #include <exception>
 #include <functional>
+#include <map>
+#include <memory>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "app/StoreTextFormat.h"
 #include "box/BoxWindowHooks.h"
 #include "box/icons/IconLog.h"
+#include "box/icons/FolderWatch.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIcon.h"
 
@@ -126,14 +129,14 @@ bool ReconcileOwner(KelmIconManager& view, const BoxWindowPtr& owner, FolderList
     return changed;
 }
 
-void SyncOrThrow(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
-{
-    // Records must not change under a running drag.
-    if (s_boxWindowHooks.DragInProgress())
-        return;
+using OwnerFolders = std::vector<std::pair<BoxWindowPtr, std::wstring>>;
 
+// The folders a sync of the view lists: the own box's, then those of the
+// other folder-backed boxes whose records the view shows, in a fixed order.
+OwnerFolders FoldersOfView(KelmIconManager& view, const std::wstring& folder)
+{
     const BoxWindowPtr& own = view.OwnBox();
-    std::vector<std::pair<BoxWindowPtr, std::wstring>> folders;
+    OwnerFolders folders;
     if (folder != L"bvn!NULL" && !folder.empty() && IsFolder(folder))
         folders.emplace_back(own, folder);
     for (const IconRecord& record : view.Records()) {
@@ -150,25 +153,127 @@ void SyncOrThrow(KelmIconManager& view, const std::wstring& folder, bool noRepai
     }
     std::sort(folders.begin(), folders.end(),
               [](const auto& a, const auto& b) { return std::less<KelmWindow*>()(a.first.get(), b.first.get()); });
+    return folders;
+}
+
+// False when the view was not brought in step: a drag or a file job runs,
+// or a folder could not be listed.
+bool SyncOrThrow(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
+{
+    // Records must not change under a running drag.
+    if (s_boxWindowHooks.DragInProgress())
+        return false;
 
     bool changed = false;
-    for (const auto& [owner, path] : folders) {
+    for (const auto& [owner, path] : FoldersOfView(view, folder)) {
         FolderListing listing;
         // A folder that cannot be listed ends the pass without a save; what
         // changed so far is saved by the next pass that succeeds.
         if (!ListFolderEntries(path, listing)) {
             if (changed)
                 view.Renumber();
-            return;
+            return false;
         }
         changed = ReconcileOwner(view, owner, listing) || changed;
     }
     if (!changed)
-        return;
+        return true;
     view.Renumber();
     SaveBoxIcons(view);
     if (!noRepaint)
-        s_boxWindowHooks.Invalidate(own);
+        s_boxWindowHooks.Invalidate(view.OwnBox());
+    return true;
+}
+
+bool SyncView(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
+{
+    // A running file job adds its records one by one at the drop place;
+    // the next refresh after it catches anything it left out.
+    if (s_copyProgress.busy)
+        return false;
+    // Icons read their sizes and folder listings again after a sync.
+    ++s_iconFileFactsGeneration;
+    try {
+        return SyncOrThrow(view, folder, noRepaint);
+    } catch (const std::exception& e) {
+        LogIconError(L"Folder sync of '" + folder + L"' failed: " + Utf8ToWide(e.what()));
+    } catch (...) {
+        LogIconError(L"Folder sync of '" + folder + L"' failed.");
+    }
+    return false;
+}
+
+// What the refresh knows of one box's view since its last complete sync.
+struct RefreshState {
+    std::weak_ptr<KelmWindow> box;
+    // Keyed by the folder as the box names it: a box that changes its
+    // folder gets a new watch, and the old one is closed.
+    std::map<std::wstring, std::unique_ptr<FolderWatch>> watches;
+    // Records are also added and removed by the program itself; a count
+    // that moved since the last sync asks for a listing as well.
+    size_t recordCount = 0;
+    // A change was seen but the view is not in step yet.
+    bool pending = true;
+    // Facts of a folder taken before a sync listed it while no watch was
+    // armed on it: the watch armed later need not list it again when the
+    // folder stayed quiet in between.
+    std::map<std::wstring, FolderWatch::Facts> listedUnwatched;
+};
+
+std::map<KelmWindow*, RefreshState> s_refreshStates;
+
+// Whether the view may differ from its folders. Every watch is asked, so
+// each one that fired is armed again.
+bool NeedsListing(RefreshState& state, KelmIconManager& view, const std::wstring& folder)
+{
+    const OwnerFolders folders = FoldersOfView(view, folder);
+    std::erase_if(state.watches, [&folders](const auto& entry) {
+        return std::none_of(folders.begin(), folders.end(),
+                            [&entry](const auto& item) { return item.second == entry.first; });
+    });
+    bool list = state.pending || view.Records().size() != state.recordCount;
+    for (const auto& item : folders) {
+        std::unique_ptr<FolderWatch>& watch = state.watches[item.second];
+        if (!watch) {
+            // A folder seen for the first time is listed once the watch is
+            // armed, so nothing between the two goes unseen.
+            watch = std::make_unique<FolderWatch>(item.second);
+            watch->ChangedSinceLastLook();
+            auto listed = state.listedUnwatched.find(item.second);
+            if (listed == state.listedUnwatched.end() || !watch->ArmedQuietSince(listed->second))
+                list = true;
+        } else if (watch->ChangedSinceLastLook()) {
+            list = true;
+        }
+    }
+    state.listedUnwatched.clear();
+    // A folder gone or not yet there: the sync finds nothing to list, at
+    // no cost, and the view is left as it is.
+    if (list)
+        state.pending = true;
+    return list;
+}
+
+// The refresh's state of a real, unfolded box on that folder; null for
+// any other view.
+RefreshState* RefreshStateOf(const BoxWindowPtr& box, const std::wstring& folder)
+{
+    const BoxRuntime* runtime = box ? FindBoxRuntime(box) : nullptr;
+    if (!runtime || !runtime->UseTargetFolder || runtime->isMinimized || runtime->TargetFolder == L"bvn!NULL" ||
+        runtime->TargetFolder != folder || runtime->IsPseudoBox())
+        return nullptr;
+    RefreshState& state = s_refreshStates[box.get()];
+    if (state.box.lock() != box) {
+        state = RefreshState();
+        state.box = box;
+    }
+    return &state;
+}
+
+void SetInStep(RefreshState& state, const KelmIconManager& view)
+{
+    state.pending = false;
+    state.recordCount = view.Records().size();
 }
 
 } // namespace
@@ -212,19 +317,23 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
 
 void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
 {
-    // A running file job adds its records one by one at the drop place;
-    // the next refresh after it catches anything it left out.
-    if (s_copyProgress.busy)
+    // A box the refresh follows but does not watch yet (a box just made):
+    // what this sync lists need not be listed again by the refresh when the
+    // folder stays quiet until its watch is armed. No watch is armed here,
+    // so a folder removed right after a box is made is not held.
+    RefreshState* state = RefreshStateOf(view.OwnBox(), folder);
+    FolderWatch::Facts facts;
+    const bool unwatched = state && !state->watches.count(folder) && FolderWatch::ReadFacts(folder, facts);
+    if (!SyncView(view, folder, noRepaint) || !state)
         return;
-    // Icons read their sizes and folder listings again after a sync.
-    ++s_iconFileFactsGeneration;
-    try {
-        SyncOrThrow(view, folder, noRepaint);
-    } catch (const std::exception& e) {
-        LogIconError(L"Folder sync of '" + folder + L"' failed: " + Utf8ToWide(e.what()));
-    } catch (...) {
-        LogIconError(L"Folder sync of '" + folder + L"' failed.");
-    }
+    if (unwatched)
+        state->listedUnwatched[folder] = facts;
+    SetInStep(*state, view);
+}
+
+void ForgetFolderWatches()
+{
+    s_refreshStates.clear();
 }
 
 void RefreshFolderBoxes()
@@ -239,11 +348,22 @@ void RefreshFolderBoxes()
             !runtime.IsPseudoBox())
             boxes.emplace_back(window, runtime.TargetFolder);
     }
+    // The watches of boxes gone, folded or no longer on a folder close.
+    std::erase_if(s_refreshStates, [&boxes](const auto& entry) {
+        const std::shared_ptr<KelmWindow> box = entry.second.box.lock();
+        return !box || box.get() != entry.first ||
+               std::none_of(boxes.begin(), boxes.end(), [&box](const auto& item) { return item.first == box; });
+    });
     for (const auto& [window, folder] : boxes) {
         // A box deleted by an earlier sync's consequences is left alone.
         if (!FindBoxRuntime(window))
             continue;
-        SyncBoxFolder(s_boxIconManagers[window], folder, false);
+        RefreshState* state = RefreshStateOf(window, folder);
+        if (!state)
+            continue;
+        KelmIconManager& view = s_boxIconManagers[window];
+        if (NeedsListing(*state, view, folder) && SyncView(view, folder, false))
+            SetInStep(*state, view);
     }
 }
 

@@ -30,8 +30,15 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing);
 // Does nothing while a drag is in progress. Never throws.
 void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRepaint);
 
-// One pass of the folder refresh over every real, unfolded folder box.
+// One pass of the folder refresh over every real, unfolded folder box. A
+// box's folders are listed again only when their change notifications
+// fired, the folders were replaced, the box's records or folder changed,
+// or no notification can be had; a box new to the refresh (or unfolded)
+// is listed at once.
 void RefreshFolderBoxes();
+// Closes the refresh's hold on every folder (before a box's folder is
+// removed); the next refresh lists every folder box once again.
+void ForgetFolderWatches();
 // Thread timer procedure of the UI thread for the 2600 ms folder refresh
 // (SetTimer(nullptr, 0, 2600, RefreshFolderBoxesTimer)).
 void CALLBACK RefreshFolderBoxesTimer(HWND window, UINT message, UINT_PTR id, DWORD time);

@@ -4,6 +4,7 @@
 
 #include "IconTestSupport.h"
 #include "box/fileops/PartFileJournal.h"
+#include "box/fileops/FileJobProgress.h"
 #include "box/icons/FolderSync.h"
 
 namespace
@@ -20,6 +21,11 @@ protected:
         box = AddBox(L"sync1", folder);
         s_boxWindowHooks.invalidate = [this](const BoxWindowPtr&) { ++repaints; };
     }
+    void TearDown() override
+    {
+        ForgetFolderWatches();
+        IconTest::TearDown();
+    }
     void Touch(const std::wstring& name) { TempFolder::WriteBytes(folder + L"\\" + name, "x"); }
     void Rename(const std::wstring& from, const std::wstring& to)
     {
@@ -33,6 +39,19 @@ protected:
         for (const IconRecord& record : View().Records())
             names.push_back(std::filesystem::path(record.path).filename().wstring());
         return names;
+    }
+
+    // Runs the refresh until the view shows the names; a change made on
+    // disk reaches the folder's notification a moment later.
+    bool RefreshUntil(const std::vector<std::wstring>& names)
+    {
+        for (int i = 0; i < 250; ++i) {
+            RefreshFolderBoxes();
+            if (Names() == names)
+                return true;
+            Sleep(20);
+        }
+        return false;
     }
 
     std::wstring folder;
@@ -198,4 +217,88 @@ TEST_F(FolderSyncTest, OnlyAPartFileAnEndedJobRecordedGoesAndAUserFileOfThatForm
     EXPECT_TRUE(std::filesystem::is_empty(temp.File(L"parts"))) << "and with it the job's record";
     EXPECT_TRUE(std::filesystem::exists(folder + L"\\notes.1a2b3c.tessik-part"));
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"notes.1a2b3c.tessik-part"}));
+}
+
+TEST_F(FolderSyncTest, RefreshFollowsChangesOfTheFolderAndOfTheView)
+{
+    Touch(L"a.txt");
+    RefreshFolderBoxes();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt"})) << "a box new to the refresh is listed at once";
+
+    Touch(L"b.txt");
+    EXPECT_TRUE(RefreshUntil({L"a.txt", L"b.txt"}));
+    Rename(L"a.txt", L"c.txt");
+    EXPECT_TRUE(RefreshUntil({L"b.txt", L"c.txt"}));
+    ASSERT_TRUE(DeleteFileW((folder + L"\\b.txt").c_str()));
+    EXPECT_TRUE(RefreshUntil({L"c.txt"}));
+
+    // A record the program took away while its file stays comes back at
+    // the next pass, though the folder did not change.
+    View().Records().clear();
+    RefreshFolderBoxes();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"c.txt"}));
+
+    // A change seen while a file job runs is taken in once it ended.
+    s_copyProgress.busy = true;
+    Touch(L"d.txt");
+    for (int i = 0; i < 20; ++i) {
+        RefreshFolderBoxes();
+        Sleep(20);
+    }
+    s_copyProgress.busy = false;
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"c.txt"}));
+    RefreshFolderBoxes();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"c.txt", L"d.txt"}));
+}
+
+TEST_F(FolderSyncTest, RefreshFollowsAFolderReplacedUnderItsPath)
+{
+    Touch(L"old.txt");
+    RefreshFolderBoxes();
+    ASSERT_EQ(Names(), (std::vector<std::wstring>{L"old.txt"}));
+    ASSERT_TRUE(MoveFileW(folder.c_str(), temp.File(L"moved").c_str()));
+    std::filesystem::create_directories(folder);
+    Touch(L"new.txt");
+    EXPECT_TRUE(RefreshUntil({L"new.txt"}));
+
+    // Folded, the box is left alone; unfolded, it is listed at once.
+    s_boxRuntimes[box].isMinimized = true;
+    RefreshFolderBoxes();
+    Touch(L"later.txt");
+    RefreshFolderBoxes();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"new.txt"}));
+    s_boxRuntimes[box].isMinimized = false;
+    RefreshFolderBoxes();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"new.txt", L"later.txt"}));
+}
+
+TEST_F(FolderSyncTest, AChangeBetweenABoxsFirstSyncAndTheRefreshShows)
+{
+    Touch(L"a.txt");
+    // A folder quiet for an hour, as most are when their box is made.
+    HANDLE handle = CreateFileW(folder.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time{{now.dwLowDateTime, now.dwHighDateTime}};
+    time.QuadPart -= 3600ull * 10'000'000;
+    const FILETIME hourAgo{time.LowPart, time.HighPart};
+    ASSERT_TRUE(SetFileTime(handle, nullptr, nullptr, &hourAgo));
+    CloseHandle(handle);
+    Sync(true);
+
+    Touch(L"b.txt");
+    RefreshFolderBoxes();
+    EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
+}
+
+TEST_F(FolderSyncTest, AFolderRemovedWhileWatchedGoesByTheNextRefresh)
+{
+    RefreshFolderBoxes();
+    // Removed by another program: the refresh's watch must not keep it.
+    ASSERT_TRUE(RemoveDirectoryW(folder.c_str()));
+    RefreshFolderBoxes();
+    EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "a folder of that name can be made again";
 }
