@@ -52,11 +52,15 @@ probe wait "${BOX_PREFIX}*" "Tessik.Com.Container" visible 120000 >/dev/null ||
   { echo "large: the box did not show" >&2; exit 1; }
 shown=$(now_ms)
 # The visible icons have appeared once the box's picture stands still over
-# four looks 250 ms apart.
+# four looks 250 ms apart, each taken once the box's thread has answered: a
+# thread still busy listing the folder or making its records paints
+# nothing, and its picture would look still too early.
 rect="$(probe list | awk -F'\t' -v p="$BOX_PREFIX" 'index($1, p) == 1 && $3 == 1 {print $5; exit}')"
 IFS=, read -r bx by bw bh <<<"$rect"
 last="" still=0
 for _ in $(seq 600); do
+  probe settled "${BOX_PREFIX}*" "Tessik.Com.Container" 120000 >/dev/null ||
+    { echo "large: the box's thread never answered" >&2; exit 1; }
   now="$(screen_sum "$bx" "$by" "$bw" "$bh")"
   if [ "$now" = "$last" ]; then still=$((still + 1)); else still=0; fi
   last="$now"
