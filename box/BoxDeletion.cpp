@@ -10,6 +10,7 @@
 
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
+#include "app/KeptBoxFolders.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
@@ -418,9 +419,17 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
         keep = true;
         return true;
     };
-    auto onlyBox = [box, busy] {
-        if (!busy())
-            LeaveIntegrationIfIntegrated(box);
+    // The folder of a normal box lies in the box root, where no other view
+    // shows it: files left there without their box are named to the user.
+    const bool managedFolder = !runtime->IsCustomTarget;
+    auto onlyBox = [box, folder, busy, managedFolder] {
+        if (busy())
+            return;
+        LeaveIntegrationIfIntegrated(box);
+        if (managedFolder && MayRemoveBoxFolder(box, folder) &&
+            !FoldersHoldingFiles({NormalizeStoredPath(folder)}).empty())
+            NotifyUser(L"box-folder-left", L"收纳盒已删除，其中的文件没有被删除，仍保留在文件夹“" +
+                                               FullPathOf(NormalizeStoredPath(folder)) + L"”中。");
     };
     // Files that could not go back keep their box: nothing the user still
     // has on disk loses its place on the desktop.

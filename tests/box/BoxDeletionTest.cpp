@@ -232,6 +232,27 @@ TEST_F(BoxDeletionTest, TheChosenActionRunsBeforeTheBoxGoesAndAFolderThatStaysKe
     s_deleteBoxChoice = saved;
 }
 
+TEST_F(BoxDeletionTest, RemovingOnlyTheBoxKeepsItsFilesAndNamesTheFolderTheyStayIn)
+{
+    const auto saved = s_deleteBoxChoice;
+    s_deleteBoxChoice = [](HWND, std::vector<Brevin::KelmOption> options) {
+        for (const auto& option : options)
+            if (option.text == L"仅删除组件")
+                option.onClick();
+        return true;
+    };
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    Add(folderBox, boxFolder + L"\\a.txt", L"bvn!NULL");
+
+    ShowDeleteBoxDialog(folderBox);
+    s_deleteBoxChoice = saved;
+    EXPECT_FALSE(FindBoxRuntime(folderBox));
+    folderBox.reset();
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
+    EXPECT_TRUE(WasUserNotified(L"box-folder-left"));
+    EXPECT_NE(LastNoticeText(L"box-folder-left").find(fs::path(boxFolder).filename().wstring()), std::wstring::npos);
+}
+
 TEST_F(BoxDeletionTest, AFileThatCannotGoBackKeepsItsBoxAndTheUserHearsWhereFilesWent)
 {
     const auto saved = s_deleteBoxChoice;
