@@ -95,6 +95,7 @@ TEST(UndoLists, ADroppedCopyGoesWithoutReachingThroughALink)
     recycled.tempPath = temp.File(L"kept");
     PushUndoRecord(box, recycled);
     PushUndoRecord(box, Created(L"c"));
+    FinishLeavingRecords();
     s_boxRuntimes.erase(box);
     EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"outside\\keep.txt")), "keep");
     EXPECT_FALSE(std::filesystem::exists(temp.File(L"kept\\file.txt")));
