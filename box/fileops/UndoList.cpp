@@ -94,10 +94,11 @@ std::vector<RecycleOutcome> RecycleKeptCopies(const std::vector<KeptCopy>& copie
         // Recycle Bin shows "a.txt", not "a.txt3f2a.tmp". Beside it, so the
         // copy never leaves its volume (a temporary folder of an earlier box
         // folder may lie on another drive).
+        // A copy without a folder of its own is no copy this program made.
         const size_t slash = copy.find_last_of(L"\\/");
-        const std::wstring folder = slash == std::wstring::npos
-                                        ? TempCopyPath(L"kept")
-                                        : TempCopyPathIn(copy.substr(0, slash + 1), L"kept", PathExists);
+        if (slash == std::wstring::npos)
+            continue;
+        const std::wstring folder = TempCopyPathIn(copy.substr(0, slash + 1), L"kept", PathExists);
         if (!CreateDirectoryW(folder.c_str(), nullptr))
             continue;
         // The folder goes only once it is empty: while the copy could not go
