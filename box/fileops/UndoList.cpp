@@ -369,7 +369,16 @@ void LetRecordLeave(const std::shared_ptr<KelmWindow>& box, const UndoRecord& re
 void LetKeptCopyGo(const std::shared_ptr<KelmWindow>& box, const std::wstring& copy, const std::wstring& name,
                    LeaveReport& report)
 {
-    CarryOutNow(box, {{box, {KeptCopyFate::Action::Recycle, copy}, {}, name, L""}}, report);
+    LetKeptCopiesGo(box, {{copy, name}}, report);
+}
+
+void LetKeptCopiesGo(const std::shared_ptr<KelmWindow>& box, const std::vector<KeptCopy>& copies, LeaveReport& report)
+{
+    std::vector<LeavingCopy> leaving;
+    for (const KeptCopy& copy : copies)
+        leaving.push_back({box, {KeptCopyFate::Action::Recycle, copy.copy}, {}, copy.name, L""});
+    if (!leaving.empty())
+        CarryOutNow(box, std::move(leaving), report);
 }
 
 std::wstring LeaveReportText(const LeaveReport& report)

@@ -103,6 +103,9 @@ void LetRecordLeave(const std::shared_ptr<KelmWindow>& box, const UndoRecord& re
 void LetKeptCopyGo(const std::shared_ptr<KelmWindow>& box, const std::wstring& copy, const std::wstring& name,
                    LeaveReport& report);
 
+// The same for several copies, in one operation of the shell.
+void LetKeptCopiesGo(const std::shared_ptr<KelmWindow>& box, const std::vector<KeptCopy>& copies, LeaveReport& report);
+
 // The box's folder while it is on disk, else the folder the user chose for
 // the boxes: where a copy the bin did not take comes back into view.
 std::wstring ViewFolderFor(const std::shared_ptr<KelmWindow>& box);
