@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cwctype>
 #include <deque>
+#include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "app/AppConfig.h"
 #include "app/CommonHelpers.h"
@@ -270,7 +272,10 @@ struct RunningLeave {
 };
 
 std::deque<LeaveJob> s_leaveQueue;
-std::unique_ptr<RunningLeave> s_runningLeave;
+// Never freed at the program's end: a worker still asking then (the
+// process ends without the quit) keeps what it points at, and its copies
+// wait in the temporary folder for the next start's sweep.
+RunningLeave* s_runningLeave = nullptr;
 unsigned s_leaveSerial = 0;
 
 void WorkOnLeave(RunningLeave* run)
@@ -292,7 +297,7 @@ void WorkOnLeave(RunningLeave* run)
 // UI thread: the running job's worker has signalled; its report is taken.
 LeaveReport TakeFinishedLeave()
 {
-    std::unique_ptr<RunningLeave> run = std::move(s_runningLeave);
+    std::unique_ptr<RunningLeave> run(std::exchange(s_runningLeave, nullptr));
     run->worker.join();
     CloseHandle(run->done);
     return std::move(run->report);
@@ -315,30 +320,36 @@ void StartNextLeave()
     run->owner = OwnerWindowOf(run->box);
     run->serial = ++s_leaveSerial;
     run->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!run->done) {
-        // No worker can be waited for: the copies go here and now.
+    RunningLeave* raw = run.get();
+    try {
+        if (!raw->done)
+            throw std::runtime_error("no event");
+        raw->worker = std::thread([raw, serial = raw->serial, box = raw->box] {
+            WorkOnLeave(raw);
+            // From here on the UI thread may have taken the job: only the
+            // lambda's own copies are used.
+            SetEvent(raw->done);
+            box->animationManager.PostCallback([serial] {
+                if (!s_runningLeave || s_runningLeave->serial != serial)
+                    return;
+                LeaveReport report = TakeFinishedLeave();
+                StartNextLeave();
+                if (!report.Empty())
+                    NotifyUser(L"undo-copy-kept", LeaveReportText(report));
+            });
+        });
+    } catch (const std::exception&) {
+        // No worker to wait for: the copies go here and now.
+        if (raw->done)
+            CloseHandle(raw->done);
         LeaveReport report;
-        CarryOutNow(run->box, std::move(run->copies), report);
+        CarryOutNow(raw->box, std::move(raw->copies), report);
         if (!report.Empty())
             NotifyUser(L"undo-copy-kept", LeaveReportText(report));
         StartNextLeave();
         return;
     }
-    RunningLeave* raw = run.get();
-    s_runningLeave = std::move(run);
-    raw->worker = std::thread([raw, serial = raw->serial, box = raw->box] {
-        WorkOnLeave(raw);
-        // From here on the UI thread may have taken the job: only copies.
-        SetEvent(raw->done);
-        box->animationManager.PostCallback([serial] {
-            if (!s_runningLeave || s_runningLeave->serial != serial)
-                return;
-            LeaveReport report = TakeFinishedLeave();
-            StartNextLeave();
-            if (!report.Empty())
-                NotifyUser(L"undo-copy-kept", LeaveReportText(report));
-        });
-    });
+    s_runningLeave = run.release();
 }
 
 void QueueLeave(LeaveJob job)
@@ -428,7 +439,7 @@ void PushUndoRecords(const std::shared_ptr<KelmWindow>& box, std::vector<UndoRec
 
 bool RecordsLeaving()
 {
-    return s_runningLeave || !s_leaveQueue.empty();
+    return s_runningLeave != nullptr || !s_leaveQueue.empty();
 }
 
 LeaveReport FinishLeavingRecords()
