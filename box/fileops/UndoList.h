@@ -1,5 +1,7 @@
-// Pushing undo records onto a box's lists, and the names of the copies kept
-// for undo in the temporary folder. UI thread only.
+// Pushing undo records onto a box's lists, letting go of what the records
+// that leave kept (on a worker, one job at a time), and the names of the
+// copies kept for undo in the temporary folder. UI thread only, but where
+// a function says otherwise.
 #pragma once
 
 #include <windows.h>
