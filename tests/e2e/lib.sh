@@ -4,6 +4,8 @@ set -euo pipefail
 TESSIK_EXE="$1"
 PROBE_EXE="$2"
 WORK="$3"
+# A test never runs outside a lane of scripts/test.sh (see env.sh).
+export TESSIK_UNDER_TEST=1
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/env.sh"
 
 MAIN_CLASS="Kelm.Class.Tessik.App.Main"
