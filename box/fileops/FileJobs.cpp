@@ -29,6 +29,9 @@ double Linear(double p)
     return p;
 }
 
+// Set by the job's last step on its worker thread.
+thread_local bool t_jobEnded = false;
+
 // Stops whatever animation drives the card now, on the window it runs on.
 void StopDisplayAnimation()
 {
@@ -131,6 +134,10 @@ bool StartFileJob(const std::shared_ptr<KelmWindow>& box, std::function<void()> 
                 Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
                                           L"A file worker stopped on an unexpected error.");
             }
+            // A worker that stopped before its last step still ends its job:
+            // nothing of it may hold the record for the rest of the run.
+            if (!t_jobEnded)
+                EndFileJobWorker(RepaintTarget{});
         }).detach();
     } catch (...) {
         s_copyProgress.busy = false;
@@ -143,6 +150,7 @@ bool StartFileJob(const std::shared_ptr<KelmWindow>& box, std::function<void()> 
 
 void EndFileJobWorker(const RepaintTarget&)
 {
+    t_jobEnded = true;
     s_copyProgress.workerRunning = false;
     FileJobMailbox::Post([] { FinishFileJob(); });
 }
