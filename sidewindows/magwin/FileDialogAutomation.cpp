@@ -433,13 +433,23 @@ bool NavigateByNameField(HWND dialog, HWND field, const std::wstring& path)
     WaitForObjectWithMessages(done);
     confirm.join();
     CloseHandle(done);
-    if (IsWindow(field))
-        SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(previous.c_str()), SMTO_ABORTIFHUNG,
-                            kMessageTimeout, &result);
     if (!answered) {
         Report(L"[-] 文件对话框没有响应，可能没有跳转到文件夹。");
         return false;
     }
+    // The field shows its own text again only once the dialog has taken the
+    // folder: one that went on to act on its OK later would take the
+    // restored text for a file. Taken: it cleared the field itself, or it
+    // shows the folder; a dialog that can say neither gets its text back
+    // only where that text names nothing it could write.
+    std::wstring now;
+    bool taken = ReadWholeText(field, now) && now != typed;
+    if (!taken && DialogTellsFolder(dialog))
+        taken = WaitForFolder(dialog, path);
+    const std::optional<DialogFace> face = taken ? std::nullopt : ReadDialogFace(dialog);
+    if (taken || NamesNothingToWrite(previous) || (face && IsKnownOpenDialog(*face)))
+        SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(previous.c_str()), SMTO_ABORTIFHUNG,
+                            kMessageTimeout, &result);
     Report(L"[+] 路径跳转完成。");
     return true;
 }
