@@ -51,12 +51,40 @@ void TellUser(const std::wstring& text)
         s_messageTimer = SetTimer(nullptr, 0, 10, ShowMessagesTimer);
 }
 
-struct HotKeySetting {
-    KelmHotKey& box;
+using HotKeyParser = std::optional<HotKeyCombination> (*)(const std::wstring&);
+
+// The program's two hotkeys, as stored and labelled on the settings page.
+struct HotKeyEntry {
     const wchar_t* key;
     const wchar_t* defaultText;
+    const wchar_t* label;
     bool (*registerText)(HWND, const std::wstring&);
-    std::optional<HotKeyCombination> (*parse)(const std::wstring&);
+    HotKeyParser parse;
+};
+constexpr HotKeyEntry kQuickPanelEntry{L"QuickPanelHotKey", L"CTRL+SHIFT+K", L"启动/关闭快速面板",
+                                       RegisterQuickPanelHotKey, ParseQuickPanelHotKey};
+constexpr HotKeyEntry kVisibilityEntry{L"VisibilityHotKey", L"CTRL+SHIFT+L", L"组件可见性", RegisterVisibilityHotKey,
+                                       ParseVisibilityHotKey};
+
+std::wstring StoredText(const HotKeyEntry& entry)
+{
+    return s_appStore[kRef][entry.key].Get<std::wstring>(entry.defaultText);
+}
+
+// Whether two texts, each read by its own hotkey's parser, name one key
+// combination: the system holds each combination once, whatever the
+// repeat flag, so the second of them can never be registered.
+bool SameCombination(const std::wstring& text, HotKeyParser parse, const std::wstring& otherText,
+                     HotKeyParser otherParse)
+{
+    const std::optional<HotKeyCombination> a = parse(text), b = otherParse(otherText);
+    return a && b && a->virtualKey == b->virtualKey && (a->modifiers & ~MOD_NOREPEAT) == (b->modifiers & ~MOD_NOREPEAT);
+}
+
+struct HotKeySetting {
+    KelmHotKey& box;
+    const HotKeyEntry& entry;
+    const HotKeyEntry& other;
 };
 
 void MarkFailed(KelmHotKey& box)
@@ -74,23 +102,30 @@ bool SaveHotKey(const HotKeySetting& setting)
         return false;
     }
     const std::wstring text = setting.box.keyText;
-    if (!setting.parse(text)) {
+    if (!setting.entry.parse(text)) {
         MarkFailed(setting.box);
         TellUser(L"组合键 " + text + L" 不能用作快捷键，请换一个组合。");
         return false;
     }
-    if (!setting.registerText(main, text)) {
+    // The program's other hotkey holds it: registering would only take this
+    // one's old key away. Nothing changes.
+    if (SameCombination(text, setting.entry.parse, StoredText(setting.other), setting.other.parse)) {
+        MarkFailed(setting.box);
+        TellUser(HotKeyIsOwnOtherText(text, setting.other.label));
+        return false;
+    }
+    if (!setting.entry.registerText(main, text)) {
         // Registering removed the old hotkey first: give it back, so a
         // refused choice does not leave the user without any. It may not
         // come back (another program took it meanwhile, or it never
         // worked): then the user hears that neither key works.
-        const std::wstring previous = s_appStore[kRef][setting.key].Get<std::wstring>(setting.defaultText);
-        const bool previousBack = setting.registerText(main, previous);
+        const std::wstring previous = StoredText(setting.entry);
+        const bool previousBack = setting.entry.registerText(main, previous);
         MarkFailed(setting.box);
         TellUser(HotKeyRefusedText(text, previous, previousBack));
         return false;
     }
-    s_appStore[kRef][setting.key] = text;
+    s_appStore[kRef][setting.entry.key] = text;
     try {
         s_appStore.Save();
     } catch (const std::exception&) {
@@ -118,39 +153,46 @@ std::wstring HotKeysNotWorkingText(const std::vector<std::wstring>& failedLines)
     return text + L"\n\n可在设置页中换一个组合。";
 }
 
+std::wstring HotKeyIsOwnOtherText(const std::wstring& text, const std::wstring& otherLabel)
+{
+    return L"快捷键 " + text + L" 已是本程序“" + otherLabel +
+           L"”的快捷键，同一个组合不能同时用于两项功能，请换一个组合。";
+}
+
 void RegisterStoredHotKeys(HWND window)
 {
-    struct Stored {
-        const wchar_t* key;
-        const wchar_t* defaultText;
-        const wchar_t* label;
-        bool (*registerText)(HWND, const std::wstring&);
-    };
-    const Stored hotKeys[] = {
-        {L"QuickPanelHotKey", L"CTRL+SHIFT+K", L"启动/关闭快速面板", RegisterQuickPanelHotKey},
-        {L"VisibilityHotKey", L"CTRL+SHIFT+L", L"组件可见性", RegisterVisibilityHotKey},
-    };
+    const HotKeyEntry* entries[] = {&kQuickPanelEntry, &kVisibilityEntry};
     std::vector<std::wstring> failed;
-    for (const Stored& hotKey : hotKeys) {
-        const std::wstring text = s_appStore[kRef][hotKey.key].Get<std::wstring>(hotKey.defaultText);
+    std::wstring ownConflict;
+    for (int i = 0; i < 2; ++i) {
+        const HotKeyEntry& entry = *entries[i];
+        const HotKeyEntry& other = *entries[1 - i];
+        const std::wstring text = StoredText(entry);
         // An empty text is no hotkey on purpose.
-        if (!hotKey.registerText(window, text) && !text.empty() && text != L"bvn!NULL")
-            failed.push_back(text + L"（" + hotKey.label + L"）");
+        if (entry.registerText(window, text) || text.empty() || text == L"bvn!NULL")
+            continue;
+        // The same keys as the program's other hotkey: no other program's
+        // doing.
+        if (SameCombination(text, entry.parse, StoredText(other), other.parse))
+            ownConflict = L"快捷键 " + text + L"（" + entry.label + L"）与本程序“" + other.label +
+                          L"”的快捷键相同，目前不起作用。\n可在设置页中为其中一项换一个组合。";
+        else
+            failed.push_back(text + L"（" + entry.label + L"）");
     }
     if (!failed.empty())
         TellUser(HotKeysNotWorkingText(failed));
+    if (!ownConflict.empty())
+        TellUser(ownConflict);
 }
 
 bool SaveQuickPanelHotKey()
 {
-    return SaveHotKey({*s_quickPanelHotKeyBox, L"QuickPanelHotKey", L"CTRL+SHIFT+K", RegisterQuickPanelHotKey,
-                       ParseQuickPanelHotKey});
+    return SaveHotKey({*s_quickPanelHotKeyBox, kQuickPanelEntry, kVisibilityEntry});
 }
 
 bool SaveVisibilityHotKey()
 {
-    return SaveHotKey({*s_visibilityHotKeyBox, L"VisibilityHotKey", L"CTRL+SHIFT+L", RegisterVisibilityHotKey,
-                       ParseVisibilityHotKey});
+    return SaveHotKey({*s_visibilityHotKeyBox, kVisibilityEntry, kQuickPanelEntry});
 }
 
 bool SetAutoStart(bool enabled)

@@ -18,20 +18,24 @@ extern std::shared_ptr<KelmHotKey> s_visibilityHotKeyBox;
 
 // Registers the box's combination as hotkey 1001 (1002) on the main window
 // and stores it as "QuickPanelHotKey" ("VisibilityHotKey"). When the box
-// holds no usable combination or the system refuses it (another program
-// owns it), the box turns red, the user is told why, the stored text and
+// holds no usable combination, is the program's other hotkey, or the
+// system refuses it (another program owns it), the box turns red, the user is told why, the stored text and
 // the previous registration stay, and the result is false.
 bool SaveQuickPanelHotKey();
 bool SaveVisibilityHotKey();
 
 // Registers both hotkeys from the store on the main window at start; the
 // user is told which of them do not work (taken by another program, or a
-// text that names no key).
+// text that names no key) and, apart, when the second is the same keys as
+// the first.
 void RegisterStoredHotKeys(HWND window);
 
 // The message for a new hotkey the system refused; previousBack: the
 // previous one could be registered again.
 std::wstring HotKeyRefusedText(const std::wstring& text, const std::wstring& previous, bool previousBack);
+// The message for a new hotkey that is already the program's other one
+// (otherLabel: that one's label on the settings page).
+std::wstring HotKeyIsOwnOtherText(const std::wstring& text, const std::wstring& otherLabel);
 // The start's message for hotkeys that do not work, one line each.
 std::wstring HotKeysNotWorkingText(const std::vector<std::wstring>& failedLines);
 

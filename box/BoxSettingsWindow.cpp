@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "app/KelmStorage.h"
+#include "app/UserNotice.h"
 #include "box/BoxCreation.h"
 #include "box/BoxServices.h"
 #include "box/BoxSettings.h"
+#include "box/fileops/FileJobs.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCaptionBar.h"
@@ -84,6 +86,22 @@ BoxWindowPtr FindLiveBox(const std::wstring& id)
         if (runtime.id == id && IsLive(window, runtime))
             return window;
     return nullptr;
+}
+
+// A file job hands its records to the box's window and manager as its
+// files land, and ends there: a box made again under it would lose them
+// and keep the job's state. The change waits for the job, stored nowhere.
+bool RemakeRefusedWhileBusy(const std::vector<std::wstring>& ids)
+{
+    for (const std::wstring& id : ids) {
+        BoxWindowPtr box = FindLiveBox(id);
+        if (!box || !FileJobWorksFor(box))
+            continue;
+        NotifyUser(L"box-remake-busy", L"这个收纳盒的文件操作（复制、移动或删除）正在进行，设置没有更改。\n"
+                                       L"请在当前操作完成后重试。");
+        return true;
+    }
+    return false;
 }
 
 // The object a write goes to: the box's own or the global one.
@@ -346,6 +364,8 @@ void ShowPropertyScopeMenu(int rowY)
 void SetBoxRenderStyle(int style)
 {
     BoxSettingsState& s = TheBoxSettings();
+    if (!s.globalScope && RemakeRefusedWhileBusy({s.boxId}))
+        return;
     s.renderStyle = style;
     Target()[L"CompatibleLayer"] = style;
     s_desktopContainerStore.Save();
@@ -391,6 +411,8 @@ void SetTitleStyle(int style)
 void SetPropertyScope(bool global)
 {
     BoxSettingsState& s = TheBoxSettings();
+    if (RemakeRefusedWhileBusy({s.boxId}))
+        return;
     s.globalScope = global;
     if (!global) {
         WriteSevenValues(BoxSettingsObject(s.boxId));
@@ -411,6 +433,9 @@ void SyncGlobalPropertyBoxes()
     for (auto& [window, runtime] : s_boxRuntimes)
         if (IsLive(window, runtime) && FollowsGlobal(runtime.id))
             ids.push_back(runtime.id);
+    // All of them or none: the boxes show one set of global values.
+    if (RemakeRefusedWhileBusy(ids))
+        return;
     for (const std::wstring& id : ids)
         RecreateBox(id);
 }
@@ -418,7 +443,7 @@ void SyncGlobalPropertyBoxes()
 void RecreateBox(const std::wstring& id)
 {
     BoxWindowPtr old = FindLiveBox(id);
-    if (!old)
+    if (!old || RemakeRefusedWhileBusy({id}))
         return;
     BoxRuntime& runtime = s_boxRuntimes.at(old);
     std::vector<UndoRecord> undo = std::move(runtime.undoList);

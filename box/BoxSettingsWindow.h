@@ -67,7 +67,9 @@ void SyncGlobalPropertyBoxes();
 
 // Destroys the box with this id and makes it again from the store. A member
 // of an integrated group leaves its host first; undo and redo carry over.
-// Nothing happens when no live box has the id.
+// Nothing happens when no live box has the id, nor while a file job works
+// for the box (the user is told; the handlers that re-make a box refuse so
+// before they store anything).
 void RecreateBox(const std::wstring& id);
 
 } // namespace TessikDesktopContainer

@@ -343,7 +343,6 @@ void DeleteIcon(const BoxWindowPtr& box, const std::wstring& path, const BoxWind
 void DeleteSelectionWorker(DeleteJob job)
 {
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
-    std::weak_ptr<KelmWindow> weak = job.box;
     const size_t count = job.items.size();
     try {
         for (size_t i = 0; i < count; ++i) {
@@ -362,8 +361,7 @@ void DeleteSelectionWorker(DeleteJob job)
                     Log(L"ERROR", L"Failed to permanently delete: " + item.path + L" (still there: " +
                                       report.stayed.front() + L")");
                     if (job.box)
-                        job.box->animationManager.PostCallback(
-                            [item, stayed = report.stayed] { TellNotDeleted(item, stayed, true); });
+                        PostFromJob([item, stayed = report.stayed] { TellNotDeleted(item, stayed, true); });
                     continue;
                 }
                 Log(L"INFO", L"Permanently deleted: " + item.path);
@@ -376,14 +374,16 @@ void DeleteSelectionWorker(DeleteJob job)
                     // shell's question is the user's own answer: nothing to
                     // tell.
                     if (job.box && outcome == RecycleOutcome::Refused)
-                        job.box->animationManager.PostCallback([item, notKept] { TellNotKept(item, notKept); });
+                        PostFromJob([item, notKept] { TellNotKept(item, notKept); });
                     continue;
                 }
             }
             if (job.box)
-                job.box->animationManager.PostCallback([weak, item, recycled] {
+                PostToJobBox([posted = item, recycled](const BoxWindowPtr& box) {
+                    DeleteJobItem item = posted;
+                    item.owner = StandingBoxOf(item.owner);
                     if (recycled) {
-                        if (BoxWindowPtr box = weak.lock()) {
+                        if (box) {
                             UndoRecord record;
                             record.kind = 1;
                             record.path = item.path;
@@ -400,8 +400,11 @@ void DeleteSelectionWorker(DeleteJob job)
         Log(L"ERROR", L"A delete job stopped on an unexpected error.");
     }
     if (job.box)
-        job.box->animationManager.PostCallback(
-            [weak, items = job.items] { FinishDeleteSelection(weak.lock(), items); });
+        PostToJobBox([items = job.items](const BoxWindowPtr& box) mutable {
+            for (DeleteJobItem& item : items)
+                item.owner = StandingBoxOf(item.owner);
+            FinishDeleteSelection(box, items);
+        });
     EndFileJobWorker(target);
 }
 

@@ -61,7 +61,8 @@ struct FinishedDrop {
 // UI thread: one finished item becomes its record and undo record.
 void FinishDroppedCopy(const BoxWindowPtr& box, KelmIconManager& manager, const FinishedDrop& finished)
 {
-    const CopyJobItem& item = finished.item;
+    CopyJobItem item = finished.item;
+    item.owner = StandingBoxOf(item.owner);
     UndoRecord record;
     record.kind = 0;
     record.path = item.destination;
@@ -88,9 +89,8 @@ void FinishDroppedCopy(const BoxWindowPtr& box, KelmIconManager& manager, const 
 
 // UI thread: a batch of finished items, in the order they finished; one
 // save and one repaint for them all.
-void FinishDroppedCopies(const std::weak_ptr<KelmWindow>& weakBox, const std::vector<FinishedDrop>& batch)
+void FinishDroppedCopies(const BoxWindowPtr& box, const std::vector<FinishedDrop>& batch)
 {
-    BoxWindowPtr box = weakBox.lock();
     if (!box)
         return;
     auto manager = s_boxIconManagers.find(box);
@@ -181,7 +181,6 @@ void CopyFilesWorker(CopyJob job)
 {
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
     const TransferOptions options = WorkerTransferOptions(target);
-    std::weak_ptr<KelmWindow> weak = job.box;
     int moved = 0, copied = 0;
     JobTrouble trouble;
     std::vector<FinishedDrop> batch;
@@ -189,8 +188,7 @@ void CopyFilesWorker(CopyJob job)
     auto postBatch = [&] {
         if (batch.empty() || !job.box)
             return;
-        job.box->animationManager.PostCallback(
-            [weak, finished = std::move(batch)] { FinishDroppedCopies(weak, finished); });
+        PostToJobBox([finished = std::move(batch)](const BoxWindowPtr& box) { FinishDroppedCopies(box, finished); });
         batch.clear();
         lastPost = GetTickCount();
     };
@@ -268,19 +266,17 @@ void CopyFilesWorker(CopyJob job)
         if (job.box && !report.leftBehind.empty()) {
             postBatch();
             const bool taken = result == TransferResult::Incomplete;
-            job.box->animationManager.PostCallback(
-                [item, taken, left = std::move(report.leftBehind)] { ReportLeftBehind(item, taken, left); });
+            PostFromJob([item, taken, left = std::move(report.leftBehind)] { ReportLeftBehind(item, taken, left); });
         }
     });
     postBatch();
     if (job.box && !trouble.Empty())
-        job.box->animationManager.PostCallback([text = JobTroubleText(trouble)] { NotifyUser(L"drop-failed", text); });
+        PostFromJob([text = JobTroubleText(trouble)] { NotifyUser(L"drop-failed", text); });
     // The source hears MOVE (as the logical effect only) when something
     // really left it, COPY when only copies were made.
     const DWORD effect = moved > 0 ? DROPEFFECT_MOVE : copied > 0 ? DROPEFFECT_COPY : DROPEFFECT_NONE;
     if (job.box && job.outcome)
-        job.box->animationManager.PostCallback(
-            [outcome = std::move(job.outcome), effect] { FinishOutcome(outcome, effect); });
+        PostFromJob([outcome = std::move(job.outcome), effect] { FinishOutcome(outcome, effect); });
     EndFileJobWorker(target);
 }
 

@@ -28,6 +28,9 @@ struct FileJobProgress {
     double displayLevel = 0.0;
     int32_t displayAnimation = -1;
     std::shared_ptr<KelmWindow> targetWindow;
+    // The id of the box the job works for: its results go to the box that
+    // stands under that id when they land (UI thread).
+    std::wstring targetBoxId;
     std::atomic<uint32_t> lastPostTick{0};
 
     void SetCurrentName(const std::wstring& path);

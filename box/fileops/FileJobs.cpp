@@ -8,8 +8,10 @@
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxRuntime.h"
 #include "box/fileops/CopyJob.h"
 #include "box/fileops/DropPlan.h"
+#include "box/fileops/FileJobMailbox.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileWorkerTracker.h"
 #include "box/fileops/PartFileJournal.h"
@@ -27,6 +29,9 @@ double Linear(double p)
     return p;
 }
 
+// Set by the job's last step on its worker thread.
+thread_local bool t_jobEnded = false;
+
 // Stops whatever animation drives the card now, on the window it runs on.
 void StopDisplayAnimation()
 {
@@ -35,11 +40,29 @@ void StopDisplayAnimation()
     s_copyProgress.displayAnimation = -1;
 }
 
-// UI thread: the end of a job.
-void FinishFileJob(const std::weak_ptr<KelmWindow>& weakBox)
+// UI thread: the box the running job works for, as it stands now: its
+// window while that is still the box's, else the box of the same id (made
+// again), else none.
+BoxWindowPtr StandingJobBox()
 {
+    const BoxWindowPtr& target = s_copyProgress.targetWindow;
+    const std::wstring& id = s_copyProgress.targetBoxId;
+    if (id.empty())
+        return target;
+    if (const BoxRuntime* runtime = FindBoxRuntime(target); runtime && runtime->id == id)
+        return target;
+    for (auto& [window, runtime] : s_boxRuntimes)
+        if (window && runtime.id == id && !runtime.IsPseudoBox())
+            return window;
+    return nullptr;
+}
+
+// UI thread: the end of a job.
+void FinishFileJob()
+{
+    const BoxWindowPtr box = StandingJobBox();
     try {
-        if (BoxWindowPtr box = weakBox.lock()) {
+        if (box) {
             auto manager = s_boxIconManagers.find(box);
             if (manager != s_boxIconManagers.end()) {
                 manager->second.Renumber();
@@ -53,6 +76,9 @@ void FinishFileJob(const std::weak_ptr<KelmWindow>& weakBox)
     // then be faded out by this completion) before this job has ended.
     s_copyProgress.busy = false;
     StopDisplayAnimation();
+    // The card fades in the box that stands, not in a window that went.
+    if (box)
+        s_copyProgress.targetWindow = box;
     const std::shared_ptr<KelmWindow>& target = s_copyProgress.targetWindow;
     if (target && IsWindow(target->GetHwnd())) {
         target->StartAnimationTimer();
@@ -81,6 +107,9 @@ bool StartFileJob(const std::shared_ptr<KelmWindow>& box, std::function<void()> 
         if (s_copyProgress.workerRunning || (old && IsWindow(old->GetHwnd())))
             return false;
     }
+    // Its results come back through the mailbox: without one, none would.
+    if (!FileJobMailbox::Open())
+        return false;
     StopDisplayAnimation();
     // The worker records its part files where this start knows the data
     // folder to be.
@@ -91,6 +120,8 @@ bool StartFileJob(const std::shared_ptr<KelmWindow>& box, std::function<void()> 
     s_copyProgress.fraction = 0.0f;
     s_copyProgress.SetCurrentName(L"");
     s_copyProgress.targetWindow = box;
+    const BoxRuntime* runtime = FindBoxRuntime(box);
+    s_copyProgress.targetBoxId = runtime ? runtime->id : L"";
     box->StartAnimationTimer();
     s_copyProgress.displayAnimation =
         box->AnimateVariable<double>(s_copyProgress.displayLevel, s_copyProgress.displayLevel, 1.0, 0.25, Linear);
@@ -103,25 +134,42 @@ bool StartFileJob(const std::shared_ptr<KelmWindow>& box, std::function<void()> 
                 Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
                                           L"A file worker stopped on an unexpected error.");
             }
+            // A worker that stopped before its last step still ends its job:
+            // nothing of it may hold the record for the rest of the run.
+            if (!t_jobEnded)
+                EndFileJobWorker(RepaintTarget{});
         }).detach();
     } catch (...) {
         s_copyProgress.busy = false;
         s_copyProgress.workerRunning = false;
-        FinishFileJob(box);
+        FinishFileJob();
         return false;
     }
     return true;
 }
 
-void EndFileJobWorker(const RepaintTarget& target)
+void EndFileJobWorker(const RepaintTarget&)
 {
+    t_jobEnded = true;
     s_copyProgress.workerRunning = false;
-    if (!target.window) {
-        s_copyProgress.busy = false;
-        return;
-    }
-    std::weak_ptr<KelmWindow> weak = target.window;
-    target.window->animationManager.PostCallback([weak] { FinishFileJob(weak); });
+    FileJobMailbox::Post([] { FinishFileJob(); });
+}
+
+std::shared_ptr<KelmWindow> StandingBoxOf(const std::shared_ptr<KelmWindow>& owner)
+{
+    if (!owner || FindBoxRuntime(owner) || owner != s_copyProgress.targetWindow)
+        return owner;
+    return StandingJobBox();
+}
+
+void PostFromJob(std::function<void()> callback)
+{
+    FileJobMailbox::Post(std::move(callback));
+}
+
+void PostToJobBox(std::function<void(const std::shared_ptr<KelmWindow>& box)> callback)
+{
+    FileJobMailbox::Post([callback = std::move(callback)] { callback(StandingJobBox()); });
 }
 
 void PostRepaint(const RepaintTarget& target, bool throttle)
@@ -136,10 +184,9 @@ void PostRepaint(const RepaintTarget& target, bool throttle)
     } else {
         s_copyProgress.lastPostTick = now;
     }
-    const HWND hwnd = target.hwnd;
-    target.window->animationManager.PostCallback([hwnd] {
-        if (IsWindow(hwnd))
-            InvalidateRect(hwnd, nullptr, FALSE);
+    PostToJobBox([](const BoxWindowPtr& box) {
+        if (box && IsWindow(box->GetHwnd()))
+            InvalidateRect(box->GetHwnd(), nullptr, FALSE);
     });
 }
 

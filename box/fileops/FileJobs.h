@@ -33,8 +33,19 @@ bool StartFileJob(const std::shared_ptr<KelmWindow>& box, std::function<void()> 
 
 // Worker thread, last step: marks the thread ended and posts the final
 // completion (renumber and save the box's icons, release the record, fade
-// the card out).
+// the card out). It runs however the job's window fared.
 void EndFileJobWorker(const RepaintTarget& target);
+
+// Any thread (a worker): the function runs on the UI thread, after what the
+// job posted before, even when the job's window went meanwhile.
+void PostFromJob(std::function<void()> callback);
+// The same, given the box the job works for as it stands when the function
+// runs (found by the box's id: a box made again has a new window), or null
+// when no such box is left.
+void PostToJobBox(std::function<void(const std::shared_ptr<KelmWindow>& box)> callback);
+// UI thread, as a job's result lands: the box an item names as its owner,
+// as it stands (the job's box made again has a new window).
+std::shared_ptr<KelmWindow> StandingBoxOf(const std::shared_ptr<KelmWindow>& owner);
 
 // Any thread: posts a repaint of the window; with throttle only when more
 // than 48 ms passed since the last posted one.

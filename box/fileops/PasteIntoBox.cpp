@@ -257,11 +257,11 @@ bool EncodeBitmapAsPng(HBITMAP bitmap, std::string& bytes)
 }
 
 // UI thread: one copied file becomes its record and undo record.
-void FinishPastedItem(const std::weak_ptr<KelmWindow>& weakBox, const CopyJobItem& item, bool menu)
+void FinishPastedItem(const BoxWindowPtr& box, CopyJobItem item, bool menu)
 {
-    BoxWindowPtr box = weakBox.lock();
     if (!box)
         return;
+    item.owner = StandingBoxOf(item.owner);
     auto manager = s_boxIconManagers.find(box);
     if (manager == s_boxIconManagers.end())
         return;
@@ -309,7 +309,6 @@ void PasteCopyWorker(CopyJob job, bool menu)
 {
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
     const TransferOptions options = WorkerTransferOptions(target);
-    std::weak_ptr<KelmWindow> weak = job.box;
     JobTrouble trouble;
     ForEachJobItem(job, target, L"paste", [&](const CopyJobItem& planned) {
         CopyJobItem item = planned;
@@ -320,7 +319,7 @@ void PasteCopyWorker(CopyJob job, bool menu)
         const DWORD error = GetLastError();
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
             if (job.box)
-                job.box->animationManager.PostCallback([weak, item, menu] { FinishPastedItem(weak, item, menu); });
+                PostToJobBox([item, menu](const BoxWindowPtr& box) { FinishPastedItem(box, item, menu); });
         } else {
             if (result == TransferResult::Failed)
                 Log(L"ERROR", L"Failed to paste file async: " + item.destination);
@@ -333,7 +332,7 @@ void PasteCopyWorker(CopyJob job, bool menu)
         trouble.failed.insert(trouble.failed.end(), report.failed.begin(), report.failed.end());
     });
     if (job.box && !trouble.Empty())
-        job.box->animationManager.PostCallback([text = JobTroubleText(trouble)] { NotifyUser(L"paste-failed", text); });
+        PostFromJob([text = JobTroubleText(trouble)] { NotifyUser(L"paste-failed", text); });
     EndFileJobWorker(target);
 }
 

@@ -216,7 +216,9 @@ int ContainerListItem::OnMouseUp()
     const POINT cursor = CursorInDips();
     const int right = x + w;
     if (IsFolderBox() && cursor.x >= right - 60 && cursor.x <= right - 35) {
-        NavigateDialogAddressBar(Folder());
+        TakeLastFailure();
+        if (!NavigateDialogAddressBar(Folder()))
+            TellLastFailure();
         return 0;
     }
     if (cursor.x >= right - 35) {

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cwchar>
 #include <filesystem>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "app/CommonHelpers.h"
@@ -110,13 +112,21 @@ HWND AddressBarEdit(HWND dialog)
                           L"ComboBox", L"Edit"});
 }
 
-// The classic dialog layout (no address bar, none of the newer dialogs'
-// view) takes a folder typed into its file-name field and Enter.
-HWND ClassicNameField(HWND dialog)
+constexpr int kNameEditId = 0x480; // edt1 of the common dialogs
+
+// A dialog without an address bar (the classic and old-style layouts, and
+// dialogs such as Wine's own COM dialogs) is driven through its file-name
+// field: every file dialog takes a folder typed there and confirmed. The
+// newer dialogs' view holds a name field of its own but has an address bar.
+HWND NameFieldForFolders(HWND dialog)
 {
     if (Child(dialog, L"DUIViewWndClassName") || AddressBarEdit(dialog))
         return nullptr;
-    return OpenDialogNameEdit(dialog);
+    if (HWND edit = OpenDialogNameEdit(dialog))
+        return edit;
+    if (HWND edit = GetDlgItem(dialog, kNameEditId); edit && ClassOf(edit) == L"Edit")
+        return edit;
+    return Child(dialog, L"Edit");
 }
 
 // The combo boxes of a save dialog's view, sink by sink; the callback
@@ -222,16 +232,28 @@ std::wstring FolderByDialogMessage(HWND dialog)
     return buffer;
 }
 
+HWND AddressCrumbs(HWND dialog)
+{
+    return Chain(dialog, {L"WorkerW", L"ReBarWindow32", L"Address Band Root", L"msctls_progress32",
+                          L"Breadcrumb Parent", L"ToolbarWindow32"});
+}
+
 // Whether the dialog shows the folder: by its own answer, else by the text
 // of the newer dialogs' address bar.
 bool DialogShowsFolder(HWND dialog, const std::wstring& folder)
 {
     if (const std::wstring shown = FolderByDialogMessage(dialog); !shown.empty())
         return SameFolderPath(shown, folder);
-    HWND crumbs = Chain(dialog, {L"WorkerW", L"ReBarWindow32", L"Address Band Root", L"msctls_progress32",
-                                 L"Breadcrumb Parent", L"ToolbarWindow32"});
+    HWND crumbs = AddressCrumbs(dialog);
     std::wstring text;
     return crumbs && ReadWholeText(crumbs, text) && SameFolderPath(FolderOfAddressText(text), folder);
+}
+
+// Whether the dialog can say which folder it shows at all (old-style
+// dialogs and COM dialogs without an address bar cannot).
+bool DialogTellsFolder(HWND dialog)
+{
+    return !FolderByDialogMessage(dialog).empty() || AddressCrumbs(dialog);
 }
 
 // Waits, dispatching the thread's messages, until the dialog shows the
@@ -358,6 +380,80 @@ HWND FindMatchingDialog(const std::vector<std::wstring>& titles)
 namespace
 {
 
+// The folder, with a trailing backslash, typed into the file-name field and
+// confirmed as Enter would (the dialog's default button, sent, so that it
+// has acted when the call returns): a name ending in a backslash is only
+// ever a folder, so the dialog goes there and never saves or opens a file.
+// The field then shows what it showed before.
+bool NavigateByNameField(HWND dialog, HWND field, const std::wstring& path)
+{
+    wchar_t handle[32] = {};
+    swprintf(handle, 32, L"%p", static_cast<void*>(field));
+    Report(std::wstring(L"[+] 对话框没有地址栏，经文件名输入框跳转: ") + handle);
+    std::wstring previous;
+    if (!ReadWholeText(field, previous)) {
+        Report(L"[-] 文件对话框没有响应，没有跳转到文件夹。");
+        return false;
+    }
+    const std::wstring typed = path.back() == L'\\' ? path : path + L'\\';
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG,
+                             kMessageTimeout, &result) ||
+        !result) {
+        Report(L"[-] 无法在文件名输入框中写入文件夹，没有跳转。");
+        return false;
+    }
+    // Checked again right before the Enter: a folder gone meanwhile would
+    // only earn the user the dialog's own complaint, but nothing is sent
+    // on what is not there.
+    std::error_code error;
+    if (!std::filesystem::is_directory(path, error)) {
+        SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(previous.c_str()), SMTO_ABORTIFHUNG,
+                            kMessageTimeout, &result);
+        Report(L"[-] 文件夹不存在：" + path);
+        return false;
+    }
+    // The dialog may take a while to list the folder: the calling thread
+    // (the UI thread, for a file's click) keeps dispatching meanwhile.
+    std::atomic<bool> answered{false};
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!done) {
+        SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(previous.c_str()), SMTO_ABORTIFHUNG,
+                            kMessageTimeout, &result);
+        Report(L"[-] 系统资源不足，没有跳转到文件夹。");
+        return false;
+    }
+    std::thread confirm([dialog, done, &answered] {
+        DWORD_PTR ignored = 0;
+        answered = SendMessageTimeoutW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                       reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)), SMTO_ABORTIFHUNG,
+                                       static_cast<UINT>(kFolderWait), &ignored) != 0;
+        SetEvent(done);
+    });
+    WaitForObjectWithMessages(done);
+    confirm.join();
+    CloseHandle(done);
+    if (!answered) {
+        Report(L"[-] 文件对话框没有响应，可能没有跳转到文件夹。");
+        return false;
+    }
+    // The field shows its own text again only once the dialog has taken the
+    // folder: one that went on to act on its OK later would take the
+    // restored text for a file. Taken: it cleared the field itself, or it
+    // shows the folder; a dialog that can say neither gets its text back
+    // only where that text names nothing it could write.
+    std::wstring now;
+    bool taken = ReadWholeText(field, now) && now != typed;
+    if (!taken && DialogTellsFolder(dialog))
+        taken = WaitForFolder(dialog, path);
+    const std::optional<DialogFace> face = taken ? std::nullopt : ReadDialogFace(dialog);
+    if (taken || NamesNothingToWrite(previous) || (face && IsKnownOpenDialog(*face)))
+        SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(previous.c_str()), SMTO_ABORTIFHUNG,
+                            kMessageTimeout, &result);
+    Report(L"[+] 路径跳转完成。");
+    return true;
+}
+
 bool NavigateDialog(HWND dialog, const std::wstring& folder)
 {
     // Stored folders keep doubled backslashes; a share keeps its leading pair.
@@ -370,10 +466,13 @@ bool NavigateDialog(HWND dialog, const std::wstring& folder)
     // The dialogs take folders of at most MAX_PATH characters; a longer
     // one would be cut short in the name field, where Enter could take
     // what is left for a file name.
-    if (path.size() >= MAX_PATH) {
+    if (path.size() + 1 >= MAX_PATH) {
         Report(L"[-] 文件夹路径太长，文件对话框无法进入：" + path);
         return false;
     }
+    // No address bar: the folder goes through the file-name field.
+    if (HWND field = NameFieldForFolders(dialog))
+        return NavigateByNameField(dialog, field, path);
     HWND nameEdit = OpenDialogNameEdit(dialog);
 
     const DWORD own = GetCurrentThreadId();
@@ -383,21 +482,18 @@ bool NavigateDialog(HWND dialog, const std::wstring& folder)
         if (attached)
             AttachThreadInput(own, target, FALSE);
     };
-    // The classic layout has no address bar: its name field takes folders.
-    HWND edit = ClassicNameField(dialog);
-    if (!edit) {
-        SetForegroundWindow(dialog);
-        SetFocus(dialog);
-        Sleep(100);
-        if (!TypeAltD(dialog)) {
-            detach();
-            return false;
-        }
-        WaitWithMessages(200);
-        edit = FindAddressEdit(dialog, nameEdit);
+    SetForegroundWindow(dialog);
+    SetFocus(dialog);
+    Sleep(100);
+    if (!TypeAltD(dialog)) {
+        detach();
+        return false;
     }
+    WaitWithMessages(200);
+    HWND edit = FindAddressEdit(dialog, nameEdit);
     if (!edit) {
         detach();
+        Report(L"[-] 未找到对话框的地址栏，没有跳转到文件夹。");
         return false;
     }
     wchar_t handle[32] = {};
@@ -569,6 +665,13 @@ bool FillFileDialog(const std::wstring& path)
     // and the folder's Enter, still queued, would confirm it there. A
     // dialog already there gets no Enter at all.
     const std::wstring target = NormalizeStoredPath(folder);
+    // A dialog that cannot say which folder it shows gets the file's whole
+    // path: taken in any folder, it names that file alone.
+    if (!DialogTellsFolder(dialog)) {
+        if (!NavigateDialog(dialog, folder))
+            return false;
+        return FillName(dialog, NormalizeStoredPath(path));
+    }
     if (!DialogShowsFolder(dialog, target)) {
         if (!NavigateDialog(dialog, folder))
             return false;

@@ -385,6 +385,13 @@ bool LooksLikeFilterText(const std::wstring& text)
     return text.find(L'*') != std::wstring::npos || text.find(L'(') != std::wstring::npos;
 }
 
+bool NamesNothingToWrite(const std::wstring& text)
+{
+    const size_t last = text.find_last_not_of(L' ');
+    return last == std::wstring::npos || text.find_first_of(L"*?") != std::wstring::npos || text[last] == L'\\' ||
+           text[last] == L'/';
+}
+
 std::wstring IconWindowLabel(const std::wstring& alias, const std::wstring& path)
 {
     std::wstring label = alias == L"bvn!NULL" ? path : alias;

@@ -99,6 +99,10 @@ std::vector<std::wstring> ParseFilterPatterns(const std::wstring& text);
 bool PathPassesPatterns(const std::vector<std::wstring>& patterns, const std::wstring& path);
 // A type filter text: it holds "*" or "(".
 bool LooksLikeFilterText(const std::wstring& text);
+// Whether a file dialog's name field text names no file the dialog could
+// write: empty or blank, a wildcard pattern (taken as a filter), or a
+// folder (ending in a separator).
+bool NamesNothingToWrite(const std::wstring& text);
 
 // The icon label: the alias, or the path's last part when there is none,
 // cut to 8 UTF-16 units followed by "..." when longer.

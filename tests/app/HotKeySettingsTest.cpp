@@ -141,6 +141,39 @@ TEST_F(HotKeySettingsTest, AHotKeyThatDoesNotWorkIsNamedAndNeverSaidToBeInUse)
     UnregisterHotKey(mainWindow, kVisibilityHotKeyId);
 }
 
+// The program's own other hotkey is no other program: the page refuses the
+// same keys for the second function without touching either hotkey, and the
+// start names the clash as the program's own.
+TEST_F(HotKeySettingsTest, TheProgramsOtherHotKeyIsNamedAsItsOwn)
+{
+    s_appStore[L"TessikRef"][L"QuickPanelHotKey"] = L"CTRL+SHIFT+Y";
+    s_appStore[L"TessikRef"][L"VisibilityHotKey"] = L"ALT+SHIFT+J";
+    RegisterStoredHotKeys(mainWindow);
+    ASSERT_TRUE(messages.empty());
+    Type(*s_quickPanelHotKeyBox, {VK_SHIFT, VK_MENU, 'J'});
+    EXPECT_FALSE(SaveQuickPanelHotKey());
+    EXPECT_EQ(s_quickPanelHotKeyBox->fill, KelmHotKey::kInvalidFill);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(L"“组件可见性”"), std::wstring::npos) << messages[0];
+    EXPECT_EQ(messages[0].find(L"其他程序"), std::wstring::npos) << messages[0];
+    EXPECT_EQ(Stored(L"QuickPanelHotKey"), L"CTRL+SHIFT+Y");
+    // Both hotkeys are still the main window's.
+    EXPECT_FALSE(RegisterHotKey(nullptr, 78, MOD_CONTROL | MOD_SHIFT, 'Y'));
+    EXPECT_FALSE(RegisterHotKey(nullptr, 79, MOD_ALT | MOD_SHIFT, 'J'));
+
+    messages.clear();
+    UnregisterHotKey(mainWindow, kQuickPanelHotKeyId);
+    UnregisterHotKey(mainWindow, kVisibilityHotKeyId);
+    s_appStore[L"TessikRef"][L"QuickPanelHotKey"] = L"ALT+SHIFT+J";
+    RegisterStoredHotKeys(mainWindow);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find(L"ALT+SHIFT+J（组件可见性）与本程序“启动/关闭快速面板”"), std::wstring::npos)
+        << messages[0];
+    EXPECT_EQ(messages[0].find(L"其他程序"), std::wstring::npos) << messages[0];
+    UnregisterHotKey(mainWindow, kQuickPanelHotKeyId);
+    UnregisterHotKey(mainWindow, kVisibilityHotKeyId);
+}
+
 TEST_F(HotKeySettingsTest, AutoStartWritesAndRemovesTheRunValue)
 {
     EXPECT_TRUE(SetAutoStart(true));

@@ -5,14 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "BoxTestSupport.h"
 #include "app/AppState.h"
 #include "app/TempFolder.h"
+#include "app/UserNotice.h"
 #include "box/BoxSettings.h"
 #include "box/BoxMoreMenu.h"
 #include "box/BoxSettingsWindow.h"
 #include "box/BoxTitleMenu.h"
+#include "box/fileops/CopyJob.h"
+#include "box/fileops/DropImport.h"
+#include "box/fileops/FileJobMailbox.h"
+#include "box/fileops/FileJobProgress.h"
 #include "box/icons/IconPersistence.h"
 #include "common/WindowTestSupport.h"
 #include "ui/controls/KelmSlider.h"
@@ -293,6 +299,79 @@ TEST_F(BoxSettingsWindowTest, RecreatingAGroupMemberKeepsOneCopyOfItsRecordsAndI
 
     RecreateBox(L"f0999"); // no such box: nothing happens
     EXPECT_EQ(Live(L"f0002"), made);
+}
+
+// A file job hands its records to the box as its files land: while one
+// works for the box, no handler makes the box again, none stores its
+// change, and the user is told; once it ended they do.
+TEST_F(BoxSettingsWindowTest, NoHandlerRemakesABoxWhileAFileJobWorksForIt)
+{
+    BoxWindowPtr box = MakeBox(L"g0001", 100);
+    ASSERT_TRUE(box);
+    OpenFor(box);
+    s_copyProgress.busy = true;
+    s_copyProgress.workerRunning = true;
+    s_copyProgress.targetWindow = box;
+    const int told = TimesUserNotified(L"box-remake-busy");
+    SetBoxRenderStyle(2);
+    SetPropertyScope(true);
+    EXPECT_EQ(Live(L"g0001"), box);
+    EXPECT_EQ(TheBoxSettings().renderStyle, 0);
+    EXPECT_FALSE(TheBoxSettings().globalScope);
+    EXPECT_EQ(OnDisk()[L"Components"][L"ComID_g0001"][L"CompatibleLayer"].Get<int>(-7), -7) << "nothing stored";
+    EXPECT_EQ(TimesUserNotified(L"box-remake-busy"), told + 2);
+    s_copyProgress.busy = false;
+    s_copyProgress.workerRunning = false;
+
+    SetPropertyScope(true);
+    BoxWindowPtr global = Live(L"g0001");
+    ASSERT_TRUE(global && global != box);
+    s_copyProgress.busy = true;
+    s_copyProgress.workerRunning = true;
+    s_copyProgress.targetWindow = global;
+    SyncGlobalPropertyBoxes();
+    EXPECT_EQ(Live(L"g0001"), global);
+    EXPECT_EQ(TimesUserNotified(L"box-remake-busy"), told + 3);
+    s_copyProgress.busy = false;
+    s_copyProgress.workerRunning = false;
+    s_copyProgress.targetWindow.reset();
+    SyncGlobalPropertyBoxes();
+    EXPECT_NE(Live(L"g0001"), global);
+}
+
+// Results of a job whose box was made again while it ran land in the box
+// that stands under the same id, and the job ends there.
+TEST_F(BoxSettingsWindowTest, AJobsResultsReachTheBoxThatStandsUnderItsId)
+{
+    BoxWindowPtr box = MakeBox(L"h0001", 100);
+    ASSERT_TRUE(box);
+    const std::wstring folder = temp.File(L"h-folder");
+    std::filesystem::create_directories(folder);
+    const std::wstring source = temp.File(L"h-source.txt");
+    TempFolder::WriteBytes(source, "h");
+    ASSERT_TRUE(FileJobMailbox::Open());
+    CopyJob job;
+    job.box = box;
+    CopyJobItem item;
+    item.source = source;
+    item.destination = folder + L"\\h-source.txt";
+    item.originalPath = L"bvn!NULL";
+    item.owner = box;
+    job.items.push_back(item);
+    s_copyProgress.targetWindow = box;
+    s_copyProgress.targetBoxId = L"h0001";
+    RecreateBox(L"h0001");
+    BoxWindowPtr made = Live(L"h0001");
+    ASSERT_TRUE(made && made != box);
+    // The worker was handed the old window; it ends before anything lands.
+    std::thread(CopyFilesWorker, job).join();
+    const ULONGLONG end = GetTickCount64() + 5000;
+    while (s_copyProgress.targetWindow != made && GetTickCount64() < end)
+        PumpMessages(10);
+    EXPECT_EQ(RecordPaths(made), (std::vector<std::wstring>{item.destination}));
+    EXPECT_EQ(s_copyProgress.targetWindow, made) << "the job ended in the box that stands";
+    EXPECT_FALSE(s_copyProgress.busy);
+    s_copyProgress.targetWindow.reset();
 }
 
 } // namespace

@@ -20,6 +20,9 @@
 //   WindowProbe at <x> <y>   (the top-level window a click at that screen point reaches, as list prints it)
 //   WindowProbe move <class> <title> <x> <y>   (first match, screen pixels, size kept)
 //   WindowProbe item-text <class> <title> <control id>   (text of a dialog item of the first match, UTF-8)
+//   WindowProbe set-item-text <class> <title> <control id> <text>   (WM_SETTEXT to a dialog item of the first match)
+//   WindowProbe children <class> <title>   (every descendant of the first match: depth, class, control id,
+//     visible, text, UTF-8)
 //   WindowProbe message-font-covers <text>   (the font of message boxes has a glyph for every character)
 //   WindowProbe mutex-gone <name> <timeout ms>   (no process holds the named mutex any more)
 //
@@ -348,6 +351,42 @@ int wmain(int argc, wchar_t** argv)
         DWORD_PTR copied = 0;
         SendMessageTimeoutW(item, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &copied);
         PrintUtf8(text);
+        return 0;
+    }
+    if (command == L"set-item-text" && argc == 6) {
+        const auto matches = Matching(argv[2], argv[3]);
+        HWND item = matches.empty() ? nullptr : GetDlgItem(matches.front().window, _wtoi(argv[4]));
+        DWORD_PTR done = 0;
+        return item &&
+                       SendMessageTimeoutW(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[5]), SMTO_ABORTIFHUNG,
+                                           5000, &done) &&
+                       done
+                   ? 0
+                   : 1;
+    }
+    if (command == L"children" && argc == 4) {
+        const auto matches = Matching(argv[2], argv[3]);
+        if (matches.empty())
+            return 1;
+        struct Walk {
+            static void Print(HWND parent, int depth)
+            {
+                for (HWND child = FindWindowExW(parent, nullptr, nullptr, nullptr); child;
+                     child = FindWindowExW(parent, child, nullptr, nullptr)) {
+                    wchar_t name[257] = {}, text[512] = {};
+                    GetClassNameW(child, name, 257);
+                    DWORD_PTR copied = 0;
+                    SendMessageTimeoutW(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                                        &copied);
+                    wchar_t line[1024] = {};
+                    swprintf(line, 1024, L"%d\t%ls\t0x%x\t%d\t%ls", depth, name, GetDlgCtrlID(child),
+                             IsWindowVisible(child) ? 1 : 0, text);
+                    PrintUtf8(line);
+                    Walk::Print(child, depth + 1);
+                }
+            }
+        };
+        Walk::Print(matches.front().window, 0);
         return 0;
     }
     if (command == L"message-font-covers" && argc == 3)

@@ -84,7 +84,7 @@ probe() {
   case "${1:-}" in
     wait | gone | settled | mutex-gone) bound="${*: -1}" ;;
     list | count | at | item-text | message-font-covers) reads=true ;;
-    post | post-one | send | close-title | click | move) acts=true ;;
+    post | post-one | send | close-title | click | move | set-item-text) acts=true ;;
   esac
   [[ "$bound" =~ ^[0-9]+$ ]] || bound=0
   said=$(mktemp "$WORK/probe-said.XXXXXX")

@@ -8,7 +8,10 @@
 # header makes a box at the bottom. A program's save dialog that reads like
 # an Open dialog ("Export to OpenDocument", OK button "Export"; "Open", OK
 # button "O&pen") gets the file's name but is not confirmed: the file stays
-# as it was.
+# as it was. Beside dialogs without an address bar (Wine's COM Open and
+# Save dialogs, the old-style Open dialog) the box row takes the dialog to
+# the box folder through its file-name field, which shows its own text
+# again afterwards, and the file's icon puts the file's whole path there.
 source "$(dirname "$0")/lib.sh"
 
 MAG_CLASS="Tessik.Kelm.Com.MagWin.Class"
@@ -125,20 +128,21 @@ wait_box_count 2
 # the address field it found) and then opens the icon window, however long
 # that takes on a busy machine: no second click then.
 reports() { grep -c "$1" "$WORK/output.txt" || true; }
+in_box_folder() { [ "$(probe item-text "#32770" "$DIALOG" 1137)" = docs ]; }
 click_docs_row() {
   local i j before
-  before=$(reports '已精准定位地址栏句柄\|未找到\|不存在')
+  before=$(reports '已精准定位地址栏句柄\|经文件名输入框跳转\|未找到\|不存在')
   for i in $(seq 20); do
     xdotool mousemove $((mx + 80)) $((my + 100)) click 1
     for j in $(seq 10); do
-      [ "$(reports '已精准定位地址栏句柄\|未找到\|不存在')" -gt "$before" ] && break 2
+      [ "$(reports '已精准定位地址栏句柄\|经文件名输入框跳转\|未找到\|不存在')" -gt "$before" ] && break 2
       sleep 0.1
     done
     probe wait "$ICON_CLASS" "$ICON_TITLE" visible 100 >/dev/null && break
   done
   probe wait "$ICON_CLASS" "$ICON_TITLE" visible 20000 >/dev/null || fail "no icon window after the row click"
   for i in $(seq 50); do
-    [ "$(reports '路径跳转完成')" -gt 0 ] && [ "$(probe item-text "#32770" "$DIALOG" 1137)" = docs ] && return 0
+    [ "$(reports '路径跳转完成')" -gt 0 ] && in_box_folder && return 0
     sleep 0.1
   done
   [ "$(reports '路径跳转完成')" -gt 0 ] || fail "the box folder was not sent to the dialog"
@@ -222,4 +226,51 @@ save_dialog_is_only_filled() {
 }
 save_dialog_is_only_filled "Export to OpenDocument" "Export" "Export" export
 save_dialog_is_only_filled "Open" "O&pen" "O&pen" open
+
+# Dialogs without an address bar. What the name field (edt1, 0x480) showed
+# comes back after the jump, unless it is a name the dialog could write
+# and the dialog cannot say where it is (Wine's COM dialogs keep the folder
+# typed into the field): then the folder stays. A name typed there
+# afterwards and confirmed is taken in the box folder, so the dialog went
+# there.
+in_box_folder() { [ "$(probe item-text "#32770" "$DIALOG" 1152)" = "$NAME_BEFORE" ]; }
+dialog_without_address_bar() {
+  local kind="$1" typed="$3" jumps filled_before chosen
+  DIALOG="Open $kind"
+  NAME_BEFORE="$2"
+  wine "$SAVE_EXE" --shown "$kind" "$DIALOG" "$(win_path "$WORK/elsewhere")" >"$WORK/dialog-$kind.txt" 2>&1 &
+  OTHER_PID=$!
+  TESSIK_PIDS+=("$OTHER_PID")
+  probe wait "#32770" "$DIALOG" visible 20000 >/dev/null || fail "no dialog $DIALOG"
+  wait_docked
+  wait_still "$MAG_CLASS" "$MAG_TITLE"
+  IFS=, read -r mx my mw mh <<<"$(rect_of "$MAG_CLASS" "$MAG_TITLE")"
+  jumps=$(reports '路径跳转完成')
+  click_docs_row
+  [ "$(reports '路径跳转完成')" -gt "$jumps" ] || fail "no jump in $DIALOG"
+  icon_below
+  wait_still "$ICON_CLASS" "$ICON_TITLE"
+  import -window root "$WORK/magnet_$kind.png" 2>/dev/null || true
+  filled_before=$(reports '已设置文件名')
+  xdotool mousemove $((ix + 110)) $((iy + 45)) click 1
+  for i in $(seq 100); do
+    [ "$(reports '已设置文件名')" -gt "$filled_before" ] && break
+    sleep 0.1
+  done
+  [ "$(probe item-text "#32770" "$DIALOG" 1152)" = "$(win_path "$BOX_FOLDER/hello.txt")" ] ||
+    fail "the file's path is not in $DIALOG: $(probe item-text "#32770" "$DIALOG" 1152)"
+  runs "$OTHER_PID" || fail "$DIALOG closed on the fill: $(tr '\r\n' '  ' <"$WORK/dialog-$kind.txt")"
+  probe set-item-text "#32770" "$DIALOG" 1152 "$typed" || fail "cannot type into $DIALOG"
+  probe post-one "#32770" "$DIALOG" $WM_COMMAND 1 0 >/dev/null || fail "cannot confirm $DIALOG"
+  wait_exit "$OTHER_PID"
+  chosen=$(tr -d '\r' <"$WORK/dialog-$kind.txt")
+  [ "$RC" = 0 ] && [ "${chosen,,}" = "chose $(win_path "$BOX_FOLDER/$typed" | tr '[:upper:]' '[:lower:]')" ] ||
+    fail "$DIALOG did not go to the box folder (exit $RC): $chosen"
+  probe wait "$MAG_CLASS" "$MAG_TITLE" hidden 10000 >/dev/null || fail "magnet window still shown"
+}
+# A save dialog asks before it replaces: it is given a new name.
+dialog_without_address_bar com-open "" hello.txt
+dialog_without_address_bar com-save "$(win_path "$BOX_FOLDER")\\" new.txt
+dialog_without_address_bar old-open "*.*" hello.txt
+[ "$(cat "$BOX_FOLDER/hello.txt")" = $'magnet test\r' ] || fail "the box's file was changed"
 echo "PASS"

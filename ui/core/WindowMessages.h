@@ -18,3 +18,5 @@ constexpr UINT WM_KELM_TRAY = 4087;
 // Posted by a worker thread that handed a callback to a window whose
 // animation timer is stopped: the window starts it on its own thread.
 constexpr UINT WM_KELM_WAKE_ANIMATION = 4088;
+// Posted to the file jobs' own message window: a worker handed it results.
+constexpr UINT WM_KELM_FILE_JOB_MAIL = 4089;

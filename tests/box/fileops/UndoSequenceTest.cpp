@@ -33,6 +33,7 @@
 #include "box/IconContextMenu.h"
 #include "box/fileops/DeleteSelected.h"
 #include "box/fileops/DropImport.h"
+#include "box/fileops/FileJobMailbox.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/PasteIntoBox.h"
@@ -151,12 +152,22 @@ private:
     HANDLE handle_;
 };
 
+// What the file workers handed to the UI thread, taken now.
+void TakeJobMail()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+}
+
 // Makes the box's job look as if it still ran, for as long as it lives.
+
 class JobStillRunning
 {
 public:
     explicit JobStillRunning(const BoxWindowPtr& box)
     {
+        FileJobMailbox::Open();
         s_copyProgress.busy = true;
         s_copyProgress.workerRunning = true;
         s_copyProgress.targetWindow = box;
@@ -359,16 +370,16 @@ protected:
     }
 
     // A file job runs on its own thread; its completions are taken from
-    // the box's queue here, as the window's timer would.
+    // the thread's queue here, as the message loop would.
     void FinishJob()
     {
         const DWORD start = GetTickCount();
         while (s_copyProgress.busy && s_copyProgress.targetWindow == box && GetTickCount() - start < 20000) {
-            box->animationManager.Update();
+            TakeJobMail();
             if (s_copyProgress.workerRunning)
                 Sleep(1);
         }
-        box->animationManager.Update();
+        TakeJobMail();
         ASSERT_FALSE(s_copyProgress.busy) << "the file job did not end";
     }
 
@@ -654,8 +665,8 @@ TEST_F(UndoSequenceTest, AJobNeverWritesOverWhatAppearedAtItsDestinationSinceItW
         {
             JobStillRunning running(box);
             CopyFilesWorker(job);
+            TakeJobMail();
         }
-        box->animationManager.Update();
         EXPECT_EQ(VersionOfFile(boxFolder + L"\\" + name + L".txt"), mine);
         EXPECT_EQ(VersionOfFile(boxFolder + L"\\" + name + L" (1).txt"), theirs);
         EXPECT_EQ(fs::exists(sources + L"\\" + name + L".txt"), !move);

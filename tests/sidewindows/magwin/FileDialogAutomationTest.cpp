@@ -211,6 +211,19 @@ TEST_F(FileDialogAutomationTest, TypeFilterIsReadFromTheTypeComboFirst)
     EXPECT_FALSE(MatchDialogFilter({L"*.txt"}, L"C:\\x\\README"));
 }
 
+// What a name field was given, in order.
+std::vector<std::wstring> s_givenTexts;
+WNDPROC s_nameEditProc = nullptr;
+LRESULT CALLBACK RecordGivenText(HWND edit, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT)
+        s_givenTexts.emplace_back(reinterpret_cast<const wchar_t*>(lParam));
+    return CallWindowProcW(s_nameEditProc, edit, message, wParam, lParam);
+}
+
+// A dialog without an address bar gets an existing folder, with a trailing
+// backslash, in its name field and confirmed; then the field shows its own
+// text again (a filter pattern names nothing the dialog could write).
 TEST_F(FileDialogAutomationTest, ClassicDialogGoesOnlyToExistingFolders)
 {
     TestDialog dialog(ClassicOpen(L"Open"));
@@ -218,6 +231,9 @@ TEST_F(FileDialogAutomationTest, ClassicDialogGoesOnlyToExistingFolders)
     HWND edit = NameEdit(dialog.Get());
     ASSERT_TRUE(edit);
     SetWindowTextW(edit, L"*.txt");
+    s_givenTexts.clear();
+    s_nameEditProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordGivenText)));
 
     TempFolder temp;
     const std::filesystem::path folder = temp.Path() / L"box";
@@ -230,8 +246,10 @@ TEST_F(FileDialogAutomationTest, ClassicDialogGoesOnlyToExistingFolders)
     std::wstring stored = folder.wstring();
     for (size_t at = stored.find(L'\\'); at != std::wstring::npos; at = stored.find(L'\\', at + 2))
         stored.insert(at, 1, L'\\');
+    EXPECT_TRUE(s_givenTexts.empty());
     EXPECT_TRUE(NavigateDialogAddressBar(stored));
-    EXPECT_EQ(TextOf(edit), folder.wstring());
+    EXPECT_EQ(s_givenTexts, (std::vector<std::wstring>{folder.wstring() + L"\\", L"*.txt"}));
+    EXPECT_EQ(TextOf(edit), L"*.txt");
     Pump();
 }
 

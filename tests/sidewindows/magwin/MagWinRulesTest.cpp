@@ -178,6 +178,12 @@ TEST(MagnetFilter, WhichFilesPass)
     EXPECT_TRUE(LooksLikeFilterText(L"Text (*.txt)"));
     EXPECT_TRUE(LooksLikeFilterText(L"photos (2021)"));
     EXPECT_FALSE(LooksLikeFilterText(L"report"));
+
+    // A name field's text that no dialog could write to.
+    for (const wchar_t* nothing : {L"", L"  ", L"*.txt", L"a?.doc", L"C:\\box\\", L"D:/x/"})
+        EXPECT_TRUE(NamesNothingToWrite(nothing)) << nothing;
+    EXPECT_FALSE(NamesNothingToWrite(L"document.txt"));
+    EXPECT_FALSE(NamesNothingToWrite(L"C:\\box\\report"));
 }
 
 TEST(MagnetIconLabel, CutAfterEightUnits)
