@@ -10,6 +10,7 @@
 #include "common/DirectoryLink.h"
 #include "app/UserNotice.h"
 #include "app/FileRemoval.h"
+#include "app/StoreTextFormat.h"
 #include "box/IconContextMenu.h"
 #include "box/fileops/DeleteSelected.h"
 #include "ui/core/DpiScale.h"
@@ -203,6 +204,25 @@ TEST_F(IconContextMenuTest, MovingBackIntoATypedFolderKeepsTheNameAndARelativePa
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\budget.xlsx"), "sums");
     EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{Folder() + L"\\budget.xlsx"});
     EXPECT_TRUE(WasUserNotified(L"restore-refused:" + budget.path));
+}
+
+// Typed as the place the item already is, nothing moves: no numbered name
+// in the box, and the record keeps where the item came from.
+TEST_F(IconContextMenuTest, MovingBackToWhereTheItemAlreadyIsLeavesItAndItsRecord)
+{
+    IconRecord r = Add(folderBox, Folder() + L"\\rr.txt", "boxed");
+    r.originalPath = store->File(L"home\\rr.txt");
+    s_boxIconManagers.at(folderBox).Records().front().originalPath = r.originalPath;
+    for (const std::wstring& typed : {Folder(), Folder() + L"\\", Folder() + L"\\rr.txt"}) {
+        SCOPED_TRACE(WideToUtf8(typed));
+        const int told = TimesUserNotified(L"restore-already-there:" + r.path);
+        EXPECT_FALSE(RestoreIconToOriginalPath(r, folderBox, typed));
+        EXPECT_EQ(TimesUserNotified(L"restore-already-there:" + r.path), told + 1);
+        EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\rr.txt"), "boxed");
+        EXPECT_FALSE(fs::exists(Folder() + L"\\rr (1).txt"));
+        ASSERT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{r.path});
+        EXPECT_EQ(s_boxIconManagers.at(folderBox).Records().front().originalPath, r.originalPath);
+    }
 }
 
 TEST_F(IconContextMenuTest, MovingBackLeavesAFolderThatHoldsAnotherBoxsFolder)
