@@ -29,7 +29,9 @@ FolderRelation BoxFolderGuard::BoxFolder(const std::wstring& path) const
 
 bool BoxFolderGuard::VolumeRoot(const std::wstring& path)
 {
-    return !path.empty() && VolumeRoot(LookAtEntry(path));
+    // Spelled as a root, it is one without a question to the system (a
+    // share's server may be slow to answer).
+    return !path.empty() && (IsRootSpelling(path) || VolumeRoot(LookAtEntry(path)));
 }
 
 bool BoxFolderGuard::VolumeRoot(const EntryLook& entry)
