@@ -902,6 +902,23 @@ TEST_F(UndoSequenceTest, AFileThatDidNotArriveIsToldByName)
     EXPECT_EQ(TimesUserNotified(L"drop-failed"), told + 1);
 }
 
+// An item that is nowhere any more is never said to stay where it was.
+TEST(JobTroubleText, AnItemThatIsGoneIsNotSaidToStayWhereItWas)
+{
+    TempFolder temp;
+    TempFolder::WriteBytes(temp.File(L"held.txt"), "h");
+    JobTrouble trouble;
+    trouble.failed = {{temp.File(L"gone.txt"), ERROR_FILE_NOT_FOUND},
+                      {temp.File(L"held.txt"), ERROR_SHARING_VIOLATION}};
+    const std::wstring text = JobTroubleText(trouble);
+    const size_t gone = text.find(L"gone.txt"), stays = text.find(L"仍在原来的位置");
+    ASSERT_NE(gone, std::wstring::npos);
+    ASSERT_NE(stays, std::wstring::npos);
+    EXPECT_LT(gone, stays) << WideToUtf8(text);
+    EXPECT_NE(text.find(L"已不存在"), std::wstring::npos);
+    EXPECT_GT(text.find(L"held.txt"), stays);
+}
+
 TEST_F(UndoSequenceTest, ARedoneRecycleSendsTheItemAsItIsNowToTheBinAgain)
 {
     ASSERT_FALSE(trash.empty());
