@@ -225,6 +225,17 @@ TEST_F(IconContextMenuTest, MovingBackToWhereTheItemAlreadyIsLeavesItAndItsRecor
     }
 }
 
+// A record of a whole drive (a target box may show one as an entry) is
+// never moved back anywhere, and keeps its record.
+TEST_F(IconContextMenuTest, MovingBackNeverMovesADrivesRoot)
+{
+    const std::wstring root = L"\\\\nosuchserver\\share\\";
+    const IconRecord r = Add(folderBox, root, "");
+    EXPECT_FALSE(RestoreIconToOriginalPath(r, folderBox, store->File(L"desk3")));
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{root});
+    EXPECT_NE(LastNoticeText(L"restore-box-folder").find(L"“\\\\nosuchserver\\share”"), std::wstring::npos);
+}
+
 TEST_F(IconContextMenuTest, MovingBackLeavesAFolderThatHoldsAnotherBoxsFolder)
 {
     const std::wstring work = Folder() + L"\\work", desk = store->File(L"desk2");
