@@ -233,7 +233,8 @@ TEST_F(IconContextMenuTest, MovingBackNeverMovesADrivesRoot)
     const IconRecord r = Add(folderBox, root, "");
     EXPECT_FALSE(RestoreIconToOriginalPath(r, folderBox, store->File(L"desk3")));
     EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{root});
-    EXPECT_NE(LastNoticeText(L"restore-box-folder").find(L"“\\\\nosuchserver\\share”"), std::wstring::npos);
+    const std::wstring text = LastNoticeText(L"restore-box-folder");
+    EXPECT_NE(text.find(L"“\\\\nosuchserver\\share”是整个磁盘"), std::wstring::npos) << WideToUtf8(text);
 }
 
 TEST_F(IconContextMenuTest, MovingBackLeavesAFolderThatHoldsAnotherBoxsFolder)
