@@ -285,6 +285,23 @@ TEST_F(IconContextMenuTest, TheDeleteRowsAskTheirOwnQuestionAndACancelKeepsTheFi
     EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{Folder() + L"\\a.txt"}));
 }
 
+// A record of a drive's root in a folder box is never deleted: no
+// question, no job; the user hears which drive stayed.
+TEST_F(IconContextMenuTest, DeleteNeverTakesADrivesRoot)
+{
+    const std::wstring root = L"\\\\nosuchserver\\share\\";
+    Add(folderBox, root, "");
+    int asked = 0;
+    const auto savedQuestion = s_deleteQuestion;
+    s_deleteQuestion = [&asked](HWND, const DeleteQuestionTexts&) { return ++asked, 0; };
+    DeleteIcon(folderBox, root, folderBox, kMenuSingleQuestion);
+    s_deleteQuestion = savedQuestion;
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{root});
+    const std::wstring text = LastNoticeText(L"delete-box-folder");
+    EXPECT_NE(text.find(L"“\\\\nosuchserver\\share”是整个磁盘"), std::wstring::npos) << WideToUtf8(text);
+}
+
 TEST_F(IconContextMenuTest, PlainTextCopyPutsTheTextWithoutItsByteOrderMarkOnTheClipboard)
 {
     const IconRecord note = Add(mappingBox, store->File(L"note.txt"), "\xEF\xBB\xBF\xE4\xBD\xA0\xE5\xA5\xBD line");
