@@ -2,8 +2,8 @@
 # A real drop of a whole drive (a drive letter of this prefix's own, on a
 # scratch folder of the test) onto a normal box: nothing of the drive moves,
 # even for a source that deletes what it hears was moved, the user is told
-# which drive stayed, and the box takes nothing. A mapping box still maps
-# the drive.
+# which drive stayed, and the box takes nothing; the same through the quick
+# panel. A mapping box still maps the drive.
 source "$(dirname "$0")/lib.sh"
 DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
 
@@ -28,6 +28,15 @@ seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\"" "showTessikMain 
 printf 'Components{\n%s\n}\n%s\n' "$(join_members "$(box a1111 100 Alpha true "$(store_path "$A_FOLDER")")" \
   "$(box m3333 600 Mapped false bvn!NULL)")" "$OWN_ROOT" > "$DATA/DesktopContainer.kelm"
 
+cat > "$DATA/QuickPanelCom.kelm" <<STORE
+ListOrder{
+    0 : "a1111"
+}
+TessikRef{
+    test : 0
+}
+STORE
+
 listing() { (cd "$1" && find . -printf '%y %p\n' | sort && find . -type f -exec md5sum {} + | sort -k2); }
 before=$(listing "$SCRATCH")
 
@@ -50,6 +59,23 @@ told=$(close_notices)
 [ -z "$(ls -A "$A_FOLDER")" ] || fail "something arrived in the box: $(ls -A "$A_FOLDER")"
 printf '%s\n' "$out" | grep -q ' performed 2 ' && fail "a move was reported as performed: $out"
 grep -aF 'Y:\' "$DATA"/logs/*.txt | grep -aqF '根目录' || fail "the notice does not name the drive"
+
+# Dropped on the quick panel showing the normal box: refused and told too.
+probe post "$MAIN_CLASS" "$MAIN_TITLE" 786 1001 0 >/dev/null || fail "cannot post the quick panel hotkey"
+wait_still "Tessik.Kelm.QuickPanel.Class" "Tessik.QuickPanel"
+IFS=, read -r px py _ _ <<<"$(probe list | awk -F'\t' '$1 == "Tessik.Kelm.QuickPanel.Class" {print $5; exit}')"
+out=$(wine "$DROP_EXE" --delete-on-move $((px + 500)) $((py + 400)) 'Y:\' 2>/dev/null | tr -d '\r') ||
+  fail "the drop on the quick panel did not happen: $out"
+told=$(close_notices)
+[ "$told" -ge 1 ] || fail "the quick panel's refusal was not told"
+[ "$(listing "$SCRATCH")" = "$before" ] || fail "the drive changed through the quick panel"
+[ -z "$(ls -A "$A_FOLDER")" ] || fail "something arrived through the quick panel: $(ls -A "$A_FOLDER")"
+printf '%s\n' "$out" | grep -q ' performed 2 ' && fail "the quick panel reported a move: $out"
+probe post "$MAIN_CLASS" "$MAIN_TITLE" 786 1001 0 >/dev/null || fail "cannot post the quick panel hotkey"
+for _ in $(seq 100); do
+  probe list | grep -qF "Tessik.Kelm.QuickPanel.Class" || break
+  sleep 0.1
+done
 
 # The mapping box records where the drive is, and nothing moves.
 out=$(wine "$DROP_EXE" $((mx + mw / 2)) $((my + mh / 2)) 'Y:\' 2>/dev/null | tr -d '\r') ||
