@@ -26,7 +26,10 @@ ResolvedFolder ResolveFolder(const std::wstring& folder);
 // Unrelated: the entry is not the folder and does not hold it.
 // SameOrHolding: it is, by spelling, file identity or final path.
 // CannotTell: the entry exists but the system would not say what it is.
-enum class FolderRelation { Unrelated, SameOrHolding, CannotTell };
+// VolumeRoot: the entry is the root of a volume or share (IsVolumeRoot),
+// which nothing moves or removes whatever it holds; RelationOf never
+// answers it, the guards that ask about roots too do.
+enum class FolderRelation { Unrelated, SameOrHolding, CannotTell, VolumeRoot };
 FolderRelation RelationOf(const std::wstring& entry, const ResolvedFolder& folder);
 
 // One look at an entry (its full path and attributes) that several

@@ -14,6 +14,7 @@
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "app/VolumeRoot.h"
 #include "box/BoxFolderGuard.h"
 #include "box/BoxSettings.h"
 #include "box/BoxTitleMenu.h"
@@ -121,6 +122,9 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, con
 {
     if (folder.empty() || folder == L"bvn!NULL" || !fs::path(folder).is_absolute())
         return false;
+    // A target box may show a drive, or a folder a drive is mounted on.
+    if (IsVolumeRoot(NormalizeStoredPath(folder)))
+        return false;
     return MayRemoveFolder(folder, BoxFoldersBut(box, ownHiddenId));
 }
 
@@ -175,7 +179,8 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
         if (const FolderRelation relation = guard.BoxFolder(FullPathOf(record.path));
             relation != FolderRelation::Unrelated) {
             report.stayed.push_back(
-                {record.path, relation == FolderRelation::SameOrHolding
+                {record.path, relation == FolderRelation::VolumeRoot ? L"是整个磁盘（或网络共享）的根目录，不会被移动"
+                              : relation == FolderRelation::SameOrHolding
                                   ? L"是其他收纳盒的文件夹或包含收纳盒的文件夹，移走会让那个收纳盒失去它的文件夹"
                                   : L"无法确认不是其他收纳盒的文件夹（系统没有回答它是哪个文件夹）"});
             continue;

@@ -1,5 +1,7 @@
 #include "box/BoxFolderGuard.h"
 
+#include "app/VolumeRoot.h"
+
 BoxFolderGuard::BoxFolderGuard(const std::vector<std::wstring>& boxFolders, const std::wstring& intoFolder)
     : m_into(ResolveFolder(intoFolder))
 {
@@ -20,13 +22,27 @@ FolderRelation BoxFolderGuard::IntoItself(const EntryLook& entry) const
 
 FolderRelation BoxFolderGuard::BoxFolder(const std::wstring& path) const
 {
-    if (path.empty() || m_boxFolders.empty())
+    if (path.empty())
         return FolderRelation::Unrelated;
     return BoxFolder(LookAtEntry(path));
 }
 
+bool BoxFolderGuard::VolumeRoot(const std::wstring& path)
+{
+    // Spelled as a root, it is one without a question to the system (a
+    // share's server may be slow to answer).
+    return !path.empty() && (IsRootSpelling(path) || VolumeRoot(LookAtEntry(path)));
+}
+
+bool BoxFolderGuard::VolumeRoot(const EntryLook& entry)
+{
+    return !entry.full.empty() && IsVolumeRoot(entry.full, entry.attributes);
+}
+
 FolderRelation BoxFolderGuard::BoxFolder(const EntryLook& entry) const
 {
+    if (VolumeRoot(entry))
+        return FolderRelation::VolumeRoot;
     FolderRelation relation = FolderRelation::Unrelated;
     for (const ResolvedFolder& folder : m_boxFolders) {
         const FolderRelation found = RelationOf(entry, folder);

@@ -5,6 +5,7 @@
 // link is known for what it is. The folders are resolved once, when the
 // guard is made. Where the system will not tell, the entry counts as such
 // a folder: these actions go ahead only on evidence that they are safe.
+// The root of a volume or share is never taken by any of them.
 #pragma once
 
 #include <string>
@@ -21,11 +22,16 @@ public:
 
     // The entry is intoFolder or holds it (or may be).
     FolderRelation IntoItself(const std::wstring& path) const;
-    // The entry is one of boxFolders or holds one (or may be).
+    // The entry is the root of a volume or share (VolumeRoot), else
+    // whether it is one of boxFolders or holds one (or may be).
     FolderRelation BoxFolder(const std::wstring& path) const;
     // The same questions about an entry already looked at (LookAtEntry).
     FolderRelation IntoItself(const EntryLook& entry) const;
     FolderRelation BoxFolder(const EntryLook& entry) const;
+    // The entry is the root of a volume or share: not even a copy can take
+    // it, since a whole drive has no name to be put under.
+    static bool VolumeRoot(const std::wstring& path);
+    static bool VolumeRoot(const EntryLook& entry);
 
 private:
     std::vector<ResolvedFolder> m_boxFolders;

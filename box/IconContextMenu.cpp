@@ -259,6 +259,15 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
     };
     if (!plan.refused.empty())
         return refuse(plan.refused);
+    // Typed as the place it already is (its own folder, or its own path):
+    // there is nothing to move, and a numbered copy of its name would
+    // only rename it inside the box and lose where it came from.
+    if (const std::wstring wanted = (fs::path(plan.folder) / plan.name).wstring();
+        PathExists(record.path) && PathExists(wanted) && SamePathItem(record.path, wanted)) {
+        NotifyUser(L"restore-already-there:" + record.path,
+                   L"“" + name + L"”已经在“" + wanted + L"”，没有移动。\n它仍在收纳盒中，记录的原位置没有改变。");
+        return false;
+    }
     // Sent elsewhere, another box's folder (or a folder holding it) would
     // leave that box without its folder.
     if (const FolderRelation relation = GuardOfBoxFolders().BoxFolder(FullPathOf(record.path));

@@ -308,9 +308,20 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     }
     const bool foreign = owner != box;
 
-    // A folder that went away since the drop makes records of where the
-    // files are, as a box without a folder does.
+    // A box whose folder went away (moved, renamed, deleted, a drive that
+    // is gone) takes nothing: records of where the files are would make it
+    // a box of shortcuts without a word, and the files would never reach
+    // its folder. The user hears why.
     const std::wstring folder = runtime->BackingFolder();
+    if (folder.empty() && runtime->UseTargetFolder && !runtime->TargetFolder.empty() &&
+        runtime->TargetFolder != L"bvn!NULL") {
+        s_droppedFiles.clear();
+        NotifyUser(L"drop-folder-gone:" + runtime->TargetFolder,
+                   L"收纳盒“" + runtime->title + L"”的文件夹“" + NormalizeStoredPath(runtime->TargetFolder) +
+                       L"”不存在或无法访问（可能已被移动、重命名或删除），拖入的文件没有放入收纳盒，仍在原来的位置。");
+        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
+        return;
+    }
     if (drop.effect == DROPEFFECT_LINK || folder.empty()) {
         int index = placement.insertIndex;
         for (const std::wstring& path : drop.paths) {
@@ -346,9 +357,14 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     std::map<std::wstring, bool> present;
     for (const std::wstring& path : drop.paths) {
         const EntryLook look = LookAtEntry(path);
-        if (guard.IntoItself(look) == FolderRelation::SameOrHolding)
+        // A drive's root is neither moved nor copied in, and the user hears
+        // so even where the root holds this box's folder.
+        const bool root = BoxFolderGuard::VolumeRoot(look);
+        if (!root && guard.IntoItself(look) == FolderRelation::SameOrHolding)
             continue;
-        const FolderRelation relation = move ? guard.BoxFolder(look) : FolderRelation::Unrelated;
+        const FolderRelation relation = root   ? FolderRelation::VolumeRoot
+                                        : move ? guard.BoxFolder(look)
+                                               : FolderRelation::Unrelated;
         boxFolders.Add(path, relation);
         if (relation == FolderRelation::Unrelated) {
             paths.push_back(path);

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "app/CommonHelpers.h"
+#include "app/VolumeRoot.h"
 
 namespace DropPlan
 {
@@ -93,7 +94,9 @@ Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& stor
 
     for (size_t i = 0; i < sources.size(); ++i) {
         const std::wstring& source = sources[i];
-        if (source.empty() || IsSameOrAncestor(source, folder) || !disk.exists(source))
+        // A drive's root has no name to go under, and a whole drive is never
+        // one item to bring in.
+        if (source.empty() || IsRootSpelling(source) || IsSameOrAncestor(source, folder) || !disk.exists(source))
             continue;
         const std::wstring name = FileNameOf(source);
         std::wstring destination = Join(folder, name);

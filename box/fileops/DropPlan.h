@@ -75,7 +75,8 @@ enum class OwnItem {
 // Plans the sources into folder (as stored: doubled backslashes are
 // collapsed, and the destinations are in that one form). ask runs at the first destination that
 // exists and returns 0, 1 or -1 (cancel: the plan is empty and cancelled).
-// Missing sources and the folder itself and its ancestors are left out;
+// Missing sources, roots of drives and shares, and the folder itself and
+// its ancestors are left out;
 // items that are already the destination as own says. Two sources of one
 // name never share a destination: the later one gets a numbered name.
 Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& folder, const Disk& disk,

@@ -408,6 +408,8 @@ std::wstring TransferErrorText(DWORD error)
         return L"找不到该项目";
     case kErrorDestinationInsideSource:
         return L"目标位置在它自己里面，不能放进它自己";
+    case kErrorSourceIsVolumeRoot:
+        return L"它是整个磁盘（或网络共享）的根目录，不能移动或复制";
     default:
         return L"错误代码 " + std::to_wstring(error);
     }
@@ -417,9 +419,19 @@ std::wstring JobTroubleText(const JobTrouble& trouble)
 {
     std::wstring text;
     auto section = [&text](const std::wstring& part) { text += (text.empty() ? L"" : L"\n\n") + part; };
-    if (!trouble.failed.empty())
+    // An item that is nowhere any more cannot be said to stay where it was.
+    std::vector<TransferFailure> stayed, gone;
+    for (const TransferFailure& failure : trouble.failed)
+        ((failure.error == ERROR_FILE_NOT_FOUND || failure.error == ERROR_PATH_NOT_FOUND) && !PathExists(failure.path)
+             ? gone
+             : stayed)
+            .push_back(failure);
+    if (!gone.empty())
+        section(L"以下项目已不存在（可能已被移动或删除），没有放入收纳盒：" +
+                NameLines<TransferFailure>(gone, [](const TransferFailure& failure) { return Quoted(failure.path); }));
+    if (!stayed.empty())
         section(L"以下项目没有放入收纳盒，仍在原来的位置：" +
-                NameLines<TransferFailure>(trouble.failed, [](const TransferFailure& failure) {
+                NameLines<TransferFailure>(stayed, [](const TransferFailure& failure) {
                     return Quoted(failure.path) + L"（" + TransferErrorText(failure.error) + L"）";
                 }));
     if (!trouble.renamed.empty())

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/FileRemoval.h"
+#include "app/VolumeRoot.h"
 #include "box/fileops/PartFileJournal.h"
 
 namespace
@@ -586,15 +587,21 @@ bool IsSameOrInside(const std::wstring& source, const SourceEntry& entry, const 
     return !a.empty() && (a == b || (b.size() > a.size() && b.compare(0, a.size(), a) == 0 && b[a.size()] == L'\\'));
 }
 
-// Whether the item may go to destination at all: it exists, it is itself
-// (a link the system does not show as one would be copied or moved as what
-// lies behind it: the rename and the delete both reach through), and the
+// Whether the item may go to destination at all: it exists, it is not the
+// root of a volume (a move of "F:\" would take the whole drive; under Wine
+// it renames the folder the drive letter stands for), it is itself (a link
+// the system does not show as one would be copied or moved as what lies
+// behind it: the rename and the delete both reach through), and the
 // destination is not inside it. Otherwise the reason is reported.
 bool MayTakeSource(const std::wstring& source, const SourceEntry& entry, const std::wstring& destination,
                    bool destinationExists, TransferJobState& job, TransferReport* report)
 {
     if (entry.attributes == INVALID_FILE_ATTRIBUTES) {
         ReportFailure(report, source, entry.error);
+        return false;
+    }
+    if (IsVolumeRoot(source, entry.attributes)) {
+        ReportFailure(report, source, kErrorSourceIsVolumeRoot);
         return false;
     }
     if (entry.check != EntryCheck::Itself) {

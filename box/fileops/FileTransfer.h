@@ -60,12 +60,16 @@ struct MergedEntries {
 // The error of a transfer refused because its destination is its source
 // or lies inside it; the system has no message of its own for it.
 constexpr DWORD kErrorDestinationInsideSource = ERROR_CIRCULAR_DEPENDENCY;
+// The error of a transfer refused because its source is the root of a
+// volume or share (IsVolumeRoot): a whole drive is never moved or copied
+// as one item.
+constexpr DWORD kErrorSourceIsVolumeRoot = ERROR_IS_JOIN_TARGET;
 
 // A source entry that did not arrive, and why: a Win32 error code
 // (ERROR_FILE_EXISTS where an entry stood that the plan did not replace,
 // or that the same copy had already written under a name differing only
 // in case; ERROR_INVALID_NAME for a name that would leave its folder;
-// kErrorDestinationInsideSource; the reason an entry could not be checked
+// kErrorDestinationInsideSource; kErrorSourceIsVolumeRoot; the reason an entry could not be checked
 // for being a link, ERROR_ACCESS_DENIED for instance; ERROR_DISK_FULL...).
 struct TransferFailure {
     std::wstring path;

@@ -17,6 +17,8 @@
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxFolderGuard.h"
+#include "box/BoxFolderNames.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/CopyJob.h"
 #include "box/fileops/DropImport.h"
@@ -353,6 +355,15 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
                 const std::vector<std::wstring>& paths)
 {
     const std::wstring folder = runtime.BackingFolder();
+    if (folder.empty() && runtime.UseTargetFolder && !runtime.TargetFolder.empty() &&
+        runtime.TargetFolder != L"bvn!NULL") {
+        // Shortcut records would stand in a box whose files live in its
+        // folder, and nothing would reach it.
+        NotifyUser(L"paste-folder-gone:" + runtime.TargetFolder,
+                   L"收纳盒“" + runtime.title + L"”的文件夹“" + NormalizeStoredPath(runtime.TargetFolder) +
+                       L"”不存在或无法访问（可能已被移动、重命名或删除），没有粘贴。");
+        return;
+    }
     if (folder.empty()) {
         int offset = 0;
         for (const std::wstring& path : paths) {
@@ -370,9 +381,21 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
     // The plan would be made against a folder the job is still changing.
     if (RefusedWhileFileJobRuns(L"粘贴"))
         return;
+    // A drive's root has no name to be copied under, and a whole drive is
+    // never what a paste means: it stays, and the user hears so.
+    BoxFolderNames roots;
+    std::vector<std::wstring> taken;
+    for (const std::wstring& path : paths) {
+        const bool root = BoxFolderGuard::VolumeRoot(path);
+        roots.Add(path, root ? FolderRelation::VolumeRoot : FolderRelation::Unrelated);
+        if (!root)
+            taken.push_back(path);
+    }
+    if (!roots.Empty())
+        NotifyUser(L"paste-volume-root", roots.Text(L"粘贴到收纳盒中"));
     const HWND hwnd = box->GetHwnd();
     const DropPlan::Plan plan = DropPlan::PlanInto(
-        paths, folder, DropPlan::Disk{PathExists, SamePathItem}, [hwnd] { return s_sameNameQuestion(hwnd); },
+        taken, folder, DropPlan::Disk{PathExists, SamePathItem}, [hwnd] { return s_sameNameQuestion(hwnd); },
         DropPlan::OwnItem::Ask);
     HoverAnimationCount = 0;
     if (plan.cancelled)

@@ -9,6 +9,8 @@
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
 #include "app/UserNotice.h"
+#include "box/BoxDeletion.h"
+#include "box/BoxFolderNames.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
@@ -474,6 +476,45 @@ Outcome UndoItem(Step& step, UndoRecord& record, bool movedIn)
     return Outcome::Done;
 }
 
+// The entries the step would move away from where they stand.
+std::vector<std::wstring> EntriesTaken(bool undo, const UndoRecord& record, bool movedIn)
+{
+    switch (record.kind) {
+    case 0:
+        if (undo)
+            return {record.path};
+        if (record.replacedCopy.empty())
+            return {movedIn ? record.extra : record.tempPath};
+        return {movedIn ? record.extra : record.tempPath, record.path};
+    case 1:
+    case 2:
+        return {undo ? record.tempPath : record.path};
+    default:
+        return {};
+    }
+}
+
+// A box's folder (or a folder holding one, or a drive's root) stays where
+// it is: moved away, that box would show a folder that is no longer
+// there, and a drop onto it would find none. The record stays for the
+// user to try again once that box is gone.
+bool KeepsBoxFolders(const Step& step, const UndoRecord& record, bool movedIn)
+{
+    const std::vector<std::wstring> taken = EntriesTaken(step.undo, record, movedIn);
+    if (taken.empty())
+        return false;
+    const BoxFolderGuard guard = GuardOfBoxFolders();
+    BoxFolderNames names;
+    for (const std::wstring& path : taken)
+        if (!path.empty() && path != L"bvn!NULL")
+            names.Add(path, guard.BoxFolder(FullPathOf(path)));
+    if (names.Empty())
+        return false;
+    NotifyUser(L"undo-box-folder", names.Text(step.undo ? L"撤销" : L"重做") +
+                                       (step.undo ? L"\n这条撤销记录已保留。" : L"\n这条重做记录已保留。"));
+    return true;
+}
+
 // Reverses (undo) or repeats (redo) the record on disk and in the view.
 Outcome Apply(Step& step, UndoRecord& record)
 {
@@ -481,6 +522,8 @@ Outcome Apply(Step& step, UndoRecord& record)
     // A created item that came from elsewhere goes back there, not to the
     // temporary folder.
     const bool movedIn = record.kind == 0 && !record.extra.empty() && record.extra != L"bvn!NULL";
+    if (KeepsBoxFolders(step, record, movedIn))
+        return Outcome::Refused;
     auto move = [&](const std::wstring& from, const std::wstring& to) {
         if (MoveWithoutReplacing(from, to) == MoveResult::Failed) {
             TellMoveFailed(step.undo, from, to);

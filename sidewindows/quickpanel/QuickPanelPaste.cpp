@@ -145,6 +145,8 @@ public:
             Add(intoItself_, source);
         else if (brought.boxFolder != FolderRelation::Unrelated)
             boxFolder_.Add(source, brought.boxFolder);
+        else if (brought.path.empty() && IsNotFound(brought.error) && !PathExists(source))
+            Add(gone_, source);
         else if (brought.path.empty())
             Add(failed_, source, brought.error ? L"（" + TransferErrorText(brought.error) + L"）" : L"");
         else if (!brought.leftBehind.empty())
@@ -158,6 +160,8 @@ public:
                            L"是这个收纳盒的文件夹或包含它的文件夹，不能放进收纳盒自己里面，已留在原来的位置。");
         if (!boxFolder_.Empty())
             NotifyUser(L"quick-panel-box-folder", boxFolder_.Text(L"放进这个收纳盒"));
+        if (!gone_.empty())
+            NotifyUser(L"quick-panel-gone", gone_ + L"已不存在（可能已被移动或删除），没有放入收纳盒。");
         if (!failed_.empty())
             NotifyUser(L"quick-panel-not-taken", failed_ + L"没有放入收纳盒，仍在原来的位置。");
         if (!partly_.empty())
@@ -167,11 +171,17 @@ public:
     }
 
 private:
+    static bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
     static void Add(std::wstring& names, const std::wstring& source, const std::wstring& why = L"")
     {
-        names += (names.empty() ? L"“" : L"、“") + GetPathFileName(source) + L"”" + why;
+        // A path ending in a separator has no name after it: it is named
+        // whole.
+        std::wstring name = GetPathFileName(source);
+        if (name.empty())
+            name = source;
+        names += (names.empty() ? L"“" : L"、“") + name + L"”" + why;
     }
-    std::wstring intoItself_, failed_, partly_;
+    std::wstring intoItself_, gone_, failed_, partly_;
     BoxFolderNames boxFolder_;
 };
 
@@ -187,6 +197,12 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
     // A folder copied or moved into itself would grow under its own copy
     // (or swallow the component's files): it stays where it is. Known by
     // what it is, not how it is spelled.
+    // A drive's root is never taken, moved or copied: the whole drive
+    // would go, or be copied under a name it does not have.
+    if (BoxFolderGuard::VolumeRoot(source)) {
+        brought.boxFolder = FolderRelation::VolumeRoot;
+        return brought;
+    }
     if (guard->IntoItself(source) == FolderRelation::SameOrHolding) {
         brought.intoItself = true;
         return brought;

@@ -359,19 +359,17 @@ TEST_F(BoxDropTest, NothingTakenIsNeverAnsweredMove)
         EXPECT_TRUE(RecordPaths(folderBox).empty());
     }
     {
-        SCOPED_TRACE("the box's folder is gone: records of where the files are");
+        SCOPED_TRACE("the box's folder is gone: refused and told, never a shortcut record");
         const std::wstring folder = Folder();
         fs::rename(folder, folder + L"-away");
         auto* data = new SourceData({In(L"other.txt")}, true);
         EXPECT_NE(DropData(folderBox, data, both | DROPEFFECT_LINK), static_cast<DWORD>(DROPEFFECT_MOVE));
         WaitForImport();
         fs::rename(folder + L"-away", folder);
-        EXPECT_TRUE(data->ended);
-        EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_LINK));
-        EXPECT_EQ(data->Performed(), static_cast<DWORD>(DROPEFFECT_LINK));
-        data->Release();
-        EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{In(L"other.txt")});
+        expectNothingTaken(data);
+        EXPECT_TRUE(RecordPaths(folderBox).empty());
         EXPECT_EQ(TempFolder::ReadBytes(In(L"other.txt")), "other");
+        EXPECT_TRUE(WasUserNotified(L"drop-folder-gone:" + s_boxRuntimes.at(folderBox).TargetFolder));
     }
 }
 

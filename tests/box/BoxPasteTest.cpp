@@ -138,6 +138,28 @@ TEST_F(BoxPasteTest, CancelOrTheBoxFolderItselfPastesNothing)
     EXPECT_FALSE(fs::exists(Folder() + L"\\root"));
 }
 
+// A whole drive has no name to be copied under; a box whose folder went
+// away takes nothing rather than shortcut records. Each is told.
+TEST_F(BoxPasteTest, ADriveRootOrAGoneFolderPastesNothingAndIsTold)
+{
+    TempFolder::WriteBytes(In(L"e.txt"), "e");
+    const int told = TimesUserNotified(L"paste-volume-root");
+    PutFiles({L"\\\\nosuchserver\\share\\"});
+    PasteByKey(folderBox);
+    EXPECT_EQ(TimesUserNotified(L"paste-volume-root"), told + 1);
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+
+    const std::wstring folder = Folder();
+    fs::rename(folder, folder + L"-away");
+    PutFiles({In(L"e.txt")});
+    PasteByKey(folderBox);
+    fs::rename(folder + L"-away", folder);
+    EXPECT_TRUE(WasUserNotified(L"paste-folder-gone:" + s_boxRuntimes.at(folderBox).TargetFolder));
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+    EXPECT_TRUE(s_boxRuntimes.at(folderBox).undoList.empty());
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"e.txt")), "e");
+}
+
 TEST_F(BoxPasteTest, PastingABoxsOwnFileAsksAndNeverReplacesItByItself)
 {
     const std::wstring own = Folder() + L"\\a.txt";

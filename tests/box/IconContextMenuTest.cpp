@@ -10,6 +10,7 @@
 #include "common/DirectoryLink.h"
 #include "app/UserNotice.h"
 #include "app/FileRemoval.h"
+#include "app/StoreTextFormat.h"
 #include "box/IconContextMenu.h"
 #include "box/fileops/DeleteSelected.h"
 #include "ui/core/DpiScale.h"
@@ -205,6 +206,37 @@ TEST_F(IconContextMenuTest, MovingBackIntoATypedFolderKeepsTheNameAndARelativePa
     EXPECT_TRUE(WasUserNotified(L"restore-refused:" + budget.path));
 }
 
+// Typed as the place the item already is, nothing moves: no numbered name
+// in the box, and the record keeps where the item came from.
+TEST_F(IconContextMenuTest, MovingBackToWhereTheItemAlreadyIsLeavesItAndItsRecord)
+{
+    IconRecord r = Add(folderBox, Folder() + L"\\rr.txt", "boxed");
+    r.originalPath = store->File(L"home\\rr.txt");
+    s_boxIconManagers.at(folderBox).Records().front().originalPath = r.originalPath;
+    for (const std::wstring& typed : {Folder(), Folder() + L"\\", Folder() + L"\\rr.txt"}) {
+        SCOPED_TRACE(WideToUtf8(typed));
+        const int told = TimesUserNotified(L"restore-already-there:" + r.path);
+        EXPECT_FALSE(RestoreIconToOriginalPath(r, folderBox, typed));
+        EXPECT_EQ(TimesUserNotified(L"restore-already-there:" + r.path), told + 1);
+        EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\rr.txt"), "boxed");
+        EXPECT_FALSE(fs::exists(Folder() + L"\\rr (1).txt"));
+        ASSERT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{r.path});
+        EXPECT_EQ(s_boxIconManagers.at(folderBox).Records().front().originalPath, r.originalPath);
+    }
+}
+
+// A record of a whole drive (a target box may show one as an entry) is
+// never moved back anywhere, and keeps its record.
+TEST_F(IconContextMenuTest, MovingBackNeverMovesADrivesRoot)
+{
+    const std::wstring root = L"\\\\nosuchserver\\share\\";
+    const IconRecord r = Add(folderBox, root, "");
+    EXPECT_FALSE(RestoreIconToOriginalPath(r, folderBox, store->File(L"desk3")));
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{root});
+    const std::wstring text = LastNoticeText(L"restore-box-folder");
+    EXPECT_NE(text.find(L"“\\\\nosuchserver\\share”是整个磁盘"), std::wstring::npos) << WideToUtf8(text);
+}
+
 TEST_F(IconContextMenuTest, MovingBackLeavesAFolderThatHoldsAnotherBoxsFolder)
 {
     const std::wstring work = Folder() + L"\\work", desk = store->File(L"desk2");
@@ -251,6 +283,23 @@ TEST_F(IconContextMenuTest, TheDeleteRowsAskTheirOwnQuestionAndACancelKeepsTheFi
                                                 L"删除|确定要删除选中的文件吗？\n（将会删除本地文件）"}));
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\a.txt"), "kept");
     EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{Folder() + L"\\a.txt"}));
+}
+
+// A record of a drive's root in a folder box is never deleted: no
+// question, no job; the user hears which drive stayed.
+TEST_F(IconContextMenuTest, DeleteNeverTakesADrivesRoot)
+{
+    const std::wstring root = L"\\\\nosuchserver\\share\\";
+    Add(folderBox, root, "");
+    int asked = 0;
+    const auto savedQuestion = s_deleteQuestion;
+    s_deleteQuestion = [&asked](HWND, const DeleteQuestionTexts&) { return ++asked, 0; };
+    DeleteIcon(folderBox, root, folderBox, kMenuSingleQuestion);
+    s_deleteQuestion = savedQuestion;
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{root});
+    const std::wstring text = LastNoticeText(L"delete-box-folder");
+    EXPECT_NE(text.find(L"“\\\\nosuchserver\\share”是整个磁盘"), std::wstring::npos) << WideToUtf8(text);
 }
 
 TEST_F(IconContextMenuTest, PlainTextCopyPutsTheTextWithoutItsByteOrderMarkOnTheClipboard)

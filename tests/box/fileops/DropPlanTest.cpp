@@ -160,3 +160,14 @@ TEST(DropPlanInto, APastedOwnFileIsAskedAboutAndNeverReplacesItself)
         EXPECT_EQ(plan.refused, c.refused) << c.answer;
     }
 }
+
+TEST(DropPlanInto, DriveAndShareRootsAreNeverPlanned)
+{
+    const std::vector<std::wstring> roots{L"F:\\", L"F:", L"\\\\?\\G:\\", L"\\\\server\\share\\"};
+    FakeDisk disk{{roots.begin(), roots.end()}};
+    disk.items.insert(L"C:\\in\\c.txt");
+    std::vector<std::wstring> sources = roots;
+    sources.push_back(L"C:\\in\\c.txt");
+    const Plan plan = PlanInto(sources, L"D:\\box", disk.Make(), [] { return 0; });
+    EXPECT_EQ(Destinations(plan), (std::vector<std::wstring>{L"D:\\box\\c.txt"}));
+}

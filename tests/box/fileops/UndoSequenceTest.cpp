@@ -807,6 +807,38 @@ TEST_F(UndoSequenceTest, UndoMovesBackOnlyTheItemItsDropBroughtAndReachesOlderRe
     EXPECT_EQ(Runtime().redoList.size(), 1u);
 }
 
+// A folder dropped into the box, then a box made on it: undo would take
+// that box's folder away, and so would a redo once a box stands on its
+// source. Each is refused and told, and the record waits on its list.
+TEST_F(UndoSequenceTest, UndoAndRedoNeverTakeABoxsFolder)
+{
+    StartSequence();
+    fs::create_directories(sources + L"\\ud");
+    Write(sources + L"\\ud\\f.txt");
+    Drop(sources + L"\\ud", DROPEFFECT_MOVE);
+    const std::wstring moved = boxFolder + L"\\ud";
+    ASSERT_TRUE(fs::exists(moved + L"\\f.txt"));
+    BoxRuntime& shown = s_boxRuntimes.at(other);
+    const std::wstring shownBefore = shown.TargetFolder;
+    shown.TargetFolder = moved;
+    const int told = TimesUserNotified(L"undo-box-folder");
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_TRUE(fs::exists(moved + L"\\f.txt"));
+    EXPECT_EQ(TimesUserNotified(L"undo-box-folder"), told + 1);
+    EXPECT_EQ(Runtime().undoList.size(), 1u) << "the record waits";
+    EXPECT_TRUE(Runtime().redoList.empty());
+
+    shown.TargetFolder = shownBefore;
+    UndoLastFileOperation(box, nullptr);
+    ASSERT_TRUE(fs::exists(sources + L"\\ud\\f.txt"));
+    shown.TargetFolder = sources + L"\\ud";
+    RedoLastFileOperation(box, nullptr);
+    EXPECT_TRUE(fs::exists(sources + L"\\ud\\f.txt"));
+    EXPECT_EQ(TimesUserNotified(L"undo-box-folder"), told + 2);
+    EXPECT_EQ(Runtime().redoList.size(), 1u);
+    shown.TargetFolder = shownBefore;
+}
+
 // "直接覆盖" of a dropped file, then the copy kept of what it replaced is
 // held by another program, then gone: undo moves nothing, tells which
 // version could not go back and where it was last, and never counts the
@@ -893,6 +925,23 @@ TEST_F(UndoSequenceTest, AFileThatDidNotArriveIsToldByName)
     EXPECT_TRUE(fs::exists(boxFolder + L"\\free.txt"));
     EXPECT_TRUE(fs::exists(sources + L"\\1\\busy.txt"));
     EXPECT_EQ(TimesUserNotified(L"drop-failed"), told + 1);
+}
+
+// An item that is nowhere any more is never said to stay where it was.
+TEST(JobTroubleText, AnItemThatIsGoneIsNotSaidToStayWhereItWas)
+{
+    TempFolder temp;
+    TempFolder::WriteBytes(temp.File(L"held.txt"), "h");
+    JobTrouble trouble;
+    trouble.failed = {{temp.File(L"gone.txt"), ERROR_FILE_NOT_FOUND},
+                      {temp.File(L"held.txt"), ERROR_SHARING_VIOLATION}};
+    const std::wstring text = JobTroubleText(trouble);
+    const size_t gone = text.find(L"gone.txt"), stays = text.find(L"仍在原来的位置");
+    ASSERT_NE(gone, std::wstring::npos);
+    ASSERT_NE(stays, std::wstring::npos);
+    EXPECT_LT(gone, stays) << WideToUtf8(text);
+    EXPECT_NE(text.find(L"已不存在"), std::wstring::npos);
+    EXPECT_GT(text.find(L"held.txt"), stays);
 }
 
 TEST_F(UndoSequenceTest, ARedoneRecycleSendsTheItemAsItIsNowToTheBinAgain)

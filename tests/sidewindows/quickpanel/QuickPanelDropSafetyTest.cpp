@@ -119,6 +119,28 @@ TEST_F(QuickPanelDropSafetyTest, AnotherBoxsFolderStaysWithItsBox)
     EXPECT_EQ(TimesUserNotified(L"quick-panel-into-itself"), told + 1);
 }
 
+// The root of a drive or share is neither moved nor copied in (with Ctrl
+// either); the user hears which, by its path.
+TEST_F(QuickPanelDropSafetyTest, ADriveOrShareRootIsNeverTakenAndIsNamed)
+{
+    const std::wstring share = L"\\\\nosuchserver\\share\\";
+    const std::wstring volume = L"\\\\?\\Volume{00000000-0000-0000-0000-0000000000ff}\\";
+    for (const bool copy : {false, true}) {
+        const int told = TimesUserNotified(L"quick-panel-box-folder");
+        BroughtItem brought = BringIntoFolder(share, folder, !copy, false);
+        EXPECT_TRUE(brought.path.empty());
+        EXPECT_EQ(brought.boxFolder, FolderRelation::VolumeRoot);
+        PutOnClipboard({share, volume});
+        PasteFilesToComponent(nullptr, 0, 400);
+        EXPECT_EQ(TimesUserNotified(L"quick-panel-box-folder"), told + 1);
+        const std::wstring text = LastNoticeText(L"quick-panel-box-folder");
+        EXPECT_NE(text.find(L"“\\\\nosuchserver\\share”"), std::wstring::npos);
+        EXPECT_NE(text.find(L"根目录"), std::wstring::npos);
+    }
+    EXPECT_EQ(Tree(folder), (std::vector<std::wstring>{L"n2.txt"}));
+    EXPECT_TRUE(s_boxIconManagers[box].Records().empty());
+}
+
 TEST_F(QuickPanelDropSafetyTest, ASourceThatOffersOnlyACopyKeepsItsFileAndHearsCopy)
 {
     const std::wstring source = temp.File(L"mapped.txt");
