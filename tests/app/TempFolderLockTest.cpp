@@ -58,6 +58,6 @@ TEST(TempFolderLockTest, TheListNamesAFolderOnceUntilItIsForgotten)
     EXPECT_TRUE(known.empty());
 
     EXPECT_EQ(ParseTempFolderList("\xEF\xBB\xBF"
-                                  "C:\\a\r\n\r\nD:\\\xE7\xAE\xB1\n"),
-              (std::vector<std::wstring>{L"C:\\a", L"D:\\\u7bb1"}));
+                                  "C:\\a\\.data\\.temp\r\n\r\nD:\\\xE7\xAE\xB1\\.data\\.temp\n"),
+              (std::vector<std::wstring>{L"C:\\a\\.data\\.temp", L"D:\\\u7bb1\\.data\\.temp"}));
 }
