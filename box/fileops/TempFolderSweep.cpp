@@ -50,20 +50,6 @@ bool ListEntries(const std::wstring& folder, std::vector<std::wstring>& names)
     });
 }
 
-// Positive evidence that nothing is there: the folder is missing on a
-// volume that is. A folder on a drive that is not plugged in is not empty.
-bool FolderIsGone(const std::wstring& folder)
-{
-    if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return false;
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-        return false;
-    wchar_t volume[MAX_PATH] = {};
-    return GetVolumePathNameW(folder.c_str(), volume, MAX_PATH) &&
-           GetFileAttributesW(volume) != INVALID_FILE_ATTRIBUTES;
-}
-
 void LogLeftAlone(const std::wstring& path)
 {
     Logger::GetInstance().Log(L"Tessik", L"WARNING", L"Left in a temporary folder, not a copy kept for undo: " + path);

@@ -1323,8 +1323,9 @@ TEST_F(UndoSequenceTest, TheSweepTakesOnlyWhatIsProvablyItsOwn)
     EXPECT_NE(text.find(L"x.txt"), std::wstring::npos);
     for (const wchar_t* name : {L"report", L"notes", L"a.txt", L"stay", L"stray"})
         EXPECT_EQ(text.find(name), std::wstring::npos) << text;
-    if (linked)
+    if (linked) {
         EXPECT_TRUE(fs::exists(temp.File(L"linked\\.data\\.temp")));
+    }
 }
 
 // Clearing user data waits for a running job; otherwise every record leaves
