@@ -10,6 +10,7 @@
 #include "app/AppState.h"
 #include "app/CommonHelpers.h"
 #include "app/DisplayRestart.h"
+#include "app/FileActionGate.h"
 #include "app/FileRemoval.h"
 #include "app/HotKeySettings.h"
 #include "app/KeptBoxFolders.h"
@@ -928,6 +929,10 @@ void ConfirmClearUserData(HWND owner)
     auto refused = [] { return s_userDataClearingHooks.refused && s_userDataClearingHooks.refused(); };
     if (refused())
         return;
+    // From the first question on, no box or side window takes files or
+    // starts a job: one that did would leave what it replaced in a
+    // temporary folder nothing sweeps any more.
+    const FileActionGate::Closing closing(L"清除用户数据");
     bool confirmed = false;
     std::vector<Brevin::KelmOption> options;
     options.emplace_back(
@@ -1025,6 +1030,11 @@ void ClearUserDataAndExit()
     // with the data folder.
     if (s_userDataClearingHooks.beforeClearing)
         s_userDataClearingHooks.beforeClearing(s_mainWindow ? s_mainWindow->GetHwnd() : nullptr);
+    // Asked once more right before anything is removed: the report above
+    // ran a message loop.
+    if (s_userDataClearingHooks.refused && s_userDataClearingHooks.refused())
+        return;
+    FileActionGate::CloseForGood(L"清除用户数据");
     // Read while the stores are still at hand: a box's folder is the
     // user's files, never part of the program's data.
     const std::vector<std::wstring> boxFolders = StoredBoxFolders();

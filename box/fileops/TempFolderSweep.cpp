@@ -180,10 +180,10 @@ void SweepTemporaryFolder()
 
 bool RefusedToClearWhileFileJobRuns()
 {
-    if (RefusedWhileFileJobRuns(L"清除用户数据"))
-        return true;
-    // The icon menu's own delete worker holds no job record.
-    if (FileWorkerTracker::GetInstance().RunningCount() == 0)
+    // Asked again while the clearing itself holds the gate closed: only a
+    // job that runs refuses it. The icon menu's own delete worker holds no
+    // job record.
+    if (!FileJobRuns() && FileWorkerTracker::GetInstance().RunningCount() == 0)
         return false;
     NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有清除用户数据。\n请在当前操作完成后重试。");
     return true;
