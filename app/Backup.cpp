@@ -17,6 +17,7 @@
 #include "app/KelmStorage.h"
 #include "app/LogFiles.h"
 #include "app/Logger.h"
+#include "app/StoreSaveRetry.h"
 #include "app/StoreTextFormat.h"
 #include "app/TempFolderUse.h"
 #include "app/UnshownBoxFolders.h"
@@ -317,6 +318,31 @@ std::wstring MixedStoresText(const std::wstring& node, const std::wstring& preRe
     return text;
 }
 
+// A store whose last save did not land holds more than its file: the
+// pre-restore node takes the tree in memory, so that it holds what the
+// program holds (a change kept only in memory would be lost with the
+// restart).
+StoreCopyResult WriteUnsavedStoresInto(const std::wstring& node)
+{
+    StoreCopyResult result;
+    for (const KelmStorage* store : {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore}) {
+        if (!store->IsLoaded() || !StoreSaveRetry::IsUnsaved(*store))
+            continue;
+        const std::wstring name = GetPathFileName(store->FileName());
+        if (std::find(std::begin(kBackupStoreFiles), std::end(kBackupStoreFiles), name) == std::end(kBackupStoreFiles))
+            continue;
+        if (const DWORD error = store->WriteTreeTo(node + L"\\" + name)) {
+            result.ok = false;
+            result.failedFile = name;
+            result.error = error;
+            Log(L"ERROR", L"Restore: the unsaved " + name + L" could not be kept in " + node);
+            return result;
+        }
+        Log(L"INFO", L"Restore: the unsaved " + name + L" is kept from memory in " + node);
+    }
+    return result;
+}
+
 void RemoveRestoreMarker(const std::wstring& dataFolder)
 {
     const std::wstring marker = RestoreMarkerPath(dataFolder);
@@ -410,7 +436,12 @@ RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dat
     result.copy = CopyStoresIntoNewNode(
         dataFolder, UserBackupsFolder(dataFolder) + L"\\" + BackupNodeName(localTime) + L"_before_restore",
         result.preRestoreNode);
+    if (result.copy.ok)
+        result.copy = WriteUnsavedStoresInto(result.preRestoreNode);
     if (!result.copy.ok) {
+        if (!result.preRestoreNode.empty())
+            RemoveFailedNode(result.preRestoreNode);
+        result.preRestoreNode.clear();
         result.stage = RestoreResult::Stage::PreRestoreNode;
         return result;
     }

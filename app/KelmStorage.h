@@ -145,6 +145,10 @@ public:
     bool Save();
     // The last save of this store did not land and is waiting for a retry.
     bool HasUnsavedChanges() const;
+    // Writes the tree as a save would into another file (a backup node's
+    // copy), replacing it only once the new bytes are complete; the store's
+    // own file and its retry are untouched. 0, or the system's reason.
+    DWORD WriteTreeTo(const std::wstring& path) const;
 
     KelmStorageProxy operator[](const std::wstring& rootName);
     KelmStorageNestedObject& GetRootObject(const std::wstring& rootName);
