@@ -931,6 +931,8 @@ void RestoreBackupNode(HWND owner, const std::wstring& node)
         Log(L"INFO", L"Restore: no box of the restored state shows " + folder);
     // Told before the restart: the new process waits for this one to end.
     MessageBoxW(owner, RestoreDoneText(node, result, unshown).c_str(), L"恢复", MB_OK | MB_ICONINFORMATION);
+    // Ended as a quit ends: jobs stopped, kept copies let go.
+    const bool clean = LetGoBeforeOwnRestart();
     if (!StartRestartedProcess()) {
         // This process keeps running with the stores it has in memory; the
         // restored files go back so that what the user sees is what the
@@ -942,7 +944,7 @@ void RestoreBackupNode(HWND owner, const std::wstring& node)
     // Nothing is saved on the way out: the restored files stay as copied.
     if (IsWindow(owner))
         DestroyWindow(owner);
-    EndProcessNow(0);
+    EndForOwnRestart(clean);
 }
 
 namespace

@@ -1,6 +1,7 @@
 #include "box/fileops/TempFolderSweep.h"
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 #include "app/AppConfig.h"
@@ -186,6 +187,18 @@ bool RefusedToClearWhileFileJobRuns()
     if (!FileJobRuns() && FileWorkerTracker::GetInstance().RunningCount() == 0)
         return false;
     NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有清除用户数据。\n请在当前操作完成后重试。");
+    return true;
+}
+
+bool LetEveryKeptCopyGoBeforeRestart()
+{
+    FileWorkerTracker& workers = FileWorkerTracker::GetInstance();
+    // Cut off half way, a file would be left part done.
+    if (workers.RunningCount() > 0 && !workers.CancelAndWait(std::chrono::seconds(15)))
+        return false;
+    const LeaveReport left = EmptyEveryUndoList();
+    if (!left.Empty())
+        MessageBoxW(nullptr, LeaveReportText(left).c_str(), L"Tessik", MB_OK | MB_ICONWARNING);
     return true;
 }
 

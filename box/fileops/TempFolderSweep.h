@@ -45,6 +45,11 @@ std::wstring TempSweepText(const TempSweepResult& result, bool atStart);
 // The start-up sweep, told as a notice.
 void SweepTemporaryFolder();
 
+// A restart of the program's own (a display change, a restore): file jobs
+// are stopped as at quit, then every undo record leaves and the user hears
+// of anything brought into view. False when a job did not stop.
+bool LetEveryKeptCopyGoBeforeRestart();
+
 // Clearing user data: refused, and the user told in the words every file
 // action uses, while a file job runs.
 bool RefusedToClearWhileFileJobRuns();
