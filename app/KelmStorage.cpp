@@ -272,18 +272,26 @@ DWORD LastErrorOr(DWORD fallback)
 
 // Writes the bytes to a new file beside the target, flushes it and renames
 // it over the target in one step, so the old file survives any failure.
-bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, bool& opened, DWORD& error)
+// blockedBy: the entry that stands where the new file must go and is not
+// the program's to replace (a link, a folder), named for the user.
+bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, bool& opened, DWORD& error,
+                           std::wstring& blockedBy)
 {
     const std::wstring tempPath = path + L".saving";
     opened = false;
     if (!MayWriteOwnFileAt(tempPath)) {
         error = ERROR_ALREADY_EXISTS;
+        blockedBy = tempPath;
         return false;
     }
     HANDLE file =
         CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = LastErrorOr(ERROR_CANNOT_MAKE);
+        // A folder of that name, say: the system's reason alone ("access
+        // denied") does not tell the user what to move.
+        if (GetFileAttributesW(tempPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+            blockedBy = tempPath;
         return false;
     }
     opened = true;
@@ -680,6 +688,7 @@ bool KelmStorage::KeepDiskBytes()
 void KelmStorage::WriteDocument(const std::string& bytes)
 {
     m_lastError = 0;
+    m_blockedBy.clear();
     if (m_keepDiskBytes && m_diskBytesKnown) {
         SetLastError(0);
         if (!KeepDiskBytes()) {
@@ -692,7 +701,7 @@ void KelmStorage::WriteDocument(const std::string& bytes)
     if (!SaveTargetOf(m_fileName, target, m_lastError))
         throw std::runtime_error("Could not save to file (ofstream): " + WideToUtf8(m_fileName));
     bool opened = false;
-    if (!ReplaceFileAtomically(target, bytes, opened, m_lastError)) {
+    if (!ReplaceFileAtomically(target, bytes, opened, m_lastError, m_blockedBy)) {
         if (!opened)
             throw std::runtime_error("Could not save to file (ofstream): " + WideToUtf8(m_fileName));
         throw std::runtime_error("Error writing to file: " + WideToUtf8(m_fileName));
