@@ -36,6 +36,13 @@ TEST(TempFolderLockTest, ALockTellsALiveRunFromOneThatEndedWithoutQuitting)
     const TempFolderUsers after = CheckTempFolderUsers(folder, {});
     EXPECT_FALSE(after.otherRunLive || after.endedRunFound);
     EXPECT_FALSE(fs::exists(TempFolderLockFolder(folder)));
+
+    // An empty file of another name is no run's lock: it stays, unsaid.
+    fs::create_directories(TempFolderLockFolder(folder));
+    const std::wstring stranger = TempFolderLockFolder(folder) + L"\\notes.lock";
+    TempFolder::WriteBytes(stranger, "");
+    EXPECT_FALSE(CheckTempFolderUsers(folder, {}).endedRunFound);
+    EXPECT_TRUE(fs::exists(stranger));
 }
 
 TEST(TempFolderLockTest, TheListNamesAFolderOnceUntilItIsForgotten)
