@@ -500,7 +500,11 @@ void SaveComponentScreenBase(const std::wstring& key)
 
 std::wstring GetTempFolder()
 {
-    const std::wstring root = s_appStore[kRef][L"containerDir"].Get<std::wstring>(L"");
+    // In the one form of a stored folder: the store doubles backslashes, and
+    // every message and list names the folder as the system does.
+    std::wstring root = NormalizeStoredPath(s_appStore[kRef][L"containerDir"].Get<std::wstring>(L""));
+    if (!root.empty() && root.back() == L'\\')
+        root.pop_back();
     const std::wstring folder = root + L"\\.data\\.temp\\";
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);

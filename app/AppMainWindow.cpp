@@ -9,6 +9,7 @@
 #include "app/Backup.h"
 #include "app/CommonHelpers.h"
 #include "app/DesktopCapture.h"
+#include "app/FileActionGate.h"
 #include "app/DisplayRestart.h"
 #include "app/GlobalHotKeys.h"
 #include "app/HotKeySettings.h"
@@ -184,6 +185,9 @@ void QuitFromTray()
     struct Done {
         ~Done() { quitting = false; }
     } done;
+    // From the first question on nothing new takes files or starts a job;
+    // a put-off quit opens the gate again.
+    const FileActionGate::Closing closing(L"退出");
     Logger& logger = Logger::GetInstance();
     FileWorkerTracker& workers = FileWorkerTracker::GetInstance();
     if (workers.RunningCount() > 0) {
@@ -214,6 +218,8 @@ void QuitFromTray()
     // Letting the undo copies go may have changed a box once more.
     SaveUnsavedStoresBeforeQuit(false);
     logger.Log(L"Tessik", L"INFO", L"Quit from the tray.");
+    // Messages still queued before the quit message may carry a drop.
+    FileActionGate::CloseForGood(L"退出");
     if (HWND window = s_mainWindow->GetHwnd())
         DestroyWindow(window);
     PostQuitMessage(0);

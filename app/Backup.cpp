@@ -10,12 +10,14 @@
 #include "app/AppState.h"
 #include "app/CommonHelpers.h"
 #include "app/DisplayRestart.h"
+#include "app/FileActionGate.h"
 #include "app/FileRemoval.h"
 #include "app/HotKeySettings.h"
 #include "app/KeptBoxFolders.h"
 #include "app/KelmStorage.h"
 #include "app/LogFiles.h"
 #include "app/Logger.h"
+#include "app/StoreSaveRetry.h"
 #include "app/StoreTextFormat.h"
 #include "app/TempFolderUse.h"
 #include "app/UnshownBoxFolders.h"
@@ -316,6 +318,31 @@ std::wstring MixedStoresText(const std::wstring& node, const std::wstring& preRe
     return text;
 }
 
+// A store whose last save did not land holds more than its file: the
+// pre-restore node takes the tree in memory, so that it holds what the
+// program holds (a change kept only in memory would be lost with the
+// restart).
+StoreCopyResult WriteUnsavedStoresInto(const std::wstring& node)
+{
+    StoreCopyResult result;
+    for (const KelmStorage* store : {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore}) {
+        if (!store->IsLoaded() || !StoreSaveRetry::IsUnsaved(*store))
+            continue;
+        const std::wstring name = GetPathFileName(store->FileName());
+        if (std::find(std::begin(kBackupStoreFiles), std::end(kBackupStoreFiles), name) == std::end(kBackupStoreFiles))
+            continue;
+        if (const DWORD error = store->WriteTreeTo(node + L"\\" + name)) {
+            result.ok = false;
+            result.failedFile = name;
+            result.error = error;
+            Log(L"ERROR", L"Restore: the unsaved " + name + L" could not be kept in " + node);
+            return result;
+        }
+        Log(L"INFO", L"Restore: the unsaved " + name + L" is kept from memory in " + node);
+    }
+    return result;
+}
+
 void RemoveRestoreMarker(const std::wstring& dataFolder)
 {
     const std::wstring marker = RestoreMarkerPath(dataFolder);
@@ -409,7 +436,12 @@ RestoreResult RestoreNodeFiles(const std::wstring& node, const std::wstring& dat
     result.copy = CopyStoresIntoNewNode(
         dataFolder, UserBackupsFolder(dataFolder) + L"\\" + BackupNodeName(localTime) + L"_before_restore",
         result.preRestoreNode);
+    if (result.copy.ok)
+        result.copy = WriteUnsavedStoresInto(result.preRestoreNode);
     if (!result.copy.ok) {
+        if (!result.preRestoreNode.empty())
+            RemoveFailedNode(result.preRestoreNode);
+        result.preRestoreNode.clear();
         result.stage = RestoreResult::Stage::PreRestoreNode;
         return result;
     }
@@ -899,6 +931,8 @@ void RestoreBackupNode(HWND owner, const std::wstring& node)
         Log(L"INFO", L"Restore: no box of the restored state shows " + folder);
     // Told before the restart: the new process waits for this one to end.
     MessageBoxW(owner, RestoreDoneText(node, result, unshown).c_str(), L"恢复", MB_OK | MB_ICONINFORMATION);
+    // Ended as a quit ends: jobs stopped, kept copies let go.
+    const bool clean = LetGoBeforeOwnRestart();
     if (!StartRestartedProcess()) {
         // This process keeps running with the stores it has in memory; the
         // restored files go back so that what the user sees is what the
@@ -910,7 +944,7 @@ void RestoreBackupNode(HWND owner, const std::wstring& node)
     // Nothing is saved on the way out: the restored files stay as copied.
     if (IsWindow(owner))
         DestroyWindow(owner);
-    EndProcessNow(0);
+    EndForOwnRestart(clean);
 }
 
 namespace
@@ -928,6 +962,10 @@ void ConfirmClearUserData(HWND owner)
     auto refused = [] { return s_userDataClearingHooks.refused && s_userDataClearingHooks.refused(); };
     if (refused())
         return;
+    // From the first question on, no box or side window takes files or
+    // starts a job: one that did would leave what it replaced in a
+    // temporary folder nothing sweeps any more.
+    const FileActionGate::Closing closing(L"清除用户数据");
     bool confirmed = false;
     std::vector<Brevin::KelmOption> options;
     options.emplace_back(
@@ -1025,6 +1063,11 @@ void ClearUserDataAndExit()
     // with the data folder.
     if (s_userDataClearingHooks.beforeClearing)
         s_userDataClearingHooks.beforeClearing(s_mainWindow ? s_mainWindow->GetHwnd() : nullptr);
+    // Asked once more right before anything is removed: the report above
+    // ran a message loop.
+    if (s_userDataClearingHooks.refused && s_userDataClearingHooks.refused())
+        return;
+    FileActionGate::CloseForGood(L"清除用户数据");
     // Read while the stores are still at hand: a box's folder is the
     // user's files, never part of the program's data.
     const std::vector<std::wstring> boxFolders = StoredBoxFolders();

@@ -199,5 +199,6 @@ extern UserDataClearingHooks s_userDataClearingHooks;
 // file job runs, asked again before anything goes.
 void ConfirmClearUserData(HWND owner);
 // Ends with 0 when the data folder is gone; when anything stayed, tells the
-// user what, logs it and ends with 1.
-[[noreturn]] void ClearUserDataAndExit();
+// user what, logs it and ends with 1. Returns only when a file job runs
+// right before anything would be removed (the user was told).
+void ClearUserDataAndExit();

@@ -7,6 +7,7 @@
 
 #include "app/Logger.h"
 #include "app/StoreSaveRetry.h"
+#include "app/TempFolderUse.h"
 #include "ui/core/DpiScale.h"
 
 namespace
@@ -66,6 +67,22 @@ void EndProcessNow(int exitCode)
     ExitProcess(static_cast<UINT>(exitCode));
 }
 
+std::function<bool()> s_beforeOwnRestart;
+
+bool LetGoBeforeOwnRestart()
+{
+    return !s_beforeOwnRestart || s_beforeOwnRestart();
+}
+
+void EndForOwnRestart(bool clean)
+{
+    if (clean)
+        s_tempFolderUse.EndCleanly();
+    else
+        Logger::GetInstance().Log(L"Tessik", L"WARNING", L"Restarting while a file job did not stop.");
+    EndProcessNow(0);
+}
+
 void RestartOnDisplayChange()
 {
     const int width = GetSystemMetrics(SM_CXSCREEN);
@@ -73,11 +90,14 @@ void RestartOnDisplayChange()
     const bool leftDown = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
     if (!DecideDisplayRestart(s_restartState, width, height, DpiScale, leftDown, GetTickCount64()))
         return;
+    // A restart of the program's own ends as a quit does: jobs stopped,
+    // kept copies let go (which may change a box once more).
+    const bool clean = LetGoBeforeOwnRestart();
     // The new process reads the files: what is still unsaved goes first,
     // and what cannot is told before it is lost.
     if (!StoreSaveRetry::SaveAllNow())
         MessageBoxW(nullptr, UnsavedStoresLostText(StoreSaveRetry::UnsavedLines(), L"重新启动").c_str(), L"Tessik",
                     MB_OK | MB_ICONWARNING);
     if (StartRestartedProcess())
-        EndProcessNow(0);
+        EndForOwnRestart(clean);
 }

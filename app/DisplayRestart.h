@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 struct RestartState {
     int width = 0; // 0: nothing recorded yet
@@ -27,3 +28,15 @@ bool StartRestartedProcess();
 
 // Writes the queued log lines and ends the process at once.
 [[noreturn]] void EndProcessNow(int exitCode);
+
+// What the program's own restarts (a display change, a restore) let go of
+// before the new process starts, as a quit does: the file jobs stop and
+// the undo lists' kept copies leave, told. Set by the entry (they are the
+// file operations'); false when a job would not stop.
+extern std::function<bool()> s_beforeOwnRestart;
+// Runs it; true when this process may end as cleanly as a quit.
+bool LetGoBeforeOwnRestart();
+// Ends the process for its own restart: after a clean let-go its marks on
+// the temporary folders go as at a quit, so the next start does not take
+// the end for a crash.
+[[noreturn]] void EndForOwnRestart(bool clean);

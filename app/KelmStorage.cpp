@@ -272,18 +272,26 @@ DWORD LastErrorOr(DWORD fallback)
 
 // Writes the bytes to a new file beside the target, flushes it and renames
 // it over the target in one step, so the old file survives any failure.
-bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, bool& opened, DWORD& error)
+// blockedBy: the entry that stands where the new file must go and is not
+// the program's to replace (a link, a folder), named for the user.
+bool ReplaceFileAtomically(const std::wstring& path, const std::string& bytes, bool& opened, DWORD& error,
+                           std::wstring& blockedBy)
 {
     const std::wstring tempPath = path + L".saving";
     opened = false;
     if (!MayWriteOwnFileAt(tempPath)) {
         error = ERROR_ALREADY_EXISTS;
+        blockedBy = tempPath;
         return false;
     }
     HANDLE file =
         CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         error = LastErrorOr(ERROR_CANNOT_MAKE);
+        // A folder of that name, say: the system's reason alone ("access
+        // denied") does not tell the user what to move.
+        if (GetFileAttributesW(tempPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+            blockedBy = tempPath;
         return false;
     }
     opened = true;
@@ -613,6 +621,31 @@ void KelmStorage::Load(const std::wstring& path, const std::wstring& ownRoot, bo
     std::wcout << L"KelmStorage loaded from '" << path << L"' (" << m_roots.size() << L" root objects)." << std::endl;
 }
 
+DWORD KelmStorage::WriteTreeTo(const std::wstring& path) const
+{
+    const std::string bytes = DocumentBytes();
+    const std::wstring beside = path + L".writing";
+    if (!MayWriteOwnFileAt(beside) || !MayWriteOwnFileAt(path))
+        return ERROR_ACCESS_DENIED;
+    HANDLE file = CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD error = 0;
+    DWORD written = 0;
+    if (!bytes.empty() && !WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        error = GetLastError();
+    else if (written != bytes.size())
+        error = ERROR_WRITE_FAULT;
+    else if (!FlushFileBuffers(file))
+        error = GetLastError();
+    CloseHandle(file);
+    if (error == 0 && !MoveFileExW(beside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error != 0)
+        DeleteFileW(beside.c_str());
+    return error;
+}
+
 std::string KelmStorage::DocumentBytes(bool ownRootLast) const
 {
     std::vector<std::unique_ptr<KelmStorageTextNode>> nodes;
@@ -655,6 +688,7 @@ bool KelmStorage::KeepDiskBytes()
 void KelmStorage::WriteDocument(const std::string& bytes)
 {
     m_lastError = 0;
+    m_blockedBy.clear();
     if (m_keepDiskBytes && m_diskBytesKnown) {
         SetLastError(0);
         if (!KeepDiskBytes()) {
@@ -667,7 +701,7 @@ void KelmStorage::WriteDocument(const std::string& bytes)
     if (!SaveTargetOf(m_fileName, target, m_lastError))
         throw std::runtime_error("Could not save to file (ofstream): " + WideToUtf8(m_fileName));
     bool opened = false;
-    if (!ReplaceFileAtomically(target, bytes, opened, m_lastError)) {
+    if (!ReplaceFileAtomically(target, bytes, opened, m_lastError, m_blockedBy)) {
         if (!opened)
             throw std::runtime_error("Could not save to file (ofstream): " + WideToUtf8(m_fileName));
         throw std::runtime_error("Error writing to file: " + WideToUtf8(m_fileName));

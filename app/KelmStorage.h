@@ -145,6 +145,13 @@ public:
     bool Save();
     // The last save of this store did not land and is waiting for a retry.
     bool HasUnsavedChanges() const;
+    // What stood in the way of the last save (an entry at the new file's
+    // place that the program does not replace); empty when nothing did.
+    const std::wstring& SaveBlockedBy() const { return m_blockedBy; }
+    // Writes the tree as a save would into another file (a backup node's
+    // copy), replacing it only once the new bytes are complete; the store's
+    // own file and its retry are untouched. 0, or the system's reason.
+    DWORD WriteTreeTo(const std::wstring& path) const;
 
     KelmStorageProxy operator[](const std::wstring& rootName);
     KelmStorageNestedObject& GetRootObject(const std::wstring& rootName);
@@ -209,6 +216,7 @@ private:
     bool m_keepDiskBytes = false;
     std::wstring m_backupPath;
     DWORD m_lastError = 0;
+    std::wstring m_blockedBy;
 };
 
 // The file can be read and its text read to its end (a blank file holds

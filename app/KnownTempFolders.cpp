@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwctype>
 
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
+#include "app/Logger.h"
 #include "app/StoreTextFormat.h"
 
 namespace
@@ -61,9 +63,88 @@ bool Names(const std::wstring& listed, const std::wstring& folder)
     return ComparablePath(listed) == ComparablePath(folder) || SameLocation(listed, folder);
 }
 
+constexpr wchar_t kTempTail[] = L"\\.data\\.temp";
+constexpr size_t kTempTailLength = sizeof(kTempTail) / sizeof(wchar_t) - 1;
+
+std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+// The folder without its trailing separator, separators made single.
+std::wstring Bare(const std::wstring& folder)
+{
+    std::wstring bare = NormalizeStoredPath(folder);
+    while (!bare.empty() && bare.back() == L'\\')
+        bare.pop_back();
+    return bare;
+}
+
+bool IsAbsoluteRoot(const std::wstring& root)
+{
+    if (root.size() >= 2 && root[1] == L':' && std::iswalpha(root[0]))
+        return root.size() == 2 || root[2] == L'\\';
+    // \\server\share\... or \\?\D:\...: a name after the leading pair.
+    return root.size() > 2 && root[0] == L'\\' && root[1] == L'\\';
+}
+
+std::wstring JoinFinal(const std::wstring& folder, const std::wstring& tail)
+{
+    return !folder.empty() && folder.back() == L'\\' ? folder + tail.substr(1) : folder + tail;
+}
+
 } // namespace
 
-std::vector<std::wstring> ParseTempFolderList(const std::string& utf8)
+bool HasTempFolderForm(const std::wstring& folder)
+{
+    const std::wstring bare = Bare(folder);
+    if (bare.size() <= kTempTailLength || HasDotPart(bare))
+        return false;
+    if (Lower(bare.substr(bare.size() - kTempTailLength)) != kTempTail)
+        return false;
+    return IsAbsoluteRoot(bare.substr(0, bare.size() - kTempTailLength));
+}
+
+TempFolderProof ProveTempFolder(const std::wstring& folder)
+{
+    if (!HasTempFolderForm(folder))
+        return TempFolderProof::NotOwn;
+    const std::wstring temp = Bare(folder);
+    const std::wstring data = temp.substr(0, temp.size() - 6);
+    std::wstring root = data.substr(0, data.size() - 6);
+    if (root.size() == 2)
+        root += L'\\';
+    if (GetFileAttributesW(LongPathForm(temp).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return TempFolderProof::Unreachable;
+        // Positive evidence that nothing is there: the volume is, the
+        // folder is not. A folder on a drive not plugged in is not empty.
+        wchar_t volume[MAX_PATH] = {};
+        return GetVolumePathNameW(temp.c_str(), volume, MAX_PATH) &&
+                       GetFileAttributesW(volume) != INVALID_FILE_ATTRIBUTES
+                   ? TempFolderProof::Gone
+                   : TempFolderProof::Unreachable;
+    }
+    if (!IsOwnFolder(temp) || !IsOwnFolder(data))
+        return TempFolderProof::NotOwn;
+    // The system's own names, links and other spellings resolved: a ".temp"
+    // that is a way to somewhere else (or a ".data" that is) ends elsewhere.
+    const std::wstring finalRoot = ComparableFinalPath(root);
+    const std::wstring finalTemp = ComparableFinalPath(temp);
+    if (finalRoot.empty() || finalTemp.empty() || finalTemp != JoinFinal(finalRoot, kTempTail) ||
+        ComparableFinalPath(data) != JoinFinal(finalRoot, L"\\.data"))
+        return TempFolderProof::NotOwn;
+    BY_HANDLE_FILE_INFORMATION listed{}, reached{};
+    if (!EntryFacts(temp, true, listed) || !EntryFacts(JoinFinal(root, kTempTail), true, reached) ||
+        !SameFileIdentity(listed, reached))
+        return TempFolderProof::NotOwn;
+    return TempFolderProof::Own;
+}
+
+std::vector<std::wstring> ParseTempFolderList(const std::string& utf8, std::vector<std::wstring>* rejected)
 {
     std::vector<std::wstring> folders;
     size_t start = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
@@ -74,8 +155,13 @@ std::vector<std::wstring> ParseTempFolderList(const std::string& utf8)
         std::string line = utf8.substr(start, end - start);
         while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
             line.pop_back();
-        if (!line.empty())
-            folders.push_back(Utf8ToWide(line));
+        if (!line.empty()) {
+            std::wstring folder = Utf8ToWide(line);
+            if (HasTempFolderForm(folder))
+                folders.push_back(std::move(folder));
+            else if (rejected)
+                rejected->push_back(std::move(folder));
+        }
         start = end + 1;
     }
     return folders;
@@ -96,7 +182,15 @@ bool ReadKnownTempFolders(const std::wstring& dataFolder, std::vector<std::wstri
     bool missing = false;
     if (!ReadAll(ListPath(dataFolder), bytes, missing))
         return false;
-    folders = ParseTempFolderList(bytes);
+    std::vector<std::wstring> rejected;
+    folders = ParseTempFolderList(bytes, &rejected);
+    // Not a folder this program would list: left where it is, whatever it
+    // holds, and dropped from the list at its next write.
+    for (const std::wstring& line : rejected)
+        Logger::GetInstance().Log(L"Tessik", L"WARNING",
+                                  L"TempFolders.list names a folder that is no box folder's temporary folder; "
+                                  L"it is left alone: " +
+                                      line);
     return true;
 }
 

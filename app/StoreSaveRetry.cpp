@@ -78,6 +78,7 @@ void StoreSaveRetry::SaveFailed(KelmStorage& store, DWORD error)
     auto found = Find(store);
     if (found == Entries().end()) {
         Log(L"ERROR", L"Could not save " + store.FileName() + L": " + SaveErrorText(error) +
+                          (store.SaveBlockedBy().empty() ? L"" : L", blocked by " + store.SaveBlockedBy()) +
                           L"; the changes are kept and the save is tried again.");
         Entries().push_back({&store, error, false});
         found = Entries().end() - 1;
@@ -123,7 +124,7 @@ std::vector<UnsavedStoreLine> StoreSaveRetry::UnsavedLines()
 {
     std::vector<UnsavedStoreLine> lines;
     for (const Entry& entry : Entries())
-        lines.push_back({entry.store->FileName(), entry.error});
+        lines.push_back({entry.store->FileName(), entry.error, entry.store->SaveBlockedBy()});
     return lines;
 }
 
@@ -180,7 +181,10 @@ std::wstring StoreLines(const std::vector<UnsavedStoreLine>& lines)
     std::wstring text;
     for (const UnsavedStoreLine& line : lines)
         text += L"\n· " + StoreContentName(line.fileName) + L"\n   文件：" + line.fileName + L"\n   原因：" +
-                SaveErrorText(line.error) + L"\n";
+                (line.inTheWay.empty()
+                     ? SaveErrorText(line.error)
+                     : L"保存要用到的位置被“" + line.inTheWay + L"”占用（它不是 Tessik 可以覆盖的文件），请将它移走") +
+                L"\n";
     return text;
 }
 

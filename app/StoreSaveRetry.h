@@ -15,6 +15,7 @@ class KelmStorage;
 struct UnsavedStoreLine {
     std::wstring fileName; // the store's full path
     DWORD error = 0;       // the system's reason for the last failed write
+    std::wstring inTheWay; // the entry that kept the save from its place, if any
 };
 
 class StoreSaveRetry

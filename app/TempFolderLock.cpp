@@ -1,5 +1,6 @@
 #include "app/TempFolderLock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 
@@ -11,10 +12,21 @@ namespace
 
 constexpr wchar_t kLockExtension[] = L".lock";
 
+bool AllDigits(const std::wstring& text)
+{
+    return !text.empty() && text.size() <= 10 &&
+           std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+// Only the form a run gives its own locks: "<process id>-<count>.lock".
 bool IsLockName(const std::wstring& name)
 {
     const size_t length = sizeof(kLockExtension) / sizeof(wchar_t) - 1;
-    return name.size() > length && name.compare(name.size() - length, length, kLockExtension) == 0;
+    if (name.size() <= length || name.compare(name.size() - length, length, kLockExtension) != 0)
+        return false;
+    const std::wstring stem = name.substr(0, name.size() - length);
+    const size_t dash = stem.find(L'-');
+    return dash != std::wstring::npos && AllDigits(stem.substr(0, dash)) && AllDigits(stem.substr(dash + 1));
 }
 
 bool SamePath(const std::wstring& a, const std::wstring& b)
@@ -96,6 +108,9 @@ TempFolderUsers CheckTempFolderUsers(const std::wstring& tempFolder, const std::
     TempFolderUsers users;
     const std::wstring folder = TempFolderLockFolder(tempFolder);
     std::vector<std::wstring> locks;
+    // A lock folder that is a way to another folder holds no lock of ours.
+    if (!IsOwnFolder(folder))
+        return users;
     ForEachFolderEntry(folder, [&](const std::wstring& name, unsigned long attributes) {
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) && IsLockName(name))
             locks.push_back(folder + L"\\" + name);
@@ -122,9 +137,10 @@ TempFolderUsers CheckTempFolderUsers(const std::wstring& tempFolder, const std::
             users.otherRunLive = true;
             continue;
         }
-        // A lock file is always empty: anything else in here is not one.
+        // A lock file is always empty and itself: anything else in here
+        // is not one (Wine shows a link to a file as a plain file).
         LARGE_INTEGER size{};
-        const bool lockFile = GetFileSizeEx(handle, &size) && size.QuadPart == 0;
+        const bool lockFile = GetFileSizeEx(handle, &size) && size.QuadPart == 0 && EntryIsItself(lock);
         // Removed while still held, so no other run takes it meanwhile.
         FILE_DISPOSITION_INFO gone{TRUE};
         const bool marked =

@@ -12,6 +12,7 @@
 #include "app/AppConfig.h"
 #include "app/AppMainWindow.h"
 #include "app/AppState.h"
+#include "app/DisplayRestart.h"
 #include "app/Backup.h"
 #include "app/IconFontFile.h"
 #include "app/KelmStorage.h"
@@ -120,6 +121,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
     // Clearing user data is of the core; what it must let go of first is
     // the file operations'.
     s_userDataClearingHooks = {RefusedToClearWhileFileJobRuns, LetEveryKeptCopyGoBeforeClearing};
+    s_beforeOwnRestart = LetEveryKeptCopyGoBeforeRestart;
 
     s_startingUp = false;
 #ifdef TESSIK_TEST_BUILD

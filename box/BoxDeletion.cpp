@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
 #include "app/KeptBoxFolders.h"
@@ -377,6 +378,8 @@ std::function<bool(HWND, std::vector<Brevin::KelmOption>)> s_deleteBoxChoice =
 // shows, and its records in a box that is gone: the box stays meanwhile.
 bool BoxDeletionRefusedWhileBusy(const BoxWindowPtr& box)
 {
+    if (FileActionGate::Refuses(L"收纳盒没有删除，文件也没有改动"))
+        return true;
     if (!FileJobWorksFor(box))
         return false;
     NotifyUser(L"box-delete-busy",

@@ -1,5 +1,6 @@
 #include "box/BoxDrop.h"
 
+#include "app/FileActionGate.h"
 #include "app/Logger.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
@@ -12,6 +13,8 @@ namespace TessikDesktopContainer
 
 namespace
 {
+
+constexpr wchar_t kDropRefused[] = L"拖入的文件没有放入收纳盒，仍在原来的位置";
 
 struct PendingBoxDrop {
     BoxWindowPtr window;
@@ -48,7 +51,7 @@ void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& pa
     if (outcome)
         outcome->Take(DROPEFFECT_NONE);
     const BoxRuntime* runtime = FindBoxRuntime(box);
-    if (!runtime || !BoxAcceptsDrop(box) || paths.empty())
+    if (!runtime || !BoxAcceptsDrop(box) || paths.empty() || FileActionGate::Refuses(kDropRefused))
         return;
     const DWORD effect = DecideDropEffect(*runtime, paths, s_dropAllowedEffects, s_dropCtrlHeld);
     if (effect == DROPEFFECT_NONE)
@@ -75,6 +78,9 @@ void CALLBACK ProcessDroppedFiles(HWND, UINT, UINT_PTR timerId, DWORD)
         return;
     PendingBoxDrop taken = std::move(slot);
     slot = PendingBoxDrop{};
+    // Parked before the program began to end.
+    if (FileActionGate::Refuses(kDropRefused))
+        return;
     try {
         // Whatever ends the import early, the outcome is told (as nothing
         // taken) when the last holder lets it go, here on the UI thread.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
@@ -303,7 +304,8 @@ void DeleteSelectedItems(const BoxWindowPtr& box, std::vector<Selected> selected
     runtime->multiSelect = false;
     runtime->selection.clear();
     RepaintBoxWindows(box);
-    if (!StartFileJob(box, [job = std::move(job)]() mutable { DeleteSelectionWorker(std::move(job)); }))
+    if (!StartFileJob(box, [job = std::move(job)]() mutable { DeleteSelectionWorker(std::move(job)); }) &&
+        !FileActionGate::IsClosed())
         NotifyUser(L"delete-busy", kDeleteBusyText);
 }
 

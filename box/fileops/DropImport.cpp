@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 
+#include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
@@ -417,8 +418,9 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     if (!StartFileJob(box, [job = std::move(job)]() mutable { CopyFilesWorker(std::move(job)); })) {
         // Another job holds the worker: nothing was touched, the files stay
         // where they are, and the user hears why they did not arrive.
-        NotifyUser(L"drop-refused:" + drop.paths.front(),
-                   L"另一项文件操作正在进行，拖入的文件没有放入收纳盒，仍在原来的位置。\n请在当前操作完成后重试。");
+        if (!FileActionGate::IsClosed())
+            NotifyUser(L"drop-refused:" + drop.paths.front(),
+                       L"另一项文件操作正在进行，拖入的文件没有放入收纳盒，仍在原来的位置。\n请在当前操作完成后重试。");
         FinishOutcome(drop.outcome, DROPEFFECT_NONE);
     }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "app/FileActionGate.h"
 #include "app/AppState.h"
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
@@ -98,7 +99,7 @@ bool FileJobCancelled()
 
 bool StartFileJob(const std::shared_ptr<KelmWindow>& box, std::function<void()> work)
 {
-    if (!box || !work)
+    if (!box || !work || FileActionGate::Refuses(L"没有开始文件操作，文件仍在原来的位置"))
         return false;
     if (s_copyProgress.busy) {
         // A job whose worker has ended but whose window is gone can never
@@ -448,13 +449,20 @@ std::wstring JobTroubleText(const JobTrouble& trouble)
     return text;
 }
 
-bool RefusedWhileFileJobRuns(const wchar_t* action)
+bool FileJobRuns()
 {
     if (!s_copyProgress.busy)
         return false;
     // A job whose worker ended in a window that is gone holds nothing.
     const std::shared_ptr<KelmWindow> target = s_copyProgress.targetWindow;
-    if (!s_copyProgress.workerRunning && target && !IsWindow(target->GetHwnd()))
+    return s_copyProgress.workerRunning || !target || IsWindow(target->GetHwnd());
+}
+
+bool RefusedWhileFileJobRuns(const wchar_t* action)
+{
+    if (FileActionGate::Refuses(std::wstring(L"没有") + action))
+        return true;
+    if (!FileJobRuns())
         return false;
     NotifyUser(L"job-busy", std::wstring(L"另一项文件操作正在进行，没有") + action + L"。\n请在当前操作完成后重试。");
     return true;

@@ -125,6 +125,9 @@ std::wstring JobTroubleText(const JobTrouble& trouble);
 // trouble notes for the user.
 void AvoidDestinationTakenSincePlan(CopyJobItem& item, JobTrouble& trouble);
 
+// UI thread. Whether a file job holds the worker now.
+bool FileJobRuns();
+
 // UI thread. Whether a file job runs, so that undo, redo, rename, 新建 and
 // paste, which would change the box's folder under it, must wait; when it
 // runs the user is told that what they asked was not done (action: "撤销",

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <vector>
 
+#include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
@@ -354,6 +355,8 @@ std::vector<std::wstring> DroppedPaths(HDROP drop)
 void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRuntime& runtime, const PastePlace& place,
                 const std::vector<std::wstring>& paths)
 {
+    if (FileActionGate::Refuses(L"没有粘贴"))
+        return;
     const std::wstring folder = runtime.BackingFolder();
     if (folder.empty() && runtime.UseTargetFolder && !runtime.TargetFolder.empty() &&
         runtime.TargetFolder != L"bvn!NULL") {
@@ -431,7 +434,8 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
         return;
     }
     const bool menu = place.menu;
-    if (!StartFileJob(box, [job = std::move(job), menu]() mutable { PasteCopyWorker(std::move(job), menu); }))
+    if (!StartFileJob(box, [job = std::move(job), menu]() mutable { PasteCopyWorker(std::move(job), menu); }) &&
+        !FileActionGate::IsClosed())
         NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有粘贴。\n请在当前操作完成后重试。");
 }
 
@@ -470,7 +474,7 @@ void PasteBitmap(const BoxWindowPtr& box, KelmIconManager& manager, const std::w
 void PasteClipboard(const BoxWindowPtr& box, KelmIconManager& manager, bool menu)
 {
     const BoxRuntime* runtime = FindBoxRuntime(box);
-    if (!runtime || !IsWindow(box->GetHwnd()))
+    if (!runtime || !IsWindow(box->GetHwnd()) || FileActionGate::Refuses(L"没有粘贴"))
         return;
     // Open for the whole paste: the same-name question runs while it is.
     ClipboardOpen clipboard(box->GetHwnd());

@@ -1,6 +1,7 @@
 #include "box/fileops/TempFolderSweep.h"
 
-#include <cwctype>
+#include <algorithm>
+#include <chrono>
 #include <vector>
 
 #include "app/AppConfig.h"
@@ -14,18 +15,29 @@
 #include "app/UserNotice.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileWorkerTracker.h"
+#include "box/fileops/PartFileJournal.h"
 #include "box/fileops/UndoList.h"
+
+bool IsKeptCopyName(const std::wstring& name)
+{
+    // TempCopyPathIn: the name, four lower-case hexadecimal characters with
+    // at least one letter, ".tmp".
+    constexpr size_t kSuffix = 8;
+    if (name.size() <= kSuffix || name.compare(name.size() - 4, 4, L".tmp") != 0)
+        return false;
+    bool letter = false;
+    for (size_t i = name.size() - kSuffix; i < name.size() - 4; ++i) {
+        const wchar_t c = name[i];
+        if (!(c >= L'0' && c <= L'9') && !(c >= L'a' && c <= L'f'))
+            return false;
+        letter = letter || c >= L'a';
+    }
+    return letter;
+}
 
 std::wstring OriginalNameOfKeptCopy(const std::wstring& name)
 {
-    // TempCopyPath: the name, four hexadecimal characters, ".tmp".
-    constexpr size_t kSuffix = 8;
-    if (name.size() <= kSuffix || name.compare(name.size() - 4, 4, L".tmp") != 0)
-        return name;
-    for (size_t i = name.size() - kSuffix; i < name.size() - 4; ++i)
-        if (!std::iswxdigit(name[i]))
-            return name;
-    return name.substr(0, name.size() - kSuffix);
+    return IsKeptCopyName(name) ? name.substr(0, name.size() - 8) : name;
 }
 
 namespace
@@ -39,28 +51,27 @@ bool ListEntries(const std::wstring& folder, std::vector<std::wstring>& names)
     });
 }
 
-// Positive evidence that nothing is there: the folder is missing on a
-// volume that is. A folder on a drive that is not plugged in is not empty.
-bool FolderIsGone(const std::wstring& folder)
+void LogLeftAlone(const std::wstring& path)
 {
-    if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return false;
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-        return false;
-    wchar_t volume[MAX_PATH] = {};
-    return GetVolumePathNameW(folder.c_str(), volume, MAX_PATH) &&
-           GetFileAttributesW(volume) != INVALID_FILE_ATTRIBUTES;
+    Logger::GetInstance().Log(L"Tessik", L"WARNING", L"Left in a temporary folder, not a copy kept for undo: " + path);
 }
 
-// Every entry of one temporary folder leaves, all in one operation of the
-// shell (LetKeptCopiesGo): one question for the folder, not one per copy.
+// Every entry of one temporary folder that has the form of a kept copy
+// leaves, all in one operation of the shell (LetKeptCopiesGo): one question
+// for the folder, not one per copy. What has another form was not put there
+// by the program and stays.
 void SweepFolder(const std::wstring& folder, const std::vector<std::wstring>& names, LeaveReport& report)
 {
     std::vector<KeptCopy> copies;
     std::vector<std::wstring> keptFolders;
     for (const std::wstring& name : names) {
         const std::wstring path = folder + name;
+        if (!IsPlainEntryName(name) || !IsKeptCopyName(name)) {
+            // A job's part file is its journal's to take.
+            if (PartFileJournal::TokenOfPartFileName(name).empty())
+                LogLeftAlone(path);
+            continue;
+        }
         // A copy on its way to the Recycle Bin waits in a folder of its own
         // under its own name.
         if (OriginalNameOfKeptCopy(name) == L"kept" && IsOwnFolder(path)) {
@@ -105,17 +116,32 @@ TempSweepResult SweepKnownTemporaryFolders()
         if (seen)
             continue;
         swept.push_back(folder);
-        // Another live run's copies are its undo's: not a word, not a touch.
-        const TempFolderUsers users = CheckTempFolderUsers(folder, s_tempFolderUse.LockFiles());
-        if (users.otherRunLive)
-            continue;
-        std::vector<std::wstring> names;
-        if (!ListEntries(folder, names) && !FolderIsGone(folder)) {
+        // Only a box root's own temporary folder is the program's: a list
+        // naming anything else (a user's folder, a line cut short at the
+        // box root) is no proof.
+        const TempFolderProof proof = ProveTempFolder(folder);
+        if (proof == TempFolderProof::Unreachable) {
             result.unreachable.push_back(listed);
             continue;
         }
-        if (!names.empty() && users.endedRunFound)
-            result.endedRunFound = true;
+        if (proof == TempFolderProof::NotOwn) {
+            Logger::GetInstance().Log(L"Tessik", L"WARNING",
+                                      L"Not swept, not a box folder's own temporary folder: " + listed);
+            continue;
+        }
+        std::vector<std::wstring> names;
+        if (proof == TempFolderProof::Own) {
+            // Another live run's copies are its undo's: not a word, not a touch.
+            const TempFolderUsers users = CheckTempFolderUsers(folder, s_tempFolderUse.LockFiles());
+            if (users.otherRunLive)
+                continue;
+            if (!ListEntries(folder, names)) {
+                result.unreachable.push_back(listed);
+                continue;
+            }
+            if (users.endedRunFound && std::any_of(names.begin(), names.end(), IsKeptCopyName))
+                result.endedRunFound = true;
+        }
         SweepFolder(folder, names, result.report);
         std::vector<std::wstring> left;
         ListEntries(folder, left);
@@ -161,12 +187,24 @@ void SweepTemporaryFolder()
 
 bool RefusedToClearWhileFileJobRuns()
 {
-    if (RefusedWhileFileJobRuns(L"清除用户数据"))
-        return true;
-    // The icon menu's own delete worker holds no job record.
-    if (FileWorkerTracker::GetInstance().RunningCount() == 0)
+    // Asked again while the clearing itself holds the gate closed: only a
+    // job that runs refuses it. The icon menu's own delete worker holds no
+    // job record.
+    if (!FileJobRuns() && FileWorkerTracker::GetInstance().RunningCount() == 0)
         return false;
     NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有清除用户数据。\n请在当前操作完成后重试。");
+    return true;
+}
+
+bool LetEveryKeptCopyGoBeforeRestart()
+{
+    FileWorkerTracker& workers = FileWorkerTracker::GetInstance();
+    // Cut off half way, a file would be left part done.
+    if (workers.RunningCount() > 0 && !workers.CancelAndWait(std::chrono::seconds(15)))
+        return false;
+    const LeaveReport left = EmptyEveryUndoList();
+    if (!left.Empty())
+        MessageBoxW(nullptr, LeaveReportText(left).c_str(), L"Tessik", MB_OK | MB_ICONWARNING);
     return true;
 }
 

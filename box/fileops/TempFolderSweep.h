@@ -3,10 +3,11 @@
 // crash, a kill or a restart, or in the folder of an earlier box folder,
 // the copies kept for undo would stay where only the program finds them.
 // Every folder a run has used (the list in the data folder, and the
-// current one) is swept unless another live run marks it: its entries go
-// to the Recycle Bin, or into view where the bin does not take them, and
-// the user is told. Clearing user data does the same after every record
-// has left. UI thread only.
+// current one) that is a box root's own ".data\.temp" is swept unless
+// another live run marks it: its entries of the kept copies' form go to
+// the Recycle Bin, or into view where the bin does not take them, and the
+// user is told. Whatever else a list names or a folder holds stays, logged. Clearing user data does the same after
+// every record has left. UI thread only.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +17,10 @@
 
 #include "box/fileops/UndoList.h"
 
+// The name has the form of a kept copy's (TempCopyPathIn): the item's
+// name, four lower-case hexadecimal characters with a letter among them,
+// ".tmp". Nothing of another form in a temporary folder is the program's.
+bool IsKeptCopyName(const std::wstring& name);
 // The item's own name of a kept copy: "a.txt" of "a.txt3f2a.tmp"; the name
 // itself when it is not a kept copy's.
 std::wstring OriginalNameOfKeptCopy(const std::wstring& name);
@@ -39,6 +44,11 @@ std::wstring TempSweepText(const TempSweepResult& result, bool atStart);
 
 // The start-up sweep, told as a notice.
 void SweepTemporaryFolder();
+
+// A restart of the program's own (a display change, a restore): file jobs
+// are stopped as at quit, then every undo record leaves and the user hears
+// of anything brought into view. False when a job did not stop.
+bool LetEveryKeptCopyGoBeforeRestart();
 
 // Clearing user data: refused, and the user told in the words every file
 // action uses, while a file job runs.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
@@ -241,7 +242,8 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
 
 DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from, bool move, float x, float y)
 {
-    if (s_selectedComponentId.empty() || !s_quickPanelWindow)
+    if (s_selectedComponentId.empty() || !s_quickPanelWindow ||
+        FileActionGate::Refuses(L"文件没有放入收纳盒，仍在原来的位置"))
         return DROPEFFECT_NONE;
     const Target target = FindTarget();
     KelmIconManager& manager = *target.manager;

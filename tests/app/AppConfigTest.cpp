@@ -176,3 +176,18 @@ TEST(StartNotices, NameAChangedStoreItsCopyAndTheBoxRootAsTheSettingsShowIt)
     const std::wstring root = ContainerFolderNotMadeText(L"Q:\\\\.tessik\\\\user_storage\\\\u_3fa9c1");
     EXPECT_NE(root.find(L"“Q:\\.tessik\\user_storage\\u_3fa9c1”"), std::wstring::npos) << root;
 }
+
+// The box root as the store holds it (backslashes doubled) gives the one
+// form of its temporary folder that messages and the list name.
+TEST(TempFolderPath, IsTheStoredRootInItsOneForm)
+{
+    TempFolder folder;
+    s_appStore.Load(folder.File(L"Tessik.kelm"));
+    const std::wstring root = folder.File(L"boxes");
+    std::wstring doubled;
+    for (wchar_t c : root)
+        doubled += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
+    s_appStore[L"TessikRef"][L"containerDir"] = doubled + L"\\\\";
+    EXPECT_EQ(GetTempFolder(), root + L"\\.data\\.temp\\");
+    s_appStore = KelmStorage();
+}

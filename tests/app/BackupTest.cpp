@@ -481,6 +481,31 @@ TEST_F(BackupTest, TheAutomaticNodeOfADamagedStartIsKeptWhereNoLaterTickReachesI
     EXPECT_EQ(RestoreNodeFiles(kept, data, Time(2026, 12, 7, 11, 0)).stage, RestoreResult::Stage::Done);
 }
 
+// A box moved while its store was held by another program is kept only in
+// memory: the pre-restore node holds it, not the older file.
+TEST_F(BackupTest, ARestoreWhileASaveWaitsKeepsWhatTheProgramHoldsInThePreRestoreNode)
+{
+    KelmStorage* stores[] = {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore};
+    for (size_t i = 0; i < 4; ++i)
+        stores[i]->Load(data + L"\\" + kBackupStoreFiles[i], kStoreOwnRoot, true);
+    {
+        LockedFile held(data + L"\\DesktopContainer.kelm", FILE_SHARE_READ);
+        ASSERT_TRUE(held.Held());
+        s_desktopContainerStore[L"Components"][L"dragged"] = 7;
+        ASSERT_FALSE(s_desktopContainerStore.Save());
+    }
+    ASSERT_TRUE(s_desktopContainerStore.HasUnsavedChanges());
+    const RestoreResult result = RestoreNodeFiles(node, data, Time(2026, 12, 7, 10, 0));
+    ASSERT_EQ(result.stage, RestoreResult::Stage::Done);
+    KelmStorage kept;
+    kept.Load(result.preRestoreNode + L"\\DesktopContainer.kelm", kStoreOwnRoot, true);
+    EXPECT_FALSE(kept.FailedToParse());
+    EXPECT_EQ(kept[L"Components"][L"dragged"].Get<int>(0), 7);
+    EXPECT_EQ(Read(result.preRestoreNode, L"Tessik.kelm"), kCurrent);
+    for (KelmStorage* store : stores)
+        *store = KelmStorage();
+}
+
 TEST_F(BackupTest, ASaveAfterARestoreBeganWritesNothing)
 {
     // Every save of the process stops for good, so it runs in a child.

@@ -165,6 +165,17 @@ TEST(StoreSaveRetry, ALinkInThePlaceOfTheSavesNewFileIsNeverWrittenThrough)
     EXPECT_FALSE(store.Save());
     EXPECT_EQ(TempFolder::ReadBytes(mine), "mine");
     EXPECT_TRUE(StoreSaveRetry::IsUnsaved(store)) << "the failed save is not kept for a retry";
+    // The user hears which entry is in the way, not only the system's code.
+    EXPECT_NE(UnsavedStoresNotice(StoreSaveRetry::UnsavedLines()).find(path + L".saving"), std::wstring::npos);
+
+    // A folder standing there is named too.
+    const std::wstring other = folder.File(L"QuickPanelCom.kelm");
+    std::filesystem::create_directory(other + L".saving");
+    KelmStorage panel;
+    panel.Load(other);
+    panel[L"TessikRef"][L"open"] = true;
+    EXPECT_FALSE(panel.Save());
+    EXPECT_NE(UnsavedStoresNotice(StoreSaveRetry::UnsavedLines()).find(other + L".saving"), std::wstring::npos);
 }
 
 TEST(StoreSaveRetry, NoRetryWritesAfterARestoreStoppedEverySave)

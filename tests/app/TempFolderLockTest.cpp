@@ -36,6 +36,13 @@ TEST(TempFolderLockTest, ALockTellsALiveRunFromOneThatEndedWithoutQuitting)
     const TempFolderUsers after = CheckTempFolderUsers(folder, {});
     EXPECT_FALSE(after.otherRunLive || after.endedRunFound);
     EXPECT_FALSE(fs::exists(TempFolderLockFolder(folder)));
+
+    // An empty file of another name is no run's lock: it stays, unsaid.
+    fs::create_directories(TempFolderLockFolder(folder));
+    const std::wstring stranger = TempFolderLockFolder(folder) + L"\\notes.lock";
+    TempFolder::WriteBytes(stranger, "");
+    EXPECT_FALSE(CheckTempFolderUsers(folder, {}).endedRunFound);
+    EXPECT_TRUE(fs::exists(stranger));
 }
 
 TEST(TempFolderLockTest, TheListNamesAFolderOnceUntilItIsForgotten)
@@ -58,6 +65,6 @@ TEST(TempFolderLockTest, TheListNamesAFolderOnceUntilItIsForgotten)
     EXPECT_TRUE(known.empty());
 
     EXPECT_EQ(ParseTempFolderList("\xEF\xBB\xBF"
-                                  "C:\\a\r\n\r\nD:\\\xE7\xAE\xB1\n"),
-              (std::vector<std::wstring>{L"C:\\a", L"D:\\\u7bb1"}));
+                                  "C:\\a\\.data\\.temp\r\n\r\nD:\\\xE7\xAE\xB1\\.data\\.temp\n"),
+              (std::vector<std::wstring>{L"C:\\a\\.data\\.temp", L"D:\\\u7bb1\\.data\\.temp"}));
 }

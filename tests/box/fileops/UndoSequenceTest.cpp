@@ -42,6 +42,7 @@
 #include "box/fileops/UndoRedo.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/KelmIconManager.h"
+#include "common/DirectoryLink.h"
 #include "common/WindowTestSupport.h"
 #include "ui/core/KelmWindow.h"
 
@@ -1353,6 +1354,52 @@ TEST_F(UndoSequenceTest, ATemporaryFolderALiveRunMarksIsLeftToIt)
     SweepTemporaryFolder();
     EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 2);
     EXPECT_EQ(LastNoticeText(L"temp-sweep").find(L"上次没有正常退出"), std::wstring::npos);
+}
+
+// A damaged list (a user's folder, a line cut short at the box root or at
+// ".data", a ".temp" that is a link) sends nothing of theirs anywhere and
+// no notice claims it; in a real temporary folder only the kept copies'
+// form goes.
+TEST_F(UndoSequenceTest, TheSweepTakesOnlyWhatIsProvablyItsOwn)
+{
+    ASSERT_FALSE(trash.empty());
+    const LoadedConfiguration config(temp.File(L"appdata"));
+    const std::wstring docs = temp.File(L"docs");
+    const std::wstring root = temp.File(L"data");
+    const std::wstring other = temp.File(L"other\\.data\\.temp");
+    for (const std::wstring& folder : {docs, root + L"\\.data", other, temp.File(L"linked\\.data")})
+        fs::create_directories(folder);
+    TempFolder::WriteBytes(docs + L"\\report.docx", "v9101.");
+    TempFolder::WriteBytes(docs + L"\\notes.txt1a2b.tmp", "v9102.");
+    TempFolder::WriteBytes(root + L"\\a.txt", "v9103.");
+    TempFolder::WriteBytes(root + L"\\.data\\stay.txt4c4d.tmp", "v9104.");
+    TempFolder::WriteBytes(other + L"\\stray.txt", "v9105.");
+    TempFolder::WriteBytes(other + L"\\x.txt9a9b.tmp", "v9106.");
+    const bool linked = MakeDirectoryLink(temp.File(L"linked\\.data\\.temp"), docs);
+    std::string list;
+    for (const std::wstring& line : {docs, root + L"\\", root + L"\\.data", temp.File(L"linked\\.data\\.temp"), other})
+        list += WideToUtf8(line) + "\r\n";
+    TempFolder::WriteBytes(s_dataFolder + L"\\" + kTempFolderListFile, list);
+
+    const int told = TimesUserNotified(L"temp-sweep");
+    SweepTemporaryFolder();
+    EXPECT_EQ(VersionOfFile(docs + L"\\report.docx"), "v9101");
+    EXPECT_EQ(VersionOfFile(docs + L"\\notes.txt1a2b.tmp"), "v9102");
+    EXPECT_EQ(VersionOfFile(root + L"\\a.txt"), "v9103");
+    EXPECT_EQ(VersionOfFile(root + L"\\.data\\stay.txt4c4d.tmp"), "v9104");
+    EXPECT_EQ(VersionOfFile(other + L"\\stray.txt"), "v9105");
+    EXPECT_FALSE(fs::exists(other + L"\\x.txt9a9b.tmp"));
+    EXPECT_TRUE(VersionsIn(trash).count("v9106"));
+    for (const char* version : {"v9101", "v9102", "v9103", "v9104", "v9105"})
+        EXPECT_FALSE(VersionsIn(trash).count(version)) << version;
+    ASSERT_EQ(TimesUserNotified(L"temp-sweep"), told + 1);
+    const std::wstring text = LastNoticeText(L"temp-sweep");
+    EXPECT_NE(text.find(L"x.txt"), std::wstring::npos);
+    for (const wchar_t* name : {L"report", L"notes", L"a.txt", L"stay", L"stray"})
+        EXPECT_EQ(text.find(name), std::wstring::npos) << text;
+    if (linked) {
+        EXPECT_TRUE(fs::exists(temp.File(L"linked\\.data\\.temp")));
+    }
 }
 
 // Clearing user data waits for a running job; otherwise every record leaves
