@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <cwctype>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <stdexcept>
 
@@ -151,7 +152,94 @@ RecycleOutcome RecycleWithFileOperationW(const std::wstring& path, HWND owner)
                             GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
 }
 
+// The same for several items: the list holds each path followed by a NUL,
+// and one more NUL ends it.
+std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std::wstring>& paths, HWND owner)
+{
+    std::wstring from;
+    for (const std::wstring& path : paths) {
+        from += path;
+        from.push_back(L'\0');
+    }
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op{};
+    op.hwnd = owner;
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_WANTNUKEWARNING;
+    const bool succeeded = SHFileOperationW(&op) == 0;
+    std::vector<RecycleOutcome> outcomes;
+    for (const std::wstring& path : paths)
+        outcomes.push_back(RecycleOutcomeOf(succeeded, op.fAnyOperationsAborted != FALSE,
+                                            GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES));
+    return outcomes;
+}
+
+// IFileOperation with every item in one PerformOperations; empty when the
+// interface is missing or a stub, so the older one is tried.
+std::optional<std::vector<RecycleOutcome>> RecycleManyWithFileOperation(const std::vector<std::wstring>& paths,
+                                                                        HWND owner)
+{
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (FAILED(init) && init != RPC_E_CHANGED_MODE)
+        return std::vector<RecycleOutcome>(paths.size(), RecycleOutcome::Refused);
+    ComPtr<IFileOperation> operation;
+    if (FAILED(CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation))))
+        return std::nullopt;
+    HRESULT hr = operation->SetOperationFlags(FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING);
+    if (hr == E_NOTIMPL)
+        return std::nullopt;
+    if (FAILED(hr))
+        return std::vector<RecycleOutcome>(paths.size(), RecycleOutcome::Refused);
+    if (owner)
+        operation->SetOwnerWindow(owner);
+    std::vector<bool> queued(paths.size(), false);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        ComPtr<IShellItem> item;
+        if (SUCCEEDED(SHCreateItemFromParsingName(paths[i].c_str(), nullptr, IID_PPV_ARGS(&item))))
+            queued[i] = SUCCEEDED(operation->DeleteItem(item.Get(), nullptr));
+    }
+    hr = operation->PerformOperations();
+    if (hr == E_NOTIMPL)
+        return std::nullopt;
+    BOOL aborted = FALSE;
+    if (FAILED(operation->GetAnyOperationsAborted(&aborted)))
+        aborted = FALSE;
+    if (hr == HRESULT_FROM_WIN32(ERROR_CANCELLED))
+        aborted = TRUE;
+    std::vector<RecycleOutcome> outcomes;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const bool stillThere = GetFileAttributesW(paths[i].c_str()) != INVALID_FILE_ATTRIBUTES;
+        outcomes.push_back(queued[i] ? RecycleOutcomeOf(SUCCEEDED(hr), aborted != FALSE, stillThere)
+                                     : RecycleOutcome::Refused);
+    }
+    return outcomes;
+}
+
 } // namespace
+
+std::vector<RecycleOutcome> RecycleItemsAsking(const std::vector<std::wstring>& paths, HWND owner)
+{
+    std::vector<RecycleOutcome> outcomes(paths.size(), RecycleOutcome::Refused);
+    std::vector<std::wstring> sent;
+    std::vector<size_t> at;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        // The shell would send what a hidden link leads to, not the link.
+        if (paths[i].empty() || GetFileAttributesW(paths[i].c_str()) == INVALID_FILE_ATTRIBUTES ||
+            !EntryIsItself(paths[i]))
+            continue;
+        sent.push_back(paths[i]);
+        at.push_back(i);
+    }
+    if (sent.empty())
+        return outcomes;
+    std::optional<std::vector<RecycleOutcome>> done = RecycleManyWithFileOperation(sent, owner);
+    if (!done)
+        done = RecycleManyWithFileOperationW(sent, owner);
+    for (size_t k = 0; k < at.size(); ++k)
+        outcomes[at[k]] = (*done)[k];
+    return outcomes;
+}
 
 RecycleOutcome RecycleOutcomeOf(bool succeeded, bool aborted, bool stillThere)
 {

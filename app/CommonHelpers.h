@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 std::wstring ColorToHex(COLORREF color);
 // Throws std::invalid_argument or std::out_of_range for malformed text.
@@ -39,6 +40,11 @@ bool RecycleItem(const std::wstring& path, HWND owner = nullptr);
 // error), which the user has not heard of yet.
 enum class RecycleOutcome { Recycled, Declined, Refused };
 RecycleOutcome RecycleItemAsking(const std::wstring& path, HWND owner = nullptr);
+// Several items in one operation of the shell: one question at most for
+// them all, where the shell asks. Each item's outcome in the order given;
+// an item missing, or a link the system does not show as one, is Refused
+// and not sent. Any thread that may own a shell question.
+std::vector<RecycleOutcome> RecycleItemsAsking(const std::vector<std::wstring>& paths, HWND owner = nullptr);
 // The outcome from what the shell reported: its result, whether it says
 // the user cancelled, and whether the item is still there.
 RecycleOutcome RecycleOutcomeOf(bool succeeded, bool aborted, bool stillThere);

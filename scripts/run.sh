@@ -5,6 +5,8 @@
 # old one ends) and leaves every other program of the prefix running.
 # Without a display it runs under an Xvfb of its own, leaves
 # build/screenshot.png, then ends the Tessik it started and that Xvfb.
+# Its prefix, build/wineprefix, is the user's: scripts/test.sh never uses
+# it, so the tests can run while a Tessik started here runs on.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 trap stop_own_display EXIT

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds incrementally and prepares the project's
-# Wine prefix. Sourced by run.sh and test.sh; safe to run again and again.
+# Wine prefixes: run.sh's (tessik_setup) and the tests' template and lanes
+# (test.sh). Sourced by run.sh, test.sh and the benchmarks; safe to run
+# again and again.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 
@@ -87,7 +89,7 @@ stop_own_display() {
 }
 
 # For scripts that started every program of the prefix themselves (the
-# tests, the benchmarks): ends them all, then the Xvfb they ran on.
+# benchmarks): ends them all, then the Xvfb they ran on.
 stop_display() {
   wineserver -k >/dev/null 2>&1 || true
   stop_own_display
@@ -151,23 +153,64 @@ prepare_wine_prefix() {
   echo "$TESSIK_PREFIX_VERSION" > "$marker"
 }
 
-# A test lane's own prefix ($1): a copy of the prepared prefix
-# $WINEPREFIX, made again when the prefix settings changed. Every link the
-# prefix itself holds (dosdevices: c:, d:) is relative and so leads into the
-# copy; what tests left in the temporary folder is not taken along (its
-# links lead into the original).
-prepare_lane_prefix() {
-  local lane_prefix="$1" user_dir
-  [ -f "$lane_prefix/.tessik-ready" ] && [ "$(cat "$lane_prefix/.tessik-ready")" = "$TESSIK_PREFIX_VERSION" ] && return
-  echo "setup: copying the Wine prefix to $lane_prefix"
-  # Every program of the prefix has ended and its registry is on disk.
-  wineserver -w
-  rm -rf "$lane_prefix" "$lane_prefix.part"
-  cp -a "$WINEPREFIX" "$lane_prefix.part"
-  for user_dir in "$lane_prefix.part"/drive_c/users/*/Temp; do
-    [ -d "$user_dir" ] && [ ! -L "$user_dir" ] && find "$user_dir" -mindepth 1 -delete
+# The user folders of a new prefix (Desktop, Documents, Downloads ...) are
+# links to the host's home: whatever a test sends to the Desktop (a
+# disbanded box's files) would land among the user's own files, and a
+# delete there would reach them. In the tests' prefixes each is a folder of
+# the prefix's own.
+own_user_folders() {
+  local entry
+  for entry in "$WINEPREFIX"/drive_c/users/*/*; do
+    [ -L "$entry" ] || continue
+    rm "$entry"
+    mkdir "$entry"
   done
+}
+# Fails when a user folder of the prefix $1 still leads out of it.
+user_folders_own() {
+  local entry
+  for entry in "$1"/drive_c/users/*/*; do
+    if [ -L "$entry" ]; then
+      echo "setup: $entry leads to $(readlink "$entry"), outside the test prefix" >&2
+      return 1
+    fi
+  done
+}
+
+# The tests' template prefix: made fresh by setup (never a copy of run.sh's
+# prefix, which holds the user's data folder and settings), prepared as the
+# run prefix is, with user folders of its own, and never run afterwards.
+# Made again when its settings change. Needs a display.
+TESSIK_TEMPLATE_VERSION="$TESSIK_PREFIX_VERSION.1"
+prepare_test_template() {
+  local template="$TESSIK_TEST_PREFIXES/template"
+  [ -f "$template/.tessik-template" ] && [ "$(cat "$template/.tessik-template")" = "$TESSIK_TEMPLATE_VERSION" ] &&
+    return
+  WINEPREFIX="$template" wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$template"
+  (
+    export WINEPREFIX="$template"
+    prepare_wine_prefix
+    own_user_folders
+    user_folders_own "$WINEPREFIX"
+  )
+  echo "$TESSIK_TEMPLATE_VERSION" >"$template/.tessik-template"
+}
+
+# A test lane's own prefix ($1): a fresh copy of the template at every
+# run, so nothing a test left in a lane (a Run value, a store in the
+# per-user folder, a drive letter) reaches the next run. Every link the
+# prefix holds itself (dosdevices: c:, d:) is relative and so leads into
+# the copy. A wineserver still running for the lane (a run that was ended
+# hard) is ended first: the lane is the tests' own.
+prepare_lane_prefix() {
+  local lane_prefix="$1"
+  WINEPREFIX="$lane_prefix" wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$lane_prefix" "$lane_prefix.part"
+  cp -a "$TESSIK_TEST_PREFIXES/template" "$lane_prefix.part"
+  rm -f "$lane_prefix.part/.tessik-template"
   mv "$lane_prefix.part" "$lane_prefix"
+  user_folders_own "$lane_prefix"
 }
 
 tessik_setup() {

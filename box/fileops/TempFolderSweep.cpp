@@ -53,9 +53,12 @@ bool FolderIsGone(const std::wstring& folder)
            GetFileAttributesW(volume) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Every entry of one temporary folder leaves (LetKeptCopyGo).
+// Every entry of one temporary folder leaves, all in one operation of the
+// shell (LetKeptCopiesGo): one question for the folder, not one per copy.
 void SweepFolder(const std::wstring& folder, const std::vector<std::wstring>& names, LeaveReport& report)
 {
+    std::vector<KeptCopy> copies;
+    std::vector<std::wstring> keptFolders;
     for (const std::wstring& name : names) {
         const std::wstring path = folder + name;
         // A copy on its way to the Recycle Bin waits in a folder of its own
@@ -64,12 +67,15 @@ void SweepFolder(const std::wstring& folder, const std::vector<std::wstring>& na
             std::vector<std::wstring> inside;
             ListEntries(path, inside);
             for (const std::wstring& item : inside)
-                LetKeptCopyGo(nullptr, path + L"\\" + item, item, report);
-            RemoveFolderIfEmpty(path);
+                copies.push_back({path + L"\\" + item, item});
+            keptFolders.push_back(path);
             continue;
         }
-        LetKeptCopyGo(nullptr, path, OriginalNameOfKeptCopy(name), report);
+        copies.push_back({path, OriginalNameOfKeptCopy(name)});
     }
+    LetKeptCopiesGo(nullptr, copies, report);
+    for (const std::wstring& path : keptFolders)
+        RemoveFolderIfEmpty(path);
 }
 
 std::wstring WithSeparator(std::wstring folder)

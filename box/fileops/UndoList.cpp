@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <deque>
+#include <stdexcept>
+#include <thread>
+#include <utility>
 
 #include "app/AppConfig.h"
 #include "app/CommonHelpers.h"
@@ -73,38 +77,63 @@ void PushOnto(std::vector<UndoRecord>& undoList, std::vector<UndoRecord>& redoLi
             discard(left, undone);
 }
 
+std::vector<RecycleOutcome> RecycleKeptCopies(const std::vector<KeptCopy>& copies, HWND owner)
+{
+    std::vector<RecycleOutcome> outcomes(copies.size(), RecycleOutcome::Refused);
+    // Where each copy waits under its item's name, and its folder.
+    std::vector<std::wstring> named(copies.size()), folders(copies.size());
+    std::vector<std::wstring> sent;
+    std::vector<size_t> at;
+    for (size_t i = 0; i < copies.size(); ++i) {
+        const std::wstring& copy = copies[i].copy;
+        if (!PathExists(copy)) {
+            outcomes[i] = RecycleOutcome::Recycled;
+            continue;
+        }
+        if (!EntryIsItself(copy))
+            continue;
+        // A folder of its own beside the copy gives it its name back: the
+        // Recycle Bin shows "a.txt", not "a.txt3f2a.tmp". Beside it, so the
+        // copy never leaves its volume (a temporary folder of an earlier box
+        // folder may lie on another drive).
+        // A copy without a folder of its own is no copy this program made.
+        const size_t slash = copy.find_last_of(L"\\/");
+        if (slash == std::wstring::npos)
+            continue;
+        const std::wstring folder = TempCopyPathIn(copy.substr(0, slash + 1), L"kept", PathExists);
+        if (!CreateDirectoryW(folder.c_str(), nullptr))
+            continue;
+        // The folder goes only once it is empty: while the copy could not go
+        // back it stays in there.
+        const std::wstring name = copies[i].name.empty() ? FileNameOfPath(copy) : copies[i].name;
+        if (!MoveFileExW(copy.c_str(), (folder + L"\\" + name).c_str(), 0)) {
+            RemoveFolderIfEmpty(folder);
+            continue;
+        }
+        folders[i] = folder;
+        named[i] = folder + L"\\" + name;
+        sent.push_back(named[i]);
+        at.push_back(i);
+    }
+    // One operation for them all: the shell asks once, not once per copy.
+    const std::vector<RecycleOutcome> recycled = RecycleItemsAsking(sent, owner);
+    for (size_t k = 0; k < at.size(); ++k) {
+        const size_t i = at[k];
+        outcomes[i] = recycled[k];
+        if (recycled[k] == RecycleOutcome::Recycled) {
+            RemoveFolderIfEmpty(folders[i]);
+            continue;
+        }
+        // Still the only copy: it goes back under the record's name.
+        if (EntryIsItself(named[i]) && MoveFileExW(named[i].c_str(), copies[i].copy.c_str(), 0))
+            RemoveFolderIfEmpty(folders[i]);
+    }
+    return outcomes;
+}
+
 RecycleOutcome RecycleKeptCopy(const std::wstring& copy, const std::wstring& name, HWND owner)
 {
-    if (!PathExists(copy))
-        return RecycleOutcome::Recycled;
-    if (!EntryIsItself(copy))
-        return RecycleOutcome::Refused;
-    // A folder of its own beside the copy gives it its name back: the
-    // Recycle Bin shows "a.txt", not "a.txt3f2a.tmp". Beside it, so the
-    // copy never leaves its volume (a temporary folder of an earlier box
-    // folder may lie on another drive).
-    const size_t slash = copy.find_last_of(L"\\/");
-    const std::wstring folder = slash == std::wstring::npos
-                                    ? TempCopyPath(L"kept")
-                                    : TempCopyPathIn(copy.substr(0, slash + 1), L"kept", PathExists);
-    const std::wstring named = folder + L"\\" + (name.empty() ? FileNameOfPath(copy) : name);
-    if (!CreateDirectoryW(folder.c_str(), nullptr))
-        return RecycleOutcome::Refused;
-    // The folder goes only once it is empty: while the copy could not go
-    // back it stays in there.
-    if (!MoveFileExW(copy.c_str(), named.c_str(), 0)) {
-        RemoveFolderIfEmpty(folder);
-        return RecycleOutcome::Refused;
-    }
-    const RecycleOutcome outcome = RecycleItemAsking(named, owner);
-    if (outcome == RecycleOutcome::Recycled) {
-        RemoveFolderIfEmpty(folder);
-        return outcome;
-    }
-    // Still the only copy: it goes back under the record's name.
-    if (EntryIsItself(named) && MoveFileExW(named.c_str(), copy.c_str(), 0))
-        RemoveFolderIfEmpty(folder);
-    return outcome;
+    return RecycleKeptCopies({{copy, name}}, owner).front();
 }
 
 std::wstring ViewFolderFor(const std::shared_ptr<KelmWindow>& box)
@@ -118,12 +147,11 @@ std::wstring ViewFolderFor(const std::shared_ptr<KelmWindow>& box)
 namespace
 {
 
-// The copy comes out of the temporary folder into view, under a name that
-// says what it is, never over anything.
-void BringIntoView(const std::shared_ptr<KelmWindow>& box, const std::wstring& copy, const std::wstring& name,
-                   LeaveReport& report)
+// The copy comes out of the temporary folder into view (folder: where the
+// box shows it), under a name that says what it is, never over anything.
+// Any thread.
+void BringIntoView(const std::wstring& folder, const std::wstring& copy, const std::wstring& name, LeaveReport& report)
 {
-    const std::wstring folder = ViewFolderFor(box);
     const size_t dot = name.find_last_of(L'.');
     const bool hasExtension = dot != std::wstring::npos && dot > 0 && !IsOwnFolder(copy);
     const std::wstring stem = hasExtension ? name.substr(0, dot) : name;
@@ -140,39 +168,228 @@ void BringIntoView(const std::shared_ptr<KelmWindow>& box, const std::wstring& c
     report.stuck.push_back({name, copy});
 }
 
+// One copy a leaving record holds, on its way out. The box, its name and
+// the fate are taken on the UI thread; the disk is left to CarryOut.
+struct LeavingCopy {
+    std::shared_ptr<KelmWindow> box;
+    KeptCopyFate fate;
+    ItemStamp made;
+    std::wstring name;
+    // Where the copy comes into view; filled on the UI thread just before
+    // the copies go.
+    std::wstring viewFolder;
+};
+
+void CollectLeaving(const std::shared_ptr<KelmWindow>& box, const UndoRecord& record, bool undone,
+                    std::vector<LeavingCopy>& out)
+{
+    const std::shared_ptr<KelmWindow> target = record.owner ? record.owner : box;
+    for (const KeptCopyFate& fate : {FateOfUndoneItem(record, undone), FateOfKeptCopy(record, undone)})
+        if (fate.action != KeptCopyFate::Action::Keep && !fate.copy.empty())
+            out.push_back({target, fate, record.made, FileNameOfPath(record.path), L""});
+}
+
+// UI thread: where each copy comes into view should the bin not take it.
+void FindViewFolders(std::vector<LeavingCopy>& copies)
+{
+    for (LeavingCopy& copy : copies)
+        copy.viewFolder = ViewFolderFor(copy.box);
+}
+
+// The disk's part, on any thread: copies known to be spare are deleted, the
+// others go to the Recycle Bin together, and what the bin does not take
+// (refused, or the user answered No) comes into view.
+void CarryOut(const std::vector<LeavingCopy>& copies, HWND owner, LeaveReport& report)
+{
+    using Action = KeptCopyFate::Action;
+    std::vector<KeptCopy> recycle;
+    std::vector<const LeavingCopy*> of;
+    for (const LeavingCopy& leaving : copies) {
+        const std::wstring& copy = leaving.fate.copy;
+        if (!PathExists(copy))
+            continue;
+        // An undone new item that still looks as it was made holds nothing
+        // of the user's.
+        if (leaving.fate.action == Action::Delete ||
+            (leaving.fate.action == Action::DeleteIfAsMade && leaving.made.known && StampItem(copy) == leaving.made)) {
+            RemoveItemWithoutFollowingLinks(copy);
+            continue;
+        }
+        recycle.push_back({copy, leaving.name});
+        of.push_back(&leaving);
+    }
+    if (recycle.empty())
+        return;
+    const std::vector<RecycleOutcome> outcomes = RecycleKeptCopies(recycle, owner);
+    for (size_t i = 0; i < recycle.size(); ++i) {
+        if (outcomes[i] == RecycleOutcome::Recycled)
+            report.recycled.push_back(recycle[i].name);
+        else if (PathExists(recycle[i].copy))
+            BringIntoView(of[i]->viewFolder, recycle[i].copy, recycle[i].name, report);
+    }
+}
+
+HWND OwnerWindowOf(const std::shared_ptr<KelmWindow>& box)
+{
+    return box && IsWindow(box->GetHwnd()) ? box->GetHwnd() : nullptr;
+}
+
+// The same on the UI thread, for callers that need the outcome at once; the
+// box's own shortcuts do nothing while the shell asks.
+void CarryOutNow(const std::shared_ptr<KelmWindow>& box, std::vector<LeavingCopy> copies, LeaveReport& report)
+{
+    FindViewFolders(copies);
+    BoxQuestionScope asking(box);
+    CarryOut(copies, OwnerWindowOf(box), report);
+}
+
+void Merge(LeaveReport& into, LeaveReport from)
+{
+    into.inView.insert(into.inView.end(), from.inView.begin(), from.inView.end());
+    into.stuck.insert(into.stuck.end(), from.stuck.begin(), from.stuck.end());
+    into.recycled.insert(into.recycled.end(), from.recycled.begin(), from.recycled.end());
+}
+
+// The copies of the records that left, a job per push, carried out by one
+// worker at a time: two shell questions never stand open at once, and none
+// opens inside another's message loop. UI thread only, but for the worker's
+// own fields of the running job.
+struct LeaveJob {
+    // Owns the shell's question and receives the result.
+    std::shared_ptr<KelmWindow> box;
+    std::vector<LeavingCopy> copies;
+};
+
+struct RunningLeave {
+    unsigned serial = 0;
+    std::shared_ptr<KelmWindow> box;
+    HWND owner = nullptr;
+    // The worker's until it sets done.
+    std::vector<LeavingCopy> copies;
+    LeaveReport report;
+    HANDLE done = nullptr;
+    std::thread worker;
+};
+
+std::deque<LeaveJob> s_leaveQueue;
+// Never freed at the program's end: a worker still asking then (the
+// process ends without the quit) keeps what it points at, and its copies
+// wait in the temporary folder for the next start's sweep.
+RunningLeave* s_runningLeave = nullptr;
+unsigned s_leaveSerial = 0;
+
+void WorkOnLeave(RunningLeave* run)
+{
+    try {
+        const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        CarryOut(run->copies, run->owner, run->report);
+        if (SUCCEEDED(init))
+            CoUninitialize();
+    } catch (...) {
+        // Whatever is still in the temporary folder is told, not lost.
+        for (const LeavingCopy& leaving : run->copies)
+            if (PathExists(leaving.fate.copy))
+                run->report.stuck.push_back({leaving.name, leaving.fate.copy});
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Letting undo copies go failed.");
+    }
+}
+
+// UI thread: the running job's worker has signalled; its report is taken.
+LeaveReport TakeFinishedLeave()
+{
+    std::unique_ptr<RunningLeave> run(std::exchange(s_runningLeave, nullptr));
+    run->worker.join();
+    CloseHandle(run->done);
+    return std::move(run->report);
+}
+
+void StartNextLeave()
+{
+    if (s_runningLeave || s_leaveQueue.empty())
+        return;
+    auto run = std::make_unique<RunningLeave>();
+    run->box = s_leaveQueue.front().box;
+    // Jobs of one box waiting together go as one: one question for them.
+    while (!s_leaveQueue.empty() && s_leaveQueue.front().box == run->box) {
+        std::vector<LeavingCopy>& copies = s_leaveQueue.front().copies;
+        run->copies.insert(run->copies.end(), std::make_move_iterator(copies.begin()),
+                           std::make_move_iterator(copies.end()));
+        s_leaveQueue.pop_front();
+    }
+    FindViewFolders(run->copies);
+    run->owner = OwnerWindowOf(run->box);
+    run->serial = ++s_leaveSerial;
+    run->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    RunningLeave* raw = run.get();
+    try {
+        if (!raw->done)
+            throw std::runtime_error("no event");
+        raw->worker = std::thread([raw, serial = raw->serial, box = raw->box] {
+            WorkOnLeave(raw);
+            // From here on the UI thread may have taken the job: only the
+            // lambda's own copies are used.
+            SetEvent(raw->done);
+            box->animationManager.PostCallback([serial] {
+                if (!s_runningLeave || s_runningLeave->serial != serial)
+                    return;
+                LeaveReport report = TakeFinishedLeave();
+                StartNextLeave();
+                if (!report.Empty())
+                    NotifyUser(L"undo-copy-kept", LeaveReportText(report));
+            });
+        });
+    } catch (const std::exception&) {
+        // No worker to wait for: the copies go here and now.
+        if (raw->done)
+            CloseHandle(raw->done);
+        LeaveReport report;
+        CarryOutNow(raw->box, std::move(raw->copies), report);
+        if (!report.Empty())
+            NotifyUser(L"undo-copy-kept", LeaveReportText(report));
+        StartNextLeave();
+        return;
+    }
+    s_runningLeave = run.release();
+}
+
+void QueueLeave(LeaveJob job)
+{
+    if (job.copies.empty())
+        return;
+    s_leaveQueue.push_back(std::move(job));
+    // A job whose result was posted to a window that no longer ticks would
+    // hold the queue: one that is over is taken here as well.
+    if (s_runningLeave && WaitForSingleObject(s_runningLeave->done, 0) == WAIT_OBJECT_0) {
+        LeaveReport report = TakeFinishedLeave();
+        if (!report.Empty())
+            NotifyUser(L"undo-copy-kept", LeaveReportText(report));
+    }
+    StartNextLeave();
+}
+
 } // namespace
 
 void LetRecordLeave(const std::shared_ptr<KelmWindow>& box, const UndoRecord& record, bool undone, LeaveReport& report)
 {
-    using Action = KeptCopyFate::Action;
-    const std::shared_ptr<KelmWindow> target = record.owner ? record.owner : box;
-    for (const KeptCopyFate& fate : {FateOfUndoneItem(record, undone), FateOfKeptCopy(record, undone)}) {
-        if (fate.action == Action::Keep || fate.copy.empty() || !PathExists(fate.copy))
-            continue;
-        // An undone new item that still looks as it was made holds nothing
-        // of the user's.
-        if (fate.action == Action::Delete ||
-            (fate.action == Action::DeleteIfAsMade && record.made.known && StampItem(fate.copy) == record.made)) {
-            RemoveItemWithoutFollowingLinks(fate.copy);
-            continue;
-        }
-        LetKeptCopyGo(target, fate.copy, FileNameOfPath(record.path), report);
-    }
+    std::vector<LeavingCopy> copies;
+    CollectLeaving(box, record, undone, copies);
+    if (!copies.empty())
+        CarryOutNow(record.owner ? record.owner : box, std::move(copies), report);
 }
 
 void LetKeptCopyGo(const std::shared_ptr<KelmWindow>& box, const std::wstring& copy, const std::wstring& name,
                    LeaveReport& report)
 {
-    RecycleOutcome outcome;
-    {
-        BoxQuestionScope asking(box);
-        const HWND owner = box && IsWindow(box->GetHwnd()) ? box->GetHwnd() : nullptr;
-        outcome = RecycleKeptCopy(copy, name, owner);
-    }
-    if (outcome == RecycleOutcome::Recycled)
-        report.recycled.push_back(name);
-    else if (PathExists(copy))
-        BringIntoView(box, copy, name, report);
+    LetKeptCopiesGo(box, {{copy, name}}, report);
+}
+
+void LetKeptCopiesGo(const std::shared_ptr<KelmWindow>& box, const std::vector<KeptCopy>& copies, LeaveReport& report)
+{
+    std::vector<LeavingCopy> leaving;
+    for (const KeptCopy& copy : copies)
+        leaving.push_back({box, {KeptCopyFate::Action::Recycle, copy.copy}, {}, copy.name, L""});
+    if (!leaving.empty())
+        CarryOutNow(box, std::move(leaving), report);
 }
 
 std::wstring LeaveReportText(const LeaveReport& report)
@@ -195,25 +412,62 @@ std::wstring LeaveReportText(const LeaveReport& report)
 
 void PushUndoRecord(const std::shared_ptr<KelmWindow>& box, UndoRecord record)
 {
-    const std::shared_ptr<KelmWindow> target = record.owner ? record.owner : box;
-    if (!target)
-        return;
-    // A job whose destination was gone by the time it ran replaced nothing
-    // and kept nothing: undo has nothing to put back.
-    if (!record.replacedCopy.empty() && !PathExists(record.replacedCopy))
-        record.replacedCopy.clear();
-    BoxRuntime& runtime = s_boxRuntimes[target];
-    const int limit = runtime.undoLimit;
-    LeaveReport report;
-    PushOnto(runtime.undoList, runtime.redoList, limit, std::move(record),
-             [&](const UndoRecord& left, bool undone) { LetRecordLeave(target, left, undone, report); });
-    if (!report.Empty())
-        NotifyUser(L"undo-copy-kept", LeaveReportText(report));
+    std::vector<UndoRecord> one;
+    one.push_back(std::move(record));
+    PushUndoRecords(box, std::move(one));
+}
+
+void PushUndoRecords(const std::shared_ptr<KelmWindow>& box, std::vector<UndoRecord> records)
+{
+    LeaveJob job{box, {}};
+    for (UndoRecord& record : records) {
+        const std::shared_ptr<KelmWindow> target = record.owner ? record.owner : box;
+        if (!target)
+            continue;
+        if (!job.box)
+            job.box = target;
+        // A job whose destination was gone by the time it ran replaced
+        // nothing and kept nothing: undo has nothing to put back.
+        if (!record.replacedCopy.empty() && !PathExists(record.replacedCopy))
+            record.replacedCopy.clear();
+        BoxRuntime& runtime = s_boxRuntimes[target];
+        PushOnto(runtime.undoList, runtime.redoList, runtime.undoLimit, std::move(record),
+                 [&](const UndoRecord& left, bool undone) { CollectLeaving(target, left, undone, job.copies); });
+    }
+    QueueLeave(std::move(job));
+}
+
+bool RecordsLeaving()
+{
+    return s_runningLeave != nullptr || !s_leaveQueue.empty();
+}
+
+LeaveReport FinishLeavingRecords()
+{
+    LeaveReport all;
+    for (;;) {
+        StartNextLeave();
+        if (!s_runningLeave)
+            return all;
+        // The shell's question on the worker belongs to a box of this
+        // thread: what it sends here is answered, nothing else runs.
+        const HANDLE done = s_runningLeave->done;
+        DWORD waited;
+        while ((waited = MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE)) == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        if (waited != WAIT_OBJECT_0)
+            WaitForSingleObject(done, INFINITE);
+        Merge(all, TakeFinishedLeave());
+    }
 }
 
 LeaveReport EmptyUndoLists(const std::shared_ptr<KelmWindow>& box)
 {
-    LeaveReport report;
+    // What left earlier goes first: it may come into view in the box's
+    // folder, which is about to go.
+    LeaveReport report = FinishLeavingRecords();
     BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime)
         return report;
@@ -221,26 +475,26 @@ LeaveReport EmptyUndoLists(const std::shared_ptr<KelmWindow>& box)
     const std::vector<UndoRecord> redo = std::move(runtime->redoList);
     runtime->undoList.clear();
     runtime->redoList.clear();
+    std::vector<LeavingCopy> copies;
     for (const UndoRecord& record : redo)
-        LetRecordLeave(box, record, true, report);
+        CollectLeaving(box, record, true, copies);
     for (const UndoRecord& record : undo)
-        LetRecordLeave(box, record, false, report);
+        CollectLeaving(box, record, false, copies);
+    if (!copies.empty())
+        CarryOutNow(box, std::move(copies), report);
     return report;
 }
 
 LeaveReport EmptyEveryUndoList()
 {
+    LeaveReport report = FinishLeavingRecords();
     // The registry may change while the shell asks: the boxes are taken
     // first.
     std::vector<std::shared_ptr<KelmWindow>> boxes;
     for (const auto& entry : s_boxRuntimes)
         boxes.push_back(entry.first);
-    LeaveReport report;
-    for (const auto& box : boxes) {
-        LeaveReport one = EmptyUndoLists(box);
-        report.inView.insert(report.inView.end(), one.inView.begin(), one.inView.end());
-        report.stuck.insert(report.stuck.end(), one.stuck.begin(), one.stuck.end());
-    }
+    for (const auto& box : boxes)
+        Merge(report, EmptyUndoLists(box));
     return report;
 }
 

@@ -1,5 +1,7 @@
-// Pushing undo records onto a box's lists, and the names of the copies kept
-// for undo in the temporary folder. UI thread only.
+// Pushing undo records onto a box's lists, letting go of what the records
+// that leave kept (on a worker, one job at a time), and the names of the
+// copies kept for undo in the temporary folder. UI thread only, but where
+// a function says otherwise.
 #pragma once
 
 #include <windows.h>
@@ -13,12 +15,31 @@
 #include "box/fileops/UndoRecord.h"
 
 class KelmWindow;
+struct LeaveReport;
 
 // Appends the record to the undo list of its owner (else of the box), drops
 // the oldest record beyond the box's limit and empties the redo list. What
-// the records that leave held is let go of (LetRecordLeave) only once the
-// lists are changed; where something came back into view the user is told.
+// the records that leave held is let go of once the lists are changed, off
+// the UI thread, one job at a time (RecordsLeaving); where something came
+// back into view the user is told.
 void PushUndoRecord(const std::shared_ptr<KelmWindow>& box, UndoRecord record);
+
+// The same for a batch of records in the order they happened (a drop's
+// finished files): every record is pushed, then the records that left the
+// lists on the way (the oldest ones and the redo list) let go of their kept
+// copies together, in one Recycle Bin operation off the UI thread. The
+// lists end with the batch's last records; what the bin does not take
+// comes into view afterwards and the user is told. UI thread only.
+void PushUndoRecords(const std::shared_ptr<KelmWindow>& box, std::vector<UndoRecord> records);
+
+// Whether copies of records that left are still on their way to the
+// Recycle Bin or into view. UI thread only.
+bool RecordsLeaving();
+// Waits until every copy of the records that left has gone, answering
+// meanwhile only what other threads send (a shell question owned by a box
+// needs its owner to answer); what came into view is returned, not told.
+// For a box that is deleted and for the program's end. UI thread only.
+LeaveReport FinishLeavingRecords();
 
 // What leaving the lists does to a record's kept copy. A copy is deleted
 // only where another one is known to exist (a confirmed recycle); one that
@@ -46,6 +67,12 @@ void PushOnto(std::vector<UndoRecord>& undoList, std::vector<UndoRecord>& redoLi
 // (name), so the user finds it there. Where the bin does not take it the
 // copy is still at its own path in the temporary folder.
 RecycleOutcome RecycleKeptCopy(const std::wstring& copy, const std::wstring& name, HWND owner = nullptr);
+// Several kept copies in one operation of the shell (one question at most
+// for them all); each copy's outcome in the order given. Any thread.
+struct KeptCopy {
+    std::wstring copy, name;
+};
+std::vector<RecycleOutcome> RecycleKeptCopies(const std::vector<KeptCopy>& copies, HWND owner = nullptr);
 
 // Where the copies of leaving records went that the Recycle Bin did not
 // take: each item's name and where it is now (still in the temporary
@@ -77,6 +104,9 @@ void LetRecordLeave(const std::shared_ptr<KelmWindow>& box, const UndoRecord& re
 // does not take it. UI thread only.
 void LetKeptCopyGo(const std::shared_ptr<KelmWindow>& box, const std::wstring& copy, const std::wstring& name,
                    LeaveReport& report);
+
+// The same for several copies, in one operation of the shell.
+void LetKeptCopiesGo(const std::shared_ptr<KelmWindow>& box, const std::vector<KeptCopy>& copies, LeaveReport& report);
 
 // The box's folder while it is on disk, else the folder the user chose for
 // the boxes: where a copy the bin did not take comes back into view.

@@ -156,6 +156,16 @@ OwnerFolders FoldersOfView(KelmIconManager& view, const std::wstring& folder)
     return folders;
 }
 
+// Set by a sync that changed its view's records; the refresh reads it to
+// tell its listeners.
+bool s_viewChanged = false;
+
+std::vector<std::function<void(const BoxWindowPtr&)>>& RefreshListeners()
+{
+    static std::vector<std::function<void(const BoxWindowPtr&)>> listeners;
+    return listeners;
+}
+
 // False when the view was not brought in step: a drag or a file job runs,
 // or a folder could not be listed.
 bool SyncOrThrow(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
@@ -172,12 +182,14 @@ bool SyncOrThrow(KelmIconManager& view, const std::wstring& folder, bool noRepai
         if (!ListFolderEntries(path, listing)) {
             if (changed)
                 view.Renumber();
+            s_viewChanged = s_viewChanged || changed;
             return false;
         }
         changed = ReconcileOwner(view, owner, listing) || changed;
     }
     if (!changed)
         return true;
+    s_viewChanged = true;
     view.Renumber();
     SaveBoxIcons(view);
     if (!noRepaint)
@@ -331,6 +343,12 @@ void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRep
     SetInStep(*state, view);
 }
 
+void AddFolderRefreshListener(std::function<void(const BoxWindowPtr&)> listener)
+{
+    if (listener)
+        RefreshListeners().push_back(std::move(listener));
+}
+
 void ForgetFolderWatches()
 {
     s_refreshStates.clear();
@@ -354,6 +372,7 @@ void RefreshFolderBoxes()
         return !box || box.get() != entry.first ||
                std::none_of(boxes.begin(), boxes.end(), [&box](const auto& item) { return item.first == box; });
     });
+    std::vector<BoxWindowPtr> changed;
     for (const auto& [window, folder] : boxes) {
         // A box deleted by an earlier sync's consequences is left alone.
         if (!FindBoxRuntime(window))
@@ -362,9 +381,19 @@ void RefreshFolderBoxes()
         if (!state)
             continue;
         KelmIconManager& view = s_boxIconManagers[window];
-        if (NeedsListing(*state, view, folder) && SyncView(view, folder, false))
+        if (!NeedsListing(*state, view, folder))
+            continue;
+        s_viewChanged = false;
+        if (SyncView(view, folder, false))
             SetInStep(*state, view);
+        if (s_viewChanged)
+            changed.push_back(window);
     }
+    // Told after the pass: a listener may walk the registry.
+    const auto listeners = RefreshListeners();
+    for (const BoxWindowPtr& box : changed)
+        for (const auto& listener : listeners)
+            listener(box);
 }
 
 void CALLBACK RefreshFolderBoxesTimer(HWND, UINT, UINT_PTR, DWORD)

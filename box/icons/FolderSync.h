@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -36,6 +37,10 @@ void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRep
 // or no notification can be had; a box new to the refresh (or unfolded)
 // is listed at once.
 void RefreshFolderBoxes();
+// Runs after a pass of the refresh changed boxes' records to follow their
+// folders, once per changed box: a view of the box kept elsewhere (the
+// quick panel's) follows it too. UI thread only.
+void AddFolderRefreshListener(std::function<void(const BoxWindowPtr&)> listener);
 // Closes the refresh's hold on every folder (before a box's folder is
 // removed); the next refresh lists every folder box once again.
 void ForgetFolderWatches();

@@ -1,7 +1,9 @@
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <unordered_set>
 #include <system_error>
 #include <vector>
 
@@ -193,6 +195,88 @@ void FillSearch(KelmIconManager& main, const BoxWindowPtr& mainWindow, const Box
     }
 }
 
+// The main list of a desktop box as the refresh makes it, but with the
+// file facts the box's records already hold: following a change must not
+// read every file again on the UI thread.
+void FillDesktopBoxKnown(KelmIconManager& list, const BoxWindowPtr& box)
+{
+    std::unordered_set<std::wstring> paths;
+    for (const IconRecord& source : s_boxIconManagers[box].Records()) {
+        const BoxWindowPtr owner = source.owner ? source.owner : box;
+        const bool twice = !paths.insert(source.path).second;
+        if (twice && list.ChecksDuplicatesFor(owner))
+            continue;
+        IconRecord record = list.MakeRecord(source.path, 0.0f, 0.0f, source.alias, false, source.sectionText, owner,
+                                            source.originalPath);
+        record.lastWriteTime = source.lastWriteTime;
+        record.isDirectory = source.isDirectory;
+        list.Records().push_back(std::move(record));
+    }
+}
+
+// Brings list to wanted's records in wanted's order. A record shown before
+// keeps its place, motion, control and id, so the selection follows it at
+// the renumbering; a new one fades in. True when anything changed.
+bool TakeOver(KelmIconManager& list, KelmIconManager& wanted)
+{
+    using Key = std::pair<std::wstring, const KelmWindow*>;
+    std::vector<IconRecord>& shown = list.Records();
+    std::map<Key, std::vector<size_t>> at;
+    for (size_t i = 0; i < shown.size(); ++i)
+        at[{shown[i].path, list.EffectiveOwner(shown[i]).get()}].push_back(i);
+    std::vector<bool> taken(shown.size(), false);
+    std::vector<IconRecord> next;
+    next.reserve(wanted.Records().size());
+    bool changed = shown.size() != wanted.Records().size();
+    for (IconRecord& record : wanted.Records()) {
+        size_t old = shown.size();
+        if (auto found = at.find({record.path, wanted.EffectiveOwner(record).get()}); found != at.end())
+            for (size_t i : found->second)
+                if (!taken[i]) {
+                    old = i;
+                    break;
+                }
+        if (old == shown.size()) {
+            record.id = KelmIconManager::kUnnumberedId;
+            next.push_back(std::move(record));
+            changed = true;
+            continue;
+        }
+        taken[old] = true;
+        IconRecord& kept = shown[old];
+        changed = changed || old != next.size() || kept.alias != record.alias || kept.sectionText != record.sectionText;
+        kept.alias = record.alias;
+        kept.sortName = record.sortName;
+        kept.sectionText = record.sectionText;
+        kept.originalPath = record.originalPath;
+        kept.lastWriteTime = record.lastWriteTime;
+        kept.isDirectory = record.isDirectory;
+        next.push_back(std::move(kept));
+    }
+    if (!changed)
+        return false;
+    shown = std::move(next);
+    list.Renumber();
+    return true;
+}
+
+// The panel follows the folder refresh from its first filling on; the
+// refresh keeps its listeners for the program's life.
+void ListenToFolderRefresh()
+{
+    static bool listening = false;
+    if (listening)
+        return;
+    listening = true;
+    AddFolderRefreshListener([](const BoxWindowPtr& box) {
+        if (!FollowBoxChange(box))
+            return;
+        for (const BoxWindowPtr& window : {s_quickPanelWindow, s_quickPanelContentWindow})
+            if (window && IsWindow(window->GetHwnd()))
+                InvalidateRect(window->GetHwnd(), nullptr, FALSE);
+    });
+}
+
 void RemovePseudoBoxSettings()
 {
     try {
@@ -242,10 +326,32 @@ std::wstring SearchPattern(const std::wstring& text)
     return L"*" + text + L"*";
 }
 
+bool FollowBoxChange(const BoxWindowPtr& box)
+{
+    const BoxWindowPtr mainWindow = s_quickPanelWindow;
+    // Only while the panel is open: closing it takes its runtime record.
+    const BoxRuntime* mainRuntime = FindBoxRuntime(mainWindow);
+    auto main = s_boxIconManagers.find(mainWindow);
+    if (!box || !mainRuntime || main == s_boxIconManagers.end() || s_selectedComponentId.empty())
+        return false;
+    KelmIconManager wanted(main->second.GetIconSize(), main->second.BaseGap(), main->second.TopOffset());
+    wanted.SetOwnBox(main->second.OwnBox());
+    if (mainRuntime->searchActive && !mainRuntime->searchText.empty()) {
+        FillSearch(wanted, mainWindow, s_quickPanelDummy, SearchPattern(mainRuntime->searchText));
+    } else {
+        if (s_selectedIsHidden || FindBox(s_selectedComponentId) != box)
+            return false;
+        FillDesktopBoxKnown(wanted, box);
+        LabelOwnerRuns(wanted, L"");
+    }
+    return TakeOver(main->second, wanted);
+}
+
 void RefreshQuickPanelContent()
 {
     if (!s_quickPanelWindow)
         return;
+    ListenToFolderRefresh();
     const BoxWindowPtr mainWindow = s_quickPanelWindow;
     const BoxWindowPtr physWindow = s_quickPanelDummy;
     KelmIconManager& main = s_boxIconManagers[mainWindow];

@@ -6,13 +6,22 @@
 // UI thread only.
 #pragma once
 
+#include <memory>
 #include <string>
+
+class KelmWindow;
 
 namespace TessikQuickPanel
 {
 
 // Rebuilds both lists for the current selection and search.
 void RefreshQuickPanelContent();
+
+// A box's records changed outside the panel (its folder refresh): while
+// the panel is open on that box, or searches every box, its main list
+// follows. Records still shown keep their place, motion and selection, and
+// the scroll stays. True when the main list changed.
+bool FollowBoxChange(const std::shared_ptr<KelmWindow>& box);
 
 // When a hidden box is selected, writes its two lists to the store: only
 // when they differ from the last write for that selection, or when forced.

@@ -4,7 +4,10 @@
 // its action first (a folder that stays keeps its box).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <map>
+#include <thread>
 
 #include "BoxTestSupport.h"
 #include "common/DirectoryLink.h"
@@ -12,6 +15,7 @@
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxSettings.h"
+#include "box/fileops/UndoList.h"
 #include "ui/core/DpiScale.h"
 
 using namespace TessikDesktopContainer;
@@ -373,4 +377,62 @@ TEST_F(BoxDeletionTest, AnotherBoxsFolderInsideTheBoxStaysWithItsBoxWhenTheBoxIs
     EXPECT_TRUE(DisbandAndRestore(folderBox, boxFolder, last, desktop).stayed.empty());
     EXPECT_TRUE(fs::exists(desktop + L"\\b.txt"));
     EXPECT_TRUE(fs::exists(boxFolder)) << "the other box keeps its folder";
+}
+
+// A box deleted while the shell asks about copies its undo records let go
+// of (on a worker, the question owned by the box's window): the deletion
+// waits for the answer without a hang, then lets the box's own records go;
+// the two questions never stand open together.
+TEST_F(BoxDeletionTest, TheUndoListsOfADeletedBoxWaitForTheQuestionAboutLeavingCopies)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<int> asked{0}, mostAtOnce{0};
+    // Each question is answered only once it stood open a while: the
+    // deletion comes while the first one is open.
+    std::thread answerer([&] {
+        std::map<HWND, ULONGLONG> seenAt;
+        while (!stop) {
+            std::vector<HWND> open;
+            EnumWindows(
+                [](HWND window, LPARAM list) -> BOOL {
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(window, &pid);
+                    wchar_t cls[32] = {};
+                    GetClassNameW(window, cls, 32);
+                    if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
+                        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&open));
+            mostAtOnce = std::max(mostAtOnce.load(), static_cast<int>(open.size()));
+            for (HWND window : open) {
+                auto [at, added] = seenAt.emplace(window, GetTickCount64());
+                if (added)
+                    ++asked;
+                else if (GetTickCount64() - at->second > 300)
+                    PostMessageW(window, WM_COMMAND, IDYES, 0);
+            }
+            Sleep(5);
+        }
+    });
+    s_boxRuntimes.at(folderBox).undoLimit = 1;
+    std::vector<UndoRecord> records;
+    for (const wchar_t* name : {L"a.txt", L"b.txt"}) {
+        UndoRecord record;
+        record.path = s_boxRuntimes.at(folderBox).TargetFolder + L"\\" + name;
+        record.replacedCopy = store.File(std::wstring(name) + L"c0de.tmp");
+        TempFolder::WriteBytes(record.replacedCopy, "old");
+        records.push_back(record);
+    }
+    PushUndoRecords(folderBox, records);
+    ASSERT_TRUE(PumpUntil([&] { return asked > 0; }, 20000)) << "the shell asks about a.txt";
+    const LeaveReport left = EmptyUndoLists(folderBox);
+    stop = true;
+    answerer.join();
+    EXPECT_TRUE(left.Empty());
+    EXPECT_FALSE(RecordsLeaving());
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(mostAtOnce, 1);
+    EXPECT_FALSE(fs::exists(records[0].replacedCopy));
+    EXPECT_FALSE(fs::exists(records[1].replacedCopy));
 }

@@ -39,22 +39,23 @@ wait_file '[ -f "$NEW" ]' || fail "no new text file: $(ls "$FOLDER")"
 [ "$(od -An -tx1 "$NEW" | tr -d ' \n')" = efbbbf ] || fail "the new file is not just the byte-order mark"
 wait_file 'grep -q "新建 文本文档.txt" "$DATA/DesktopContainer.kelm"' || fail "no stored record of the new file"
 
+probe gone "$MENU_CLASS" "$MENU_TITLE" 10000 >/dev/null || fail '"文本文件" left the menu open'
+
 # "撤销" is the left half of row 2 (新建, 粘贴, the undo row).
-probe gone "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
 open_background_menu
 menu_rect "Kelm.Menu.Class.0"
 xdotool mousemove $((mx + 30)) $((my + 110)) click 1
 wait_file '[ ! -e "$NEW" ]' || fail "undo left the new file"
 ls "$WORK/boxes/.data/.temp" | grep -Eq '^新建 文本文档\.txt[0-9a-f]{4}\.tmp$' ||
   fail "nothing parked in the temporary folder: $(ls -a "$WORK/boxes/.data/.temp" 2>&1)"
-probe gone "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
+probe gone "$MENU_CLASS" "$MENU_TITLE" 10000 >/dev/null || fail '"撤销" left the menu open'
 open_background_menu
 menu_rect "Kelm.Menu.Class.0"
 xdotool mousemove $((mx + mw - 30)) $((my + 110)) click 1
 wait_file '[ -f "$NEW" ]' || fail "redo did not bring the file back"
+probe gone "$MENU_CLASS" "$MENU_TITLE" 10000 >/dev/null || fail '"重做" left the menu open'
 
 # The more button sits 65 DIPs from the right edge of the title band.
-probe gone "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
 xdotool mousemove $((bx + bw - 58)) $((by + 20)) click 1
 probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no more menu"
 menu_rect "Kelm.Menu.Class.0"
@@ -90,12 +91,16 @@ xdotool mousemove $((mx + mw - 60)) $((my + mh - 40)) click 1
 wait_file 'grep -q "title : \"Renamed\"" "$DATA/DesktopContainer.kelm"' ||
   fail "the new title was not stored: $(grep title "$DATA/DesktopContainer.kelm")"
 
-# The visibility hotkey (id 1002) hides every box, and shows it again.
+# Ctrl+Shift+L, pressed on the keyboard over the box, hides every box; over
+# the main window (brought back by a click on the tray icon: no box is left
+# to take the focus) it shows them again.
 BOX_CLASS="Tessik.Kelm.Com.Container.Class.*"
-probe post-one "$MAIN_CLASS" "$MAIN_TITLE" 786 1002 0 >/dev/null || fail "no main window for the hotkey"
-probe wait "$BOX_CLASS" "Tessik.Com.Container" hidden 10000 >/dev/null || fail "the hotkey did not hide the box"
-probe post-one "$MAIN_CLASS" "$MAIN_TITLE" 786 1002 0 >/dev/null || fail "no main window for the hotkey"
-probe wait "$BOX_CLASS" "Tessik.Com.Container" visible 10000 >/dev/null || fail "the hotkey did not show the box"
+press_keys_over "Tessik.Com.Container" ctrl+shift+l || fail "the box did not take the keyboard focus"
+probe wait "$BOX_CLASS" "Tessik.Com.Container" hidden 15000 >/dev/null || fail "the hotkey did not hide the box"
+probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_TRAY 0 $WM_LBUTTONUP >/dev/null || fail "no window for the tray click"
+wait_main_window visible
+press_keys_over "$MAIN_TITLE" ctrl+shift+l || fail "the main window did not take the keyboard focus"
+probe wait "$BOX_CLASS" "Tessik.Com.Container" visible 15000 >/dev/null || fail "the hotkey did not show the box"
 
 quit_from_tray
 wait_exit "$pid"

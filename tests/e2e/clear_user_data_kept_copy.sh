@@ -41,7 +41,9 @@ probe post "#32770" "清除" 273 1 0 >/dev/null # WM_COMMAND IDOK
 # closed as it comes, until the program ends.
 for _ in $(seq 300); do
   kill -0 "$pid" 2>/dev/null || break
-  probe list | awk -F'\t' '$1 == "#32770" {print $2}' | while read -r title; do
+  # The program may end between two looks: a list that finds nothing then
+  # is no failure, the loop's next test of the process ends it.
+  { probe list || true; } | awk -F'\t' '$1 == "#32770" {print $2}' | while read -r title; do
     case "$title" in
     Confirm*) probe post "#32770" "$title" 273 6 0 >/dev/null ;; # IDYES
     Tessik) probe post "#32770" "Tessik" "$WM_CLOSE" 0 0 >/dev/null ;;

@@ -26,13 +26,14 @@ crash_once() {
   started=$(grep -n 'Tessik started' "$log" | cut -d: -f1)
   fatal=$(grep -n 'FATAL' "$log" | cut -d: -f1)
   [ -n "$started" ] && [ "$started" -lt "$fatal" ] || fail "$kind: start line missing or after the FATAL line"
-  # Notepad shows the log; close it so nothing stays behind.
+  # Notepad shows the log (a visible window whose title names it); closed,
+  # it leaves nothing behind.
   local name
   name=$(basename "$log")
-  for _ in $(seq 40); do
-    probe close-title "$name" >/dev/null && break
-    sleep 0.25
-  done
+  log_shown() { probe list | awk -F'\t' -v n="$name" 'index($2, n) && $3 == 1 {found=1} END {exit !found}'; }
+  wait_file log_shown || wait_file log_shown || fail "$kind: Notepad did not show $name: $(probe list | cut -f1-3)"
+  probe close-title "$name" >/dev/null || fail "$kind: could not close the window showing $name"
+  wait_file '! log_shown' || fail "$kind: the window showing $name stayed open"
 }
 
 crash_once access 0xC0000005 "$DATA/logs/${TODAY}_00.txt"

@@ -15,21 +15,13 @@ printf 'd1\n' >"$OLD/d1.txt"
 seed_app_store "containerDir : \"$(store_path "$ROOT")\"" "showTessikMain : false"
 seed_folder_box s2222 "SmallDisk" "$FOLDER"
 
-# The Desktop of this run is a folder of its own: the prefix's Desktop leads
-# to the host's home, where nothing of a test may land. Wine takes the
-# Desktop from "User Shell Folders" at each request (USERPROFILE of the
-# environment it replaces with its own); the value is put back at the end,
-# and the folder lies beside the test's Trash, so it stays even if not.
-SHELL_FOLDERS='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
-DESK="${XDG_DATA_HOME:-$WORK}/Desktop"
-rm -rf "$DESK"
-mkdir -p "$DESK"
-desktop_before=$({ wine_read reg query "$SHELL_FOLDERS" /v Desktop || true; } | awk '$1 == "Desktop" {print $3}')
-[ -n "$desktop_before" ] || desktop_before='%USERPROFILE%\Desktop'
-put_desktop_back() { wine reg add "$SHELL_FOLDERS" /v Desktop /t REG_EXPAND_SZ /d "$desktop_before" /f >/dev/null 2>&1 || true; }
-trap 'cleanup; put_desktop_back' EXIT
-wine reg add "$SHELL_FOLDERS" /v Desktop /t REG_EXPAND_SZ /d "$(win_path "$DESK")" /f >/dev/null 2>&1 ||
-  fail "the Desktop could not be given a folder of the test's own"
+# The Desktop is the lane prefix's own folder (scripts/setup.sh makes each
+# user folder of a test prefix a folder of its own, not Wine's link to the
+# host's home): nothing this test sends there reaches the user's files.
+DESK=$(ls -d "$WINEPREFIX"/drive_c/users/*/Desktop | grep -v '/Public/' | head -n1)
+[ -d "$DESK" ] && [ ! -L "$DESK" ] || fail "the prefix's Desktop is no folder of its own: $DESK"
+DESK_WIN="C:\\users\\$(basename "$(dirname "$DESK")")\\Desktop"
+rm -f "$DESK/d1.txt"
 
 start_tessik
 pid=$LAST_PID
@@ -69,7 +61,7 @@ wait_file '[ -f "$DESK/d1.txt" ]' || fail "d1.txt is not on the Desktop: $(find 
 [ ! -e "$OLD" ] || fail "the deleted box's folder was made again: $(ls -R "$OLD")"
 [ ! -e "$FOLDER" ] || fail "the emptied box folder stayed: $(ls -A "$FOLDER")"
 [ "$(close_notices)" -ge 1 ] || fail "nobody was told where d1.txt went"
-grep -h "d1.txt" "$DATA"/logs/* | grep -qF "$(win_path "$DESK")" ||
+grep -h "d1.txt" "$DATA"/logs/* | grep -qiF "$DESK_WIN" ||
   fail "the notice does not name the Desktop: $(grep -h d1.txt "$DATA"/logs/*)"
 wait_box_count 0
 

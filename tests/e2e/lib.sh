@@ -4,6 +4,8 @@ set -euo pipefail
 TESSIK_EXE="$1"
 PROBE_EXE="$2"
 WORK="$3"
+# A test never runs outside a lane of scripts/test.sh (see env.sh).
+export TESSIK_UNDER_TEST=1
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/env.sh"
 
 MAIN_CLASS="Kelm.Class.Tessik.App.Main"
@@ -319,6 +321,26 @@ wait_pixel() {
     sleep 0.1
   done
   fail "pixel $x,$y of $name stayed $(pixel "$name" "$x" "$y") (wanted $want)"
+}
+
+# Presses keys ($2, as xdotool names them) on the keyboard while the Wine
+# window titled $1 has the keyboard focus: Wine hands global hotkeys on
+# only then. The press waits (bounded) until X reports that focus, and is
+# made once: a hotkey toggles, and a second press would undo the first.
+# Fails when the window never took the focus.
+press_keys_over() {
+  local target i
+  for i in $(seq 50); do
+    target=$(xdotool search --name "^$1\$" 2>/dev/null | head -n1) || true
+    if [ -n "$target" ]; then
+      xdotool windowfocus "$target" 2>/dev/null || true
+      [ "$(xdotool getwindowfocus 2>/dev/null)" = "$target" ] && break
+    fi
+    target=""
+    sleep 0.1
+  done
+  [ -n "$target" ] || return 1
+  xdotool key "$2"
 }
 
 # The failure names the caller's line: a script waits for the window at

@@ -19,7 +19,17 @@ seed_folder_box d5555 "Part box" "$BOX_FOLDER"
 start_tessik
 pid=$LAST_PID
 wait_main_window any
-[ "$(close_notices)" -ge 1 ] || fail "the cut-off folder move was not told"
+# Every notice of the start is read and closed; one of them tells the
+# cut-off move, naming its source.
+probe wait "#32770" "Tessik" visible 15000 >/dev/null || fail "nothing was told at the start"
+told=""
+for _ in $(seq 10); do
+  probe wait "#32770" "Tessik" visible 1500 >/dev/null || break
+  told+="$(probe item-text "#32770" "Tessik" 65535 || true)"$'\n'
+  close_notice || break
+done
+grep -F "跨磁盘移动文件夹时被中断" <<<"$told" >/dev/null && grep -F "$(win_path "$WORK/source/photos")" <<<"$told" >/dev/null ||
+  fail "the cut-off folder move was not told: $told"
 wait_file "[ ! -e '$BOX_FOLDER/movie.mkv.0123456789ab-c0de.tessik-part' ]" || fail "the recorded part file stayed"
 [ ! -e "$DATA/parts/0123456789ab.tessik-job" ] || fail "the journal stayed"
 # The folder sync (every 2.6 s) gives the user's file its record.

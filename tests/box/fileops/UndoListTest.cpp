@@ -3,15 +3,20 @@
 // free names for kept copies.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include "app/TempFolder.h"
+#include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/TempFolderSweep.h"
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
 #include "common/DirectoryLink.h"
+#include "common/WindowTestSupport.h"
 #include "ui/core/KelmWindow.h"
 
 namespace
@@ -32,6 +37,79 @@ UndoRecord Created(const std::wstring& path)
     UndoRecord record;
     record.path = path;
     return record;
+}
+
+// Answers every shell question of this process as a user would, and
+// counts the questions and how many stood open at once.
+class ShellQuestionCounter
+{
+public:
+    explicit ShellQuestionCounter(WPARAM answer) : answer_(answer)
+    {
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                Look();
+                Sleep(2);
+            }
+        });
+    }
+    ~ShellQuestionCounter()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    int Asked() const { return static_cast<int>(seen_.size()); }
+    int MostAtOnce() const { return mostAtOnce_; }
+
+private:
+    void Look()
+    {
+        open_.clear();
+        EnumWindows(
+            [](HWND window, LPARAM self) -> BOOL {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(window, &pid);
+                wchar_t cls[32] = {};
+                GetClassNameW(window, cls, 32);
+                if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
+                    reinterpret_cast<ShellQuestionCounter*>(self)->open_.push_back(window);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(this));
+        mostAtOnce_ = std::max(mostAtOnce_.load(), static_cast<int>(open_.size()));
+        for (HWND window : open_) {
+            seen_.insert(window);
+            PostMessageW(window, WM_COMMAND, answer_, 0);
+        }
+    }
+    WPARAM answer_;
+    std::vector<HWND> open_;
+    std::set<HWND> seen_;
+    std::atomic<int> mostAtOnce_{0};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// The leaving records' copies go on a worker whose end is posted to the
+// box's window; its timer is run here.
+void SettleLeaving(const std::shared_ptr<KelmWindow>& box)
+{
+    const ULONGLONG end = GetTickCount64() + 30000;
+    while (RecordsLeaving() && GetTickCount64() < end) {
+        box->animationManager.Update();
+        Sleep(2);
+    }
+}
+
+std::wstring TestTrashFiles()
+{
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    if (!dataHome)
+        return L"";
+    std::wstring trash = L"Z:" + std::filesystem::path(dataHome).wstring() + L"\\Trash\\files";
+    for (wchar_t& c : trash)
+        c = c == L'/' ? L'\\' : c;
+    return trash;
 }
 
 } // namespace
@@ -95,6 +173,7 @@ TEST(UndoLists, ADroppedCopyGoesWithoutReachingThroughALink)
     recycled.tempPath = temp.File(L"kept");
     PushUndoRecord(box, recycled);
     PushUndoRecord(box, Created(L"c"));
+    FinishLeavingRecords();
     s_boxRuntimes.erase(box);
     EXPECT_EQ(TempFolder::ReadBytes(temp.File(L"outside\\keep.txt")), "keep");
     EXPECT_FALSE(std::filesystem::exists(temp.File(L"kept\\file.txt")));
@@ -160,4 +239,67 @@ TEST(TempCopyNames, AKeptCopyGivesBackItsItemsName)
     EXPECT_EQ(OriginalNameOfKeptCopy(L"keptab12.tmp"), L"kept");
     EXPECT_EQ(OriginalNameOfKeptCopy(L"notes.tmp"), L"notes.tmp");
     EXPECT_EQ(OriginalNameOfKeptCopy(L"a.txtxyz1.tmp"), L"a.txtxyz1.tmp");
+}
+
+// "直接覆盖" of a drop: every finished file's record pushes an older one out.
+// What leaves in one batch goes to the bin in one operation of the shell,
+// the list ends with the batch's last five, and no question opens while
+// another is open; what the user keeps (No) comes into view and is told.
+TEST(UndoLists, RecordsLeavingInABatchGoInOneShellOperation)
+{
+    const std::wstring trash = TestTrashFiles();
+    ASSERT_FALSE(trash.empty()) << "run through ctest, which gives the test a Trash of its own";
+    std::filesystem::create_directories(trash);
+    std::filesystem::create_directories(std::filesystem::path(trash).parent_path() / L"info");
+    TempFolder temp;
+    const std::wstring folder = temp.File(L"box");
+    std::filesystem::create_directories(folder);
+    auto box = std::make_shared<KelmWindow>();
+    BoxRuntime& runtime = s_boxRuntimes[box];
+    runtime.UseTargetFolder = true;
+    runtime.TargetFolder = folder;
+    const std::wstring tag = RandomHexString(6);
+    auto overwrote = [&](int i) {
+        UndoRecord record = Created(folder + L"\\f" + tag + std::to_wstring(i) + L".txt");
+        record.replacedCopy = temp.File(L"f" + std::to_wstring(i) + L".txtab1" + std::to_wstring(i % 10) + L".tmp");
+        TempFolder::WriteBytes(record.replacedCopy, "v" + std::to_string(i));
+        return record;
+    };
+    {
+        ShellQuestionCounter questions(IDYES);
+        std::vector<UndoRecord> batch;
+        for (int i = 0; i < 12; ++i)
+            batch.push_back(overwrote(i));
+        PushUndoRecords(box, batch);
+        SettleLeaving(box);
+        ASSERT_FALSE(RecordsLeaving());
+        EXPECT_EQ(questions.Asked(), 1) << "one shell operation for the seven that left";
+        std::vector<std::wstring> kept;
+        for (const UndoRecord& record : s_boxRuntimes[box].undoList)
+            kept.push_back(record.path);
+        std::vector<std::wstring> lastFive;
+        for (int i = 7; i < 12; ++i)
+            lastFive.push_back(folder + L"\\f" + tag + std::to_wstring(i) + L".txt");
+        EXPECT_EQ(kept, lastFive);
+        for (int i = 0; i < 7; ++i) {
+            const std::wstring binned = trash + L"\\f" + tag + std::to_wstring(i) + L".txt";
+            EXPECT_EQ(TempFolder::ReadBytes(binned), "v" + std::to_string(i)) << "under its own name in the bin";
+            DeleteFileW(binned.c_str());
+            DeleteFileW((trash.substr(0, trash.size() - 5) + L"info\\f" + tag + std::to_wstring(i) + L".txt.trashinfo")
+                            .c_str());
+        }
+    }
+    {
+        ShellQuestionCounter questions(IDNO);
+        const int told = TimesUserNotified(L"undo-copy-kept");
+        PushUndoRecord(box, overwrote(12));
+        PushUndoRecord(box, overwrote(13));
+        SettleLeaving(box);
+        EXPECT_EQ(questions.MostAtOnce(), 1) << "the second push waits for the first one's question";
+        EXPECT_EQ(TimesUserNotified(L"undo-copy-kept"), told + 2);
+        for (int i = 7; i < 9; ++i)
+            EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\f" + tag + std::to_wstring(i) + L"（撤销保留的副本）.txt"),
+                      "v" + std::to_string(i));
+    }
+    s_boxRuntimes.erase(box);
 }

@@ -2,6 +2,7 @@
 
 #include "QuickPanelTestSupport.h"
 #include "app/CommonHelpers.h"
+#include "box/icons/FolderSync.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
 
@@ -115,6 +116,51 @@ TEST_F(QuickPanelContentTest, SearchListsTheCurrentComponentFirstThenTheOthers)
     s_boxRuntimes[s_quickPanelWindow].searchText = L"*.txt";
     RefreshQuickPanelContent();
     EXPECT_EQ(Main().size(), 2u);
+}
+
+// A file deleted from a folder box's folder and a new one reach the open
+// panel with the refresh that brings them into the box; the file still
+// shown keeps its selection and the scroll stays. A search follows too.
+TEST_F(QuickPanelContentTest, TheFolderRefreshReachesThePanelsViewOfTheBox)
+{
+    const std::wstring folder = temp.File(L"box");
+    std::filesystem::create_directories(folder);
+    TempFolder::WriteBytes(folder + L"\\a.txt", "a");
+    TempFolder::WriteBytes(folder + L"\\b.txt", "b");
+    auto box = AddBox(L"aaaaa", L"#F2F2F2", false, true);
+    s_boxRuntimes[box].TargetFolder = folder;
+    s_boxIconManagers[box].SetOwnBox(box);
+    SyncBoxFolder(s_boxIconManagers[box], folder, true);
+    SelectComponent(L"aaaaa", false);
+    RefreshQuickPanelContent();
+    // The panel's paint makes the panel its list's own box.
+    s_boxIconManagers[s_quickPanelWindow].SetOwnBox(s_quickPanelWindow);
+    auto names = [this] {
+        std::vector<std::wstring> shown;
+        for (const IconRecord& record : Main())
+            shown.push_back(std::filesystem::path(record.path).filename().wstring());
+        return shown;
+    };
+    ASSERT_EQ(names(), (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
+    BoxRuntime& panel = s_boxRuntimes[s_quickPanelWindow];
+    panel.selection = {1};
+    panel.scrollOffset = 40;
+
+    DeleteFileW((folder + L"\\a.txt").c_str());
+    TempFolder::WriteBytes(folder + L"\\c.txt", "c");
+    RefreshFolderBoxes();
+    EXPECT_EQ(names(), (std::vector<std::wstring>{L"b.txt", L"c.txt"}));
+    EXPECT_EQ(panel.selection, (std::set<int32_t>{0})) << "b.txt stays selected";
+    EXPECT_EQ(panel.scrollOffset, 40);
+
+    panel.searchActive = true;
+    panel.searchText = L"d";
+    RefreshQuickPanelContent();
+    EXPECT_TRUE(Main().empty());
+    TempFolder::WriteBytes(folder + L"\\d.txt", "d");
+    RefreshFolderBoxes();
+    EXPECT_EQ(names(), (std::vector<std::wstring>{L"d.txt"}));
+    ForgetFolderWatches();
 }
 
 TEST(QuickPanelSearchNames, NamesAndPatterns)
