@@ -742,6 +742,11 @@ KelmIconManager& PrepareSearchView(PaintContext& c)
 
 } // namespace
 
+COLORREF BoxFaceColour()
+{
+    return CurrentPalette().background;
+}
+
 void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget* target)
 {
     BoxRuntime* runtime = FindBoxRuntime(box);

@@ -16,4 +16,8 @@ namespace TessikDesktopContainer
 
 void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget* target);
 
+// The colour a box's paint starts from (the theme's), for a box shown
+// before it can be drawn.
+COLORREF BoxFaceColour();
+
 } // namespace TessikDesktopContainer

@@ -290,6 +290,13 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     box->SetMessageHandler(OnBoxCloseMessage);
     box->minWidth = 200;
     box->minHeight = 40;
+    // A box made from the component library appears drawn, not black while
+    // its first paint waits behind the library's own work. One made while
+    // start-up cannot draw stands in its plain face meanwhile, where the
+    // pointer finds it: a drop on it then is taken, not lost to whatever
+    // lies beneath.
+    box->firstFrameBeforeArea = true;
+    box->heldFace = BoxFaceColour();
     if ((style == 2 || style == 3) && !box->GetHwnd())
         box->useComposition = true;
 

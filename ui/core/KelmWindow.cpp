@@ -222,10 +222,12 @@ int KelmWindow::Create()
     // Start-up makes windows before it can draw them; mapped then, each
     // would stand as a black rectangle until the first paint. While first
     // frames are held a window is shown without area instead, and takes
-    // its area once its first frame is drawn. A custom creator's window is
-    // not ours to paint.
-    firstFramePending_ = s_firstFramesHeld && !customCreator && showCommand != SW_HIDE;
-    if (firstFramePending_) {
+    // its area once its first frame is drawn; a window made later that
+    // asks for it (firstFrameBeforeArea) is drawn so before Create returns.
+    // A custom creator's window is not ours to paint.
+    firstFramePending_ = (s_firstFramesHeld || firstFrameBeforeArea) && !customCreator && showCommand != SW_HIDE;
+    const bool plainWhileHeld = firstFramePending_ && s_firstFramesHeld && heldFace;
+    if (firstFramePending_ && !plainWhileHeld) {
         SetWindowRgn(window, CreateRectRgn(0, 0, 0, 0), FALSE);
     } else if (cornerRadius != 0) {
         RECT rc;
@@ -233,10 +235,30 @@ int KelmWindow::Create()
         SetWindowRgn(window, WantedRegion(rc.right, rc.bottom), TRUE);
     }
     ShowWindow(window, showCommand);
+    if (plainWhileHeld)
+        FillPlain(window, *heldFace);
     if (onCreated)
         onCreated();
     SendMessageW(window, WM_KELM_CREATED, 0, 0);
+    // Drawn once its creator has finished it (onCreated, WM_KELM_CREATED).
+    if (firstFramePending_ && !s_firstFramesHeld)
+        DrawFirstFrame(window);
     return 1;
+}
+
+void KelmWindow::FillPlain(HWND window, COLORREF colour)
+{
+    RECT rc{};
+    GetClientRect(window, &rc);
+    HDC dc = GetDC(window);
+    if (!dc)
+        return;
+    HBRUSH brush = CreateSolidBrush(colour);
+    if (brush) {
+        FillRect(dc, &rc, brush);
+        DeleteObject(brush);
+    }
+    ReleaseDC(window, dc);
 }
 
 HRGN KelmWindow::WantedRegion(int w, int h) const

@@ -174,6 +174,16 @@ public:
     bool keepTopmost = false;
     bool keepBottom = false;
     bool hoverWhileAnimating = false;
+    // Made at run time, the window is shown without area and drawn at once
+    // by Create, taking its area with its first frame (as windows made
+    // while first frames are held do), rather than standing black until
+    // its first paint comes round.
+    bool firstFrameBeforeArea = false;
+    // While first frames are held, a window with a face colour is shown
+    // with its area, filled plain in that colour, instead of without area:
+    // it stands where it will be drawn and takes the pointer and drops
+    // (answered once start-up runs its message loop).
+    std::optional<COLORREF> heldFace;
     int cornerRadius = 0; // DIPs
     HINSTANCE instance = nullptr;
     const wchar_t* title = L"Kelm.Class.Unknown";
@@ -242,6 +252,7 @@ private:
     // cornerRadius, or none.
     HRGN WantedRegion(int w, int h) const;
     void DrawFirstFrame(HWND window);
+    static void FillPlain(HWND window, COLORREF colour);
 
     bool compositionReady_ = false;
     // Shown without area, its first frame not drawn yet.

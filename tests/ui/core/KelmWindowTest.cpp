@@ -332,6 +332,24 @@ TEST_F(KelmWindowTest, WindowsMadeWhileFirstFramesAreHeldTakeTheirAreaWithTheirF
     ASSERT_EQ(later.Create(), 1);
     EXPECT_EQ(regionKind(later.hwnd), ERROR);
     DestroyWindow(later.hwnd);
+
+    // Made later but asking for it: drawn while it has no area, before
+    // Create returns, and then given its whole area.
+    KelmWindow asking;
+    asking.Set(500, 350, 200, 100, L"Kelm.Test.AskingWindow", L"Kelm asking test window");
+    asking.showCommand = SW_SHOWNOACTIVATE;
+    asking.firstFrameBeforeArea = true;
+    int askingPaints = 0;
+    bool drawnWithoutArea = false;
+    asking.SetDrawCallback([&](HWND hwnd, ID2D1HwndRenderTarget*) {
+        if (askingPaints++ == 0)
+            drawnWithoutArea = regionKind(hwnd) == NULLREGION;
+    });
+    ASSERT_EQ(asking.Create(), 1);
+    EXPECT_GE(askingPaints, 1) << "drawn before Create returned";
+    EXPECT_TRUE(drawnWithoutArea);
+    EXPECT_EQ(regionKind(asking.hwnd), ERROR);
+    DestroyWindow(asking.hwnd);
 }
 
 // Nothing a window's paints added outlives it: when the window ends (here
