@@ -8,30 +8,13 @@ source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/settings_lib.sh"
 DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
 
-PROJECTS="$WORK/Projects"
-SOURCE="$WORK/source"
+seed_readme_box
 LATE="$WORK/late"
-mkdir -p "$PROJECTS" "$SOURCE" "$LATE" "$WORK/boxes"
-printf 'the old readme\n' >"$PROJECTS/readme.md"
-printf 'the new readme\n' >"$SOURCE/readme.md"
+mkdir -p "$LATE"
 printf 'the late readme\n' >"$LATE/readme.md"
 
-seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
-seed_folder_box e4949 "Projects" "$PROJECTS"
-sed -i 's/x : 200,/x : 10,/' "$DATA/DesktopContainer.kelm"
-
 open_settings_page
-wait_box_rect
-wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$SOURCE/readme.md")" >"$WORK/drop.txt" 2>/dev/null &
-probe wait "$POPUP_CLASS" "$POPUP_TITLE" visible 30000 >/dev/null || fail "no same-name question"
-popup_ok 1 # 直接覆盖
-for _ in $(seq 200); do
-  [ "$(cat "$PROJECTS/readme.md")" = "the new readme" ] && break
-  sleep 0.1
-done
-[ "$(cat "$PROJECTS/readme.md")" = "the new readme" ] || fail "the drop did not replace readme.md"
-[ -n "$(ls -A "$WORK/boxes/.data/.temp" 2>/dev/null)" ] || fail "nothing was kept for undo"
-probe gone "$POPUP_CLASS" "$POPUP_TITLE" 10000 || fail "the same-name question stayed"
+replace_readme_by_drop
 
 click_for_window 500 454 "$POPUP_CLASS" "$POPUP_TITLE" || fail "no question before clearing" # 清除用户数据
 popup_ok 0
@@ -70,17 +53,7 @@ for _ in $(seq 300); do
 done
 wait "$drop_pid" || true
 
-# Every message of the program is closed as it comes, until it ends.
-for _ in $(seq 300); do
-  kill -0 "$pid" 2>/dev/null || break
-  probe list | awk -F'\t' '$1 == "#32770" {print $2}' | while read -r title; do
-    case "$title" in
-    Confirm*) probe post "#32770" "$title" 273 7 0 >/dev/null || true ;;
-    Tessik) probe post "#32770" "Tessik" "$WM_CLOSE" 0 0 >/dev/null || true ;;
-    esac
-  done || true # a window that went meanwhile, or the program that ended
-  sleep 0.1
-done
+answer_messages_until_exit "$pid" 7 # IDNO
 wait_exit "$pid"
 
 [ "$(cat "$PROJECTS/readme.md")" = "the new readme" ] || fail "the box's file was replaced during the clearing"

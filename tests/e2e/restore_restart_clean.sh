@@ -5,33 +5,17 @@
 # end normally.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/settings_lib.sh"
-DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
 TRASH="${XDG_DATA_HOME:?}/Trash/files"
-
-PROJECTS="$WORK/Projects"
-SOURCE="$WORK/source"
-mkdir -p "$PROJECTS" "$SOURCE" "$WORK/boxes" "$TRASH"
+mkdir -p "$TRASH"
 rm -rf "$TRASH"/* "${TRASH%files}info"/*
-printf 'the old readme\n' >"$PROJECTS/readme.md"
-printf 'the new readme\n' >"$SOURCE/readme.md"
-seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
-seed_folder_box e4949 "Projects" "$PROJECTS"
-sed -i 's/x : 200,/x : 10,/' "$DATA/DesktopContainer.kelm"
+
+seed_readme_box
 NODE="$DATA/Backups/UserBackups/bk_2024_01_02_03_04"
 mkdir -p "$NODE"
 cp "$DATA"/*.kelm "$NODE/"
 
 open_settings_page
-wait_box_rect
-wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$SOURCE/readme.md")" >"$WORK/drop.txt" 2>/dev/null &
-probe wait "$POPUP_CLASS" "$POPUP_TITLE" visible 30000 >/dev/null || fail "no same-name question"
-popup_ok 1 # 直接覆盖
-for _ in $(seq 200); do
-  [ "$(cat "$PROJECTS/readme.md")" = "the new readme" ] && break
-  sleep 0.1
-done
-[ -n "$(ls -A "$WORK/boxes/.data/.temp" 2>/dev/null)" ] || fail "nothing was kept for undo"
-probe gone "$POPUP_CLASS" "$POPUP_TITLE" 10000 || fail "the same-name question stayed"
+replace_readme_by_drop
 
 wheel 20
 shot_still settings_middle settings_top

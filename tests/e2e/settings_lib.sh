@@ -117,3 +117,56 @@ popup_ok() {
   done
   probe click "$POPUP_CLASS" "$POPUP_TITLE" $((w - 60)) $((h - 40)) >/dev/null 2>&1 &
 }
+
+# A folder box "Projects" on $WORK/Projects holding "the old readme", a
+# "the new readme" waiting in $WORK/source, and $WORK/boxes as the box
+# root, left of the main window (which opens centred) so that a drop
+# reaches the box. Sets PROJECTS and SOURCE; the store is seeded, nothing
+# runs yet.
+seed_readme_box() {
+  PROJECTS="$WORK/Projects"
+  SOURCE="$WORK/source"
+  mkdir -p "$PROJECTS" "$SOURCE" "$WORK/boxes"
+  printf 'the old readme\n' >"$PROJECTS/readme.md"
+  printf 'the new readme\n' >"$SOURCE/readme.md"
+  seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
+  seed_folder_box e4949 "Projects" "$PROJECTS"
+  sed -i 's/x : 200,/x : 10,/' "$DATA/DesktopContainer.kelm"
+}
+
+# The new readme.md dropped from another process onto the box of
+# seed_readme_box and answered "直接覆盖": the box's readme.md is replaced
+# and the old one kept for undo in the box root's temporary folder.
+replace_readme_by_drop() {
+  wait_box_rect
+  wine "$(dirname "$PROBE_EXE")/DropSource.exe" $((bx + bw / 2)) $((by + bh / 2)) \
+    "$(win_path "$SOURCE/readme.md")" >"$WORK/drop.txt" 2>/dev/null &
+  probe wait "$POPUP_CLASS" "$POPUP_TITLE" visible 30000 >/dev/null || fail "no same-name question"
+  popup_ok 1 # 直接覆盖
+  for _ in $(seq 200); do
+    [ "$(cat "$PROJECTS/readme.md")" = "the new readme" ] && break
+    sleep 0.1
+  done
+  [ "$(cat "$PROJECTS/readme.md")" = "the new readme" ] || fail "the drop did not replace readme.md"
+  [ -n "$(ls -A "$WORK/boxes/.data/.temp" 2>/dev/null)" ] || fail "nothing was kept for undo"
+  probe gone "$POPUP_CLASS" "$POPUP_TITLE" 10000 || fail "the same-name question stayed"
+}
+
+# Answers every message of the program as it comes until the program $1
+# ends: the shell's recycle questions with $2 (6 IDYES, 7 IDNO), the
+# program's own by closing them.
+answer_messages_until_exit() {
+  local program="$1" answer="$2"
+  for _ in $(seq 300); do
+    kill -0 "$program" 2>/dev/null || break
+    # The program may end between two looks: a list that finds nothing then
+    # is no failure, the loop's next test of the process ends it.
+    { probe list || true; } | awk -F'\t' '$1 == "#32770" {print $2}' | while read -r title; do
+      case "$title" in
+      Confirm*) probe post "#32770" "$title" 273 "$answer" 0 >/dev/null || true ;;
+      Tessik) probe post "#32770" "Tessik" "$WM_CLOSE" 0 0 >/dev/null || true ;;
+      esac
+    done
+    sleep 0.1
+  done
+}
