@@ -134,26 +134,10 @@ bool EnsureDirectory(const wchar_t* path)
 namespace
 {
 
-// The shell's older interface, for systems whose IFileOperation is missing.
+// The shell's older interface, for systems whose IFileOperation is missing;
+// its list holds each path followed by a NUL, and one more NUL ends it.
 // FOF_NOCONFIRMATION is left out on purpose: the user must be asked before
 // an item that cannot be recycled is deleted for good.
-RecycleOutcome RecycleWithFileOperationW(const std::wstring& path, HWND owner)
-{
-    std::wstring from = path;
-    from.push_back(L'\0'); // the list ends with two NULs
-    SHFILEOPSTRUCTW op{};
-    // The shell's own questions stand in front of the window that asked.
-    op.hwnd = owner;
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_WANTNUKEWARNING;
-    const bool succeeded = SHFileOperationW(&op) == 0;
-    return RecycleOutcomeOf(succeeded, op.fAnyOperationsAborted != FALSE,
-                            GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
-}
-
-// The same for several items: the list holds each path followed by a NUL,
-// and one more NUL ends it.
 std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std::wstring>& paths, HWND owner)
 {
     std::wstring from;
@@ -163,6 +147,7 @@ std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std:
     }
     from.push_back(L'\0');
     SHFILEOPSTRUCTW op{};
+    // The shell's own questions stand in front of the window that asked.
     op.hwnd = owner;
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
@@ -173,6 +158,11 @@ std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std:
         outcomes.push_back(RecycleOutcomeOf(succeeded, op.fAnyOperationsAborted != FALSE,
                                             GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES));
     return outcomes;
+}
+
+RecycleOutcome RecycleWithFileOperationW(const std::wstring& path, HWND owner)
+{
+    return RecycleManyWithFileOperationW({path}, owner).front();
 }
 
 // IFileOperation with every item in one PerformOperations; empty when the
