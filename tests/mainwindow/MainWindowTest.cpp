@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "app/AppMainWindow.h"
+#include "app/AppState.h"
 #include "app/HotKeySettings.h"
 #include "app/KelmStorage.h"
+#include "mainwindow/FirstRunPages.h"
 #include "mainwindow/MainWindowBuild.h"
 #include "mainwindow/MainWindowState.h"
 #include "mainwindow/SupportOverlay.h"
@@ -167,6 +169,29 @@ TEST_F(MainWindowTest, SettingsSwitchShowsItsOnStateInTheAccentBlue)
     // (400, 862), 40 x 22, the knob at the right end once it slid there.
     const COLORREF track = AwaitClientPixel(hwnd, 406, 873, RGB(0x52, 0x79, 0xFB), 2);
     EXPECT_TRUE(Near(track, RGB(0x52, 0x79, 0xFB))) << std::hex << track;
+}
+
+TEST_F(MainWindowTest, TheFirstClickAfterTheFirstRunCardReachesTheTabs)
+{
+    TempFolder temp;
+    s_appStore.Load(temp.File(L"Tessik.kelm"));
+    s_isFirstRun = true;
+    s_configLoaded = true; // the stores are there: "继续" only ends the introduction
+    s_firstRunPageState = 3;
+    PaintNow(hwnd);
+    // 800 x 600: the card is 400 x 300 at (200, 150), "继续" 80 x 40 at
+    // (500, 390). The tab is clicked before the window painted again: a
+    // click the user made while the choice was being applied comes before
+    // the paint in the queue.
+    for (const auto& [x, y] : {std::pair{540, 410}, std::pair{100, 130}}) {
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    }
+    EXPECT_FALSE(IsFirstRunActive());
+    EXPECT_TRUE(IsPage(s_mainWindowState.currentPage, kLibraryPage));
+    s_configLoaded = false;
+    s_firstRunPageState = 1;
 }
 
 TEST_F(MainWindowTest, ReopeningWhileClosingStaysOpen)
