@@ -187,5 +187,11 @@ void FinishFirstRunPages()
         ApplyFirstRunDataChoice();
     s_mainWindowState.overlayOpen = false;
     HoverAnimationCount = 0;
-    Repaint();
+    // Input goes to the controls of the last paint, and a click the user
+    // made while the choice was applied comes before any paint in the
+    // queue: painted now, the card's barrier no longer swallows it.
+    if (HWND main = s_mainWindow->GetHwnd()) {
+        InvalidateRect(main, nullptr, FALSE);
+        UpdateWindow(main);
+    }
 }

@@ -19,6 +19,7 @@
 #include "mainwindow/ComponentLibrary.h"
 #include "mainwindow/MainWindowState.h"
 #include "mainwindow/ThemeChoice.h"
+#include "ui/controls/KelmBarrier.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCompatibleButton.h"
 #include "ui/controls/KelmEdit.h"
@@ -44,6 +45,7 @@ constexpr wchar_t kRef[] = L"TessikRef";
 constexpr wchar_t kFont[] = L"Segoe UI";
 constexpr wchar_t kChevron[] = L":\u2304:";
 constexpr COLORREF kDemoColour = RGB(0x52, 0x79, 0xFB);
+constexpr COLORREF kSwitchOnTrack = RGB(0x52, 0x79, 0xFB);
 
 // Values the page keeps beside the store. The log mode and the two
 // compatibility-layer values are read again on every paint; the row texts
@@ -270,8 +272,12 @@ struct PageContext {
     {
         if (!sw)
             sw = std::make_shared<KelmSwitch>();
+        // The switch reads the first triple (off) and the third (on); the
+        // on track is the accent blue, which stands out on every theme, the
+        // base colour of the light themes included.
         const COLORREF colours[9] = {
-            control, control, RGB(0xFF, 0xFF, 0xFF), 0, 0, 0, ThemeBaseColor.Ref(), control, RGB(0xF4, 0xF4, 0xF4)};
+            control,        control, RGB(0xFF, 0xFF, 0xFF), ThemeBaseColor.Ref(), control, RGB(0xF4, 0xF4, 0xF4),
+            kSwitchOnTrack, control, RGB(0xF4, 0xF4, 0xF4)};
         KelmSwitch* raw = sw.get();
         sw->Set(X(200), Y(y), KelmSwitch::kWidth, 22, colours, [raw, onToggle] { onToggle(raw->IsOn()); });
         sw->SetState(stored);
@@ -555,6 +561,8 @@ void DrawSettingsPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBre
                            ThemeTextColor.Ref(),
                            ThemeAccent.Ref(),
                            ThemeShade30.Ref()};
+    // Controls draw as they are added, so the clip holds for them too.
+    target->PushAxisAlignedClip(D2D1::RectF(0, SettingsLayout::kContentTop, w, h), D2D1_ANTIALIAS_MODE_ALIASED);
     DrawTextSemibold(target, page.tw + 40, 50 - scroll, 200, 40, L"设置", 24, page.text, kFont, 1.0f, false);
     page.Header(104, L"主题");
     AddThemeCards(panel, tabWidth, scroll);
@@ -563,6 +571,12 @@ void DrawSettingsPage(HWND window, ID2D1HwndRenderTarget* target, Brevin::D2DBre
     DrawStartAndBackupSections(page, w);
     DrawAdvancedSection(page, w);
     DrawDebugArea(page);
+    target->PopAxisAlignedClip();
+    // What scrolled into the caption row is hidden there and must not take
+    // clicks either: a barrier over the row, under the caption itself.
+    static auto captionRow = std::make_shared<KelmBarrier>();
+    captionRow->Set(0, 0, static_cast<int>(w), static_cast<int>(SettingsLayout::kContentTop), [] {});
+    panel.AddControl(captionRow);
 
     const SettingsLayout::ScrollBar bar = SettingsLayout::ScrollBarAt(h, scroll);
     if (bar.shown)

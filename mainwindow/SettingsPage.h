@@ -23,6 +23,10 @@ namespace SettingsLayout
 {
 
 constexpr float kContentHeight = 1900.0f;
+// The scrolled content shows, and takes the pointer, only below the
+// caption row: scrolled up, it passes under the caption, never beside its
+// glyphs.
+constexpr float kContentTop = 40.0f;
 // How far the page scrolls in a client of height h.
 float MaxScroll(float h);
 struct ScrollBar {

@@ -1,15 +1,22 @@
 // The main window's frame driven through its draw callback: tabs and pages,
 // tabs made again on a resize with the page kept, and the support overlay
 // that keeps the tabs below it from taking clicks and closes from its back
-// glyph, also where the caption bar's band lies over it.
+// glyph, also where the caption bar's band lies over it; the settings page
+// kept out of the caption row and its switches' on state.
 #include <gtest/gtest.h>
 
 #include "app/AppMainWindow.h"
+#include "app/AppState.h"
+#include "app/HotKeySettings.h"
+#include "app/KelmStorage.h"
+#include "mainwindow/FirstRunPages.h"
 #include "mainwindow/MainWindowBuild.h"
 #include "mainwindow/MainWindowState.h"
 #include "mainwindow/SupportOverlay.h"
 #include "tests/ui/controls/ControlTestWindow.h"
+#include "tests/app/TempFolder.h"
 #include "ui/controls/KelmSideTab.h"
+#include "ui/core/ThemeColors.h"
 
 namespace
 {
@@ -122,6 +129,69 @@ TEST_F(MainWindowTest, TheBackGlyphAnswersWhereTheCaptionBandCoversIt)
     while (state.overlayOpen && GetTickCount64() < closed)
         PumpMessages(10);
     EXPECT_FALSE(state.overlayOpen);
+}
+
+TEST_F(MainWindowTest, SettingsScrolledUnderTheCaptionRowNeitherShowNorTakeClicks)
+{
+    TempFolder temp;
+    s_appStore.Load(temp.File(L"Tessik.kelm"));
+    SetSettingsMessageSinkForTesting([](const std::wstring&) {});
+    const ThemeRgb theme = ThemeBaseColor;
+    MainWindowState& state = s_mainWindowState;
+    Click(100, 170);
+    ASSERT_TRUE(IsPage(state.currentPage, kSettingsPage));
+    // 800 wide: the tab column is 200; the "Dark" card lies at x 320 to 420,
+    // page y 152 to 232, so 162 down it reaches y -10 to 70.
+    const COLORREF captionRow = ReadClientPixel(hwnd, 370, 30);
+    SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-720)), MAKELPARAM(500, 300));
+    const ULONGLONG end = GetTickCount64() + 5000;
+    while ((state.scrollAnimationId != -1 || state.settingsScrollPosition < 162) && GetTickCount64() < end)
+        PumpMessages(10);
+    ASSERT_FLOAT_EQ(state.settingsScrollPosition, 162);
+    PaintNow(hwnd);
+    EXPECT_EQ(ReadClientPixel(hwnd, 370, 30), captionRow);
+    EXPECT_NE(ReadClientPixel(hwnd, 370, 60), captionRow); // below the row the card shows
+    // A release there (a press would start the caption's move loop) is the
+    // caption's, not the hidden card's.
+    SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(370, 30));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(370, 30));
+    EXPECT_EQ(ThemeBaseColor.Ref(), theme.Ref());
+    ThemeBaseColor = theme;
+    UpdateThemeColors();
+    SetSettingsMessageSinkForTesting(nullptr);
+}
+
+TEST_F(MainWindowTest, SettingsSwitchShowsItsOnStateInTheAccentBlue)
+{
+    SetWindowPos(hwnd, nullptr, 200, 20, 800, 950, SWP_NOZORDER | SWP_NOACTIVATE); // all of it on the screen
+    Click(100, 170);
+    // "启动时显示主程序" is on unless stored otherwise; its switch lies at
+    // (400, 862), 40 x 22, the knob at the right end once it slid there.
+    const COLORREF track = AwaitClientPixel(hwnd, 406, 873, RGB(0x52, 0x79, 0xFB), 2);
+    EXPECT_TRUE(Near(track, RGB(0x52, 0x79, 0xFB))) << std::hex << track;
+}
+
+TEST_F(MainWindowTest, TheFirstClickAfterTheFirstRunCardReachesTheTabs)
+{
+    TempFolder temp;
+    s_appStore.Load(temp.File(L"Tessik.kelm"));
+    s_isFirstRun = true;
+    s_configLoaded = true; // the stores are there: "继续" only ends the introduction
+    s_firstRunPageState = 3;
+    PaintNow(hwnd);
+    // 800 x 600: the card is 400 x 300 at (200, 150), "继续" 80 x 40 at
+    // (500, 390). The tab is clicked before the window painted again: a
+    // click the user made while the choice was being applied comes before
+    // the paint in the queue.
+    for (const auto& [x, y] : {std::pair{540, 410}, std::pair{100, 130}}) {
+        SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    }
+    EXPECT_FALSE(IsFirstRunActive());
+    EXPECT_TRUE(IsPage(s_mainWindowState.currentPage, kLibraryPage));
+    s_configLoaded = false;
+    s_firstRunPageState = 1;
 }
 
 TEST_F(MainWindowTest, ReopeningWhileClosingStaysOpen)

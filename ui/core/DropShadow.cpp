@@ -1,5 +1,7 @@
 #include "ui/core/DropShadow.h"
 
+#include <dwmapi.h>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -47,6 +49,48 @@ LRESULT CALLBACK ShadowWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 POINT ShadowOrigin(const RECT& rect, const ShadowParams& p)
 {
     return {rect.left + p.offsetX - p.size, rect.top + p.offsetY - p.size};
+}
+
+// Whether the desktop blends layered windows' translucent pixels with what
+// lies below (always on Windows 8 and later). A bare X server under Wine
+// does not: a translucent pixel shows in its premultiplied colour, opaque.
+bool DesktopComposes()
+{
+    BOOL on = FALSE;
+    return SUCCEEDED(DwmIsCompositionEnabled(&on)) && on;
+}
+
+// The screen's pixels in `rect` (32-bit BGRA, top row first); empty when
+// they cannot be read.
+std::vector<uint32_t> ReadScreen(const RECT& rect)
+{
+    const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+    if (w <= 0 || h <= 0)
+        return {};
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueDc memory(CreateCompatibleDC(nullptr));
+    HDC screen = GetDC(nullptr);
+    std::vector<uint32_t> pixels;
+    if (bitmap && bits && memory && screen) {
+        const HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
+        if (BitBlt(memory.get(), 0, 0, w, h, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT)) {
+            GdiFlush();
+            const auto* first = static_cast<const uint32_t*>(bits);
+            pixels.assign(first, first + static_cast<size_t>(w) * h);
+        }
+        SelectObject(memory.get(), old);
+    }
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return pixels;
 }
 
 LRESULT CallPrevious(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -154,8 +198,15 @@ bool DropShadow::Create(HWND owner)
             status_ |= kShown;
     }
     if (status_ & kShown) {
-        ShowWindow(shadow_, SW_SHOWNA);
-        Update(owner);
+        // Without composition the shadow is laid over what the screen shows
+        // there, which is read while the shadow window is not up yet.
+        if (DesktopComposes()) {
+            ShowWindow(shadow_, SW_SHOWNA);
+            Update(owner);
+        } else {
+            Update(owner);
+            ShowWindow(shadow_, SW_SHOWNA);
+        }
     } else {
         ShowWindow(shadow_, SW_HIDE);
     }
@@ -244,18 +295,54 @@ void DropShadow::Update(HWND owner)
     if (!bitmap || !bits)
         return;
     MakeShadowBitmap(static_cast<uint32_t*>(bits), owner, rc);
+    POINT at = ShadowOrigin(rc, params_);
+    if (!DesktopComposes())
+        LayOverScreen(static_cast<uint32_t*>(bits), RECT{at.x, at.y, at.x + w, at.y + h});
 
     UniqueDc memory(CreateCompatibleDC(nullptr));
     if (!memory)
         return;
     const HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
-    POINT at = ShadowOrigin(rc, params_);
     SIZE size{w, h};
     POINT source{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     SetWindowPos(shadow_, nullptr, at.x, at.y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     UpdateLayeredWindow(shadow_, nullptr, &at, &size, memory.get(), &source, 0, &blend, ULW_ALPHA);
     SelectObject(memory.get(), old);
+}
+
+void DropShadow::LayOverScreen(uint32_t* bits, const RECT& rect)
+{
+    const size_t count = static_cast<size_t>(rect.right - rect.left) * (rect.bottom - rect.top);
+    // Read only while the shadow is not on the screen: it would read itself
+    // back and darken at every redraw. Shown and moved, nothing known lies
+    // under it, and it shows nothing rather than a black bar.
+    if (!EqualRect(&rect, &underRect_) || under_.size() != count) {
+        under_ = IsWindowVisible(shadow_) ? std::vector<uint32_t>() : ReadScreen(rect);
+        underRect_ = rect;
+    }
+    std::vector<uint32_t> shadow(bits, bits + count);
+    if (under_.size() == count)
+        BlendOverOpaque(shadow, under_);
+    else
+        std::fill(shadow.begin(), shadow.end(), 0u);
+    std::copy(shadow.begin(), shadow.end(), bits);
+}
+
+void DropShadow::BlendOverOpaque(std::vector<uint32_t>& shadow, const std::vector<uint32_t>& under)
+{
+    const size_t n = std::min(shadow.size(), under.size());
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t a = shadow[i] >> 24;
+        if (a == 0)
+            continue;
+        uint32_t out = 0xFF000000u;
+        for (int shift = 0; shift < 24; shift += 8) {
+            const uint32_t c = (shadow[i] >> shift) & 0xFF, u = (under[i] >> shift) & 0xFF;
+            out |= std::min<uint32_t>(255, c + u * (255 - a) / 255) << shift;
+        }
+        shadow[i] = out;
+    }
 }
 
 void DropShadow::MakeShadowBitmap(uint32_t* bits, HWND owner, const RECT& rect) const

@@ -66,15 +66,27 @@ public:
     // an ownerW x ownerH box, with the owner's own pixels left clear.
     static std::vector<uint32_t> RenderShadow(const std::vector<RowSpan>& rows, int ownerW, int ownerH,
                                               const ShadowParams& params);
+    // The shadow laid over what lies under it (32-bit BGRA of the same
+    // size), opaque wherever it shows: for a desktop that shows layered
+    // pixels without blending them, where a translucent shadow would stand
+    // as a solid black bar. Clear pixels stay clear.
+    static void BlendOverOpaque(std::vector<uint32_t>& shadow, const std::vector<uint32_t>& under);
 
     enum Status : uint8_t { kExists = 1, kShown = 2, kOwnerVisible = 4 };
 
 private:
     void RedrawIfShown();
+    // Without a composing desktop: lays the shadow's pixels at `rect` on
+    // the screen over what the screen showed there.
+    void LayOverScreen(uint32_t* bits, const RECT& rect);
 
     HWND shadow_ = nullptr;
     uint8_t status_ = 0;
     ShadowParams params_;
+    // Without a composing desktop: what the screen showed where the shadow
+    // lies, read while the shadow was not there yet.
+    std::vector<uint32_t> under_;
+    RECT underRect_{};
 };
 
 // Registers "Dawnrail.UI.BackDropWnd.Shadow.Class"; again is harmless.

@@ -1,6 +1,6 @@
 // Window effects on real windows, and the drop shadow: its pure drawing,
-// and a shadow window that follows, outlives a refused close and goes with
-// its owner.
+// a shadow window that follows, outlives a refused close and goes with its
+// owner, and a popup's strip that shows soft on screen.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -187,6 +187,51 @@ TEST(DropShadowWindow, MinimisedOwnerGetsAHiddenShadowAndUnsharedObjectsAreRefus
     ASSERT_TRUE(shadow->Create(owner));
     EXPECT_FALSE(IsWindowVisible(DropShadow::ShadowWindowOf(owner)));
     DestroyWindow(owner);
+    PumpMessages(20);
+}
+
+// A pixel as the screen shows it, layered windows included.
+COLORREF ScreenPixel(int x, int y)
+{
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 1, 1);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, 1, 1, screen, x, y, SRCCOPY | CAPTUREBLT);
+    const COLORREF colour = GetPixel(memory, 0, 0);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+TEST(DropShadowWindow, PopupStripShowsAsASoftGreyOverAWhiteWindowNeverBlack)
+{
+    HWND below = MakeOwner(250, 250, 300, 300);
+    HWND owner = MakeOwner(300, 300, 200, 120);
+    ASSERT_TRUE(below && owner);
+    auto shadow = std::make_shared<DropShadow>();
+    shadow->SetDarkness(80);
+    shadow->SetSharpness(5);
+    shadow->SetSize(0);
+    shadow->SetPosition(0, 3);
+    ASSERT_TRUE(shadow->Create(owner));
+    // The strip's top row in the middle is darkness 40 of 255 over white:
+    // 255 * (255 - 40) / 255 = 215 in every channel.
+    const COLORREF wanted = RGB(215, 215, 215);
+    COLORREF shown = ScreenPixel(400, 420);
+    for (const ULONGLONG end = GetTickCount64() + 3000; shown != wanted && GetTickCount64() < end;) {
+        PumpMessages(20);
+        shown = ScreenPixel(400, 420);
+    }
+    EXPECT_EQ(shown, wanted);
+    // Its bottom row is lighter still, yet not the window below.
+    const COLORREF bottom = ScreenPixel(400, 422);
+    EXPECT_GT(GetRValue(bottom), 215);
+    EXPECT_LT(GetRValue(bottom), 255);
+    DestroyWindow(owner);
+    DestroyWindow(below);
     PumpMessages(20);
 }
 
