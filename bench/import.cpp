@@ -84,6 +84,8 @@ template <typename Fn> double ForEachSmall(const fs::path& from, const fs::path&
 
 // The program's message loop, until done says so or the time is up: the
 // worker's batches and the job's end reach the box through the queue.
+// done is asked after every message too: during a drop the queue may not
+// run dry for seconds.
 bool RunLoopUntil(const std::function<bool()>& done, DWORD milliseconds)
 {
     const ULONGLONG end = GetTickCount64() + milliseconds;
@@ -95,6 +97,10 @@ bool RunLoopUntil(const std::function<bool()>& done, DWORD milliseconds)
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+            if (done())
+                return true;
+            if (GetTickCount64() >= end)
+                return false;
         }
     }
     return true;
