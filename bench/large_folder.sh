@@ -3,10 +3,10 @@
 # its own with one box on a folder of N files, for each N of LARGE_FILES
 # (10,000 and 50,000 by default), each with a fresh program and folder.
 # It prints how long the program took from its start until every visible
-# icon had been drawn and the CPU of Tessik.exe spent until then; then,
-# the box's picture standing still, the CPU of Tessik.exe and of the
-# prefix's wineserver over MEASURE_S seconds, and LARGE_LATER_S seconds
-# on (0: not at all) the same again.
+# icon had been drawn in its place and the CPU of Tessik.exe spent until
+# then; then, the box's picture standing still, the CPU of Tessik.exe and
+# of the prefix's wineserver over MEASURE_S seconds, and LARGE_LATER_S
+# seconds on (0: not at all) the same again.
 #
 #   bash bench/large_folder.sh   (LARGE_FILES="10000 50000" LARGE_MEASURE_S=10 LARGE_LATER_S=30)
 #   LARGE_TESSIK_EXE=/some/Tessik.exe bash bench/large_folder.sh   (another build;
