@@ -1,35 +1,66 @@
-// Moving dropped files into a box folder: 1,000 small files and one large
-// file (200 MB, to keep the disk use sane) through the worker's transfer
-// functions, beside plain MoveFileExW and CopyFileExW of the same files.
-// Like a drop's worker, the transfers of each batch share one job (one
-// record of part files, kept in a data folder of the benchmark's own).
+// Files dropped on a box, by the road every drop takes: a box window made
+// as the program makes one, in a data folder of the benchmark's own, takes
+// the files through its drop target (DragEnter and Drop with the file list
+// a shell drag carries). Each file then passes what it passes for a user:
+// the drop's parking timer, the guards of box folders and the source
+// checks, the plan, the file worker's transfer with the report a drop asks
+// for, and the batches of finished items that become records, undo records
+// and store saves on the UI thread; the source hears the outcome. Timed from
+// the drop until the box holds a record of every file and the job has
+// ended, beside plain MoveFileExW and CopyFileExW of as many files: 1,000
+// small files moved, then copied (Ctrl held), and one large file (200 MB, to
+// keep the disk use sane) copied.
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <vector>
 
-#include "box/fileops/FileTransfer.h"
-#include "box/fileops/PartFileJournal.h"
+#include "app/AppState.h"
+#include "app/FileRemoval.h"
+#include "app/KelmStorage.h"
+#include "box/BoxDrop.h"
+#include "box/BoxRuntime.h"
+#include "box/BoxServices.h"
+#include "box/fileops/FileJobProgress.h"
+#include "box/icons/KelmIconManager.h"
+#include "ui/core/D2DResources.h"
+#include "ui/core/DpiScale.h"
+#include "ui/core/KelmDragHelper.h"
+#include "ui/core/KelmDropTarget.h"
+#include "ui/core/KelmWindow.h"
 #include "ui/core/TextHelpers.h"
+#include "ui/core/ThemeColors.h"
 
 namespace fs = std::filesystem;
+using namespace TessikDesktopContainer;
 
 namespace
 {
 
-double Seconds(std::chrono::steady_clock::time_point start)
+constexpr int kSmallFiles = 1000;
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point start)
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-void MakeSmallFiles(const fs::path& folder)
+std::vector<std::wstring> MakeSmallFiles(const fs::path& folder)
 {
     fs::create_directories(folder);
-    for (int i = 0; i < 1000; ++i)
-        std::ofstream(folder / (L"f" + std::to_wstring(i) + L".txt"), std::ios::binary) << std::string(512, 'x');
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < kSmallFiles; ++i) {
+        paths.push_back((folder / (L"f" + std::to_wstring(i) + L".txt")).wstring());
+        std::ofstream(fs::path(paths.back()), std::ios::binary) << std::string(512, 'x');
+    }
+    return paths;
 }
 
 void MakeLargeFile(const fs::path& file)
@@ -43,56 +74,213 @@ void MakeLargeFile(const fs::path& file)
 template <typename Fn> double ForEachSmall(const fs::path& from, const fs::path& to, Fn fn)
 {
     fs::create_directories(to);
-    const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 1000; ++i) {
+    const auto start = Clock::now();
+    for (int i = 0; i < kSmallFiles; ++i) {
         const std::wstring name = L"f" + std::to_wstring(i) + L".txt";
         fn((from / name).wstring(), (to / name).wstring());
     }
     return Seconds(start);
 }
 
+// The program's message loop, until done says so or the time is up: the
+// worker's batches and the job's end reach the box through the queue.
+// done is asked after every message too: during a drop the queue may not
+// run dry for seconds.
+bool RunLoopUntil(const std::function<bool()>& done, DWORD milliseconds)
+{
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (!done()) {
+        if (GetTickCount64() >= end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+            if (done())
+                return true;
+            if (GetTickCount64() >= end)
+                return false;
+        }
+    }
+    return true;
+}
+
+size_t EntriesIn(const std::wstring& folder)
+{
+    std::error_code ec;
+    size_t count = 0;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        ++count;
+    return count;
+}
+
+class Bench
+{
+public:
+    explicit Bench(const BoxWindowPtr& box) : box_(box) {}
+
+    std::wstring Folder() const { return s_boxRuntimes.at(box_).TargetFolder; }
+
+    // A box as a user keeps it between drops: no records, nothing to undo,
+    // an empty folder.
+    void Empty()
+    {
+        s_boxIconManagers.at(box_).RemoveAllRecords();
+        s_boxRuntimes.at(box_).undoList.clear();
+        s_boxRuntimes.at(box_).redoList.clear();
+        std::error_code ec;
+        std::vector<std::wstring> entries;
+        for (fs::directory_iterator it(Folder(), ec), end; !ec && it != end; it.increment(ec))
+            entries.push_back(it->path().wstring());
+        for (const std::wstring& entry : entries)
+            RemoveItemWithoutFollowingLinks(entry);
+    }
+
+    // Seconds from the drop; negative when the drop did not arrive whole.
+    struct Times {
+        // The job has ended with a record of every file in the box.
+        double records = -1.0;
+        // The worker's start (the checks and the plan done) and end (every
+        // file in place), as the loop saw them.
+        double started = -1.0;
+        double worker = -1.0;
+    };
+
+    // Drops the paths as a shell drag would, with Ctrl held for a copy, and
+    // runs the loop until the job has ended.
+    Times Drop(const std::vector<std::wstring>& paths, bool ctrl)
+    {
+        // The box takes a drop through the controls of its picture: it must
+        // have been shown and painted first.
+        const HWND hwnd = box_->GetHwnd();
+        RunLoopUntil([hwnd] { return IsWindowVisible(hwnd) != FALSE; }, 30000);
+        UpdateWindow(hwnd);
+        RECT rc{};
+        GetWindowRect(hwnd, &rc);
+        const POINTL point{rc.left + (rc.right - rc.left) / 2, rc.top + (rc.bottom - rc.top) / 2};
+        SetCursorPos(point.x, point.y);
+        RunLoopUntil([] { return false; }, 200);
+        const DWORD allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+        const DWORD keys = ctrl ? MK_CONTROL : 0;
+        auto* data = new KelmDragHelper::CDataObject(KelmDragHelper::BuildDropFilesBlock(paths));
+        const auto start = Clock::now();
+        DWORD effect = allowed;
+        box_->dropTarget->DragEnter(data, keys | MK_LBUTTON, point, &effect);
+        effect = allowed;
+        box_->dropTarget->Drop(data, keys, point, &effect);
+        data->Release();
+        if (!BoxDropPending() && !s_copyProgress.busy) {
+            std::fprintf(stderr, "import: the box did not take the drop of %zu items\n", paths.size());
+            return Times{};
+        }
+        const KelmIconManager& records = s_boxIconManagers.at(box_);
+        Times times;
+        bool workerSeen = false;
+        const bool arrived = RunLoopUntil(
+            [&] {
+                if (!workerSeen && s_copyProgress.workerRunning)
+                    times.started = Seconds(start);
+                workerSeen = workerSeen || s_copyProgress.workerRunning;
+                if (workerSeen && times.worker < 0 && !s_copyProgress.workerRunning)
+                    times.worker = Seconds(start);
+                // The job's last batch of records reaches the box before its end.
+                return !BoxDropPending() && !s_copyProgress.busy;
+            },
+            300000);
+        times.records = Seconds(start);
+        if (!arrived || records.Records().size() != paths.size() || EntriesIn(Folder()) != paths.size()) {
+            std::fprintf(stderr,
+                         "import: the drop of %zu items did not arrive whole (%zu records, %zu in the folder)\n",
+                         paths.size(), records.Records().size(), EntriesIn(Folder()));
+            return Times{};
+        }
+        return times;
+    }
+
+private:
+    BoxWindowPtr box_;
+};
+
 } // namespace
 
 int main()
 {
+    OleInitialize(nullptr);
+    CreateGraphicsFactories();
+    DpiScale = 1.0;
+    ThemeBaseColor = {242, 242, 242};
+    UpdateThemeColors();
+
     wchar_t base[MAX_PATH];
     GetTempPathW(MAX_PATH, base);
     const fs::path root = fs::path(base) / (L"tessik_bench_import_" + RandomHexString(6));
-    PartFileJournal::UseDataFolder((root / L"data").wstring());
-    // A job's options: a new record for each batch, as each drop has.
-    auto job = [] {
-        TransferOptions options;
-        options.job = NewTransferJobState();
-        return options;
-    };
+    const fs::path data = root / L"data";
+    const fs::path boxes = root / L"boxes";
+    fs::create_directories(data);
+    fs::create_directories(boxes);
+    // A store and a data folder of the benchmark's own: the drop saves its
+    // records and keeps its record of part files there, as the program does
+    // in the user's.
+    s_dataFolder = data.wstring();
+    s_appStore[L"TessikRef"][L"containerDir"] = boxes.wstring();
+    std::ofstream(data / L"DesktopContainer.kelm", std::ios::binary);
+    s_desktopContainerStore.Load((data / L"DesktopContainer.kelm").wstring());
+    s_startingUp = false;
 
-    MakeSmallFiles(root / L"a");
+    CreateCom(L"NULL", boxes.wstring(), false, 1);
+    if (s_boxRuntimes.size() != 1 || !s_boxRuntimes.begin()->first->dropTarget) {
+        std::fprintf(stderr, "import: the box was not made\n");
+        return 1;
+    }
+    Bench bench(s_boxRuntimes.begin()->first);
+    int result = 0;
+
+    const std::vector<std::wstring> moved = MakeSmallFiles(root / L"a");
     const double plainMove = ForEachSmall(root / L"a", root / L"b", [](const std::wstring& s, const std::wstring& d) {
         MoveFileExW(s.c_str(), d.c_str(), 0);
     });
-    const TransferOptions moveJob = job();
-    const double ourMove = ForEachSmall(root / L"b", root / L"c", [&](const std::wstring& s, const std::wstring& d) {
-        MoveItem(s, d, false, moveJob);
-    });
-    const double plainCopy = ForEachSmall(root / L"c", root / L"d", [](const std::wstring& s, const std::wstring& d) {
+    const double plainCopy = ForEachSmall(root / L"b", root / L"c", [](const std::wstring& s, const std::wstring& d) {
         CopyFileExW(s.c_str(), d.c_str(), nullptr, nullptr, nullptr, 0);
     });
-    const TransferOptions copyJob = job();
-    const double ourCopy = ForEachSmall(
-        root / L"c", root / L"e", [&](const std::wstring& s, const std::wstring& d) { CopyItem(s, d, true, copyJob); });
-    std::printf("1000 small files: move %.3f s (MoveFileExW %.3f s, %.2fx), copy %.3f s (CopyFileExW %.3f s, %.2fx)\n",
-                ourMove, plainMove, ourMove / plainMove, ourCopy, plainCopy, ourCopy / plainCopy);
+    // The files the system moved are dropped to be moved in again, those it
+    // copied are dropped to be copied.
+    std::vector<std::wstring> movedAgain, copied;
+    for (const std::wstring& path : moved) {
+        const std::wstring name = fs::path(path).filename().wstring();
+        movedAgain.push_back((root / L"b" / name).wstring());
+        copied.push_back((root / L"c" / name).wstring());
+    }
+    const Bench::Times dropMove = bench.Drop(movedAgain, false);
+    bench.Empty();
+    const Bench::Times dropCopy = bench.Drop(copied, true);
+    bench.Empty();
+    if (dropMove.records < 0 || dropCopy.records < 0) {
+        result = 1;
+    } else {
+        std::printf("drop of %d small files, moved: %.3f s to every record (worker from %.3f s to %.3f s); "
+                    "MoveFileExW %.3f s, %.2fx\n",
+                    kSmallFiles, dropMove.records, dropMove.started, dropMove.worker, plainMove,
+                    dropMove.records / plainMove);
+        std::printf("drop of %d small files, copied: %.3f s to every record (worker from %.3f s to %.3f s); "
+                    "CopyFileExW %.3f s, %.2fx\n",
+                    kSmallFiles, dropCopy.records, dropCopy.started, dropCopy.worker, plainCopy,
+                    dropCopy.records / plainCopy);
+    }
 
     MakeLargeFile(root / L"big.bin");
-    auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     CopyFileExW((root / L"big.bin").c_str(), (root / L"big1.bin").c_str(), nullptr, nullptr, nullptr, 0);
     const double plainBig = Seconds(start);
-    start = std::chrono::steady_clock::now();
-    CopyItem((root / L"big.bin").wstring(), (root / L"big2.bin").wstring(), true, job());
-    const double ourBig = Seconds(start);
-    std::printf("200 MB file copy: %.3f s (CopyFileExW %.3f s)\n", ourBig, plainBig);
+    const Bench::Times dropBig = bench.Drop({(root / L"big.bin").wstring()}, true);
+    bench.Empty();
+    if (dropBig.records < 0)
+        result = 1;
+    else
+        std::printf("drop of a 200 MB file, copied: %.3f s to its record (worker from %.3f s to %.3f s); "
+                    "CopyFileExW %.3f s, %.2fx\n",
+                    dropBig.records, dropBig.started, dropBig.worker, plainBig, dropBig.records / plainBig);
 
-    std::error_code ec;
-    fs::remove_all(root, ec);
-    return 0;
+    RemoveItemWithoutFollowingLinks(root.wstring());
+    return result;
 }
