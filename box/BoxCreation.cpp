@@ -286,6 +286,7 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
         UnfoldBoxUnderDrag(self);
         return BoxAcceptsDrop(self);
     };
+    box->onDropRefused = [weakBox] { TellBoxDropRefused(weakBox.lock()); };
     box->onCreated = [id, weakBox, hideAfterCreation] { FinishBoxWindow(id, weakBox.lock(), hideAfterCreation); };
     box->SetMessageHandler(OnBoxCloseMessage);
     box->minWidth = 200;

@@ -2,8 +2,10 @@
 
 #include "app/FileActionGate.h"
 #include "app/Logger.h"
+#include "app/UserNotice.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/FileJobs.h"
 #include "ui/core/DragDropState.h"
 #include "ui/core/DropOutcome.h"
 #include "ui/core/KelmWindow.h"
@@ -44,6 +46,16 @@ bool BoxAcceptsDrop(const BoxWindowPtr& box)
     return !(runtime->UseTargetFolder && s_copyProgress.busy);
 }
 
+void TellBoxDropRefused(const BoxWindowPtr& box)
+{
+    const BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime || !runtime->UseTargetFolder || !s_copyProgress.busy || FileActionGate::Refuses(kDropRefused))
+        return;
+    NotifyUser(L"drop-busy", std::wstring(FileJobWorksFor(box) ? L"这个收纳盒的文件操作（复制、移动或删除）正在进行"
+                                                               : L"另一项文件操作正在进行") +
+                                 L"，拖入的文件没有放入收纳盒，仍在原来的位置。\n请在当前操作完成后重试。");
+}
+
 void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& paths)
 {
     // Until the drop is parked, it is refused: the source keeps its files.
@@ -51,7 +63,13 @@ void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& pa
     if (outcome)
         outcome->Take(DROPEFFECT_NONE);
     const BoxRuntime* runtime = FindBoxRuntime(box);
-    if (!runtime || !BoxAcceptsDrop(box) || paths.empty() || FileActionGate::Refuses(kDropRefused))
+    if (!runtime || paths.empty())
+        return;
+    if (!BoxAcceptsDrop(box)) {
+        TellBoxDropRefused(box);
+        return;
+    }
+    if (FileActionGate::Refuses(kDropRefused))
         return;
     const DWORD effect = DecideDropEffect(*runtime, paths, s_dropAllowedEffects, s_dropCtrlHeld);
     if (effect == DROPEFFECT_NONE)

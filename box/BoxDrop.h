@@ -17,6 +17,11 @@ namespace TessikDesktopContainer
 // pattern, no other drop pending, and for a folder box no file job running.
 bool BoxAcceptsDrop(const BoxWindowPtr& box);
 
+// A drop the box refused was let go over it: the user hears why, where it
+// was a file job that stood in the way (a locked or searching box takes
+// no drops, as it shows).
+void TellBoxDropRefused(const BoxWindowPtr& box);
+
 // The receiver's files-dropped callback.
 void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& paths);
 

@@ -369,12 +369,16 @@ void QueueLeave(LeaveJob job)
 
 } // namespace
 
-void LetRecordLeave(const std::shared_ptr<KelmWindow>& box, const UndoRecord& record, bool undone, LeaveReport& report)
+std::vector<std::wstring> LetRecordLeave(const std::shared_ptr<KelmWindow>& box, const UndoRecord& record, bool undone)
 {
-    std::vector<LeavingCopy> copies;
-    CollectLeaving(box, record, undone, copies);
-    if (!copies.empty())
-        CarryOutNow(record.owner ? record.owner : box, std::move(copies), report);
+    LeaveJob job{record.owner ? record.owner : box, {}};
+    CollectLeaving(box, record, undone, job.copies);
+    std::vector<std::wstring> toBin;
+    for (const LeavingCopy& leaving : job.copies)
+        if (leaving.fate.action == KeptCopyFate::Action::Recycle && PathExists(leaving.fate.copy))
+            toBin.push_back(leaving.name);
+    QueueLeave(std::move(job));
+    return toBin;
 }
 
 void LetKeptCopyGo(const std::shared_ptr<KelmWindow>& box, const std::wstring& copy, const std::wstring& name,

@@ -92,12 +92,14 @@ struct LeaveReport {
 // to tell.
 std::wstring LeaveReportText(const LeaveReport& report);
 
-// A record leaves the lists of box for good: what it holds that may be the
-// only version of the user's file goes to the Recycle Bin; what the bin
-// does not take (refused, or the user answered No) is moved into view
-// (ViewFolderFor) under a free name that says what it is. The box's own
-// shortcuts do nothing while the shell asks. UI thread only.
-void LetRecordLeave(const std::shared_ptr<KelmWindow>& box, const UndoRecord& record, bool undone, LeaveReport& report);
+// A record leaves the lists of box for good on its own (one that can never
+// be done): what it holds that may be the only version of the user's file
+// goes to the Recycle Bin the way the copies of pushed-out records go, off
+// the UI thread, one job at a time; what the bin does not take (refused,
+// or the user answered No) is moved into view (ViewFolderFor) under a free
+// name that says what it is, and the user is told. Returns the names of
+// the items whose copies are on their way to the bin. UI thread only.
+std::vector<std::wstring> LetRecordLeave(const std::shared_ptr<KelmWindow>& box, const UndoRecord& record, bool undone);
 
 // One kept copy (name: the item's own) goes to the Recycle Bin, or into
 // view (ViewFolderFor box; the boxes' folder without a box) where the bin
@@ -112,8 +114,9 @@ void LetKeptCopiesGo(const std::shared_ptr<KelmWindow>& box, const std::vector<K
 // the boxes: where a copy the bin did not take comes back into view.
 std::wstring ViewFolderFor(const std::shared_ptr<KelmWindow>& box);
 
-// Both lists of the box are emptied first, then every record leaves
-// (LetRecordLeave). For a box that is deleted and for the program's end.
+// Both lists of the box are emptied first, then what every record holds
+// goes at once, as a leaving record's does. For a box that is deleted and
+// for the program's end.
 LeaveReport EmptyUndoLists(const std::shared_ptr<KelmWindow>& box);
 // The same for every box, at the program's end.
 LeaveReport EmptyEveryUndoList();

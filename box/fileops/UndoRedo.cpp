@@ -608,18 +608,16 @@ Outcome Apply(Step& step, UndoRecord& record)
 }
 
 // A record that can never be done leaves its list the way a trimmed one
-// does (what it kept goes to the Recycle Bin, else into view), and the
-// user hears why and that older records can now be reached.
+// does (what it kept goes to the Recycle Bin on a worker, else into view,
+// which is told when it happens), and the user hears why and that older
+// records can now be reached.
 void LetRefusedRecordLeave(const BoxWindowPtr& target, bool undo, const UndoRecord& record, const Step& step)
 {
-    LeaveReport report;
-    LetRecordLeave(target, record, !undo, report);
     std::wstring text =
         step.leaveText + (undo ? L"\n这条撤销记录已移除，可以继续撤销更早的操作。" : L"\n这条重做记录已移除。");
-    for (const std::wstring& name : report.recycled)
-        text += L"\n为撤销保留的“" + name + L"”已移到回收站。";
-    if (!report.Empty())
-        text += L"\n\n" + LeaveReportText(report);
+    for (const std::wstring& name : LetRecordLeave(target, record, !undo))
+        text +=
+            L"\n为撤销保留的“" + name + L"”将移到回收站；回收站不接收时，它会放到收纳盒的文件夹中，并另行告诉你位置。";
     NotifyUser(step.leaveKind, text);
 }
 

@@ -500,3 +500,86 @@ TEST_F(BoxDropTest, ADroppedLinkToAFileOrAnEmptyFolderNeverMovesWhatItLeadsTo)
         }
     }
 }
+
+// The cancel badge drawn while a drag is over the box goes with the drag,
+// whether the box refused the drop or the drag left.
+TEST_F(BoxDropTest, TheCancelBadgeGoesAfterARefusedDropOrALeave)
+{
+    TempFolder::WriteBytes(In(L"b.txt"), "b");
+    const HWND hwnd = folderBox->GetHwnd();
+    RECT placed{};
+    GetWindowRect(hwnd, &placed);
+    // Clear of the other box, so the screen shows this one.
+    SetWindowPos(hwnd, HWND_TOP, 700, 100, 300, 400, SWP_NOACTIVATE);
+    SetCursorPos(700 + 150, 100 + 200);
+    const RECT badge{100, 5, 200, 35};
+    s_boxRuntimes.at(folderBox).IsLocked = true;
+    for (const bool dropped : {true, false}) {
+        SCOPED_TRACE(dropped ? "a refused drop" : "a drag that left");
+        PaintNow(hwnd);
+        const std::vector<COLORREF> before = ReadClientPixels(hwnd, badge);
+        auto* data = new KelmDragHelper::CDataObject(KelmDragHelper::BuildDropFilesBlock({In(L"b.txt")}));
+        DWORD effect = DROPEFFECT_MOVE;
+        folderBox->dropTarget->DragEnter(data, MK_LBUTTON, POINTL{850, 300}, &effect);
+        PaintNow(hwnd);
+        ASSERT_NE(ReadClientPixels(hwnd, badge), before) << "the badge shows while the drag is over the box";
+        effect = DROPEFFECT_MOVE;
+        if (dropped)
+            folderBox->dropTarget->Drop(data, 0, POINTL{850, 300}, &effect);
+        else
+            folderBox->dropTarget->DragLeave();
+        data->Release();
+        EXPECT_TRUE(PumpUntil([&] { return ReadClientPixels(hwnd, badge) == before; }, 3000));
+    }
+    s_boxRuntimes.at(folderBox).IsLocked = false;
+    SetWindowPos(hwnd, nullptr, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(fs::exists(In(L"b.txt")));
+}
+
+// A folder box refuses files while a file job works (its own or another
+// box's): the source keeps them and the user hears why, whether OLE
+// delivers the drop or, as it does where no effect was offered, only lets
+// the drag leave at the release.
+TEST_F(BoxDropTest, ADropRefusedForARunningJobIsTold)
+{
+    TempFolder::WriteBytes(In(L"j.txt"), "j");
+    const std::shared_ptr<KelmWindow> target = s_copyProgress.targetWindow;
+    s_copyProgress.busy = true;
+    s_copyProgress.workerRunning = true;
+    const HWND hwnd = folderBox->GetHwnd();
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    for (const auto& [working, words] :
+         {std::pair{folderBox, L"这个收纳盒的文件操作"}, std::pair{mappingBox, L"另一项文件操作"}}) {
+        s_copyProgress.targetWindow = working;
+        const int told = TimesUserNotified(L"drop-busy");
+        EXPECT_EQ(Drop(folderBox, {In(L"j.txt")}, DROPEFFECT_COPY | DROPEFFECT_MOVE),
+                  static_cast<DWORD>(DROPEFFECT_NONE));
+        EXPECT_EQ(TimesUserNotified(L"drop-busy"), told + 1);
+        EXPECT_NE(LastNoticeText(L"drop-busy").find(words), std::wstring::npos);
+        EXPECT_NE(LastNoticeText(L"drop-busy").find(L"仍在原来的位置"), std::wstring::npos);
+
+        // Let go over the box: OLE answers with DragLeave.
+        auto* data = new KelmDragHelper::CDataObject(KelmDragHelper::BuildDropFilesBlock({In(L"j.txt")}));
+        DWORD effect = DROPEFFECT_MOVE;
+        RECT rc{};
+        GetWindowRect(hwnd, &rc);
+        SetCursorPos(rc.left + 150, rc.top + 200);
+        folderBox->dropTarget->DragEnter(data, MK_LBUTTON, POINTL{rc.left + 150, rc.top + 200}, &effect);
+        EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+        folderBox->dropTarget->DragLeave();
+        EXPECT_EQ(TimesUserNotified(L"drop-busy"), told + 2);
+        // A drag that moved off the box is no drop.
+        folderBox->dropTarget->DragEnter(data, MK_LBUTTON, POINTL{rc.left + 150, rc.top + 200}, &effect);
+        SetCursorPos(rc.right + 50, rc.top + 200);
+        folderBox->dropTarget->DragLeave();
+        EXPECT_EQ(TimesUserNotified(L"drop-busy"), told + 2);
+        data->Release();
+    }
+    s_copyProgress.busy = false;
+    s_copyProgress.workerRunning = false;
+    s_copyProgress.targetWindow = target;
+    WaitForImport();
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"j.txt")), "j");
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+}

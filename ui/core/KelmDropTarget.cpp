@@ -99,6 +99,25 @@ bool KelmDropTarget::WindowAccepts() const
     }
 }
 
+void KelmDropTarget::RepaintWindow() const
+{
+    // Nothing else may repaint a window at rest: feedback drawn while the
+    // drag was over it would stay.
+    if (IsWindow(window_))
+        InvalidateRect(window_, nullptr, FALSE);
+}
+
+void KelmDropTarget::TellRefused() const
+{
+    auto it = WindowMap.find(window_);
+    if (it == WindowMap.end() || !it->second || !it->second->onDropRefused)
+        return;
+    try {
+        it->second->onDropRefused();
+    } catch (...) {
+    }
+}
+
 HRESULT STDMETHODCALLTYPE KelmDropTarget::DragEnter(IDataObject* data, DWORD keyState, POINTL, DWORD* effect)
 {
     // Whatever an earlier drag gathered is never delivered with this one.
@@ -120,8 +139,9 @@ HRESULT STDMETHODCALLTYPE KelmDropTarget::DragEnter(IDataObject* data, DWORD key
     } catch (...) {
         s_droppedFiles.clear();
     }
+    refused_ = !WindowAccepts();
     if (effect)
-        *effect = WindowAccepts() ? EffectFor(keyState, allowed_) : DROPEFFECT_NONE;
+        *effect = refused_ ? DROPEFFECT_NONE : EffectFor(keyState, allowed_);
     if (!s_droppedFiles.empty()) {
         RECT rc;
         GetClientRect(window_, &rc);
@@ -132,8 +152,10 @@ HRESULT STDMETHODCALLTYPE KelmDropTarget::DragEnter(IDataObject* data, DWORD key
 
 HRESULT STDMETHODCALLTYPE KelmDropTarget::DragOver(DWORD keyState, POINTL, DWORD* effect)
 {
+    if (s_dragOverAccepted)
+        refused_ = !WindowAccepts();
     if (effect)
-        *effect = s_dragOverAccepted && WindowAccepts() ? EffectFor(keyState, allowed_) : DROPEFFECT_NONE;
+        *effect = s_dragOverAccepted && !refused_ ? EffectFor(keyState, allowed_) : DROPEFFECT_NONE;
     // OLE holds the mouse during the drag: keep the controls' hover alive
     // as the pointer moves.
     POINT pt;
@@ -146,7 +168,19 @@ HRESULT STDMETHODCALLTYPE KelmDropTarget::DragOver(DWORD keyState, POINTL, DWORD
 
 HRESULT STDMETHODCALLTYPE KelmDropTarget::DragLeave()
 {
+    const bool wasAccepted = s_dragOverAccepted;
     s_dragOverAccepted = false;
+    RepaintWindow();
+    // OLE answers a drag let go where the window offered no effect with
+    // DragLeave, not Drop: the buttons are up and the pointer is still
+    // over the window (a drag that moved away or was cancelled with Esc
+    // leaves it, or holds a button).
+    const bool released = !(GetAsyncKeyState(VK_LBUTTON) & 0x8000) && !(GetAsyncKeyState(VK_RBUTTON) & 0x8000);
+    POINT pt{};
+    if (wasAccepted && refused_ && released && !s_droppedFiles.empty() && GetCursorPos(&pt) &&
+        !PtInRect(&s_dragOutRect, pt) && GetAncestor(WindowFromPoint(pt), GA_ROOT) == window_)
+        TellRefused();
+    refused_ = false;
     return S_OK;
 }
 
@@ -168,8 +202,11 @@ HRESULT STDMETHODCALLTYPE KelmDropTarget::Drop(IDataObject* data, DWORD keyState
         s_dropOutcome = outcome;
         // A drop back onto the window that started a drag out is no drop;
         // neither is one the window would ignore or one without paths.
-        const bool delivered = wasAccepted && !s_droppedFiles.empty() && !PtInRect(&s_dragOutRect, pt) &&
-                               WindowAccepts() && SendMessageW(window_, WM_KELM_FILES_DROPPED, 0, 0) != 0;
+        const bool meant = wasAccepted && !s_droppedFiles.empty() && !PtInRect(&s_dragOutRect, pt);
+        const bool accepts = meant && WindowAccepts();
+        if (meant && !accepts)
+            TellRefused();
+        const bool delivered = accepts && SendMessageW(window_, WM_KELM_FILES_DROPPED, 0, 0) != 0;
         s_dropOutcome.reset();
         if (delivered && outcome->Taken()) {
             result = outcome->Answer();
@@ -181,6 +218,8 @@ HRESULT STDMETHODCALLTYPE KelmDropTarget::Drop(IDataObject* data, DWORD keyState
         s_dropOutcome.reset();
         result = DROPEFFECT_NONE;
     }
+    refused_ = false;
+    RepaintWindow();
     if (effect)
         *effect = result;
     return S_OK;

@@ -2,7 +2,8 @@
 // gathers their paths into s_droppedFiles and tells its window with
 // WM_KELM_FILES_DROPPED. Called by OLE on the UI thread. A drop that no
 // control takes, or that its window refuses, is answered DROPEFFECT_NONE;
-// a handler that takes it through s_dropOutcome decides the answer.
+// a handler that takes it through s_dropOutcome decides the answer. A
+// refused drag let go over the window is told to it (onDropRefused).
 #pragma once
 
 #include <ole2.h>
@@ -29,6 +30,10 @@ private:
     virtual ~KelmDropTarget() = default;
     DWORD EffectFor(DWORD keyState, DWORD allowed) const;
     bool WindowAccepts() const;
+    // The drag is over: the window repaints without its drag feedback.
+    void RepaintWindow() const;
+    // The user let go of a drag the window refused: the window says why.
+    void TellRefused() const;
 
     volatile LONG refCount_ = 1;
     HWND window_;
@@ -39,6 +44,8 @@ private:
     // asks again and again while the pointer rests, and a window told each
     // time would repaint for nothing (and keep the source waiting).
     POINT lastOver_{LONG_MIN, LONG_MIN};
+    // The window refused the file drag at its last DragEnter or DragOver.
+    bool refused_ = false;
 };
 
 // The effect offered to a drag: copy with Ctrl, else the window's default,

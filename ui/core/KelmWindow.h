@@ -164,6 +164,9 @@ public:
     // would ignore a drop now answers false, and the drag shows "no drop"
     // (so a source never deletes files that were not taken). Empty: yes.
     std::function<bool()> acceptsDrop;
+    // A file drag that acceptsDrop refused was let go over the window: the
+    // user meant to drop and nothing was taken; the window says why.
+    std::function<void()> onDropRefused;
     HWND (*customCreator)() = nullptr;
     MessageFunction fallbackHandler;
     NOTIFYICONDATAW trayIcon{};

@@ -303,3 +303,40 @@ TEST(UndoLists, RecordsLeavingInABatchGoInOneShellOperation)
     }
     s_boxRuntimes.erase(box);
 }
+
+// An undo that can never be done lets its record go: what the record kept
+// goes on the leaving records' worker, not while the undo holds the UI
+// thread, and what the bin does not take comes into view and is told.
+TEST(UndoLists, ARecordThatCanNeverBeDoneLetsItsCopyGoOnTheWorker)
+{
+    TempFolder temp;
+    const std::wstring folder = temp.File(L"box");
+    std::filesystem::create_directories(folder);
+    auto box = std::make_shared<KelmWindow>();
+    BoxRuntime& runtime = s_boxRuntimes[box];
+    runtime.UseTargetFolder = true;
+    runtime.TargetFolder = folder;
+    // "直接覆盖" put plan.txt in the box and kept the one it replaced.
+    UndoRecord record = Created(folder + L"\\plan.txt");
+    TempFolder::WriteBytes(record.path, "dropped");
+    record.identity = IdentifyItem(record.path);
+    record.replacedCopy = temp.File(L"plan.txtab12.tmp");
+    TempFolder::WriteBytes(record.replacedCopy, "replaced");
+    runtime.undoList.push_back(record);
+    // Another program saved over it since.
+    TempFolder::WriteBytes(record.path + L".new", "saved");
+    ASSERT_TRUE(MoveFileExW((record.path + L".new").c_str(), record.path.c_str(), MOVEFILE_REPLACE_EXISTING));
+
+    ShellQuestionCounter questions(IDNO);
+    const int told = TimesUserNotified(L"undo-other-item");
+    const int kept = TimesUserNotified(L"undo-copy-kept");
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_TRUE(s_boxRuntimes[box].undoList.empty());
+    EXPECT_EQ(TimesUserNotified(L"undo-other-item"), told + 1);
+    EXPECT_TRUE(RecordsLeaving()) << "the kept copy goes on the worker";
+    SettleLeaving(box);
+    EXPECT_EQ(TempFolder::ReadBytes(record.path), "saved");
+    EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\plan（撤销保留的副本）.txt"), "replaced");
+    EXPECT_EQ(TimesUserNotified(L"undo-copy-kept"), kept + 1);
+    s_boxRuntimes.erase(box);
+}
