@@ -129,8 +129,9 @@ TEST(Drawing, RoundClipKeepsDrawingInsideItsShape)
     EXPECT_TRUE(Near(ReadClientPixel(hwnd, 150, 40), RGB(255, 255, 255))) << "the fill ran out to the right";
     EXPECT_TRUE(Near(ReadClientPixel(hwnd, 60, 100), RGB(255, 255, 255))) << "the fill ran out below";
     const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    if (!wine)
+    if (!wine) {
         EXPECT_TRUE(Near(ReadClientPixel(hwnd, 12, 12), RGB(255, 255, 255))) << "the fill ran into the corner";
+    }
     DestroyWindow(hwnd);
     PumpMessages(20);
 }
