@@ -800,6 +800,8 @@ bool PathExists(const std::wstring& path)
 
 bool SamePathItem(const std::wstring& a, const std::wstring& b)
 {
-    std::error_code ec;
-    return std::filesystem::equivalent(std::filesystem::path(a), std::filesystem::path(b), ec) && !ec;
+    // The system's file identity, not the drive number of the spelling: a
+    // folder reached through two drive letters holds one item, not two.
+    BY_HANDLE_FILE_INFORMATION first{}, second{};
+    return EntryFacts(a, false, first) && EntryFacts(b, false, second) && SameFileIdentity(first, second);
 }

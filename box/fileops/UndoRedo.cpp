@@ -45,10 +45,19 @@ MoveResult MoveWithoutReplacing(const std::wstring& from, const std::wstring& to
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) ? MoveResult::Moved : MoveResult::Failed;
 }
 
+bool Gone(const std::wstring& path);
+
 void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to)
 {
-    const std::wstring text = std::wstring(undo ? L"无法撤销：" : L"无法重做：") + L"“" + from + L"”不能移动到“" + to +
-                              L"”。目标位置已有同名项目，文件正被占用，或它是指向其他位置的链接。";
+    std::wstring text = std::wstring(undo ? L"无法撤销：" : L"无法重做：") + L"“" + from + L"”不能移动到“" + to + L"”。";
+    // A folder the item would go back into that is no longer there is the
+    // reason, and the only one the user can act on.
+    const size_t slash = to.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : to.substr(0, slash);
+    if (!folder.empty() && Gone(folder))
+        text += L"文件夹“" + folder + L"”已不存在（可能已被移动、改名或删除），没有移动任何内容。";
+    else
+        text += L"目标位置已有同名项目，文件正被占用，或它是指向其他位置的链接。";
     NotifyUser(L"undo-move", text);
 }
 

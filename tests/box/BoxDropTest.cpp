@@ -240,6 +240,23 @@ TEST_F(BoxDropTest, EachSameNameAnswer)
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\same.txt"), "new");
 }
 
+// Through another drive letter the box's own file is still its own: no
+// question, and "创建副本" never renames it in its own folder.
+TEST_F(BoxDropTest, ABoxsOwnFileSpelledThroughAnotherDriveIsLeftAlone)
+{
+    TempFolder::WriteBytes(Folder() + L"\\own.txt", "own");
+    const std::wstring other = ThroughOtherDrive(Folder());
+    if (other.empty())
+        GTEST_SKIP() << "no second drive letter reaches the box folder here";
+    answer = 0;
+    const int asked = answers;
+    Drop(folderBox, {other + L"\\own.txt"}, DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(answers, asked);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\own.txt"), "own");
+    EXPECT_FALSE(fs::exists(Folder() + L"\\own (1).txt"));
+}
+
 TEST_F(BoxDropTest, TwoFilesOfOneNameBothArrive)
 {
     fs::create_directories(In(L"one"));

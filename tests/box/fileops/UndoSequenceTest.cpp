@@ -808,6 +808,27 @@ TEST_F(UndoSequenceTest, UndoMovesBackOnlyTheItemItsDropBroughtAndReachesOlderRe
     EXPECT_EQ(Runtime().redoList.size(), 1u);
 }
 
+// The folder a dropped file came from is gone: undo leaves the file in the
+// box, keeps the record, and names the missing folder as the reason.
+TEST_F(UndoSequenceTest, AnUndoWhoseFolderIsGoneNamesTheFolder)
+{
+    StartSequence();
+    const std::wstring origin = sources + L"\\gone";
+    fs::create_directories(origin);
+    Write(origin + L"\\left.txt");
+    Drop(origin + L"\\left.txt", DROPEFFECT_MOVE);
+    ASSERT_TRUE(fs::exists(boxFolder + L"\\left.txt"));
+    fs::remove_all(origin);
+    const int told = TimesUserNotified(L"undo-move");
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\left.txt"));
+    EXPECT_EQ(Runtime().undoList.size(), 1u);
+    ASSERT_EQ(TimesUserNotified(L"undo-move"), told + 1);
+    const std::wstring text = LastNoticeText(L"undo-move");
+    EXPECT_NE(text.find(L"“" + origin + L"”已不存在"), std::wstring::npos);
+    EXPECT_EQ(text.find(L"同名项目"), std::wstring::npos);
+}
+
 // A folder dropped into the box, then a box made on it: undo would take
 // that box's folder away, and so would a redo once a box stands on its
 // source. Each is refused and told, and the record waits on its list.
