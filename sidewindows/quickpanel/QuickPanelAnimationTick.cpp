@@ -40,10 +40,13 @@ VOID CALLBACK PostTick(PTP_CALLBACK_INSTANCE, PVOID context, PTP_TIMER)
         tick.posted = false;
 }
 
-void Step(const std::shared_ptr<KelmWindow>& window)
+// True when the window still has animations to run after the step.
+bool Step(const std::shared_ptr<KelmWindow>& window)
 {
-    if (window && window->GetHwnd() && IsWindow(window->GetHwnd()))
-        window->animationManager.Update();
+    if (!window || !window->GetHwnd() || !IsWindow(window->GetHwnd()))
+        return false;
+    window->animationManager.Update();
+    return window->animationManager.HasWork();
 }
 
 } // namespace
@@ -69,9 +72,10 @@ void StartAnimationTick(HWND panel, HWND rendering)
 
 void StopAnimationTick()
 {
-    s_tick.panel = nullptr;
     s_tick.rendering = nullptr;
-    if (!s_tick.timer)
+    // Asked at every paint of a panel at rest: only a running beat is
+    // stopped and waited for.
+    if (!s_tick.panel.exchange(nullptr) || !s_tick.timer)
         return;
     SetThreadpoolTimer(s_tick.timer, nullptr, 0, 0);
     WaitForThreadpoolTimerCallbacks(s_tick.timer, TRUE);
@@ -86,13 +90,17 @@ void OnAnimationTick()
         return;
     // Time-based steps: one more than the window timers give changes no
     // animation's course, only how often it is drawn.
-    Step(s_quickPanelWindow);
-    Step(s_quickPanelDummy);
-    Step(s_quickPanelContentWindow);
+    bool work = Step(s_quickPanelWindow);
+    work = Step(s_quickPanelDummy) || work;
+    work = Step(s_quickPanelContentWindow) || work;
     // The dummy's icons are drawn in the rendering window, which its own
     // animations do not repaint.
     if (s_tick.rendering && IsWindow(s_tick.rendering))
         QuickPanelRepaintTimerProc(s_tick.rendering);
+    // Nothing left to step (a minimised panel gets no paint that would
+    // stop the beat): the next paint with icons on their way starts it.
+    if (!work)
+        StopAnimationTick();
 }
 
 } // namespace TessikQuickPanel

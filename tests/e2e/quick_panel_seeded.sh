@@ -28,16 +28,17 @@ panel=$(probe wait "$PANEL_CLASS" "$PANEL_TITLE" visible 60000) || fail "quick p
 IFS=, read -r px py _ _ <<<"$(cut -f5 <<<"$panel")"
 shown=$(date +%s%N)
 
-# The first row of the chosen box's icons: left of the content area, below
-# the header. The view's face is one plain colour; icons are not.
+# The second to fourth icon of the chosen box's first row, right of where
+# its header is written (the header is drawn before its icons fade in).
+# The view's face is one plain colour; icons are not.
 icons_drawn() {
   local colours
   colours=$(import -window root png:- 2>/dev/null |
-    convert png:- -crop "300x110+$((px + 220))+$((py + 90))" -format %k info: 2>/dev/null) || return 1
+    convert png:- -crop "350x110+$((px + 350))+$((py + 140))" -format %k info: 2>/dev/null) || return 1
   [ "${colours:-0}" -gt 8 ]
 }
-# Held back behind the boxes' paints, the icons stayed faded out for over
-# ten seconds here; drawn on a beat of their own they show within one.
+# Held back behind the boxes' paints, the icons stayed faded out for
+# seconds here; drawn on a beat of their own they show within one.
 until icons_drawn; do
   if [ $((($(date +%s%N) - shown) / 1000000)) -ge 5000 ]; then
     import -window root "$WORK/quick_panel_seeded_empty.png" 2>/dev/null || true
