@@ -9,6 +9,7 @@
 #include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QPDragBoxCtrl.h"
+#include "sidewindows/quickpanel/QuickPanelAnimationTick.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
 #include "sidewindows/quickpanel/QuickPanelPaste.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
@@ -312,6 +313,12 @@ void UpdateRepaintTimer(HWND hwnd)
         s_repaintTimer = 0;
         s_repaintTimerWindow = nullptr;
     }
+    // Timer 10086 and the window's animation timer wait behind every
+    // paint of the thread; the icons must not wait for the boxes.
+    if (unsettled)
+        StartAnimationTick(s_quickPanelWindow->GetHwnd(), hwnd);
+    else
+        StopAnimationTick();
 }
 
 // ---------------------------------------------------------------------------

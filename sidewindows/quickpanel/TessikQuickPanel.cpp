@@ -9,6 +9,7 @@
 #include "box/BoxRuntime.h"
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QPListItem.h"
+#include "sidewindows/quickpanel/QuickPanelAnimationTick.h"
 #include "sidewindows/quickpanel/QuickPanelContent.h"
 #include "sidewindows/quickpanel/QuickPanelGeometry.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
@@ -24,6 +25,7 @@
 #include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
 #include "ui/core/WindowEffects.h"
+#include "ui/core/WindowMessages.h"
 
 namespace TessikQuickPanel
 {
@@ -191,6 +193,7 @@ void TearDown(bool remember)
     DestroyIfAlive(s_quickPanelContentWindow);
 
     s_repaintTimer = 0;
+    StopAnimationTick();
     s_boxRuntimes.erase(s_quickPanelWindow);
     s_boxIconManagers.erase(s_quickPanelWindow);
     if (s_quickPanelDummy) {
@@ -483,8 +486,15 @@ void RenderQuickPanelContentWindow(HWND hwnd, ID2D1HwndRenderTarget* target)
 
 LRESULT QuickPanelWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_CLOSE)
+    if (message == WM_KELM_QUICK_PANEL_TICK) {
+        OnAnimationTick();
+        return 0;
+    }
+    if (message == WM_CLOSE) {
+        // Closed by the system (Alt+F4): the beat has no window to post to.
+        StopAnimationTick();
         RememberPanelRectNow(hwnd);
+    }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 

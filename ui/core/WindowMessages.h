@@ -20,3 +20,7 @@ constexpr UINT WM_KELM_TRAY = 4087;
 constexpr UINT WM_KELM_WAKE_ANIMATION = 4088;
 // Posted to the file jobs' own message window: a worker handed it results.
 constexpr UINT WM_KELM_FILE_JOB_MAIL = 4089;
+// Posted to the quick panel by its thread-pool beat while its icons move:
+// the panel steps its animations (a posted message is not held back by
+// paints as WM_TIMER is).
+constexpr UINT WM_KELM_QUICK_PANEL_TICK = 4093;
