@@ -59,8 +59,9 @@ struct FinishedDrop {
     std::map<std::wstring, ItemIdentity> mergedIdentities;
 };
 
-// UI thread: one finished item becomes its record and undo record.
-void FinishDroppedCopy(const BoxWindowPtr& box, KelmIconManager& manager, const FinishedDrop& finished)
+// UI thread: one finished item's undo record and the entry of its record.
+void FinishDroppedCopy(const BoxWindowPtr& box, const FinishedDrop& finished, std::vector<UndoRecord>& undo,
+                       std::vector<KelmIconManager::NewEntry>& entries)
 {
     CopyJobItem item = finished.item;
     item.owner = StandingBoxOf(item.owner);
@@ -78,18 +79,23 @@ void FinishDroppedCopy(const BoxWindowPtr& box, KelmIconManager& manager, const 
     record.owner = item.owner;
     // Undo takes back only the item the drop brought, known by its identity.
     record.identity = finished.identity;
-    PushUndoRecord(box, std::move(record));
+    undo.push_back(std::move(record));
     // Earlier items of the job may have failed: the record goes as closest to
-    // its planned place as the list now allows.
-    const int count = static_cast<int>(manager.Records().size());
-    const int index = std::clamp(item.insertIndex, 0, count);
-    const bool foreign = item.owner && item.owner != box;
-    manager.AddRecordForEntry(index, item.destination, item.dropX, item.dropY, L"bvn!NULL", foreign, L"", item.owner,
-                              false, item.originalPath);
+    // its planned place as the list then allows.
+    KelmIconManager::NewEntry entry;
+    entry.index = item.insertIndex;
+    entry.path = item.destination;
+    entry.x = item.dropX;
+    entry.y = item.dropY;
+    entry.merged = item.owner && item.owner != box;
+    entry.owner = item.owner;
+    entry.originalPath = item.originalPath;
+    entries.push_back(std::move(entry));
 }
 
-// UI thread: a batch of finished items, in the order they finished; one
-// save and one repaint for them all.
+// UI thread: a batch of finished items, in the order they finished; their
+// undo records and icon records go in one pass each (a thousand files cost
+// the lists once, not once per file), with one save and one repaint.
 void FinishDroppedCopies(const BoxWindowPtr& box, const std::vector<FinishedDrop>& batch)
 {
     if (!box)
@@ -97,8 +103,14 @@ void FinishDroppedCopies(const BoxWindowPtr& box, const std::vector<FinishedDrop
     auto manager = s_boxIconManagers.find(box);
     if (manager == s_boxIconManagers.end())
         return;
+    std::vector<UndoRecord> undo;
+    std::vector<KelmIconManager::NewEntry> entries;
+    undo.reserve(batch.size());
+    entries.reserve(batch.size());
     for (const FinishedDrop& finished : batch)
-        FinishDroppedCopy(box, manager->second, finished);
+        FinishDroppedCopy(box, finished, undo, entries);
+    PushUndoRecords(box, std::move(undo));
+    manager->second.AddRecordsForEntries(std::move(entries));
     // Saved as the files land, but not for every one of a thousand: the
     // whole store is written each time. The job's end saves the rest.
     static DWORD lastSave = GetTickCount() - kDropSaveInterval;
@@ -223,6 +235,10 @@ void CopyFilesWorker(CopyJob job)
             }
         }
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
+            // A move within the volume (or a copy the system reports no
+            // progress of) never fills the bar on its way: the card says
+            // the item is done until the next one starts.
+            s_copyProgress.fraction = 1.0f;
             CopyJobItem finished = item;
             std::optional<MergedEntries> merged;
             if (item.move && result == TransferResult::Done) {
@@ -324,19 +340,27 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
         return;
     }
     if (drop.effect == DROPEFFECT_LINK || folder.empty()) {
+        std::vector<UndoRecord> undo;
+        std::vector<KelmIconManager::NewEntry> entries;
         int index = placement.insertIndex;
         for (const std::wstring& path : drop.paths) {
             UndoRecord record;
             record.kind = 3;
             record.path = path;
             record.owner = owner;
-            PushUndoRecord(box, std::move(record));
-            manager.AddRecordForEntry(std::min<int>(index, static_cast<int>(manager.Records().size())), path, point.x,
-                                      point.y, L"bvn!NULL", foreign, L"", owner, false, L"bvn!NULL");
-            ++index;
+            undo.push_back(std::move(record));
+            KelmIconManager::NewEntry entry;
+            entry.index = index++;
+            entry.path = path;
+            entry.x = point.x;
+            entry.y = point.y;
+            entry.merged = foreign;
+            entry.owner = owner;
+            entries.push_back(std::move(entry));
         }
+        PushUndoRecords(box, std::move(undo));
+        manager.AddRecordsForEntries(std::move(entries));
         s_droppedFiles.clear();
-        manager.Renumber();
         SaveBoxIcons(manager);
         Invalidate(box);
         FinishOutcome(drop.outcome, DROPEFFECT_LINK);
