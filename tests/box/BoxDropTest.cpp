@@ -191,6 +191,28 @@ TEST_F(BoxDropTest, FilesMoveIntoAFolderBoxWithRecordsUndoAndStore)
     EXPECT_FALSE(s_copyProgress.busy);
 }
 
+// Seven files land as seven records in drop order; the undo list ends with
+// the last five of them, oldest first; the card's bar stood full for the
+// last file moved, not empty as if it were still to come.
+TEST_F(BoxDropTest, ADropOfManyFilesKeepsItsOrderInRecordsAndUndo)
+{
+    std::vector<std::wstring> paths, expected;
+    for (int i = 1; i <= 7; ++i) {
+        const std::wstring name = L"f" + std::to_wstring(i) + L".txt";
+        TempFolder::WriteBytes(In(name), "x");
+        paths.push_back(In(name));
+        expected.push_back(Folder() + L"\\" + name);
+    }
+    Drop(folderBox, paths, DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(RecordPaths(folderBox), expected);
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    ASSERT_EQ(undo.size(), 5u);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(undo[i].path, expected[i + 2]);
+    EXPECT_EQ(s_copyProgress.fraction.load(), 1.0f);
+}
+
 TEST_F(BoxDropTest, CtrlOrACopyOnlyDragCopiesAndKeepsTheSource)
 {
     TempFolder::WriteBytes(In(L"c.txt"), "c");
