@@ -10,7 +10,9 @@
 # files on the same volume (bench_plain_move: MoveFileExW of each, timed
 # inside the program). Meanwhile bench_drop_watch sends the box window a
 # message every few milliseconds from another process and keeps the longest
-# wait for an answer: the UI thread's longest busy stretch. Each run prints
+# wait for an answer: the UI thread's longest busy stretch, over the whole
+# drop and once the first file has landed (the drop delivered, the job
+# running). Each run prints
 # the figures and the ratios to the system's move; a run during which the
 # program showed a message box gives no figure.
 #
@@ -83,7 +85,7 @@ wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
 # The watcher answers once before the drop starts: its own start under
 # Wine is not counted.
 watch_out="$WORK/watch.txt"
-(cd "$WORK" && wine "$WATCH_EXE" "$BOX_PREFIX" ready stop >"$watch_out" 2>&1) &
+(cd "$WORK" && wine "$WATCH_EXE" "$BOX_PREFIX" ready landing stop >"$watch_out" 2>&1) &
 watch_pid=$!
 for _ in $(seq 3000); do
   [ -e "$WORK/ready" ] && break
@@ -112,7 +114,10 @@ arrived=0
 first=""
 for _ in $(seq 12000); do
   arrived=$(find "$BOX_FOLDER" -maxdepth 1 -type f ! -name '*.tessik-part' | wc -l)
-  [ -z "$first" ] && [ "$arrived" -gt 0 ] && first=$(date +%s%N)
+  if [ -z "$first" ] && [ "$arrived" -gt 0 ]; then
+    first=$(date +%s%N)
+    touch "$WORK/landing"
+  fi
   [ "$arrived" = "$FILES" ] && [ -z "$(ls -A "$WORK/s")" ] && break
   sleep 0.01
 done
@@ -147,14 +152,14 @@ done
 shown=$((still_at > stored_at ? still_at : stored_at))
 touch "$WORK/stop"
 wait "$watch_pid" || fail "the watcher failed: $(cat "$watch_out")"
-read -r longest answers < <(tr -d '\r' <"$watch_out")
+read -r longest landing_longest answers < <(tr -d '\r' <"$watch_out")
 wait "$source_pid" || fail "the drop did not happen"
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "the program showed a message box during the drop: no figure"
 # Until the first file arrived: the drop source's start, the drop itself,
 # the box's deferred import and the job's start.
 awk -v r="$RUN" -v n="$FILES" -v d="$(elapsed "$landed")" -v s="$(elapsed "$shown")" -v f="$(elapsed "$first")" \
-  -v p="$plain_s" -v l="$longest" -v a="$answers" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" \
-  'BEGIN {printf "run %s, %d files: landed %.3f s (first after %.3f s), shown %.3f s, system move %.3f s; landed %.1fx, shown %.1fx; UI thread longest wait %d ms (%d answers); load %s\n", r, n, d, f, s, p, d / p, s / p, l, a, load}'
+  -v p="$plain_s" -v l="$longest" -v ll="$landing_longest" -v a="$answers" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" \
+  'BEGIN {printf "run %s, %d files: landed %.3f s (first after %.3f s), shown %.3f s, system move %.3f s; landed %.1fx, shown %.1fx; UI thread longest wait %d ms, %d ms once files landed (%d answers); load %s\n", r, n, d, f, s, p, d / p, s / p, l, ll, a, load}'
 
 quit_from_tray
 wait_exit "$pid"

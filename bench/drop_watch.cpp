@@ -1,11 +1,13 @@
 // How long a box's UI thread keeps a message waiting, watched from another
 // process while the drop benchmark runs: a message sent to the box window
 // every few milliseconds (SendMessageTimeoutW of WM_NULL, answered only when
-// the thread takes its messages), the longest wait kept. Runs until the stop
-// file appears, then prints the longest wait and the number of answers, in
-// ms: "<longest> <answers>". The first answer writes the ready file.
+// the thread takes its messages), the longest wait kept: over the whole run,
+// and since the mark file appeared (the drop has been taken and its files
+// are landing). Runs until the stop file appears, then prints, in ms,
+// "<longest> <longest since the mark> <answers>". The first answer writes
+// the ready file.
 //
-//   bench_drop_watch.exe <box window class prefix> <ready file> <stop file>
+//   bench_drop_watch.exe <box window class prefix> <ready file> <mark file> <stop file>
 #include <windows.h>
 
 #include <shellapi.h>
@@ -45,12 +47,12 @@ int main()
 {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    if (!argv || argc != 4) {
-        std::fprintf(stderr, "usage: bench_drop_watch <class prefix> <ready file> <stop file>\n");
+    if (!argv || argc != 5) {
+        std::fprintf(stderr, "usage: bench_drop_watch <class prefix> <ready file> <mark file> <stop file>\n");
         return 2;
     }
     Search search{argv[1]};
-    const std::wstring ready = argv[2], stop = argv[3];
+    const std::wstring ready = argv[2], mark = argv[3], stop = argv[4];
     for (int i = 0; i < 1000 && !search.found; ++i) {
         EnumWindows(Look, reinterpret_cast<LPARAM>(&search));
         if (!search.found)
@@ -61,9 +63,13 @@ int main()
         return 1;
     }
     using Clock = std::chrono::steady_clock;
-    double longest = 0;
+    double longest = 0, longestSinceMark = 0;
+    bool marked = false;
     long answers = 0;
     while (!Exists(stop)) {
+        // Looked at before the message goes: a wait counts as after the
+        // mark only when all of it was.
+        marked = marked || Exists(mark);
         const auto sent = Clock::now();
         DWORD_PTR result = 0;
         if (!SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &result)) {
@@ -73,6 +79,8 @@ int main()
         const double waited = std::chrono::duration<double, std::milli>(Clock::now() - sent).count();
         if (waited > longest)
             longest = waited;
+        if (marked && waited > longestSinceMark)
+            longestSinceMark = waited;
         if (answers++ == 0) {
             HANDLE file = CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
             if (file != INVALID_HANDLE_VALUE)
@@ -80,6 +88,6 @@ int main()
         }
         Sleep(2);
     }
-    std::printf("%.0f %ld\n", longest, answers);
+    std::printf("%.0f %.0f %ld\n", longest, longestSinceMark, answers);
     return 0;
 }

@@ -267,8 +267,8 @@ std::wstring SharedLookKey(const IconRecord& record, bool defaultFolderIcon)
     const std::wstring kind =
         ShellIconKindOf(record.path, record.isDirectory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL);
     static const wchar_t* const kOwnLook[] = {L".txt", L".png", L".jpg", L".jpeg", L".bmp"};
-    if (kind.empty() || std::any_of(std::begin(kOwnLook), std::end(kOwnLook),
-                                    [&kind](const wchar_t* own) { return kind == own; }))
+    if (kind.empty() ||
+        std::any_of(std::begin(kOwnLook), std::end(kOwnLook), [&kind](const wchar_t* own) { return kind == own; }))
         return L"";
     return kind + L"|" + std::to_wstring(record.control->x) + L"," + std::to_wstring(record.control->y) + L"," +
            std::to_wstring(record.edge);

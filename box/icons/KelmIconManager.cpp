@@ -227,9 +227,9 @@ size_t KelmIconManager::AddRecordsForEntries(std::vector<NewEntry> entries)
         const size_t place = static_cast<size_t>(std::clamp<long long>(entry.index, 0, static_cast<long long>(count)));
         ascending = ascending && (places.empty() || place > places.back());
         places.push_back(place);
-        IconRecord record = MakeRecord(entry.path, entry.x, entry.y, std::move(entry.alias), entry.merged,
-                                       std::move(entry.sectionText), std::move(entry.owner),
-                                       std::move(entry.originalPath));
+        IconRecord record =
+            MakeRecord(entry.path, entry.x, entry.y, std::move(entry.alias), entry.merged, std::move(entry.sectionText),
+                       std::move(entry.owner), std::move(entry.originalPath));
         ReadFileFacts(record);
         added.push_back(std::move(record));
     }

@@ -190,7 +190,7 @@ std::wstring ShellIconKindOf(const std::wstring& path, DWORD attributes)
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
     // Files that carry their own icon, or name one: each needs its own look.
-    static const wchar_t* const kOwnIcon[] = {L".exe", L".lnk", L".ico", L".url", L".cur", L".ani",
+    static const wchar_t* const kOwnIcon[] = {L".exe", L".lnk", L".ico", L".url", L".cur",      L".ani",
                                               L".scr", L".pif", L".cpl", L".msc", L".appref-ms"};
     for (const wchar_t* own : kOwnIcon) {
         if (extension == own)

@@ -203,9 +203,9 @@ TEST(ShellIconImages, FilesOfOneTypeShareOneBitmap)
     Microsoft::WRL::ComPtr<IWICBitmap> pixels;
     Microsoft::WRL::ComPtr<ID2D1RenderTarget> rt;
     ASSERT_TRUE(CreateGraphicsFactories() && s_wicFactory);
-    ASSERT_TRUE(SUCCEEDED(s_wicFactory->CreateBitmap(48, 48, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad,
-                                                     &pixels)) &&
-                SUCCEEDED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)));
+    ASSERT_TRUE(
+        SUCCEEDED(s_wicFactory->CreateBitmap(48, 48, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)) &&
+        SUCCEEDED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)));
     Microsoft::WRL::ComPtr<ID2D1Bitmap> one, two;
     one.Attach(LoadSharedShellIcon(rt.Get(), temp.File(L"one.txt"), 48));
     two.Attach(LoadSharedShellIcon(rt.Get(), temp.File(L"two.txt"), 48));

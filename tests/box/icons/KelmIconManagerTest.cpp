@@ -204,13 +204,12 @@ TEST_F(IconTest, ABatchInsertsAsOneInsertAfterAnother)
         e.path = path;
         return e;
     };
-    const size_t added = manager.AddRecordsForEntries({entry(1, L"C:\\x\\n1"), entry(2, L"C:\\x\\n2"),
-                                                       entry(3, L"C:\\x\\a"), entry(4, L"C:\\x\\n2"),
-                                                       entry(5, L"C:\\x\\n3"), entry(40, L"C:\\x\\n4")});
+    const size_t added =
+        manager.AddRecordsForEntries({entry(1, L"C:\\x\\n1"), entry(2, L"C:\\x\\n2"), entry(3, L"C:\\x\\a"),
+                                      entry(4, L"C:\\x\\n2"), entry(5, L"C:\\x\\n3"), entry(40, L"C:\\x\\n4")});
     EXPECT_EQ(added, 4u);
-    EXPECT_EQ(Paths(manager), (std::vector<std::wstring>{L"C:\\x\\a", L"C:\\x\\n1", L"C:\\x\\n2",
-                                                         L"C:\\x\\b", L"C:\\x\\c", L"C:\\x\\n3",
-                                                         L"C:\\x\\n4"}));
+    EXPECT_EQ(Paths(manager), (std::vector<std::wstring>{L"C:\\x\\a", L"C:\\x\\n1", L"C:\\x\\n2", L"C:\\x\\b",
+                                                         L"C:\\x\\c", L"C:\\x\\n3", L"C:\\x\\n4"}));
     EXPECT_TRUE(IdsAreIndices(manager));
     EXPECT_EQ(runtime.selection, (std::set<int32_t>{3}));
 }
