@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
+#include "app/FolderRelation.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
@@ -179,6 +184,81 @@ bool RefusedForTakenDestination(TransferResult result, const TransferReport& rep
 {
     return result == TransferResult::Failed && report.leftBehind.empty() && report.failed.size() == 1 &&
            report.failed.front().error == ERROR_FILE_EXISTS && report.failed.front().path == source;
+}
+
+// A folder that many dropped entries share is listed once instead of each
+// entry being asked about: a drop of thousands of files from one folder
+// asks the system a few times, not thousands (on the UI thread). Below
+// this many, the single looks cost less than a listing of a large folder.
+constexpr size_t kListedLooks = 64;
+
+std::wstring FolderPart(const std::wstring& full)
+{
+    const size_t slash = full.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
+}
+
+std::wstring LowerName(std::wstring name)
+{
+    if (!name.empty())
+        CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+// The looks at the dropped entries, in their order: from one listing of
+// their folder where many share it and the listing shows the entry under
+// exactly its name (the attributes it lists are the entry's own, as a
+// single look gives them), else one by one.
+std::vector<EntryLook> LookAtEntries(const std::vector<std::wstring>& paths)
+{
+    std::vector<EntryLook> looks(paths.size());
+    std::unordered_map<std::wstring, std::vector<size_t>> byFolder;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        looks[i].full = paths[i].empty() ? std::wstring() : FullPathOf(paths[i]);
+        const std::wstring folder = FolderPart(looks[i].full);
+        if (!folder.empty() && folder.size() + 1 < looks[i].full.size())
+            byFolder[folder].push_back(i);
+    }
+    std::vector<char> looked(paths.size(), 0);
+    for (const auto& [folder, members] : byFolder) {
+        if (members.size() < kListedLooks)
+            continue;
+        std::unordered_map<std::wstring, DWORD> listed;
+        if (!ForEachFolderEntry(folder, [&listed](const std::wstring& name, unsigned long attributes) {
+                listed.emplace(name, attributes);
+                return true;
+            }))
+            continue;
+        for (const size_t i : members) {
+            const auto found = listed.find(looks[i].full.substr(folder.size() + 1));
+            if (found == listed.end())
+                continue;
+            looks[i].attributes = found->second;
+            looked[i] = 1;
+        }
+    }
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (!looked[i] && !paths[i].empty())
+            looks[i] = LookAtEntry(paths[i]);
+    }
+    return looks;
+}
+
+// The names a folder holds, lower-cased, for a plan of many items: a name
+// it does not list is free (what appears there meanwhile the job itself
+// never replaces), a name it lists is asked about again. Empty when the
+// plan is small or the folder cannot be listed: every name is asked about.
+std::optional<std::unordered_set<std::wstring>> NamesForPlan(const std::wstring& folder, size_t items)
+{
+    if (items < kListedLooks)
+        return std::nullopt;
+    std::unordered_set<std::wstring> names;
+    if (!ForEachFolderEntry(folder, [&names](const std::wstring& name, unsigned long) {
+            names.insert(LowerName(name));
+            return true;
+        }))
+        return std::nullopt;
+    return names;
 }
 
 bool IsFolder(const std::wstring& path)
@@ -380,8 +460,10 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     // drop of a thousand files asks the system a thousand times, not four
     // thousand.
     std::map<std::wstring, bool> present;
-    for (const std::wstring& path : drop.paths) {
-        const EntryLook look = LookAtEntry(path);
+    const std::vector<EntryLook> looks = LookAtEntries(drop.paths);
+    for (size_t i = 0; i < drop.paths.size(); ++i) {
+        const std::wstring& path = drop.paths[i];
+        const EntryLook& look = looks[i];
         // A drive's root is neither moved nor copied in, and the user hears
         // so even where the root holds this box's folder.
         const bool root = BoxFolderGuard::VolumeRoot(look);
@@ -399,9 +481,17 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     }
     if (!boxFolders.Empty())
         NotifyUser(L"drop-box-folder", boxFolders.Text(L"放进这个收纳盒"));
-    auto exists = [&present](const std::wstring& path) {
+    const std::optional<std::unordered_set<std::wstring>> boxNames = NamesForPlan(folder, paths.size());
+    const std::wstring inFolder = !folder.empty() && folder.back() == L'\\' ? folder : folder + L"\\";
+    auto exists = [&present, &boxNames, &inFolder](const std::wstring& path) {
         const auto known = present.find(path);
-        return known != present.end() ? known->second : PathExists(path);
+        if (known != present.end())
+            return known->second;
+        if (boxNames && path.size() > inFolder.size() && path.compare(0, inFolder.size(), inFolder) == 0 &&
+            path.find_first_of(L"\\/", inFolder.size()) == std::wstring::npos &&
+            !boxNames->count(LowerName(path.substr(inFolder.size()))))
+            return false;
+        return PathExists(path);
     };
     const DropPlan::Disk disk{exists, SamePathItem};
     const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });

@@ -213,6 +213,28 @@ TEST_F(BoxDropTest, ADropOfManyFilesKeepsItsOrderInRecordsAndUndo)
     EXPECT_EQ(s_copyProgress.fraction.load(), 1.0f);
 }
 
+// A drop of many files from one folder is looked at through listings, and
+// a name the box's folder already holds, in another case, is still found:
+// the question is asked once and nothing the box held is replaced.
+TEST_F(BoxDropTest, ALargeDropStillFindsEveryTakenName)
+{
+    TempFolder::WriteBytes(Folder() + L"\\G7.TXT", "old");
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 70; ++i) {
+        const std::wstring name = L"g" + std::to_wstring(i) + L".txt";
+        TempFolder::WriteBytes(In(name), "new");
+        paths.push_back(In(name));
+    }
+    answer = 0;
+    Drop(folderBox, paths, DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\G7.TXT"), "old");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\g7 (1).txt"), "new");
+    EXPECT_EQ(RecordPaths(folderBox).size(), 70u);
+    EXPECT_FALSE(fs::exists(In(L"g69.txt")));
+}
+
 TEST_F(BoxDropTest, CtrlOrACopyOnlyDragCopiesAndKeepsTheSource)
 {
     TempFolder::WriteBytes(In(L"c.txt"), "c");
