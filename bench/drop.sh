@@ -2,44 +2,61 @@
 # A real drop of many small files onto a normal box: Tessik.exe in a
 # portable data folder of its own (the four stores seeded in the program's
 # own form, one box whose folder lies in the box root), DropSource.exe
-# dropping the files from another process, timed from the drop source's
+# dropping the files from another process. Timed from the drop source's
 # start until every file stands in the box's folder and its source is
-# empty. Beside it, the system's own move of the same number of files on
-# the same volume (bench_plain_move: MoveFileExW of each, timed inside
-# the program). Each run prints both and their ratio; a run during which
-# the program showed a message box gives no figure.
+# empty ("landed"), and until the box shows them: its store holds a record
+# of every file, its picture has not changed for 0.3 s and it answers a
+# message ("shown"). Beside it, the system's own move of the same number of
+# files on the same volume (bench_plain_move: MoveFileExW of each, timed
+# inside the program). Meanwhile bench_drop_watch sends the box window a
+# message every few milliseconds from another process and keeps the longest
+# wait for an answer: the UI thread's longest busy stretch, over the whole
+# drop and once the first file has landed (the drop delivered, the job
+# running). Each run prints
+# the figures and the ratios to the system's move; a run during which the
+# program showed a message box gives no figure.
 #
-#   bash bench/drop.sh                 (DROP_RUNS=3 DROP_FILES=1000)
+#   bash bench/drop.sh                 (DROP_RUNS=3 DROP_FILES="1000 4000")
 #   DROP_TESSIK_EXE=/some/Tessik.exe bash bench/drop.sh   (another build;
-#   nothing is built then, the probes and bench_plain_move must exist)
+#   nothing is built then, the probes and the bench programs must exist)
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 RUNS="${DROP_RUNS:-3}"
-FILES="${DROP_FILES:-1000}"
+COUNTS="${DROP_FILES:-1000 4000}"
 
 if [ "${1:-}" != "--run" ]; then
+  # A prefix of the benchmark's own: the end-to-end helpers it uses never
+  # run in run.sh's prefix, where the user's own Tessik may live.
+  export WINEPREFIX_TESSIK="${WINEPREFIX_TESSIK:-${TESSIK_BUILD:-$HERE/../build}/wineprefix.dropbench}"
   source "$HERE/../scripts/setup.sh"
   trap 'stop_display' EXIT
   if [ -z "${DROP_TESSIK_EXE:-}" ]; then
-    tessik_setup --target Tessik WindowProbe DropSource bench_plain_move >/dev/null
+    tessik_setup --target Tessik WindowProbe DropSource bench_plain_move bench_drop_watch >/dev/null
   else
     ensure_display
     prepare_wine_prefix
   fi
   exe="${DROP_TESSIK_EXE:-$TESSIK_BUILD/Tessik.exe}"
-  for run in $(seq "$RUNS"); do
-    # Short paths: a thousand of them go on the drop source's command line.
-    bash "$0" --run "$exe" "$TESSIK_BUILD/tests/e2e/WindowProbe.exe" "/tmp/tdb$$" "$run"
+  for files in $COUNTS; do
+    for run in $(seq "$RUNS"); do
+      bash "$0" --run "$exe" "$TESSIK_BUILD/tests/e2e/WindowProbe.exe" "/tmp/tdb$$" "$run" "$files"
+    done
   done
   rm -rf "/tmp/tdb$$"
   exit 0
 fi
 
 shift
+# The helpers take the benchmark's display and prefix as a lane of their own.
+export CTEST_RESOURCE_GROUP_0_LANES="id:dropbench,slots:1"
+export TESSIK_LANE_dropbench_DISPLAY="$DISPLAY" TESSIK_LANE_dropbench_PREFIX="$WINEPREFIX_TESSIK"
+unset WINEPREFIX_TESSIK
 RUN="$4"
+FILES="$5"
 source "$HERE/../tests/e2e/lib.sh" "$1" "$2" "$3"
 DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
 PLAIN_EXE="$TESSIK_BUILD/bench/bench_plain_move.exe"
+WATCH_EXE="$TESSIK_BUILD/bench/bench_drop_watch.exe"
 
 BOX_FOLDER="$WORK/boxes/root/d4444"
 mkdir -p "$BOX_FOLDER" "$WORK/s" "$WORK/p" "$WORK/q"
@@ -65,33 +82,84 @@ wait_box_rect
 wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "a message box is open before the drop: no figure"
 
-paths=()
-for f in "$WORK"/s/*; do
-  paths+=("$(win_path "$f")")
+# The watcher answers once before the drop starts: its own start under
+# Wine is not counted.
+watch_out="$WORK/watch.txt"
+(cd "$WORK" && wine "$WATCH_EXE" "$BOX_PREFIX" ready landing stop >"$watch_out" 2>&1) &
+watch_pid=$!
+for _ in $(seq 3000); do
+  [ -e "$WORK/ready" ] && break
+  runs "$watch_pid" || fail "the watcher ended: $(cat "$watch_out")"
+  sleep 0.01
 done
+[ -e "$WORK/ready" ] || fail "the watcher did not start"
+
+# Names relative to the source folder: four thousand full paths would not
+# fit on a command line.
+names=()
+for f in "$WORK"/s/*; do
+  names+=("$(basename "$f")")
+done
+box_store="$DATA/DesktopContainer.kelm"
+# A record's path names the box's folder, doubled backslashes as stored.
+stored_spelling="$(store_path "$BOX_FOLDER")\\\\f"
+stored_records() { grep -o -F "$stored_spelling" "$box_store" 2>/dev/null | wc -l; }
+elapsed() { awk -v ns=$(($1 - started)) 'BEGIN {printf "%.3f", ns / 1e9}'; }
 started=$(date +%s%N)
 # The drop source waits for the box's answer, which comes after the job:
 # the folder is watched meanwhile.
-wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "${paths[@]}" >/dev/null 2>&1 &
+(cd "$WORK/s" && wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "${names[@]}" >/dev/null 2>&1) &
 source_pid=$!
 arrived=0
 first=""
-for _ in $(seq 6000); do
+for _ in $(seq 12000); do
   arrived=$(find "$BOX_FOLDER" -maxdepth 1 -type f ! -name '*.tessik-part' | wc -l)
-  [ -z "$first" ] && [ "$arrived" -gt 0 ] && first=$(date +%s%N)
+  if [ -z "$first" ] && [ "$arrived" -gt 0 ]; then
+    first=$(date +%s%N)
+    touch "$WORK/landing"
+  fi
   [ "$arrived" = "$FILES" ] && [ -z "$(ls -A "$WORK/s")" ] && break
   sleep 0.01
 done
-ended=$(date +%s%N)
-wait "$source_pid" || fail "the drop did not happen"
+landed=$(date +%s%N)
 [ "$arrived" = "$FILES" ] || fail "$arrived of $FILES files arrived"
+# Shown: every record stored, then the box's picture unchanged for three
+# looks 0.1 s apart (dated from the first of them).
+stored=0
+for _ in $(seq 6000); do
+  stored=$(stored_records)
+  [ "$stored" -ge "$FILES" ] && break
+  sleep 0.05
+done
+[ "$stored" -ge "$FILES" ] || fail "$stored of $FILES records were stored"
+stored_at=$(date +%s%N)
+last=""
+same=0
+still_at=$stored_at
+for _ in $(seq 3000); do
+  now_sum=$(screen_sum "$bx" "$by" "$bw" "$bh")
+  if [ "$now_sum" = "$last" ]; then
+    same=$((same + 1))
+    [ "$same" -ge 2 ] && break
+  else
+    last=$now_sum
+    same=0
+    still_at=$(date +%s%N)
+  fi
+  sleep 0.1
+done
+[ "$same" -ge 2 ] || fail "the box did not come to rest"
+shown=$((still_at > stored_at ? still_at : stored_at))
+touch "$WORK/stop"
+wait "$watch_pid" || fail "the watcher failed: $(cat "$watch_out")"
+read -r longest landing_longest answers < <(tr -d '\r' <"$watch_out")
+wait "$source_pid" || fail "the drop did not happen"
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "the program showed a message box during the drop: no figure"
-drop_s=$(awk -v ns=$((ended - started)) 'BEGIN {printf "%.3f", ns / 1e9}')
 # Until the first file arrived: the drop source's start, the drop itself,
 # the box's deferred import and the job's start.
-first_s=$(awk -v ns=$((first - started)) 'BEGIN {printf "%.3f", ns / 1e9}')
-awk -v r="$RUN" -v n="$FILES" -v d="$drop_s" -v f="$first_s" -v p="$plain_s" \
-  'BEGIN {printf "run %s: drop of %d files onto a normal box %.3f s (first file after %.3f s), system move %.3f s, %.1fx\n", r, n, d, f, p, d / p}'
+awk -v r="$RUN" -v n="$FILES" -v d="$(elapsed "$landed")" -v s="$(elapsed "$shown")" -v f="$(elapsed "$first")" \
+  -v p="$plain_s" -v l="$longest" -v ll="$landing_longest" -v a="$answers" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" \
+  'BEGIN {printf "run %s, %d files: landed %.3f s (first after %.3f s), shown %.3f s, system move %.3f s; landed %.1fx, shown %.1fx; UI thread longest wait %d ms, %d ms once files landed (%d answers); load %s\n", r, n, d, f, s, p, d / p, s / p, l, ll, a, load}'
 
 quit_from_tray
 wait_exit "$pid"

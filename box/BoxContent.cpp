@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <unordered_set>
 #include <vector>
 
 #include "app/DesktopCapture.h"
@@ -24,6 +25,7 @@
 #include "box/KelmScrollBar.h"
 #include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
+#include "box/icons/ShellIconImages.h"
 #include "box/icons/WildcardMatch.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCaptionBar.h"
@@ -254,11 +256,44 @@ void DrawHeaders(PaintContext& c, bool searchView)
     }
 }
 
+// What a record's icon looks like at its place, as a key that another
+// record drawn the same at the same place shares; empty for a look of its
+// own (a file whose icon, thumbnail or preview is its own, a folder showing
+// its content).
+std::wstring SharedLookKey(const IconRecord& record, bool defaultFolderIcon)
+{
+    if (record.isDirectory && !defaultFolderIcon)
+        return L"";
+    const std::wstring kind =
+        ShellIconKindOf(record.path, record.isDirectory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL);
+    static const wchar_t* const kOwnLook[] = {L".txt", L".png", L".jpg", L".jpeg", L".bmp"};
+    if (kind.empty() ||
+        std::any_of(std::begin(kOwnLook), std::end(kOwnLook), [&kind](const wchar_t* own) { return kind == own; }))
+        return L"";
+    return kind + L"|" + std::to_wstring(record.control->x) + L"," + std::to_wstring(record.control->y) + L"," +
+           std::to_wstring(record.edge);
+}
+
 // The icon controls near the visible area go to the panel; the rest wait.
+// A drop's files all start at the drop point, thousands deep at times: a
+// record lying exactly under a later one of the same look (and neither
+// selected) would only be painted over, so only the top one is added.
 void AddIcons(PaintContext& c)
 {
-    for (IconRecord& record : c.manager.Records()) {
-        if (!record.control || !KelmIconManager::NearView(record, c.viewH))
+    auto& records = c.manager.Records();
+    std::vector<char> hidden(records.size(), 0);
+    std::unordered_set<std::wstring> above;
+    for (size_t i = records.size(); i-- > 0;) {
+        const IconRecord& record = records[i];
+        if (!record.control || !KelmIconManager::NearView(record, c.viewH) || record.control->selected)
+            continue;
+        if (std::wstring key = SharedLookKey(record, c.r.ShowDefaultFolderIcon);
+            !key.empty() && !above.insert(std::move(key)).second)
+            hidden[i] = 1;
+    }
+    for (size_t i = 0; i < records.size(); ++i) {
+        IconRecord& record = records[i];
+        if (!record.control || !KelmIconManager::NearView(record, c.viewH) || hidden[i])
             continue;
         c.panel->AddControl(record.control);
     }

@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
+#include "app/FolderRelation.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
@@ -59,8 +64,9 @@ struct FinishedDrop {
     std::map<std::wstring, ItemIdentity> mergedIdentities;
 };
 
-// UI thread: one finished item becomes its record and undo record.
-void FinishDroppedCopy(const BoxWindowPtr& box, KelmIconManager& manager, const FinishedDrop& finished)
+// UI thread: one finished item's undo record and the entry of its record.
+void FinishDroppedCopy(const BoxWindowPtr& box, const FinishedDrop& finished, std::vector<UndoRecord>& undo,
+                       std::vector<KelmIconManager::NewEntry>& entries)
 {
     CopyJobItem item = finished.item;
     item.owner = StandingBoxOf(item.owner);
@@ -78,18 +84,23 @@ void FinishDroppedCopy(const BoxWindowPtr& box, KelmIconManager& manager, const 
     record.owner = item.owner;
     // Undo takes back only the item the drop brought, known by its identity.
     record.identity = finished.identity;
-    PushUndoRecord(box, std::move(record));
+    undo.push_back(std::move(record));
     // Earlier items of the job may have failed: the record goes as closest to
-    // its planned place as the list now allows.
-    const int count = static_cast<int>(manager.Records().size());
-    const int index = std::clamp(item.insertIndex, 0, count);
-    const bool foreign = item.owner && item.owner != box;
-    manager.AddRecordForEntry(index, item.destination, item.dropX, item.dropY, L"bvn!NULL", foreign, L"", item.owner,
-                              false, item.originalPath);
+    // its planned place as the list then allows.
+    KelmIconManager::NewEntry entry;
+    entry.index = item.insertIndex;
+    entry.path = item.destination;
+    entry.x = item.dropX;
+    entry.y = item.dropY;
+    entry.merged = item.owner && item.owner != box;
+    entry.owner = item.owner;
+    entry.originalPath = item.originalPath;
+    entries.push_back(std::move(entry));
 }
 
-// UI thread: a batch of finished items, in the order they finished; one
-// save and one repaint for them all.
+// UI thread: a batch of finished items, in the order they finished; their
+// undo records and icon records go in one pass each (a thousand files cost
+// the lists once, not once per file), with one save and one repaint.
 void FinishDroppedCopies(const BoxWindowPtr& box, const std::vector<FinishedDrop>& batch)
 {
     if (!box)
@@ -97,8 +108,14 @@ void FinishDroppedCopies(const BoxWindowPtr& box, const std::vector<FinishedDrop
     auto manager = s_boxIconManagers.find(box);
     if (manager == s_boxIconManagers.end())
         return;
+    std::vector<UndoRecord> undo;
+    std::vector<KelmIconManager::NewEntry> entries;
+    undo.reserve(batch.size());
+    entries.reserve(batch.size());
     for (const FinishedDrop& finished : batch)
-        FinishDroppedCopy(box, manager->second, finished);
+        FinishDroppedCopy(box, finished, undo, entries);
+    PushUndoRecords(box, std::move(undo));
+    manager->second.AddRecordsForEntries(std::move(entries));
     // Saved as the files land, but not for every one of a thousand: the
     // whole store is written each time. The job's end saves the rest.
     static DWORD lastSave = GetTickCount() - kDropSaveInterval;
@@ -169,6 +186,81 @@ bool RefusedForTakenDestination(TransferResult result, const TransferReport& rep
            report.failed.front().error == ERROR_FILE_EXISTS && report.failed.front().path == source;
 }
 
+// A folder that many dropped entries share is listed once instead of each
+// entry being asked about: a drop of thousands of files from one folder
+// asks the system a few times, not thousands (on the UI thread). Below
+// this many, the single looks cost less than a listing of a large folder.
+constexpr size_t kListedLooks = 64;
+
+std::wstring FolderPart(const std::wstring& full)
+{
+    const size_t slash = full.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
+}
+
+std::wstring LowerName(std::wstring name)
+{
+    if (!name.empty())
+        CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+// The looks at the dropped entries, in their order: from one listing of
+// their folder where many share it and the listing shows the entry under
+// exactly its name (the attributes it lists are the entry's own, as a
+// single look gives them), else one by one.
+std::vector<EntryLook> LookAtEntries(const std::vector<std::wstring>& paths)
+{
+    std::vector<EntryLook> looks(paths.size());
+    std::unordered_map<std::wstring, std::vector<size_t>> byFolder;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        looks[i].full = paths[i].empty() ? std::wstring() : FullPathOf(paths[i]);
+        const std::wstring folder = FolderPart(looks[i].full);
+        if (!folder.empty() && folder.size() + 1 < looks[i].full.size())
+            byFolder[folder].push_back(i);
+    }
+    std::vector<char> looked(paths.size(), 0);
+    for (const auto& [folder, members] : byFolder) {
+        if (members.size() < kListedLooks)
+            continue;
+        std::unordered_map<std::wstring, DWORD> listed;
+        if (!ForEachFolderEntry(folder, [&listed](const std::wstring& name, unsigned long attributes) {
+                listed.emplace(name, attributes);
+                return true;
+            }))
+            continue;
+        for (const size_t i : members) {
+            const auto found = listed.find(looks[i].full.substr(folder.size() + 1));
+            if (found == listed.end())
+                continue;
+            looks[i].attributes = found->second;
+            looked[i] = 1;
+        }
+    }
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (!looked[i] && !paths[i].empty())
+            looks[i] = LookAtEntry(paths[i]);
+    }
+    return looks;
+}
+
+// The names a folder holds, lower-cased, for a plan of many items: a name
+// it does not list is free (what appears there meanwhile the job itself
+// never replaces), a name it lists is asked about again. Empty when the
+// plan is small or the folder cannot be listed: every name is asked about.
+std::optional<std::unordered_set<std::wstring>> NamesForPlan(const std::wstring& folder, size_t items)
+{
+    if (items < kListedLooks)
+        return std::nullopt;
+    std::unordered_set<std::wstring> names;
+    if (!ForEachFolderEntry(folder, [&names](const std::wstring& name, unsigned long) {
+            names.insert(LowerName(name));
+            return true;
+        }))
+        return std::nullopt;
+    return names;
+}
+
 bool IsFolder(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -223,6 +315,10 @@ void CopyFilesWorker(CopyJob job)
             }
         }
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
+            // A move within the volume (or a copy the system reports no
+            // progress of) never fills the bar on its way: the card says
+            // the item is done until the next one starts.
+            s_copyProgress.fraction = 1.0f;
             CopyJobItem finished = item;
             std::optional<MergedEntries> merged;
             if (item.move && result == TransferResult::Done) {
@@ -324,19 +420,27 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
         return;
     }
     if (drop.effect == DROPEFFECT_LINK || folder.empty()) {
+        std::vector<UndoRecord> undo;
+        std::vector<KelmIconManager::NewEntry> entries;
         int index = placement.insertIndex;
         for (const std::wstring& path : drop.paths) {
             UndoRecord record;
             record.kind = 3;
             record.path = path;
             record.owner = owner;
-            PushUndoRecord(box, std::move(record));
-            manager.AddRecordForEntry(std::min<int>(index, static_cast<int>(manager.Records().size())), path, point.x,
-                                      point.y, L"bvn!NULL", foreign, L"", owner, false, L"bvn!NULL");
-            ++index;
+            undo.push_back(std::move(record));
+            KelmIconManager::NewEntry entry;
+            entry.index = index++;
+            entry.path = path;
+            entry.x = point.x;
+            entry.y = point.y;
+            entry.merged = foreign;
+            entry.owner = owner;
+            entries.push_back(std::move(entry));
         }
+        PushUndoRecords(box, std::move(undo));
+        manager.AddRecordsForEntries(std::move(entries));
         s_droppedFiles.clear();
-        manager.Renumber();
         SaveBoxIcons(manager);
         Invalidate(box);
         FinishOutcome(drop.outcome, DROPEFFECT_LINK);
@@ -356,8 +460,10 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     // drop of a thousand files asks the system a thousand times, not four
     // thousand.
     std::map<std::wstring, bool> present;
-    for (const std::wstring& path : drop.paths) {
-        const EntryLook look = LookAtEntry(path);
+    const std::vector<EntryLook> looks = LookAtEntries(drop.paths);
+    for (size_t i = 0; i < drop.paths.size(); ++i) {
+        const std::wstring& path = drop.paths[i];
+        const EntryLook& look = looks[i];
         // A drive's root is neither moved nor copied in, and the user hears
         // so even where the root holds this box's folder.
         const bool root = BoxFolderGuard::VolumeRoot(look);
@@ -375,9 +481,17 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     }
     if (!boxFolders.Empty())
         NotifyUser(L"drop-box-folder", boxFolders.Text(L"放进这个收纳盒"));
-    auto exists = [&present](const std::wstring& path) {
+    const std::optional<std::unordered_set<std::wstring>> boxNames = NamesForPlan(folder, paths.size());
+    const std::wstring inFolder = !folder.empty() && folder.back() == L'\\' ? folder : folder + L"\\";
+    auto exists = [&present, &boxNames, &inFolder](const std::wstring& path) {
         const auto known = present.find(path);
-        return known != present.end() ? known->second : PathExists(path);
+        if (known != present.end())
+            return known->second;
+        if (boxNames && path.size() > inFolder.size() && path.compare(0, inFolder.size(), inFolder) == 0 &&
+            path.find_first_of(L"\\/", inFolder.size()) == std::wstring::npos &&
+            !boxNames->count(LowerName(path.substr(inFolder.size()))))
+            return false;
+        return PathExists(path);
     };
     const DropPlan::Disk disk{exists, SamePathItem};
     const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });

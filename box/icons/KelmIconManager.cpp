@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cwctype>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <unordered_set>
 
@@ -194,6 +195,65 @@ void KelmIconManager::AddRecordForEntry(int index, const std::wstring& path, con
     ReadFileFacts(record);
     m_records.insert(m_records.begin() + index, std::move(record));
     Renumber();
+}
+
+size_t KelmIconManager::AddRecordsForEntries(std::vector<NewEntry> entries)
+{
+    // The paths already held, gathered only when some entry's owner holds
+    // each file once; entries of this batch count as held once added.
+    std::unordered_set<std::wstring> held;
+    bool heldGathered = false;
+    std::vector<IconRecord> added;
+    std::vector<size_t> places;
+    added.reserve(entries.size());
+    places.reserve(entries.size());
+    bool ascending = true;
+    for (NewEntry& entry : entries) {
+        const BoxRuntime* runtime = FindBoxRuntime(entry.owner ? entry.owner : m_ownBox);
+        if (runtime && runtime->UseTargetFolder) {
+            if (!heldGathered) {
+                for (const IconRecord& record : m_records)
+                    held.insert(record.path);
+                for (const IconRecord& record : added)
+                    held.insert(record.path);
+                heldGathered = true;
+            }
+            if (!held.insert(entry.path).second)
+                continue;
+        } else if (heldGathered) {
+            held.insert(entry.path);
+        }
+        const size_t count = m_records.size() + added.size();
+        const size_t place = static_cast<size_t>(std::clamp<long long>(entry.index, 0, static_cast<long long>(count)));
+        ascending = ascending && (places.empty() || place > places.back());
+        places.push_back(place);
+        IconRecord record =
+            MakeRecord(entry.path, entry.x, entry.y, std::move(entry.alias), entry.merged, std::move(entry.sectionText),
+                       std::move(entry.owner), std::move(entry.originalPath));
+        ReadFileFacts(record);
+        added.push_back(std::move(record));
+    }
+    if (added.empty())
+        return 0;
+    if (ascending) {
+        // Each place counts in the final list: the old records fill the
+        // gaps between them in their order.
+        std::vector<IconRecord> merged;
+        merged.reserve(m_records.size() + added.size());
+        auto old = m_records.begin();
+        for (size_t i = 0; i < added.size(); ++i) {
+            while (merged.size() < places[i])
+                merged.push_back(std::move(*old++));
+            merged.push_back(std::move(added[i]));
+        }
+        std::move(old, m_records.end(), std::back_inserter(merged));
+        m_records = std::move(merged);
+    } else {
+        for (size_t i = 0; i < added.size(); ++i)
+            m_records.insert(m_records.begin() + static_cast<std::ptrdiff_t>(places[i]), std::move(added[i]));
+    }
+    Renumber();
+    return added.size();
 }
 
 void KelmIconManager::RemoveMergedRecords()

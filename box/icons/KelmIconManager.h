@@ -57,6 +57,24 @@ public:
     void AddRecordForEntry(int index, const std::wstring& path, const float& x, const float& y, std::wstring alias,
                            bool merged, std::wstring sectionText, BoxWindowPtr owner, bool skipDuplicateCheck,
                            std::wstring originalPath);
+    // One record to insert with AddRecordsForEntries.
+    struct NewEntry {
+        // Where it goes in the list as it stands after the entries before
+        // it; beyond the end it goes last.
+        int index = 0;
+        std::wstring path;
+        float x = 0.0f, y = 0.0f;
+        std::wstring alias = L"bvn!NULL";
+        bool merged = false;
+        std::wstring sectionText;
+        BoxWindowPtr owner;
+        std::wstring originalPath = L"bvn!NULL";
+    };
+    // Inserts the entries as AddRecordForEntry would one after another
+    // (with the duplicate check), in one pass over the list and with one
+    // renumbering: a drop of thousands of files costs the list once, not
+    // once per file. Returns how many were added.
+    size_t AddRecordsForEntries(std::vector<NewEntry> entries);
     void RemoveMergedRecords();
     void RemoveById(int id);
     void RemoveByPath(const std::wstring& path);

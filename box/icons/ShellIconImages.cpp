@@ -6,6 +6,15 @@
 #include <wincodec.h>
 #include <wrl/client.h>
 
+#include <algorithm>
+#include <cwctype>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+#include "app/Logger.h"
+#include "box/fileops/FileJobMailbox.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
 
@@ -165,11 +174,186 @@ void DrawBitmapInSquare(ID2D1RenderTarget* target, ID2D1Bitmap* bitmap, float x,
                        &source);
 }
 
+std::wstring ShellIconKindOf(const std::wstring& path, DWORD attributes)
+{
+    if (attributes == INVALID_FILE_ATTRIBUTES || path.empty())
+        return L"";
+    const size_t slash = path.find_last_of(L"\\/");
+    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    // A drive's root ("C:\", a share's root) shows the drive, not a folder.
+    if (name.empty() || (name.size() == 2 && name[1] == L':'))
+        return L"";
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return L"<folder>";
+    const size_t dot = name.find_last_of(L'.');
+    std::wstring extension = dot == std::wstring::npos ? L"." : name.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+    // Files that carry their own icon, or name one: each needs its own look.
+    static const wchar_t* const kOwnIcon[] = {L".exe", L".lnk", L".ico", L".url", L".cur",      L".ani",
+                                              L".scr", L".pif", L".cpl", L".msc", L".appref-ms"};
+    for (const wchar_t* own : kOwnIcon) {
+        if (extension == own)
+            return L"";
+    }
+    return extension;
+}
+
+namespace
+{
+
+// The shell's answers for single paths, asked on a worker: the shell looks
+// into the file (and, under some systems, into every folder above it),
+// which the UI thread must not wait for. The worker lives while there is
+// something to ask; the state outlives it through the shared pointer.
+struct OwnIconLookups {
+    std::mutex mutex;
+    std::deque<std::wstring> queue;
+    bool workerRunning = false;
+};
+
+// UI thread: path -> system image index, -1 while asked, -2 when the shell
+// had no icon for it.
+std::unordered_map<std::wstring, int>& OwnIconIndices()
+{
+    static std::unordered_map<std::wstring, int> indices;
+    return indices;
+}
+
+// UI thread: the windows that wait for an answer.
+std::vector<HWND>& WaitingWindows()
+{
+    static std::vector<HWND> windows;
+    return windows;
+}
+
+void OwnIconWorker(std::shared_ptr<OwnIconLookups> lookups)
+{
+    try {
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        for (;;) {
+            std::wstring path;
+            {
+                std::lock_guard<std::mutex> lock(lookups->mutex);
+                if (lookups->queue.empty()) {
+                    lookups->workerRunning = false;
+                    break;
+                }
+                path = std::move(lookups->queue.front());
+                lookups->queue.pop_front();
+            }
+            SHFILEINFOW info{};
+            const int index =
+                SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX) ? info.iIcon : -2;
+            FileJobMailbox::Post([path = std::move(path), index] {
+                OwnIconIndices()[path] = index;
+                std::vector<HWND> windows;
+                windows.swap(WaitingWindows());
+                for (HWND window : windows) {
+                    if (IsWindow(window))
+                        InvalidateRect(window, nullptr, FALSE);
+                }
+            });
+        }
+        if (SUCCEEDED(com))
+            CoUninitialize();
+    } catch (...) {
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"The icon look-up stopped on an unexpected error.");
+        std::lock_guard<std::mutex> lock(lookups->mutex);
+        lookups->workerRunning = false;
+    }
+}
+
+// UI thread: the path's own icon index once the worker has it; -1 while
+// it is asked (the look is started on the first call).
+int OwnIconIndex(ID2D1RenderTarget* target, const std::wstring& path)
+{
+    static const std::shared_ptr<OwnIconLookups> lookups = std::make_shared<OwnIconLookups>();
+    auto& indices = OwnIconIndices();
+    const auto known = indices.find(path);
+    if (known == indices.end() || known->second == -1) {
+        // The window whose paint asked is repainted when the answer is in.
+        std::vector<HWND>& waiting = WaitingWindows();
+        for (const auto& [window, windowTarget] : RenderTargetMap) {
+            if (windowTarget.Get() == target && std::find(waiting.begin(), waiting.end(), window) == waiting.end())
+                waiting.push_back(window);
+        }
+    }
+    if (known != indices.end())
+        return known->second;
+    if (!FileJobMailbox::Open())
+        return -2;
+    indices[path] = -1;
+    std::lock_guard<std::mutex> lock(lookups->mutex);
+    lookups->queue.push_back(path);
+    if (!lookups->workerRunning) {
+        try {
+            std::thread(OwnIconWorker, lookups).detach();
+            lookups->workerRunning = true;
+        } catch (...) {
+            lookups->queue.clear();
+            indices[path] = -2;
+        }
+    }
+    return indices[path];
+}
+
+// UI thread: the system image index of a kind, asked once per kind by its
+// name alone (the shell reads no file for it); -2 when it has none.
+int KindIconIndex(const std::wstring& kind)
+{
+    static std::unordered_map<std::wstring, int> indices;
+    const auto known = indices.find(kind);
+    if (known != indices.end())
+        return known->second;
+    const bool folder = kind == L"<folder>";
+    const std::wstring name = folder ? L"folder" : L"file" + (kind == L"." ? std::wstring() : kind);
+    SHFILEINFOW info{};
+    const int index = SHGetFileInfoW(name.c_str(), folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL, &info,
+                                     sizeof(info), SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES)
+                          ? info.iIcon
+                          : -2;
+    indices.emplace(kind, index);
+    return index;
+}
+
+} // namespace
+
+ID2D1Bitmap* LoadSharedShellIcon(ID2D1RenderTarget* target, const std::wstring& path, int edge)
+{
+    if (!target)
+        return nullptr;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const std::wstring kind = ShellIconKindOf(path, attributes);
+    int index = -2;
+    if (!kind.empty())
+        index = KindIconIndex(kind);
+    else if (attributes != INVALID_FILE_ATTRIBUTES)
+        index = OwnIconIndex(target, path);
+    if (index < 0)
+        return nullptr;
+    // One bitmap per image and render target, whatever number of paths
+    // show it; it ends with the target's other resources.
+    const int list = ShellImageListForEdge(edge);
+    ComPtr<ID2D1Bitmap>& shared =
+        BitmapCache[target][L"shell-icon:" + std::to_wstring(list) + L":" + std::to_wstring(index)];
+    if (!shared) {
+        IconHandle icon;
+        if (!IconFromImageList(list, index, icon))
+            return nullptr;
+        shared.Attach(BitmapFromIcon(target, icon.icon));
+        if (!shared)
+            return nullptr;
+    }
+    shared->AddRef();
+    return shared.Get();
+}
+
 void InstallShellIconLoader()
 {
     static bool installed = false;
     if (installed)
         return;
     installed = true;
-    SetShellIconLoader(GetShellIconForPath);
+    SetShellIconLoader(LoadSharedShellIcon);
 }

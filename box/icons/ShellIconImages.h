@@ -19,8 +19,23 @@ ID2D1Bitmap* DrawShellIconToBitmap(ID2D1RenderTarget* target, const std::wstring
 // The whole bitmap drawn into the square (x, y, size); nothing for nulls.
 void DrawBitmapInSquare(ID2D1RenderTarget* target, ID2D1Bitmap* bitmap, float x, float y, float size);
 
-// Makes GetShellIconForPath the loader behind DrawShellIcon. Idempotent.
+// Makes LoadSharedShellIcon the loader behind DrawShellIcon. Idempotent.
 void InstallShellIconLoader();
+
+// The loader behind DrawShellIcon: the icon that GetShellIconForPath would
+// give, shared by every path of one kind. A folder shows the folder image
+// and a plain file its type's, each asked of the shell once per kind; a
+// file whose icon is its own (a program, a shortcut, an icon file) is asked
+// on a worker, and gives null (nothing drawn) until the answer is in, when
+// the window of the render target is repainted. One reference for the
+// caller, or null. UI thread only.
+ID2D1Bitmap* LoadSharedShellIcon(ID2D1RenderTarget* target, const std::wstring& path, int edge);
+
+// The kind whose icon a path shares, from its attributes: "<folder>" for a
+// folder, "." and the lower-cased extension for a plain file ("." for none),
+// empty for what needs a look of its own (a file whose icon is its own, a
+// drive's root, a path that is not there).
+std::wstring ShellIconKindOf(const std::wstring& path, DWORD attributes);
 
 // SHIL_EXTRALARGE or SHIL_JUMBO for an icon edge.
 int ShellImageListForEdge(int edge);

@@ -191,6 +191,50 @@ TEST_F(BoxDropTest, FilesMoveIntoAFolderBoxWithRecordsUndoAndStore)
     EXPECT_FALSE(s_copyProgress.busy);
 }
 
+// Seven files land as seven records in drop order; the undo list ends with
+// the last five of them, oldest first; the card's bar stood full for the
+// last file moved, not empty as if it were still to come.
+TEST_F(BoxDropTest, ADropOfManyFilesKeepsItsOrderInRecordsAndUndo)
+{
+    std::vector<std::wstring> paths, expected;
+    for (int i = 1; i <= 7; ++i) {
+        const std::wstring name = L"f" + std::to_wstring(i) + L".txt";
+        TempFolder::WriteBytes(In(name), "x");
+        paths.push_back(In(name));
+        expected.push_back(Folder() + L"\\" + name);
+    }
+    Drop(folderBox, paths, DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(RecordPaths(folderBox), expected);
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    ASSERT_EQ(undo.size(), 5u);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(undo[i].path, expected[i + 2]);
+    EXPECT_EQ(s_copyProgress.fraction.load(), 1.0f);
+}
+
+// A drop of many files from one folder is looked at through listings, and
+// a name the box's folder already holds, in another case, is still found:
+// the question is asked once and nothing the box held is replaced.
+TEST_F(BoxDropTest, ALargeDropStillFindsEveryTakenName)
+{
+    TempFolder::WriteBytes(Folder() + L"\\G7.TXT", "old");
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 70; ++i) {
+        const std::wstring name = L"g" + std::to_wstring(i) + L".txt";
+        TempFolder::WriteBytes(In(name), "new");
+        paths.push_back(In(name));
+    }
+    answer = 0;
+    Drop(folderBox, paths, DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\G7.TXT"), "old");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\g7 (1).txt"), "new");
+    EXPECT_EQ(RecordPaths(folderBox).size(), 70u);
+    EXPECT_FALSE(fs::exists(In(L"g69.txt")));
+}
+
 TEST_F(BoxDropTest, CtrlOrACopyOnlyDragCopiesAndKeepsTheSource)
 {
     TempFolder::WriteBytes(In(L"c.txt"), "c");

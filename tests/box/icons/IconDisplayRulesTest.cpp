@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "app/TempFolder.h"
+#include "ui/core/D2DResources.h"
+#include <wincodec.h>
 #include "box/icons/IconDisplayRules.h"
 #include "box/icons/ShellIconImages.h"
 
@@ -177,4 +179,38 @@ TEST(ShellIconImages, ImageListBySizeAndMissingAlpha)
     EXPECT_FALSE(MakeOpaqueWhenAlphaMissing(someAlpha.data(), 8, 2, 1));
     EXPECT_EQ(someAlpha[3], 0);
     EXPECT_FALSE(MakeOpaqueWhenAlphaMissing(nullptr, 0, 0, 0));
+}
+
+// Plain files share their type's icon, folders the folder's; what carries
+// its own icon, a drive's root and a missing path get a look of their own.
+TEST(ShellIconImages, KindsThatShareAnIcon)
+{
+    EXPECT_EQ(ShellIconKindOf(L"C:\\a\\Report.TXT", FILE_ATTRIBUTE_NORMAL), L".txt");
+    EXPECT_EQ(ShellIconKindOf(L"C:\\a\\f0001", FILE_ATTRIBUTE_ARCHIVE), L".");
+    EXPECT_EQ(ShellIconKindOf(L"C:\\a\\photos", FILE_ATTRIBUTE_DIRECTORY), L"<folder>");
+    for (const wchar_t* own : {L"C:\\a\\tool.EXE", L"C:\\a\\x.lnk", L"C:\\a\\x.ico", L"C:\\a\\x.url"})
+        EXPECT_EQ(ShellIconKindOf(own, FILE_ATTRIBUTE_NORMAL), L"") << own;
+    EXPECT_EQ(ShellIconKindOf(L"C:\\", FILE_ATTRIBUTE_DIRECTORY), L"");
+    EXPECT_EQ(ShellIconKindOf(L"C:\\a\\gone.txt", INVALID_FILE_ATTRIBUTES), L"");
+}
+
+// Two files of one type are drawn from one bitmap, made once.
+TEST(ShellIconImages, FilesOfOneTypeShareOneBitmap)
+{
+    TempFolder temp;
+    TempFolder::WriteBytes(temp.File(L"one.txt"), "1");
+    TempFolder::WriteBytes(temp.File(L"two.txt"), "2");
+    Microsoft::WRL::ComPtr<IWICBitmap> pixels;
+    Microsoft::WRL::ComPtr<ID2D1RenderTarget> rt;
+    ASSERT_TRUE(CreateGraphicsFactories() && s_wicFactory);
+    ASSERT_TRUE(
+        SUCCEEDED(s_wicFactory->CreateBitmap(48, 48, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)) &&
+        SUCCEEDED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)));
+    Microsoft::WRL::ComPtr<ID2D1Bitmap> one, two;
+    one.Attach(LoadSharedShellIcon(rt.Get(), temp.File(L"one.txt"), 48));
+    two.Attach(LoadSharedShellIcon(rt.Get(), temp.File(L"two.txt"), 48));
+    if (!one)
+        GTEST_SKIP() << "the shell gave no icon for a text file here";
+    EXPECT_EQ(one.Get(), two.Get());
+    ReleaseRenderTargetResources(rt.Get());
 }

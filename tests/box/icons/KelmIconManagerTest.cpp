@@ -184,6 +184,36 @@ TEST_F(IconTest, SelectionFollowsItsRecordsWhenIdsShift)
     EXPECT_EQ(runtime.selection, (std::set<int32_t>{2}));
 }
 
+// A batch lands as the same inserts one after another would: each place
+// counts in the list as the entries before it left it, a place past the
+// end goes last, a folder box takes each path once (within the batch too),
+// and the selection follows its records.
+TEST_F(IconTest, ABatchInsertsAsOneInsertAfterAnother)
+{
+    BoxWindowPtr box = AddBox(L"bat01", L"C:\\x");
+    KelmIconManager& manager = s_boxIconManagers[box];
+    for (const wchar_t* path : {L"C:\\x\\a", L"C:\\x\\b", L"C:\\x\\c"})
+        AddPlain(manager, path);
+    BoxRuntime& runtime = s_boxRuntimes[box];
+    runtime.multiSelect = true;
+    runtime.selection = {1}; // b
+
+    auto entry = [](int index, const wchar_t* path) {
+        KelmIconManager::NewEntry e;
+        e.index = index;
+        e.path = path;
+        return e;
+    };
+    const size_t added =
+        manager.AddRecordsForEntries({entry(1, L"C:\\x\\n1"), entry(2, L"C:\\x\\n2"), entry(3, L"C:\\x\\a"),
+                                      entry(4, L"C:\\x\\n2"), entry(5, L"C:\\x\\n3"), entry(40, L"C:\\x\\n4")});
+    EXPECT_EQ(added, 4u);
+    EXPECT_EQ(Paths(manager), (std::vector<std::wstring>{L"C:\\x\\a", L"C:\\x\\n1", L"C:\\x\\n2", L"C:\\x\\b",
+                                                         L"C:\\x\\c", L"C:\\x\\n3", L"C:\\x\\n4"}));
+    EXPECT_TRUE(IdsAreIndices(manager));
+    EXPECT_EQ(runtime.selection, (std::set<int32_t>{3}));
+}
+
 TEST_F(IconTest, SelectionOfTheSearchViewIsLeftToTheSearchView)
 {
     BoxWindowPtr box = AddBox(L"sel02");
