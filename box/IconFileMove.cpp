@@ -51,7 +51,9 @@ void FinishDraggedFileMove(const std::shared_ptr<KelmWindow>& standing, const Dr
         const std::shared_ptr<KelmWindow> owner = StandingBoxOf(move.owner);
         if (auto view = s_boxIconManagers.find(standing); standing && view != s_boxIconManagers.end()) {
             KelmIconManager& manager = view->second;
-            manager.RemoveByPath(move.source);
+            // What stayed at the source keeps its icon where it was.
+            if (!PathExists(move.source))
+                manager.RemoveByPath(move.source);
             // The folder sync may have seen the moved item first.
             manager.RemoveByPath(done.destination);
             const int index = std::clamp(move.index, 0, static_cast<int>(manager.Records().size()));
