@@ -16,6 +16,7 @@
 #include "box/BoxRuntime.h"
 #include "box/BoxShortcuts.h"
 #include "box/BoxWindowHooks.h"
+#include "box/IconFileMove.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/icons/DragPlaceholder.h"
@@ -152,6 +153,10 @@ void DragPaths(const std::vector<std::wstring>& paths, const BoxRuntime& runtime
     if (!paths.empty())
         s_iconFileDrag(paths, EffectsFor(runtime), WindowOf(box));
 }
+
+// The running internal drag ends with the icon back where it was grabbed
+// and nothing moved.
+void PutIconBack(KelmIconManager& view, const IconRecord& dragged, const BoxWindowPtr& box);
 
 // ---------------------------------------------------------------- Esc during an internal drag
 
@@ -464,21 +469,33 @@ void MoveIconToBox(KelmIconManager& view, const IconRecord& dragged, const BoxWi
         CancelIconDrag(view, dragged, box);
         return;
     }
+    const double scale = DpiScale > 0 ? DpiScale : 1.0;
+    const float x = static_cast<float>(cursor.x / scale);
+    const float y = static_cast<float>(cursor.y / scale);
     if (target && target->UseTargetFolder && PathExists(dragged.path) &&
         !IsDirectlyInFolder(dragged.path, target->TargetFolder) && EntryIsItself(dragged.path)) {
         const std::filesystem::path source(dragged.path);
-        const std::wstring destination =
+        DraggedFileMove move;
+        move.box = box;
+        move.source = dragged.path;
+        move.destination =
             FreePasteName(target->TargetFolder, source.stem().wstring(), source.extension().wstring(), PathExists);
-        // The name was free a moment ago: never replace what may have come
-        // there since.
-        if (MoveFileExW(dragged.path.c_str(), destination.c_str(), MOVEFILE_COPY_ALLOWED) && PathExists(destination)) {
-            path = destination;
-            // The file now knows where it came from, so it can go back.
-            if (originalPath == L"bvn!NULL")
-                originalPath = dragged.path;
-            Logger::GetInstance().Log(L"DesktopContainer", L"INFO",
-                                      L"Successfully renamed/moved file to: " + destination);
-        }
+        move.index = placeholder ? static_cast<int>(placeholder->id) : static_cast<int>(dragged.id);
+        move.x = x;
+        move.y = y;
+        move.alias = dragged.alias;
+        // The file will know where it came from, so it can go back.
+        move.originalPath = originalPath == L"bvn!NULL" ? dragged.path : originalPath;
+        move.merged = merged;
+        move.section = section;
+        move.owner = owner;
+        // A copy to another volume may take long: the icon waits in its old
+        // place and follows once its file has moved; should the move fail it
+        // stays there, and the user hears why.
+        s_dragFinishAction = nullptr;
+        PutIconBack(view, dragged, box);
+        StartDraggedFileMove(std::move(move));
+        return;
     }
 
     int index = static_cast<int>(dragged.id);
@@ -489,9 +506,7 @@ void MoveIconToBox(KelmIconManager& view, const IconRecord& dragged, const BoxWi
     } else {
         view.RemoveById(index);
     }
-    const double scale = DpiScale > 0 ? DpiScale : 1.0;
-    view.AddRecordForEntry(index, path, static_cast<float>(cursor.x / scale), static_cast<float>(cursor.y / scale),
-                           dragged.alias, merged, section, owner, true, originalPath);
+    view.AddRecordForEntry(index, path, x, y, dragged.alias, merged, section, owner, true, originalPath);
     SaveBoxIcons(view);
     if (BoxRuntime* after = FindBoxRuntime(box))
         after->dropPending = false;
@@ -503,6 +518,14 @@ void CancelIconDrag(KelmIconManager& view, const IconRecord& dragged, const BoxW
 {
     StopWatchingForEscape();
     s_dragFinishAction = nullptr;
+    PutIconBack(view, dragged, box);
+}
+
+namespace
+{
+
+void PutIconBack(KelmIconManager& view, const IconRecord& dragged, const BoxWindowPtr& box)
+{
     BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime || !runtime->dropPending)
         return;
@@ -513,8 +536,11 @@ void CancelIconDrag(KelmIconManager& view, const IconRecord& dragged, const BoxW
     RemovePlaceholderOf(view);
     view.AddRecordForEntry(static_cast<int>(dragged.id), dragged.path, dragged.x, dragged.y, dragged.alias,
                            dragged.merged, dragged.sectionText, dragged.owner, true, dragged.originalPath);
+    RebuildSectionTexts(view);
     Repaint(box);
 }
+
+} // namespace
 
 // ---------------------------------------------------------------- the box window's side
 

@@ -381,10 +381,19 @@ std::vector<std::wstring> LetRecordLeave(const std::shared_ptr<KelmWindow>& box,
     return toBin;
 }
 
-void LetKeptCopyGo(const std::shared_ptr<KelmWindow>& box, const std::wstring& copy, const std::wstring& name,
-                   LeaveReport& report)
+std::vector<std::wstring> LetKeptCopiesLeave(const std::shared_ptr<KelmWindow>& box,
+                                             const std::vector<KeptCopy>& copies)
 {
-    LetKeptCopiesGo(box, {{copy, name}}, report);
+    LeaveJob job{box, {}};
+    std::vector<std::wstring> names;
+    for (const KeptCopy& copy : copies) {
+        if (!PathExists(copy.copy))
+            continue;
+        job.copies.push_back({box, {KeptCopyFate::Action::Recycle, copy.copy}, {}, copy.name, L""});
+        names.push_back(copy.name);
+    }
+    QueueLeave(std::move(job));
+    return names;
 }
 
 void LetKeptCopiesGo(const std::shared_ptr<KelmWindow>& box, const std::vector<KeptCopy>& copies, LeaveReport& report)

@@ -101,13 +101,17 @@ std::wstring LeaveReportText(const LeaveReport& report);
 // the items whose copies are on their way to the bin. UI thread only.
 std::vector<std::wstring> LetRecordLeave(const std::shared_ptr<KelmWindow>& box, const UndoRecord& record, bool undone);
 
-// One kept copy (name: the item's own) goes to the Recycle Bin, or into
-// view (ViewFolderFor box; the boxes' folder without a box) where the bin
-// does not take it. UI thread only.
-void LetKeptCopyGo(const std::shared_ptr<KelmWindow>& box, const std::wstring& copy, const std::wstring& name,
-                   LeaveReport& report);
+// Kept copies that no record will bring back (name: the item's own) go the
+// way a leaving record's copies go: to the Recycle Bin on the worker, else
+// into view (ViewFolderFor box), told when it happens. Returns the names of
+// those on their way. UI thread only.
+std::vector<std::wstring> LetKeptCopiesLeave(const std::shared_ptr<KelmWindow>& box,
+                                             const std::vector<KeptCopy>& copies);
 
-// The same for several copies, in one operation of the shell.
+// Several kept copies (name: the item's own) go to the Recycle Bin at
+// once, in one operation of the shell, or into view (ViewFolderFor box;
+// the boxes' folder without a box) where the bin does not take them. UI
+// thread only; the caller waits for the shell.
 void LetKeptCopiesGo(const std::shared_ptr<KelmWindow>& box, const std::vector<KeptCopy>& copies, LeaveReport& report);
 
 // The box's folder while it is on disk, else the folder the user chose for

@@ -419,19 +419,20 @@ Outcome ApplyMerged(Step& step, UndoRecord& record)
                         record.path + L"”中：";
     // What the move replaced of a file that stays cannot take its place:
     // it goes to the Recycle Bin (else into view) rather than wait with
-    // the record where no undo will bring it back.
-    LeaveReport report;
+    // the record where no undo will bring it back. The shell's work runs
+    // on the leaving records' worker, never while the undo holds the UI
+    // thread.
+    std::vector<KeptCopy> replaced;
     for (const std::wstring& file : stayed) {
         text += L"\n“" + file + L"”";
         std::erase(merged.files, file);
         record.mergedIdentities.erase(file);
         if (!record.replacedCopy.empty() && IsOwnFile(Under(record.replacedCopy, file)))
-            LetKeptCopyGo(step.owner, Under(record.replacedCopy, file), GetPathFileName(file), report);
+            replaced.push_back({Under(record.replacedCopy, file), GetPathFileName(file)});
     }
-    for (const std::wstring& name : report.recycled)
-        text += L"\n被放入的项目替换掉的“" + name + L"”旧版本已移到回收站。";
-    if (!report.Empty())
-        text += L"\n\n" + LeaveReportText(report);
+    for (const std::wstring& name : LetKeptCopiesLeave(step.owner, replaced))
+        text += L"\n被放入的项目替换掉的“" + name +
+                L"”旧版本将移到回收站；回收站不接收时，它会放到收纳盒的文件夹中，并另行告诉你位置。";
     NotifyUser(L"undo-other-item", text);
     return Outcome::Done;
 }

@@ -12,6 +12,8 @@
 #include "app/UserNotice.h"
 #include "box/BoxIconDrag.h"
 #include "box/BoxShortcuts.h"
+#include "box/fileops/FileJobs.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/DragPlaceholder.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIcon.h"
@@ -97,6 +99,8 @@ protected:
             runtime.SortMode = 0;
             runtime.multiSelect = false;
             runtime.selection.clear();
+            runtime.undoList.clear();
+            runtime.redoList.clear();
         }
         folder = s_boxRuntimes.at(folderBox).TargetFolder;
         outside = store->File(L"outside");
@@ -153,6 +157,12 @@ protected:
         Grab(box, grabbed);
         PointAt(box, x, 100);
         HoverOver(box, hovered);
+    }
+    // Releases the button and lets the file job the release started end.
+    void Release(const BoxWindowPtr& box)
+    {
+        FinishIconDragOnRelease(box, false);
+        ASSERT_TRUE(WaitForFileJob([] { return false; }));
     }
     // The box's icons as the store now holds them.
     std::vector<std::wstring> StoredPaths(const BoxWindowPtr& box)
@@ -219,6 +229,11 @@ TEST_F(IconDragTest, AFolderBoxTakesInAFileFromElsewhereUnderAFreeNameAndRemembe
     const std::string strangerBytes = TempFolder::ReadBytes(stranger);
     DragOver(folderBox, 1, 30, 0);
     FinishIconDragOnRelease(folderBox, false);
+    // The move is the file worker's: the icon waits in its place until the
+    // file has moved.
+    EXPECT_TRUE(FileJobRuns());
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{own, stranger}));
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
 
     const std::wstring taken = folder + L"\\a (1).txt";
     EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{taken, own}));
@@ -227,6 +242,33 @@ TEST_F(IconDragTest, AFolderBoxTakesInAFileFromElsewhereUnderAFreeNameAndRemembe
     EXPECT_FALSE(fs::exists(stranger));
     EXPECT_EQ(s_boxIconManagers.at(folderBox).Records()[0].originalPath, stranger) << "it can be put back";
     EXPECT_EQ(StoredPaths(folderBox), (std::vector<std::wstring>{taken, own}));
+
+    UndoLastFileOperation(folderBox, nullptr);
+    EXPECT_EQ(TempFolder::ReadBytes(stranger), strangerBytes) << "undo takes the move back";
+    EXPECT_FALSE(fs::exists(taken));
+}
+
+TEST_F(IconDragTest, AFileThatCannotMoveKeepsItsIconInPlaceAndIsToldByName)
+{
+    const std::wstring mine = outside + L"\\mine.txt", theirs = folder + L"\\theirs.txt";
+    Add(mappingBox, mine, mappingBox);
+    Add(mappingBox, theirs, folderBox);
+    const int told = TimesUserNotified(L"drag-move-failed");
+    {
+        // Another program holds it open and shares nothing.
+        const HANDLE held = CreateFileW(mine.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        DragOver(mappingBox, 0, 160, 1);
+        Release(mappingBox);
+        CloseHandle(held);
+    }
+    EXPECT_TRUE(fs::exists(mine));
+    EXPECT_FALSE(fs::exists(folder + L"\\mine.txt"));
+    ASSERT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{mine, theirs}));
+    EXPECT_EQ(s_boxIconManagers.at(mappingBox).Records()[0].owner, mappingBox) << "the icon stays with its file";
+    EXPECT_EQ(TimesUserNotified(L"drag-move-failed"), told + 1);
+    EXPECT_NE(LastNoticeText(L"drag-move-failed").find(L"“mine.txt”"), std::wstring::npos);
+    EXPECT_TRUE(s_boxRuntimes.at(folderBox).undoList.empty()) << "nothing to undo";
 }
 
 TEST_F(IconDragTest, DroppedInAnotherBoxesSectionTheFileMovesIntoThatBox)
@@ -236,7 +278,7 @@ TEST_F(IconDragTest, DroppedInAnotherBoxesSectionTheFileMovesIntoThatBox)
     Add(mappingBox, mine, mappingBox, L"Mine", L"bvn!NULL");
     Add(mappingBox, theirs, folderBox);
     DragOver(mappingBox, 0, 160, 1);
-    FinishIconDragOnRelease(mappingBox, false);
+    Release(mappingBox);
 
     const std::wstring moved = folder + L"\\mine.txt";
     EXPECT_TRUE(fs::exists(moved));

@@ -926,6 +926,35 @@ TEST_F(UndoSequenceTest, UndoOfAMergedMoveLeavesAFileReplacedSince)
     EXPECT_EQ(Runtime().redoList.size(), 1u);
 }
 
+// As above, but the saved file had replaced one of the box's own: that
+// old version can no longer go back, and goes to the Recycle Bin (else into
+// view) on the leaving records' worker, not while the undo holds the UI
+// thread.
+TEST_F(UndoSequenceTest, TheVersionAFileReplacedSinceHadReplacedLeavesOnTheWorker)
+{
+    StartSequence();
+    fs::create_directories(boxFolder + L"\\d");
+    Write(boxFolder + L"\\d\\y.txt");
+    fs::create_directories(sources + L"\\1\\d");
+    Write(sources + L"\\1\\d\\y.txt");
+    // What an earlier test let go, posted to a box that is gone, is taken.
+    FinishLeavingRecords();
+    Check("the start");
+    sameNameAnswer = 1;
+    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    const std::wstring y = boxFolder + L"\\d\\y.txt";
+    // The editor keeps the dropped version aside, out of the test's sight.
+    exempt.insert(VersionOfFile(y));
+    Write(y + L".new");
+    ASSERT_TRUE(MoveFileW(y.c_str(), temp.File(L"y.txt.old").c_str()));
+    ASSERT_TRUE(MoveFileW((y + L".new").c_str(), y.c_str()));
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_TRUE(RecordsLeaving()) << "the old version goes on the worker";
+    EXPECT_NE(LastNoticeText(L"undo-other-item").find(L"回收站"), std::wstring::npos);
+    Check("the undo");
+    EXPECT_FALSE(lost);
+}
+
 // A dropped file another program holds open stays where it was, and the
 // user hears which one and why.
 TEST_F(UndoSequenceTest, AFileThatDidNotArriveIsToldByName)
