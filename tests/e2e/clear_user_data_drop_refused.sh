@@ -16,11 +16,7 @@ printf 'the late readme\n' >"$LATE/readme.md"
 open_settings_page
 replace_readme_by_drop
 
-click_for_window 500 454 "$POPUP_CLASS" "$POPUP_TITLE" || fail "no question before clearing" # 清除用户数据
-popup_ok 0
-probe wait "#32770" "清除" visible 15000 >/dev/null || fail "no word on the boxes' folder that stays"
-wait_still "#32770" "清除"
-probe post "#32770" "清除" 273 1 0 >/dev/null # WM_COMMAND IDOK
+start_clearing_user_data
 # The shell's question answered No: the kept copy comes into view and the
 # warning stays open.
 LOG="$DATA/logs/${TODAY}_00.txt"

@@ -13,11 +13,7 @@ seed_readme_box
 open_settings_page
 replace_readme_by_drop
 
-click_for_window 500 454 "$POPUP_CLASS" "$POPUP_TITLE" || fail "no question before clearing" # 清除用户数据
-popup_ok 0
-probe wait "#32770" "清除" visible 15000 >/dev/null || fail "no word on the boxes' folder that stays"
-wait_still "#32770" "清除"
-probe post "#32770" "清除" 273 1 0 >/dev/null # WM_COMMAND IDOK
+start_clearing_user_data
 # The shell may ask before it recycles.
 answer_messages_until_exit "$pid" 6 # IDYES
 wait_exit "$pid"

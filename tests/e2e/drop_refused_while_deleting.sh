@@ -23,21 +23,7 @@ wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 
 # Ctrl+click selects the icon, Del asks how, OK takes "移动到回收站": the
 # worker then waits for the shell's question.
-asked=false
-for _ in 1 2 3 4 5; do
-  xdotool mousemove $((bx + 60)) $((by + 90)) keydown ctrl click 1 keyup ctrl
-  sleep 0.3
-  xdotool keydown Delete
-  sleep 0.4
-  xdotool keyup Delete
-  if probe wait "$POPUP_CLASS" "$POPUP_TITLE" visible 3000 >/dev/null; then
-    asked=true
-    break
-  fi
-done
-$asked || fail "Del asked nothing"
-wait_still "$POPUP_CLASS" "$POPUP_TITLE"
-IFS=, read -r px py pw ph <<<"$(probe list | awk -F'\t' -v c="$POPUP_CLASS" '$1 == c {print $5; exit}')"
+ask_to_delete_first_icon
 xdotool mousemove $((px + pw - 60)) $((py + ph - 40)) click 1
 shell_question() { probe list | awk -F'\t' '$1 == "#32770" && $2 ~ /^Confirm/ && $3 == 1 {print $2; exit}'; }
 wait_file '[ -n "$(shell_question)" ]' || fail "the shell did not ask"

@@ -540,9 +540,12 @@ wait_file() {
 # Ctrl+click selects it, Del asks how, one notch of the wheel turns the
 # question to "彻底删除" and OK confirms. Needs bx, by (wait_box_rect); the
 # question is kept as $WORK/$1.png.
-delete_first_icon_for_good() {
+# Selects the box's first icon with Ctrl+click and presses Del until the
+# question how to delete stands still; sets its rectangle in px py pw ph.
+# Needs bx, by (wait_box_rect).
+ask_to_delete_first_icon() {
   local popup_class="Kelm.concept.PopupSel.Class" popup_title="Kelm.Test.concept.PopupSel"
-  local asked=false rect px py pw ph before
+  local asked=false rect
   # Del, held over the repaint its press causes, asks how to delete.
   for _ in 1 2 3 4 5; do
     xdotool mousemove $((bx + 60)) $((by + 90)) keydown ctrl click 1 keyup ctrl
@@ -559,6 +562,12 @@ delete_first_icon_for_good() {
   wait_still "$popup_class" "$popup_title"
   rect=$(probe list | awk -F'\t' -v c="$popup_class" '$1 == c {print $5; exit}')
   IFS=, read -r px py pw ph <<<"$rect"
+}
+
+delete_first_icon_for_good() {
+  local popup_class="Kelm.concept.PopupSel.Class" popup_title="Kelm.Test.concept.PopupSel"
+  local before
+  ask_to_delete_first_icon
   before=$(screen_sum "$px" "$py" "$pw" "$ph")
   xdotool mousemove $((px + pw / 2)) $((py + ph / 2)) click 4
   for _ in $(seq 50); do

@@ -170,3 +170,13 @@ answer_messages_until_exit() {
     sleep 0.1
   done
 }
+
+# "清除用户数据" clicked and its question answered: the word on the boxes'
+# folder that stays is shown and confirmed with OK.
+start_clearing_user_data() {
+  click_for_window 500 454 "$POPUP_CLASS" "$POPUP_TITLE" || fail "no question before clearing" # 清除用户数据
+  popup_ok 0
+  probe wait "#32770" "清除" visible 15000 >/dev/null || fail "no word on the boxes' folder that stays"
+  wait_still "#32770" "清除"
+  probe post "#32770" "清除" 273 1 0 >/dev/null # WM_COMMAND IDOK
+}
