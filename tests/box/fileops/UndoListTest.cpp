@@ -112,6 +112,18 @@ std::wstring TestTrashFiles()
     return trash;
 }
 
+// A box window of a target folder made in temp's "box".
+std::shared_ptr<KelmWindow> TargetBoxIn(TempFolder& temp, std::wstring& folder)
+{
+    folder = temp.File(L"box");
+    std::filesystem::create_directories(folder);
+    auto box = std::make_shared<KelmWindow>();
+    BoxRuntime& runtime = s_boxRuntimes[box];
+    runtime.UseTargetFolder = true;
+    runtime.TargetFolder = folder;
+    return box;
+}
+
 } // namespace
 
 TEST(UndoLists, TheSixthPushDropsTheOldestAndANewOperationEmptiesRedo)
@@ -252,12 +264,8 @@ TEST(UndoLists, RecordsLeavingInABatchGoInOneShellOperation)
     std::filesystem::create_directories(trash);
     std::filesystem::create_directories(std::filesystem::path(trash).parent_path() / L"info");
     TempFolder temp;
-    const std::wstring folder = temp.File(L"box");
-    std::filesystem::create_directories(folder);
-    auto box = std::make_shared<KelmWindow>();
-    BoxRuntime& runtime = s_boxRuntimes[box];
-    runtime.UseTargetFolder = true;
-    runtime.TargetFolder = folder;
+    std::wstring folder;
+    auto box = TargetBoxIn(temp, folder);
     const std::wstring tag = RandomHexString(6);
     auto overwrote = [&](int i) {
         UndoRecord record = Created(folder + L"\\f" + tag + std::to_wstring(i) + L".txt");
@@ -310,12 +318,9 @@ TEST(UndoLists, RecordsLeavingInABatchGoInOneShellOperation)
 TEST(UndoLists, ARecordThatCanNeverBeDoneLetsItsCopyGoOnTheWorker)
 {
     TempFolder temp;
-    const std::wstring folder = temp.File(L"box");
-    std::filesystem::create_directories(folder);
-    auto box = std::make_shared<KelmWindow>();
+    std::wstring folder;
+    auto box = TargetBoxIn(temp, folder);
     BoxRuntime& runtime = s_boxRuntimes[box];
-    runtime.UseTargetFolder = true;
-    runtime.TargetFolder = folder;
     // "直接覆盖" put plan.txt in the box and kept the one it replaced.
     UndoRecord record = Created(folder + L"\\plan.txt");
     TempFolder::WriteBytes(record.path, "dropped");
