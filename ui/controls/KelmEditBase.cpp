@@ -26,10 +26,10 @@ double NowMs()
     return now.QuadPart * 1000.0 / frequency.QuadPart;
 }
 
-// A change of the caret's opacity smaller than this on a line a pixel wide
-// is more than the eye tells apart: the long tail of each swing (its last
-// twentieth takes most of its 0.6 s) is painted in a few steps, not one
-// per colour level, and the swing's end exactly.
+// A change of the caret's opacity smaller than this, on a line a pixel
+// wide, is not one the eye tells apart: the long tail of each swing (its
+// last twentieth takes most of its 0.6 s) is painted in a few steps, not
+// one per colour level, and the swing's end exactly.
 constexpr float kSeenOpacityStep = 0.05f;
 
 // One refresh of the screen: more caret paints than that never show.
