@@ -23,6 +23,11 @@
 # closed; a box made through the component library's "新建组件" card with
 # the card closed again. With IDLE_TRACE=1 a second run of it prints the
 # WM_TIMER and WM_PAINT messages of each phase by window class and timer.
+# Each phase with a caret (the typed row, the "路径" field, the panel's
+# field) is set beside a bare Direct2D window of the same size that draws a
+# line of text and a caret blinking at the system's rate
+# (bench_bare_window caret W H), measured the same way after the act run:
+# the ratio is what Tessik's caret costs above any program's.
 #
 #   bash bench/idle.sh            (IDLE_SETTLE_S=20 IDLE_MEASURE_S=10 by default)
 #   IDLE_ICONS=0 bash bench/idle.sh   (empty mapped folders)
@@ -263,6 +268,7 @@ drive_phases() {
   phase search_row_open
   click_on "$BOX_PREFIX" $((bx + bw / 2)) $((by + 72))
   xdotool type --delay 80 note
+  PHASE[typed_note.size]="$bw $bh"
   phase typed_note
   # Another window takes the keyboard; the row keeps its word.
   click_on "$BOX_PREFIX" $((ox + ow / 2)) $((oy + oh - 15))
@@ -281,6 +287,7 @@ drive_phases() {
   read -r mx my mw mh <<<"$(rect_of "Kelm.Menu.Class.0*" "Kelm.Menu")"
   click_on "Kelm.Menu.Class.0" $((mx + 60)) $((my + 30 + 4 * 40))
   read -r mx my mw mh <<<"$(rect_of "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit")"
+  PHASE[path_popup_field.size]="$mw $mh"
   phase path_popup_field
   click_on "Kelm.concept.Edit.Class" $((mx + mw - 154)) $((my + mh - 40)) # "取消"
   probe gone "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" 10000 >/dev/null || true
@@ -290,6 +297,7 @@ drive_phases() {
   sleep 2
   click_on "$PANEL_CLASS" $((px + pw / 2)) $((py + 30))
   xdotool type --delay 80 ab
+  PHASE[quick_panel_field.size]="$pw $ph"
   phase quick_panel_field
   probe post "$MAIN_CLASS" "Tessik" 786 1001 0 >/dev/null
   probe gone "$PANEL_CLASS" "Tessik.QuickPanel" 10000 >/dev/null || true
@@ -309,10 +317,33 @@ drive_phases() {
   phase card_made_box
 }
 
+# CPU of the bare caret window of each phase's window size, measured like
+# the phase (2 s after it is shown, over MEASURE_S).
+measure_bare_carets() {
+  local name w h hz a b
+  hz="$(getconf CLK_TCK)"
+  for name in "${PHASES[@]}"; do
+    [ -n "${PHASE[$name.size]:-}" ] || continue
+    read -r w h <<<"${PHASE[$name.size]}"
+    wine "$BARE_EXE" caret "$w" "$h" >/dev/null 2>&1 &
+    RUN_PID=$!
+    wine "$PROBE_EXE" wait "BareDirect2DWindow" "bare" visible 60000 >/dev/null 2>&1 \
+      || { echo "idle: the bare caret window did not open" >&2; exit 1; }
+    away
+    sleep 2
+    a="$(cpu_ticks "$RUN_PID")"
+    sleep "$MEASURE_S"
+    b="$(cpu_ticks "$RUN_PID")"
+    PHASE[$name.bare]="$(awk -v d=$((b - a)) -v hz="$hz" -v s="$MEASURE_S" 'BEGIN{printf "%.1f", 100 * d / hz / s}')"
+    stop_run
+  done
+}
+
 measure_act() {
   start_and_settle act
   drive_phases
   stop_run
+  measure_bare_carets
   if [ "${IDLE_TRACE:-0}" = 1 ]; then
     prepare_fresh act
     TRACE_FILE="$ROOT/act/trace.txt"
@@ -375,10 +406,14 @@ printf '%-34s %14s\n' "  (the bare window itself)" "${RESULT[bare.rss]}"
 fi
 [ "${IDLE_ACT:-1}" = 1 ] || exit 0
 echo
-printf '%-34s %14s %10s\n' "3 boxes, phase (pointer away)" "CPU % of core" "RSS MB"
+printf '%-34s %14s %10s %16s %8s\n' "3 boxes, phase (pointer away)" "CPU % of core" "RSS MB" "bare caret CPU %" "ratio"
 for name in "${PHASES[@]}"; do
-  printf '%-34s %14s %10s\n' "$name" "${PHASE[$name.cpu]}" "${PHASE[$name.rss]}"
+  bare="${PHASE[$name.bare]:-}"
+  ratio=""
+  [ -n "$bare" ] && ratio="$(awk -v t="${PHASE[$name.cpu]}" -v b="$bare" 'BEGIN{ if (b > 0) printf "%.1f", t / b; else print "-" }')"
+  printf '%-34s %14s %10s %16s %8s\n' "$name" "${PHASE[$name.cpu]}" "${PHASE[$name.rss]}" "$bare" "$ratio"
 done
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 if [ "${IDLE_TRACE:-0}" = 1 ]; then
   for name in "${PHASES[@]}"; do
     echo "-- $name: messages in ${MEASURE_S} s (count, window, class, message, wParam)"

@@ -60,6 +60,14 @@ void CaretBlink::Start(HWND window, float from, float to, std::function<bool()> 
             repaintCaret();
         },
         0.0, 1.11, 0.0, 0.96, std::move(next));
+    if (changesWhatShows) {
+        owner->animationManager.TickOnlyForChange(
+            animation_, [this, from, to, alive = std::weak_ptr<char>(life_)](double eased) {
+                // The opacity the swing's step would write at that progress.
+                return alive.expired() ||
+                       changesWhatShows(static_cast<float>(static_cast<double>(to - from) * eased + from));
+            });
+    }
 }
 
 void CaretBlink::Stop()

@@ -32,6 +32,9 @@ public:
     // Repaints what the opacity changes (the caret alone) at every step;
     // empty: the swing repaints the whole window.
     std::function<void()> repaintCaret;
+    // With repaintCaret: whether that opacity would paint the caret other
+    // than it shows now; the window's timer rests until it would.
+    std::function<bool(float)> changesWhatShows;
 
 private:
     void StopSwing();

@@ -262,8 +262,8 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
                 DrawTextInRect(target, left, textY, std::max(editX + editW, left) - left, bottom - textY,
                                placeholder.c_str(), size, textColour, L"Segoe UI", kPlaceholderAlpha, false);
             } else {
-                DrawTextInRect(target, textX, textY, textW + 100.0f, bottom - textY, buffer_.text.c_str(), size,
-                               textColour, L"Segoe UI", 1.0f, false);
+                DrawTextLine(target, textX, textY, textW + 100.0f, bottom - textY, buffer_.text.c_str(), size,
+                             textColour, L"Segoe UI", 1.0f);
             }
             if (focused) {
                 const float caretY = editY + editH * 0.5f - kCaretRise;

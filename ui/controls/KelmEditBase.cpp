@@ -10,6 +10,9 @@
 KelmEditBase::KelmEditBase()
 {
     blink_.repaintCaret = [this] { RepaintCaret(); };
+    blink_.changesWhatShows = [this](float opacity) {
+        return caretPixels_.right <= caretPixels_.left || HasSelection() || CaretChangeShows(opacity);
+    };
 }
 
 namespace
@@ -22,6 +25,12 @@ double NowMs()
     QueryPerformanceCounter(&now);
     return now.QuadPart * 1000.0 / frequency.QuadPart;
 }
+
+// A change of the caret's opacity smaller than this, on a line a pixel
+// wide, is not one the eye tells apart: the long tail of each swing (its
+// last twentieth takes most of its 0.6 s) is painted in a few steps, not
+// one per colour level, and the swing's end exactly.
+constexpr float kSeenOpacityStep = 0.05f;
 
 // One refresh of the screen: more caret paints than that never show.
 double RefreshMs()
@@ -44,6 +53,7 @@ void KelmEditBase::SetCaretArea(float x, float y, float w, float h, float inside
     caretColour_ = caret;
     fillColour_ = fill;
     paintedCaret_ = CaretPixel(blink_.opacity);
+    paintedOpacity_ = blink_.opacity;
     caretPaintedAt_ = NowMs();
     // One pixel more on each side for the antialiased edges of the caret,
     // but never beyond the inside: what lies under the edit's border is
@@ -66,6 +76,15 @@ COLORREF KelmEditBase::CaretPixel(float opacity) const
                mix(GetBValue(fillColour_), GetBValue(caretColour_)));
 }
 
+bool KelmEditBase::CaretChangeShows(float opacity) const
+{
+    if (CaretPixel(opacity) == paintedCaret_)
+        return false;
+    if (opacity <= 0.0f || opacity >= 1.0f)
+        return true; // a swing's end
+    return std::fabs(opacity - paintedOpacity_) >= kSeenOpacityStep;
+}
+
 void KelmEditBase::RepaintCaret()
 {
     if (!window_)
@@ -74,14 +93,16 @@ void KelmEditBase::RepaintCaret()
         InvalidateWindow(window_);
         return;
     }
-    // Most of a swing eases along within one colour step: nothing to
+    // Most of a swing eases along in steps too small to see: nothing to
     // paint. Over a selection the caret's ground is not the fill.
-    if (!HasSelection() && CaretPixel(blink_.opacity) == paintedCaret_)
+    if (!HasSelection() && !CaretChangeShows(blink_.opacity))
         return;
     // A later step paints the newest colour.
     if (NowMs() - caretPaintedAt_ < RefreshMs())
         return;
     RepaintWindowPart(window_, caretPixels_, this); // inside the edit's opaque face
+    paintedCaret_ = CaretPixel(blink_.opacity);     // what that paint will show
+    paintedOpacity_ = blink_.opacity;
 }
 
 void KelmEditBase::StartCaretAnimation(float from, float to)

@@ -65,8 +65,8 @@ protected:
     void Repaint() const;
     // Where the paint put the caret (DIPs), kept inside the edit's opaque
     // inside (x, y, w, h), and its colour over the edit's fill: the blink
-    // repaints only those pixels, and only when they change. Nothing given:
-    // the blink repaints the whole window.
+    // repaints only those pixels, and only when they change visibly.
+    // Nothing given: the blink repaints the whole window.
     void SetCaretArea(float x, float y, float w, float h, float insideX, float insideY, float insideW, float insideH,
                       COLORREF caret, COLORREF fill);
 
@@ -79,10 +79,13 @@ protected:
 private:
     void RepaintCaret();
     COLORREF CaretPixel(float opacity) const;
+    // Whether the caret at that opacity would look other than painted.
+    bool CaretChangeShows(float opacity) const;
 
     RECT caretPixels_{};
     COLORREF caretColour_ = 0;
     COLORREF fillColour_ = 0;
-    COLORREF paintedCaret_ = 0; // what the last paint put there
-    double caretPaintedAt_ = 0; // when, in milliseconds
+    COLORREF paintedCaret_ = 0;   // what the last paint put there, or the one asked for
+    float paintedOpacity_ = 0.0f; // the opacity of that colour
+    double caretPaintedAt_ = 0;   // when, in milliseconds
 };

@@ -122,6 +122,62 @@ bool AnimationManager::Repaints() const
            std::any_of(pendingRecords_.begin(), pendingRecords_.end(), paints);
 }
 
+void AnimationManager::TickOnlyForChange(int id, std::function<bool(double)> changesWhatShows)
+{
+    for (auto* list : {&records_, &pendingRecords_}) {
+        for (auto& record : *list) {
+            if (record.id == id) {
+                record.changesWhatShows = std::move(changesWhatShows);
+                return;
+            }
+        }
+    }
+}
+
+double AnimationManager::NextWorkIn()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!posted_.empty())
+            return 0.0;
+    }
+    if (!pendingRecords_.empty())
+        return 0.0;
+    const double now = Now();
+    double soonest = -1.0;
+    for (const AnimationRecord& record : records_) {
+        if (!record.active)
+            continue;
+        if (!record.changesWhatShows || !record.easing || record.duration <= 0.0)
+            return 0.0;
+        const double end = record.start + record.duration;
+        double due = end;
+        auto changesAt = [&](double t) {
+            return record.changesWhatShows(record.easing((t - record.start) / record.duration));
+        };
+        if (now >= end) {
+            due = now;
+        } else if (changesAt(now)) {
+            return 0.0;
+        } else if (changesAt(end)) {
+            // The first moment whose step changes what shows; a millisecond
+            // is finer than any timer.
+            double settled = now, changed = end;
+            while (changed - settled > 0.001) {
+                const double middle = (settled + changed) / 2.0;
+                (changesAt(middle) ? changed : settled) = middle;
+            }
+            due = changed;
+        }
+        const double in = std::max(0.0, due - now);
+        if (soonest < 0.0 || in < soonest)
+            soonest = in;
+        if (soonest == 0.0)
+            break;
+    }
+    return std::max(0.0, soonest);
+}
+
 void AnimationManager::Stop(int id)
 {
     for (auto* list : {&records_, &pendingRecords_}) {

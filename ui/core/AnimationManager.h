@@ -45,6 +45,10 @@ struct AnimationRecord {
     // nobody can see this record now, so its tick repaints nothing.
     std::function<bool()> repaintWhile;
     bool quiet = false; // the last tick skipped this record's repaint
+    // Empty: every tick may change what shows. Otherwise asked with an
+    // eased progress (which must move one way along the record): whether a
+    // step to it would change what shows; until then no tick is needed.
+    std::function<bool(double)> changesWhatShows;
 };
 
 class AnimationManager
@@ -122,6 +126,17 @@ public:
     // Whether a running record repaints its window on the coming ticks (a
     // window leaves its own hover repaints to such records).
     bool Repaints() const;
+
+    // The record with that id needs a tick only once a step would change
+    // what shows (asked with the eased progress; it must move one way) or
+    // when it ends: a caret resting between two colour steps lets its
+    // window's timer sleep.
+    void TickOnlyForChange(int id, std::function<bool(double)> changesWhatShows);
+    // Seconds from the clock's present reading until a tick has work: 0
+    // when the next tick has (a posted callback, a record that changes at
+    // every tick, one created during this tick); the end of the latest
+    // record when none has work before it. Asked after a tick.
+    double NextWorkIn();
 
     // Run on new work; PostCallback runs it on the posting thread, and only
     // when the posted list was empty.

@@ -135,6 +135,25 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
     // The draw callback may destroy the window and so erase the map entry.
     ComPtr<ID2D1HwndRenderTarget> target = slot;
     target->BeginDraw();
+    DrawWithin(
+        window, target.Get(),
+        [&] {
+            if (draw)
+                draw(window, target.Get());
+        },
+        region, cover);
+    const HRESULT drawn = target->EndDraw();
+    if (FAILED(drawn)) {
+        ReleaseRenderTargetResources(target.Get());
+        auto it = RenderTargetMap.find(window);
+        if (it != RenderTargetMap.end() && it->second.Get() == target.Get())
+            RenderTargetMap.erase(it);
+    }
+}
+
+void DrawWithin(HWND window, ID2D1RenderTarget* target, const std::function<void()>& draw, const RECT* region,
+                const void* cover)
+{
     if (region) {
         float dpiX = 96.0f, dpiY = 96.0f;
         target->GetDpi(&dpiX, &dpiY);
@@ -144,21 +163,13 @@ void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> 
     }
     {
         const PaintStateScope painting(
-            {target.Get(), region ? std::optional<RECT>(*region) : std::nullopt, region ? cover : nullptr});
-        if (draw)
-            draw(window, target.Get());
+            {target, region ? std::optional<RECT>(*region) : std::nullopt, region ? cover : nullptr});
+        draw();
         if (s_paint.pendingCover && IsWindow(window))
             InvalidateRect(window, nullptr, FALSE); // the region was left as it was: paint it all
     }
     if (region)
         target->PopAxisAlignedClip();
-    const HRESULT drawn = target->EndDraw();
-    if (FAILED(drawn)) {
-        ReleaseRenderTargetResources(target.Get());
-        auto it = RenderTargetMap.find(window);
-        if (it != RenderTargetMap.end() && it->second.Get() == target.Get())
-            RenderTargetMap.erase(it);
-    }
 }
 
 void RevealPaint(const void* cover)

@@ -74,6 +74,12 @@ void UnregisterIconFont(const std::wstring& fontPath);
 // not draw leaves the window to be repainted whole.
 void PaintWindow(HWND window, std::function<void(HWND, ID2D1HwndRenderTarget*)> draw, const RECT* region = nullptr,
                  const void* cover = nullptr);
+// The drawing of one frame on a target between its BeginDraw and EndDraw
+// (PaintWindow's, or a swap chain's): clipped to the region (client
+// pixels; null: the whole frame), with the drawing helpers told of the
+// region and the cover as PaintWindow tells them.
+void DrawWithin(HWND window, ID2D1RenderTarget* target, const std::function<void()>& draw, const RECT* region,
+                const void* cover);
 // The cover of the current partial paint is about to draw.
 void RevealPaint(const void* cover);
 

@@ -215,6 +215,125 @@ void DrawTextInRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, c
     DrawPlainText(rt, x, y, w, h, text, GetTextFormat(family, size, 400, centred), color, alpha);
 }
 
+namespace
+{
+
+// Hands the glyph runs of a layout to the target one by one; in a partial
+// paint only the glyphs whose box (an em around the advance) can reach the
+// region. Lives on the stack for one Draw call.
+class RegionGlyphRenderer final : public IDWriteTextRenderer
+{
+public:
+    RegionGlyphRenderer(ID2D1RenderTarget* rt, ID2D1Brush* brush) : rt_(rt), brush_(brush) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDWritePixelSnapping) ||
+            iid == __uuidof(IDWriteTextRenderer)) {
+            *object = static_cast<IDWriteTextRenderer*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE IsPixelSnappingDisabled(void*, BOOL* disabled) override
+    {
+        *disabled = FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCurrentTransform(void*, DWRITE_MATRIX* transform) override
+    {
+        D2D1_MATRIX_3X2_F m;
+        rt_->GetTransform(&m);
+        *transform = {m._11, m._12, m._21, m._22, m._31, m._32};
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPixelsPerDip(void*, FLOAT* pixelsPerDip) override
+    {
+        float dpiX = 96.0f, dpiY = 96.0f;
+        rt_->GetDpi(&dpiX, &dpiY);
+        *pixelsPerDip = dpiX / 96.0f;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE DrawGlyphRun(void*, FLOAT x, FLOAT y, DWRITE_MEASURING_MODE mode,
+                                           const DWRITE_GLYPH_RUN* run, const DWRITE_GLYPH_RUN_DESCRIPTION*,
+                                           IUnknown*) override
+    {
+        if (!run || run->glyphCount == 0)
+            return S_OK;
+        if (!PartialPaintRegion(rt_) || !run->glyphAdvances || (run->bidiLevel & 1) || run->isSideways) {
+            rt_->DrawGlyphRun(D2D1::Point2F(x, y), run, brush_, mode);
+            return S_OK;
+        }
+        const float em = run->fontEmSize;
+        UINT32 first = run->glyphCount, last = 0;
+        float pen = 0.0f, firstPen = 0.0f;
+        for (UINT32 i = 0; i < run->glyphCount; ++i) {
+            const float advance = run->glyphAdvances[i];
+            const float offset = run->glyphOffsets ? run->glyphOffsets[i].advanceOffset : 0.0f;
+            if (!OutsidePaintRegion(rt_, x + pen + offset - em, y - 2.0f * em, std::fabs(advance) + 2.0f * em,
+                                    3.0f * em)) {
+                if (first == run->glyphCount) {
+                    first = i;
+                    firstPen = pen;
+                }
+                last = i;
+            }
+            pen += advance;
+        }
+        if (first == run->glyphCount)
+            return S_OK;
+        DWRITE_GLYPH_RUN part = *run;
+        part.glyphCount = last - first + 1;
+        part.glyphIndices = run->glyphIndices + first;
+        part.glyphAdvances = run->glyphAdvances + first;
+        part.glyphOffsets = run->glyphOffsets ? run->glyphOffsets + first : nullptr;
+        rt_->DrawGlyphRun(D2D1::Point2F(x + firstPen, y), &part, brush_, mode);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DrawUnderline(void*, FLOAT, FLOAT, const DWRITE_UNDERLINE*, IUnknown*) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DrawStrikethrough(void*, FLOAT, FLOAT, const DWRITE_STRIKETHROUGH*, IUnknown*) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DrawInlineObject(void*, FLOAT, FLOAT, IDWriteInlineObject*, BOOL, BOOL,
+                                               IUnknown*) override
+    {
+        return S_OK;
+    }
+
+private:
+    ID2D1RenderTarget* rt_;
+    ID2D1Brush* brush_;
+};
+
+} // namespace
+
+void DrawTextLine(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                  COLORREF color, const wchar_t* family, float alpha)
+{
+    if (!rt || !text || !s_dwriteFactory)
+        return;
+    IDWriteTextFormat* format = GetTextFormat(family, size, 400, false);
+    if (!format)
+        return;
+    ComPtr<IDWriteTextLayout> layout = PlainLayout(text, format, w, h);
+    auto brush = MakeBrush(rt, color, alpha);
+    if (!layout || !brush)
+        return;
+    RegionGlyphRenderer renderer(rt, brush.Get());
+    layout->Draw(nullptr, &renderer, x, y);
+}
+
 void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, float y, float w, float h,
                     std::wstring_view text, float size, int weight, COLORREF color, float alpha, bool centred)
 {

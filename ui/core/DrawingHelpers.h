@@ -28,6 +28,12 @@ void DrawTextInRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, c
                     COLORREF color, const wchar_t* family, float alpha, bool centred);
 void DrawTextInRectInt(ID2D1RenderTarget* rt, float x, float y, int w, int h, const wchar_t* text, float size,
                        COLORREF color, const wchar_t* family, float alpha);
+// Draws like DrawTextInRect (weight 400, not centred), glyph run by glyph
+// run: a partial paint draws only the glyphs that can reach its region
+// (every glyph drawn is rendered anew, and a caret beside a long line
+// would redraw all of it). The edit boxes' text.
+void DrawTextLine(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
+                  COLORREF color, const wchar_t* family, float alpha);
 // A "Segoe UI" text layout kept by its owner between paints: building one
 // per draw is most of the cost of a frame full of labels and text cards.
 struct CachedTextLayout {

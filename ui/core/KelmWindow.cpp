@@ -278,7 +278,7 @@ void KelmWindow::DrawFirstFrame(HWND window)
     // bitmaps are made now, so the frame drawn when the window takes its
     // area is a quick one.
     if (CompositionActive())
-        PaintComposition(window);
+        PaintComposition(window, nullptr, nullptr);
     else
         PaintWindow(window, drawCallback, nullptr, nullptr);
     if (!IsWindow(window))
@@ -345,13 +345,15 @@ void KelmWindow::StartAnimationTimer()
 {
     if (!hwnd)
         return;
-    SetTimer(hwnd, kAnimationTimerId, 10, nullptr);
+    SetTimer(hwnd, kAnimationTimerId, kAnimationTickMs, nullptr);
     animationTimerOn_ = true;
+    animationTickMs_ = kAnimationTickMs;
 }
 
 void KelmWindow::WakeAnimationTimer()
 {
-    if (!animationTimerOn_)
+    // New work may be due before the moment a sleeping timer waits for.
+    if (!animationTimerOn_ || animationTickMs_ != kAnimationTickMs)
         StartAnimationTimer();
 }
 
@@ -364,6 +366,21 @@ void KelmWindow::OnAnimationTimer(HWND window)
     if (!animationManager.HasWork()) {
         KillTimer(window, kAnimationTimerId);
         animationTimerOn_ = false;
+        return;
+    }
+    // Between two changes of what shows (a caret resting between colour
+    // steps) the timer sleeps until the next one: every tick is a message,
+    // and a blinking caret would otherwise cost a hundred a second. A held
+    // clock does not follow the system's time, so nothing can be foreseen.
+    UINT wanted = kAnimationTickMs;
+    if (!animationManager.Clock().IsHeld()) {
+        const double in = animationManager.NextWorkIn();
+        if (in * 1000.0 > kAnimationTickMs)
+            wanted = static_cast<UINT>(std::ceil(std::min(in * 1000.0, 1000.0)));
+    }
+    if (wanted != animationTickMs_) {
+        SetTimer(window, kAnimationTimerId, wanted, nullptr);
+        animationTickMs_ = wanted;
     }
 }
 
@@ -491,19 +508,18 @@ void KelmWindow::Paint(HWND window)
     PAINTSTRUCT ps;
     BeginPaint(window, &ps);
     // Partial only when every invalid pixel was asked for through
-    // RepaintPart; the composition chain always draws whole frames.
+    // RepaintPart.
     RECT joined;
-    const bool partial = partAsked_ && !CompositionActive() && UnionRect(&joined, &*partAsked_, &ps.rcPaint) &&
-                         EqualRect(&joined, &*partAsked_);
+    const bool partial =
+        partAsked_ && UnionRect(&joined, &*partAsked_, &ps.rcPaint) && EqualRect(&joined, &*partAsked_);
     partAsked_.reset();
-    if (CompositionActive()) {
-        PaintComposition(window);
-    } else {
-        const RECT* region = partial ? &ps.rcPaint : nullptr;
-        panel->SetPaintRegion(region);
+    const RECT* region = partial ? &ps.rcPaint : nullptr;
+    panel->SetPaintRegion(region);
+    if (CompositionActive())
+        PaintComposition(window, region, partial ? partCover_ : nullptr);
+    else
         PaintWindow(window, drawCallback, region, partial ? partCover_ : nullptr);
-        panel->SetPaintRegion(nullptr);
-    }
+    panel->SetPaintRegion(nullptr);
     EndPaint(window, &ps);
 }
 
@@ -882,7 +898,10 @@ void KelmWindow::SetUpComposition(HWND window)
         desc.BufferUsage = DXGI_USAGE_RENDER_TARGET_OUTPUT;
         desc.BufferCount = 2;
         desc.Scaling = DXGI_SCALING_STRETCH;
-        desc.SwapEffect = DXGI_SWAP_EFFECT_FLIP_DISCARD;
+        // Sequential: a frame may present only the rectangle it redrew
+        // (Present1 with a dirty rectangle), which a discarding chain may
+        // not.
+        desc.SwapEffect = DXGI_SWAP_EFFECT_FLIP_SEQUENTIAL;
         desc.AlphaMode = DXGI_ALPHA_MODE_PREMULTIPLIED;
         if (SUCCEEDED(s_composition.dxgiFactory->CreateSwapChainForComposition(d3dDevice.Get(), &desc, nullptr,
                                                                                &swapChain)) &&
@@ -929,6 +948,19 @@ void KelmWindow::CreateBackBuffers()
             d2dContext->CreateBitmapFromDxgiSurface(surface.Get(), &props, &backBuffers[i]);
     }
     d2dContext->SetDpi(dpiX, dpiY);
+    // The frame as last drawn, where a partial paint redraws its part. Made
+    // new (empty) with the buffers: the next paint draws it whole.
+    retainedFrame_.Reset();
+    retainedWhole_ = false;
+    if (backBuffers[0]) {
+        const D2D1_SIZE_U size = backBuffers[0]->GetPixelSize();
+        d2dContext->CreateBitmap(
+            size, nullptr, 0,
+            D2D1::BitmapProperties1(D2D1_BITMAP_OPTIONS_TARGET,
+                                    D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), dpiX,
+                                    dpiY),
+            &retainedFrame_);
+    }
 }
 
 void KelmWindow::ResizeComposition(UINT w, UINT h)
@@ -941,6 +973,8 @@ void KelmWindow::ResizeComposition(UINT w, UINT h)
     }
     backBuffers[0].Reset();
     backBuffers[1].Reset();
+    retainedFrame_.Reset();
+    retainedWhole_ = false;
     if (d2dDevice)
         d2dDevice->ClearResources();
     if (d3dContext) {
@@ -951,49 +985,85 @@ void KelmWindow::ResizeComposition(UINT w, UINT h)
         CreateBackBuffers();
 }
 
-void KelmWindow::PaintComposition(HWND window)
+void KelmWindow::PaintComposition(HWND window, const RECT* region, const void* cover)
 {
     if (!d2dContext || !swapChain || !drawCallback)
         return;
+    // A part is redrawn over the last frame, kept whole in the retained
+    // bitmap; a buffer of the chain holds an older one.
+    if (!retainedFrame_ || !retainedWhole_)
+        region = nullptr;
     ComPtr<IDXGISwapChain3> chain3;
     if (FAILED(swapChain.As(&chain3)))
         return;
     const UINT index = chain3->GetCurrentBackBufferIndex();
-    if (index < 2 && backBuffers[index]) {
+    if (index >= 2 || !backBuffers[index])
+        return;
+    if (retainedFrame_)
+        d2dContext->SetTarget(retainedFrame_.Get());
+    else
         d2dContext->SetTarget(backBuffers[index].Get());
-        d2dContext->BeginDraw();
-        d2dContext->Clear(D2D1::ColorF(0, 0, 0, 0));
-        ComPtr<ID2D1RoundedRectangleGeometry> geometry;
-        ComPtr<ID2D1Layer> layer;
-        bool pushed = false;
-        if (cornerRadius != 0 && d2dFactory1) {
-            float dx = 96.0f, dy = 96.0f;
-            d2dContext->GetDpi(&dx, &dy);
-            RECT rc;
-            GetClientRect(window, &rc);
-            const float r = static_cast<float>(std::ceil(DpiScale) * cornerRadius);
-            const D2D1_ROUNDED_RECT rr{D2D1::RectF(0, 0, rc.right * 96.0f / dx, rc.bottom * 96.0f / dy), r * 96.0f / dx,
-                                       r * 96.0f / dy};
-            if (SUCCEEDED(d2dFactory1->CreateRoundedRectangleGeometry(rr, &geometry)) &&
-                SUCCEEDED(d2dContext->CreateLayer(nullptr, &layer))) {
-                d2dContext->PushLayer(D2D1::LayerParameters(D2D1::InfiniteRect(), geometry.Get(),
-                                                            D2D1_ANTIALIAS_MODE_PER_PRIMITIVE, D2D1::IdentityMatrix(),
-                                                            1.0f, nullptr, D2D1_LAYER_OPTIONS_NONE),
-                                      layer.Get());
-                pushed = true;
+    d2dContext->BeginDraw();
+    DrawWithin(
+        window, d2dContext.Get(),
+        [&] {
+            // Within the region's clip. A cover paints its region opaquely,
+            // or leaves it as it was (and the window is repainted whole).
+            if (!region || !cover)
+                d2dContext->Clear(D2D1::ColorF(0, 0, 0, 0));
+            ComPtr<ID2D1RoundedRectangleGeometry> geometry;
+            ComPtr<ID2D1Layer> layer;
+            bool pushed = false;
+            if (cornerRadius != 0 && d2dFactory1) {
+                float dx = 96.0f, dy = 96.0f;
+                d2dContext->GetDpi(&dx, &dy);
+                RECT rc;
+                GetClientRect(window, &rc);
+                const float r = static_cast<float>(std::ceil(DpiScale) * cornerRadius);
+                const D2D1_ROUNDED_RECT rr{D2D1::RectF(0, 0, rc.right * 96.0f / dx, rc.bottom * 96.0f / dy),
+                                           r * 96.0f / dx, r * 96.0f / dy};
+                if (SUCCEEDED(d2dFactory1->CreateRoundedRectangleGeometry(rr, &geometry)) &&
+                    SUCCEEDED(d2dContext->CreateLayer(nullptr, &layer))) {
+                    d2dContext->PushLayer(
+                        D2D1::LayerParameters(D2D1::InfiniteRect(), geometry.Get(), D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
+                                              D2D1::IdentityMatrix(), 1.0f, nullptr, D2D1_LAYER_OPTIONS_NONE),
+                        layer.Get());
+                    pushed = true;
+                }
             }
+            // Draw callbacks use only ID2D1RenderTarget operations, which the
+            // device context shares with the HWND target.
+            drawCallback(window,
+                         reinterpret_cast<ID2D1HwndRenderTarget*>(static_cast<ID2D1RenderTarget*>(d2dContext.Get())));
+            if (pushed)
+                d2dContext->PopLayer();
+        },
+        region, cover);
+    const bool drawn = SUCCEEDED(d2dContext->EndDraw());
+    d2dContext->SetTarget(nullptr);
+    if (retainedFrame_) {
+        retainedWhole_ = drawn;
+        if (!drawn)
+            return; // the next paint draws it whole
+        // The whole kept frame goes into the buffer (a copy on the graphics
+        // card), so the buffer shows this frame whatever it held before;
+        // the present then names only the part that changed.
+        if (FAILED(backBuffers[index]->CopyFromBitmap(nullptr, retainedFrame_.Get(), nullptr))) {
+            // Whole frames straight into the buffers from now on.
+            retainedFrame_.Reset();
+            retainedWhole_ = false;
+            InvalidateRect(window, nullptr, FALSE);
+            return;
         }
-        // Draw callbacks use only ID2D1RenderTarget operations, which the
-        // device context shares with the HWND target.
-        drawCallback(window,
-                     reinterpret_cast<ID2D1HwndRenderTarget*>(static_cast<ID2D1RenderTarget*>(d2dContext.Get())));
-        if (pushed)
-            d2dContext->PopLayer();
-        d2dContext->EndDraw();
-        d2dContext->SetTarget(nullptr);
     }
     chain3.Reset();
-    swapChain->Present(0, 0);
+    RECT dirty = region ? *region : RECT{};
+    DXGI_PRESENT_PARAMETERS parameters{};
+    if (region && dirty.right > dirty.left && dirty.bottom > dirty.top) {
+        parameters.DirtyRectsCount = 1;
+        parameters.pDirtyRects = &dirty;
+    }
+    swapChain->Present1(0, 0, &parameters);
     if (compositionDevice)
         compositionDevice->Commit();
 }
@@ -1006,6 +1076,8 @@ void KelmWindow::TearDownComposition()
     }
     backBuffers[0].Reset();
     backBuffers[1].Reset();
+    retainedFrame_.Reset();
+    retainedWhole_ = false;
     d2dContext.Reset();
     currentTarget = nullptr;
     if (compositionTarget) {

@@ -27,6 +27,9 @@ class KelmDropTarget;
 // Timer ids of every framework window.
 constexpr UINT_PTR kHoverRepaintTimerId = 11; // 16 ms, repaints while hover animations run
 constexpr UINT_PTR kAnimationTimerId = 12;    // 10 ms, runs the animation manager
+// Timer 12's interval while animations change what shows at every tick;
+// longer while they rest (AnimationManager::NextWorkIn).
+constexpr UINT kAnimationTickMs = 10;
 
 // Number of controls whose frame-stepped hover or press animation runs;
 // while it is at least 1, every framework window that asked for hover
@@ -248,7 +251,8 @@ private:
     void SetUpComposition(HWND window);
     void CreateBackBuffers();
     void ResizeComposition(UINT w, UINT h);
-    void PaintComposition(HWND window);
+    // Whole, or only the region (client pixels) with its cover.
+    void PaintComposition(HWND window, const RECT* region, const void* cover);
     void TearDownComposition();
 
     // The region the window has once its first frame is drawn: rounded by
@@ -258,6 +262,9 @@ private:
     static void FillPlain(HWND window, COLORREF colour);
 
     bool compositionReady_ = false;
+    // The composition window's last frame, and whether it holds all of it.
+    Microsoft::WRL::ComPtr<ID2D1Bitmap1> retainedFrame_;
+    bool retainedWhole_ = false;
     // Shown without area, its first frame not drawn yet.
     bool firstFramePending_ = false;
     // The pixels RepaintPart asked for since the last paint.
@@ -266,6 +273,7 @@ private:
     // Timer state, UI thread only. "Wanted": the window repaints hover
     // animations (its builder started timer 11 once).
     bool animationTimerOn_ = false;
+    UINT animationTickMs_ = 0; // timer 12's interval now
     bool hoverRepaintWanted_ = false;
     bool hoverTimerOn_ = false;
     // The window a worker thread's post wakes; null before Create and after

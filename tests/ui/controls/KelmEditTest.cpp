@@ -353,6 +353,30 @@ TEST_F(KelmEditTest, BlinkRepaintsOnlyTheCaretAndMatchesAFullPaint)
     edit->StopCaretAnimation();
 }
 
+// Each swing of the blink reaches nearly all of its way in its first
+// tenth; the rest, too small to see, paints nothing until the swing's end,
+// which is painted exactly.
+TEST_F(KelmEditTest, BlinkPaintsNoStepTooSmallToSeeButTheSwingsEnd)
+{
+    HeldAnimationClock clock(test().window->animationManager);
+    Focus(); // a swing from 0 to 1 starts
+    PumpMessages(30);
+    clock.Step(0.15); // 0.96 of the way
+    ASSERT_TRUE(test().PumpUntil([&] { return edit->GetCaretOpacity() > 0.9f; }, 3000));
+    ASSERT_TRUE(test().PumpUntil([&] { return GetUpdateRect(test().hwnd, nullptr, FALSE) == 0; }, 3000));
+    const int paints = test().paints;
+
+    clock.Step(0.2); // 0.985: another colour, not another look
+    ASSERT_TRUE(test().PumpUntil([&] { return edit->GetCaretOpacity() > 0.98f; }, 3000));
+    // Many ticks (and screen refreshes) long: a paint would have come.
+    EXPECT_FALSE(test().PumpUntil([&] { return test().paints > paints; }, 300))
+        << "a step too small to see was painted";
+
+    clock.Step(0.3); // the swing's end
+    EXPECT_TRUE(test().PumpUntil([&] { return test().paints > paints; }, 3000)) << "the swing's end was not painted";
+    edit->StopCaretAnimation();
+}
+
 // The caret is 18 high and its top lies 8 above the box's middle (38 for
 // this edit at y 20, 36 high): rows 30 to 47, never 29.
 TEST_F(KelmEditTest, CaretTopLiesEightAboveTheMiddle)

@@ -241,6 +241,36 @@ TEST(AnimationManager, RecordsOutOfSightStepButRepaintOnlyOnceTheLastEnds)
     DestroyWindow(window);
 }
 
+// A record that asks for ticks only when what shows changes lets the
+// timer rest until the first moment its step would change it (or its end);
+// any record that changes at every tick, or a posted callback, wants the
+// next tick.
+TEST(AnimationManager, NextWorkWaitsForTheFirstChangeThatShows)
+{
+    AnimationManager manager;
+    manager.Clock().Hold();
+    double nextStep = 0.25; // what shows changes once the eased value reaches it
+    const int id = manager.CreateAnimation(
+        nullptr, 1.0, nullptr, [](double) {}, nullptr); // linear
+    manager.TickOnlyForChange(id, [&nextStep](double eased) { return eased >= nextStep; });
+    manager.Update();
+    EXPECT_NEAR(manager.NextWorkIn(), 0.25, 0.002);
+    manager.Clock().Step(0.3);
+    EXPECT_EQ(manager.NextWorkIn(), 0.0) << "the change is due now";
+    nextStep = 0.5;
+    EXPECT_NEAR(manager.NextWorkIn(), 0.2, 0.002);
+    nextStep = 2.0; // nothing changes before the end, which still needs its tick
+    EXPECT_NEAR(manager.NextWorkIn(), 0.7, 1e-9);
+
+    manager.PostCallback([] {});
+    EXPECT_EQ(manager.NextWorkIn(), 0.0);
+    manager.Update();
+    manager.CreateAnimation(
+        nullptr, 1.0, nullptr, [](double) {}, nullptr);
+    manager.Update();
+    EXPECT_EQ(manager.NextWorkIn(), 0.0) << "a record without the question changes at every tick";
+}
+
 TEST(WaitWithMessages, KeepsTheQuitForTheMainLoop)
 {
     PostQuitMessage(7);
