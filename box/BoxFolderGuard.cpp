@@ -1,13 +1,91 @@
 #include "box/BoxFolderGuard.h"
 
+#include <algorithm>
+
+#include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
 #include "app/VolumeRoot.h"
 
-BoxFolderGuard::BoxFolderGuard(const std::vector<std::wstring>& boxFolders, const std::wstring& intoFolder)
+namespace
+{
+
+// The folder holding a full path ("C:\a" is held by "C:\"), empty for a
+// root.
+std::wstring HoldingFolder(const std::wstring& full)
+{
+    const size_t slash = full.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash < 2 || slash + 1 >= full.size())
+        return L"";
+    std::wstring folder = full.substr(0, slash);
+    if (folder.size() == 2 && folder[1] == L':')
+        folder += L'\\';
+    return folder;
+}
+
+} // namespace
+
+BoxFolderGuard::BoxFolderGuard(const std::vector<std::wstring>& boxFolders, const std::wstring& intoFolder,
+                               const std::vector<std::wstring>& ownFolders)
     : m_into(ResolveFolder(intoFolder))
 {
     for (const std::wstring& folder : boxFolders)
         if (!folder.empty() && folder != L"bvn!NULL")
             m_boxFolders.push_back(ResolveFolder(folder));
+    for (const std::wstring& folder : ownFolders) {
+        if (folder.empty())
+            continue;
+        OwnFolder own;
+        own.resolved = ResolveFolder(folder);
+        const std::wstring full = FullPathOf(NormalizeStoredPath(folder));
+        own.spelled = ComparablePath(full);
+        own.final = ComparableFinalPath(full);
+        own.known = EntryFacts(full, false, own.facts);
+        m_own.push_back(std::move(own));
+    }
+}
+
+bool BoxFolderGuard::IsProgramOwn(const EntryLook& entry) const
+{
+    if (m_own.empty() || entry.full.empty())
+        return false;
+    for (const OwnFolder& own : m_own)
+        if (RelationOf(entry, own.resolved) == FolderRelation::SameOrHolding)
+            return true;
+    // Inside: one of the folders is the entry's folder or above it, by
+    // spelling, identity or final path.
+    const std::wstring folder = HoldingFolder(entry.full);
+    if (folder.empty())
+        return false;
+    const std::wstring key = ComparablePath(folder);
+    if (auto known = m_insideOwn.find(key); known != m_insideOwn.end())
+        return known->second;
+    const ResolvedFolder holding = ResolveFolder(folder);
+    auto within = [&holding](const std::wstring& spelled, const std::wstring& final,
+                             const BY_HANDLE_FILE_INFORMATION* facts) {
+        return std::any_of(holding.spellings.begin(), holding.spellings.end(),
+                           [&](const std::wstring& spelling) { return SpelledSameOrAbove(spelled, spelling); }) ||
+               (facts && std::any_of(holding.chain.begin(), holding.chain.end(),
+                                     [&](const auto& other) { return SameFileIdentity(other, *facts); })) ||
+               (!final.empty() &&
+                std::find(holding.finalChain.begin(), holding.finalChain.end(), final) != holding.finalChain.end());
+    };
+    auto inBoxFolderBelow = [&](const OwnFolder& own) {
+        return std::any_of(m_boxFolders.begin(), m_boxFolders.end(), [&](const ResolvedFolder& box) {
+            const std::wstring final = box.finalChain.empty() ? L"" : box.finalChain.front();
+            if (box.spellings.empty() || box.spellings.front() == own.spelled || (!final.empty() && final == own.final))
+                return false;
+            return within(box.spellings.front(), final, nullptr);
+        });
+    };
+    const bool inside = std::any_of(m_own.begin(), m_own.end(), [&](const OwnFolder& own) {
+        if (!within(own.spelled, own.final, own.known ? &own.facts : nullptr))
+            return false;
+        // A ".data" lies in the box root itself; the user's files lie in
+        // box folders, which a data folder may hold.
+        return own.spelled.ends_with(L"\\.data") || !inBoxFolderBelow(own);
+    });
+    m_insideOwn[key] = inside;
+    return inside;
 }
 
 FolderRelation BoxFolderGuard::IntoItself(const std::wstring& path) const
@@ -51,5 +129,7 @@ FolderRelation BoxFolderGuard::BoxFolder(const EntryLook& entry) const
         if (found == FolderRelation::CannotTell)
             relation = found;
     }
+    if (relation == FolderRelation::Unrelated && IsProgramOwn(entry))
+        return FolderRelation::ProgramOwn;
     return relation;
 }

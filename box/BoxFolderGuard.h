@@ -8,6 +8,7 @@
 // The root of a volume or share is never taken by any of them.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,19 @@ class BoxFolderGuard
 public:
     // boxFolders as stored (doubled backslashes are collapsed); intoFolder
     // the folder entries are brought into, empty when none.
-    BoxFolderGuard(const std::vector<std::wstring>& boxFolders, const std::wstring& intoFolder);
+    // ownFolders hold the program's own data (the data folder, a box
+    // root's ".data"): an entry that is one of them or lies inside one is
+    // ProgramOwn, unless it is a box folder, holds one or lies in one (a
+    // box root the user placed inside the data folder holds the user's
+    // files); a ".data" folder lies in the box root and still counts.
+    BoxFolderGuard(const std::vector<std::wstring>& boxFolders, const std::wstring& intoFolder,
+                   const std::vector<std::wstring>& ownFolders = {});
 
     // The entry is intoFolder or holds it (or may be).
     FolderRelation IntoItself(const std::wstring& path) const;
     // The entry is the root of a volume or share (VolumeRoot), else
-    // whether it is one of boxFolders or holds one (or may be).
+    // whether it is one of boxFolders or holds one (or may be), else
+    // whether it is the program's own (ProgramOwn).
     FolderRelation BoxFolder(const std::wstring& path) const;
     // The same questions about an entry already looked at (LookAtEntry).
     FolderRelation IntoItself(const EntryLook& entry) const;
@@ -34,6 +42,19 @@ public:
     static bool VolumeRoot(const EntryLook& entry);
 
 private:
+    struct OwnFolder {
+        ResolvedFolder resolved;
+        std::wstring spelled, final;
+        BY_HANDLE_FILE_INFORMATION facts{};
+        bool known = false;
+    };
+    bool IsProgramOwn(const EntryLook& entry) const;
+
     std::vector<ResolvedFolder> m_boxFolders;
     ResolvedFolder m_into;
+    std::vector<OwnFolder> m_own;
+    // Whether a folder (by its comparable spelling) lies inside one of
+    // m_own: the entries of one drop mostly share their folder, which is
+    // resolved once.
+    mutable std::map<std::wstring, bool> m_insideOwn;
 };

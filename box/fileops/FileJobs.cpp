@@ -383,6 +383,21 @@ void AvoidDestinationTakenSincePlan(CopyJobItem& item, JobTrouble& trouble)
                               L"File collision avoided. Renamed to: " + item.destination);
 }
 
+bool IsReservedDeviceName(const std::wstring& name)
+{
+    // The system takes the part before the first dot, trailing blanks
+    // ignored, as the device whatever follows.
+    std::wstring stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ')
+        stem.pop_back();
+    for (wchar_t& c : stem)
+        c = static_cast<wchar_t>(towupper(c));
+    if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL")
+        return true;
+    return stem.size() == 4 && (stem.starts_with(L"COM") || stem.starts_with(L"LPT")) && stem[3] >= L'1' &&
+           stem[3] <= L'9';
+}
+
 std::wstring TransferErrorText(DWORD error)
 {
     switch (error) {
@@ -393,20 +408,42 @@ std::wstring TransferErrorText(DWORD error)
     case ERROR_LOCK_VIOLATION:
         return L"文件正被其他程序使用";
     case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
         return L"没有访问权限";
+    case ERROR_WRITE_PROTECT:
+        return L"磁盘有写保护";
     case ERROR_FILENAME_EXCED_RANGE:
         return L"路径太长";
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS:
         return L"目标位置已有同名项目";
     case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
         return L"名称不能用作文件名";
+    case ERROR_INVALID_PARAMETER:
+        return L"系统不接受这个名称或路径";
     case ERROR_REQUEST_ABORTED:
         return L"操作已取消";
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
         return L"找不到该项目";
+    case ERROR_DIR_NOT_EMPTY:
+        return L"文件夹不是空的";
+    case ERROR_NOT_READY:
+        return L"设备未就绪";
+    case ERROR_BAD_NETPATH:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_BAD_NET_NAME:
+        return L"无法访问网络位置";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return L"内存不足";
+    case ERROR_CRC:
+        return L"读取磁盘时出错";
+    case kErrorFolderInTheWay:
+        return L"目标位置有一个同名的文件夹挡着，文件不能替换文件夹";
+    case kErrorFileInTheWay:
+        return L"目标位置有一个同名的文件挡着，文件夹不能替换文件";
     case kErrorDestinationInsideSource:
         return L"目标位置在它自己里面，不能放进它自己";
     case kErrorSourceIsVolumeRoot:
@@ -415,6 +452,30 @@ std::wstring TransferErrorText(DWORD error)
         return L"错误代码 " + std::to_wstring(error);
     }
 }
+
+std::wstring TransferErrorText(DWORD error, const std::wstring& path)
+{
+    // The system answers such a name with whatever its device said
+    // ("parameter is incorrect", "access denied"), none of which tells why.
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && IsReservedDeviceName(FileNameOfPath(path)))
+        return L"这个名称是 Windows 保留给设备的（如 CON、AUX、NUL），不能用作文件名";
+    return TransferErrorText(error);
+}
+
+namespace
+{
+
+// Why part of a moved item stayed at its source.
+std::wstring StayedReason(const LeftBehindItem& item)
+{
+    if (!item.removalError)
+        return L"其中的链接不会被跟随";
+    if (item.removalError == ERROR_ACCESS_DENIED)
+        return L"没有删除原位置内容的权限";
+    return TransferErrorText(item.removalError, item.source);
+}
+
+} // namespace
 
 std::wstring JobTroubleText(const JobTrouble& trouble)
 {
@@ -433,8 +494,22 @@ std::wstring JobTroubleText(const JobTrouble& trouble)
     if (!stayed.empty())
         section(L"以下项目没有放入收纳盒，仍在原来的位置：" +
                 NameLines<TransferFailure>(stayed, [](const TransferFailure& failure) {
-                    return Quoted(failure.path) + L"（" + TransferErrorText(failure.error) + L"）";
+                    return Quoted(failure.path) + L"（" + TransferErrorText(failure.error, failure.path) + L"）";
                 }));
+    std::vector<LeftBehindItem> links, moved, copied;
+    for (const LeftBehindItem& item : trouble.leftBehind)
+        (!item.taken ? links : item.move ? moved : copied).push_back(item);
+    if (!links.empty())
+        section(L"以下项目是链接，没有放入收纳盒（链接不会被跟随），仍在原来的位置：" +
+                NameLines<LeftBehindItem>(links, [](const LeftBehindItem& item) { return Quoted(item.source); }));
+    if (!moved.empty())
+        section(L"以下项目已复制到收纳盒，但原位置有部分内容没有移走，两处的内容都已保留：" +
+                NameLines<LeftBehindItem>(moved, [](const LeftBehindItem& item) {
+                    return Quoted(item.source) + L"（" + StayedReason(item) + L"）";
+                }));
+    if (!copied.empty())
+        section(L"以下项目已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）：" +
+                NameLines<LeftBehindItem>(copied, [](const LeftBehindItem& item) { return Quoted(item.source); }));
     if (!trouble.renamed.empty())
         section(L"操作进行期间，收纳盒中出现了同名项目；它们没有被覆盖，放入的项目改用了新名称：" +
                 NameLines<std::pair<std::wstring, std::wstring>>(trouble.renamed, [](const auto& renamed) {

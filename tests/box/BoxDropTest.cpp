@@ -434,6 +434,33 @@ TEST_F(BoxDropTest, AnotherBoxsFolderStaysWithItsBox)
     other.TargetFolder = shown;
 }
 
+// The program's stores, logs and kept copies stay where it looks for them.
+TEST_F(BoxDropTest, TheProgramsOwnFilesAreNeverMovedIntoABox)
+{
+    const std::wstring store = s_desktopContainerStore.FileName();
+    const std::wstring dataFolder = fs::path(store).parent_path().wstring();
+    const std::wstring logs = dataFolder + L"\\logs";
+    const std::wstring kept = s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"") + L"\\.data";
+    TempFolder::WriteBytes(logs + L"\\run.log", "log");
+    TempFolder::WriteBytes(kept + L"\\.temp\\a.tmp", "kept");
+    const std::string stored = TempFolder::ReadBytes(store);
+    TempFolder::WriteBytes(In(L"mine.txt"), "mine");
+    std::vector<std::wstring> dropped = {store, logs, kept, kept + L"\\.temp", In(L"mine.txt")};
+    if (const std::wstring other = ThroughOtherDrive(store); !other.empty())
+        dropped.push_back(other);
+    Drop(folderBox, dropped, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(TempFolder::ReadBytes(store), stored);
+    EXPECT_EQ(TempFolder::ReadBytes(logs + L"\\run.log"), "log");
+    EXPECT_EQ(TempFolder::ReadBytes(kept + L"\\.temp\\a.tmp"), "kept");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\mine.txt"), "mine") << "the user's own file still moves";
+    const std::wstring told = LastNoticeText(L"drop-box-folder");
+    for (const std::wstring& name : {fs::path(store).filename().wstring(), std::wstring(L"logs"), std::wstring(L".data")})
+        EXPECT_NE(told.find(name), std::wstring::npos) << WideToUtf8(told);
+    fs::remove_all(logs);
+    fs::remove_all(kept);
+}
+
 TEST_F(BoxDropTest, CopyOrMoveIsDecidedOnceAtTheDrop)
 {
     TempFolder::WriteBytes(In(L"k.txt"), "k");
@@ -464,7 +491,9 @@ TEST_F(BoxDropTest, AnItemThatCouldNotLeaveItsSourceIsACopyAndTheUserHearsIt)
     CloseHandle(held);
     EXPECT_EQ(TempFolder::ReadBytes(In(L"held.txt")), "held");
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\held.txt"), "held");
-    EXPECT_TRUE(WasUserNotified(L"drop-left:" + In(L"held.txt")));
+    const std::wstring told = LastNoticeText(L"drop-failed");
+    EXPECT_NE(told.find(L"held.txt"), std::wstring::npos) << "the user hears what stayed";
+    EXPECT_NE(told.find(L"文件正被其他程序使用"), std::wstring::npos) << "and why: " << told;
     EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_EQ(data->Logical(), static_cast<DWORD>(DROPEFFECT_COPY)) << "nothing left its source";
     data->Release();
@@ -496,7 +525,8 @@ TEST_F(BoxDropTest, ADroppedLinkToAFileOrAnEmptyFolderNeverMovesWhatItLeadsTo)
     EXPECT_TRUE(links.Untouched());
     for (const std::wstring& link : links.links) {
         if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            EXPECT_TRUE(WasUserNotified(L"drop-left:" + link)) << "the user hears what stayed";
+            EXPECT_NE(LastNoticeText(L"drop-failed").find(FileNameOfPath(link)), std::wstring::npos)
+                << "the user hears what stayed";
         }
     }
 }
