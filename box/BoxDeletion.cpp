@@ -136,12 +136,12 @@ BoxFolderGuard GuardOfBoxFolders(const std::wstring& intoFolder)
     // What is brought into a box must not take the program's own data
     // with it: the stores and logs of the live data folder, and the kept
     // copies and locks under the box root's ".data".
-    std::vector<std::wstring> own;
+    std::vector<std::pair<std::wstring, bool>> own;
     if (!s_desktopContainerStore.FileName().empty())
-        own.push_back(fs::path(s_desktopContainerStore.FileName()).parent_path().wstring());
+        own.emplace_back(fs::path(s_desktopContainerStore.FileName()).parent_path().wstring(), false);
     if (const std::wstring root = NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L""));
         !root.empty() && root != L"bvn!NULL")
-        own.push_back(root + L"\\.data");
+        own.emplace_back(root + L"\\.data", true);
     return BoxFolderGuard(BoxFoldersBut(nullptr, L""), intoFolder, own);
 }
 

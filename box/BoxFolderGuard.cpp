@@ -25,16 +25,17 @@ std::wstring HoldingFolder(const std::wstring& full)
 } // namespace
 
 BoxFolderGuard::BoxFolderGuard(const std::vector<std::wstring>& boxFolders, const std::wstring& intoFolder,
-                               const std::vector<std::wstring>& ownFolders)
+                               const std::vector<std::pair<std::wstring, bool>>& ownFolders)
     : m_into(ResolveFolder(intoFolder))
 {
     for (const std::wstring& folder : boxFolders)
         if (!folder.empty() && folder != L"bvn!NULL")
             m_boxFolders.push_back(ResolveFolder(folder));
-    for (const std::wstring& folder : ownFolders) {
+    for (const auto& [folder, wholeTree] : ownFolders) {
         if (folder.empty())
             continue;
         OwnFolder own;
+        own.wholeTree = wholeTree;
         own.resolved = ResolveFolder(folder);
         const std::wstring full = FullPathOf(NormalizeStoredPath(folder));
         own.spelled = ComparablePath(full);
@@ -69,20 +70,17 @@ bool BoxFolderGuard::IsProgramOwn(const EntryLook& entry) const
                (!final.empty() &&
                 std::find(holding.finalChain.begin(), holding.finalChain.end(), final) != holding.finalChain.end());
     };
-    auto inBoxFolderBelow = [&](const OwnFolder& own) {
-        return std::any_of(m_boxFolders.begin(), m_boxFolders.end(), [&](const ResolvedFolder& box) {
-            const std::wstring final = box.finalChain.empty() ? L"" : box.finalChain.front();
-            if (box.spellings.empty() || box.spellings.front() == own.spelled || (!final.empty() && final == own.final))
-                return false;
-            return within(box.spellings.front(), final, nullptr);
-        });
+    BY_HANDLE_FILE_INFORMATION folderFacts{};
+    const bool folderKnown = EntryFacts(folder, false, folderFacts);
+    // The data folder's own entries are the ones directly in it (stores,
+    // logs, backups, marks); a ".data" is the program's all the way down.
+    auto directlyIn = [&](const OwnFolder& own) {
+        return std::find(holding.spellings.begin(), holding.spellings.end(), own.spelled) != holding.spellings.end() ||
+               (!own.final.empty() && !holding.finalChain.empty() && holding.finalChain.front() == own.final) ||
+               (own.known && folderKnown && SameFileIdentity(own.facts, folderFacts));
     };
     const bool inside = std::any_of(m_own.begin(), m_own.end(), [&](const OwnFolder& own) {
-        if (!within(own.spelled, own.final, own.known ? &own.facts : nullptr))
-            return false;
-        // A ".data" lies in the box root itself; the user's files lie in
-        // box folders, which a data folder may hold.
-        return own.spelled.ends_with(L"\\.data") || !inBoxFolderBelow(own);
+        return own.wholeTree ? within(own.spelled, own.final, own.known ? &own.facts : nullptr) : directlyIn(own);
     });
     m_insideOwn[key] = inside;
     return inside;

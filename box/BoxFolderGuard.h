@@ -9,6 +9,7 @@
 #pragma once
 
 #include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -19,13 +20,13 @@ class BoxFolderGuard
 public:
     // boxFolders as stored (doubled backslashes are collapsed); intoFolder
     // the folder entries are brought into, empty when none.
-    // ownFolders hold the program's own data (the data folder, a box
-    // root's ".data"): an entry that is one of them or lies inside one is
-    // ProgramOwn, unless it is a box folder, holds one or lies in one (a
-    // box root the user placed inside the data folder holds the user's
-    // files); a ".data" folder lies in the box root and still counts.
+    // ownFolders hold the program's own data: an entry that is one of them
+    // or lies directly in one (or anywhere inside one marked true: a box
+    // root's ".data") is ProgramOwn, unless it is a box folder or holds
+    // one. The data folder is not marked: what a user keeps deeper in it
+    // (a box root placed there) is the user's.
     BoxFolderGuard(const std::vector<std::wstring>& boxFolders, const std::wstring& intoFolder,
-                   const std::vector<std::wstring>& ownFolders = {});
+                   const std::vector<std::pair<std::wstring, bool>>& ownFolders = {});
 
     // The entry is intoFolder or holds it (or may be).
     FolderRelation IntoItself(const std::wstring& path) const;
@@ -47,6 +48,7 @@ private:
         std::wstring spelled, final;
         BY_HANDLE_FILE_INFORMATION facts{};
         bool known = false;
+        bool wholeTree = false;
     };
     bool IsProgramOwn(const EntryLook& entry) const;
 
