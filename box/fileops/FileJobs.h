@@ -102,9 +102,10 @@ bool GiveBackWhatFailedItemReplaced(const CopyJobItem& item, const DestinationBe
 // over: the first free numbered name beside it.
 std::wstring FreeNameBeside(const std::wstring& destination);
 
-// Why a file did not arrive, in a few words the user understands: every
-// reason a file operation tells the user is worded here. With the path, a
-// name that Windows keeps for a device ("aux.txt") is named as the reason.
+// Why a file did not arrive, in a few words the user understands: the
+// transfers' own refusals, else the system's code in the words of
+// ErrorReasonText. With the path, a name that Windows keeps for a device
+// ("aux.txt") is named as the reason.
 std::wstring TransferErrorText(DWORD error);
 std::wstring TransferErrorText(DWORD error, const std::wstring& path);
 // Whether a file name is one Windows keeps for a device (CON, PRN, AUX,

@@ -456,7 +456,8 @@ TEST_F(BoxDropTest, TheProgramsOwnFilesAreNeverMovedIntoABox)
     EXPECT_EQ(TempFolder::ReadBytes(kept + L"\\.temp\\a.tmp"), "kept");
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\mine.txt"), "mine") << "the user's own file still moves";
     const std::wstring told = LastNoticeText(L"drop-box-folder");
-    for (const std::wstring& name : {fs::path(store).filename().wstring(), std::wstring(L"logs"), std::wstring(L".data")})
+    for (const std::wstring& name :
+         {fs::path(store).filename().wstring(), std::wstring(L"logs"), std::wstring(L".data")})
         EXPECT_NE(told.find(name), std::wstring::npos) << WideToUtf8(told);
     fs::remove_all(logs);
     fs::remove_all(kept);
