@@ -457,7 +457,10 @@ std::wstring JobTroubleText(const JobTrouble& trouble)
     if (!stayed.empty())
         section(L"以下项目没有放入收纳盒，仍在原来的位置：" +
                 NameLines<TransferFailure>(stayed, [](const TransferFailure& failure) {
-                    return Quoted(failure.path) + L"（" + TransferErrorText(failure.error, failure.path) + L"）";
+                    // The name the user sees in the folder, not the part of
+                    // the path after its last separator.
+                    const std::wstring name = failure.name.empty() ? Quoted(failure.path) : L"“" + failure.name + L"”";
+                    return name + L"（" + TransferErrorText(failure.error, failure.path) + L"）";
                 }));
     std::vector<LeftBehindItem> links, moved, copied;
     for (const LeftBehindItem& item : trouble.leftBehind)

@@ -297,12 +297,12 @@ struct CopyRun {
         if (report)
             report->leftBehind.push_back(path);
     }
-    void Failed(const std::wstring& path, DWORD error)
+    void Failed(const std::wstring& path, DWORD error, const std::wstring& name = L"")
     {
         ++notTaken;
         lastError = error ? error : ERROR_GEN_FAILURE;
         if (report)
-            report->failed.push_back({path, lastError});
+            report->failed.push_back({path, lastError, name});
     }
 };
 
@@ -432,7 +432,7 @@ TransferResult CopyEntries(const std::wstring& source, const std::wstring& desti
         // A name holding a separator, or a dot name, would name an entry
         // elsewhere once joined to the folder's path: it is never joined.
         if (!IsPlainEntryName(name)) {
-            run.Failed(source + L"\\" + name, ERROR_INVALID_NAME);
+            run.Failed(source + L"\\" + name, ERROR_INVALID_NAME, name);
             continue;
         }
         const std::wstring from = Join(source, name);

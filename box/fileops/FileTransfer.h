@@ -79,6 +79,10 @@ constexpr DWORD kErrorFileInTheWay = ERROR_DIRECTORY;
 struct TransferFailure {
     std::wstring path;
     DWORD error = 0;
+    // The entry's name as its folder lists it, where the path would name
+    // it otherwise (a name holding a backslash); empty when the path's
+    // last part is its name.
+    std::wstring name{};
 };
 
 struct TransferReport {

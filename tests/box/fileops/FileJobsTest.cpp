@@ -44,14 +44,15 @@ TEST(FileJobsTest, ReasonsAreWordsNotNumbers)
     EXPECT_NE(TransferErrorText(kErrorFolderInTheWay).find(L"文件夹"), std::wstring::npos);
 }
 
-TEST(FileJobsTest, EveryItemThatStayedInBothPlacesIsNamedWithItsReason)
+TEST(FileJobsTest, EveryItemIsNamedAsTheUserSeesItWithItsReason)
 {
     JobTrouble trouble;
+    trouble.failed.push_back({L"C:\\in\\a\\b", ERROR_INVALID_NAME, L"a\\b"});
     trouble.leftBehind.push_back({L"C:\\in\\locked", true, true, ERROR_ACCESS_DENIED});
     trouble.leftBehind.push_back({L"C:\\in\\second", true, true, ERROR_ACCESS_DENIED});
     trouble.leftBehind.push_back({L"C:\\in\\withlink", true, true, 0});
     const std::wstring text = JobTroubleText(trouble);
-    for (const wchar_t* name : {L"locked", L"second", L"withlink"})
+    for (const wchar_t* name : {L"“a\\b”", L"locked", L"second", L"withlink"})
         EXPECT_NE(text.find(name), std::wstring::npos) << name;
     EXPECT_NE(text.find(L"没有删除原位置内容的权限"), std::wstring::npos) << WideToUtf8(text);
     EXPECT_EQ(text.find(L"或文件正被占用"), std::wstring::npos);

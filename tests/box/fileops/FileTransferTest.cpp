@@ -355,6 +355,7 @@ TEST_F(FileTransferTest, ANameThatClimbsOutOfItsFolderIsNeverFollowed)
     EXPECT_EQ(EntriesIn(In(L"drop")), 1u) << "the odd name stays where it is";
     ASSERT_EQ(report.failed.size(), 1u);
     EXPECT_EQ(report.failed[0].error, static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(report.failed[0].name, L"..\\..\\report.doc") << "named as its folder lists it";
     RemoveOnHost(In(L"drop"));
 }
 
