@@ -384,21 +384,6 @@ void AvoidDestinationTakenSincePlan(CopyJobItem& item, JobTrouble& trouble)
                               L"File collision avoided. Renamed to: " + item.destination);
 }
 
-bool IsReservedDeviceName(const std::wstring& name)
-{
-    // The system takes the part before the first dot, trailing blanks
-    // ignored, as the device whatever follows.
-    std::wstring stem = name.substr(0, name.find(L'.'));
-    while (!stem.empty() && stem.back() == L' ')
-        stem.pop_back();
-    for (wchar_t& c : stem)
-        c = static_cast<wchar_t>(towupper(c));
-    if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL")
-        return true;
-    return stem.size() == 4 && (stem.starts_with(L"COM") || stem.starts_with(L"LPT")) && stem[3] >= L'1' &&
-           stem[3] <= L'9';
-}
-
 std::wstring TransferErrorText(DWORD error)
 {
     // The transfers' own refusals have no words of the system.

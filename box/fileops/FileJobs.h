@@ -108,9 +108,6 @@ std::wstring FreeNameBeside(const std::wstring& destination);
 // ("aux.txt") is named as the reason.
 std::wstring TransferErrorText(DWORD error);
 std::wstring TransferErrorText(DWORD error, const std::wstring& path);
-// Whether a file name is one Windows keeps for a device (CON, PRN, AUX,
-// NUL, COM1-9, LPT1-9, with any extension).
-bool IsReservedDeviceName(const std::wstring& name);
 
 // An item that arrived (or, a link, did not) while part of it stayed at
 // its source.

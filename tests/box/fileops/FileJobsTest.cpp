@@ -7,6 +7,7 @@
 #include "app/StoreTextFormat.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
+#include "app/FileRemoval.h"
 #include "box/fileops/FileTransfer.h"
 #include "common/WindowTestSupport.h"
 #include "ui/core/KelmWindow.h"
