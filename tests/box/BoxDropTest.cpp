@@ -242,45 +242,6 @@ TEST_F(BoxDropTest, EachSameNameAnswer)
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\same.txt"), "new");
 }
 
-// A file "直接覆盖" over a folder of its name stays, and the user reads why
-// in words. A file whose name Windows keeps for a device is itself, not the
-// device: it moves like any other.
-TEST_F(BoxDropTest, AFolderInTheWayIsToldAndADevicesNameIsJustAName)
-{
-    fs::create_directories(Folder() + L"\\same");
-    TempFolder::WriteBytes(In(L"same"), "file");
-    answer = 1;
-    Drop(folderBox, {In(L"same")}, DROPEFFECT_MOVE);
-    WaitForImport();
-    EXPECT_EQ(TempFolder::ReadBytes(In(L"same")), "file");
-    EXPECT_TRUE(fs::is_directory(Folder() + L"\\same"));
-    const std::wstring told = LastNoticeText(L"drop-failed");
-    EXPECT_NE(told.find(L"同名的文件夹"), std::wstring::npos) << WideToUtf8(told);
-
-    TempFolder::WriteBytes(In(L"device"), "aux");
-    if (!RenameOnHost(In(L"device"), In(L""), "aux.txt"))
-        GTEST_SKIP() << "this system makes no file named aux.txt";
-    const int failed = TimesUserNotified(L"drop-failed");
-    const int refused = TimesUserNotified(L"drop-box-folder");
-    Drop(folderBox, {In(L"aux.txt")}, DROPEFFECT_MOVE);
-    WaitForImport();
-    auto names = [](const std::wstring& folder) {
-        std::vector<std::wstring> found;
-        for (const auto& entry : fs::directory_iterator(folder))
-            found.push_back(entry.path().filename().wstring());
-        return found;
-    };
-    const std::vector<std::wstring> inBox = names(Folder());
-    const bool arrived = std::find(inBox.begin(), inBox.end(), L"aux.txt") != inBox.end();
-    // The plain path of either would reach the device: the host removes it.
-    host_files::RunOnHost(L"Z:\\bin\\rm", {"-f", host_files::UnixPath(Folder()) + "/aux.txt",
-                                           host_files::UnixPath(In(L"")) + "/aux.txt"});
-    EXPECT_TRUE(arrived);
-    EXPECT_EQ(names(In(L"")), std::vector<std::wstring>{L"same"});
-    EXPECT_EQ(TimesUserNotified(L"drop-failed"), failed);
-    EXPECT_EQ(TimesUserNotified(L"drop-box-folder"), refused) << WideToUtf8(LastNoticeText(L"drop-box-folder"));
-}
-
 TEST_F(BoxDropTest, TwoFilesOfOneNameBothArrive)
 {
     fs::create_directories(In(L"one"));
@@ -473,6 +434,45 @@ TEST_F(BoxDropTest, AnotherBoxsFolderStaysWithItsBox)
     EXPECT_EQ(TimesUserNotified(L"drop-box-folder"), told);
     other.UseTargetFolder = usedFolder;
     other.TargetFolder = shown;
+}
+
+// A file "直接覆盖" over a folder of its name stays, and the user reads why
+// in words. A file whose name Windows keeps for a device is itself, not the
+// device: it moves like any other.
+TEST_F(BoxDropTest, AFolderInTheWayIsToldAndADevicesNameIsJustAName)
+{
+    fs::create_directories(Folder() + L"\\same");
+    TempFolder::WriteBytes(In(L"same"), "file");
+    answer = 1;
+    Drop(folderBox, {In(L"same")}, DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"same")), "file");
+    EXPECT_TRUE(fs::is_directory(Folder() + L"\\same"));
+    const std::wstring told = LastNoticeText(L"drop-failed");
+    EXPECT_NE(told.find(L"同名的文件夹"), std::wstring::npos) << WideToUtf8(told);
+
+    TempFolder::WriteBytes(In(L"device"), "aux");
+    if (!RenameOnHost(In(L"device"), In(L""), "aux.txt"))
+        GTEST_SKIP() << "this system makes no file named aux.txt";
+    const int failed = TimesUserNotified(L"drop-failed");
+    const int refused = TimesUserNotified(L"drop-box-folder");
+    Drop(folderBox, {In(L"aux.txt")}, DROPEFFECT_MOVE);
+    WaitForImport();
+    auto names = [](const std::wstring& folder) {
+        std::vector<std::wstring> found;
+        for (const auto& entry : fs::directory_iterator(folder))
+            found.push_back(entry.path().filename().wstring());
+        return found;
+    };
+    const std::vector<std::wstring> inBox = names(Folder());
+    const bool arrived = std::find(inBox.begin(), inBox.end(), L"aux.txt") != inBox.end();
+    // The plain path of either would reach the device: the host removes it.
+    host_files::RunOnHost(L"Z:\\bin\\rm", {"-f", host_files::UnixPath(Folder()) + "/aux.txt",
+                                           host_files::UnixPath(In(L"")) + "/aux.txt"});
+    EXPECT_TRUE(arrived);
+    EXPECT_EQ(names(In(L"")), std::vector<std::wstring>{L"same"});
+    EXPECT_EQ(TimesUserNotified(L"drop-failed"), failed);
+    EXPECT_EQ(TimesUserNotified(L"drop-box-folder"), refused) << WideToUtf8(LastNoticeText(L"drop-box-folder"));
 }
 
 // The program's stores, logs and kept copies stay where it looks for them.
