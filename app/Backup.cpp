@@ -8,6 +8,7 @@
 
 #include "app/AppMainWindow.h"
 #include "app/AppState.h"
+#include "app/ErrorReason.h"
 #include "app/CommonHelpers.h"
 #include "app/DisplayRestart.h"
 #include "app/FileActionGate.h"
@@ -95,8 +96,8 @@ bool SaveAllStores(std::wstring& failedFile)
 std::wstring CopyFailureText(const StoreCopyResult& copy)
 {
     if (copy.failedFile.empty())
-        return L"无法创建文件夹（错误代码 " + std::to_wstring(copy.error) + L"）。";
-    return L"无法复制 " + copy.failedFile + L"（错误代码 " + std::to_wstring(copy.error) + L"）。";
+        return L"无法创建文件夹（" + ErrorReasonText(copy.error) + L"）。";
+    return L"无法复制 " + copy.failedFile + L"（" + ErrorReasonText(copy.error) + L"）。";
 }
 
 void LogCopyFailure(const std::wstring& what, const StoreCopyResult& copy)
@@ -604,8 +605,8 @@ std::wstring RestoreFailureText(const RestoreResult& result)
     case RestoreResult::Stage::PreRestoreNode:
         return L"无法在恢复前保存当前数据：" + CopyFailureText(result.copy) + L"\n未进行恢复，当前数据未更改。";
     case RestoreResult::Stage::Marker:
-        return L"无法开始恢复：无法在数据文件夹中写入恢复记录 " + std::wstring(kRestoreMarker) + L"（错误代码 " +
-               std::to_wstring(result.copy.error) + L"）。\n未进行恢复，当前数据未更改。";
+        return L"无法开始恢复：无法在数据文件夹中写入恢复记录 " + std::wstring(kRestoreMarker) + L"（" +
+               ErrorReasonText(result.copy.error) + L"）。\n未进行恢复，当前数据未更改。";
     case RestoreResult::Stage::Copy:
         if (!result.putBack)
             return L"恢复失败：" + CopyFailureText(result.copy) + L"\n部分设置文件已被替换且未能全部还原。\n\n" +
@@ -693,7 +694,7 @@ std::wstring AutomaticNodeKeepingText(const AutomaticNodeKeeping& keeping)
     const std::wstring reason =
         L"自动备份节点无法另存（" +
         (keeping.copy.failedFile.empty() ? std::wstring(L"无法创建文件夹") : L"无法复制 " + keeping.copy.failedFile) +
-        L"，错误代码 " + std::to_wstring(keeping.copy.error) + L"）";
+        L"，" + ErrorReasonText(keeping.copy.error) + L"）";
     if (keeping.waiting)
         return reason + L"。在它另存成功之前，自动备份不会覆盖它；之后每次启动和每次自动备份时都会再试。";
     return reason + L"，本次运行不会更新它；再次启动后的自动备份可能会覆盖它。";

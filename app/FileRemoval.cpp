@@ -485,13 +485,29 @@ bool IsPlainEntryName(const std::wstring& name)
     return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/") == std::wstring::npos;
 }
 
+bool IsReservedDeviceName(const std::wstring& name)
+{
+    // The system takes the part before the first dot, trailing blanks
+    // ignored, as the device whatever follows.
+    std::wstring stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ')
+        stem.pop_back();
+    for (wchar_t& c : stem)
+        c = static_cast<wchar_t>(towupper(c));
+    if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL")
+        return true;
+    return stem.size() == 4 && (stem.starts_with(L"COM") || stem.starts_with(L"LPT")) && stem[3] >= L'1' &&
+           stem[3] <= L'9';
+}
+
 namespace
 {
 
 // A name the system's path clean-up would change: trailing dots and
 // blanks are cut from every part of a plain path, so "rep." would reach
-// the file "rep" beside it. "." and ".." are not names (they are refused
-// before any file call).
+// the file "rep" beside it, and a device's name ("aux.txt") becomes that
+// device. "." and ".." are not names (they are refused before any file
+// call).
 bool HasNameTheSystemTrims(const std::wstring& path)
 {
     size_t start = 0;
@@ -500,7 +516,8 @@ bool HasNameTheSystemTrims(const std::wstring& path)
         if (end == std::wstring::npos)
             end = path.size();
         const std::wstring part = path.substr(start, end - start);
-        if (!part.empty() && part != L"." && part != L".." && (part.back() == L'.' || part.back() == L' '))
+        if (!part.empty() && part != L"." && part != L".." &&
+            (part.back() == L'.' || part.back() == L' ' || IsReservedDeviceName(part)))
             return true;
         start = end + 1;
     }

@@ -59,9 +59,14 @@ EntryCheck CheckEntry(const std::wstring& path);
 // another file system may hold them; joined, it would name another entry.
 bool IsPlainEntryName(const std::wstring& name);
 
+// Whether a file name is one Windows keeps for a device (CON, PRN, AUX,
+// NUL, COM1-9, LPT1-9, with any extension): without the "\\?\" prefix a
+// path ending in it reaches the device, not the entry.
+bool IsReservedDeviceName(const std::wstring& name);
+
 // The path in the form the system's file calls reach even when it is
 // longer than they otherwise take, or names an entry whose name ends in a
-// dot or a blank: such a full path gets the "\\?\" (or "\\?\UNC\")
+// dot or a blank or is a device's name: such a full path gets the "\\?\" (or "\\?\UNC\")
 // prefix, any other path stays as it is.
 std::wstring LongPathForm(const std::wstring& path);
 // The comparable form of a full path: backslashes (one at a time but for

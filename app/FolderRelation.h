@@ -29,7 +29,10 @@ ResolvedFolder ResolveFolder(const std::wstring& folder);
 // VolumeRoot: the entry is the root of a volume or share (IsVolumeRoot),
 // which nothing moves or removes whatever it holds; RelationOf never
 // answers it, the guards that ask about roots too do.
-enum class FolderRelation { Unrelated, SameOrHolding, CannotTell, VolumeRoot };
+// ProgramOwn: the entry is where the program keeps its own data (its data
+// folder's contents, a box root's ".data"), or lies inside it; only the
+// guards told of those folders answer it.
+enum class FolderRelation { Unrelated, SameOrHolding, CannotTell, VolumeRoot, ProgramOwn };
 FolderRelation RelationOf(const std::wstring& entry, const ResolvedFolder& folder);
 
 // One look at an entry (its full path and attributes) that several

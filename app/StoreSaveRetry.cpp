@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/ErrorReason.h"
 #include "app/KelmStorage.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
@@ -219,6 +220,10 @@ std::wstring SaveErrorText(DWORD error)
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
                              text.back() == L'.' || text.back() == L'。'))
         text.pop_back();
+    // The program's own words where it has them: the system's may not be
+    // in the user's language.
+    if (const std::wstring known = KnownErrorReason(error); !known.empty())
+        text = known;
     const std::wstring code = L"错误代码 " + std::to_wstring(error);
     return text.empty() ? code : text + L"（" + code + L"）";
 }

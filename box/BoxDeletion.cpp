@@ -131,7 +131,18 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, con
 
 BoxFolderGuard GuardOfBoxFolders(const std::wstring& intoFolder)
 {
-    return BoxFolderGuard(BoxFoldersBut(nullptr, L""), intoFolder);
+    if (intoFolder.empty())
+        return BoxFolderGuard(BoxFoldersBut(nullptr, L""), intoFolder);
+    // What is brought into a box must not take the program's own data
+    // with it: the stores and logs of the live data folder, and the kept
+    // copies and locks under the box root's ".data".
+    std::vector<std::pair<std::wstring, bool>> own;
+    if (!s_desktopContainerStore.FileName().empty())
+        own.emplace_back(fs::path(s_desktopContainerStore.FileName()).parent_path().wstring(), false);
+    if (const std::wstring root = NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L""));
+        !root.empty() && root != L"bvn!NULL")
+        own.emplace_back(root + L"\\.data", true);
+    return BoxFolderGuard(BoxFoldersBut(nullptr, L""), intoFolder, own);
 }
 
 bool IsOrHoldsABoxFolder(const std::wstring& path)

@@ -32,6 +32,8 @@ void BoxFolderNames::Add(const std::wstring& path, FolderRelation relation)
         AddOnce(m_unsure, path);
     else if (relation == FolderRelation::VolumeRoot)
         AddOnce(m_roots, path, true);
+    else if (relation == FolderRelation::ProgramOwn)
+        AddOnce(m_own, path);
 }
 
 std::wstring BoxFolderNames::Text(const std::wstring& doing) const
@@ -47,5 +49,8 @@ std::wstring BoxFolderNames::Text(const std::wstring& doing) const
         text += (text.empty() ? L"" : L"\n\n") + m_unsure +
                 L"无法确认不是收纳盒的文件夹或包含收纳盒的文件夹（系统没有回答它是哪个文件夹），" + doing +
                 L"可能会让某个收纳盒失去它的文件夹，已留在原来的位置。";
+    if (!m_own.empty())
+        text += (text.empty() ? L"" : L"\n\n") + m_own + L"是 Tessik 自己的数据（设置、日志或撤销用的副本），" + doing +
+                L"会让 Tessik 失去它们，已留在原来的位置。";
     return text;
 }

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "app/CommonHelpers.h"
+#include "app/ErrorReason.h"
 #include "app/UserNotice.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobs.h"
@@ -32,6 +33,8 @@ std::wstring UsableFolder(const BoxRuntime* runtime)
 
 std::wstring SystemMessage(DWORD error)
 {
+    if (const std::wstring known = KnownErrorReason(error); !known.empty())
+        return known;
     wchar_t* buffer = nullptr;
     const DWORD length =
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

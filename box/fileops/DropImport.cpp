@@ -126,24 +126,6 @@ void FinishDroppedCopies(const BoxWindowPtr& box, const std::vector<FinishedDrop
     Invalidate(box);
 }
 
-// UI thread: an item that was taken only in part (or, being a link, not at
-// all) is logged and told to the user.
-void ReportLeftBehind(const CopyJobItem& item, bool taken, const std::vector<std::wstring>& leftBehind)
-{
-    for (const std::wstring& path : leftBehind)
-        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Dropped item left in place: " + path);
-    const std::wstring name = L"“" + GetPathFileName(item.source) + L"”";
-    std::wstring text;
-    if (!taken)
-        text = name + L"是一个链接，没有放入收纳盒（链接不会被跟随），它仍在原来的位置。";
-    else if (item.move)
-        text = name + L"已复制到收纳盒，但原位置有部分内容没有移走（链接不会被跟随，或文件正被占用）。\n"
-                      L"两处的内容都已保留。";
-    else
-        text = name + L"已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）。";
-    NotifyUser(L"drop-left:" + item.source, text);
-}
-
 } // namespace
 
 DWORD DecideDropEffect(const BoxRuntime& runtime, const std::vector<std::wstring>& paths, DWORD allowedEffects,
@@ -360,11 +342,11 @@ void CopyFilesWorker(CopyJob job)
                     item.source);
         }
         trouble.failed.insert(trouble.failed.end(), report.failed.begin(), report.failed.end());
-        if (job.box && !report.leftBehind.empty()) {
-            postBatch();
-            const bool taken = result == TransferResult::Incomplete;
-            PostFromJob([item, taken, left = std::move(report.leftBehind)] { ReportLeftBehind(item, taken, left); });
-        }
+        for (const std::wstring& path : report.leftBehind)
+            Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Dropped item left in place: " + path);
+        if (!report.leftBehind.empty())
+            trouble.leftBehind.push_back(
+                {item.source, result == TransferResult::Incomplete, item.move, report.removalError});
     });
     postBatch();
     if (job.box && !trouble.Empty())

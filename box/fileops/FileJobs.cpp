@@ -6,6 +6,7 @@
 #include "app/FileActionGate.h"
 #include "app/AppState.h"
 #include "app/CommonHelpers.h"
+#include "app/ErrorReason.h"
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
@@ -385,36 +386,44 @@ void AvoidDestinationTakenSincePlan(CopyJobItem& item, JobTrouble& trouble)
 
 std::wstring TransferErrorText(DWORD error)
 {
+    // The transfers' own refusals have no words of the system.
     switch (error) {
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return L"磁盘空间不足";
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return L"文件正被其他程序使用";
-    case ERROR_ACCESS_DENIED:
-    case ERROR_WRITE_PROTECT:
-        return L"没有访问权限";
-    case ERROR_FILENAME_EXCED_RANGE:
-        return L"路径太长";
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return L"目标位置已有同名项目";
-    case ERROR_INVALID_NAME:
-        return L"名称不能用作文件名";
-    case ERROR_REQUEST_ABORTED:
-        return L"操作已取消";
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return L"找不到该项目";
+    case kErrorFolderInTheWay:
+        return L"目标位置有一个同名的文件夹挡着，文件不能替换文件夹";
+    case kErrorFileInTheWay:
+        return L"目标位置有一个同名的文件挡着，文件夹不能替换文件";
     case kErrorDestinationInsideSource:
         return L"目标位置在它自己里面，不能放进它自己";
     case kErrorSourceIsVolumeRoot:
         return L"它是整个磁盘（或网络共享）的根目录，不能移动或复制";
     default:
-        return L"错误代码 " + std::to_wstring(error);
+        return ErrorReasonText(error);
     }
 }
+
+std::wstring TransferErrorText(DWORD error, const std::wstring& path)
+{
+    // The system answers such a name with whatever its device said
+    // ("parameter is incorrect", "access denied"), none of which tells why.
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && IsReservedDeviceName(FileNameOfPath(path)))
+        return L"这个名称是 Windows 保留给设备的（如 CON、AUX、NUL），不能用作文件名";
+    return TransferErrorText(error);
+}
+
+namespace
+{
+
+// Why part of a moved item stayed at its source.
+std::wstring StayedReason(const LeftBehindItem& item)
+{
+    if (!item.removalError)
+        return L"其中的链接不会被跟随";
+    if (item.removalError == ERROR_ACCESS_DENIED)
+        return L"没有删除原位置内容的权限";
+    return TransferErrorText(item.removalError, item.source);
+}
+
+} // namespace
 
 std::wstring JobTroubleText(const JobTrouble& trouble)
 {
@@ -433,8 +442,25 @@ std::wstring JobTroubleText(const JobTrouble& trouble)
     if (!stayed.empty())
         section(L"以下项目没有放入收纳盒，仍在原来的位置：" +
                 NameLines<TransferFailure>(stayed, [](const TransferFailure& failure) {
-                    return Quoted(failure.path) + L"（" + TransferErrorText(failure.error) + L"）";
+                    // The name the user sees in the folder, not the part of
+                    // the path after its last separator.
+                    const std::wstring name = failure.name.empty() ? Quoted(failure.path) : L"“" + failure.name + L"”";
+                    return name + L"（" + TransferErrorText(failure.error, failure.path) + L"）";
                 }));
+    std::vector<LeftBehindItem> links, moved, copied;
+    for (const LeftBehindItem& item : trouble.leftBehind)
+        (!item.taken ? links : item.move ? moved : copied).push_back(item);
+    if (!links.empty())
+        section(L"以下项目是链接，没有放入收纳盒（链接不会被跟随），仍在原来的位置：" +
+                NameLines<LeftBehindItem>(links, [](const LeftBehindItem& item) { return Quoted(item.source); }));
+    if (!moved.empty())
+        section(L"以下项目已复制到收纳盒，但原位置有部分内容没有移走，两处的内容都已保留：" +
+                NameLines<LeftBehindItem>(moved, [](const LeftBehindItem& item) {
+                    return Quoted(item.source) + L"（" + StayedReason(item) + L"）";
+                }));
+    if (!copied.empty())
+        section(L"以下项目已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）：" +
+                NameLines<LeftBehindItem>(copied, [](const LeftBehindItem& item) { return Quoted(item.source); }));
     if (!trouble.renamed.empty())
         section(L"操作进行期间，收纳盒中出现了同名项目；它们没有被覆盖，放入的项目改用了新名称：" +
                 NameLines<std::pair<std::wstring, std::wstring>>(trouble.renamed, [](const auto& renamed) {

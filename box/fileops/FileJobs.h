@@ -102,8 +102,23 @@ bool GiveBackWhatFailedItemReplaced(const CopyJobItem& item, const DestinationBe
 // over: the first free numbered name beside it.
 std::wstring FreeNameBeside(const std::wstring& destination);
 
-// Why a file did not arrive, in a few words the user understands.
+// Why a file did not arrive, in a few words the user understands: the
+// transfers' own refusals, else the system's code in the words of
+// ErrorReasonText. With the path, a name that Windows keeps for a device
+// ("aux.txt") is named as the reason.
 std::wstring TransferErrorText(DWORD error);
+std::wstring TransferErrorText(DWORD error, const std::wstring& path);
+
+// An item that arrived (or, a link, did not) while part of it stayed at
+// its source.
+struct LeftBehindItem {
+    std::wstring source;
+    // Something of it arrived; false for a link, which is not taken at all.
+    bool taken = false;
+    bool move = false;
+    // Why an entry that was copied could not be removed (TransferReport).
+    DWORD removalError = 0;
+};
 
 // What one job could not do as planned, told to the user once when the
 // job has ended (UI thread).
@@ -116,7 +131,9 @@ struct JobTrouble {
     // Kept copies of replaced files that could not be put back: where they
     // are now (the Recycle Bin when empty).
     std::vector<std::pair<std::wstring, std::wstring>> notGivenBack;
-    bool Empty() const { return failed.empty() && renamed.empty() && notGivenBack.empty(); }
+    // Items of which something stayed at the source: every one is named.
+    std::vector<LeftBehindItem> leftBehind;
+    bool Empty() const { return failed.empty() && renamed.empty() && notGivenBack.empty() && leftBehind.empty(); }
 };
 // The one message of a job's trouble; at most a few names of each kind.
 std::wstring JobTroubleText(const JobTrouble& trouble);

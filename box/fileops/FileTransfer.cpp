@@ -87,6 +87,17 @@ DWORD DestinationRefusal(const std::wstring& path)
     return DestinationRefusal(path, AttributesOf(path));
 }
 
+// Why an entry of sourceAttributes may not replace what has
+// destinationAttributes, or 0.
+DWORD KindRefusal(DWORD sourceAttributes, DWORD destinationAttributes)
+{
+    if (sourceAttributes == INVALID_FILE_ATTRIBUTES || destinationAttributes == INVALID_FILE_ATTRIBUTES)
+        return 0;
+    const bool from = (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool to = (destinationAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return from == to ? 0 : to ? kErrorFolderInTheWay : kErrorFileInTheWay;
+}
+
 bool SameSizeAndTime(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
 {
     return a.nFileSizeHigh == b.nFileSizeHigh && a.nFileSizeLow == b.nFileSizeLow &&
@@ -286,12 +297,12 @@ struct CopyRun {
         if (report)
             report->leftBehind.push_back(path);
     }
-    void Failed(const std::wstring& path, DWORD error)
+    void Failed(const std::wstring& path, DWORD error, const std::wstring& name = L"")
     {
         ++notTaken;
         lastError = error ? error : ERROR_GEN_FAILURE;
         if (report)
-            report->failed.push_back({path, lastError});
+            report->failed.push_back({path, lastError, name});
     }
 };
 
@@ -421,7 +432,7 @@ TransferResult CopyEntries(const std::wstring& source, const std::wstring& desti
         // A name holding a separator, or a dot name, would name an entry
         // elsewhere once joined to the folder's path: it is never joined.
         if (!IsPlainEntryName(name)) {
-            run.Failed(source + L"\\" + name, ERROR_INVALID_NAME);
+            run.Failed(source + L"\\" + name, ERROR_INVALID_NAME, name);
             continue;
         }
         const std::wstring from = Join(source, name);
@@ -513,7 +524,7 @@ TransferResult CopyFolder(const std::wstring& source, const std::wstring& destin
 // size and time it arrived with, and the source unchanged since (of that
 // size and time too, and not the same file). A file that stays keeps its
 // attributes.
-bool DeleteCopiedFile(const CopiedFile& file)
+bool DeleteCopiedFile(const CopiedFile& file, DWORD* error = nullptr)
 {
     BY_HANDLE_FILE_INFORMATION there{}, here{};
     if (!EntryFacts(file.destination, true, there) || !SameFileIdentity(there, file.placed) ||
@@ -525,8 +536,16 @@ bool DeleteCopiedFile(const CopiedFile& file)
     SetFileAttributesW(reach.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (DeleteFileW(reach.c_str()))
         return true;
+    if (error)
+        *error = GetLastError();
     SetFileAttributesW(reach.c_str(), attributes);
     return false;
+}
+
+void NoteRemovalError(TransferReport* report, DWORD error)
+{
+    if (report && !report->removalError)
+        report->removalError = error;
 }
 
 // Removes of a copied folder's source only the files whose copy is proven,
@@ -534,9 +553,13 @@ bool DeleteCopiedFile(const CopiedFile& file)
 // link, a file that did not arrive or could not be removed) stays.
 TransferResult RemoveCopiedSource(const std::wstring& source, CopyRun& run)
 {
-    for (const CopiedFile& file : run.files)
-        if (!DeleteCopiedFile(file))
+    for (const CopiedFile& file : run.files) {
+        DWORD error = 0;
+        if (!DeleteCopiedFile(file, &error)) {
             run.LeftBehind(file.source);
+            NoteRemovalError(run.report, error);
+        }
+    }
     for (const std::wstring& folder : run.folders)
         RemoveFolderIfEmpty(folder);
     if (!PathExists(source))
@@ -663,6 +686,11 @@ TransferResult CopyItem(const std::wstring& source, const std::wstring& destinat
         ReportFailure(report, source, refusal);
         return TransferResult::Failed;
     }
+    if (const DWORD refusal = replace ? KindRefusal(entry.attributes, destinationAttributes) : 0) {
+        ReportFailure(report, source, refusal);
+        SetLastError(refusal);
+        return TransferResult::Failed;
+    }
     CopyRun run{options, *job, replace, report};
     if (!IsFolderAttributes(entry.attributes)) {
         const TransferResult result = PlaceFile(source, destination, replace, options, *job, &run, nullptr);
@@ -691,8 +719,13 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     if (!MayTakeSource(source, entry, destination, destinationExists, *job, report))
         return TransferResult::Failed;
     if (destinationExists) {
-        if (const DWORD refusal = DestinationRefusal(destination)) {
+        const DWORD attributes = AttributesOf(destination);
+        DWORD refusal = DestinationRefusal(destination, attributes);
+        if (!refusal)
+            refusal = KindRefusal(entry.attributes, attributes);
+        if (refusal) {
             ReportFailure(report, source, refusal);
+            SetLastError(refusal);
             return TransferResult::Failed;
         }
     }
@@ -755,8 +788,9 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         return copied;
     // Only now that the copy stands complete may the source go; a source
     // that cannot be removed leaves two copies, never none.
-    if (!DeleteCopiedFile(file)) {
+    if (DWORD error = 0; !DeleteCopiedFile(file, &error)) {
         ReportLeftBehind(report, source);
+        NoteRemovalError(report, error);
         return TransferResult::Incomplete;
     }
     return TransferResult::Done;

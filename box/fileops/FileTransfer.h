@@ -64,6 +64,11 @@ constexpr DWORD kErrorDestinationInsideSource = ERROR_CIRCULAR_DEPENDENCY;
 // volume or share (IsVolumeRoot): a whole drive is never moved or copied
 // as one item.
 constexpr DWORD kErrorSourceIsVolumeRoot = ERROR_IS_JOIN_TARGET;
+// The errors of a replacing transfer refused because a folder stands where
+// a file would go, or a file where a folder would: one never replaces the
+// other, and the system would only answer "access denied".
+constexpr DWORD kErrorFolderInTheWay = ERROR_IS_SUBST_TARGET;
+constexpr DWORD kErrorFileInTheWay = ERROR_DIRECTORY;
 
 // A source entry that did not arrive, and why: a Win32 error code
 // (ERROR_FILE_EXISTS where an entry stood that the plan did not replace,
@@ -74,11 +79,18 @@ constexpr DWORD kErrorSourceIsVolumeRoot = ERROR_IS_JOIN_TARGET;
 struct TransferFailure {
     std::wstring path;
     DWORD error = 0;
+    // The entry's name as its folder lists it, where the path would name
+    // it otherwise (a name holding a backslash); empty when the path's
+    // last part is its name.
+    std::wstring name{};
 };
 
 struct TransferReport {
     // Source entries not taken (links) or not removed after their copy.
     std::vector<std::wstring> leftBehind;
+    // Why the first source entry that was copied could not be removed (0
+    // when only links, or entries that were not themselves, stayed).
+    DWORD removalError = 0;
     // Source entries that could not be written to the destination; they
     // stay where they were.
     std::vector<TransferFailure> failed;

@@ -9,11 +9,13 @@
 #include <shldisp.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
 #include "BoxTestSupport.h"
 #include "common/DirectoryLink.h"
+#include "common/HostFiles.h"
 #include "common/OtherSpellings.h"
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
@@ -495,6 +497,74 @@ TEST_F(BoxDropTest, AnotherBoxsFolderStaysWithItsBox)
     other.TargetFolder = shown;
 }
 
+// A file "直接覆盖" over a folder of its name stays, and the user reads why
+// in words. A file whose name Windows keeps for a device is itself, not the
+// device: it moves like any other.
+TEST_F(BoxDropTest, AFolderInTheWayIsToldAndADevicesNameIsJustAName)
+{
+    fs::create_directories(Folder() + L"\\same");
+    TempFolder::WriteBytes(In(L"same"), "file");
+    answer = 1;
+    Drop(folderBox, {In(L"same")}, DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"same")), "file");
+    EXPECT_TRUE(fs::is_directory(Folder() + L"\\same"));
+    const std::wstring told = LastNoticeText(L"drop-failed");
+    EXPECT_NE(told.find(L"同名的文件夹"), std::wstring::npos) << WideToUtf8(told);
+
+    TempFolder::WriteBytes(In(L"device"), "aux");
+    if (!RenameOnHost(In(L"device"), In(L""), "aux.txt"))
+        GTEST_SKIP() << "this system makes no file named aux.txt";
+    const int failed = TimesUserNotified(L"drop-failed");
+    const int refused = TimesUserNotified(L"drop-box-folder");
+    Drop(folderBox, {In(L"aux.txt")}, DROPEFFECT_MOVE);
+    WaitForImport();
+    auto names = [](const std::wstring& folder) {
+        std::vector<std::wstring> found;
+        for (const auto& entry : fs::directory_iterator(folder))
+            found.push_back(entry.path().filename().wstring());
+        return found;
+    };
+    const std::vector<std::wstring> inBox = names(Folder());
+    const bool arrived = std::find(inBox.begin(), inBox.end(), L"aux.txt") != inBox.end();
+    // The plain path of either would reach the device: the host removes it.
+    host_files::RunOnHost(L"Z:\\bin\\rm", {"-f", host_files::UnixPath(Folder()) + "/aux.txt",
+                                           host_files::UnixPath(In(L"")) + "/aux.txt"});
+    EXPECT_TRUE(arrived);
+    EXPECT_EQ(names(In(L"")), std::vector<std::wstring>{L"same"});
+    EXPECT_EQ(TimesUserNotified(L"drop-failed"), failed);
+    EXPECT_EQ(TimesUserNotified(L"drop-box-folder"), refused) << WideToUtf8(LastNoticeText(L"drop-box-folder"));
+}
+
+// The program's stores, logs and kept copies stay where it looks for them.
+TEST_F(BoxDropTest, TheProgramsOwnFilesAreNeverMovedIntoABox)
+{
+    const std::wstring store = s_desktopContainerStore.FileName();
+    const std::wstring dataFolder = fs::path(store).parent_path().wstring();
+    const std::wstring logs = dataFolder + L"\\logs";
+    const std::wstring kept = s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"") + L"\\.data";
+    fs::create_directories(logs);
+    fs::create_directories(kept + L"\\.temp");
+    TempFolder::WriteBytes(logs + L"\\run.log", "log");
+    TempFolder::WriteBytes(kept + L"\\.temp\\a.tmp", "kept");
+    TempFolder::WriteBytes(In(L"mine.txt"), "mine");
+    std::vector<std::wstring> dropped = {store, logs, kept, kept + L"\\.temp", In(L"mine.txt")};
+    if (const std::wstring other = ThroughOtherDrive(store); !other.empty())
+        dropped.push_back(other);
+    Drop(folderBox, dropped, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_FALSE(fs::exists(Folder() + L"\\" + fs::path(store).filename().wstring()));
+    EXPECT_EQ(TempFolder::ReadBytes(logs + L"\\run.log"), "log");
+    EXPECT_EQ(TempFolder::ReadBytes(kept + L"\\.temp\\a.tmp"), "kept");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\mine.txt"), "mine") << "the user's own file still moves";
+    const std::wstring told = LastNoticeText(L"drop-box-folder");
+    for (const std::wstring& name :
+         {fs::path(store).filename().wstring(), std::wstring(L"logs"), std::wstring(L".data")})
+        EXPECT_NE(told.find(name), std::wstring::npos) << WideToUtf8(told);
+    fs::remove_all(logs);
+    fs::remove_all(kept);
+}
+
 TEST_F(BoxDropTest, CopyOrMoveIsDecidedOnceAtTheDrop)
 {
     TempFolder::WriteBytes(In(L"k.txt"), "k");
@@ -525,7 +595,9 @@ TEST_F(BoxDropTest, AnItemThatCouldNotLeaveItsSourceIsACopyAndTheUserHearsIt)
     CloseHandle(held);
     EXPECT_EQ(TempFolder::ReadBytes(In(L"held.txt")), "held");
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\held.txt"), "held");
-    EXPECT_TRUE(WasUserNotified(L"drop-left:" + In(L"held.txt")));
+    const std::wstring told = LastNoticeText(L"drop-failed");
+    EXPECT_NE(told.find(L"held.txt"), std::wstring::npos) << "the user hears what stayed";
+    EXPECT_NE(told.find(L"文件正被其他程序使用"), std::wstring::npos) << "and why: " << told;
     EXPECT_EQ(data->endEffect, static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_EQ(data->Logical(), static_cast<DWORD>(DROPEFFECT_COPY)) << "nothing left its source";
     data->Release();
@@ -557,7 +629,8 @@ TEST_F(BoxDropTest, ADroppedLinkToAFileOrAnEmptyFolderNeverMovesWhatItLeadsTo)
     EXPECT_TRUE(links.Untouched());
     for (const std::wstring& link : links.links) {
         if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            EXPECT_TRUE(WasUserNotified(L"drop-left:" + link)) << "the user hears what stayed";
+            EXPECT_NE(LastNoticeText(L"drop-failed").find(FileNameOfPath(link)), std::wstring::npos)
+                << "the user hears what stayed";
         }
     }
 }

@@ -4,8 +4,11 @@
 #include <memory>
 #include <stdexcept>
 
+#include "app/StoreTextFormat.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
+#include "app/FileRemoval.h"
+#include "box/fileops/FileTransfer.h"
 #include "common/WindowTestSupport.h"
 #include "ui/core/KelmWindow.h"
 
@@ -24,4 +27,34 @@ TEST(FileJobsTest, AWorkerThatStopsBeforeItsLastStepStillEndsItsJob)
         PumpMessages(10);
     EXPECT_FALSE(s_copyProgress.busy);
     s_copyProgress.targetWindow.reset();
+}
+
+TEST(FileJobsTest, ReasonsAreWordsNotNumbers)
+{
+    // A name Windows keeps for a device is named as the reason, whatever
+    // the system answered for it.
+    for (const wchar_t* name : {L"aux.txt", L"CON", L"nul .log", L"com7.tar.gz", L"Lpt1"})
+        EXPECT_NE(TransferErrorText(ERROR_INVALID_PARAMETER, std::wstring(L"C:\\in\\") + name).find(L"保留"),
+                  std::wstring::npos)
+            << name;
+    for (const wchar_t* name : {L"auxiliary.txt", L"com0", L"con-x.txt", L"lpt10"})
+        EXPECT_FALSE(IsReservedDeviceName(name)) << name;
+    for (DWORD error : {ERROR_INVALID_PARAMETER, ERROR_IS_SUBST_TARGET, ERROR_DIRECTORY, ERROR_DIR_NOT_EMPTY,
+                        ERROR_WRITE_PROTECT, ERROR_NOT_READY, ERROR_BAD_NETPATH})
+        EXPECT_EQ(TransferErrorText(error).find(L"错误代码"), std::wstring::npos) << error;
+    EXPECT_NE(TransferErrorText(kErrorFolderInTheWay).find(L"文件夹"), std::wstring::npos);
+}
+
+TEST(FileJobsTest, EveryItemIsNamedAsTheUserSeesItWithItsReason)
+{
+    JobTrouble trouble;
+    trouble.failed.push_back({L"C:\\in\\a\\b", ERROR_INVALID_NAME, L"a\\b"});
+    trouble.leftBehind.push_back({L"C:\\in\\locked", true, true, ERROR_ACCESS_DENIED});
+    trouble.leftBehind.push_back({L"C:\\in\\second", true, true, ERROR_ACCESS_DENIED});
+    trouble.leftBehind.push_back({L"C:\\in\\withlink", true, true, 0});
+    const std::wstring text = JobTroubleText(trouble);
+    for (const wchar_t* name : {L"“a\\b”", L"locked", L"second", L"withlink"})
+        EXPECT_NE(text.find(name), std::wstring::npos) << name;
+    EXPECT_NE(text.find(L"没有删除原位置内容的权限"), std::wstring::npos) << WideToUtf8(text);
+    EXPECT_EQ(text.find(L"或文件正被占用"), std::wstring::npos);
 }

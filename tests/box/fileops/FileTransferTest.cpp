@@ -191,6 +191,27 @@ TEST_F(FileTransferTest, ASourceThatCannotBeRemovedIsNotDoneAndBothStay)
     EXPECT_EQ(TempFolder::ReadBytes(Box(L"docs\\e.txt")), "e");
     EXPECT_FALSE(fs::exists(In(L"docs\\e.txt"))) << "what could go went";
     EXPECT_EQ(report.leftBehind, (std::vector<std::wstring>{In(L"held.txt"), In(L"docs\\d.txt")}));
+    EXPECT_EQ(report.removalError, static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "why they stayed";
+}
+
+TEST_F(FileTransferTest, AFileNeverReplacesAFolderNorAFolderAFileAndTheReasonSaysWhich)
+{
+    TempFolder::WriteBytes(In(L"same"), "file");
+    fs::create_directories(Box(L"same"));
+    TempFolder::WriteBytes(Box(L"same\\kept.txt"), "kept");
+    fs::create_directories(In(L"dir"));
+    TempFolder::WriteBytes(Box(L"dir"), "file in the way");
+    TransferReport report;
+    EXPECT_EQ(MoveItem(In(L"same"), Box(L"same"), true, {}, &report), TransferResult::Failed);
+    EXPECT_EQ(CopyItem(In(L"dir"), Box(L"dir"), true, {}, &report), TransferResult::Failed);
+    EXPECT_EQ(MoveItem(In(L"dir"), Box(L"dir"), true, {}, &report), TransferResult::Failed);
+    ASSERT_EQ(report.failed.size(), 3u);
+    EXPECT_EQ(report.failed[0].error, kErrorFolderInTheWay);
+    EXPECT_EQ(report.failed[1].error, kErrorFileInTheWay);
+    EXPECT_EQ(report.failed[2].error, kErrorFileInTheWay);
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"same\\kept.txt")), "kept");
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"dir")), "file in the way");
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"same")), "file");
 }
 
 TEST_F(FileTransferTest, ALinkInADroppedFolderIsNeverFollowed)
@@ -334,6 +355,7 @@ TEST_F(FileTransferTest, ANameThatClimbsOutOfItsFolderIsNeverFollowed)
     EXPECT_EQ(EntriesIn(In(L"drop")), 1u) << "the odd name stays where it is";
     ASSERT_EQ(report.failed.size(), 1u);
     EXPECT_EQ(report.failed[0].error, static_cast<DWORD>(ERROR_INVALID_NAME));
+    EXPECT_EQ(report.failed[0].name, L"..\\..\\report.doc") << "named as its folder lists it";
     RemoveOnHost(In(L"drop"));
 }
 

@@ -216,7 +216,10 @@ TEST_F(QuickPanelContentViewTest, ThePinTogglesTopmostAndFilesDroppedOnThePhysic
     TogglePin();
     EXPECT_TRUE(Topmost(Panel()));
 
-    const std::wstring dropped = temp.File(L"dropped.dat");
+    // Beside the stores lies only what the program keeps: the user's file
+    // comes from a folder of its own.
+    fs::create_directories(temp.File(L"user"));
+    const std::wstring dropped = temp.File(L"user\\dropped.dat");
     TempFolder::WriteBytes(dropped, "d");
     // Arrived in the folder since the panel read it.
     TempFolder::WriteBytes(folder + L"\\later.dat", "l");

@@ -34,7 +34,8 @@ TEST_F(QuickPanelTest, PastingOneFileTwiceIntoAFolderBoxNumbersTheSecondCopy)
 TEST_F(QuickPanelTest, AFolderArrivesWithItsContentAndAMoveRemovesTheSourceAfterwards)
 {
     const std::wstring into = temp.File(L"into");
-    const std::wstring source = temp.File(L"src");
+    // Not beside the stores, where only the program's own files lie.
+    const std::wstring source = temp.File(L"user\\src");
     fs::create_directories(source + L"\\deep");
     TempFolder::WriteBytes(source + L"\\deep\\x.txt", "x");
     fs::create_directories(into + L"\\src");
