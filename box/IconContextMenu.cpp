@@ -349,10 +349,16 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
             const bool gone = !done.destination.empty() && !PathExists(source);
             if (gone)
                 ForgetRecordsOfPath(StandingBoxOf(owner), source);
-            if (!done.destination.empty())
+            if (gone)
                 NotifyUser(L"restore-done", L"“" + name + L"”已归位到：" + done.destination +
                                                 (done.partly ? L"\n其中有些内容没有移过去，仍在收纳盒的文件夹中。"
                                                              : L""));
+            else if (!done.destination.empty())
+                // Copied there, but its source could not go (held open):
+                // both stay, and so does its icon.
+                NotifyUser(L"restore-refused:" + source,
+                           L"“" + name + L"”已复制到：" + done.destination +
+                               L"\n但收纳盒中的原项目没有移走（可能正被占用），两处的内容都已保留，图标仍在收纳盒中。");
             if (!done.trouble.Empty())
                 NotifyUser(L"restore-refused:" + source, JobTroubleText(done.trouble) + L"\n“" + name +
                                                              (gone ? L"”的其余内容仍在收纳盒中。" : L"”仍在收纳盒中。"));

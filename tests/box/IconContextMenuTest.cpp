@@ -194,7 +194,7 @@ TEST_F(IconContextMenuTest, MovingBackAHeldFileKeepsItsRecordAndTellsWhy)
     fs::create_directories(home);
     IconRecord h = Add(folderBox, Folder() + L"\\held.txt", "held");
     h.originalPath = home + L"\\held.txt";
-    const HANDLE held = CreateFileW(h.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE held = CreateFileW(h.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const bool started = RestoreIconToOriginalPath(h, folderBox, h.originalPath);
     const bool ended = WaitForFileJob([] { return false; });
