@@ -263,9 +263,10 @@ DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder,
             view->second.RemoveByPath(path);
         SaveBoxIcons(view->second);
     }
-    // Another box may show the same folder, emptied or not: what is left
-    // there stays in view of that box.
-    if (!MayRemoveBoxFolder(box, folder))
+    // The folder goes only once every item is back; another box may show
+    // the same folder, emptied or not: what is left there stays in view of
+    // that box.
+    if (!report.stayed.empty() || !MayRemoveBoxFolder(box, folder))
         return report;
     // The folder refresh's notification handles would keep it in place.
     ForgetFolderWatches();
@@ -304,6 +305,9 @@ DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder,
 bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, const std::vector<IconRecord>& records,
                        const std::wstring& desktop, std::function<void(const DisbandReport&)> done)
 {
+    // One job at a time: nothing changes while another one runs.
+    if (FileJobRuns())
+        return false;
     LeaveIntegrationIfIntegrated(box);
     Log(L"INFO", L"User initiated disbanded and restore for container target: " + folder);
     DisbandReport report;

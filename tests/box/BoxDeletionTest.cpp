@@ -305,6 +305,11 @@ TEST_F(BoxDeletionTest, AFileThatCannotGoBackKeepsItsBoxAndTheUserHearsWhereFile
     EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
     EXPECT_TRUE(fs::exists(home + L"\\c (1).txt")) << "what could go went";
     EXPECT_TRUE(WasUserNotified(L"box-disband"));
+    EXPECT_NE(LastNoticeText(L"box-disband").find(L"“a.txt”"), std::wstring::npos);
+    std::vector<std::wstring> kept;
+    for (const IconRecord& r : s_boxIconManagers.at(folderBox).Records())
+        kept.push_back(r.path);
+    EXPECT_EQ(kept, std::vector<std::wstring>{boxFolder + L"\\a.txt"}) << "only the record of what stayed is left";
 }
 
 // A copy still on its way into the box would land in a folder no box shows:
