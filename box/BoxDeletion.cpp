@@ -20,12 +20,14 @@
 #include "box/BoxSettings.h"
 #include "box/BoxTitleMenu.h"
 #include "box/PutBackPlan.h"
+#include "box/fileops/CopyJob.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/fileops/UndoList.h"
 #include "box/icons/FolderSync.h"
+#include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/NewPopupSelection.h"
 #include "ui/controls/NewTip2.h"
@@ -165,83 +167,117 @@ std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstr
            kept + L"已保留。";
 }
 
-DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder,
-                                const std::vector<IconRecord>& records, const std::wstring& desktop)
+namespace
 {
-    LeaveIntegrationIfIntegrated(box);
-    Log(L"INFO", L"User initiated disbanded and restore for container target: " + folder);
-    DisbandReport report;
-    // A file goes back only into a folder the user sees: never into a
-    // box's folder (of a box that stands or stood: anything in the box
-    // root) or a folder that is gone, which would be made again where
-    // nothing shows it.
-    std::vector<std::wstring> boxFolders = {
-        NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")), folder};
-    for (const auto& [other, runtime] : s_boxRuntimes)
-        if (!runtime.IsPseudoBox() && runtime.UseTargetFolder)
-            boxFolders.push_back(NormalizeStoredPath(runtime.TargetFolder));
-    AddHiddenBoxFolders(L"", boxFolders);
-    // A folder in the box may be another box's folder or hold one: sent
-    // home, it would leave that box without its folder.
-    const BoxFolderGuard guard(BoxFoldersBut(box, L""), L"");
-    for (const IconRecord& record : records) {
-        // Only what the box holds goes; a record of an outside file stays.
-        if (!PathExists(record.path) || !LiesIn(record.path, folder))
-            continue;
-        if (const FolderRelation relation = guard.BoxFolder(FullPathOf(record.path));
-            relation != FolderRelation::Unrelated) {
-            report.stayed.push_back(
-                {record.path, relation == FolderRelation::VolumeRoot ? L"是整个磁盘（或网络共享）的根目录，不会被移动"
-                              : relation == FolderRelation::SameOrHolding
-                                  ? L"是其他收纳盒的文件夹或包含收纳盒的文件夹，移走会让那个收纳盒失去它的文件夹"
-                                  : L"无法确认不是其他收纳盒的文件夹（系统没有回答它是哪个文件夹）"});
-            continue;
-        }
-        const bool known = record.originalPath != L"bvn!NULL" && !record.originalPath.empty();
-        const std::wstring original = known ? NormalizeStoredPath(record.originalPath) : record.originalPath;
-        const PutBack::Place place = known ? PutBack::JudgePlace(fs::path(original).parent_path().wstring(), boxFolders)
-                                           : PutBack::Place::Unknown;
-        const PutBack::DisbandTarget plan =
-            PutBack::PlanDisbandTarget(FileNamePart(record.path), original, place, desktop);
-        if (plan.kind == PutBack::DisbandTarget::Kind::Stay) {
-            report.stayed.push_back({record.path, plan.why});
-            continue;
-        }
-        std::wstring target = plan.path;
-        const fs::path t(target);
-        if (!IsFolder(t.parent_path().wstring())) {
-            Log(L"ERROR", L"Failed to restore object. Original path intact: " + record.path);
-            report.stayed.push_back({record.path, L"文件夹“" + t.parent_path().wstring() + L"”不存在"});
-            continue;
-        }
-        if (PathExists(target)) {
-            target = FreePasteName(t.parent_path().wstring(), t.stem().wstring(), t.extension().wstring(), PathExists);
-            Log(L"WARNING", L"File collision avoided. Renamed to: " + target);
-        }
-        const TransferResult result = MoveItem(record.path, target, false, TransferOptions{});
-        if (result == TransferResult::Done) {
-            Log(L"INFO", L"Successfully restored object to: " + target);
-        } else if (result == TransferResult::Incomplete && PathExists(target)) {
-            Log(L"ERROR", L"Restored only part of the object (the rest stays in the box): " + record.path);
-            report.stayed.push_back({record.path, L"只移回了一部分，其余内容（如链接）仍在收纳盒中"});
-        } else {
-            Log(L"ERROR", L"Failed to restore object. Original path intact: " + record.path);
-            // A link the system shows as a plain entry is left alone on
-            // purpose: moving it would move what it leads to.
-            report.stayed.push_back({record.path, EntryIsItself(record.path)
-                                                      ? L"无法移动到“" + target + L"”"
-                                                      : std::wstring(L"是指向其他位置的链接，为了不改动链接指向的"
-                                                                     L"内容，已原样保留")});
-            continue;
-        }
-        if (!plan.why.empty())
-            report.elsewhere.push_back({record.path, target, plan.why});
-        else if (target != plan.path)
-            report.elsewhere.push_back({record.path, target, L"原位置已有同名项目，已改名"});
+
+// One item of a disband as planned on the UI thread.
+struct DisbandItem {
+    std::wstring source;
+    // Where the plan sends it, and the free name it takes there.
+    std::wstring planned, target;
+    // Why it does not go back where it came from; empty when it does.
+    std::wstring why;
+};
+
+// What the worker did with one item.
+struct DisbandMoved {
+    size_t index = 0;
+    TransferResult result = TransferResult::Failed;
+    std::wstring target;
+    DWORD error = 0;
+    bool link = false;
+};
+
+// The worker: each planned item moves, never over anything (a target
+// taken since the plan gives a free name); what it did is handed back.
+std::vector<DisbandMoved> MoveDisbandItems(const std::vector<DisbandItem>& items, const RepaintTarget& start)
+{
+    RepaintTarget target = start;
+    const TransferOptions options = WorkerTransferOptions(target);
+    CopyJob job;
+    job.box = target.window;
+    for (size_t i = 0; i < items.size(); ++i) {
+        CopyJobItem item;
+        item.source = items[i].source;
+        item.destination = items[i].target;
+        item.move = true;
+        // The item's place in the plan.
+        item.insertIndex = static_cast<int32_t>(i);
+        job.items.push_back(item);
     }
-    // Another box may show the same folder, emptied or not: what is left
-    // there stays in view of that box.
-    if (!MayRemoveBoxFolder(box, folder))
+    std::vector<DisbandMoved> moved;
+    JobTrouble unused;
+    ForEachJobItem(job, target, L"disband", [&](const CopyJobItem& start) {
+        CopyJobItem item = start;
+        DisbandMoved done;
+        done.index = static_cast<size_t>(item.insertIndex);
+        // A link the system shows as a plain entry is left alone on
+        // purpose: moving it would move what it leads to.
+        if (!EntryIsItself(item.source)) {
+            done.link = true;
+            Log(L"ERROR", L"Failed to restore object. Original path intact: " + item.source);
+            moved.push_back(done);
+            return;
+        }
+        AvoidDestinationTakenSincePlan(item, unused);
+        TransferReport report;
+        done.result = MoveItem(item.source, item.destination, false, options, &report);
+        done.error = report.failed.empty() ? GetLastError() : report.failed.front().error;
+        done.target = item.destination;
+        if (done.result == TransferResult::Done)
+            Log(L"INFO", L"Successfully restored object to: " + item.destination);
+        else if (done.result == TransferResult::Incomplete && PathExists(item.destination))
+            Log(L"ERROR", L"Restored only part of the object (the rest stays in the box): " + item.source);
+        else
+            Log(L"ERROR", L"Failed to restore object. Original path intact: " + item.source);
+        moved.push_back(done);
+    });
+    return moved;
+}
+
+// UI thread, once the worker is done: the report of every item, the
+// records of what went home leave the views, and the folder goes when it
+// is left empty.
+DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder, const std::vector<DisbandItem>& items,
+                            const std::vector<DisbandMoved>& moved, DisbandReport report)
+{
+    std::vector<bool> handled(items.size(), false);
+    std::vector<std::wstring> gone;
+    for (const DisbandMoved& done : moved) {
+        const DisbandItem& item = items.at(done.index);
+        handled[done.index] = true;
+        if (done.link) {
+            report.stayed.push_back({item.source, L"是指向其他位置的链接，为了不改动链接指向的内容，已原样保留"});
+            continue;
+        }
+        if (done.result == TransferResult::Incomplete && PathExists(done.target)) {
+            report.stayed.push_back({item.source, L"只移回了一部分，其余内容（如链接）仍在收纳盒中"});
+        } else if (done.result != TransferResult::Done) {
+            report.stayed.push_back(
+                {item.source, L"无法移动到“" + done.target + L"”：" + TransferErrorText(done.error ? done.error
+                                                                                                  : ERROR_GEN_FAILURE)});
+            continue;
+        } else {
+            gone.push_back(item.source);
+        }
+        if (!item.why.empty())
+            report.elsewhere.push_back({item.source, done.target, item.why});
+        else if (done.target != item.planned)
+            report.elsewhere.push_back({item.source, done.target, L"原位置已有同名项目，已改名"});
+    }
+    // A cancelled job left the rest where it was.
+    for (size_t i = 0; i < items.size(); ++i)
+        if (!handled[i])
+            report.stayed.push_back({items[i].source, L"操作已取消，没有移动"});
+    if (auto view = s_boxIconManagers.find(box); view != s_boxIconManagers.end() && !gone.empty()) {
+        for (const std::wstring& path : gone)
+            view->second.RemoveByPath(path);
+        SaveBoxIcons(view->second);
+    }
+    // The folder goes only once every item is back; another box may show
+    // the same folder, emptied or not: what is left there stays in view of
+    // that box.
+    if (!report.stayed.empty() || !MayRemoveBoxFolder(box, folder))
         return report;
     // The folder refresh's notification handles would keep it in place.
     ForgetFolderWatches();
@@ -273,6 +309,88 @@ DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& fol
                 }))
                 report.stayed.push_back({entry.path, L"它是刚放进收纳盒的，收纳盒中还没有显示它"});
     return report;
+}
+
+} // namespace
+
+bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, const std::vector<IconRecord>& records,
+                       const std::wstring& desktop, std::function<void(const DisbandReport&)> done)
+{
+    // One job at a time: nothing changes while another one runs.
+    if (FileJobRuns())
+        return false;
+    LeaveIntegrationIfIntegrated(box);
+    Log(L"INFO", L"User initiated disbanded and restore for container target: " + folder);
+    DisbandReport report;
+    // A file goes back only into a folder the user sees: never into a
+    // box's folder (of a box that stands or stood: anything in the box
+    // root) or a folder that is gone, which would be made again where
+    // nothing shows it.
+    std::vector<std::wstring> boxFolders = {
+        NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")), folder};
+    for (const auto& [other, runtime] : s_boxRuntimes)
+        if (!runtime.IsPseudoBox() && runtime.UseTargetFolder)
+            boxFolders.push_back(NormalizeStoredPath(runtime.TargetFolder));
+    AddHiddenBoxFolders(L"", boxFolders);
+    // A folder in the box may be another box's folder or hold one: sent
+    // home, it would leave that box without its folder.
+    const BoxFolderGuard guard(BoxFoldersBut(box, L""), L"");
+    std::vector<DisbandItem> items;
+    // Two items may be sent to one folder under one name: the second takes
+    // a free name as it would once the first is there.
+    auto taken = [&items](const std::wstring& path) {
+        return PathExists(path) || std::any_of(items.begin(), items.end(), [&path](const DisbandItem& item) {
+                   return _wcsicmp(item.target.c_str(), path.c_str()) == 0;
+               });
+    };
+    for (const IconRecord& record : records) {
+        // Only what the box holds goes; a record of an outside file stays.
+        if (!PathExists(record.path) || !LiesIn(record.path, folder))
+            continue;
+        if (const FolderRelation relation = guard.BoxFolder(FullPathOf(record.path));
+            relation != FolderRelation::Unrelated) {
+            report.stayed.push_back(
+                {record.path, relation == FolderRelation::VolumeRoot ? L"是整个磁盘（或网络共享）的根目录，不会被移动"
+                              : relation == FolderRelation::SameOrHolding
+                                  ? L"是其他收纳盒的文件夹或包含收纳盒的文件夹，移走会让那个收纳盒失去它的文件夹"
+                                  : L"无法确认不是其他收纳盒的文件夹（系统没有回答它是哪个文件夹）"});
+            continue;
+        }
+        const bool known = record.originalPath != L"bvn!NULL" && !record.originalPath.empty();
+        const std::wstring original = known ? NormalizeStoredPath(record.originalPath) : record.originalPath;
+        const PutBack::Place place = known ? PutBack::JudgePlace(fs::path(original).parent_path().wstring(), boxFolders)
+                                           : PutBack::Place::Unknown;
+        const PutBack::DisbandTarget plan =
+            PutBack::PlanDisbandTarget(FileNamePart(record.path), original, place, desktop);
+        if (plan.kind == PutBack::DisbandTarget::Kind::Stay) {
+            report.stayed.push_back({record.path, plan.why});
+            continue;
+        }
+        std::wstring target = plan.path;
+        const fs::path t(target);
+        if (!IsFolder(t.parent_path().wstring())) {
+            Log(L"ERROR", L"Failed to restore object. Original path intact: " + record.path);
+            report.stayed.push_back({record.path, L"文件夹“" + t.parent_path().wstring() + L"”不存在"});
+            continue;
+        }
+        if (taken(target)) {
+            target = FreePasteName(t.parent_path().wstring(), t.stem().wstring(), t.extension().wstring(), taken);
+            Log(L"WARNING", L"File collision avoided. Renamed to: " + target);
+        }
+        items.push_back({record.path, plan.path, target, plan.why});
+    }
+    // The moves run on the file worker; the report, the records and the
+    // folder follow on the UI thread once every item was tried.
+    const RepaintTarget target{box, box ? box->GetHwnd() : nullptr};
+    return StartFileJob(box, [=, done = std::move(done)] {
+        std::vector<DisbandMoved> moved = MoveDisbandItems(items, target);
+        PostFromJob([=, moved = std::move(moved)] {
+            const DisbandReport full = FinishDisband(box, folder, items, moved, report);
+            if (done)
+                done(full);
+        });
+        EndFileJobWorker(target);
+    });
 }
 
 std::wstring DisbandReportText(const DisbandReport& report)
@@ -455,11 +573,18 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
     auto disband = [box, folder, busy, &keep] {
         if (busy())
             return;
-        const DisbandReport report =
-            DisbandAndRestore(box, folder, OwnRecords(box), KnownFolderPath(CSIDL_DESKTOPDIRECTORY));
-        keep = !report.stayed.empty();
-        if (!report.stayed.empty() || !report.elsewhere.empty())
-            NotifyUser(L"box-disband", DisbandReportText(report));
+        // The box goes only once the job reports every item back.
+        keep = true;
+        const bool started = DisbandAndRestore(
+            box, folder, OwnRecords(box), KnownFolderPath(CSIDL_DESKTOPDIRECTORY), [box](const DisbandReport& report) {
+                if (!report.stayed.empty() || !report.elsewhere.empty())
+                    NotifyUser(L"box-disband", DisbandReportText(report));
+                if (report.stayed.empty() && FindBoxRuntime(box))
+                    DeleteBox(box);
+            });
+        if (!started && !FileActionGate::IsClosed())
+            NotifyUser(L"box-delete-busy", L"另一项文件操作正在进行，收纳盒没有删除，文件也没有改动。\n"
+                                           L"请在当前操作完成后重试。");
     };
     // A folder that may not go is never touched.
     auto refused = [box, folder, &keep] {

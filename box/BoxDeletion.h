@@ -3,7 +3,7 @@
 // or removed for good. A folder is only ever removed when it is the box's
 // own: never a drive root, the data folder, the box folder root or their
 // parents, a known folder or another box's folder, and never through a
-// link. UI thread only; synchronous.
+// link. UI thread only; a disband moves its files on the file worker.
 #pragma once
 
 #include <windows.h>
@@ -61,10 +61,12 @@ struct DisbandReport {
 // Moves every record's object that lies in the box folder back to its
 // original path when that is a folder the user sees, else to the desktop
 // folder given (no origin recorded, its folder gone, or a box's folder or
-// one inside it); never replaces (a free " (n)" name). The folder goes
-// when it is left empty.
-DisbandReport DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder,
-                                const std::vector<IconRecord>& records, const std::wstring& desktop);
+// one inside it); never replaces (a free " (n)" name). The moves run as a
+// file job; done then runs on the UI thread with the report, after the
+// records of what went home left the box and the folder went if it was
+// left empty. False when no job could start: nothing moved.
+bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, const std::vector<IconRecord>& records,
+                       const std::wstring& desktop, std::function<void(const DisbandReport&)> done);
 // The message telling the user about it: where each file went, a few
 // names of each kind, then how many more.
 std::wstring DisbandReportText(const DisbandReport& report);

@@ -11,12 +11,14 @@
 #include <iterator>
 
 #include "app/CommonHelpers.h"
+#include "app/FileActionGate.h"
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxFolderNames.h"
 #include "box/BoxShortcuts.h"
+#include "box/IconFileMove.h"
 #include "box/PutBackPlan.h"
 #include "box/fileops/DeleteSelected.h"
 #include "box/fileops/DropPlan.h"
@@ -247,9 +249,46 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
     return true;
 }
 
+namespace
+{
+
+// Takes the records of path out of every view (the owner's first), then
+// saves the owner's icons and repaints.
+void ForgetRecordsOfPath(const BoxWindowPtr& owner, const std::wstring& path)
+{
+    if (auto own = s_boxIconManagers.find(owner); own != s_boxIconManagers.end()) {
+        auto& records = own->second.Records();
+        for (auto it = records.begin(); it != records.end(); ++it)
+            if (it->path == path) {
+                records.erase(it);
+                break;
+            }
+        own->second.Renumber();
+    }
+    for (auto* managers : {&s_boxIconManagers, &s_boxSearchManagers})
+        for (auto& entry : *managers) {
+            if (managers == &s_boxIconManagers && entry.first == owner)
+                continue;
+            auto& records = entry.second.Records();
+            for (auto it = records.begin(); it != records.end(); ++it)
+                if (it->path == path) {
+                    records.erase(it);
+                    break;
+                }
+            entry.second.Renumber();
+        }
+    SaveOwner(owner);
+    RefreshAllBoxes();
+}
+
+} // namespace
+
 bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& owner, const std::wstring& entered)
 {
     if (entered.empty())
+        return false;
+    // Checked before any folder is made for the move.
+    if (RefusedWhileFileJobRuns(L"归位"))
         return false;
     const std::wstring name = GetPathFileName(record.path);
     const PutBack::RestoreTarget plan = PutBack::PlanRestoreTarget(entered, name, PutBack::RestoreFactsOf(entered));
@@ -295,46 +334,40 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
         Logger::GetInstance().Log(L"DesktopContainer", L"WARNING",
                                   L"File collision avoided. Renamed to: " + destination);
     }
-    std::wstring partly;
-    if (PathExists(record.path)) {
-        // Never replaces; across volumes a folder is copied whole and
-        // checked before its source goes.
-        TransferReport report;
-        const TransferResult result = MoveItem(record.path, destination, false, TransferOptions{}, &report);
-        if (result == TransferResult::Failed || result == TransferResult::Cancelled) {
-            const DWORD why = report.failed.empty() ? GetLastError() : report.failed.front().error;
-            return refuse(L"“" + name + L"”没有移到“" + destination + L"”：" + TransferErrorText(why) + L"。");
-        }
-        if (result == TransferResult::Incomplete)
-            partly = L"\n其中有些内容没有移过去，仍在收纳盒的文件夹中。";
+    const std::wstring source = record.path;
+    // A record whose item is gone has nothing to move: it just leaves.
+    if (!PathExists(source)) {
+        ForgetRecordsOfPath(owner, source);
+        return true;
     }
-    if (auto own = s_boxIconManagers.find(owner); own != s_boxIconManagers.end()) {
-        auto& records = own->second.Records();
-        for (auto it = records.begin(); it != records.end(); ++it)
-            if (it->path == record.path) {
-                records.erase(it);
-                break;
-            }
-        own->second.Renumber();
-    }
-    for (auto* managers : {&s_boxIconManagers, &s_boxSearchManagers})
-        for (auto& entry : *managers) {
-            if (managers == &s_boxIconManagers && entry.first == owner)
-                continue;
-            auto& records = entry.second.Records();
-            for (auto it = records.begin(); it != records.end(); ++it)
-                if (it->path == record.path) {
-                    records.erase(it);
-                    break;
-                }
-            entry.second.Renumber();
-        }
-    SaveOwner(owner);
-    RefreshAllBoxes();
-    // The icon leaves the box: the user hears where the file is now.
-    if (PathExists(destination))
-        NotifyUser(L"restore-done", L"“" + name + L"”已归位到：" + destination + partly);
-    return true;
+    // Across volumes a folder is copied whole and checked before its
+    // source goes: that runs on the file worker, and the icon leaves only
+    // once its item has moved.
+    const bool started = StartItemMove(
+        owner, source, destination, L"Failed to restore object. Original path intact: ",
+        [owner, source, name](const BoxWindowPtr&, ItemMoveDone done) {
+            const bool gone = !done.destination.empty() && !PathExists(source);
+            if (gone)
+                ForgetRecordsOfPath(StandingBoxOf(owner), source);
+            if (gone)
+                NotifyUser(L"restore-done", L"“" + name + L"”已归位到：" + done.destination +
+                                                (done.partly ? L"\n其中有些内容没有移过去，仍在收纳盒的文件夹中。"
+                                                             : L""));
+            else if (!done.destination.empty())
+                // Copied there, but its source could not go (held open):
+                // both stay, and so does its icon.
+                NotifyUser(L"restore-refused:" + source,
+                           L"“" + name + L"”已复制到：" + done.destination +
+                               L"\n但收纳盒中的原项目没有移走（可能正被占用），两处的内容都已保留，图标仍在收纳盒中。");
+            if (!done.trouble.Empty())
+                NotifyUser(L"restore-refused:" + source, JobTroubleText(done.trouble) + L"\n“" + name +
+                                                             (gone ? L"”的其余内容仍在收纳盒中。" : L"”仍在收纳盒中。"));
+        });
+    if (started)
+        return true;
+    if (!FileActionGate::IsClosed())
+        NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有归位。\n请在当前操作完成后重试。");
+    return false;
 }
 
 std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, const IconRecord& record)

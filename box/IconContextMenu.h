@@ -40,6 +40,9 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
 // every view: into an existing folder (or one typed with a trailing
 // separator) under its own name, else under the typed name; a free
 // " (n)" name when taken, the folder made when missing. A path that is
-// not absolute is refused. The user is told where the file went, or why
-// it stayed (then nothing changed).
+// not absolute is refused, and so is any while a file job runs. The move
+// runs as a file job: true when it started (or the item was already gone
+// and its record left). When it ends the records go if the item left its
+// place, and the user is told where it went, or why it (or part of it)
+// stayed (then its record stays).
 bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& owner, const std::wstring& destination);

@@ -32,20 +32,10 @@ std::wstring Quoted(const std::wstring& path)
     return L"“" + GetPathFileName(path) + L"”";
 }
 
-// What the worker found, handed to the UI thread.
-struct MoveDone {
-    // Where the item now is; empty when nothing of it left its source.
-    std::wstring destination;
-    UndoRecord undo;
-    // Something stayed at the source (held open, a link inside a folder).
-    bool partly = false;
-    JobTrouble trouble;
-};
-
 // UI thread: the icon follows its file into the slot it was put down in
 // (earlier records may have gone meanwhile: as close as the list allows),
 // and undo can take the move back.
-void FinishDraggedFileMove(const std::shared_ptr<KelmWindow>& standing, const DraggedFileMove& move, MoveDone done)
+void FinishDraggedFileMove(const std::shared_ptr<KelmWindow>& standing, const DraggedFileMove& move, ItemMoveDone done)
 {
     if (!done.destination.empty()) {
         const std::shared_ptr<KelmWindow> owner = StandingBoxOf(move.owner);
@@ -76,20 +66,22 @@ void FinishDraggedFileMove(const std::shared_ptr<KelmWindow>& standing, const Dr
 }
 
 // The worker: the one item moves as a drop's does, never over anything,
-// and a destination taken since the release makes it take a free name.
-void MoveDraggedFileWorker(const DraggedFileMove& move)
+// and a destination taken since the plan makes it take a free name.
+void MoveItemWorker(const std::shared_ptr<KelmWindow>& box, const std::wstring& source,
+                    const std::wstring& destination, const std::wstring& logText,
+                    const std::function<void(const std::shared_ptr<KelmWindow>&, ItemMoveDone)>& finish)
 {
-    RepaintTarget target{move.box, move.box ? move.box->GetHwnd() : nullptr};
+    RepaintTarget target{box, box ? box->GetHwnd() : nullptr};
     const TransferOptions options = WorkerTransferOptions(target);
     CopyJob job;
-    job.box = move.box;
+    job.box = box;
     CopyJobItem planned;
-    planned.source = move.source;
-    planned.destination = move.destination;
+    planned.source = source;
+    planned.destination = destination;
     planned.move = true;
     job.items.push_back(planned);
-    MoveDone done;
-    ForEachJobItem(job, target, L"icon move", [&](const CopyJobItem& start) {
+    ItemMoveDone done;
+    ForEachJobItem(job, target, L"item move", [&](const CopyJobItem& start) {
         CopyJobItem item = start;
         const MergedEntries sourceBefore = IsFolder(item.source) ? ListTree(item.source) : MergedEntries{};
         TransferReport report;
@@ -139,29 +131,42 @@ void MoveDraggedFileWorker(const DraggedFileMove& move)
             done.destination = item.destination;
             done.partly = result == TransferResult::Incomplete;
         } else {
-            Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Failed to move dragged item: " + item.source);
+            Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", logText + item.source);
             if (report.failed.empty())
                 report.failed.push_back({item.source, error ? error : ERROR_GEN_FAILURE});
         }
         done.trouble.failed.insert(done.trouble.failed.end(), report.failed.begin(), report.failed.end());
     });
     // A cancel before the item started moved nothing: that is told too.
-    if (done.destination.empty() && done.trouble.failed.empty() && PathExists(move.source))
-        done.trouble.failed.push_back({move.source, ERROR_REQUEST_ABORTED});
-    PostToJobBox([move, done = std::move(done)](const std::shared_ptr<KelmWindow>& standing) mutable {
-        FinishDraggedFileMove(standing, move, std::move(done));
+    if (done.destination.empty() && done.trouble.failed.empty() && PathExists(source))
+        done.trouble.failed.push_back({source, ERROR_REQUEST_ABORTED});
+    PostToJobBox([finish, done = std::move(done)](const std::shared_ptr<KelmWindow>& standing) mutable {
+        finish(standing, std::move(done));
     });
     EndFileJobWorker(target);
 }
 
 } // namespace
 
+bool StartItemMove(const std::shared_ptr<KelmWindow>& box, const std::wstring& source, const std::wstring& destination,
+                   const std::wstring& logText,
+                   std::function<void(const std::shared_ptr<KelmWindow>& standing, ItemMoveDone done)> finish)
+{
+    return StartFileJob(box, [box, source, destination, logText, finish = std::move(finish)] {
+        MoveItemWorker(box, source, destination, logText, finish);
+    });
+}
+
 bool StartDraggedFileMove(DraggedFileMove move)
 {
     // Taken before the job owns the move.
     const std::shared_ptr<KelmWindow> box = move.box;
     const std::wstring source = move.source;
-    if (StartFileJob(box, [move = std::move(move)] { MoveDraggedFileWorker(move); }))
+    const std::wstring destination = move.destination;
+    if (StartItemMove(box, source, destination, L"Failed to move dragged item: ",
+                      [move = std::move(move)](const std::shared_ptr<KelmWindow>& standing, ItemMoveDone done) {
+                          FinishDraggedFileMove(standing, move, std::move(done));
+                      }))
         return true;
     // The gate tells its own reason when it is closed.
     if (!FileActionGate::IsClosed())

@@ -5,10 +5,34 @@
 // only, but for the worker.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "box/fileops/FileJobs.h"
+#include "box/fileops/UndoRecord.h"
+
 class KelmWindow;
+
+// What a one-item move found, handed to the UI thread.
+struct ItemMoveDone {
+    // Where the item now is; empty when nothing of it left its source.
+    std::wstring destination;
+    // Undo of the move (a drop's kind 0), for callers that offer it.
+    UndoRecord undo;
+    // Something stayed at the source (held open, a link inside a folder).
+    bool partly = false;
+    JobTrouble trouble;
+};
+
+// Starts a file job for box that moves source to destination on the file
+// worker, never over anything (a destination taken since the plan gives a
+// free name); finish then runs on the UI thread with the box as it stands
+// (or null). False when no job could start; nothing was told then.
+// logText heads the log line of a failed move.
+bool StartItemMove(const std::shared_ptr<KelmWindow>& box, const std::wstring& source, const std::wstring& destination,
+                   const std::wstring& logText,
+                   std::function<void(const std::shared_ptr<KelmWindow>& standing, ItemMoveDone done)> finish);
 
 struct DraggedFileMove {
     // The view the icon was dragged in.

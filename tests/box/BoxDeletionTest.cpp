@@ -48,6 +48,20 @@ protected:
         return view.Records().back();
     }
 
+    // Disbands the folder box and waits for its job to report.
+    DisbandReport Disband(const std::wstring& folder, const std::vector<IconRecord>& records,
+                          const std::wstring& desktop)
+    {
+        DisbandReport report;
+        bool ended = false;
+        EXPECT_TRUE(DisbandAndRestore(folderBox, folder, records, desktop, [&](const DisbandReport& done) {
+            report = done;
+            ended = true;
+        }));
+        EXPECT_TRUE(WaitForFileJob([&ended] { return !ended; }));
+        return report;
+    }
+
     TempFolder store;
     BoxWindowPtr folderBox, mappingBox;
 };
@@ -90,7 +104,7 @@ TEST_F(BoxDeletionTest, DisbandingPutsEachFileBackWithoutReplacingAndLeavesOutsi
 
     const std::wstring desktop = store.File(L"desktop");
     fs::create_directories(desktop);
-    DisbandAndRestore(folderBox, boxFolder, records, desktop);
+    Disband(boxFolder, records, desktop);
     EXPECT_EQ(TempFolder::ReadBytes(home + L"\\a.txt"), "already there");
     EXPECT_TRUE(fs::exists(home + L"\\a (1).txt"));
     EXPECT_FALSE(fs::exists(store.File(L"gone"))) << "a folder that is gone is not made again";
@@ -110,7 +124,7 @@ TEST_F(BoxDeletionTest, AFileWithoutARecordStaysNamedAndKeepsTheBox)
     const std::vector<IconRecord> records{Add(folderBox, boxFolder + L"\\a.txt", home + L"\\a.txt")};
     TempFolder::WriteBytes(boxFolder + L"\\late.txt", "late");
 
-    const DisbandReport report = DisbandAndRestore(folderBox, boxFolder, records, store.File(L"desktop"));
+    const DisbandReport report = Disband(boxFolder, records, store.File(L"desktop"));
     EXPECT_TRUE(fs::exists(home + L"\\a.txt"));
     EXPECT_EQ(TempFolder::ReadBytes(boxFolder + L"\\late.txt"), "late");
     ASSERT_EQ(report.stayed.size(), 1u) << "the box would go, leaving late.txt where no box shows it";
@@ -145,7 +159,7 @@ TEST_F(BoxDeletionTest, DisbandingNeverPutsAFileWhereNoBoxOrUserSeesIt)
     if (linked)
         records.push_back(Add(folderBox, boxFolder + L"\\k.txt", rootLink + L"\\u0deb\\k.txt"));
 
-    const DisbandReport report = DisbandAndRestore(folderBox, boxFolder, records, desktop);
+    const DisbandReport report = Disband(boxFolder, records, desktop);
     EXPECT_TRUE(fs::exists(home + L"\\h.txt")) << "a place the user sees";
     for (const wchar_t* name : {L"d1.txt", L"e.txt", L"f.txt", L"g.txt"})
         EXPECT_TRUE(fs::exists(desktop + L"\\" + name)) << name;
@@ -227,8 +241,13 @@ TEST_F(BoxDeletionTest, TheChosenActionRunsBeforeTheBoxGoesAndAFolderThatStaysKe
     EXPECT_TRUE(WasUserNotified(L"box-folder-kept"));
 
     s_boxRuntimes.at(folderBox).TargetFolder = boxFolder;
+    // The files go home on the file worker: when the answer returns the
+    // box still stands, and it goes once the job reports every file back.
     choose = L"解散并归位";
     ShowDeleteBoxDialog(folderBox);
+    EXPECT_TRUE(s_copyProgress.busy);
+    EXPECT_TRUE(FindBoxRuntime(folderBox));
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
     EXPECT_EQ(TempFolder::ReadBytes(home + L"\\a.txt"), "from " + std::string(inBox.begin(), inBox.end()));
     EXPECT_FALSE(FindBoxRuntime(folderBox));
     EXPECT_FALSE(FindBoxObject(s_desktopContainerStore, id));
@@ -278,12 +297,19 @@ TEST_F(BoxDeletionTest, AFileThatCannotGoBackKeepsItsBoxAndTheUserHearsWhereFile
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     ShowDeleteBoxDialog(folderBox);
+    const bool ended = WaitForFileJob([] { return false; });
     CloseHandle(held);
     s_deleteBoxChoice = saved;
+    ASSERT_TRUE(ended);
     EXPECT_TRUE(FindBoxRuntime(folderBox)) << "the box stays with the file that stayed";
     EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
     EXPECT_TRUE(fs::exists(home + L"\\c (1).txt")) << "what could go went";
     EXPECT_TRUE(WasUserNotified(L"box-disband"));
+    EXPECT_NE(LastNoticeText(L"box-disband").find(L"“a.txt”"), std::wstring::npos);
+    std::vector<std::wstring> kept;
+    for (const IconRecord& r : s_boxIconManagers.at(folderBox).Records())
+        kept.push_back(r.path);
+    EXPECT_EQ(kept, std::vector<std::wstring>{boxFolder + L"\\a.txt"}) << "only the record of what stayed is left";
 }
 
 // A copy still on its way into the box would land in a folder no box shows:
@@ -341,6 +367,7 @@ TEST_F(BoxDeletionTest, NoBoxGoesWhileAFileJobWorksForItAndTheAnswerActsOnWhatIt
     startJob = false;
     whileAsking = [&] { Add(folderBox, boxFolder + L"\\b.txt", home + L"\\b.txt"); };
     ShowDeleteBoxDialog(folderBox);
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
     EXPECT_FALSE(FindBoxRuntime(folderBox));
     EXPECT_TRUE(fs::exists(home + L"\\a.txt"));
     EXPECT_TRUE(fs::exists(home + L"\\b.txt")) << "the file that arrived while the question was open went home too";
@@ -363,7 +390,7 @@ TEST_F(BoxDeletionTest, AnotherBoxsFolderInsideTheBoxStaysWithItsBoxWhenTheBoxIs
     view.AddRecordForPath(inner, 0, 0, L"bvn!NULL", false, L"", folderBox, L"bvn!NULL");
     records.push_back(view.Records().back());
 
-    const DisbandReport report = DisbandAndRestore(folderBox, boxFolder, records, desktop);
+    const DisbandReport report = Disband(boxFolder, records, desktop);
     EXPECT_TRUE(fs::exists(desktop + L"\\a.txt"));
     EXPECT_TRUE(fs::exists(inner + L"\\q1")) << "the other box keeps its folder";
     EXPECT_FALSE(fs::exists(desktop + L"\\reports"));
@@ -374,7 +401,7 @@ TEST_F(BoxDeletionTest, AnotherBoxsFolderInsideTheBoxStaysWithItsBoxWhenTheBoxIs
     RemoveItemWithoutFollowingLinks(inner);
     s_boxRuntimes.at(mappingBox).TargetFolder = boxFolder;
     const std::vector<IconRecord> last{Add(folderBox, boxFolder + L"\\b.txt", L"bvn!NULL")};
-    EXPECT_TRUE(DisbandAndRestore(folderBox, boxFolder, last, desktop).stayed.empty());
+    EXPECT_TRUE(Disband(boxFolder, last, desktop).stayed.empty());
     EXPECT_TRUE(fs::exists(desktop + L"\\b.txt"));
     EXPECT_TRUE(fs::exists(boxFolder)) << "the other box keeps its folder";
 }

@@ -168,7 +168,12 @@ TEST_F(IconContextMenuTest, MovingBackTakesAFreeNumberedNameAndRemovesTheRecord)
     IconRecord r = Add(folderBox, Folder() + L"\\r.txt", "boxed");
     r.originalPath = home + L"\\r.txt";
 
+    // The move runs as a file job: when the row returns the icon is still
+    // there, and it leaves once the job reports the item moved.
     EXPECT_TRUE(RestoreIconToOriginalPath(r, folderBox, r.originalPath));
+    EXPECT_TRUE(s_copyProgress.busy);
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{r.path});
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
     EXPECT_EQ(TempFolder::ReadBytes(home + L"\\r.txt"), "already there");
     EXPECT_EQ(TempFolder::ReadBytes(home + L"\\r (1).txt"), "boxed");
     EXPECT_FALSE(fs::exists(Folder() + L"\\r.txt"));
@@ -177,7 +182,29 @@ TEST_F(IconContextMenuTest, MovingBackTakesAFreeNumberedNameAndRemovesTheRecord)
     // A folder that is gone is made again.
     IconRecord s = Add(folderBox, Folder() + L"\\s.txt", "s");
     EXPECT_TRUE(RestoreIconToOriginalPath(s, folderBox, store->File(L"gone\\deeper\\s.txt")));
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
     EXPECT_EQ(TempFolder::ReadBytes(store->File(L"gone\\deeper\\s.txt")), "s");
+}
+
+// A file held open by another program stays in the box with its icon, and
+// the user hears which file and why.
+TEST_F(IconContextMenuTest, MovingBackAHeldFileKeepsItsRecordAndTellsWhy)
+{
+    const std::wstring home = store->File(L"home-held");
+    fs::create_directories(home);
+    IconRecord h = Add(folderBox, Folder() + L"\\held.txt", "held");
+    h.originalPath = home + L"\\held.txt";
+    const HANDLE held = CreateFileW(h.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const bool started = RestoreIconToOriginalPath(h, folderBox, h.originalPath);
+    const bool ended = WaitForFileJob([] { return false; });
+    CloseHandle(held);
+    EXPECT_TRUE(started);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(TempFolder::ReadBytes(h.path), "held");
+    EXPECT_FALSE(fs::exists(home + L"\\held.txt"));
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{h.path});
+    EXPECT_NE(LastNoticeText(L"restore-refused:" + h.path).find(L"held.txt"), std::wstring::npos);
 }
 
 // A typed destination that is a folder takes the file in under its own
@@ -190,11 +217,13 @@ TEST_F(IconContextMenuTest, MovingBackIntoATypedFolderKeepsTheNameAndARelativePa
     IconRecord d = Add(folderBox, Folder() + L"\\d1.txt", "first");
     d.originalPath = desk + L"\\d1.txt";
     EXPECT_TRUE(RestoreIconToOriginalPath(d, folderBox, desk));
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
     EXPECT_EQ(TempFolder::ReadBytes(desk + L"\\d1.txt"), "first");
     EXPECT_NE(LastNoticeText(L"restore-done").find(desk + L"\\d1.txt"), std::wstring::npos);
 
     IconRecord again = Add(folderBox, Folder() + L"\\d1.txt", "second");
     EXPECT_TRUE(RestoreIconToOriginalPath(again, folderBox, desk + L"\\"));
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
     EXPECT_EQ(TempFolder::ReadBytes(desk + L"\\d1.txt"), "first") << "nothing is replaced";
     EXPECT_EQ(TempFolder::ReadBytes(desk + L"\\d1 (1).txt"), "second");
     EXPECT_NE(LastNoticeText(L"restore-done").find(desk + L"\\d1 (1).txt"), std::wstring::npos);

@@ -59,7 +59,8 @@ probe gone "$POPUP_CLASS" "$POPUP_TITLE" 10000 >/dev/null || fail "the question 
 wait_file '[ -f "$DESK/d1.txt" ]' || fail "d1.txt is not on the Desktop: $(find "$WORK" -name d1.txt)"
 [ "$(cat "$DESK/d1.txt")" = d1 ] || fail "d1.txt changed on its way"
 [ ! -e "$OLD" ] || fail "the deleted box's folder was made again: $(ls -R "$OLD")"
-[ ! -e "$FOLDER" ] || fail "the emptied box folder stayed: $(ls -A "$FOLDER")"
+# The folder goes once the file job has reported every item back.
+wait_file '[ ! -e "$FOLDER" ]' || fail "the emptied box folder stayed: $(ls -A "$FOLDER")"
 [ "$(close_notices)" -ge 1 ] || fail "nobody was told where d1.txt went"
 grep -h "d1.txt" "$DATA"/logs/* | grep -qiF "$DESK_WIN" ||
   fail "the notice does not name the Desktop: $(grep -h d1.txt "$DATA"/logs/*)"
