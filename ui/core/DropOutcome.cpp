@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include <wrl/client.h>
+
 namespace
 {
 
@@ -38,8 +40,7 @@ void SetEffectData(IDataObject* data, const wchar_t* format, DWORD effect)
 }
 
 // What a source is told when the work has ended.
-struct Result
-{
+struct Result {
     bool setEffects = false;
     DWORD performed = DROPEFFECT_NONE;
     DWORD logical = DROPEFFECT_NONE;
@@ -72,32 +73,40 @@ void DropMarshalled(IStream*& stream)
 // result and lets it go. Owns the streams.
 void TellMarshalled(IStream* dataStream, IStream* asyncStream, const Result& result)
 {
-    IDataObject* data = nullptr;
-    IUnknown* async = nullptr;
-    if (FAILED(CoGetInterfaceAndReleaseStream(dataStream, IID_IDataObject, reinterpret_cast<void**>(&data))))
-        data = nullptr;
+    Microsoft::WRL::ComPtr<IDataObject> data;
+    Microsoft::WRL::ComPtr<IUnknown> async;
+    if (FAILED(CoGetInterfaceAndReleaseStream(dataStream, IID_IDataObject,
+                                              reinterpret_cast<void**>(data.ReleaseAndGetAddressOf()))))
+        data.Reset();
     if (FAILED(CoGetInterfaceAndReleaseStream(asyncStream, __uuidof(IDataObjectAsyncCapability),
-                                              reinterpret_cast<void**>(&async))))
-        async = nullptr;
+                                              reinterpret_cast<void**>(async.ReleaseAndGetAddressOf()))))
+        async.Reset();
     if (!data && !async)
         OutputDebugStringW(L"DropOutcome: the drop's source could not be reached to hear the result\n");
-    Tell(data, async, result);
-    if (async)
-        async->Release();
-    if (data)
-        data->Release();
+    Tell(data.Get(), async.Get(), result);
 }
 
-// The answers running on worker threads, for the wait at quit.
-std::mutex s_answersMutex;
-std::condition_variable s_answersDone;
-int s_answersRunning = 0;
+// The answers running on worker threads, for the wait at quit. Never
+// destroyed: a worker that outlives the wait at quit may still end while
+// the process tears its statics down.
+struct RunningAnswers {
+    std::mutex mutex;
+    std::condition_variable done;
+    int count = 0;
+};
+
+RunningAnswers& Running()
+{
+    static auto* running = new RunningAnswers;
+    return *running;
+}
 
 void AnswerEnded()
 {
-    std::lock_guard<std::mutex> lock(s_answersMutex);
-    --s_answersRunning;
-    s_answersDone.notify_all();
+    RunningAnswers& running = Running();
+    std::lock_guard<std::mutex> lock(running.mutex);
+    --running.count;
+    running.done.notify_all();
 }
 
 } // namespace
@@ -111,9 +120,9 @@ DWORD EffectForSource(DWORD effect, DWORD allowedEffects)
 
 bool WaitForDropAnswers(DWORD milliseconds)
 {
-    std::unique_lock<std::mutex> lock(s_answersMutex);
-    return s_answersDone.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                                  [] { return s_answersRunning == 0; });
+    RunningAnswers& running = Running();
+    std::unique_lock<std::mutex> lock(running.mutex);
+    return running.done.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return running.count == 0; });
 }
 
 DropOutcome::DropOutcome(IDataObject* data, DWORD allowedEffects) : data_(data), allowed_(allowedEffects)
@@ -204,8 +213,8 @@ void DropOutcome::Finish(DWORD effect)
         IStream* asyncStream = asyncStream_;
         dataStream_ = asyncStream_ = nullptr;
         {
-            std::lock_guard<std::mutex> lock(s_answersMutex);
-            ++s_answersRunning;
+            std::lock_guard<std::mutex> lock(Running().mutex);
+            ++Running().count;
         }
         try {
             std::thread([dataStream, asyncStream, result] {
