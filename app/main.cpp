@@ -23,6 +23,7 @@
 #include "mainwindow/MainWindowBuild.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
+#include "ui/core/DropOutcome.h"
 #include "ui/core/KelmWindow.h"
 #include "ui/core/ThemeColors.h"
 
@@ -147,6 +148,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
         }
     }
 
+    // Sources still waiting for a drop's result hear it before the end.
+    WaitForDropAnswers(5000);
     // A clean end: the undo records have left, the temporary folders this
     // run marked are free for the next sweep.
     s_tempFolderUse.EndCleanly();

@@ -8,6 +8,9 @@
 // reports nothing taken. Otherwise Drop answers at once with an effect that
 // can never make the source delete.
 // UI thread only: the data object belongs to the UI thread's apartment.
+// A source in another apartment (another process) hears the result from a
+// worker thread: each call to it crosses into its process and waits there,
+// and the UI thread never waits on it.
 #pragma once
 
 #include <ole2.h>
@@ -34,7 +37,7 @@ public:
     // finished its work before (Take, then Finish, both with what it did)
     // is answered with that.
     DWORD Answer();
-    bool Async() const { return async_ != nullptr; }
+    bool Async() const { return async_ != nullptr || asyncStream_ != nullptr; }
 
     // The work has ended with effect (as for Take; NONE when nothing was
     // taken). Tells an asynchronous source the result; once only.
@@ -44,10 +47,13 @@ public:
     void Forget();
 
 private:
-    void SetEffectData(const wchar_t* format, DWORD effect);
+    bool HandOverToWorker();
 
     IDataObject* data_;
     IUnknown* async_ = nullptr;
+    // The source marshalled for a worker thread (HandOverToWorker).
+    IStream* dataStream_ = nullptr;
+    IStream* asyncStream_ = nullptr;
     DWORD allowed_;
     DWORD intended_ = DROPEFFECT_NONE;
     bool taken_ = false;
@@ -58,3 +64,7 @@ private:
 // The effect a source may hear for what the target did: a move the target
 // made itself leaves the source nothing to delete.
 DWORD EffectForSource(DWORD effect, DWORD allowedEffects);
+
+// Waits at most milliseconds for the results still on their way to their
+// sources; true when none is left. At quit, so that no source waits forever.
+bool WaitForDropAnswers(DWORD milliseconds);
