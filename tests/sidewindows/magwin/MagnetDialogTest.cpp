@@ -56,6 +56,9 @@ public:
         s_current = this;
         thread_ = std::thread([this] { Run(); });
         PumpUntil([this] { return hook_.load() != nullptr || finished_.load(); }, 20000);
+        // The hook is made before the dialog shows; a search for the dialog
+        // finds only one on screen.
+        PumpUntil([this] { return finished_.load() || (dialog_ && IsWindowVisible(dialog_)); }, 20000);
     }
     ~CommonDialog()
     {
