@@ -623,27 +623,14 @@ void KelmStorage::Load(const std::wstring& path, const std::wstring& ownRoot, bo
 
 DWORD KelmStorage::WriteTreeTo(const std::wstring& path) const
 {
-    const std::string bytes = DocumentBytes();
-    const std::wstring beside = path + L".writing";
-    if (!MayWriteOwnFileAt(beside) || !MayWriteOwnFileAt(path))
+    if (!MayWriteOwnFileAt(path))
         return ERROR_ACCESS_DENIED;
-    HANDLE file = CreateFileW(beside.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return GetLastError();
+    bool opened = false;
     DWORD error = 0;
-    DWORD written = 0;
-    if (!bytes.empty() && !WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-        error = GetLastError();
-    else if (written != bytes.size())
-        error = ERROR_WRITE_FAULT;
-    else if (!FlushFileBuffers(file))
-        error = GetLastError();
-    CloseHandle(file);
-    if (error == 0 && !MoveFileExW(beside.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        error = GetLastError();
-    if (error != 0)
-        DeleteFileW(beside.c_str());
-    return error;
+    std::wstring blockedBy;
+    if (ReplaceFileAtomically(path, DocumentBytes(), opened, error, blockedBy))
+        return 0;
+    return error != 0 ? error : ERROR_WRITE_FAULT;
 }
 
 std::string KelmStorage::DocumentBytes(bool ownRootLast) const
