@@ -12,6 +12,9 @@
 #   LARGE_TESSIK_EXE=/some/Tessik.exe bash bench/large_folder.sh   (another build;
 #   nothing is built then, WindowProbe.exe must exist)
 set -euo pipefail
+# A prefix of the benchmark's own: never run.sh's, where the user's own
+# Tessik may live.
+export WINEPREFIX_TESSIK="${WINEPREFIX_TESSIK:-${TESSIK_BUILD:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}/wineprefix.largebench}"
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/seed.sh"
 ROOT="${TMPDIR:-/tmp}/tessik_bench_large.$$"

@@ -10,6 +10,9 @@
 #
 #   bash bench/magnet.sh        (MAGNET_IDLE_S=10 by default)
 set -euo pipefail
+# A prefix of the benchmark's own: never run.sh's, where the user's own
+# Tessik may live.
+export WINEPREFIX_TESSIK="${WINEPREFIX_TESSIK:-${TESSIK_BUILD:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}/wineprefix.magnetbench}"
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/seed.sh"
 ROOT="${TMPDIR:-/tmp}/tessik_bench_magnet.$$"
