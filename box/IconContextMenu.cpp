@@ -358,7 +358,9 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
                 // both stay, and so does its icon.
                 NotifyUser(L"restore-refused:" + source,
                            L"“" + name + L"”已复制到：" + done.destination +
-                               L"\n但收纳盒中的原项目没有移走（可能正被占用），两处的内容都已保留，图标仍在收纳盒中。");
+                               L"\n但收纳盒中的原项目没有移走（" +
+                               LeftBehindReason({source, true, true, done.removalError}) +
+                               L"），两处的内容都已保留，图标仍在收纳盒中。");
             if (!done.trouble.Empty())
                 NotifyUser(L"restore-refused:" + source, JobTroubleText(done.trouble) + L"\n“" + name +
                                                              (gone ? L"”的其余内容仍在收纳盒中。" : L"”仍在收纳盒中。"));

@@ -58,9 +58,8 @@ void FinishDraggedFileMove(const std::shared_ptr<KelmWindow>& standing, const Dr
     }
     if (done.partly)
         NotifyUser(L"drag-move-left",
-                   Quoted(move.source) +
-                       L"已移入收纳盒，但原位置有部分内容没有移走（链接不会被跟随，或文件正被占用）。\n"
-                       L"两处的内容都已保留。");
+                   Quoted(move.source) + L"（" + LeftBehindReason({move.source, true, true, done.removalError}) +
+                       L"）已移入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。");
     if (!done.trouble.Empty())
         NotifyUser(L"drag-move-failed", JobTroubleText(done.trouble));
 }
@@ -130,6 +129,7 @@ void MoveItemWorker(const std::shared_ptr<KelmWindow>& box, const std::wstring& 
                 undo.mergedIdentities = IdentifyEntries(item.destination, undo.merged->files);
             done.destination = item.destination;
             done.partly = result == TransferResult::Incomplete;
+            done.removalError = report.removalError;
         } else {
             Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", logText + item.source);
             if (report.failed.empty())

@@ -22,6 +22,9 @@ struct ItemMoveDone {
     UndoRecord undo;
     // Something stayed at the source (held open, a link inside a folder).
     bool partly = false;
+    // Why the first entry copied could not leave the source (0 when only
+    // links stayed).
+    DWORD removalError = 0;
     JobTrouble trouble;
 };
 

@@ -410,11 +410,7 @@ std::wstring TransferErrorText(DWORD error, const std::wstring& path)
     return TransferErrorText(error);
 }
 
-namespace
-{
-
-// Why part of a moved item stayed at its source.
-std::wstring StayedReason(const LeftBehindItem& item)
+std::wstring LeftBehindReason(const LeftBehindItem& item)
 {
     if (!item.removalError)
         return L"其中的链接不会被跟随";
@@ -422,8 +418,6 @@ std::wstring StayedReason(const LeftBehindItem& item)
         return L"没有删除原位置内容的权限";
     return TransferErrorText(item.removalError, item.source);
 }
-
-} // namespace
 
 std::wstring JobTroubleText(const JobTrouble& trouble)
 {
@@ -456,7 +450,7 @@ std::wstring JobTroubleText(const JobTrouble& trouble)
     if (!moved.empty())
         section(L"以下项目已复制到收纳盒，但原位置有部分内容没有移走，两处的内容都已保留：" +
                 NameLines<LeftBehindItem>(moved, [](const LeftBehindItem& item) {
-                    return Quoted(item.source) + L"（" + StayedReason(item) + L"）";
+                    return Quoted(item.source) + L"（" + LeftBehindReason(item) + L"）";
                 }));
     if (!copied.empty())
         section(L"以下项目已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）：" +

@@ -135,6 +135,11 @@ struct JobTrouble {
     std::vector<LeftBehindItem> leftBehind;
     bool Empty() const { return failed.empty() && renamed.empty() && notGivenBack.empty() && leftBehind.empty(); }
 };
+
+// Why part of a moved item stayed at its source: its links, or the reason
+// the first entry copied could not be removed.
+std::wstring LeftBehindReason(const LeftBehindItem& item);
+
 // The one message of a job's trouble; at most a few names of each kind.
 std::wstring JobTroubleText(const JobTrouble& trouble);
 // Worker thread: an item whose destination was taken since the plan (and

@@ -140,6 +140,7 @@ bool OverPhysicalHalf(float x, float left, float w)
 class Untaken
 {
 public:
+    explicit Untaken(bool move) : move_(move) {}
     void Note(const std::wstring& source, const BroughtItem& brought)
     {
         if (brought.intoItself)
@@ -150,8 +151,11 @@ public:
             Add(gone_, source);
         else if (brought.path.empty())
             Add(failed_, source, brought.error ? L"（" + TransferErrorText(brought.error) + L"）" : L"");
+        else if (!brought.leftBehind.empty() && !move_)
+            Add(linksNotCopied_, source);
         else if (!brought.leftBehind.empty())
-            Add(partly_, source);
+            Add(partly_, source,
+                L"（" + LeftBehindReason({source, true, true, brought.removalError}) + L"）");
     }
     void Tell() const
     {
@@ -167,8 +171,10 @@ public:
             NotifyUser(L"quick-panel-not-taken", failed_ + L"没有放入收纳盒，仍在原来的位置。");
         if (!partly_.empty())
             NotifyUser(L"quick-panel-left-behind",
-                       partly_ + L"已放入收纳盒，但原位置有部分内容没有移走（链接不会被跟随，或文件正被占用）。\n"
-                                 L"两处的内容都已保留。");
+                       partly_ + L"已放入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。");
+        if (!linksNotCopied_.empty())
+            NotifyUser(L"quick-panel-links-not-copied",
+                       linksNotCopied_ + L"已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）。");
     }
 
 private:
@@ -182,7 +188,8 @@ private:
             name = source;
         names += (names.empty() ? L"“" : L"、“") + name + L"”" + why;
     }
-    std::wstring intoItself_, gone_, failed_, partly_;
+    bool move_;
+    std::wstring intoItself_, gone_, failed_, partly_, linksNotCopied_;
     BoxFolderNames boxFolder_;
 };
 
@@ -226,6 +233,7 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
     const TransferResult result = move ? MoveItem(source, destination, false, TransferOptions{}, &report)
                                        : CopyItem(source, destination, false, TransferOptions{}, &report);
     brought.leftBehind = std::move(report.leftBehind);
+    brought.removalError = report.removalError;
     if (result == TransferResult::Done || result == TransferResult::Incomplete) {
         brought.path = destination;
         // What stayed at the source makes the item a copy.
@@ -258,7 +266,7 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
     const bool intoFolder = target.physical && FolderExists(target.folder);
     int index = place.insertIndex;
     DWORD done = DROPEFFECT_NONE;
-    Untaken untaken;
+    Untaken untaken(move);
     std::vector<Added> added;
     const BoxFolderGuard guard = intoFolder ? GuardOfBoxFolders(target.folder) : BoxFolderGuard({}, L"");
     for (std::wstring path : paths) {

@@ -36,6 +36,9 @@ struct BroughtItem {
     // Parts of the source that stayed where they were (links, entries in
     // use) although the item arrived.
     std::vector<std::wstring> leftBehind;
+    // Why the first entry copied could not be removed from the source (0
+    // when only links stayed).
+    DWORD removalError = 0;
 };
 
 // Copies or moves the item (a folder with everything in it) into the
