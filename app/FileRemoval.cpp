@@ -15,8 +15,6 @@
 namespace
 {
 
-constexpr size_t kNamedInMessage = 5;
-
 bool IsLink(DWORD attributes)
 {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -622,10 +620,10 @@ std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::
 std::wstring PathLinesText(const std::vector<std::wstring>& paths)
 {
     std::wstring text;
-    for (size_t i = 0; i < paths.size() && i < kNamedInMessage; ++i)
+    for (size_t i = 0; i < paths.size() && i < kPathsNamedInMessage; ++i)
         text += L"\n" + paths[i];
-    if (paths.size() > kNamedInMessage)
-        text += L"\n……以及另外 " + std::to_wstring(paths.size() - kNamedInMessage) + L" 项";
+    if (paths.size() > kPathsNamedInMessage)
+        text += L"\n……以及另外 " + std::to_wstring(paths.size() - kPathsNamedInMessage) + L" 项";
     return text;
 }
 

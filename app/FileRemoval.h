@@ -102,7 +102,8 @@ bool ForEachFolderEntry(const std::wstring& folder,
 // (and saying so when a link stayed so as not to reach what it leads to).
 std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::wstring>& stayed);
 // The lines that name paths in such a message: one per path, the first
-// five, then how many more there are.
+// kPathsNamedInMessage, then how many more there are.
+constexpr size_t kPathsNamedInMessage = 5;
 std::wstring PathLinesText(const std::vector<std::wstring>& paths);
 
 // Whether a folder, given as a full path, must never be removed as a whole:

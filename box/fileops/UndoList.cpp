@@ -405,20 +405,39 @@ void LetKeptCopiesGo(const std::shared_ptr<KelmWindow>& box, const std::vector<K
         CarryOutNow(box, std::move(leaving), report);
 }
 
+namespace
+{
+
+// The first few copies by name and, when there are more, every folder they
+// lie in: a big drop can leave thousands, and a message taller than the
+// screen shows no button to close it.
+std::wstring PlacedLines(const std::vector<LeaveReport::Placed>& placed)
+{
+    std::vector<std::wstring> lines, folders;
+    for (const LeaveReport::Placed& one : placed) {
+        lines.push_back(L"“" + one.name + L"” → " + one.at);
+        const size_t slash = one.at.find_last_of(L"\\/");
+        const std::wstring folder = slash == std::wstring::npos ? one.at : one.at.substr(0, slash);
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    }
+    std::wstring text = PathLinesText(lines);
+    if (lines.size() > kPathsNamedInMessage)
+        text += L"\n它们都在以下文件夹中：" + PathLinesText(folders);
+    return text;
+}
+
+} // namespace
+
 std::wstring LeaveReportText(const LeaveReport& report)
 {
     std::wstring text;
-    if (!report.inView.empty()) {
-        text += L"撤销记录保留的以下内容没有移到回收站，已放到：";
-        for (const LeaveReport::Placed& placed : report.inView)
-            text += L"\n“" + placed.name + L"” → " + placed.at;
-    }
+    if (!report.inView.empty())
+        text += L"撤销记录保留的以下内容没有移到回收站，已放到：" + PlacedLines(report.inView);
     if (!report.stuck.empty()) {
         if (!text.empty())
             text += L"\n\n";
-        text += L"撤销记录保留的以下内容没有移到回收站，也无法移出临时文件夹，仍在：";
-        for (const LeaveReport::Placed& placed : report.stuck)
-            text += L"\n“" + placed.name + L"” → " + placed.at;
+        text += L"撤销记录保留的以下内容没有移到回收站，也无法移出临时文件夹，仍在：" + PlacedLines(report.stuck);
     }
     return text;
 }

@@ -3,12 +3,14 @@
 // free names for kept copies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <thread>
 
+#include "app/StoreTextFormat.h"
 #include "app/TempFolder.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
@@ -344,4 +346,22 @@ TEST(UndoLists, ARecordThatCanNeverBeDoneLetsItsCopyGoOnTheWorker)
     EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\plan（撤销保留的副本）.txt"), "replaced");
     EXPECT_EQ(TimesUserNotified(L"undo-copy-kept"), kept + 1);
     s_boxRuntimes.erase(box);
+}
+
+// Thousands of copies can come into view at once (a big drop that replaced
+// files, a crash): the message names a few and every folder they lie in,
+// never one line per copy.
+TEST(UndoLists, ManyCopiesInViewAreToldInAFewLinesWithTheirFolders)
+{
+    LeaveReport report;
+    for (int i = 0; i < 300; ++i) {
+        const std::wstring name = L"f" + std::to_wstring(i) + L"（撤销保留的副本）.txt";
+        report.inView.push_back({L"f" + std::to_wstring(i) + L".txt", (i % 2 ? L"C:\\a\\" : L"C:\\b\\") + name});
+    }
+    const std::wstring text = LeaveReportText(report);
+    EXPECT_LE(std::count(text.begin(), text.end(), L'\n'), 12) << WideToUtf8(text);
+    EXPECT_NE(text.find(L"f0.txt"), std::wstring::npos);
+    EXPECT_NE(text.find(L"以及另外 295 项"), std::wstring::npos);
+    EXPECT_NE(text.find(L"\nC:\\a"), std::wstring::npos);
+    EXPECT_NE(text.find(L"\nC:\\b"), std::wstring::npos);
 }
