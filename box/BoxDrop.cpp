@@ -29,11 +29,16 @@ PendingBoxDrop& Slot()
     return slot;
 }
 
+// True while a taken drop is being imported: its same-name question runs a
+// modal loop, in which a second drop would be parked and then asked a
+// question that cannot open, and be dropped unseen.
+bool s_importRunning = false;
+
 } // namespace
 
 bool BoxDropPending()
 {
-    return Slot().window != nullptr;
+    return Slot().window != nullptr || s_importRunning;
 }
 
 bool BoxAcceptsDrop(const BoxWindowPtr& box)
@@ -49,7 +54,17 @@ bool BoxAcceptsDrop(const BoxWindowPtr& box)
 void TellBoxDropRefused(const BoxWindowPtr& box)
 {
     const BoxRuntime* runtime = FindBoxRuntime(box);
-    if (!runtime || !runtime->UseTargetFolder || !s_copyProgress.busy || FileActionGate::Refuses(kDropRefused))
+    if (!runtime)
+        return;
+    // An earlier drop still waits (its same-name question may be open):
+    // this one was refused whole, on any box, and the user hears why.
+    if (BoxDropPending() && !runtime->IsLocked && !runtime->SearchFilters()) {
+        if (!FileActionGate::Refuses(kDropRefused))
+            NotifyUser(L"drop-pending", L"上一次拖入的文件还没有处理完（可能正在等待您的回答），这次拖入的文件没有放入收纳盒，"
+                                        L"仍在原来的位置。\n请在上一次拖入完成后重试。");
+        return;
+    }
+    if (!runtime->UseTargetFolder || !s_copyProgress.busy || FileActionGate::Refuses(kDropRefused))
         return;
     NotifyUser(L"drop-busy", std::wstring(FileJobWorksFor(box) ? L"这个收纳盒的文件操作（复制、移动或删除）正在进行"
                                                                : L"另一项文件操作正在进行") +
@@ -99,6 +114,10 @@ void CALLBACK ProcessDroppedFiles(HWND, UINT, UINT_PTR timerId, DWORD)
     // Parked before the program began to end.
     if (FileActionGate::Refuses(kDropRefused))
         return;
+    struct Running {
+        Running() { s_importRunning = true; }
+        ~Running() { s_importRunning = false; }
+    } running;
     try {
         // Whatever ends the import early, the outcome is told (as nothing
         // taken) when the last holder lets it go, here on the UI thread.

@@ -319,6 +319,13 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
     // Moved into itself, a folder would take its own place away.
     if (DropPlan::IsSameOrAncestor(record.path, plan.folder))
         return refuse(L"不能把“" + name + L"”移到它自己里面。");
+    const std::wstring source = record.path;
+    // A record whose item is gone has nothing to move: it just leaves, and
+    // no folder is made for it (a deleted folder chain would come back empty).
+    if (!PathExists(source)) {
+        ForgetRecordsOfPath(owner, source);
+        return true;
+    }
     std::error_code error;
     fs::create_directories(plan.folder, error);
     const DWORD attributes = GetFileAttributesW(LongPathForm(plan.folder).c_str());
@@ -333,12 +340,6 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
         destination = FreePasteName(folder, wanted.stem().wstring(), wanted.extension().wstring(), PathExists);
         Logger::GetInstance().Log(L"DesktopContainer", L"WARNING",
                                   L"File collision avoided. Renamed to: " + destination);
-    }
-    const std::wstring source = record.path;
-    // A record whose item is gone has nothing to move: it just leaves.
-    if (!PathExists(source)) {
-        ForgetRecordsOfPath(owner, source);
-        return true;
     }
     // Across volumes a folder is copied whole and checked before its
     // source goes: that runs on the file worker, and the icon leaves only

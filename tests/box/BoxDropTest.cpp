@@ -671,6 +671,70 @@ TEST_F(BoxDropTest, TheCancelBadgeGoesAfterARefusedDropOrALeave)
     EXPECT_TRUE(fs::exists(In(L"b.txt")));
 }
 
+// While one drop waits to be imported (its same-name question may be
+// open), a drop on any box is refused and told; the source keeps it.
+TEST_F(BoxDropTest, ADropRefusedWhileAnotherWaitsIsTold)
+{
+    TempFolder::WriteBytes(In(L"first.txt"), "1");
+    TempFolder::WriteBytes(In(L"second.txt"), "2");
+    Drop(folderBox, {In(L"first.txt")}, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    ASSERT_TRUE(BoxDropPending());
+    auto* data = new KelmDragHelper::CDataObject(KelmDragHelper::BuildDropFilesBlock({In(L"second.txt")}));
+    for (const BoxWindowPtr& box : {folderBox, mappingBox}) {
+        const int told = TimesUserNotified(L"drop-pending");
+        RECT rc{};
+        GetWindowRect(box->GetHwnd(), &rc);
+        const POINTL point{rc.left + 150, rc.top + 200};
+        SetCursorPos(point.x, point.y);
+        DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+        box->dropTarget->DragEnter(data, MK_LBUTTON, point, &effect);
+        EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+        effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+        box->dropTarget->Drop(data, 0, point, &effect);
+        EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+        EXPECT_EQ(TimesUserNotified(L"drop-pending"), told + 1);
+        EXPECT_NE(LastNoticeText(L"drop-pending").find(L"仍在原来的位置"), std::wstring::npos);
+    }
+    data->Release();
+    WaitForImport();
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"second.txt")), "2");
+    EXPECT_TRUE(RecordPaths(mappingBox).empty());
+}
+
+// A drop let go while an earlier drop's same-name question is open is
+// refused and told, not taken and then lost to a question that cannot open.
+TEST_F(BoxDropTest, ADropDuringTheSameNameQuestionIsRefusedAndTold)
+{
+    TempFolder::WriteBytes(Folder() + L"\\q.txt", "old");
+    TempFolder::WriteBytes(In(L"q.txt"), "new");
+    TempFolder::WriteBytes(In(L"later.txt"), "later");
+    DWORD laterEffect = 99;
+    int told = -1;
+    s_sameNameQuestion = [&](HWND) {
+        told = TimesUserNotified(L"drop-pending");
+        auto* data = new KelmDragHelper::CDataObject(KelmDragHelper::BuildDropFilesBlock({In(L"later.txt")}));
+        RECT rc{};
+        GetWindowRect(folderBox->GetHwnd(), &rc);
+        const POINTL point{rc.left + 150, rc.top + 200};
+        DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+        folderBox->dropTarget->DragEnter(data, MK_LBUTTON, point, &effect);
+        effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+        folderBox->dropTarget->Drop(data, 0, point, &effect);
+        laterEffect = effect;
+        data->Release();
+        PumpUntil([] { return false; }, 100); // the question's own loop
+        told = TimesUserNotified(L"drop-pending") - told;
+        return 0;
+    };
+    Drop(folderBox, {In(L"q.txt")}, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(laterEffect, static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_EQ(told, 1) << "the refused drop is told";
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"later.txt")), "later");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\q.txt"), "old");
+    EXPECT_FALSE(BoxDropPending());
+}
+
 // A folder box refuses files while a file job works (its own or another
 // box's): the source keeps them and the user hears why, whether OLE
 // delivers the drop or, as it does where no effect was offered, only lets

@@ -186,6 +186,19 @@ TEST_F(IconContextMenuTest, MovingBackTakesAFreeNumberedNameAndRemovesTheRecord)
     EXPECT_EQ(TempFolder::ReadBytes(store->File(L"gone\\deeper\\s.txt")), "s");
 }
 
+// An icon whose item is gone just leaves: no folder of its old place is
+// made again for a move that has nothing to move.
+TEST_F(IconContextMenuTest, MovingBackAGoneItemMakesNoFolder)
+{
+    IconRecord g = Add(folderBox, Folder() + L"\\g.txt", "g");
+    fs::remove(g.path);
+    const std::wstring origin = store->File(L"deleted since\\deeper");
+    EXPECT_TRUE(RestoreIconToOriginalPath(g, folderBox, origin + L"\\g.txt"));
+    EXPECT_FALSE(s_copyProgress.busy);
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+    EXPECT_FALSE(fs::exists(store->File(L"deleted since")));
+}
+
 // A file held open by another program stays in the box with its icon, and
 // the user hears which file and why.
 TEST_F(IconContextMenuTest, MovingBackAHeldFileKeepsItsRecordAndTellsWhy)
