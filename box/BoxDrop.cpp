@@ -33,7 +33,7 @@ PendingBoxDrop& Slot()
 
 bool BoxDropPending()
 {
-    return Slot().window != nullptr;
+    return Slot().window != nullptr || DropBeingLookedAt();
 }
 
 bool BoxAcceptsDrop(const BoxWindowPtr& box)
