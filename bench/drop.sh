@@ -104,7 +104,7 @@ done
 box_store="$DATA/DesktopContainer.kelm"
 # A record's path names the box's folder, doubled backslashes as stored.
 stored_spelling="$(store_path "$BOX_FOLDER")\\\\f"
-stored_records() { grep -o -F "$stored_spelling" "$box_store" 2>/dev/null | wc -l; }
+stored_records() { { grep -o -F "$stored_spelling" "$box_store" 2>/dev/null || true; } | wc -l; }
 elapsed() { awk -v ns=$(($1 - started)) 'BEGIN {printf "%.3f", ns / 1e9}'; }
 started=$(date +%s%N)
 # The drop source waits for the box's answer, which comes after the job:
