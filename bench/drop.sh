@@ -3,7 +3,8 @@
 # portable data folder of its own (the four stores seeded in the program's
 # own form, one box whose folder lies in the box root), DropSource.exe
 # dropping the files from another process. Timed from the drop source's
-# start until every file stands in the box's folder and its source is
+# start (and, printed beside it, from the moment the source lets the drop
+# go) until every file stands in the box's folder and its source is
 # empty ("landed"), and until the box shows them: its store holds a record
 # of every file, its picture has not changed for 0.3 s and it answers a
 # message ("shown"). Beside it, the system's own move of the same number of
@@ -103,12 +104,13 @@ done
 box_store="$DATA/DesktopContainer.kelm"
 # A record's path names the box's folder, doubled backslashes as stored.
 stored_spelling="$(store_path "$BOX_FOLDER")\\\\f"
-stored_records() { grep -o -F "$stored_spelling" "$box_store" 2>/dev/null | wc -l; }
+stored_records() { { grep -o -F "$stored_spelling" "$box_store" 2>/dev/null || true; } | wc -l; }
 elapsed() { awk -v ns=$(($1 - started)) 'BEGIN {printf "%.3f", ns / 1e9}'; }
 started=$(date +%s%N)
 # The drop source waits for the box's answer, which comes after the job:
 # the folder is watched meanwhile.
-(cd "$WORK/s" && wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "${names[@]}" >/dev/null 2>&1) &
+(cd "$WORK/s" && wine "$DROP_EXE" --released "$(win_path "$WORK/released")" $((bx + bw / 2)) $((by + bh / 2)) \
+  "${names[@]}" >/dev/null 2>&1) &
 source_pid=$!
 arrived=0
 first=""
@@ -157,9 +159,15 @@ wait "$source_pid" || fail "the drop did not happen"
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "the program showed a message box during the drop: no figure"
 # Until the first file arrived: the drop source's start, the drop itself,
 # the box's deferred import and the job's start.
+# The same, timed from the moment the source let the drop go (written by
+# DropSource): the system's move is timed inside its program too, without
+# a process start.
+released=$(tr -d '\r\n' <"$WORK/released" 2>/dev/null) || fail "the drop source did not say when it dropped"
+since_drop() { awk -v ns=$(($1 - released)) 'BEGIN {printf "%.3f", ns / 1e9}'; }
 awk -v r="$RUN" -v n="$FILES" -v d="$(elapsed "$landed")" -v s="$(elapsed "$shown")" -v f="$(elapsed "$first")" \
   -v p="$plain_s" -v l="$longest" -v ll="$landing_longest" -v a="$answers" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" \
-  'BEGIN {printf "run %s, %d files: landed %.3f s (first after %.3f s), shown %.3f s, system move %.3f s; landed %.1fx, shown %.1fx; UI thread longest wait %d ms, %d ms once files landed (%d answers); load %s\n", r, n, d, f, s, p, d / p, s / p, l, ll, a, load}'
+  -v rs="$(elapsed "$released")" -v dd="$(since_drop "$landed")" -v sd="$(since_drop "$shown")" \
+  'BEGIN {printf "run %s, %d files: landed %.3f s (first after %.3f s), shown %.3f s, system move %.3f s; landed %.1fx, shown %.1fx; from the drop (%.3f s after the source started): landed %.3f s %.1fx, shown %.3f s %.1fx; UI thread longest wait %d ms, %d ms once files landed (%d answers); load %s\n", r, n, d, f, s, p, d / p, s / p, rs, dd, dd / p, sd, sd / p, l, ll, a, load}'
 
 quit_from_tray
 wait_exit "$pid"

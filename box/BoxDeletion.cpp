@@ -131,20 +131,25 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, con
     return MayRemoveFolder(folder, BoxFoldersBut(box, ownHiddenId));
 }
 
-BoxFolderGuard GuardOfBoxFolders(const std::wstring& intoFolder)
+GuardedFolders FoldersToGuard(const std::wstring& intoFolder)
 {
+    GuardedFolders folders{BoxFoldersBut(nullptr, L""), intoFolder, {}};
     if (intoFolder.empty())
-        return BoxFolderGuard(BoxFoldersBut(nullptr, L""), intoFolder);
+        return folders;
     // What is brought into a box must not take the program's own data
     // with it: the stores and logs of the live data folder, and the kept
     // copies and locks under the box root's ".data".
-    std::vector<std::pair<std::wstring, bool>> own;
     if (!s_desktopContainerStore.FileName().empty())
-        own.emplace_back(fs::path(s_desktopContainerStore.FileName()).parent_path().wstring(), false);
+        folders.own.emplace_back(fs::path(s_desktopContainerStore.FileName()).parent_path().wstring(), false);
     if (const std::wstring root = NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L""));
         !root.empty() && root != L"bvn!NULL")
-        own.emplace_back(root + L"\\.data", true);
-    return BoxFolderGuard(BoxFoldersBut(nullptr, L""), intoFolder, own);
+        folders.own.emplace_back(root + L"\\.data", true);
+    return folders;
+}
+
+BoxFolderGuard GuardOfBoxFolders(const std::wstring& intoFolder)
+{
+    return FoldersToGuard(intoFolder).Make();
 }
 
 bool IsOrHoldsABoxFolder(const std::wstring& path)

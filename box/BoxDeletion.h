@@ -34,6 +34,16 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, con
 // entries into intoFolder (empty: none) or deletes or renames them.
 // UI thread only.
 BoxFolderGuard GuardOfBoxFolders(const std::wstring& intoFolder = L"");
+// The same folders as read from the boxes and the stores (UI thread only),
+// for a guard made on another thread: making it asks the disk.
+struct GuardedFolders {
+    std::vector<std::wstring> boxFolders;
+    std::wstring intoFolder;
+    std::vector<std::pair<std::wstring, bool>> own;
+    // Any thread.
+    BoxFolderGuard Make() const { return BoxFolderGuard(boxFolders, intoFolder, own); }
+};
+GuardedFolders FoldersToGuard(const std::wstring& intoFolder);
 // Whether path is one of those folders or a folder that holds one, or the
 // system will not tell: moved into a box, deleted or renamed, it could
 // take a box's folder away. UI thread only.

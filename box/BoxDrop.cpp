@@ -38,7 +38,7 @@ bool s_importRunning = false;
 
 bool BoxDropPending()
 {
-    return Slot().window != nullptr || s_importRunning;
+    return Slot().window != nullptr || s_importRunning || DropBeingLookedAt();
 }
 
 bool BoxAcceptsDrop(const BoxWindowPtr& box)

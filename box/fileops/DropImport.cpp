@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -12,14 +14,17 @@
 #include "app/FileRemoval.h"
 #include "app/FolderRelation.h"
 #include "app/Logger.h"
+#include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxFolderNames.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/FileJobMailbox.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
+#include "box/fileops/FileWorkerTracker.h"
 #include "box/fileops/SameNameQuestion.h"
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
@@ -359,92 +364,66 @@ void CopyFilesWorker(CopyJob job)
     EndFileJobWorker(target);
 }
 
-void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFiles& drop)
+namespace
 {
-    BoxRuntime* runtime = FindBoxRuntime(box);
-    auto managerEntry = s_boxIconManagers.find(box);
-    if (!runtime || managerEntry == s_boxIconManagers.end() || drop.effect == DROPEFFECT_NONE) {
-        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
-        return;
-    }
-    KelmIconManager& manager = managerEntry->second;
-    const HWND hwnd = box->GetHwnd();
 
-    POINT client = drop.cursor;
-    ScreenToClient(hwnd, &client);
-    const DropPlan::Point point{static_cast<float>(client.x / DpiScale), static_cast<float>(client.y / DpiScale)};
+constexpr wchar_t kDropNotTaken[] = L"拖入的文件没有放入收纳盒，仍在原来的位置";
 
+// Where a drop goes among the box's records, from its cursor.
+struct DropPlace {
+    DropPlan::Point point;
+    DropPlan::Placement placement;
+    BoxWindowPtr owner;
+    bool foreign = false;
+};
+
+DropPlace PlaceDrop(const BoxWindowPtr& box, const KelmIconManager& manager, POINT cursor)
+{
+    ScreenToClient(box->GetHwnd(), &cursor);
+    DropPlace place;
+    place.point = DropPlan::Point{static_cast<float>(cursor.x / DpiScale), static_cast<float>(cursor.y / DpiScale)};
     std::vector<DropPlan::Point> positions;
+    positions.reserve(manager.Records().size());
     for (const IconRecord& record : manager.Records())
         positions.push_back({record.x, record.y});
-    const DropPlan::Placement placement =
-        DropPlan::PlaceAmong(positions, static_cast<float>(manager.GetIconSize()), point);
-    BoxWindowPtr owner = box;
-    if (placement.nearest >= 0) {
-        const IconRecord& closest = manager.Records()[placement.nearest];
+    place.placement = DropPlan::PlaceAmong(positions, static_cast<float>(manager.GetIconSize()), place.point);
+    place.owner = box;
+    if (place.placement.nearest >= 0) {
+        const IconRecord& closest = manager.Records()[place.placement.nearest];
         if (closest.owner)
-            owner = closest.owner;
+            place.owner = closest.owner;
     }
-    const bool foreign = owner != box;
+    place.foreign = place.owner != box;
+    return place;
+}
 
-    // A box whose folder went away (moved, renamed, deleted, a drive that
-    // is gone) takes nothing: records of where the files are would make it
-    // a box of shortcuts without a word, and the files would never reach
-    // its folder. The user hears why.
-    const std::wstring folder = runtime->BackingFolder();
-    if (folder.empty() && runtime->UseTargetFolder && !runtime->TargetFolder.empty() &&
-        runtime->TargetFolder != L"bvn!NULL") {
-        s_droppedFiles.clear();
-        NotifyUser(L"drop-folder-gone:" + runtime->TargetFolder,
-                   L"收纳盒“" + runtime->title + L"”的文件夹“" + NormalizeStoredPath(runtime->TargetFolder) +
-                       L"”不存在或无法访问（可能已被移动、重命名或删除），拖入的文件没有放入收纳盒，仍在原来的位置。");
-        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
-        return;
-    }
-    if (drop.effect == DROPEFFECT_LINK || folder.empty()) {
-        std::vector<UndoRecord> undo;
-        std::vector<KelmIconManager::NewEntry> entries;
-        int index = placement.insertIndex;
-        for (const std::wstring& path : drop.paths) {
-            UndoRecord record;
-            record.kind = 3;
-            record.path = path;
-            record.owner = owner;
-            undo.push_back(std::move(record));
-            KelmIconManager::NewEntry entry;
-            entry.index = index++;
-            entry.path = path;
-            entry.x = point.x;
-            entry.y = point.y;
-            entry.merged = foreign;
-            entry.owner = owner;
-            entries.push_back(std::move(entry));
-        }
-        PushUndoRecords(box, std::move(undo));
-        manager.AddRecordsForEntries(std::move(entries));
-        s_droppedFiles.clear();
-        SaveBoxIcons(manager);
-        Invalidate(box);
-        FinishOutcome(drop.outcome, DROPEFFECT_LINK);
-        return;
-    }
+// What the disk says about a drop's entries before its plan is made.
+struct DropLooks {
+    // The entries to bring in, in drop order.
+    std::vector<std::wstring> paths;
+    // Whether an entry exists, for those looked at under their own name.
+    std::map<std::wstring, bool> present;
+    // What the guard kept where it is, for the user.
+    BoxFolderNames boxFolders;
+    // The names in the box's folder, for a plan of many items.
+    std::optional<std::unordered_set<std::wstring>> boxNames;
+};
 
-    const bool move = drop.effect == DROPEFFECT_MOVE;
+// Any thread: the guard's folders resolved, each dropped entry looked at
+// once for the guard and the plan (a drop of a thousand files asks the
+// system a thousand times, not four thousand), and the box's folder listed.
+DropLooks LookAtDrop(const GuardedFolders& guarded, const std::vector<std::wstring>& dropped, bool move)
+{
     // The box's own folder and the folders that hold it, however spelled,
     // are left out, as the plan leaves out their stored spelling. Another
     // box's folder (or one that holds it) would leave that box without its
     // folder: it stays where it is, and the user hears why. A copy leaves
     // it where it is, so only a move asks.
-    const BoxFolderGuard guard = GuardOfBoxFolders(folder);
-    std::vector<std::wstring> paths;
-    BoxFolderNames boxFolders;
-    // Each dropped entry is looked at once for the guard and the plan: a
-    // drop of a thousand files asks the system a thousand times, not four
-    // thousand.
-    std::map<std::wstring, bool> present;
-    const std::vector<EntryLook> looks = LookAtEntries(drop.paths);
-    for (size_t i = 0; i < drop.paths.size(); ++i) {
-        const std::wstring& path = drop.paths[i];
+    const BoxFolderGuard guard = guarded.Make();
+    DropLooks result;
+    const std::vector<EntryLook> looks = LookAtEntries(dropped);
+    for (size_t i = 0; i < dropped.size(); ++i) {
+        const std::wstring& path = dropped[i];
         const EntryLook& look = looks[i];
         // A drive's root is neither moved nor copied in, and the user hears
         // so even where the root holds this box's folder.
@@ -454,29 +433,59 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
         const FolderRelation relation = root   ? FolderRelation::VolumeRoot
                                         : move ? guard.BoxFolder(look)
                                                : FolderRelation::Unrelated;
-        boxFolders.Add(path, relation);
+        result.boxFolders.Add(path, relation);
         if (relation == FolderRelation::Unrelated) {
-            paths.push_back(path);
+            result.paths.push_back(path);
             if (look.full == path)
-                present[path] = look.attributes != INVALID_FILE_ATTRIBUTES;
+                result.present[path] = look.attributes != INVALID_FILE_ATTRIBUTES;
         }
     }
-    if (!boxFolders.Empty())
-        NotifyUser(L"drop-box-folder", boxFolders.Text(L"放进这个收纳盒"));
-    const std::optional<std::unordered_set<std::wstring>> boxNames = NamesForPlan(folder, paths.size());
+    result.boxNames = NamesForPlan(guarded.intoFolder, result.paths.size());
+    return result;
+}
+
+// UI thread: the plan of a drop whose entries were looked at, its one
+// question, and the job that carries it out.
+void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstring& folder, const DropLooks& looks)
+{
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    auto managerEntry = s_boxIconManagers.find(box);
+    if (!runtime || managerEntry == s_boxIconManagers.end()) {
+        // The box went while its drop was looked at.
+        s_droppedFiles.clear();
+        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
+        return;
+    }
+    if (runtime->BackingFolder() != folder) {
+        // Its folder changed meanwhile: what was looked at is not where the
+        // files would go.
+        s_droppedFiles.clear();
+        NotifyUser(L"drop-folder-changed:" + runtime->TargetFolder,
+                   L"收纳盒“" + runtime->title + L"”的文件夹在拖入时发生了变化，" + kDropNotTaken + L"。\n请重试。");
+        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
+        return;
+    }
+    KelmIconManager& manager = managerEntry->second;
+    const HWND hwnd = box->GetHwnd();
+    // Placed among the records as they stand now.
+    const DropPlace place = PlaceDrop(box, manager, drop.cursor);
+    const bool move = drop.effect == DROPEFFECT_MOVE;
+    if (!looks.boxFolders.Empty())
+        NotifyUser(L"drop-box-folder", looks.boxFolders.Text(L"放进这个收纳盒"));
     const std::wstring inFolder = !folder.empty() && folder.back() == L'\\' ? folder : folder + L"\\";
-    auto exists = [&present, &boxNames, &inFolder](const std::wstring& path) {
-        const auto known = present.find(path);
-        if (known != present.end())
+    auto exists = [&looks, &inFolder](const std::wstring& path) {
+        const auto known = looks.present.find(path);
+        if (known != looks.present.end())
             return known->second;
-        if (boxNames && path.size() > inFolder.size() && path.compare(0, inFolder.size(), inFolder) == 0 &&
+        if (looks.boxNames && path.size() > inFolder.size() && path.compare(0, inFolder.size(), inFolder) == 0 &&
             path.find_first_of(L"\\/", inFolder.size()) == std::wstring::npos &&
-            !boxNames->count(LowerName(path.substr(inFolder.size()))))
+            !looks.boxNames->count(LowerName(path.substr(inFolder.size()))))
             return false;
         return PathExists(path);
     };
     const DropPlan::Disk disk{exists, SamePathItem};
-    const DropPlan::Plan plan = DropPlan::PlanInto(paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
+    const DropPlan::Plan plan =
+        DropPlan::PlanInto(looks.paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();
     // The question reset nothing the hover repaint needs.
     HoverAnimationCount = 0;
@@ -494,10 +503,10 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
         item.source = planned.source;
         item.destination = planned.destination;
         item.originalPath = planned.source;
-        item.insertIndex = placement.insertIndex + planned.sourceIndex;
-        item.dropX = point.x;
-        item.dropY = point.y;
-        item.owner = owner;
+        item.insertIndex = place.placement.insertIndex + planned.sourceIndex;
+        item.dropX = place.point.x;
+        item.dropY = place.point.y;
+        item.owner = place.owner;
         item.move = move;
         item.replace = planned.replace;
         if (planned.replace)
@@ -519,4 +528,153 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
                        L"另一项文件操作正在进行，拖入的文件没有放入收纳盒，仍在原来的位置。\n请在当前操作完成后重试。");
         FinishOutcome(drop.outcome, DROPEFFECT_NONE);
     }
+}
+
+// The drop whose entries are being looked at off the UI thread. UI thread
+// only: its outcome belongs to the UI thread's apartment and is never let
+// go elsewhere, so the looking thread holds nothing but strings.
+struct LookedAtDrop {
+    BoxWindowPtr box;
+    DroppedFiles drop;
+    std::wstring folder;
+    unsigned serial = 0;
+};
+
+std::optional<LookedAtDrop>& BeingLookedAt()
+{
+    static std::optional<LookedAtDrop> slot;
+    return slot;
+}
+
+// The plan of a looked-at drop runs: its same-name question runs a modal
+// loop, in which another drop must be refused, not parked and lost.
+bool s_planningLookedAt = false;
+
+// UI thread, posted by the looking thread.
+void LookedAt(unsigned serial, const DropLooks& looks, bool failed)
+{
+    std::optional<LookedAtDrop>& slot = BeingLookedAt();
+    if (!slot || slot->serial != serial)
+        return;
+    LookedAtDrop taken = std::move(*slot);
+    slot.reset();
+    // The program began to end while the drop was looked at.
+    if (FileActionGate::Refuses(kDropNotTaken)) {
+        s_droppedFiles.clear();
+        FinishOutcome(taken.drop.outcome, DROPEFFECT_NONE);
+        return;
+    }
+    if (failed) {
+        s_droppedFiles.clear();
+        NotifyUser(L"drop-look-failed", std::wstring(L"无法读取拖入的文件的信息，") + kDropNotTaken + L"。");
+        FinishOutcome(taken.drop.outcome, DROPEFFECT_NONE);
+        return;
+    }
+    struct Planning {
+        Planning() { s_planningLookedAt = true; }
+        ~Planning() { s_planningLookedAt = false; }
+    } planning;
+    try {
+        PlanDrop(taken.box, taken.drop, taken.folder, looks);
+    } catch (const std::exception& e) {
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
+                                  L"Importing dropped files failed: " + Utf8ToWide(e.what()));
+        NotifyUser(L"drop-failed-plan", std::wstring(kDropNotTaken) + L"。");
+        FinishOutcome(taken.drop.outcome, DROPEFFECT_NONE);
+    }
+}
+
+} // namespace
+
+bool DropBeingLookedAt()
+{
+    return BeingLookedAt().has_value() || s_planningLookedAt;
+}
+
+void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFiles& drop)
+{
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    auto managerEntry = s_boxIconManagers.find(box);
+    if (!runtime || managerEntry == s_boxIconManagers.end() || drop.effect == DROPEFFECT_NONE) {
+        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
+        return;
+    }
+    KelmIconManager& manager = managerEntry->second;
+
+    // A box whose folder went away (moved, renamed, deleted, a drive that
+    // is gone) takes nothing: records of where the files are would make it
+    // a box of shortcuts without a word, and the files would never reach
+    // its folder. The user hears why.
+    const std::wstring folder = runtime->BackingFolder();
+    if (folder.empty() && runtime->UseTargetFolder && !runtime->TargetFolder.empty() &&
+        runtime->TargetFolder != L"bvn!NULL") {
+        s_droppedFiles.clear();
+        NotifyUser(L"drop-folder-gone:" + runtime->TargetFolder,
+                   L"收纳盒“" + runtime->title + L"”的文件夹“" + NormalizeStoredPath(runtime->TargetFolder) +
+                       L"”不存在或无法访问（可能已被移动、重命名或删除），拖入的文件没有放入收纳盒，仍在原来的位置。");
+        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
+        return;
+    }
+    if (drop.effect == DROPEFFECT_LINK || folder.empty()) {
+        const DropPlace place = PlaceDrop(box, manager, drop.cursor);
+        std::vector<UndoRecord> undo;
+        std::vector<KelmIconManager::NewEntry> entries;
+        int index = place.placement.insertIndex;
+        for (const std::wstring& path : drop.paths) {
+            UndoRecord record;
+            record.kind = 3;
+            record.path = path;
+            record.owner = place.owner;
+            undo.push_back(std::move(record));
+            KelmIconManager::NewEntry entry;
+            entry.index = index++;
+            entry.path = path;
+            entry.x = place.point.x;
+            entry.y = place.point.y;
+            entry.merged = place.foreign;
+            entry.owner = place.owner;
+            entries.push_back(std::move(entry));
+        }
+        PushUndoRecords(box, std::move(undo));
+        manager.AddRecordsForEntries(std::move(entries));
+        s_droppedFiles.clear();
+        SaveBoxIcons(manager);
+        Invalidate(box);
+        FinishOutcome(drop.outcome, DROPEFFECT_LINK);
+        return;
+    }
+
+    // The guard and the looks ask the system about every dropped entry and
+    // resolve every box's folder: thousands of questions, off the UI
+    // thread. The drop stays pending meanwhile (no other drop is taken);
+    // its plan, question and job follow on the UI thread.
+    static unsigned serials = 0;
+    const unsigned serial = ++serials;
+    const GuardedFolders guarded = FoldersToGuard(folder);
+    const bool move = drop.effect == DROPEFFECT_MOVE;
+    BeingLookedAt() = LookedAtDrop{box, drop, folder, serial};
+    auto look = [serial, guarded, paths = drop.paths, move](bool onThread) {
+        FileWorkerTracker::Scope running(FileWorkerTracker::GetInstance());
+        DropLooks looks;
+        bool failed = false;
+        try {
+            looks = LookAtDrop(guarded, paths, move);
+        } catch (...) {
+            failed = true;
+        }
+        if (onThread)
+            FileJobMailbox::Post([serial, looks = std::move(looks), failed] { LookedAt(serial, looks, failed); });
+        else
+            LookedAt(serial, looks, failed);
+    };
+    // The looks come back through the file jobs' mailbox.
+    if (FileJobMailbox::Open()) {
+        try {
+            std::thread(look, true).detach();
+            return;
+        } catch (const std::system_error&) {
+        }
+    }
+    // No thread or no way back: the looks are taken here.
+    look(false);
 }

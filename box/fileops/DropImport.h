@@ -43,8 +43,13 @@ extern std::function<int(HWND owner)> s_sameNameQuestion;
 // Imports the drop into the box (the body of the drop timer) as decided at
 // the drop, and finishes its outcome with what was really done: at once
 // when nothing is moved or copied (a cancelled question, a refused job),
-// else when the worker has ended.
+// else when the worker has ended. A drop into the box's folder has its
+// entries looked at on a thread of its own first; its plan, question and
+// job follow on the UI thread.
 void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFiles& drop);
+// A drop's entries are being looked at, or its plan (with its same-name
+// question) runs: it is still pending.
+bool DropBeingLookedAt();
 
 // The worker of a drop job (its own thread).
 void CopyFilesWorker(CopyJob job);

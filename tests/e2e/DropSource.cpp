@@ -3,7 +3,7 @@
 // list (CF_HDROP) put into OLE drag and drop with copy and move allowed, or
 // the effects --effects names (1 copy only, as a box that maps its files).
 //
-//   DropSource [--delete-on-move] [--effects <DROPEFFECT mask>] <screen x> <screen y> <file>...
+//   DropSource [--delete-on-move] [--effects <DROPEFFECT mask>] [--released <file>] <screen x> <screen y> <file>...
 //
 // The cursor is put on the point first, since OLE picks the target window
 // under the cursor. No button is held: the source ends the drag with a drop
@@ -12,6 +12,9 @@
 // the program waits (bounded) for the target's result. With
 // --delete-on-move it then deletes its files when it was told they were
 // moved, as a source that finishes a move itself does.
+// With --released it writes the moment it lets the drop go (nanoseconds
+// since 1970, the system's clock) into that file, for a benchmark that
+// times what follows the drop rather than this program's start.
 // Prints "result <hr> effect <effect> performed <value set by the target,
 // or -1> async <0|1>" and exits 0 when DoDragDrop reports a drop, 1 when
 // it does not, 2 on bad use.
@@ -29,6 +32,25 @@
 
 namespace
 {
+
+// Where the moment of the drop is written; empty when nobody asked.
+std::wstring s_releasedFile;
+
+void WriteReleaseMoment()
+{
+    if (s_releasedFile.empty())
+        return;
+    FILETIME now{};
+    GetSystemTimePreciseAsFileTime(&now);
+    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    // FILETIME counts 100 ns steps from 1601.
+    const unsigned long long unixNs = (ticks - 116444736000000000ULL) * 100ULL;
+    if (FILE* file = _wfopen(s_releasedFile.c_str(), L"w")) {
+        std::fprintf(file, "%llu\n", unixNs);
+        std::fclose(file);
+    }
+    s_releasedFile.clear();
+}
 
 FORMATETC HdropFormat()
 {
@@ -231,7 +253,10 @@ public:
     {
         if (escape)
             return DRAGDROP_S_CANCEL;
-        return ++polls_ >= kPollsBeforeDrop ? DRAGDROP_S_DROP : S_OK;
+        if (++polls_ < kPollsBeforeDrop)
+            return S_OK;
+        WriteReleaseMoment();
+        return DRAGDROP_S_DROP;
     }
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
@@ -252,6 +277,10 @@ int wmain(int argc, wchar_t** argv)
     DWORD allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     if (argc > first + 1 && std::wcscmp(argv[first], L"--effects") == 0) {
         allowed = static_cast<DWORD>(_wtoi(argv[first + 1]));
+        first += 2;
+    }
+    if (argc > first + 1 && std::wcscmp(argv[first], L"--released") == 0) {
+        s_releasedFile = argv[first + 1];
         first += 2;
     }
     if (argc < first + 3) {

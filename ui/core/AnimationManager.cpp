@@ -243,15 +243,26 @@ void AnimationManager::Update()
         records_.push_back(std::move(record));
     pendingRecords_.clear();
 
+    // Each window is invalidated once a tick, after every completion ran,
+    // however many of its animations moved: a box whose thousands of icons
+    // slide into place would otherwise ask the system thousands of times
+    // per tick.
+    std::vector<HWND> invalidated;
+    auto remember = [&invalidated](HWND window) {
+        if (window && std::find(invalidated.begin(), invalidated.end(), window) == invalidated.end())
+            invalidated.push_back(window);
+    };
     for (auto& completion : completions) {
         if (completion.done)
             completion.done();
-        InvalidateClient(completion.window);
+        remember(completion.window);
     }
     if (skippedRepaint_ && GetActiveCount() == 0) {
-        InvalidateClient(skippedRepaint_);
+        remember(skippedRepaint_);
         skippedRepaint_ = nullptr;
     }
+    for (const HWND window : invalidated)
+        InvalidateClient(window);
 
     std::vector<std::function<void()>> posted;
     {

@@ -1,6 +1,9 @@
 #include "ui/core/KelmDropTarget.h"
 
-#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <iterator>
 
 #include "ui/core/DragDropState.h"
 #include "ui/core/DropOutcome.h"
@@ -16,30 +19,61 @@ FORMATETC HdropFormat()
 }
 
 // Reads every path of the data object's file list; false when it offers
-// none. Each name is measured first, so long paths arrive whole.
+// none.
 bool ReadDroppedPaths(IDataObject* data, std::vector<std::wstring>& paths)
 {
     FORMATETC format = HdropFormat();
     STGMEDIUM medium{};
     if (!data || FAILED(data->GetData(&format, &medium)))
         return false;
-    HDROP drop = static_cast<HDROP>(medium.hGlobal);
-    const UINT count = drop ? DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) : 0;
-    for (UINT i = 0; i < count; ++i) {
-        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
-        if (length == 0)
-            continue;
-        std::wstring name(length + 1, L'\0');
-        const UINT copied = DragQueryFileW(drop, i, name.data(), length + 1);
-        name.resize(copied);
-        if (!name.empty())
-            paths.push_back(std::move(name));
+    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+        if (const void* block = GlobalLock(medium.hGlobal)) {
+            std::vector<std::wstring> read = PathsOfDropFiles(block, GlobalSize(medium.hGlobal));
+            GlobalUnlock(medium.hGlobal);
+            paths.insert(paths.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
+        }
     }
     ReleaseStgMedium(&medium);
     return true;
 }
 
 } // namespace
+
+std::vector<std::wstring> PathsOfDropFiles(const void* block, size_t size)
+{
+    std::vector<std::wstring> paths;
+    if (!block || size < sizeof(DROPFILES))
+        return paths;
+    const auto* header = static_cast<const DROPFILES*>(block);
+    const auto* bytes = static_cast<const char*>(block);
+    if (header->pFiles < sizeof(DROPFILES) || header->pFiles >= size)
+        return paths;
+    // Every name is read only up to the end of the block, however the
+    // source filled it: an unterminated list ends where the block does.
+    if (header->fWide) {
+        const auto* at = reinterpret_cast<const wchar_t*>(bytes + header->pFiles);
+        const auto* end = at + (size - header->pFiles) / sizeof(wchar_t);
+        while (at < end && *at) {
+            const wchar_t* stop = std::find(at, end, L'\0');
+            paths.emplace_back(at, stop);
+            at = stop + 1;
+        }
+    } else {
+        const char* at = bytes + header->pFiles;
+        const char* end = bytes + size;
+        while (at < end && *at) {
+            const char* stop = std::find(at, end, '\0');
+            const int length = static_cast<int>(stop - at);
+            std::wstring name(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, at, length, nullptr, 0)), L'\0');
+            if (!name.empty()) {
+                MultiByteToWideChar(CP_ACP, 0, at, length, name.data(), static_cast<int>(name.size()));
+                paths.push_back(std::move(name));
+            }
+            at = stop + 1;
+        }
+    }
+    return paths;
+}
 
 DWORD KelmDropTarget::EffectFor(DWORD keyState, DWORD allowed) const
 {

@@ -10,6 +10,8 @@
 #include <windows.h>
 
 #include <climits>
+#include <string>
+#include <vector>
 
 class KelmDropTarget : public IDropTarget
 {
@@ -51,3 +53,9 @@ private:
 // The effect offered to a drag: copy with Ctrl, else the window's default,
 // never one the source does not allow.
 DWORD ChooseDropEffect(DWORD defaultEffect, DWORD keyState, DWORD allowed);
+
+// The paths of a CF_HDROP block of size bytes, in their order, read in one
+// walk (DragQueryFileW walks the list from its start for every name asked,
+// which makes thousands of names cost seconds). Nothing beyond the block
+// is read.
+std::vector<std::wstring> PathsOfDropFiles(const void* block, size_t size);

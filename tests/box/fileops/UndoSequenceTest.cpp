@@ -375,9 +375,11 @@ protected:
     void FinishJob()
     {
         const DWORD start = GetTickCount();
-        while (s_copyProgress.busy && s_copyProgress.targetWindow == box && GetTickCount() - start < 20000) {
+        // A drop's entries are looked at on a thread before its job starts.
+        while ((DropBeingLookedAt() || (s_copyProgress.busy && s_copyProgress.targetWindow == box)) &&
+               GetTickCount() - start < 20000) {
             TakeJobMail();
-            if (s_copyProgress.workerRunning)
+            if (s_copyProgress.workerRunning || DropBeingLookedAt())
                 Sleep(1);
         }
         TakeJobMail();
@@ -697,6 +699,32 @@ TEST_F(UndoSequenceTest, UndoRedoRenameNewAndPasteWaitWhileAJobRuns)
     EXPECT_FALSE(fs::exists(boxFolder + L"\\p.txt"));
     EXPECT_EQ(Runtime().undoList.size(), 1u);
     EXPECT_EQ(TimesUserNotified(L"job-busy"), told + 4) << "each refusal is told";
+}
+
+// A drop's entries are looked at off the UI thread; the box's folder may
+// change meanwhile. The drop stays pending, then takes nothing and says so.
+TEST_F(UndoSequenceTest, ADropWhoseBoxFolderChangesWhileItIsLookedAtTakesNothing)
+{
+    StartSequence();
+    fs::create_directories(sources + L"\\1");
+    Write(sources + L"\\1\\x.txt");
+    const size_t records = View().Records().size();
+    const std::wstring elsewhere = sources + L"\\elsewhere";
+    fs::create_directories(elsewhere);
+    DroppedFiles drop;
+    drop.paths = {sources + L"\\1\\x.txt"};
+    drop.effect = DROPEFFECT_MOVE;
+    ImportDroppedFiles(box, drop);
+    EXPECT_TRUE(DropBeingLookedAt()) << "the drop is still pending";
+    Runtime().TargetFolder = elsewhere;
+    FinishJob();
+    Runtime().TargetFolder = boxFolder;
+    EXPECT_FALSE(DropBeingLookedAt());
+    EXPECT_TRUE(fs::exists(sources + L"\\1\\x.txt"));
+    EXPECT_FALSE(fs::exists(boxFolder + L"\\x.txt"));
+    EXPECT_FALSE(fs::exists(elsewhere + L"\\x.txt"));
+    EXPECT_EQ(View().Records().size(), records);
+    EXPECT_EQ(TimesUserNotified(L"drop-folder-changed:" + elsewhere), 1);
 }
 
 // A folder merged into the box's own of the same name while one of its

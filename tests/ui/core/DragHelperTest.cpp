@@ -88,3 +88,27 @@ TEST(DropEffects, CtrlCopiesAndTheSourceLimitsTheChoice)
         EXPECT_EQ(ChooseDropEffect(c.defaultEffect, c.keys, c.allowed), c.expected)
             << c.defaultEffect << " " << c.keys << " " << c.allowed;
 }
+
+TEST(DropFilesBlock, ReadsBackEveryPathOfWideAndAnsiListsWithinTheBlock)
+{
+    HGLOBAL block = BuildDropFilesBlock({L"C:\\a", L"C:\\\x6587\x4ef6.txt", L"b"});
+    ASSERT_NE(block, nullptr);
+    const void* bytes = GlobalLock(block);
+    EXPECT_EQ(PathsOfDropFiles(bytes, GlobalSize(block)),
+              (std::vector<std::wstring>{L"C:\\a", L"C:\\\x6587\x4ef6.txt", L"b"}));
+    // A list cut off without its end is read up to the block's end, never
+    // beyond it.
+    const size_t cut = sizeof(DROPFILES) + 7 * sizeof(wchar_t);
+    EXPECT_EQ(PathsOfDropFiles(bytes, cut), (std::vector<std::wstring>{L"C:\\a", L"C:"}));
+    GlobalUnlock(block);
+    GlobalFree(block);
+
+    struct {
+        DROPFILES header;
+        char names[9];
+    } ansi{};
+    ansi.header.pFiles = sizeof(DROPFILES);
+    std::memcpy(ansi.names, "C:\\x\0yz\0", 9);
+    EXPECT_EQ(PathsOfDropFiles(&ansi, sizeof(ansi)), (std::vector<std::wstring>{L"C:\\x", L"yz"}));
+    EXPECT_TRUE(PathsOfDropFiles(&ansi, sizeof(DROPFILES) - 1).empty());
+}
