@@ -33,12 +33,12 @@ double BlinkNowMs(HWND window)
 // one per colour level, and the swing's end exactly.
 constexpr float kSeenOpacityStep = 0.05f;
 
-// The least time between two caret paints within a swing. A swing does
-// nearly all of its way in its first tenth: painted at every screen
-// refresh that is four frames in 80 ms, which the eye sees as the same
-// quick fade as two. Each frame costs a present of the whole window on
-// some systems, so the fade is drawn at this pace.
-constexpr double kCaretFrameMs = 50.0;
+// The least time between two caret paints within a swing (four screen
+// refreshes). A swing does nearly all of its way in its first tenth:
+// painted at every refresh that is five frames in 100 ms, which the eye
+// sees as the same quick fade as two. Each frame costs a present of the
+// whole window on some systems, so the fade is drawn at this pace.
+constexpr double kCaretFrameMs = 66.0;
 
 } // namespace
 

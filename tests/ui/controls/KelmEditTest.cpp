@@ -356,7 +356,7 @@ TEST_F(KelmEditTest, BlinkRepaintsOnlyTheCaretAndMatchesAFullPaint)
 // Each swing of the blink reaches nearly all of its way in its first
 // tenth; the rest, too small to see, paints nothing. Its end shows only
 // until the swing back's first step a tick later: the end is not painted,
-// that step is, and the steps after it no closer than 50 ms apart.
+// that step is, and the steps after it no closer than 66 ms apart.
 TEST_F(KelmEditTest, BlinkPaintsNoStepTooSmallToSeeNorAnEndTheSwingBackReplaces)
 {
     HeldAnimationClock clock(test().window->animationManager);
@@ -384,12 +384,12 @@ TEST_F(KelmEditTest, BlinkPaintsNoStepTooSmallToSeeNorAnEndTheSwingBackReplaces)
     ASSERT_TRUE(test().PumpUntil([&] { return GetUpdateRect(test().hwnd, nullptr, FALSE) == 0; }, 3000));
     paints = test().paints;
 
-    clock.Step(0.03); // a step that shows, 30 ms after the last paint
+    clock.Step(0.04); // a step that shows, 40 ms after the last paint
     EXPECT_FALSE(test().PumpUntil([&] { return test().paints > paints; }, 300))
-        << "a caret step came sooner than 50 ms after the last";
-    clock.Step(0.03); // 60 ms after it
+        << "a caret step came sooner than 66 ms after the last";
+    clock.Step(0.03); // 70 ms after it
     EXPECT_TRUE(test().PumpUntil([&] { return test().paints > paints; }, 3000))
-        << "the step 60 ms after the last paint was not painted";
+        << "the step 70 ms after the last paint was not painted";
     edit->StopCaretAnimation();
 }
 
