@@ -219,8 +219,8 @@ void DrawTextInRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, c
 namespace
 {
 
-// How far the drawn pixels of a glyph may lie outside its outline's box:
-// antialiasing, hinting and pixel snapping, in DIPs.
+// How far the drawn pixels of a glyph may lie outside its outline's box
+// (antialiasing, hinting and pixel snapping), in DIPs and in pixels.
 constexpr float kInkBleed = 2.0f;
 
 // Where a glyph's outline lies along the line, from its pen position.
@@ -230,11 +230,12 @@ struct InkSpan {
 };
 
 // The outline's span of every glyph of a run (left to right runs); empty
-// when the font cannot tell, and the glyph is then taken as wide as an em
-// on each side of its advance.
+// when the font cannot tell or slants or emboldens its outlines, and the
+// glyph is then taken as wide as an em on each side of its advance.
 std::vector<InkSpan> InkSpans(const DWRITE_GLYPH_RUN& run)
 {
-    if (!run.fontFace || run.glyphCount == 0 || !run.glyphIndices)
+    if (!run.fontFace || run.glyphCount == 0 || !run.glyphIndices ||
+        run.fontFace->GetSimulations() != DWRITE_FONT_SIMULATIONS_NONE)
         return {};
     DWRITE_FONT_METRICS font{};
     run.fontFace->GetMetrics(&font);
@@ -308,6 +309,9 @@ public:
         }
         const float em = run->fontEmSize;
         const std::vector<InkSpan> ink = InkSpans(*run);
+        float dpiX = 96.0f, dpiY = 96.0f;
+        rt_->GetDpi(&dpiX, &dpiY);
+        const float bleed = std::max(kInkBleed, kInkBleed * 96.0f / std::max(dpiX, 1.0f));
         UINT32 first = run->glyphCount, last = 0;
         float pen = 0.0f, firstPen = 0.0f;
         for (UINT32 i = 0; i < run->glyphCount; ++i) {
@@ -317,8 +321,8 @@ public:
             // along it, where its outline is known, only as far as its ink.
             float left = pen + offset - em, width = std::fabs(advance) + 2.0f * em;
             if (!ink.empty()) {
-                left = pen + offset + ink[i].left - kInkBleed;
-                width = std::max(ink[i].right - ink[i].left, 0.0f) + 2.0f * kInkBleed;
+                left = pen + offset + ink[i].left - bleed;
+                width = std::max(ink[i].right - ink[i].left, 0.0f) + 2.0f * bleed;
             }
             if (!OutsidePaintRegion(rt_, x + left, y - 2.0f * em, width, 3.0f * em)) {
                 if (first == run->glyphCount) {
