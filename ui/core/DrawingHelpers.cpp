@@ -365,14 +365,30 @@ private:
 } // namespace
 
 void DrawTextLine(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
-                  COLORREF color, const wchar_t* family, float alpha)
+                  COLORREF color, const wchar_t* family, float alpha, CachedTextLayout* cache)
 {
     if (!rt || !text || !s_dwriteFactory)
         return;
     IDWriteTextFormat* format = GetTextFormat(family, size, 400, false);
     if (!format)
         return;
-    ComPtr<IDWriteTextLayout> layout = PlainLayout(text, format, w, h);
+    ComPtr<IDWriteTextLayout> layout;
+    if (!cache) {
+        layout = PlainLayout(text, format, w, h);
+    } else {
+        if (!cache->layout || cache->format != format || cache->size != size || cache->weight != 400 ||
+            cache->centred || cache->w != w || cache->h != h || cache->text != text) {
+            cache->layout = PlainLayout(text, format, w, h);
+            cache->format = format;
+            cache->text.assign(text);
+            cache->w = w;
+            cache->h = h;
+            cache->size = size;
+            cache->weight = 400;
+            cache->centred = false;
+        }
+        layout = cache->layout;
+    }
     auto brush = MakeBrush(rt, color, alpha);
     if (!layout || !brush)
         return;
