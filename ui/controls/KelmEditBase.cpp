@@ -30,7 +30,7 @@ double BlinkNowMs(HWND window)
 // A change of the caret's opacity smaller than this, on a line a pixel
 // wide, is not one the eye tells apart: the long tail of each swing (its
 // last twentieth takes most of its 0.6 s) is painted in a few steps, not
-// one per colour level, and the swing's end exactly.
+// one per colour level, and an end the caret rests at exactly.
 constexpr float kSeenOpacityStep = 0.05f;
 
 // The least time between two caret paints within a swing (four screen
