@@ -53,10 +53,14 @@ void CaretBlink::Start(HWND window, float from, float to, std::function<bool()> 
     // tick, only the caret's few pixels.
     animation_ = owner->animationManager.AnimateVariableWithBezier<float>(
         nullptr, from, to, kSwingSeconds,
-        [this, alive = std::weak_ptr<char>(life_)](float value) {
+        [this, from, to, alive = std::weak_ptr<char>(life_)](float value) {
             if (alive.expired())
                 return;
             opacity = value;
+            // The end of a swing that goes on shows for a tick only, and
+            // the start of the next is that same end.
+            if (value == from || (value == to && GoesOn()))
+                return;
             repaintCaret();
         },
         0.0, 1.11, 0.0, 0.96, std::move(next));

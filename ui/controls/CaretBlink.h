@@ -29,8 +29,9 @@ public:
     bool Running() const { return animation_ != -1; }
 
     float opacity = 0.0f;
-    // Repaints what the opacity changes (the caret alone) at every step;
-    // empty: the swing repaints the whole window.
+    // Repaints what the opacity changes (the caret alone) at every step
+    // but those that show a swing's end where the swing back replaces it a
+    // tick later; empty: the swing repaints the whole window.
     std::function<void()> repaintCaret;
     // With repaintCaret: whether that opacity would paint the caret other
     // than it shows now; the window's timer rests until it would.
@@ -38,6 +39,8 @@ public:
 
 private:
     void StopSwing();
+    // At a swing's end: whether the swing back starts at once.
+    bool GoesOn() const { return paintedSinceSwing_ && stillFocused_ && stillFocused_(); }
 
     int animation_ = -1;
     HWND window_ = nullptr;

@@ -263,7 +263,7 @@ void KelmEdit::CreateCtl(HWND window, ID2D1HwndRenderTarget* rt)
                                placeholder.c_str(), size, textColour, L"Segoe UI", kPlaceholderAlpha, false);
             } else {
                 DrawTextLine(target, textX, textY, textW + 100.0f, bottom - textY, buffer_.text.c_str(), size,
-                             textColour, L"Segoe UI", 1.0f);
+                             textColour, L"Segoe UI", 1.0f, &textLayout_);
             }
             if (focused) {
                 const float caretY = editY + editH * 0.5f - kCaretRise;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ui/controls/KelmEditBase.h"
+#include "ui/core/DrawingHelpers.h"
 
 class KelmEdit : public KelmEditBase
 {
@@ -68,4 +69,5 @@ private:
     mutable std::wstring measuredText_;
     mutable int measuredSize_ = 0;
     mutable std::vector<float> prefixWidths_;
+    CachedTextLayout textLayout_; // the line as last drawn
 };

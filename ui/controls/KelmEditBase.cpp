@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/controls/EditPlatform.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
@@ -18,32 +19,26 @@ KelmEditBase::KelmEditBase()
 namespace
 {
 
-double NowMs()
+// The blink's own time in milliseconds: the clock its swings run on.
+double BlinkNowMs(HWND window)
 {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return now.QuadPart * 1000.0 / frequency.QuadPart;
+    if (KelmWindow* owner = EditPlatform::WindowObject(window))
+        return owner->animationManager.Clock().Now() * 1000.0;
+    return static_cast<double>(GetTickCount64());
 }
 
 // A change of the caret's opacity smaller than this, on a line a pixel
 // wide, is not one the eye tells apart: the long tail of each swing (its
 // last twentieth takes most of its 0.6 s) is painted in a few steps, not
-// one per colour level, and the swing's end exactly.
+// one per colour level, and an end the caret rests at exactly.
 constexpr float kSeenOpacityStep = 0.05f;
 
-// One refresh of the screen: more caret paints than that never show.
-double RefreshMs()
-{
-    static const double refresh = [] {
-        HDC screen = GetDC(nullptr);
-        const int hz = screen ? GetDeviceCaps(screen, VREFRESH) : 0;
-        if (screen)
-            ReleaseDC(nullptr, screen);
-        return 1000.0 / (hz > 1 ? hz : 60);
-    }();
-    return refresh;
-}
+// The least time between two caret paints within a swing (four screen
+// refreshes). A swing does nearly all of its way in its first tenth:
+// painted at every refresh that is five frames in 100 ms, which the eye
+// sees as the same quick fade as two. Each frame costs a present of the
+// whole window on some systems, so the fade is drawn at this pace.
+constexpr double kCaretFrameMs = 66.0;
 
 } // namespace
 
@@ -54,7 +49,7 @@ void KelmEditBase::SetCaretArea(float x, float y, float w, float h, float inside
     fillColour_ = fill;
     paintedCaret_ = CaretPixel(blink_.opacity);
     paintedOpacity_ = blink_.opacity;
-    caretPaintedAt_ = NowMs();
+    caretPaintedAt_ = BlinkNowMs(window_);
     // One pixel more on each side for the antialiased edges of the caret,
     // but never beyond the inside: what lies under the edit's border is
     // drawn from the window behind it.
@@ -97,8 +92,10 @@ void KelmEditBase::RepaintCaret()
     // paint. Over a selection the caret's ground is not the fill.
     if (!HasSelection() && !CaretChangeShows(blink_.opacity))
         return;
-    // A later step paints the newest colour.
-    if (NowMs() - caretPaintedAt_ < RefreshMs())
+    // A later step paints the newest colour; an end the caret rests at has
+    // no later step.
+    const bool swingsEnd = blink_.opacity <= 0.0f || blink_.opacity >= 1.0f;
+    if (!swingsEnd && BlinkNowMs(window_) - caretPaintedAt_ < kCaretFrameMs)
         return;
     RepaintWindowPart(window_, caretPixels_, this); // inside the edit's opaque face
     paintedCaret_ = CaretPixel(blink_.opacity);     // what that paint will show

@@ -87,5 +87,5 @@ private:
     COLORREF fillColour_ = 0;
     COLORREF paintedCaret_ = 0;   // what the last paint put there, or the one asked for
     float paintedOpacity_ = 0.0f; // the opacity of that colour
-    double caretPaintedAt_ = 0;   // when, in milliseconds
+    double caretPaintedAt_ = 0;   // when, in milliseconds of the blink's clock
 };

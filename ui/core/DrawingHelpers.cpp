@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <vector>
 
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
@@ -218,9 +219,44 @@ void DrawTextInRect(ID2D1RenderTarget* rt, float x, float y, float w, float h, c
 namespace
 {
 
+// How far the drawn pixels of a glyph may lie outside its outline's box
+// (antialiasing, hinting and pixel snapping), in DIPs and in pixels.
+constexpr float kInkBleed = 2.0f;
+
+// Where a glyph's outline lies along the line, from its pen position.
+struct InkSpan {
+    float left = 0.0f;
+    float right = 0.0f;
+};
+
+// The outline's span of every glyph of a run (left to right runs); empty
+// when the font cannot tell or slants or emboldens its outlines, and the
+// glyph is then taken as wide as an em on each side of its advance.
+std::vector<InkSpan> InkSpans(const DWRITE_GLYPH_RUN& run)
+{
+    if (!run.fontFace || run.glyphCount == 0 || !run.glyphIndices ||
+        run.fontFace->GetSimulations() != DWRITE_FONT_SIMULATIONS_NONE)
+        return {};
+    DWRITE_FONT_METRICS font{};
+    run.fontFace->GetMetrics(&font);
+    if (font.designUnitsPerEm == 0)
+        return {};
+    std::vector<DWRITE_GLYPH_METRICS> glyphs(run.glyphCount);
+    if (FAILED(run.fontFace->GetDesignGlyphMetrics(run.glyphIndices, run.glyphCount, glyphs.data(), FALSE)))
+        return {};
+    const float scale = run.fontEmSize / font.designUnitsPerEm;
+    std::vector<InkSpan> spans(run.glyphCount);
+    for (UINT32 i = 0; i < run.glyphCount; ++i) {
+        const DWRITE_GLYPH_METRICS& g = glyphs[i];
+        spans[i].left = g.leftSideBearing * scale;
+        spans[i].right = (static_cast<float>(g.advanceWidth) - g.rightSideBearing) * scale;
+    }
+    return spans;
+}
+
 // Hands the glyph runs of a layout to the target one by one; in a partial
-// paint only the glyphs whose box (an em around the advance) can reach the
-// region. Lives on the stack for one Draw call.
+// paint only the glyphs whose ink can reach the region. Lives on the stack
+// for one Draw call.
 class RegionGlyphRenderer final : public IDWriteTextRenderer
 {
 public:
@@ -272,13 +308,23 @@ public:
             return S_OK;
         }
         const float em = run->fontEmSize;
+        const std::vector<InkSpan> ink = InkSpans(*run);
+        float dpiX = 96.0f, dpiY = 96.0f;
+        rt_->GetDpi(&dpiX, &dpiY);
+        const float bleed = std::max(kInkBleed, kInkBleed * 96.0f / std::max(dpiX, 1.0f));
         UINT32 first = run->glyphCount, last = 0;
         float pen = 0.0f, firstPen = 0.0f;
         for (UINT32 i = 0; i < run->glyphCount; ++i) {
             const float advance = run->glyphAdvances[i];
             const float offset = run->glyphOffsets ? run->glyphOffsets[i].advanceOffset : 0.0f;
-            if (!OutsidePaintRegion(rt_, x + pen + offset - em, y - 2.0f * em, std::fabs(advance) + 2.0f * em,
-                                    3.0f * em)) {
+            // Across the line a glyph may reach far (accents, descenders);
+            // along it, where its outline is known, only as far as its ink.
+            float left = pen + offset - em, width = std::fabs(advance) + 2.0f * em;
+            if (!ink.empty()) {
+                left = pen + offset + ink[i].left - bleed;
+                width = std::max(ink[i].right - ink[i].left, 0.0f) + 2.0f * bleed;
+            }
+            if (!OutsidePaintRegion(rt_, x + left, y - 2.0f * em, width, 3.0f * em)) {
                 if (first == run->glyphCount) {
                     first = i;
                     firstPen = pen;
@@ -319,14 +365,30 @@ private:
 } // namespace
 
 void DrawTextLine(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
-                  COLORREF color, const wchar_t* family, float alpha)
+                  COLORREF color, const wchar_t* family, float alpha, CachedTextLayout* cache)
 {
     if (!rt || !text || !s_dwriteFactory)
         return;
     IDWriteTextFormat* format = GetTextFormat(family, size, 400, false);
     if (!format)
         return;
-    ComPtr<IDWriteTextLayout> layout = PlainLayout(text, format, w, h);
+    ComPtr<IDWriteTextLayout> layout;
+    if (!cache) {
+        layout = PlainLayout(text, format, w, h);
+    } else {
+        if (!cache->layout || cache->format != format || cache->size != size || cache->weight != 400 ||
+            cache->centred || cache->w != w || cache->h != h || cache->text != text) {
+            cache->layout = PlainLayout(text, format, w, h);
+            cache->format = format;
+            cache->text.assign(text);
+            cache->w = w;
+            cache->h = h;
+            cache->size = size;
+            cache->weight = 400;
+            cache->centred = false;
+        }
+        layout = cache->layout;
+    }
     auto brush = MakeBrush(rt, color, alpha);
     if (!layout || !brush)
         return;

@@ -32,8 +32,12 @@ void DrawTextInRectInt(ID2D1RenderTarget* rt, float x, float y, int w, int h, co
 // run: a partial paint draws only the glyphs that can reach its region
 // (every glyph drawn is rendered anew, and a caret beside a long line
 // would redraw all of it). The edit boxes' text.
+struct CachedTextLayout;
+// With a cache the layout is kept between paints (a caret's blink draws
+// the same line again and again) and rebuilt when the text, box or font
+// changed.
 void DrawTextLine(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
-                  COLORREF color, const wchar_t* family, float alpha);
+                  COLORREF color, const wchar_t* family, float alpha, CachedTextLayout* cache = nullptr);
 // A "Segoe UI" text layout kept by its owner between paints: building one
 // per draw is most of the cost of a frame full of labels and text cards.
 struct CachedTextLayout {

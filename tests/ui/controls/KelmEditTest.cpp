@@ -354,9 +354,10 @@ TEST_F(KelmEditTest, BlinkRepaintsOnlyTheCaretAndMatchesAFullPaint)
 }
 
 // Each swing of the blink reaches nearly all of its way in its first
-// tenth; the rest, too small to see, paints nothing until the swing's end,
-// which is painted exactly.
-TEST_F(KelmEditTest, BlinkPaintsNoStepTooSmallToSeeButTheSwingsEnd)
+// tenth; the rest, too small to see, paints nothing. Its end shows only
+// until the swing back's first step a tick later: the end is not painted,
+// that step is, and the steps after it no closer than 66 ms apart.
+TEST_F(KelmEditTest, BlinkPaintsNoStepTooSmallToSeeNorAnEndTheSwingBackReplaces)
 {
     HeldAnimationClock clock(test().window->animationManager);
     Focus(); // a swing from 0 to 1 starts
@@ -364,7 +365,7 @@ TEST_F(KelmEditTest, BlinkPaintsNoStepTooSmallToSeeButTheSwingsEnd)
     clock.Step(0.15); // 0.96 of the way
     ASSERT_TRUE(test().PumpUntil([&] { return edit->GetCaretOpacity() > 0.9f; }, 3000));
     ASSERT_TRUE(test().PumpUntil([&] { return GetUpdateRect(test().hwnd, nullptr, FALSE) == 0; }, 3000));
-    const int paints = test().paints;
+    int paints = test().paints;
 
     clock.Step(0.2); // 0.985: another colour, not another look
     ASSERT_TRUE(test().PumpUntil([&] { return edit->GetCaretOpacity() > 0.98f; }, 3000));
@@ -372,8 +373,23 @@ TEST_F(KelmEditTest, BlinkPaintsNoStepTooSmallToSeeButTheSwingsEnd)
     EXPECT_FALSE(test().PumpUntil([&] { return test().paints > paints; }, 300))
         << "a step too small to see was painted";
 
-    clock.Step(0.3); // the swing's end
-    EXPECT_TRUE(test().PumpUntil([&] { return test().paints > paints; }, 3000)) << "the swing's end was not painted";
+    clock.Step(0.3); // the swing's end, where the swing back starts
+    EXPECT_FALSE(test().PumpUntil([&] { return test().paints > paints; }, 300))
+        << "the end of a swing that goes on was painted";
+
+    clock.Step(0.01); // the swing back's first step: most of its way
+    ASSERT_TRUE(test().PumpUntil([&] { return test().paints > paints; }, 3000))
+        << "the swing back's first step was not painted";
+    EXPECT_LT(edit->GetCaretOpacity(), 0.5f);
+    ASSERT_TRUE(test().PumpUntil([&] { return GetUpdateRect(test().hwnd, nullptr, FALSE) == 0; }, 3000));
+    paints = test().paints;
+
+    clock.Step(0.04); // a step that shows, 40 ms after the last paint
+    EXPECT_FALSE(test().PumpUntil([&] { return test().paints > paints; }, 300))
+        << "a caret step came sooner than 66 ms after the last";
+    clock.Step(0.03); // 70 ms after it
+    EXPECT_TRUE(test().PumpUntil([&] { return test().paints > paints; }, 3000))
+        << "the step 70 ms after the last paint was not painted";
     edit->StopCaretAnimation();
 }
 
