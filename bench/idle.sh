@@ -43,6 +43,9 @@
 # the window under the point is the one meant: a click that would miss
 # ends the run with a message instead of measuring the wrong thing.
 set -euo pipefail
+# A prefix of the benchmark's own: never run.sh's, where the user's own
+# Tessik may live.
+export WINEPREFIX_TESSIK="${WINEPREFIX_TESSIK:-${TESSIK_BUILD:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}/wineprefix.idlebench}"
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/seed.sh"
 trap 'finish_bench' EXIT
