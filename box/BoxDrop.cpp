@@ -29,16 +29,14 @@ PendingBoxDrop& Slot()
     return slot;
 }
 
-// True while a taken drop is being imported: its same-name question runs a
-// modal loop, in which a second drop would be parked and then asked a
-// question that cannot open, and be dropped unseen.
-bool s_importRunning = false;
-
 } // namespace
 
 bool BoxDropPending()
 {
-    return Slot().window != nullptr || s_importRunning || DropBeingLookedAt();
+    // A taken drop stays pending until its plan ran: its same-name question
+    // runs a modal loop, in which a second drop would be parked, asked a
+    // question that cannot open, and be dropped unseen.
+    return Slot().window != nullptr || DropBeingLookedAt();
 }
 
 bool BoxAcceptsDrop(const BoxWindowPtr& box)
@@ -114,10 +112,6 @@ void CALLBACK ProcessDroppedFiles(HWND, UINT, UINT_PTR timerId, DWORD)
     // Parked before the program began to end.
     if (FileActionGate::Refuses(kDropRefused))
         return;
-    struct Running {
-        Running() { s_importRunning = true; }
-        ~Running() { s_importRunning = false; }
-    } running;
     try {
         // Whatever ends the import early, the outcome is told (as nothing
         // taken) when the last holder lets it go, here on the UI thread.
