@@ -31,6 +31,7 @@
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
+#include "ui/core/KelmDropTarget.h"
 #include "ui/core/KelmWindow.h"
 
 namespace fs = std::filesystem;
@@ -339,19 +340,6 @@ void PasteCopyWorker(CopyJob job, bool menu)
     EndFileJobWorker(target);
 }
 
-std::vector<std::wstring> DroppedPaths(HDROP drop)
-{
-    std::vector<std::wstring> paths;
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-        path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-        if (!path.empty())
-            paths.push_back(std::move(path));
-    }
-    return paths;
-}
-
 void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRuntime& runtime, const PastePlace& place,
                 const std::vector<std::wstring>& paths)
 {
@@ -487,7 +475,7 @@ void PasteClipboard(const BoxWindowPtr& box, KelmIconManager& manager, bool menu
 
     if (IsClipboardFormatAvailable(CF_HDROP)) {
         if (HANDLE data = GetClipboardData(CF_HDROP))
-            PasteFiles(box, manager, *runtime, place, DroppedPaths(static_cast<HDROP>(data)));
+            PasteFiles(box, manager, *runtime, place, PathsOfDropHandle(data));
         return;
     }
     const std::wstring folder = runtime->BackingFolder();

@@ -28,6 +28,7 @@
 #include "ui/core/DpiScale.h"
 #include "ui/core/DragDropState.h"
 #include "ui/core/DropOutcome.h"
+#include "ui/core/KelmDropTarget.h"
 #include "ui/core/KelmOption.h"
 #include "ui/core/KelmWindow.h"
 
@@ -301,20 +302,8 @@ std::vector<std::wstring> ClipboardFilePaths(HWND owner)
     std::vector<std::wstring> paths;
     if (!OpenClipboard(owner))
         return paths;
-    if (HANDLE data = GetClipboardData(CF_HDROP)) {
-        HDROP drop = static_cast<HDROP>(data);
-        const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < count; ++i) {
-            // Measured first: a path cut short could name its parent folder.
-            const UINT length = DragQueryFileW(drop, i, nullptr, 0);
-            if (length == 0)
-                continue;
-            std::wstring path(length + 1, L'\0');
-            path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
-            if (!path.empty())
-                paths.push_back(std::move(path));
-        }
-    }
+    if (HANDLE data = GetClipboardData(CF_HDROP))
+        paths = PathsOfDropHandle(data);
     CloseClipboard();
     return paths;
 }

@@ -364,6 +364,34 @@ private:
 
 } // namespace
 
+namespace
+{
+
+// The owner's kept layout of the text in a w x h box, made anew only when
+// the text, box, format, size, weight or alignment changed; null when none
+// could be made.
+IDWriteTextLayout* KeptLayout(CachedTextLayout& cache, IDWriteTextFormat* format, std::wstring_view text, float w,
+                              float h, float size, int weight, bool centred)
+{
+    if (!cache.layout || cache.format != format || cache.size != size || cache.weight != weight ||
+        cache.centred != centred || cache.w != w || cache.h != h || cache.text != text) {
+        cache.layout.Reset();
+        cache.format = format;
+        cache.text.assign(text);
+        cache.w = w;
+        cache.h = h;
+        cache.size = size;
+        cache.weight = weight;
+        cache.centred = centred;
+        if (FAILED(s_dwriteFactory->CreateTextLayout(cache.text.c_str(), static_cast<UINT32>(cache.text.size()), format,
+                                                     w, h, &cache.layout)))
+            cache.layout.Reset();
+    }
+    return cache.layout.Get();
+}
+
+} // namespace
+
 void DrawTextLine(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
                   COLORREF color, const wchar_t* family, float alpha, CachedTextLayout* cache)
 {
@@ -372,23 +400,9 @@ void DrawTextLine(ID2D1RenderTarget* rt, float x, float y, float w, float h, con
     IDWriteTextFormat* format = GetTextFormat(family, size, 400, false);
     if (!format)
         return;
-    ComPtr<IDWriteTextLayout> layout;
-    if (!cache) {
-        layout = PlainLayout(text, format, w, h);
-    } else {
-        if (!cache->layout || cache->format != format || cache->size != size || cache->weight != 400 ||
-            cache->centred || cache->w != w || cache->h != h || cache->text != text) {
-            cache->layout = PlainLayout(text, format, w, h);
-            cache->format = format;
-            cache->text.assign(text);
-            cache->w = w;
-            cache->h = h;
-            cache->size = size;
-            cache->weight = 400;
-            cache->centred = false;
-        }
-        layout = cache->layout;
-    }
+    ComPtr<IDWriteTextLayout> layout =
+        cache ? KeptLayout(*cache, format, text, std::max(w, 0.0f), std::max(h, 0.0f), size, 400, false)
+              : PlainLayout(text, format, w, h);
     auto brush = MakeBrush(rt, color, alpha);
     if (!layout || !brush)
         return;
@@ -406,20 +420,8 @@ void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, flo
         return;
     // Drawn as a C string elsewhere: the text ends at its first NUL.
     text = text.substr(0, text.find(L'\0'));
-    if (!cache.layout || cache.format != format || cache.size != size || cache.weight != weight ||
-        cache.centred != centred || cache.w != w || cache.h != h || cache.text != text) {
-        cache.layout.Reset();
-        cache.format = format;
-        cache.text.assign(text);
-        cache.w = w;
-        cache.h = h;
-        cache.size = size;
-        cache.weight = weight;
-        cache.centred = centred;
-        if (FAILED(s_dwriteFactory->CreateTextLayout(cache.text.c_str(), static_cast<UINT32>(cache.text.size()), format,
-                                                     w, h, &cache.layout)))
-            return;
-    }
+    if (!KeptLayout(cache, format, text, w, h, size, weight, centred))
+        return;
     if (TextOutsidePaintRegion(rt, x, y, w, h, size, size / 2, [&] { return cache.layout; }))
         return;
     auto brush = MakeBrush(rt, color, alpha);

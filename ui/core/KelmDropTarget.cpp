@@ -26,12 +26,9 @@ bool ReadDroppedPaths(IDataObject* data, std::vector<std::wstring>& paths)
     STGMEDIUM medium{};
     if (!data || FAILED(data->GetData(&format, &medium)))
         return false;
-    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
-        if (const void* block = GlobalLock(medium.hGlobal)) {
-            std::vector<std::wstring> read = PathsOfDropFiles(block, GlobalSize(medium.hGlobal));
-            GlobalUnlock(medium.hGlobal);
-            paths.insert(paths.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
-        }
+    if (medium.tymed == TYMED_HGLOBAL) {
+        std::vector<std::wstring> read = PathsOfDropHandle(medium.hGlobal);
+        paths.insert(paths.end(), std::make_move_iterator(read.begin()), std::make_move_iterator(read.end()));
     }
     ReleaseStgMedium(&medium);
     return true;
@@ -72,6 +69,16 @@ std::vector<std::wstring> PathsOfDropFiles(const void* block, size_t size)
             at = stop + 1;
         }
     }
+    return paths;
+}
+
+std::vector<std::wstring> PathsOfDropHandle(HGLOBAL handle)
+{
+    const void* block = handle ? GlobalLock(handle) : nullptr;
+    if (!block)
+        return {};
+    std::vector<std::wstring> paths = PathsOfDropFiles(block, GlobalSize(handle));
+    GlobalUnlock(handle);
     return paths;
 }
 

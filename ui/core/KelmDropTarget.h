@@ -59,3 +59,5 @@ DWORD ChooseDropEffect(DWORD defaultEffect, DWORD keyState, DWORD allowed);
 // which makes thousands of names cost seconds). Nothing beyond the block
 // is read.
 std::vector<std::wstring> PathsOfDropFiles(const void* block, size_t size);
+// The same for a CF_HDROP in global memory (a drop's or the clipboard's).
+std::vector<std::wstring> PathsOfDropHandle(HGLOBAL handle);
