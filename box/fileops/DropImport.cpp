@@ -48,6 +48,13 @@ void FinishOutcome(const std::shared_ptr<DropOutcome>& outcome, DWORD effect)
         outcome->Finish(effect);
 }
 
+// A drop that takes nothing: its paths are let go and its source hears so.
+void TakeNothing(const std::shared_ptr<DropOutcome>& outcome)
+{
+    s_droppedFiles.clear();
+    FinishOutcome(outcome, DROPEFFECT_NONE);
+}
+
 void Invalidate(const BoxWindowPtr& box)
 {
     if (box && IsWindow(box->GetHwnd()))
@@ -452,17 +459,15 @@ void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstr
     auto managerEntry = s_boxIconManagers.find(box);
     if (!runtime || managerEntry == s_boxIconManagers.end()) {
         // The box went while its drop was looked at.
-        s_droppedFiles.clear();
-        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
+        TakeNothing(drop.outcome);
         return;
     }
     if (runtime->BackingFolder() != folder) {
         // Its folder changed meanwhile: what was looked at is not where the
         // files would go.
-        s_droppedFiles.clear();
         NotifyUser(L"drop-folder-changed:" + runtime->TargetFolder,
                    L"收纳盒“" + runtime->title + L"”的文件夹在拖入时发生了变化，" + kDropNotTaken + L"。\n请重试。");
-        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
+        TakeNothing(drop.outcome);
         return;
     }
     KelmIconManager& manager = managerEntry->second;
@@ -560,14 +565,12 @@ void LookedAt(unsigned serial, const DropLooks& looks, bool failed)
     slot.reset();
     // The program began to end while the drop was looked at.
     if (FileActionGate::Refuses(kDropNotTaken)) {
-        s_droppedFiles.clear();
-        FinishOutcome(taken.drop.outcome, DROPEFFECT_NONE);
+        TakeNothing(taken.drop.outcome);
         return;
     }
     if (failed) {
-        s_droppedFiles.clear();
         NotifyUser(L"drop-look-failed", std::wstring(L"无法读取拖入的文件的信息，") + kDropNotTaken + L"。");
-        FinishOutcome(taken.drop.outcome, DROPEFFECT_NONE);
+        TakeNothing(taken.drop.outcome);
         return;
     }
     struct Planning {
@@ -608,11 +611,10 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     const std::wstring folder = runtime->BackingFolder();
     if (folder.empty() && runtime->UseTargetFolder && !runtime->TargetFolder.empty() &&
         runtime->TargetFolder != L"bvn!NULL") {
-        s_droppedFiles.clear();
         NotifyUser(L"drop-folder-gone:" + runtime->TargetFolder,
                    L"收纳盒“" + runtime->title + L"”的文件夹“" + NormalizeStoredPath(runtime->TargetFolder) +
                        L"”不存在或无法访问（可能已被移动、重命名或删除），拖入的文件没有放入收纳盒，仍在原来的位置。");
-        FinishOutcome(drop.outcome, DROPEFFECT_NONE);
+        TakeNothing(drop.outcome);
         return;
     }
     if (drop.effect == DROPEFFECT_LINK || folder.empty()) {
