@@ -60,6 +60,22 @@ bool Rename(const TransferOptions& options, const std::wstring& from, const std:
     return MoveFileExW(LongPathForm(from).c_str(), LongPathForm(to).c_str(), flags) != FALSE;
 }
 
+// Renames the open file h to path; the system's reason when it cannot (as
+// MoveFileExW: ERROR_ALREADY_EXISTS over an entry without replace,
+// ERROR_NOT_SAME_DEVICE across volumes).
+bool RenameHandle(HANDLE h, const std::wstring& path, bool replace)
+{
+    const std::wstring reach = LongPathForm(path);
+    const size_t nameBytes = reach.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes, 0);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::copy(reach.begin(), reach.end(), info->FileName);
+    return SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
 // Why an entry may not be written at path, or 0: a link there (shown as one
 // or not) would make the write land elsewhere.
 DWORD DestinationRefusal(const std::wstring& path, DWORD attributes)
@@ -175,9 +191,18 @@ private:
     TransferJobState* state_ = nullptr;
 };
 
+struct HandleCloser {
+    void operator()(HANDLE h) const { CloseHandle(h); }
+};
+using HeldHandle = std::unique_ptr<void, HandleCloser>;
+
 // What one look at a source entry tells: its own attributes, its final
 // path (comparable) and whether it is itself (CheckEntry).
 struct SourceEntry {
+    // A file looked at for its move, still open (with the right to rename
+    // it) when it proved itself: the rename goes through the very entry
+    // that was checked, not through its name again.
+    HeldHandle held;
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
     std::wstring ownFinal;
     // The file index of a file, read on the same open.
@@ -219,8 +244,11 @@ std::wstring FinalPathOfHandle(HANDLE h)
 // anything else (a short name, a trimmed name, a link the system lists as
 // a plain entry, an entry that cannot be opened or named) takes the full
 // check. Its volume is not asked (under Wine that costs more than the
-// move itself); withIndex reads its file index on the same open.
-SourceEntry InspectSource(const std::wstring& path, TransferJobState& job, bool withIndex = false)
+// move itself); withIndex reads its file index on the same open. hold
+// keeps a file that proved itself open for its rename (SourceEntry::held);
+// one that cannot be opened so (held open by a process that does not share
+// its deletion) is looked at as any other and stays unheld.
+SourceEntry InspectSource(const std::wstring& path, TransferJobState& job, bool withIndex = false, bool hold = false)
 {
     SourceEntry entry;
     const std::wstring reach = LongPathForm(path);
@@ -230,20 +258,30 @@ SourceEntry InspectSource(const std::wstring& path, TransferJobState& job, bool 
         return entry;
     }
     if (reach == path && !HasDotPart(path)) {
-        HANDLE h =
-            CreateFileW(reach.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            entry.ownFinal = FinalPathOfHandle(h);
+        auto open = [&](DWORD access) {
+            HANDLE h = CreateFileW(reach.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                   nullptr);
+            return HeldHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
+        };
+        HeldHandle h;
+        if (hold && !IsFolderAttributes(entry.attributes))
+            h = open(DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
+        const bool mayRename = h != nullptr;
+        if (!h)
+            h = open(FILE_READ_ATTRIBUTES);
+        if (h) {
+            entry.ownFinal = FinalPathOfHandle(h.get());
             if (withIndex && !IsFolderAttributes(entry.attributes))
-                entry.index = FileIndexOfHandle(h);
-            CloseHandle(h);
+                entry.index = FileIndexOfHandle(h.get());
         }
         std::wstring folder, name;
         if (!entry.ownFinal.empty() && SplitFull(FullPathOf(path), folder, name)) {
             const std::wstring& folderFinal = job.FolderFinal(folder);
             if (!folderFinal.empty() && entry.ownFinal == ComparablePath(folderFinal + L"\\" + name)) {
                 entry.check = EntryCheck::Itself;
+                if (mayRename)
+                    entry.held = std::move(h);
                 return entry;
             }
         }
@@ -712,7 +750,7 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     JobOf job(options);
     // Which file arrives is told only to a caller that asks (a report) and
     // only of the system's own rename.
-    const SourceEntry entry = InspectSource(source, *job, report && !options.rename);
+    SourceEntry entry = InspectSource(source, *job, report && !options.rename, !options.rename);
     // Without replace an existing destination makes the rename fail; it is
     // looked for only then.
     const bool destinationExists = replace && PathExists(destination);
@@ -760,9 +798,18 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
             report->merged = MergedFrom(source, run);
         return moved;
     }
-    // MOVEFILE_REPLACE_EXISTING swaps the file in one step: the old file is
-    // never deleted before the new one stands in its place.
-    if (Rename(options, source, destination, replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+    // A replacing rename swaps the file in one step: the old file is never
+    // deleted before the new one stands in its place.
+    const bool renamed = entry.held ? RenameHandle(entry.held.get(), destination, replace)
+                                    : Rename(options, source, destination, replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    {
+        // Closed before anything else opens the source (the copy, its
+        // removal).
+        const DWORD error = GetLastError();
+        entry.held.reset();
+        SetLastError(error);
+    }
+    if (renamed) {
         // The system's rename stays on one volume and keeps the file: the
         // file looked at is the one that arrived. (A file swapped in between
         // is told by an identity that does not match, never taken for it.)

@@ -51,6 +51,17 @@ bool RenameAcrossVolumes(const std::wstring&, const std::wstring&, DWORD)
     return false;
 }
 
+uint64_t FileIndexOf(const std::wstring& path)
+{
+    HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION facts{};
+    const bool ok = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &facts);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    return ok ? (static_cast<uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow : 0;
+}
+
 class FileTransferTest : public ::testing::Test
 {
 protected:
@@ -116,9 +127,17 @@ TEST_F(FileTransferTest, MoveNeverReplacesWithoutBeingAsked)
     EXPECT_EQ(MoveItem(In(L"a.txt"), Box(L"a.txt"), false, {}), TransferResult::Failed);
     EXPECT_EQ(TempFolder::ReadBytes(Box(L"a.txt")), "old");
     EXPECT_EQ(TempFolder::ReadBytes(In(L"a.txt")), "new");
-    EXPECT_EQ(MoveItem(In(L"a.txt"), Box(L"a.txt"), true, {}), TransferResult::Done);
+    const uint64_t index = FileIndexOf(In(L"a.txt"));
+    TransferReport report;
+    EXPECT_EQ(MoveItem(In(L"a.txt"), Box(L"a.txt"), true, {}, &report), TransferResult::Done);
     EXPECT_EQ(TempFolder::ReadBytes(Box(L"a.txt")), "new");
     EXPECT_FALSE(fs::exists(In(L"a.txt")));
+    // On one volume the file itself is renamed, never copied and removed,
+    // and the report names that very file.
+    EXPECT_NE(index, 0u);
+    EXPECT_EQ(FileIndexOf(Box(L"a.txt")), index);
+    ASSERT_TRUE(report.placed.has_value());
+    EXPECT_EQ(report.placed->index, index);
 }
 
 TEST_F(FileTransferTest, FoldersMoveWholeOrMergeWhenReplacing)
