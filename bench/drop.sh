@@ -7,7 +7,9 @@
 # go) until every file stands in the box's folder and its source is
 # empty ("landed"), and until the box shows them: its store holds a record
 # of every file, its picture has not changed for 0.3 s and it answers a
-# message ("shown"). Beside it, the system's own move of the same number of
+# message ("shown"; the progress card's fade after the last file is part
+# of it, and a look at the screen takes a while, so the time is an upper
+# bound). Beside it, the system's own move of the same number of
 # files on the same volume (bench_plain_move: MoveFileExW of each, timed
 # inside the program). Meanwhile bench_drop_watch sends the box window a
 # message every few milliseconds from another process and keeps the longest
@@ -167,7 +169,9 @@ since_drop() { awk -v ns=$(($1 - released)) 'BEGIN {printf "%.3f", ns / 1e9}'; }
 awk -v r="$RUN" -v n="$FILES" -v d="$(elapsed "$landed")" -v s="$(elapsed "$shown")" -v f="$(elapsed "$first")" \
   -v p="$plain_s" -v l="$longest" -v ll="$landing_longest" -v a="$answers" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" \
   -v rs="$(elapsed "$released")" -v dd="$(since_drop "$landed")" -v sd="$(since_drop "$shown")" \
-  'BEGIN {printf "run %s, %d files: landed %.3f s (first after %.3f s), shown %.3f s, system move %.3f s; landed %.1fx, shown %.1fx; from the drop (%.3f s after the source started): landed %.3f s %.1fx, shown %.3f s %.1fx; UI thread longest wait %d ms, %d ms once files landed (%d answers); load %s\n", r, n, d, f, s, p, d / p, s / p, rs, dd, dd / p, sd, sd / p, l, ll, a, load}'
+  -v st="$(awk -v ns=$((stored_at - landed)) 'BEGIN {printf "%.3f", ns / 1e9}')" \
+  -v sl="$(awk -v ns=$((still_at - landed)) 'BEGIN {printf "%.3f", ns / 1e9}')" \
+  'BEGIN {printf "run %s, %d files: landed %.3f s (first after %.3f s), shown %.3f s, system move %.3f s; landed %.1fx, shown %.1fx; from the drop (%.3f s after the source started): landed %.3f s %.1fx, shown %.3f s %.1fx; after landing: every record stored %.3f s, last change of the picture seen %.3f s; UI thread longest wait %d ms, %d ms once files landed (%d answers); load %s\n", r, n, d, f, s, p, d / p, s / p, rs, dd, dd / p, sd, sd / p, st, sl, l, ll, a, load}'
 
 quit_from_tray
 wait_exit "$pid"
