@@ -46,12 +46,16 @@ std::vector<std::wstring> PathsOfDropFiles(const void* block, size_t size)
     if (header->pFiles < sizeof(DROPFILES) || header->pFiles >= size)
         return paths;
     // Every name is read only up to the end of the block, however the
-    // source filled it: an unterminated list ends where the block does.
+    // source filled it. A name the block cuts off before its end is never
+    // taken: cut short, it could name a folder above the file meant
+    // ("C:\Users\me\Documents" of "C:\Users\me\Documents\a.txt").
     if (header->fWide) {
         const auto* at = reinterpret_cast<const wchar_t*>(bytes + header->pFiles);
         const auto* end = at + (size - header->pFiles) / sizeof(wchar_t);
         while (at < end && *at) {
             const wchar_t* stop = std::find(at, end, L'\0');
+            if (stop == end)
+                break;
             paths.emplace_back(at, stop);
             at = stop + 1;
         }
@@ -60,6 +64,8 @@ std::vector<std::wstring> PathsOfDropFiles(const void* block, size_t size)
         const char* end = bytes + size;
         while (at < end && *at) {
             const char* stop = std::find(at, end, '\0');
+            if (stop == end)
+                break;
             const int length = static_cast<int>(stop - at);
             std::wstring name(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, at, length, nullptr, 0)), L'\0');
             if (!name.empty()) {

@@ -97,9 +97,10 @@ TEST(DropFilesBlock, ReadsBackEveryPathOfWideAndAnsiListsWithinTheBlock)
     EXPECT_EQ(PathsOfDropFiles(bytes, GlobalSize(block)),
               (std::vector<std::wstring>{L"C:\\a", L"C:\\\x6587\x4ef6.txt", L"b"}));
     // A list cut off without its end is read up to the block's end, never
-    // beyond it.
+    // beyond it, and the name it cuts short is not taken: "C:" would name
+    // the drive.
     const size_t cut = sizeof(DROPFILES) + 7 * sizeof(wchar_t);
-    EXPECT_EQ(PathsOfDropFiles(bytes, cut), (std::vector<std::wstring>{L"C:\\a", L"C:"}));
+    EXPECT_EQ(PathsOfDropFiles(bytes, cut), (std::vector<std::wstring>{L"C:\\a"}));
     GlobalUnlock(block);
     GlobalFree(block);
 
@@ -110,5 +111,6 @@ TEST(DropFilesBlock, ReadsBackEveryPathOfWideAndAnsiListsWithinTheBlock)
     ansi.header.pFiles = sizeof(DROPFILES);
     std::memcpy(ansi.names, "C:\\x\0yz\0", 9);
     EXPECT_EQ(PathsOfDropFiles(&ansi, sizeof(ansi)), (std::vector<std::wstring>{L"C:\\x", L"yz"}));
+    EXPECT_EQ(PathsOfDropFiles(&ansi, sizeof(ansi) - 2), (std::vector<std::wstring>{L"C:\\x"}));
     EXPECT_TRUE(PathsOfDropFiles(&ansi, sizeof(DROPFILES) - 1).empty());
 }
