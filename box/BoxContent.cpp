@@ -709,15 +709,27 @@ void AddReceiver(PaintContext& c)
 
 // The card of a running file job: the current name and the done fraction,
 // fading with the record's display level.
+struct CardPlace {
+    float x, y, w, h;
+};
+
+CardPlace ProgressCardPlace(float viewW, float viewH, bool upward)
+{
+    const float w = std::min(viewW - 50.0f, 320.0f);
+    return {(viewW - w) / 2.0f, upward ? viewH - 110.0f : 50.0f, w, 60.0f};
+}
+
 void DrawProgressCard(PaintContext& c)
 {
     const double level = s_copyProgress.displayLevel;
     if (level <= 0.0 || s_copyProgress.targetWindow != c.box)
         return;
     const float p = static_cast<float>(std::min(1.0, level));
-    const float w = std::min(c.viewW - 50.0f, 320.0f), h = 60.0f;
-    const float x = (c.viewW - w) / 2.0f;
-    const float y = c.r.IsUpwardExpand ? c.viewH - 110.0f : 50.0f;
+    const auto [x, y, w, h] = ProgressCardPlace(c.viewW, c.viewH, c.r.IsUpwardExpand);
+    // Fully shown, the card's face covers the part a job's progress
+    // repaints; fading, it does not, and such a paint is done again whole.
+    if (p >= 1.0f)
+        RevealPaint(&s_copyProgress);
     for (int i = 0; i < 6; ++i) {
         const float grow = static_cast<float>(i + 1);
         DrawRoundRect(c.target, x - grow, y - grow + 2, w + 2 * grow, h + 2 * grow, c.colours.text, 6 + grow,
@@ -726,9 +738,13 @@ void DrawProgressCard(PaintContext& c)
     DrawRoundRect(c.target, x, y, w, h, c.colours.background, 6, p, 1.0f, c.colours.border, p);
     const std::wstring text = L"正在处理:\n" + s_copyProgress.CurrentName();
     const std::vector<std::wstring> lines = SplitLines(text);
+    // A long name wraps; it stays on the card, where a repaint of the
+    // card's progress reaches.
+    c.target->PushAxisAlignedClip(D2D1::RectF(x + 12, y + 5, x + w - 12, y + 43), D2D1_ANTIALIAS_MODE_ALIASED);
     for (size_t i = 0; i < lines.size() && i < 2; ++i)
         DrawTextInRect(c.target, x + 12, y + 6 + 18.0f * i, w - 24, 18, lines[i].c_str(), 12, c.colours.text,
                        L"Segoe UI", p, false);
+    c.target->PopAxisAlignedClip();
     const float trackX = x + 12, trackW = w - 24, trackY = y + 52;
     FillSolidRect(c.target, trackX, trackY, trackW, 3, c.colours.border, p);
     const float fraction = std::clamp(s_copyProgress.fraction.load(), 0.0f, 1.0f);
@@ -776,6 +792,22 @@ KelmIconManager& PrepareSearchView(PaintContext& c)
 }
 
 } // namespace
+
+bool ProgressCardChangePixels(const BoxWindowPtr& box, RECT& pixels)
+{
+    BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime || !box || s_copyProgress.targetWindow != box || s_copyProgress.displayLevel < 1.0)
+        return false;
+    RECT rc{};
+    GetClientRect(box->GetHwnd(), &rc);
+    const double s = DpiScale > 0 ? DpiScale : 1.0;
+    const auto [x, y, w, h] =
+        ProgressCardPlace(static_cast<float>(rc.right / s), static_cast<float>(rc.bottom / s), runtime->IsUpwardExpand);
+    // The name's two lines and the bar, well inside the rounded face.
+    pixels = {static_cast<LONG>(std::floor((x + 10.0f) * s)), static_cast<LONG>(std::floor((y + 4.0f) * s)),
+              static_cast<LONG>(std::ceil((x + w - 10.0f) * s)), static_cast<LONG>(std::ceil((y + 57.0f) * s))};
+    return pixels.right > pixels.left && pixels.bottom > pixels.top;
+}
 
 COLORREF BoxFaceColour()
 {

@@ -16,6 +16,11 @@ namespace TessikDesktopContainer
 
 void BuildBoxContent(const BoxWindowPtr& box, HWND window, ID2D1HwndRenderTarget* target);
 
+// The client pixels of the running job's card on the box that change with
+// its progress, all inside the card's opaque face; false while the card is
+// not fully shown there.
+bool ProgressCardChangePixels(const BoxWindowPtr& box, RECT& pixels);
+
 // The colour a box's paint starts from (the theme's), for a box shown
 // before it can be drawn.
 COLORREF BoxFaceColour();

@@ -30,6 +30,7 @@
 #include "box/icons/KelmIcon.h"
 #include "box/BoxWindowHooks.h"
 #include "box/icons/KelmIconManager.h"
+#include "box/icons/ShellIconImages.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCaptionBar.h"
 #include "ui/controls/KelmEdit.h"
@@ -169,6 +170,7 @@ void InstallWindowHooks()
 void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool isCustomTarget, int zMode)
 {
     InstallWindowHooks();
+    WarmShellIconKinds();
     BoxWindowPtr box = std::make_shared<KelmWindow>();
     const bool isNew = id == L"NULL";
     std::wstring suffix;

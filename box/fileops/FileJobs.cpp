@@ -10,6 +10,7 @@
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxContent.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/CopyJob.h"
 #include "box/fileops/DropPlan.h"
@@ -186,8 +187,15 @@ void PostRepaint(const RepaintTarget& target, bool throttle)
     } else {
         s_copyProgress.lastPostTick = now;
     }
+    // Only the card shows a job's progress: a whole paint of a box with a
+    // thousand files takes the UI thread long enough to make it wait.
     PostToJobBox([](const BoxWindowPtr& box) {
-        if (box && IsWindow(box->GetHwnd()))
+        if (!box || !IsWindow(box->GetHwnd()))
+            return;
+        RECT card{};
+        if (TessikDesktopContainer::ProgressCardChangePixels(box, card))
+            RepaintWindowPart(box->GetHwnd(), card, &s_copyProgress);
+        else
             InvalidateRect(box->GetHwnd(), nullptr, FALSE);
     });
 }

@@ -349,6 +349,25 @@ ID2D1Bitmap* LoadSharedShellIcon(ID2D1RenderTarget* target, const std::wstring& 
     return shared.Get();
 }
 
+void WarmShellIconKinds()
+{
+    static std::once_flag started;
+    std::call_once(started, [] {
+        try {
+            std::thread([] {
+                const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+                SHFILEINFOW info{};
+                SHGetFileInfoW(L"file", FILE_ATTRIBUTE_NORMAL, &info, sizeof(info),
+                               SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES);
+                if (SUCCEEDED(com))
+                    CoUninitialize();
+            }).detach();
+        } catch (...) {
+            // No thread: the first icon painted pays for it, as it would.
+        }
+    });
+}
+
 void InstallShellIconLoader()
 {
     static bool installed = false;

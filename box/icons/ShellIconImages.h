@@ -19,6 +19,12 @@ ID2D1Bitmap* DrawShellIconToBitmap(ID2D1RenderTarget* target, const std::wstring
 // The whole bitmap drawn into the square (x, y, size); nothing for nulls.
 void DrawBitmapInSquare(ID2D1RenderTarget* target, ID2D1Bitmap* bitmap, float x, float y, float size);
 
+// Any thread, once per process: the shell's first answer about an icon
+// sets up its image lists, a pause long enough to be felt; asked on a
+// worker as the first box is made, the first icon a box paints need not
+// wait for it on the UI thread.
+void WarmShellIconKinds();
+
 // Makes LoadSharedShellIcon the loader behind DrawShellIcon. Idempotent.
 void InstallShellIconLoader();
 

@@ -1,7 +1,8 @@
 // A real box window painted by its own draw callback: the search row takes
 // typed words and shows the names that hold them, closing it takes the
 // keyboard away and ends the caret blink, the selection follows the view
-// the box shows, the hints of an empty box, a press cancelled when the
+// the box shows, a job's progress step painted as a whole paint would,
+// the hints of an empty box, a press cancelled when the
 // pointer leaves its icon, and the rubber band kept out of the title band.
 #include <gtest/gtest.h>
 
@@ -16,6 +17,9 @@
 #include "box/BoxRuntime.h"
 #include "box/BoxServices.h"
 #include "box/BoxWindowHooks.h"
+#include "box/fileops/FileJobMailbox.h"
+#include "box/fileops/FileJobProgress.h"
+#include "box/fileops/FileJobs.h"
 #include "box/icons/IconActionHooks.h"
 #include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
@@ -248,6 +252,51 @@ TEST_F(BoxContentTest, CaretBlinkOverTheSearchRowMatchesAFullPaint)
     EXPECT_EQ(differing, 0u);
 
     Runtime().searchEdit->StopCaretAnimation();
+}
+
+// A job's progress repaints only its card: what that shows must be what a
+// whole paint shows, a long name that wraps included.
+TEST_F(BoxContentTest, ProgressStepOverTheCardMatchesAFullPaint)
+{
+    AddFiles({L"a.md", L"b.md", L"c.md", L"d.md"});
+    ASSERT_TRUE(WaitFor([] { return box->animationManager.GetActiveCount() == 0; }, 3000));
+    ASSERT_TRUE(FileJobMailbox::Open());
+    s_copyProgress.targetWindow = box;
+    s_copyProgress.targetBoxId.clear();
+    s_copyProgress.displayLevel = 1.0;
+    s_copyProgress.fraction = 0.1f;
+    s_copyProgress.SetCurrentName(L"C:\\in\\short.md");
+    Paint();
+    RECT client{};
+    GetClientRect(Hwnd(), &client);
+    const std::vector<COLORREF> before = ReadClientPixels(Hwnd(), client);
+
+    s_copyProgress.fraction = 0.8f;
+    s_copyProgress.SetCurrentName(L"C:\\in\\" + std::wstring(60, L'w') + L" 很长的名字 " + std::wstring(40, L'x'));
+    PostRepaint(RepaintTarget{box, Hwnd()}, false);
+    std::vector<COLORREF> stepped = before;
+    const ULONGLONG end = GetTickCount64() + 3000;
+    while (stepped == before && GetTickCount64() < end) {
+        Pump(30);
+        stepped = ReadClientPixels(Hwnd(), client);
+    }
+    ASSERT_NE(stepped, before) << "the card did not change";
+    Paint();
+    const std::vector<COLORREF> full = ReadClientPixels(Hwnd(), client);
+    size_t differing = 0;
+    LONG l = 9999, t = 9999, r = -1, b = -1;
+    for (size_t i = 0; i < full.size(); ++i) {
+        if (full[i] == stepped[i])
+            continue;
+        ++differing;
+        const LONG x = static_cast<LONG>(i % client.right), y = static_cast<LONG>(i / client.right);
+        l = std::min(l, x), t = std::min(t, y), r = std::max(r, x), b = std::max(b, y);
+    }
+    EXPECT_EQ(differing, 0u) << "differing within " << l << "," << t << " - " << r << "," << b;
+
+    s_copyProgress.displayLevel = 0.0;
+    s_copyProgress.targetWindow.reset();
+    Paint();
 }
 
 TEST_F(BoxContentTest, SelectionFollowsItsRecordsInTheViewTheBoxShows)

@@ -343,7 +343,10 @@ void KelmWindow::SetIgnoreHover(bool ignore)
 
 void KelmWindow::StartAnimationTimer()
 {
-    if (!hwnd)
+    // Already ticking at the animation rate: setting the timer again asks
+    // the system once more for nothing, and a box starting the flights of
+    // a few hundred dropped files asks that many times.
+    if (!hwnd || (animationTimerOn_ && animationTickMs_ == kAnimationTickMs))
         return;
     SetTimer(hwnd, kAnimationTimerId, kAnimationTickMs, nullptr);
     animationTimerOn_ = true;
