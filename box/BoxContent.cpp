@@ -208,8 +208,10 @@ void PaintBackground(PaintContext& c)
     else if (style == 3)
         c.target->Clear(D2D1::ColorF(0, 0, 0, 0));
     float alpha = BackgroundAlpha(style, c.r.bgAlpha, composing);
+    bool drawnUnder = false;
     if (style == 1) {
         if (s_desktopCaptureDC) {
+            drawnUnder = true;
             WithGdiDC(c.target, c.window, [](HWND window, HDC dc) {
                 RECT rc{};
                 GetClientRect(window, &rc);
@@ -221,6 +223,10 @@ void PaintBackground(PaintContext& c)
             alpha = 1.0f;
         }
     }
+    // The clear laid this very colour down opaquely: a second coat over
+    // every pixel changes none of them, and costs a pass over the window.
+    if (!composing && !drawnUnder && alpha >= 1.0f)
+        return;
     FillSolidRect(c.target, 0, 0, c.viewW, c.viewH, p.background, alpha);
 }
 
