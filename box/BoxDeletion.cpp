@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
@@ -191,6 +192,8 @@ struct DisbandMoved {
     std::wstring target;
     DWORD error = 0;
     bool link = false;
+    // What on the way home turned out to be a link when the move was due.
+    PutBack::WayCheck way;
 };
 
 // The worker: each planned item moves, never over anything (a target
@@ -224,6 +227,17 @@ std::vector<DisbandMoved> MoveDisbandItems(const std::vector<DisbandItem>& items
             moved.push_back(done);
             return;
         }
+        // Asked again as the move is due: a folder on the way home that has
+        // become a link since the plan would take the item elsewhere.
+        if (items[done.index].why.empty()) {
+            done.way = PutBack::CheckTheWay(fs::path(item.destination).parent_path().wstring());
+            if (!done.way.at.empty()) {
+                Log(L"ERROR",
+                    L"Not restored, a link stands on the way: " + done.way.at + L"; object stays: " + item.source);
+                moved.push_back(done);
+                return;
+            }
+        }
         AvoidDestinationTakenSincePlan(item, unused);
         TransferReport report;
         done.result = MoveItem(item.source, item.destination, false, options, &report);
@@ -255,12 +269,18 @@ DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder,
             report.stayed.push_back({item.source, L"是指向其他位置的链接，为了不改动链接指向的内容，已原样保留"});
             continue;
         }
+        if (!done.way.at.empty()) {
+            const PutBack::Place place = done.way.unchecked ? PutBack::Place::Unchecked : PutBack::Place::Linked;
+            report.stayed.push_back(
+                {item.source,
+                 PutBack::PlanDisbandTarget(FileNamePart(item.source), item.planned, place, L"", done.way).why});
+            continue;
+        }
         if (done.result == TransferResult::Incomplete && PathExists(done.target)) {
             report.stayed.push_back({item.source, L"只移回了一部分，其余内容（如链接）仍在收纳盒中"});
         } else if (done.result != TransferResult::Done) {
-            report.stayed.push_back(
-                {item.source, L"无法移动到“" + done.target + L"”：" + TransferErrorText(done.error ? done.error
-                                                                                                  : ERROR_GEN_FAILURE)});
+            report.stayed.push_back({item.source, L"无法移动到“" + done.target + L"”：" +
+                                                      TransferErrorText(done.error ? done.error : ERROR_GEN_FAILURE)});
             continue;
         } else {
             gone.push_back(item.source);
@@ -341,6 +361,11 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
     // home, it would leave that box without its folder.
     const BoxFolderGuard guard(BoxFoldersBut(box, L""), L"");
     std::vector<DisbandItem> items;
+    struct Judged {
+        PutBack::Place place = PutBack::Place::Unknown;
+        PutBack::WayCheck way;
+    };
+    std::map<std::wstring, Judged> judgedFolders;
     // Two items may be sent to one folder under one name: the second takes
     // a free name as it would once the first is there.
     auto taken = [&items](const std::wstring& path) {
@@ -363,10 +388,20 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
         }
         const bool known = record.originalPath != L"bvn!NULL" && !record.originalPath.empty();
         const std::wstring original = known ? NormalizeStoredPath(record.originalPath) : record.originalPath;
-        const PutBack::Place place = known ? PutBack::JudgePlace(fs::path(original).parent_path().wstring(), boxFolders)
-                                           : PutBack::Place::Unknown;
+        Judged judged;
+        if (known) {
+            // Files of one folder share what the disk says of its way.
+            const std::wstring from = fs::path(original).parent_path().wstring();
+            auto found = judgedFolders.find(from);
+            if (found == judgedFolders.end()) {
+                Judged fresh;
+                fresh.place = PutBack::JudgePlace(from, boxFolders, &fresh.way);
+                found = judgedFolders.emplace(from, fresh).first;
+            }
+            judged = found->second;
+        }
         const PutBack::DisbandTarget plan =
-            PutBack::PlanDisbandTarget(FileNamePart(record.path), original, place, desktop);
+            PutBack::PlanDisbandTarget(FileNamePart(record.path), original, judged.place, desktop, judged.way);
         if (plan.kind == PutBack::DisbandTarget::Kind::Stay) {
             report.stayed.push_back({record.path, plan.why});
             continue;
@@ -580,13 +615,13 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
             return;
         // The box goes only once the job reports every item back.
         keep = true;
-        const bool started = DisbandAndRestore(
-            box, folder, OwnRecords(box), KnownFolderPath(CSIDL_DESKTOPDIRECTORY), [box](const DisbandReport& report) {
-                if (!report.stayed.empty() || !report.elsewhere.empty())
-                    NotifyUser(L"box-disband", DisbandReportText(report));
-                if (report.stayed.empty() && FindBoxRuntime(box))
-                    DeleteBox(box);
-            });
+        const bool started = DisbandAndRestore(box, folder, OwnRecords(box), KnownFolderPath(CSIDL_DESKTOPDIRECTORY),
+                                               [box](const DisbandReport& report) {
+                                                   if (!report.stayed.empty() || !report.elsewhere.empty())
+                                                       NotifyUser(L"box-disband", DisbandReportText(report));
+                                                   if (report.stayed.empty() && FindBoxRuntime(box))
+                                                       DeleteBox(box);
+                                               });
         if (!started && !FileActionGate::IsClosed())
             NotifyUser(L"box-delete-busy", L"另一项文件操作正在进行，收纳盒没有删除，文件也没有改动。\n"
                                            L"请在当前操作完成后重试。");

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/FileRemoval.h"
+#include "app/VolumeRoot.h"
 
 namespace fs = std::filesystem;
 
@@ -73,9 +74,67 @@ std::wstring NamePart(const std::wstring& path)
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+bool IsAbsent(DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_NOT_READY:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_INVALID_NAME:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
-Place JudgePlace(const std::wstring& folder, const std::vector<std::wstring>& boxFolders)
+WayCheck CheckTheWay(const std::wstring& folder)
+{
+    WayCheck way;
+    std::wstring level = FullPathOf(folder);
+    // A drive or share root is no link; a folder a volume is mounted on
+    // is a reparse point and is told as one.
+    while (!level.empty() && !IsRootSpelling(level)) {
+        // The entry's own attributes: a link to a folder shows its reparse
+        // bit here whatever it leads to.
+        const DWORD attributes = GetFileAttributesW(LongPathForm(level).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            // Nothing there (or no way to reach it at all, which the move
+            // itself will tell): only an entry that stands but will not
+            // answer leaves the question open.
+            if (!IsAbsent(GetLastError())) {
+                way = {level, true};
+                return way;
+            }
+        } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            way = {level, false};
+            return way;
+        } else if (const EntryCheck check = CheckEntry(level); check != EntryCheck::Itself) {
+            // Wine shows a host link as a plain entry: only the system's
+            // name for what the entry opens gives it away.
+            way = {level, check == EntryCheck::Unchecked};
+            return way;
+        }
+        const std::wstring parent = FolderPart(level);
+        if (parent.empty() || parent.size() >= level.size())
+            break;
+        level = parent;
+    }
+    return way;
+}
+
+std::wstring WayRefusedText(const WayCheck& way)
+{
+    if (way.unchecked)
+        return L"系统无法确认“" + way.at + L"”不是指向其他位置的链接，文件可能会进到别的文件夹";
+    return L"“" + way.at + L"”现在是指向其他位置的链接（符号链接或目录联接），文件会进到它指向的文件夹";
+}
+
+Place JudgePlace(const std::wstring& folder, const std::vector<std::wstring>& boxFolders, WayCheck* way)
 {
     if (!IsAbsolute(folder))
         return Place::Unknown;
@@ -97,11 +156,18 @@ Place JudgePlace(const std::wstring& folder, const std::vector<std::wstring>& bo
             break;
         p = parent;
     }
-    return IsFolder(folder) ? Place::Seen : Place::Gone;
+    if (!IsFolder(folder))
+        return Place::Gone;
+    const WayCheck found = CheckTheWay(folder);
+    if (way)
+        *way = found;
+    if (found.at.empty())
+        return Place::Seen;
+    return found.unchecked ? Place::Unchecked : Place::Linked;
 }
 
 DisbandTarget PlanDisbandTarget(const std::wstring& fileName, const std::wstring& originalPath, Place place,
-                                const std::wstring& desktop)
+                                const std::wstring& desktop, const WayCheck& way)
 {
     DisbandTarget target;
     const bool known = originalPath != L"bvn!NULL" && IsAbsolute(originalPath);
@@ -113,6 +179,12 @@ DisbandTarget PlanDisbandTarget(const std::wstring& fileName, const std::wstring
         return target;
     }
     const std::wstring from = known ? FolderPart(originalPath) : L"";
+    // The file stays where the box shows it: the place it came from still
+    // stands, only its way is not what the user pointed at.
+    if (place == Place::Linked || place == Place::Unchecked) {
+        target.why = L"原来的位置是“" + from + L"”，但" + WayRefusedText(way);
+        return target;
+    }
     switch (place) {
     case Place::Gone:
         target.why = L"原来的文件夹“" + from + L"”已不存在";
@@ -138,6 +210,10 @@ RestoreFacts RestoreFactsOf(const std::wstring& entered)
 {
     RestoreFacts facts;
     facts.isFolder = IsAbsolute(entered) && IsFolder(entered);
+    // The destination itself counts: typed as a link to a folder, it is
+    // the folder the file would go into.
+    if (IsAbsolute(entered))
+        facts.way = CheckTheWay(entered);
     return facts;
 }
 
@@ -148,6 +224,10 @@ RestoreTarget PlanRestoreTarget(const std::wstring& entered, const std::wstring&
     // the file would land beside the program.
     if (!IsAbsolute(entered)) {
         target.refused = L"“" + entered + L"”不是完整的路径，请输入以盘符（如 C:\\）开头的位置。";
+        return target;
+    }
+    if (!facts.way.at.empty()) {
+        target.refused = WayRefusedText(facts.way) + L"，没有移动。";
         return target;
     }
     std::wstring folder = entered;

@@ -185,6 +185,38 @@ TEST_F(BoxDeletionTest, DisbandingNeverPutsAFileWhereNoBoxOrUserSeesIt)
     EXPECT_NE(DisbandReportText(many).find(L"……以及另外 2 项"), std::wstring::npos);
 }
 
+// A folder a file came from that has since become a link, or lies under
+// one, is no place to put it back: the file stays in the box, nothing
+// lands where the link leads, and the notice names the link.
+TEST_F(BoxDeletionTest, AFileWhoseFolderBecameALinkStaysInTheBox)
+{
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring elsewhere = store.File(L"elsewhere"), plain = store.File(L"plain");
+    const std::wstring home = store.File(L"home"), above = store.File(L"above");
+    fs::create_directories(elsewhere + L"\\sub");
+    fs::create_directories(plain);
+    if (!MakeDirectoryLink(home, elsewhere) || !MakeDirectoryLink(above, elsewhere))
+        GTEST_SKIP() << "this system makes no links";
+    const std::vector<IconRecord> records{Add(folderBox, boxFolder + L"\\a.txt", home + L"\\a.txt"),
+                                          Add(folderBox, boxFolder + L"\\b.txt", above + L"\\sub\\b.txt"),
+                                          Add(folderBox, boxFolder + L"\\c.txt", plain + L"\\c.txt")};
+
+    const DisbandReport report = Disband(boxFolder, records, store.File(L"desktop"));
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\b.txt"));
+    EXPECT_FALSE(fs::exists(elsewhere + L"\\a.txt")) << "moved through the link";
+    EXPECT_FALSE(fs::exists(elsewhere + L"\\sub\\b.txt")) << "moved through a link above its folder";
+    EXPECT_TRUE(fs::exists(plain + L"\\c.txt"));
+    EXPECT_TRUE(report.elsewhere.empty());
+    ASSERT_EQ(report.stayed.size(), 2u);
+    const std::wstring text = DisbandReportText(report);
+    EXPECT_NE(text.find(L"“a.txt”"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"“" + home + L"”现在是指向其他位置的链接"), std::wstring::npos) << text;
+    EXPECT_NE(text.find(L"“" + above + L"”现在是指向其他位置的链接"), std::wstring::npos) << text;
+    RemoveItemWithoutFollowingLinks(home);
+    RemoveItemWithoutFollowingLinks(above);
+}
+
 TEST_F(BoxDeletionTest, ADeletedBoxLeavesTheViewsTheRegistryAndTheStore)
 {
     const std::wstring id = s_boxRuntimes.at(mappingBox).id;

@@ -248,6 +248,31 @@ TEST_F(IconContextMenuTest, MovingBackIntoATypedFolderKeepsTheNameAndARelativePa
     EXPECT_TRUE(WasUserNotified(L"restore-refused:" + budget.path));
 }
 
+// A destination reached through a link (the folder itself, or one above
+// it) is refused: the file would land wherever the link leads.
+TEST_F(IconContextMenuTest, MovingBackThroughALinkIsRefused)
+{
+    const std::wstring elsewhere = store->File(L"elsewhere"), link = store->File(L"linked home");
+    fs::create_directories(elsewhere);
+    if (!MakeDirectoryLink(link, elsewhere))
+        GTEST_SKIP() << "this system makes no links";
+    const IconRecord r = Add(folderBox, Folder() + L"\\l.txt", "boxed");
+    for (const std::wstring& typed : {link + L"\\l.txt", link + L"\\new\\l.txt"}) {
+        SCOPED_TRACE(WideToUtf8(typed));
+        const int told = TimesUserNotified(L"restore-refused:" + r.path);
+        const bool started = RestoreIconToOriginalPath(r, folderBox, typed);
+        if (started)
+            WaitForFileJob([] { return false; });
+        EXPECT_FALSE(started);
+        EXPECT_EQ(TimesUserNotified(L"restore-refused:" + r.path), told + 1);
+        EXPECT_NE(LastNoticeText(L"restore-refused:" + r.path).find(link), std::wstring::npos);
+        EXPECT_EQ(TempFolder::ReadBytes(r.path), "boxed");
+        EXPECT_TRUE(fs::is_empty(elsewhere)) << "nothing made or moved behind the link";
+        EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{r.path});
+    }
+    RemoveItemWithoutFollowingLinks(link);
+}
+
 // Typed as the place the item already is, nothing moves: no numbered name
 // in the box, and the record keeps where the item came from.
 TEST_F(IconContextMenuTest, MovingBackToWhereTheItemAlreadyIsLeavesItAndItsRecord)

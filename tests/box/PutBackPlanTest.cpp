@@ -25,13 +25,22 @@ TEST(PutBackPlan, ADisbandSendsAFileHomeOnlyToAPlaceTheUserSees)
         // A place that is no full path is no place.
         {L"home\\a.txt", Place::Seen, desk, Kind::Desktop, desk + L"\\a.txt"},
         {L"D:\\home\\a.txt", Place::Gone, L"", Kind::Stay, L""},
+        // A place reached through a link keeps the file in the box.
+        {L"D:\\home\\a.txt", Place::Linked, desk, Kind::Stay, L""},
+        {L"D:\\home\\a.txt", Place::Unchecked, desk, Kind::Stay, L""},
     };
     for (const Case& c : cases) {
-        const DisbandTarget target = PlanDisbandTarget(L"a.txt", c.original, c.place, c.desktop);
+        const DisbandTarget target = PlanDisbandTarget(L"a.txt", c.original, c.place, c.desktop, {L"D:\\home"});
         EXPECT_EQ(target.kind, c.kind) << c.original;
         EXPECT_EQ(target.path, c.path) << c.original;
         EXPECT_EQ(target.why.empty(), c.kind == Kind::Original) << c.original;
+        if (c.place == Place::Linked || c.place == Place::Unchecked)
+            EXPECT_NE(target.why.find(L"链接"), std::wstring::npos);
     }
+    // A typed destination whose way holds a link is refused.
+    RestoreFacts linked;
+    linked.way.at = L"C:\\work";
+    EXPECT_NE(PlanRestoreTarget(L"C:\\work\\d.txt", L"d.txt", linked).refused.find(L"“C:\\work”"), std::wstring::npos);
 }
 
 TEST(PutBackPlan, ATypedDestinationIsAFolderToGoIntoOrTheFileItselfAndMustBeAFullPath)

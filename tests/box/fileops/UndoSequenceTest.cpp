@@ -1390,7 +1390,13 @@ TEST_F(UndoSequenceTest, AnEarlierBoxFoldersCopiesAreFoundAfterAnEndWithoutQuitt
     EXPECT_TRUE(VersionsIn(trash).count(replaced)) << "the replaced a.txt is in the Recycle Bin";
     EXPECT_TRUE(EmptyFolder(earlierTemp));
     EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 1);
-    EXPECT_NE(LastNoticeText(L"temp-sweep").find(L"上次没有正常退出"), std::wstring::npos);
+    // The user hears that an overwrite may have been cut short, and where
+    // the version it replaced went.
+    const std::wstring text = LastNoticeText(L"temp-sweep");
+    for (const wchar_t* said : {L"上次没有正常退出", L"“直接覆盖”", L"中断", L"旧版本已移到回收站", L"“a.txt”"})
+        EXPECT_NE(text.find(said), std::wstring::npos) << said;
+    SweepTemporaryFolder();
+    EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 1) << "told once";
     // Emptied and used by no run, the earlier folder leaves the list.
     std::vector<std::wstring> known;
     ASSERT_TRUE(ReadKnownTempFolders(s_dataFolder, known));
@@ -1432,6 +1438,7 @@ TEST_F(UndoSequenceTest, ATemporaryFolderALiveRunMarksIsLeftToIt)
     SweepTemporaryFolder();
     EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 2);
     EXPECT_EQ(LastNoticeText(L"temp-sweep").find(L"上次没有正常退出"), std::wstring::npos);
+    EXPECT_EQ(LastNoticeText(L"temp-sweep").find(L"中断"), std::wstring::npos);
 }
 
 // A damaged list (a user's folder, a line cut short at the box root or at
