@@ -90,6 +90,22 @@ bool IsAbsent(DWORD error)
     }
 }
 
+// A reparse point that leads elsewhere: a symbolic link or a junction (or a
+// folder a volume is mounted on), or one whose kind cannot be read. Other
+// kinds (a cloud file placeholder, a deduplicated folder) are the folder
+// itself, as the user sees it.
+bool LeadsElsewhere(const std::wstring& path)
+{
+    WIN32_FIND_DATAW data{};
+    const HANDLE found =
+        FindFirstFileExW(LongPathForm(path).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+    if (found == INVALID_HANDLE_VALUE)
+        return true;
+    FindClose(found);
+    const DWORD tag = data.dwReserved0;
+    return tag == 0 || tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
+}
+
 } // namespace
 
 WayCheck CheckTheWay(const std::wstring& folder)
@@ -110,7 +126,7 @@ WayCheck CheckTheWay(const std::wstring& folder)
                 way = {level, true};
                 return way;
             }
-        } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        } else if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && LeadsElsewhere(level)) {
             way = {level, false};
             return way;
         } else if (const EntryCheck check = CheckEntry(level); check != EntryCheck::Itself) {
