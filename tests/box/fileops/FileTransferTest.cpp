@@ -213,6 +213,32 @@ TEST_F(FileTransferTest, ASourceThatCannotBeRemovedIsNotDoneAndBothStay)
     EXPECT_EQ(report.removalError, static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "why they stayed";
 }
 
+// Another program appends to the file while it is copied to another
+// volume: the copy is not the whole file, so the file stays, and the reason
+// says it changed.
+TEST_F(FileTransferTest, AFileThatChangedWhileItWasCopiedStaysAndTheReasonSaysSo)
+{
+    TempFolder::WriteBytes(In(L"log.txt"), "first");
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    bool appended = false;
+    // Polled again once the copy stands beside its destination.
+    options.cancelled = [&] {
+        if (!appended && EntriesIn(Box(L"")) > 0) {
+            TempFolder::WriteBytes(In(L"log.txt"), "first, then more");
+            appended = true;
+        }
+        return false;
+    };
+    TransferReport report;
+    EXPECT_EQ(MoveItem(In(L"log.txt"), Box(L"log.txt"), false, options, &report), TransferResult::Incomplete);
+    ASSERT_TRUE(appended);
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"log.txt")), "first, then more");
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"log.txt")), "first");
+    EXPECT_EQ(report.leftBehind, std::vector<std::wstring>{In(L"log.txt")});
+    EXPECT_EQ(report.removalError, kErrorChangedWhileMoved);
+}
+
 TEST_F(FileTransferTest, AFileNeverReplacesAFolderNorAFolderAFileAndTheReasonSaysWhich)
 {
     TempFolder::WriteBytes(In(L"same"), "file");
@@ -293,7 +319,11 @@ TEST_F(FileTransferTest, ALinkToAFileOrAnEmptyFolderIsNeverMovedAsWhatItLeadsTo)
         const bool shownAsLink = GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT;
         TransferReport report;
         EXPECT_NE(CopyItem(link, Box(L"copy " + name), true, {}, &report), TransferResult::Done);
-        EXPECT_NE(MoveItem(link, Box(L"far " + name), false, acrossVolumes, &report), TransferResult::Done);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        const TransferResult across = MoveItem(link, Box(L"far " + name), false, acrossVolumes, &report);
+        const DWORD why = GetLastError();
+        EXPECT_NE(across, TransferResult::Done);
+        EXPECT_EQ(why, kErrorLinkNotFollowed) << "the reason is the link's, not one left from before";
         EXPECT_TRUE(links.Untouched());
         const TransferResult moved = MoveItem(link, Box(name), false, {}, &report);
         EXPECT_TRUE(links.Untouched());
