@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "QuickPanelTestSupport.h"
+#include "common/DirectoryLink.h"
 #include "common/HostFiles.h"
 #include "common/OtherSpellings.h"
 #include "app/FileRemoval.h"
@@ -201,6 +202,22 @@ TEST_F(QuickPanelDropSafetyTest, ANameEndingInADotOrABlankArrivesUnderThatName)
     EXPECT_EQ(TimesUserNotified(L"quick-panel-gone"), gone) << WideToUtf8(LastNoticeText(L"quick-panel-gone"));
     EXPECT_EQ(TimesUserNotified(L"quick-panel-not-taken"), failed)
         << WideToUtf8(LastNoticeText(L"quick-panel-not-taken"));
+}
+
+// A dropped link stays where it is, and the user reads that it is one.
+TEST_F(QuickPanelDropSafetyTest, ADroppedLinkStaysAndIsToldAsALink)
+{
+    fs::create_directories(temp.File(L"from"));
+    OutsideLinks links;
+    if (!links.Make(temp.File(L"from"), temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no links";
+    s_dropAllowedEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    const int told = TimesUserNotified(L"quick-panel-not-taken");
+    Drop({links.links[0]});
+    EXPECT_TRUE(links.Untouched());
+    ASSERT_EQ(TimesUserNotified(L"quick-panel-not-taken"), told + 1);
+    EXPECT_EQ(LastNoticeText(L"quick-panel-not-taken"),
+              L"“budget shortcut.xlsx”（它是链接，链接不会被跟随）没有放入收纳盒，仍在原来的位置。");
 }
 
 TEST_F(QuickPanelDropSafetyTest, APasteRefusesAFolderThatHoldsTheBoxAndReadsLongPathsWhole)
