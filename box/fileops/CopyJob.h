@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "box/fileops/FileTransfer.h"
+
 class KelmWindow;
 class DropOutcome;
 
@@ -34,6 +36,9 @@ struct CopyJob {
     std::vector<CopyJobItem> items;
     // -1 not asked, 0 numbered copy, 1 overwrite.
     int32_t conflictChoice = -1;
+    // Dropped entries that were not there when the job was planned, and
+    // why: told with whatever else of the job did not arrive.
+    std::vector<TransferFailure> notFound;
     // A drop's answer to its source, told on the UI thread when the job
     // has ended; never released by the worker.
     std::shared_ptr<DropOutcome> outcome;

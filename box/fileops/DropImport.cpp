@@ -270,6 +270,7 @@ void CopyFilesWorker(CopyJob job)
     const TransferOptions options = WorkerTransferOptions(target);
     int moved = 0, copied = 0;
     JobTrouble trouble;
+    trouble.failed = job.notFound;
     std::vector<FinishedDrop> batch;
     DWORD lastPost = GetTickCount() - kDropBatchInterval;
     auto postBatch = [&] {
@@ -344,7 +345,10 @@ void CopyFilesWorker(CopyJob job)
             std::wstring keptAt;
             if (!GiveBackWhatFailedItemReplaced(item, before, &keptAt))
                 trouble.notGivenBack.emplace_back(item.destination, keptAt);
-            if (report.failed.empty() && result == TransferResult::Failed)
+            // What the transfer named (a link left where it is, an entry
+            // that failed) says why; only an item it named nothing of is
+            // told with the error it left.
+            if (report.failed.empty() && report.leftBehind.empty() && result == TransferResult::Failed)
                 report.failed.push_back({item.source, error ? error : ERROR_GEN_FAILURE});
         }
         if (result == TransferResult::Failed) {
@@ -408,8 +412,10 @@ DropPlace PlaceDrop(const BoxWindowPtr& box, const KelmIconManager& manager, POI
 struct DropLooks {
     // The entries to bring in, in drop order.
     std::vector<std::wstring> paths;
-    // Whether an entry exists, for those looked at under their own name.
+    // Whether an entry exists, for those looked at under their own name,
+    // and why one of them is not there.
     std::map<std::wstring, bool> present;
+    std::map<std::wstring, DWORD> absentWhy;
     // What the guard kept where it is, for the user.
     BoxFolderNames boxFolders;
     // The names in the box's folder, for a plan of many items.
@@ -443,12 +449,28 @@ DropLooks LookAtDrop(const GuardedFolders& guarded, const std::vector<std::wstri
         result.boxFolders.Add(path, relation);
         if (relation == FolderRelation::Unrelated) {
             result.paths.push_back(path);
-            if (look.full == path)
+            if (look.full == path) {
                 result.present[path] = look.attributes != INVALID_FILE_ATTRIBUTES;
+                if (look.attributes == INVALID_FILE_ATTRIBUTES && look.error)
+                    result.absentWhy[path] = look.error;
+            }
         }
     }
     result.boxNames = NamesForPlan(guarded.intoFolder, result.paths.size());
     return result;
+}
+
+// Dropped entries the plan found nothing at, each with the reason their
+// look gave (gone, or out of reach); the system is not asked again here, on
+// the UI thread.
+std::vector<TransferFailure> NotFoundAtPlan(const std::vector<std::wstring>& missing, const DropLooks& looks)
+{
+    std::vector<TransferFailure> notFound;
+    for (const std::wstring& path : missing) {
+        const auto why = looks.absentWhy.find(path);
+        notFound.push_back({path, why == looks.absentWhy.end() ? ERROR_FILE_NOT_FOUND : why->second});
+    }
+    return notFound;
 }
 
 // UI thread: the plan of a drop whose entries were looked at, its one
@@ -503,6 +525,7 @@ void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstr
     job.box = box;
     job.conflictChoice = plan.choice;
     job.outcome = drop.outcome;
+    job.notFound = NotFoundAtPlan(plan.missing, looks);
     for (const DropPlan::Item& planned : plan.items) {
         CopyJobItem item;
         item.source = planned.source;
@@ -522,6 +545,11 @@ void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstr
         manager.Renumber();
         SaveBoxIcons(manager);
         Invalidate(box);
+        if (!job.notFound.empty()) {
+            JobTrouble trouble;
+            trouble.failed = std::move(job.notFound);
+            NotifyUser(L"drop-failed", JobTroubleText(trouble));
+        }
         FinishOutcome(drop.outcome, DROPEFFECT_NONE);
         return;
     }

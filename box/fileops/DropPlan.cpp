@@ -96,8 +96,12 @@ Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& stor
         const std::wstring& source = sources[i];
         // A drive's root has no name to go under, and a whole drive is never
         // one item to bring in.
-        if (source.empty() || IsRootSpelling(source) || IsSameOrAncestor(source, folder) || !disk.exists(source))
+        if (source.empty() || IsRootSpelling(source) || IsSameOrAncestor(source, folder))
             continue;
+        if (!disk.exists(source)) {
+            plan.missing.push_back(source);
+            continue;
+        }
         const std::wstring name = FileNameOf(source);
         std::wstring destination = Join(folder, name);
         bool replace = false;

@@ -60,6 +60,9 @@ struct Plan {
     // Sources left out because the answer was to replace them by
     // themselves, which would destroy them.
     std::vector<std::wstring> refused;
+    // Sources left out because nothing was at them (gone since they were
+    // chosen), for the user to hear of.
+    std::vector<std::wstring> missing;
 };
 
 // What becomes of a source that already is its destination (one of the
@@ -75,8 +78,8 @@ enum class OwnItem {
 // Plans the sources into folder (as stored: doubled backslashes are
 // collapsed, and the destinations are in that one form). ask runs at the first destination that
 // exists and returns 0, 1 or -1 (cancel: the plan is empty and cancelled).
-// Missing sources, roots of drives and shares, and the folder itself and
-// its ancestors are left out;
+// Missing sources (named in missing), roots of drives and shares, and the
+// folder itself and its ancestors are left out;
 // items that are already the destination as own says. Two sources of one
 // name never share a destination: the later one gets a numbered name.
 Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& folder, const Disk& disk,

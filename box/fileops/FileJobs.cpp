@@ -404,6 +404,12 @@ std::wstring TransferErrorText(DWORD error)
         return L"目标位置在它自己里面，不能放进它自己";
     case kErrorSourceIsVolumeRoot:
         return L"它是整个磁盘（或网络共享）的根目录，不能移动或复制";
+    case kErrorLinkNotFollowed:
+        return L"它是链接，链接不会被跟随";
+    case kErrorChangedWhileMoved:
+        return L"文件在复制过程中被其他程序修改过";
+    case kErrorRemovalDidNotTake:
+        return L"系统报告已删除原位置的文件，但它仍在原处";
     default:
         return ErrorReasonText(error);
     }

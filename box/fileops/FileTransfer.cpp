@@ -259,9 +259,9 @@ SourceEntry InspectSource(const std::wstring& path, TransferJobState& job, bool 
     }
     if (reach == path && !HasDotPart(path)) {
         auto open = [&](DWORD access) {
-            HANDLE h = CreateFileW(reach.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                   nullptr);
+            HANDLE h =
+                CreateFileW(reach.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
             return HeldHandle(h == INVALID_HANDLE_VALUE ? nullptr : h);
         };
         HeldHandle h;
@@ -350,10 +350,21 @@ void ReportLeftBehind(TransferReport* report, const std::wstring& path)
         report->leftBehind.push_back(path);
 }
 
+// A caller that reads the system's last error after a failed transfer
+// reads the reason reported, never one left by an earlier call.
 void ReportFailure(TransferReport* report, const std::wstring& path, DWORD error)
 {
     if (report)
         report->failed.push_back({path, error ? error : ERROR_GEN_FAILURE});
+    SetLastError(error ? error : ERROR_GEN_FAILURE);
+}
+
+// A link given as the item stays where it is.
+TransferResult LinkStays(TransferReport* report, const std::wstring& path)
+{
+    ReportLeftBehind(report, path);
+    SetLastError(kErrorLinkNotFollowed);
+    return TransferResult::Failed;
 }
 
 // Copies one file to a part file and renames that into place. The rename
@@ -557,27 +568,65 @@ TransferResult CopyFolder(const std::wstring& source, const std::wstring& destin
     return CopyFolderInto(source, destination, run, arrived);
 }
 
+// After a delete that answered success: the system says positively that
+// nothing is at the path any more, or that the file goes once the last
+// program holding it lets go (a delete pending on older Windows).
+bool DeletedForSure(const std::wstring& reach)
+{
+    if (GetFileAttributesW(reach.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        return true;
+    using LastStatus = LONG(WINAPI*)();
+    static const auto lastStatus = reinterpret_cast<LastStatus>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetLastNtStatus")));
+    constexpr LONG kStatusDeletePending = static_cast<LONG>(0xC0000056);
+    return lastStatus && lastStatus() == kStatusDeletePending;
+}
+
 // Deletes a source file only when its copy is proven to stand at the
 // destination: the very file that was renamed into place, still of the
 // size and time it arrived with, and the source unchanged since (of that
 // size and time too, and not the same file). A file that stays keeps its
-// attributes.
+// attributes, and error says why it stayed (0 for a source that is not
+// itself). A delete that answers success is believed only once the file is
+// gone: Wine answers so for a file the host keeps.
 bool DeleteCopiedFile(const CopiedFile& file, DWORD* error = nullptr)
 {
+    auto stays = [error](DWORD why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     BY_HANDLE_FILE_INFORMATION there{}, here{};
     if (!EntryFacts(file.destination, true, there) || !SameFileIdentity(there, file.placed) ||
-        !SameSizeAndTime(there, file.placed) || !EntryFacts(file.source, true, here) || SameFileIdentity(here, there) ||
-        !SameSizeAndTime(here, there) || !EntryIsItself(file.source))
-        return false;
+        !SameSizeAndTime(there, file.placed))
+        return stays(kErrorChangedWhileMoved);
     const std::wstring reach = LongPathForm(file.source);
+    // Another program took the source away meanwhile: its copy stands, and
+    // nothing stayed behind.
+    if (!EntryFacts(file.source, true, here)) {
+        const DWORD why = GetLastError();
+        return DeletedForSure(reach) || stays(why ? why : ERROR_ACCESS_DENIED);
+    }
+    if (!SameSizeAndTime(here, there))
+        return stays(kErrorChangedWhileMoved);
+    // One file under two names (a hard link), or a link: removing the
+    // source is not what the move is for.
+    if (SameFileIdentity(here, there) || !EntryIsItself(file.source))
+        return stays(0);
     const DWORD attributes = GetFileAttributesW(reach.c_str());
     SetFileAttributesW(reach.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileW(reach.c_str()))
-        return true;
-    if (error)
-        *error = GetLastError();
+    if (DeleteFileW(reach.c_str())) {
+        if (DeletedForSure(reach))
+            return true;
+        SetFileAttributesW(reach.c_str(), attributes);
+        return stays(kErrorRemovalDidNotTake);
+    }
+    const DWORD why = GetLastError();
     SetFileAttributesW(reach.c_str(), attributes);
-    return false;
+    return stays(why);
 }
 
 void NoteRemovalError(TransferReport* report, DWORD error)
@@ -667,7 +716,7 @@ bool MayTakeSource(const std::wstring& source, const SourceEntry& entry, const s
     }
     if (entry.check != EntryCheck::Itself) {
         if (entry.check == EntryCheck::NotItself)
-            ReportLeftBehind(report, source);
+            LinkStays(report, source);
         else
             ReportFailure(report, source, entry.error);
         return false;
@@ -713,10 +762,8 @@ TransferResult CopyItem(const std::wstring& source, const std::wstring& destinat
 {
     JobOf job(options);
     const SourceEntry entry = InspectSource(source, *job);
-    if (IsLinkAttributes(entry.attributes)) {
-        ReportLeftBehind(report, source);
-        return TransferResult::Failed;
-    }
+    if (IsLinkAttributes(entry.attributes))
+        return LinkStays(report, source);
     const DWORD destinationAttributes = AttributesOf(destination);
     if (!MayTakeSource(source, entry, destination, destinationAttributes != INVALID_FILE_ATTRIBUTES, *job, report))
         return TransferResult::Failed;
@@ -781,10 +828,8 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
             return TransferResult::Done;
         if (taken())
             return TransferResult::Failed;
-        if (link) {
-            ReportLeftBehind(report, source);
-            return TransferResult::Failed;
-        }
+        if (link)
+            return LinkStays(report, source);
         // Recorded so that a move cut off half way is found at the next
         // start and told.
         FolderMoveRecord record(job->journal, source, destination);
@@ -822,10 +867,8 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     }
     if (taken())
         return TransferResult::Failed;
-    if (link) {
-        ReportLeftBehind(report, source);
-        return TransferResult::Failed;
-    }
+    if (link)
+        return LinkStays(report, source);
     CopyRun run{options, *job, replace, report};
     CopiedFile file{source, destination, {}};
     const TransferResult copied = PlaceFile(source, destination, replace, options, *job, &run, &file.placed);

@@ -69,6 +69,15 @@ constexpr DWORD kErrorSourceIsVolumeRoot = ERROR_IS_JOIN_TARGET;
 // other, and the system would only answer "access denied".
 constexpr DWORD kErrorFolderInTheWay = ERROR_IS_SUBST_TARGET;
 constexpr DWORD kErrorFileInTheWay = ERROR_DIRECTORY;
+// The error of an item not taken because it is a link (or an entry that
+// is not itself, EntryIsItself): a link is never followed, and stays.
+constexpr DWORD kErrorLinkNotFollowed = ERROR_CANT_RESOLVE_FILENAME;
+// Why a moved file was not removed after its copy: it (or the copy) changed
+// while it was copied, so the copy is not proven to be the whole file.
+constexpr DWORD kErrorChangedWhileMoved = ERROR_FILE_INVALID;
+// Why a moved file stayed although its delete answered success: it is still
+// there (Wine answers so for a file the host does not let go).
+constexpr DWORD kErrorRemovalDidNotTake = ERROR_CANT_DELETE_LAST_ITEM;
 
 // A source entry that did not arrive, and why: a Win32 error code
 // (ERROR_FILE_EXISTS where an entry stood that the plan did not replace,

@@ -1,7 +1,6 @@
 #include "box/fileops/UndoRedo.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -28,36 +27,57 @@ enum class MoveResult { Moved, SourceMissing, Failed };
 bool Exists(const std::wstring& path)
 {
     // An item that cannot even be looked at is treated as absent: the move
-    // is skipped, nothing is harmed.
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::path(path), ec);
+    // is skipped, nothing is harmed. A path of any length is looked at.
+    return PathExists(path);
 }
 
-// Moves without ever replacing what stands at the destination.
-MoveResult MoveWithoutReplacing(const std::wstring& from, const std::wstring& to)
+// Moves without ever replacing what stands at the destination; why, when
+// given, receives the reason of a move that failed.
+MoveResult MoveWithoutReplacing(const std::wstring& from, const std::wstring& to, DWORD* why = nullptr)
 {
+    auto failed = [why](DWORD error) {
+        if (why)
+            *why = error;
+        return MoveResult::Failed;
+    };
     if (!Exists(from))
         return MoveResult::SourceMissing;
-    // A link the system lists as a plain entry would move what it leads to.
     // A name that differs only in letter case names the item itself.
-    if ((Exists(to) && !SamePathItem(from, to)) || !EntryIsItself(from))
-        return MoveResult::Failed;
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED) ? MoveResult::Moved : MoveResult::Failed;
+    if (Exists(to) && !SamePathItem(from, to))
+        return failed(ERROR_ALREADY_EXISTS);
+    // A link the system lists as a plain entry would move what it leads to.
+    switch (CheckEntry(from)) {
+    case EntryCheck::Itself:
+        break;
+    case EntryCheck::NotItself:
+        return failed(kErrorLinkNotFollowed);
+    case EntryCheck::Unchecked: {
+        const DWORD error = GetLastError();
+        return failed(error ? error : ERROR_ACCESS_DENIED);
+    }
+    }
+    // The long form reaches a box folder deeper than the old path limit, as
+    // the drop that brought the item did.
+    if (MoveFileExW(LongPathForm(from).c_str(), LongPathForm(to).c_str(), MOVEFILE_COPY_ALLOWED))
+        return MoveResult::Moved;
+    const DWORD error = GetLastError();
+    return failed(error ? error : ERROR_GEN_FAILURE);
 }
 
 bool Gone(const std::wstring& path);
 
-void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to)
+// why: the reason MoveWithoutReplacing gave.
+void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to, DWORD why)
 {
-    std::wstring text = std::wstring(undo ? L"无法撤销：" : L"无法重做：") + L"“" + from + L"”不能移动到“" + to + L"”。";
+    std::wstring text = std::wstring(undo ? L"无法撤销：" : L"无法重做：") + L"“" + from + L"”不能移动到“" + to + L"”";
     // A folder the item would go back into that is no longer there is the
     // reason, and the only one the user can act on.
     const size_t slash = to.find_last_of(L"\\/");
     const std::wstring folder = slash == std::wstring::npos ? std::wstring() : to.substr(0, slash);
     if (!folder.empty() && Gone(folder))
-        text += L"文件夹“" + folder + L"”已不存在（可能已被移动、改名或删除），没有移动任何内容。";
+        text += L"。文件夹“" + folder + L"”已不存在（可能已被移动、改名或删除），没有移动任何内容。";
     else
-        text += L"目标位置已有同名项目，文件正被占用，或它是指向其他位置的链接。";
+        text += L"（" + TransferErrorText(why, from) + L"）。";
     NotifyUser(L"undo-move", text);
 }
 
@@ -70,7 +90,7 @@ enum class Outcome { Done, Refused, Leaves };
 // cannot be looked at (access denied) is not taken for a missing one.
 bool Gone(const std::wstring& path)
 {
-    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesW(LongPathForm(path).c_str()) != INVALID_FILE_ATTRIBUTES)
         return false;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -82,7 +102,7 @@ bool PlaceReachable(const std::wstring& path)
 {
     for (size_t slash = path.find_last_of(L"\\/"); slash != std::wstring::npos && slash > 0;
          slash = path.find_last_of(L"\\/", slash - 1)) {
-        const DWORD attributes = GetFileAttributesW(path.substr(0, slash + 1).c_str());
+        const DWORD attributes = GetFileAttributesW(LongPathForm(path.substr(0, slash + 1)).c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
             return true;
     }
@@ -191,7 +211,7 @@ std::wstring ParentPart(const std::wstring& relative)
 
 bool IsOwnFile(const std::wstring& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -205,8 +225,9 @@ public:
 
     bool Move(const std::wstring& from, const std::wstring& to)
     {
-        if (MoveWithoutReplacing(from, to) != MoveResult::Moved)
-            return Fail(from, to);
+        DWORD why = ERROR_FILE_NOT_FOUND;
+        if (MoveWithoutReplacing(from, to, &why) != MoveResult::Moved)
+            return Fail(from, to, why);
         done_.push_back({Kind::Moved, from, to});
         return true;
     }
@@ -216,8 +237,10 @@ public:
     {
         if (IsOwnFolder(folder))
             return true;
-        if (Exists(folder) || !CreateDirectoryW(folder.c_str(), nullptr))
-            return Fail(forItem, folder);
+        if (Exists(folder))
+            return Fail(forItem, folder, ERROR_ALREADY_EXISTS);
+        if (!CreateDirectoryW(LongPathForm(folder).c_str(), nullptr))
+            return Fail(forItem, folder, GetLastError());
         done_.push_back({Kind::Made, folder, L""});
         return true;
     }
@@ -251,9 +274,9 @@ public:
         if (RemoveFolderIfEmpty(folder))
             done_.push_back({Kind::Removed, folder, L""});
     }
-    bool Fail(const std::wstring& from, const std::wstring& to)
+    bool Fail(const std::wstring& from, const std::wstring& to, DWORD why)
     {
-        TellMoveFailed(undo_, from, to);
+        TellMoveFailed(undo_, from, to, why);
         const std::vector<Done> done = std::move(done_);
         done_.clear();
         for (auto step = done.rbegin(); step != done.rend(); ++step) {
@@ -262,7 +285,7 @@ public:
             else if (step->kind == Kind::Made)
                 RemoveFolderIfEmpty(step->path);
             else
-                CreateDirectoryW(step->path.c_str(), nullptr);
+                CreateDirectoryW(LongPathForm(step->path).c_str(), nullptr);
         }
         return false;
     }
@@ -301,7 +324,7 @@ bool UndoMergedMove(const MergedEntries& merged, const std::map<std::wstring, It
     // anything moves.
     for (const std::wstring& file : merged.files) {
         if (!staying(file) && Exists(Under(box, file)) && Exists(Under(source, file))) {
-            TellMoveFailed(true, Under(box, file), Under(source, file));
+            TellMoveFailed(true, Under(box, file), Under(source, file), ERROR_ALREADY_EXISTS);
             return false;
         }
     }
@@ -340,7 +363,7 @@ bool RedoMergedMove(const MergedEntries& merged, const std::wstring& box, const 
         const std::wstring at = Under(box, file);
         if (Exists(Under(source, file)) && Exists(at) &&
             (kept.empty() || !IsOwnFile(at) || Exists(Under(kept, file)))) {
-            TellMoveFailed(false, at, kept.empty() ? at : Under(kept, file));
+            TellMoveFailed(false, at, kept.empty() ? at : Under(kept, file), ERROR_ALREADY_EXISTS);
             return false;
         }
     }
@@ -463,13 +486,16 @@ Outcome UndoItem(Step& step, UndoRecord& record, bool movedIn)
     if (!movedIn && ChangedSinceMade(record))
         return Outcome::Refused;
     const std::wstring away = movedIn ? record.extra : TempCopyPath(record.path);
-    const MoveResult result = MoveWithoutReplacing(record.path, away);
+    DWORD why = ERROR_FILE_NOT_FOUND;
+    const MoveResult result = MoveWithoutReplacing(record.path, away, &why);
     if (result == MoveResult::Failed) {
-        TellMoveFailed(true, record.path, away);
+        TellMoveFailed(true, record.path, away, why);
         return Outcome::Refused;
     }
-    if (!record.replacedCopy.empty() && MoveWithoutReplacing(record.replacedCopy, record.path) != MoveResult::Moved) {
-        TellMoveFailed(true, record.replacedCopy, record.path);
+    why = ERROR_FILE_NOT_FOUND;
+    if (!record.replacedCopy.empty() &&
+        MoveWithoutReplacing(record.replacedCopy, record.path, &why) != MoveResult::Moved) {
+        TellMoveFailed(true, record.replacedCopy, record.path, why);
         if (result != MoveResult::Moved || MoveBack(true, away, record.path))
             return Outcome::Refused;
         // A new item stuck in the temporary folder stays known to the
@@ -535,8 +561,9 @@ Outcome Apply(Step& step, UndoRecord& record)
     if (KeepsBoxFolders(step, record, movedIn))
         return Outcome::Refused;
     auto move = [&](const std::wstring& from, const std::wstring& to) {
-        if (MoveWithoutReplacing(from, to) == MoveResult::Failed) {
-            TellMoveFailed(step.undo, from, to);
+        DWORD why = ERROR_GEN_FAILURE;
+        if (MoveWithoutReplacing(from, to, &why) == MoveResult::Failed) {
+            TellMoveFailed(step.undo, from, to, why);
             return false;
         }
         return true;
@@ -689,7 +716,7 @@ ItemStamp StampItem(const std::wstring& path)
 {
     ItemStamp stamp;
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(LongPathForm(path).c_str(), GetFileExInfoStandard, &data))
         return stamp;
     stamp.known = true;
     stamp.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -719,7 +746,7 @@ ItemStamp StampItem(const std::wstring& path)
             fold(rel.data(), rel.size() * sizeof(wchar_t));
             WIN32_FILE_ATTRIBUTE_DATA entry{};
             const bool folderEntry = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            if (!folderEntry && GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &entry)) {
+            if (!folderEntry && GetFileAttributesExW(LongPathForm(full).c_str(), GetFileExInfoStandard, &entry)) {
                 fold(&entry.nFileSizeLow, sizeof(entry.nFileSizeLow));
                 fold(&entry.nFileSizeHigh, sizeof(entry.nFileSizeHigh));
                 fold(&entry.ftLastWriteTime, sizeof(entry.ftLastWriteTime));

@@ -155,8 +155,7 @@ public:
         else if (!brought.leftBehind.empty() && !move_)
             Add(linksNotCopied_, source);
         else if (!brought.leftBehind.empty())
-            Add(partly_, source,
-                L"（" + LeftBehindReason({source, true, true, brought.removalError}) + L"）");
+            Add(partly_, source, L"（" + LeftBehindReason({source, true, true, brought.removalError}) + L"）");
     }
     void Tell() const
     {
@@ -243,6 +242,8 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
     }
     if (!report.failed.empty())
         brought.error = report.failed.front().error;
+    else if (!brought.leftBehind.empty())
+        brought.error = kErrorLinkNotFollowed;
     else if (!PathExists(source))
         brought.error = ERROR_FILE_NOT_FOUND;
     Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Not put into the component: " + source);

@@ -18,6 +18,7 @@
 #include "common/HostFiles.h"
 #include "common/OtherSpellings.h"
 #include "common/WindowTestSupport.h"
+#include "app/FileRemoval.h"
 #include "app/KelmStorage.h"
 #include "app/StoreTextFormat.h"
 #include "app/TempFolder.h"
@@ -28,6 +29,8 @@
 #include "box/BoxWindowHooks.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/FileTransfer.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DragDropState.h"
@@ -633,6 +636,134 @@ TEST_F(BoxDropTest, ADroppedLinkToAFileOrAnEmptyFolderNeverMovesWhatItLeadsTo)
                 << "the user hears what stayed";
         }
     }
+}
+
+namespace
+{
+
+size_t Occurrences(const std::wstring& text, const std::wstring& part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + part.size()))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// What did not arrive is named once, with why: a link that stays where it
+// is, an item another program deleted between the drop and its import, and
+// a link whose target went.
+TEST_F(BoxDropTest, WhatDidNotArriveIsNamedOnceWithItsReason)
+{
+    OutsideLinks links;
+    if (!links.Make(temp.File(L"in"), temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no links";
+    TempFolder::WriteBytes(temp.File(L"outside\\old.txt"), "old");
+    ASSERT_TRUE(MakeLink(In(L"dangling.txt"), temp.File(L"outside\\old.txt"), false));
+    ASSERT_TRUE(DeleteFileW(temp.File(L"outside\\old.txt").c_str()));
+    TempFolder::WriteBytes(In(L"deleted.txt"), "d");
+    std::vector<std::wstring> dropped = links.links;
+    dropped.push_back(In(L"dangling.txt"));
+    dropped.push_back(In(L"deleted.txt"));
+    const int told = TimesUserNotified(L"drop-failed");
+    Drop(folderBox, dropped, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    ASSERT_TRUE(DeleteFileW(In(L"deleted.txt").c_str()));
+    WaitForImport();
+    EXPECT_TRUE(links.Untouched());
+    ASSERT_EQ(TimesUserNotified(L"drop-failed"), told + 1);
+    const std::wstring text = LastNoticeText(L"drop-failed");
+    for (const std::wstring& link : links.links) {
+        if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            EXPECT_EQ(Occurrences(text, L"“" + FileNameOfPath(link) + L"”"), 1u) << WideToUtf8(text);
+        }
+    }
+    EXPECT_EQ(text.find(L"内存不足"), std::wstring::npos) << WideToUtf8(text);
+    const size_t gone = text.find(L"已不存在");
+    ASSERT_NE(gone, std::wstring::npos) << WideToUtf8(text);
+    for (const wchar_t* name : {L"“deleted.txt”", L"“dangling.txt”"}) {
+        EXPECT_EQ(Occurrences(text, name), 1u) << WideToUtf8(text);
+        EXPECT_GT(text.find(name), gone) << "named as gone: " << WideToUtf8(text);
+    }
+}
+
+// "rep." and "sp " are names of their own (archives and shares make them):
+// dropped, a file and a folder arrive under them, and no neighbour whose
+// name lacks the dot or the blank is taken.
+TEST_F(BoxDropTest, ANameEndingInADotOrABlankArrivesUnderThatName)
+{
+    TempFolder::WriteBytes(In(L"rep"), "plain");
+    TempFolder::WriteBytes(In(L"one"), "dotted");
+    fs::create_directories(In(L"two"));
+    TempFolder::WriteBytes(In(L"two\\inner.txt"), "inner");
+    if (!RenameOnHost(In(L"one"), In(L""), "rep.") || !RenameOnHost(In(L"two"), In(L""), "sp "))
+        GTEST_SKIP() << "this system makes no names that end in a dot or a blank";
+    const int told = TimesUserNotified(L"drop-failed");
+    Drop(folderBox, {In(L"rep."), In(L"sp ")}, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    auto names = [](const std::wstring& folder) {
+        std::vector<std::wstring> found;
+        ForEachFolderEntry(folder, [&](const std::wstring& name, unsigned long) {
+            found.push_back(name);
+            return true;
+        });
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const std::vector<std::wstring> inBox = names(Folder());
+    const std::string inner = TempFolder::ReadBytes(LongPathForm(Folder() + L"\\sp \\inner.txt"));
+    const std::string dotted = TempFolder::ReadBytes(LongPathForm(Folder() + L"\\rep."));
+    // The host's own spelling of either path would be cut to the neighbour.
+    for (const wchar_t* name : {L"rep.", L"sp "}) {
+        RemoveItemWithoutFollowingLinks(Folder() + L"\\" + name);
+        RemoveItemWithoutFollowingLinks(In(name));
+    }
+    EXPECT_EQ(inBox, (std::vector<std::wstring>{L"rep.", L"sp "}));
+    EXPECT_EQ(dotted, "dotted");
+    EXPECT_EQ(inner, "inner");
+    EXPECT_EQ(names(In(L"")), std::vector<std::wstring>{L"rep"}) << "only the neighbour stays";
+    EXPECT_EQ(TimesUserNotified(L"drop-failed"), told) << WideToUtf8(LastNoticeText(L"drop-failed"));
+    EXPECT_EQ(RecordPaths(folderBox).size(), 2u);
+}
+
+// Undo takes a file dropped into a box folder deeper than the old path
+// limit back where it came from; where the system cannot check the file at
+// such a depth (Wine cannot name it), it stays and the user reads why.
+TEST_F(BoxDropTest, UndoOfADropIntoAFolderPastTheOldPathLimitMovesItBackOrSaysWhy)
+{
+    std::wstring deep = Folder() + L"\\deep";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    while (deep.size() < 280) {
+        deep += L"\\" + std::wstring(40, L'x');
+        ASSERT_TRUE(CreateDirectoryW(LongPathForm(deep).c_str(), nullptr));
+    }
+    BoxRuntime& runtime = s_boxRuntimes.at(folderBox);
+    const std::wstring stored = runtime.TargetFolder;
+    runtime.TargetFolder = deep;
+    TempFolder::WriteBytes(In(L"a.txt"), "a");
+    Drop(folderBox, {In(L"a.txt")}, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    const std::wstring dropped = deep + L"\\a.txt";
+    const bool arrived = PathExists(dropped);
+    const bool checkable = CheckEntry(dropped) == EntryCheck::Itself;
+    const int told = TimesUserNotified(L"undo-move");
+    if (arrived)
+        UndoLastFileOperation(folderBox, nullptr);
+    const bool stayed = PathExists(dropped);
+    runtime.TargetFolder = stored;
+    // A file the system cannot check is never removed by the program.
+    RemoveOnHost(Folder() + L"\\deep");
+    ASSERT_TRUE(arrived);
+    if (checkable) {
+        EXPECT_FALSE(stayed);
+        EXPECT_EQ(TempFolder::ReadBytes(In(L"a.txt")), "a");
+        EXPECT_EQ(TimesUserNotified(L"undo-move"), told) << WideToUtf8(LastNoticeText(L"undo-move"));
+        return;
+    }
+    EXPECT_TRUE(stayed);
+    ASSERT_EQ(TimesUserNotified(L"undo-move"), told + 1);
+    EXPECT_NE(LastNoticeText(L"undo-move").find(L"（路径太长）"), std::wstring::npos)
+        << WideToUtf8(LastNoticeText(L"undo-move"));
 }
 
 // The cancel badge drawn while a drag is over the box goes with the drag,

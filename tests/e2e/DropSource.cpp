@@ -289,6 +289,13 @@ int wmain(int argc, wchar_t** argv)
     }
     std::vector<std::wstring> paths;
     for (int i = first + 2; i < argc; ++i) {
+        // An absolute path goes as written: the system's clean-up would cut
+        // a name ending in a dot or a blank ("rep.") to another entry's.
+        const std::wstring given = argv[i];
+        if ((given.size() >= 3 && given[1] == L':' && given[2] == L'\\') || given.rfind(L"\\\\", 0) == 0) {
+            paths.push_back(given);
+            continue;
+        }
         wchar_t full[MAX_PATH * 4] = {};
         const DWORD length = GetFullPathNameW(argv[i], MAX_PATH * 4, full, nullptr);
         paths.emplace_back(length > 0 && length < MAX_PATH * 4 ? full : argv[i]);

@@ -9,7 +9,11 @@
 #include <filesystem>
 
 #include "QuickPanelTestSupport.h"
+#include "common/DirectoryLink.h"
+#include "common/HostFiles.h"
 #include "common/OtherSpellings.h"
+#include "app/FileRemoval.h"
+#include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
 #include "sidewindows/quickpanel/QuickPanelPaste.h"
 #include "ui/core/DragDropState.h"
@@ -161,6 +165,59 @@ TEST_F(QuickPanelDropSafetyTest, TheBoxsOwnFileDroppedOnItStaysUnderItsName)
     Drop({folder + L"\\n2.txt"});
     EXPECT_EQ(Tree(folder), (std::vector<std::wstring>{L"n2.txt"}));
     EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\n2.txt"), "n2");
+}
+
+// "rep." and "sp " are names of their own: dropped, a file and a folder
+// arrive under them.
+TEST_F(QuickPanelDropSafetyTest, ANameEndingInADotOrABlankArrivesUnderThatName)
+{
+    const std::wstring from = temp.File(L"from");
+    fs::create_directories(from + L"\\two");
+    TempFolder::WriteBytes(from + L"\\one", "dotted");
+    if (!RenameOnHost(from + L"\\one", from, "rep.") || !RenameOnHost(from + L"\\two", from, "sp "))
+        GTEST_SKIP() << "this system makes no names that end in a dot or a blank";
+    s_dropAllowedEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    const int gone = TimesUserNotified(L"quick-panel-gone");
+    const int failed = TimesUserNotified(L"quick-panel-not-taken");
+    Drop({from + L"\\rep.", from + L"\\sp "});
+    auto names = [](const std::wstring& in) {
+        std::vector<std::wstring> found;
+        ForEachFolderEntry(in, [&](const std::wstring& name, unsigned long) {
+            found.push_back(name);
+            return true;
+        });
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const std::vector<std::wstring> inBox = names(folder), left = names(from);
+    const std::string dotted = TempFolder::ReadBytes(LongPathForm(folder + L"\\rep."));
+    // The host's own spelling of either path would be cut to "rep" or "sp".
+    for (const wchar_t* name : {L"rep.", L"sp "}) {
+        RemoveItemWithoutFollowingLinks(folder + L"\\" + name);
+        RemoveItemWithoutFollowingLinks(from + L"\\" + name);
+    }
+    EXPECT_EQ(inBox, (std::vector<std::wstring>{L"n2.txt", L"rep.", L"sp "}));
+    EXPECT_EQ(dotted, "dotted");
+    EXPECT_TRUE(left.empty());
+    EXPECT_EQ(TimesUserNotified(L"quick-panel-gone"), gone) << WideToUtf8(LastNoticeText(L"quick-panel-gone"));
+    EXPECT_EQ(TimesUserNotified(L"quick-panel-not-taken"), failed)
+        << WideToUtf8(LastNoticeText(L"quick-panel-not-taken"));
+}
+
+// A dropped link stays where it is, and the user reads that it is one.
+TEST_F(QuickPanelDropSafetyTest, ADroppedLinkStaysAndIsToldAsALink)
+{
+    fs::create_directories(temp.File(L"from"));
+    OutsideLinks links;
+    if (!links.Make(temp.File(L"from"), temp.File(L"outside")))
+        GTEST_SKIP() << "this system makes no links";
+    s_dropAllowedEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    const int told = TimesUserNotified(L"quick-panel-not-taken");
+    Drop({links.links[0]});
+    EXPECT_TRUE(links.Untouched());
+    ASSERT_EQ(TimesUserNotified(L"quick-panel-not-taken"), told + 1);
+    EXPECT_EQ(LastNoticeText(L"quick-panel-not-taken"),
+              L"“budget shortcut.xlsx”（它是链接，链接不会被跟随）没有放入收纳盒，仍在原来的位置。");
 }
 
 TEST_F(QuickPanelDropSafetyTest, APasteRefusesAFolderThatHoldsTheBoxAndReadsLongPathsWhole)
