@@ -314,6 +314,7 @@ void PasteCopyWorker(CopyJob job, bool menu)
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
     const TransferOptions options = WorkerTransferOptions(target);
     JobTrouble trouble;
+    trouble.failed = job.notFound;
     ForEachJobItem(job, target, L"paste", [&](const CopyJobItem& planned) {
         CopyJobItem item = planned;
         AvoidDestinationTakenSincePlan(item, trouble);
@@ -401,6 +402,10 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
     CopyJob job;
     job.box = box;
     job.conflictChoice = plan.choice;
+    // What was copied or cut may be gone by the time it is pasted: named
+    // with the rest of what did not arrive, never left out unsaid.
+    for (const std::wstring& source : plan.missing)
+        job.notFound.push_back({source, ERROR_FILE_NOT_FOUND});
     for (const DropPlan::Item& planned : plan.items) {
         CopyJobItem item;
         item.source = planned.source;
@@ -418,6 +423,11 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
         job.items.push_back(std::move(item));
     }
     if (job.items.empty()) {
+        if (!job.notFound.empty()) {
+            JobTrouble trouble;
+            trouble.failed = std::move(job.notFound);
+            NotifyUser(L"paste-failed", JobTroubleText(trouble));
+        }
         FinishPaste(box, manager, place);
         return;
     }

@@ -2,7 +2,8 @@
 // with numbered names on a clash (never onto one another, never replacing
 // without the "直接覆盖" answer, which keeps what it replaced for undo),
 // recorded where they are in a mapping box; text and images written as
-// their named files; the box folder itself refused.
+// their named files; the box folder itself refused; what is gone by the
+// paste told.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -158,6 +159,19 @@ TEST_F(BoxPasteTest, ADriveRootOrAGoneFolderPastesNothingAndIsTold)
     EXPECT_TRUE(RecordPaths(folderBox).empty());
     EXPECT_TRUE(s_boxRuntimes.at(folderBox).undoList.empty());
     EXPECT_EQ(TempFolder::ReadBytes(In(L"e.txt")), "e");
+
+    // Copied, then deleted before the paste: named, alone or beside a file
+    // that arrives.
+    const int failed = TimesUserNotified(L"paste-failed");
+    PutFiles({In(L"gone.txt")});
+    PasteByKey(folderBox);
+    EXPECT_EQ(TimesUserNotified(L"paste-failed"), failed + 1);
+    EXPECT_NE(LastNoticeText(L"paste-failed").find(L"gone.txt"), std::wstring::npos);
+    PutFiles({In(L"e.txt"), In(L"gone2.txt")});
+    PasteByKey(folderBox);
+    EXPECT_EQ(TimesUserNotified(L"paste-failed"), failed + 2);
+    EXPECT_NE(LastNoticeText(L"paste-failed").find(L"gone2.txt"), std::wstring::npos);
+    EXPECT_EQ(RecordPaths(folderBox).size(), 1u);
 }
 
 TEST_F(BoxPasteTest, PastingABoxsOwnFileAsksAndNeverReplacesItByItself)
