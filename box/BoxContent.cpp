@@ -25,7 +25,6 @@
 #include "box/KelmScrollBar.h"
 #include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
-#include "box/icons/ShellIconImages.h"
 #include "box/icons/WildcardMatch.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCaptionBar.h"
@@ -262,28 +261,22 @@ void DrawHeaders(PaintContext& c, bool searchView)
     }
 }
 
-// What a record's icon looks like at its place, as a key that another
-// record drawn the same at the same place shares; empty for a look of its
-// own (a file whose icon, thumbnail or preview is its own, a folder showing
-// its content).
-std::wstring SharedLookKey(const IconRecord& record, bool defaultFolderIcon)
+// Where a record's icon stands and the footprint it is drawn with (a text
+// file's card is two cells wide): a record under a later one of the same
+// key lies wholly under it.
+std::wstring PileKey(const IconRecord& record, bool listView)
 {
-    if (record.isDirectory && !defaultFolderIcon)
-        return L"";
-    const std::wstring kind =
-        ShellIconKindOf(record.path, record.isDirectory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL);
-    static const wchar_t* const kOwnLook[] = {L".txt", L".png", L".jpg", L".jpeg", L".bmp"};
-    if (kind.empty() ||
-        std::any_of(std::begin(kOwnLook), std::end(kOwnLook), [&kind](const wchar_t* own) { return kind == own; }))
-        return L"";
-    return kind + L"|" + std::to_wstring(record.control->x) + L"," + std::to_wstring(record.control->y) + L"," +
-           std::to_wstring(record.edge);
+    const bool card = !listView && WildcardMatchNoCase(L"*.txt", record.path);
+    return std::to_wstring(record.control->x) + L"," + std::to_wstring(record.control->y) + L"," +
+           std::to_wstring(record.edge) + (card ? L",card" : L"");
 }
 
 // The icon controls near the visible area go to the panel; the rest wait.
-// A drop's files all start at the drop point, thousands deep at times: a
-// record lying exactly under a later one of the same look (and neither
-// selected) would only be painted over, so only the top one is added.
+// A drop's files all start at the drop point, thousands deep at times: of a
+// pile at one place only the top record (fully shown, not selected) is
+// added. What lies under it would show only as a blur of outlines and
+// labels drawn over each other, and a pile of a thousand text cards or
+// icons of their own kept the box painting for seconds.
 void AddIcons(PaintContext& c)
 {
     auto& records = c.manager.Records();
@@ -293,9 +286,11 @@ void AddIcons(PaintContext& c)
         const IconRecord& record = records[i];
         if (!record.control || !KelmIconManager::NearView(record, c.viewH) || record.control->selected)
             continue;
-        if (std::wstring key = SharedLookKey(record, c.r.ShowDefaultFolderIcon);
-            !key.empty() && !above.insert(std::move(key)).second)
+        std::wstring key = PileKey(record, c.r.IsListView);
+        if (above.count(key))
             hidden[i] = 1;
+        else if (record.opacity >= 1.0f && !record.control->dimmed)
+            above.insert(std::move(key));
     }
     for (size_t i = 0; i < records.size(); ++i) {
         IconRecord& record = records[i];

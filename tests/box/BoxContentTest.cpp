@@ -1,7 +1,8 @@
 // A real box window painted by its own draw callback: the search row takes
 // typed words and shows the names that hold them, closing it takes the
 // keyboard away and ends the caret blink, the selection follows the view
-// the box shows, a job's progress step painted as a whole paint would,
+// the box shows, a pile at one place drawn as its top record, a job's
+// progress step painted as a whole paint would,
 // the hints of an empty box, a press cancelled when the
 // pointer leaves its icon, and the rubber band kept out of the title band.
 #include <gtest/gtest.h>
@@ -252,6 +253,25 @@ TEST_F(BoxContentTest, CaretBlinkOverTheSearchRowMatchesAFullPaint)
     EXPECT_EQ(differing, 0u);
 
     Runtime().searchEdit->StopCaretAnimation();
+}
+
+// Dropped files all start at the drop point: of that pile only the top
+// record is drawn, whatever each looks like.
+TEST_F(BoxContentTest, APileAtOnePlaceDrawsOnlyItsTopRecord)
+{
+    HeldAnimationClock clock(box->animationManager); // the pile stays where it was made
+    for (int i = 0; i < 40; ++i) {
+        Manager().AddRecordForPath(L"C:\\files\\card" + std::to_wstring(i) + L".txt", 60, 90, L"bvn!NULL", false,
+                                   L"", nullptr, L"bvn!NULL");
+        Manager().AddRecordForPath(L"C:\\files\\own" + std::to_wstring(i) + L".kind" + std::to_wstring(i), 60, 90,
+                                   L"bvn!NULL", false, L"", nullptr, L"bvn!NULL");
+    }
+    Paint();
+    size_t drawn = 0;
+    for (const IconRecord& record : Manager().Records())
+        drawn += record.control && record.control->Window() != nullptr;
+    // The top icon, and the top text card, which is wider than an icon.
+    EXPECT_EQ(drawn, 2u);
 }
 
 // A job's progress repaints only its card: what that shows must be what a
