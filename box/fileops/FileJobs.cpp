@@ -408,6 +408,8 @@ std::wstring TransferErrorText(DWORD error)
         return L"它是链接，链接不会被跟随";
     case kErrorChangedWhileMoved:
         return L"文件在复制过程中被其他程序修改过";
+    case kErrorGainedWhileMoved:
+        return L"移动过程中其他程序在原位置放入了新的内容，它们仍在原处";
     case kErrorRemovalDidNotTake:
         return L"系统报告已删除原位置的文件，但它仍在原处";
     default:

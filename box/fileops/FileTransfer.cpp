@@ -651,8 +651,10 @@ TransferResult RemoveCopiedSource(const std::wstring& source, CopyRun& run)
         RemoveFolderIfEmpty(folder);
     if (!PathExists(source))
         return TransferResult::Done;
-    if (run.notTaken == 0)
+    if (run.notTaken == 0) {
         run.LeftBehind(source);
+        NoteRemovalError(run.report, kErrorGainedWhileMoved);
+    }
     return TransferResult::Incomplete;
 }
 

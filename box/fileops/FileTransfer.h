@@ -75,6 +75,9 @@ constexpr DWORD kErrorLinkNotFollowed = ERROR_CANT_RESOLVE_FILENAME;
 // Why a moved file was not removed after its copy: it (or the copy) changed
 // while it was copied, so the copy is not proven to be the whole file.
 constexpr DWORD kErrorChangedWhileMoved = ERROR_FILE_INVALID;
+// Why part of a moved folder stayed at its source although every entry the
+// copy found was taken: more arrived in it while it was being moved.
+constexpr DWORD kErrorGainedWhileMoved = ERROR_NOT_EMPTY;
 // Why a moved file stayed although its delete answered success: it is still
 // there (Wine answers so for a file the host does not let go).
 constexpr DWORD kErrorRemovalDidNotTake = ERROR_CANT_DELETE_LAST_ITEM;

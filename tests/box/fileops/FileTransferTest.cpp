@@ -239,6 +239,31 @@ TEST_F(FileTransferTest, AFileThatChangedWhileItWasCopiedStaysAndTheReasonSaysSo
     EXPECT_EQ(report.removalError, kErrorChangedWhileMoved);
 }
 
+// Another program puts a new file into a folder while it is moved to
+// another volume: that file stays, and the reason says what happened.
+TEST_F(FileTransferTest, AFolderThatGainedAFileWhileItWasMovedKeepsItAndTheReasonSaysSo)
+{
+    fs::create_directories(In(L"docs"));
+    TempFolder::WriteBytes(In(L"docs\\a.txt"), "a");
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    bool added = false;
+    options.cancelled = [&] {
+        if (!added && EntriesIn(Box(L"")) > 0) {
+            TempFolder::WriteBytes(In(L"docs\\late.txt"), "late");
+            added = true;
+        }
+        return false;
+    };
+    TransferReport report;
+    EXPECT_EQ(MoveItem(In(L"docs"), Box(L"docs"), false, options, &report), TransferResult::Incomplete);
+    ASSERT_TRUE(added);
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"docs\\a.txt")), "a");
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"docs\\late.txt")), "late");
+    EXPECT_EQ(report.leftBehind, std::vector<std::wstring>{In(L"docs")});
+    EXPECT_EQ(report.removalError, kErrorGainedWhileMoved);
+}
+
 // A folder the host keeps unchanged (chattr +i): Wine answers success to
 // the delete of a file in it, which stays. After its copy the file is
 // looked for: still there, it is told as left behind.
