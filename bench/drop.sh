@@ -20,6 +20,7 @@
 # program showed a message box gives no figure.
 #
 #   bash bench/drop.sh                 (DROP_RUNS=3 DROP_FILES="1000 4000")
+#   DROP_NAMES=mixed bash bench/drop.sh   (files of many kinds)
 #   DROP_TESSIK_EXE=/some/Tessik.exe bash bench/drop.sh   (another build;
 #   nothing is built then, the probes and the bench programs must exist)
 set -euo pipefail
@@ -63,10 +64,18 @@ WATCH_EXE="$TESSIK_BUILD/bench/bench_drop_watch.exe"
 
 BOX_FOLDER="$WORK/boxes/root/d4444"
 mkdir -p "$BOX_FOLDER" "$WORK/s" "$WORK/p" "$WORK/q"
+# DROP_NAMES=mixed: names of many kinds (text files, which show a preview
+# card, and types the system knows no icon of its own for), as a user's
+# folder holds them; otherwise one kind.
 make_files() {
-  local i
+  local i tail=""
   for i in $(seq -w 1 "$FILES"); do
-    head -c 512 /dev/zero >"$1/f$i"
+    if [ "${DROP_NAMES:-}" = mixed ]; then
+      case $((10#$i % 5)) in
+        0) tail="" ;; 1) tail=".txt" ;; 2) tail=".doc" ;; 3) tail=".tar.gz" ;; *) tail=".k$i" ;;
+      esac
+    fi
+    head -c 512 /dev/zero >"$1/f$i$tail"
   done
 }
 make_files "$WORK/s"
