@@ -146,6 +146,39 @@ protected:
         Paint();
     }
 
+    static std::vector<COLORREF> ClientPixels()
+    {
+        RECT client{};
+        GetClientRect(Hwnd(), &client);
+        return ReadClientPixels(Hwnd(), client);
+    }
+    // Waits for the partial paint after a change to show, then paints the
+    // window whole at the same moment: not a pixel may differ.
+    static void ExpectTheChangeMatchesAWholePaint(const std::vector<COLORREF>& before, const char* change)
+    {
+        std::vector<COLORREF> part = before;
+        const ULONGLONG end = GetTickCount64() + 3000;
+        while (part == before && GetTickCount64() < end) {
+            Pump(30);
+            part = ClientPixels();
+        }
+        ASSERT_NE(part, before) << change << " did not show";
+        Paint();
+        const std::vector<COLORREF> whole = ClientPixels();
+        RECT client{};
+        GetClientRect(Hwnd(), &client);
+        size_t differing = 0;
+        LONG l = 9999, t = 9999, r = -1, b = -1;
+        for (size_t i = 0; i < whole.size(); ++i) {
+            if (whole[i] == part[i])
+                continue;
+            ++differing;
+            const LONG x = static_cast<LONG>(i % client.right), y = static_cast<LONG>(i / client.right);
+            l = std::min(l, x), t = std::min(t, y), r = std::max(r, x), b = std::max(b, y);
+        }
+        EXPECT_EQ(differing, 0u) << "differing within " << l << "," << t << " - " << r << "," << b;
+    }
+
     static inline TempFolder* store = nullptr;
     static inline BoxWindowPtr box;
 };
@@ -233,24 +266,10 @@ TEST_F(BoxContentTest, CaretBlinkOverTheSearchRowMatchesAFullPaint)
     PostMessageW(Hwnd(), WM_CHAR, L'n', 1);
     Pump(30);
     Paint();
-    RECT client{};
-    GetClientRect(Hwnd(), &client);
-    const std::vector<COLORREF> before = ReadClientPixels(Hwnd(), client);
+    const std::vector<COLORREF> before = ClientPixels();
 
     clock.Step(0.3); // half way through the swing: the caret changes
-    std::vector<COLORREF> partial = before;
-    const ULONGLONG end = GetTickCount64() + 3000;
-    while (partial == before && GetTickCount64() < end) {
-        Pump(30);
-        partial = ReadClientPixels(Hwnd(), client);
-    }
-    ASSERT_NE(partial, before) << "the caret did not change";
-    Paint(); // the same moment, painted whole
-    const std::vector<COLORREF> full = ReadClientPixels(Hwnd(), client);
-    size_t differing = 0;
-    for (size_t i = 0; i < full.size(); ++i)
-        differing += full[i] != partial[i];
-    EXPECT_EQ(differing, 0u);
+    ExpectTheChangeMatchesAWholePaint(before, "the caret");
 
     Runtime().searchEdit->StopCaretAnimation();
 }
@@ -287,32 +306,12 @@ TEST_F(BoxContentTest, ProgressStepOverTheCardMatchesAFullPaint)
     s_copyProgress.fraction = 0.1f;
     s_copyProgress.SetCurrentName(L"C:\\in\\short.md");
     Paint();
-    RECT client{};
-    GetClientRect(Hwnd(), &client);
-    const std::vector<COLORREF> before = ReadClientPixels(Hwnd(), client);
+    const std::vector<COLORREF> before = ClientPixels();
 
     s_copyProgress.fraction = 0.8f;
     s_copyProgress.SetCurrentName(L"C:\\in\\" + std::wstring(60, L'w') + L" 很长的名字 " + std::wstring(40, L'x'));
     PostRepaint(RepaintTarget{box, Hwnd()}, false);
-    std::vector<COLORREF> stepped = before;
-    const ULONGLONG end = GetTickCount64() + 3000;
-    while (stepped == before && GetTickCount64() < end) {
-        Pump(30);
-        stepped = ReadClientPixels(Hwnd(), client);
-    }
-    ASSERT_NE(stepped, before) << "the card did not change";
-    Paint();
-    const std::vector<COLORREF> full = ReadClientPixels(Hwnd(), client);
-    size_t differing = 0;
-    LONG l = 9999, t = 9999, r = -1, b = -1;
-    for (size_t i = 0; i < full.size(); ++i) {
-        if (full[i] == stepped[i])
-            continue;
-        ++differing;
-        const LONG x = static_cast<LONG>(i % client.right), y = static_cast<LONG>(i / client.right);
-        l = std::min(l, x), t = std::min(t, y), r = std::max(r, x), b = std::max(b, y);
-    }
-    EXPECT_EQ(differing, 0u) << "differing within " << l << "," << t << " - " << r << "," << b;
+    ExpectTheChangeMatchesAWholePaint(before, "the card");
 
     s_copyProgress.displayLevel = 0.0;
     s_copyProgress.targetWindow.reset();

@@ -701,15 +701,7 @@ TEST_F(BoxDropTest, ANameEndingInADotOrABlankArrivesUnderThatName)
     const int told = TimesUserNotified(L"drop-failed");
     Drop(folderBox, {In(L"rep."), In(L"sp ")}, DROPEFFECT_COPY | DROPEFFECT_MOVE);
     WaitForImport();
-    auto names = [](const std::wstring& folder) {
-        std::vector<std::wstring> found;
-        ForEachFolderEntry(folder, [&](const std::wstring& name, unsigned long) {
-            found.push_back(name);
-            return true;
-        });
-        std::sort(found.begin(), found.end());
-        return found;
-    };
+    const auto names = host_files::SortedNamesIn;
     const std::vector<std::wstring> inBox = names(Folder());
     const std::string inner = TempFolder::ReadBytes(LongPathForm(Folder() + L"\\sp \\inner.txt"));
     const std::string dotted = TempFolder::ReadBytes(LongPathForm(Folder() + L"\\rep."));

@@ -7,8 +7,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "app/FileRemoval.h"
 
 namespace host_files
 {
@@ -46,6 +49,19 @@ inline bool RunOnHost(const std::wstring& program, const std::vector<std::string
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;
+}
+
+// The names a folder holds, as the system spells them, sorted: a name the
+// host keeps (a trailing dot or blank) is seen as it is.
+inline std::vector<std::wstring> SortedNamesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> found;
+    ForEachFolderEntry(folder, [&](const std::wstring& name, unsigned long) {
+        found.push_back(name);
+        return true;
+    });
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 } // namespace host_files

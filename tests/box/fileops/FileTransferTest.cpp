@@ -213,55 +213,44 @@ TEST_F(FileTransferTest, ASourceThatCannotBeRemovedIsNotDoneAndBothStay)
     EXPECT_EQ(report.removalError, static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "why they stayed";
 }
 
-// Another program appends to the file while it is copied to another
-// volume: the copy is not the whole file, so the file stays, and the reason
-// says it changed.
-TEST_F(FileTransferTest, AFileThatChangedWhileItWasCopiedStaysAndTheReasonSaysSo)
+// Another program changes what is moved to another volume while it is
+// copied: a file appended to is not whole in its copy, a folder gains a
+// file. What changed stays at the source, and the reason says what
+// happened.
+TEST_F(FileTransferTest, WhatChangedWhileItWasMovedStaysAndTheReasonSaysSo)
 {
     TempFolder::WriteBytes(In(L"log.txt"), "first");
-    TransferOptions options;
-    options.rename = RenameAcrossVolumes;
-    bool appended = false;
-    // Polled again once the copy stands beside its destination.
-    options.cancelled = [&] {
-        if (!appended && EntriesIn(Box(L"")) > 0) {
-            TempFolder::WriteBytes(In(L"log.txt"), "first, then more");
-            appended = true;
-        }
-        return false;
-    };
-    TransferReport report;
-    EXPECT_EQ(MoveItem(In(L"log.txt"), Box(L"log.txt"), false, options, &report), TransferResult::Incomplete);
-    ASSERT_TRUE(appended);
-    EXPECT_EQ(TempFolder::ReadBytes(In(L"log.txt")), "first, then more");
-    EXPECT_EQ(TempFolder::ReadBytes(Box(L"log.txt")), "first");
-    EXPECT_EQ(report.leftBehind, std::vector<std::wstring>{In(L"log.txt")});
-    EXPECT_EQ(report.removalError, kErrorChangedWhileMoved);
-}
-
-// Another program puts a new file into a folder while it is moved to
-// another volume: that file stays, and the reason says what happened.
-TEST_F(FileTransferTest, AFolderThatGainedAFileWhileItWasMovedKeepsItAndTheReasonSaysSo)
-{
     fs::create_directories(In(L"docs"));
     TempFolder::WriteBytes(In(L"docs\\a.txt"), "a");
     TransferOptions options;
     options.rename = RenameAcrossVolumes;
-    bool added = false;
+    std::function<void()> change;
+    size_t before = 0;
+    // Polled again once the copy stands beside its destination.
     options.cancelled = [&] {
-        if (!added && EntriesIn(Box(L"")) > 0) {
-            TempFolder::WriteBytes(In(L"docs\\late.txt"), "late");
-            added = true;
-        }
+        if (change && EntriesIn(Box(L"")) > before)
+            std::exchange(change, nullptr)();
         return false;
     };
-    TransferReport report;
-    EXPECT_EQ(MoveItem(In(L"docs"), Box(L"docs"), false, options, &report), TransferResult::Incomplete);
-    ASSERT_TRUE(added);
+    struct Case {
+        const wchar_t* item;
+        const wchar_t* changed;
+        DWORD why;
+    };
+    for (const Case& c : {Case{L"log.txt", L"log.txt", kErrorChangedWhileMoved},
+                          Case{L"docs", L"docs\\late.txt", kErrorGainedWhileMoved}}) {
+        SCOPED_TRACE(c.item);
+        before = EntriesIn(Box(L""));
+        change = [&] { TempFolder::WriteBytes(In(c.changed), "changed"); };
+        TransferReport report;
+        EXPECT_EQ(MoveItem(In(c.item), Box(c.item), false, options, &report), TransferResult::Incomplete);
+        EXPECT_FALSE(change) << "nothing changed";
+        EXPECT_EQ(TempFolder::ReadBytes(In(c.changed)), "changed");
+        EXPECT_EQ(report.leftBehind, std::vector<std::wstring>{In(c.item)});
+        EXPECT_EQ(report.removalError, c.why);
+    }
     EXPECT_EQ(TempFolder::ReadBytes(Box(L"docs\\a.txt")), "a");
-    EXPECT_EQ(TempFolder::ReadBytes(In(L"docs\\late.txt")), "late");
-    EXPECT_EQ(report.leftBehind, std::vector<std::wstring>{In(L"docs")});
-    EXPECT_EQ(report.removalError, kErrorGainedWhileMoved);
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"log.txt")), "first");
 }
 
 // A folder the host keeps unchanged (chattr +i): Wine answers success to

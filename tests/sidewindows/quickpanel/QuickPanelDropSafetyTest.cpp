@@ -180,15 +180,7 @@ TEST_F(QuickPanelDropSafetyTest, ANameEndingInADotOrABlankArrivesUnderThatName)
     const int gone = TimesUserNotified(L"quick-panel-gone");
     const int failed = TimesUserNotified(L"quick-panel-not-taken");
     Drop({from + L"\\rep.", from + L"\\sp "});
-    auto names = [](const std::wstring& in) {
-        std::vector<std::wstring> found;
-        ForEachFolderEntry(in, [&](const std::wstring& name, unsigned long) {
-            found.push_back(name);
-            return true;
-        });
-        std::sort(found.begin(), found.end());
-        return found;
-    };
+    const auto names = host_files::SortedNamesIn;
     const std::vector<std::wstring> inBox = names(folder), left = names(from);
     const std::string dotted = TempFolder::ReadBytes(LongPathForm(folder + L"\\rep."));
     // The host's own spelling of either path would be cut to "rep" or "sp".
