@@ -571,13 +571,12 @@ TransferResult CopyFolder(const std::wstring& source, const std::wstring& destin
 // After a delete that answered success: the system says positively that
 // nothing is at the path any more, or that the file goes once the last
 // program holding it lets go (a delete pending on older Windows).
-bool DeletedForSure(const std::wstring& reach)
+bool DeletedForSure(const std::wstring& path)
 {
-    if (GetFileAttributesW(reach.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return false;
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+    if (PathGone(path))
         return true;
+    if (PathExists(path))
+        return false;
     using LastStatus = LONG(WINAPI*)();
     static const auto lastStatus = reinterpret_cast<LastStatus>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetLastNtStatus")));
@@ -922,6 +921,14 @@ bool IdentifyInJob(const std::wstring& path, const TransferOptions& options, uin
 bool PathExists(const std::wstring& path)
 {
     return !path.empty() && AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool PathGone(const std::wstring& path)
+{
+    if (AttributesOf(path) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 bool SamePathItem(const std::wstring& a, const std::wstring& b)

@@ -19,6 +19,9 @@
 
 // Whether anything is at path (a link counts and is not followed).
 bool PathExists(const std::wstring& path);
+// Whether the system says positively that nothing is at path; an entry
+// that cannot be looked at (access denied) is not taken for a missing one.
+bool PathGone(const std::wstring& path);
 // Both paths name one file or folder.
 bool SamePathItem(const std::wstring& a, const std::wstring& b);
 

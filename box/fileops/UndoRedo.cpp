@@ -64,8 +64,6 @@ MoveResult MoveWithoutReplacing(const std::wstring& from, const std::wstring& to
     return failed(error ? error : ERROR_GEN_FAILURE);
 }
 
-bool Gone(const std::wstring& path);
-
 // why: the reason MoveWithoutReplacing gave.
 void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to, DWORD why)
 {
@@ -74,7 +72,7 @@ void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to,
     // reason, and the only one the user can act on.
     const size_t slash = to.find_last_of(L"\\/");
     const std::wstring folder = slash == std::wstring::npos ? std::wstring() : to.substr(0, slash);
-    if (!folder.empty() && Gone(folder))
+    if (!folder.empty() && PathGone(folder))
         text += L"。文件夹“" + folder + L"”已不存在（可能已被移动、改名或删除），没有移动任何内容。";
     else
         text += L"（" + TransferErrorText(why, from) + L"）。";
@@ -86,15 +84,6 @@ void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to,
 // (it leaves the lists as a trimmed record does).
 enum class Outcome { Done, Refused, Leaves };
 
-// The entry is positively not there: the system says so. An entry that
-// cannot be looked at (access denied) is not taken for a missing one.
-bool Gone(const std::wstring& path)
-{
-    if (GetFileAttributesW(LongPathForm(path).c_str()) != INVALID_FILE_ATTRIBUTES)
-        return false;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
 
 // Some folder above path is there: the drive or share answers, so what is
 // missing under it is gone, not out of reach for a while.
@@ -426,7 +415,7 @@ Outcome ApplyMerged(Step& step, UndoRecord& record)
             record.mergedIdentities[file] = identity;
         return Outcome::Done;
     }
-    if (!record.replacedCopy.empty() && Gone(record.replacedCopy)) {
+    if (!record.replacedCopy.empty() && PathGone(record.replacedCopy)) {
         std::wstring text;
         const Outcome outcome = KeptCopyGone(true, record, record.replacedCopy, text);
         return outcome == Outcome::Leaves ? Leaves(step, L"undo-copy-gone", text) : outcome;
@@ -478,7 +467,7 @@ Outcome UndoItem(Step& step, UndoRecord& record, bool movedIn)
 {
     if (ReplacedSince(record.path, record.identity))
         return Leaves(step, L"undo-other-item", ReplacedSinceText(record.path));
-    if (!record.replacedCopy.empty() && Gone(record.replacedCopy)) {
+    if (!record.replacedCopy.empty() && PathGone(record.replacedCopy)) {
         std::wstring text;
         const Outcome outcome = KeptCopyGone(true, record, record.replacedCopy, text);
         return outcome == Outcome::Leaves ? Leaves(step, L"undo-copy-gone", text) : outcome;
@@ -570,7 +559,7 @@ Outcome Apply(Step& step, UndoRecord& record)
     };
     // A copy kept in the temporary folder that has to go back is gone.
     auto keptCopyGone = [&](const std::wstring& copy, Outcome& outcome) {
-        if (copy.empty() || !Gone(copy))
+        if (copy.empty() || !PathGone(copy))
             return false;
         std::wstring text;
         outcome = KeptCopyGone(step.undo, record, copy, text);
