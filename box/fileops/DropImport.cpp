@@ -313,9 +313,7 @@ public:
     PlannedFolder& operator=(const PlannedFolder&) = delete;
 
     // On positive evidence only: the path names another folder, or the
-    // system says nothing is there. One open of the folder, asked before
-    // every item: a change between two items is caught before the next
-    // one moves (a batch later would be a few hundred files too late).
+    // system says nothing is there. One open of the path.
     bool Left() const
     {
         if (!identity_.known)
@@ -373,9 +371,10 @@ struct FolderLeftFacts {
 std::wstring FolderLeftText(const std::wstring& title, const std::wstring& folder, const FolderLeftFacts& facts,
                             const JobTrouble& trouble)
 {
-    std::wstring text = L"收纳盒“" + title + L"”的文件夹“" + folder +
-                        L"”在放入文件的过程中被移动、重命名或删除了，尚未放入的 " + std::to_wstring(facts.notYet) +
-                        L" 项没有放入收纳盒，仍在原来的位置。";
+    std::wstring text = L"收纳盒“" + title + L"”的文件夹“" + folder + L"”在放入文件的过程中被移动、重命名或删除了";
+    if (facts.notYet > 0)
+        text += L"，尚未放入的 " + std::to_wstring(facts.notYet) + L" 项没有放入收纳盒，仍在原来的位置";
+    text += L"。";
     if (facts.putIn > 0 && !facts.whereNow.empty())
         text += L"\n已放入的 " + std::to_wstring(facts.putIn) + L" 项仍在这个文件夹中，它现在的位置是“" +
                 facts.whereNow + L"”。";
@@ -383,7 +382,8 @@ std::wstring FolderLeftText(const std::wstring& title, const std::wstring& folde
         text += L"\n已放入的 " + std::to_wstring(facts.putIn) +
                 L" 项在这个文件夹中，随它一起被移动、重命名或删除了，无法确定它现在的位置。";
     if (!facts.strayed.empty()) {
-        text += L"\n\n以下项目放进了另一个占用这个名称的文件夹“" + folder + L"”，没有放入收纳盒：";
+        text += L"\n\n以下项目放进了之后占用这个名称的另一个文件夹“" + folder +
+                L"”，没有放入收纳盒，也没能放回原来的位置：";
         for (size_t i = 0; i < facts.strayed.size() && i < 3; ++i)
             text += L"\n“" + FileNameOfPath(facts.strayed[i]) + L"”";
         if (facts.strayed.size() > 3)
@@ -419,7 +419,32 @@ void CopyFilesWorker(CopyJob job)
     size_t reached = 0, backAtSource = 0;
     std::vector<std::wstring> strayed;
     bool folderLeft = false;
+    // The folder is not where the plan had it: the job stops. Of the items
+    // moved since it was last seen in its place, those that went into a
+    // folder of its name (the item itself stands at its destination) go
+    // back to their sources, a copy is let go; the others left with the
+    // folder, and become records as any item put in.
+    auto stopForFolder = [&] {
+        folderLeft = true;
+        std::erase_if(batch, [&](const FinishedDrop& finished) {
+            ItemIdentity there;
+            there.known = IdentifyInJob(finished.item.destination, options, there.volume, there.index);
+            if (!finished.identity.known || !(there == finished.identity))
+                return false;
+            --(finished.item.move ? moved : copied);
+            if (TakeBackFromStranger(finished.item, options))
+                ++backAtSource;
+            else
+                strayed.push_back(finished.item.destination);
+            return true;
+        });
+    };
+    // Each batch is handed over only once the folder was seen in its place
+    // after its items moved: one look per batch, not one per file (under
+    // Wine a look costs about what a move does).
     auto postBatch = [&] {
+        if (!folderLeft && into.Left())
+            stopForFolder();
         if (batch.empty() || !job.box)
             return;
         PostToJobBox([finished = std::move(batch)](const BoxWindowPtr& box) { FinishDroppedCopies(box, finished); });
@@ -428,10 +453,9 @@ void CopyFilesWorker(CopyJob job)
     };
     ForEachJobItemWhile(job, target, L"drop", [&](const CopyJobItem& planned) {
         // What has not been moved stays at its source: moved on, it would
-        // leave the box with its folder or land in another folder. Asked
-        // once per item: before the first, then after each one moved.
+        // leave the box with its folder or land in another folder.
         if (++reached == 1 && into.Left()) {
-            folderLeft = true;
+            stopForFolder();
             ++backAtSource;
             return false;
         }
@@ -490,27 +514,10 @@ void CopyFilesWorker(CopyJob job)
             } else {
                 identity.known = IdentifyInJob(item.destination, options, identity.volume, identity.index);
             }
-            if (into.Left()) {
-                folderLeft = true;
-                // The folder left before this item arrived, and a folder of
-                // its name took its place: the item went there, not into
-                // the box. It goes back to its source (a copy is let go);
-                // where it cannot, the user hears where it is.
-                ItemIdentity there;
-                there.known = IdentifyInJob(item.destination, options, there.volume, there.index);
-                if (identity.known && there == identity) {
-                    --(finished.move ? moved : copied);
-                    if (TakeBackFromStranger(finished, options))
-                        ++backAtSource;
-                    else
-                        strayed.push_back(item.destination);
-                    return false;
-                }
-            }
             const std::map<std::wstring, ItemIdentity> mergedIdentities =
                 merged ? IdentifyEntries(item.destination, merged->files) : std::map<std::wstring, ItemIdentity>{};
             batch.push_back(FinishedDrop{std::move(finished), std::move(merged), identity, mergedIdentities});
-            if (!folderLeft && GetTickCount() - lastPost >= kDropBatchInterval)
+            if (GetTickCount() - lastPost >= kDropBatchInterval)
                 postBatch();
         } else {
             std::wstring keptAt;
@@ -525,7 +532,7 @@ void CopyFilesWorker(CopyJob job)
         // Refused because the folder went under it: the item is one of
         // those not yet put in, not a failure of its own.
         if (result == TransferResult::Failed && report.leftBehind.empty() && into.Left()) {
-            folderLeft = true;
+            stopForFolder();
             ++backAtSource;
             return false;
         }

@@ -12,6 +12,7 @@
 // still runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -785,18 +786,24 @@ TEST_F(UndoSequenceTest, ADropWhoseBoxFolderGoesPartWayStopsAndSaysWhereItsFiles
         }
         EXPECT_EQ(moved + stayed, dropped.size()) << "every file is at its source or in the folder that went";
         EXPECT_GT(stayed, 0u) << "the job stopped part way";
-        if (madeAgain)
+        if (madeAgain) {
             EXPECT_TRUE(BoxItems().empty()) << "nothing went into the new folder";
-        else
+        } else {
             EXPECT_FALSE(fs::exists(boxFolder));
+        }
+        const size_t records = std::count_if(View().Records().begin(), View().Records().end(), [](const IconRecord& r) {
+            return r.originalPath.find(L"\\many\\") != std::wstring::npos;
+        });
+        EXPECT_EQ(records, moved) << "a record for each item put in, none for those back at their source";
         EXPECT_EQ(TimesUserNotified(L"drop-failed"), failedTold) << "no item is blamed";
         EXPECT_EQ(TimesUserNotified(L"drop-folder-gone:" + boxFolder), told + 1);
         const std::wstring text = LastNoticeText(L"drop-folder-gone:" + boxFolder);
         EXPECT_NE(text.find(L"尚未放入的 " + std::to_wstring(stayed) + L" 项"), std::wstring::npos) << WideToUtf8(text);
         EXPECT_NE(text.find(L"已放入的 " + std::to_wstring(moved) + L" 项"), std::wstring::npos) << WideToUtf8(text);
         // Where the system names the folder's new place (Wine does not).
-        if (text.find(away) == std::wstring::npos)
+        if (text.find(away) == std::wstring::npos) {
             EXPECT_NE(text.find(L"无法确定"), std::wstring::npos) << WideToUtf8(text);
+        }
         if (madeAgain)
             RemoveItemWithoutFollowingLinks(boxFolder);
         EXPECT_TRUE(MoveFileExW(away.c_str(), boxFolder.c_str(), 0));
