@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "box/fileops/FileTransfer.h"
+#include "box/fileops/UndoRecord.h"
 
 class KelmWindow;
 class DropOutcome;
@@ -42,4 +43,9 @@ struct CopyJob {
     // A drop's answer to its source, told on the UI thread when the job
     // has ended; never released by the worker.
     std::shared_ptr<DropOutcome> outcome;
+    // The box's folder the drop was planned against, and which folder that
+    // was (taken with the plan): the job stops moving once the path names
+    // no folder or another one. Unknown identity: the job is not guarded.
+    std::wstring intoFolder;
+    ItemIdentity intoFolderIdentity;
 };

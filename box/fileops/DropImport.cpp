@@ -262,6 +262,148 @@ bool IsFolder(const std::wstring& path)
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+ItemIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& facts)
+{
+    ItemIdentity identity;
+    identity.known = true;
+    identity.volume = facts.dwVolumeSerialNumber;
+    identity.index = (static_cast<uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow;
+    return identity;
+}
+
+// Which folder the path names now; unknown when it cannot be opened.
+ItemIdentity FolderIdentity(const std::wstring& folder)
+{
+    BY_HANDLE_FILE_INFORMATION facts{};
+    if (folder.empty() || !EntryFacts(folder, false, facts))
+        return ItemIdentity{};
+    return IdentityOf(facts);
+}
+
+// The box's folder as a job was planned against it. Another program may
+// rename, move or delete it while the job runs, or put a new folder of the
+// same name in its place: files moved on by its path would then leave the
+// box, or land in a folder that only has its name. It is held open for the
+// job, sharing everything so that the user can still rename or delete it,
+// so that where it went can be told.
+class PlannedFolder
+{
+public:
+    PlannedFolder(std::wstring path, ItemIdentity identity) : path_(std::move(path)), identity_(identity)
+    {
+        if (!identity_.known)
+            return;
+        handle_ = CreateFileW(LongPathForm(path_).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        BY_HANDLE_FILE_INFORMATION facts{};
+        // Already another folder: the handle must not name that one later.
+        if (handle_ != INVALID_HANDLE_VALUE &&
+            (!GetFileInformationByHandle(handle_, &facts) || !(IdentityOf(facts) == identity_))) {
+            CloseHandle(handle_);
+            handle_ = INVALID_HANDLE_VALUE;
+        }
+    }
+    ~PlannedFolder()
+    {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+    }
+    PlannedFolder(const PlannedFolder&) = delete;
+    PlannedFolder& operator=(const PlannedFolder&) = delete;
+
+    // On positive evidence only: the path names another folder, or the
+    // system says nothing is there. One open of the path.
+    bool Left() const
+    {
+        if (!identity_.known)
+            return false;
+        BY_HANDLE_FILE_INFORMATION facts{};
+        if (EntryFacts(path_, false, facts))
+            return !(IdentityOf(facts) == identity_);
+        return PathGone(path_);
+    }
+
+    // Where the folder is now, when the system names a place that holds
+    // this very folder; empty otherwise. Wine keeps answering the path a
+    // folder had when it was opened, so the answer is checked.
+    std::wstring WhereNow() const
+    {
+        if (handle_ == INVALID_HANDLE_VALUE)
+            return L"";
+        std::wstring named(MAX_PATH, L'\0');
+        DWORD length = GetFinalPathNameByHandleW(handle_, named.data(), static_cast<DWORD>(named.size()),
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length >= named.size()) {
+            named.resize(length + 1);
+            length = GetFinalPathNameByHandleW(handle_, named.data(), static_cast<DWORD>(named.size()),
+                                               FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        }
+        if (length == 0 || length >= named.size())
+            return L"";
+        named.resize(length);
+        if (named.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+            named = L"\\\\" + named.substr(8);
+        else if (named.compare(0, 4, L"\\\\?\\") == 0)
+            named = named.substr(4);
+        return FolderIdentity(named) == identity_ ? named : L"";
+    }
+
+private:
+    std::wstring path_;
+    ItemIdentity identity_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// How a job whose box folder left stopped, told on the UI thread.
+struct FolderLeftFacts {
+    std::wstring folder;
+    size_t notYet = 0;
+    size_t putIn = 0;
+    std::wstring whereNow;
+    // Items that went into a folder that took the box folder's name and
+    // could not be taken back from it.
+    std::vector<std::wstring> strayed;
+};
+
+// The one notice of such a job, worded as the notice of a drop onto a box
+// whose folder is gone; what else went wrong follows it.
+std::wstring FolderLeftText(const std::wstring& title, const std::wstring& folder, const FolderLeftFacts& facts,
+                            const JobTrouble& trouble)
+{
+    std::wstring text = L"收纳盒“" + title + L"”的文件夹“" + folder + L"”在放入文件的过程中被移动、重命名或删除了";
+    if (facts.notYet > 0)
+        text += L"，尚未放入的 " + std::to_wstring(facts.notYet) + L" 项没有放入收纳盒，仍在原来的位置";
+    text += L"。";
+    if (facts.putIn > 0 && !facts.whereNow.empty())
+        text += L"\n已放入的 " + std::to_wstring(facts.putIn) + L" 项仍在这个文件夹中，它现在的位置是“" +
+                facts.whereNow + L"”。";
+    else if (facts.putIn > 0)
+        text += L"\n已放入的 " + std::to_wstring(facts.putIn) +
+                L" 项在这个文件夹中，随它一起被移动、重命名或删除了，无法确定它现在的位置。";
+    if (!facts.strayed.empty()) {
+        text += L"\n\n以下项目放进了之后占用这个名称的另一个文件夹“" + folder +
+                L"”，没有放入收纳盒，也没能放回原来的位置：";
+        for (size_t i = 0; i < facts.strayed.size() && i < 3; ++i)
+            text += L"\n“" + FileNameOfPath(facts.strayed[i]) + L"”";
+        if (facts.strayed.size() > 3)
+            text += L"\n……以及另外 " + std::to_wstring(facts.strayed.size() - 3) + L" 项";
+    }
+    if (!trouble.Empty())
+        text += L"\n\n" + JobTroubleText(trouble);
+    return text;
+}
+
+// Worker thread: an item that arrived in a folder which only has the box
+// folder's name (its identity was checked) goes back where it came from;
+// a copy is let go, its source still stands. False when it stays there.
+bool TakeBackFromStranger(const CopyJobItem& item, const TransferOptions& options)
+{
+    if (!item.move)
+        return RemoveItemWithoutFollowingLinks(item.destination);
+    return MoveItem(item.destination, item.source, false, options) == TransferResult::Done;
+}
+
 } // namespace
 
 void CopyFilesWorker(CopyJob job)
@@ -273,14 +415,50 @@ void CopyFilesWorker(CopyJob job)
     trouble.failed = job.notFound;
     std::vector<FinishedDrop> batch;
     DWORD lastPost = GetTickCount() - kDropBatchInterval;
+    const PlannedFolder into(job.intoFolder, job.intoFolderIdentity);
+    size_t reached = 0, backAtSource = 0;
+    std::vector<std::wstring> strayed;
+    bool folderLeft = false;
+    // The folder is not where the plan had it: the job stops. Of the items
+    // moved since it was last seen in its place, those that went into a
+    // folder of its name (the item itself stands at its destination) go
+    // back to their sources, a copy is let go; the others left with the
+    // folder, and become records as any item put in.
+    auto stopForFolder = [&] {
+        folderLeft = true;
+        std::erase_if(batch, [&](const FinishedDrop& finished) {
+            ItemIdentity there;
+            there.known = IdentifyInJob(finished.item.destination, options, there.volume, there.index);
+            if (!finished.identity.known || !(there == finished.identity))
+                return false;
+            --(finished.item.move ? moved : copied);
+            if (TakeBackFromStranger(finished.item, options))
+                ++backAtSource;
+            else
+                strayed.push_back(finished.item.destination);
+            return true;
+        });
+    };
+    // Each batch is handed over only once the folder was seen in its place
+    // after its items moved: one look per batch, not one per file (under
+    // Wine a look costs about what a move does).
     auto postBatch = [&] {
+        if (!folderLeft && into.Left())
+            stopForFolder();
         if (batch.empty() || !job.box)
             return;
         PostToJobBox([finished = std::move(batch)](const BoxWindowPtr& box) { FinishDroppedCopies(box, finished); });
         batch.clear();
         lastPost = GetTickCount();
     };
-    ForEachJobItem(job, target, L"drop", [&](const CopyJobItem& planned) {
+    ForEachJobItemWhile(job, target, L"drop", [&](const CopyJobItem& planned) {
+        // What has not been moved stays at its source: moved on, it would
+        // leave the box with its folder or land in another folder.
+        if (++reached == 1 && into.Left()) {
+            stopForFolder();
+            ++backAtSource;
+            return false;
+        }
         CopyJobItem item = planned;
         // What appeared at the destination since the plan was made is not
         // the plan's to replace. A move that replaces nothing never goes
@@ -351,6 +529,13 @@ void CopyFilesWorker(CopyJob job)
             if (report.failed.empty() && report.leftBehind.empty() && result == TransferResult::Failed)
                 report.failed.push_back({item.source, error ? error : ERROR_GEN_FAILURE});
         }
+        // Refused because the folder went under it: the item is one of
+        // those not yet put in, not a failure of its own.
+        if (result == TransferResult::Failed && report.leftBehind.empty() && into.Left()) {
+            stopForFolder();
+            ++backAtSource;
+            return false;
+        }
         if (result == TransferResult::Failed) {
             Logger::GetInstance().Log(
                 L"DesktopContainer", L"ERROR",
@@ -363,10 +548,27 @@ void CopyFilesWorker(CopyJob job)
         if (!report.leftBehind.empty())
             trouble.leftBehind.push_back(
                 {item.source, result == TransferResult::Incomplete, item.move, report.removalError});
+        return !folderLeft;
     });
     postBatch();
-    if (job.box && !trouble.Empty())
+    if (job.box && folderLeft) {
+        FolderLeftFacts facts;
+        facts.folder = job.intoFolder;
+        facts.notYet = job.items.size() - reached + backAtSource;
+        facts.strayed = std::move(strayed);
+        facts.putIn = static_cast<size_t>(moved + copied);
+        facts.whereNow = into.WhereNow();
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
+                                  L"The box folder left while a drop moved files into it: " + job.intoFolder);
+        PostToJobBox([facts = std::move(facts), trouble = std::move(trouble)](const BoxWindowPtr& box) {
+            const BoxRuntime* runtime = FindBoxRuntime(box);
+            const std::wstring stored = runtime ? runtime->TargetFolder : facts.folder;
+            NotifyUser(L"drop-folder-gone:" + stored,
+                       FolderLeftText(runtime ? runtime->title : L"", NormalizeStoredPath(stored), facts, trouble));
+        });
+    } else if (job.box && !trouble.Empty()) {
         PostFromJob([text = JobTroubleText(trouble)] { NotifyUser(L"drop-failed", text); });
+    }
     // The source hears MOVE (as the logical effect only) when something
     // really left it, COPY when only copies were made.
     const DWORD effect = moved > 0 ? DROPEFFECT_MOVE : copied > 0 ? DROPEFFECT_COPY : DROPEFFECT_NONE;
@@ -420,6 +622,9 @@ struct DropLooks {
     BoxFolderNames boxFolders;
     // The names in the box's folder, for a plan of many items.
     std::optional<std::unordered_set<std::wstring>> boxNames;
+    // Which folder the box's folder was when it was looked at: the job
+    // moves into that folder only.
+    ItemIdentity boxFolder;
 };
 
 // Any thread: the guard's folders resolved, each dropped entry looked at
@@ -456,6 +661,9 @@ DropLooks LookAtDrop(const GuardedFolders& guarded, const std::vector<std::wstri
             }
         }
     }
+    // Taken before its names: a folder put in its place after this is not
+    // the one the plan was made against.
+    result.boxFolder = FolderIdentity(guarded.intoFolder);
     result.boxNames = NamesForPlan(guarded.intoFolder, result.paths.size());
     return result;
 }
@@ -526,6 +734,8 @@ void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstr
     job.conflictChoice = plan.choice;
     job.outcome = drop.outcome;
     job.notFound = NotFoundAtPlan(plan.missing, looks);
+    job.intoFolder = folder;
+    job.intoFolderIdentity = looks.boxFolder;
     for (const DropPlan::Item& planned : plan.items) {
         CopyJobItem item;
         item.source = planned.source;

@@ -230,6 +230,15 @@ TransferOptions WorkerTransferOptions(RepaintTarget& target)
 void ForEachJobItem(const CopyJob& job, const RepaintTarget& target, const wchar_t* jobName,
                     const std::function<void(const CopyJobItem&)>& step)
 {
+    ForEachJobItemWhile(job, target, jobName, [&step](const CopyJobItem& item) {
+        step(item);
+        return true;
+    });
+}
+
+void ForEachJobItemWhile(const CopyJob& job, const RepaintTarget& target, const wchar_t* jobName,
+                         const std::function<bool(const CopyJobItem&)>& step)
+{
     try {
         for (const CopyJobItem& item : job.items) {
             if (FileJobCancelled())
@@ -237,7 +246,8 @@ void ForEachJobItem(const CopyJob& job, const RepaintTarget& target, const wchar
             s_copyProgress.SetCurrentName(item.source);
             s_copyProgress.fraction = 0.0f;
             PostRepaint(target, true);
-            step(item);
+            if (!step(item))
+                break;
         }
     } catch (...) {
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",

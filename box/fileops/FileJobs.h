@@ -69,6 +69,9 @@ bool FileJobCancelled();
 // "paste"); it never leaves the worker.
 void ForEachJobItem(const CopyJob& job, const RepaintTarget& target, const wchar_t* jobName,
                     const std::function<void(const CopyJobItem&)>& step);
+// The same; a step that answers false ends the loop before the next item.
+void ForEachJobItemWhile(const CopyJob& job, const RepaintTarget& target, const wchar_t* jobName,
+                         const std::function<bool(const CopyJobItem&)>& step);
 
 // What an item's destination held before the item was written over it:
 // every file (relative to it) with its identity, and every folder, so that

@@ -12,7 +12,9 @@
 // still runs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -409,6 +411,38 @@ protected:
         FinishJob();
     }
 
+    // Drops many small files that move into the box and, once the first
+    // have landed as records, runs change: what another program does to
+    // the box's folder. The dropped paths.
+    std::vector<std::wstring> DropManyAndChangeFolderPartWay(const std::function<void()>& change)
+    {
+        fs::create_directories(sources + L"\\many");
+        std::vector<std::wstring> paths;
+        for (int i = 0; i < 300; ++i) {
+            paths.push_back(sources + L"\\many\\f" + std::to_wstring(i) + L".txt");
+            Write(paths.back());
+        }
+        const size_t records = View().Records().size();
+        DroppedFiles drop;
+        drop.paths = paths;
+        drop.effect = DROPEFFECT_MOVE;
+        ImportDroppedFiles(box, drop);
+        bool changed = false;
+        const DWORD start = GetTickCount();
+        while ((DropBeingLookedAt() || s_copyProgress.busy) && GetTickCount() - start < 60000) {
+            TakeJobMail();
+            if (!changed && View().Records().size() > records) {
+                change();
+                changed = true;
+            }
+            Sleep(1);
+        }
+        TakeJobMail();
+        EXPECT_TRUE(changed) << "no file landed";
+        EXPECT_FALSE(s_copyProgress.busy) << "the file job did not end";
+        return paths;
+    }
+
     // The copies of records that left go on a worker; its end is posted to
     // a box's window, whose timer is run here.
     void SettleLeavingRecords()
@@ -725,6 +759,55 @@ TEST_F(UndoSequenceTest, ADropWhoseBoxFolderChangesWhileItIsLookedAtTakesNothing
     EXPECT_FALSE(fs::exists(elsewhere + L"\\x.txt"));
     EXPECT_EQ(View().Records().size(), records);
     EXPECT_EQ(TimesUserNotified(L"drop-folder-changed:" + elsewhere), 1);
+}
+
+// Another program renames the box's folder away while a drop moves files
+// into it, and at once makes a new one under its name, or not. The job
+// stops: nothing goes into a folder that only has the name, what was not
+// moved stays at its source, and the user hears once that the folder went
+// and where what was put in is now.
+TEST_F(UndoSequenceTest, ADropWhoseBoxFolderGoesPartWayStopsAndSaysWhereItsFilesAre)
+{
+    for (const bool madeAgain : {false, true}) {
+        SCOPED_TRACE(madeAgain ? "a new folder of the same name" : "renamed away");
+        StartSequence();
+        const std::wstring away = temp.File(madeAgain ? L"away2" : L"away1");
+        const int failedTold = TimesUserNotified(L"drop-failed");
+        const int told = TimesUserNotified(L"drop-folder-gone:" + boxFolder);
+        const std::vector<std::wstring> dropped = DropManyAndChangeFolderPartWay([&] {
+            EXPECT_TRUE(MoveFileExW(boxFolder.c_str(), away.c_str(), 0));
+            if (madeAgain)
+                fs::create_directories(boxFolder);
+        });
+        size_t moved = 0, stayed = 0;
+        for (const std::wstring& path : dropped) {
+            moved += fs::exists(away + L"\\" + fs::path(path).filename().wstring());
+            stayed += fs::exists(path);
+        }
+        EXPECT_EQ(moved + stayed, dropped.size()) << "every file is at its source or in the folder that went";
+        EXPECT_GT(stayed, 0u) << "the job stopped part way";
+        if (madeAgain) {
+            EXPECT_TRUE(BoxItems().empty()) << "nothing went into the new folder";
+        } else {
+            EXPECT_FALSE(fs::exists(boxFolder));
+        }
+        const size_t records = std::count_if(View().Records().begin(), View().Records().end(), [](const IconRecord& r) {
+            return r.originalPath.find(L"\\many\\") != std::wstring::npos;
+        });
+        EXPECT_EQ(records, moved) << "a record for each item put in, none for those back at their source";
+        EXPECT_EQ(TimesUserNotified(L"drop-failed"), failedTold) << "no item is blamed";
+        EXPECT_EQ(TimesUserNotified(L"drop-folder-gone:" + boxFolder), told + 1);
+        const std::wstring text = LastNoticeText(L"drop-folder-gone:" + boxFolder);
+        EXPECT_NE(text.find(L"尚未放入的 " + std::to_wstring(stayed) + L" 项"), std::wstring::npos) << WideToUtf8(text);
+        EXPECT_NE(text.find(L"已放入的 " + std::to_wstring(moved) + L" 项"), std::wstring::npos) << WideToUtf8(text);
+        // Where the system names the folder's new place (Wine does not).
+        if (text.find(away) == std::wstring::npos) {
+            EXPECT_NE(text.find(L"无法确定"), std::wstring::npos) << WideToUtf8(text);
+        }
+        if (madeAgain)
+            RemoveItemWithoutFollowingLinks(boxFolder);
+        EXPECT_TRUE(MoveFileExW(away.c_str(), boxFolder.c_str(), 0));
+    }
 }
 
 // A folder merged into the box's own of the same name while one of its
