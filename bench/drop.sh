@@ -21,6 +21,7 @@
 #
 #   bash bench/drop.sh                 (DROP_RUNS=3 DROP_FILES="1000 4000")
 #   DROP_NAMES=mixed bash bench/drop.sh   (files of many kinds)
+#   DROP_NAMES=photos DROP_FILES=200 bash bench/drop.sh   (photos)
 #   DROP_TESSIK_EXE=/some/Tessik.exe bash bench/drop.sh   (another build;
 #   nothing is built then, the probes and the bench programs must exist)
 set -euo pipefail
@@ -66,9 +67,15 @@ BOX_FOLDER="$WORK/boxes/root/d4444"
 mkdir -p "$BOX_FOLDER" "$WORK/s" "$WORK/p" "$WORK/q"
 # DROP_NAMES=mixed: names of many kinds (text files, which show a preview
 # card, and types the system knows no icon of its own for), as a user's
-# folder holds them; otherwise one kind.
+# folder holds them; DROP_NAMES=photos: a camera's 6-megapixel photos,
+# whose icons show thumbnails; otherwise one kind.
 make_files() {
   local i tail=""
+  if [ "${DROP_NAMES:-}" = photos ]; then
+    [ -f "$WORK/photo.jpg" ] || convert -size 3000x2000 plasma:fractal -quality 85 "$WORK/photo.jpg"
+    for i in $(seq -w 1 "$FILES"); do cp "$WORK/photo.jpg" "$1/f$i.jpg"; done
+    return
+  fi
   for i in $(seq -w 1 "$FILES"); do
     if [ "${DROP_NAMES:-}" = mixed ]; then
       case $((10#$i % 5)) in

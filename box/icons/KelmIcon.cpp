@@ -2,8 +2,6 @@
 // hover, tooltip and highlight; file facts and thumbnails; painting.
 #include "box/icons/KelmIcon.h"
 
-#include <wincodec.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cwctype>
@@ -132,6 +130,7 @@ void KelmIcon::Setup(int newX, int newY, int size, const wchar_t* newPath, const
         thumbnail.Reset();
         thumbnailTarget = nullptr;
         thumbnailTried = false;
+        thumbnailRequest.reset();
         previewText.clear();
         previewLoaded = false;
         facts = FileFacts();
@@ -482,33 +481,27 @@ void KelmIcon::RefreshFileFacts()
     }
 }
 
-void KelmIcon::LoadThumbnail(ID2D1RenderTarget* target)
+void KelmIcon::LoadThumbnail(ID2D1RenderTarget* target, HWND paintWindow)
 {
     thumbnailTried = true;
     thumbnailTarget = target;
     thumbnail.Reset();
-    if (!s_wicFactory)
-        CreateGraphicsFactories();
-    IWICImagingFactory* factory = s_wicFactory.Get();
-    if (!factory)
+    thumbnailRequest = RequestThumbnail(path, 128.0, paintWindow);
+}
+
+void KelmIcon::TakeDecodedThumbnail(ID2D1RenderTarget* target)
+{
+    if (!thumbnailRequest || !thumbnailRequest->done)
         return;
-    ComPtr<IWICBitmapDecoder> decoder;
-    ComPtr<IWICBitmapFrameDecode> frame;
-    ComPtr<IWICBitmapScaler> scaler;
-    ComPtr<IWICFormatConverter> converter;
-    UINT frameWidth = 0, frameHeight = 0, width = 0, height = 0;
-    if (FAILED(factory->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnLoad,
-                                                  &decoder)) ||
-        FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetSize(&frameWidth, &frameHeight)) ||
-        !ThumbnailPixelSize(frameWidth, frameHeight, 128.0, width, height) ||
-        FAILED(factory->CreateBitmapScaler(&scaler)) ||
-        FAILED(scaler->Initialize(frame.Get(), width, height, WICBitmapInterpolationModeFant)) ||
-        FAILED(factory->CreateFormatConverter(&converter)) ||
-        FAILED(converter->Initialize(scaler.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                     WICBitmapPaletteTypeMedianCut)))
+    const std::shared_ptr<ThumbnailRequest> decoded = std::move(thumbnailRequest);
+    thumbnailRequest.reset();
+    if (decoded->pixels.empty())
         return;
     ComPtr<ID2D1Bitmap> bitmap;
-    if (SUCCEEDED(target->CreateBitmapFromWicBitmap(converter.Get(), nullptr, &bitmap)))
+    if (SUCCEEDED(target->CreateBitmap(
+            D2D1::SizeU(decoded->width, decoded->height), decoded->pixels.data(), decoded->width * 4,
+            D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED)),
+            &bitmap)))
         thumbnail = bitmap;
 }
 
@@ -688,7 +681,8 @@ void KelmIcon::Paint(HWND paintWindow, ID2D1HwndRenderTarget* target)
                 thumbnailTried = false;
             }
             if (!thumbnailTried && facts.exists)
-                LoadThumbnail(target);
+                LoadThumbnail(target, paintWindow);
+            TakeDecodedThumbnail(target);
         }
         if (isImage && thumbnail) {
             const D2D1_SIZE_F size = thumbnail->GetSize();

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "box/icons/ThumbnailDecoder.h"
 #include "ui/core/BrevinControl.h"
 #include "ui/core/DrawingHelpers.h"
 
@@ -118,7 +119,8 @@ private:
     void UpdateHoverAndTooltip();
     void UpdateHighlight();
     void RefreshFileFacts();
-    void LoadThumbnail(ID2D1RenderTarget* target);
+    void LoadThumbnail(ID2D1RenderTarget* target, HWND paintWindow);
+    void TakeDecodedThumbnail(ID2D1RenderTarget* target);
     void Paint(HWND window, ID2D1HwndRenderTarget* target);
     static bool DragOrFileDragRunning();
 
@@ -135,6 +137,8 @@ private:
     // cannot be drawn.
     ID2D1RenderTarget* thumbnailTarget = nullptr;
     bool thumbnailTried = false;
+    // The decode under way on the worker, until its pixels are taken.
+    std::shared_ptr<ThumbnailRequest> thumbnailRequest;
     std::wstring previewText;
     bool previewLoaded = false;
     FileFacts facts;

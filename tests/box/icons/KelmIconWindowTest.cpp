@@ -127,6 +127,24 @@ protected:
 
 } // namespace
 
+// A photo takes the imaging component a good part of a second: the paint
+// that first shows its icon asks for the thumbnail and goes on without it.
+TEST_F(IconWindowTest, AThumbnailIsDecodedAwayFromThePaintThatAsksForIt)
+{
+    const std::wstring green = folder + L"\\green.bmp";
+    TempFolder::WriteBytes(green, SolidBmpBytes(40, 20, RGB(20, 200, 20)));
+    Record(0).path = green;
+    RedrawWindow(box->GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_FALSE(Record(0).control->HasThumbnail());
+    ASSERT_TRUE(PumpUntil([&] { return Record(0).control->HasThumbnail(); }, 10000));
+    const POINT centre = Centre(0);
+    COLORREF c = 0;
+    EXPECT_TRUE(ShownWithin([&] {
+        c = PixelAt(box->GetHwnd(), centre.x, centre.y);
+        return GetGValue(c) > 150 && GetRValue(c) < 90;
+    })) << std::hex << c;
+}
+
 TEST_F(IconWindowTest, PaintsThumbnailsCardsFoldersAndShellIcons)
 {
     for (int i = 0; i < 5; ++i) {
@@ -144,7 +162,11 @@ TEST_F(IconWindowTest, PaintsThumbnailsCardsFoldersAndShellIcons)
     EXPECT_TRUE(Record(0).control->HasThumbnail());
     if (pngWritten) {
         const POINT blue = Centre(1);
-        const COLORREF c = PixelAt(box->GetHwnd(), blue.x, blue.y);
+        COLORREF c = 0;
+        ShownWithin([&] {
+            c = PixelAt(box->GetHwnd(), blue.x, blue.y);
+            return GetBValue(c) > 180;
+        });
         EXPECT_GT(GetBValue(c), 180) << std::hex << c;
         EXPECT_LT(GetRValue(c), 90) << std::hex << c;
     }
