@@ -8,13 +8,11 @@
 
 #include <algorithm>
 #include <cwctype>
-#include <deque>
-#include <mutex>
 #include <thread>
 #include <unordered_map>
 
-#include "app/Logger.h"
 #include "box/fileops/FileJobMailbox.h"
+#include "box/icons/LoneWorker.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DrawingHelpers.h"
 
@@ -202,16 +200,6 @@ std::wstring ShellIconKindOf(const std::wstring& path, DWORD attributes)
 namespace
 {
 
-// The shell's answers for single paths, asked on a worker: the shell looks
-// into the file (and, under some systems, into every folder above it),
-// which the UI thread must not wait for. The worker lives while there is
-// something to ask; the state outlives it through the shared pointer.
-struct OwnIconLookups {
-    std::mutex mutex;
-    std::deque<std::wstring> queue;
-    bool workerRunning = false;
-};
-
 // UI thread: path -> system image index, -1 while asked, -2 when the shell
 // had no icon for it.
 std::unordered_map<std::wstring, int>& OwnIconIndices()
@@ -227,48 +215,35 @@ std::vector<HWND>& WaitingWindows()
     return windows;
 }
 
-void OwnIconWorker(std::shared_ptr<OwnIconLookups> lookups)
+// The shell's answers for single paths, asked on a worker: the shell looks
+// into the file (and, under some systems, into every folder above it),
+// which the UI thread must not wait for.
+void AskOwnIcons(const std::function<bool(std::wstring&)>& next)
 {
-    try {
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        for (;;) {
-            std::wstring path;
-            {
-                std::lock_guard<std::mutex> lock(lookups->mutex);
-                if (lookups->queue.empty()) {
-                    lookups->workerRunning = false;
-                    break;
-                }
-                path = std::move(lookups->queue.front());
-                lookups->queue.pop_front();
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::wstring path;
+    while (next(path)) {
+        SHFILEINFOW info{};
+        const int index = SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX) ? info.iIcon : -2;
+        FileJobMailbox::Post([path = std::move(path), index] {
+            OwnIconIndices()[path] = index;
+            std::vector<HWND> windows;
+            windows.swap(WaitingWindows());
+            for (HWND window : windows) {
+                if (IsWindow(window))
+                    InvalidateRect(window, nullptr, FALSE);
             }
-            SHFILEINFOW info{};
-            const int index =
-                SHGetFileInfoW(path.c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX) ? info.iIcon : -2;
-            FileJobMailbox::Post([path = std::move(path), index] {
-                OwnIconIndices()[path] = index;
-                std::vector<HWND> windows;
-                windows.swap(WaitingWindows());
-                for (HWND window : windows) {
-                    if (IsWindow(window))
-                        InvalidateRect(window, nullptr, FALSE);
-                }
-            });
-        }
-        if (SUCCEEDED(com))
-            CoUninitialize();
-    } catch (...) {
-        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"The icon look-up stopped on an unexpected error.");
-        std::lock_guard<std::mutex> lock(lookups->mutex);
-        lookups->workerRunning = false;
+        });
     }
+    if (SUCCEEDED(com))
+        CoUninitialize();
 }
 
 // UI thread: the path's own icon index once the worker has it; -1 while
 // it is asked (the look is started on the first call).
 int OwnIconIndex(ID2D1RenderTarget* target, const std::wstring& path)
 {
-    static const std::shared_ptr<OwnIconLookups> lookups = std::make_shared<OwnIconLookups>();
+    static const auto lookups = std::make_shared<LoneWorker<std::wstring>>(L"The icon look-up", AskOwnIcons);
     auto& indices = OwnIconIndices();
     const auto known = indices.find(path);
     if (known == indices.end() || known->second == -1) {
@@ -283,18 +258,7 @@ int OwnIconIndex(ID2D1RenderTarget* target, const std::wstring& path)
         return known->second;
     if (!FileJobMailbox::Open())
         return -2;
-    indices[path] = -1;
-    std::lock_guard<std::mutex> lock(lookups->mutex);
-    lookups->queue.push_back(path);
-    if (!lookups->workerRunning) {
-        try {
-            std::thread(OwnIconWorker, lookups).detach();
-            lookups->workerRunning = true;
-        } catch (...) {
-            lookups->queue.clear();
-            indices[path] = -2;
-        }
-    }
+    indices[path] = lookups->Push(path) ? -1 : -2;
     return indices[path];
 }
 

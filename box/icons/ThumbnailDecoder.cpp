@@ -3,14 +3,12 @@
 #include <wincodec.h>
 #include <wrl/client.h>
 
-#include <deque>
-#include <mutex>
-#include <thread>
+#include <functional>
 #include <utility>
 
-#include "app/Logger.h"
 #include "box/fileops/FileJobMailbox.h"
 #include "box/icons/IconDisplayRules.h"
+#include "box/icons/LoneWorker.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -22,16 +20,6 @@ struct Waiting {
     std::wstring path;
     double maxEdge = 0;
     HWND window = nullptr;
-};
-
-// The requests not yet decoded, oldest first (the icons in view ask as they
-// are painted); the worker lives while there are any. One worker: more
-// fill a box of photos sooner but take the processor from the window that
-// shows them.
-struct DecodeQueue {
-    std::mutex mutex;
-    std::deque<Waiting> waiting;
-    bool workerRunning = false;
 };
 
 ComPtr<IWICImagingFactory> MakeFactory()
@@ -74,67 +62,43 @@ bool Decode(IWICImagingFactory* factory, const Waiting& job, ThumbnailRequest& o
     return true;
 }
 
-void DecodeWorker(std::shared_ptr<DecodeQueue> queue)
+// The requests, oldest first: the icons in view ask as they are painted.
+// One worker: more would fill a box of photos sooner, but take the
+// processor from the window that shows them.
+void DecodeThumbnails(const std::function<bool(Waiting&)>& next)
 {
-    try {
-        // The window that shows the pictures comes first.
-        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        const ComPtr<IWICImagingFactory> factory = MakeFactory();
-        for (;;) {
-            Waiting job;
-            {
-                std::lock_guard<std::mutex> lock(queue->mutex);
-                if (queue->waiting.empty()) {
-                    queue->workerRunning = false;
-                    break;
-                }
-                job = std::move(queue->waiting.front());
-                queue->waiting.pop_front();
-            }
-            if (job.request.expired())
-                continue;
-            ThumbnailRequest decoded;
-            decoded.done = true;
-            if (!Decode(factory.Get(), job, decoded))
-                decoded.pixels.clear();
-            FileJobMailbox::Post([request = std::move(job.request), decoded = std::move(decoded), window = job.window] {
-                const std::shared_ptr<ThumbnailRequest> waiting = request.lock();
-                if (!waiting)
-                    return;
-                *waiting = std::move(decoded);
-                if (IsWindow(window))
-                    InvalidateRect(window, nullptr, FALSE);
-            });
-        }
-        if (SUCCEEDED(com))
-            CoUninitialize();
-    } catch (...) {
-        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"The thumbnail decoder stopped on an unexpected error.");
-        std::lock_guard<std::mutex> lock(queue->mutex);
-        queue->waiting.clear();
-        queue->workerRunning = false;
+    // The window that shows the pictures comes first.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const ComPtr<IWICImagingFactory> factory = MakeFactory();
+    Waiting job;
+    while (next(job)) {
+        if (job.request.expired())
+            continue;
+        ThumbnailRequest decoded;
+        decoded.done = true;
+        if (!Decode(factory.Get(), job, decoded))
+            decoded.pixels.clear();
+        FileJobMailbox::Post([request = std::move(job.request), decoded = std::move(decoded), window = job.window] {
+            const std::shared_ptr<ThumbnailRequest> waiting = request.lock();
+            if (!waiting)
+                return;
+            *waiting = std::move(decoded);
+            if (IsWindow(window))
+                InvalidateRect(window, nullptr, FALSE);
+        });
     }
+    if (SUCCEEDED(com))
+        CoUninitialize();
 }
 
 } // namespace
 
 std::shared_ptr<ThumbnailRequest> RequestThumbnail(const std::wstring& path, double maxEdge, HWND window)
 {
-    static const std::shared_ptr<DecodeQueue> queue = std::make_shared<DecodeQueue>();
+    static const auto decoder = std::make_shared<LoneWorker<Waiting>>(L"The thumbnail decoder", DecodeThumbnails);
     if (!FileJobMailbox::Open())
         return nullptr;
     auto request = std::make_shared<ThumbnailRequest>();
-    std::lock_guard<std::mutex> lock(queue->mutex);
-    queue->waiting.push_back(Waiting{request, path, maxEdge, window});
-    if (!queue->workerRunning) {
-        try {
-            std::thread(DecodeWorker, queue).detach();
-            queue->workerRunning = true;
-        } catch (...) {
-            queue->waiting.clear();
-            return nullptr;
-        }
-    }
-    return request;
+    return decoder->Push(Waiting{request, path, maxEdge, window}) ? request : nullptr;
 }
