@@ -262,24 +262,6 @@ bool IsFolder(const std::wstring& path)
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-ItemIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& facts)
-{
-    ItemIdentity identity;
-    identity.known = true;
-    identity.volume = facts.dwVolumeSerialNumber;
-    identity.index = (static_cast<uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow;
-    return identity;
-}
-
-// Which folder the path names now; unknown when it cannot be opened.
-ItemIdentity FolderIdentity(const std::wstring& folder)
-{
-    BY_HANDLE_FILE_INFORMATION facts{};
-    if (folder.empty() || !EntryFacts(folder, false, facts))
-        return ItemIdentity{};
-    return IdentityOf(facts);
-}
-
 // The box's folder as a job was planned against it. Another program may
 // rename, move or delete it while the job runs, or put a new folder of the
 // same name in its place: files moved on by its path would then leave the
@@ -299,7 +281,8 @@ public:
         BY_HANDLE_FILE_INFORMATION facts{};
         // Already another folder: the handle must not name that one later.
         if (handle_ != INVALID_HANDLE_VALUE &&
-            (!GetFileInformationByHandle(handle_, &facts) || !(IdentityOf(facts) == identity_))) {
+            (!GetFileInformationByHandle(handle_, &facts) || facts.dwVolumeSerialNumber != identity_.volume ||
+             ((static_cast<uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow) != identity_.index)) {
             CloseHandle(handle_);
             handle_ = INVALID_HANDLE_VALUE;
         }
@@ -314,15 +297,7 @@ public:
 
     // On positive evidence only: the path names another folder, or the
     // system says nothing is there. One open of the path.
-    bool Left() const
-    {
-        if (!identity_.known)
-            return false;
-        BY_HANDLE_FILE_INFORMATION facts{};
-        if (EntryFacts(path_, false, facts))
-            return !(IdentityOf(facts) == identity_);
-        return PathGone(path_);
-    }
+    bool Left() const { return FolderLeft(path_, identity_); }
 
     // Where the folder is now, when the system names a place that holds
     // this very folder; empty otherwise. Wine keeps answering the path a
@@ -346,7 +321,7 @@ public:
             named = L"\\\\" + named.substr(8);
         else if (named.compare(0, 4, L"\\\\?\\") == 0)
             named = named.substr(4);
-        return FolderIdentity(named) == identity_ ? named : L"";
+        return IdentityAt(named) == identity_ ? named : L"";
     }
 
 private:
@@ -663,7 +638,7 @@ DropLooks LookAtDrop(const GuardedFolders& guarded, const std::vector<std::wstri
     }
     // Taken before its names: a folder put in its place after this is not
     // the one the plan was made against.
-    result.boxFolder = FolderIdentity(guarded.intoFolder);
+    result.boxFolder = IdentityAt(guarded.intoFolder);
     result.boxNames = NamesForPlan(guarded.intoFolder, result.paths.size());
     return result;
 }

@@ -931,6 +931,26 @@ bool PathGone(const std::wstring& path)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+ItemIdentity IdentityAt(const std::wstring& path)
+{
+    BY_HANDLE_FILE_INFORMATION facts{};
+    ItemIdentity identity;
+    if (path.empty() || !EntryFacts(path, false, facts))
+        return identity;
+    identity.known = true;
+    identity.volume = facts.dwVolumeSerialNumber;
+    identity.index = (static_cast<uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow;
+    return identity;
+}
+
+bool FolderLeft(const std::wstring& path, const ItemIdentity& identity)
+{
+    if (!identity.known)
+        return false;
+    const ItemIdentity now = IdentityAt(path);
+    return now.known ? !(now == identity) : PathGone(path);
+}
+
 bool SamePathItem(const std::wstring& a, const std::wstring& b)
 {
     // The system's file identity, not the drive number of the spelling: a

@@ -22,6 +22,25 @@ bool PathExists(const std::wstring& path);
 // Whether the system says positively that nothing is at path; an entry
 // that cannot be looked at (access denied) is not taken for a missing one.
 bool PathGone(const std::wstring& path);
+
+// Which file or folder an entry is, whatever its name: the volume's serial
+// number and the file index. A file edited in place keeps it; one deleted
+// and written again under the same name is another.
+struct ItemIdentity {
+    bool known = false;
+    uint32_t volume = 0;
+    uint64_t index = 0;
+    bool operator==(const ItemIdentity&) const = default;
+};
+
+// Which folder (or file) path names now, by the system's identity; unknown
+// when it cannot be opened.
+ItemIdentity IdentityAt(const std::wstring& path);
+// Whether the folder that had identity at path has left it, on positive
+// evidence only: the path names another folder, or the system says nothing
+// is there. Another program may rename, move or delete a box's folder, or
+// put a new one of the same name in its place, while files go into it.
+bool FolderLeft(const std::wstring& path, const ItemIdentity& identity);
 // Both paths name one file or folder.
 bool SamePathItem(const std::wstring& a, const std::wstring& b);
 

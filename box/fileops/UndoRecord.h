@@ -22,16 +22,6 @@ struct ItemStamp {
     bool operator==(const ItemStamp&) const = default;
 };
 
-// Which file or folder an entry is, whatever its name: the volume's serial
-// number and the file index. A file edited in place keeps it; one deleted
-// and written again under the same name is another.
-struct ItemIdentity {
-    bool known = false;
-    uint32_t volume = 0;
-    uint64_t index = 0;
-    bool operator==(const ItemIdentity&) const = default;
-};
-
 struct UndoRecord {
     // 0 created, 1 recycled, 2 renamed, 3 mapping added, 4 record removed,
     // 5 alias changed.

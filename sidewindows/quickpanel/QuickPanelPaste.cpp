@@ -41,6 +41,7 @@ namespace
 struct Target {
     KelmIconManager* manager = nullptr;
     BoxWindowPtr owner;
+    std::wstring title;
     std::wstring folder;
     bool physical = false;
     bool twoSections = false;
@@ -55,9 +56,12 @@ Target FindTarget()
         const bool physicalSection = s_physicalSectionActive && s_quickPanelDummy;
         target.manager = &s_boxIconManagers[physicalSection ? s_quickPanelDummy : s_quickPanelWindow];
         target.owner = physicalSection ? s_quickPanelDummy : s_quickPanelWindow;
-        for (const HiddenBoxRecord& record : s_hiddenBoxes)
-            if (record.id == s_selectedComponentId)
+        for (const HiddenBoxRecord& record : s_hiddenBoxes) {
+            if (record.id == s_selectedComponentId) {
                 target.folder = NormalizeStoredPath(record.TargetFolder);
+                target.title = record.title;
+            }
+        }
         target.physical = physicalSection;
         return target;
     }
@@ -66,6 +70,7 @@ Target FindTarget()
     for (const auto& [window, runtime] : s_boxRuntimes) {
         if (window && runtime.id == s_selectedComponentId && !IsQuickPanelPseudoId(runtime.id)) {
             target.owner = window;
+            target.title = runtime.title;
             target.folder = NormalizeStoredPath(runtime.TargetFolder);
             target.physical = runtime.UseTargetFolder;
         }
@@ -145,52 +150,82 @@ public:
     void Note(const std::wstring& source, const BroughtItem& brought)
     {
         if (brought.intoItself)
-            Add(intoItself_, source);
+            intoItself_.Add(source, L"");
         else if (brought.boxFolder != FolderRelation::Unrelated)
             boxFolder_.Add(source, brought.boxFolder);
         else if (brought.path.empty() && IsNotFound(brought.error) && !PathExists(source))
-            Add(gone_, source);
+            gone_.Add(source, L"");
         else if (brought.path.empty())
-            Add(failed_, source, brought.error ? L"（" + TransferErrorText(brought.error) + L"）" : L"");
+            failed_.Add(source, brought.error ? L"（" + TransferErrorText(brought.error) + L"）" : L"");
         else if (!brought.leftBehind.empty() && !move_)
-            Add(linksNotCopied_, source);
+            linksNotCopied_.Add(source, L"");
         else if (!brought.leftBehind.empty())
-            Add(partly_, source, L"（" + LeftBehindReason({source, true, true, brought.removalError}) + L"）");
+            partly_.Add(source, L"（" + LeftBehindReason({source, true, true, brought.removalError}) + L"）");
+    }
+    // The box's folder went while the items went into it: the rest stayed.
+    void NoteFolderLeft(const Target& target, size_t notYet, size_t putIn)
+    {
+        folderLeft_ = L"收纳盒“" + target.title + L"”的文件夹“" + target.folder +
+                      L"”在放入文件的过程中被移动、重命名或删除了，尚未放入的 " + std::to_wstring(notYet) +
+                      L" 项没有放入收纳盒，仍在原来的位置。";
+        if (putIn > 0)
+            folderLeft_ += L"\n已放入的 " + std::to_wstring(putIn) + L" 项在这个文件夹中，随它一起被移动、重命名或删除了。";
     }
     void Tell() const
     {
+        if (!folderLeft_.empty())
+            NotifyUser(L"quick-panel-folder-gone", folderLeft_);
         if (!intoItself_.empty())
             NotifyUser(L"quick-panel-into-itself",
-                       intoItself_ +
+                       intoItself_.Text() +
                            L"是这个收纳盒的文件夹或包含它的文件夹，不能放进收纳盒自己里面，已留在原来的位置。");
         if (!boxFolder_.Empty())
             NotifyUser(L"quick-panel-box-folder", boxFolder_.Text(L"放进这个收纳盒"));
         if (!gone_.empty())
-            NotifyUser(L"quick-panel-gone", gone_ + L"已不存在（可能已被移动或删除），没有放入收纳盒。");
+            NotifyUser(L"quick-panel-gone", gone_.Text() + L"已不存在（可能已被移动或删除），没有放入收纳盒。");
         if (!failed_.empty())
-            NotifyUser(L"quick-panel-not-taken", failed_ + L"没有放入收纳盒，仍在原来的位置。");
+            NotifyUser(L"quick-panel-not-taken", failed_.Text() + L"没有放入收纳盒，仍在原来的位置。");
         if (!partly_.empty())
             NotifyUser(L"quick-panel-left-behind",
-                       partly_ + L"已放入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。");
+                       partly_.Text() + L"已放入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。");
         if (!linksNotCopied_.empty())
             NotifyUser(L"quick-panel-links-not-copied",
-                       linksNotCopied_ + L"已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）。");
+                       linksNotCopied_.Text() + L"已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）。");
     }
 
 private:
-    static bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
-    static void Add(std::wstring& names, const std::wstring& source, const std::wstring& why = L"")
+    // The first few names of a kind, and how many more: a drop of
+    // thousands must not make a notice taller than the screen.
+    class Names
     {
-        // A path ending in a separator has no name after it: it is named
-        // whole.
-        std::wstring name = GetPathFileName(source);
-        if (name.empty())
-            name = source;
-        names += (names.empty() ? L"“" : L"、“") + name + L"”" + why;
-    }
+    public:
+        void Add(const std::wstring& source, const std::wstring& why)
+        {
+            if (count_++ >= kNamed)
+                return;
+            // A path ending in a separator has no name after it: it is
+            // named whole.
+            std::wstring name = GetPathFileName(source);
+            if (name.empty())
+                name = source;
+            text_ += (text_.empty() ? L"“" : L"、“") + name + L"”" + why;
+        }
+        bool empty() const { return count_ == 0; }
+        std::wstring Text() const
+        {
+            return count_ > kNamed ? text_ + L"……以及另外 " + std::to_wstring(count_ - kNamed) + L" 项" : text_;
+        }
+
+    private:
+        static constexpr size_t kNamed = 5;
+        std::wstring text_;
+        size_t count_ = 0;
+    };
+    static bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
     bool move_;
-    std::wstring intoItself_, gone_, failed_, partly_, linksNotCopied_;
+    Names intoItself_, gone_, failed_, partly_, linksNotCopied_;
     BoxFolderNames boxFolder_;
+    std::wstring folderLeft_;
 };
 
 } // namespace
@@ -271,12 +306,22 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
     Untaken untaken(move);
     std::vector<Added> added;
     const BoxFolderGuard guard = intoFolder ? GuardOfBoxFolders(target.folder) : BoxFolderGuard({}, L"");
-    for (std::wstring path : paths) {
+    // The folder the items go into, by identity: another program may move
+    // it away, or put another of its name in its place, part way.
+    const ItemIdentity folder = intoFolder ? IdentityAt(target.folder) : ItemIdentity{};
+    size_t putIn = 0;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        std::wstring path = paths[i];
         if (intoFolder) {
             BroughtItem brought = BringIntoFolder(path, target.folder, move, from == ItemsFrom::Drop, &guard);
+            if (brought.path.empty() && FolderLeft(target.folder, folder)) {
+                untaken.NoteFolderLeft(target, paths.size() - i, putIn);
+                break;
+            }
             untaken.Note(path, brought);
             if (brought.path.empty())
                 continue;
+            ++putIn;
             path = brought.path;
             done |= brought.effect;
         }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "QuickPanelTestSupport.h"
 #include "common/DirectoryLink.h"
@@ -235,4 +236,54 @@ TEST_F(QuickPanelDropSafetyTest, APasteRefusesAFolderThatHoldsTheBoxAndReadsLong
     EXPECT_EQ(after, before) << "nothing but the long file may arrive";
     EXPECT_EQ(TimesUserNotified(L"quick-panel-into-itself"), told + 1);
     EXPECT_TRUE(fs::exists(longFile)) << "a paste copies";
+}
+
+// Another program moves the box's folder away while a drop of many files
+// goes into it. The drop stops: what was not moved stays where it was, and
+// the user hears once that the folder went, not a reason blamed on each of
+// hundreds of items (a notice of hundreds of names would not fit the
+// screen either).
+TEST_F(QuickPanelDropSafetyTest, ADropWhoseFolderGoesPartWayStopsAndSaysSoOnce)
+{
+    s_dropAllowedEffects = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    const std::wstring sources = temp.File(L"many");
+    fs::create_directories(sources);
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 400; ++i) {
+        paths.push_back(sources + L"\\f" + std::to_wstring(i) + L".txt");
+        TempFolder::WriteBytes(paths.back(), "x");
+    }
+    const std::wstring away = parent + L"\\away";
+    // The other program: as soon as a dropped file has arrived.
+    std::thread other([&] {
+        const ULONGLONG end = GetTickCount64() + 30000;
+        while (GetTickCount64() < end && !fs::exists(folder + L"\\f0.txt"))
+            Sleep(0);
+        MoveFileExW(folder.c_str(), away.c_str(), 0);
+    });
+    const int gone = TimesUserNotified(L"quick-panel-folder-gone");
+    const int failed = TimesUserNotified(L"quick-panel-not-taken");
+    Drop(paths);
+    other.join();
+    size_t moved = 0, stayed = 0;
+    for (const std::wstring& path : paths) {
+        moved += fs::exists(away + L"\\" + fs::path(path).filename().wstring());
+        stayed += fs::exists(path);
+    }
+    EXPECT_EQ(moved + stayed, paths.size()) << "every file is at its source or in the folder that went";
+    ASSERT_GT(stayed, 0u) << "the folder went only after the drop";
+    EXPECT_EQ(TimesUserNotified(L"quick-panel-not-taken"), failed) << WideToUtf8(LastNoticeText(L"quick-panel-not-taken"));
+    ASSERT_EQ(TimesUserNotified(L"quick-panel-folder-gone"), gone + 1);
+    const std::wstring text = LastNoticeText(L"quick-panel-folder-gone");
+    EXPECT_NE(text.find(L"尚未放入的 " + std::to_wstring(stayed) + L" 项"), std::wstring::npos) << WideToUtf8(text);
+    EXPECT_NE(text.find(L"已放入的 " + std::to_wstring(moved) + L" 项"), std::wstring::npos) << WideToUtf8(text);
+    MoveFileExW(away.c_str(), folder.c_str(), 0);
+
+    // Items of one kind are named a few at a time.
+    std::vector<std::wstring> missing;
+    for (int i = 0; i < 8; ++i)
+        missing.push_back(sources + L"\\missing" + std::to_wstring(i) + L".txt");
+    Drop(missing);
+    EXPECT_NE(LastNoticeText(L"quick-panel-gone").find(L"……以及另外 3 项"), std::wstring::npos)
+        << WideToUtf8(LastNoticeText(L"quick-panel-gone"));
 }
