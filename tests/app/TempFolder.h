@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/FileRemoval.h"
 #include "ui/core/TextHelpers.h"
@@ -38,6 +39,21 @@ public:
     {
         std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
         out << bytes;
+    }
+
+    // Of dropped files, how many stand in folder under their own names and
+    // how many still at their sources.
+    struct Whereabouts {
+        size_t inFolder = 0, atSource = 0;
+    };
+    static Whereabouts WhereAre(const std::vector<std::wstring>& sources, const std::wstring& folder)
+    {
+        Whereabouts found;
+        for (const std::wstring& source : sources) {
+            found.inFolder += std::filesystem::exists(folder + L"\\" + std::filesystem::path(source).filename().wstring());
+            found.atSource += std::filesystem::exists(source);
+        }
+        return found;
     }
 
 private:

@@ -779,11 +779,7 @@ TEST_F(UndoSequenceTest, ADropWhoseBoxFolderGoesPartWayStopsAndSaysWhereItsFiles
             if (madeAgain)
                 fs::create_directories(boxFolder);
         });
-        size_t moved = 0, stayed = 0;
-        for (const std::wstring& path : dropped) {
-            moved += fs::exists(away + L"\\" + fs::path(path).filename().wstring());
-            stayed += fs::exists(path);
-        }
+        const auto [moved, stayed] = TempFolder::WhereAre(dropped, away);
         EXPECT_EQ(moved + stayed, dropped.size()) << "every file is at its source or in the folder that went";
         EXPECT_GT(stayed, 0u) << "the job stopped part way";
         if (madeAgain) {

@@ -265,11 +265,7 @@ TEST_F(QuickPanelDropSafetyTest, ADropWhoseFolderGoesPartWayStopsAndSaysSoOnce)
     const int failed = TimesUserNotified(L"quick-panel-not-taken");
     Drop(paths);
     other.join();
-    size_t moved = 0, stayed = 0;
-    for (const std::wstring& path : paths) {
-        moved += fs::exists(away + L"\\" + fs::path(path).filename().wstring());
-        stayed += fs::exists(path);
-    }
+    const auto [moved, stayed] = TempFolder::WhereAre(paths, away);
     EXPECT_EQ(moved + stayed, paths.size()) << "every file is at its source or in the folder that went";
     ASSERT_GT(stayed, 0u) << "the folder went only after the drop";
     EXPECT_EQ(TimesUserNotified(L"quick-panel-not-taken"), failed) << WideToUtf8(LastNoticeText(L"quick-panel-not-taken"));
