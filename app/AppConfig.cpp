@@ -10,6 +10,7 @@
 #include "app/AppState.h"
 #include "app/Backup.h"
 #include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
 #include "app/KelmStorage.h"
 #include "app/LogFiles.h"
 #include "app/Logger.h"
@@ -503,6 +504,11 @@ std::wstring GetTempFolder()
     // In the one form of a stored folder: the store doubles backslashes, and
     // every message and list names the folder as the system does.
     std::wstring root = NormalizeStoredPath(s_appStore[kRef][L"containerDir"].Get<std::wstring>(L""));
+    // "." and ".." parts written out: the system reads the path so, and a
+    // temporary folder spelled with them is no proof of being the
+    // program's own, so that what is kept there would never be swept.
+    if (HasDotPart(root))
+        root = FullPathOf(root);
     if (!root.empty() && root.back() == L'\\')
         root.pop_back();
     const std::wstring folder = root + L"\\.data\\.temp\\";

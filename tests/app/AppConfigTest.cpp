@@ -2,6 +2,7 @@
 
 #include "app/AppConfig.h"
 #include "app/KelmStorage.h"
+#include "app/KnownTempFolders.h"
 #include "app/TempFolder.h"
 #include "app/DisplayRestart.h"
 #include "app/SingleInstance.h"
@@ -189,5 +190,10 @@ TEST(TempFolderPath, IsTheStoredRootInItsOneForm)
         doubled += c == L'\\' ? std::wstring(L"\\\\") : std::wstring(1, c);
     s_appStore[L"TessikRef"][L"containerDir"] = doubled + L"\\\\";
     EXPECT_EQ(GetTempFolder(), root + L"\\.data\\.temp\\");
+    // Spelled with "." and "..": the folder the system reads it as, in a
+    // form the sweep of a later start takes for the program's own.
+    s_appStore[L"TessikRef"][L"containerDir"] = doubled + L"\\\\sub\\\\..\\\\.";
+    EXPECT_EQ(GetTempFolder(), root + L"\\.data\\.temp\\");
+    EXPECT_TRUE(HasTempFolderForm(GetTempFolder()));
     s_appStore = KelmStorage();
 }
