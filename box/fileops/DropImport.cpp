@@ -281,8 +281,7 @@ public:
         BY_HANDLE_FILE_INFORMATION facts{};
         // Already another folder: the handle must not name that one later.
         if (handle_ != INVALID_HANDLE_VALUE &&
-            (!GetFileInformationByHandle(handle_, &facts) || facts.dwVolumeSerialNumber != identity_.volume ||
-             ((static_cast<uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow) != identity_.index)) {
+            (!GetFileInformationByHandle(handle_, &facts) || !(IdentityOf(facts) == identity_))) {
             CloseHandle(handle_);
             handle_ = INVALID_HANDLE_VALUE;
         }
@@ -346,24 +345,10 @@ struct FolderLeftFacts {
 std::wstring FolderLeftText(const std::wstring& title, const std::wstring& folder, const FolderLeftFacts& facts,
                             const JobTrouble& trouble)
 {
-    std::wstring text = L"收纳盒“" + title + L"”的文件夹“" + folder + L"”在放入文件的过程中被移动、重命名或删除了";
-    if (facts.notYet > 0)
-        text += L"，尚未放入的 " + std::to_wstring(facts.notYet) + L" 项没有放入收纳盒，仍在原来的位置";
-    text += L"。";
-    if (facts.putIn > 0 && !facts.whereNow.empty())
-        text += L"\n已放入的 " + std::to_wstring(facts.putIn) + L" 项仍在这个文件夹中，它现在的位置是“" +
-                facts.whereNow + L"”。";
-    else if (facts.putIn > 0)
-        text += L"\n已放入的 " + std::to_wstring(facts.putIn) +
-                L" 项在这个文件夹中，随它一起被移动、重命名或删除了，无法确定它现在的位置。";
-    if (!facts.strayed.empty()) {
+    std::wstring text = FolderLeftDuringDropText(title, folder, facts.notYet, facts.putIn, facts.whereNow);
+    if (!facts.strayed.empty())
         text += L"\n\n以下项目放进了之后占用这个名称的另一个文件夹“" + folder +
-                L"”，没有放入收纳盒，也没能放回原来的位置：";
-        for (size_t i = 0; i < facts.strayed.size() && i < 3; ++i)
-            text += L"\n“" + FileNameOfPath(facts.strayed[i]) + L"”";
-        if (facts.strayed.size() > 3)
-            text += L"\n……以及另外 " + std::to_wstring(facts.strayed.size() - 3) + L" 项";
-    }
+                L"”，没有放入收纳盒，也没能放回原来的位置：" + NameLinesOf(facts.strayed);
     if (!trouble.Empty())
         text += L"\n\n" + JobTroubleText(trouble);
     return text;
@@ -380,6 +365,21 @@ bool TakeBackFromStranger(const CopyJobItem& item, const TransferOptions& option
 }
 
 } // namespace
+
+std::wstring FolderLeftDuringDropText(const std::wstring& title, const std::wstring& folder, size_t notYet,
+                                     size_t putIn, const std::wstring& whereNow)
+{
+    std::wstring text = L"收纳盒“" + title + L"”的文件夹“" + folder + L"”在放入文件的过程中被移动、重命名或删除了";
+    if (notYet > 0)
+        text += L"，尚未放入的 " + std::to_wstring(notYet) + L" 项没有放入收纳盒，仍在原来的位置";
+    text += L"。";
+    if (putIn > 0 && !whereNow.empty())
+        text += L"\n已放入的 " + std::to_wstring(putIn) + L" 项仍在这个文件夹中，它现在的位置是“" + whereNow + L"”。";
+    else if (putIn > 0)
+        text += L"\n已放入的 " + std::to_wstring(putIn) +
+                L" 项在这个文件夹中，随它一起被移动、重命名或删除了，无法确定它现在的位置。";
+    return text;
+}
 
 void CopyFilesWorker(CopyJob job)
 {

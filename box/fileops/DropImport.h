@@ -40,6 +40,12 @@ DWORD DecideDropEffect(const BoxRuntime& runtime, const std::vector<std::wstring
 // most once per drop; tests replace it.
 extern std::function<int(HWND owner)> s_sameNameQuestion;
 
+// What a drop tells when the box's folder was moved, renamed or deleted
+// while files went into it: how many stayed at their sources, how many
+// went in, and where they are now (empty: it cannot be told).
+std::wstring FolderLeftDuringDropText(const std::wstring& title, const std::wstring& folder, size_t notYet,
+                                     size_t putIn, const std::wstring& whereNow);
+
 // Imports the drop into the box (the body of the drop timer) as decided at
 // the drop, and finishes its outcome with what was really done: at once
 // when nothing is moved or copied (a cancelled question, a refused job),

@@ -445,6 +445,11 @@ std::wstring LeftBehindReason(const LeftBehindItem& item)
     return TransferErrorText(item.removalError, item.source);
 }
 
+std::wstring NameLinesOf(const std::vector<std::wstring>& paths)
+{
+    return NameLines<std::wstring>(paths, Quoted);
+}
+
 std::wstring JobTroubleText(const JobTrouble& trouble)
 {
     std::wstring text;

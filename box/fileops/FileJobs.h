@@ -143,6 +143,9 @@ struct JobTrouble {
 // the first entry copied could not be removed.
 std::wstring LeftBehindReason(const LeftBehindItem& item);
 
+// A line for each of the first few paths' names, and how many more.
+std::wstring NameLinesOf(const std::vector<std::wstring>& paths);
+
 // The one message of a job's trouble; at most a few names of each kind.
 std::wstring JobTroubleText(const JobTrouble& trouble);
 // Worker thread: an item whose destination was taken since the plan (and

@@ -890,12 +890,10 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
 bool IdentifyInJob(const std::wstring& path, const TransferOptions& options, uint32_t& volume, uint64_t& index)
 {
     auto full = [&] {
-        BY_HANDLE_FILE_INFORMATION facts{};
-        if (!EntryFacts(path, true, facts))
-            return false;
-        volume = facts.dwVolumeSerialNumber;
-        index = (static_cast<uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow;
-        return true;
+        const ItemIdentity identity = IdentityAt(path, true);
+        volume = identity.volume;
+        index = identity.index;
+        return identity.known;
     };
     std::wstring folder, name;
     if (!options.job || !SplitFull(FullPathOf(path), folder, name))
@@ -931,16 +929,21 @@ bool PathGone(const std::wstring& path)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-ItemIdentity IdentityAt(const std::wstring& path)
+ItemIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& facts)
 {
-    BY_HANDLE_FILE_INFORMATION facts{};
     ItemIdentity identity;
-    if (path.empty() || !EntryFacts(path, false, facts))
-        return identity;
     identity.known = true;
     identity.volume = facts.dwVolumeSerialNumber;
     identity.index = (static_cast<uint64_t>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow;
     return identity;
+}
+
+ItemIdentity IdentityAt(const std::wstring& path, bool ownEntry)
+{
+    BY_HANDLE_FILE_INFORMATION facts{};
+    if (path.empty() || !EntryFacts(path, ownEntry, facts))
+        return ItemIdentity{};
+    return IdentityOf(facts);
 }
 
 bool FolderLeft(const std::wstring& path, const ItemIdentity& identity)

@@ -33,14 +33,17 @@ struct ItemIdentity {
     bool operator==(const ItemIdentity&) const = default;
 };
 
+// The identity the system's facts of an entry name.
+ItemIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& facts);
 // Which folder (or file) path names now, by the system's identity; unknown
-// when it cannot be opened.
-ItemIdentity IdentityAt(const std::wstring& path);
+// when it cannot be opened. With ownEntry a link is the item, not followed.
+ItemIdentity IdentityAt(const std::wstring& path, bool ownEntry = false);
 // Whether the folder that had identity at path has left it, on positive
 // evidence only: the path names another folder, or the system says nothing
 // is there. Another program may rename, move or delete a box's folder, or
 // put a new one of the same name in its place, while files go into it.
 bool FolderLeft(const std::wstring& path, const ItemIdentity& identity);
+
 // Both paths name one file or folder.
 bool SamePathItem(const std::wstring& a, const std::wstring& b);
 

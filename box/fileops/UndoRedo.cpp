@@ -752,15 +752,8 @@ ItemStamp StampItem(const std::wstring& path)
 
 ItemIdentity IdentifyItem(const std::wstring& path)
 {
-    ItemIdentity identity;
-    BY_HANDLE_FILE_INFORMATION information{};
     // A link is not followed: the entry itself is the item.
-    if (EntryFacts(path, true, information)) {
-        identity.known = true;
-        identity.volume = information.dwVolumeSerialNumber;
-        identity.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
-    }
-    return identity;
+    return IdentityAt(path, true);
 }
 
 void UndoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target)

@@ -494,7 +494,6 @@ void KelmIcon::TakeDecodedThumbnail(ID2D1RenderTarget* target)
     if (!thumbnailRequest || !thumbnailRequest->done)
         return;
     const std::shared_ptr<ThumbnailRequest> decoded = std::move(thumbnailRequest);
-    thumbnailRequest.reset();
     if (decoded->pixels.empty())
         return;
     ComPtr<ID2D1Bitmap> bitmap;

@@ -9,6 +9,7 @@
 #include "box/fileops/FileJobMailbox.h"
 #include "box/icons/IconDisplayRules.h"
 #include "box/icons/LoneWorker.h"
+#include "ui/core/D2DResources.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -22,19 +23,9 @@ struct Waiting {
     HWND window = nullptr;
 };
 
-ComPtr<IWICImagingFactory> MakeFactory()
-{
-    // The version 2 factory is missing on some systems; the first one
-    // decodes the same.
-    ComPtr<IWICImagingFactory> factory;
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))))
-        CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
-    return factory;
-}
-
-// Frame 0 scaled to fit with Fant interpolation, premultiplied BGRA. False
-// when any step fails.
-bool Decode(IWICImagingFactory* factory, const Waiting& job, ThumbnailRequest& out)
+// Frame 0 scaled to fit with Fant interpolation, premultiplied BGRA; out
+// keeps no pixels when any step fails.
+void Decode(IWICImagingFactory* factory, const Waiting& job, ThumbnailRequest& out)
 {
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
@@ -52,14 +43,13 @@ bool Decode(IWICImagingFactory* factory, const Waiting& job, ThumbnailRequest& o
         FAILED(factory->CreateFormatConverter(&converter)) ||
         FAILED(converter->Initialize(scaler.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                                      WICBitmapPaletteTypeMedianCut)))
-        return false;
+        return;
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * height * 4);
     if (FAILED(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixels.size()), pixels.data())))
-        return false;
+        return;
     out.pixels = std::move(pixels);
     out.width = width;
     out.height = height;
-    return true;
 }
 
 // The requests, oldest first: the icons in view ask as they are painted.
@@ -70,15 +60,14 @@ void DecodeThumbnails(const std::function<bool(Waiting&)>& next)
     // The window that shows the pictures comes first.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    const ComPtr<IWICImagingFactory> factory = MakeFactory();
+    const ComPtr<IWICImagingFactory> factory = MakeWicFactory();
     Waiting job;
     while (next(job)) {
         if (job.request.expired())
             continue;
         ThumbnailRequest decoded;
         decoded.done = true;
-        if (!Decode(factory.Get(), job, decoded))
-            decoded.pixels.clear();
+        Decode(factory.Get(), job, decoded);
         FileJobMailbox::Post([request = std::move(job.request), decoded = std::move(decoded), window = job.window] {
             const std::shared_ptr<ThumbnailRequest> waiting = request.lock();
             if (!waiting)

@@ -14,6 +14,7 @@
 #include "box/BoxFolderGuard.h"
 #include "box/BoxFolderNames.h"
 #include "box/BoxRuntime.h"
+#include "box/fileops/DropImport.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
@@ -150,26 +151,22 @@ public:
     void Note(const std::wstring& source, const BroughtItem& brought)
     {
         if (brought.intoItself)
-            intoItself_.Add(source, L"");
+            intoItself_.Add(source);
         else if (brought.boxFolder != FolderRelation::Unrelated)
             boxFolder_.Add(source, brought.boxFolder);
         else if (brought.path.empty() && IsNotFound(brought.error) && !PathExists(source))
-            gone_.Add(source, L"");
+            gone_.Add(source);
         else if (brought.path.empty())
             failed_.Add(source, brought.error ? L"（" + TransferErrorText(brought.error) + L"）" : L"");
         else if (!brought.leftBehind.empty() && !move_)
-            linksNotCopied_.Add(source, L"");
+            linksNotCopied_.Add(source);
         else if (!brought.leftBehind.empty())
             partly_.Add(source, L"（" + LeftBehindReason({source, true, true, brought.removalError}) + L"）");
     }
     // The box's folder went while the items went into it: the rest stayed.
     void NoteFolderLeft(const Target& target, size_t notYet, size_t putIn)
     {
-        folderLeft_ = L"收纳盒“" + target.title + L"”的文件夹“" + target.folder +
-                      L"”在放入文件的过程中被移动、重命名或删除了，尚未放入的 " + std::to_wstring(notYet) +
-                      L" 项没有放入收纳盒，仍在原来的位置。";
-        if (putIn > 0)
-            folderLeft_ += L"\n已放入的 " + std::to_wstring(putIn) + L" 项在这个文件夹中，随它一起被移动、重命名或删除了。";
+        folderLeft_ = FolderLeftDuringDropText(target.title, target.folder, notYet, putIn, L"");
     }
     void Tell() const
     {
@@ -199,7 +196,7 @@ private:
     class Names
     {
     public:
-        void Add(const std::wstring& source, const std::wstring& why)
+        void Add(const std::wstring& source, const std::wstring& why = L"")
         {
             if (count_++ >= kNamed)
                 return;

@@ -62,13 +62,19 @@ bool CreateGraphicsFactories()
     if (!s_dwriteFactory)
         DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
                             reinterpret_cast<IUnknown**>(s_dwriteFactory.ReleaseAndGetAddressOf()));
+    if (!s_wicFactory)
+        s_wicFactory = MakeWicFactory();
+    return s_d2dFactory && s_dwriteFactory;
+}
+
+ComPtr<IWICImagingFactory> MakeWicFactory()
+{
     // The version 2 factory is missing before Windows 8 and on some
     // stripped-down systems; the first one decodes everything we need.
-    if (!s_wicFactory && FAILED(CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER,
-                                                 IID_PPV_ARGS(s_wicFactory.ReleaseAndGetAddressOf()))))
-        CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                         IID_PPV_ARGS(s_wicFactory.ReleaseAndGetAddressOf()));
-    return s_d2dFactory && s_dwriteFactory;
+    ComPtr<IWICImagingFactory> factory;
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory))))
+        CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
+    return factory;
 }
 
 bool RegisterIconFont(const std::wstring& fontPath)

@@ -54,6 +54,9 @@ extern std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, Com
 // there is a Direct2D factory) is still missing, one attempt each; the
 // start-up code retries. True when Direct2D and DirectWrite exist.
 bool CreateGraphicsFactories();
+// A new imaging factory, for a thread that decodes on its own; null when
+// the component is missing. COM must be initialised on the calling thread.
+ComPtr<IWICImagingFactory> MakeWicFactory();
 
 // Registers the icon font file for the system (AddFontResourceW) and loads
 // it into a private DirectWrite collection, which is what text formats of
