@@ -199,6 +199,12 @@ std::wstring LowerName(std::wstring name)
     return name;
 }
 
+// The folder's spelling that its entries' paths begin with.
+std::wstring WithSeparator(const std::wstring& folder)
+{
+    return !folder.empty() && folder.back() == L'\\' ? folder : folder + L"\\";
+}
+
 // The looks at the dropped entries, in their order: from one listing of
 // their folder where many share it and the listing shows the entry under
 // exactly its name (the attributes it lists are the entry's own, as a
@@ -600,6 +606,10 @@ struct DropLooks {
     // Which folder the box's folder was when it was looked at: the job
     // moves into that folder only.
     ItemIdentity boxFolder;
+    // For each dropped entry whose name the box's folder holds: whether it
+    // is that very item. Asked with the other looks, so that after a
+    // "直接覆盖" of a thousand names the plan asks the system nothing more.
+    std::map<std::wstring, bool> itselfInBox;
 };
 
 // Any thread: the guard's folders resolved, each dropped entry looked at
@@ -640,6 +650,15 @@ DropLooks LookAtDrop(const GuardedFolders& guarded, const std::vector<std::wstri
     // the one the plan was made against.
     result.boxFolder = IdentityAt(guarded.intoFolder);
     result.boxNames = NamesForPlan(guarded.intoFolder, result.paths.size());
+    const std::wstring inFolder = WithSeparator(guarded.intoFolder);
+    for (const auto& [path, present] : result.present) {
+        const std::wstring name = FileNameOfPath(path);
+        if (!present || name.empty())
+            continue;
+        const std::wstring there = inFolder + name;
+        if (result.boxNames ? result.boxNames->count(LowerName(name)) > 0 : PathExists(there))
+            result.itselfInBox[path] = SamePathItem(path, there);
+    }
     return result;
 }
 
@@ -682,7 +701,7 @@ void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstr
     const bool move = drop.effect == DROPEFFECT_MOVE;
     if (!looks.boxFolders.Empty())
         NotifyUser(L"drop-box-folder", looks.boxFolders.Text(L"放进这个收纳盒"));
-    const std::wstring inFolder = !folder.empty() && folder.back() == L'\\' ? folder : folder + L"\\";
+    const std::wstring inFolder = WithSeparator(folder);
     auto exists = [&looks, &inFolder](const std::wstring& path) {
         const auto known = looks.present.find(path);
         if (known != looks.present.end())
@@ -693,7 +712,13 @@ void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstr
             return false;
         return PathExists(path);
     };
-    const DropPlan::Disk disk{exists, SamePathItem};
+    auto itself = [&looks, &inFolder](const std::wstring& source, const std::wstring& destination) {
+        const auto known = looks.itselfInBox.find(source);
+        if (known != looks.itselfInBox.end() && destination == inFolder + FileNameOfPath(source))
+            return known->second;
+        return SamePathItem(source, destination);
+    };
+    const DropPlan::Disk disk{exists, itself};
     const DropPlan::Plan plan =
         DropPlan::PlanInto(looks.paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();
