@@ -22,6 +22,9 @@
 #   bash bench/drop.sh                 (DROP_RUNS=3 DROP_FILES="1000 4000")
 #   DROP_NAMES=mixed bash bench/drop.sh   (files of many kinds)
 #   DROP_NAMES=photos DROP_FILES=200 bash bench/drop.sh   (photos)
+#   DROP_SAME=replace DROP_FILES=300 bash bench/drop.sh   (every name is
+#   in the box already: the same-name question answered "直接覆盖", the
+#   replaced files kept for undo; the system's move is still the plain one)
 #   DROP_TESSIK_EXE=/some/Tessik.exe bash bench/drop.sh   (another build;
 #   nothing is built then, the probes and the bench programs must exist)
 set -euo pipefail
@@ -87,6 +90,7 @@ make_files() {
 }
 make_files "$WORK/s"
 make_files "$WORK/p"
+[ "${DROP_SAME:-}" = replace ] && make_files "$BOX_FOLDER"
 
 plain=$(wine "$PLAIN_EXE" "$(win_path "$WORK/p")" "$(win_path "$WORK/q")" 2>/dev/null | tr -d '\r') ||
   fail "the system's move did not move every file: $plain"
@@ -130,6 +134,21 @@ started=$(date +%s%N)
 (cd "$WORK/s" && wine "$DROP_EXE" --released "$(win_path "$WORK/released")" $((bx + bw / 2)) $((by + bh / 2)) \
   "${names[@]}" >/dev/null 2>&1) &
 source_pid=$!
+if [ "${DROP_SAME:-}" = replace ]; then
+  # One notch turns the question to "直接覆盖", as a user's wheel does.
+  popup_class="Kelm.concept.PopupSel.Class" popup_title="Kelm.Test.concept.PopupSel"
+  probe wait "$popup_class" "$popup_title" visible 30000 >/dev/null || fail "no same-name question"
+  wait_still "$popup_class" "$popup_title"
+  IFS=, read -r px py pw ph < <(probe list | awk -F'\t' -v c="$popup_class" '$1 == c {print $5; exit}')
+  before=$(screen_sum "$px" "$py" "$pw" "$ph")
+  probe post "$popup_class" "$popup_title" 522 $((120 * 65536)) $((px + pw / 2 + (py + ph / 2) * 65536)) >/dev/null
+  for _ in $(seq 50); do
+    [ "$(screen_sum "$px" "$py" "$pw" "$ph")" != "$before" ] && break
+    sleep 0.1
+  done
+  wait_area_still "$px" "$py" "$pw" "$ph" || true
+  probe click "$popup_class" "$popup_title" $((pw - 60)) $((ph - 40)) >/dev/null 2>&1 &
+fi
 arrived=0
 first=""
 for _ in $(seq 12000); do
@@ -189,5 +208,17 @@ awk -v r="$RUN" -v n="$FILES" -v d="$(elapsed "$landed")" -v s="$(elapsed "$show
   -v sl="$(awk -v ns=$((still_at - landed)) 'BEGIN {printf "%.3f", ns / 1e9}')" \
   'BEGIN {printf "run %s, %d files: landed %.3f s (first after %.3f s), shown %.3f s, system move %.3f s; landed %.1fx, shown %.1fx; from the drop (%.3f s after the source started): landed %.3f s %.1fx, shown %.3f s %.1fx; after landing: every record stored %.3f s, last change of the picture seen %.3f s; UI thread longest wait %d ms, %d ms once files landed (%d answers); load %s\n", r, n, d, f, s, p, d / p, s / p, rs, dd, dd / p, sd, sd / p, st, sl, l, ll, a, load}'
 
+# The copies kept for undo go to the Recycle Bin as their records leave the
+# undo list, the last ones as the program ends: Wine's shell asks first.
+answerer=""
+if [ "${DROP_SAME:-}" = replace ]; then
+  while :; do
+    confirm=$({ probe list 2>/dev/null || true; } | awk -F'\t' '$1 == "#32770" && $2 ~ /^Confirm/ {print $2; exit}')
+    [ -n "$confirm" ] && { probe post "#32770" "$confirm" 273 6 0 >/dev/null 2>&1 || true; }
+    sleep 0.1
+  done &
+  answerer=$!
+fi
 quit_from_tray
 wait_exit "$pid"
+[ -z "$answerer" ] || kill "$answerer" 2>/dev/null || true
