@@ -287,6 +287,26 @@ TEST_F(BoxDropTest, EachSameNameAnswer)
     WaitForImport();
     EXPECT_EQ(answers, 3);
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\same.txt"), "new");
+
+    // So are many of them dropped back with a new file of a taken name
+    // (a drop this size looks at the box's folder through its listing):
+    // only the new file replaces, and only it leaves an undo record.
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 70; ++i) {
+        many.push_back(Folder() + L"\\own" + std::to_wstring(i) + L".txt");
+        TempFolder::WriteBytes(many.back(), "own");
+    }
+    TempFolder::WriteBytes(In(L"same.txt"), "newer");
+    many.push_back(In(L"same.txt"));
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    const size_t recorded = undo.size();
+    ASSERT_LT(recorded, 4u);
+    Drop(folderBox, many, DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(answers, 4);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\same.txt"), "newer");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\own69.txt"), "own");
+    EXPECT_EQ(undo.size(), recorded + 1);
 }
 
 // Through another drive letter the box's own file is still its own: no
