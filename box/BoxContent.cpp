@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -353,9 +354,15 @@ bool OnIconCell(const PaintContext& c, float x, float y)
 
 void RubberBand(PaintContext& c)
 {
+    const bool down = GetAsyncKeyState(VK_LBUTTON) < 0;
+    // With the button up and no band drawn there is nothing to start or end.
+    // The window system is not asked where the pointer is and which window
+    // is in front then: while a job moves files each question may wait on
+    // it for milliseconds, and every paint would ask.
+    if (!c.r.bandActive && !down)
+        return;
     const bool allowed =
         GetForegroundWindow() == c.window && !c.r.dropPending && !s_dragOverAccepted && !s_dragOutActive;
-    const bool down = GetAsyncKeyState(VK_LBUTTON) < 0;
     const POINT cursor = CursorInDips(c.window);
     const Cell content = BandStartArea(c.viewW, c.viewH, c.r.IsUpwardExpand, !c.r.IsLocked || c.r.searchActive);
     const bool inContent = Contains(content, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
@@ -605,13 +612,15 @@ std::wstring ModifiedText(int64_t fileTime)
 // icon may not have seen the pointer go.
 void DropHoverOutside(PaintContext& c)
 {
-    const POINT cursor = CursorInDips(c.window);
+    std::optional<POINT> cursor; // asked only when an icon is hovered
     for (IconRecord& record : c.manager.Records()) {
         if (!record.control || !(record.control->hovered || record.control->IsCapturing()))
             continue;
+        if (!cursor)
+            cursor = CursorInDips(c.window);
         const Brevin::kelmRect cell = record.control->GetRect();
         const bool inside =
-            cursor.x >= cell.x && cursor.x < cell.x + cell.w && cursor.y >= cell.y && cursor.y < cell.y + cell.h;
+            cursor->x >= cell.x && cursor->x < cell.x + cell.w && cursor->y >= cell.y && cursor->y < cell.y + cell.h;
         if (!inside)
             record.control->OnMouseDown();
     }
