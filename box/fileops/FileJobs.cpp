@@ -286,6 +286,7 @@ bool SameFileSize(const std::wstring& a, const std::wstring& b)
 }
 
 constexpr size_t kNamesInNotice = 3;
+constexpr size_t kNamesInLine = 5;
 
 std::wstring Quoted(const std::wstring& path)
 {
@@ -448,6 +449,22 @@ std::wstring LeftBehindReason(const LeftBehindItem& item)
 std::wstring NameLinesOf(const std::vector<std::wstring>& paths)
 {
     return NameLines<std::wstring>(paths, Quoted);
+}
+
+void NameList::Add(const std::wstring& path, const std::wstring& why)
+{
+    if (count_++ >= kNamesInLine)
+        return;
+    // A path ending in a separator has no name after it: it is named whole.
+    std::wstring name = GetPathFileName(path);
+    if (name.empty())
+        name = path;
+    text_ += (text_.empty() ? L"“" : L"、“") + name + L"”" + why;
+}
+
+std::wstring NameList::Text() const
+{
+    return count_ > kNamesInLine ? text_ + L"……以及另外 " + std::to_wstring(count_ - kNamesInLine) + L" 项" : text_;
 }
 
 std::wstring JobTroubleText(const JobTrouble& trouble)

@@ -146,6 +146,21 @@ std::wstring LeftBehindReason(const LeftBehindItem& item);
 // A line for each of the first few paths' names, and how many more.
 std::wstring NameLinesOf(const std::vector<std::wstring>& paths);
 
+// Items named in one line of a notice, “a”、“b”, each with an optional
+// reason after it: the first few, then how many more. Thousands of them
+// must not make a notice wider or taller than the screen.
+class NameList
+{
+public:
+    void Add(const std::wstring& path, const std::wstring& why = L"");
+    bool empty() const { return count_ == 0; }
+    std::wstring Text() const;
+
+private:
+    std::wstring text_;
+    size_t count_ = 0;
+};
+
 // The one message of a job's trouble; at most a few names of each kind.
 std::wstring JobTroubleText(const JobTrouble& trouble);
 // Worker thread: an item whose destination was taken since the plan (and

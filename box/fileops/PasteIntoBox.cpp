@@ -393,11 +393,11 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
     if (plan.cancelled)
         return;
     if (!plan.refused.empty()) {
-        std::wstring names;
+        NameList names;
         for (const std::wstring& source : plan.refused)
-            names += (names.empty() ? L"“" : L"、“") + GetPathFileName(source) + L"”";
+            names.Add(source);
         NotifyUser(L"paste-onto-itself",
-                   names + L"已在这个收纳盒中，不能用它自己覆盖，没有粘贴。\n要再放一份，请选择“创建副本”。");
+                   names.Text() + L"已在这个收纳盒中，不能用它自己覆盖，没有粘贴。\n要再放一份，请选择“创建副本”。");
     }
     CopyJob job;
     job.box = box;

@@ -169,8 +169,10 @@ std::wstring TempSweepText(const TempSweepResult& result, bool atStart)
         if (!report.recycled.empty()) {
             text +=
                 atStart && result.endedRunFound ? L"\n以下旧版本已移到回收站，可以从回收站还原：" : L"\n已移到回收站：";
+            std::vector<std::wstring> quoted;
             for (const std::wstring& name : report.recycled)
-                text += L"\n“" + name + L"”";
+                quoted.push_back(L"“" + name + L"”");
+            text += PathLinesText(quoted);
         }
         if (!report.Empty())
             text += L"\n\n" + LeaveReportText(report);

@@ -191,36 +191,9 @@ public:
     }
 
 private:
-    // The first few names of a kind, and how many more: a drop of
-    // thousands must not make a notice taller than the screen.
-    class Names
-    {
-    public:
-        void Add(const std::wstring& source, const std::wstring& why = L"")
-        {
-            if (count_++ >= kNamed)
-                return;
-            // A path ending in a separator has no name after it: it is
-            // named whole.
-            std::wstring name = GetPathFileName(source);
-            if (name.empty())
-                name = source;
-            text_ += (text_.empty() ? L"“" : L"、“") + name + L"”" + why;
-        }
-        bool empty() const { return count_ == 0; }
-        std::wstring Text() const
-        {
-            return count_ > kNamed ? text_ + L"……以及另外 " + std::to_wstring(count_ - kNamed) + L" 项" : text_;
-        }
-
-    private:
-        static constexpr size_t kNamed = 5;
-        std::wstring text_;
-        size_t count_ = 0;
-    };
     static bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
     bool move_;
-    Names intoItself_, gone_, failed_, partly_, linksNotCopied_;
+    NameList intoItself_, gone_, failed_, partly_, linksNotCopied_;
     BoxFolderNames boxFolder_;
     std::wstring folderLeft_;
 };

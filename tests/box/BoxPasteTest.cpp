@@ -192,6 +192,16 @@ TEST_F(BoxPasteTest, PastingABoxsOwnFileAsksAndNeverReplacesItByItself)
     EXPECT_EQ(TempFolder::ReadBytes(own), "mine");
     EXPECT_EQ(TimesUserNotified(L"paste-onto-itself"), told + 1) << "the refusal is told";
     EXPECT_EQ(RecordPaths(folderBox).size(), 2u);
+
+    // Many of them are named five at most, with how many more.
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 7; ++i) {
+        many.push_back(Folder() + L"\\m" + std::to_wstring(i) + L".txt");
+        TempFolder::WriteBytes(many.back(), "m");
+    }
+    PutFiles(many);
+    PasteByKey(folderBox);
+    EXPECT_NE(LastNoticeText(L"paste-onto-itself").find(L"“m4.txt”……以及另外 2 项已在这个收纳盒中"), std::wstring::npos);
 }
 
 TEST_F(BoxPasteTest, MappingBoxRecordsFilesWhereTheyAreAndIgnoresText)

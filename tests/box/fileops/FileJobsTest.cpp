@@ -9,6 +9,7 @@
 #include "box/fileops/FileJobs.h"
 #include "app/FileRemoval.h"
 #include "box/fileops/FileTransfer.h"
+#include "box/fileops/TempFolderSweep.h"
 #include "common/WindowTestSupport.h"
 #include "ui/core/KelmWindow.h"
 
@@ -57,4 +58,23 @@ TEST(FileJobsTest, EveryItemIsNamedAsTheUserSeesItWithItsReason)
         EXPECT_NE(text.find(name), std::wstring::npos) << name;
     EXPECT_NE(text.find(L"没有删除原位置内容的权限"), std::wstring::npos) << WideToUtf8(text);
     EXPECT_EQ(text.find(L"或文件正被占用"), std::wstring::npos);
+}
+
+// Notices of thousands of items name a few and count the rest: a notice
+// wider or taller than the screen tells the user nothing.
+TEST(FileJobsTest, ANoticeNamesAFewItemsAndCountsTheRest)
+{
+    TempSweepResult swept;
+    swept.endedRunFound = true;
+    for (int i = 0; i < 360; ++i)
+        swept.report.recycled.push_back(L"f" + std::to_wstring(i) + L".txt");
+    const std::wstring text = TempSweepText(swept, true);
+    EXPECT_NE(text.find(L"“f4.txt”"), std::wstring::npos);
+    EXPECT_EQ(text.find(L"“f5.txt”"), std::wstring::npos);
+    EXPECT_NE(text.find(L"……以及另外 355 项"), std::wstring::npos) << WideToUtf8(text);
+
+    NameList names;
+    for (int i = 0; i < 300; ++i)
+        names.Add(L"C:\\box\\f" + std::to_wstring(i) + L".txt");
+    EXPECT_EQ(names.Text(), L"“f0.txt”、“f1.txt”、“f2.txt”、“f3.txt”、“f4.txt”……以及另外 295 项");
 }
