@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <cmath>
+#include <optional>
 #include <set>
 
 #include "box/GroupTagColourPopup.h"
@@ -162,62 +163,69 @@ void RunBoxShortcuts(KelmIconManager& manager, const BoxWindowPtr& box)
         return;
     BoxRuntime& runtime = *found;
     // While the shell asks about the box's records (its message loop paints
-    // the box), no shortcut may change them.
-    const bool active = HasKeyboard(box, runtime) && !BoxQuestionOpen(box);
+    // the box), no shortcut may change them. Asked only once a shortcut's
+    // keys are down: every paint runs this, and which window is in front is
+    // a question to the window system that may wait while files are moved.
+    std::optional<bool> hasKeys;
+    auto active = [&] {
+        if (!hasKeys)
+            hasKeys = HasKeyboard(box, runtime) && !BoxQuestionOpen(box);
+        return *hasKeys;
+    };
     const bool ctrl = Down(VK_CONTROL);
 
     if (!Down('Z'))
         s_latches.undo = false;
-    else if (active && ctrl && !s_latches.undo) {
+    else if (ctrl && !s_latches.undo && active()) {
         s_latches.undo = true;
         UndoOrRedoByKey(box, UndoTarget(box, runtime, manager), false);
     }
     if (!Down('Y'))
         s_latches.redo = false;
-    else if (active && ctrl && !s_latches.redo) {
+    else if (ctrl && !s_latches.redo && active()) {
         s_latches.redo = true;
         UndoOrRedoByKey(box, UndoTarget(box, runtime, manager), true);
     }
-    if (active && ctrl && Down('A')) {
+    if (ctrl && Down('A') && active()) {
         SelectAll(box, runtime, manager);
         Pause();
     }
     if (!(ctrl && Down('V')))
         s_latches.paste = false;
-    else if (active && !(runtime.IsLocked && runtime.searchActive) && !s_latches.paste) {
+    else if (!(runtime.IsLocked && runtime.searchActive) && !s_latches.paste && active()) {
         s_latches.paste = true;
         if (!s_pendingPaste.Pending())
             s_pendingPaste.Arm(box);
     }
     if (!Down('L'))
         s_latches.groupTag = false;
-    else if (active && !ctrl && !s_latches.groupTag) {
+    else if (!ctrl && !s_latches.groupTag && active()) {
         s_latches.groupTag = true;
         if (!s_pendingGroupTag.Pending())
             s_pendingGroupTag.Arm(box);
     }
-    if (runtime.multiSelect && active && Down(VK_ESCAPE)) {
+    if (runtime.multiSelect && Down(VK_ESCAPE) && active()) {
         runtime.multiSelect = false;
         runtime.selection.clear();
         RepaintBoxWindows(box);
     }
-    if (runtime.multiSelect && active && ctrl && Down('U')) {
+    if (runtime.multiSelect && ctrl && Down('U') && active()) {
         InvertSelection(box, runtime, manager);
         Pause();
     }
     if (!Down(VK_DELETE))
         s_latches.del = false;
-    else if (runtime.multiSelect && !runtime.selection.empty() && active && !runtime.IsLocked && !s_latches.del) {
+    else if (runtime.multiSelect && !runtime.selection.empty() && !runtime.IsLocked && !s_latches.del && active()) {
         s_latches.del = true;
         if (!s_pendingDelete.Pending())
             s_pendingDelete.Arm(box);
     }
-    const bool copyKeys = runtime.multiSelect && !runtime.selection.empty() && active && ctrl;
-    if (copyKeys && Down('C')) {
+    const bool copyKeys = runtime.multiSelect && !runtime.selection.empty() && ctrl;
+    if (copyKeys && Down('C') && active()) {
         PutFilesOnClipboard(box->GetHwnd(), SelectedPaths(runtime, SelectionView(box, runtime, manager)), false);
         Pause();
     }
-    if (copyKeys && Down('X')) {
+    if (copyKeys && Down('X') && active()) {
         if (!runtime.IsLocked && !runtime.BackingFolder().empty())
             PutFilesOnClipboard(box->GetHwnd(), SelectedPaths(runtime, SelectionView(box, runtime, manager)), true);
         Pause();

@@ -343,3 +343,21 @@ TEST_F(BoxShortcutsTest, LChoosesTheGroupTagColourOfTheBoxAndTheBoxesItShows)
     EXPECT_EQ(clrtag(folderA), L"#123456") << "a dismissed popup changes nothing";
     s_paletteExtraColors.clear();
 }
+
+// Every paint runs the shortcuts: which window is in front, a question to
+// the window system, is asked only once a shortcut's keys are down.
+TEST_F(BoxShortcutsTest, OnlyAShortcutsKeysAskWhichWindowIsInFront)
+{
+    int asked = 0;
+    s_boxShortcutInput.foreground = [&] {
+        ++asked;
+        return foreground;
+    };
+    Press(folderA, {});
+    Press(folderA, {VK_CONTROL});
+    EXPECT_EQ(asked, 0);
+    Press(folderA, {VK_CONTROL, 'A'});
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(s_boxRuntimes.at(folderA).multiSelect);
+    s_boxShortcutInput.foreground = [this] { return foreground; };
+}
