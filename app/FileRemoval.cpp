@@ -623,8 +623,13 @@ std::wstring PathLinesText(const std::vector<std::wstring>& paths)
     for (size_t i = 0; i < paths.size() && i < kPathsNamedInMessage; ++i)
         text += L"\n" + paths[i];
     if (paths.size() > kPathsNamedInMessage)
-        text += L"\n……以及另外 " + std::to_wstring(paths.size() - kPathsNamedInMessage) + L" 项";
+        text += L"\n" + MoreItemsText(paths.size());
     return text;
+}
+
+std::wstring MoreItemsText(size_t count, size_t named)
+{
+    return count > named ? L"……以及另外 " + std::to_wstring(count - named) + L" 项" : std::wstring();
 }
 
 bool IsProtectedFromRemoval(const std::wstring& fullPath, const std::vector<std::wstring>& protectedFolders)

@@ -105,6 +105,9 @@ std::wstring RemovalStayedText(const std::wstring& path, const std::vector<std::
 // kPathsNamedInMessage, then how many more there are.
 constexpr size_t kPathsNamedInMessage = 5;
 std::wstring PathLinesText(const std::vector<std::wstring>& paths);
+// "……以及另外 N 项" for the items of count beyond the named ones; empty
+// when every item is named.
+std::wstring MoreItemsText(size_t count, size_t named = kPathsNamedInMessage);
 
 // Whether a folder, given as a full path, must never be removed as a whole:
 // a drive or share root, a path that is not absolute, or the same as or

@@ -437,10 +437,8 @@ std::wstring DisbandReportText(const DisbandReport& report)
 {
     // A few names each, then how many more: a box of hundreds of files
     // must not make a message taller than the screen.
-    constexpr size_t kNamed = 5;
-    auto more = [](size_t count) {
-        return count > kNamed ? L"\n……以及另外 " + std::to_wstring(count - kNamed) + L" 项" : std::wstring();
-    };
+    constexpr size_t kNamed = kPathsNamedInMessage;
+    auto more = [](size_t count) { return count > kNamed ? L"\n" + MoreItemsText(count) : std::wstring(); };
     std::wstring text;
     if (!report.stayed.empty()) {
         text = L"以下文件未能归位，仍在收纳盒中，收纳盒已保留：";

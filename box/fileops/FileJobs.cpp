@@ -286,7 +286,6 @@ bool SameFileSize(const std::wstring& a, const std::wstring& b)
 }
 
 constexpr size_t kNamesInNotice = 3;
-constexpr size_t kNamesInLine = 5;
 
 std::wstring Quoted(const std::wstring& path)
 {
@@ -300,7 +299,7 @@ std::wstring NameLines(const std::vector<T>& items, const std::function<std::wst
     for (size_t i = 0; i < items.size() && i < kNamesInNotice; ++i)
         text += L"\n" + line(items[i]);
     if (items.size() > kNamesInNotice)
-        text += L"\n……以及另外 " + std::to_wstring(items.size() - kNamesInNotice) + L" 项";
+        text += L"\n" + MoreItemsText(items.size(), kNamesInNotice);
     return text;
 }
 
@@ -453,7 +452,7 @@ std::wstring NameLinesOf(const std::vector<std::wstring>& paths)
 
 void NameList::Add(const std::wstring& path, const std::wstring& why)
 {
-    if (count_++ >= kNamesInLine)
+    if (count_++ >= kPathsNamedInMessage)
         return;
     // A path ending in a separator has no name after it: it is named whole.
     std::wstring name = GetPathFileName(path);
@@ -464,7 +463,7 @@ void NameList::Add(const std::wstring& path, const std::wstring& why)
 
 std::wstring NameList::Text() const
 {
-    return count_ > kNamesInLine ? text_ + L"……以及另外 " + std::to_wstring(count_ - kNamesInLine) + L" 项" : text_;
+    return text_ + MoreItemsText(count_);
 }
 
 std::wstring JobTroubleText(const JobTrouble& trouble)
