@@ -20,6 +20,7 @@ TargetBitmapMap BitmapCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
 std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>> ScaleBlurCache;
+std::unordered_map<ID2D1RenderTarget*, TextInkCache> TextInkCaches;
 
 namespace
 {
@@ -30,6 +31,8 @@ struct PaintState {
     ID2D1RenderTarget* target = nullptr;
     std::optional<RECT> region; // none: a whole paint
     const void* pendingCover = nullptr;
+    // Time this paint spent drawing texts into bitmaps of their own.
+    double inkMilliseconds = 0.0;
 };
 PaintState s_paint;
 
@@ -184,6 +187,20 @@ void RevealPaint(const void* cover)
         s_paint.pendingCover = nullptr;
 }
 
+bool TextInkTimeLeft(ID2D1RenderTarget* rt)
+{
+    // Enough for a few labels anywhere, for dozens where rasterising is
+    // quick; the rest of a frame full of new texts draw them as text.
+    constexpr double kInkMillisecondsPerPaint = 4.0;
+    return rt != s_paint.target || s_paint.inkMilliseconds < kInkMillisecondsPerPaint;
+}
+
+void SpendTextInkTime(ID2D1RenderTarget* rt, double milliseconds)
+{
+    if (rt == s_paint.target)
+        s_paint.inkMilliseconds += milliseconds;
+}
+
 const RECT* PartialPaintRegion(ID2D1RenderTarget* rt)
 {
     return rt && rt == s_paint.target && s_paint.region ? &*s_paint.region : nullptr;
@@ -290,8 +307,43 @@ int MeasureTextWidth(HWND, const std::wstring& text, float size)
     return static_cast<int>(std::ceil(metrics.width));
 }
 
+const TextInk* TextInkCache::Find(const std::wstring& key)
+{
+    auto it = byKey_.find(key);
+    if (it == byKey_.end())
+        return nullptr;
+    recent_.splice(recent_.begin(), recent_, it->second);
+    return &it->second->second;
+}
+
+const TextInk& TextInkCache::Keep(const std::wstring& key, TextInk ink)
+{
+    // About sixteen megabytes a window: a screenful of labels and cards
+    // many times over, little beside a box of fifty thousand files.
+    constexpr size_t kPixelBudget = 4u << 20;
+    auto pixelsOf = [](const TextInk& kept) {
+        const D2D1_SIZE_U size = kept.bitmap ? kept.bitmap->GetPixelSize() : D2D1::SizeU(0, 0);
+        return static_cast<size_t>(size.width) * size.height;
+    };
+    if (auto old = byKey_.find(key); old != byKey_.end()) {
+        pixels_ -= pixelsOf(old->second->second);
+        recent_.erase(old->second);
+        byKey_.erase(old);
+    }
+    pixels_ += pixelsOf(ink);
+    recent_.emplace_front(key, std::move(ink));
+    byKey_[key] = recent_.begin();
+    while (pixels_ > kPixelBudget && recent_.size() > 1) {
+        pixels_ -= pixelsOf(recent_.back().second);
+        byKey_.erase(recent_.back().first);
+        recent_.pop_back();
+    }
+    return recent_.front().second;
+}
+
 void ReleaseRenderTargetResources(ID2D1RenderTarget* target)
 {
+    TextInkCaches.erase(target);
     IconBitmapCache.erase(target);
     BitmapCache.erase(target);
     BrushCache.erase(target);
@@ -303,6 +355,7 @@ void ReleaseAllD2DResources()
 {
     IconBitmapCache.clear();
     BitmapCache.clear();
+    TextInkCaches.clear();
 }
 
 void InvalidateWindow(HWND window)

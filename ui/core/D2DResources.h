@@ -10,6 +10,7 @@
 #include <wrl/client.h>
 
 #include <functional>
+#include <list>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -49,6 +50,34 @@ extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
 extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
 extern std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>>
     ScaleBlurCache;
+
+// Text drawn once into a bitmap of its own (see DrawTextCached), kept per
+// target under a key of everything that decides its pixels. The least
+// recently drawn leave first once the kept bitmaps pass a budget of pixels.
+struct TextInk {
+    ComPtr<ID2D1Bitmap> bitmap; // null: the text has no ink
+    // The bitmap's corner from the text's origin, in pixels of the target.
+    int left = 0;
+    int top = 0;
+};
+class TextInkCache
+{
+public:
+    // Null when none is kept; a find makes the ink the most recent.
+    const TextInk* Find(const std::wstring& key);
+    const TextInk& Keep(const std::wstring& key, TextInk ink);
+
+private:
+    using Entry = std::pair<std::wstring, TextInk>;
+    std::list<Entry> recent_;
+    std::unordered_map<std::wstring, std::list<Entry>::iterator> byKey_;
+    size_t pixels_ = 0;
+};
+extern std::unordered_map<ID2D1RenderTarget*, TextInkCache> TextInkCaches;
+// Whether the paint of rt may still spend time making text bitmaps (always
+// outside PaintWindow's paints), and the time one took.
+bool TextInkTimeLeft(ID2D1RenderTarget* rt);
+void SpendTextInkTime(ID2D1RenderTarget* rt, double milliseconds);
 
 // Makes whichever of the three factories (and the DC render target, once
 // there is a Direct2D factory) is still missing, one attempt each; the

@@ -4,6 +4,7 @@
 
 #include <d2d1_1.h>
 #include <d2d1effects.h>
+#include <dwrite_2.h>
 #include <shellapi.h>
 #include <wincodec.h>
 #include <wrl/client.h>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <optional>
 #include <vector>
 
 #include "ui/core/D2DResources.h"
@@ -390,6 +392,222 @@ IDWriteTextLayout* KeptLayout(CachedTextLayout& cache, IDWriteTextFormat* format
     return cache.layout.Get();
 }
 
+// The grayscale coverage of every glyph run of a layout, rasterised by
+// DirectWrite in pixels around the layout's origin: no render target is
+// drawn to, so nothing of the frame being painted is flushed for it.
+class InkGatherer final : public IDWriteTextRenderer
+{
+public:
+    struct Piece {
+        RECT bounds;
+        std::vector<BYTE> coverage; // one byte a pixel
+    };
+
+    explicit InkGatherer(float pixelsPerDip) : pixelsPerDip_(pixelsPerDip) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDWritePixelSnapping) ||
+            iid == __uuidof(IDWriteTextRenderer)) {
+            *object = static_cast<IDWriteTextRenderer*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE IsPixelSnappingDisabled(void*, BOOL* disabled) override
+    {
+        *disabled = FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCurrentTransform(void*, DWRITE_MATRIX* transform) override
+    {
+        *transform = {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPixelsPerDip(void*, FLOAT* pixelsPerDip) override
+    {
+        *pixelsPerDip = pixelsPerDip_;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE DrawGlyphRun(void*, FLOAT x, FLOAT y, DWRITE_MEASURING_MODE mode,
+                                           const DWRITE_GLYPH_RUN* run, const DWRITE_GLYPH_RUN_DESCRIPTION*,
+                                           IUnknown*) override
+    {
+        if (!run || run->glyphCount == 0)
+            return S_OK;
+        const DWRITE_RENDERING_MODE rendering =
+            mode == DWRITE_MEASURING_MODE_GDI_CLASSIC   ? DWRITE_RENDERING_MODE_CLEARTYPE_GDI_CLASSIC
+            : mode == DWRITE_MEASURING_MODE_GDI_NATURAL ? DWRITE_RENDERING_MODE_CLEARTYPE_GDI_NATURAL
+                                                        : DWRITE_RENDERING_MODE_CLEARTYPE_NATURAL_SYMMETRIC;
+        Piece piece{};
+        if (!Rasterise(*run, x, y, mode, rendering, piece)) {
+            failed_ = true;
+            return S_OK;
+        }
+        if (piece.coverage.empty())
+            return S_OK; // blanks
+        pieces_.push_back(std::move(piece));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DrawUnderline(void*, FLOAT, FLOAT, const DWRITE_UNDERLINE*, IUnknown*) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DrawStrikethrough(void*, FLOAT, FLOAT, const DWRITE_STRIKETHROUGH*, IUnknown*) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DrawInlineObject(void*, FLOAT, FLOAT, IDWriteInlineObject*, BOOL, BOOL,
+                                               IUnknown*) override
+    {
+        return S_OK;
+    }
+
+    bool Failed() const { return failed_; }
+    const std::vector<Piece>& Pieces() const { return pieces_; }
+
+private:
+    // Grayscale: the bitmap is transparent where no glyph is, and colour
+    // fringes would not blend with whatever lies under it. One byte a pixel.
+    bool Rasterise(const DWRITE_GLYPH_RUN& run, float x, float y, DWRITE_MEASURING_MODE mode,
+                   DWRITE_RENDERING_MODE rendering, Piece& piece) const
+    {
+        static const ComPtr<IDWriteFactory2> factory = [] {
+            ComPtr<IDWriteFactory2> second;
+            if (s_dwriteFactory)
+                s_dwriteFactory.As(&second);
+            return second;
+        }();
+        const DWRITE_MATRIX scale{pixelsPerDip_, 0.0f, 0.0f, pixelsPerDip_, 0.0f, 0.0f};
+        ComPtr<IDWriteGlyphRunAnalysis> analysis;
+        if (!factory ||
+            FAILED(factory->CreateGlyphRunAnalysis(&run, &scale, rendering, mode, DWRITE_GRID_FIT_MODE_DEFAULT,
+                                                   DWRITE_TEXT_ANTIALIAS_MODE_GRAYSCALE, x, y, &analysis)) ||
+            FAILED(analysis->GetAlphaTextureBounds(DWRITE_TEXTURE_ALIASED_1x1, &piece.bounds)))
+            return false;
+        if (piece.bounds.right <= piece.bounds.left || piece.bounds.bottom <= piece.bounds.top)
+            return true; // blanks
+        piece.coverage.resize(static_cast<size_t>(piece.bounds.right - piece.bounds.left) *
+                              (piece.bounds.bottom - piece.bounds.top));
+        return SUCCEEDED(analysis->CreateAlphaTexture(DWRITE_TEXTURE_ALIASED_1x1, &piece.bounds, piece.coverage.data(),
+                                                      static_cast<UINT32>(piece.coverage.size())));
+    }
+
+    float pixelsPerDip_;
+    bool failed_ = false;
+    std::vector<Piece> pieces_;
+};
+
+// The ink of a laid-out text in the colour, as a bitmap of rt at its
+// resolution; null when none could be made (the caller draws the text).
+std::optional<TextInk> MakeTextInk(ID2D1RenderTarget* rt, IDWriteTextLayout* layout, COLORREF color, float kx)
+{
+    InkGatherer gatherer(kx);
+    if (FAILED(layout->Draw(nullptr, &gatherer, 0.0f, 0.0f)) || gatherer.Failed())
+        return std::nullopt;
+    RECT all{};
+    for (const InkGatherer::Piece& piece : gatherer.Pieces()) {
+        if (IsRectEmpty(&all))
+            all = piece.bounds;
+        else
+            UnionRect(&all, &all, &piece.bounds);
+    }
+    TextInk ink;
+    if (IsRectEmpty(&all))
+        return ink; // nothing to draw
+    const LONG w = all.right - all.left, h = all.bottom - all.top;
+    // A page of text is drawn as text, not kept.
+    if (w > 2048 || h > 2048 || static_cast<size_t>(w) * h > 512u * 1024u)
+        return std::nullopt;
+    std::vector<BYTE> coverage(static_cast<size_t>(w) * h);
+    for (const InkGatherer::Piece& piece : gatherer.Pieces()) {
+        const LONG pw = piece.bounds.right - piece.bounds.left;
+        for (LONG row = piece.bounds.top; row < piece.bounds.bottom; ++row) {
+            const BYTE* from = &piece.coverage[static_cast<size_t>(row - piece.bounds.top) * pw];
+            BYTE* to = &coverage[static_cast<size_t>(row - all.top) * w + (piece.bounds.left - all.left)];
+            for (LONG i = 0; i < pw; ++i)
+                to[i] = static_cast<BYTE>(to[i] + from[i] - to[i] * from[i] / 255); // overlapping runs
+        }
+    }
+    std::vector<BYTE> pixels(coverage.size() * 4);
+    for (size_t i = 0; i < coverage.size(); ++i) {
+        const unsigned a = coverage[i];
+        pixels[4 * i] = static_cast<BYTE>(GetBValue(color) * a / 255);
+        pixels[4 * i + 1] = static_cast<BYTE>(GetGValue(color) * a / 255);
+        pixels[4 * i + 2] = static_cast<BYTE>(GetRValue(color) * a / 255);
+        pixels[4 * i + 3] = static_cast<BYTE>(a);
+    }
+    float dpiX = 96.0f, dpiY = 96.0f;
+    rt->GetDpi(&dpiX, &dpiY);
+    if (FAILED(rt->CreateBitmap(
+            D2D1::SizeU(static_cast<UINT32>(w), static_cast<UINT32>(h)), pixels.data(), static_cast<UINT32>(w) * 4,
+            D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), dpiX,
+                                   dpiY),
+            &ink.bitmap)))
+        return std::nullopt;
+    ink.left = all.left;
+    ink.top = all.top;
+    return ink;
+}
+
+// Some renderers rasterise every glyph run anew on each frame (Wine's
+// Direct2D makes and uploads a texture per run): a box's frame of forty
+// labels and a few text cards spent half its time there. Text kept this
+// way is rasterised once and after that drawn as a bitmap, at whole pixels
+// as glyphs are placed. Only under an unscaled, unturned transform with
+// square pixels: a scaled bitmap blurs, and a zoom would remake it every
+// frame.
+bool DrawTextInk(ID2D1RenderTarget* rt, IDWriteTextLayout* layout, const std::wstring& key, float x, float y,
+                 COLORREF color, float alpha, bool mayWait)
+{
+    D2D1_MATRIX_3X2_F m;
+    rt->GetTransform(&m);
+    float dpiX = 96.0f, dpiY = 96.0f;
+    rt->GetDpi(&dpiX, &dpiY);
+    if (m._11 != 1.0f || m._22 != 1.0f || m._12 != 0.0f || m._21 != 0.0f || dpiX != dpiY)
+        return false;
+    const float k = dpiX / 96.0f;
+    wchar_t scale[16];
+    swprintf(scale, 16, L"|%.3f", static_cast<double>(k));
+    const std::wstring fullKey = key + scale;
+    TextInkCache& cache = TextInkCaches[rt];
+    const TextInk* ink = cache.Find(fullKey);
+    if (!ink) {
+        // Out of time: the text is drawn as text, or, where it may wait (it
+        // is fading in), at a later frame.
+        if (!TextInkTimeLeft(rt))
+            return mayWait;
+        LARGE_INTEGER frequency, start, end;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&start);
+        std::optional<TextInk> made = MakeTextInk(rt, layout, color, k);
+        QueryPerformanceCounter(&end);
+        SpendTextInkTime(rt, static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart);
+        if (!made)
+            return false;
+        ink = &cache.Keep(fullKey, std::move(*made));
+    }
+    if (!ink->bitmap)
+        return true;
+    // The text's origin on a whole pixel of the target, so that each pixel
+    // of the bitmap lands on one pixel.
+    const float originX = std::round((x + m._31) * k), originY = std::round((y + m._32) * k);
+    const float left = (originX + static_cast<float>(ink->left)) / k - m._31;
+    const float top = (originY + static_cast<float>(ink->top)) / k - m._32;
+    const D2D1_SIZE_U size = ink->bitmap->GetPixelSize();
+    rt->DrawBitmap(
+        ink->bitmap.Get(),
+        D2D1::RectF(left, top, left + static_cast<float>(size.width) / k, top + static_cast<float>(size.height) / k),
+        std::clamp(alpha, 0.0f, 1.0f), D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
+    return true;
+}
+
 } // namespace
 
 void DrawTextLine(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
@@ -411,7 +629,8 @@ void DrawTextLine(ID2D1RenderTarget* rt, float x, float y, float w, float h, con
 }
 
 void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, float y, float w, float h,
-                    std::wstring_view text, float size, int weight, COLORREF color, float alpha, bool centred)
+                    std::wstring_view text, float size, int weight, COLORREF color, float alpha, bool centred,
+                    bool mayWait)
 {
     if (!rt || !s_dwriteFactory)
         return;
@@ -423,6 +642,11 @@ void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, flo
     if (!KeptLayout(cache, format, text, w, h, size, weight, centred))
         return;
     if (TextOutsidePaintRegion(rt, x, y, w, h, size, size / 2, [&] { return cache.layout; }))
+        return;
+    wchar_t params[96];
+    swprintf(params, 96, L"|%.2f|%.2f|%.2f|%d|%d|%06lx", static_cast<double>(w), static_cast<double>(h),
+             static_cast<double>(size), weight, centred ? 1 : 0, static_cast<unsigned long>(color));
+    if (DrawTextInk(rt, cache.layout.Get(), cache.text + params, x, y, color, alpha, mayWait))
         return;
     auto brush = MakeBrush(rt, color, alpha);
     if (brush)

@@ -52,9 +52,13 @@ struct CachedTextLayout {
 };
 // Draws like DrawTextInRect (weight 400) or DrawTextSemibold (weight 600)
 // in "Segoe UI", rebuilding the layout only when the text, box, size,
-// weight or alignment changed.
+// weight or alignment changed. The text is kept as a bitmap of the target
+// between paints; a paint makes only a few such bitmaps and draws the
+// other new texts as text, or, with mayWait (a text fading in, not yet
+// worth a glance), leaves them to a later frame.
 void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, float y, float w, float h,
-                    std::wstring_view text, float size, int weight, COLORREF color, float alpha, bool centred);
+                    std::wstring_view text, float size, int weight, COLORREF color, float alpha, bool centred,
+                    bool mayWait = false);
 void DrawTextSemibold(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,
                       COLORREF color, const wchar_t* family, float alpha, bool centred);
 void DrawIconText(ID2D1RenderTarget* rt, float x, float y, float w, float h, const wchar_t* text, float size,

@@ -2,7 +2,11 @@
 // pure parts of the drawing family.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "tests/common/WindowTestSupport.h"
 #include "ui/core/D2DResources.h"
@@ -198,6 +202,90 @@ TEST(Drawing, ShellIconEndsWithItsTargetsResources)
     ASSERT_TRUE(watched);
     ReleaseRenderTargetResources(rt.Get());
     EXPECT_EQ(watched.Reset(), 0u) << "a reference to the icon outlived its target's resources";
+}
+
+// Where the text on a target drawn by the helpers has ink: the box of
+// pixels at least half covered, its count, and their mean colour.
+struct TextInkSeen {
+    RECT box{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+    int count = 0;
+    COLORREF colour = 0;
+};
+
+TextInkSeen DrawnInk(const std::function<void(ID2D1RenderTarget*)>& draw)
+{
+    constexpr UINT kW = 200, kH = 40;
+    TextInkSeen seen;
+    ComPtr<IWICBitmap> pixels;
+    ComPtr<ID2D1RenderTarget> rt;
+    if (!CreateGraphicsFactories() || !s_wicFactory ||
+        FAILED(s_wicFactory->CreateBitmap(kW, kH, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)) ||
+        FAILED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)))
+        return seen;
+    rt->BeginDraw();
+    rt->Clear(D2D1::ColorF(0, 0, 0, 0));
+    draw(rt.Get());
+    rt->EndDraw();
+    ReleaseRenderTargetResources(rt.Get());
+    std::vector<BYTE> bgra(kW * kH * 4);
+    if (FAILED(pixels->CopyPixels(nullptr, kW * 4, static_cast<UINT>(bgra.size()), bgra.data())))
+        return seen;
+    unsigned r = 0, g = 0, b = 0;
+    for (UINT y = 0; y < kH; ++y) {
+        for (UINT x = 0; x < kW; ++x) {
+            const BYTE* p = &bgra[(y * kW + x) * 4];
+            if (p[3] < 128)
+                continue;
+            ++seen.count;
+            b += p[0] * 255 / p[3];
+            g += p[1] * 255 / p[3];
+            r += p[2] * 255 / p[3];
+            seen.box = {std::min<LONG>(seen.box.left, x), std::min<LONG>(seen.box.top, y),
+                        std::max<LONG>(seen.box.right, x + 1), std::max<LONG>(seen.box.bottom, y + 1)};
+        }
+    }
+    if (seen.count)
+        seen.colour = RGB(r / seen.count, g / seen.count, b / seen.count);
+    return seen;
+}
+
+// A kept text (an icon's label, drawn again on every frame from a bitmap)
+// stands where, and looks as, the same text drawn as text does, in the
+// colour and at the place of each draw; what is kept ends with its target.
+TEST(Drawing, KeptTextDrawsAsTheTextInItsColourAndPlace)
+{
+    const wchar_t* text = L"Tessik 收纳盒.txt";
+    const TextInkSeen plain = DrawnInk([&](ID2D1RenderTarget* rt) {
+        DrawTextInRect(rt, 20, 8, 160, 20, text, 14, RGB(200, 0, 0), L"Segoe UI", 1.0f, false);
+    });
+    ASSERT_GT(plain.count, 40) << "the text drew nothing";
+    CachedTextLayout layout;
+    bool kept = false;
+    ID2D1RenderTarget* target = nullptr;
+    auto drawKept = [&](float x, COLORREF colour) {
+        return DrawnInk([&](ID2D1RenderTarget* rt) {
+            // Drawn and kept in red first; what is seen is the second draw.
+            DrawTextCached(rt, layout, 20, 8, 160, 20, text, 14, 400, RGB(200, 0, 0), 1.0f, false);
+            rt->Clear(D2D1::ColorF(0, 0, 0, 0));
+            DrawTextCached(rt, layout, x, 8, 160, 20, text, 14, 400, colour, 1.0f, false);
+            kept = TextInkCaches.count(rt) == 1;
+            target = rt;
+        });
+    };
+    const TextInkSeen red = drawKept(20, RGB(200, 0, 0));
+    EXPECT_TRUE(kept) << "the text was not kept";
+    EXPECT_EQ(TextInkCaches.count(target), 0u) << "kept past its target's resources";
+    EXPECT_LE(std::abs(red.box.left - plain.box.left), 1);
+    EXPECT_LE(std::abs(red.box.top - plain.box.top), 1);
+    EXPECT_LE(std::abs(red.box.right - plain.box.right), 1);
+    EXPECT_LE(std::abs(red.box.bottom - plain.box.bottom), 1);
+    EXPECT_NEAR(red.count, plain.count, plain.count / 4);
+    EXPECT_TRUE(Near(red.colour, RGB(200, 0, 0), 30));
+    const TextInkSeen blue = drawKept(20, RGB(0, 0, 200));
+    EXPECT_TRUE(Near(blue.colour, RGB(0, 0, 200), 30)) << "drawn in the colour kept from before";
+    const TextInkSeen moved = drawKept(0, RGB(200, 0, 0));
+    EXPECT_EQ(moved.box.left, red.box.left - 20);
+    EXPECT_EQ(moved.box.top, red.box.top);
 }
 
 TEST(Drawing, StartUpMakesThePremultipliedDcTarget)
