@@ -571,9 +571,9 @@ void KelmIcon::Paint(HWND paintWindow, ID2D1HwndRenderTarget* target)
         return;
     UpdateHighlight();
     const float hv = static_cast<float>(highlightValue);
-    // Still fading in: its texts may come a frame or two later, when a
-    // paint full of new icons has time left to prepare them.
-    const bool appearing = opacity < 1.0f;
+    // On its way in or to its place: its texts may come a frame or two
+    // later, when a paint full of such icons has time left to prepare them.
+    const bool moving = opacity < 1.0f || !settled;
 
     const BoxRuntime* box = RuntimeForWindow(paintWindow);
     const bool list = box && box->IsListView;
@@ -659,7 +659,7 @@ void KelmIcon::Paint(HWND paintWindow, ID2D1HwndRenderTarget* target)
             if (labelStyle == 0)
                 DrawTextCached(target, previewLayout, X + 8, Y + 8, W - 10, H - 22,
                                std::wstring_view(previewText).substr(start), 11, 600, text, 0.6f * op, false,
-                               appearing);
+                               moving);
             else
                 DrawLabelSemibold(*this, target, previewText.substr(start), X + 8, Y + 8, W - 10, H - 22, 11, text,
                                   0.6f * op, false);
@@ -672,7 +672,7 @@ void KelmIcon::Paint(HWND paintWindow, ID2D1HwndRenderTarget* target)
         const std::wstring& name = noLabel ? FileNameOf(path) : label;
         if (labelStyle == 0)
             DrawTextCached(target, nameLayout, X + 6, Y + H - 16, W - 14, 16, name, 10, 400, text, op, false,
-                           appearing);
+                           moving);
         else
             DrawLabel(*this, target, name, X + 6, Y + H - 16, W - 14, 16, 10, text, op, false);
         return;
@@ -710,7 +710,7 @@ void KelmIcon::Paint(HWND paintWindow, ID2D1HwndRenderTarget* target)
         const float lw = static_cast<float>(w) + 8 + 2 * mx;
         if (labelStyle == 0)
             DrawTextCached(target, nameLayout, X - 4 - mx, Y + static_cast<float>(h), lw, 14, label, 10, 400, text,
-                           0.8f * op, true, appearing);
+                           0.8f * op, true, moving);
         else
             DrawLabel(*this, target, label, X - 4 - mx, Y + static_cast<float>(h), lw, 14, 10, text, 0.8f * op, true);
     }

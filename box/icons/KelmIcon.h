@@ -99,6 +99,8 @@ public:
     bool hoverSuspended = false;
     bool pressStarted = false;
     float opacity = 1.0f;
+    // False while the record moves to its place or fades in.
+    bool settled = true;
 
 private:
     struct FileFacts {

@@ -588,6 +588,7 @@ void KelmIconManager::ApplyCurrentPositions(float viewWidth, float viewHeight)
         if (!dragging)
             control.dragMode = 0;
         control.opacity = record.opacity;
+        control.settled = record.settled;
         control.labelStyle = box.TextRenderMode;
 
         std::wstring label = MakeIconLabel(record.alias, record.path, record.isDirectory, box.HideFileExtension);

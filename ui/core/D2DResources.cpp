@@ -31,8 +31,10 @@ struct PaintState {
     ID2D1RenderTarget* target = nullptr;
     std::optional<RECT> region; // none: a whole paint
     const void* pendingCover = nullptr;
-    // Time this paint spent drawing texts into bitmaps of their own.
+    // Time this paint spent drawing texts into bitmaps of their own, and
+    // whether a text was left for a later paint.
     double inkMilliseconds = 0.0;
+    bool inkLeft = false;
 };
 PaintState s_paint;
 
@@ -174,8 +176,8 @@ void DrawWithin(HWND window, ID2D1RenderTarget* target, const std::function<void
         const PaintStateScope painting(
             {target, region ? std::optional<RECT>(*region) : std::nullopt, region ? cover : nullptr});
         draw();
-        if (s_paint.pendingCover && IsWindow(window))
-            InvalidateRect(window, nullptr, FALSE); // the region was left as it was: paint it all
+        if ((s_paint.pendingCover || s_paint.inkLeft) && IsWindow(window))
+            InvalidateRect(window, nullptr, FALSE); // the region, or a text, was left as it was: paint it all
     }
     if (region)
         target->PopAxisAlignedClip();
@@ -199,6 +201,12 @@ void SpendTextInkTime(ID2D1RenderTarget* rt, double milliseconds)
 {
     if (rt == s_paint.target)
         s_paint.inkMilliseconds += milliseconds;
+}
+
+void PaintAgainForTextInk(ID2D1RenderTarget* rt)
+{
+    if (rt == s_paint.target)
+        s_paint.inkLeft = true;
 }
 
 const RECT* PartialPaintRegion(ID2D1RenderTarget* rt)

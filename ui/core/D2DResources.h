@@ -78,6 +78,9 @@ extern std::unordered_map<ID2D1RenderTarget*, TextInkCache> TextInkCaches;
 // outside PaintWindow's paints), and the time one took.
 bool TextInkTimeLeft(ID2D1RenderTarget* rt);
 void SpendTextInkTime(ID2D1RenderTarget* rt, double milliseconds);
+// A text was left out of this paint of rt for lack of time: the window is
+// painted again once this paint ends.
+void PaintAgainForTextInk(ID2D1RenderTarget* rt);
 
 // Makes whichever of the three factories (and the DC render target, once
 // there is a Direct2D factory) is still missing, one attempt each; the

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -563,8 +564,8 @@ std::optional<TextInk> MakeTextInk(ID2D1RenderTarget* rt, IDWriteTextLayout* lay
 // as glyphs are placed. Only under an unscaled, unturned transform with
 // square pixels: a scaled bitmap blurs, and a zoom would remake it every
 // frame.
-bool DrawTextInk(ID2D1RenderTarget* rt, IDWriteTextLayout* layout, const std::wstring& key, float x, float y,
-                 COLORREF color, float alpha, bool mayWait)
+bool DrawTextInk(ID2D1RenderTarget* rt, const std::wstring& key, float x, float y, COLORREF color, float alpha,
+                 bool mayWait, const std::function<IDWriteTextLayout*()>& layOut)
 {
     D2D1_MATRIX_3X2_F m;
     rt->GetTransform(&m);
@@ -580,9 +581,15 @@ bool DrawTextInk(ID2D1RenderTarget* rt, IDWriteTextLayout* layout, const std::ws
     const TextInk* ink = cache.Find(fullKey);
     if (!ink) {
         // Out of time: the text is drawn as text, or, where it may wait (it
-        // is fading in), at a later frame.
-        if (!TextInkTimeLeft(rt))
+        // is on the move), at a later frame.
+        if (!TextInkTimeLeft(rt)) {
+            if (mayWait)
+                PaintAgainForTextInk(rt);
             return mayWait;
+        }
+        IDWriteTextLayout* layout = layOut();
+        if (!layout)
+            return false;
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&start);
@@ -601,10 +608,10 @@ bool DrawTextInk(ID2D1RenderTarget* rt, IDWriteTextLayout* layout, const std::ws
     const float left = (originX + static_cast<float>(ink->left)) / k - m._31;
     const float top = (originY + static_cast<float>(ink->top)) / k - m._32;
     const D2D1_SIZE_U size = ink->bitmap->GetPixelSize();
-    rt->DrawBitmap(
-        ink->bitmap.Get(),
-        D2D1::RectF(left, top, left + static_cast<float>(size.width) / k, top + static_cast<float>(size.height) / k),
-        std::clamp(alpha, 0.0f, 1.0f), D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
+    const float w = static_cast<float>(size.width) / k, h = static_cast<float>(size.height) / k;
+    if (!OutsidePaintRegion(rt, left, top, w, h))
+        rt->DrawBitmap(ink->bitmap.Get(), D2D1::RectF(left, top, left + w, top + h), std::clamp(alpha, 0.0f, 1.0f),
+                       D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
     return true;
 }
 
@@ -639,14 +646,14 @@ void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, flo
         return;
     // Drawn as a C string elsewhere: the text ends at its first NUL.
     text = text.substr(0, text.find(L'\0'));
-    if (!KeptLayout(cache, format, text, w, h, size, weight, centred))
-        return;
-    if (TextOutsidePaintRegion(rt, x, y, w, h, size, size / 2, [&] { return cache.layout; }))
-        return;
+    // A kept bitmap needs no layout: a new icon's is made only if it must.
     wchar_t params[96];
     swprintf(params, 96, L"|%.2f|%.2f|%.2f|%d|%d|%06lx", static_cast<double>(w), static_cast<double>(h),
              static_cast<double>(size), weight, centred ? 1 : 0, static_cast<unsigned long>(color));
-    if (DrawTextInk(rt, cache.layout.Get(), cache.text + params, x, y, color, alpha, mayWait))
+    auto layOut = [&] { return KeptLayout(cache, format, text, w, h, size, weight, centred); };
+    if (DrawTextInk(rt, std::wstring(text) + params, x, y, color, alpha, mayWait, layOut))
+        return;
+    if (!layOut() || TextOutsidePaintRegion(rt, x, y, w, h, size, size / 2, [&] { return cache.layout; }))
         return;
     auto brush = MakeBrush(rt, color, alpha);
     if (brush)

@@ -54,8 +54,8 @@ struct CachedTextLayout {
 // in "Segoe UI", rebuilding the layout only when the text, box, size,
 // weight or alignment changed. The text is kept as a bitmap of the target
 // between paints; a paint makes only a few such bitmaps and draws the
-// other new texts as text, or, with mayWait (a text fading in, not yet
-// worth a glance), leaves them to a later frame.
+// other new texts as text, or, with mayWait (the text of something on the
+// move or fading in), leaves them to the next paint, which it asks for.
 void DrawTextCached(ID2D1RenderTarget* rt, CachedTextLayout& cache, float x, float y, float w, float h,
                     std::wstring_view text, float size, int weight, COLORREF color, float alpha, bool centred,
                     bool mayWait = false);
