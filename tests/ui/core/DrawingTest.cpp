@@ -288,6 +288,43 @@ TEST(Drawing, KeptTextDrawsAsTheTextInItsColourAndPlace)
     EXPECT_EQ(moved.box.top, red.box.top);
 }
 
+// A paint that meets more new texts than it has time to keep draws those
+// of things on the move at a later paint, which it asks for, until all are
+// drawn; texts that may not wait are drawn at once and ask for nothing.
+TEST(Drawing, TextsThatMayWaitAreDrawnAtTheNextPaints)
+{
+    ASSERT_TRUE(CreateGraphicsFactories());
+    bool mayWait = true;
+    int paints = 0;
+    auto window = std::make_shared<KelmWindow>();
+    window->Set(60, 60, 300, 200, L"Kelm.Test.TextWait", L"text wait");
+    window->style = WS_POPUP;
+    std::vector<CachedTextLayout> layouts(150);
+    window->SetDrawCallback([&](HWND, ID2D1HwndRenderTarget* rt) {
+        ++paints;
+        rt->Clear(D2D1::ColorF(1, 1, 1, 1));
+        for (size_t i = 0; i < layouts.size(); ++i) {
+            const std::wstring text = std::to_wstring(i) + (mayWait ? L" 正在移动的图标的名字.txt" : L" 不等.txt");
+            DrawTextCached(rt, layouts[i], 4, 4 + static_cast<float>(i % 10) * 18, 280, 18, text, 12, 400,
+                           RGB(0, 0, 0), 1.0f, false, mayWait);
+        }
+    });
+    ASSERT_EQ(window->Create(), 1);
+    const HWND hwnd = window->hwnd;
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_TRUE(GetUpdateRect(hwnd, nullptr, FALSE)) << "texts were left out and no paint was asked for";
+    paints = 0;
+    for (int i = 0; i < 1000 && GetUpdateRect(hwnd, nullptr, FALSE); ++i)
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW);
+    EXPECT_FALSE(GetUpdateRect(hwnd, nullptr, FALSE)) << "the paints never drew every text";
+    EXPECT_GT(paints, 0);
+    mayWait = false;
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_FALSE(GetUpdateRect(hwnd, nullptr, FALSE)) << "texts that may not wait asked for another paint";
+    DestroyWindow(hwnd);
+    PumpMessages(20);
+}
+
 TEST(Drawing, StartUpMakesThePremultipliedDcTarget)
 {
     ASSERT_TRUE(CreateGraphicsFactories());
