@@ -648,8 +648,10 @@ void KelmIcon::Paint(HWND paintWindow, ID2D1HwndRenderTarget* target)
             DrawShellIcon(target, facts.folderEntries[i], ox + static_cast<float>(i % 2) * q + 1,
                           oy + static_cast<float>(i / 2) * q + 1, q - 2, op);
     } else if (isText) {
+        // Face and fade are the same for every card of the box: kept as
+        // pixels, not drawn shape by shape on every frame.
         const COLORREF card = ContrastShiftColor(ThemeAccent.Ref(), 10);
-        DrawButtonFace(target, X, Y, W, H + 4, card, 8.0f);
+        DrawKeptShapes(target, X, Y, ButtonFaceShapes(W, H + 4, card, 8.0f));
         if (!previewLoaded && facts.exists) {
             previewLoaded = true;
             previewText = ReadTextPreview(path);
@@ -658,21 +660,21 @@ void KelmIcon::Paint(HWND paintWindow, ID2D1HwndRenderTarget* target)
         if (start != std::wstring::npos) {
             if (labelStyle == 0)
                 DrawTextCached(target, previewLayout, X + 8, Y + 8, W - 10, H - 22,
-                               std::wstring_view(previewText).substr(start), 11, 600, text, 0.6f * op, false,
-                               moving);
+                               std::wstring_view(previewText).substr(start), 11, 600, text, 0.6f * op, false, moving);
             else
                 DrawLabelSemibold(*this, target, previewText.substr(start), X + 8, Y + 8, W - 10, H - 22, 11, text,
                                   0.6f * op, false);
         }
         static const float kFadeOffsets[] = {8, 6, 5, 4, 3};
         static const float kFadeAlphas[] = {0.5f, 0.4f, 0.3f, 0.2f, 0.1f};
+        std::vector<KeptShape> fade;
         for (int k = 0; k < 5; ++k)
-            FillSolidRect(target, X + 2, Y + H - 26 + kFadeOffsets[k], W - 4, 20, card, kFadeAlphas[k]);
+            fade.push_back({2, H - 26 + kFadeOffsets[k], W - 4, 20, 0, card, kFadeAlphas[k]});
+        DrawKeptShapes(target, X, Y, fade);
         const bool noLabel = label.empty() || label == L"bvn!BLANK" || label == L"bvn!NULL";
         const std::wstring& name = noLabel ? FileNameOf(path) : label;
         if (labelStyle == 0)
-            DrawTextCached(target, nameLayout, X + 6, Y + H - 16, W - 14, 16, name, 10, 400, text, op, false,
-                           moving);
+            DrawTextCached(target, nameLayout, X + 6, Y + H - 16, W - 14, 16, name, 10, 400, text, op, false, moving);
         else
             DrawLabel(*this, target, name, X + 6, Y + H - 16, W - 14, 16, 10, text, op, false);
         return;

@@ -20,7 +20,7 @@ TargetBitmapMap BitmapCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1Layer>> LayerCache;
 std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> BrushCache;
 std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>> ScaleBlurCache;
-std::unordered_map<ID2D1RenderTarget*, TextInkCache> TextInkCaches;
+std::unordered_map<ID2D1RenderTarget*, KeptInkCache> KeptInks;
 
 namespace
 {
@@ -315,7 +315,7 @@ int MeasureTextWidth(HWND, const std::wstring& text, float size)
     return static_cast<int>(std::ceil(metrics.width));
 }
 
-const TextInk* TextInkCache::Find(const std::wstring& key)
+const KeptInk* KeptInkCache::Find(const std::wstring& key)
 {
     auto it = byKey_.find(key);
     if (it == byKey_.end())
@@ -324,12 +324,12 @@ const TextInk* TextInkCache::Find(const std::wstring& key)
     return &it->second->second;
 }
 
-const TextInk& TextInkCache::Keep(const std::wstring& key, TextInk ink)
+const KeptInk& KeptInkCache::Keep(const std::wstring& key, KeptInk ink)
 {
     // About sixteen megabytes a window: a screenful of labels and cards
     // many times over, little beside a box of fifty thousand files.
     constexpr size_t kPixelBudget = 4u << 20;
-    auto pixelsOf = [](const TextInk& kept) {
+    auto pixelsOf = [](const KeptInk& kept) {
         const D2D1_SIZE_U size = kept.bitmap ? kept.bitmap->GetPixelSize() : D2D1::SizeU(0, 0);
         return static_cast<size_t>(size.width) * size.height;
     };
@@ -351,7 +351,7 @@ const TextInk& TextInkCache::Keep(const std::wstring& key, TextInk ink)
 
 void ReleaseRenderTargetResources(ID2D1RenderTarget* target)
 {
-    TextInkCaches.erase(target);
+    KeptInks.erase(target);
     IconBitmapCache.erase(target);
     BitmapCache.erase(target);
     BrushCache.erase(target);
@@ -363,7 +363,7 @@ void ReleaseAllD2DResources()
 {
     IconBitmapCache.clear();
     BitmapCache.clear();
-    TextInkCaches.clear();
+    KeptInks.clear();
 }
 
 void InvalidateWindow(HWND window)

@@ -51,29 +51,30 @@ extern std::unordered_map<ID2D1RenderTarget*, ComPtr<ID2D1SolidColorBrush>> Brus
 extern std::unordered_map<ID2D1RenderTarget*, std::pair<ComPtr<ID2D1Bitmap>, ComPtr<ID2D1BitmapRenderTarget>>>
     ScaleBlurCache;
 
-// Text drawn once into a bitmap of its own (see DrawTextCached), kept per
-// target under a key of everything that decides its pixels. The least
-// recently drawn leave first once the kept bitmaps pass a budget of pixels.
-struct TextInk {
-    ComPtr<ID2D1Bitmap> bitmap; // null: the text has no ink
-    // The bitmap's corner from the text's origin, in pixels of the target.
+// A text or a few shapes drawn once into a bitmap of their own (see
+// DrawTextCached, DrawKeptShapes), kept per target under a key of
+// everything that decides their pixels. The least recently drawn leave
+// first once the kept bitmaps pass a budget of pixels.
+struct KeptInk {
+    ComPtr<ID2D1Bitmap> bitmap; // null: nothing to draw
+    // The bitmap's corner from the drawing's origin, in pixels of the target.
     int left = 0;
     int top = 0;
 };
-class TextInkCache
+class KeptInkCache
 {
 public:
     // Null when none is kept; a find makes the ink the most recent.
-    const TextInk* Find(const std::wstring& key);
-    const TextInk& Keep(const std::wstring& key, TextInk ink);
+    const KeptInk* Find(const std::wstring& key);
+    const KeptInk& Keep(const std::wstring& key, KeptInk ink);
 
 private:
-    using Entry = std::pair<std::wstring, TextInk>;
+    using Entry = std::pair<std::wstring, KeptInk>;
     std::list<Entry> recent_;
     std::unordered_map<std::wstring, std::list<Entry>::iterator> byKey_;
     size_t pixels_ = 0;
 };
-extern std::unordered_map<ID2D1RenderTarget*, TextInkCache> TextInkCaches;
+extern std::unordered_map<ID2D1RenderTarget*, KeptInkCache> KeptInks;
 // Whether the paint of rt may still spend time making text bitmaps (always
 // outside PaintWindow's paints), and the time one took.
 bool TextInkTimeLeft(ID2D1RenderTarget* rt);

@@ -393,6 +393,74 @@ IDWriteTextLayout* KeptLayout(CachedTextLayout& cache, IDWriteTextFormat* format
     return cache.layout.Get();
 }
 
+// Some renderers rasterise every glyph run and every curved edge anew on
+// each frame (Wine's Direct2D makes and uploads a texture per glyph run):
+// a box's frame of forty labels and a few text cards spent half its time
+// there. What is kept this way is drawn once and after that as a bitmap,
+// at whole pixels as glyphs are placed. Only under an unscaled, unturned
+// transform with square pixels: a scaled bitmap blurs, and a zoom would
+// remake it every frame. Pixels per DIP then, or 0.
+float KeptInkScale(ID2D1RenderTarget* rt)
+{
+    D2D1_MATRIX_3X2_F m;
+    rt->GetTransform(&m);
+    float dpiX = 96.0f, dpiY = 96.0f;
+    rt->GetDpi(&dpiX, &dpiY);
+    if (m._11 != 1.0f || m._22 != 1.0f || m._12 != 0.0f || m._21 != 0.0f || dpiX != dpiY)
+        return 0.0f;
+    return dpiX / 96.0f;
+}
+
+std::wstring KeptInkKey(std::wstring key, float k)
+{
+    wchar_t scale[16];
+    swprintf(scale, 16, L"|%.3f", static_cast<double>(k));
+    return key + scale;
+}
+
+// The origin on a whole pixel of the target, so that each pixel of the
+// bitmap lands on one pixel.
+void DrawKeptInk(ID2D1RenderTarget* rt, const KeptInk& ink, float x, float y, float k, float alpha)
+{
+    if (!ink.bitmap)
+        return;
+    D2D1_MATRIX_3X2_F m;
+    rt->GetTransform(&m);
+    const float originX = std::round((x + m._31) * k), originY = std::round((y + m._32) * k);
+    const float left = (originX + static_cast<float>(ink.left)) / k - m._31;
+    const float top = (originY + static_cast<float>(ink.top)) / k - m._32;
+    const D2D1_SIZE_U size = ink.bitmap->GetPixelSize();
+    const float w = static_cast<float>(size.width) / k, h = static_cast<float>(size.height) / k;
+    if (!OutsidePaintRegion(rt, left, top, w, h))
+        rt->DrawBitmap(ink.bitmap.Get(), D2D1::RectF(left, top, left + w, top + h), std::clamp(alpha, 0.0f, 1.0f),
+                       D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
+}
+
+// Premultiplied pixels (BGRA bytes) as a bitmap of rt, with their corner
+// at (left, top) pixels from the drawing's origin.
+std::optional<KeptInk> InkFromPixels(ID2D1RenderTarget* rt, const std::vector<BYTE>& bgra, LONG w, LONG h, LONG left,
+                                     LONG top)
+{
+    float dpiX = 96.0f, dpiY = 96.0f;
+    rt->GetDpi(&dpiX, &dpiY);
+    KeptInk ink;
+    if (FAILED(rt->CreateBitmap(
+            D2D1::SizeU(static_cast<UINT32>(w), static_cast<UINT32>(h)), bgra.data(), static_cast<UINT32>(w) * 4,
+            D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), dpiX,
+                                   dpiY),
+            &ink.bitmap)))
+        return std::nullopt;
+    ink.left = left;
+    ink.top = top;
+    return ink;
+}
+
+// A big drawing is drawn as it is, not kept.
+bool TooBigToKeep(LONG w, LONG h)
+{
+    return w > 2048 || h > 2048 || static_cast<size_t>(w) * h > 512u * 1024u;
+}
+
 // The grayscale coverage of every glyph run of a layout, rasterised by
 // DirectWrite in pixels around the layout's origin: no render target is
 // drawn to, so nothing of the frame being painted is flushed for it.
@@ -507,7 +575,7 @@ private:
 
 // The ink of a laid-out text in the colour, as a bitmap of rt at its
 // resolution; null when none could be made (the caller draws the text).
-std::optional<TextInk> MakeTextInk(ID2D1RenderTarget* rt, IDWriteTextLayout* layout, COLORREF color, float kx)
+std::optional<KeptInk> MakeTextInk(ID2D1RenderTarget* rt, IDWriteTextLayout* layout, COLORREF color, float kx)
 {
     InkGatherer gatherer(kx);
     if (FAILED(layout->Draw(nullptr, &gatherer, 0.0f, 0.0f)) || gatherer.Failed())
@@ -519,12 +587,11 @@ std::optional<TextInk> MakeTextInk(ID2D1RenderTarget* rt, IDWriteTextLayout* lay
         else
             UnionRect(&all, &all, &piece.bounds);
     }
-    TextInk ink;
     if (IsRectEmpty(&all))
-        return ink; // nothing to draw
+        return KeptInk{}; // nothing to draw
     const LONG w = all.right - all.left, h = all.bottom - all.top;
     // A page of text is drawn as text, not kept.
-    if (w > 2048 || h > 2048 || static_cast<size_t>(w) * h > 512u * 1024u)
+    if (TooBigToKeep(w, h))
         return std::nullopt;
     std::vector<BYTE> coverage(static_cast<size_t>(w) * h);
     for (const InkGatherer::Piece& piece : gatherer.Pieces()) {
@@ -544,41 +611,18 @@ std::optional<TextInk> MakeTextInk(ID2D1RenderTarget* rt, IDWriteTextLayout* lay
         pixels[4 * i + 2] = static_cast<BYTE>(GetRValue(color) * a / 255);
         pixels[4 * i + 3] = static_cast<BYTE>(a);
     }
-    float dpiX = 96.0f, dpiY = 96.0f;
-    rt->GetDpi(&dpiX, &dpiY);
-    if (FAILED(rt->CreateBitmap(
-            D2D1::SizeU(static_cast<UINT32>(w), static_cast<UINT32>(h)), pixels.data(), static_cast<UINT32>(w) * 4,
-            D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), dpiX,
-                                   dpiY),
-            &ink.bitmap)))
-        return std::nullopt;
-    ink.left = all.left;
-    ink.top = all.top;
-    return ink;
+    return InkFromPixels(rt, pixels, w, h, all.left, all.top);
 }
 
-// Some renderers rasterise every glyph run anew on each frame (Wine's
-// Direct2D makes and uploads a texture per run): a box's frame of forty
-// labels and a few text cards spent half its time there. Text kept this
-// way is rasterised once and after that drawn as a bitmap, at whole pixels
-// as glyphs are placed. Only under an unscaled, unturned transform with
-// square pixels: a scaled bitmap blurs, and a zoom would remake it every
-// frame.
 bool DrawTextInk(ID2D1RenderTarget* rt, const std::wstring& key, float x, float y, COLORREF color, float alpha,
                  bool mayWait, const std::function<IDWriteTextLayout*()>& layOut)
 {
-    D2D1_MATRIX_3X2_F m;
-    rt->GetTransform(&m);
-    float dpiX = 96.0f, dpiY = 96.0f;
-    rt->GetDpi(&dpiX, &dpiY);
-    if (m._11 != 1.0f || m._22 != 1.0f || m._12 != 0.0f || m._21 != 0.0f || dpiX != dpiY)
+    const float k = KeptInkScale(rt);
+    if (k <= 0.0f)
         return false;
-    const float k = dpiX / 96.0f;
-    wchar_t scale[16];
-    swprintf(scale, 16, L"|%.3f", static_cast<double>(k));
-    const std::wstring fullKey = key + scale;
-    TextInkCache& cache = TextInkCaches[rt];
-    const TextInk* ink = cache.Find(fullKey);
+    const std::wstring fullKey = KeptInkKey(key, k);
+    KeptInkCache& cache = KeptInks[rt];
+    const KeptInk* ink = cache.Find(fullKey);
     if (!ink) {
         // Out of time: the text is drawn as text, or, where it may wait (it
         // is on the move), at a later frame.
@@ -593,26 +637,85 @@ bool DrawTextInk(ID2D1RenderTarget* rt, const std::wstring& key, float x, float 
         LARGE_INTEGER frequency, start, end;
         QueryPerformanceFrequency(&frequency);
         QueryPerformanceCounter(&start);
-        std::optional<TextInk> made = MakeTextInk(rt, layout, color, k);
+        std::optional<KeptInk> made = MakeTextInk(rt, layout, color, k);
         QueryPerformanceCounter(&end);
         SpendTextInkTime(rt, static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart);
         if (!made)
             return false;
         ink = &cache.Keep(fullKey, std::move(*made));
     }
-    if (!ink->bitmap)
-        return true;
-    // The text's origin on a whole pixel of the target, so that each pixel
-    // of the bitmap lands on one pixel.
-    const float originX = std::round((x + m._31) * k), originY = std::round((y + m._32) * k);
-    const float left = (originX + static_cast<float>(ink->left)) / k - m._31;
-    const float top = (originY + static_cast<float>(ink->top)) / k - m._32;
-    const D2D1_SIZE_U size = ink->bitmap->GetPixelSize();
-    const float w = static_cast<float>(size.width) / k, h = static_cast<float>(size.height) / k;
-    if (!OutsidePaintRegion(rt, left, top, w, h))
-        rt->DrawBitmap(ink->bitmap.Get(), D2D1::RectF(left, top, left + w, top + h), std::clamp(alpha, 0.0f, 1.0f),
-                       D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
+    DrawKeptInk(rt, *ink, x, y, k, alpha);
     return true;
+}
+
+// How much of the pixel square at (px, py) a rectangle with rounded
+// corners covers (pixels, 4 x 4 samples where an edge or corner crosses it).
+float RoundRectCoverage(float px, float py, float x0, float y0, float x1, float y1, float r)
+{
+    if (px + 1.0f <= x0 || px >= x1 || py + 1.0f <= y0 || py >= y1)
+        return 0.0f;
+    if ((px >= x0 + r && px + 1.0f <= x1 - r && py >= y0 && py + 1.0f <= y1) ||
+        (px >= x0 && px + 1.0f <= x1 && py >= y0 + r && py + 1.0f <= y1 - r))
+        return 1.0f;
+    int inside = 0;
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            const float sx = px + (static_cast<float>(i) + 0.5f) / 4.0f;
+            const float sy = py + (static_cast<float>(j) + 0.5f) / 4.0f;
+            if (sx < x0 || sx >= x1 || sy < y0 || sy >= y1)
+                continue;
+            const float cx = std::clamp(sx, x0 + r, x1 - r), cy = std::clamp(sy, y0 + r, y1 - r);
+            if ((sx - cx) * (sx - cx) + (sy - cy) * (sy - cy) <= r * r)
+                ++inside;
+        }
+    }
+    return static_cast<float>(inside) / 16.0f;
+}
+
+// The shapes laid over each other in order, as pixels of rt.
+std::optional<KeptInk> MakeShapesInk(ID2D1RenderTarget* rt, const std::vector<KeptShape>& shapes, float k)
+{
+    if (shapes.empty())
+        return KeptInk{};
+    float minX = shapes[0].x, minY = shapes[0].y, maxX = minX, maxY = minY;
+    for (const KeptShape& shape : shapes) {
+        minX = std::min(minX, shape.x);
+        minY = std::min(minY, shape.y);
+        maxX = std::max(maxX, shape.x + shape.w);
+        maxY = std::max(maxY, shape.y + shape.h);
+    }
+    const LONG left = static_cast<LONG>(std::floor(minX * k)), top = static_cast<LONG>(std::floor(minY * k));
+    const LONG w = static_cast<LONG>(std::ceil(maxX * k)) - left, h = static_cast<LONG>(std::ceil(maxY * k)) - top;
+    if (w <= 0 || h <= 0)
+        return KeptInk{};
+    if (TooBigToKeep(w, h))
+        return std::nullopt;
+    std::vector<float> premultiplied(static_cast<size_t>(w) * h * 4, 0.0f); // b, g, r, a
+    for (const KeptShape& shape : shapes) {
+        const float x0 = shape.x * k - static_cast<float>(left), y0 = shape.y * k - static_cast<float>(top);
+        const float x1 = x0 + shape.w * k, y1 = y0 + shape.h * k;
+        const float r = std::min({shape.radius * k, (x1 - x0) / 2.0f, (y1 - y0) / 2.0f});
+        const float colour[3] = {GetBValue(shape.colour) / 255.0f, GetGValue(shape.colour) / 255.0f,
+                                 GetRValue(shape.colour) / 255.0f};
+        for (LONG py = std::max<LONG>(0, static_cast<LONG>(y0)); py < std::min<LONG>(h, static_cast<LONG>(y1) + 1);
+             ++py) {
+            for (LONG px = std::max<LONG>(0, static_cast<LONG>(x0)); px < std::min<LONG>(w, static_cast<LONG>(x1) + 1);
+                 ++px) {
+                const float a = shape.alpha * RoundRectCoverage(static_cast<float>(px), static_cast<float>(py), x0, y0,
+                                                                x1, y1, std::max(r, 0.0f));
+                if (a <= 0.0f)
+                    continue;
+                float* out = &premultiplied[(static_cast<size_t>(py) * w + px) * 4];
+                for (int c = 0; c < 3; ++c)
+                    out[c] = colour[c] * a + out[c] * (1.0f - a);
+                out[3] = a + out[3] * (1.0f - a);
+            }
+        }
+    }
+    std::vector<BYTE> bgra(premultiplied.size());
+    for (size_t i = 0; i < bgra.size(); ++i)
+        bgra[i] = static_cast<BYTE>(std::lround(std::clamp(premultiplied[i], 0.0f, 1.0f) * 255.0f));
+    return InkFromPixels(rt, bgra, w, h, left, top);
 }
 
 } // namespace
@@ -794,13 +897,53 @@ void DrawSoftShadow(ID2D1RenderTarget* rt, float x, float y, float w, float h, f
     }
 }
 
+std::vector<KeptShape> ButtonFaceShapes(float w, float h, COLORREF color, float radius)
+{
+    return {{0, 0, w, h, radius, ContrastShiftColor(color, 10), 1.0f},
+            {0, 0, w, h - 1, radius, ContrastShiftColor(color, 5), 1.0f},
+            {0, 0, w, h - 2, radius, color, 1.0f}};
+}
+
 void DrawButtonFace(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius)
 {
     if (!rt)
         return;
-    DrawRoundRect(rt, x, y, w, h, ContrastShiftColor(color, 10), radius, 1.0f);
-    DrawRoundRect(rt, x, y, w, h - 1, ContrastShiftColor(color, 5), radius, 1.0f);
-    DrawRoundRect(rt, x, y, w, h - 2, color, radius, 1.0f);
+    for (const KeptShape& shape : ButtonFaceShapes(w, h, color, radius))
+        DrawRoundRect(rt, x + shape.x, y + shape.y, shape.w, shape.h, shape.colour, shape.radius, shape.alpha);
+}
+
+void DrawKeptShapes(ID2D1RenderTarget* rt, float x, float y, const std::vector<KeptShape>& shapes)
+{
+    if (!rt)
+        return;
+    if (const float k = KeptInkScale(rt); k > 0.0f) {
+        std::wstring key = L"shapes";
+        for (const KeptShape& shape : shapes) {
+            wchar_t one[96];
+            swprintf(one, 96, L"|%.2f,%.2f,%.2f,%.2f,%.2f,%06lx,%.3f", static_cast<double>(shape.x),
+                     static_cast<double>(shape.y), static_cast<double>(shape.w), static_cast<double>(shape.h),
+                     static_cast<double>(shape.radius), static_cast<unsigned long>(shape.colour),
+                     static_cast<double>(shape.alpha));
+            key += one;
+        }
+        key = KeptInkKey(std::move(key), k);
+        KeptInkCache& cache = KeptInks[rt];
+        const KeptInk* ink = cache.Find(key);
+        if (!ink) {
+            if (std::optional<KeptInk> made = MakeShapesInk(rt, shapes, k))
+                ink = &cache.Keep(key, std::move(*made));
+        }
+        if (ink) {
+            DrawKeptInk(rt, *ink, x, y, k, 1.0f);
+            return;
+        }
+    }
+    for (const KeptShape& shape : shapes) {
+        if (shape.radius > 0.0f)
+            DrawRoundRect(rt, x + shape.x, y + shape.y, shape.w, shape.h, shape.colour, shape.radius, shape.alpha);
+        else
+            FillSolidRect(rt, x + shape.x, y + shape.y, shape.w, shape.h, shape.colour, shape.alpha);
+    }
 }
 
 void DrawButtonFaceBordered(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius,

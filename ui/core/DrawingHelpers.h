@@ -74,6 +74,24 @@ void DrawTextGlowSemibold(ID2D1RenderTarget* rt, float x, float y, float w, floa
 void DrawSoftShadow(ID2D1RenderTarget* rt, float x, float y, float w, float h, float radius, float dx, float dy,
                     float spread, int layers, float inset, float alpha, COLORREF color);
 void DrawButtonFace(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius);
+// A filled rectangle, with round corners when radius > 0, from the
+// drawing's origin (DIPs).
+struct KeptShape {
+    float x = 0.0f;
+    float y = 0.0f;
+    float w = 0.0f;
+    float h = 0.0f;
+    float radius = 0.0f;
+    COLORREF colour = 0;
+    float alpha = 1.0f;
+};
+// The three layers DrawButtonFace lays down for a w x h face.
+std::vector<KeptShape> ButtonFaceShapes(float w, float h, COLORREF color, float radius);
+// The shapes laid over each other in order with their origin at (x, y),
+// drawn once as pixels and kept per target for the paints after (a face
+// that a box draws for each of its text cards on every frame). Under a
+// scaled or turned transform each is drawn as it is.
+void DrawKeptShapes(ID2D1RenderTarget* rt, float x, float y, const std::vector<KeptShape>& shapes);
 void DrawButtonFaceBordered(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius,
                             float alpha, float borderWidth);
 void DrawKeyCap(ID2D1RenderTarget* rt, float x, float y, float w, float h, COLORREF color, float radius,

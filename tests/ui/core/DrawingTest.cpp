@@ -212,28 +212,39 @@ struct TextInkSeen {
     COLORREF colour = 0;
 };
 
-TextInkSeen DrawnInk(const std::function<void(ID2D1RenderTarget*)>& draw)
+constexpr UINT kInkW = 200, kInkH = 40;
+
+// What the helpers draw on a transparent target, as premultiplied BGRA.
+std::vector<BYTE> DrawnPixels(const std::function<void(ID2D1RenderTarget*)>& draw)
 {
-    constexpr UINT kW = 200, kH = 40;
-    TextInkSeen seen;
     ComPtr<IWICBitmap> pixels;
     ComPtr<ID2D1RenderTarget> rt;
     if (!CreateGraphicsFactories() || !s_wicFactory ||
-        FAILED(s_wicFactory->CreateBitmap(kW, kH, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)) ||
+        FAILED(
+            s_wicFactory->CreateBitmap(kInkW, kInkH, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad, &pixels)) ||
         FAILED(s_d2dFactory->CreateWicBitmapRenderTarget(pixels.Get(), D2D1::RenderTargetProperties(), &rt)))
-        return seen;
+        return {};
     rt->BeginDraw();
     rt->Clear(D2D1::ColorF(0, 0, 0, 0));
     draw(rt.Get());
     rt->EndDraw();
     ReleaseRenderTargetResources(rt.Get());
-    std::vector<BYTE> bgra(kW * kH * 4);
-    if (FAILED(pixels->CopyPixels(nullptr, kW * 4, static_cast<UINT>(bgra.size()), bgra.data())))
+    std::vector<BYTE> bgra(kInkW * kInkH * 4);
+    if (FAILED(pixels->CopyPixels(nullptr, kInkW * 4, static_cast<UINT>(bgra.size()), bgra.data())))
+        return {};
+    return bgra;
+}
+
+TextInkSeen DrawnInk(const std::function<void(ID2D1RenderTarget*)>& draw)
+{
+    TextInkSeen seen;
+    const std::vector<BYTE> bgra = DrawnPixels(draw);
+    if (bgra.empty())
         return seen;
     unsigned r = 0, g = 0, b = 0;
-    for (UINT y = 0; y < kH; ++y) {
-        for (UINT x = 0; x < kW; ++x) {
-            const BYTE* p = &bgra[(y * kW + x) * 4];
+    for (UINT y = 0; y < kInkH; ++y) {
+        for (UINT x = 0; x < kInkW; ++x) {
+            const BYTE* p = &bgra[(y * kInkW + x) * 4];
             if (p[3] < 128)
                 continue;
             ++seen.count;
@@ -268,13 +279,13 @@ TEST(Drawing, KeptTextDrawsAsTheTextInItsColourAndPlace)
             DrawTextCached(rt, layout, 20, 8, 160, 20, text, 14, 400, RGB(200, 0, 0), 1.0f, false);
             rt->Clear(D2D1::ColorF(0, 0, 0, 0));
             DrawTextCached(rt, layout, x, 8, 160, 20, text, 14, 400, colour, 1.0f, false);
-            kept = TextInkCaches.count(rt) == 1;
+            kept = KeptInks.count(rt) == 1;
             target = rt;
         });
     };
     const TextInkSeen red = drawKept(20, RGB(200, 0, 0));
     EXPECT_TRUE(kept) << "the text was not kept";
-    EXPECT_EQ(TextInkCaches.count(target), 0u) << "kept past its target's resources";
+    EXPECT_EQ(KeptInks.count(target), 0u) << "kept past its target's resources";
     EXPECT_LE(std::abs(red.box.left - plain.box.left), 1);
     EXPECT_LE(std::abs(red.box.top - plain.box.top), 1);
     EXPECT_LE(std::abs(red.box.right - plain.box.right), 1);
@@ -286,6 +297,44 @@ TEST(Drawing, KeptTextDrawsAsTheTextInItsColourAndPlace)
     const TextInkSeen moved = drawKept(0, RGB(200, 0, 0));
     EXPECT_EQ(moved.box.left, red.box.left - 20);
     EXPECT_EQ(moved.box.top, red.box.top);
+}
+
+// Shapes kept as pixels (a text card's face and fade) cover what the same
+// shapes drawn one by one cover, in their colours: edges may differ by
+// their antialiasing, nothing else.
+TEST(Drawing, KeptShapesDrawAsTheShapes)
+{
+    std::vector<KeptShape> card = ButtonFaceShapes(120, 30, RGB(90, 140, 220), 8);
+    for (const float offset : {8.0f, 6.0f, 5.0f})
+        card.push_back({2, 6 + offset, 116, 10, 0, RGB(250, 250, 250), 0.4f});
+    const std::vector<BYTE> shapes = DrawnPixels([&](ID2D1RenderTarget* rt) {
+        DrawButtonFace(rt, 30.5f, 4, 120, 30, RGB(90, 140, 220), 8);
+        for (const float offset : {8.0f, 6.0f, 5.0f})
+            FillSolidRect(rt, 32.5f, 10 + offset, 116, 10, RGB(250, 250, 250), 0.4f);
+    });
+    bool kept = false;
+    const std::vector<BYTE> fromKept = DrawnPixels([&](ID2D1RenderTarget* rt) {
+        DrawKeptShapes(rt, 30, 4, card); // made
+        rt->Clear(D2D1::ColorF(0, 0, 0, 0));
+        DrawKeptShapes(rt, 30.5f, 4, card); // drawn from what was kept, at a whole pixel
+        kept = KeptInks.count(rt) == 1;
+    });
+    ASSERT_EQ(shapes.size(), fromKept.size());
+    ASSERT_FALSE(shapes.empty());
+    EXPECT_TRUE(kept);
+    int covered = 0, differ = 0;
+    for (size_t i = 0; i < shapes.size(); i += 4) {
+        covered += shapes[i + 3] > 0 ? 1 : 0;
+        for (int c = 0; c < 4; ++c) {
+            if (std::abs(shapes[i + c] - fromKept[i + c]) > 24) {
+                ++differ;
+                break;
+            }
+        }
+    }
+    EXPECT_GT(covered, 3000);
+    // The outline: two columns of the half-pixel shift and the corners.
+    EXPECT_LT(differ, 150) << differ << " of " << covered << " pixels differ";
 }
 
 // A paint that meets more new texts than it has time to keep draws those
@@ -305,8 +354,8 @@ TEST(Drawing, TextsThatMayWaitAreDrawnAtTheNextPaints)
         rt->Clear(D2D1::ColorF(1, 1, 1, 1));
         for (size_t i = 0; i < layouts.size(); ++i) {
             const std::wstring text = std::to_wstring(i) + (mayWait ? L" 正在移动的图标的名字.txt" : L" 不等.txt");
-            DrawTextCached(rt, layouts[i], 4, 4 + static_cast<float>(i % 10) * 18, 280, 18, text, 12, 400,
-                           RGB(0, 0, 0), 1.0f, false, mayWait);
+            DrawTextCached(rt, layouts[i], 4, 4 + static_cast<float>(i % 10) * 18, 280, 18, text, 12, 400, RGB(0, 0, 0),
+                           1.0f, false, mayWait);
         }
     });
     ASSERT_EQ(window->Create(), 1);
