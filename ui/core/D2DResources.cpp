@@ -192,7 +192,7 @@ void RevealPaint(const void* cover)
 bool TextInkTimeLeft(ID2D1RenderTarget* rt)
 {
     // Enough for a few labels anywhere, for dozens where rasterising is
-    // quick; the rest of a frame full of new texts draw them as text.
+    // quick; the other new texts of a paint are drawn as text, or wait.
     constexpr double kInkMillisecondsPerPaint = 4.0;
     return rt != s_paint.target || s_paint.inkMilliseconds < kInkMillisecondsPerPaint;
 }
@@ -327,7 +327,8 @@ const KeptInk* KeptInkCache::Find(const std::wstring& key)
 const KeptInk& KeptInkCache::Keep(const std::wstring& key, KeptInk ink)
 {
     // About sixteen megabytes a window: a screenful of labels and cards
-    // many times over, little beside a box of fifty thousand files.
+    // many times over; a box of fifty thousand files scrolled from end to
+    // end keeps its last few screens.
     constexpr size_t kPixelBudget = 4u << 20;
     auto pixelsOf = [](const KeptInk& kept) {
         const D2D1_SIZE_U size = kept.bitmap ? kept.bitmap->GetPixelSize() : D2D1::SizeU(0, 0);
