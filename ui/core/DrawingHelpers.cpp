@@ -257,14 +257,11 @@ std::vector<InkSpan> InkSpans(const DWRITE_GLYPH_RUN& run)
     return spans;
 }
 
-// Hands the glyph runs of a layout to the target one by one; in a partial
-// paint only the glyphs whose ink can reach the region. Lives on the stack
-// for one Draw call.
-class RegionGlyphRenderer final : public IDWriteTextRenderer
+// What every text renderer here shares: it lives on the stack for one
+// Draw call, snaps to pixels and draws glyph runs only.
+class StackTextRenderer : public IDWriteTextRenderer
 {
 public:
-    RegionGlyphRenderer(ID2D1RenderTarget* rt, ID2D1Brush* brush) : rt_(rt), brush_(brush) {}
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
     {
         if (!object)
@@ -279,12 +276,34 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
     HRESULT STDMETHODCALLTYPE IsPixelSnappingDisabled(void*, BOOL* disabled) override
     {
         *disabled = FALSE;
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE DrawUnderline(void*, FLOAT, FLOAT, const DWRITE_UNDERLINE*, IUnknown*) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DrawStrikethrough(void*, FLOAT, FLOAT, const DWRITE_STRIKETHROUGH*, IUnknown*) override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DrawInlineObject(void*, FLOAT, FLOAT, IDWriteInlineObject*, BOOL, BOOL,
+                                               IUnknown*) override
+    {
+        return S_OK;
+    }
+};
+
+// Hands the glyph runs of a layout to the target one by one; in a partial
+// paint only the glyphs whose ink can reach the region. Lives on the stack
+// for one Draw call.
+class RegionGlyphRenderer final : public StackTextRenderer
+{
+public:
+    RegionGlyphRenderer(ID2D1RenderTarget* rt, ID2D1Brush* brush) : rt_(rt), brush_(brush) {}
+
     HRESULT STDMETHODCALLTYPE GetCurrentTransform(void*, DWRITE_MATRIX* transform) override
     {
         D2D1_MATRIX_3X2_F m;
@@ -344,19 +363,6 @@ public:
         part.glyphAdvances = run->glyphAdvances + first;
         part.glyphOffsets = run->glyphOffsets ? run->glyphOffsets + first : nullptr;
         rt_->DrawGlyphRun(D2D1::Point2F(x + firstPen, y), &part, brush_, mode);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE DrawUnderline(void*, FLOAT, FLOAT, const DWRITE_UNDERLINE*, IUnknown*) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE DrawStrikethrough(void*, FLOAT, FLOAT, const DWRITE_STRIKETHROUGH*, IUnknown*) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE DrawInlineObject(void*, FLOAT, FLOAT, IDWriteInlineObject*, BOOL, BOOL,
-                                               IUnknown*) override
-    {
         return S_OK;
     }
 
@@ -464,7 +470,7 @@ bool TooBigToKeep(LONG w, LONG h)
 // The grayscale coverage of every glyph run of a layout, rasterised by
 // DirectWrite in pixels around the layout's origin: no render target is
 // drawn to, so nothing of the frame being painted is flushed for it.
-class InkGatherer final : public IDWriteTextRenderer
+class InkGatherer final : public StackTextRenderer
 {
 public:
     struct Piece {
@@ -474,25 +480,6 @@ public:
 
     explicit InkGatherer(float pixelsPerDip) : pixelsPerDip_(pixelsPerDip) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDWritePixelSnapping) ||
-            iid == __uuidof(IDWriteTextRenderer)) {
-            *object = static_cast<IDWriteTextRenderer*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE IsPixelSnappingDisabled(void*, BOOL* disabled) override
-    {
-        *disabled = FALSE;
-        return S_OK;
-    }
     HRESULT STDMETHODCALLTYPE GetCurrentTransform(void*, DWRITE_MATRIX* transform) override
     {
         *transform = {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
@@ -522,19 +509,6 @@ public:
         if (piece.coverage.empty())
             return S_OK; // blanks
         pieces_.push_back(std::move(piece));
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE DrawUnderline(void*, FLOAT, FLOAT, const DWRITE_UNDERLINE*, IUnknown*) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE DrawStrikethrough(void*, FLOAT, FLOAT, const DWRITE_STRIKETHROUGH*, IUnknown*) override
-    {
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE DrawInlineObject(void*, FLOAT, FLOAT, IDWriteInlineObject*, BOOL, BOOL,
-                                               IUnknown*) override
-    {
         return S_OK;
     }
 
