@@ -5,9 +5,6 @@
 #include <map>
 #include <optional>
 #include <system_error>
-#include <thread>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
@@ -25,6 +22,7 @@
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/FileWorkerTracker.h"
+#include "box/fileops/PlanLooks.h"
 #include "box/fileops/SameNameQuestion.h"
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
@@ -178,87 +176,6 @@ bool RefusedForTakenDestination(TransferResult result, const TransferReport& rep
 {
     return result == TransferResult::Failed && report.leftBehind.empty() && report.failed.size() == 1 &&
            report.failed.front().error == ERROR_FILE_EXISTS && report.failed.front().path == source;
-}
-
-// A folder that many dropped entries share is listed once instead of each
-// entry being asked about: a drop of thousands of files from one folder
-// asks the system a few times, not thousands (on the UI thread). Below
-// this many, the single looks cost less than a listing of a large folder.
-constexpr size_t kListedLooks = 64;
-
-std::wstring FolderPart(const std::wstring& full)
-{
-    const size_t slash = full.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
-}
-
-std::wstring LowerName(std::wstring name)
-{
-    if (!name.empty())
-        CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
-    return name;
-}
-
-// The folder's spelling that its entries' paths begin with.
-std::wstring WithSeparator(const std::wstring& folder)
-{
-    return !folder.empty() && folder.back() == L'\\' ? folder : folder + L"\\";
-}
-
-// The looks at the dropped entries, in their order: from one listing of
-// their folder where many share it and the listing shows the entry under
-// exactly its name (the attributes it lists are the entry's own, as a
-// single look gives them), else one by one.
-std::vector<EntryLook> LookAtEntries(const std::vector<std::wstring>& paths)
-{
-    std::vector<EntryLook> looks(paths.size());
-    std::unordered_map<std::wstring, std::vector<size_t>> byFolder;
-    for (size_t i = 0; i < paths.size(); ++i) {
-        looks[i].full = paths[i].empty() ? std::wstring() : FullPathOf(paths[i]);
-        const std::wstring folder = FolderPart(looks[i].full);
-        if (!folder.empty() && folder.size() + 1 < looks[i].full.size())
-            byFolder[folder].push_back(i);
-    }
-    std::vector<char> looked(paths.size(), 0);
-    for (const auto& [folder, members] : byFolder) {
-        if (members.size() < kListedLooks)
-            continue;
-        std::unordered_map<std::wstring, DWORD> listed;
-        if (!ForEachFolderEntry(folder, [&listed](const std::wstring& name, unsigned long attributes) {
-                listed.emplace(name, attributes);
-                return true;
-            }))
-            continue;
-        for (const size_t i : members) {
-            const auto found = listed.find(looks[i].full.substr(folder.size() + 1));
-            if (found == listed.end())
-                continue;
-            looks[i].attributes = found->second;
-            looked[i] = 1;
-        }
-    }
-    for (size_t i = 0; i < paths.size(); ++i) {
-        if (!looked[i] && !paths[i].empty())
-            looks[i] = LookAtEntry(paths[i]);
-    }
-    return looks;
-}
-
-// The names a folder holds, lower-cased, for a plan of many items: a name
-// it does not list is free (what appears there meanwhile the job itself
-// never replaces), a name it lists is asked about again. Empty when the
-// plan is small or the folder cannot be listed: every name is asked about.
-std::optional<std::unordered_set<std::wstring>> NamesForPlan(const std::wstring& folder, size_t items)
-{
-    if (items < kListedLooks)
-        return std::nullopt;
-    std::unordered_set<std::wstring> names;
-    if (!ForEachFolderEntry(folder, [&names](const std::wstring& name, unsigned long) {
-            names.insert(LowerName(name));
-            return true;
-        }))
-        return std::nullopt;
-    return names;
 }
 
 bool IsFolder(const std::wstring& path)
@@ -591,93 +508,9 @@ DropPlace PlaceDrop(const BoxWindowPtr& box, const KelmIconManager& manager, POI
     return place;
 }
 
-// What the disk says about a drop's entries before its plan is made.
-struct DropLooks {
-    // The entries to bring in, in drop order.
-    std::vector<std::wstring> paths;
-    // Whether an entry exists, for those looked at under their own name,
-    // and why one of them is not there.
-    std::map<std::wstring, bool> present;
-    std::map<std::wstring, DWORD> absentWhy;
-    // What the guard kept where it is, for the user.
-    BoxFolderNames boxFolders;
-    // The names in the box's folder, for a plan of many items.
-    std::optional<std::unordered_set<std::wstring>> boxNames;
-    // Which folder the box's folder was when it was looked at: the job
-    // moves into that folder only.
-    ItemIdentity boxFolder;
-    // For each dropped entry whose name the box's folder holds: whether it
-    // is that very item. Asked with the other looks, so that after a
-    // "直接覆盖" of a thousand names the plan asks the system nothing more.
-    std::map<std::wstring, bool> itselfInBox;
-};
-
-// Any thread: the guard's folders resolved, each dropped entry looked at
-// once for the guard and the plan (a drop of a thousand files asks the
-// system a thousand times, not four thousand), and the box's folder listed.
-DropLooks LookAtDrop(const GuardedFolders& guarded, const std::vector<std::wstring>& dropped, bool move)
-{
-    // The box's own folder and the folders that hold it, however spelled,
-    // are left out, as the plan leaves out their stored spelling. Another
-    // box's folder (or one that holds it) would leave that box without its
-    // folder: it stays where it is, and the user hears why. A copy leaves
-    // it where it is, so only a move asks.
-    const BoxFolderGuard guard = guarded.Make();
-    DropLooks result;
-    const std::vector<EntryLook> looks = LookAtEntries(dropped);
-    for (size_t i = 0; i < dropped.size(); ++i) {
-        const std::wstring& path = dropped[i];
-        const EntryLook& look = looks[i];
-        // A drive's root is neither moved nor copied in, and the user hears
-        // so even where the root holds this box's folder.
-        const bool root = BoxFolderGuard::VolumeRoot(look);
-        if (!root && guard.IntoItself(look) == FolderRelation::SameOrHolding)
-            continue;
-        const FolderRelation relation = root   ? FolderRelation::VolumeRoot
-                                        : move ? guard.BoxFolder(look)
-                                               : FolderRelation::Unrelated;
-        result.boxFolders.Add(path, relation);
-        if (relation == FolderRelation::Unrelated) {
-            result.paths.push_back(path);
-            if (look.full == path) {
-                result.present[path] = look.attributes != INVALID_FILE_ATTRIBUTES;
-                if (look.attributes == INVALID_FILE_ATTRIBUTES && look.error)
-                    result.absentWhy[path] = look.error;
-            }
-        }
-    }
-    // Taken before its names: a folder put in its place after this is not
-    // the one the plan was made against.
-    result.boxFolder = IdentityAt(guarded.intoFolder);
-    result.boxNames = NamesForPlan(guarded.intoFolder, result.paths.size());
-    const std::wstring inFolder = WithSeparator(guarded.intoFolder);
-    for (const auto& [path, present] : result.present) {
-        const std::wstring name = FileNameOfPath(path);
-        if (!present || name.empty())
-            continue;
-        const std::wstring there = inFolder + name;
-        if (result.boxNames ? result.boxNames->count(LowerName(name)) > 0 : PathExists(there))
-            result.itselfInBox[path] = SamePathItem(path, there);
-    }
-    return result;
-}
-
-// Dropped entries the plan found nothing at, each with the reason their
-// look gave (gone, or out of reach); the system is not asked again here, on
-// the UI thread.
-std::vector<TransferFailure> NotFoundAtPlan(const std::vector<std::wstring>& missing, const DropLooks& looks)
-{
-    std::vector<TransferFailure> notFound;
-    for (const std::wstring& path : missing) {
-        const auto why = looks.absentWhy.find(path);
-        notFound.push_back({path, why == looks.absentWhy.end() ? ERROR_FILE_NOT_FOUND : why->second});
-    }
-    return notFound;
-}
-
 // UI thread: the plan of a drop whose entries were looked at, its one
 // question, and the job that carries it out.
-void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstring& folder, const DropLooks& looks)
+void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstring& folder, const PlanLooks& looks)
 {
     BoxRuntime* runtime = FindBoxRuntime(box);
     auto managerEntry = s_boxIconManagers.find(box);
@@ -702,23 +535,7 @@ void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstr
     if (!looks.boxFolders.Empty())
         NotifyUser(L"drop-box-folder", looks.boxFolders.Text(L"放进这个收纳盒"));
     const std::wstring inFolder = WithSeparator(folder);
-    auto exists = [&looks, &inFolder](const std::wstring& path) {
-        const auto known = looks.present.find(path);
-        if (known != looks.present.end())
-            return known->second;
-        if (looks.boxNames && path.size() > inFolder.size() && path.compare(0, inFolder.size(), inFolder) == 0 &&
-            path.find_first_of(L"\\/", inFolder.size()) == std::wstring::npos &&
-            !looks.boxNames->count(LowerName(path.substr(inFolder.size()))))
-            return false;
-        return PathExists(path);
-    };
-    auto itself = [&looks, &inFolder](const std::wstring& source, const std::wstring& destination) {
-        const auto known = looks.itselfInBox.find(source);
-        if (known != looks.itselfInBox.end() && destination == inFolder + FileNameOfPath(source))
-            return known->second;
-        return SamePathItem(source, destination);
-    };
-    const DropPlan::Disk disk{exists, itself};
+    const DropPlan::Disk disk = DiskOfLooks(looks, inFolder);
     const DropPlan::Plan plan =
         DropPlan::PlanInto(looks.paths, folder, disk, [hwnd] { return s_sameNameQuestion(hwnd); });
     s_droppedFiles.clear();
@@ -794,7 +611,7 @@ std::optional<LookedAtDrop>& BeingLookedAt()
 bool s_planningLookedAt = false;
 
 // UI thread, posted by the looking thread.
-void LookedAt(unsigned serial, const DropLooks& looks, bool failed)
+void LookedAt(unsigned serial, const PlanLooks& looks, bool failed)
 {
     std::optional<LookedAtDrop>& slot = BeingLookedAt();
     if (!slot || slot->serial != serial)
@@ -893,28 +710,6 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     const GuardedFolders guarded = FoldersToGuard(folder);
     const bool move = drop.effect == DROPEFFECT_MOVE;
     BeingLookedAt() = LookedAtDrop{box, drop, folder, serial};
-    auto look = [serial, guarded, paths = drop.paths, move](bool onThread) {
-        FileWorkerTracker::Scope running(FileWorkerTracker::GetInstance());
-        DropLooks looks;
-        bool failed = false;
-        try {
-            looks = LookAtDrop(guarded, paths, move);
-        } catch (...) {
-            failed = true;
-        }
-        if (onThread)
-            FileJobMailbox::Post([serial, looks = std::move(looks), failed] { LookedAt(serial, looks, failed); });
-        else
-            LookedAt(serial, looks, failed);
-    };
-    // The looks come back through the file jobs' mailbox.
-    if (FileJobMailbox::Open()) {
-        try {
-            std::thread(look, true).detach();
-            return;
-        } catch (const std::system_error&) {
-        }
-    }
-    // No thread or no way back: the looks are taken here.
-    look(false);
+    LookOffUiThread([guarded, paths = drop.paths, move] { return LookBeforePlan(guarded, paths, move); },
+                    [serial](const PlanLooks& looks, bool failed) { LookedAt(serial, looks, failed); });
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <vector>
 
 #include "app/FileActionGate.h"
@@ -18,14 +19,14 @@
 #include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
-#include "box/BoxFolderGuard.h"
-#include "box/BoxFolderNames.h"
+#include "box/BoxDeletion.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/CopyJob.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
+#include "box/fileops/PlanLooks.h"
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
 #include "box/icons/IconPersistence.h"
@@ -341,6 +342,123 @@ void PasteCopyWorker(CopyJob job, bool menu)
     EndFileJobWorker(target);
 }
 
+// The paste whose entries are being looked at off the UI thread.
+struct LookedAtPaste {
+    BoxWindowPtr box;
+    PastePlace place;
+    std::wstring folder;
+    unsigned serial = 0;
+};
+
+std::optional<LookedAtPaste>& BeingLookedAt()
+{
+    static std::optional<LookedAtPaste> slot;
+    return slot;
+}
+
+// One paste at a time: a second one would plan against names the first
+// is about to take.
+bool RefusedWhilePasteLooks()
+{
+    if (!BeingLookedAt())
+        return false;
+    NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有粘贴。\n请在当前操作完成后重试。");
+    return true;
+}
+
+// UI thread: the plan of a paste whose entries were looked at, its one
+// question, and the job that carries it out.
+void PlanPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PastePlace& place, const std::wstring& folder,
+               const PlanLooks& looks)
+{
+    if (!looks.boxFolders.Empty())
+        NotifyUser(L"paste-volume-root", looks.boxFolders.Text(L"粘贴到收纳盒中"));
+    const std::wstring inFolder = WithSeparator(folder);
+    const HWND hwnd = box->GetHwnd();
+    const DropPlan::Plan plan = DropPlan::PlanInto(looks.paths, folder, DiskOfLooks(looks, inFolder),
+                                                   [hwnd] { return s_sameNameQuestion(hwnd); }, DropPlan::OwnItem::Ask);
+    HoverAnimationCount = 0;
+    if (plan.cancelled)
+        return;
+    if (!plan.refused.empty()) {
+        NameList names;
+        for (const std::wstring& source : plan.refused)
+            names.Add(source);
+        NotifyUser(L"paste-onto-itself",
+                   names.Text() + L"已在这个收纳盒中，不能用它自己覆盖，没有粘贴。\n要再放一份，请选择“创建副本”。");
+    }
+    CopyJob job;
+    job.box = box;
+    job.conflictChoice = plan.choice;
+    // What was copied or cut may be gone by the time it is pasted: named
+    // with the rest of what did not arrive, never left out unsaid.
+    job.notFound = NotFoundAtPlan(plan.missing, looks);
+    for (const DropPlan::Item& planned : plan.items) {
+        CopyJobItem item;
+        item.source = planned.source;
+        item.destination = planned.destination;
+        item.originalPath = planned.source;
+        item.insertIndex = place.insertIndex + (place.menu ? planned.sourceIndex : 0);
+        item.dropX = place.x;
+        item.dropY = place.y;
+        item.owner = place.owner;
+        item.replace = planned.replace;
+        if (planned.replace)
+            item.keptCopy = TempCopyPath(planned.destination);
+        if (GetPathFileName(planned.destination) != GetPathFileName(planned.source))
+            Log(L"WARNING", L"File collision avoided. Renamed to: " + planned.destination);
+        job.items.push_back(std::move(item));
+    }
+    if (job.items.empty()) {
+        if (!job.notFound.empty()) {
+            JobTrouble trouble;
+            trouble.failed = std::move(job.notFound);
+            NotifyUser(L"paste-failed", JobTroubleText(trouble));
+        }
+        FinishPaste(box, manager, place);
+        return;
+    }
+    const bool menu = place.menu;
+    if (!StartFileJob(box, [job = std::move(job), menu]() mutable { PasteCopyWorker(std::move(job), menu); }) &&
+        !FileActionGate::IsClosed())
+        NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有粘贴。\n请在当前操作完成后重试。");
+}
+
+// UI thread, once the looks are back.
+void PasteLookedAt(unsigned serial, const PlanLooks& looks, bool failed)
+{
+    std::optional<LookedAtPaste>& slot = BeingLookedAt();
+    if (!slot || slot->serial != serial)
+        return;
+    const LookedAtPaste taken = std::move(*slot);
+    slot.reset();
+    // The program began to end, or a job began, while the paste was
+    // looked at.
+    if (RefusedWhileFileJobRuns(L"粘贴"))
+        return;
+    if (failed) {
+        NotifyUser(L"paste-look-failed", L"无法读取要粘贴的文件的信息，没有粘贴。");
+        return;
+    }
+    const BoxRuntime* runtime = FindBoxRuntime(taken.box);
+    auto manager = s_boxIconManagers.find(taken.box);
+    // The box went meanwhile: nothing was touched.
+    if (!runtime || manager == s_boxIconManagers.end())
+        return;
+    if (runtime->BackingFolder() != taken.folder) {
+        // What was looked at is not where the files would go.
+        NotifyUser(L"paste-folder-changed:" + runtime->TargetFolder,
+                   L"收纳盒“" + runtime->title + L"”的文件夹在粘贴时发生了变化，没有粘贴。\n请重试。");
+        return;
+    }
+    try {
+        PlanPaste(taken.box, manager->second, taken.place, taken.folder, looks);
+    } catch (...) {
+        Log(L"ERROR", L"Paste stopped on an unexpected error.");
+        NotifyUser(L"paste-failed-plan", L"粘贴时发生意外错误，没有粘贴。");
+    }
+}
+
 void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRuntime& runtime, const PastePlace& place,
                 const std::vector<std::wstring>& paths)
 {
@@ -371,70 +489,16 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
     }
 
     // The plan would be made against a folder the job is still changing.
-    if (RefusedWhileFileJobRuns(L"粘贴"))
+    if (RefusedWhileFileJobRuns(L"粘贴") || RefusedWhilePasteLooks())
         return;
-    // A drive's root has no name to be copied under, and a whole drive is
-    // never what a paste means: it stays, and the user hears so.
-    BoxFolderNames roots;
-    std::vector<std::wstring> taken;
-    for (const std::wstring& path : paths) {
-        const bool root = BoxFolderGuard::VolumeRoot(path);
-        roots.Add(path, root ? FolderRelation::VolumeRoot : FolderRelation::Unrelated);
-        if (!root)
-            taken.push_back(path);
-    }
-    if (!roots.Empty())
-        NotifyUser(L"paste-volume-root", roots.Text(L"粘贴到收纳盒中"));
-    const HWND hwnd = box->GetHwnd();
-    const DropPlan::Plan plan = DropPlan::PlanInto(
-        taken, folder, DropPlan::Disk{PathExists, SamePathItem}, [hwnd] { return s_sameNameQuestion(hwnd); },
-        DropPlan::OwnItem::Ask);
-    HoverAnimationCount = 0;
-    if (plan.cancelled)
-        return;
-    if (!plan.refused.empty()) {
-        NameList names;
-        for (const std::wstring& source : plan.refused)
-            names.Add(source);
-        NotifyUser(L"paste-onto-itself",
-                   names.Text() + L"已在这个收纳盒中，不能用它自己覆盖，没有粘贴。\n要再放一份，请选择“创建副本”。");
-    }
-    CopyJob job;
-    job.box = box;
-    job.conflictChoice = plan.choice;
-    // What was copied or cut may be gone by the time it is pasted: named
-    // with the rest of what did not arrive, never left out unsaid.
-    for (const std::wstring& source : plan.missing)
-        job.notFound.push_back({source, ERROR_FILE_NOT_FOUND});
-    for (const DropPlan::Item& planned : plan.items) {
-        CopyJobItem item;
-        item.source = planned.source;
-        item.destination = planned.destination;
-        item.originalPath = planned.source;
-        item.insertIndex = place.insertIndex + (place.menu ? planned.sourceIndex : 0);
-        item.dropX = place.x;
-        item.dropY = place.y;
-        item.owner = place.owner;
-        item.replace = planned.replace;
-        if (planned.replace)
-            item.keptCopy = TempCopyPath(planned.destination);
-        if (GetPathFileName(planned.destination) != GetPathFileName(planned.source))
-            Log(L"WARNING", L"File collision avoided. Renamed to: " + planned.destination);
-        job.items.push_back(std::move(item));
-    }
-    if (job.items.empty()) {
-        if (!job.notFound.empty()) {
-            JobTrouble trouble;
-            trouble.failed = std::move(job.notFound);
-            NotifyUser(L"paste-failed", JobTroubleText(trouble));
-        }
-        FinishPaste(box, manager, place);
-        return;
-    }
-    const bool menu = place.menu;
-    if (!StartFileJob(box, [job = std::move(job), menu]() mutable { PasteCopyWorker(std::move(job), menu); }) &&
-        !FileActionGate::IsClosed())
-        NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有粘贴。\n请在当前操作完成后重试。");
+    // Every pasted entry is looked at, and the box's folder listed, off the
+    // UI thread: a thousand taken names cost seconds of questions to the
+    // system. The plan, its question and the job follow on the UI thread.
+    static unsigned serials = 0;
+    const unsigned serial = ++serials;
+    BeingLookedAt() = LookedAtPaste{box, place, folder, serial};
+    LookOffUiThread([guarded = FoldersToGuard(folder), paths] { return LookBeforePlan(guarded, paths, false); },
+                    [serial](const PlanLooks& looks, bool failed) { PasteLookedAt(serial, looks, failed); });
 }
 
 void PasteText(const BoxWindowPtr& box, KelmIconManager& manager, const std::wstring& folder, const PastePlace& place,
@@ -474,7 +538,8 @@ void PasteClipboard(const BoxWindowPtr& box, KelmIconManager& manager, bool menu
     const BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime || !IsWindow(box->GetHwnd()) || FileActionGate::Refuses(L"没有粘贴"))
         return;
-    // Open for the whole paste: the same-name question runs while it is.
+    // Open while its content is read and written (a file list is planned
+    // and copied after it closed).
     ClipboardOpen clipboard(box->GetHwnd());
     if (!clipboard.IsOpen())
         return;
@@ -489,7 +554,7 @@ void PasteClipboard(const BoxWindowPtr& box, KelmIconManager& manager, bool menu
         return;
     }
     const std::wstring folder = runtime->BackingFolder();
-    if (!folder.empty() && RefusedWhileFileJobRuns(L"粘贴"))
+    if (!folder.empty() && (RefusedWhileFileJobRuns(L"粘贴") || RefusedWhilePasteLooks()))
         return;
     if (IsClipboardFormatAvailable(CF_UNICODETEXT)) {
         HANDLE data = GetClipboardData(CF_UNICODETEXT);
@@ -542,6 +607,11 @@ void CALLBACK PasteFromClipboardTimer(HWND, UINT, UINT_PTR timerId, DWORD)
     } catch (...) {
         Log(L"ERROR", L"Paste stopped on an unexpected error.");
     }
+}
+
+bool PasteBeingLookedAt()
+{
+    return BeingLookedAt().has_value();
 }
 
 void PasteFilesIntoBox(const BoxWindowPtr& box, KelmIconManager& manager, const std::vector<std::wstring>& paths)

@@ -30,9 +30,15 @@ extern PendingBoxTimer s_pendingPaste;
 void PasteIntoBox(const std::shared_ptr<KelmWindow>& box, TessikDesktopContainer::KelmIconManager& manager);
 
 // The file list of a Ctrl+V, however it was read from the clipboard: the
-// same-name question, the copy worker, records and undo records.
+// same-name question, the copy worker, records and undo records. Into a
+// box's folder its entries are looked at on a thread of their own first;
+// the plan, the question and the job follow on the UI thread.
 void PasteFilesIntoBox(const std::shared_ptr<KelmWindow>& box, TessikDesktopContainer::KelmIconManager& manager,
                        const std::vector<std::wstring>& paths);
+
+// A paste's entries are being looked at before its plan is made: it is
+// still pending.
+bool PasteBeingLookedAt();
 
 // folder + "\" + stem + extension, or the first free stem + " (n)" +
 // extension for n = 1, 2, 3 ...

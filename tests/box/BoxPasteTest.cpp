@@ -99,6 +99,36 @@ TEST_F(BoxPasteTest, FilesAreCopiedWithNumberedNamesAndNeverOntoEachOther)
     EXPECT_TRUE(undo[0].replacedCopy.empty());
 }
 
+// A paste of many taken names asks the system about each of them: that
+// happens off the window's thread, which returns at once; the question
+// and the copies follow. A second paste meanwhile is refused and told.
+TEST_F(BoxPasteTest, ManyTakenNamesAreLookedAtBeforeTheQuestionWithoutHoldingTheWindow)
+{
+    std::vector<std::wstring> sources;
+    for (int i = 0; i < 80; ++i) {
+        const std::wstring name = L"m" + std::to_wstring(i) + L".txt";
+        sources.push_back(In(name));
+        TempFolder::WriteBytes(sources.back(), "new");
+        TempFolder::WriteBytes(Folder() + L"\\" + name, "old");
+    }
+    answer = 0;
+    const int busyTold = TimesUserNotified(L"job-busy");
+    PasteFilesIntoBox(folderBox, s_boxIconManagers.at(folderBox), sources);
+    EXPECT_EQ(answers, 0) << "planned on the window's thread";
+    EXPECT_TRUE(PasteBeingLookedAt());
+    PasteFilesIntoBox(folderBox, s_boxIconManagers.at(folderBox), {sources.front()});
+    EXPECT_EQ(TimesUserNotified(L"job-busy"), busyTold + 1);
+
+    EXPECT_TRUE(WaitForFileJob([] { return false; })) << "the paste did not end";
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(RecordPaths(folderBox).size(), sources.size());
+    for (int i = 0; i < 80; ++i) {
+        const std::wstring name = Folder() + L"\\m" + std::to_wstring(i);
+        EXPECT_EQ(TempFolder::ReadBytes(name + L".txt"), "old");
+        EXPECT_EQ(TempFolder::ReadBytes(name + L" (1).txt"), "new");
+    }
+}
+
 TEST_F(BoxPasteTest, OverwriteKeepsWhatItReplacedForUndo)
 {
     TempFolder::WriteBytes(In(L"b.txt"), "new");

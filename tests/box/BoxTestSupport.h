@@ -16,6 +16,7 @@
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/PasteIntoBox.h"
 #include "box/icons/KelmIconManager.h"
 #include "common/WindowTestSupport.h"
 #include "ui/core/DpiScale.h"
@@ -65,7 +66,7 @@ inline std::vector<BoxWindowPtr> CreateTestBoxes(const TempFolder& store, const 
 // took longer than 30 s.
 inline bool WaitForFileJob(const std::function<bool()>& pending)
 {
-    return PumpUntil([&] { return !pending() && !s_copyProgress.busy; }, 30000);
+    return PumpUntil([&] { return !pending() && !PasteBeingLookedAt() && !s_copyProgress.busy; }, 30000);
 }
 
 // The paths of the box's records, in list order.

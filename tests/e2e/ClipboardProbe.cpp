@@ -7,7 +7,10 @@
 //   ClipboardProbe text <text>  puts the text on the clipboard (CF_UNICODETEXT)
 //   ClipboardProbe put-files <path>...
 //                               puts the paths on the clipboard as a file
-//                               list (CF_HDROP), as a copy in Explorer does
+//                               list (CF_HDROP), as a copy in Explorer does;
+//                               a relative path is taken from the current
+//                               folder (thousands of full paths would not
+//                               fit on a command line)
 //
 // Exit code 0 on success, 1 when the clipboard could not be used, 2 on bad use.
 #include <windows.h>
@@ -76,7 +79,9 @@ int PutFiles(int count, wchar_t** paths)
 {
     std::wstring list;
     for (int i = 0; i < count; ++i) {
-        list += paths[i];
+        wchar_t full[MAX_PATH * 4] = {};
+        const DWORD length = GetFullPathNameW(paths[i], MAX_PATH * 4, full, nullptr);
+        list += length > 0 && length < MAX_PATH * 4 ? full : paths[i];
         list += L'\0';
     }
     list += L'\0';

@@ -377,11 +377,13 @@ protected:
     void FinishJob()
     {
         const DWORD start = GetTickCount();
-        // A drop's entries are looked at on a thread before its job starts.
-        while ((DropBeingLookedAt() || (s_copyProgress.busy && s_copyProgress.targetWindow == box)) &&
+        // A drop's or a paste's entries are looked at on a thread before
+        // its job starts.
+        while ((DropBeingLookedAt() || PasteBeingLookedAt() ||
+                (s_copyProgress.busy && s_copyProgress.targetWindow == box)) &&
                GetTickCount() - start < 20000) {
             TakeJobMail();
-            if (s_copyProgress.workerRunning || DropBeingLookedAt())
+            if (s_copyProgress.workerRunning || DropBeingLookedAt() || PasteBeingLookedAt())
                 Sleep(1);
         }
         TakeJobMail();

@@ -1,0 +1,203 @@
+#include "box/fileops/PlanLooks.h"
+
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+
+#include "app/FileRemoval.h"
+#include "app/FolderRelation.h"
+#include "box/BoxDeletion.h"
+#include "box/BoxFolderGuard.h"
+#include "box/fileops/FileJobMailbox.h"
+#include "box/fileops/FileJobProgress.h"
+#include "box/fileops/FileWorkerTracker.h"
+
+namespace
+{
+
+// A folder that many of the entries share is listed once instead of each
+// entry being asked about: thousands of files from one folder ask the
+// system a few times, not thousands. Below this many, the single looks
+// cost less than a listing of a large folder.
+constexpr size_t kListedLooks = 64;
+
+std::wstring FolderPart(const std::wstring& full)
+{
+    const size_t slash = full.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
+}
+
+std::wstring LowerName(std::wstring name)
+{
+    if (!name.empty())
+        CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+// The looks at the entries, in their order: from one listing of
+// their folder where many share it and the listing shows the entry under
+// exactly its name (the attributes it lists are the entry's own, as a
+// single look gives them), else one by one.
+std::vector<EntryLook> LookAtEntries(const std::vector<std::wstring>& paths)
+{
+    std::vector<EntryLook> looks(paths.size());
+    std::unordered_map<std::wstring, std::vector<size_t>> byFolder;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        looks[i].full = paths[i].empty() ? std::wstring() : FullPathOf(paths[i]);
+        const std::wstring folder = FolderPart(looks[i].full);
+        if (!folder.empty() && folder.size() + 1 < looks[i].full.size())
+            byFolder[folder].push_back(i);
+    }
+    std::vector<char> looked(paths.size(), 0);
+    for (const auto& [folder, members] : byFolder) {
+        if (members.size() < kListedLooks)
+            continue;
+        std::unordered_map<std::wstring, DWORD> listed;
+        if (!ForEachFolderEntry(folder, [&listed](const std::wstring& name, unsigned long attributes) {
+                listed.emplace(name, attributes);
+                return true;
+            }))
+            continue;
+        for (const size_t i : members) {
+            const auto found = listed.find(looks[i].full.substr(folder.size() + 1));
+            if (found == listed.end())
+                continue;
+            looks[i].attributes = found->second;
+            looked[i] = 1;
+        }
+    }
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (!looked[i] && !paths[i].empty())
+            looks[i] = LookAtEntry(paths[i]);
+    }
+    return looks;
+}
+
+// The names a folder holds, lower-cased, for a plan of many items: a name
+// it does not list is free (what appears there meanwhile the job itself
+// never replaces), a name it lists is asked about again. Empty when the
+// plan is small or the folder cannot be listed: every name is asked about.
+std::optional<std::unordered_set<std::wstring>> NamesForPlan(const std::wstring& folder, size_t items)
+{
+    if (items < kListedLooks)
+        return std::nullopt;
+    std::unordered_set<std::wstring> names;
+    if (!ForEachFolderEntry(folder, [&names](const std::wstring& name, unsigned long) {
+            names.insert(LowerName(name));
+            return true;
+        }))
+        return std::nullopt;
+    return names;
+}
+
+} // namespace
+
+std::wstring WithSeparator(const std::wstring& folder)
+{
+    return !folder.empty() && folder.back() == L'\\' ? folder : folder + L"\\";
+}
+
+PlanLooks LookBeforePlan(const GuardedFolders& guarded, const std::vector<std::wstring>& dropped, bool move)
+{
+    // The box's own folder and the folders that hold it, however spelled,
+    // are left out, as the plan leaves out their stored spelling. Another
+    // box's folder (or one that holds it) would leave that box without its
+    // folder: it stays where it is, and the user hears why. A copy leaves
+    // it where it is, so only a move asks.
+    const BoxFolderGuard guard = guarded.Make();
+    PlanLooks result;
+    const std::vector<EntryLook> looks = LookAtEntries(dropped);
+    for (size_t i = 0; i < dropped.size(); ++i) {
+        const std::wstring& path = dropped[i];
+        const EntryLook& look = looks[i];
+        // A drive's root is neither moved nor copied in, and the user hears
+        // so even where the root holds this box's folder.
+        const bool root = BoxFolderGuard::VolumeRoot(look);
+        if (!root && guard.IntoItself(look) == FolderRelation::SameOrHolding)
+            continue;
+        const FolderRelation relation = root   ? FolderRelation::VolumeRoot
+                                        : move ? guard.BoxFolder(look)
+                                               : FolderRelation::Unrelated;
+        result.boxFolders.Add(path, relation);
+        if (relation == FolderRelation::Unrelated) {
+            result.paths.push_back(path);
+            if (look.full == path) {
+                result.present[path] = look.attributes != INVALID_FILE_ATTRIBUTES;
+                if (look.attributes == INVALID_FILE_ATTRIBUTES && look.error)
+                    result.absentWhy[path] = look.error;
+            }
+        }
+    }
+    // Taken before its names: a folder put in its place after this is not
+    // the one the plan was made against.
+    result.boxFolder = IdentityAt(guarded.intoFolder);
+    result.boxNames = NamesForPlan(guarded.intoFolder, result.paths.size());
+    const std::wstring inFolder = WithSeparator(guarded.intoFolder);
+    for (const auto& [path, present] : result.present) {
+        const std::wstring name = FileNameOfPath(path);
+        if (!present || name.empty())
+            continue;
+        const std::wstring there = inFolder + name;
+        if (result.boxNames ? result.boxNames->count(LowerName(name)) > 0 : PathExists(there))
+            result.itselfInBox[path] = SamePathItem(path, there);
+    }
+    return result;
+}
+
+std::vector<TransferFailure> NotFoundAtPlan(const std::vector<std::wstring>& missing, const PlanLooks& looks)
+{
+    std::vector<TransferFailure> notFound;
+    for (const std::wstring& path : missing) {
+        const auto why = looks.absentWhy.find(path);
+        notFound.push_back({path, why == looks.absentWhy.end() ? ERROR_FILE_NOT_FOUND : why->second});
+    }
+    return notFound;
+}
+
+DropPlan::Disk DiskOfLooks(const PlanLooks& looks, const std::wstring& inFolder)
+{
+    auto exists = [&looks, &inFolder](const std::wstring& path) {
+        const auto known = looks.present.find(path);
+        if (known != looks.present.end())
+            return known->second;
+        if (looks.boxNames && path.size() > inFolder.size() && path.compare(0, inFolder.size(), inFolder) == 0 &&
+            path.find_first_of(L"\\/", inFolder.size()) == std::wstring::npos &&
+            !looks.boxNames->count(LowerName(path.substr(inFolder.size()))))
+            return false;
+        return PathExists(path);
+    };
+    auto itself = [&looks, &inFolder](const std::wstring& source, const std::wstring& destination) {
+        const auto known = looks.itselfInBox.find(source);
+        if (known != looks.itselfInBox.end() && destination == inFolder + FileNameOfPath(source))
+            return known->second;
+        return SamePathItem(source, destination);
+    };
+    return DropPlan::Disk{exists, itself};
+}
+
+void LookOffUiThread(std::function<PlanLooks()> look, std::function<void(const PlanLooks&, bool failed)> done)
+{
+    auto run = [look = std::move(look), done = std::move(done)](bool onThread) {
+        FileWorkerTracker::Scope running(FileWorkerTracker::GetInstance());
+        PlanLooks looks;
+        bool failed = false;
+        try {
+            looks = look();
+        } catch (...) {
+            failed = true;
+        }
+        if (onThread)
+            FileJobMailbox::Post([done, looks = std::move(looks), failed] { done(looks, failed); });
+        else
+            done(looks, failed);
+    };
+    // The answer comes back through the file jobs' mailbox.
+    if (FileJobMailbox::Open()) {
+        try {
+            std::thread(run, true).detach();
+            return;
+        } catch (const std::system_error&) {
+        }
+    }
+    run(false);
+}
