@@ -72,6 +72,9 @@ struct FinishedDrop {
     std::optional<MergedEntries> merged;
     ItemIdentity identity;
     std::map<std::wstring, ItemIdentity> mergedIdentities;
+    // What a copy was as it arrived (undo takes back only that), read by
+    // the worker: a question to the disk per file is not the UI thread's.
+    ItemStamp made;
 };
 
 // UI thread: one finished item's undo record and the entry of its record.
@@ -88,7 +91,7 @@ void FinishDroppedCopy(const BoxWindowPtr& box, const FinishedDrop& finished, st
         record.merged = finished.merged;
         record.mergedIdentities = finished.mergedIdentities;
     } else {
-        record.made = StampItem(item.destination);
+        record.made = finished.made;
     }
     record.replacedCopy = item.keptCopy;
     record.owner = item.owner;
@@ -414,7 +417,8 @@ void CopyFilesWorker(CopyJob job)
             }
             const std::map<std::wstring, ItemIdentity> mergedIdentities =
                 merged ? IdentifyEntries(item.destination, merged->files) : std::map<std::wstring, ItemIdentity>{};
-            batch.push_back(FinishedDrop{std::move(finished), std::move(merged), identity, mergedIdentities});
+            const ItemStamp made = finished.move ? ItemStamp{} : StampItem(item.destination);
+            batch.push_back(FinishedDrop{std::move(finished), std::move(merged), identity, mergedIdentities, made});
             if (GetTickCount() - lastPost >= kDropBatchInterval)
                 postBatch();
         } else {

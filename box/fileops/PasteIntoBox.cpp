@@ -261,8 +261,15 @@ bool EncodeBitmapAsPng(HBITMAP bitmap, std::string& bytes)
     return encoded;
 }
 
+// What a pasted file was as it arrived, read by the worker: undo takes
+// back only that.
+struct PastedFacts {
+    ItemStamp made;
+    ItemIdentity identity;
+};
+
 // UI thread: one copied file becomes its record and undo record.
-void FinishPastedItem(const BoxWindowPtr& box, CopyJobItem item, bool menu)
+void FinishPastedItem(const BoxWindowPtr& box, CopyJobItem item, bool menu, const PastedFacts& facts)
 {
     if (!box)
         return;
@@ -277,8 +284,8 @@ void FinishPastedItem(const BoxWindowPtr& box, CopyJobItem item, bool menu)
     record.path = item.destination;
     record.replacedCopy = item.keptCopy;
     record.owner = item.owner;
-    record.made = StampItem(item.destination);
-    record.identity = IdentifyItem(item.destination);
+    record.made = facts.made;
+    record.identity = facts.identity;
     PushUndoRecord(box, std::move(record));
     PastePlace place;
     place.menu = menu;
@@ -324,8 +331,11 @@ void PasteCopyWorker(CopyJob job, bool menu)
         const TransferResult result = PasteOne(item, options, &report, &before);
         const DWORD error = GetLastError();
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
-            if (job.box)
-                PostToJobBox([item, menu](const BoxWindowPtr& box) { FinishPastedItem(box, item, menu); });
+            if (job.box) {
+                const PastedFacts facts{StampItem(item.destination), IdentifyItem(item.destination)};
+                PostToJobBox(
+                    [item, menu, facts](const BoxWindowPtr& box) { FinishPastedItem(box, item, menu, facts); });
+            }
         } else {
             if (result == TransferResult::Failed)
                 Log(L"ERROR", L"Failed to paste file async: " + item.destination);

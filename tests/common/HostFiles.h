@@ -90,6 +90,10 @@ inline bool RenameOnHost(const std::wstring& from, const std::wstring& folder, c
 inline void RemoveOnHost(const std::wstring& folder)
 {
     const std::string unixFolder = host_files::UnixPath(folder);
-    if (!unixFolder.empty() && unixFolder.size() > 5)
-        host_files::RunOnHost(L"Z:\\bin\\rm", {"-rf", unixFolder});
+    if (unixFolder.empty() || unixFolder.size() <= 5 || !host_files::RunOnHost(L"Z:\\bin\\rm", {"-rf", unixFolder}))
+        return;
+    // Wine may report the host program ended before it has run: the next
+    // test would find the folder half gone under its own clean-up.
+    for (int i = 0; i < 100 && GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(50);
 }
