@@ -64,7 +64,7 @@ FILES="$5"
 source "$HERE/../tests/e2e/lib.sh" "$1" "$2" "$3"
 DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
 PLAIN_EXE="$TESSIK_BUILD/bench/bench_plain_move.exe"
-WATCH_EXE="$TESSIK_BUILD/bench/bench_drop_watch.exe"
+source "$HERE/watch.sh"
 
 BOX_FOLDER="$WORK/boxes/root/d4444"
 mkdir -p "$BOX_FOLDER" "$WORK/s" "$WORK/p" "$WORK/q"
@@ -105,17 +105,7 @@ wait_box_rect
 wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "a message box is open before the drop: no figure"
 
-# The watcher answers once before the drop starts: its own start under
-# Wine is not counted.
-watch_out="$WORK/watch.txt"
-(cd "$WORK" && wine "$WATCH_EXE" "$BOX_PREFIX" ready landing stop >"$watch_out" 2>&1) &
-watch_pid=$!
-for _ in $(seq 3000); do
-  [ -e "$WORK/ready" ] && break
-  runs "$watch_pid" || fail "the watcher ended: $(cat "$watch_out")"
-  sleep 0.01
-done
-[ -e "$WORK/ready" ] || fail "the watcher did not start"
+start_watch
 
 # Names relative to the source folder: four thousand full paths would not
 # fit on a command line.
@@ -172,26 +162,10 @@ for _ in $(seq 6000); do
 done
 [ "$stored" -ge "$FILES" ] || fail "$stored of $FILES records were stored"
 stored_at=$(date +%s%N)
-last=""
-same=0
-still_at=$stored_at
-for _ in $(seq 3000); do
-  now_sum=$(screen_sum "$bx" "$by" "$bw" "$bh")
-  if [ "$now_sum" = "$last" ]; then
-    same=$((same + 1))
-    [ "$same" -ge 2 ] && break
-  else
-    last=$now_sum
-    same=0
-    still_at=$(date +%s%N)
-  fi
-  sleep 0.1
-done
-[ "$same" -ge 2 ] || fail "the box did not come to rest"
+picture_rests "$bx" "$by" "$bw" "$bh"
+still_at=$RESTED_AT
 shown=$((still_at > stored_at ? still_at : stored_at))
-touch "$WORK/stop"
-wait "$watch_pid" || fail "the watcher failed: $(cat "$watch_out")"
-read -r longest landing_longest answers < <(tr -d '\r' <"$watch_out")
+stop_watch
 wait "$source_pid" || fail "the drop did not happen"
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "the program showed a message box during the drop: no figure"
 # Until the first file arrived: the drop source's start, the drop itself,
@@ -202,7 +176,7 @@ wait "$source_pid" || fail "the drop did not happen"
 released=$(tr -d '\r\n' <"$WORK/released" 2>/dev/null) || fail "the drop source did not say when it dropped"
 since_drop() { awk -v ns=$(($1 - released)) 'BEGIN {printf "%.3f", ns / 1e9}'; }
 awk -v r="$RUN" -v n="$FILES" -v d="$(elapsed "$landed")" -v s="$(elapsed "$shown")" -v f="$(elapsed "$first")" \
-  -v p="$plain_s" -v l="$longest" -v ll="$landing_longest" -v a="$answers" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" \
+  -v p="$plain_s" -v l="$WATCH_LONGEST" -v ll="$WATCH_MARKED" -v a="$WATCH_ANSWERS" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" \
   -v rs="$(elapsed "$released")" -v dd="$(since_drop "$landed")" -v sd="$(since_drop "$shown")" \
   -v st="$(awk -v ns=$((stored_at - landed)) 'BEGIN {printf "%.3f", ns / 1e9}')" \
   -v sl="$(awk -v ns=$((still_at - landed)) 'BEGIN {printf "%.3f", ns / 1e9}')" \

@@ -43,7 +43,7 @@ unset WINEPREFIX_TESSIK
 RUN="$4"
 source "$HERE/../tests/e2e/lib.sh" "$1" "$2" "$3"
 CLIP_EXE="$(dirname "$PROBE_EXE")/ClipboardProbe.exe"
-WATCH_EXE="$TESSIK_BUILD/bench/bench_drop_watch.exe"
+source "$HERE/watch.sh"
 
 BOX_FOLDER="$WORK/boxes/root/p6666"
 mkdir -p "$BOX_FOLDER" "$WORK/s"
@@ -62,15 +62,7 @@ wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "a message box is open before the paste: no figure"
 (cd "$WORK/s" && wine "$CLIP_EXE" put-files f*.txt >/dev/null 2>&1) || fail "could not fill the clipboard"
 
-watch_out="$WORK/watch.txt"
-(cd "$WORK" && wine "$WATCH_EXE" "$BOX_PREFIX" ready landing stop >"$watch_out" 2>&1) &
-watch_pid=$!
-for _ in $(seq 3000); do
-  [ -e "$WORK/ready" ] && break
-  runs "$watch_pid" || fail "the watcher ended: $(cat "$watch_out")"
-  sleep 0.01
-done
-[ -e "$WORK/ready" ] || fail "the watcher did not start"
+start_watch
 
 # The box takes the keyboard by a click on its empty lower part; under
 # Wine a key counts only while a paint sees it held.
@@ -95,27 +87,11 @@ for _ in $(seq 12000); do
 done
 landed=$(date +%s%N)
 [ "$arrived" = "$FILES" ] || fail "$arrived of $FILES copies arrived"
-last=""
-same=0
-still_at=$landed
-for _ in $(seq 3000); do
-  now_sum=$(screen_sum "$bx" "$by" "$bw" "$bh")
-  if [ "$now_sum" = "$last" ]; then
-    same=$((same + 1))
-    [ "$same" -ge 2 ] && break
-  else
-    last=$now_sum
-    same=0
-    still_at=$(date +%s%N)
-  fi
-  sleep 0.1
-done
-[ "$same" -ge 2 ] || fail "the box did not come to rest"
-touch "$WORK/stop"
-wait "$watch_pid" || fail "the watcher failed: $(cat "$watch_out")"
-read -r longest _ answers < <(tr -d '\r' <"$watch_out")
+picture_rests "$bx" "$by" "$bw" "$bh"
+still_at=$RESTED_AT
+stop_watch
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "the program showed a message box during the paste: no figure"
 s() { awk -v ns=$(($1 - $2)) 'BEGIN {printf "%.3f", ns / 1e9}'; }
-echo "run $RUN, $FILES taken names: question after $(s "$asked" "$started") s, copies in place $(s "$landed" "$answered") s after the answer, box at rest $(s "$still_at" "$answered") s after it; UI thread longest wait $longest ms ($answers answers); load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "run $RUN, $FILES taken names: question after $(s "$asked" "$started") s, copies in place $(s "$landed" "$answered") s after the answer, box at rest $(s "$still_at" "$answered") s after it; UI thread longest wait $WATCH_LONGEST ms ($WATCH_ANSWERS answers); load $(cut -d' ' -f1-3 /proc/loadavg)"
 quit_from_tray
 wait_exit "$pid"

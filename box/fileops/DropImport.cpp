@@ -601,13 +601,12 @@ struct LookedAtDrop {
     BoxWindowPtr box;
     DroppedFiles drop;
     std::wstring folder;
-    unsigned serial = 0;
 };
 
-std::optional<LookedAtDrop>& BeingLookedAt()
+AwaitedLooks<LookedAtDrop>& BeingLookedAt()
 {
-    static std::optional<LookedAtDrop> slot;
-    return slot;
+    static AwaitedLooks<LookedAtDrop> awaited;
+    return awaited;
 }
 
 // The plan of a looked-at drop runs: its same-name question runs a modal
@@ -617,11 +616,10 @@ bool s_planningLookedAt = false;
 // UI thread, posted by the looking thread.
 void LookedAt(unsigned serial, const PlanLooks& looks, bool failed)
 {
-    std::optional<LookedAtDrop>& slot = BeingLookedAt();
-    if (!slot || slot->serial != serial)
+    std::optional<LookedAtDrop> awaited = BeingLookedAt().Take(serial);
+    if (!awaited)
         return;
-    LookedAtDrop taken = std::move(*slot);
-    slot.reset();
+    LookedAtDrop taken = std::move(*awaited);
     // The program began to end while the drop was looked at.
     if (FileActionGate::Refuses(kDropNotTaken)) {
         TakeNothing(taken.drop.outcome);
@@ -650,7 +648,7 @@ void LookedAt(unsigned serial, const PlanLooks& looks, bool failed)
 
 bool DropBeingLookedAt()
 {
-    return BeingLookedAt().has_value() || s_planningLookedAt;
+    return BeingLookedAt().Waits() || s_planningLookedAt;
 }
 
 void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFiles& drop)
@@ -709,11 +707,9 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     // resolve every box's folder: thousands of questions, off the UI
     // thread. The drop stays pending meanwhile (no other drop is taken);
     // its plan, question and job follow on the UI thread.
-    static unsigned serials = 0;
-    const unsigned serial = ++serials;
     const GuardedFolders guarded = FoldersToGuard(folder);
     const bool move = drop.effect == DROPEFFECT_MOVE;
-    BeingLookedAt() = LookedAtDrop{box, drop, folder, serial};
+    const unsigned serial = BeingLookedAt().Await(LookedAtDrop{box, drop, folder});
     LookOffUiThread([guarded, paths = drop.paths, move] { return LookBeforePlan(guarded, paths, move); },
                     [serial](const PlanLooks& looks, bool failed) { LookedAt(serial, looks, failed); });
 }

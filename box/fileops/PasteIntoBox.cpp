@@ -357,20 +357,19 @@ struct LookedAtPaste {
     BoxWindowPtr box;
     PastePlace place;
     std::wstring folder;
-    unsigned serial = 0;
 };
 
-std::optional<LookedAtPaste>& BeingLookedAt()
+AwaitedLooks<LookedAtPaste>& BeingLookedAt()
 {
-    static std::optional<LookedAtPaste> slot;
-    return slot;
+    static AwaitedLooks<LookedAtPaste> awaited;
+    return awaited;
 }
 
 // One paste at a time: a second one would plan against names the first
 // is about to take.
 bool RefusedWhilePasteLooks()
 {
-    if (!BeingLookedAt())
+    if (!BeingLookedAt().Waits())
         return false;
     NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有粘贴。\n请在当前操作完成后重试。");
     return true;
@@ -437,11 +436,10 @@ void PlanPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PastePla
 // UI thread, once the looks are back.
 void PasteLookedAt(unsigned serial, const PlanLooks& looks, bool failed)
 {
-    std::optional<LookedAtPaste>& slot = BeingLookedAt();
-    if (!slot || slot->serial != serial)
+    const std::optional<LookedAtPaste> awaited = BeingLookedAt().Take(serial);
+    if (!awaited)
         return;
-    const LookedAtPaste taken = std::move(*slot);
-    slot.reset();
+    const LookedAtPaste& taken = *awaited;
     // The program began to end, or a job began, while the paste was
     // looked at.
     if (RefusedWhileFileJobRuns(L"粘贴"))
@@ -504,9 +502,7 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
     // Every pasted entry is looked at, and the box's folder listed, off the
     // UI thread: a thousand taken names cost seconds of questions to the
     // system. The plan, its question and the job follow on the UI thread.
-    static unsigned serials = 0;
-    const unsigned serial = ++serials;
-    BeingLookedAt() = LookedAtPaste{box, place, folder, serial};
+    const unsigned serial = BeingLookedAt().Await(LookedAtPaste{box, place, folder});
     LookOffUiThread([guarded = FoldersToGuard(folder), paths] { return LookBeforePlan(guarded, paths, false); },
                     [serial](const PlanLooks& looks, bool failed) { PasteLookedAt(serial, looks, failed); });
 }
@@ -621,7 +617,7 @@ void CALLBACK PasteFromClipboardTimer(HWND, UINT, UINT_PTR timerId, DWORD)
 
 bool PasteBeingLookedAt()
 {
-    return BeingLookedAt().has_value();
+    return BeingLookedAt().Waits();
 }
 
 void PasteFilesIntoBox(const BoxWindowPtr& box, KelmIconManager& manager, const std::vector<std::wstring>& paths)

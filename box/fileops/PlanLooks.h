@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "box/BoxFolderNames.h"
@@ -57,6 +58,35 @@ std::vector<TransferFailure> NotFoundAtPlan(const std::vector<std::wstring>& mis
 
 // The folder's spelling that its entries' paths begin with.
 std::wstring WithSeparator(const std::wstring& folder);
+
+// The one operation of a kind (a drop, a paste) whose entries are being
+// looked at, held until its looks come back: the serial tells its answer
+// from a stale one. UI thread only.
+template <typename Waiting>
+class AwaitedLooks
+{
+public:
+    // Holds what waits; returns the serial its looks come back with.
+    unsigned Await(Waiting waiting)
+    {
+        waiting_ = std::move(waiting);
+        return ++serial_;
+    }
+    // What waited for the looks of serial, let go; nothing for a stale one.
+    std::optional<Waiting> Take(unsigned serial)
+    {
+        if (!waiting_ || serial != serial_)
+            return std::nullopt;
+        std::optional<Waiting> taken = std::move(waiting_);
+        waiting_.reset();
+        return taken;
+    }
+    bool Waits() const { return waiting_.has_value(); }
+
+private:
+    std::optional<Waiting> waiting_;
+    unsigned serial_ = 0;
+};
 
 // UI thread: look runs on a thread of its own (one the program waits for
 // before it ends), then done runs on the UI thread with its answer, or with

@@ -296,6 +296,26 @@ wait_area_still() {
   done
   return 1
 }
+# Waits (bounded, 5 min) until the screen's rectangle x y w h shows the
+# same picture at three looks 0.1 s apart; RESTED_AT is then the time (ns)
+# of the first of them, the last change seen. Fails when it never rests.
+picture_rests() {
+  local last="" now same=0
+  RESTED_AT=$(date +%s%N)
+  for _ in $(seq 3000); do
+    now=$(screen_sum "$@")
+    if [ "$now" = "$last" ]; then
+      same=$((same + 1))
+      [ "$same" -ge 2 ] && return 0
+    else
+      last=$now
+      same=0
+      RESTED_AT=$(date +%s%N)
+    fi
+    sleep 0.1
+  done
+  fail "the picture at $* did not come to rest"
+}
 # A screenshot of the main window as $WORK/<name>.png.
 shot_main() {
   local rect x y w h
