@@ -32,18 +32,9 @@ HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 RUNS="${DROP_RUNS:-3}"
 COUNTS="${DROP_FILES:-1000 4000}"
 
+source "$HERE/lane.sh"
 if [ "${1:-}" != "--run" ]; then
-  # A prefix of the benchmark's own: the end-to-end helpers it uses never
-  # run in run.sh's prefix, where the user's own Tessik may live.
-  export WINEPREFIX_TESSIK="${WINEPREFIX_TESSIK:-${TESSIK_BUILD:-$HERE/../build}/wineprefix.dropbench}"
-  source "$HERE/../scripts/setup.sh"
-  trap 'stop_display' EXIT
-  if [ -z "${DROP_TESSIK_EXE:-}" ]; then
-    tessik_setup --target Tessik WindowProbe DropSource bench_plain_move bench_drop_watch >/dev/null
-  else
-    ensure_display
-    prepare_wine_prefix
-  fi
+  bench_outside "${DROP_TESSIK_EXE:-}" Tessik WindowProbe DropSource bench_plain_move bench_drop_watch
   exe="${DROP_TESSIK_EXE:-$TESSIK_BUILD/Tessik.exe}"
   for files in $COUNTS; do
     for run in $(seq "$RUNS"); do
@@ -55,10 +46,7 @@ if [ "${1:-}" != "--run" ]; then
 fi
 
 shift
-# The helpers take the benchmark's display and prefix as a lane of their own.
-export CTEST_RESOURCE_GROUP_0_LANES="id:dropbench,slots:1"
-export TESSIK_LANE_dropbench_DISPLAY="$DISPLAY" TESSIK_LANE_dropbench_PREFIX="$WINEPREFIX_TESSIK"
-unset WINEPREFIX_TESSIK
+bench_inside
 RUN="$4"
 FILES="$5"
 source "$HERE/../tests/e2e/lib.sh" "$1" "$2" "$3"

@@ -18,16 +18,9 @@ HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 RUNS="${PASTE_RUNS:-3}"
 FILES="${PASTE_FILES:-700}"
 
+source "$HERE/lane.sh"
 if [ "${1:-}" != "--run" ]; then
-  export WINEPREFIX_TESSIK="${WINEPREFIX_TESSIK:-${TESSIK_BUILD:-$HERE/../build}/wineprefix.dropbench}"
-  source "$HERE/../scripts/setup.sh"
-  trap 'stop_display' EXIT
-  if [ -z "${PASTE_TESSIK_EXE:-}" ]; then
-    tessik_setup --target Tessik WindowProbe ClipboardProbe bench_drop_watch >/dev/null
-  else
-    ensure_display
-    prepare_wine_prefix
-  fi
+  bench_outside "${PASTE_TESSIK_EXE:-}" Tessik WindowProbe ClipboardProbe bench_drop_watch
   exe="${PASTE_TESSIK_EXE:-$TESSIK_BUILD/Tessik.exe}"
   for run in $(seq "$RUNS"); do
     bash "$0" --run "$exe" "$TESSIK_BUILD/tests/e2e/WindowProbe.exe" "/tmp/tpb$$" "$run"
@@ -37,9 +30,7 @@ if [ "${1:-}" != "--run" ]; then
 fi
 
 shift
-export CTEST_RESOURCE_GROUP_0_LANES="id:dropbench,slots:1"
-export TESSIK_LANE_dropbench_DISPLAY="$DISPLAY" TESSIK_LANE_dropbench_PREFIX="$WINEPREFIX_TESSIK"
-unset WINEPREFIX_TESSIK
+bench_inside
 RUN="$4"
 source "$HERE/../tests/e2e/lib.sh" "$1" "$2" "$3"
 CLIP_EXE="$(dirname "$PROBE_EXE")/ClipboardProbe.exe"
