@@ -954,6 +954,52 @@ bool FolderLeft(const std::wstring& path, const ItemIdentity& identity)
     return now.known ? !(now == identity) : PathGone(path);
 }
 
+PlannedFolder::PlannedFolder(std::wstring path, ItemIdentity identity) : path_(std::move(path)), identity_(identity)
+{
+    if (!identity_.known)
+        return;
+    handle_ = CreateFileW(LongPathForm(path_).c_str(), FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION facts{};
+    // Already another folder: the handle must not name that one later.
+    if (handle_ != INVALID_HANDLE_VALUE &&
+        (!GetFileInformationByHandle(handle_, &facts) || !(IdentityOf(facts) == identity_))) {
+        CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+}
+
+PlannedFolder::~PlannedFolder()
+{
+    if (handle_ != INVALID_HANDLE_VALUE)
+        CloseHandle(handle_);
+}
+
+std::wstring PlannedFolder::WhereNow() const
+{
+    if (handle_ == INVALID_HANDLE_VALUE)
+        return L"";
+    // Wine keeps answering the path a folder had when it was opened, so
+    // the answer is checked.
+    std::wstring named(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle_, named.data(), static_cast<DWORD>(named.size()),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length >= named.size()) {
+        named.resize(length + 1);
+        length = GetFinalPathNameByHandleW(handle_, named.data(), static_cast<DWORD>(named.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    if (length == 0 || length >= named.size())
+        return L"";
+    named.resize(length);
+    if (named.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        named = L"\\\\" + named.substr(8);
+    else if (named.compare(0, 4, L"\\\\?\\") == 0)
+        named = named.substr(4);
+    return IdentityAt(named) == identity_ ? named : L"";
+}
+
 bool SamePathItem(const std::wstring& a, const std::wstring& b)
 {
     // The system's file identity, not the drive number of the spelling: a

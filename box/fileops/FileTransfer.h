@@ -44,6 +44,34 @@ ItemIdentity IdentityAt(const std::wstring& path, bool ownEntry = false);
 // put a new one of the same name in its place, while files go into it.
 bool FolderLeft(const std::wstring& path, const ItemIdentity& identity);
 
+// The box's folder as a job was planned against it. Another program may
+// rename, move or delete it while the job runs, or put a new folder of the
+// same name in its place: files put in by its path would then leave the
+// box, or land in a folder that only has its name. It is held open for the
+// job, sharing everything so that the user can still rename or delete it,
+// so that where it went can be told.
+class PlannedFolder
+{
+public:
+    PlannedFolder(std::wstring path, ItemIdentity identity);
+    ~PlannedFolder();
+    PlannedFolder(const PlannedFolder&) = delete;
+    PlannedFolder& operator=(const PlannedFolder&) = delete;
+
+    // On positive evidence only: the path names another folder, or the
+    // system says nothing is there. One open of the path.
+    bool Left() const { return FolderLeft(path_, identity_); }
+
+    // Where the folder is now, when the system names a place that holds
+    // this very folder; empty otherwise.
+    std::wstring WhereNow() const;
+
+private:
+    std::wstring path_;
+    ItemIdentity identity_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
 // Both paths name one file or folder.
 bool SamePathItem(const std::wstring& a, const std::wstring& b);
 

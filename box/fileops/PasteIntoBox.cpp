@@ -317,13 +317,31 @@ TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options,
     return CopyFileAtomically(item.source, item.destination, item.replace, options);
 }
 
+// How often a paste looks whether the box's folder is still where its
+// plan had it, besides before the first item and after a failed one (ms).
+constexpr DWORD kFolderLookInterval = 200;
+
 void PasteCopyWorker(CopyJob job, bool menu)
 {
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
     const TransferOptions options = WorkerTransferOptions(target);
     JobTrouble trouble;
     trouble.failed = job.notFound;
-    ForEachJobItem(job, target, L"paste", [&](const CopyJobItem& planned) {
+    // Copies go into the folder the plan was made against: when another
+    // program renamed, moved or deleted it, or put another of its name in
+    // its place, the paste stops and says so, instead of blaming each item.
+    const PlannedFolder into(job.intoFolder, job.intoFolderIdentity);
+    size_t reached = 0, pasted = 0;
+    bool folderLeft = false;
+    DWORD lastLook = 0;
+    ForEachJobItemWhile(job, target, L"paste", [&](const CopyJobItem& planned) {
+        if (++reached == 1 || GetTickCount() - lastLook >= kFolderLookInterval) {
+            lastLook = GetTickCount();
+            if (into.Left()) {
+                folderLeft = true;
+                return false;
+            }
+        }
         CopyJobItem item = planned;
         AvoidDestinationTakenSincePlan(item, trouble);
         TransferReport report;
@@ -331,24 +349,46 @@ void PasteCopyWorker(CopyJob job, bool menu)
         const TransferResult result = PasteOne(item, options, &report, &before);
         const DWORD error = GetLastError();
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
+            ++pasted;
             if (job.box) {
                 const PastedFacts facts{StampItem(item.destination), IdentifyItem(item.destination)};
                 PostToJobBox(
                     [item, menu, facts](const BoxWindowPtr& box) { FinishPastedItem(box, item, menu, facts); });
             }
         } else {
-            if (result == TransferResult::Failed)
-                Log(L"ERROR", L"Failed to paste file async: " + item.destination);
             std::wstring keptAt;
             if (!GiveBackWhatFailedItemReplaced(item, before, &keptAt))
                 trouble.notGivenBack.emplace_back(item.destination, keptAt);
+            // Refused because the folder went under it: the item is one of
+            // those not pasted, not a failure of its own.
+            if (result == TransferResult::Failed && into.Left()) {
+                folderLeft = true;
+                return false;
+            }
+            if (result == TransferResult::Failed)
+                Log(L"ERROR", L"Failed to paste file async: " + item.destination);
             if (report.failed.empty() && result == TransferResult::Failed)
                 report.failed.push_back({item.source, error ? error : ERROR_GEN_FAILURE});
         }
         trouble.failed.insert(trouble.failed.end(), report.failed.begin(), report.failed.end());
+        return true;
     });
-    if (job.box && !trouble.Empty())
+    if (job.box && folderLeft) {
+        Log(L"ERROR", L"The box folder left while files were pasted into it: " + job.intoFolder);
+        const size_t notYet = job.items.size() - reached + 1;
+        PostToJobBox([folder = job.intoFolder, notYet, pasted, whereNow = into.WhereNow(),
+                      trouble = std::move(trouble)](const BoxWindowPtr& box) {
+            const BoxRuntime* runtime = FindBoxRuntime(box);
+            const std::wstring stored = runtime ? runtime->TargetFolder : folder;
+            std::wstring text = FolderLeftDuringDropText(runtime ? runtime->title : L"", NormalizeStoredPath(stored),
+                                                         notYet, pasted, whereNow);
+            if (!trouble.Empty())
+                text += L"\n\n" + JobTroubleText(trouble);
+            NotifyUser(L"paste-folder-gone:" + stored, text);
+        });
+    } else if (job.box && !trouble.Empty()) {
         PostFromJob([text = JobTroubleText(trouble)] { NotifyUser(L"paste-failed", text); });
+    }
     EndFileJobWorker(target);
 }
 
@@ -402,6 +442,8 @@ void PlanPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PastePla
     // What was copied or cut may be gone by the time it is pasted: named
     // with the rest of what did not arrive, never left out unsaid.
     job.notFound = NotFoundAtPlan(plan.missing, looks);
+    job.intoFolder = folder;
+    job.intoFolderIdentity = looks.boxFolder;
     for (const DropPlan::Item& planned : plan.items) {
         CopyJobItem item;
         item.source = planned.source;

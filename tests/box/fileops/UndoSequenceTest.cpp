@@ -418,6 +418,12 @@ protected:
     // the box's folder. The dropped paths.
     std::vector<std::wstring> DropManyAndChangeFolderPartWay(const std::function<void()>& change)
     {
+        return BringManyAndChangeFolderPartWay(false, change);
+    }
+
+    // The same with the files pasted (copied) instead of dropped.
+    std::vector<std::wstring> BringManyAndChangeFolderPartWay(bool paste, const std::function<void()>& change)
+    {
         fs::create_directories(sources + L"\\many");
         std::vector<std::wstring> paths;
         for (int i = 0; i < 300; ++i) {
@@ -425,13 +431,18 @@ protected:
             Write(paths.back());
         }
         const size_t records = View().Records().size();
-        DroppedFiles drop;
-        drop.paths = paths;
-        drop.effect = DROPEFFECT_MOVE;
-        ImportDroppedFiles(box, drop);
+        if (paste) {
+            PasteFilesIntoBox(box, View(), paths);
+        } else {
+            DroppedFiles drop;
+            drop.paths = paths;
+            drop.effect = DROPEFFECT_MOVE;
+            ImportDroppedFiles(box, drop);
+        }
         bool changed = false;
         const DWORD start = GetTickCount();
-        while ((DropBeingLookedAt() || s_copyProgress.busy) && GetTickCount() - start < 60000) {
+        while ((DropBeingLookedAt() || PasteBeingLookedAt() || s_copyProgress.busy) &&
+               GetTickCount() - start < 60000) {
             TakeJobMail();
             if (!changed && View().Records().size() > records) {
                 change();
@@ -806,6 +817,28 @@ TEST_F(UndoSequenceTest, ADropWhoseBoxFolderGoesPartWayStopsAndSaysWhereItsFiles
             RemoveItemWithoutFollowingLinks(boxFolder);
         EXPECT_TRUE(MoveFileExW(away.c_str(), boxFolder.c_str(), 0));
     }
+}
+
+// A paste whose box folder is renamed away part way stops there and says
+// so once, blaming no item; every source is still where it was.
+TEST_F(UndoSequenceTest, APasteWhoseBoxFolderGoesPartWayStopsAndSaysSo)
+{
+    StartSequence();
+    const std::wstring away = temp.File(L"away3");
+    const int failedTold = TimesUserNotified(L"paste-failed");
+    const int told = TimesUserNotified(L"paste-folder-gone:" + boxFolder);
+    const std::vector<std::wstring> pasted =
+        BringManyAndChangeFolderPartWay(true, [&] { EXPECT_TRUE(MoveFileExW(boxFolder.c_str(), away.c_str(), 0)); });
+    const TempFolder::Whereabouts found = TempFolder::WhereAre(pasted, away);
+    EXPECT_EQ(found.atSource, pasted.size()) << "a paste copies";
+    const size_t notCopied = pasted.size() - found.inFolder;
+    EXPECT_GT(notCopied, 0u) << "the job stopped part way";
+    EXPECT_EQ(TimesUserNotified(L"paste-failed"), failedTold) << WideToUtf8(LastNoticeText(L"paste-failed"));
+    ASSERT_EQ(TimesUserNotified(L"paste-folder-gone:" + boxFolder), told + 1);
+    const std::wstring text = LastNoticeText(L"paste-folder-gone:" + boxFolder);
+    EXPECT_NE(text.find(L"尚未放入的 " + std::to_wstring(notCopied) + L" 项"), std::wstring::npos)
+        << WideToUtf8(text);
+    EXPECT_TRUE(MoveFileExW(away.c_str(), boxFolder.c_str(), 0));
 }
 
 // A folder merged into the box's own of the same name while one of its
