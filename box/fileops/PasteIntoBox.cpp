@@ -422,6 +422,13 @@ void PlanPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PastePla
 {
     if (!looks.boxFolders.Empty())
         NotifyUser(L"paste-volume-root", looks.boxFolders.Text(L"粘贴到收纳盒中"));
+    if (!looks.intoItself.empty()) {
+        NameList names;
+        for (const std::wstring& path : looks.intoItself)
+            names.Add(path);
+        NotifyUser(L"paste-into-itself",
+                   names.Text() + L"是这个收纳盒的文件夹或包含它的文件夹，不能粘贴到它自己里面，没有粘贴。");
+    }
     const std::wstring inFolder = WithSeparator(folder);
     const HWND hwnd = box->GetHwnd();
     const DropPlan::Plan plan = DropPlan::PlanInto(looks.paths, folder, DiskOfLooks(looks, inFolder),

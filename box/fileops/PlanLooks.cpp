@@ -113,8 +113,10 @@ PlanLooks LookBeforePlan(const GuardedFolders& guarded, const std::vector<std::w
         // A drive's root is neither moved nor copied in, and the user hears
         // so even where the root holds this box's folder.
         const bool root = BoxFolderGuard::VolumeRoot(look);
-        if (!root && guard.IntoItself(look) == FolderRelation::SameOrHolding)
+        if (!root && guard.IntoItself(look) == FolderRelation::SameOrHolding) {
+            result.intoItself.push_back(path);
             continue;
+        }
         const FolderRelation relation = root   ? FolderRelation::VolumeRoot
                                         : move ? guard.BoxFolder(look)
                                                : FolderRelation::Unrelated;

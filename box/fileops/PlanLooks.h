@@ -24,6 +24,9 @@ struct GuardedFolders;
 struct PlanLooks {
     // The entries to bring in, in their order.
     std::vector<std::wstring> paths;
+    // Entries left out for being the box's folder or a folder that holds
+    // it: brought in, it would go into itself.
+    std::vector<std::wstring> intoItself;
     // Whether an entry exists, for those looked at under their own name,
     // and why one of them is not there.
     std::map<std::wstring, bool> present;

@@ -163,10 +163,12 @@ TEST_F(BoxPasteTest, CancelOrTheBoxFolderItselfPastesNothing)
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\c.txt"), "old");
     EXPECT_TRUE(RecordPaths(folderBox).empty());
 
+    const int told = TimesUserNotified(L"paste-into-itself");
     PutFiles({Folder(), fs::path(Folder()).parent_path().wstring()});
     PasteByKey(folderBox);
     EXPECT_TRUE(RecordPaths(folderBox).empty());
     EXPECT_FALSE(fs::exists(Folder() + L"\\root"));
+    EXPECT_EQ(TimesUserNotified(L"paste-into-itself"), told + 1) << "nothing pasted, and said why";
 }
 
 // A whole drive has no name to be copied under; a box whose folder went
