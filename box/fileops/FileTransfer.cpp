@@ -951,7 +951,14 @@ bool FolderLeft(const std::wstring& path, const ItemIdentity& identity)
     if (!identity.known)
         return false;
     const ItemIdentity now = IdentityAt(path);
-    return now.known ? !(now == identity) : PathGone(path);
+    if (now.known)
+        return !(now == identity);
+    if (PathGone(path))
+        return true;
+    // Something stands at the path again: another folder put in its place
+    // between the two looks. Which one it is decides.
+    const ItemIdentity again = IdentityAt(path);
+    return again.known && !(again == identity);
 }
 
 PlannedFolder::PlannedFolder(std::wstring path, ItemIdentity identity) : path_(std::move(path)), identity_(identity)
