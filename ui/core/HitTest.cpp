@@ -1,5 +1,7 @@
 #include "ui/core/HitTest.h"
 
+#include <windowsx.h>
+
 #include "ui/core/DpiScale.h"
 
 bool HitTestScaledRect(const POINT* point, int x, int y, int w, int h, RECT* pixels)
@@ -19,8 +21,13 @@ bool HitTestScaled(const POINT* point, int x, int y, int w, int h)
 
 bool HitTestCursor(HWND window, int x, int y, int w, int h)
 {
-    POINT pt;
-    if (!GetCursorPos(&pt) || !ScreenToClient(window, &pt))
+    // Where the pointer was when the thread took its last message, which
+    // the thread already holds: a paint asks the system nothing. Asked
+    // anew, under Wine each control's question went to the server, which
+    // a file job keeps busy, and held a paint for up to tens of ms.
+    const DWORD at = GetMessagePos();
+    POINT pt{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    if (!ScreenToClient(window, &pt))
         return false;
     return HitTestScaled(&pt, x, y, w, h);
 }

@@ -7,7 +7,8 @@
 bool HitTestScaled(const POINT* point, int x, int y, int w, int h);
 // The same, also giving the pixel rectangle.
 bool HitTestScaledRect(const POINT* point, int x, int y, int w, int h, RECT* pixels);
-// The current cursor position in the window's client pixels. UI thread.
+// Whether the pointer, where it was at the thread's last message, lies in
+// the rectangle (DIPs of the window's client area). UI thread.
 bool HitTestCursor(HWND window, int x, int y, int w, int h);
 // A drag's release went somewhere this thread will not hear of: the left
 // button is up and no button message waits in this thread's queue. On a

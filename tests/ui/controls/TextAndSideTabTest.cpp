@@ -59,7 +59,12 @@ protected:
         POINT screen{cx, cy};
         ClientToScreen(test().hwnd, &screen);
         SetCursorPos(screen.x, screen.y);
-        SendMessageW(test().hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(cx, cy));
+        // Taken from the queue, as the system's own move is: the thread
+        // then knows where the pointer was.
+        PostMessageW(test().hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(cx, cy));
+        MSG msg;
+        while (PeekMessageW(&msg, test().hwnd, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE))
+            DispatchMessageW(&msg);
     }
 
     // True when some pixel of the client rectangle is not white.
