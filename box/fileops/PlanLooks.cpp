@@ -73,10 +73,10 @@ std::vector<EntryLook> LookAtEntries(const std::vector<std::wstring>& paths)
     return looks;
 }
 
-// The names a folder holds, lower-cased, for a plan of many items: a name
-// it does not list is free (what appears there meanwhile the job itself
-// never replaces), a name it lists is asked about again. Empty when the
-// plan is small or the folder cannot be listed: every name is asked about.
+// The names a folder holds, lower-cased, for a plan of many items: what
+// it lists is taken, what it does not is free (what appears there
+// meanwhile the job itself never replaces). Empty when the plan is small
+// or the folder cannot be listed: every name is asked about.
 std::optional<std::unordered_set<std::wstring>> NamesForPlan(const std::wstring& folder, size_t items)
 {
     if (items < kListedLooks)
@@ -162,10 +162,12 @@ DropPlan::Disk DiskOfLooks(const PlanLooks& looks, const std::wstring& inFolder)
         const auto known = looks.present.find(path);
         if (known != looks.present.end())
             return known->second;
+        // The listing answers for the folder's own names, taken or free: a
+        // name taken since is never replaced by the job, and one freed
+        // since only costs a numbered name.
         if (looks.boxNames && path.size() > inFolder.size() && path.compare(0, inFolder.size(), inFolder) == 0 &&
-            path.find_first_of(L"\\/", inFolder.size()) == std::wstring::npos &&
-            !looks.boxNames->count(LowerName(path.substr(inFolder.size()))))
-            return false;
+            path.find_first_of(L"\\/", inFolder.size()) == std::wstring::npos)
+            return looks.boxNames->count(LowerName(path.substr(inFolder.size()))) > 0;
         return PathExists(path);
     };
     auto itself = [&looks, &inFolder](const std::wstring& source, const std::wstring& destination) {
