@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -261,39 +262,55 @@ bool EncodeBitmapAsPng(HBITMAP bitmap, std::string& bytes)
     return encoded;
 }
 
-// What a pasted file was as it arrived, read by the worker: undo takes
-// back only that.
-struct PastedFacts {
+// One pasted file as the worker hands it over, with what it was as it
+// arrived (read by the worker: undo takes back only that).
+struct PastedItem {
+    CopyJobItem item;
     ItemStamp made;
     ItemIdentity identity;
 };
 
-// UI thread: one copied file becomes its record and undo record.
-void FinishPastedItem(const BoxWindowPtr& box, CopyJobItem item, bool menu, const PastedFacts& facts)
+// UI thread: a batch of pasted files becomes their undo records and
+// records, in one pass over each list and with one repaint (a thousand
+// files cost the lists a few times, not once per file).
+void FinishPastedItems(const BoxWindowPtr& box, const std::vector<PastedItem>& batch, bool menu)
 {
     if (!box)
         return;
-    item.owner = StandingBoxOf(item.owner);
     auto manager = s_boxIconManagers.find(box);
     if (manager == s_boxIconManagers.end())
         return;
-    Log(L"INFO",
-        std::wstring(menu ? L"Successfully pasted file async: " : L"Successfully copied inwards: ") + item.destination);
-    UndoRecord record;
-    record.kind = 0;
-    record.path = item.destination;
-    record.replacedCopy = item.keptCopy;
-    record.owner = item.owner;
-    record.made = facts.made;
-    record.identity = facts.identity;
-    PushUndoRecord(box, std::move(record));
-    PastePlace place;
-    place.menu = menu;
-    place.insertIndex = item.insertIndex;
-    place.x = item.dropX;
-    place.y = item.dropY;
-    place.owner = item.owner;
-    AddPastedRecord(box, manager->second, place, 0, item.destination, item.originalPath);
+    std::vector<UndoRecord> undo;
+    std::vector<KelmIconManager::NewEntry> entries;
+    for (const PastedItem& pasted : batch) {
+        const CopyJobItem& item = pasted.item;
+        const BoxWindowPtr owner = StandingBoxOf(item.owner);
+        Log(L"INFO", std::wstring(menu ? L"Successfully pasted file async: " : L"Successfully copied inwards: ") +
+                         item.destination);
+        UndoRecord record;
+        record.kind = 0;
+        record.path = item.destination;
+        record.replacedCopy = item.keptCopy;
+        record.owner = owner;
+        record.made = pasted.made;
+        record.identity = pasted.identity;
+        undo.push_back(std::move(record));
+        // Ctrl+V appends at 0, 0 for the box itself; the menu's paste goes
+        // beside the icon nearest the cursor, in that icon's section.
+        KelmIconManager::NewEntry entry;
+        entry.path = item.destination;
+        entry.originalPath = item.originalPath;
+        entry.owner = menu ? owner : box;
+        entry.index = menu ? item.insertIndex : std::numeric_limits<int>::max();
+        if (menu) {
+            entry.x = item.dropX;
+            entry.y = item.dropY;
+            entry.merged = owner && owner != box;
+        }
+        entries.push_back(std::move(entry));
+    }
+    PushUndoRecords(box, std::move(undo));
+    manager->second.AddRecordsForEntries(std::move(entries));
     if (menu)
         RecomputeSectionTexts(box, manager->second);
     RepaintBoxWindows(box);
@@ -318,8 +335,10 @@ TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options,
 }
 
 // How often a paste looks whether the box's folder is still where its
-// plan had it, besides before the first item and after a failed one (ms).
+// plan had it, besides before the first item and after a failed one, and
+// hands its finished items to the UI thread (ms).
 constexpr DWORD kFolderLookInterval = 200;
+constexpr DWORD kBatchInterval = 200;
 
 void PasteCopyWorker(CopyJob job, bool menu)
 {
@@ -334,6 +353,17 @@ void PasteCopyWorker(CopyJob job, bool menu)
     size_t reached = 0, pasted = 0;
     bool folderLeft = false;
     DWORD lastLook = 0;
+    // Finished items reach the UI thread in batches, as a drop's do.
+    std::vector<PastedItem> batch;
+    DWORD lastPost = GetTickCount();
+    auto postBatch = [&] {
+        if (!batch.empty() && job.box)
+            PostToJobBox([finished = std::move(batch), menu](const BoxWindowPtr& box) {
+                FinishPastedItems(box, finished, menu);
+            });
+        batch.clear();
+        lastPost = GetTickCount();
+    };
     ForEachJobItemWhile(job, target, L"paste", [&](const CopyJobItem& planned) {
         if (++reached == 1 || GetTickCount() - lastLook >= kFolderLookInterval) {
             lastLook = GetTickCount();
@@ -350,11 +380,9 @@ void PasteCopyWorker(CopyJob job, bool menu)
         const DWORD error = GetLastError();
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
             ++pasted;
-            if (job.box) {
-                const PastedFacts facts{StampItem(item.destination), IdentifyItem(item.destination)};
-                PostToJobBox(
-                    [item, menu, facts](const BoxWindowPtr& box) { FinishPastedItem(box, item, menu, facts); });
-            }
+            batch.push_back({item, StampItem(item.destination), IdentifyItem(item.destination)});
+            if (GetTickCount() - lastPost >= kBatchInterval)
+                postBatch();
         } else {
             std::wstring keptAt;
             if (!GiveBackWhatFailedItemReplaced(item, before, &keptAt))
@@ -373,6 +401,7 @@ void PasteCopyWorker(CopyJob job, bool menu)
         trouble.failed.insert(trouble.failed.end(), report.failed.begin(), report.failed.end());
         return true;
     });
+    postBatch();
     if (job.box && folderLeft) {
         Log(L"ERROR", L"The box folder left while files were pasted into it: " + job.intoFolder);
         const size_t notYet = job.items.size() - reached + 1;
