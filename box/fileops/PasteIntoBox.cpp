@@ -324,12 +324,20 @@ void FinishPastedItems(const BoxWindowPtr& box, const std::vector<PastedItem>& b
 TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options, TransferReport* report,
                         DestinationBefore* before)
 {
+    std::error_code ec;
+    const bool folder = fs::is_directory(fs::symlink_status(fs::path(item.source), ec));
+    // A file never replaces a folder of its name: the user hears that, not
+    // the system's refusal, and the folder is not copied aside for nothing.
+    const DWORD there = GetFileAttributesW(LongPathForm(item.destination).c_str());
+    if (!folder && item.replace && there != INVALID_FILE_ATTRIBUTES && (there & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(kErrorFolderInTheWay);
+        return TransferResult::Failed;
+    }
     if (!KeepWhatItemReplaces(item, options, before)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return TransferResult::Failed;
     }
-    std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(fs::path(item.source), ec)))
+    if (folder)
         return CopyItem(item.source, item.destination, item.replace, options, report);
     return CopyFileAtomically(item.source, item.destination, item.replace, options);
 }

@@ -12,6 +12,7 @@
 #include "BoxTestSupport.h"
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
+#include "app/StoreTextFormat.h"
 #include "app/TempFolder.h"
 #include "app/UserNotice.h"
 #include "box/BoxCreation.h"
@@ -151,6 +152,23 @@ TEST_F(BoxPasteTest, OverwriteKeepsWhatItReplacedForUndo)
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "new");
     UndoLastFileOperation(folderBox, nullptr);
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "old");
+}
+
+// "直接覆盖" of a file onto a folder of its name leaves the folder and
+// says why.
+TEST_F(BoxPasteTest, AFileNeverReplacesAFolderOfItsName)
+{
+    TempFolder::WriteBytes(In(L"d"), "file");
+    fs::create_directories(Folder() + L"\\d");
+    TempFolder::WriteBytes(Folder() + L"\\d\\inside.txt", "kept");
+    answer = 1;
+    const int told = TimesUserNotified(L"paste-failed");
+    PutFiles({In(L"d")});
+    PasteByKey(folderBox);
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\d\\inside.txt"), "kept");
+    ASSERT_EQ(TimesUserNotified(L"paste-failed"), told + 1);
+    EXPECT_NE(LastNoticeText(L"paste-failed").find(L"同名的文件夹挡着"), std::wstring::npos)
+        << WideToUtf8(LastNoticeText(L"paste-failed"));
 }
 
 TEST_F(BoxPasteTest, CancelOrTheBoxFolderItselfPastesNothing)
