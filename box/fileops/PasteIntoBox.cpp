@@ -342,10 +342,9 @@ TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options,
     return CopyFileAtomically(item.source, item.destination, item.replace, options);
 }
 
-// How often a paste looks whether the box's folder is still where its
-// plan had it, besides before the first item and after a failed one, and
-// hands its finished items to the UI thread (ms).
-constexpr DWORD kFolderLookInterval = 200;
+// How often a paste hands its finished items to the UI thread (ms); the
+// box's folder is looked at with each batch, before the first item and
+// after a failed one.
 constexpr DWORD kBatchInterval = 200;
 
 void PasteCopyWorker(CopyJob job, bool menu)
@@ -358,9 +357,9 @@ void PasteCopyWorker(CopyJob job, bool menu)
     // program renamed, moved or deleted it, or put another of its name in
     // its place, the paste stops and says so, instead of blaming each item.
     const PlannedFolder into(job.intoFolder, job.intoFolderIdentity);
-    size_t reached = 0, pasted = 0;
+    // Items whose outcome is told (pasted or failed on their own).
+    size_t handled = 0, pasted = 0;
     bool folderLeft = false;
-    DWORD lastLook = 0;
     // Finished items reach the UI thread in batches, as a drop's do.
     std::vector<PastedItem> batch;
     DWORD lastPost = GetTickCount();
@@ -373,12 +372,9 @@ void PasteCopyWorker(CopyJob job, bool menu)
         lastPost = GetTickCount();
     };
     ForEachJobItemWhile(job, target, L"paste", [&](const CopyJobItem& planned) {
-        if (++reached == 1 || GetTickCount() - lastLook >= kFolderLookInterval) {
-            lastLook = GetTickCount();
-            if (into.Left()) {
-                folderLeft = true;
-                return false;
-            }
+        if (handled == 0 && into.Left()) {
+            folderLeft = true;
+            return false;
         }
         CopyJobItem item = planned;
         AvoidDestinationTakenSincePlan(item, trouble);
@@ -386,11 +382,10 @@ void PasteCopyWorker(CopyJob job, bool menu)
         DestinationBefore before;
         const TransferResult result = PasteOne(item, options, &report, &before);
         const DWORD error = GetLastError();
-        if (result == TransferResult::Done || result == TransferResult::Incomplete) {
+        const bool done = result == TransferResult::Done || result == TransferResult::Incomplete;
+        if (done) {
             ++pasted;
             batch.push_back({item, StampItem(item.destination), IdentifyItem(item.destination)});
-            if (GetTickCount() - lastPost >= kBatchInterval)
-                postBatch();
         } else {
             std::wstring keptAt;
             if (!GiveBackWhatFailedItemReplaced(item, before, &keptAt))
@@ -407,12 +402,17 @@ void PasteCopyWorker(CopyJob job, bool menu)
                 report.failed.push_back({item.source, error ? error : ERROR_GEN_FAILURE});
         }
         trouble.failed.insert(trouble.failed.end(), report.failed.begin(), report.failed.end());
-        return true;
+        ++handled;
+        if (done && GetTickCount() - lastPost >= kBatchInterval) {
+            postBatch();
+            folderLeft = into.Left();
+        }
+        return !folderLeft;
     });
     postBatch();
     if (job.box && folderLeft) {
         Log(L"ERROR", L"The box folder left while files were pasted into it: " + job.intoFolder);
-        const size_t notYet = job.items.size() - reached + 1;
+        const size_t notYet = job.items.size() - handled;
         PostToJobBox([folder = job.intoFolder, notYet, pasted, whereNow = into.WhereNow(),
                       trouble = std::move(trouble)](const BoxWindowPtr& box) {
             const BoxRuntime* runtime = FindBoxRuntime(box);
@@ -444,11 +444,16 @@ AwaitedLooks<LookedAtPaste>& BeingLookedAt()
 
 // One paste at a time: a second one would plan against names the first
 // is about to take.
+void TellAnotherJobRuns()
+{
+    NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有粘贴。\n请在当前操作完成后重试。");
+}
+
 bool RefusedWhilePasteLooks()
 {
     if (!BeingLookedAt().Waits())
         return false;
-    NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有粘贴。\n请在当前操作完成后重试。");
+    TellAnotherJobRuns();
     return true;
 }
 
@@ -516,7 +521,7 @@ void PlanPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PastePla
     const bool menu = place.menu;
     if (!StartFileJob(box, [job = std::move(job), menu]() mutable { PasteCopyWorker(std::move(job), menu); }) &&
         !FileActionGate::IsClosed())
-        NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有粘贴。\n请在当前操作完成后重试。");
+        TellAnotherJobRuns();
 }
 
 // UI thread, once the looks are back.
