@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <ctime>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 #include "app/DesktopCapture.h"
@@ -262,40 +261,17 @@ void DrawHeaders(PaintContext& c, bool searchView)
     }
 }
 
-// Where a record's icon stands and the footprint it is drawn with (a text
-// file's card is two cells wide): a record under a later one of the same
-// key lies wholly under it.
-std::wstring PileKey(const IconRecord& record, bool listView)
-{
-    const bool card = !listView && WildcardMatchNoCase(L"*.txt", record.path);
-    return std::to_wstring(record.control->x) + L"," + std::to_wstring(record.control->y) + L"," +
-           std::to_wstring(record.edge) + (card ? L",card" : L"");
-}
-
 // The icon controls near the visible area go to the panel; the rest wait.
-// A drop's files all start at the drop point, thousands deep at times: of a
-// pile at one place only the top record (fully shown, not selected) is
-// added. What lies under it would show only as a blur of outlines and
-// labels drawn over each other, and a pile of a thousand text cards or
-// icons of their own kept the box painting for seconds.
+// Of a pile at one place only the top record is added: a pile of a
+// thousand text cards or icons of their own kept the box painting for
+// seconds.
 void AddIcons(PaintContext& c)
 {
     auto& records = c.manager.Records();
-    std::vector<char> hidden(records.size(), 0);
-    std::unordered_set<std::wstring> above;
-    for (size_t i = records.size(); i-- > 0;) {
-        const IconRecord& record = records[i];
-        if (!record.control || !KelmIconManager::NearView(record, c.viewH) || record.control->selected)
-            continue;
-        std::wstring key = PileKey(record, c.r.IsListView);
-        if (above.count(key))
-            hidden[i] = 1;
-        else if (record.opacity >= 1.0f && !record.control->dimmed)
-            above.insert(std::move(key));
-    }
+    const std::vector<char> under = KelmIconManager::UnderPiles(records, c.viewH, c.r.IsListView);
     for (size_t i = 0; i < records.size(); ++i) {
         IconRecord& record = records[i];
-        if (!record.control || !KelmIconManager::NearView(record, c.viewH) || hidden[i])
+        if (!record.control || !KelmIconManager::NearView(record, c.viewH) || under[i])
             continue;
         c.panel->AddControl(record.control);
     }

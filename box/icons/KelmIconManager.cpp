@@ -511,6 +511,27 @@ bool KelmIconManager::NearView(const IconRecord& record, float viewHeight)
     return record.y + static_cast<float>(record.edge) >= -150.0f && record.y <= viewHeight + 150.0f;
 }
 
+std::vector<char> KelmIconManager::UnderPiles(const std::vector<IconRecord>& records, float viewHeight, bool listView)
+{
+    std::vector<char> under(records.size(), 0);
+    std::unordered_set<std::wstring> above;
+    for (size_t i = records.size(); i-- > 0;) {
+        const IconRecord& record = records[i];
+        if (!record.control || !NearView(record, viewHeight) || record.control->selected)
+            continue;
+        // Where the icon stands and the footprint it is drawn with (a text
+        // file's card is two cells wide).
+        const bool card = !listView && WildcardMatchNoCase(L"*.txt", record.path);
+        std::wstring key = std::to_wstring(record.control->x) + L"," + std::to_wstring(record.control->y) + L"," +
+                           std::to_wstring(record.edge) + (card ? L",card" : L"");
+        if (above.count(key))
+            under[i] = 1;
+        else if (record.opacity >= 1.0f && !record.control->dimmed)
+            above.insert(std::move(key));
+    }
+    return under;
+}
+
 std::shared_ptr<KelmIcon>& KelmIconManager::EnsureControl(IconRecord& record)
 {
     if (!record.control)

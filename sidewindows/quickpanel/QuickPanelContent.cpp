@@ -202,14 +202,20 @@ void DrawLabel(const View& v, const std::wstring& text, float x, float y, float 
 }
 
 // The controls of the records near the visible band, and their headers.
+// Files dropped here all start at the drop point: of that pile only the
+// top one is drawn, as in a box.
 void AddSectionIcons(const View& v, KelmIconManager& manager, float labelX, float labelWidth)
 {
-    for (IconRecord& record : manager.Records()) {
-        if (!record.control || record.y + static_cast<float>(record.edge) < -150.0f || record.y > v.h + 150.0f)
+    auto& records = manager.Records();
+    const std::vector<char> under = KelmIconManager::UnderPiles(records, v.h, v.rendering.IsListView);
+    for (size_t i = 0; i < records.size(); ++i) {
+        IconRecord& record = records[i];
+        if (!record.control || !KelmIconManager::NearView(record, v.h))
             continue;
-        v.controls.AddControl(record.control);
         if (!record.sectionText.empty())
             DrawLabel(v, record.sectionText, labelX, record.y - 35, labelWidth);
+        if (!under[i])
+            v.controls.AddControl(record.control);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "QuickPanelTestSupport.h"
+#include "box/icons/KelmIcon.h"
 #include "sidewindows/quickpanel/QuickPanelContent.h"
 #include "sidewindows/quickpanel/QuickPanelPaste.h"
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
@@ -205,6 +206,23 @@ TEST_F(QuickPanelContentViewTest, AMarqueeOverTheMappedSectionSelectsOnlyWhatItC
     Paint(Panel());
     EXPECT_TRUE(s_physicalSectionActive);
     EXPECT_TRUE(panel.selection.empty()) << "a new marquee starts with an empty selection";
+}
+
+// Files dropped onto the panel all start at the drop point: of that pile
+// only the top one is drawn (a pile of hundreds kept the panel painting
+// for half a minute).
+TEST_F(QuickPanelContentViewTest, APileAtOnePlaceDrawsOnlyItsTopRecord)
+{
+    ASSERT_TRUE(Settle());
+    const HeldAnimationClock clock(s_quickPanelWindow->animationManager); // the pile stays where it was made
+    for (int i = 0; i < 40; ++i)
+        Mapped().AddRecordForPath(temp.File(L"pile" + std::to_wstring(i) + L".kind" + std::to_wstring(i)), 300, 300,
+                                  L"bvn!NULL", false, L"", nullptr, L"bvn!NULL");
+    Paint(Panel());
+    size_t drawn = 0;
+    for (size_t i = 2; i < Mapped().Records().size(); ++i)
+        drawn += Mapped().Records()[i].control && Mapped().Records()[i].control->Window() != nullptr;
+    EXPECT_EQ(drawn, 1u);
 }
 
 TEST_F(QuickPanelContentViewTest, ThePinTogglesTopmostAndFilesDroppedOnThePhysicalHalfMoveIntoTheFolder)
