@@ -56,3 +56,8 @@ void FileJobMailbox::Post(std::function<void()> callback)
 {
     Queue().PostCallback(std::move(callback));
 }
+
+void FileJobMailbox::TakeWaiting()
+{
+    Queue().Update();
+}

@@ -13,4 +13,7 @@ public:
     static bool Open();
     // Any thread: the function runs on the UI thread, in posting order.
     static void Post(std::function<void()> callback);
+    // UI thread: runs at once what has been posted so far, as its message
+    // would a moment later.
+    static void TakeWaiting();
 };

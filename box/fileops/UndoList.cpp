@@ -14,6 +14,7 @@
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxRuntime.h"
+#include "box/fileops/FileJobMailbox.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
@@ -519,6 +520,10 @@ LeaveReport EmptyUndoLists(const std::shared_ptr<KelmWindow>& box)
 
 LeaveReport EmptyEveryUndoList()
 {
+    // A job stopped by a quit may still have results on their way: its
+    // last records join the lists first, or the versions they keep would
+    // stay where only the program finds them.
+    FileJobMailbox::TakeWaiting();
     LeaveReport report = FinishLeavingRecords();
     // The registry may change while the shell asks: the boxes are taken
     // first.

@@ -1400,6 +1400,44 @@ TEST_F(UndoSequenceTest, WhatLeavingRecordsKeptEndsInTheBinOrInView)
     EXPECT_TRUE(bystander.Unchanged());
 }
 
+// A quit stops a job whose last results have not reached the window yet:
+// they join the undo lists before these are emptied, so every version the
+// overwrite replaced ends in the Recycle Bin, none only in the temporary
+// folder.
+TEST_F(UndoSequenceTest, AQuitTakesAStoppedJobsLastRecordsBeforeItEmptiesTheUndoLists)
+{
+    ASSERT_FALSE(trash.empty());
+    StartSequence();
+    std::vector<std::wstring> pasted;
+    Versions old;
+    for (int i = 0; i < 12; ++i) {
+        const std::wstring name = L"\\o" + std::to_wstring(i) + L".txt";
+        Write(boxFolder + name);
+        old.insert(VersionOfFile(boxFolder + name));
+        Write(sources + name);
+        pasted.push_back(sources + name);
+    }
+    SyncBoxFolder(View(), boxFolder, true);
+    sameNameAnswer = 1;
+    PasteFilesIntoBox(box, View(), pasted);
+    // The looks and the question, up to the job's start; from then on its
+    // results wait, as the quit finds them once the worker has stopped.
+    const DWORD start = GetTickCount();
+    while (!s_copyProgress.busy && GetTickCount() - start < 20000) {
+        TakeJobMail();
+        Sleep(1);
+    }
+    while (s_copyProgress.workerRunning && GetTickCount() - start < 20000)
+        Sleep(1);
+    ASSERT_FALSE(s_copyProgress.workerRunning);
+    EmptyEveryUndoList();
+    FinishJob();
+    const Versions binned = VersionsIn(trash);
+    for (const std::string& version : old)
+        EXPECT_TRUE(binned.count(version)) << version;
+    EXPECT_TRUE(EmptyFolder(temp.File(L"data\\.data\\.temp")));
+}
+
 // Undo of a rename that changed only the letter case gives the old name
 // back and does not block older records.
 TEST_F(UndoSequenceTest, UndoOfACaseOnlyRenameWorks)
