@@ -20,10 +20,8 @@ std::vector<PendingNotice> s_pendingNotices;
 HWND s_noticeOwner = nullptr;
 UINT_PTR s_noticeTimer = 0;
 
-void CALLBACK ShowNoticesTimer(HWND, UINT, UINT_PTR id, DWORD)
+void ShowQueued()
 {
-    KillTimer(nullptr, id);
-    s_noticeTimer = 0;
     // The boxes may queue more while one is shown; take them as a batch.
     std::vector<PendingNotice> notices = std::move(s_pendingNotices);
     s_pendingNotices.clear();
@@ -34,6 +32,13 @@ void CALLBACK ShowNoticesTimer(HWND, UINT, UINT_PTR id, DWORD)
         for (const auto& done : notice.afterShown)
             done();
     }
+}
+
+void CALLBACK ShowNoticesTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    s_noticeTimer = 0;
+    ShowQueued();
 }
 
 void ArmNoticeTimer()
@@ -98,6 +103,20 @@ void ShowPendingNotices(HWND owner)
 {
     s_noticeOwner = owner;
     ArmNoticeTimer();
+}
+
+void ShowWaitingNoticesBeforeExit()
+{
+    // Only where notices are shown at all: before the main window there is
+    // nothing of the program on screen to tell about.
+    if (!s_noticeOwner)
+        return;
+    if (s_noticeTimer) {
+        KillTimer(nullptr, s_noticeTimer);
+        s_noticeTimer = 0;
+    }
+    while (!s_pendingNotices.empty())
+        ShowQueued();
 }
 
 bool WasUserNotified(const std::wstring& kind)

@@ -30,6 +30,12 @@ void NotifyUserReplacing(const std::wstring& kind, const std::wstring& text);
 // timer so the caller (a window's creation) is not blocked.
 void ShowPendingNotices(HWND owner);
 
+// After the message loop: shows at once what still waits to be shown. A
+// quit can end the loop before the timer that shows them comes (a quit
+// from inside a question of the start), and a notice must not stay only
+// in the log.
+void ShowWaitingNoticesBeforeExit();
+
 // Kinds told so far or queued, and how often (for tests).
 bool WasUserNotified(const std::wstring& kind);
 int TimesUserNotified(const std::wstring& kind);

@@ -19,6 +19,7 @@
 #include "app/Logger.h"
 #include "app/SingleInstance.h"
 #include "app/TempFolderUse.h"
+#include "app/UserNotice.h"
 #include "box/fileops/TempFolderSweep.h"
 #include "mainwindow/MainWindowBuild.h"
 #include "ui/core/D2DResources.h"
@@ -150,6 +151,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
 
     // Sources still waiting for a drop's result hear it before the end.
     WaitForDropAnswers(5000);
+    ShowWaitingNoticesBeforeExit();
     // A clean end: the undo records have left, the temporary folders this
     // run marked are free for the next sweep.
     s_tempFolderUse.EndCleanly();
