@@ -9,7 +9,8 @@ PANEL_CLASS="Tessik.Kelm.QuickPanel.Class"
 PANEL_TITLE="Tessik.QuickPanel"
 WM_HOTKEY=786
 CLIP_EXE="$(dirname "$PROBE_EXE")/ClipboardProbe.exe"
-clip() { wine "$CLIP_EXE" "$@" 2>/dev/null | tr -d '\r'; }
+# Wine now and then ends a program at its start: wine_read runs it again.
+clip() { wine_read "$CLIP_EXE" "$@"; }
 
 FOLDER="$WORK/boxes/a1111"
 mkdir -p "$FOLDER" "$WORK/files"
