@@ -118,12 +118,12 @@ public:
     // Whether the record is drawn now or about to be: within 150 DIPs of a
     // view viewHeight DIPs high (the box gives only these their controls).
     static bool NearView(const IconRecord& record, float viewHeight);
-    // The records near such a view that lie wholly under a later one at
-    // the same place (1), which only the top one of such a pile need be
-    // drawn for: a drop's files all start at the drop point, thousands deep
-    // at times, and what lies under the top would show only as a blur of
-    // outlines and labels. A selected record is never under a pile, and
-    // only a fully shown one covers. The records' controls must be placed.
+    // Marks (1) the records near such a view that lie wholly under a later
+    // one at the same place: only a pile's top need be drawn. A drop's
+    // files all start at the drop point, thousands deep at times, and what
+    // lies under the top would show only as a blur of outlines and labels.
+    // A selected record is never under a pile, and only a fully shown one
+    // covers. The records' controls must already be placed.
     static std::vector<char> UnderPiles(const std::vector<IconRecord>& records, float viewHeight, bool listView);
 
 private:
