@@ -43,7 +43,7 @@ build() {
     cmake -S "$TESSIK_ROOT" -B "$TESSIK_BUILD" \
       -DCMAKE_TOOLCHAIN_FILE="$TESSIK_ROOT/cmake/mingw-w64-x86_64.cmake" "${launcher[@]}" >/dev/null
   fi
-  cmake --build "$TESSIK_BUILD" -j"$(nproc)" "$@"
+  cmake --build "$TESSIK_BUILD" -j"${TESSIK_BUILD_JOBS:-$(nproc)}" "$@"
 }
 
 # Starts an Xvfb of its own and exports its DISPLAY; stop_own_display ends
