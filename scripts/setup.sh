@@ -33,6 +33,9 @@ install_icon_font() {
 }
 
 build() {
+  # Paths below the source tree reach the compiler cache relative to it,
+  # so another clone or work tree of the project shares its entries.
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$TESSIK_ROOT}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
   if [ ! -f "$TESSIK_BUILD/CMakeCache.txt" ]; then
     # A compiler cache, where the machine has one, makes a fresh clone's
     # first build take minutes less; the build is the same without it.
