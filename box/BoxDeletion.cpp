@@ -18,7 +18,9 @@
 #include "app/UserNotice.h"
 #include "app/VolumeRoot.h"
 #include "box/BoxFolderGuard.h"
+#include "box/BoxInUse.h"
 #include "box/BoxSettings.h"
+#include "box/BoxSettingsWindow.h"
 #include "box/BoxTitleMenu.h"
 #include "box/PutBackPlan.h"
 #include "box/fileops/CopyJob.h"
@@ -528,6 +530,8 @@ void DeleteBox(const BoxWindowPtr& box)
         s_boxDeletedHook(box);
     if (IsWindow(box->GetHwnd()))
         DestroyWindow(box->GetHwnd());
+    // Its settings window would store a later choice as a box of that id.
+    CloseBoxSettingsOf(id);
     BoxSettingsObject(id).remove();
     s_desktopContainerStore.Save();
 }
@@ -541,13 +545,14 @@ std::function<bool(HWND, std::vector<Brevin::KelmOption>)> s_deleteBoxChoice =
         return s_selectionOk == 1;
     };
 
-// A copy still on its way into the box would land in a folder no box
-// shows, and its records in a box that is gone: the box stays meanwhile.
+// A copy still on its way into the box, or planned for it, would land in
+// a folder no box shows, and its records in a box that is gone: the box
+// stays meanwhile.
 bool BoxDeletionRefusedWhileBusy(const BoxWindowPtr& box)
 {
     if (FileActionGate::Refuses(L"收纳盒没有删除，文件也没有改动"))
         return true;
-    if (!FileJobWorksFor(box))
+    if (!BoxInUse::Busy(box))
         return false;
     NotifyUser(L"box-delete-busy",
                L"这个收纳盒的文件操作（复制、移动或删除）正在进行，收纳盒没有删除，文件也没有改动。\n"

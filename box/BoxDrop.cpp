@@ -3,6 +3,7 @@
 #include "app/FileActionGate.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxInUse.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
@@ -21,6 +22,8 @@ constexpr wchar_t kDropRefused[] = L"拖入的文件没有放入收纳盒，仍�
 struct PendingBoxDrop {
     BoxWindowPtr window;
     DroppedFiles files;
+    // From the drop on, the box stays as it is until the drop's job ends.
+    BoxInUse hold;
 };
 
 PendingBoxDrop& Slot()
@@ -89,6 +92,7 @@ void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& pa
         return;
     PendingBoxDrop& slot = Slot();
     slot.window = box;
+    slot.hold = BoxInUse::Hold(box);
     slot.files.paths = paths;
     GetCursorPos(&slot.files.cursor);
     slot.files.effect = effect;

@@ -6,9 +6,9 @@
 #include "app/KelmStorage.h"
 #include "app/UserNotice.h"
 #include "box/BoxCreation.h"
+#include "box/BoxInUse.h"
 #include "box/BoxServices.h"
 #include "box/BoxSettings.h"
-#include "box/fileops/FileJobs.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCaptionBar.h"
@@ -88,20 +88,30 @@ BoxWindowPtr FindLiveBox(const std::wstring& id)
     return nullptr;
 }
 
-// A file job hands its records to the box's window and manager as its
-// files land, and ends there: a box made again under it would lose them
-// and keep the job's state. The change waits for the job, stored nowhere.
+// A drop, paste or put-back plans against the box's window and manager,
+// and its job hands its records to them as its files land: a box made
+// again under either would lose them and the undo records of what they
+// replaced. The change waits for them, stored nowhere.
 bool RemakeRefusedWhileBusy(const std::vector<std::wstring>& ids)
 {
     for (const std::wstring& id : ids) {
         BoxWindowPtr box = FindLiveBox(id);
-        if (!box || !FileJobWorksFor(box))
+        if (!box || !BoxInUse::Busy(box))
             continue;
         NotifyUser(L"box-remake-busy", L"这个收纳盒的文件操作（复制、移动或删除）正在进行，设置没有更改。\n"
                                        L"请在当前操作完成后重试。");
         return true;
     }
     return false;
+}
+
+// A choice stores something only while its window edits a box: one whose
+// box was deleted is closed, and a choice that still arrives would store a
+// box of that id again.
+bool Editing()
+{
+    const BoxSettingsState& s = TheBoxSettings();
+    return s.window && IsWindow(s.window->GetHwnd());
 }
 
 // The object a write goes to: the box's own or the global one.
@@ -137,6 +147,8 @@ template <typename T>
 void SetDisplayValue(const wchar_t* key, T value, T BoxSettingsState::*current, T BoxRuntime::*field)
 {
     BoxSettingsState& s = TheBoxSettings();
+    if (!Editing())
+        return;
     s.*current = value;
     Target()[key] = value;
     s_desktopContainerStore.Save();
@@ -156,7 +168,7 @@ void SetDisplayValue(const wchar_t* key, T value, T BoxSettingsState::*current, 
 
 void SetOpacity(const std::shared_ptr<KelmSlider>& slider, float& current, const wchar_t* key)
 {
-    if (!slider)
+    if (!slider || !Editing())
         return;
     BoxSettingsState& s = TheBoxSettings();
     current = static_cast<float>(slider->GetValue()) / 100.0f;
@@ -248,6 +260,12 @@ void OpenBoxSettingsWindow(const BoxWindowPtr& box)
     s.scrollTarget = 0.0f;
     s.scrollAnimation = -1;
     s.window->Create();
+}
+
+void CloseBoxSettingsOf(const std::wstring& id)
+{
+    if (TheBoxSettings().boxId == id)
+        CloseSettingsWindow();
 }
 
 void BuildBoxSettingsContent(HWND hwnd, ID2D1HwndRenderTarget* rt)
@@ -364,7 +382,7 @@ void ShowPropertyScopeMenu(int rowY)
 void SetBoxRenderStyle(int style)
 {
     BoxSettingsState& s = TheBoxSettings();
-    if (!s.globalScope && RemakeRefusedWhileBusy({s.boxId}))
+    if (!Editing() || (!s.globalScope && RemakeRefusedWhileBusy({s.boxId})))
         return;
     s.renderStyle = style;
     Target()[L"CompatibleLayer"] = style;
@@ -411,7 +429,7 @@ void SetTitleStyle(int style)
 void SetPropertyScope(bool global)
 {
     BoxSettingsState& s = TheBoxSettings();
-    if (RemakeRefusedWhileBusy({s.boxId}))
+    if (!Editing() || RemakeRefusedWhileBusy({s.boxId}))
         return;
     s.globalScope = global;
     if (!global) {

@@ -42,6 +42,9 @@ BoxSettingsState& TheBoxSettings();
 
 // Opens the settings of this box, closing any settings window open before.
 void OpenBoxSettingsWindow(const BoxWindowPtr& box);
+// Closes the settings window when it edits the box with this id (the box
+// is deleted).
+void CloseBoxSettingsOf(const std::wstring& id);
 // The settings window's draw callback.
 void BuildBoxSettingsContent(HWND window, ID2D1HwndRenderTarget* rt);
 

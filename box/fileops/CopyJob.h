@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "box/BoxInUse.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/UndoRecord.h"
 
@@ -34,6 +35,8 @@ struct CopyJobItem {
 
 struct CopyJob {
     std::shared_ptr<KelmWindow> box;
+    // Keeps the box from being made again or deleted until the job ends.
+    BoxInUse hold;
     std::vector<CopyJobItem> items;
     // -1 not asked, 0 numbered copy, 1 overwrite.
     int32_t conflictChoice = -1;

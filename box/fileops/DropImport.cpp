@@ -15,6 +15,7 @@
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxFolderNames.h"
+#include "box/BoxInUse.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropPlan.h"
 #include "box/fileops/FileJobProgress.h"
@@ -116,11 +117,14 @@ void FinishDroppedCopy(const BoxWindowPtr& box, const FinishedDrop& finished, st
 // the lists once, not once per file), with one save and one repaint.
 void FinishDroppedCopies(const BoxWindowPtr& box, const std::vector<FinishedDrop>& batch)
 {
-    if (!box)
-        return;
     auto manager = s_boxIconManagers.find(box);
-    if (manager == s_boxIconManagers.end())
+    if (!box || manager == s_boxIconManagers.end()) {
+        std::vector<CopyJobItem> items;
+        for (const FinishedDrop& finished : batch)
+            items.push_back(finished.item);
+        LetGoOfItemsWithoutBox(items);
         return;
+    }
     std::vector<UndoRecord> undo;
     std::vector<KelmIconManager::NewEntry> entries;
     undo.reserve(batch.size());
@@ -445,29 +449,44 @@ DropPlace PlaceDrop(const BoxWindowPtr& box, const KelmIconManager& manager, POI
     return place;
 }
 
-// UI thread: the plan of a drop whose entries were looked at, its one
-// question, and the job that carries it out.
-void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstring& folder, const PlanLooks& looks)
+// UI thread: the box a drop's plan works for, found by its id as it
+// stands now, with its manager; null (and the user told why, where the box
+// still stands) when the drop must take nothing.
+struct PlannedBox {
+    BoxWindowPtr box;
+    KelmIconManager* manager = nullptr;
+};
+PlannedBox FindPlannedBox(const BoxInUse& hold, const std::wstring& folder)
 {
-    BoxRuntime* runtime = FindBoxRuntime(box);
-    auto managerEntry = s_boxIconManagers.find(box);
-    if (!runtime || managerEntry == s_boxIconManagers.end()) {
-        // The box went while its drop was looked at.
-        TakeNothing(drop.outcome);
-        return;
-    }
+    PlannedBox found;
+    found.box = hold.Box();
+    const BoxRuntime* runtime = FindBoxRuntime(found.box);
+    auto manager = s_boxIconManagers.find(found.box);
+    // The box went while its drop was looked at.
+    if (!runtime || manager == s_boxIconManagers.end())
+        return PlannedBox{};
     if (runtime->BackingFolder() != folder) {
         // Its folder changed meanwhile: what was looked at is not where the
         // files would go.
         NotifyUser(L"drop-folder-changed:" + runtime->TargetFolder,
                    L"收纳盒“" + runtime->title + L"”的文件夹在拖入时发生了变化，" + kDropNotTaken + L"。\n请重试。");
+        return PlannedBox{};
+    }
+    found.manager = &manager->second;
+    return found;
+}
+
+// UI thread: the plan of a drop whose entries were looked at, its one
+// question, and the job that carries it out. The box is held from the
+// drop to the job's end, and reached by its id.
+void PlanDrop(const BoxInUse& hold, const DroppedFiles& drop, const std::wstring& folder, const PlanLooks& looks)
+{
+    PlannedBox found = FindPlannedBox(hold, folder);
+    if (!found.box) {
         TakeNothing(drop.outcome);
         return;
     }
-    KelmIconManager& manager = managerEntry->second;
-    const HWND hwnd = box->GetHwnd();
-    // Placed among the records as they stand now.
-    const DropPlace place = PlaceDrop(box, manager, drop.cursor);
+    const HWND hwnd = found.box->GetHwnd();
     const bool move = drop.effect == DROPEFFECT_MOVE;
     if (!looks.boxFolders.Empty())
         NotifyUser(L"drop-box-folder", looks.boxFolders.Text(L"放进这个收纳盒"));
@@ -482,9 +501,27 @@ void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstr
         FinishOutcome(drop.outcome, DROPEFFECT_NONE);
         return;
     }
+    // The question ran a message loop: the program may have begun to end,
+    // and the box is found again by its id.
+    if (FileActionGate::Refuses(kDropNotTaken)) {
+        TakeNothing(drop.outcome);
+        return;
+    }
+    found = FindPlannedBox(hold, folder);
+    if (!found.box) {
+        if (!hold.Box())
+            NotifyUser(L"drop-box-gone", std::wstring(L"收纳盒已不存在，") + kDropNotTaken + L"。");
+        TakeNothing(drop.outcome);
+        return;
+    }
+    const BoxWindowPtr box = found.box;
+    KelmIconManager& manager = *found.manager;
+    // Placed among the records as they stand now.
+    const DropPlace place = PlaceDrop(box, manager, drop.cursor);
 
     CopyJob job;
     job.box = box;
+    job.hold = hold;
     job.conflictChoice = plan.choice;
     job.outcome = drop.outcome;
     job.notFound = NotFoundAtPlan(plan.missing, looks);
@@ -531,7 +568,7 @@ void PlanDrop(const BoxWindowPtr& box, const DroppedFiles& drop, const std::wstr
 // only: its outcome belongs to the UI thread's apartment and is never let
 // go elsewhere, so the looking thread holds nothing but strings.
 struct LookedAtDrop {
-    BoxWindowPtr box;
+    BoxInUse hold;
     DroppedFiles drop;
     std::wstring folder;
 };
@@ -568,7 +605,7 @@ void LookedAt(unsigned serial, const PlanLooks& looks, bool failed)
         ~Planning() { s_planningLookedAt = false; }
     } planning;
     try {
-        PlanDrop(taken.box, taken.drop, taken.folder, looks);
+        PlanDrop(taken.hold, taken.drop, taken.folder, looks);
     } catch (const std::exception& e) {
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
                                   L"Importing dropped files failed: " + Utf8ToWide(e.what()));
@@ -642,7 +679,7 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
     // its plan, question and job follow on the UI thread.
     const GuardedFolders guarded = FoldersToGuard(folder);
     const bool move = drop.effect == DROPEFFECT_MOVE;
-    const unsigned serial = BeingLookedAt().Await(LookedAtDrop{box, drop, folder});
+    const unsigned serial = BeingLookedAt().Await(LookedAtDrop{BoxInUse::Hold(box), drop, folder});
     LookOffUiThread([guarded, paths = drop.paths, move] { return LookBeforePlan(guarded, paths, move); },
                     [serial](const PlanLooks& looks, bool failed) { LookedAt(serial, looks, failed); });
 }

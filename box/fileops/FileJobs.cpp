@@ -516,6 +516,28 @@ std::wstring JobTroubleText(const JobTrouble& trouble)
     return text;
 }
 
+void LetGoOfItemsWithoutBox(const std::vector<CopyJobItem>& items)
+{
+    if (items.empty())
+        return;
+    Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"A file job's box was gone when its items landed.");
+    NameList landed;
+    std::vector<KeptCopy> replaced;
+    for (const CopyJobItem& item : items) {
+        landed.Add(item.destination);
+        if (!item.keptCopy.empty())
+            replaced.push_back({item.keptCopy, GetPathFileName(item.destination)});
+    }
+    const std::wstring& first = items.front().destination;
+    const std::wstring folder = first.substr(0, first.find_last_of(L"\\/"));
+    std::wstring text = L"放入文件的收纳盒已不存在，已放入的项目没有显示在任何收纳盒中，仍在文件夹“" + folder +
+                        L"”中：" + landed.Text() + L"。";
+    for (const std::wstring& name : LetKeptCopiesLeave(nullptr, replaced))
+        text += L"\n被放入的项目替换掉的“" + name +
+                L"”旧版本将移到回收站；回收站不接收时，它会放到收纳盒的文件夹中，并另行告诉你位置。";
+    NotifyUser(L"job-box-gone", text);
+}
+
 bool FileJobRuns()
 {
     if (!s_copyProgress.busy)

@@ -21,6 +21,7 @@
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
+#include "box/BoxInUse.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/CopyJob.h"
 #include "box/fileops/DropImport.h"
@@ -275,11 +276,14 @@ struct PastedItem {
 // files cost the lists a few times, not once per file).
 void FinishPastedItems(const BoxWindowPtr& box, const std::vector<PastedItem>& batch, bool menu)
 {
-    if (!box)
-        return;
     auto manager = s_boxIconManagers.find(box);
-    if (manager == s_boxIconManagers.end())
+    if (!box || manager == s_boxIconManagers.end()) {
+        std::vector<CopyJobItem> items;
+        for (const PastedItem& pasted : batch)
+            items.push_back(pasted.item);
+        LetGoOfItemsWithoutBox(items);
         return;
+    }
     std::vector<UndoRecord> undo;
     std::vector<KelmIconManager::NewEntry> entries;
     for (const PastedItem& pasted : batch) {
@@ -431,7 +435,7 @@ void PasteCopyWorker(CopyJob job, bool menu)
 
 // The paste whose entries are being looked at off the UI thread.
 struct LookedAtPaste {
-    BoxWindowPtr box;
+    BoxInUse hold;
     PastePlace place;
     std::wstring folder;
 };
@@ -457,11 +461,40 @@ bool RefusedWhilePasteLooks()
     return true;
 }
 
-// UI thread: the plan of a paste whose entries were looked at, its one
-// question, and the job that carries it out.
-void PlanPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PastePlace& place, const std::wstring& folder,
-               const PlanLooks& looks)
+// UI thread: the box a paste works for, found by its id as it stands now,
+// with its manager; null (and the user told why, where the box still
+// stands) when nothing must be pasted.
+struct PasteBox {
+    BoxWindowPtr box;
+    KelmIconManager* manager = nullptr;
+};
+PasteBox FindPasteBox(const BoxInUse& hold, const std::wstring& folder)
 {
+    PasteBox found;
+    found.box = hold.Box();
+    const BoxRuntime* runtime = FindBoxRuntime(found.box);
+    auto manager = s_boxIconManagers.find(found.box);
+    // The box went meanwhile: nothing was touched.
+    if (!runtime || manager == s_boxIconManagers.end())
+        return PasteBox{};
+    if (runtime->BackingFolder() != folder) {
+        // What was looked at is not where the files would go.
+        NotifyUser(L"paste-folder-changed:" + runtime->TargetFolder,
+                   L"收纳盒“" + runtime->title + L"”的文件夹在粘贴时发生了变化，没有粘贴。\n请重试。");
+        return PasteBox{};
+    }
+    found.manager = &manager->second;
+    return found;
+}
+
+// UI thread: the plan of a paste whose entries were looked at, its one
+// question, and the job that carries it out. The box is held from the
+// paste to the job's end, and reached by its id.
+void PlanPaste(const BoxInUse& hold, PastePlace place, const std::wstring& folder, const PlanLooks& looks)
+{
+    PasteBox found = FindPasteBox(hold, folder);
+    if (!found.box)
+        return;
     if (!looks.boxFolders.Empty())
         NotifyUser(L"paste-volume-root", looks.boxFolders.Text(L"粘贴到收纳盒中"));
     if (!looks.intoItself.empty()) {
@@ -472,12 +505,27 @@ void PlanPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PastePla
                    names.Text() + L"是这个收纳盒的文件夹或包含它的文件夹，不能粘贴到它自己里面，没有粘贴。");
     }
     const std::wstring inFolder = WithSeparator(folder);
-    const HWND hwnd = box->GetHwnd();
+    const HWND hwnd = found.box->GetHwnd();
     const DropPlan::Plan plan = DropPlan::PlanInto(looks.paths, folder, DiskOfLooks(looks, inFolder),
                                                    [hwnd] { return s_sameNameQuestion(hwnd); }, DropPlan::OwnItem::Ask);
     HoverAnimationCount = 0;
     if (plan.cancelled)
         return;
+    // The question ran a message loop: the program may have begun to end,
+    // and the box is found again by its id.
+    if (FileActionGate::Refuses(L"没有粘贴"))
+        return;
+    found = FindPasteBox(hold, folder);
+    if (!found.box) {
+        if (!hold.Box())
+            NotifyUser(L"paste-box-gone", L"收纳盒已不存在，没有粘贴。");
+        return;
+    }
+    const BoxWindowPtr box = found.box;
+    KelmIconManager& manager = *found.manager;
+    // The section the records join may have left the box meanwhile.
+    if (!FindBoxRuntime(place.owner))
+        place.owner = box;
     if (!plan.refused.empty()) {
         NameList names;
         for (const std::wstring& source : plan.refused)
@@ -487,6 +535,7 @@ void PlanPaste(const BoxWindowPtr& box, KelmIconManager& manager, const PastePla
     }
     CopyJob job;
     job.box = box;
+    job.hold = hold;
     job.conflictChoice = plan.choice;
     // What was copied or cut may be gone by the time it is pasted: named
     // with the rest of what did not arrive, never left out unsaid.
@@ -539,19 +588,8 @@ void PasteLookedAt(unsigned serial, const PlanLooks& looks, bool failed)
         NotifyUser(L"paste-look-failed", L"无法读取要粘贴的文件的信息，没有粘贴。");
         return;
     }
-    const BoxRuntime* runtime = FindBoxRuntime(taken.box);
-    auto manager = s_boxIconManagers.find(taken.box);
-    // The box went meanwhile: nothing was touched.
-    if (!runtime || manager == s_boxIconManagers.end())
-        return;
-    if (runtime->BackingFolder() != taken.folder) {
-        // What was looked at is not where the files would go.
-        NotifyUser(L"paste-folder-changed:" + runtime->TargetFolder,
-                   L"收纳盒“" + runtime->title + L"”的文件夹在粘贴时发生了变化，没有粘贴。\n请重试。");
-        return;
-    }
     try {
-        PlanPaste(taken.box, manager->second, taken.place, taken.folder, looks);
+        PlanPaste(taken.hold, taken.place, taken.folder, looks);
     } catch (...) {
         Log(L"ERROR", L"Paste stopped on an unexpected error.");
         NotifyUser(L"paste-failed-plan", L"粘贴时发生意外错误，没有粘贴。");
@@ -593,7 +631,7 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
     // Every pasted entry is looked at, and the box's folder listed, off the
     // UI thread: a thousand taken names cost seconds of questions to the
     // system. The plan, its question and the job follow on the UI thread.
-    const unsigned serial = BeingLookedAt().Await(LookedAtPaste{box, place, folder});
+    const unsigned serial = BeingLookedAt().Await(LookedAtPaste{BoxInUse::Hold(box), place, folder});
     LookOffUiThread([guarded = FoldersToGuard(folder), paths] { return LookBeforePlan(guarded, paths, false); },
                     [serial](const PlanLooks& looks, bool failed) { PasteLookedAt(serial, looks, failed); });
 }

@@ -24,8 +24,10 @@
 #include "app/TempFolder.h"
 #include "app/UserNotice.h"
 #include "box/BoxCreation.h"
+#include "box/BoxDeletion.h"
 #include "box/BoxDrop.h"
 #include "box/BoxServices.h"
+#include "box/BoxSettingsWindow.h"
 #include "box/BoxWindowHooks.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
@@ -923,4 +925,32 @@ TEST_F(BoxDropTest, ADropRefusedForARunningJobIsTold)
     WaitForImport();
     EXPECT_EQ(TempFolder::ReadBytes(In(L"j.txt")), "j");
     EXPECT_TRUE(RecordPaths(folderBox).empty());
+}
+
+// While the same-name question of a drop is open, the box is neither made
+// again from its settings nor deleted (both told); "直接覆盖" then lands
+// in the same box with the undo record of what it replaced.
+TEST_F(BoxDropTest, TheBoxStaysUnderItsDropsQuestionAndItsJob)
+{
+    TempFolder::WriteBytes(Folder() + L"\\r.txt", "old");
+    TempFolder::WriteBytes(In(L"r.txt"), "new");
+    const int remakeTold = TimesUserNotified(L"box-remake-busy");
+    const int deleteTold = TimesUserNotified(L"box-delete-busy");
+    s_sameNameQuestion = [&](HWND) {
+        TessikDesktopContainer::OpenBoxSettingsWindow(folderBox);
+        TessikDesktopContainer::SetBoxRenderStyle(1);
+        TessikDesktopContainer::CloseBoxSettingsOf(s_boxRuntimes.at(folderBox).id);
+        EXPECT_TRUE(BoxDeletionRefusedWhileBusy(folderBox));
+        return 1;
+    };
+    Drop(folderBox, {In(L"r.txt")}, DROPEFFECT_MOVE);
+    WaitForImport();
+    EXPECT_EQ(TimesUserNotified(L"box-remake-busy"), remakeTold + 1);
+    EXPECT_EQ(TimesUserNotified(L"box-delete-busy"), deleteTold + 1);
+    ASSERT_TRUE(FindBoxRuntime(folderBox)) << "the box was made again under its question";
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\r.txt"), "new");
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    ASSERT_EQ(undo.size(), 1u);
+    EXPECT_EQ(TempFolder::ReadBytes(undo[0].replacedCopy), "old");
+    EXPECT_FALSE(BoxDeletionRefusedWhileBusy(folderBox)) << "the job's end lets the box go";
 }

@@ -16,7 +16,9 @@
 #include "app/TempFolder.h"
 #include "app/UserNotice.h"
 #include "box/BoxCreation.h"
+#include "box/BoxDeletion.h"
 #include "box/BoxServices.h"
+#include "box/BoxSettingsWindow.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/PasteIntoBox.h"
@@ -152,6 +154,32 @@ TEST_F(BoxPasteTest, OverwriteKeepsWhatItReplacedForUndo)
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "new");
     UndoLastFileOperation(folderBox, nullptr);
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "old");
+}
+
+// While the same-name question of a paste is open, the box is neither made
+// again from its settings nor deleted; "直接覆盖" then lands in the same
+// box with the undo record of what it replaced.
+TEST_F(BoxPasteTest, TheBoxStaysUnderItsPastesQuestionAndItsJob)
+{
+    TempFolder::WriteBytes(In(L"r.txt"), "new");
+    TempFolder::WriteBytes(Folder() + L"\\r.txt", "old");
+    const int remakeTold = TimesUserNotified(L"box-remake-busy");
+    s_sameNameQuestion = [&](HWND) {
+        TessikDesktopContainer::OpenBoxSettingsWindow(folderBox);
+        TessikDesktopContainer::SetPropertyScope(true);
+        TessikDesktopContainer::CloseBoxSettingsOf(s_boxRuntimes.at(folderBox).id);
+        EXPECT_TRUE(BoxDeletionRefusedWhileBusy(folderBox));
+        return 1;
+    };
+    PutFiles({In(L"r.txt")});
+    PasteByKey(folderBox);
+    EXPECT_EQ(TimesUserNotified(L"box-remake-busy"), remakeTold + 1);
+    ASSERT_TRUE(FindBoxRuntime(folderBox)) << "the box was made again under its question";
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\r.txt"), "new");
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    ASSERT_EQ(undo.size(), 1u);
+    EXPECT_EQ(TempFolder::ReadBytes(undo[0].replacedCopy), "old");
+    EXPECT_FALSE(BoxDeletionRefusedWhileBusy(folderBox));
 }
 
 // "直接覆盖" of a file onto a folder of its name leaves the folder and

@@ -11,6 +11,8 @@
 #include "app/AppState.h"
 #include "app/TempFolder.h"
 #include "app/UserNotice.h"
+#include "box/BoxDeletion.h"
+#include "box/BoxInUse.h"
 #include "box/BoxSettings.h"
 #include "box/BoxMoreMenu.h"
 #include "box/BoxSettingsWindow.h"
@@ -337,6 +339,46 @@ TEST_F(BoxSettingsWindowTest, NoHandlerRemakesABoxWhileAFileJobWorksForIt)
     s_copyProgress.targetWindow.reset();
     SyncGlobalPropertyBoxes();
     EXPECT_NE(Live(L"g0001"), global);
+}
+
+// A drop, paste or put-back holds its box by id: neither the box nor a
+// member of its group is made again until the last copy of the hold goes.
+TEST_F(BoxSettingsWindowTest, NoBoxOfAGroupIsRemadeWhileAHoldWorksForIt)
+{
+    BoxWindowPtr host = MakeBox(L"j0001", 100, L"#00FF00");
+    BoxWindowPtr member = MakeBox(L"j0002", 450, L"#00FF00");
+    ASSERT_TRUE(host && member);
+    AddRecord(member, L"C:\\m.txt");
+    SaveBoxIcons(s_boxIconManagers.at(member));
+    MergeBoxGroup(host);
+    BoxInUse hold = BoxInUse::Hold(host);
+    BoxInUse copy = hold;
+    hold.Release();
+    const int told = TimesUserNotified(L"box-remake-busy");
+    OpenFor(member);
+    SetBoxRenderStyle(2);
+    EXPECT_EQ(Live(L"j0002"), member);
+    EXPECT_EQ(TimesUserNotified(L"box-remake-busy"), told + 1);
+    EXPECT_EQ(copy.Box(), host);
+    copy.Release();
+    SetBoxRenderStyle(2);
+    EXPECT_NE(Live(L"j0002"), member);
+}
+
+// A box's settings window closes when the box is deleted: a later choice
+// stores no settings of a box that is gone.
+TEST_F(BoxSettingsWindowTest, DeletingABoxClosesItsSettings)
+{
+    BoxWindowPtr box = MakeBox(L"k0001", 100);
+    ASSERT_TRUE(box);
+    OpenFor(box);
+    DeleteBox(box);
+    EXPECT_FALSE(IsWindow(TheBoxSettings().window->GetHwnd()));
+    SetTextShadow(2);
+    SetPropertyScope(true);
+    EXPECT_EQ(FindBoxObject(s_desktopContainerStore, L"k0001"), nullptr);
+    KelmStorage disk = OnDisk();
+    EXPECT_EQ(FindBoxObject(disk, L"k0001"), nullptr);
 }
 
 // Results of a job whose box was made again while it ran land in the box
