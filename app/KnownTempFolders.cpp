@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwctype>
 
 #include "app/CommonHelpers.h"
@@ -63,6 +64,36 @@ bool Names(const std::wstring& listed, const std::wstring& folder)
     return ComparablePath(listed) == ComparablePath(folder) || SameLocation(listed, folder);
 }
 
+// "1a2b3c4d-00000000000a1234": the volume, then the file index, in
+// hexadecimal; written after a tab, which no folder name holds.
+std::string FormatIdentity(const BoxRootIdentity& identity)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%08lx-%016llx", static_cast<unsigned long>(identity.volume),
+                  static_cast<unsigned long long>(identity.index));
+    return text;
+}
+
+std::optional<BoxRootIdentity> ParseIdentity(const std::string& text)
+{
+    if (text.size() != 25 || text[8] != '-')
+        return std::nullopt;
+    auto hex = [](const std::string& digits, ULONGLONG& value) {
+        value = 0;
+        for (char c : digits) {
+            const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            if (digit < 0)
+                return false;
+            value = value * 16 + static_cast<ULONGLONG>(digit);
+        }
+        return true;
+    };
+    ULONGLONG volume = 0, index = 0;
+    if (!hex(text.substr(0, 8), volume) || !hex(text.substr(9), index))
+        return std::nullopt;
+    return BoxRootIdentity{static_cast<DWORD>(volume), index};
+}
+
 constexpr wchar_t kTempTail[] = L"\\.data\\.temp";
 constexpr size_t kTempTailLength = sizeof(kTempTail) / sizeof(wchar_t) - 1;
 
@@ -95,6 +126,16 @@ std::wstring JoinFinal(const std::wstring& folder, const std::wstring& tail)
     return !folder.empty() && folder.back() == L'\\' ? folder + tail.substr(1) : folder + tail;
 }
 
+// "<root>" of a folder of the form, a drive's root with its separator.
+std::wstring RootOf(const std::wstring& tempFolder)
+{
+    const std::wstring temp = Bare(tempFolder);
+    std::wstring root = temp.substr(0, temp.size() - kTempTailLength);
+    if (root.size() == 2)
+        root += L'\\';
+    return root;
+}
+
 } // namespace
 
 bool HasTempFolderForm(const std::wstring& folder)
@@ -113,9 +154,7 @@ TempFolderProof ProveTempFolder(const std::wstring& folder)
         return TempFolderProof::NotOwn;
     const std::wstring temp = Bare(folder);
     const std::wstring data = temp.substr(0, temp.size() - 6);
-    std::wstring root = data.substr(0, data.size() - 6);
-    if (root.size() == 2)
-        root += L'\\';
+    const std::wstring root = RootOf(temp);
     if (GetFileAttributesW(LongPathForm(temp).c_str()) == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
@@ -144,9 +183,30 @@ TempFolderProof ProveTempFolder(const std::wstring& folder)
     return TempFolderProof::Own;
 }
 
-std::vector<std::wstring> ParseTempFolderList(const std::string& utf8, std::vector<std::wstring>* rejected)
+std::optional<BoxRootIdentity> BoxRootIdentityOf(const std::wstring& tempFolder)
 {
-    std::vector<std::wstring> folders;
+    BY_HANDLE_FILE_INFORMATION facts{};
+    if (!HasTempFolderForm(tempFolder) || !EntryFacts(RootOf(tempFolder), false, facts))
+        return std::nullopt;
+    return BoxRootIdentity{facts.dwVolumeSerialNumber,
+                           (static_cast<ULONGLONG>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow};
+}
+
+TempFolderProof ProveListedTempFolder(const ListedTempFolder& listed)
+{
+    const TempFolderProof proof = ProveTempFolder(listed.folder);
+    if (proof != TempFolderProof::Own)
+        return proof;
+    // The form and the folders are right, but a user's own "X\.data\.temp"
+    // has them too: only the root a run used, still the same folder, is a
+    // box root of the program's.
+    const std::optional<BoxRootIdentity> now = BoxRootIdentityOf(listed.folder);
+    return listed.root && now && *listed.root == *now ? TempFolderProof::Own : TempFolderProof::NotOwn;
+}
+
+std::vector<ListedTempFolder> ParseTempFolderList(const std::string& utf8, std::vector<std::wstring>* rejected)
+{
+    std::vector<ListedTempFolder> folders;
     size_t start = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (start < utf8.size()) {
         size_t end = utf8.find('\n', start);
@@ -156,9 +216,11 @@ std::vector<std::wstring> ParseTempFolderList(const std::string& utf8, std::vect
         while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
             line.pop_back();
         if (!line.empty()) {
-            std::wstring folder = Utf8ToWide(line);
+            const size_t tab = line.find('\t');
+            std::wstring folder = Utf8ToWide(line.substr(0, tab));
             if (HasTempFolderForm(folder))
-                folders.push_back(std::move(folder));
+                folders.push_back(
+                    {std::move(folder), tab == std::string::npos ? std::nullopt : ParseIdentity(line.substr(tab + 1))});
             else if (rejected)
                 rejected->push_back(std::move(folder));
         }
@@ -167,15 +229,15 @@ std::vector<std::wstring> ParseTempFolderList(const std::string& utf8, std::vect
     return folders;
 }
 
-std::string FormatTempFolderList(const std::vector<std::wstring>& folders)
+std::string FormatTempFolderList(const std::vector<ListedTempFolder>& folders)
 {
     std::string text;
-    for (const std::wstring& folder : folders)
-        text += WideToUtf8(folder) + "\r\n";
+    for (const ListedTempFolder& listed : folders)
+        text += WideToUtf8(listed.folder) + (listed.root ? "\t" + FormatIdentity(*listed.root) : "") + "\r\n";
     return text;
 }
 
-bool ReadKnownTempFolders(const std::wstring& dataFolder, std::vector<std::wstring>& folders)
+bool ReadKnownTempFolders(const std::wstring& dataFolder, std::vector<ListedTempFolder>& folders)
 {
     folders.clear();
     std::string bytes;
@@ -198,25 +260,42 @@ bool RememberTempFolder(const std::wstring& dataFolder, const std::wstring& temp
 {
     // Read again each time: another run of the same data folder may have
     // changed the list since.
-    std::vector<std::wstring> folders;
+    std::vector<ListedTempFolder> folders;
     if (!ReadKnownTempFolders(dataFolder, folders))
         return false;
     // Listed in the one form of a stored folder (the store doubles its
-    // backslashes).
-    const std::wstring folder = NormalizeStoredPath(tempFolder);
-    if (std::any_of(folders.begin(), folders.end(), [&](const std::wstring& f) { return Names(f, folder); }))
+    // backslashes), "." and ".." written out as the system reads them.
+    std::wstring folder = NormalizeStoredPath(tempFolder);
+    if (HasDotPart(folder))
+        folder = FullPathOf(folder);
+    auto names = [&](const ListedTempFolder& f) { return Names(f.folder, folder); };
+    const std::optional<BoxRootIdentity> root = BoxRootIdentityOf(folder);
+    if (!root) {
+        // Listed all the same, so that a later start logs what it leaves;
+        // without the root's identity the line proves nothing.
+        if (std::none_of(folders.begin(), folders.end(), names)) {
+            folders.push_back({folder, std::nullopt});
+            WriteAtomically(ListPath(dataFolder), FormatTempFolderList(folders));
+        }
+        return false;
+    }
+    if (std::any_of(folders.begin(), folders.end(),
+                    [&](const ListedTempFolder& f) { return f.root == root && names(f); }))
         return true;
-    folders.push_back(folder);
+    // Another spelling of it, a line without the root's identity or with a
+    // root that was another folder: none of them proves this folder.
+    std::erase_if(folders, names);
+    folders.push_back({folder, root});
     return WriteAtomically(ListPath(dataFolder), FormatTempFolderList(folders));
 }
 
 bool ForgetTempFolder(const std::wstring& dataFolder, const std::wstring& tempFolder)
 {
-    std::vector<std::wstring> folders;
+    std::vector<ListedTempFolder> folders;
     if (!ReadKnownTempFolders(dataFolder, folders))
         return false;
     const size_t before = folders.size();
-    std::erase_if(folders, [&](const std::wstring& f) { return Names(f, tempFolder); });
+    std::erase_if(folders, [&](const ListedTempFolder& f) { return Names(f.folder, tempFolder); });
     if (folders.size() == before)
         return true;
     return WriteAtomically(ListPath(dataFolder), FormatTempFolderList(folders));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 #include <vector>
 
 #include "app/AppConfig.h"
@@ -101,34 +102,43 @@ std::wstring WithSeparator(std::wstring folder)
 TempSweepResult SweepKnownTemporaryFolders()
 {
     TempSweepResult result;
-    std::vector<std::wstring> folders;
-    if (s_configLoaded && !ReadKnownTempFolders(s_dataFolder, folders))
+    std::vector<ListedTempFolder> listed;
+    if (s_configLoaded && !ReadKnownTempFolders(s_dataFolder, listed))
         Logger::GetInstance().Log(L"Tessik", L"ERROR", L"Could not read the list of temporary folders.");
-    // The current one is used (marked and listed) from now on.
+    // The current box root's folder first, whatever the list says of it:
+    // it is the program's by the setting itself, and is used (marked and
+    // listed) from now on. A line naming it in another spelling then finds
+    // it swept.
+    std::vector<std::pair<ListedTempFolder, bool>> folders;
     if (!NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")).empty())
-        folders.push_back(GetTempFolder());
+        folders.push_back({ListedTempFolder{GetTempFolder(), std::nullopt}, true});
+    for (ListedTempFolder& line : listed)
+        folders.push_back({std::move(line), false});
+    // Only folders proven the program's (or gone): a line that proved
+    // nothing must not hide another spelling of a folder that does.
     std::vector<std::wstring> swept;
-    for (const std::wstring& listed : folders) {
-        const std::wstring folder = WithSeparator(listed);
+    for (const auto& [line, current] : folders) {
+        const std::wstring folder = WithSeparator(line.folder);
         bool seen = false;
         for (const std::wstring& done : swept)
             seen = seen || SameLocation(done, folder);
         if (seen)
             continue;
-        swept.push_back(folder);
-        // Only a box root's own temporary folder is the program's: a list
-        // naming anything else (a user's folder, a line cut short at the
-        // box root) is no proof.
-        const TempFolderProof proof = ProveTempFolder(folder);
+        // Only a box root's own temporary folder is the program's, and of
+        // the listed ones only those whose root is still the folder a run
+        // used: a list naming anything else (a user's folder, a line cut
+        // short at the box root) is no proof.
+        const TempFolderProof proof = current ? ProveTempFolder(folder) : ProveListedTempFolder(line);
         if (proof == TempFolderProof::Unreachable) {
-            result.unreachable.push_back(listed);
+            result.unreachable.push_back(line.folder);
             continue;
         }
         if (proof == TempFolderProof::NotOwn) {
             Logger::GetInstance().Log(L"Tessik", L"WARNING",
-                                      L"Not swept, not a box folder's own temporary folder: " + listed);
+                                      L"Not swept, not a box folder's own temporary folder: " + line.folder);
             continue;
         }
+        swept.push_back(folder);
         std::vector<std::wstring> names;
         if (proof == TempFolderProof::Own) {
             // Another live run's copies are its undo's: not a word, not a touch.
@@ -136,7 +146,7 @@ TempSweepResult SweepKnownTemporaryFolders()
             if (users.otherRunLive)
                 continue;
             if (!ListEntries(folder, names)) {
-                result.unreachable.push_back(listed);
+                result.unreachable.push_back(line.folder);
                 continue;
             }
             if (users.endedRunFound && std::any_of(names.begin(), names.end(), IsKeptCopyName))

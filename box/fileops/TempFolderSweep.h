@@ -2,12 +2,14 @@
 // copies still have (the undo lists live only while a run lasts): after a
 // crash, a kill or a restart, or in the folder of an earlier box folder,
 // the copies kept for undo would stay where only the program finds them.
-// Every folder a run has used (the list in the data folder, and the
-// current one) that is a box root's own ".data\.temp" is swept unless
-// another live run marks it: its entries of the kept copies' form go to
-// the Recycle Bin, or into view where the bin does not take them, and the
-// user is told. Whatever else a list names or a folder holds stays, logged. Clearing user data does the same after
-// every record has left. UI thread only.
+// The current box root's own ".data\.temp", and every folder of that form
+// on the list in the data folder whose root is still the very folder a run
+// used as its box root, is swept unless another live run marks it: its
+// entries of the kept copies' form go to the Recycle Bin, or into view
+// where the bin does not take them, and the user is told. Whatever else a
+// list names or a folder holds stays, logged, and only the lock files of
+// such a folder tell of a run that ended without quitting. Clearing user
+// data does the same after every record has left. UI thread only.
 #pragma once
 
 #include <windows.h>

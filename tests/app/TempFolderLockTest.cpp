@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/KnownTempFolders.h"
+#include "app/StoreTextFormat.h"
 #include "app/TempFolder.h"
 #include "app/TempFolderLock.h"
 
@@ -52,19 +53,34 @@ TEST(TempFolderLockTest, TheListNamesAFolderOnceUntilItIsForgotten)
     const std::wstring folder = temp.File(L"root\\.data\\.temp");
     fs::create_directories(data);
     fs::create_directories(folder);
-    std::vector<std::wstring> known;
+    std::vector<ListedTempFolder> known;
     ASSERT_TRUE(ReadKnownTempFolders(data, known));
     EXPECT_TRUE(known.empty());
+    // Written by hand, the very folder proves nothing; a run's use of it
+    // takes the line's place with the root's identity.
+    TempFolder::WriteBytes(data + L"\\" + kTempFolderListFile, WideToUtf8(folder) + "\r\n");
+    ASSERT_TRUE(ReadKnownTempFolders(data, known));
+    ASSERT_EQ(known.size(), 1u);
+    EXPECT_EQ(ProveTempFolder(known[0].folder), TempFolderProof::Own);
+    EXPECT_EQ(ProveListedTempFolder(known[0]), TempFolderProof::NotOwn);
     ASSERT_TRUE(RememberTempFolder(data, folder + L"\\"));
     ASSERT_TRUE(RememberTempFolder(data, temp.File(L"ROOT\\.data\\..\\.data\\.temp")));
     ASSERT_TRUE(ReadKnownTempFolders(data, known));
     ASSERT_EQ(known.size(), 1u);
-    EXPECT_EQ(known[0], folder);
+    EXPECT_EQ(known[0].folder, folder);
+    EXPECT_EQ(ProveListedTempFolder(known[0]), TempFolderProof::Own);
+
+    // Another folder put at the root's path is not the root a run used.
+    fs::rename(temp.File(L"root"), temp.File(L"gone"));
+    fs::create_directories(folder);
+    EXPECT_EQ(ProveListedTempFolder(known[0]), TempFolderProof::NotOwn);
+
     ASSERT_TRUE(ForgetTempFolder(data, folder + L"\\"));
     ASSERT_TRUE(ReadKnownTempFolders(data, known));
     EXPECT_TRUE(known.empty());
 
     EXPECT_EQ(ParseTempFolderList("\xEF\xBB\xBF"
                                   "C:\\a\\.data\\.temp\r\n\r\nD:\\\xE7\xAE\xB1\\.data\\.temp\n"),
-              (std::vector<std::wstring>{L"C:\\a\\.data\\.temp", L"D:\\\u7bb1\\.data\\.temp"}));
+              (std::vector<ListedTempFolder>{{L"C:\\a\\.data\\.temp", std::nullopt},
+                                             {L"D:\\\u7bb1\\.data\\.temp", std::nullopt}}));
 }

@@ -441,8 +441,7 @@ protected:
         }
         bool changed = false;
         const DWORD start = GetTickCount();
-        while ((DropBeingLookedAt() || PasteBeingLookedAt() || s_copyProgress.busy) &&
-               GetTickCount() - start < 60000) {
+        while ((DropBeingLookedAt() || PasteBeingLookedAt() || s_copyProgress.busy) && GetTickCount() - start < 60000) {
             TakeJobMail();
             if (!changed && View().Records().size() > records) {
                 change();
@@ -836,8 +835,7 @@ TEST_F(UndoSequenceTest, APasteWhoseBoxFolderGoesPartWayStopsAndSaysSo)
     EXPECT_EQ(TimesUserNotified(L"paste-failed"), failedTold) << WideToUtf8(LastNoticeText(L"paste-failed"));
     ASSERT_EQ(TimesUserNotified(L"paste-folder-gone:" + boxFolder), told + 1);
     const std::wstring text = LastNoticeText(L"paste-folder-gone:" + boxFolder);
-    EXPECT_NE(text.find(L"尚未放入的 " + std::to_wstring(notCopied) + L" 项"), std::wstring::npos)
-        << WideToUtf8(text);
+    EXPECT_NE(text.find(L"尚未放入的 " + std::to_wstring(notCopied) + L" 项"), std::wstring::npos) << WideToUtf8(text);
     EXPECT_TRUE(MoveFileExW(away.c_str(), boxFolder.c_str(), 0));
 }
 
@@ -1550,10 +1548,10 @@ TEST_F(UndoSequenceTest, AnEarlierBoxFoldersCopiesAreFoundAfterAnEndWithoutQuitt
     SweepTemporaryFolder();
     EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 1) << "told once";
     // Emptied and used by no run, the earlier folder leaves the list.
-    std::vector<std::wstring> known;
+    std::vector<ListedTempFolder> known;
     ASSERT_TRUE(ReadKnownTempFolders(s_dataFolder, known));
     ASSERT_EQ(known.size(), 1u);
-    EXPECT_TRUE(SameLocation(known[0], temp.File(L"data2\\.data\\.temp")));
+    EXPECT_TRUE(SameLocation(known[0].folder, temp.File(L"data2\\.data\\.temp")));
     Check("a changed box folder, an end without quitting, a start");
 }
 
@@ -1594,9 +1592,11 @@ TEST_F(UndoSequenceTest, ATemporaryFolderALiveRunMarksIsLeftToIt)
 }
 
 // A damaged list (a user's folder, a line cut short at the box root or at
-// ".data", a ".temp" that is a link) sends nothing of theirs anywhere and
-// no notice claims it; in a real temporary folder only the kept copies'
-// form goes.
+// ".data", a ".temp" that is a link, a user's own "X\.data\.temp" with an
+// empty lock beside it) sends nothing of theirs anywhere, removes nothing
+// and no notice claims it or speaks of a run that ended; the box root's
+// real temporary folder is swept, even when the list names it only through
+// a link, and only its kept copies go.
 TEST_F(UndoSequenceTest, TheSweepTakesOnlyWhatIsProvablyItsOwn)
 {
     ASSERT_FALSE(trash.empty());
@@ -1604,17 +1604,26 @@ TEST_F(UndoSequenceTest, TheSweepTakesOnlyWhatIsProvablyItsOwn)
     const std::wstring docs = temp.File(L"docs");
     const std::wstring root = temp.File(L"data");
     const std::wstring other = temp.File(L"other\\.data\\.temp");
-    for (const std::wstring& folder : {docs, root + L"\\.data", other, temp.File(L"linked\\.data")})
+    const std::wstring otherLock = temp.File(L"other\\.data\\.temp-in-use\\123-1.lock");
+    for (const std::wstring& folder :
+         {docs, root + L"\\.data\\.temp", other, temp.File(L"linked\\.data"), temp.File(L"other\\.data\\.temp-in-use")})
         fs::create_directories(folder);
     TempFolder::WriteBytes(docs + L"\\report.docx", "v9101.");
     TempFolder::WriteBytes(docs + L"\\notes.txt1a2b.tmp", "v9102.");
     TempFolder::WriteBytes(root + L"\\a.txt", "v9103.");
     TempFolder::WriteBytes(root + L"\\.data\\stay.txt4c4d.tmp", "v9104.");
-    TempFolder::WriteBytes(other + L"\\stray.txt", "v9105.");
+    TempFolder::WriteBytes(root + L"\\.data\\.temp\\stray.txt", "v9105.");
     TempFolder::WriteBytes(other + L"\\x.txt9a9b.tmp", "v9106.");
+    TempFolder::WriteBytes(otherLock, "");
+    TempFolder::WriteBytes(root + L"\\.data\\.temp\\y.txt9c9d.tmp", "v9107.");
     const bool linked = MakeDirectoryLink(temp.File(L"linked\\.data\\.temp"), docs);
+    const bool aliased = MakeDirectoryLink(temp.File(L"alias"), root);
+    std::vector<std::wstring> lines = {docs, root + L"\\", root + L"\\.data", temp.File(L"linked\\.data\\.temp"),
+                                       other};
+    if (aliased)
+        lines.insert(lines.begin(), temp.File(L"alias\\.data\\.temp"));
     std::string list;
-    for (const std::wstring& line : {docs, root + L"\\", root + L"\\.data", temp.File(L"linked\\.data\\.temp"), other})
+    for (const std::wstring& line : lines)
         list += WideToUtf8(line) + "\r\n";
     TempFolder::WriteBytes(s_dataFolder + L"\\" + kTempFolderListFile, list);
 
@@ -1624,15 +1633,17 @@ TEST_F(UndoSequenceTest, TheSweepTakesOnlyWhatIsProvablyItsOwn)
     EXPECT_EQ(VersionOfFile(docs + L"\\notes.txt1a2b.tmp"), "v9102");
     EXPECT_EQ(VersionOfFile(root + L"\\a.txt"), "v9103");
     EXPECT_EQ(VersionOfFile(root + L"\\.data\\stay.txt4c4d.tmp"), "v9104");
-    EXPECT_EQ(VersionOfFile(other + L"\\stray.txt"), "v9105");
-    EXPECT_FALSE(fs::exists(other + L"\\x.txt9a9b.tmp"));
-    EXPECT_TRUE(VersionsIn(trash).count("v9106"));
-    for (const char* version : {"v9101", "v9102", "v9103", "v9104", "v9105"})
+    EXPECT_EQ(VersionOfFile(root + L"\\.data\\.temp\\stray.txt"), "v9105");
+    EXPECT_EQ(VersionOfFile(other + L"\\x.txt9a9b.tmp"), "v9106");
+    EXPECT_TRUE(fs::exists(otherLock)) << "a lock in a user's folder is not the program's";
+    EXPECT_FALSE(fs::exists(root + L"\\.data\\.temp\\y.txt9c9d.tmp"));
+    EXPECT_TRUE(VersionsIn(trash).count("v9107"));
+    for (const char* version : {"v9101", "v9102", "v9103", "v9104", "v9105", "v9106"})
         EXPECT_FALSE(VersionsIn(trash).count(version)) << version;
     ASSERT_EQ(TimesUserNotified(L"temp-sweep"), told + 1);
     const std::wstring text = LastNoticeText(L"temp-sweep");
-    EXPECT_NE(text.find(L"x.txt"), std::wstring::npos);
-    for (const wchar_t* name : {L"report", L"notes", L"a.txt", L"stay", L"stray"})
+    EXPECT_NE(text.find(L"y.txt"), std::wstring::npos);
+    for (const wchar_t* name : {L"report", L"notes", L"a.txt", L"stay", L"stray", L"x.txt", L"没有正常退出"})
         EXPECT_EQ(text.find(name), std::wstring::npos) << text;
     if (linked) {
         EXPECT_TRUE(fs::exists(temp.File(L"linked\\.data\\.temp")));
