@@ -34,8 +34,9 @@ TEST(PutBackPlan, ADisbandSendsAFileHomeOnlyToAPlaceTheUserSees)
         EXPECT_EQ(target.kind, c.kind) << c.original;
         EXPECT_EQ(target.path, c.path) << c.original;
         EXPECT_EQ(target.why.empty(), c.kind == Kind::Original) << c.original;
-        if (c.place == Place::Linked || c.place == Place::Unchecked)
+        if (c.place == Place::Linked || c.place == Place::Unchecked) {
             EXPECT_NE(target.why.find(L"链接"), std::wstring::npos);
+        }
     }
     // A typed destination whose way holds a link is refused.
     RestoreFacts linked;
@@ -63,7 +64,7 @@ TEST(PutBackPlan, ATypedDestinationIsAFolderToGoIntoOrTheFileItselfAndMustBeAFul
         {L"C:d.txt", false, L"", L"", true},
     };
     for (const Case& c : cases) {
-        const RestoreTarget target = PlanRestoreTarget(c.entered, L"d.txt", RestoreFacts{c.isFolder});
+        const RestoreTarget target = PlanRestoreTarget(c.entered, L"d.txt", RestoreFacts{c.isFolder, {}});
         EXPECT_EQ(!target.refused.empty(), c.refused) << c.entered;
         if (c.refused)
             continue;
