@@ -394,6 +394,46 @@ TEST_F(BackupTest, TheAutomaticNodeKeepsTheGoodStateWhileAStoreReadDamaged)
         *store = KelmStorage();
 }
 
+TEST_F(BackupTest, TheAutomaticNodeIsWrittenEveryChosenIntervalAndNeverWithoutOne)
+{
+    const std::wstring automatic = AutoBackupFolder(data);
+    const std::wstring probe = automatic + L"\\MagnetCom.kelm";
+    TempFolder::WriteBytes(data + L"\\Tessik.kelm", "TessikRef{\r\n    AutoBackupInterval : 1\r\n}");
+    KelmStorage* stores[] = {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore};
+    for (size_t i = 0; i < 4; ++i)
+        stores[i]->Load(data + L"\\" + kBackupStoreFiles[i], kStoreOwnRoot, true);
+    s_dataFolder = data;
+    s_configLoaded = true;
+    // Each tick is one minute of the timer. At one minute the first is due
+    // and starts the count afresh, whatever earlier ticks left of it.
+    AutoBackupTick();
+    ASSERT_NE(GetFileAttributesW(probe.c_str()), INVALID_FILE_ATTRIBUTES);
+    // The minute of the first tick that wrote the node again, 0 for none.
+    const auto minuteWritten = [&](int minutes) {
+        DeleteFileW(probe.c_str());
+        for (int minute = 1; minute <= minutes; ++minute) {
+            AutoBackupTick();
+            if (GetFileAttributesW(probe.c_str()) != INVALID_FILE_ATTRIBUTES)
+                return minute;
+        }
+        return 0;
+    };
+
+    SetAutoBackupInterval(nullptr, 5);
+    EXPECT_EQ(minuteWritten(12), 5);
+    EXPECT_EQ(minuteWritten(12), 5);
+    SetAutoBackupInterval(nullptr, 30);
+    EXPECT_EQ(minuteWritten(40), 30);
+    SetAutoBackupInterval(nullptr, 0);
+    EXPECT_EQ(s_autoBackupIntervalText, L"从不自动备份");
+    EXPECT_EQ(minuteWritten(180), 0);
+    EXPECT_NE(Read(data, L"Tessik.kelm").find("AutoBackupInterval : 0"), std::string::npos);
+
+    s_configLoaded = false;
+    for (KelmStorage* store : stores)
+        *store = KelmStorage();
+}
+
 TEST_F(BackupTest, AnAutomaticBackupThatFailsIsToldOnceAndLeavesTheNode)
 {
     const std::wstring automatic = AutoBackupFolder(data);
