@@ -44,34 +44,89 @@ for old in "$TESSIK_RUN_PREFIX".lane[0-9]*; do
   rm -rf "$old"
 done
 
-# The tests that skipped, with the reason each gave: a skip passes in
-# ctest's count, and a test that skips wherever it runs checks nothing.
-# Reads the XML results the test programs wrote into the folder $1.
-report_skipped_tests() {
-  local lines
+# What the results of the run say beyond ctest's count, from the folder $1
+# where scripts/run-test.sh left each test's output (<test>.log), the test
+# programs their reports (<test>.xml) and a hung test its mark (<test>.hung):
+# - the tests that skipped, with the reason each gave: a skip passes in
+#   ctest's count, and a test that skips wherever it runs checks nothing.
+#   Read from the output, so that the skips of a program that hung or
+#   crashed before its report are listed too;
+# - the test programs that ran but gave no report (hung, crashed, or ended
+#   by Wine): their count of what passed is missing;
+# - the tests that hung, each with the bound it overran.
+report_results() {
+  local folder="$1" lines log name missing="" hung=""
+  # A GoogleTest skip prints "<file>(<line>): Skipped" (or "<file>:<line>:"),
+  # the reason and "[  SKIPPED ] <suite>.<test> (<n> ms)"; an end-to-end
+  # script prints "e2e: skipped: <reason>" (skip_test in tests/e2e/lib.sh).
   lines=$(awk '
-    function unescape(s) {
-      gsub(/&#x0A;/, "\n", s); gsub(/&#x0D;/, "", s); gsub(/&quot;/, "\"", s)
-      gsub(/&apos;/, "\047", s); gsub(/&lt;/, "<", s); gsub(/&gt;/, ">", s); gsub(/&amp;/, "\\&", s)
-      return s
+    FNR == 1 { reason = ""; collecting = 0; program = FILENAME; sub(/.*\//, "", program); sub(/\.log$/, "", program) }
+    { sub(/\r$/, "") }
+    /^e2e: skipped: / { print "  " program ": " substr($0, 15); next }
+    /[:)]:? Skipped$/ { collecting = 1; reason = ""; next }
+    /^\[  SKIPPED \] .* \([0-9]+ ms\)$/ {
+      name = $0; sub(/^\[  SKIPPED \] /, "", name); sub(/ \([0-9]+ ms\)$/, "", name)
+      print "  " name " (" program "): " (reason == "" ? "no reason given" : reason)
+      collecting = 0; reason = ""; next
     }
-    function attribute(line, key,   rest) {
-      rest = substr(line, index(line, " " key "=\"") + length(key) + 3)
-      return substr(rest, 1, index(rest, "\"") - 1)
-    }
-    /<testcase / && /result="skipped"/ { name = attribute($0, "classname") "." attribute($0, "name") }
-    /<skipped message=/ && name != "" {
-      n = split(unescape(attribute($0, "message")), parts, "\n")
-      program = FILENAME; sub(/.*\//, "", program); sub(/\.xml$/, "", program)
-      print "  " name " (" program "): " parts[n]
-      name = ""
-    }' "$1"/*.xml 2>/dev/null || true)
+    /^\[/ { collecting = 0 }
+    collecting && $0 != "" { reason = $0 }
+  ' "$folder"/*.log 2>/dev/null || true)
   if [ -z "$lines" ]; then
     echo "test: no test skipped"
   else
     echo "test: skipped $(wc -l <<<"$lines"):"
     echo "$lines"
   fi
+  for log in "$folder"/test_*.log; do
+    [ -f "$log" ] || continue
+    name="${log##*/}"
+    name="${name%.log}"
+    [ -f "$folder/$name.xml" ] || missing+="${missing:+, }$name"
+  done
+  [ -z "$missing" ] || echo "test: gave no report (its skips above come from its output): $missing"
+  for log in "$folder"/*.hung; do
+    [ -f "$log" ] || continue
+    name="${log##*/}"
+    hung+="${hung:+, }${name%.hung} (no end within $(cat "$log") s)"
+  done
+  [ -z "$hung" ] || echo "test: HUNG, ended by the runner: $hung"
+}
+
+# Wine's service processes start with the first program of a prefix, and
+# its desktop process with the first that needs the desktop window, each in
+# that program's process group and with its output; started from a test,
+# they would hold ctest's pipe open long after the test has ended. The
+# lane's desktop holder (tests/e2e/LaneDesktop.cpp) starts them all, in a
+# session of its own and with its output going nowhere but its answer
+# file, and keeps the prefix and its desktop up for the whole run
+# (wineserver -k ends it on exit). Needs the lane's DISPLAY.
+declare -A desktop_holders
+hold_lane_desktop() {
+  local prefix="$1"
+  rm -f "$prefix.desktop"
+  WINEPREFIX="$prefix" setsid wine "$TESSIK_BUILD/tests/e2e/LaneDesktop.exe" 300000 \
+    </dev/null >"$prefix.desktop" 2>/dev/null &
+  desktop_holders[$prefix]=$!
+}
+# Waits (bounded: a prefix's start was seen to take a minute on a busy
+# machine) until the holder of the prefix $1 has its desktop. Wine now and
+# then ends a program at its very start: a holder that ended without its
+# answer is started again, twice at most.
+await_lane_desktop() {
+  local prefix="$1" attempt
+  for attempt in 1 2 3; do
+    for _ in $(seq 3000); do
+      grep -q '^ready' "$prefix.desktop" 2>/dev/null && return 0
+      kill -0 "${desktop_holders[$prefix]}" 2>/dev/null || break
+      sleep 0.1
+    done
+    grep -q '^ready' "$prefix.desktop" 2>/dev/null && return 0
+    wait "${desktop_holders[$prefix]}" 2>/dev/null || true
+    [ "$attempt" = 3 ] || hold_lane_desktop "$prefix"
+  done
+  echo "test: the Wine desktop of the lane $prefix did not come up" >&2
+  return 1
 }
 
 displays=()
@@ -102,22 +157,14 @@ for lane in $(seq 0 $((lanes - 1))); do
   fi
   export DISPLAY="${displays[$lane]}"
   export "TESSIK_LANE_${lane}_DISPLAY=$DISPLAY" "TESSIK_LANE_${lane}_PREFIX=$prefix"
-  # Wine's service processes start with the first program of a prefix and
-  # inherit its output; started from a test they would hold ctest's pipe
-  # open until they end. A background program started first owns them
-  # instead and keeps the prefix up for the whole run (wineserver -k ends
-  # it on exit).
-  WINEPREFIX="$prefix" wine ping -n 100000 127.0.0.1 </dev/null >/dev/null 2>&1 &
+  hold_lane_desktop "$prefix"
   ids+="${ids:+,}{\"id\":\"$lane\",\"slots\":1}"
 done
 export DISPLAY="${displays[0]}"
 printf '{"version":{"major":1,"minor":0},"local":[{"lanes":[%s]}]}\n' "$ids" >"$lanes_file"
-# Every prefix is up before the first test starts.
-for prefix in "${lane_prefixes[@]}"; do
-  for _ in $(seq 100); do
-    WINEPREFIX="$prefix" wine cmd /c exit 0 </dev/null >/dev/null 2>&1 && break
-    sleep 0.1
-  done
+# Every prefix and its desktop are up before the first test starts.
+for lane in $(seq 0 $((lanes - 1))); do
+  DISPLAY="${displays[$lane]}" await_lane_desktop "${lane_prefixes[$lane]}"
 done
 
 echo "test: $lanes lanes"
@@ -130,5 +177,5 @@ mkdir -p "$TESSIK_BUILD/test-results"
 status=0
 ctest --output-on-failure --resource-spec-file "$lanes_file" -j"$(nproc)" "$@" || status=$?
 echo "test: the tests took $(($(date +%s) - started)) s"
-report_skipped_tests "$TESSIK_BUILD/test-results"
+report_results "$TESSIK_BUILD/test-results"
 exit "$status"

@@ -4,6 +4,8 @@
 # script knows nothing of them. Prints each run's time and stops at the
 # first failing run.
 #   bash scripts/under-load.sh [runs (3)] [extra arguments for test.sh]
+# TESSIK_BUSY_LOOPS sets how many busy loops run (default: one per core;
+# twice or four times as many stand for a machine shared with other work).
 set -uo pipefail
 runs="${1:-3}"
 shift || true
@@ -22,7 +24,9 @@ stop_hogs() {
 }
 trap stop_hogs EXIT INT TERM
 
-for _ in $(seq "$(nproc)"); do
+loops="${TESSIK_BUSY_LOOPS:-$(nproc)}"
+[[ "$loops" =~ ^[0-9]+$ ]] || loops="$(nproc)"
+for _ in $(seq "$loops"); do
   bash -c 'while :; do :; done' &
   hogs+=("$!")
 done
@@ -32,7 +36,7 @@ status=0
 for run in $(seq "$runs"); do
   start=$(date +%s)
   if bash "$here/test.sh" "$@"; then result=passed; else result=FAILED; status=1; fi
-  echo "under-load: run $run of $runs $result in $(( $(date +%s) - start )) s"
+  echo "under-load: run $run of $runs $result in $(( $(date +%s) - start )) s (at $(date -u +%H:%M:%S) UTC, load $(cut -d' ' -f1-3 /proc/loadavg))"
   [ "$status" = 0 ] || break
 done
 stop_hogs
