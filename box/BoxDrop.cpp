@@ -52,17 +52,24 @@ bool BoxAcceptsDrop(const BoxWindowPtr& box)
     return !(runtime->UseTargetFolder && s_copyProgress.busy);
 }
 
-void TellBoxDropRefused(const BoxWindowPtr& box)
+namespace
+{
+
+// ownView: the drop came over the box's own window, whose lock and search
+// keep drops off (as it shows); another view of the box shows neither.
+void TellRefused(const BoxWindowPtr& box, bool ownView)
 {
     const BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime)
         return;
+    const bool shown = !ownView || (!runtime->IsLocked && !runtime->SearchFilters());
     // An earlier drop still waits (its same-name question may be open):
     // this one was refused whole, on any box, and the user hears why.
-    if (BoxDropPending() && !runtime->IsLocked && !runtime->SearchFilters()) {
+    if (BoxDropPending() && shown) {
         if (!FileActionGate::Refuses(kDropRefused))
-            NotifyUser(L"drop-pending", L"上一次拖入的文件还没有处理完（可能正在等待您的回答），这次拖入的文件没有放入收纳盒，"
-                                        L"仍在原来的位置。\n请在上一次拖入完成后重试。");
+            NotifyUser(L"drop-pending",
+                       L"上一次拖入的文件还没有处理完（可能正在等待您的回答），这次拖入的文件没有放入收纳盒，"
+                       L"仍在原来的位置。\n请在上一次拖入完成后重试。");
         return;
     }
     if (!runtime->UseTargetFolder || !s_copyProgress.busy || FileActionGate::Refuses(kDropRefused))
@@ -72,7 +79,9 @@ void TellBoxDropRefused(const BoxWindowPtr& box)
                                  L"，拖入的文件没有放入收纳盒，仍在原来的位置。\n请在当前操作完成后重试。");
 }
 
-void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& paths)
+// The drop goes into the one pending slot; a 10 ms timer imports it
+// outside the drop call. at: where another view of the box put it.
+void ParkDrop(const BoxWindowPtr& box, const std::vector<std::wstring>& paths, std::optional<DropPlacement> at)
 {
     // Until the drop is parked, it is refused: the source keeps its files.
     const std::shared_ptr<DropOutcome> outcome = s_dropOutcome;
@@ -81,15 +90,19 @@ void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& pa
     const BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime || paths.empty())
         return;
-    if (!BoxAcceptsDrop(box)) {
-        TellBoxDropRefused(box);
+    const bool accepts =
+        at ? !BoxDropPending() && !(runtime->UseTargetFolder && s_copyProgress.busy) : BoxAcceptsDrop(box);
+    if (!accepts) {
+        TellRefused(box, !at);
         return;
     }
     if (FileActionGate::Refuses(kDropRefused))
         return;
     const DWORD effect = DecideDropEffect(*runtime, paths, s_dropAllowedEffects, s_dropCtrlHeld);
-    if (effect == DROPEFFECT_NONE)
+    if (effect == DROPEFFECT_NONE) {
+        TellDroppedIntoItself(paths);
         return;
+    }
     PendingBoxDrop& slot = Slot();
     slot.window = box;
     slot.hold = BoxInUse::Hold(box);
@@ -97,12 +110,30 @@ void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& pa
     GetCursorPos(&slot.files.cursor);
     slot.files.effect = effect;
     slot.files.outcome = outcome;
+    slot.files.at = std::move(at);
     if (!SetTimer(nullptr, 0, 10, ProcessDroppedFiles)) {
         slot = PendingBoxDrop{};
         return;
     }
     if (outcome)
         outcome->Take(effect);
+}
+
+} // namespace
+
+void TellBoxDropRefused(const BoxWindowPtr& box)
+{
+    TellRefused(box, true);
+}
+
+void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& paths)
+{
+    ParkDrop(box, paths, std::nullopt);
+}
+
+void DropOnBoxAt(const BoxWindowPtr& box, const std::vector<std::wstring>& paths, const DropPlacement& at)
+{
+    ParkDrop(box, paths, at);
 }
 
 void CALLBACK ProcessDroppedFiles(HWND, UINT, UINT_PTR timerId, DWORD)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "box/BoxRuntime.h"
+#include "box/fileops/DropImport.h"
 
 namespace TessikDesktopContainer
 {
@@ -24,6 +25,11 @@ void TellBoxDropRefused(const BoxWindowPtr& box);
 
 // The receiver's files-dropped callback.
 void OnBoxDropFiles(const BoxWindowPtr& box, const std::vector<std::wstring>& paths);
+
+// A drop that another view of the box took (the quick panel): the box's
+// own road, its records placed at `at`. Refused and told while another
+// drop is pending or, for a box with a folder, while a file job runs.
+void DropOnBoxAt(const BoxWindowPtr& box, const std::vector<std::wstring>& paths, const DropPlacement& at);
 
 // The timer procedure: takes the drop out of the slot and imports it.
 void CALLBACK ProcessDroppedFiles(HWND, UINT, UINT_PTR timerId, DWORD);

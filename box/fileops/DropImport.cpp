@@ -229,8 +229,19 @@ bool TakeBackFromStranger(const CopyJobItem& item, const TransferOptions& option
 
 } // namespace
 
+void TellDroppedIntoItself(const std::vector<std::wstring>& paths)
+{
+    if (paths.empty())
+        return;
+    NameList names;
+    for (const std::wstring& path : paths)
+        names.Add(path);
+    NotifyUser(L"drop-into-itself",
+               names.Text() + L"是这个收纳盒的文件夹或包含它的文件夹，不能放进收纳盒自己里面，已留在原来的位置。");
+}
+
 std::wstring FolderLeftDuringDropText(const std::wstring& title, const std::wstring& folder, size_t notYet,
-                                     size_t putIn, const std::wstring& whereNow)
+                                      size_t putIn, const std::wstring& whereNow)
 {
     std::wstring text = L"收纳盒“" + title + L"”的文件夹“" + folder + L"”在放入文件的过程中被移动、重命名或删除了";
     if (notYet > 0)
@@ -429,10 +440,20 @@ struct DropPlace {
     bool foreign = false;
 };
 
-DropPlace PlaceDrop(const BoxWindowPtr& box, const KelmIconManager& manager, POINT cursor)
+DropPlace PlaceDrop(const BoxWindowPtr& box, const KelmIconManager& manager, const DroppedFiles& drop)
 {
-    ScreenToClient(box->GetHwnd(), &cursor);
     DropPlace place;
+    if (drop.at) {
+        place.point = DropPlan::Point{drop.at->x, drop.at->y};
+        place.placement.insertIndex = std::clamp(drop.at->insertIndex, 0, static_cast<int>(manager.Records().size()));
+        // The section's box as it stands: one gone or made again since the
+        // drop gives its place to the box itself.
+        place.owner = FindBoxRuntime(drop.at->owner) ? drop.at->owner : box;
+        place.foreign = place.owner != box;
+        return place;
+    }
+    POINT cursor = drop.cursor;
+    ScreenToClient(box->GetHwnd(), &cursor);
     place.point = DropPlan::Point{static_cast<float>(cursor.x / DpiScale), static_cast<float>(cursor.y / DpiScale)};
     std::vector<DropPlan::Point> positions;
     positions.reserve(manager.Records().size());
@@ -490,6 +511,7 @@ void PlanDrop(const BoxInUse& hold, const DroppedFiles& drop, const std::wstring
     const bool move = drop.effect == DROPEFFECT_MOVE;
     if (!looks.boxFolders.Empty())
         NotifyUser(L"drop-box-folder", looks.boxFolders.Text(L"放进这个收纳盒"));
+    TellDroppedIntoItself(looks.intoItself);
     const std::wstring inFolder = WithSeparator(folder);
     const DropPlan::Disk disk = DiskOfLooks(looks, inFolder);
     const DropPlan::Plan plan =
@@ -517,7 +539,7 @@ void PlanDrop(const BoxInUse& hold, const DroppedFiles& drop, const std::wstring
     const BoxWindowPtr box = found.box;
     KelmIconManager& manager = *found.manager;
     // Placed among the records as they stand now.
-    const DropPlace place = PlaceDrop(box, manager, drop.cursor);
+    const DropPlace place = PlaceDrop(box, manager, drop);
 
     CopyJob job;
     job.box = box;
@@ -645,7 +667,7 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
         return;
     }
     if (drop.effect == DROPEFFECT_LINK || folder.empty()) {
-        const DropPlace place = PlaceDrop(box, manager, drop.cursor);
+        const DropPlace place = PlaceDrop(box, manager, drop);
         std::vector<UndoRecord> undo;
         std::vector<KelmIconManager::NewEntry> entries;
         int index = place.placement.insertIndex;

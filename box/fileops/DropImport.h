@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,15 @@
 class KelmWindow;
 class DropOutcome;
 struct BoxRuntime;
+
+// Where a drop's records go when another view of the box took it (the
+// quick panel, which lists the box's records in the box's order): an index
+// of the box's list, a point (DIP) and the owner of the section there.
+struct DropPlacement {
+    int insertIndex = 0;
+    float x = 0.0f, y = 0.0f;
+    std::shared_ptr<KelmWindow> owner;
+};
 
 struct DroppedFiles {
     std::vector<std::wstring> paths;
@@ -27,6 +37,9 @@ struct DroppedFiles {
     DWORD effect = DROPEFFECT_LINK;
     // What the drag's source hears when the import has ended; may be empty.
     std::shared_ptr<DropOutcome> outcome;
+    // Set by another view of the box: the records go there, not under the
+    // cursor.
+    std::optional<DropPlacement> at;
 };
 
 // The one decision of a drop, made when it lands: a box with its folder
@@ -36,6 +49,10 @@ struct DroppedFiles {
 DWORD DecideDropEffect(const BoxRuntime& runtime, const std::vector<std::wstring>& paths, DWORD allowedEffects,
                        bool ctrlHeld);
 
+// What a drop tells when it leaves out the box's folder or the folders
+// that hold it.
+void TellDroppedIntoItself(const std::vector<std::wstring>& paths);
+
 // The same-name question: 0 numbered copy, 1 overwrite, -1 cancel. Asked at
 // most once per drop; tests replace it.
 extern std::function<int(HWND owner)> s_sameNameQuestion;
@@ -44,7 +61,7 @@ extern std::function<int(HWND owner)> s_sameNameQuestion;
 // while files went into it: how many stayed at their sources, how many
 // went in, and where they are now (empty: it cannot be told).
 std::wstring FolderLeftDuringDropText(const std::wstring& title, const std::wstring& folder, size_t notYet,
-                                     size_t putIn, const std::wstring& whereNow);
+                                      size_t putIn, const std::wstring& whereNow);
 
 // Imports the drop into the box (the body of the drop timer) as decided at
 // the drop, and finishes its outcome with what was really done: at once

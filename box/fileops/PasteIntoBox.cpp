@@ -612,15 +612,34 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
         return;
     }
     if (folder.empty()) {
+        // One pass over each list for the whole paste: a thousand paths
+        // must not cost the list a thousand inserts.
+        std::vector<UndoRecord> undo;
+        std::vector<KelmIconManager::NewEntry> entries;
         int offset = 0;
         for (const std::wstring& path : paths) {
             UndoRecord record;
             record.kind = 3;
             record.path = path;
             record.owner = place.owner;
-            PushUndoRecord(box, std::move(record));
-            AddPastedRecord(box, manager, place, offset++, path, path);
+            undo.push_back(std::move(record));
+            KelmIconManager::NewEntry entry;
+            entry.path = path;
+            entry.originalPath = path;
+            if (place.menu) {
+                entry.index = place.insertIndex + offset++;
+                entry.x = place.x;
+                entry.y = place.y;
+                entry.merged = place.owner && place.owner != box;
+                entry.owner = place.owner;
+            } else {
+                entry.index = std::numeric_limits<int>::max();
+                entry.owner = box;
+            }
+            entries.push_back(std::move(entry));
         }
+        PushUndoRecords(box, std::move(undo));
+        manager.AddRecordsForEntries(std::move(entries));
         FinishPaste(box, manager, place);
         return;
     }
@@ -763,6 +782,25 @@ void PasteIntoBox(const BoxWindowPtr& box, KelmIconManager& manager)
 {
     try {
         PasteClipboard(box, manager, true);
+    } catch (...) {
+        Log(L"ERROR", L"Paste stopped on an unexpected error.");
+    }
+}
+
+void PasteFilesIntoBoxAt(const BoxWindowPtr& box, KelmIconManager& manager, const std::vector<std::wstring>& paths,
+                         const PastePlacement& at)
+{
+    const BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime)
+        return;
+    PastePlace place;
+    place.menu = true;
+    place.insertIndex = std::clamp(at.insertIndex, 0, static_cast<int>(manager.Records().size()));
+    place.x = at.x;
+    place.y = at.y;
+    place.owner = at.owner ? at.owner : box;
+    try {
+        PasteFiles(box, manager, *runtime, place, paths);
     } catch (...) {
         Log(L"ERROR", L"Paste stopped on an unexpected error.");
     }

@@ -36,6 +36,18 @@ void PasteIntoBox(const std::shared_ptr<KelmWindow>& box, TessikDesktopContainer
 void PasteFilesIntoBox(const std::shared_ptr<KelmWindow>& box, TessikDesktopContainer::KelmIconManager& manager,
                        const std::vector<std::wstring>& paths);
 
+// Where the records of a paste from another view of the box go (the quick
+// panel, which lists the box's records in the box's order): an index of
+// the box's list, a point (DIP) and the owner of the section there.
+struct PastePlacement {
+    int insertIndex = 0;
+    float x = 0.0f, y = 0.0f;
+    std::shared_ptr<KelmWindow> owner;
+};
+// The same road as PasteFilesIntoBox, the records placed at `at`.
+void PasteFilesIntoBoxAt(const std::shared_ptr<KelmWindow>& box, TessikDesktopContainer::KelmIconManager& manager,
+                         const std::vector<std::wstring>& paths, const PastePlacement& at);
+
 // A paste's entries are being looked at before its plan is made: it is
 // still pending.
 bool PasteBeingLookedAt();

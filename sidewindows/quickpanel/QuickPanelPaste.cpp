@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <limits>
 #include <filesystem>
 #include <system_error>
 
@@ -11,6 +12,7 @@
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
+#include "box/BoxDrop.h"
 #include "box/BoxFolderGuard.h"
 #include "box/BoxFolderNames.h"
 #include "box/BoxRuntime.h"
@@ -42,6 +44,8 @@ namespace
 struct Target {
     KelmIconManager* manager = nullptr;
     BoxWindowPtr owner;
+    // The desktop box the single view shows: its own roads take the items.
+    BoxWindowPtr box;
     std::wstring title;
     std::wstring folder;
     bool physical = false;
@@ -71,6 +75,7 @@ Target FindTarget()
     for (const auto& [window, runtime] : s_boxRuntimes) {
         if (window && runtime.id == s_selectedComponentId && !IsQuickPanelPseudoId(runtime.id)) {
             target.owner = window;
+            target.box = window;
             target.title = runtime.title;
             target.folder = NormalizeStoredPath(runtime.TargetFolder);
             target.physical = runtime.UseTargetFolder;
@@ -85,37 +90,12 @@ bool FolderExists(const std::wstring& folder)
     return !folder.empty() && folder != L"bvn!NULL" && std::filesystem::is_directory(folder, error);
 }
 
-// A record the panel made for an item it brought, at its index in the
-// panel's list.
-struct Added {
-    int index = 0;
-    std::wstring path;
-    float x = 0, y = 0;
-    BoxWindowPtr owner;
-};
-
-void Finish(const Target& target, const std::vector<Added>& added)
+void Finish(const Target& target)
 {
     if (s_boxRuntimes[s_quickPanelWindow].searchActive)
         return;
     if (!target.twoSections) {
-        if (!target.owner || target.owner == s_quickPanelWindow) {
-            SaveBoxIcons(s_boxIconManagers[s_quickPanelWindow]);
-            return;
-        }
-        // The panel lists the box's records in the box's order: the new
-        // ones go to the same places in the box, and the box's other
-        // records stay exactly as they are (their original paths too).
-        KelmIconManager& own = s_boxIconManagers[target.owner];
-        for (const Added& item : added) {
-            const int index = std::clamp(item.index, 0, static_cast<int>(own.Records().size()));
-            own.AddRecordForEntry(index, item.path, item.x, item.y, L"bvn!NULL", item.owner != target.owner, L"",
-                                  item.owner, false, L"bvn!NULL");
-        }
-        own.Renumber();
-        SaveBoxIcons(own);
-        // The box on the desktop shows the new files at once.
-        RepaintBoxWindows(target.owner);
+        SaveBoxIcons(s_boxIconManagers[s_quickPanelWindow]);
     } else if (!target.physical) {
         SaveHiddenBoxEntries(true);
     } else {
@@ -128,6 +108,102 @@ void Finish(const Target& target, const std::vector<Added>& added)
         for (IconRecord& record : phys.Records())
             record.owner = s_quickPanelDummy;
     }
+}
+
+void RepaintPanel()
+{
+    for (const BoxWindowPtr& window : {s_quickPanelWindow, s_quickPanelContentWindow})
+        if (window && IsWindow(window->GetHwnd()))
+            InvalidateRect(window->GetHwnd(), nullptr, FALSE);
+}
+
+// The desktop box that took the panel's last drop or paste: while the work
+// for it goes on (its looks, its plan and question, its job), the panel's
+// list follows the records that land in the box, a few times a second and
+// only when their number changed; then once more, and the timer ends.
+struct Followed {
+    BoxWindowPtr box;
+    size_t records = 0;
+    UINT_PTR timer = 0;
+};
+
+Followed& FollowedBox()
+{
+    static Followed followed;
+    return followed;
+}
+
+constexpr UINT kFollowInterval = 250;
+
+bool WorkPendsFor(const BoxWindowPtr& box)
+{
+    return TessikDesktopContainer::BoxDropPending() || DropBeingLookedAt() || PasteBeingLookedAt() ||
+           FileJobWorksFor(box);
+}
+
+void CALLBACK FollowTick(HWND, UINT, UINT_PTR timerId, DWORD)
+{
+    Followed& followed = FollowedBox();
+    const BoxWindowPtr box = followed.box;
+    const bool pending = box && FindBoxRuntime(box) && WorkPendsFor(box);
+    if (!pending) {
+        KillTimer(nullptr, timerId);
+        followed = Followed{};
+    }
+    auto manager = box ? s_boxIconManagers.find(box) : s_boxIconManagers.end();
+    if (manager == s_boxIconManagers.end())
+        return;
+    if (pending && manager->second.Records().size() == followed.records)
+        return;
+    followed.records = manager->second.Records().size();
+    if (FollowBoxChange(box))
+        RepaintPanel();
+}
+
+void FollowBox(const BoxWindowPtr& box)
+{
+    Followed& followed = FollowedBox();
+    followed.box = box;
+    auto manager = s_boxIconManagers.find(box);
+    followed.records = manager == s_boxIconManagers.end() ? 0 : manager->second.Records().size();
+    // What the box took at once (records of where the files are) shows now.
+    if (FollowBoxChange(box))
+        RepaintPanel();
+    if (!followed.timer)
+        followed.timer = SetTimer(nullptr, 0, kFollowInterval, FollowTick);
+}
+
+// Where the items go among the records the panel shows: beside the record
+// nearest to x, y (DIP), in its owner's section. The single view lists a
+// desktop box's records in the box's order, so the place is the box's too;
+// while a search shows other records the items go last.
+struct Place {
+    int insertIndex = 0;
+    float x = 0, y = 0;
+    BoxWindowPtr owner;
+};
+
+Place PlaceAmongShown(const Target& target, float x, float y)
+{
+    Place place;
+    place.x = x;
+    place.y = y;
+    place.owner = target.owner;
+    if (target.box && s_boxRuntimes[s_quickPanelWindow].searchActive) {
+        place.insertIndex = std::numeric_limits<int>::max();
+        return place;
+    }
+    const KelmIconManager& manager = *target.manager;
+    std::vector<DropPlan::Point> positions;
+    positions.reserve(manager.Records().size());
+    for (const IconRecord& record : manager.Records())
+        positions.push_back({record.x, record.y});
+    const DropPlan::Placement placement =
+        DropPlan::PlaceAmong(positions, static_cast<float>(manager.GetIconSize()), DropPlan::Point{x, y});
+    place.insertIndex = placement.insertIndex;
+    if (placement.nearest >= 0 && manager.Records()[placement.nearest].owner)
+        place.owner = manager.Records()[placement.nearest].owner;
+    return place;
 }
 
 bool TwoSectionView()
@@ -261,20 +337,15 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
         FileActionGate::Refuses(L"文件没有放入收纳盒，仍在原来的位置"))
         return DROPEFFECT_NONE;
     const Target target = FindTarget();
+    // A desktop box takes items only on its own roads.
+    if (target.box)
+        return DROPEFFECT_NONE;
     KelmIconManager& manager = *target.manager;
-    std::vector<DropPlan::Point> positions;
-    for (const IconRecord& record : manager.Records())
-        positions.push_back({record.x, record.y});
-    const DropPlan::Placement place =
-        DropPlan::PlaceAmong(positions, static_cast<float>(manager.GetIconSize()), DropPlan::Point{x, y});
-    BoxWindowPtr owner = target.owner;
-    if (place.nearest >= 0 && manager.Records()[place.nearest].owner)
-        owner = manager.Records()[place.nearest].owner;
+    const Place place = PlaceAmongShown(target, x, y);
     const bool intoFolder = target.physical && FolderExists(target.folder);
-    int index = place.insertIndex;
     DWORD done = DROPEFFECT_NONE;
     Untaken untaken(move);
-    std::vector<Added> added;
+    std::vector<KelmIconManager::NewEntry> entries;
     const BoxFolderGuard guard = intoFolder ? GuardOfBoxFolders(target.folder) : BoxFolderGuard({}, L"");
     // The folder the items go into, by identity: another program may move
     // it away, or put another of its name in its place, part way.
@@ -299,12 +370,17 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
         for (wchar_t& c : path)
             if (c == L'/')
                 c = L'\\';
-        const size_t before = manager.Records().size();
-        manager.AddRecordForEntry(index, path, x, y, L"bvn!NULL", false, L"", owner, false, L"bvn!NULL");
-        if (manager.Records().size() > before)
-            added.push_back({index++, path, x, y, owner});
+        KelmIconManager::NewEntry entry;
+        entry.index = place.insertIndex + static_cast<int>(entries.size());
+        entry.path = std::move(path);
+        entry.x = x;
+        entry.y = y;
+        entry.owner = place.owner;
+        entries.push_back(std::move(entry));
     }
-    Finish(target, added);
+    // One pass over the list for all the items, not one per item.
+    manager.AddRecordsForEntries(std::move(entries));
+    Finish(target);
     untaken.Tell();
     if (done & DROPEFFECT_MOVE)
         return DROPEFFECT_MOVE;
@@ -338,7 +414,19 @@ void PasteFilesToComponent(HWND window, float left, float w)
         const bool activeOnLeft = s_physicalSectionActive != s_mappedSectionOnLeft;
         x = (activeOnLeft ? left : left + half) + 50;
     }
-    AddItemsToComponent(paths, ItemsFrom::Clipboard, false, x, static_cast<float>(cursor.y));
+    const float y = static_cast<float>(cursor.y);
+    if (!s_selectedComponentId.empty() && s_quickPanelWindow) {
+        const Target target = FindTarget();
+        if (target.box) {
+            // The box's own paste: its plan, question, worker and undo.
+            const Place place = PlaceAmongShown(target, x, y);
+            PasteFilesIntoBoxAt(target.box, s_boxIconManagers[target.box], paths,
+                                PastePlacement{place.insertIndex, place.x, place.y, place.owner});
+            FollowBox(target.box);
+            return;
+        }
+    }
+    AddItemsToComponent(paths, ItemsFrom::Clipboard, false, x, y);
     if (IsWindow(window))
         InvalidateRect(window, nullptr, FALSE);
 }
@@ -353,6 +441,21 @@ void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vecto
     const POINT cursor = CursorInDips(window);
     if (TwoSectionView())
         s_physicalSectionActive = OverPhysicalHalf(static_cast<float>(cursor.x), left, w);
+    if (!s_selectedComponentId.empty() && s_quickPanelWindow) {
+        const Target target = FindTarget();
+        if (target.box) {
+            // The box's own road: its plan, question, worker, undo and the
+            // answer to the source, as if the files were dropped on it.
+            const Place place = PlaceAmongShown(target, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
+            TessikDesktopContainer::DropOnBoxAt(target.box, paths,
+                                                DropPlacement{place.insertIndex, place.x, place.y, place.owner});
+            FollowBox(target.box);
+            s_droppedFiles.clear();
+            if (IsWindow(window))
+                InvalidateRect(window, nullptr, FALSE);
+            return;
+        }
+    }
     const bool copy = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
     // A source that offers only a copy (a mapping box's file) keeps it.
     const bool move = !copy && (s_dropAllowedEffects & DROPEFFECT_MOVE) != 0;

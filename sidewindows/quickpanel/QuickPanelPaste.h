@@ -2,7 +2,8 @@
 // from the clipboard's file list or dropped. Into a folder-backed target
 // they are copied (paste, or drop with Ctrl) or moved (drop) under a free
 // name, "a (1).txt" beside an existing "a.txt"; otherwise they become
-// mapped entries. UI thread only.
+// mapped entries. A desktop box takes them on its own roads, off the UI
+// thread. UI thread only.
 #pragma once
 
 #include <ole2.h>
@@ -50,13 +51,15 @@ struct BroughtItem {
 BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& folder, bool move, bool keepOwn,
                             const BoxFolderGuard* guard = nullptr);
 
-// Inserts the items into the selected component next to the record
-// nearest to the point (DIP) and saves the component. A drop keeps a
-// component's own files where they are; a paste copies them beside
-// themselves. Items are moved only when move is set. Tells the user what
-// did not arrive. Returns what was done, for a drop's source: MOVE when
-// anything left its place, else COPY when anything was copied, LINK when
-// only records were made, NONE when nothing was taken.
+// Inserts the items into the list the panel shows for a hidden box (or its
+// own list when the selected box is not found) next to the record nearest
+// to the point (DIP) and saves it; a desktop box takes nothing here, only
+// on its own roads. A drop keeps a component's own files where they are; a
+// paste copies them beside themselves. Items are moved only when move is
+// set. Tells the user what did not arrive. Returns what was done, for a
+// drop's source: MOVE when anything left its place, else COPY when
+// anything was copied, LINK when only records were made, NONE when nothing
+// was taken.
 enum class ItemsFrom { Clipboard, Drop };
 DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from, bool move, float x, float y);
 
@@ -64,11 +67,14 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
 std::vector<std::wstring> ClipboardFilePaths(HWND owner);
 
 // The clipboard's file list into the selected component, at the cursor
-// (content from `left` to `w` DIP of the window).
+// (content from `left` to `w` DIP of the window). A desktop box takes it
+// on the road of its own paste (plan, same-name question, worker, undo).
 void PasteFilesToComponent(HWND window, float left, float w);
 // Files dropped on the content area of the window (content from `left`
 // to `w` DIP): moved into a folder target, copied with Ctrl held or when
 // the drag's source allows no move. The drag's source hears what was done.
+// A desktop box takes them on the road of a drop on it, and the panel's
+// list follows its records as they land.
 void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vector<std::wstring>& paths);
 // Paste, and for a component with a folder: open it, or a command line in it.
 void ShowQuickPanelContentMenu(HWND window, float left, float w);

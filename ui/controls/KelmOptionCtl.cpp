@@ -326,8 +326,12 @@ void KelmOptionCtl::DrawLabel(ID2D1HwndRenderTarget* rt)
 {
     const float top = static_cast<float>(y + h / 2) - fontSize_ / 1.5f;
     if (kind_ < kKindNormal) {
-        DrawIconText(rt, static_cast<float>(x), top, static_cast<float>(w), static_cast<float>(h), label_.c_str(),
-                     fontSize_, ContrastShiftColor(textColour_, 80), L"Segoe UI", 1.0f, w < 100);
+        // An entry with an icon that cannot be clicked now (a paste with
+        // nothing to paste) keeps its icon where the other entries have
+        // theirs; a heading starts at the row's edge.
+        const bool entry = w >= 100 && label_.size() > 2 && label_[0] == L':' && label_[2] == L':';
+        DrawIconText(rt, static_cast<float>(entry ? x + 20 : x), top, static_cast<float>(w), static_cast<float>(h),
+                     label_.c_str(), fontSize_, ContrastShiftColor(textColour_, 80), L"Segoe UI", 1.0f, w < 100);
         return;
     }
     if (w < kNarrowRowWidth) {

@@ -42,6 +42,7 @@ protected:
         TessikQuickPanel::s_quickPanelRows.clear();
         TessikQuickPanel::s_hiddenBoxes.clear();
         TessikQuickPanel::SelectComponent(L"", false);
+        TessikQuickPanel::s_quickPanelDummy.reset();
     }
 
     // A box in the registry (no Win32 window) with a stored colour.
@@ -61,6 +62,23 @@ protected:
     static void AddHidden(const std::wstring& id, const std::wstring& title)
     {
         s_quickPanelStore[L"TempList"][id][L"title"] = title;
+    }
+
+    // A hidden box on folder, selected with its physical section active
+    // (the panel's own road: the box has no window of its own).
+    static void SelectHiddenFolder(const std::wstring& id, const std::wstring& folder)
+    {
+        TessikQuickPanel::HiddenBoxRecord record;
+        record.id = id;
+        record.UseTargetFolder = true;
+        record.TargetFolder = folder;
+        TessikQuickPanel::s_hiddenBoxes.push_back(record);
+        TessikQuickPanel::s_quickPanelDummy = std::make_shared<KelmWindow>();
+        s_boxRuntimes[TessikQuickPanel::s_quickPanelDummy].id = L"QUICK_PANEL_PHYS";
+        s_boxIconManagers[TessikQuickPanel::s_quickPanelDummy].SetOwnBox(TessikQuickPanel::s_quickPanelDummy);
+        s_boxRuntimes[TessikQuickPanel::s_quickPanelWindow].id = L"QUICK_PANEL_ROOT";
+        TessikQuickPanel::SelectComponent(id, true);
+        TessikQuickPanel::s_physicalSectionActive = true;
     }
 
     static std::vector<std::wstring> RowIds()
