@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # With the quick panel open: "粘贴" of the content menu copies a file into
-# the selected folder box, the second paste as "a (1).txt"; the row menu
+# the selected folder box, the second paste as "a (1).txt" (answered
+# "创建副本" to the box's same-name question); the row menu
 # renames ("title"), recolours ("clrtag") and deletes a component (its
 # "ComID_" object gone, "ListOrder" exactly "0".."n-1" afterwards).
 source "$(dirname "$0")/lib.sh"
@@ -9,6 +10,8 @@ PANEL_CLASS="Tessik.Kelm.QuickPanel.Class"
 PANEL_TITLE="Tessik.QuickPanel"
 WM_HOTKEY=786
 CLIP_EXE="$(dirname "$PROBE_EXE")/ClipboardProbe.exe"
+POPUP_CLASS="Kelm.concept.PopupSel.Class"
+POPUP_TITLE="Kelm.Test.concept.PopupSel"
 # Wine now and then ends a program at its start: wine_read runs it again.
 clip() { wine_read "$CLIP_EXE" "$@"; }
 
@@ -61,6 +64,13 @@ for name in "a.txt" "a (1).txt"; do
   wait_still "$MENU_CLASS" "$MENU_TITLE"
   menu_rect "Kelm.Menu.Class.0"
   xdotool mousemove $((mx + 60)) $((my + 30)) click 1
+  if [ "$name" = "a (1).txt" ]; then
+    # The box's own paste asks about the name its folder holds: its first
+    # option, "创建副本", numbers the copy.
+    wait_still "$POPUP_CLASS" "$POPUP_TITLE"
+    IFS=, read -r _ _ qw qh <<<"$(probe list | awk -F'\t' -v c="$POPUP_CLASS" '$1 == c {print $5; exit}')"
+    probe click "$POPUP_CLASS" "$POPUP_TITLE" $((qw - 60)) $((qh - 40)) >/dev/null 2>&1 &
+  fi
   wait_file '[ -f "$FOLDER/$name" ]' || fail "no $name after a paste: $(ls "$FOLDER")"
   probe gone "$MENU_CLASS" "$MENU_TITLE" 5000 >/dev/null || true
 done

@@ -7,6 +7,7 @@
 #include <string>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "tests/ui/controls/ControlTestWindow.h"
@@ -196,7 +197,7 @@ TEST_F(KelmOptionCtlWindowTest, RowFreedWhileItsTooltipIsPendingOrFadingIsSafe)
         DropRows();
         second.reset();
         PumpMessages(50); // ticks of the held moment
-        clock.Step(0.2); // and past the end of the fade
+        clock.Step(0.2);  // and past the end of the fade
         PumpMessages(50);
     }
     SettleFaces();
@@ -232,6 +233,37 @@ TEST_F(KelmOptionCtlWindowTest, SetTextSlidesToTheNewLabel)
     DropRows();
     row.reset();
     PumpMessages(500);
+}
+
+// The first column (from the row's left edge) where the row's label leaves
+// ink: a pixel far from the row's own face colour.
+int FirstInkColumn(HWND window, int x, int y, int w, int h)
+{
+    const std::vector<COLORREF> pixels = ReadClientPixels(window, RECT{x, y, x + w, y + h});
+    const COLORREF face = pixels[static_cast<size_t>(h / 2) * w + 4];
+    auto inked = [face](COLORREF c) {
+        return std::abs(GetRValue(c) - GetRValue(face)) + std::abs(GetGValue(c) - GetGValue(face)) +
+                   std::abs(GetBValue(c) - GetBValue(face)) >
+               120;
+    };
+    for (int column = 2; column < w; ++column)
+        for (int row = 4; row < h - 4; ++row)
+            if (inked(pixels[static_cast<size_t>(row) * w + column]))
+                return column;
+    return -1;
+}
+
+// An entry with an icon that cannot be clicked now keeps its icon where the
+// clickable entries have theirs.
+TEST_F(KelmOptionCtlWindowTest, AnUnclickableEntryWithAnIconAlignsWithTheOthers)
+{
+    AddRow(L":\uF0EA:      粘贴", KelmOptionCtl::kKindNormal, 20, 20);
+    AddRow(L":\uF0EA:      粘贴", KelmOptionCtl::kKindHeading, 20, 80);
+    PumpMessages(50);
+    const int clickable = FirstInkColumn(test().hwnd, 20, 20, 200, 40);
+    const int unclickable = FirstInkColumn(test().hwnd, 20, 80, 200, 40);
+    ASSERT_GT(clickable, 10);
+    EXPECT_NEAR(unclickable, clickable, 3);
 }
 
 } // namespace
