@@ -67,9 +67,8 @@ void TellRefused(const BoxWindowPtr& box, bool ownView)
     // this one was refused whole, on any box, and the user hears why.
     if (BoxDropPending() && shown) {
         if (!FileActionGate::Refuses(kDropRefused))
-            NotifyUser(L"drop-pending",
-                       L"上一次拖入的文件还没有处理完（可能正在等待您的回答），这次拖入的文件没有放入收纳盒，"
-                       L"仍在原来的位置。\n请在上一次拖入完成后重试。");
+            NotifyUser(L"drop-pending", L"上一次拖入的文件还没有处理完（可能正在等待您的回答），这次拖入的文件没有放入收纳盒，"
+                                        L"仍在原来的位置。\n请在上一次拖入完成后重试。");
         return;
     }
     if (!runtime->UseTargetFolder || !s_copyProgress.busy || FileActionGate::Refuses(kDropRefused))

@@ -241,7 +241,7 @@ void TellDroppedIntoItself(const std::vector<std::wstring>& paths)
 }
 
 std::wstring FolderLeftDuringDropText(const std::wstring& title, const std::wstring& folder, size_t notYet,
-                                      size_t putIn, const std::wstring& whereNow)
+                                     size_t putIn, const std::wstring& whereNow)
 {
     std::wstring text = L"收纳盒“" + title + L"”的文件夹“" + folder + L"”在放入文件的过程中被移动、重命名或删除了";
     if (notYet > 0)

@@ -61,7 +61,7 @@ extern std::function<int(HWND owner)> s_sameNameQuestion;
 // while files went into it: how many stayed at their sources, how many
 // went in, and where they are now (empty: it cannot be told).
 std::wstring FolderLeftDuringDropText(const std::wstring& title, const std::wstring& folder, size_t notYet,
-                                      size_t putIn, const std::wstring& whereNow);
+                                     size_t putIn, const std::wstring& whereNow);
 
 // Imports the drop into the box (the body of the drop timer) as decided at
 // the drop, and finishes its outcome with what was really done: at once
