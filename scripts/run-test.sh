@@ -47,6 +47,9 @@ setsid "$@" </dev/null >>"$log" 2>&1 &
 command_pid=$!
 sleep "$bound" </dev/null >/dev/null 2>&1 &
 timer_pid=$!
+# The group is out of reach of a Ctrl+C or of ctest ending this script:
+# it goes with it.
+trap 'kill -TERM -- "-$command_pid" "$timer_pid" 2>/dev/null; exit 130' INT TERM
 ended=""
 wait -n -p ended "$command_pid" "$timer_pid"
 status=$?
