@@ -28,14 +28,17 @@ rm -f "$results/$name.hung"
 end_group() {
   local group="$1" members left i
   members=$(pgrep -d, -g "$group") || return 0
-  left=$(ps -o pid=,args= -p "$members")
+  # An ended process not yet reaped by its parent runs no more.
+  left=$(ps -o pid=,stat=,args= -p "$members" | awk '$2 !~ /^Z/')
+  [ -n "$left" ] || return 0
   {
     echo "run-test: still running when the test ended, now ended:"
     sed 's/^/run-test:   /' <<<"$left"
   } >>"$log"
   kill -TERM -- "-$group" 2>/dev/null || true
   for i in $(seq 50); do
-    pgrep -g "$group" >/dev/null || return 0
+    members=$(pgrep -d, -g "$group") || return 0
+    ps -o stat= -p "$members" | grep -qv '^Z' || return 0
     sleep 0.1
   done
   kill -KILL -- "-$group" 2>/dev/null || true
