@@ -134,6 +134,18 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, con
     return MayRemoveFolder(folder, BoxFoldersBut(box, ownHiddenId));
 }
 
+PutBack::BoxPlaces PutBackPlaces()
+{
+    PutBack::BoxPlaces places;
+    std::vector<std::wstring> all = BoxFoldersBut(nullptr, L"");
+    // The first two are the default box folder and the data folder; no
+    // put-back road reaches the data folder (nothing of it is ever taken
+    // into a box by a move).
+    places.roots.assign(all.begin(), all.begin() + 1);
+    places.shown.assign(all.begin() + 2, all.end());
+    return places;
+}
+
 GuardedFolders FoldersToGuard(const std::wstring& intoFolder)
 {
     GuardedFolders folders{BoxFoldersBut(nullptr, L""), intoFolder, {}};
@@ -193,6 +205,8 @@ struct DisbandMoved {
     TransferResult result = TransferResult::Failed;
     std::wstring target;
     DWORD error = 0;
+    // Why part of it (or the original, its copy home kept) stayed.
+    DWORD removalError = 0;
     bool link = false;
     // What on the way home turned out to be a link when the move was due.
     PutBack::WayCheck way;
@@ -244,6 +258,7 @@ std::vector<DisbandMoved> MoveDisbandItems(const std::vector<DisbandItem>& items
         TransferReport report;
         done.result = MoveItem(item.source, item.destination, false, options, &report);
         done.error = report.failed.empty() ? GetLastError() : report.failed.front().error;
+        done.removalError = report.removalError;
         done.target = item.destination;
         if (done.result == TransferResult::Done)
             Log(L"INFO", L"Successfully restored object to: " + item.destination);
@@ -278,8 +293,17 @@ DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder,
                  PutBack::PlanDisbandTarget(FileNamePart(item.source), item.planned, place, L"", done.way).why});
             continue;
         }
+        // Stopped by a cancel (a quit) as it was due: it stands as it was.
+        if (done.result == TransferResult::Cancelled) {
+            report.stayed.push_back({item.source, L"操作已取消，没有移动"});
+            continue;
+        }
         if (done.result == TransferResult::Incomplete && PathExists(done.target)) {
-            report.stayed.push_back({item.source, L"只移回了一部分，其余内容（如链接）仍在收纳盒中"});
+            const std::wstring why = LeftBehindReason({item.source, true, true, done.removalError});
+            report.stayed.push_back(
+                {item.source, IsFolder(done.target) ? L"只移回了一部分（" + why + L"），其余内容仍在收纳盒中"
+                                                    : L"已复制到“" + done.target + L"”，但收纳盒中的原文件无法移走（" +
+                                                          why + L"），两处的文件都已保留"});
         } else if (done.result != TransferResult::Done) {
             report.stayed.push_back({item.source, L"无法移动到“" + done.target + L"”：" +
                                                       TransferErrorText(done.error ? done.error : ERROR_GEN_FAILURE)});

@@ -15,6 +15,7 @@
 #include "app/FileRemoval.h"
 #include "box/BoxFolderGuard.h"
 #include "box/BoxRuntime.h"
+#include "box/PutBackPlan.h"
 #include "box/icons/IconRecord.h"
 #include "ui/core/KelmOption.h"
 
@@ -34,6 +35,10 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, con
 // entries into intoFolder (empty: none) or deletes or renames them.
 // UI thread only.
 BoxFolderGuard GuardOfBoxFolders(const std::wstring& intoFolder = L"");
+// The box root and the folders of the standing boxes
+// (on the desktop or hidden), for judging where a file put back by its
+// path (归位, undo) may go (PutBack::HiddenHomeWhy). UI thread only.
+PutBack::BoxPlaces PutBackPlaces();
 // The same folders as read from the boxes and the stores (UI thread only),
 // for a guard made on another thread: making it asks the disk.
 struct GuardedFolders {

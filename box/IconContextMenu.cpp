@@ -30,6 +30,7 @@
 #include "box/icons/WildcardMatch.h"
 #include "ui/controls/KelmMenu.h"
 #include "ui/controls/NewEdit.h"
+#include "ui/controls/NewTip2.h"
 #include "ui/core/KelmWindow.h"
 
 using namespace TessikDesktopContainer;
@@ -283,6 +284,12 @@ void ForgetRecordsOfPath(const BoxWindowPtr& owner, const std::wstring& path)
 
 } // namespace
 
+std::function<bool(HWND owner, const std::wstring& text)> s_putBackOnDesktopQuestion = [](HWND owner,
+                                                                                          const std::wstring& text) {
+    NewTip2::KelmCreateWindow(owner, text.c_str(), L"归位");
+    return s_tipResult == 1;
+};
+
 bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& owner, const std::wstring& entered)
 {
     if (entered.empty())
@@ -291,7 +298,7 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
     if (RefusedWhileFileJobRuns(L"归位"))
         return false;
     const std::wstring name = GetPathFileName(record.path);
-    const PutBack::RestoreTarget plan = PutBack::PlanRestoreTarget(entered, name, PutBack::RestoreFactsOf(entered));
+    PutBack::RestoreTarget plan = PutBack::PlanRestoreTarget(entered, name, PutBack::RestoreFactsOf(entered));
     auto refuse = [&](const std::wstring& why) {
         NotifyUser(L"restore-refused:" + record.path, why + L"\n“" + name + L"”仍在收纳盒中。");
         return false;
@@ -326,6 +333,27 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
         ForgetRecordsOfPath(owner, source);
         return true;
     }
+    // A folder in the box root or a box's folder that is gone (or that no
+    // box shows) is not made again or filled: nothing would show the file
+    // there. The Desktop is offered instead, or the file stays.
+    if (const std::wstring why =
+            PutBack::HiddenHomeWhy(plan.folder, PutBack::HomeFactsOf(plan.folder, PutBackPlaces()));
+        !why.empty()) {
+        const std::wstring desktop = KnownFolderPath(CSIDL_DESKTOPDIRECTORY);
+        if (desktop.empty())
+            return refuse(why + L"，也找不到桌面文件夹，没有移动。");
+        const BoxWindowPtr standing = StandingBoxOf(owner);
+        if (!s_putBackOnDesktopQuestion(standing ? standing->GetHwnd() : nullptr,
+                                        why + L"。\n要把“" + name + L"”放到桌面吗？"))
+            return refuse(why + L"，没有移动。");
+        // The question held the UI thread's loop: the box, a job or the
+        // item may have changed meanwhile.
+        if (!FindBoxRuntime(owner) || RefusedWhileFileJobRuns(L"归位"))
+            return false;
+        if (!PathExists(source))
+            return refuse(L"“" + name + L"”已不在原处，没有移动。");
+        plan.folder = desktop;
+    }
     std::error_code error;
     fs::create_directories(plan.folder, error);
     const DWORD attributes = GetFileAttributesW(LongPathForm(plan.folder).c_str());
@@ -355,16 +383,24 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
                                                 (done.partly ? L"\n其中有些内容没有移过去，仍在收纳盒的文件夹中。"
                                                              : L""));
             else if (!done.destination.empty())
-                // Copied there, but its source could not go (held open):
-                // both stay, and so does its icon.
+                // Copied there, but neither its source nor the copy could
+                // go: both stay, and so does its icon.
                 NotifyUser(L"restore-refused:" + source,
                            L"“" + name + L"”已复制到：" + done.destination +
                                L"\n但收纳盒中的原项目没有移走（" +
                                LeftBehindReason({source, true, true, done.removalError}) +
                                L"），两处的内容都已保留，图标仍在收纳盒中。");
-            if (!done.trouble.Empty())
+            // Nothing of it moved: the reason is its own, not a drop's.
+            if (done.destination.empty() && done.trouble.failed.size() == 1 && done.trouble.renamed.empty() &&
+                done.trouble.leftBehind.empty() && done.trouble.notGivenBack.empty()) {
+                const TransferFailure& failed = done.trouble.failed.front();
+                NotifyUser(L"restore-refused:" + source, L"“" + name + L"”没有归位（" +
+                                                             TransferErrorText(failed.error, failed.path) +
+                                                             L"），仍在收纳盒中。");
+            } else if (!done.trouble.Empty()) {
                 NotifyUser(L"restore-refused:" + source, JobTroubleText(done.trouble) + L"\n“" + name +
                                                              (gone ? L"”的其余内容仍在收纳盒中。" : L"”仍在收纳盒中。"));
+            }
         });
     if (started)
         return true;

@@ -5,6 +5,7 @@
 // thread only.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,3 +47,7 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
 // place, and the user is told where it went, or why it (or part of it)
 // stayed (then its record stays).
 bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& owner, const std::wstring& destination);
+// Asked when a move back would go into a folder of the box root or of a
+// box that is gone, or that no box shows: true puts the file on the
+// Desktop instead. Tests replace it.
+extern std::function<bool(HWND owner, const std::wstring& text)> s_putBackOnDesktopQuestion;

@@ -42,6 +42,27 @@ struct KnownFolder {
     }
 };
 
+std::vector<KnownFolder> KnownFolders(const std::vector<std::wstring>& folders);
+
+// The folder or one of its parents up to its root is one of folders,
+// whether or not the folder below it still stands.
+bool LiesInAny(const std::wstring& folder, const std::vector<KnownFolder>& folders)
+{
+    if (folders.empty())
+        return false;
+    fs::path p = FullPathOf(folder);
+    for (;;) {
+        const KnownFolder here(p.wstring());
+        for (const KnownFolder& known : folders)
+            if (here.Is(known))
+                return true;
+        const fs::path parent = p.parent_path();
+        if (parent.empty() || parent == p)
+            return false;
+        p = parent;
+    }
+}
+
 bool IsSeparator(wchar_t c)
 {
     return c == L'\\' || c == L'/';
@@ -106,6 +127,15 @@ bool LeadsElsewhere(const std::wstring& path)
     return tag == 0 || tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
+std::vector<KnownFolder> KnownFolders(const std::vector<std::wstring>& folders)
+{
+    std::vector<KnownFolder> known;
+    for (const std::wstring& folder : folders)
+        if (IsAbsolute(folder))
+            known.emplace_back(folder);
+    return known;
+}
+
 } // namespace
 
 WayCheck CheckTheWay(const std::wstring& folder)
@@ -154,24 +184,10 @@ Place JudgePlace(const std::wstring& folder, const std::vector<std::wstring>& bo
 {
     if (!IsAbsolute(folder))
         return Place::Unknown;
-    std::vector<KnownFolder> boxes;
-    for (const std::wstring& box : boxFolders)
-        if (IsAbsolute(box))
-            boxes.emplace_back(box);
-    // The folder and every parent up to its root: one of them that is a
-    // box's folder makes the place a box's, whether or not the folder
+    // A place inside a box's folder is a box's, whether or not the folder
     // below it still stands.
-    fs::path p = FullPathOf(folder);
-    for (;;) {
-        const KnownFolder here(p.wstring());
-        for (const KnownFolder& box : boxes)
-            if (here.Is(box))
-                return Place::BoxFolder;
-        const fs::path parent = p.parent_path();
-        if (parent.empty() || parent == p)
-            break;
-        p = parent;
-    }
+    if (LiesInAny(folder, KnownFolders(boxFolders)))
+        return Place::BoxFolder;
     if (!IsFolder(folder))
         return Place::Gone;
     const WayCheck found = CheckTheWay(folder);
@@ -180,6 +196,28 @@ Place JudgePlace(const std::wstring& folder, const std::vector<std::wstring>& bo
     if (found.at.empty())
         return Place::Seen;
     return found.unchecked ? Place::Unchecked : Place::Linked;
+}
+
+HomeFacts HomeFactsOf(const std::wstring& folder, const BoxPlaces& places)
+{
+    HomeFacts facts;
+    if (!IsAbsolute(folder))
+        return facts;
+    facts.exists = IsFolder(folder);
+    facts.inShown = LiesInAny(folder, KnownFolders(places.shown));
+    facts.inRoot = facts.inShown || LiesInAny(folder, KnownFolders(places.roots));
+    return facts;
+}
+
+std::wstring HiddenHomeWhy(const std::wstring& folder, const HomeFacts& facts)
+{
+    if (!facts.inRoot && !facts.inShown)
+        return L"";
+    if (!facts.exists)
+        return L"文件夹“" + folder + L"”已不存在；它在收纳盒的文件夹中，重新创建后没有收纳盒会显示放在那里的文件";
+    if (facts.inShown)
+        return L"";
+    return L"“" + folder + L"”在收纳盒的文件夹中，但没有收纳盒显示它，放在那里的文件将无处可见";
 }
 
 DisbandTarget PlanDisbandTarget(const std::wstring& fileName, const std::wstring& originalPath, Place place,

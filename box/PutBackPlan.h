@@ -45,6 +45,30 @@ std::wstring WayRefusedText(const WayCheck& way);
 // the link leads, a folder the user never pointed at.
 Place JudgePlace(const std::wstring& folder, const std::vector<std::wstring>& boxFolders, WayCheck* way = nullptr);
 
+// The folders a file put back by its path (归位, undo) is judged against:
+// the box root, whose contents the user sees only through a box, and the
+// folders the standing boxes show.
+struct BoxPlaces {
+    std::vector<std::wstring> roots;
+    std::vector<std::wstring> shown;
+};
+
+// What the disk says of a folder a file would be put back into: whether it
+// stands, and whether it or a folder above it is one of the roots or one of
+// the shown folders (by file identity, as JudgePlace compares).
+struct HomeFacts {
+    bool exists = false;
+    bool inRoot = false;
+    bool inShown = false;
+};
+HomeFacts HomeFactsOf(const std::wstring& folder, const BoxPlaces& places);
+
+// Why nothing is put into folder by its path: it lies in the box root or a
+// box's folder, and either is gone (made again, no box would show it) or
+// is shown by no box. Empty when it may take the file: a folder a box
+// shows, or one outside every box (made when missing).
+std::wstring HiddenHomeWhy(const std::wstring& folder, const HomeFacts& facts);
+
 // Where a disband puts one file of the box.
 struct DisbandTarget {
     enum class Kind { Original, Desktop, Stay };

@@ -1,7 +1,9 @@
 #include "box/fileops/DropPlan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cwctype>
+#include <map>
 #include <set>
 
 #include "app/CommonHelpers.h"
@@ -81,11 +83,34 @@ bool IsSameOrAncestor(const std::wstring& candidate, const std::wstring& folder)
     return f.size() == a.size() || f[a.size()] == L'\\' || a.back() == L'\\';
 }
 
+std::vector<bool> LaterSpellings(const std::vector<std::wstring>& sources,
+                                 const std::function<bool(const std::wstring&, const std::wstring&)>& sameItem)
+{
+    std::vector<bool> later(sources.size(), false);
+    if (!sameItem)
+        return later;
+    // One item under two spellings has one name (a link of another name
+    // is an item of its own).
+    std::map<std::wstring, std::vector<size_t>> byName;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const std::wstring name = Normalized(FileNameOf(sources[i]));
+        if (name.empty())
+            continue;
+        std::vector<size_t>& earlier = byName[name];
+        later[i] =
+            std::any_of(earlier.begin(), earlier.end(), [&](size_t e) { return sameItem(sources[e], sources[i]); });
+        if (!later[i])
+            earlier.push_back(i);
+    }
+    return later;
+}
+
 Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& storedFolder, const Disk& disk,
               const std::function<int()>& ask, OwnItem own)
 {
     const std::wstring folder = NormalizeStoredPath(storedFolder);
     Plan plan;
+    const std::vector<bool> again = LaterSpellings(sources, disk.sameItem);
     // Destinations this job will create, so that two sources of one name
     // are never planned onto one file (the second move would replace the
     // first for good).
@@ -96,7 +121,7 @@ Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& stor
         const std::wstring& source = sources[i];
         // A drive's root has no name to go under, and a whole drive is never
         // one item to bring in.
-        if (source.empty() || IsRootSpelling(source) || IsSameOrAncestor(source, folder))
+        if (source.empty() || IsRootSpelling(source) || IsSameOrAncestor(source, folder) || again[i])
             continue;
         if (!disk.exists(source)) {
             plan.missing.push_back(source);

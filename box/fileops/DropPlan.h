@@ -75,13 +75,21 @@ enum class OwnItem {
     Ask,
 };
 
+// Marks each source that is an item an earlier source already names (one
+// file dropped through two spellings, as two drive letters for one
+// folder): brought in once, the second would find nothing left. Only
+// sources of one name are compared, through sameItem.
+std::vector<bool> LaterSpellings(const std::vector<std::wstring>& sources,
+                                 const std::function<bool(const std::wstring&, const std::wstring&)>& sameItem);
+
 // Plans the sources into folder (as stored: doubled backslashes are
 // collapsed, and the destinations are in that one form). ask runs at the first destination that
 // exists and returns 0, 1 or -1 (cancel: the plan is empty and cancelled).
 // Missing sources (named in missing), roots of drives and shares, and the
 // folder itself and its ancestors are left out;
-// items that are already the destination as own says. Two sources of one
-// name never share a destination: the later one gets a numbered name.
+// items that are already the destination as own says. A later spelling
+// of an item already planned is left out (LaterSpellings). Two sources of
+// one name never share a destination: the later one gets a numbered name.
 Plan PlanInto(const std::vector<std::wstring>& sources, const std::wstring& folder, const Disk& disk,
               const std::function<int()>& ask, OwnItem own = OwnItem::LeaveOut);
 

@@ -33,6 +33,15 @@ bool Cancelled(const TransferOptions& options)
     return options.cancelled && options.cancelled();
 }
 
+// A caller reads why an item did not arrive from the system's last error:
+// a cancelled one says so, never what an earlier look left there.
+TransferResult CancelTold(TransferResult result)
+{
+    if (result == TransferResult::Cancelled)
+        SetLastError(ERROR_REQUEST_ABORTED);
+    return result;
+}
+
 std::wstring Join(const std::wstring& folder, const std::wstring& name)
 {
     if (!folder.empty() && folder.back() == L'\\')
@@ -628,6 +637,24 @@ bool DeleteCopiedFile(const CopiedFile& file, DWORD* error = nullptr)
     return stays(why);
 }
 
+// Takes away again the copy a move placed whose original could not leave
+// (held open by another program, changed while copied): the move then
+// leaves one version, where it was. Only the very file that arrived goes
+// (its identity, size and time): one put there since is never taken.
+bool RemovePlacedCopy(const CopiedFile& file)
+{
+    BY_HANDLE_FILE_INFORMATION there{};
+    if (!EntryFacts(file.destination, true, there) || !SameFileIdentity(there, file.placed) ||
+        !SameSizeAndTime(there, file.placed) || !EntryIsItself(file.destination))
+        return false;
+    const std::wstring reach = LongPathForm(file.destination);
+    SetFileAttributesW(reach.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(reach.c_str()) && DeletedForSure(reach))
+        return true;
+    SetFileAttributesW(reach.c_str(), there.dwFileAttributes);
+    return false;
+}
+
 void NoteRemovalError(TransferReport* report, DWORD error)
 {
     if (report && !report->removalError)
@@ -642,6 +669,11 @@ TransferResult RemoveCopiedSource(const std::wstring& source, CopyRun& run)
     for (const CopiedFile& file : run.files) {
         DWORD error = 0;
         if (!DeleteCopiedFile(file, &error)) {
+            // A copy that replaced nothing goes again: the file stays only
+            // where it was. One that replaced a file of the destination
+            // stays, or neither version of that name would be left there.
+            if (error && !run.replace)
+                RemovePlacedCopy(file);
             run.LeftBehind(file.source);
             NoteRemovalError(run.report, error);
         }
@@ -787,14 +819,14 @@ TransferResult CopyItem(const std::wstring& source, const std::wstring& destinat
     const TransferResult result = CopyFolder(source, destination, run);
     if (result == TransferResult::Done && run.notTaken > 0)
         return TransferResult::Incomplete;
-    return result;
+    return CancelTold(result);
 }
 
 TransferResult MoveItem(const std::wstring& source, const std::wstring& destination, bool replace,
                         const TransferOptions& options, TransferReport* report)
 {
     if (Cancelled(options))
-        return TransferResult::Cancelled;
+        return CancelTold(TransferResult::Cancelled);
     JobOf job(options);
     // Which file arrives is told only to a caller that asks (a report) and
     // only of the system's own rename.
@@ -837,7 +869,7 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         CopyRun run{options, *job, replace, report};
         const TransferResult copied = CopyFolder(source, destination, run);
         if (copied != TransferResult::Done)
-            return copied;
+            return CancelTold(copied);
         record.Copied();
         const TransferResult moved = RemoveCopiedSource(source, run);
         if (moved == TransferResult::Done && report)
@@ -848,13 +880,11 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
     // deleted before the new one stands in its place.
     const bool renamed = entry.held ? RenameHandle(entry.held.get(), destination, replace)
                                     : Rename(options, source, destination, replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    {
-        // Closed before anything else opens the source (the copy, its
-        // removal).
-        const DWORD error = GetLastError();
-        entry.held.reset();
-        SetLastError(error);
-    }
+    // Closed before anything else opens the source (the copy, its
+    // removal).
+    const DWORD renameError = GetLastError();
+    entry.held.reset();
+    SetLastError(renameError);
     if (renamed) {
         // The system's rename stays on one volume and keeps the file: the
         // file looked at is the one that arrived. (A file swapped in between
@@ -870,6 +900,12 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         return TransferResult::Failed;
     if (link)
         return LinkStays(report, source);
+    // Another program holds the file without letting it be deleted: a copy
+    // could never be followed by the removal of the original.
+    if (renameError == ERROR_SHARING_VIOLATION && !options.rename) {
+        ReportFailure(report, source, renameError);
+        return TransferResult::Failed;
+    }
     CopyRun run{options, *job, replace, report};
     CopiedFile file{source, destination, {}};
     const TransferResult copied = PlaceFile(source, destination, replace, options, *job, &run, &file.placed);
@@ -877,9 +913,16 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         ReportFailure(report, source, GetLastError());
     if (copied != TransferResult::Done)
         return copied;
-    // Only now that the copy stands complete may the source go; a source
-    // that cannot be removed leaves two copies, never none.
+    // Only now that the copy stands complete may the source go. A source
+    // that cannot be removed keeps the item where it was: the copy just
+    // made goes again, unless it replaced a file there (the caller gives
+    // that back only for a move that failed before replacing anything) or
+    // cannot go itself; then both stay, never none.
     if (DWORD error = 0; !DeleteCopiedFile(file, &error)) {
+        if (error && !replace && RemovePlacedCopy(file)) {
+            ReportFailure(report, source, error);
+            return TransferResult::Failed;
+        }
         ReportLeftBehind(report, source);
         NoteRemovalError(report, error);
         return TransferResult::Incomplete;

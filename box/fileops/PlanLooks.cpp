@@ -143,6 +143,14 @@ PlanLooks LookBeforePlan(const GuardedFolders& guarded, const std::vector<std::w
         if (result.boxNames ? result.boxNames->count(LowerName(name)) > 0 : PathExists(there))
             result.itselfInBox[path] = SamePathItem(path, there);
     }
+    std::unordered_map<std::wstring, std::vector<std::wstring>> byName;
+    for (const auto& [path, present] : result.present)
+        if (present && !FileNameOfPath(path).empty())
+            byName[LowerName(FileNameOfPath(path))].push_back(path);
+    for (const auto& [name, paths] : byName)
+        if (paths.size() > 1)
+            for (const std::wstring& path : paths)
+                result.namesakes[path] = IdentityAt(path, true);
     return result;
 }
 
@@ -171,6 +179,9 @@ DropPlan::Disk DiskOfLooks(const PlanLooks& looks, const std::wstring& inFolder)
         return PathExists(path);
     };
     auto itself = [&looks, &inFolder](const std::wstring& source, const std::wstring& destination) {
+        const auto a = looks.namesakes.find(source), b = looks.namesakes.find(destination);
+        if (a != looks.namesakes.end() && b != looks.namesakes.end() && a->second.known && b->second.known)
+            return a->second == b->second;
         const auto known = looks.itselfInBox.find(source);
         if (known != looks.itselfInBox.end() && destination == inFolder + FileNameOfPath(source))
             return known->second;

@@ -43,6 +43,9 @@ struct PlanLooks {
     // very item. Asked with the other looks, so that after a "直接覆盖" or
     // "创建副本" of a thousand names the plan asks the system nothing more.
     std::map<std::wstring, bool> itselfInBox;
+    // Which item each entry is whose name another entry shares: one file
+    // brought under two spellings (two drive letters) is planned once.
+    std::map<std::wstring, ItemIdentity> namesakes;
 };
 
 // Any thread: the guard's folders resolved, each entry looked at once, the

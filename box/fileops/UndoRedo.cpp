@@ -11,6 +11,7 @@
 #include "box/BoxDeletion.h"
 #include "box/BoxFolderNames.h"
 #include "box/BoxRuntime.h"
+#include "box/PutBackPlan.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/UndoList.h"
@@ -540,6 +541,24 @@ bool KeepsBoxFolders(const Step& step, const UndoRecord& record, bool movedIn)
     return true;
 }
 
+// An item taken back to where it came from goes only to a folder the user
+// sees: one in the box root or a box's folder that is gone, or that no box
+// shows, would hold it where nothing leads. The record stays, to be tried
+// again once the folder is back, and the user can move it by hand.
+bool HomeUnseen(const UndoRecord& record)
+{
+    const size_t slash = record.extra.find_last_of(L"\\/");
+    if (slash == std::wstring::npos)
+        return false;
+    const std::wstring folder = record.extra.substr(0, slash);
+    const std::wstring why = PutBack::HiddenHomeWhy(folder, PutBack::HomeFactsOf(folder, PutBackPlaces()));
+    if (why.empty())
+        return false;
+    NotifyUser(L"undo-move", L"无法撤销：“" + GetPathFileName(record.path) + L"”没有移回，" + why +
+                                 L"。\n它仍在收纳盒中，这条撤销记录已保留。");
+    return true;
+}
+
 // Reverses (undo) or repeats (redo) the record on disk and in the view.
 Outcome Apply(Step& step, UndoRecord& record)
 {
@@ -548,6 +567,8 @@ Outcome Apply(Step& step, UndoRecord& record)
     // temporary folder.
     const bool movedIn = record.kind == 0 && !record.extra.empty() && record.extra != L"bvn!NULL";
     if (KeepsBoxFolders(step, record, movedIn))
+        return Outcome::Refused;
+    if (step.undo && movedIn && HomeUnseen(record))
         return Outcome::Refused;
     auto move = [&](const std::wstring& from, const std::wstring& to) {
         DWORD why = ERROR_GEN_FAILURE;

@@ -351,7 +351,11 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
     // it away, or put another of its name in its place, part way.
     const ItemIdentity folder = intoFolder ? IdentityAt(target.folder) : ItemIdentity{};
     size_t putIn = 0;
+    // One item under two spellings (two drive letters) is brought once.
+    const std::vector<bool> again = DropPlan::LaterSpellings(paths, SamePathItem);
     for (size_t i = 0; i < paths.size(); ++i) {
+        if (again[i])
+            continue;
         std::wstring path = paths[i];
         if (intoFolder) {
             BroughtItem brought = BringIntoFolder(path, target.folder, move, from == ItemsFrom::Drop, &guard);

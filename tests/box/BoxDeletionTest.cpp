@@ -12,6 +12,7 @@
 #include "BoxTestSupport.h"
 #include "common/DirectoryLink.h"
 #include "app/FileRemoval.h"
+#include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxSettings.h"
@@ -335,9 +336,12 @@ TEST_F(BoxDeletionTest, AFileThatCannotGoBackKeepsItsBoxAndTheUserHearsWhereFile
     ASSERT_TRUE(ended);
     EXPECT_TRUE(FindBoxRuntime(folderBox)) << "the box stays with the file that stayed";
     EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
+    EXPECT_FALSE(fs::exists(home + L"\\a.txt")) << "no second copy of what stayed";
     EXPECT_TRUE(fs::exists(home + L"\\c (1).txt")) << "what could go went";
     EXPECT_TRUE(WasUserNotified(L"box-disband"));
-    EXPECT_NE(LastNoticeText(L"box-disband").find(L"“a.txt”"), std::wstring::npos);
+    const std::wstring told = LastNoticeText(L"box-disband");
+    EXPECT_NE(told.find(L"“a.txt”"), std::wstring::npos);
+    EXPECT_NE(told.find(L"文件正被其他程序使用"), std::wstring::npos) << "and why: " << WideToUtf8(told);
     std::vector<std::wstring> kept;
     for (const IconRecord& r : s_boxIconManagers.at(folderBox).Records())
         kept.push_back(r.path);

@@ -6,9 +6,12 @@
 
 #include <filesystem>
 
+#include <shlobj.h>
+
 #include "BoxTestSupport.h"
 #include "common/DirectoryLink.h"
 #include "app/UserNotice.h"
+#include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
 #include "app/StoreTextFormat.h"
 #include "box/IconContextMenu.h"
@@ -186,6 +189,47 @@ TEST_F(IconContextMenuTest, MovingBackTakesAFreeNumberedNameAndRemovesTheRecord)
     EXPECT_EQ(TempFolder::ReadBytes(store->File(L"gone\\deeper\\s.txt")), "s");
 }
 
+// A file from a box's folder that is gone since (deleted with its box), or
+// typed into a folder of the box root that no box shows: no folder is made
+// again there and nothing lands where no box shows it. The Desktop is
+// offered; a No keeps the file and its icon.
+TEST_F(IconContextMenuTest, MovingBackWhereNoBoxShowsTheFileOffersTheDesktop)
+{
+    const std::wstring root = s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"");
+    const std::wstring gone = root + L"\\n1111", unshown = root + L"\\left";
+    fs::create_directories(unshown);
+    IconRecord r = Add(folderBox, Folder() + L"\\put back 1111.txt", "boxed");
+    r.originalPath = gone + L"\\put back 1111.txt";
+    const auto saved = s_putBackOnDesktopQuestion;
+    std::wstring asked;
+    bool answer = false;
+    s_putBackOnDesktopQuestion = [&](HWND, const std::wstring& text) {
+        asked = text;
+        return answer;
+    };
+    for (const std::wstring& typed : {r.originalPath, unshown}) {
+        SCOPED_TRACE(WideToUtf8(typed));
+        asked.clear();
+        EXPECT_FALSE(RestoreIconToOriginalPath(r, folderBox, typed));
+        EXPECT_NE(asked.find(typed == unshown ? unshown : gone), std::wstring::npos) << WideToUtf8(asked);
+        EXPECT_EQ(TempFolder::ReadBytes(r.path), "boxed");
+        EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{r.path});
+    }
+    EXPECT_FALSE(fs::exists(gone)) << "no folder made where no box shows it";
+    EXPECT_TRUE(fs::is_empty(unshown));
+
+    answer = true;
+    const std::wstring desktop = KnownFolderPath(CSIDL_DESKTOPDIRECTORY);
+    ASSERT_FALSE(desktop.empty());
+    EXPECT_TRUE(RestoreIconToOriginalPath(r, folderBox, r.originalPath));
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
+    s_putBackOnDesktopQuestion = saved;
+    EXPECT_EQ(TempFolder::ReadBytes(desktop + L"\\put back 1111.txt"), "boxed");
+    EXPECT_FALSE(fs::exists(gone));
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+    RemoveItemWithoutFollowingLinks(desktop + L"\\put back 1111.txt");
+}
+
 // An icon whose item is gone just leaves: no folder of its old place is
 // made again for a move that has nothing to move.
 TEST_F(IconContextMenuTest, MovingBackAGoneItemMakesNoFolder)
@@ -207,7 +251,7 @@ TEST_F(IconContextMenuTest, MovingBackAHeldFileKeepsItsRecordAndTellsWhy)
     fs::create_directories(home);
     IconRecord h = Add(folderBox, Folder() + L"\\held.txt", "held");
     h.originalPath = home + L"\\held.txt";
-    const HANDLE held = CreateFileW(h.path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE held = CreateFileW(h.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const bool started = RestoreIconToOriginalPath(h, folderBox, h.originalPath);
     const bool ended = WaitForFileJob([] { return false; });
@@ -217,7 +261,10 @@ TEST_F(IconContextMenuTest, MovingBackAHeldFileKeepsItsRecordAndTellsWhy)
     EXPECT_EQ(TempFolder::ReadBytes(h.path), "held");
     EXPECT_FALSE(fs::exists(home + L"\\held.txt"));
     EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{h.path});
-    EXPECT_NE(LastNoticeText(L"restore-refused:" + h.path).find(L"held.txt"), std::wstring::npos);
+    const std::wstring told = LastNoticeText(L"restore-refused:" + h.path);
+    EXPECT_NE(told.find(L"held.txt"), std::wstring::npos);
+    EXPECT_NE(told.find(L"文件正被其他程序使用"), std::wstring::npos) << WideToUtf8(told);
+    EXPECT_EQ(told.find(L"放入收纳盒"), std::wstring::npos) << "a move back puts nothing into a box";
 }
 
 // A typed destination that is a folder takes the file in under its own

@@ -120,6 +120,23 @@ TEST(DropPlanInto, TwoSourcesOfOneNameNeverShareADestination)
     }
 }
 
+// One file dropped through two drive letters is one item: planned once,
+// never told as gone when its second spelling finds it moved.
+TEST(DropPlanInto, OneItemUnderTwoSpellingsIsPlannedOnce)
+{
+    FakeDisk disk{{L"S:\\same.txt", L"Z:\\srv\\src\\same.txt", L"Z:\\srv\\other\\same.txt"}};
+    Disk twoLetters = disk.Make();
+    twoLetters.sameItem = [](const std::wstring& a, const std::wstring& b) {
+        auto file = [](const std::wstring& p) { return p == L"S:\\same.txt" ? L"Z:\\srv\\src\\same.txt" : p; };
+        return file(a) == file(b);
+    };
+    const Plan plan = PlanInto({L"S:\\same.txt", L"Z:\\srv\\src\\same.txt", L"Z:\\srv\\other\\same.txt"}, L"D:\\box",
+                               twoLetters, [] { return 0; });
+    EXPECT_EQ(Destinations(plan), (std::vector<std::wstring>{L"D:\\box\\same.txt", L"D:\\box\\same (1).txt"}));
+    EXPECT_EQ(plan.items[1].source, L"Z:\\srv\\other\\same.txt");
+    EXPECT_TRUE(plan.missing.empty());
+}
+
 TEST(DropPlanInto, AStoredFolderIsRefusedAndPlannedIntoInItsOneForm)
 {
     FakeDisk disk{{L"C:\\u\\box", L"C:\\u", L"C:\\in\\c.txt"}};

@@ -969,6 +969,26 @@ TEST_F(UndoSequenceTest, AnUndoWhoseFolderIsGoneNamesTheFolder)
     EXPECT_EQ(text.find(L"同名项目"), std::wstring::npos);
 }
 
+// A file brought from a folder of the box root that no box shows (its box
+// was deleted, its folder left): undo does not put it back where nothing
+// leads to it; the record waits and the user hears why.
+TEST_F(UndoSequenceTest, UndoNeverPutsAFileWhereNoBoxShowsIt)
+{
+    StartSequence();
+    const std::wstring unshown = temp.File(L"data") + L"\\n1111";
+    fs::create_directories(unshown);
+    Write(unshown + L"\\f.txt");
+    Drop(unshown + L"\\f.txt", DROPEFFECT_MOVE);
+    ASSERT_TRUE(fs::exists(boxFolder + L"\\f.txt"));
+    const int told = TimesUserNotified(L"undo-move");
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\f.txt"));
+    EXPECT_FALSE(fs::exists(unshown + L"\\f.txt"));
+    EXPECT_EQ(Runtime().undoList.size(), 1u) << "the record waits";
+    ASSERT_EQ(TimesUserNotified(L"undo-move"), told + 1);
+    EXPECT_NE(LastNoticeText(L"undo-move").find(unshown), std::wstring::npos);
+}
+
 // A folder dropped into the box, then a box made on it: undo would take
 // that box's folder away, and so would a redo once a box stands on its
 // source. Each is refused and told, and the record waits on its list.
