@@ -66,7 +66,7 @@ TEST_F(QuickPanelTest, AnItemThatDidNotArriveIsToldWithTheReason)
     EXPECT_EQ(LastNoticeText(L"quick-panel-not-taken"),
               L"“held.txt”（文件正被其他程序使用）没有放入收纳盒，仍在原来的位置。");
 
-    // Read but not let go: a move copies it, both stay, and the reason is
+    // Read but not let go: a move leaves no second copy, and the reason is
     // the one that kept it, not a guess.
     // Not beside the stores, where only the program's own files lie.
     const std::wstring read = temp.File(L"user\\read.txt");
@@ -77,8 +77,9 @@ TEST_F(QuickPanelTest, AnItemThatDidNotArriveIsToldWithTheReason)
     AddItemsToComponent({read}, ItemsFrom::Drop, true, 0, 0);
     CloseHandle(held);
     EXPECT_EQ(TempFolder::ReadBytes(read), "r");
-    EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\read.txt"), "r");
-    EXPECT_EQ(LastNoticeText(L"quick-panel-left-behind"),
-              L"“read.txt”（文件正被其他程序使用）已放入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。");
+    EXPECT_FALSE(fs::exists(folder + L"\\read.txt"));
+    EXPECT_EQ(TimesUserNotified(L"quick-panel-not-taken"), told + 2);
+    EXPECT_EQ(LastNoticeText(L"quick-panel-not-taken"),
+              L"“read.txt”（文件正被其他程序使用）没有放入收纳盒，仍在原来的位置。");
     s_boxRuntimes.erase(s_quickPanelWindow);
 }
