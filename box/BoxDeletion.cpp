@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
@@ -321,8 +322,10 @@ DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder,
         if (!handled[i])
             report.stayed.push_back({items[i].source, L"操作已取消，没有移动"});
     if (auto view = s_boxIconManagers.find(box); view != s_boxIconManagers.end() && !gone.empty()) {
-        for (const std::wstring& path : gone)
-            view->second.RemoveByPath(path);
+        // One pass over the list, not one per file that went home.
+        const std::set<std::wstring> left(gone.begin(), gone.end());
+        std::erase_if(view->second.Records(), [&left](const IconRecord& r) { return left.count(r.path) > 0; });
+        view->second.Renumber();
         SaveBoxIcons(view->second);
     }
     // The folder goes only once every item is back; another box may show
@@ -364,28 +367,34 @@ DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder,
 
 } // namespace
 
-bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, const std::vector<IconRecord>& records,
-                       const std::wstring& desktop, std::function<void(const DisbandReport&)> done)
+namespace
 {
-    // One job at a time: nothing changes while another one runs.
-    if (FileJobRuns())
-        return false;
-    LeaveIntegrationIfIntegrated(box);
-    Log(L"INFO", L"User initiated disbanded and restore for container target: " + folder);
-    DisbandReport report;
-    // A file goes back only into a folder the user sees: never into a
-    // box's folder (of a box that stands or stood: anything in the box
-    // root) or a folder that is gone, which would be made again where
-    // nothing shows it.
-    std::vector<std::wstring> boxFolders = {
-        NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")), folder};
-    for (const auto& [other, runtime] : s_boxRuntimes)
-        if (!runtime.IsPseudoBox() && runtime.UseTargetFolder)
-            boxFolders.push_back(NormalizeStoredPath(runtime.TargetFolder));
-    AddHiddenBoxFolders(L"", boxFolders);
+
+// What the disband's plan needs to know, taken on the UI thread: the plan
+// itself asks the disk about every record, thousands of questions, and
+// runs on the worker.
+struct DisbandInputs {
+    std::wstring folder;
+    std::vector<IconRecord> records;
+    std::wstring desktop;
+    // Folders a file never goes back into.
+    std::vector<std::wstring> boxFolders;
+    // The folders of the other boxes, guarded from being sent home.
+    std::vector<std::wstring> guarded;
+};
+
+// Case-insensitive as the file system compares names.
+struct NameLess {
+    bool operator()(const std::wstring& a, const std::wstring& b) const { return _wcsicmp(a.c_str(), b.c_str()) < 0; }
+};
+
+// Any thread: where each record of the box goes, and why what stays stays.
+std::vector<DisbandItem> PlanDisband(const DisbandInputs& in, DisbandReport& report)
+{
+    const std::wstring& folder = in.folder;
     // A folder in the box may be another box's folder or hold one: sent
     // home, it would leave that box without its folder.
-    const BoxFolderGuard guard(BoxFoldersBut(box, L""), L"");
+    const BoxFolderGuard guard(in.guarded, L"");
     std::vector<DisbandItem> items;
     struct Judged {
         PutBack::Place place = PutBack::Place::Unknown;
@@ -394,12 +403,9 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
     std::map<std::wstring, Judged> judgedFolders;
     // Two items may be sent to one folder under one name: the second takes
     // a free name as it would once the first is there.
-    auto taken = [&items](const std::wstring& path) {
-        return PathExists(path) || std::any_of(items.begin(), items.end(), [&path](const DisbandItem& item) {
-                   return _wcsicmp(item.target.c_str(), path.c_str()) == 0;
-               });
-    };
-    for (const IconRecord& record : records) {
+    std::set<std::wstring, NameLess> targets;
+    auto taken = [&targets](const std::wstring& path) { return targets.count(path) > 0 || PathExists(path); };
+    for (const IconRecord& record : in.records) {
         // Only what the box holds goes; a record of an outside file stays.
         if (!PathExists(record.path) || !LiesIn(record.path, folder))
             continue;
@@ -421,13 +427,13 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
             auto found = judgedFolders.find(from);
             if (found == judgedFolders.end()) {
                 Judged fresh;
-                fresh.place = PutBack::JudgePlace(from, boxFolders, &fresh.way);
+                fresh.place = PutBack::JudgePlace(from, in.boxFolders, &fresh.way);
                 found = judgedFolders.emplace(from, fresh).first;
             }
             judged = found->second;
         }
         const PutBack::DisbandTarget plan =
-            PutBack::PlanDisbandTarget(FileNamePart(record.path), original, judged.place, desktop, judged.way);
+            PutBack::PlanDisbandTarget(FileNamePart(record.path), original, judged.place, in.desktop, judged.way);
         if (plan.kind == PutBack::DisbandTarget::Kind::Stay) {
             report.stayed.push_back({record.path, plan.why});
             continue;
@@ -443,14 +449,55 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
             target = FreePasteName(t.parent_path().wstring(), t.stem().wstring(), t.extension().wstring(), taken);
             Log(L"WARNING", L"File collision avoided. Renamed to: " + target);
         }
+        targets.insert(target);
         items.push_back({record.path, plan.path, target, plan.why});
     }
-    // The moves run on the file worker; the report, the records and the
-    // folder follow on the UI thread once every item was tried.
+    return items;
+}
+
+} // namespace
+
+bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, const std::vector<IconRecord>& records,
+                       const std::wstring& desktop, std::function<void(const DisbandReport&)> done)
+{
+    // One job at a time: nothing changes while another one runs.
+    if (FileJobRuns())
+        return false;
+    LeaveIntegrationIfIntegrated(box);
+    Log(L"INFO", L"User initiated disbanded and restore for container target: " + folder);
+    // A file goes back only into a folder the user sees: never into a
+    // box's folder (of a box that stands or stood: anything in the box
+    // root) or a folder that is gone, which would be made again where
+    // nothing shows it.
+    DisbandInputs in{folder, records, desktop, {}, BoxFoldersBut(box, L"")};
+    in.boxFolders = {NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")), folder};
+    for (const auto& [other, runtime] : s_boxRuntimes)
+        if (!runtime.IsPseudoBox() && runtime.UseTargetFolder)
+            in.boxFolders.push_back(NormalizeStoredPath(runtime.TargetFolder));
+    AddHiddenBoxFolders(L"", in.boxFolders);
+    // The plan and the moves run on the file worker; the report, the
+    // records and the folder follow on the UI thread once every item was
+    // tried.
     const RepaintTarget target{box, box ? box->GetHwnd() : nullptr};
-    return StartFileJob(box, [=, done = std::move(done)] {
-        std::vector<DisbandMoved> moved = MoveDisbandItems(items, target);
-        PostFromJob([=, moved = std::move(moved)] {
+    return StartFileJob(box, [box, in = std::move(in), target, done = std::move(done)] {
+        DisbandReport report;
+        std::vector<DisbandItem> items;
+        std::vector<DisbandMoved> moved;
+        try {
+            items = PlanDisband(in, report);
+            moved = MoveDisbandItems(items, target);
+        } catch (...) {
+            // Nothing was moved: every file stays in the box, and the box
+            // with them, and the user hears so.
+            Log(L"ERROR", L"Planning a disband stopped on an unexpected error.");
+            items.clear();
+            moved.clear();
+            report = {};
+            for (const IconRecord& record : in.records)
+                report.stayed.push_back({record.path, L"归位时出现意外错误，没有移动"});
+        }
+        PostFromJob([box, folder = in.folder, items = std::move(items), moved = std::move(moved),
+                     report = std::move(report), done] {
             const DisbandReport full = FinishDisband(box, folder, items, moved, report);
             if (done)
                 done(full);

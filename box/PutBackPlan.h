@@ -2,7 +2,7 @@
 // the user can see that place, and where a typed "归位" destination means
 // it to go. The plans are pure rules over what the disk said; JudgePlace,
 // CheckTheWay and RestoreFactsOf are the only questions asked of the disk.
-// UI thread only, but for CheckTheWay (any thread).
+// Any thread: the disband plans on its file worker.
 #pragma once
 
 #include <string>

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
@@ -92,23 +94,6 @@ bool KeepStillShown(const BoxWindowPtr& box, std::vector<Selected>& selected)
     return !selected.empty();
 }
 
-bool IsItemPath(const DeleteJobItem& item, const std::wstring& path)
-{
-    return path == item.path || (!item.recordPath.empty() && path == item.recordPath);
-}
-
-// Removes the first record of path that counts as the item's in a manager
-// other than the owner's own.
-void RemoveFirstMatch(KelmIconManager& manager, const DeleteJobItem& item)
-{
-    auto& records = manager.Records();
-    auto found = std::find_if(records.begin(), records.end(), [&](const IconRecord& record) {
-        return IsItemPath(item, record.path) && (item.onDisk || manager.EffectiveOwner(record) == item.owner);
-    });
-    if (found != records.end())
-        records.erase(found);
-}
-
 // What the copy kept for undo could not hold: links (never copied) and
 // entries that could not be copied (held open by another program, a full
 // temporary folder), each with its reason.
@@ -117,32 +102,21 @@ struct NotKept {
     std::vector<TransferFailure> unread;
 };
 
-// Worker: the file goes to the Recycle Bin only once a copy of it is kept.
-// Declined: the user answered the shell's question with No and the item
-// stays, as asked. notKept names what the copy could not hold: undo could
-// not bring those back, so the item stays where it is.
-RecycleOutcome RecycleKeepingCopy(const DeleteJobItem& item, HWND owner, NotKept& notKept)
+// Worker: a file goes to the Recycle Bin only once a copy of it is kept.
+// notKept names what the copy could not hold: undo could not bring those
+// back, so the item stays where it is (false).
+bool KeepCopyBeforeRecycling(const DeleteJobItem& item, NotKept& notKept)
 {
     TransferOptions options;
     options.cancelled = FileJobCancelled;
     TransferReport report;
-    if (CopyItem(item.path, item.tempCopyPath, true, options, &report) != TransferResult::Done) {
-        RemoveItemWithoutFollowingLinks(item.tempCopyPath);
-        Log(L"ERROR", L"Failed to keep a copy before recycling: " + item.path);
-        notKept.links = std::move(report.leftBehind);
-        notKept.unread = std::move(report.failed);
-        return RecycleOutcome::Refused;
-    }
-    const RecycleOutcome outcome = RecycleItemAsking(item.path, owner);
-    if (outcome == RecycleOutcome::Recycled) {
-        Log(L"INFO", L"Recycled object: " + item.path);
-        return outcome;
-    }
-    // The original is still in place: the copy is not needed.
+    if (CopyItem(item.path, item.tempCopyPath, true, options, &report) == TransferResult::Done)
+        return true;
     RemoveItemWithoutFollowingLinks(item.tempCopyPath);
-    Log(outcome == RecycleOutcome::Declined ? L"INFO" : L"ERROR",
-        (outcome == RecycleOutcome::Declined ? L"Kept as the user answered: " : L"Failed to recycle: ") + item.path);
-    return outcome;
+    Log(L"ERROR", L"Failed to keep a copy before recycling: " + item.path);
+    notKept.links = std::move(report.leftBehind);
+    notKept.unread = std::move(report.failed);
+    return false;
 }
 
 void TellNotDeleted(const DeleteJobItem& item, const std::vector<std::wstring>& stayed, bool permanently)
@@ -185,6 +159,90 @@ void TellNotKept(const DeleteJobItem& item, const NotKept& notKept)
         text += L"\n其中的链接不会被跟随，也无法保留：" + PathLinesText(notKept.links);
     NotifyUser(L"delete-failed:" + item.path, text);
 }
+
+// Items the Recycle Bin did not take though their copies were kept (no
+// bin on that drive, too large, an error): one notice for them all, a
+// delete of thousands must not open thousands of message boxes.
+void TellRefused(const std::vector<DeleteJobItem>& refused)
+{
+    std::vector<DeleteJobItem> plain;
+    for (const DeleteJobItem& item : refused) {
+        if (EntryIsItself(item.path))
+            plain.push_back(item);
+        else
+            TellNotDeleted(item, {}, false);
+    }
+    if (plain.size() == 1)
+        TellNotDeleted(plain.front(), {}, false);
+    if (plain.size() <= 1)
+        return;
+    NameList names;
+    for (const DeleteJobItem& item : plain)
+        names.Add(item.path);
+    NotifyUser(L"delete-failed:" + plain.front().path,
+               L"以下文件无法移动到回收站，它们仍在原来的位置，没有被删除：" + names.Text());
+}
+
+// What the worker did with one item: it left the disk (recycled: to the
+// Recycle Bin, with its copy kept for undo), or it was a record only.
+struct DeleteDone {
+    DeleteJobItem item;
+    bool recycled = false;
+};
+
+// UI thread: a batch of finished items leaves the boxes at once, with one
+// push of their undo records and one pass over each view's list.
+void TakeDeleted(const BoxWindowPtr& box, std::vector<DeleteDone> done)
+{
+    std::vector<UndoRecord> undo;
+    std::vector<DeleteJobItem> items;
+    for (DeleteDone& one : done) {
+        one.item.owner = StandingBoxOf(one.item.owner);
+        if (one.recycled && box) {
+            UndoRecord record;
+            record.kind = 1;
+            record.path = one.item.path;
+            record.tempPath = one.item.tempCopyPath;
+            record.owner = one.item.owner;
+            record.recycleConfirmed = true;
+            undo.push_back(std::move(record));
+        }
+        items.push_back(std::move(one.item));
+    }
+    if (!undo.empty())
+        PushUndoRecords(box, std::move(undo));
+    RemoveIconRecordsByPaths(items);
+    RepaintBoxWindows(box);
+}
+
+// Worker: finished items wait here and go to the UI thread together, at
+// most every 200 ms, so thousands of deleted files cost the UI thread a
+// few passes over the boxes' lists, not one per file.
+class DeleteBatches
+{
+public:
+    explicit DeleteBatches(bool toBox) : toBox_(toBox) {}
+    void Add(DeleteDone done)
+    {
+        waiting_.push_back(std::move(done));
+        if (GetTickCount64() - posted_ >= 200)
+            Post();
+    }
+    void Post()
+    {
+        posted_ = GetTickCount64();
+        if (waiting_.empty() || !toBox_)
+            return;
+        PostToJobBox(
+            [batch = std::move(waiting_)](const BoxWindowPtr& box) mutable { TakeDeleted(box, std::move(batch)); });
+        waiting_.clear();
+    }
+
+private:
+    bool toBox_;
+    std::vector<DeleteDone> waiting_;
+    ULONGLONG posted_ = GetTickCount64();
+};
 
 } // namespace
 
@@ -346,6 +404,10 @@ void DeleteSelectionWorker(DeleteJob job)
 {
     RepaintTarget target{job.box, job.box ? job.box->GetHwnd() : nullptr};
     const size_t count = job.items.size();
+    DeleteBatches batches(job.box != nullptr);
+    // Files whose copies are kept, waiting to go to the Recycle Bin
+    // together.
+    std::vector<size_t> toRecycle;
     try {
         for (size_t i = 0; i < count; ++i) {
             if (FileJobCancelled())
@@ -354,7 +416,6 @@ void DeleteSelectionWorker(DeleteJob job)
             s_copyProgress.SetCurrentName(item.path);
             s_copyProgress.fraction = static_cast<float>(i) / static_cast<float>(count);
             PostRepaint(target, true);
-            bool recycled = false;
             if (item.onDisk && job.choice == 1) {
                 // A folder goes as a whole tree; a link in it is removed as
                 // a link, never followed.
@@ -369,38 +430,52 @@ void DeleteSelectionWorker(DeleteJob job)
                 Log(L"INFO", L"Permanently deleted: " + item.path);
             } else if (item.onDisk && PathExists(item.path)) {
                 NotKept notKept;
-                const RecycleOutcome outcome = RecycleKeepingCopy(item, target.hwnd, notKept);
-                recycled = outcome == RecycleOutcome::Recycled;
-                if (!recycled) {
-                    // The file stays, and so does its record. A No to the
-                    // shell's question is the user's own answer: nothing to
-                    // tell.
-                    if (job.box && outcome == RecycleOutcome::Refused)
-                        PostFromJob([item, notKept] { TellNotKept(item, notKept); });
-                    continue;
-                }
+                if (KeepCopyBeforeRecycling(item, notKept))
+                    toRecycle.push_back(i);
+                else if (job.box)
+                    PostFromJob([item, notKept] { TellNotKept(item, notKept); });
+                continue;
             }
-            if (job.box)
-                PostToJobBox([posted = item, recycled](const BoxWindowPtr& box) {
-                    DeleteJobItem item = posted;
-                    item.owner = StandingBoxOf(item.owner);
-                    if (recycled) {
-                        if (box) {
-                            UndoRecord record;
-                            record.kind = 1;
-                            record.path = item.path;
-                            record.tempPath = item.tempCopyPath;
-                            record.owner = item.owner;
-                            record.recycleConfirmed = true;
-                            PushUndoRecord(box, std::move(record));
-                        }
-                    }
-                    RemoveIconRecordsByPath(item);
-                });
+            batches.Add({item, false});
         }
+        // What leaves in one action goes to the bin in one operation of
+        // the shell: one question for them all, not one per file. A job
+        // stopped before it leaves every file in place; the copies are
+        // then spare.
+        std::vector<RecycleOutcome> outcomes(toRecycle.size(), RecycleOutcome::Declined);
+        const bool stopped = FileJobCancelled();
+        if (!toRecycle.empty() && !stopped) {
+            std::vector<std::wstring> paths;
+            for (size_t i : toRecycle)
+                paths.push_back(job.items[i].path);
+            outcomes = RecycleItemsAsking(paths, target.hwnd);
+        }
+        std::vector<DeleteJobItem> refused;
+        for (size_t k = 0; k < toRecycle.size(); ++k) {
+            const DeleteJobItem& item = job.items[toRecycle[k]];
+            if (outcomes[k] == RecycleOutcome::Recycled) {
+                Log(L"INFO", L"Recycled object: " + item.path);
+                batches.Add({item, true});
+                continue;
+            }
+            // The file stays, and so does its record; its copy is not
+            // needed. A No to the shell's question is the user's own
+            // answer: nothing to tell.
+            RemoveItemWithoutFollowingLinks(item.tempCopyPath);
+            Log(outcomes[k] == RecycleOutcome::Declined ? L"INFO" : L"ERROR",
+                (stopped                                   ? L"Not recycled, the job was stopped: "
+                 : outcomes[k] == RecycleOutcome::Declined ? L"Kept as the user answered: "
+                                                           : L"Failed to recycle: ") +
+                    item.path);
+            if (outcomes[k] == RecycleOutcome::Refused)
+                refused.push_back(item);
+        }
+        if (job.box && !refused.empty())
+            PostFromJob([refused = std::move(refused)] { TellRefused(refused); });
     } catch (...) {
         Log(L"ERROR", L"A delete job stopped on an unexpected error.");
     }
+    batches.Post();
     if (job.box)
         PostToJobBox([items = job.items](const BoxWindowPtr& box) mutable {
             for (DeleteJobItem& item : items)
@@ -412,16 +487,43 @@ void DeleteSelectionWorker(DeleteJob job)
 
 void RemoveIconRecordsByPath(const DeleteJobItem& item)
 {
-    for (auto& [box, manager] : s_boxIconManagers) {
-        if (box == item.owner) {
-            manager.RemoveByPath(item.path);
-            if (!item.recordPath.empty())
-                manager.RemoveByPath(item.recordPath);
-        } else
-            RemoveFirstMatch(manager, item);
+    RemoveIconRecordsByPaths({item});
+}
+
+void RemoveIconRecordsByPaths(const std::vector<DeleteJobItem>& items)
+{
+    std::unordered_map<std::wstring, std::vector<const DeleteJobItem*>> byPath;
+    for (const DeleteJobItem& item : items) {
+        byPath[item.path].push_back(&item);
+        if (!item.recordPath.empty() && item.recordPath != item.path)
+            byPath[item.recordPath].push_back(&item);
     }
+    // In the owner's own view every record of the item's path goes; in any
+    // other view the first one that counts as the item's.
+    auto removeFrom = [&byPath](KelmIconManager& manager, const BoxWindowPtr* view) {
+        std::unordered_set<const DeleteJobItem*> taken;
+        const size_t before = manager.Records().size();
+        std::erase_if(manager.Records(), [&](const IconRecord& record) {
+            const auto found = byPath.find(record.path);
+            if (found == byPath.end())
+                return false;
+            for (const DeleteJobItem* item : found->second) {
+                if (view && *view == item->owner)
+                    return true;
+                if (taken.count(item) || !(item->onDisk || manager.EffectiveOwner(record) == item->owner))
+                    continue;
+                taken.insert(item);
+                return true;
+            }
+            return false;
+        });
+        if (manager.Records().size() != before)
+            manager.Renumber();
+    };
+    for (auto& [box, manager] : s_boxIconManagers)
+        removeFrom(manager, &box);
     for (auto& [box, manager] : s_boxSearchManagers)
-        RemoveFirstMatch(manager, item);
+        removeFrom(manager, nullptr);
 }
 
 void FinishDeleteSelection(const BoxWindowPtr& box, const std::vector<DeleteJobItem>& items)

@@ -68,6 +68,8 @@ void DeleteIcon(const std::shared_ptr<KelmWindow>& box, const std::wstring& path
 void DeleteSelectionWorker(DeleteJob job);
 // A finished item: its records leave the boxes that show it.
 void RemoveIconRecordsByPath(const DeleteJobItem& item);
+// The same for a batch, in one pass over each view's list.
+void RemoveIconRecordsByPaths(const std::vector<DeleteJobItem>& items);
 void FinishDeleteSelection(const std::shared_ptr<KelmWindow>& box, const std::vector<DeleteJobItem>& items);
 
 // The form a folder-backed record's path is deleted in: absolute, with

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <deque>
+#include <map>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -33,6 +34,8 @@ bool MovedIn(const UndoRecord& record)
 // The boxes whose shell question is open; a box may ask twice at once
 // (a question inside a nested loop).
 std::vector<std::shared_ptr<KelmWindow>> s_asking;
+// While FinishLeavingRecords waits, every box counts as asking.
+int s_waitingForLeave = 0;
 
 } // namespace
 
@@ -191,10 +194,17 @@ void CollectLeaving(const std::shared_ptr<KelmWindow>& box, const UndoRecord& re
 }
 
 // UI thread: where each copy comes into view should the bin not take it.
+// The copies of one box share their folder, asked of the disk once: a
+// drop or delete of thousands lets thousands of records go.
 void FindViewFolders(std::vector<LeavingCopy>& copies)
 {
-    for (LeavingCopy& copy : copies)
-        copy.viewFolder = ViewFolderFor(copy.box);
+    std::map<std::shared_ptr<KelmWindow>, std::wstring> known;
+    for (LeavingCopy& copy : copies) {
+        auto found = known.find(copy.box);
+        if (found == known.end())
+            found = known.emplace(copy.box, ViewFolderFor(copy.box)).first;
+        copy.viewFolder = found->second;
+    }
 }
 
 // The disk's part, on any thread: copies known to be spare are deleted, the
@@ -477,22 +487,50 @@ bool RecordsLeaving()
 
 LeaveReport FinishLeavingRecords()
 {
+    // The windows keep painting meanwhile, and a paint polls the boxes'
+    // keys: no shortcut, undo or redo may change the lists being emptied.
+    struct Waiting {
+        Waiting() { ++s_waitingForLeave; }
+        ~Waiting() { --s_waitingForLeave; }
+    } waiting;
     LeaveReport all;
     for (;;) {
         StartNextLeave();
         if (!s_runningLeave)
             return all;
-        // The shell's question on the worker belongs to a box of this
-        // thread: what it sends here is answered, nothing else runs.
+        const unsigned serial = s_runningLeave->serial;
         const HANDLE done = s_runningLeave->done;
-        DWORD waited;
-        while ((waited = MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_SENDMESSAGE)) == WAIT_OBJECT_0 + 1) {
+        // What other threads send is answered (the shell's question on the
+        // worker belongs to a box of this thread) and every window paints.
+        // Input and timers wait in the queue until the wait is over: a
+        // click, a key or a job's posted result would change what is being
+        // let go of. A look at the queue now and then keeps the system from
+        // taking the program for hung while the user answers the shell.
+        bool ours = true;
+        for (;;) {
+            const DWORD waited =
+                MsgWaitForMultipleObjectsEx(1, &done, 1000, QS_SENDMESSAGE | QS_PAINT, MWMO_INPUTAVAILABLE);
+            if (waited == WAIT_OBJECT_0)
+                break;
+            if (waited == WAIT_FAILED) {
+                WaitForSingleObject(done, INFINITE);
+                break;
+            }
             MSG message;
             PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            // A window paints once per message; one that stays invalid would
+            // come back at once, so the others get their turn first.
+            for (int paints = 0; paints < 64 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT);
+                 ++paints)
+                DispatchMessageW(&message);
+            // A paint may have run a nested loop that took the job.
+            if (!s_runningLeave || s_runningLeave->serial != serial) {
+                ours = false;
+                break;
+            }
         }
-        if (waited != WAIT_OBJECT_0)
-            WaitForSingleObject(done, INFINITE);
-        Merge(all, TakeFinishedLeave());
+        if (ours)
+            Merge(all, TakeFinishedLeave());
     }
 }
 
@@ -548,6 +586,8 @@ BoxQuestionScope::~BoxQuestionScope()
 
 bool BoxQuestionOpen(const std::shared_ptr<KelmWindow>& box)
 {
+    if (box && s_waitingForLeave > 0)
+        return true;
     return box && std::find(s_asking.begin(), s_asking.end(), box) != s_asking.end();
 }
 

@@ -36,9 +36,11 @@ void PushUndoRecords(const std::shared_ptr<KelmWindow>& box, std::vector<UndoRec
 // Recycle Bin or into view. UI thread only.
 bool RecordsLeaving();
 // Waits until every copy of the records that left has gone, answering
-// meanwhile only what other threads send (a shell question owned by a box
-// needs its owner to answer); what came into view is returned, not told.
-// For a box that is deleted and for the program's end. UI thread only.
+// meanwhile what other threads send (a shell question owned by a box needs
+// its owner to answer) and painting every window; input waits until the
+// wait is over, and no box's shortcuts, undo or redo run meanwhile. What
+// came into view is returned, not told. For a box that is deleted and for
+// the program's end. UI thread only.
 LeaveReport FinishLeavingRecords();
 
 // What leaving the lists does to a record's kept copy. A copy is deleted

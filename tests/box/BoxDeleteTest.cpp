@@ -11,6 +11,7 @@
 #include "BoxTestSupport.h"
 #include "common/DirectoryLink.h"
 #include "common/OtherSpellings.h"
+#include "common/ShellQuestionCounter.h"
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
@@ -132,6 +133,32 @@ TEST_F(BoxDeleteTest, RecycleKeepsACopyForUndoAndRemovesOtherBoxesRecords)
     UndoLastFileOperation(folderBox, nullptr);
     EXPECT_EQ(TempFolder::ReadBytes(file), "keep me");
     EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{file});
+}
+
+// What leaves in one delete goes to the Recycle Bin in one operation of the
+// shell: one question for them all, not one per file; each file's record
+// goes with it, and undo keeps its copy.
+TEST_F(BoxDeleteTest, ARecycleOfManyFilesIsOneShellOperation)
+{
+    std::vector<std::wstring> files;
+    std::set<int32_t> ids;
+    for (int i = 0; i < 6; ++i) {
+        files.push_back(Folder() + L"\\many" + std::to_wstring(i) + L".txt");
+        TempFolder::WriteBytes(files.back(), "many");
+        Add(folderBox, files.back());
+        ids.insert(i);
+    }
+    answer = 0;
+    ShellQuestionCounter questions(IDYES);
+    DeleteByKey(folderBox, ids);
+    EXPECT_EQ(questions.Asked(), 1);
+    for (const std::wstring& file : files)
+        EXPECT_FALSE(fs::exists(file)) << "sent to the Recycle Bin";
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    ASSERT_EQ(undo.size(), 5u) << "the last five of the limit";
+    EXPECT_EQ(undo.back().path, files.back());
+    EXPECT_EQ(TempFolder::ReadBytes(undo.back().tempPath), "many");
 }
 
 // A No to the shell's own recycle question is the user's answer: the file

@@ -18,6 +18,7 @@
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
 #include "common/DirectoryLink.h"
+#include "common/ShellQuestionCounter.h"
 #include "common/WindowTestSupport.h"
 #include "ui/core/KelmWindow.h"
 
@@ -40,57 +41,6 @@ UndoRecord Created(const std::wstring& path)
     record.path = path;
     return record;
 }
-
-// Answers every shell question of this process as a user would, and
-// counts the questions and how many stood open at once.
-class ShellQuestionCounter
-{
-public:
-    explicit ShellQuestionCounter(WPARAM answer) : answer_(answer)
-    {
-        thread_ = std::thread([this] {
-            while (!stop_) {
-                Look();
-                Sleep(2);
-            }
-        });
-    }
-    ~ShellQuestionCounter()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-    int Asked() const { return static_cast<int>(seen_.size()); }
-    int MostAtOnce() const { return mostAtOnce_; }
-
-private:
-    void Look()
-    {
-        open_.clear();
-        EnumWindows(
-            [](HWND window, LPARAM self) -> BOOL {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                wchar_t cls[32] = {};
-                GetClassNameW(window, cls, 32);
-                if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
-                    reinterpret_cast<ShellQuestionCounter*>(self)->open_.push_back(window);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(this));
-        mostAtOnce_ = std::max(mostAtOnce_.load(), static_cast<int>(open_.size()));
-        for (HWND window : open_) {
-            seen_.insert(window);
-            PostMessageW(window, WM_COMMAND, answer_, 0);
-        }
-    }
-    WPARAM answer_;
-    std::vector<HWND> open_;
-    std::set<HWND> seen_;
-    std::atomic<int> mostAtOnce_{0};
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 // The leaving records' copies go on a worker whose end is posted to the
 // box's window; its timer is run here.
@@ -311,6 +261,78 @@ TEST(UndoLists, RecordsLeavingInABatchGoInOneShellOperation)
             EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\f" + tag + std::to_wstring(i) + L"（撤销保留的副本）.txt"),
                       "v" + std::to_string(i));
     }
+    s_boxRuntimes.erase(box);
+}
+
+// A box that is deleted while the shell asks about a leaving record's copy
+// waits for the answer; the program's windows paint meanwhile.
+TEST(UndoLists, WindowsPaintWhileADeletedBoxWaitsForTheShell)
+{
+    static std::atomic<int> paints{0};
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM w, LPARAM l) -> LRESULT {
+        if (message == WM_PAINT) {
+            PAINTSTRUCT paint;
+            BeginPaint(window, &paint);
+            EndPaint(window, &paint);
+            ++paints;
+            return 0;
+        }
+        return DefWindowProcW(window, message, w, l);
+    };
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"UndoListTest.Painted";
+    RegisterClassW(&windowClass);
+    HWND painted = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr,
+                                   nullptr, windowClass.hInstance, nullptr);
+    ASSERT_TRUE(painted);
+    PumpMessages(50);
+
+    TempFolder temp;
+    std::wstring folder;
+    auto box = TargetBoxIn(temp, folder);
+    std::vector<UndoRecord> batch;
+    for (int i = 0; i < 6; ++i) {
+        UndoRecord record = Created(folder + L"\\p" + std::to_wstring(i) + L".txt");
+        record.replacedCopy = temp.File(L"p" + std::to_wstring(i) + L".txtab1" + std::to_wstring(i) + L".tmp");
+        TempFolder::WriteBytes(record.replacedCopy, "p");
+        batch.push_back(std::move(record));
+    }
+    // The helper waits for the question, has the window painted, and only
+    // then answers it.
+    std::atomic<bool> paintedWhileAsked{false}, stop{false};
+    std::thread user([&] {
+        HWND question = nullptr;
+        for (int i = 0; i < 15000 && !question && !stop; ++i, Sleep(2))
+            EnumWindows(
+                [](HWND window, LPARAM found) -> BOOL {
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(window, &pid);
+                    wchar_t cls[32] = {};
+                    GetClassNameW(window, cls, 32);
+                    if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
+                        *reinterpret_cast<HWND*>(found) = window;
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&question));
+        const int before = paints;
+        InvalidateRect(painted, nullptr, FALSE);
+        for (int i = 0; i < 5000 && paints == before; ++i)
+            Sleep(2);
+        paintedWhileAsked = paints != before;
+        while (question && IsWindow(question) && !stop) {
+            PostMessageW(question, WM_COMMAND, IDYES, 0);
+            Sleep(20);
+        }
+    });
+    PushUndoRecords(box, batch);
+    ASSERT_TRUE(RecordsLeaving());
+    FinishLeavingRecords();
+    stop = true;
+    user.join();
+    EXPECT_TRUE(paintedWhileAsked);
+    EXPECT_FALSE(RecordsLeaving());
+    DestroyWindow(painted);
     s_boxRuntimes.erase(box);
 }
 
