@@ -125,14 +125,25 @@ std::vector<std::wstring> BoxFoldersBut(const BoxWindowPtr& box, const std::wstr
 
 } // namespace
 
-bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId)
+namespace
+{
+
+// Any thread: others are the folders of the other boxes (BoxFoldersBut).
+bool MayRemoveFolderOfBox(const std::wstring& folder, const std::vector<std::wstring>& others)
 {
     if (folder.empty() || folder == L"bvn!NULL" || !fs::path(folder).is_absolute())
         return false;
     // A target box may show a drive, or a folder a drive is mounted on.
     if (IsVolumeRoot(NormalizeStoredPath(folder)))
         return false;
-    return MayRemoveFolder(folder, BoxFoldersBut(box, ownHiddenId));
+    return MayRemoveFolder(folder, others);
+}
+
+} // namespace
+
+bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId)
+{
+    return MayRemoveFolderOfBox(folder, BoxFoldersBut(box, ownHiddenId));
 }
 
 PutBack::BoxPlaces PutBackPlaces()
@@ -272,11 +283,21 @@ std::vector<DisbandMoved> MoveDisbandItems(const std::vector<DisbandItem>& items
     return moved;
 }
 
+// Whether the box's folder may go, as the worker found it after the
+// moves: asking the system (known folders, identities) takes long.
+struct FolderVerdict {
+    // The other boxes' folders it was asked against.
+    std::vector<std::wstring> others;
+    bool mayRemove = false;
+    bool known = false;
+};
+
 // UI thread, once the worker is done: the report of every item, the
 // records of what went home leave the views, and the folder goes when it
 // is left empty.
 DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder, const std::vector<DisbandItem>& items,
-                            const std::vector<DisbandMoved>& moved, DisbandReport report)
+                            const std::vector<DisbandMoved>& moved, DisbandReport report,
+                            const FolderVerdict& verdict = {})
 {
     std::vector<bool> handled(items.size(), false);
     std::vector<std::wstring> gone;
@@ -331,7 +352,12 @@ DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder,
     // The folder goes only once every item is back; another box may show
     // the same folder, emptied or not: what is left there stays in view of
     // that box.
-    if (!report.stayed.empty() || !MayRemoveBoxFolder(box, folder))
+    if (!report.stayed.empty())
+        return report;
+    // The worker's answer holds while the boxes' folders are what it was
+    // asked against; else the system is asked again.
+    const std::vector<std::wstring> others = BoxFoldersBut(box, L"");
+    if (!(verdict.known && verdict.others == others ? verdict.mayRemove : MayRemoveFolderOfBox(folder, others)))
         return report;
     // The folder refresh's notification handles would keep it in place.
     ForgetFolderWatches();
@@ -375,7 +401,12 @@ namespace
 // runs on the worker.
 struct DisbandInputs {
     std::wstring folder;
-    std::vector<IconRecord> records;
+    // Each record's path and where it came from: the records themselves
+    // hold the box's controls, which only the UI thread may let go of.
+    struct Record {
+        std::wstring path, originalPath;
+    };
+    std::vector<Record> records;
     std::wstring desktop;
     // Folders a file never goes back into.
     std::vector<std::wstring> boxFolders;
@@ -405,7 +436,7 @@ std::vector<DisbandItem> PlanDisband(const DisbandInputs& in, DisbandReport& rep
     // a free name as it would once the first is there.
     std::set<std::wstring, NameLess> targets;
     auto taken = [&targets](const std::wstring& path) { return targets.count(path) > 0 || PathExists(path); };
-    for (const IconRecord& record : in.records) {
+    for (const DisbandInputs::Record& record : in.records) {
         // Only what the box holds goes; a record of an outside file stays.
         if (!PathExists(record.path) || !LiesIn(record.path, folder))
             continue;
@@ -469,7 +500,9 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
     // box's folder (of a box that stands or stood: anything in the box
     // root) or a folder that is gone, which would be made again where
     // nothing shows it.
-    DisbandInputs in{folder, records, desktop, {}, BoxFoldersBut(box, L"")};
+    DisbandInputs in{folder, {}, desktop, {}, BoxFoldersBut(box, L"")};
+    for (const IconRecord& record : records)
+        in.records.push_back({record.path, record.originalPath});
     in.boxFolders = {NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")), folder};
     for (const auto& [other, runtime] : s_boxRuntimes)
         if (!runtime.IsPseudoBox() && runtime.UseTargetFolder)
@@ -483,9 +516,11 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
         DisbandReport report;
         std::vector<DisbandItem> items;
         std::vector<DisbandMoved> moved;
+        FolderVerdict verdict;
         try {
             items = PlanDisband(in, report);
             moved = MoveDisbandItems(items, target);
+            verdict = {in.guarded, MayRemoveFolderOfBox(in.folder, in.guarded), true};
         } catch (...) {
             // Nothing was moved: every file stays in the box, and the box
             // with them, and the user hears so.
@@ -493,12 +528,12 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
             items.clear();
             moved.clear();
             report = {};
-            for (const IconRecord& record : in.records)
+            for (const DisbandInputs::Record& record : in.records)
                 report.stayed.push_back({record.path, L"归位时出现意外错误，没有移动"});
         }
         PostFromJob([box, folder = in.folder, items = std::move(items), moved = std::move(moved),
-                     report = std::move(report), done] {
-            const DisbandReport full = FinishDisband(box, folder, items, moved, report);
+                     report = std::move(report), verdict = std::move(verdict), done] {
+            const DisbandReport full = FinishDisband(box, folder, items, moved, report, verdict);
             if (done)
                 done(full);
         });
