@@ -1,25 +1,43 @@
 #!/usr/bin/env bash
-# A real drop of many small files onto a normal box: Tessik.exe in a
+# A real drop of many small files onto the real program: Tessik.exe in a
 # portable data folder of its own (the four stores seeded in the program's
-# own form, one box whose folder lies in the box root), DropSource.exe
-# dropping the files from another process. Timed from the drop source's
-# start (and, printed beside it, from the moment the source lets the drop
-# go) until every file stands in the box's folder and its source is
-# empty ("landed"), and until the box shows them: its store holds a record
-# of every file, its picture has not changed for 0.3 s and it answers a
-# message ("shown"; the progress card's fade after the last file is part
-# of it, and a look at the screen takes a while, so the time is an upper
-# bound). Beside it, the system's own move of the same number of
-# files on the same volume (bench_plain_move: MoveFileExW of each, timed
-# inside the program). Meanwhile bench_drop_watch sends the box window a
-# message every few milliseconds from another process and keeps the longest
-# wait for an answer: the UI thread's longest busy stretch, over the whole
-# drop and once the first file has landed (the drop delivered, the job
-# running). Each run prints
-# the figures and the ratios to the system's move; a run during which the
-# program showed a message box gives no figure.
+# own form), DropSource.exe dropping the files from another process.
 #
-#   bash bench/drop.sh                 (DROP_RUNS=3 DROP_FILES="1000 4000")
+# What takes the drop (DROP_ONTO, one or more, each run in turn):
+#   normal       an empty normal box (its folder lies in the box root)
+#   full-drops   a normal box holding 10,000 files that came by drops (a
+#                record of each in the store, with where it came from)
+#   full-folder  a normal box whose folder holds 10,000 files it has no
+#                record of yet (the records come from its folder at start)
+#   target       a target box (a folder of the user's own)
+#   mapping      a mapping box (records only, the files stay)
+#   panel        the open quick panel, a normal box selected in it
+#
+# Every point is timed from the drop source's start, as the system's own
+# move of the same number of files (bench_plain_move: MoveFileExW of each,
+# on the same volume) is timed from its start, and printed apart, each also
+# as a ratio to that move:
+#   handed over   the source let the drop go (DropSource writes when)
+#   in the folder every file stands in the box's folder and its source is
+#                 empty (a mapping box moves nothing: no such point)
+#   stored        the store holds a record of every file
+#   still         after that, the box's picture (the panel's) has not
+#                 changed for three looks 0.1 s apart (dated from the first)
+#   answering     after all of that, the window's thread has taken a posted
+#                 message and a pointer move from its queue
+#                 (bench_drop_watch): a frozen thread, however still its
+#                 picture, cannot pass; this is when the drop is shown
+# Meanwhile bench_drop_watch keeps the thread's longest wait (over the
+# whole drop, and once the drop was handed over) and each wait over 50 ms
+# with the phase it fell in. A run during which the program showed a
+# message box gives no figure. A summary of the runs' medians ends the
+# output.
+#
+#   bash bench/drop.sh   (DROP_RUNS=3 DROP_FILES=1000
+#                         DROP_ONTO="normal full-drops full-folder")
+#   DROP_ONTO="target mapping" bash bench/drop.sh
+#   DROP_ONTO=panel DROP_FILES="1000 4000" bash bench/drop.sh
+#   DROP_FULL=10000 sets how many files a full box holds
 #   DROP_NAMES=mixed bash bench/drop.sh   (files of many kinds)
 #   DROP_NAMES=photos DROP_FILES=200 bash bench/drop.sh   (photos)
 #   DROP_SAME=replace DROP_FILES=300 bash bench/drop.sh   (every name is
@@ -30,18 +48,25 @@
 set -euo pipefail
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 RUNS="${DROP_RUNS:-3}"
-COUNTS="${DROP_FILES:-1000 4000}"
+COUNTS="${DROP_FILES:-1000}"
+ONTO="${DROP_ONTO:-normal full-drops full-folder}"
 
 source "$HERE/lane.sh"
+source "$HERE/points.sh"
 if [ "${1:-}" != "--run" ]; then
-  bench_outside "${DROP_TESSIK_EXE:-}" Tessik WindowProbe DropSource bench_plain_move bench_drop_watch
+  bench_outside "${DROP_TESSIK_EXE:-}" Tessik WindowProbe DropSource bench_plain_move bench_drop_watch bench_watch_hook
   exe="${DROP_TESSIK_EXE:-$TESSIK_BUILD/Tessik.exe}"
+  results="$(mktemp)"
   for files in $COUNTS; do
-    for run in $(seq "$RUNS"); do
-      bash "$0" --run "$exe" "$TESSIK_BUILD/tests/e2e/WindowProbe.exe" "/tmp/tdb$$" "$run" "$files"
+    for onto in $ONTO; do
+      for run in $(seq "$RUNS"); do
+        bash "$0" --run "$exe" "$TESSIK_BUILD/tests/e2e/WindowProbe.exe" "/tmp/tdb$$" "$run" "$files" "$onto" "$results" ||
+          echo "$onto, run $run, $files files: no figure"
+      done
     done
   done
-  rm -rf "/tmp/tdb$$"
+  bench_summary "$results"
+  rm -rf "/tmp/tdb$$" "$results"
   exit 0
 fi
 
@@ -49,12 +74,19 @@ shift
 bench_inside
 RUN="$4"
 FILES="$5"
+KIND="$6"
+RESULTS="$7"
 source "$HERE/../tests/e2e/lib.sh" "$1" "$2" "$3"
 DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
 PLAIN_EXE="$TESSIK_BUILD/bench/bench_plain_move.exe"
 source "$HERE/watch.sh"
+FULL="${DROP_FULL:-10000}"
+PANEL_CLASS="Tessik.Kelm.QuickPanel.Class"
+PANEL_TITLE="Tessik.QuickPanel"
 
-BOX_FOLDER="$WORK/boxes/root/d4444"
+ROOT="$WORK/boxes/root"
+BOX_FOLDER="$ROOT/d4444"
+[ "$KIND" = target ] && BOX_FOLDER="$WORK/mine/target"
 mkdir -p "$BOX_FOLDER" "$WORK/s" "$WORK/p" "$WORK/q"
 # DROP_NAMES=mixed: names of many kinds (text files, which show a preview
 # card, and types the system knows no icon of its own for), as a user's
@@ -80,20 +112,89 @@ make_files "$WORK/s"
 make_files "$WORK/p"
 [ "${DROP_SAME:-}" = replace ] && make_files "$BOX_FOLDER"
 
-plain=$(wine "$PLAIN_EXE" "$(win_path "$WORK/p")" "$(win_path "$WORK/q")" 2>/dev/null | tr -d '\r') ||
-  fail "the system's move did not move every file: $plain"
-plain_s=${plain#* }
+plain_move "$WORK/p" "$WORK/q"
 
-seed_app_store "containerDir : \"$(store_path "$WORK/boxes/root")\"" "showTessikMain : false"
-seed_folder_box d4444 "Drop bench" "$BOX_FOLDER"
+seed_app_store "containerDir : \"$(store_path "$ROOT")\"" "showTessikMain : false"
+box_body="id : \"d4444\",
+        x : 200,
+        y : 100,
+        cx : 420,
+        cy : 520,
+        title : \"Drop bench\",
+        clrtag : \"#B0E0B0\""
+case "$KIND" in
+  normal | full-* | panel) box_body+=",
+        UseTargetFolder : true,
+        TargetFolder : \"$(store_path "$BOX_FOLDER")\"" ;;
+  target) box_body+=",
+        UseTargetFolder : true,
+        IsCustomTarget : true,
+        TargetFolder : \"$(store_path "$BOX_FOLDER")\"" ;;
+  mapping) ;;
+  *) fail "no such kind of drop: $KIND" ;;
+esac
+held=0
+if [ "$KIND" = full-drops ] || [ "$KIND" = full-folder ]; then
+  held=$FULL
+  for i in $(seq -w 1 "$FULL"); do : >"$BOX_FOLDER/h$i"; done
+fi
+# Records as drops leave them: the file's place in the box and where it
+# came from.
+if [ "$KIND" = full-drops ]; then
+  box_body+=",
+        Icons{
+$(for i in $(seq -w 1 "$FULL"); do
+    printf '            iconID_%d{\n                path : "%s",\n                alias : "bvn!NULL",\n                originalPath : "%s"\n            }' \
+      $((10#$i - 1)) "$(store_path "$BOX_FOLDER")\\\\h$i" "$(store_path "$WORK/o")\\\\h$i"
+    [ "$i" = "$FULL" ] || printf ',\n'
+  done)
+        }"
+fi
+printf 'Components{\n    ComID_d4444{\n        %s\n    }\n}\n%s\n' "$box_body" "$OWN_ROOT" >"$DATA/DesktopContainer.kelm"
+if [ "$KIND" = panel ]; then
+  printf 'ListOrder{\n    0 : "d4444"\n}\n%s\n' "$OWN_ROOT" >"$DATA/QuickPanelCom.kelm"
+fi
+
+box_store="$DATA/DesktopContainer.kelm"
+# A record's path as stored (doubled backslashes): in the box's folder, or
+# for a mapping box where the file stays.
+if [ "$KIND" = mapping ]; then
+  stored_spelling="$(store_path "$WORK/s")\\\\f"
+else
+  stored_spelling="$(store_path "$BOX_FOLDER")\\\\f"
+fi
+stored_records() { { grep -o -F "path : \"$stored_spelling" "$box_store" 2>/dev/null || true; } | wc -l; }
+
 start_tessik
 pid=$LAST_PID
 wait_main_window any
 wait_box_rect
 wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
+if [ "$held" -gt 0 ]; then
+  # The box has taken what it holds before the drop: a record of each of
+  # its files stored.
+  held_spelling="$(store_path "$BOX_FOLDER")\\\\h"
+  for _ in $(seq 3000); do
+    [ "$({ grep -o -F "path : \"$held_spelling" "$box_store" 2>/dev/null || true; } | wc -l)" -ge "$held" ] && break
+    sleep 0.1
+  done
+  [ "$({ grep -o -F "path : \"$held_spelling" "$box_store" 2>/dev/null || true; } | wc -l)" -ge "$held" ] ||
+    fail "the box did not take the $held files it holds"
+  picture_rests "$bx" "$by" "$bw" "$bh"
+fi
+watched_class="$BOX_PREFIX"
+read -r wx wy ww wh <<<"$bx $by $bw $bh"
+if [ "$KIND" = panel ]; then
+  probe post "$MAIN_CLASS" "$MAIN_TITLE" 786 1001 0 >/dev/null || fail "cannot post the hotkey"
+  wait_still "$PANEL_CLASS" "$PANEL_TITLE"
+  IFS=, read -r wx wy ww wh <<<"$(probe list | awk -F'\t' -v c="$PANEL_CLASS" '$1 == c {print $5; exit}')"
+  watched_class="$PANEL_CLASS"
+fi
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "a message box is open before the drop: no figure"
 
-start_watch
+start_watch "$watched_class"
+watch_hands_off
+watch_phase "dropping: the source starts and drags"
 
 # Names relative to the source folder: four thousand full paths would not
 # fit on a command line.
@@ -101,19 +202,17 @@ names=()
 for f in "$WORK"/s/*; do
   names+=("$(basename "$f")")
 done
-box_store="$DATA/DesktopContainer.kelm"
-# A record's path names the box's folder, doubled backslashes as stored.
-stored_spelling="$(store_path "$BOX_FOLDER")\\\\f"
-stored_records() { { grep -o -F "$stored_spelling" "$box_store" 2>/dev/null || true; } | wc -l; }
-elapsed() { awk -v ns=$(($1 - started)) 'BEGIN {printf "%.3f", ns / 1e9}'; }
+drop_x=$((wx + ww / 2)) drop_y=$((wy + wh / 2))
+[ "$KIND" = panel ] && drop_x=$((wx + 500)) drop_y=$((wy + 400))
 started=$(date +%s%N)
 # The drop source waits for the box's answer, which comes after the job:
 # the folder is watched meanwhile.
-(cd "$WORK/s" && wine "$DROP_EXE" --released "$(win_path "$WORK/released")" $((bx + bw / 2)) $((by + bh / 2)) \
+(cd "$WORK/s" && wine "$DROP_EXE" --released "$(win_path "$WORK/released")" "$drop_x" "$drop_y" \
   "${names[@]}" >/dev/null 2>&1) &
 source_pid=$!
 if [ "${DROP_SAME:-}" = replace ]; then
   # One notch turns the question to "直接覆盖", as a user's wheel does.
+  watch_phase "the same-name question"
   popup_class="Kelm.concept.PopupSel.Class" popup_title="Kelm.Test.concept.PopupSel"
   probe wait "$popup_class" "$popup_title" visible 30000 >/dev/null || fail "no same-name question"
   wait_still "$popup_class" "$popup_title"
@@ -127,21 +226,25 @@ if [ "${DROP_SAME:-}" = replace ]; then
   wait_area_still "$px" "$py" "$pw" "$ph" || true
   probe click "$popup_class" "$popup_title" $((pw - 60)) $((ph - 40)) >/dev/null 2>&1 &
 fi
-arrived=0
-first=""
-for _ in $(seq 12000); do
-  arrived=$(find "$BOX_FOLDER" -maxdepth 1 -type f ! -name '*.tessik-part' | wc -l)
-  if [ -z "$first" ] && [ "$arrived" -gt 0 ]; then
-    first=$(date +%s%N)
-    touch "$WORK/landing"
+handed="" landed="" arrived=0
+for _ in $(seq 30000); do
+  if [ -z "$handed" ] && [ -s "$WORK/released" ]; then
+    handed=$(tr -d '\r\n' <"$WORK/released")
+    watch_mark
+    watch_phase "the drop handed over: files moving in"
+    watch_hands_on
   fi
-  [ "$arrived" = "$FILES" ] && [ -z "$(ls -A "$WORK/s")" ] && break
+  [ "$KIND" = mapping ] && { [ -n "$handed" ] && break; sleep 0.01; continue; }
+  arrived=$(find "$BOX_FOLDER" -maxdepth 1 -type f -name 'f*' ! -name '*.tessik-part' | wc -l)
+  [ "$arrived" = "$FILES" ] && [ -z "$(ls -A "$WORK/s")" ] && [ -n "$handed" ] && break
   sleep 0.01
 done
-landed=$(date +%s%N)
-[ "$arrived" = "$FILES" ] || fail "$arrived of $FILES files arrived"
-# Shown: every record stored, then the box's picture unchanged for three
-# looks 0.1 s apart (dated from the first of them).
+[ -n "$handed" ] || fail "the drop source did not drop"
+if [ "$KIND" != mapping ]; then
+  landed=$(date +%s%N)
+  [ "$arrived" = "$FILES" ] || fail "$arrived of $FILES files arrived"
+  watch_phase "the files in the folder: records coming"
+fi
 stored=0
 for _ in $(seq 6000); do
   stored=$(stored_records)
@@ -150,25 +253,22 @@ for _ in $(seq 6000); do
 done
 [ "$stored" -ge "$FILES" ] || fail "$stored of $FILES records were stored"
 stored_at=$(date +%s%N)
-picture_rests "$bx" "$by" "$bw" "$bh"
+watch_phase "records stored: the picture settling"
+picture_rests "$wx" "$wy" "$ww" "$wh"
 still_at=$RESTED_AT
-shown=$((still_at > stored_at ? still_at : stored_at))
+watch_phase "asked to answer"
+watch_answered
+answered_at=$ANSWERED_AT
+watch_phase "after the drop"
 stop_watch
 wait "$source_pid" || fail "the drop did not happen"
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "the program showed a message box during the drop: no figure"
-# Until the first file arrived: the drop source's start, the drop itself,
-# the box's deferred import and the job's start.
-# The same, timed from the moment the source let the drop go (written by
-# DropSource): the system's move is timed inside its program too, without
-# a process start.
-released=$(tr -d '\r\n' <"$WORK/released" 2>/dev/null) || fail "the drop source did not say when it dropped"
-since_drop() { awk -v ns=$(($1 - released)) 'BEGIN {printf "%.3f", ns / 1e9}'; }
-awk -v r="$RUN" -v n="$FILES" -v d="$(elapsed "$landed")" -v s="$(elapsed "$shown")" -v f="$(elapsed "$first")" \
-  -v p="$plain_s" -v l="$WATCH_LONGEST" -v ll="$WATCH_MARKED" -v a="$WATCH_ANSWERS" -v load="$(cut -d' ' -f1-3 /proc/loadavg)" \
-  -v rs="$(elapsed "$released")" -v dd="$(since_drop "$landed")" -v sd="$(since_drop "$shown")" \
-  -v st="$(awk -v ns=$((stored_at - landed)) 'BEGIN {printf "%.3f", ns / 1e9}')" \
-  -v sl="$(awk -v ns=$((still_at - landed)) 'BEGIN {printf "%.3f", ns / 1e9}')" \
-  'BEGIN {printf "run %s, %d files: landed %.3f s (first after %.3f s), shown %.3f s, system move %.3f s; landed %.1fx, shown %.1fx; from the drop (%.3f s after the source started): landed %.3f s %.1fx, shown %.3f s %.1fx; after landing: every record stored %.3f s, last change of the picture seen %.3f s; UI thread longest wait %d ms, %d ms once files landed (%d answers); load %s\n", r, n, d, f, s, p, d / p, s / p, rs, dd, dd / p, sd, sd / p, st, sl, l, ll, a, load}'
+
+label="$KIND"
+[ "$held" -gt 0 ] && label="$KIND (box held $held)"
+report_points "$label" "$RUN" "$FILES files" "$started" \
+  "handed over" "$handed" "in the folder" "${landed:--}" "stored" "$stored_at" "still" "$still_at" \
+  "answering" "$answered_at"
 
 # The copies kept for undo go to the Recycle Bin as their records leave the
 # undo list, the last ones as the program ends: Wine's shell asks first.
@@ -181,6 +281,7 @@ if [ "${DROP_SAME:-}" = replace ]; then
   done &
   answerer=$!
 fi
+[ "$KIND" = panel ] && probe post "$MAIN_CLASS" "$MAIN_TITLE" 786 1001 0 >/dev/null
 quit_from_tray
 wait_exit "$pid"
 [ -z "$answerer" ] || kill "$answerer" 2>/dev/null || true
