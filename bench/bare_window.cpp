@@ -5,8 +5,8 @@
 //
 // With "caret W H" as arguments it is instead a W x H window that draws a
 // line of text and a caret blinking at the system's caret blink rate (a
-// whole repaint per blink): what any program pays for a text field holding
-// the caret, the yardstick of Tessik's typed fields.
+// whole repaint per blink): what any program pays for a text field of that
+// size holding the caret, the yardstick of Tessik's typed fields.
 #include <windows.h>
 #include <d2d1.h>
 #include <dwrite.h>
@@ -44,10 +44,11 @@ void Paint(HWND window)
             static const wchar_t text[] = L"note";
             brush->SetColor(D2D1::ColorF(0.1f, 0.1f, 0.1f));
             if (g_format)
-                g_target->DrawText(text, static_cast<UINT32>(wcslen(text)), g_format, D2D1::RectF(20, 20, 300, 48),
+                g_target->DrawText(text, static_cast<UINT32>(wcslen(text)), g_format,
+                                   D2D1::RectF(8, 4, static_cast<float>(rc.right) - 8, static_cast<float>(rc.bottom)),
                                    brush);
             if (g_caretShown)
-                g_target->FillRectangle(D2D1::RectF(60, 25, 61.2f, 43), brush);
+                g_target->FillRectangle(D2D1::RectF(48, 6, 49.2f, static_cast<float>(rc.bottom) - 6), brush);
         }
         brush->Release();
     }

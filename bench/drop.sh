@@ -78,7 +78,6 @@ KIND="$6"
 RESULTS="$7"
 source "$HERE/../tests/e2e/lib.sh" "$1" "$2" "$3"
 DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
-PLAIN_EXE="$TESSIK_BUILD/bench/bench_plain_move.exe"
 source "$HERE/watch.sh"
 FULL="${DROP_FULL:-10000}"
 PANEL_CLASS="Tessik.Kelm.QuickPanel.Class"
@@ -112,7 +111,7 @@ make_files "$WORK/s"
 make_files "$WORK/p"
 [ "${DROP_SAME:-}" = replace ] && make_files "$BOX_FOLDER"
 
-plain_move "$WORK/p" "$WORK/q"
+plain_op "$WORK/p" "$WORK/q"
 
 seed_app_store "containerDir : \"$(store_path "$ROOT")\"" "showTessikMain : false"
 box_body="id : \"d4444\",
@@ -143,11 +142,7 @@ fi
 if [ "$KIND" = full-drops ]; then
   box_body+=",
         Icons{
-$(for i in $(seq -w 1 "$FULL"); do
-    printf '            iconID_%d{\n                path : "%s",\n                alias : "bvn!NULL",\n                originalPath : "%s"\n            }' \
-      $((10#$i - 1)) "$(store_path "$BOX_FOLDER")\\\\h$i" "$(store_path "$WORK/o")\\\\h$i"
-    [ "$i" = "$FULL" ] || printf ',\n'
-  done)
+$(seed_icons "$BOX_FOLDER" "$WORK/o" h "$FULL")
         }"
 fi
 printf 'Components{\n    ComID_d4444{\n        %s\n    }\n}\n%s\n' "$box_body" "$OWN_ROOT" >"$DATA/DesktopContainer.kelm"

@@ -24,7 +24,10 @@
 // top-left corner; by default its middle) and one pixel to the right: a
 // spot where it shows no card and starts no drag.
 //
-//   bench_drop_watch.exe <window class prefix> <folder> [<x> <y>]
+// "@<x>,<y>" in place of the class prefix watches the top-level window at
+// that point of the screen (one box of several).
+//
+//   bench_drop_watch.exe <window class prefix | @x,y> <folder> [<x> <y>]
 #include <windows.h>
 
 #include <shellapi.h>
@@ -106,7 +109,14 @@ int main()
     Search search{argv[1]};
     const std::wstring folder = std::wstring(argv[2]) + L"\\";
     for (int i = 0; i < 2000 && !search.found; ++i) {
-        EnumWindows(Look, reinterpret_cast<LPARAM>(&search));
+        if (search.prefix.rfind(L"@", 0) == 0) {
+            const POINT at{_wtoi(search.prefix.c_str() + 1),
+                           _wtoi(search.prefix.c_str() + search.prefix.find(L',') + 1)};
+            if (HWND window = WindowFromPoint(at))
+                search.found = GetAncestor(window, GA_ROOT);
+        } else {
+            EnumWindows(Look, reinterpret_cast<LPARAM>(&search));
+        }
         if (!search.found)
             Sleep(10);
     }
@@ -116,15 +126,17 @@ int main()
     }
     HANDLE mapping =
         CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(WatchShared), kWatchMappingName);
-    auto* shared = mapping ? static_cast<WatchShared*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(WatchShared)))
-                           : nullptr;
+    auto* shared = mapping
+                       ? static_cast<WatchShared*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(WatchShared)))
+                       : nullptr;
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring hookPath = self;
     hookPath = hookPath.substr(0, hookPath.find_last_of(L'\\') + 1) + L"bench_watch_hook.dll";
     HMODULE hookModule = LoadLibraryW(hookPath.c_str());
     auto* hookProc =
-        hookModule ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(hookModule, "WatchGetMessage"))) : nullptr;
+        hookModule ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(hookModule, "WatchGetMessage")))
+                   : nullptr;
     const DWORD thread = GetWindowThreadProcessId(search.found, nullptr);
     HHOOK hook = shared && hookProc ? SetWindowsHookExW(WH_GETMESSAGE, hookProc, hookModule, thread) : nullptr;
     if (!hook) {
@@ -164,8 +176,8 @@ int main()
         }
         for (;;) {
             const bool markTaken = shared->markTaken == round;
-            const bool moveTaken = handsOff || (shared->moves != movesBefore && shared->moveX == target.x &&
-                                                shared->moveY == target.y);
+            const bool moveTaken =
+                handsOff || (shared->moves != movesBefore && shared->moveX == target.x && shared->moveY == target.y);
             if (markTaken && moveTaken)
                 break;
             if (Clock::now() - start > std::chrono::seconds(120)) {

@@ -24,10 +24,10 @@
 # the card closed again. With IDLE_TRACE=1 a second run of it prints the
 # WM_TIMER and WM_PAINT messages of each phase by window class and timer.
 # Each phase with a caret (the typed row, the "路径" field, the panel's
-# field) is set beside a bare Direct2D window of the same size that draws a
-# line of text and a caret blinking at the system's rate
+# field) is set beside a bare Direct2D window of the field's own size that
+# draws a line of text and a caret blinking at the system's rate
 # (bench_bare_window caret W H), measured the same way after the act run:
-# the ratio is what Tessik's caret costs above any program's.
+# the ratio is what Tessik's caret costs above any program's field.
 #
 #   bash bench/idle.sh            (IDLE_SETTLE_S=20 IDLE_MEASURE_S=10 by default)
 #   IDLE_ICONS=0 bash bench/idle.sh   (empty mapped folders)
@@ -271,7 +271,8 @@ drive_phases() {
   phase search_row_open
   click_on "$BOX_PREFIX" $((bx + bw / 2)) $((by + 72))
   xdotool type --delay 80 note
-  PHASE[typed_note.size]="$bw $bh"
+  # The search row's field: the box's width less 20 on each side, 35 high.
+  PHASE[typed_note.size]="$((bw - 40)) 35"
   phase typed_note
   # Another window takes the keyboard; the row keeps its word.
   click_on "$BOX_PREFIX" $((ox + ow / 2)) $((oy + oh - 15))
@@ -290,7 +291,8 @@ drive_phases() {
   read -r mx my mw mh <<<"$(rect_of "Kelm.Menu.Class.0*" "Kelm.Menu")"
   click_on "Kelm.Menu.Class.0" $((mx + 60)) $((my + 30 + 4 * 40))
   read -r mx my mw mh <<<"$(rect_of "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit")"
-  PHASE[path_popup_field.size]="$mw $mh"
+  # The field of the input box: its width less 28 on each side, 32 high.
+  PHASE[path_popup_field.size]="$((mw - 56)) 32"
   phase path_popup_field
   click_on "Kelm.concept.Edit.Class" $((mx + mw - 154)) $((my + mh - 40)) # "取消"
   probe gone "Kelm.concept.Edit.Class" "Kelm.Test.concept.Edit" 10000 >/dev/null || true
@@ -300,7 +302,9 @@ drive_phases() {
   sleep 2
   click_on "$PANEL_CLASS" $((px + pw / 2)) $((py + 30))
   xdotool type --delay 80 ab
-  PHASE[quick_panel_field.size]="$pw $ph"
+  # The panel's search field: right of the 200 wide list, 110 short of
+  # the panel's edge, 30 high.
+  PHASE[quick_panel_field.size]="$((pw - 310)) 30"
   phase quick_panel_field
   probe post "$MAIN_CLASS" "Tessik" 786 1001 0 >/dev/null
   probe gone "$PANEL_CLASS" "Tessik.QuickPanel" 10000 >/dev/null || true
@@ -320,7 +324,7 @@ drive_phases() {
   phase card_made_box
 }
 
-# CPU of the bare caret window of each phase's window size, measured like
+# CPU of the bare caret window of each phase's field size, measured like
 # the phase (2 s after it is shown, over MEASURE_S).
 measure_bare_carets() {
   local name w h hz a b

@@ -1,21 +1,25 @@
 # The yardstick and the printing of the benchmarks that time points of an
 # operation of the real program (drop.sh, paste.sh, remove.sh); sourced.
 #
-# plain_move <from> <to>: the system's own move of every file of a folder
-# (bench_plain_move), timed from that program's start as the operation is
-# timed from its own program's start; PLAIN_S is that time, PLAIN_INSIDE
-# the time inside the program.
+# plain_op [--delete|--recycle] <folder> [<to folder>]: the system's own
+# move (delete, recycle) of every file of a folder (bench_plain_move),
+# timed from that program's start as the operation is timed from its own
+# program's start; PLAIN_S is that time, PLAIN_INSIDE the time inside the
+# program.
 # report_points <what> <run> <size> <start ns> (<point> <ns or ->)...:
 # prints each point after the start, and its ratio to PLAIN_S, with the
 # watcher's figures (stop_watch) and the load; keeps the last point for
 # bench_summary in the results file $RESULTS.
 # bench_summary <results file>: the median of each benchmark's runs.
 
-plain_move() {
-  local out t0 t1
+plain_op() {
+  local out t0 t1 args=() arg
+  for arg in "$@"; do
+    case "$arg" in -*) args+=("$arg") ;; *) args+=("$(win_path "$arg")") ;; esac
+  done
   t0=$(date +%s%N)
-  out=$(wine "$PLAIN_EXE" "$(win_path "$1")" "$(win_path "$2")" 2>/dev/null | tr -d '\r') ||
-    fail "the system's move did not move every file: $out"
+  out=$(wine "$TESSIK_BUILD/bench/bench_plain_move.exe" "${args[@]}" 2>/dev/null | tr -d '\r') ||
+    fail "the system's operation did not take every file: $out"
   t1=$(date +%s%N)
   PLAIN_S=$(awk -v ns=$((t1 - t0)) 'BEGIN {printf "%.3f", ns / 1e9}')
   PLAIN_INSIDE=${out#* }
@@ -57,4 +61,20 @@ bench_summary() {
     END { for (i = 1; i <= k; i++) { key = order[i]
       printf "  %s: %.3f s, %.1fx, longest wait %d ms (%d runs, load%s)\n", key, median(s, key, n[key]),
         median(r, key, n[key]), median(w, key, n[key]), n[key], l[key] } }' "$1"
+}
+
+# seed_icons <box folder> <origin folder> <name prefix> <count>: the box's
+# "Icons" records as drops leave them (store text, indented for a box
+# object): <prefix>0001... in the box's folder, each come from the origin.
+seed_icons() {
+  # Through the environment: awk -v would halve the doubled backslashes.
+  SEED_BOX="$(store_path "$1")" SEED_ORIGIN="$(store_path "$2")" awk -v name="$3" -v n="$4" 'BEGIN {
+    box = ENVIRON["SEED_BOX"]; origin = ENVIRON["SEED_ORIGIN"]
+    width = length(n "")
+    for (i = 1; i <= n; i++) {
+      f = sprintf("%s%0" width "d", name, i)
+      printf "            iconID_%d{\n                path : \"%s\\\\%s\",\n", i - 1, box, f
+      printf "                alias : \"bvn!NULL\",\n                originalPath : \"%s\\\\%s\"\n            }%s\n", origin, f, i < n ? "," : ""
+    }
+  }'
 }

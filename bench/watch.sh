@@ -28,7 +28,7 @@ start_watch() {
   echo "at rest" >"$WATCH_DIR/phase"
   (cd "$WORK" && wine "$WATCH_EXE" "${1:-$BOX_PREFIX}" "$(win_path "$WATCH_DIR")" "${2:-40}" "${3:-20}" >"$WATCH_DIR/out.txt" 2>&1) &
   WATCH_PID=$!
-  for _ in $(seq 3000); do
+  for _ in $(seq 12000); do
     [ -e "$WATCH_DIR/ready" ] && return 0
     runs "$WATCH_PID" || fail "the watcher ended: $(cat "$WATCH_DIR/out.txt")"
     sleep 0.01
