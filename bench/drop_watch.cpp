@@ -181,7 +181,14 @@ int main()
             if (markTaken && moveTaken)
                 break;
             if (Clock::now() - start > std::chrono::seconds(120)) {
-                std::fprintf(stderr, "the window's thread took nothing for 120 s\n");
+                std::fprintf(stderr,
+                             "in 120 s the window's thread took %s (its last move at %ld,%ld, the pointer sent to "
+                             "%ld,%ld; window %s)\n",
+                             markTaken ? "the posted message, not the pointer's move"
+                                       : "neither the posted message nor the pointer's move",
+                             static_cast<long>(shared->moveX), static_cast<long>(shared->moveY),
+                             static_cast<long>(target.x), static_cast<long>(target.y),
+                             IsWindowEnabled(search.found) ? "enabled" : "disabled");
                 return 1;
             }
             Sleep(1);

@@ -5,7 +5,7 @@
 # move (delete, recycle) of every file of a folder (bench_plain_move),
 # timed from that program's start as the operation is timed from its own
 # program's start; PLAIN_S is that time, PLAIN_INSIDE the time inside the
-# program.
+# program, PLAIN_WHAT the operation.
 # report_points <what> <run> <size> <start ns> (<point> <ns or ->)...:
 # prints each point after the start, and its ratio to PLAIN_S, with the
 # watcher's figures (stop_watch) and the load; keeps the last point for
@@ -14,7 +14,9 @@
 
 plain_op() {
   local out t0 t1 args=() arg
+  PLAIN_WHAT=move
   for arg in "$@"; do
+    case "$arg" in --*) PLAIN_WHAT=${arg#--} ;; esac
     case "$arg" in -*) args+=("$arg") ;; *) args+=("$(win_path "$arg")") ;; esac
   done
   t0=$(date +%s%N)
@@ -40,7 +42,7 @@ report_points() {
     line+="; $name $s s $(awk -v s="$s" -v p="$PLAIN_S" 'BEGIN {printf "%.1f", s / p}')x"
     last="$s"
   done
-  echo "$what, run $run, $size: ${line#; }; system move $PLAIN_S s from its start ($PLAIN_INSIDE s inside);" \
+  echo "$what, run $run, $size: ${line#; }; system's $PLAIN_WHAT $PLAIN_S s from its start ($PLAIN_INSIDE s inside);" \
     "UI thread longest wait $WATCH_LONGEST ms, $WATCH_MARKED ms once under way ($WATCH_ROUNDS rounds);" \
     "waits: $WATCH_WAITS; load $load"
   [ -z "${RESULTS:-}" ] || printf '%s|%s|%s|%s|%s|%s\n' "$what" "$size" "$last" "$PLAIN_S" "$WATCH_LONGEST" \
@@ -49,7 +51,7 @@ report_points() {
 
 bench_summary() {
   [ -s "$1" ] || return 0
-  echo "medians (last point, its ratio to the system's move, longest wait):"
+  echo "medians (last point, its ratio to the system's operation, longest wait):"
   awk -F'|' '
     { key = $1 " " $2; if (!(key in n)) order[++k] = key
       n[key]++; s[key, n[key]] = $3; r[key, n[key]] = $3 / $4; w[key, n[key]] = $5; l[key] = l[key] " " $6 }

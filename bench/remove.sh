@@ -148,11 +148,11 @@ if [ "$KIND" = disband ]; then
   # The first option, "解散并归位", is chosen.
   menu_rect "$POPUP_CLASS"
 else
-  # The box takes the keyboard by a click on its title band; under Wine a
-  # key counts only while a paint sees it held.
+  # Ctrl+click on the first icon gives the box the keyboard, Ctrl+A selects
+  # every icon; under Wine a key counts only while a paint sees it held.
   asked=false
   for _ in 1 2 3 4 5; do
-    xdotool mousemove $((bx + 40)) $((by + 20)) click 1
+    xdotool mousemove $((bx + 60)) $((by + 90)) keydown ctrl click 1 keyup ctrl
     sleep 0.3
     xdotool keydown ctrl keydown a
     sleep 0.4
