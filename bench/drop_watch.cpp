@@ -181,6 +181,15 @@ int main()
             if (markTaken && moveTaken)
                 break;
             if (Clock::now() - start > std::chrono::seconds(120)) {
+                POINT pointer{};
+                GetCursorPos(&pointer);
+                HWND there = WindowFromPoint(target);
+                DWORD thereThread = there ? GetWindowThreadProcessId(there, nullptr) : 0;
+                wchar_t thereClass[128] = L"none";
+                if (there)
+                    GetClassNameW(there, thereClass, 128);
+                std::fprintf(stderr, "the pointer stands at %ld,%ld; at %ld,%ld is %ls of %s thread\n", pointer.x,
+                             pointer.y, target.x, target.y, thereClass, thereThread == thread ? "its" : "another");
                 std::fprintf(stderr,
                              "in 120 s the window's thread took %s (its last move at %ld,%ld, the pointer sent to "
                              "%ld,%ld; window %s)\n",

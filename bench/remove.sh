@@ -131,7 +131,8 @@ IFS=, read -r bx by bw bh <<<"$rect"
 [ "${bw:-0}" -gt 0 ] || fail "no box at 300,300"
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "a message box is open before the removal: no figure"
 
-start_watch "@820,250"
+# The pointer moves in the middle of the empty box.
+start_watch "@820,250" 150 150
 watch_hands_off
 watch_phase "choosing what to remove"
 

@@ -48,9 +48,7 @@ watch_answered() {
       ANSWERED_AT=$(tr -d '\r\n' <"$WATCH_DIR/answered")
       return 0
     fi
-    runs "$WATCH_PID" || fail "the watcher ended: $(cat "$WATCH_DIR/out.txt"); the pointer's spot: $(probe at \
-      "$(xdotool getmouselocation --shell | awk -F= '$1 == "X" {print $2}')" \
-      "$(xdotool getmouselocation --shell | awk -F= '$1 == "Y" {print $2}')"); windows: $(probe list)"
+    runs "$WATCH_PID" || fail "the watcher ended: $(cat "$WATCH_DIR/out.txt"); windows: $(probe list)"
     sleep 0.01
   done
   fail "the window did not answer within 300 s"
