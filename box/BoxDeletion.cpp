@@ -164,13 +164,8 @@ GuardedFolders FoldersToGuard(const std::wstring& intoFolder)
     if (intoFolder.empty())
         return folders;
     // What is brought into a box must not take the program's own data
-    // with it: the stores and logs of the live data folder, and the kept
-    // copies and locks under the box root's ".data".
-    if (!s_desktopContainerStore.FileName().empty())
-        folders.own.emplace_back(fs::path(s_desktopContainerStore.FileName()).parent_path().wstring(), false);
-    if (const std::wstring root = NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L""));
-        !root.empty() && root != L"bvn!NULL")
-        folders.own.emplace_back(root + L"\\.data", true);
+    // with it.
+    folders.own = ProgramFoldersOfThisRun();
     return folders;
 }
 

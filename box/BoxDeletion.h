@@ -44,7 +44,7 @@ PutBack::BoxPlaces PutBackPlaces();
 struct GuardedFolders {
     std::vector<std::wstring> boxFolders;
     std::wstring intoFolder;
-    std::vector<std::pair<std::wstring, bool>> own;
+    ProgramFolders own;
     // Any thread.
     BoxFolderGuard Make() const { return BoxFolderGuard(boxFolders, intoFolder, own); }
 };

@@ -9,24 +9,36 @@
 #pragma once
 
 #include <map>
-#include <utility>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/FolderRelation.h"
+
+// Where the program keeps its own data, for a guard of entries brought
+// into a box: everything at any depth in one of folders is the program's
+// (the live data folder: stores, logs, backup nodes, marks; a box root's
+// ".data": kept copies and locks), but what lies inside one of
+// userFolders placed in it: the box root and the folders of the boxes the
+// program made hold the user's files wherever they stand.
+struct ProgramFolders {
+    std::vector<std::wstring> folders;
+    std::vector<std::wstring> userFolders;
+};
+// This run's: the data folder and the box root's ".data"; the box root,
+// every normal box's folder and every hidden box's folder. UI thread only.
+ProgramFolders ProgramFoldersOfThisRun();
 
 class BoxFolderGuard
 {
 public:
     // boxFolders as stored (doubled backslashes are collapsed); intoFolder
     // the folder entries are brought into, empty when none.
-    // ownFolders hold the program's own data: an entry that is one of them
-    // or lies directly in one (or anywhere inside one marked true: a box
-    // root's ".data") is ProgramOwn, unless it is a box folder or holds
-    // one. The data folder is not marked: what a user keeps deeper in it
-    // (a box root placed there) is the user's.
+    // An entry that is one of own's folders, holds one or lies anywhere
+    // inside one (but inside a user folder there) is ProgramOwn, unless it
+    // is a box folder or holds one.
     BoxFolderGuard(const std::vector<std::wstring>& boxFolders, const std::wstring& intoFolder,
-                   const std::vector<std::pair<std::wstring, bool>>& ownFolders = {});
+                   const ProgramFolders& own = {});
 
     // The entry is intoFolder or holds it (or may be).
     FolderRelation IntoItself(const std::wstring& path) const;
@@ -42,19 +54,26 @@ public:
     static bool VolumeRoot(const std::wstring& path);
     static bool VolumeRoot(const EntryLook& entry);
 
-private:
-    struct OwnFolder {
+    // A folder as the questions of "inside" need it: resolved, and its own
+    // spelling, final path and identity.
+    struct Place {
         ResolvedFolder resolved;
         std::wstring spelled, final;
         BY_HANDLE_FILE_INFORMATION facts{};
         bool known = false;
-        bool wholeTree = false;
     };
+
+private:
     bool IsProgramOwn(const EntryLook& entry) const;
+    // For each of m_own, the user folders that lie inside it; resolved
+    // only once an entry is found inside one of m_own.
+    const std::vector<std::vector<Place>>& UserFoldersInside() const;
 
     std::vector<ResolvedFolder> m_boxFolders;
     ResolvedFolder m_into;
-    std::vector<OwnFolder> m_own;
+    std::vector<Place> m_own;
+    std::vector<std::wstring> m_userFolders;
+    mutable std::optional<std::vector<std::vector<Place>>> m_usersInside;
     // Whether a folder (by its comparable spelling) lies inside one of
     // m_own: the entries of one drop mostly share their folder, which is
     // resolved once.

@@ -50,7 +50,7 @@ std::wstring BoxFolderNames::Text(const std::wstring& doing) const
                 L"无法确认不是收纳盒的文件夹或包含收纳盒的文件夹（系统没有回答它是哪个文件夹），" + doing +
                 L"可能会让某个收纳盒失去它的文件夹，已留在原来的位置。";
     if (!m_own.empty())
-        text += (text.empty() ? L"" : L"\n\n") + m_own + L"是 Tessik 自己的数据（设置、日志或撤销用的副本），" + doing +
+        text += (text.empty() ? L"" : L"\n\n") + m_own + L"是 Tessik 自己的数据（设置、日志、备份或撤销用的副本），" + doing +
                 L"会让 Tessik 失去它们，已留在原来的位置。";
     return text;
 }

@@ -451,13 +451,14 @@ void MoveIconToBox(KelmIconManager& view, const IconRecord& dragged, const BoxWi
     const BoxRuntime* target = FindBoxRuntime(owner);
     // A link the system does not show as one is not moved: the move would
     // take the file behind it. The record joins the box as it is.
-    // Nor is another box's folder (or a folder holding one): that box
-    // would lose its folder; the user hears why it stayed.
+    // Nor is another box's folder (or a folder holding one), nor the
+    // program's own data (a box may show a folder of it): that box, or the
+    // program, would lose them; the user hears why it stayed.
     const bool boxFolder = [&] {
         if (!target || !target->UseTargetFolder || !PathExists(dragged.path) ||
             IsDirectlyInFolder(dragged.path, target->TargetFolder))
             return false;
-        const FolderRelation relation = GuardOfBoxFolders().BoxFolder(FullPathOf(dragged.path));
+        const FolderRelation relation = GuardOfBoxFolders(target->TargetFolder).BoxFolder(FullPathOf(dragged.path));
         if (relation == FolderRelation::Unrelated)
             return false;
         BoxFolderNames names;

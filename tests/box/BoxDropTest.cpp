@@ -562,32 +562,67 @@ TEST_F(BoxDropTest, AFolderInTheWayIsToldAndADevicesNameIsJustAName)
     EXPECT_EQ(TimesUserNotified(L"drop-box-folder"), refused) << WideToUtf8(LastNoticeText(L"drop-box-folder"));
 }
 
-// The program's stores, logs and kept copies stay where it looks for them.
+// The program's stores, logs, backup nodes and kept copies stay where it
+// looks for them, at any depth of its data folder (a copy may still be
+// made); a box root placed in the data folder holds the user's files.
 TEST_F(BoxDropTest, TheProgramsOwnFilesAreNeverMovedIntoABox)
 {
     const std::wstring store = s_desktopContainerStore.FileName();
     const std::wstring dataFolder = fs::path(store).parent_path().wstring();
+    struct LiveDataFolder {
+        std::wstring saved = s_dataFolder;
+        ~LiveDataFolder() { s_dataFolder = saved; }
+    } live;
+    s_dataFolder = dataFolder;
     const std::wstring logs = dataFolder + L"\\logs";
-    const std::wstring kept = s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"") + L"\\.data";
-    fs::create_directories(logs);
-    fs::create_directories(kept + L"\\.temp");
+    const std::wstring node = dataFolder + L"\\Backups\\UserBackups\\bk_2026_01_02_03_04";
+    const std::wstring root = s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"");
+    const std::wstring kept = root + L"\\.data";
+    for (const std::wstring& folder : {logs, node, kept + L"\\.temp"})
+        fs::create_directories(folder);
     TempFolder::WriteBytes(logs + L"\\run.log", "log");
+    TempFolder::WriteBytes(node + L"\\Tessik.kelm", "node");
+    TempFolder::WriteBytes(node + L"\\MagnetCom.kelm", "node magnet");
     TempFolder::WriteBytes(kept + L"\\.temp\\a.tmp", "kept");
+    TempFolder::WriteBytes(root + L"\\loose.txt", "loose");
     TempFolder::WriteBytes(In(L"mine.txt"), "mine");
-    std::vector<std::wstring> dropped = {store, logs, kept, kept + L"\\.temp", In(L"mine.txt")};
+    std::vector<std::wstring> dropped = {store,
+                                         logs,
+                                         logs + L"\\run.log",
+                                         node,
+                                         node + L"\\MagnetCom.kelm",
+                                         kept,
+                                         kept + L"\\.temp",
+                                         In(L"mine.txt"),
+                                         root + L"\\loose.txt"};
     if (const std::wstring other = ThroughOtherDrive(store); !other.empty())
+        dropped.push_back(other);
+    if (const std::wstring other = ThroughOtherDrive(node + L"\\Tessik.kelm"); !other.empty())
         dropped.push_back(other);
     Drop(folderBox, dropped, DROPEFFECT_COPY | DROPEFFECT_MOVE);
     WaitForImport();
     EXPECT_FALSE(fs::exists(Folder() + L"\\" + fs::path(store).filename().wstring()));
     EXPECT_EQ(TempFolder::ReadBytes(logs + L"\\run.log"), "log");
+    EXPECT_EQ(TempFolder::ReadBytes(node + L"\\Tessik.kelm"), "node");
+    EXPECT_EQ(TempFolder::ReadBytes(node + L"\\MagnetCom.kelm"), "node magnet");
     EXPECT_EQ(TempFolder::ReadBytes(kept + L"\\.temp\\a.tmp"), "kept");
+    for (const wchar_t* name : {L"run.log", L"bk_2026_01_02_03_04", L"MagnetCom.kelm", L"Tessik.kelm", L"logs"})
+        EXPECT_FALSE(fs::exists(Folder() + L"\\" + name)) << WideToUtf8(name);
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\mine.txt"), "mine") << "the user's own file still moves";
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\loose.txt"), "loose") << "so does one in the box root";
     const std::wstring told = LastNoticeText(L"drop-box-folder");
     for (const std::wstring& name :
-         {fs::path(store).filename().wstring(), std::wstring(L"logs"), std::wstring(L".data")})
+         {fs::path(store).filename().wstring(), std::wstring(L"logs"), std::wstring(L"run.log"),
+          std::wstring(L"bk_2026_01_02_03_04"), std::wstring(L"MagnetCom.kelm"), std::wstring(L".data")})
         EXPECT_NE(told.find(name), std::wstring::npos) << WideToUtf8(told);
+
+    // A copy takes nothing from the program.
+    Drop(folderBox, {logs + L"\\run.log"}, DROPEFFECT_COPY);
+    WaitForImport();
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\run.log"), "log");
+    EXPECT_EQ(TempFolder::ReadBytes(logs + L"\\run.log"), "log");
     fs::remove_all(logs);
+    fs::remove_all(dataFolder + L"\\Backups");
     fs::remove_all(kept);
 }
 

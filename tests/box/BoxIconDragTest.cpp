@@ -9,6 +9,8 @@
 #include <set>
 
 #include "BoxTestSupport.h"
+#include "app/AppState.h"
+#include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
 #include "box/BoxIconDrag.h"
 #include "box/BoxShortcuts.h"
@@ -103,7 +105,8 @@ protected:
             runtime.redoList.clear();
         }
         folder = s_boxRuntimes.at(folderBox).TargetFolder;
-        outside = store->File(L"outside");
+        // Out of the data folder, which holds the suite's store.
+        outside = elsewhere.File(L"outside");
         fs::create_directories(outside);
     }
     void TearDown() override
@@ -182,6 +185,7 @@ protected:
     DWORD draggedEffects = 0;
     POINT cursor{0, 0};
     std::wstring folder;
+    TempFolder elsewhere;
     std::wstring outside;
 };
 
@@ -315,6 +319,32 @@ TEST_F(IconDragTest, AnotherBoxsFolderDroppedInAFolderBoxsSectionStaysWithItsBox
     const auto& records = s_boxIconManagers.at(mappingBox).Records();
     ASSERT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{work, theirs}));
     EXPECT_EQ(records[0].owner, mappingBox) << "the record stays where it was";
+}
+
+TEST_F(IconDragTest, AFileOfTheProgramsDataDroppedInAFolderBoxsSectionStaysWhereItIs)
+{
+    // The mapping box shows a file of a backup node, as a box showing a
+    // folder of the data folder would.
+    struct LiveDataFolder {
+        std::wstring saved = s_dataFolder;
+        ~LiveDataFolder() { s_dataFolder = saved; }
+    } live;
+    s_dataFolder = store->Path().wstring();
+    const std::wstring node = store->File(L"Backups\\UserBackups\\bk_2026_01_02_03_04");
+    const std::wstring saved = node + L"\\Tessik.kelm", theirs = folder + L"\\theirs.txt";
+    fs::create_directories(node);
+    Add(mappingBox, saved, mappingBox);
+    Add(mappingBox, theirs, folderBox);
+    DragOver(mappingBox, 0, 160, 1);
+    FinishIconDragOnRelease(mappingBox, false);
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
+
+    EXPECT_TRUE(fs::exists(saved));
+    EXPECT_FALSE(fs::exists(folder + L"\\Tessik.kelm"));
+    const std::wstring told = LastNoticeText(L"drag-box-folder");
+    EXPECT_NE(told.find(L"“Tessik.kelm”是 Tessik 自己的数据"), std::wstring::npos) << WideToUtf8(told);
+    EXPECT_EQ(s_boxIconManagers.at(mappingBox).Records()[0].owner, mappingBox) << "the record stays where it was";
+    fs::remove_all(store->File(L"Backups"));
 }
 
 TEST_F(IconDragTest, AFileDragKeepsItsPlaceholderInTheViewItIsOver)
