@@ -340,9 +340,19 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
     // A desktop box takes items only on its own roads.
     if (target.box)
         return DROPEFFECT_NONE;
+    // A section whose folder went away takes nothing: records of where the
+    // files are would stand among the folder's files, and vanish with the
+    // next look at it. The user hears why.
+    if (target.physical && !FolderExists(target.folder)) {
+        NotifyUser(L"quick-panel-folder-missing:" + target.folder,
+                   L"收纳盒“" + target.title + L"”的文件夹“" + target.folder +
+                       L"”不存在或无法访问（可能已被移动、重命名或删除），" +
+                       (from == ItemsFrom::Drop ? L"拖入的文件没有放入收纳盒，仍在原来的位置。" : L"没有粘贴。"));
+        return DROPEFFECT_NONE;
+    }
     KelmIconManager& manager = *target.manager;
     const Place place = PlaceAmongShown(target, x, y);
-    const bool intoFolder = target.physical && FolderExists(target.folder);
+    const bool intoFolder = target.physical;
     DWORD done = DROPEFFECT_NONE;
     Untaken untaken(move);
     std::vector<KelmIconManager::NewEntry> entries;

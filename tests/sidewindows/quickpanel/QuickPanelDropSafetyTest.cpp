@@ -283,3 +283,24 @@ TEST_F(QuickPanelDropSafetyTest, ADropWhoseFolderGoesPartWayStopsAndSaysSoOnce)
     EXPECT_NE(LastNoticeText(L"quick-panel-gone").find(L"……以及另外 3 项"), std::wstring::npos)
         << WideToUtf8(LastNoticeText(L"quick-panel-gone"));
 }
+
+// The hidden box's folder went away: neither a drop nor a paste turns the
+// files into records of where they are; the user hears why.
+TEST_F(QuickPanelDropSafetyTest, ASectionWhoseFolderIsGoneTakesNothing)
+{
+    const std::wstring source = temp.File(L"kept.txt");
+    TempFolder::WriteBytes(source, "k");
+    const std::wstring away = parent + L"\\away";
+    ASSERT_TRUE(MoveFileExW(folder.c_str(), away.c_str(), 0));
+    const std::wstring kind = L"quick-panel-folder-missing:" + folder;
+    const int told = TimesUserNotified(kind);
+    Drop({source});
+    PutOnClipboard({source});
+    PasteFilesToComponent(nullptr, 0, 400);
+    MoveFileExW(away.c_str(), folder.c_str(), 0);
+    EXPECT_EQ(TimesUserNotified(kind), told + 2);
+    EXPECT_EQ(TempFolder::ReadBytes(source), "k");
+    for (const IconRecord& record : s_boxIconManagers[s_quickPanelDummy].Records())
+        EXPECT_NE(record.path, source);
+    EXPECT_EQ(Tree(folder), (std::vector<std::wstring>{L"n2.txt"}));
+}
