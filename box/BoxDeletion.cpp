@@ -682,8 +682,12 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
     BoxRuntime* runtime = FindBoxRuntime(box);
     if (!runtime || runtime->IsPseudoBox() || BoxDeletionRefusedWhileBusy(box))
         return;
+    // The box is not made again from its settings while the question is
+    // open: the answer acts on this window.
+    BoxInUse asking = BoxInUse::Hold(box);
     if (!runtime->UseTargetFolder) {
         NewTip2::KelmCreateWindow(box->GetHwnd(), L"确定要删除组件嘛？（此操作不可撤销）＞︿＜", L"删除");
+        asking.Release();
         if (s_tipResult != 1 || !FindBoxRuntime(box) || BoxDeletionRefusedWhileBusy(box))
             return;
         LeaveIntegrationIfIntegrated(box);
@@ -694,7 +698,8 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
     bool keep = false;
     // Every action first makes sure no job started for the box while the
     // question was open; what it acts on is read when it runs.
-    auto busy = [box, &keep] {
+    auto busy = [box, &keep, &asking] {
+        asking.Release();
         if (!BoxDeletionRefusedWhileBusy(box))
             return false;
         keep = true;

@@ -17,6 +17,7 @@
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxFolderNames.h"
+#include "box/BoxInUse.h"
 #include "box/BoxShortcuts.h"
 #include "box/IconFileMove.h"
 #include "box/PutBackPlan.h"
@@ -522,9 +523,14 @@ std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, co
             Glyph(L'\xF112') + kSpaces + L"归位",
             [weakBox, r, owner] {
                 BoxWindowPtr b = weakBox.lock();
+                // The box stays as it is while the question is open, and is
+                // found again by its id once it is answered (the quick
+                // panel's own views are no boxes and hold nothing).
+                const BoxInUse hold = BoxInUse::Hold(owner);
                 const std::wstring entry = Ask(b, r.originalPath);
-                if (entry != L"bvn!NULL" && !entry.empty()) {
-                    RestoreIconToOriginalPath(r, owner, entry);
+                const BoxWindowPtr standing = hold.Holds() ? hold.Box() : owner;
+                if (entry != L"bvn!NULL" && !entry.empty() && standing) {
+                    RestoreIconToOriginalPath(r, standing, entry);
                     if (b)
                         ShowPendingNotices(b->GetHwnd());
                 }

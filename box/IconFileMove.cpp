@@ -7,6 +7,7 @@
 #include "app/FileActionGate.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
+#include "box/BoxInUse.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/CopyJob.h"
 #include "box/fileops/FileJobs.h"
@@ -152,9 +153,11 @@ bool StartItemMove(const std::shared_ptr<KelmWindow>& box, const std::wstring& s
                    const std::wstring& logText,
                    std::function<void(const std::shared_ptr<KelmWindow>& standing, ItemMoveDone done)> finish)
 {
-    return StartFileJob(box, [box, source, destination, logText, finish = std::move(finish)] {
-        MoveItemWorker(box, source, destination, logText, finish);
-    });
+    // The box stays as it is until the move has reported back.
+    return StartFileJob(box,
+                        [box, hold = BoxInUse::Hold(box), source, destination, logText, finish = std::move(finish)] {
+                            MoveItemWorker(box, source, destination, logText, finish);
+                        });
 }
 
 bool StartDraggedFileMove(DraggedFileMove move)

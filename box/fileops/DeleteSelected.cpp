@@ -12,6 +12,7 @@
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxFolderNames.h"
+#include "box/BoxInUse.h"
 #include "box/BoxRuntime.h"
 #include "box/BoxShortcuts.h"
 #include "box/fileops/FileJobProgress.h"
@@ -307,6 +308,8 @@ void DeleteSelectedItems(const BoxWindowPtr& box, std::vector<Selected> selected
     int choice = 0;
     if (anyOnDisk) {
         HoverAnimationCount = 0;
+        // What was chosen is in this box: it stays as it is meanwhile.
+        const BoxInUse hold = BoxInUse::Hold(box);
         choice = s_deleteQuestion(box->GetHwnd(), texts);
         HoverAnimationCount = 0;
         if (choice != 0 && choice != 1)

@@ -532,9 +532,14 @@ void LetGoOfItemsWithoutBox(const std::vector<CopyJobItem>& items)
     const std::wstring folder = first.substr(0, first.find_last_of(L"\\/"));
     std::wstring text = L"放入文件的收纳盒已不存在，已放入的项目没有显示在任何收纳盒中，仍在文件夹“" + folder +
                         L"”中：" + landed.Text() + L"。";
-    for (const std::wstring& name : LetKeptCopiesLeave(nullptr, replaced))
-        text += L"\n被放入的项目替换掉的“" + name +
-                L"”旧版本将移到回收站；回收站不接收时，它会放到收纳盒的文件夹中，并另行告诉你位置。";
+    // No box is left to own the shell's question or hear its answer later:
+    // the copies go now, and where each went is told at once.
+    LeaveReport report;
+    LetKeptCopiesGo(nullptr, replaced, report);
+    for (const std::wstring& name : report.recycled)
+        text += L"\n被放入的项目替换掉的“" + name + L"”旧版本已移到回收站。";
+    if (const std::wstring kept = LeaveReportText(report); !kept.empty())
+        text += L"\n" + kept;
     NotifyUser(L"job-box-gone", text);
 }
 

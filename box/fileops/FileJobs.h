@@ -171,8 +171,8 @@ void AvoidDestinationTakenSincePlan(CopyJobItem& item, JobTrouble& trouble);
 // UI thread, as a batch of a job's items lands and the job's box is gone
 // (nothing of the program should let it go while the job runs): the items
 // stay in the folder they went into, and what "直接覆盖" replaced, which no
-// undo record can bring back now, goes to the Recycle Bin or into view.
-// The user is told both.
+// undo record can bring back now, goes to the Recycle Bin or into view
+// (the UI thread waits for the shell). The user is told both.
 void LetGoOfItemsWithoutBox(const std::vector<CopyJobItem>& items);
 
 // UI thread. Whether a file job holds the worker now.

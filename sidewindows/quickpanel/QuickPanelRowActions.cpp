@@ -9,6 +9,7 @@
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
+#include "box/BoxInUse.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QPListItem.h"
@@ -203,6 +204,17 @@ bool RemoveDesktopComponent(const std::wstring& id, FolderChoice choice)
 
 bool RemoveHiddenComponent(const std::wstring& id, FolderChoice choice)
 {
+    // A drop or paste still working for the box would land its files in a
+    // folder no box shows: the box stays, as a desktop box does.
+    if (BoxInUse::Held(id)) {
+        NotifyUser(L"box-delete-busy",
+                   L"这个收纳盒的文件操作（复制、移动或删除）正在进行，收纳盒没有删除，文件也没有改动。\n"
+                   L"请在当前操作完成后重试。");
+        if (IsWindow(PanelHwnd()))
+            ShowPendingNotices(PanelHwnd());
+        Rebuild();
+        return false;
+    }
     const HiddenBoxRecord* record = FindHidden(id);
     const std::wstring folder = record ? record->TargetFolder : L"";
     if (s_selectedComponentId == id) {

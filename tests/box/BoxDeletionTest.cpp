@@ -15,6 +15,7 @@
 #include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
+#include "box/BoxSettingsWindow.h"
 #include "box/BoxSettings.h"
 #include "box/fileops/UndoList.h"
 #include "ui/core/DpiScale.h"
@@ -400,9 +401,17 @@ TEST_F(BoxDeletionTest, NoBoxGoesWhileAFileJobWorksForItAndTheAnswerActsOnWhatIt
     EXPECT_EQ(TimesUserNotified(L"box-delete-busy"), told + 2);
     jobEnds();
 
+    // Nor is the box made again from its settings under the question.
     startJob = false;
-    whileAsking = [&] { Add(folderBox, boxFolder + L"\\b.txt", home + L"\\b.txt"); };
+    const int remakeTold = TimesUserNotified(L"box-remake-busy");
+    whileAsking = [&] {
+        Add(folderBox, boxFolder + L"\\b.txt", home + L"\\b.txt");
+        TessikDesktopContainer::OpenBoxSettingsWindow(folderBox);
+        TessikDesktopContainer::SetBoxRenderStyle(1);
+        TessikDesktopContainer::CloseBoxSettingsOf(s_boxRuntimes.at(folderBox).id);
+    };
     ShowDeleteBoxDialog(folderBox);
+    EXPECT_EQ(TimesUserNotified(L"box-remake-busy"), remakeTold + 1);
     ASSERT_TRUE(WaitForFileJob([] { return false; }));
     EXPECT_FALSE(FindBoxRuntime(folderBox));
     EXPECT_TRUE(fs::exists(home + L"\\a.txt"));

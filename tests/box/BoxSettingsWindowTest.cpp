@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "BoxTestSupport.h"
@@ -21,6 +22,7 @@
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobMailbox.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/UndoList.h"
 #include "box/icons/IconPersistence.h"
 #include "common/WindowTestSupport.h"
 #include "ui/controls/KelmSlider.h"
@@ -413,6 +415,51 @@ TEST_F(BoxSettingsWindowTest, AJobsResultsReachTheBoxThatStandsUnderItsId)
     EXPECT_EQ(RecordPaths(made), (std::vector<std::wstring>{item.destination}));
     EXPECT_EQ(s_copyProgress.targetWindow, made) << "the job ended in the box that stands";
     EXPECT_FALSE(s_copyProgress.busy);
+    s_copyProgress.targetWindow.reset();
+}
+
+// A box that is gone all the same when a job's items land: what "直接覆盖"
+// replaced, which no undo record can bring back, does not stay in the
+// temporary folder, and the user hears where the items are.
+TEST_F(BoxSettingsWindowTest, AJobWhoseBoxIsGoneLetsWhatItReplacedGoAndSaysSo)
+{
+    BoxWindowPtr box = MakeBox(L"l0001", 100);
+    ASSERT_TRUE(box);
+    const std::wstring folder = temp.File(L"l-folder");
+    std::filesystem::create_directories(folder);
+    const std::wstring source = temp.File(L"l-same.txt");
+    TempFolder::WriteBytes(source, "new");
+    TempFolder::WriteBytes(folder + L"\\l-same.txt", "old");
+    ASSERT_TRUE(FileJobMailbox::Open());
+    CopyJob job;
+    job.box = box;
+    CopyJobItem item;
+    item.source = source;
+    item.destination = folder + L"\\l-same.txt";
+    item.originalPath = L"bvn!NULL";
+    item.owner = box;
+    item.replace = true;
+    item.keptCopy = TempCopyPath(item.destination);
+    job.items.push_back(item);
+    s_copyProgress.targetWindow = box;
+    s_copyProgress.targetBoxId = L"l0001";
+    RetireBoxWindow(box);
+    const int told = TimesUserNotified(L"job-box-gone");
+    std::thread(CopyFilesWorker, job).join();
+    // Wine's shell asks before it recycles: the user says yes.
+    std::atomic<bool> answered{false};
+    std::thread answerer([&answered] {
+        while (!answered) {
+            AnswerShellQuestions();
+            Sleep(5);
+        }
+    });
+    EXPECT_TRUE(PumpUntil([&] { return TimesUserNotified(L"job-box-gone") > told; }, 20000));
+    answered = true;
+    answerer.join();
+    EXPECT_NE(LastNoticeText(L"job-box-gone").find(L"l-same.txt"), std::wstring::npos);
+    EXPECT_FALSE(PathExists(item.keptCopy)) << "the replaced version stayed where only the program finds it";
+    EXPECT_EQ(TempFolder::ReadBytes(item.destination), "new");
     s_copyProgress.targetWindow.reset();
 }
 

@@ -7,6 +7,7 @@
 #include "app/FileRemoval.h"
 #include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
+#include "box/BoxInUse.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/UndoRecord.h"
 #include "common/DirectoryLink.h"
@@ -165,6 +166,11 @@ TEST_F(QuickPanelTest, DeletingAHiddenBoxRemovesItsRecordsAndTreatsItsFolderAsCh
     const std::filesystem::path workingFolder = std::filesystem::current_path();
     BuildQuickPanelList();
 
+    // Not while a drop or paste works for it.
+    BoxInUse hold = BoxInUse::HoldId(L"h00001");
+    EXPECT_FALSE(RemoveHiddenComponent(L"h00001", FolderChoice::Keep));
+    EXPECT_TRUE(HasMember(s_quickPanelStore, L"TempList", L"h00001"));
+    hold.Release();
     EXPECT_TRUE(RemoveHiddenComponent(L"h00001", FolderChoice::Keep));
     EXPECT_TRUE(std::filesystem::is_directory(kept));
     EXPECT_FALSE(HasMember(s_quickPanelStore, L"TempList", L"h00001"));
