@@ -271,13 +271,13 @@ bool RememberTempFolder(const std::wstring& dataFolder, const std::wstring& temp
     auto names = [&](const ListedTempFolder& f) { return Names(f.folder, folder); };
     const std::optional<BoxRootIdentity> root = BoxRootIdentityOf(folder);
     if (!root) {
-        // Listed all the same, so that a later start logs what it leaves;
-        // without the root's identity the line proves nothing.
-        if (std::none_of(folders.begin(), folders.end(), names)) {
-            folders.push_back({folder, std::nullopt});
-            WriteAtomically(ListPath(dataFolder), FormatTempFolderList(folders));
-        }
-        return false;
+        // A root that cannot be opened (a drive not there) holds no copy
+        // either. Listed all the same, so that a later start logs what it
+        // leaves; without the root's identity the line proves nothing.
+        if (std::any_of(folders.begin(), folders.end(), names))
+            return true;
+        folders.push_back({folder, std::nullopt});
+        return WriteAtomically(ListPath(dataFolder), FormatTempFolderList(folders));
     }
     if (std::any_of(folders.begin(), folders.end(),
                     [&](const ListedTempFolder& f) { return f.root == root && names(f); }))

@@ -70,8 +70,9 @@ TempFolderProof ProveListedTempFolder(const ListedTempFolder& listed);
 // Adds the folder with its root's identity now, unless the list names it
 // already (by location, not by spelling) with that identity; lines naming
 // it otherwise give way. The file is replaced atomically. False when it
-// could not be written or the root's identity could not be read (the line
-// then proves nothing, and the next use tries again).
+// could not be written. A root that cannot be opened now is listed without
+// its identity: that line proves nothing, but no copy can be kept there
+// either.
 bool RememberTempFolder(const std::wstring& dataFolder, const std::wstring& tempFolder);
 // Takes the folder off the list; false when the list could not be written.
 bool ForgetTempFolder(const std::wstring& dataFolder, const std::wstring& tempFolder);
