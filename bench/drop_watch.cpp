@@ -174,7 +174,14 @@ int main()
             movesBefore = shared->moves;
             SetCursorPos(target.x, target.y);
         }
-        for (;;) {
+        for (int look = 1;; ++look) {
+            // A move the system did not make (the pointer still elsewhere a
+            // while later, as seen once after a popup closed under Wine) is
+            // made again: the round waits on the program, not on the system.
+            POINT pointer{};
+            if (!handsOff && look % 10 == 0 && GetCursorPos(&pointer) &&
+                (pointer.x != target.x || pointer.y != target.y))
+                SetCursorPos(target.x, target.y);
             const bool markTaken = shared->markTaken == round;
             const bool moveTaken =
                 handsOff || (shared->moves != movesBefore && shared->moveX == target.x && shared->moveY == target.y);

@@ -42,8 +42,9 @@ watch_hands_on() { rm -f "$WATCH_DIR/hands-off"; }
 watch_mark() { touch "$WATCH_DIR/mark"; }
 
 watch_answered() {
+  local deadline=$(($(date +%s) + 300))
   touch "$WATCH_DIR/ask"
-  for _ in $(seq 30000); do
+  while [ "$(date +%s)" -lt "$deadline" ]; do
     if [ -s "$WATCH_DIR/answered" ]; then
       ANSWERED_AT=$(tr -d '\r\n' <"$WATCH_DIR/answered")
       return 0
