@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -57,6 +58,23 @@ bool IsFolderBacked(const BoxWindowPtr& owner)
     return runtime && !runtime->BackingFolder().empty();
 }
 
+// The same, asked of the disk once per owner box: a selection of thousands
+// has a few owners.
+class FolderBackedOwners
+{
+public:
+    bool operator()(const BoxWindowPtr& owner)
+    {
+        auto found = known_.find(owner);
+        if (found == known_.end())
+            found = known_.emplace(owner, IsFolderBacked(owner)).first;
+        return found->second;
+    }
+
+private:
+    std::map<BoxWindowPtr, bool> known_;
+};
+
 // The view the selection was made in.
 KelmIconManager* SelectionManager(const BoxWindowPtr& box, const BoxRuntime& runtime)
 {
@@ -74,24 +92,23 @@ struct Selected {
     BoxWindowPtr owner;
 };
 
-// The view still shows the item: a record of that path and owner.
-bool StillShown(KelmIconManager& manager, const Selected& item)
-{
-    const auto& records = manager.Records();
-    return std::any_of(records.begin(), records.end(), [&](const IconRecord& record) {
-        return record.path == item.path && manager.EffectiveOwner(record) == item.owner;
-    });
-}
-
-// Keeps what is still shown in the box's selection view; false when the
-// box or view went or nothing is left.
+// Keeps what the box's selection view still shows (a record of that path
+// and owner); false when the box or view went or nothing is left. One
+// pass over the view's list, however many were chosen.
 bool KeepStillShown(const BoxWindowPtr& box, std::vector<Selected>& selected)
 {
     BoxRuntime* runtime = FindBoxRuntime(box);
     KelmIconManager* manager = runtime ? SelectionManager(box, *runtime) : nullptr;
     if (!manager)
         return false;
-    std::erase_if(selected, [&](const Selected& item) { return !StillShown(*manager, item); });
+    std::unordered_map<std::wstring, std::vector<const KelmWindow*>> shown;
+    for (const IconRecord& record : manager->Records())
+        shown[record.path].push_back(manager->EffectiveOwner(record).get());
+    std::erase_if(selected, [&](const Selected& item) {
+        const auto found = shown.find(item.path);
+        return found == shown.end() ||
+               std::find(found->second.begin(), found->second.end(), item.owner.get()) == found->second.end();
+    });
     return !selected.empty();
 }
 
@@ -277,11 +294,11 @@ namespace
 // one, however either is spelled, would take that box's folder with it
 // (to the Recycle Bin or for good): it stays, with its record, and its
 // name is added to names. Reads the box registry: UI thread only.
-void LeaveBoxFolders(std::vector<Selected>& selected, BoxFolderNames& names)
+void LeaveBoxFolders(std::vector<Selected>& selected, BoxFolderNames& names, FolderBackedOwners& folderBacked)
 {
     const BoxFolderGuard guard = GuardOfBoxFolders();
     std::erase_if(selected, [&](const Selected& item) {
-        if (!IsFolderBacked(item.owner))
+        if (!folderBacked(item.owner))
             return false;
         const std::wstring path = PathToDelete(item.path);
         const FolderRelation relation = guard.BoxFolder(path);
@@ -300,11 +317,12 @@ void DeleteSelectedItems(const BoxWindowPtr& box, std::vector<Selected> selected
         NotifyUser(L"delete-busy", kDeleteBusyText);
         return;
     }
-    LeaveBoxFolders(selected, boxFolders);
+    FolderBackedOwners folderBacked;
+    LeaveBoxFolders(selected, boxFolders, folderBacked);
     if (selected.empty())
         return;
-    const bool anyOnDisk =
-        std::any_of(selected.begin(), selected.end(), [](const Selected& s) { return IsFolderBacked(s.owner); });
+    const bool anyOnDisk = std::any_of(selected.begin(), selected.end(),
+                                       [&folderBacked](const Selected& s) { return folderBacked(s.owner); });
     int choice = 0;
     if (anyOnDisk) {
         HoverAnimationCount = 0;
@@ -322,10 +340,6 @@ void DeleteSelectedItems(const BoxWindowPtr& box, std::vector<Selected> selected
             NotifyUser(L"delete-busy", kDeleteBusyText);
             return;
         }
-        // A box may have been made or moved onto one of them meanwhile.
-        LeaveBoxFolders(selected, boxFolders);
-        if (selected.empty())
-            return;
     }
     BoxRuntime* runtime = FindBoxRuntime(box);
 
@@ -341,10 +355,13 @@ void DeleteSelectedItems(const BoxWindowPtr& box, std::vector<Selected> selected
     DeleteJob job;
     job.box = box;
     job.choice = choice;
+    // A box may have been made or moved onto one of the files while the
+    // question was open: the worker asks again of each as it acts.
+    job.guarded = std::make_shared<const GuardedFolders>(FoldersToGuard(L""));
     for (const Selected& s : selected) {
         DeleteJobItem item;
         item.owner = s.owner;
-        if (IsFolderBacked(s.owner)) {
+        if (folderBacked(s.owner)) {
             item.onDisk = true;
             item.path = PathToDelete(s.path);
             if (item.path != s.path)
@@ -411,7 +428,9 @@ void DeleteSelectionWorker(DeleteJob job)
     // Files whose copies are kept, waiting to go to the Recycle Bin
     // together.
     std::vector<size_t> toRecycle;
+    BoxFolderNames boxFolders;
     try {
+        const BoxFolderGuard guard = job.guarded ? job.guarded->Make() : GuardedFolders{}.Make();
         for (size_t i = 0; i < count; ++i) {
             if (FileJobCancelled())
                 break;
@@ -419,6 +438,14 @@ void DeleteSelectionWorker(DeleteJob job)
             s_copyProgress.SetCurrentName(item.path);
             s_copyProgress.fraction = static_cast<float>(i) / static_cast<float>(count);
             PostRepaint(target, true);
+            // Another box's folder (or one that holds it) stays, with its
+            // record, however either is spelled.
+            if (item.onDisk) {
+                const FolderRelation relation = guard.BoxFolder(item.path);
+                boxFolders.Add(item.path, relation);
+                if (relation != FolderRelation::Unrelated)
+                    continue;
+            }
             if (item.onDisk && job.choice == 1) {
                 // A folder goes as a whole tree; a link in it is removed as
                 // a link, never followed.
@@ -475,6 +502,8 @@ void DeleteSelectionWorker(DeleteJob job)
         }
         if (job.box && !refused.empty())
             PostFromJob([refused = std::move(refused)] { TellRefused(refused); });
+        if (!boxFolders.Empty())
+            PostFromJob([text = boxFolders.Text(L"删除")] { NotifyUser(L"delete-box-folder", text); });
     } catch (...) {
         Log(L"ERROR", L"A delete job stopped on an unexpected error.");
     }

@@ -18,6 +18,7 @@
 #include "box/PendingBoxTimer.h"
 
 class KelmWindow;
+struct GuardedFolders;
 
 struct DeleteJobItem {
     std::wstring path;
@@ -36,6 +37,8 @@ struct DeleteJob {
     std::vector<DeleteJobItem> items;
     // 0 to the Recycle Bin, 1 permanently.
     int32_t choice = 0;
+    // The boxes' folders, which no file of the job may take with it.
+    std::shared_ptr<const GuardedFolders> guarded;
 };
 
 // The title and text of the question a delete of real files asks.

@@ -373,6 +373,31 @@ TEST_F(BoxDeleteTest, AnotherBoxsFolderIsNeitherDeletedNorRenamed)
     EXPECT_EQ(TimesUserNotified(L"rename-box-folder"), told + 1);
 }
 
+// A box made on a chosen folder while the question was open takes it as
+// its own: the delete leaves it, with its record, and says why.
+TEST_F(BoxDeleteTest, AFolderThatBecameABoxsFolderDuringTheQuestionStays)
+{
+    const std::wstring late = Folder() + L"\\late";
+    fs::create_directories(late);
+    TempFolder::WriteBytes(late + L"\\l.txt", "l");
+    Add(folderBox, late);
+    BoxRuntime& other = s_boxRuntimes.at(mappingBox);
+    const bool usedFolder = other.UseTargetFolder;
+    const std::wstring otherFolder = other.TargetFolder;
+    s_deleteQuestion = [&](HWND, const DeleteQuestionTexts&) {
+        other.UseTargetFolder = true;
+        other.TargetFolder = late;
+        return 1;
+    };
+    const int told = TimesUserNotified(L"delete-box-folder");
+    DeleteByKey(folderBox, {0});
+    other.UseTargetFolder = usedFolder;
+    other.TargetFolder = otherFolder;
+    EXPECT_EQ(TempFolder::ReadBytes(late + L"\\l.txt"), "l");
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{late});
+    EXPECT_EQ(TimesUserNotified(L"delete-box-folder"), told + 1);
+}
+
 TEST(DeletePaths, AbsoluteWithBackslashesAndNoTrailingSeparator)
 {
     EXPECT_EQ(PathToDelete(L"C:/a/b/"), L"C:\\a\\b");
