@@ -337,15 +337,15 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
     // A folder in the box root or a box's folder that is gone (or that no
     // box shows) is not made again or filled: nothing would show the file
     // there. The Desktop is offered instead, or the file stays.
-    if (const std::wstring why =
-            PutBack::HiddenHomeWhy(plan.folder, PutBack::HomeFactsOf(plan.folder, PutBackPlaces()));
-        !why.empty()) {
+    if (const PutBack::HomeFacts home = PutBack::HomeFactsOf(plan.folder, PutBackPlaces());
+        !PutBack::HiddenHomeWhy(plan.folder, home).empty()) {
+        const std::wstring why = PutBack::HiddenHomeWhy(plan.folder, home);
         const std::wstring desktop = KnownFolderPath(CSIDL_DESKTOPDIRECTORY);
         if (desktop.empty())
             return refuse(why + L"，也找不到桌面文件夹，没有移动。");
         const BoxWindowPtr standing = StandingBoxOf(owner);
         if (!s_putBackOnDesktopQuestion(standing ? standing->GetHwnd() : nullptr,
-                                        why + L"。\n要把“" + name + L"”放到桌面吗？"))
+                                        PutBack::HiddenHomeQuestion(plan.folder, name, home)))
             return refuse(why + L"，没有移动。");
         // The question held the UI thread's loop: the box, a job or the
         // item may have changed meanwhile.

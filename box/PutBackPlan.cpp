@@ -220,6 +220,13 @@ std::wstring HiddenHomeWhy(const std::wstring& folder, const HomeFacts& facts)
     return L"“" + folder + L"”在收纳盒的文件夹中，但没有收纳盒显示它，放在那里的文件将无处可见";
 }
 
+std::wstring HiddenHomeQuestion(const std::wstring& folder, const std::wstring& name, const HomeFacts& facts)
+{
+    const std::wstring last = L"“" + NamePart(folder) + L"”";
+    return (facts.exists ? L"文件夹" + last + L"没有收纳盒显示" : L"原来的文件夹" + last + L"已不存在") +
+           L"，放在那里将无处可见。\n要把“" + name + L"”放到桌面吗？";
+}
+
 DisbandTarget PlanDisbandTarget(const std::wstring& fileName, const std::wstring& originalPath, Place place,
                                 const std::wstring& desktop, const WayCheck& way)
 {

@@ -68,6 +68,9 @@ HomeFacts HomeFactsOf(const std::wstring& folder, const BoxPlaces& places);
 // is shown by no box. Empty when it may take the file: a folder a box
 // shows, or one outside every box (made when missing).
 std::wstring HiddenHomeWhy(const std::wstring& folder, const HomeFacts& facts);
+// The short question that offers the Desktop instead for the file name,
+// naming the folder by its last name (the question box is small).
+std::wstring HiddenHomeQuestion(const std::wstring& folder, const std::wstring& name, const HomeFacts& facts);
 
 // Where a disband puts one file of the box.
 struct DisbandTarget {

@@ -211,7 +211,9 @@ TEST_F(IconContextMenuTest, MovingBackWhereNoBoxShowsTheFileOffersTheDesktop)
         SCOPED_TRACE(WideToUtf8(typed));
         asked.clear();
         EXPECT_FALSE(RestoreIconToOriginalPath(r, folderBox, typed));
-        EXPECT_NE(asked.find(typed == unshown ? unshown : gone), std::wstring::npos) << WideToUtf8(asked);
+        EXPECT_NE(asked.find(typed == unshown ? L"“left”" : L"“n1111”"), std::wstring::npos) << WideToUtf8(asked);
+        EXPECT_NE(LastNoticeText(L"restore-refused:" + r.path).find(typed == unshown ? unshown : gone),
+                  std::wstring::npos);
         EXPECT_EQ(TempFolder::ReadBytes(r.path), "boxed");
         EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{r.path});
     }
