@@ -9,8 +9,13 @@
 // the drop until the box holds a record of every file and the job has
 // ended, beside plain MoveFileExW and CopyFileExW of as many files: 1,000
 // small files moved, then copied (Ctrl held), and one large file (200 MB, to
-// keep the disk use sane) copied.
+// keep the disk use sane) copied. Then the same 1,000 files moved into a box
+// that already holds 10,000 (half found in its folder, half from drops of
+// 1,000, each followed by the undo of one file, as a user's box fills): a
+// full box must take a drop about as fast as an empty one.
 #include <windows.h>
+
+#include <psapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,6 +33,8 @@
 #include "box/BoxRuntime.h"
 #include "box/BoxServices.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/UndoRedo.h"
+#include "box/icons/FolderSync.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/D2DResources.h"
 #include "ui/core/DpiScale.h"
@@ -44,6 +51,10 @@ namespace
 {
 
 constexpr int kSmallFiles = 1000;
+// What the full box holds before its drop: files found in its folder, and
+// drops of kSmallFiles.
+constexpr int kHeldFromFolder = 5000;
+constexpr int kFillDrops = 5;
 
 using Clock = std::chrono::steady_clock;
 
@@ -52,12 +63,33 @@ double Seconds(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::vector<std::wstring> MakeSmallFiles(const fs::path& folder)
+// Megabytes of the process resident in memory.
+double PrivateMegabytes()
+{
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters));
+    return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
+}
+
+// Seconds of CPU the process has spent.
+double CpuSeconds()
+{
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    auto seconds = [](const FILETIME& t) {
+        return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+    };
+    return seconds(kernel) + seconds(user);
+}
+
+std::vector<std::wstring> MakeSmallFiles(const fs::path& folder, const std::wstring& prefix = L"f",
+                                         int count = kSmallFiles)
 {
     fs::create_directories(folder);
     std::vector<std::wstring> paths;
-    for (int i = 0; i < kSmallFiles; ++i) {
-        paths.push_back((folder / (L"f" + std::to_wstring(i) + L".txt")).wstring());
+    for (int i = 0; i < count; ++i) {
+        paths.push_back((folder / (prefix + std::to_wstring(i) + L".txt")).wstring());
         std::ofstream(fs::path(paths.back()), std::ios::binary) << std::string(512, 'x');
     }
     return paths;
@@ -71,12 +103,13 @@ void MakeLargeFile(const fs::path& file)
         out << chunk;
 }
 
-template <typename Fn> double ForEachSmall(const fs::path& from, const fs::path& to, Fn fn)
+template <typename Fn>
+double ForEachSmall(const fs::path& from, const fs::path& to, Fn fn, const std::wstring& prefix = L"f")
 {
     fs::create_directories(to);
     const auto start = Clock::now();
     for (int i = 0; i < kSmallFiles; ++i) {
-        const std::wstring name = L"f" + std::to_wstring(i) + L".txt";
+        const std::wstring name = prefix + std::to_wstring(i) + L".txt";
         fn((from / name).wstring(), (to / name).wstring());
     }
     return Seconds(start);
@@ -86,6 +119,9 @@ template <typename Fn> double ForEachSmall(const fs::path& from, const fs::path&
 // worker's batches and the job's end reach the box through the queue.
 // done is asked after every message too: during a drop the queue may not
 // run dry for seconds.
+// The longest a single message kept the loop, in seconds.
+double s_longestMessage = 0.0;
+
 bool RunLoopUntil(const std::function<bool()>& done, DWORD milliseconds)
 {
     const ULONGLONG end = GetTickCount64() + milliseconds;
@@ -95,8 +131,10 @@ bool RunLoopUntil(const std::function<bool()>& done, DWORD milliseconds)
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            const auto start = Clock::now();
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
+            s_longestMessage = std::max(s_longestMessage, Seconds(start));
             if (done())
                 return true;
             if (GetTickCount64() >= end)
@@ -145,7 +183,33 @@ public:
         // file in place), as the loop saw them.
         double started = -1.0;
         double worker = -1.0;
+        // The box's icons stand still (no animation left) after the job.
+        double still = -1.0;
+        // CPU seconds of the process from the drop until then.
+        double cpu = -1.0;
+        // The longest stretch the box's thread spent on one message.
+        double longest = -1.0;
     };
+
+    size_t RecordCount() const { return s_boxIconManagers.at(box_).Records().size(); }
+
+    // Files put straight into the box's folder, taken in as its folder sync
+    // finds them.
+    void AddFromFolder(int count)
+    {
+        MakeSmallFiles(Folder(), L"held", count);
+        Sync();
+    }
+
+    // What the program's folder refresh does after every change.
+    void Sync() { SyncBoxFolder(s_boxIconManagers.at(box_), Folder(), false); }
+
+    // Takes back the box's last operation (one file of the last drop).
+    void UndoOne()
+    {
+        UndoLastFileOperation(box_, box_);
+        RunLoopUntil([] { return !s_copyProgress.busy; }, 60000);
+    }
 
     // Drops the paths as a shell drag would, with Ctrl held for a copy, and
     // runs the loop until the job has ended.
@@ -175,6 +239,10 @@ public:
             return Times{};
         }
         const KelmIconManager& records = s_boxIconManagers.at(box_);
+        const size_t recordsBefore = records.Records().size();
+        const size_t entriesBefore = EntriesIn(Folder());
+        const double cpuBefore = CpuSeconds();
+        s_longestMessage = 0.0;
         Times times;
         bool workerSeen = false;
         const bool arrived = RunLoopUntil(
@@ -189,12 +257,18 @@ public:
             },
             300000);
         times.records = Seconds(start);
-        if (!arrived || records.Records().size() != paths.size() || EntriesIn(Folder()) != paths.size()) {
+        if (!arrived || records.Records().size() != recordsBefore + paths.size() ||
+            EntriesIn(Folder()) != entriesBefore + paths.size()) {
             std::fprintf(stderr,
                          "import: the drop of %zu items did not arrive whole (%zu records, %zu in the folder)\n",
                          paths.size(), records.Records().size(), EntriesIn(Folder()));
             return Times{};
         }
+        BoxWindowPtr box = box_;
+        RunLoopUntil([box] { return box->animationManager.GetActiveCount() == 0; }, 300000);
+        times.still = Seconds(start);
+        times.cpu = CpuSeconds() - cpuBefore;
+        times.longest = s_longestMessage;
         return times;
     }
 
@@ -280,6 +354,48 @@ int main()
         std::printf("drop of a 200 MB file, copied: %.3f s to its record (worker from %.3f s to %.3f s); "
                     "CopyFileExW %.3f s, %.2fx\n",
                     dropBig.records, dropBig.started, dropBig.worker, plainBig, dropBig.records / plainBig);
+
+    // The box fills as a user's does; each drop's figure shows whether the
+    // cost grows with what the box holds.
+    bench.AddFromFolder(kHeldFromFolder);
+    for (int round = 0; round < kFillDrops && result == 0; ++round) {
+        const std::vector<std::wstring> fill =
+            MakeSmallFiles(root / (L"fill" + std::to_wstring(round)), L"r" + std::to_wstring(round) + L"_");
+        const size_t held = bench.RecordCount();
+        const Bench::Times times = bench.Drop(fill, false);
+        if (times.records < 0) {
+            result = 1;
+            break;
+        }
+        bench.UndoOne();
+        bench.Sync();
+        std::printf("filling drop %d onto %zu records: %.3f s to every record, %.3f s still, %.2f s CPU, longest "
+                    "message %.0f ms; %.1f MB resident after its undo\n",
+                    round + 1, held, times.records, times.still, times.cpu, times.longest * 1000.0, PrivateMegabytes());
+    }
+    const std::vector<std::wstring> last = MakeSmallFiles(root / L"last", L"z");
+    // The system's move of the same files into the same full folder (and
+    // back out, untimed): under Wine every name taken into a folder costs
+    // a look through the whole folder, which no program can spare.
+    const double plainFull = ForEachSmall(
+        root / L"last", bench.Folder(),
+        [](const std::wstring& s, const std::wstring& d) { MoveFileExW(s.c_str(), d.c_str(), 0); }, L"z");
+    ForEachSmall(
+        bench.Folder(), root / L"last",
+        [](const std::wstring& s, const std::wstring& d) { MoveFileExW(s.c_str(), d.c_str(), 0); }, L"z");
+    const size_t held = bench.RecordCount();
+    const Bench::Times full = result == 0 ? bench.Drop(last, false) : Bench::Times{};
+    if (full.records < 0) {
+        result = 1;
+    } else {
+        std::printf("drop of %d small files onto a box of %zu records, moved: %.3f s to every record (worker from "
+                    "%.3f s to %.3f s), %.3f s still, %.2f s CPU, longest message %.0f ms; MoveFileExW into that "
+                    "folder %.3f s, %.2fx "
+                    "(into an empty one %.3f s, %.2fx); empty box %.3f s, %.3f s still, %.2fx\n",
+                    kSmallFiles, held, full.records, full.started, full.worker, full.still, full.cpu,
+                    full.longest * 1000.0, plainFull, full.records / plainFull, plainMove, full.records / plainMove,
+                    dropMove.records, dropMove.still, full.records / dropMove.records);
+    }
 
     RemoveItemWithoutFollowingLinks(root.wstring());
     return result;

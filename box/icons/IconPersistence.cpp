@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <string_view>
 #include <unordered_set>
 
 #include "app/KelmStorage.h"
@@ -44,6 +45,88 @@ std::vector<BoxWindowPtr> OwnersOf(const KelmIconManager& view)
               [](const BoxWindowPtr& a, const BoxWindowPtr& b) { return std::less<KelmWindow*>()(a.get(), b.get()); });
     owners.erase(std::unique(owners.begin(), owners.end()), owners.end());
     return owners;
+}
+
+// Whether key is "iconID_" followed by the digits of number.
+bool IsIconKey(const std::wstring& key, size_t number)
+{
+    static constexpr std::wstring_view kPrefix = L"iconID_";
+    if (key.size() <= kPrefix.size() || std::wstring_view(key).substr(0, kPrefix.size()) != kPrefix)
+        return false;
+    wchar_t digits[24];
+    const int length = swprintf(digits, 24, L"%zu", number);
+    return length > 0 && std::wstring_view(key).substr(kPrefix.size()) == std::wstring_view(digits, length);
+}
+
+// The text member at position index of an icon object, when it is there
+// under that key.
+std::wstring* TextAt(KelmStorageNestedObject& icon, size_t index, const wchar_t* key)
+{
+    if (index >= icon.members.size())
+        return nullptr;
+    auto member = icon.members.nth(index);
+    if (member->first != key || member->second.index() != 3)
+        return nullptr;
+    return &std::get<3>(member.value());
+}
+
+// Writes the records into a box's stored "Icons" in place, as the whole
+// rewrite would leave it: "iconID_0" ... in order, each with path, alias
+// and originalPath. Only what differs is written, so a save after a
+// thousand files were added costs those files, not the ten thousand the
+// box already held (a rewrite of every record under Wine's heap kept the
+// window waiting a tenth of a second and more per save). False, with
+// nothing changed, when the stored object has another shape; the caller
+// then rewrites it whole.
+bool WriteIconsInPlace(KelmStorageNestedObject& icons, const std::vector<const IconRecord*>& records)
+{
+    auto& members = icons.members;
+    const size_t common = std::min(records.size(), members.size());
+    for (size_t i = 0; i < common; ++i) {
+        auto member = members.nth(i);
+        if (!IsIconKey(member->first, i) || member->second.index() != 4 || !std::get<4>(member->second))
+            return false;
+        KelmStorageNestedObject& icon = *std::get<4>(member->second);
+        if (icon.members.size() != 3 || !TextAt(icon, 0, L"path") || !TextAt(icon, 1, L"alias") ||
+            !TextAt(icon, 2, L"originalPath"))
+            return false;
+    }
+    auto assign = [](std::wstring& stored, const std::wstring& value) {
+        if (stored != value)
+            stored = value;
+    };
+    for (size_t i = 0; i < common; ++i) {
+        KelmStorageNestedObject& icon = *std::get<4>(members.nth(i).value());
+        assign(*TextAt(icon, 0, L"path"), records[i]->path);
+        assign(*TextAt(icon, 1, L"alias"), TypedTextToStore(records[i]->alias));
+        assign(*TextAt(icon, 2, L"originalPath"), records[i]->originalPath);
+    }
+    while (members.size() > records.size())
+        members.pop_back();
+    for (size_t i = members.size(); i < records.size(); ++i) {
+        auto icon = std::make_shared<KelmStorageNestedObject>();
+        icon->members.insert({L"path", records[i]->path});
+        icon->members.insert({L"alias", TypedTextToStore(records[i]->alias)});
+        icon->members.insert({L"originalPath", records[i]->originalPath});
+        members.insert({L"iconID_" + std::to_wstring(i), KelmStorageValue(std::move(icon))});
+    }
+    return true;
+}
+
+// The stored "Icons" of a box, when it is the last member of the box's
+// object, where a whole rewrite leaves it.
+KelmStorageNestedObject* StoredIconsInPlace(const std::wstring& boxId)
+{
+    KelmStorageNestedObject* components = nullptr;
+    try {
+        components = &s_desktopContainerStore.GetRootObject(L"Components");
+    } catch (const std::out_of_range&) {
+        return nullptr;
+    }
+    KelmStorageNestedObject* box = FindChildObject(components, L"ComID_" + boxId);
+    if (!box || box->members.empty() || box->members.back().first != L"Icons")
+        return nullptr;
+    return FindChildObject(box, L"Icons");
 }
 
 bool MayWriteIconsOf(const KelmIconManager& view, const BoxWindowPtr& owner)
@@ -90,28 +173,34 @@ void SaveBoxIcons(KelmIconManager& view)
                 writable.push_back(owner);
         }
         if (!writable.empty()) {
-            KelmStorageProxy components = s_desktopContainerStore[L"Components"];
-            std::unordered_map<const KelmWindow*, int> counters;
-            for (const BoxWindowPtr& owner : writable) {
-                components[L"ComID_" + s_boxRuntimes[owner].id][L"Icons"].remove();
-                counters[owner.get()] = 0;
-            }
             // The placeholder of a drag passing over the box stands for no
             // icon of it.
             const std::shared_ptr<TessikDesktopContainer::KelmIcon> placeholder =
                 s_dragPlaceholder.manager == &view ? s_dragPlaceholder.control.lock() : nullptr;
+            std::unordered_map<const KelmWindow*, std::vector<const IconRecord*>> stored;
+            for (const BoxWindowPtr& owner : writable)
+                stored[owner.get()];
             for (const IconRecord& record : view.Records()) {
                 if (placeholder && record.control == placeholder)
                     continue;
-                const BoxWindowPtr& owner = view.EffectiveOwner(record);
-                auto counter = counters.find(owner.get());
-                if (counter == counters.end())
+                auto owned = stored.find(view.EffectiveOwner(record).get());
+                if (owned != stored.end())
+                    owned->second.push_back(&record);
+            }
+            KelmStorageProxy components = s_desktopContainerStore[L"Components"];
+            for (const BoxWindowPtr& owner : writable) {
+                const std::wstring& id = s_boxRuntimes[owner].id;
+                const std::vector<const IconRecord*>& records = stored[owner.get()];
+                KelmStorageNestedObject* icons = records.empty() ? nullptr : StoredIconsInPlace(id);
+                if (icons && WriteIconsInPlace(*icons, records))
                     continue;
-                KelmStorageProxy icon = components[L"ComID_" + s_boxRuntimes[owner].id][L"Icons"]
-                                                  [L"iconID_" + std::to_wstring(counter->second++)];
-                icon[L"path"] = record.path;
-                icon[L"alias"] = TypedTextToStore(record.alias);
-                icon[L"originalPath"] = record.originalPath;
+                components[L"ComID_" + id][L"Icons"].remove();
+                for (size_t i = 0; i < records.size(); ++i) {
+                    KelmStorageProxy icon = components[L"ComID_" + id][L"Icons"][L"iconID_" + std::to_wstring(i)];
+                    icon[L"path"] = records[i]->path;
+                    icon[L"alias"] = TypedTextToStore(records[i]->alias);
+                    icon[L"originalPath"] = records[i]->originalPath;
+                }
             }
             s_desktopContainerStore.Save();
         }

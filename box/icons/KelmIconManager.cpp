@@ -11,6 +11,8 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "app/CommonHelpers.h"
@@ -199,30 +201,37 @@ void KelmIconManager::AddRecordForEntry(int index, const std::wstring& path, con
 
 size_t KelmIconManager::AddRecordsForEntries(std::vector<NewEntry> entries)
 {
-    // The paths already held, gathered only when some entry's owner holds
-    // each file once; entries of this batch count as held once added.
-    std::unordered_set<std::wstring> held;
-    bool heldGathered = false;
+    // Which entries hold each file once (their owner mirrors a folder), and
+    // which of those the list already holds: one pass over the list that
+    // copies nothing, however many records it holds.
+    std::vector<char> checked(entries.size(), 0), held(entries.size(), 0);
+    std::unordered_map<std::wstring_view, std::vector<size_t>> checkedPaths;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const BoxRuntime* runtime = FindBoxRuntime(entries[i].owner ? entries[i].owner : m_ownBox);
+        checked[i] = runtime && runtime->UseTargetFolder;
+        if (checked[i])
+            checkedPaths[entries[i].path].push_back(i);
+    }
+    if (!checkedPaths.empty()) {
+        for (const IconRecord& record : m_records) {
+            auto found = checkedPaths.find(record.path);
+            if (found != checkedPaths.end())
+                for (size_t i : found->second)
+                    held[i] = 1;
+        }
+    }
+    // Entries of this batch count as held once added.
+    std::unordered_set<std::wstring_view> addedPaths;
     std::vector<IconRecord> added;
     std::vector<size_t> places;
     added.reserve(entries.size());
     places.reserve(entries.size());
     bool ascending = true;
-    for (NewEntry& entry : entries) {
-        const BoxRuntime* runtime = FindBoxRuntime(entry.owner ? entry.owner : m_ownBox);
-        if (runtime && runtime->UseTargetFolder) {
-            if (!heldGathered) {
-                for (const IconRecord& record : m_records)
-                    held.insert(record.path);
-                for (const IconRecord& record : added)
-                    held.insert(record.path);
-                heldGathered = true;
-            }
-            if (!held.insert(entry.path).second)
-                continue;
-        } else if (heldGathered) {
-            held.insert(entry.path);
-        }
+    for (size_t i = 0; i < entries.size(); ++i) {
+        NewEntry& entry = entries[i];
+        if (checked[i] && (held[i] || addedPaths.count(entry.path)))
+            continue;
+        addedPaths.insert(entry.path);
         const size_t count = m_records.size() + added.size();
         const size_t place = static_cast<size_t>(std::clamp<long long>(entry.index, 0, static_cast<long long>(count)));
         ascending = ascending && (places.empty() || place > places.back());
@@ -506,6 +515,11 @@ bool KelmIconManager::IsLive(const KelmIconManager* view)
     return view && LiveViews().count(&view->m_live) > 0;
 }
 
+bool KelmIconManager::InPlacingBand(const IconRecord& record, float viewHeight)
+{
+    return record.y + static_cast<float>(record.edge) >= -200.0f && record.y <= viewHeight + 200.0f;
+}
+
 bool KelmIconManager::NearView(const IconRecord& record, float viewHeight)
 {
     return record.y + static_cast<float>(record.edge) >= -150.0f && record.y <= viewHeight + 150.0f;
@@ -603,9 +617,16 @@ void KelmIconManager::ApplyCurrentPositions(float viewWidth, float viewHeight)
     const BoxRuntime& box = found ? *found : kNoBox;
 
     for (IconRecord& record : m_records) {
-        if (record.y + static_cast<float>(record.edge) < -200.0f || record.y > viewHeight + 200.0f)
+        if (!InPlacingBand(record, viewHeight))
             continue;
+        const bool made = !record.control;
         KelmIcon& control = *EnsureControl(record);
+        if (made && box.multiSelect) {
+            // Made now, as the record comes near: it shows the selection at
+            // once.
+            control.selected = box.selection.count(static_cast<int32_t>(record.id)) > 0;
+            control.dimmed = !control.selected;
+        }
         if (!dragging)
             control.dragMode = 0;
         control.opacity = record.opacity;
@@ -660,27 +681,36 @@ namespace
 {
 
 // Finds the record by its control when the animation ticks: ids shift with
-// every insert and removal, the control stays with its record.
+// every insert and removal, the control stays with its record. The index
+// where it was found last is tried first: a thousand animations of a full
+// box each searching the whole list every tick kept it busy for seconds.
 std::function<void(double)> WriteToRecord(KelmIconManager* view, std::weak_ptr<KelmIcon> weak, float from, float to,
                                           float IconRecord::*field)
 {
-    return [view, weak = std::move(weak), from, to, field](double p) {
+    return [view, weak = std::move(weak), from, to, field, hint = size_t{0}](double p) mutable {
         if (!KelmIconManager::IsLive(view))
             return;
         std::shared_ptr<KelmIcon> control = weak.lock();
-        if (IconRecord* record = view->FindByControl(control.get()))
+        if (IconRecord* record = view->FindByControl(control.get(), hint))
             record->*field = static_cast<float>((to - from) * p + from);
     };
 }
 
-std::function<void()> SettleRecord(KelmIconManager* view, std::weak_ptr<KelmIcon> weak)
+// The animation that ends lets go of its id in the record, when the record
+// still names it: a later move then has nothing to stop, and stopping an
+// animation that ended long ago searches every running one.
+std::function<void()> SettleRecord(KelmIconManager* view, std::weak_ptr<KelmIcon> weak,
+                                   int32_t IconRecord::*idField = nullptr, std::shared_ptr<int> id = nullptr)
 {
-    return [view, weak = std::move(weak)] {
+    return [view, weak = std::move(weak), idField, id = std::move(id)] {
         if (!KelmIconManager::IsLive(view))
             return;
         std::shared_ptr<KelmIcon> control = weak.lock();
-        if (IconRecord* record = view->FindByControl(control.get()))
+        if (IconRecord* record = view->FindByControl(control.get())) {
             record->settled = true;
+            if (idField && id && record->*idField == *id)
+                record->*idField = -1;
+        }
     };
 }
 
@@ -726,9 +756,12 @@ bool AppearsInView(const IconRecord& record, float viewHeight)
 void KelmIconManager::StartAppear(KelmWindow& box, IconRecord& record)
 {
     std::weak_ptr<KelmIcon> weak = EnsureControl(record);
+    auto yId = std::make_shared<int>(-1);
     record.yAnimationId = box.animationManager.CreateAnimation(
         box.GetHwnd(), 0.35, AnimationManager::BezierEasing(0.15, 0.85, 0.2, 1.0),
-        WriteToRecord(this, weak, record.targetY + 40.0f, record.targetY, &IconRecord::y), SettleRecord(this, weak));
+        WriteToRecord(this, weak, record.targetY + 40.0f, record.targetY, &IconRecord::y),
+        SettleRecord(this, weak, &IconRecord::yAnimationId, yId));
+    *yId = record.yAnimationId;
     const int fadeId = box.animationManager.CreateAnimation(
         box.GetHwnd(), 0.25, nullptr, WriteToRecord(this, weak, 0.0f, 1.0f, &IconRecord::opacity), nullptr);
     // Only a box's own view: its records are placed in the window's DIPs.
@@ -747,12 +780,16 @@ void KelmIconManager::StartMove(KelmWindow& box, IconRecord& record, double dura
     if (record.yAnimationId != -1)
         box.StopAnimation(record.yAnimationId);
     std::weak_ptr<KelmIcon> weak = EnsureControl(record);
+    auto xId = std::make_shared<int>(-1);
+    auto yId = std::make_shared<int>(-1);
     record.xAnimationId = box.animationManager.CreateAnimation(
         box.GetHwnd(), duration, easing, WriteToRecord(this, weak, record.x, record.targetX, &IconRecord::x),
-        SettleRecord(this, weak));
+        SettleRecord(this, weak, &IconRecord::xAnimationId, xId));
     record.yAnimationId = box.animationManager.CreateAnimation(
         box.GetHwnd(), duration, std::move(easing), WriteToRecord(this, weak, record.y, record.targetY, &IconRecord::y),
-        SettleRecord(this, weak));
+        SettleRecord(this, weak, &IconRecord::yAnimationId, yId));
+    *xId = record.xAnimationId;
+    *yId = record.yAnimationId;
     box.StartAnimationTimer();
 }
 
@@ -771,15 +808,22 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
     const BoxRuntime* runtime = FindBoxRuntime(m_ownBox);
     const bool multiSelect = runtime && runtime->multiSelect;
     const std::optional<float> viewHeight = runtime ? ViewHeightOf(box->GetHwnd()) : std::nullopt;
+    const bool inWindow = viewHeight.has_value();
+    const float height = viewHeight.value_or(0.0f);
     for (IconRecord& record : m_records) {
-        KelmIcon& control = *EnsureControl(record);
-        const bool isSelected = multiSelect && runtime->selection.count(static_cast<int32_t>(record.id)) > 0;
-        control.selected = isSelected;
-        control.dimmed = multiSelect && !isSelected;
+        // A record far from the view gets its control when it comes near
+        // (ApplyCurrentPositions): a box of ten thousand files need not
+        // hold ten thousand controls nobody sees.
+        if (record.control || !inWindow || InPlacingBand(record, height)) {
+            KelmIcon& control = *EnsureControl(record);
+            const bool isSelected = multiSelect && runtime->selection.count(static_cast<int32_t>(record.id)) > 0;
+            control.selected = isSelected;
+            control.dimmed = multiSelect && !isSelected;
+        }
 
         if (record.appearPending) {
             record.appearPending = false;
-            if (viewHeight && !AppearsInView(record, *viewHeight)) {
+            if (inWindow && !AppearsInView(record, height)) {
                 // Nobody sees a row out of sight fade in; waiting out its
                 // delay kept the box's tick running for minutes on a large
                 // folder. It stands in its place when it is scrolled to.
@@ -812,6 +856,22 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
         }
         if (record.settled)
             continue;
+        if (inWindow && !NearView(record, height) && !AppearsInView(record, height)) {
+            // A move that starts and ends out of sight is not seen: the
+            // record goes to its place at once. A drop into a full box
+            // shifts thousands of records below the view, and animating
+            // each of them kept the box busy for tens of seconds.
+            if (record.xAnimationId != -1)
+                box->StopAnimation(record.xAnimationId);
+            if (record.yAnimationId != -1)
+                box->StopAnimation(record.yAnimationId);
+            record.xAnimationId = record.yAnimationId = -1;
+            record.x = record.targetX;
+            record.y = record.targetY;
+            record.farMove = record.nearMove = record.smallMove = false;
+            record.settled = true;
+            continue;
+        }
         if (record.farMove) {
             StartMove(*box, record, 0.3, AnimationManager::BezierEasing(0.18, 0.7, 0.67, 1.12));
             record.farMove = false;

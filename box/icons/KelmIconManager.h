@@ -118,6 +118,9 @@ public:
     // Whether the record is drawn now or about to be: within 150 DIPs of a
     // view viewHeight DIPs high (the box gives only these their controls).
     static bool NearView(const IconRecord& record, float viewHeight);
+    // Whether ApplyCurrentPositions places the record's control: within
+    // 200 DIPs of such a view.
+    static bool InPlacingBand(const IconRecord& record, float viewHeight);
     // Marks (1) the records near such a view that lie wholly under a later
     // one at the same place: only a pile's top need be drawn. A drop's
     // files all start at the drop point, thousands deep at times, and what

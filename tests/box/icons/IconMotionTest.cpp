@@ -225,3 +225,49 @@ TEST_F(IconMotionTest, RowsOutOfSightStandInPlaceAtOnceAndTheTickEndsWithTheRows
     DestroyWindow(window);
     DpiScale = savedScale;
 }
+
+TEST_F(IconMotionTest, RecordsShiftedOutOfSightTakeTheirPlaceAtOnceWithoutControls)
+{
+    // A box 300 pixels high holding many settled records, most far below
+    // its view: records put in at the top shift every one of them.
+    const double savedScale = DpiScale;
+    DpiScale = 1.0;
+    box->Set(0, 0, 200, 300, L"Kelm.Test.MotionBox", L"");
+    box->style = WS_POPUP;
+    box->instanceProbe = false;
+    box->showCommand = SW_SHOWNOACTIVATE;
+    ASSERT_EQ(box->Create(), 1);
+    for (int i = 0; i < 300; ++i)
+        View().AddRecordForPath(L"C:\\nowhere\\held" + std::to_wstring(i) + L".dat", 0, 0, L"bvn!NULL", false, L"",
+                                nullptr, L"bvn!NULL");
+    Paint(200);
+    Advance(2.0, 100);
+    ASSERT_EQ(box->animationManager.GetActiveCount(), 0u);
+    EXPECT_FALSE(View().Records().back().control) << "no control for a record nobody sees";
+
+    std::vector<KelmIconManager::NewEntry> entries(20);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        entries[i].index = static_cast<int>(i);
+        entries[i].path = L"C:\\nowhere\\new" + std::to_wstring(i) + L".dat";
+        entries[i].x = 20;
+        entries[i].y = 100;
+    }
+    View().AddRecordsForEntries(std::move(entries));
+    Paint(200);
+    const IconRecord& last = View().Records().back();
+    EXPECT_TRUE(last.settled) << "a move out of sight is not animated";
+    EXPECT_FLOAT_EQ(last.x, last.targetX);
+    EXPECT_FLOAT_EQ(last.y, last.targetY);
+    EXPECT_FALSE(last.control);
+    // Only records that start or end near the view move: two animations
+    // each, for a few rows, not for every record shifted.
+    EXPECT_LT(box->animationManager.GetActiveCount(), 120u);
+    Advance(1.0, 50);
+    EXPECT_EQ(box->animationManager.GetActiveCount(), 0u);
+    for (const IconRecord& r : View().Records()) {
+        EXPECT_FLOAT_EQ(r.y, r.targetY);
+        EXPECT_TRUE(r.settled);
+    }
+    DestroyWindow(box->GetHwnd());
+    DpiScale = savedScale;
+}

@@ -183,3 +183,42 @@ TEST_F(IconTest, AGapInTheNumberingKeepsEveryStoredIcon)
     for (const IconRecord& record : loaded.Records())
         EXPECT_NE(record.path, L"NULL");
 }
+
+TEST_F(IconTest, EverySaveStoresTheRecordsAsTheyStandNumberedInOrder)
+{
+    BoxWindowPtr box = AddBox(L"p0009");
+    KelmIconManager& view = s_boxIconManagers[box];
+    for (int i = 0; i < 5; ++i)
+        AddIcon(view, L"C:\\box\\f" + std::to_wstring(i) + L".dat");
+    SaveBoxIcons(view);
+    // Records put in at the front and the middle, one taken out, one renamed.
+    view.AddRecordForEntry(0, L"C:\\box\\new0.dat", 1, 1, L"bvn!NULL", false, L"", nullptr, true, L"D:\\was\\new0.dat");
+    view.AddRecordForEntry(3, L"C:\\box\\new1.dat", 1, 1, L"123", false, L"", nullptr, true, L"bvn!NULL");
+    view.RemoveByPath(L"C:\\box\\f4.dat");
+    view.SetAliasByPath(L"C:\\box\\f1.dat", L"一个别名");
+    SaveBoxIcons(view);
+    auto expectStored = [&](const std::vector<std::wstring>& paths) {
+        KelmStorageNestedObject& components = s_desktopContainerStore.GetRootObject(L"Components");
+        KelmStorageNestedObject& icons =
+            *GetNestedObject(GetNestedObject(components.members.at(L"ComID_p0009"))->members.at(L"Icons"));
+        ASSERT_EQ(icons.members.size(), paths.size());
+        for (size_t i = 0; i < paths.size(); ++i)
+            EXPECT_EQ(icons.members.nth(i)->first, L"iconID_" + std::to_wstring(i));
+        s_desktopContainerStore.Load(storePath);
+        KelmIconManager loaded(48, 12, 70);
+        LoadBoxIcons(loaded, L"p0009");
+        ASSERT_EQ(loaded.Records().size(), paths.size());
+        for (size_t i = 0; i < paths.size(); ++i) {
+            EXPECT_EQ(loaded.Records()[i].path, paths[i]);
+            EXPECT_EQ(loaded.Records()[i].alias, view.Records()[i].alias);
+            EXPECT_EQ(loaded.Records()[i].originalPath, view.Records()[i].originalPath);
+        }
+    };
+    expectStored({L"C:\\box\\new0.dat", L"C:\\box\\f0.dat", L"C:\\box\\f1.dat", L"C:\\box\\new1.dat",
+                  L"C:\\box\\f2.dat", L"C:\\box\\f3.dat"});
+    // Fewer records than stored: none of the old numbers stays behind.
+    view.RemoveByPath(L"C:\\box\\new0.dat");
+    view.RemoveByPath(L"C:\\box\\f3.dat");
+    SaveBoxIcons(view);
+    expectStored({L"C:\\box\\f0.dat", L"C:\\box\\f1.dat", L"C:\\box\\new1.dat", L"C:\\box\\f2.dat"});
+}
