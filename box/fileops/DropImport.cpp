@@ -337,10 +337,6 @@ void CopyFilesWorker(CopyJob job)
             }
         }
         if (result == TransferResult::Done || result == TransferResult::Incomplete) {
-            // A move within the volume (or a copy the system reports no
-            // progress of) never fills the bar on its way: the card says
-            // the item is done until the next one starts.
-            s_copyProgress.fraction = 1.0f;
             CopyJobItem finished = item;
             std::optional<MergedEntries> merged;
             if (item.move && result == TransferResult::Done) {

@@ -205,8 +205,10 @@ DWORD CALLBACK CopyProgressRoutine(LARGE_INTEGER total, LARGE_INTEGER transferre
 {
     if (FileJobCancelled())
         return PROGRESS_CANCEL;
-    if (total.QuadPart > 0)
-        s_copyProgress.fraction = static_cast<float>(transferred.QuadPart) / static_cast<float>(total.QuadPart);
+    // Inside a folder the total is that of one of its files: the folder
+    // stays half way.
+    if (total.QuadPart > 0 && !s_copyProgress.itemIsFolder)
+        s_copyProgress.SetItemFraction(static_cast<float>(transferred.QuadPart) / static_cast<float>(total.QuadPart));
     if (context)
         PostRepaint(*static_cast<const RepaintTarget*>(context), true);
     return PROGRESS_CONTINUE;
@@ -221,11 +223,31 @@ TransferOptions WorkerTransferOptions(RepaintTarget& target)
     // One record of part files and one look at each folder for the job.
     options.job = NewTransferJobState();
     options.onFolder = [&target] {
-        s_copyProgress.fraction = 0.5f;
+        s_copyProgress.itemIsFolder = true;
+        s_copyProgress.SetItemFraction(0.5f);
         PostRepaint(target, false);
     };
     return options;
 }
+
+namespace
+{
+
+// An item at least this heavy is named on the card as it starts, not only
+// at the next repaint that is due.
+constexpr uint64_t kNamedAtOnce = 8 * 1024 * 1024;
+
+// The bytes of a file (a folder, or what cannot be read, has none here).
+uint64_t FileBytes(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+} // namespace
 
 void ForEachJobItem(const CopyJob& job, const RepaintTarget& target, const wchar_t* jobName,
                     const std::function<void(const CopyJobItem&)>& step)
@@ -240,15 +262,31 @@ void ForEachJobItemWhile(const CopyJob& job, const RepaintTarget& target, const 
                          const std::function<bool(const CopyJobItem&)>& step)
 {
     try {
+        // The bar follows the whole job: each item weighs its bytes, read
+        // here on the worker (under Wine the system's copy reports no
+        // progress within a file, and the bar still moves file by file).
+        std::vector<uint64_t> weights;
+        weights.reserve(job.items.size());
+        uint64_t total = 0;
         for (const CopyJobItem& item : job.items) {
+            weights.push_back(JobItemWeight(FileBytes(item.source)));
+            total += weights.back();
+        }
+        s_copyProgress.StartJob(total);
+        for (size_t i = 0; i < job.items.size(); ++i) {
             if (FileJobCancelled())
                 break;
-            s_copyProgress.SetCurrentName(item.source);
-            s_copyProgress.fraction = 0.0f;
-            PostRepaint(target, true);
-            if (!step(item))
+            s_copyProgress.SetCurrentName(job.items[i].source);
+            s_copyProgress.StartItem(weights[i]);
+            // An item that takes a while (a large file) is named on the card
+            // at once: the system may report nothing more until it is done.
+            PostRepaint(target, weights[i] < kNamedAtOnce);
+            const bool goOn = step(job.items[i]);
+            s_copyProgress.FinishItem();
+            if (!goOn)
                 break;
         }
+        PostRepaint(target, false);
     } catch (...) {
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
                                   std::wstring(L"A ") + jobName + L" job stopped on an unexpected error.");

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "app/StoreTextFormat.h"
+#include "box/fileops/CopyJob.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
 #include "app/FileRemoval.h"
@@ -77,4 +78,65 @@ TEST(FileJobsTest, ANoticeNamesAFewItemsAndCountsTheRest)
     for (int i = 0; i < 300; ++i)
         names.Add(L"C:\\box\\f" + std::to_wstring(i) + L".txt");
     EXPECT_EQ(names.Text(), L"“f0.txt”、“f1.txt”、“f2.txt”、“f3.txt”、“f4.txt”……以及另外 295 项");
+}
+
+TEST(FileJobsTest, TheBarFollowsTheWholeJobsBytesFileByFile)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"tessik_progress_" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    auto file = [&](const wchar_t* name, DWORD bytes) {
+        const std::wstring path = folder + L"\\" + name;
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const std::string data(bytes, 'x');
+        DWORD written = 0;
+        WriteFile(h, data.data(), bytes, &written, nullptr);
+        CloseHandle(h);
+        return path;
+    };
+    CopyJob job;
+    for (const std::wstring& source : {file(L"small.bin", 1 << 20), file(L"big.bin", 3 << 20)}) {
+        CopyJobItem item;
+        item.source = source;
+        job.items.push_back(item);
+    }
+    CopyJobItem tree;
+    tree.source = folder + L"\\tree";
+    CreateDirectoryW(tree.source.c_str(), nullptr);
+    job.items.push_back(tree);
+    const float small = JobItemWeight(1 << 20), big = JobItemWeight(3 << 20), step = JobItemWeight(0);
+    const float total = small + big + step;
+    auto report = [](LONGLONG done, LONGLONG of) {
+        LARGE_INTEGER totalBytes{}, transferred{}, zero{};
+        totalBytes.QuadPart = of;
+        transferred.QuadPart = done;
+        return CopyProgressRoutine(totalBytes, transferred, zero, zero, 0, 0, nullptr, nullptr, nullptr);
+    };
+    RepaintTarget target;
+    const TransferOptions options = WorkerTransferOptions(target);
+    std::vector<float> atStart, halfWay;
+    std::vector<std::wstring> names;
+    ForEachJobItem(job, target, L"test", [&](const CopyJobItem& item) {
+        atStart.push_back(s_copyProgress.fraction);
+        names.push_back(s_copyProgress.CurrentName());
+        if (item.source == tree.source) {
+            options.onFolder();
+            report(1, 4); // a file inside the folder moves nothing
+        } else if (item.source.find(L"big") != std::wstring::npos) {
+            report(3 << 19, 3 << 20);
+        }
+        // The small file is copied as under Wine: no progress within it.
+        halfWay.push_back(s_copyProgress.fraction);
+    });
+    ASSERT_EQ(atStart.size(), 3u);
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"small.bin", L"big.bin", L"tree"}));
+    EXPECT_FLOAT_EQ(atStart[0], 0.0f);
+    EXPECT_FLOAT_EQ(halfWay[0], 0.0f);
+    EXPECT_NEAR(atStart[1], small / total, 1e-4) << "the next file starts where the last one ended";
+    EXPECT_NEAR(halfWay[1], (small + big / 2) / total, 1e-4);
+    EXPECT_NEAR(atStart[2], (small + big) / total, 1e-4);
+    EXPECT_NEAR(halfWay[2], (small + big + step / 2) / total, 1e-4) << "a folder shows half way";
+    EXPECT_FLOAT_EQ(s_copyProgress.fraction, 1.0f);
+    RemoveItemWithoutFollowingLinks(folder);
 }
