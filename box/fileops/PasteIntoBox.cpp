@@ -487,17 +487,23 @@ PasteBox FindPasteBox(const BoxInUse& hold, const std::wstring& folder)
     return found;
 }
 
+void PasteLookedAt(unsigned serial, const PlanLooks& looks, bool failed, int answer);
+
 // UI thread: the plan of a paste whose entries were looked at, its one
 // question, and the job that carries it out. The box is held from the
-// paste to the job's end, and reached by its id.
-void PlanPaste(const BoxInUse& hold, PastePlace place, const std::wstring& folder, const PlanLooks& looks)
+// paste to the job's end, and reached by its id. The question comes as
+// soon as the names are known; which taken names are the pasted items
+// themselves is looked at only after a "直接覆盖" (answer 1: asked, not
+// asked again), off the window's thread, and the plan is made again with
+// it.
+void PlanPaste(const BoxInUse& hold, PastePlace place, const std::wstring& folder, const PlanLooks& looks, int answer)
 {
     PasteBox found = FindPasteBox(hold, folder);
     if (!found.box)
         return;
-    if (!looks.boxFolders.Empty())
+    if (answer < 0 && !looks.boxFolders.Empty())
         NotifyUser(L"paste-volume-root", looks.boxFolders.Text(L"粘贴到收纳盒中"));
-    if (!looks.intoItself.empty()) {
+    if (answer < 0 && !looks.intoItself.empty()) {
         NameList names;
         for (const std::wstring& path : looks.intoItself)
             names.Add(path);
@@ -506,11 +512,27 @@ void PlanPaste(const BoxInUse& hold, PastePlace place, const std::wstring& folde
     }
     const std::wstring inFolder = WithSeparator(folder);
     const HWND hwnd = found.box->GetHwnd();
-    const DropPlan::Plan plan = DropPlan::PlanInto(looks.paths, folder, DiskOfLooks(looks, inFolder),
-                                                   [hwnd] { return s_sameNameQuestion(hwnd); }, DropPlan::OwnItem::Ask);
+    const DropPlan::Plan plan = DropPlan::PlanInto(
+        looks.paths, folder, DiskOfLooks(looks, inFolder),
+        [hwnd, answer] { return answer >= 0 ? answer : s_sameNameQuestion(hwnd); }, DropPlan::OwnItem::Ask);
     HoverAnimationCount = 0;
     if (plan.cancelled)
         return;
+    if (plan.choice == 1 && !looks.ownItemsLooked) {
+        // Nothing is replaced by itself: the plan is made again once the
+        // taken names were looked at.
+        if (FileActionGate::Refuses(L"没有粘贴"))
+            return;
+        const unsigned serial = BeingLookedAt().Await(LookedAtPaste{hold, place, folder});
+        LookOffUiThread(
+            [looks, folder] {
+                PlanLooks own = looks;
+                LookAtOwnItems(own, folder);
+                return own;
+            },
+            [serial](const PlanLooks& own, bool failed) { PasteLookedAt(serial, own, failed, 1); });
+        return;
+    }
     // The question ran a message loop: the program may have begun to end,
     // and the box is found again by its id.
     if (FileActionGate::Refuses(L"没有粘贴"))
@@ -573,8 +595,9 @@ void PlanPaste(const BoxInUse& hold, PastePlace place, const std::wstring& folde
         TellAnotherJobRuns();
 }
 
-// UI thread, once the looks are back.
-void PasteLookedAt(unsigned serial, const PlanLooks& looks, bool failed)
+// UI thread, once the looks are back; answer is that of the question
+// already asked, -1 before it.
+void PasteLookedAt(unsigned serial, const PlanLooks& looks, bool failed, int answer)
 {
     const std::optional<LookedAtPaste> awaited = BeingLookedAt().Take(serial);
     if (!awaited)
@@ -589,7 +612,7 @@ void PasteLookedAt(unsigned serial, const PlanLooks& looks, bool failed)
         return;
     }
     try {
-        PlanPaste(taken.hold, taken.place, taken.folder, looks);
+        PlanPaste(taken.hold, taken.place, taken.folder, looks, answer);
     } catch (...) {
         Log(L"ERROR", L"Paste stopped on an unexpected error.");
         NotifyUser(L"paste-failed-plan", L"粘贴时发生意外错误，没有粘贴。");
@@ -651,8 +674,8 @@ void PasteFiles(const BoxWindowPtr& box, KelmIconManager& manager, const BoxRunt
     // UI thread: a thousand taken names cost seconds of questions to the
     // system. The plan, its question and the job follow on the UI thread.
     const unsigned serial = BeingLookedAt().Await(LookedAtPaste{BoxInUse::Hold(box), place, folder});
-    LookOffUiThread([guarded = FoldersToGuard(folder), paths] { return LookBeforePlan(guarded, paths, false); },
-                    [serial](const PlanLooks& looks, bool failed) { PasteLookedAt(serial, looks, failed); });
+    LookOffUiThread([guarded = FoldersToGuard(folder), paths] { return LookBeforePlan(guarded, paths, false, false); },
+                    [serial](const PlanLooks& looks, bool failed) { PasteLookedAt(serial, looks, failed, -1); });
 }
 
 void PasteText(const BoxWindowPtr& box, KelmIconManager& manager, const std::wstring& folder, const PastePlace& place,

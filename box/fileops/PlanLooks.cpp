@@ -97,7 +97,8 @@ std::wstring WithSeparator(const std::wstring& folder)
     return !folder.empty() && folder.back() == L'\\' ? folder : folder + L"\\";
 }
 
-PlanLooks LookBeforePlan(const GuardedFolders& guarded, const std::vector<std::wstring>& dropped, bool move)
+PlanLooks LookBeforePlan(const GuardedFolders& guarded, const std::vector<std::wstring>& dropped, bool move,
+                         bool ownItems)
 {
     // The box's own folder and the folders that hold it, however spelled,
     // are left out, as the plan leaves out their stored spelling. Another
@@ -134,15 +135,6 @@ PlanLooks LookBeforePlan(const GuardedFolders& guarded, const std::vector<std::w
     // the one the plan was made against.
     result.boxFolder = IdentityAt(guarded.intoFolder);
     result.boxNames = NamesForPlan(guarded.intoFolder, result.paths.size());
-    const std::wstring inFolder = WithSeparator(guarded.intoFolder);
-    for (const auto& [path, present] : result.present) {
-        const std::wstring name = FileNameOfPath(path);
-        if (!present || name.empty())
-            continue;
-        const std::wstring there = inFolder + name;
-        if (result.boxNames ? result.boxNames->count(LowerName(name)) > 0 : PathExists(there))
-            result.itselfInBox[path] = SamePathItem(path, there);
-    }
     std::unordered_map<std::wstring, std::vector<std::wstring>> byName;
     for (const auto& [path, present] : result.present)
         if (present && !FileNameOfPath(path).empty())
@@ -151,7 +143,23 @@ PlanLooks LookBeforePlan(const GuardedFolders& guarded, const std::vector<std::w
         if (paths.size() > 1)
             for (const std::wstring& path : paths)
                 result.namesakes[path] = IdentityAt(path, true);
+    if (ownItems)
+        LookAtOwnItems(result, guarded.intoFolder);
     return result;
+}
+
+void LookAtOwnItems(PlanLooks& looks, const std::wstring& intoFolder)
+{
+    const std::wstring inFolder = WithSeparator(intoFolder);
+    for (const auto& [path, present] : looks.present) {
+        const std::wstring name = FileNameOfPath(path);
+        if (!present || name.empty())
+            continue;
+        const std::wstring there = inFolder + name;
+        if (looks.boxNames ? looks.boxNames->count(LowerName(name)) > 0 : PathExists(there))
+            looks.itselfInBox[path] = SamePathItem(path, there);
+    }
+    looks.ownItemsLooked = true;
 }
 
 std::vector<TransferFailure> NotFoundAtPlan(const std::vector<std::wstring>& missing, const PlanLooks& looks)
@@ -182,8 +190,13 @@ DropPlan::Disk DiskOfLooks(const PlanLooks& looks, const std::wstring& inFolder)
         const auto a = looks.namesakes.find(source), b = looks.namesakes.find(destination);
         if (a != looks.namesakes.end() && b != looks.namesakes.end() && a->second.known && b->second.known)
             return a->second == b->second;
+        const bool inBox = destination == inFolder + FileNameOfPath(source);
+        // The box's own items not looked at yet (a paste before its
+        // question): the plan asks nothing about them.
+        if (inBox && !looks.ownItemsLooked)
+            return false;
         const auto known = looks.itselfInBox.find(source);
-        if (known != looks.itselfInBox.end() && destination == inFolder + FileNameOfPath(source))
+        if (known != looks.itselfInBox.end() && inBox)
             return known->second;
         return SamePathItem(source, destination);
     };

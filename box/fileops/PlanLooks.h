@@ -46,13 +46,22 @@ struct PlanLooks {
     // Which item each entry is whose name another entry shares: one file
     // brought under two spellings (two drive letters) is planned once.
     std::map<std::wstring, ItemIdentity> namesakes;
+    // itselfInBox was looked at; until then the plan takes no entry for
+    // the box's own item.
+    bool ownItemsLooked = false;
 };
 
 // Any thread: the guard's folders resolved, each entry looked at once, the
-// box's folder listed. The box's folder itself and the folders that hold
-// it are left out; a move also leaves out other boxes' folders. A drive's
-// root is never brought in.
-PlanLooks LookBeforePlan(const GuardedFolders& guarded, const std::vector<std::wstring>& entries, bool move);
+// box's folder listed, and with ownItems which entries are the box's own
+// items. The box's folder itself and the folders that hold it are left
+// out; a move also leaves out other boxes' folders. A drive's root is never
+// brought in.
+PlanLooks LookBeforePlan(const GuardedFolders& guarded, const std::vector<std::wstring>& entries, bool move,
+                         bool ownItems = true);
+// Any thread: which of the looked-at entries whose names the box's folder
+// holds are those very items (itselfInBox). A paste asks its question
+// before this: only a "直接覆盖" needs it.
+void LookAtOwnItems(PlanLooks& looks, const std::wstring& intoFolder);
 
 // The disk as the plan asks it, answered from the looks where they know
 // and from the disk where they do not. Holds references to both arguments.
@@ -68,8 +77,7 @@ std::wstring WithSeparator(const std::wstring& folder);
 // The one operation of a kind (a drop, a paste) whose entries are being
 // looked at, held until its looks come back: the serial tells its answer
 // from a stale one. UI thread only.
-template <typename Waiting>
-class AwaitedLooks
+template <typename Waiting> class AwaitedLooks
 {
 public:
     // Holds what waits; returns the serial its looks come back with.

@@ -279,7 +279,35 @@ TEST_F(BoxPasteTest, PastingABoxsOwnFileAsksAndNeverReplacesItByItself)
     }
     PutFiles(many);
     PasteByKey(folderBox);
-    EXPECT_NE(LastNoticeText(L"paste-onto-itself").find(L"“m4.txt”……以及另外 2 项已在这个收纳盒中"), std::wstring::npos);
+    EXPECT_NE(LastNoticeText(L"paste-onto-itself").find(L"“m4.txt”……以及另外 2 项已在这个收纳盒中"),
+              std::wstring::npos);
+}
+
+// The question comes as soon as the names are known; which taken name is
+// the pasted item itself is looked at after a "直接覆盖", so the plan acts
+// on what stands there then: a file made the very item meanwhile is never
+// replaced by itself.
+TEST_F(BoxPasteTest, AfterTheQuestionTheBoxsOwnItemsAreLookedAtAsTheyStandThen)
+{
+    const std::wstring source = In(L"a.txt");
+    const std::wstring there = Folder() + L"\\a.txt";
+    TempFolder::WriteBytes(source, "new");
+    TempFolder::WriteBytes(there, "old");
+    bool linked = false;
+    s_sameNameQuestion = [&](HWND) {
+        ++answers;
+        linked = DeleteFileW(there.c_str()) && CreateHardLinkW(there.c_str(), source.c_str(), nullptr);
+        return 1;
+    };
+    const int told = TimesUserNotified(L"paste-onto-itself");
+    PutFiles({source});
+    PasteByKey(folderBox);
+    if (!linked)
+        GTEST_SKIP() << "this system makes no hard links";
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(TimesUserNotified(L"paste-onto-itself"), told + 1);
+    EXPECT_TRUE(RecordPaths(folderBox).empty());
+    EXPECT_EQ(TempFolder::ReadBytes(there), "new");
 }
 
 TEST_F(BoxPasteTest, MappingBoxRecordsFilesWhereTheyAreAndIgnoresText)
