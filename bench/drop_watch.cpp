@@ -197,6 +197,24 @@ int main()
                     GetClassNameW(there, thereClass, 128);
                 std::fprintf(stderr, "the pointer stands at %ld,%ld; at %ld,%ld is %ls of %s thread\n", pointer.x,
                              pointer.y, target.x, target.y, thereClass, thereThread == thread ? "its" : "another");
+                // Mouse input goes to the window that holds the capture of
+                // the foreground thread, wherever the pointer stands.
+                GUITHREADINFO front{};
+                front.cbSize = sizeof(front);
+                wchar_t activeClass[128] = L"none", captureClass[128] = L"none";
+                if (GetGUIThreadInfo(0, &front)) {
+                    if (front.hwndActive)
+                        GetClassNameW(front.hwndActive, activeClass, 128);
+                    if (front.hwndCapture)
+                        GetClassNameW(front.hwndCapture, captureClass, 128);
+                }
+                std::fprintf(
+                    stderr, "the active window is %ls (%s thread), the capture %ls (%s thread)\n", activeClass,
+                    front.hwndActive && GetWindowThreadProcessId(front.hwndActive, nullptr) == thread ? "its"
+                                                                                                      : "another",
+                    captureClass,
+                    front.hwndCapture && GetWindowThreadProcessId(front.hwndCapture, nullptr) == thread ? "its"
+                                                                                                        : "another");
                 std::fprintf(stderr,
                              "in 120 s the window's thread took %s (its last move at %ld,%ld, the pointer sent to "
                              "%ld,%ld; window %s)\n",
