@@ -6,6 +6,7 @@
 #include <limits>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "app/FileActionGate.h"
 #include "app/CommonHelpers.h"
@@ -15,12 +16,15 @@
 #include "box/BoxDrop.h"
 #include "box/BoxFolderGuard.h"
 #include "box/BoxFolderNames.h"
+#include "box/BoxInUse.h"
 #include "box/BoxRuntime.h"
 #include "box/fileops/DropImport.h"
 #include "box/fileops/DropPlan.h"
+#include "box/fileops/FileJobMailbox.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
+#include "box/fileops/FileWorkerTracker.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
@@ -224,13 +228,15 @@ class Untaken
 {
 public:
     explicit Untaken(bool move) : move_(move) {}
-    void Note(const std::wstring& source, const BroughtItem& brought)
+    // sourceGone: nothing stands at the source any more (looked at where
+    // the item was brought, not on the UI thread).
+    void Note(const std::wstring& source, const BroughtItem& brought, bool sourceGone)
     {
         if (brought.intoItself)
             intoItself_.Add(source);
         else if (brought.boxFolder != FolderRelation::Unrelated)
             boxFolder_.Add(source, brought.boxFolder);
-        else if (brought.path.empty() && IsNotFound(brought.error) && !PathExists(source))
+        else if (brought.path.empty() && IsNotFound(brought.error) && sourceGone)
             gone_.Add(source);
         else if (brought.path.empty())
             failed_.Add(source, brought.error ? L"（" + TransferErrorText(brought.error) + L"）" : L"");
@@ -331,59 +337,234 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
     return brought;
 }
 
-DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from, bool move, float x, float y)
+namespace
 {
+
+// One item as the worker brought it into the hidden box's folder.
+struct BroughtFrom {
+    std::wstring source;
+    BroughtItem brought;
+    bool sourceGone = false;
+};
+
+// The hidden box's folder takes items one job at a time. UI thread only:
+// the worker holds nothing of it but strings, and hands its results over
+// through the file jobs' mailbox, in order.
+struct HiddenBoxJob {
+    bool runs = false;
+    std::wstring id;
+    Target target;
+    Place place;
+    // The window of the physical section the job began in: its records
+    // are added to only while that section still shows the same box.
+    BoxWindowPtr section;
+    size_t added = 0;
+    DWORD done = DROPEFFECT_NONE;
+    Untaken untaken{false};
+    std::shared_ptr<DropOutcome> outcome;
+    // Nothing takes the hidden box away (its delete asks Held) until the
+    // job's end has landed.
+    BoxInUse hold;
+};
+
+HiddenBoxJob& RunningJob()
+{
+    static HiddenBoxJob job;
+    return job;
+}
+
+// Finished items reach the UI thread in batches, at most this often (ms):
+// a thousand files cost the list a few passes, not one per file.
+constexpr DWORD kBatchInterval = 200;
+
+bool JobSectionShown(const HiddenBoxJob& job)
+{
+    return s_quickPanelWindow && s_selectedIsHidden && s_selectedComponentId == job.id && s_quickPanelDummy &&
+           s_quickPanelDummy == job.section && !s_boxRuntimes[s_quickPanelWindow].searchActive;
+}
+
+// UI thread: a batch of brought items becomes records, in the order they
+// were given, beside the place of the drop or paste.
+void TakeBroughtBatch(const std::vector<BroughtFrom>& batch)
+{
+    HiddenBoxJob& job = RunningJob();
+    if (!job.runs)
+        return;
+    std::vector<KelmIconManager::NewEntry> entries;
+    for (const BroughtFrom& item : batch) {
+        job.untaken.Note(item.source, item.brought, item.sourceGone);
+        if (item.brought.path.empty())
+            continue;
+        job.done |= item.brought.effect | DROPEFFECT_LINK;
+        std::wstring path = item.brought.path;
+        std::replace(path.begin(), path.end(), L'/', L'\\');
+        KelmIconManager::NewEntry entry;
+        entry.index = job.place.insertIndex + static_cast<int>(job.added++);
+        entry.path = std::move(path);
+        entry.x = job.place.x;
+        entry.y = job.place.y;
+        entry.owner = job.place.owner;
+        entries.push_back(std::move(entry));
+    }
+    // Another box shown meanwhile: the folder is the section's truth, and
+    // is read again when the box is shown.
+    if (entries.empty() || !JobSectionShown(job))
+        return;
+    s_boxIconManagers[s_quickPanelDummy].AddRecordsForEntries(std::move(entries));
+    RepaintPanel();
+}
+
+// UI thread: the job's end. folderLeft: the folder went part way, notYet
+// items stayed at their sources and putIn went in.
+void EndHiddenBoxJob(bool folderLeft, size_t notYet, size_t putIn)
+{
+    HiddenBoxJob job = std::move(RunningJob());
+    RunningJob() = HiddenBoxJob{};
+    if (folderLeft)
+        job.untaken.NoteFolderLeft(job.target, notYet, putIn);
+    if (JobSectionShown(job))
+        Finish(job.target);
+    RepaintPanel();
+    job.untaken.Tell();
+    const DWORD effect = job.done & DROPEFFECT_MOVE   ? DROPEFFECT_MOVE
+                         : job.done & DROPEFFECT_COPY ? DROPEFFECT_COPY
+                                                      : job.done;
+    if (job.outcome)
+        job.outcome->Finish(effect);
+}
+
+// Worker thread: each item brought into the folder under a free name, the
+// results posted back in batches. Stops when the folder is no longer the
+// one it was, or the program is ending (what was not brought stays where
+// it is).
+void BringIntoHiddenBox(const GuardedFolders& guarded, const std::vector<std::wstring>& paths,
+                        const std::wstring& folder, bool move, bool keepOwn)
+{
+    FileWorkerTracker::Scope scope(FileWorkerTracker::GetInstance());
+    bool folderLeft = false;
+    size_t notYet = 0, putIn = 0;
+    std::vector<BroughtFrom> batch;
+    auto post = [&batch] {
+        if (!batch.empty())
+            FileJobMailbox::Post([taken = std::move(batch)] { TakeBroughtBatch(taken); });
+        batch.clear();
+    };
+    try {
+        const BoxFolderGuard guard = guarded.Make();
+        // The folder the items go into, by identity: another program may
+        // move it away, or put another of its name in its place, part way.
+        const ItemIdentity identity = IdentityAt(folder);
+        // One item under two spellings (two drive letters) is brought once.
+        const std::vector<bool> again = DropPlan::LaterSpellings(paths, SamePathItem);
+        DWORD lastPost = GetTickCount();
+        for (size_t i = 0; i < paths.size(); ++i) {
+            if (FileWorkerTracker::GetInstance().CancelRequested()) {
+                Logger::GetInstance().Log(L"DesktopContainer", L"INFO",
+                                          L"Bringing items into a hidden box stopped as the program ends.");
+                break;
+            }
+            if (again[i])
+                continue;
+            BroughtItem brought = BringIntoFolder(paths[i], folder, move, keepOwn, &guard);
+            if (brought.path.empty() && FolderLeft(folder, identity)) {
+                folderLeft = true;
+                notYet = paths.size() - i;
+                break;
+            }
+            if (!brought.path.empty())
+                ++putIn;
+            const bool gone = brought.path.empty() && !PathExists(paths[i]);
+            batch.push_back(BroughtFrom{paths[i], std::move(brought), gone});
+            if (GetTickCount() - lastPost >= kBatchInterval) {
+                post();
+                lastPost = GetTickCount();
+            }
+        }
+    } catch (...) {
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
+                                  L"Bringing items into a hidden box stopped on an unexpected error.");
+    }
+    post();
+    FileJobMailbox::Post([folderLeft, notYet, putIn] { EndHiddenBoxJob(folderLeft, notYet, putIn); });
+}
+
+} // namespace
+
+bool HiddenBoxJobRuns()
+{
+    return RunningJob().runs;
+}
+
+DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from, bool move, float x, float y,
+                          const std::shared_ptr<DropOutcome>& outcome)
+{
+    // Nothing was taken: a drop's source hears so, and keeps its files.
+    auto nothingTaken = [&outcome] {
+        if (outcome)
+            outcome->Finish(DROPEFFECT_NONE);
+        return static_cast<DWORD>(DROPEFFECT_NONE);
+    };
     if (s_selectedComponentId.empty() || !s_quickPanelWindow ||
         FileActionGate::Refuses(L"文件没有放入收纳盒，仍在原来的位置"))
-        return DROPEFFECT_NONE;
+        return nothingTaken();
     const Target target = FindTarget();
     // A desktop box takes items only on its own roads.
     if (target.box)
-        return DROPEFFECT_NONE;
+        return nothingTaken();
+    const std::wstring notTaken =
+        from == ItemsFrom::Drop ? L"拖入的文件没有放入收纳盒，仍在原来的位置。" : L"没有粘贴。";
     // A section whose folder went away takes nothing: records of where the
     // files are would stand among the folder's files, and vanish with the
     // next look at it. The user hears why.
     if (target.physical && !FolderExists(target.folder)) {
         NotifyUser(L"quick-panel-folder-missing:" + target.folder,
                    L"收纳盒“" + target.title + L"”的文件夹“" + target.folder +
-                       L"”不存在或无法访问（可能已被移动、重命名或删除），" +
-                       (from == ItemsFrom::Drop ? L"拖入的文件没有放入收纳盒，仍在原来的位置。" : L"没有粘贴。"));
+                       L"”不存在或无法访问（可能已被移动、重命名或删除），" + notTaken);
+        return nothingTaken();
+    }
+    const Place place = PlaceAmongShown(target, x, y);
+    if (target.physical) {
+        // The folder's files are moved or copied on a worker: a thousand of
+        // them would hold every window of the program for many seconds.
+        HiddenBoxJob& job = RunningJob();
+        if (job.runs || !FileJobMailbox::Open()) {
+            NotifyUser(L"quick-panel-busy", L"另一项文件操作正在进行，" + notTaken + L"\n请在当前操作完成后重试。");
+            return nothingTaken();
+        }
+        HiddenBoxJob started;
+        started.runs = true;
+        started.id = s_selectedComponentId;
+        started.target = target;
+        started.place = place;
+        started.section = s_quickPanelDummy;
+        started.untaken = Untaken(move);
+        started.outcome = outcome;
+        // Held from here to the job's end: the box's delete is refused.
+        started.hold = BoxInUse::HoldId(s_selectedComponentId);
+        const GuardedFolders guarded = FoldersToGuard(target.folder);
+        try {
+            std::thread([guarded, paths, folder = target.folder, move, keepOwn = from == ItemsFrom::Drop] {
+                BringIntoHiddenBox(guarded, paths, folder, move, keepOwn);
+            }).detach();
+        } catch (...) {
+            NotifyUser(L"quick-panel-not-started", L"无法开始文件操作，" + notTaken);
+            return nothingTaken();
+        }
+        // Its results are posted to this thread: they land after this.
+        job = std::move(started);
+        if (outcome)
+            outcome->Take(move ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
         return DROPEFFECT_NONE;
     }
     KelmIconManager& manager = *target.manager;
-    const Place place = PlaceAmongShown(target, x, y);
-    const bool intoFolder = target.physical;
-    DWORD done = DROPEFFECT_NONE;
-    Untaken untaken(move);
     std::vector<KelmIconManager::NewEntry> entries;
-    const BoxFolderGuard guard = intoFolder ? GuardOfBoxFolders(target.folder) : BoxFolderGuard({}, L"");
-    // The folder the items go into, by identity: another program may move
-    // it away, or put another of its name in its place, part way.
-    const ItemIdentity folder = intoFolder ? IdentityAt(target.folder) : ItemIdentity{};
-    size_t putIn = 0;
-    // One item under two spellings (two drive letters) is brought once.
+    // One item under two spellings (two drive letters) is recorded once.
     const std::vector<bool> again = DropPlan::LaterSpellings(paths, SamePathItem);
     for (size_t i = 0; i < paths.size(); ++i) {
         if (again[i])
             continue;
         std::wstring path = paths[i];
-        if (intoFolder) {
-            BroughtItem brought = BringIntoFolder(path, target.folder, move, from == ItemsFrom::Drop, &guard);
-            if (brought.path.empty() && FolderLeft(target.folder, folder)) {
-                untaken.NoteFolderLeft(target, paths.size() - i, putIn);
-                break;
-            }
-            untaken.Note(path, brought);
-            if (brought.path.empty())
-                continue;
-            ++putIn;
-            path = brought.path;
-            done |= brought.effect;
-        }
-        done |= DROPEFFECT_LINK;
-        for (wchar_t& c : path)
-            if (c == L'/')
-                c = L'\\';
+        std::replace(path.begin(), path.end(), L'/', L'\\');
         KelmIconManager::NewEntry entry;
         entry.index = place.insertIndex + static_cast<int>(entries.size());
         entry.path = std::move(path);
@@ -392,14 +573,14 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
         entry.owner = place.owner;
         entries.push_back(std::move(entry));
     }
+    const DWORD done = entries.empty() ? DROPEFFECT_NONE : DROPEFFECT_LINK;
     // One pass over the list for all the items, not one per item.
     manager.AddRecordsForEntries(std::move(entries));
     Finish(target);
-    untaken.Tell();
-    if (done & DROPEFFECT_MOVE)
-        return DROPEFFECT_MOVE;
-    if (done & DROPEFFECT_COPY)
-        return DROPEFFECT_COPY;
+    if (outcome) {
+        outcome->Take(done);
+        outcome->Finish(done);
+    }
     return done;
 }
 
@@ -473,13 +654,10 @@ void OnQuickPanelFilesDropped(HWND window, float left, float w, const std::vecto
     const bool copy = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
     // A source that offers only a copy (a mapping box's file) keeps it.
     const bool move = !copy && (s_dropAllowedEffects & DROPEFFECT_MOVE) != 0;
-    const DWORD done =
-        AddItemsToComponent(paths, ItemsFrom::Drop, move, static_cast<float>(cursor.x), static_cast<float>(cursor.y));
-    // The work is over before the source is answered: it hears what was done.
-    if (outcome) {
-        outcome->Take(done);
-        outcome->Finish(done);
-    }
+    // The source hears what was done once the work is over: at once for
+    // records, at the job's end for a folder's files.
+    AddItemsToComponent(paths, ItemsFrom::Drop, move, static_cast<float>(cursor.x), static_cast<float>(cursor.y),
+                        outcome);
     // The drag is over: nothing may paint its feedback any more.
     s_droppedFiles.clear();
     if (IsWindow(window))

@@ -2,19 +2,21 @@
 // from the clipboard's file list or dropped. Into a folder-backed target
 // they are copied (paste, or drop with Ctrl) or moved (drop) under a free
 // name, "a (1).txt" beside an existing "a.txt"; otherwise they become
-// mapped entries. A desktop box takes them on its own roads, off the UI
-// thread. UI thread only.
+// mapped entries. A desktop box takes them on its own roads, a hidden box's
+// folder on a worker of its own, both off the UI thread. UI thread only.
 #pragma once
 
 #include <ole2.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/FolderRelation.h"
 
 class BoxFolderGuard;
+class DropOutcome;
 
 namespace TessikQuickPanel
 {
@@ -54,14 +56,19 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
 // Inserts the items into the list the panel shows for a hidden box (or its
 // own list when the selected box is not found) next to the record nearest
 // to the point (DIP) and saves it; a desktop box takes nothing here, only
-// on its own roads. A drop keeps a component's own files where they are; a
-// paste copies them beside themselves. Items are moved only when move is
-// set. Tells the user what did not arrive. Returns what was done, for a
-// drop's source: MOVE when anything left its place, else COPY when
-// anything was copied, LINK when only records were made, NONE when nothing
-// was taken.
+// on its own roads. Into a hidden box's folder the items are moved (move
+// set) or copied on a worker, which hands them back in batches that become
+// records in their order; the box is held meanwhile. A drop keeps a
+// component's own files where they are; a paste copies them beside
+// themselves. Tells the user what did not arrive. The outcome, when given,
+// is finished with what was done: MOVE when anything left its place, else
+// COPY when anything was copied, LINK when only records were made, NONE
+// when nothing was taken. Returns that at once for records, NONE for a job.
 enum class ItemsFrom { Clipboard, Drop };
-DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from, bool move, float x, float y);
+DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from, bool move, float x, float y,
+                          const std::shared_ptr<DropOutcome>& outcome = nullptr);
+// Whether items are still being brought into a hidden box's folder.
+bool HiddenBoxJobRuns();
 
 // The clipboard's file list (every path at its full length).
 std::vector<std::wstring> ClipboardFilePaths(HWND owner);

@@ -51,7 +51,16 @@ protected:
     }
 
     // Wherever the cursor is, it is over the left half, the physical one.
-    void Drop(const std::vector<std::wstring>& paths) { OnQuickPanelFilesDropped(nullptr, 1e6f, 1e6f, paths); }
+    void Drop(const std::vector<std::wstring>& paths)
+    {
+        OnQuickPanelFilesDropped(nullptr, 1e6f, 1e6f, paths);
+        EXPECT_TRUE(WaitForHiddenBoxJob());
+    }
+    void Paste()
+    {
+        PasteFilesToComponent(nullptr, 0, 400);
+        EXPECT_TRUE(WaitForHiddenBoxJob());
+    }
 
     // Every entry under root, relative to it.
     static std::vector<std::wstring> Tree(const std::wstring& root)
@@ -136,7 +145,7 @@ TEST_F(QuickPanelDropSafetyTest, ADriveOrShareRootIsNeverTakenAndIsNamed)
         EXPECT_TRUE(brought.path.empty());
         EXPECT_EQ(brought.boxFolder, FolderRelation::VolumeRoot);
         PutOnClipboard({share, volume});
-        PasteFilesToComponent(nullptr, 0, 400);
+        Paste();
         EXPECT_EQ(TimesUserNotified(L"quick-panel-box-folder"), told + 1);
         const std::wstring text = LastNoticeText(L"quick-panel-box-folder");
         EXPECT_NE(text.find(L"“\\\\nosuchserver\\share”"), std::wstring::npos);
@@ -227,7 +236,7 @@ TEST_F(QuickPanelDropSafetyTest, APasteRefusesAFolderThatHoldsTheBoxAndReadsLong
 
     PutOnClipboard({parent, longFile});
     EXPECT_EQ(ClipboardFilePaths(nullptr), (std::vector<std::wstring>{parent, longFile}));
-    PasteFilesToComponent(nullptr, 0, 400);
+    Paste();
     // Cut to 259 characters the path would name its folder.
     EXPECT_FALSE(fs::exists(folder + L"\\" + fs::path(deep).filename().wstring())) << "not the cut path's folder";
     std::vector<std::wstring> after = Tree(parent);
@@ -296,7 +305,7 @@ TEST_F(QuickPanelDropSafetyTest, ASectionWhoseFolderIsGoneTakesNothing)
     const int told = TimesUserNotified(kind);
     Drop({source});
     PutOnClipboard({source});
-    PasteFilesToComponent(nullptr, 0, 400);
+    Paste();
     MoveFileExW(away.c_str(), folder.c_str(), 0);
     EXPECT_EQ(TimesUserNotified(kind), told + 2);
     EXPECT_EQ(TempFolder::ReadBytes(source), "k");

@@ -3,6 +3,7 @@
 
 #include "QuickPanelTestSupport.h"
 #include "app/UserNotice.h"
+#include "box/BoxInUse.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelPaste.h"
 
@@ -17,9 +18,10 @@ TEST_F(QuickPanelTest, PastingOneFileTwiceIntoAFolderBoxNumbersTheSecondCopy)
     TempFolder::WriteBytes(source, "a");
     SelectHiddenFolder(L"aaaaa", folder);
 
-    AddItemsToComponent({source}, ItemsFrom::Clipboard, false, 0, 0);
-    AddItemsToComponent({source}, ItemsFrom::Clipboard, false, 0, 0);
-    AddItemsToComponent({source}, ItemsFrom::Clipboard, false, 0, 0);
+    for (int i = 0; i < 3; ++i) {
+        AddItemsToComponent({source}, ItemsFrom::Clipboard, false, 0, 0);
+        ASSERT_TRUE(WaitForHiddenBoxJob());
+    }
     EXPECT_TRUE(fs::exists(folder + L"\\a.txt"));
     EXPECT_TRUE(fs::exists(folder + L"\\a (1).txt"));
     EXPECT_TRUE(fs::exists(folder + L"\\a (2).txt"));
@@ -61,6 +63,7 @@ TEST_F(QuickPanelTest, AnItemThatDidNotArriveIsToldWithTheReason)
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const int told = TimesUserNotified(L"quick-panel-not-taken");
     AddItemsToComponent({source}, ItemsFrom::Clipboard, false, 0, 0);
+    EXPECT_TRUE(WaitForHiddenBoxJob());
     CloseHandle(held);
     EXPECT_EQ(TimesUserNotified(L"quick-panel-not-taken"), told + 1);
     EXPECT_EQ(LastNoticeText(L"quick-panel-not-taken"),
@@ -75,11 +78,41 @@ TEST_F(QuickPanelTest, AnItemThatDidNotArriveIsToldWithTheReason)
     held = CreateFileW(read.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     AddItemsToComponent({read}, ItemsFrom::Drop, true, 0, 0);
+    EXPECT_TRUE(WaitForHiddenBoxJob());
     CloseHandle(held);
     EXPECT_EQ(TempFolder::ReadBytes(read), "r");
     EXPECT_FALSE(fs::exists(folder + L"\\read.txt"));
     EXPECT_EQ(TimesUserNotified(L"quick-panel-not-taken"), told + 2);
     EXPECT_EQ(LastNoticeText(L"quick-panel-not-taken"),
               L"“read.txt”（文件正被其他程序使用）没有放入收纳盒，仍在原来的位置。");
+    s_boxRuntimes.erase(s_quickPanelWindow);
+}
+
+// A hidden box's folder takes dropped files on a worker: the drop returns
+// before their records land, and the box is held (its delete refused)
+// until they have.
+TEST_F(QuickPanelTest, AHiddenBoxIsHeldWhileItsDropLandsAndItsRecordsFollow)
+{
+    const std::wstring folder = temp.File(L"boxfolder");
+    const std::wstring from = temp.File(L"user");
+    fs::create_directories(folder);
+    fs::create_directories(from);
+    std::vector<std::wstring> sources;
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt"}) {
+        sources.push_back(from + L"\\" + name);
+        TempFolder::WriteBytes(sources.back(), "x");
+    }
+    SelectHiddenFolder(L"aaaaa", folder);
+    const KelmIconManager& shown = s_boxIconManagers[s_quickPanelDummy];
+
+    AddItemsToComponent(sources, ItemsFrom::Drop, true, 0, 0);
+    EXPECT_TRUE(BoxInUse::Held(L"aaaaa"));
+    EXPECT_TRUE(shown.Records().empty()) << "records land from the worker, not within the drop";
+    ASSERT_TRUE(WaitForHiddenBoxJob());
+    EXPECT_FALSE(BoxInUse::Held(L"aaaaa"));
+    ASSERT_EQ(shown.Records().size(), 3u);
+    for (const std::wstring& source : sources)
+        EXPECT_FALSE(fs::exists(source)) << "a drop moves";
+    EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\b.txt"), "x");
     s_boxRuntimes.erase(s_quickPanelWindow);
 }

@@ -13,6 +13,7 @@
 #include "box/BoxRuntime.h"
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QPListItem.h"
+#include "sidewindows/quickpanel/QuickPanelPaste.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
 #include "tests/common/WindowTestSupport.h"
@@ -37,6 +38,8 @@ protected:
 
     static void Reset()
     {
+        // Nothing of a test's job may land in the next test.
+        WaitForHiddenBoxJob();
         s_boxRuntimes.clear();
         s_boxIconManagers.clear();
         TessikQuickPanel::s_quickPanelRows.clear();
@@ -79,6 +82,12 @@ protected:
         s_boxRuntimes[TessikQuickPanel::s_quickPanelWindow].id = L"QUICK_PANEL_ROOT";
         TessikQuickPanel::SelectComponent(id, true);
         TessikQuickPanel::s_physicalSectionActive = true;
+    }
+
+    // Until what a hidden box's folder was given has landed (bounded).
+    static bool WaitForHiddenBoxJob()
+    {
+        return PumpUntil([] { return !TessikQuickPanel::HiddenBoxJobRuns(); }, 30000);
     }
 
     static std::vector<std::wstring> RowIds()
