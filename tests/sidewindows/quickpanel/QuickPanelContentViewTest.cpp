@@ -246,6 +246,7 @@ TEST_F(QuickPanelContentViewTest, ThePinTogglesTopmostAndFilesDroppedOnThePhysic
     ClientToScreen(Panel(), &over);
     SetCursorPos(over.x, over.y);
     OnQuickPanelFilesDropped(Panel(), 200, 850, {dropped});
+    ASSERT_TRUE(WaitForHiddenBoxJob());
     EXPECT_TRUE(s_physicalSectionActive);
     EXPECT_TRUE(fs::exists(folder + L"\\dropped.dat"));
     EXPECT_FALSE(fs::exists(dropped)) << "a drop without Ctrl moves";
