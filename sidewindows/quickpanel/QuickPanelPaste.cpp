@@ -23,8 +23,8 @@
 #include "box/fileops/FileJobMailbox.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
-#include "box/fileops/PasteIntoBox.h"
 #include "box/fileops/FileWorkerTracker.h"
+#include "box/fileops/PasteIntoBox.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
@@ -484,8 +484,14 @@ void BringIntoHiddenBox(const GuardedFolders& guarded, const std::vector<std::ws
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
                                   L"Bringing items into a hidden box stopped on an unexpected error.");
     }
-    post();
-    FileJobMailbox::Post([folderLeft, notYet, putIn] { EndHiddenBoxJob(folderLeft, notYet, putIn); });
+    // Nothing may leave the thread: what came in still lands, and the job
+    // ends (the box is let go) whatever stopped it.
+    try {
+        post();
+        FileJobMailbox::Post([folderLeft, notYet, putIn] { EndHiddenBoxJob(folderLeft, notYet, putIn); });
+    } catch (...) {
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"A hidden box's job could not hand back its end.");
+    }
 }
 
 } // namespace
