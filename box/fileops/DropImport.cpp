@@ -322,7 +322,7 @@ void CopyFilesWorker(CopyJob job)
         DestinationBefore before;
         // What "直接覆盖" replaces is kept first, as a paste keeps it.
         const bool kept = KeepWhatItemReplaces(item, options, &before);
-        DWORD error = kept ? 0 : ERROR_ACCESS_DENIED;
+        DWORD error = kept ? 0 : GetLastError();
         TransferResult result = TransferResult::Failed;
         if (kept) {
             result = item.move ? MoveItem(item.source, item.destination, item.replace, options, &report)

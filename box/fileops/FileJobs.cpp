@@ -354,8 +354,10 @@ bool KeepWhatItemReplaces(const CopyJobItem& item, const TransferOptions& option
 {
     if (!item.replace || !PathExists(item.destination))
         return true;
-    if (item.keptCopy.empty())
+    if (item.keptCopy.empty()) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
+    }
     if (before && IsOwnFolder(item.destination)) {
         const MergedEntries held = ListTree(item.destination);
         for (const std::wstring& file : held.files)
@@ -364,7 +366,11 @@ bool KeepWhatItemReplaces(const CopyJobItem& item, const TransferOptions& option
     }
     if (CopyItem(item.destination, item.keptCopy, true, options) == TransferResult::Done)
         return true;
+    // The user hears why the copy failed (a full volume, a held file), not
+    // what the clearing of its remains left behind.
+    const DWORD error = GetLastError();
     RemoveItemWithoutFollowingLinks(item.keptCopy);
+    SetLastError(error ? error : ERROR_ACCESS_DENIED);
     return false;
 }
 

@@ -337,10 +337,9 @@ TransferResult PasteOne(const CopyJobItem& item, const TransferOptions& options,
         SetLastError(kErrorFolderInTheWay);
         return TransferResult::Failed;
     }
-    if (!KeepWhatItemReplaces(item, options, before)) {
-        SetLastError(ERROR_ACCESS_DENIED);
+    // What the kept copy could not take is told with the system's reason.
+    if (!KeepWhatItemReplaces(item, options, before))
         return TransferResult::Failed;
-    }
     if (folder)
         return CopyItem(item.source, item.destination, item.replace, options, report);
     return CopyFileAtomically(item.source, item.destination, item.replace, options);

@@ -11,6 +11,7 @@
 #include "app/FileRemoval.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/TempFolderSweep.h"
+#include "app/TempFolder.h"
 #include "common/WindowTestSupport.h"
 #include "ui/core/KelmWindow.h"
 
@@ -139,4 +140,27 @@ TEST(FileJobsTest, TheBarFollowsTheWholeJobsBytesFileByFile)
     EXPECT_NEAR(halfWay[2], (small + big + step / 2) / total, 1e-4) << "a folder shows half way";
     EXPECT_FLOAT_EQ(s_copyProgress.fraction, 1.0f);
     RemoveItemWithoutFollowingLinks(folder);
+}
+
+// What "直接覆盖" would replace cannot be kept: the item is told with the
+// system's reason (a held file, a full volume), never a made-up one.
+TEST(FileJobsTest, AReplacedVersionThatCannotBeKeptNamesTheRealReason)
+{
+    TempFolder temp;
+    CopyJobItem item;
+    item.source = temp.File(L"new.txt");
+    item.destination = temp.File(L"old.txt");
+    item.keptCopy = temp.File(L"old.txt1a2b.tmp");
+    item.replace = true;
+    TempFolder::WriteBytes(item.source, "new");
+    TempFolder::WriteBytes(item.destination, "old");
+    // Another program holds the old version and shares it with nobody.
+    HANDLE held = CreateFileW(item.destination.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(KeepWhatItemReplaces(item, TransferOptions{}));
+    const DWORD error = GetLastError();
+    CloseHandle(held);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(std::filesystem::exists(item.keptCopy)) << "no half copy stays";
+    EXPECT_EQ(TempFolder::ReadBytes(item.destination), "old");
 }
