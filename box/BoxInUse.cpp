@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 
+#include "app/UserNotice.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/UndoList.h"
 #include "box/icons/KelmIconManager.h"
@@ -127,4 +128,24 @@ bool BoxInUse::Busy(const BoxWindowPtr& box)
             return true;
     }
     return false;
+}
+
+BoxInUse::Found BoxInUse::BoxWithFolder(const std::wstring& folder, const std::wstring& noticeKind,
+                                        const std::wstring& changedWhile) const
+{
+    Found found;
+    found.box = Box();
+    const BoxRuntime* runtime = FindBoxRuntime(found.box);
+    auto manager = s_boxIconManagers.find(found.box);
+    // The box went meanwhile: nothing was touched.
+    if (!runtime || manager == s_boxIconManagers.end())
+        return Found{};
+    if (runtime->BackingFolder() != folder) {
+        // What was looked at is not where the files would go.
+        NotifyUser(noticeKind + runtime->TargetFolder,
+                   L"收纳盒“" + runtime->title + L"”的文件夹" + changedWhile + L"\n请重试。");
+        return Found{};
+    }
+    found.manager = &manager->second;
+    return found;
 }

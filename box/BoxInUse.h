@@ -10,6 +10,11 @@
 
 #include "box/BoxRuntime.h"
 
+namespace TessikDesktopContainer
+{
+class KelmIconManager;
+}
+
 class BoxInUse
 {
 public:
@@ -29,6 +34,16 @@ public:
     // UI thread. The held box as it stands now, found by its id (never a
     // window kept across a question), or null when no box has it.
     BoxWindowPtr Box() const;
+    // UI thread. The held box and its icon manager as they stand now, for
+    // a plan that looked at folder: nothing when the box went, and nothing
+    // (the user told, under the notice kind, that its folder changed
+    // `changedWhile`) when its folder is no longer the one looked at.
+    struct Found {
+        BoxWindowPtr box;
+        TessikDesktopContainer::KelmIconManager* manager = nullptr;
+    };
+    Found BoxWithFolder(const std::wstring& folder, const std::wstring& noticeKind,
+                        const std::wstring& changedWhile) const;
 
     // Any thread. Whether something holds the box with this id.
     static bool Held(const std::wstring& id);

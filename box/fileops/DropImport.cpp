@@ -241,7 +241,7 @@ void TellDroppedIntoItself(const std::vector<std::wstring>& paths)
 }
 
 std::wstring FolderLeftDuringDropText(const std::wstring& title, const std::wstring& folder, size_t notYet,
-                                     size_t putIn, const std::wstring& whereNow)
+                                      size_t putIn, const std::wstring& whereNow)
 {
     std::wstring text = L"收纳盒“" + title + L"”的文件夹“" + folder + L"”在放入文件的过程中被移动、重命名或删除了";
     if (notYet > 0)
@@ -467,30 +467,12 @@ DropPlace PlaceDrop(const BoxWindowPtr& box, const KelmIconManager& manager, con
 }
 
 // UI thread: the box a drop's plan works for, found by its id as it
-// stands now, with its manager; null (and the user told why, where the box
+// stands now, with its manager; none (and the user told why, where the box
 // still stands) when the drop must take nothing.
-struct PlannedBox {
-    BoxWindowPtr box;
-    KelmIconManager* manager = nullptr;
-};
-PlannedBox FindPlannedBox(const BoxInUse& hold, const std::wstring& folder)
+BoxInUse::Found FindPlannedBox(const BoxInUse& hold, const std::wstring& folder)
 {
-    PlannedBox found;
-    found.box = hold.Box();
-    const BoxRuntime* runtime = FindBoxRuntime(found.box);
-    auto manager = s_boxIconManagers.find(found.box);
-    // The box went while its drop was looked at.
-    if (!runtime || manager == s_boxIconManagers.end())
-        return PlannedBox{};
-    if (runtime->BackingFolder() != folder) {
-        // Its folder changed meanwhile: what was looked at is not where the
-        // files would go.
-        NotifyUser(L"drop-folder-changed:" + runtime->TargetFolder,
-                   L"收纳盒“" + runtime->title + L"”的文件夹在拖入时发生了变化，" + kDropNotTaken + L"。\n请重试。");
-        return PlannedBox{};
-    }
-    found.manager = &manager->second;
-    return found;
+    return hold.BoxWithFolder(folder, L"drop-folder-changed:",
+                              L"在拖入时发生了变化，" + std::wstring(kDropNotTaken) + L"。");
 }
 
 // UI thread: the plan of a drop whose entries were looked at, its one
@@ -498,7 +480,7 @@ PlannedBox FindPlannedBox(const BoxInUse& hold, const std::wstring& folder)
 // drop to the job's end, and reached by its id.
 void PlanDrop(const BoxInUse& hold, const DroppedFiles& drop, const std::wstring& folder, const PlanLooks& looks)
 {
-    PlannedBox found = FindPlannedBox(hold, folder);
+    BoxInUse::Found found = FindPlannedBox(hold, folder);
     if (!found.box) {
         TakeNothing(drop.outcome);
         return;

@@ -461,29 +461,11 @@ bool RefusedWhilePasteLooks()
 }
 
 // UI thread: the box a paste works for, found by its id as it stands now,
-// with its manager; null (and the user told why, where the box still
+// with its manager; none (and the user told why, where the box still
 // stands) when nothing must be pasted.
-struct PasteBox {
-    BoxWindowPtr box;
-    KelmIconManager* manager = nullptr;
-};
-PasteBox FindPasteBox(const BoxInUse& hold, const std::wstring& folder)
+BoxInUse::Found FindPasteBox(const BoxInUse& hold, const std::wstring& folder)
 {
-    PasteBox found;
-    found.box = hold.Box();
-    const BoxRuntime* runtime = FindBoxRuntime(found.box);
-    auto manager = s_boxIconManagers.find(found.box);
-    // The box went meanwhile: nothing was touched.
-    if (!runtime || manager == s_boxIconManagers.end())
-        return PasteBox{};
-    if (runtime->BackingFolder() != folder) {
-        // What was looked at is not where the files would go.
-        NotifyUser(L"paste-folder-changed:" + runtime->TargetFolder,
-                   L"收纳盒“" + runtime->title + L"”的文件夹在粘贴时发生了变化，没有粘贴。\n请重试。");
-        return PasteBox{};
-    }
-    found.manager = &manager->second;
-    return found;
+    return hold.BoxWithFolder(folder, L"paste-folder-changed:", L"在粘贴时发生了变化，没有粘贴。");
 }
 
 void PasteLookedAt(unsigned serial, const PlanLooks& looks, bool failed, int answer);
@@ -497,7 +479,7 @@ void PasteLookedAt(unsigned serial, const PlanLooks& looks, bool failed, int ans
 // it.
 void PlanPaste(const BoxInUse& hold, PastePlace place, const std::wstring& folder, const PlanLooks& looks, int answer)
 {
-    PasteBox found = FindPasteBox(hold, folder);
+    BoxInUse::Found found = FindPasteBox(hold, folder);
     if (!found.box)
         return;
     if (answer < 0 && !looks.boxFolders.Empty())

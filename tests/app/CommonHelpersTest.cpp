@@ -131,17 +131,8 @@ TEST(CommonHelpers, TheShellsRecycleQuestionIsOwnedByTheWindowThatAsked)
     HWND question = nullptr;
     PumpUntil(
         [&] {
-            EnumWindows(
-                [](HWND window, LPARAM found) -> BOOL {
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(window, &pid);
-                    wchar_t cls[32] = {};
-                    GetClassNameW(window, cls, 32);
-                    if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
-                        *reinterpret_cast<HWND*>(found) = window;
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&question));
+            const std::vector<HWND> open = OpenShellQuestions();
+            question = open.empty() ? nullptr : open.back();
             return question != nullptr || result != -1;
         },
         10000);

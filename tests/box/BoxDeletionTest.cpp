@@ -464,18 +464,7 @@ TEST_F(BoxDeletionTest, TheUndoListsOfADeletedBoxWaitForTheQuestionAboutLeavingC
     std::thread answerer([&] {
         std::map<HWND, ULONGLONG> seenAt;
         while (!stop) {
-            std::vector<HWND> open;
-            EnumWindows(
-                [](HWND window, LPARAM list) -> BOOL {
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(window, &pid);
-                    wchar_t cls[32] = {};
-                    GetClassNameW(window, cls, 32);
-                    if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
-                        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&open));
+            const std::vector<HWND> open = OpenShellQuestions();
             mostAtOnce = std::max(mostAtOnce.load(), static_cast<int>(open.size()));
             for (HWND window : open) {
                 auto [at, added] = seenAt.emplace(window, GetTickCount64());

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "common/WindowTestSupport.h"
+
 // How many questions were asked, and how many stood open at once.
 class ShellQuestionCounter
 {
@@ -35,18 +37,7 @@ public:
 private:
     void Look()
     {
-        open_.clear();
-        EnumWindows(
-            [](HWND window, LPARAM self) -> BOOL {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                wchar_t cls[32] = {};
-                GetClassNameW(window, cls, 32);
-                if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
-                    reinterpret_cast<ShellQuestionCounter*>(self)->open_.push_back(window);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(this));
+        open_ = OpenShellQuestions();
         mostAtOnce_ = std::max(mostAtOnce_.load(), static_cast<int>(open_.size()));
         for (HWND window : open_) {
             seen_.insert(window);

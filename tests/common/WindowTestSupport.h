@@ -94,25 +94,35 @@ inline void MouseAt(HWND window, int cx, int cy, DWORD buttonFlag = 0)
     SendInput(1, &input, sizeof(INPUT));
 }
 
-// Forces a paint now and pumps briefly.
-// A shell that asks before it recycles (Wine's does) gets its "yes" (or
-// the answer given) as from a user: every visible dialog of this process
-// is answered.
-inline void AnswerShellQuestions(WPARAM answer = IDYES)
+// The dialogs this process shows now: the shell's questions (and message
+// boxes), as a user would see them on screen.
+inline std::vector<HWND> OpenShellQuestions()
 {
+    std::vector<HWND> open;
     EnumWindows(
-        [](HWND window, LPARAM answer) -> BOOL {
+        [](HWND window, LPARAM list) -> BOOL {
             DWORD pid = 0;
             GetWindowThreadProcessId(window, &pid);
             wchar_t cls[32] = {};
             GetClassNameW(window, cls, 32);
             if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
-                PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
             return TRUE;
         },
-        static_cast<LPARAM>(answer));
+        reinterpret_cast<LPARAM>(&open));
+    return open;
 }
 
+// A shell that asks before it recycles (Wine's does) gets its "yes" (or
+// the answer given) as from a user: every visible dialog of this process
+// is answered.
+inline void AnswerShellQuestions(WPARAM answer = IDYES)
+{
+    for (HWND window : OpenShellQuestions())
+        PostMessageW(window, WM_COMMAND, answer, 0);
+}
+
+// Forces a paint now and pumps briefly.
 inline void PaintNow(HWND window)
 {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);

@@ -303,18 +303,10 @@ TEST(UndoLists, WindowsPaintWhileADeletedBoxWaitsForTheShell)
     std::atomic<bool> paintedWhileAsked{false}, stop{false};
     std::thread user([&] {
         HWND question = nullptr;
-        for (int i = 0; i < 15000 && !question && !stop; ++i, Sleep(2))
-            EnumWindows(
-                [](HWND window, LPARAM found) -> BOOL {
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(window, &pid);
-                    wchar_t cls[32] = {};
-                    GetClassNameW(window, cls, 32);
-                    if (pid == GetCurrentProcessId() && wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window))
-                        *reinterpret_cast<HWND*>(found) = window;
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&question));
+        for (int i = 0; i < 15000 && !question && !stop; ++i, Sleep(2)) {
+            const std::vector<HWND> open = OpenShellQuestions();
+            question = open.empty() ? nullptr : open.back();
+        }
         const int before = paints;
         InvalidateRect(painted, nullptr, FALSE);
         for (int i = 0; i < 5000 && paints == before; ++i)
