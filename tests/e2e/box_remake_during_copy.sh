@@ -6,9 +6,6 @@
 # makes the box again, and the new box takes a drop.
 source "$(dirname "$0")/lib.sh"
 DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
-SETTINGS_CLASS="Tessik.Container.Settings.Class"
-SETTINGS_TITLE="收纳盒设置"
-SUB_CLASS="Kelm.Menu.Class.1*"
 WM_CLOSE=16
 
 BOX_FOLDER="$WORK/boxes/f5555"
@@ -30,17 +27,7 @@ wait_main_window any
 wait_box_rect
 wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 
-# "个性化" is the first row of the more menu's "设置" (row 2) submenu.
-xdotool mousemove $((bx + bw - 58)) $((by + 20)) click 1
-probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no more menu"
-menu_rect "Kelm.Menu.Class.0"
-xdotool mousemove $((mx + 60)) $((my + 110))
-wait_still "$SUB_CLASS" "$MENU_TITLE"
-menu_rect "Kelm.Menu.Class.1"
-xdotool mousemove $((mx + 60)) $((my + 30)) click 1
-probe wait "$SETTINGS_CLASS" "$SETTINGS_TITLE" visible 10000 >/dev/null || fail "no settings window"
-wait_still "$SETTINGS_CLASS" "$SETTINGS_TITLE"
-IFS=, read -r sx sy sw sh <<<"$(probe list | awk -F'\t' -v c="$SETTINGS_CLASS" '$1 == c && $3 == 1 {print $5; exit}')"
+open_box_settings
 
 # The render style row (its heading at 155, the row 20 below, 36 high);
 # its menu lists "默认", "兼容层", ... 40 apart, 10 above the first.
@@ -117,7 +104,7 @@ done
 
 # The new box takes a drop (no job state was left behind).
 xdotool mousemove 1500 50 click 1
-probe gone "$SETTINGS_CLASS" "$SETTINGS_TITLE" 100 >/dev/null || true
+probe gone "$BOX_SETTINGS_CLASS" "$BOX_SETTINGS_TITLE" 100 >/dev/null || true
 wait_box_rect
 wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$SOURCE/later.txt")" >"$WORK/drop2.txt" 2>&1 ||

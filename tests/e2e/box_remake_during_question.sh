@@ -9,9 +9,6 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/settings_lib.sh"
 DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
-SETTINGS_CLASS="Tessik.Container.Settings.Class"
-SETTINGS_TITLE="收纳盒设置"
-SUB_CLASS="Kelm.Menu.Class.1*"
 
 BOX_FOLDER="$WORK/boxes/f6666"
 SOURCE="$WORK/source"
@@ -30,17 +27,7 @@ wait_main_window any
 wait_box_rect
 wait_still "$BOX_PREFIX*" "Tessik.Com.Container"
 
-# "个性化" is the first row of the more menu's "设置" (row 2) submenu.
-xdotool mousemove $((bx + bw - 58)) $((by + 20)) click 1
-probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no more menu"
-menu_rect "Kelm.Menu.Class.0"
-xdotool mousemove $((mx + 60)) $((my + 110))
-wait_still "$SUB_CLASS" "$MENU_TITLE"
-menu_rect "Kelm.Menu.Class.1"
-xdotool mousemove $((mx + 60)) $((my + 30)) click 1
-probe wait "$SETTINGS_CLASS" "$SETTINGS_TITLE" visible 10000 >/dev/null || fail "no settings window"
-wait_still "$SETTINGS_CLASS" "$SETTINGS_TITLE"
-IFS=, read -r sx sy sw sh <<<"$(probe list | awk -F'\t' -v c="$SETTINGS_CLASS" '$1 == c && $3 == 1 {print $5; exit}')"
+open_box_settings
 box_handles() { probe list | grep -F "$BOX_PREFIX" | awk -F'\t' '$3 == 1 {print $6}'; }
 before=$(box_handles)
 

@@ -610,3 +610,22 @@ delete_first_icon_for_good() {
   xdotool mousemove $((px + pw - 60)) $((py + ph - 40)) click 1
   probe gone "$popup_class" "$popup_title" 10000 >/dev/null || fail "the question stayed open"
 }
+
+# Opens the "个性化" window of the box at bx by bw (wait_box_rect), the
+# first row of the more menu's "设置" (row 2) submenu, and sets sx sy sw sh
+# to its rectangle once it stands still.
+BOX_SETTINGS_CLASS="Tessik.Container.Settings.Class"
+BOX_SETTINGS_TITLE="收纳盒设置"
+open_box_settings() {
+  local SETTINGS_CLASS="$BOX_SETTINGS_CLASS" SETTINGS_TITLE="$BOX_SETTINGS_TITLE" SUB_CLASS="Kelm.Menu.Class.1*"
+  xdotool mousemove $((bx + bw - 58)) $((by + 20)) click 1
+  probe wait "$MENU_CLASS" "$MENU_TITLE" visible 10000 >/dev/null || fail "no more menu"
+  menu_rect "Kelm.Menu.Class.0"
+  xdotool mousemove $((mx + 60)) $((my + 110))
+  wait_still "$SUB_CLASS" "$MENU_TITLE"
+  menu_rect "Kelm.Menu.Class.1"
+  xdotool mousemove $((mx + 60)) $((my + 30)) click 1
+  probe wait "$SETTINGS_CLASS" "$SETTINGS_TITLE" visible 10000 >/dev/null || fail "no settings window"
+  wait_still "$SETTINGS_CLASS" "$SETTINGS_TITLE"
+  IFS=, read -r sx sy sw sh <<<"$(probe list | awk -F'\t' -v c="$SETTINGS_CLASS" '$1 == c && $3 == 1 {print $5; exit}')"
+}
