@@ -15,12 +15,7 @@ printf 'd1\n' >"$OLD/d1.txt"
 seed_app_store "containerDir : \"$(store_path "$ROOT")\"" "showTessikMain : false"
 seed_folder_box s2222 "SmallDisk" "$FOLDER"
 
-# The Desktop is the lane prefix's own folder (scripts/setup.sh makes each
-# user folder of a test prefix a folder of its own, not Wine's link to the
-# host's home): nothing this test sends there reaches the user's files.
-DESK=$(ls -d "$WINEPREFIX"/drive_c/users/*/Desktop | grep -v '/Public/' | head -n1)
-[ -d "$DESK" ] && [ ! -L "$DESK" ] || fail "the prefix's Desktop is no folder of its own: $DESK"
-DESK_WIN="C:\\users\\$(basename "$(dirname "$DESK")")\\Desktop"
+prefix_desktop
 rm -f "$DESK/d1.txt"
 
 start_tessik

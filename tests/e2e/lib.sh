@@ -629,3 +629,13 @@ open_box_settings() {
   wait_still "$SETTINGS_CLASS" "$SETTINGS_TITLE"
   IFS=, read -r sx sy sw sh <<<"$(probe list | awk -F'\t' -v c="$SETTINGS_CLASS" '$1 == c && $3 == 1 {print $5; exit}')"
 }
+
+# The lane prefix's own Desktop (scripts/setup.sh makes each user folder of
+# a test prefix a folder of its own, not Wine's link to the host's home, so
+# nothing a test sends there reaches the user's files): DESK on the host,
+# DESK_WIN as the program names it.
+prefix_desktop() {
+  DESK=$(ls -d "$WINEPREFIX"/drive_c/users/*/Desktop | grep -v '/Public/' | head -n1)
+  [ -d "$DESK" ] && [ ! -L "$DESK" ] || fail "the prefix's Desktop is no folder of its own: $DESK"
+  DESK_WIN="C:\\users\\$(basename "$(dirname "$DESK")")\\Desktop"
+}

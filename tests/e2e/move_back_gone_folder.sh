@@ -15,9 +15,7 @@ printf 'r1\n' >"$OLD/r1.txt"
 seed_app_store "containerDir : \"$(store_path "$ROOT")\"" "showTessikMain : false"
 seed_folder_box s2222 "SmallDisk" "$FOLDER"
 
-# The Desktop is the lane prefix's own folder (scripts/setup.sh).
-DESK=$(ls -d "$WINEPREFIX"/drive_c/users/*/Desktop | grep -v '/Public/' | head -n1)
-[ -d "$DESK" ] && [ ! -L "$DESK" ] || fail "the prefix's Desktop is no folder of its own: $DESK"
+prefix_desktop
 rm -f "$DESK/r1.txt"
 
 start_tessik
