@@ -28,14 +28,7 @@ seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\"" "showTessikMain 
 printf 'Components{\n%s\n}\n%s\n' "$(join_members "$(box a1111 100 Alpha true "$(store_path "$A_FOLDER")")" \
   "$(box m3333 600 Mapped false bvn!NULL)")" "$OWN_ROOT" > "$DATA/DesktopContainer.kelm"
 
-cat > "$DATA/QuickPanelCom.kelm" <<STORE
-ListOrder{
-    0 : "a1111"
-}
-TessikRef{
-    test : 0
-}
-STORE
+seed_panel_order a1111
 
 listing() { (cd "$1" && find . -printf '%y %p\n' | sort && find . -type f -exec md5sum {} + | sort -k2); }
 before=$(listing "$SCRATCH")

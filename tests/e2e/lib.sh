@@ -639,3 +639,16 @@ prefix_desktop() {
   [ -d "$DESK" ] && [ ! -L "$DESK" ] || fail "the prefix's Desktop is no folder of its own: $DESK"
   DESK_WIN="C:\\users\\$(basename "$(dirname "$DESK")")\\Desktop"
 }
+
+# The quick panel's store listing the boxes $@ in that order.
+seed_panel_order() {
+  local i=0 id
+  {
+    echo "ListOrder{"
+    for id in "$@"; do
+      i=$((i + 1))
+      if [ "$i" -lt "$#" ]; then echo "    $((i - 1)) : \"$id\","; else echo "    $((i - 1)) : \"$id\""; fi
+    done
+    printf '}\nTessikRef{\n    test : 0\n}\n'
+  } >"$DATA/QuickPanelCom.kelm"
+}

@@ -27,16 +27,7 @@ folder_box=$(printf '    ComID_a1111{\n        id : "a1111",\n        x : 1000,\
   "$(store_path "$FOLDER")")
 printf 'Components{\n%s\n}\n%s\n' "$(join_members "$folder_box" "$(mapping_box b2222 1000 Beta)" "$(mapping_box c3333 1310 Gamma)")" \
   "$OWN_ROOT" > "$DATA/DesktopContainer.kelm"
-cat > "$DATA/QuickPanelCom.kelm" <<STORE
-ListOrder{
-    0 : "a1111",
-    1 : "b2222",
-    2 : "c3333"
-}
-TessikRef{
-    test : 0
-}
-STORE
+seed_panel_order a1111 b2222 c3333
 
 # The stored object of a box: its lines up to its closing brace.
 box_object() { tr -d '\r' < "$DATA/DesktopContainer.kelm" | awk -v o="    ComID_$1{" '$0 == o {on=1} on {print} on && /^    }/ {exit}'; }

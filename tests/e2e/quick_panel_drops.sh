@@ -19,14 +19,7 @@ echo deeper > "$FOLDER/sub/deeper.txt"
 echo mapped > "$WORK/files/mapped.txt"
 seed_app_store "showTessikMain : false" "containerDir : \"$(store_path "$BOXES")\""
 seed_folder_box a1111 "Alpha" "$FOLDER"
-cat > "$DATA/QuickPanelCom.kelm" <<STORE
-ListOrder{
-    0 : "a1111"
-}
-TessikRef{
-    test : 0
-}
-STORE
+seed_panel_order a1111
 
 # Every file and folder under $1 with its size and checksum.
 listing() { (cd "$1" && find . -printf '%y %p\n' | sort && find . -type f -exec md5sum {} + | sort -k2); }

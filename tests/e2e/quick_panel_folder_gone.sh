@@ -19,14 +19,7 @@ echo dropped > "$WORK/files/dropped.txt"
 echo pasted > "$WORK/files/pasted.txt"
 seed_app_store "showTessikMain : false" "containerDir : \"$(store_path "$WORK/boxes")\""
 seed_folder_box a1111 "Alpha" "$FOLDER"
-cat > "$DATA/QuickPanelCom.kelm" <<STORE
-ListOrder{
-    0 : "a1111"
-}
-TessikRef{
-    test : 0
-}
-STORE
+seed_panel_order a1111
 
 box_object() { tr -d '\r' < "$DATA/DesktopContainer.kelm" | awk -v o="    ComID_$1{" '$0 == o {on=1} on {print} on && /^    }/ {exit}'; }
 no_source_record() { ! box_object a1111 | grep -qE 'dropped\.txt|pasted\.txt'; }
