@@ -647,12 +647,7 @@ bool RemovePlacedCopy(const CopiedFile& file)
     if (!EntryFacts(file.destination, true, there) || !SameFileIdentity(there, file.placed) ||
         !SameSizeAndTime(there, file.placed) || !EntryIsItself(file.destination))
         return false;
-    const std::wstring reach = LongPathForm(file.destination);
-    SetFileAttributesW(reach.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (DeleteFileW(reach.c_str()) && DeletedForSure(reach))
-        return true;
-    SetFileAttributesW(reach.c_str(), there.dwFileAttributes);
-    return false;
+    return RemoveItemWithoutFollowingLinks(file.destination) && DeletedForSure(LongPathForm(file.destination));
 }
 
 void NoteRemovalError(TransferReport* report, DWORD error)

@@ -5,7 +5,6 @@
 # A real drop gives the file its recorded origin; the real "..." menu and
 # its question disband the box.
 source "$(dirname "$0")/lib.sh"
-DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
 
 ROOT="$WORK/boxes"
 OLD="$ROOT/n1111"
@@ -18,21 +17,9 @@ seed_folder_box s2222 "SmallDisk" "$FOLDER"
 prefix_desktop
 rm -f "$DESK/d1.txt"
 
-start_tessik
-pid=$LAST_PID
-wait_main_window any
-wait_box_rect
-wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
-
 # The file of the old box's folder dropped onto SmallDisk: its record keeps
-# that folder as where it came from.
-out=$(wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$OLD/d1.txt")" 2>/dev/null | tr -d '\r') ||
-  fail "the drop did not happen: $out"
-wait_file '[ -f "$FOLDER/d1.txt" ] && [ ! -e "$OLD/d1.txt" ]' || fail "d1.txt did not move in: $(ls "$FOLDER")"
-wait_file 'grep -qF "originalPath : \"$(store_path "$OLD/d1.txt")\"" "$DATA/DesktopContainer.kelm"' ||
-  fail "no original path stored: $(grep -F d1.txt "$DATA/DesktopContainer.kelm")"
-# That box went to the Recycle Bin with its folder.
-rm -rf "$OLD"
+# that folder as where it came from; that box then went with its folder.
+drop_in_from_gone_box d1.txt
 
 # "..." (65 DIPs from the title band's right edge), then "删除" (row 3:
 # rows are 40 DIPs apart, 10 above the first).

@@ -652,3 +652,22 @@ seed_panel_order() {
     printf '}\nTessikRef{\n    test : 0\n}\n'
   } >"$DATA/QuickPanelCom.kelm"
 }
+
+# Starts Tessik and drops $OLD/$1 from another process onto its one box,
+# whose folder is $FOLDER; waits until the file moved in with $OLD as its
+# recorded origin, then takes $OLD away, as a box deleted with its folder.
+# Sets pid and the box's rectangle.
+drop_in_from_gone_box() {
+  local name="$1" out
+  start_tessik
+  pid=$LAST_PID
+  wait_main_window any
+  wait_box_rect
+  wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
+  out=$(wine "$(dirname "$PROBE_EXE")/DropSource.exe" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$OLD/$name")" 2>/dev/null | tr -d '\r') ||
+    fail "the drop did not happen: $out"
+  wait_file '[ -f "$FOLDER/$name" ] && [ ! -e "$OLD/$name" ]' || fail "$name did not move in: $(ls "$FOLDER")"
+  wait_file 'grep -qF "originalPath : \"$(store_path "$OLD/$name")\"" "$DATA/DesktopContainer.kelm"' ||
+    fail "no original path stored: $(grep -F "$name" "$DATA/DesktopContainer.kelm")"
+  rm -rf "$OLD"
+}

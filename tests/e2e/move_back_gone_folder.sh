@@ -5,7 +5,6 @@
 # "确定" puts it on the Desktop. A real drop gives the file its recorded
 # origin; the real icon menu, its input box and question do the rest.
 source "$(dirname "$0")/lib.sh"
-DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
 
 ROOT="$WORK/boxes"
 OLD="$ROOT/n1111"
@@ -18,19 +17,7 @@ seed_folder_box s2222 "SmallDisk" "$FOLDER"
 prefix_desktop
 rm -f "$DESK/r1.txt"
 
-start_tessik
-pid=$LAST_PID
-wait_main_window any
-wait_box_rect
-wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
-
-out=$(wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$OLD/r1.txt")" 2>/dev/null | tr -d '\r') ||
-  fail "the drop did not happen: $out"
-wait_file '[ -f "$FOLDER/r1.txt" ] && [ ! -e "$OLD/r1.txt" ]' || fail "r1.txt did not move in: $(ls "$FOLDER")"
-wait_file 'grep -qF "originalPath : \"$(store_path "$OLD/r1.txt")\"" "$DATA/DesktopContainer.kelm"' ||
-  fail "no original path stored: $(grep -F r1.txt "$DATA/DesktopContainer.kelm")"
-# That box went with its folder.
-rm -rf "$OLD"
+drop_in_from_gone_box r1.txt
 
 TIP_CLASS="Kelm.concept.Tip2.Class"
 TIP_TITLE="Kelm.Test.concept.Tip2"
