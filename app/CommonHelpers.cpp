@@ -5,6 +5,7 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cwchar>
@@ -138,7 +139,8 @@ namespace
 // its list holds each path followed by a NUL, and one more NUL ends it.
 // FOF_NOCONFIRMATION is left out on purpose: the user must be asked before
 // an item that cannot be recycled is deleted for good.
-std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std::wstring>& paths, HWND owner)
+std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std::wstring>& paths, HWND owner,
+                                                          bool ask)
 {
     std::wstring from;
     for (const std::wstring& path : paths) {
@@ -151,7 +153,7 @@ std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std:
     op.hwnd = owner;
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
-    op.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_WANTNUKEWARNING;
+    op.fFlags = FOF_ALLOWUNDO | FOF_SILENT | (ask ? FOF_WANTNUKEWARNING : FOF_NOCONFIRMATION);
     const bool succeeded = SHFileOperationW(&op) == 0;
     std::vector<RecycleOutcome> outcomes;
     for (const std::wstring& path : paths)
@@ -162,13 +164,13 @@ std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std:
 
 RecycleOutcome RecycleWithFileOperationW(const std::wstring& path, HWND owner)
 {
-    return RecycleManyWithFileOperationW({path}, owner).front();
+    return RecycleManyWithFileOperationW({path}, owner, true).front();
 }
 
 // IFileOperation with every item in one PerformOperations; empty when the
 // interface is missing or a stub, so the older one is tried.
 std::optional<std::vector<RecycleOutcome>> RecycleManyWithFileOperation(const std::vector<std::wstring>& paths,
-                                                                        HWND owner)
+                                                                        HWND owner, bool ask)
 {
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (FAILED(init) && init != RPC_E_CHANGED_MODE)
@@ -176,7 +178,8 @@ std::optional<std::vector<RecycleOutcome>> RecycleManyWithFileOperation(const st
     ComPtr<IFileOperation> operation;
     if (FAILED(CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation))))
         return std::nullopt;
-    HRESULT hr = operation->SetOperationFlags(FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING);
+    HRESULT hr =
+        operation->SetOperationFlags(FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | (ask ? FOF_WANTNUKEWARNING : 0));
     if (hr == E_NOTIMPL)
         return std::nullopt;
     if (FAILED(hr))
@@ -208,6 +211,130 @@ std::optional<std::vector<RecycleOutcome>> RecycleManyWithFileOperation(const st
 
 } // namespace
 
+std::function<std::vector<RecycleOutcome>(const std::vector<std::wstring>& paths, bool ask)> s_recycleShell;
+
+namespace
+{
+
+// The witness of item at witness: a hard link of a file; a folder of the
+// same name holding a witness of each entry of a folder. A link inside
+// has no witness (it would be followed or not be proof): none is made.
+// files gets every hard link made.
+bool MakeWitness(const std::wstring& item, const std::wstring& witness, std::vector<std::wstring>& files)
+{
+    const DWORD attributes = GetFileAttributesW(LongPathForm(item).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (!CreateHardLinkW(LongPathForm(witness).c_str(), LongPathForm(item).c_str(), nullptr))
+            return false;
+        files.push_back(witness);
+        return true;
+    }
+    if (!CreateDirectoryW(LongPathForm(witness).c_str(), nullptr))
+        return false;
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = FindFirstFileExW(LongPathForm(item + L"\\*").c_str(), FindExInfoBasic, &entry,
+                                   FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    bool made = true;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+            !MakeWitness(item + L"\\" + name, witness + L"\\" + name, files)) {
+            made = false;
+            break;
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return made;
+}
+
+// How many names the file behind path has; 0 when it cannot be read.
+DWORD NamesOf(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const DWORD names = GetFileInformationByHandle(file, &info) ? info.nNumberOfLinks : 0;
+    CloseHandle(file);
+    return names;
+}
+
+std::vector<RecycleOutcome> RecycleMany(const std::vector<std::wstring>& paths, HWND owner, bool ask)
+{
+    if (s_recycleShell)
+        return s_recycleShell(paths, ask);
+    std::optional<std::vector<RecycleOutcome>> done = RecycleManyWithFileOperation(paths, owner, ask);
+    if (!done)
+        done = RecycleManyWithFileOperationW(paths, owner, ask);
+    return *done;
+}
+
+} // namespace
+
+std::vector<WitnessedRecycle> RecycleItemsWitnessed(const std::vector<std::wstring>& paths, HWND owner,
+                                                    const RecycleWitnessing& witnessing)
+{
+    std::vector<WitnessedRecycle> results(paths.size());
+    std::vector<std::wstring> witnesses(paths.size());
+    std::vector<std::vector<std::wstring>> files(paths.size());
+    std::vector<std::wstring> sent;
+    std::vector<size_t> at;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        // The shell would send what a hidden link leads to, not the link.
+        if (paths[i].empty() || GetFileAttributesW(paths[i].c_str()) == INVALID_FILE_ATTRIBUTES ||
+            !EntryIsItself(paths[i]))
+            continue;
+        if (witnessing.pathFor) {
+            witnesses[i] = witnessing.pathFor(paths[i]);
+            if (!MakeWitness(paths[i], witnesses[i], files[i])) {
+                if (GetFileAttributesW(witnesses[i].c_str()) != INVALID_FILE_ATTRIBUTES)
+                    RemoveItemWithoutFollowingLinks(witnesses[i]);
+                witnesses[i].clear();
+                files[i].clear();
+            }
+        }
+        if (witnessing.required && witnesses[i].empty())
+            continue;
+        sent.push_back(paths[i]);
+        at.push_back(i);
+    }
+    if (sent.empty())
+        return results;
+    const std::vector<RecycleOutcome> done = RecycleMany(sent, owner, witnessing.ask);
+    for (size_t k = 0; k < at.size(); ++k) {
+        const size_t i = at[k];
+        WitnessedRecycle& result = results[i];
+        result.outcome = done[k];
+        const bool left = GetFileAttributesW(paths[i].c_str()) == INVALID_FILE_ATTRIBUTES;
+        if (witnesses[i].empty())
+            continue;
+        // Every file still has a second name: the bin's. One that has only
+        // the witness's was deleted for good, whatever the shell said.
+        const bool alone =
+            std::any_of(files[i].begin(), files[i].end(), [](const std::wstring& f) { return NamesOf(f) < 2; });
+        if (left) {
+            result.proven = !files[i].empty();
+            // A folder without files proves nothing either way: where the
+            // witness is required it counts as not taken by the bin.
+            if (alone || (!result.proven && witnessing.required))
+                result.outcome = RecycleOutcome::Deleted;
+        }
+        if (result.outcome == RecycleOutcome::Deleted && witnessing.keepDeleted)
+            result.witness = witnesses[i];
+        else
+            RemoveItemWithoutFollowingLinks(witnesses[i]);
+    }
+    return results;
+}
+
 std::vector<RecycleOutcome> RecycleItemsAsking(const std::vector<std::wstring>& paths, HWND owner)
 {
     std::vector<RecycleOutcome> outcomes(paths.size(), RecycleOutcome::Refused);
@@ -223,11 +350,9 @@ std::vector<RecycleOutcome> RecycleItemsAsking(const std::vector<std::wstring>& 
     }
     if (sent.empty())
         return outcomes;
-    std::optional<std::vector<RecycleOutcome>> done = RecycleManyWithFileOperation(sent, owner);
-    if (!done)
-        done = RecycleManyWithFileOperationW(sent, owner);
+    const std::vector<RecycleOutcome> done = RecycleMany(sent, owner, true);
     for (size_t k = 0; k < at.size(); ++k)
-        outcomes[at[k]] = (*done)[k];
+        outcomes[at[k]] = done[k];
     return outcomes;
 }
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,9 @@ bool RecycleItem(const std::wstring& path, HWND owner = nullptr);
 // How a recycle ended: the item went to the bin; the user answered a
 // question of the shell with No (the item stays and nothing more is to be
 // done); or the bin did not take it (no bin on that drive, too large, an
-// error), which the user has not heard of yet.
-enum class RecycleOutcome { Recycled, Declined, Refused };
+// error), which the user has not heard of yet. Deleted: see
+// RecycleWitnessing.
+enum class RecycleOutcome { Recycled, Declined, Refused, Deleted };
 RecycleOutcome RecycleItemAsking(const std::wstring& path, HWND owner = nullptr);
 // Several items in one operation of the shell: one question at most for
 // them all, where the shell asks. Each item's outcome in the order given;
@@ -48,6 +50,40 @@ std::vector<RecycleOutcome> RecycleItemsAsking(const std::vector<std::wstring>& 
 // The outcome from what the shell reported: its result, whether it says
 // the user cancelled, and whether the item is still there.
 RecycleOutcome RecycleOutcomeOf(bool succeeded, bool aborted, bool stillThere);
+
+// The shell cannot be asked afterwards whether an item went to the bin or
+// was deleted for good: a question answered Yes deletes what the bin
+// refuses, and Wine deletes, reporting success, where its trash is
+// unusable. A witness made before the operation tells it: a hard link of
+// a file, or of every file of a folder in a tree of its own, on the item's
+// volume. A witness file that is afterwards its data's only name proves
+// the delete for good, and still holds the data.
+struct RecycleWitnessing {
+    // A free path for an item's witness, on the item's volume; where it is
+    // empty no witness is made.
+    std::function<std::wstring(const std::wstring& item)> pathFor;
+    // false: what the bin refuses is deleted without a question; only
+    // for items whose witness is required, which then loses nothing.
+    bool ask = true;
+    // An item without a witness is not sent (Refused).
+    bool required = false;
+    // A deleted item's witness stays, holding the item's data.
+    bool keepDeleted = false;
+};
+struct WitnessedRecycle {
+    // Deleted: the item left its place, but not for the bin.
+    RecycleOutcome outcome = RecycleOutcome::Refused;
+    // A witness backed the outcome of an item that left its place; without
+    // one, Recycled only repeats what the shell said.
+    bool proven = false;
+    // The kept witness of a Deleted item (keepDeleted), else empty.
+    std::wstring witness;
+};
+// Stands in for the shell's operation where set: tests give it a shell
+// that deletes for good what it is asked to recycle.
+extern std::function<std::vector<RecycleOutcome>(const std::vector<std::wstring>& paths, bool ask)> s_recycleShell;
+std::vector<WitnessedRecycle> RecycleItemsWitnessed(const std::vector<std::wstring>& paths, HWND owner,
+                                                    const RecycleWitnessing& witnessing);
 
 // The path of a system folder (a CSIDL_ value), or "" when it has none.
 std::wstring KnownFolderPath(int csidl);

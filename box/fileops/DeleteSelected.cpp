@@ -206,6 +206,10 @@ void TellRefused(const std::vector<DeleteJobItem>& refused)
 struct DeleteDone {
     DeleteJobItem item;
     bool recycled = false;
+    // The bin holds it, proven: the copy kept for undo may then be deleted
+    // once undo can no longer reach it. Otherwise (deleted for good by the
+    // user's answer, or no proof) that copy goes to the bin, or into view.
+    bool confirmed = false;
 };
 
 // UI thread: a batch of finished items leaves the boxes at once, with one
@@ -222,7 +226,7 @@ void TakeDeleted(const BoxWindowPtr& box, std::vector<DeleteDone> done)
             record.path = one.item.path;
             record.tempPath = one.item.tempCopyPath;
             record.owner = one.item.owner;
-            record.recycleConfirmed = true;
+            record.recycleConfirmed = one.confirmed;
             undo.push_back(std::move(record));
         }
         items.push_back(std::move(one.item));
@@ -473,19 +477,30 @@ void DeleteSelectionWorker(DeleteJob job)
         // stopped before it leaves every file in place; the copies are
         // then spare.
         std::vector<RecycleOutcome> outcomes(toRecycle.size(), RecycleOutcome::Declined);
+        std::vector<char> confirmed(toRecycle.size(), 0);
         const bool stopped = FileJobCancelled();
         if (!toRecycle.empty() && !stopped) {
             std::vector<std::wstring> paths;
             for (size_t i : toRecycle)
                 paths.push_back(job.items[i].path);
-            outcomes = RecycleItemsAsking(paths, target.hwnd);
+            // A witness beside each copy tells a recycle from a delete for
+            // good, which a Yes to the shell's question makes of it.
+            RecycleWitnessing witnessing;
+            witnessing.pathFor = [](const std::wstring& path) { return TempCopyPath(path); };
+            const std::vector<WitnessedRecycle> results = RecycleItemsWitnessed(paths, target.hwnd, witnessing);
+            for (size_t k = 0; k < results.size(); ++k) {
+                outcomes[k] = results[k].outcome;
+                confirmed[k] = results[k].outcome == RecycleOutcome::Recycled && results[k].proven;
+            }
         }
         std::vector<DeleteJobItem> refused;
         for (size_t k = 0; k < toRecycle.size(); ++k) {
             const DeleteJobItem& item = job.items[toRecycle[k]];
-            if (outcomes[k] == RecycleOutcome::Recycled) {
-                Log(L"INFO", L"Recycled object: " + item.path);
-                batches.Add({item, true});
+            if (outcomes[k] == RecycleOutcome::Recycled || outcomes[k] == RecycleOutcome::Deleted) {
+                Log(L"INFO", (outcomes[k] == RecycleOutcome::Deleted ? L"Deleted for good as the user answered: "
+                                                                     : L"Recycled object: ") +
+                                 item.path);
+                batches.Add({item, true, confirmed[k] != 0});
                 continue;
             }
             // The file stays, and so does its record; its copy is not

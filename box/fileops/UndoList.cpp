@@ -120,12 +120,32 @@ std::vector<RecycleOutcome> RecycleKeptCopies(const std::vector<KeptCopy>& copie
         at.push_back(i);
     }
     // One operation for them all: the shell asks once, not once per copy.
-    const std::vector<RecycleOutcome> recycled = RecycleItemsAsking(sent, owner);
+    // A copy is the only version of what it holds, so it goes only with a
+    // witness beside it: a Yes to the shell's offer to delete what the bin
+    // refuses then loses nothing, and the copy comes back.
+    RecycleWitnessing witnessing;
+    witnessing.required = true;
+    witnessing.keepDeleted = true;
+    // Beside the copy's own folder, where the copy waited: its volume.
+    witnessing.pathFor = [](const std::wstring& item) {
+        const std::wstring folder = item.substr(0, item.find_last_of(L"\\/"));
+        return TempCopyPathIn(folder.substr(0, folder.find_last_of(L"\\/") + 1), item, PathExists);
+    };
+    const std::vector<WitnessedRecycle> recycled = RecycleItemsWitnessed(sent, owner, witnessing);
     for (size_t k = 0; k < at.size(); ++k) {
         const size_t i = at[k];
-        outcomes[i] = recycled[k];
-        if (recycled[k] == RecycleOutcome::Recycled) {
+        outcomes[i] = recycled[k].outcome;
+        if (recycled[k].outcome == RecycleOutcome::Recycled) {
             RemoveFolderIfEmpty(folders[i]);
+            continue;
+        }
+        if (recycled[k].outcome == RecycleOutcome::Deleted) {
+            // The bin did not take it: the witness holds it, and it is
+            // still the only copy.
+            outcomes[i] = RecycleOutcome::Refused;
+            if (!recycled[k].witness.empty() &&
+                MoveFileExW(recycled[k].witness.c_str(), copies[i].copy.c_str(), 0))
+                RemoveFolderIfEmpty(folders[i]);
             continue;
         }
         // Still the only copy: it goes back under the record's name.

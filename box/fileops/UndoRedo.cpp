@@ -176,10 +176,18 @@ RecycleOutcome RecycleAgain(UndoRecord& record, const BoxWindowPtr& box)
     const std::wstring copy = TempCopyPath(record.path);
     RecycleOutcome outcome = RecycleOutcome::Refused;
     if (CopyItem(record.path, copy, true, TransferOptions{}) == TransferResult::Done) {
-        outcome = RecycleItemAsking(record.path, box && IsWindow(box->GetHwnd()) ? box->GetHwnd() : nullptr);
+        // Only a recycle proven by its witness lets the copy be deleted
+        // later; a delete for good by the user's answer keeps it.
+        RecycleWitnessing witnessing;
+        witnessing.pathFor = [](const std::wstring& path) { return TempCopyPath(path); };
+        const WitnessedRecycle result =
+            RecycleItemsWitnessed({record.path}, box && IsWindow(box->GetHwnd()) ? box->GetHwnd() : nullptr,
+                                  witnessing)
+                .front();
+        outcome = result.outcome;
         if (outcome == RecycleOutcome::Recycled || !Exists(record.path)) {
             record.tempPath = copy;
-            record.recycleConfirmed = outcome == RecycleOutcome::Recycled;
+            record.recycleConfirmed = outcome == RecycleOutcome::Recycled && result.proven;
             return RecycleOutcome::Recycled;
         }
     }
@@ -622,6 +630,7 @@ Outcome Apply(Step& step, UndoRecord& record)
         }
         switch (RecycleAgain(record, step.owner)) {
         case RecycleOutcome::Recycled:
+        case RecycleOutcome::Deleted:
             return Outcome::Done;
         case RecycleOutcome::Declined:
             // The user answered No: nothing moves, the record stays.

@@ -12,6 +12,7 @@
 #include "common/DirectoryLink.h"
 #include "common/OtherSpellings.h"
 #include "common/ShellQuestionCounter.h"
+#include "common/ShellThatDeletes.h"
 #include "common/WindowTestSupport.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
@@ -133,6 +134,27 @@ TEST_F(BoxDeleteTest, RecycleKeepsACopyForUndoAndRemovesOtherBoxesRecords)
     UndoLastFileOperation(folderBox, nullptr);
     EXPECT_EQ(TempFolder::ReadBytes(file), "keep me");
     EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{file});
+}
+
+// A Yes to the shell's "delete it instead?" where the bin refuses the file
+// is no recycle, though the shell reports success: undo
+// still has the copy, and it never counts as one the bin also holds, so it
+// is not deleted once undo can no longer reach it.
+TEST_F(BoxDeleteTest, AFileTheBinRefusesKeepsItsCopyUnconfirmed)
+{
+    const std::wstring file = Folder() + L"\\refused.txt";
+    TempFolder::WriteBytes(file, "keep me");
+    Add(folderBox, file);
+    answer = 0;
+    {
+        ShellThatDeletes shell;
+        DeleteByKey(folderBox, {0});
+    }
+    ASSERT_FALSE(fs::exists(file));
+    const auto& undo = s_boxRuntimes.at(folderBox).undoList;
+    ASSERT_EQ(undo.size(), 1u);
+    EXPECT_FALSE(undo[0].recycleConfirmed);
+    EXPECT_EQ(TempFolder::ReadBytes(undo[0].tempPath), "keep me");
 }
 
 // What leaves in one delete goes to the Recycle Bin in one operation of the

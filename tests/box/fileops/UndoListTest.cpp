@@ -19,6 +19,7 @@
 #include "box/fileops/UndoRedo.h"
 #include "common/DirectoryLink.h"
 #include "common/ShellQuestionCounter.h"
+#include "common/ShellThatDeletes.h"
 #include "common/WindowTestSupport.h"
 #include "ui/core/KelmWindow.h"
 
@@ -261,6 +262,30 @@ TEST(UndoLists, RecordsLeavingInABatchGoInOneShellOperation)
             EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\f" + tag + std::to_wstring(i) + L"（撤销保留的副本）.txt"),
                       "v" + std::to_string(i));
     }
+    s_boxRuntimes.erase(box);
+}
+
+// A copy is the only version of what it holds: where the shell deletes it
+// for good instead of recycling it, reporting success, it still comes into
+// view and is told.
+TEST(UndoLists, ACopyTheShellDeletesForGoodComesIntoView)
+{
+    TempFolder temp;
+    std::wstring folder;
+    auto box = TargetBoxIn(temp, folder);
+    UndoRecord record = Created(folder + L"\\only.txt");
+    record.replacedCopy = temp.File(L"only.txtab12.tmp");
+    TempFolder::WriteBytes(record.replacedCopy, "the only version");
+    {
+        ShellThatDeletes shell;
+        const int told = TimesUserNotified(L"undo-copy-kept");
+        PushUndoRecord(box, record);
+        for (int i = 0; i < 5; ++i)
+            PushUndoRecord(box, Created(folder + L"\\n" + std::to_wstring(i)));
+        SettleLeaving(box);
+        EXPECT_EQ(TimesUserNotified(L"undo-copy-kept"), told + 1);
+    }
+    EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\only（撤销保留的副本）.txt"), "the only version");
     s_boxRuntimes.erase(box);
 }
 
