@@ -337,22 +337,9 @@ std::vector<WitnessedRecycle> RecycleItemsWitnessed(const std::vector<std::wstri
 
 std::vector<RecycleOutcome> RecycleItemsAsking(const std::vector<std::wstring>& paths, HWND owner)
 {
-    std::vector<RecycleOutcome> outcomes(paths.size(), RecycleOutcome::Refused);
-    std::vector<std::wstring> sent;
-    std::vector<size_t> at;
-    for (size_t i = 0; i < paths.size(); ++i) {
-        // The shell would send what a hidden link leads to, not the link.
-        if (paths[i].empty() || GetFileAttributesW(paths[i].c_str()) == INVALID_FILE_ATTRIBUTES ||
-            !EntryIsItself(paths[i]))
-            continue;
-        sent.push_back(paths[i]);
-        at.push_back(i);
-    }
-    if (sent.empty())
-        return outcomes;
-    const std::vector<RecycleOutcome> done = RecycleMany(sent, owner, true);
-    for (size_t k = 0; k < at.size(); ++k)
-        outcomes[at[k]] = done[k];
+    std::vector<RecycleOutcome> outcomes;
+    for (const WitnessedRecycle& result : RecycleItemsWitnessed(paths, owner, RecycleWitnessing{}))
+        outcomes.push_back(result.outcome);
     return outcomes;
 }
 
