@@ -798,10 +798,6 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
     m_ownBox = box;
     if (!box)
         return;
-    std::vector<std::wstring> recycle;
-    recycle.swap(m_pendingRecycle);
-    for (const std::wstring& path : recycle)
-        RecycleItem(path, box->GetHwnd());
     if (s_iconActionHooks.keyboard)
         s_iconActionHooks.keyboard(*this, m_ownBox);
 

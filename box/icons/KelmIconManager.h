@@ -50,7 +50,6 @@ public:
 
     std::vector<IconRecord>& Records() { return m_records; }
     const std::vector<IconRecord>& Records() const { return m_records; }
-    std::vector<std::wstring>& PendingRecycle() { return m_pendingRecycle; }
 
     void AddRecordForPath(const std::wstring& path, const float& x, const float& y, std::wstring alias, bool merged,
                           std::wstring sectionText, BoxWindowPtr owner, std::wstring originalPath);
@@ -147,7 +146,6 @@ private:
     bool HoldsSelectionOfOwnBox(BoxRuntime& box) const;
 
     std::vector<IconRecord> m_records;
-    std::vector<std::wstring> m_pendingRecycle;
     int m_iconEdge;
     int m_baseGap;
     int m_sideMargin = 0;
