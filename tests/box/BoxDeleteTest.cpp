@@ -18,6 +18,7 @@
 #include "app/TempFolder.h"
 #include "app/FileRemoval.h"
 #include "app/UserNotice.h"
+#include "box/BoxInUse.h"
 #include "box/BoxServices.h"
 #include "box/IconContextMenu.h"
 #include "box/fileops/DeleteSelected.h"
@@ -214,8 +215,16 @@ TEST_F(BoxDeleteTest, CancelOrARunningJobChangesNothing)
     const std::wstring file = Folder() + L"\\c.txt";
     TempFolder::WriteBytes(file, "c");
     Add(folderBox, file);
-    answer = -1;
+    bool heldDuringQuestion = false;
+    const auto asking = s_deleteQuestion;
+    s_deleteQuestion = [&](HWND, const DeleteQuestionTexts&) {
+        heldDuringQuestion = BoxInUse::Busy(folderBox);
+        return -1;
+    };
     DeleteByKey(folderBox, {0});
+    EXPECT_TRUE(heldDuringQuestion) << "nothing may take the box away under its question";
+    EXPECT_FALSE(BoxInUse::Busy(folderBox)) << "the hold ends with the question";
+    s_deleteQuestion = asking;
     EXPECT_TRUE(fs::exists(file));
     EXPECT_EQ(RecordPaths(folderBox).size(), 1u);
     EXPECT_EQ(s_boxRuntimes.at(folderBox).selection.size(), 1u) << "the selection stays";
