@@ -75,6 +75,21 @@ std::wstring Ask(const BoxWindowPtr& box, const std::wstring& initial)
     return s_editResult;
 }
 
+// Asks as Ask does, with the owner held meanwhile (nothing re-makes or
+// deletes it under the question); the owner as it stands after the answer,
+// found by its id, null when it went. The quick panel's own views are no
+// boxes and hold nothing.
+struct HeldAnswer {
+    std::wstring entry;
+    BoxWindowPtr owner;
+};
+HeldAnswer AskHoldingOwner(const BoxWindowPtr& box, const BoxWindowPtr& owner, const std::wstring& initial)
+{
+    const BoxInUse hold = BoxInUse::Hold(owner);
+    std::wstring entry = Ask(box, initial);
+    return {std::move(entry), hold.Holds() ? hold.Box() : owner};
+}
+
 // Search results are rebuilt at each box's next paint.
 void RefreshAllBoxes()
 {
@@ -146,14 +161,14 @@ void OpenIconWith(const BoxWindowPtr& box, const std::wstring& path)
 
 void EditIconPath(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner, bool folderBacked)
 {
-    const std::wstring entry = Ask(box, record.path);
-    if (entry == L"bvn!NULL" || folderBacked)
+    const auto [entry, standing] = AskHoldingOwner(box, owner, record.path);
+    if (entry == L"bvn!NULL" || folderBacked || !standing)
         return;
     ForFirstRecordOfPath(record.path, [&entry](IconRecord& r) {
         r.path = entry;
         r.sortName = IconSortName(r.alias, r.path);
     });
-    SaveOwner(owner);
+    SaveOwner(standing);
     RefreshAllBoxes();
 }
 
@@ -475,9 +490,9 @@ std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, co
             Glyph(L'\xF031') + kSpaces + L"别名",
             [weakBox, r, owner] {
                 BoxWindowPtr b = weakBox.lock();
-                const std::wstring entry = Ask(b, FileNamePart(r.path));
-                if (entry != L"bvn!NULL")
-                    SetIconAlias(b, r, owner, AliasFromEntry(entry));
+                const auto [entry, standing] = AskHoldingOwner(b, owner, FileNamePart(r.path));
+                if (entry != L"bvn!NULL" && standing)
+                    SetIconAlias(b, r, standing, AliasFromEntry(entry));
             },
             1);
     if (!folderBacked) {
@@ -511,9 +526,9 @@ std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, co
             Glyph(L'\xF044') + kSpaces + L"重命名",
             [weakBox, r, owner] {
                 BoxWindowPtr b = weakBox.lock();
-                const std::wstring entry = Ask(b, FileNamePart(r.path));
+                const auto [entry, standing] = AskHoldingOwner(b, owner, FileNamePart(r.path));
                 // A refusal is told at once, over the box.
-                if (entry != L"bvn!NULL" && !RenameIconFile(b, r, owner, entry) && b)
+                if (entry != L"bvn!NULL" && standing && !RenameIconFile(b, r, standing, entry) && b)
                     ShowPendingNotices(b->GetHwnd());
             },
             1);
@@ -523,12 +538,7 @@ std::vector<Brevin::KelmOption> IconContextMenuOptions(KelmIconManager& view, co
             Glyph(L'\xF112') + kSpaces + L"归位",
             [weakBox, r, owner] {
                 BoxWindowPtr b = weakBox.lock();
-                // The box stays as it is while the question is open, and is
-                // found again by its id once it is answered (the quick
-                // panel's own views are no boxes and hold nothing).
-                const BoxInUse hold = BoxInUse::Hold(owner);
-                const std::wstring entry = Ask(b, r.originalPath);
-                const BoxWindowPtr standing = hold.Holds() ? hold.Box() : owner;
+                const auto [entry, standing] = AskHoldingOwner(b, owner, r.originalPath);
                 if (entry != L"bvn!NULL" && !entry.empty() && standing) {
                     RestoreIconToOriginalPath(r, standing, entry);
                     if (b)
