@@ -104,6 +104,12 @@ bool BoxInUse::Held(const std::wstring& id)
     return Counts().counts.count(id) > 0;
 }
 
+bool BoxInUse::AnyHeld()
+{
+    std::lock_guard lock(Counts().mutex);
+    return !Counts().counts.empty();
+}
+
 bool BoxInUse::Busy(const BoxWindowPtr& box)
 {
     if (!box)

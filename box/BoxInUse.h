@@ -47,6 +47,8 @@ public:
 
     // Any thread. Whether something holds the box with this id.
     static bool Held(const std::wstring& id);
+    // Any thread. Whether something holds any box.
+    static bool AnyHeld();
     // UI thread. Whether the box must stay as it is: a hold names it, or a
     // box that shows its records or whose records it shows (an integrated
     // group); a shell question about its records is open; or a file job

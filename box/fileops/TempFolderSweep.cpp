@@ -14,6 +14,7 @@
 #include "app/Logger.h"
 #include "app/TempFolderUse.h"
 #include "app/UserNotice.h"
+#include "box/BoxInUse.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileWorkerTracker.h"
 #include "box/fileops/PartFileJournal.h"
@@ -206,8 +207,9 @@ bool RefusedToClearWhileFileJobRuns()
 {
     // Asked again while the clearing itself holds the gate closed: only a
     // job that runs refuses it. The icon menu's own delete worker holds no
-    // job record.
-    if (!FileJobRuns() && FileWorkerTracker::GetInstance().RunningCount() == 0)
+    // job record. A plan or question that holds its box (a same-name
+    // question, a put-back, a rename) would act on a box whose data is gone.
+    if (!FileJobRuns() && FileWorkerTracker::GetInstance().RunningCount() == 0 && !BoxInUse::AnyHeld())
         return false;
     NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有清除用户数据。\n请在当前操作完成后重试。");
     return true;

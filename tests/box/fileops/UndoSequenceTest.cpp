@@ -31,6 +31,7 @@
 #include "app/TempFolderUse.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxNewFiles.h"
+#include "box/BoxInUse.h"
 #include "box/BoxRuntime.h"
 #include "box/IconContextMenu.h"
 #include "box/fileops/DeleteSelected.h"
@@ -1690,6 +1691,12 @@ TEST_F(UndoSequenceTest, ClearingUserDataLetsEveryKeptCopyGoFirst)
         const int busy = TimesUserNotified(L"job-busy");
         EXPECT_TRUE(RefusedToClearWhileFileJobRuns());
         EXPECT_EQ(TimesUserNotified(L"job-busy"), busy + 1);
+    }
+    {
+        // A question or plan that holds its box waits for its answer.
+        const BoxInUse hold = BoxInUse::Hold(box);
+        ASSERT_TRUE(hold.Holds());
+        EXPECT_TRUE(RefusedToClearWhileFileJobRuns());
     }
     ASSERT_FALSE(RefusedToClearWhileFileJobRuns());
 
