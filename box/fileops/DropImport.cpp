@@ -76,6 +76,8 @@ struct FinishedDrop {
     // What a copy was as it arrived (undo takes back only that), read by
     // the worker: a question to the disk per file is not the UI thread's.
     ItemStamp made;
+    // What its record shows of it, read by the worker for the same reason.
+    IconFileFacts facts;
 };
 
 // UI thread: one finished item's undo record and the entry of its record.
@@ -109,6 +111,7 @@ void FinishDroppedCopy(const BoxWindowPtr& box, const FinishedDrop& finished, st
     entry.merged = item.owner && item.owner != box;
     entry.owner = item.owner;
     entry.originalPath = item.originalPath;
+    entry.facts = finished.facts;
     entries.push_back(std::move(entry));
 }
 
@@ -362,7 +365,15 @@ void CopyFilesWorker(CopyJob job)
             const std::map<std::wstring, ItemIdentity> mergedIdentities =
                 merged ? IdentifyEntries(item.destination, merged->files) : std::map<std::wstring, ItemIdentity>{};
             const ItemStamp made = finished.move ? ItemStamp{} : StampItem(item.destination);
-            batch.push_back(FinishedDrop{std::move(finished), std::move(merged), identity, mergedIdentities, made});
+            // A copied file's stamp already holds its time: one question
+            // less.
+            IconFileFacts facts;
+            if (made.known && !made.folder)
+                facts.lastWriteTime = static_cast<int64_t>(made.writeTime);
+            else
+                facts = ReadIconFileFacts(item.destination);
+            batch.push_back(
+                FinishedDrop{std::move(finished), std::move(merged), identity, mergedIdentities, made, facts});
             if (GetTickCount() - lastPost >= kDropBatchInterval)
                 postBatch();
         } else {
@@ -614,6 +625,51 @@ void LookedAt(unsigned serial, const PlanLooks& looks, bool failed)
     }
 }
 
+// UI thread: a drop that only records where its files are (a mapping
+// box, or a link), its files' facts read. The records of the whole drop
+// go in one pass, with one push of their undo records and one save.
+void LinkDropped(unsigned serial, const std::vector<IconFileFacts>& facts)
+{
+    std::optional<LookedAtDrop> awaited = BeingLookedAt().Take(serial);
+    if (!awaited)
+        return;
+    const DroppedFiles& drop = awaited->drop;
+    const BoxWindowPtr box = awaited->hold.Box();
+    auto managerEntry = box ? s_boxIconManagers.find(box) : s_boxIconManagers.end();
+    if (!box || managerEntry == s_boxIconManagers.end()) {
+        TakeNothing(drop.outcome);
+        return;
+    }
+    KelmIconManager& manager = managerEntry->second;
+    const DropPlace place = PlaceDrop(box, manager, drop);
+    std::vector<UndoRecord> undo;
+    std::vector<KelmIconManager::NewEntry> entries;
+    int index = place.placement.insertIndex;
+    for (size_t i = 0; i < drop.paths.size(); ++i) {
+        UndoRecord record;
+        record.kind = 3;
+        record.path = drop.paths[i];
+        record.owner = place.owner;
+        undo.push_back(std::move(record));
+        KelmIconManager::NewEntry entry;
+        entry.index = index++;
+        entry.path = drop.paths[i];
+        entry.x = place.point.x;
+        entry.y = place.point.y;
+        entry.merged = place.foreign;
+        entry.owner = place.owner;
+        if (i < facts.size())
+            entry.facts = facts[i];
+        entries.push_back(std::move(entry));
+    }
+    PushUndoRecords(box, std::move(undo));
+    manager.AddRecordsForEntries(std::move(entries));
+    s_droppedFiles.clear();
+    SaveBoxIcons(manager);
+    Invalidate(box);
+    FinishOutcome(drop.outcome, DROPEFFECT_LINK);
+}
+
 } // namespace
 
 bool DropBeingLookedAt()
@@ -624,12 +680,10 @@ bool DropBeingLookedAt()
 void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFiles& drop)
 {
     BoxRuntime* runtime = FindBoxRuntime(box);
-    auto managerEntry = s_boxIconManagers.find(box);
-    if (!runtime || managerEntry == s_boxIconManagers.end() || drop.effect == DROPEFFECT_NONE) {
+    if (!runtime || !s_boxIconManagers.count(box) || drop.effect == DROPEFFECT_NONE) {
         FinishOutcome(drop.outcome, DROPEFFECT_NONE);
         return;
     }
-    KelmIconManager& manager = managerEntry->second;
 
     // A box whose folder went away (moved, renamed, deleted, a drive that
     // is gone) takes nothing: records of where the files are would make it
@@ -645,31 +699,22 @@ void ImportDroppedFiles(const std::shared_ptr<KelmWindow>& box, const DroppedFil
         return;
     }
     if (drop.effect == DROPEFFECT_LINK || folder.empty()) {
-        const DropPlace place = PlaceDrop(box, manager, drop);
-        std::vector<UndoRecord> undo;
-        std::vector<KelmIconManager::NewEntry> entries;
-        int index = place.placement.insertIndex;
-        for (const std::wstring& path : drop.paths) {
-            UndoRecord record;
-            record.kind = 3;
-            record.path = path;
-            record.owner = place.owner;
-            undo.push_back(std::move(record));
-            KelmIconManager::NewEntry entry;
-            entry.index = index++;
-            entry.path = path;
-            entry.x = place.point.x;
-            entry.y = place.point.y;
-            entry.merged = place.foreign;
-            entry.owner = place.owner;
-            entries.push_back(std::move(entry));
-        }
-        PushUndoRecords(box, std::move(undo));
-        manager.AddRecordsForEntries(std::move(entries));
-        s_droppedFiles.clear();
-        SaveBoxIcons(manager);
-        Invalidate(box);
-        FinishOutcome(drop.outcome, DROPEFFECT_LINK);
+        // Each record shows its file's time and kind: a thousand questions
+        // to the disk, asked off the UI thread. The drop stays pending
+        // meanwhile, and its box held.
+        const unsigned serial = BeingLookedAt().Await(LookedAtDrop{BoxInUse::Hold(box), drop, L""});
+        RunOffUiThread([serial, paths = drop.paths]() -> std::function<void()> {
+            std::vector<IconFileFacts> facts;
+            try {
+                facts.reserve(paths.size());
+                for (const std::wstring& path : paths)
+                    facts.push_back(ReadIconFileFacts(path));
+            } catch (...) {
+                // Whatever was not read is read as the records are made.
+                facts.clear();
+            }
+            return [serial, facts = std::move(facts)] { LinkDropped(serial, facts); };
+        });
         return;
     }
 

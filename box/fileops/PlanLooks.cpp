@@ -205,8 +205,7 @@ DropPlan::Disk DiskOfLooks(const PlanLooks& looks, const std::wstring& inFolder)
 
 void LookOffUiThread(std::function<PlanLooks()> look, std::function<void(const PlanLooks&, bool failed)> done)
 {
-    auto run = [look = std::move(look), done = std::move(done)](bool onThread) {
-        FileWorkerTracker::Scope running(FileWorkerTracker::GetInstance());
+    RunOffUiThread([look = std::move(look), done = std::move(done)]() -> std::function<void()> {
         PlanLooks looks;
         bool failed = false;
         try {
@@ -214,10 +213,19 @@ void LookOffUiThread(std::function<PlanLooks()> look, std::function<void(const P
         } catch (...) {
             failed = true;
         }
+        return [done, looks = std::move(looks), failed] { done(looks, failed); };
+    });
+}
+
+void RunOffUiThread(std::function<std::function<void()>()> work)
+{
+    auto run = [work = std::move(work)](bool onThread) {
+        FileWorkerTracker::Scope running(FileWorkerTracker::GetInstance());
+        std::function<void()> then = work();
         if (onThread)
-            FileJobMailbox::Post([done, looks = std::move(looks), failed] { done(looks, failed); });
+            FileJobMailbox::Post(std::move(then));
         else
-            done(looks, failed);
+            then();
     };
     // The answer comes back through the file jobs' mailbox.
     if (FileJobMailbox::Open()) {

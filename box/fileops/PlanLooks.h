@@ -106,3 +106,6 @@ private:
 // before it ends), then done runs on the UI thread with its answer, or with
 // failed set when it threw. Without a thread or a way back both run here.
 void LookOffUiThread(std::function<PlanLooks()> look, std::function<void(const PlanLooks&, bool failed)> done);
+// The same for any work: what it gives back runs on the UI thread. work
+// must not throw.
+void RunOffUiThread(std::function<std::function<void()>()> work);

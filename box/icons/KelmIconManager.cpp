@@ -67,19 +67,37 @@ size_t FileNameStart(const std::wstring& text)
     return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
-// The record is still added when the file cannot be read: a box may name a
-// file that is gone or on a drive that is not there right now.
+void ApplyFileFacts(IconRecord& record, const TessikDesktopContainer::IconFileFacts& facts)
+{
+    record.lastWriteTime = facts.lastWriteTime;
+    record.isDirectory = facts.isDirectory;
+}
+
 void ReadFileFacts(IconRecord& record)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (record.path.empty() || !GetFileAttributesExW(record.path.c_str(), GetFileExInfoStandard, &data))
-        return;
-    record.lastWriteTime = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                                data.ftLastWriteTime.dwLowDateTime);
-    record.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    ApplyFileFacts(record, TessikDesktopContainer::ReadIconFileFacts(record.path));
 }
 
 } // namespace
+
+namespace TessikDesktopContainer
+{
+
+// The record is still added when the file cannot be read: a box may name a
+// file that is gone or on a drive that is not there right now.
+IconFileFacts ReadIconFileFacts(const std::wstring& path)
+{
+    IconFileFacts facts;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return facts;
+    facts.lastWriteTime = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                               data.ftLastWriteTime.dwLowDateTime);
+    facts.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return facts;
+}
+
+} // namespace TessikDesktopContainer
 
 std::wstring IconDisplayName(const std::wstring& alias, const std::wstring& path)
 {
@@ -239,7 +257,10 @@ size_t KelmIconManager::AddRecordsForEntries(std::vector<NewEntry> entries)
         IconRecord record =
             MakeRecord(entry.path, entry.x, entry.y, std::move(entry.alias), entry.merged, std::move(entry.sectionText),
                        std::move(entry.owner), std::move(entry.originalPath));
-        ReadFileFacts(record);
+        if (entry.facts)
+            ApplyFileFacts(record, *entry.facts);
+        else
+            ReadFileFacts(record);
         added.push_back(std::move(record));
     }
     if (added.empty())

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +20,15 @@ class KelmWindow;
 
 namespace TessikDesktopContainer
 {
+
+// What a record shows of its file: when it was last written and whether
+// it is a folder (nothing of a file that cannot be read).
+struct IconFileFacts {
+    int64_t lastWriteTime = 0;
+    bool isDirectory = false;
+};
+// Any thread: one question to the disk.
+IconFileFacts ReadIconFileFacts(const std::wstring& path);
 
 class KelmIconManager
 {
@@ -68,6 +78,10 @@ public:
         std::wstring sectionText;
         BoxWindowPtr owner;
         std::wstring originalPath = L"bvn!NULL";
+        // Read off the UI thread by whoever brings the entry (a thousand
+        // questions to the disk are seconds under a slow file system);
+        // none: read as the record is made.
+        std::optional<IconFileFacts> facts;
     };
     // Inserts the entries as AddRecordForEntry would one after another
     // (with the duplicate check), in one pass over the list and with one
@@ -157,7 +171,9 @@ private:
 
 } // namespace TessikDesktopContainer
 
+using TessikDesktopContainer::IconFileFacts;
 using TessikDesktopContainer::KelmIconManager;
+using TessikDesktopContainer::ReadIconFileFacts;
 
 // All records of each box.
 extern std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxIconManagers;

@@ -353,6 +353,8 @@ TEST_F(BoxDropTest, MappingBoxRecordsPathsWhereTheyAre)
     WaitForImport();
     EXPECT_EQ(RecordPaths(mappingBox), (std::vector<std::wstring>{In(L"m.txt"), longName}))
         << "long paths arrive whole";
+    for (const IconRecord& record : s_boxIconManagers.at(mappingBox).Records())
+        EXPECT_GT(record.lastWriteTime, 0) << "the files' facts, read off the window's thread, reach the records";
     EXPECT_TRUE(fs::exists(In(L"m.txt")));
     const auto& undo = s_boxRuntimes.at(mappingBox).undoList;
     ASSERT_EQ(undo.size(), 2u);
