@@ -139,8 +139,7 @@ namespace
 // its list holds each path followed by a NUL, and one more NUL ends it.
 // FOF_NOCONFIRMATION is left out on purpose: the user must be asked before
 // an item that cannot be recycled is deleted for good.
-std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std::wstring>& paths, HWND owner,
-                                                          bool ask)
+std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std::wstring>& paths, HWND owner)
 {
     std::wstring from;
     for (const std::wstring& path : paths) {
@@ -153,7 +152,7 @@ std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std:
     op.hwnd = owner;
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
-    op.fFlags = FOF_ALLOWUNDO | FOF_SILENT | (ask ? FOF_WANTNUKEWARNING : FOF_NOCONFIRMATION);
+    op.fFlags = FOF_ALLOWUNDO | FOF_SILENT | FOF_WANTNUKEWARNING;
     const bool succeeded = SHFileOperationW(&op) == 0;
     std::vector<RecycleOutcome> outcomes;
     for (const std::wstring& path : paths)
@@ -162,15 +161,10 @@ std::vector<RecycleOutcome> RecycleManyWithFileOperationW(const std::vector<std:
     return outcomes;
 }
 
-RecycleOutcome RecycleWithFileOperationW(const std::wstring& path, HWND owner)
-{
-    return RecycleManyWithFileOperationW({path}, owner, true).front();
-}
-
 // IFileOperation with every item in one PerformOperations; empty when the
 // interface is missing or a stub, so the older one is tried.
 std::optional<std::vector<RecycleOutcome>> RecycleManyWithFileOperation(const std::vector<std::wstring>& paths,
-                                                                        HWND owner, bool ask)
+                                                                        HWND owner)
 {
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (FAILED(init) && init != RPC_E_CHANGED_MODE)
@@ -178,8 +172,7 @@ std::optional<std::vector<RecycleOutcome>> RecycleManyWithFileOperation(const st
     ComPtr<IFileOperation> operation;
     if (FAILED(CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation))))
         return std::nullopt;
-    HRESULT hr =
-        operation->SetOperationFlags(FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | (ask ? FOF_WANTNUKEWARNING : 0));
+    HRESULT hr = operation->SetOperationFlags(FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING);
     if (hr == E_NOTIMPL)
         return std::nullopt;
     if (FAILED(hr))
@@ -211,7 +204,7 @@ std::optional<std::vector<RecycleOutcome>> RecycleManyWithFileOperation(const st
 
 } // namespace
 
-std::function<std::vector<RecycleOutcome>(const std::vector<std::wstring>& paths, bool ask)> s_recycleShell;
+std::function<std::vector<RecycleOutcome>(const std::vector<std::wstring>& paths)> s_recycleShell;
 
 namespace
 {
@@ -267,13 +260,13 @@ DWORD NamesOf(const std::wstring& path)
     return names;
 }
 
-std::vector<RecycleOutcome> RecycleMany(const std::vector<std::wstring>& paths, HWND owner, bool ask)
+std::vector<RecycleOutcome> RecycleMany(const std::vector<std::wstring>& paths, HWND owner)
 {
     if (s_recycleShell)
-        return s_recycleShell(paths, ask);
-    std::optional<std::vector<RecycleOutcome>> done = RecycleManyWithFileOperation(paths, owner, ask);
+        return s_recycleShell(paths);
+    std::optional<std::vector<RecycleOutcome>> done = RecycleManyWithFileOperation(paths, owner);
     if (!done)
-        done = RecycleManyWithFileOperationW(paths, owner, ask);
+        done = RecycleManyWithFileOperationW(paths, owner);
     return *done;
 }
 
@@ -292,6 +285,10 @@ std::vector<WitnessedRecycle> RecycleItemsWitnessed(const std::vector<std::wstri
         if (paths[i].empty() || GetFileAttributesW(paths[i].c_str()) == INVALID_FILE_ATTRIBUTES ||
             !EntryIsItself(paths[i]))
             continue;
+        // The shell trims a trailing dot or space: "a." would send "a", a
+        // different entry, where one stands beside it.
+        if (paths[i].back() == L'.' || paths[i].back() == L' ')
+            continue;
         if (witnessing.pathFor) {
             witnesses[i] = witnessing.pathFor(paths[i]);
             if (!MakeWitness(paths[i], witnesses[i], files[i])) {
@@ -308,7 +305,7 @@ std::vector<WitnessedRecycle> RecycleItemsWitnessed(const std::vector<std::wstri
     }
     if (sent.empty())
         return results;
-    const std::vector<RecycleOutcome> done = RecycleMany(sent, owner, witnessing.ask);
+    const std::vector<RecycleOutcome> done = RecycleMany(sent, owner);
     for (size_t k = 0; k < at.size(); ++k) {
         const size_t i = at[k];
         WitnessedRecycle& result = results[i];
@@ -359,44 +356,7 @@ bool RecycleItem(const std::wstring& path, HWND owner)
 
 RecycleOutcome RecycleItemAsking(const std::wstring& path, HWND owner)
 {
-    if (path.empty() || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return RecycleOutcome::Refused;
-    // The shell would send what a hidden link leads to, not the link.
-    if (!EntryIsItself(path))
-        return RecycleOutcome::Refused;
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    if (FAILED(init) && init != RPC_E_CHANGED_MODE)
-        return RecycleOutcome::Refused;
-
-    ComPtr<IFileOperation> operation;
-    if (FAILED(CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&operation))))
-        return RecycleWithFileOperationW(path, owner);
-    // FOF_WANTNUKEWARNING: with FOF_NOCONFIRMATION alone, what cannot go to
-    // the Recycle Bin would be deleted for good without a word.
-    HRESULT hr = operation->SetOperationFlags(FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING);
-    // A shell whose IFileOperation is only a stub answers E_NOTIMPL.
-    if (hr == E_NOTIMPL)
-        return RecycleWithFileOperationW(path, owner);
-    if (FAILED(hr))
-        return RecycleOutcome::Refused;
-    if (owner)
-        operation->SetOwnerWindow(owner);
-    ComPtr<IShellItem> item;
-    if (FAILED(SHCreateItemFromParsingName(path.c_str(), nullptr, IID_PPV_ARGS(&item))))
-        return RecycleOutcome::Refused;
-    hr = operation->DeleteItem(item.Get(), nullptr);
-    if (SUCCEEDED(hr))
-        hr = operation->PerformOperations();
-    if (hr == E_NOTIMPL)
-        return RecycleWithFileOperationW(path, owner);
-    BOOL aborted = FALSE;
-    if (FAILED(operation->GetAnyOperationsAborted(&aborted)))
-        aborted = FALSE;
-    // The nuke warning answered No ends the operation as cancelled.
-    if (hr == HRESULT_FROM_WIN32(ERROR_CANCELLED))
-        aborted = TRUE;
-    return RecycleOutcomeOf(SUCCEEDED(hr), aborted != FALSE,
-                            GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+    return RecycleItemsAsking({path}, owner).front();
 }
 
 std::wstring KnownFolderPath(int csidl)

@@ -44,8 +44,9 @@ enum class RecycleOutcome { Recycled, Declined, Refused, Deleted };
 RecycleOutcome RecycleItemAsking(const std::wstring& path, HWND owner = nullptr);
 // Several items in one operation of the shell: one question at most for
 // them all, where the shell asks. Each item's outcome in the order given;
-// an item missing, or a link the system does not show as one, is Refused
-// and not sent. Any thread that may own a shell question.
+// an item missing, a link the system does not show as one, or a name
+// ending in a dot or a space (the shell would trim it), is Refused and not
+// sent. Any thread that may own a shell question.
 std::vector<RecycleOutcome> RecycleItemsAsking(const std::vector<std::wstring>& paths, HWND owner = nullptr);
 // The outcome from what the shell reported: its result, whether it says
 // the user cancelled, and whether the item is still there.
@@ -62,9 +63,6 @@ struct RecycleWitnessing {
     // A free path for an item's witness, on the item's volume; where it is
     // empty no witness is made.
     std::function<std::wstring(const std::wstring& item)> pathFor;
-    // false: what the bin refuses is deleted without a question; only
-    // for items whose witness is required, which then loses nothing.
-    bool ask = true;
     // An item without a witness is not sent (Refused).
     bool required = false;
     // A deleted item's witness stays, holding the item's data.
@@ -81,7 +79,7 @@ struct WitnessedRecycle {
 };
 // Stands in for the shell's operation where set: tests give it a shell
 // that deletes for good what it is asked to recycle.
-extern std::function<std::vector<RecycleOutcome>(const std::vector<std::wstring>& paths, bool ask)> s_recycleShell;
+extern std::function<std::vector<RecycleOutcome>(const std::vector<std::wstring>& paths)> s_recycleShell;
 std::vector<WitnessedRecycle> RecycleItemsWitnessed(const std::vector<std::wstring>& paths, HWND owner,
                                                     const RecycleWitnessing& witnessing);
 

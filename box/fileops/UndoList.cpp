@@ -143,7 +143,7 @@ std::vector<RecycleOutcome> RecycleKeptCopies(const std::vector<KeptCopy>& copie
             // The bin did not take it: the witness holds it, and it is
             // still the only copy.
             outcomes[i] = RecycleOutcome::Refused;
-            if (!recycled[k].witness.empty() &&
+            if (!recycled[k].witness.empty() && EntryIsItself(recycled[k].witness) &&
                 MoveFileExW(recycled[k].witness.c_str(), copies[i].copy.c_str(), 0))
                 RemoveFolderIfEmpty(folders[i]);
             continue;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/CommonHelpers.h"
+#include "app/FileRemoval.h"
 #include "app/StoreTextFormat.h"
 #include "app/TempFolder.h"
 #include "common/WindowTestSupport.h"
@@ -98,20 +99,33 @@ TEST(CommonHelpers, FoldersAndRecycleBin)
     const std::wstring name = L"recycle me " + RandomHexString(8) + L".txt";
     const std::wstring file = folder.File(name);
     TempFolder::WriteBytes(file, "data");
-    std::atomic<int> result{-1};
-    std::thread worker([&] { result = RecycleItem(file) ? 1 : 0; });
     // A shell that asks first gets its question answered like a user would.
-    for (int i = 0; i < 200 && result == -1; ++i) {
-        AnswerShellQuestions();
-        Sleep(50);
-    }
-    worker.join();
-    EXPECT_EQ(result, 1);
+    auto recycleAnswering = [](const std::wstring& path) {
+        std::atomic<int> result{-1};
+        std::thread worker([&] { result = static_cast<int>(RecycleItemAsking(path)); });
+        for (int i = 0; i < 200 && result == -1; ++i) {
+            AnswerShellQuestions();
+            Sleep(50);
+        }
+        worker.join();
+        return static_cast<RecycleOutcome>(result.load());
+    };
+    EXPECT_EQ(recycleAnswering(file), RecycleOutcome::Recycled);
     EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
     const std::wstring inTrash = trash + L"\\files\\" + name;
     EXPECT_EQ(TempFolder::ReadBytes(inTrash), "data") << "not in the Trash: " << WideToUtf8(inTrash);
     DeleteFileW(inTrash.c_str());
     DeleteFileW((trash + L"\\info\\" + name + L".trashinfo").c_str());
+
+    // The shell trims a trailing dot: "dot." would send "dot" beside it.
+    const std::wstring dotted = folder.File(L"dot.");
+    TempFolder::WriteBytes(folder.File(L"dot"), "beside");
+    HANDLE made = CreateFileW(LongPathForm(dotted).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(made, INVALID_HANDLE_VALUE);
+    CloseHandle(made);
+    EXPECT_EQ(recycleAnswering(dotted), RecycleOutcome::Refused);
+    EXPECT_EQ(TempFolder::ReadBytes(folder.File(L"dot")), "beside");
+    EXPECT_NE(GetFileAttributesW(LongPathForm(dotted).c_str()), INVALID_FILE_ATTRIBUTES);
 
     wchar_t shortPath[MAX_PATH];
     GetAppDataShortPath(shortPath);

@@ -15,7 +15,7 @@ class ShellThatDeletes
 public:
     ShellThatDeletes()
     {
-        s_recycleShell = [](const std::vector<std::wstring>& paths, bool) {
+        s_recycleShell = [](const std::vector<std::wstring>& paths) {
             for (const std::wstring& path : paths)
                 RemoveItemWithoutFollowingLinks(path);
             return std::vector<RecycleOutcome>(paths.size(), RecycleOutcome::Recycled);
