@@ -324,6 +324,7 @@ std::vector<WitnessedRecycle> RecycleItemsWitnessed(const std::vector<std::wstri
             if (alone || (!result.proven && witnessing.required))
                 result.outcome = RecycleOutcome::Deleted;
         }
+        result.proven = result.proven && result.outcome == RecycleOutcome::Recycled;
         if (result.outcome == RecycleOutcome::Deleted && witnessing.keepDeleted)
             result.witness = witnesses[i];
         else

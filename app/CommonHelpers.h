@@ -71,8 +71,8 @@ struct RecycleWitnessing {
 struct WitnessedRecycle {
     // Deleted: the item left its place, but not for the bin.
     RecycleOutcome outcome = RecycleOutcome::Refused;
-    // A witness backed the outcome of an item that left its place; without
-    // one, Recycled only repeats what the shell said.
+    // Recycled, and its witness proves the bin holds it; without one,
+    // Recycled only repeats what the shell said.
     bool proven = false;
     // The kept witness of a Deleted item (keepDeleted), else empty.
     std::wstring witness;

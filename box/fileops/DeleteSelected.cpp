@@ -485,12 +485,10 @@ void DeleteSelectionWorker(DeleteJob job)
                 paths.push_back(job.items[i].path);
             // A witness beside each copy tells a recycle from a delete for
             // good, which a Yes to the shell's question makes of it.
-            RecycleWitnessing witnessing;
-            witnessing.pathFor = [](const std::wstring& path) { return TempCopyPath(path); };
-            const std::vector<WitnessedRecycle> results = RecycleItemsWitnessed(paths, target.hwnd, witnessing);
+            const std::vector<WitnessedRecycle> results = RecycleWitnessedBesideCopies(paths, target.hwnd);
             for (size_t k = 0; k < results.size(); ++k) {
                 outcomes[k] = results[k].outcome;
-                confirmed[k] = results[k].outcome == RecycleOutcome::Recycled && results[k].proven;
+                confirmed[k] = results[k].proven;
             }
         }
         std::vector<DeleteJobItem> refused;

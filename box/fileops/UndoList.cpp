@@ -629,3 +629,10 @@ std::wstring TempCopyPath(const std::wstring& path)
 {
     return TempCopyPathIn(GetTempFolder(), path, PathExists);
 }
+
+std::vector<WitnessedRecycle> RecycleWitnessedBesideCopies(const std::vector<std::wstring>& paths, HWND owner)
+{
+    RecycleWitnessing witnessing;
+    witnessing.pathFor = TempCopyPath;
+    return RecycleItemsWitnessed(paths, owner, witnessing);
+}

@@ -150,3 +150,7 @@ std::wstring TempCopyPathIn(const std::wstring& folder, const std::wstring& path
                             const std::function<bool(const std::wstring&)>& taken);
 // The same in the program's temporary folder, against the disk.
 std::wstring TempCopyPath(const std::wstring& path);
+// Items recycled in one operation of the shell, each witnessed in the
+// program's temporary folder: only a recycle proven there lets a copy kept
+// for undo be deleted later.
+std::vector<WitnessedRecycle> RecycleWitnessedBesideCopies(const std::vector<std::wstring>& paths, HWND owner);

@@ -178,16 +178,13 @@ RecycleOutcome RecycleAgain(UndoRecord& record, const BoxWindowPtr& box)
     if (CopyItem(record.path, copy, true, TransferOptions{}) == TransferResult::Done) {
         // Only a recycle proven by its witness lets the copy be deleted
         // later; a delete for good by the user's answer keeps it.
-        RecycleWitnessing witnessing;
-        witnessing.pathFor = [](const std::wstring& path) { return TempCopyPath(path); };
         const WitnessedRecycle result =
-            RecycleItemsWitnessed({record.path}, box && IsWindow(box->GetHwnd()) ? box->GetHwnd() : nullptr,
-                                  witnessing)
+            RecycleWitnessedBesideCopies({record.path}, box && IsWindow(box->GetHwnd()) ? box->GetHwnd() : nullptr)
                 .front();
         outcome = result.outcome;
         if (outcome == RecycleOutcome::Recycled || !Exists(record.path)) {
             record.tempPath = copy;
-            record.recycleConfirmed = outcome == RecycleOutcome::Recycled && result.proven;
+            record.recycleConfirmed = result.proven;
             return RecycleOutcome::Recycled;
         }
     }
