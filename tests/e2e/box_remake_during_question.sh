@@ -8,7 +8,6 @@
 # folder.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/settings_lib.sh"
-DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
 
 BOX_FOLDER="$WORK/boxes/f6666"
 SOURCE="$WORK/source"
@@ -33,10 +32,8 @@ before=$(box_handles)
 
 paths=()
 for name in a b c; do paths+=("$(win_path "$SOURCE/$name.txt")"); done
-wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "${paths[@]}" >"$WORK/drop.txt" 2>&1 &
-DROP_PID=$!
-TESSIK_PIDS+=("$DROP_PID")
-probe wait "$POPUP_CLASS" "$POPUP_TITLE" visible 30000 >/dev/null || fail "no same-name question"
+drop_for_window "$POPUP_CLASS" "$POPUP_TITLE" $((bx + bw / 2)) $((by + bh / 2)) "${paths[@]}" ||
+  fail "no same-name question: $(cat "$WORK/drop.txt")"
 wait_still "$POPUP_CLASS" "$POPUP_TITLE"
 
 # The render style row (its heading at 155, the row 20 below, 36 high);

@@ -4,7 +4,6 @@
 # same-name question is dismissed: the dragging program hears no move, and
 # both files keep their bytes.
 source "$(dirname "$0")/lib.sh"
-DROP_EXE="$(dirname "$PROBE_EXE")/DropSource.exe"
 
 BOX_FOLDER="$WORK/boxes/root/e5555"
 SOURCE="$WORK/source"
@@ -23,13 +22,11 @@ wait_box_rect
 
 # The dragging program waits for the box's result when the system lets the
 # box answer later; it runs beside the question.
-wine "$DROP_EXE" --delete-on-move $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$SOURCE/same.txt")" \
-  >"$WORK/drop.txt" 2>/dev/null &
-drop_pid=$!
-
 POPUP_CLASS="Kelm.concept.PopupSel.Class"
 POPUP_TITLE="Kelm.Test.concept.PopupSel"
-probe wait "$POPUP_CLASS" "$POPUP_TITLE" visible 30000 >/dev/null || fail "no same-name question"
+drop_for_window "$POPUP_CLASS" "$POPUP_TITLE" --delete-on-move $((bx + bw / 2)) $((by + bh / 2)) \
+  "$(win_path "$SOURCE/same.txt")" || fail "no same-name question: $(cat "$WORK/drop.txt")"
+drop_pid=$DROP_PID
 import -window root "$WORK/question.png" 2>/dev/null || true
 # The question stays over another window's activation (it is modal and
 # does not close on deactivation); it is dismissed as the system closes it.

@@ -129,6 +129,34 @@ wine_read() {
 # too, which a kill must never reach.
 runs() { [ "$(ps -o ppid= -p "$1" 2>/dev/null | tr -d ' ')" = "$$" ]; }
 
+# Drops files from another process at x y (DropSource arguments in $@,
+# options first) and waits (bounded) for the window of class $1 and title
+# $2 the drop brings. On a busy machine the dragging program may end its
+# drag before the target saw it enter: it then ends with "no drop" and no
+# window came, so it drops again, twice at most. The dragging program's
+# pid is in DROP_PID, what it printed in $WORK/drop.txt.
+drop_for_window() {
+  local class="$1" title="$2" attempt
+  shift 2
+  for attempt in 1 2 3; do
+    wine "$(dirname "$PROBE_EXE")/DropSource.exe" "$@" >"$WORK/drop.txt" 2>/dev/null &
+    DROP_PID=$!
+    TESSIK_PIDS+=("$DROP_PID")
+    local until=$((SECONDS + 30))
+    while [ "$SECONDS" -lt "$until" ]; do
+      probe wait "$class" "$title" visible 1000 >/dev/null && return 0
+      runs "$DROP_PID" || break
+    done
+    if ! runs "$DROP_PID" && ! wait "$DROP_PID" && ! probe wait "$class" "$title" visible 3000 >/dev/null; then
+      echo "note: drop $attempt was not taken ($(tr -d '\r' <"$WORK/drop.txt")); dropping again" >&2
+      continue
+    fi
+    probe wait "$class" "$title" visible 1000 >/dev/null
+    return
+  done
+  return 1
+}
+
 TESSIK_PIDS=()
 # Starts Tessik in the background; its pid is in LAST_PID. It is to be the
 # only instance: first wait (bounded) until no earlier one, of this test or

@@ -139,9 +139,8 @@ seed_readme_box() {
 # and the old one kept for undo in the box root's temporary folder.
 replace_readme_by_drop() {
   wait_box_rect
-  wine "$(dirname "$PROBE_EXE")/DropSource.exe" $((bx + bw / 2)) $((by + bh / 2)) \
-    "$(win_path "$SOURCE/readme.md")" >"$WORK/drop.txt" 2>/dev/null &
-  probe wait "$POPUP_CLASS" "$POPUP_TITLE" visible 30000 >/dev/null || fail "no same-name question"
+  drop_for_window "$POPUP_CLASS" "$POPUP_TITLE" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$SOURCE/readme.md")" ||
+    fail "no same-name question: $(cat "$WORK/drop.txt")"
   popup_ok 1 # 直接覆盖
   for _ in $(seq 200); do
     [ "$(cat "$PROJECTS/readme.md")" = "the new readme" ] && break
