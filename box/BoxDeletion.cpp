@@ -407,6 +407,9 @@ struct DisbandInputs {
     std::vector<std::wstring> boxFolders;
     // The folders of the other boxes, guarded from being sent home.
     std::vector<std::wstring> guarded;
+    // The folders the other boxes show: a file that came from one goes
+    // back there, where its box shows it again.
+    std::vector<std::wstring> shown;
 };
 
 // Case-insensitive as the file system compares names.
@@ -453,7 +456,12 @@ std::vector<DisbandItem> PlanDisband(const DisbandInputs& in, DisbandReport& rep
             auto found = judgedFolders.find(from);
             if (found == judgedFolders.end()) {
                 Judged fresh;
-                fresh.place = PutBack::JudgePlace(from, in.boxFolders, &fresh.way);
+                const PutBack::HomeFacts other = PutBack::HomeFactsOf(from, {{}, in.shown});
+                const bool own = PutBack::HomeFactsOf(from, {{folder}, {}}).inRoot;
+                fresh.place = PutBack::JudgePlace(from, other.inShown && other.exists && !own
+                                                            ? std::vector<std::wstring>{}
+                                                            : in.boxFolders,
+                                                  &fresh.way);
                 found = judgedFolders.emplace(from, fresh).first;
             }
             judged = found->second;
@@ -491,11 +499,13 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
         return false;
     LeaveIntegrationIfIntegrated(box);
     Log(L"INFO", L"User initiated disbanded and restore for container target: " + folder);
-    // A file goes back only into a folder the user sees: never into a
-    // box's folder (of a box that stands or stood: anything in the box
-    // root) or a folder that is gone, which would be made again where
-    // nothing shows it.
-    DisbandInputs in{folder, {}, desktop, {}, BoxFoldersBut(box, L"")};
+    // A file goes back only into a folder the user sees: a folder outside
+    // every box, or one another box shows; never into the box root or this
+    // box's folder, nor a folder that is gone, which would be made again
+    // where nothing shows it.
+    DisbandInputs in{folder, {}, desktop, {}, BoxFoldersBut(box, L""), {}};
+    // The first two are the default box folder and the data folder.
+    in.shown.assign(in.guarded.begin() + 2, in.guarded.end());
     for (const IconRecord& record : records)
         in.records.push_back({record.path, record.originalPath});
     in.boxFolders = {NormalizeStoredPath(s_appStore[L"TessikRef"][L"containerDir"].Get<std::wstring>(L"")), folder};
