@@ -898,6 +898,10 @@ void ShowRestoreChooser(HWND owner)
 
 void RestoreBackupNode(HWND owner, const std::wstring& node)
 {
+    if (s_restoreRefused && s_restoreRefused()) {
+        ShowPendingNotices(owner);
+        return;
+    }
     // From the first copied file on, what this process holds in memory
     // must never be saved over what the restore brought back.
     const RestoreResult result = RestoreNodeFiles(node, s_dataFolder, LocalNow(), KelmStorage::StopAllSavesForRestore);
@@ -954,6 +958,7 @@ std::vector<std::wstring> StoredBoxFolders();
 } // namespace
 
 UserDataClearingHooks s_userDataClearingHooks;
+std::function<bool()> s_restoreRefused;
 
 void ConfirmClearUserData(HWND owner)
 {

@@ -195,6 +195,9 @@ struct UserDataClearingHooks {
     std::function<void(HWND owner)> beforeClearing;
 };
 extern UserDataClearingHooks s_userDataClearingHooks;
+// Whether a restore must wait (the user then told): the files it would
+// bring back replace the stores a running job or an open question acts on.
+extern std::function<bool()> s_restoreRefused;
 // "清除用户数据": asks, then clears and ends the process; refused while a
 // file job runs, asked again before anything goes.
 void ConfirmClearUserData(HWND owner);

@@ -124,6 +124,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
     // the file operations'.
     s_userDataClearingHooks = {RefusedToClearWhileFileJobRuns, LetEveryKeptCopyGoBeforeClearing};
     s_beforeOwnRestart = LetEveryKeptCopyGoBeforeRestart;
+    s_restoreRefused = RefusedToRestoreWhileFileJobRuns;
 
     s_startingUp = false;
 #ifdef TESSIK_TEST_BUILD

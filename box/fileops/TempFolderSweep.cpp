@@ -203,16 +203,32 @@ void SweepTemporaryFolder()
         NotifyUser(L"temp-sweep", text);
 }
 
-bool RefusedToClearWhileFileJobRuns()
+namespace
+{
+
+bool RefusedWhileBusy(const std::wstring& what)
 {
     // Asked again while the clearing itself holds the gate closed: only a
     // job that runs refuses it. The icon menu's own delete worker holds no
     // job record. A plan or question that holds its box (a same-name
-    // question, a put-back, a rename) would act on a box whose data is gone.
+    // question, a put-back, a rename) would act on a box whose data is gone
+    // or about to be replaced.
     if (!FileJobRuns() && FileWorkerTracker::GetInstance().RunningCount() == 0 && !BoxInUse::AnyHeld())
         return false;
-    NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有清除用户数据。\n请在当前操作完成后重试。");
+    NotifyUser(L"job-busy", L"另一项文件操作正在进行，没有" + what + L"。\n请在当前操作完成后重试。");
     return true;
+}
+
+} // namespace
+
+bool RefusedToClearWhileFileJobRuns()
+{
+    return RefusedWhileBusy(L"清除用户数据");
+}
+
+bool RefusedToRestoreWhileFileJobRuns()
+{
+    return RefusedWhileBusy(L"恢复备份");
 }
 
 bool LetEveryKeptCopyGoBeforeRestart()

@@ -52,9 +52,11 @@ void SweepTemporaryFolder();
 // of anything brought into view. False when a job did not stop.
 bool LetEveryKeptCopyGoBeforeRestart();
 
-// Clearing user data: refused, and the user told in the words every file
-// action uses, while a file job runs.
+// Clearing user data, or restoring a backup node: refused, and the user
+// told in the words every file action uses, while a file job runs or a
+// plan or question holds a box.
 bool RefusedToClearWhileFileJobRuns();
+bool RefusedToRestoreWhileFileJobRuns();
 // Clearing user data, before anything is cleared: every undo record leaves
 // as at quit, then every known temporary folder is swept; what went where
 // is told over owner before the data folder (and the list with it) goes.

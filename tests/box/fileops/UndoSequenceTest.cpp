@@ -1693,10 +1693,12 @@ TEST_F(UndoSequenceTest, ClearingUserDataLetsEveryKeptCopyGoFirst)
         EXPECT_EQ(TimesUserNotified(L"job-busy"), busy + 1);
     }
     {
-        // A question or plan that holds its box waits for its answer.
+        // A question or plan that holds its box waits for its answer, and
+        // so does a restore that would replace the stores under it.
         const BoxInUse hold = BoxInUse::Hold(box);
         ASSERT_TRUE(hold.Holds());
         EXPECT_TRUE(RefusedToClearWhileFileJobRuns());
+        EXPECT_TRUE(RefusedToRestoreWhileFileJobRuns());
     }
     ASSERT_FALSE(RefusedToClearWhileFileJobRuns());
 
