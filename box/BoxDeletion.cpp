@@ -26,6 +26,7 @@
 #include "box/PutBackPlan.h"
 #include "box/fileops/CopyJob.h"
 #include "box/fileops/DropPlan.h"
+#include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/PasteIntoBox.h"
@@ -74,6 +75,9 @@ bool IsFolder(const std::wstring& path)
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+constexpr wchar_t kOtherJobRunsText[] =
+    L"另一项文件操作正在进行，收纳盒没有删除，文件也没有改动。\n请在当前操作完成后重试。";
 
 void LeaveIntegrationIfIntegrated(const BoxWindowPtr& box)
 {
@@ -572,23 +576,66 @@ std::wstring DisbandReportText(const DisbandReport& report)
     return text;
 }
 
-bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder)
+FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner)
+{
+    FolderRecycled result;
+    result.outcome = RecycleItemsAsking({full}, owner).front();
+    result.left =
+        result.outcome == RecycleOutcome::Recycled || result.outcome == RecycleOutcome::Deleted || !PathExists(full);
+    switch (result.outcome) {
+    case RecycleOutcome::Recycled:
+        Log(L"INFO", L"Successfully moved container folder to Recycle Bin: " + full);
+        break;
+    case RecycleOutcome::Deleted:
+        Log(L"INFO", L"Container folder deleted for good as the user answered: " + full);
+        break;
+    case RecycleOutcome::Declined:
+        Log(L"INFO", L"Container folder kept as the user answered: " + full);
+        break;
+    case RecycleOutcome::Refused:
+        Log(L"ERROR", (result.left ? L"Container folder gone, though not to the Recycle Bin: "
+                                   : L"Failed to move container folder to Recycle Bin: ") +
+                          full);
+        break;
+    }
+    return result;
+}
+
+bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder,
+                      std::function<void(const FolderRecycled&)> done)
 {
     // The folder refresh's notification handles would keep it in place.
     ForgetFolderWatches();
     LeaveIntegrationIfIntegrated(box);
     if (!MayRemoveBoxFolder(box, folder)) {
         Log(L"ERROR", L"Refused to recycle a folder that is not the box's own: " + folder);
+        NotifyUser(L"box-folder-kept", ProtectedFolderKeptText(folder, L"收纳盒"));
         return false;
     }
     const std::wstring full = FullPathOf(folder);
-    RecycleItem(full, box ? box->GetHwnd() : nullptr);
-    if (PathExists(full)) {
-        Log(L"ERROR", L"Failed to move container folder to Recycle Bin: " + full);
-        return false;
-    }
-    Log(L"INFO", L"Successfully moved container folder to Recycle Bin: " + full);
-    return true;
+    const RepaintTarget target{box, box ? box->GetHwnd() : nullptr};
+    // A folder of thousands of files can keep the shell busy for long: it
+    // works on the worker, and its question (where the bin cannot take the
+    // folder) stands in front of the box.
+    const bool started = StartFileJob(box, [full, target, done = std::move(done)] {
+        s_copyProgress.SetCurrentName(full);
+        PostRepaint(target, false);
+        FolderRecycled result;
+        try {
+            result = RecycleFolderNow(full, target.hwnd);
+        } catch (...) {
+            Log(L"ERROR", L"Recycling a container folder stopped on an unexpected error: " + full);
+            result.left = !PathExists(full);
+        }
+        PostFromJob([result, done] {
+            if (done)
+                done(result);
+        });
+        EndFileJobWorker(target);
+    });
+    if (!started && !FileActionGate::IsClosed())
+        NotifyUser(L"box-delete-busy", kOtherJobRunsText);
+    return started;
 }
 
 bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder, RemovalReport* report)
@@ -742,8 +789,7 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
                                                        DeleteBox(box);
                                                });
         if (!started && !FileActionGate::IsClosed())
-            NotifyUser(L"box-delete-busy", L"另一项文件操作正在进行，收纳盒没有删除，文件也没有改动。\n"
-                                           L"请在当前操作完成后重试。");
+            NotifyUser(L"box-delete-busy", kOtherJobRunsText);
     };
     // A folder that may not go is never touched.
     auto refused = [box, folder, &keep] {
@@ -753,14 +799,22 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
         NotifyUser(L"box-folder-kept", ProtectedFolderKeptText(folder, L"收纳盒"));
         return true;
     };
+    // The box goes once its folder has left for the bin.
     auto recycle = [box, folder, refused, busy, &keep] {
         if (busy() || refused())
             return;
-        if (!RecycleBoxFolder(box, folder)) {
-            keep = true;
-            NotifyUser(L"box-folder-kept",
-                       L"收纳盒文件夹“" + NormalizeStoredPath(folder) + L"”未能移到回收站，收纳盒已保留。");
-        }
+        keep = true;
+        RecycleBoxFolder(box, folder, [box, folder](const FolderRecycled& result) {
+            if (result.left) {
+                if (FindBoxRuntime(box))
+                    DeleteBox(box);
+                return;
+            }
+            // A No to the shell's question is the user's own answer.
+            if (result.outcome != RecycleOutcome::Declined)
+                NotifyUser(L"box-folder-kept",
+                           L"收纳盒文件夹“" + NormalizeStoredPath(folder) + L"”未能移到回收站，收纳盒已保留。");
+        });
     };
     auto removeAll = [box, folder, refused, busy, &keep] {
         if (busy() || refused())

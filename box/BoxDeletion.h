@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommonHelpers.h"
 #include "app/FileRemoval.h"
 #include "box/BoxFolderGuard.h"
 #include "box/BoxRuntime.h"
@@ -85,9 +86,25 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
 // The message telling the user about it: where each file went, a few
 // names of each kind, then how many more.
 std::wstring DisbandReportText(const DisbandReport& report);
+// How a box's folder fared on its way to the Recycle Bin: the shell's
+// outcome, and whether the folder left its place (to the bin, or deleted
+// for good by the user's answer to the shell).
+struct FolderRecycled {
+    RecycleOutcome outcome = RecycleOutcome::Refused;
+    bool left = false;
+};
+// Any thread: the folder (a full path) to the Recycle Bin in one operation
+// of the shell, whose questions stand in front of owner; logged.
+FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner);
+// The box's folder to the Recycle Bin as a file job: the shell works on
+// the worker while the windows keep answering, the progress card naming
+// the folder, and the box stays (nothing takes it away) until done runs
+// on the UI thread with how it ended. False, and the user told, when the
+// folder may not go or no job could start: nothing was touched.
+bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder,
+                      std::function<void(const FolderRecycled&)> done);
 // False (and logged) when the folder may not be removed or stays on disk;
 // report then names what stayed.
-bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder);
 bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder, RemovalReport* report = nullptr);
 
 // Whether a file job works for the box (FileJobWorksFor); the user is then

@@ -1,5 +1,6 @@
 #include "sidewindows/quickpanel/QuickPanelRowActions.h"
 
+#include <functional>
 #include <vector>
 
 #include "app/CommonHelpers.h"
@@ -11,6 +12,7 @@
 #include "box/BoxDeletion.h"
 #include "box/BoxInUse.h"
 #include "box/BoxRuntime.h"
+#include "box/fileops/PlanLooks.h"
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QPListItem.h"
 #include "sidewindows/quickpanel/QuickPanelContent.h"
@@ -67,41 +69,78 @@ void Tell(const std::wstring& text)
         ShowPendingNotices(PanelHwnd());
 }
 
+void Rebuild()
+{
+    BuildQuickPanelList();
+    InvalidatePanel();
+}
+
+// What became of a deleted component's folder.
+enum class Disposal { Done, Kept, OnItsWay };
+
 // Only a real, existing directory that is the box's own is ever recycled
 // or removed: an empty or vanished path must not turn into the program's
 // own folder, and a drive root or a folder of the user's never goes,
-// whatever the store says. False (the user told) when the folder stays.
-bool DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& hiddenId, const std::wstring& stored,
-                   FolderChoice choice)
+// whatever the store says. Kept (the user told) when the folder stays. A
+// folder sent to the Recycle Bin goes off the UI thread (a desktop box's
+// on the file worker, a hidden box's on a thread of its own, the box held
+// by its id meanwhile): OnItsWay, and gone runs on the UI thread once it
+// has left its place.
+Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& hiddenId, const std::wstring& stored,
+                       FolderChoice choice, std::function<void()> gone)
 {
     if (choice == FolderChoice::Keep || stored.empty() || stored == L"bvn!NULL")
-        return true;
+        return Disposal::Done;
     std::wstring folder = NormalizeStoredPath(stored);
     while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
         folder.pop_back();
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return true;
+        return Disposal::Done;
     if (!MayRemoveBoxFolder(box, folder, hiddenId)) {
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Refused to remove a protected folder: " + folder);
         Tell(ProtectedFolderKeptText(folder, L"组件"));
-        return false;
+        return Disposal::Kept;
     }
     if (choice == FolderChoice::Remove) {
         RemovalReport report;
         if (RemoveItemWithoutFollowingLinks(FullPathOf(folder), &report))
-            return true;
+            return Disposal::Done;
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
                                   L"Folder not removed completely: " + folder + L" (still there: " +
                                       report.stayed.front() + L")");
         Tell(RemovalStayedText(FullPathOf(folder), report.stayed) + L"\n组件已保留。");
-        return false;
+        return Disposal::Kept;
     }
-    if (RecycleItem(folder, PanelHwnd()))
-        return true;
-    Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Folder not recycled: " + folder);
-    Tell(L"无法将文件夹移动到回收站，组件已保留：\n" + folder);
-    return false;
+    auto ended = [folder, gone = std::move(gone)](const FolderRecycled& result) {
+        if (result.left) {
+            gone();
+            return;
+        }
+        // A No to the shell's question is the user's own answer.
+        if (result.outcome != RecycleOutcome::Declined)
+            Tell(L"无法将文件夹移动到回收站，组件已保留：\n" + folder);
+        Rebuild();
+    };
+    if (box) {
+        if (RecycleBoxFolder(box, folder, std::move(ended)))
+            return Disposal::OnItsWay;
+        if (IsWindow(PanelHwnd()))
+            ShowPendingNotices(PanelHwnd());
+        return Disposal::Kept;
+    }
+    RunOffUiThread([hold = BoxInUse::HoldId(hiddenId), full = FullPathOf(folder), owner = PanelHwnd(),
+                    ended = std::move(ended)]() -> std::function<void()> {
+        FolderRecycled result;
+        try {
+            result = RecycleFolderNow(full, owner);
+        } catch (...) {
+            result.left = !PathExists(full);
+        }
+        // The hold ends once the result has landed.
+        return [hold, result, ended] { ended(result); };
+    });
+    return Disposal::OnItsWay;
 }
 
 void RestartHoverRepaints()
@@ -120,12 +159,6 @@ void EraseMember(KelmStorage& store, const wchar_t* root, const std::wstring& ke
     } catch (const std::exception&) {
         // No such root: nothing to remove.
     }
-}
-
-void Rebuild()
-{
-    BuildQuickPanelList();
-    InvalidatePanel();
 }
 
 } // namespace
@@ -168,6 +201,59 @@ void ApplyComponentColour(const std::wstring& id, bool hidden, COLORREF colour)
     Rebuild();
 }
 
+namespace
+{
+
+// The desktop box of the component leaves by its own road: its undo
+// records leave with what they kept, its records leave every view, the
+// windows that list boxes forget it.
+void ForgetDesktopComponent(const std::wstring& id)
+{
+    if (auto box = FindDesktopBox(id))
+        DeleteBox(box);
+    if (IsWindow(PanelHwnd()))
+        ShowPendingNotices(PanelHwnd());
+    if (s_selectedComponentId == id)
+        SelectComponent(L"", false);
+    BuildQuickPanelList();
+    SaveQuickPanelListOrder();
+    InvalidatePanel();
+}
+
+void ForgetHiddenComponent(const std::wstring& id)
+{
+    EraseMember(s_quickPanelStore, L"TempList", id);
+    EraseMember(s_quickPanelStore, L"TempIcons", id);
+    EraseMember(s_quickPanelStore, L"TempPhysIcons", id);
+    SaveStore(s_quickPanelStore, L"Hidden box removal");
+    std::erase_if(s_hiddenBoxes, [&](const HiddenBoxRecord& r) { return r.id == id; });
+    SaveHiddenBoxRecords();
+    BuildQuickPanelList();
+    SaveQuickPanelListOrder();
+    InvalidatePanel();
+}
+
+// The component goes once its folder is dealt with: at once, or once the
+// folder has left for the Recycle Bin. False when the folder, and so the
+// component, stays.
+bool DisposeThenForget(const std::shared_ptr<KelmWindow>& box, const std::wstring& hiddenId, const std::wstring& stored,
+                       FolderChoice choice, const std::function<void()>& forget)
+{
+    switch (DisposeFolder(box, hiddenId, stored, choice, forget)) {
+    case Disposal::Kept:
+        Rebuild();
+        return false;
+    case Disposal::OnItsWay:
+        return true;
+    case Disposal::Done:
+        break;
+    }
+    forget();
+    return true;
+}
+
+} // namespace
+
 bool RemoveDesktopComponent(const std::wstring& id, FolderChoice choice)
 {
     auto box = FindDesktopBox(id);
@@ -185,21 +271,8 @@ bool RemoveDesktopComponent(const std::wstring& id, FolderChoice choice)
     }
     if (s_boxRuntimes[box].IsIntegrated)
         ReleaseComponentIntegration(box);
-    if (s_boxRuntimes[box].UseTargetFolder && !DisposeFolder(box, L"", s_boxRuntimes[box].TargetFolder, choice)) {
-        Rebuild();
-        return false;
-    }
-    // The box's own road: its undo records leave with what they kept, its
-    // records leave every view, the windows that list boxes forget it.
-    DeleteBox(box);
-    if (IsWindow(PanelHwnd()))
-        ShowPendingNotices(PanelHwnd());
-    if (s_selectedComponentId == id)
-        SelectComponent(L"", false);
-    BuildQuickPanelList();
-    SaveQuickPanelListOrder();
-    InvalidatePanel();
-    return true;
+    const std::wstring folder = s_boxRuntimes[box].UseTargetFolder ? s_boxRuntimes[box].TargetFolder : L"";
+    return DisposeThenForget(box, L"", folder, choice, [id] { ForgetDesktopComponent(id); });
 }
 
 bool RemoveHiddenComponent(const std::wstring& id, FolderChoice choice)
@@ -221,20 +294,7 @@ bool RemoveHiddenComponent(const std::wstring& id, FolderChoice choice)
         SelectComponent(L"", false);
         RefreshQuickPanelContent();
     }
-    if (!DisposeFolder(nullptr, id, folder, choice)) {
-        Rebuild();
-        return false;
-    }
-    EraseMember(s_quickPanelStore, L"TempList", id);
-    EraseMember(s_quickPanelStore, L"TempIcons", id);
-    EraseMember(s_quickPanelStore, L"TempPhysIcons", id);
-    SaveStore(s_quickPanelStore, L"Hidden box removal");
-    std::erase_if(s_hiddenBoxes, [&](const HiddenBoxRecord& r) { return r.id == id; });
-    SaveHiddenBoxRecords();
-    BuildQuickPanelList();
-    SaveQuickPanelListOrder();
-    InvalidatePanel();
-    return true;
+    return DisposeThenForget(nullptr, id, folder, choice, [id] { ForgetHiddenComponent(id); });
 }
 
 void RenameComponent(std::shared_ptr<QPListItem> row)

@@ -32,8 +32,11 @@ enum class FolderChoice { Recycle, Keep, Remove };
 
 void ApplyComponentTitle(const std::wstring& id, bool hidden, const std::wstring& title);
 void ApplyComponentColour(const std::wstring& id, bool hidden, COLORREF colour);
-// False when the folder could not be moved to the Recycle Bin: the
-// component is kept then, and the user is told.
+// False when the folder stays (it may not go, could not be removed, or no
+// job could start): the component is kept then, and the user is told. A
+// folder sent to the Recycle Bin goes off the UI thread: true then means
+// on its way, and the component goes once the folder has left its place
+// (where the bin does not take it, it stays and the user is told).
 bool RemoveDesktopComponent(const std::wstring& id, FolderChoice choice);
 bool RemoveHiddenComponent(const std::wstring& id, FolderChoice choice);
 

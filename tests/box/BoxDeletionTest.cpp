@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <thread>
 
 #include "BoxTestSupport.h"
 #include "common/DirectoryLink.h"
+#include "common/ShellQuestionCounter.h"
 #include "app/FileRemoval.h"
 #include "app/StoreTextFormat.h"
 #include "app/UserNotice.h"
@@ -38,8 +41,20 @@ protected:
     }
     void TearDown() override
     {
+        s_deleteBoxChoice = savedChoice;
         RetireBoxWindow(folderBox);
         RetireBoxWindow(mappingBox);
+    }
+
+    // The delete question is answered with the option of that text.
+    static void AnswerDeleteWith(const wchar_t* text)
+    {
+        s_deleteBoxChoice = [text](HWND, std::vector<Brevin::KelmOption> options) {
+            for (const auto& option : options)
+                if (option.text == text)
+                    option.onClick();
+            return true;
+        };
     }
 
     const IconRecord& Add(const BoxWindowPtr& box, const std::wstring& path, const std::wstring& originalPath)
@@ -66,6 +81,7 @@ protected:
 
     TempFolder store;
     BoxWindowPtr folderBox, mappingBox;
+    const std::function<bool(HWND, std::vector<Brevin::KelmOption>)> savedChoice = s_deleteBoxChoice;
 };
 
 } // namespace
@@ -289,20 +305,43 @@ TEST_F(BoxDeletionTest, TheChosenActionRunsBeforeTheBoxGoesAndAFolderThatStaysKe
     s_deleteBoxChoice = saved;
 }
 
+TEST_F(BoxDeletionTest, RecyclingTheFolderIsAJobAndTheBoxGoesOnceTheFolderLeft)
+{
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    ASSERT_NE(dataHome, nullptr) << "run through ctest, which gives the test a Trash of its own";
+    AnswerDeleteWith(L"移动文件到回收站");
+    const std::wstring id = s_boxRuntimes.at(folderBox).id;
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring inTrash =
+        L"Z:" + Utf8ToWide(dataHome) + L"\\Trash\\files\\" + fs::path(boxFolder).filename().wstring();
+    Add(folderBox, boxFolder + L"\\a.txt", L"bvn!NULL");
+    {
+        // Wine's shell asks before it recycles: answered as a user.
+        ShellQuestionCounter answering(IDYES);
+        ShowDeleteBoxDialog(folderBox);
+        // The shell works on the file worker: when the answer returns the
+        // box still stands, and it goes once its folder has left.
+        EXPECT_TRUE(s_copyProgress.busy) << "the shell ran on the window's thread";
+        EXPECT_TRUE(FindBoxRuntime(folderBox));
+        ASSERT_TRUE(WaitForFileJob([] { return false; }));
+        EXPECT_LE(answering.Asked(), 1) << "one operation of the shell";
+    }
+    EXPECT_FALSE(fs::exists(boxFolder));
+    EXPECT_EQ(TempFolder::ReadBytes(inTrash + L"\\a.txt"),
+              "from " + std::string(boxFolder.begin(), boxFolder.end()) + "\\a.txt");
+    EXPECT_FALSE(FindBoxRuntime(folderBox));
+    EXPECT_FALSE(FindBoxObject(s_desktopContainerStore, id));
+    RemoveItemWithoutFollowingLinks(inTrash);
+    folderBox.reset();
+}
+
 TEST_F(BoxDeletionTest, RemovingOnlyTheBoxKeepsItsFilesAndNamesTheFolderTheyStayIn)
 {
-    const auto saved = s_deleteBoxChoice;
-    s_deleteBoxChoice = [](HWND, std::vector<Brevin::KelmOption> options) {
-        for (const auto& option : options)
-            if (option.text == L"仅删除组件")
-                option.onClick();
-        return true;
-    };
+    AnswerDeleteWith(L"仅删除组件");
     const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
     Add(folderBox, boxFolder + L"\\a.txt", L"bvn!NULL");
 
     ShowDeleteBoxDialog(folderBox);
-    s_deleteBoxChoice = saved;
     EXPECT_FALSE(FindBoxRuntime(folderBox));
     folderBox.reset();
     EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
@@ -312,13 +351,7 @@ TEST_F(BoxDeletionTest, RemovingOnlyTheBoxKeepsItsFilesAndNamesTheFolderTheyStay
 
 TEST_F(BoxDeletionTest, AFileThatCannotGoBackKeepsItsBoxAndTheUserHearsWhereFilesWent)
 {
-    const auto saved = s_deleteBoxChoice;
-    s_deleteBoxChoice = [](HWND, std::vector<Brevin::KelmOption> options) {
-        for (const auto& option : options)
-            if (option.text == L"解散并归位")
-                option.onClick();
-        return true;
-    };
+    AnswerDeleteWith(L"解散并归位");
     const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
     const std::wstring home = store.File(L"home");
     fs::create_directories(home);
@@ -333,7 +366,6 @@ TEST_F(BoxDeletionTest, AFileThatCannotGoBackKeepsItsBoxAndTheUserHearsWhereFile
     ShowDeleteBoxDialog(folderBox);
     const bool ended = WaitForFileJob([] { return false; });
     CloseHandle(held);
-    s_deleteBoxChoice = saved;
     ASSERT_TRUE(ended);
     EXPECT_TRUE(FindBoxRuntime(folderBox)) << "the box stays with the file that stayed";
     EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));

@@ -1,7 +1,5 @@
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 #include "QuickPanelTestSupport.h"
 #include "app/FileRemoval.h"
@@ -11,6 +9,7 @@
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/UndoRecord.h"
 #include "common/DirectoryLink.h"
+#include "common/ShellQuestionCounter.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
 #include "sidewindows/quickpanel/QuickPanelNewComponent.h"
 #include "sidewindows/quickpanel/QuickPanelRowActions.h"
@@ -225,14 +224,16 @@ TEST_F(QuickPanelTest, RecyclingAHiddenBoxSendsTheFolderItselfToTheRecycleBin)
     BuildQuickPanelList();
 
     // The shell asks before it recycles (Wine's does): answered as a user.
-    std::atomic<int> recycled{-1};
-    std::thread worker([&] { recycled = RemoveHiddenComponent(L"h00004", FolderChoice::Recycle) ? 1 : 0; });
-    for (int i = 0; i < 200 && recycled == -1; ++i) {
-        AnswerShellQuestions();
-        Sleep(50);
+    {
+        ShellQuestionCounter answering(IDYES);
+        // The shell works off the window's thread: the call returns at once,
+        // and the box stays, held, until its folder has left.
+        EXPECT_TRUE(RemoveHiddenComponent(L"h00004", FolderChoice::Recycle));
+        EXPECT_TRUE(BoxInUse::Held(L"h00004")) << "the shell ran on the window's thread";
+        EXPECT_TRUE(HasMember(s_quickPanelStore, L"TempList", L"h00004"));
+        EXPECT_TRUE(PumpUntil([] { return !BoxInUse::Held(L"h00004"); }, 30000));
+        EXPECT_LE(answering.Asked(), 1) << "one operation of the shell";
     }
-    worker.join();
-    EXPECT_EQ(recycled, 1);
     EXPECT_FALSE(std::filesystem::exists(folder));
     EXPECT_EQ(TempFolder::ReadBytes(inTrash + L"\\sub\\f.txt"), "f") << "not in the Recycle Bin as a whole";
     EXPECT_FALSE(HasMember(s_quickPanelStore, L"TempList", L"h00004"));
