@@ -150,6 +150,15 @@ bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, con
     return MayRemoveFolderOfBox(folder, BoxFoldersBut(box, ownHiddenId));
 }
 
+void TellFilesStayInBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId)
+{
+    if (folder.empty() || folder == L"bvn!NULL" || !MayRemoveBoxFolder(box, folder, ownHiddenId) ||
+        FoldersHoldingFiles({NormalizeStoredPath(folder)}).empty())
+        return;
+    NotifyUser(L"box-folder-left",
+               L"收纳盒已删除，其中的文件没有被删除，仍保留在文件夹“" + FullPathOf(NormalizeStoredPath(folder)) + L"”中。");
+}
+
 PutBack::BoxPlaces PutBackPlaces()
 {
     PutBack::BoxPlaces places;
@@ -769,10 +778,8 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
         if (busy())
             return;
         LeaveIntegrationIfIntegrated(box);
-        if (managedFolder && MayRemoveBoxFolder(box, folder) &&
-            !FoldersHoldingFiles({NormalizeStoredPath(folder)}).empty())
-            NotifyUser(L"box-folder-left", L"收纳盒已删除，其中的文件没有被删除，仍保留在文件夹“" +
-                                               FullPathOf(NormalizeStoredPath(folder)) + L"”中。");
+        if (managedFolder)
+            TellFilesStayInBoxFolder(box, folder);
     };
     // Files that could not go back keep their box: nothing the user still
     // has on disk loses its place on the desktop.

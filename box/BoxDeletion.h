@@ -31,6 +31,11 @@ extern std::function<bool(HWND owner, std::vector<Brevin::KelmOption> options)> 
 // box's folder counts whether that box stands on the desktop or is a
 // hidden box of the quick panel; a hidden box asks with its own id.
 bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId = L"");
+// A box whose folder the program made goes and leaves its files: they lie
+// in the box root, where no other view shows them, so the user hears
+// where they stay (a queued notice). Nothing is said of an empty folder,
+// or of one that is not the box's own.
+void TellFilesStayInBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId = L"");
 // The folders of every box (on the desktop or hidden), the default box
 // folder and the data folder, resolved for one operation that brings
 // entries into intoFolder (empty: none) or deletes or renames them.

@@ -89,7 +89,18 @@ enum class Disposal { Done, Kept, OnItsWay };
 Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& hiddenId, const std::wstring& stored,
                        FolderChoice choice, std::function<void()> gone)
 {
-    if (choice == FolderChoice::Keep || stored.empty() || stored == L"bvn!NULL")
+    if (choice == FolderChoice::Keep) {
+        // A hidden box's folder is always the program's; a desktop box's
+        // unless it shows a folder the user chose.
+        const BoxRuntime* runtime = box ? FindBoxRuntime(box) : nullptr;
+        if (!box || (runtime && !runtime->IsCustomTarget)) {
+            TellFilesStayInBoxFolder(box, stored, hiddenId);
+            if (IsWindow(PanelHwnd()))
+                ShowPendingNotices(PanelHwnd());
+        }
+        return Disposal::Done;
+    }
+    if (stored.empty() || stored == L"bvn!NULL")
         return Disposal::Done;
     std::wstring folder = NormalizeStoredPath(stored);
     while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))

@@ -170,8 +170,11 @@ TEST_F(QuickPanelTest, DeletingAHiddenBoxRemovesItsRecordsAndTreatsItsFolderAsCh
     EXPECT_FALSE(RemoveHiddenComponent(L"h00001", FolderChoice::Keep));
     EXPECT_TRUE(HasMember(s_quickPanelStore, L"TempList", L"h00001"));
     hold.Release();
+    // Its files stay where no box shows them: the user hears where.
+    TempFolder::WriteBytes(kept + L"\\sub\\a.txt", "stays");
     EXPECT_TRUE(RemoveHiddenComponent(L"h00001", FolderChoice::Keep));
-    EXPECT_TRUE(std::filesystem::is_directory(kept));
+    EXPECT_TRUE(std::filesystem::exists(kept + L"\\sub\\a.txt"));
+    EXPECT_NE(LastNoticeText(L"box-folder-left").find(L"temp_h00001"), std::wstring::npos);
     EXPECT_FALSE(HasMember(s_quickPanelStore, L"TempList", L"h00001"));
     EXPECT_FALSE(HasMember(s_quickPanelStore, L"TempIcons", L"h00001"));
     EXPECT_FALSE(HasMember(s_quickPanelStore, L"TempPhysIcons", L"h00001"));
