@@ -610,32 +610,36 @@ FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner)
     return result;
 }
 
-bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder,
-                      std::function<void(const FolderRecycled&)> done)
+namespace
+{
+
+// The checks every road that takes a box's folder away makes on the UI
+// thread first; false (logged, and the user told) when it may not go.
+bool MayTakeFolderAway(const BoxWindowPtr& box, const std::wstring& folder, const wchar_t* what)
 {
     // The folder refresh's notification handles would keep it in place.
     ForgetFolderWatches();
     LeaveIntegrationIfIntegrated(box);
-    if (!MayRemoveBoxFolder(box, folder)) {
-        Log(L"ERROR", L"Refused to recycle a folder that is not the box's own: " + folder);
-        NotifyUser(L"box-folder-kept", ProtectedFolderKeptText(folder, L"收纳盒"));
-        return false;
-    }
-    const std::wstring full = FullPathOf(folder);
+    if (MayRemoveBoxFolder(box, folder))
+        return true;
+    Log(L"ERROR", std::wstring(L"Refused to ") + what + L" a folder that is not the box's own: " + folder);
+    NotifyUser(L"box-folder-kept", ProtectedFolderKeptText(folder, L"收纳盒"));
+    return false;
+}
+
+// The work on a box's folder (its full path) as a file job: a folder of
+// thousands of files keeps the shell or the disk busy for long, so it runs
+// on the worker while the windows keep answering, the progress card
+// naming the folder; done gets its result on the UI thread.
+template <typename Result>
+bool RunFolderJob(const BoxWindowPtr& box, const std::wstring& full, std::function<Result(HWND owner)> work,
+                  std::function<void(const Result&)> done)
+{
     const RepaintTarget target{box, box ? box->GetHwnd() : nullptr};
-    // A folder of thousands of files can keep the shell busy for long: it
-    // works on the worker, and its question (where the bin cannot take the
-    // folder) stands in front of the box.
-    const bool started = StartFileJob(box, [full, target, done = std::move(done)] {
+    const bool started = StartFileJob(box, [full, target, work = std::move(work), done = std::move(done)] {
         s_copyProgress.SetCurrentName(full);
         PostRepaint(target, false);
-        FolderRecycled result;
-        try {
-            result = RecycleFolderNow(full, target.hwnd);
-        } catch (...) {
-            Log(L"ERROR", L"Recycling a container folder stopped on an unexpected error: " + full);
-            result.left = !PathExists(full);
-        }
+        const Result result = work(target.hwnd);
         PostFromJob([result, done] {
             if (done)
                 done(result);
@@ -647,25 +651,54 @@ bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder,
     return started;
 }
 
-bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder, RemovalReport* report)
+} // namespace
+
+bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder,
+                      std::function<void(const FolderRecycled&)> done)
 {
-    // The folder refresh's notification handles would keep it in place.
-    ForgetFolderWatches();
-    LeaveIntegrationIfIntegrated(box);
-    if (!MayRemoveBoxFolder(box, folder)) {
-        Log(L"ERROR", L"Refused to delete a folder that is not the box's own: " + folder);
+    if (!MayTakeFolderAway(box, folder, L"recycle"))
         return false;
+    // Where the bin cannot take the folder, the shell's question stands in
+    // front of the box.
+    return RunFolderJob<FolderRecycled>(box, FullPathOf(folder), [full = FullPathOf(folder)](HWND owner) {
+        try {
+            return RecycleFolderNow(full, owner);
+        } catch (...) {
+            Log(L"ERROR", L"Recycling a container folder stopped on an unexpected error: " + full);
+            FolderRecycled result;
+            result.left = !PathExists(full);
+            return result;
+        }
+    }, std::move(done));
+}
+
+FolderRemoved RemoveFolderNow(const std::wstring& full)
+{
+    FolderRemoved result;
+    DWORD error = 0;
+    try {
+        result.removed = RemoveItemWithoutFollowingLinks(full, &result.report);
+        error = GetLastError();
+    } catch (...) {
+        Log(L"ERROR", L"Deleting a container folder stopped on an unexpected error: " + full);
     }
-    RemovalReport removal;
-    if (!RemoveItemWithoutFollowingLinks(FullPathOf(folder), &removal)) {
-        Log(L"ERROR", L"Failed to permanently delete container folder: " + folder + L", EC: " +
-                          std::to_wstring(GetLastError()) + L"; still there: " + removal.stayed.front());
-        if (report)
-            *report = std::move(removal);
+    if (!result.removed && result.report.stayed.empty())
+        result.report.stayed.push_back(full);
+    if (result.removed)
+        Log(L"INFO", L"Successfully permanently deleted container folder: " + full);
+    else
+        Log(L"ERROR", L"Failed to permanently delete container folder: " + full + L", EC: " + std::to_wstring(error) +
+                          L"; still there: " + result.report.stayed.front());
+    return result;
+}
+
+bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder,
+                                std::function<void(const FolderRemoved&)> done)
+{
+    if (!MayTakeFolderAway(box, folder, L"delete"))
         return false;
-    }
-    Log(L"INFO", L"Successfully permanently deleted container folder: " + folder);
-    return true;
+    return RunFolderJob<FolderRemoved>(
+        box, FullPathOf(folder), [full = FullPathOf(folder)](HWND) { return RemoveFolderNow(full); }, std::move(done));
 }
 
 std::function<void(const BoxWindowPtr& box)> s_boxDeletedHook;
@@ -823,14 +856,19 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
                            L"收纳盒文件夹“" + NormalizeStoredPath(folder) + L"”未能移到回收站，收纳盒已保留。");
         });
     };
+    // The box goes once its folder is gone.
     auto removeAll = [box, folder, refused, busy, &keep] {
         if (busy() || refused())
             return;
-        RemovalReport report;
-        if (!DeleteBoxFolderPermanently(box, folder, &report)) {
-            keep = true;
-            NotifyUser(L"box-folder-kept", RemovalStayedText(FullPathOf(folder), report.stayed) + L"\n收纳盒已保留。");
-        }
+        keep = true;
+        DeleteBoxFolderPermanently(box, folder, [box, folder](const FolderRemoved& result) {
+            if (result.removed) {
+                if (FindBoxRuntime(box))
+                    DeleteBox(box);
+                return;
+            }
+            NotifyUser(L"box-folder-kept", RemovalStayedText(FullPathOf(folder), result.report.stayed) + L"\n收纳盒已保留。");
+        });
     };
     std::vector<Brevin::KelmOption> options;
     if (runtime->IsCustomTarget) {

@@ -108,9 +108,18 @@ FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner);
 // folder may not go or no job could start: nothing was touched.
 bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder,
                       std::function<void(const FolderRecycled&)> done);
-// False (and logged) when the folder may not be removed or stays on disk;
-// report then names what stayed.
-bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder, RemovalReport* report = nullptr);
+// How a box's folder fared when deleted for good: report names what stayed.
+struct FolderRemoved {
+    bool removed = false;
+    RemovalReport report;
+};
+// Any thread: the folder (a full path) and everything in it deleted for
+// good, never through a link; logged.
+FolderRemoved RemoveFolderNow(const std::wstring& full);
+// The box's folder deleted for good as a file job, as RecycleBoxFolder
+// sends it to the bin.
+bool DeleteBoxFolderPermanently(const BoxWindowPtr& box, const std::wstring& folder,
+                                std::function<void(const FolderRemoved&)> done);
 
 // Whether a file job works for the box (FileJobWorksFor); the user is then
 // told that the box stays and no file changed. Every road that deletes a

@@ -78,14 +78,24 @@ void Rebuild()
 // What became of a deleted component's folder.
 enum class Disposal { Done, Kept, OnItsWay };
 
+// A desktop box's folder job: on its way, or kept with the user told why.
+Disposal StartedOrKept(bool started)
+{
+    if (started)
+        return Disposal::OnItsWay;
+    if (IsWindow(PanelHwnd()))
+        ShowPendingNotices(PanelHwnd());
+    return Disposal::Kept;
+}
+
 // Only a real, existing directory that is the box's own is ever recycled
 // or removed: an empty or vanished path must not turn into the program's
 // own folder, and a drive root or a folder of the user's never goes,
 // whatever the store says. Kept (the user told) when the folder stays. A
-// folder sent to the Recycle Bin goes off the UI thread (a desktop box's
-// on the file worker, a hidden box's on a thread of its own, the box held
-// by its id meanwhile): OnItsWay, and gone runs on the UI thread once it
-// has left its place.
+// folder recycled or deleted goes off the UI thread (a desktop box's on
+// the file worker, a hidden box's on a thread of its own, the box held by
+// its id meanwhile): OnItsWay, and gone runs on the UI thread once it has
+// left its place.
 Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstring& hiddenId, const std::wstring& stored,
                        FolderChoice choice, std::function<void()> gone)
 {
@@ -114,14 +124,23 @@ Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstrin
         return Disposal::Kept;
     }
     if (choice == FolderChoice::Remove) {
-        RemovalReport report;
-        if (RemoveItemWithoutFollowingLinks(FullPathOf(folder), &report))
-            return Disposal::Done;
-        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR",
-                                  L"Folder not removed completely: " + folder + L" (still there: " +
-                                      report.stayed.front() + L")");
-        Tell(RemovalStayedText(FullPathOf(folder), report.stayed) + L"\n组件已保留。");
-        return Disposal::Kept;
+        auto removed = [folder, gone = std::move(gone)](const FolderRemoved& result) {
+            if (result.removed) {
+                gone();
+                return;
+            }
+            Tell(RemovalStayedText(FullPathOf(folder), result.report.stayed) + L"\n组件已保留。");
+            Rebuild();
+        };
+        if (box)
+            return StartedOrKept(DeleteBoxFolderPermanently(box, folder, std::move(removed)));
+        RunOffUiThread([hold = BoxInUse::HoldId(hiddenId), full = FullPathOf(folder),
+                        removed = std::move(removed)]() -> std::function<void()> {
+            const FolderRemoved result = RemoveFolderNow(full);
+            // The hold ends once the result has landed.
+            return [hold, result, removed] { removed(result); };
+        });
+        return Disposal::OnItsWay;
     }
     auto ended = [folder, gone = std::move(gone)](const FolderRecycled& result) {
         if (result.left) {
@@ -133,13 +152,8 @@ Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstrin
             Tell(L"无法将文件夹移动到回收站，组件已保留：\n" + folder);
         Rebuild();
     };
-    if (box) {
-        if (RecycleBoxFolder(box, folder, std::move(ended)))
-            return Disposal::OnItsWay;
-        if (IsWindow(PanelHwnd()))
-            ShowPendingNotices(PanelHwnd());
-        return Disposal::Kept;
-    }
+    if (box)
+        return StartedOrKept(RecycleBoxFolder(box, folder, std::move(ended)));
     RunOffUiThread([hold = BoxInUse::HoldId(hiddenId), full = FullPathOf(folder), owner = PanelHwnd(),
                     ended = std::move(ended)]() -> std::function<void()> {
         FolderRecycled result;

@@ -102,10 +102,17 @@ TEST_F(BoxDeletionTest, OnlyTheBoxsOwnFolderMayBeRemoved)
 
     fs::create_directories(store.File(L"data"));
     TempFolder::WriteBytes(store.File(L"data\\keep.txt"), "kept");
-    EXPECT_FALSE(DeleteBoxFolderPermanently(mappingBox, store.File(L"data")));
+    EXPECT_FALSE(DeleteBoxFolderPermanently(mappingBox, store.File(L"data"), nullptr));
     EXPECT_TRUE(fs::exists(store.File(L"data\\keep.txt")));
     TempFolder::WriteBytes(own + L"\\f.txt", "f");
-    EXPECT_TRUE(DeleteBoxFolderPermanently(mappingBox, own));
+    // The folder goes on the file worker; the result comes back after.
+    bool removed = false;
+    ASSERT_TRUE(DeleteBoxFolderPermanently(mappingBox, own, [&removed](const FolderRemoved& result) {
+        removed = result.removed;
+    }));
+    EXPECT_TRUE(s_copyProgress.busy) << "the folder was deleted on the window's thread";
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
+    EXPECT_TRUE(removed);
     EXPECT_FALSE(fs::exists(own));
 }
 

@@ -82,8 +82,11 @@ TEST_F(BoxFolderRemovalTest, RemovingABoxFolderNeverReachesThroughALinkToAFileOr
     OutsideLinks links;
     if (!links.Make(folder, store.File(L"outside")))
         GTEST_SKIP() << "this system makes no links";
-    RemovalReport report;
-    const bool removed = DeleteBoxFolderPermanently(folderBox, folder, &report);
+    FolderRemoved result;
+    ASSERT_TRUE(DeleteBoxFolderPermanently(folderBox, folder, [&result](const FolderRemoved& done) { result = done; }));
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
+    const bool removed = result.removed;
+    const RemovalReport& report = result.report;
     EXPECT_TRUE(links.Untouched());
     EXPECT_FALSE(fs::exists(folder + L"\\mine.txt"));
     for (const std::wstring& link : links.links) {
