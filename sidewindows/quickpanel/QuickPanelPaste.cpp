@@ -25,6 +25,7 @@
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/FileWorkerTracker.h"
 #include "box/fileops/PasteIntoBox.h"
+#include "box/fileops/PlanLooks.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
@@ -55,6 +56,9 @@ struct Target {
     bool physical = false;
     bool twoSections = false;
 };
+
+// A drop or paste of records whose files are being read off the UI thread.
+bool s_recordsBeingRead = false;
 
 Target FindTarget()
 {
@@ -498,8 +502,58 @@ void BringIntoHiddenBox(const GuardedFolders& guarded, const std::vector<std::ws
 
 bool HiddenBoxJobRuns()
 {
-    return RunningJob().runs;
+    return RunningJob().runs || s_recordsBeingRead;
 }
+
+namespace
+{
+
+struct PendingRecords {
+    BoxInUse hold;
+    std::wstring id, title;
+    bool twoSections = false;
+    Place place;
+    std::wstring notTaken;
+    std::shared_ptr<DropOutcome> outcome;
+};
+
+// On the UI thread, once the files were read: the records go in one pass,
+// into the box and section the items were dropped on, when the panel still
+// shows it; else nothing is added and the user hears so.
+void AddReadRecords(const PendingRecords& pending, const std::vector<std::wstring>& paths,
+                    const std::vector<IconFileFacts>& facts)
+{
+    DWORD done = DROPEFFECT_NONE;
+    const bool shown = s_quickPanelWindow && s_selectedComponentId == pending.id && !pending.id.empty();
+    const Target target = shown ? FindTarget() : Target{};
+    if (!shown || target.box || target.physical || target.twoSections != pending.twoSections) {
+        NotifyUser(L"quick-panel-moved-on", L"收纳盒“" + pending.title + L"”已不在快捷面板中显示，" + pending.notTaken);
+    } else {
+        std::vector<KelmIconManager::NewEntry> entries;
+        for (size_t i = 0; i < paths.size(); ++i) {
+            KelmIconManager::NewEntry entry;
+            entry.index = pending.place.insertIndex + static_cast<int>(entries.size());
+            entry.path = paths[i];
+            entry.x = pending.place.x;
+            entry.y = pending.place.y;
+            entry.owner = pending.place.owner;
+            if (i < facts.size())
+                entry.facts = facts[i];
+            entries.push_back(std::move(entry));
+        }
+        done = entries.empty() ? DROPEFFECT_NONE : DROPEFFECT_LINK;
+        // One pass over the list for all the items, not one per item.
+        target.manager->AddRecordsForEntries(std::move(entries));
+        Finish(target);
+        RepaintPanel();
+    }
+    if (pending.outcome) {
+        pending.outcome->Take(done);
+        pending.outcome->Finish(done);
+    }
+}
+
+} // namespace
 
 DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from, bool move, float x, float y,
                           const std::shared_ptr<DropOutcome>& outcome)
@@ -562,32 +616,42 @@ DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from
             outcome->Take(move ? DROPEFFECT_MOVE : DROPEFFECT_COPY);
         return DROPEFFECT_NONE;
     }
-    KelmIconManager& manager = *target.manager;
-    std::vector<KelmIconManager::NewEntry> entries;
-    // One item under two spellings (two drive letters) is recorded once.
-    const std::vector<bool> again = DropPlan::LaterSpellings(paths, SamePathItem);
-    for (size_t i = 0; i < paths.size(); ++i) {
-        if (again[i])
-            continue;
-        std::wstring path = paths[i];
-        std::replace(path.begin(), path.end(), L'/', L'\\');
-        KelmIconManager::NewEntry entry;
-        entry.index = place.insertIndex + static_cast<int>(entries.size());
-        entry.path = std::move(path);
-        entry.x = x;
-        entry.y = y;
-        entry.owner = place.owner;
-        entries.push_back(std::move(entry));
+    // Each record shows its file's time and kind, and one item under two
+    // spellings (two drive letters) is recorded once: thousands of
+    // questions to the disk, asked off the UI thread. The box is held by
+    // its id meanwhile, and the records land only where the items were
+    // dropped, once the answers are in.
+    if (s_recordsBeingRead) {
+        NotifyUser(L"quick-panel-busy", L"另一项文件操作正在进行，" + notTaken + L"\n请在当前操作完成后重试。");
+        return nothingTaken();
     }
-    const DWORD done = entries.empty() ? DROPEFFECT_NONE : DROPEFFECT_LINK;
-    // One pass over the list for all the items, not one per item.
-    manager.AddRecordsForEntries(std::move(entries));
-    Finish(target);
-    if (outcome) {
-        outcome->Take(done);
-        outcome->Finish(done);
-    }
-    return done;
+    s_recordsBeingRead = true;
+    PendingRecords pending{BoxInUse::HoldId(s_selectedComponentId), s_selectedComponentId, target.title,
+                           target.twoSections, place, notTaken, outcome};
+    RunOffUiThread([pending = std::move(pending), paths]() mutable -> std::function<void()> {
+        std::vector<std::wstring> kept;
+        std::vector<IconFileFacts> facts;
+        try {
+            const std::vector<bool> again = DropPlan::LaterSpellings(paths, SamePathItem);
+            for (size_t i = 0; i < paths.size(); ++i) {
+                if (again[i])
+                    continue;
+                std::wstring path = paths[i];
+                std::replace(path.begin(), path.end(), L'/', L'\\');
+                facts.push_back(ReadIconFileFacts(path));
+                kept.push_back(std::move(path));
+            }
+        } catch (...) {
+            // Whatever was not read is read as the records are made.
+            kept = paths;
+            facts.clear();
+        }
+        return [pending = std::move(pending), kept = std::move(kept), facts = std::move(facts)] {
+            s_recordsBeingRead = false;
+            AddReadRecords(pending, kept, facts);
+        };
+    });
+    return DROPEFFECT_NONE;
 }
 
 std::vector<std::wstring> ClipboardFilePaths(HWND owner)

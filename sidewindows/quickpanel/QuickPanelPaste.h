@@ -63,11 +63,14 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
 // themselves. Tells the user what did not arrive. The outcome, when given,
 // is finished with what was done: MOVE when anything left its place, else
 // COPY when anything was copied, LINK when only records were made, NONE
-// when nothing was taken. Returns that at once for records, NONE for a job.
+// when nothing was taken. Records are made once their files were read off
+// the UI thread, in the box and section they were dropped on, if the panel
+// still shows it. Returns NONE; the outcome tells what was done.
 enum class ItemsFrom { Clipboard, Drop };
 DWORD AddItemsToComponent(const std::vector<std::wstring>& paths, ItemsFrom from, bool move, float x, float y,
                           const std::shared_ptr<DropOutcome>& outcome = nullptr);
-// Whether items are still being brought into a hidden box's folder.
+// Whether items are still being brought into a hidden box's folder, or
+// records of them still wait for their files to be read.
 bool HiddenBoxJobRuns();
 
 // The clipboard's file list (every path at its full length).

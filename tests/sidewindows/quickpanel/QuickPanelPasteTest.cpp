@@ -114,5 +114,22 @@ TEST_F(QuickPanelTest, AHiddenBoxIsHeldWhileItsDropLandsAndItsRecordsFollow)
     for (const std::wstring& source : sources)
         EXPECT_FALSE(fs::exists(source)) << "a drop moves";
     EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\b.txt"), "x");
+
+    // The mapped section's records wait for their files to be read off the
+    // window's thread, and land only in the box they were dropped on.
+    s_physicalSectionActive = false;
+    const KelmIconManager& mapped = s_boxIconManagers[s_quickPanelWindow];
+    const std::wstring linked = folder + L"\\a.txt";
+    AddItemsToComponent({linked, linked}, ItemsFrom::Drop, true, 0, 0);
+    EXPECT_TRUE(BoxInUse::Held(L"aaaaa"));
+    EXPECT_TRUE(mapped.Records().empty()) << "the files were read on the window's thread";
+    ASSERT_TRUE(WaitForHiddenBoxJob());
+    ASSERT_EQ(mapped.Records().size(), 1u) << "one item dropped twice is one record";
+    EXPECT_NE(mapped.Records().front().lastWriteTime, 0);
+    AddItemsToComponent({folder + L"\\b.txt"}, ItemsFrom::Clipboard, false, 0, 0);
+    SelectComponent(L"", false);
+    ASSERT_TRUE(WaitForHiddenBoxJob());
+    EXPECT_EQ(mapped.Records().size(), 1u);
+    EXPECT_TRUE(WasUserNotified(L"quick-panel-moved-on"));
     s_boxRuntimes.erase(s_quickPanelWindow);
 }
