@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <string_view>
 
 #include "app/CommonHelpers.h"
 
@@ -496,6 +497,21 @@ bool IsReservedDeviceName(const std::wstring& name)
         return true;
     return stem.size() == 4 && (stem.starts_with(L"COM") || stem.starts_with(L"LPT")) && stem[3] >= L'1' &&
            stem[3] <= L'9';
+}
+
+std::wstring TypedNameRefusal(const std::wstring& name)
+{
+    std::wstring why;
+    const bool badCharacter = std::any_of(name.begin(), name.end(), [](wchar_t c) {
+        return c < 32 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
+    });
+    if (name.empty() || name == L"." || name == L".." || badCharacter)
+        why = L"文件名不能为空，也不能包含 \\ / : * ? \" < > |。";
+    else if (name.back() == L'.' || name.back() == L' ')
+        why = L"文件名不能以点或空格结尾。";
+    else if (IsReservedDeviceName(name))
+        why = L"这个名称是 Windows 保留给设备的（如 CON、AUX、NUL）。";
+    return why.empty() ? why : L"名称“" + name + L"”不能用作文件名。\n" + why;
 }
 
 namespace

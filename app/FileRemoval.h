@@ -64,6 +64,14 @@ bool IsPlainEntryName(const std::wstring& name);
 // path ending in it reaches the device, not the entry.
 bool IsReservedDeviceName(const std::wstring& name);
 
+// Why a name the user typed for an entry cannot be given to one, as the
+// lines to tell; empty when it can. Refused: an empty name, "." or "..",
+// a separator, a character Windows does not take in a name (: * ? " < >
+// | and control characters), a dot or a blank at its end (the system cuts
+// them off, so the entry would get another name, or be another entry) and
+// a device's name.
+std::wstring TypedNameRefusal(const std::wstring& name);
+
 // The path in the form the system's file calls reach even when it is
 // longer than they otherwise take, or names an entry whose name ends in a
 // dot or a blank or is a device's name: such a full path gets the "\\?\" (or "\\?\UNC\")

@@ -205,13 +205,6 @@ void SetIconAlias(const BoxWindowPtr& box, const IconRecord& record, const BoxWi
     RefreshAllBoxes();
 }
 
-bool IsPlainFileName(const std::wstring& name)
-{
-    if (name.empty() || name == L"." || name == L"..")
-        return false;
-    return name.find_first_of(L"\\/:") == std::wstring::npos;
-}
-
 bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner,
                     const std::wstring& name)
 {
@@ -227,11 +220,14 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
         NotifyUser(L"rename-box-folder", names.Text(L"重命名"));
         return false;
     }
-    if (!IsPlainFileName(name)) {
-        NotifyUser(L"rename-name:" + name, L"名称“" + name + L"”不能用作文件名。\n文件名不能为空，也不能包含 \\ / :。");
+    const std::wstring oldPath = record.path;
+    // The entry's own name (in any letter case) is no new name, whatever
+    // it ends in.
+    const bool ownName = CompareStringOrdinal(name.c_str(), -1, FileNamePart(oldPath).c_str(), -1, TRUE) == CSTR_EQUAL;
+    if (const std::wstring refusal = ownName ? L"" : TypedNameRefusal(name); !refusal.empty()) {
+        NotifyUser(L"rename-name:" + name, refusal);
         return false;
     }
-    const std::wstring oldPath = record.path;
     const std::wstring newPath = ParentPart(oldPath) + L"\\" + name;
     // A change of letter case names the same file and is allowed.
     if (PathExists(newPath) && !SamePathItem(oldPath, newPath)) {
@@ -245,10 +241,27 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
                    L"“" + GetPathFileName(oldPath) + L"”是指向其他位置的链接，未重命名，链接指向的文件没有改动。");
         return false;
     }
-    if (!MoveFileExW(oldPath.c_str(), newPath.c_str(), MOVEFILE_COPY_ALLOWED)) {
-        const DWORD error = GetLastError();
+    auto failed = [&](DWORD error) {
         NotifyUser(L"rename-failed:" + oldPath, L"“" + GetPathFileName(oldPath) + L"”没有重命名为“" + name + L"”：" +
                                                     TransferErrorText(error) + L"。");
+        return false;
+    };
+    // Which entry the icon shows, to know it again under its new name.
+    BY_HANDLE_FILE_INFORMATION before{};
+    if (!EntryFacts(oldPath, true, before))
+        return failed(GetLastError());
+    // In the long form: given plainly, the system cuts a trailing dot or
+    // blank off "rep." and renames "rep" beside it.
+    if (!MoveFileExW(LongPathForm(oldPath).c_str(), LongPathForm(newPath).c_str(), MOVEFILE_COPY_ALLOWED))
+        return failed(GetLastError());
+    // Another entry was renamed (another program put it in the icon's place
+    // meanwhile): it goes back to the name it had, and no record takes the
+    // new one.
+    if (BY_HANDLE_FILE_INFORMATION after{}; EntryFacts(newPath, true, after) && !SameFileIdentity(before, after)) {
+        const bool back = MoveFileExW(LongPathForm(newPath).c_str(), LongPathForm(oldPath).c_str(), 0);
+        NotifyUser(L"rename-failed:" + oldPath,
+                   L"“" + GetPathFileName(oldPath) + L"”没有重命名：其他程序同时把它换成了另一个项目，" +
+                       (back ? L"那个项目已改回原名。" : L"那个项目现在名为“" + name + L"”。"));
         return false;
     }
     UndoRecord undo;
@@ -395,17 +408,16 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
             if (gone)
                 ForgetRecordsOfPath(StandingBoxOf(owner), source);
             if (gone)
-                NotifyUser(L"restore-done", L"“" + name + L"”已归位到：" + done.destination +
-                                                (done.partly ? L"\n其中有些内容没有移过去，仍在收纳盒的文件夹中。"
-                                                             : L""));
+                NotifyUser(L"restore-done",
+                           L"“" + name + L"”已归位到：" + done.destination +
+                               (done.partly ? L"\n其中有些内容没有移过去，仍在收纳盒的文件夹中。" : L""));
             else if (!done.destination.empty())
                 // Copied there, but neither its source nor the copy could
                 // go: both stay, and so does its icon.
-                NotifyUser(L"restore-refused:" + source,
-                           L"“" + name + L"”已复制到：" + done.destination +
-                               L"\n但收纳盒中的原项目没有移走（" +
-                               LeftBehindReason({source, true, true, done.removalError}) +
-                               L"），两处的内容都已保留，图标仍在收纳盒中。");
+                NotifyUser(L"restore-refused:" + source, L"“" + name + L"”已复制到：" + done.destination +
+                                                             L"\n但收纳盒中的原项目没有移走（" +
+                                                             LeftBehindReason({source, true, true, done.removalError}) +
+                                                             L"），两处的内容都已保留，图标仍在收纳盒中。");
             // Nothing of it moved: the reason is its own, not a drop's.
             if (done.destination.empty() && done.trouble.failed.size() == 1 && done.trouble.renamed.empty() &&
                 done.trouble.leftBehind.empty() && done.trouble.notGivenBack.empty()) {
@@ -414,8 +426,9 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
                                                              TransferErrorText(failed.error, failed.path) +
                                                              L"），仍在收纳盒中。");
             } else if (!done.trouble.Empty()) {
-                NotifyUser(L"restore-refused:" + source, JobTroubleText(done.trouble) + L"\n“" + name +
-                                                             (gone ? L"”的其余内容仍在收纳盒中。" : L"”仍在收纳盒中。"));
+                NotifyUser(L"restore-refused:" + source,
+                           JobTroubleText(done.trouble) + L"\n“" + name +
+                               (gone ? L"”的其余内容仍在收纳盒中。" : L"”仍在收纳盒中。"));
             }
         });
     if (started)

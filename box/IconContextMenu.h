@@ -27,14 +27,13 @@ std::wstring AliasFromEntry(const std::wstring& entry);
 void SetIconAlias(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner,
                   const std::wstring& alias);
 
-// Whether name can be a new file name beside the old one: not empty, no
-// separator, no "." or "..", no drive colon.
-bool IsPlainFileName(const std::wstring& name);
-// Renames R's file within its folder. Refused (false, nothing changed, the
-// user told) for a name that is not plain or that another file already
-// has (nothing is ever replaced), and for a file that is a box's folder or
-// holds one; a rename the system refuses is told with its reason. Records,
-// store and undo follow the new path.
+// Renames R's file within its folder: that very entry, also when its name
+// ends in a dot or a blank and another entry has the name without them.
+// Refused (false, nothing changed, the user told) for a name no entry can
+// take (TypedNameRefusal) or that another file already has (nothing is
+// ever replaced), and for a file that is a box's folder or holds one; a
+// rename the system refuses is told with its reason. Records, store and
+// undo follow the new path.
 bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner,
                     const std::wstring& name);
 // Moves R's file to the typed destination and takes its records out of

@@ -102,6 +102,11 @@ TEST_F(IconContextMenuTest, RenameRefusesTakenAndUnsafeNamesAndLosesNothing)
     EXPECT_FALSE(RenameIconFile(folderBox, a, folderBox, L"..\\outside\\a.txt"));
     EXPECT_FALSE(RenameIconFile(folderBox, a, folderBox, L".."));
     EXPECT_FALSE(RenameIconFile(folderBox, a, folderBox, L""));
+    // The system would cut the dot or blank off, or reach a device.
+    for (const wchar_t* name : {L"c.txt.", L"c.txt ", L"CON", L"nul.txt"}) {
+        EXPECT_FALSE(RenameIconFile(folderBox, a, folderBox, name)) << name;
+        EXPECT_TRUE(WasUserNotified(std::wstring(L"rename-name:") + name)) << name;
+    }
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\a.txt"), "first");
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "second");
     EXPECT_FALSE(fs::exists(store->File(L"outside\\a.txt")));
@@ -112,6 +117,21 @@ TEST_F(IconContextMenuTest, RenameRefusesTakenAndUnsafeNamesAndLosesNothing)
     EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{Folder() + L"\\c.txt", Folder() + L"\\b.txt"}));
     ASSERT_EQ(s_boxRuntimes.at(folderBox).undoList.size(), 1u);
     EXPECT_EQ(s_boxRuntimes.at(folderBox).undoList.back().kind, 2u);
+}
+
+// Given plainly, "rep." reaches "rep" beside it.
+TEST_F(IconContextMenuTest, RenamingAnEntryWhoseNameEndsInADotRenamesThatEntryAlone)
+{
+    const std::wstring dotted = Folder() + L"\\rep.";
+    TempFolder::WriteBytes(LongPathForm(dotted), "dotted");
+    const IconRecord record = Add(folderBox, dotted, "");
+    Add(folderBox, Folder() + L"\\rep", "plain");
+
+    ASSERT_TRUE(RenameIconFile(folderBox, record, folderBox, L"renamed.txt"));
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\rep"), "plain");
+    EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\renamed.txt"), "dotted");
+    EXPECT_EQ(GetFileAttributesW(LongPathForm(dotted).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(RecordPaths(folderBox), (std::vector<std::wstring>{Folder() + L"\\renamed.txt", Folder() + L"\\rep"}));
 }
 
 TEST_F(IconContextMenuTest, ARenameTheSystemRefusesIsToldWithItsReason)
