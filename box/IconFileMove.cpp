@@ -5,6 +5,7 @@
 
 #include "app/CommonHelpers.h"
 #include "app/FileActionGate.h"
+#include "app/FileRemoval.h"
 #include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxInUse.h"
@@ -23,7 +24,7 @@ namespace
 
 bool IsFolder(const std::wstring& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
@@ -58,17 +59,17 @@ void FinishDraggedFileMove(const std::shared_ptr<KelmWindow>& standing, const Dr
         PushUndoRecord(standing ? standing : owner, std::move(done.undo));
     }
     if (done.partly)
-        NotifyUser(L"drag-move-left",
-                   Quoted(move.source) + L"（" + LeftBehindReason({move.source, true, true, done.removalError}) +
-                       L"）已移入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。");
+        NotifyUser(L"drag-move-left", Quoted(move.source) + L"（" +
+                                          LeftBehindReason({move.source, true, true, done.removalError}) +
+                                          L"）已移入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。");
     if (!done.trouble.Empty())
         NotifyUser(L"drag-move-failed", JobTroubleText(done.trouble));
 }
 
 // The worker: the one item moves as a drop's does, never over anything,
 // and a destination taken since the plan makes it take a free name.
-void MoveItemWorker(const std::shared_ptr<KelmWindow>& box, const std::wstring& source,
-                    const std::wstring& destination, const std::wstring& logText,
+void MoveItemWorker(const std::shared_ptr<KelmWindow>& box, const std::wstring& source, const std::wstring& destination,
+                    const std::wstring& logText,
                     const std::function<void(const std::shared_ptr<KelmWindow>&, ItemMoveDone)>& finish)
 {
     RepaintTarget target{box, box ? box->GetHwnd() : nullptr};

@@ -303,8 +303,13 @@ RestoreTarget PlanRestoreTarget(const std::wstring& entered, const std::wstring&
         target.name = fileName;
         return target;
     }
-    target.folder = FolderPart(folder);
-    target.name = name;
+    // The file's own name, in any letter case, is no new name.
+    if (CompareStringOrdinal(name.c_str(), -1, fileName.c_str(), -1, TRUE) != CSTR_EQUAL)
+        target.refused = TypedNameRefusal(name);
+    if (target.refused.empty()) {
+        target.folder = FolderPart(folder);
+        target.name = name;
+    }
     return target;
 }
 

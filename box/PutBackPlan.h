@@ -106,7 +106,8 @@ struct RestoreTarget {
 // An existing folder, or a path that ends in a separator, takes the file
 // under its own name; any other absolute path names the file itself; a
 // path that is not absolute is refused (it would land beside the program),
-// and so is one whose way holds a link.
+// and so is one whose way holds a link, or that gives the file a new name
+// no entry can take (TypedNameRefusal).
 RestoreTarget PlanRestoreTarget(const std::wstring& entered, const std::wstring& fileName, const RestoreFacts& facts);
 
 } // namespace PutBack

@@ -62,6 +62,10 @@ TEST(PutBackPlan, ATypedDestinationIsAFolderToGoIntoOrTheFileItselfAndMustBeAFul
         {L"sub\\d.txt", false, L"", L"", true},
         {L"\\d.txt", false, L"", L"", true},
         {L"C:d.txt", false, L"", L"", true},
+        // A new name the system would cut short, or take for a device.
+        {L"C:\\work\\d.txt.", false, L"", L"", true},
+        {L"C:\\work\\d.txt ", false, L"", L"", true},
+        {L"C:\\work\\aux.txt", false, L"", L"", true},
     };
     for (const Case& c : cases) {
         const RestoreTarget target = PlanRestoreTarget(c.entered, L"d.txt", RestoreFacts{c.isFolder, {}});
@@ -71,4 +75,6 @@ TEST(PutBackPlan, ATypedDestinationIsAFolderToGoIntoOrTheFileItselfAndMustBeAFul
         EXPECT_EQ(target.folder, c.folder) << c.entered;
         EXPECT_EQ(target.name, c.name) << c.entered;
     }
+    // Its own name it keeps, whatever that ends in.
+    EXPECT_EQ(PlanRestoreTarget(L"C:\\work\\rep.", L"rep.", RestoreFacts{}).name, L"rep.");
 }
