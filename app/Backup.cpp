@@ -144,6 +144,8 @@ std::vector<std::wstring> ListManualBackupNodes(const std::wstring& userBackupsF
 
 StoreCopyResult CopyStoreFiles(const std::wstring& from, const std::wstring& to)
 {
+    // The files hold every save asked for before the copy.
+    KelmStorage::FinishBackgroundSaves();
     StoreCopyResult result;
     std::error_code ec;
     fs::create_directories(to, ec);

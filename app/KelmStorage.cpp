@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <iostream>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 #include "app/FileRemoval.h"
 #include "app/LayoutTextParser.h"
@@ -509,6 +513,8 @@ std::wstring WriteNumberedBackup(const std::wstring& path, const std::string& by
 
 void KelmStorage::SetWriteFunctionForTesting(KelmStorageWriteFn fn)
 {
+    // Between saves, never in the middle of one on the writer thread.
+    FinishBackgroundSaves();
     g_writeFn = fn ? fn : WriteAllBytes;
 }
 
@@ -530,14 +536,372 @@ bool SkippedForRestore(const std::wstring& fileName)
 
 } // namespace
 
-void KelmStorage::StopAllSavesForRestore()
-{
-    g_savesStopped.store(true);
-}
-
 bool KelmStorage::SavesStopped()
 {
     return g_savesStopped.load();
+}
+
+// ---------------------------------------------------------- background saves
+
+namespace
+{
+
+// What a tree holds, copied in one pass into two flat arrays: a store of
+// ten thousand records costs a few large copies here rather than tens of
+// thousands of small allocations, and the copy shares nothing with the
+// tree the UI thread goes on changing.
+struct TreeSnapshot {
+    struct Item {
+        size_t keyAt = 0;
+        size_t keyLength = 0;
+        // Kind 3: where the text lies in chars. Kind 4: how many members
+        // the object has; they follow it, each with its own members.
+        size_t textAt = 0;
+        size_t textLength = 0;
+        size_t members = 0;
+        size_t kind = 0; // the value's alternative
+        int number = 0;
+        double real = 0.0;
+        bool flag = false;
+    };
+    std::wstring chars;
+    std::vector<Item> items;
+    size_t roots = 0;
+};
+
+// Returns how many members of the object it added.
+size_t AddSnapshotMembers(TreeSnapshot& snapshot, const KelmStorageNestedObject& object)
+{
+    size_t added = 0;
+    for (const auto& [key, value] : object.members) {
+        // An empty slot writes nothing.
+        if (value.index() == 4 && !std::get<4>(value))
+            continue;
+        TreeSnapshot::Item item;
+        item.keyAt = snapshot.chars.size();
+        item.keyLength = key.size();
+        snapshot.chars += key;
+        item.kind = value.index();
+        switch (item.kind) {
+        case 0:
+            item.number = std::get<0>(value);
+            break;
+        case 1:
+            item.real = std::get<1>(value);
+            break;
+        case 2:
+            item.flag = std::get<2>(value);
+            break;
+        case 3:
+            item.textAt = snapshot.chars.size();
+            item.textLength = std::get<3>(value).size();
+            snapshot.chars += std::get<3>(value);
+            break;
+        default:
+            break;
+        }
+        const size_t at = snapshot.items.size();
+        snapshot.items.push_back(item);
+        if (item.kind == 4)
+            snapshot.items[at].members = AddSnapshotMembers(snapshot, *std::get<4>(value));
+        ++added;
+    }
+    return added;
+}
+
+// The roots in the order a save writes them (the own root last).
+std::unique_ptr<TreeSnapshot> SnapshotOf(const tsl::ordered_map<std::wstring, KelmStorageNestedObject>& roots,
+                                         const std::wstring& ownRoot)
+{
+    auto snapshot = std::make_unique<TreeSnapshot>();
+    auto addRoot = [&](const std::wstring& name, const KelmStorageNestedObject& object) {
+        TreeSnapshot::Item item;
+        item.keyAt = snapshot->chars.size();
+        item.keyLength = name.size();
+        snapshot->chars += name;
+        item.kind = 4;
+        const size_t at = snapshot->items.size();
+        snapshot->items.push_back(item);
+        snapshot->items[at].members = AddSnapshotMembers(*snapshot, object);
+        ++snapshot->roots;
+    };
+    const KelmStorageNestedObject* own = nullptr;
+    for (const auto& [name, object] : roots) {
+        if (!ownRoot.empty() && name == ownRoot)
+            own = &object;
+        else
+            addRoot(name, object);
+    }
+    if (own)
+        addRoot(ownRoot, *own);
+    return snapshot;
+}
+
+// Writer thread: the text nodes of `members` items from `at`, as
+// BuildTextNode makes them of the tree; returns the item after them.
+size_t BuildTextNodeOfSnapshot(const TreeSnapshot& snapshot, size_t at, size_t members, KelmStorageTextNode& node)
+{
+    node.entries.reserve(members);
+    for (size_t i = 0; i < members; ++i) {
+        const TreeSnapshot::Item& item = snapshot.items[at++];
+        const std::wstring key = snapshot.chars.substr(item.keyAt, item.keyLength);
+        switch (item.kind) {
+        case 0:
+            WriteValueText(node, key, KelmStorageValue(item.number));
+            break;
+        case 1:
+            WriteValueText(node, key, KelmStorageValue(item.real));
+            break;
+        case 2:
+            WriteValueText(node, key, KelmStorageValue(item.flag));
+            break;
+        case 3:
+            WriteStringEntry(node, key, snapshot.chars.substr(item.textAt, item.textLength));
+            break;
+        default: {
+            auto child = std::make_unique<KelmStorageTextNode>();
+            child->name = key;
+            child->parent = &node;
+            at = BuildTextNodeOfSnapshot(snapshot, at, item.members, *child);
+            node.children.push_back(std::move(child));
+            break;
+        }
+        }
+    }
+    return at;
+}
+
+std::string DocumentBytesOfSnapshot(const TreeSnapshot& snapshot)
+{
+    std::vector<std::unique_ptr<KelmStorageTextNode>> nodes;
+    nodes.reserve(snapshot.roots);
+    size_t at = 0;
+    for (size_t root = 0; root < snapshot.roots; ++root) {
+        const TreeSnapshot::Item& item = snapshot.items[at++];
+        auto node = std::make_unique<KelmStorageTextNode>();
+        node->name = snapshot.chars.substr(item.keyAt, item.keyLength);
+        at = BuildTextNodeOfSnapshot(snapshot, at, item.members, *node);
+        nodes.push_back(std::move(node));
+    }
+    return ToDiskBytes(WriteStoreDocument(nodes));
+}
+
+struct BackgroundJob {
+    const KelmStorage* store = nullptr;
+    std::wstring fileName;
+    std::unique_ptr<TreeSnapshot> snapshot;
+};
+
+struct BackgroundResult {
+    const KelmStorage* store = nullptr;
+    bool skipped = false; // a restore stopped every save before this one
+    bool written = false;
+    std::string bytes;
+    DWORD error = 0;
+    std::wstring blockedBy;
+};
+
+// One writer thread for every store: a save waits behind the one being
+// written, and at most one save of a store waits (a newer tree takes the
+// place of an older one not yet begun), so the file always ends with the
+// last tree asked for.
+struct BackgroundWriter {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable idle;
+    std::deque<BackgroundJob> queue;
+    const KelmStorage* writing = nullptr;
+    std::vector<BackgroundResult> finished;
+    bool started = false;
+    UINT_PTR timer = 0; // UI thread only
+
+    bool Busy(const KelmStorage* store) const
+    {
+        if (!store)
+            return writing || !queue.empty();
+        return writing == store ||
+               std::any_of(queue.begin(), queue.end(), [&](const BackgroundJob& job) { return job.store == store; });
+    }
+};
+
+// Never destroyed: the process-wide stores wait for it as they go away,
+// in an order of destruction no file of the program decides.
+BackgroundWriter& Writer()
+{
+    static auto* writer = new BackgroundWriter();
+    return *writer;
+}
+
+BackgroundResult WriteBackgroundJob(const BackgroundJob& job)
+{
+    BackgroundResult result;
+    result.store = job.store;
+    if (g_savesStopped.load()) {
+        result.skipped = true;
+        return result;
+    }
+    try {
+        result.bytes = DocumentBytesOfSnapshot(*job.snapshot);
+        std::wstring target;
+        bool opened = false;
+        result.written = SaveTargetOf(job.fileName, target, result.error) &&
+                         ReplaceFileAtomically(target, result.bytes, opened, result.error, result.blockedBy);
+    } catch (const std::exception&) {
+        result.written = false;
+    }
+    if (!result.written) {
+        result.bytes.clear();
+        if (!result.error)
+            result.error = ERROR_WRITE_FAULT;
+    }
+    return result;
+}
+
+void RunBackgroundWriter()
+{
+    BackgroundWriter& writer = Writer();
+    std::unique_lock lock(writer.mutex);
+    for (;;) {
+        writer.wake.wait(lock, [&] { return !writer.queue.empty(); });
+        BackgroundJob job = std::move(writer.queue.front());
+        writer.queue.pop_front();
+        writer.writing = job.store;
+        lock.unlock();
+        BackgroundResult result = WriteBackgroundJob(job);
+        job.snapshot.reset();
+        lock.lock();
+        writer.finished.push_back(std::move(result));
+        writer.writing = nullptr;
+        writer.idle.notify_all();
+    }
+}
+
+} // namespace
+
+void KelmStorage::SaveInBackground()
+{
+    if (SkippedForRestore(m_fileName))
+        return;
+    if (!m_loaded || m_fileName.empty())
+        throw std::runtime_error("Cannot save: No file is currently loaded or filename is not set.");
+    // The bytes the load found must be kept first: that save is Save's.
+    if (m_keepDiskBytes && m_diskBytesKnown) {
+        Save();
+        return;
+    }
+    std::unique_ptr<TreeSnapshot> snapshot = SnapshotOf(m_roots, m_ownRoot);
+    BackgroundWriter& writer = Writer();
+    {
+        std::lock_guard lock(writer.mutex);
+        auto waiting = std::find_if(writer.queue.begin(), writer.queue.end(),
+                                    [&](const BackgroundJob& job) { return job.store == this; });
+        if (waiting != writer.queue.end()) {
+            waiting->snapshot = std::move(snapshot);
+        } else {
+            BackgroundJob job;
+            job.store = this;
+            job.fileName = m_fileName;
+            job.snapshot = std::move(snapshot);
+            writer.queue.push_back(std::move(job));
+        }
+        if (!writer.started) {
+            writer.started = true;
+            std::thread(RunBackgroundWriter).detach();
+        }
+    }
+    writer.wake.notify_one();
+    // The outcome is taken in on this thread, a few times a second while
+    // any save is on its way.
+    if (!writer.timer)
+        writer.timer = SetTimer(nullptr, 0, 16, BackgroundSaveTimer);
+}
+
+void CALLBACK KelmStorage::BackgroundSaveTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    BackgroundWriter& writer = Writer();
+    TakeFinishedBackgroundSaves(nullptr, true);
+    std::lock_guard lock(writer.mutex);
+    if (!writer.Busy(nullptr) && writer.finished.empty()) {
+        KillTimer(nullptr, id);
+        if (writer.timer == id)
+            writer.timer = 0;
+    }
+}
+
+void KelmStorage::TakeFinishedBackgroundSaves(const KelmStorage* only, bool tellFailures)
+{
+    BackgroundWriter& writer = Writer();
+    std::vector<BackgroundResult> results;
+    {
+        std::lock_guard lock(writer.mutex);
+        for (auto it = writer.finished.begin(); it != writer.finished.end();) {
+            if (only && it->store != only) {
+                ++it;
+                continue;
+            }
+            results.push_back(std::move(*it));
+            it = writer.finished.erase(it);
+        }
+    }
+    // In the order they were written: a store's later outcome is its last.
+    for (BackgroundResult& result : results) {
+        if (result.skipped)
+            continue;
+        // A store waits for its saves before it goes away.
+        auto* store = const_cast<KelmStorage*>(result.store);
+        store->TakeBackgroundResult(result.written, std::move(result.bytes), result.error, std::move(result.blockedBy),
+                                    tellFailures);
+    }
+}
+
+void KelmStorage::TakeBackgroundResult(bool written, std::string bytes, DWORD error, std::wstring blockedBy,
+                                       bool tellFailure)
+{
+    if (written) {
+        m_diskBytes = std::move(bytes);
+        m_diskBytesKnown = true;
+        std::wcout << L"KelmStorage saved to '" << m_fileName << L"'." << std::endl;
+        StoreSaveRetry::Saved(*this);
+        return;
+    }
+    if (!tellFailure)
+        return;
+    m_lastError = error;
+    m_blockedBy = std::move(blockedBy);
+    StoreSaveRetry::SaveFailed(*this, m_lastError);
+}
+
+void KelmStorage::WaitForOwnBackgroundSaves(bool dropQueued, bool tellFailures)
+{
+    BackgroundWriter& writer = Writer();
+    {
+        std::unique_lock lock(writer.mutex);
+        if (dropQueued)
+            std::erase_if(writer.queue, [&](const BackgroundJob& job) { return job.store == this; });
+        writer.idle.wait(lock, [&] { return !writer.Busy(this); });
+    }
+    TakeFinishedBackgroundSaves(this, tellFailures);
+}
+
+void KelmStorage::FinishBackgroundSaves()
+{
+    BackgroundWriter& writer = Writer();
+    {
+        std::unique_lock lock(writer.mutex);
+        writer.idle.wait(lock, [&] { return !writer.Busy(nullptr); });
+    }
+    TakeFinishedBackgroundSaves(nullptr, true);
+}
+
+void KelmStorage::StopAllSavesForRestore()
+{
+    g_savesStopped.store(true);
+    // A save already being written ends before the restore's files come;
+    // none begins after it.
+    BackgroundWriter& writer = Writer();
+    std::unique_lock lock(writer.mutex);
+    writer.queue.clear();
+    writer.idle.wait(lock, [&] { return !writer.writing; });
 }
 
 KelmStorage::KelmStorage()
@@ -547,6 +911,14 @@ KelmStorage::KelmStorage()
 
 KelmStorage::~KelmStorage()
 {
+    // What was asked to be saved is saved; its outcome has no store left
+    // to tell it of.
+    BackgroundWriter& writer = Writer();
+    {
+        std::unique_lock lock(writer.mutex);
+        writer.idle.wait(lock, [&] { return !writer.Busy(this); });
+        std::erase_if(writer.finished, [&](const BackgroundResult& result) { return result.store == this; });
+    }
     StoreSaveRetry::Forget(*this);
 }
 
@@ -557,6 +929,9 @@ bool KelmStorage::HasUnsavedChanges() const
 
 void KelmStorage::Load(const std::wstring& path, const std::wstring& ownRoot, bool mustExist)
 {
+    // Every save asked for before lands before a file is read again (this
+    // store's own, and another's of the same file).
+    FinishBackgroundSaves();
     // The tree is about to become what the file holds: nothing earlier is
     // left to retry.
     StoreSaveRetry::Forget(*this);
@@ -704,6 +1079,10 @@ bool KelmStorage::Save()
         return true;
     if (!m_loaded || m_fileName.empty())
         throw std::runtime_error("Cannot save: No file is currently loaded or filename is not set.");
+    // This tree is newer than any save still on the writer thread: one not
+    // yet begun is dropped, one being written ends first, so this one is
+    // the file's last word.
+    WaitForOwnBackgroundSaves(true, false);
     try {
         WriteDocument(DocumentBytes());
     } catch (const std::runtime_error&) {

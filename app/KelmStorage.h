@@ -143,6 +143,19 @@ public:
     // now holds the tree; true, writing nothing, after
     // StopAllSavesForRestore.
     bool Save();
+    // Saves the tree as it is now without holding the caller: what the tree
+    // holds is copied at once, in one cheap pass, and the writer thread
+    // turns the copy into the file's bytes and writes them as Save does.
+    // Saves land in the order they were asked for (a later Save or
+    // SaveInBackground of the store waits for, or takes the place of, one
+    // not yet written); a write that fails is told and retried as a failed
+    // Save is, once the UI thread's timer has seen it. UI thread only.
+    void SaveInBackground();
+    // Waits until every save handed to the writer thread has been written
+    // (or has failed, which is then told and retried as a failed Save).
+    // The end of the process, a restart and a backup of the files come
+    // after it. UI thread only.
+    static void FinishBackgroundSaves();
     // The last save of this store did not land and is waiting for a retry.
     bool HasUnsavedChanges() const;
     // What stood in the way of the last save (an entry at the new file's
@@ -199,6 +212,15 @@ private:
     // Throws std::runtime_error; m_lastError then holds the system's reason.
     void WriteDocument(const std::string& bytes);
     bool KeepDiskBytes();
+    // Waits for this store's saves on the writer thread (dropQueued: one
+    // not yet begun is dropped, a newer save follows at once) and takes in
+    // their outcome; tellFailures false: a failed one is left to the save
+    // that follows.
+    void WaitForOwnBackgroundSaves(bool dropQueued, bool tellFailures);
+    // A background write of this store ended (UI thread).
+    void TakeBackgroundResult(bool written, std::string bytes, DWORD error, std::wstring blockedBy, bool tellFailure);
+    static void TakeFinishedBackgroundSaves(const KelmStorage* only, bool tellFailures);
+    static void CALLBACK BackgroundSaveTimer(HWND, UINT, UINT_PTR id, DWORD);
 
     std::wstring m_fileName;
     tsl::ordered_map<std::wstring, KelmStorageNestedObject> m_roots;

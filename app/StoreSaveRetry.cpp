@@ -131,6 +131,8 @@ std::vector<UnsavedStoreLine> StoreSaveRetry::UnsavedLines()
 
 bool StoreSaveRetry::SaveAllNow()
 {
+    // A save on its way lands, or fails and is written once more below.
+    KelmStorage::FinishBackgroundSaves();
     // After a restore began, the stores in memory are no longer the user's:
     // writing them would undo the restore.
     if (KelmStorage::SavesStopped()) {

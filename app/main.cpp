@@ -152,6 +152,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
 
     // Sources still waiting for a drop's result hear it before the end.
     WaitForDropAnswers(5000);
+    // Every save asked for is on disk before the process ends.
+    KelmStorage::FinishBackgroundSaves();
     ShowWaitingNoticesBeforeExit();
     // A clean end: the undo records have left, the temporary folders this
     // run marked are free for the next sweep.

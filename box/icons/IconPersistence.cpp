@@ -202,7 +202,9 @@ void SaveBoxIcons(KelmIconManager& view)
                     icon[L"originalPath"] = records[i]->originalPath;
                 }
             }
-            s_desktopContainerStore.Save();
+            // Ten thousand records make a file of megabytes: it is written
+            // off this thread, in the order of the saves.
+            s_desktopContainerStore.SaveInBackground();
         }
     } catch (const std::exception& e) {
         LogIconError(L"Saving the icons failed: " + Utf8ToWide(e.what()));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -20,15 +21,23 @@ inline BoxWindowPtr MakeTestBox()
     return BoxWindowPtr(holder, reinterpret_cast<KelmWindow*>(holder.get()));
 }
 
-inline int& StoreWriteCount()
+inline std::atomic<int>& StoreWritesMade()
 {
-    static int count = 0;
+    static std::atomic<int> count{0};
     return count;
 }
 
+// The store's writes, counted once every save asked for has been written.
+inline std::atomic<int>& StoreWriteCount()
+{
+    KelmStorage::FinishBackgroundSaves();
+    return StoreWritesMade();
+}
+
+// Runs on the store's writer thread.
 inline bool CountingWrite(HANDLE file, const char* data, DWORD size)
 {
-    ++StoreWriteCount();
+    ++StoreWritesMade();
     DWORD written = 0;
     return WriteFile(file, data, size, &written, nullptr) && written == size;
 }
