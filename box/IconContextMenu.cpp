@@ -411,13 +411,20 @@ bool RestoreIconToOriginalPath(const IconRecord& record, const BoxWindowPtr& own
                 NotifyUser(L"restore-done",
                            L"“" + name + L"”已归位到：" + done.destination +
                                (done.partly ? L"\n其中有些内容没有移过去，仍在收纳盒的文件夹中。" : L""));
-            else if (!done.destination.empty())
+            else if (!done.destination.empty() && done.keptTwice)
                 // Copied there, but neither its source nor the copy could
                 // go: both stay, and so does its icon.
                 NotifyUser(L"restore-refused:" + source, L"“" + name + L"”已复制到：" + done.destination +
                                                              L"\n但收纳盒中的原项目没有移走（" +
                                                              LeftBehindReason({source, true, true, done.removalError}) +
                                                              L"），两处的内容都已保留，图标仍在收纳盒中。");
+            else if (!done.destination.empty())
+                // A folder of which only part could leave: the rest, and
+                // its icon, stay in the box.
+                NotifyUser(L"restore-refused:" + source, L"“" + name + L"”只有一部分归位到：" + done.destination +
+                                                             L"\n其余内容没有移走（" +
+                                                             LeftBehindReason({source, true, true, done.removalError}) +
+                                                             L"），仍在收纳盒中，图标也仍在收纳盒中。");
             // Nothing of it moved: the reason is its own, not a drop's.
             if (done.destination.empty() && done.trouble.failed.size() == 1 && done.trouble.renamed.empty() &&
                 done.trouble.leftBehind.empty() && done.trouble.notGivenBack.empty()) {

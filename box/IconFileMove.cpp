@@ -59,9 +59,10 @@ void FinishDraggedFileMove(const std::shared_ptr<KelmWindow>& standing, const Dr
         PushUndoRecord(standing ? standing : owner, std::move(done.undo));
     }
     if (done.partly)
-        NotifyUser(L"drag-move-left", Quoted(move.source) + L"（" +
-                                          LeftBehindReason({move.source, true, true, done.removalError}) +
-                                          L"）已移入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。");
+        NotifyUser(L"drag-move-left",
+                   Quoted(move.source) + L"（" + LeftBehindReason({move.source, true, true, done.removalError}) +
+                       (done.keptTwice ? L"）已移入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。"
+                                       : L"）只有一部分移入了收纳盒，其余内容仍在原来的位置。"));
     if (!done.trouble.Empty())
         NotifyUser(L"drag-move-failed", JobTroubleText(done.trouble));
 }
@@ -132,6 +133,7 @@ void MoveItemWorker(const std::shared_ptr<KelmWindow>& box, const std::wstring& 
             done.destination = item.destination;
             done.partly = result == TransferResult::Incomplete;
             done.removalError = report.removalError;
+            done.keptTwice = report.keptTwice;
         } else {
             Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", logText + item.source);
             if (report.failed.empty())

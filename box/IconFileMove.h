@@ -25,6 +25,9 @@ struct ItemMoveDone {
     // Why the first entry copied could not leave the source (0 when only
     // links stayed).
     DWORD removalError = 0;
+    // Something of it stands at both places; otherwise what stayed is only
+    // at its source.
+    bool keptTwice = false;
     JobTrouble trouble;
 };
 

@@ -404,7 +404,7 @@ void CopyFilesWorker(CopyJob job)
             Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Dropped item left in place: " + path);
         if (!report.leftBehind.empty())
             trouble.leftBehind.push_back(
-                {item.source, result == TransferResult::Incomplete, item.move, report.removalError});
+                {item.source, result == TransferResult::Incomplete, item.move, report.removalError, report.keptTwice});
         return !folderLeft;
     });
     postBatch();

@@ -532,12 +532,17 @@ std::wstring JobTroubleText(const JobTrouble& trouble)
                     const std::wstring name = failure.name.empty() ? Quoted(failure.path) : L"“" + failure.name + L"”";
                     return name + L"（" + TransferErrorText(failure.error, failure.path) + L"）";
                 }));
-    std::vector<LeftBehindItem> links, moved, copied;
+    std::vector<LeftBehindItem> links, moved, partly, copied;
     for (const LeftBehindItem& item : trouble.leftBehind)
-        (!item.taken ? links : item.move ? moved : copied).push_back(item);
+        (!item.taken ? links : !item.move ? copied : item.keptTwice ? moved : partly).push_back(item);
     if (!links.empty())
         section(L"以下项目是链接，没有放入收纳盒（链接不会被跟随），仍在原来的位置：" +
                 NameLines<LeftBehindItem>(links, [](const LeftBehindItem& item) { return Quoted(item.source); }));
+    if (!partly.empty())
+        section(L"以下项目只有一部分移入了收纳盒，其余内容仍在原来的位置：" +
+                NameLines<LeftBehindItem>(partly, [](const LeftBehindItem& item) {
+                    return Quoted(item.source) + L"（" + LeftBehindReason(item) + L"）";
+                }));
     if (!moved.empty())
         section(L"以下项目已复制到收纳盒，但原位置有部分内容没有移走，两处的内容都已保留：" +
                 NameLines<LeftBehindItem>(moved, [](const LeftBehindItem& item) {

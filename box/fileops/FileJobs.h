@@ -121,6 +121,9 @@ struct LeftBehindItem {
     bool move = false;
     // Why an entry that was copied could not be removed (TransferReport).
     DWORD removalError = 0;
+    // Something of it stands both at its source and in the box; otherwise
+    // what stayed is only at its source.
+    bool keptTwice = false;
 };
 
 // What one job could not do as planned, told to the user once when the

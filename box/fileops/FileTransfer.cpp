@@ -324,6 +324,14 @@ struct CopyRun {
     std::vector<std::wstring> folders;
     // Every file and folder the copy wrote or created.
     std::vector<BY_HANDLE_FILE_INFORMATION> written;
+    // The destination folders the copy created, each before the folders
+    // inside it, with the source folder each was made for.
+    struct CreatedFolder {
+        std::wstring source;
+        std::wstring destination;
+        BY_HANDLE_FILE_INFORMATION facts{};
+    };
+    std::vector<CreatedFolder> created;
     // Entries that did not arrive (failed or left behind), those left
     // behind, and why the last one that failed did.
     size_t notTaken = 0;
@@ -435,7 +443,7 @@ TransferResult PlaceFile(const std::wstring& source, const std::wstring& destina
 
 // The folder at destination to copy into: created by this run, or, with
 // replace, one that stood there before (merged into). 0 or why not.
-DWORD OpenDestinationFolder(const std::wstring& destination, CopyRun& run, bool& created)
+DWORD OpenDestinationFolder(const std::wstring& source, const std::wstring& destination, CopyRun& run, bool& created)
 {
     created = false;
     if (const DWORD refusal = DestinationRefusal(destination))
@@ -443,8 +451,10 @@ DWORD OpenDestinationFolder(const std::wstring& destination, CopyRun& run, bool&
     if (CreateDirectoryW(LongPathForm(destination).c_str(), nullptr)) {
         created = true;
         BY_HANDLE_FILE_INFORMATION facts{};
-        if (EntryFacts(destination, true, facts))
+        if (EntryFacts(destination, true, facts)) {
             run.written.push_back(facts);
+            run.created.push_back({source, destination, facts});
+        }
         return 0;
     }
     const DWORD error = GetLastError();
@@ -544,7 +554,7 @@ TransferResult CopyFolderInto(const std::wstring& source, const std::wstring& de
 {
     arrived = false;
     bool created = false;
-    if (const DWORD refusal = OpenDestinationFolder(destination, run, created)) {
+    if (const DWORD refusal = OpenDestinationFolder(source, destination, run, created)) {
         run.Failed(source, refusal);
         SetLastError(refusal);
         return TransferResult::Failed;
@@ -656,27 +666,65 @@ void NoteRemovalError(TransferReport* report, DWORD error)
         report->removalError = error;
 }
 
+// Takes away again a folder the copy created whose source stayed, once the
+// copies in it went again: only the very folder the run made (its
+// identity), and only while it is empty. Whatever stands in it, put there
+// by anyone, keeps it.
+void RemoveCreatedFolder(const CopyRun::CreatedFolder& made)
+{
+    BY_HANDLE_FILE_INFORMATION now{};
+    if (!EntryFacts(made.destination, true, now) || !SameFileIdentity(now, made.facts) ||
+        !EntryIsItself(made.destination))
+        return;
+    RemoveItemWithoutFollowingLinks(made.destination, nullptr,
+                                    [&made](const std::wstring& path) { return path != made.destination; });
+}
+
 // Removes of a copied folder's source only the files whose copy is proven,
 // then every folder left empty; a folder that still holds something (a
-// link, a file that did not arrive or could not be removed) stays.
-TransferResult RemoveCopiedSource(const std::wstring& source, CopyRun& run)
+// link, a file that did not arrive or could not be removed) stays. The
+// copies of the files that stay go again, and so do the folders the copy
+// made for them: what did not move is then only where it was. Failed when
+// nothing of the source moved and nothing the copy made is left.
+TransferResult RemoveCopiedSource(const std::wstring& source, const std::wstring& destination, CopyRun& run)
 {
+    bool moved = false, takenBack = false, keptTwice = false;
+    DWORD why = 0;
     for (const CopiedFile& file : run.files) {
         DWORD error = 0;
-        if (!DeleteCopiedFile(file, &error)) {
-            // A copy that replaced nothing goes again: the file stays only
-            // where it was. One that replaced a file of the destination
-            // stays, or neither version of that name would be left there.
-            if (error && !run.replace)
-                RemovePlacedCopy(file);
-            run.LeftBehind(file.source);
-            NoteRemovalError(run.report, error);
+        if (DeleteCopiedFile(file, &error)) {
+            moved = true;
+            continue;
         }
+        // A copy that replaced nothing goes again: the file stays only
+        // where it was. One that replaced a file of the destination
+        // stays, or neither version of that name would be left there.
+        if (error && !run.replace && RemovePlacedCopy(file))
+            takenBack = true;
+        else
+            keptTwice = true;
+        run.LeftBehind(file.source);
+        NoteRemovalError(run.report, error);
+        why = why ? why : error;
     }
     for (const std::wstring& folder : run.folders)
-        RemoveFolderIfEmpty(folder);
+        moved = RemoveFolderIfEmpty(folder) || moved;
     if (!PathExists(source))
         return TransferResult::Done;
+    if (takenBack)
+        for (auto made = run.created.rbegin(); made != run.created.rend(); ++made)
+            if (PathExists(made->source))
+                RemoveCreatedFolder(*made);
+    if (run.report)
+        run.report->keptTwice = keptTwice;
+    if (takenBack && !moved && !keptTwice && PathGone(destination)) {
+        // The whole item stayed where it was: told as one that did not
+        // arrive, for the reason its files could not leave.
+        if (run.report)
+            run.report->leftBehind.clear();
+        ReportFailure(run.report, source, why);
+        return TransferResult::Failed;
+    }
     if (run.notTaken == 0) {
         run.LeftBehind(source);
         NoteRemovalError(run.report, kErrorGainedWhileMoved);
@@ -866,7 +914,7 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         if (copied != TransferResult::Done)
             return CancelTold(copied);
         record.Copied();
-        const TransferResult moved = RemoveCopiedSource(source, run);
+        const TransferResult moved = RemoveCopiedSource(source, destination, run);
         if (moved == TransferResult::Done && report)
             report->merged = MergedFrom(source, run);
         return moved;
@@ -920,6 +968,8 @@ TransferResult MoveItem(const std::wstring& source, const std::wstring& destinat
         }
         ReportLeftBehind(report, source);
         NoteRemovalError(report, error);
+        if (report)
+            report->keptTwice = true;
         return TransferResult::Incomplete;
     }
     return TransferResult::Done;

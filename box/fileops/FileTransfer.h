@@ -156,6 +156,9 @@ struct TransferReport {
     // Why the first source entry that was copied could not be removed (0
     // when only links, or entries that were not themselves, stayed).
     DWORD removalError = 0;
+    // Some entry left behind stands at the destination too (a copy that
+    // replaced a file there, or one that could not be taken away again).
+    bool keptTwice = false;
     // Source entries that could not be written to the destination; they
     // stay where they were.
     std::vector<TransferFailure> failed;
@@ -198,7 +201,10 @@ TransferResult CopyItem(const std::wstring& source, const std::wstring& destinat
 // volumes it copies as CopyItem does and then deletes only the source
 // files whose copy is proven to stand at the destination (the same file
 // that was renamed into place, of the source's size and time); what did
-// not arrive stays at its source and is named.
+// not arrive stays at its source and is named. A copy whose source cannot
+// be removed goes again (unless it replaced something), and so do the
+// folders made for it: a folder none of whose files could leave is Failed
+// as a whole, for the reason they could not.
 TransferResult MoveItem(const std::wstring& source, const std::wstring& destination, bool replace,
                         const TransferOptions& options, TransferReport* report = nullptr);
 // Copies one file through a part file beside the destination, then renames

@@ -247,7 +247,8 @@ public:
         else if (!brought.leftBehind.empty() && !move_)
             linksNotCopied_.Add(source);
         else if (!brought.leftBehind.empty())
-            partly_.Add(source, L"（" + LeftBehindReason({source, true, true, brought.removalError}) + L"）");
+            (brought.keptTwice ? keptTwice_ : partly_)
+                .Add(source, L"（" + LeftBehindReason({source, true, true, brought.removalError}) + L"）");
     }
     // The box's folder went while the items went into it: the rest stayed.
     void NoteFolderLeft(const Target& target, size_t notYet, size_t putIn)
@@ -270,7 +271,10 @@ public:
             NotifyUser(L"quick-panel-not-taken", failed_.Text() + L"没有放入收纳盒，仍在原来的位置。");
         if (!partly_.empty())
             NotifyUser(L"quick-panel-left-behind",
-                       partly_.Text() + L"已放入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。");
+                       partly_.Text() + L"只有一部分放入了收纳盒，其余内容仍在原来的位置。");
+        if (!keptTwice_.empty())
+            NotifyUser(L"quick-panel-kept-twice",
+                       keptTwice_.Text() + L"已放入收纳盒，但原位置有部分内容没有移走，两处的内容都已保留。");
         if (!linksNotCopied_.empty())
             NotifyUser(L"quick-panel-links-not-copied",
                        linksNotCopied_.Text() + L"已复制到收纳盒，但其中的链接没有复制（链接不会被跟随）。");
@@ -279,7 +283,7 @@ public:
 private:
     static bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
     bool move_;
-    NameList intoItself_, gone_, failed_, partly_, linksNotCopied_;
+    NameList intoItself_, gone_, failed_, partly_, keptTwice_, linksNotCopied_;
     BoxFolderNames boxFolder_;
     std::wstring folderLeft_;
 };
@@ -325,6 +329,7 @@ BroughtItem BringIntoFolder(const std::wstring& source, const std::wstring& fold
                                        : CopyItem(source, destination, false, TransferOptions{}, &report);
     brought.leftBehind = std::move(report.leftBehind);
     brought.removalError = report.removalError;
+    brought.keptTwice = report.keptTwice;
     if (result == TransferResult::Done || result == TransferResult::Incomplete) {
         brought.path = destination;
         // What stayed at the source makes the item a copy.

@@ -42,6 +42,9 @@ struct BroughtItem {
     // Why the first entry copied could not be removed from the source (0
     // when only links stayed).
     DWORD removalError = 0;
+    // Something of it stands both at its source and in the folder;
+    // otherwise what stayed is only at its source.
+    bool keptTwice = false;
 };
 
 // Copies or moves the item (a folder with everything in it) into the

@@ -680,6 +680,42 @@ TEST_F(BoxDropTest, AnItemThatCouldNotLeaveItsSourceStaysThereAloneAndTheUserHea
     data->Release();
 }
 
+// A folder dropped from another volume whose every file another program
+// holds stays where it was, alone: no folder of its name is left in the
+// box, no icon stands for it, and the user hears that it is in use.
+TEST_F(BoxDropTest, AHeldFolderFromAnotherVolumeLeavesNothingInTheBox)
+{
+    // The host's memory file system is a volume of its own.
+    const std::wstring other = L"Z:\\dev\\shm\\tessik-drop-" + std::to_wstring(GetCurrentProcessId());
+    std::error_code ec;
+    fs::create_directories(other + L"\\album", ec);
+    TempFolder::WriteBytes(other + L"\\probe", "p");
+    if (MoveFileExW((other + L"\\probe").c_str(), (Folder() + L"\\probe").c_str(), 0)) {
+        fs::remove(Folder() + L"\\probe", ec);
+        fs::remove_all(other, ec);
+        GTEST_SKIP() << "no second volume here";
+    }
+    const std::wstring album = other + L"\\album";
+    std::vector<HANDLE> held;
+    for (const wchar_t* name : {L"a.txt", L"b.txt"}) {
+        TempFolder::WriteBytes(album + L"\\" + name, "held");
+        held.push_back(CreateFileW((album + L"\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+        ASSERT_NE(held.back(), INVALID_HANDLE_VALUE);
+    }
+    Drop(folderBox, {album}, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+    WaitForImport();
+    for (HANDLE h : held)
+        CloseHandle(h);
+    EXPECT_FALSE(fs::exists(Folder() + L"\\album")) << "no empty folder that is not the user's";
+    EXPECT_TRUE(s_boxIconManagers.at(folderBox).Records().empty());
+    EXPECT_EQ(TempFolder::ReadBytes(album + L"\\a.txt"), "held");
+    const std::wstring told = LastNoticeText(L"drop-failed");
+    EXPECT_NE(told.find(L"album”（文件正被其他程序使用）"), std::wstring::npos) << WideToUtf8(told);
+    EXPECT_EQ(told.find(L"已复制"), std::wstring::npos) << "nothing was copied in the end";
+    fs::remove_all(other, ec);
+}
+
 // One file dropped through two drive letters for its folder is one item:
 // it moves once, and nothing is told as gone.
 TEST_F(BoxDropTest, OneFileDroppedThroughTwoDriveLettersMovesOnce)

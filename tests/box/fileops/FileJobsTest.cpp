@@ -53,13 +53,20 @@ TEST(FileJobsTest, EveryItemIsNamedAsTheUserSeesItWithItsReason)
     JobTrouble trouble;
     trouble.failed.push_back({L"C:\\in\\a\\b", ERROR_INVALID_NAME, L"a\\b"});
     trouble.leftBehind.push_back({L"C:\\in\\locked", true, true, ERROR_ACCESS_DENIED});
-    trouble.leftBehind.push_back({L"C:\\in\\second", true, true, ERROR_ACCESS_DENIED});
+    trouble.leftBehind.push_back({L"C:\\in\\second", true, true, ERROR_ACCESS_DENIED, true});
     trouble.leftBehind.push_back({L"C:\\in\\withlink", true, true, 0});
     const std::wstring text = JobTroubleText(trouble);
     for (const wchar_t* name : {L"“a\\b”", L"locked", L"second", L"withlink"})
         EXPECT_NE(text.find(name), std::wstring::npos) << name;
     EXPECT_NE(text.find(L"没有删除原位置内容的权限"), std::wstring::npos) << WideToUtf8(text);
     EXPECT_EQ(text.find(L"或文件正被占用"), std::wstring::npos);
+    // Only what stands at both places is said to be kept at both.
+    const size_t partly = text.find(L"只有一部分移入了收纳盒，其余内容仍在原来的位置");
+    ASSERT_NE(partly, std::wstring::npos) << WideToUtf8(text);
+    const std::wstring section = text.substr(partly, text.find(L"\n\n", partly) - partly);
+    EXPECT_NE(section.find(L"locked"), std::wstring::npos);
+    EXPECT_EQ(section.find(L"second"), std::wstring::npos);
+    EXPECT_NE(text.find(L"两处的内容都已保留：\n“second”"), std::wstring::npos) << WideToUtf8(text);
 }
 
 // Notices of thousands of items name a few and count the rest: a notice

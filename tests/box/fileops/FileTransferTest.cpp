@@ -226,6 +226,43 @@ TEST_F(FileTransferTest, AnOriginalThatCannotLeaveLeavesNoSecondCopy)
     EXPECT_EQ(report.removalError, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 }
 
+// A folder whose files cannot leave takes back with their copies the
+// folders made for them: what did not move is only where it was, and of a
+// folder partly moved what moved stays (an empty folder too).
+TEST_F(FileTransferTest, AFolderThatCannotLeaveLeavesNoFolderOfItsOwnBehind)
+{
+    fs::create_directories(In(L"album\\inner"));
+    fs::create_directories(In(L"mixed\\sub"));
+    fs::create_directories(In(L"mixed\\empty"));
+    TempFolder::WriteBytes(In(L"mixed\\c.txt"), "c");
+    std::vector<HANDLE> held;
+    for (const wchar_t* name : {L"album\\a.txt", L"album\\inner\\b.txt", L"mixed\\sub\\d.txt"}) {
+        TempFolder::WriteBytes(In(name), "held");
+        held.push_back(
+            CreateFileW(In(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_NE(held.back(), INVALID_HANDLE_VALUE);
+    }
+    TransferOptions options;
+    options.rename = RenameAcrossVolumes;
+    TransferReport all, part;
+    EXPECT_EQ(MoveItem(In(L"album"), Box(L"album"), false, options, &all), TransferResult::Failed);
+    EXPECT_EQ(MoveItem(In(L"mixed"), Box(L"mixed"), false, options, &part), TransferResult::Incomplete);
+    for (HANDLE h : held)
+        CloseHandle(h);
+    EXPECT_FALSE(fs::exists(Box(L"album")));
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"album\\inner\\b.txt")), "held");
+    ASSERT_EQ(all.failed.size(), 1u);
+    EXPECT_EQ(all.failed.front().path, In(L"album"));
+    EXPECT_EQ(all.failed.front().error, static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "why it stayed";
+    EXPECT_TRUE(all.leftBehind.empty());
+    EXPECT_EQ(TempFolder::ReadBytes(Box(L"mixed\\c.txt")), "c");
+    EXPECT_TRUE(fs::is_directory(Box(L"mixed\\empty")));
+    EXPECT_FALSE(fs::exists(In(L"mixed\\empty")));
+    EXPECT_FALSE(fs::exists(Box(L"mixed\\sub")));
+    EXPECT_EQ(TempFolder::ReadBytes(In(L"mixed\\sub\\d.txt")), "held");
+    EXPECT_FALSE(part.keptTwice) << "what stayed is only at its source";
+}
+
 // Another program changes what is moved to another volume while it is
 // copied: a file appended to is not whole in its copy, a folder gains a
 // file. What changed stays at the source, and the reason says what
