@@ -685,17 +685,12 @@ TEST_F(BoxDropTest, AnItemThatCouldNotLeaveItsSourceStaysThereAloneAndTheUserHea
 // box, no icon stands for it, and the user hears that it is in use.
 TEST_F(BoxDropTest, AHeldFolderFromAnotherVolumeLeavesNothingInTheBox)
 {
-    // The host's memory file system is a volume of its own.
-    const std::wstring other = L"Z:\\dev\\shm\\tessik-drop-" + std::to_wstring(GetCurrentProcessId());
-    std::error_code ec;
-    fs::create_directories(other + L"\\album", ec);
-    TempFolder::WriteBytes(other + L"\\probe", "p");
-    if (MoveFileExW((other + L"\\probe").c_str(), (Folder() + L"\\probe").c_str(), 0)) {
-        fs::remove(Folder() + L"\\probe", ec);
-        fs::remove_all(other, ec);
+    const std::wstring other = FolderOnOtherVolume(Folder(), L"drop");
+    if (other.empty())
         GTEST_SKIP() << "no second volume here";
-    }
+    std::error_code ec;
     const std::wstring album = other + L"\\album";
+    fs::create_directories(album);
     std::vector<HANDLE> held;
     for (const wchar_t* name : {L"a.txt", L"b.txt"}) {
         TempFolder::WriteBytes(album + L"\\" + name, "held");

@@ -97,3 +97,24 @@ inline void RemoveOnHost(const std::wstring& folder)
     for (int i = 0; i < 100 && GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(50);
 }
+
+// A new folder on a volume other than the one near lies on (the host's
+// memory file system), so that a move from it into near is a copy and a
+// removal; empty where there is none. The caller removes it.
+inline std::wstring FolderOnOtherVolume(const std::wstring& near, const std::wstring& name)
+{
+    const std::wstring folder = L"Z:\\dev\\shm\\tessik-" + name + L"-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring probe = folder + L"\\probe";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return L"";
+    CloseHandle(h);
+    const std::wstring there = near + L"\\probe";
+    const bool other = !MoveFileExW(probe.c_str(), there.c_str(), 0) && GetLastError() == ERROR_NOT_SAME_DEVICE;
+    DeleteFileW(probe.c_str());
+    DeleteFileW(there.c_str());
+    if (!other)
+        RemoveDirectoryW(folder.c_str());
+    return other ? folder : L"";
+}

@@ -3,6 +3,7 @@
 
 #include "QuickPanelTestSupport.h"
 #include "app/UserNotice.h"
+#include "common/HostFiles.h"
 #include "box/BoxInUse.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelPaste.h"
@@ -85,6 +86,25 @@ TEST_F(QuickPanelTest, AnItemThatDidNotArriveIsToldWithTheReason)
     EXPECT_EQ(TimesUserNotified(L"quick-panel-not-taken"), told + 2);
     EXPECT_EQ(LastNoticeText(L"quick-panel-not-taken"),
               L"“read.txt”（文件正被其他程序使用）没有放入收纳盒，仍在原来的位置。");
+
+    // A folder from another volume of which only part could leave: what
+    // moved is in the box, the rest only where it was, and the words say so.
+    if (const std::wstring other = FolderOnOtherVolume(folder, L"panel"); !other.empty()) {
+        fs::create_directories(other + L"\\part");
+        TempFolder::WriteBytes(other + L"\\part\\free.txt", "f");
+        TempFolder::WriteBytes(other + L"\\part\\held.txt", "h");
+        held = CreateFileW((other + L"\\part\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+        AddItemsToComponent({other + L"\\part"}, ItemsFrom::Drop, true, 0, 0);
+        EXPECT_TRUE(WaitForHiddenBoxJob());
+        CloseHandle(held);
+        EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\part\\free.txt"), "f");
+        EXPECT_FALSE(fs::exists(folder + L"\\part\\held.txt"));
+        EXPECT_EQ(LastNoticeText(L"quick-panel-left-behind"),
+                  L"“part”（文件正被其他程序使用）只有一部分放入了收纳盒，其余内容仍在原来的位置。");
+        std::error_code ec;
+        fs::remove_all(other, ec);
+    }
     s_boxRuntimes.erase(s_quickPanelWindow);
 }
 
