@@ -6,7 +6,9 @@
 // on the list in the data folder whose root is still the very folder a run
 // used as its box root, is swept unless another live run marks it: its
 // entries of the kept copies' form go to the Recycle Bin, or into view
-// where the bin does not take them, and the user is told. Whatever else a
+// where the bin does not take them, and the user is told; one that is but
+// a second name of files kept elsewhere (a recycle's witness) loses that
+// name, unsaid. Whatever else a
 // list names or a folder holds stays, logged, and only the lock files of
 // such a folder tell of a run that ended without quitting. Clearing user
 // data does the same after every record has left. UI thread only.

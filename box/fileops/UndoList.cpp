@@ -192,6 +192,51 @@ void BringIntoView(const std::wstring& folder, const std::wstring& copy, const s
     report.stuck.push_back({name, copy});
 }
 
+// A file of one name: the only version of what it holds. Unread, it counts
+// as one.
+bool HasOneName(const std::wstring& path)
+{
+    BY_HANDLE_FILE_INFORMATION facts{};
+    if (!EntryFacts(path, true, facts))
+        return true;
+    return !(facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && facts.nNumberOfLinks < 2;
+}
+
+// Every entry under path is itself, none a link, and every file has a name
+// besides this one; files counts the files met.
+bool EveryFileNamedElsewhere(const std::wstring& path, size_t& files)
+{
+    BY_HANDLE_FILE_INFORMATION facts{};
+    if (CheckEntry(path) != EntryCheck::Itself || !EntryFacts(path, true, facts) ||
+        (facts.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    if (!(facts.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ++files;
+        return facts.nNumberOfLinks >= 2;
+    }
+    return ForEachFolderEntry(path, [&](const std::wstring& name, unsigned long) {
+        return IsPlainEntryName(name) && EveryFileNamedElsewhere(path + L"\\" + name, files);
+    });
+}
+
+// A copy whose every file also has another name holds no version that only
+// the program keeps: a recycle's witness left by a run that ended, or one
+// whose file another program held open. Only its own names go, never what
+// lies behind them; a file that has lost its other name meanwhile stays,
+// and leaves as a kept copy next time. Checked copy by copy as they go, so
+// of two names of one file that both wait here the last one is kept. True
+// when the copy is of that kind.
+bool LetSpareNamesGo(const std::wstring& copy)
+{
+    size_t files = 0;
+    if (!EveryFileNamedElsewhere(copy, files) || files == 0)
+        return false;
+    if (!RemoveItemWithoutFollowingLinks(copy, nullptr, HasOneName))
+        Logger::GetInstance().Log(L"DesktopContainer", L"WARNING",
+                                  L"A second name of a file stays in the temporary folder: " + copy);
+    return true;
+}
+
 // One copy a leaving record holds, on its way out. The box, its name and
 // the fate are taken on the UI thread; the disk is left to CarryOut.
 struct LeavingCopy {
@@ -229,7 +274,8 @@ void FindViewFolders(std::vector<LeavingCopy>& copies)
 
 // The disk's part, on any thread: copies known to be spare are deleted, the
 // others go to the Recycle Bin together, and what the bin does not take
-// (refused, or the user answered No) comes into view.
+// (refused, or the user answered No) comes into view. A copy that is but a
+// second name of its files loses that name only (LetSpareNamesGo).
 void CarryOut(const std::vector<LeavingCopy>& copies, HWND owner, LeaveReport& report)
 {
     using Action = KeptCopyFate::Action;
@@ -246,6 +292,8 @@ void CarryOut(const std::vector<LeavingCopy>& copies, HWND owner, LeaveReport& r
             RemoveItemWithoutFollowingLinks(copy);
             continue;
         }
+        if (LetSpareNamesGo(copy))
+            continue;
         recycle.push_back({copy, leaving.name});
         of.push_back(&leaving);
     }

@@ -1671,6 +1671,45 @@ TEST_F(UndoSequenceTest, TheSweepTakesOnlyWhatIsProvablyItsOwn)
     }
 }
 
+// Second names of the box's files left in the temporary folder (the
+// witnesses of a recycle a run did not finish) are no old versions: those
+// names alone go, quietly. Of two names of one file that both wait there,
+// one version goes to the bin; a folder with a file of one name goes whole.
+TEST_F(UndoSequenceTest, ASecondNameOfAFileIsNoOldVersion)
+{
+    ASSERT_FALSE(trash.empty());
+    const LoadedConfiguration config(temp.File(L"appdata"));
+    StartSequence();
+    const std::wstring tempFolder = temp.File(L"data\\.data\\.temp");
+    const auto link = [](const std::wstring& name, const std::wstring& target) {
+        return CreateHardLinkW(name.c_str(), target.c_str(), nullptr) != FALSE;
+    };
+    const std::string a = VersionOfFile(boxFolder + L"\\a.txt");
+    fs::create_directories(tempFolder + L"\\dab12.tmp\\empty");
+    ASSERT_TRUE(link(tempFolder + L"\\a.txt1f2e.tmp", boxFolder + L"\\a.txt"));
+    for (const wchar_t* name : {L"\\x.txt", L"\\z.txt"})
+        ASSERT_TRUE(link(tempFolder + L"\\dab12.tmp" + name, boxFolder + L"\\d" + name));
+    const int told = TimesUserNotified(L"temp-sweep");
+    SweepTemporaryFolder();
+    EXPECT_TRUE(EmptyFolder(tempFolder));
+    EXPECT_TRUE(EmptyFolder(trash));
+    EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told);
+    EXPECT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), a);
+    EXPECT_EQ(FilesUnder(boxFolder + L"\\d").size(), 2u);
+
+    fs::create_directories(tempFolder + L"\\eab34.tmp");
+    TempFolder::WriteBytes(tempFolder + L"\\b.txt3a3b.tmp", "v9201.");
+    ASSERT_TRUE(link(tempFolder + L"\\b.txt4c4d.tmp", tempFolder + L"\\b.txt3a3b.tmp"));
+    TempFolder::WriteBytes(tempFolder + L"\\eab34.tmp\\only.txt", "v9202.");
+    ASSERT_TRUE(link(tempFolder + L"\\eab34.tmp\\x.txt", boxFolder + L"\\d\\x.txt"));
+    SweepTemporaryFolder();
+    EXPECT_TRUE(EmptyFolder(tempFolder));
+    EXPECT_EQ(FilesUnder(trash).size(), 3u) << "b.txt once, the folder e with its two files";
+    EXPECT_TRUE(VersionsIn(trash).count("v9201"));
+    EXPECT_TRUE(VersionsIn(trash).count("v9202"));
+    EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 1);
+}
+
 // Clearing user data waits for a running job; otherwise every record leaves
 // as at quit, and every known temporary folder is swept, before the data
 // folder with its list goes.
