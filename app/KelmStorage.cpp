@@ -7,6 +7,7 @@
 #include <iostream>
 #include <mutex>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "app/FileRemoval.h"
@@ -793,6 +794,13 @@ void KelmStorage::SaveInBackground()
     BackgroundWriter& writer = Writer();
     {
         std::lock_guard lock(writer.mutex);
+        if (!writer.started) {
+            try {
+                std::thread(RunBackgroundWriter).detach();
+                writer.started = true;
+            } catch (const std::system_error&) {
+            }
+        }
         auto waiting = std::find_if(writer.queue.begin(), writer.queue.end(),
                                     [&](const BackgroundJob& job) { return job.store == this; });
         if (waiting != writer.queue.end()) {
@@ -804,10 +812,11 @@ void KelmStorage::SaveInBackground()
             job.snapshot = std::move(snapshot);
             writer.queue.push_back(std::move(job));
         }
-        if (!writer.started) {
-            writer.started = true;
-            std::thread(RunBackgroundWriter).detach();
-        }
+    }
+    // No thread could be had: the save is made here, as it always was.
+    if (!writer.started) {
+        Save();
+        return;
     }
     writer.wake.notify_one();
     // The outcome is taken in on this thread, a few times a second while
