@@ -27,6 +27,8 @@
 #                 message and a pointer move from its queue
 #                 (bench_drop_watch): a frozen thread, however still its
 #                 picture, cannot pass; this is when the drop is shown
+# A full box's points are also printed against the system's move of the
+# same files into a folder that already holds as many files as the box.
 # Meanwhile bench_drop_watch keeps the thread's longest wait (over the
 # whole drop, and once the drop was handed over) and each wait over 50 ms
 # with the phase it fell in. A run during which the program showed a
@@ -112,6 +114,21 @@ make_files "$WORK/p"
 [ "${DROP_SAME:-}" = replace ] && make_files "$BOX_FOLDER"
 
 plain_op "$WORK/p" "$WORK/q"
+# Under Wine a name that a folder does not hold yet is looked for through
+# the whole folder, so a move into a full folder costs the system itself
+# several times a move into an empty one: for a full box, the system's
+# move of the same files into a folder holding as many as the box is timed
+# too, and the drop's points are printed against it as well.
+FULL_PLAIN_S=""
+if [ "$KIND" = full-drops ] || [ "$KIND" = full-folder ]; then
+  mkdir -p "$WORK/qf"
+  for i in $(seq -w 1 "$FULL"); do : >"$WORK/qf/h$i"; done
+  mv "$WORK/q"/* "$WORK/p/"
+  read -r empty_s empty_inside <<<"$PLAIN_S $PLAIN_INSIDE"
+  plain_op "$WORK/p" "$WORK/qf"
+  read -r FULL_PLAIN_S FULL_PLAIN_INSIDE <<<"$PLAIN_S $PLAIN_INSIDE"
+  read -r PLAIN_S PLAIN_INSIDE <<<"$empty_s $empty_inside"
+fi
 
 seed_app_store "containerDir : \"$(store_path "$ROOT")\"" "showTessikMain : false"
 box_body="id : \"d4444\",
@@ -264,6 +281,12 @@ label="$KIND"
 report_points "$label" "$RUN" "$FILES files" "$started" \
   "handed over" "$handed" "in the folder" "${landed:--}" "stored" "$stored_at" "still" "$still_at" \
   "answering" "$answered_at"
+if [ -n "$FULL_PLAIN_S" ]; then
+  full_ratio() { awk -v ns=$(($1 - started)) -v p="$FULL_PLAIN_S" 'BEGIN {printf "%.1fx", ns / 1e9 / p}'; }
+  echo "  beside the system's move into a folder already holding $FULL ($FULL_PLAIN_S s from its start," \
+    "$FULL_PLAIN_INSIDE s inside): in the folder $(full_ratio "$landed"); stored $(full_ratio "$stored_at");" \
+    "still $(full_ratio "$still_at"); answering $(full_ratio "$answered_at")"
+fi
 
 # The copies kept for undo go to the Recycle Bin as their records leave the
 # undo list, the last ones as the program ends: Wine's shell asks first.
