@@ -305,6 +305,15 @@ std::vector<WitnessedRecycle> RecycleItemsWitnessed(const std::vector<std::wstri
     }
     if (sent.empty())
         return results;
+    // How many names each witnessed file has once every witness stands: a
+    // move to the bin keeps their number (the bin's name takes the place
+    // of the item's), a delete for good takes names away. Counted, not
+    // compared with one: the file may have other names, in the item (two
+    // names of one file) or beside it.
+    std::vector<std::vector<DWORD>> names(paths.size());
+    for (size_t i : at)
+        for (const std::wstring& file : files[i])
+            names[i].push_back(NamesOf(file));
     const std::vector<RecycleOutcome> done = RecycleMany(sent, owner);
     for (size_t k = 0; k < at.size(); ++k) {
         const size_t i = at[k];
@@ -313,19 +322,32 @@ std::vector<WitnessedRecycle> RecycleItemsWitnessed(const std::vector<std::wstri
         const bool left = GetFileAttributesW(paths[i].c_str()) == INVALID_FILE_ATTRIBUTES;
         if (witnesses[i].empty())
             continue;
-        // Every file still has a second name: the bin's. One that has only
-        // the witness's was deleted for good, whatever the shell said.
-        const bool alone =
-            std::any_of(files[i].begin(), files[i].end(), [](const std::wstring& f) { return NamesOf(f) < 2; });
+        // A file that lost a name lost it for good, whatever the shell said
+        // (one that cannot be read counts so).
+        bool lost = false;
+        for (size_t j = 0; j < files[i].size() && !lost; ++j) {
+            const DWORD now = NamesOf(files[i][j]);
+            lost = now == 0 || now < names[i][j];
+        }
         if (left) {
-            result.proven = !files[i].empty();
-            // A folder without files proves nothing either way: where the
-            // witness is required it counts as not taken by the bin.
-            if (alone || (!result.proven && witnessing.required))
+            // Every name kept: the bin holds it, even where the shell
+            // reported the operation stopped before it was done.
+            if (lost)
                 result.outcome = RecycleOutcome::Deleted;
+            else if (!files[i].empty())
+                result.outcome = RecycleOutcome::Recycled;
+            else if (witnessing.required)
+                // A folder without files proves nothing either way: where
+                // the witness is required it counts as not taken by the bin.
+                result.outcome = RecycleOutcome::Deleted;
+            result.proven = !files[i].empty() && !lost;
+        } else {
+            // Still there, but some of what it held was deleted for good:
+            // only the witness holds all of it.
+            result.partly = lost;
         }
         result.proven = result.proven && result.outcome == RecycleOutcome::Recycled;
-        if (result.outcome == RecycleOutcome::Deleted && witnessing.keepDeleted)
+        if ((result.outcome == RecycleOutcome::Deleted || result.partly) && witnessing.keepDeleted)
             result.witness = witnesses[i];
         else
             RemoveItemWithoutFollowingLinks(witnesses[i]);

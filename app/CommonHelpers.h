@@ -57,8 +57,8 @@ RecycleOutcome RecycleOutcomeOf(bool succeeded, bool aborted, bool stillThere);
 // refuses, and Wine deletes, reporting success, where its trash is
 // unusable. A witness made before the operation tells it: a hard link of
 // a file, or of every file of a folder in a tree of its own, on the item's
-// volume. A witness file that is afterwards its data's only name proves
-// the delete for good, and still holds the data.
+// volume. A witness file whose data afterwards has fewer names than before
+// proves a delete for good, and still holds the data.
 struct RecycleWitnessing {
     // A free path for an item's witness, on the item's volume; where it is
     // empty no witness is made.
@@ -74,7 +74,11 @@ struct WitnessedRecycle {
     // Recycled, and its witness proves the bin holds it; without one,
     // Recycled only repeats what the shell said.
     bool proven = false;
-    // The kept witness of a Deleted item (keepDeleted), else empty.
+    // Still in its place, but some of what it held was deleted for good
+    // (a folder the shell stopped half way through).
+    bool partly = false;
+    // The kept witness of a Deleted or partly deleted item (keepDeleted),
+    // else empty.
     std::wstring witness;
 };
 // Stands in for the shell's operation where set: tests give it a shell

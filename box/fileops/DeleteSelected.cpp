@@ -477,7 +477,7 @@ void DeleteSelectionWorker(DeleteJob job)
         // stopped before it leaves every file in place; the copies are
         // then spare.
         std::vector<RecycleOutcome> outcomes(toRecycle.size(), RecycleOutcome::Declined);
-        std::vector<char> confirmed(toRecycle.size(), 0);
+        std::vector<char> confirmed(toRecycle.size(), 0), partly(toRecycle.size(), 0);
         const bool stopped = FileJobCancelled();
         if (!toRecycle.empty() && !stopped) {
             std::vector<std::wstring> paths;
@@ -489,6 +489,7 @@ void DeleteSelectionWorker(DeleteJob job)
             for (size_t k = 0; k < results.size(); ++k) {
                 outcomes[k] = results[k].outcome;
                 confirmed[k] = results[k].proven;
+                partly[k] = results[k].partly;
             }
         }
         std::vector<DeleteJobItem> refused;
@@ -499,6 +500,17 @@ void DeleteSelectionWorker(DeleteJob job)
                                                                      : L"Recycled object: ") +
                                  item.path);
                 batches.Add({item, true, confirmed[k] != 0});
+                continue;
+            }
+            // The item stays, and so does its record, but some of it was
+            // deleted for good: its copy is the only whole version, and
+            // comes into view.
+            if (partly[k]) {
+                const std::wstring beside = BringCopyBesideItem(item.tempCopyPath, item.path);
+                Log(L"ERROR", L"Part of an item deleted for good as the user answered: " + item.path);
+                PostFromJob([text = PartlyDeletedText(item.path, item.tempCopyPath, beside), path = item.path] {
+                    NotifyUser(L"delete-failed:" + path, text);
+                });
                 continue;
             }
             // The file stays, and so does its record; its copy is not

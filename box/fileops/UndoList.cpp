@@ -139,7 +139,13 @@ std::vector<RecycleOutcome> RecycleKeptCopies(const std::vector<KeptCopy>& copie
             RemoveFolderIfEmpty(folders[i]);
             continue;
         }
-        if (recycled[k].outcome == RecycleOutcome::Deleted) {
+        // Part of a copy deleted for good: what is left of it is the
+        // program's own and has every file named in the witness too, which
+        // takes its place. A rest that will not go comes back instead; the
+        // whole witness then waits in the temporary folder for the sweep.
+        const bool restGone = recycled[k].partly && !recycled[k].witness.empty() && EntryIsItself(named[i]) &&
+                              RemoveItemWithoutFollowingLinks(named[i]);
+        if (recycled[k].outcome == RecycleOutcome::Deleted || restGone) {
             // The bin did not take it: the witness holds it, and it is
             // still the only copy.
             outcomes[i] = RecycleOutcome::Refused;
@@ -236,6 +242,25 @@ bool LetSpareNamesGo(const std::wstring& copy)
                                   L"A second name of a file stays in the temporary folder: " + copy);
     return true;
 }
+
+} // namespace
+
+std::wstring BringCopyBesideItem(const std::wstring& copy, const std::wstring& item)
+{
+    LeaveReport report;
+    BringIntoView(item.substr(0, item.find_last_of(L"\\/")), copy, FileNameOfPath(item), report);
+    return report.inView.empty() ? L"" : report.inView.front().at;
+}
+
+std::wstring PartlyDeletedText(const std::wstring& item, const std::wstring& copy, const std::wstring& beside)
+{
+    return L"“" + FileNameOfPath(item) +
+           L"”没有全部移到回收站：回收站无法接收其中的部分文件，它们已被永久删除，其余仍在原来的位置。\n删除前的完整内容" +
+           (beside.empty() ? L"仍保留在“" + copy + L"”。" : L"已放在它旁边：“" + beside + L"”。");
+}
+
+namespace
+{
 
 // One copy a leaving record holds, on its way out. The box, its name and
 // the fate are taken on the UI thread; the disk is left to CarryOut.

@@ -65,6 +65,14 @@ KeptCopyFate FateOfUndoneItem(const UndoRecord& record, bool undone);
 void PushOnto(std::vector<UndoRecord>& undoList, std::vector<UndoRecord>& redoList, int limit, UndoRecord record,
               const std::function<void(const UndoRecord&, bool undone)>& discard);
 
+// Any thread: the copy kept for undo of an item that stays in its place but
+// lost part of what it held for good (a folder the shell deleted half way)
+// is the only whole version: it comes out beside the item, where its box
+// shows it, under a name that says what it is. Where it went; empty when
+// it stayed where it was. PartlyDeletedText tells the user.
+std::wstring BringCopyBesideItem(const std::wstring& copy, const std::wstring& item);
+std::wstring PartlyDeletedText(const std::wstring& item, const std::wstring& copy, const std::wstring& beside);
+
 // Sends a kept copy to the Recycle Bin under the name of the item it keeps
 // (name), so the user finds it there. Where the bin does not take it the
 // copy is still at its own path in the temporary folder.

@@ -187,6 +187,12 @@ RecycleOutcome RecycleAgain(UndoRecord& record, const BoxWindowPtr& box)
             record.recycleConfirmed = result.proven;
             return RecycleOutcome::Recycled;
         }
+        // Part of it was deleted for good: the copy is the only whole
+        // version, and the user hears where it is. The record stays.
+        if (result.partly) {
+            NotifyUser(L"redo-recycle", PartlyDeletedText(record.path, copy, BringCopyBesideItem(copy, record.path)));
+            return RecycleOutcome::Declined;
+        }
     }
     // The item is still in place: a copy of it is not needed.
     RemoveItemWithoutFollowingLinks(copy);
@@ -630,7 +636,8 @@ Outcome Apply(Step& step, UndoRecord& record)
         case RecycleOutcome::Deleted:
             return Outcome::Done;
         case RecycleOutcome::Declined:
-            // The user answered No: nothing moves, the record stays.
+            // The user answered No, or part of the item was deleted for
+            // good (told already): nothing more moves, the record stays.
             return Outcome::Refused;
         case RecycleOutcome::Refused:
             NotifyUser(L"redo-recycle",

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <thread>
 
@@ -130,6 +131,64 @@ TEST(CommonHelpers, FoldersAndRecycleBin)
     wchar_t shortPath[MAX_PATH];
     GetAppDataShortPath(shortPath);
     EXPECT_NE(shortPath[0], L'\0');
+}
+
+// What the witness says of a shell's work, whatever the shell reported: a
+// file that lost a name lost it for good, one that kept every name is in
+// the bin.
+TEST(CommonHelpers, AWitnessTellsTheBinFromADeleteForGood)
+{
+    TempFolder folder;
+    const std::wstring bin = folder.File(L"bin");
+    ASSERT_TRUE(EnsureDirectory(bin.c_str()));
+    RecycleWitnessing witnessing;
+    witnessing.keepDeleted = true;
+    int made = 0;
+    witnessing.pathFor = [&](const std::wstring&) { return folder.File(L"witness" + std::to_wstring(made++)); };
+    auto recycle = [&](const std::wstring& item, std::function<void(const std::wstring&)> shell,
+                       RecycleOutcome said) {
+        s_recycleShell = [&](const std::vector<std::wstring>& paths) {
+            shell(paths.front());
+            return std::vector<RecycleOutcome>(paths.size(), said);
+        };
+        const WitnessedRecycle result = RecycleItemsWitnessed({item}, nullptr, witnessing).front();
+        s_recycleShell = nullptr;
+        return result;
+    };
+
+    // Two names of one file in a folder deleted for good: neither counts as
+    // the other's second name.
+    const std::wstring pair = folder.File(L"pair");
+    ASSERT_TRUE(EnsureDirectory(pair.c_str()));
+    TempFolder::WriteBytes(pair + L"\\x.txt", "one file");
+    ASSERT_TRUE(CreateHardLinkW((pair + L"\\y.txt").c_str(), (pair + L"\\x.txt").c_str(), nullptr));
+    WitnessedRecycle result =
+        recycle(pair, [](const std::wstring& path) { RemoveItemWithoutFollowingLinks(path); }, RecycleOutcome::Recycled);
+    EXPECT_EQ(result.outcome, RecycleOutcome::Deleted);
+    EXPECT_FALSE(result.proven);
+    EXPECT_EQ(TempFolder::ReadBytes(result.witness + L"\\y.txt"), "one file");
+
+    // Moved whole into the bin though the shell reported it stopped.
+    const std::wstring moved = folder.File(L"moved.txt");
+    TempFolder::WriteBytes(moved, "m");
+    result = recycle(
+        moved, [&](const std::wstring& path) { MoveFileW(path.c_str(), (bin + L"\\moved.txt").c_str()); },
+        RecycleOutcome::Refused);
+    EXPECT_EQ(result.outcome, RecycleOutcome::Recycled);
+    EXPECT_TRUE(result.proven);
+    EXPECT_TRUE(result.witness.empty());
+
+    // A folder the shell stopped half way through: still there, but only
+    // the witness holds all it held.
+    const std::wstring half = folder.File(L"half");
+    ASSERT_TRUE(EnsureDirectory(half.c_str()));
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt"})
+        TempFolder::WriteBytes(half + L"\\" + name, "in half");
+    result = recycle(
+        half, [](const std::wstring& path) { DeleteFileW((path + L"\\a.txt").c_str()); }, RecycleOutcome::Refused);
+    EXPECT_EQ(result.outcome, RecycleOutcome::Refused);
+    EXPECT_TRUE(result.partly);
+    EXPECT_EQ(TempFolder::ReadBytes(result.witness + L"\\a.txt"), "in half");
 }
 
 TEST(CommonHelpers, TheShellsRecycleQuestionIsOwnedByTheWindowThatAsked)

@@ -158,6 +158,28 @@ TEST_F(BoxDeleteTest, AFileTheBinRefusesKeepsItsCopyUnconfirmed)
     EXPECT_EQ(TempFolder::ReadBytes(undo[0].tempPath), "keep me");
 }
 
+// A folder the shell deleted half way stays with its record, and its copy,
+// the only whole version, comes out beside it; the user hears so.
+TEST_F(BoxDeleteTest, AFolderDeletedHalfWayKeepsItsWholeCopyInView)
+{
+    const std::wstring half = Folder() + L"\\half";
+    fs::create_directories(half);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        TempFolder::WriteBytes(half + L"\\" + std::wstring(name, name + 5), "whole");
+    Add(folderBox, half);
+    answer = 0;
+    s_recycleShell = [](const std::vector<std::wstring>& paths) {
+        DeleteFileW((paths.front() + L"\\a.txt").c_str());
+        return std::vector<RecycleOutcome>(paths.size(), RecycleOutcome::Refused);
+    };
+    DeleteByKey(folderBox, {0});
+    s_recycleShell = nullptr;
+    EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{half});
+    const std::wstring beside = Folder() + L"\\half（撤销保留的副本）";
+    EXPECT_EQ(TempFolder::ReadBytes(beside + L"\\a.txt"), "whole");
+    EXPECT_NE(LastNoticeText(L"delete-failed:" + half).find(beside), std::wstring::npos);
+}
+
 // What leaves in one delete goes to the Recycle Bin in one operation of the
 // shell: one question for them all, not one per file; each file's record
 // goes with it, and undo keeps its copy.
