@@ -15,13 +15,19 @@
 #             before it recycles ("Confirm ..."): each question is answered
 #             "Yes" within 0.1 s, and that time counts, as a user's would.
 #             The Recycle Bin is a folder of the run's own (XDG_DATA_HOME).
+#   folder-recycle  "删除" of the box's "..." menu, "移动文件到回收站"
+#             confirmed: the box's folder to the Recycle Bin as a whole,
+#             questions answered as above; yardstick as recycle
+#   folder-delete   the same menu, "彻底删除文件" confirmed: the box's
+#             folder deleted for good; yardstick as delete
 #
 # Every point is timed from the click that confirms, as the system's own
 # operation on as many files is timed from its program's start, printed
 # apart and as a ratio to it:
 #   out of the folder  no file is left in the box's folder (disband: and
 #                      every file stands where it came from)
-#   records gone       the store holds no record of them (disband: no box)
+#   records gone       the store holds no record of them (disband and the
+#                      folder's removals: no box)
 #   still              after that, the picture where the box stood has not
 #                      changed for three looks 0.1 s apart
 #   answering          after all of that, the program's thread has taken a
@@ -81,7 +87,8 @@ done
 case "$KIND" in
   disband) plain_op "$WORK/p" "$WORK/q" ;;
   delete) plain_op --delete "$WORK/p" ;;
-  recycle) plain_op --recycle "$WORK/p" ;;
+  recycle | folder-recycle) plain_op --recycle "$WORK/p" ;;
+  folder-delete) plain_op --delete "$WORK/p" ;;
   *) fail "no such removal: $KIND" ;;
 esac
 
@@ -136,7 +143,27 @@ start_watch "@820,250" 150 150
 watch_hands_off
 watch_phase "choosing what to remove"
 
-if [ "$KIND" = disband ]; then
+# Turns the open question to the option $1 notches of the wheel below its
+# first (each notch the next option).
+turn_question() {
+  local before
+  for _ in $(seq "$1"); do
+    before=$(screen_sum "$mx" "$my" "$mw" "$mh")
+    xdotool mousemove $((mx + mw / 2)) $((my + mh / 2)) click 4
+    for _ in $(seq 50); do
+      [ "$(screen_sum "$mx" "$my" "$mw" "$mh")" != "$before" ] && break
+      sleep 0.1
+    done
+    [ "$(screen_sum "$mx" "$my" "$mw" "$mh")" != "$before" ] || fail "the wheel did not turn to the next option"
+    wait_area_still "$mx" "$my" "$mw" "$mh" || true
+  done
+}
+
+# The box leaves whole on these roads: what counts is that it is gone.
+box_goes=false
+case "$KIND" in disband | folder-*) box_goes=true ;; esac
+
+if $box_goes; then
   # "..." (65 DIPs from the title band's right edge), then "删除" (row 3:
   # rows are 40 DIPs apart, 10 above the first).
   xdotool mousemove $((bx + bw - 58)) $((by + 20)) click 1
@@ -146,8 +173,13 @@ if [ "$KIND" = disband ]; then
   xdotool mousemove $((mx + 60)) $((my + 150)) click 1
   probe wait "$POPUP_CLASS" "$POPUP_TITLE" visible 20000 >/dev/null || fail "the delete asked nothing"
   wait_still "$POPUP_CLASS" "$POPUP_TITLE"
-  # The first option, "解散并归位", is chosen.
+  # The first option, "解散并归位", is chosen; "移动文件到回收站" is the
+  # next, "彻底删除文件" the fourth.
   menu_rect "$POPUP_CLASS"
+  case "$KIND" in
+    folder-recycle) turn_question 1 ;;
+    folder-delete) turn_question 3 ;;
+  esac
 else
   # Ctrl+click on the first icon gives the box the keyboard, Ctrl+A selects
   # every icon; under Wine a key counts only while a paint sees it held.
@@ -170,21 +202,12 @@ else
   $asked || fail "Del asked nothing"
   wait_still "$POPUP_CLASS" "$POPUP_TITLE"
   menu_rect "$POPUP_CLASS"
-  if [ "$KIND" = delete ]; then
-    # One notch of the wheel turns the question to "彻底删除".
-    before=$(screen_sum "$mx" "$my" "$mw" "$mh")
-    xdotool mousemove $((mx + mw / 2)) $((my + mh / 2)) click 4
-    for _ in $(seq 50); do
-      [ "$(screen_sum "$mx" "$my" "$mw" "$mh")" != "$before" ] && break
-      sleep 0.1
-    done
-    [ "$(screen_sum "$mx" "$my" "$mw" "$mh")" != "$before" ] || fail "the wheel did not turn to the next option"
-    wait_area_still "$mx" "$my" "$mw" "$mh" || true
-  fi
+  # One notch of the wheel turns the question to "彻底删除".
+  if [ "$KIND" = delete ]; then turn_question 1; fi
 fi
 # Wine's shell asks before it recycles: answered "Yes" as it comes.
 answerer=""
-if [ "$KIND" = recycle ]; then
+if [ "$KIND" = recycle ] || [ "$KIND" = folder-recycle ]; then
   while :; do
     confirm=$({ probe list 2>/dev/null || true; } | awk -F'\t' '$1 == "#32770" && $2 ~ /^Confirm/ {print $2; exit}')
     [ -n "$confirm" ] && { probe post "#32770" "$confirm" 273 6 0 >/dev/null 2>&1 || true; }
@@ -212,15 +235,15 @@ out_at=$(date +%s%N)
 [ "$left" = 0 ] || fail "$left files are still in the box's folder"
 watch_phase "the files out: records leaving"
 for _ in $(seq 6000); do
-  if [ "$KIND" = disband ]; then
+  if $box_goes; then
     grep -q "ComID_d4444" "$box_store" 2>/dev/null || break
   else
     [ "$(stored_records)" = 0 ] && break
   fi
   sleep 0.05
 done
-if [ "$KIND" = disband ]; then
-  ! grep -q "ComID_d4444" "$box_store" || fail "the disbanded box is still stored"
+if $box_goes; then
+  ! grep -q "ComID_d4444" "$box_store" || fail "the removed box is still stored"
 else
   [ "$(stored_records)" = 0 ] || fail "$(stored_records) records are still stored"
 fi
@@ -235,7 +258,7 @@ watch_phase "after the removal"
 stop_watch
 [ -z "$answerer" ] || kill "$answerer" 2>/dev/null || true
 [ "$(probe count "#32770" "Tessik")" = 0 ] || fail "the program showed a message box during the removal: no figure"
-if [ "$KIND" = recycle ]; then
+if [ "$KIND" = recycle ] || [ "$KIND" = folder-recycle ]; then
   [ "$(find "$XDG_DATA_HOME" -type f -name 'f*' | wc -l)" -ge "$FILES" ] ||
     echo "note: the Recycle Bin of the run holds only $(find "$XDG_DATA_HOME" -type f -name 'f*' | wc -l) files"
 fi
