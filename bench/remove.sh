@@ -224,7 +224,7 @@ probe gone "$POPUP_CLASS" "$POPUP_TITLE" 20000 >/dev/null || fail "the question 
 
 left=0
 for _ in $(seq 30000); do
-  left=$(find "$BOX_FOLDER" -maxdepth 1 -type f -name 'f*' 2>/dev/null | wc -l)
+  left=$({ find "$BOX_FOLDER" -maxdepth 1 -type f -name 'f*' 2>/dev/null || true; } | wc -l)
   if [ "$left" = 0 ]; then
     [ "$KIND" != disband ] && break
     [ "$(find "$ORIGIN" -maxdepth 1 -type f -name 'f*' | wc -l)" = "$FILES" ] && break
