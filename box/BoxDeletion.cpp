@@ -585,12 +585,49 @@ std::wstring DisbandReportText(const DisbandReport& report)
     return text;
 }
 
+namespace
+{
+
+// The files under folder, links counted as entries and never entered.
+size_t FilesUnder(const std::wstring& folder)
+{
+    size_t files = 0;
+    ForEachFolderEntry(folder, [&](const std::wstring& name, unsigned long attributes) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            files += FilesUnder(folder + L"\\" + name);
+        else
+            ++files;
+        return true;
+    });
+    return files;
+}
+
+} // namespace
+
+std::wstring FolderPartlyDeletedText(const std::wstring& folder, const FolderRecycled& result, const std::wstring& kept)
+{
+    if (result.deleted == 0)
+        return L"";
+    return L"收纳盒文件夹“" + folder + L"”没有全部移到回收站：回收站无法接收它，其中 " +
+           std::to_wstring(result.deleted) + L" 个文件已被永久删除，其余仍在文件夹中。" + kept;
+}
+
 FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner)
 {
     FolderRecycled result;
+    // What a shell that stops half way deleted for good is told, not
+    // hidden behind "not recycled".
+    const size_t before = FilesUnder(full);
     result.outcome = RecycleItemsAsking({full}, owner).front();
     result.left =
         result.outcome == RecycleOutcome::Recycled || result.outcome == RecycleOutcome::Deleted || !PathExists(full);
+    if (!result.left) {
+        const size_t after = FilesUnder(full);
+        result.deleted = after < before ? before - after : 0;
+        if (result.deleted > 0)
+            Log(L"ERROR", L"Container folder stayed, " + std::to_wstring(result.deleted) +
+                              L" files in it deleted for good as the user answered: " + full);
+    }
     switch (result.outcome) {
     case RecycleOutcome::Recycled:
         Log(L"INFO", L"Successfully moved container folder to Recycle Bin: " + full);
@@ -850,8 +887,11 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
                     DeleteBox(box);
                 return;
             }
+            const std::wstring partly = FolderPartlyDeletedText(NormalizeStoredPath(folder), result, L"收纳盒已保留。");
+            if (!partly.empty())
+                NotifyUser(L"box-folder-kept", partly);
             // A No to the shell's question is the user's own answer.
-            if (result.outcome != RecycleOutcome::Declined)
+            else if (result.outcome != RecycleOutcome::Declined)
                 NotifyUser(L"box-folder-kept",
                            L"收纳盒文件夹“" + NormalizeStoredPath(folder) + L"”未能移到回收站，收纳盒已保留。");
         });

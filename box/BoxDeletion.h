@@ -97,7 +97,14 @@ std::wstring DisbandReportText(const DisbandReport& report);
 struct FolderRecycled {
     RecycleOutcome outcome = RecycleOutcome::Refused;
     bool left = false;
+    // Files gone from a folder that stayed: the shell deleted them for good
+    // where the bin would not take the folder, and stopped half way.
+    size_t deleted = 0;
 };
+// What the user hears of a box's folder that stayed though files in it
+// were deleted for good; kept names what stays with it ("收纳盒已保留。").
+// Empty when none was.
+std::wstring FolderPartlyDeletedText(const std::wstring& folder, const FolderRecycled& result, const std::wstring& kept);
 // Any thread: the folder (a full path) to the Recycle Bin in one operation
 // of the shell, whose questions stand in front of owner; logged.
 FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner);

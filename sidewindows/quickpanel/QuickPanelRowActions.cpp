@@ -147,8 +147,11 @@ Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstrin
             gone();
             return;
         }
+        const std::wstring partly = FolderPartlyDeletedText(folder, result, L"组件已保留。");
+        if (!partly.empty())
+            Tell(partly);
         // A No to the shell's question is the user's own answer.
-        if (result.outcome != RecycleOutcome::Declined)
+        else if (result.outcome != RecycleOutcome::Declined)
             Tell(L"无法将文件夹移动到回收站，组件已保留：\n" + folder);
         Rebuild();
     };

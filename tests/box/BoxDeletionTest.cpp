@@ -342,6 +342,28 @@ TEST_F(BoxDeletionTest, RecyclingTheFolderIsAJobAndTheBoxGoesOnceTheFolderLeft)
     folderBox.reset();
 }
 
+// A folder the shell deleted half way where the bin would not take it
+// keeps its box, and the user hears that files were deleted, not that
+// nothing happened.
+TEST_F(BoxDeletionTest, AFolderTheShellDeletedHalfWayIsToldAsSuch)
+{
+    AnswerDeleteWith(L"移动文件到回收站");
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    Add(folderBox, boxFolder + L"\\a.txt", L"bvn!NULL");
+    Add(folderBox, boxFolder + L"\\b.txt", L"bvn!NULL");
+    s_recycleShell = [](const std::vector<std::wstring>& paths) {
+        DeleteFileW((paths.front() + L"\\a.txt").c_str());
+        return std::vector<RecycleOutcome>(paths.size(), RecycleOutcome::Refused);
+    };
+    ShowDeleteBoxDialog(folderBox);
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
+    s_recycleShell = nullptr;
+    EXPECT_TRUE(FindBoxRuntime(folderBox));
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\b.txt"));
+    EXPECT_NE(LastNoticeText(L"box-folder-kept").find(L"其中 1 个文件已被永久删除"), std::wstring::npos)
+        << LastNoticeText(L"box-folder-kept");
+}
+
 TEST_F(BoxDeletionTest, RemovingOnlyTheBoxKeepsItsFilesAndNamesTheFolderTheyStayIn)
 {
     AnswerDeleteWith(L"仅删除组件");
