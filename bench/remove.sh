@@ -146,17 +146,7 @@ watch_phase "choosing what to remove"
 # Turns the open question to the option $1 notches of the wheel below its
 # first (each notch the next option).
 turn_question() {
-  local before
-  for _ in $(seq "$1"); do
-    before=$(screen_sum "$mx" "$my" "$mw" "$mh")
-    xdotool mousemove $((mx + mw / 2)) $((my + mh / 2)) click 4
-    for _ in $(seq 50); do
-      [ "$(screen_sum "$mx" "$my" "$mw" "$mh")" != "$before" ] && break
-      sleep 0.1
-    done
-    [ "$(screen_sum "$mx" "$my" "$mw" "$mh")" != "$before" ] || fail "the wheel did not turn to the next option"
-    wait_area_still "$mx" "$my" "$mw" "$mh" || true
-  done
+  for _ in $(seq "$1"); do turn_question_once "$mx" "$my" "$mw" "$mh"; done
 }
 
 # The box leaves whole on these roads: what counts is that it is gone.

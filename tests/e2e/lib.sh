@@ -621,19 +621,25 @@ ask_to_delete_first_icon() {
   IFS=, read -r px py pw ph <<<"$rect"
 }
 
-delete_first_icon_for_good() {
-  local popup_class="Kelm.concept.PopupSel.Class" popup_title="Kelm.Test.concept.PopupSel"
-  local before
-  ask_to_delete_first_icon
-  before=$(screen_sum "$px" "$py" "$pw" "$ph")
-  xdotool mousemove $((px + pw / 2)) $((py + ph / 2)) click 4
+# Turns the choose-one question standing at x y w h to its next option
+# with one notch of the wheel; the card eases there, and is left once its
+# picture stands still.
+turn_question_once() {
+  local x="$1" y="$2" w="$3" h="$4" before
+  before=$(screen_sum "$x" "$y" "$w" "$h")
+  xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 4
   for _ in $(seq 50); do
-    [ "$(screen_sum "$px" "$py" "$pw" "$ph")" != "$before" ] && break
+    [ "$(screen_sum "$x" "$y" "$w" "$h")" != "$before" ] && break
     sleep 0.1
   done
-  [ "$(screen_sum "$px" "$py" "$pw" "$ph")" != "$before" ] || fail "the wheel did not turn to the next option"
-  # The card eases to that option: the picture is kept once it stands still.
-  wait_area_still "$px" "$py" "$pw" "$ph" || true
+  [ "$(screen_sum "$x" "$y" "$w" "$h")" != "$before" ] || fail "the wheel did not turn to the next option"
+  wait_area_still "$x" "$y" "$w" "$h" || true
+}
+
+delete_first_icon_for_good() {
+  local popup_class="Kelm.concept.PopupSel.Class" popup_title="Kelm.Test.concept.PopupSel"
+  ask_to_delete_first_icon
+  turn_question_once "$px" "$py" "$pw" "$ph"
   import -window root -crop "${pw}x${ph}+${px}+${py}" "$WORK/$1.png" 2>/dev/null || true
   xdotool mousemove $((px + pw - 60)) $((py + ph - 40)) click 1
   probe gone "$popup_class" "$popup_title" 10000 >/dev/null || fail "the question stayed open"
