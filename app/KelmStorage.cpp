@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <iostream>
 #include <mutex>
@@ -552,23 +553,40 @@ namespace
 // thousands of small allocations, and the copy shares nothing with the
 // tree the UI thread goes on changing.
 struct TreeSnapshot {
+    // Offsets fit 32 bits: a store file is megabytes, not gigabytes.
     struct Item {
-        size_t keyAt = 0;
-        size_t keyLength = 0;
+        uint32_t keyAt = 0;
+        uint32_t keyLength = 0;
         // Kind 3: where the text lies in chars. Kind 4: how many members
         // the object has; they follow it, each with its own members.
-        size_t textAt = 0;
-        size_t textLength = 0;
-        size_t members = 0;
-        size_t kind = 0; // the value's alternative
+        uint32_t textAt = 0;
+        uint32_t textLength = 0;
+        uint32_t members = 0;
+        uint8_t kind = 0; // the value's alternative
+        bool flag = false;
         int number = 0;
         double real = 0.0;
-        bool flag = false;
     };
     std::wstring chars;
     std::vector<Item> items;
     size_t roots = 0;
 };
+
+// How many items and characters a snapshot of the object's members takes,
+// so that it is made in place of the right size rather than grown.
+void CountSnapshotMembers(const KelmStorageNestedObject& object, size_t& items, size_t& chars)
+{
+    for (const auto& [key, value] : object.members) {
+        if (value.index() == 4 && !std::get<4>(value))
+            continue;
+        ++items;
+        chars += key.size();
+        if (value.index() == 3)
+            chars += std::get<3>(value).size();
+        else if (value.index() == 4)
+            CountSnapshotMembers(*std::get<4>(value), items, chars);
+    }
+}
 
 // Returns how many members of the object it added.
 size_t AddSnapshotMembers(TreeSnapshot& snapshot, const KelmStorageNestedObject& object)
@@ -579,10 +597,10 @@ size_t AddSnapshotMembers(TreeSnapshot& snapshot, const KelmStorageNestedObject&
         if (value.index() == 4 && !std::get<4>(value))
             continue;
         TreeSnapshot::Item item;
-        item.keyAt = snapshot.chars.size();
-        item.keyLength = key.size();
+        item.keyAt = static_cast<uint32_t>(snapshot.chars.size());
+        item.keyLength = static_cast<uint32_t>(key.size());
         snapshot.chars += key;
-        item.kind = value.index();
+        item.kind = static_cast<uint8_t>(value.index());
         switch (item.kind) {
         case 0:
             item.number = std::get<0>(value);
@@ -594,8 +612,8 @@ size_t AddSnapshotMembers(TreeSnapshot& snapshot, const KelmStorageNestedObject&
             item.flag = std::get<2>(value);
             break;
         case 3:
-            item.textAt = snapshot.chars.size();
-            item.textLength = std::get<3>(value).size();
+            item.textAt = static_cast<uint32_t>(snapshot.chars.size());
+            item.textLength = static_cast<uint32_t>(std::get<3>(value).size());
             snapshot.chars += std::get<3>(value);
             break;
         default:
@@ -604,7 +622,7 @@ size_t AddSnapshotMembers(TreeSnapshot& snapshot, const KelmStorageNestedObject&
         const size_t at = snapshot.items.size();
         snapshot.items.push_back(item);
         if (item.kind == 4)
-            snapshot.items[at].members = AddSnapshotMembers(snapshot, *std::get<4>(value));
+            snapshot.items[at].members = static_cast<uint32_t>(AddSnapshotMembers(snapshot, *std::get<4>(value)));
         ++added;
     }
     return added;
@@ -615,15 +633,22 @@ std::unique_ptr<TreeSnapshot> SnapshotOf(const tsl::ordered_map<std::wstring, Ke
                                          const std::wstring& ownRoot)
 {
     auto snapshot = std::make_unique<TreeSnapshot>();
+    size_t items = roots.size(), chars = 0;
+    for (const auto& [name, object] : roots) {
+        chars += name.size();
+        CountSnapshotMembers(object, items, chars);
+    }
+    snapshot->items.reserve(items);
+    snapshot->chars.reserve(chars);
     auto addRoot = [&](const std::wstring& name, const KelmStorageNestedObject& object) {
         TreeSnapshot::Item item;
-        item.keyAt = snapshot->chars.size();
-        item.keyLength = name.size();
+        item.keyAt = static_cast<uint32_t>(snapshot->chars.size());
+        item.keyLength = static_cast<uint32_t>(name.size());
         snapshot->chars += name;
         item.kind = 4;
         const size_t at = snapshot->items.size();
         snapshot->items.push_back(item);
-        snapshot->items[at].members = AddSnapshotMembers(*snapshot, object);
+        snapshot->items[at].members = static_cast<uint32_t>(AddSnapshotMembers(*snapshot, object));
         ++snapshot->roots;
     };
     const KelmStorageNestedObject* own = nullptr;
