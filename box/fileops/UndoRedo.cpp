@@ -85,7 +85,6 @@ void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to,
 // (it leaves the lists as a trimmed record does).
 enum class Outcome { Done, Refused, Leaves };
 
-
 // Some folder above path is there: the drive or share answers, so what is
 // missing under it is gone, not out of reach for a while.
 bool PlaceReachable(const std::wstring& path)
@@ -552,21 +551,54 @@ bool KeepsBoxFolders(const Step& step, const UndoRecord& record, bool movedIn)
     return true;
 }
 
+// The folder that holds path; empty when path names none.
+std::wstring FolderOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
 // An item taken back to where it came from goes only to a folder the user
 // sees: one in the box root or a box's folder that is gone, or that no box
 // shows, would hold it where nothing leads. The record stays, to be tried
 // again once the folder is back, and the user can move it by hand.
+
 bool HomeUnseen(const UndoRecord& record)
 {
-    const size_t slash = record.extra.find_last_of(L"\\/");
-    if (slash == std::wstring::npos)
+    const std::wstring folder = FolderOf(record.extra);
+    if (folder.empty())
         return false;
-    const std::wstring folder = record.extra.substr(0, slash);
     const std::wstring why = PutBack::HiddenHomeWhy(folder, PutBack::HomeFactsOf(folder, PutBackPlaces()));
     if (why.empty())
         return false;
     NotifyUser(L"undo-move", L"无法撤销：“" + GetPathFileName(record.path) + L"”没有移回，" + why +
                                  L"。\n它仍在收纳盒中，这条撤销记录已保留。");
+    return true;
+}
+
+// The way to where an item moved in came from holds a link (or an entry
+// the system will not answer about), asked as the move is due: undo would
+// put the item, and redo take one, in a folder the user never pointed at.
+// The item stays where it is and the record stays.
+bool WayHomeRefused(bool undo, const UndoRecord& record)
+{
+    // A merged folder goes back as the folder itself, made when missing.
+    const std::wstring home = record.merged ? record.extra : FolderOf(record.extra);
+    if (home.empty())
+        return false;
+    const PutBack::WayCheck way = PutBack::CheckTheWay(home);
+    if (way.at.empty())
+        return false;
+    const std::wstring where = L"原来的位置是“" + home + L"”，但";
+    if (undo)
+        NotifyUser(L"undo-move", L"无法撤销：“" + GetPathFileName(record.path) + L"”没有移回。" + where +
+                                     PutBack::WayRefusedText(way) + L"。\n它仍在收纳盒中，这条撤销记录已保留。");
+    else
+        NotifyUser(L"undo-move",
+                   L"无法重做：“" + GetPathFileName(record.extra) + L"”没有移入收纳盒。" + where +
+                       (way.unchecked ? L"系统无法确认“" + way.at + L"”不是指向其他位置的链接"
+                                      : L"“" + way.at + L"”现在是指向其他位置的链接（符号链接或目录联接）") +
+                       L"，那里的项目可能不是当初放入的。\n它仍在原处，这条重做记录已保留。");
     return true;
 }
 
@@ -580,6 +612,8 @@ Outcome Apply(Step& step, UndoRecord& record)
     if (KeepsBoxFolders(step, record, movedIn))
         return Outcome::Refused;
     if (step.undo && movedIn && HomeUnseen(record))
+        return Outcome::Refused;
+    if (movedIn && WayHomeRefused(step.undo, record))
         return Outcome::Refused;
     auto move = [&](const std::wstring& from, const std::wstring& to) {
         DWORD why = ERROR_GEN_FAILURE;

@@ -990,6 +990,59 @@ TEST_F(UndoSequenceTest, UndoNeverPutsAFileWhereNoBoxShowsIt)
     EXPECT_NE(LastNoticeText(L"undo-move").find(unshown), std::wstring::npos);
 }
 
+// A folder dropped items came from is swapped for a link to another
+// folder: undo of a merged folder or a file leaves it in the box and keeps
+// the record, and redo takes nothing through the link; each is told.
+TEST_F(UndoSequenceTest, UndoAndRedoNeverReachThroughALinkOnTheWayHome)
+{
+    StartSequence();
+    const std::wstring elsewhere = sources + L"\\elsewhere";
+    fs::create_directories(elsewhere);
+    Write(elsewhere + L"\\doc.txt");
+    auto origin = [&](int n) { return sources + L"\\src" + std::to_wstring(n); };
+    // Another program sets the folder aside and puts the link in its place.
+    auto swap = [&](int n) {
+        return MoveFileW(origin(n).c_str(), (origin(n) + L".real").c_str()) && MakeDirectoryLink(origin(n), elsewhere);
+    };
+    auto told = [] { return TimesUserNotified(L"undo-move"); };
+    const int before = told();
+    fs::create_directories(origin(1) + L"\\d");
+    fs::create_directories(origin(2));
+    Write(origin(1) + L"\\d\\f.txt");
+    Write(origin(2) + L"\\doc.txt");
+    // Merged into the box's own "d".
+    sameNameAnswer = 1;
+    Drop(origin(1) + L"\\d", DROPEFFECT_MOVE);
+    Drop(origin(2) + L"\\doc.txt", DROPEFFECT_MOVE);
+    UndoLastFileOperation(box, nullptr);
+    ASSERT_TRUE(fs::exists(origin(2) + L"\\doc.txt"));
+    if (!swap(1))
+        GTEST_SKIP() << "this system makes no directory links";
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\d\\f.txt"));
+    EXPECT_FALSE(fs::exists(elsewhere + L"\\d"));
+    EXPECT_EQ(Runtime().undoList.size(), 1u);
+    EXPECT_EQ(told(), before + 1);
+
+    ASSERT_TRUE(swap(2));
+    RedoLastFileOperation(box, nullptr);
+    EXPECT_TRUE(fs::exists(elsewhere + L"\\doc.txt"));
+    EXPECT_FALSE(fs::exists(boxFolder + L"\\doc.txt"));
+    EXPECT_EQ(Runtime().redoList.size(), 1u);
+    EXPECT_EQ(told(), before + 2);
+
+    fs::create_directories(origin(3));
+    Write(origin(3) + L"\\e.txt");
+    Drop(origin(3) + L"\\e.txt", DROPEFFECT_MOVE);
+    ASSERT_TRUE(swap(3));
+    UndoLastFileOperation(box, nullptr);
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\e.txt"));
+    EXPECT_FALSE(fs::exists(elsewhere + L"\\e.txt"));
+    EXPECT_EQ(Runtime().undoList.size(), 2u);
+    ASSERT_EQ(told(), before + 3);
+    EXPECT_NE(LastNoticeText(L"undo-move").find(L"“" + origin(3) + L"”现在是指向其他位置的链接"), std::wstring::npos);
+}
+
 // A folder dropped into the box, then a box made on it: undo would take
 // that box's folder away, and so would a redo once a box stands on its
 // source. Each is refused and told, and the record waits on its list.
