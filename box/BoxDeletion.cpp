@@ -72,7 +72,7 @@ std::wstring FileNamePart(const std::wstring& path)
 
 bool IsFolder(const std::wstring& path)
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPathForm(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -207,6 +207,13 @@ std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstr
            kept + L"已保留。";
 }
 
+std::wstring BoxFolderUnreachableText(const std::wstring& folder, const std::wstring& kept)
+{
+    return L"收纳盒的文件夹“" + NormalizeStoredPath(folder) +
+           L"”不存在或无法访问（可能已被移动、重命名或删除），没有改动任何文件，" + kept + L"已保留。\n如只需删除" +
+           kept + L"，请选择“仅删除组件”。";
+}
+
 namespace
 {
 
@@ -307,6 +314,9 @@ DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder,
                             const std::vector<DisbandMoved>& moved, DisbandReport report,
                             const FolderVerdict& verdict = {})
 {
+    // Nothing was tried: the box and its folder stay as they are.
+    if (!report.unreachable.empty())
+        return report;
     std::vector<bool> handled(items.size(), false);
     std::vector<std::wstring> gone;
     for (const DisbandMoved& done : moved) {
@@ -536,9 +546,18 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
         std::vector<DisbandMoved> moved;
         FolderVerdict verdict;
         try {
-            items = PlanDisband(in, report);
-            moved = MoveDisbandItems(items, target);
-            verdict = {in.guarded, MayRemoveFolderOfBox(in.folder, in.guarded), true};
+            // A folder out of reach (a drive pulled out, a share away)
+            // would show every record's file as missing and let the box go
+            // empty-handed: its files would wait there with no box.
+            const std::wstring full = FullPathOf(NormalizeStoredPath(in.folder));
+            if (!IsFolder(full)) {
+                Log(L"ERROR", L"Container folder cannot be reached, nothing disbanded: " + full);
+                report.unreachable = full;
+            } else {
+                items = PlanDisband(in, report);
+                moved = MoveDisbandItems(items, target);
+                verdict = {in.guarded, MayRemoveFolderOfBox(in.folder, in.guarded), true};
+            }
         } catch (...) {
             // Nothing was moved: every file stays in the box, and the box
             // with them, and the user hears so.
@@ -565,6 +584,8 @@ std::wstring DisbandReportText(const DisbandReport& report)
     // must not make a message taller than the screen.
     constexpr size_t kNamed = kPathsNamedInMessage;
     auto more = [](size_t count) { return count > kNamed ? L"\n" + MoreItemsText(count) : std::wstring(); };
+    if (!report.unreachable.empty())
+        return BoxFolderUnreachableText(report.unreachable, L"收纳盒");
     std::wstring text;
     if (!report.stayed.empty()) {
         text = L"以下文件未能归位，仍在收纳盒中，收纳盒已保留：";
@@ -615,6 +636,13 @@ std::wstring FolderPartlyDeletedText(const std::wstring& folder, const FolderRec
 FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner)
 {
     FolderRecycled result;
+    // A folder the system cannot reach would be taken for one already
+    // gone, and its box would go.
+    if (!IsFolder(full)) {
+        Log(L"ERROR", L"Container folder cannot be reached, nothing recycled: " + full);
+        result.unreachable = true;
+        return result;
+    }
     // What a shell that stops half way deleted for good is told, not
     // hidden behind "not recycled".
     const size_t before = FilesUnder(full);
@@ -712,6 +740,11 @@ bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder,
 FolderRemoved RemoveFolderNow(const std::wstring& full)
 {
     FolderRemoved result;
+    if (!IsFolder(full)) {
+        Log(L"ERROR", L"Container folder cannot be reached, nothing deleted: " + full);
+        result.unreachable = true;
+        return result;
+    }
     DWORD error = 0;
     try {
         result.removed = RemoveItemWithoutFollowingLinks(full, &result.report);
@@ -858,13 +891,14 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
             return;
         // The box goes only once the job reports every item back.
         keep = true;
-        const bool started = DisbandAndRestore(box, folder, OwnRecords(box), KnownFolderPath(CSIDL_DESKTOPDIRECTORY),
-                                               [box](const DisbandReport& report) {
-                                                   if (!report.stayed.empty() || !report.elsewhere.empty())
-                                                       NotifyUser(L"box-disband", DisbandReportText(report));
-                                                   if (report.stayed.empty() && FindBoxRuntime(box))
-                                                       DeleteBox(box);
-                                               });
+        const bool started = DisbandAndRestore(
+            box, folder, OwnRecords(box), KnownFolderPath(CSIDL_DESKTOPDIRECTORY), [box](const DisbandReport& report) {
+                const bool keeps = !report.stayed.empty() || !report.unreachable.empty();
+                if (keeps || !report.elsewhere.empty())
+                    NotifyUser(L"box-disband", DisbandReportText(report));
+                if (!keeps && FindBoxRuntime(box))
+                    DeleteBox(box);
+            });
         if (!started && !FileActionGate::IsClosed())
             NotifyUser(L"box-delete-busy", kOtherJobRunsText);
     };
@@ -890,6 +924,8 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
             const std::wstring partly = FolderPartlyDeletedText(NormalizeStoredPath(folder), result, L"收纳盒已保留。");
             if (!partly.empty())
                 NotifyUser(L"box-folder-kept", partly);
+            else if (result.unreachable)
+                NotifyUser(L"box-folder-kept", BoxFolderUnreachableText(folder, L"收纳盒"));
             // A No to the shell's question is the user's own answer.
             else if (result.outcome != RecycleOutcome::Declined)
                 NotifyUser(L"box-folder-kept",
@@ -907,7 +943,10 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
                     DeleteBox(box);
                 return;
             }
-            NotifyUser(L"box-folder-kept", RemovalStayedText(FullPathOf(folder), result.report.stayed) + L"\n收纳盒已保留。");
+            NotifyUser(L"box-folder-kept",
+                       result.unreachable
+                           ? BoxFolderUnreachableText(folder, L"收纳盒")
+                           : RemovalStayedText(FullPathOf(folder), result.report.stayed) + L"\n收纳盒已保留。");
         });
     };
     std::vector<Brevin::KelmOption> options;

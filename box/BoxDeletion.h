@@ -66,6 +66,11 @@ std::wstring BoxFolderKeptText(const std::wstring& names, const std::wstring& do
 // The message that such a folder is not removed and what it belongs to
 // ("收纳盒", "组件") stays.
 std::wstring ProtectedFolderKeptText(const std::wstring& folder, const std::wstring& kept);
+// The message that a box's folder is not a folder the system can reach
+// (gone, or on a drive or share that is away), so no file changed and
+// what it belongs to stays; a folder out of reach is never taken for an
+// empty one.
+std::wstring BoxFolderUnreachableText(const std::wstring& folder, const std::wstring& kept);
 
 // What a disband could not do as asked: files that stayed in the box (and
 // why), files put somewhere else than where they came from.
@@ -78,6 +83,10 @@ struct DisbandReport {
     };
     std::vector<Stayed> stayed;
     std::vector<Elsewhere> elsewhere;
+    // The box's folder (full path) when it could not be reached (a drive
+    // pulled out, a share away, a folder moved): nothing moved, and the
+    // box and its records stay.
+    std::wstring unreachable;
 };
 // Moves every record's object that lies in the box folder back to its
 // original path when that is a folder the user sees, else to the desktop
@@ -100,6 +109,8 @@ struct FolderRecycled {
     // Files gone from a folder that stayed: the shell deleted them for good
     // where the bin would not take the folder, and stopped half way.
     size_t deleted = 0;
+    // The folder could not be reached: nothing was tried (left is false).
+    bool unreachable = false;
 };
 // What the user hears of a box's folder that stayed though files in it
 // were deleted for good; kept names what stays with it ("收纳盒已保留。").
@@ -119,6 +130,8 @@ bool RecycleBoxFolder(const BoxWindowPtr& box, const std::wstring& folder,
 struct FolderRemoved {
     bool removed = false;
     RemovalReport report;
+    // The folder could not be reached: nothing was tried (removed is false).
+    bool unreachable = false;
 };
 // Any thread: the folder (a full path) and everything in it deleted for
 // good, never through a link; logged.

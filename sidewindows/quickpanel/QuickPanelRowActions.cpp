@@ -115,9 +115,13 @@ Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstrin
     std::wstring folder = NormalizeStoredPath(stored);
     while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/'))
         folder.pop_back();
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Disposal::Done;
+    // A folder out of reach (a drive pulled out, a share away) is not one
+    // already gone: its files would wait there with no box.
+    const DWORD attributes = GetFileAttributesW(LongPathForm(folder).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        Tell(BoxFolderUnreachableText(folder, L"组件"));
+        return Disposal::Kept;
+    }
     if (!MayRemoveBoxFolder(box, folder, hiddenId)) {
         Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"Refused to remove a protected folder: " + folder);
         Tell(ProtectedFolderKeptText(folder, L"组件"));
@@ -129,7 +133,8 @@ Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstrin
                 gone();
                 return;
             }
-            Tell(RemovalStayedText(FullPathOf(folder), result.report.stayed) + L"\n组件已保留。");
+            Tell(result.unreachable ? BoxFolderUnreachableText(folder, L"组件")
+                                    : RemovalStayedText(FullPathOf(folder), result.report.stayed) + L"\n组件已保留。");
             Rebuild();
         };
         if (box)
@@ -150,6 +155,8 @@ Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstrin
         const std::wstring partly = FolderPartlyDeletedText(folder, result, L"组件已保留。");
         if (!partly.empty())
             Tell(partly);
+        else if (result.unreachable)
+            Tell(BoxFolderUnreachableText(folder, L"组件"));
         // A No to the shell's question is the user's own answer.
         else if (result.outcome != RecycleOutcome::Declined)
             Tell(L"无法将文件夹移动到回收站，组件已保留：\n" + folder);

@@ -364,6 +364,36 @@ TEST_F(BoxDeletionTest, AFolderTheShellDeletedHalfWayIsToldAsSuch)
         << LastNoticeText(L"box-folder-kept");
 }
 
+// A box whose folder cannot be reached (its drive pulled out) is never
+// taken for an empty one: whichever action touches its files, nothing
+// moves, the box stays with its records, and the user hears why.
+TEST_F(BoxDeletionTest, ABoxWhoseFolderCannotBeReachedStaysWithItsRecords)
+{
+    const std::wstring id = s_boxRuntimes.at(folderBox).id;
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring home = store.File(L"home");
+    fs::create_directories(home);
+    Add(folderBox, boxFolder + L"\\a.txt", home + L"\\a.txt");
+    fs::rename(boxFolder, store.File(L"away"));
+    using Choice = std::pair<const wchar_t*, const wchar_t*>;
+    for (const auto& [choice, kind] :
+         {Choice{L"解散并归位", L"box-disband"}, Choice{L"移动文件到回收站", L"box-folder-kept"},
+          Choice{L"彻底删除文件", L"box-folder-kept"}}) {
+        AnswerDeleteWith(choice);
+        const int told = TimesUserNotified(kind);
+        ShowDeleteBoxDialog(folderBox);
+        ASSERT_TRUE(WaitForFileJob([] { return false; }));
+        ASSERT_TRUE(FindBoxRuntime(folderBox)) << WideToUtf8(choice);
+        EXPECT_TRUE(FindBoxObject(s_desktopContainerStore, id));
+        EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{boxFolder + L"\\a.txt"});
+        ASSERT_EQ(TimesUserNotified(kind), told + 1) << WideToUtf8(choice);
+        EXPECT_NE(LastNoticeText(kind).find(L"不存在或无法访问"), std::wstring::npos) << WideToUtf8(choice);
+    }
+    fs::rename(store.File(L"away"), boxFolder);
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\a.txt"));
+    EXPECT_FALSE(fs::exists(home + L"\\a.txt"));
+}
+
 TEST_F(BoxDeletionTest, RemovingOnlyTheBoxKeepsItsFilesAndNamesTheFolderTheyStayIn)
 {
     AnswerDeleteWith(L"仅删除组件");

@@ -209,6 +209,22 @@ TEST_F(QuickPanelTest, AFolderTwoHiddenBoxesShareStaysWhenOneOfThemIsDeleted)
     EXPECT_TRUE(WasUserNotified(L"quick-panel-delete"));
 }
 
+// A folder out of reach (its drive pulled out) is not one already gone:
+// deleting its files keeps the box, and says why.
+TEST_F(QuickPanelTest, AHiddenBoxWhoseFolderCannotBeReachedStaysUnlessOnlyTheBoxGoes)
+{
+    AddHidden(L"h00010", L"Ten");
+    s_quickPanelStore[L"TempList"][L"h00010"][L"TargetFolder"] = temp.File(L"unplugged\\temp_h00010");
+    BuildQuickPanelList();
+    for (const FolderChoice choice : {FolderChoice::Remove, FolderChoice::Recycle}) {
+        EXPECT_FALSE(RemoveHiddenComponent(L"h00010", choice));
+        EXPECT_TRUE(HasMember(s_quickPanelStore, L"TempList", L"h00010"));
+        EXPECT_NE(LastNoticeText(L"quick-panel-delete").find(L"不存在或无法访问"), std::wstring::npos);
+    }
+    EXPECT_TRUE(RemoveHiddenComponent(L"h00010", FolderChoice::Keep));
+    EXPECT_FALSE(HasMember(s_quickPanelStore, L"TempList", L"h00010"));
+}
+
 TEST_F(QuickPanelTest, RecyclingAHiddenBoxSendsTheFolderItselfToTheRecycleBin)
 {
     // The test's own Trash (see tests/CMakeLists.txt), where Wine puts what
