@@ -701,18 +701,23 @@ bool RunFolderJob(const BoxWindowPtr& box, const std::wstring& full, std::functi
                   std::function<void(const Result&)> done)
 {
     const RepaintTarget target{box, box ? box->GetHwnd() : nullptr};
-    const bool started = StartFileJob(box, [full, target, work = std::move(work), done = std::move(done)] {
+    KeepRefreshOffWhileFolderLeaves(box, true);
+    const bool started = StartFileJob(box, [box, full, target, work = std::move(work), done = std::move(done)] {
         s_copyProgress.SetCurrentName(full);
         PostRepaint(target, false);
         const Result result = work(target.hwnd);
-        PostFromJob([result, done] {
+        PostFromJob([box, result, done] {
+            KeepRefreshOffWhileFolderLeaves(box, false);
             if (done)
                 done(result);
         });
         EndFileJobWorker(target);
     });
-    if (!started && !FileActionGate::IsClosed())
-        NotifyUser(L"box-delete-busy", kOtherJobRunsText);
+    if (!started) {
+        KeepRefreshOffWhileFolderLeaves(box, false);
+        if (!FileActionGate::IsClosed())
+            NotifyUser(L"box-delete-busy", kOtherJobRunsText);
+    }
     return started;
 }
 

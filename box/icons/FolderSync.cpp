@@ -349,9 +349,22 @@ void AddFolderRefreshListener(std::function<void(const BoxWindowPtr&)> listener)
         RefreshListeners().push_back(std::move(listener));
 }
 
+namespace
+{
+std::unordered_set<const KelmWindow*> s_foldersLeaving;
+} // namespace
+
 void ForgetFolderWatches()
 {
     s_refreshStates.clear();
+}
+
+void KeepRefreshOffWhileFolderLeaves(const BoxWindowPtr& box, bool leaving)
+{
+    if (leaving)
+        s_foldersLeaving.insert(box.get());
+    else
+        s_foldersLeaving.erase(box.get());
 }
 
 void RefreshFolderBoxes()
@@ -363,7 +376,7 @@ void RefreshFolderBoxes()
     std::vector<std::pair<BoxWindowPtr, std::wstring>> boxes;
     for (const auto& [window, runtime] : s_boxRuntimes) {
         if (window && runtime.UseTargetFolder && !runtime.isMinimized && runtime.TargetFolder != L"bvn!NULL" &&
-            !runtime.IsPseudoBox())
+            !runtime.IsPseudoBox() && !s_foldersLeaving.count(window.get()))
             boxes.emplace_back(window, runtime.TargetFolder);
     }
     // The watches of boxes gone, folded or no longer on a folder close.

@@ -44,6 +44,10 @@ void AddFolderRefreshListener(std::function<void(const BoxWindowPtr&)> listener)
 // Closes the refresh's hold on every folder (before a box's folder is
 // removed); the next refresh lists every folder box once again.
 void ForgetFolderWatches();
+// While a box's folder leaves whole (to the Recycle Bin or for good, on a
+// file job) the refresh neither lists nor watches it: an open watch would
+// keep the folder in place. UI thread only.
+void KeepRefreshOffWhileFolderLeaves(const BoxWindowPtr& box, bool leaving);
 // Thread timer procedure of the UI thread for the 2600 ms folder refresh
 // (SetTimer(nullptr, 0, 2600, RefreshFolderBoxesTimer)).
 void CALLBACK RefreshFolderBoxesTimer(HWND window, UINT message, UINT_PTR id, DWORD time);

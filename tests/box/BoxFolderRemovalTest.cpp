@@ -9,6 +9,7 @@
 #include "app/KelmStorage.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
+#include "box/icons/FolderSync.h"
 #include "common/DirectoryLink.h"
 
 using namespace TessikDesktopContainer;
@@ -94,4 +95,22 @@ TEST_F(BoxFolderRemovalTest, RemovingABoxFolderNeverReachesThroughALinkToAFileOr
             EXPECT_NE(std::find(report.stayed.begin(), report.stayed.end(), link), report.stayed.end());
         }
     }
+}
+
+// The folder refresh keeps its hands off a folder on its way out: a watch
+// it opened meanwhile would keep the folder in place.
+TEST_F(BoxFolderRemovalTest, TheFolderRefreshDoesNotHoldAFolderThatIsLeaving)
+{
+    const std::wstring folder = s_boxRuntimes.at(folderBox).TargetFolder;
+    for (int i = 0; i < 200; ++i)
+        TempFolder::WriteBytes(folder + L"\\f" + std::to_wstring(i) + L".txt", "f");
+    FolderRemoved result;
+    ASSERT_TRUE(DeleteBoxFolderPermanently(folderBox, folder, [&result](const FolderRemoved& done) { result = done; }));
+    RefreshFolderBoxes();
+    ASSERT_TRUE(WaitForFileJob([] {
+        RefreshFolderBoxes();
+        return false;
+    }));
+    EXPECT_TRUE(result.removed);
+    EXPECT_FALSE(fs::exists(folder));
 }
