@@ -609,28 +609,42 @@ std::wstring DisbandReportText(const DisbandReport& report)
 namespace
 {
 
-// The files under folder, links counted as entries and never entered.
-size_t FilesUnder(const std::wstring& folder)
-{
+// What a folder holds: its files, and the links in it (never entered),
+// which Wine shows as plain entries where they lead to a file.
+struct FolderContent {
     size_t files = 0;
+    std::vector<std::wstring> links;
+};
+
+void Walk(const std::wstring& folder, FolderContent& content)
+{
     ForEachFolderEntry(folder, [&](const std::wstring& name, unsigned long attributes) {
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            files += FilesUnder(folder + L"\\" + name);
+        const std::wstring path = folder + L"\\" + name;
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || CheckEntry(path) != EntryCheck::Itself)
+            content.links.push_back(path);
+        else if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            Walk(path, content);
         else
-            ++files;
+            ++content.files;
         return true;
     });
-    return files;
 }
 
 } // namespace
 
-std::wstring FolderPartlyDeletedText(const std::wstring& folder, const FolderRecycled& result, const std::wstring& kept)
+std::wstring FolderStayedText(const std::wstring& folder, const FolderRecycled& result, const std::wstring& what)
 {
-    if (result.deleted == 0)
-        return L"";
-    return L"收纳盒文件夹“" + folder + L"”没有全部移到回收站：回收站无法接收它，其中 " +
-           std::to_wstring(result.deleted) + L" 个文件已被永久删除，其余仍在文件夹中。" + kept;
+    if (result.deleted > 0)
+        return L"收纳盒文件夹“" + folder + L"”没有全部移到回收站：回收站无法接收它，其中 " +
+               std::to_wstring(result.deleted) + L" 个文件已被永久删除，其余仍在文件夹中。" + what + L"已保留。";
+    if (result.unreachable)
+        return BoxFolderUnreachableText(folder, what);
+    if (!result.links.empty())
+        return L"收纳盒文件夹“" + folder +
+               L"”中有指向其他位置的链接（链接不会被跟随）。回收站无法接收它时，系统会连同链接指向的内容一起永久删除，"
+               L"所以它没有移到回收站，仍在原来的位置，没有被改动，" +
+               what + L"已保留：" + PathLinesText(result.links);
+    return L"";
 }
 
 FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner)
@@ -644,14 +658,23 @@ FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner)
         return result;
     }
     // What a shell that stops half way deleted for good is told, not
-    // hidden behind "not recycled".
-    const size_t before = FilesUnder(full);
+    // hidden behind "not recycled". Where the bin refuses the folder, the
+    // shell deletes it, and what its links lead to with it: a folder with
+    // links is not sent.
+    FolderContent before;
+    Walk(full, before);
+    if (!before.links.empty()) {
+        Log(L"ERROR", L"Container folder holds links, not recycled: " + full);
+        result.links = std::move(before.links);
+        return result;
+    }
     result.outcome = RecycleItemsAsking({full}, owner).front();
     result.left =
         result.outcome == RecycleOutcome::Recycled || result.outcome == RecycleOutcome::Deleted || !PathExists(full);
     if (!result.left) {
-        const size_t after = FilesUnder(full);
-        result.deleted = after < before ? before - after : 0;
+        FolderContent after;
+        Walk(full, after);
+        result.deleted = after.files < before.files ? before.files - after.files : 0;
         if (result.deleted > 0)
             Log(L"ERROR", L"Container folder stayed, " + std::to_wstring(result.deleted) +
                               L" files in it deleted for good as the user answered: " + full);
@@ -926,11 +949,8 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
                     DeleteBox(box);
                 return;
             }
-            const std::wstring partly = FolderPartlyDeletedText(NormalizeStoredPath(folder), result, L"收纳盒已保留。");
-            if (!partly.empty())
-                NotifyUser(L"box-folder-kept", partly);
-            else if (result.unreachable)
-                NotifyUser(L"box-folder-kept", BoxFolderUnreachableText(folder, L"收纳盒"));
+            if (const std::wstring why = FolderStayedText(NormalizeStoredPath(folder), result, L"收纳盒"); !why.empty())
+                NotifyUser(L"box-folder-kept", why);
             // A No to the shell's question is the user's own answer.
             else if (result.outcome != RecycleOutcome::Declined)
                 NotifyUser(L"box-folder-kept",

@@ -111,11 +111,15 @@ struct FolderRecycled {
     size_t deleted = 0;
     // The folder could not be reached: nothing was tried (left is false).
     bool unreachable = false;
+    // Links inside: it was not sent, since a shell that deletes what the
+    // bin refuses would delete what they lead to.
+    std::vector<std::wstring> links;
 };
-// What the user hears of a box's folder that stayed though files in it
-// were deleted for good; kept names what stays with it ("收纳盒已保留。").
-// Empty when none was.
-std::wstring FolderPartlyDeletedText(const std::wstring& folder, const FolderRecycled& result, const std::wstring& kept);
+// Why a box's folder stayed, where there is more to say than that the bin
+// did not take it: files in it deleted for good, a folder out of reach,
+// links inside it. what names what stays with it ("收纳盒", "组件").
+// Empty otherwise.
+std::wstring FolderStayedText(const std::wstring& folder, const FolderRecycled& result, const std::wstring& what);
 // Any thread: the folder (a full path) to the Recycle Bin in one operation
 // of the shell, whose questions stand in front of owner; logged.
 FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner);

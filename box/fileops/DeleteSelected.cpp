@@ -20,6 +20,7 @@
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/UndoList.h"
+#include "box/fileops/UndoRedo.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/NewPopupSelection.h"
@@ -489,7 +490,12 @@ void DeleteSelectionWorker(DeleteJob job)
             for (size_t k = 0; k < results.size(); ++k) {
                 outcomes[k] = results[k].outcome;
                 confirmed[k] = results[k].proven;
-                partly[k] = results[k].partly;
+                // Without a witness (its copy on another volume) the copy
+                // itself tells what the shell took of an item that stayed.
+                const DeleteJobItem& item = job.items[toRecycle[k]];
+                partly[k] = results[k].partly ||
+                            (outcomes[k] != RecycleOutcome::Recycled && outcomes[k] != RecycleOutcome::Deleted &&
+                             PathExists(item.path) && StampItem(item.path) != StampItem(item.tempCopyPath));
             }
         }
         std::vector<DeleteJobItem> refused;

@@ -188,7 +188,7 @@ RecycleOutcome RecycleAgain(UndoRecord& record, const BoxWindowPtr& box)
         }
         // Part of it was deleted for good: the copy is the only whole
         // version, and the user hears where it is. The record stays.
-        if (result.partly) {
+        if (result.partly || StampItem(record.path) != StampItem(copy)) {
             NotifyUser(L"redo-recycle", PartlyDeletedText(record.path, copy, BringCopyBesideItem(copy, record.path)));
             return RecycleOutcome::Declined;
         }

@@ -152,11 +152,8 @@ Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstrin
             gone();
             return;
         }
-        const std::wstring partly = FolderPartlyDeletedText(folder, result, L"组件已保留。");
-        if (!partly.empty())
-            Tell(partly);
-        else if (result.unreachable)
-            Tell(BoxFolderUnreachableText(folder, L"组件"));
+        if (const std::wstring why = FolderStayedText(folder, result, L"组件"); !why.empty())
+            Tell(why);
         // A No to the shell's question is the user's own answer.
         else if (result.outcome != RecycleOutcome::Declined)
             Tell(L"无法将文件夹移动到回收站，组件已保留：\n" + folder);

@@ -345,7 +345,7 @@ TEST_F(BoxDeletionTest, RecyclingTheFolderIsAJobAndTheBoxGoesOnceTheFolderLeft)
 // A folder the shell deleted half way where the bin would not take it
 // keeps its box, and the user hears that files were deleted, not that
 // nothing happened.
-TEST_F(BoxDeletionTest, AFolderTheShellDeletedHalfWayIsToldAsSuch)
+TEST_F(BoxDeletionTest, AFolderTheShellDeletedHalfWayOrOneWithLinksIsToldAsSuch)
 {
     AnswerDeleteWith(L"移动文件到回收站");
     const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
@@ -362,6 +362,29 @@ TEST_F(BoxDeletionTest, AFolderTheShellDeletedHalfWayIsToldAsSuch)
     EXPECT_TRUE(fs::exists(boxFolder + L"\\b.txt"));
     EXPECT_NE(LastNoticeText(L"box-folder-kept").find(L"其中 1 个文件已被永久删除"), std::wstring::npos)
         << LastNoticeText(L"box-folder-kept");
+
+    // A folder holding a link is not sent: a shell that deletes what the
+    // bin refuses would delete what the link leads to as well.
+    const std::wstring outside = store.File(L"outside");
+    fs::create_directories(outside);
+    TempFolder::WriteBytes(outside + L"\\doc.txt", "the user's");
+    if (!MakeLink(boxFolder + L"\\lnk", outside, true))
+        GTEST_SKIP() << "this system makes no links";
+    int sent = 0;
+    s_recycleShell = [&sent](const std::vector<std::wstring>& paths) {
+        ++sent;
+        for (const std::wstring& path : paths)
+            RemoveItemWithoutFollowingLinks(path);
+        return std::vector<RecycleOutcome>(paths.size(), RecycleOutcome::Recycled);
+    };
+    ShowDeleteBoxDialog(folderBox);
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
+    s_recycleShell = nullptr;
+    EXPECT_EQ(sent, 0);
+    EXPECT_TRUE(FindBoxRuntime(folderBox));
+    EXPECT_EQ(TempFolder::ReadBytes(outside + L"\\doc.txt"), "the user's");
+    EXPECT_NE(LastNoticeText(L"box-folder-kept").find(L"链接"), std::wstring::npos);
+    RemoveItemWithoutFollowingLinks(boxFolder + L"\\lnk");
 }
 
 // A box whose folder cannot be reached (its drive pulled out) is never
