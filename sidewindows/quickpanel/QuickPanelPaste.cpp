@@ -145,8 +145,10 @@ constexpr UINT kFollowInterval = 250;
 
 bool WorkPendsFor(const BoxWindowPtr& box)
 {
+    // A hold stands from the first look to the job's end, through the
+    // same-name question, whose own message loop the ticks run inside.
     return TessikDesktopContainer::BoxDropPending() || DropBeingLookedAt() || PasteBeingLookedAt() ||
-           FileJobWorksFor(box);
+           FileJobWorksFor(box) || BoxInUse::Busy(box);
 }
 
 void CALLBACK FollowTick(HWND, UINT, UINT_PTR timerId, DWORD)
