@@ -258,7 +258,10 @@ bool RenameIconFile(const BoxWindowPtr& box, const IconRecord& record, const Box
     // meanwhile): it goes back to the name it had, and no record takes the
     // new one.
     if (BY_HANDLE_FILE_INFORMATION after{}; EntryFacts(newPath, true, after) && !SameFileIdentity(before, after)) {
-        const bool back = MoveFileExW(LongPathForm(newPath).c_str(), LongPathForm(oldPath).c_str(), 0);
+        // Only an entry that is itself goes back: a link Wine lists as a
+        // plain file stays under the new name, and is named.
+        const bool back = EntryIsItself(newPath) &&
+                          MoveFileExW(LongPathForm(newPath).c_str(), LongPathForm(oldPath).c_str(), 0);
         NotifyUser(L"rename-failed:" + oldPath,
                    L"“" + GetPathFileName(oldPath) + L"”没有重命名：其他程序同时把它换成了另一个项目，" +
                        (back ? L"那个项目已改回原名。" : L"那个项目现在名为“" + name + L"”。"));

@@ -104,10 +104,12 @@ TEST(CommonHelpers, FoldersAndRecycleBin)
     auto recycleAnswering = [](const std::wstring& path) {
         std::atomic<int> result{-1};
         std::thread worker([&] { result = static_cast<int>(RecycleItemAsking(path)); });
-        for (int i = 0; i < 200 && result == -1; ++i) {
-            AnswerShellQuestions();
-            Sleep(50);
-        }
+        PumpUntil(
+            [&] {
+                AnswerShellQuestions();
+                return result != -1;
+            },
+            30000);
         worker.join();
         return static_cast<RecycleOutcome>(result.load());
     };
