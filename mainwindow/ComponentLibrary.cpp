@@ -10,6 +10,7 @@
 #include "app/KelmStorage.h"
 #include "box/BoxServices.h"
 #include "box/NewBoxKinds.h"
+#include "box/fileops/TempFolderSweep.h"
 #include "mainwindow/MainWindowDrawing.h"
 #include "sidewindows/magwin/TessikMagWin.h"
 #include "ui/controls/KelmBarrier.h"
@@ -215,8 +216,11 @@ std::wstring StoredContainerDir(const std::wstring& chosen)
 
 void ChangeContainerDir()
 {
+    if (RefusedToChangeBoxRootWhileFileJobRuns())
+        return;
     const std::wstring chosen = TessikDesktopContainer::ChooseExistingFolder(MainHwnd());
-    if (chosen.empty())
+    // A job may have started while the folder was being chosen.
+    if (chosen.empty() || RefusedToChangeBoxRootWhileFileJobRuns())
         return;
     s_appStore[L"TessikRef"][L"containerDir"] = StoredContainerDir(chosen);
     SaveSettingsStore(s_appStore, L"无法保存新的收纳盒文件夹，下次启动时将恢复原来的文件夹。");

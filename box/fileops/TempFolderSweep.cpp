@@ -231,6 +231,11 @@ bool RefusedToRestoreWhileFileJobRuns()
     return RefusedWhileBusy(L"恢复备份");
 }
 
+bool RefusedToChangeBoxRootWhileFileJobRuns()
+{
+    return RefusedWhileBusy(L"修改默认收纳文件夹");
+}
+
 bool LetEveryKeptCopyGoBeforeRestart()
 {
     FileWorkerTracker& workers = FileWorkerTracker::GetInstance();

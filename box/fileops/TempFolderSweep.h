@@ -59,6 +59,10 @@ bool LetEveryKeptCopyGoBeforeRestart();
 // plan or question holds a box.
 bool RefusedToClearWhileFileJobRuns();
 bool RefusedToRestoreWhileFileJobRuns();
+// The default box folder names the temporary folder every running job and
+// open question keeps its copies in, and workers read it while they run:
+// it changes only once nothing works for a box.
+bool RefusedToChangeBoxRootWhileFileJobRuns();
 // Clearing user data, before anything is cleared: every undo record leaves
 // as at quit, then every known temporary folder is swept; what went where
 // is told over owner before the data folder (and the list with it) goes.

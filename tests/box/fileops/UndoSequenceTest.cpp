@@ -1791,6 +1791,7 @@ TEST_F(UndoSequenceTest, ClearingUserDataLetsEveryKeptCopyGoFirst)
         ASSERT_TRUE(hold.Holds());
         EXPECT_TRUE(RefusedToClearWhileFileJobRuns());
         EXPECT_TRUE(RefusedToRestoreWhileFileJobRuns());
+        EXPECT_TRUE(RefusedToChangeBoxRootWhileFileJobRuns());
     }
     ASSERT_FALSE(RefusedToClearWhileFileJobRuns());
 
