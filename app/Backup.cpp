@@ -753,8 +753,11 @@ LogRemoval RemoveLogFiles(const std::wstring& folder, const std::wstring& keep)
             result.keptOpenLog = true;
             continue;
         }
-        // A link listed as a plain file would take the file behind it.
-        if (EntryIsItself(it->path().wstring()) && DeleteFileW(it->path().c_str()))
+        // A file the logger did not write is the user's: it stays, untold,
+        // as a subfolder does.
+        if (!IsProgramLogFile(it->path().wstring()))
+            continue;
+        if (DeleteFileW(it->path().c_str()))
             ++result.removed;
         else
             ++result.failed;

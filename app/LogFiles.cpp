@@ -1,6 +1,9 @@
 #include "app/LogFiles.h"
 
+#include <windows.h>
+
 #include <cwchar>
+#include <cwctype>
 #include <filesystem>
 
 #include "app/FileRemoval.h"
@@ -15,7 +18,67 @@ std::wstring FormatTime(const wchar_t* format, const std::tm& localTime)
     return std::wstring(text, length);
 }
 
+// "NNNN_NN_NN_NN.txt" with two or more digits at the end, any case of the
+// extension.
+bool HasLogFileName(const std::wstring& name)
+{
+    const size_t dot = name.size() >= 4 ? name.size() - 4 : 0;
+    if (name.size() < 17 || _wcsicmp(name.c_str() + dot, L".txt") != 0)
+        return false;
+    for (size_t i = 0; i < dot; ++i) {
+        const bool separator = i == 4 || i == 7 || i == 10;
+        if (separator ? name[i] != L'_' : !std::iswdigit(name[i]))
+            return false;
+    }
+    return true;
+}
+
+// The bytes begin as FormatLogLine's lines do: "[module][" then the time in
+// its fixed shape, then "][LEVEL] ".
+bool BeginsAsLogLine(const std::string& bytes)
+{
+    if (bytes.empty() || bytes[0] != '[')
+        return false;
+    const size_t close = bytes.find("][", 1);
+    if (close == std::string::npos || bytes.find_first_of("\r\n", 1) < close)
+        return false;
+    const char* shape = "0000/00/00 00:00:00][";
+    size_t at = close + 2;
+    for (const char* c = shape; *c; ++c, ++at) {
+        if (at >= bytes.size() || (*c == '0' ? !std::isdigit(static_cast<unsigned char>(bytes[at])) : bytes[at] != *c))
+            return false;
+    }
+    const size_t levelEnd = bytes.find("] ", at);
+    if (levelEnd == std::string::npos || levelEnd == at)
+        return false;
+    for (size_t i = at; i < levelEnd; ++i) {
+        if (!std::isupper(static_cast<unsigned char>(bytes[i])))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+bool IsProgramLogFile(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    if (!HasLogFileName(slash == std::wstring::npos ? path : path.substr(slash + 1)))
+        return false;
+    // A link listed as a plain file would take the file behind it.
+    if (!EntryIsItself(path))
+        return false;
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    std::string bytes(96, '\0');
+    DWORD read = 0;
+    const bool ok = ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) != FALSE;
+    CloseHandle(file);
+    bytes.resize(ok ? read : 0);
+    return BeginsAsLogLine(bytes);
+}
 
 std::wstring FormatLogLine(const std::wstring& module, const std::wstring& level, const std::tm& localTime,
                            const std::wstring& text)
@@ -95,9 +158,11 @@ LogCleanupResult RemoveExpiredLogFiles(const std::wstring& folder, std::chrono::
         // shift by the difference of the two clocks' "now".
         const auto writtenSystem = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
             written - fs::file_time_type::clock::now() + std::chrono::system_clock::now());
-        // A link listed as a plain file would take the file behind it.
-        if (IsLogFileExpired(now - writtenSystem) && EntryIsItself(it->path().wstring()) &&
-            fs::remove(it->path(), entryError) && !entryError)
+        // The folder may hold the user's own files too (a box may show it,
+        // it may lead elsewhere): only the program's own logs go.
+        if (!IsLogFileExpired(now - writtenSystem) || !IsProgramLogFile(it->path().wstring()))
+            ++result.kept;
+        else if (fs::remove(it->path(), entryError) && !entryError)
             ++result.removed;
         else
             ++result.kept;

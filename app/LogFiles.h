@@ -34,7 +34,13 @@ struct LogCleanupResult {
     int kept = 0;
 };
 
-// Removes the regular files (not subfolders) of the folder whose last write
-// lies more than 48 whole hours before now. Never throws; a file that
-// cannot be removed stays.
+// A file the logger wrote: a plain file (not a link) with a name the logger
+// gives and a first line the logger writes. The log folder may hold other
+// files (a box may show it, it may be a link to another folder): those are
+// never the program's to remove.
+bool IsProgramLogFile(const std::wstring& path);
+
+// Removes the program's log files (not subfolders, not other files) of the
+// folder whose last write lies more than 48 whole hours before now. Never
+// throws; a file that cannot be removed stays.
 LogCleanupResult RemoveExpiredLogFiles(const std::wstring& folder, std::chrono::system_clock::time_point now);

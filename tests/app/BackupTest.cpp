@@ -582,11 +582,12 @@ TEST(AutoBackupInterval, BacksUpEveryIntervalAndNeverAtZero)
     EXPECT_STREQ(BackupIntervalText(0), L"从不自动备份");
 }
 
-TEST(LogClearing, KeepsTheOpenLogAndSubFolders)
+TEST(LogClearing, KeepsTheOpenLogSubFoldersAndOtherFiles)
 {
     TempFolder temp;
-    TempFolder::WriteBytes(temp.File(L"2026_12_01_00.txt"), "old");
-    TempFolder::WriteBytes(temp.File(L"2026_12_07_00.txt"), "open");
+    TempFolder::WriteBytes(temp.File(L"2026_12_01_00.txt"), "[Tessik][2026/12/01 08:05:09][INFO] old\r\n");
+    TempFolder::WriteBytes(temp.File(L"2026_12_07_00.txt"), "[Tessik][2026/12/07 08:05:09][INFO] open\r\n");
+    TempFolder::WriteBytes(temp.File(L"2026_12_02_00.txt"), "the user's own file");
     std::filesystem::create_directories(temp.Path() / L"kept");
     const LogRemoval removal = RemoveLogFiles(temp.Path().wstring(), temp.File(L"2026_12_07_00.txt"));
     EXPECT_TRUE(removal.folderFound);
@@ -594,6 +595,8 @@ TEST(LogClearing, KeepsTheOpenLogAndSubFolders)
     EXPECT_TRUE(removal.keptOpenLog);
     EXPECT_FALSE(std::filesystem::exists(temp.File(L"2026_12_01_00.txt")));
     EXPECT_TRUE(std::filesystem::exists(temp.File(L"2026_12_07_00.txt")));
+    EXPECT_TRUE(std::filesystem::exists(temp.File(L"2026_12_02_00.txt")));
+    EXPECT_EQ(removal.failed, 0);
     EXPECT_TRUE(std::filesystem::is_directory(temp.Path() / L"kept"));
     EXPECT_FALSE(RemoveLogFiles(temp.File(L"missing"), L"").folderFound);
 }

@@ -45,7 +45,7 @@ TEST(KeptBoxFolders, ClearingNeverReachesThroughALinkToAFileOrAnEmptyFolder)
     const std::wstring data = temp.File(L"data");
     fs::create_directories(data + L"\\logs");
     TempFolder::WriteBytes(data + L"\\Tessik.kelm", "store");
-    TempFolder::WriteBytes(data + L"\\logs\\2026_12_01_00.txt", "log");
+    TempFolder::WriteBytes(data + L"\\logs\\2026_12_01_00.txt", "[Tessik][2026/12/01 08:05:09][INFO] log\r\n");
     OutsideLinks inData, inLogs;
     if (!inData.Make(data, temp.File(L"outside")) || !inLogs.Make(data + L"\\logs", temp.File(L"outside2")))
         GTEST_SKIP() << "this system makes no links";

@@ -76,25 +76,38 @@ TEST(LogFileNames, ExpiresAfterMoreThan48WholeHours)
     EXPECT_FALSE(IsLogFileExpired(-hours(100))); // a clock set back
 }
 
-TEST(LogCleanup, RemovesOnlyRegularFilesOlderThan48Hours)
+TEST(LogCleanup, RemovesOnlyTheProgramsOwnLogsOlderThan48Hours)
 {
     using namespace std::chrono;
     TempFolder folder;
     const auto now = system_clock::now();
-    TempFolder::WriteBytes(folder.File(L"old.txt"), "x");
-    TempFolder::WriteBytes(folder.File(L"recent.txt"), "x");
+    const char* line = "[Tessik][2026/12/01 08:05:09][INFO] Tessik started\r\n";
+    const struct {
+        const wchar_t* name;
+        const char* bytes;
+        int hoursOld;
+        bool goes;
+    } files[] = {
+        {L"2026_12_01_00.txt", line, 49, true},
+        {L"2026_12_01_01.txt", line, 47, false},
+        // The folder may be shown by a box or lead elsewhere: what the
+        // logger did not write is the user's.
+        {L"2026_12_01_02.txt", "my notes", 100, false},
+        {L"report.txt", line, 100, false},
+        {L"2026_12_01_03.txt", "", 100, false},
+        {L"sub\\2026_12_01_00.txt", line, 100, false},
+    };
     std::filesystem::create_directories(folder.Path() / L"sub");
-    TempFolder::WriteBytes(folder.File(L"sub\\old.txt"), "x");
-    SetLastWrite(folder.File(L"old.txt"), now - hours(49));
-    SetLastWrite(folder.File(L"recent.txt"), now - hours(47));
-    SetLastWrite(folder.File(L"sub\\old.txt"), now - hours(100));
+    for (const auto& file : files) {
+        TempFolder::WriteBytes(folder.File(file.name), file.bytes);
+        SetLastWrite(folder.File(file.name), now - hours(file.hoursOld));
+    }
 
     const LogCleanupResult result = RemoveExpiredLogFiles(folder.Path().wstring(), now);
     EXPECT_TRUE(result.listed);
     EXPECT_EQ(result.removed, 1);
-    EXPECT_FALSE(std::filesystem::exists(folder.File(L"old.txt")));
-    EXPECT_TRUE(std::filesystem::exists(folder.File(L"recent.txt")));
-    EXPECT_TRUE(std::filesystem::exists(folder.File(L"sub\\old.txt")));
+    for (const auto& file : files)
+        EXPECT_EQ(std::filesystem::exists(folder.File(file.name)), !file.goes) << std::filesystem::path(file.name);
 }
 
 TEST(LogCleanup, MissingFolderIsReportedNotThrown)
