@@ -212,7 +212,10 @@ void CreateComUnchecked(std::wstring id, const std::wstring& targetFolder, bool 
     search.SetOwnBox(box);
     search.SetOverlayMode(true);
     LoadBoxIcons(manager, id);
-    if (runtime.UseTargetFolder)
+    // The stored records show at once; the folder is listed on the refresh's
+    // worker and they follow it a moment later. A folded box, which the
+    // refresh does not follow, is brought in step here.
+    if (runtime.UseTargetFolder && !RefreshBoxFolderSoon(box))
         SyncBoxFolder(manager, runtime.TargetFolder, true);
 
     RestartOnDisplayChange();

@@ -35,18 +35,30 @@ void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRep
 // box's folders are listed again only when their change notifications
 // fired, the folders were replaced, the box's records or folder changed,
 // or no notification can be had; a box new to the refresh (or unfolded)
-// is listed at once.
+// is listed at once. The listing runs on a worker; its box's records
+// follow on the UI thread when it comes back, unless the box went, folded,
+// changed folder or had its records changed meanwhile (then it is listed
+// again). UI thread only.
 void RefreshFolderBoxes();
-// Runs after a pass of the refresh changed boxes' records to follow their
-// folders, once per changed box: a view of the box kept elsewhere (the
-// quick panel's) follows it too. UI thread only.
+// The same for one box, now, whether or not its folder's notification
+// fired: for a box just made, or after the program moved files of its
+// folder. False when the refresh does not follow the box (folded, no
+// folder, a pseudo box): SyncBoxFolder is the way then. UI thread only.
+bool RefreshBoxFolderSoon(const BoxWindowPtr& box);
+// Whether a listing of the refresh is on its way to a box. UI thread only.
+bool FolderListingsOnTheirWay();
+// Runs after the refresh changed a box's records to follow its folders,
+// once per change: a view of the box kept elsewhere (the quick panel's)
+// follows it too. UI thread only.
 void AddFolderRefreshListener(std::function<void(const BoxWindowPtr&)> listener);
 // Closes the refresh's hold on every folder (before a box's folder is
-// removed); the next refresh lists every folder box once again.
+// removed), its worker's too; the next refresh lists every folder box once
+// again.
 void ForgetFolderWatches();
 // While a box's folder leaves whole (to the Recycle Bin or for good, on a
 // file job) the refresh neither lists nor watches it: an open watch would
-// keep the folder in place. UI thread only.
+// keep the folder in place, and so would a listing, which is stopped and
+// waited for. UI thread only.
 void KeepRefreshOffWhileFolderLeaves(const BoxWindowPtr& box, bool leaving);
 // Thread timer procedure of the UI thread for the 2600 ms folder refresh
 // (SetTimer(nullptr, 0, 2600, RefreshFolderBoxesTimer)).

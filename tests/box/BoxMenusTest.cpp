@@ -27,6 +27,7 @@
 #include "BoxTestSupport.h"
 #include "box/BoxTitleMenu.h"
 #include "box/fileops/UndoRedo.h"
+#include "box/icons/FolderSync.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/controls/KelmButton.h"
@@ -59,6 +60,8 @@ protected:
         for (auto& [window, runtime] : s_boxRuntimes) {
             if (runtime.id == id) {
                 PumpUntil([&] { return IsWindowVisible(window->GetHwnd()) != FALSE; }, 10000);
+                // The box's folder is listed on the refresh's worker.
+                EXPECT_TRUE(PumpUntil([] { return !FolderListingsOnTheirWay(); }, 10000));
                 return window;
             }
         }

@@ -17,6 +17,7 @@
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/PasteIntoBox.h"
+#include "box/icons/FolderSync.h"
 #include "box/icons/KelmIconManager.h"
 #include "common/WindowTestSupport.h"
 #include "ui/core/DpiScale.h"
@@ -53,6 +54,8 @@ inline std::vector<BoxWindowPtr> CreateTestBoxes(const TempFolder& store, const 
         for (const auto& entry : s_boxRuntimes)
             before.push_back(entry.first);
         TessikDesktopContainer::CreateCom(L"NULL", folder ? store.File(L"root") : L"NULL", false, 1);
+        // The box's folder is listed on the refresh's worker.
+        EXPECT_TRUE(PumpUntil([] { return !FolderListingsOnTheirWay(); }, 10000));
         for (const auto& entry : s_boxRuntimes)
             if (std::find(before.begin(), before.end(), entry.first) == before.end())
                 boxes.push_back(entry.first);

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "IconTestSupport.h"
+#include "common/WindowTestSupport.h"
 #include "box/fileops/PartFileJournal.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/icons/FolderSync.h"
@@ -41,17 +42,22 @@ protected:
         return names;
     }
 
+    // One pass of the refresh, and the answers of the listings it began.
+    void Refresh()
+    {
+        RefreshFolderBoxes();
+        EXPECT_TRUE(PumpUntil([] { return !FolderListingsOnTheirWay(); }, 10000));
+    }
     // Runs the refresh until the view shows the names; a change made on
     // disk reaches the folder's notification a moment later.
     bool RefreshUntil(const std::vector<std::wstring>& names)
     {
-        for (int i = 0; i < 250; ++i) {
-            RefreshFolderBoxes();
-            if (Names() == names)
-                return true;
-            Sleep(20);
-        }
-        return false;
+        return PumpUntil(
+            [&] {
+                Refresh();
+                return Names() == names;
+            },
+            5000);
     }
 
     std::wstring folder;
@@ -143,7 +149,7 @@ TEST_F(FolderSyncTest, NoRepaintDragAndMissingFolder)
     s_boxWindowHooks.dragInProgress = [] { return true; };
     Touch(L"b.txt");
     Sync();
-    RefreshFolderBoxes();
+    Refresh();
     EXPECT_EQ(View().Records().size(), 1u);
     s_boxWindowHooks.dragInProgress = nullptr;
 
@@ -185,6 +191,7 @@ TEST_F(FolderSyncTest, TimerSyncsRealUnfoldedFolderBoxes)
     BoxWindowPtr pseudo = AddBox(L"QUICK_PANEL_PHYS", foldedFolder);
 
     RefreshFolderBoxesTimer(nullptr, WM_TIMER, 0, 0);
+    EXPECT_TRUE(PumpUntil([] { return !FolderListingsOnTheirWay(); }, 10000));
     EXPECT_EQ(View().Records().size(), 1u);
     EXPECT_TRUE(s_boxIconManagers[folded].Records().empty());
     EXPECT_TRUE(s_boxIconManagers[pseudo].Records().empty());
@@ -222,7 +229,7 @@ TEST_F(FolderSyncTest, OnlyAPartFileAnEndedJobRecordedGoesAndAUserFileOfThatForm
 TEST_F(FolderSyncTest, RefreshFollowsChangesOfTheFolderAndOfTheView)
 {
     Touch(L"a.txt");
-    RefreshFolderBoxes();
+    Refresh();
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt"})) << "a box new to the refresh is listed at once";
 
     Touch(L"b.txt");
@@ -235,26 +242,26 @@ TEST_F(FolderSyncTest, RefreshFollowsChangesOfTheFolderAndOfTheView)
     // A record the program took away while its file stays comes back at
     // the next pass, though the folder did not change.
     View().Records().clear();
-    RefreshFolderBoxes();
+    Refresh();
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"c.txt"}));
 
     // A change seen while a file job runs is taken in once it ended.
     s_copyProgress.busy = true;
     Touch(L"d.txt");
     for (int i = 0; i < 20; ++i) {
-        RefreshFolderBoxes();
+        Refresh();
         Sleep(20);
     }
     s_copyProgress.busy = false;
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"c.txt"}));
-    RefreshFolderBoxes();
+    Refresh();
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"c.txt", L"d.txt"}));
 }
 
 TEST_F(FolderSyncTest, RefreshFollowsAFolderReplacedUnderItsPath)
 {
     Touch(L"old.txt");
-    RefreshFolderBoxes();
+    Refresh();
     ASSERT_EQ(Names(), (std::vector<std::wstring>{L"old.txt"}));
     ASSERT_TRUE(MoveFileW(folder.c_str(), temp.File(L"moved").c_str()));
     std::filesystem::create_directories(folder);
@@ -263,12 +270,12 @@ TEST_F(FolderSyncTest, RefreshFollowsAFolderReplacedUnderItsPath)
 
     // Folded, the box is left alone; unfolded, it is listed at once.
     s_boxRuntimes[box].isMinimized = true;
-    RefreshFolderBoxes();
+    Refresh();
     Touch(L"later.txt");
-    RefreshFolderBoxes();
+    Refresh();
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"new.txt"}));
     s_boxRuntimes[box].isMinimized = false;
-    RefreshFolderBoxes();
+    Refresh();
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"new.txt", L"later.txt"}));
 }
 
@@ -289,16 +296,43 @@ TEST_F(FolderSyncTest, AChangeBetweenABoxsFirstSyncAndTheRefreshShows)
     Sync(true);
 
     Touch(L"b.txt");
-    RefreshFolderBoxes();
+    Refresh();
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
 }
 
 TEST_F(FolderSyncTest, AFolderRemovedWhileWatchedGoesByTheNextRefresh)
 {
-    RefreshFolderBoxes();
+    Refresh();
     // Removed by another program: the refresh's watch must not keep it.
     ASSERT_TRUE(RemoveDirectoryW(folder.c_str()));
-    RefreshFolderBoxes();
+    Refresh();
     EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "a folder of that name can be made again";
+}
+
+TEST_F(FolderSyncTest, TheRefreshListsOnAWorkerAndABoxThatWentOrMovedMeanwhileGetsNothing)
+{
+    Touch(L"a.txt");
+    RefreshFolderBoxes();
+    EXPECT_TRUE(Names().empty()) << "the pass returns before the listing is back";
+    EXPECT_TRUE(PumpUntil([this] { return Names() == std::vector<std::wstring>{L"a.txt"}; }, 10000));
+
+    const auto folderWith = [this](const std::wstring& name, const std::wstring& file) {
+        const std::wstring path = temp.File(name);
+        std::filesystem::create_directories(path);
+        TempFolder::WriteBytes(path + L"\\" + file, "x");
+        return path;
+    };
+    BoxWindowPtr gone = AddBox(L"sync4", folderWith(L"gone", L"x.txt"));
+    BoxWindowPtr moved = AddBox(L"sync5", folderWith(L"left", L"y.txt"));
+    RefreshFolderBoxes();
+    s_boxRuntimes.erase(gone);
+    s_boxRuntimes[moved].TargetFolder = folderWith(L"new", L"z.txt");
+    EXPECT_TRUE(PumpUntil([] { return !FolderListingsOnTheirWay(); }, 10000));
+    EXPECT_TRUE(s_boxIconManagers[gone].Records().empty());
+    EXPECT_TRUE(s_boxIconManagers[moved].Records().empty()) << "nothing of the folder it left";
+    EXPECT_EQ(StoreWriteCount(), 1);
+    Refresh();
+    ASSERT_EQ(s_boxIconManagers[moved].Records().size(), 1u);
+    EXPECT_EQ(std::filesystem::path(s_boxIconManagers[moved].Records()[0].path).filename(), L"z.txt");
 }

@@ -148,8 +148,17 @@ TEST_F(QuickPanelContentTest, TheFolderRefreshReachesThePanelsViewOfTheBox)
 
     DeleteFileW((folder + L"\\a.txt").c_str());
     TempFolder::WriteBytes(folder + L"\\c.txt", "c");
-    RefreshFolderBoxes();
-    EXPECT_EQ(names(), (std::vector<std::wstring>{L"b.txt", L"c.txt"}));
+    // The refresh lists on a worker: the panel follows once the listing is
+    // back.
+    const auto refreshUntil = [&](const std::vector<std::wstring>& wanted) {
+        return PumpUntil(
+            [&] {
+                RefreshFolderBoxes();
+                return names() == wanted;
+            },
+            10000);
+    };
+    EXPECT_TRUE(refreshUntil({L"b.txt", L"c.txt"}));
     EXPECT_EQ(panel.selection, (std::set<int32_t>{0})) << "b.txt stays selected";
     EXPECT_EQ(panel.scrollOffset, 40);
 
@@ -158,8 +167,7 @@ TEST_F(QuickPanelContentTest, TheFolderRefreshReachesThePanelsViewOfTheBox)
     RefreshQuickPanelContent();
     EXPECT_TRUE(Main().empty());
     TempFolder::WriteBytes(folder + L"\\d.txt", "d");
-    RefreshFolderBoxes();
-    EXPECT_EQ(names(), (std::vector<std::wstring>{L"d.txt"}));
+    EXPECT_TRUE(refreshUntil({L"d.txt"}));
     ForgetFolderWatches();
 }
 
