@@ -12,7 +12,9 @@
 // keep the disk use sane) copied. Then the same 1,000 files moved into a box
 // that already holds 10,000 (half found in its folder, half from drops of
 // 1,000, each followed by the undo of one file, as a user's box fills): a
-// full box must take a drop about as fast as an empty one.
+// full box must take a drop about as fast as an empty one. On that box, a
+// file come into its folder: what the UI thread spends on listing the
+// folder itself, and on the refresh's road.
 #include <windows.h>
 
 #include <psapi.h>
@@ -372,6 +374,25 @@ int main()
         std::printf("filling drop %d onto %zu records: %.3f s to every record, %.3f s still, %.2f s CPU, longest "
                     "message %.0f ms; %.1f MB resident after its undo\n",
                     round + 1, held, times.records, times.still, times.cpu, times.longest * 1000.0, PrivateMegabytes());
+    }
+    // A file come into the full box's folder: the listing and the records'
+    // reconcile on the UI thread (SyncBoxFolder), beside the refresh's road
+    // (the listing on its worker, the reconcile on the UI thread).
+    for (int i = 0; i < 3 && result == 0; ++i) {
+        std::ofstream(fs::path(bench.Folder()) / (L"came" + std::to_wstring(i) + L".txt")) << "x";
+        auto start = Clock::now();
+        bench.Sync();
+        const double onUiThread = Seconds(start);
+        std::ofstream(fs::path(bench.Folder()) / (L"came_too" + std::to_wstring(i) + L".txt")) << "x";
+        start = Clock::now();
+        RefreshBoxFolderSoon(s_boxRuntimes.begin()->first);
+        const double asked = Seconds(start);
+        s_longestMessage = 0.0;
+        RunLoopUntil([] { return !FolderListingsOnTheirWay(); }, 30000);
+        std::printf("a file come into the folder of a box of %zu records: listed on the UI thread %.1f ms; on the "
+                    "refresh's worker %.1f ms to ask, longest message %.1f ms, in step after %.1f ms\n",
+                    bench.RecordCount(), onUiThread * 1000.0, asked * 1000.0, s_longestMessage * 1000.0,
+                    Seconds(start) * 1000.0);
     }
     const std::vector<std::wstring> last = MakeSmallFiles(root / L"last", L"z");
     // The system's move of the same files into the same full folder (and
