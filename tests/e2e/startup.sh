@@ -6,11 +6,15 @@ source "$(dirname "$0")/lib.sh"
 
 seed_app_store "containerDir : \"$(store_path "$WORK/boxes/root")\""
 mkdir -p "$DATA/logs"
-echo old > "$DATA/logs/old.txt"
-echo recent > "$DATA/logs/recent.txt"
+# Old logs are the logger's own (its names, its lines); the user's file
+# beside them is not, however old.
+OLD_LOG="$(date -d '-3 days' +%Y_%m_%d)_00.txt" RECENT_LOG="$(date -d '-2 days' +%Y_%m_%d)_00.txt"
+printf '[Tessik][2026/01/01 08:00:00][INFO] old\r\n' > "$DATA/logs/$OLD_LOG"
+printf '[Tessik][2026/01/01 08:00:00][INFO] recent\r\n' > "$DATA/logs/$RECENT_LOG"
+echo mine > "$DATA/logs/notes.txt"
 echo earlier > "$DATA/logs/${TODAY}_00.txt"
-touch -d '-49 hours' "$DATA/logs/old.txt"
-touch -d '-47 hours' "$DATA/logs/recent.txt"
+touch -d '-49 hours' "$DATA/logs/$OLD_LOG" "$DATA/logs/notes.txt"
+touch -d '-47 hours' "$DATA/logs/$RECENT_LOG"
 
 start_tessik
 pid=$LAST_PID
@@ -27,8 +31,9 @@ done
 [ -d "$WORK/boxes/root" ] || fail "box root folder not created"
 [ "$(stat -c %s "$DATA/Font-AwesomeFree.ttf")" -gt 100000 ] || fail "icon font not written"
 
-[ ! -e "$DATA/logs/old.txt" ] || fail "log older than 48 hours kept"
-[ -e "$DATA/logs/recent.txt" ] || fail "log of 47 hours removed"
+[ ! -e "$DATA/logs/$OLD_LOG" ] || fail "log older than 48 hours kept"
+[ -e "$DATA/logs/$RECENT_LOG" ] || fail "log of 47 hours removed"
+[ -e "$DATA/logs/notes.txt" ] || fail "a file the logger did not write was removed"
 log="$DATA/logs/${TODAY}_01.txt"
 [ -f "$log" ] || fail "log file ${TODAY}_01.txt missing: $(ls "$DATA/logs")"
 
