@@ -16,7 +16,7 @@ seed_app_store "containerDir : \"$(store_path "$WORK/boxes")\""
 mkdir -p "$DATA/logs/kept_folder" "$WORK/outside"
 printf 'keep' >"$WORK/outside/keep.txt"
 ln -s "$WORK/outside" "$DATA/linked"
-printf 'old\r\n' >"$DATA/logs/2020_01_01_00.txt"
+printf '[Tessik][2020/01/01 08:00:00][INFO] old\r\n' >"$DATA/logs/2020_01_01_00.txt"
 mkdir -p "$WORK/boxes"
 printf 'mine' >"$WORK/boxes/dropped.txt"
 
