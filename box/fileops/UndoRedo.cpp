@@ -1,35 +1,108 @@
 #include "box/fileops/UndoRedo.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/CommonHelpers.h"
+#include "app/FileActionGate.h"
 #include "app/FileRemoval.h"
+#include "app/Logger.h"
 #include "app/UserNotice.h"
 #include "box/BoxDeletion.h"
 #include "box/BoxFolderNames.h"
+#include "box/BoxInUse.h"
 #include "box/BoxRuntime.h"
 #include "box/PutBackPlan.h"
+#include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/UndoList.h"
-#include "box/icons/FolderSync.h"
 #include "box/icons/IconPersistence.h"
+#include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/KelmWindow.h"
 
 namespace
 {
 
+using TessikDesktopContainer::KelmIconManager;
+
 enum class MoveResult { Moved, SourceMissing, Failed };
+
+// The worker of one undo or redo step: what it has to tell the user goes
+// back to the UI thread with its outcome (notices are the UI thread's),
+// its progress goes to the card, and a move to another volume copies with
+// the job's options.
+struct StepWorker {
+    bool undo = true;
+    RepaintTarget target;
+    TransferOptions options;
+    std::vector<std::pair<std::wstring, std::wstring>> notices;
+};
+thread_local StepWorker* t_worker = nullptr;
+
+void Tell(const std::wstring& kind, const std::wstring& text)
+{
+    if (t_worker)
+        t_worker->notices.emplace_back(kind, text);
+    else
+        NotifyUser(kind, text);
+}
+
+// The card names the item being moved; done of count items are behind.
+void ShowProgress(const std::wstring& path, size_t done, size_t count)
+{
+    if (!t_worker)
+        return;
+    s_copyProgress.SetCurrentName(path);
+    s_copyProgress.fraction = count ? static_cast<float>(done) / static_cast<float>(count) : 0.0f;
+    PostRepaint(t_worker->target, true);
+}
+
+// The reason a move gives when it already told the user what became of
+// the item (part of it moved, part stayed).
+constexpr DWORD kMoveToldAlready = ERROR_SUCCESS;
 
 bool Exists(const std::wstring& path)
 {
     // An item that cannot even be looked at is treated as absent: the move
     // is skipped, nothing is harmed. A path of any length is looked at.
     return PathExists(path);
+}
+
+// A move to another volume as a drop makes it: a copy proven to be the
+// one made, then the removal of the source without following links; a
+// file another program holds stays where it was, its copy taken away
+// again. Part of a folder that could not leave is told here, with where
+// each part is now.
+MoveResult MoveAcrossVolumes(const std::wstring& from, const std::wstring& to, DWORD* why)
+{
+    TransferReport report;
+    const TransferResult result = MoveItem(from, to, false, t_worker ? t_worker->options : TransferOptions{}, &report);
+    const DWORD last = GetLastError();
+    if (result == TransferResult::Done)
+        return MoveResult::Moved;
+    const DWORD error = result == TransferResult::Cancelled ? ERROR_REQUEST_ABORTED
+                  : !report.failed.empty()            ? report.failed.front().error
+                  : report.removalError               ? report.removalError
+                                                      : last;
+    if (result == TransferResult::Incomplete) {
+        const bool undo = !t_worker || t_worker->undo;
+        std::wstring text = std::wstring(undo ? L"撤销" : L"重做") + L"没有完成：“" + GetPathFileName(from) +
+                            L"”只有一部分移动到了“" + to + L"”，以下内容仍在“" + from + L"”中（" +
+                            TransferErrorText(report.removalError ? report.removalError : kErrorLinkNotFollowed,
+                                              from) +
+                            L"）：" + PathLinesText(report.leftBehind);
+        for (const TransferFailure& failure : report.failed)
+            text += L"\n" + failure.path + L"（" + TransferErrorText(failure.error, failure.path) + L"）";
+        Tell(L"undo-move", text + L"\n没有任何内容丢失，这条记录已保留。");
+    }
+    if (why)
+        *why = result == TransferResult::Incomplete ? kMoveToldAlready : error ? error : ERROR_GEN_FAILURE;
+    return MoveResult::Failed;
 }
 
 // Moves without ever replacing what stands at the destination; why, when
@@ -59,15 +132,21 @@ MoveResult MoveWithoutReplacing(const std::wstring& from, const std::wstring& to
     }
     // The long form reaches a box folder deeper than the old path limit, as
     // the drop that brought the item did.
-    if (MoveFileExW(LongPathForm(from).c_str(), LongPathForm(to).c_str(), MOVEFILE_COPY_ALLOWED))
+    if (MoveFileExW(LongPathForm(from).c_str(), LongPathForm(to).c_str(), 0))
         return MoveResult::Moved;
     const DWORD error = GetLastError();
+    // Another volume: the system's own copy would leave the original
+    // beside its copy when it cannot be deleted, and moves no folder.
+    if (error == ERROR_NOT_SAME_DEVICE)
+        return MoveAcrossVolumes(from, to, why);
     return failed(error ? error : ERROR_GEN_FAILURE);
 }
 
 // why: the reason MoveWithoutReplacing gave.
 void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to, DWORD why)
 {
+    if (why == kMoveToldAlready)
+        return;
     std::wstring text = std::wstring(undo ? L"无法撤销：" : L"无法重做：") + L"“" + from + L"”不能移动到“" + to + L"”";
     // A folder the item would go back into that is no longer there is the
     // reason, and the only one the user can act on.
@@ -77,7 +156,7 @@ void TellMoveFailed(bool undo, const std::wstring& from, const std::wstring& to,
         text += L"。文件夹“" + folder + L"”已不存在（可能已被移动、改名或删除），没有移动任何内容。";
     else
         text += L"（" + TransferErrorText(why, from) + L"）。";
-    NotifyUser(L"undo-move", text);
+    Tell(L"undo-move", text);
 }
 
 // What became of one undo or redo: done (the record changes lists),
@@ -119,7 +198,7 @@ Outcome KeptCopyGone(bool undo, const UndoRecord& record, const std::wstring& co
         text += name + L"无法放回。" + where + L"（可能已被移到回收站或被删除）。";
     if (PlaceReachable(copy))
         return Outcome::Leaves;
-    NotifyUser(L"undo-copy-gone", text + L"\n这条记录已保留，那个位置可以访问后可以再试。");
+    Tell(L"undo-copy-gone", text + L"\n这条记录已保留，那个位置可以访问后可以再试。");
     return Outcome::Refused;
 }
 
@@ -133,7 +212,7 @@ bool ChangedSinceMade(const UndoRecord& record)
     // Another item of the same name says so in its own words.
     if (record.identity.known && IdentifyItem(record.path) != record.identity)
         return false;
-    NotifyUser(L"undo-changed",
+    Tell(L"undo-changed",
                L"无法撤销新建：“" + GetPathFileName(record.path) +
                    L"”在新建之后已被修改，撤销会把修改过的内容移走。\n它仍在原处；不再需要时可以自行删除。");
     return true;
@@ -163,7 +242,9 @@ std::wstring ReplacedSinceText(const std::wstring& path)
 // item goes to the bin again, once a fresh copy of it is kept for undo
 // (the item may have changed since the first delete). Anything but
 // Recycled leaves the item in place and the record as it was.
-RecycleOutcome RecycleAgain(UndoRecord& record, const BoxWindowPtr& box)
+// copy: a free kept-copy path in the temporary folder; owner: the window
+// the shell's question stands over.
+RecycleOutcome RecycleAgain(UndoRecord& record, const std::wstring& copy, HWND owner)
 {
     // Nothing is there to delete: nothing is kept, and undo has nothing to
     // put back.
@@ -172,14 +253,13 @@ RecycleOutcome RecycleAgain(UndoRecord& record, const BoxWindowPtr& box)
         record.recycleConfirmed = false;
         return RecycleOutcome::Recycled;
     }
-    const std::wstring copy = TempCopyPath(record.path);
     RecycleOutcome outcome = RecycleOutcome::Refused;
-    if (CopyItem(record.path, copy, true, TransferOptions{}) == TransferResult::Done) {
+    const TransferResult kept = CopyItem(record.path, copy, true, t_worker ? t_worker->options : TransferOptions{});
+    if (kept == TransferResult::Done) {
         // Only a recycle proven by its witness lets the copy be deleted
         // later; a delete for good by the user's answer keeps it.
         const WitnessedRecycle result =
-            RecycleWitnessedBesideCopies({record.path}, box && IsWindow(box->GetHwnd()) ? box->GetHwnd() : nullptr)
-                .front();
+            RecycleWitnessedBesideCopies({record.path}, owner && IsWindow(owner) ? owner : nullptr).front();
         outcome = result.outcome;
         if (outcome == RecycleOutcome::Recycled || !Exists(record.path)) {
             record.tempPath = copy;
@@ -189,13 +269,14 @@ RecycleOutcome RecycleAgain(UndoRecord& record, const BoxWindowPtr& box)
         // Part of it was deleted for good: the copy is the only whole
         // version, and the user hears where it is. The record stays.
         if (result.partly || StampItem(record.path) != StampItem(copy)) {
-            NotifyUser(L"redo-recycle", PartlyDeletedText(record.path, copy, BringCopyBesideItem(copy, record.path)));
+            Tell(L"redo-recycle", PartlyDeletedText(record.path, copy, BringCopyBesideItem(copy, record.path)));
             return RecycleOutcome::Declined;
         }
     }
-    // The item is still in place: a copy of it is not needed.
+    // The item is still in place: a copy of it is not needed. A copy the
+    // quit stopped leaves the item and the record as they were, unsaid.
     RemoveItemWithoutFollowingLinks(copy);
-    return outcome;
+    return kept == TransferResult::Cancelled ? RecycleOutcome::Declined : outcome;
 }
 
 std::wstring Under(const std::wstring& folder, const std::wstring& relative)
@@ -221,10 +302,16 @@ bool IsOwnFile(const std::wstring& path)
 class MergeSteps
 {
 public:
-    explicit MergeSteps(bool undo) : undo_(undo) {}
+    // count: the files the step moves, for the card.
+    MergeSteps(bool undo, size_t count) : undo_(undo), count_(count) {}
 
     bool Move(const std::wstring& from, const std::wstring& to)
     {
+        // A quit stops the step between two files: what moved goes back,
+        // and the record stays with everything where it was.
+        if (FileJobCancelled())
+            return Fail(from, to, ERROR_REQUEST_ABORTED);
+        ShowProgress(from, std::min(done_.size(), count_), count_);
         DWORD why = ERROR_FILE_NOT_FOUND;
         if (MoveWithoutReplacing(from, to, &why) != MoveResult::Moved)
             return Fail(from, to, why);
@@ -298,6 +385,7 @@ private:
         std::wstring path, to;
     };
     bool undo_;
+    size_t count_;
     std::vector<Done> done_;
 };
 
@@ -328,7 +416,7 @@ bool UndoMergedMove(const MergedEntries& merged, const std::map<std::wstring, It
             return false;
         }
     }
-    MergeSteps steps(true);
+    MergeSteps steps(true, merged.files.size());
     if (!steps.MakeFolderTree(source, merged.folders, box))
         return false;
     for (const std::wstring& file : merged.files)
@@ -367,7 +455,7 @@ bool RedoMergedMove(const MergedEntries& merged, const std::wstring& box, const 
             return false;
         }
     }
-    MergeSteps steps(false);
+    MergeSteps steps(false, merged.files.size());
     if (!steps.MakeFolderTree(box, merged.folders, source))
         return false;
     for (const std::wstring& file : merged.files) {
@@ -387,13 +475,35 @@ bool RedoMergedMove(const MergedEntries& merged, const std::wstring& box, const 
     return true;
 }
 
+// An entry a step moved into or out of a box's folder, as it stands after
+// the step: the view follows it without listing the whole folder.
+struct TouchedEntry {
+    std::wstring path;
+    enum class State { Present, Gone, Unknown } state = State::Unknown;
+    bool directory = false;
+    int64_t writeTime = 0;
+};
+
 struct Step {
-    bool undo;
-    const BoxWindowPtr& box;
+    bool undo = true;
+    BoxWindowPtr box;
     BoxWindowPtr owner;
     std::wstring header;
     // Outcome::Leaves: what the user is told, under which kind.
     std::wstring leaveKind, leaveText;
+    // Read from the registry on the UI thread before the worker starts:
+    // the boxes' folders no step may take away, the places an item may go
+    // back to, a free kept-copy path, the window the shell asks over.
+    std::shared_ptr<const GuardedFolders> guarded;
+    PutBack::BoxPlaces places;
+    std::wstring keptAt;
+    HWND questionOwner = nullptr;
+    // An undone merged folder whose files were replaced since: the words
+    // for those that stayed, and what the move had replaced of them, which
+    // leaves on the UI thread.
+    std::wstring stayedText;
+    std::vector<KeptCopy> replaced;
+    std::vector<TouchedEntry> touched;
 };
 
 void AddRecordBack(const Step& step, const UndoRecord& record)
@@ -443,21 +553,29 @@ Outcome ApplyMerged(Step& step, UndoRecord& record)
     // What the move replaced of a file that stays cannot take its place:
     // it goes to the Recycle Bin (else into view) rather than wait with
     // the record where no undo will bring it back. The shell's work runs
-    // on the leaving records' worker, never while the undo holds the UI
-    // thread.
-    std::vector<KeptCopy> replaced;
+    // on the leaving records' worker, handed over as the step lands.
     for (const std::wstring& file : stayed) {
         text += L"\n“" + file + L"”";
         std::erase(merged.files, file);
         record.mergedIdentities.erase(file);
         if (!record.replacedCopy.empty() && IsOwnFile(Under(record.replacedCopy, file)))
-            replaced.push_back({Under(record.replacedCopy, file), GetPathFileName(file)});
+            step.replaced.push_back({Under(record.replacedCopy, file), GetPathFileName(file)});
     }
-    for (const std::wstring& name : LetKeptCopiesLeave(step.owner, replaced))
+    step.stayedText = text;
+    return Outcome::Done;
+}
+
+// UI thread, as the step lands: the files of a merged folder that stayed
+// are told, and what the move had replaced of them leaves.
+void TellStayed(const Step& step)
+{
+    if (step.stayedText.empty())
+        return;
+    std::wstring text = step.stayedText;
+    for (const std::wstring& name : LetKeptCopiesLeave(step.owner, step.replaced))
         text += L"\n被放入的项目替换掉的“" + name +
                 L"”旧版本将移到回收站；回收站不接收时，它会放到收纳盒的文件夹中，并另行告诉你位置。";
     NotifyUser(L"undo-other-item", text);
-    return Outcome::Done;
 }
 
 // Moves an item that a failed step moved away back to its place; the user
@@ -466,7 +584,7 @@ bool MoveBack(bool undo, const std::wstring& from, const std::wstring& to)
 {
     if (MoveWithoutReplacing(from, to) != MoveResult::Failed)
         return true;
-    NotifyUser(L"undo-move", std::wstring(undo ? L"撤销" : L"重做") + L"没有完成，“" + GetPathFileName(to) +
+    Tell(L"undo-move", std::wstring(undo ? L"撤销" : L"重做") + L"没有完成，“" + GetPathFileName(to) +
                                  L"”也无法移回原处，它现在在“" + from + L"”。");
     return false;
 }
@@ -485,7 +603,7 @@ Outcome UndoItem(Step& step, UndoRecord& record, bool movedIn)
     }
     if (!movedIn && ChangedSinceMade(record))
         return Outcome::Refused;
-    const std::wstring away = movedIn ? record.extra : TempCopyPath(record.path);
+    const std::wstring away = movedIn ? record.extra : step.keptAt;
     DWORD why = ERROR_FILE_NOT_FOUND;
     const MoveResult result = MoveWithoutReplacing(record.path, away, &why);
     if (result == MoveResult::Failed) {
@@ -539,14 +657,14 @@ bool KeepsBoxFolders(const Step& step, const UndoRecord& record, bool movedIn)
     const std::vector<std::wstring> taken = EntriesTaken(step.undo, record, movedIn);
     if (taken.empty())
         return false;
-    const BoxFolderGuard guard = GuardOfBoxFolders();
+    const BoxFolderGuard guard = step.guarded->Make();
     BoxFolderNames names;
     for (const std::wstring& path : taken)
         if (!path.empty() && path != L"bvn!NULL")
             names.Add(path, guard.BoxFolder(FullPathOf(path)));
     if (names.Empty())
         return false;
-    NotifyUser(L"undo-box-folder", names.Text(step.undo ? L"撤销" : L"重做") +
+    Tell(L"undo-box-folder", names.Text(step.undo ? L"撤销" : L"重做") +
                                        (step.undo ? L"\n这条撤销记录已保留。" : L"\n这条重做记录已保留。"));
     return true;
 }
@@ -563,15 +681,15 @@ std::wstring FolderOf(const std::wstring& path)
 // shows, would hold it where nothing leads. The record stays, to be tried
 // again once the folder is back, and the user can move it by hand.
 
-bool HomeUnseen(const UndoRecord& record)
+bool HomeUnseen(const Step& step, const UndoRecord& record)
 {
     const std::wstring folder = FolderOf(record.extra);
     if (folder.empty())
         return false;
-    const std::wstring why = PutBack::HiddenHomeWhy(folder, PutBack::HomeFactsOf(folder, PutBackPlaces()));
+    const std::wstring why = PutBack::HiddenHomeWhy(folder, PutBack::HomeFactsOf(folder, step.places));
     if (why.empty())
         return false;
-    NotifyUser(L"undo-move", L"无法撤销：“" + GetPathFileName(record.path) + L"”没有移回，" + why +
+    Tell(L"undo-move", L"无法撤销：“" + GetPathFileName(record.path) + L"”没有移回，" + why +
                                  L"。\n它仍在收纳盒中，这条撤销记录已保留。");
     return true;
 }
@@ -591,10 +709,10 @@ bool WayHomeRefused(bool undo, const UndoRecord& record)
         return false;
     const std::wstring where = L"原来的位置是“" + home + L"”，但";
     if (undo)
-        NotifyUser(L"undo-move", L"无法撤销：“" + GetPathFileName(record.path) + L"”没有移回。" + where +
+        Tell(L"undo-move", L"无法撤销：“" + GetPathFileName(record.path) + L"”没有移回。" + where +
                                      PutBack::WayRefusedText(way) + L"。\n它仍在收纳盒中，这条撤销记录已保留。");
     else
-        NotifyUser(L"undo-move",
+        Tell(L"undo-move",
                    L"无法重做：“" + GetPathFileName(record.extra) + L"”没有移入收纳盒。" + where +
                        (way.unchecked ? L"系统无法确认“" + way.at + L"”不是指向其他位置的链接"
                                       : L"“" + way.at + L"”现在是指向其他位置的链接（符号链接或目录联接）") +
@@ -602,16 +720,15 @@ bool WayHomeRefused(bool undo, const UndoRecord& record)
     return true;
 }
 
-// Reverses (undo) or repeats (redo) the record on disk and in the view.
-Outcome Apply(Step& step, UndoRecord& record)
+// Reverses (undo) or repeats (redo) the record on disk. Worker thread.
+Outcome ApplyOnDisk(Step& step, UndoRecord& record)
 {
-    KelmIconManager& view = s_boxIconManagers[step.box];
     // A created item that came from elsewhere goes back there, not to the
     // temporary folder.
     const bool movedIn = record.kind == 0 && !record.extra.empty() && record.extra != L"bvn!NULL";
     if (KeepsBoxFolders(step, record, movedIn))
         return Outcome::Refused;
-    if (step.undo && movedIn && HomeUnseen(record))
+    if (step.undo && movedIn && HomeUnseen(step, record))
         return Outcome::Refused;
     if (movedIn && WayHomeRefused(step.undo, record))
         return Outcome::Refused;
@@ -665,7 +782,7 @@ Outcome Apply(Step& step, UndoRecord& record)
                 return gone;
             return done(move(record.tempPath, record.path));
         }
-        switch (RecycleAgain(record, step.owner)) {
+        switch (RecycleAgain(record, step.keptAt, step.questionOwner)) {
         case RecycleOutcome::Recycled:
         case RecycleOutcome::Deleted:
             return Outcome::Done;
@@ -674,31 +791,141 @@ Outcome Apply(Step& step, UndoRecord& record)
             // good (told already): nothing more moves, the record stays.
             return Outcome::Refused;
         case RecycleOutcome::Refused:
-            NotifyUser(L"redo-recycle",
-                       L"无法重做：“" + GetPathFileName(record.path) + L"”无法移动到回收站，它仍在原处，没有被删除。");
+            Tell(L"redo-recycle",
+                 L"无法重做：“" + GetPathFileName(record.path) + L"”无法移动到回收站，它仍在原处，没有被删除。");
             return Outcome::Refused;
         }
         return Outcome::Refused;
     case 2:
         return done(step.undo ? move(record.tempPath, record.path) : move(record.path, record.tempPath));
+    default:
+        return Outcome::Done;
+    }
+}
+
+// The same for a record of the view only (kinds 3 to 5). UI thread.
+Outcome ApplyToRecords(Step& step, UndoRecord& record)
+{
+    KelmIconManager& view = s_boxIconManagers[step.box];
+    switch (record.kind) {
     case 3:
         if (step.undo)
             view.RemoveByPath(record.path);
         else
             AddRecordBack(step, record);
-        return Outcome::Done;
+        break;
     case 4:
         if (step.undo)
             AddRecordBack(step, record);
         else
             view.RemoveByPath(record.path);
-        return Outcome::Done;
+        break;
     case 5:
         view.SetAliasByPath(record.path, step.undo ? record.tempPath : record.extra);
-        return Outcome::Done;
+        break;
     default:
-        return Outcome::Done;
+        break;
     }
+    return Outcome::Done;
+}
+
+bool OnDisk(const UndoRecord& record)
+{
+    return record.kind <= 2;
+}
+
+// Worker thread: the entries of the box's folder the step may have moved
+// in or out, as they stand now.
+std::vector<TouchedEntry> LookAtTouched(const UndoRecord& record)
+{
+    std::vector<std::wstring> paths{record.path};
+    if (record.kind == 2)
+        paths.push_back(record.tempPath);
+    std::vector<TouchedEntry> touched;
+    for (const std::wstring& path : paths) {
+        TouchedEntry entry{path};
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (GetFileAttributesExW(LongPathForm(path).c_str(), GetFileExInfoStandard, &data)) {
+            entry.state = TouchedEntry::State::Present;
+            entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            entry.writeTime = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                                   data.ftLastWriteTime.dwLowDateTime);
+        } else if (PathGone(path)) {
+            entry.state = TouchedEntry::State::Gone;
+        }
+        touched.push_back(std::move(entry));
+    }
+    return touched;
+}
+
+std::wstring Lower(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+// UI thread: the owner's records in the view follow the entries the step
+// touched directly in the owner's folder (a box of ten thousand files is
+// not listed for the one that moved): a record goes with its entry, an
+// entry that came back gets one after the owner's last record, and a
+// renamed entry keeps its record, renamed in place. The folder refresh
+// catches anything else. True when a record changed.
+bool FollowTouched(KelmIconManager& view, const BoxWindowPtr& owner, const std::vector<TouchedEntry>& touched)
+{
+    const BoxRuntime* runtime = FindBoxRuntime(owner);
+    if (!runtime || !runtime->UseTargetFolder || runtime->TargetFolder == L"bvn!NULL")
+        return false;
+    std::wstring folder = Lower(runtime->TargetFolder);
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    std::vector<IconRecord>& records = view.Records();
+    auto recordOf = [&](const std::wstring& path) {
+        const std::wstring key = Lower(path);
+        return std::find_if(records.begin(), records.end(), [&](const IconRecord& record) {
+            return view.EffectiveOwner(record) == owner && Lower(record.path) == key;
+        });
+    };
+    std::vector<const TouchedEntry*> gone, came;
+    for (const TouchedEntry& entry : touched) {
+        if (Lower(FolderOf(entry.path)) != folder)
+            continue;
+        const bool shown = recordOf(entry.path) != records.end();
+        if (entry.state == TouchedEntry::State::Gone && shown)
+            gone.push_back(&entry);
+        else if (entry.state == TouchedEntry::State::Present && !shown)
+            came.push_back(&entry);
+    }
+    // A rename taken back or done again: the record keeps its place.
+    if (gone.size() == 1 && came.size() == 1) {
+        IconRecord& record = *recordOf(gone.front()->path);
+        record.path = came.front()->path;
+        record.sortName = IconSortName(record.alias, record.path);
+        record.lastWriteTime = came.front()->writeTime;
+        record.isDirectory = came.front()->directory;
+        return true;
+    }
+    for (const TouchedEntry* entry : gone)
+        std::erase_if(records, [&](const IconRecord& record) {
+            return view.EffectiveOwner(record) == owner && Lower(record.path) == Lower(entry->path);
+        });
+    if (came.empty())
+        return !gone.empty();
+    const auto last = std::find_if(records.rbegin(), records.rend(),
+                                   [&](const IconRecord& record) { return view.EffectiveOwner(record) == owner; });
+    bool holdsOwner = last != records.rend();
+    size_t insertAt = holdsOwner ? static_cast<size_t>(records.rend() - last) : records.size();
+    const bool foreign = owner != view.OwnBox();
+    for (const TouchedEntry* entry : came) {
+        IconRecord record = view.MakeRecord(entry->path, 0.0f, 0.0f, L"bvn!NULL", foreign,
+                                            foreign && !holdsOwner ? runtime->title : std::wstring(), owner,
+                                            L"bvn!NULL");
+        record.lastWriteTime = entry->writeTime;
+        record.isDirectory = entry->directory;
+        records.insert(records.begin() + static_cast<std::ptrdiff_t>(insertAt++), std::move(record));
+        holdsOwner = true;
+    }
+    return true;
 }
 
 // A record that can never be done leaves its list the way a trimmed one
@@ -715,6 +942,122 @@ void LetRefusedRecordLeave(const BoxWindowPtr& target, bool undo, const UndoReco
     NotifyUser(step.leaveKind, text);
 }
 
+bool SameRecord(const UndoRecord& a, const UndoRecord& b)
+{
+    return a.kind == b.kind && a.path == b.path && a.tempPath == b.tempPath && a.extra == b.extra &&
+           a.replacedCopy == b.replacedCopy && a.owner == b.owner;
+}
+
+// The boxes a step works for, held by id from the pick of its record until
+// it has landed: none of them is made again or deleted meanwhile.
+struct StepHolds {
+    BoxInUse box, target, owner;
+};
+
+// The box a hold names as it stands now; the window itself where nothing
+// is held (a window that is no box).
+BoxWindowPtr Standing(const BoxInUse& hold, const BoxWindowPtr& window)
+{
+    return hold.Holds() ? hold.Box() : window;
+}
+
+// UI thread: what a step did lands: its record moves from one list of the
+// target to the other (or leaves them), the view follows what moved, and
+// the store is saved. picked: the record as it was taken from its list.
+void Land(Step& step, const UndoRecord& picked, UndoRecord& record, Outcome outcome, const StepHolds& holds,
+          const BoxWindowPtr& requestedTarget)
+{
+    const BoxWindowPtr box = Standing(holds.box, step.box);
+    const BoxWindowPtr target = Standing(holds.target, requestedTarget);
+    BoxRuntime* targetRuntime = FindBoxRuntime(target);
+    if (!targetRuntime || !box) {
+        // Held, the box cannot go; should it have gone all the same, what
+        // the record keeps is not left where only the program finds it.
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"An undo or redo step found its box gone.");
+        if (outcome == Outcome::Refused)
+            return;
+        const bool undone = outcome == Outcome::Done ? step.undo : !step.undo;
+        std::wstring text = std::wstring(step.undo ? L"撤销" : L"重做") + L"“" + GetPathFileName(record.path) +
+                            L"”时，它所属的收纳盒已不存在，这条记录无法保留。";
+        for (const std::wstring& name : LetRecordLeave(nullptr, record, undone))
+            text += L"\n为撤销保留的“" + name + L"”将移到回收站；回收站不接收时，它会放到收纳盒文件夹中，并另行告诉你位置。";
+        NotifyUser(L"undo-box-gone", text);
+        return;
+    }
+    step.box = box;
+    if (const BoxWindowPtr owner = Standing(holds.owner, step.owner))
+        step.owner = owner;
+    if (outcome == Outcome::Refused) {
+        // Nothing changed lists; whatever did move (a step taken back half
+        // way) is shown as it stands.
+        KelmIconManager& view = s_boxIconManagers[box];
+        if (FollowTouched(view, step.owner, step.touched)) {
+            view.Renumber();
+            SaveBoxIcons(view);
+            InvalidateRect(box->GetHwnd(), nullptr, FALSE);
+        }
+        return;
+    }
+    std::vector<UndoRecord>& from = step.undo ? targetRuntime->undoList : targetRuntime->redoList;
+    for (auto it = from.rbegin(); it != from.rend(); ++it) {
+        if (SameRecord(*it, picked)) {
+            from.erase(std::next(it).base());
+            break;
+        }
+    }
+    if (outcome == Outcome::Leaves) {
+        // The lists are changed first: the shell may ask while the record
+        // leaves.
+        LetRefusedRecordLeave(target, step.undo, record, step);
+        return;
+    }
+    TellStayed(step);
+    (step.undo ? targetRuntime->redoList : targetRuntime->undoList).push_back(std::move(record));
+
+    KelmIconManager& view = s_boxIconManagers[box];
+    // Icons read their sizes and folder listings again.
+    ++s_iconFileFactsGeneration;
+    FollowTouched(view, step.owner, step.touched);
+    view.Renumber();
+    SaveBoxIcons(view);
+    if (box->GetHwnd())
+        InvalidateRect(box->GetHwnd(), nullptr, FALSE);
+}
+
+// Worker thread: the disk work of one step, then its landing posted to the
+// UI thread, then the job's end.
+void WorkStep(Step& step, const UndoRecord& picked, const StepHolds& holds, const BoxWindowPtr& requestedTarget)
+{
+    RepaintTarget target{step.box, step.box ? step.box->GetHwnd() : nullptr};
+    StepWorker worker;
+    worker.undo = step.undo;
+    worker.target = target;
+    worker.options = WorkerTransferOptions(worker.target);
+    UndoRecord record = picked;
+    Outcome outcome = Outcome::Refused;
+    t_worker = &worker;
+    try {
+        if (s_undoStepStarts)
+            s_undoStepStarts();
+        // A quit before the step began leaves everything as it was.
+        if (!FileJobCancelled()) {
+            ShowProgress(record.path, 0, 1);
+            outcome = ApplyOnDisk(step, record);
+        }
+        step.touched = LookAtTouched(record);
+    } catch (...) {
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"An undo or redo step stopped on an unexpected error.");
+    }
+    t_worker = nullptr;
+    PostFromJob([step = std::move(step), picked, record = std::move(record), outcome, holds, requestedTarget,
+                 notices = std::move(worker.notices)]() mutable {
+        for (const auto& [kind, text] : notices)
+            NotifyUser(kind, text);
+        Land(step, picked, record, outcome, holds, requestedTarget);
+    });
+    EndFileJobWorker(target);
+}
+
 void Run(const BoxWindowPtr& box, const BoxWindowPtr& requestedTarget, bool undo)
 {
     const BoxWindowPtr target = requestedTarget ? requestedTarget : box;
@@ -728,46 +1071,39 @@ void Run(const BoxWindowPtr& box, const BoxWindowPtr& requestedTarget, bool undo
     std::vector<UndoRecord>& from = undo ? targetRuntime->undoList : targetRuntime->redoList;
     if (from.empty())
         return;
-    UndoRecord record = from.back();
-    Step step{undo, box, record.owner ? record.owner : target, L"", L"", L""};
+    const UndoRecord picked = from.back();
+    Step step;
+    step.undo = undo;
+    step.box = box;
+    step.owner = picked.owner ? picked.owner : target;
     const BoxRuntime* ownerRuntime = FindBoxRuntime(step.owner);
     if (step.owner != box && ownerRuntime)
         step.header = ownerRuntime->title;
-    Outcome outcome;
-    {
-        // The shell may ask (a redo of a recycle): nothing changes the
-        // lists while it does.
-        BoxQuestionScope askingBox(box);
-        BoxQuestionScope askingTarget(target);
-        outcome = Apply(step, record);
-    }
-    if (outcome == Outcome::Refused)
-        return;
-    targetRuntime = FindBoxRuntime(target);
-    if (!targetRuntime)
-        return;
-    std::vector<UndoRecord>& done = undo ? targetRuntime->undoList : targetRuntime->redoList;
-    if (!done.empty())
-        done.pop_back();
-    if (outcome == Outcome::Leaves) {
-        // The lists are changed first: the shell may ask while the record
-        // leaves.
-        LetRefusedRecordLeave(target, undo, record, step);
+    const StepHolds holds{BoxInUse::Hold(box), BoxInUse::Hold(target), BoxInUse::Hold(step.owner)};
+    if (!OnDisk(picked)) {
+        UndoRecord record = picked;
+        const Outcome outcome = ApplyToRecords(step, record);
+        Land(step, picked, record, outcome, holds, target);
         return;
     }
-    (undo ? targetRuntime->redoList : targetRuntime->undoList).push_back(std::move(record));
-
-    KelmIconManager& view = s_boxIconManagers[box];
-    ownerRuntime = FindBoxRuntime(step.owner);
-    if (ownerRuntime && ownerRuntime->UseTargetFolder && ownerRuntime->TargetFolder != L"bvn!NULL")
-        SyncBoxFolder(view, ownerRuntime->TargetFolder, false);
-    view.Renumber();
-    SaveBoxIcons(view);
-    if (box->GetHwnd())
-        InvalidateRect(box->GetHwnd(), nullptr, FALSE);
+    // The disk and the shell are the worker's; what needs the registry is
+    // read here first.
+    step.guarded = std::make_shared<const GuardedFolders>(FoldersToGuard(L""));
+    step.places = PutBackPlaces();
+    if ((undo && picked.kind == 0) || (!undo && picked.kind == 1))
+        step.keptAt = TempCopyPath(picked.path);
+    step.questionOwner = box->GetHwnd();
+    if (!StartFileJob(box, [step = std::move(step), picked, holds, target]() mutable {
+            WorkStep(step, picked, holds, target);
+        }) &&
+        !FileActionGate::IsClosed())
+        NotifyUser(L"job-busy", std::wstring(L"另一项文件操作正在进行，没有") + (undo ? L"撤销" : L"重做") +
+                                    L"。\n请在当前操作完成后重试。");
 }
 
 } // namespace
+
+std::function<void()> s_undoStepStarts;
 
 ItemStamp StampItem(const std::wstring& path)
 {

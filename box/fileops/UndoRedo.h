@@ -1,9 +1,11 @@
 // Taking back the last file operation of a box and doing it again: items
-// move between their place and the temporary folder, records come and go,
-// then the folder is read again, the records saved and the box repainted.
-// UI thread only.
+// move between their place and the temporary folder on a file job's
+// worker, with the progress card, then records come and go, the records of
+// the entries that moved follow them, the store is saved and the box
+// repainted on the UI thread. UI thread only, apart from that worker.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <map>
 #include <string>
@@ -22,8 +24,14 @@ class KelmWindow;
 // (the item was replaced since, or the kept copy it must put back is gone)
 // leaves the lists the way a trimmed one does, and the user is told, so
 // that older records can be reached.
+// A step that moves anything on disk runs as a file job: it returns at
+// once, holds its boxes until its record has landed, refuses while another
+// job runs (the user is told), and a quit stops it only between two files,
+// taking back what it moved. A step of records only is done at once.
 void UndoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target);
 void RedoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target);
+// Runs on the worker of a step before it touches the disk. Tests set it.
+extern std::function<void()> s_undoStepStarts;
 
 // The stamp of the item at path as it is now.
 ItemStamp StampItem(const std::wstring& path);

@@ -24,6 +24,7 @@
 #include "box/fileops/DeleteSelected.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/UndoRedo.h"
+#include "box/fileops/UndoSteps.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmWindow.h"
@@ -132,7 +133,7 @@ TEST_F(BoxDeleteTest, RecycleKeepsACopyForUndoAndRemovesOtherBoxesRecords)
     EXPECT_EQ(TempFolder::ReadBytes(undo[0].tempPath), "keep me");
 
     // Ctrl+Z brings the file back from the kept copy, with its record.
-    UndoLastFileOperation(folderBox, nullptr);
+    UndoAndWait(folderBox, nullptr);
     EXPECT_EQ(TempFolder::ReadBytes(file), "keep me");
     EXPECT_EQ(RecordPaths(folderBox), std::vector<std::wstring>{file});
 }

@@ -34,6 +34,7 @@
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileTransfer.h"
 #include "box/fileops/UndoRedo.h"
+#include "box/fileops/UndoSteps.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/DragDropState.h"
@@ -862,7 +863,7 @@ TEST_F(BoxDropTest, UndoOfADropIntoAFolderPastTheOldPathLimitMovesItBackOrSaysWh
     const bool checkable = CheckEntry(dropped) == EntryCheck::Itself;
     const int told = TimesUserNotified(L"undo-move");
     if (arrived)
-        UndoLastFileOperation(folderBox, nullptr);
+        UndoAndWait(folderBox, nullptr);
     const bool stayed = PathExists(dropped);
     runtime.TargetFolder = stored;
     // A file the system cannot check is never removed by the program.

@@ -16,6 +16,7 @@
 #include "box/BoxShortcuts.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/UndoRedo.h"
+#include "box/fileops/UndoSteps.h"
 #include "box/icons/DragPlaceholder.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIcon.h"
@@ -247,7 +248,7 @@ TEST_F(IconDragTest, AFolderBoxTakesInAFileFromElsewhereUnderAFreeNameAndRemembe
     EXPECT_EQ(s_boxIconManagers.at(folderBox).Records()[0].originalPath, stranger) << "it can be put back";
     EXPECT_EQ(StoredPaths(folderBox), (std::vector<std::wstring>{taken, own}));
 
-    UndoLastFileOperation(folderBox, nullptr);
+    UndoAndWait(folderBox, nullptr);
     EXPECT_EQ(TempFolder::ReadBytes(stranger), strangerBytes) << "undo takes the move back";
     EXPECT_FALSE(fs::exists(taken));
 }

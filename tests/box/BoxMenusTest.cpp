@@ -27,6 +27,7 @@
 #include "BoxTestSupport.h"
 #include "box/BoxTitleMenu.h"
 #include "box/fileops/UndoRedo.h"
+#include "box/fileops/UndoSteps.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
@@ -390,7 +391,7 @@ TEST_F(BoxMenusTest, UndoParksANewFileInTheTemporaryFolderAndRedoNeverOverwrites
     const std::wstring made = CreateNewFileInBox(box, manager, Inside(box), L"新建 文本文档", L".txt", false);
     ASSERT_FALSE(made.empty());
 
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_FALSE(std::filesystem::exists(made));
     std::vector<std::wstring> parked = TempItems();
     ASSERT_EQ(parked.size(), 1u);
@@ -399,25 +400,25 @@ TEST_F(BoxMenusTest, UndoParksANewFileInTheTemporaryFolderAndRedoNeverOverwrites
     EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u);
     EXPECT_TRUE(manager->Records().empty()) << "the folder was read again";
 
-    RedoLastFileOperation(box, nullptr);
+    RedoAndWait(box, nullptr);
     EXPECT_EQ(Bytes(made), "\xEF\xBB\xBF");
     EXPECT_TRUE(TempItems().empty());
     EXPECT_EQ(s_boxRuntimes[box].undoList.size(), 1u);
     EXPECT_EQ(manager->Records().size(), 1u);
 
     // Something new under the old name: redo refuses and keeps its record.
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     TempFolder::WriteBytes(made, "mine");
-    RedoLastFileOperation(box, nullptr);
+    RedoAndWait(box, nullptr);
     EXPECT_EQ(Bytes(made), "mine");
     EXPECT_EQ(TempItems().size(), 1u);
     EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u) << "a refused redo stays to be tried again";
     EXPECT_TRUE(s_boxRuntimes[box].undoList.empty());
     const int told = TimesUserNotified(L"undo-move");
-    RedoLastFileOperation(box, nullptr);
+    RedoAndWait(box, nullptr);
     EXPECT_EQ(TimesUserNotified(L"undo-move"), told + 1) << "the same refusal is told again";
 
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u) << "an empty undo list changes nothing";
 }
 
@@ -431,7 +432,7 @@ TEST_F(BoxMenusTest, RedoNeverMovesWhatAParkedLinkLeadsTo)
     // The host's ln is handed the names byte by byte: they stay ASCII.
     const std::wstring made = CreateNewFileInBox(box, &s_boxIconManagers[box], Inside(box), L"note", L".txt", false);
     ASSERT_FALSE(made.empty());
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     const std::vector<std::wstring> parked = TempItems();
     ASSERT_EQ(parked.size(), 1u);
     const std::filesystem::path parkedPath = temp.Path() / L".data" / L".temp" / parked[0];
@@ -441,7 +442,7 @@ TEST_F(BoxMenusTest, RedoNeverMovesWhatAParkedLinkLeadsTo)
     if (!MakeLink(parkedPath.wstring(), outside, false))
         GTEST_SKIP() << "this system makes no links";
 
-    RedoLastFileOperation(box, nullptr);
+    RedoAndWait(box, nullptr);
     EXPECT_EQ(Bytes(outside), "outside");
     EXPECT_FALSE(std::filesystem::exists(made));
     EXPECT_EQ(s_boxRuntimes[box].redoList.size(), 1u) << "the refused redo stays";
@@ -476,7 +477,7 @@ TEST_F(BoxMenusTest, UndoNeverTakesAwayANewItemTheUserChanged)
         ASSERT_FALSE(made.empty());
         c.change(made);
         const int told = TimesUserNotified(L"undo-changed");
-        UndoLastFileOperation(box, nullptr);
+        UndoAndWait(box, nullptr);
         EXPECT_TRUE(std::filesystem::exists(made)) << c.name << ": the user's work stays where it is";
         EXPECT_EQ(TimesUserNotified(L"undo-changed"), told + 1) << c.name;
         EXPECT_TRUE(s_boxRuntimes[box].redoList.empty()) << c.name;

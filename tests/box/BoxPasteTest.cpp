@@ -23,6 +23,7 @@
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/fileops/UndoRedo.h"
+#include "box/fileops/UndoSteps.h"
 #include "box/icons/KelmIconManager.h"
 #include "ui/core/DpiScale.h"
 #include "ui/core/KelmDragHelper.h"
@@ -148,11 +149,11 @@ TEST_F(BoxPasteTest, OverwriteKeepsWhatItReplacedForUndo)
     EXPECT_NE(undo[0].replacedCopy.find(L"\\.data\\.temp\\"), std::wstring::npos);
 
     // Ctrl+Z puts the replaced file back; Ctrl+Y pastes over it again.
-    UndoLastFileOperation(folderBox, nullptr);
+    UndoAndWait(folderBox, nullptr);
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "old");
-    RedoLastFileOperation(folderBox, nullptr);
+    RedoAndWait(folderBox, nullptr);
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "new");
-    UndoLastFileOperation(folderBox, nullptr);
+    UndoAndWait(folderBox, nullptr);
     EXPECT_EQ(TempFolder::ReadBytes(Folder() + L"\\b.txt"), "old");
 }
 

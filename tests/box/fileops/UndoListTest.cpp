@@ -17,6 +17,7 @@
 #include "box/fileops/TempFolderSweep.h"
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
+#include "box/fileops/UndoSteps.h"
 #include "common/DirectoryLink.h"
 #include "common/ShellQuestionCounter.h"
 #include "common/ShellThatDeletes.h"
@@ -376,7 +377,7 @@ TEST(UndoLists, ARecordThatCanNeverBeDoneLetsItsCopyGoOnTheWorker)
     ShellQuestionCounter questions(IDNO);
     const int told = TimesUserNotified(L"undo-other-item");
     const int kept = TimesUserNotified(L"undo-copy-kept");
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_TRUE(s_boxRuntimes[box].undoList.empty());
     EXPECT_EQ(TimesUserNotified(L"undo-other-item"), told + 1);
     EXPECT_TRUE(RecordsLeaving()) << "the kept copy goes on the worker";

@@ -43,9 +43,11 @@
 #include "box/fileops/TempFolderSweep.h"
 #include "box/fileops/UndoList.h"
 #include "box/fileops/UndoRedo.h"
+#include "box/fileops/UndoSteps.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/KelmIconManager.h"
 #include "common/DirectoryLink.h"
+#include "common/HostFiles.h"
 #include "common/WindowTestSupport.h"
 #include "ui/core/KelmWindow.h"
 
@@ -611,7 +613,7 @@ protected:
                 const std::vector<std::wstring> held = BoxItems();
                 {
                     JobStillRunning job(box);
-                    UndoLastFileOperation(box, nullptr);
+                    UndoAndWait(box, nullptr);
                 }
                 if (Runtime().undoList.size() != waiting || BoxItems() != held) {
                     ADD_FAILURE() << "an undo ran while a job ran";
@@ -619,7 +621,7 @@ protected:
                 }
                 return;
             }
-            UndoLastFileOperation(box, nullptr);
+            UndoAndWait(box, nullptr);
             undid = true;
             const auto& redo = Runtime().redoList;
             const bool movedIn = !top.extra.empty() && top.extra != L"bvn!NULL";
@@ -634,7 +636,7 @@ protected:
         } else {
             log += "redo ";
             pushes = false;
-            RedoLastFileOperation(box, nullptr);
+            RedoAndWait(box, nullptr);
         }
         if (!pushes)
             return;
@@ -735,7 +737,7 @@ TEST_F(UndoSequenceTest, UndoRedoRenameNewAndPasteWaitWhileAJobRuns)
     bool renamed = false;
     {
         JobStillRunning running(box);
-        UndoLastFileOperation(box, nullptr);
+        UndoAndWait(box, nullptr);
         renamed = RenameIconFile(box, *RecordOf(boxFolder + L"\\mine.txt"), box, L"other.txt");
         made = CreateNewFileInBox(box, &View(), POINT{0, 0}, L"新建 文本文档", L".txt", false);
         PasteFilesIntoBox(box, View(), {sources + L"\\p.txt"});
@@ -861,7 +863,7 @@ TEST_F(UndoSequenceTest, UndoOfAMoveThatLeftSomethingBehindGivesBackOnlyWhatItTo
     }
     ASSERT_TRUE(fs::exists(boxFolder + L"\\Photos\\a.jpg"));
     ASSERT_TRUE(fs::exists(sources + L"\\1\\Photos\\locked.jpg"));
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(VersionsIn(sources + L"\\1\\Photos"), dropped) << "the source has its files back";
     EXPECT_EQ(VersionOfFile(boxFolder + L"\\Photos\\old_1.jpg"), old) << "the box keeps its own";
     EXPECT_FALSE(fs::exists(boxFolder + L"\\Photos\\a.jpg"));
@@ -912,7 +914,7 @@ TEST_F(UndoSequenceTest, AMergeThatFailsHalfWayGivesBackWhatItReplaced)
         Drop(sources + L"\\1\\Photos", DROPEFFECT_MOVE);
     }
     EXPECT_EQ(TimesUserNotified(L"drop-failed"), told + 1);
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     for (const auto& [name, version] : own)
         EXPECT_EQ(VersionOfFile(boxFolder + name), version) << WideToUtf8(name);
     EXPECT_EQ(VersionsIn(sources + L"\\1\\Photos"), dropped);
@@ -937,14 +939,14 @@ TEST_F(UndoSequenceTest, UndoMovesBackOnlyTheItemItsDropBroughtAndReachesOlderRe
     ASSERT_TRUE(MoveFileW((dropped + L".new").c_str(), dropped.c_str()));
     const std::string saved = VersionOfFile(dropped);
     const int told = TimesUserNotified(L"undo-other-item");
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(VersionOfFile(dropped), saved);
     EXPECT_FALSE(fs::exists(sources + L"\\1\\plan.txt"));
     EXPECT_EQ(TimesUserNotified(L"undo-other-item"), told + 1);
     EXPECT_NE(LastNoticeText(L"undo-other-item").find(L"修改或替换"), std::wstring::npos);
     ASSERT_EQ(Runtime().undoList.size(), 1u) << "the refused record went";
     EXPECT_TRUE(Runtime().redoList.empty());
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_TRUE(fs::exists(sources + L"\\1\\older.txt")) << "the older record is reached";
     EXPECT_EQ(Runtime().redoList.size(), 1u);
 }
@@ -961,7 +963,7 @@ TEST_F(UndoSequenceTest, AnUndoWhoseFolderIsGoneNamesTheFolder)
     ASSERT_TRUE(fs::exists(boxFolder + L"\\left.txt"));
     fs::remove_all(origin);
     const int told = TimesUserNotified(L"undo-move");
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_TRUE(fs::exists(boxFolder + L"\\left.txt"));
     EXPECT_EQ(Runtime().undoList.size(), 1u);
     ASSERT_EQ(TimesUserNotified(L"undo-move"), told + 1);
@@ -982,7 +984,7 @@ TEST_F(UndoSequenceTest, UndoNeverPutsAFileWhereNoBoxShowsIt)
     Drop(unshown + L"\\f.txt", DROPEFFECT_MOVE);
     ASSERT_TRUE(fs::exists(boxFolder + L"\\f.txt"));
     const int told = TimesUserNotified(L"undo-move");
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_TRUE(fs::exists(boxFolder + L"\\f.txt"));
     EXPECT_FALSE(fs::exists(unshown + L"\\f.txt"));
     EXPECT_EQ(Runtime().undoList.size(), 1u) << "the record waits";
@@ -1014,18 +1016,18 @@ TEST_F(UndoSequenceTest, UndoAndRedoNeverReachThroughALinkOnTheWayHome)
     sameNameAnswer = 1;
     Drop(origin(1) + L"\\d", DROPEFFECT_MOVE);
     Drop(origin(2) + L"\\doc.txt", DROPEFFECT_MOVE);
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     ASSERT_TRUE(fs::exists(origin(2) + L"\\doc.txt"));
     if (!swap(1))
         GTEST_SKIP() << "this system makes no directory links";
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_TRUE(fs::exists(boxFolder + L"\\d\\f.txt"));
     EXPECT_FALSE(fs::exists(elsewhere + L"\\d"));
     EXPECT_EQ(Runtime().undoList.size(), 1u);
     EXPECT_EQ(told(), before + 1);
 
     ASSERT_TRUE(swap(2));
-    RedoLastFileOperation(box, nullptr);
+    RedoAndWait(box, nullptr);
     EXPECT_TRUE(fs::exists(elsewhere + L"\\doc.txt"));
     EXPECT_FALSE(fs::exists(boxFolder + L"\\doc.txt"));
     EXPECT_EQ(Runtime().redoList.size(), 1u);
@@ -1035,7 +1037,7 @@ TEST_F(UndoSequenceTest, UndoAndRedoNeverReachThroughALinkOnTheWayHome)
     Write(origin(3) + L"\\e.txt");
     Drop(origin(3) + L"\\e.txt", DROPEFFECT_MOVE);
     ASSERT_TRUE(swap(3));
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_TRUE(fs::exists(boxFolder + L"\\e.txt"));
     EXPECT_FALSE(fs::exists(elsewhere + L"\\e.txt"));
     EXPECT_EQ(Runtime().undoList.size(), 2u);
@@ -1058,17 +1060,17 @@ TEST_F(UndoSequenceTest, UndoAndRedoNeverTakeABoxsFolder)
     const std::wstring shownBefore = shown.TargetFolder;
     shown.TargetFolder = moved;
     const int told = TimesUserNotified(L"undo-box-folder");
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_TRUE(fs::exists(moved + L"\\f.txt"));
     EXPECT_EQ(TimesUserNotified(L"undo-box-folder"), told + 1);
     EXPECT_EQ(Runtime().undoList.size(), 1u) << "the record waits";
     EXPECT_TRUE(Runtime().redoList.empty());
 
     shown.TargetFolder = shownBefore;
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     ASSERT_TRUE(fs::exists(sources + L"\\ud\\f.txt"));
     shown.TargetFolder = sources + L"\\ud";
-    RedoLastFileOperation(box, nullptr);
+    RedoAndWait(box, nullptr);
     EXPECT_TRUE(fs::exists(sources + L"\\ud\\f.txt"));
     EXPECT_EQ(TimesUserNotified(L"undo-box-folder"), told + 2);
     EXPECT_EQ(Runtime().redoList.size(), 1u);
@@ -1096,7 +1098,7 @@ TEST_F(UndoSequenceTest, AnUndoThatCannotPutBackWhatWasReplacedSaysSo)
     {
         HeldOpen held(kept, false);
         ASSERT_TRUE(held.Holds());
-        UndoLastFileOperation(box, nullptr);
+        UndoAndWait(box, nullptr);
     }
     EXPECT_EQ(TimesUserNotified(L"undo-move"), refused + 1);
     EXPECT_EQ(VersionOfFile(a), dropped) << "the dropped file is back in its place";
@@ -1105,7 +1107,7 @@ TEST_F(UndoSequenceTest, AnUndoThatCannotPutBackWhatWasReplacedSaysSo)
 
     ASSERT_TRUE(MoveFileW(kept.c_str(), temp.File(L"elsewhere.txt").c_str()));
     const int gone = TimesUserNotified(L"undo-copy-gone");
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(VersionOfFile(a), dropped);
     EXPECT_EQ(TimesUserNotified(L"undo-copy-gone"), gone + 1);
     EXPECT_NE(LastNoticeText(L"undo-copy-gone").find(kept), std::wstring::npos) << "where it was last";
@@ -1131,12 +1133,125 @@ TEST_F(UndoSequenceTest, UndoOfAMergedMoveLeavesAFileReplacedSince)
     ASSERT_TRUE(MoveFileW((y + L".new").c_str(), y.c_str()));
     const std::string saved = VersionOfFile(y);
     const int told = TimesUserNotified(L"undo-other-item");
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(VersionOfFile(sources + L"\\1\\d\\x.txt"), x);
     EXPECT_FALSE(fs::exists(sources + L"\\1\\d\\y.txt")) << "the saved file is not the one dropped";
     EXPECT_EQ(VersionOfFile(y), saved);
     EXPECT_EQ(TimesUserNotified(L"undo-other-item"), told + 1);
     EXPECT_NE(LastNoticeText(L"undo-other-item").find(L"y.txt"), std::wstring::npos);
+    EXPECT_EQ(Runtime().redoList.size(), 1u);
+}
+
+// The worker of an undo waits at its first file until the test lets it go.
+class HeldUndoStep
+{
+public:
+    HeldUndoStep()
+    {
+        s_undoStepStarts = [started = started_, release = release_] {
+            SetEvent(started);
+            WaitForSingleObject(release, 30000);
+        };
+    }
+    ~HeldUndoStep()
+    {
+        Release();
+        PumpUntil([] { return !s_copyProgress.busy; }, 30000);
+        s_undoStepStarts = nullptr;
+        CloseHandle(started_);
+        CloseHandle(release_);
+    }
+    bool Started() const { return WaitForSingleObject(started_, 30000) == WAIT_OBJECT_0; }
+    void Release() { SetEvent(release_); }
+
+private:
+    HANDLE started_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
+// Undo of a merged folder moves its files on a worker: Ctrl+Z returns while
+// they move, the lists and the files stay as they were until the step ends,
+// a second undo meanwhile is refused and told, and the box is held.
+TEST_F(UndoSequenceTest, UndoOfAMergedFolderReturnsBeforeItsFilesMove)
+{
+    StartSequence();
+    fs::create_directories(sources + L"\\1\\d");
+    for (int i = 0; i < 30; ++i)
+        Write(sources + L"\\1\\d\\f" + std::to_wstring(i) + L".txt");
+    sameNameAnswer = 1;
+    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    ASSERT_TRUE(fs::exists(boxFolder + L"\\d\\f0.txt"));
+    const size_t undos = Runtime().undoList.size();
+    const int told = TimesUserNotified(L"job-busy");
+    {
+        HeldUndoStep held;
+        UndoLastFileOperation(box, nullptr);
+        ASSERT_TRUE(held.Started()) << "no worker took the step";
+        EXPECT_EQ(Runtime().undoList.size(), undos);
+        EXPECT_TRUE(Runtime().redoList.empty());
+        EXPECT_TRUE(fs::exists(boxFolder + L"\\d\\f0.txt"));
+        EXPECT_TRUE(BoxInUse::Held(Runtime().id));
+        UndoLastFileOperation(box, nullptr);
+        EXPECT_EQ(TimesUserNotified(L"job-busy"), told + 1);
+    }
+    EXPECT_FALSE(s_copyProgress.busy);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_TRUE(fs::exists(sources + L"\\1\\d\\f" + std::to_wstring(i) + L".txt")) << i;
+        EXPECT_FALSE(fs::exists(boxFolder + L"\\d\\f" + std::to_wstring(i) + L".txt")) << i;
+    }
+    EXPECT_TRUE(fs::exists(boxFolder + L"\\d\\x.txt")) << "the box's own files stay";
+    EXPECT_EQ(Runtime().undoList.size(), undos - 1);
+    EXPECT_EQ(Runtime().redoList.size(), 1u);
+    EXPECT_FALSE(BoxInUse::Held(Runtime().id));
+}
+
+// A folder deleted from the box whose kept copy is on another volume comes
+// back on undo, as a copy and the removal of what was copied: no second
+// copy stays, and its record comes back with it.
+TEST_F(UndoSequenceTest, UndoBringsAFolderBackFromAnotherVolume)
+{
+    StartSequence();
+    // Another volume, reached through a drive letter of its own: under Wine
+    // the folder where the host mounts it counts as a link on the way.
+    const std::wstring volume = FolderOnOtherVolume(boxFolder, L"undo");
+    wchar_t prefix[1024] = {};
+    std::wstring letter;
+    const DWORD used = GetLogicalDrives();
+    for (wchar_t c = L'X'; c > L'M' && letter.empty(); --c)
+        if (!(used & (1u << (c - L'A'))))
+            letter = std::wstring(1, c);
+    if (volume.empty() || letter.empty() || !GetEnvironmentVariableW(L"WINEPREFIX", prefix, 1024))
+        GTEST_SKIP() << "no second volume here";
+    const std::string device = WideToUtf8(prefix) + "/dosdevices/" + static_cast<char>(std::tolower(letter[0])) + ":";
+    host_files::RunOnHost(L"Z:\\bin\\ln", {"-sfn", host_files::UnixPath(volume), device});
+    struct Unmapped {
+        std::string device;
+        std::wstring volume;
+        ~Unmapped()
+        {
+            host_files::RunOnHost(L"Z:\\bin\\rm", {"-f", device});
+            RemoveItemWithoutFollowingLinks(volume);
+        }
+    } unmapped{device, volume};
+    const std::wstring elsewhere = letter + L":";
+    ASSERT_TRUE(PumpUntil([&] { return PathExists(elsewhere + L"\\"); }, 15000));
+    s_appStore[L"TessikRef"][L"containerDir"] = elsewhere + L"\\data";
+    const std::wstring folder = boxFolder + L"\\d";
+    const std::string x = VersionOfFile(folder + L"\\x.txt");
+    SyncBoxFolder(View(), boxFolder, true);
+    DeleteIcon(box, folder, box, kDeleteKeyQuestion);
+    FinishJob();
+    ASSERT_FALSE(fs::exists(folder));
+    ASSERT_EQ(Runtime().undoList.size(), 1u);
+    const std::wstring kept = Runtime().undoList.back().tempPath;
+    ASSERT_EQ(kept.rfind(elsewhere, 0), 0u);
+    ASSERT_FALSE(RecordOf(folder));
+    const int told = TimesUserNotified(L"undo-move");
+    ASSERT_TRUE(UndoAndWait(box));
+    EXPECT_EQ(VersionOfFile(folder + L"\\x.txt"), x);
+    EXPECT_FALSE(fs::exists(kept)) << "no second copy stays in the temporary folder";
+    EXPECT_TRUE(RecordOf(folder));
+    EXPECT_EQ(TimesUserNotified(L"undo-move"), told) << WideToUtf8(LastNoticeText(L"undo-move"));
     EXPECT_EQ(Runtime().redoList.size(), 1u);
 }
 
@@ -1162,7 +1277,7 @@ TEST_F(UndoSequenceTest, TheVersionAFileReplacedSinceHadReplacedLeavesOnTheWorke
     Write(y + L".new");
     ASSERT_TRUE(MoveFileW(y.c_str(), temp.File(L"y.txt.old").c_str()));
     ASSERT_TRUE(MoveFileW((y + L".new").c_str(), y.c_str()));
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_TRUE(RecordsLeaving()) << "the old version goes on the worker";
     EXPECT_NE(LastNoticeText(L"undo-other-item").find(L"回收站"), std::wstring::npos);
     Check("the undo");
@@ -1216,11 +1331,11 @@ TEST_F(UndoSequenceTest, ARedoneRecycleSendsTheItemAsItIsNowToTheBinAgain)
     const std::wstring file = boxFolder + L"\\a.txt";
     DeleteIcon(box, file, box, kDeleteKeyQuestion);
     FinishJob();
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     ASSERT_TRUE(fs::exists(file));
     Write(file);
     const std::string edited = VersionOfFile(file);
-    RedoLastFileOperation(box, nullptr);
+    RedoAndWait(box, nullptr);
     EXPECT_FALSE(fs::exists(file));
     EXPECT_TRUE(VersionsIn(trash).count(edited)) << "the edited file is in the Recycle Bin";
     ASSERT_EQ(Runtime().undoList.size(), 1u);
@@ -1247,7 +1362,7 @@ TEST_F(UndoSequenceTest, AnEditedPasteIsNotTakenAwayByUndo)
     Write(pasted);
     const std::string edited = VersionOfFile(pasted);
     const int told = TimesUserNotified(L"undo-changed");
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(VersionOfFile(pasted), edited);
     EXPECT_EQ(TimesUserNotified(L"undo-changed"), told + 1);
     EXPECT_EQ(Runtime().undoList.size(), 1u) << "the record stays for a later try";
@@ -1273,9 +1388,9 @@ TEST_F(UndoSequenceTest, UndoOfAnOverwritingDropPutsBackWhatTheBoxHeld)
 
     Drop(sources + L"\\1\\a.txt", DROPEFFECT_COPY);
     ASSERT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), newA);
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), oldA);
-    RedoLastFileOperation(box, nullptr);
+    RedoAndWait(box, nullptr);
     EXPECT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), newA);
 
     Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
@@ -1286,7 +1401,7 @@ TEST_F(UndoSequenceTest, UndoOfAnOverwritingDropPutsBackWhatTheBoxHeld)
     Write(boxFolder + L"\\d\\z.txt");
     const std::string editedZ = VersionOfFile(boxFolder + L"\\d\\z.txt");
     for (int round = 0; round < 2; ++round) {
-        UndoLastFileOperation(box, nullptr);
+        UndoAndWait(box, nullptr);
         EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\x.txt"), oldX);
         EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\z.txt"), editedZ) << "the edit made after the drop stays";
         EXPECT_FALSE(fs::exists(boxFolder + L"\\d\\y.txt"));
@@ -1298,7 +1413,7 @@ TEST_F(UndoSequenceTest, UndoOfAnOverwritingDropPutsBackWhatTheBoxHeld)
         EXPECT_FALSE(fs::exists(boxFolder + L"\\d\\e"));
         if (round == 1)
             break;
-        RedoLastFileOperation(box, nullptr);
+        RedoAndWait(box, nullptr);
         EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\x.txt"), newX);
         EXPECT_TRUE(fs::exists(boxFolder + L"\\d\\y.txt"));
         EXPECT_EQ(VersionOfFile(boxFolder + L"\\d\\z.txt"), editedZ);
@@ -1320,7 +1435,7 @@ TEST_F(UndoSequenceTest, UndoOfAMergedMoveThatCannotGoBackChangesNothing)
     fs::create_directories(sources + L"\\1\\d");
     Write(sources + L"\\1\\d\\y.txt");
     const int told = TimesUserNotified(L"undo-move");
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(TimesUserNotified(L"undo-move"), told + 1);
     EXPECT_EQ(Runtime().undoList.size(), 1u);
     EXPECT_EQ(VersionsIn(boxFolder + L"\\d"), inBox);
@@ -1332,13 +1447,13 @@ TEST_F(UndoSequenceTest, UndoOfAMergedMoveThatCannotGoBackChangesNothing)
     HANDLE held = CreateFileW((boxFolder + L"\\d\\y.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     CloseHandle(held);
     EXPECT_EQ(TimesUserNotified(L"undo-move"), told + 2);
     EXPECT_EQ(Runtime().undoList.size(), 1u);
     EXPECT_EQ(VersionsIn(boxFolder + L"\\d"), inBox);
     EXPECT_FALSE(fs::exists(sources + L"\\1\\d"));
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(FilesUnder(sources + L"\\1\\d").size(), 2u);
 }
 
@@ -1388,12 +1503,12 @@ TEST_F(UndoSequenceTest, ANoToARedoneRecycleLeavesTheFolderAndItsRecord)
     DeleteIcon(box, folder, box, kDeleteKeyQuestion);
     FinishJob();
     ASSERT_FALSE(fs::exists(folder));
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     ASSERT_TRUE(fs::exists(folder));
     Write(folder + L"\\x.txt");
     const std::string edited = VersionOfFile(folder + L"\\x.txt");
     shellAnswer = IDNO;
-    RedoLastFileOperation(box, nullptr);
+    RedoAndWait(box, nullptr);
     shellAnswer = IDYES;
     EXPECT_EQ(VersionOfFile(folder + L"\\x.txt"), edited);
     EXPECT_EQ(Runtime().redoList.size(), 1u);
@@ -1518,7 +1633,7 @@ TEST_F(UndoSequenceTest, UndoOfACaseOnlyRenameWorks)
     const IconRecord record = *RecordOf(boxFolder + L"\\a.txt");
     ASSERT_TRUE(RenameIconFile(box, record, box, L"A.txt"));
     const int refused = TimesUserNotified(L"undo-move");
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(TimesUserNotified(L"undo-move"), refused);
     EXPECT_TRUE(Runtime().undoList.empty());
     EXPECT_EQ(Runtime().redoList.size(), 1u);
@@ -1646,7 +1761,7 @@ TEST_F(UndoSequenceTest, ATemporaryFolderALiveRunMarksIsLeftToIt)
     const int told = TimesUserNotified(L"temp-sweep");
     SweepTemporaryFolder();
     EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told);
-    UndoLastFileOperation(box, nullptr);
+    UndoAndWait(box, nullptr);
     EXPECT_EQ(VersionOfFile(boxFolder + L"\\a.txt"), replaced) << "the first run's undo gives back what it replaced";
 
     EndWithoutQuitting(Runtime(), firstRun);
