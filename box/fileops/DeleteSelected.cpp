@@ -228,6 +228,7 @@ void TakeDeleted(const BoxWindowPtr& box, std::vector<DeleteDone> done)
             record.tempPath = one.item.tempCopyPath;
             record.owner = one.item.owner;
             record.recycleConfirmed = one.confirmed;
+            record.identity = one.item.identity;
             undo.push_back(std::move(record));
         }
         items.push_back(std::move(one.item));
@@ -465,6 +466,7 @@ void DeleteSelectionWorker(DeleteJob job)
                 Log(L"INFO", L"Permanently deleted: " + item.path);
             } else if (item.onDisk && PathExists(item.path)) {
                 NotKept notKept;
+                job.items[i].identity = IdentifyItem(item.path);
                 if (KeepCopyBeforeRecycling(item, notKept))
                     toRecycle.push_back(i);
                 else if (job.box)

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "box/PendingBoxTimer.h"
+#include "box/fileops/FileTransfer.h"
 
 class KelmWindow;
 struct GuardedFolders;
@@ -30,6 +31,9 @@ struct DeleteJobItem {
     // The path as the record holds it, when it is written differently:
     // the record goes with its file either way.
     std::wstring recordPath;
+    // Which item went to the Recycle Bin: undo puts back its copy, which
+    // the records that knew the item then know in its place.
+    ItemIdentity identity;
 };
 
 struct DeleteJob {

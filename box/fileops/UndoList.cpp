@@ -573,6 +573,24 @@ void PushUndoRecords(const std::shared_ptr<KelmWindow>& box, std::vector<UndoRec
     QueueLeave(std::move(job));
 }
 
+void CarryIdentityToPutBackCopy(const ItemIdentity& item, const ItemIdentity& copy)
+{
+    if (!item.known || !copy.known || item == copy)
+        return;
+    for (auto& [box, runtime] : s_boxRuntimes) {
+        for (std::vector<UndoRecord>* list : {&runtime.undoList, &runtime.redoList}) {
+            for (UndoRecord& record : *list) {
+                if (record.identity == item)
+                    record.identity = copy;
+                for (auto& [relative, identity] : record.mergedIdentities) {
+                    if (identity == item)
+                        identity = copy;
+                }
+            }
+        }
+    }
+}
+
 bool RecordsLeaving()
 {
     return s_runningLeave != nullptr || !s_leaveQueue.empty();

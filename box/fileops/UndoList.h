@@ -32,6 +32,12 @@ void PushUndoRecord(const std::shared_ptr<KelmWindow>& box, UndoRecord record);
 // comes into view afterwards and the user is told. UI thread only.
 void PushUndoRecords(const std::shared_ptr<KelmWindow>& box, std::vector<UndoRecord> records);
 
+// A kept copy was put back where its item stood: the records that knew
+// the item by its identity (a drop that brought it, a merged folder's
+// files) know the copy as that item from now on, as it is the program's
+// own copy of it, not another item saved over it. UI thread only.
+void CarryIdentityToPutBackCopy(const ItemIdentity& item, const ItemIdentity& copy);
+
 // Whether copies of records that left are still on their way to the
 // Recycle Bin or into view. UI thread only.
 bool RecordsLeaving();

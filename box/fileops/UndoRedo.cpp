@@ -254,6 +254,7 @@ RecycleOutcome RecycleAgain(UndoRecord& record, const std::wstring& copy, HWND o
         return RecycleOutcome::Recycled;
     }
     RecycleOutcome outcome = RecycleOutcome::Refused;
+    const ItemIdentity item = IdentifyItem(record.path);
     const TransferResult kept = CopyItem(record.path, copy, true, t_worker ? t_worker->options : TransferOptions{});
     if (kept == TransferResult::Done) {
         // Only a recycle proven by its witness lets the copy be deleted
@@ -264,6 +265,7 @@ RecycleOutcome RecycleAgain(UndoRecord& record, const std::wstring& copy, HWND o
         if (outcome == RecycleOutcome::Recycled || !Exists(record.path)) {
             record.tempPath = copy;
             record.recycleConfirmed = result.proven;
+            record.identity = item;
             return RecycleOutcome::Recycled;
         }
         // Part of it was deleted for good: the copy is the only whole
@@ -504,6 +506,9 @@ struct Step {
     std::wstring stayedText;
     std::vector<KeptCopy> replaced;
     std::vector<TouchedEntry> touched;
+    // An item that went to the Recycle Bin came back as its kept copy: the
+    // identity it had, and the copy's, for the records that knew it.
+    ItemIdentity cameBackFrom, cameBackAs;
 };
 
 void AddRecordBack(const Step& step, const UndoRecord& record)
@@ -780,7 +785,11 @@ Outcome ApplyOnDisk(Step& step, UndoRecord& record)
         if (step.undo) {
             if (keptCopyGone(record.tempPath, gone))
                 return gone;
-            return done(move(record.tempPath, record.path));
+            if (!move(record.tempPath, record.path))
+                return Outcome::Refused;
+            step.cameBackFrom = record.identity;
+            step.cameBackAs = IdentifyItem(record.path);
+            return Outcome::Done;
         }
         switch (RecycleAgain(record, step.keptAt, step.questionOwner)) {
         case RecycleOutcome::Recycled:
@@ -1013,6 +1022,9 @@ void Land(Step& step, const UndoRecord& picked, UndoRecord& record, Outcome outc
     }
     TellStayed(step);
     (step.undo ? targetRuntime->redoList : targetRuntime->undoList).push_back(std::move(record));
+    // The drop that brought the item, undone next, finds the copy as that
+    // item, not as another saved over it.
+    CarryIdentityToPutBackCopy(step.cameBackFrom, step.cameBackAs);
 
     KelmIconManager& view = s_boxIconManagers[box];
     // Icons read their sizes and folder listings again.

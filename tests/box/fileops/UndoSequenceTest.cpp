@@ -1350,6 +1350,30 @@ TEST_F(UndoSequenceTest, ARedoneRecycleSendsTheItemAsItIsNowToTheBinAgain)
     EXPECT_TRUE(VersionsIn(trash).count(edited));
 }
 
+// Undo of a delete to the Recycle Bin puts back the copy kept of the
+// item: the drop that brought it, undone next, takes it home as its own.
+TEST_F(UndoSequenceTest, AnItemBackFromTheBinIsStillTheOneItsDropBrought)
+{
+    ASSERT_FALSE(trash.empty());
+    StartSequence();
+    fs::create_directories(sources + L"\\home");
+    Write(sources + L"\\home\\came.txt");
+    const std::string version = VersionOfFile(sources + L"\\home\\came.txt");
+    Drop(sources + L"\\home\\came.txt", DROPEFFECT_MOVE);
+    const std::wstring dropped = boxFolder + L"\\came.txt";
+    ASSERT_TRUE(fs::exists(dropped));
+    DeleteIcon(box, dropped, box, kDeleteKeyQuestion);
+    FinishJob();
+    ASSERT_FALSE(fs::exists(dropped));
+    ASSERT_TRUE(UndoAndWait(box, nullptr));
+    ASSERT_TRUE(fs::exists(dropped));
+    const int told = TimesUserNotified(L"undo-other-item");
+    ASSERT_TRUE(UndoAndWait(box, nullptr));
+    EXPECT_EQ(TimesUserNotified(L"undo-other-item"), told);
+    EXPECT_FALSE(fs::exists(dropped));
+    EXPECT_EQ(VersionOfFile(sources + L"\\home\\came.txt"), version);
+}
+
 TEST_F(UndoSequenceTest, AnEditedPasteIsNotTakenAwayByUndo)
 {
     StartSequence();
