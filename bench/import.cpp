@@ -34,6 +34,7 @@
 #include "box/BoxDrop.h"
 #include "box/BoxRuntime.h"
 #include "box/BoxServices.h"
+#include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/UndoRedo.h"
 #include "box/icons/FolderSync.h"
@@ -274,6 +275,44 @@ public:
         return times;
     }
 
+    // A folder of files dropped (moved) onto the box's folder of its name
+    // merges into it; then Ctrl+Z gives them back. Seconds from the undo
+    // until it returned and until every file was back at its source, and
+    // the longest message meanwhile; negative when either went in part.
+    struct UndoTimes {
+        double returned = -1.0, back = -1.0, longest = -1.0;
+    };
+    UndoTimes UndoOfMergedDrop(const fs::path& source, size_t count)
+    {
+        const fs::path own = fs::path(Folder()) / source.filename();
+        fs::create_directories(own);
+        std::ofstream(own / L"own.txt") << "own";
+        Sync();
+        s_sameNameQuestion = [](HWND) { return 1; };
+        DroppedFiles drop;
+        drop.paths = {source.wstring()};
+        drop.effect = DROPEFFECT_MOVE;
+        ImportDroppedFiles(box_, drop);
+        RunLoopUntil([] { return !DropBeingLookedAt() && !s_copyProgress.busy; }, 300000);
+        UndoTimes times;
+        if (EntriesIn(own.wstring()) != count + 1) {
+            std::fprintf(stderr, "import: the merged drop did not arrive whole\n");
+            return times;
+        }
+        s_longestMessage = 0.0;
+        const auto start = Clock::now();
+        UndoLastFileOperation(box_, box_);
+        times.returned = Seconds(start);
+        RunLoopUntil([] { return !s_copyProgress.busy; }, 300000);
+        times.back = Seconds(start);
+        times.longest = s_longestMessage;
+        if (EntriesIn(source.wstring()) != count || EntriesIn(own.wstring()) != 1) {
+            std::fprintf(stderr, "import: the undo of the merged drop did not go whole\n");
+            return UndoTimes{};
+        }
+        return times;
+    }
+
 private:
     BoxWindowPtr box_;
 };
@@ -343,6 +382,17 @@ int main()
                     kSmallFiles, dropCopy.records, dropCopy.started, dropCopy.worker, plainCopy,
                     dropCopy.records / plainCopy);
     }
+
+    MakeSmallFiles(root / L"merge" / L"m");
+    const Bench::UndoTimes undoMerged = bench.UndoOfMergedDrop(root / L"merge" / L"m", kSmallFiles);
+    bench.Empty();
+    if (undoMerged.back < 0)
+        result = 1;
+    else
+        std::printf("undo of a drop of %d small files merged into the box's folder of their name: returned after "
+                    "%.1f ms, every file back after %.3f s, longest message %.0f ms; MoveFileExW %.3f s, %.2fx\n",
+                    kSmallFiles, undoMerged.returned * 1000.0, undoMerged.back, undoMerged.longest * 1000.0, plainMove,
+                    undoMerged.back / plainMove);
 
     MakeLargeFile(root / L"big.bin");
     const auto start = Clock::now();
