@@ -41,6 +41,8 @@ struct StepWorker {
     RepaintTarget target;
     TransferOptions options;
     std::vector<std::pair<std::wstring, std::wstring>> notices;
+    // What moved is being taken back: a quit does not stop that half way.
+    bool takingBack = false;
 };
 thread_local StepWorker* t_worker = nullptr;
 
@@ -81,7 +83,10 @@ bool Exists(const std::wstring& path)
 MoveResult MoveAcrossVolumes(const std::wstring& from, const std::wstring& to, DWORD* why)
 {
     TransferReport report;
-    const TransferResult result = MoveItem(from, to, false, t_worker ? t_worker->options : TransferOptions{}, &report);
+    TransferOptions options = t_worker ? t_worker->options : TransferOptions{};
+    if (t_worker && t_worker->takingBack)
+        options.cancelled = nullptr;
+    const TransferResult result = MoveItem(from, to, false, options, &report);
     const DWORD last = GetLastError();
     if (result == TransferResult::Done)
         return MoveResult::Moved;
@@ -368,6 +373,11 @@ public:
         TellMoveFailed(undo_, from, to, why);
         const std::vector<Done> done = std::move(done_);
         done_.clear();
+        // A quit is what stopped most steps: what moved to another volume
+        // still comes back whole, or the folder would stay split in two.
+        const bool wasTakingBack = t_worker && t_worker->takingBack;
+        if (t_worker)
+            t_worker->takingBack = true;
         for (auto step = done.rbegin(); step != done.rend(); ++step) {
             if (step->kind == Kind::Moved)
                 MoveWithoutReplacing(step->to, step->path);
@@ -376,6 +386,8 @@ public:
             else
                 CreateDirectoryW(LongPathForm(step->path).c_str(), nullptr);
         }
+        if (t_worker)
+            t_worker->takingBack = wasTakingBack;
         return false;
     }
 
