@@ -204,6 +204,8 @@ if [ "$KIND" = recycle ] || [ "$KIND" = folder-recycle ]; then
     sleep 0.1
   done &
   answerer=$!
+  # A run that fails on the way must not leave it answering forever.
+  trap 'kill "$answerer" 2>/dev/null || true; cleanup' EXIT
 fi
 watch_mark
 watch_phase "confirmed: the files leaving"
