@@ -190,6 +190,10 @@ std::wstring AliasFromEntry(const std::wstring& entry)
 void SetIconAlias(const BoxWindowPtr& box, const IconRecord& record, const BoxWindowPtr& owner,
                   const std::wstring& alias)
 {
+    // Its undo record empties the redo list, and a running redo works for
+    // a record of that list.
+    if (RefusedWhileFileJobRuns(L"设置别名"))
+        return;
     ForFirstRecordOfPath(record.path, [&alias](IconRecord& r) {
         r.alias = alias;
         r.sortName = IconSortName(r.alias, r.path);

@@ -741,13 +741,15 @@ TEST_F(UndoSequenceTest, UndoRedoRenameNewAndPasteWaitWhileAJobRuns)
         renamed = RenameIconFile(box, *RecordOf(boxFolder + L"\\mine.txt"), box, L"other.txt");
         made = CreateNewFileInBox(box, &View(), POINT{0, 0}, L"新建 文本文档", L".txt", false);
         PasteFilesIntoBox(box, View(), {sources + L"\\p.txt"});
+        SetIconAlias(box, *RecordOf(boxFolder + L"\\mine.txt"), box, L"别名");
     }
     EXPECT_TRUE(fs::exists(boxFolder + L"\\mine.txt")) << "the rename was not undone";
     EXPECT_FALSE(renamed);
     EXPECT_TRUE(made.empty());
     EXPECT_FALSE(fs::exists(boxFolder + L"\\p.txt"));
     EXPECT_EQ(Runtime().undoList.size(), 1u);
-    EXPECT_EQ(TimesUserNotified(L"job-busy"), told + 4) << "each refusal is told";
+    EXPECT_EQ(RecordOf(boxFolder + L"\\mine.txt")->alias, a.alias) << "no alias while a job runs";
+    EXPECT_EQ(TimesUserNotified(L"job-busy"), told + 5) << "each refusal is told";
 }
 
 // A drop's entries are looked at off the UI thread; the box's folder may
