@@ -87,6 +87,8 @@ struct JournalContent {
         std::wstring destination;
         bool copied = false;
         bool ended = false;
+        // File by file (merge), not a folder copied whole.
+        bool merged = false;
     };
     std::vector<Move> moves;
 };
@@ -107,10 +109,11 @@ JournalContent ParseJournal(const std::string& bytes)
         };
         if (kind == L"folder") {
             content.folders.push_back(rest);
-        } else if (kind == L"move") {
+        } else if (kind == L"move" || kind == L"merge") {
             const size_t second = rest.find(L'\t');
             if (second != std::wstring::npos)
-                content.moves.push_back({rest.substr(0, second), rest.substr(second + 1)});
+                content.moves.push_back({rest.substr(0, second), rest.substr(second + 1), false, false,
+                                         kind == L"merge"});
         } else if (kind == L"copied" || kind == L"ended") {
             auto found = move(rest);
             if (found != content.moves.end())
@@ -140,6 +143,9 @@ void DisposeOnClose(HANDLE h)
 
 std::wstring CutMoveText(const JournalContent::Move& move)
 {
+    if (move.merged)
+        return L"\n“" + move.source + L"”中的文件只有一部分移到了“" + move.destination +
+               L"”，其余仍在原处；中断时正在移动的那个文件可能两处各有一份。";
     if (move.copied)
         return L"\n“" + move.destination + L"”已包含全部内容，原来的“" + move.source + L"”中可能还留有部分内容。";
     return L"\n“" + move.destination + L"”中只有移过去的部分内容，原来的“" + move.source + L"”仍保留全部内容。";
@@ -247,6 +253,11 @@ void PartFileJournal::FolderMoveEnded(const std::wstring& destination)
     Write(L"ended\t" + destination);
 }
 
+void PartFileJournal::MergeStarted(const std::wstring& source, const std::wstring& destination)
+{
+    Write(L"merge\t" + source + L"\t" + destination);
+}
+
 std::wstring PartFileJournal::TokenOfPartFileName(std::wstring_view name)
 {
     // name "." token "-" tag suffix, with a name of at least one character.
@@ -273,6 +284,7 @@ std::wstring PartFileJournal::SweepLeftovers(const std::wstring& folder)
         return true;
     });
     std::wstring cutMoves;
+    bool fileByFile = false;
     for (const std::wstring& token : tokens) {
         const std::wstring journal = Join(folder, token + kJournalSuffix);
         {
@@ -313,8 +325,10 @@ std::wstring PartFileJournal::SweepLeftovers(const std::wstring& folder)
             }
         }
         for (const JournalContent::Move& move : content.moves)
-            if (!move.ended)
+            if (!move.ended) {
                 cutMoves += CutMoveText(move);
+                fileByFile = fileByFile || move.merged;
+            }
         // Told once: the journal no longer names the move.
         if (left.empty() && !unlisted) {
             DisposeOnClose(h);
@@ -326,7 +340,10 @@ std::wstring PartFileJournal::SweepLeftovers(const std::wstring& folder)
     }
     if (cutMoves.empty())
         return L"";
-    return L"Tessik 上次没有正常退出，跨磁盘移动文件夹时被中断：" + cutMoves +
+    // A folder's files moved one by one may have stayed on one volume.
+    return std::wstring(fileByFile ? L"Tessik 上次没有正常退出，移动文件夹时被中断："
+                                   : L"Tessik 上次没有正常退出，跨磁盘移动文件夹时被中断：") +
+           cutMoves +
            L"\n两处的内容都已保留，请检查后删除不需要的部分。";
 }
 

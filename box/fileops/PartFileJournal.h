@@ -46,6 +46,11 @@ public:
     void FolderMoveStarted(const std::wstring& source, const std::wstring& destination);
     void FolderMoveCopied(const std::wstring& destination);
     void FolderMoveEnded(const std::wstring& destination);
+    // A folder's files moved one by one from source into destination (an
+    // undo or redo of a merged folder): a run cut off meanwhile leaves them
+    // split between the two, one file perhaps in both. Nothing needs ending
+    // it: a journal that closes normally goes with everything it says.
+    void MergeStarted(const std::wstring& source, const std::wstring& destination);
 
     // The token of a part-file name of this program's form, or empty.
     static std::wstring TokenOfPartFileName(std::wstring_view name);

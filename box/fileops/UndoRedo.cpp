@@ -19,6 +19,7 @@
 #include "box/fileops/FileJobProgress.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/FileTransfer.h"
+#include "box/fileops/PartFileJournal.h"
 #include "box/fileops/UndoList.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIcon.h"
@@ -309,8 +310,12 @@ bool IsOwnFile(const std::wstring& path)
 class MergeSteps
 {
 public:
-    // count: the files the step moves, for the card.
-    MergeSteps(bool undo, size_t count) : undo_(undo), count_(count) {}
+    // count: the files the step moves, for the card; the folder's files
+    // move from source to destination.
+    MergeSteps(bool undo, size_t count, std::wstring source, std::wstring destination)
+        : undo_(undo), count_(count), source_(std::move(source)), destination_(std::move(destination))
+    {
+    }
 
     bool Move(const std::wstring& from, const std::wstring& to)
     {
@@ -318,11 +323,19 @@ public:
         // and the record stays with everything where it was.
         if (FileJobCancelled())
             return Fail(from, to, ERROR_REQUEST_ABORTED);
+        // A kill or a crash stops it anywhere and takes nothing back: the
+        // next start tells the user the folder is split in two.
+        if (!journaled_) {
+            journal_.MergeStarted(source_, destination_);
+            journaled_ = true;
+        }
         ShowProgress(from, std::min(done_.size(), count_), count_);
         DWORD why = ERROR_FILE_NOT_FOUND;
         if (MoveWithoutReplacing(from, to, &why) != MoveResult::Moved)
             return Fail(from, to, why);
         done_.push_back({Kind::Moved, from, to});
+        if (s_mergedFileMoved)
+            s_mergedFileMoved();
         return true;
     }
     // The folder, made when missing; forItem is the item that needs it,
@@ -400,7 +413,10 @@ private:
     };
     bool undo_;
     size_t count_;
+    std::wstring source_, destination_;
     std::vector<Done> done_;
+    PartFileJournal journal_;
+    bool journaled_ = false;
 };
 
 // Undo of a folder moved in and merged into the box's folder of the same
@@ -430,7 +446,7 @@ bool UndoMergedMove(const MergedEntries& merged, const std::map<std::wstring, It
             return false;
         }
     }
-    MergeSteps steps(true, merged.files.size());
+    MergeSteps steps(true, merged.files.size(), box, source);
     if (!steps.MakeFolderTree(source, merged.folders, box))
         return false;
     for (const std::wstring& file : merged.files)
@@ -469,7 +485,7 @@ bool RedoMergedMove(const MergedEntries& merged, const std::wstring& box, const 
             return false;
         }
     }
-    MergeSteps steps(false, merged.files.size());
+    MergeSteps steps(false, merged.files.size(), source, box);
     if (!steps.MakeFolderTree(box, merged.folders, source))
         return false;
     for (const std::wstring& file : merged.files) {
@@ -1128,6 +1144,7 @@ void Run(const BoxWindowPtr& box, const BoxWindowPtr& requestedTarget, bool undo
 } // namespace
 
 std::function<void()> s_undoStepStarts;
+std::function<void()> s_mergedFileMoved;
 
 ItemStamp StampItem(const std::wstring& path)
 {

@@ -32,6 +32,9 @@ void UndoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::sh
 void RedoLastFileOperation(const std::shared_ptr<KelmWindow>& box, const std::shared_ptr<KelmWindow>& target);
 // Runs on the worker of a step before it touches the disk. Tests set it.
 extern std::function<void()> s_undoStepStarts;
+// Runs on the worker after each file an undo or redo of a merged folder
+// moved. Tests set it.
+extern std::function<void()> s_mergedFileMoved;
 
 // The stamp of the item at path as it is now.
 ItemStamp StampItem(const std::wstring& path);

@@ -38,6 +38,7 @@
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobMailbox.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/PartFileJournal.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/fileops/TempFolderSweep.h"
@@ -1205,6 +1206,62 @@ TEST_F(UndoSequenceTest, UndoOfAMergedFolderReturnsBeforeItsFilesMove)
     EXPECT_EQ(Runtime().undoList.size(), undos - 1);
     EXPECT_EQ(Runtime().redoList.size(), 1u);
     EXPECT_FALSE(BoxInUse::Held(Runtime().id));
+}
+
+// An undo of a merged folder keeps a journal while its files move: what a
+// kill leaves of it makes the next start tell the user the folder is split,
+// and a step that ended leaves nothing behind.
+TEST_F(UndoSequenceTest, AMergedFolderCutOffHalfWayIsToldAtTheNextStart)
+{
+    StartSequence();
+    const std::wstring data = temp.File(L"appdata");
+    fs::create_directories(data);
+    struct LiveDataFolder {
+        std::wstring saved = s_dataFolder;
+        ~LiveDataFolder() { s_dataFolder = saved; }
+    } live;
+    s_dataFolder = data;
+    fs::create_directories(sources + L"\\1\\d");
+    for (int i = 0; i < 3; ++i)
+        Write(sources + L"\\1\\d\\f" + std::to_wstring(i) + L".txt");
+    sameNameAnswer = 1;
+    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    ASSERT_TRUE(fs::exists(boxFolder + L"\\d\\f0.txt"));
+    // The journals as they stand after the first file moved: what a kill
+    // there would leave.
+    std::vector<std::pair<std::wstring, std::string>> journals;
+    s_mergedFileMoved = [&] {
+        if (!journals.empty())
+            return;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(data + L"\\parts", error)) {
+            HANDLE h = CreateFileW(entry.path().wstring().c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr);
+            char bytes[4096];
+            DWORD read = 0;
+            if (h != INVALID_HANDLE_VALUE && ReadFile(h, bytes, sizeof bytes, &read, nullptr))
+                journals.emplace_back(entry.path().filename().wstring(), std::string(bytes, read));
+            if (h != INVALID_HANDLE_VALUE)
+                CloseHandle(h);
+        }
+    };
+    const bool landed = UndoAndWait(box);
+    s_mergedFileMoved = nullptr;
+    ASSERT_TRUE(landed);
+    ASSERT_FALSE(fs::exists(boxFolder + L"\\d\\f0.txt"));
+    ASSERT_EQ(journals.size(), 1u) << "no journal while the files moved";
+    std::error_code error;
+    EXPECT_TRUE(fs::is_empty(data + L"\\parts", error)) << "a step that ended leaves its journal";
+
+    const std::wstring left = temp.File(L"left-by-a-kill");
+    fs::create_directories(left);
+    TempFolder::WriteBytes(left + L"\\" + journals.front().first, journals.front().second);
+    const std::wstring text = PartFileJournal::SweepLeftovers(left);
+    EXPECT_NE(text.find(L"“" + boxFolder + L"\\d”中的文件只有一部分移到了“" + sources + L"\\1\\d”"),
+              std::wstring::npos)
+        << text;
+    EXPECT_EQ(PartFileJournal::SweepLeftovers(left), L"") << "told once";
 }
 
 // A folder deleted from the box whose kept copy is on another volume comes
