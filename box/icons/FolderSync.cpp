@@ -601,6 +601,11 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing)
     return ListFolderUntil(folder, listing, {});
 }
 
+bool ListFolderEntriesUntil(const std::wstring& folder, FolderListing& listing, const std::function<bool()>& stop)
+{
+    return ListFolderUntil(folder, listing, stop);
+}
+
 void SyncBoxFolder(KelmIconManager& view, const std::wstring& folder, bool noRepaint)
 {
     // A box the refresh follows but does not watch yet (a box just made):

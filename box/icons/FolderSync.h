@@ -25,6 +25,10 @@ using FolderListing = std::map<std::wstring, FolderEntry>;
 
 // Lists the folder without descending; false when it cannot be listed.
 bool ListFolderEntries(const std::wstring& folder, FolderListing& listing);
+// The same, but false as soon as stop answers true (asked between entries),
+// so a listing on a worker can let go of a folder that is about to leave.
+// Any thread.
+bool ListFolderEntriesUntil(const std::wstring& folder, FolderListing& listing, const std::function<bool()>& stop);
 
 // Folder: the own box's folder ("bvn!NULL" for none). The folders of the
 // other folder-backed boxes shown in the view are synchronised as well.

@@ -15,6 +15,7 @@
 #include "box/icons/KelmIconManager.h"
 #include "box/icons/WildcardMatch.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
+#include "sidewindows/quickpanel/QuickPanelPhysListing.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
 #include "ui/core/KelmWindow.h"
 
@@ -106,6 +107,22 @@ void Add(KelmIconManager& list, const std::wstring& path, const std::wstring& al
          const BoxWindowPtr& owner, const std::wstring& originalPath = L"bvn!NULL")
 {
     list.AddRecordForPath(path, 0.0f, 0.0f, alias, false, section, owner, originalPath);
+}
+
+// The physical section's stored entries, each once, in their order: their
+// files are read by the listing of the folder, off this thread (thousands
+// of questions to the disk, and as many searches for a second record of a
+// path, would hold every window).
+void FillStoredUnread(KelmIconManager& list, const std::vector<StoredEntry>& entries, const BoxWindowPtr& owner)
+{
+    std::unordered_set<std::wstring> paths;
+    list.Records().reserve(entries.size());
+    for (const StoredEntry& entry : entries) {
+        if (!paths.insert(entry.path).second)
+            continue;
+        list.Records().push_back(list.MakeRecord(entry.path, 0.0f, 0.0f, entry.alias, false, L"", owner, L"bvn!NULL"));
+    }
+    list.Renumber();
 }
 
 // Gives the first record of every run of one owner a header, unless it has
@@ -355,6 +372,8 @@ void RefreshQuickPanelContent()
     const BoxWindowPtr mainWindow = s_quickPanelWindow;
     const BoxWindowPtr physWindow = s_quickPanelDummy;
     KelmIconManager& main = s_boxIconManagers[mainWindow];
+    // Whatever a listing on its way was for is rebuilt here.
+    DropPhysicalListing();
     main.RemoveAllRecords();
     if (physWindow)
         s_boxIconManagers[physWindow].RemoveAllRecords();
@@ -389,12 +408,9 @@ void RefreshQuickPanelContent()
                 physRuntime.UseTargetFolder = true;
                 physRuntime.TargetFolder = folder;
                 KelmIconManager& phys = s_boxIconManagers[physWindow];
-                for (const StoredEntry& entry : ReadEntries(L"TempPhysIcons", hidden->id))
-                    Add(phys, entry.path, entry.alias, L"", physWindow);
+                FillStoredUnread(phys, ReadEntries(L"TempPhysIcons", hidden->id), physWindow);
                 phys.UpdateAnimations(physWindow);
-                SyncBoxFolder(phys, folder, true);
-                for (IconRecord& record : phys.Records())
-                    record.owner = physWindow;
+                ListPhysicalSectionSoon();
             }
         }
     } else if (BoxWindowPtr box = FindBox(s_selectedComponentId)) {

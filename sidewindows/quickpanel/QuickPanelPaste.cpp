@@ -26,10 +26,10 @@
 #include "box/fileops/FileWorkerTracker.h"
 #include "box/fileops/PasteIntoBox.h"
 #include "box/fileops/PlanLooks.h"
-#include "box/icons/FolderSync.h"
 #include "box/icons/IconPersistence.h"
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
+#include "sidewindows/quickpanel/QuickPanelPhysListing.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
 #include "ui/controls/KelmMenu.h"
@@ -107,14 +107,12 @@ void Finish(const Target& target)
     } else if (!target.physical) {
         SaveHiddenBoxEntries(true);
     } else {
-        // The folder is the truth of the physical section: the new files
-        // take their places through the same sync as any folder box.
+        // The folder is the truth of the physical section: it is listed
+        // again, off this thread, and the records follow what it holds.
         KelmIconManager& phys = s_boxIconManagers[s_quickPanelDummy];
         phys.SetOverlayMode(false);
         phys.UpdateAnimations(s_quickPanelDummy);
-        SyncBoxFolder(phys, target.folder, false);
-        for (IconRecord& record : phys.Records())
-            record.owner = s_quickPanelDummy;
+        ListPhysicalSectionSoon();
     }
 }
 

@@ -17,6 +17,7 @@
 #include "sidewindows/quickpanel/QPListItem.h"
 #include "sidewindows/quickpanel/QuickPanelContent.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
+#include "sidewindows/quickpanel/QuickPanelPhysListing.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
 #include "ui/controls/KelmButton.h"
 #include "ui/controls/KelmCaptionBar.h"
@@ -326,6 +327,8 @@ bool RemoveHiddenComponent(const std::wstring& id, FolderChoice choice)
         SelectComponent(L"", false);
         RefreshQuickPanelContent();
     }
+    // A listing of the physical section would hold the folder in place.
+    LetGoOfPhysicalFolder();
     return DisposeThenForget(nullptr, id, folder, choice, [id] { ForgetHiddenComponent(id); });
 }
 

@@ -5,6 +5,7 @@
 #include "box/icons/FolderSync.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
+#include "sidewindows/quickpanel/QuickPanelPhysListing.h"
 
 using namespace TessikQuickPanel;
 
@@ -55,6 +56,7 @@ TEST_F(QuickPanelContentTest, AHiddenBoxLoadsItsEntriesUpToTheFirstGapInTheOneSt
     SelectHidden(L"h00001", folder);
 
     RefreshQuickPanelContent();
+    ASSERT_TRUE(PumpUntil([] { return !PhysicalListingOnItsWay(); }, 10000));
     ASSERT_EQ(Main().size(), 3u);
     EXPECT_EQ(Main()[0].path, L"C:\\data\\a.txt");
     // An alias is text the user typed, kept with its backslashes doubled.
@@ -68,6 +70,34 @@ TEST_F(QuickPanelContentTest, AHiddenBoxLoadsItsEntriesUpToTheFirstGapInTheOneSt
     EXPECT_EQ(std::filesystem::path(Phys()[0].path).filename().wstring(), L"inside.txt");
     EXPECT_EQ(Phys()[0].sectionText, L"物理区");
     EXPECT_EQ(Phys()[0].owner, s_quickPanelDummy);
+}
+
+// A hidden box's folder is listed off the UI thread, and its listing lands
+// only in the section of the box it was taken for.
+TEST_F(QuickPanelContentTest, AHiddenBoxsFolderIsListedOffTheUiThreadForTheBoxStillSelected)
+{
+    const std::wstring first = temp.File(L"temp_h00003");
+    const std::wstring second = temp.File(L"temp_h00004");
+    std::filesystem::create_directories(first);
+    std::filesystem::create_directories(second);
+    TempFolder::WriteBytes(first + L"\\first.txt", "1");
+    TempFolder::WriteBytes(second + L"\\second.txt", "2");
+    const auto landed = [] { return PumpUntil([] { return !PhysicalListingOnItsWay(); }, 10000); };
+
+    SelectHidden(L"h00003", first);
+    RefreshQuickPanelContent();
+    EXPECT_TRUE(Phys().empty()) << "the folder was listed on the UI thread";
+    // Another box selected before the listing is back: it is dropped.
+    SelectHidden(L"h00004", second);
+    ASSERT_TRUE(landed());
+    EXPECT_TRUE(Phys().empty()) << "a listing of another box landed";
+
+    RefreshQuickPanelContent();
+    ASSERT_TRUE(landed());
+    ASSERT_EQ(Phys().size(), 1u);
+    EXPECT_EQ(std::filesystem::path(Phys()[0].path).filename().wstring(), L"second.txt");
+    EXPECT_EQ(Phys()[0].owner, s_quickPanelDummy);
+    EXPECT_EQ(Phys()[0].sectionText, L"物理区");
 }
 
 TEST_F(QuickPanelContentTest, ADesktopBoxShowsItsRecordsUnderItsTitle)

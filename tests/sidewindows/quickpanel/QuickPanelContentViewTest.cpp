@@ -75,6 +75,8 @@ protected:
         s_quickPanelStore[L"TempIcons"][L"h00001"][L"0"][L"path"] = temp.File(L"one.dat");
         s_quickPanelStore[L"TempIcons"][L"h00001"][L"1"][L"path"] = temp.File(L"two.dat");
         SwitchQuickPanel(true);
+        // The folder is listed off the UI thread.
+        EXPECT_TRUE(WaitForHiddenBoxJob());
         SetWindowPos(Panel(), nullptr, 100, 100, 850, 550, SWP_NOZORDER);
         Paint(Panel());
     }

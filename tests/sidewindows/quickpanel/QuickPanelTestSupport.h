@@ -14,6 +14,7 @@
 #include "box/icons/KelmIconManager.h"
 #include "sidewindows/quickpanel/QPListItem.h"
 #include "sidewindows/quickpanel/QuickPanelPaste.h"
+#include "sidewindows/quickpanel/QuickPanelPhysListing.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
 #include "tests/common/WindowTestSupport.h"
@@ -84,10 +85,13 @@ protected:
         TessikQuickPanel::s_physicalSectionActive = true;
     }
 
-    // Until what a hidden box's folder was given has landed (bounded).
+    // Until what a hidden box's folder was given has landed, and the
+    // folder's listing after it (bounded).
     static bool WaitForHiddenBoxJob()
     {
-        return PumpUntil([] { return !TessikQuickPanel::HiddenBoxJobRuns(); }, 30000);
+        return PumpUntil(
+            [] { return !TessikQuickPanel::HiddenBoxJobRuns() && !TessikQuickPanel::PhysicalListingOnItsWay(); },
+            30000);
     }
 
     static std::vector<std::wstring> RowIds()

@@ -1,0 +1,290 @@
+#include "sidewindows/quickpanel/QuickPanelPhysListing.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <cwctype>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/CommonHelpers.h"
+#include "app/Logger.h"
+#include "box/BoxRuntime.h"
+#include "box/BoxWindowHooks.h"
+#include "box/fileops/FileWorkerTracker.h"
+#include "box/fileops/PlanLooks.h"
+#include "box/icons/FolderSync.h"
+#include "box/icons/KelmIcon.h"
+#include "box/icons/KelmIconManager.h"
+#include "sidewindows/quickpanel/QuickPanelPaste.h"
+#include "sidewindows/quickpanel/QuickPanelState.h"
+#include "ui/core/KelmWindow.h"
+
+namespace TessikQuickPanel
+{
+
+namespace
+{
+
+// What the UI thread and the listing threads share: the serial of the one
+// listing still wanted (any other stops between entries), and how many
+// folders listings hold open.
+struct ListingGate {
+    std::mutex mutex;
+    std::condition_variable released;
+    std::atomic<uint64_t> wanted{0};
+    int open = 0;
+};
+
+ListingGate& Gate()
+{
+    static ListingGate gate;
+    return gate;
+}
+
+// What a listing was asked for, compared on the UI thread when it lands.
+struct Asked {
+    uint64_t serial = 0;
+    std::wstring id;
+    std::wstring folder;
+    std::weak_ptr<KelmWindow> section;
+    size_t fingerprint = 0;
+};
+
+// The listing thread's answer. When the folder could not be listed, the
+// facts of the records' files as they were asked (the records stay).
+struct Answer {
+    bool listed = false;
+    FolderListing listing;
+    std::vector<IconFileFacts> facts;
+};
+
+// UI thread: the serial of the last ask; a landing listing of another is
+// dropped.
+uint64_t s_asked = 0;
+bool s_onItsWay = false;
+// A listing that landed under a drag is asked again a little later.
+UINT_PTR s_askAgainTimer = 0;
+constexpr UINT kAskAgainAfter = 300;
+
+std::wstring HiddenFolderOf(const std::wstring& id)
+{
+    for (const HiddenBoxRecord& record : s_hiddenBoxes)
+        if (record.id == id)
+            return record.TargetFolder == L"bvn!NULL" ? record.TargetFolder : NormalizeStoredPath(record.TargetFolder);
+    return L"";
+}
+
+// The section's records as a listing is brought in step with them: their
+// paths and owners in their order.
+size_t Fingerprint(const KelmIconManager& view)
+{
+    size_t hash = view.Records().size();
+    for (const IconRecord& record : view.Records()) {
+        hash = hash * 1099511628211ull ^ std::hash<std::wstring>()(record.path);
+        hash = hash * 1099511628211ull ^ std::hash<const void*>()(record.owner.get());
+    }
+    return hash;
+}
+
+bool SectionStillShows(const Asked& asked)
+{
+    const BoxRuntime* panel = FindBoxRuntime(s_quickPanelWindow);
+    return panel && !panel->searchActive && s_quickPanelDummy && asked.section.lock() == s_quickPanelDummy &&
+           FindBoxRuntime(s_quickPanelDummy) && s_selectedIsHidden && s_selectedComponentId == asked.id &&
+           HiddenFolderOf(asked.id) == asked.folder;
+}
+
+std::wstring LowerFileName(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    for (wchar_t& c : name)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return name;
+}
+
+// The section in step with its folder, as the folder sync brings a box:
+// records keep their order and place, the listing is consumed.
+void Reconcile(KelmIconManager& section, const BoxWindowPtr& owner, FolderListing& listing)
+{
+    std::vector<IconRecord>& records = section.Records();
+    size_t kept = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        IconRecord& record = records[i];
+        auto entry = listing.find(LowerFileName(record.path));
+        // Gone from disk, or a second record of the same file.
+        if (entry == listing.end())
+            continue;
+        if (record.path != entry->second.path) {
+            record.path = entry->second.path;
+            record.sortName = IconSortName(record.alias, record.path);
+        }
+        record.lastWriteTime = entry->second.lastWriteTime;
+        record.isDirectory = entry->second.isDirectory;
+        record.owner = owner;
+        listing.erase(entry);
+        if (kept != i)
+            records[kept] = std::move(record);
+        ++kept;
+    }
+    records.resize(kept);
+    records.reserve(kept + listing.size());
+    for (auto& [key, entry] : listing) {
+        IconRecord record = section.MakeRecord(entry.path, 0.0f, 0.0f, L"bvn!NULL", false, L"", owner, L"bvn!NULL");
+        record.lastWriteTime = entry.lastWriteTime;
+        record.isDirectory = entry.isDirectory;
+        records.push_back(std::move(record));
+    }
+    section.Renumber();
+}
+
+void RepaintPanel()
+{
+    for (const BoxWindowPtr& window : {s_quickPanelWindow, s_quickPanelContentWindow})
+        if (window && IsWindow(window->GetHwnd()))
+            InvalidateRect(window->GetHwnd(), nullptr, FALSE);
+}
+
+void CALLBACK AskAgain(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    s_askAgainTimer = 0;
+    // A timer procedure lets nothing out.
+    try {
+        ListPhysicalSectionSoon();
+    } catch (...) {
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"The physical section could not be listed again.");
+    }
+}
+
+// UI thread: a listing back from its thread.
+void Land(const Asked& asked, Answer& answer)
+{
+    if (asked.serial != s_asked)
+        return;
+    s_onItsWay = false;
+    if (!SectionStillShows(asked))
+        return;
+    KelmIconManager& section = s_boxIconManagers[s_quickPanelDummy];
+    // Records must not change under a running drag; records that changed
+    // meanwhile (a drop's batch) may be newer than the listing. A running
+    // drop or paste asks again at its end.
+    const bool dragging = s_boxWindowHooks.DragInProgress();
+    if (dragging || Fingerprint(section) != asked.fingerprint) {
+        if (HiddenBoxJobRuns())
+            return;
+        if (!dragging)
+            ListPhysicalSectionSoon();
+        else if (!s_askAgainTimer)
+            s_askAgainTimer = SetTimer(nullptr, 0, kAskAgainAfter, AskAgain);
+        return;
+    }
+    // Icons read their sizes again after their folder was read.
+    ++s_iconFileFactsGeneration;
+    if (answer.listed) {
+        Reconcile(section, s_quickPanelDummy, answer.listing);
+    } else {
+        std::vector<IconRecord>& records = section.Records();
+        for (size_t i = 0; i < records.size() && i < answer.facts.size(); ++i) {
+            records[i].lastWriteTime = answer.facts[i].lastWriteTime;
+            records[i].isDirectory = answer.facts[i].isDirectory;
+        }
+    }
+    bool first = true;
+    for (IconRecord& record : section.Records()) {
+        record.sectionText = first ? L"物理区" : L"";
+        first = false;
+    }
+    RepaintPanel();
+}
+
+// Listing thread: never throws.
+Answer ListFolder(uint64_t serial, const std::wstring& folder, const std::vector<std::wstring>& paths)
+{
+    Answer answer;
+    ListingGate& gate = Gate();
+    {
+        std::lock_guard lock(gate.mutex);
+        if (gate.wanted.load() != serial)
+            return answer;
+        ++gate.open;
+    }
+    try {
+        const DWORD attributes = folder == L"bvn!NULL" ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            answer.listed = ListFolderEntriesUntil(folder, answer.listing, [&gate, serial] {
+                return gate.wanted.load() != serial || FileWorkerTracker::GetInstance().CancelRequested();
+            });
+        if (!answer.listed) {
+            answer.listing.clear();
+            for (const std::wstring& path : paths) {
+                if (gate.wanted.load() != serial)
+                    break;
+                answer.facts.push_back(ReadIconFileFacts(path));
+            }
+        }
+    } catch (...) {
+        answer = Answer{};
+    }
+    {
+        std::lock_guard lock(gate.mutex);
+        --gate.open;
+    }
+    gate.released.notify_all();
+    return answer;
+}
+
+} // namespace
+
+void ListPhysicalSectionSoon()
+{
+    if (!s_selectedIsHidden || s_selectedComponentId.empty() || !s_quickPanelDummy)
+        return;
+    auto section = s_boxIconManagers.find(s_quickPanelDummy);
+    if (section == s_boxIconManagers.end())
+        return;
+    auto asked = std::make_shared<Asked>();
+    asked->serial = ++s_asked;
+    asked->id = s_selectedComponentId;
+    asked->folder = HiddenFolderOf(asked->id);
+    asked->section = s_quickPanelDummy;
+    asked->fingerprint = Fingerprint(section->second);
+    std::vector<std::wstring> paths;
+    paths.reserve(section->second.Records().size());
+    for (const IconRecord& record : section->second.Records())
+        paths.push_back(record.path);
+    Gate().wanted = asked->serial;
+    s_onItsWay = true;
+    RunOffUiThread([asked, paths = std::move(paths)]() -> std::function<void()> {
+        auto answer = std::make_shared<Answer>(ListFolder(asked->serial, asked->folder, paths));
+        return [asked, answer] { Land(*asked, *answer); };
+    });
+}
+
+bool PhysicalListingOnItsWay()
+{
+    return s_onItsWay;
+}
+
+void DropPhysicalListing()
+{
+    ++s_asked;
+    s_onItsWay = false;
+    Gate().wanted = 0;
+}
+
+void LetGoOfPhysicalFolder()
+{
+    DropPhysicalListing();
+    ListingGate& gate = Gate();
+    std::unique_lock lock(gate.mutex);
+    gate.released.wait(lock, [&gate] { return gate.open == 0; });
+}
+
+} // namespace TessikQuickPanel
