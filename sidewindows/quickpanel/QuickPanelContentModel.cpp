@@ -1,8 +1,9 @@
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 
 #include <filesystem>
-#include <map>
 #include <memory>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <system_error>
 #include <vector>
@@ -127,22 +128,24 @@ void FillStoredUnread(KelmIconManager& list, const std::vector<StoredEntry>& ent
 
 // Gives the first record of every run of one owner a header, unless it has
 // one already.
+// The header of a run of the owner's records: its title, or the selected
+// box's for an owner no longer registered.
+std::wstring RunHeader(const BoxWindowPtr& owner)
+{
+    if (const BoxRuntime* runtime = owner ? FindBoxRuntime(owner) : nullptr)
+        return runtime->title;
+    if (BoxWindowPtr selected = FindBox(s_selectedComponentId))
+        return s_boxRuntimes[selected].title;
+    return L"";
+}
+
 void LabelOwnerRuns(KelmIconManager& list, const std::wstring& fixed)
 {
     BoxWindowPtr previous;
     bool first = true;
     for (IconRecord& record : list.Records()) {
-        if ((first || record.owner != previous) && record.sectionText.empty()) {
-            if (!fixed.empty()) {
-                record.sectionText = fixed;
-            } else {
-                const BoxRuntime* owner = record.owner ? FindBoxRuntime(record.owner) : nullptr;
-                if (owner)
-                    record.sectionText = owner->title;
-                else if (BoxWindowPtr selected = FindBox(s_selectedComponentId))
-                    record.sectionText = s_boxRuntimes[selected].title;
-            }
-        }
+        if ((first || record.owner != previous) && record.sectionText.empty())
+            record.sectionText = fixed.empty() ? RunHeader(record.owner) : fixed;
         first = false;
         previous = record.owner;
     }
@@ -212,66 +215,129 @@ void FillSearch(KelmIconManager& main, const BoxWindowPtr& mainWindow, const Box
     }
 }
 
-// The main list of a desktop box as the refresh makes it, but with the
-// file facts the box's records already hold: following a change must not
-// read every file again on the UI thread.
-void FillDesktopBoxKnown(KelmIconManager& list, const BoxWindowPtr& box)
+// One record the main list is to show, in its order: the record it stands
+// for (path, alias, original path and file facts), its owner and the header
+// it opens.
+struct WantedRecord {
+    const IconRecord* source = nullptr;
+    BoxWindowPtr owner;
+    std::wstring sectionText;
+};
+
+// The main list of a desktop box as the refresh makes it: the box's records
+// in its order, each path once, with the file facts they already hold
+// (following a change must not read every file again on the UI thread).
+std::vector<WantedRecord> DesktopBoxWanted(const KelmIconManager& list, const BoxWindowPtr& box)
 {
-    std::unordered_set<std::wstring> paths;
-    for (const IconRecord& source : s_boxIconManagers[box].Records()) {
-        const BoxWindowPtr owner = source.owner ? source.owner : box;
-        const bool twice = !paths.insert(source.path).second;
-        if (twice && list.ChecksDuplicatesFor(owner))
+    std::vector<WantedRecord> wanted;
+    auto manager = s_boxIconManagers.find(box);
+    if (manager == s_boxIconManagers.end())
+        return wanted;
+    const std::vector<IconRecord>& records = manager->second.Records();
+    wanted.reserve(records.size());
+    std::unordered_set<std::wstring_view> paths;
+    paths.reserve(records.size());
+    const KelmWindow* previous = nullptr;
+    for (const IconRecord& source : records) {
+        const BoxWindowPtr& owner = source.owner ? source.owner : box;
+        if (!paths.insert(source.path).second && list.ChecksDuplicatesFor(owner))
             continue;
-        IconRecord record = list.MakeRecord(source.path, 0.0f, 0.0f, source.alias, false, source.sectionText, owner,
-                                            source.originalPath);
-        record.lastWriteTime = source.lastWriteTime;
-        record.isDirectory = source.isDirectory;
-        list.Records().push_back(std::move(record));
+        WantedRecord item{&source, owner, source.sectionText};
+        // As LabelOwnerRuns heads the runs of one owner.
+        if (item.sectionText.empty() && (wanted.empty() || owner.get() != previous))
+            item.sectionText = RunHeader(owner);
+        previous = owner.get();
+        wanted.push_back(std::move(item));
     }
+    return wanted;
 }
 
-// Brings list to wanted's records in wanted's order. A record shown before
-// keeps its place, motion, control and id, so the selection follows it at
-// the renumbering; a new one fades in. True when anything changed.
-bool TakeOver(KelmIconManager& list, KelmIconManager& wanted)
+std::vector<WantedRecord> WantedOf(const KelmIconManager& list)
 {
-    using Key = std::pair<std::wstring, const KelmWindow*>;
+    std::vector<WantedRecord> wanted;
+    wanted.reserve(list.Records().size());
+    for (const IconRecord& record : list.Records())
+        wanted.push_back({&record, list.EffectiveOwner(record), record.sectionText});
+    return wanted;
+}
+
+struct ShownKey {
+    std::wstring_view path;
+    const KelmWindow* owner = nullptr;
+    bool operator==(const ShownKey&) const = default;
+};
+
+struct ShownKeyHash {
+    size_t operator()(const ShownKey& key) const
+    {
+        return std::hash<std::wstring_view>()(key.path) * 31 + std::hash<const void*>()(key.owner);
+    }
+};
+
+// Brings list to the wanted records in their order. A record shown before
+// keeps its place, motion, control and id, so the selection follows it at
+// the renumbering; a new one fades in. True when anything changed; the
+// list is rebuilt only then. Looked up by path and owner without copying
+// either: the panel follows a box of thousands a few times a second while
+// a paste fills it.
+bool TakeOver(KelmIconManager& list, const std::vector<WantedRecord>& wanted)
+{
+    constexpr size_t kNone = static_cast<size_t>(-1);
     std::vector<IconRecord>& shown = list.Records();
-    std::map<Key, std::vector<size_t>> at;
-    for (size_t i = 0; i < shown.size(); ++i)
-        at[{shown[i].path, list.EffectiveOwner(shown[i]).get()}].push_back(i);
-    std::vector<bool> taken(shown.size(), false);
-    std::vector<IconRecord> next;
-    next.reserve(wanted.Records().size());
-    bool changed = shown.size() != wanted.Records().size();
-    for (IconRecord& record : wanted.Records()) {
-        size_t old = shown.size();
-        if (auto found = at.find({record.path, wanted.EffectiveOwner(record).get()}); found != at.end())
-            for (size_t i : found->second)
-                if (!taken[i]) {
-                    old = i;
-                    break;
-                }
-        if (old == shown.size()) {
-            record.id = KelmIconManager::kUnnumberedId;
-            next.push_back(std::move(record));
+    // The first shown record of each path and owner not yet taken, and
+    // after each the next one of the same.
+    std::unordered_map<ShownKey, size_t, ShownKeyHash> first;
+    first.reserve(shown.size());
+    std::vector<size_t> nextSame(shown.size(), kNone);
+    for (size_t i = shown.size(); i-- > 0;) {
+        auto [at, inserted] = first.try_emplace(ShownKey{shown[i].path, list.EffectiveOwner(shown[i]).get()}, i);
+        if (!inserted) {
+            nextSame[i] = at->second;
+            at->second = i;
+        }
+    }
+    std::vector<size_t> olds(wanted.size(), kNone);
+    bool changed = shown.size() != wanted.size();
+    for (size_t w = 0; w < wanted.size(); ++w) {
+        const WantedRecord& item = wanted[w];
+        const IconRecord& source = *item.source;
+        auto found = first.find(ShownKey{source.path, item.owner.get()});
+        if (found == first.end() || found->second == kNone) {
             changed = true;
             continue;
         }
-        taken[old] = true;
+        const size_t old = found->second;
+        found->second = nextSame[old];
+        olds[w] = old;
         IconRecord& kept = shown[old];
-        changed = changed || old != next.size() || kept.alias != record.alias || kept.sectionText != record.sectionText;
-        kept.alias = record.alias;
-        kept.sortName = record.sortName;
-        kept.sectionText = record.sectionText;
-        kept.originalPath = record.originalPath;
-        kept.lastWriteTime = record.lastWriteTime;
-        kept.isDirectory = record.isDirectory;
-        next.push_back(std::move(kept));
+        changed = changed || old != w || kept.alias != source.alias || kept.sectionText != item.sectionText;
+        if (kept.alias != source.alias) {
+            kept.alias = source.alias;
+            kept.sortName = IconSortName(kept.alias, kept.path);
+        }
+        if (kept.sectionText != item.sectionText)
+            kept.sectionText = item.sectionText;
+        if (kept.originalPath != source.originalPath)
+            kept.originalPath = source.originalPath;
+        kept.lastWriteTime = source.lastWriteTime;
+        kept.isDirectory = source.isDirectory;
     }
     if (!changed)
         return false;
+    std::vector<IconRecord> next;
+    next.reserve(wanted.size());
+    for (size_t w = 0; w < wanted.size(); ++w) {
+        if (olds[w] != kNone) {
+            next.push_back(std::move(shown[olds[w]]));
+            continue;
+        }
+        const IconRecord& source = *wanted[w].source;
+        IconRecord record = list.MakeRecord(source.path, 0.0f, 0.0f, source.alias, false, wanted[w].sectionText,
+                                            wanted[w].owner, source.originalPath);
+        record.lastWriteTime = source.lastWriteTime;
+        record.isDirectory = source.isDirectory;
+        next.push_back(std::move(record));
+    }
     shown = std::move(next);
     list.Renumber();
     return true;
@@ -351,17 +417,15 @@ bool FollowBoxChange(const BoxWindowPtr& box)
     auto main = s_boxIconManagers.find(mainWindow);
     if (!box || !mainRuntime || main == s_boxIconManagers.end() || s_selectedComponentId.empty())
         return false;
-    KelmIconManager wanted(main->second.GetIconSize(), main->second.BaseGap(), main->second.TopOffset());
-    wanted.SetOwnBox(main->second.OwnBox());
     if (mainRuntime->searchActive && !mainRuntime->searchText.empty()) {
+        KelmIconManager wanted(main->second.GetIconSize(), main->second.BaseGap(), main->second.TopOffset());
+        wanted.SetOwnBox(main->second.OwnBox());
         FillSearch(wanted, mainWindow, s_quickPanelDummy, SearchPattern(mainRuntime->searchText));
-    } else {
-        if (s_selectedIsHidden || FindBox(s_selectedComponentId) != box)
-            return false;
-        FillDesktopBoxKnown(wanted, box);
-        LabelOwnerRuns(wanted, L"");
+        return TakeOver(main->second, WantedOf(wanted));
     }
-    return TakeOver(main->second, wanted);
+    if (s_selectedIsHidden || FindBox(s_selectedComponentId) != box)
+        return false;
+    return TakeOver(main->second, DesktopBoxWanted(main->second, box));
 }
 
 void RefreshQuickPanelContent()
@@ -415,10 +479,9 @@ void RefreshQuickPanelContent()
         }
     } else if (BoxWindowPtr box = FindBox(s_selectedComponentId)) {
         mainRuntime.TargetFolder = s_boxRuntimes[box].TargetFolder;
-        const std::vector<IconRecord> records = s_boxIconManagers[box].Records();
-        for (const IconRecord& record : records)
-            Add(main, record.path, record.alias, record.sectionText, record.owner ? record.owner : box,
-                record.originalPath);
+        // The box's records already hold their files' facts: nothing is
+        // read from the disk here.
+        TakeOver(main, DesktopBoxWanted(main, box));
     }
     LabelOwnerRuns(main, s_selectedIsHidden ? L"映射区" : L"");
     if (s_selectedIsHidden && physWindow && !s_boxIconManagers[physWindow].Records().empty())

@@ -191,6 +191,9 @@ TEST_F(QuickPanelContentTest, TheFolderRefreshReachesThePanelsViewOfTheBox)
     EXPECT_TRUE(refreshUntil({L"b.txt", L"c.txt"}));
     EXPECT_EQ(panel.selection, (std::set<int32_t>{0})) << "b.txt stays selected";
     EXPECT_EQ(panel.scrollOffset, 40);
+    // Following a box that did not change leaves the list as it is.
+    EXPECT_FALSE(FollowBoxChange(box));
+    EXPECT_EQ(names(), (std::vector<std::wstring>{L"b.txt", L"c.txt"}));
 
     panel.searchActive = true;
     panel.searchText = L"d";
