@@ -1,5 +1,7 @@
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -373,24 +375,94 @@ void RemovePseudoBoxSettings()
     }
 }
 
-// Writes the list under root / id when it changed; true when it wrote.
-bool WriteEntries(const wchar_t* rootName, const KelmIconManager& list, bool changed, std::wstring& lastSignature)
+// Whether key is the digits of number.
+bool IsIndexKey(const std::wstring& key, size_t number)
 {
-    std::wstring signature;
-    for (const IconRecord& record : list.Records())
-        signature += record.path + L"|" + record.alias + L"|";
-    if (!changed && signature == lastSignature)
-        return false;
-    s_quickPanelStore[rootName];
-    s_quickPanelStore.GetRootObject(rootName).members.erase(s_selectedComponentId);
-    const auto& records = list.Records();
-    for (size_t i = 0; i < records.size(); ++i) {
-        KelmStorageProxy entry = s_quickPanelStore[rootName][s_selectedComponentId][std::to_wstring(i)];
-        entry[L"path"] = records[i].path;
-        entry[L"alias"] = TypedTextToStore(records[i].alias);
+    wchar_t digits[24];
+    const int length = swprintf(digits, 24, L"%zu", number);
+    return length > 0 && std::wstring_view(key) == std::wstring_view(digits, length);
+}
+
+// The text member at position index of an entry object, when it is there
+// under that key.
+std::wstring* TextAt(KelmStorageNestedObject& entry, size_t index, const wchar_t* key)
+{
+    if (index >= entry.members.size())
+        return nullptr;
+    auto member = entry.members.nth(index);
+    if (member->first != key || member->second.index() != 3)
+        return nullptr;
+    return &std::get<3>(member.value());
+}
+
+// Whether the stored entries have the shape a whole write leaves: "0",
+// "1", ... in order, each with path and alias.
+bool WrittenShape(KelmStorageNestedObject& entries)
+{
+    for (size_t i = 0; i < entries.members.size(); ++i) {
+        auto member = entries.members.nth(i);
+        if (!IsIndexKey(member->first, i) || member->second.index() != 4 || !std::get<4>(member->second))
+            return false;
+        KelmStorageNestedObject& entry = *std::get<4>(member->second);
+        if (entry.members.size() != 2 || !TextAt(entry, 0, L"path") || !TextAt(entry, 1, L"alias"))
+            return false;
     }
-    lastSignature = signature;
     return true;
+}
+
+// Brings the entries stored under root / id to the list's records, as a
+// whole write would leave them. Only what differs is written, in place: a
+// paint that finds nothing changed writes nothing, and a section of ten
+// thousand files is not built again in the store after every change (that
+// held the window for a fifth of a second under Wine's heap). True when
+// the stored entries changed.
+bool WriteEntries(const wchar_t* rootName, const KelmIconManager& list)
+{
+    s_quickPanelStore[rootName];
+    KelmStorageMemberMap& ids = s_quickPanelStore.GetRootObject(rootName).members;
+    const std::vector<IconRecord>& records = list.Records();
+    auto found = ids.find(s_selectedComponentId);
+    if (records.empty()) {
+        if (found == ids.end())
+            return false;
+        ids.erase(s_selectedComponentId);
+        return true;
+    }
+    KelmStorageNestedObject* stored =
+        found != ids.end() && found->second.index() == 4 ? std::get<4>(found->second).get() : nullptr;
+    bool changed = false;
+    if (!stored || !WrittenShape(*stored)) {
+        ids.erase(s_selectedComponentId);
+        auto fresh = std::make_shared<KelmStorageNestedObject>();
+        stored = fresh.get();
+        ids.insert({s_selectedComponentId, KelmStorageValue(std::move(fresh))});
+        changed = true;
+    }
+    auto assign = [&changed](std::wstring& stored, const std::wstring& value) {
+        if (stored != value) {
+            stored = value;
+            changed = true;
+        }
+    };
+    auto& members = stored->members;
+    const size_t common = std::min(records.size(), members.size());
+    for (size_t i = 0; i < common; ++i) {
+        KelmStorageNestedObject& entry = *std::get<4>(members.nth(i).value());
+        assign(*TextAt(entry, 0, L"path"), records[i].path);
+        assign(*TextAt(entry, 1, L"alias"), TypedTextToStore(records[i].alias));
+    }
+    while (members.size() > records.size()) {
+        members.pop_back();
+        changed = true;
+    }
+    for (size_t i = members.size(); i < records.size(); ++i) {
+        auto entry = std::make_shared<KelmStorageNestedObject>();
+        entry->members.insert({L"path", records[i].path});
+        entry->members.insert({L"alias", TypedTextToStore(records[i].alias)});
+        members.insert({std::to_wstring(i), KelmStorageValue(std::move(entry))});
+        changed = true;
+    }
+    return changed;
 }
 
 } // namespace
@@ -491,8 +563,6 @@ void RefreshQuickPanelContent()
 void SaveHiddenBoxEntries(bool force)
 {
     static std::wstring lastSelection;
-    static std::wstring lastMainSignature;
-    static std::wstring lastPhysSignature;
     if (!s_selectedIsHidden || s_selectedComponentId.empty() || !s_quickPanelWindow)
         return;
     bool changed = force;
@@ -500,13 +570,19 @@ void SaveHiddenBoxEntries(bool force)
         changed = true;
         lastSelection = s_selectedComponentId;
     }
-    bool wrote = WriteEntries(L"TempIcons", s_boxIconManagers[s_quickPanelWindow], changed, lastMainSignature);
+    changed = WriteEntries(L"TempIcons", s_boxIconManagers[s_quickPanelWindow]) || changed;
     if (s_quickPanelDummy && IsWindow(s_quickPanelDummy->GetHwnd()))
-        wrote =
-            WriteEntries(L"TempPhysIcons", s_boxIconManagers[s_quickPanelDummy], changed, lastPhysSignature) || wrote;
-    if (!wrote)
+        changed = WriteEntries(L"TempPhysIcons", s_boxIconManagers[s_quickPanelDummy]) || changed;
+    if (!changed)
         return;
-    SaveStore(s_quickPanelStore, L"Hidden box entries");
+    // Ten thousand entries make a file of megabytes: it is written off this
+    // thread, in the order of the saves; a failed write is told and tried
+    // again by the store.
+    try {
+        s_quickPanelStore.SaveInBackground();
+    } catch (const std::exception&) {
+        SaveStore(s_quickPanelStore, L"Hidden box entries");
+    }
     RemovePseudoBoxSettings();
 }
 

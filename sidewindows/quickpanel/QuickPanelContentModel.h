@@ -24,7 +24,8 @@ void RefreshQuickPanelContent();
 bool FollowBoxChange(const std::shared_ptr<KelmWindow>& box);
 
 // When a hidden box is selected, writes its two lists to the store: only
-// when they differ from the last write for that selection, or when forced.
+// when they differ from what the store holds for it, when the selection is
+// new, or when forced. The file is written off the UI thread.
 void SaveHiddenBoxEntries(bool force);
 
 // The name an entry is searched by: the last part of its alias, or of its

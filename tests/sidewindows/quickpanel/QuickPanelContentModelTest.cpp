@@ -223,14 +223,19 @@ TEST_F(QuickPanelContentTest, HiddenEntriesAreWrittenOnlyWhenTheyChange)
     ASSERT_EQ(Main().size(), 1u);
     const std::wstring storeFile = temp.File(L"QuickPanelCom.kelm");
 
-    SaveHiddenBoxEntries(false); // a new selection writes once
+    // The file is written off the UI thread.
+    const auto save = [](bool force) {
+        SaveHiddenBoxEntries(force);
+        KelmStorage::FinishBackgroundSaves();
+    };
+    save(false); // a new selection writes once
     ASSERT_TRUE(std::filesystem::exists(storeFile));
     std::filesystem::remove(storeFile);
-    SaveHiddenBoxEntries(false);
-    SaveHiddenBoxEntries(false);
+    save(false);
+    save(false);
     EXPECT_FALSE(std::filesystem::exists(storeFile)) << "idle paints must not rewrite the store";
 
-    SaveHiddenBoxEntries(true);
+    save(true);
     ASSERT_TRUE(std::filesystem::exists(storeFile));
     KelmStorage reread;
     reread.Load(storeFile);
