@@ -16,11 +16,13 @@
 #include "app/Logger.h"
 #include "box/BoxRuntime.h"
 #include "box/BoxWindowHooks.h"
+#include "box/fileops/FileJobMailbox.h"
 #include "box/fileops/FileWorkerTracker.h"
 #include "box/fileops/PlanLooks.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
+#include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelPaste.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
 #include "ui/core/KelmWindow.h"
@@ -202,6 +204,13 @@ void Land(const Asked& asked, Answer& answer)
         first = false;
     }
     RepaintPanel();
+    // The entries are written as the paint would write them, but in a
+    // message of their own: ten thousand new ones in the store and the
+    // paint of as many records would hold the window twice as long.
+    FileJobMailbox::Post([] {
+        if (!s_physicalSectionActive)
+            SaveHiddenBoxEntries(false);
+    });
 }
 
 // Listing thread: never throws.
