@@ -128,8 +128,6 @@ void FillStoredUnread(KelmIconManager& list, const std::vector<StoredEntry>& ent
     list.Renumber();
 }
 
-// Gives the first record of every run of one owner a header, unless it has
-// one already.
 // The header of a run of the owner's records: its title, or the selected
 // box's for an owner no longer registered.
 std::wstring RunHeader(const BoxWindowPtr& owner)
@@ -141,6 +139,8 @@ std::wstring RunHeader(const BoxWindowPtr& owner)
     return L"";
 }
 
+// Gives the first record of every run of one owner a header, unless it has
+// one already.
 void LabelOwnerRuns(KelmIconManager& list, const std::wstring& fixed)
 {
     BoxWindowPtr previous;
@@ -254,6 +254,7 @@ std::vector<WantedRecord> DesktopBoxWanted(const KelmIconManager& list, const Bo
     return wanted;
 }
 
+// The records of a list made elsewhere (the search's), as they stand.
 std::vector<WantedRecord> WantedOf(const KelmIconManager& list)
 {
     std::vector<WantedRecord> wanted;
@@ -438,9 +439,9 @@ bool WriteEntries(const wchar_t* rootName, const KelmIconManager& list)
         ids.insert({s_selectedComponentId, KelmStorageValue(std::move(fresh))});
         changed = true;
     }
-    auto assign = [&changed](std::wstring& stored, const std::wstring& value) {
-        if (stored != value) {
-            stored = value;
+    auto assign = [&changed](std::wstring& text, const std::wstring& value) {
+        if (text != value) {
+            text = value;
             changed = true;
         }
     };
@@ -571,7 +572,9 @@ void SaveHiddenBoxEntries(bool force)
         lastSelection = s_selectedComponentId;
     }
     changed = WriteEntries(L"TempIcons", s_boxIconManagers[s_quickPanelWindow]) || changed;
-    if (s_quickPanelDummy && IsWindow(s_quickPanelDummy->GetHwnd()))
+    // Until its folder's listing is back the physical section holds only
+    // what was stored: it is written once the listing has landed.
+    if (s_quickPanelDummy && IsWindow(s_quickPanelDummy->GetHwnd()) && !PhysicalListingOnItsWay())
         changed = WriteEntries(L"TempPhysIcons", s_boxIconManagers[s_quickPanelDummy]) || changed;
     if (!changed)
         return;
