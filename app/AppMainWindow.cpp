@@ -195,7 +195,7 @@ void QuitFromTray()
         // A worker that does not stop may be half way through a file, or
         // waiting for the user's answer to the shell's question: ending
         // the process would cut it off. The quit waits for another try.
-        if (!workers.CancelAndWait(kWorkerStopWait)) {
+        if (!workers.CancelAndWaitAnswering(kWorkerStopWait)) {
             NotifyUser(L"quit-while-working",
                        L"文件操作还没有停下来（它可能正在等你回答一个问题），Tessik 暂不退出，以免文件只处理了一半。\n"
                        L"请在操作结束后再退出。");

@@ -240,7 +240,7 @@ bool LetEveryKeptCopyGoBeforeRestart()
 {
     FileWorkerTracker& workers = FileWorkerTracker::GetInstance();
     // Cut off half way, a file would be left part done.
-    if (workers.RunningCount() > 0 && !workers.CancelAndWait(std::chrono::seconds(15)))
+    if (workers.RunningCount() > 0 && !workers.CancelAndWaitAnswering(std::chrono::seconds(15)))
         return false;
     const LeaveReport left = EmptyEveryUndoList();
     if (!left.Empty())

@@ -46,3 +46,32 @@ TEST(FileWorkerTracker, AStopThatCouldNotWaitDoesNotCancelTheNextJob)
     FileWorkerTracker::Scope next(tracker);
     EXPECT_FALSE(tracker.CancelRequested());
 }
+
+// A worker whose last step needs the UI thread (the shell's question over a
+// box closing) ends while the quit waits for it, not at the wait's bound.
+TEST(FileWorkerTracker, TheQuitsWaitAnswersWhatAWorkerSends)
+{
+    FileWorkerTracker tracker;
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(owner, nullptr);
+    std::atomic<bool> started{false}, answered{false};
+    std::thread worker([&] {
+        FileWorkerTracker::Scope scope(tracker);
+        started = true;
+        while (!tracker.CancelRequested())
+            std::this_thread::yield();
+        SendMessageW(owner, WM_NULL, 0, 0);
+        answered = true;
+    });
+    while (!started)
+        std::this_thread::yield();
+    EXPECT_TRUE(tracker.CancelAndWaitAnswering(std::chrono::seconds(10)));
+    // A wait that did not answer leaves the worker sending.
+    while (!answered) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_SENDMESSAGE);
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    worker.join();
+    DestroyWindow(owner);
+}
