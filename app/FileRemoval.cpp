@@ -117,7 +117,10 @@ std::wstring ParentOf(const std::wstring& full)
 {
     const size_t slash = full.find_last_of(L'\\');
     std::wstring parent = slash == std::wstring::npos ? std::wstring() : full.substr(0, slash);
-    if (parent.size() == 2 && parent[1] == L':')
+    // A drive without its separator names the drive's current folder, or
+    // in the long form ("\\?\C:") the volume itself: the root is meant.
+    const size_t drive = parent.starts_with(L"\\\\?\\") ? 4 : 0;
+    if (parent.size() == drive + 2 && parent[drive + 1] == L':')
         parent += L'\\';
     return parent;
 }
@@ -707,8 +710,10 @@ std::wstring FullPathOf(const std::wstring& path)
 {
     std::wstring full = path;
     // The system's clean-up would cut such a name to another entry's; an
-    // absolute path is already full.
-    const bool keepAsWritten = HasNameTheSystemTrims(path) && LongPathForm(path) != path;
+    // absolute path is already full, as is one in the long form, which the
+    // clean-up must not touch either (Wine trims its trailing dots).
+    const bool keepAsWritten =
+        path.starts_with(L"\\\\?\\") || (HasNameTheSystemTrims(path) && LongPathForm(path) != path);
     const DWORD size = keepAsWritten ? 0 : GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (keepAsWritten)
         full = WithPlainSeparators(path);

@@ -193,6 +193,23 @@ TEST(FileRemoval, EveryKnownFolderAndTheRecycleBinFoldersAreProtected)
     CoTaskMemFree(downloads);
 }
 
+// A path in the long form (a drop may name its files so) is itself at
+// every level, the one just under its drive too.
+TEST(FileRemoval, AnEntryInTheLongPathFormIsItself)
+{
+    TempFolder temp;
+    fs::create_directories(temp.File(L"deep\\er"));
+    for (std::wstring level = temp.File(L"deep\\er"); level.size() > 3; level = level.substr(0, level.rfind(L'\\')))
+        EXPECT_EQ(CheckEntry(L"\\\\?\\" + level), EntryCheck::Itself) << level;
+    // A name the plain form would trim.
+    const std::wstring dotted = L"\\\\?\\" + temp.File(L"deep\\dot.");
+    HANDLE file = CreateFileW(dotted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    EXPECT_EQ(CheckEntry(dotted), EntryCheck::Itself);
+    DeleteFileW(dotted.c_str());
+}
+
 TEST(FileRemoval, APathThatClimbsOutIsNotTakenForTheEntryItReaches)
 {
     TempFolder temp;
