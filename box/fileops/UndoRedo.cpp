@@ -383,7 +383,11 @@ public:
     }
     bool Fail(const std::wstring& from, const std::wstring& to, DWORD why)
     {
-        TellMoveFailed(undo_, from, to, why);
+        // Stopped between two files (a quit): the one not moved is not the
+        // news, the whole step taken back is.
+        const bool stopped = why == ERROR_REQUEST_ABORTED && !done_.empty();
+        if (!stopped)
+            TellMoveFailed(undo_, from, to, why);
         const std::vector<Done> done = std::move(done_);
         done_.clear();
         // A quit is what stopped most steps: what moved to another volume
@@ -391,16 +395,22 @@ public:
         const bool wasTakingBack = t_worker && t_worker->takingBack;
         if (t_worker)
             t_worker->takingBack = true;
+        std::vector<std::wstring> stuck;
         for (auto step = done.rbegin(); step != done.rend(); ++step) {
-            if (step->kind == Kind::Moved)
-                MoveWithoutReplacing(step->to, step->path);
-            else if (step->kind == Kind::Made)
+            if (step->kind == Kind::Moved) {
+                if (MoveWithoutReplacing(step->to, step->path) == MoveResult::Failed)
+                    stuck.push_back(step->to);
+            } else if (step->kind == Kind::Made)
                 RemoveFolderIfEmpty(step->path);
             else
                 CreateDirectoryW(LongPathForm(step->path).c_str(), nullptr);
         }
         if (t_worker)
             t_worker->takingBack = wasTakingBack;
+        if (stopped)
+            Tell(L"undo-move", std::wstring(undo_ ? L"撤销" : L"重做") + L"已停止，没有完成（操作已取消）：" +
+                                   (stuck.empty() ? L"已经移动的文件都已放回原处，没有任何内容丢失。"
+                                                  : L"以下文件没能放回原处，它们现在在：" + PathLinesText(stuck)));
         return false;
     }
 

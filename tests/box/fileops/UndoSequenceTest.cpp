@@ -38,6 +38,7 @@
 #include "box/fileops/DropImport.h"
 #include "box/fileops/FileJobMailbox.h"
 #include "box/fileops/FileJobProgress.h"
+#include "box/fileops/FileWorkerTracker.h"
 #include "box/fileops/PartFileJournal.h"
 #include "box/fileops/FileJobs.h"
 #include "box/fileops/PasteIntoBox.h"
@@ -1262,6 +1263,27 @@ TEST_F(UndoSequenceTest, AMergedFolderCutOffHalfWayIsToldAtTheNextStart)
               std::wstring::npos)
         << text;
     EXPECT_EQ(PartFileJournal::SweepLeftovers(left), L"") << "told once";
+}
+
+// An undo of a merged folder stopped between two files (a quit) takes back
+// what moved and says so, not that one file could not move.
+TEST_F(UndoSequenceTest, AMergedUndoStoppedHalfWayTellsThatWhatMovedWentBack)
+{
+    StartSequence();
+    fs::create_directories(sources + L"\\1\\d");
+    for (int i = 0; i < 3; ++i)
+        Write(sources + L"\\1\\d\\f" + std::to_wstring(i) + L".txt");
+    sameNameAnswer = 1;
+    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    ASSERT_TRUE(fs::exists(boxFolder + L"\\d\\f0.txt"));
+    s_mergedFileMoved = [] { FileWorkerTracker::GetInstance().CancelAndWait(std::chrono::milliseconds(0)); };
+    const bool landed = UndoAndWait(box);
+    s_mergedFileMoved = nullptr;
+    ASSERT_TRUE(landed);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(fs::exists(boxFolder + L"\\d\\f" + std::to_wstring(i) + L".txt")) << i;
+    const std::wstring text = LastNoticeText(L"undo-move");
+    EXPECT_NE(text.find(L"已经移动的文件都已放回原处"), std::wstring::npos) << text;
 }
 
 // A folder deleted from the box whose kept copy is on another volume comes
