@@ -32,6 +32,16 @@ std::shared_ptr<KelmStorageNestedObject>& GetNestedObject(KelmStorageValue& valu
     return std::get<4>(value);
 }
 
+std::wstring* TextMemberAt(KelmStorageNestedObject& object, size_t index, const wchar_t* key)
+{
+    if (index >= object.members.size())
+        return nullptr;
+    auto member = object.members.nth(index);
+    if (member->first != key || member->second.index() != 3)
+        return nullptr;
+    return &std::get<3>(member.value());
+}
+
 // ---------------------------------------------------------------- proxy
 
 std::pair<std::wstring, KelmStorageValue*> KelmStorageProxy::Iterator::operator*() const

@@ -30,6 +30,9 @@ struct KelmStorageNestedObject {
 // The shared object of alternative 4; throws std::bad_variant_access for
 // any other alternative.
 std::shared_ptr<KelmStorageNestedObject>& GetNestedObject(KelmStorageValue& value);
+// The text member at position index of an object, when it is there under
+// that key; otherwise null. For writing a list of entries in place.
+std::wstring* TextMemberAt(KelmStorageNestedObject& object, size_t index, const wchar_t* key);
 
 class KelmStorageProxy
 {

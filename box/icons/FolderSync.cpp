@@ -29,15 +29,6 @@
 namespace
 {
 
-std::wstring LowerFileName(const std::wstring& path)
-{
-    const size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    for (wchar_t& c : name)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return name;
-}
-
 bool IsFolder(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -115,7 +106,7 @@ bool ReconcileOwner(KelmIconManager& view, const BoxWindowPtr& owner, FolderList
     for (size_t i = 0; i < records.size(); ++i) {
         IconRecord& record = records[i];
         if (view.EffectiveOwner(record) == owner) {
-            auto entry = listing.find(LowerFileName(record.path));
+            auto entry = listing.find(ListingKeyOf(record.path));
             if (entry == listing.end()) {
                 // Gone from disk, or a second record of the same file.
                 changed = true;
@@ -451,18 +442,6 @@ void ListJob(ListingJob& job)
         job.listings.clear();
 }
 
-// The records a listing is reconciled with: their paths and owners in
-// their order.
-size_t Fingerprint(const KelmIconManager& view)
-{
-    size_t hash = view.Records().size();
-    for (const IconRecord& record : view.Records()) {
-        hash = hash * 1099511628211ull ^ std::hash<std::wstring>()(record.path);
-        hash = hash * 1099511628211ull ^ std::hash<const void*>()(record.owner.get());
-    }
-    return hash;
-}
-
 bool SameFolders(const OwnerFolders& now, const std::vector<ListedFolder>& listed)
 {
     return now.size() == listed.size() &&
@@ -502,7 +481,7 @@ void TakeListing(const std::shared_ptr<ListingJob>& job)
     if (!job->listed || s_boxWindowHooks.DragInProgress() || s_copyProgress.busy)
         return;
     const OwnerFolders folders = FoldersOfView(view, job->folder);
-    if (!SameFolders(folders, job->folders) || Fingerprint(view) != job->fingerprint) {
+    if (!SameFolders(folders, job->folders) || RecordsFingerprint(view) != job->fingerprint) {
         StartListing(state, box, view, job->folder);
         return;
     }
@@ -564,7 +543,7 @@ void StartListing(RefreshState& state, const BoxWindowPtr& box, KelmIconManager&
     job->folder = folder;
     for (const auto& [owner, path] : FoldersOfView(view, folder))
         job->folders.push_back({owner.get(), path});
-    job->fingerprint = Fingerprint(view);
+    job->fingerprint = RecordsFingerprint(view);
     job->readFacts = !state.watches.count(folder);
     {
         std::lock_guard lock(Gate().mutex);
@@ -722,4 +701,23 @@ void CALLBACK RefreshFolderBoxesTimer(HWND, UINT, UINT_PTR, DWORD)
         LogIconError(L"Folder refresh failed.");
     }
     running = false;
+}
+
+size_t RecordsFingerprint(const KelmIconManager& view)
+{
+    size_t hash = view.Records().size();
+    for (const IconRecord& record : view.Records()) {
+        hash = hash * 1099511628211ull ^ std::hash<std::wstring>()(record.path);
+        hash = hash * 1099511628211ull ^ std::hash<const void*>()(record.owner.get());
+    }
+    return hash;
+}
+
+std::wstring ListingKeyOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    for (wchar_t& c : name)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return name;
 }

@@ -29,6 +29,12 @@ bool ListFolderEntries(const std::wstring& folder, FolderListing& listing);
 // so a listing on a worker can let go of a folder that is about to leave.
 // Any thread.
 bool ListFolderEntriesUntil(const std::wstring& folder, FolderListing& listing, const std::function<bool()>& stop);
+// The key a listing holds the entry of path's file name under.
+std::wstring ListingKeyOf(const std::wstring& path);
+// The records a listing is reconciled with, their paths and owners in
+// their order, as one number: a listing that comes back to other records
+// is taken again.
+size_t RecordsFingerprint(const TessikDesktopContainer::KelmIconManager& view);
 
 // Folder: the own box's folder ("bvn!NULL" for none). The folders of the
 // other folder-backed boxes shown in the view are synchronised as well.

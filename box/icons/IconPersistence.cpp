@@ -58,18 +58,6 @@ bool IsIconKey(const std::wstring& key, size_t number)
     return length > 0 && std::wstring_view(key).substr(kPrefix.size()) == std::wstring_view(digits, length);
 }
 
-// The text member at position index of an icon object, when it is there
-// under that key.
-std::wstring* TextAt(KelmStorageNestedObject& icon, size_t index, const wchar_t* key)
-{
-    if (index >= icon.members.size())
-        return nullptr;
-    auto member = icon.members.nth(index);
-    if (member->first != key || member->second.index() != 3)
-        return nullptr;
-    return &std::get<3>(member.value());
-}
-
 // Writes the records into a box's stored "Icons" in place, as the whole
 // rewrite would leave it: "iconID_0" ... in order, each with path, alias
 // and originalPath. Only what differs is written, so a save after a
@@ -87,8 +75,8 @@ bool WriteIconsInPlace(KelmStorageNestedObject& icons, const std::vector<const I
         if (!IsIconKey(member->first, i) || member->second.index() != 4 || !std::get<4>(member->second))
             return false;
         KelmStorageNestedObject& icon = *std::get<4>(member->second);
-        if (icon.members.size() != 3 || !TextAt(icon, 0, L"path") || !TextAt(icon, 1, L"alias") ||
-            !TextAt(icon, 2, L"originalPath"))
+        if (icon.members.size() != 3 || !TextMemberAt(icon, 0, L"path") || !TextMemberAt(icon, 1, L"alias") ||
+            !TextMemberAt(icon, 2, L"originalPath"))
             return false;
     }
     auto assign = [](std::wstring& stored, const std::wstring& value) {
@@ -97,9 +85,9 @@ bool WriteIconsInPlace(KelmStorageNestedObject& icons, const std::vector<const I
     };
     for (size_t i = 0; i < common; ++i) {
         KelmStorageNestedObject& icon = *std::get<4>(members.nth(i).value());
-        assign(*TextAt(icon, 0, L"path"), records[i]->path);
-        assign(*TextAt(icon, 1, L"alias"), TypedTextToStore(records[i]->alias));
-        assign(*TextAt(icon, 2, L"originalPath"), records[i]->originalPath);
+        assign(*TextMemberAt(icon, 0, L"path"), records[i]->path);
+        assign(*TextMemberAt(icon, 1, L"alias"), TypedTextToStore(records[i]->alias));
+        assign(*TextMemberAt(icon, 2, L"originalPath"), records[i]->originalPath);
     }
     while (members.size() > records.size())
         members.pop_back();

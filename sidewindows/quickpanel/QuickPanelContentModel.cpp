@@ -384,18 +384,6 @@ bool IsIndexKey(const std::wstring& key, size_t number)
     return length > 0 && std::wstring_view(key) == std::wstring_view(digits, length);
 }
 
-// The text member at position index of an entry object, when it is there
-// under that key.
-std::wstring* TextAt(KelmStorageNestedObject& entry, size_t index, const wchar_t* key)
-{
-    if (index >= entry.members.size())
-        return nullptr;
-    auto member = entry.members.nth(index);
-    if (member->first != key || member->second.index() != 3)
-        return nullptr;
-    return &std::get<3>(member.value());
-}
-
 // Whether the stored entries have the shape a whole write leaves: "0",
 // "1", ... in order, each with path and alias.
 bool WrittenShape(KelmStorageNestedObject& entries)
@@ -405,7 +393,7 @@ bool WrittenShape(KelmStorageNestedObject& entries)
         if (!IsIndexKey(member->first, i) || member->second.index() != 4 || !std::get<4>(member->second))
             return false;
         KelmStorageNestedObject& entry = *std::get<4>(member->second);
-        if (entry.members.size() != 2 || !TextAt(entry, 0, L"path") || !TextAt(entry, 1, L"alias"))
+        if (entry.members.size() != 2 || !TextMemberAt(entry, 0, L"path") || !TextMemberAt(entry, 1, L"alias"))
             return false;
     }
     return true;
@@ -449,8 +437,8 @@ bool WriteEntries(const wchar_t* rootName, const KelmIconManager& list)
     const size_t common = std::min(records.size(), members.size());
     for (size_t i = 0; i < common; ++i) {
         KelmStorageNestedObject& entry = *std::get<4>(members.nth(i).value());
-        assign(*TextAt(entry, 0, L"path"), records[i].path);
-        assign(*TextAt(entry, 1, L"alias"), TypedTextToStore(records[i].alias));
+        assign(*TextMemberAt(entry, 0, L"path"), records[i].path);
+        assign(*TextMemberAt(entry, 1, L"alias"), TypedTextToStore(records[i].alias));
     }
     while (members.size() > records.size()) {
         members.pop_back();

@@ -82,33 +82,12 @@ std::wstring HiddenFolderOf(const std::wstring& id)
     return L"";
 }
 
-// The section's records as a listing is brought in step with them: their
-// paths and owners in their order.
-size_t Fingerprint(const KelmIconManager& view)
-{
-    size_t hash = view.Records().size();
-    for (const IconRecord& record : view.Records()) {
-        hash = hash * 1099511628211ull ^ std::hash<std::wstring>()(record.path);
-        hash = hash * 1099511628211ull ^ std::hash<const void*>()(record.owner.get());
-    }
-    return hash;
-}
-
 bool SectionStillShows(const Asked& asked)
 {
     const BoxRuntime* panel = FindBoxRuntime(s_quickPanelWindow);
     return panel && !panel->searchActive && s_quickPanelDummy && asked.section.lock() == s_quickPanelDummy &&
            FindBoxRuntime(s_quickPanelDummy) && s_selectedIsHidden && s_selectedComponentId == asked.id &&
            HiddenFolderOf(asked.id) == asked.folder;
-}
-
-std::wstring LowerFileName(const std::wstring& path)
-{
-    const size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    for (wchar_t& c : name)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return name;
 }
 
 // The section in step with its folder, as the folder sync brings a box:
@@ -119,7 +98,7 @@ void Reconcile(KelmIconManager& section, const BoxWindowPtr& owner, FolderListin
     size_t kept = 0;
     for (size_t i = 0; i < records.size(); ++i) {
         IconRecord& record = records[i];
-        auto entry = listing.find(LowerFileName(record.path));
+        auto entry = listing.find(ListingKeyOf(record.path));
         // Gone from disk, or a second record of the same file.
         if (entry == listing.end())
             continue;
@@ -178,7 +157,7 @@ void Land(const Asked& asked, Answer& answer)
     // meanwhile (a drop's batch) may be newer than the listing. A running
     // drop or paste asks again at its end.
     const bool dragging = s_boxWindowHooks.DragInProgress();
-    if (dragging || Fingerprint(section) != asked.fingerprint) {
+    if (dragging || RecordsFingerprint(section) != asked.fingerprint) {
         if (HiddenBoxJobRuns())
             return;
         if (!dragging)
@@ -263,7 +242,7 @@ void ListPhysicalSectionSoon()
     asked->id = s_selectedComponentId;
     asked->folder = HiddenFolderOf(asked->id);
     asked->section = s_quickPanelDummy;
-    asked->fingerprint = Fingerprint(section->second);
+    asked->fingerprint = RecordsFingerprint(section->second);
     std::vector<std::wstring> paths;
     paths.reserve(section->second.Records().size());
     for (const IconRecord& record : section->second.Records())

@@ -318,6 +318,17 @@ protected:
             sourceFiles.insert(file);
     }
 
+    // A source folder "d" of count files dropped (moved) into the box's own
+    // "d", its files merged in.
+    void DropMergedFolder(int count)
+    {
+        fs::create_directories(sources + L"\\1\\d");
+        for (int i = 0; i < count; ++i)
+            Write(sources + L"\\1\\d\\f" + std::to_wstring(i) + L".txt");
+        sameNameAnswer = 1;
+        Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    }
+
     // A new file or folder to bring in, under a name the box may hold too.
     std::wstring NewSource(std::mt19937& random)
     {
@@ -1179,11 +1190,7 @@ private:
 TEST_F(UndoSequenceTest, UndoOfAMergedFolderReturnsBeforeItsFilesMove)
 {
     StartSequence();
-    fs::create_directories(sources + L"\\1\\d");
-    for (int i = 0; i < 30; ++i)
-        Write(sources + L"\\1\\d\\f" + std::to_wstring(i) + L".txt");
-    sameNameAnswer = 1;
-    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    DropMergedFolder(30);
     ASSERT_TRUE(fs::exists(boxFolder + L"\\d\\f0.txt"));
     const size_t undos = Runtime().undoList.size();
     const int told = TimesUserNotified(L"job-busy");
@@ -1222,11 +1229,7 @@ TEST_F(UndoSequenceTest, AMergedFolderCutOffHalfWayIsToldAtTheNextStart)
         ~LiveDataFolder() { s_dataFolder = saved; }
     } live;
     s_dataFolder = data;
-    fs::create_directories(sources + L"\\1\\d");
-    for (int i = 0; i < 3; ++i)
-        Write(sources + L"\\1\\d\\f" + std::to_wstring(i) + L".txt");
-    sameNameAnswer = 1;
-    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    DropMergedFolder(3);
     ASSERT_TRUE(fs::exists(boxFolder + L"\\d\\f0.txt"));
     // The journals as they stand after the first file moved: what a kill
     // there would leave.
@@ -1270,11 +1273,7 @@ TEST_F(UndoSequenceTest, AMergedFolderCutOffHalfWayIsToldAtTheNextStart)
 TEST_F(UndoSequenceTest, AMergedUndoStoppedHalfWayTellsThatWhatMovedWentBack)
 {
     StartSequence();
-    fs::create_directories(sources + L"\\1\\d");
-    for (int i = 0; i < 3; ++i)
-        Write(sources + L"\\1\\d\\f" + std::to_wstring(i) + L".txt");
-    sameNameAnswer = 1;
-    Drop(sources + L"\\1\\d", DROPEFFECT_MOVE);
+    DropMergedFolder(3);
     ASSERT_TRUE(fs::exists(boxFolder + L"\\d\\f0.txt"));
     s_mergedFileMoved = [] { FileWorkerTracker::GetInstance().CancelAndWait(std::chrono::milliseconds(0)); };
     const bool landed = UndoAndWait(box);
