@@ -22,7 +22,9 @@ seed_data_folder "$DATA" "$WORK/boxes" "$members" false "showTessikMain : true"
 
 start_tessik
 pid=$LAST_PID
-wait_main_window visible
+# The main window comes after the 200 boxes are made, which on a busy
+# machine took longer than the usual bound.
+probe wait "$MAIN_CLASS" "$MAIN_TITLE" visible 90000 >/dev/null || fail "no main window"
 probe post "$MAIN_CLASS" "$MAIN_TITLE" $WM_HOTKEY 1001 0 >/dev/null || fail "cannot post the hotkey"
 panel=$(probe wait "$PANEL_CLASS" "$PANEL_TITLE" visible 60000) || fail "quick panel did not open"
 IFS=, read -r px py _ _ <<<"$(cut -f5 <<<"$panel")"
