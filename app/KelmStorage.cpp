@@ -4,11 +4,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <cwchar>
 #include <deque>
 #include <iostream>
 #include <mutex>
 #include <stdexcept>
 #include <system_error>
+#include <string_view>
 #include <thread>
 
 #include "app/FileRemoval.h"
@@ -32,14 +34,79 @@ std::shared_ptr<KelmStorageNestedObject>& GetNestedObject(KelmStorageValue& valu
     return std::get<4>(value);
 }
 
-std::wstring* TextMemberAt(KelmStorageNestedObject& object, size_t index, const wchar_t* key)
+namespace
 {
-    if (index >= object.members.size())
+
+// Whether key is prefix followed by the digits of number.
+bool IsRowKey(const std::wstring& key, const std::wstring& prefix, size_t number)
+{
+    if (key.size() <= prefix.size() || key.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    wchar_t digits[24];
+    const int length = swprintf(digits, 24, L"%zu", number);
+    return length > 0 && std::wstring_view(key).substr(prefix.size()) == std::wstring_view(digits, length);
+}
+
+// The text member at position index of a row, when it is there under that
+// key; otherwise null.
+std::wstring* TextMemberAt(KelmStorageNestedObject& row, size_t index, const wchar_t* key)
+{
+    if (index >= row.members.size())
         return nullptr;
-    auto member = object.members.nth(index);
+    auto member = row.members.nth(index);
     if (member->first != key || member->second.index() != 3)
         return nullptr;
     return &std::get<3>(member.value());
+}
+
+} // namespace
+
+bool WriteRowsInPlace(KelmStorageNestedObject& object, const std::wstring& keyPrefix,
+                      const std::vector<const wchar_t*>& fields, size_t count,
+                      const std::function<void(size_t row, size_t field, std::wstring& out)>& value, bool* changed)
+{
+    auto& members = object.members;
+    const size_t common = std::min(count, members.size());
+    for (size_t i = 0; i < common; ++i) {
+        auto member = members.nth(i);
+        if (!IsRowKey(member->first, keyPrefix, i) || member->second.index() != 4 || !std::get<4>(member->second))
+            return false;
+        KelmStorageNestedObject& row = *std::get<4>(member->second);
+        if (row.members.size() != fields.size())
+            return false;
+        for (size_t f = 0; f < fields.size(); ++f)
+            if (!TextMemberAt(row, f, fields[f]))
+                return false;
+    }
+    bool wrote = false;
+    std::wstring text;
+    for (size_t i = 0; i < common; ++i) {
+        KelmStorageNestedObject& row = *std::get<4>(members.nth(i).value());
+        for (size_t f = 0; f < fields.size(); ++f) {
+            value(i, f, text);
+            std::wstring& stored = *TextMemberAt(row, f, fields[f]);
+            if (stored != text) {
+                stored = text;
+                wrote = true;
+            }
+        }
+    }
+    while (members.size() > count) {
+        members.pop_back();
+        wrote = true;
+    }
+    for (size_t i = members.size(); i < count; ++i) {
+        auto row = std::make_shared<KelmStorageNestedObject>();
+        for (size_t f = 0; f < fields.size(); ++f) {
+            value(i, f, text);
+            row->members.insert({fields[f], text});
+        }
+        members.insert({keyPrefix + std::to_wstring(i), KelmStorageValue(std::move(row))});
+        wrote = true;
+    }
+    if (changed)
+        *changed = wrote;
+    return true;
 }
 
 // ---------------------------------------------------------------- proxy

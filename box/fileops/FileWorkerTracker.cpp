@@ -1,5 +1,7 @@
 #include "box/fileops/FileWorkerTracker.h"
 
+#include "ui/core/KelmWindow.h"
+
 FileWorkerTracker& FileWorkerTracker::GetInstance()
 {
     // Never destroyed: detached workers may still end after main returns.
@@ -71,11 +73,6 @@ bool FileWorkerTracker::CancelAndWaitAnswering(std::chrono::milliseconds timeout
             return true;
         if (waited == WAIT_FAILED)
             return CancelAndWait(std::chrono::milliseconds(end > now ? end - now : 0));
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        // A window paints once per message; one that stays invalid would
-        // come back at once, so the others get their turn first.
-        for (int paints = 0; paints < 64 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT); ++paints)
-            DispatchMessageW(&message);
+        AnswerSentMessagesAndPaint();
     }
 }

@@ -627,13 +627,7 @@ LeaveReport FinishLeavingRecords()
                 WaitForSingleObject(done, INFINITE);
                 break;
             }
-            MSG message;
-            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-            // A window paints once per message; one that stays invalid would
-            // come back at once, so the others get their turn first.
-            for (int paints = 0; paints < 64 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT);
-                 ++paints)
-                DispatchMessageW(&message);
+            AnswerSentMessagesAndPaint();
             // A paint may have run a nested loop that took the job.
             if (!s_runningLeave || s_runningLeave->serial != serial) {
                 ours = false;

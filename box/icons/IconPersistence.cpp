@@ -47,58 +47,19 @@ std::vector<BoxWindowPtr> OwnersOf(const KelmIconManager& view)
     return owners;
 }
 
-// Whether key is "iconID_" followed by the digits of number.
-bool IsIconKey(const std::wstring& key, size_t number)
-{
-    static constexpr std::wstring_view kPrefix = L"iconID_";
-    if (key.size() <= kPrefix.size() || std::wstring_view(key).substr(0, kPrefix.size()) != kPrefix)
-        return false;
-    wchar_t digits[24];
-    const int length = swprintf(digits, 24, L"%zu", number);
-    return length > 0 && std::wstring_view(key).substr(kPrefix.size()) == std::wstring_view(digits, length);
-}
-
 // Writes the records into a box's stored "Icons" in place, as the whole
 // rewrite would leave it: "iconID_0" ... in order, each with path, alias
-// and originalPath. Only what differs is written, so a save after a
-// thousand files were added costs those files, not the ten thousand the
-// box already held (a rewrite of every record under Wine's heap kept the
-// window waiting a tenth of a second and more per save). False, with
-// nothing changed, when the stored object has another shape; the caller
-// then rewrites it whole.
+// and originalPath. False, with nothing changed, when the stored object has
+// another shape; the caller then rewrites it whole.
 bool WriteIconsInPlace(KelmStorageNestedObject& icons, const std::vector<const IconRecord*>& records)
 {
-    auto& members = icons.members;
-    const size_t common = std::min(records.size(), members.size());
-    for (size_t i = 0; i < common; ++i) {
-        auto member = members.nth(i);
-        if (!IsIconKey(member->first, i) || member->second.index() != 4 || !std::get<4>(member->second))
-            return false;
-        KelmStorageNestedObject& icon = *std::get<4>(member->second);
-        if (icon.members.size() != 3 || !TextMemberAt(icon, 0, L"path") || !TextMemberAt(icon, 1, L"alias") ||
-            !TextMemberAt(icon, 2, L"originalPath"))
-            return false;
-    }
-    auto assign = [](std::wstring& stored, const std::wstring& value) {
-        if (stored != value)
-            stored = value;
-    };
-    for (size_t i = 0; i < common; ++i) {
-        KelmStorageNestedObject& icon = *std::get<4>(members.nth(i).value());
-        assign(*TextMemberAt(icon, 0, L"path"), records[i]->path);
-        assign(*TextMemberAt(icon, 1, L"alias"), TypedTextToStore(records[i]->alias));
-        assign(*TextMemberAt(icon, 2, L"originalPath"), records[i]->originalPath);
-    }
-    while (members.size() > records.size())
-        members.pop_back();
-    for (size_t i = members.size(); i < records.size(); ++i) {
-        auto icon = std::make_shared<KelmStorageNestedObject>();
-        icon->members.insert({L"path", records[i]->path});
-        icon->members.insert({L"alias", TypedTextToStore(records[i]->alias)});
-        icon->members.insert({L"originalPath", records[i]->originalPath});
-        members.insert({L"iconID_" + std::to_wstring(i), KelmStorageValue(std::move(icon))});
-    }
-    return true;
+    return WriteRowsInPlace(icons, L"iconID_", {L"path", L"alias", L"originalPath"}, records.size(),
+                            [&records](size_t row, size_t field, std::wstring& out) {
+                                const IconRecord& record = *records[row];
+                                out = field == 0   ? record.path
+                                      : field == 1 ? TypedTextToStore(record.alias)
+                                                   : record.originalPath;
+                            });
 }
 
 // The stored "Icons" of a box, when it is the last member of the box's

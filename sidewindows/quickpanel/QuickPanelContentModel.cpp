@@ -376,35 +376,12 @@ void RemovePseudoBoxSettings()
     }
 }
 
-// Whether key is the digits of number.
-bool IsIndexKey(const std::wstring& key, size_t number)
-{
-    wchar_t digits[24];
-    const int length = swprintf(digits, 24, L"%zu", number);
-    return length > 0 && std::wstring_view(key) == std::wstring_view(digits, length);
-}
-
-// Whether the stored entries have the shape a whole write leaves: "0",
-// "1", ... in order, each with path and alias.
-bool WrittenShape(KelmStorageNestedObject& entries)
-{
-    for (size_t i = 0; i < entries.members.size(); ++i) {
-        auto member = entries.members.nth(i);
-        if (!IsIndexKey(member->first, i) || member->second.index() != 4 || !std::get<4>(member->second))
-            return false;
-        KelmStorageNestedObject& entry = *std::get<4>(member->second);
-        if (entry.members.size() != 2 || !TextMemberAt(entry, 0, L"path") || !TextMemberAt(entry, 1, L"alias"))
-            return false;
-    }
-    return true;
-}
-
 // Brings the entries stored under root / id to the list's records, as a
-// whole write would leave them. Only what differs is written, in place: a
-// paint that finds nothing changed writes nothing, and a section of ten
-// thousand files is not built again in the store after every change (that
-// held the window for a fifth of a second under Wine's heap). True when
-// the stored entries changed.
+// whole write would leave them ("0", "1", ... each with path and alias).
+// Only what differs is written, in place: a paint that finds nothing
+// changed writes nothing, and a section of ten thousand files is not built
+// again in the store after every change. True when the stored entries
+// changed.
 bool WriteEntries(const wchar_t* rootName, const KelmIconManager& list)
 {
     s_quickPanelStore[rootName];
@@ -417,41 +394,20 @@ bool WriteEntries(const wchar_t* rootName, const KelmIconManager& list)
         ids.erase(s_selectedComponentId);
         return true;
     }
+    auto value = [&records](size_t row, size_t field, std::wstring& out) {
+        out = field == 0 ? records[row].path : TypedTextToStore(records[row].alias);
+    };
+    const std::vector<const wchar_t*> fields{L"path", L"alias"};
     KelmStorageNestedObject* stored =
         found != ids.end() && found->second.index() == 4 ? std::get<4>(found->second).get() : nullptr;
     bool changed = false;
-    if (!stored || !WrittenShape(*stored)) {
-        ids.erase(s_selectedComponentId);
-        auto fresh = std::make_shared<KelmStorageNestedObject>();
-        stored = fresh.get();
-        ids.insert({s_selectedComponentId, KelmStorageValue(std::move(fresh))});
-        changed = true;
-    }
-    auto assign = [&changed](std::wstring& text, const std::wstring& value) {
-        if (text != value) {
-            text = value;
-            changed = true;
-        }
-    };
-    auto& members = stored->members;
-    const size_t common = std::min(records.size(), members.size());
-    for (size_t i = 0; i < common; ++i) {
-        KelmStorageNestedObject& entry = *std::get<4>(members.nth(i).value());
-        assign(*TextMemberAt(entry, 0, L"path"), records[i].path);
-        assign(*TextMemberAt(entry, 1, L"alias"), TypedTextToStore(records[i].alias));
-    }
-    while (members.size() > records.size()) {
-        members.pop_back();
-        changed = true;
-    }
-    for (size_t i = members.size(); i < records.size(); ++i) {
-        auto entry = std::make_shared<KelmStorageNestedObject>();
-        entry->members.insert({L"path", records[i].path});
-        entry->members.insert({L"alias", TypedTextToStore(records[i].alias)});
-        members.insert({std::to_wstring(i), KelmStorageValue(std::move(entry))});
-        changed = true;
-    }
-    return changed;
+    if (stored && WriteRowsInPlace(*stored, L"", fields, records.size(), value, &changed))
+        return changed;
+    ids.erase(s_selectedComponentId);
+    auto fresh = std::make_shared<KelmStorageNestedObject>();
+    WriteRowsInPlace(*fresh, L"", fields, records.size(), value);
+    ids.insert({s_selectedComponentId, KelmStorageValue(std::move(fresh))});
+    return true;
 }
 
 } // namespace

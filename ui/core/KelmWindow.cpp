@@ -1141,3 +1141,11 @@ bool KelmWindow::AddTrayIcon(std::function<void()> onLeftClick, std::function<vo
     trayIcon.szTip[127] = L'\0';
     return Shell_NotifyIconW(NIM_ADD, &trayIcon) != FALSE;
 }
+
+void AnswerSentMessagesAndPaint()
+{
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    for (int paints = 0; paints < 64 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT); ++paints)
+        DispatchMessageW(&message);
+}

@@ -292,3 +292,9 @@ extern std::unordered_map<HWND, KelmWindow*> WindowMap;
 // was made: on a busy machine a Ctrl+click is often handled after Ctrl went
 // up, when the keyboard's state no longer says so.
 WPARAM MouseMessageKeys();
+
+// One turn of a wait on the UI thread that must not take input: what other
+// threads sent is answered, and windows waiting to paint paint, each once
+// and at most 64, so that one staying invalid does not starve the others.
+// Input, timers and posted messages stay queued.
+void AnswerSentMessagesAndPaint();
