@@ -174,12 +174,12 @@ std::wstring TempSweepText(const TempSweepResult& result, bool atStart)
             // overwrite replaced half way through, and the user has to
             // know to look at the box and where the old versions are.
             text = L"Tessik 上次没有正常退出，当时正在进行的文件操作（如“直接覆盖”同名文件）可能被中断，"
-                   L"请检查收纳盒中的文件。被覆盖或删除之前的旧版本原本为撤销而保留，现已处理。";
+                   L"请检查收纳盒中的文件。为撤销而保留的文件（被覆盖或删除之前的旧版本，或撤销、合并文件夹时暂存的副本）现已处理。";
         else
             text = L"临时文件夹中还有以前为撤销保留的文件，已处理。";
         if (!report.recycled.empty()) {
             text +=
-                atStart && result.endedRunFound ? L"\n以下旧版本已移到回收站，可以从回收站还原：" : L"\n已移到回收站：";
+                atStart && result.endedRunFound ? L"\n以下为撤销而保留的文件已移到回收站，可以从回收站还原：" : L"\n已移到回收站：";
             std::vector<std::wstring> quoted;
             for (const std::wstring& name : report.recycled)
                 quoted.push_back(L"“" + name + L"”");

@@ -1836,7 +1836,7 @@ TEST_F(UndoSequenceTest, AnEarlierBoxFoldersCopiesAreFoundAfterAnEndWithoutQuitt
     // The user hears that an overwrite may have been cut short, and where
     // the version it replaced went.
     const std::wstring text = LastNoticeText(L"temp-sweep");
-    for (const wchar_t* said : {L"上次没有正常退出", L"“直接覆盖”", L"中断", L"旧版本已移到回收站", L"“a.txt”"})
+    for (const wchar_t* said : {L"上次没有正常退出", L"“直接覆盖”", L"中断", L"为撤销而保留的文件已移到回收站", L"“a.txt”"})
         EXPECT_NE(text.find(said), std::wstring::npos) << said;
     SweepTemporaryFolder();
     EXPECT_EQ(TimesUserNotified(L"temp-sweep"), told + 1) << "told once";
