@@ -38,7 +38,7 @@ wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
 IFS=, read -r ax ay aw ah <<<"$(probe list | grep -F "$BOX_PREFIX" | awk -F'\t' '{print $5}' | sort -t, -n -k1,1 | head -n1)"
 [ "${aw:-0}" -gt 0 ] || fail "no rectangle of box A"
 
-out=$(wine "$DROP_EXE" $((ax + aw / 2)) $((ay + ah / 2)) 'Y:\b2222' 2>/dev/null | tr -d '\r') ||
+out=$(wine_read "$DROP_EXE" $((ax + aw / 2)) $((ay + ah / 2)) 'Y:\b2222') ||
   fail "the drop did not happen: $out"
 told=$(close_notices)
 [ "$told" -ge 1 ] || fail "the refusal was not told"

@@ -23,7 +23,7 @@ wait_main_window any
 wait_box_rect
 wait_still "${BOX_PREFIX}*" "Tessik.Com.Container"
 
-out=$(wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$HOME_DIR/held.txt")" 2>/dev/null | tr -d '\r') ||
+out=$(wine_read "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$HOME_DIR/held.txt")") ||
   fail "the drop did not happen: $out"
 wait_file '[ -f "$FOLDER/held.txt" ] && [ ! -e "$HOME_DIR/held.txt" ]' || fail "held.txt did not move in: $(ls "$FOLDER")"
 wait_file 'grep -qF "originalPath : \"$(store_path "$HOME_DIR/held.txt")\"" "$DATA/DesktopContainer.kelm"' ||

@@ -43,7 +43,7 @@ IFS=, read -r ax ay aw ah <<<"$(printf '%s\n' "$rects" | head -n1)"
 IFS=, read -r mx my mw mh <<<"$(printf '%s\n' "$rects" | tail -n1)"
 [ "${aw:-0}" -gt 0 ] && [ "${mw:-0}" -gt 0 ] && [ "$ax" != "$mx" ] || fail "no rectangles of both boxes: $rects"
 
-out=$(wine "$DROP_EXE" --delete-on-move $((ax + aw / 2)) $((ay + ah / 2)) 'Y:\' 2>/dev/null | tr -d '\r') ||
+out=$(wine_read "$DROP_EXE" --delete-on-move $((ax + aw / 2)) $((ay + ah / 2)) 'Y:\') ||
   fail "the drop did not happen: $out"
 told=$(close_notices)
 [ "$told" -ge 1 ] || fail "the refusal was not told"
@@ -57,7 +57,7 @@ grep -aF 'Y:\' "$DATA"/logs/*.txt | grep -aqF '根目录' || fail "the notice do
 probe post "$MAIN_CLASS" "$MAIN_TITLE" 786 1001 0 >/dev/null || fail "cannot post the quick panel hotkey"
 wait_still "Tessik.Kelm.QuickPanel.Class" "Tessik.QuickPanel"
 IFS=, read -r px py _ _ <<<"$(probe list | awk -F'\t' '$1 == "Tessik.Kelm.QuickPanel.Class" {print $5; exit}')"
-out=$(wine "$DROP_EXE" --delete-on-move $((px + 500)) $((py + 400)) 'Y:\' 2>/dev/null | tr -d '\r') ||
+out=$(wine_read "$DROP_EXE" --delete-on-move $((px + 500)) $((py + 400)) 'Y:\') ||
   fail "the drop on the quick panel did not happen: $out"
 told=$(close_notices)
 [ "$told" -ge 1 ] || fail "the quick panel's refusal was not told"
@@ -71,7 +71,7 @@ for _ in $(seq 100); do
 done
 
 # The mapping box records where the drive is, and nothing moves.
-out=$(wine "$DROP_EXE" $((mx + mw / 2)) $((my + mh / 2)) 'Y:\' 2>/dev/null | tr -d '\r') ||
+out=$(wine_read "$DROP_EXE" $((mx + mw / 2)) $((my + mh / 2)) 'Y:\') ||
   fail "the drop on the mapping box did not happen: $out"
 for _ in $(seq 100); do
   grep -qF 'path : "Y:\\' "$DATA/DesktopContainer.kelm" && break

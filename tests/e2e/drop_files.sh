@@ -40,7 +40,7 @@ paths=()
 for name in "${names[@]}"; do
   paths+=("$(win_path "$SOURCE/$name")")
 done
-out=$(wine "$DROP_EXE" "$drop_x" "$drop_y" "${paths[@]}" 2>/dev/null | tr -d '\r') || fail "the drop did not happen: $out"
+out=$(wine_read "$DROP_EXE" "$drop_x" "$drop_y" "${paths[@]}") || fail "the drop did not happen: $out"
 # A few quick pictures while the job runs: the progress card shows only
 # for a moment.
 for k in 1 2 3 4 5 6; do

@@ -23,7 +23,7 @@ IFS=, read -r bx by bw bh <<<"$(probe list | grep -F "$BOX_PREFIX" | awk -F'\t' 
 wait_area_still "$bx" "$by" "$bw" "$bh" || fail "the box's place did not come to rest"
 
 drop() {
-  wine "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$SOURCE/$1")" 2>/dev/null | tr -d '\r'
+  wine_read "$DROP_EXE" $((bx + bw / 2)) $((by + bh / 2)) "$(win_path "$SOURCE/$1")"
 }
 out=$(drop first.txt) || fail "the first drop found no target: $out"
 wait_file '[ -f "$FOLDER/first.txt" ] && [ ! -e "$SOURCE/first.txt" ]' ||

@@ -107,11 +107,12 @@ probe() {
   return "$status"
 }
 
-# Runs a Windows program that only reads (the clipboard's file list, a
-# registry value) and passes on what it printed. An end with status 1 and
-# nothing on either output may be Wine's end of a program at its start
-# (see probe): it is run again, twice at most. A real "nothing" (a missing
-# value) says so on the error output.
+# Runs a Windows program that reads (the clipboard's file list, a registry
+# value) or drops (DropSource, which prints its result at its end) and
+# passes on what it printed. An end with status 1 and nothing on either
+# output may be Wine's end of a program at its start (see probe), before it
+# read or dropped anything: it is run again, twice at most. A real
+# "nothing" (a missing value) says so on the error output.
 wine_read() {
   local out status attempt errors="$WORK/read-errors.txt"
   for attempt in 1 2 3; do

@@ -37,7 +37,7 @@ drop_y=$((py + 400))
 # The folder that holds the box's folder: refused, told, nothing moves.
 before=$(listing "$BOXES")
 files_before=$(listing "$WORK/files")
-out=$(wine "$DROP_EXE" "$drop_x" "$drop_y" "$(win_path "$BOXES")" 2>/dev/null | tr -d '\r') ||
+out=$(wine_read "$DROP_EXE" "$drop_x" "$drop_y" "$(win_path "$BOXES")") ||
   fail "the drop did not happen: $out"
 told=$(close_notices)
 [ "$told" -ge 1 ] || fail "the refusal was not told"
@@ -45,8 +45,7 @@ told=$(close_notices)
 printf '%s\n' "$out" | grep -q ' effect 0 ' || fail "the source heard an effect for a refused drop: $out"
 
 # A copy-only source: the file is copied, never moved.
-out=$(wine "$DROP_EXE" --effects 1 "$drop_x" "$drop_y" "$(win_path "$WORK/files/mapped.txt")" 2>/dev/null |
-  tr -d '\r') || fail "the copy-only drop did not happen: $out"
+out=$(wine_read "$DROP_EXE" --effects 1 "$drop_x" "$drop_y" "$(win_path "$WORK/files/mapped.txt")") || fail "the copy-only drop did not happen: $out"
 wait_file '[ -f "$FOLDER/mapped.txt" ]' || fail "the file was not copied: $(ls "$FOLDER")"
 [ "$(listing "$WORK/files")" = "$files_before" ] || fail "the source file was moved or changed"
 cmp -s "$FOLDER/mapped.txt" "$WORK/files/mapped.txt" || fail "the copy differs from its source"

@@ -34,8 +34,7 @@ IFS=, read -r px py _ _ <<<"$(probe list | awk -F'\t' -v c="$PANEL_CLASS" '$1 ==
 
 mv "$FOLDER" "$WORK/away"
 
-out=$(wine "$DROP_EXE" $((px + 500)) $((py + 400)) "$(win_path "$WORK/files/dropped.txt")" 2>/dev/null |
-  tr -d '\r') || fail "the drop did not happen: $out"
+out=$(wine_read "$DROP_EXE" $((px + 500)) $((py + 400)) "$(win_path "$WORK/files/dropped.txt")") || fail "the drop did not happen: $out"
 told=$(close_notices)
 [ "$told" -ge 1 ] || fail "the refused drop was not told"
 printf '%s\n' "$out" | grep -q ' effect 0 ' || fail "the source heard an effect for a refused drop: $out"
