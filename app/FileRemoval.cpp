@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <optional>
 #include <string_view>
+#include <unordered_map>
 
 #include "app/CommonHelpers.h"
 
@@ -256,12 +258,44 @@ bool IsRootOrRelative(const std::wstring& path)
     return server == std::wstring::npos || path.find(L'\\', server + 1) == std::wstring::npos;
 }
 
+// SameLocation with the system asked once per path: one check walks up
+// from some hundred protected folders, most of them under the same few
+// folders, and each question opens the entry (milliseconds each under a
+// busy disk, on the thread that asks).
+class PlaceLookup
+{
+public:
+    bool Same(const std::wstring& a, const std::wstring& b)
+    {
+        const BY_HANDLE_FILE_INFORMATION* x = Facts(a);
+        const BY_HANDLE_FILE_INFORMATION* y = x ? Facts(b) : nullptr;
+        if (x && y)
+            return SameFileIdentity(*x, *y);
+        const std::wstring fa = FullPathOf(a), fb = FullPathOf(b);
+        return CompareStringOrdinal(fa.c_str(), -1, fb.c_str(), -1, TRUE) == CSTR_EQUAL;
+    }
+
+private:
+    const BY_HANDLE_FILE_INFORMATION* Facts(const std::wstring& path)
+    {
+        auto [found, added] = m_facts.try_emplace(path);
+        if (added) {
+            BY_HANDLE_FILE_INFORMATION facts{};
+            if (EntryFacts(path, false, facts))
+                found->second = facts;
+        }
+        return found->second ? &*found->second : nullptr;
+    }
+
+    std::unordered_map<std::wstring, std::optional<BY_HANDLE_FILE_INFORMATION>> m_facts;
+};
+
 // The path or one of the folders above it is the same place as candidate.
-bool IsSameOrAboveByIdentity(const std::wstring& candidate, const std::wstring& protectedPath)
+bool IsSameOrAboveByIdentity(const std::wstring& candidate, const std::wstring& protectedPath, PlaceLookup& places)
 {
     std::wstring p = FullPathOf(protectedPath);
     for (;;) {
-        if (SameLocation(candidate, p))
+        if (places.Same(candidate, p))
             return true;
         const size_t slash = p.find_last_of(L'\\');
         if (slash == std::wstring::npos || slash + 1 >= p.size())
@@ -692,8 +726,9 @@ bool MayRemoveFolder(const std::wstring& folder, const std::vector<std::wstring>
     guarded.insert(guarded.end(), alsoProtected.begin(), alsoProtected.end());
     if (IsProtectedFromRemoval(full, guarded) || LiesInRecycleBin(full))
         return false;
+    PlaceLookup places;
     return std::none_of(guarded.begin(), guarded.end(), [&](const std::wstring& protectedFolder) {
-        return !protectedFolder.empty() && IsSameOrAboveByIdentity(full, protectedFolder);
+        return !protectedFolder.empty() && IsSameOrAboveByIdentity(full, protectedFolder, places);
     });
 }
 

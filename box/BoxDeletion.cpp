@@ -705,14 +705,15 @@ namespace
 // thread first; false (logged, and the user told) when it may not go.
 bool MayTakeFolderAway(const BoxWindowPtr& box, const std::wstring& folder, const wchar_t* what)
 {
+    if (!MayRemoveBoxFolder(box, folder)) {
+        Log(L"ERROR", std::wstring(L"Refused to ") + what + L" a folder that is not the box's own: " + folder);
+        NotifyUser(L"box-folder-kept", ProtectedFolderKeptText(folder, L"收纳盒"));
+        return false;
+    }
     // The folder refresh's notification handles would keep it in place.
     ForgetFolderWatches();
     LeaveIntegrationIfIntegrated(box);
-    if (MayRemoveBoxFolder(box, folder))
-        return true;
-    Log(L"ERROR", std::wstring(L"Refused to ") + what + L" a folder that is not the box's own: " + folder);
-    NotifyUser(L"box-folder-kept", ProtectedFolderKeptText(folder, L"收纳盒"));
-    return false;
+    return true;
 }
 
 // The work on a box's folder (its full path) as a file job: a folder of
@@ -930,17 +931,10 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
         if (!started && !FileActionGate::IsClosed())
             NotifyUser(L"box-delete-busy", kOtherJobRunsText);
     };
-    // A folder that may not go is never touched.
-    auto refused = [box, folder, &keep] {
-        if (MayRemoveBoxFolder(box, folder))
-            return false;
-        keep = true;
-        NotifyUser(L"box-folder-kept", ProtectedFolderKeptText(folder, L"收纳盒"));
-        return true;
-    };
-    // The box goes once its folder has left for the bin.
-    auto recycle = [box, folder, refused, busy, &keep] {
-        if (busy() || refused())
+    // The box goes once its folder has left for the bin; a folder that may
+    // not go is never touched, and the box stays.
+    auto recycle = [box, folder, busy, &keep] {
+        if (busy())
             return;
         keep = true;
         RecycleBoxFolder(box, folder, [box, folder](const FolderRecycled& result) {
@@ -958,8 +952,8 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
         });
     };
     // The box goes once its folder is gone.
-    auto removeAll = [box, folder, refused, busy, &keep] {
-        if (busy() || refused())
+    auto removeAll = [box, folder, busy, &keep] {
+        if (busy())
             return;
         keep = true;
         DeleteBoxFolderPermanently(box, folder, [box, folder](const FolderRemoved& result) {
