@@ -146,6 +146,13 @@ bool TakeOver(KelmIconManager& list, const std::vector<WantedRecord>& wanted)
             next.push_back(std::move(shown[olds[w]]));
             continue;
         }
+        if (IconRecord* made = wanted[w].made) {
+            IconRecord record = std::move(*made);
+            record.sectionText = wanted[w].sectionText;
+            record.owner = wanted[w].owner;
+            next.push_back(std::move(record));
+            continue;
+        }
         const IconRecord& source = *wanted[w].source;
         IconRecord record = list.MakeRecord(source.path, 0.0f, 0.0f, source.alias, false, wanted[w].sectionText,
                                             wanted[w].owner, source.originalPath);

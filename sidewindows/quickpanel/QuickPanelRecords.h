@@ -37,6 +37,10 @@ struct WantedRecord {
     const IconRecord* source = nullptr;
     BoxWindowPtr owner;
     std::wstring sectionText;
+    // The source made ahead as the list makes a record, moved in when no
+    // shown record is kept for it: ten thousands of new records made at
+    // once would hold the UI thread.
+    IconRecord* made = nullptr;
 };
 
 // Brings list to the wanted records in their order. A record shown before

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -101,15 +102,21 @@ bool Matches(const std::wstring& pattern, const std::wstring& path, const std::w
     return WildcardMatchNoCase(pattern, SearchNameOf(path, alias));
 }
 
-// A box's record keeps its original path and file facts: whatever saves
-// the list on the box's behalf must not make the box forget where a file
-// came from, and nothing is read from the disk here.
-IconRecord MatchOf(const std::wstring& path, const std::wstring& alias, const std::wstring& originalPath)
+// A match made as the main list makes its records, spread over the turns
+// of the matching. A box's record keeps its original path and file facts:
+// whatever saves the list on the box's behalf must not make the box forget
+// where a file came from, and nothing is read from the disk here.
+IconRecord MatchOf(const std::wstring& path, const std::wstring& alias, const std::wstring& originalPath,
+                   const BoxWindowPtr& owner)
 {
+    auto main = s_boxIconManagers.find(s_quickPanelWindow);
+    if (main != s_boxIconManagers.end())
+        return main->second.MakeRecord(path, 0.0f, 0.0f, alias, false, L"", owner, originalPath);
     IconRecord match;
     match.path = path;
     match.alias = alias;
     match.originalPath = originalPath;
+    match.owner = owner;
     return match;
 }
 
@@ -151,7 +158,8 @@ void MatchWholeRun(Run& run)
     for (const IconRecord& record : manager->second.Records()) {
         if (!Matches(s_search.pattern, record.path, record.alias))
             continue;
-        IconRecord& match = run.matches.emplace_back(MatchOf(record.path, record.alias, record.originalPath));
+        IconRecord& match =
+            run.matches.emplace_back(MatchOf(record.path, record.alias, record.originalPath, run.owner));
         match.lastWriteTime = record.lastWriteTime;
         match.isDirectory = record.isDirectory;
     }
@@ -189,7 +197,8 @@ bool MatchSlice()
             const IconRecord& record = records[i];
             if (!Matches(search.pattern, record.path, record.alias))
                 continue;
-            IconRecord& match = run.matches.emplace_back(MatchOf(record.path, record.alias, record.originalPath));
+            IconRecord& match =
+                run.matches.emplace_back(MatchOf(record.path, record.alias, record.originalPath, run.owner));
             match.lastWriteTime = record.lastWriteTime;
             match.isDirectory = record.isDirectory;
         }
@@ -197,38 +206,57 @@ bool MatchSlice()
     return true;
 }
 
-// The whole result into the main list: each run under its header on its
-// first record, a path the list may hold once only once, the boxes gone
-// meanwhile left out. True when the main list changed.
-bool Show()
+// The result into the main list: each run under its header on its first
+// record, a path the list may hold once only once, the boxes gone
+// meanwhile left out. Before it is shown every run's matches go in; once
+// shown, the list holds the runs, and only the run of `fresh` is taken
+// from its matches again. The matches are used up. True when the main
+// list changed.
+bool Show(const Run* fresh = nullptr)
 {
     Search& search = s_search;
-    search.shown = true;
     auto main = s_boxIconManagers.find(s_quickPanelWindow);
     if (main == s_boxIconManagers.end())
         return false;
     KelmIconManager& list = main->second;
-    size_t total = 0;
+    // What the list shows of each owner, in its order.
+    std::unordered_map<const KelmWindow*, std::vector<IconRecord*>> shown;
+    if (search.shown)
+        for (IconRecord& record : list.Records())
+            shown[list.EffectiveOwner(record).get()].push_back(&record);
+    size_t total = search.shown ? list.Records().size() : 0;
     for (const Run& run : search.runs)
         total += run.matches.size();
     std::vector<WantedRecord> wanted;
     wanted.reserve(total);
     std::unordered_set<std::wstring_view> paths;
     paths.reserve(total);
-    for (const Run& run : search.runs) {
-        if (run.matches.empty() || (!run.fromFolder && !run.fromStore && !FindBoxRuntime(run.owner)))
+    for (Run& run : search.runs) {
+        if (!run.fromFolder && !run.fromStore && !FindBoxRuntime(run.owner))
             continue;
         const BoxWindowPtr owner = run.owner ? run.owner : list.OwnBox();
         const bool once = list.ChecksDuplicatesFor(owner);
+        if (search.shown && &run != fresh) {
+            auto kept = shown.find(owner.get());
+            if (kept == shown.end())
+                continue;
+            for (IconRecord* record : kept->second)
+                if (paths.insert(record->path).second || !once)
+                    wanted.push_back({record, owner, record->sectionText});
+            continue;
+        }
         bool first = true;
-        for (const IconRecord& match : run.matches) {
+        for (IconRecord& match : run.matches) {
             if (!paths.insert(match.path).second && once)
                 continue;
-            wanted.push_back({&match, owner, first ? run.label : std::wstring()});
+            wanted.push_back({&match, owner, first ? run.label : std::wstring(), &match});
             first = false;
         }
     }
+    search.shown = true;
     const bool changed = TakeOver(list, wanted);
+    for (Run& run : search.runs)
+        run.matches = {};
     if (changed)
         RepaintPanel();
     return changed;
@@ -289,7 +317,7 @@ void LandFolder(uint64_t serial, FolderFound& found)
         } else if (run.fromFolder) {
             run.matches.reserve(found.entries.size());
             for (FolderEntry& entry : found.entries) {
-                IconRecord& match = run.matches.emplace_back(MatchOf(entry.path, L"bvn!NULL", L"bvn!NULL"));
+                IconRecord& match = run.matches.emplace_back(MatchOf(entry.path, L"bvn!NULL", L"bvn!NULL", run.owner));
                 match.lastWriteTime = entry.lastWriteTime;
                 match.isDirectory = entry.isDirectory;
             }
@@ -353,7 +381,7 @@ bool StartSearchNow()
             for (const StoredEntry& entry : ReadEntries(L"TempIcons", hidden->id)) {
                 if (!Matches(search.pattern, entry.path, entry.alias))
                     continue;
-                mapped.matches.push_back(MatchOf(entry.path, entry.alias, L"bvn!NULL"));
+                mapped.matches.push_back(MatchOf(entry.path, entry.alias, L"bvn!NULL", mapped.owner));
                 mappedPaths.push_back(entry.path);
             }
             search.runs.push_back(RunOf(s_quickPanelDummy, L"当前组件 (物理区)", true));
@@ -388,14 +416,18 @@ bool FollowSearchBoxChange(const BoxWindowPtr& box)
         Run& run = search.runs[r];
         if (run.owner != box || run.fromFolder || run.fromStore)
             continue;
+        if (search.shown) {
+            // Only this box again, at once; the others stay as shown.
+            MatchWholeRun(run);
+            return Show(&run);
+        }
         if (r < search.next) {
-            // Matched already: only this box again, at once.
             MatchWholeRun(run);
         } else if (r == search.next) {
             search.nextRecord = 0;
             run.matches.clear();
         }
-        return search.shown && Show();
+        return false;
     }
     // A box the search did not know: it is made again.
     const BoxRuntime* runtime = FindBoxRuntime(box);
