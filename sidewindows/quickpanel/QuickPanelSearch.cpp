@@ -28,6 +28,8 @@ namespace
 // The matching of one turn of the UI thread: the keys typed meanwhile and
 // the paint of the list wait behind it.
 constexpr double kTurnBudgetMs = 25.0;
+// Up to this much matching, the result is shown in the same turn.
+constexpr double kShowInTheSameTurnMs = 5.0;
 // Records matched between two looks at the clock.
 constexpr size_t kRecordsPerLook = 256;
 
@@ -285,15 +287,22 @@ bool GoOn()
         DropSearch();
         return false;
     }
-    if (!MatchSlice()) {
-        // The next slice waits behind the input and the paint: a timer's
-        // message comes after both.
+    // The next slice waits behind the input and the paint: a timer's
+    // message comes after both.
+    auto nextTurn = [] {
         if (!s_turnTimer)
             s_turnTimer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, Turn);
         return false;
-    }
+    };
+    const double start = NowMs();
+    if (!MatchSlice())
+        return nextTurn();
     if (s_search.reading)
         return false;
+    // A result that took matching is shown in a turn of its own: moving
+    // ten thousands of records in is a turn's work by itself.
+    if (NowMs() - start > kShowInTheSameTurnMs)
+        return nextTurn();
     return Show();
 }
 
