@@ -7,11 +7,14 @@
 // memory over the last 150 cycles (the first 10 fill caches); and the
 // longest the UI thread is held while a hidden box whose folder holds
 // 10,000 files is selected, until its physical section shows them all,
-// against the same folder synchronised on the UI thread.
+// against the same folder synchronised on the UI thread; and the longest
+// the UI thread is held while a search text is typed into the open panel,
+// with that hidden box selected and with 200 boxes of 1,000 records each.
 //
 //   bench_quick_panel.exe          (everything)
 //   bench_quick_panel.exe memory   (only the memory cycles)
 //   bench_quick_panel.exe hidden   (only the hidden box)
+//   bench_quick_panel.exe search   (only the search)
 #include <windows.h>
 #include <psapi.h>
 
@@ -30,9 +33,11 @@
 #include "box/icons/FolderSync.h"
 #include "box/icons/KelmIcon.h"
 #include "box/icons/KelmIconManager.h"
+#include "box/icons/WildcardMatch.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
 #include "sidewindows/quickpanel/QuickPanelPhysListing.h"
+#include "sidewindows/quickpanel/QuickPanelSearch.h"
 #include "sidewindows/quickpanel/QuickPanelState.h"
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
 #include "tests/app/TempFolder.h"
@@ -223,7 +228,7 @@ struct Longest {
     UINT message = 0;
 };
 
-Longest LongestMessageUntil(const std::function<bool()>& done, DWORD bound)
+Longest LongestMessageUntil(const std::function<bool()>& done, DWORD bound, Longest* notPaint = nullptr)
 {
     Longest longest;
     const ULONGLONG end = GetTickCount64() + bound;
@@ -233,26 +238,39 @@ Longest LongestMessageUntil(const std::function<bool()>& done, DWORD bound)
             const double start = Now();
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
-            if (Now() - start > longest.ms)
-                longest = {Now() - start, msg.message};
+            const double took = Now() - start;
+            if (took > longest.ms)
+                longest = {took, msg.message};
+            if (notPaint && msg.message != WM_PAINT && took > notPaint->ms)
+                *notPaint = {took, msg.message};
         }
         Sleep(1);
     }
     return longest;
 }
 
-void ReportHiddenBoxSelection(HWND main, TempFolder& temp)
+constexpr size_t kHiddenFiles = 10000;
+
+// The hidden box "h10000" on a folder of kHiddenFiles files named
+// f100000.dat, f100001.dat, ...; the only component.
+std::wstring MakeHiddenBox(TempFolder& temp)
 {
-    constexpr size_t kFiles = 10000;
     const std::wstring folder = temp.File(L"temp_h10000");
-    CreateDirectoryW(folder.c_str(), nullptr);
-    for (size_t i = 0; i < kFiles; ++i)
-        TempFolder::WriteBytes(folder + L"\\f" + std::to_wstring(100000 + i) + L".dat", "x");
+    if (CreateDirectoryW(folder.c_str(), nullptr))
+        for (size_t i = 0; i < kHiddenFiles; ++i)
+            TempFolder::WriteBytes(folder + L"\\f" + std::to_wstring(100000 + i) + L".dat", "x");
     s_quickPanelStore[L"TempList"][L"h10000"][L"title"] = L"Hidden";
     s_quickPanelStore[L"TempList"][L"h10000"][L"UseTargetFolder"] = true;
     s_quickPanelStore[L"TempList"][L"h10000"][L"TargetFolder"] = folder;
     ClearBoxes();
     s_hiddenBoxes = ReadHiddenBoxRecords();
+    return folder;
+}
+
+void ReportHiddenBoxSelection(HWND main, TempFolder& temp)
+{
+    constexpr size_t kFiles = kHiddenFiles;
+    const std::wstring folder = MakeHiddenBox(temp);
     MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
     // The panel opens on the box: what it lists and stores is not timed.
     PumpUntil([] { return !PhysicalListingOnItsWay(); }, 120000);
@@ -316,12 +334,121 @@ void ReportHiddenBoxSelection(HWND main, TempFolder& temp)
     PumpMessages(50);
 }
 
+// The search text typed one character at a time into the open panel: each
+// keystroke is a message of the program (the edit's change and the paint
+// that takes it into the search), then every message until the panel shows
+// `expected(text)` records is timed. Prints each step and the longest.
+void TypeSearch(const std::wstring& typed, const std::function<size_t(const std::wstring&)>& expected)
+{
+    const KelmIconManager& shown = s_boxIconManagers[s_quickPanelWindow];
+    // A click into the search edit gives it the keys.
+    PostMessageW(PanelHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(260, 30));
+    PostMessageW(PanelHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(260, 30));
+    PumpMessages(30);
+    Longest worst, worstNotPaint;
+    for (size_t n = 1; n <= typed.size(); ++n) {
+        const std::wstring text = typed.substr(0, n);
+        const size_t wanted = expected(text);
+        const double start = Now();
+        SendMessageW(PanelHwnd(), WM_CHAR, text.back(), 0);
+        RedrawWindow(PanelHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const double keystroke = Now() - start;
+        const Longest waiting = LongestMessageUntil([] { return !SearchOnItsWay(); }, 120000, &worstNotPaint);
+        const double all = Now() - start;
+        std::printf("  typed %-10ls %7zu matches: keystroke %7.1f ms, longest message after it %7.1f ms (0x%04X), "
+                    "all shown after %7.1f ms%s\n",
+                    text.c_str(), wanted, keystroke, waiting.ms, waiting.message, all,
+                    shown.Records().size() == wanted ? "" : " (NOT ALL SHOWN)");
+        if (shown.Records().size() != wanted)
+            std::printf("    shown %zu, searching for \"%ls\"\n", shown.Records().size(),
+                        s_boxRuntimes[s_quickPanelWindow].searchText.c_str());
+        std::fflush(stdout);
+        if (keystroke > worst.ms)
+            worst = {keystroke, 0};
+        if (waiting.ms > worst.ms)
+            worst = waiting;
+    }
+    std::printf("  longest UI-thread stretch while typing: %.1f ms (%s); of the messages after the keystrokes "
+                "other than paints: %.1f ms (0x%04X)\n",
+                worst.ms, worst.message ? "a message after a keystroke" : "a keystroke (its paint included)",
+                worstNotPaint.ms, worstNotPaint.message);
+    for (size_t n = 0; n < typed.size(); ++n) {
+        SendMessageW(PanelHwnd(), WM_KEYDOWN, VK_BACK, 0);
+        SendMessageW(PanelHwnd(), WM_KEYUP, VK_BACK, 0);
+    }
+    RedrawWindow(PanelHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    PumpMessages(50);
+}
+
+size_t CountMatches(const std::vector<std::wstring>& names, const std::wstring& text)
+{
+    const std::wstring pattern = SearchPattern(text);
+    return static_cast<size_t>(std::count_if(names.begin(), names.end(), [&pattern](const std::wstring& name) {
+        return WildcardMatchNoCase(pattern, name);
+    }));
+}
+
+void ReportSearch(HWND main, TempFolder& temp)
+{
+    // (a) A hidden box whose folder holds 10,000 files, selected.
+    MakeHiddenBox(temp);
+    MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    if (s_selectedComponentId != L"h10000") {
+        SelectComponent(L"h10000", true);
+        RefreshQuickPanelContent();
+    }
+    PumpUntil([] { return !PhysicalListingOnItsWay(); }, 120000);
+    PumpMessages(100);
+    std::vector<std::wstring> names;
+    for (size_t i = 0; i < kHiddenFiles; ++i)
+        names.push_back(L"f" + std::to_wstring(100000 + i) + L".dat");
+    std::printf("typing a search with a hidden box of %zu files selected\n", kHiddenFiles);
+    TypeSearch(L"f10523", [&names](const std::wstring& text) { return CountMatches(names, text); });
+    MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    PumpMessages(50);
+
+    // (b) 200 boxes of 1,000 records each, every path its own (a path in
+    // two boxes is listed once); no file behind them is read here.
+    constexpr int kBoxes = 200, kRecords = 1000;
+    ClearBoxes();
+    s_hiddenBoxes.clear();
+    const wchar_t* words[] = {L"report", L"photo", L"notes", L"invoice", L"draft", L"summary", L"budget", L"plan"};
+    const wchar_t* kinds[] = {L".docx", L".png", L".txt", L".xlsx"};
+    names.clear();
+    for (int b = 0; b < kBoxes; ++b) {
+        auto box = std::make_shared<KelmWindow>();
+        const std::wstring id = L"s" + std::to_wstring(10000 + b);
+        BoxRuntime& runtime = s_boxRuntimes[box];
+        runtime.id = id;
+        runtime.title = L"Box " + id;
+        s_desktopContainerStore[L"Components"][L"ComID_" + id][L"clrtag"] = L"#F2F2F2";
+        KelmIconManager& manager = s_boxIconManagers[box];
+        manager.SetOwnBox(box);
+        manager.Records().reserve(kRecords);
+        for (int i = 0; i < kRecords; ++i) {
+            const std::wstring name = std::wstring(words[i % 8]) + std::to_wstring(i) + kinds[(i / 8) % 4];
+            names.push_back(name);
+            manager.Records().push_back(
+                manager.MakeRecord(temp.File(id + L"\\" + name), 0, 0, L"bvn!NULL", false, L"", box, L"bvn!NULL"));
+        }
+        manager.Renumber();
+    }
+    SelectComponent(L"s10000", false);
+    MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    PumpMessages(100);
+    std::printf("typing a search with %d boxes of %d records each\n", kBoxes, kRecords);
+    TypeSearch(L"report12", [&names](const std::wstring& text) { return CountMatches(names, text); });
+    MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    PumpMessages(50);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const bool memoryOnly = argc > 1 && std::string_view(argv[1]) == "memory";
     const bool hiddenOnly = argc > 1 && std::string_view(argv[1]) == "hidden";
+    const bool searchOnly = argc > 1 && std::string_view(argv[1]) == "search";
     OleInitialize(nullptr);
     CreateGraphicsFactories();
     DpiScale = 1.0;
@@ -347,6 +474,11 @@ int main(int argc, char** argv)
     HWND main = CreateWindowExW(0, L"STATIC", L"main", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     if (hiddenOnly) {
         ReportHiddenBoxSelection(main, temp);
+        DestroyWindow(main);
+        return 0;
+    }
+    if (searchOnly) {
+        ReportSearch(main, temp);
         DestroyWindow(main);
         return 0;
     }
@@ -381,6 +513,7 @@ int main(int argc, char** argv)
     Report("frame after the first, once a component is selected", "10 icons", "1,000 icons", smallTimes, largeTimes);
     ReportMemoryCycles(main, files);
     ReportHiddenBoxSelection(main, temp);
+    ReportSearch(main, temp);
     DestroyWindow(main);
     return 0;
 }

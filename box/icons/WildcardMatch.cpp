@@ -16,14 +16,14 @@ inline wchar_t Lower(wchar_t c)
 
 } // namespace
 
-bool WildcardMatchNoCase(const std::wstring& pattern, const std::wstring& text)
+bool WildcardMatchNoCase(std::wstring_view pattern, std::wstring_view text)
 {
     // Greedy with backtracking to the last star: linear for the usual
     // patterns and no copies, as the layout runs this for every record on
     // every paint.
     size_t p = 0;
     size_t t = 0;
-    size_t star = std::wstring::npos;
+    size_t star = std::wstring_view::npos;
     size_t mark = 0;
     while (t < text.size()) {
         if (p < pattern.size() && (pattern[p] == L'?' || Lower(pattern[p]) == Lower(text[t]))) {
@@ -33,7 +33,7 @@ bool WildcardMatchNoCase(const std::wstring& pattern, const std::wstring& text)
             star = p;
             mark = t;
             ++p;
-        } else if (star != std::wstring::npos) {
+        } else if (star != std::wstring_view::npos) {
             ++mark;
             t = mark;
             p = star + 1;

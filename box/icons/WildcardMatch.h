@@ -3,6 +3,6 @@
 // rule use it.
 #pragma once
 
-#include <string>
+#include <string_view>
 
-bool WildcardMatchNoCase(const std::wstring& pattern, const std::wstring& text);
+bool WildcardMatchNoCase(std::wstring_view pattern, std::wstring_view text);

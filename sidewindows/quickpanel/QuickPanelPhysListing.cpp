@@ -255,6 +255,39 @@ void ListPhysicalSectionSoon()
     });
 }
 
+void ListHiddenFolderSoon(HiddenFolderWork work)
+{
+    const uint64_t serial = ++s_asked;
+    s_onItsWay = false;
+    Gate().wanted = serial;
+    RunOffUiThread([serial, work = std::move(work)]() -> std::function<void()> {
+        ListingGate& gate = Gate();
+        {
+            std::lock_guard lock(gate.mutex);
+            if (gate.wanted.load() != serial)
+                return [] {};
+            ++gate.open;
+        }
+        std::function<void()> then;
+        try {
+            then = work([&gate, serial] {
+                return gate.wanted.load() != serial || FileWorkerTracker::GetInstance().CancelRequested();
+            });
+        } catch (...) {
+            then = nullptr;
+        }
+        {
+            std::lock_guard lock(gate.mutex);
+            --gate.open;
+        }
+        gate.released.notify_all();
+        return [serial, then = std::move(then)] {
+            if (serial == s_asked && then)
+                then();
+        };
+    });
+}
+
 bool PhysicalListingOnItsWay()
 {
     return s_onItsWay;

@@ -5,8 +5,15 @@
 // listing comes back. UI thread only.
 #pragma once
 
+#include <functional>
+
 namespace TessikQuickPanel
 {
+
+// Work that reads a hidden box's folder; stopped() answers true once it is
+// no longer wanted (it stops between entries then). What it gives back
+// runs on the UI thread.
+using HiddenFolderWork = std::function<std::function<void()>(const std::function<bool()>& stopped)>;
 
 // Lists the selected hidden box's folder on a thread of its own; the
 // physical section follows it on the UI thread once it is back: a record
@@ -17,6 +24,12 @@ namespace TessikQuickPanel
 // (after a running drop or paste, whose end asks for one). A later ask
 // replaces an earlier one.
 void ListPhysicalSectionSoon();
+// Any other reading of a hidden box's folder (the search's) on the same
+// road: one listing is wanted at a time (this ask replaces the section's
+// or an earlier one on its way), LetGoOfPhysicalFolder waits for it, and
+// what it gives back runs only when no other listing was asked and none
+// dropped meanwhile.
+void ListHiddenFolderSoon(HiddenFolderWork work);
 // Whether a listing of the physical section is on its way.
 bool PhysicalListingOnItsWay();
 // The listing on its way is no longer wanted (the content is rebuilt).

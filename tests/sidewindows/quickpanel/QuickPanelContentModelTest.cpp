@@ -6,6 +6,7 @@
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
 #include "sidewindows/quickpanel/QuickPanelPhysListing.h"
+#include "sidewindows/quickpanel/QuickPanelSearch.h"
 
 using namespace TessikQuickPanel;
 
@@ -98,6 +99,46 @@ TEST_F(QuickPanelContentTest, AHiddenBoxsFolderIsListedOffTheUiThreadForTheBoxSt
     EXPECT_EQ(std::filesystem::path(Phys()[0].path).filename().wstring(), L"second.txt");
     EXPECT_EQ(Phys()[0].owner, s_quickPanelDummy);
     EXPECT_EQ(Phys()[0].sectionText, L"物理区");
+}
+
+// The search reads a hidden box's folder off the UI thread too; what comes
+// back after the search text changed is dropped, and the list keeps what it
+// showed until the new result is whole.
+TEST_F(QuickPanelContentTest, ASearchReadsAHiddenBoxsFolderOffTheUiThreadForTheTextStillTyped)
+{
+    const std::wstring folder = temp.File(L"temp_h00005");
+    std::filesystem::create_directories(folder);
+    for (const wchar_t* name : {L"alpha.txt", L"apple.txt", L"beta.txt"})
+        TempFolder::WriteBytes(folder + L"\\" + name, "1");
+    SelectHidden(L"h00005", folder);
+    BoxRuntime& panel = s_boxRuntimes[s_quickPanelWindow];
+    const auto names = [this] {
+        std::vector<std::wstring> shown;
+        for (const IconRecord& record : Main())
+            shown.push_back(std::filesystem::path(record.path).filename().wstring());
+        return shown;
+    };
+
+    panel.searchActive = true;
+    panel.searchText = L"a";
+    RefreshQuickPanelContent();
+    EXPECT_TRUE(Main().empty()) << "the folder was read on the UI thread";
+    // The text changes before the folder's matches are back: they are dropped.
+    panel.searchText = L"be";
+    ASSERT_TRUE(PumpUntil([] { return !SearchOnItsWay(); }, 10000));
+    EXPECT_TRUE(Main().empty()) << "matches of an older search text landed";
+
+    RefreshQuickPanelContent();
+    ASSERT_TRUE(PumpUntil([] { return !SearchOnItsWay(); }, 10000));
+    ASSERT_EQ(names(), (std::vector<std::wstring>{L"beta.txt"}));
+    EXPECT_EQ(Main()[0].sectionText, L"当前组件 (物理区)");
+    EXPECT_EQ(Main()[0].owner, s_quickPanelDummy);
+
+    panel.searchText = L"*.txt";
+    RefreshQuickPanelContent();
+    EXPECT_EQ(names(), (std::vector<std::wstring>{L"beta.txt"})) << "the list emptied before the result was whole";
+    ASSERT_TRUE(PumpUntil([] { return !SearchOnItsWay(); }, 10000));
+    EXPECT_EQ(names(), (std::vector<std::wstring>{L"alpha.txt", L"apple.txt", L"beta.txt"}));
 }
 
 TEST_F(QuickPanelContentTest, ADesktopBoxShowsItsRecordsUnderItsTitle)

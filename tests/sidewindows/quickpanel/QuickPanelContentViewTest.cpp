@@ -7,6 +7,7 @@
 #include "box/icons/KelmIcon.h"
 #include "sidewindows/quickpanel/QuickPanelContent.h"
 #include "sidewindows/quickpanel/QuickPanelPaste.h"
+#include "sidewindows/quickpanel/QuickPanelSearch.h"
 #include "sidewindows/quickpanel/TessikQuickPanel.h"
 #include "tests/common/WindowTestSupport.h"
 #include "ui/core/D2DResources.h"
@@ -156,7 +157,12 @@ TEST_F(QuickPanelContentViewTest, TypingInTheSearchEditSearchesAndClearingItBrin
     Pump(30);
     for (wchar_t c : std::wstring(L"ONE"))
         SendMessageW(Panel(), WM_CHAR, c, 0);
-    Paint(Panel());
+    ASSERT_TRUE(WaitFor(
+        [] {
+            Paint(Panel());
+            return !SearchOnItsWay();
+        },
+        5000));
     const BoxRuntime& record = s_boxRuntimes[s_quickPanelWindow];
     EXPECT_TRUE(record.searchActive);
     EXPECT_EQ(record.searchText, L"ONE");

@@ -1,0 +1,475 @@
+#include "sidewindows/quickpanel/QuickPanelSearch.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "app/CommonHelpers.h"
+#include "app/Logger.h"
+#include "box/BoxRuntime.h"
+#include "box/icons/FolderSync.h"
+#include "box/icons/KelmIconManager.h"
+#include "box/icons/WildcardMatch.h"
+#include "sidewindows/quickpanel/QuickPanelPhysListing.h"
+#include "sidewindows/quickpanel/QuickPanelRecords.h"
+#include "sidewindows/quickpanel/QuickPanelState.h"
+#include "ui/core/KelmWindow.h"
+
+namespace TessikQuickPanel
+{
+
+namespace
+{
+
+// The matching of one turn of the UI thread: the keys typed meanwhile and
+// the paint of the list wait behind it.
+constexpr double kTurnBudgetMs = 25.0;
+// Up to this much matching, the result is shown in the same turn.
+constexpr double kShowInTheSameTurnMs = 5.0;
+// Records matched between two looks at the clock.
+constexpr size_t kRecordsPerLook = 256;
+
+// The matches of one owner, under one header, in the order shown.
+struct Run {
+    BoxWindowPtr owner;
+    std::wstring label;
+    // Filled by the folder's reading, not by the matching of a box.
+    bool fromFolder = false;
+    // The hidden box's mapped entries, matched when the search starts.
+    bool fromStore = false;
+    std::vector<IconRecord> matches;
+};
+
+Run RunOf(BoxWindowPtr owner, std::wstring label, bool fromFolder = false)
+{
+    Run run;
+    run.owner = std::move(owner);
+    run.label = std::move(label);
+    run.fromFolder = fromFolder;
+    return run;
+}
+
+struct Search {
+    uint64_t serial = 0;
+    bool active = false;
+    // Whole and shown; later changes of a box are matched at once.
+    bool shown = false;
+    // The folder's reading is on its way.
+    bool reading = false;
+    std::weak_ptr<KelmWindow> panel;
+    std::wstring text;
+    std::wstring pattern;
+    std::wstring selectedId;
+    bool hidden = false;
+    std::wstring folder;
+    std::vector<Run> runs;
+    // The first run not yet matched, and the record of it to go on with.
+    size_t next = 0;
+    size_t nextRecord = 0;
+};
+
+// What the folder's reading brings back: the facts of the mapped entries
+// matched, in their order, and the folder's entries that match.
+struct FolderFound {
+    std::vector<IconFileFacts> facts;
+    std::vector<FolderEntry> entries;
+};
+
+Search s_search;
+uint64_t s_serial = 0;
+UINT_PTR s_turnTimer = 0;
+
+double NowMs()
+{
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart * 1000.0 / frequency.QuadPart;
+}
+
+// EntrySearchName without a copy: every record of every box is matched.
+std::wstring_view SearchNameOf(const std::wstring& path, const std::wstring& alias)
+{
+    const std::wstring_view source = alias == L"bvn!NULL" ? std::wstring_view(path) : std::wstring_view(alias);
+    const size_t cut = source.find_last_of(L"\\/");
+    return cut == std::wstring_view::npos ? source : source.substr(cut + 1);
+}
+
+bool Matches(const std::wstring& pattern, const std::wstring& path, const std::wstring& alias)
+{
+    return WildcardMatchNoCase(pattern, SearchNameOf(path, alias));
+}
+
+// A match made as the main list makes its records, spread over the turns
+// of the matching. A box's record keeps its original path and file facts:
+// whatever saves the list on the box's behalf must not make the box forget
+// where a file came from, and nothing is read from the disk here.
+IconRecord MatchOf(const std::wstring& path, const std::wstring& alias, const std::wstring& originalPath,
+                   const BoxWindowPtr& owner)
+{
+    auto main = s_boxIconManagers.find(s_quickPanelWindow);
+    if (main != s_boxIconManagers.end())
+        return main->second.MakeRecord(path, 0.0f, 0.0f, alias, false, L"", owner, originalPath);
+    IconRecord match;
+    match.path = path;
+    match.alias = alias;
+    match.originalPath = originalPath;
+    match.owner = owner;
+    return match;
+}
+
+std::wstring HiddenFolder(const HiddenBoxRecord& hidden)
+{
+    return hidden.TargetFolder == L"bvn!NULL" ? hidden.TargetFolder : NormalizeStoredPath(hidden.TargetFolder);
+}
+
+// The search is still the one the panel shows: same panel, text,
+// selection and hidden box's folder.
+bool StillWanted(const Search& search)
+{
+    if (!search.active || !s_quickPanelWindow || search.panel.lock() != s_quickPanelWindow)
+        return false;
+    const BoxRuntime* panel = FindBoxRuntime(s_quickPanelWindow);
+    if (!panel || !panel->searchActive || panel->searchText != search.text)
+        return false;
+    if (s_selectedComponentId != search.selectedId || s_selectedIsHidden != search.hidden)
+        return false;
+    if (!search.hidden)
+        return true;
+    const HiddenBoxRecord* hidden = SelectedHiddenBox();
+    return hidden && HiddenFolder(*hidden) == search.folder;
+}
+
+void RepaintPanel()
+{
+    for (const BoxWindowPtr& window : {s_quickPanelWindow, s_quickPanelContentWindow})
+        if (window && IsWindow(window->GetHwnd()))
+            InvalidateRect(window->GetHwnd(), nullptr, FALSE);
+}
+
+void MatchWholeRun(Run& run)
+{
+    run.matches.clear();
+    auto manager = s_boxIconManagers.find(run.owner);
+    if (manager == s_boxIconManagers.end())
+        return;
+    for (const IconRecord& record : manager->second.Records()) {
+        if (!Matches(s_search.pattern, record.path, record.alias))
+            continue;
+        IconRecord& match =
+            run.matches.emplace_back(MatchOf(record.path, record.alias, record.originalPath, run.owner));
+        match.lastWriteTime = record.lastWriteTime;
+        match.isDirectory = record.isDirectory;
+    }
+}
+
+// Matches the boxes from where the last turn stopped until the budget is
+// spent. True when every box is matched.
+bool MatchSlice()
+{
+    const double start = NowMs();
+    size_t sinceLook = 0;
+    Search& search = s_search;
+    for (; search.next < search.runs.size(); ++search.next, search.nextRecord = 0) {
+        Run& run = search.runs[search.next];
+        if (run.fromFolder || run.fromStore)
+            continue;
+        auto manager = s_boxIconManagers.find(run.owner);
+        if (manager == s_boxIconManagers.end() || !FindBoxRuntime(run.owner))
+            continue;
+        const std::vector<IconRecord>& records = manager->second.Records();
+        // Fewer records than where it stopped: the box changed between two
+        // turns; it is matched again from its start.
+        if (search.nextRecord > records.size()) {
+            search.nextRecord = 0;
+            run.matches.clear();
+        }
+        for (size_t i = search.nextRecord; i < records.size(); ++i) {
+            if (++sinceLook == kRecordsPerLook) {
+                sinceLook = 0;
+                if (NowMs() - start > kTurnBudgetMs) {
+                    search.nextRecord = i;
+                    return false;
+                }
+            }
+            const IconRecord& record = records[i];
+            if (!Matches(search.pattern, record.path, record.alias))
+                continue;
+            IconRecord& match =
+                run.matches.emplace_back(MatchOf(record.path, record.alias, record.originalPath, run.owner));
+            match.lastWriteTime = record.lastWriteTime;
+            match.isDirectory = record.isDirectory;
+        }
+    }
+    return true;
+}
+
+// The result into the main list: each run under its header on its first
+// record, a path the list may hold once only once, the boxes gone
+// meanwhile left out. Before it is shown every run's matches go in; once
+// shown, the list holds the runs, and only the run of `fresh` is taken
+// from its matches again. The matches are used up. True when the main
+// list changed.
+bool Show(const Run* fresh = nullptr)
+{
+    Search& search = s_search;
+    auto main = s_boxIconManagers.find(s_quickPanelWindow);
+    if (main == s_boxIconManagers.end())
+        return false;
+    KelmIconManager& list = main->second;
+    // What the list shows of each owner, in its order.
+    std::unordered_map<const KelmWindow*, std::vector<IconRecord*>> shown;
+    if (search.shown)
+        for (IconRecord& record : list.Records())
+            shown[list.EffectiveOwner(record).get()].push_back(&record);
+    size_t total = search.shown ? list.Records().size() : 0;
+    for (const Run& run : search.runs)
+        total += run.matches.size();
+    std::vector<WantedRecord> wanted;
+    wanted.reserve(total);
+    std::unordered_set<std::wstring_view> paths;
+    paths.reserve(total);
+    for (Run& run : search.runs) {
+        if (!run.fromFolder && !run.fromStore && !FindBoxRuntime(run.owner))
+            continue;
+        const BoxWindowPtr owner = run.owner ? run.owner : list.OwnBox();
+        const bool once = list.ChecksDuplicatesFor(owner);
+        if (search.shown && &run != fresh) {
+            auto kept = shown.find(owner.get());
+            if (kept == shown.end())
+                continue;
+            for (IconRecord* record : kept->second)
+                if (paths.insert(record->path).second || !once)
+                    wanted.push_back({record, owner, record->sectionText});
+            continue;
+        }
+        bool first = true;
+        for (IconRecord& match : run.matches) {
+            if (!paths.insert(match.path).second && once)
+                continue;
+            wanted.push_back({&match, owner, first ? run.label : std::wstring(), &match});
+            first = false;
+        }
+    }
+    search.shown = true;
+    const bool changed = TakeOver(list, wanted);
+    for (Run& run : search.runs)
+        run.matches = {};
+    if (changed)
+        RepaintPanel();
+    return changed;
+}
+
+// Goes on with the search; shows it once whole. True when the main list
+// changed now.
+bool GoOn();
+
+void CALLBACK Turn(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    s_turnTimer = 0;
+    // A timer procedure lets nothing out.
+    try {
+        GoOn();
+    } catch (...) {
+        s_search.active = false;
+        Logger::GetInstance().Log(L"DesktopContainer", L"ERROR", L"The quick panel's search could not go on.");
+    }
+}
+
+bool GoOn()
+{
+    if (!StillWanted(s_search)) {
+        DropSearch();
+        return false;
+    }
+    // The next slice waits behind the input and the paint: a timer's
+    // message comes after both.
+    auto nextTurn = [] {
+        if (!s_turnTimer)
+            s_turnTimer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, Turn);
+        return false;
+    };
+    const double start = NowMs();
+    if (!MatchSlice())
+        return nextTurn();
+    if (s_search.reading)
+        return false;
+    // A result that took matching is shown in a turn of its own: moving
+    // ten thousands of records in is a turn's work by itself.
+    if (NowMs() - start > kShowInTheSameTurnMs)
+        return nextTurn();
+    return Show();
+}
+
+// UI thread: what the reading of the hidden box's folder found.
+void LandFolder(uint64_t serial, FolderFound& found)
+{
+    Search& search = s_search;
+    if (serial != search.serial || !search.active)
+        return;
+    search.reading = false;
+    if (!StillWanted(search)) {
+        DropSearch();
+        return;
+    }
+    for (Run& run : search.runs) {
+        if (run.fromStore) {
+            for (size_t i = 0; i < run.matches.size() && i < found.facts.size(); ++i) {
+                run.matches[i].lastWriteTime = found.facts[i].lastWriteTime;
+                run.matches[i].isDirectory = found.facts[i].isDirectory;
+            }
+        } else if (run.fromFolder) {
+            run.matches.reserve(found.entries.size());
+            for (FolderEntry& entry : found.entries) {
+                IconRecord& match = run.matches.emplace_back(MatchOf(entry.path, L"bvn!NULL", L"bvn!NULL", run.owner));
+                match.lastWriteTime = entry.lastWriteTime;
+                match.isDirectory = entry.isDirectory;
+            }
+        }
+    }
+    GoOn();
+}
+
+// The facts of the mapped entries matched and the folder's matching
+// entries, read on the hidden folders' road: a folder of ten thousand
+// files, or a slow or gone network folder, would hold every window.
+void ReadFolderSoon(Search& search, std::vector<std::wstring> mappedPaths)
+{
+    search.reading = true;
+    ListHiddenFolderSoon([serial = search.serial, folder = search.folder, pattern = search.pattern,
+                          paths = std::move(mappedPaths)](const std::function<bool()>& stopped) {
+        auto found = std::make_shared<FolderFound>();
+        try {
+            for (const std::wstring& path : paths) {
+                if (stopped())
+                    break;
+                found->facts.push_back(ReadIconFileFacts(path));
+            }
+            const DWORD attributes =
+                folder == L"bvn!NULL" ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
+            FolderListing listing;
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                ListFolderEntriesUntil(folder, listing, stopped)) {
+                for (auto& [key, entry] : listing)
+                    if (Matches(pattern, entry.path, L"bvn!NULL"))
+                        found->entries.push_back(std::move(entry));
+            }
+        } catch (...) {
+            found->entries.clear();
+        }
+        return std::function<void()>([serial, found] { LandFolder(serial, *found); });
+    });
+}
+
+bool StartSearchNow()
+{
+    DropSearch();
+    Search& search = s_search;
+    search = Search{};
+    search.serial = ++s_serial;
+    const BoxRuntime* panel = FindBoxRuntime(s_quickPanelWindow);
+    if (!panel || s_selectedComponentId.empty())
+        return false;
+    search.active = true;
+    search.panel = s_quickPanelWindow;
+    search.text = panel->searchText;
+    search.pattern = SearchPattern(search.text);
+    search.selectedId = s_selectedComponentId;
+    search.hidden = s_selectedIsHidden;
+    BoxWindowPtr selectedBox;
+    std::vector<std::wstring> mappedPaths;
+    if (search.hidden) {
+        if (const HiddenBoxRecord* hidden = SelectedHiddenBox()) {
+            Run& mapped = search.runs.emplace_back(RunOf(s_quickPanelWindow, L"当前组件 (映射区)"));
+            mapped.fromStore = true;
+            for (const StoredEntry& entry : ReadEntries(L"TempIcons", hidden->id)) {
+                if (!Matches(search.pattern, entry.path, entry.alias))
+                    continue;
+                mapped.matches.push_back(MatchOf(entry.path, entry.alias, L"bvn!NULL", mapped.owner));
+                mappedPaths.push_back(entry.path);
+            }
+            search.runs.push_back(RunOf(s_quickPanelDummy, L"当前组件 (物理区)", true));
+            search.folder = HiddenFolder(*hidden);
+        }
+    } else if ((selectedBox = FindBox(search.selectedId))) {
+        search.runs.push_back(RunOf(selectedBox, L"当前组件"));
+    }
+    for (const auto& [window, runtime] : s_boxRuntimes) {
+        if (!window || IsPanelWindow(window, runtime) || window == selectedBox)
+            continue;
+        search.runs.push_back(RunOf(window, runtime.title.empty() ? L"其他组件" : runtime.title));
+    }
+    if (!search.runs.empty() && search.runs.front().fromStore)
+        ReadFolderSoon(search, std::move(mappedPaths));
+    return GoOn();
+}
+
+} // namespace
+
+void StartSearch()
+{
+    StartSearchNow();
+}
+
+bool FollowSearchBoxChange(const BoxWindowPtr& box)
+{
+    Search& search = s_search;
+    if (!StillWanted(search))
+        return StartSearchNow();
+    for (size_t r = 0; r < search.runs.size(); ++r) {
+        Run& run = search.runs[r];
+        if (run.owner != box || run.fromFolder || run.fromStore)
+            continue;
+        if (search.shown) {
+            // Only this box again, at once; the others stay as shown.
+            MatchWholeRun(run);
+            return Show(&run);
+        }
+        if (r < search.next) {
+            MatchWholeRun(run);
+        } else if (r == search.next) {
+            search.nextRecord = 0;
+            run.matches.clear();
+        }
+        return false;
+    }
+    // A box the search did not know: it is made again.
+    const BoxRuntime* runtime = FindBoxRuntime(box);
+    if (!runtime || IsPanelWindow(box, *runtime))
+        return false;
+    return StartSearchNow();
+}
+
+bool SearchOnItsWay()
+{
+    return s_search.active && !s_search.shown;
+}
+
+void DropSearch()
+{
+    s_search.active = false;
+    s_search.reading = false;
+    if (s_turnTimer) {
+        KillTimer(nullptr, s_turnTimer);
+        s_turnTimer = 0;
+    }
+}
+
+std::wstring EntrySearchName(const std::wstring& path, const std::wstring& alias)
+{
+    return std::wstring(SearchNameOf(path, alias));
+}
+
+std::wstring SearchPattern(const std::wstring& text)
+{
+    if (text.find_first_of(L"*?") != std::wstring::npos)
+        return text;
+    return L"*" + text + L"*";
+}
+
+} // namespace TessikQuickPanel
