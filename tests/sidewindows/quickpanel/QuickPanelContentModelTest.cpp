@@ -283,4 +283,23 @@ TEST_F(QuickPanelContentTest, HiddenEntriesAreWrittenOnlyWhenTheyChange)
     // The file form doubles backslashes; readers take them back.
     EXPECT_EQ(NormalizeStoredPath(reread[L"TempIcons"][L"h00002"][L"0"][L"path"].Get<std::wstring>(L"")), file);
     EXPECT_EQ(reread[L"TempIcons"][L"h00002"][L"0"][L"alias"].Get<std::wstring>(L""), L"bvn!NULL");
+
+    // While a search is shown the list holds its matches, other boxes'
+    // files among them: they never become the hidden box's entries.
+    auto other = AddBox(L"bbbbb");
+    const std::wstring otherFile = temp.File(L"other.txt");
+    TempFolder::WriteBytes(otherFile, "2");
+    s_boxIconManagers[other].AddRecordForPath(otherFile, 0, 0, L"bvn!NULL", false, L"", other, L"bvn!NULL");
+    BoxRuntime& panel = s_boxRuntimes[s_quickPanelWindow];
+    panel.searchActive = true;
+    panel.searchText = L"*";
+    RefreshQuickPanelContent();
+    ASSERT_TRUE(PumpUntil([] { return !SearchOnItsWay(); }, 10000));
+    ASSERT_EQ(Main().size(), 2u);
+    save(true);
+    KelmStorage after;
+    after.Load(storeFile);
+    EXPECT_EQ(NormalizeStoredPath(after[L"TempIcons"][L"h00002"][L"0"][L"path"].Get<std::wstring>(L"")), file);
+    EXPECT_EQ(after[L"TempIcons"][L"h00002"][L"1"][L"path"].Get<std::wstring>(L""), L"")
+        << "search matches were stored as the box's entries";
 }
