@@ -65,8 +65,8 @@ HWND PanelHwnd()
 }
 
 // A box in the registry (no window of its own: the panel only reads its
-// record and its icons) holding the first `icons` files.
-void AddBox(const std::wstring& id, const std::vector<std::wstring>& files, size_t icons)
+// record and its icons), empty; its icon manager.
+KelmIconManager& AddEmptyBox(const std::wstring& id)
 {
     auto box = std::make_shared<KelmWindow>();
     BoxRuntime& runtime = s_boxRuntimes[box];
@@ -75,8 +75,15 @@ void AddBox(const std::wstring& id, const std::vector<std::wstring>& files, size
     s_desktopContainerStore[L"Components"][L"ComID_" + id][L"clrtag"] = L"#F2F2F2";
     KelmIconManager& manager = s_boxIconManagers[box];
     manager.SetOwnBox(box);
+    return manager;
+}
+
+// Such a box holding the first `icons` files.
+void AddBox(const std::wstring& id, const std::vector<std::wstring>& files, size_t icons)
+{
+    KelmIconManager& manager = AddEmptyBox(id);
     for (size_t i = 0; i < icons && i < files.size(); ++i)
-        manager.AddRecordForPath(files[i], 0, 0, L"bvn!NULL", false, L"", box, L"bvn!NULL");
+        manager.AddRecordForPath(files[i], 0, 0, L"bvn!NULL", false, L"", manager.OwnBox(), L"bvn!NULL");
 }
 
 void ClearBoxes()
@@ -416,14 +423,9 @@ void ReportSearch(HWND main, TempFolder& temp)
     const wchar_t* kinds[] = {L".docx", L".png", L".txt", L".xlsx"};
     names.clear();
     for (int b = 0; b < kBoxes; ++b) {
-        auto box = std::make_shared<KelmWindow>();
         const std::wstring id = L"s" + std::to_wstring(10000 + b);
-        BoxRuntime& runtime = s_boxRuntimes[box];
-        runtime.id = id;
-        runtime.title = L"Box " + id;
-        s_desktopContainerStore[L"Components"][L"ComID_" + id][L"clrtag"] = L"#F2F2F2";
-        KelmIconManager& manager = s_boxIconManagers[box];
-        manager.SetOwnBox(box);
+        KelmIconManager& manager = AddEmptyBox(id);
+        const BoxWindowPtr box = manager.OwnBox();
         manager.Records().reserve(kRecords);
         for (int i = 0; i < kRecords; ++i) {
             const std::wstring name = std::wstring(words[i % 8]) + std::to_wstring(i) + kinds[(i / 8) % 4];

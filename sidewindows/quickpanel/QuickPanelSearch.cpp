@@ -122,6 +122,14 @@ IconRecord MatchOf(const std::wstring& path, const std::wstring& alias, const st
     return match;
 }
 
+// A box's record matched: its match, with the file facts it already holds.
+void AddMatch(Run& run, const IconRecord& record)
+{
+    IconRecord& match = run.matches.emplace_back(MatchOf(record.path, record.alias, record.originalPath, run.owner));
+    match.lastWriteTime = record.lastWriteTime;
+    match.isDirectory = record.isDirectory;
+}
+
 std::wstring HiddenFolder(const HiddenBoxRecord& hidden)
 {
     return hidden.TargetFolder == L"bvn!NULL" ? hidden.TargetFolder : NormalizeStoredPath(hidden.TargetFolder);
@@ -158,12 +166,8 @@ void MatchWholeRun(Run& run)
     if (manager == s_boxIconManagers.end())
         return;
     for (const IconRecord& record : manager->second.Records()) {
-        if (!Matches(s_search.pattern, record.path, record.alias))
-            continue;
-        IconRecord& match =
-            run.matches.emplace_back(MatchOf(record.path, record.alias, record.originalPath, run.owner));
-        match.lastWriteTime = record.lastWriteTime;
-        match.isDirectory = record.isDirectory;
+        if (Matches(s_search.pattern, record.path, record.alias))
+            AddMatch(run, record);
     }
 }
 
@@ -197,12 +201,8 @@ bool MatchSlice()
                 }
             }
             const IconRecord& record = records[i];
-            if (!Matches(search.pattern, record.path, record.alias))
-                continue;
-            IconRecord& match =
-                run.matches.emplace_back(MatchOf(record.path, record.alias, record.originalPath, run.owner));
-            match.lastWriteTime = record.lastWriteTime;
-            match.isDirectory = record.isDirectory;
+            if (Matches(search.pattern, record.path, record.alias))
+                AddMatch(run, record);
         }
     }
     return true;
