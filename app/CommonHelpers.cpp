@@ -209,17 +209,33 @@ std::function<std::vector<RecycleOutcome>(const std::vector<std::wstring>& paths
 namespace
 {
 
+// Whether another program holds the file without letting it be deleted:
+// no name of it can be removed meanwhile, the bin's move and a witness's
+// removal alike.
+bool HeldAgainstRemoval(const std::wstring& file)
+{
+    HANDLE h = CreateFileW(LongPathForm(file).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 // The witness of item at witness: a hard link of a file; a folder of the
 // same name holding a witness of each entry of a folder. A link inside
-// has no witness (it would be followed or not be proof): none is made.
-// files gets every hard link made.
+// has no witness (it would be followed or not be proof), nor has a held
+// file (it would stay beside the kept copies): none is made. files gets
+// every hard link made.
 bool MakeWitness(const std::wstring& item, const std::wstring& witness, std::vector<std::wstring>& files)
 {
     const DWORD attributes = GetFileAttributesW(LongPathForm(item).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        if (!CreateHardLinkW(LongPathForm(witness).c_str(), LongPathForm(item).c_str(), nullptr))
+        if (HeldAgainstRemoval(item) ||
+            !CreateHardLinkW(LongPathForm(witness).c_str(), LongPathForm(item).c_str(), nullptr))
             return false;
         files.push_back(witness);
         return true;

@@ -191,6 +191,21 @@ TEST(CommonHelpers, AWitnessTellsTheBinFromADeleteForGood)
     EXPECT_EQ(result.outcome, RecycleOutcome::Refused);
     EXPECT_TRUE(result.partly);
     EXPECT_EQ(TempFolder::ReadBytes(result.witness + L"\\a.txt"), "in half");
+
+    // A file another program holds without letting it be deleted gets no
+    // witness: one could not be removed again while it is held.
+    const std::wstring heldFile = folder.File(L"held.txt");
+    TempFolder::WriteBytes(heldFile, "held");
+    HANDLE held = CreateFileW(heldFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const int before = made;
+    result = recycle(heldFile, [](const std::wstring&) {}, RecycleOutcome::Refused);
+    CloseHandle(held);
+    EXPECT_EQ(result.outcome, RecycleOutcome::Refused);
+    for (int i = before; i < made; ++i)
+        EXPECT_EQ(GetFileAttributesW(folder.File(L"witness" + std::to_wstring(i)).c_str()), INVALID_FILE_ATTRIBUTES)
+            << "a witness of the held file stayed";
 }
 
 TEST(CommonHelpers, TheShellsRecycleQuestionIsOwnedByTheWindowThatAsked)
