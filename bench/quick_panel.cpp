@@ -29,6 +29,7 @@
 #include "app/AppMainWindow.h"
 #include "app/GlobalHotKeys.h"
 #include "app/KelmStorage.h"
+#include "box/BoxPaintRules.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/KelmIcon.h"
@@ -389,7 +390,7 @@ void TypeSearch(const std::wstring& typed, const std::function<size_t(const std:
 
 size_t CountMatches(const std::vector<std::wstring>& names, const std::wstring& text)
 {
-    const std::wstring pattern = SearchPattern(text);
+    const std::wstring pattern = BoxPaintRules::SearchPattern(text);
     return static_cast<size_t>(std::count_if(names.begin(), names.end(), [&pattern](const std::wstring& name) {
         return WildcardMatchNoCase(pattern, name);
     }));

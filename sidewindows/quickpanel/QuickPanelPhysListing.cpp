@@ -192,39 +192,51 @@ void Land(const Asked& asked, Answer& answer)
     });
 }
 
-// Listing thread: never throws.
-Answer ListFolder(uint64_t serial, const std::wstring& folder, const std::vector<std::wstring>& paths)
+// Listing thread: the reading of serial through the gate, while it is the
+// one wanted (the folder's removal waits until no reading holds it open);
+// stopped tells the reading when it is no longer wanted or the program
+// quits. False, nothing read, when another was asked for meanwhile.
+bool ReadThroughGate(uint64_t serial, const std::function<void(const std::function<bool()>& stopped)>& read)
 {
-    Answer answer;
     ListingGate& gate = Gate();
     {
         std::lock_guard lock(gate.mutex);
         if (gate.wanted.load() != serial)
-            return answer;
+            return false;
         ++gate.open;
     }
-    try {
-        const DWORD attributes = folder == L"bvn!NULL" ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            answer.listed = ListFolderEntriesUntil(folder, answer.listing, [&gate, serial] {
-                return gate.wanted.load() != serial || FileWorkerTracker::GetInstance().CancelRequested();
-            });
-        if (!answer.listed) {
-            answer.listing.clear();
-            for (const std::wstring& path : paths) {
-                if (gate.wanted.load() != serial)
-                    break;
-                answer.facts.push_back(ReadIconFileFacts(path));
-            }
-        }
-    } catch (...) {
-        answer = Answer{};
-    }
+    read(
+        [&gate, serial] { return gate.wanted.load() != serial || FileWorkerTracker::GetInstance().CancelRequested(); });
     {
         std::lock_guard lock(gate.mutex);
         --gate.open;
     }
     gate.released.notify_all();
+    return true;
+}
+
+// Listing thread: never throws.
+Answer ListFolder(uint64_t serial, const std::wstring& folder, const std::vector<std::wstring>& paths)
+{
+    Answer answer;
+    ReadThroughGate(serial, [&](const std::function<bool()>& stopped) {
+        try {
+            const DWORD attributes =
+                folder == L"bvn!NULL" ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                answer.listed = ListFolderEntriesUntil(folder, answer.listing, stopped);
+            if (!answer.listed) {
+                answer.listing.clear();
+                for (const std::wstring& path : paths) {
+                    if (stopped())
+                        break;
+                    answer.facts.push_back(ReadIconFileFacts(path));
+                }
+            }
+        } catch (...) {
+            answer = Answer{};
+        }
+    });
     return answer;
 }
 
@@ -261,26 +273,14 @@ void ListHiddenFolderSoon(HiddenFolderWork work)
     s_onItsWay = false;
     Gate().wanted = serial;
     RunOffUiThread([serial, work = std::move(work)]() -> std::function<void()> {
-        ListingGate& gate = Gate();
-        {
-            std::lock_guard lock(gate.mutex);
-            if (gate.wanted.load() != serial)
-                return [] {};
-            ++gate.open;
-        }
         std::function<void()> then;
-        try {
-            then = work([&gate, serial] {
-                return gate.wanted.load() != serial || FileWorkerTracker::GetInstance().CancelRequested();
-            });
-        } catch (...) {
-            then = nullptr;
-        }
-        {
-            std::lock_guard lock(gate.mutex);
-            --gate.open;
-        }
-        gate.released.notify_all();
+        ReadThroughGate(serial, [&](const std::function<bool()>& stopped) {
+            try {
+                then = work(stopped);
+            } catch (...) {
+                then = nullptr;
+            }
+        });
         return [serial, then = std::move(then)] {
             if (serial == s_asked && then)
                 then();

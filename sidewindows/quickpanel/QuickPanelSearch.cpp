@@ -10,6 +10,7 @@
 
 #include "app/CommonHelpers.h"
 #include "app/Logger.h"
+#include "box/BoxPaintRules.h"
 #include "box/BoxRuntime.h"
 #include "box/icons/FolderSync.h"
 #include "box/icons/KelmIconManager.h"
@@ -378,7 +379,7 @@ bool StartSearchNow()
     search.active = true;
     search.panel = s_quickPanelWindow;
     search.text = panel->searchText;
-    search.pattern = SearchPattern(search.text);
+    search.pattern = BoxPaintRules::SearchPattern(search.text);
     search.selectedId = s_selectedComponentId;
     search.hidden = s_selectedIsHidden;
     BoxWindowPtr selectedBox;
@@ -463,13 +464,6 @@ void DropSearch()
 std::wstring EntrySearchName(const std::wstring& path, const std::wstring& alias)
 {
     return std::wstring(SearchNameOf(path, alias));
-}
-
-std::wstring SearchPattern(const std::wstring& text)
-{
-    if (text.find_first_of(L"*?") != std::wstring::npos)
-        return text;
-    return L"*" + text + L"*";
 }
 
 } // namespace TessikQuickPanel

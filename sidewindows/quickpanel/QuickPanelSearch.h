@@ -30,7 +30,5 @@ void DropSearch();
 // The name an entry is searched by: the last part of its alias, or of its
 // path when it has none.
 std::wstring EntrySearchName(const std::wstring& path, const std::wstring& alias);
-// The search text as a pattern: "*text*" unless it holds a wildcard.
-std::wstring SearchPattern(const std::wstring& text);
 
 } // namespace TessikQuickPanel

@@ -2,6 +2,7 @@
 
 #include "QuickPanelTestSupport.h"
 #include "app/CommonHelpers.h"
+#include "box/BoxPaintRules.h"
 #include "box/icons/FolderSync.h"
 #include "sidewindows/quickpanel/QuickPanelContentModel.h"
 #include "sidewindows/quickpanel/QuickPanelList.h"
@@ -249,9 +250,9 @@ TEST(QuickPanelSearchNames, NamesAndPatterns)
 {
     EXPECT_EQ(EntrySearchName(L"C:\\a\\b.txt", L"bvn!NULL"), L"b.txt");
     EXPECT_EQ(EntrySearchName(L"C:\\a\\b.txt", L"x/Alias"), L"Alias");
-    EXPECT_EQ(SearchPattern(L"rep"), L"*rep*");
-    EXPECT_EQ(SearchPattern(L"*.txt"), L"*.txt");
-    EXPECT_EQ(SearchPattern(L"a?c"), L"a?c");
+    EXPECT_EQ(BoxPaintRules::SearchPattern(L"rep"), L"*rep*");
+    EXPECT_EQ(BoxPaintRules::SearchPattern(L"*.txt"), L"*.txt");
+    EXPECT_EQ(BoxPaintRules::SearchPattern(L"a?c"), L"a?c");
 }
 
 TEST_F(QuickPanelContentTest, HiddenEntriesAreWrittenOnlyWhenTheyChange)
