@@ -9,8 +9,13 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string_view>
+#include <thread>
+#include <tuple>
 #include <unordered_map>
 
 #include "app/CommonHelpers.h"
@@ -291,23 +296,25 @@ private:
 };
 
 // The path or one of the folders above it is the same place as candidate.
+// The folder just above a full path; empty at the top.
+std::wstring FolderAbove(const std::wstring& p)
+{
+    const size_t slash = p.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash + 1 >= p.size())
+        return {};
+    // "C:\a" goes up to "C:\", not to "C:".
+    std::wstring parent = p.substr(0, slash);
+    if (parent.size() == 2 && parent[1] == L':')
+        parent += L'\\';
+    return parent == p ? std::wstring() : parent;
+}
+
 bool IsSameOrAboveByIdentity(const std::wstring& candidate, const std::wstring& protectedPath, PlaceLookup& places)
 {
-    std::wstring p = FullPathOf(protectedPath);
-    for (;;) {
+    for (std::wstring p = FullPathOf(protectedPath); !p.empty(); p = FolderAbove(p))
         if (places.Same(candidate, p))
             return true;
-        const size_t slash = p.find_last_of(L'\\');
-        if (slash == std::wstring::npos || slash + 1 >= p.size())
-            return false;
-        // "C:\a" goes up to "C:\", not to "C:".
-        std::wstring parent = p.substr(0, slash);
-        if (parent.size() == 2 && parent[1] == L':')
-            parent += L'\\';
-        if (parent == p || parent.empty())
-            return false;
-        p = parent;
-    }
+    return false;
 }
 
 // Every folder the system names as a known folder (the user's Downloads,
@@ -717,19 +724,93 @@ std::vector<std::wstring> SystemProtectedFolders()
     return folders;
 }
 
-bool MayRemoveFolder(const std::wstring& folder, const std::vector<std::wstring>& alsoProtected)
+namespace
+{
+
+// The protected folders as the system named them at one look, with the
+// identity of each and of every folder above it: a check against them then
+// opens only the folder it is asked about.
+struct ProtectedPlaces {
+    std::vector<std::wstring> folders;
+    std::set<std::tuple<DWORD, DWORD, DWORD>> identities;
+};
+
+std::tuple<DWORD, DWORD, DWORD> IdentityKey(const BY_HANDLE_FILE_INFORMATION& facts)
+{
+    return {facts.dwVolumeSerialNumber, facts.nFileIndexHigh, facts.nFileIndexLow};
+}
+
+std::mutex s_placesLock;
+std::shared_ptr<const ProtectedPlaces> s_lastPlaces;
+
+// Asks the system afresh (some hundred folders, a few hundred milliseconds
+// under a busy disk) and keeps the answer as the last look.
+std::shared_ptr<const ProtectedPlaces> LookAtProtectedPlaces()
+{
+    auto places = std::make_shared<ProtectedPlaces>();
+    places->folders = SystemProtectedFolders();
+    std::set<std::wstring> asked;
+    for (const std::wstring& folder : places->folders) {
+        // A folder met before had the ones above it asked too.
+        for (std::wstring p = FullPathOf(folder); !p.empty() && asked.insert(Comparable(p)).second;
+             p = FolderAbove(p)) {
+            BY_HANDLE_FILE_INFORMATION facts{};
+            if (EntryFacts(p, false, facts))
+                places->identities.insert(IdentityKey(facts));
+        }
+    }
+    std::lock_guard lock(s_placesLock);
+    s_lastPlaces = places;
+    return places;
+}
+
+bool MayRemoveFolderAmong(const std::wstring& folder, const ProtectedPlaces& system,
+                          const std::vector<std::wstring>& alsoProtected)
 {
     if (folder.empty())
         return false;
     const std::wstring full = FullPathOf(folder);
-    std::vector<std::wstring> guarded = SystemProtectedFolders();
-    guarded.insert(guarded.end(), alsoProtected.begin(), alsoProtected.end());
-    if (IsProtectedFromRemoval(full, guarded) || LiesInRecycleBin(full))
+    if (IsProtectedFromRemoval(full, system.folders) || IsProtectedFromRemoval(full, alsoProtected) ||
+        LiesInRecycleBin(full))
+        return false;
+    // Another spelling of a protected folder, or of one above it.
+    BY_HANDLE_FILE_INFORMATION facts{};
+    if (EntryFacts(full, false, facts) && system.identities.count(IdentityKey(facts)))
         return false;
     PlaceLookup places;
-    return std::none_of(guarded.begin(), guarded.end(), [&](const std::wstring& protectedFolder) {
+    return std::none_of(alsoProtected.begin(), alsoProtected.end(), [&](const std::wstring& protectedFolder) {
         return !protectedFolder.empty() && IsSameOrAboveByIdentity(full, protectedFolder, places);
     });
+}
+
+} // namespace
+
+bool MayRemoveFolder(const std::wstring& folder, const std::vector<std::wstring>& alsoProtected)
+{
+    return !folder.empty() && MayRemoveFolderAmong(folder, *LookAtProtectedPlaces(), alsoProtected);
+}
+
+bool MayRemoveFolderAsLastSeen(const std::wstring& folder, const std::vector<std::wstring>& alsoProtected)
+{
+    if (folder.empty())
+        return false;
+    std::shared_ptr<const ProtectedPlaces> places;
+    {
+        std::lock_guard lock(s_placesLock);
+        places = s_lastPlaces;
+    }
+    return MayRemoveFolderAmong(folder, places ? *places : *LookAtProtectedPlaces(), alsoProtected);
+}
+
+void LookAtProtectedFoldersSoon()
+{
+    std::thread([] {
+        try {
+            LookAtProtectedPlaces();
+        } catch (...) {
+            // The first check then asks the system itself.
+        }
+    }).detach();
 }
 
 bool SameLocation(const std::wstring& a, const std::wstring& b)

@@ -134,6 +134,14 @@ std::vector<std::wstring> SystemProtectedFolders();
 // SystemProtectedFolders or alsoProtected, by name or by another spelling
 // of the same place.
 bool MayRemoveFolder(const std::wstring& folder, const std::vector<std::wstring>& alsoProtected);
+// MayRemoveFolder against the system's folders as named at its last look
+// (asking afresh only where there was none), opening only the folder and
+// alsoProtected: a quick answer for the UI thread. Whatever then removes
+// the folder asks MayRemoveFolder again where it works.
+bool MayRemoveFolderAsLastSeen(const std::wstring& folder, const std::vector<std::wstring>& alsoProtected);
+// Takes that look on a thread of its own, so that the first quick answer
+// finds one.
+void LookAtProtectedFoldersSoon();
 
 // Two paths name one place: by file identity when both exist, else by
 // their full paths ignoring case.

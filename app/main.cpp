@@ -13,6 +13,7 @@
 #include "app/AppMainWindow.h"
 #include "app/AppState.h"
 #include "app/DisplayRestart.h"
+#include "app/FileRemoval.h"
 #include "app/Backup.h"
 #include "app/IconFontFile.h"
 #include "app/KelmStorage.h"
@@ -108,6 +109,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int)
     KelmWindow::HoldFirstFrames();
     LoadAppConfig(false);
     Logger::GetInstance().Log(L"Tessik", L"INFO", L"Tessik started; data folder " + s_dataFolder);
+
+    // The first check of a box folder's deletion then finds the system's
+    // folders looked at already, rather than asking on the UI thread.
+    LookAtProtectedFoldersSoon();
 
     s_iconFontPath = IconFontPathFor(s_isFirstRun, s_dataFolder);
     EnsureIconFontFile(s_iconFontPath);

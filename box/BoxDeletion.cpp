@@ -133,21 +133,22 @@ namespace
 {
 
 // Any thread: others are the folders of the other boxes (BoxFoldersBut).
-bool MayRemoveFolderOfBox(const std::wstring& folder, const std::vector<std::wstring>& others)
+// lastSeen answers from the system's last look at its own folders.
+bool MayRemoveFolderOfBox(const std::wstring& folder, const std::vector<std::wstring>& others, bool lastSeen = false)
 {
     if (folder.empty() || folder == L"bvn!NULL" || !fs::path(folder).is_absolute())
         return false;
     // A target box may show a drive, or a folder a drive is mounted on.
     if (IsVolumeRoot(NormalizeStoredPath(folder)))
         return false;
-    return MayRemoveFolder(folder, others);
+    return lastSeen ? MayRemoveFolderAsLastSeen(folder, others) : MayRemoveFolder(folder, others);
 }
 
 } // namespace
 
 bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId)
 {
-    return MayRemoveFolderOfBox(folder, BoxFoldersBut(box, ownHiddenId));
+    return MayRemoveFolderOfBox(folder, BoxFoldersBut(box, ownHiddenId), true);
 }
 
 void TellFilesStayInBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId)
@@ -639,6 +640,8 @@ std::wstring FolderStayedText(const std::wstring& folder, const FolderRecycled& 
                std::to_wstring(result.deleted) + L" 个文件已被永久删除，其余仍在文件夹中。" + what + L"已保留。";
     if (result.unreachable)
         return BoxFolderUnreachableText(folder, what);
+    if (result.guarded)
+        return ProtectedFolderKeptText(folder, what);
     if (!result.links.empty())
         return L"收纳盒文件夹“" + folder +
                L"”中有指向其他位置的链接（链接不会被跟随）。回收站无法接收它时，系统会连同链接指向的内容一起永久删除，"
@@ -646,6 +649,30 @@ std::wstring FolderStayedText(const std::wstring& folder, const FolderRecycled& 
                what + L"已保留：" + PathLinesText(result.links);
     return L"";
 }
+
+std::wstring FolderRemovedText(const std::wstring& folder, const FolderRemoved& result, const std::wstring& what)
+{
+    if (result.unreachable)
+        return BoxFolderUnreachableText(folder, what);
+    if (result.guarded)
+        return ProtectedFolderKeptText(folder, what);
+    return RemovalStayedText(FullPathOf(folder), result.report.stayed) + L"\n" + what + L"已保留。";
+}
+
+namespace
+{
+
+// The UI thread's check answered from the system's last look at its
+// folders; where the folder is taken away the system is asked afresh.
+bool SystemLetsFolderGo(const std::wstring& full, const wchar_t* what)
+{
+    if (!IsVolumeRoot(full) && MayRemoveFolder(full, {}))
+        return true;
+    Log(L"ERROR", std::wstring(L"Refused to ") + what + L" a protected folder: " + full);
+    return false;
+}
+
+} // namespace
 
 FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner)
 {
@@ -655,6 +682,10 @@ FolderRecycled RecycleFolderNow(const std::wstring& full, HWND owner)
     if (!IsFolder(full)) {
         Log(L"ERROR", L"Container folder cannot be reached, nothing recycled: " + full);
         result.unreachable = true;
+        return result;
+    }
+    if (!SystemLetsFolderGo(full, L"recycle")) {
+        result.guarded = true;
         return result;
     }
     // What a shell that stops half way deleted for good is told, not
@@ -772,6 +803,10 @@ FolderRemoved RemoveFolderNow(const std::wstring& full)
     if (!IsFolder(full)) {
         Log(L"ERROR", L"Container folder cannot be reached, nothing deleted: " + full);
         result.unreachable = true;
+        return result;
+    }
+    if (!SystemLetsFolderGo(full, L"delete")) {
+        result.guarded = true;
         return result;
     }
     DWORD error = 0;
@@ -962,10 +997,7 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
                     DeleteBox(box);
                 return;
             }
-            NotifyUser(L"box-folder-kept",
-                       result.unreachable
-                           ? BoxFolderUnreachableText(folder, L"收纳盒")
-                           : RemovalStayedText(FullPathOf(folder), result.report.stayed) + L"\n收纳盒已保留。");
+            NotifyUser(L"box-folder-kept", FolderRemovedText(folder, result, L"收纳盒"));
         });
     };
     std::vector<Brevin::KelmOption> options;

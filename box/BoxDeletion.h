@@ -29,7 +29,9 @@ extern std::function<bool(HWND owner, std::vector<Brevin::KelmOption> options)> 
 
 // Whether the box's folder may be recycled or removed (see above). Another
 // box's folder counts whether that box stands on the desktop or is a
-// hidden box of the quick panel; a hidden box asks with its own id.
+// hidden box of the quick panel; a hidden box asks with its own id. A
+// quick answer for the UI thread: the system's own folders count as at its
+// last look, and the work that takes the folder away asks afresh.
 bool MayRemoveBoxFolder(const BoxWindowPtr& box, const std::wstring& folder, const std::wstring& ownHiddenId = L"");
 // A box whose folder the program made goes and leaves its files: they lie
 // in the box root, where no other view shows them, so the user hears
@@ -111,13 +113,16 @@ struct FolderRecycled {
     size_t deleted = 0;
     // The folder could not be reached: nothing was tried (left is false).
     bool unreachable = false;
+    // The system names it as one of its own folders, or one above them, at
+    // the look taken where the work runs: nothing was tried.
+    bool guarded = false;
     // Links inside: it was not sent, since a shell that deletes what the
     // bin refuses would delete what they lead to.
     std::vector<std::wstring> links;
 };
 // Why a box's folder stayed, where there is more to say than that the bin
-// did not take it: files in it deleted for good, a folder out of reach,
-// links inside it. what names what stays with it ("收纳盒", "组件").
+// did not take it: files in it deleted for good, a folder out of reach or
+// protected, links inside it. what names what stays with it ("收纳盒", "组件").
 // Empty otherwise.
 std::wstring FolderStayedText(const std::wstring& folder, const FolderRecycled& result, const std::wstring& what);
 // Any thread: the folder (a full path) to the Recycle Bin in one operation
@@ -136,7 +141,12 @@ struct FolderRemoved {
     RemovalReport report;
     // The folder could not be reached: nothing was tried (removed is false).
     bool unreachable = false;
+    // As FolderRecycled::guarded: nothing was tried.
+    bool guarded = false;
 };
+// Why a box's folder stayed when it was to be deleted for good; what names
+// what stays with it ("收纳盒", "组件").
+std::wstring FolderRemovedText(const std::wstring& folder, const FolderRemoved& result, const std::wstring& what);
 // Any thread: the folder (a full path) and everything in it deleted for
 // good, never through a link; logged.
 FolderRemoved RemoveFolderNow(const std::wstring& full);

@@ -134,8 +134,7 @@ Disposal DisposeFolder(const std::shared_ptr<KelmWindow>& box, const std::wstrin
                 gone();
                 return;
             }
-            Tell(result.unreachable ? BoxFolderUnreachableText(folder, L"组件")
-                                    : RemovalStayedText(FullPathOf(folder), result.report.stayed) + L"\n组件已保留。");
+            Tell(FolderRemovedText(folder, result, L"组件"));
             Rebuild();
         };
         if (box)

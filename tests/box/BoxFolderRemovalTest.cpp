@@ -3,7 +3,13 @@
 // a hidden box of the quick panel, and never through a link inside it.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <filesystem>
+#include <optional>
 
 #include "BoxTestSupport.h"
 #include "app/KelmStorage.h"
@@ -17,6 +23,43 @@ namespace fs = std::filesystem;
 
 namespace
 {
+
+// A value of the user's shell folders, put back as it was at the end.
+class UserShellFolder
+{
+public:
+    explicit UserShellFolder(std::wstring name) : m_name(std::move(name))
+    {
+        RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &m_key, nullptr);
+        DWORD size = 0;
+        if (m_key && RegQueryValueExW(m_key, m_name.c_str(), nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+            m_old.emplace(size / sizeof(wchar_t), L'\0');
+            RegQueryValueExW(m_key, m_name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(m_old->data()), &size);
+            while (!m_old->empty() && m_old->back() == L'\0')
+                m_old->pop_back();
+        }
+    }
+    ~UserShellFolder()
+    {
+        if (m_old)
+            Set(*m_old);
+        else if (m_key)
+            RegDeleteValueW(m_key, m_name.c_str());
+        if (m_key)
+            RegCloseKey(m_key);
+    }
+    void Set(const std::wstring& path)
+    {
+        RegSetValueExW(m_key, m_name.c_str(), 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    }
+
+private:
+    static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    std::wstring m_name;
+    HKEY m_key = nullptr;
+    std::optional<std::wstring> m_old;
+};
 
 class BoxFolderRemovalTest : public ::testing::Test
 {
@@ -113,4 +156,37 @@ TEST_F(BoxFolderRemovalTest, TheFolderRefreshDoesNotHoldAFolderThatIsLeaving)
     }));
     EXPECT_TRUE(result.removed);
     EXPECT_FALSE(fs::exists(folder));
+}
+
+// The UI thread's check answers from the system's last look at its own
+// folders; where the folder is taken away the system is asked afresh, and
+// a folder it names by then stays.
+TEST_F(BoxFolderRemovalTest, AFolderTheSystemNamesByTheTimeTheWorkRunsStays)
+{
+    const std::wstring folder = s_boxRuntimes.at(folderBox).TargetFolder;
+    TempFolder::WriteBytes(folder + L"\\mine.txt", "mine");
+    ASSERT_TRUE(MayRemoveBoxFolder(folderBox, folder));
+
+    // The user moves the Contacts folder into it meanwhile, as the
+    // folder's properties page does, by the user's shell folders.
+    UserShellFolder contacts(L"{56784854-C6CB-462B-8169-88E350ACB882}");
+    fs::create_directories(folder + L"\\Contacts");
+    contacts.Set(folder + L"\\Contacts");
+    PWSTR now = nullptr;
+    const bool moved = SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Contacts, KF_FLAG_DONT_VERIFY, nullptr, &now)) && now &&
+                       fs::path(now) == fs::path(folder + L"\\Contacts");
+    CoTaskMemFree(now);
+    if (!moved)
+        GTEST_SKIP() << "this system moves no known folder so";
+
+    FolderRemoved removed;
+    ASSERT_TRUE(DeleteBoxFolderPermanently(folderBox, folder, [&](const FolderRemoved& done) { removed = done; }));
+    ASSERT_TRUE(WaitForFileJob([] { return false; }));
+    EXPECT_TRUE(removed.guarded);
+    // The job's look is the last one now.
+    EXPECT_FALSE(MayRemoveBoxFolder(folderBox, folder));
+    const FolderRecycled recycled = RecycleFolderNow(FullPathOf(folder), nullptr);
+    EXPECT_TRUE(recycled.guarded);
+    EXPECT_FALSE(recycled.left);
+    EXPECT_EQ(TempFolder::ReadBytes(folder + L"\\mine.txt"), "mine");
 }
