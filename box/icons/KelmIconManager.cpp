@@ -267,17 +267,22 @@ size_t KelmIconManager::AddRecordsForEntries(std::vector<NewEntry> entries)
         return 0;
     if (ascending) {
         // Each place counts in the final list: the old records fill the
-        // gaps between them in their order.
-        std::vector<IconRecord> merged;
-        merged.reserve(m_records.size() + added.size());
-        auto old = m_records.begin();
-        for (size_t i = 0; i < added.size(); ++i) {
-            while (merged.size() < places[i])
-                merged.push_back(std::move(*old++));
-            merged.push_back(std::move(added[i]));
+        // gaps between them in their order. Filled from the back, in place:
+        // only the records after the first new one move, and none at all
+        // when the new ones go to the end, as a drop's usually do.
+        const size_t oldCount = m_records.size();
+        m_records.resize(oldCount + added.size());
+        size_t oldLeft = oldCount;
+        size_t filledFrom = m_records.size();
+        for (size_t i = added.size(); i-- > 0;) {
+            const size_t after = filledFrom - places[i] - 1;
+            std::move_backward(m_records.begin() + static_cast<std::ptrdiff_t>(oldLeft - after),
+                               m_records.begin() + static_cast<std::ptrdiff_t>(oldLeft),
+                               m_records.begin() + static_cast<std::ptrdiff_t>(filledFrom));
+            oldLeft -= after;
+            m_records[places[i]] = std::move(added[i]);
+            filledFrom = places[i];
         }
-        std::move(old, m_records.end(), std::back_inserter(merged));
-        m_records = std::move(merged);
     } else {
         for (size_t i = 0; i < added.size(); ++i)
             m_records.insert(m_records.begin() + static_cast<std::ptrdiff_t>(places[i]), std::move(added[i]));
