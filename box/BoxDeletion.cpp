@@ -316,7 +316,7 @@ DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder,
                             const FolderVerdict& verdict = {})
 {
     // Nothing was tried: the box and its folder stay as they are.
-    if (!report.unreachable.empty())
+    if (report.NothingTried())
         return report;
     std::vector<bool> handled(items.size(), false);
     std::vector<std::wstring> gone;
@@ -554,6 +554,11 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
             if (!IsFolder(full)) {
                 Log(L"ERROR", L"Container folder cannot be reached, nothing disbanded: " + full);
                 report.unreachable = full;
+            } else if (!EntryIsItself(full)) {
+                // The other two ways of deleting the box refuse such a
+                // folder as well.
+                Log(L"ERROR", L"Container folder is a link to another place, nothing disbanded: " + full);
+                report.linked = full;
             } else {
                 items = PlanDisband(in, report);
                 moved = MoveDisbandItems(items, target);
@@ -587,6 +592,10 @@ std::wstring DisbandReportText(const DisbandReport& report)
     auto more = [](size_t count) { return count > kNamed ? L"\n" + MoreItemsText(count) : std::wstring(); };
     if (!report.unreachable.empty())
         return BoxFolderUnreachableText(report.unreachable, L"收纳盒");
+    if (!report.linked.empty())
+        return L"收纳盒的文件夹“" + report.linked +
+               L"”是指向其他位置的链接（或系统无法确认它不是），其中的文件可能不属于这个收纳盒，没有移动任何文件，"
+               L"收纳盒已保留。\n如只需删除收纳盒，请选择“仅删除组件”。";
     std::wstring text;
     if (!report.stayed.empty()) {
         text = L"以下文件未能归位，仍在收纳盒中，收纳盒已保留：";
@@ -957,7 +966,7 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
         keep = true;
         const bool started = DisbandAndRestore(
             box, folder, OwnRecords(box), KnownFolderPath(CSIDL_DESKTOPDIRECTORY), [box](const DisbandReport& report) {
-                const bool keeps = !report.stayed.empty() || !report.unreachable.empty();
+                const bool keeps = !report.stayed.empty() || report.NothingTried();
                 if (keeps || !report.elsewhere.empty())
                     NotifyUser(L"box-disband", DisbandReportText(report));
                 if (!keeps && FindBoxRuntime(box))

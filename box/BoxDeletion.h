@@ -89,6 +89,12 @@ struct DisbandReport {
     // pulled out, a share away, a folder moved): nothing moved, and the
     // box and its records stay.
     std::wstring unreachable;
+    // The box's folder (full path) when it is a link to another place, or
+    // the system cannot say it is not one: what lies there may be the
+    // user's own rather than the box's, so nothing moved, and the box and
+    // its records stay.
+    std::wstring linked;
+    bool NothingTried() const { return !unreachable.empty() || !linked.empty(); }
 };
 // Moves every record's object that lies in the box folder back to its
 // original path when that is a folder the user sees, else to the desktop

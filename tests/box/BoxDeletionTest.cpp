@@ -611,3 +611,29 @@ TEST_F(BoxDeletionTest, TheUndoListsOfADeletedBoxWaitForTheQuestionAboutLeavingC
     EXPECT_FALSE(fs::exists(records[0].replacedCopy));
     EXPECT_FALSE(fs::exists(records[1].replacedCopy));
 }
+
+// A box's folder that became a link to a folder of the user's own holds
+// what the program cannot prove is the box's: disbanding moves nothing out
+// of it, as deleting refuses it, and says why.
+TEST_F(BoxDeletionTest, DisbandingMovesNothingOutOfABoxFolderThatIsALink)
+{
+    const std::wstring boxFolder = s_boxRuntimes.at(folderBox).TargetFolder;
+    const std::wstring users = store.File(L"users");
+    const std::wstring home = store.File(L"home");
+    fs::create_directories(users);
+    fs::create_directories(home);
+    TempFolder::WriteBytes(users + L"\\a.txt", "the user's");
+    fs::remove_all(boxFolder);
+    if (!MakeDirectoryLink(boxFolder, users))
+        GTEST_SKIP() << "this system makes no links";
+    IconRecord record;
+    record.path = boxFolder + L"\\a.txt";
+    record.originalPath = home + L"\\a.txt";
+
+    const DisbandReport report = Disband(boxFolder, {record}, store.File(L"desktop"));
+    EXPECT_EQ(TempFolder::ReadBytes(users + L"\\a.txt"), "the user's");
+    EXPECT_FALSE(fs::exists(home + L"\\a.txt")) << "a file was taken out of the user's folder through the link";
+    EXPECT_FALSE(report.linked.empty());
+    EXPECT_NE(DisbandReportText(report).find(L"是指向其他位置的链接"), std::wstring::npos);
+    RemoveDirectoryW(boxFolder.c_str());
+}
