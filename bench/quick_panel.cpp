@@ -543,8 +543,8 @@ void ReportLargeTakeOver(HWND main, TempFolder& temp)
     SelectComponent(L"t10000", false);
     MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
     PumpMessages(300);
-    std::printf("typing a search over %d boxes of %d records each, every name matching \"file\" (load %.1f)\n",
-                kBoxes, kRecords, LoadNow());
+    std::printf("typing a search over %d boxes of %d records each, every name matching \"file\" (load %.1f)\n", kBoxes,
+                kRecords, LoadNow());
     TypeSearch(L"file1", [&names](const std::wstring& text) { return CountMatches(names, text); });
     std::printf("  (load %.1f)\n", LoadNow());
     MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
