@@ -381,17 +381,22 @@ void KelmIconManager::Renumber()
         // Ids of records that are gone must go as well.
         shifted = shifted || static_cast<size_t>(*box->selection.rbegin()) >= m_records.size();
         if (shifted) {
-            std::unordered_map<uint32_t, int32_t> newIndexByOldId;
-            newIndexByOldId.reserve(m_records.size());
+            // Old ids are indices of the list before the change: a table by
+            // old id, not a hash map of tens of thousands of nodes.
+            uint32_t highest = 0;
+            for (const IconRecord& record : m_records)
+                if (record.id != KelmIconManager::kUnnumberedId)
+                    highest = std::max(highest, record.id);
+            std::vector<int32_t> newIndexByOldId(static_cast<size_t>(highest) + 1, -1);
             for (size_t i = 0; i < m_records.size(); ++i) {
-                if (m_records[i].id != KelmIconManager::kUnnumberedId)
-                    newIndexByOldId.emplace(m_records[i].id, static_cast<int32_t>(i));
+                const uint32_t old = m_records[i].id;
+                if (old != KelmIconManager::kUnnumberedId && newIndexByOldId[old] == -1)
+                    newIndexByOldId[old] = static_cast<int32_t>(i);
             }
             std::set<int32_t> remapped;
             for (int32_t old : box->selection) {
-                auto found = old >= 0 ? newIndexByOldId.find(static_cast<uint32_t>(old)) : newIndexByOldId.end();
-                if (found != newIndexByOldId.end())
-                    remapped.insert(found->second);
+                if (old >= 0 && static_cast<size_t>(old) < newIndexByOldId.size() && newIndexByOldId[old] != -1)
+                    remapped.insert(newIndexByOldId[old]);
             }
             box->selection = std::move(remapped);
         }

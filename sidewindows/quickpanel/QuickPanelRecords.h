@@ -4,6 +4,7 @@
 // place and motion of those it keeps. UI thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,38 @@ struct WantedRecord {
 // keeps its place, motion, control and id, so the selection follows it at
 // the renumbering; a new one fades in. True when anything changed; the
 // list is rebuilt only then.
-bool TakeOver(KelmIconManager& list, const std::vector<WantedRecord>& wanted);
+bool TakeOver(KelmIconManager& list, std::vector<WantedRecord> wanted);
+
+// TakeOver spread over turns of the UI thread, for results of tens of
+// thousands: the list is looked at a slice per turn and changed only in
+// the last, in one go, so it shows what it showed until then. A list that
+// changed between two turns is looked at again from its start. The wanted
+// records must stay where they are until it is done.
+class TakeOverInSlices
+{
+public:
+    TakeOverInSlices(KelmIconManager& list, std::vector<WantedRecord> wanted);
+    // Works until timeUp() answers true (asked every few hundred records);
+    // true once the list holds the wanted records.
+    bool Step(const std::function<bool()>& timeUp);
+    // Whether the list changed (once done).
+    bool Changed() const { return m_changed; }
+
+private:
+    enum class Phase { Index, Match, Apply, Done };
+    void Restart();
+
+    KelmIconManager* m_list;
+    std::vector<WantedRecord> m_wanted;
+    Phase m_phase = Phase::Index;
+    uint64_t m_version = 0;
+    size_t m_at = 0;
+    bool m_changed = false;
+    // Kept records whose alias, header, original path or facts differ.
+    bool m_keptDiffer = false;
+    struct Shown;
+    std::shared_ptr<Shown> m_shown;
+    std::vector<size_t> m_olds;
+};
 
 } // namespace TessikQuickPanel

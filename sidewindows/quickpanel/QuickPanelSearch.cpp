@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -33,6 +34,8 @@ constexpr double kTurnBudgetMs = 25.0;
 constexpr double kShowInTheSameTurnMs = 5.0;
 // Records matched between two looks at the clock.
 constexpr size_t kRecordsPerLook = 256;
+// Up to this many matches a whole result goes into the list in one turn.
+constexpr size_t kShownInOneTurn = 4000;
 
 // The matches of one owner, under one header, in the order shown.
 struct Run {
@@ -54,6 +57,21 @@ Run RunOf(BoxWindowPtr owner, std::wstring label, bool fromFolder = false)
     return run;
 }
 
+// A whole result on its way into the main list, a slice per turn: first
+// the records wanted, each path once, then the take-over.
+struct Showing {
+    bool started = false;
+    size_t run = 0;
+    size_t match = 0;
+    bool runHeaded = false;
+    std::vector<WantedRecord> wanted;
+    std::unordered_set<std::wstring_view> paths;
+    // The boxes whose matches are wanted: one gone meanwhile is left out
+    // again from the start.
+    std::vector<BoxWindowPtr> boxes;
+    std::unique_ptr<TakeOverInSlices> takeOver;
+};
+
 struct Search {
     uint64_t serial = 0;
     bool active = false;
@@ -71,6 +89,7 @@ struct Search {
     // The first run not yet matched, and the record of it to go on with.
     size_t next = 0;
     size_t nextRecord = 0;
+    Showing showing;
 };
 
 // What the folder's reading brings back: the facts of the mapped entries
@@ -257,12 +276,78 @@ bool Show(const Run* fresh = nullptr)
         }
     }
     search.shown = true;
-    const bool changed = TakeOver(list, wanted);
+    const bool changed = TakeOver(list, std::move(wanted));
     for (Run& run : search.runs)
         run.matches = {};
     if (changed)
         RepaintPanel();
     return changed;
+}
+
+// A whole result of many matches into the list as Show would move it, a
+// slice per turn: true once the list holds it (or it was dropped).
+bool ShowSlice(double start)
+{
+    Search& search = s_search;
+    Showing& showing = search.showing;
+    auto main = s_boxIconManagers.find(s_quickPanelWindow);
+    if (main == s_boxIconManagers.end())
+        return true;
+    KelmIconManager& list = main->second;
+    size_t sinceLook = 0;
+    auto timeUp = [&] { return ++sinceLook % kRecordsPerLook == 0 && NowMs() - start > kTurnBudgetMs; };
+    if (!showing.started) {
+        showing = Showing{};
+        showing.started = true;
+        size_t total = 0;
+        for (const Run& run : search.runs)
+            total += run.matches.size();
+        showing.wanted.reserve(total);
+        showing.paths.reserve(total);
+    }
+    for (; !showing.takeOver && showing.run < search.runs.size(); ++showing.run, showing.match = 0) {
+        Run& run = search.runs[showing.run];
+        if (showing.match == 0) {
+            showing.runHeaded = false;
+            if (!run.fromFolder && !run.fromStore && !FindBoxRuntime(run.owner)) {
+                showing.match = run.matches.size();
+                continue;
+            }
+            if (!run.fromFolder && !run.fromStore)
+                showing.boxes.push_back(run.owner);
+        }
+        const BoxWindowPtr owner = run.owner ? run.owner : list.OwnBox();
+        const bool once = list.ChecksDuplicatesFor(owner);
+        for (; showing.match < run.matches.size(); ++showing.match) {
+            if (timeUp())
+                return false;
+            IconRecord& match = run.matches[showing.match];
+            if (!showing.paths.insert(match.path).second && once)
+                continue;
+            showing.wanted.push_back({&match, owner, showing.runHeaded ? std::wstring() : run.label, &match});
+            showing.runHeaded = true;
+        }
+    }
+    // A box that went between two turns must not be shown: the result is
+    // gathered again without it (the list changes only inside a turn).
+    for (const BoxWindowPtr& box : showing.boxes) {
+        if (!FindBoxRuntime(box)) {
+            showing = Showing{};
+            return false;
+        }
+    }
+    if (!showing.takeOver)
+        showing.takeOver = std::make_unique<TakeOverInSlices>(list, std::move(showing.wanted));
+    if (!showing.takeOver->Step(timeUp))
+        return false;
+    search.shown = true;
+    const bool changed = showing.takeOver->Changed();
+    for (Run& run : search.runs)
+        run.matches = {};
+    showing = Showing{};
+    if (changed)
+        RepaintPanel();
+    return true;
 }
 
 // Goes on with the search; shows it once whole. True when the main list
@@ -296,7 +381,7 @@ bool GoOn()
         return false;
     };
     const double start = NowMs();
-    if (!MatchSlice())
+    if (!s_search.showing.started && !MatchSlice())
         return nextTurn();
     if (s_search.reading)
         return false;
@@ -304,7 +389,16 @@ bool GoOn()
     // ten thousands of records in is a turn's work by itself.
     if (NowMs() - start > kShowInTheSameTurnMs)
         return nextTurn();
-    return Show();
+    size_t matches = 0;
+    for (const Run& run : s_search.runs)
+        matches += run.matches.size();
+    if (!s_search.showing.started && matches <= kShownInOneTurn)
+        return Show();
+    // More than a turn can move: the list keeps what it shows until the
+    // last slice.
+    if (!ShowSlice(start))
+        return nextTurn();
+    return true;
 }
 
 // UI thread: what the reading of the hidden box's folder found.
@@ -431,6 +525,8 @@ bool FollowSearchBoxChange(const BoxWindowPtr& box)
             MatchWholeRun(run);
             return Show(&run);
         }
+        // The result on its way into the list points into the matches.
+        search.showing = Showing{};
         if (r < search.next) {
             MatchWholeRun(run);
         } else if (r == search.next) {
