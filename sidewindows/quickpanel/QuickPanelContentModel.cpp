@@ -252,8 +252,14 @@ void RefreshQuickPanelContent()
             const std::wstring folder =
                 hidden->TargetFolder == L"bvn!NULL" ? hidden->TargetFolder : NormalizeStoredPath(hidden->TargetFolder);
             mainRuntime.TargetFolder = folder;
-            for (const StoredEntry& entry : ReadEntries(L"TempIcons", hidden->id))
-                Add(main, entry.path, entry.alias, L"", mainWindow);
+            if (physWindow) {
+                // Their files' facts come with the folder's listing, off
+                // this thread.
+                FillStoredUnread(main, ReadEntries(L"TempIcons", hidden->id), mainWindow);
+            } else {
+                for (const StoredEntry& entry : ReadEntries(L"TempIcons", hidden->id))
+                    Add(main, entry.path, entry.alias, L"", mainWindow);
+            }
             if (physWindow) {
                 BoxRuntime& physRuntime = s_boxRuntimes[physWindow];
                 physRuntime.UseTargetFolder = true;
@@ -261,7 +267,7 @@ void RefreshQuickPanelContent()
                 KelmIconManager& phys = s_boxIconManagers[physWindow];
                 FillStoredUnread(phys, ReadEntries(L"TempPhysIcons", hidden->id), physWindow);
                 phys.UpdateAnimations(physWindow);
-                ListPhysicalSectionSoon();
+                ListPhysicalSectionSoon(true);
             }
         }
     } else if (BoxWindowPtr box = FindBox(s_selectedComponentId)) {

@@ -102,6 +102,37 @@ TEST_F(QuickPanelContentTest, AHiddenBoxsFolderIsListedOffTheUiThreadForTheBoxSt
     EXPECT_EQ(Phys()[0].sectionText, L"物理区");
 }
 
+// A hidden box's mapped entries are shown at once and their files' facts
+// come with its folder's listing; facts that come back after another box
+// was selected are dropped.
+TEST_F(QuickPanelContentTest, AHiddenBoxsMappedEntriesReadTheirFactsOffTheUiThread)
+{
+    const std::wstring folder = temp.File(L"temp_h00005");
+    const std::wstring mappedFolder = temp.File(L"mapped");
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(mappedFolder);
+    TempFolder::WriteBytes(temp.File(L"mapped.txt"), "m");
+    s_quickPanelStore[L"TempIcons"][L"h00005"][L"0"][L"path"] = mappedFolder;
+    s_quickPanelStore[L"TempIcons"][L"h00005"][L"1"][L"path"] = temp.File(L"mapped.txt");
+    const auto landed = [] { return PumpUntil([] { return !PhysicalListingOnItsWay(); }, 10000); };
+
+    SelectHidden(L"h00005", folder);
+    RefreshQuickPanelContent();
+    ASSERT_EQ(Main().size(), 2u);
+    EXPECT_FALSE(Main()[0].isDirectory) << "the facts were read on the UI thread";
+    EXPECT_EQ(Main()[1].lastWriteTime, 0);
+    SelectHidden(L"h00006", folder);
+    ASSERT_TRUE(landed());
+    EXPECT_FALSE(Main()[0].isDirectory) << "facts asked for another box landed";
+
+    SelectComponent(L"h00005", true);
+    RefreshQuickPanelContent();
+    ASSERT_TRUE(landed());
+    ASSERT_EQ(Main().size(), 2u);
+    EXPECT_TRUE(Main()[0].isDirectory);
+    EXPECT_NE(Main()[1].lastWriteTime, 0);
+}
+
 // The search reads a hidden box's folder off the UI thread too; what comes
 // back after the search text changed is dropped, and the list keeps what it
 // showed until the new result is whole.
