@@ -113,10 +113,9 @@ constexpr size_t kRecordsPerLook = 256;
 // Up to this many records let go of are freed on the spot.
 constexpr size_t kFreedOnTheSpot = 2000;
 
-// Records the list let go of, and the look at them. Tens of thousands of
-// records are as many strings to free, a turn's work of its own under a
-// slow heap: they are freed on a thread of their own, once the controls
-// and windows they hold, which are the UI thread's, were let go here.
+// Records the list let go of, and the look at them: tens of thousands are
+// freed elsewhere, once the controls and windows they hold, which are the
+// UI thread's, were let go here.
 void LetGoOf(std::vector<IconRecord> old, std::shared_ptr<void> look)
 {
     if (old.size() <= kFreedOnTheSpot)
@@ -125,26 +124,39 @@ void LetGoOf(std::vector<IconRecord> old, std::shared_ptr<void> look)
         record.control.reset();
         record.owner.reset();
     }
+    FreeElsewhere(std::make_shared<std::vector<IconRecord>>(std::move(old)));
+    FreeElsewhere(std::move(look));
+}
+
+} // namespace
+
+void FreeElsewhere(std::shared_ptr<void> what)
+{
     try {
-        std::thread([old = std::move(old), look = std::move(look)]() mutable {
-            old.clear();
-            look.reset();
-        }).detach();
+        std::thread([what = std::move(what)]() mutable { what.reset(); }).detach();
     } catch (const std::exception&) {
         // No thread to be had: freed here after all.
     }
 }
 
-} // namespace
-
-TakeOverInSlices::TakeOverInSlices(KelmIconManager& list, std::vector<WantedRecord> wanted)
-    : m_list(&list), m_wanted(std::move(wanted))
+TakeOverInSlices::TakeOverInSlices(KelmIconManager& list, std::vector<WantedRecord> wanted, bool inOneGo)
+    : m_list(&list), m_wanted(std::move(wanted)), m_inOneGo(inOneGo)
 {
     Restart();
 }
 
+void TakeOverInSlices::UnBuild()
+{
+    for (size_t w = 0; w < m_next.size(); ++w)
+        if (m_fromMade[w])
+            *m_wanted[w].made = std::move(m_next[w]);
+    m_next.clear();
+    m_fromMade.clear();
+}
+
 void TakeOverInSlices::Restart()
 {
+    UnBuild();
     const std::vector<IconRecord>& shown = std::as_const(*m_list).Records();
     m_phase = Phase::Index;
     m_version = m_list->Version();
@@ -205,62 +217,120 @@ bool TakeOverInSlices::Step(const std::function<bool()>& timeUp)
                 return false;
             }
         }
-        m_phase = Phase::Apply;
+        m_phase = Phase::Build;
+        m_at = 0;
+        if (!m_changed) {
+            Finish();
+            return true;
+        }
+        m_next.reserve(m_wanted.size());
+        m_fromMade.reserve(m_wanted.size());
     }
-    // The one change of the list, in one go.
+    // The next list, in the wanted order, while the list still shows the
+    // old one: nothing of the shown records is taken yet but copies.
+    for (; m_at < m_wanted.size(); ++m_at) {
+        const WantedRecord& item = m_wanted[m_at];
+        const size_t old = m_olds[m_at];
+        m_fromMade.push_back(old == kNone && item.made);
+        if (old != kNone) {
+            if (m_inOneGo)
+                m_next.push_back(std::move(m_list->Records()[old]));
+            else
+                m_next.push_back(shown[old]);
+            IconRecord& kept = m_next.back();
+            const IconRecord& source = *item.source;
+            if (kept.alias != source.alias) {
+                kept.alias = source.alias;
+                kept.sortName = IconSortName(kept.alias, kept.path);
+            }
+            kept.sectionText = item.sectionText;
+            kept.originalPath = source.originalPath;
+            kept.lastWriteTime = source.lastWriteTime;
+            kept.isDirectory = source.isDirectory;
+        } else if (item.made) {
+            IconRecord& record = m_next.emplace_back(std::move(*item.made));
+            record.sectionText = item.sectionText;
+            record.owner = item.owner;
+        } else {
+            const IconRecord& source = *item.source;
+            IconRecord& record = m_next.emplace_back(m_list->MakeRecord(
+                source.path, 0.0f, 0.0f, source.alias, false, item.sectionText, item.owner, source.originalPath));
+            record.lastWriteTime = source.lastWriteTime;
+            record.isDirectory = source.isDirectory;
+        }
+        if (!m_inOneGo && pause()) {
+            ++m_at;
+            return false;
+        }
+    }
+    Finish();
+    return true;
+}
+
+// The one change of the list, in one go: a kept record's copy takes what
+// moved on in its original since it was copied (its place, its motion and
+// its control), then the lists trade places.
+void TakeOverInSlices::Finish()
+{
     m_phase = Phase::Done;
     if (!m_changed && !m_keptDiffer)
-        return true;
+        return;
     std::vector<IconRecord>& records = m_list->Records();
-    for (size_t w = 0; w < m_wanted.size(); ++w) {
-        if (m_olds[w] == kNone)
-            continue;
-        const WantedRecord& item = m_wanted[w];
-        const IconRecord& source = *item.source;
-        IconRecord& kept = records[m_olds[w]];
-        if (kept.alias != source.alias) {
-            kept.alias = source.alias;
-            kept.sortName = IconSortName(kept.alias, kept.path);
+    if (!m_changed) {
+        for (size_t w = 0; w < m_wanted.size(); ++w) {
+            if (m_olds[w] == kNone)
+                continue;
+            const WantedRecord& item = m_wanted[w];
+            const IconRecord& source = *item.source;
+            IconRecord& kept = records[m_olds[w]];
+            if (kept.alias != source.alias) {
+                kept.alias = source.alias;
+                kept.sortName = IconSortName(kept.alias, kept.path);
+            }
+            if (kept.sectionText != item.sectionText)
+                kept.sectionText = item.sectionText;
+            if (kept.originalPath != source.originalPath)
+                kept.originalPath = source.originalPath;
+            kept.lastWriteTime = source.lastWriteTime;
+            kept.isDirectory = source.isDirectory;
         }
-        if (kept.sectionText != item.sectionText)
-            kept.sectionText = item.sectionText;
-        if (kept.originalPath != source.originalPath)
-            kept.originalPath = source.originalPath;
-        kept.lastWriteTime = source.lastWriteTime;
-        kept.isDirectory = source.isDirectory;
+        return;
     }
-    if (!m_changed)
-        return true;
-    std::vector<IconRecord> next;
-    next.reserve(m_wanted.size());
-    for (size_t w = 0; w < m_wanted.size(); ++w) {
-        if (m_olds[w] != kNone) {
-            next.push_back(std::move(records[m_olds[w]]));
-            continue;
+    if (!m_inOneGo) {
+        for (size_t w = 0; w < m_wanted.size(); ++w) {
+            if (m_olds[w] == kNone)
+                continue;
+            const IconRecord& original = records[m_olds[w]];
+            IconRecord& copy = m_next[w];
+            copy.id = original.id;
+            copy.control = original.control;
+            copy.edge = original.edge;
+            copy.x = original.x;
+            copy.y = original.y;
+            copy.targetX = original.targetX;
+            copy.targetY = original.targetY;
+            copy.farMove = original.farMove;
+            copy.nearMove = original.nearMove;
+            copy.smallMove = original.smallMove;
+            copy.xAnimationId = original.xAnimationId;
+            copy.yAnimationId = original.yAnimationId;
+            copy.settled = original.settled;
+            copy.isNew = original.isNew;
+            copy.opacity = original.opacity;
+            copy.appearDelay = original.appearDelay;
+            copy.appearPending = original.appearPending;
         }
-        if (IconRecord* made = m_wanted[w].made) {
-            IconRecord record = std::move(*made);
-            record.sectionText = m_wanted[w].sectionText;
-            record.owner = m_wanted[w].owner;
-            next.push_back(std::move(record));
-            continue;
-        }
-        const IconRecord& source = *m_wanted[w].source;
-        IconRecord record = m_list->MakeRecord(source.path, 0.0f, 0.0f, source.alias, false, m_wanted[w].sectionText,
-                                               m_wanted[w].owner, source.originalPath);
-        record.lastWriteTime = source.lastWriteTime;
-        record.isDirectory = source.isDirectory;
-        next.push_back(std::move(record));
     }
-    std::vector<IconRecord> old = std::exchange(records, std::move(next));
+    std::vector<IconRecord> old = std::exchange(records, std::move(m_next));
+    m_next = {};
+    m_fromMade = {};
     m_list->Renumber();
     LetGoOf(std::move(old), std::move(m_shown));
-    return true;
 }
 
 bool TakeOver(KelmIconManager& list, std::vector<WantedRecord> wanted)
 {
-    TakeOverInSlices whole(list, std::move(wanted));
+    TakeOverInSlices whole(list, std::move(wanted), true);
     whole.Step([] { return false; });
     return whole.Changed();
 }

@@ -50,6 +50,11 @@ struct WantedRecord {
 // list is rebuilt only then.
 bool TakeOver(KelmIconManager& list, std::vector<WantedRecord> wanted);
 
+// Frees what holds tens of thousands of nodes on a thread of its own, a
+// turn's work by itself under a slow heap. It must hold nothing of the UI
+// thread's (no control, no window).
+void FreeElsewhere(std::shared_ptr<void> what);
+
 // TakeOver spread over turns of the UI thread, for results of tens of
 // thousands: the list is looked at a slice per turn and changed only in
 // the last, in one go, so it shows what it showed until then. A list that
@@ -58,7 +63,9 @@ bool TakeOver(KelmIconManager& list, std::vector<WantedRecord> wanted);
 class TakeOverInSlices
 {
 public:
-    TakeOverInSlices(KelmIconManager& list, std::vector<WantedRecord> wanted);
+    // inOneGo: no pause between the slices (TakeOver): the kept records
+    // are moved, not copied ahead.
+    TakeOverInSlices(KelmIconManager& list, std::vector<WantedRecord> wanted, bool inOneGo = false);
     // Works until timeUp() answers true (asked every few hundred records);
     // true once the list holds the wanted records.
     bool Step(const std::function<bool()>& timeUp);
@@ -66,8 +73,12 @@ public:
     bool Changed() const { return m_changed; }
 
 private:
-    enum class Phase { Index, Match, Apply, Done };
+    enum class Phase { Index, Match, Build, Done };
     void Restart();
+    // The next list built so far is let go of; the records made ahead that
+    // went into it go back where they were made.
+    void UnBuild();
+    void Finish();
 
     KelmIconManager* m_list;
     std::vector<WantedRecord> m_wanted;
@@ -80,6 +91,11 @@ private:
     struct Shown;
     std::shared_ptr<Shown> m_shown;
     std::vector<size_t> m_olds;
+    bool m_inOneGo = false;
+    // The list to be, built a slice at a time: kept records as copies that
+    // take the motion of their originals in the last step.
+    std::vector<IconRecord> m_next;
+    std::vector<char> m_fromMade;
 };
 
 } // namespace TessikQuickPanel

@@ -295,7 +295,7 @@ bool ShowSlice(double start)
         return true;
     KelmIconManager& list = main->second;
     size_t sinceLook = 0;
-    auto timeUp = [&] { return ++sinceLook % kRecordsPerLook == 0 && NowMs() - start > kTurnBudgetMs; };
+    auto timeUp = [start] { return NowMs() - start > kTurnBudgetMs; };
     if (!showing.started) {
         showing = Showing{};
         showing.started = true;
@@ -319,7 +319,7 @@ bool ShowSlice(double start)
         const BoxWindowPtr owner = run.owner ? run.owner : list.OwnBox();
         const bool once = list.ChecksDuplicatesFor(owner);
         for (; showing.match < run.matches.size(); ++showing.match) {
-            if (timeUp())
+            if (++sinceLook % kRecordsPerLook == 0 && timeUp())
                 return false;
             IconRecord& match = run.matches[showing.match];
             if (!showing.paths.insert(match.path).second && once)
@@ -344,6 +344,7 @@ bool ShowSlice(double start)
     const bool changed = showing.takeOver->Changed();
     for (Run& run : search.runs)
         run.matches = {};
+    FreeElsewhere(std::make_shared<std::unordered_set<std::wstring_view>>(std::move(showing.paths)));
     showing = Showing{};
     if (changed)
         RepaintPanel();
