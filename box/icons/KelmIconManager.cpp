@@ -807,6 +807,7 @@ void KelmIconManager::ApplyCurrentPositions(float viewWidth, float viewHeight)
     }
     if (viewWidth == 0.0f)
         viewWidth = static_cast<float>(s_boxWindowHooks.ContentWidth(m_ownBox));
+    m_placedHeight = viewHeight;
 
     static const BoxRuntime kNoBox;
     const BoxRuntime* found = FindBoxRuntime(m_ownBox);
@@ -1085,7 +1086,7 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
         m_lastVisited = m_records.size();
         return;
     }
-    ForPainted(height, visit);
+    ForPainted(std::max(height, m_placedHeight), visit);
     // What is still on its way stays in sight of the next paints.
     std::vector<size_t> busy;
     for (size_t i : m_painted)

@@ -227,6 +227,9 @@ private:
     std::vector<size_t> m_busy;
     std::vector<size_t> m_painted;
     size_t m_lastVisited = 0;
+    // The height of the view the controls were last placed for: the motion
+    // pass visits at least as far, whatever its window's own height.
+    float m_placedHeight = 0.0f;
     LiveToken m_live;
 };
 

@@ -71,6 +71,9 @@ public:
     bool Step(const std::function<bool()>& timeUp);
     // Whether the list changed (once done).
     bool Changed() const { return m_changed; }
+    // Given up before done: the records made ahead that it took go back
+    // where they were made.
+    void Abandon() { UnBuild(); }
 
 private:
     enum class Phase { Index, Match, Build, Done };
