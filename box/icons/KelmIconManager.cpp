@@ -566,13 +566,30 @@ void KelmIconManager::MoveTarget(IconRecord& record, float cellX, float cellY)
 // What a full pass would do after a scroll: no record is new (the list
 // did not change since the last pass, which placed them all) and none is
 // hidden by a search (the shift is taken only without one).
+// A record at rest that stands far from the view before and after goes to
+// its place at once, as the motion pass would put it (a move that starts
+// and ends out of sight is not seen): a scroll of tens of thousands costs a
+// shift of each, not a pass of the motion over each. Far is beyond the
+// motion pass's band by a margin, so a window a little taller than the
+// view the controls were placed for changes nothing.
 void KelmIconManager::ShiftTargets(float dy)
 {
+    constexpr float kFar = 2 * kPlacingMargin;
+    const float height = m_placedHeight;
+    auto outOfSight = [height](float y, float edge) { return y + edge < -kFar || y > height + kFar; };
     m_busy.clear();
     for (size_t i = 0; i < m_records.size(); ++i) {
         IconRecord& record = m_records[i];
         if (!m_overlayMode && record.opacity < 1.0f && !record.appearPending)
             record.opacity = 1.0f;
+        const float edge = static_cast<float>(record.edge);
+        if (height > 0.0f && record.settled && !record.appearPending && !record.farMove && !record.nearMove &&
+            !record.smallMove && record.xAnimationId == -1 && record.yAnimationId == -1 && record.y == record.targetY &&
+            record.x == record.targetX && outOfSight(record.y, edge) && outOfSight(record.targetY + dy, edge)) {
+            record.targetY += dy;
+            record.y = record.targetY;
+            continue;
+        }
         MoveTarget(record, record.targetX, record.targetY + dy);
         if (!record.settled || record.appearPending)
             m_busy.push_back(i);

@@ -289,6 +289,8 @@ TEST_F(QuickPanelContentViewTest, APaintOfALongListVisitsOnlyTheRecordsNearTheVi
 
     // Scrolled far down: every record stands where a full layout puts it.
     s_boxRuntimes[s_quickPanelWindow].scrollOffset = 30000;
+    RedrawWindow(Panel(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_LT(Mapped().LastVisited(), 2000u) << "a scroll moved the whole list through the motion pass";
     ASSERT_TRUE(Settle());
     EXPECT_LT(Mapped().LastVisited(), 1000u);
     KelmIconManager whole = Mapped();
