@@ -15,6 +15,18 @@
 //   bench_quick_panel.exe memory   (only the memory cycles)
 //   bench_quick_panel.exe hidden   (only the hidden box)
 //   bench_quick_panel.exe search   (only the search)
+//   bench_quick_panel.exe paint    (only the paints of a list of 25,000)
+//   bench_quick_panel.exe takeover (only a search of 75,000 matches)
+//   bench_quick_panel.exe mapped   (only a hidden box of 10,000 mapped entries)
+//
+// "paint": a component of 25,000 records selected in the open panel; each
+// paint at rest, and each scroll step with the messages after it until
+// the icons stand, timed; the longest single stretch of the UI thread.
+// "takeover": 75 boxes of 1,000 records each, every name matching the
+// first letters typed; the longest stretch while each result moves in.
+// "mapped": a hidden box whose 10,000 mapped entries name files of
+// another folder, selected in the open panel: the selecting, its paint
+// and the longest message until the box's folder and entries were read.
 #include <windows.h>
 #include <psapi.h>
 
@@ -445,6 +457,156 @@ void ReportSearch(HWND main, TempFolder& temp)
     PumpMessages(50);
 }
 
+// A box of `count` records whose files are named `stem` + number + ".dat"
+// (none is read), without a check or a question to the disk per record.
+KelmIconManager& AddBoxOfNames(TempFolder& temp, const std::wstring& id, const std::wstring& stem, int count,
+                               std::vector<std::wstring>* names = nullptr)
+{
+    KelmIconManager& manager = AddEmptyBox(id);
+    const BoxWindowPtr box = manager.OwnBox();
+    manager.Records().reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const std::wstring name = stem + std::to_wstring(i) + L".dat";
+        if (names)
+            names->push_back(name);
+        manager.Records().push_back(
+            manager.MakeRecord(temp.File(id + L"\\" + name), 0, 0, L"bvn!NULL", false, L"", box, L"bvn!NULL"));
+    }
+    manager.Renumber();
+    return manager;
+}
+
+double LoadNow()
+{
+    double load = -1;
+    if (FILE* file = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(file, "%lf", &load) != 1)
+            load = -1;
+        std::fclose(file);
+    }
+    return load;
+}
+
+// Paints of a component of `records` records that fills the view.
+void ReportLargePaint(HWND main, TempFolder& temp, int kRecords = 25000)
+{
+    const std::wstring id = L"p" + std::to_wstring(kRecords);
+    ClearBoxes();
+    s_hiddenBoxes.clear();
+    AddBoxOfNames(temp, id, L"paint", kRecords);
+    SelectComponent(id, false);
+    MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    if (s_selectedComponentId != id) {
+        SelectComponent(id, false);
+        RefreshQuickPanelContent();
+    }
+    // Shown and at rest; what that costs is not timed here.
+    RedrawWindow(PanelHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    PumpMessages(1500);
+    std::printf("a component of %d records in the open panel (load %.1f)\n", kRecords, LoadNow());
+    std::vector<double> rest;
+    for (int i = 0; i < 40; ++i) {
+        const double start = Now();
+        RedrawWindow(PanelHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        rest.push_back(Now() - start);
+        PumpMessages(20);
+    }
+    std::printf("  paint at rest: median %6.1f ms, fastest %6.1f ms, longest %6.1f ms\n", Median(rest), Fastest(rest),
+                *std::max_element(rest.begin(), rest.end()));
+    // Scrolled as the wheel scrolls it: the offset grows, the next paint
+    // moves every record, the icons in sight glide to their places.
+    std::vector<double> scrollPaints, after;
+    BoxRuntime& panel = s_boxRuntimes[s_quickPanelWindow];
+    // As far as a list that only fills the view can go.
+    const int step = kRecords >= 25000 ? 240 : 5;
+    for (int i = 0; i < 20; ++i) {
+        panel.scrollOffset += step;
+        const double start = Now();
+        RedrawWindow(PanelHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        scrollPaints.push_back(Now() - start);
+        const double end = Now() + 400;
+        after.push_back(LongestMessageUntil([end] { return Now() > end; }, 2000).ms);
+    }
+    std::printf("  paint of a scroll step: median %6.1f ms, fastest %6.1f ms, longest %6.1f ms; longest message after "
+                "it %6.1f ms\n",
+                Median(scrollPaints), Fastest(scrollPaints),
+                *std::max_element(scrollPaints.begin(), scrollPaints.end()),
+                *std::max_element(after.begin(), after.end()));
+    const double worst = std::max({*std::max_element(rest.begin(), rest.end()),
+                                   *std::max_element(scrollPaints.begin(), scrollPaints.end()),
+                                   *std::max_element(after.begin(), after.end())});
+    std::printf("  longest UI-thread stretch: %.1f ms (load %.1f)\n", worst, LoadNow());
+    std::fflush(stdout);
+    MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    PumpMessages(50);
+}
+
+void ReportLargeTakeOver(HWND main, TempFolder& temp)
+{
+    constexpr int kBoxes = 75, kRecords = 1000;
+    ClearBoxes();
+    s_hiddenBoxes.clear();
+    std::vector<std::wstring> names;
+    for (int b = 0; b < kBoxes; ++b)
+        AddBoxOfNames(temp, L"t" + std::to_wstring(10000 + b), L"file", kRecords, &names);
+    SelectComponent(L"t10000", false);
+    MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    PumpMessages(300);
+    std::printf("typing a search over %d boxes of %d records each, every name matching \"file\" (load %.1f)\n", kBoxes,
+                kRecords, LoadNow());
+    TypeSearch(L"file1", [&names](const std::wstring& text) { return CountMatches(names, text); });
+    std::printf("  (load %.1f)\n", LoadNow());
+    MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    PumpMessages(50);
+}
+
+void ReportMappedEntries(HWND main, TempFolder& temp)
+{
+    constexpr int kEntries = 10000;
+    ClearBoxes();
+    const std::wstring folder = temp.File(L"temp_hmapped");
+    const std::wstring files = temp.File(L"mapped");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const bool made = CreateDirectoryW(files.c_str(), nullptr);
+    auto entries = s_quickPanelStore[L"TempIcons"][L"hmapped"];
+    for (int i = 0; i < kEntries; ++i) {
+        const std::wstring file = files + L"\\m" + std::to_wstring(100000 + i) + L".dat";
+        if (made)
+            TempFolder::WriteBytes(file, "m");
+        entries[std::to_wstring(i)][L"path"] = file;
+    }
+    s_quickPanelStore[L"TempList"][L"hmapped"][L"title"] = L"Mapped";
+    s_quickPanelStore[L"TempList"][L"hmapped"][L"TargetFolder"] = folder;
+    s_hiddenBoxes = ReadHiddenBoxRecords();
+    SelectComponent(L"", false);
+    MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    PumpMessages(300);
+    std::printf("a hidden box of %d mapped entries selected in the open panel (load %.1f)\n", kEntries, LoadNow());
+    for (int run = 0; run < 2; ++run) {
+        SelectComponent(L"hmapped", true);
+        const double start = Now();
+        RefreshQuickPanelContent();
+        const double selecting = Now() - start;
+        const double paintStart = Now();
+        RedrawWindow(PanelHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        const double paint = Now() - paintStart;
+        const Longest waiting = LongestMessageUntil([] { return !PhysicalListingOnItsWay(); }, 120000);
+        const double end = Now() + 1000;
+        const Longest after = LongestMessageUntil([end] { return Now() > end; }, 5000);
+        std::printf("  selecting %6.1f ms, its paint %6.1f ms, longest message until read %6.1f ms (0x%04X), all "
+                    "read after %6.1f ms, in the second after %6.1f ms (0x%04X); %zu shown\n",
+                    selecting, paint, waiting.ms, waiting.message, Now() - start - 1000, after.ms, after.message,
+                    s_boxIconManagers[s_quickPanelWindow].Records().size());
+        std::fflush(stdout);
+        SelectComponent(L"", false);
+        RefreshQuickPanelContent();
+        PumpMessages(50);
+    }
+    std::printf("  (load %.1f)\n", LoadNow());
+    MainWindowMessageHandler(main, WM_HOTKEY, kQuickPanelHotKeyId, 0);
+    PumpMessages(50);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -452,6 +614,9 @@ int main(int argc, char** argv)
     const bool memoryOnly = argc > 1 && std::string_view(argv[1]) == "memory";
     const bool hiddenOnly = argc > 1 && std::string_view(argv[1]) == "hidden";
     const bool searchOnly = argc > 1 && std::string_view(argv[1]) == "search";
+    const bool paintOnly = argc > 1 && std::string_view(argv[1]) == "paint";
+    const bool takeOverOnly = argc > 1 && std::string_view(argv[1]) == "takeover";
+    const bool mappedOnly = argc > 1 && std::string_view(argv[1]) == "mapped";
     OleInitialize(nullptr);
     CreateGraphicsFactories();
     DpiScale = 1.0;
@@ -482,6 +647,21 @@ int main(int argc, char** argv)
     }
     if (searchOnly) {
         ReportSearch(main, temp);
+        DestroyWindow(main);
+        return 0;
+    }
+    if (mappedOnly) {
+        ReportMappedEntries(main, temp);
+        DestroyWindow(main);
+        return 0;
+    }
+    if (paintOnly || takeOverOnly) {
+        if (paintOnly) {
+            // What the drawing of a full view costs, whatever the list's length.
+            ReportLargePaint(main, temp, 300);
+            ReportLargePaint(main, temp);
+        } else
+            ReportLargeTakeOver(main, temp);
         DestroyWindow(main);
         return 0;
     }
@@ -517,6 +697,9 @@ int main(int argc, char** argv)
     ReportMemoryCycles(main, files);
     ReportHiddenBoxSelection(main, temp);
     ReportSearch(main, temp);
+    ReportLargePaint(main, temp);
+    ReportLargeTakeOver(main, temp);
+    ReportMappedEntries(main, temp);
     DestroyWindow(main);
     return 0;
 }

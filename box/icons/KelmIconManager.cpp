@@ -42,6 +42,8 @@ std::unordered_set<const void*>& LiveViews()
 
 // Height of the row that a section text or a change of owner box opens.
 constexpr int kHeaderHeight = 35;
+// How far beyond the view ApplyCurrentPositions places controls.
+constexpr float kPlacingMargin = 200.0f;
 
 struct IconSpacing {
     int listRowHeight;
@@ -127,6 +129,7 @@ namespace TessikDesktopContainer
 KelmIconManager::KelmIconManager(int edge, int baseGap, int topOffset)
     : m_iconEdge(edge), m_baseGap(baseGap), m_topOffset(topOffset)
 {
+    Changed();
 }
 
 void KelmIconManager::SetPadding(int sideMargin, int topOffset)
@@ -181,6 +184,7 @@ void KelmIconManager::AddRecordForPath(const std::wstring& path, const float& x,
                                        bool merged, std::wstring sectionText, BoxWindowPtr owner,
                                        std::wstring originalPath)
 {
+    Changed();
     const BoxWindowPtr& effective = owner ? owner : m_ownBox;
     if (ChecksDuplicatesFor(effective)) {
         for (const IconRecord& record : m_records) {
@@ -199,6 +203,7 @@ void KelmIconManager::AddRecordForEntry(int index, const std::wstring& path, con
                                         std::wstring alias, bool merged, std::wstring sectionText, BoxWindowPtr owner,
                                         bool skipDuplicateCheck, std::wstring originalPath)
 {
+    Changed();
     if (index < 0 || static_cast<size_t>(index) > m_records.size())
         return;
     if (!skipDuplicateCheck) {
@@ -219,6 +224,7 @@ void KelmIconManager::AddRecordForEntry(int index, const std::wstring& path, con
 
 size_t KelmIconManager::AddRecordsForEntries(std::vector<NewEntry> entries)
 {
+    Changed();
     // Which entries hold each file once (their owner mirrors a folder), and
     // which of those the list already holds: one pass over the list that
     // copies nothing, however many records it holds.
@@ -293,12 +299,14 @@ size_t KelmIconManager::AddRecordsForEntries(std::vector<NewEntry> entries)
 
 void KelmIconManager::RemoveMergedRecords()
 {
+    Changed();
     std::erase_if(m_records, [](const IconRecord& record) { return record.merged; });
     Renumber();
 }
 
 void KelmIconManager::RemoveById(int id)
 {
+    Changed();
     auto found = std::find_if(m_records.begin(), m_records.end(),
                               [id](const IconRecord& record) { return static_cast<int>(record.id) == id; });
     if (found == m_records.end())
@@ -309,18 +317,21 @@ void KelmIconManager::RemoveById(int id)
 
 void KelmIconManager::RemoveByPath(const std::wstring& path)
 {
+    Changed();
     std::erase_if(m_records, [&path](const IconRecord& record) { return record.path == path; });
     Renumber();
 }
 
 void KelmIconManager::RemoveAllRecords()
 {
+    Changed();
     m_records.clear();
     Renumber();
 }
 
 void KelmIconManager::SetAliasByPath(const std::wstring& path, const std::wstring& alias)
 {
+    Changed();
     for (IconRecord& record : m_records) {
         if (record.path == path) {
             record.alias = alias;
@@ -332,6 +343,7 @@ void KelmIconManager::SetAliasByPath(const std::wstring& path, const std::wstrin
 
 IconRecord* KelmIconManager::FindById(int id)
 {
+    Changed();
     for (IconRecord& record : m_records) {
         if (static_cast<int>(record.id) == id)
             return &record;
@@ -369,17 +381,22 @@ void KelmIconManager::Renumber()
         // Ids of records that are gone must go as well.
         shifted = shifted || static_cast<size_t>(*box->selection.rbegin()) >= m_records.size();
         if (shifted) {
-            std::unordered_map<uint32_t, int32_t> newIndexByOldId;
-            newIndexByOldId.reserve(m_records.size());
+            // Old ids are indices of the list before the change: a table by
+            // old id, not a hash map of tens of thousands of nodes.
+            uint32_t highest = 0;
+            for (const IconRecord& record : m_records)
+                if (record.id != KelmIconManager::kUnnumberedId)
+                    highest = std::max(highest, record.id);
+            std::vector<int32_t> newIndexByOldId(static_cast<size_t>(highest) + 1, -1);
             for (size_t i = 0; i < m_records.size(); ++i) {
-                if (m_records[i].id != KelmIconManager::kUnnumberedId)
-                    newIndexByOldId.emplace(m_records[i].id, static_cast<int32_t>(i));
+                const uint32_t old = m_records[i].id;
+                if (old != KelmIconManager::kUnnumberedId && newIndexByOldId[old] == -1)
+                    newIndexByOldId[old] = static_cast<int32_t>(i);
             }
             std::set<int32_t> remapped;
             for (int32_t old : box->selection) {
-                auto found = old >= 0 ? newIndexByOldId.find(static_cast<uint32_t>(old)) : newIndexByOldId.end();
-                if (found != newIndexByOldId.end())
-                    remapped.insert(found->second);
+                if (old >= 0 && static_cast<size_t>(old) < newIndexByOldId.size() && newIndexByOldId[old] != -1)
+                    remapped.insert(newIndexByOldId[old]);
             }
             box->selection = std::move(remapped);
         }
@@ -448,6 +465,22 @@ void KelmIconManager::Layout(int viewWidth)
     // A plain word finds every name that holds it.
     const std::wstring pattern = filter ? BoxPaintRules::SearchPattern(box.searchText) : std::wstring();
 
+    LayoutKey key{m_version, m_records.size(),    viewWidth,    m_sideMargin, m_topOffset, m_iconEdge,
+                  m_baseGap, box.IconSpacingMode, box.SortMode, list,         filter,      m_overlayMode,
+                  pattern,   m_ownBox.get()};
+    if (m_nearViewPaint && m_layoutKey) {
+        // Nothing the places depend on changed: they stand.
+        if (*m_layoutKey == key)
+            return;
+        LayoutKey scrolled = key;
+        scrolled.topOffset = m_layoutKey->topOffset;
+        if (!filter && scrolled == *m_layoutKey) {
+            ShiftTargets(static_cast<float>(m_topOffset - m_layoutKey->topOffset));
+            m_layoutKey = std::move(key);
+            return;
+        }
+    }
+
     int y = m_topOffset;
     int row = 0;
     int column = 0;
@@ -499,24 +532,167 @@ void KelmIconManager::Layout(int viewWidth)
             record.appearPending = true;
             record.isNew = false;
             record.settled = false;
-        } else if (std::fabs(cellX - record.targetX) > 0.1f || std::fabs(cellY - record.targetY) > 0.1f) {
-            record.targetX = cellX;
-            record.targetY = cellY;
-            const float dx = std::fabs(cellX - record.x);
-            const float dy = std::fabs(cellY - record.y);
-            if (std::sqrt(dx * dx + dy * dy) >= 150.0f)
-                record.farMove = true;
-            else if (dx > 2.0f || dy > 2.0f)
-                record.nearMove = true;
-            else
-                record.smallMove = true;
-            record.settled = false;
+        } else {
+            MoveTarget(record, cellX, cellY);
         }
 
         column += cells;
         if (column >= columns)
             newRow();
     }
+    if (m_nearViewPaint) {
+        NoteBusyAndOrder();
+        m_layoutKey = std::move(key);
+    }
+}
+
+void KelmIconManager::MoveTarget(IconRecord& record, float cellX, float cellY)
+{
+    if (std::fabs(cellX - record.targetX) <= 0.1f && std::fabs(cellY - record.targetY) <= 0.1f)
+        return;
+    record.targetX = cellX;
+    record.targetY = cellY;
+    const float dx = std::fabs(cellX - record.x);
+    const float dy = std::fabs(cellY - record.y);
+    if (std::sqrt(dx * dx + dy * dy) >= 150.0f)
+        record.farMove = true;
+    else if (dx > 2.0f || dy > 2.0f)
+        record.nearMove = true;
+    else
+        record.smallMove = true;
+    record.settled = false;
+}
+
+// What a full pass would do after a scroll: no record is new (the list
+// did not change since the last pass, which placed them all) and none is
+// hidden by a search (the shift is taken only without one).
+// A record at rest that stands far from the view before and after goes to
+// its place at once, as the motion pass would put it (a move that starts
+// and ends out of sight is not seen): a scroll of tens of thousands costs a
+// shift of each, not a pass of the motion over each. Far is beyond the
+// motion pass's band by a margin, so a window a little taller than the
+// view the controls were placed for changes nothing.
+void KelmIconManager::ShiftTargets(float dy)
+{
+    constexpr float kFar = 2 * kPlacingMargin;
+    const float height = m_placedHeight;
+    auto outOfSight = [height](float y, float edge) { return y + edge < -kFar || y > height + kFar; };
+    m_busy.clear();
+    for (size_t i = 0; i < m_records.size(); ++i) {
+        IconRecord& record = m_records[i];
+        if (!m_overlayMode && record.opacity < 1.0f && !record.appearPending)
+            record.opacity = 1.0f;
+        const float edge = static_cast<float>(record.edge);
+        if (height > 0.0f && record.settled && !record.appearPending && !record.farMove && !record.nearMove &&
+            !record.smallMove && record.xAnimationId == -1 && record.yAnimationId == -1 && record.y == record.targetY &&
+            record.x == record.targetX && outOfSight(record.y, edge) && outOfSight(record.targetY + dy, edge)) {
+            record.targetY += dy;
+            record.y = record.targetY;
+            continue;
+        }
+        MoveTarget(record, record.targetX, record.targetY + dy);
+        if (!record.settled || record.appearPending)
+            m_busy.push_back(i);
+    }
+}
+
+namespace
+{
+
+bool Busy(const IconRecord& record)
+{
+    return !record.settled || record.appearPending || record.isNew || record.farMove || record.nearMove ||
+           record.smallMove;
+}
+
+} // namespace
+
+void KelmIconManager::NoteBusyAndOrder()
+{
+    m_busy.clear();
+    m_targetsInOrder = true;
+    for (size_t i = 0; i < m_records.size(); ++i) {
+        if (Busy(m_records[i]))
+            m_busy.push_back(i);
+        if (i > 0 && m_records[i].targetY < m_records[i - 1].targetY)
+            m_targetsInOrder = false;
+    }
+}
+
+void KelmIconManager::Changed()
+{
+    static uint64_t s_lastVersion = 0;
+    m_version = ++s_lastVersion;
+}
+
+bool KelmIconManager::AnyUnsettled() const
+{
+    const bool tracked = m_nearViewPaint && m_layoutKey && m_layoutKey->version == m_version;
+    if (!tracked)
+        return std::any_of(m_records.begin(), m_records.end(),
+                           [](const IconRecord& record) { return !record.settled; });
+    // Only a layout unsettles a record, and the busy ones stay noted until
+    // a paint finds them at rest.
+    return std::any_of(m_busy.begin(), m_busy.end(),
+                       [this](size_t i) { return i < m_records.size() && !m_records[i].settled; });
+}
+
+void KelmIconManager::SetNearViewPaint(bool on)
+{
+    m_nearViewPaint = on;
+    m_layoutKey.reset();
+    m_busy.clear();
+}
+
+const std::vector<size_t>& KelmIconManager::PaintedRecords(float viewHeight)
+{
+    m_painted.clear();
+    const bool whole = !m_nearViewPaint || !m_layoutKey || m_layoutKey->version != m_version ||
+                       m_layoutKey->count != m_records.size() || !m_targetsInOrder;
+    if (whole) {
+        m_painted.resize(m_records.size());
+        for (size_t i = 0; i < m_records.size(); ++i)
+            m_painted[i] = i;
+        return m_painted;
+    }
+    // A record at rest stands at its target: the band of targets is the
+    // band of places. The busy ones may stand anywhere.
+    const auto from = std::partition_point(m_records.begin(), m_records.end(), [](const IconRecord& record) {
+        return record.targetY + static_cast<float>(record.edge) < -kPlacingMargin;
+    });
+    const auto to = std::partition_point(from, m_records.end(), [viewHeight](const IconRecord& record) {
+        return record.targetY <= viewHeight + kPlacingMargin;
+    });
+    size_t band = static_cast<size_t>(from - m_records.begin());
+    const size_t bandEnd = static_cast<size_t>(to - m_records.begin());
+    m_painted.reserve(bandEnd - band + m_busy.size());
+    for (size_t busy : m_busy) {
+        if (busy >= m_records.size())
+            continue;
+        while (band < bandEnd && band < busy)
+            m_painted.push_back(band++);
+        if (band == busy)
+            ++band;
+        m_painted.push_back(busy);
+    }
+    while (band < bandEnd)
+        m_painted.push_back(band++);
+    return m_painted;
+}
+
+template <typename Visit> void KelmIconManager::ForPainted(float viewHeight, Visit&& visit)
+{
+    if (!m_nearViewPaint) {
+        for (IconRecord& record : m_records)
+            visit(record);
+        m_lastVisited += m_records.size();
+        return;
+    }
+    const std::vector<size_t> painted = PaintedRecords(viewHeight);
+    for (size_t i : painted)
+        if (i < m_records.size())
+            visit(m_records[i]);
+    m_lastVisited += painted.size();
 }
 
 // ---------------------------------------------------------------- controls and positions
@@ -543,7 +719,7 @@ bool KelmIconManager::IsLive(const KelmIconManager* view)
 
 bool KelmIconManager::InPlacingBand(const IconRecord& record, float viewHeight)
 {
-    return record.y + static_cast<float>(record.edge) >= -200.0f && record.y <= viewHeight + 200.0f;
+    return record.y + static_cast<float>(record.edge) >= -kPlacingMargin && record.y <= viewHeight + kPlacingMargin;
 }
 
 bool KelmIconManager::NearView(const IconRecord& record, float viewHeight)
@@ -553,10 +729,21 @@ bool KelmIconManager::NearView(const IconRecord& record, float viewHeight)
 
 std::vector<char> KelmIconManager::UnderPiles(const std::vector<IconRecord>& records, float viewHeight, bool listView)
 {
-    std::vector<char> under(records.size(), 0);
+    std::vector<size_t> all(records.size());
+    for (size_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    return UnderPiles(records, all, viewHeight, listView);
+}
+
+std::vector<char> KelmIconManager::UnderPiles(const std::vector<IconRecord>& records,
+                                              const std::vector<size_t>& indices, float viewHeight, bool listView)
+{
+    std::vector<char> under(indices.size(), 0);
     std::unordered_set<std::wstring> above;
-    for (size_t i = records.size(); i-- > 0;) {
-        const IconRecord& record = records[i];
+    for (size_t i = indices.size(); i-- > 0;) {
+        if (indices[i] >= records.size())
+            continue;
+        const IconRecord& record = records[indices[i]];
         if (!record.control || !NearView(record, viewHeight) || record.control->selected)
             continue;
         // Where the icon stands and the footprint it is drawn with (a text
@@ -637,14 +824,15 @@ void KelmIconManager::ApplyCurrentPositions(float viewWidth, float viewHeight)
     }
     if (viewWidth == 0.0f)
         viewWidth = static_cast<float>(s_boxWindowHooks.ContentWidth(m_ownBox));
+    m_placedHeight = viewHeight;
 
     static const BoxRuntime kNoBox;
     const BoxRuntime* found = FindBoxRuntime(m_ownBox);
     const BoxRuntime& box = found ? *found : kNoBox;
 
-    for (IconRecord& record : m_records) {
+    ForPainted(viewHeight, [&](IconRecord& record) {
         if (!InPlacingBand(record, viewHeight))
-            continue;
+            return;
         const bool made = !record.control;
         KelmIcon& control = *EnsureControl(record);
         if (made && box.multiSelect) {
@@ -698,7 +886,7 @@ void KelmIconManager::ApplyCurrentPositions(float viewWidth, float viewHeight)
                         s_iconActionHooks.contextMenu(view, r);
                 });
             });
-    }
+    });
 }
 
 // ---------------------------------------------------------------- animations
@@ -832,7 +1020,8 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
     const std::optional<float> viewHeight = runtime ? ViewHeightOf(box->GetHwnd()) : std::nullopt;
     const bool inWindow = viewHeight.has_value();
     const float height = viewHeight.value_or(0.0f);
-    for (IconRecord& record : m_records) {
+    m_lastVisited = 0;
+    auto visit = [&](IconRecord& record) {
         // A record far from the view gets its control when it comes near
         // (ApplyCurrentPositions): a box of ten thousand files need not
         // hold ten thousand controls nobody sees.
@@ -852,7 +1041,7 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
                 record.y = record.targetY;
                 record.opacity = 1.0f;
                 record.settled = true;
-                continue;
+                return;
             }
             if (record.appearDelay > 0.01f) {
                 KelmIconManager* view = this;
@@ -874,10 +1063,10 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
             } else {
                 StartAppear(*box, record);
             }
-            continue;
+            return;
         }
         if (record.settled)
-            continue;
+            return;
         if (inWindow && !NearView(record, height) && !AppearsInView(record, height)) {
             // A move that starts and ends out of sight is not seen: the
             // record goes to its place at once. A drop into a full box
@@ -892,12 +1081,12 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
             record.y = record.targetY;
             record.farMove = record.nearMove = record.smallMove = false;
             record.settled = true;
-            continue;
+            return;
         }
         if (record.farMove) {
             StartMove(*box, record, 0.3, AnimationManager::BezierEasing(0.18, 0.7, 0.67, 1.12));
             record.farMove = false;
-            continue;
+            return;
         }
         if (record.nearMove) {
             StartMove(*box, record, 0.3, AnimationManager::BezierEasing(0.14, 0.66, 0.62, 0.98));
@@ -907,7 +1096,20 @@ void KelmIconManager::UpdateAnimations(std::shared_ptr<KelmWindow> box)
             StartMove(*box, record, 0.12, nullptr);
             record.smallMove = false;
         }
+    };
+    if (!m_nearViewPaint || !inWindow) {
+        for (IconRecord& record : m_records)
+            visit(record);
+        m_lastVisited = m_records.size();
+        return;
     }
+    ForPainted(std::max(height, m_placedHeight), visit);
+    // What is still on its way stays in sight of the next paints.
+    std::vector<size_t> busy;
+    for (size_t i : m_painted)
+        if (i < m_records.size() && Busy(m_records[i]))
+            busy.push_back(i);
+    m_busy = std::move(busy);
 }
 
 } // namespace TessikDesktopContainer

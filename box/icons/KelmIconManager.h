@@ -58,8 +58,33 @@ public:
         return record.owner ? record.owner : m_ownBox;
     }
 
-    std::vector<IconRecord>& Records() { return m_records; }
+    // Whoever takes the list to change may change what the layout reads.
+    std::vector<IconRecord>& Records()
+    {
+        Changed();
+        return m_records;
+    }
     const std::vector<IconRecord>& Records() const { return m_records; }
+    // Counts the ways the list may have changed (every non-const access).
+    uint64_t Version() const { return m_version; }
+
+    // A view of tens of thousands of records (the quick panel's lists)
+    // pays per paint for what is near its view: Layout passes over the
+    // list only when the list or the geometry changed (a scroll only moves
+    // every record by as much), and UpdateAnimations and
+    // ApplyCurrentPositions visit the records of PaintedRecords alone.
+    // Where the records are is the same as with a pass over all of them.
+    void SetNearViewPaint(bool on);
+    // The indices, ascending, of the records a paint of a view viewHeight
+    // DIPs high has to visit: those whose place lies within the placing
+    // band, and those still on their way or about to be. Every record
+    // without near-view painting, or while the places are not in order.
+    const std::vector<size_t>& PaintedRecords(float viewHeight);
+    // How many records the last UpdateAnimations and ApplyCurrentPositions
+    // visited together.
+    size_t LastVisited() const { return m_lastVisited; }
+    // Whether some record is still on its way to its place.
+    bool AnyUnsettled() const;
 
     void AddRecordForPath(const std::wstring& path, const float& x, const float& y, std::wstring alias, bool merged,
                           std::wstring sectionText, BoxWindowPtr owner, std::wstring originalPath);
@@ -141,6 +166,9 @@ public:
     // A selected record is never under a pile, and only a fully shown one
     // covers. The records' controls must already be placed.
     static std::vector<char> UnderPiles(const std::vector<IconRecord>& records, float viewHeight, bool listView);
+    // The same over the records at `indices` (ascending); one mark per index.
+    static std::vector<char> UnderPiles(const std::vector<IconRecord>& records, const std::vector<size_t>& indices,
+                                        float viewHeight, bool listView);
 
 private:
     // Registers the address of the view it is part of (copies included).
@@ -154,6 +182,30 @@ private:
     };
 
     void StartMove(KelmWindow& box, IconRecord& record, double duration, std::function<double(double)> easing);
+    // A version no other list ever had: a list made anew is never taken
+    // for one seen before.
+    void Changed();
+
+    // What the last full layout pass was made from.
+    struct LayoutKey {
+        uint64_t version = 0;
+        size_t count = 0;
+        int viewWidth = 0, sideMargin = 0, topOffset = 0, edge = 0, baseGap = 0;
+        int spacingMode = 0, sortMode = 0;
+        bool listView = false, filter = false, overlay = false;
+        std::wstring pattern;
+        const KelmWindow* owner = nullptr;
+        bool operator==(const LayoutKey&) const = default;
+    };
+    // Marks a record's cell moved to (cellX, cellY) as the layout does.
+    static void MoveTarget(IconRecord& record, float cellX, float cellY);
+    // Moves every target by dy: a scroll over an unchanged list.
+    void ShiftTargets(float dy);
+    // After a pass over every record: which are still on their way, and
+    // whether their places run down the list in order.
+    void NoteBusyAndOrder();
+    // Visits the records a paint needs (all without near-view painting).
+    template <typename Visit> void ForPainted(float viewHeight, Visit&& visit);
     void StartAppear(KelmWindow& box, IconRecord& record);
 
     // The selection of the own box refers to this view's ids.
@@ -166,6 +218,18 @@ private:
     int m_topOffset;
     BoxWindowPtr m_ownBox;
     bool m_overlayMode = false;
+    uint64_t m_version = 0;
+    bool m_nearViewPaint = false;
+    std::optional<LayoutKey> m_layoutKey;
+    // Near-view painting: the targets ascend with the index, so the band
+    // is found by halving; the records still moving or appearing.
+    bool m_targetsInOrder = false;
+    std::vector<size_t> m_busy;
+    std::vector<size_t> m_painted;
+    size_t m_lastVisited = 0;
+    // The height of the view the controls were last placed for: the motion
+    // pass visits at least as far, whatever its window's own height.
+    float m_placedHeight = 0.0f;
     LiveToken m_live;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "box/BoxRuntime.h"
 #include "box/icons/KelmIcon.h"
@@ -104,9 +105,12 @@ bool CellOverlaps(const IconRecord& record, const DipRect& r)
     return record.x < r.x + r.w && record.x + edge > r.x && record.y < r.y + r.h && record.y + edge > r.y;
 }
 
-bool OverAnyCell(const KelmIconManager& manager, float x, float y)
+// A point in the view lies only on a record near it.
+bool OverAnyCell(KelmIconManager& manager, float x, float y, float viewHeight)
 {
-    for (const IconRecord& record : manager.Records()) {
+    const std::vector<IconRecord>& records = std::as_const(manager).Records();
+    for (size_t i : manager.PaintedRecords(viewHeight)) {
+        const IconRecord& record = records[i];
         const float edge = static_cast<float>(record.edge);
         if (x >= record.x && x < record.x + edge && y >= record.y && y < record.y + edge)
             return true;
@@ -149,15 +153,41 @@ std::wstring SelectedBoxTitle(BoxWindowPtr* found = nullptr)
     return L"";
 }
 
+// The headers a list was last given and what they were made from: they
+// are given again only when the list or that changed, as a walk over every
+// record is what a paint of tens of thousands must not cost.
+struct LabelsGiven {
+    const KelmIconManager* manager = nullptr;
+    uint64_t version = 0;
+    std::wstring from;
+};
+
+bool LabelsStand(const LabelsGiven& given, const KelmIconManager& manager, const std::wstring& from)
+{
+    return given.manager == &manager && given.version == manager.Version() && given.from == from;
+}
+
+void NoteLabels(LabelsGiven& given, const KelmIconManager& manager, std::wstring from)
+{
+    given = {&manager, manager.Version(), std::move(from)};
+}
+
 // The headers of the single view without a search: the component's title
 // over its icons; in an integrated box each owner's run of icons under
 // that owner's title.
 void LabelSingleView(KelmIconManager& manager)
 {
+    static LabelsGiven given;
     BoxWindowPtr selected;
     const std::wstring title = SelectedBoxTitle(&selected);
     const BoxRuntime* selectedRuntime = selected ? FindBoxRuntime(selected) : nullptr;
     const bool integrated = selectedRuntime && selectedRuntime->IsIntegrated;
+    std::wstring from = title + (integrated ? L"|integrated" : L"|");
+    if (integrated)
+        for (const auto& [window, runtime] : s_boxRuntimes)
+            from += L"|" + runtime.title;
+    if (LabelsStand(given, manager, from))
+        return;
     BoxWindowPtr previous;
     bool first = true;
     for (IconRecord& record : manager.Records()) {
@@ -175,15 +205,22 @@ void LabelSingleView(KelmIconManager& manager)
         previous = record.owner;
         first = false;
     }
+    NoteLabels(given, manager, std::move(from));
 }
 
 void LabelFirst(KelmIconManager& manager, const wchar_t* text)
 {
+    // One list of each section.
+    static LabelsGiven mapped, physical;
+    LabelsGiven& given = manager.OwnBox() == s_quickPanelDummy ? physical : mapped;
+    if (LabelsStand(given, manager, text))
+        return;
     bool first = true;
     for (IconRecord& record : manager.Records()) {
         record.sectionText = first ? text : L"";
         first = false;
     }
+    NoteLabels(given, manager, text);
 }
 
 // Layout, motion and controls of one section whose grid starts at x.
@@ -206,15 +243,16 @@ void DrawLabel(const View& v, const std::wstring& text, float x, float y, float 
 // top one is drawn, as in a box.
 void AddSectionIcons(const View& v, KelmIconManager& manager, float labelX, float labelWidth)
 {
-    auto& records = manager.Records();
-    const std::vector<char> under = KelmIconManager::UnderPiles(records, v.h, v.rendering.IsListView);
-    for (size_t i = 0; i < records.size(); ++i) {
-        IconRecord& record = records[i];
+    const std::vector<IconRecord>& records = std::as_const(manager).Records();
+    const std::vector<size_t>& nearby = manager.PaintedRecords(v.h);
+    const std::vector<char> under = KelmIconManager::UnderPiles(records, nearby, v.h, v.rendering.IsListView);
+    for (size_t n = 0; n < nearby.size(); ++n) {
+        const IconRecord& record = records[nearby[n]];
         if (!record.control || !KelmIconManager::NearView(record, v.h))
             continue;
         if (!record.sectionText.empty())
             DrawLabel(v, record.sectionText, labelX, record.y - 35, labelWidth);
-        if (!under[i])
+        if (!under[n])
             v.controls.AddControl(record.control);
     }
 }
@@ -232,7 +270,7 @@ void SingleView(View& v, const DipRect& marquee)
     if (!v.panel.searchActive)
         LabelSingleView(manager);
     PlaceSection(v, manager, v.window, v.left, v.w + v.left, v.panel.scrollOffset);
-    if (manager.Records().empty()) {
+    if (std::as_const(manager).Records().empty()) {
         std::wstring message = s_selectedIsHidden ? std::wstring(L"隐身收纳盒") : SelectedBoxTitle();
         if (!message.empty() && v.panel.searchActive)
             message = L"\n未找到匹配项－O－";
@@ -262,7 +300,7 @@ void TwoSectionView(View& v, const DipRect& marquee)
     // Written only when the entries differ from the last write.
     if (!s_physicalSectionActive)
         SaveHiddenBoxEntries(false);
-    if (mapped.Records().empty())
+    if (std::as_const(mapped).Records().empty())
         DrawLabel(v, L"映射区", v.mappedX + 25, 75.0f - v.panel.scrollOffset, v.half - 40);
     AddSectionIcons(v, mapped, v.mappedX + 25, v.half - 40);
 
@@ -273,7 +311,7 @@ void TwoSectionView(View& v, const DipRect& marquee)
         physRuntime = &s_boxRuntimes[s_quickPanelDummy];
         LabelFirst(*phys, L"物理区");
         PlaceSection(v, *phys, s_quickPanelDummy, v.physX, 2 * v.physX + v.half, physRuntime->scrollOffset);
-        if (phys->Records().empty())
+        if (std::as_const(*phys).Records().empty())
             DrawLabel(v, L"物理区", v.physX + 25, 75.0f - physRuntime->scrollOffset, v.half - 40);
         AddSectionIcons(v, *phys, v.physX + 25, v.half - 40);
     }
@@ -299,10 +337,7 @@ void TwoSectionView(View& v, const DipRect& marquee)
 // Timer 10086 runs while some icon is still on its way to its place.
 void UpdateRepaintTimer(HWND hwnd)
 {
-    auto moving = [](const KelmIconManager& manager) {
-        return std::any_of(manager.Records().begin(), manager.Records().end(),
-                           [](const IconRecord& record) { return !record.settled; });
-    };
+    auto moving = [](const KelmIconManager& manager) { return manager.AnyUnsettled(); };
     bool unsettled = moving(s_boxIconManagers[s_quickPanelWindow]);
     if (!unsettled && s_quickPanelDummy)
         unsettled = moving(s_boxIconManagers[s_quickPanelDummy]);
@@ -333,7 +368,7 @@ void UpdateRepaintTimer(HWND hwnd)
 
 void SetHoverSuspended(KelmIconManager& manager, bool suspended)
 {
-    for (IconRecord& record : manager.Records())
+    for (const IconRecord& record : std::as_const(manager).Records())
         if (record.control)
             record.control->SetOverflowFlag(suspended);
 }
@@ -369,9 +404,9 @@ void StartOrEndMarquee(View& v)
         if (v.panel.bandActive || !InContent(v, x, y))
             return;
         KelmIconManager& main = s_boxIconManagers[s_quickPanelWindow];
-        bool overIcon = OverAnyCell(main, x, y);
+        bool overIcon = OverAnyCell(main, x, y, v.h);
         if (v.twoSections && s_quickPanelDummy)
-            overIcon = overIcon || OverAnyCell(s_boxIconManagers[s_quickPanelDummy], x, y);
+            overIcon = overIcon || OverAnyCell(s_boxIconManagers[s_quickPanelDummy], x, y, v.h);
         if (overIcon)
             return;
         const POINT start = CursorInPixels(v.hwnd);

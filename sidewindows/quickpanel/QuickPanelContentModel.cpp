@@ -176,6 +176,23 @@ bool WriteEntries(const wchar_t* rootName, const KelmIconManager& list)
     return true;
 }
 
+// The list and its version as last written for the selection.
+struct ListWritten {
+    const KelmIconManager* list = nullptr;
+    uint64_t version = 0;
+    std::wstring id;
+    bool Stands(const KelmIconManager& now) const
+    {
+        return list == &now && version == now.Version() && id == s_selectedComponentId;
+    }
+    void Note(const KelmIconManager& now)
+    {
+        list = &now;
+        version = now.Version();
+        id = s_selectedComponentId;
+    }
+};
+
 } // namespace
 
 bool FollowBoxChange(const BoxWindowPtr& box)
@@ -235,8 +252,14 @@ void RefreshQuickPanelContent()
             const std::wstring folder =
                 hidden->TargetFolder == L"bvn!NULL" ? hidden->TargetFolder : NormalizeStoredPath(hidden->TargetFolder);
             mainRuntime.TargetFolder = folder;
-            for (const StoredEntry& entry : ReadEntries(L"TempIcons", hidden->id))
-                Add(main, entry.path, entry.alias, L"", mainWindow);
+            if (physWindow) {
+                // Their files' facts come with the folder's listing, off
+                // this thread.
+                FillStoredUnread(main, ReadEntries(L"TempIcons", hidden->id), mainWindow);
+            } else {
+                for (const StoredEntry& entry : ReadEntries(L"TempIcons", hidden->id))
+                    Add(main, entry.path, entry.alias, L"", mainWindow);
+            }
             if (physWindow) {
                 BoxRuntime& physRuntime = s_boxRuntimes[physWindow];
                 physRuntime.UseTargetFolder = true;
@@ -244,7 +267,7 @@ void RefreshQuickPanelContent()
                 KelmIconManager& phys = s_boxIconManagers[physWindow];
                 FillStoredUnread(phys, ReadEntries(L"TempPhysIcons", hidden->id), physWindow);
                 phys.UpdateAnimations(physWindow);
-                ListPhysicalSectionSoon();
+                ListPhysicalSectionSoon(true);
             }
         }
     } else if (BoxWindowPtr box = FindBox(s_selectedComponentId)) {
@@ -273,11 +296,23 @@ void SaveHiddenBoxEntries(bool force)
         changed = true;
         lastSelection = s_selectedComponentId;
     }
-    changed = WriteEntries(L"TempIcons", s_boxIconManagers[s_quickPanelWindow]) || changed;
+    // Each paint asks: a list compared with the store only when it changed
+    // since it was last written, not ten thousand entries at every paint.
+    static ListWritten mappedWritten, physicalWritten;
+    const KelmIconManager& mapped = s_boxIconManagers[s_quickPanelWindow];
+    if (force || !mappedWritten.Stands(mapped)) {
+        changed = WriteEntries(L"TempIcons", mapped) || changed;
+        mappedWritten.Note(mapped);
+    }
     // Until its folder's listing is back the physical section holds only
     // what was stored: it is written once the listing has landed.
-    if (s_quickPanelDummy && IsWindow(s_quickPanelDummy->GetHwnd()) && !PhysicalListingOnItsWay())
-        changed = WriteEntries(L"TempPhysIcons", s_boxIconManagers[s_quickPanelDummy]) || changed;
+    if (s_quickPanelDummy && IsWindow(s_quickPanelDummy->GetHwnd()) && !PhysicalListingOnItsWay()) {
+        const KelmIconManager& physical = s_boxIconManagers[s_quickPanelDummy];
+        if (force || !physicalWritten.Stands(physical)) {
+            changed = WriteEntries(L"TempPhysIcons", physical) || changed;
+            physicalWritten.Note(physical);
+        }
+    }
     if (!changed)
         return;
     // Ten thousand entries make a file of megabytes: it is written off this

@@ -10,6 +10,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "app/CommonHelpers.h"
@@ -56,6 +59,8 @@ struct Asked {
     std::wstring folder;
     std::weak_ptr<KelmWindow> section;
     size_t fingerprint = 0;
+    // The main list's files whose facts are read as well.
+    std::vector<std::wstring> mappedPaths;
 };
 
 // The listing thread's answer. When the folder could not be listed, the
@@ -64,12 +69,15 @@ struct Answer {
     bool listed = false;
     FolderListing listing;
     std::vector<IconFileFacts> facts;
+    std::vector<IconFileFacts> mappedFacts;
 };
 
 // UI thread: the serial of the last ask; a landing listing of another is
 // dropped.
 uint64_t s_asked = 0;
 bool s_onItsWay = false;
+// The selection whose mapped entries still wait for their facts.
+std::wstring s_mappedFactsFor;
 // A listing that landed under a drag is asked again a little later.
 UINT_PTR s_askAgainTimer = 0;
 constexpr UINT kAskAgainAfter = 300;
@@ -144,6 +152,28 @@ void CALLBACK AskAgain(HWND, UINT, UINT_PTR timer, DWORD)
     }
 }
 
+// The main list's records take the facts of their files, by path: the
+// list may have changed since they were asked for.
+void TakeMappedFacts(const Asked& asked, const Answer& answer)
+{
+    auto main = s_boxIconManagers.find(s_quickPanelWindow);
+    if (main == s_boxIconManagers.end())
+        return;
+    std::unordered_map<std::wstring_view, const IconFileFacts*> byPath;
+    byPath.reserve(asked.mappedPaths.size());
+    for (size_t i = 0; i < asked.mappedPaths.size(); ++i)
+        byPath.emplace(asked.mappedPaths[i], &answer.mappedFacts[i]);
+    for (IconRecord& record : main->second.Records()) {
+        auto found = byPath.find(record.path);
+        if (found == byPath.end())
+            continue;
+        record.lastWriteTime = found->second->lastWriteTime;
+        record.isDirectory = found->second->isDirectory;
+    }
+    ++s_iconFileFactsGeneration;
+    RepaintPanel();
+}
+
 // UI thread: a listing back from its thread.
 void Land(const Asked& asked, Answer& answer)
 {
@@ -152,6 +182,11 @@ void Land(const Asked& asked, Answer& answer)
     s_onItsWay = false;
     if (!SectionStillShows(asked))
         return;
+    if (!asked.mappedPaths.empty() && answer.mappedFacts.size() == asked.mappedPaths.size() &&
+        s_mappedFactsFor == asked.id) {
+        TakeMappedFacts(asked, answer);
+        s_mappedFactsFor.clear();
+    }
     KelmIconManager& section = s_boxIconManagers[s_quickPanelDummy];
     // Records must not change under a running drag; records that changed
     // meanwhile (a drop's batch) may be newer than the listing. A running
@@ -216,7 +251,8 @@ bool ReadThroughGate(uint64_t serial, const std::function<void(const std::functi
 }
 
 // Listing thread: never throws.
-Answer ListFolder(uint64_t serial, const std::wstring& folder, const std::vector<std::wstring>& paths)
+Answer ListFolder(uint64_t serial, const std::wstring& folder, const std::vector<std::wstring>& paths,
+                  const std::vector<std::wstring>& mappedPaths)
 {
     Answer answer;
     ReadThroughGate(serial, [&](const std::function<bool()>& stopped) {
@@ -233,6 +269,12 @@ Answer ListFolder(uint64_t serial, const std::wstring& folder, const std::vector
                     answer.facts.push_back(ReadIconFileFacts(path));
                 }
             }
+            answer.mappedFacts.reserve(mappedPaths.size());
+            for (const std::wstring& path : mappedPaths) {
+                if (stopped())
+                    break;
+                answer.mappedFacts.push_back(ReadIconFileFacts(path));
+            }
         } catch (...) {
             answer = Answer{};
         }
@@ -242,10 +284,12 @@ Answer ListFolder(uint64_t serial, const std::wstring& folder, const std::vector
 
 } // namespace
 
-void ListPhysicalSectionSoon()
+void ListPhysicalSectionSoon(bool mappedFacts)
 {
     if (!s_selectedIsHidden || s_selectedComponentId.empty() || !s_quickPanelDummy)
         return;
+    if (mappedFacts)
+        s_mappedFactsFor = s_selectedComponentId;
     auto section = s_boxIconManagers.find(s_quickPanelDummy);
     if (section == s_boxIconManagers.end())
         return;
@@ -257,12 +301,18 @@ void ListPhysicalSectionSoon()
     asked->fingerprint = RecordsFingerprint(section->second);
     std::vector<std::wstring> paths;
     paths.reserve(section->second.Records().size());
-    for (const IconRecord& record : section->second.Records())
+    for (const IconRecord& record : std::as_const(section->second).Records())
         paths.push_back(record.path);
+    auto main = s_boxIconManagers.find(s_quickPanelWindow);
+    if (s_mappedFactsFor == asked->id && main != s_boxIconManagers.end()) {
+        asked->mappedPaths.reserve(std::as_const(main->second).Records().size());
+        for (const IconRecord& record : std::as_const(main->second).Records())
+            asked->mappedPaths.push_back(record.path);
+    }
     Gate().wanted = asked->serial;
     s_onItsWay = true;
     RunOffUiThread([asked, paths = std::move(paths)]() -> std::function<void()> {
-        auto answer = std::make_shared<Answer>(ListFolder(asked->serial, asked->folder, paths));
+        auto answer = std::make_shared<Answer>(ListFolder(asked->serial, asked->folder, paths, asked->mappedPaths));
         return [asked, answer] { Land(*asked, *answer); };
     });
 }

@@ -22,8 +22,12 @@ using HiddenFolderWork = std::function<std::function<void()>(const std::function
 // section window, the selection or the box's folder changed is dropped;
 // one that finds the section's records changed meanwhile is taken again
 // (after a running drop or paste, whose end asks for one). A later ask
-// replaces an earlier one.
-void ListPhysicalSectionSoon();
+// replaces an earlier one. With mappedFacts, the same thread also reads
+// the facts of the files of the main list (the box's mapped entries, shown
+// unread), and every later ask for the same selection does until they
+// landed; they land by path, unless the panel, the selection or the box's
+// folder changed meanwhile.
+void ListPhysicalSectionSoon(bool mappedFacts = false);
 // Any other reading of a hidden box's folder (the search's) on the same
 // road: one listing is wanted at a time (this ask replaces the section's
 // or an earlier one on its way), LetGoOfPhysicalFolder waits for it, and

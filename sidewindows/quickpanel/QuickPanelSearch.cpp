@@ -3,9 +3,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "app/CommonHelpers.h"
@@ -33,6 +36,8 @@ constexpr double kTurnBudgetMs = 25.0;
 constexpr double kShowInTheSameTurnMs = 5.0;
 // Records matched between two looks at the clock.
 constexpr size_t kRecordsPerLook = 256;
+// Up to this many matches a whole result goes into the list in one turn.
+constexpr size_t kShownInOneTurn = 4000;
 
 // The matches of one owner, under one header, in the order shown.
 struct Run {
@@ -54,6 +59,30 @@ Run RunOf(BoxWindowPtr owner, std::wstring label, bool fromFolder = false)
     return run;
 }
 
+// A result on its way into the main list, a slice per turn when it is
+// more than one turn's work: first the records wanted, each path once,
+// then the take-over.
+struct Showing {
+    // Asked for; once shown, only the fresh runs (boxes that changed) are
+    // taken from their matches again, the others as the list shows them.
+    bool asked = false;
+    std::vector<char> fresh;
+    bool started = false;
+    size_t run = 0;
+    size_t match = 0;
+    bool runHeaded = false;
+    std::vector<WantedRecord> wanted;
+    std::unordered_set<std::wstring_view> paths;
+    // The boxes whose records are wanted: one gone meanwhile is left out
+    // again from the start.
+    std::vector<BoxWindowPtr> boxes;
+    // Once shown: what the list shows of each owner, in its order, and the
+    // list's version then (a list changed meanwhile is looked at again).
+    std::unordered_map<const KelmWindow*, std::vector<const IconRecord*>> byOwner;
+    uint64_t listVersion = 0;
+    std::unique_ptr<TakeOverInSlices> takeOver;
+};
+
 struct Search {
     uint64_t serial = 0;
     bool active = false;
@@ -71,6 +100,7 @@ struct Search {
     // The first run not yet matched, and the record of it to go on with.
     size_t next = 0;
     size_t nextRecord = 0;
+    Showing showing;
 };
 
 // What the folder's reading brings back: the facts of the mapped entries
@@ -209,57 +239,113 @@ bool MatchSlice()
     return true;
 }
 
+// The records made ahead go back into the matches, and what was gathered
+// is gathered again; what was asked stays asked.
+void AbandonShowing(Showing& showing)
+{
+    if (showing.takeOver)
+        showing.takeOver->Abandon();
+    Showing again;
+    again.asked = showing.asked;
+    again.fresh = std::move(showing.fresh);
+    showing = std::move(again);
+}
+
 // The result into the main list: each run under its header on its first
 // record, a path the list may hold once only once, the boxes gone
 // meanwhile left out. Before it is shown every run's matches go in; once
-// shown, the list holds the runs, and only the run of `fresh` is taken
-// from its matches again. The matches are used up. True when the main
-// list changed.
-bool Show(const Run* fresh = nullptr)
+// shown, the list holds the runs, and only the fresh runs are taken from
+// their matches again. More than one turn's work goes a slice per turn
+// (not inOneGo), and the list changes only in the last one. The matches
+// are used up then. Nothing while on its way, else whether the main list
+// changed.
+std::optional<bool> ShowSlice(double start, bool inOneGo)
 {
     Search& search = s_search;
+    Showing& showing = search.showing;
     auto main = s_boxIconManagers.find(s_quickPanelWindow);
-    if (main == s_boxIconManagers.end())
+    if (main == s_boxIconManagers.end()) {
+        AbandonShowing(showing);
+        showing = Showing{};
         return false;
+    }
     KelmIconManager& list = main->second;
-    // What the list shows of each owner, in its order.
-    std::unordered_map<const KelmWindow*, std::vector<IconRecord*>> shown;
-    if (search.shown)
-        for (IconRecord& record : list.Records())
-            shown[list.EffectiveOwner(record).get()].push_back(&record);
-    size_t total = search.shown ? list.Records().size() : 0;
-    for (const Run& run : search.runs)
-        total += run.matches.size();
-    std::vector<WantedRecord> wanted;
-    wanted.reserve(total);
-    std::unordered_set<std::wstring_view> paths;
-    paths.reserve(total);
-    for (Run& run : search.runs) {
-        if (!run.fromFolder && !run.fromStore && !FindBoxRuntime(run.owner))
-            continue;
-        const BoxWindowPtr owner = run.owner ? run.owner : list.OwnBox();
-        const bool once = list.ChecksDuplicatesFor(owner);
-        if (search.shown && &run != fresh) {
-            auto kept = shown.find(owner.get());
-            if (kept == shown.end())
-                continue;
-            for (IconRecord* record : kept->second)
-                if (paths.insert(record->path).second || !once)
-                    wanted.push_back({record, owner, record->sectionText});
-            continue;
+    size_t sinceLook = 0;
+    auto timeUp = [start, inOneGo] { return !inOneGo && NowMs() - start > kTurnBudgetMs; };
+    // The records gathered from the list may be gone with its change.
+    if (showing.started && search.shown && list.Version() != showing.listVersion)
+        AbandonShowing(showing);
+    if (!showing.started) {
+        showing.started = true;
+        size_t total = 0;
+        if (search.shown) {
+            const std::vector<IconRecord>& records = std::as_const(list).Records();
+            showing.listVersion = list.Version();
+            for (const IconRecord& record : records)
+                showing.byOwner[list.EffectiveOwner(record).get()].push_back(&record);
+            total = records.size();
         }
-        bool first = true;
-        for (IconRecord& match : run.matches) {
-            if (!paths.insert(match.path).second && once)
+        for (const Run& run : search.runs)
+            total += run.matches.size();
+        showing.wanted.reserve(total);
+        showing.paths.reserve(total);
+    }
+    for (; !showing.takeOver && showing.run < search.runs.size(); ++showing.run, showing.match = 0) {
+        Run& run = search.runs[showing.run];
+        const BoxWindowPtr owner = run.owner ? run.owner : list.OwnBox();
+        const bool fromMatches = !search.shown || (showing.run < showing.fresh.size() && showing.fresh[showing.run]);
+        const std::vector<const IconRecord*>* kept = nullptr;
+        if (!fromMatches) {
+            auto found = showing.byOwner.find(owner.get());
+            if (found == showing.byOwner.end())
                 continue;
-            wanted.push_back({&match, owner, first ? run.label : std::wstring(), &match});
-            first = false;
+            kept = &found->second;
+        }
+        if (showing.match == 0) {
+            showing.runHeaded = false;
+            if (!run.fromFolder && !run.fromStore) {
+                if (!FindBoxRuntime(run.owner))
+                    continue;
+                showing.boxes.push_back(run.owner);
+            }
+        }
+        const bool once = list.ChecksDuplicatesFor(owner);
+        const size_t count = kept ? kept->size() : run.matches.size();
+        for (; showing.match < count; ++showing.match) {
+            if (++sinceLook % kRecordsPerLook == 0 && timeUp())
+                return std::nullopt;
+            if (kept) {
+                const IconRecord* record = (*kept)[showing.match];
+                if (showing.paths.insert(record->path).second || !once)
+                    showing.wanted.push_back({record, owner, record->sectionText});
+                continue;
+            }
+            IconRecord& match = run.matches[showing.match];
+            if (!showing.paths.insert(match.path).second && once)
+                continue;
+            showing.wanted.push_back({&match, owner, showing.runHeaded ? std::wstring() : run.label, &match});
+            showing.runHeaded = true;
         }
     }
+    // A box that went between two turns must not be shown: the result is
+    // gathered again without it (the list changes only inside a turn).
+    for (const BoxWindowPtr& box : showing.boxes) {
+        if (!FindBoxRuntime(box)) {
+            AbandonShowing(showing);
+            return std::nullopt;
+        }
+    }
+    if (!showing.takeOver)
+        showing.takeOver = std::make_unique<TakeOverInSlices>(list, std::move(showing.wanted), inOneGo);
+    if (!showing.takeOver->Step(timeUp))
+        return std::nullopt;
     search.shown = true;
-    const bool changed = TakeOver(list, wanted);
+    const bool changed = showing.takeOver->Changed();
     for (Run& run : search.runs)
         run.matches = {};
+    if (showing.paths.size() > kShownInOneTurn)
+        FreeElsewhere(std::make_shared<std::unordered_set<std::wstring_view>>(std::move(showing.paths)));
+    showing = Showing{};
     if (changed)
         RepaintPanel();
     return changed;
@@ -296,15 +382,29 @@ bool GoOn()
         return false;
     };
     const double start = NowMs();
-    if (!MatchSlice())
+    Showing& showing = s_search.showing;
+    if (!showing.asked && !MatchSlice())
         return nextTurn();
     if (s_search.reading)
         return false;
-    // A result that took matching is shown in a turn of its own: moving
-    // ten thousands of records in is a turn's work by itself.
-    if (NowMs() - start > kShowInTheSameTurnMs)
+    if (!showing.asked) {
+        // A result that took matching is shown in a turn of its own: moving
+        // ten thousands of records in is a turn's work by itself.
+        if (NowMs() - start > kShowInTheSameTurnMs)
+            return nextTurn();
+        showing.asked = true;
+        size_t matches = 0;
+        for (const Run& run : s_search.runs)
+            matches += run.matches.size();
+        if (matches <= kShownInOneTurn)
+            return ShowSlice(start, true).value_or(false);
+    }
+    // More than a turn can move: the list keeps what it shows until the
+    // last slice.
+    const std::optional<bool> changed = ShowSlice(start, false);
+    if (!changed)
         return nextTurn();
-    return Show();
+    return *changed;
 }
 
 // UI thread: what the reading of the hidden box's folder found.
@@ -426,11 +526,29 @@ bool FollowSearchBoxChange(const BoxWindowPtr& box)
         Run& run = search.runs[r];
         if (run.owner != box || run.fromFolder || run.fromStore)
             continue;
+        Showing& showing = search.showing;
         if (search.shown) {
-            // Only this box again, at once; the others stay as shown.
+            // Only this box again (and any other still on its way); the
+            // others stay as shown. At once when that fits in a turn.
+            AbandonShowing(showing);
             MatchWholeRun(run);
-            return Show(&run);
+            if (!showing.asked) {
+                showing.asked = true;
+                showing.fresh.assign(search.runs.size(), 0);
+            }
+            showing.fresh[r] = 1;
+            size_t work = std::as_const(s_boxIconManagers[s_quickPanelWindow]).Records().size();
+            for (size_t f = 0; f < search.runs.size(); ++f)
+                work += showing.fresh[f] ? search.runs[f].matches.size() : 0;
+            if (work <= kShownInOneTurn)
+                return ShowSlice(NowMs(), true).value_or(false);
+            if (!s_turnTimer)
+                s_turnTimer = SetTimer(nullptr, 0, USER_TIMER_MINIMUM, Turn);
+            return false;
         }
+        // The result on its way into the list points into the matches.
+        AbandonShowing(showing);
+        showing = Showing{};
         if (r < search.next) {
             MatchWholeRun(run);
         } else if (r == search.next) {

@@ -81,6 +81,8 @@ void ResetIconManager(const std::shared_ptr<KelmWindow>& window)
     KelmIconManager manager(48, 12, 75);
     manager.SetPadding(0, 75);
     manager.SetOwnBox(window);
+    // The panel lists tens of thousands of records at times.
+    manager.SetNearViewPaint(true);
     s_boxIconManagers[window] = std::move(manager);
 }
 

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "QuickPanelTestSupport.h"
 #include "app/CommonHelpers.h"
@@ -100,6 +102,78 @@ TEST_F(QuickPanelContentTest, AHiddenBoxsFolderIsListedOffTheUiThreadForTheBoxSt
     EXPECT_EQ(std::filesystem::path(Phys()[0].path).filename().wstring(), L"second.txt");
     EXPECT_EQ(Phys()[0].owner, s_quickPanelDummy);
     EXPECT_EQ(Phys()[0].sectionText, L"物理区");
+}
+
+// A box's change while a result of thousands is shown moves into the list
+// in a later turn of the UI thread: the list keeps what it showed until
+// then.
+TEST_F(QuickPanelContentTest, ABoxsChangeUnderALargeSearchResultMovesInOverTurns)
+{
+    std::vector<std::shared_ptr<KelmWindow>> boxes;
+    for (const std::wstring id : {L"aaaaa", L"bbbbb", L"ccccc"}) {
+        auto box = AddBox(id);
+        KelmIconManager& own = s_boxIconManagers[box];
+        own.SetOwnBox(box);
+        for (int i = 0; i < 2000; ++i)
+            own.Records().push_back(own.MakeRecord(temp.File(id + L"\\n" + std::to_wstring(i) + L".dat"), 0, 0,
+                                                   L"bvn!NULL", false, L"", box, L"bvn!NULL"));
+        own.Renumber();
+        boxes.push_back(box);
+    }
+    const auto shown = [] { return std::as_const(s_boxIconManagers[s_quickPanelWindow]).Records().size(); };
+    SelectComponent(L"aaaaa", false);
+    RefreshQuickPanelContent();
+    ASSERT_EQ(shown(), 2000u);
+    s_boxRuntimes[s_quickPanelWindow].searchActive = true;
+    s_boxRuntimes[s_quickPanelWindow].searchText = L"n";
+    RefreshQuickPanelContent();
+    ASSERT_TRUE(PumpUntil([] { return !SearchOnItsWay(); }, 20000));
+    ASSERT_EQ(shown(), 6000u);
+    EXPECT_EQ(Main()[0].sectionText, L"当前组件");
+
+    s_boxIconManagers[boxes[1]].AddRecordForPath(temp.File(L"bbbbb\\nnew.dat"), 0, 0, L"bvn!NULL", false, L"", boxes[1],
+                                                 L"bvn!NULL");
+    EXPECT_FALSE(FollowBoxChange(boxes[1])) << "moved into the list within one turn";
+    EXPECT_EQ(shown(), 6000u);
+    ASSERT_TRUE(PumpUntil([&shown] { return shown() == 6001u; }, 20000));
+    const std::vector<IconRecord>& records = std::as_const(s_boxIconManagers[s_quickPanelWindow]).Records();
+    auto added = std::find_if(records.begin(), records.end(), [](const IconRecord& record) {
+        return std::filesystem::path(record.path).filename().wstring() == L"nnew.dat";
+    });
+    ASSERT_NE(added, records.end());
+    EXPECT_EQ(added->owner, boxes[1]);
+    EXPECT_EQ(std::prev(added)->owner, boxes[1]);
+}
+
+// A hidden box's mapped entries are shown at once and their files' facts
+// come with its folder's listing; facts that come back after another box
+// was selected are dropped.
+TEST_F(QuickPanelContentTest, AHiddenBoxsMappedEntriesReadTheirFactsOffTheUiThread)
+{
+    const std::wstring folder = temp.File(L"temp_h00005");
+    const std::wstring mappedFolder = temp.File(L"mapped");
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(mappedFolder);
+    TempFolder::WriteBytes(temp.File(L"mapped.txt"), "m");
+    s_quickPanelStore[L"TempIcons"][L"h00005"][L"0"][L"path"] = mappedFolder;
+    s_quickPanelStore[L"TempIcons"][L"h00005"][L"1"][L"path"] = temp.File(L"mapped.txt");
+    const auto landed = [] { return PumpUntil([] { return !PhysicalListingOnItsWay(); }, 10000); };
+
+    SelectHidden(L"h00005", folder);
+    RefreshQuickPanelContent();
+    ASSERT_EQ(Main().size(), 2u);
+    EXPECT_FALSE(Main()[0].isDirectory) << "the facts were read on the UI thread";
+    EXPECT_EQ(Main()[1].lastWriteTime, 0);
+    SelectHidden(L"h00006", folder);
+    ASSERT_TRUE(landed());
+    EXPECT_FALSE(Main()[0].isDirectory) << "facts asked for another box landed";
+
+    SelectComponent(L"h00005", true);
+    RefreshQuickPanelContent();
+    ASSERT_TRUE(landed());
+    ASSERT_EQ(Main().size(), 2u);
+    EXPECT_TRUE(Main()[0].isDirectory);
+    EXPECT_NE(Main()[1].lastWriteTime, 0);
 }
 
 // The search reads a hidden box's folder off the UI thread too; what comes

@@ -1,7 +1,9 @@
 // The content view drawn into the open panel: a hidden box's two sections,
 // the search edit, the marquee, the repaint timer, the pin and a paste into
 // the physical section. Real windows and real pointer input.
+#include <cmath>
 #include <filesystem>
+#include <utility>
 
 #include "QuickPanelTestSupport.h"
 #include "box/icons/KelmIcon.h"
@@ -263,4 +265,48 @@ TEST_F(QuickPanelContentViewTest, ThePinTogglesTopmostAndFilesDroppedOnThePhysic
     ASSERT_EQ(Physical().Records().size(), 3u);
     for (const IconRecord& record : Physical().Records())
         EXPECT_EQ(record.owner, s_quickPanelDummy);
+}
+
+// A list of tens of thousands: a paint visits the records near the view
+// and those on their way, not the whole list; where every other record
+// stands after a scroll is where a layout of the whole list puts it.
+TEST_F(QuickPanelContentViewTest, APaintOfALongListVisitsOnlyTheRecordsNearTheView)
+{
+    auto box = AddBox(L"large");
+    KelmIconManager& own = s_boxIconManagers[box];
+    own.SetOwnBox(box);
+    constexpr int kRecords = 20000;
+    for (int i = 0; i < kRecords; ++i)
+        own.Records().push_back(own.MakeRecord(temp.File(L"large\\n" + std::to_wstring(i) + L".dat"), 0, 0, L"bvn!NULL",
+                                               false, L"", box, L"bvn!NULL"));
+    own.Renumber();
+    SelectComponent(L"large", false);
+    RefreshQuickPanelContent();
+    ASSERT_TRUE(Settle());
+    Paint(Panel());
+    EXPECT_GT(Mapped().LastVisited(), 0u);
+    EXPECT_LT(Mapped().LastVisited(), 1000u) << "a paint at rest walked the whole list";
+
+    // Scrolled far down: every record stands where a full layout puts it.
+    s_boxRuntimes[s_quickPanelWindow].scrollOffset = 30000;
+    RedrawWindow(Panel(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_LT(Mapped().LastVisited(), 2000u) << "a scroll moved the whole list through the motion pass";
+    ASSERT_TRUE(Settle());
+    EXPECT_LT(Mapped().LastVisited(), 1000u);
+    KelmIconManager whole = Mapped();
+    whole.SetNearViewPaint(false);
+    for (IconRecord& record : whole.Records())
+        record.targetX = record.targetY = 0.0f;
+    whole.Layout(850 + 200);
+    const std::vector<IconRecord>& shown = std::as_const(Mapped()).Records();
+    ASSERT_EQ(shown.size(), static_cast<size_t>(kRecords));
+    size_t misplaced = 0;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const IconRecord& placed = whole.Records()[i];
+        misplaced += shown[i].targetX != placed.targetX || shown[i].targetY != placed.targetY ||
+                     std::fabs(shown[i].x - placed.targetX) > 0.01f || std::fabs(shown[i].y - placed.targetY) > 0.01f;
+    }
+    EXPECT_EQ(misplaced, 0u);
+    EXPECT_GT(shown.back().y, 0.0f);
+    EXPECT_LT(shown.front().y, 0.0f);
 }
