@@ -381,7 +381,7 @@ DisbandReport FinishDisband(const BoxWindowPtr& box, const std::wstring& folder,
     // The folder refresh's notification handles would keep it in place.
     ForgetFolderWatches();
     if (RemoveFolderIfEmpty(folder)) {
-        Log(L"INFO", L"Removed empty container folder: " + folder);
+        Log(L"INFO", L"Removed empty container folder: " + NormalizeStoredPath(folder));
         return report;
     }
     // What came into the folder since the box last looked (another program
@@ -522,7 +522,7 @@ bool DisbandAndRestore(const BoxWindowPtr& box, const std::wstring& folder, cons
     if (FileJobRuns())
         return false;
     LeaveIntegrationIfIntegrated(box);
-    Log(L"INFO", L"User initiated disbanded and restore for container target: " + folder);
+    Log(L"INFO", L"User initiated disbanded and restore for container target: " + NormalizeStoredPath(folder));
     // A file goes back only into a folder the user sees: a folder outside
     // every box, or one another box shows; never into the box root or this
     // box's folder, nor a folder that is gone, which would be made again
@@ -746,7 +746,8 @@ namespace
 bool MayTakeFolderAway(const BoxWindowPtr& box, const std::wstring& folder, const wchar_t* what)
 {
     if (!MayRemoveBoxFolder(box, folder)) {
-        Log(L"ERROR", std::wstring(L"Refused to ") + what + L" a folder that is not the box's own: " + folder);
+        Log(L"ERROR", std::wstring(L"Refused to ") + what +
+                          L" a folder that is not the box's own: " + NormalizeStoredPath(folder));
         NotifyUser(L"box-folder-kept", ProtectedFolderKeptText(folder, L"收纳盒"));
         return false;
     }
@@ -1006,7 +1007,7 @@ void ShowDeleteBoxDialog(const BoxWindowPtr& box)
                     DeleteBox(box);
                 return;
             }
-            NotifyUser(L"box-folder-kept", FolderRemovedText(folder, result, L"收纳盒"));
+            NotifyUser(L"box-folder-kept", FolderRemovedText(NormalizeStoredPath(folder), result, L"收纳盒"));
         });
     };
     std::vector<Brevin::KelmOption> options;
