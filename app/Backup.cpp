@@ -46,6 +46,8 @@ constexpr int kIntervalMenuWidth = 120;
 // Said when a restore that stopped every save could not finish: this
 // process keeps running but can no longer keep a change.
 constexpr wchar_t kSavesStoppedText[] = L"\n\n本次运行中之后的更改将不会被保存，请退出并重新启动 Tessik。";
+// What the program is doing while a restore keeps boxes from taking files.
+constexpr wchar_t kRestoringText[] = L"恢复备份";
 
 int s_autoBackupMinutes = 0;
 
@@ -883,6 +885,10 @@ void SetAutoBackupInterval(HWND owner, int minutes)
 
 void ShowRestoreChooser(HWND owner)
 {
+    // From the chooser on, no box takes files: what came in now would land
+    // in a folder the restored boxes may not show, after the list of such
+    // folders was made.
+    const FileActionGate::Closing closing(kRestoringText);
     const std::wstring userBackups = UserBackupsFolder(s_dataFolder);
     // The popup runs its own message loop: the restore (which may end the
     // process or show its own messages) runs after it has closed.
@@ -907,6 +913,8 @@ void RestoreBackupNode(HWND owner, const std::wstring& node)
         ShowPendingNotices(owner);
         return;
     }
+    // Until the process ends for its restart, or the restore is given up.
+    const FileActionGate::Closing closing(kRestoringText);
     // From the first copied file on, what this process holds in memory
     // must never be saved over what the restore brought back.
     const RestoreResult result = RestoreNodeFiles(node, s_dataFolder, LocalNow(), KelmStorage::StopAllSavesForRestore);

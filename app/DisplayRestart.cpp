@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "app/FileActionGate.h"
 #include "app/Logger.h"
 #include "app/StoreSaveRetry.h"
 #include "app/TempFolderUse.h"
@@ -91,7 +92,9 @@ void RestartOnDisplayChange()
     if (!DecideDisplayRestart(s_restartState, width, height, DpiScale, leftDown, GetTickCount64()))
         return;
     // A restart of the program's own ends as a quit does: jobs stopped,
-    // kept copies let go (which may change a box once more).
+    // kept copies let go (which may change a box once more), and no box
+    // takes files while the shell's questions or a message stand open.
+    const FileActionGate::Closing closing(L"重新启动");
     const bool clean = LetGoBeforeOwnRestart();
     // The new process reads the files: what is still unsaved goes first,
     // and what cannot is told before it is lost.

@@ -14,6 +14,7 @@
 
 #include "app/AppState.h"
 #include "app/Backup.h"
+#include "app/FileActionGate.h"
 #include "app/KelmStorage.h"
 #include "app/TempFolder.h"
 #include "app/StoreTextFormat.h"
@@ -294,6 +295,30 @@ TEST_F(BackupTest, AnAutomaticNodeThatCouldNotBeSetAsideIsReplacedByNoTickUntilI
     s_configLoaded = false;
     for (KelmStorage* store : {&s_appStore, &s_desktopContainerStore, &s_magnetStore, &s_quickPanelStore})
         *store = KelmStorage();
+}
+
+// While a restore stands open, no box takes files: one that came in then
+// would land in a folder the restored boxes may not show, after the list
+// of such folders was made. Its end, here a node that is gone, opens the
+// gate again.
+TEST_F(BackupTest, NoBoxTakesFilesWhileARestoreTellsTheUser)
+{
+    static int s_told;
+    static bool s_closedWhileTold;
+    s_told = 0;
+    s_closedWhileTold = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (OpenShellQuestions().empty())
+            return;
+        ++s_told;
+        s_closedWhileTold = FileActionGate::IsClosed();
+        AnswerShellQuestions(IDOK);
+    });
+    RestoreBackupNode(nullptr, temp.File(L"no such node"));
+    KillTimer(nullptr, timer);
+    EXPECT_GT(s_told, 0);
+    EXPECT_TRUE(s_closedWhileTold) << "a box could take files while the restore's message stood open";
+    EXPECT_FALSE(FileActionGate::IsClosed());
 }
 
 TEST_F(BackupTest, ARestoreNamesTheBoxFoldersWithFilesThatNoRestoredBoxShows)
