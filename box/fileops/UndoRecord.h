@@ -60,4 +60,8 @@ struct UndoRecord {
     // Kind 0: the item as it arrived (made, copied or moved in), so that
     // undo takes back only that item and never another of its name.
     ItemIdentity identity;
+    // Kind 0 after an undo put back what the item had replaced: that as it
+    // was put back, so that redo sets aside only that, never work written
+    // into it since.
+    ItemStamp replacedBack;
 };

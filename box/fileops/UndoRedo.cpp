@@ -224,6 +224,18 @@ bool ChangedSinceMade(const UndoRecord& record)
     return true;
 }
 
+// What an undo put back in the item's place was written into since (or
+// another item took its name): a redo would set that work aside in the
+// temporary folder, where only another undo finds it.
+bool ChangedSincePutBack(const UndoRecord& record)
+{
+    if (!record.replacedBack.known || !Exists(record.path) || StampItem(record.path) == record.replacedBack)
+        return false;
+    Tell(L"redo-changed", L"无法重做：“" + GetPathFileName(record.path) +
+                              L"”在撤销之后已被修改，重做会把修改过的内容移走。\n它仍在原处，没有改动。");
+    return true;
+}
+
 // The entry at path is another than the one an operation brought: most
 // editors save so (a new file written, then renamed over the old one), and
 // so does a file deleted and made again. Undo must not carry it off. Only
@@ -666,6 +678,8 @@ Outcome UndoItem(Step& step, UndoRecord& record, bool movedIn)
         record.tempPath = away;
         return Outcome::Done;
     }
+    if (!record.replacedCopy.empty())
+        record.replacedBack = StampItem(record.path);
     // An item already gone left nothing in the temporary folder, and redo
     // has nothing to bring back.
     if (!movedIn)
@@ -801,6 +815,8 @@ Outcome ApplyOnDisk(Step& step, UndoRecord& record)
             return ApplyMerged(step, record);
         if (step.undo)
             return UndoItem(step, record, movedIn);
+        if (ChangedSincePutBack(record))
+            return Outcome::Refused;
         if (movedIn) {
             if (!record.replacedCopy.empty() && Exists(record.path) && !move(record.path, record.replacedCopy))
                 return Outcome::Refused;

@@ -1129,6 +1129,32 @@ TEST_F(UndoSequenceTest, AnUndoThatCannotPutBackWhatWasReplacedSaysSo)
     EXPECT_TRUE(Runtime().redoList.empty()) << "not counted as done";
 }
 
+// "直接覆盖" of a dropped file, undone, after which another program writes
+// into the box's own file, back in its place: redo would set that work
+// aside where only another undo finds it, so it leaves it and says so.
+TEST_F(UndoSequenceTest, ARedoLeavesWhatWasWrittenIntoThePutBackFile)
+{
+    StartSequence();
+    const std::wstring a = boxFolder + L"\\a.txt";
+    for (const DWORD effect : {DWORD(DROPEFFECT_COPY), DWORD(DROPEFFECT_MOVE)}) {
+        fs::create_directories(sources + L"\\1");
+        Write(sources + L"\\1\\a.txt");
+        sameNameAnswer = 1;
+        Drop(sources + L"\\1\\a.txt", effect);
+        UndoAndWait(box, nullptr);
+        ASSERT_EQ(Runtime().redoList.size(), 1u);
+        Write(a);
+        const std::string edited = VersionOfFile(a);
+        const int told = TimesUserNotified(L"redo-changed");
+        RedoAndWait(box, nullptr);
+        EXPECT_EQ(VersionOfFile(a), edited) << "the work written into the file was set aside";
+        EXPECT_EQ(TimesUserNotified(L"redo-changed"), told + 1);
+        EXPECT_EQ(Runtime().redoList.size(), 1u);
+        Runtime().redoList.clear();
+        Runtime().undoList.clear();
+    }
+}
+
 // A folder merged into the box's own, one of whose files an editor saved
 // since: undo gives the source back the rest, leaves that file in the box
 // and names it.
