@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -246,6 +247,25 @@ extern std::unordered_map<BoxWindowPtr, KelmIconManager> s_boxSearchManagers;
 
 // Icon edge of "IconSizeLevel" (clamped to 1..7): 32, 40, 48, 54, 64, 80, 96.
 int GetIconSizeForLevel(int level);
+
+// What work derived from a list (its headers, its stored copy) was last
+// done for: it is done again only once the list changed (a version no other
+// list had) or the key it also depends on did, not at every paint.
+struct ListMemo {
+    const KelmIconManager* list = nullptr;
+    uint64_t version = 0;
+    std::wstring key;
+    bool Stands(const KelmIconManager& now, const std::wstring& nowKey) const
+    {
+        return list == &now && version == now.Version() && key == nowKey;
+    }
+    void Note(const KelmIconManager& now, std::wstring nowKey)
+    {
+        list = &now;
+        version = now.Version();
+        key = std::move(nowKey);
+    }
+};
 
 // Lower-cased file-name part (after the last "\" or "/") of the alias, or
 // of the path when the alias is "bvn!NULL".

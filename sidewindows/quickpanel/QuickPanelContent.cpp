@@ -153,31 +153,15 @@ std::wstring SelectedBoxTitle(BoxWindowPtr* found = nullptr)
     return L"";
 }
 
-// The headers a list was last given and what they were made from: they
-// are given again only when the list or that changed, as a walk over every
-// record is what a paint of tens of thousands must not cost.
-struct LabelsGiven {
-    const KelmIconManager* manager = nullptr;
-    uint64_t version = 0;
-    std::wstring from;
-};
-
-bool LabelsStand(const LabelsGiven& given, const KelmIconManager& manager, const std::wstring& from)
-{
-    return given.manager == &manager && given.version == manager.Version() && given.from == from;
-}
-
-void NoteLabels(LabelsGiven& given, const KelmIconManager& manager, std::wstring from)
-{
-    given = {&manager, manager.Version(), std::move(from)};
-}
-
 // The headers of the single view without a search: the component's title
 // over its icons; in an integrated box each owner's run of icons under
 // that owner's title.
 void LabelSingleView(KelmIconManager& manager)
 {
-    static LabelsGiven given;
+    // Given again only when the list or what they are made from changed: a
+    // walk over every record is what a paint of tens of thousands must not
+    // cost.
+    static ListMemo given;
     BoxWindowPtr selected;
     const std::wstring title = SelectedBoxTitle(&selected);
     const BoxRuntime* selectedRuntime = selected ? FindBoxRuntime(selected) : nullptr;
@@ -186,7 +170,7 @@ void LabelSingleView(KelmIconManager& manager)
     if (integrated)
         for (const auto& [window, runtime] : s_boxRuntimes)
             from += L"|" + runtime.title;
-    if (LabelsStand(given, manager, from))
+    if (given.Stands(manager, from))
         return;
     BoxWindowPtr previous;
     bool first = true;
@@ -205,22 +189,22 @@ void LabelSingleView(KelmIconManager& manager)
         previous = record.owner;
         first = false;
     }
-    NoteLabels(given, manager, std::move(from));
+    given.Note(manager, std::move(from));
 }
 
 void LabelFirst(KelmIconManager& manager, const wchar_t* text)
 {
     // One list of each section.
-    static LabelsGiven mapped, physical;
-    LabelsGiven& given = manager.OwnBox() == s_quickPanelDummy ? physical : mapped;
-    if (LabelsStand(given, manager, text))
+    static ListMemo mapped, physical;
+    ListMemo& given = manager.OwnBox() == s_quickPanelDummy ? physical : mapped;
+    if (given.Stands(manager, text))
         return;
     bool first = true;
     for (IconRecord& record : manager.Records()) {
         record.sectionText = first ? text : L"";
         first = false;
     }
-    NoteLabels(given, manager, text);
+    given.Note(manager, text);
 }
 
 // Layout, motion and controls of one section whose grid starts at x.

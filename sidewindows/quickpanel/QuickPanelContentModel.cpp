@@ -176,23 +176,6 @@ bool WriteEntries(const wchar_t* rootName, const KelmIconManager& list)
     return true;
 }
 
-// The list and its version as last written for the selection.
-struct ListWritten {
-    const KelmIconManager* list = nullptr;
-    uint64_t version = 0;
-    std::wstring id;
-    bool Stands(const KelmIconManager& now) const
-    {
-        return list == &now && version == now.Version() && id == s_selectedComponentId;
-    }
-    void Note(const KelmIconManager& now)
-    {
-        list = &now;
-        version = now.Version();
-        id = s_selectedComponentId;
-    }
-};
-
 } // namespace
 
 bool FollowBoxChange(const BoxWindowPtr& box)
@@ -252,15 +235,13 @@ void RefreshQuickPanelContent()
             const std::wstring folder =
                 hidden->TargetFolder == L"bvn!NULL" ? hidden->TargetFolder : NormalizeStoredPath(hidden->TargetFolder);
             mainRuntime.TargetFolder = folder;
-            if (physWindow) {
+            if (!physWindow) {
+                for (const StoredEntry& entry : ReadEntries(L"TempIcons", hidden->id))
+                    Add(main, entry.path, entry.alias, L"", mainWindow);
+            } else {
                 // Their files' facts come with the folder's listing, off
                 // this thread.
                 FillStoredUnread(main, ReadEntries(L"TempIcons", hidden->id), mainWindow);
-            } else {
-                for (const StoredEntry& entry : ReadEntries(L"TempIcons", hidden->id))
-                    Add(main, entry.path, entry.alias, L"", mainWindow);
-            }
-            if (physWindow) {
                 BoxRuntime& physRuntime = s_boxRuntimes[physWindow];
                 physRuntime.UseTargetFolder = true;
                 physRuntime.TargetFolder = folder;
@@ -298,19 +279,19 @@ void SaveHiddenBoxEntries(bool force)
     }
     // Each paint asks: a list compared with the store only when it changed
     // since it was last written, not ten thousand entries at every paint.
-    static ListWritten mappedWritten, physicalWritten;
+    static ListMemo mappedWritten, physicalWritten;
     const KelmIconManager& mapped = s_boxIconManagers[s_quickPanelWindow];
-    if (force || !mappedWritten.Stands(mapped)) {
+    if (force || !mappedWritten.Stands(mapped, s_selectedComponentId)) {
         changed = WriteEntries(L"TempIcons", mapped) || changed;
-        mappedWritten.Note(mapped);
+        mappedWritten.Note(mapped, s_selectedComponentId);
     }
     // Until its folder's listing is back the physical section holds only
     // what was stored: it is written once the listing has landed.
     if (s_quickPanelDummy && IsWindow(s_quickPanelDummy->GetHwnd()) && !PhysicalListingOnItsWay()) {
         const KelmIconManager& physical = s_boxIconManagers[s_quickPanelDummy];
-        if (force || !physicalWritten.Stands(physical)) {
+        if (force || !physicalWritten.Stands(physical, s_selectedComponentId)) {
             changed = WriteEntries(L"TempPhysIcons", physical) || changed;
-            physicalWritten.Note(physical);
+            physicalWritten.Note(physical, s_selectedComponentId);
         }
     }
     if (!changed)
